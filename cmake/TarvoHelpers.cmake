@@ -1,0 +1,12 @@
+# tarvo_add_test(NAME SOURCES... LIBS lib...)
+# One GoogleTest executable per area, registered with CTest test by test.
+include(GoogleTest)
+function(tarvo_add_test name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES} ${ARG_UNPARSED_ARGUMENTS})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+    target_compile_definitions(${name} PRIVATE
+        TARVO_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+        TARVO_BINARY_DIR="${PROJECT_BINARY_DIR}")
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+endfunction()

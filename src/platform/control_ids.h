@@ -1,0 +1,50 @@
+#pragma once
+
+// Numeric identifiers of the main dialog's controls. The run reads its settings
+// only through these numbers, whichever front end supplies the texts.
+namespace tarvo::control {
+
+inline constexpr int kModeFirst = 1003;  // mode n is button 1002 + n
+inline constexpr int kModeLast = 1010;
+
+inline constexpr int kResponseFile = 1061;
+inline constexpr int kItemParameterFile = 1085;
+inline constexpr int kOutputFile = 1080;
+
+inline constexpr int kItemCount = 1079;      // item responses: length
+inline constexpr int kResponseStart = 1077;  // item responses: start column
+inline constexpr int kExamineeIdStart = 1083;
+inline constexpr int kExamineeIdLength = 1084;
+inline constexpr int kThetaStart = 1076;
+inline constexpr int kThetaLength = 1078;
+
+inline constexpr int kItemIdStart = 1069;
+inline constexpr int kItemIdLength = 1070;
+inline constexpr int kAStart = 1064;
+inline constexpr int kALength = 1065;
+inline constexpr int kBStart = 1066;
+inline constexpr int kBLength = 1071;  // b's length box is 1071, not 1067
+inline constexpr int kCStart = 1068;
+inline constexpr int kCLength = 1067;
+
+// Status labels beside the form rows.
+inline constexpr int kStatusExamineeId = 1033;
+inline constexpr int kStatusTheta = 1034;
+inline constexpr int kStatusResponses = 1035;
+inline constexpr int kStatusItemId = 1036;
+inline constexpr int kStatusA = 1038;
+inline constexpr int kStatusB = 1040;
+inline constexpr int kStatusC = 1042;
+
+// Buttons.
+inline constexpr int kBrowseItemFile = 1025;
+inline constexpr int kBrowseResponseFile = 1110;
+inline constexpr int kBrowseOutputFile = 1046;
+inline constexpr int kGo = 1047;
+inline constexpr int kExit = 1043;
+inline constexpr int kHelp = 32651;
+
+inline constexpr int kTitleBox = 1052;
+inline constexpr int kVersionBox = 1051;
+
+}  // namespace tarvo::control

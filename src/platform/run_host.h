@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+
+#include "platform/control_texts.h"
+
+namespace tarvo {
+
+// Everything a calibration run needs from its front end. The desktop dialog,
+// the command-line runner and the tests each provide one; the run never talks
+// to a window, a terminal or the desktop in any other way.
+class RunHost : public ControlTexts {
+public:
+    // The calibration mode 1..8 as the dialog's mode buttons last set it.
+    virtual int CalibrationMode() const = 0;
+
+    // A message the user must acknowledge (an OK box, or a line on stderr).
+    virtual void ShowMessage(const std::string& text) = 0;
+
+    // A Yes/No question whose default answer is Yes; true means Yes.
+    virtual bool AskYesNo(const std::string& text, const std::string& title) = 0;
+
+    // The progress window: opened once per run, updated, polled, shut.
+    // ProgressSet clamps percent to 0..100 and takes one breathing step;
+    // ProgressIsCancelled takes one breathing step, then reports whether the
+    // user asked to stop (a request, once made, stays).
+    virtual void ProgressInit(const std::string& caption) = 0;
+    virtual void ProgressSet(int percent, const std::string& text) = 0;
+    virtual bool ProgressIsCancelled() = 0;
+    virtual void ProgressShutdown() = 0;
+
+    // Lets the user interface handle what is waiting (the driver's own
+    // breathing step between examinees or items).
+    virtual void Breathe() = 0;
+
+    // Opens the finished result in the desktop's viewer, without waiting and
+    // without reporting a failure.
+    virtual void ViewResult(const std::string& outputFile) = 0;
+};
+
+}  // namespace tarvo
