@@ -1,0 +1,7 @@
+#include "estimation/calibration_run.h"
+
+namespace tarvo {
+
+RunOutcome RunCalibration(RunHost&) { return RunOutcome::EndedAtCheck; }
+
+}  // namespace tarvo

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "platform/run_host.h"
+
+namespace tarvo {
+
+// How a run ended.
+enum class RunOutcome {
+    Finished,          // the result file is complete and the viewer was started
+    Stopped,           // the user pressed Stop; what was computed is written
+    EndedAtCheck,      // missing response file, or an output file that cannot
+                       // be written or is an input file: nothing estimated
+    OutputIncomplete,  // the run finished but a write to the result file failed
+};
+
+// One whole calibration run, as "Go" starts it: reads the settings and the
+// input files, opens the result file, estimates in the host's calibration
+// mode, writes the result and starts the viewer. Everything it needs from the
+// user interface goes through host.
+RunOutcome RunCalibration(RunHost& host);
+
+}  // namespace tarvo
