@@ -45,7 +45,8 @@ DecimalExpansion ExpandMagnitude(double value) {
     const int integerCount = exponent + 1;
     DecimalExpansion expansion;
     if (integerCount <= 0) {
-        expansion.fractionDigits = std::string(static_cast<std::size_t>(-integerCount), '0') + digits;
+        expansion.fractionDigits =
+            std::string(static_cast<std::size_t>(-integerCount), '0') + digits;
     } else if (integerCount >= kSignificantDigits) {
         expansion.integerDigits =
             digits + std::string(static_cast<std::size_t>(integerCount - kSignificantDigits), '0');

@@ -11,7 +11,7 @@ namespace tarvo {
 // killed run leaves whole lines only. A failed write does not stop the run;
 // it is remembered so the run can report an incomplete result.
 class ResultFile {
-public:
+  public:
     ResultFile() = default;
     ResultFile(const ResultFile&) = delete;
     ResultFile& operator=(const ResultFile&) = delete;
@@ -32,7 +32,7 @@ public:
     bool Close();
     bool WriteFailed() const { return failed_; }
 
-private:
+  private:
     void HandOver(std::size_t length);  // writes the first length pending bytes
 
     int descriptor_ = -1;

@@ -72,8 +72,8 @@ std::string ItemListingLine3(const ItemRow& row) {
 
 std::string PersonHeader() { return " SeqID,    ExaminID,Nvalid,   theta, seetheta"; }
 
-std::string PersonRow(std::size_t seq, std::string_view ExaminID, std::int32_t Nvalid,
-                      double theta, double seetheta) {
+std::string PersonRow(std::size_t seq, std::string_view ExaminID, std::int32_t Nvalid, double theta,
+                      double seetheta) {
     // The identifier fills exactly 12 positions: right-aligned, cut after 12.
     const std::string_view shown = ExaminID.substr(0, kExaminIdWidth);
     std::string text = FormatWithMask(static_cast<double>(seq), kMaskSeqId);

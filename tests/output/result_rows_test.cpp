@@ -75,7 +75,8 @@ TEST(ItemListing, FourLineEntry) {
 
 TEST(PersonRows, HeaderAndExamples) {
     EXPECT_EQ(PersonHeader(), " SeqID,    ExaminID,Nvalid,   theta, seetheta");
-    EXPECT_EQ(PersonRow(1, "A001", 40, 0.1234, 0.35), "    1,         A001,   40,   0.1234,   0.3500");
+    EXPECT_EQ(PersonRow(1, "A001", 40, 0.1234, 0.35),
+              "    1,         A001,   40,   0.1234,   0.3500");
     EXPECT_EQ(PersonRow(12, "STUDENT-0012X", 40, -1.5, 0.41234),
               "   12, STUDENT-0012,   40,  -1.5000,   0.4123");
 }
@@ -109,9 +110,9 @@ TEST(IsCsvLayout, ComparesTheLastFourCharactersIgnoringCase) {
         bool csv;
     };
     const Case cases[] = {
-        {"out.csv", true},   {"OUT.CSV", true},  {"Out.Csv", true},  {".csv", true},
-        {"dir.csv/a", false}, {"out.txt", false}, {"out", false},     {"out.csv ", false},
-        {"a.c", false},      {"", false},        {"csv", false},     {"x.CSv", true},
+        {"out.csv", true},    {"OUT.CSV", true},  {"Out.Csv", true}, {".csv", true},
+        {"dir.csv/a", false}, {"out.txt", false}, {"out", false},    {"out.csv ", false},
+        {"a.c", false},       {"", false},        {"csv", false},    {"x.CSv", true},
     };
     for (const Case& c : cases) EXPECT_EQ(IsCsvLayout(c.name), c.csv) << "\"" << c.name << "\"";
 }
