@@ -33,8 +33,9 @@ bool Exist(const std::string& name) {
     if (name.empty()) return false;
 
     const auto slash = name.rfind('/');
-    const std::string_view lastPart =
-        slash == std::string::npos ? std::string_view(name) : std::string_view(name).substr(slash + 1);
+    const std::string_view lastPart = slash == std::string::npos
+                                          ? std::string_view(name)
+                                          : std::string_view(name).substr(slash + 1);
     std::error_code error;
     if (lastPart.find_first_of("*?") == std::string_view::npos) {
         return fs::exists(fs::symlink_status(name, error));

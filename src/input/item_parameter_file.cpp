@@ -13,8 +13,7 @@ void ReadParameter(std::string_view line, FieldSpec field, double& parameter) {
 
 }  // namespace
 
-void ReadItemParameterFile(const std::string& path, const RunSettings& settings,
-                           ItemTable& items) {
+void ReadItemParameterFile(const std::string& path, const RunSettings& settings, ItemTable& items) {
     LineReader reader(path);
     std::string line;
     for (std::size_t i = 0; i < items.itemCount(); ++i) {

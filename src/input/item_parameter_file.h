@@ -12,7 +12,6 @@ namespace tarvo {
 // stands (blanks kept), a, b and c by the text-to-number rule. Fields of
 // length 0 are not read, so the item keeps what it had. Lines missing at the
 // end, or a file that cannot be read, read as empty lines.
-void ReadItemParameterFile(const std::string& path, const RunSettings& settings,
-                           ItemTable& items);
+void ReadItemParameterFile(const std::string& path, const RunSettings& settings, ItemTable& items);
 
 }  // namespace tarvo

@@ -17,7 +17,7 @@ namespace tarvo {
 // after that gives an empty line. A file that cannot be opened or read counts
 // as ended at once.
 class LineReader {
-public:
+  public:
     static constexpr std::size_t kDefaultBufferSize = 1 << 16;
 
     explicit LineReader(const std::string& path, std::size_t bufferSize = kDefaultBufferSize);
@@ -32,7 +32,7 @@ public:
     void ReadLine(std::string& line);
     std::string ReadLine();
 
-private:
+  private:
     // Makes at least one unread byte available; false when none is left or
     // the file cannot be read any further.
     bool Fill();

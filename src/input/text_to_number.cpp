@@ -44,10 +44,26 @@ double ReadWholeNumber(std::string_view text) {
     int bitsPerDigit = 3;
     if (!text.empty()) {
         switch (text.front()) {
-            case 'H': case 'h': base = 16; bitsPerDigit = 4; text.remove_prefix(1); break;
-            case 'O': case 'o': case 'Q': case 'q': text.remove_prefix(1); break;
-            case 'B': case 'b': base = 2; bitsPerDigit = 1; text.remove_prefix(1); break;
-            default: break;  // bare "&": octal digits follow at once
+            case 'H':
+            case 'h':
+                base = 16;
+                bitsPerDigit = 4;
+                text.remove_prefix(1);
+                break;
+            case 'O':
+            case 'o':
+            case 'Q':
+            case 'q':
+                text.remove_prefix(1);
+                break;
+            case 'B':
+            case 'b':
+                base = 2;
+                bitsPerDigit = 1;
+                text.remove_prefix(1);
+                break;
+            default:
+                break;  // bare "&": octal digits follow at once
         }
     }
 
@@ -67,13 +83,13 @@ double ReadWholeNumber(std::string_view text) {
     bits.insert(0, (4 - bits.size() % 4) % 4, '0');
     std::string hex;
     for (std::size_t i = 0; i < bits.size(); i += 4) {
-        const int nibble = (bits[i] - '0') * 8 + (bits[i + 1] - '0') * 4 +
-                           (bits[i + 2] - '0') * 2 + (bits[i + 3] - '0');
+        const int nibble = (bits[i] - '0') * 8 + (bits[i + 1] - '0') * 4 + (bits[i + 2] - '0') * 2 +
+                           (bits[i + 3] - '0');
         hex.push_back("0123456789abcdef"[nibble]);
     }
     double value = 0.0;
-    const auto result = std::from_chars(hex.data(), hex.data() + hex.size(), value,
-                                        std::chars_format::hex);
+    const auto result =
+        std::from_chars(hex.data(), hex.data() + hex.size(), value, std::chars_format::hex);
     return result.ec == std::errc() ? value : kInfinity;
 }
 
@@ -117,8 +133,8 @@ double ReadDecimalNumber(std::string_view text) {
     if (!sawDigit) return 0.0;
 
     std::int64_t exponent = 0;
-    if (pos < text.size() && (text[pos] == 'E' || text[pos] == 'e' || text[pos] == 'D' ||
-                              text[pos] == 'd')) {
+    if (pos < text.size() &&
+        (text[pos] == 'E' || text[pos] == 'e' || text[pos] == 'D' || text[pos] == 'd')) {
         ++pos;
         bool negativeExponent = false;
         if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {

@@ -38,13 +38,22 @@ TEST(Exist, WildcardsInTheLastPartMatchFolderEntries) {
         bool exists;
     };
     const std::vector<Case> cases = {
-        {"*", true},          {"*.dat", true},     {"resp.???", true},  {"r*p*.d?t", true},
-        {"s?b", true},        {".h*", true},       {"*.txt", true},     {"*.csv", false},
-        {"resp.??", false},   {"?resp.dat", false}, {"x*", false},
-        {"[a]*", true},       // "[" stands for itself ...
-        {"a*", false},        // ... and is no bracket set matching "a"
+        {"*", true},
+        {"*.dat", true},
+        {"resp.???", true},
+        {"r*p*.d?t", true},
+        {"s?b", true},
+        {".h*", true},
+        {"*.txt", true},
+        {"*.csv", false},
+        {"resp.??", false},
+        {"?resp.dat", false},
+        {"x*", false},
+        {"[a]*", true},  // "[" stands for itself ...
+        {"a*", false},   // ... and is no bracket set matching "a"
         {"[ab]b.txt", false},
-        {"back\\sl?sh", true}, {"back\\*", true},  // "\" is no escape
+        {"back\\sl?sh", true},
+        {"back\\*", true},  // "\" is no escape
         {"back*\\slash", true},
     };
     for (const Case& c : cases) EXPECT_EQ(Exist(base + c.pattern), c.exists) << c.pattern;

@@ -10,7 +10,7 @@ namespace tarvo::test {
 
 // A run host that serves control texts from a map and records the messages.
 class FakeHost : public RunHost {
-public:
+  public:
     std::map<int, std::string> texts;
     std::vector<std::string> messages;
 

@@ -19,14 +19,21 @@ namespace id = control;
 TEST(RunSettingsReader, EachFieldComesFromItsOwnControl) {
     FakeHost host;
     host.texts = {
-        {id::kItemCount, "45"},         {id::kItemParameterFile, "  items.txt "},
-        {id::kAStart, "22"},            {id::kALength, "9"},
-        {id::kBStart, "32"},            {id::kBLength, "8"},
-        {id::kCStart, "42"},            {id::kCLength, "7"},
-        {id::kItemIdStart, "1"},        {id::kItemIdLength, "6"},
+        {id::kItemCount, "45"},
+        {id::kItemParameterFile, "  items.txt "},
+        {id::kAStart, "22"},
+        {id::kALength, "9"},
+        {id::kBStart, "32"},
+        {id::kBLength, "8"},
+        {id::kCStart, "42"},
+        {id::kCLength, "7"},
+        {id::kItemIdStart, "1"},
+        {id::kItemIdLength, "6"},
         {id::kResponseFile, " resp.dat "},
-        {id::kExamineeIdStart, "2"},    {id::kExamineeIdLength, "5"},
-        {id::kThetaStart, "12"},        {id::kThetaLength, "3"},
+        {id::kExamineeIdStart, "2"},
+        {id::kExamineeIdLength, "5"},
+        {id::kThetaStart, "12"},
+        {id::kThetaLength, "3"},
         {id::kResponseStart, "20"},
     };
     const RunSettings s = ReadRunSettings(host);
@@ -48,8 +55,11 @@ TEST(RunSettingsReader, EachFieldComesFromItsOwnControl) {
 
 TEST(RunSettingsReader, PastedNumbersFollowTheNumberBoxRule) {
     FakeHost host;
-    host.texts = {{id::kItemCount, "3.5"}, {id::kResponseStart, "-1"}, {id::kThetaStart, "2.5"},
-                  {id::kThetaLength, "12abc"}, {id::kAStart, "9"}};
+    host.texts = {{id::kItemCount, "3.5"},
+                  {id::kResponseStart, "-1"},
+                  {id::kThetaStart, "2.5"},
+                  {id::kThetaLength, "12abc"},
+                  {id::kAStart, "9"}};
     const RunSettings s = ReadRunSettings(host);
     EXPECT_EQ(s.itemCount, 4);
     EXPECT_EQ(s.responseStart, 65535);
@@ -60,17 +70,22 @@ TEST(RunSettingsReader, PastedNumbersFollowTheNumberBoxRule) {
 }
 
 class FrontPart : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         itemFile = dir.Write("items.txt", "I1       1.5\r\nI2       0.5\r\n");
         responseFile = dir.Write("resp.dat", "P1 1.0 10\r\n\r\nP2 2.0 01\r\n");
         host.texts = {
-            {id::kItemCount, "2"},       {id::kItemParameterFile, "   " + itemFile + "  "},
-            {id::kItemIdStart, "1"},     {id::kItemIdLength, "2"},
-            {id::kAStart, "10"},         {id::kALength, "3"},
+            {id::kItemCount, "2"},
+            {id::kItemParameterFile, "   " + itemFile + "  "},
+            {id::kItemIdStart, "1"},
+            {id::kItemIdLength, "2"},
+            {id::kAStart, "10"},
+            {id::kALength, "3"},
             {id::kResponseFile, responseFile},
-            {id::kExamineeIdStart, "1"}, {id::kExamineeIdLength, "2"},
-            {id::kThetaStart, "4"},      {id::kThetaLength, "3"},
+            {id::kExamineeIdStart, "1"},
+            {id::kExamineeIdLength, "2"},
+            {id::kThetaStart, "4"},
+            {id::kThetaLength, "3"},
             {id::kResponseStart, "8"},
         };
     }
@@ -102,8 +117,8 @@ TEST_F(FrontPart, MissingItemFileIsReportedAndTheRunGoesOn) {
     host.texts[id::kItemParameterFile] = " " + missing + " ";
     const auto inputs = ReadRunInputs(host);
     ASSERT_TRUE(inputs.has_value());
-    EXPECT_EQ(host.messages, std::vector<std::string>{"ERROR: Param file " + missing +
-                                                       " does not exists."});
+    EXPECT_EQ(host.messages,
+              std::vector<std::string>{"ERROR: Param file " + missing + " does not exists."});
     EXPECT_EQ(inputs->settings.itemParameterFile, "");
     EXPECT_EQ(inputs->items.AccNo, (std::vector<std::string>{"", ""}));
     EXPECT_EQ(inputs->items.a, (std::vector<double>{0.0, 0.0}));

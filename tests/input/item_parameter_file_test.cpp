@@ -51,18 +51,17 @@ const std::string kLine2 = "ITEM02   0.8    1.5    0.25 \r\n";
 const std::string kLine3 = "ITEM03   1.0    0.0    0.1  \r\n";
 
 TEST(ItemParameterFile, LineIIsItemI) {
-    ExpectItems(ReadItems(kLine1 + kLine2 + kLine3, 3), {{"ITEM01  ", 1.25, -0.5, 0.2},
-                                                         {"ITEM02  ", 0.8, 1.5, 0.25},
-                                                         {"ITEM03  ", 1.0, 0.0, 0.1}});
+    ExpectItems(
+        ReadItems(kLine1 + kLine2 + kLine3, 3),
+        {{"ITEM01  ", 1.25, -0.5, 0.2}, {"ITEM02  ", 0.8, 1.5, 0.25}, {"ITEM03  ", 1.0, 0.0, 0.1}});
 }
 
 TEST(ItemParameterFile, MissingLinesGiveEmptyItems) {
-    ExpectItems(ReadItems(kLine1 + kLine2 + kLine3, 5),
-                {{"ITEM01  ", 1.25, -0.5, 0.2},
-                 {"ITEM02  ", 0.8, 1.5, 0.25},
-                 {"ITEM03  ", 1.0, 0.0, 0.1},
-                 {"", 0, 0, 0},
-                 {"", 0, 0, 0}});
+    ExpectItems(ReadItems(kLine1 + kLine2 + kLine3, 5), {{"ITEM01  ", 1.25, -0.5, 0.2},
+                                                         {"ITEM02  ", 0.8, 1.5, 0.25},
+                                                         {"ITEM03  ", 1.0, 0.0, 0.1},
+                                                         {"", 0, 0, 0},
+                                                         {"", 0, 0, 0}});
 }
 
 TEST(ItemParameterFile, LinesAfterItemCountAreIgnored) {

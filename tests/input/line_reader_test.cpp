@@ -31,16 +31,22 @@ TEST(LineReader, SplitsLinesAtEveryLineEndWhateverTheBufferSize) {
         {"abc", {"abc"}},
         {"a\rb\r", {"a", "b"}},
         {"a\r\nb\r\n", {"a", "b"}},
-        {"a\nb\n", {"a", "b"}},            // a lone line feed ends a line too
+        {"a\nb\n", {"a", "b"}},  // a lone line feed ends a line too
         {"a\r\r\nb", {"a", "", "b"}},
-        {"a\n\rb", {"a", "", "b"}},         // LF then CR: two line ends
+        {"a\n\rb", {"a", "", "b"}},  // LF then CR: two line ends
         {"a\n\nb", {"a", "", "b"}},
         {"\r\n", {""}},
         {"\r\n\r\n", {"", ""}},
-        {"a\x1a" "b\r\nc", {"a"}},          // byte 26 ends the data mid-line
-        {"a\r\n\x1a" "b", {"a"}},
-        {"\x1a" "abc", {}},
-        {"a\tb\0c  \r"s, {"a\tb\0c  "s}},   // tabs, NUL and trailing blanks stay
+        {"a\x1a"
+         "b\r\nc",
+         {"a"}},  // byte 26 ends the data mid-line
+        {"a\r\n\x1a"
+         "b",
+         {"a"}},
+        {"\x1a"
+         "abc",
+         {}},
+        {"a\tb\0c  \r"s, {"a\tb\0c  "s}},  // tabs, NUL and trailing blanks stay
     };
     TempDir dir;
     for (std::size_t bufferSize : {1u, 2u, 3u, 65536u}) {
@@ -54,7 +60,9 @@ TEST(LineReader, SplitsLinesAtEveryLineEndWhateverTheBufferSize) {
 
 TEST(LineReader, GivesEmptyLinesOnceEnded) {
     TempDir dir;
-    LineReader reader(dir.Write("short.txt", "one\r\ntwo\x1a" "three\r\n"));
+    LineReader reader(dir.Write("short.txt",
+                                "one\r\ntwo\x1a"
+                                "three\r\n"));
     EXPECT_EQ(reader.ReadLine(), "one");
     EXPECT_EQ(reader.ReadLine(), "two");
     EXPECT_TRUE(reader.Ended());

@@ -19,9 +19,8 @@ TEST(Scoring, BlankAndNineAreMissingBeforeTheKeyIsConsulted) {
         std::uint8_t code;
     };
     const std::vector<Case> cases = {
-        {'1', '1', 1}, {'0', '1', 0}, {'2', '1', 0}, {'A', '1', 0},  {' ', '1', 9},
-        {'9', '1', 9}, {'A', 'A', 1}, {'a', 'A', 0}, {'\t', ' ', 0}, {' ', ' ', 9},
-        {'9', '9', 9}, {'x', ' ', 0},
+        {'1', '1', 1}, {'0', '1', 0}, {'2', '1', 0},  {'A', '1', 0}, {' ', '1', 9}, {'9', '1', 9},
+        {'A', 'A', 1}, {'a', 'A', 0}, {'\t', ' ', 0}, {' ', ' ', 9}, {'9', '9', 9}, {'x', ' ', 0},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ScoreResponse(c.response, c.key), c.code)
@@ -86,7 +85,7 @@ TEST(ResponseFile, DefaultKeyScoresOneAsCorrect) {
 TEST(ResponseFile, KeyRecordBeforeTheFirstExamineeSetsTheKey) {
     const PersonTable persons = ReadPersons(
         "KEY00        ZZZZ\r\n"
-        "key01        ABCD\r\n"   // the last key record before examinee 1 wins
+        "key01        ABCD\r\n"  // the last key record before examinee 1 wins
         "E0001  1.0   ABDA\r\n"
         "KEY02        ABCD\r\n"   // after examinee 1: an ordinary examinee
         "E0003        abcd\r\n",  // case matters
@@ -100,9 +99,8 @@ TEST(ResponseFile, KeyRecordBeforeTheFirstExamineeSetsTheKey) {
 }
 
 TEST(ResponseFile, KeyBlankOrNineIsNeverMatched) {
-    const PersonTable persons =
-        ReadPersons("KEY          AB 9\r\nE0001        AB A\r\nE0002        ABX9\r\n",
-                    ResponseSettings(4));
+    const PersonTable persons = ReadPersons(
+        "KEY          AB 9\r\nE0001        AB A\r\nE0002        ABX9\r\n", ResponseSettings(4));
     ExpectFitted(persons, 2, 4);
     EXPECT_EQ(Codes(persons, 0), "1190");
     EXPECT_EQ(Codes(persons, 1), "1109");
@@ -125,10 +123,10 @@ TEST(ResponseFile, ShortIdentifierFieldNeverMakesAKey) {
 TEST(ResponseFile, BlankResponseFieldsAreSkipped) {
     const PersonTable persons = ReadPersons(
         "\r\n"
-        "KEY01  2.0       \r\n"   // not even a key without responses
+        "KEY01  2.0       \r\n"  // not even a key without responses
         "P0001  1.5\r\n"
         "P0002  0.5   0110\r\n"
-        "P0002        1\r\n",    // the same identifier twice: two examinees
+        "P0002        1\r\n",  // the same identifier twice: two examinees
         ResponseSettings(4));
     ExpectFitted(persons, 2, 4);
     EXPECT_EQ(persons.ExaminID[0], "P0002");
@@ -187,9 +185,9 @@ TEST(ResponseFile, ItemCountZeroAcceptsNoExaminee) {
 
 TEST(ResponseFile, LineEndsAndEndOfData) {
     // Line feeds alone end lines; byte 26 ends the data.
-    const PersonTable persons = ReadPersons(
-        "P0001        1\nP0002        0\rP0003        1\x1aP0004        1\r\n",
-        ResponseSettings(1));
+    const PersonTable persons =
+        ReadPersons("P0001        1\nP0002        0\rP0003        1\x1aP0004        1\r\n",
+                    ResponseSettings(1));
     ExpectFitted(persons, 3, 1);
     EXPECT_EQ(persons.ExaminID[2], "P0003");
 }

@@ -11,7 +11,7 @@ namespace tarvo::test {
 // A fresh folder under the system's temporary folder, removed with its
 // contents when the test ends.
 class TempDir {
-public:
+  public:
     TempDir() {
         std::random_device random;
         const auto base = std::filesystem::temp_directory_path();
@@ -36,7 +36,7 @@ public:
         return file.string();
     }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

@@ -21,13 +21,13 @@ TEST(CutField, TakesColumnsFromOneAndStopsAtTheLineEnd) {
     const std::vector<Case> cases = {
         {"A1      0.5", {1, 8}, "A1      "},  // blanks inside the field stay
         {"abcdef", {3, 2}, "cd"},
-        {"abcdef", {5, 10}, "ef"},           // cut short by the line end
+        {"abcdef", {5, 10}, "ef"},  // cut short by the line end
         {"abcdef", {6, 1}, "f"},
-        {"abcdef", {7, 1}, ""},              // starts beyond the line
-        {"abcdef", {0, 3}, ""},              // column 0 is no column
+        {"abcdef", {7, 1}, ""},  // starts beyond the line
+        {"abcdef", {0, 3}, ""},  // column 0 is no column
         {"abcdef", {2, 0}, ""},
         {"", {1, 5}, ""},
-        {"a\tb", {2, 2}, "\tb"},             // a tab is one character
+        {"a\tb", {2, 2}, "\tb"},  // a tab is one character
     };
     for (const Case& c : cases) {
         EXPECT_EQ(CutField(c.line, c.field), c.expected)
@@ -55,11 +55,11 @@ TEST(TextToNumber, ReadsTheLeadingNumber) {
         {"+.", 0.0},
         {"E5", 0.0},
         {"x12", 0.0},
-        {"- 5", 0.0},          // only leading blanks are skipped
+        {"- 5", 0.0},  // only leading blanks are skipped
         {"1 2", 1.0},
         {"+42", 42.0},
         {"-1.25", -1.25},
-        {"1.2.3", 1.2},        // one decimal point only
+        {"1.2.3", 1.2},  // one decimal point only
         {"5.", 5.0},
         {"007", 7.0},
         {"0.000123", 0.000123},
@@ -67,7 +67,7 @@ TEST(TextToNumber, ReadsTheLeadingNumber) {
         {"1.2e+1", 12.0},
         {"1D2", 100.0},
         {"1d-2", 0.01},
-        {"1E", 1.0},           // an exponent letter without digits adds nothing
+        {"1E", 1.0},  // an exponent letter without digits adds nothing
         {"1E+", 1.0},
         {"1Ex", 1.0},
         {"-0", 0.0},
@@ -78,7 +78,7 @@ TEST(TextToNumber, ReadsTheLeadingNumber) {
         {"&Q17", 15.0},
         {"&b101", 5.0},
         {"&B102", 2.0},
-        {"&17", 15.0},         // bare & is octal
+        {"&17", 15.0},  // bare & is octal
         {"&19", 1.0},
         {"&", 0.0},
         {"&H", 0.0},
@@ -126,13 +126,13 @@ TEST(DialogNumber, RoundsHalfToEvenAndWrapsModulo65536) {
         std::uint16_t expected;
     };
     const std::vector<Case> cases = {
-        {"", 0},        {"45", 45},          {"3.5", 4},     {"2.5", 2},
-        {"0.5", 0},     {"1.5", 2},          {"2.4999", 2},  {"2.5001", 3},
-        {"-1", 65535},  {"-2.5", 65534},     {"-0.5", 0},    {"65535", 65535},
-        {"65536", 0},   {"65537", 1},        {"131072.6", 1}, {"12abc", 12},
-        {"abc", 0},     {"1E20", 0},         // 10^20 is a multiple of 65536
-        {"1E15", 32768}, {"-65536", 0},      {"&HFFFF", 65535},
-        {"1E999", 0},   {"-1E999", 0},       // infinities have no residue
+        {"", 0},         {"45", 45},      {"3.5", 4},        {"2.5", 2},
+        {"0.5", 0},      {"1.5", 2},      {"2.4999", 2},     {"2.5001", 3},
+        {"-1", 65535},   {"-2.5", 65534}, {"-0.5", 0},       {"65535", 65535},
+        {"65536", 0},    {"65537", 1},    {"131072.6", 1},   {"12abc", 12},
+        {"abc", 0},      {"1E20", 0},  // 10^20 is a multiple of 65536
+        {"1E15", 32768}, {"-65536", 0},   {"&HFFFF", 65535}, {"1E999", 0},
+        {"-1E999", 0},  // infinities have no residue
     };
     for (const Case& c : cases) EXPECT_EQ(DialogNumber(c.text), c.expected) << c.text;
 }
