@@ -94,8 +94,8 @@ std::vector<std::uint8_t> DrawResponses(Random& random, std::span<const double> 
     return responses;
 }
 
-std::vector<std::uint8_t> ItemColumn(std::span<const std::uint8_t> responses,
-                                     std::size_t itemCount, std::size_t item) {
+std::vector<std::uint8_t> ItemColumn(std::span<const std::uint8_t> responses, std::size_t itemCount,
+                                     std::size_t item) {
     assert(itemCount > 0 && item < itemCount && responses.size() % itemCount == 0);
     std::vector<std::uint8_t> column;
     column.reserve(responses.size() / itemCount);

@@ -15,7 +15,7 @@ namespace tarvo::sim {
 
 // xoshiro256** seeded through splitmix64.
 class Random {
-public:
+  public:
     explicit Random(std::uint64_t seed);
 
     std::uint64_t Next();
@@ -27,7 +27,7 @@ public:
     // the second of each pair is kept for the next call.
     double Normal();
 
-private:
+  private:
     std::uint64_t state_[4];
     double spareNormal_ = 0;
     bool hasSpare_ = false;
@@ -59,8 +59,8 @@ std::vector<std::uint8_t> DrawResponses(Random& random, std::span<const double> 
                                         double missingFraction = 0);
 
 // One item's codes over all examinees, copied out of examinee-major codes.
-std::vector<std::uint8_t> ItemColumn(std::span<const std::uint8_t> responses,
-                                     std::size_t itemCount, std::size_t item);
+std::vector<std::uint8_t> ItemColumn(std::span<const std::uint8_t> responses, std::size_t itemCount,
+                                     std::size_t item);
 
 // One examinee's codes for all items: a view into examinee-major codes.
 std::span<const std::uint8_t> ExamineeRow(std::span<const std::uint8_t> responses,
