@@ -5,6 +5,7 @@ function(tarvo_add_test name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES} ${ARG_UNPARSED_ARGUMENTS})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
     target_compile_definitions(${name} PRIVATE
         TARVO_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
         TARVO_BINARY_DIR="${PROJECT_BINARY_DIR}")

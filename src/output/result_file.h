@@ -1,36 +1,42 @@
 #pragma once
 
-#include <cstdio>
 #include <string>
 #include <string_view>
 
 namespace tarvo {
 
-// The one result file of a run. Every piece of text goes to the file system
-// when it is written (no buffer of our own), so a stopped or crashed run
-// leaves whole lines. A failed write does not stop the run; it is remembered
-// so the run can report an incomplete result.
+// The one result file of a run. Text reaches the file system line by line:
+// each line is handed over as soon as its line end is written, and the text
+// of an unfinished line waits until its line end (or Close), so a stopped or
+// killed run leaves whole lines only. A failed write does not stop the run;
+// it is remembered so the run can report an incomplete result.
 class ResultFile {
-public:
+  public:
     ResultFile() = default;
     ResultFile(const ResultFile&) = delete;
     ResultFile& operator=(const ResultFile&) = delete;
     ~ResultFile();
 
-    // Creates the file or empties it. False when it cannot be opened for
-    // writing (empty or invalid name, missing folder, no permission).
+    // Creates the file or empties it (closing any file opened before). False
+    // when it cannot be opened for writing (empty or invalid name, missing
+    // folder, no permission, a folder).
     bool Open(const std::string& name);
-    bool IsOpen() const { return file_ != nullptr; }
+    bool IsOpen() const { return descriptor_ >= 0; }
 
+    // Writing to a file that is not open does nothing.
     void Write(std::string_view text);
     void WriteLine(std::string_view text);  // text and CR LF
 
-    // Closes the file; false when any write (or the close) failed.
+    // Hands over any unfinished text and closes the file; false when any
+    // write or the close failed, or when no file was open.
     bool Close();
     bool WriteFailed() const { return failed_; }
 
-private:
-    std::FILE* file_ = nullptr;
+  private:
+    void HandOver(std::size_t length);  // writes the first length pending bytes
+
+    int descriptor_ = -1;
+    std::string pending_;  // text after the last line end handed over
     bool failed_ = false;
 };
 

@@ -1,0 +1,95 @@
+#include "cli/console_host.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "cli/viewer.h"
+
+namespace tarvo::cli {
+
+namespace {
+
+volatile std::sig_atomic_t interruptCount = 0;
+
+extern "C" void OnInterrupt(int) {
+    if (interruptCount > 0) _exit(130);
+    interruptCount = 1;
+}
+
+constexpr int kBarWidth = 30;
+
+}  // namespace
+
+ConsoleHost::ConsoleHost(std::map<int, std::string> controlTexts, int mode, bool standardize,
+                         bool view, std::FILE* err, bool showProgress)
+    : controlTexts_(std::move(controlTexts)),
+      mode_(mode),
+      standardize_(standardize),
+      view_(view),
+      err_(err),
+      showProgress_(showProgress) {}
+
+std::string ConsoleHost::ControlText(int controlId) const {
+    const auto found = controlTexts_.find(controlId);
+    return found == controlTexts_.end() ? std::string() : found->second;
+}
+
+void ConsoleHost::ShowMessage(const std::string& text) {
+    if (lineShown_) std::fputc('\n', err_);
+    lineShown_ = false;
+    std::fwrite(text.data(), 1, text.size(), err_);
+    std::fputc('\n', err_);
+    std::fflush(err_);
+}
+
+bool ConsoleHost::AskYesNo(const std::string&, const std::string&) { return standardize_; }
+
+void ConsoleHost::ProgressInit(const std::string& caption) {
+    caption_ = caption;
+    status_.clear();
+    percent_ = 0;
+    Redraw();
+}
+
+void ConsoleHost::ProgressSet(int percent, const std::string& text) {
+    percent_ = std::clamp(percent, 0, 100);
+    status_ = text;
+    Redraw();
+}
+
+bool ConsoleHost::ProgressIsCancelled() { return InterruptRequested(); }
+
+void ConsoleHost::ProgressShutdown() {
+    if (lineShown_) {
+        std::fputc('\n', err_);
+        std::fflush(err_);
+    }
+    lineShown_ = false;
+}
+
+void ConsoleHost::ViewResult(const std::string& outputFile) {
+    if (view_) LaunchDetached("xdg-open", outputFile);
+}
+
+void ConsoleHost::Redraw() {
+    if (!showProgress_) return;
+    const int filled = percent_ * kBarWidth / 100;
+    std::string bar(static_cast<std::size_t>(filled), '#');
+    bar.resize(kBarWidth, '.');
+    std::fprintf(err_, "\r\x1b[K%s [%s] %3d%% %s", caption_.c_str(), bar.c_str(), percent_,
+                 status_.c_str());
+    std::fflush(err_);
+    lineShown_ = true;
+}
+
+void ConsoleHost::InstallInterruptHandler() {
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+bool ConsoleHost::InterruptRequested() { return interruptCount > 0; }
+
+}  // namespace tarvo::cli

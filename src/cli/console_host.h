@@ -1,0 +1,52 @@
+#pragma once
+
+#include <csignal>
+#include <cstdio>
+#include <map>
+#include <string>
+
+#include "platform/run_host.h"
+
+namespace tarvo::cli {
+
+// The run's front end on a terminal: control texts from the command line,
+// messages on standard error, the standardise answer from an option, a
+// progress line redrawn in place when standard error is a terminal, and
+// Stop from Ctrl-C.
+class ConsoleHost : public RunHost {
+public:
+    ConsoleHost(std::map<int, std::string> controlTexts, int mode, bool standardize, bool view,
+                std::FILE* err, bool showProgress);
+
+    std::string ControlText(int controlId) const override;
+    int CalibrationMode() const override { return mode_; }
+    void ShowMessage(const std::string& text) override;
+    bool AskYesNo(const std::string& text, const std::string& title) override;
+    void ProgressInit(const std::string& caption) override;
+    void ProgressSet(int percent, const std::string& text) override;
+    bool ProgressIsCancelled() override;
+    void ProgressShutdown() override;
+    void Breathe() override {}
+    void ViewResult(const std::string& outputFile) override;
+
+    // Ctrl-C handling: the first interrupt asks the run to stop at its next
+    // check point, a second one ends the process at once.
+    static void InstallInterruptHandler();
+    static bool InterruptRequested();
+
+private:
+    void Redraw();
+
+    std::map<int, std::string> controlTexts_;
+    int mode_;
+    bool standardize_;
+    bool view_;
+    std::FILE* err_;
+    bool showProgress_;
+    std::string caption_;
+    std::string status_;
+    int percent_ = 0;
+    bool lineShown_ = false;
+};
+
+}  // namespace tarvo::cli

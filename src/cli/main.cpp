@@ -1,0 +1,37 @@
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/console_host.h"
+#include "cli/options.h"
+#include "estimation/calibration_run.h"
+
+int main(int argc, char** argv) {
+    using namespace tarvo;
+    const std::vector<std::string_view> args(argv + 1, argv + argc);
+    const cli::ParseResult parsed = cli::ParseCommandLine(args);
+    if (!parsed.options) {
+        std::fprintf(stderr, "tarvo-run: %s (see tarvo-run --help)\n", parsed.error.c_str());
+        return 2;
+    }
+    const cli::Options& options = *parsed.options;
+    if (options.help) {
+        std::fputs(cli::HelpText().c_str(), stdout);
+        return 0;
+    }
+
+    cli::ConsoleHost::InstallInterruptHandler();
+    cli::ConsoleHost host(options.controlTexts, options.mode, options.standardize, options.view,
+                          stderr, isatty(STDERR_FILENO) == 1);
+    switch (RunCalibration(host)) {
+        case RunOutcome::Finished:
+        case RunOutcome::Stopped:
+            return 0;
+        case RunOutcome::EndedAtCheck:
+        case RunOutcome::OutputIncomplete:
+            return 1;
+    }
+    return 1;
+}

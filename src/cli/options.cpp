@@ -1,0 +1,153 @@
+#include "cli/options.h"
+
+#include <charconv>
+
+#include "platform/control_ids.h"
+
+namespace tarvo::cli {
+
+namespace {
+
+struct TextOption {
+    std::string_view name;
+    int controlId;
+    std::string_view help;
+};
+
+constexpr TextOption kTextOptions[] = {
+    {"response-file", control::kResponseFile, "response file (examinee records)"},
+    {"item-file", control::kItemParameterFile, "item parameter file (modes 1, 4, 5, 7)"},
+    {"output-file", control::kOutputFile, "result file to write"},
+    {"item-count", control::kItemCount, "number of items (item responses: Length)"},
+    {"response-start", control::kResponseStart, "column of the first response"},
+    {"examinee-id-start", control::kExamineeIdStart, "examinee ID: start column"},
+    {"examinee-id-length", control::kExamineeIdLength, "examinee ID: length"},
+    {"theta-start", control::kThetaStart, "given theta: start column"},
+    {"theta-length", control::kThetaLength, "given theta: length"},
+    {"item-id-start", control::kItemIdStart, "item ID: start column"},
+    {"item-id-length", control::kItemIdLength, "item ID: length"},
+    {"a-start", control::kAStart, "a: start column"},
+    {"a-length", control::kALength, "a: length"},
+    {"b-start", control::kBStart, "b: start column"},
+    {"b-length", control::kBLength, "b: length"},
+    {"c-start", control::kCStart, "c: start column"},
+    {"c-length", control::kCLength, "c: length"},
+};
+
+constexpr std::string_view kModeCaptions[] = {
+    "theta | a,b,c,responses",  "a,b,c | theta,responses", "theta,a,b,c | responses",
+    "a,b | c,theta,responses ", "theta,a,b | c,responses ", "theta,b | responses ",
+    "theta | b,responses ",     "b | theta,responses ",
+};
+
+bool ParseWhole(std::string_view text, unsigned& value) {
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    return ec == std::errc() && ptr == end && !text.empty();
+}
+
+}  // namespace
+
+ParseResult ParseCommandLine(const std::vector<std::string_view>& args) {
+    Options options;
+    auto fail = [](std::string message) { return ParseResult{std::nullopt, std::move(message)}; };
+
+    for (std::size_t k = 0; k < args.size(); ++k) {
+        std::string_view arg = args[k];
+        if (arg == "--help" || arg == "-h") {
+            options.help = true;
+            continue;
+        }
+        if (arg == "--view") {
+            options.view = true;
+            continue;
+        }
+        if (arg.substr(0, 2) != "--") return fail("unexpected argument '" + std::string(arg) + "'");
+
+        std::string_view name = arg.substr(2);
+        std::optional<std::string_view> value;
+        if (const auto eq = name.find('='); eq != std::string_view::npos) {
+            value = name.substr(eq + 1);
+            name = name.substr(0, eq);
+        }
+        auto takeValue = [&]() -> std::optional<std::string_view> {
+            if (value) return value;
+            if (k + 1 >= args.size()) return std::nullopt;
+            return args[++k];
+        };
+
+        const TextOption* textOption = nullptr;
+        for (const auto& candidate : kTextOptions) {
+            if (candidate.name == name) textOption = &candidate;
+        }
+        const bool known = textOption || name == "mode" || name == "standardize" ||
+                           name == "threads";
+        if (!known) return fail("unknown option '--" + std::string(name) + "'");
+        const auto text = takeValue();
+        if (!text) return fail("option '--" + std::string(name) + "' needs a value");
+
+        if (textOption) {
+            options.controlTexts[textOption->controlId] = std::string(*text);
+        } else if (name == "mode") {
+            unsigned mode = 0;
+            if (!ParseWhole(*text, mode) || mode < 1 || mode > 8)
+                return fail("--mode takes a number from 1 to 8, not '" + std::string(*text) + "'");
+            options.mode = static_cast<int>(mode);
+        } else if (name == "standardize") {
+            if (*text == "yes") {
+                options.standardize = true;
+            } else if (*text == "no") {
+                options.standardize = false;
+            } else {
+                return fail("--standardize takes yes or no, not '" + std::string(*text) + "'");
+            }
+        } else {
+            unsigned threads = 0;
+            if (!ParseWhole(*text, threads) || threads < 1 || threads > 1024)
+                return fail("--threads takes a number from 1 to 1024, not '" +
+                            std::string(*text) + "'");
+            options.threads = threads;
+        }
+    }
+    return ParseResult{options, {}};
+}
+
+std::string HelpText() {
+    std::string text =
+        "Usage: tarvo-run [OPTION]...\n"
+        "Calibrates item response data by maximum likelihood (3PL or 1PL) and writes one\n"
+        "result file, as the desktop program's \"Go\" does. Each TEXT is what the dialog's\n"
+        "box would hold; it is converted by the same rules (an option not given is empty).\n"
+        "Options may be written --name VALUE or --name=VALUE; a later repeat wins.\n\n"
+        "  --mode N                  calibration mode 1..8 (default 2, see below)\n";
+    for (const auto& option : kTextOptions) {
+        std::string left = "  --" + std::string(option.name) +
+                           (option.controlId == control::kResponseFile ||
+                                    option.controlId == control::kItemParameterFile ||
+                                    option.controlId == control::kOutputFile
+                                ? " PATH"
+                                : " TEXT");
+        left.resize(28, ' ');
+        text += left + std::string(option.help) + "\n";
+    }
+    text +=
+        "  --standardize yes|no      joint modes: standardise theta after each pass (yes)\n"
+        "  --threads N               worker threads (default: every core)\n"
+        "  --view                    open the result in the desktop's viewer afterwards\n"
+        "  --help                    show this text\n\n"
+        "Modes (estimated | given):\n";
+    for (int m = 1; m <= 8; ++m) {
+        text += "  " + std::to_string(m) + "  " + std::string(kModeCaptions[m - 1]) + "\n";
+    }
+    text +=
+        "\nExit status: 0 the run reached its end (finished or stopped with Ctrl-C),\n"
+        "1 the run ended at a check (missing response file, result file not writable),\n"
+        "2 a command-line error.\n\n"
+        "Example (joint 3PL calibration of the samples):\n"
+        "  tarvo-run --mode 3 --response-file samples/testdata.dat --item-count 45 \\\n"
+        "    --response-start 20 --examinee-id-start 1 --examinee-id-length 8 \\\n"
+        "    --output-file /tmp/testdataout.csv\n";
+    return text;
+}
+
+}  // namespace tarvo::cli

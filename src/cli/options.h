@@ -1,0 +1,32 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvo::cli {
+
+// What the command line asks for. Each dialog option holds the text the
+// dialog's control would hold; the run converts it by the dialog's rules.
+struct Options {
+    int mode = 2;
+    std::map<int, std::string> controlTexts;  // by control identifier
+    bool standardize = true;
+    bool view = false;
+    bool help = false;
+    unsigned threads = 0;  // 0: every core
+};
+
+struct ParseResult {
+    std::optional<Options> options;
+    std::string error;  // one line, when options is empty
+};
+
+ParseResult ParseCommandLine(const std::vector<std::string_view>& args);
+
+// The text of --help.
+std::string HelpText();
+
+}  // namespace tarvo::cli

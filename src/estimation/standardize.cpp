@@ -1,0 +1,27 @@
+#include "estimation/standardize.h"
+
+#include <cmath>
+
+namespace tarvo {
+
+void StandardizeTheta(std::span<double> theta) {
+    double n = 0;
+    double sum = 0;
+    double sumOfSquares = 0;
+    for (double t : theta) {
+        if (std::fabs(t) < 3) {
+            n += 1;
+            sum += t;
+            sumOfSquares += t * t;
+        }
+    }
+    const double mean = sum / n;
+    const double variance = (sumOfSquares - sum * sum / n) / n;
+    // With no ability inside the bounds n is 0 and the variance NaN, which
+    // this test also leaves alone.
+    if (!(variance > 0)) return;
+    const double deviation = std::sqrt(variance);
+    for (double& t : theta) t = (t - mean) / deviation;
+}
+
+}  // namespace tarvo

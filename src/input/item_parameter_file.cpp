@@ -1,0 +1,30 @@
+#include "input/item_parameter_file.h"
+
+#include "input/line_reader.h"
+#include "input/text_rules.h"
+
+namespace tarvo {
+
+namespace {
+
+void ReadParameter(std::string_view line, FieldSpec field, double& parameter) {
+    if (field.length != 0) parameter = TextToNumber(CutField(line, field));
+}
+
+}  // namespace
+
+void ReadItemParameterFile(const std::string& path, const RunSettings& settings, ItemTable& items) {
+    LineReader reader(path);
+    std::string line;
+    for (std::size_t i = 0; i < items.itemCount(); ++i) {
+        reader.ReadLine(line);
+        if (settings.itemIdField.length != 0) {
+            items.AccNo[i] = std::string(CutField(line, settings.itemIdField));
+        }
+        ReadParameter(line, settings.aField, items.a[i]);
+        ReadParameter(line, settings.bField, items.b[i]);
+        ReadParameter(line, settings.cField, items.c[i]);
+    }
+}
+
+}  // namespace tarvo

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+
+#include "input/run_tables.h"
+
+namespace tarvo {
+
+// Reads the item parameter file at path into items: line i describes item i,
+// for i up to items.itemCount(); later lines are not read. Each field of
+// non-zero length is cut from the line: the identifier into AccNo as it
+// stands (blanks kept), a, b and c by the text-to-number rule. Fields of
+// length 0 are not read, so the item keeps what it had. Lines missing at the
+// end, or a file that cannot be read, read as empty lines.
+void ReadItemParameterFile(const std::string& path, const RunSettings& settings, ItemTable& items);
+
+}  // namespace tarvo

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tarvo {
+
+// The key used when the response file has no key record: itemCount times "1",
+// so that files already coded 1/0 are scored unchanged.
+std::string DefaultAnswerKey(std::size_t itemCount);
+
+// The code of one response character against its key character: a blank or a
+// "9" is missing (9) before the key is consulted; otherwise an exact byte
+// match is correct (1) and anything else incorrect (0).
+std::uint8_t ScoreResponse(char response, char keyChar);
+
+// Whether a response field holds no response at all: exactly itemCount
+// blanks. Such a line is skipped. A field shorter than itemCount (the
+// response field starts at column 0) is not blank.
+bool IsBlankResponseField(std::string_view field, std::size_t itemCount);
+
+// Whether an identifier marks the key record: its first three characters
+// are "KEY" in any case. Shorter identifiers never do.
+bool IsKeyIdentifier(std::string_view identifier);
+
+}  // namespace tarvo

@@ -1,0 +1,105 @@
+#include "output/result_rows.h"
+
+#include "output/masks.h"
+
+namespace tarvo {
+
+namespace {
+
+constexpr std::size_t kExaminIdWidth = 12;
+
+bool HasOnlyDifficulty(int mode) { return mode == 6 || mode == 8; }
+
+std::string Parameter(double value) { return FormatWithMask(value, kMaskParameter); }
+
+std::string Count(double value) { return FormatWithMask(value, kMaskCount); }
+
+}  // namespace
+
+std::string ItemHeader(int mode) {
+    switch (mode) {
+        case 2:
+            return "SeqItem,AccNo, Nobs, a_calib, b_calib, c_calib, seea, seeb, seec";
+        case 3:
+            return "SeqItem,AccNo, Nobs, a_calib, b_calib,c_calib, seea, seeb, seec";
+        case 4:
+            return "SeqItem,AccNo, Nobs, a_calib, b_calib, c_given, seea, seeb, seec";
+        case 5:
+            return "SeqItem,AccNo, Nobs, a_calib, b_calib,c_given, seea, seeb, seec";
+        case 6:
+        case 8:
+            return "SeqItem,AccNo, Nobs, b_calib, seeb";
+        default:
+            return {};  // modes 1 and 7 have no item section
+    }
+}
+
+std::string ItemRowLeadCsv(const ItemRow& row) {
+    std::string text = Count(static_cast<double>(row.seq));
+    text += ", ";
+    text += row.AccNo;
+    text += ", ";
+    text += Count(row.Nobs);
+    text += ',';
+    return text;
+}
+
+std::string ItemRowValuesCsv(int mode, const ItemRow& row) {
+    if (HasOnlyDifficulty(mode)) return Parameter(row.b) + ',' + Parameter(row.seeb);
+    std::string text = Parameter(row.a);
+    for (double value : {row.b, row.c, row.seea, row.seeb, row.seec}) {
+        text += ',';
+        text += Parameter(value);
+    }
+    return text;
+}
+
+std::string ItemListingLine1(const ItemRow& row) {
+    std::string text = Count(static_cast<double>(row.seq));
+    text += "  ";
+    text += row.AccNo;
+    return text;
+}
+
+std::string ItemListingLine2(const ItemRow& row) {
+    return "  compu a,b,c=" + Parameter(row.a) + Parameter(row.b) + Parameter(row.c);
+}
+
+std::string ItemListingLine3(const ItemRow& row) {
+    return "        see = " + Parameter(row.seea) + Parameter(row.seeb) + Parameter(row.seec) +
+           "   Nobs= " + std::to_string(row.Nobs) + ' ';
+}
+
+std::string PersonHeader() { return " SeqID,    ExaminID,Nvalid,   theta, seetheta"; }
+
+std::string PersonRow(std::size_t seq, std::string_view ExaminID, std::int32_t Nvalid, double theta,
+                      double seetheta) {
+    // The identifier fills exactly 12 positions: right-aligned, cut after 12.
+    const std::string_view shown = ExaminID.substr(0, kExaminIdWidth);
+    std::string text = FormatWithMask(static_cast<double>(seq), kMaskSeqId);
+    text += ", ";
+    text.append(kExaminIdWidth - shown.size(), ' ');
+    text += shown;
+    text += ", ";
+    text += Count(Nvalid);
+    text += ',';
+    text += FormatWithMask(theta, kMaskTheta);
+    text += ", ";
+    text += FormatWithMask(seetheta, kMaskSeeTheta);
+    return text;
+}
+
+bool IsCsvLayout(std::string_view outputFile) {
+    constexpr std::string_view kExtension = ".csv";
+    if (outputFile.size() < kExtension.size()) return false;
+    const std::string_view tail = outputFile.substr(outputFile.size() - kExtension.size());
+    for (std::size_t i = 0; i < kExtension.size(); ++i) {
+        // ASCII letters only, whatever the locale: the name is a string of bytes.
+        char ch = tail[i];
+        if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+        if (ch != kExtension[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace tarvo

@@ -1,0 +1,95 @@
+// The checks that end a run before or after estimation, and the promise
+// behind them: no input is ever overwritten and no failure looks like success.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "estimation/calibration_run.h"
+#include "support/run_fixture.h"
+
+namespace tarvo {
+namespace {
+
+using testing::RunFixture;
+
+TEST(RunChecks, MissingResponseFileEndsTheRunBeforeAnyOutput) {
+    RunFixture data(20, 4);
+    data.WriteFiles();
+    auto host = data.Host(2);
+    host.texts[control::kResponseFile] = data.dir.File("nothing here.dat");
+    EXPECT_EQ(RunCalibration(host), RunOutcome::EndedAtCheck);
+    EXPECT_EQ(host.messages, std::vector<std::string>{"ERROR Response file " +
+                                                      data.dir.File("nothing here.dat") +
+                                                      " does not exists."});
+    EXPECT_FALSE(std::filesystem::exists(data.dir.File("out.csv")));
+    EXPECT_TRUE(host.calls.empty());
+    EXPECT_TRUE(host.viewed.empty());
+}
+
+TEST(RunChecks, MissingItemParameterFileIsReportedAndTheRunGoesOn) {
+    RunFixture data(20, 4);
+    data.WriteFiles();
+    auto host = data.Host(1);
+    host.texts[control::kItemParameterFile] = "  " + data.dir.File("none.itm") + " ";
+    EXPECT_EQ(RunCalibration(host), RunOutcome::Finished);
+    EXPECT_EQ(host.messages, std::vector<std::string>{"ERROR: Param file " +
+                                                      data.dir.File("none.itm") +
+                                                      " does not exists."});
+    EXPECT_EQ(testing::CrLfLines(data.Output()).size(), 21u);
+}
+
+TEST(RunChecks, OutputThatCannotBeOpenedEstimatesNothing) {
+    RunFixture data(20, 4);
+    data.WriteFiles();
+    for (const std::string name : {std::string(), data.dir.File("no/such/folder/out.csv"),
+                                   data.dir.path().string()}) {
+        SCOPED_TRACE(name);
+        auto host = data.Host(3);
+        host.texts[control::kOutputFile] = name;
+        EXPECT_EQ(RunCalibration(host), RunOutcome::EndedAtCheck);
+        EXPECT_EQ(host.messages,
+                  std::vector<std::string>{"ERROR Output file " + name + " cannot be written."});
+        EXPECT_TRUE(host.calls.empty());
+        EXPECT_TRUE(host.questions.empty());
+        EXPECT_TRUE(host.viewed.empty());
+    }
+}
+
+TEST(RunChecks, OutputNamingAnInputFileLeavesTheInputIntact) {
+    RunFixture data(20, 4);
+    data.WriteFiles();
+    const std::string responsesBefore = testing::ReadFile(data.responseFile());
+    const std::string itemsBefore = testing::ReadFile(data.itemFile());
+    std::filesystem::create_symlink(data.itemFile(), data.dir.File("link.itm"));
+    const std::string spellings[] = {
+        data.responseFile(),
+        (data.dir.path() / "." / "responses.dat").string(),
+        data.dir.File("link.itm"),
+    };
+    for (const std::string& name : spellings) {
+        SCOPED_TRACE(name);
+        auto host = data.Host(1);
+        host.texts[control::kOutputFile] = name;
+        EXPECT_EQ(RunCalibration(host), RunOutcome::EndedAtCheck);
+        EXPECT_EQ(host.messages,
+                  std::vector<std::string>{"ERROR Output file " + name + " is an input file."});
+        EXPECT_TRUE(host.viewed.empty());
+    }
+    EXPECT_EQ(testing::ReadFile(data.responseFile()), responsesBefore);
+    EXPECT_EQ(testing::ReadFile(data.itemFile()), itemsBefore);
+}
+
+TEST(RunChecks, FailedWritesAreReportedAndNothingIsShown) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full on this system";
+    RunFixture data(20, 4);
+    data.WriteFiles();
+    auto host = data.Host(3);
+    host.texts[control::kOutputFile] = "/dev/full";
+    EXPECT_EQ(RunCalibration(host), RunOutcome::OutputIncomplete);
+    EXPECT_EQ(host.messages, std::vector<std::string>{
+                                 "ERROR Output file /dev/full could not be written completely."});
+    EXPECT_TRUE(host.viewed.empty());
+}
+
+}  // namespace
+}  // namespace tarvo

@@ -1,0 +1,156 @@
+#include "input/front_part.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "fake_host.h"
+#include "input/settings_reader.h"
+#include "platform/control_ids.h"
+#include "test_files.h"
+
+namespace tarvo {
+namespace {
+
+using test::FakeHost;
+using test::TempDir;
+namespace id = control;
+
+TEST(RunSettingsReader, EachFieldComesFromItsOwnControl) {
+    FakeHost host;
+    host.texts = {
+        {id::kItemCount, "45"},
+        {id::kItemParameterFile, "  items.txt "},
+        {id::kAStart, "22"},
+        {id::kALength, "9"},
+        {id::kBStart, "32"},
+        {id::kBLength, "8"},
+        {id::kCStart, "42"},
+        {id::kCLength, "7"},
+        {id::kItemIdStart, "1"},
+        {id::kItemIdLength, "6"},
+        {id::kResponseFile, " resp.dat "},
+        {id::kExamineeIdStart, "2"},
+        {id::kExamineeIdLength, "5"},
+        {id::kThetaStart, "12"},
+        {id::kThetaLength, "3"},
+        {id::kResponseStart, "20"},
+    };
+    const RunSettings s = ReadRunSettings(host);
+    EXPECT_EQ(s.itemCount, 45);
+    EXPECT_EQ(s.itemParameterFile, "items.txt");
+    EXPECT_EQ(s.responseFile, " resp.dat ");
+    EXPECT_EQ(s.responseStart, 20);
+    auto expectField = [](FieldSpec field, int start, int length, const char* name) {
+        EXPECT_EQ(field.start, start) << name;
+        EXPECT_EQ(field.length, length) << name;
+    };
+    expectField(s.aField, 22, 9, "a");
+    expectField(s.bField, 32, 8, "b");
+    expectField(s.cField, 42, 7, "c");
+    expectField(s.itemIdField, 1, 6, "Item ID");
+    expectField(s.examineeIdField, 2, 5, "Examinee ID");
+    expectField(s.thetaField, 12, 3, "theta");
+}
+
+TEST(RunSettingsReader, PastedNumbersFollowTheNumberBoxRule) {
+    FakeHost host;
+    host.texts = {{id::kItemCount, "3.5"},
+                  {id::kResponseStart, "-1"},
+                  {id::kThetaStart, "2.5"},
+                  {id::kThetaLength, "12abc"},
+                  {id::kAStart, "9"}};
+    const RunSettings s = ReadRunSettings(host);
+    EXPECT_EQ(s.itemCount, 4);
+    EXPECT_EQ(s.responseStart, 65535);
+    EXPECT_EQ(s.thetaField.start, 2);
+    EXPECT_EQ(s.thetaField.length, 12);
+    EXPECT_EQ(s.examineeIdField.start, 0);  // empty box
+    EXPECT_EQ(s.aField.start, 0);           // no item file: its fields are not read
+}
+
+class FrontPart : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        itemFile = dir.Write("items.txt", "I1       1.5\r\nI2       0.5\r\n");
+        responseFile = dir.Write("resp.dat", "P1 1.0 10\r\n\r\nP2 2.0 01\r\n");
+        host.texts = {
+            {id::kItemCount, "2"},
+            {id::kItemParameterFile, "   " + itemFile + "  "},
+            {id::kItemIdStart, "1"},
+            {id::kItemIdLength, "2"},
+            {id::kAStart, "10"},
+            {id::kALength, "3"},
+            {id::kResponseFile, responseFile},
+            {id::kExamineeIdStart, "1"},
+            {id::kExamineeIdLength, "2"},
+            {id::kThetaStart, "4"},
+            {id::kThetaLength, "3"},
+            {id::kResponseStart, "8"},
+        };
+    }
+
+    TempDir dir;
+    std::string itemFile, responseFile;
+    FakeHost host;
+};
+
+TEST_F(FrontPart, ReadsBothFilesWithTheItemFileNameTrimmed) {
+    const auto inputs = ReadRunInputs(host);
+    ASSERT_TRUE(inputs.has_value());
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(inputs->settings.itemParameterFile, itemFile);
+    EXPECT_EQ(inputs->items.AccNo, (std::vector<std::string>{"I1", "I2"}));
+    EXPECT_EQ(inputs->items.a, (std::vector<double>{1.5, 0.5}));
+    EXPECT_EQ(inputs->items.Nobs.size(), 2u);
+
+    const PersonTable& persons = inputs->persons;
+    EXPECT_EQ(persons.ExaminID, (std::vector<std::string>{"P1", "P2"}));
+    EXPECT_EQ(persons.theta, (std::vector<double>{1.0, 2.0}));
+    EXPECT_EQ(persons.responses, (std::vector<std::uint8_t>{1, 0, 0, 1}));
+    EXPECT_EQ(persons.seetheta.size(), 2u);
+    EXPECT_EQ(persons.Nvalid.size(), 2u);
+}
+
+TEST_F(FrontPart, MissingItemFileIsReportedAndTheRunGoesOn) {
+    const std::string missing = (dir.path() / "none.txt").string();
+    host.texts[id::kItemParameterFile] = " " + missing + " ";
+    const auto inputs = ReadRunInputs(host);
+    ASSERT_TRUE(inputs.has_value());
+    EXPECT_EQ(host.messages,
+              std::vector<std::string>{"ERROR: Param file " + missing + " does not exists."});
+    EXPECT_EQ(inputs->settings.itemParameterFile, "");
+    EXPECT_EQ(inputs->items.AccNo, (std::vector<std::string>{"", ""}));
+    EXPECT_EQ(inputs->items.a, (std::vector<double>{0.0, 0.0}));
+    EXPECT_EQ(inputs->persons.personCount(), 2u);
+}
+
+TEST_F(FrontPart, EmptyItemFileNameIsNoError) {
+    host.texts[id::kItemParameterFile] = "    ";
+    const auto inputs = ReadRunInputs(host);
+    ASSERT_TRUE(inputs.has_value());
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(inputs->items.itemCount(), 2u);
+    EXPECT_EQ(inputs->persons.personCount(), 2u);
+}
+
+TEST_F(FrontPart, ResponseFileNameIsTakenExactlyAsTyped) {
+    const std::string typed = " " + responseFile + " ";
+    host.texts[id::kResponseFile] = typed;
+    EXPECT_FALSE(ReadRunInputs(host).has_value());
+    EXPECT_EQ(host.messages,
+              std::vector<std::string>{"ERROR Response file " + typed + " does not exists."});
+}
+
+TEST_F(FrontPart, BothFilesMissingGiveBothMessagesInOrder) {
+    host.texts[id::kItemParameterFile] = "none.txt";
+    host.texts[id::kResponseFile] = "";
+    EXPECT_FALSE(ReadRunInputs(host).has_value());
+    EXPECT_EQ(host.messages, (std::vector<std::string>{
+                                 "ERROR: Param file none.txt does not exists.",
+                                 "ERROR Response file  does not exists.",
+                             }));
+}
+
+}  // namespace
+}  // namespace tarvo
