@@ -20,6 +20,7 @@ RunController::~RunController() {
 
 bool RunController::Start(int mode) {
     if (IsRunning()) return false;
+    lastOutcome_.reset();
     host_ = std::make_unique<DialogRunHost>(dialog_, controls_, desktop_, mode, progressListener_);
     worker_ = std::thread([this, host = host_.get()] {
         std::optional<RunOutcome> outcome;
@@ -38,6 +39,7 @@ void RunController::Finish(std::optional<RunOutcome> outcome) {
     worker_.join();
     host_->CloseLeftovers();
     host_.reset();
+    lastOutcome_ = outcome;
     if (finished_) finished_(outcome);
 }
 

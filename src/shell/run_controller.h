@@ -28,6 +28,9 @@ public:
     // is still going.
     bool Start(int mode);
     bool IsRunning() const { return worker_.joinable(); }
+    // How the last finished run ended; nothing before the first run ends or
+    // when it failed by an exception.
+    std::optional<RunOutcome> LastOutcome() const { return lastOutcome_; }
 
     void SetFinishedListener(FinishedListener listener) { finished_ = std::move(listener); }
     // Handed to the host of every later run (the tests press Stop from it).
@@ -44,6 +47,7 @@ private:
     QObject context_;  // receives the worker's completion on the user-interface thread
     std::unique_ptr<DialogRunHost> host_;
     std::thread worker_;
+    std::optional<RunOutcome> lastOutcome_;
     FinishedListener finished_;
     DialogRunHost::ProgressListener progressListener_;
 };
