@@ -15,10 +15,9 @@
 namespace tarvo::shell {
 namespace {
 
-class ProgressWindowTest : public ::testing::Test {
+class ProgressWindowTest : public ::testing::Test, private testing::ApplicationFirst {
 protected:
     void SetUp() override {
-        testing::EnsureApplication();
         owner.resize(400, 300);
         owner.move(120, 80);
         owner.show();

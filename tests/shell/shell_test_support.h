@@ -18,6 +18,12 @@ namespace tarvo::shell::testing {
 // Creates the QApplication on first use (offscreen unless told otherwise).
 void EnsureApplication();
 
+// A base for fixtures whose members are widgets: creates the application
+// before any member is constructed.
+struct ApplicationFirst {
+    ApplicationFirst() { EnsureApplication(); }
+};
+
 // Runs the event loop until done() holds or the time is up; returns done().
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 60000);
 
