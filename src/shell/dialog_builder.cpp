@@ -26,12 +26,12 @@ void SetRoleEverywhere(QPalette& palette, QPalette::ColorRole role, const QColor
     }
 }
 
-QLabel* MakeLabel(const ControlSpec& spec, QWidget* dialog, Qt::Alignment alignment) {
+QLabel* MakeLabel(const ControlLayout& row, QWidget* dialog, Qt::Alignment alignment) {
     auto* label = new QLabel(dialog);
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(alignment);
     label->setWordWrap(true);
-    SetLabelText(label, QString::fromUtf8(spec.text.data(), static_cast<qsizetype>(spec.text.size())));
+    SetLabelText(label, QString::fromUtf8(row.text.data(), static_cast<qsizetype>(row.text.size())));
     return label;
 }
 
@@ -42,19 +42,19 @@ QLineEdit* MakeEdit(QWidget* dialog, Qt::Alignment alignment) {
     return edit;
 }
 
-QWidget* MakeControl(const ControlSpec& spec, QWidget* dialog) {
-    const QString text = QString::fromUtf8(spec.text.data(), static_cast<qsizetype>(spec.text.size()));
-    switch (spec.kind) {
+QWidget* MakeControl(const ControlLayout& row, QWidget* dialog) {
+    const QString text = QString::fromUtf8(row.text.data(), static_cast<qsizetype>(row.text.size()));
+    switch (row.kind) {
         case ControlKind::Label:
-            return MakeLabel(spec, dialog, Qt::AlignLeft | Qt::AlignTop);
+            return MakeLabel(row, dialog, Qt::AlignLeft | Qt::AlignTop);
         case ControlKind::TitleBox: {
-            QLabel* title = MakeLabel(spec, dialog, Qt::AlignHCenter | Qt::AlignTop);
+            QLabel* title = MakeLabel(row, dialog, Qt::AlignHCenter | Qt::AlignTop);
             title->setFrameStyle(QFrame::Box | QFrame::Plain);
             title->setLineWidth(1);
             return title;
         }
         case ControlKind::VersionBox: {
-            QLabel* version = MakeLabel(spec, dialog, Qt::AlignHCenter | Qt::AlignTop);
+            QLabel* version = MakeLabel(row, dialog, Qt::AlignHCenter | Qt::AlignTop);
             SetLabelText(version, QString::fromStdString(VersionText()));
             return version;
         }
@@ -146,14 +146,14 @@ void ApplySurfaceColours(QWidget* dialog) {
 void BuildDialogControls(QWidget* dialog, const DialogUnits& units, ControlRegistry& registry,
                          QButtonGroup& modeButtons) {
     modeButtons.setExclusive(true);
-    for (const ControlSpec& spec : MainDialogControls()) {
-        QWidget* control = MakeControl(spec, dialog);
-        control->setGeometry(units.Rect(spec.x, spec.y, spec.w, spec.h));
-        ApplyColours(control, spec.kind, ColoursForControl(spec.id));
-        if (spec.kind == ControlKind::RadioButton) {
-            modeButtons.addButton(static_cast<QRadioButton*>(control), spec.id);
+    for (const ControlLayout& row : MainDialogControls()) {
+        QWidget* control = MakeControl(row, dialog);
+        control->setGeometry(units.Rect(row.x, row.y, row.w, row.h));
+        ApplyColours(control, row.kind, ColoursForControl(row.id));
+        if (row.kind == ControlKind::RadioButton) {
+            modeButtons.addButton(static_cast<QRadioButton*>(control), row.id);
         }
-        if (spec.id != kUnaddressed) registry.Add(spec.id, control);
+        if (row.id != kUnaddressed) registry.Add(row.id, control);
     }
 
     registry.SetChecked(1004, true);  // mode 2 at start

@@ -7,7 +7,7 @@ namespace {
 
 using K = ControlKind;
 
-constexpr std::array<ControlSpec, 60> kControls{{
+constexpr std::array<ControlLayout, 60> kControls{{
     {kModePanel, K::Panel, "", 6, 26, 363, 29},
     {kCalibrateFrame, K::GroupBox, "Calibrate", 5, 21, 365, 34},
     {1003, K::RadioButton, "theta | a,b,c,responses", 10, 30, 85, 10},
@@ -75,11 +75,11 @@ constexpr bool InRange(int id, int first, int last) { return id >= first && id <
 
 }  // namespace
 
-std::span<const ControlSpec> MainDialogControls() { return kControls; }
+std::span<const ControlLayout> MainDialogControls() { return kControls; }
 
 std::string_view ModeCaption(int mode) {
-    for (const ControlSpec& spec : kControls) {
-        if (spec.id == 1002 + mode && spec.kind == ControlKind::RadioButton) return spec.text;
+    for (const ControlLayout& row : kControls) {
+        if (row.id == 1002 + mode && row.kind == ControlKind::RadioButton) return row.text;
     }
     return {};
 }

@@ -26,7 +26,7 @@ enum class ControlKind {
     VersionBox,   // centred text
 };
 
-struct ControlSpec {
+struct ControlLayout {
     int id;
     ControlKind kind;
     std::string_view text;  // the version box gets its text from VersionText()
@@ -46,7 +46,7 @@ inline constexpr int kModePanel = 1055;
 inline constexpr int kCalibrateFrame = 1002;
 
 // The 60 controls in creation order.
-std::span<const ControlSpec> MainDialogControls();
+std::span<const ControlLayout> MainDialogControls();
 
 // The caption of mode button 1002 + mode, mode 1..8.
 std::string_view ModeCaption(int mode);

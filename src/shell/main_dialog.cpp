@@ -45,13 +45,13 @@ MainDialog::MainDialog(QWidget* owner, FilePicker* picker, DesktopServices* desk
     runs_ = std::make_unique<RunController>(this, controls_, *desktop);
     runs_->SetFinishedListener([this](std::optional<RunOutcome>) { RunFinished(); });
 
-    for (const ControlSpec& spec : MainDialogControls()) {
-        QWidget* control = controls_.Find(spec.id);
-        if (spec.kind == ControlKind::PushButton) {
-            const int id = spec.id;
+    for (const ControlLayout& row : MainDialogControls()) {
+        QWidget* control = controls_.Find(row.id);
+        if (row.kind == ControlKind::PushButton) {
+            const int id = row.id;
             connect(static_cast<QPushButton*>(control), &QPushButton::clicked, this,
                     [this, id] { commands_->MainDialogProc(id, kClicked); });
-        } else if (spec.kind == ControlKind::RadioButton) {
+        } else if (row.kind == ControlKind::RadioButton) {
             // Every click reports, the already checked button's included.
             connect(static_cast<QRadioButton*>(control), &QRadioButton::clicked, this,
                     [this] { commands_->ApplyModeLabels(); });

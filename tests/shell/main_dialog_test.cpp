@@ -41,9 +41,9 @@ protected:
 
 TEST_F(MainDialogTest, StartsWithEmptyBoxesModeTwoAndGoDisabled) {
     int boxes = 0;
-    for (const ControlSpec& spec : MainDialogControls()) {
-        if (spec.kind == ControlKind::NameBox || spec.kind == ControlKind::NumberBox) {
-            EXPECT_EQ(dialog->Controls().Text(spec.id), "") << spec.id;
+    for (const ControlLayout& row : MainDialogControls()) {
+        if (row.kind == ControlKind::NameBox || row.kind == ControlKind::NumberBox) {
+            EXPECT_EQ(dialog->Controls().Text(row.id), "") << row.id;
             ++boxes;
         }
     }
@@ -77,26 +77,26 @@ TEST_F(MainDialogTest, TitleAndVersionBoxesKeepTheirCarriageReturns) {
 TEST_F(MainDialogTest, EveryControlHasItsKindTextAndPlace) {
     const DialogUnits& units = dialog->Units();
     std::set<int> ids;
-    for (const ControlSpec& spec : MainDialogControls()) {
-        if (spec.id == kUnaddressed) continue;
-        EXPECT_TRUE(ids.insert(spec.id).second) << "identifier used twice: " << spec.id;
-        QWidget* control = dialog->Control(spec.id);
-        ASSERT_NE(control, nullptr) << spec.id;
-        EXPECT_EQ(control->geometry(), units.Rect(spec.x, spec.y, spec.w, spec.h)) << spec.id;
-        switch (spec.kind) {
+    for (const ControlLayout& row : MainDialogControls()) {
+        if (row.id == kUnaddressed) continue;
+        EXPECT_TRUE(ids.insert(row.id).second) << "identifier used twice: " << row.id;
+        QWidget* control = dialog->Control(row.id);
+        ASSERT_NE(control, nullptr) << row.id;
+        EXPECT_EQ(control->geometry(), units.Rect(row.x, row.y, row.w, row.h)) << row.id;
+        switch (row.kind) {
             case ControlKind::PushButton:
-                EXPECT_NE(qobject_cast<QPushButton*>(control), nullptr) << spec.id;
+                EXPECT_NE(qobject_cast<QPushButton*>(control), nullptr) << row.id;
                 break;
             case ControlKind::RadioButton:
-                EXPECT_NE(qobject_cast<QRadioButton*>(control), nullptr) << spec.id;
+                EXPECT_NE(qobject_cast<QRadioButton*>(control), nullptr) << row.id;
                 break;
             case ControlKind::GroupBox:
-                EXPECT_NE(qobject_cast<QGroupBox*>(control), nullptr) << spec.id;
+                EXPECT_NE(qobject_cast<QGroupBox*>(control), nullptr) << row.id;
                 break;
             case ControlKind::NumberBox: {
                 const auto* box = qobject_cast<QLineEdit*>(control);
-                ASSERT_NE(box, nullptr) << spec.id;
-                EXPECT_TRUE(box->alignment() & Qt::AlignRight) << spec.id;
+                ASSERT_NE(box, nullptr) << row.id;
+                EXPECT_TRUE(box->alignment() & Qt::AlignRight) << row.id;
                 break;
             }
             default:
@@ -120,8 +120,8 @@ TEST_F(MainDialogTest, TabOrderFollowsCreationOrder) {
     QWidget* start = dialog->Control(control::kResponseFile);
     QWidget* widget = start;
     do {
-        for (const ControlSpec& spec : MainDialogControls()) {
-            if (spec.id != kUnaddressed && dialog->Control(spec.id) == widget) chain.push_back(spec.id);
+        for (const ControlLayout& row : MainDialogControls()) {
+            if (row.id != kUnaddressed && dialog->Control(row.id) == widget) chain.push_back(row.id);
         }
         widget = widget->nextInFocusChain();
     } while (widget != start && widget != nullptr);
