@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+
+// What the shell asks of the desktop: message boxes and opening a document in
+// the user's default application. The tests replace it to answer questions
+// and to record launches instead of starting programs.
+namespace tarvo::shell {
+
+class DesktopServices {
+public:
+    virtual ~DesktopServices() = default;
+    // A message box with an OK button, modal for the whole program.
+    virtual void ShowMessage(const std::string& text) = 0;
+    // A Yes/No box with Yes as the default button; true means Yes.
+    virtual bool AskYesNo(const std::string& text, const std::string& title) = 0;
+    // Opens a file, relative names from the current directory, in the
+    // desktop's default application. Does not wait and reports nothing.
+    virtual void OpenDocument(const std::string& fileName) = 0;
+};
+
+// The real desktop: QMessageBox and the desktop's file associations.
+class QtDesktopServices final : public DesktopServices {
+public:
+    void ShowMessage(const std::string& text) override;
+    bool AskYesNo(const std::string& text, const std::string& title) override;
+    void OpenDocument(const std::string& fileName) override;
+};
+
+// Caption of the message boxes that the run gives no title of its own.
+inline constexpr const char* kMessageCaption = "TARVO";
+
+}  // namespace tarvo::shell

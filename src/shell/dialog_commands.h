@@ -1,0 +1,49 @@
+#pragma once
+
+#include <functional>
+
+#include "shell/dialog_controls.h"
+#include "shell/desktop_services.h"
+#include "shell/file_selection.h"
+
+// What the main dialog does with its commands: Go, the three Browse buttons,
+// Help and Exit, the mode buttons' status labels, the calibration mode and
+// the rule that enables "Go". It works on the controls by identifier only.
+namespace tarvo::shell {
+
+inline constexpr int kClicked = 0;      // notification code of a click
+inline constexpr int kAccelerator = 1;  // notification code of an accelerator
+
+inline constexpr const char* kHelpDocument = "aboutTARVO.rtf";
+
+class DialogCommands {
+public:
+    struct Actions {
+        std::function<void(int mode)> startRun;  // "Go", with the mode just read
+        std::function<void()> endDialog;         // "Exit"
+    };
+
+    DialogCommands(DialogControls& controls, FilePicker& picker, DesktopServices& desktop,
+                   Actions actions);
+
+    // The dialog's command handler: control identifier and notification code.
+    void MainDialogProc(int controlId, int notification);
+    // The mode buttons' handler: reads the mode, writes its status labels,
+    // re-applies the "Go" rule.
+    void ApplyModeLabels();
+    // Sets the calibration mode from the checked mode button.
+    void ReadCalibrationMode();
+    // Enables "Go" when the file names the checked mode needs are filled in.
+    void UpdateGoButton();
+
+    int CalibrationMode() const { return calibrationMode_; }
+
+private:
+    DialogControls& controls_;
+    FilePicker& picker_;
+    DesktopServices& desktop_;
+    Actions actions_;
+    int calibrationMode_ = 2;
+};
+
+}  // namespace tarvo::shell

@@ -1,0 +1,73 @@
+#include "shell/dialog_run_host.h"
+
+#include "shell/progress_window.h"
+#include "shell/ui_thread.h"
+
+namespace tarvo::shell {
+
+DialogRunHost::DialogRunHost(QWidget* dialog, DialogControls& controls, DesktopServices& desktop,
+                             int mode, ProgressListener listener)
+    : dialog_(dialog),
+      controls_(controls),
+      desktop_(desktop),
+      mode_(mode),
+      listener_(std::move(listener)) {}
+
+template <class Call>
+auto DialogRunHost::OnUi(Call&& call) const {
+    return CallOnThreadOf(dialog_.data(), std::forward<Call>(call));
+}
+
+std::string DialogRunHost::ControlText(int controlId) const {
+    return OnUi([&] { return controls_.Text(controlId); });
+}
+
+void DialogRunHost::ShowMessage(const std::string& text) {
+    OnUi([&] { desktop_.ShowMessage(text); });
+}
+
+bool DialogRunHost::AskYesNo(const std::string& text, const std::string& title) {
+    return OnUi([&] { return desktop_.AskYesNo(text, title); });
+}
+
+void DialogRunHost::ProgressInit(const std::string& caption) {
+    OnUi([&] {
+        if (progress_ != nullptr) ShutdownProgressWindow(progress_, dialog_);
+        stopRequested_ = false;
+        progress_ = OpenProgressWindow(dialog_, QString::fromStdString(caption));
+        if (ProgressWindow* window = FindProgressWindow(progress_)) {
+            window->SetStopListener([this] { stopRequested_ = true; });
+            // A window destroyed by other means counts as a stop request.
+            QObject::connect(window, &QObject::destroyed, &connections_,
+                             [this] { stopRequested_ = true; });
+        }
+    });
+}
+
+void DialogRunHost::ProgressSet(int percent, const std::string& text) {
+    OnUi([&] {
+        SetProgressWindow(progress_, percent, QString::fromStdString(text));
+        if (listener_) listener_(percent, text);
+    });
+}
+
+bool DialogRunHost::ProgressIsCancelled() { return stopRequested_.load(); }
+
+void DialogRunHost::ProgressShutdown() {
+    OnUi([&] {
+        ShutdownProgressWindow(progress_, dialog_);
+        progress_ = nullptr;
+    });
+}
+
+void DialogRunHost::ViewResult(const std::string& outputFile) {
+    OnUi([&] { desktop_.OpenDocument(outputFile); });
+}
+
+void DialogRunHost::CloseLeftovers() {
+    if (progress_ == nullptr) return;
+    ShutdownProgressWindow(progress_, dialog_);
+    progress_ = nullptr;
+}
+
+}  // namespace tarvo::shell

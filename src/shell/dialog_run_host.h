@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+#include <atomic>
+#include <functional>
+#include <string>
+
+#include "platform/run_host.h"
+#include "shell/desktop_services.h"
+#include "shell/dialog_controls.h"
+#include "shell/progress_operations.h"
+
+// The run host of the desktop program. The run works on a thread of its own;
+// every call it makes is carried to the user-interface thread and waits there
+// for its answer, so the window repaints, moves and takes the Stop click at
+// any moment. Only the stop poll stays on the run's thread: it reads a flag.
+namespace tarvo::shell {
+
+class DialogRunHost final : public RunHost {
+public:
+    // Called on the user-interface thread after each progress update.
+    using ProgressListener = std::function<void(int percent, const std::string& text)>;
+
+    // Lives on the user-interface thread; the dialog owns the progress window.
+    DialogRunHost(QWidget* dialog, DialogControls& controls, DesktopServices& desktop, int mode,
+                  ProgressListener listener = {});
+
+    std::string ControlText(int controlId) const override;
+    int CalibrationMode() const override { return mode_; }
+    void ShowMessage(const std::string& text) override;
+    bool AskYesNo(const std::string& text, const std::string& title) override;
+    void ProgressInit(const std::string& caption) override;
+    void ProgressSet(int percent, const std::string& text) override;
+    bool ProgressIsCancelled() override;
+    void ProgressShutdown() override;
+    void Breathe() override {}  // the user-interface thread runs its own loop
+    void ViewResult(const std::string& outputFile) override;
+
+    // User-interface thread, after the run: shuts a progress window that the
+    // run left open (it ended by an exception), so the dialog is usable again.
+    void CloseLeftovers();
+
+private:
+    template <class Call>
+    auto OnUi(Call&& call) const;
+
+    QPointer<QWidget> dialog_;
+    DialogControls& controls_;
+    DesktopServices& desktop_;
+    const int mode_;
+    ProgressListener listener_;
+    QObject connections_;              // ends the window's calls into this host
+    ProgressHandle progress_ = nullptr;  // user-interface thread only
+    std::atomic<bool> stopRequested_{false};
+};
+
+}  // namespace tarvo::shell

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QButtonGroup>
+#include <QWidget>
+#include <memory>
+
+#include "shell/control_registry.h"
+#include "shell/desktop_services.h"
+#include "shell/dialog_commands.h"
+#include "shell/dialog_units.h"
+#include "shell/file_selection.h"
+#include "shell/run_controller.h"
+
+class QCloseEvent;
+
+// The main dialog: a thin window over the control registry, the commands and
+// the run controller. Exit and the close box end it alike; while a run is in
+// progress the end waits for the run.
+namespace tarvo::shell {
+
+class MainDialog final : public QWidget {
+public:
+    // Without a picker or desktop the real ones are used; the tests pass
+    // their own to answer the pickers and the message boxes.
+    explicit MainDialog(QWidget* owner = nullptr, FilePicker* picker = nullptr,
+                        DesktopServices* desktop = nullptr);
+    ~MainDialog() override;
+
+    ControlRegistry& Controls() { return controls_; }
+    DialogCommands& Commands() { return *commands_; }
+    RunController& Runs() { return *runs_; }
+    QWidget* Control(int id) const { return controls_.Find(id); }
+    const DialogUnits& Units() const { return units_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void StartRun(int mode);
+    void RunFinished();
+
+    DialogUnits units_;
+    std::unique_ptr<FilePicker> ownPicker_;
+    std::unique_ptr<DesktopServices> ownDesktop_;
+    ControlRegistry controls_;
+    QButtonGroup modeButtons_;
+    std::unique_ptr<DialogCommands> commands_;
+    bool closeAfterRun_ = false;
+    std::unique_ptr<RunController> runs_;  // last: ends before the controls go
+};
+
+// Makes the folder of the program's own file the current directory; a
+// failure leaves the current directory as it was.
+void MakeProgramFolderCurrent();
+
+// The program's start-up: builds the dialog, makes the program's folder
+// current, shows the dialog and returns when it has ended.
+int BuildMainDialog(QWidget* owner);
+
+}  // namespace tarvo::shell

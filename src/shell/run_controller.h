@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QObject>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <thread>
+
+#include "estimation/calibration_run.h"
+#include "shell/dialog_run_host.h"
+
+// Starts the calibration run of "Go" on a worker thread, one run at a time,
+// and reports its end on the user-interface thread.
+namespace tarvo::shell {
+
+class RunController {
+public:
+    // The outcome, or nothing when the run failed by an exception.
+    using FinishedListener = std::function<void(std::optional<RunOutcome>)>;
+
+    RunController(QWidget* dialog, DialogControls& controls, DesktopServices& desktop);
+    ~RunController();
+    RunController(const RunController&) = delete;
+    RunController& operator=(const RunController&) = delete;
+
+    // Starts a run in the given mode; false (and nothing started) while a run
+    // is still going.
+    bool Start(int mode);
+    bool IsRunning() const { return worker_.joinable(); }
+    // How the last finished run ended; nothing before the first run ends or
+    // when it failed by an exception.
+    std::optional<RunOutcome> LastOutcome() const { return lastOutcome_; }
+
+    void SetFinishedListener(FinishedListener listener) { finished_ = std::move(listener); }
+    // Handed to the host of every later run (the tests press Stop from it).
+    void SetProgressListener(DialogRunHost::ProgressListener listener) {
+        progressListener_ = std::move(listener);
+    }
+
+private:
+    void Finish(std::optional<RunOutcome> outcome);
+
+    QWidget* dialog_;
+    DialogControls& controls_;
+    DesktopServices& desktop_;
+    QObject context_;  // receives the worker's completion on the user-interface thread
+    std::unique_ptr<DialogRunHost> host_;
+    std::thread worker_;
+    std::optional<RunOutcome> lastOutcome_;
+    FinishedListener finished_;
+    DialogRunHost::ProgressListener progressListener_;
+};
+
+}  // namespace tarvo::shell

@@ -1,0 +1,59 @@
+#include "shell/screenshot.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <chrono>
+#include <thread>
+
+#include "platform/control_ids.h"
+#include "shell/file_selection.h"
+#include "shell/main_dialog.h"
+#include "shell/progress_operations.h"
+#include "shell/progress_window.h"
+
+namespace tarvo::shell {
+namespace {
+
+// Answers the response picker with the sample file, as a user would.
+class SampleChoice final : public FilePicker {
+public:
+    std::optional<std::string> PickOpen(const PickerRequest&) override {
+        return "/home/user/tarvo/testdata.dat";
+    }
+    std::optional<std::string> PickSave(const PickerRequest&) override { return std::nullopt; }
+};
+
+void LetWindowsSettle() {
+    for (int i = 0; i < 20; ++i) {
+        QApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+}  // namespace
+
+int SaveScreenshots(const QString& dialogPng, const QString& progressPng) {
+    SampleChoice picker;
+    QtDesktopServices desktop;
+    MainDialog dialog(nullptr, &picker, &desktop);
+    const QString folder = QDir::currentPath();
+    dialog.show();
+    dialog.Commands().MainDialogProc(tarvo::control::kBrowseResponseFile, kClicked);
+    QDir::setCurrent(folder);  // the sample folder does not exist here
+    LetWindowsSettle();
+    const bool dialogSaved = dialog.grab().save(dialogPng, "PNG");
+
+    const ProgressHandle handle = OpenProgressWindow(&dialog, QStringLiteral("Calibrating theta and items ..."));
+    SetProgressWindow(handle, 3,
+                      QStringLiteral("Iteration 4 of no more than 100.  MSError change =  0.00012345678"));
+    LetWindowsSettle();
+    bool progressSaved = false;
+    if (ProgressWindow* window = FindProgressWindow(handle)) {
+        progressSaved = window->grab().save(progressPng, "PNG");
+    }
+    ShutdownProgressWindow(handle, &dialog);
+    return dialogSaved && progressSaved ? 0 : 1;
+}
+
+}  // namespace tarvo::shell

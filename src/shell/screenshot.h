@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+namespace tarvo::shell {
+
+// Shows the main dialog (with the sample response file chosen) and a progress
+// window, and saves pictures of their client areas as PNG files. Returns 0
+// when both were written.
+int SaveScreenshots(const QString& dialogPng, const QString& progressPng);
+
+}  // namespace tarvo::shell

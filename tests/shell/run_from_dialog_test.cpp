@@ -1,0 +1,182 @@
+// Whole calibration runs started with "Go": the run works on its own thread
+// while the dialog serves it; the viewer launch is recorded, not performed.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+
+#include "platform/control_ids.h"
+#include "shell/main_dialog.h"
+#include "shell/progress_window.h"
+#include "shell_test_support.h"
+
+namespace tarvo::shell {
+namespace {
+
+namespace id = tarvo::control;
+using testing::CrLfLines;
+using testing::ReadFileBytes;
+
+constexpr int kItems = 45;  // the sample layout's item count
+constexpr int kPersons = 200;
+
+ProgressWindow* ProgressWindowOnScreen() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* window = dynamic_cast<ProgressWindow*>(widget)) return window;
+    }
+    return nullptr;
+}
+
+class RunFromDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing::EnsureApplication();
+        ASSERT_TRUE(folder.isValid());
+        dialog = std::make_unique<MainDialog>(nullptr, &picker, &desktop);
+        dialog->show();
+
+        // Chosen through Browse, as a user would: the sample name brings the
+        // column presets with it.
+        responseFile = folder.path().toStdString() + "/testdata.dat";
+        testing::WriteSampleResponses(responseFile, kPersons, kItems, 20240611);
+        picker.openAnswers = {responseFile};
+        Browse(id::kBrowseResponseFile);
+    }
+
+    void TearDown() override {
+        if (dialog) {
+            ASSERT_TRUE(testing::WaitUntil([&] { return !dialog->Runs().IsRunning(); }));
+        }
+    }
+
+    void Browse(int button) {
+        static_cast<QPushButton*>(dialog->Control(button))->click();
+    }
+
+    void ChooseOutput(const std::string& bareName) {
+        outputFile = folder.path().toStdString() + "/" + bareName;
+        picker.saveAnswers = {outputFile};
+        Browse(id::kBrowseOutputFile);
+    }
+
+    void ClickMode(int mode) { static_cast<QRadioButton*>(dialog->Control(1002 + mode))->click(); }
+
+    // Presses "Go" and waits for the run's end.
+    std::optional<RunOutcome> Go() {
+        auto* go = static_cast<QPushButton*>(dialog->Control(id::kGo));
+        EXPECT_TRUE(go->isEnabled());
+        go->click();
+        EXPECT_TRUE(dialog->Runs().IsRunning());
+        EXPECT_TRUE(testing::WaitUntil([&] { return !dialog->Runs().IsRunning(); }));
+        return dialog->Runs().LastOutcome();
+    }
+
+    std::vector<std::string> ResultLines() const { return CrLfLines(ReadFileBytes(outputFile)); }
+
+    testing::CurrentDirectoryGuard restoreCurrentDirectory;
+    QTemporaryDir folder;
+    testing::ScriptedPicker picker;
+    testing::RecordingDesktop desktop;
+    std::unique_ptr<MainDialog> dialog;
+    std::string responseFile;
+    std::string outputFile;
+};
+
+TEST_F(RunFromDialogTest, JointModeThreeWritesItemsAndPersons) {
+    ChooseOutput("joint.txt");  // the joint modes write CSV whatever the name
+    ClickMode(3);
+
+    int updates = 0;
+    bool dialogWasDisabled = true;
+    dialog->Runs().SetProgressListener([&](int, const std::string&) {
+        ++updates;
+        dialogWasDisabled = dialogWasDisabled && !dialog->isEnabled();
+    });
+    EXPECT_EQ(Go(), RunOutcome::Finished);
+
+    ASSERT_EQ(desktop.questions.size(), 1u);
+    EXPECT_EQ(desktop.questions[0].first, "Do you want to standardize theta?");
+    EXPECT_EQ(desktop.questions[0].second, "Tarvo");
+    EXPECT_TRUE(desktop.messages.empty());
+    EXPECT_GE(updates, 5);  // at least five passes are announced
+    EXPECT_TRUE(dialogWasDisabled);
+    EXPECT_TRUE(dialog->isEnabled());
+    EXPECT_EQ(ProgressWindowOnScreen(), nullptr);
+
+    const auto lines = ResultLines();
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(1 + kItems + 1 + 1 + kPersons));
+    EXPECT_EQ(lines[0], "SeqItem,AccNo, Nobs, a_calib, b_calib,c_calib, seea, seeb, seec");
+    EXPECT_EQ(lines[1 + kItems], "");
+    EXPECT_EQ(lines[2 + kItems], " SeqID,    ExaminID,Nvalid,   theta, seetheta");
+    EXPECT_NE(lines[3 + kItems].find("P0000001"), std::string::npos);
+    EXPECT_EQ(desktop.openedDocuments, std::vector<std::string>{outputFile});
+}
+
+TEST_F(RunFromDialogTest, ItemsOnlyModeTwoUsesTheGivenAbilities) {
+    ChooseOutput("items.csv");
+    EXPECT_EQ(dialog->Controls().Text(id::kThetaStart), "12");  // from the sample presets
+    EXPECT_EQ(Go(), RunOutcome::Finished);
+
+    EXPECT_TRUE(desktop.questions.empty());
+    const auto lines = ResultLines();
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(1 + kItems));
+    EXPECT_EQ(lines[0], "SeqItem,AccNo, Nobs, a_calib, b_calib, c_calib, seea, seeb, seec");
+    EXPECT_EQ(lines[1].rfind("   1, ,  200,", 0), 0u) << lines[1];  // no item file: empty AccNo
+    EXPECT_EQ(desktop.openedDocuments, std::vector<std::string>{outputFile});
+}
+
+TEST_F(RunFromDialogTest, StopKeepsTheRowsWrittenSoFar) {
+    ChooseOutput("stopped.csv");
+    dialog->Runs().SetProgressListener([&](int, const std::string& text) {
+        // Pressed while item 4 is announced: items 1 to 3 are done.
+        if (text == "Item 4 of 45.") {
+            ProgressWindow* window = ProgressWindowOnScreen();
+            ASSERT_NE(window, nullptr);
+            static_cast<QPushButton*>(window->Control(ProgressWindow::kStopButton))->click();
+        }
+    });
+    EXPECT_EQ(Go(), RunOutcome::Stopped);
+
+    const auto lines = ResultLines();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[3].rfind("   3, ", 0), 0u) << lines[3];
+    EXPECT_EQ(desktop.openedDocuments.size(), 1u);  // a stopped run is still shown
+    EXPECT_TRUE(dialog->isEnabled());
+}
+
+TEST_F(RunFromDialogTest, GoDuringARunStartsNothingAndCloseWaitsForTheEnd) {
+    ChooseOutput("once.csv");
+    bool closedDuringRun = true;
+    bool secondStartRefused = false;
+    dialog->Runs().SetProgressListener([&](int, const std::string& text) {
+        if (text != "Item 2 of 45.") return;
+        dialog->Commands().MainDialogProc(id::kGo, kClicked);  // ignored: a run is going
+        secondStartRefused = !dialog->Runs().Start(2);
+        closedDuringRun = dialog->close();
+    });
+    EXPECT_EQ(Go(), RunOutcome::Finished);
+
+    EXPECT_TRUE(secondStartRefused);
+    EXPECT_FALSE(closedDuringRun);
+    EXPECT_FALSE(dialog->isVisible());  // the close happened after the run
+    EXPECT_EQ(desktop.openedDocuments.size(), 1u);
+    EXPECT_EQ(ResultLines().size(), static_cast<std::size_t>(1 + kItems));
+}
+
+TEST_F(RunFromDialogTest, MissingResponseFileIsReportedAndNothingIsWritten) {
+    ChooseOutput("never.csv");
+    dialog->Controls().SetText(id::kResponseFile, responseFile + ".missing");
+    EXPECT_EQ(Go(), RunOutcome::EndedAtCheck);
+
+    EXPECT_EQ(desktop.messages,
+              std::vector<std::string>{"ERROR Response file " + responseFile +
+                                       ".missing does not exists."});
+    EXPECT_TRUE(desktop.openedDocuments.empty());
+    EXPECT_TRUE(ReadFileBytes(outputFile).empty());
+    EXPECT_TRUE(dialog->isEnabled());
+}
+
+}  // namespace
+}  // namespace tarvo::shell

@@ -1,0 +1,106 @@
+#include "shell_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QThread>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "simulator.h"
+
+namespace tarvo::shell::testing {
+
+void EnsureApplication() {
+    if (QApplication::instance() != nullptr) return;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "tarvo_shell_tests";
+    static char* argv[] = {name, nullptr};
+    // Kept for the whole process: tearing Qt down during static destruction
+    // is not worth the risk.
+    static QApplication* application = new QApplication(argc, argv);
+    // Closing a test's dialog must not end the application.
+    application->setQuitOnLastWindowClosed(false);
+}
+
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+std::optional<std::string> ScriptedPicker::PickOpen(const PickerRequest& request) {
+    openRequests.push_back(request);
+    if (openAnswers.empty()) return std::nullopt;
+    auto answer = openAnswers.front();
+    openAnswers.pop_front();
+    return answer;
+}
+
+std::optional<std::string> ScriptedPicker::PickSave(const PickerRequest& request) {
+    saveRequests.push_back(request);
+    if (saveAnswers.empty()) return std::nullopt;
+    auto answer = saveAnswers.front();
+    saveAnswers.pop_front();
+    return answer;
+}
+
+std::string ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::vector<std::string> CrLfLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t begin = 0;
+    while (begin < text.size()) {
+        const std::size_t end = text.find("\r\n", begin);
+        if (end == std::string::npos) {
+            ADD_FAILURE() << "text does not end with CR LF: " << text.substr(begin);
+            lines.push_back(text.substr(begin));
+            break;
+        }
+        const std::string line = text.substr(begin, end - begin);
+        EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << "stray line end in " << line;
+        lines.push_back(line);
+        begin = end + 2;
+    }
+    return lines;
+}
+
+void WriteSampleResponses(const std::string& path, int personCount, int itemCount,
+                          unsigned seed) {
+    sim::Random random(seed);
+    const auto items = sim::DrawItems(random, static_cast<std::size_t>(itemCount),
+                                      sim::ItemModel::ThreePL);
+    const auto theta = sim::DrawAbilities(random, static_cast<std::size_t>(personCount));
+    const auto codes = sim::DrawResponses(random, theta, items);
+
+    std::ostringstream file;
+    for (int j = 0; j < personCount; ++j) {
+        char front[32];
+        std::snprintf(front, sizeof front, "P%07d   %7.3f ", j + 1, theta[static_cast<std::size_t>(j)]);
+        file << front;
+        for (int i = 0; i < itemCount; ++i) {
+            file << static_cast<char>('0' + codes[static_cast<std::size_t>(j * itemCount + i)]);
+        }
+        file << "\r\n";
+    }
+    WriteFileBytes(path, file.str());
+}
+
+}  // namespace tarvo::shell::testing
