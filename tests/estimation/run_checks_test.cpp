@@ -41,7 +41,7 @@ TEST(RunChecks, MissingItemParameterFileIsReportedAndTheRunGoesOn) {
 TEST(RunChecks, OutputThatCannotBeOpenedEstimatesNothing) {
     RunFixture data(20, 4);
     data.WriteFiles();
-    for (const std::string name : {std::string(), data.dir.File("no/such/folder/out.csv"),
+    for (const std::string& name : {std::string(), data.dir.File("no/such/folder/out.csv"),
                                    data.dir.path().string()}) {
         SCOPED_TRACE(name);
         auto host = data.Host(3);
