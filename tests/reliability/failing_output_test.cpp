@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "reliability/fake_viewer.h"
+#include "reliability/fifo_reader.h"
 #include "reliability/runner_process.h"
 #include "reliability/sample_args.h"
 #include "support/run_fixture.h"
@@ -51,6 +52,29 @@ TEST(FailingOutput, FullDiskIsReportedAndShowsNothing) {
     ExpectNoViewerStarted(data, viewer);
 }
 
+// A result file that is a pipe whose reader goes away: every later write
+// fails, which must be reported like a full disk, not end the process.
+TEST(FailingOutput, ReaderThatGoesAwayIsReportedLikeAFullDisk) {
+    RunFixture data(10000, 20);
+    data.WriteFiles();
+    FakeViewer viewer;
+    const std::string output = data.dir.File("result.csv");
+    testing::FifoReader result(output);
+    ASSERT_TRUE(result.ok());
+    ProcessSettings settings;
+    settings.args = testing::SampleArgs(data, 1, 20, output);
+    settings.args.push_back("--view");
+    settings.pathPrefix = viewer.binDir();
+    settings.errFile = data.dir.File("stderr.txt");
+    testing::RunnerProcess run(settings);
+    ASSERT_TRUE(result.ReadLines(2, run));
+    result.Close();
+    EXPECT_EQ(run.Wait(), 1);
+    EXPECT_EQ(testing::ReadFile(settings.errFile),
+              "ERROR Output file " + output + " could not be written completely.\n");
+    ExpectNoViewerStarted(data, viewer);
+}
+
 TEST(FailingOutput, MissingFolderEstimatesNothing) {
     RunFixture data(30, 4);
     data.WriteFiles();
@@ -80,10 +104,11 @@ TEST(FailingOutput, ReadOnlyFileIsLeftAsItWas) {
         std::filesystem::create_directory(open);
         chmod(open.c_str(), 0777);
         const auto probe = RunWithViewer(data, viewer, open + "/probe.csv", true);
-        viewer.Forget();
         if (probe.status != 0) {
             GTEST_SKIP() << "running as root and user nobody cannot make a run here: " << probe.err;
         }
+        ASSERT_TRUE(viewer.WaitForCalls(1));
+        viewer.Forget();
     }
     const auto run = RunWithViewer(data, viewer, output, root);
     EXPECT_EQ(run.status, 1);

@@ -21,13 +21,17 @@ class FakeViewer {
         std::filesystem::create_directories(callDir());
         // Open to every user, so that a run made as another user is seen too.
         chmod(callDir().c_str(), 0777);
-        const std::string calls = callDir();
-        // The record appears whole: it is written under another name first.
-        WriteFile(binDir() + "/xdg-open",
-                  "#!/bin/sh\n"
-                  "printf '%s\\0' \"$@\" > '" +
-                      calls + "/.call.$$' && mv '" + calls + "/.call.$$' '" + calls +
-                      "/call.$$'\n");
+        // Each record appears whole: it is written under another name first.
+        // The signals the viewer was started with ignored are recorded
+        // before its arguments.
+        std::string script = R"(#!/bin/sh
+calls='CALLS'
+sed -n 's/^SigIgn:[[:space:]]*//p' /proc/$$/status >"$calls/.ignored.$$" &&
+    mv "$calls/.ignored.$$" "$calls/ignored.$$"
+printf '%s\0' "$@" >"$calls/.call.$$" && mv "$calls/.call.$$" "$calls/call.$$"
+)";
+        script.replace(script.find("CALLS"), 5, callDir());
+        WriteFile(binDir() + "/xdg-open", script);
         chmod((binDir() + "/xdg-open").c_str(), 0755);
     }
 
@@ -48,6 +52,16 @@ class FakeViewer {
             calls.push_back(args);
         }
         return calls;
+    }
+
+    // The mask of ignored signals of each call (bit n - 1 for signal n).
+    std::vector<unsigned long long> IgnoredSignals() const {
+        std::vector<unsigned long long> masks;
+        for (const auto& entry : std::filesystem::directory_iterator(callDir())) {
+            if (entry.path().filename().string().rfind("ignored.", 0) != 0) continue;
+            masks.push_back(std::stoull(ReadFile(entry.path().string()), nullptr, 16));
+        }
+        return masks;
     }
 
     // Waits for count calls; the viewer is started detached, so its record

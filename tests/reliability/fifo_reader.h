@@ -21,8 +21,9 @@ class FifoReader {
   public:
     explicit FifoReader(const std::string& path) {
         if (mkfifo(path.c_str(), 0666) != 0) return;
-        // Opened before the run starts, so the run's open does not block.
-        descriptor_ = open(path.c_str(), O_RDONLY | O_NONBLOCK);
+        // Opened before the run starts, so that the run's open does not block;
+        // not inherited, so that the run is never a reader of its own pipe.
+        descriptor_ = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     }
     ~FifoReader() {
         if (descriptor_ >= 0) close(descriptor_);
@@ -31,6 +32,12 @@ class FifoReader {
     FifoReader& operator=(const FifoReader&) = delete;
 
     bool ok() const { return descriptor_ >= 0; }
+
+    // The reader goes away: the run's further writes to the pipe fail.
+    void Close() {
+        if (descriptor_ >= 0) close(descriptor_);
+        descriptor_ = -1;
+    }
     const std::string& text() const { return text_; }
 
     // Bytes written by the run and not read yet.

@@ -2,6 +2,7 @@
 // without a shell: no character of the name can run a command or split it.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 
 #include "reliability/fake_viewer.h"
@@ -50,6 +51,23 @@ TEST(ViewerLaunch, NameArrivesAsOneUnchangedArgument) {
         EXPECT_FALSE(std::filesystem::exists(data.dir.File("injected")));
         EXPECT_FALSE(std::filesystem::exists(data.dir.File("injected.csv")));
     }
+}
+
+// The runner ignores SIGPIPE for its own writes; the viewer must not inherit
+// that.
+TEST(ViewerLaunch, ViewerStartsWithNoSignalIgnored) {
+    RunFixture data(12, 3);
+    data.WriteFiles();
+    FakeViewer viewer;
+    ProcessSettings settings;
+    settings.args = testing::SampleArgs(data, 1, 3, data.dir.File("out.csv"));
+    settings.args.push_back("--view");
+    settings.pathPrefix = viewer.binDir();
+    const auto run = testing::RunToEnd(settings, data.dir.File("stderr.txt"));
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_TRUE(viewer.WaitForCalls(1));
+    ASSERT_EQ(viewer.IgnoredSignals().size(), 1u);
+    EXPECT_EQ(viewer.IgnoredSignals()[0] & (1ull << (SIGPIPE - 1)), 0u);
 }
 
 }  // namespace
