@@ -40,6 +40,9 @@ class FifoReader {
     }
     const std::string& text() const { return text_; }
 
+    // The bytes the pipe holds before a writer has to wait.
+    int Capacity() const { return fcntl(descriptor_, F_GETPIPE_SZ); }
+
     // Bytes written by the run and not read yet.
     int Unread() const {
         int count = 0;
