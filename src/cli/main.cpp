@@ -1,5 +1,6 @@
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -23,6 +24,9 @@ int main(int argc, char** argv) {
     }
 
     cli::ConsoleHost::InstallInterruptHandler();
+    // A result file that is a pipe whose reader has gone must fail like a
+    // full disk (reported at the end of the run), not end the process.
+    std::signal(SIGPIPE, SIG_IGN);
     cli::ConsoleHost host(options.controlTexts, options.mode, options.standardize, options.view,
                           stderr, isatty(STDERR_FILENO) == 1);
     switch (RunCalibration(host)) {

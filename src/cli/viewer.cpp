@@ -1,6 +1,7 @@
 #include "cli/viewer.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,6 +21,9 @@ void LaunchDetached(const std::string& program, const std::string& file) {
             dup2(null, STDOUT_FILENO);
             dup2(null, STDERR_FILENO);
         }
+        // An ignored signal stays ignored across exec: give the viewer the
+        // default handling the runner itself gave up.
+        signal(SIGPIPE, SIG_DFL);
         const char* argv[] = {program.c_str(), file.c_str(), nullptr};
         execvp(program.c_str(), const_cast<char* const*>(argv));
         _exit(127);

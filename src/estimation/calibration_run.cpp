@@ -1,5 +1,6 @@
 #include "estimation/calibration_run.h"
 
+#include <new>
 #include <string>
 
 #include "estimation/driver.h"
@@ -24,7 +25,16 @@ bool NamesAnInputFile(const std::string& outputFile, const RunSettings& settings
 }  // namespace
 
 RunOutcome RunCalibration(RunHost& host) {
-    std::optional<RunInputs> inputs = ReadRunInputs(host);
+    // The tables hold itemCount codes per examinee, so a small file with a
+    // large item count can ask for more memory than there is: that ends the
+    // run with a message instead of ending the program.
+    std::optional<RunInputs> inputs;
+    try {
+        inputs = ReadRunInputs(host);
+    } catch (const std::bad_alloc&) {
+        host.ShowMessage("ERROR Not enough memory to read the input files.");
+        return RunOutcome::EndedAtCheck;
+    }
     if (!inputs) return RunOutcome::EndedAtCheck;
 
     const std::string outputFile = host.ControlText(control::kOutputFile);
@@ -40,7 +50,17 @@ RunOutcome RunCalibration(RunHost& host) {
 
     const int mode = host.CalibrationMode();
     ResultWriter writer(file, mode, IsCsvLayout(outputFile));
-    const bool stopped = RunEstimation(mode, inputs->items, inputs->persons, host, writer);
+    bool stopped = false;
+    try {
+        stopped = RunEstimation(mode, inputs->items, inputs->persons, host, writer);
+    } catch (const std::bad_alloc&) {
+        // The estimation paths build working copies of the responses.
+        host.ProgressShutdown();
+        file.Close();
+        host.ShowMessage("ERROR Not enough memory to finish the run. Output file " + outputFile +
+                         " is incomplete.");
+        return RunOutcome::OutputIncomplete;
+    }
 
     if (!file.Close()) {
         host.ShowMessage("ERROR Output file " + outputFile + " could not be written completely.");

@@ -8,9 +8,11 @@ namespace tarvo {
 enum class RunOutcome {
     Finished,          // the result file is complete and the viewer was started
     Stopped,           // the user pressed Stop; what was computed is written
-    EndedAtCheck,      // missing response file, or an output file that cannot
-                       // be written or is an input file: nothing estimated
-    OutputIncomplete,  // the run finished but a write to the result file failed
+    EndedAtCheck,      // missing response file, an output file that cannot be
+                       // written or is an input file, or no memory for the
+                       // input tables: nothing estimated
+    OutputIncomplete,  // a write to the result file failed, or memory ran out
+                       // during estimation: the result is not whole
 };
 
 // One whole calibration run, as "Go" starts it: reads the settings and the

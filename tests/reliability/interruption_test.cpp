@@ -1,0 +1,139 @@
+// Ctrl-C on a real tarvo-run process: the first one is the Stop button, so
+// the run ends at its next check point with a result of whole lines and
+// status 0; a second one ends the process at once.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "reliability/fifo_reader.h"
+#include "reliability/result_checks.h"
+#include "reliability/runner_process.h"
+#include "reliability/sample_args.h"
+#include "support/run_fixture.h"
+
+namespace tarvo {
+namespace {
+
+using testing::CrLfLines;
+using testing::ExpectNumberedRows;
+using testing::FifoReader;
+using testing::kPersonHeader;
+using testing::ProcessSettings;
+using testing::RunFixture;
+using testing::RunnerProcess;
+
+TEST(Interruption, ThetaOnlyRunStopsWithWholeRows) {
+    constexpr int kPersons = 10000;  // far more rows than the pipe holds
+    RunFixture data(kPersons, 20);
+    data.WriteFiles();
+    FifoReader result(data.dir.File("result.fifo"));
+    ASSERT_TRUE(result.ok());
+    ProcessSettings settings;
+    settings.args = testing::SampleArgs(data, 1, 20, data.dir.File("result.fifo"));
+    settings.errFile = data.dir.File("stderr.txt");
+    RunnerProcess run(settings);
+
+    // The header and a first row prove that estimation is under way.
+    ASSERT_TRUE(result.ReadLines(2, run));
+    run.Interrupt();
+    ASSERT_TRUE(result.ReadToEnd(run));
+    EXPECT_EQ(run.Wait(), 0) << testing::ReadFile(settings.errFile);
+
+    bool allCrLf = false;
+    auto lines = CrLfLines(result.text(), &allCrLf);
+    EXPECT_TRUE(allCrLf);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0], kPersonHeader);
+    lines.erase(lines.begin());
+    EXPECT_LT(lines.size(), std::size_t{kPersons}) << "the run was not stopped";
+    ExpectNumberedRows(lines, 5);
+}
+
+TEST(Interruption, ItemsOnlyRunStopsWithWholeRows) {
+    constexpr int kItems = 3000;  // far more rows than the pipe holds
+    RunFixture data(40, kItems);
+    data.WriteFiles();
+    FifoReader result(data.dir.File("result.csv"));
+    ASSERT_TRUE(result.ok());
+    ProcessSettings settings;
+    settings.args = testing::SampleArgs(data, 2, kItems, data.dir.File("result.csv"));
+    settings.errFile = data.dir.File("stderr.txt");
+    RunnerProcess run(settings);
+
+    ASSERT_TRUE(result.ReadLines(2, run));
+    run.Interrupt();
+    ASSERT_TRUE(result.ReadToEnd(run));
+    EXPECT_EQ(run.Wait(), 0) << testing::ReadFile(settings.errFile);
+
+    bool allCrLf = false;
+    auto lines = CrLfLines(result.text(), &allCrLf);
+    EXPECT_TRUE(allCrLf);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "SeqItem,AccNo, Nobs, a_calib, b_calib, c_calib, seea, seeb, seec");
+    lines.erase(lines.begin());
+    EXPECT_LT(lines.size(), std::size_t{kItems}) << "the run was not stopped";
+    ExpectNumberedRows(lines, 9);
+}
+
+TEST(Interruption, JointRunStopsWithWholeTables) {
+    constexpr int kPersons = 20000;
+    constexpr int kItems = 40;
+    RunFixture data(kPersons, kItems);
+    data.WriteFiles();
+    const std::string output = data.dir.File("result.csv");
+    ProcessSettings settings;
+    settings.args = testing::SampleArgs(data, 3, kItems, output);
+    settings.errFile = data.dir.File("stderr.txt");
+    RunnerProcess run(settings);
+
+    // The result file is created once the inputs are read, before the passes
+    // begin; nothing is written to it until the loop has ended.
+    ASSERT_TRUE(
+        testing::WaitUntil([&] { return std::filesystem::exists(output) || run.Finished(); }));
+    run.Interrupt();
+    EXPECT_EQ(run.Wait(), 0) << testing::ReadFile(settings.errFile);
+
+    bool allCrLf = false;
+    const auto lines = CrLfLines(testing::ReadFile(output), &allCrLf);
+    EXPECT_TRUE(allCrLf);
+    ASSERT_EQ(lines.size(), 1u + kItems + 1 + 1 + kPersons);
+    EXPECT_EQ(lines[0], "SeqItem,AccNo, Nobs, a_calib, b_calib,c_calib, seea, seeb, seec");
+    ExpectNumberedRows({lines.begin() + 1, lines.begin() + 1 + kItems}, 9);
+    EXPECT_EQ(lines[1 + kItems], "");
+    EXPECT_EQ(lines[2 + kItems], kPersonHeader);
+    ExpectNumberedRows({lines.begin() + 3 + kItems, lines.end()}, 5);
+}
+
+TEST(Interruption, SecondInterruptEndsTheProcessAtOnce) {
+    RunFixture data(10000, 20);
+    data.WriteFiles();
+    FifoReader result(data.dir.File("result.csv"));
+    ASSERT_TRUE(result.ok());
+    ProcessSettings settings;
+    settings.args = testing::SampleArgs(data, 1, 20, data.dir.File("result.csv"));
+    settings.errFile = data.dir.File("stderr.txt");
+    RunnerProcess run(settings);
+
+    // Read nothing: the run fills the pipe and then sleeps in a write that
+    // cannot finish, so the first interrupt alone cannot end it.
+    ASSERT_TRUE(testing::WaitUntil([&] {
+        return run.Finished() || (result.Unread() > result.Capacity() / 2 && run.State() == 'S');
+    }));
+    ASSERT_FALSE(run.Finished());
+    run.Interrupt();
+    ASSERT_TRUE(testing::WaitUntil([&] { return run.Finished() || !run.InterruptPending(); }));
+    run.Interrupt();
+    EXPECT_EQ(run.Wait(), 130);
+
+    ASSERT_TRUE(result.ReadToEnd(run));
+    bool allCrLf = false;
+    auto lines = CrLfLines(result.text(), &allCrLf);
+    EXPECT_TRUE(allCrLf) << "a half row was left";
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0], kPersonHeader);
+    lines.erase(lines.begin());
+    ExpectNumberedRows(lines, 5);
+}
+
+}  // namespace
+}  // namespace tarvo
