@@ -4,6 +4,7 @@
 
 #include "platform/control_ids.h"
 #include "shell/mode_rules.h"
+#include "shell/program_folder.h"
 
 namespace tarvo::shell {
 namespace {
@@ -42,7 +43,9 @@ void DialogCommands::MainDialogProc(int controlId, int notification) {
             UpdateGoButton();
             return;
         case id::kHelp:
-            desktop_.OpenDocument(kHelpDocument);
+            // Once a response file was chosen elsewhere the current directory
+            // is that file's folder; the program's copy is then the one to open.
+            desktop_.OpenDocument(HelpDocumentToOpen(programFolder_));
             return;
         case id::kExit:
             if (IsClickOrAccelerator(notification) && actions_.endDialog) actions_.endDialog();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "shell/dialog_controls.h"
 #include "shell/desktop_services.h"
@@ -38,12 +39,18 @@ public:
 
     int CalibrationMode() const { return calibrationMode_; }
 
+    // The folder whose help document "Help" falls back on when the current
+    // directory has none; empty: no fall-back.
+    void SetProgramFolder(std::string folder) { programFolder_ = std::move(folder); }
+    const std::string& ProgramFolder() const { return programFolder_; }
+
 private:
     DialogControls& controls_;
     FilePicker& picker_;
     DesktopServices& desktop_;
     Actions actions_;
     int calibrationMode_ = 2;
+    std::string programFolder_;
 };
 
 }  // namespace tarvo::shell

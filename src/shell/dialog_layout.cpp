@@ -1,6 +1,7 @@
 #include "shell/dialog_layout.h"
 
 #include "output/masks.h"
+#include "shell/program_version.h"
 
 namespace tarvo::shell {
 namespace {
@@ -85,7 +86,7 @@ std::string_view ModeCaption(int mode) {
 }
 
 std::string VersionText() {
-    return "Version " + FormatWithMask(93.0 / 100.0, kMaskVersion) +
+    return "Version " + FormatWithMask(kProgramVersion, kMaskVersion) +
            "\rby the TARVO team\rFree to use and share";
 }
 

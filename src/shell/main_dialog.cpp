@@ -10,6 +10,7 @@
 #include "shell/dialog_builder.h"
 #include "shell/dialog_fonts.h"
 #include "shell/dialog_layout.h"
+#include "shell/program_folder.h"
 #include "shell/program_icon.h"
 #include "shell/qt_file_picker.h"
 
@@ -42,6 +43,7 @@ MainDialog::MainDialog(QWidget* owner, FilePicker* picker, DesktopServices* desk
     commands_ = std::make_unique<DialogCommands>(
         controls_, *picker, *desktop,
         DialogCommands::Actions{[this](int mode) { StartRun(mode); }, [this] { close(); }});
+    commands_->SetProgramFolder(ProgramFolder());
     runs_ = std::make_unique<RunController>(this, controls_, *desktop);
     runs_->SetFinishedListener([this](std::optional<RunOutcome>) { RunFinished(); });
 
@@ -86,7 +88,7 @@ void MainDialog::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void MakeProgramFolderCurrent() { QDir::setCurrent(QCoreApplication::applicationDirPath()); }
+void MakeProgramFolderCurrent() { QDir::setCurrent(QString::fromStdString(ProgramFolder())); }
 
 int BuildMainDialog(QWidget* owner) {
     MainDialog dialog(owner);
