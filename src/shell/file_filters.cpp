@@ -96,7 +96,8 @@ int FilterIndexForName(std::string& nulFilter, std::string_view name) {
 
 bool MatchFilterPattern(std::string_view extension, std::string& description,
                         std::string& pattern) {
-    const std::string wanted = "*" + std::string(extension);
+    std::string wanted = "*";
+    wanted += extension;
     std::vector<std::string> masks = Split(pattern, ';');
     for (std::size_t k = 0; k < masks.size(); ++k) {
         if (UpperCase(masks[k]) != wanted) continue;
