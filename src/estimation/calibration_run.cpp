@@ -23,7 +23,10 @@ bool NamesAnInputFile(const std::string& outputFile, const RunSettings& settings
 
 }  // namespace
 
-RunOutcome RunCalibration(RunHost& host) {
+RunOutcome RunCalibration(RunHost& host) { return RunCalibration(host, EngineSettings{}); }
+
+RunOutcome RunCalibration(RunHost& host, const EngineSettings& engine) {
+    static_cast<void>(engine);
     std::optional<RunInputs> inputs = ReadRunInputs(host);
     if (!inputs) return RunOutcome::EndedAtCheck;
 

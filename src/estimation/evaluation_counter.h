@@ -1,0 +1,43 @@
+#pragma once
+
+// Counts evaluations of the response function for the benchmark. Only a
+// build that defines TARVO_COUNT_EVALUATIONS keeps a count; in every other
+// build the tally below is empty and compiles to nothing.
+
+#include <cstdint>
+#include <span>
+
+#ifdef TARVO_COUNT_EVALUATIONS
+#include <atomic>
+#endif
+
+namespace tarvo {
+
+#ifdef TARVO_COUNT_EVALUATIONS
+
+// Evaluations counted since the process started, by every thread.
+std::atomic<std::uint64_t>& EvaluationCounter();
+
+// The evaluations of one scoring loop: one per valid code in every pass.
+class EvaluationTally {
+public:
+    explicit EvaluationTally(std::span<const std::uint8_t> codes) {
+        for (const std::uint8_t code : codes) valid_ += code != 9 ? 1 : 0;
+    }
+    void Pass() const { EvaluationCounter().fetch_add(valid_, std::memory_order_relaxed); }
+
+private:
+    std::uint64_t valid_ = 0;
+};
+
+#else
+
+class EvaluationTally {
+public:
+    explicit EvaluationTally(std::span<const std::uint8_t>) {}
+    void Pass() const {}
+};
+
+#endif
+
+}  // namespace tarvo
