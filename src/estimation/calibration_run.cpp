@@ -26,7 +26,6 @@ bool NamesAnInputFile(const std::string& outputFile, const RunSettings& settings
 RunOutcome RunCalibration(RunHost& host) { return RunCalibration(host, EngineSettings{}); }
 
 RunOutcome RunCalibration(RunHost& host, const EngineSettings& engine) {
-    static_cast<void>(engine);
     std::optional<RunInputs> inputs = ReadRunInputs(host);
     if (!inputs) return RunOutcome::EndedAtCheck;
 
@@ -43,7 +42,9 @@ RunOutcome RunCalibration(RunHost& host, const EngineSettings& engine) {
 
     const int mode = host.CalibrationMode();
     ResultWriter writer(file, mode, IsCsvLayout(outputFile));
-    const bool stopped = RunEstimation(mode, inputs->items, inputs->persons, host, writer);
+    WorkerPool pool(engine.threads);
+    const bool stopped = RunEstimation(mode, inputs->items, inputs->persons, host, writer,
+                                       Engine{pool, engine.arithmetic});
 
     if (!file.Close()) {
         host.ShowMessage("ERROR Output file " + outputFile + " could not be written completely.");

@@ -1,12 +1,12 @@
+#include <algorithm>
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "estimation/driver.h"
-#include "estimation/item_estimation.h"
-#include "estimation/model.h"
+#include "estimation/estimators.h"
 #include "estimation/response_matrix.h"
 #include "estimation/standardize.h"
-#include "estimation/theta_estimation.h"
 #include "output/masks.h"
 
 namespace tarvo {
@@ -42,43 +42,61 @@ std::string PassAnnouncement(int passCounter, double previousMSError, double MSE
     return text;
 }
 
-// Re-estimates every ability from the current items. False when Stop was
-// requested at one of the checks after every 1000th examinee; examinees not
-// reached then keep the abilities of the pass before.
-bool AbilityPass(const ItemTable& items, PersonTable& persons, RunHost& host) {
-    for (std::size_t j = 0; j < persons.personCount(); ++j) {
-        EstimateTheta(persons.theta[j], items.a, items.b, items.c, persons.ResponsesOf(j),
-                      persons.seetheta[j], persons.Nvalid[j]);
-        if ((j + 1) % kExamineesBetweenPolls == 0 && host.ProgressIsCancelled()) return false;
+// Examinees estimated together as one task within a block between polls.
+constexpr std::size_t kExamineesPerTask = 50;
+
+// Re-estimates every ability from the current items, in blocks of 1000
+// examinees spread over the threads. False when Stop was requested at one of
+// the checks after every 1000th examinee: a block is finished before its
+// check, so exactly the examinees before the check have new abilities and
+// those not reached keep the abilities of the pass before.
+bool AbilityPass(const ItemTable& items, PersonTable& persons, RunHost& host,
+                 AbilityEstimator& estimator, const Engine& engine) {
+    estimator.UseItems(items.a, items.b, items.c);
+    const std::size_t personCount = persons.personCount();
+    for (std::size_t first = 0; first < personCount; first += kExamineesBetweenPolls) {
+        const std::size_t end = std::min(first + kExamineesBetweenPolls, personCount);
+        const std::size_t tasks = (end - first + kExamineesPerTask - 1) / kExamineesPerTask;
+        engine.pool.ForEach(tasks, [&](std::size_t task) {
+            const std::size_t from = first + task * kExamineesPerTask;
+            const std::size_t to = std::min(from + kExamineesPerTask, end);
+            for (std::size_t j = from; j < to; ++j) {
+                estimator.Estimate(persons.theta[j], persons.ResponsesOf(j), persons.seetheta[j],
+                                   persons.Nvalid[j]);
+            }
+        });
+        if (end % kExamineesBetweenPolls == 0 && host.ProgressIsCancelled()) return false;
     }
     return true;
 }
 
-// Re-estimates every item from the current abilities; returns the pass's
-// MSError, the mean of the items' fit values taken before each item moves.
+// Re-estimates every item from the current abilities, items spread over the
+// threads; returns the pass's MSError, the mean of the items' fit values
+// taken before each item moves, summed in item order.
 double ItemPass(int mode, ItemTable& items, const PersonTable& persons,
-                const ItemMajorResponses& responses) {
+                const ItemMajorResponses& responses, const ItemEstimator& estimator,
+                std::vector<double>& fits, const Engine& engine) {
     const std::size_t itemCount = items.itemCount();
-    double MSError = 0;
-    for (std::size_t i = 0; i < itemCount; ++i) {
+    engine.pool.ForEach(itemCount, [&](std::size_t i) {
         const auto column = responses.Column(i);
-        const double fit = ItemFitMSE(column, persons.theta, items.a[i], items.b[i], items.c[i],
-                                      items.Nobs[i]);
+        fits[i] = estimator.Fit(column, persons.theta, items.a[i], items.b[i], items.c[i],
+                                items.Nobs[i]);
         ItemParameters p{items.a[i], items.b[i], items.c[i]};
         if (mode == 6) {
             p.a = 1;
             p.c = 0;
         }
         ItemStandardErrors se{items.seea[i], items.seeb[i], items.seec[i]};
-        CalibrateItem(se, column, persons.theta, p, mode);
+        estimator.Calibrate(se, column, persons.theta, p, mode);
         items.seea[i] = se.seea;
         items.seeb[i] = se.seeb;
         items.seec[i] = se.seec;
-        MSError += fit / static_cast<double>(itemCount);
         items.a[i] = p.a;
         items.b[i] = p.b;
         if (mode == 3) items.c[i] = p.c;
-    }
+    });
+    double MSError = 0;
+    for (std::size_t i = 0; i < itemCount; ++i) MSError += fits[i] / static_cast<double>(itemCount);
     return MSError;
 }
 
@@ -88,7 +106,7 @@ double ItemPass(int mode, ItemTable& items, const PersonTable& persons,
 // settles (from the fifth pass on), after 101 passes, or at Stop; then
 // writes both tables as they stand.
 bool RunJoint(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
-              ResultWriter& writer) {
+              ResultWriter& writer, const Engine& engine) {
     for (std::size_t j = 0; j < persons.personCount(); ++j) {
         persons.theta[j] = 0;
         persons.seetheta[j] = 0;
@@ -99,6 +117,9 @@ bool RunJoint(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
     host.ProgressSet(0, "Starting to iterate.");
 
     const ItemMajorResponses responses(persons);
+    AbilityEstimator abilityEstimator(engine.arithmetic);
+    const ItemEstimator itemEstimator(engine.arithmetic);
+    std::vector<double> fits(items.itemCount());
     int passCounter = 0;
     double MSError = 0;
     double previousMSError = 0;
@@ -106,7 +127,7 @@ bool RunJoint(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
     for (;;) {
         host.ProgressSet(passCounter, PassAnnouncement(passCounter, previousMSError, MSError));
         if (passCounter > 0) {
-            if (!AbilityPass(items, persons, host)) {
+            if (!AbilityPass(items, persons, host, abilityEstimator, engine)) {
                 stopped = true;
                 break;
             }
@@ -117,7 +138,7 @@ bool RunJoint(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
             stopped = true;
             break;
         }
-        MSError = ItemPass(mode, items, persons, responses);
+        MSError = ItemPass(mode, items, persons, responses, itemEstimator, fits, engine);
         if (host.ProgressIsCancelled()) {
             stopped = true;
             break;
