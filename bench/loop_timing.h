@@ -13,10 +13,14 @@ namespace tarvo::bench {
 // start values against the true abilities.
 struct LoopTiming {
     std::string loop;  // "theta" or "items"
-    double seconds = 0;
+    std::size_t persons = 0;
+    std::size_t items = 0;
+    double seconds = 0;     // wall time
+    double cpuSeconds = 0;  // processor time of the thread: less disturbed by other load
     std::uint64_t evaluations = 0;
 };
 
-std::vector<LoopTiming> TimeLoops(Arithmetic arithmetic, std::size_t persons, std::size_t items);
+std::vector<LoopTiming> TimeLoops(Arithmetic arithmetic, VectorUnit unit, std::size_t persons,
+                                  std::size_t items, bool withItemLoops);
 
 }  // namespace tarvo::bench

@@ -13,6 +13,7 @@
 
 #include "bench_data.h"
 #include "child_run.h"
+#include "estimation/fast_kernels.h"
 #include "estimation/result_agreement.h"
 #include "loop_timing.h"
 
@@ -153,15 +154,38 @@ void RunCase(const Case& c, const Options& options, unsigned threads) {
 }
 
 void PrintLoopTimings() {
-    std::printf("\nScoring loops alone, one thread, 10000 x 60 (3PL):\n\n");
-    std::printf("| loop  | arithmetic | seconds | evaluations | ns/eval |\n");
-    std::printf("|-------|------------|---------|-------------|---------|\n");
-    for (const Arithmetic arithmetic : {Arithmetic::Reference, Arithmetic::Fast}) {
-        for (const LoopTiming& t : TimeLoops(arithmetic, 10'000, 60)) {
-            std::printf("| %-5s | %-10s | %7.3f | %11llu | %7.2f |\n", t.loop.c_str(),
-                        arithmetic == Arithmetic::Reference ? "reference" : "fast", t.seconds,
-                        static_cast<unsigned long long>(t.evaluations),
-                        NsPerEvaluationPerThread(t.seconds, t.evaluations, 1));
+    std::printf("\nScoring loops alone, one thread (3PL; cpu: the thread's processor time):\n\n");
+    std::printf("| loop  | examinees x items | arithmetic | wall s  | evaluations | ns/eval | cpu ns/eval |\n");
+    std::printf("|-------|-------------------|------------|---------|-------------|---------|-------------|\n");
+    struct Shape {
+        std::size_t persons, items;
+        bool withItemLoops;
+    };
+    struct Way {
+        const char* name;
+        Arithmetic arithmetic;
+        VectorUnit unit;
+    };
+    const Way ways[] = {{"reference", Arithmetic::Reference, VectorUnit::Best},
+                        {"fast", Arithmetic::Fast, VectorUnit::Best},
+                        {"fast avx2", Arithmetic::Fast, VectorUnit::Avx2},
+                        {"fast sse2", Arithmetic::Fast, VectorUnit::Portable}};
+    std::printf("(fast: %s kernels)\n\n", KernelsFor(VectorUnit::Best)->name);
+    for (const Shape shape : {Shape{10'000, 60, true}, Shape{50'000, 100, false}}) {
+        for (const Way& way : ways) {
+            if (KernelsFor(way.unit) == nullptr || (way.unit != VectorUnit::Best &&
+                                                    KernelsFor(way.unit) == KernelsFor(VectorUnit::Best))) {
+                continue;
+            }
+            for (const LoopTiming& t : TimeLoops(way.arithmetic, way.unit, shape.persons,
+                                                 shape.items, shape.withItemLoops)) {
+                const std::string size = std::to_string(t.persons) + " x " + std::to_string(t.items);
+                std::printf("| %-5s | %-17s | %-10s | %7.3f | %11llu | %7.2f | %11.2f |\n",
+                            t.loop.c_str(), size.c_str(), way.name, t.seconds,
+                            static_cast<unsigned long long>(t.evaluations),
+                            NsPerEvaluationPerThread(t.seconds, t.evaluations, 1),
+                            NsPerEvaluationPerThread(t.cpuSeconds, t.evaluations, 1));
+            }
         }
     }
     std::fflush(stdout);

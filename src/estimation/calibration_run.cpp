@@ -44,7 +44,7 @@ RunOutcome RunCalibration(RunHost& host, const EngineSettings& engine) {
     ResultWriter writer(file, mode, IsCsvLayout(outputFile));
     WorkerPool pool(engine.threads);
     const bool stopped = RunEstimation(mode, inputs->items, inputs->persons, host, writer,
-                                       Engine{pool, engine.arithmetic});
+                                       Engine{pool, engine.arithmetic, engine.vectorUnit});
 
     if (!file.Close()) {
         host.ShowMessage("ERROR Output file " + outputFile + " could not be written completely.");

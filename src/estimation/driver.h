@@ -14,6 +14,7 @@ namespace tarvo {
 struct Engine {
     WorkerPool& pool;
     Arithmetic arithmetic = Arithmetic::Fast;
+    VectorUnit vectorUnit = VectorUnit::Best;
 };
 
 // The estimation stage of a run: dispatches on the calibration mode into the

@@ -14,9 +14,15 @@ enum class Arithmetic {
     Fast,
 };
 
+// The vector units the fast arithmetic can run on; all give the same bits.
+// Best is the widest unit the processor has; the others are for comparing
+// them (a unit the processor lacks falls back to Best).
+enum class VectorUnit { Best, Avx512, Avx2, Portable };
+
 struct EngineSettings {
     unsigned threads = 0;  // 0: one per core
     Arithmetic arithmetic = Arithmetic::Fast;
+    VectorUnit vectorUnit = VectorUnit::Best;
 };
 
 }  // namespace tarvo

@@ -56,7 +56,7 @@ bool RunItemsOnly(int mode, ItemTable& items, const PersonTable& persons, RunHos
     }
 
     const ItemMajorResponses responses(persons);
-    const ItemEstimator estimator(engine.arithmetic);
+    const ItemEstimator estimator(engine.arithmetic, engine.vectorUnit);
     const std::size_t window = kItemsAheadPerThread * engine.pool.Threads();
     std::vector<ItemResult> slots(window);
 

@@ -43,7 +43,7 @@ std::string PassAnnouncement(int passCounter, double previousMSError, double MSE
 }
 
 // Examinees estimated together as one task within a block between polls.
-constexpr std::size_t kExamineesPerTask = 50;
+constexpr std::size_t kExamineesPerTask = 125;
 
 // Re-estimates every ability from the current items, in blocks of 1000
 // examinees spread over the threads. False when Stop was requested at one of
@@ -51,19 +51,19 @@ constexpr std::size_t kExamineesPerTask = 50;
 // check, so exactly the examinees before the check have new abilities and
 // those not reached keep the abilities of the pass before.
 bool AbilityPass(const ItemTable& items, PersonTable& persons, RunHost& host,
-                 AbilityEstimator& estimator, const Engine& engine) {
+                 AbilityEstimator& estimator, std::vector<AbilityEstimator::Workspace>& workspaces,
+                 const Engine& engine) {
     estimator.UseItems(items.a, items.b, items.c);
     const std::size_t personCount = persons.personCount();
     for (std::size_t first = 0; first < personCount; first += kExamineesBetweenPolls) {
         const std::size_t end = std::min(first + kExamineesBetweenPolls, personCount);
         const std::size_t tasks = (end - first + kExamineesPerTask - 1) / kExamineesPerTask;
-        engine.pool.ForEach(tasks, [&](std::size_t task) {
+        engine.pool.ForEach(tasks, [&](std::size_t task, unsigned thread) {
             const std::size_t from = first + task * kExamineesPerTask;
             const std::size_t to = std::min(from + kExamineesPerTask, end);
-            for (std::size_t j = from; j < to; ++j) {
-                estimator.Estimate(persons.theta[j], persons.ResponsesOf(j), persons.seetheta[j],
-                                   persons.Nvalid[j]);
-            }
+            estimator.EstimateMany(to - from, persons.ResponsesOf(from).data(), &persons.theta[from],
+                                   &persons.seetheta[from], &persons.Nvalid[from],
+                                   workspaces[thread]);
         });
         if (end % kExamineesBetweenPolls == 0 && host.ProgressIsCancelled()) return false;
     }
@@ -117,8 +117,9 @@ bool RunJoint(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
     host.ProgressSet(0, "Starting to iterate.");
 
     const ItemMajorResponses responses(persons);
-    AbilityEstimator abilityEstimator(engine.arithmetic);
-    const ItemEstimator itemEstimator(engine.arithmetic);
+    AbilityEstimator abilityEstimator(engine.arithmetic, engine.vectorUnit);
+    std::vector<AbilityEstimator::Workspace> workspaces(engine.pool.Threads());
+    const ItemEstimator itemEstimator(engine.arithmetic, engine.vectorUnit);
     std::vector<double> fits(items.itemCount());
     int passCounter = 0;
     double MSError = 0;
@@ -127,7 +128,7 @@ bool RunJoint(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
     for (;;) {
         host.ProgressSet(passCounter, PassAnnouncement(passCounter, previousMSError, MSError));
         if (passCounter > 0) {
-            if (!AbilityPass(items, persons, host, abilityEstimator, engine)) {
+            if (!AbilityPass(items, persons, host, abilityEstimator, workspaces, engine)) {
                 stopped = true;
                 break;
             }

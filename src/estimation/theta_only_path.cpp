@@ -15,12 +15,6 @@ namespace {
 constexpr std::size_t kExamineesPerTask = 256;
 constexpr std::size_t kTasksAheadPerThread = 4;
 
-struct Ability {
-    double theta = 0;
-    double seetheta = -1;
-    std::int32_t Nvalid = 0;
-};
-
 }  // namespace
 
 // Abilities for given items. The examinees are estimated ahead on all
@@ -38,12 +32,16 @@ bool RunThetaOnly(int mode, ItemTable& items, const PersonTable& persons, RunHos
     }
     host.ProgressInit("Calibrating theta...");
 
-    AbilityEstimator estimator(engine.arithmetic);
+    AbilityEstimator estimator(engine.arithmetic, engine.vectorUnit);
     estimator.UseItems(items.a, items.b, items.c);
     const std::size_t personCount = persons.personCount();
     const std::size_t taskCount = (personCount + kExamineesPerTask - 1) / kExamineesPerTask;
     const std::size_t window = kTasksAheadPerThread * engine.pool.Threads();
-    std::vector<Ability> slots(window * kExamineesPerTask);
+    // Results of the examinees estimated ahead, kExamineesPerTask per slot.
+    std::vector<double> theta(window * kExamineesPerTask);
+    std::vector<double> seetheta(window * kExamineesPerTask);
+    std::vector<std::int32_t> Nvalid(window * kExamineesPerTask);
+    std::vector<AbilityEstimator::Workspace> workspaces(window);
 
     const std::string ofCount = " of " + std::to_string(personCount) + ".";
     int lastPercent = 0;
@@ -51,17 +49,16 @@ bool RunThetaOnly(int mode, ItemTable& items, const PersonTable& persons, RunHos
     auto estimate = [&](std::size_t task, std::size_t slot) {
         const std::size_t first = task * kExamineesPerTask;
         const std::size_t last = std::min(first + kExamineesPerTask, personCount);
-        for (std::size_t j = first; j < last; ++j) {
-            Ability& result = slots[slot * kExamineesPerTask + (j - first)];
-            result = Ability{};
-            estimator.Estimate(result.theta, persons.ResponsesOf(j), result.seetheta,
-                               result.Nvalid);
-        }
+        // Every examinee starts from theta 0.
+        const std::size_t at = slot * kExamineesPerTask;
+        std::fill_n(theta.begin() + at, last - first, 0.0);
+        estimator.EstimateMany(last - first, persons.ResponsesOf(first).data(), &theta[at],
+                               &seetheta[at], &Nvalid[at], workspaces[slot]);
     };
     auto write = [&](std::size_t task) {
         const std::size_t first = task * kExamineesPerTask;
         const std::size_t last = std::min(first + kExamineesPerTask, personCount);
-        const Ability* results = &slots[(task % window) * kExamineesPerTask];
+        const std::size_t at = (task % window) * kExamineesPerTask;
         for (std::size_t j = first + 1; j <= last; ++j) {
             const int percent = RoundedPercent(j, personCount);
             if (percent != lastPercent) {
@@ -73,9 +70,8 @@ bool RunThetaOnly(int mode, ItemTable& items, const PersonTable& persons, RunHos
                 stopped = true;
                 return false;
             }
-            const Ability& result = results[j - 1 - first];
-            writer.Person(j, persons.ExaminID[j - 1], result.Nvalid, result.theta,
-                          result.seetheta);
+            const std::size_t k = at + (j - 1 - first);
+            writer.Person(j, persons.ExaminID[j - 1], Nvalid[k], theta[k], seetheta[k]);
         }
         return true;
     };

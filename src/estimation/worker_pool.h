@@ -37,17 +37,25 @@ public:
     }
 
     // Runs body(k) for every k in 0..count-1, handed out one at a time to
-    // whichever thread is free; returns when every call has returned.
+    // whichever thread is free; returns when every call has returned. body
+    // may take the thread's index as a second argument.
     template <typename Body>
     void ForEach(std::size_t count, Body&& body) {
+        auto run = [&](std::size_t k, unsigned thread) {
+            if constexpr (std::is_invocable_v<Body&, std::size_t, unsigned>) {
+                body(k, thread);
+            } else {
+                body(k);
+            }
+        };
         if (workers_.empty() || count <= 1) {
-            for (std::size_t k = 0; k < count; ++k) body(k);
+            for (std::size_t k = 0; k < count; ++k) run(k, 0);
             return;
         }
         std::atomic<std::size_t> next{0};
-        OnAllThreads([&](unsigned) {
+        OnAllThreads([&](unsigned thread) {
             for (std::size_t k; (k = next.fetch_add(1, std::memory_order_relaxed)) < count;) {
-                body(k);
+                run(k, thread);
             }
         });
     }
