@@ -1,4 +1,4 @@
-// The fast kernels, written once with the compiler's vector extensions and
+// The fast kernels, written once over eight-lane values (fast_lanes.h) and
 // compiled once per vector unit (see fast_kernels_*.cpp). Each including
 // file defines TARVO_KERNEL_NAMESPACE first, so the copies never meet at
 // link time; everything here is internal to the including file and nothing
@@ -12,65 +12,16 @@
 #include <cstdint>
 
 #include "estimation/fast_kernel_types.h"
-
-#if defined(__SSE2__)
-#include <immintrin.h>
-#endif
+#include "estimation/fast_lanes.h"
 
 namespace tarvo::TARVO_KERNEL_NAMESPACE {
 namespace {
 
-typedef double Vd __attribute__((vector_size(64)));
-typedef std::int64_t Vi __attribute__((vector_size(64)));
-typedef std::uint64_t Vu __attribute__((vector_size(64)));
-
-#define TARVO_INLINE inline __attribute__((always_inline))
 #define TARVO_LAMBDA_INLINE __attribute__((always_inline))
 
 constexpr double kD = 1.7;
 constexpr double kLower = static_cast<double>(0.001f);  // single precision, as ProbCorrect
 constexpr double kUpper = static_cast<double>(0.999f);  // single precision, as ProbCorrect
-
-TARVO_INLINE Vd Splat(double x) { return Vd{x, x, x, x, x, x, x, x}; }
-
-// Min(a, b) is a < b ? a : b and Max(a, b) is a > b ? a : b, lane by lane:
-// with NaN in either, b. These are exactly the processor's min and max
-// instructions, which the compiler does not pick for the plain expression.
-#if defined(__AVX512F__)
-// (The masked forms with every lane selected: the plain ones leave a
-// placeholder operand that GCC 12 reports as uninitialised.)
-TARVO_INLINE Vd Min(Vd a, Vd b) {
-    return (Vd)_mm512_mask_min_pd((__m512d)a, static_cast<__mmask8>(0xFF), (__m512d)a, (__m512d)b);
-}
-TARVO_INLINE Vd Max(Vd a, Vd b) {
-    return (Vd)_mm512_mask_max_pd((__m512d)a, static_cast<__mmask8>(0xFF), (__m512d)a, (__m512d)b);
-}
-#elif defined(__AVX__)
-typedef double V4 __attribute__((vector_size(32)));
-TARVO_INLINE Vd Min(Vd a, Vd b) {
-    const V4 low = (V4)_mm256_min_pd((__m256d)__builtin_shufflevector(a, a, 0, 1, 2, 3),
-                                     (__m256d)__builtin_shufflevector(b, b, 0, 1, 2, 3));
-    const V4 high = (V4)_mm256_min_pd((__m256d)__builtin_shufflevector(a, a, 4, 5, 6, 7),
-                                      (__m256d)__builtin_shufflevector(b, b, 4, 5, 6, 7));
-    return __builtin_shufflevector(low, high, 0, 1, 2, 3, 4, 5, 6, 7);
-}
-TARVO_INLINE Vd Max(Vd a, Vd b) {
-    const V4 low = (V4)_mm256_max_pd((__m256d)__builtin_shufflevector(a, a, 0, 1, 2, 3),
-                                     (__m256d)__builtin_shufflevector(b, b, 0, 1, 2, 3));
-    const V4 high = (V4)_mm256_max_pd((__m256d)__builtin_shufflevector(a, a, 4, 5, 6, 7),
-                                      (__m256d)__builtin_shufflevector(b, b, 4, 5, 6, 7));
-    return __builtin_shufflevector(low, high, 0, 1, 2, 3, 4, 5, 6, 7);
-}
-#else
-TARVO_INLINE Vd Min(Vd a, Vd b) { return a < b ? a : b; }
-TARVO_INLINE Vd Max(Vd a, Vd b) { return a > b ? a : b; }
-#endif
-
-TARVO_INLINE Vd Load(const double* p) {
-    Vd v;
-    __builtin_memcpy(&v, p, sizeof v);
-    return v;
-}
 
 // Eight codes widened to 64-bit lanes, and as doubles: a small whole number
 // k in the low bits of 2^52's pattern is the double 2^52 + k exactly.
@@ -84,20 +35,18 @@ TARVO_INLINE Codes LoadCodes(const std::uint8_t* p) {
     // own byte: one variable shift where the unit has it.
     std::uint64_t bytes;
     __builtin_memcpy(&bytes, p, sizeof bytes);
-    const Vu all = Vu{} + bytes;
-    const Vi whole = __builtin_bit_cast(Vi, (all >> Vu{0, 8, 16, 24, 32, 40, 48, 56}) & 0xFF);
+    static constexpr std::int64_t kShifts[8] = {0, 8, 16, 24, 32, 40, 48, 56};
+    const Vi whole = ShiftRight(SplatInt(static_cast<std::int64_t>(bytes)), LoadInt(kShifts)) & 0xFF;
     constexpr std::int64_t kTwo52Bits = 0x4330000000000000;
-    const Vd value = __builtin_bit_cast(Vd, whole | kTwo52Bits) - 0x1p52;
+    const Vd value = DoubleOf(whole | kTwo52Bits) - 0x1p52;
     return {whole, value};
 }
 
 // Sums the lanes in one fixed order.
-TARVO_INLINE double Reduce(Vd v) {
-    return ((v[0] + v[1]) + (v[2] + v[3])) + ((v[4] + v[5]) + (v[6] + v[7]));
-}
-
-TARVO_INLINE std::int64_t ReduceCount(Vi v) {
-    return ((v[0] + v[1]) + (v[2] + v[3])) + ((v[4] + v[5]) + (v[6] + v[7]));
+template <typename V>
+TARVO_INLINE auto Reduce(const V& v) {
+    return ((Lane(v, 0) + Lane(v, 1)) + (Lane(v, 2) + Lane(v, 3))) +
+           ((Lane(v, 4) + Lane(v, 5)) + (Lane(v, 6) + Lane(v, 7)));
 }
 
 // exp(x): x = n ln2 + r with |r| <= ln2 / 2, e^r by its Taylor series to
@@ -137,8 +86,8 @@ TARVO_INLINE Vd Exp(Vd x) {
     const Vd q = (q03 + q47 * r4) + q811 * r8;
     const Vd p = 1.0 + (r + r2 * q);
 
-    const Vi exponent = __builtin_bit_cast(Vi, shifted) - __builtin_bit_cast(Vi, Splat(kShift));
-    const Vd scale = __builtin_bit_cast(Vd, (exponent + 1023) << 52);
+    const Vi exponent = BitsOf(shifted) - BitsOf(Splat(kShift));
+    const Vd scale = DoubleOf((exponent + 1023) << 52);
     return p * scale;
 }
 
@@ -169,9 +118,9 @@ TARVO_INLINE void ForGroups(const std::uint8_t* codes, std::size_t count, Body b
 // Eight abilities from first, padded with zeros beyond count.
 TARVO_INLINE Vd LoadAbilities(const double* theta, std::size_t first, std::size_t count) {
     if (first + 8 <= count) return Load(theta + first);
-    Vd v = Splat(0.0);
-    for (std::size_t k = 0; first + k < count; ++k) v[k] = theta[first + k];
-    return v;
+    double rest[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+    for (std::size_t k = 0; first + k < count; ++k) rest[k] = theta[first + k];
+    return Load(rest);
 }
 
 // The ability pass sums of eight examinees, one per lane: lane k has
@@ -195,10 +144,10 @@ void ThetaPass(const double* theta, const ThetaTermsView& items, const std::uint
         const Vd scoreTerm = items.scoreA[i] * (u - p) * g * inverseP;
         const Vd infoTerm = items.infoA[i] * (inverseP - 1.0) * (g * g);  // (1 - P) / P
         const Vi valid = codes.whole != 9;
-        score += valid ? scoreTerm : zero;
-        info += valid ? infoTerm : zero;
+        score += Select(valid, scoreTerm, zero);
+        info += Select(valid, infoTerm, zero);
     }
-    for (int k = 0; k < 8; ++k) sums[k] = {score[k], info[k]};
+    for (int k = 0; k < 8; ++k) sums[k] = {Lane(score, k), Lane(info, k)};
 }
 
 // The parts every item pass needs for one group of examinees.
@@ -225,8 +174,8 @@ TARVO_INLINE PassSums ItemPass(const ItemPassInput& in, Terms terms) {
         Vd scoreTerm, infoTerm;
         terms(g, scoreTerm, infoTerm);
         const Vi valid = codes.whole != 9;
-        score += valid ? scoreTerm : zero;
-        info += valid ? infoTerm : zero;
+        score += Select(valid, scoreTerm, zero);
+        info += Select(valid, infoTerm, zero);
     });
     return {Reduce(score), Reduce(info)};
 }
@@ -264,22 +213,22 @@ FitSums Fit(const ItemPassInput& in) {
     const double negDa = -kD * in.a;
     const double oneMinusC = 1 - in.c;
     Vd squares = zero;
-    Vi valid = Vi{};
+    Vi valid = SplatInt(0);
     ForGroups(in.codes, in.count, [&](const Codes& codes, std::size_t j) TARVO_LAMBDA_INLINE {
         const Vd u = codes.value;
         const Vd p =
             Prob(negDa * (LoadAbilities(in.theta, j, in.count) - in.b), Splat(in.c), Splat(oneMinusC));
         const Vd residual = u - p;
         const Vi isValid = codes.whole != 9;
-        squares += isValid ? residual * residual : zero;
+        squares += Select(isValid, residual * residual, zero);
         valid -= isValid;  // a true comparison is -1
     });
-    return {Reduce(squares), static_cast<std::int32_t>(ReduceCount(valid))};
+    return {Reduce(squares), static_cast<std::int32_t>(Reduce(valid))};
 }
 
 void Exp8(const double* x, double* result) {
     const Vd e = Exp(Load(x));
-    __builtin_memcpy(result, &e, sizeof e);
+    for (int k = 0; k < 8; ++k) result[k] = Lane(e, k);
 }
 
 #undef TARVO_INLINE
