@@ -13,6 +13,8 @@ namespace tarvo {
 
 namespace {
 
+constexpr std::size_t kResultLinesGathered = 64 * 1024;
+
 // Writing the result over one of the run's own input files would destroy
 // the data it was computed from.
 bool NamesAnInputFile(const std::string& outputFile, const RunSettings& settings) {
@@ -35,6 +37,8 @@ RunOutcome RunCalibration(RunHost& host, const EngineSettings& engine) {
         return RunOutcome::EndedAtCheck;
     }
     ResultFile file;
+    // Whole lines go to the file in batches of about this many bytes.
+    file.GatherLinesUpTo(kResultLinesGathered);
     if (!file.Open(outputFile)) {
         host.ShowMessage("ERROR Output file " + outputFile + " cannot be written.");
         return RunOutcome::EndedAtCheck;
