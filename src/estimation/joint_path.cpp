@@ -1,8 +1,11 @@
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <utility>
 #include <string>
 #include <vector>
 
+#include "estimation/compute_ahead.h"
 #include "estimation/driver.h"
 #include "estimation/estimators.h"
 #include "estimation/response_matrix.h"
@@ -42,45 +45,90 @@ std::string PassAnnouncement(int passCounter, double previousMSError, double MSE
     return text;
 }
 
-// Examinees estimated together as one task within a block between polls.
+// Examinees estimated together as one task; a whole number of tasks fills
+// the block between two polls.
 constexpr std::size_t kExamineesPerTask = 125;
+static_assert(kExamineesBetweenPolls % kExamineesPerTask == 0);
+constexpr std::size_t kTasksAheadPerThread = 4;
 
-// Re-estimates every ability from the current items, in blocks of 1000
-// examinees spread over the threads. False when Stop was requested at one of
-// the checks after every 1000th examinee: a block is finished before its
-// check, so exactly the examinees before the check have new abilities and
-// those not reached keep the abilities of the pass before.
+// What the passes of one run reuse, allocated once.
+struct JointWork {
+    JointWork(std::size_t personCount, std::size_t itemCount, unsigned threads)
+        : theta(personCount), seetheta(personCount), Nvalid(personCount),
+          workspaces(kTasksAheadPerThread * threads), fits(itemCount), order(itemCount),
+          seconds(itemCount, 0.0) {
+        for (std::size_t i = 0; i < itemCount; ++i) order[i] = i;
+    }
+    // New abilities before they are taken over into the person table.
+    std::vector<double> theta, seetheta;
+    std::vector<std::int32_t> Nvalid;
+    std::vector<AbilityEstimator::Workspace> workspaces;  // one per task slot
+    // The items' fit values, the order in which the threads take the items
+    // up, and how long each item took in the pass before.
+    std::vector<double> fits;
+    std::vector<std::size_t> order;
+    std::vector<double> seconds;
+};
+
+// Re-estimates every ability from the current items, all threads computing
+// ahead. The new abilities are taken over into the table in examinee order,
+// and Stop is polled after every 1000th examinee taken over, so when a Stop
+// ends the pass exactly the examinees before the check have new abilities
+// and those not reached keep the abilities of the pass before. False when
+// stopped.
 bool AbilityPass(const ItemTable& items, PersonTable& persons, RunHost& host,
-                 AbilityEstimator& estimator, std::vector<AbilityEstimator::Workspace>& workspaces,
-                 const Engine& engine) {
+                 AbilityEstimator& estimator, JointWork& work, const Engine& engine) {
     estimator.UseItems(items.a, items.b, items.c);
     const std::size_t personCount = persons.personCount();
-    for (std::size_t first = 0; first < personCount; first += kExamineesBetweenPolls) {
-        const std::size_t end = std::min(first + kExamineesBetweenPolls, personCount);
-        const std::size_t tasks = (end - first + kExamineesPerTask - 1) / kExamineesPerTask;
-        engine.pool.ForEach(tasks, [&](std::size_t task, unsigned thread) {
-            const std::size_t from = first + task * kExamineesPerTask;
-            const std::size_t to = std::min(from + kExamineesPerTask, end);
-            estimator.EstimateMany(to - from, persons.ResponsesOf(from).data(), &persons.theta[from],
-                                   &persons.seetheta[from], &persons.Nvalid[from],
-                                   workspaces[thread]);
+    const std::size_t tasks = (personCount + kExamineesPerTask - 1) / kExamineesPerTask;
+    auto range = [&](std::size_t task) {
+        const std::size_t from = task * kExamineesPerTask;
+        return std::pair{from, std::min(from + kExamineesPerTask, personCount)};
+    };
+    bool stopped = false;
+    ComputeAheadInOrder(
+        engine.pool, tasks, work.workspaces.size(),
+        [&](std::size_t task, std::size_t slot) {
+            const auto [from, to] = range(task);
+            std::copy(persons.theta.begin() + from, persons.theta.begin() + to,
+                      work.theta.begin() + from);
+            estimator.EstimateMany(to - from, persons.ResponsesOf(from).data(), &work.theta[from],
+                                   &work.seetheta[from], &work.Nvalid[from], work.workspaces[slot]);
+        },
+        [&](std::size_t task) {
+            const auto [from, to] = range(task);
+            std::copy(work.theta.begin() + from, work.theta.begin() + to,
+                      persons.theta.begin() + from);
+            std::copy(work.seetheta.begin() + from, work.seetheta.begin() + to,
+                      persons.seetheta.begin() + from);
+            std::copy(work.Nvalid.begin() + from, work.Nvalid.begin() + to,
+                      persons.Nvalid.begin() + from);
+            if (to % kExamineesBetweenPolls == 0 && host.ProgressIsCancelled()) {
+                stopped = true;
+                return false;
+            }
+            return true;
         });
-        if (end % kExamineesBetweenPolls == 0 && host.ProgressIsCancelled()) return false;
-    }
-    return true;
+    return !stopped;
 }
 
 // Re-estimates every item from the current abilities, items spread over the
 // threads; returns the pass's MSError, the mean of the items' fit values
-// taken before each item moves, summed in item order.
+// taken before each item moves, summed in item order. The threads take the
+// items that took longest in the pass before first, so that no long item is
+// left for one thread at the end; the order does not touch any result.
 double ItemPass(int mode, ItemTable& items, const PersonTable& persons,
                 const ItemMajorResponses& responses, const ItemEstimator& estimator,
-                std::vector<double>& fits, const Engine& engine) {
+                JointWork& work, const Engine& engine) {
     const std::size_t itemCount = items.itemCount();
-    engine.pool.ForEach(itemCount, [&](std::size_t i) {
+    std::stable_sort(work.order.begin(), work.order.end(),
+                     [&](std::size_t x, std::size_t y) { return work.seconds[x] > work.seconds[y]; });
+    engine.pool.ForEach(itemCount, [&](std::size_t k) {
+        const std::size_t i = work.order[k];
+        const auto start = std::chrono::steady_clock::now();
         const auto column = responses.Column(i);
-        fits[i] = estimator.Fit(column, persons.theta, items.a[i], items.b[i], items.c[i],
-                                items.Nobs[i]);
+        work.fits[i] = estimator.Fit(column, persons.theta, items.a[i], items.b[i], items.c[i],
+                                     items.Nobs[i]);
         ItemParameters p{items.a[i], items.b[i], items.c[i]};
         if (mode == 6) {
             p.a = 1;
@@ -94,9 +142,13 @@ double ItemPass(int mode, ItemTable& items, const PersonTable& persons,
         items.a[i] = p.a;
         items.b[i] = p.b;
         if (mode == 3) items.c[i] = p.c;
+        work.seconds[i] =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     });
     double MSError = 0;
-    for (std::size_t i = 0; i < itemCount; ++i) MSError += fits[i] / static_cast<double>(itemCount);
+    for (std::size_t i = 0; i < itemCount; ++i) {
+        MSError += work.fits[i] / static_cast<double>(itemCount);
+    }
     return MSError;
 }
 
@@ -118,9 +170,8 @@ bool RunJoint(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
 
     const ItemMajorResponses responses(persons);
     AbilityEstimator abilityEstimator(engine.arithmetic, engine.vectorUnit);
-    std::vector<AbilityEstimator::Workspace> workspaces(engine.pool.Threads());
+    JointWork work(persons.personCount(), items.itemCount(), engine.pool.Threads());
     const ItemEstimator itemEstimator(engine.arithmetic, engine.vectorUnit);
-    std::vector<double> fits(items.itemCount());
     int passCounter = 0;
     double MSError = 0;
     double previousMSError = 0;
@@ -128,7 +179,7 @@ bool RunJoint(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
     for (;;) {
         host.ProgressSet(passCounter, PassAnnouncement(passCounter, previousMSError, MSError));
         if (passCounter > 0) {
-            if (!AbilityPass(items, persons, host, abilityEstimator, workspaces, engine)) {
+            if (!AbilityPass(items, persons, host, abilityEstimator, work, engine)) {
                 stopped = true;
                 break;
             }
@@ -139,7 +190,7 @@ bool RunJoint(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
             stopped = true;
             break;
         }
-        MSError = ItemPass(mode, items, persons, responses, itemEstimator, fits, engine);
+        MSError = ItemPass(mode, items, persons, responses, itemEstimator, work, engine);
         if (host.ProgressIsCancelled()) {
             stopped = true;
             break;
