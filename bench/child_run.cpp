@@ -63,17 +63,16 @@ int ChildMain(int argc, char** argv) {
 
 RunMeasure RunInChild(const RunRequest& request) {
     RunMeasure measure;
-    const std::vector<std::string> args = {
-        "tarvo-bench",
-        kChildFlag,
-        std::to_string(request.mode),
-        std::to_string(request.engine.threads),
-        ArithmeticName(request.engine.arithmetic),
-        std::to_string(request.data.persons),
-        std::to_string(request.data.items),
-        request.files.responseFile,
-        request.files.itemFile,
-        request.outputFile};
+    const std::vector<std::string> args = {"tarvo-bench",
+                                           kChildFlag,
+                                           std::to_string(request.mode),
+                                           std::to_string(request.engine.threads),
+                                           ArithmeticName(request.engine.arithmetic),
+                                           std::to_string(request.data.persons),
+                                           std::to_string(request.data.items),
+                                           request.files.responseFile,
+                                           request.files.itemFile,
+                                           request.outputFile};
     std::vector<char*> argv;
     for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);

@@ -22,10 +22,10 @@ struct RunRequest {
 struct RunMeasure {
     bool ok = false;
     std::string error;
-    double wallSeconds = 0;     // RunCalibration alone, files included
+    double wallSeconds = 0;  // RunCalibration alone, files included
     std::uint64_t evaluations = 0;
-    int passes = 0;             // joint modes: passes announced
-    long peakKiB = 0;           // the child's peak resident memory
+    int passes = 0;    // joint modes: passes announced
+    long peakKiB = 0;  // the child's peak resident memory
 };
 
 RunMeasure RunInChild(const RunRequest& request);

@@ -25,8 +25,12 @@ LoopTiming Time(const char* name, Loop loop) {
     const auto start = std::chrono::steady_clock::now();
     loop();
     const auto end = std::chrono::steady_clock::now();
-    return {name, 0, 0, std::chrono::duration<double>(end - start).count(),
-            ThreadCpuSeconds() - cpuStart, EvaluationCounter().load() - before};
+    return {name,
+            0,
+            0,
+            std::chrono::duration<double>(end - start).count(),
+            ThreadCpuSeconds() - cpuStart,
+            EvaluationCounter().load() - before};
 }
 
 }  // namespace
@@ -64,14 +68,15 @@ std::vector<LoopTiming> TimeLoops(Arithmetic arithmetic, VectorUnit unit, std::s
                                Nvalid.data(), workspace);
         sink += theta[0];
     }));
-    if (withItemLoops) timings.push_back(Time("items", [&] {
-        for (std::size_t i = 0; i < items; ++i) {
-            ItemParameters p{0.75, 0, static_cast<double>(0.2f)};
-            ItemStandardErrors se{-1, -1, -1};
-            itemEstimator.Calibrate(se, columns[i], data.theta, p, 3);
-            sink += p.b;
-        }
-    }));
+    if (withItemLoops)
+        timings.push_back(Time("items", [&] {
+            for (std::size_t i = 0; i < items; ++i) {
+                ItemParameters p{0.75, 0, static_cast<double>(0.2f)};
+                ItemStandardErrors se{-1, -1, -1};
+                itemEstimator.Calibrate(se, columns[i], data.theta, p, 3);
+                sink += p.b;
+            }
+        }));
     for (auto& timing : timings) {
         timing.persons = persons;
         timing.items = items;

@@ -28,8 +28,8 @@ struct Case {
     std::size_t persons;
     std::size_t items;
     bool onePL;
-    bool large;           // left out by --quick
-    bool threadSpeedup;   // also run on one thread and compare
+    bool large;          // left out by --quick
+    bool threadSpeedup;  // also run on one thread and compare
 };
 
 const Case kCases[] = {
@@ -80,9 +80,8 @@ void PrintRow(const Case& c, const char* arithmetic, unsigned threads, const Run
                     Size(c).c_str(), arithmetic, threads, m.error.c_str());
         return;
     }
-    const std::string passes = c.mode == 3 || c.mode == 5 || c.mode == 6
-                                   ? std::to_string(m.passes)
-                                   : std::string("-");
+    const std::string passes =
+        c.mode == 3 || c.mode == 5 || c.mode == 6 ? std::to_string(m.passes) : std::string("-");
     std::printf("| %-10s | %d | %-15s | %-9s | %7u | %8.2f | %14llu | %6.2f | %6s | %7.0f | %s |\n",
                 c.name, c.mode, Size(c).c_str(), arithmetic, threads, m.wallSeconds,
                 static_cast<unsigned long long>(m.evaluations),
@@ -155,8 +154,12 @@ void RunCase(const Case& c, const Options& options, unsigned threads) {
 
 void PrintLoopTimings() {
     std::printf("\nScoring loops alone, one thread (3PL; cpu: the thread's processor time):\n\n");
-    std::printf("| loop  | examinees x items | arithmetic | wall s  | evaluations | ns/eval | cpu ns/eval |\n");
-    std::printf("|-------|-------------------|------------|---------|-------------|---------|-------------|\n");
+    std::printf(
+        "| loop  | examinees x items | arithmetic | wall s  | evaluations | ns/eval | cpu ns/eval "
+        "|\n");
+    std::printf(
+        "|-------|-------------------|------------|---------|-------------|---------|-------------|"
+        "\n");
     struct Shape {
         std::size_t persons, items;
         bool withItemLoops;
@@ -173,13 +176,15 @@ void PrintLoopTimings() {
     std::printf("(fast: %s kernels)\n\n", KernelsFor(VectorUnit::Best)->name);
     for (const Shape shape : {Shape{10'000, 60, true}, Shape{50'000, 100, false}}) {
         for (const Way& way : ways) {
-            if (KernelsFor(way.unit) == nullptr || (way.unit != VectorUnit::Best &&
-                                                    KernelsFor(way.unit) == KernelsFor(VectorUnit::Best))) {
+            if (KernelsFor(way.unit) == nullptr ||
+                (way.unit != VectorUnit::Best &&
+                 KernelsFor(way.unit) == KernelsFor(VectorUnit::Best))) {
                 continue;
             }
             for (const LoopTiming& t : TimeLoops(way.arithmetic, way.unit, shape.persons,
                                                  shape.items, shape.withItemLoops)) {
-                const std::string size = std::to_string(t.persons) + " x " + std::to_string(t.items);
+                const std::string size =
+                    std::to_string(t.persons) + " x " + std::to_string(t.items);
                 std::printf("| %-5s | %-17s | %-10s | %7.3f | %11llu | %7.2f | %11.2f |\n",
                             t.loop.c_str(), size.c_str(), way.name, t.seconds,
                             static_cast<unsigned long long>(t.evaluations),
@@ -192,8 +197,10 @@ void PrintLoopTimings() {
 }
 
 int Usage(const char* problem) {
-    std::fprintf(stderr, "tarvo-bench: %s\nUsage: tarvo-bench [--quick] [--threads N] "
-                         "[--data DIR] [--only TEXT]\n", problem);
+    std::fprintf(stderr,
+                 "tarvo-bench: %s\nUsage: tarvo-bench [--quick] [--threads N] "
+                 "[--data DIR] [--only TEXT]\n",
+                 problem);
     return 2;
 }
 
@@ -209,7 +216,8 @@ int main(int argc, char** argv) {
             options.quick = true;
         } else if ((arg == "--threads" || arg == "--data" || arg == "--only") && k + 1 < argc) {
             const std::string value = argv[++k];
-            if (arg == "--threads") options.threads = static_cast<unsigned>(std::atoi(value.c_str()));
+            if (arg == "--threads")
+                options.threads = static_cast<unsigned>(std::atoi(value.c_str()));
             if (arg == "--data") options.dataDir = value;
             if (arg == "--only") options.only = value;
         } else {
@@ -220,8 +228,9 @@ int main(int argc, char** argv) {
         options.threads > 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
 
     std::printf("Whole runs (files read and written), %u threads:\n\n", threads);
-    std::printf("| case       | mode | examinees x items | arithmetic | threads | wall s | "
-                "evaluations | ns/eval/thread | passes | peak MB | notes |\n");
+    std::printf(
+        "| case       | mode | examinees x items | arithmetic | threads | wall s | "
+        "evaluations | ns/eval/thread | passes | peak MB | notes |\n");
     std::printf("|---|---|---|---|---|---|---|---|---|---|---|\n");
     for (const Case& c : kCases) {
         if (options.quick && c.large) continue;

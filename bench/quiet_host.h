@@ -13,7 +13,7 @@ namespace tarvo::bench {
 // standardise question, never a Stop. It remembers the number of the last
 // pass announced, which is the number of joint passes the run made.
 class QuietHost : public RunHost {
-public:
+  public:
     QuietHost(std::map<int, std::string> texts, int mode) : texts_(std::move(texts)), mode_(mode) {}
 
     std::string ControlText(int controlId) const override {
@@ -38,7 +38,7 @@ public:
     int Passes() const { return passes_; }
     const std::string& Messages() const { return messages_; }
 
-private:
+  private:
     std::map<int, std::string> texts_;
     int mode_;
     int passes_ = 0;

@@ -17,8 +17,8 @@ namespace tarvo {
 // is started or consumed; tasks under way finish and are dropped. The calling
 // thread computes too whenever its next task is not ready yet.
 template <typename Compute, typename Consume>
-void ComputeAheadInOrder(WorkerPool& pool, std::size_t count, std::size_t window,
-                         Compute&& compute, Consume&& consume) {
+void ComputeAheadInOrder(WorkerPool& pool, std::size_t count, std::size_t window, Compute&& compute,
+                         Consume&& consume) {
     std::mutex lock;
     std::condition_variable changed;
     std::vector<char> ready(window, 0);

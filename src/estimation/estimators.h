@@ -14,13 +14,12 @@ namespace tarvo {
 // items once (a pass's items stay fixed), then call Estimate from any number
 // of threads at once.
 class AbilityEstimator {
-public:
+  public:
     AbilityEstimator(Arithmetic arithmetic, VectorUnit unit);
 
     // The items of the following estimates; the spans must stay valid and
     // unchanged until the next UseItems.
-    void UseItems(std::span<const double> a, std::span<const double> b,
-                  std::span<const double> c);
+    void UseItems(std::span<const double> a, std::span<const double> b, std::span<const double> c);
 
     // Scratch space of EstimateMany; one per thread, reused.
     using Workspace = fast::ThetaWorkspace;
@@ -29,10 +28,10 @@ public:
     // other from rows (one code per item); examinee k starts from theta[k]
     // and receives theta[k], seetheta[k], Nvalid[k]. Each examinee's result
     // is the same however the examinees are grouped into calls.
-    void EstimateMany(std::size_t count, const std::uint8_t* rows, double* theta,
-                      double* seetheta, std::int32_t* Nvalid, Workspace& workspace) const;
+    void EstimateMany(std::size_t count, const std::uint8_t* rows, double* theta, double* seetheta,
+                      std::int32_t* Nvalid, Workspace& workspace) const;
 
-private:
+  private:
     Arithmetic arithmetic_;
     const FastKernels* kernels_;
     std::span<const double> a_, b_, c_;
@@ -43,7 +42,7 @@ private:
 // Item estimation in the engine's arithmetic; callable from any number of
 // threads at once.
 class ItemEstimator {
-public:
+  public:
     ItemEstimator(Arithmetic arithmetic, VectorUnit unit);
 
     // ItemFitMSE and CalibrateItem for one item's codes.
@@ -52,7 +51,7 @@ public:
     void Calibrate(ItemStandardErrors& se, std::span<const std::uint8_t> column,
                    std::span<const double> theta, ItemParameters& p, int calibrationMode) const;
 
-private:
+  private:
     Arithmetic arithmetic_;
     const FastKernels* kernels_;
 };

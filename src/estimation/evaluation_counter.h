@@ -20,41 +20,41 @@ std::atomic<std::uint64_t>& EvaluationCounter();
 
 // The evaluations of one scoring loop: one per valid code in every pass.
 class EvaluationTally {
-public:
+  public:
     EvaluationTally() = default;
     explicit EvaluationTally(std::span<const std::uint8_t> codes) {
         for (const std::uint8_t code : codes) valid_ += code != 9 ? 1 : 0;
     }
     void Pass() const { EvaluationCounter().fetch_add(valid_, std::memory_order_relaxed); }
 
-private:
+  private:
     std::uint64_t valid_ = 0;
 };
 
 // Evaluations gathered locally and added to the count once, at the end.
 class EvaluationBatch {
-public:
+  public:
     EvaluationBatch() = default;
     EvaluationBatch(const EvaluationBatch&) = delete;
     EvaluationBatch& operator=(const EvaluationBatch&) = delete;
     ~EvaluationBatch() { EvaluationCounter().fetch_add(count_, std::memory_order_relaxed); }
     void Add(std::uint64_t evaluations) { count_ += evaluations; }
 
-private:
+  private:
     std::uint64_t count_ = 0;
 };
 
 #else
 
 class EvaluationTally {
-public:
+  public:
     EvaluationTally() = default;
     explicit EvaluationTally(std::span<const std::uint8_t>) {}
     void Pass() const {}
 };
 
 class EvaluationBatch {
-public:
+  public:
     void Add(std::uint64_t) {}
 };
 

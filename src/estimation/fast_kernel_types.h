@@ -29,14 +29,14 @@ struct FitSums {
 
 // Item terms of the ability loop; each array holds one term per item.
 struct ThetaTermsView {
-    const double* negDa;            // -D a
+    const double* negDa;  // -D a
     const double* b;
     const double* c;
-    const double* oneMinusC;        // 1 - c
-    const double* scoreA;           // D a with D held in single precision
-    const double* infoA;            // D D a a
-    const double* inverseOneMinusC; // 1 / (1 - c)
-    std::size_t count;              // items, without the padding
+    const double* oneMinusC;         // 1 - c
+    const double* scoreA;            // D a with D held in single precision
+    const double* infoA;             // D D a a
+    const double* inverseOneMinusC;  // 1 / (1 - c)
+    std::size_t count;               // items
 };
 
 // One item's codes and the abilities of all examinees, with the item's

@@ -69,9 +69,14 @@ void ThetaTerms::Assign(std::span<const double> a, std::span<const double> b,
 }
 
 ThetaTermsView ThetaTerms::View() const {
-    return {negDa_.data(),  b_.data(),      c_.data(),
-            oneMinusC_.data(), scoreA_.data(), infoA_.data(),
-            inverseOneMinusC_.data(), count_};
+    return {negDa_.data(),
+            b_.data(),
+            c_.data(),
+            oneMinusC_.data(),
+            scoreA_.data(),
+            infoA_.data(),
+            inverseOneMinusC_.data(),
+            count_};
 }
 
 }  // namespace tarvo

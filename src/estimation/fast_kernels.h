@@ -22,12 +22,12 @@ void FastExp8(VectorUnit unit, const double* x, double* result);
 
 // Holds the item terms of ThetaTermsView.
 class ThetaTerms {
-public:
+  public:
     // Recomputes the terms from the items; reuses its storage.
     void Assign(std::span<const double> a, std::span<const double> b, std::span<const double> c);
     ThetaTermsView View() const;
 
-private:
+  private:
     std::size_t count_ = 0;
     std::vector<double> negDa_, b_, c_, oneMinusC_, scoreA_, infoA_, inverseOneMinusC_;
 };

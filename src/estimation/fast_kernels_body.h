@@ -5,8 +5,9 @@
 // from the standard library is instantiated in it, so no code built for a
 // wider unit can stand in for the code of a narrower one.
 //
-// Only elementwise IEEE operations are used (no fused multiply-add, no
-// approximate reciprocals), so every unit produces the same bits.
+// Only lane-by-lane IEEE operations and sums in a fixed order are used (no
+// fused multiply-add, no approximate reciprocals), so every unit produces
+// the same bits.
 
 #include <cstddef>
 #include <cstdint>
@@ -36,7 +37,8 @@ TARVO_INLINE Codes LoadCodes(const std::uint8_t* p) {
     std::uint64_t bytes;
     __builtin_memcpy(&bytes, p, sizeof bytes);
     static constexpr std::int64_t kShifts[8] = {0, 8, 16, 24, 32, 40, 48, 56};
-    const Vi whole = ShiftRight(SplatInt(static_cast<std::int64_t>(bytes)), LoadInt(kShifts)) & 0xFF;
+    const Vi whole =
+        ShiftRight(SplatInt(static_cast<std::int64_t>(bytes)), LoadInt(kShifts)) & 0xFF;
     constexpr std::int64_t kTwo52Bits = 0x4330000000000000;
     const Vd value = DoubleOf(whole | kTwo52Bits) - 0x1p52;
     return {whole, value};
@@ -59,7 +61,7 @@ TARVO_INLINE Vd Exp(Vd x) {
     constexpr double kShift = 0x1.8p52;  // adding it rounds to an integer
     // Outside these bounds the response function no longer sees the value
     // (see FastExp8); comparisons with NaN are false, so NaN passes through.
-    x = Min(Splat(709.0), x);   // NaN stays NaN
+    x = Min(Splat(709.0), x);  // NaN stays NaN
     x = Max(Splat(-708.0), x);
     const Vd shifted = x * kLog2e + kShift;
     const Vd n = shifted - kShift;
@@ -68,9 +70,9 @@ TARVO_INLINE Vd Exp(Vd x) {
     // e^r = 1 + (r + r^2 Q(r)): the small terms are summed first and the 1
     // added last. Q by Estrin's scheme: the powers of r and pairs of terms
     // evaluated side by side keep the chain of dependent operations short.
-    constexpr double k2 = 1.0 / 2, k3 = k2 / 3, k4 = k3 / 4, k5 = k4 / 5, k6 = k5 / 6,
-                     k7 = k6 / 7, k8 = k7 / 8, k9 = k8 / 9, k10 = k9 / 10, k11 = k10 / 11,
-                     k12 = k11 / 12, k13 = k12 / 13;
+    constexpr double k2 = 1.0 / 2, k3 = k2 / 3, k4 = k3 / 4, k5 = k4 / 5, k6 = k5 / 6, k7 = k6 / 7,
+                     k8 = k7 / 8, k9 = k8 / 9, k10 = k9 / 10, k11 = k10 / 11, k12 = k11 / 12,
+                     k13 = k12 / 13;
     const Vd r2 = r * r;
     const Vd r4 = r2 * r2;
     const Vd r8 = r4 * r4;
@@ -103,7 +105,7 @@ TARVO_INLINE Vd Prob(Vd z, Vd c, Vd oneMinusC) {
 }
 
 // Calls body(codes, first) for every full group of eight, then once for the
-// rest padded with 9s (and whatever the caller's own padding holds).
+// rest padded with 9s.
 template <typename Body>
 TARVO_INLINE void ForGroups(const std::uint8_t* codes, std::size_t count, Body body) {
     std::size_t i = 0;
@@ -137,8 +139,8 @@ void ThetaPass(const double* theta, const ThetaTermsView& items, const std::uint
         const Codes codes = LoadCodes(laneCodes + i * 8);
         const Vd u = codes.value;
         const double c = items.c[i];
-        const Vd p = Prob(items.negDa[i] * (abilities - items.b[i]), Splat(c),
-                          Splat(items.oneMinusC[i]));
+        const Vd p =
+            Prob(items.negDa[i] * (abilities - items.b[i]), Splat(c), Splat(items.oneMinusC[i]));
         const Vd inverseP = 1.0 / p;
         const Vd g = (p - c) * items.inverseOneMinusC[i];
         const Vd scoreTerm = items.scoreA[i] * (u - p) * g * inverseP;
@@ -216,8 +218,8 @@ FitSums Fit(const ItemPassInput& in) {
     Vi valid = SplatInt(0);
     ForGroups(in.codes, in.count, [&](const Codes& codes, std::size_t j) TARVO_LAMBDA_INLINE {
         const Vd u = codes.value;
-        const Vd p =
-            Prob(negDa * (LoadAbilities(in.theta, j, in.count) - in.b), Splat(in.c), Splat(oneMinusC));
+        const Vd p = Prob(negDa * (LoadAbilities(in.theta, j, in.count) - in.b), Splat(in.c),
+                          Splat(oneMinusC));
         const Vd residual = u - p;
         const Vi isValid = codes.whole != 9;
         squares += Select(isValid, residual * residual, zero);

@@ -80,9 +80,7 @@ TARVO_INLINE Vi operator&(Vi a, std::int64_t b) { TARVO_LANEWISE(Vi, a.part[k] &
 TARVO_INLINE Vi operator|(Vi a, std::int64_t b) { TARVO_LANEWISE(Vi, a.part[k] | b); }
 TARVO_INLINE Vi operator<<(Vi a, int b) { TARVO_LANEWISE(Vi, a.part[k] << b); }
 // A logical shift: zeros come in from the left.
-TARVO_INLINE Vi ShiftRight(Vi a, Vi b) {
-    TARVO_LANEWISE(Vi, (Ni)((Nu)a.part[k] >> (Nu)b.part[k]));
-}
+TARVO_INLINE Vi ShiftRight(Vi a, Vi b) { TARVO_LANEWISE(Vi, (Ni)((Nu)a.part[k] >> (Nu)b.part[k])); }
 TARVO_INLINE Vi& operator-=(Vi& a, Vi b) { return a = a - b; }
 
 // Comparisons give -1 in a lane where they hold and 0 elsewhere; any

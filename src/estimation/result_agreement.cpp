@@ -74,7 +74,8 @@ Agreement CompareResultFiles(std::string_view expected, std::string_view actual)
     const auto actualLines = Lines(actual);
     auto differ = [&](std::size_t line, std::string_view what) {
         if (agreement.firstDifference.empty()) {
-            agreement.firstDifference = "line " + std::to_string(line + 1) + ": " + std::string(what);
+            agreement.firstDifference =
+                "line " + std::to_string(line + 1) + ": " + std::string(what);
         }
     };
     if (expectedLines.size() != actualLines.size()) {

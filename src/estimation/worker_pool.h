@@ -17,7 +17,7 @@ namespace tarvo {
 // no thread at all. Jobs are handed out whole; what each thread computes is
 // decided by the job (which must not let results depend on the split).
 class WorkerPool {
-public:
+  public:
     // threads is the total including the calling thread; 0 means one per core.
     explicit WorkerPool(unsigned threads);
     ~WorkerPool();
@@ -31,9 +31,8 @@ public:
     template <typename Task>
     void OnAllThreads(Task&& task) {
         using Callable = std::remove_reference_t<Task>;
-        Dispatch(
-            [](void* context, unsigned thread) { (*static_cast<Callable*>(context))(thread); },
-            const_cast<void*>(static_cast<const void*>(&task)));
+        Dispatch([](void* context, unsigned thread) { (*static_cast<Callable*>(context))(thread); },
+                 const_cast<void*>(static_cast<const void*>(&task)));
     }
 
     // Runs body(k) for every k in 0..count-1, handed out one at a time to
@@ -60,7 +59,7 @@ public:
         });
     }
 
-private:
+  private:
     using Call = void (*)(void*, unsigned);
     void Dispatch(Call call, void* context);
     void WorkerLoop(unsigned index);

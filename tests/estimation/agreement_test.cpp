@@ -27,16 +27,20 @@ TEST(CompareResultFiles, CountsNumbersAndTheirLastDigits) {
         std::uint64_t largest;
     };
     const Case cases[] = {
-        {"identical", "  1, ITEM1,  0.500, -1.000\r\n", "  1, ITEM1,  0.500, -1.000\r\n", true, true, 2, 2, 0},
-        {"one unit in a thousand numbers", many + "  0.101\r\n", many + "  0.100\r\n", true, true, 1000, 999, 1},
+        {"identical", "  1, ITEM1,  0.500, -1.000\r\n", "  1, ITEM1,  0.500, -1.000\r\n", true,
+         true, 2, 2, 0},
+        {"one unit in a thousand numbers", many + "  0.101\r\n", many + "  0.100\r\n", true, true,
+         1000, 999, 1},
         {"two units", "  0.101\r\n", "  0.099\r\n", false, true, 1, 0, 2},
         {"across zero", " -0.001, 0.0000\r\n", "  0.000,-0.0001\r\n", false, true, 2, 0, 1},
-        {"two in a thousand", many + "  0.101, 0.5\r\n", many + "  0.100, 0.4\r\n", false, true, 1001, 999, 1},
+        {"two in a thousand", many + "  0.101, 0.5\r\n", many + "  0.100, 0.4\r\n", false, true,
+         1001, 999, 1},
         {"a count differs", "  1,  20, 0.5\r\n", "  1,  21, 0.5\r\n", false, false, 1, 1, 0},
         {"a word differs", "ITEM1, 0.5\r\n", "ITEM2, 0.5\r\n", false, false, 1, 1, 0},
         {"decimals differ", "0.50\r\n", "0.500\r\n", false, false, 0, 0, 0},
         {"a line more", "0.5\r\n", "0.5\r\n\r\n0.5\r\n", false, false, 1, 1, 0},
-        {"listing layout", "  compu a,b,c=  1.234 -0.500\r\n", "  compu a,b,c=  1.235 -0.500\r\n", false, true, 2, 1, 1},
+        {"listing layout", "  compu a,b,c=  1.234 -0.500\r\n", "  compu a,b,c=  1.235 -0.500\r\n",
+         false, true, 2, 1, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -90,10 +94,11 @@ TEST(Agreement, FastAndReferenceResultsAgreeInEveryMode) {
         std::vector<int> modes;
     };
     const std::vector<int> all = {1, 2, 3, 4, 5, 6, 7, 8};
-    const DataCase dataCases[] = {
-        {150, 24, 0, 21, false, false, all}, {320, 30, 11, 22, false, false, all},
-        {260, 26, 0, 24, true, false, all},  {200, 28, 17, 25, true, true, {1, 2, 4, 7, 8}},
-        {400, 20, 0, 26, false, false, all}};
+    const DataCase dataCases[] = {{150, 24, 0, 21, false, false, all},
+                                  {320, 30, 11, 22, false, false, all},
+                                  {260, 26, 0, 24, true, false, all},
+                                  {200, 28, 17, 25, true, true, {1, 2, 4, 7, 8}},
+                                  {400, 20, 0, 26, false, false, all}};
     for (const DataCase& d : dataCases) {
         RunFixture data(d.persons, d.items, d.seed);
         data.WriteFiles(d.missingEvery);
@@ -123,7 +128,8 @@ TEST(Agreement, EveryVectorUnitWritesTheSameResultFile) {
     MakeAwkward(data, 150, 11, true);
     for (int mode : {1, 2, 3}) {
         SCOPED_TRACE("mode " + std::to_string(mode));
-        const std::string best = RunWith(data, mode, {1, Arithmetic::Fast, VectorUnit::Best}, "out.csv");
+        const std::string best =
+            RunWith(data, mode, {1, Arithmetic::Fast, VectorUnit::Best}, "out.csv");
         for (VectorUnit unit : {VectorUnit::Avx512, VectorUnit::Avx2, VectorUnit::Portable}) {
             if (KernelsFor(unit) == nullptr) continue;
             EXPECT_EQ(RunWith(data, mode, {1, Arithmetic::Fast, unit}, "out.csv"), best)

@@ -86,7 +86,7 @@ struct PassCase {
 std::vector<PassCase> PassCases() {
     std::mt19937_64 random(9);
     std::uniform_real_distribution<double> uniform(0, 1);
-    const double parameters[][3] = {{1.2, 0.3, 0.2}, {0, 0, 0.2},   {2, -5, 0.0001}, {0.7, 5, 1},
+    const double parameters[][3] = {{1.2, 0.3, 0.2}, {0, 0, 0.2},    {2, -5, 0.0001}, {0.7, 5, 1},
                                     {1, 0, 0},       {kNaN, 0, 0.2}, {0.5, 1, 0.999}};
     std::vector<PassCase> cases;
     for (std::size_t count : {0u, 1u, 7u, 8u, 9u, 23u, 300u}) {
@@ -94,7 +94,9 @@ std::vector<PassCase> PassCases() {
             PassCase pass{{}, {}, p[0], p[1], p[2]};
             for (std::size_t j = 0; j < count; ++j) {
                 const double pick = uniform(random);
-                pass.theta.push_back(pick < 0.02 ? 40 : pick < 0.04 ? -40 : -3 + 6 * uniform(random));
+                pass.theta.push_back(pick < 0.02   ? 40
+                                     : pick < 0.04 ? -40
+                                                   : -3 + 6 * uniform(random));
                 const double code = uniform(random);
                 pass.codes.push_back(code < 0.1 ? 9 : code < 0.55 ? 1 : 0);
             }
@@ -111,10 +113,10 @@ TEST(FastKernels, EveryVectorUnitGivesTheSameBits) {
         const FastKernels& kernels = *KernelsFor(unit);
         SCOPED_TRACE(kernels.name);
         for (const PassCase& pass : cases) {
-            const ItemPassInput in{pass.theta.data(), pass.codes.data(), pass.codes.size(),
-                                   pass.a, pass.b, pass.c};
-            for (auto kernel : {&FastKernels::itemPassA, &FastKernels::itemPassB,
-                                &FastKernels::itemPassC}) {
+            const ItemPassInput in{
+                pass.theta.data(), pass.codes.data(), pass.codes.size(), pass.a, pass.b, pass.c};
+            for (auto kernel :
+                 {&FastKernels::itemPassA, &FastKernels::itemPassB, &FastKernels::itemPassC}) {
                 const PassSums x = (kernels.*kernel)(in);
                 const PassSums y = (portable.*kernel)(in);
                 EXPECT_TRUE(SameBits(x.score, y.score) && SameBits(x.info, y.info));
@@ -135,7 +137,8 @@ TEST(FastKernels, EveryVectorUnitGivesTheSameBits) {
         ThetaTerms terms;
         terms.Assign(a, b, c);
         std::vector<std::uint8_t> laneCodes(a.size() * kLanes);
-        for (std::size_t k = 0; k < laneCodes.size(); ++k) laneCodes[k] = (k * 7 % 11) < 5 ? 1 : (k % 13 ? 0 : 9);
+        for (std::size_t k = 0; k < laneCodes.size(); ++k)
+            laneCodes[k] = (k * 7 % 11) < 5 ? 1 : (k % 13 ? 0 : 9);
         const double theta[kLanes] = {-3, -1.5, 0, 0.4, 2.9, 3, kNaN, 40};
         PassSums x[kLanes];
         PassSums y[kLanes];
@@ -185,7 +188,8 @@ TEST(FastAbility, BoundsAndCountsAsTheReferenceWhateverTheGrouping) {
     std::fill_n(rows.begin() + 36, 12, 1);
     start[3] = 3;
 
-    const Abilities reference = EstimateAll(Arithmetic::Reference, VectorUnit::Best, a, b, c, rows, start);
+    const Abilities reference =
+        EstimateAll(Arithmetic::Reference, VectorUnit::Best, a, b, c, rows, start);
     for (VectorUnit unit : AvailableUnits()) {
         SCOPED_TRACE(KernelsFor(unit)->name);
         const Abilities fast = EstimateAll(Arithmetic::Fast, unit, a, b, c, rows, start);
@@ -222,8 +226,11 @@ TEST(FastItems, TheBoundDecidedCasesEndAsInTheReference) {
     const std::vector<Case> cases = {
         {"a starts at 0 (items-only)", column, data.theta, {0, 0, 0}, 2},
         {"no valid code, mode 3", blank, data.theta, {0.75, 0, static_cast<double>(0.2f)}, 3},
-        {"nine examinees", std::vector<std::uint8_t>(column.begin(), column.begin() + 9),
-         std::vector<double>(data.theta.begin(), data.theta.begin() + 9), {0.75, 0.5, 0.2}, 3},
+        {"nine examinees",
+         std::vector<std::uint8_t>(column.begin(), column.begin() + 9),
+         std::vector<double>(data.theta.begin(), data.theta.begin() + 9),
+         {0.75, 0.5, 0.2},
+         3},
         {"1PL", column, data.theta, {1, 0, 0}, 6},
         {"given c of 1", column, data.theta, {0.8, 0, 1}, 5},
         {"ordinary 3PL", column, data.theta, {0.75, 0, static_cast<double>(0.2f)}, 3},
@@ -252,8 +259,8 @@ TEST(FastItems, TheBoundDecidedCasesEndAsInTheReference) {
             }
             std::int32_t referenceNobs = -5;
             std::int32_t fastNobs = -5;
-            const double referenceFit = ItemFitMSE(c.codes, c.theta, c.start.a, c.start.b,
-                                                   c.start.c, referenceNobs);
+            const double referenceFit =
+                ItemFitMSE(c.codes, c.theta, c.start.a, c.start.b, c.start.c, referenceNobs);
             const double fastFit = fast::ItemFitMSE(c.codes, c.theta, c.start.a, c.start.b,
                                                     c.start.c, fastNobs, kernels);
             EXPECT_EQ(fastNobs, referenceNobs);

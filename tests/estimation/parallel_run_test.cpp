@@ -17,7 +17,7 @@ using testing::ScriptedHost;
 // Records whether any host call came from a thread other than the one that
 // started the run.
 class ThreadCheckingHost : public ScriptedHost {
-public:
+  public:
     explicit ThreadCheckingHost(const ScriptedHost& base)
         : ScriptedHost(base), owner_(std::this_thread::get_id()) {}
 
@@ -35,7 +35,7 @@ public:
     }
     bool calledElsewhere = false;
 
-private:
+  private:
     void Check() { calledElsewhere = calledElsewhere || std::this_thread::get_id() != owner_; }
     std::thread::id owner_;
 };
@@ -47,7 +47,7 @@ struct Outcome {
 };
 
 Outcome RunWith(RunFixture& data, int mode, unsigned threads, Arithmetic arithmetic,
-            int stopAtPoll = 0, bool standardise = true) {
+                int stopAtPoll = 0, bool standardise = true) {
     ThreadCheckingHost host(data.Host(mode));
     host.stopAtPoll = stopAtPoll;
     host.answerYes = standardise;

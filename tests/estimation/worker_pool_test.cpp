@@ -1,4 +1,6 @@
 // The thread pool and the in-order hand-over of results computed ahead.
+#include "estimation/worker_pool.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,7 +10,6 @@
 #include <vector>
 
 #include "estimation/compute_ahead.h"
-#include "estimation/worker_pool.h"
 
 namespace tarvo {
 namespace {
