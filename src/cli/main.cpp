@@ -29,7 +29,9 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     cli::ConsoleHost host(options.controlTexts, options.mode, options.standardize, options.view,
                           stderr, isatty(STDERR_FILENO) == 1);
-    switch (RunCalibration(host)) {
+    EngineSettings engine;
+    engine.threads = options.threads;  // 0: every core
+    switch (RunCalibration(host, engine)) {
         case RunOutcome::Finished:
         case RunOutcome::Stopped:
             return 0;

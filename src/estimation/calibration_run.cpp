@@ -14,6 +14,11 @@ namespace tarvo {
 
 namespace {
 
+// Whole result lines are gathered into writes of about this size. Kept well
+// below PIPE_BUF (4096 bytes), so that a result written into a pipe arrives
+// in whole lines even when the process is ended in the middle of a write.
+constexpr std::size_t kResultLinesGathered = 2048;
+
 // Writing the result over one of the run's own input files would destroy
 // the data it was computed from.
 bool NamesAnInputFile(const std::string& outputFile, const RunSettings& settings) {
@@ -24,7 +29,9 @@ bool NamesAnInputFile(const std::string& outputFile, const RunSettings& settings
 
 }  // namespace
 
-RunOutcome RunCalibration(RunHost& host) {
+RunOutcome RunCalibration(RunHost& host) { return RunCalibration(host, EngineSettings{}); }
+
+RunOutcome RunCalibration(RunHost& host, const EngineSettings& engine) {
     // The tables hold itemCount codes per examinee, so a small file with a
     // large item count can ask for more memory than there is: that ends the
     // run with a message instead of ending the program.
@@ -43,6 +50,7 @@ RunOutcome RunCalibration(RunHost& host) {
         return RunOutcome::EndedAtCheck;
     }
     ResultFile file;
+    file.GatherLinesUpTo(kResultLinesGathered);
     if (!file.Open(outputFile)) {
         host.ShowMessage("ERROR Output file " + outputFile + " cannot be written.");
         return RunOutcome::EndedAtCheck;
@@ -52,7 +60,9 @@ RunOutcome RunCalibration(RunHost& host) {
     ResultWriter writer(file, mode, IsCsvLayout(outputFile));
     bool stopped = false;
     try {
-        stopped = RunEstimation(mode, inputs->items, inputs->persons, host, writer);
+        WorkerPool pool(engine.threads);
+        stopped = RunEstimation(mode, inputs->items, inputs->persons, host, writer,
+                                Engine{pool, engine.arithmetic, engine.vectorUnit});
     } catch (const std::bad_alloc&) {
         // The estimation paths build working copies of the responses.
         host.ProgressShutdown();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "estimation/engine_settings.h"
 #include "platform/run_host.h"
 
 namespace tarvo {
@@ -20,5 +21,10 @@ enum class RunOutcome {
 // mode, writes the result and starts the viewer. Everything it needs from the
 // user interface goes through host.
 RunOutcome RunCalibration(RunHost& host);
+
+// The same run with a chosen thread count and arithmetic; the result file is
+// the same for every thread count. The host is called only from the calling
+// thread. RunCalibration(host) uses every core and the fast arithmetic.
+RunOutcome RunCalibration(RunHost& host, const EngineSettings& engine);
 
 }  // namespace tarvo

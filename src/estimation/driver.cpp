@@ -12,22 +12,28 @@ int RoundedPercent(std::size_t done, std::size_t total) {
 }
 
 bool RunEstimation(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
-                   ResultWriter& writer) {
+                   ResultWriter& writer, const Engine& engine) {
     switch (mode) {
         case 1:
         case 7:
-            return RunThetaOnly(mode, items, persons, host, writer);
+            return RunThetaOnly(mode, items, persons, host, writer, engine);
         case 2:
         case 4:
         case 8:
-            return RunItemsOnly(mode, items, persons, host, writer);
+            return RunItemsOnly(mode, items, persons, host, writer, engine);
         case 3:
         case 5:
         case 6:
-            return RunJoint(mode, items, persons, host, writer);
+            return RunJoint(mode, items, persons, host, writer, engine);
         default:
             return false;
     }
+}
+
+bool RunEstimation(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
+                   ResultWriter& writer) {
+    WorkerPool pool(0);
+    return RunEstimation(mode, items, persons, host, writer, Engine{pool, Arithmetic::Fast});
 }
 
 }  // namespace tarvo

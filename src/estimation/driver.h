@@ -2,25 +2,40 @@
 
 #include <cstddef>
 
+#include "estimation/engine_settings.h"
+#include "estimation/worker_pool.h"
 #include "input/run_tables.h"
 #include "output/result_writer.h"
 #include "platform/run_host.h"
 
 namespace tarvo {
 
+// What a run computes with: its threads and the arithmetic of its loops.
+struct Engine {
+    WorkerPool& pool;
+    Arithmetic arithmetic = Arithmetic::Fast;
+    VectorUnit vectorUnit = VectorUnit::Best;
+};
+
 // The estimation stage of a run: dispatches on the calibration mode into the
 // theta-only path (modes 1, 7), the items-only path (2, 4, 8) or the joint
 // path (3, 5, 6), shows progress, polls Stop at its check points and hands
-// rows to the writer. Returns true when the user stopped the run.
+// rows to the writer. Returns true when the user stopped the run. The host
+// and the writer are used only from the calling thread; the result does not
+// depend on the number of threads.
 bool RunEstimation(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
-                   ResultWriter& writer);
+                   ResultWriter& writer, const Engine& engine);
 
 bool RunThetaOnly(int mode, ItemTable& items, const PersonTable& persons, RunHost& host,
-                  ResultWriter& writer);
+                  ResultWriter& writer, const Engine& engine);
 bool RunItemsOnly(int mode, ItemTable& items, const PersonTable& persons, RunHost& host,
-                  ResultWriter& writer);
+                  ResultWriter& writer, const Engine& engine);
 bool RunJoint(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
-              ResultWriter& writer);
+              ResultWriter& writer, const Engine& engine);
+
+// The same on every core with the fast arithmetic.
+bool RunEstimation(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
+                   ResultWriter& writer);
 
 // done * 100 / total rounded to the nearest whole number, halves to even.
 int RoundedPercent(std::size_t done, std::size_t total);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 
+#include "estimation/evaluation_counter.h"
 #include "estimation/model.h"
 
 namespace tarvo {
@@ -48,6 +49,7 @@ void EstimateItemA(double& seea, std::span<const std::uint8_t> column,
     assert(column.size() == theta.size());
     if (column.size() < kFewestExaminees) return;
 
+    const EvaluationTally tally(column);
     double info = 0;
     for (int pass = 1;; ++pass) {
         double previous = p.a;
@@ -62,6 +64,7 @@ void EstimateItemA(double& seea, std::span<const std::uint8_t> column,
             score += w * (u - prob) / (prob * q);
             info += w * w / (prob * q);
         }
+        tally.Pass();
         p.a = p.a + score / info;
 
         if (!(p.a <= kAUpper)) {
@@ -83,6 +86,7 @@ void EstimateItemB(double& seeb, std::span<const std::uint8_t> column,
     seeb = -1;
     if (column.size() < kFewestExaminees) return;
 
+    const EvaluationTally tally(column);
     long double info = 0;
     for (int pass = 1;; ++pass) {
         double previous = p.b;
@@ -97,6 +101,7 @@ void EstimateItemB(double& seeb, std::span<const std::uint8_t> column,
             score += w * (u - prob) / (prob * q);
             info += w * w / (prob * q);
         }
+        tally.Pass();
         p.b = static_cast<double>(p.b + score / info);
 
         // With a = 0 the step is 0/0; the upper test turns it into 5.
@@ -119,6 +124,7 @@ void EstimateItemC(double& seec, std::span<const std::uint8_t> column,
     seec = -1;
     if (column.size() < kFewestExaminees) return;
 
+    const EvaluationTally tally(column);
     long double info = 0;
     for (int pass = 1;; ++pass) {
         double previous = p.c;
@@ -133,6 +139,7 @@ void EstimateItemC(double& seec, std::span<const std::uint8_t> column,
             score += w * (u - prob) / (prob * q);
             info += w * w / (prob * q);
         }
+        tally.Pass();
         // Without information c creeps upwards by a fixed step.
         p.c = info == 0 ? p.c + kCBlindStep : static_cast<double>(p.c + score / info);
 

@@ -1,17 +1,49 @@
 #include <string>
+#include <vector>
 
+#include "estimation/compute_ahead.h"
 #include "estimation/driver.h"
-#include "estimation/item_estimation.h"
-#include "estimation/model.h"
+#include "estimation/estimators.h"
 #include "estimation/response_matrix.h"
 
 namespace tarvo {
 
-// Items for given abilities, one item at a time. Each item starts from
-// a = b = c = 0 (mode 4 keeps its given c, mode 8 its a = 1); an item with
-// fewer than 10 valid responses is reported with those values and -1 errors.
+namespace {
+
+// Items estimated ahead of the rows written, per thread.
+constexpr std::size_t kItemsAheadPerThread = 2;
+
+struct ItemResult {
+    std::int32_t Nobs = 0;
+    ItemParameters p;
+    ItemStandardErrors se;
+};
+
+// One item for given abilities. It starts from a = b = c = 0 (mode 4 keeps
+// its given c, mode 8 its a = 1); an item with fewer than 10 valid responses
+// keeps those values and -1 errors.
+void EstimateItem(int mode, const ItemTable& items, std::size_t i,
+                  std::span<const std::uint8_t> column, std::span<const double> theta,
+                  const ItemEstimator& estimator, ItemResult& result) {
+    result.Nobs = items.Nobs[i];
+    estimator.Fit(column, theta, items.a[i], items.b[i], items.c[i], result.Nobs);
+    result.se = ItemStandardErrors{-1, -1, -1};
+    result.p = ItemParameters{0, 0, 0};
+    if (mode == 4) result.p.c = items.c[i];
+    if (mode == 8) result.p.a = 1;
+    if (result.Nobs > 9) estimator.Calibrate(result.se, column, theta, result.p, mode);
+    if (result.se.seea == -1 && mode != 8) result.p.a = 0;
+    if (result.se.seeb == -1) result.p.b = 0;
+    if (result.se.seec == -1 && mode != 4) result.p.c = 0;
+}
+
+}  // namespace
+
+// Items for given abilities. The items are estimated ahead on all threads,
+// but progress, breathing, Stop and rows go one item at a time in order on
+// the calling thread, so a Stop keeps exactly the rows finished before it.
 bool RunItemsOnly(int mode, ItemTable& items, const PersonTable& persons, RunHost& host,
-                  ResultWriter& writer) {
+                  ResultWriter& writer, const Engine& engine) {
     host.ProgressInit("Calibrating items...");
     host.ProgressSet(0, "Item 0");
     writer.ItemsOnlyHeader();
@@ -24,41 +56,40 @@ bool RunItemsOnly(int mode, ItemTable& items, const PersonTable& persons, RunHos
     }
 
     const ItemMajorResponses responses(persons);
+    const ItemEstimator estimator(engine.arithmetic, engine.vectorUnit);
+    const std::size_t window = kItemsAheadPerThread * engine.pool.Threads();
+    std::vector<ItemResult> slots(window);
+
     const std::string ofCount = " of " + std::to_string(itemCount) + ".";
     bool stopped = false;
-    for (std::size_t i = 0; i < itemCount; ++i) {
+    auto estimate = [&](std::size_t i, std::size_t slot) {
+        EstimateItem(mode, items, i, responses.Column(i), persons.theta, estimator, slots[slot]);
+    };
+    auto write = [&](std::size_t i) {
         host.ProgressSet(RoundedPercent(i + 1, itemCount), "Item " + std::to_string(i + 1) + ofCount);
         host.Breathe();
         if (host.ProgressIsCancelled()) {
             stopped = true;
-            break;
+            return false;
         }
-        const auto column = responses.Column(i);
-        ItemFitMSE(column, persons.theta, items.a[i], items.b[i], items.c[i], items.Nobs[i]);
-
+        const ItemResult& result = slots[i % window];
+        items.Nobs[i] = result.Nobs;
         ItemRow row{i + 1, items.AccNo[i], items.Nobs[i]};
         writer.ItemBeforeEstimation(row);
 
-        ItemStandardErrors se{-1, -1, -1};
-        ItemParameters p{0, 0, 0};
-        if (mode == 4) p.c = items.c[i];
-        if (mode == 8) p.a = 1;
-        if (items.Nobs[i] > 9) CalibrateItem(se, column, persons.theta, p, mode);
-        if (se.seea == -1 && mode != 8) p.a = 0;
-        if (se.seeb == -1) p.b = 0;
-        if (se.seec == -1 && mode != 4) p.c = 0;
-        items.seea[i] = se.seea;
-        items.seeb[i] = se.seeb;
-        items.seec[i] = se.seec;
-
-        row.a = p.a;
-        row.b = p.b;
-        row.c = p.c;
-        row.seea = se.seea;
-        row.seeb = se.seeb;
-        row.seec = se.seec;
+        items.seea[i] = result.se.seea;
+        items.seeb[i] = result.se.seeb;
+        items.seec[i] = result.se.seec;
+        row.a = result.p.a;
+        row.b = result.p.b;
+        row.c = result.p.c;
+        row.seea = result.se.seea;
+        row.seeb = result.se.seeb;
+        row.seec = result.se.seec;
         writer.ItemAfterEstimation(row);
-    }
+        return true;
+    };
+    ComputeAheadInOrder(engine.pool, itemCount, window, estimate, write);
     host.ProgressShutdown();
     return stopped;
 }

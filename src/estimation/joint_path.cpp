@@ -1,12 +1,15 @@
+#include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <utility>
 #include <string>
+#include <vector>
 
+#include "estimation/compute_ahead.h"
 #include "estimation/driver.h"
-#include "estimation/item_estimation.h"
-#include "estimation/model.h"
+#include "estimation/estimators.h"
 #include "estimation/response_matrix.h"
 #include "estimation/standardize.h"
-#include "estimation/theta_estimation.h"
 #include "output/masks.h"
 
 namespace tarvo {
@@ -42,42 +45,109 @@ std::string PassAnnouncement(int passCounter, double previousMSError, double MSE
     return text;
 }
 
-// Re-estimates every ability from the current items. False when Stop was
-// requested at one of the checks after every 1000th examinee; examinees not
-// reached then keep the abilities of the pass before.
-bool AbilityPass(const ItemTable& items, PersonTable& persons, RunHost& host) {
-    for (std::size_t j = 0; j < persons.personCount(); ++j) {
-        EstimateTheta(persons.theta[j], items.a, items.b, items.c, persons.ResponsesOf(j),
-                      persons.seetheta[j], persons.Nvalid[j]);
-        if ((j + 1) % kExamineesBetweenPolls == 0 && host.ProgressIsCancelled()) return false;
+// Examinees estimated together as one task; a whole number of tasks fills
+// the block between two polls.
+constexpr std::size_t kExamineesPerTask = 125;
+static_assert(kExamineesBetweenPolls % kExamineesPerTask == 0);
+constexpr std::size_t kTasksAheadPerThread = 4;
+
+// What the passes of one run reuse, allocated once.
+struct JointWork {
+    JointWork(std::size_t personCount, std::size_t itemCount, unsigned threads)
+        : theta(personCount), seetheta(personCount), Nvalid(personCount),
+          workspaces(kTasksAheadPerThread * threads), fits(itemCount), order(itemCount),
+          seconds(itemCount, 0.0) {
+        for (std::size_t i = 0; i < itemCount; ++i) order[i] = i;
     }
-    return true;
+    // New abilities before they are taken over into the person table.
+    std::vector<double> theta, seetheta;
+    std::vector<std::int32_t> Nvalid;
+    std::vector<AbilityEstimator::Workspace> workspaces;  // one per task slot
+    // The items' fit values, the order in which the threads take the items
+    // up, and how long each item took in the pass before.
+    std::vector<double> fits;
+    std::vector<std::size_t> order;
+    std::vector<double> seconds;
+};
+
+// Re-estimates every ability from the current items, all threads computing
+// ahead. The new abilities are taken over into the table in examinee order,
+// and Stop is polled after every 1000th examinee taken over, so when a Stop
+// ends the pass exactly the examinees before the check have new abilities
+// and those not reached keep the abilities of the pass before. False when
+// stopped.
+bool AbilityPass(const ItemTable& items, PersonTable& persons, RunHost& host,
+                 AbilityEstimator& estimator, JointWork& work, const Engine& engine) {
+    estimator.UseItems(items.a, items.b, items.c);
+    const std::size_t personCount = persons.personCount();
+    const std::size_t tasks = (personCount + kExamineesPerTask - 1) / kExamineesPerTask;
+    auto range = [&](std::size_t task) {
+        const std::size_t from = task * kExamineesPerTask;
+        return std::pair{from, std::min(from + kExamineesPerTask, personCount)};
+    };
+    bool stopped = false;
+    ComputeAheadInOrder(
+        engine.pool, tasks, work.workspaces.size(),
+        [&](std::size_t task, std::size_t slot) {
+            const auto [from, to] = range(task);
+            std::copy(persons.theta.begin() + from, persons.theta.begin() + to,
+                      work.theta.begin() + from);
+            estimator.EstimateMany(to - from, persons.ResponsesOf(from).data(), &work.theta[from],
+                                   &work.seetheta[from], &work.Nvalid[from], work.workspaces[slot]);
+        },
+        [&](std::size_t task) {
+            const auto [from, to] = range(task);
+            std::copy(work.theta.begin() + from, work.theta.begin() + to,
+                      persons.theta.begin() + from);
+            std::copy(work.seetheta.begin() + from, work.seetheta.begin() + to,
+                      persons.seetheta.begin() + from);
+            std::copy(work.Nvalid.begin() + from, work.Nvalid.begin() + to,
+                      persons.Nvalid.begin() + from);
+            if (to % kExamineesBetweenPolls == 0 && host.ProgressIsCancelled()) {
+                stopped = true;
+                return false;
+            }
+            return true;
+        });
+    return !stopped;
 }
 
-// Re-estimates every item from the current abilities; returns the pass's
-// MSError, the mean of the items' fit values taken before each item moves.
+// Re-estimates every item from the current abilities, items spread over the
+// threads; returns the pass's MSError, the mean of the items' fit values
+// taken before each item moves, summed in item order. The threads take the
+// items that took longest in the pass before first, so that no long item is
+// left for one thread at the end; the order does not touch any result.
 double ItemPass(int mode, ItemTable& items, const PersonTable& persons,
-                const ItemMajorResponses& responses) {
+                const ItemMajorResponses& responses, const ItemEstimator& estimator,
+                JointWork& work, const Engine& engine) {
     const std::size_t itemCount = items.itemCount();
-    double MSError = 0;
-    for (std::size_t i = 0; i < itemCount; ++i) {
+    std::stable_sort(work.order.begin(), work.order.end(),
+                     [&](std::size_t x, std::size_t y) { return work.seconds[x] > work.seconds[y]; });
+    engine.pool.ForEach(itemCount, [&](std::size_t k) {
+        const std::size_t i = work.order[k];
+        const auto start = std::chrono::steady_clock::now();
         const auto column = responses.Column(i);
-        const double fit = ItemFitMSE(column, persons.theta, items.a[i], items.b[i], items.c[i],
-                                      items.Nobs[i]);
+        work.fits[i] = estimator.Fit(column, persons.theta, items.a[i], items.b[i], items.c[i],
+                                     items.Nobs[i]);
         ItemParameters p{items.a[i], items.b[i], items.c[i]};
         if (mode == 6) {
             p.a = 1;
             p.c = 0;
         }
         ItemStandardErrors se{items.seea[i], items.seeb[i], items.seec[i]};
-        CalibrateItem(se, column, persons.theta, p, mode);
+        estimator.Calibrate(se, column, persons.theta, p, mode);
         items.seea[i] = se.seea;
         items.seeb[i] = se.seeb;
         items.seec[i] = se.seec;
-        MSError += fit / static_cast<double>(itemCount);
         items.a[i] = p.a;
         items.b[i] = p.b;
         if (mode == 3) items.c[i] = p.c;
+        work.seconds[i] =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    });
+    double MSError = 0;
+    for (std::size_t i = 0; i < itemCount; ++i) {
+        MSError += work.fits[i] / static_cast<double>(itemCount);
     }
     return MSError;
 }
@@ -88,7 +158,7 @@ double ItemPass(int mode, ItemTable& items, const PersonTable& persons,
 // settles (from the fifth pass on), after 101 passes, or at Stop; then
 // writes both tables as they stand.
 bool RunJoint(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
-              ResultWriter& writer) {
+              ResultWriter& writer, const Engine& engine) {
     for (std::size_t j = 0; j < persons.personCount(); ++j) {
         persons.theta[j] = 0;
         persons.seetheta[j] = 0;
@@ -99,6 +169,9 @@ bool RunJoint(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
     host.ProgressSet(0, "Starting to iterate.");
 
     const ItemMajorResponses responses(persons);
+    AbilityEstimator abilityEstimator(engine.arithmetic, engine.vectorUnit);
+    JointWork work(persons.personCount(), items.itemCount(), engine.pool.Threads());
+    const ItemEstimator itemEstimator(engine.arithmetic, engine.vectorUnit);
     int passCounter = 0;
     double MSError = 0;
     double previousMSError = 0;
@@ -106,7 +179,7 @@ bool RunJoint(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
     for (;;) {
         host.ProgressSet(passCounter, PassAnnouncement(passCounter, previousMSError, MSError));
         if (passCounter > 0) {
-            if (!AbilityPass(items, persons, host)) {
+            if (!AbilityPass(items, persons, host, abilityEstimator, work, engine)) {
                 stopped = true;
                 break;
             }
@@ -117,7 +190,7 @@ bool RunJoint(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
             stopped = true;
             break;
         }
-        MSError = ItemPass(mode, items, persons, responses);
+        MSError = ItemPass(mode, items, persons, responses, itemEstimator, work, engine);
         if (host.ProgressIsCancelled()) {
             stopped = true;
             break;

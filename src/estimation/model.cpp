@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstddef>
 
+#include "estimation/evaluation_counter.h"
+
 namespace tarvo {
 
 double ProbCorrect(double theta, double a, double b, double c) {
@@ -22,6 +24,8 @@ double ItemFitMSE(std::span<const std::uint8_t> column, std::span<const double> 
     if (column.empty()) return -1;
 
     Nobs = 0;
+    const EvaluationTally tally(column);
+    tally.Pass();
     double sum = 0;
     for (std::size_t j = 0; j < column.size(); ++j) {
         if (column[j] == 9) continue;

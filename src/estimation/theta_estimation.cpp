@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 
+#include "estimation/evaluation_counter.h"
 #include "estimation/model.h"
 
 namespace tarvo {
@@ -28,6 +29,7 @@ void EstimateTheta(double& theta, std::span<const double> a, std::span<const dou
                    std::int32_t& Nvalid) {
     assert(a.size() == row.size() && b.size() == row.size() && c.size() == row.size());
     Nvalid = 0;
+    const EvaluationTally tally(row);
     double info = 0;
     for (int pass = 1;; ++pass) {
         double score = 0;
@@ -41,6 +43,7 @@ void EstimateTheta(double& theta, std::span<const double> a, std::span<const dou
             score += kScoreD * a[i] * (u - p) * (p - c[i]) / ((1 - c[i]) * p);
             info += kD * kD * (a[i] * a[i]) * ((1 - p) / p) * std::pow((p - c[i]) / (1 - c[i]), 2);
         }
+        tally.Pass();
         theta += score / info;
 
         // An undefined step (no information) ends at the upper bound. Setting

@@ -1,14 +1,28 @@
+#include <algorithm>
 #include <string>
+#include <vector>
 
+#include "estimation/compute_ahead.h"
 #include "estimation/driver.h"
-#include "estimation/theta_estimation.h"
+#include "estimation/estimators.h"
 
 namespace tarvo {
 
-// Abilities for given items, one examinee at a time, each row written as
-// soon as it is estimated so that a Stop keeps every finished row.
+namespace {
+
+// Examinees estimated together as one task, and tasks estimated ahead of
+// the rows written per thread.
+constexpr std::size_t kExamineesPerTask = 256;
+constexpr std::size_t kTasksAheadPerThread = 4;
+
+}  // namespace
+
+// Abilities for given items. The examinees are estimated ahead on all
+// threads, but progress, breathing, Stop and rows go one examinee at a time
+// in order on the calling thread, so a Stop keeps exactly the rows finished
+// before it, as if each examinee were estimated just before its row.
 bool RunThetaOnly(int mode, ItemTable& items, const PersonTable& persons, RunHost& host,
-                  ResultWriter& writer) {
+                  ResultWriter& writer, const Engine& engine) {
     writer.PersonHeader();
     if (mode == 7) {
         for (std::size_t i = 0; i < items.itemCount(); ++i) {
@@ -18,28 +32,50 @@ bool RunThetaOnly(int mode, ItemTable& items, const PersonTable& persons, RunHos
     }
     host.ProgressInit("Calibrating theta...");
 
+    AbilityEstimator estimator(engine.arithmetic, engine.vectorUnit);
+    estimator.UseItems(items.a, items.b, items.c);
     const std::size_t personCount = persons.personCount();
+    const std::size_t taskCount = (personCount + kExamineesPerTask - 1) / kExamineesPerTask;
+    const std::size_t window = kTasksAheadPerThread * engine.pool.Threads();
+    // Results of the examinees estimated ahead, kExamineesPerTask per slot.
+    std::vector<double> theta(window * kExamineesPerTask);
+    std::vector<double> seetheta(window * kExamineesPerTask);
+    std::vector<std::int32_t> Nvalid(window * kExamineesPerTask);
+    std::vector<AbilityEstimator::Workspace> workspaces(window);
+
     const std::string ofCount = " of " + std::to_string(personCount) + ".";
     int lastPercent = 0;
     bool stopped = false;
-    for (std::size_t j = 1; j <= personCount; ++j) {
-        const int percent = RoundedPercent(j, personCount);
-        if (percent != lastPercent) {
-            host.ProgressSet(percent, "Person " + std::to_string(j) + ofCount);
-            lastPercent = percent;
+    auto estimate = [&](std::size_t task, std::size_t slot) {
+        const std::size_t first = task * kExamineesPerTask;
+        const std::size_t last = std::min(first + kExamineesPerTask, personCount);
+        // Every examinee starts from theta 0.
+        const std::size_t at = slot * kExamineesPerTask;
+        std::fill_n(theta.begin() + at, last - first, 0.0);
+        estimator.EstimateMany(last - first, persons.ResponsesOf(first).data(), &theta[at],
+                               &seetheta[at], &Nvalid[at], workspaces[slot]);
+    };
+    auto write = [&](std::size_t task) {
+        const std::size_t first = task * kExamineesPerTask;
+        const std::size_t last = std::min(first + kExamineesPerTask, personCount);
+        const std::size_t at = (task % window) * kExamineesPerTask;
+        for (std::size_t j = first + 1; j <= last; ++j) {
+            const int percent = RoundedPercent(j, personCount);
+            if (percent != lastPercent) {
+                host.ProgressSet(percent, "Person " + std::to_string(j) + ofCount);
+                lastPercent = percent;
+            }
+            host.Breathe();
+            if (host.ProgressIsCancelled()) {
+                stopped = true;
+                return false;
+            }
+            const std::size_t k = at + (j - 1 - first);
+            writer.Person(j, persons.ExaminID[j - 1], Nvalid[k], theta[k], seetheta[k]);
         }
-        host.Breathe();
-        if (host.ProgressIsCancelled()) {
-            stopped = true;
-            break;
-        }
-        double theta = 0;
-        double seetheta = -1;
-        std::int32_t Nvalid = 0;
-        EstimateTheta(theta, items.a, items.b, items.c, persons.ResponsesOf(j - 1), seetheta,
-                      Nvalid);
-        writer.Person(j, persons.ExaminID[j - 1], Nvalid, theta, seetheta);
-    }
+        return true;
+    };
+    ComputeAheadInOrder(engine.pool, taskCount, window, estimate, write);
     host.ProgressShutdown();
     return stopped;
 }

@@ -37,15 +37,20 @@ bool ResultFile::Open(const std::string& name) {
 void ResultFile::Write(std::string_view text) {
     if (!IsOpen()) return;
     pending_ += text;
-    const std::size_t lastLineEnd = pending_.rfind('\n');
-    if (lastLineEnd != std::string::npos) HandOver(lastLineEnd + 1);
+    if (text.find('\n') != std::string_view::npos) HandOverFinishedLines();
 }
 
 void ResultFile::WriteLine(std::string_view text) {
     if (!IsOpen()) return;
     pending_ += text;
     pending_ += "\r\n";
-    HandOver(pending_.size());
+    HandOverFinishedLines();
+}
+
+void ResultFile::HandOverFinishedLines() {
+    if (pending_.size() < gatherBytes_) return;
+    const std::size_t lastLineEnd = pending_.rfind('\n');
+    if (lastLineEnd != std::string::npos) HandOver(lastLineEnd + 1);
 }
 
 void ResultFile::HandOver(std::size_t length) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,12 @@ class ResultFile {
     bool Open(const std::string& name);
     bool IsOpen() const { return descriptor_ >= 0; }
 
+    // Lets finished lines gather until at least bytes of them wait, then
+    // hands them over together (still whole lines only, and all of them at
+    // Close): fewer writes for long results. 0, the default, hands each
+    // line over as soon as it is finished. Stays in force across Open.
+    void GatherLinesUpTo(std::size_t bytes) { gatherBytes_ = bytes; }
+
     // Writing to a file that is not open does nothing.
     void Write(std::string_view text);
     void WriteLine(std::string_view text);  // text and CR LF
@@ -35,8 +42,11 @@ class ResultFile {
   private:
     void HandOver(std::size_t length);  // writes the first length pending bytes
 
+    void HandOverFinishedLines();
+
     int descriptor_ = -1;
     std::string pending_;  // text after the last line end handed over
+    std::size_t gatherBytes_ = 0;
     bool failed_ = false;
 };
 

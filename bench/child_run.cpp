@@ -1,0 +1,126 @@
+#include "child_run.h"
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "estimation/calibration_run.h"
+#include "estimation/evaluation_counter.h"
+#include "quiet_host.h"
+
+namespace tarvo::bench {
+
+namespace {
+
+constexpr const char* kChildFlag = "--child";
+
+const char* ArithmeticName(Arithmetic arithmetic) {
+    return arithmetic == Arithmetic::Reference ? "reference" : "fast";
+}
+
+}  // namespace
+
+bool IsChildRun(int argc, char** argv) { return argc > 1 && std::strcmp(argv[1], kChildFlag) == 0; }
+
+int ChildMain(int argc, char** argv) {
+    // --child MODE THREADS ARITHMETIC PERSONS ITEMS RESPONSES ITEMFILE OUTPUT
+    if (argc != 10) {
+        std::printf("fail bad child arguments\n");
+        return 2;
+    }
+    DataSet data;
+    const int mode = std::atoi(argv[2]);
+    EngineSettings engine;
+    engine.threads = static_cast<unsigned>(std::atoi(argv[3]));
+    engine.arithmetic =
+        std::strcmp(argv[4], "reference") == 0 ? Arithmetic::Reference : Arithmetic::Fast;
+    data.persons = std::strtoull(argv[5], nullptr, 10);
+    data.items = std::strtoull(argv[6], nullptr, 10);
+    const DataFiles files{argv[7], argv[8]};
+    QuietHost host(ControlTexts(data, files, argv[9]), mode);
+
+    const std::uint64_t before = EvaluationCounter().load();
+    const auto start = std::chrono::steady_clock::now();
+    const RunOutcome outcome = RunCalibration(host, engine);
+    const auto end = std::chrono::steady_clock::now();
+    const std::uint64_t evaluations = EvaluationCounter().load() - before;
+
+    if (outcome != RunOutcome::Finished) {
+        std::printf("fail run did not finish: %s\n", host.Messages().c_str());
+        return 1;
+    }
+    std::printf("ok %.6f %llu %d\n", std::chrono::duration<double>(end - start).count(),
+                static_cast<unsigned long long>(evaluations), host.Passes());
+    return 0;
+}
+
+RunMeasure RunInChild(const RunRequest& request) {
+    RunMeasure measure;
+    const std::vector<std::string> args = {"tarvo-bench",
+                                           kChildFlag,
+                                           std::to_string(request.mode),
+                                           std::to_string(request.engine.threads),
+                                           ArithmeticName(request.engine.arithmetic),
+                                           std::to_string(request.data.persons),
+                                           std::to_string(request.data.items),
+                                           request.files.responseFile,
+                                           request.files.itemFile,
+                                           request.outputFile};
+    std::vector<char*> argv;
+    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+
+    int channel[2];
+    if (pipe(channel) != 0) {
+        measure.error = "pipe failed";
+        return measure;
+    }
+    const pid_t child = fork();
+    if (child < 0) {
+        close(channel[0]);
+        close(channel[1]);
+        measure.error = "fork failed";
+        return measure;
+    }
+    if (child == 0) {
+        dup2(channel[1], STDOUT_FILENO);
+        close(channel[0]);
+        close(channel[1]);
+        execv("/proc/self/exe", argv.data());
+        _exit(127);
+    }
+    close(channel[1]);
+    std::string reply;
+    char buffer[512];
+    for (ssize_t got; (got = read(channel[0], buffer, sizeof buffer)) != 0;) {
+        if (got < 0) break;
+        reply.append(buffer, static_cast<std::size_t>(got));
+    }
+    close(channel[0]);
+    int status = 0;
+    struct rusage usage {};
+    wait4(child, &status, 0, &usage);
+    measure.peakKiB = usage.ru_maxrss;
+
+    double wall = 0;
+    unsigned long long evaluations = 0;
+    int passes = 0;
+    if (std::sscanf(reply.c_str(), "ok %lf %llu %d", &wall, &evaluations, &passes) == 3) {
+        measure.ok = true;
+        measure.wallSeconds = wall;
+        measure.evaluations = evaluations;
+        measure.passes = passes;
+    } else {
+        measure.error = reply.empty() ? "child ended without a reply" : reply;
+    }
+    return measure;
+}
+
+}  // namespace tarvo::bench

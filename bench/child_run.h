@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "bench_data.h"
+#include "estimation/engine_settings.h"
+
+namespace tarvo::bench {
+
+// One whole calibration run of the benchmark, from the input files to the
+// result file, made in a fresh child process so that its peak memory is its
+// own.
+struct RunRequest {
+    int mode = 3;
+    EngineSettings engine;
+    DataSet data;
+    DataFiles files;
+    std::string outputFile;
+};
+
+struct RunMeasure {
+    bool ok = false;
+    std::string error;
+    double wallSeconds = 0;  // RunCalibration alone, files included
+    std::uint64_t evaluations = 0;
+    int passes = 0;    // joint modes: passes announced
+    long peakKiB = 0;  // the child's peak resident memory
+};
+
+RunMeasure RunInChild(const RunRequest& request);
+
+// The child's side: true when argv asks for a child run; it is then made,
+// its figures go to standard output and *exitCode is set.
+bool IsChildRun(int argc, char** argv);
+int ChildMain(int argc, char** argv);
+
+}  // namespace tarvo::bench

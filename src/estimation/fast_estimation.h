@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "estimation/fast_kernels.h"
+#include "estimation/item_estimation.h"
+
+namespace tarvo::fast {
+
+// The scoring loops of EstimateTheta, CalibrateItem (with EstimateItemA, B,
+// C) and ItemFitMSE with the same passes, bounds, tolerances and stopping
+// rules, but each pass's sums formed by the fast kernels: double sums in a
+// fixed lane order, a vectorised exponential, and the score and information
+// terms with the common factors cancelled. Results agree with the reference
+// loops to far below the printed digits.
+
+// Scratch space of EstimateThetas: the codes of the examinees in the eight
+// lanes. Grows to the item count once and is then reused; one per thread.
+struct ThetaWorkspace {
+    std::vector<std::uint8_t> laneCodes;
+};
+
+// EstimateTheta for count examinees: examinee k has the codes at
+// rows + k * items.count, starts from theta[k] and receives theta[k],
+// seetheta[k] and Nvalid[k]. Eight examinees are iterated side by side, one
+// per lane, each with its own passes; an examinee's results do not depend on
+// which others share the lanes.
+void EstimateThetas(std::size_t count, const std::uint8_t* rows, double* theta, double* seetheta,
+                    std::int32_t* Nvalid, const ThetaTermsView& items, const FastKernels& kernels,
+                    ThetaWorkspace& workspace);
+
+void EstimateItemA(double& seea, std::span<const std::uint8_t> column,
+                   std::span<const double> theta, ItemParameters& p, const FastKernels& kernels);
+void EstimateItemB(double& seeb, std::span<const std::uint8_t> column,
+                   std::span<const double> theta, ItemParameters& p, const FastKernels& kernels);
+void EstimateItemC(double& seec, std::span<const std::uint8_t> column,
+                   std::span<const double> theta, ItemParameters& p, const FastKernels& kernels);
+void CalibrateItem(ItemStandardErrors& se, std::span<const std::uint8_t> column,
+                   std::span<const double> theta, ItemParameters& p, int calibrationMode,
+                   const FastKernels& kernels);
+
+double ItemFitMSE(std::span<const std::uint8_t> column, std::span<const double> theta, double a,
+                  double b, double c, std::int32_t& Nobs, const FastKernels& kernels);
+
+}  // namespace tarvo::fast

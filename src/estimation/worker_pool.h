@@ -1,0 +1,81 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+namespace tarvo {
+
+// A fixed set of threads for the estimation passes. The thread that uses the
+// pool takes part in every job as thread 0, so a pool of one thread starts
+// no thread at all. Jobs are handed out whole; what each thread computes is
+// decided by the job (which must not let results depend on the split).
+class WorkerPool {
+  public:
+    // threads is the total including the calling thread; 0 means one per core.
+    explicit WorkerPool(unsigned threads);
+    ~WorkerPool();
+    WorkerPool(const WorkerPool&) = delete;
+    WorkerPool& operator=(const WorkerPool&) = delete;
+
+    unsigned Threads() const { return static_cast<unsigned>(workers_.size()) + 1; }
+
+    // Runs task(threadIndex) on every thread of the pool at once, the caller
+    // as thread 0; returns when every call has returned.
+    template <typename Task>
+    void OnAllThreads(Task&& task) {
+        using Callable = std::remove_reference_t<Task>;
+        Dispatch([](void* context, unsigned thread) { (*static_cast<Callable*>(context))(thread); },
+                 const_cast<void*>(static_cast<const void*>(&task)));
+    }
+
+    // Runs body(k) for every k in 0..count-1, handed out one at a time to
+    // whichever thread is free; returns when every call has returned. body
+    // may take the thread's index as a second argument.
+    template <typename Body>
+    void ForEach(std::size_t count, Body&& body) {
+        auto run = [&](std::size_t k, unsigned thread) {
+            if constexpr (std::is_invocable_v<Body&, std::size_t, unsigned>) {
+                body(k, thread);
+            } else {
+                body(k);
+            }
+        };
+        if (workers_.empty() || count <= 1) {
+            for (std::size_t k = 0; k < count; ++k) run(k, 0);
+            return;
+        }
+        std::atomic<std::size_t> next{0};
+        OnAllThreads([&](unsigned thread) {
+            for (std::size_t k; (k = next.fetch_add(1, std::memory_order_relaxed)) < count;) {
+                run(k, thread);
+            }
+        });
+    }
+
+  private:
+    using Call = void (*)(void*, unsigned);
+    void Dispatch(Call call, void* context);
+    void WorkerLoop(unsigned index);
+
+    std::vector<std::thread> workers_;
+    std::mutex lock_;
+    std::condition_variable jobPosted_;
+    std::condition_variable jobDone_;
+    Call call_ = nullptr;
+    void* context_ = nullptr;
+    std::uint64_t generation_ = 0;
+    unsigned busy_ = 0;
+    bool closing_ = false;
+};
+
+// The number of threads that "one per core" means here (at least 1).
+unsigned CoreCount();
+
+}  // namespace tarvo
