@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 
 #include "cli/viewer.h"
 
@@ -10,11 +11,14 @@ namespace tarvo::cli {
 
 namespace {
 
-volatile std::sig_atomic_t interruptCount = 0;
+// The signal may arrive on any thread, a worker's included, while the run
+// polls from its own: a lock-free atomic is safe in the handler and visible
+// across threads.
+std::atomic<int> interruptCount{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 extern "C" void OnInterrupt(int) {
-    if (interruptCount > 0) _exit(130);
-    interruptCount = 1;
+    if (interruptCount.exchange(1) > 0) _exit(130);
 }
 
 constexpr int kBarWidth = 30;
@@ -90,6 +94,6 @@ void ConsoleHost::InstallInterruptHandler() {
     sigaction(SIGINT, &action, nullptr);
 }
 
-bool ConsoleHost::InterruptRequested() { return interruptCount > 0; }
+bool ConsoleHost::InterruptRequested() { return interruptCount.load() > 0; }
 
 }  // namespace tarvo::cli
