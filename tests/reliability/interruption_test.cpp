@@ -105,6 +105,12 @@ TEST(Interruption, JointRunStopsWithWholeTables) {
 }
 
 TEST(Interruption, SecondInterruptEndsTheProcessAtOnce) {
+#if defined(__SANITIZE_THREAD__)
+    // ThreadSanitizer holds a signal back until the thread it lands on enters
+    // one of the calls it watches; a runner asleep in a write to a full pipe
+    // may then never take the second interrupt.
+    GTEST_SKIP() << "signal delivery is deferred under ThreadSanitizer";
+#endif
     RunFixture data(10000, 20);
     data.WriteFiles();
     FifoReader result(data.dir.File("result.csv"));
