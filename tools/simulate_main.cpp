@@ -1,16 +1,13 @@
 // tarvo-simulate: writes a response file and an item parameter file of
-// simulated 3PL (or 1PL) data in the sample layout:
-//   responses: examinee ID in columns 1-8, generating theta in 12-18,
-//              one response per item from column 20;
-//   items:     item ID in columns 1-8, a in 22-30, b in 32-40, c in 42-50.
-// Lines end in CR LF. With --letters the responses are the letters A-D and
-// the file starts with a key record whose identifier begins with KEY.
+// simulated 3PL (or 1PL) data in the sample layout (see sample_layout.h).
+// With --letters the responses are the letters A-D and the file starts with
+// a key record whose identifier begins with KEY.
 #include <charconv>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <string_view>
 
+#include "sample_layout.h"
 #include "simulator.h"
 
 namespace {
@@ -37,55 +34,13 @@ bool ParseNumber(std::string_view text, T& value) {
     return ec == std::errc() && end == text.data() + text.size();
 }
 
-bool WriteAll(const std::string& path, const std::string& text) {
+// Opens path, lets write fill it and closes it; false when any step fails.
+template <typename Writer>
+bool WriteFile(const std::string& path, Writer write) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) return false;
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    const bool written = write(file);
     return std::fclose(file) == 0 && written;
-}
-
-std::string ResponseText(const Settings& settings, const tarvo::sim::SimulatedData& data) {
-    const std::size_t itemCount = data.items.size();
-    tarvo::sim::Random random(settings.simulation.seed ^ 0x5EEDu);
-    std::string key(itemCount, '1');
-    std::string text;
-    if (settings.letters) {
-        for (auto& k : key) k = static_cast<char>('A' + random.Next() % 4);
-        text += "KEY                " + key + "\r\n";
-    }
-    char head[64];
-    for (std::size_t j = 0; j < data.theta.size(); ++j) {
-        std::snprintf(head, sizeof head, "E%07zu   %7.3f ", j + 1, data.theta[j]);
-        text += head;
-        for (std::size_t i = 0; i < itemCount; ++i) {
-            const std::uint8_t code = data.responses[j * itemCount + i];
-            if (code == 9) {
-                text += ' ';
-            } else if (!settings.letters) {
-                text += static_cast<char>('0' + code);
-            } else if (code == 1) {
-                text += key[i];
-            } else {
-                // One of the three wrong letters.
-                const char wrong = static_cast<char>('A' + (key[i] - 'A' + 1 + random.Next() % 3) % 4);
-                text += wrong;
-            }
-        }
-        text += "\r\n";
-    }
-    return text;
-}
-
-std::string ItemText(const tarvo::sim::SimulatedData& data) {
-    std::string text;
-    char line[80];
-    for (std::size_t i = 0; i < data.items.size(); ++i) {
-        const auto& item = data.items[i];
-        std::snprintf(line, sizeof line, "ITEM%04zu             %9.5f %9.5f %9.5f\r\n", i + 1,
-                      item.a, item.b, item.c);
-        text += line;
-    }
-    return text;
 }
 
 }  // namespace
@@ -126,11 +81,16 @@ int main(int argc, char** argv) {
     if (settings.responseFile.empty()) return Usage("--responses is required");
 
     const tarvo::sim::SimulatedData data = tarvo::sim::Simulate(settings.simulation);
-    if (!WriteAll(settings.responseFile, ResponseText(settings, data))) {
+    const bool responsesWritten = WriteFile(settings.responseFile, [&](std::FILE* file) {
+        return tarvo::sim::WriteSampleResponses(file, data, settings.letters,
+                                                settings.simulation.seed ^ 0x5EEDu);
+    });
+    if (!responsesWritten) {
         std::fprintf(stderr, "tarvo-simulate: cannot write %s\n", settings.responseFile.c_str());
         return 1;
     }
-    if (!settings.itemFile.empty() && !WriteAll(settings.itemFile, ItemText(data))) {
+    const auto writeItems = [&](std::FILE* file) { return tarvo::sim::WriteSampleItems(file, data); };
+    if (!settings.itemFile.empty() && !WriteFile(settings.itemFile, writeItems)) {
         std::fprintf(stderr, "tarvo-simulate: cannot write %s\n", settings.itemFile.c_str());
         return 1;
     }

@@ -30,10 +30,4 @@ bool RunEstimation(int mode, ItemTable& items, PersonTable& persons, RunHost& ho
     }
 }
 
-bool RunEstimation(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
-                   ResultWriter& writer) {
-    WorkerPool pool(0);
-    return RunEstimation(mode, items, persons, host, writer, Engine{pool, Arithmetic::Fast});
-}
-
 }  // namespace tarvo

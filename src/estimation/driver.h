@@ -33,10 +33,6 @@ bool RunItemsOnly(int mode, ItemTable& items, const PersonTable& persons, RunHos
 bool RunJoint(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
               ResultWriter& writer, const Engine& engine);
 
-// The same on every core with the fast arithmetic.
-bool RunEstimation(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
-                   ResultWriter& writer);
-
 // done * 100 / total rounded to the nearest whole number, halves to even.
 int RoundedPercent(std::size_t done, std::size_t total);
 
