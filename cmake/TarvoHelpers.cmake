@@ -4,7 +4,8 @@ include(GoogleTest)
 function(tarvo_add_test name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES} ${ARG_UNPARSED_ARGUMENTS})
-    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+    # Every test may use the simulator and the sample layout for its data.
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} tarvo_simulator GTest::gtest GTest::gtest_main)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
     target_compile_definitions(${name} PRIVATE
         TARVO_SOURCE_DIR="${PROJECT_SOURCE_DIR}"

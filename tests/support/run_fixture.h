@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "sample_layout.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
 
@@ -20,11 +21,12 @@ struct GeneratedItem {
 };
 
 class RunFixture {
-public:
+  public:
     RunFixture(int persons, int items, std::uint64_t seed = 7) : persons_(persons), items_(items) {
         state_ = seed * 0x9E3779B97F4A7C15ull + 1;
         for (int i = 0; i < items; ++i) {
-            itemParams.push_back({0.6 + 1.2 * Uniform(), -2 + 4 * Uniform(), 0.1 + 0.15 * Uniform()});
+            itemParams.push_back(
+                {0.6 + 1.2 * Uniform(), -2 + 4 * Uniform(), 0.1 + 0.15 * Uniform()});
         }
         for (int j = 0; j < persons; ++j) thetas.push_back(-2.5 + 5 * Uniform());
     }
@@ -38,7 +40,8 @@ public:
             std::string line = head;
             for (int i = 0; i < items_; ++i) {
                 const GeneratedItem& it = itemParams[i];
-                const double p = it.c + (1 - it.c) / (1 + std::exp(-1.7 * it.a * (thetas[j] - it.b)));
+                const double p =
+                    it.c + (1 - it.c) / (1 + std::exp(-1.7 * it.a * (thetas[j] - it.b)));
                 const bool missing = missingEvery > 0 && (j * items_ + i) % missingEvery == 0;
                 line += missing ? ' ' : (Uniform() < p ? '1' : '0');
             }
@@ -60,23 +63,8 @@ public:
     ScriptedHost Host(int mode, const std::string& outputName = "out.csv") const {
         ScriptedHost host;
         host.mode = mode;
-        host.texts = {{control::kResponseFile, responseFile()},
-                      {control::kItemParameterFile, itemFile()},
-                      {control::kOutputFile, dir.File(outputName)},
-                      {control::kItemCount, std::to_string(items_)},
-                      {control::kResponseStart, "20"},
-                      {control::kExamineeIdStart, "1"},
-                      {control::kExamineeIdLength, "8"},
-                      {control::kThetaStart, "12"},
-                      {control::kThetaLength, "7"},
-                      {control::kItemIdStart, "1"},
-                      {control::kItemIdLength, "8"},
-                      {control::kAStart, "22"},
-                      {control::kALength, "9"},
-                      {control::kBStart, "32"},
-                      {control::kBLength, "9"},
-                      {control::kCStart, "42"},
-                      {control::kCLength, "9"}};
+        host.texts =
+            sim::SampleControlTexts(items_, responseFile(), itemFile(), dir.File(outputName));
         return host;
     }
 
@@ -90,7 +78,7 @@ public:
     std::vector<GeneratedItem> itemParams;
     std::vector<double> thetas;
 
-private:
+  private:
     double Uniform() {
         state_ ^= state_ >> 12;
         state_ ^= state_ << 25;
