@@ -10,6 +10,7 @@
 #include "estimation/theta_estimation.h"
 #include "output/masks.h"
 #include "output/result_rows.h"
+#include "platform/control_ids.h"
 #include "support/run_fixture.h"
 
 namespace tarvo {
@@ -215,6 +216,40 @@ TEST(RunModes, TheStandardiseAnswerDecidesTheAbilities) {
     no.answerYes = false;
     RunCalibration(no);
     EXPECT_NE(data.Output(), standardised);
+}
+
+TEST(RunModes, ResponseStartZeroScoresEveryItemIncorrect) {
+    // No response character is read from column 0: every code is that of
+    // empty text, 0, so each examinee answers both items wrongly and ends at
+    // the lower bound with both responses counted.
+    testing::TempDir dir;
+    testing::WriteFile(dir.File("r.dat"), "A\r\nB\r\n");
+    testing::WriteFile(dir.File("i.itm"), "I1  1 0 0\r\nI2  1 0 0\r\n");
+    testing::ScriptedHost host;
+    host.mode = 1;
+    host.texts = {{control::kResponseFile, dir.File("r.dat")},
+                  {control::kItemParameterFile, dir.File("i.itm")},
+                  {control::kOutputFile, dir.File("out.csv")},
+                  {control::kItemCount, "2"},
+                  {control::kResponseStart, "0"},
+                  {control::kExamineeIdStart, "1"},
+                  {control::kExamineeIdLength, "1"},
+                  {control::kAStart, "5"},
+                  {control::kALength, "1"},
+                  {control::kBStart, "7"},
+                  {control::kBLength, "1"},
+                  {control::kCStart, "9"},
+                  {control::kCLength, "1"}};
+    for (const Arithmetic arithmetic : {Arithmetic::Reference, Arithmetic::Fast}) {
+        ASSERT_EQ(RunCalibration(host, {1, arithmetic}), RunOutcome::Finished);
+        const auto lines = CrLfLines(testing::ReadFile(dir.File("out.csv")));
+        ASSERT_EQ(lines.size(), 3u);
+        for (const std::size_t j : {1u, 2u}) {
+            const auto f = Fields(lines[j]);
+            EXPECT_EQ(f.at(2), "    2");
+            EXPECT_EQ(f.at(3), "  -3.0000");
+        }
+    }
 }
 
 }  // namespace
