@@ -172,6 +172,30 @@ TEST(RunModes, ItemsOnlyModeEightEstimatesBAlone) {
     }
 }
 
+TEST(RunModes, ItemsOnlyEstimatesAnItemFromTenValidResponsesOn) {
+    // Thirty examinees; item 1 keeps 9 valid responses, item 2 keeps 10.
+    RunFixture data(30, 3);
+    data.WriteFiles();
+    std::string responses = testing::ReadFile(data.responseFile());
+    const std::size_t line = 19 + 3 + 2;
+    for (std::size_t j = 0; j < 21; ++j) responses[j * line + 19] = ' ';
+    for (std::size_t j = 0; j < 20; ++j) responses[j * line + 20] = ' ';
+    testing::WriteFile(data.responseFile(), responses);
+    for (const int mode : {2, 8}) {
+        SCOPED_TRACE("mode " + std::to_string(mode));
+        const RunResult r = RunMode(data, mode, "out.lst");
+        ASSERT_EQ(r.lines.size(), 12u);
+        // Nine: reported with the reset values (a 1 in mode 8) and -1 errors.
+        EXPECT_EQ(r.lines[1], mode == 8 ? "  compu a,b,c=  1.000  0.000  0.000"
+                                        : "  compu a,b,c=  0.000  0.000  0.000");
+        EXPECT_EQ(r.lines[2], "        see =  -1.000 -1.000 -1.000   Nobs= 9 ");
+        // Ten: estimated.
+        EXPECT_EQ(r.lines[6].substr(r.lines[6].size() - 9), "Nobs= 10 ");
+        EXPECT_NE(r.lines[6].substr(21, 7), " -1.000") << r.lines[6];
+        EXPECT_NE(r.lines[5].substr(21, 7), "  0.000") << r.lines[5];
+    }
+}
+
 TEST(RunModes, JointModesWriteBothSectionsWhateverTheOutputName) {
     RunFixture data(kPersons, kItems);
     data.WriteFiles(37);
