@@ -11,6 +11,26 @@ namespace tarvo::fast {
 
 namespace {
 
+// Whether the item's valid codes are all the same (or there are none). With
+// everybody correct the c step is exactly 1 - c and lands c exactly on its
+// upper limit 1, and with everybody wrong the a, b and c steps run into their
+// limits the same way; which side of a limit the step ends on is decided by
+// the last bit of the sums, and the fast sums differ there from the reference
+// ones. Such items are handed to the reference loops, which cost little for a
+// handful of items.
+bool ValidCodesAllEqual(std::span<const std::uint8_t> column) {
+    std::uint8_t first = 9;
+    for (const std::uint8_t code : column) {
+        if (code == 9) continue;
+        if (first == 9) {
+            first = code;
+        } else if (code != first) {
+            return false;
+        }
+    }
+    return true;
+}
+
 ItemPassInput PassInput(std::span<const std::uint8_t> column, std::span<const double> theta,
                         const ItemParameters& p) {
     return {theta.data(), column.data(), column.size(), p.a, p.b, p.c};
@@ -105,6 +125,10 @@ void EstimateItemC(double& seec, std::span<const std::uint8_t> column,
 void CalibrateItem(ItemStandardErrors& se, std::span<const std::uint8_t> column,
                    std::span<const double> theta, ItemParameters& p, int calibrationMode,
                    const FastKernels& kernels) {
+    if (ValidCodesAllEqual(column)) {
+        tarvo::CalibrateItem(se, column, theta, p, calibrationMode);
+        return;
+    }
     scoring::CycleItemLoops(
         se, p, calibrationMode,
         [&](double& seeb, ItemParameters& q) { EstimateItemB(seeb, column, theta, q, kernels); },

@@ -14,7 +14,9 @@ namespace tarvo::fast {
 // rules, but each pass's sums formed by the fast kernels: double sums in a
 // fixed lane order, a vectorised exponential, and the score and information
 // terms with the common factors cancelled. Results agree with the reference
-// loops to far below the printed digits.
+// loops to far below the printed digits. CalibrateItem hands an item whose
+// valid responses are all equal to the reference loops: its steps land
+// exactly on a bound, where only the reference sums give the reference result.
 
 // Scratch space of EstimateThetas: the codes of the examinees in the eight
 // lanes. Grows to the item count once and is then reused; one per thread.

@@ -14,8 +14,10 @@ namespace {
 void AppendScoredResponses(std::string_view field, const std::string& key, std::size_t itemCount,
                            PersonTable& persons) {
     if (field.size() < itemCount) {
-        // Only when the field starts at column 0: no response characters at all.
-        persons.responses.insert(persons.responses.end(), itemCount, kNoResponse);
+        // Only when the field starts at column 0: the examinee has no response
+        // characters at all. The code of a character that is not there is the
+        // number of empty text, 0: every item counts as answered incorrectly.
+        persons.responses.insert(persons.responses.end(), itemCount, kIncorrect);
         return;
     }
     for (std::size_t i = 0; i < itemCount; ++i) {

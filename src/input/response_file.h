@@ -14,8 +14,8 @@ namespace tarvo {
 // all blanks is skipped. Before the first examinee, a line whose identifier
 // starts with KEY (any case) gives the answer key instead of an examinee;
 // the default key is all "1". Responses are stored as codes 1, 0 and 9. With
-// responseStart 0 an examinee has no response characters at all and gets 9
-// for every item. A file that cannot be read gives no examinees.
+// responseStart 0 an examinee has no response characters at all; the code
+// of a missing character is that of empty text, 0, for every item. A file that cannot be read gives no examinees.
 //
 // The table is fitted to the examinees read: ExaminID, theta, seetheta (0),
 // Nvalid (0) have one entry each, responses itemCount codes each.

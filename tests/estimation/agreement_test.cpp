@@ -63,7 +63,9 @@ std::string RunWith(RunFixture& data, int mode, const EngineSettings& engine,
 
 // Awkward data on top of the generated responses: an examinee without any
 // valid response, one with every response correct, an item nobody answered,
-// and in the item file an a of 0 (and, when asked, a c of exactly 1).
+// an item everybody answered correctly and one everybody answered wrongly
+// (their c steps land exactly on a bound), and in the item file an a of 0
+// (and, when asked, a c of exactly 1).
 void MakeAwkward(RunFixture& data, int persons, int items, bool cOfOne) {
     std::string responses = testing::ReadFile(data.responseFile());
     const std::size_t line = 19 + items + 2;
@@ -71,7 +73,11 @@ void MakeAwkward(RunFixture& data, int persons, int items, bool cOfOne) {
         responses[2 * line + 19 + i] = ' ';
         responses[5 * line + 19 + i] = '1';
     }
-    for (int j = 0; j < persons; ++j) responses[j * line + 19 + 3] = ' ';
+    for (int j = 0; j < persons; ++j) {
+        responses[j * line + 19 + 3] = ' ';
+        responses[j * line + 19 + 6] = '1';
+        responses[j * line + 19 + 7] = '0';
+    }
     testing::WriteFile(data.responseFile(), responses);
 
     std::string parameters = testing::ReadFile(data.itemFile());

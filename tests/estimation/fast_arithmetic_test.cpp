@@ -216,6 +216,11 @@ TEST(FastItems, TheBoundDecidedCasesEndAsInTheReference) {
     const sim::SimulatedData data = sim::Simulate({4, 300, 3, sim::ItemModel::ThreePL, 0.05});
     const std::vector<std::uint8_t> column = sim::ItemColumn(data.responses, 3, 0);
     const std::vector<std::uint8_t> blank(300, 9);
+    const std::vector<std::uint8_t> allCorrect(300, 1);
+    const std::vector<std::uint8_t> allWrong(300, 0);
+    // Everybody who answered was right: the c step lands exactly on 1.
+    std::vector<std::uint8_t> correctOrBlank = allCorrect;
+    for (std::size_t j = 0; j < correctOrBlank.size(); j += 7) correctOrBlank[j] = 9;
     struct Case {
         const char* name;
         std::vector<std::uint8_t> codes;
@@ -234,6 +239,12 @@ TEST(FastItems, TheBoundDecidedCasesEndAsInTheReference) {
         {"1PL", column, data.theta, {1, 0, 0}, 6},
         {"given c of 1", column, data.theta, {0.8, 0, 1}, 5},
         {"ordinary 3PL", column, data.theta, {0.75, 0, static_cast<double>(0.2f)}, 3},
+        {"everybody correct, items-only", allCorrect, data.theta, {0, 0, 0}, 2},
+        {"everybody correct, joint", allCorrect, data.theta, {0.75, 0, 0.2}, 3},
+        {"everybody who answered correct", correctOrBlank, data.theta, {0.75, 0, 0.2}, 3},
+        {"everybody wrong, items-only", allWrong, data.theta, {0, 0, 0}, 2},
+        {"everybody wrong, joint", allWrong, data.theta, {0.75, 0, 0.2}, 3},
+        {"everybody wrong, c given", allWrong, data.theta, {0, 0, 0.2}, 4},
     };
     for (VectorUnit unit : AvailableUnits()) {
         const FastKernels& kernels = *KernelsFor(unit);
@@ -250,8 +261,8 @@ TEST(FastItems, TheBoundDecidedCasesEndAsInTheReference) {
             EXPECT_NEAR(fast.c, reference.c, 1e-7);
             for (auto se : {&ItemStandardErrors::seea, &ItemStandardErrors::seeb,
                             &ItemStandardErrors::seec}) {
-                // -1 and 99 are markers and must match exactly.
-                if (referenceSe.*se == -1 || referenceSe.*se == 99) {
+                // -1, 0 and 99 are markers and must match exactly.
+                if (referenceSe.*se == -1 || referenceSe.*se == 0 || referenceSe.*se == 99) {
                     EXPECT_EQ(fastSe.*se, referenceSe.*se);
                 } else {
                     EXPECT_NEAR(fastSe.*se, referenceSe.*se, 1e-7);

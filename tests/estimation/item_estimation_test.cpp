@@ -261,6 +261,33 @@ TEST(CalibrateItemTest, FewerThanTenExamineesChangeNothing) {
     }
 }
 
+TEST(EstimateItemTest, TenExamineesAreEnoughForEveryLoop) {
+    // The same answers plus a tenth examinee: each loop now moves its
+    // parameter and sets its standard error.
+    const std::vector<double> theta = {-2, -1.5, -1, -0.5, 0, 0.5, 1, 1.5, 2, 2.5};
+    const std::vector<std::uint8_t> column = {0, 0, 1, 0, 1, 1, 0, 1, 1, 1};
+    for (const Loop loop : {Loop::A, Loop::B, Loop::C}) {
+        ItemParameters p{0.75, 0.3, 0.2};
+        double se = 12;
+        switch (loop) {
+            case Loop::A:
+                EstimateItemA(se, column, theta, p);
+                EXPECT_NE(p.a, 0.75);
+                break;
+            case Loop::B:
+                EstimateItemB(se, column, theta, p);
+                EXPECT_NE(p.b, 0.3);
+                break;
+            case Loop::C:
+                EstimateItemC(se, column, theta, p);
+                EXPECT_NE(p.c, 0.2);
+                break;
+        }
+        EXPECT_GT(se, 0) << "loop " << static_cast<int>(loop);
+        EXPECT_LE(se, 99) << "loop " << static_cast<int>(loop);
+    }
+}
+
 TEST(CalibrateItemTest, ModesLeaveTheParametersTheyDoNotEstimate) {
     sim::Random random(5);
     const std::vector<sim::SimulatedItem> items = {{1, 0.5, 0}};

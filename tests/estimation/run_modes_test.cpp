@@ -10,6 +10,7 @@
 #include "estimation/theta_estimation.h"
 #include "output/masks.h"
 #include "output/result_rows.h"
+#include "platform/control_ids.h"
 #include "support/run_fixture.h"
 
 namespace tarvo {
@@ -171,6 +172,30 @@ TEST(RunModes, ItemsOnlyModeEightEstimatesBAlone) {
     }
 }
 
+TEST(RunModes, ItemsOnlyEstimatesAnItemFromTenValidResponsesOn) {
+    // Thirty examinees; item 1 keeps 9 valid responses, item 2 keeps 10.
+    RunFixture data(30, 3);
+    data.WriteFiles();
+    std::string responses = testing::ReadFile(data.responseFile());
+    const std::size_t line = 19 + 3 + 2;
+    for (std::size_t j = 0; j < 21; ++j) responses[j * line + 19] = ' ';
+    for (std::size_t j = 0; j < 20; ++j) responses[j * line + 20] = ' ';
+    testing::WriteFile(data.responseFile(), responses);
+    for (const int mode : {2, 8}) {
+        SCOPED_TRACE("mode " + std::to_string(mode));
+        const RunResult r = RunMode(data, mode, "out.lst");
+        ASSERT_EQ(r.lines.size(), 12u);
+        // Nine: reported with the reset values (a 1 in mode 8) and -1 errors.
+        EXPECT_EQ(r.lines[1], mode == 8 ? "  compu a,b,c=  1.000  0.000  0.000"
+                                        : "  compu a,b,c=  0.000  0.000  0.000");
+        EXPECT_EQ(r.lines[2], "        see =  -1.000 -1.000 -1.000   Nobs= 9 ");
+        // Ten: estimated.
+        EXPECT_EQ(r.lines[6].substr(r.lines[6].size() - 9), "Nobs= 10 ");
+        EXPECT_NE(r.lines[6].substr(21, 7), " -1.000") << r.lines[6];
+        EXPECT_NE(r.lines[5].substr(21, 7), "  0.000") << r.lines[5];
+    }
+}
+
 TEST(RunModes, JointModesWriteBothSectionsWhateverTheOutputName) {
     RunFixture data(kPersons, kItems);
     data.WriteFiles(37);
@@ -215,6 +240,40 @@ TEST(RunModes, TheStandardiseAnswerDecidesTheAbilities) {
     no.answerYes = false;
     RunCalibration(no);
     EXPECT_NE(data.Output(), standardised);
+}
+
+TEST(RunModes, ResponseStartZeroScoresEveryItemIncorrect) {
+    // No response character is read from column 0: every code is that of
+    // empty text, 0, so each examinee answers both items wrongly and ends at
+    // the lower bound with both responses counted.
+    testing::TempDir dir;
+    testing::WriteFile(dir.File("r.dat"), "A\r\nB\r\n");
+    testing::WriteFile(dir.File("i.itm"), "I1  1 0 0\r\nI2  1 0 0\r\n");
+    testing::ScriptedHost host;
+    host.mode = 1;
+    host.texts = {{control::kResponseFile, dir.File("r.dat")},
+                  {control::kItemParameterFile, dir.File("i.itm")},
+                  {control::kOutputFile, dir.File("out.csv")},
+                  {control::kItemCount, "2"},
+                  {control::kResponseStart, "0"},
+                  {control::kExamineeIdStart, "1"},
+                  {control::kExamineeIdLength, "1"},
+                  {control::kAStart, "5"},
+                  {control::kALength, "1"},
+                  {control::kBStart, "7"},
+                  {control::kBLength, "1"},
+                  {control::kCStart, "9"},
+                  {control::kCLength, "1"}};
+    for (const Arithmetic arithmetic : {Arithmetic::Reference, Arithmetic::Fast}) {
+        ASSERT_EQ(RunCalibration(host, {1, arithmetic}), RunOutcome::Finished);
+        const auto lines = CrLfLines(testing::ReadFile(dir.File("out.csv")));
+        ASSERT_EQ(lines.size(), 3u);
+        for (const std::size_t j : {1u, 2u}) {
+            const auto f = Fields(lines[j]);
+            EXPECT_EQ(f.at(2), "    2");
+            EXPECT_EQ(f.at(3), "  -3.0000");
+        }
+    }
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <string>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -100,6 +102,35 @@ TEST(ComputeAhead, AStopEndsTheHandOverAndComputesAtMostAWindowAhead) {
     }
     // No tasks at all: nothing is consumed.
     EXPECT_TRUE(RunAhead(2, 0, 4, 0).consumed.empty());
+}
+
+TEST(ComputeAhead, ASlowConsumerNeverHasMoreThanAWindowOfTasksInFlight) {
+    // The workers are fast and the consumer slow, so the workers wait at the
+    // window's edge all the time. A task started beyond it would share its
+    // slot with a task not yet consumed, and the in-order hand-over would
+    // then wait for ever; the consumer ends the run at once instead.
+    for (unsigned threads : {2u, 3u}) {
+        for (std::size_t window : {1u, 2u, 4u}) {
+            SCOPED_TRACE(std::to_string(threads) + " threads, window " + std::to_string(window));
+            WorkerPool pool(threads);
+            std::atomic<std::size_t> consumedSoFar{0};
+            std::atomic<bool> beyondWindow{false};
+            std::size_t consumed = 0;
+            ComputeAheadInOrder(
+                pool, 40, window,
+                [&](std::size_t task, std::size_t) {
+                    if (task >= consumedSoFar.load() + window) beyondWindow = true;
+                },
+                [&](std::size_t task) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                    consumedSoFar = task + 1;
+                    ++consumed;
+                    return !beyondWindow.load();
+                });
+            EXPECT_FALSE(beyondWindow.load());
+            EXPECT_EQ(consumed, 40u);
+        }
+    }
 }
 
 }  // namespace

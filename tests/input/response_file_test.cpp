@@ -173,7 +173,8 @@ TEST(ResponseFile, ResponseStartZeroMakesEveryLineAnExamineeWithoutResponses) {
     ExpectFitted(persons, 3, 3);
     EXPECT_EQ(persons.ExaminID[0], "A0001");
     EXPECT_EQ(persons.ExaminID[1], "   ");
-    for (std::size_t j = 0; j < 3; ++j) EXPECT_EQ(Codes(persons, j), "999");
+    // No response character is there: each code is that of empty text, 0.
+    for (std::size_t j = 0; j < 3; ++j) EXPECT_EQ(Codes(persons, j), "000");
 }
 
 TEST(ResponseFile, ItemCountZeroAcceptsNoExaminee) {

@@ -1,0 +1,106 @@
+// Whole runs of every mode on one small fixed data set, each result compared
+// byte for byte with a result file kept under tests/golden. The data hold a
+// key record, a blank record, missing responses, an examinee with every
+// answer right, an item with only 9 valid responses and one that everybody
+// answered right, so that a change of any constant of the rules changes at
+// least one of the files. Both arithmetics must write the same bytes.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "estimation/calibration_run.h"
+#include "platform/control_ids.h"
+#include "support/run_fixture.h"
+
+namespace tarvo {
+namespace {
+
+using testing::CrLfLines;
+
+const std::filesystem::path kGolden = std::filesystem::path(TARVO_SOURCE_DIR) / "tests" / "golden";
+
+struct GoldenCase {
+    int mode;
+    const char* expected;  // under tests/golden
+    bool itemFile;         // without it every AccNo is empty
+    bool standardise;      // the answer to the joint modes' question
+};
+
+// Mode 6 without standardisation runs into the pass limit (the abilities
+// drift without a fixed scale). Modes 3 and 5 standardise and settle; without
+// it mode 5 drifts too, and after 101 passes the two arithmetics no longer
+// agree in the printed digits, so that run is not kept here.
+
+const GoldenCase kCases[] = {
+    {1, "mode1/result.csv", true, true},  {2, "mode2/result.csv", true, true},
+    {2, "mode2/result.lst", true, true},  {3, "mode3/result.csv", true, true},
+    {4, "mode4/result.csv", true, true},  {4, "mode4/result.lst", true, true},
+    {5, "mode5/result.csv", true, true}, {6, "mode6/result.csv", false, false},
+    {7, "mode7/result.csv", true, true},  {8, "mode8/result.csv", true, true},
+    {8, "mode8/result.lst", true, true},
+};
+
+// The dialog's texts for the golden inputs: examinee ID in columns 1-8,
+// theta in 12-18, 10 responses from column 20; item ID in 1-8, a, b and c
+// in 22-30, 32-40 and 42-50.
+std::map<int, std::string> ControlTexts(const testing::TempDir& dir, const GoldenCase& c,
+                                        const std::string& output) {
+    std::map<int, std::string> texts = {
+        {control::kResponseFile, dir.File("responses.dat")},
+        {control::kOutputFile, dir.File(output)},
+        {control::kItemCount, "10"},
+        {control::kResponseStart, "20"},
+        {control::kExamineeIdStart, "1"},
+        {control::kExamineeIdLength, "8"},
+        {control::kThetaStart, "12"},
+        {control::kThetaLength, "7"},
+    };
+    if (c.itemFile) {
+        texts.insert({{control::kItemParameterFile, dir.File("items.itm")},
+                      {control::kItemIdStart, "1"},
+                      {control::kItemIdLength, "8"},
+                      {control::kAStart, "22"},
+                      {control::kALength, "9"},
+                      {control::kBStart, "32"},
+                      {control::kBLength, "9"},
+                      {control::kCStart, "42"},
+                      {control::kCLength, "9"}});
+    }
+    return texts;
+}
+
+TEST(GoldenResults, EveryModeWritesItsResultFileByteForByte) {
+    testing::TempDir dir;
+    for (const char* input : {"responses.dat", "items.itm"}) {
+        testing::WriteFile(dir.File(input),
+                           testing::ReadFile((kGolden / "input" / input).string()));
+    }
+    for (const GoldenCase& c : kCases) {
+        const std::string expected = testing::ReadFile((kGolden / c.expected).string());
+        ASSERT_FALSE(expected.empty()) << "missing " << (kGolden / c.expected).string();
+        const std::vector<std::string> expectedLines = CrLfLines(expected);
+        const std::string output = std::filesystem::path(c.expected).filename().string();
+        for (const Arithmetic arithmetic : {Arithmetic::Reference, Arithmetic::Fast}) {
+            SCOPED_TRACE(std::string(c.expected) +
+                         (arithmetic == Arithmetic::Fast ? ", fast" : ", reference"));
+            testing::ScriptedHost host;
+            host.mode = c.mode;
+            host.answerYes = c.standardise;
+            host.texts = ControlTexts(dir, c, output);
+            ASSERT_EQ(RunCalibration(host, {2, arithmetic}), RunOutcome::Finished);
+            const std::string actual = testing::ReadFile(dir.File(output));
+            const std::vector<std::string> lines = CrLfLines(actual);
+            ASSERT_EQ(lines.size(), expectedLines.size());
+            for (std::size_t k = 0; k < lines.size(); ++k) {
+                ASSERT_EQ(lines[k], expectedLines[k]) << "line " << k + 1;
+            }
+            EXPECT_EQ(actual, expected);  // the line ends too
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tarvo
