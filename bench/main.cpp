@@ -14,8 +14,8 @@
 #include "bench_data.h"
 #include "child_run.h"
 #include "estimation/fast_kernels.h"
-#include "estimation/result_agreement.h"
 #include "loop_timing.h"
+#include "result_agreement.h"
 
 namespace {
 

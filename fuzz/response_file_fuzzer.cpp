@@ -14,7 +14,7 @@
 
 #include "fuzz_support.h"
 #include "input/response_file.h"
-#include "input/run_tables.h"
+#include "core/run_tables.h"
 #include "input/text_rules.h"
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "core/modes.h"
 #include "platform/control_ids.h"
 
 namespace tarvo::cli {
@@ -32,12 +33,6 @@ constexpr TextOption kTextOptions[] = {
     {"b-length", control::kBLength, "b: length"},
     {"c-start", control::kCStart, "c: start column"},
     {"c-length", control::kCLength, "c: length"},
-};
-
-constexpr std::string_view kModeCaptions[] = {
-    "theta | a,b,c,responses",  "a,b,c | theta,responses", "theta,a,b,c | responses",
-    "a,b | c,theta,responses ", "theta,a,b | c,responses ", "theta,b | responses ",
-    "theta | b,responses ",     "b | theta,responses ",
 };
 
 bool ParseWhole(std::string_view text, unsigned& value) {
@@ -90,7 +85,7 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& args) {
             options.controlTexts[textOption->controlId] = std::string(*text);
         } else if (name == "mode") {
             unsigned mode = 0;
-            if (!ParseWhole(*text, mode) || mode < 1 || mode > 8)
+            if (!ParseWhole(*text, mode) || !IsMode(static_cast<int>(mode)))
                 return fail("--mode takes a number from 1 to 8, not '" + std::string(*text) + "'");
             options.mode = static_cast<int>(mode);
         } else if (name == "standardize") {
@@ -136,8 +131,8 @@ std::string HelpText() {
         "  --view                    open the result in the desktop's viewer afterwards\n"
         "  --help                    show this text\n\n"
         "Modes (estimated | given):\n";
-    for (int m = 1; m <= 8; ++m) {
-        text += "  " + std::to_string(m) + "  " + std::string(kModeCaptions[m - 1]) + "\n";
+    for (int m = kFirstMode; m <= kLastMode; ++m) {
+        text += "  " + std::to_string(m) + "  " + std::string(RulesOf(m).caption) + "\n";
     }
     text +=
         "\nExit status: 0 the run reached its end (finished or stopped with Ctrl-C),\n"

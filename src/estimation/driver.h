@@ -4,7 +4,7 @@
 
 #include "estimation/engine_settings.h"
 #include "estimation/worker_pool.h"
-#include "input/run_tables.h"
+#include "core/run_tables.h"
 #include "output/result_writer.h"
 #include "platform/run_host.h"
 
@@ -18,8 +18,8 @@ struct Engine {
 };
 
 // The estimation stage of a run: dispatches on the calibration mode into the
-// theta-only path (modes 1, 7), the items-only path (2, 4, 8) or the joint
-// path (3, 5, 6), shows progress, polls Stop at its check points and hands
+// path its rules name (see core/modes.h): theta-only (modes 1, 7),
+// items-only (2, 4, 8) or joint (3, 5, 6). Shows progress, polls Stop at its check points and hands
 // rows to the writer. Returns true when the user stopped the run. The host
 // and the writer are used only from the calling thread; the result does not
 // depend on the number of threads.

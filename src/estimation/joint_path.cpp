@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/loop_limits.h"
+#include "core/modes.h"
 #include "estimation/compute_ahead.h"
 #include "estimation/driver.h"
 #include "estimation/estimators.h"
@@ -16,29 +18,27 @@ namespace tarvo {
 
 namespace {
 
-constexpr int kMostPasses = 100;
-constexpr int kFewestPasses = 5;
-constexpr double kMSErrorTolerance = 1e-10;
 constexpr std::size_t kExamineesBetweenPolls = 1000;
-// 0.2 held in single precision: mode 3's starting c.
+// 0.2 held in single precision: the starting c where the run estimates c.
 constexpr double kStartC = static_cast<double>(0.2f);
 
-void SetStartValues(int mode, ItemTable& items) {
+void SetStartValues(const ModeRules& rules, ItemTable& items) {
     for (std::size_t i = 0; i < items.itemCount(); ++i) {
         items.b[i] = 0;
-        if (mode == 6) {
+        if (rules.onePL) {
             items.a[i] = 1;
             items.c[i] = 0;
         } else {
             items.a[i] = 0.75;
-            if (mode == 3) items.c[i] = kStartC;  // mode 5 keeps the given c
+            if (rules.estimatesC) items.c[i] = kStartC;  // a given c is kept
         }
     }
 }
 
 std::string PassAnnouncement(int passCounter, double previousMSError, double MSError) {
     std::string text =
-        "Iteration " + std::to_string(passCounter + 1) + " of no more than 100.  ";
+        "Iteration " + std::to_string(passCounter + 1) + " of no more than " +
+        std::to_string(kJointPassesAnnounced) + ".  ";
     if (passCounter > 0) {
         text += "MSError change = " + FormatWithMask(previousMSError - MSError, kMaskChange);
     }
@@ -120,6 +120,7 @@ bool AbilityPass(const ItemTable& items, PersonTable& persons, RunHost& host,
 double ItemPass(int mode, ItemTable& items, const PersonTable& persons,
                 const ItemMajorResponses& responses, const ItemEstimator& estimator,
                 JointWork& work, const Engine& engine) {
+    const ModeRules& rules = RulesOf(mode);
     const std::size_t itemCount = items.itemCount();
     std::stable_sort(work.order.begin(), work.order.end(),
                      [&](std::size_t x, std::size_t y) { return work.seconds[x] > work.seconds[y]; });
@@ -130,7 +131,7 @@ double ItemPass(int mode, ItemTable& items, const PersonTable& persons,
         work.fits[i] = estimator.Fit(column, persons.theta, items.a[i], items.b[i], items.c[i],
                                      items.Nobs[i]);
         ItemParameters p{items.a[i], items.b[i], items.c[i]};
-        if (mode == 6) {
+        if (rules.onePL) {
             p.a = 1;
             p.c = 0;
         }
@@ -141,10 +142,14 @@ double ItemPass(int mode, ItemTable& items, const PersonTable& persons,
         items.seec[i] = se.seec;
         items.a[i] = p.a;
         items.b[i] = p.b;
-        if (mode == 3) items.c[i] = p.c;
+        if (rules.estimatesC) items.c[i] = p.c;
         work.seconds[i] =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     });
+    // An item with too few valid responses has the fit value kNoFit (-1) and
+    // is averaged like the others. Its responses do not change between
+    // passes, so it adds the same amount to every pass's MSError and leaves
+    // the change between two passes, which the stop rule reads, untouched.
     double MSError = 0;
     for (std::size_t i = 0; i < itemCount; ++i) {
         MSError += work.fits[i] / static_cast<double>(itemCount);
@@ -155,7 +160,7 @@ double ItemPass(int mode, ItemTable& items, const PersonTable& persons,
 }  // namespace
 
 // Alternates ability passes and item passes until the mean item misfit
-// settles (from the fifth pass on), after 101 passes, or at Stop; then
+// settles (from kFewestJointPasses on), after kMostJointPasses, or at Stop; then
 // writes both tables as they stand.
 bool RunJoint(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
               ResultWriter& writer, const Engine& engine) {
@@ -164,7 +169,7 @@ bool RunJoint(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
         persons.seetheta[j] = 0;
     }
     const bool standardise = host.AskYesNo("Do you want to standardize theta?", "Tarvo");
-    SetStartValues(mode, items);
+    SetStartValues(RulesOf(mode), items);
     host.ProgressInit("Calibrating theta and items ...");
     host.ProgressSet(0, "Starting to iterate.");
 
@@ -196,9 +201,11 @@ bool RunJoint(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
             break;
         }
         ++passCounter;
-        if (passCounter > kMostPasses) break;
-        if (passCounter >= kFewestPasses && std::fabs(MSError - previousMSError) < kMSErrorTolerance)
+        if (passCounter >= kMostJointPasses) break;
+        if (passCounter >= kFewestJointPasses &&
+            std::fabs(MSError - previousMSError) < kMSErrorTolerance) {
             break;
+        }
     }
     host.ProgressShutdown();
     writer.ItemSection(items);

@@ -13,6 +13,7 @@
 #include <span>
 #include <utility>
 
+#include "core/modes.h"
 #include "estimation/evaluation_counter.h"
 #include "estimation/item_estimation.h"
 
@@ -25,9 +26,10 @@ struct ScoringSums {
     Sum info = 0;
 };
 
-// Another pass starts only while the pass count is at most 200.
-inline constexpr int kLastPass = 201;
-inline constexpr int kLastCycle = 200;
+// A scoring loop makes at most 201 passes (it stops after pass 201 whatever
+// the change), and CalibrateItem at most 200 cycles.
+inline constexpr int kMostScoringPasses = 201;
+inline constexpr int kMostItemCycles = 200;
 inline constexpr double kSeCeiling = 99;
 // The item loops need this many examinees (not valid responses) to move.
 inline constexpr std::size_t kFewestExaminees = 10;
@@ -121,7 +123,7 @@ bool ScoringStep(double& x, Sum score, Sum info, int pass) {
         x = rule.belowLower;
         previous = x;
     }
-    return std::fabs(x - previous) < rule.tolerance || pass >= kLastPass;
+    return std::fabs(x - previous) < rule.tolerance || pass >= kMostScoringPasses;
 }
 
 // Runs passes and steps x until the loop is done; returns the last pass's
@@ -154,21 +156,21 @@ void EstimateItemParameter(double& se, std::span<const std::uint8_t> column, Ite
     se = CappedStandardError(last.info);
 }
 
-// CalibrateItem's cycle: b, then a in the 3PL modes (below 6), then c in the
-// modes that compute c (2 and 3), each seeing the values the previous loops
+// CalibrateItem's cycle: b, then a in the modes that estimate a (2..5), then
+// c in those that estimate c (2 and 3), each seeing the values the previous loops
 // left, until a cycle changes none of a, b and c or 200 cycles have run.
 // estimateX(se, p) runs that parameter's loop.
 template <typename EstimateB, typename EstimateA, typename EstimateC>
 void CycleItemLoops(ItemStandardErrors& se, ItemParameters& p, int calibrationMode,
                     EstimateB&& estimateB, EstimateA&& estimateA, EstimateC&& estimateC) {
-    const bool estimatesA = calibrationMode < 6;
-    const bool estimatesC = calibrationMode == 2 || calibrationMode == 3;
+    const bool estimatesA = RulesOf(calibrationMode).estimatesA;
+    const bool estimatesC = RulesOf(calibrationMode).estimatesC;
     for (int cycle = 1;; ++cycle) {
         const ItemParameters start = p;
         estimateB(se.seeb, p);
         if (estimatesA) estimateA(se.seea, p);
         if (estimatesC) estimateC(se.seec, p);
-        if (cycle >= kLastCycle) break;
+        if (cycle >= kMostItemCycles) break;
         if (std::fabs(p.a - start.a) < kCycleTolerance &&
             std::fabs(p.b - start.b) < kCycleTolerance &&
             std::fabs(p.c - start.c) < kCycleTolerance) {

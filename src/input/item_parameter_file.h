@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "input/run_tables.h"
+#include "core/run_tables.h"
 
 namespace tarvo {
 

@@ -1,6 +1,6 @@
 #include "output/result_writer.h"
 
-#include "input/run_tables.h"
+#include "core/run_tables.h"
 
 namespace tarvo {
 

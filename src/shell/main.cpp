@@ -1,21 +1,11 @@
 // The TARVO desktop program: one dialog for IRT calibration.
 #include <QApplication>
-#include <QStringList>
 
 #include "shell/main_dialog.h"
-#include "shell/screenshot.h"
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TARVO"));
-
-    // Not for users: "--screenshot DIALOG.png PROGRESS.png" saves pictures of
-    // the two windows for the documentation and exits.
-    const QStringList arguments = QApplication::arguments();
-    const qsizetype option = arguments.indexOf(QStringLiteral("--screenshot"));
-    if (option >= 0 && option + 2 < arguments.size()) {
-        return tarvo::shell::SaveScreenshots(arguments[option + 1], arguments[option + 2]);
-    }
 
     return tarvo::shell::BuildMainDialog(nullptr);
 }

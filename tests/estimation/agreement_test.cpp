@@ -7,7 +7,7 @@
 
 #include "estimation/calibration_run.h"
 #include "estimation/fast_kernels.h"
-#include "estimation/result_agreement.h"
+#include "result_agreement.h"
 #include "output/result_file.h"
 #include "support/run_fixture.h"
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "core/model_constants.h"
+
 namespace tarvo {
 
 // One field of a fixed-column line: first column counted from 1, and its
@@ -28,11 +30,6 @@ struct RunSettings {
     FieldSpec bField;
     FieldSpec cField;
 };
-
-// Scored response codes. A 9 is skipped by every sum and count.
-inline constexpr std::uint8_t kIncorrect = 0;
-inline constexpr std::uint8_t kCorrect = 1;
-inline constexpr std::uint8_t kNoResponse = 9;
 
 // The items of a run, column by column. Item number i (1..itemCount, the
 // number written in the result file) is stored at index i - 1.

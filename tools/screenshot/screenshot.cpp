@@ -1,9 +1,14 @@
-#include "shell/screenshot.h"
-
+// tarvo-screenshot: saves pictures of the desktop program's main dialog (with
+// the sample response file chosen) and of a progress window as PNG files,
+// for the documentation (see scripts/screenshot). Not installed.
+//
+//   tarvo-screenshot DIALOG.png PROGRESS.png
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
+#include <QStringList>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "platform/control_ids.h"
@@ -31,8 +36,6 @@ void LetWindowsSettle() {
     }
 }
 
-}  // namespace
-
 int SaveScreenshots(const QString& dialogPng, const QString& progressPng) {
     SampleChoice picker;
     QtDesktopServices desktop;
@@ -56,4 +59,16 @@ int SaveScreenshots(const QString& dialogPng, const QString& progressPng) {
     return dialogSaved && progressSaved ? 0 : 1;
 }
 
+}  // namespace
 }  // namespace tarvo::shell
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("TARVO"));
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() != 3) {
+        std::fprintf(stderr, "usage: tarvo-screenshot DIALOG.png PROGRESS.png\n");
+        return 2;
+    }
+    return tarvo::shell::SaveScreenshots(arguments[1], arguments[2]);
+}
