@@ -10,7 +10,7 @@
 namespace tarvo {
 namespace {
 
-using testing::RunFixture;
+using test_support::RunFixture;
 
 TEST(RunChecks, MissingResponseFileEndsTheRunBeforeAnyOutput) {
     RunFixture data(20, 4);
@@ -35,7 +35,7 @@ TEST(RunChecks, MissingItemParameterFileIsReportedAndTheRunGoesOn) {
     EXPECT_EQ(host.messages, std::vector<std::string>{"ERROR: Param file " +
                                                       data.dir.File("none.itm") +
                                                       " does not exists."});
-    EXPECT_EQ(testing::CrLfLines(data.Output()).size(), 21u);
+    EXPECT_EQ(test_support::CrLfLines(data.Output()).size(), 21u);
 }
 
 TEST(RunChecks, OutputThatCannotBeOpenedEstimatesNothing) {
@@ -58,8 +58,8 @@ TEST(RunChecks, OutputThatCannotBeOpenedEstimatesNothing) {
 TEST(RunChecks, OutputNamingAnInputFileLeavesTheInputIntact) {
     RunFixture data(20, 4);
     data.WriteFiles();
-    const std::string responsesBefore = testing::ReadFile(data.responseFile());
-    const std::string itemsBefore = testing::ReadFile(data.itemFile());
+    const std::string responsesBefore = test_support::ReadFile(data.responseFile());
+    const std::string itemsBefore = test_support::ReadFile(data.itemFile());
     std::filesystem::create_symlink(data.itemFile(), data.dir.File("link.itm"));
     const std::string spellings[] = {
         data.responseFile(),
@@ -75,8 +75,8 @@ TEST(RunChecks, OutputNamingAnInputFileLeavesTheInputIntact) {
                   std::vector<std::string>{"ERROR Output file " + name + " is an input file."});
         EXPECT_TRUE(host.viewed.empty());
     }
-    EXPECT_EQ(testing::ReadFile(data.responseFile()), responsesBefore);
-    EXPECT_EQ(testing::ReadFile(data.itemFile()), itemsBefore);
+    EXPECT_EQ(test_support::ReadFile(data.responseFile()), responsesBefore);
+    EXPECT_EQ(test_support::ReadFile(data.itemFile()), itemsBefore);
 }
 
 TEST(RunChecks, FailedWritesAreReportedAndNothingIsShown) {

@@ -14,8 +14,8 @@
 namespace tarvo {
 namespace {
 
-using testing::CrLfLines;
-using testing::RunFixture;
+using test_support::CrLfLines;
+using test_support::RunFixture;
 
 TEST(RoundedPercent, RoundsHalvesToEven) {
     EXPECT_EQ(RoundedPercent(1, 200), 0);   // 0.5
@@ -27,7 +27,7 @@ TEST(RoundedPercent, RoundsHalvesToEven) {
     EXPECT_EQ(RoundedPercent(1, 0), 0);
 }
 
-std::vector<std::string> FirstTexts(const testing::ScriptedHost& host, std::size_t count) {
+std::vector<std::string> FirstTexts(const test_support::ScriptedHost& host, std::size_t count) {
     auto texts = host.ProgressTexts();
     texts.resize(std::min(count, texts.size()));
     return texts;
@@ -82,7 +82,7 @@ TEST(RunProgress, JointRunsAtLeastFivePassesAndAnnouncesTheFirstChangeFromZero) 
     double firstMSError = 0;
     {
         std::vector<double> zeros(120, 0.0);
-        const std::string text = testing::ReadFile(data.responseFile());
+        const std::string text = test_support::ReadFile(data.responseFile());
         for (int i = 0; i < 6; ++i) {
             std::vector<std::uint8_t> column;
             for (int j = 0; j < 120; ++j) column.push_back(text[j * (19 + 6 + 2) + 19 + i] == '1');

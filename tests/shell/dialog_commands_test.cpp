@@ -14,7 +14,7 @@
 namespace tarvo::shell {
 namespace {
 
-using testing::EnsureApplication;
+using test_support::EnsureApplication;
 
 class DialogCommandsTest : public ::testing::Test {
 protected:
@@ -29,8 +29,8 @@ protected:
     void Type(int id, const std::string& text) { dialog->Controls().SetText(id, text); }
     bool GoEnabled() const { return dialog->Controls().IsEnabled(control::kGo); }
 
-    testing::ScriptedPicker picker;
-    testing::RecordingDesktop desktop;
+    test_support::ScriptedPicker picker;
+    test_support::RecordingDesktop desktop;
     std::unique_ptr<MainDialog> dialog;
 };
 

@@ -18,7 +18,7 @@ namespace id = tarvo::control;
 class FileSelectionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        testing::EnsureApplication();
+        test_support::EnsureApplication();
         ASSERT_TRUE(folder.isValid());
         dialog = std::make_unique<MainDialog>(nullptr, &picker, &desktop);
     }
@@ -31,10 +31,10 @@ protected:
         return Folder() + name + "/";
     }
 
-    testing::CurrentDirectoryGuard restoreCurrentDirectory;
+    test_support::CurrentDirectoryGuard restoreCurrentDirectory;
     QTemporaryDir folder;
-    testing::ScriptedPicker picker;
-    testing::RecordingDesktop desktop;
+    test_support::ScriptedPicker picker;
+    test_support::RecordingDesktop desktop;
     std::unique_ptr<MainDialog> dialog;
 };
 
@@ -190,7 +190,7 @@ TEST(PickerArguments, OpenNamesAreCutAt16384AndSaveNamesAt260) {
 }
 
 TEST(TempFolder, EndsWithASlash) {
-    testing::EnsureApplication();
+    test_support::EnsureApplication();
     const std::string temp = TempFolder();
     ASSERT_FALSE(temp.empty());
     EXPECT_EQ(temp.back(), '/');

@@ -23,9 +23,9 @@
 namespace tarvo::shell {
 namespace {
 
-using testing::EnsureApplication;
-using testing::RecordingDesktop;
-using testing::ScriptedPicker;
+using test_support::EnsureApplication;
+using test_support::RecordingDesktop;
+using test_support::ScriptedPicker;
 
 class MainDialogTest : public ::testing::Test {
 protected:
@@ -238,7 +238,7 @@ TEST_F(MainDialogTest, ExitAndCloseBoxBothEndTheDialog) {
 
 TEST(StartUp, MakesTheProgramFolderCurrent) {
     EnsureApplication();
-    testing::CurrentDirectoryGuard guard;
+    test_support::CurrentDirectoryGuard guard;
     QDir::setCurrent(QDir::rootPath());
     MakeProgramFolderCurrent();
     EXPECT_EQ(QDir::currentPath(), QCoreApplication::applicationDirPath());
@@ -246,7 +246,7 @@ TEST(StartUp, MakesTheProgramFolderCurrent) {
 
 TEST(HelpDocument, IsCopiedBesideTheProgram) {
     const std::string text =
-        testing::ReadFileBytes(std::string(TARVO_SHELL_BINARY_DIR) + "/aboutTARVO.rtf");
+        test_support::ReadFileBytes(std::string(TARVO_SHELL_BINARY_DIR) + "/aboutTARVO.rtf");
     EXPECT_EQ(text.rfind("{\\rtf1", 0), 0u);
     for (const char* topic : {"Required", "Optional", "Computed", "Ignored", "SeqItem", "seetheta",
                               "testdata.dat", "testdata.itm", "-1", "99"}) {

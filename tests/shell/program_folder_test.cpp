@@ -22,17 +22,17 @@
 namespace tarvo::shell {
 namespace {
 
-using testing::CurrentDirectoryGuard;
-using testing::EnsureApplication;
-using testing::RecordingDesktop;
-using testing::ScriptedPicker;
+using test_support::CurrentDirectoryGuard;
+using test_support::EnsureApplication;
+using test_support::RecordingDesktop;
+using test_support::ScriptedPicker;
 
 constexpr const char* kReportFolder = "TARVO_TEST_REPORT_PROGRAM_FOLDER";
 
 std::string Path(const QTemporaryDir& dir) { return dir.path().toStdString(); }
 
 void PutHelpDocument(const std::string& folder) {
-    testing::WriteFileBytes(folder + "/aboutTARVO.rtf", "{\\rtf1 help}");
+    test_support::WriteFileBytes(folder + "/aboutTARVO.rtf", "{\\rtf1 help}");
 }
 
 TEST(HelpDocumentToOpen, PrefersTheCurrentFolderThenTheProgramFolder) {

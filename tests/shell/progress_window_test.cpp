@@ -15,7 +15,7 @@
 namespace tarvo::shell {
 namespace {
 
-class ProgressWindowTest : public ::testing::Test, private testing::ApplicationFirst {
+class ProgressWindowTest : public ::testing::Test, private test_support::ApplicationFirst {
 protected:
     void SetUp() override {
         owner.resize(400, 300);
@@ -160,7 +160,7 @@ TEST(DialogUnits, ConvertLikeTheDialogManager) {
 }
 
 TEST(DialogUnits, ComeFromTheFontsLettersAndHeight) {
-    testing::EnsureApplication();
+    test_support::EnsureApplication();
     const QFont font = DialogFont();
     const DialogUnits units = DialogUnits::ForFont(font);
     const QFontMetrics metrics(font);

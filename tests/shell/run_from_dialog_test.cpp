@@ -16,8 +16,8 @@ namespace tarvo::shell {
 namespace {
 
 namespace id = tarvo::control;
-using testing::CrLfLines;
-using testing::ReadFileBytes;
+using test_support::CrLfLines;
+using test_support::ReadFileBytes;
 
 constexpr int kItems = 45;  // the sample layout's item count
 constexpr int kPersons = 200;
@@ -32,7 +32,7 @@ ProgressWindow* ProgressWindowOnScreen() {
 class RunFromDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        testing::EnsureApplication();
+        test_support::EnsureApplication();
         ASSERT_TRUE(folder.isValid());
         dialog = std::make_unique<MainDialog>(nullptr, &picker, &desktop);
         dialog->show();
@@ -40,14 +40,14 @@ protected:
         // Chosen through Browse, as a user would: the sample name brings the
         // column presets with it.
         responseFile = folder.path().toStdString() + "/testdata.dat";
-        testing::WriteSampleResponses(responseFile, kPersons, kItems, 20240611);
+        test_support::WriteSampleResponses(responseFile, kPersons, kItems, 20240611);
         picker.openAnswers = {responseFile};
         Browse(id::kBrowseResponseFile);
     }
 
     void TearDown() override {
         if (dialog) {
-            ASSERT_TRUE(testing::WaitUntil([&] { return !dialog->Runs().IsRunning(); }));
+            ASSERT_TRUE(test_support::WaitUntil([&] { return !dialog->Runs().IsRunning(); }));
         }
     }
 
@@ -69,16 +69,16 @@ protected:
         EXPECT_TRUE(go->isEnabled());
         go->click();
         EXPECT_TRUE(dialog->Runs().IsRunning());
-        EXPECT_TRUE(testing::WaitUntil([&] { return !dialog->Runs().IsRunning(); }));
+        EXPECT_TRUE(test_support::WaitUntil([&] { return !dialog->Runs().IsRunning(); }));
         return dialog->Runs().LastOutcome();
     }
 
     std::vector<std::string> ResultLines() const { return CrLfLines(ReadFileBytes(outputFile)); }
 
-    testing::CurrentDirectoryGuard restoreCurrentDirectory;
+    test_support::CurrentDirectoryGuard restoreCurrentDirectory;
     QTemporaryDir folder;
-    testing::ScriptedPicker picker;
-    testing::RecordingDesktop desktop;
+    test_support::ScriptedPicker picker;
+    test_support::RecordingDesktop desktop;
     std::unique_ptr<MainDialog> dialog;
     std::string responseFile;
     std::string outputFile;

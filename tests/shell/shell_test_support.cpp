@@ -12,7 +12,7 @@
 
 #include "simulator.h"
 
-namespace tarvo::shell::testing {
+namespace tarvo::shell::test_support {
 
 void EnsureApplication() {
     if (QApplication::instance() != nullptr) return;
@@ -103,4 +103,4 @@ void WriteSampleResponses(const std::string& path, int personCount, int itemCoun
     WriteFileBytes(path, file.str());
 }
 
-}  // namespace tarvo::shell::testing
+}  // namespace tarvo::shell::test_support

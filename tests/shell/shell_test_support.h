@@ -13,7 +13,7 @@
 
 // What the shell tests share: the one QApplication, pickers and a desktop
 // that answer without windows, and waiting while the event loop runs.
-namespace tarvo::shell::testing {
+namespace tarvo::shell::test_support {
 
 // Creates the QApplication on first use (offscreen unless told otherwise).
 void EnsureApplication();
@@ -77,4 +77,4 @@ std::vector<std::string> CrLfLines(const std::string& text);
 void WriteSampleResponses(const std::string& path, int personCount, int itemCount,
                           unsigned seed);
 
-}  // namespace tarvo::shell::testing
+}  // namespace tarvo::shell::test_support

@@ -7,7 +7,7 @@
 #include "platform/control_ids.h"
 #include "platform/run_host.h"
 
-namespace tarvo::testing {
+namespace tarvo::test_support {
 
 // A front end for tests: serves control texts from a map, records every
 // message, question, progress call and viewer launch, answers the question
@@ -63,4 +63,4 @@ private:
     bool stopped_ = false;
 };
 
-}  // namespace tarvo::testing
+}  // namespace tarvo::test_support
