@@ -1,5 +1,6 @@
 #include "estimation/calibration_run.h"
 
+#include <exception>
 #include <new>
 #include <string>
 
@@ -41,6 +42,10 @@ RunOutcome RunCalibration(RunHost& host, const EngineSettings& engine) {
     } catch (const std::bad_alloc&) {
         host.ShowMessage("ERROR Not enough memory to read the input files.");
         return RunOutcome::EndedAtCheck;
+    } catch (const std::exception& failure) {
+        host.ShowMessage(std::string("ERROR The input files could not be read: ") +
+                         failure.what());
+        return RunOutcome::EndedAtCheck;
     }
     if (!inputs) return RunOutcome::EndedAtCheck;
 
@@ -69,6 +74,19 @@ RunOutcome RunCalibration(RunHost& host, const EngineSettings& engine) {
         file.Close();
         host.ShowMessage("ERROR Not enough memory to finish the run. Output file " + outputFile +
                          " is incomplete.");
+        return RunOutcome::OutputIncomplete;
+    } catch (const std::exception& failure) {
+        // Whatever else ends the estimation early (a thread, a lock, the
+        // front end) ends the run the same way: the result is not whole.
+        host.ProgressShutdown();
+        file.Close();
+        host.ShowMessage(std::string("ERROR The run failed: ") + failure.what() +
+                         ". Output file " + outputFile + " is incomplete.");
+        return RunOutcome::OutputIncomplete;
+    } catch (...) {
+        host.ProgressShutdown();
+        file.Close();
+        host.ShowMessage("ERROR The run failed. Output file " + outputFile + " is incomplete.");
         return RunOutcome::OutputIncomplete;
     }
 

@@ -152,6 +152,12 @@ double ItemPass(int mode, ItemTable& items, const PersonTable& persons,
     return MSError;
 }
 
+std::string StoppedAfter(int passesDone) {
+    if (passesDone == 0) return "the result holds the start values: no pass was completed.";
+    return "the result holds the estimates as they stood after pass " +
+           std::to_string(passesDone) + ".";
+}
+
 }  // namespace
 
 // Alternates ability passes and item passes until the mean item misfit
@@ -201,6 +207,7 @@ bool RunJoint(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
             break;
     }
     host.ProgressShutdown();
+    if (stopped) host.RunStopped(StoppedAfter(passCounter));
     writer.ItemSection(items);
     writer.PersonSection(persons);
     return stopped;
