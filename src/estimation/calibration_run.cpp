@@ -32,7 +32,26 @@ bool NamesAnInputFile(const std::string& outputFile, const RunSettings& settings
 
 RunOutcome RunCalibration(RunHost& host) { return RunCalibration(host, EngineSettings{}); }
 
+namespace {
+RunOutcome RunWithoutGuard(RunHost& host, const EngineSettings& engine);
+}  // namespace
+
+// The run's boundary: an exception from a stage that has no handler of its
+// own still ends the run with a message instead of leaving it silently.
 RunOutcome RunCalibration(RunHost& host, const EngineSettings& engine) {
+    try {
+        return RunWithoutGuard(host, engine);
+    } catch (const std::exception& failure) {
+        host.ShowMessage(std::string("ERROR The run failed: ") + failure.what() + ".");
+    } catch (...) {
+        host.ShowMessage("ERROR The run failed.");
+    }
+    return RunOutcome::OutputIncomplete;
+}
+
+namespace {
+
+RunOutcome RunWithoutGuard(RunHost& host, const EngineSettings& engine) {
     // The tables hold itemCount codes per examinee, so a small file with a
     // large item count can ask for more memory than there is: that ends the
     // run with a message instead of ending the program.
@@ -97,5 +116,7 @@ RunOutcome RunCalibration(RunHost& host, const EngineSettings& engine) {
     host.ViewResult(outputFile);
     return stopped ? RunOutcome::Stopped : RunOutcome::Finished;
 }
+
+}  // namespace
 
 }  // namespace tarvo

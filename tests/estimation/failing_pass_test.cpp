@@ -133,6 +133,41 @@ TEST(FailingPass, ARunThatMeetsAFaultSaysItsResultIsIncomplete) {
     }
 }
 
+// A front end whose control text fails to be read, before any pass.
+class UnreadableHost : public ScriptedHost {
+  public:
+    explicit UnreadableHost(const ScriptedHost& base) : ScriptedHost(base) {}
+    int failingControl = 0;
+    std::string ControlText(int controlId) const override {
+        if (controlId == failingControl) throw std::runtime_error("the dialog went away");
+        return ScriptedHost::ControlText(controlId);
+    }
+};
+
+TEST(FailingPass, AFaultOutsideThePassesEndsTheRunWithAMessage) {
+    RunFixture data(20, 4);
+    data.WriteFiles();
+    struct Case {
+        int control;
+        RunOutcome outcome;
+        std::string message;
+    };
+    const std::vector<Case> table = {
+        {control::kResponseFile, RunOutcome::EndedAtCheck,
+         "ERROR The input files could not be read: the dialog went away"},
+        {control::kOutputFile, RunOutcome::OutputIncomplete,
+         "ERROR The run failed: the dialog went away."},
+    };
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.control);
+        UnreadableHost host(data.Host(1));
+        host.failingControl = c.control;
+        EXPECT_EQ(RunCalibration(host, EngineSettings{2}), c.outcome);
+        EXPECT_EQ(host.messages, std::vector<std::string>{c.message});
+        EXPECT_TRUE(host.viewed.empty());
+    }
+}
+
 // Records what a stopped run says its result holds.
 class StopRecordingHost : public ScriptedHost {
   public:
