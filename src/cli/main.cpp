@@ -49,12 +49,13 @@ int main(int argc, char** argv) {
         switch (RunCalibration(host, engine)) {
             case RunOutcome::Finished:
                 return 0;
-            case RunOutcome::Stopped:
+            case RunOutcome::Stopped: {
                 // The file holds whole rows, but a script must be able to
                 // tell it from a complete result.
                 ReportStop(host.StopSummary());
-                return 128 + (cli::ConsoleHost::StopSignal() != 0 ? cli::ConsoleHost::StopSignal()
-                                                                  : SIGINT);
+                const int signal = cli::ConsoleHost::StopSignal();
+                return 128 + (signal != 0 ? signal : SIGINT);
+            }
             case RunOutcome::EndedAtCheck:
             case RunOutcome::OutputIncomplete:
                 return 1;
