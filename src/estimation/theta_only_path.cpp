@@ -46,6 +46,7 @@ bool RunThetaOnly(int mode, ItemTable& items, const PersonTable& persons, RunHos
     const std::string ofCount = " of " + std::to_string(personCount) + ".";
     int lastPercent = 0;
     bool stopped = false;
+    std::size_t written = 0;
     auto estimate = [&](std::size_t task, std::size_t slot) {
         const std::size_t first = task * kExamineesPerTask;
         const std::size_t last = std::min(first + kExamineesPerTask, personCount);
@@ -68,6 +69,7 @@ bool RunThetaOnly(int mode, ItemTable& items, const PersonTable& persons, RunHos
             host.Breathe();
             if (host.ProgressIsCancelled()) {
                 stopped = true;
+                written = j - 1;
                 return false;
             }
             const std::size_t k = at + (j - 1 - first);
@@ -77,6 +79,10 @@ bool RunThetaOnly(int mode, ItemTable& items, const PersonTable& persons, RunHos
     };
     ComputeAheadInOrder(engine.pool, taskCount, window, estimate, write);
     host.ProgressShutdown();
+    if (stopped) {
+        host.RunStopped("the result holds the rows of " + std::to_string(written) + " of " +
+                        std::to_string(personCount) + " examinees.");
+    }
     return stopped;
 }
 
