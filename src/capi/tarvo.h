@@ -25,7 +25,10 @@ extern "C" {
 TARVO_API int16_t EXIST(const char* name);
 
 /* Opens a progress window titled caption (length bytes of UTF-8 text) above
- * owner and disables the owner until pbProgressShutdown. Returns its handle. */
+ * owner and disables the owner until pbProgressShutdown. Returns its handle.
+ * Without a display (neither DISPLAY, WAYLAND_DISPLAY nor QT_QPA_PLATFORM is
+ * set) it returns NULL, and every progress call then does nothing:
+ * pbProgressIsCancelled returns 0. */
 TARVO_API void* pbProgressInit(void* owner, const char* caption, size_t length);
 TARVO_API void* pbProgressInitZ(void* owner, const char* caption);
 

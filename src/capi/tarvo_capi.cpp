@@ -3,6 +3,7 @@
 #include "tarvo.h"
 
 #include <QApplication>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -11,10 +12,28 @@
 
 namespace {
 
+// Qt ends the whole process when it cannot reach the display it was built
+// for, so the library looks first: a platform chosen by the caller
+// (QT_QPA_PLATFORM, e.g. offscreen) is taken as given, otherwise an X11 or
+// Wayland display must be named. Without one the progress operations do
+// nothing, and the caller's work goes on without a window.
+bool DisplayAvailable() {
+    static const bool available = [] {
+        auto named = [](const char* variable) {
+            const char* value = std::getenv(variable);
+            return value != nullptr && *value != '\0';
+        };
+        if (QCoreApplication::instance() != nullptr || named("QT_QPA_PLATFORM")) return true;
+        return named("DISPLAY") || named("WAYLAND_DISPLAY");
+    }();
+    return available;
+}
+
 // Widgets need a QApplication on the calling thread. A caller that has none
 // gets one, kept for the rest of the process; a caller running a
 // QCoreApplication without widgets cannot have windows.
 bool EnsureApplication() {
+    if (!DisplayAvailable()) return false;
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) return true;
     if (QCoreApplication::instance() != nullptr) return false;
     static int argc = 1;
@@ -66,6 +85,7 @@ void* pbProgressInitZ(void* owner, const char* caption) {
 
 int32_t pbProgressIsCancelled(void* window) {
     try {
+        if (!DisplayAvailable()) return 0;  // no window was ever shown
         if (!EnsureApplication()) return 1;
         return tarvo::shell::ProgressIsCancelled(window);
     } catch (...) {

@@ -13,12 +13,13 @@ namespace {
 
 // The signal may arrive on any thread, a worker's included, while the run
 // polls from its own: a lock-free atomic is safe in the handler and visible
-// across threads.
-std::atomic<int> interruptCount{0};
+// across threads. It holds the first stop signal taken, 0 before any.
+std::atomic<int> stopSignal{0};
 static_assert(std::atomic<int>::is_always_lock_free);
 
-extern "C" void OnInterrupt(int) {
-    if (interruptCount.exchange(1) > 0) _exit(130);
+extern "C" void OnStopSignal(int signal) {
+    int none = 0;
+    if (!stopSignal.compare_exchange_strong(none, signal)) _exit(128 + signal);
 }
 
 constexpr int kBarWidth = 30;
@@ -72,6 +73,10 @@ void ConsoleHost::ProgressShutdown() {
     lineShown_ = false;
 }
 
+void ConsoleHost::RunStopped(const std::string& whatTheResultHolds) {
+    stopSummary_ = whatTheResultHolds;
+}
+
 void ConsoleHost::ViewResult(const std::string& outputFile) {
     if (view_) LaunchDetached("xdg-open", outputFile);
 }
@@ -89,11 +94,13 @@ void ConsoleHost::Redraw() {
 
 void ConsoleHost::InstallInterruptHandler() {
     struct sigaction action {};
-    action.sa_handler = OnInterrupt;
+    action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
+    for (const int signal : kStopSignals) sigaction(signal, &action, nullptr);
 }
 
-bool ConsoleHost::InterruptRequested() { return interruptCount.load() > 0; }
+bool ConsoleHost::InterruptRequested() { return stopSignal.load() != 0; }
+
+int ConsoleHost::StopSignal() { return stopSignal.load(); }
 
 }  // namespace tarvo::cli

@@ -12,7 +12,7 @@ namespace tarvo::cli {
 // The run's front end on a terminal: control texts from the command line,
 // messages on standard error, the standardise answer from an option, a
 // progress line redrawn in place when standard error is a terminal, and
-// Stop from Ctrl-C.
+// Stop from Ctrl-C, SIGTERM or SIGHUP.
 class ConsoleHost : public RunHost {
 public:
     ConsoleHost(std::map<int, std::string> controlTexts, int mode, bool standardize, bool view,
@@ -27,12 +27,22 @@ public:
     bool ProgressIsCancelled() override;
     void ProgressShutdown() override;
     void Breathe() override {}
+    void RunStopped(const std::string& whatTheResultHolds) override;
     void ViewResult(const std::string& outputFile) override;
 
-    // Ctrl-C handling: the first interrupt asks the run to stop at its next
-    // check point, a second one ends the process at once.
+    // What the run said it holds when it was stopped (empty: not stopped).
+    const std::string& StopSummary() const { return stopSummary_; }
+
+    // The signals that ask a run to stop: Ctrl-C, a kill, a closed terminal.
+    static constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+    // Stop-signal handling: the first stop signal asks the run to stop at its
+    // next check point, a second one ends the process at once with status
+    // 128 + that signal's number.
     static void InstallInterruptHandler();
     static bool InterruptRequested();
+    // The first stop signal taken, 0 when none was.
+    static int StopSignal();
 
 private:
     void Redraw();
@@ -47,6 +57,7 @@ private:
     std::string status_;
     int percent_ = 0;
     bool lineShown_ = false;
+    std::string stopSummary_;
 };
 
 }  // namespace tarvo::cli

@@ -2,12 +2,24 @@
 
 #include <csignal>
 #include <cstdio>
+#include <exception>
 #include <string>
 #include <vector>
 
 #include "cli/console_host.h"
 #include "cli/options.h"
 #include "estimation/calibration_run.h"
+
+namespace {
+
+void ReportStop(const std::string& whatTheResultHolds) {
+    const std::string text =
+        "Stopped: " + (whatTheResultHolds.empty() ? std::string("the result is incomplete.")
+                                                  : whatTheResultHolds);
+    std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     using namespace tarvo;
@@ -24,20 +36,34 @@ int main(int argc, char** argv) {
     }
 
     cli::ConsoleHost::InstallInterruptHandler();
-    // A result file that is a pipe whose reader has gone must fail like a
-    // full disk (reported at the end of the run), not end the process.
+    // A result file that is a pipe whose reader has gone, or that reaches the
+    // file size limit, must fail like a full disk (reported at the end of the
+    // run), not end the process with half a row written.
     std::signal(SIGPIPE, SIG_IGN);
-    cli::ConsoleHost host(options.controlTexts, options.mode, options.standardize, options.view,
-                          stderr, isatty(STDERR_FILENO) == 1);
-    EngineSettings engine;
-    engine.threads = options.threads;  // 0: every core
-    switch (RunCalibration(host, engine)) {
-        case RunOutcome::Finished:
-        case RunOutcome::Stopped:
-            return 0;
-        case RunOutcome::EndedAtCheck:
-        case RunOutcome::OutputIncomplete:
-            return 1;
+    std::signal(SIGXFSZ, SIG_IGN);
+    try {
+        cli::ConsoleHost host(options.controlTexts, options.mode, options.standardize,
+                              options.view, stderr, isatty(STDERR_FILENO) == 1);
+        EngineSettings engine;
+        engine.threads = options.threads;  // 0: every core
+        switch (RunCalibration(host, engine)) {
+            case RunOutcome::Finished:
+                return 0;
+            case RunOutcome::Stopped: {
+                // The file holds whole rows, but a script must be able to
+                // tell it from a complete result.
+                ReportStop(host.StopSummary());
+                const int signal = cli::ConsoleHost::StopSignal();
+                return 128 + (signal != 0 ? signal : SIGINT);
+            }
+            case RunOutcome::EndedAtCheck:
+            case RunOutcome::OutputIncomplete:
+                return 1;
+        }
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "ERROR The run failed: %s\n", failure.what());
+    } catch (...) {
+        std::fprintf(stderr, "ERROR The run failed.\n");
     }
     return 1;
 }

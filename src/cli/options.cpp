@@ -135,9 +135,15 @@ std::string HelpText() {
         text += "  " + std::to_string(m) + "  " + std::string(RulesOf(m).caption) + "\n";
     }
     text +=
-        "\nExit status: 0 the run reached its end (finished or stopped with Ctrl-C),\n"
-        "1 the run ended at a check (missing response file, result file not writable),\n"
-        "2 a command-line error.\n\n"
+        "\nCtrl-C, SIGTERM or SIGHUP stops the run at its next check point; the result file\n"
+        "then holds whole rows of what was computed, and standard error says how far the\n"
+        "run got. A second such signal ends the program at once.\n\n"
+        "Exit status: 0 the run finished and the result file is complete,\n"
+        "1 the run ended at a check (missing response file, result file not writable)\n"
+        "or failed (a write failed, memory ran out) and the result file is incomplete,\n"
+        "2 a command-line error,\n"
+        "128+N the run was stopped by signal N (130 Ctrl-C, 143 SIGTERM, 129 SIGHUP):\n"
+        "the result file holds whole rows but is not a complete result.\n\n"
         "Example (joint 3PL calibration of the samples):\n"
         "  tarvo-run --mode 3 --response-file samples/testdata.dat --item-count 45 \\\n"
         "    --response-start 20 --examinee-id-start 1 --examinee-id-length 8 \\\n"

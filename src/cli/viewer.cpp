@@ -24,6 +24,7 @@ void LaunchDetached(const std::string& program, const std::string& file) {
         // An ignored signal stays ignored across exec: give the viewer the
         // default handling the runner itself gave up.
         signal(SIGPIPE, SIG_DFL);
+        signal(SIGXFSZ, SIG_DFL);
         const char* argv[] = {program.c_str(), file.c_str(), nullptr};
         execvp(program.c_str(), const_cast<char* const*>(argv));
         _exit(127);

@@ -1,5 +1,6 @@
 #include "estimation/calibration_run.h"
 
+#include <exception>
 #include <new>
 #include <string>
 
@@ -31,7 +32,26 @@ bool NamesAnInputFile(const std::string& outputFile, const RunSettings& settings
 
 RunOutcome RunCalibration(RunHost& host) { return RunCalibration(host, EngineSettings{}); }
 
+namespace {
+RunOutcome RunWithoutGuard(RunHost& host, const EngineSettings& engine);
+}  // namespace
+
+// The run's boundary: an exception from a stage that has no handler of its
+// own still ends the run with a message instead of leaving it silently.
 RunOutcome RunCalibration(RunHost& host, const EngineSettings& engine) {
+    try {
+        return RunWithoutGuard(host, engine);
+    } catch (const std::exception& failure) {
+        host.ShowMessage(std::string("ERROR The run failed: ") + failure.what() + ".");
+    } catch (...) {
+        host.ShowMessage("ERROR The run failed.");
+    }
+    return RunOutcome::OutputIncomplete;
+}
+
+namespace {
+
+RunOutcome RunWithoutGuard(RunHost& host, const EngineSettings& engine) {
     // The tables hold itemCount codes per examinee, so a small file with a
     // large item count can ask for more memory than there is: that ends the
     // run with a message instead of ending the program.
@@ -40,6 +60,10 @@ RunOutcome RunCalibration(RunHost& host, const EngineSettings& engine) {
         inputs = ReadRunInputs(host);
     } catch (const std::bad_alloc&) {
         host.ShowMessage("ERROR Not enough memory to read the input files.");
+        return RunOutcome::EndedAtCheck;
+    } catch (const std::exception& failure) {
+        host.ShowMessage(std::string("ERROR The input files could not be read: ") +
+                         failure.what());
         return RunOutcome::EndedAtCheck;
     }
     if (!inputs) return RunOutcome::EndedAtCheck;
@@ -70,6 +94,19 @@ RunOutcome RunCalibration(RunHost& host, const EngineSettings& engine) {
         host.ShowMessage("ERROR Not enough memory to finish the run. Output file " + outputFile +
                          " is incomplete.");
         return RunOutcome::OutputIncomplete;
+    } catch (const std::exception& failure) {
+        // Whatever else ends the estimation early (a thread, a lock, the
+        // front end) ends the run the same way: the result is not whole.
+        host.ProgressShutdown();
+        file.Close();
+        host.ShowMessage(std::string("ERROR The run failed: ") + failure.what() +
+                         ". Output file " + outputFile + " is incomplete.");
+        return RunOutcome::OutputIncomplete;
+    } catch (...) {
+        host.ProgressShutdown();
+        file.Close();
+        host.ShowMessage("ERROR The run failed. Output file " + outputFile + " is incomplete.");
+        return RunOutcome::OutputIncomplete;
     }
 
     if (!file.Close()) {
@@ -79,5 +116,7 @@ RunOutcome RunCalibration(RunHost& host, const EngineSettings& engine) {
     host.ViewResult(outputFile);
     return stopped ? RunOutcome::Stopped : RunOutcome::Finished;
 }
+
+}  // namespace
 
 }  // namespace tarvo

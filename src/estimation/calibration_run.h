@@ -13,7 +13,8 @@ enum class RunOutcome {
                        // written or is an input file, or no memory for the
                        // input tables: nothing estimated
     OutputIncomplete,  // a write to the result file failed, or memory ran out
-                       // during estimation: the result is not whole
+                       // or anything else failed during estimation: the
+                       // result is not whole
 };
 
 // One whole calibration run, as "Go" starts it: reads the settings and the

@@ -15,7 +15,9 @@ namespace tarvo {
 // to slot (task % window), which the consumer reads; a slot is reused only
 // after its task was consumed. When consume returns false nothing further
 // is started or consumed; tasks under way finish and are dropped. The calling
-// thread computes too whenever its next task is not ready yet.
+// thread computes too whenever its next task is not ready yet. When compute
+// or consume throws, the hand-over ends the same way on every thread and the
+// first exception is re-thrown here once all threads have left.
 template <typename Compute, typename Consume>
 void ComputeAheadInOrder(WorkerPool& pool, std::size_t count, std::size_t window, Compute&& compute,
                          Consume&& consume) {
@@ -36,35 +38,47 @@ void ComputeAheadInOrder(WorkerPool& pool, std::size_t count, std::size_t window
         ready[task % window] = 1;
         changed.notify_all();
     };
+    // Whatever ends the hand-over (the last task, a Stop, an exception) must
+    // wake every thread that waits for a task or for a result.
+    auto end = [&](std::unique_lock<std::mutex>& guard) {
+        if (!guard.owns_lock()) guard.lock();
+        ended = true;
+        changed.notify_all();
+    };
 
     pool.OnAllThreads([&](unsigned thread) {
         std::unique_lock<std::mutex> guard(lock);
-        if (thread != 0) {
-            for (;;) {
-                changed.wait(guard, [&] { return ended || mayClaim(); });
-                if (ended) return;
-                computeClaimed(guard);
-            }
-        }
-        for (std::size_t task = 0; task < count; ++task) {
-            const std::size_t slot = task % window;
-            while (!ready[slot]) {
-                if (mayClaim()) {
+        try {
+            if (thread != 0) {
+                for (;;) {
+                    changed.wait(guard, [&] { return ended || mayClaim(); });
+                    if (ended) return;
                     computeClaimed(guard);
-                } else {
-                    changed.wait(guard);
                 }
             }
-            guard.unlock();
-            const bool goOn = consume(task);
-            guard.lock();
-            ready[slot] = 0;
-            consumed = task + 1;
-            changed.notify_all();
-            if (!goOn) break;
+            for (std::size_t task = 0; task < count && !ended; ++task) {
+                const std::size_t slot = task % window;
+                while (!ready[slot] && !ended) {
+                    if (mayClaim()) {
+                        computeClaimed(guard);
+                    } else {
+                        changed.wait(guard);
+                    }
+                }
+                if (ended) break;
+                guard.unlock();
+                const bool goOn = consume(task);
+                guard.lock();
+                ready[slot] = 0;
+                consumed = task + 1;
+                changed.notify_all();
+                if (!goOn) break;
+            }
+            end(guard);
+        } catch (...) {
+            end(guard);
+            throw;
         }
-        ended = true;
-        changed.notify_all();
     });
 }
 

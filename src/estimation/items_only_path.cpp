@@ -66,6 +66,7 @@ bool RunItemsOnly(int mode, ItemTable& items, const PersonTable& persons, RunHos
 
     const std::string ofCount = " of " + std::to_string(itemCount) + ".";
     bool stopped = false;
+    std::size_t written = 0;
     auto estimate = [&](std::size_t i, std::size_t slot) {
         EstimateItem(mode, items, i, responses.Column(i), persons.theta, estimator, slots[slot]);
     };
@@ -74,6 +75,7 @@ bool RunItemsOnly(int mode, ItemTable& items, const PersonTable& persons, RunHos
         host.Breathe();
         if (host.ProgressIsCancelled()) {
             stopped = true;
+            written = i;
             return false;
         }
         const ItemResult& result = slots[i % window];
@@ -95,6 +97,10 @@ bool RunItemsOnly(int mode, ItemTable& items, const PersonTable& persons, RunHos
     };
     ComputeAheadInOrder(engine.pool, itemCount, window, estimate, write);
     host.ProgressShutdown();
+    if (stopped) {
+        host.RunStopped("the result holds the rows of " + std::to_string(written) + " of " +
+                        std::to_string(itemCount) + " items.");
+    }
     return stopped;
 }
 

@@ -157,6 +157,12 @@ double ItemPass(int mode, ItemTable& items, const PersonTable& persons,
     return MSError;
 }
 
+std::string StoppedAfter(int passesDone) {
+    if (passesDone == 0) return "the result holds the start values: no pass was completed.";
+    return "the result holds the estimates as they stood after pass " +
+           std::to_string(passesDone) + ".";
+}
+
 }  // namespace
 
 // Alternates ability passes and item passes until the mean item misfit
@@ -181,7 +187,9 @@ bool RunJoint(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
     double MSError = 0;
     double previousMSError = 0;
     bool stopped = false;
+    int passesDone = 0;  // whole passes in the tables when stopped
     for (;;) {
+        passesDone = passCounter;
         host.ProgressSet(passCounter, PassAnnouncement(passCounter, previousMSError, MSError));
         if (passCounter > 0) {
             if (!AbilityPass(items, persons, host, abilityEstimator, work, engine)) {
@@ -198,6 +206,7 @@ bool RunJoint(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
         MSError = ItemPass(mode, items, persons, responses, itemEstimator, work, engine);
         if (host.ProgressIsCancelled()) {
             stopped = true;
+            passesDone = passCounter + 1;  // this pass's items are in
             break;
         }
         ++passCounter;
@@ -208,6 +217,7 @@ bool RunJoint(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
         }
     }
     host.ProgressShutdown();
+    if (stopped) host.RunStopped(StoppedAfter(passesDone));
     writer.ItemSection(items);
     writer.PersonSection(persons);
     return stopped;

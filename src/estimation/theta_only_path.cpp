@@ -47,6 +47,7 @@ bool RunThetaOnly(int mode, ItemTable& items, const PersonTable& persons, RunHos
     const std::string ofCount = " of " + std::to_string(personCount) + ".";
     int lastPercent = 0;
     bool stopped = false;
+    std::size_t written = 0;
     auto estimate = [&](std::size_t task, std::size_t slot) {
         const std::size_t first = task * kExamineesPerTask;
         const std::size_t last = std::min(first + kExamineesPerTask, personCount);
@@ -69,6 +70,7 @@ bool RunThetaOnly(int mode, ItemTable& items, const PersonTable& persons, RunHos
             host.Breathe();
             if (host.ProgressIsCancelled()) {
                 stopped = true;
+                written = j - 1;
                 return false;
             }
             const std::size_t k = at + (j - 1 - first);
@@ -78,6 +80,10 @@ bool RunThetaOnly(int mode, ItemTable& items, const PersonTable& persons, RunHos
     };
     ComputeAheadInOrder(engine.pool, taskCount, window, estimate, write);
     host.ProgressShutdown();
+    if (stopped) {
+        host.RunStopped("the result holds the rows of " + std::to_string(written) + " of " +
+                        std::to_string(personCount) + " examinees.");
+    }
     return stopped;
 }
 

@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <mutex>
 #include <thread>
 #include <type_traits>
@@ -16,9 +17,14 @@ namespace tarvo {
 // pool takes part in every job as thread 0, so a pool of one thread starts
 // no thread at all. Jobs are handed out whole; what each thread computes is
 // decided by the job (which must not let results depend on the split).
+//
+// A job may throw on any thread: every thread still leaves the job before the
+// call returns, and the first exception thrown is then re-thrown on the
+// calling thread. The pool stays usable for the next job.
 class WorkerPool {
   public:
     // threads is the total including the calling thread; 0 means one per core.
+    // A thread the system cannot create leaves the pool smaller, never fails.
     explicit WorkerPool(unsigned threads);
     ~WorkerPool();
     WorkerPool(const WorkerPool&) = delete;
@@ -27,7 +33,8 @@ class WorkerPool {
     unsigned Threads() const { return static_cast<unsigned>(workers_.size()) + 1; }
 
     // Runs task(threadIndex) on every thread of the pool at once, the caller
-    // as thread 0; returns when every call has returned.
+    // as thread 0; returns when every call has returned, then re-throws the
+    // first exception any of them threw.
     template <typename Task>
     void OnAllThreads(Task&& task) {
         using Callable = std::remove_reference_t<Task>;
@@ -37,7 +44,8 @@ class WorkerPool {
 
     // Runs body(k) for every k in 0..count-1, handed out one at a time to
     // whichever thread is free; returns when every call has returned. body
-    // may take the thread's index as a second argument.
+    // may take the thread's index as a second argument. Once a call has
+    // thrown no further k is handed out.
     template <typename Body>
     void ForEach(std::size_t count, Body&& body) {
         auto run = [&](std::size_t k, unsigned thread) {
@@ -53,8 +61,13 @@ class WorkerPool {
         }
         std::atomic<std::size_t> next{0};
         OnAllThreads([&](unsigned thread) {
-            for (std::size_t k; (k = next.fetch_add(1, std::memory_order_relaxed)) < count;) {
-                run(k, thread);
+            try {
+                for (std::size_t k; (k = next.fetch_add(1, std::memory_order_relaxed)) < count;) {
+                    run(k, thread);
+                }
+            } catch (...) {
+                next.store(count, std::memory_order_relaxed);
+                throw;
             }
         });
     }
@@ -63,6 +76,8 @@ class WorkerPool {
     using Call = void (*)(void*, unsigned);
     void Dispatch(Call call, void* context);
     void WorkerLoop(unsigned index);
+    // Keeps the first exception of the current job; lock_ must be held.
+    void KeepFirstFailure(std::exception_ptr failure);
 
     std::vector<std::thread> workers_;
     std::mutex lock_;
@@ -72,6 +87,7 @@ class WorkerPool {
     void* context_ = nullptr;
     std::uint64_t generation_ = 0;
     unsigned busy_ = 0;
+    std::exception_ptr failure_;  // the first exception of the current job
     bool closing_ = false;
 };
 

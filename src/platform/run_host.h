@@ -33,6 +33,12 @@ public:
     // breathing step between examinees or items).
     virtual void Breathe() = 0;
 
+    // Says how far a run stopped by the user got ("the result holds ..."),
+    // called once after the progress window is shut. A front end that must
+    // tell a partial result from a whole one (the runner) reports it; the
+    // desktop needs nothing more than the file.
+    virtual void RunStopped(const std::string& whatTheResultHolds) { (void)whatTheResultHolds; }
+
     // Opens the finished result in the desktop's viewer, without waiting and
     // without reporting a failure.
     virtual void ViewResult(const std::string& outputFile) = 0;

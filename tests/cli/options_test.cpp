@@ -69,7 +69,8 @@ TEST(CommandLine, ErrorsNameTheProblem) {
 TEST(CommandLine, HelpListsEveryOptionAndMode) {
     const std::string help = HelpText();
     for (const char* word : {"--response-file", "--c-length", "--standardize", "--view",
-                             "theta,b | responses ", "b | theta,responses ", "Example"}) {
+                             "theta,b | responses ", "b | theta,responses ", "Example",
+                             "128+N", "130 Ctrl-C", "SIGTERM"}) {
         EXPECT_NE(help.find(word), std::string::npos) << word;
     }
 }

@@ -1,9 +1,12 @@
-// Ctrl-C on a real tarvo-run process: the first one is the Stop button, so
-// the run ends at its next check point with a result of whole lines and
-// status 0; a second one ends the process at once.
+// Ctrl-C, SIGTERM and SIGHUP on a real tarvo-run process: the first one is
+// the Stop button, so the run ends at its next check point with a result of
+// whole lines, says how far it got and exits with 128 + the signal's number;
+// a second one ends the process at once.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
+#include <utility>
 
 #include "reliability/fifo_reader.h"
 #include "reliability/result_checks.h"
@@ -22,31 +25,48 @@ using test_support::ProcessSettings;
 using test_support::RunFixture;
 using test_support::RunnerProcess;
 
+// The stop signals and the exit status each one gives.
+constexpr std::pair<int, int> kStopSignals[] = {{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}};
+
+// Standard error of a stopped run ends with the line that says so.
+void ExpectStoppedMessage(const std::string& err, const std::string& start) {
+    const std::string line = "Stopped: the result holds ";
+    const auto at = err.rfind(line);
+    ASSERT_NE(at, std::string::npos) << err;
+    EXPECT_EQ(err.substr(at, start.size()), start) << err;
+    EXPECT_EQ(err.back(), '\n');
+}
+
 TEST(Interruption, ThetaOnlyRunStopsWithWholeRows) {
     constexpr int kPersons = 10000;  // far more rows than the pipe holds
-    RunFixture data(kPersons, 20);
-    data.WriteFiles();
-    FifoReader result(data.dir.File("result.fifo"));
-    ASSERT_TRUE(result.ok());
-    ProcessSettings settings;
-    settings.args = test_support::SampleArgs(data, 1, 20, data.dir.File("result.fifo"));
-    settings.errFile = data.dir.File("stderr.txt");
-    RunnerProcess run(settings);
+    for (const auto& [signal, status] : kStopSignals) {
+        SCOPED_TRACE(signal);
+        RunFixture data(kPersons, 20);
+        data.WriteFiles();
+        FifoReader result(data.dir.File("result.fifo"));
+        ASSERT_TRUE(result.ok());
+        ProcessSettings settings;
+        settings.args = test_support::SampleArgs(data, 1, 20, data.dir.File("result.fifo"));
+        settings.errFile = data.dir.File("stderr.txt");
+        RunnerProcess run(settings);
 
-    // The header and a first row prove that estimation is under way.
-    ASSERT_TRUE(result.ReadLines(2, run));
-    run.Interrupt();
-    ASSERT_TRUE(result.ReadToEnd(run));
-    EXPECT_EQ(run.Wait(), 0) << test_support::ReadFile(settings.errFile);
+        // The header and a first row prove that estimation is under way.
+        ASSERT_TRUE(result.ReadLines(2, run));
+        run.Send(signal);
+        ASSERT_TRUE(result.ReadToEnd(run));
+        EXPECT_EQ(run.Wait(), status) << test_support::ReadFile(settings.errFile);
+        ExpectStoppedMessage(test_support::ReadFile(settings.errFile),
+                             "Stopped: the result holds the rows of ");
 
-    bool allCrLf = false;
-    auto lines = CrLfLines(result.text(), &allCrLf);
-    EXPECT_TRUE(allCrLf);
-    ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(lines[0], kPersonHeader);
-    lines.erase(lines.begin());
-    EXPECT_LT(lines.size(), std::size_t{kPersons}) << "the run was not stopped";
-    ExpectNumberedRows(lines, 5);
+        bool allCrLf = false;
+        auto lines = CrLfLines(result.text(), &allCrLf);
+        EXPECT_TRUE(allCrLf);
+        ASSERT_GE(lines.size(), 2u);
+        EXPECT_EQ(lines[0], kPersonHeader);
+        lines.erase(lines.begin());
+        EXPECT_LT(lines.size(), std::size_t{kPersons}) << "the run was not stopped";
+        ExpectNumberedRows(lines, 5);
+    }
 }
 
 TEST(Interruption, ItemsOnlyRunStopsWithWholeRows) {
@@ -63,7 +83,9 @@ TEST(Interruption, ItemsOnlyRunStopsWithWholeRows) {
     ASSERT_TRUE(result.ReadLines(2, run));
     run.Interrupt();
     ASSERT_TRUE(result.ReadToEnd(run));
-    EXPECT_EQ(run.Wait(), 0) << test_support::ReadFile(settings.errFile);
+    EXPECT_EQ(run.Wait(), 130) << test_support::ReadFile(settings.errFile);
+    ExpectStoppedMessage(test_support::ReadFile(settings.errFile),
+                         "Stopped: the result holds the rows of ");
 
     bool allCrLf = false;
     auto lines = CrLfLines(result.text(), &allCrLf);
@@ -75,33 +97,39 @@ TEST(Interruption, ItemsOnlyRunStopsWithWholeRows) {
     ExpectNumberedRows(lines, 9);
 }
 
+// Stopped before its first pass ends, a joint run still writes both tables
+// (from the start values) and says so.
 TEST(Interruption, JointRunStopsWithWholeTables) {
     constexpr int kPersons = 20000;
     constexpr int kItems = 40;
-    RunFixture data(kPersons, kItems);
-    data.WriteFiles();
-    const std::string output = data.dir.File("result.csv");
-    ProcessSettings settings;
-    settings.args = test_support::SampleArgs(data, 3, kItems, output);
-    settings.errFile = data.dir.File("stderr.txt");
-    RunnerProcess run(settings);
+    for (const auto& [signal, status] : kStopSignals) {
+        SCOPED_TRACE(signal);
+        RunFixture data(kPersons, kItems);
+        data.WriteFiles();
+        const std::string output = data.dir.File("result.csv");
+        ProcessSettings settings;
+        settings.args = test_support::SampleArgs(data, 3, kItems, output);
+        settings.errFile = data.dir.File("stderr.txt");
+        RunnerProcess run(settings);
 
-    // The result file is created once the inputs are read, before the passes
-    // begin; nothing is written to it until the loop has ended.
-    ASSERT_TRUE(
-        test_support::WaitUntil([&] { return std::filesystem::exists(output) || run.Finished(); }));
-    run.Interrupt();
-    EXPECT_EQ(run.Wait(), 0) << test_support::ReadFile(settings.errFile);
+        // The result file is created once the inputs are read, before the
+        // passes begin; nothing is written to it until the loop has ended.
+        ASSERT_TRUE(
+            test_support::WaitUntil([&] { return std::filesystem::exists(output) || run.Finished(); }));
+        run.Send(signal);
+        EXPECT_EQ(run.Wait(), status) << test_support::ReadFile(settings.errFile);
+        ExpectStoppedMessage(test_support::ReadFile(settings.errFile), "Stopped: the result holds the ");
 
-    bool allCrLf = false;
-    const auto lines = CrLfLines(test_support::ReadFile(output), &allCrLf);
-    EXPECT_TRUE(allCrLf);
-    ASSERT_EQ(lines.size(), 1u + kItems + 1 + 1 + kPersons);
-    EXPECT_EQ(lines[0], "SeqItem,AccNo, Nobs, a_calib, b_calib,c_calib, seea, seeb, seec");
-    ExpectNumberedRows({lines.begin() + 1, lines.begin() + 1 + kItems}, 9);
-    EXPECT_EQ(lines[1 + kItems], "");
-    EXPECT_EQ(lines[2 + kItems], kPersonHeader);
-    ExpectNumberedRows({lines.begin() + 3 + kItems, lines.end()}, 5);
+        bool allCrLf = false;
+        const auto lines = CrLfLines(test_support::ReadFile(output), &allCrLf);
+        EXPECT_TRUE(allCrLf);
+        ASSERT_EQ(lines.size(), 1u + kItems + 1 + 1 + kPersons);
+        EXPECT_EQ(lines[0], "SeqItem,AccNo, Nobs, a_calib, b_calib,c_calib, seea, seeb, seec");
+        ExpectNumberedRows({lines.begin() + 1, lines.begin() + 1 + kItems}, 9);
+        EXPECT_EQ(lines[1 + kItems], "");
+        EXPECT_EQ(lines[2 + kItems], kPersonHeader);
+        ExpectNumberedRows({lines.begin() + 3 + kItems, lines.end()}, 5);
+    }
 }
 
 TEST(Interruption, SecondInterruptEndsTheProcessAtOnce) {

@@ -44,6 +44,7 @@ struct ProcessSettings {
     std::string workingDir;              // empty: the test's own
     std::string pathPrefix;              // a folder put in front of PATH
     std::optional<rlim_t> addressSpace;  // a limit on the process's memory
+    std::optional<rlim_t> fileSize;      // a limit on the size of a file it writes
     bool asNobody = false;               // run as user and group 65534
 };
 
@@ -85,6 +86,10 @@ class RunnerProcess {
         if (settings.addressSpace) {
             const rlimit limit{*settings.addressSpace, *settings.addressSpace};
             if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(126);
+        }
+        if (settings.fileSize) {
+            const rlimit limit{*settings.fileSize, *settings.fileSize};
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
         }
         if (settings.asNobody &&
             (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) {
@@ -128,6 +133,7 @@ class RunnerProcess {
     }
 
     void Interrupt() { kill(pid_, SIGINT); }
+    void Send(int signal) { kill(pid_, signal); }
 
     // The scheduler state letter of the process ('R' running, 'S' sleeping
     // in a system call, ...), or 0 when it cannot be read.

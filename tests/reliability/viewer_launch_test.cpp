@@ -53,8 +53,8 @@ TEST(ViewerLaunch, NameArrivesAsOneUnchangedArgument) {
     }
 }
 
-// The runner ignores SIGPIPE for its own writes; the viewer must not inherit
-// that.
+// The runner ignores SIGPIPE and SIGXFSZ for its own writes; the viewer must
+// not inherit that.
 TEST(ViewerLaunch, ViewerStartsWithNoSignalIgnored) {
     RunFixture data(12, 3);
     data.WriteFiles();
@@ -68,6 +68,7 @@ TEST(ViewerLaunch, ViewerStartsWithNoSignalIgnored) {
     ASSERT_TRUE(viewer.WaitForCalls(1));
     ASSERT_EQ(viewer.IgnoredSignals().size(), 1u);
     EXPECT_EQ(viewer.IgnoredSignals()[0] & (1ull << (SIGPIPE - 1)), 0u);
+    EXPECT_EQ(viewer.IgnoredSignals()[0] & (1ull << (SIGXFSZ - 1)), 0u);
 }
 
 }  // namespace

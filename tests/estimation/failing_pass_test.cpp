@@ -1,0 +1,211 @@
+// Faults inside parallel passes: every thread leaves the job before the
+// exception travels on, the pool stays usable, and a whole run that meets a
+// fault ends with a message and an incomplete result instead of a crash or a
+// hang. Stopped runs say how far they got.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "estimation/calibration_run.h"
+#include "estimation/compute_ahead.h"
+#include "estimation/worker_pool.h"
+#include "support/run_fixture.h"
+
+namespace tarvo {
+namespace {
+
+using test_support::RunFixture;
+using test_support::ScriptedHost;
+
+// The pool must still run a whole job after a failed one.
+void ExpectPoolStillWorks(WorkerPool& pool) {
+    std::vector<std::atomic<int>> calls(200);
+    pool.ForEach(calls.size(), [&](std::size_t k) { calls[k].fetch_add(1); });
+    for (auto& call : calls) EXPECT_EQ(call.load(), 1);
+}
+
+TEST(FailingPass, EveryThreadLeavesTheJobAndTheFirstExceptionReachesTheCaller) {
+    struct Case {
+        const char* name;
+        bool throwOnCaller;
+        bool throwOnWorkers;
+    };
+    for (const Case& c : {Case{"caller", true, false}, Case{"worker", false, true},
+                          Case{"every thread", true, true}}) {
+        SCOPED_TRACE(c.name);
+        WorkerPool pool(2);
+        ASSERT_EQ(pool.Threads(), 2u);
+        std::atomic<int> left{0};
+        try {
+            pool.OnAllThreads([&](unsigned thread) {
+                // The worker is still inside the job when the caller throws.
+                if (thread != 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                left.fetch_add(1);
+                if ((thread == 0 && c.throwOnCaller) || (thread != 0 && c.throwOnWorkers)) {
+                    throw std::runtime_error("fault on thread " + std::to_string(thread));
+                }
+            });
+            ADD_FAILURE() << "no exception reached the caller";
+        } catch (const std::runtime_error& failure) {
+            EXPECT_EQ(std::string(failure.what()).rfind("fault on thread ", 0), 0u);
+        }
+        EXPECT_EQ(left.load(), 2) << "the exception left before every thread did";
+        ExpectPoolStillWorks(pool);
+    }
+}
+
+TEST(FailingPass, ForEachStopsHandingOutWorkAfterAFault) {
+    WorkerPool pool(2);
+    std::atomic<std::size_t> calls{0};
+    EXPECT_THROW(pool.ForEach(100000,
+                              [&](std::size_t k) {
+                                  calls.fetch_add(1);
+                                  if (k == 10) throw std::runtime_error("fault");
+                              }),
+                 std::runtime_error);
+    EXPECT_LT(calls.load(), 100000u);
+    ExpectPoolStillWorks(pool);
+}
+
+TEST(FailingPass, ComputeAheadEndsOnEveryThreadWhereverTheFaultIs) {
+    enum class Where { ComputeOnWorker, ComputeOnCaller, Consume };
+    for (const Where where : {Where::ComputeOnWorker, Where::ComputeOnCaller, Where::Consume}) {
+        SCOPED_TRACE(static_cast<int>(where));
+        WorkerPool pool(2);
+        const auto caller = std::this_thread::get_id();
+        std::atomic<int> computed{0};
+        EXPECT_THROW(ComputeAheadInOrder(
+                         pool, 1000, 8,
+                         [&](std::size_t task, std::size_t) {
+                             const bool onCaller = std::this_thread::get_id() == caller;
+                             // The caller is slow, so that the worker surely takes tasks.
+                             if (onCaller)
+                                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                             computed.fetch_add(1);
+                             if (task >= 20 && where == Where::ComputeOnWorker && !onCaller)
+                                 throw std::runtime_error("worker fault");
+                             if (task >= 20 && where == Where::ComputeOnCaller && onCaller)
+                                 throw std::runtime_error("caller fault");
+                         },
+                         [&](std::size_t task) {
+                             if (where == Where::Consume && task == 20)
+                                 throw std::runtime_error("fault");
+                             return true;
+                         }),
+                     std::runtime_error);
+        EXPECT_LT(computed.load(), 1000);
+        ExpectPoolStillWorks(pool);
+    }
+}
+
+// A front end that fails at its n-th poll, as a desktop whose window broke
+// might: the poll comes from the calling thread in the middle of a pass.
+class FailingHost : public ScriptedHost {
+  public:
+    explicit FailingHost(const ScriptedHost& base) : ScriptedHost(base) {}
+    int failAtPoll = 0;
+    bool ProgressIsCancelled() override {
+        if (polls + 1 == failAtPoll) throw std::runtime_error("the progress window broke");
+        return ScriptedHost::ProgressIsCancelled();
+    }
+};
+
+TEST(FailingPass, ARunThatMeetsAFaultSaysItsResultIsIncomplete) {
+    // 2000 examinees: the joint run polls inside its ability pass.
+    RunFixture data(2000, 10);
+    data.WriteFiles();
+    for (const auto& [mode, failAtPoll] : {std::pair{1, 5}, {2, 3}, {3, 2}, {3, 4}}) {
+        SCOPED_TRACE(mode);
+        FailingHost host(data.Host(mode));
+        host.failAtPoll = failAtPoll;
+        EXPECT_EQ(RunCalibration(host, EngineSettings{2}), RunOutcome::OutputIncomplete);
+        EXPECT_EQ(host.messages,
+                  std::vector<std::string>{"ERROR The run failed: the progress window broke. "
+                                           "Output file " +
+                                           data.dir.File("out.csv") + " is incomplete."});
+        EXPECT_EQ(host.calls.back(), "shutdown");
+        EXPECT_TRUE(host.viewed.empty());
+    }
+}
+
+// A front end whose control text fails to be read, before any pass.
+class UnreadableHost : public ScriptedHost {
+  public:
+    explicit UnreadableHost(const ScriptedHost& base) : ScriptedHost(base) {}
+    int failingControl = 0;
+    std::string ControlText(int controlId) const override {
+        if (controlId == failingControl) throw std::runtime_error("the dialog went away");
+        return ScriptedHost::ControlText(controlId);
+    }
+};
+
+TEST(FailingPass, AFaultOutsideThePassesEndsTheRunWithAMessage) {
+    RunFixture data(20, 4);
+    data.WriteFiles();
+    struct Case {
+        int control;
+        RunOutcome outcome;
+        std::string message;
+    };
+    const std::vector<Case> table = {
+        {control::kResponseFile, RunOutcome::EndedAtCheck,
+         "ERROR The input files could not be read: the dialog went away"},
+        {control::kOutputFile, RunOutcome::OutputIncomplete,
+         "ERROR The run failed: the dialog went away."},
+    };
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.control);
+        UnreadableHost host(data.Host(1));
+        host.failingControl = c.control;
+        EXPECT_EQ(RunCalibration(host, EngineSettings{2}), c.outcome);
+        EXPECT_EQ(host.messages, std::vector<std::string>{c.message});
+        EXPECT_TRUE(host.viewed.empty());
+    }
+}
+
+// Records what a stopped run says its result holds.
+class StopRecordingHost : public ScriptedHost {
+  public:
+    explicit StopRecordingHost(const ScriptedHost& base) : ScriptedHost(base) {}
+    std::vector<std::string> stops;
+    void RunStopped(const std::string& whatTheResultHolds) override {
+        stops.push_back(whatTheResultHolds);
+    }
+};
+
+TEST(FailingPass, AStoppedRunSaysHowFarItGot) {
+    RunFixture data(300, 12);
+    data.WriteFiles();
+    struct Case {
+        int mode;
+        int stopAtPoll;
+        std::string said;  // empty: the run was not stopped
+    };
+    const std::vector<Case> table = {
+        {1, 4, "the result holds the rows of 3 of 300 examinees."},
+        {2, 5, "the result holds the rows of 4 of 12 items."},
+        // The joint run polls twice a pass: before and after its item pass.
+        {3, 1, "the result holds the start values: no pass was completed."},
+        {3, 2, "the result holds the estimates as they stood after pass 1."},
+        {3, 3, "the result holds the estimates as they stood after pass 1."},
+        {3, 4, "the result holds the estimates as they stood after pass 2."},
+        {3, 0, ""},
+    };
+    for (const Case& c : table) {
+        SCOPED_TRACE(std::to_string(c.mode) + " at poll " + std::to_string(c.stopAtPoll));
+        StopRecordingHost host(data.Host(c.mode));
+        host.stopAtPoll = c.stopAtPoll;
+        const RunOutcome outcome = RunCalibration(host, EngineSettings{2});
+        EXPECT_EQ(outcome, c.said.empty() ? RunOutcome::Finished : RunOutcome::Stopped);
+        EXPECT_EQ(host.stops,
+                  c.said.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.said});
+    }
+}
+
+}  // namespace
+}  // namespace tarvo
