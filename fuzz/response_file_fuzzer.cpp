@@ -58,7 +58,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                            static_cast<std::uint16_t>(input.Byte() % 16)};
     const std::string_view bytes = input.Rest();
 
-    const tarvo::PersonTable persons = tarvo::ReadResponseFile(file.Write(bytes), settings);
+    tarvo::PersonTable persons;
+    FUZZ_CHECK(tarvo::ReadResponseFile(file.Write(bytes), settings, persons) ==
+               tarvo::ReadStatus::Read);
 
     const std::size_t itemCount = settings.itemCount;
     const std::size_t personCount = persons.personCount();
