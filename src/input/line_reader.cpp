@@ -36,14 +36,17 @@ LineReader::LineReader(const std::string& path, std::size_t bufferSize)
     : descriptor_(OpenForReading(path)), buffer_(std::max<std::size_t>(bufferSize, 1)) {
     // A folder opens like a file but has no bytes to read.
     struct stat info {};
-    if (descriptor_ >= 0 && ::fstat(descriptor_, &info) == 0 && S_ISDIR(info.st_mode)) CloseFile();
+    const bool known = descriptor_ >= 0 && ::fstat(descriptor_, &info) == 0;
+    if (known && S_ISDIR(info.st_mode)) CloseFile();
     if (descriptor_ < 0) {
         status_ = ReadStatus::CannotRead;
         return;
     }
-    // Only a lock held elsewhere stops the reading; a file system without
-    // locks is read unlocked.
-    if (::flock(descriptor_, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    // Files and pipes are locked; devices (a terminal, /dev/null) are shared
+    // by every program and stay unlocked. Only a lock held elsewhere stops
+    // the reading: a file system without locks is read unlocked.
+    const bool lockable = known && (S_ISREG(info.st_mode) || S_ISFIFO(info.st_mode));
+    if (lockable && ::flock(descriptor_, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
         status_ = ReadStatus::InUse;
         CloseFile();
     }

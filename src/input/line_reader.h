@@ -24,10 +24,10 @@ enum class ReadStatus {
 // after that gives an empty line. A file that cannot be opened or read counts
 // as ended at once, and Status() says so.
 //
-// While the file is open it holds a shared lock on it, so that a run writing
-// its result into this file meanwhile (it takes an exclusive lock) is refused
-// instead of emptying the file under the reader; a file locked for writing is
-// not read at all.
+// While a file or a pipe is open it holds a shared lock on it, so that a run
+// writing its result into it meanwhile (it takes an exclusive lock) is
+// refused instead of emptying the file under the reader; a file locked for
+// writing is not read at all.
 class LineReader {
   public:
     static constexpr std::size_t kDefaultBufferSize = 1 << 16;

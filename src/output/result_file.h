@@ -24,9 +24,10 @@ class ResultFile {
     // the name is a link that another user planted in a folder anyone may
     // write to (such as /tmp), which is not followed.
     //
-    // The file is emptied only once this run holds an exclusive lock on it,
+    // A file is emptied only once this run holds an exclusive lock on it,
     // so a run refused here leaves the file as it was, and a run still
-    // reading it as input (which holds a shared lock) keeps its data.
+    // reading it as input (which holds a shared lock) keeps its data. Pipes
+    // are locked too; devices such as /dev/null or a terminal are not.
     bool Open(const std::string& name);
     bool IsOpen() const { return descriptor_ >= 0; }
 

@@ -69,15 +69,22 @@ OpenedResultFile OpenResultFileForWriting(const std::string& name) {
     const int descriptor = OpenRetrying(name, isLink ? kFlags : kFlags | O_NOFOLLOW);
     if (descriptor < 0) return {-1, Failure(name, SystemReason(errno))};
 
-    // Only a lock held elsewhere stops the run; a file system without locks
-    // (or a device, a pipe) is written unlocked.
-    if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    // Files and pipes are locked; a device such as /dev/null or a terminal
+    // is shared by every program that writes to it and stays unlocked. Only
+    // a lock held elsewhere stops the run: a file system without locks is
+    // written unlocked.
+    struct stat info {};
+    if (::fstat(descriptor, &info) != 0) {
+        const int error = errno;
+        ::close(descriptor);
+        return {-1, Failure(name, SystemReason(error))};
+    }
+    const bool lockable = S_ISREG(info.st_mode) || S_ISFIFO(info.st_mode);
+    if (lockable && ::flock(descriptor, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
         ::close(descriptor);
         return {-1, "in use by another run"};
     }
-    struct stat info {};
-    if (::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode) &&
-        ::ftruncate(descriptor, 0) != 0) {
+    if (S_ISREG(info.st_mode) && ::ftruncate(descriptor, 0) != 0) {
         const int error = errno;
         ::close(descriptor);
         return {-1, Failure(name, SystemReason(error))};

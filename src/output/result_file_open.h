@@ -13,7 +13,8 @@ struct OpenedResultFile {
 // Opens name for writing, creating it if need be, and empties it once this
 // process holds an exclusive lock on it:
 // - the file is opened without truncation, so a run that finds the lock held
-//   elsewhere ("in use by another run") leaves the file untouched;
+//   elsewhere ("in use by another run") leaves the file untouched; pipes are
+//   locked as well, devices (/dev/null, a terminal) are shared and are not;
 // - a final link that lies in a folder anyone may write to with the sticky
 //   bit set (/tmp) is followed only when it belongs to this user or to the
 //   folder's owner, so another user cannot redirect the result onto a file

@@ -149,6 +149,12 @@ TEST_F(ResultFileTest, FileHeldByAnotherRunIsLeftAsItIs) {
     ASSERT_TRUE(second.Open(path));  // free again: emptied as ever
     EXPECT_TRUE(second.Close());
     EXPECT_EQ(Contents(path), "");
+
+    // A device is shared by every program that writes to it.
+    ResultFile nowhere;
+    ResultFile alsoNowhere;
+    EXPECT_TRUE(nowhere.Open("/dev/null"));
+    EXPECT_TRUE(alsoNowhere.Open("/dev/null"));
 }
 
 // A link in a folder such as /tmp (sticky, writable by all) is followed only
