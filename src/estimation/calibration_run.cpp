@@ -76,7 +76,8 @@ RunOutcome RunWithoutGuard(RunHost& host, const EngineSettings& engine) {
     ResultFile file;
     file.GatherLinesUpTo(kResultLinesGathered);
     if (!file.Open(outputFile)) {
-        host.ShowMessage("ERROR Output file " + outputFile + " cannot be written.");
+        host.ShowMessage("ERROR Output file " + outputFile + " cannot be written. (" +
+                         file.OpenFailure() + ")");
         return RunOutcome::EndedAtCheck;
     }
 
