@@ -7,6 +7,7 @@
 
 #include "cli/console_host.h"
 #include "cli/options.h"
+#include "cli/run_summary.h"
 #include "estimation/calibration_run.h"
 
 int main(int argc, char** argv) {
@@ -23,6 +24,11 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    if (const std::string clash = cli::ReportFileClash(options); !clash.empty()) {
+        std::fprintf(stderr, "tarvo-run: %s (see tarvo-run --help)\n", clash.c_str());
+        return 2;
+    }
+
     cli::ConsoleHost::InstallInterruptHandler();
     // A result file that is a pipe whose reader has gone must fail like a
     // full disk (reported at the end of the run), not end the process.
@@ -31,10 +37,15 @@ int main(int argc, char** argv) {
                           stderr, isatty(STDERR_FILENO) == 1);
     EngineSettings engine;
     engine.threads = options.threads;  // 0: every core
-    switch (RunCalibration(host, engine)) {
+    RunReport report;
+    const bool wantReport = !options.quiet || !options.reportFile.empty();
+    const RunOutcome outcome = RunCalibration(host, engine, wantReport ? &report : nullptr);
+    const bool published =
+        !wantReport || cli::PublishRunReport(report, options.quiet, options.reportFile);
+    switch (outcome) {
         case RunOutcome::Finished:
         case RunOutcome::Stopped:
-            return 0;
+            return published ? 0 : 1;
         case RunOutcome::EndedAtCheck:
         case RunOutcome::OutputIncomplete:
             return 1;

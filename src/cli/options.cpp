@@ -62,6 +62,10 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& args) {
             options.view = true;
             continue;
         }
+        if (arg == "--quiet") {
+            options.quiet = true;
+            continue;
+        }
         if (arg.substr(0, 2) != "--") return fail("unexpected argument '" + std::string(arg) + "'");
 
         std::string_view name = arg.substr(2);
@@ -81,7 +85,7 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& args) {
             if (candidate.name == name) textOption = &candidate;
         }
         const bool known = textOption || name == "mode" || name == "standardize" ||
-                           name == "threads";
+                           name == "threads" || name == "report";
         if (!known) return fail("unknown option '--" + std::string(name) + "'");
         const auto text = takeValue();
         if (!text) return fail("option '--" + std::string(name) + "' needs a value");
@@ -101,6 +105,9 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& args) {
             } else {
                 return fail("--standardize takes yes or no, not '" + std::string(*text) + "'");
             }
+        } else if (name == "report") {
+            if (text->empty()) return fail("--report needs a file name");
+            options.reportFile = std::string(*text);
         } else {
             unsigned threads = 0;
             if (!ParseWhole(*text, threads) || threads < 1 || threads > 1024)
@@ -134,6 +141,8 @@ std::string HelpText() {
         "  --standardize yes|no      joint modes: standardise theta after each pass (yes)\n"
         "  --threads N               worker threads (default: every core)\n"
         "  --view                    open the result in the desktop's viewer afterwards\n"
+        "  --report FILE             write the run report (statistics, flags, warnings) as JSON\n"
+        "  --quiet                   print no summary on standard output after the run\n"
         "  --help                    show this text\n\n"
         "Modes (estimated | given):\n";
     for (int m = 1; m <= 8; ++m) {

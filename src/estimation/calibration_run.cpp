@@ -1,9 +1,12 @@
 #include "estimation/calibration_run.h"
 
+#include <chrono>
 #include <new>
 #include <string>
 
 #include "estimation/driver.h"
+#include "estimation/run_report_fill.h"
+#include "estimation/run_trace.h"
 #include "input/front_part.h"
 #include "output/result_file.h"
 #include "output/result_rows.h"
@@ -27,15 +30,12 @@ bool NamesAnInputFile(const std::string& outputFile, const RunSettings& settings
            IsSameFile(outputFile, settings.itemParameterFile);
 }
 
-}  // namespace
-
-RunOutcome RunCalibration(RunHost& host) { return RunCalibration(host, EngineSettings{}); }
-
-RunOutcome RunCalibration(RunHost& host, const EngineSettings& engine) {
+// The run itself; what it leaves for the report goes into trace.
+RunOutcome RunTraced(RunHost& host, const EngineSettings& engine, RunTrace& trace) {
     // The tables hold itemCount codes per examinee, so a small file with a
     // large item count can ask for more memory than there is: that ends the
     // run with a message instead of ending the program.
-    std::optional<RunInputs> inputs;
+    std::optional<RunInputs>& inputs = trace.inputs;
     try {
         inputs = ReadRunInputs(host);
     } catch (const std::bad_alloc&) {
@@ -45,6 +45,7 @@ RunOutcome RunCalibration(RunHost& host, const EngineSettings& engine) {
     if (!inputs) return RunOutcome::EndedAtCheck;
 
     const std::string outputFile = host.ControlText(control::kOutputFile);
+    trace.outputFile = outputFile;
     if (NamesAnInputFile(outputFile, inputs->settings)) {
         host.ShowMessage("ERROR Output file " + outputFile + " is an input file.");
         return RunOutcome::EndedAtCheck;
@@ -61,8 +62,10 @@ RunOutcome RunCalibration(RunHost& host, const EngineSettings& engine) {
     bool stopped = false;
     try {
         WorkerPool pool(engine.threads);
-        stopped = RunEstimation(mode, inputs->items, inputs->persons, host, writer,
-                                Engine{pool, engine.arithmetic, engine.vectorUnit});
+        trace.threads = pool.Threads();
+        trace.estimation = RunEstimation(mode, inputs->items, inputs->persons, host, writer,
+                                         Engine{pool, engine.arithmetic, engine.vectorUnit});
+        stopped = trace.estimation->stopped;
     } catch (const std::bad_alloc&) {
         // The estimation paths build working copies of the responses.
         host.ProgressShutdown();
@@ -78,6 +81,26 @@ RunOutcome RunCalibration(RunHost& host, const EngineSettings& engine) {
     }
     host.ViewResult(outputFile);
     return stopped ? RunOutcome::Stopped : RunOutcome::Finished;
+}
+
+}  // namespace
+
+RunOutcome RunCalibration(RunHost& host) { return RunCalibration(host, EngineSettings{}); }
+
+RunOutcome RunCalibration(RunHost& host, const EngineSettings& engine) {
+    return RunCalibration(host, engine, nullptr);
+}
+
+RunOutcome RunCalibration(RunHost& host, const EngineSettings& engine, RunReport* report) {
+    const auto start = std::chrono::steady_clock::now();
+    RunTrace trace;
+    const RunOutcome outcome = RunTraced(host, engine, trace);
+    if (report) {
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        FillRunReport(*report, host.CalibrationMode(), engine, outcome, trace, seconds);
+    }
+    return outcome;
 }
 
 }  // namespace tarvo
