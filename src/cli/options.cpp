@@ -149,8 +149,14 @@ std::string HelpText() {
         text += "  " + std::to_string(m) + "  " + std::string(kModeCaptions[m - 1]) + "\n";
     }
     text +=
+        "\nAfter the run a short summary goes to standard output (to standard error when\n"
+        "the result file is standard output): how the run ended, the reliabilities, and\n"
+        "one line beginning WARNING for each thing to look at. The run's own messages\n"
+        "stay on standard error.\n"
         "\nExit status: 0 the run reached its end (finished or stopped with Ctrl-C),\n"
-        "1 the run ended at a check (missing response file, result file not writable),\n"
+        "also when the joint loop did not settle (the summary says so),\n"
+        "1 the run ended at a check (missing response file, result file not writable)\n"
+        "or the --report file could not be written,\n"
         "2 a command-line error.\n\n"
         "Example (joint 3PL calibration of the samples):\n"
         "  tarvo-run --mode 3 --response-file samples/testdata.dat --item-count 45 \\\n"
