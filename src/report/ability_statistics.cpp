@@ -78,7 +78,7 @@ void FillAbilityGroups(const PersonTable& persons, std::span<const double> theta
     const std::size_t groupCount = std::min(kAbilityGroups, n);
     const std::size_t itemCount = items.size();
 
-    // Per item and group, walked examinee by examinee along the rows.
+    // Per group and item, walked examinee by examinee along the rows.
     std::vector<double> sumTheta(itemCount * groupCount, 0);
     std::vector<int> valid(itemCount * groupCount, 0), correct(itemCount * groupCount, 0);
     for (std::size_t g = 0; g < groupCount; ++g) {
@@ -86,11 +86,11 @@ void FillAbilityGroups(const PersonTable& persons, std::span<const double> theta
             const std::size_t j = order[k];
             const auto row = persons.ResponsesOf(j);
             for (std::size_t i = 0; i < itemCount; ++i) {
-                if (row[i] == kNoResponse) continue;
-                const std::size_t at = i * groupCount + g;
-                sumTheta[at] += theta[j];
-                ++valid[at];
-                if (row[i] == kCorrect) ++correct[at];
+                const int isValid = row[i] != kNoResponse;
+                const std::size_t at = g * itemCount + i;
+                sumTheta[at] += isValid * theta[j];
+                valid[at] += isValid;
+                correct[at] += row[i] == kCorrect;
             }
         }
     }
@@ -100,7 +100,7 @@ void FillAbilityGroups(const PersonTable& persons, std::span<const double> theta
         item.groupProportion.assign(groupCount, kUndefined);
         item.groupCount.assign(groupCount, 0);
         for (std::size_t g = 0; g < groupCount; ++g) {
-            const std::size_t at = i * groupCount + g;
+            const std::size_t at = g * itemCount + i;
             item.groupCount[g] = valid[at];
             if (valid[at] == 0) continue;
             item.groupTheta[g] = sumTheta[at] / valid[at];
