@@ -207,7 +207,7 @@ EstimationOutcome RunJoint(int mode, ItemTable& items, PersonTable& persons, Run
             loop.end = LoopEnd::PassLimit;
             break;
         }
-        if (passCounter >= kFewestPasses && std::fabs(MSError - previousMSError) < kMSErrorTolerance) {
+        if (passCounter >= kFewestPasses && loop.lastChange < kMSErrorTolerance) {
             loop.end = LoopEnd::Settled;
             break;
         }
