@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 #include "estimation/calibration_run.h"
@@ -164,6 +165,18 @@ TEST(RunReportEnds, EveryEndingIsReportedAsFarAsTheRunGot) {
     EXPECT_DOUBLE_EQ(report.missingShare, 0.2);
     EXPECT_TRUE(report.itemRows.empty());
     EXPECT_EQ(report.loop.end, LoopEnd::NotRun);
+
+    // A result that could not be written whole: the estimates are still
+    // reported, with the ending.
+    if (std::filesystem::exists("/dev/full")) {
+        ScriptedHost full = data.Host(3);
+        full.texts[control::kOutputFile] = "/dev/full";
+        report = RunReport{};
+        EXPECT_EQ(RunCalibration(full, EngineSettings{}, &report), RunOutcome::OutputIncomplete);
+        EXPECT_EQ(report.end, RunEnd::OutputIncomplete);
+        EXPECT_EQ(report.personRows.size(), 30u);
+        EXPECT_NE(report.loop.end, LoopEnd::NotRun);
+    }
 
     ScriptedHost fine = data.Host(6);
     report = RunReport{};
