@@ -66,12 +66,13 @@ std::vector<std::string> WarningsFor(const RunReport& report) {
             "run it again to the end before using them.");
     }
     if (report.rawScoreOrderInversions > 0) {
-        warnings.push_back(
-            Plural(static_cast<std::size_t>(report.rawScoreOrderInversions), "pair", "pairs") +
-            " of raw-score groups have mean abilities in the wrong order (a "
-            "higher raw score with a lower theta), which a 1PL model cannot "
-            "give: do not use these abilities; run again without standardising "
-            "theta and check the items at a bound.");
+        warnings.push_back(Plural(static_cast<std::size_t>(report.rawScoreOrderInversions),
+                                  "pair of raw-score groups has",
+                                  "pairs of raw-score groups have") +
+                           " mean abilities in the wrong order (a "
+                           "higher raw score with a lower theta), which a 1PL model cannot "
+                           "give: do not use these abilities; run again without standardising "
+                           "theta and check the items at a bound.");
     }
     const std::vector<int> bound = ItemsFlagged(report, kBoundFlags, kNotEstimableFlags);
     if (!bound.empty()) {
