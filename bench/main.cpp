@@ -16,6 +16,7 @@
 #include "estimation/fast_kernels.h"
 #include "estimation/result_agreement.h"
 #include "loop_timing.h"
+#include "report_timing.h"
 
 namespace {
 
@@ -196,6 +197,17 @@ void PrintLoopTimings() {
     std::fflush(stdout);
 }
 
+// The run report's own cost, on the tables of the largest joint case. The
+// whole-run rows above already include it; this shows how much of them it is.
+void PrintReportTiming() {
+    const ReportTiming t = TimeReport(50'000, 100);
+    std::printf(
+        "\nRun report on 50000 x 100 (one thread): statistics, flags and warnings %.3f s; "
+        "JSON text %.3f s (%.1f MB, written only with --report)\n",
+        t.statisticsSeconds, t.jsonSeconds, t.jsonBytes / 1e6);
+    std::fflush(stdout);
+}
+
 int Usage(const char* problem) {
     std::fprintf(stderr,
                  "tarvo-bench: %s\nUsage: tarvo-bench [--quick] [--threads N] "
@@ -240,6 +252,9 @@ int main(int argc, char** argv) {
     }
     if (options.only.empty() || std::string("loops").find(options.only) != std::string::npos) {
         PrintLoopTimings();
+    }
+    if (options.only.empty() || std::string("report").find(options.only) != std::string::npos) {
+        PrintReportTiming();
     }
     return 0;
 }

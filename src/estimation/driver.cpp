@@ -11,8 +11,8 @@ int RoundedPercent(std::size_t done, std::size_t total) {
     return static_cast<int>(quotient);
 }
 
-bool RunEstimation(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
-                   ResultWriter& writer, const Engine& engine) {
+EstimationOutcome RunEstimation(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
+                                ResultWriter& writer, const Engine& engine) {
     switch (mode) {
         case 1:
         case 7:
@@ -26,7 +26,7 @@ bool RunEstimation(int mode, ItemTable& items, PersonTable& persons, RunHost& ho
         case 6:
             return RunJoint(mode, items, persons, host, writer, engine);
         default:
-            return false;
+            return {};
     }
 }
 

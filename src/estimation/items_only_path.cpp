@@ -42,8 +42,8 @@ void EstimateItem(int mode, const ItemTable& items, std::size_t i,
 // Items for given abilities. The items are estimated ahead on all threads,
 // but progress, breathing, Stop and rows go one item at a time in order on
 // the calling thread, so a Stop keeps exactly the rows finished before it.
-bool RunItemsOnly(int mode, ItemTable& items, const PersonTable& persons, RunHost& host,
-                  ResultWriter& writer, const Engine& engine) {
+EstimationOutcome RunItemsOnly(int mode, ItemTable& items, const PersonTable& persons,
+                               RunHost& host, ResultWriter& writer, const Engine& engine) {
     host.ProgressInit("Calibrating items...");
     host.ProgressSet(0, "Item 0");
     writer.ItemsOnlyHeader();
@@ -61,8 +61,7 @@ bool RunItemsOnly(int mode, ItemTable& items, const PersonTable& persons, RunHos
     std::vector<ItemResult> slots(window);
 
     const std::string ofCount = " of " + std::to_string(itemCount) + ".";
-    bool stopped = false;
-    std::size_t written = 0;
+    EstimationOutcome outcome;
     auto estimate = [&](std::size_t i, std::size_t slot) {
         EstimateItem(mode, items, i, responses.Column(i), persons.theta, estimator, slots[slot]);
     };
@@ -70,8 +69,7 @@ bool RunItemsOnly(int mode, ItemTable& items, const PersonTable& persons, RunHos
         host.ProgressSet(RoundedPercent(i + 1, itemCount), "Item " + std::to_string(i + 1) + ofCount);
         host.Breathe();
         if (host.ProgressIsCancelled()) {
-            stopped = true;
-            written = i;
+            outcome.stopped = true;
             return false;
         }
         const ItemResult& result = slots[i % window];
@@ -89,15 +87,21 @@ bool RunItemsOnly(int mode, ItemTable& items, const PersonTable& persons, RunHos
         row.seeb = result.se.seeb;
         row.seec = result.se.seec;
         writer.ItemAfterEstimation(row);
+        // Kept for the run report once the row is out; only this item's own
+        // estimate reads its given values, and it is done.
+        items.a[i] = result.p.a;
+        items.b[i] = result.p.b;
+        items.c[i] = result.p.c;
+        outcome.rowsWritten = i + 1;
         return true;
     };
     ComputeAheadInOrder(engine.pool, itemCount, window, estimate, write);
     host.ProgressShutdown();
-    if (stopped) {
-        host.RunStopped("the result holds the rows of " + std::to_string(written) + " of " +
-                        std::to_string(itemCount) + " items.");
+    if (outcome.stopped) {
+        host.RunStopped("the result holds the rows of " + std::to_string(outcome.rowsWritten) +
+                        " of " + std::to_string(itemCount) + " items.");
     }
-    return stopped;
+    return outcome;
 }
 
 }  // namespace tarvo

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,9 @@ struct RunReport {
     unsigned threads = 0;
     double wallSeconds = 0;
     bool standardized = false;      // the user answered Yes to standardising theta
+    // Joint runs that standardise: the standard deviation of the abilities
+    // inside +-3 that the last standardisation divided by (NaN otherwise).
+    double thetaSpread = std::numeric_limits<double>::quiet_NaN();
 
     LoopRecord loop;                // the joint loop (classic) or the EM cycles (mml)
     double logLikelihood = 0;       // marginal log-likelihood (mml only)
