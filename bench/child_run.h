@@ -24,7 +24,7 @@ struct RunMeasure {
     std::string error;
     double wallSeconds = 0;  // RunCalibration alone, files included
     std::uint64_t evaluations = 0;
-    int passes = 0;    // joint modes: passes announced
+    int passes = 0;    // joint modes: passes begun, as the run reports them
     long peakKiB = 0;  // the child's peak resident memory
 };
 

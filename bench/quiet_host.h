@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdlib>
 #include <map>
 #include <string>
 #include <utility>
@@ -10,8 +9,7 @@
 namespace tarvo::bench {
 
 // A front end that shows nothing: control texts from a map, Yes to the
-// standardise question, never a Stop. It remembers the number of the last
-// pass announced, which is the number of joint passes the run made.
+// standardise question, never a Stop.
 class QuietHost : public RunHost {
   public:
     QuietHost(std::map<int, std::string> texts, int mode) : texts_(std::move(texts)), mode_(mode) {}
@@ -24,24 +22,17 @@ class QuietHost : public RunHost {
     void ShowMessage(const std::string& text) override { messages_ += text + "\n"; }
     bool AskYesNo(const std::string&, const std::string&) override { return true; }
     void ProgressInit(const std::string&) override {}
-    void ProgressSet(int, const std::string& text) override {
-        static const std::string kIteration = "Iteration ";
-        if (text.rfind(kIteration, 0) == 0) {
-            passes_ = std::atoi(text.c_str() + kIteration.size());
-        }
-    }
+    void ProgressSet(int, const std::string&) override {}
     bool ProgressIsCancelled() override { return false; }
     void ProgressShutdown() override {}
     void Breathe() override {}
     void ViewResult(const std::string&) override {}
 
-    int Passes() const { return passes_; }
     const std::string& Messages() const { return messages_; }
 
   private:
     std::map<int, std::string> texts_;
     int mode_;
-    int passes_ = 0;
     std::string messages_;
 };
 

@@ -65,7 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         items.a[i] = items.b[i] = items.c[i] = oldValue;
     }
 
-    tarvo::ReadItemParameterFile(file.Write(bytes), settings, items);
+    FUZZ_CHECK(tarvo::ReadItemParameterFile(file.Write(bytes), settings, items) ==
+               tarvo::ReadStatus::Read);
 
     FUZZ_CHECK(items.itemCount() == itemCount);
     FUZZ_CHECK(items.AccNo.size() == itemCount);

@@ -36,9 +36,11 @@ bool StartsWithKey(std::string_view identifier) {
 }
 
 // The code of one response: blank or "9" is missing, then an exact match
-// with the key is correct. A missing key character matches nothing.
+// with the key is correct. A missing key character matches nothing. A
+// response that is not there at all (the field at column 0) is empty text,
+// whose number is 0: incorrect.
 std::uint8_t ModelCode(std::string_view responses, std::string_view key, std::size_t item) {
-    if (item >= responses.size()) return 9;
+    if (item >= responses.size()) return 0;
     const char response = responses[item];
     if (response == ' ' || response == '9') return 9;
     return item < key.size() && key[item] == response ? 1 : 0;
@@ -58,7 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                            static_cast<std::uint16_t>(input.Byte() % 16)};
     const std::string_view bytes = input.Rest();
 
-    const tarvo::PersonTable persons = tarvo::ReadResponseFile(file.Write(bytes), settings);
+    tarvo::PersonTable persons;
+    FUZZ_CHECK(tarvo::ReadResponseFile(file.Write(bytes), settings, persons) ==
+               tarvo::ReadStatus::Read);
 
     const std::size_t itemCount = settings.itemCount;
     const std::size_t personCount = persons.personCount();

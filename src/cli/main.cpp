@@ -8,6 +8,7 @@
 
 #include "cli/console_host.h"
 #include "cli/options.h"
+#include "cli/run_summary.h"
 #include "estimation/calibration_run.h"
 
 namespace {
@@ -35,6 +36,11 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    if (const std::string clash = cli::ReportFileClash(options); !clash.empty()) {
+        std::fprintf(stderr, "tarvo-run: %s (see tarvo-run --help)\n", clash.c_str());
+        return 2;
+    }
+
     cli::ConsoleHost::InstallInterruptHandler();
     // A result file that is a pipe whose reader has gone, or that reaches the
     // file size limit, must fail like a full disk (reported at the end of the
@@ -46,9 +52,14 @@ int main(int argc, char** argv) {
                               options.view, stderr, isatty(STDERR_FILENO) == 1);
         EngineSettings engine;
         engine.threads = options.threads;  // 0: every core
-        switch (RunCalibration(host, engine)) {
+        RunReport report;
+        const bool wantReport = !options.quiet || !options.reportFile.empty();
+        const RunOutcome outcome = RunCalibration(host, engine, wantReport ? &report : nullptr);
+        const bool published =
+            !wantReport || cli::PublishRunReport(report, options.quiet, options.reportFile);
+        switch (outcome) {
             case RunOutcome::Finished:
-                return 0;
+                return published ? 0 : 1;
             case RunOutcome::Stopped: {
                 // The file holds whole rows, but a script must be able to
                 // tell it from a complete result.

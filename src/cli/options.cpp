@@ -57,6 +57,10 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& args) {
             options.view = true;
             continue;
         }
+        if (arg == "--quiet") {
+            options.quiet = true;
+            continue;
+        }
         if (arg.substr(0, 2) != "--") return fail("unexpected argument '" + std::string(arg) + "'");
 
         std::string_view name = arg.substr(2);
@@ -76,7 +80,7 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& args) {
             if (candidate.name == name) textOption = &candidate;
         }
         const bool known = textOption || name == "mode" || name == "standardize" ||
-                           name == "threads";
+                           name == "threads" || name == "report";
         if (!known) return fail("unknown option '--" + std::string(name) + "'");
         const auto text = takeValue();
         if (!text) return fail("option '--" + std::string(name) + "' needs a value");
@@ -96,6 +100,9 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& args) {
             } else {
                 return fail("--standardize takes yes or no, not '" + std::string(*text) + "'");
             }
+        } else if (name == "report") {
+            if (text->empty()) return fail("--report needs a file name");
+            options.reportFile = std::string(*text);
         } else {
             unsigned threads = 0;
             if (!ParseWhole(*text, threads) || threads < 1 || threads > 1024)
@@ -129,6 +136,8 @@ std::string HelpText() {
         "  --standardize yes|no      joint modes: standardise theta after each pass (yes)\n"
         "  --threads N               worker threads (default: every core)\n"
         "  --view                    open the result in the desktop's viewer afterwards\n"
+        "  --report FILE             write the run report (statistics, flags, warnings) as JSON\n"
+        "  --quiet                   print no summary on standard output after the run\n"
         "  --help                    show this text\n\n"
         "Modes (estimated | given):\n";
     for (int m = kFirstMode; m <= kLastMode; ++m) {
@@ -137,10 +146,16 @@ std::string HelpText() {
     text +=
         "\nCtrl-C, SIGTERM or SIGHUP stops the run at its next check point; the result file\n"
         "then holds whole rows of what was computed, and standard error says how far the\n"
-        "run got. A second such signal ends the program at once.\n\n"
-        "Exit status: 0 the run finished and the result file is complete,\n"
-        "1 the run ended at a check (missing response file, result file not writable)\n"
-        "or failed (a write failed, memory ran out) and the result file is incomplete,\n"
+        "run got. A second such signal ends the program at once.\n"
+        "\nAfter the run a short summary goes to standard output (to standard error when\n"
+        "the result file is standard output): how the run ended, the reliabilities, and\n"
+        "one line beginning WARNING for each thing to look at. The run's own messages\n"
+        "stay on standard error.\n\n"
+        "Exit status: 0 the run finished and the result file is complete (also when the\n"
+        "joint loop did not settle: the summary says so),\n"
+        "1 the run ended at a check (missing or unreadable response file, result file not\n"
+        "writable) or failed (a write failed, memory ran out) and the result file is\n"
+        "incomplete, or the --report file could not be written,\n"
         "2 a command-line error,\n"
         "128+N the run was stopped by signal N (130 Ctrl-C, 143 SIGTERM, 129 SIGHUP):\n"
         "the result file holds whole rows but is not a complete result.\n\n"

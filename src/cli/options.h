@@ -17,6 +17,8 @@ struct Options {
     bool view = false;
     bool help = false;
     unsigned threads = 0;  // 0: every core
+    bool quiet = false;       // no summary after the run
+    std::string reportFile;   // empty: no JSON report
 };
 
 struct ParseResult {

@@ -34,6 +34,9 @@ struct ModeRules {
     std::array<Status, 6> status;
     // The item section's header in the CSV layout; empty: no item section.
     std::string_view itemHeader;
+
+    constexpr bool estimatesTheta() const { return path != RunPath::ItemsOnly; }
+    constexpr bool estimatesItems() const { return path != RunPath::ThetaOnly; }
 };
 
 inline constexpr int kFirstMode = 1;
@@ -71,6 +74,24 @@ constexpr bool IsMode(int mode) { return mode >= kFirstMode && mode <= kLastMode
 // The rules of mode 1..8; the mode must be one of them.
 constexpr const ModeRules& RulesOf(int mode) {
     return modes_detail::kTable[static_cast<std::size_t>(mode - kFirstMode)];
+}
+
+// The path's and the model's names in the run report.
+constexpr std::string_view PathName(RunPath path) {
+    switch (path) {
+        case RunPath::ThetaOnly:
+            return "theta-only";
+        case RunPath::ItemsOnly:
+            return "items-only";
+        case RunPath::Joint:
+            break;
+    }
+    return "joint";
+}
+
+constexpr std::string_view ModelName(const ModeRules& rules) {
+    if (rules.onePL) return "1pl";
+    return rules.cGiven ? "3pl-c-given" : "3pl";
 }
 
 inline constexpr std::string_view StatusWord(Status status) {

@@ -1,10 +1,13 @@
 #include "estimation/calibration_run.h"
 
+#include <chrono>
 #include <exception>
 #include <new>
 #include <string>
 
 #include "estimation/driver.h"
+#include "estimation/run_report_fill.h"
+#include "estimation/run_trace.h"
 #include "input/front_part.h"
 #include "output/result_file.h"
 #include "output/result_rows.h"
@@ -33,14 +36,20 @@ bool NamesAnInputFile(const std::string& outputFile, const RunSettings& settings
 RunOutcome RunCalibration(RunHost& host) { return RunCalibration(host, EngineSettings{}); }
 
 namespace {
-RunOutcome RunWithoutGuard(RunHost& host, const EngineSettings& engine);
+RunOutcome RunWithoutGuard(RunHost& host, const EngineSettings& engine, RunTrace& trace);
 }  // namespace
 
-// The run's boundary: an exception from a stage that has no handler of its
-// own still ends the run with a message instead of leaving it silently.
 RunOutcome RunCalibration(RunHost& host, const EngineSettings& engine) {
+    return RunCalibration(host, engine, nullptr);
+}
+
+namespace {
+
+// The run and its boundary: an exception from a stage that has no handler of
+// its own still ends the run with a message instead of leaving it silently.
+RunOutcome RunGuarded(RunHost& host, const EngineSettings& engine, RunTrace& trace) {
     try {
-        return RunWithoutGuard(host, engine);
+        return RunWithoutGuard(host, engine, trace);
     } catch (const std::exception& failure) {
         host.ShowMessage(std::string("ERROR The run failed: ") + failure.what() + ".");
     } catch (...) {
@@ -49,13 +58,28 @@ RunOutcome RunCalibration(RunHost& host, const EngineSettings& engine) {
     return RunOutcome::OutputIncomplete;
 }
 
+}  // namespace
+
+RunOutcome RunCalibration(RunHost& host, const EngineSettings& engine, RunReport* report) {
+    const auto start = std::chrono::steady_clock::now();
+    RunTrace trace;
+    const RunOutcome outcome = RunGuarded(host, engine, trace);
+    if (report) {
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        FillRunReport(*report, host.CalibrationMode(), engine, outcome, trace, seconds);
+    }
+    return outcome;
+}
+
 namespace {
 
-RunOutcome RunWithoutGuard(RunHost& host, const EngineSettings& engine) {
+// The run itself; what it leaves for the report goes into trace.
+RunOutcome RunWithoutGuard(RunHost& host, const EngineSettings& engine, RunTrace& trace) {
     // The tables hold itemCount codes per examinee, so a small file with a
     // large item count can ask for more memory than there is: that ends the
     // run with a message instead of ending the program.
-    std::optional<RunInputs> inputs;
+    std::optional<RunInputs>& inputs = trace.inputs;
     try {
         inputs = ReadRunInputs(host);
     } catch (const std::bad_alloc&) {
@@ -69,6 +93,7 @@ RunOutcome RunWithoutGuard(RunHost& host, const EngineSettings& engine) {
     if (!inputs) return RunOutcome::EndedAtCheck;
 
     const std::string outputFile = host.ControlText(control::kOutputFile);
+    trace.outputFile = outputFile;
     if (NamesAnInputFile(outputFile, inputs->settings)) {
         host.ShowMessage("ERROR Output file " + outputFile + " is an input file.");
         return RunOutcome::EndedAtCheck;
@@ -76,7 +101,8 @@ RunOutcome RunWithoutGuard(RunHost& host, const EngineSettings& engine) {
     ResultFile file;
     file.GatherLinesUpTo(kResultLinesGathered);
     if (!file.Open(outputFile)) {
-        host.ShowMessage("ERROR Output file " + outputFile + " cannot be written.");
+        host.ShowMessage("ERROR Output file " + outputFile + " cannot be written. (" +
+                         file.OpenFailure() + ")");
         return RunOutcome::EndedAtCheck;
     }
 
@@ -85,8 +111,10 @@ RunOutcome RunWithoutGuard(RunHost& host, const EngineSettings& engine) {
     bool stopped = false;
     try {
         WorkerPool pool(engine.threads);
-        stopped = RunEstimation(mode, inputs->items, inputs->persons, host, writer,
-                                Engine{pool, engine.arithmetic, engine.vectorUnit});
+        trace.threads = pool.Threads();
+        trace.estimation = RunEstimation(mode, inputs->items, inputs->persons, host, writer,
+                                         Engine{pool, engine.arithmetic, engine.vectorUnit});
+        stopped = trace.estimation->stopped;
     } catch (const std::bad_alloc&) {
         // The estimation paths build working copies of the responses.
         host.ProgressShutdown();

@@ -2,6 +2,7 @@
 
 #include "estimation/engine_settings.h"
 #include "platform/run_host.h"
+#include "report/run_report.h"
 
 namespace tarvo {
 
@@ -27,5 +28,10 @@ RunOutcome RunCalibration(RunHost& host);
 // the same for every thread count. The host is called only from the calling
 // thread. RunCalibration(host) uses every core and the fast arithmetic.
 RunOutcome RunCalibration(RunHost& host, const EngineSettings& engine);
+
+// The same run; when report is not null it is filled with what the run did,
+// for every ending as far as the run got. The result file does not depend on
+// it.
+RunOutcome RunCalibration(RunHost& host, const EngineSettings& engine, RunReport* report);
 
 }  // namespace tarvo

@@ -13,9 +13,9 @@ int RoundedPercent(std::size_t done, std::size_t total) {
     return static_cast<int>(quotient);
 }
 
-bool RunEstimation(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
-                   ResultWriter& writer, const Engine& engine) {
-    if (!IsMode(mode)) return false;
+EstimationOutcome RunEstimation(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
+                                ResultWriter& writer, const Engine& engine) {
+    if (!IsMode(mode)) return {};
     switch (RulesOf(mode).path) {
         case RunPath::ThetaOnly:
             return RunThetaOnly(mode, items, persons, host, writer, engine);
@@ -24,7 +24,7 @@ bool RunEstimation(int mode, ItemTable& items, PersonTable& persons, RunHost& ho
         case RunPath::Joint:
             return RunJoint(mode, items, persons, host, writer, engine);
     }
-    return false;
+    return {};
 }
 
 }  // namespace tarvo

@@ -1,6 +1,7 @@
 #include <string>
 #include <vector>
 
+#include "core/estimate_bounds.h"
 #include "core/modes.h"
 #include "estimation/compute_ahead.h"
 #include "estimation/driver.h"
@@ -29,16 +30,16 @@ void EstimateItem(int mode, const ItemTable& items, std::size_t i,
     const ModeRules& rules = RulesOf(mode);
     result.Nobs = items.Nobs[i];
     estimator.Fit(column, theta, items.a[i], items.b[i], items.c[i], result.Nobs);
-    result.se = ItemStandardErrors{-1, -1, -1};
+    result.se = ItemStandardErrors{kNotEstimated, kNotEstimated, kNotEstimated};
     result.p = ItemParameters{0, 0, 0};
     if (rules.cGiven) result.p.c = items.c[i];
     if (rules.onePL) result.p.a = 1;
     if (result.Nobs >= kFewestResponsesForFit) {
         estimator.Calibrate(result.se, column, theta, result.p, mode);
     }
-    if (result.se.seea == -1 && !rules.onePL) result.p.a = 0;
-    if (result.se.seeb == -1) result.p.b = 0;
-    if (result.se.seec == -1 && !rules.cGiven) result.p.c = 0;
+    if (result.se.seea == kNotEstimated && !rules.onePL) result.p.a = 0;
+    if (result.se.seeb == kNotEstimated) result.p.b = 0;
+    if (result.se.seec == kNotEstimated && !rules.cGiven) result.p.c = 0;
 }
 
 }  // namespace
@@ -46,8 +47,8 @@ void EstimateItem(int mode, const ItemTable& items, std::size_t i,
 // Items for given abilities. The items are estimated ahead on all threads,
 // but progress, breathing, Stop and rows go one item at a time in order on
 // the calling thread, so a Stop keeps exactly the rows finished before it.
-bool RunItemsOnly(int mode, ItemTable& items, const PersonTable& persons, RunHost& host,
-                  ResultWriter& writer, const Engine& engine) {
+EstimationOutcome RunItemsOnly(int mode, ItemTable& items, const PersonTable& persons,
+                               RunHost& host, ResultWriter& writer, const Engine& engine) {
     host.ProgressInit("Calibrating items...");
     host.ProgressSet(0, "Item 0");
     writer.ItemsOnlyHeader();
@@ -65,8 +66,7 @@ bool RunItemsOnly(int mode, ItemTable& items, const PersonTable& persons, RunHos
     std::vector<ItemResult> slots(window);
 
     const std::string ofCount = " of " + std::to_string(itemCount) + ".";
-    bool stopped = false;
-    std::size_t written = 0;
+    EstimationOutcome outcome;
     auto estimate = [&](std::size_t i, std::size_t slot) {
         EstimateItem(mode, items, i, responses.Column(i), persons.theta, estimator, slots[slot]);
     };
@@ -74,8 +74,7 @@ bool RunItemsOnly(int mode, ItemTable& items, const PersonTable& persons, RunHos
         host.ProgressSet(RoundedPercent(i + 1, itemCount), "Item " + std::to_string(i + 1) + ofCount);
         host.Breathe();
         if (host.ProgressIsCancelled()) {
-            stopped = true;
-            written = i;
+            outcome.stopped = true;
             return false;
         }
         const ItemResult& result = slots[i % window];
@@ -93,15 +92,21 @@ bool RunItemsOnly(int mode, ItemTable& items, const PersonTable& persons, RunHos
         row.seeb = result.se.seeb;
         row.seec = result.se.seec;
         writer.ItemAfterEstimation(row);
+        // Kept for the run report once the row is out; only this item's own
+        // estimate reads its given values, and it is done.
+        items.a[i] = result.p.a;
+        items.b[i] = result.p.b;
+        items.c[i] = result.p.c;
+        outcome.rowsWritten = i + 1;
         return true;
     };
     ComputeAheadInOrder(engine.pool, itemCount, window, estimate, write);
     host.ProgressShutdown();
-    if (stopped) {
-        host.RunStopped("the result holds the rows of " + std::to_string(written) + " of " +
-                        std::to_string(itemCount) + " items.");
+    if (outcome.stopped) {
+        host.RunStopped("the result holds the rows of " + std::to_string(outcome.rowsWritten) +
+                        " of " + std::to_string(itemCount) + " items.");
     }
-    return stopped;
+    return outcome;
 }
 
 }  // namespace tarvo

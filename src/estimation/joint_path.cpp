@@ -168,13 +168,19 @@ std::string StoppedAfter(int passesDone) {
 // Alternates ability passes and item passes until the mean item misfit
 // settles (from kFewestJointPasses on), after kMostJointPasses, or at Stop; then
 // writes both tables as they stand.
-bool RunJoint(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
-              ResultWriter& writer, const Engine& engine) {
+EstimationOutcome RunJoint(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
+                           ResultWriter& writer, const Engine& engine) {
     for (std::size_t j = 0; j < persons.personCount(); ++j) {
         persons.theta[j] = 0;
         persons.seetheta[j] = 0;
     }
     const bool standardise = host.AskYesNo("Do you want to standardize theta?", "Tarvo");
+    EstimationOutcome outcome;
+    outcome.standardized = standardise;
+    LoopRecord& loop = outcome.loop;
+    loop.tolerance = kMSErrorTolerance;
+    loop.passLimit = kMostJointPasses;
+    loop.msError.reserve(kMostJointPasses);
     SetStartValues(RulesOf(mode), items);
     host.ProgressInit("Calibrating theta and items ...");
     host.ProgressSet(0, "Starting to iterate.");
@@ -186,41 +192,48 @@ bool RunJoint(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
     int passCounter = 0;
     double MSError = 0;
     double previousMSError = 0;
-    bool stopped = false;
     int passesDone = 0;  // whole passes in the tables when stopped
     for (;;) {
         passesDone = passCounter;
         host.ProgressSet(passCounter, PassAnnouncement(passCounter, previousMSError, MSError));
         if (passCounter > 0) {
             if (!AbilityPass(items, persons, host, abilityEstimator, work, engine)) {
-                stopped = true;
+                loop.end = LoopEnd::Stopped;
                 break;
             }
-            if (standardise) StandardizeTheta(persons.theta);
+            if (standardise) outcome.thetaSpread = StandardizeTheta(persons.theta);
         }
         previousMSError = MSError;
         if (host.ProgressIsCancelled()) {
-            stopped = true;
+            loop.end = LoopEnd::Stopped;
             break;
         }
         MSError = ItemPass(mode, items, persons, responses, itemEstimator, work, engine);
+        loop.msError.push_back(MSError);
+        loop.lastChange = std::fabs(MSError - previousMSError);
         if (host.ProgressIsCancelled()) {
-            stopped = true;
             passesDone = passCounter + 1;  // this pass's items are in
+            loop.end = LoopEnd::Stopped;
             break;
         }
         ++passCounter;
-        if (passCounter >= kMostJointPasses) break;
-        if (passCounter >= kFewestJointPasses &&
-            std::fabs(MSError - previousMSError) < kMSErrorTolerance) {
+        if (passCounter >= kMostJointPasses) {
+            loop.end = LoopEnd::PassLimit;
+            break;
+        }
+        if (passCounter >= kFewestJointPasses && loop.lastChange < kMSErrorTolerance) {
+            loop.end = LoopEnd::Settled;
             break;
         }
     }
+    // Passes begun, as the announcements count them.
+    loop.passes = loop.end == LoopEnd::Stopped ? passCounter + 1 : passCounter;
+    outcome.stopped = loop.end == LoopEnd::Stopped;
     host.ProgressShutdown();
-    if (stopped) host.RunStopped(StoppedAfter(passesDone));
+    if (outcome.stopped) host.RunStopped(StoppedAfter(passesDone));
     writer.ItemSection(items);
     writer.PersonSection(persons);
-    return stopped;
+    return outcome;
 }
 
 }  // namespace tarvo

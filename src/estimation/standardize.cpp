@@ -1,10 +1,11 @@
 #include "estimation/standardize.h"
 
 #include <cmath>
+#include <limits>
 
 namespace tarvo {
 
-void StandardizeTheta(std::span<double> theta) {
+double StandardizeTheta(std::span<double> theta) {
     double n = 0;
     double sum = 0;
     double sumOfSquares = 0;
@@ -23,9 +24,10 @@ void StandardizeTheta(std::span<double> theta) {
     const double variance = (sumOfSquares - sum * sum / n) / n;
     // With no ability inside the bounds n is 0 and the variance NaN, which
     // this test also leaves alone.
-    if (!(variance > 0)) return;
+    if (!(variance > 0)) return std::numeric_limits<double>::quiet_NaN();
     const double deviation = std::sqrt(variance);
     for (double& t : theta) t = (t - mean) / deviation;
+    return deviation;
 }
 
 }  // namespace tarvo

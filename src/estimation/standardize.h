@@ -8,6 +8,7 @@ namespace tarvo {
 // variance (divisor n) taken over the abilities strictly inside -3..3 only;
 // every ability is rescaled, those at or beyond the bounds included. Leaves
 // the abilities unchanged when that variance is not above 0 (or undefined).
-void StandardizeTheta(std::span<double> theta);
+// Returns the standard deviation divided by, or NaN when nothing changed.
+double StandardizeTheta(std::span<double> theta);
 
 }  // namespace tarvo

@@ -22,8 +22,8 @@ constexpr std::size_t kTasksAheadPerThread = 4;
 // threads, but progress, breathing, Stop and rows go one examinee at a time
 // in order on the calling thread, so a Stop keeps exactly the rows finished
 // before it, as if each examinee were estimated just before its row.
-bool RunThetaOnly(int mode, ItemTable& items, const PersonTable& persons, RunHost& host,
-                  ResultWriter& writer, const Engine& engine) {
+EstimationOutcome RunThetaOnly(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
+                               ResultWriter& writer, const Engine& engine) {
     writer.PersonHeader();
     if (RulesOf(mode).onePL) {
         for (std::size_t i = 0; i < items.itemCount(); ++i) {
@@ -46,8 +46,7 @@ bool RunThetaOnly(int mode, ItemTable& items, const PersonTable& persons, RunHos
 
     const std::string ofCount = " of " + std::to_string(personCount) + ".";
     int lastPercent = 0;
-    bool stopped = false;
-    std::size_t written = 0;
+    EstimationOutcome outcome;
     auto estimate = [&](std::size_t task, std::size_t slot) {
         const std::size_t first = task * kExamineesPerTask;
         const std::size_t last = std::min(first + kExamineesPerTask, personCount);
@@ -69,22 +68,27 @@ bool RunThetaOnly(int mode, ItemTable& items, const PersonTable& persons, RunHos
             }
             host.Breathe();
             if (host.ProgressIsCancelled()) {
-                stopped = true;
-                written = j - 1;
+                outcome.stopped = true;
                 return false;
             }
             const std::size_t k = at + (j - 1 - first);
             writer.Person(j, persons.ExaminID[j - 1], Nvalid[k], theta[k], seetheta[k]);
+            // Kept for the run report; the estimates of later tasks never
+            // read the table's abilities.
+            persons.theta[j - 1] = theta[k];
+            persons.seetheta[j - 1] = seetheta[k];
+            persons.Nvalid[j - 1] = Nvalid[k];
+            outcome.rowsWritten = j;
         }
         return true;
     };
     ComputeAheadInOrder(engine.pool, taskCount, window, estimate, write);
     host.ProgressShutdown();
-    if (stopped) {
-        host.RunStopped("the result holds the rows of " + std::to_string(written) + " of " +
-                        std::to_string(personCount) + " examinees.");
+    if (outcome.stopped) {
+        host.RunStopped("the result holds the rows of " + std::to_string(outcome.rowsWritten) +
+                        " of " + std::to_string(personCount) + " examinees.");
     }
-    return stopped;
+    return outcome;
 }
 
 }  // namespace tarvo

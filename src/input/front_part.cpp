@@ -7,6 +7,15 @@
 
 namespace tarvo {
 
+namespace {
+
+// What follows "cannot be read." when the reason is one the user can act on.
+std::string Reason(ReadStatus status) {
+    return status == ReadStatus::InUse ? " (in use by another run)" : "";
+}
+
+}  // namespace
+
 std::optional<RunInputs> ReadRunInputs(RunHost& host) {
     RunInputs inputs;
     RunSettings& settings = inputs.settings;
@@ -23,7 +32,16 @@ std::optional<RunInputs> ReadRunInputs(RunHost& host) {
     }
     if (!settings.itemParameterFile.empty()) {
         ReadItemParameterFields(host, settings);
-        ReadItemParameterFile(settings.itemParameterFile, settings, inputs.items);
+        const ReadStatus status =
+            ReadItemParameterFile(settings.itemParameterFile, settings, inputs.items);
+        // One that cannot be read is treated like a missing one, whatever
+        // part of it was read.
+        if (status != ReadStatus::Read) {
+            host.ShowMessage("ERROR: Param file " + settings.itemParameterFile +
+                             " cannot be read." + Reason(status));
+            settings.itemParameterFile.clear();
+            inputs.items = ItemTable(settings.itemCount);
+        }
     }
 
     // Without responses there is nothing to estimate: the run ends here.
@@ -33,7 +51,12 @@ std::optional<RunInputs> ReadRunInputs(RunHost& host) {
         return std::nullopt;
     }
     ReadResponseFields(host, settings);
-    inputs.persons = ReadResponseFile(settings.responseFile, settings);
+    const ReadStatus status = ReadResponseFile(settings.responseFile, settings, inputs.persons);
+    if (status != ReadStatus::Read) {
+        host.ShowMessage("ERROR Response file " + settings.responseFile + " cannot be read." +
+                         Reason(status));
+        return std::nullopt;
+    }
     return inputs;
 }
 

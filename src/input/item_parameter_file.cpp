@@ -1,6 +1,7 @@
 #include "input/item_parameter_file.h"
 
-#include "input/line_reader.h"
+#include <algorithm>
+
 #include "input/text_rules.h"
 
 namespace tarvo {
@@ -13,11 +14,15 @@ void ReadParameter(std::string_view line, FieldSpec field, double& parameter) {
 
 }  // namespace
 
-void ReadItemParameterFile(const std::string& path, const RunSettings& settings, ItemTable& items) {
+ReadStatus ReadItemParameterFile(const std::string& path, const RunSettings& settings,
+                                 ItemTable& items) {
+    const std::size_t lineKept =
+        std::max({FieldEnd(settings.itemIdField), FieldEnd(settings.aField),
+                  FieldEnd(settings.bField), FieldEnd(settings.cField)});
     LineReader reader(path);
     std::string line;
     for (std::size_t i = 0; i < items.itemCount(); ++i) {
-        reader.ReadLine(line);
+        reader.ReadLine(line, lineKept);
         if (settings.itemIdField.length != 0) {
             items.AccNo[i] = std::string(CutField(line, settings.itemIdField));
         }
@@ -25,6 +30,7 @@ void ReadItemParameterFile(const std::string& path, const RunSettings& settings,
         ReadParameter(line, settings.bField, items.b[i]);
         ReadParameter(line, settings.cField, items.c[i]);
     }
+    return reader.Status();
 }
 
 }  // namespace tarvo

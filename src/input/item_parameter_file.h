@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/run_tables.h"
+#include "input/line_reader.h"
 
 namespace tarvo {
 
@@ -11,7 +12,11 @@ namespace tarvo {
 // non-zero length is cut from the line: the identifier into AccNo as it
 // stands (blanks kept), a, b and c by the text-to-number rule. Fields of
 // length 0 are not read, so the item keeps what it had. Lines missing at the
-// end, or a file that cannot be read, read as empty lines.
-void ReadItemParameterFile(const std::string& path, const RunSettings& settings, ItemTable& items);
+// end read as empty lines. Only the bytes up to the end of the last field of
+// a line are held in memory. A file that cannot be read, or that another run
+// holds for writing, says so in the status; the items then hold what was read
+// before the failure, if anything.
+ReadStatus ReadItemParameterFile(const std::string& path, const RunSettings& settings,
+                                 ItemTable& items);
 
 }  // namespace tarvo

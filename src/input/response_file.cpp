@@ -1,8 +1,9 @@
 #include "input/response_file.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <utility>
 
-#include "input/line_reader.h"
 #include "input/scoring.h"
 #include "input/text_rules.h"
 
@@ -10,64 +11,119 @@ namespace tarvo {
 
 namespace {
 
-// Appends the codes of one examinee's response field to the table.
-void AppendScoredResponses(std::string_view field, const std::string& key, std::size_t itemCount,
-                           PersonTable& persons) {
-    if (field.size() < itemCount) {
-        // Only when the field starts at column 0: the examinee has no response
-        // characters at all. The code of a character that is not there is the
-        // number of empty text, 0: every item counts as answered incorrectly.
-        persons.responses.insert(persons.responses.end(), itemCount, kIncorrect);
-        return;
+// A line seen as lengthened with blanks to at least paddedLength characters,
+// without writing the blanks: a field is its bytes inside the line followed
+// by the blanks of its part past the line's end.
+class PaddedLine {
+  public:
+    PaddedLine(std::string_view line, std::size_t paddedLength)
+        : line_(line), length_(std::max(line.size(), paddedLength)) {}
+
+    // The part of field that lies inside the line.
+    std::string_view Present(FieldSpec field) const {
+        const std::size_t offset = Offset(field);
+        return offset < line_.size()
+                   ? line_.substr(offset, std::min(Size(field), line_.size() - offset))
+                   : std::string_view();
     }
-    for (std::size_t i = 0; i < itemCount; ++i) {
-        // A key shorter than the field (possible only from a column-0 key
-        // record) has nothing to match beyond its end.
+
+    // How many blanks of the lengthening follow the present part.
+    std::size_t Blanks(FieldSpec field) const { return Size(field) - Present(field).size(); }
+
+    std::string Text(FieldSpec field) const {
+        std::string text(Present(field));
+        text.append(Blanks(field), ' ');
+        return text;
+    }
+
+  private:
+    // The field's place in the lengthened line, by the rule of CutField.
+    bool Cut(FieldSpec field) const { return field.start != 0 && field.start <= length_; }
+    std::size_t Offset(FieldSpec field) const { return Cut(field) ? field.start - 1u : length_; }
+    std::size_t Size(FieldSpec field) const {
+        return Cut(field) ? std::min<std::size_t>(field.length, length_ - Offset(field)) : 0;
+    }
+
+    std::string_view line_;
+    std::size_t length_;
+};
+
+// Appends the codes of one examinee's response field to the table: the
+// characters present scored against the key, then 9 for every item whose
+// column lies past the line's end (a blank). With the field at column 0 the
+// examinee has no response characters at all: the code of a character that
+// is not there is the number of empty text, 0, so every item counts as
+// answered incorrectly.
+void AppendScoredResponses(std::string_view present, std::size_t blanks, const std::string& key,
+                           std::size_t itemCount, PersonTable& persons) {
+    for (std::size_t i = 0; i < present.size(); ++i) {
+        // A key shorter than the field (from a short key record at column 0)
+        // has nothing to match beyond its end.
         const char keyChar = i < key.size() ? key[i] : ' ';
-        persons.responses.push_back(ScoreResponse(field[i], keyChar));
+        persons.responses.push_back(ScoreResponse(present[i], keyChar));
     }
+    persons.responses.insert(persons.responses.end(), blanks, kNoResponse);
+    persons.responses.insert(persons.responses.end(), itemCount - present.size() - blanks,
+                             kIncorrect);
+}
+
+double ReadTheta(const PaddedLine& padded, FieldSpec field) {
+    // Most lines hold the whole field: no copy is needed then.
+    if (padded.Blanks(field) == 0) return TextToNumber(padded.Present(field));
+    return TextToNumber(padded.Text(field));
+}
+
+bool AllBlanks(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char ch) { return ch == ' '; });
 }
 
 }  // namespace
 
-PersonTable ReadResponseFile(const std::string& path, const RunSettings& settings) {
+ReadStatus ReadResponseFile(const std::string& path, const RunSettings& settings,
+                            PersonTable& persons) {
     const std::size_t itemCount = settings.itemCount;
     const FieldSpec responseField{settings.responseStart, settings.itemCount};
     const std::size_t lineLength = std::size_t{settings.responseStart} + itemCount;
+    const std::size_t lineKept =
+        std::max({FieldEnd(responseField), FieldEnd(settings.examineeIdField),
+                  FieldEnd(settings.thetaField)});
+    const bool identifierRead = settings.examineeIdField.length != 0;
+    const bool thetaRead = settings.thetaField.length != 0;
 
-    PersonTable persons;
+    persons = PersonTable();
     persons.itemCount = itemCount;
     std::string key = DefaultAnswerKey(itemCount);
     std::string line;
 
     LineReader reader(path);
     while (!reader.Ended()) {
-        reader.ReadLine(line);
-        if (line.size() < lineLength) line.resize(lineLength, ' ');
+        reader.ReadLine(line, lineKept);
+        const PaddedLine padded(line, lineLength);
 
-        const std::string_view responses = CutField(line, responseField);
-        if (IsBlankResponseField(responses, itemCount)) continue;
+        // The field has itemCount characters unless it starts at column 0;
+        // only a whole field of blanks is blank.
+        const std::string_view responses = padded.Present(responseField);
+        const std::size_t responseBlanks = padded.Blanks(responseField);
+        if (responses.size() + responseBlanks == itemCount && AllBlanks(responses)) continue;
 
-        const std::string_view identifier = CutField(line, settings.examineeIdField);
-        const bool identifierRead = settings.examineeIdField.length != 0;
+        std::string identifier =
+            identifierRead ? padded.Text(settings.examineeIdField) : std::string();
         if (identifierRead && persons.theta.empty() && IsKeyIdentifier(identifier)) {
-            key.assign(responses);
+            key = padded.Text(responseField);
             continue;
         }
 
         // The vectors grow geometrically, so any number of examinees is read
         // with few reallocations.
-        AppendScoredResponses(responses, key, itemCount, persons);
-        persons.theta.push_back(settings.thetaField.length != 0
-                                    ? TextToNumber(CutField(line, settings.thetaField))
-                                    : 0.0);
-        persons.ExaminID.emplace_back(identifierRead ? identifier : std::string_view());
+        AppendScoredResponses(responses, responseBlanks, key, itemCount, persons);
+        persons.theta.push_back(thetaRead ? ReadTheta(padded, settings.thetaField) : 0.0);
+        persons.ExaminID.push_back(std::move(identifier));
     }
 
     const std::size_t personCount = persons.theta.size();
     persons.seetheta.assign(personCount, 0.0);
     persons.Nvalid.assign(personCount, 0);
-    return persons;
+    return reader.Status();
 }
 
 }  // namespace tarvo

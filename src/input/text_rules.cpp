@@ -9,6 +9,11 @@ std::string_view CutField(std::string_view line, FieldSpec field) {
     return line.substr(field.start - 1u, field.length);
 }
 
+std::size_t FieldEnd(FieldSpec field) {
+    if (field.start == 0 || field.length == 0) return 0;
+    return std::size_t{field.start} - 1u + field.length;
+}
+
 std::uint16_t DialogNumber(std::string_view text) {
     const double value = TextToNumber(text);
     if (!std::isfinite(value)) return 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -12,6 +13,11 @@ namespace tarvo {
 // (counted from 1), taken unchanged. Shorter when the line ends earlier;
 // empty when start is 0 or lies beyond the end of the line.
 std::string_view CutField(std::string_view line, FieldSpec field);
+
+// How much of a line a field needs: the column of its last character, or 0
+// for a field that is never cut (length 0 or start column 0). A line cut
+// short after the last field's end gives the same fields as the whole line.
+std::size_t FieldEnd(FieldSpec field);
 
 // Reads the number at the front of text, the same way for the dialog's number
 // boxes and for both input files:

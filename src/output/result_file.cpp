@@ -1,10 +1,12 @@
 #include "output/result_file.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
+
+#include "output/result_file_open.h"
 
 namespace tarvo {
 
@@ -25,12 +27,9 @@ bool ResultFile::Open(const std::string& name) {
     if (IsOpen()) Close();
     failed_ = false;
     pending_.clear();
-    if (!IsUsableName(name)) return false;
-    int descriptor;
-    do {
-        descriptor = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    } while (descriptor < 0 && errno == EINTR);
-    descriptor_ = descriptor;
+    OpenedResultFile opened = OpenResultFileForWriting(name);
+    descriptor_ = opened.descriptor;
+    openFailure_ = std::move(opened.failure);
     return IsOpen();
 }
 

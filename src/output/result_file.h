@@ -20,9 +20,21 @@ class ResultFile {
 
     // Creates the file or empties it (closing any file opened before). False
     // when it cannot be opened for writing (empty or invalid name, missing
-    // folder, no permission, a folder).
+    // folder, no permission, a folder), when another run holds it, or when
+    // the name is a link that another user planted in a folder anyone may
+    // write to (such as /tmp), which is not followed.
+    //
+    // A file is emptied only once this run holds an exclusive lock on it,
+    // so a run refused here leaves the file as it was, and a run still
+    // reading it as input (which holds a shared lock) keeps its data. Pipes
+    // are locked too; devices such as /dev/null or a terminal are not.
     bool Open(const std::string& name);
     bool IsOpen() const { return descriptor_ >= 0; }
+
+    // Why the last Open failed, for the user: the full path the name
+    // resolved to and the system's reason ("/srv/out.csv: Permission
+    // denied"), or "in use by another run". Empty after a successful Open.
+    const std::string& OpenFailure() const { return openFailure_; }
 
     // Lets finished lines gather until at least bytes of them wait, then
     // hands them over together (still whole lines only, and all of them at
@@ -45,6 +57,7 @@ class ResultFile {
     void HandOverFinishedLines();
 
     int descriptor_ = -1;
+    std::string openFailure_;
     std::string pending_;  // text after the last line end handed over
     std::size_t gatherBytes_ = 0;
     bool failed_ = false;

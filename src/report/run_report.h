@@ -2,8 +2,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
+
+#include "core/loop_limits.h"
 
 namespace tarvo {
 
@@ -28,8 +31,8 @@ struct LoopRecord {
     int passes = 0;                 // passes begun, as the progress texts count them
     std::vector<double> msError;    // MSError after each pass, pass 1 first
     double lastChange = 0;          // |MSError change| between the last two passes
-    double tolerance = 1e-10;       // the settle rule's tolerance
-    int passLimit = 101;            // the most passes a run makes
+    double tolerance = kMSErrorTolerance;  // the settle rule's tolerance
+    int passLimit = kMostJointPasses;      // the most passes a run makes
 };
 
 // Flags of one item; each names a reason to distrust or not use an estimate.
@@ -90,6 +93,9 @@ struct RunReport {
     unsigned threads = 0;
     double wallSeconds = 0;
     bool standardized = false;      // the user answered Yes to standardising theta
+    // Joint runs that standardise: the standard deviation of the abilities
+    // inside +-3 that the last standardisation divided by (NaN otherwise).
+    double thetaSpread = std::numeric_limits<double>::quiet_NaN();
 
     LoopRecord loop;                // the joint loop (classic) or the EM cycles (mml)
     double logLikelihood = 0;       // marginal log-likelihood (mml only)

@@ -38,21 +38,49 @@ TEST(RunChecks, MissingItemParameterFileIsReportedAndTheRunGoesOn) {
     EXPECT_EQ(test_support::CrLfLines(data.Output()).size(), 21u);
 }
 
+// The message names the file as typed, then the full path it resolved to
+// and the system's reason.
 TEST(RunChecks, OutputThatCannotBeOpenedEstimatesNothing) {
     RunFixture data(20, 4);
     data.WriteFiles();
-    for (const std::string& name : {std::string(), data.dir.File("no/such/folder/out.csv"),
-                                   data.dir.path().string()}) {
-        SCOPED_TRACE(name);
+    const std::string folder = data.dir.path().string();
+    const std::string here = std::filesystem::current_path().string();
+    const struct {
+        std::string name;
+        std::string reason;
+    } cases[] = {
+        {"", "no file name given"},
+        {folder + "/no/such/folder/out.csv",
+         folder + "/no/such/folder/out.csv: No such file or directory"},
+        {folder, folder + ": Is a directory"},
+        {"no such folder/out.csv", here + "/no such folder/out.csv: No such file or directory"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         auto host = data.Host(3);
-        host.texts[control::kOutputFile] = name;
+        host.texts[control::kOutputFile] = c.name;
         EXPECT_EQ(RunCalibration(host), RunOutcome::EndedAtCheck);
         EXPECT_EQ(host.messages,
-                  std::vector<std::string>{"ERROR Output file " + name + " cannot be written."});
+                  std::vector<std::string>{"ERROR Output file " + c.name + " cannot be written. (" +
+                                           c.reason + ")"});
         EXPECT_TRUE(host.calls.empty());
         EXPECT_TRUE(host.questions.empty());
         EXPECT_TRUE(host.viewed.empty());
     }
+}
+
+TEST(RunChecks, ResponseFileThatCannotBeReadEndsTheRunBeforeAnyOutput) {
+    RunFixture data(20, 4);
+    data.WriteFiles();
+    auto host = data.Host(1);
+    host.texts[control::kResponseFile] = data.dir.path().string();
+    EXPECT_EQ(RunCalibration(host), RunOutcome::EndedAtCheck);
+    EXPECT_EQ(host.messages,
+              std::vector<std::string>{"ERROR Response file " + data.dir.path().string() +
+                                       " cannot be read."});
+    EXPECT_FALSE(std::filesystem::exists(data.dir.File("out.csv")));
+    EXPECT_TRUE(host.calls.empty());
+    EXPECT_TRUE(host.viewed.empty());
 }
 
 TEST(RunChecks, OutputNamingAnInputFileLeavesTheInputIntact) {

@@ -1,10 +1,14 @@
 #include "input/front_part.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <string>
 
 #include "input/settings_reader.h"
+#include "input/text_rules.h"
 #include "platform/control_ids.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
@@ -150,6 +154,50 @@ TEST_F(FrontPart, BothFilesMissingGiveBothMessagesInOrder) {
                                  "ERROR: Param file none.txt does not exists.",
                                  "ERROR Response file  does not exists.",
                              }));
+}
+
+// A file that exists but cannot be read fails like a missing one: the run
+// goes on without item parameters, and ends without responses.
+TEST_F(FrontPart, InputThatCannotBeReadIsReported) {
+    const std::string folder = dir.path().string();
+    host.texts[id::kItemParameterFile] = folder;
+    auto inputs = ReadRunInputs(host);
+    ASSERT_TRUE(inputs.has_value());
+    EXPECT_EQ(host.messages,
+              std::vector<std::string>{"ERROR: Param file " + folder + " cannot be read."});
+    EXPECT_EQ(inputs->settings.itemParameterFile, "");
+    EXPECT_EQ(inputs->items.AccNo, (std::vector<std::string>{"", ""}));
+    EXPECT_EQ(inputs->persons.personCount(), 2u);
+
+    host.messages.clear();
+    host.texts[id::kItemParameterFile] = itemFile;
+    host.texts[id::kResponseFile] = folder;
+    EXPECT_FALSE(ReadRunInputs(host).has_value());
+    EXPECT_EQ(host.messages,
+              std::vector<std::string>{"ERROR Response file " + folder + " cannot be read."});
+}
+
+TEST_F(FrontPart, InputHeldForWritingByAnotherRunIsNotRead) {
+    const struct {
+        int control;
+        std::string message;
+        bool runGoesOn;
+    } cases[] = {
+        {id::kItemParameterFile, "ERROR: Param file " + itemFile, true},
+        {id::kResponseFile, "ERROR Response file " + responseFile, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        host.messages.clear();
+        const std::string path = TrimSpaces(host.texts[c.control]);
+        const int writer = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+        ASSERT_EQ(::flock(writer, LOCK_EX | LOCK_NB), 0);
+        const auto inputs = ReadRunInputs(host);
+        ::close(writer);
+        EXPECT_EQ(inputs.has_value(), c.runGoesOn);
+        EXPECT_EQ(host.messages,
+                  std::vector<std::string>{c.message + " cannot be read. (in use by another run)"});
+    }
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "input/item_parameter_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -42,7 +44,8 @@ ItemTable ReadItems(const std::string& bytes, std::size_t itemCount,
                     const RunSettings& settings = ItemSettings()) {
     TempDir dir;
     ItemTable items(itemCount);
-    ReadItemParameterFile(dir.Write("items.txt", bytes), settings, items);
+    EXPECT_EQ(ReadItemParameterFile(dir.Write("items.txt", bytes), settings, items),
+              ReadStatus::Read);
     return items;
 }
 
@@ -100,11 +103,29 @@ TEST(ItemParameterFile, ValuesFollowTheNumberRule) {
                 {{"A1      ", 0.0, 0.12, 0.5}, {"A2      ", 2.0, 0, 0}, {"A2", 0, 0, 0}});
 }
 
-TEST(ItemParameterFile, UnreadableFileGivesEmptyItems) {
+TEST(ItemParameterFile, FileThatCannotBeReadSaysSo) {
     TempDir dir;
-    ItemTable items(2);
-    ReadItemParameterFile(dir.path().string(), ItemSettings(), items);
-    ExpectItems(items, {{"", 0, 0, 0}, {"", 0, 0, 0}});
+    std::vector<std::string> unreadable = {dir.path().string(), (dir.path() / "none").string()};
+    if (::geteuid() != 0) {  // permission bits do not stop root
+        unreadable.push_back(dir.Write("locked.itm", kLine1));
+        ::chmod(unreadable.back().c_str(), 0);
+    }
+    for (const std::string& path : unreadable) {
+        SCOPED_TRACE(path);
+        for (const std::size_t itemCount : {0u, 2u}) {
+            ItemTable items(itemCount);
+            EXPECT_EQ(ReadItemParameterFile(path, ItemSettings(), items), ReadStatus::CannotRead);
+            ExpectItems(items, std::vector<Expected>(itemCount, {"", 0, 0, 0}));
+        }
+    }
+}
+
+TEST(ItemParameterFile, OnlyTheColumnsOfTheFieldsAreKept) {
+    // Megabytes past the c column, and a last line without a line end.
+    const std::string bytes = kLine1.substr(0, 28) + std::string(3'000'000, '7') + "\r\n" +
+                              kLine2.substr(0, 28) + std::string(70'000, '7');
+    ExpectItems(ReadItems(bytes, 3),
+                {{"ITEM01  ", 1.25, -0.5, 0.2}, {"ITEM02  ", 0.8, 1.5, 0.25}, {"", 0, 0, 0}});
 }
 
 }  // namespace

@@ -1,6 +1,10 @@
 #include "input/line_reader.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -71,15 +75,115 @@ TEST(LineReader, GivesEmptyLinesOnceEnded) {
     EXPECT_TRUE(reader.Ended());
 }
 
-TEST(LineReader, FileThatCannotBeReadIsEndedAtOnce) {
+TEST(LineReader, FileThatCannotBeReadIsEndedAtOnceAndSaysSo) {
     TempDir dir;
-    LineReader missing((dir.path() / "missing.txt").string());
-    EXPECT_TRUE(missing.Ended());
-    EXPECT_EQ(missing.ReadLine(), "");
+    std::vector<std::string> unreadable = {(dir.path() / "missing.txt").string(),
+                                           dir.path().string(), "/dev/null\0x"s};
+    if (::geteuid() != 0) {  // permission bits do not stop root
+        unreadable.push_back(dir.Write("no access.txt", "text\r\n"));
+        ::chmod(unreadable.back().c_str(), 0);
+    }
+    for (const std::string& path : unreadable) {
+        SCOPED_TRACE(path);
+        LineReader reader(path);
+        EXPECT_TRUE(reader.Ended());
+        EXPECT_EQ(reader.ReadLine(), "");
+        EXPECT_EQ(reader.Status(), ReadStatus::CannotRead);
+    }
 
-    LineReader folder(dir.path().string());
-    EXPECT_TRUE(folder.Ended());
-    EXPECT_EQ(folder.ReadLine(), "");
+    LineReader empty(dir.Write("empty.txt", ""));
+    EXPECT_TRUE(empty.Ended());
+    EXPECT_EQ(empty.Status(), ReadStatus::Read);
+}
+
+// A lock taken on a file through its own open, as another run would.
+class FileLock {
+  public:
+    FileLock(const std::string& path, int operation)
+        : descriptor_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+        locked_ = descriptor_ >= 0 && ::flock(descriptor_, operation | LOCK_NB) == 0;
+    }
+    ~FileLock() {
+        if (descriptor_ >= 0) ::close(descriptor_);
+    }
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+    bool locked() const { return locked_; }
+
+  private:
+    int descriptor_;
+    bool locked_ = false;
+};
+
+TEST(LineReader, HoldsASharedLockWhileReading) {
+    TempDir dir;
+    const std::string path = dir.Write("data.txt", "one\r\ntwo\r\n");
+    {
+        LineReader first(path);
+        LineReader second(path);  // readers share
+        EXPECT_EQ(first.ReadLine(), "one");
+        EXPECT_EQ(second.ReadLine(), "one");
+        EXPECT_FALSE(FileLock(path, LOCK_EX).locked());
+        EXPECT_TRUE(FileLock(path, LOCK_SH).locked());
+        EXPECT_EQ(first.ReadLine(), "two");
+        EXPECT_TRUE(first.Ended());
+        EXPECT_EQ(first.Status(), ReadStatus::Read);
+    }
+    EXPECT_TRUE(FileLock(path, LOCK_EX).locked());  // released with the reader
+
+    // A file locked for writing is not read at all.
+    const FileLock writer(path, LOCK_EX);
+    ASSERT_TRUE(writer.locked());
+    LineReader refused(path);
+    EXPECT_TRUE(refused.Ended());
+    EXPECT_EQ(refused.ReadLine(), "");
+    EXPECT_EQ(refused.Status(), ReadStatus::InUse);
+}
+
+TEST(LineReader, KeepsOnlyTheBytesAskedFor) {
+    struct KeepCase {
+        std::string bytes;
+        std::size_t keep;
+        std::vector<std::string> lines;
+    };
+    const std::vector<KeepCase> cases = {
+        {"abcdef\r\nxy\r\n", 3, {"abc", "xy"}},
+        {"abcdef\r\nxy\r\n", 0, {"", ""}},
+        {"abc\r\n\r\nabcd", 4, {"abc", "", "abcd"}},
+        {"abcdef\rxyz\nq", 1, {"a", "x", "q"}},
+        {"abcdef\x1a"
+         "ghi\r\n",
+         2,
+         {"ab"}},  // byte 26 still ends the data
+    };
+    TempDir dir;
+    for (std::size_t bufferSize : {1u, 2u, 3u, 65536u}) {
+        for (const KeepCase& c : cases) {
+            LineReader reader(dir.Write("lines.txt", c.bytes), bufferSize);
+            std::vector<std::string> lines;
+            std::string line;
+            while (!reader.Ended()) {
+                reader.ReadLine(line, c.keep);
+                lines.push_back(line);
+            }
+            EXPECT_EQ(lines, c.lines) << ::testing::PrintToString(c.bytes) << " keep " << c.keep
+                                      << " buffer " << bufferSize;
+        }
+    }
+}
+
+TEST(LineReader, LineWithoutEndCostsOnlyTheBytesKept) {
+    // A sparse file of 64 MB of zero bytes: one line, never in memory.
+    TempDir dir;
+    const std::string path = dir.Write("zeros.bin", "");
+    ASSERT_EQ(::truncate(path.c_str(), off_t{64} << 20), 0);
+    LineReader reader(path);
+    std::string line;
+    reader.ReadLine(line, 100);
+    EXPECT_EQ(line, std::string(100, '\0'));
+    EXPECT_LT(line.capacity(), std::size_t{1} << 20);
+    EXPECT_TRUE(reader.Ended());
+    EXPECT_EQ(reader.Status(), ReadStatus::Read);
 }
 
 TEST(LineReader, ReadsLinesLongerThanTheBuffer) {

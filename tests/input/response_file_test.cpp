@@ -1,6 +1,8 @@
 #include "input/response_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -52,7 +54,9 @@ RunSettings ResponseSettings(std::uint16_t itemCount) {
 
 PersonTable ReadPersons(const std::string& bytes, const RunSettings& settings) {
     TempDir dir;
-    return ReadResponseFile(dir.Write("resp.dat", bytes), settings);
+    PersonTable persons;
+    EXPECT_EQ(ReadResponseFile(dir.Write("resp.dat", bytes), settings, persons), ReadStatus::Read);
+    return persons;
 }
 
 // The codes of examinee j as a text such as "1009".
@@ -193,9 +197,57 @@ TEST(ResponseFile, LineEndsAndEndOfData) {
     EXPECT_EQ(persons.ExaminID[2], "P0003");
 }
 
-TEST(ResponseFile, UnreadableFileGivesNoExaminees) {
+TEST(ResponseFile, FileThatCannotBeReadSaysSo) {
     TempDir dir;
-    ExpectFitted(ReadResponseFile(dir.path().string(), ResponseSettings(4)), 0, 4);
+    std::vector<std::string> unreadable = {dir.path().string(), (dir.path() / "none").string()};
+    if (::geteuid() != 0) {  // permission bits do not stop root
+        unreadable.push_back(dir.Write("locked.dat", "P0001  1.0   1010\r\n"));
+        ::chmod(unreadable.back().c_str(), 0);
+    }
+    for (const std::string& path : unreadable) {
+        SCOPED_TRACE(path);
+        PersonTable persons;
+        persons.theta = {1.0};  // replaced, not added to
+        EXPECT_EQ(ReadResponseFile(path, ResponseSettings(4), persons), ReadStatus::CannotRead);
+        ExpectFitted(persons, 0, 4);
+    }
+}
+
+TEST(ResponseFile, OnlyTheColumnsOfTheFieldsAreKept) {
+    // A first line of megabytes beyond its fields, without a line end before
+    // the next record: the fields and the next line are read as ever.
+    std::string bytes = "P0001  1.5   1010" + std::string(3'000'000, '1') + "\r\n";
+    bytes += "P0002 -0.5   0101" + std::string(70'000, 'x');  // no line end at all
+    const PersonTable persons = ReadPersons(bytes, ResponseSettings(4));
+    ExpectFitted(persons, 2, 4);
+    EXPECT_EQ(persons.ExaminID[1], "P0002");
+    EXPECT_EQ(persons.theta[0], 1.5);
+    EXPECT_EQ(persons.theta[1], -0.5);
+    EXPECT_EQ(Codes(persons, 0), "1010");
+    EXPECT_EQ(Codes(persons, 1), "0101");
+}
+
+TEST(ResponseFile, ShortLinesWithTheLargestItemCount) {
+    // Lines end long before the 65,535 response columns: the missing columns
+    // are blanks, so a line with no response there is skipped and the others
+    // get 9 for every item past their end. A short key record is lengthened
+    // with blanks too, and a theta cut short by the line end reads as it is.
+    std::string bytes = "KEY01        AB\r\n";
+    for (int j = 0; j < 2000; ++j) bytes += "P" + std::to_string(10000 + j) + "  2.5\r\n";
+    bytes += "P0001  -1\r\nP0002  0.25  BB 9\r\n";
+    const PersonTable persons = ReadPersons(bytes, ResponseSettings(65535));
+    ExpectFitted(persons, 1, 65535);
+    EXPECT_EQ(persons.ExaminID[0], "P0002");
+    EXPECT_EQ(persons.theta[0], 0.25);
+    const std::string codes = Codes(persons, 0);
+    EXPECT_EQ(codes.substr(0, 5), "01999");
+    EXPECT_EQ(codes.find_first_not_of('9', 2), std::string::npos);
+
+    RunSettings wideTheta = ResponseSettings(4);
+    wideTheta.thetaField = {7, 65535};
+    const PersonTable cut = ReadPersons("P0003  -1.25 1 1", wideTheta);
+    ExpectFitted(cut, 1, 4);
+    EXPECT_EQ(cut.theta[0], -1.25);
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include <iterator>
 #include <string>
 
+#include "input/line_reader.h"
+
 namespace tarvo {
 namespace {
 
@@ -77,21 +79,37 @@ TEST_F(ResultFileTest, EmptiesAnExistingFile) {
     EXPECT_EQ(Contents(path), "new\r\n");
 }
 
-TEST_F(ResultFileTest, OpenFailsForNamesThatCannotBeWritten) {
-    const std::string cases[] = {
-        "",
-        PathOf("missing/out.csv"),
-        folder_.string(),
-        PathOf("out") + std::string(1, '\0') + ".csv",
+TEST_F(ResultFileTest, OpenFailureNamesTheFullPathAndTheReason) {
+    const std::string folder = folder_.string();
+    const struct {
+        std::string name;
+        std::string failure;
+    } cases[] = {
+        {"", "no file name given"},
+        {PathOf("missing/out.csv"), folder + "/missing/out.csv: No such file or directory"},
+        {folder, folder + ": Is a directory"},
+        {PathOf("out") + std::string(1, '\0') + ".csv", "the name holds a NUL byte"},
+        // A relative name is shown as the path it resolved to.
+        {"missing/out.csv", folder + "/missing/out.csv: No such file or directory"},
+        {"./missing/../missing/x.csv", folder + "/missing/x.csv: No such file or directory"},
     };
-    for (const std::string& name : cases) {
+    const fs::path previous = fs::current_path();
+    fs::current_path(folder_);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         ResultFile file;
-        EXPECT_FALSE(file.Open(name)) << "\"" << name << "\"";
+        EXPECT_FALSE(file.Open(c.name));
         EXPECT_FALSE(file.IsOpen());
+        EXPECT_EQ(file.OpenFailure(), c.failure);
         file.WriteLine("ignored");  // writing to a file that did not open does nothing
         EXPECT_FALSE(file.Close());
     }
+    fs::current_path(previous);
     EXPECT_FALSE(fs::exists(PathOf("out")));
+
+    ResultFile file;
+    ASSERT_TRUE(file.Open(PathOf("fine.csv")));
+    EXPECT_EQ(file.OpenFailure(), "");
 }
 
 TEST_F(ResultFileTest, OpenFailsForReadOnlyFile) {
@@ -101,7 +119,88 @@ TEST_F(ResultFileTest, OpenFailsForReadOnlyFile) {
     fs::permissions(path, fs::perms::owner_read);
     ResultFile file;
     EXPECT_FALSE(file.Open(path));
+    EXPECT_EQ(file.OpenFailure(), path + ": Permission denied");
     EXPECT_EQ(Contents(path), "keep\r\n");
+}
+
+// Two runs on one result file: the second is refused and the first one's
+// text stays whole. A run reading the file as input keeps it from being
+// emptied as well.
+TEST_F(ResultFileTest, FileHeldByAnotherRunIsLeftAsItIs) {
+    const std::string path = PathOf("shared.csv");
+    ResultFile first;
+    ASSERT_TRUE(first.Open(path));
+    first.WriteLine("first run");
+    ResultFile second;
+    EXPECT_FALSE(second.Open(path));
+    EXPECT_EQ(second.OpenFailure(), "in use by another run");
+    first.WriteLine("goes on");
+    EXPECT_TRUE(first.Close());
+    EXPECT_EQ(Contents(path), "first run\r\ngoes on\r\n");
+
+    {
+        LineReader reader(path);
+        EXPECT_EQ(reader.ReadLine(), "first run");
+        EXPECT_FALSE(second.Open(path));
+        EXPECT_EQ(second.OpenFailure(), "in use by another run");
+        EXPECT_EQ(reader.ReadLine(), "goes on");
+    }
+    EXPECT_EQ(Contents(path), "first run\r\ngoes on\r\n");
+    ASSERT_TRUE(second.Open(path));  // free again: emptied as ever
+    EXPECT_TRUE(second.Close());
+    EXPECT_EQ(Contents(path), "");
+
+    // A device is shared by every program that writes to it.
+    ResultFile nowhere;
+    ResultFile alsoNowhere;
+    EXPECT_TRUE(nowhere.Open("/dev/null"));
+    EXPECT_TRUE(alsoNowhere.Open("/dev/null"));
+}
+
+// A link in a folder such as /tmp (sticky, writable by all) is followed only
+// when it belongs to this user or to the folder's owner, as the kernel's
+// protected-links rule has it; elsewhere links are followed as ever.
+TEST_F(ResultFileTest, LinkPlantedInASharedFolderIsNotFollowed) {
+    constexpr uid_t kOther = 65534;
+    const uid_t self = ::geteuid();
+    const struct {
+        const char* what;
+        mode_t folderMode;
+        uid_t folderOwner;
+        uid_t linkOwner;
+        bool followed;
+    } cases[] = {
+        {"another user's link in a shared folder", 01777, self, kOther, false},
+        {"own link in a shared folder", 01777, self, self, true},
+        {"the folder owner's link", 01777, kOther, kOther, true},
+        {"another user's link in a folder without the sticky bit", 0777, self, kOther, true},
+        {"another user's link in a sticky folder only its owner writes", 01755, self, kOther, true},
+    };
+    int number = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (self != 0 && (c.folderOwner != self || c.linkOwner != self)) continue;  // needs root
+        const std::string target = PathOf("own file " + std::to_string(++number));
+        std::ofstream(target, std::ios::binary) << "private\r\n";
+        const std::string shared = PathOf("shared " + std::to_string(number));
+        fs::create_directory(shared);
+        const std::string link = shared + "/result.csv";
+        fs::create_symlink(target, link);
+        ASSERT_EQ(::lchown(link.c_str(), c.linkOwner, c.linkOwner), 0);
+        ASSERT_EQ(::chown(shared.c_str(), c.folderOwner, c.folderOwner), 0);
+        ASSERT_EQ(::chmod(shared.c_str(), c.folderMode), 0);
+
+        ResultFile file;
+        EXPECT_EQ(file.Open(link), c.followed);
+        file.WriteLine("result");
+        file.Close();
+        EXPECT_EQ(Contents(target), c.followed ? "result\r\n" : "private\r\n");
+        if (!c.followed) {
+            EXPECT_EQ(file.OpenFailure(),
+                      link + ": a link of another user's in a shared folder is not followed");
+        }
+    }
+    if (self != 0) GTEST_SKIP() << "only the cases of one's own links run without root";
 }
 
 TEST_F(ResultFileTest, FullDiskIsRememberedAndTheRunGoesOn) {

@@ -75,14 +75,17 @@ TEST(FailingOutput, ReaderThatGoesAwayIsReportedLikeAFullDisk) {
     ExpectNoViewerStarted(data, viewer);
 }
 
+// A relative name is resolved against the working folder; the message
+// shows where that led and why it failed.
 TEST(FailingOutput, MissingFolderEstimatesNothing) {
     RunFixture data(30, 4);
     data.WriteFiles();
     FakeViewer viewer;
-    const std::string output = data.dir.File("no such folder/out.csv");
+    const std::string output = "no such folder/out.csv";
     const auto run = RunWithViewer(data, viewer, output);
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "ERROR Output file " + output + " cannot be written.\n");
+    EXPECT_EQ(run.err, "ERROR Output file " + output + " cannot be written. (" +
+                           data.dir.File(output) + ": No such file or directory)\n");
     EXPECT_FALSE(std::filesystem::exists(data.dir.File("no such folder")));
     ExpectNoViewerStarted(data, viewer);
 }
@@ -112,7 +115,8 @@ TEST(FailingOutput, ReadOnlyFileIsLeftAsItWas) {
     }
     const auto run = RunWithViewer(data, viewer, output, root);
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "ERROR Output file " + output + " cannot be written.\n");
+    EXPECT_EQ(run.err, "ERROR Output file " + output + " cannot be written. (" + output +
+                           ": Permission denied)\n");
     EXPECT_EQ(test_support::ReadFile(output), "earlier result\r\n");
     ExpectNoViewerStarted(data, viewer);
 }

@@ -1,0 +1,95 @@
+#include "output/result_file_open.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+namespace tarvo {
+
+namespace {
+
+std::string SystemReason(int error) { return std::generic_category().message(error); }
+
+std::string Failure(const std::string& name, const std::string& reason) {
+    return FullPathForMessage(name) + ": " + reason;
+}
+
+int OpenRetrying(const std::string& name, int flags) {
+    int descriptor;
+    do {
+        descriptor = ::open(name.c_str(), flags, 0666);
+    } while (descriptor < 0 && errno == EINTR);
+    return descriptor;
+}
+
+std::string FolderOf(const std::string& name) {
+    const auto slash = name.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : name.substr(0, slash);
+}
+
+// The rule the kernel applies when it protects links: a link in a folder
+// that is sticky and writable by everyone is followed only by its owner, or
+// when it belongs to the folder's owner. A link owned by either cannot be
+// swapped by anyone else after this check, thanks to the sticky bit.
+bool IsPlantedLink(const std::string& name, const struct stat& link) {
+    struct stat folder {};
+    if (::stat(FolderOf(name).c_str(), &folder) != 0) return false;
+    const bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
+    return shared && link.st_uid != ::geteuid() && link.st_uid != folder.st_uid;
+}
+
+}  // namespace
+
+std::string FullPathForMessage(const std::string& name) {
+    std::error_code error;
+    const std::filesystem::path full = std::filesystem::absolute(name, error);
+    return error ? name : full.lexically_normal().string();
+}
+
+OpenedResultFile OpenResultFileForWriting(const std::string& name) {
+    if (name.empty()) return {-1, "no file name given"};
+    // A name with a NUL byte inside would name some other, shorter file.
+    if (name.find('\0') != std::string::npos) return {-1, "the name holds a NUL byte"};
+
+    // No truncation here: the file is emptied only under the lock below.
+    // A name that is not a link when looked at must not become one before
+    // the open; one that is a link is checked before it is followed.
+    constexpr int kFlags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY;
+    struct stat entry {};
+    const bool isLink = ::lstat(name.c_str(), &entry) == 0 && S_ISLNK(entry.st_mode);
+    if (isLink && IsPlantedLink(name, entry)) {
+        return {-1, Failure(name, "a link of another user's in a shared folder is not followed")};
+    }
+    const int descriptor = OpenRetrying(name, isLink ? kFlags : kFlags | O_NOFOLLOW);
+    if (descriptor < 0) return {-1, Failure(name, SystemReason(errno))};
+
+    // Files and pipes are locked; a device such as /dev/null or a terminal
+    // is shared by every program that writes to it and stays unlocked. Only
+    // a lock held elsewhere stops the run: a file system without locks is
+    // written unlocked.
+    struct stat info {};
+    if (::fstat(descriptor, &info) != 0) {
+        const int error = errno;
+        ::close(descriptor);
+        return {-1, Failure(name, SystemReason(error))};
+    }
+    const bool lockable = S_ISREG(info.st_mode) || S_ISFIFO(info.st_mode);
+    if (lockable && ::flock(descriptor, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        ::close(descriptor);
+        return {-1, "in use by another run"};
+    }
+    if (S_ISREG(info.st_mode) && ::ftruncate(descriptor, 0) != 0) {
+        const int error = errno;
+        ::close(descriptor);
+        return {-1, Failure(name, SystemReason(error))};
+    }
+    return {descriptor, {}};
+}
+
+}  // namespace tarvo

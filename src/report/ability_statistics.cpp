@@ -1,0 +1,112 @@
+#include "report/ability_statistics.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <map>
+#include <numeric>
+#include <utility>
+
+namespace tarvo::report {
+
+namespace {
+
+constexpr double kUndefined = std::numeric_limits<double>::quiet_NaN();
+
+}  // namespace
+
+double EmpiricalReliability(std::span<const double> theta, std::span<const double> seetheta,
+                            const std::vector<bool>& use) {
+    double n = 0, sum = 0, sumSquares = 0, sumErrorSquares = 0;
+    for (std::size_t j = 0; j < theta.size(); ++j) {
+        if (!use[j] || !std::isfinite(theta[j]) || !std::isfinite(seetheta[j]) || seetheta[j] < 0) {
+            continue;
+        }
+        n += 1;
+        sum += theta[j];
+        sumSquares += theta[j] * theta[j];
+        sumErrorSquares += seetheta[j] * seetheta[j];
+    }
+    if (n < 2) return kUndefined;
+    const double mean = sum / n;
+    double variance = 0;
+    for (std::size_t j = 0; j < theta.size(); ++j) {
+        if (!use[j] || !std::isfinite(theta[j]) || !std::isfinite(seetheta[j]) || seetheta[j] < 0) {
+            continue;
+        }
+        variance += (theta[j] - mean) * (theta[j] - mean) / n;
+    }
+    const double total = variance + sumErrorSquares / n;
+    if (!(total > 0)) return kUndefined;
+    return variance / total;
+}
+
+int RawScoreOrderInversions(std::span<const double> theta, std::span<const std::int32_t> rawScore,
+                            std::span<const std::int32_t> nvalid) {
+    // (valid responses, raw score) -> sum of theta and count; ordered, so the
+    // groups of one valid count follow each other by rising raw score.
+    std::map<std::pair<std::int32_t, std::int32_t>, std::pair<double, double>> groups;
+    for (std::size_t j = 0; j < theta.size(); ++j) {
+        if (nvalid[j] == 0 || !std::isfinite(theta[j])) continue;
+        auto& [sum, count] = groups[{nvalid[j], rawScore[j]}];
+        sum += theta[j];
+        count += 1;
+    }
+    std::vector<std::pair<std::int32_t, double>> means;  // valid count, mean theta
+    means.reserve(groups.size());
+    for (const auto& [key, value] : groups)
+        means.emplace_back(key.first, value.first / value.second);
+    int inversions = 0;
+    for (std::size_t x = 0; x < means.size(); ++x) {
+        for (std::size_t y = x + 1; y < means.size() && means[y].first == means[x].first; ++y) {
+            if (means[y].second < means[x].second) ++inversions;
+        }
+    }
+    return inversions;
+}
+
+void FillAbilityGroups(const PersonTable& persons, std::span<const double> theta,
+                       std::span<const std::int32_t> nvalid, std::vector<ItemReport>& items) {
+    std::vector<std::size_t> order;
+    order.reserve(theta.size());
+    for (std::size_t j = 0; j < theta.size(); ++j) {
+        if (nvalid[j] > 0 && std::isfinite(theta[j])) order.push_back(j);
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t x, std::size_t y) { return theta[x] < theta[y]; });
+    const std::size_t n = order.size();
+    const std::size_t groupCount = std::min(kAbilityGroups, n);
+    const std::size_t itemCount = items.size();
+
+    // Per group and item, walked examinee by examinee along the rows.
+    std::vector<double> sumTheta(itemCount * groupCount, 0);
+    std::vector<int> valid(itemCount * groupCount, 0), correct(itemCount * groupCount, 0);
+    for (std::size_t g = 0; g < groupCount; ++g) {
+        for (std::size_t k = g * n / groupCount; k < (g + 1) * n / groupCount; ++k) {
+            const std::size_t j = order[k];
+            const auto row = persons.ResponsesOf(j);
+            for (std::size_t i = 0; i < itemCount; ++i) {
+                const int isValid = row[i] != kNoResponse;
+                const std::size_t at = g * itemCount + i;
+                sumTheta[at] += isValid * theta[j];
+                valid[at] += isValid;
+                correct[at] += row[i] == kCorrect;
+            }
+        }
+    }
+    for (std::size_t i = 0; i < itemCount; ++i) {
+        ItemReport& item = items[i];
+        item.groupTheta.assign(groupCount, kUndefined);
+        item.groupProportion.assign(groupCount, kUndefined);
+        item.groupCount.assign(groupCount, 0);
+        for (std::size_t g = 0; g < groupCount; ++g) {
+            const std::size_t at = g * itemCount + i;
+            item.groupCount[g] = valid[at];
+            if (valid[at] == 0) continue;
+            item.groupTheta[g] = sumTheta[at] / valid[at];
+            item.groupProportion[g] = static_cast<double>(correct[at]) / valid[at];
+        }
+    }
+}
+
+}  // namespace tarvo::report

@@ -1,0 +1,141 @@
+// The runner's summary and JSON report as a user sees them: what goes to
+// standard output and standard error, the report file, the exit status.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <nlohmann/json.hpp>
+
+#include "cli/options.h"
+#include "support/run_fixture.h"
+
+namespace tarvo {
+namespace {
+
+using test_support::RunFixture;
+
+struct Ran {
+    int status;
+    std::string out, err;
+};
+
+Ran RunTool(const test_support::TempDir& dir, const std::string& args) {
+    const std::string outFile = dir.File("stdout.txt"), errFile = dir.File("stderr.txt");
+    const std::string command =
+        std::string("'") + TARVO_RUN_PATH + "' " + args + " 2>'" + errFile + "' >'" + outFile + "'";
+    const int raw = std::system(command.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, test_support::ReadFile(outFile),
+            test_support::ReadFile(errFile)};
+}
+
+std::string Layout(const RunFixture& data, int items) {
+    return "--response-file '" + data.responseFile() + "' --item-count " + std::to_string(items) +
+           " --response-start 20 --examinee-id-start 1 --examinee-id-length 8";
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t from = 0;
+    for (std::size_t end; (end = text.find('\n', from)) != std::string::npos; from = end + 1) {
+        lines.push_back(text.substr(from, end - from));
+    }
+    return lines;
+}
+
+TEST(RunnerReport, SummaryOnStandardOutputJsonOnRequestQuietSilences) {
+    RunFixture data(200, 8, 3);
+    data.WriteFiles();
+    const std::string out = data.dir.File("result.csv"), json = data.dir.File("r.json");
+    const std::string run = "--mode 3 " + Layout(data, 8) + " --output-file '" + out + "'";
+
+    Ran r = RunTool(data.dir, run + " --report '" + json + "'");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    const auto lines = Lines(r.out);
+    ASSERT_GE(lines.size(), 2u) << r.out;
+    EXPECT_EQ(lines[0].rfind("Settled after ", 0), 0u) << lines[0];
+    EXPECT_EQ(lines[1].rfind("Reliability: alpha (KR-20) ", 0), 0u);
+    for (std::size_t k = 2; k < lines.size(); ++k) EXPECT_EQ(lines[k].rfind("WARNING ", 0), 0u);
+    const std::string result = test_support::ReadFile(out);
+
+    const auto document = nlohmann::json::parse(test_support::ReadFile(json));
+    EXPECT_EQ(document["run"]["mode"], 3);
+    EXPECT_EQ(document["run"]["result_file"], out);
+    EXPECT_EQ(document["loop"]["end"], "settled");
+    EXPECT_EQ(document["items"].size(), 8u);
+    EXPECT_EQ(document["examinees"].size(), 200u);
+    EXPECT_EQ(document["warnings"].size(), lines.size() - 2);
+
+    r = RunTool(data.dir, run + " --quiet");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(test_support::ReadFile(out), result);
+}
+
+TEST(RunnerReport, ANotSettledRunWarnsAndStillSucceeds) {
+    RunFixture data(200, 8, 3);
+    data.WriteFiles();
+    const Ran r = RunTool(data.dir, "--mode 3 --standardize no " + Layout(data, 8) +
+                                        " --output-file '" + data.dir.File("r.csv") + "'");
+    EXPECT_EQ(r.status, 0);
+    const auto lines = Lines(r.out);
+    ASSERT_GE(lines.size(), 3u) << r.out;
+    EXPECT_EQ(lines[0].rfind("Not settled: stopped at the pass limit of 101 passes, last MSError "
+                             "change ",
+                             0),
+              0u);
+    EXPECT_EQ(lines[2].rfind("WARNING The estimation did not settle", 0), 0u);
+}
+
+TEST(RunnerReport, AResultOnStandardOutputGetsNoSummaryMixedIn) {
+    RunFixture data(30, 4);
+    data.WriteFiles();
+    const Ran r = RunTool(data.dir, "--mode 6 " + Layout(data, 4) + " --output-file /dev/stdout");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.find("Settled"), std::string::npos);
+    EXPECT_EQ(r.out.find("Reliability"), std::string::npos);
+    EXPECT_EQ(r.out.rfind("SeqItem,AccNo,", 0), 0u);
+    EXPECT_NE(r.err.find("Reliability: "), std::string::npos);
+}
+
+TEST(RunnerReport, AReportFileThatWouldOverwriteAnInputIsRefusedBeforeTheRun) {
+    RunFixture data(30, 4);
+    data.WriteFiles();
+    const std::string responses = test_support::ReadFile(data.responseFile());
+    const std::string out = data.dir.File("r.csv");
+    Ran r = RunTool(data.dir, "--mode 6 " + Layout(data, 4) + " --output-file '" + out +
+                                  "' --report '" + data.responseFile() + "'");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "tarvo-run: --report " + data.responseFile() +
+                         " names the response file (see tarvo-run --help)\n");
+    EXPECT_EQ(test_support::ReadFile(data.responseFile()), responses);
+
+    r = RunTool(data.dir, "--mode 6 " + Layout(data, 4) + " --output-file '" + out +
+                              "' --report '" + out + "'");
+    EXPECT_EQ(r.status, 2);
+
+    // A report that cannot be written: named on standard error, status 1,
+    // the result written all the same.
+    r = RunTool(data.dir, "--mode 6 " + Layout(data, 4) + " --output-file '" + out +
+                              "' --report '" + data.dir.File("no/such/dir.json") + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(
+        r.err.rfind(
+            "ERROR Report file " + data.dir.File("no/such/dir.json") + " cannot be written: ", 0),
+        0u);
+    EXPECT_FALSE(test_support::ReadFile(out).empty());
+}
+
+TEST(RunnerReport, OptionsParse) {
+    auto r = cli::ParseCommandLine({"--report", "r.json", "--quiet"});
+    ASSERT_TRUE(r.options) << r.error;
+    EXPECT_EQ(r.options->reportFile, "r.json");
+    EXPECT_TRUE(r.options->quiet);
+    r = cli::ParseCommandLine({"--report"});
+    EXPECT_EQ(r.error, "option '--report' needs a value");
+    r = cli::ParseCommandLine({"--report="});
+    EXPECT_EQ(r.error, "--report needs a file name");
+}
+
+}  // namespace
+}  // namespace tarvo

@@ -1,0 +1,114 @@
+// Each flag is raised by a constructed case and not by its neighbour.
+#include "report/report_flags.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace tarvo::report {
+namespace {
+
+// An item estimated in mode 3 well inside every bound.
+ItemReport PlainItem() {
+    ItemReport item;
+    item.a = 1;
+    item.b = 0;
+    item.c = 0.2;
+    item.seea = item.seeb = item.seec = 0.1;
+    item.nobs = 100;
+    item.pValue = 0.6;
+    return item;
+}
+
+TEST(ItemFlags, EachFlagIsRaisedAtItsBoundAndNotJustInside) {
+    struct Case {
+        const char* name;
+        int mode;
+        std::function<void(ItemReport&)> raise, neighbour;
+        std::uint32_t flag;
+    };
+    const float aLow = 0.0001f, cLow = 0.0001f, cHigh = 0.999f;
+    const Case cases[] = {
+        {"a upper", 3, [](auto& i) { i.a = 2; }, [](auto& i) { i.a = 1.999; }, kItemAAtBound},
+        {"a lower", 2, [&](auto& i) { i.a = aLow; }, [](auto& i) { i.a = 0.001; }, kItemAAtBound},
+        {"b upper", 3, [](auto& i) { i.b = 5; }, [](auto& i) { i.b = 4.999; }, kItemBAtBound},
+        {"b lower", 8, [](auto& i) { i.b = -5; }, [](auto& i) { i.b = -4.999; }, kItemBAtBound},
+        {"c upper", 3, [&](auto& i) { i.c = cHigh; }, [](auto& i) { i.c = 0.99; }, kItemCAtBound},
+        {"c lower", 2, [&](auto& i) { i.c = cLow; }, [](auto& i) { i.c = 0.001; }, kItemCAtBound},
+        {"se cap", 5, [](auto& i) { i.seea = 99; }, [](auto& i) { i.seea = 98.9; }, kItemSeAtCap},
+        {"not estimated", 6, [](auto& i) { i.seeb = -1; }, [](auto& i) { i.seeb = 0.01; },
+         kItemNotEstimated},
+        {"all correct", 1, [](auto& i) { i.pValue = 1; }, [](auto& i) { i.pValue = 0.99; },
+         kItemAllCorrect},
+        {"all wrong", 7, [](auto& i) { i.pValue = 0; }, [](auto& i) { i.pValue = 0.01; },
+         kItemAllWrong},
+        {"too few", 3, [](auto& i) { i.nobs = 9; }, [](auto& i) { i.nobs = 10; },
+         kItemTooFewResponses},
+    };
+    for (const Case& c : cases) {
+        ItemReport raised = PlainItem(), neighbour = PlainItem();
+        c.raise(raised);
+        c.neighbour(neighbour);
+        EXPECT_EQ(ItemFlagsOf(raised, c.mode), c.flag) << c.name;
+        EXPECT_EQ(ItemFlagsOf(neighbour, c.mode), 0u) << c.name;
+    }
+}
+
+TEST(ItemFlags, GivenOrForcedParametersAndResetValuesAreNotOnABound) {
+    ItemReport item = PlainItem();
+    item.a = 2;
+    item.c = 0.999f;
+    EXPECT_EQ(ItemFlagsOf(item, 1), 0u);             // given a, b, c
+    EXPECT_EQ(ItemFlagsOf(item, 6), 0u);             // a and c forced
+    EXPECT_EQ(ItemFlagsOf(item, 5), kItemAAtBound);  // c given
+    // Items-only reset of an item with too few responses: -1 errors, a = 0.
+    ItemReport reset = PlainItem();
+    reset.a = reset.b = reset.c = 0;
+    reset.seea = reset.seeb = reset.seec = -1;
+    reset.nobs = 9;
+    EXPECT_EQ(ItemFlagsOf(reset, 2), kItemNotEstimated | kItemTooFewResponses);
+    // No valid response at all: too few, and no p-value to be all anything.
+    reset.nobs = 0;
+    reset.pValue = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_EQ(ItemFlagsOf(reset, 2), kItemNotEstimated | kItemTooFewResponses);
+}
+
+TEST(PersonFlags, EachFlagIsRaisedAtItsBoundAndNotJustInside) {
+    struct Case {
+        const char* name;
+        int mode;
+        PersonReport raise, neighbour;
+        std::uint32_t flag;
+    };
+    auto person = [](double theta, int raw, int nvalid) {
+        PersonReport p;
+        p.theta = theta;
+        p.rawScore = raw;
+        p.nvalid = nvalid;
+        return p;
+    };
+    const Case cases[] = {
+        {"all correct", 1, person(0, 5, 5), person(0, 4, 5), kPersonAllCorrect},
+        {"all wrong", 3, person(0, 0, 5), person(0, 1, 5), kPersonAllWrong},
+        {"no valid", 7, person(0, 0, 0), person(0, 0, 1), kPersonNoValid},
+        {"theta +3", 6, person(3, 2, 5), person(2.999, 2, 5), kPersonThetaAtBound},
+        {"theta -3", 5, person(-3, 2, 5), person(-2.999, 2, 5), kPersonThetaAtBound},
+        {"beyond", 3, person(7.1, 2, 5), person(0, 2, 5), kPersonThetaAtBound},
+    };
+    for (const Case& c : cases) {
+        const std::uint32_t neighbourFlags = c.flag == kPersonNoValid ? kPersonAllWrong : 0u;
+        EXPECT_EQ(PersonFlagsOf(c.raise, c.mode), c.flag) << c.name;
+        EXPECT_EQ(PersonFlagsOf(c.neighbour, c.mode), neighbourFlags) << c.name;
+    }
+    // Given abilities (items-only modes) are not judged.
+    EXPECT_EQ(PersonFlagsOf(person(3, 2, 5), 2), 0u);
+}
+
+TEST(FlagNames, FollowTheBitOrder) {
+    EXPECT_EQ(ItemFlagNames(kItemAAtBound | kItemTooFewResponses),
+              (std::vector<std::string>{"a_at_bound", "too_few_responses"}));
+    EXPECT_EQ(PersonFlagNames(kPersonNoValid), (std::vector<std::string>{"no_valid_response"}));
+}
+
+}  // namespace
+}  // namespace tarvo::report

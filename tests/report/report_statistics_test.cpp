@@ -1,0 +1,136 @@
+// The classical statistics against values worked out by hand.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "report/ability_statistics.h"
+#include "report/response_counts.h"
+#include "report_test_tables.h"
+
+namespace tarvo::report {
+namespace {
+
+using test_support::TableOf;
+
+// Three items, six examinees, missing responses (9) in four places; the
+// last examinee answered nothing.
+//          item 1 2 3   raw  valid
+//   P1          1 1 1    3    3
+//   P2          1 0 9    1    2
+//   P3          0 0 1    1    3
+//   P4          1 1 0    2    3
+//   P5          0 9 0    0    2
+//   P6          9 9 9    0    0
+const std::vector<std::string> kRows{"111", "109", "001", "110", "090", "999"};
+
+TEST(ResponseCounts, LeaveMissingResponsesOutOfEveryCount) {
+    const ResponseCounts counts = CountResponses(TableOf(kRows));
+    EXPECT_EQ(counts.itemValid, (std::vector<std::int32_t>{5, 4, 4}));
+    EXPECT_EQ(counts.itemCorrect, (std::vector<std::int32_t>{3, 2, 2}));
+    EXPECT_EQ(counts.itemOmitted, (std::vector<std::int32_t>{1, 2, 2}));
+    EXPECT_EQ(counts.rawScore, (std::vector<std::int32_t>{3, 1, 1, 2, 0, 0}));
+    EXPECT_EQ(counts.nvalid, (std::vector<std::int32_t>{3, 2, 3, 3, 2, 0}));
+    EXPECT_EQ(counts.missing, 5u);
+}
+
+TEST(ItemStatistics, PValueItemRestAndKr20MatchHandComputedValues) {
+    const PersonTable persons = TableOf(kRows);
+    const ResponseCounts counts = CountResponses(persons);
+    EXPECT_DOUBLE_EQ(PValue(counts, 0), 0.6);
+    EXPECT_DOUBLE_EQ(PValue(counts, 1), 0.5);
+    EXPECT_DOUBLE_EQ(PValue(counts, 2), 0.5);
+
+    const std::vector<double> r = ItemRestCorrelations(persons, counts);
+    // Item 1 over P1..P5: x 1 1 0 1 0, rest 2 0 1 1 0: Sxy 0.6, Sxx 1.2, Syy 2.8.
+    EXPECT_NEAR(r[0], 0.6 / std::sqrt(1.2 * 2.8), 1e-14);
+    // Item 2 over P1..P4: x 1 0 0 1, rest 2 1 1 1: Sxy 0.5, Sxx 1, Syy 0.75.
+    EXPECT_NEAR(r[1], 0.5 / std::sqrt(0.75), 1e-14);
+    // Item 3 over P1, P3, P4, P5: x 1 1 0 0, rest 2 0 2 0: no covariance.
+    EXPECT_NEAR(r[2], 0, 1e-14);
+
+    // sum p q = 0.24 + 0.25 + 0.25; raw scores 3 1 1 2 0 (P6 left out):
+    // variance 1.04; alpha = 3/2 (1 - 0.74 / 1.04).
+    EXPECT_NEAR(Kr20(counts), 1.5 * (1 - 0.74 / 1.04), 1e-14);
+}
+
+TEST(ItemStatistics, UndefinedValuesAreNaN) {
+    // Item 1 all correct (no variance), item 2 never answered.
+    const PersonTable persons = TableOf({"19", "19", "19"});
+    const ResponseCounts counts = CountResponses(persons);
+    EXPECT_TRUE(std::isnan(PValue(counts, 1)));
+    const auto r = ItemRestCorrelations(persons, counts);
+    EXPECT_TRUE(std::isnan(r[0]));
+    EXPECT_TRUE(std::isnan(r[1]));
+    EXPECT_TRUE(std::isnan(Kr20(counts)));                               // raw scores do not vary
+    EXPECT_TRUE(std::isnan(Kr20(CountResponses(TableOf({"1", "0"})))));  // one item
+}
+
+TEST(EmpiricalReliability, VarianceOverVariancePlusMeanSquaredError) {
+    const std::vector<double> theta{-1, 0, 1, 2.5, 0.3};
+    const std::vector<double> se{0.5, 0.5, 0.5, 9, -1};
+    // The fourth is not used, the fifth has no standard error: over -1, 0, 1
+    // the variance is 2/3 and the mean squared error 0.25.
+    const std::vector<bool> use{true, true, true, false, true};
+    EXPECT_NEAR(EmpiricalReliability(theta, se, use), (2.0 / 3) / (2.0 / 3 + 0.25), 1e-14);
+    EXPECT_TRUE(std::isnan(EmpiricalReliability(theta, se, {true, false, false, false, false})));
+}
+
+TEST(RawScoreOrder, CountsPairsOfGroupsInTheWrongOrder) {
+    struct Case {
+        const char* name;
+        std::vector<double> theta;
+        std::vector<std::int32_t> raw, nvalid;
+        int inversions;
+    };
+    const Case cases[] = {
+        {"in order", {-2, -1, -1.2, 0, 1.5}, {0, 1, 1, 2, 3}, {3, 3, 3, 3, 3}, 0},
+        // Raw score 0 gets the highest theta: out of order with 1, 2 and 3.
+        {"lowest on top", {7.1, -1, 0, 1}, {0, 1, 2, 3}, {3, 3, 3, 3}, 3},
+        // Group means: raw 1 -> -0.5, raw 2 -> -0.8: one pair.
+        {"group means", {-1, 0, -0.8, 1}, {1, 1, 2, 3}, {3, 3, 3, 3}, 1},
+        // Different numbers of valid responses are not compared.
+        {"other counts", {1, -1}, {1, 2}, {2, 3}, 0},
+        // No valid response: left out.
+        {"no response", {5, 0, 1}, {0, 0, 1}, {0, 2, 2}, 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(RawScoreOrderInversions(c.theta, c.raw, c.nvalid), c.inversions) << c.name;
+    }
+}
+
+TEST(AbilityGroups, TenGroupsOfEqualSizeByTheta) {
+    // 23 examinees, theta j/10 in reverse file order, one item answered
+    // correctly from theta 1.2 up, a second item missing for examinee 0.
+    std::vector<std::string> rows;
+    std::vector<double> theta;
+    for (int j = 0; j < 23; ++j) {
+        theta.push_back((22 - j) / 10.0);
+        rows.push_back(std::string(theta.back() >= 1.2 ? "1" : "0") + (j == 0 ? "9" : "1"));
+    }
+    const PersonTable persons = TableOf(rows);
+    std::vector<std::int32_t> nvalid(23, 2);
+    std::vector<ItemReport> items(2);
+    FillAbilityGroups(persons, theta, nvalid, items);
+    // Cuts at g * 23 / 10: sizes 2 2 2 3 2 2 3 2 2 3.
+    EXPECT_EQ(items[0].groupCount, (std::vector<int>{2, 2, 2, 3, 2, 2, 3, 2, 2, 3}));
+    EXPECT_NEAR(items[0].groupTheta[0], 0.05, 1e-12);    // 0.0 and 0.1
+    EXPECT_NEAR(items[0].groupTheta[3], 0.7, 1e-12);     // 0.6, 0.7, 0.8
+    EXPECT_DOUBLE_EQ(items[0].groupProportion[4], 0);    // 0.9, 1.0
+    EXPECT_DOUBLE_EQ(items[0].groupProportion[5], 0.5);  // 1.1 wrong, 1.2 right
+    EXPECT_DOUBLE_EQ(items[0].groupProportion[9], 1);
+    // The highest theta (examinee 0) has no response to item 2.
+    EXPECT_EQ(items[1].groupCount[9], 2);
+    EXPECT_NEAR(items[1].groupTheta[9], 2.05, 1e-12);
+
+    // Fewer than ten examinees: one group each; none: no groups.
+    std::vector<ItemReport> few(1);
+    FillAbilityGroups(TableOf({"1", "0", "1"}), std::vector<double>{0.5, -0.5, 0},
+                      std::vector<std::int32_t>{1, 1, 1}, few);
+    EXPECT_EQ(few[0].groupProportion, (std::vector<double>{0, 1, 1}));
+    std::vector<ItemReport> none(1);
+    FillAbilityGroups(TableOf({}), {}, {}, none);
+    EXPECT_TRUE(none[0].groupCount.empty());
+}
+
+}  // namespace
+}  // namespace tarvo::report

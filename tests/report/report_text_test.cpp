@@ -1,0 +1,183 @@
+// Warnings, the summary and the JSON document of a report.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <nlohmann/json.hpp>
+
+#include "report/report_builder.h"
+#include "report/report_flags.h"
+#include "report/report_json.h"
+#include "report/report_summary.h"
+#include "report/report_warnings.h"
+#include "report_test_tables.h"
+
+namespace tarvo::report {
+namespace {
+
+RunReport JointReport(LoopEnd end, int passes, double lastChange) {
+    RunReport report;
+    DescribeRun(report, 3);
+    report.loop.end = end;
+    report.loop.passes = passes;
+    report.loop.lastChange = lastChange;
+    report.examinees = 1000;
+    report.items = 45;
+    report.alpha = 0.9004;
+    report.empiricalReliability = std::nan("");
+    return report;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t from = 0;
+    for (std::size_t end; (end = text.find('\n', from)) != std::string::npos; from = end + 1) {
+        lines.push_back(text.substr(from, end - from));
+    }
+    EXPECT_EQ(from, text.size()) << "the last line has no line end";
+    return lines;
+}
+
+TEST(Summary, SaysHowTheJointLoopEnded) {
+    EXPECT_EQ(EndingLine(JointReport(LoopEnd::Settled, 23, 4.1e-11)),
+              "Settled after 23 passes (MSError change 4.1e-11).");
+    EXPECT_EQ(EndingLine(JointReport(LoopEnd::PassLimit, 101, 8.2e-3)),
+              "Not settled: stopped at the pass limit of 101 passes, last MSError change 8.2e-03.");
+    RunReport stopped = JointReport(LoopEnd::Stopped, 7, 0);
+    stopped.end = RunEnd::Stopped;
+    EXPECT_EQ(EndingLine(stopped),
+              "Stopped by the user during pass 7; the result holds the estimates as they stood.");
+    RunReport check = JointReport(LoopEnd::NotRun, 0, 0);
+    check.end = RunEnd::EndedAtCheck;
+    EXPECT_EQ(SummaryText(check), "Ended at a check: nothing was estimated.\n");
+}
+
+TEST(Summary, ReliabilitiesRawScoreOrderAndOneLinePerWarning) {
+    RunReport report = JointReport(LoopEnd::PassLimit, 101, 8.2e-3);
+    report.warnings = {"First.", "Second."};
+    std::vector<std::string> lines = Lines(SummaryText(report));
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[1], "Reliability: alpha (KR-20) 0.900, empirical n/a.");
+    EXPECT_EQ(lines[2], "WARNING First.");
+    EXPECT_EQ(lines[3], "WARNING Second.");
+
+    report.rawScoreOrderInversions = 1;
+    report.warnings.clear();
+    lines = Lines(SummaryText(report));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[2], "Raw-score order: 1 pair of raw-score groups out of order.");
+}
+
+// Warnings from a report's fields; each case names the sentence's start.
+TEST(Warnings, EachCauseGivesOneSentenceAndItsAbsenceNone) {
+    auto withItems = [](int count, std::uint32_t flags) {
+        RunReport report = JointReport(LoopEnd::Settled, 9, 0);
+        for (int i = 1; i <= count; ++i) {
+            ItemReport item;
+            item.seqItem = i;
+            item.flags = flags;
+            report.itemRows.push_back(item);
+        }
+        return report;
+    };
+    EXPECT_TRUE(WarningsFor(withItems(3, 0)).empty());
+
+    auto only = [](const RunReport& report) {
+        const auto warnings = WarningsFor(report);
+        EXPECT_EQ(warnings.size(), 1u);
+        return warnings.empty() ? std::string() : warnings[0];
+    };
+    EXPECT_EQ(only(JointReport(LoopEnd::PassLimit, 101, 8.2e-3))
+                  .rfind("The estimation did not settle within its limit of 101 passes (last "
+                         "change 8.2e-03)",
+                         0),
+              0u);
+    EXPECT_EQ(only(withItems(3, kItemAAtBound))
+                  .rfind("3 items have an estimate or standard "
+                         "error at a bound (items 1, 2 and 3)",
+                         0),
+              0u);
+    EXPECT_EQ(only(withItems(1, kItemSeAtCap))
+                  .rfind("1 item has an estimate or standard error "
+                         "at a bound (item 1)",
+                         0),
+              0u);
+    // Not estimable wins over a bound: one list each item.
+    EXPECT_EQ(only(withItems(22, kItemBAtBound | kItemAllCorrect))
+                  .rfind("22 items could not be estimated (items 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, "
+                         "11, 12, 13, 14, 15, 16, 17, 18, 19, 20 and 2 more)",
+                         0),
+              0u);
+
+    RunReport inverted = JointReport(LoopEnd::Settled, 9, 0);
+    inverted.rawScoreOrderInversions = 30;
+    EXPECT_EQ(only(inverted).rfind("30 pairs of raw-score groups have mean abilities in the "
+                                   "wrong order",
+                                   0),
+              0u);
+    inverted.rawScoreOrderInversions = 0;
+    EXPECT_TRUE(WarningsFor(inverted).empty());
+
+    RunReport silent = JointReport(LoopEnd::Settled, 9, 0);
+    silent.personRows.resize(4);
+    silent.personRows[2].flags = kPersonNoValid;
+    EXPECT_EQ(only(silent).rfind("1 examinee has no valid response", 0), 0u);
+}
+
+TEST(Warnings, StandardisingASmallSpreadInA1plMode) {
+    RunReport report;
+    DescribeRun(report, 6);
+    report.standardized = true;
+    report.thetaSpread = 0.79;
+    ASSERT_EQ(WarningsFor(report).size(), 1u);
+    EXPECT_EQ(WarningsFor(report)[0].rfind("Theta was standardised in a 1PL mode", 0), 0u);
+    report.thetaSpread = 0.81;  // stretched by less than a quarter
+    EXPECT_TRUE(WarningsFor(report).empty());
+    report.thetaSpread = 0.5;
+    report.standardized = false;
+    EXPECT_TRUE(WarningsFor(report).empty());
+    DescribeRun(report, 3);  // a is estimated: the scale is the estimation's own
+    report.standardized = true;
+    EXPECT_TRUE(WarningsFor(report).empty());
+}
+
+TEST(ReportJson, RoundTripsWithNullForUndefinedValues) {
+    const PersonTable persons = test_support::TableOf({"10", "01", "99", "11"});
+    ItemTable items(2);
+    items.AccNo = {"I1", "I\xff"};  // not UTF-8: replaced, not an error
+    RunReport report;
+    DescribeRun(report, 6);
+    report.loop.end = LoopEnd::Settled;
+    report.loop.passes = 5;
+    report.loop.msError = {0.3, 0.2, 0.2, 0.2, 0.2};
+    CompleteRunReport(report, items, persons);
+    const auto document = nlohmann::json::parse(ReportJson(report));
+
+    EXPECT_EQ(document["schema_version"], 1);
+    EXPECT_EQ(document["run"]["path"], "joint");
+    EXPECT_EQ(document["run"]["missing_responses"], 2);
+    EXPECT_TRUE(document["run"]["theta_spread"].is_null());
+    EXPECT_EQ(document["loop"]["end"], "settled");
+    EXPECT_EQ(document["loop"]["ms_error"].size(), 5u);
+    EXPECT_EQ(document["items"].size(), 2u);
+    EXPECT_EQ(document["items"][0]["id"], "I1");
+    EXPECT_DOUBLE_EQ(document["items"][0]["p_value"].get<double>(), 2.0 / 3);
+    EXPECT_EQ(document["items"][0]["ability_groups"]["count"].size(), 3u);
+    EXPECT_EQ(document["examinees"].size(), 4u);
+    EXPECT_EQ(document["examinees"][2]["flags"][0], "no_valid_response");
+    EXPECT_EQ(document["examinees"][2]["seq"], 3);
+    // All thetas are 0: no spread, so no empirical reliability.
+    EXPECT_TRUE(document["reliability"]["empirical"].is_null());
+    EXPECT_EQ(document["reliability"]["raw_score_order_inversions"], 0);
+    // Items with fewer than 10 responses, the examinee with none.
+    EXPECT_EQ(document["warnings"].size(), 2u);
+    EXPECT_FALSE(document.contains("mml"));
+}
+
+TEST(ReportJson, NamesTheFileItCannotWrite) {
+    std::string error;
+    EXPECT_FALSE(WriteReportJson(RunReport{}, "/nonexistent-dir/r.json", error));
+    EXPECT_EQ(error.rfind("Report file /nonexistent-dir/r.json cannot be written: ", 0), 0u);
+}
+
+}  // namespace
+}  // namespace tarvo::report
