@@ -8,6 +8,7 @@
 #include "cli/console_host.h"
 #include "cli/options.h"
 #include "estimation/calibration_run.h"
+#include "estimation/marginal_run.h"
 
 int main(int argc, char** argv) {
     using namespace tarvo;
@@ -31,7 +32,20 @@ int main(int argc, char** argv) {
                           stderr, isatty(STDERR_FILENO) == 1);
     EngineSettings engine;
     engine.threads = options.threads;  // 0: every core
-    switch (RunCalibration(host, engine)) {
+    RunReport report;
+    const RunOutcome outcome =
+        options.method.marginal
+            ? RunMarginalCalibration(host, engine, options.method.settings, &report)
+            : RunCalibration(host, engine);
+    if (options.method.marginal && report.loop.passes > 0) {
+        std::fprintf(stderr, "tarvo-run: mml %s: %d EM cycles, %s, marginal log-likelihood %.4f\n",
+                     report.model.c_str(), report.loop.passes,
+                     report.loop.end == LoopEnd::Settled   ? "converged"
+                     : report.loop.end == LoopEnd::Stopped ? "stopped"
+                                                           : "not converged",
+                     report.logLikelihood);
+    }
+    switch (outcome) {
         case RunOutcome::Finished:
         case RunOutcome::Stopped:
             return 0;

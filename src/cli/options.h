@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/marginal_options.h"
+
 namespace tarvo::cli {
 
 // What the command line asks for. Each dialog option holds the text the
@@ -17,6 +19,7 @@ struct Options {
     bool view = false;
     bool help = false;
     unsigned threads = 0;  // 0: every core
+    MethodOptions method;  // --method and the marginal estimator's options
 };
 
 struct ParseResult {
