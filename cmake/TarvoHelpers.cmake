@@ -10,5 +10,5 @@ function(tarvo_add_test name)
     target_compile_definitions(${name} PRIVATE
         TARVO_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
         TARVO_BINARY_DIR="${PROJECT_BINARY_DIR}")
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 endfunction()

@@ -223,6 +223,14 @@ std::vector<double> ObservedInformation(ResponseView responses, const ParameterL
             }
         }
     }
+    // Both halves got the same terms, added in different orders.
+    for (int p = 0; p < n; ++p) {
+        for (int q = p + 1; q < n; ++q) {
+            const double mean = 0.5 * (at(p, q) + at(q, p));
+            at(p, q) = mean;
+            at(q, p) = mean;
+        }
+    }
     return info;
 }
 

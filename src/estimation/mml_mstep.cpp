@@ -48,10 +48,13 @@ ItemObjective ItemExpectedLogLikelihood(const double* correct, const double* wro
         const double g2 = -r / (cv.p * cv.p) - f / (cv.q * cv.q);
         for (int u = 0; u < 3; ++u) {
             out.gradient[u] += g1 * d.first[u];
-            for (int v = 0; v < 3; ++v) {
+            for (int v = u; v < 3; ++v) {
                 out.hessian[u][v] += g2 * d.first[u] * d.first[v] + g1 * d.second[u][v];
             }
         }
+    }
+    for (int u = 0; u < 3; ++u) {
+        for (int v = 0; v < u; ++v) out.hessian[u][v] = out.hessian[v][u];
     }
     return out;
 }
