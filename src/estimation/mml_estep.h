@@ -48,30 +48,42 @@ double Posterior(std::span<const std::uint8_t> row, const LogCurveTables& tables
                  const Quadrature& quadrature, std::span<double> weights, PosteriorRange& range);
 
 // The E-step of Bock-Aitkin EM: posterior weights of every examinee over the
-// quadrature points and the expected counts of every item. Examinees are
-// split into a fixed number of blocks, which depends on the examinee count
-// alone; each block is summed in examinee order and the blocks are added in
-// block order, so the counts are the same bits for every thread count.
+// quadrature points and the expected counts of every item.
+//
+// Items are taken three at a time: each examinee's codes for a group of
+// three items are one of 27 patterns (each code correct, incorrect or
+// missing), so the log-likelihood of a group is one table row, and the
+// posterior weights are summed once per group and pattern and spread over
+// the group's items afterwards: a third of the work of going item by item.
+// Examinees are taken in chunks: first every examinee's posterior (spread
+// over the threads), then every group's pattern sums (one thread per group,
+// examinees in order), so every sum is formed in the same order for any
+// number of threads and the counts are the same bits.
 class EStep {
   public:
+    static constexpr int kGroupSize = 3;
+    static constexpr int kPatterns = 27;  // 3^kGroupSize
+
+    // Allocates everything the runs need, once.
     EStep(ResponseView responses, int points);
 
     void Run(const LogCurveTables& tables, const Quadrature& quadrature, WorkerPool& pool,
              ExpectedCounts& out);
 
-    std::size_t Blocks() const { return blocks_.size(); }
-
   private:
-    struct Block {
-        std::size_t from = 0, to = 0;
-        std::vector<double> correct, wrong, mass, weights;
-        double logLikelihood = 0;
-    };
-    void RunBlock(Block& block, const LogCurveTables& tables, const Quadrature& quadrature) const;
+    void FillGroupTables(const LogCurveTables& tables);
+    double PatternPosterior(std::size_t j, const Quadrature& quadrature, double* weights,
+                            PosteriorRange& range) const;
 
     ResponseView responses_;
     int points_;
-    std::vector<Block> blocks_;
+    std::size_t groups_;
+    std::vector<std::uint8_t> patterns_;  // examinee j, group g at j * groups_ + g
+    std::vector<double> groupTables_;     // group g, pattern p, point k
+    std::vector<double> patternSums_;     // the same layout: posterior weights summed
+    std::vector<double> chunkWeights_;    // one chunk's posteriors
+    std::vector<PosteriorRange> chunkRanges_;
+    std::vector<double> chunkLogLikelihoods_;
 };
 
 }  // namespace tarvo::mml
