@@ -3,7 +3,8 @@
 // reference loops. Usage:
 //   tarvo-bench [--quick] [--threads N] [--data DIR] [--only TEXT]
 // --quick runs only the cases of up to 100,000 examinees and skips the
-// large ones; --only runs the cases whose name contains TEXT.
+// large ones; --only runs the cases whose name contains TEXT ("mml" for the
+// marginal estimator's section alone).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +17,7 @@
 #include "estimation/fast_kernels.h"
 #include "estimation/result_agreement.h"
 #include "loop_timing.h"
+#include "marginal_bench.h"
 
 namespace {
 
@@ -208,6 +210,7 @@ int Usage(const char* problem) {
 
 int main(int argc, char** argv) {
     if (IsChildRun(argc, argv)) return ChildMain(argc, argv);
+    if (IsMarginalChildRun(argc, argv)) return MarginalChildMain(argc, argv);
 
     Options options;
     for (int k = 1; k < argc; ++k) {
@@ -237,6 +240,9 @@ int main(int argc, char** argv) {
         const std::string name = std::string(c.name) + " " + Size(c);
         if (!options.only.empty() && name.find(options.only) == std::string::npos) continue;
         RunCase(c, options, threads);
+    }
+    if (options.only.empty() || options.only.rfind("mml", 0) == 0) {
+        PrintMarginalSection(options.dataDir, threads, options.quick, options.only);
     }
     if (options.only.empty() || std::string("loops").find(options.only) != std::string::npos) {
         PrintLoopTimings();

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+
+namespace tarvo::bench {
+
+// The marginal estimator on the simulated sets S (1,000 x 45), M (10,000 x
+// 60) and L (50,000 x 100, left out by quick): wall time, EM cycles, peak
+// memory, and recovery of the generating items (RMSE of a, b, c and the SD
+// of (estimate - truth) / SE), beside the classic joint fit of the same
+// files.
+void PrintMarginalSection(const std::string& dataDir, unsigned threads, bool quick,
+                          const std::string& only);
+
+// The child's side of a marginal run.
+bool IsMarginalChildRun(int argc, char** argv);
+int MarginalChildMain(int argc, char** argv);
+
+}  // namespace tarvo::bench
