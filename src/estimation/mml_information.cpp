@@ -126,7 +126,13 @@ std::vector<double> ObservedInformation(ResponseView responses, const ParameterL
     // the score products S[i][i2] = sum_j s_ij s_i2j' over i2 >= i.
     const bool cross = itemCount <= kLargestCrossItemTest;
     const std::size_t rows = cross ? itemCount : 0;
-    std::vector<double> residualProducts(rows * points * rows, 0.0);
+    // Only i2 > i is kept: item i's row holds (itemCount - i - 1) entries per
+    // point, from rowStart[i] on.
+    std::vector<std::size_t> rowStart(rows + 1, 0);
+    for (std::size_t i = 0; i < rows; ++i) {
+        rowStart[i + 1] = rowStart[i] + (itemCount - i - 1) * points;
+    }
+    std::vector<double> residualProducts(rowStart[rows], 0.0);
     std::vector<double> scoreProducts(cross ? itemCount * itemCount * 9 : itemCount * 9, 0.0);
     std::vector<double> weights(kChunk * points), correctOf(kChunk * itemCount),
         validOf(kChunk * itemCount), meanScore(kChunk * itemCount * 3);
@@ -171,18 +177,20 @@ std::vector<double> ObservedInformation(ResponseView responses, const ParameterL
                         for (int v = 0; v < 3; ++v) to[u * 3 + v] += mi[u] * m2[v];
                     }
                 }
-                if (!cross) continue;
+                // Items i + 1 onwards: the row's entries and their codes.
+                const std::size_t after = itemCount - i - 1;
+                if (!cross || after == 0) continue;
                 const double x = correctOf[s * itemCount + i];
                 const double* w = &weights[s * points];
-                const double* correct = &correctOf[s * itemCount];
-                const double* valid = &validOf[s * itemCount];
+                const double* correct = &correctOf[s * itemCount + i + 1];
+                const double* valid = &validOf[s * itemCount + i + 1];
                 for (int k = ranges[s].first; k <= ranges[s].last; ++k) {
                     const double weighted = w[k] * (x - prob[i * points + k]);
                     if (weighted == 0) continue;
-                    const double* pk = &probByPoint[k * itemCount];
-                    double* to = &residualProducts[(i * points + k) * itemCount];
-                    for (std::size_t i2 = i + 1; i2 < itemCount; ++i2) {
-                        to[i2] += weighted * (correct[i2] - valid[i2] * pk[i2]);
+                    const double* pk = &probByPoint[k * itemCount + i + 1];
+                    double* to = &residualProducts[rowStart[i] + k * after];
+                    for (std::size_t t = 0; t < after; ++t) {
+                        to[t] += weighted * (correct[t] - valid[t] * pk[t]);
                     }
                 }
             }
@@ -212,9 +220,9 @@ std::vector<double> ObservedInformation(ResponseView responses, const ParameterL
                     if (q < 0) continue;
                     double expected = 0;
                     for (int k = 0; k < points; ++k) {
-                        expected += factor[(i * points + k) * 3 + u] *
-                                    factor[(i2 * points + k) * 3 + v] *
-                                    residualProducts[(i * points + k) * itemCount + i2];
+                        expected +=
+                            factor[(i * points + k) * 3 + u] * factor[(i2 * points + k) * 3 + v] *
+                            residualProducts[rowStart[i] + k * (itemCount - i - 1) + (i2 - i - 1)];
                     }
                     const double covariance = expected - s12[u * 3 + v];
                     at(p, q) -= covariance;
