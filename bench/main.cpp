@@ -4,7 +4,8 @@
 //   tarvo-bench [--quick] [--threads N] [--data DIR] [--only TEXT]
 // --quick runs only the cases of up to 100,000 examinees and skips the
 // large ones; --only runs the cases whose name contains TEXT ("mml" for the
-// marginal estimator's section alone).
+// marginal estimator's sections alone); --real names the folder of the
+// public LSAT data and other programs' fits of them.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -53,6 +54,7 @@ struct Options {
     unsigned threads = 0;
     std::string dataDir = "build/bench-data";
     std::string only;
+    std::string realDir = "../shared/data/real";
 };
 
 std::string ReadWhole(const std::string& path) {
@@ -201,7 +203,7 @@ void PrintLoopTimings() {
 int Usage(const char* problem) {
     std::fprintf(stderr,
                  "tarvo-bench: %s\nUsage: tarvo-bench [--quick] [--threads N] "
-                 "[--data DIR] [--only TEXT]\n",
+                 "[--data DIR] [--only TEXT] [--real DIR]\n",
                  problem);
     return 2;
 }
@@ -217,12 +219,14 @@ int main(int argc, char** argv) {
         const std::string arg = argv[k];
         if (arg == "--quick") {
             options.quick = true;
-        } else if ((arg == "--threads" || arg == "--data" || arg == "--only") && k + 1 < argc) {
+        } else if ((arg == "--threads" || arg == "--data" || arg == "--only" || arg == "--real") &&
+                   k + 1 < argc) {
             const std::string value = argv[++k];
             if (arg == "--threads")
                 options.threads = static_cast<unsigned>(std::atoi(value.c_str()));
             if (arg == "--data") options.dataDir = value;
             if (arg == "--only") options.only = value;
+            if (arg == "--real") options.realDir = value;
         } else {
             return Usage(("unknown or incomplete option " + arg).c_str());
         }
@@ -243,6 +247,7 @@ int main(int argc, char** argv) {
     }
     if (options.only.empty() || options.only.rfind("mml", 0) == 0) {
         PrintMarginalSection(options.dataDir, threads, options.quick, options.only);
+        PrintRealDataSection(options.realDir, options.dataDir);
     }
     if (options.only.empty() || std::string("loops").find(options.only) != std::string::npos) {
         PrintLoopTimings();

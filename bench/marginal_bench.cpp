@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "child_run.h"
 #include "estimation/marginal_run.h"
 #include "quiet_host.h"
+#include "sample_layout.h"
 
 namespace tarvo::bench {
 
@@ -150,7 +152,103 @@ void PrintRecovery(const char* set, const Set& s, const char* method, unsigned t
     std::fflush(stdout);
 }
 
+// One peer's fit of one model: estimates by item and the log-likelihood.
+struct PeerFit {
+    std::string peer;
+    double logLikelihood = -INFINITY;
+    std::vector<ItemValues> items;
+};
+
+// The best (highest log-likelihood) marginal fit of model among the peers.
+PeerFit BestPeer(const std::string& peersFile, const std::string& model) {
+    std::map<std::string, PeerFit> fits;
+    for (const std::string& line : Lines(ReadWhole(peersFile))) {
+        std::vector<std::string> fields;
+        std::istringstream row(line);
+        for (std::string field; std::getline(row, field, ',');) {
+            if (field.size() >= 2 && field.front() == '"')
+                field = field.substr(1, field.size() - 2);
+            fields.push_back(field);
+        }
+        if (fields.size() < 8 || fields[1] != model || fields[2] != "MML-EM") continue;
+        PeerFit& fit = fits[fields[0]];
+        fit.peer = fields[0];
+        fit.logLikelihood = std::atof(fields[7].c_str());
+        fit.items.push_back({std::atof(fields[4].c_str()), std::atof(fields[5].c_str()),
+                             std::atof(fields[6].c_str())});
+    }
+    PeerFit best;
+    for (const auto& [name, fit] : fits) {
+        if (fit.logLikelihood > best.logLikelihood) best = fit;
+    }
+    return best;
+}
+
 }  // namespace
+
+void PrintRealDataSection(const std::string& realDir, const std::string& workDir) {
+    std::printf(
+        "\nMarginal fits without priors of the public LSAT data (%s) beside the best of other "
+        "programs' fits (a on this metric, D = 1.7):\n\n",
+        realDir.c_str());
+    std::printf(
+        "| data | model | log-likelihood | best other (program) | difference | largest a "
+        "difference | largest b difference | cycles |\n");
+    std::printf("|---|---|---|---|---|---|---|---|\n");
+    struct Model {
+        const char* ours;
+        const char* theirs;
+        MarginalModel model;
+    };
+    const Model models[] = {{"2pl", "2PL", MarginalModel::TwoPL},
+                            {"3pl", "3PL", MarginalModel::ThreePL},
+                            {"rasch", "Rasch", MarginalModel::Rasch}};
+    for (const char* name : {"lsat6", "lsat7"}) {
+        const std::string data = realDir + "/" + name + ".dat";
+        const std::string peers = realDir + "/" + name + "_peers.csv";
+        if (ReadWhole(data).empty()) {
+            std::printf("| %s | not found under %s |\n", name, realDir.c_str());
+            continue;
+        }
+        for (const Model& m : models) {
+            const std::string output = workDir + "/out-mml-" + name + "-" + m.ours + ".csv";
+            QuietHost host(sim::SampleControlTexts(5, data, "", output), 3);
+            MarginalSettings settings;
+            settings.model = m.model;
+            settings.priorLogA.on = false;
+            settings.priorC.on = false;
+            settings.tolerance = 1e-6;
+            settings.logLikelihoodTolerance = 1e-7;
+            settings.maxCycles = 5000;
+            RunReport report;
+            if (RunMarginalCalibration(host, EngineSettings{}, settings, &report) !=
+                RunOutcome::Finished) {
+                std::printf("| %s | %s | failed: %s |\n", name, m.ours, host.Messages().c_str());
+                continue;
+            }
+            const PeerFit best = BestPeer(peers, m.theirs);
+            std::string aDiff = "-", bDiff = "-";
+            if (m.model != MarginalModel::Rasch) {
+                const auto ours = Estimates(output);
+                double da = 0, db = 0;
+                for (std::size_t i = 0; i < ours.size() && i < best.items.size(); ++i) {
+                    da = std::max(da, std::fabs(ours[i].a - best.items[i].a));
+                    db = std::max(db, std::fabs(ours[i].b - best.items[i].b));
+                }
+                char text[32];
+                std::snprintf(text, sizeof text, "%.3f", da);
+                aDiff = text;
+                std::snprintf(text, sizeof text, "%.3f", db);
+                bDiff = text;
+            }
+            std::printf("| %s | %s | %.4f | %.4f (%s) | %+.4f | %s | %s | %d |\n", name, m.ours,
+                        report.logLikelihood, best.logLikelihood, best.peer.c_str(),
+                        report.logLikelihood - best.logLikelihood, aDiff.c_str(), bDiff.c_str(),
+                        report.loop.passes);
+        }
+    }
+    std::fflush(stdout);
+}
 
 bool IsMarginalChildRun(int argc, char** argv) {
     return argc > 1 && std::strcmp(argv[1], kChildFlag) == 0;

@@ -12,6 +12,12 @@ namespace tarvo::bench {
 void PrintMarginalSection(const std::string& dataDir, unsigned threads, bool quick,
                           const std::string& only);
 
+// The marginal fits of the public LSAT section 6 and 7 data in realDir
+// (NAME.dat, with other programs' estimates in NAME_peers.csv), without
+// priors, beside the best of those programs: log-likelihood and the largest
+// differences in a and b.
+void PrintRealDataSection(const std::string& realDir, const std::string& workDir);
+
 // The child's side of a marginal run.
 bool IsMarginalChildRun(int argc, char** argv);
 int MarginalChildMain(int argc, char** argv);
