@@ -27,6 +27,7 @@ namespace {
 constexpr std::size_t kResultLinesGathered = 2048;
 constexpr double kLargestStandardError = 99;
 constexpr std::size_t kExamineesPerMlTask = 125;
+constexpr double kHighestGivenC = 0.999;
 
 bool NamesAnInputFile(const std::string& outputFile, const RunSettings& settings) {
     if (IsSameFile(outputFile, settings.responseFile)) return true;
@@ -54,12 +55,14 @@ std::string Number(double value) {
 }
 
 // The model's own constraints on a held item: a = 1 for the 1PL, c = 0 for
-// the models without a floor.
+// the models without a floor. A given c outside [0, 0.999] would leave no
+// probability of a wrong (or a right) answer, so it is held at the bound.
 void ApplyModel(MarginalModel model, ItemTable& items, std::size_t i) {
     if (model == MarginalModel::OnePL) items.a[i] = 1;
     if (model == MarginalModel::TwoPL || model == MarginalModel::OnePL ||
         model == MarginalModel::Rasch)
         items.c[i] = 0;
+    items.c[i] = std::clamp(items.c[i], 0.0, kHighestGivenC);
 }
 
 void SetStandardErrors(const MarginalSettings& settings, const std::vector<char>& estimated,

@@ -103,7 +103,6 @@ void SetStartValues(MarginalModel model, ResponseView responses, std::span<const
         if (model == MarginalModel::TwoPL || model == MarginalModel::OnePL ||
             model == MarginalModel::Rasch)
             c = 0;
-        c = std::clamp(c, 0.0, kHighestC);
         // The proportion above the floor c, kept off 0 and 1; for a slope of
         // 1 on this metric the marginal curve is about the normal ogive with
         // b scaled by sqrt(2).

@@ -135,6 +135,31 @@ TEST(MarginalRun, HeldItemsKeepTheItemFilesValues) {
     }
 }
 
+TEST(MarginalRun, AGivenCOutsideZeroToOneIsHeldAtTheBound) {
+    RunFixture data(300, 4);
+    data.WriteFiles();
+    data.itemParams[0].c = 1.5;   // no wrong answer possible
+    data.itemParams[1].c = -0.3;  // not a probability
+    std::string parameters;
+    for (const auto& item : data.itemParams) {
+        char line[80];
+        std::snprintf(line, sizeof line, "ITEM               %9.4f %9.4f %9.4f", item.a, item.b,
+                      item.c);
+        parameters += std::string(line) + "\r\n";
+    }
+    testing::WriteFile(data.itemFile(), parameters);
+    ScriptedHost host = data.Host(5);
+    MarginalSettings settings;
+    settings.model = MarginalModel::ThreePLCGiven;
+    ASSERT_EQ(RunMarginalCalibration(host, EngineSettings{}, settings, nullptr),
+              RunOutcome::Finished);
+    const std::string output = data.Output();
+    EXPECT_EQ(output.find("nan"), std::string::npos);
+    const auto lines = CrLfLines(output);
+    EXPECT_NE(lines[1].find(",  0.999,"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[2].find(",  0.000,"), std::string::npos) << lines[2];
+}
+
 TEST(MarginalRun, ChecksEndTheRunWithAMessage) {
     RunFixture data(50, 4);
     data.WriteFiles();
