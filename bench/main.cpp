@@ -5,7 +5,9 @@
 // --quick runs only the cases of up to 100,000 examinees and skips the
 // large ones; --only runs the cases whose name contains TEXT ("mml" for the
 // marginal estimator's sections alone); --real names the folder of the
-// public LSAT data and other programs' fits of them.
+// public LSAT data and other programs' fits of them; --reference runs the
+// OpenMx reference fit (bench/reference/openmx_fit.R, needs R) beside the
+// marginal estimator.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -55,6 +57,7 @@ struct Options {
     std::string dataDir = "build/bench-data";
     std::string only;
     std::string realDir = "../shared/data/real";
+    std::string reference;  // the OpenMx reference script, when asked for
 };
 
 std::string ReadWhole(const std::string& path) {
@@ -203,7 +206,7 @@ void PrintLoopTimings() {
 int Usage(const char* problem) {
     std::fprintf(stderr,
                  "tarvo-bench: %s\nUsage: tarvo-bench [--quick] [--threads N] "
-                 "[--data DIR] [--only TEXT] [--real DIR]\n",
+                 "[--data DIR] [--only TEXT] [--real DIR] [--reference SCRIPT]\n",
                  problem);
     return 2;
 }
@@ -219,7 +222,8 @@ int main(int argc, char** argv) {
         const std::string arg = argv[k];
         if (arg == "--quick") {
             options.quick = true;
-        } else if ((arg == "--threads" || arg == "--data" || arg == "--only" || arg == "--real") &&
+        } else if ((arg == "--threads" || arg == "--data" || arg == "--only" || arg == "--real" ||
+                    arg == "--reference") &&
                    k + 1 < argc) {
             const std::string value = argv[++k];
             if (arg == "--threads")
@@ -227,6 +231,7 @@ int main(int argc, char** argv) {
             if (arg == "--data") options.dataDir = value;
             if (arg == "--only") options.only = value;
             if (arg == "--real") options.realDir = value;
+            if (arg == "--reference") options.reference = value;
         } else {
             return Usage(("unknown or incomplete option " + arg).c_str());
         }
@@ -246,7 +251,8 @@ int main(int argc, char** argv) {
         RunCase(c, options, threads);
     }
     if (options.only.empty() || options.only.rfind("mml", 0) == 0) {
-        PrintMarginalSection(options.dataDir, threads, options.quick, options.only);
+        PrintMarginalSection(options.dataDir, threads, options.quick, options.only,
+                             options.reference);
         PrintRealDataSection(options.realDir, options.dataDir);
     }
     if (options.only.empty() || std::string("loops").find(options.only) != std::string::npos) {

@@ -144,7 +144,7 @@ void PrintRecovery(const char* set, const Set& s, const char* method, unsigned t
                    const std::string& cycles, double peakMiB, const Recovery& r,
                    const std::string& note) {
     std::printf(
-        "| %s | %zu x %zu | %-4s | %u | %7.2f | %6s | %6.1f | %5.1f | %.4f | %.4f | %.4f | %.2f | "
+        "| %s | %zu x %zu | %-6s | %u | %7.2f | %6s | %6.1f | %5.1f | %.4f | %.4f | %.4f | %.2f | "
         "%.2f | %.2f | %s |\n",
         set, s.persons, s.items, method, threads, wall, cycles.c_str(), peakMiB,
         peakMiB * 1024 * 1024 / static_cast<double>(s.persons * s.items), r.rmse[0], r.rmse[1],
@@ -182,6 +182,37 @@ PeerFit BestPeer(const std::string& peersFile, const std::string& model) {
         if (fit.logLikelihood > best.logLikelihood) best = fit;
     }
     return best;
+}
+
+struct ReferenceMeasure {
+    bool ok = false;
+    double seconds = 0;
+    int cycles = 0;
+    std::vector<ItemValues> items;
+};
+
+// Runs the reference script on a data set; its estimates go to output, one
+// line "a,b,c,seea,seeb,seec" per item.
+ReferenceMeasure RunReference(const std::string& script, const DataFiles& files, std::size_t items,
+                              const std::string& output) {
+    ReferenceMeasure r;
+    const std::string command = "Rscript '" + script + "' '" + files.responseFile + "' " +
+                                std::to_string(items) + " 20 '" + output + "' 3pl yes 2>/dev/null";
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return r;
+    char line[256] = {0};
+    const bool read = std::fgets(line, sizeof line, pipe) != nullptr;
+    pclose(pipe);
+    if (!read || std::sscanf(line, "%lf %d", &r.seconds, &r.cycles) != 2) return r;
+    for (const std::string& row : Lines(ReadWhole(output))) {
+        ItemValues v;
+        if (std::sscanf(row.c_str(), "%lf,%lf,%lf,%lf,%lf,%lf", &v.a, &v.b, &v.c, &v.seea, &v.seeb,
+                        &v.seec) == 6) {
+            r.items.push_back(v);
+        }
+    }
+    r.ok = r.items.size() == items;
+    return r;
 }
 
 }  // namespace
@@ -283,7 +314,7 @@ int MarginalChildMain(int argc, char** argv) {
 }
 
 void PrintMarginalSection(const std::string& dataDir, unsigned threads, bool quick,
-                          const std::string& only) {
+                          const std::string& only, const std::string& referenceScript) {
     std::printf(
         "\nMarginal maximum likelihood (--method mml, 3PL, default priors) beside the classic "
         "joint fit (mode 3), %u threads; recovery of the generating items:\n\n",
@@ -325,9 +356,26 @@ void PrintMarginalSection(const std::string& dataDir, unsigned threads, bool qui
                 note += text;
             }
         }
+        const Recovery ours = Recover(truth, Estimates(output));
         PrintRecovery(s.name, s, "mml", threads, m.wall, std::to_string(m.cycles),
-                      static_cast<double>(m.peakKiB) / 1024.0, Recover(truth, Estimates(output)),
-                      note);
+                      static_cast<double>(m.peakKiB) / 1024.0, ours, note);
+        if (!referenceScript.empty()) {
+            const std::string refOutput = dataDir + "/out-openmx-" + data.Name() + ".csv";
+            const ReferenceMeasure ref = RunReference(referenceScript, files, s.items, refOutput);
+            if (!ref.ok) {
+                std::printf("| %s | OpenMx reference failed (is r-cran-openmx installed?) |\n",
+                            s.name);
+            } else {
+                const Recovery theirs = Recover(truth, ref.items);
+                std::snprintf(text, sizeof text,
+                              "fit alone; mml %.1fx faster; RMSE ratio mml/OpenMx a %.3f b %.3f "
+                              "c %.3f",
+                              ref.seconds / m.wall, ours.rmse[0] / theirs.rmse[0],
+                              ours.rmse[1] / theirs.rmse[1], ours.rmse[2] / theirs.rmse[2]);
+                PrintRecovery(s.name, s, "OpenMx", 0, ref.seconds, std::to_string(ref.cycles), NAN,
+                              theirs, text);
+            }
+        }
 
         RunRequest joint;
         joint.mode = 3;

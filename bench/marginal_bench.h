@@ -9,8 +9,11 @@ namespace tarvo::bench {
 // memory, and recovery of the generating items (RMSE of a, b, c and the SD
 // of (estimate - truth) / SE), beside the classic joint fit of the same
 // files.
+// With a reference script (bench/reference/openmx_fit.R) a reference
+// marginal fit by OpenMx with the same model, priors and quadrature is made
+// too, and the ratios of time and RMSE are shown.
 void PrintMarginalSection(const std::string& dataDir, unsigned threads, bool quick,
-                          const std::string& only);
+                          const std::string& only, const std::string& referenceScript);
 
 // The marginal fits of the public LSAT section 6 and 7 data in realDir
 // (NAME.dat, with other programs' estimates in NAME_peers.csv), without
