@@ -70,10 +70,12 @@ void SetStandardErrors(const MarginalSettings& settings, const std::vector<char>
                        const mml::Quadrature& quadrature, const mml::ExpectedCounts& counts,
                        WorkerPool& pool, ItemTable& items) {
     const mml::ParameterLayout layout = mml::MakeLayout(settings, estimated, spans);
-    const std::vector<double> information =
-        mml::ObservedInformation(view, layout, settings, spans, quadrature, counts, pool);
     std::vector<double> se;
-    if (!mml::StandardErrorsFrom(information, layout.count, se)) {
+    if (items.itemCount() > mml::kLargestCrossItemTest) {
+        se = mml::StandardErrorsByItem(view, layout, settings, spans, quadrature, counts, pool);
+    } else if (const std::vector<double> information = mml::ObservedInformation(
+                   view, layout, settings, spans, quadrature, counts, pool);
+               !mml::StandardErrorsFrom(information, layout.count, se)) {
         // Not positive definite (a parameter not identified by the data):
         // each parameter's own curvature, which understates the error.
         se.assign(layout.count, kLargestStandardError);
@@ -86,7 +88,7 @@ void SetStandardErrors(const MarginalSettings& settings, const std::vector<char>
     for (std::size_t i = 0; i < items.itemCount(); ++i) {
         for (int u = 0; u < 3; ++u) {
             const int p = layout.index[3 * i + u];
-            errors[u][i] = p < 0 ? -1 : std::min(se[p], kLargestStandardError);
+            errors[u][i] = p < 0 || se[p] < 0 ? -1 : std::min(se[p], kLargestStandardError);
         }
     }
 }

@@ -58,16 +58,19 @@ ParameterLayout MakeLayout(const MarginalSettings& settings, std::span<const cha
     return layout;
 }
 
-std::vector<double> ObservedInformation(ResponseView responses, const ParameterLayout& layout,
-                                        const MarginalSettings& settings, ItemSpans items,
-                                        const Quadrature& quadrature, const ExpectedCounts& counts,
-                                        WorkerPool& pool) {
+namespace {
+
+// Adds the information at(p, q) for the parameters of layout: within-item
+// terms always, cross-item terms when cross.
+template <typename At>
+void FillInformation(ResponseView responses, const ParameterLayout& layout,
+                     const MarginalSettings& settings, ItemSpans items,
+                     const Quadrature& quadrature, const ExpectedCounts& counts, WorkerPool& pool,
+                     bool cross, At&& at) {
     const std::size_t itemCount = responses.items;
     const int points = quadrature.Points();
     const int n = layout.count;
     const Priors priors = PriorsFor(settings);
-    std::vector<double> info(static_cast<std::size_t>(n) * n, 0.0);
-    auto at = [&](int p, int q) -> double& { return info[static_cast<std::size_t>(p) * n + q]; };
 
     // Per item and point: P, and the score factor u = dP / (P Q), so that a
     // response x adds (x - P) u to the complete-data score.
@@ -124,7 +127,6 @@ std::vector<double> ObservedInformation(ResponseView responses, const ParameterL
     // Posterior mean scores s_j (per item: a, b, c) and the cross-item
     // residual products C[i][k][i2] = sum_j w_jk e_ij e_i2j over i2 > i, and
     // the score products S[i][i2] = sum_j s_ij s_i2j' over i2 >= i.
-    const bool cross = itemCount <= kLargestCrossItemTest;
     const std::size_t rows = cross ? itemCount : 0;
     // Only i2 > i is kept: item i's row holds (itemCount - i - 1) entries per
     // point, from rowStart[i] on.
@@ -231,6 +233,20 @@ std::vector<double> ObservedInformation(ResponseView responses, const ParameterL
             }
         }
     }
+}
+
+}  // namespace
+
+std::vector<double> ObservedInformation(ResponseView responses, const ParameterLayout& layout,
+                                        const MarginalSettings& settings, ItemSpans items,
+                                        const Quadrature& quadrature, const ExpectedCounts& counts,
+                                        WorkerPool& pool) {
+    const int n = layout.count;
+    std::vector<double> info(static_cast<std::size_t>(n) * n, 0.0);
+    auto at = [&](int p, int q) -> double& { return info[static_cast<std::size_t>(p) * n + q]; };
+    if (n == 0) return info;
+    FillInformation(responses, layout, settings, items, quadrature, counts, pool,
+                    responses.items <= kLargestCrossItemTest, at);
     // Both halves got the same terms, added in different orders.
     for (int p = 0; p < n; ++p) {
         for (int q = p + 1; q < n; ++q) {
@@ -240,6 +256,55 @@ std::vector<double> ObservedInformation(ResponseView responses, const ParameterL
         }
     }
     return info;
+}
+
+std::vector<double> StandardErrorsByItem(ResponseView responses, const ParameterLayout& layout,
+                                         const MarginalSettings& settings, ItemSpans items,
+                                         const Quadrature& quadrature, const ExpectedCounts& counts,
+                                         WorkerPool& pool) {
+    const std::size_t itemCount = responses.items;
+    // Each parameter's item and place in the item's block; a parameter
+    // shared by several items (the common slope) has none.
+    std::vector<int> owner(layout.count, -1), slot(layout.count, 0), users(layout.count, 0);
+    for (std::size_t i = 0; i < itemCount; ++i) {
+        for (int u = 0; u < 3; ++u) {
+            const int p = layout.index[3 * i + u];
+            if (p < 0) continue;
+            ++users[p];
+            owner[p] = static_cast<int>(i);
+            slot[p] = u;
+        }
+    }
+    std::vector<double> blocks(itemCount * 9, 0.0);
+    double spare = 0;  // takes the terms of shared parameters
+    auto at = [&](int p, int q) -> double& {
+        if (users[p] != 1 || users[q] != 1) return spare;
+        return blocks[owner[p] * 9 + slot[p] * 3 + slot[q]];
+    };
+    std::vector<double> se(layout.count, -1.0);
+    if (layout.count == 0) return se;
+    FillInformation(responses, layout, settings, items, quadrature, counts, pool, false, at);
+    for (std::size_t i = 0; i < itemCount; ++i) {
+        int own[3];
+        int m = 0;
+        for (int u = 0; u < 3; ++u) {
+            const int p = layout.index[3 * i + u];
+            if (p >= 0 && users[p] == 1) own[m++] = u;
+        }
+        for (int e = 0; e < m; ++e) {
+            // Column e of the block's inverse; its e-th entry is the variance.
+            double block[3][3];
+            double unit[3] = {0, 0, 0};
+            for (int x = 0; x < m; ++x) {
+                for (int y = 0; y < m; ++y) block[x][y] = blocks[i * 9 + own[x] * 3 + own[y]];
+            }
+            unit[e] = 1;
+            if (SolveSmall(m, block, unit) && unit[e] > 0) {
+                se[layout.index[3 * i + own[e]]] = std::sqrt(unit[e]);
+            }
+        }
+    }
+    return se;
 }
 
 bool StandardErrorsFrom(const std::vector<double>& information, int count,

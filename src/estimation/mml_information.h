@@ -28,13 +28,23 @@ ParameterLayout MakeLayout(const MarginalSettings& settings, std::span<const cha
 // are formed in fixed order (examinees in chunks, each item's row by one
 // task), so the matrix is the same for every thread count. Above
 // kLargestCrossItemTest items only the within-item terms are formed (the
-// cross terms would need items^2 * points numbers). Returns the matrix,
-// row-major, layout.count squared.
+// cross terms would need items^2 * points numbers; use StandardErrorsByItem
+// there). Returns the matrix, row-major, layout.count squared.
 inline constexpr std::size_t kLargestCrossItemTest = 400;
 std::vector<double> ObservedInformation(ResponseView responses, const ParameterLayout& layout,
                                         const MarginalSettings& settings, ItemSpans items,
                                         const Quadrature& quadrature, const ExpectedCounts& counts,
                                         WorkerPool& pool);
+
+// Standard errors from each item's own block of the observed information
+// alone (the cross-item terms left out), for many items, where the whole
+// matrix would be too large: index as in layout; -1 for a parameter shared
+// by several items (the common slope) or a block that is not positive
+// definite.
+std::vector<double> StandardErrorsByItem(ResponseView responses, const ParameterLayout& layout,
+                                         const MarginalSettings& settings, ItemSpans items,
+                                         const Quadrature& quadrature, const ExpectedCounts& counts,
+                                         WorkerPool& pool);
 
 // The square roots of the diagonal of the inverse; false when the matrix is
 // not positive definite (then se is left empty).
