@@ -31,7 +31,7 @@ data <- as.data.frame(lapply(seq_len(k), function(i) {
 names(data) <- paste0("i", seq_len(k))
 data <- data[rowSums(!is.na(sapply(data, unclass))) > 0, , drop = FALSE]
 
-spec <- rep(list(rpf.drm(factors = 1)), k)
+itemModels <- rep(list(rpf.drm(factors = 1)), k)
 imat <- mxMatrix(name = "item", nrow = 4, ncol = k,
                  values = c(D, 0, if (threePL) logit(0.2) else logit(0), logit(1)),
                  free = c(TRUE, TRUE, threePL, FALSE))
@@ -42,7 +42,7 @@ imat$labels["b", ] <- paste0("d", seq_len(k))
 if (threePL) imat$labels["g", ] <- paste0("g", seq_len(k))
 
 itemModel <- mxModel("itemModel", imat, mxData(observed = data, type = "raw"),
-                     mxExpectationBA81(spec, qwidth = 6, qpoints = 61), mxFitFunctionML())
+                     mxExpectationBA81(itemModels, qwidth = 6, qpoints = 61), mxFitFunctionML())
 groups <- "itemModel"
 parts <- list(itemModel)
 if (priors) {
