@@ -18,6 +18,10 @@ namespace tarvo {
 //   2pl -> mode 3 (c written as 0.000 and seec as -1.000, not estimated),
 //   1pl, rasch -> mode 6 (b and seeb; the Rasch model's common slope is in
 //   the run report).
+// With fixItems, the items whose line in the item parameter file is not blank
+// keep the file's values (under the model's own constraints: a = 1 for the
+// 1PL, c = 0 without a floor); a given c is kept inside [0, 0.999]. Items
+// without a valid response are not estimated; their errors are -1.
 // The standardise question is not asked: the scores are on the scale of the
 // fitted ability distribution. When report is given, the fields this
 // estimator owns are filled (see FillMarginalReport).
