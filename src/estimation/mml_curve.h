@@ -35,6 +35,11 @@ inline Curve CurveAt(double theta, double a, double b, double c) {
     return out;
 }
 
+// The logarithm of a probability, kept finite: held items with very steep
+// curves can give P or Q of exactly 0, and an examinee whose answers no
+// point of the grid can explain would otherwise get an undefined posterior.
+inline double LogProbability(double p) { return std::log(p > 1e-300 ? p : 1e-300); }
+
 // First and second derivatives of P by (a, b, c), in that order.
 struct CurveDerivatives {
     double first[3];

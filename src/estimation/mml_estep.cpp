@@ -54,8 +54,8 @@ void LogCurveTables::Fill(std::span<const double> a, std::span<const double> b,
     for (std::size_t i = 0; i < items; ++i) {
         for (int k = 0; k < points; ++k) {
             const Curve cv = CurveAt(quadrature.theta[k], a[i], b[i], c[i]);
-            logP[i * points + k] = std::log(cv.p);
-            logQ[i * points + k] = std::log(cv.q);
+            logP[i * points + k] = LogProbability(cv.p);
+            logQ[i * points + k] = LogProbability(cv.q);
         }
     }
 }

@@ -32,18 +32,22 @@ ThetaObjective LogPosteriorAt(std::span<const std::uint8_t> row, ItemSpans items
         const std::uint8_t code = row[i];
         if (code > 1) continue;
         const Curve cv = CurveAt(theta, items.a[i], items.b[i], items.c[i]);
+        // Kept off 0 so that a held item with a very steep curve adds a
+        // finite term.
+        const double p = std::max(cv.p, 1e-300);
+        const double q = std::max(cv.q, 1e-300);
         const double s1 = cv.s * (1 - cv.s);
         const double slope = kD * items.a[i];
         const double dp = (1 - items.c[i]) * s1 * slope;
         const double ddp = (1 - items.c[i]) * s1 * (1 - 2 * cv.s) * slope * slope;
         if (code == 1) {
-            o.value += std::log(cv.p);
-            o.first += dp / cv.p;
-            o.second += ddp / cv.p - dp * dp / (cv.p * cv.p);
+            o.value += LogProbability(p);
+            o.first += dp / p;
+            o.second += ddp / p - dp * dp / (p * p);
         } else {
-            o.value += std::log(cv.q);
-            o.first -= dp / cv.q;
-            o.second += -ddp / cv.q - dp * dp / (cv.q * cv.q);
+            o.value += LogProbability(q);
+            o.first -= dp / q;
+            o.second += -ddp / q - dp * dp / (q * q);
         }
     }
     const double z = (theta - mean) / sd;

@@ -3,6 +3,7 @@
 // item file's values, Stop, the checks that end a run, and the report.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -158,6 +159,36 @@ TEST(MarginalRun, AGivenCOutsideZeroToOneIsHeldAtTheBound) {
     const auto lines = CrLfLines(output);
     EXPECT_NE(lines[1].find(",  0.999,"), std::string::npos) << lines[1];
     EXPECT_NE(lines[2].find(",  0.000,"), std::string::npos) << lines[2];
+}
+
+TEST(MarginalRun, AnswersThatNoAbilityExplainsLeaveEveryNumberFinite) {
+    // Two held steps in opposite order: right on the first and wrong on the
+    // second fits no ability at all (each point's likelihood is 0 in double).
+    testing::TempDir dir;
+    testing::WriteFile(dir.File("steep.itm"),
+                       "ITEM0001              1000.0000    0.5000    0.0000\r\n"
+                       "ITEM0002              1000.0000   -0.5000    0.0000\r\n");
+    std::string responses;
+    for (const char* codes : {"10111", "01000", "11010", "00101"}) {
+        responses += "P000000" + std::string(1, static_cast<char>('1' + responses.size() % 9)) +
+                     "           " + codes + "\r\n";
+    }
+    testing::WriteFile(dir.File("steep.dat"), responses);
+    for (MarginalScoring scoring :
+         {MarginalScoring::Eap, MarginalScoring::Map, MarginalScoring::Ml}) {
+        ScriptedHost host;
+        host.mode = 3;
+        host.texts = sim::SampleControlTexts(5, dir.File("steep.dat"), dir.File("steep.itm"),
+                                             dir.File("out.csv"));
+        MarginalSettings settings;
+        settings.fixItems = true;
+        settings.scoring = scoring;
+        RunReport report;
+        ASSERT_EQ(RunMarginalCalibration(host, EngineSettings{}, settings, &report),
+                  RunOutcome::Finished);
+        EXPECT_TRUE(std::isfinite(report.logLikelihood));
+        EXPECT_EQ(report.loop.end, LoopEnd::Settled);
+    }
 }
 
 TEST(MarginalRun, ChecksEndTheRunWithAMessage) {
