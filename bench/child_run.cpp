@@ -64,6 +64,42 @@ int ChildMain(int argc, char** argv) {
     return 0;
 }
 
+ChildReply RunChildProcess(const std::vector<std::string>& args) {
+    ChildReply reply;
+    std::vector<char*> argv;
+    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+
+    int channel[2];
+    if (pipe(channel) != 0) return reply;
+    const pid_t child = fork();
+    if (child < 0) {
+        close(channel[0]);
+        close(channel[1]);
+        return reply;
+    }
+    if (child == 0) {
+        dup2(channel[1], STDOUT_FILENO);
+        close(channel[0]);
+        close(channel[1]);
+        execv("/proc/self/exe", argv.data());
+        _exit(127);
+    }
+    close(channel[1]);
+    char buffer[512];
+    for (ssize_t got; (got = read(channel[0], buffer, sizeof buffer)) != 0;) {
+        if (got < 0) break;
+        reply.text.append(buffer, static_cast<std::size_t>(got));
+    }
+    close(channel[0]);
+    int status = 0;
+    struct rusage usage {};
+    wait4(child, &status, 0, &usage);
+    reply.started = true;
+    reply.peakKiB = usage.ru_maxrss;
+    return reply;
+}
+
 RunMeasure RunInChild(const RunRequest& request) {
     RunMeasure measure;
     const std::vector<std::string> args = {"tarvo-bench",
@@ -76,41 +112,13 @@ RunMeasure RunInChild(const RunRequest& request) {
                                            request.files.responseFile,
                                            request.files.itemFile,
                                            request.outputFile};
-    std::vector<char*> argv;
-    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-
-    int channel[2];
-    if (pipe(channel) != 0) {
-        measure.error = "pipe failed";
-        return measure;
-    }
-    const pid_t child = fork();
-    if (child < 0) {
-        close(channel[0]);
-        close(channel[1]);
+    const ChildReply child = RunChildProcess(args);
+    if (!child.started) {
         measure.error = "fork failed";
         return measure;
     }
-    if (child == 0) {
-        dup2(channel[1], STDOUT_FILENO);
-        close(channel[0]);
-        close(channel[1]);
-        execv("/proc/self/exe", argv.data());
-        _exit(127);
-    }
-    close(channel[1]);
-    std::string reply;
-    char buffer[512];
-    for (ssize_t got; (got = read(channel[0], buffer, sizeof buffer)) != 0;) {
-        if (got < 0) break;
-        reply.append(buffer, static_cast<std::size_t>(got));
-    }
-    close(channel[0]);
-    int status = 0;
-    struct rusage usage {};
-    wait4(child, &status, 0, &usage);
-    measure.peakKiB = usage.ru_maxrss;
+    measure.peakKiB = child.peakKiB;
+    const std::string& reply = child.text;
 
     double wall = 0;
     unsigned long long evaluations = 0;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "bench_data.h"
 #include "estimation/engine_settings.h"
@@ -29,6 +30,15 @@ struct RunMeasure {
 };
 
 RunMeasure RunInChild(const RunRequest& request);
+
+// Runs this program again with args (args[0] is the program name), waits for
+// it and returns what it wrote to standard output and its peak memory.
+struct ChildReply {
+    bool started = false;
+    std::string text;
+    long peakKiB = 0;
+};
+ChildReply RunChildProcess(const std::vector<std::string>& args);
 
 // The child's side: true when argv asks for a child run; it is then made,
 // its figures go to standard output and *exitCode is set.

@@ -3,7 +3,11 @@
 // reference loops. Usage:
 //   tarvo-bench [--quick] [--threads N] [--data DIR] [--only TEXT]
 // --quick runs only the cases of up to 100,000 examinees and skips the
-// large ones; --only runs the cases whose name contains TEXT.
+// large ones; --only runs the cases whose name contains TEXT ("mml" for the
+// marginal estimator's sections alone); --real names the folder of the
+// public LSAT data and other programs' fits of them; --reference runs the
+// OpenMx reference fit (bench/reference/openmx_fit.R, needs R) beside the
+// marginal estimator.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +20,7 @@
 #include "core/modes.h"
 #include "estimation/fast_kernels.h"
 #include "loop_timing.h"
+#include "marginal_bench.h"
 #include "report_timing.h"
 #include "result_agreement.h"
 
@@ -53,6 +58,8 @@ struct Options {
     unsigned threads = 0;
     std::string dataDir = "build/bench-data";
     std::string only;
+    std::string realDir = "../shared/data/real";
+    std::string reference;  // the OpenMx reference script, when asked for
 };
 
 std::string ReadWhole(const std::string& path) {
@@ -212,7 +219,7 @@ void PrintReportTiming() {
 int Usage(const char* problem) {
     std::fprintf(stderr,
                  "tarvo-bench: %s\nUsage: tarvo-bench [--quick] [--threads N] "
-                 "[--data DIR] [--only TEXT]\n",
+                 "[--data DIR] [--only TEXT] [--real DIR] [--reference SCRIPT]\n",
                  problem);
     return 2;
 }
@@ -221,18 +228,23 @@ int Usage(const char* problem) {
 
 int main(int argc, char** argv) {
     if (IsChildRun(argc, argv)) return ChildMain(argc, argv);
+    if (IsMarginalChildRun(argc, argv)) return MarginalChildMain(argc, argv);
 
     Options options;
     for (int k = 1; k < argc; ++k) {
         const std::string arg = argv[k];
         if (arg == "--quick") {
             options.quick = true;
-        } else if ((arg == "--threads" || arg == "--data" || arg == "--only") && k + 1 < argc) {
+        } else if ((arg == "--threads" || arg == "--data" || arg == "--only" || arg == "--real" ||
+                    arg == "--reference") &&
+                   k + 1 < argc) {
             const std::string value = argv[++k];
             if (arg == "--threads")
                 options.threads = static_cast<unsigned>(std::atoi(value.c_str()));
             if (arg == "--data") options.dataDir = value;
             if (arg == "--only") options.only = value;
+            if (arg == "--real") options.realDir = value;
+            if (arg == "--reference") options.reference = value;
         } else {
             return Usage(("unknown or incomplete option " + arg).c_str());
         }
@@ -250,6 +262,11 @@ int main(int argc, char** argv) {
         const std::string name = std::string(c.name) + " " + Size(c);
         if (!options.only.empty() && name.find(options.only) == std::string::npos) continue;
         RunCase(c, options, threads);
+    }
+    if (options.only.empty() || options.only.rfind("mml", 0) == 0) {
+        PrintMarginalSection(options.dataDir, threads, options.quick, options.only,
+                             options.reference);
+        PrintRealDataSection(options.realDir, options.dataDir);
     }
     if (options.only.empty() || std::string("loops").find(options.only) != std::string::npos) {
         PrintLoopTimings();

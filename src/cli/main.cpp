@@ -10,6 +10,7 @@
 #include "cli/options.h"
 #include "cli/run_summary.h"
 #include "estimation/calibration_run.h"
+#include "estimation/marginal_run.h"
 
 namespace {
 
@@ -20,10 +21,22 @@ void ReportStop(const std::string& whatTheResultHolds) {
     std::fprintf(stderr, "%s\n", text.c_str());
 }
 
+// The last resort when the program cannot go on at all, e.g. when so little
+// memory is left that not even the exception that would report it can be
+// made: say so and end with status 1, never with a signal that a script
+// might take for a stop. Only async-signal-safe calls.
+[[noreturn]] void EndAbruptly() {
+    static constexpr char kText[] =
+        "ERROR The run failed: the program could not go on (not enough memory?).\n";
+    [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, kText, sizeof kText - 1);
+    _exit(1);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     using namespace tarvo;
+    std::set_terminate(EndAbruptly);
     const std::vector<std::string_view> args(argv + 1, argv + argc);
     const cli::ParseResult parsed = cli::ParseCommandLine(args);
     if (!parsed.options) {
@@ -54,7 +67,10 @@ int main(int argc, char** argv) {
         engine.threads = options.threads;  // 0: every core
         RunReport report;
         const bool wantReport = !options.quiet || !options.reportFile.empty();
-        const RunOutcome outcome = RunCalibration(host, engine, wantReport ? &report : nullptr);
+        const RunOutcome outcome =
+            options.method.marginal
+                ? RunMarginalCalibration(host, engine, options.method.settings, &report)
+                : RunCalibration(host, engine, wantReport ? &report : nullptr);
         const bool published =
             !wantReport || cli::PublishRunReport(report, options.quiet, options.reportFile);
         switch (outcome) {

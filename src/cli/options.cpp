@@ -62,6 +62,10 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& args) {
             continue;
         }
         if (arg.substr(0, 2) != "--") return fail("unexpected argument '" + std::string(arg) + "'");
+        if (IsMethodFlag(arg.substr(2))) {
+            ApplyMethodFlag(arg.substr(2), options.method);
+            continue;
+        }
 
         std::string_view name = arg.substr(2);
         std::optional<std::string_view> value;
@@ -80,13 +84,17 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& args) {
             if (candidate.name == name) textOption = &candidate;
         }
         const bool known = textOption || name == "mode" || name == "standardize" ||
-                           name == "threads" || name == "report";
+                           name == "threads" || name == "report" ||
+                           IsMethodOption(name);
         if (!known) return fail("unknown option '--" + std::string(name) + "'");
         const auto text = takeValue();
         if (!text) return fail("option '--" + std::string(name) + "' needs a value");
 
         if (textOption) {
             options.controlTexts[textOption->controlId] = std::string(*text);
+        } else if (IsMethodOption(name)) {
+            if (auto error = ApplyMethodOption(name, *text, options.method); !error.empty())
+                return fail(error);
         } else if (name == "mode") {
             unsigned mode = 0;
             if (!ParseWhole(*text, mode) || !IsMode(static_cast<int>(mode)))
@@ -111,6 +119,8 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& args) {
             options.threads = threads;
         }
     }
+    if (auto error = FinishMethodOptions(options.mode, options.method); !error.empty())
+        return fail(error);
     return ParseResult{options, {}};
 }
 
@@ -138,8 +148,9 @@ std::string HelpText() {
         "  --view                    open the result in the desktop's viewer afterwards\n"
         "  --report FILE             write the run report (statistics, flags, warnings) as JSON\n"
         "  --quiet                   print no summary on standard output after the run\n"
-        "  --help                    show this text\n\n"
-        "Modes (estimated | given):\n";
+        "  --help                    show this text\n";
+    text += MethodHelpText();
+    text += "\nModes (estimated | given):\n";
     for (int m = kFirstMode; m <= kLastMode; ++m) {
         text += "  " + std::to_string(m) + "  " + std::string(RulesOf(m).caption) + "\n";
     }

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/marginal_options.h"
+
 namespace tarvo::cli {
 
 // What the command line asks for. Each dialog option holds the text the
@@ -19,6 +21,7 @@ struct Options {
     unsigned threads = 0;  // 0: every core
     bool quiet = false;       // no summary after the run
     std::string reportFile;   // empty: no JSON report
+    MethodOptions method;  // --method and the marginal estimator's options
 };
 
 struct ParseResult {

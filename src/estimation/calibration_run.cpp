@@ -36,7 +36,8 @@ bool NamesAnInputFile(const std::string& outputFile, const RunSettings& settings
 RunOutcome RunCalibration(RunHost& host) { return RunCalibration(host, EngineSettings{}); }
 
 namespace {
-RunOutcome RunWithoutGuard(RunHost& host, const EngineSettings& engine, RunTrace& trace);
+RunOutcome RunWithoutGuard(RunHost& host, const EngineSettings& engine, RunTrace& trace,
+                           const EstimationStage& stage);
 }  // namespace
 
 RunOutcome RunCalibration(RunHost& host, const EngineSettings& engine) {
@@ -47,9 +48,10 @@ namespace {
 
 // The run and its boundary: an exception from a stage that has no handler of
 // its own still ends the run with a message instead of leaving it silently.
-RunOutcome RunGuarded(RunHost& host, const EngineSettings& engine, RunTrace& trace) {
+RunOutcome RunGuarded(RunHost& host, const EngineSettings& engine, RunTrace& trace,
+                      const EstimationStage& stage) {
     try {
-        return RunWithoutGuard(host, engine, trace);
+        return RunWithoutGuard(host, engine, trace, stage);
     } catch (const std::exception& failure) {
         host.ShowMessage(std::string("ERROR The run failed: ") + failure.what() + ".");
     } catch (...) {
@@ -61,13 +63,24 @@ RunOutcome RunGuarded(RunHost& host, const EngineSettings& engine, RunTrace& tra
 }  // namespace
 
 RunOutcome RunCalibration(RunHost& host, const EngineSettings& engine, RunReport* report) {
+    EstimationStage classic;
+    classic.estimate = [](int mode, RunInputs& inputs, RunHost& stageHost, ResultWriter& writer,
+                          const Engine& stageEngine) {
+        return RunEstimation(mode, inputs.items, inputs.persons, stageHost, writer, stageEngine);
+    };
+    return RunCalibrationWith(host, engine, report, classic);
+}
+
+RunOutcome RunCalibrationWith(RunHost& host, const EngineSettings& engine, RunReport* report,
+                              const EstimationStage& stage) {
     const auto start = std::chrono::steady_clock::now();
     RunTrace trace;
-    const RunOutcome outcome = RunGuarded(host, engine, trace);
+    const RunOutcome outcome = RunGuarded(host, engine, trace, stage);
     if (report) {
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        FillRunReport(*report, host.CalibrationMode(), engine, outcome, trace, seconds);
+        const int mode = stage.layoutMode != 0 ? stage.layoutMode : host.CalibrationMode();
+        FillRunReport(*report, mode, engine, outcome, trace, seconds);
     }
     return outcome;
 }
@@ -75,7 +88,8 @@ RunOutcome RunCalibration(RunHost& host, const EngineSettings& engine, RunReport
 namespace {
 
 // The run itself; what it leaves for the report goes into trace.
-RunOutcome RunWithoutGuard(RunHost& host, const EngineSettings& engine, RunTrace& trace) {
+RunOutcome RunWithoutGuard(RunHost& host, const EngineSettings& engine, RunTrace& trace,
+                           const EstimationStage& stage) {
     // The tables hold itemCount codes per examinee, so a small file with a
     // large item count can ask for more memory than there is: that ends the
     // run with a message instead of ending the program.
@@ -91,6 +105,7 @@ RunOutcome RunWithoutGuard(RunHost& host, const EngineSettings& engine, RunTrace
         return RunOutcome::EndedAtCheck;
     }
     if (!inputs) return RunOutcome::EndedAtCheck;
+    if (stage.check && !stage.check(*inputs, host)) return RunOutcome::EndedAtCheck;
 
     const std::string outputFile = host.ControlText(control::kOutputFile);
     trace.outputFile = outputFile;
@@ -106,14 +121,15 @@ RunOutcome RunWithoutGuard(RunHost& host, const EngineSettings& engine, RunTrace
         return RunOutcome::EndedAtCheck;
     }
 
-    const int mode = host.CalibrationMode();
+    const int mode = stage.layoutMode != 0 ? stage.layoutMode : host.CalibrationMode();
     ResultWriter writer(file, mode, IsCsvLayout(outputFile));
     bool stopped = false;
     try {
         WorkerPool pool(engine.threads);
         trace.threads = pool.Threads();
-        trace.estimation = RunEstimation(mode, inputs->items, inputs->persons, host, writer,
-                                         Engine{pool, engine.arithmetic, engine.vectorUnit});
+        trace.estimation =
+            stage.estimate(mode, *inputs, host, writer,
+                           Engine{pool, engine.arithmetic, engine.vectorUnit});
         stopped = trace.estimation->stopped;
     } catch (const std::bad_alloc&) {
         // The estimation paths build working copies of the responses.

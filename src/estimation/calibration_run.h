@@ -1,6 +1,10 @@
 #pragma once
 
+#include <functional>
+
+#include "estimation/driver.h"
 #include "estimation/engine_settings.h"
+#include "input/front_part.h"
 #include "platform/run_host.h"
 #include "report/run_report.h"
 
@@ -33,5 +37,24 @@ RunOutcome RunCalibration(RunHost& host, const EngineSettings& engine);
 // for every ending as far as the run got. The result file does not depend on
 // it.
 RunOutcome RunCalibration(RunHost& host, const EngineSettings& engine, RunReport* report);
+
+// What a run estimates with, between reading the inputs and closing the
+// result: the classic paths, or another estimator over the same files.
+struct EstimationStage {
+    // The mode whose result layout is written; 0: the host's calibration mode.
+    int layoutMode = 0;
+    // Checks the inputs before the result file is touched; false ends the run
+    // at the check (the stage shows its own message). Empty: no check.
+    std::function<bool(const RunInputs&, RunHost&)> check;
+    // Estimates in the layout's mode, shows progress, polls Stop and writes
+    // the result's rows.
+    std::function<EstimationOutcome(int mode, RunInputs&, RunHost&, ResultWriter&, const Engine&)>
+        estimate;
+};
+
+// The run with a given estimation stage: the same input checks, result file
+// checks, failure messages, report and viewer as RunCalibration.
+RunOutcome RunCalibrationWith(RunHost& host, const EngineSettings& engine, RunReport* report,
+                              const EstimationStage& stage);
 
 }  // namespace tarvo
