@@ -17,7 +17,7 @@ struct TextOption {
 
 constexpr TextOption kTextOptions[] = {
     {"response-file", control::kResponseFile, "response file (examinee records)"},
-    {"item-file", control::kItemParameterFile, "item parameter file (modes 1, 4, 5, 7)"},
+    {"item-file", control::kItemParameterFile, "item parameter file"},  // + its modes
     {"output-file", control::kOutputFile, "result file to write"},
     {"item-count", control::kItemCount, "number of items (item responses: Length)"},
     {"response-start", control::kResponseStart, "column of the first response"},
@@ -34,6 +34,16 @@ constexpr TextOption kTextOptions[] = {
     {"c-start", control::kCStart, "c: start column"},
     {"c-length", control::kCLength, "c: length"},
 };
+
+// " (modes 1, 4, 5, 7)": the modes that read an item parameter file.
+std::string ModesReadingItemFile() {
+    std::string modes;
+    for (int m = kFirstMode; m <= kLastMode; ++m) {
+        if (!RulesOf(m).needsItemFile) continue;
+        modes += (modes.empty() ? " (modes " : ", ") + std::to_string(m);
+    }
+    return modes + ")";
+}
 
 bool ParseWhole(std::string_view text, unsigned& value) {
     const char* end = text.data() + text.size();
@@ -140,7 +150,9 @@ std::string HelpText() {
                                 ? " PATH"
                                 : " TEXT");
         left.resize(28, ' ');
-        text += left + std::string(option.help) + "\n";
+        text += left + std::string(option.help);
+        if (option.controlId == control::kItemParameterFile) text += ModesReadingItemFile();
+        text += "\n";
     }
     text +=
         "  --standardize yes|no      joint modes: standardise theta after each pass (yes)\n"
