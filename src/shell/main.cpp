@@ -3,6 +3,7 @@
 #include <QStringList>
 
 #include "shell/main_dialog.h"
+#include "shell/results/results_window.h"
 #include "shell/screenshot.h"
 
 int main(int argc, char* argv[]) {
@@ -17,5 +18,8 @@ int main(int argc, char* argv[]) {
         return tarvo::shell::SaveScreenshots(arguments[option + 1], arguments[option + 2]);
     }
 
-    return tarvo::shell::BuildMainDialog(nullptr);
+    // A run's result opens in a results window of this program.
+    tarvo::shell::QtDesktopServices desktop;
+    tarvo::shell::ResultsWindows results(desktop);
+    return tarvo::shell::BuildMainDialog(nullptr, &desktop, &results);
 }
