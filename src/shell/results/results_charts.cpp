@@ -39,6 +39,7 @@ QValueAxis* Axis(const QString& title, double from, double to) {
     auto* axis = new QValueAxis;
     axis->setTitleText(title);
     axis->setRange(from, to);
+    axis->applyNiceNumbers();  // round ticks, the range widened to them
     return axis;
 }
 
