@@ -46,7 +46,8 @@ QString ResultsWindowTitle(const QString& resultFile) {
 ResultsWindow::ResultsWindow(const QString& resultFile, RunReport report, DesktopServices& desktop,
                              QWidget* parent)
     : QWidget(parent, Qt::Window),
-      resultFile_(resultFile),
+      // Absolute now: a later Browse may change the current directory.
+      resultFile_(QFileInfo(resultFile).absoluteFilePath()),
       bytes_(ReadWhole(resultFile)),
       desktop_(desktop),
       data_(results::CollectResultsData(
@@ -54,6 +55,8 @@ ResultsWindow::ResultsWindow(const QString& resultFile, RunReport report, Deskto
           std::move(report))),
       tabs_(new QTabWidget) {
     setAttribute(Qt::WA_DeleteOnClose);
+    // Closing the main dialog ends the program, results windows or not.
+    setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(ResultsWindowTitle(resultFile));
     setWindowIcon(ProgramIcon());
 
@@ -111,7 +114,7 @@ QWidget* ResultsWindow::MakeFileTab() {
     connect(folder, &QPushButton::clicked, this,
             [this] { desktop_.OpenDocument(QFileInfo(resultFile_).absolutePath().toStdString()); });
     auto* buttons = new QHBoxLayout;
-    auto* path = new QLabel(QFileInfo(resultFile_).absoluteFilePath());
+    auto* path = new QLabel(resultFile_);
     path->setTextInteractionFlags(Qt::TextSelectableByMouse);
     buttons->addWidget(path, 1);
     buttons->addWidget(open);

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
@@ -160,7 +162,8 @@ TEST_F(ResultsFromDialogTest, EachModeFamilyOpensItsTabsWithTheFilesRows) {
         ResultsWindow* window = LastWindow();
         EXPECT_TRUE(window->isVisible());
         EXPECT_FALSE(window->isModal());
-        EXPECT_TRUE(dialog->isEnabled());  // ready for the next run
+        EXPECT_FALSE(window->testAttribute(Qt::WA_QuitOnClose));  // Exit still ends the program
+        EXPECT_TRUE(dialog->isEnabled());                         // ready for the next run
         EXPECT_EQ(window->windowTitle().toStdString().rfind(c.output, 0), 0u);
         EXPECT_EQ(window->TabTitles(), c.tabs);
         EXPECT_TRUE(desktop.openedDocuments.empty());  // not handed to the desktop
@@ -255,6 +258,37 @@ TEST_F(ResultsFromDialogTest, TheFileTabsButtonsHandTheFileToTheDesktop) {
     }
     EXPECT_EQ(desktop.openedDocuments,
               (std::vector<std::string>{outputFile, folder.path().toStdString()}));
+}
+
+TEST(ResultsWindowFile, ARelativeNameKeepsItsFolderWhenTheCurrentDirectoryChanges) {
+    testing::EnsureApplication();
+    testing::CurrentDirectoryGuard guard;
+    QTemporaryDir folder;
+    QDir::setCurrent(folder.path());
+    testing::WriteFileBytes(
+        "out.csv", "SeqItem,AccNo, Nobs, b_calib, seeb\r\n   1, ,   40, -0.250,  0.300\r\n");
+    testing::RecordingDesktop desktop;
+    RunReport report;
+    report.mode = 8;
+    ResultsWindow window(QStringLiteral("out.csv"), report, desktop);
+    QDir::setCurrent(QDir::rootPath());  // as a later Browse would
+    for (QPushButton* button : window.findChildren<QPushButton*>()) {
+        if (button->text() == QStringLiteral("Open with default application") ||
+            button->text() == QStringLiteral("Show in folder")) {
+            button->click();
+        }
+    }
+    const std::string where = QDir(folder.path()).canonicalPath().toStdString();
+    ASSERT_EQ(desktop.openedDocuments.size(), 2u);
+    EXPECT_EQ(QFileInfo(QString::fromStdString(desktop.openedDocuments[0]))
+                  .canonicalFilePath()
+                  .toStdString(),
+              where + "/out.csv");
+    EXPECT_EQ(
+        QDir(QString::fromStdString(desktop.openedDocuments[1])).canonicalPath().toStdString(),
+        where);
+    EXPECT_EQ(window.ItemModel()->rowCount(), 1);
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("out.csv - TARVO results"));
 }
 
 // A result written by hand, with a report as the run would give it.
