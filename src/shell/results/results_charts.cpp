@@ -94,6 +94,9 @@ QChart* MakeCharacteristicChart(const results::PlottedItem& item) {
             lower->append(band.theta[i], band.lower[i]);
         }
         auto* area = new QAreaSeries(upper, lower);
+        // The area does not own its outlines: they go with it.
+        upper->setParent(area);
+        lower->setParent(area);
         area->setName(QStringLiteral("95% band"));
         area->setColor(QColor(120, 160, 230, 70));
         area->setBorderColor(QColor(120, 160, 230, 140));
@@ -177,6 +180,7 @@ QChart* MakeHistogramChart(const std::vector<double>& thetas) {
         highest = std::max(highest, height);
     }
     auto* bars = new QAreaSeries(outline);
+    outline->setParent(bars);  // not owned by the area otherwise
     bars->setName(QStringLiteral("Examinees (%1)").arg(histogram.total));
     bars->setColor(QColor(150, 190, 120, 160));
     bars->setBorderColor(QColor(90, 130, 70));
