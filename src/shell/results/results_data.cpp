@@ -1,5 +1,6 @@
 #include "shell/results/results_data.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -66,20 +67,25 @@ const char* WhatTheModeDoes(ModeFamily family) {
     return "";
 }
 
-std::string LoopSentence(const LoopRecord& loop) {
+// The classic joint loop counts passes; the marginal estimator, EM cycles.
+std::string LoopSentence(const LoopRecord& loop, bool marginal) {
+    const std::string what = marginal ? "The EM cycles" : "The joint estimation";
+    const char* one = marginal ? "cycle" : "pass";
+    const char* many = marginal ? "cycles" : "passes";
+    const auto passes = static_cast<std::size_t>(std::max(loop.passes, 0));
     switch (loop.end) {
         case LoopEnd::NotRun:
             return "";
         case LoopEnd::Settled:
-            return "The joint estimation settled after " + Plural(loop.passes, "pass", "passes") +
+            return what + " settled after " + Plural(passes, one, many) +
                    ": MSError changed by less than " + Number(loop.tolerance, "%g") + ".";
         case LoopEnd::PassLimit:
-            return "The joint estimation used all " + std::to_string(loop.passLimit) +
-                   " passes without settling; MSError changed by " +
-                   Number(loop.lastChange, "%.3g") +
-                   " in the last pass. Treat the estimates with care.";
+            return what + " used all " +
+                   Plural(static_cast<std::size_t>(std::max(loop.passLimit, 0)), one, many) +
+                   " without settling; MSError changed by " + Number(loop.lastChange, "%.3g") +
+                   " in the last " + one + ". Treat the estimates with care.";
         case LoopEnd::Stopped:
-            return "The joint estimation was stopped in pass " + std::to_string(loop.passes) + ".";
+            return what + " stopped in " + one + " " + std::to_string(loop.passes) + ".";
     }
     return "";
 }
@@ -156,8 +162,20 @@ std::vector<std::string> SummarySentences(const ResultsData& data) {
     sentences.push_back(
         "The result file holds " + Plural(data.file.items.rows.size(), "item row", "item rows") +
         " and " + Plural(data.file.persons.rows.size(), "examinee row", "examinee rows") + ".");
-    if (const std::string loop = LoopSentence(report.loop); !loop.empty())
+    const bool marginal = report.method == "mml";
+    if (marginal) {
+        std::string priors;
+        for (const std::string& prior : report.priors)
+            priors += (priors.empty() ? "" : "; ") + prior;
+        sentences.push_back(
+            "The items were estimated by marginal maximum likelihood; the marginal "
+            "log-likelihood is " +
+            Number(report.logLikelihood, "%.3f") + "." +
+            (priors.empty() ? std::string() : " Priors: " + priors + "."));
+    }
+    if (const std::string loop = LoopSentence(report.loop, marginal); !loop.empty()) {
         sentences.push_back(loop);
+    }
     if (haveStatistics) {
         sentences.push_back(std::isnan(report.alpha)
                                 ? "Cronbach's alpha (KR-20) is undefined for these responses."
@@ -178,11 +196,13 @@ std::vector<std::string> SummarySentences(const ResultsData& data) {
         sentences.push_back("Item and examinee statistics are not available for this run.");
     }
     if (report.wallSeconds > 0) {
-        sentences.push_back("The run took " + Number(report.wallSeconds, "%.2f") + " seconds" +
-                            (report.threads > 0
-                                 ? " on " + Plural(report.threads, "thread", "threads")
-                                 : std::string()) +
-                            ".");
+        sentences.push_back(
+            "The run took " + Number(report.wallSeconds, "%.2f") + " seconds" +
+            (report.threads > 0 ? " on " + Plural(report.threads, "thread", "threads")
+                                : std::string()) +
+            (report.arithmetic.empty() ? std::string()
+                                       : " with the " + report.arithmetic + " arithmetic") +
+            ".");
     }
     for (const std::string& warning : report.warnings) sentences.push_back(warning);
     return sentences;

@@ -39,8 +39,10 @@ struct ResultsData {
     bool HasInformation() const { return !items.empty(); }
     // Estimated abilities only: the given ones of an items-only run are input.
     bool HasHistogram() const { return !thetas.empty() && Family() != ModeFamily::ItemsOnly; }
+    // The joint loop's passes, or the marginal estimator's EM cycles.
     bool HasConvergence() const {
-        return Family() == ModeFamily::Joint && !report.loop.msError.empty();
+        return (Family() == ModeFamily::Joint || report.method == "mml") &&
+               !report.loop.msError.empty();
     }
     bool HasItemsTab() const { return !itemTable.rows.empty(); }
     bool HasExamineesTab() const { return !personTable.rows.empty(); }

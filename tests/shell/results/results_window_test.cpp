@@ -534,6 +534,23 @@ TEST_F(ResultsWindowTest, TablesFlagCellsAndFilterExamineesById) {
               QStringLiteral("C121"));
 }
 
+TEST_F(ResultsWindowTest, TheSummaryNamesTheMarginalEstimatorAndItsCycles) {
+    report.method = "mml";
+    report.logLikelihood = -1234.5;
+    report.priors = {"log a ~ N(0, 0.5)", "c ~ Beta(5, 17)"};
+    report.loop.end = LoopEnd::PassLimit;
+    report.loop.passLimit = 500;
+    report.loop.lastChange = 2e-6;
+    report.end = RunEnd::Stopped;
+    const auto window = Open();
+    const QString summary = window->Summary()->toPlainText();
+    for (const char* part : {"The run was stopped", "marginal maximum likelihood", "-1234.500",
+                             "log a ~ N(0, 0.5); c ~ Beta(5, 17)",
+                             "The EM cycles used all 500 cycles without settling", "2e-06"}) {
+        EXPECT_NE(summary.indexOf(QString::fromUtf8(part)), -1) << part;
+    }
+}
+
 TEST_F(ResultsWindowTest, TheSummarySaysHowTheRunEndedAndEveryWarning) {
     const auto window = Open();
     const QString summary = window->Summary()->toPlainText();
