@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QVariant>
 
+#include "shell/caption_fit.h"
+
 namespace tarvo::shell {
 namespace {
 
@@ -61,6 +63,7 @@ void ControlRegistry::SetText(int id, const std::string& text) {
         group->setTitle(value);
     } else if (qobject_cast<QLabel*>(control) != nullptr) {
         SetLabelText(control, value);
+        FitCaption(control);  // a status word may be wider than the one it replaces
     }
 }
 

@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 
+#include "shell/caption_fit.h"
 #include "shell/control_registry.h"
 #include "shell/dialog_fonts.h"
 #include "shell/dialog_layout.h"
@@ -23,6 +24,23 @@ QColor ToColor(Rgb rgb) { return QColor(rgb.r, rgb.g, rgb.b); }
 void SetRoleEverywhere(QPalette& palette, QPalette::ColorRole role, const QColor& colour) {
     for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
         palette.setColor(group, role, colour);
+    }
+}
+
+// A text colour for enabled controls; disabled ones keep the platform's
+// greyed text, so a disabled button can be told from an enabled one.
+void SetTextRole(QPalette& palette, QPalette::ColorRole role, const QColor& colour) {
+    palette.setColor(QPalette::Active, role, colour);
+    palette.setColor(QPalette::Inactive, role, colour);
+    palette.setColor(QPalette::Disabled, role,
+                     QApplication::palette().color(QPalette::Disabled, role));
+}
+
+// The platform's colours of a role, group by group.
+void KeepPlatformRole(QPalette& palette, QPalette::ColorRole role) {
+    const QPalette platform = QApplication::palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        palette.setColor(group, role, platform.color(group, role));
     }
 }
 
@@ -119,13 +137,11 @@ void ApplyColours(QWidget* control, ControlKind kind, const ControlColours& colo
     const QColor text = colours.text ? ToColor(*colours.text) : palette.color(QPalette::WindowText);
     const QColor background =
         colours.background ? ToColor(*colours.background) : palette.color(QPalette::Window);
-    SetRoleEverywhere(palette, QPalette::WindowText, text);
+    SetTextRole(palette, QPalette::WindowText, text);
     SetRoleEverywhere(palette, QPalette::Window, background);
     if (kind == ControlKind::Panel) SetRoleEverywhere(palette, QPalette::Base, background);
     for (auto role : {QPalette::Base, QPalette::Text, QPalette::Button, QPalette::ButtonText}) {
-        if (kind != ControlKind::Panel || role != QPalette::Base) {
-            SetRoleEverywhere(palette, role, QApplication::palette().color(role));
-        }
+        if (kind != ControlKind::Panel || role != QPalette::Base) KeepPlatformRole(palette, role);
     }
     control->setPalette(palette);
     // Where the colour is the surface's, the surface shows through.
@@ -138,7 +154,7 @@ void ApplyColours(QWidget* control, ControlKind kind, const ControlColours& colo
 void ApplySurfaceColours(QWidget* dialog) {
     QPalette palette = QApplication::palette();
     SetRoleEverywhere(palette, QPalette::Window, ToColor(kSurfaceColour));
-    SetRoleEverywhere(palette, QPalette::WindowText, ToColor(kDialogTextColour));
+    SetTextRole(palette, QPalette::WindowText, ToColor(kDialogTextColour));
     dialog->setPalette(palette);
     dialog->setAutoFillBackground(true);
 }
@@ -161,6 +177,11 @@ void BuildDialogControls(QWidget* dialog, const DialogUnits& units, ControlRegis
     const QFont groupFont = GroupFont();
     for (int id : kGroupFontControls) {
         if (QWidget* control = registry.Find(id)) control->setFont(groupFont);
+    }
+
+    // Last, with every caption and font in place: no caption is cut.
+    for (const ControlLayout& row : MainDialogControls()) {
+        if (QWidget* control = registry.Find(row.id)) FitCaption(control);
     }
 }
 

@@ -6,12 +6,13 @@
 namespace tarvo::shell {
 
 DialogRunHost::DialogRunHost(QWidget* dialog, DialogControls& controls, DesktopServices& desktop,
-                             int mode, ProgressListener listener)
+                             int mode, ProgressListener listener, bool keepResult)
     : dialog_(dialog),
       controls_(controls),
       desktop_(desktop),
       mode_(mode),
-      listener_(std::move(listener)) {}
+      listener_(std::move(listener)),
+      keepResult_(keepResult) {}
 
 template <class Call>
 auto DialogRunHost::OnUi(Call&& call) const {
@@ -61,6 +62,10 @@ void DialogRunHost::ProgressShutdown() {
 }
 
 void DialogRunHost::ViewResult(const std::string& outputFile) {
+    if (keepResult_) {
+        resultToShow_ = outputFile;
+        return;
+    }
     OnUi([&] { desktop_.OpenDocument(outputFile); });
 }
 

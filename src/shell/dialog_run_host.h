@@ -24,8 +24,10 @@ public:
     using ProgressListener = std::function<void(int percent, const std::string& text)>;
 
     // Lives on the user-interface thread; the dialog owns the progress window.
+    // With keepResult the result is not handed to the desktop: the file name
+    // is kept for the results window that opens when the run has ended.
     DialogRunHost(QWidget* dialog, DialogControls& controls, DesktopServices& desktop, int mode,
-                  ProgressListener listener = {});
+                  ProgressListener listener = {}, bool keepResult = false);
 
     std::string ControlText(int controlId) const override;
     int CalibrationMode() const override { return mode_; }
@@ -42,6 +44,10 @@ public:
     // run left open (it ended by an exception), so the dialog is usable again.
     void CloseLeftovers();
 
+    // The result file the run asked to show; empty when it asked nothing.
+    // Read after the run has ended.
+    const std::string& ResultToShow() const { return resultToShow_; }
+
 private:
     template <class Call>
     auto OnUi(Call&& call) const;
@@ -54,6 +60,8 @@ private:
     QObject connections_;              // ends the window's calls into this host
     ProgressHandle progress_ = nullptr;  // user-interface thread only
     std::atomic<bool> stopRequested_{false};
+    const bool keepResult_;
+    std::string resultToShow_;  // written by the run's thread, read after it ended
 };
 
 }  // namespace tarvo::shell

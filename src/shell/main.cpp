@@ -2,10 +2,14 @@
 #include <QApplication>
 
 #include "shell/main_dialog.h"
+#include "shell/results/results_window.h"
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TARVO"));
 
-    return tarvo::shell::BuildMainDialog(nullptr);
+    // A run's result opens in a results window of this program.
+    tarvo::shell::QtDesktopServices desktop;
+    tarvo::shell::ResultsWindows results(desktop);
+    return tarvo::shell::BuildMainDialog(nullptr, &desktop, &results);
 }

@@ -23,7 +23,8 @@ constexpr Qt::WindowFlags kDialogFlags = Qt::Window | Qt::CustomizeWindowHint |
 
 }  // namespace
 
-MainDialog::MainDialog(QWidget* owner, FilePicker* picker, DesktopServices* desktop)
+MainDialog::MainDialog(QWidget* owner, FilePicker* picker, DesktopServices* desktop,
+                       ResultsViewer* viewer)
     : QWidget(owner, kDialogFlags), units_(DialogUnits::ForFont(DialogFont())) {
     if (picker == nullptr) {
         ownPicker_ = std::make_unique<QtFilePicker>(this);
@@ -44,7 +45,7 @@ MainDialog::MainDialog(QWidget* owner, FilePicker* picker, DesktopServices* desk
         controls_, *picker, *desktop,
         DialogCommands::Actions{[this](int mode) { StartRun(mode); }, [this] { close(); }});
     commands_->SetProgramFolder(ProgramFolder());
-    runs_ = std::make_unique<RunController>(this, controls_, *desktop);
+    runs_ = std::make_unique<RunController>(this, controls_, *desktop, viewer);
     runs_->SetFinishedListener([this](std::optional<RunOutcome>) { RunFinished(); });
 
     for (const ControlLayout& row : MainDialogControls()) {
@@ -90,8 +91,8 @@ void MainDialog::closeEvent(QCloseEvent* event) {
 
 void MakeProgramFolderCurrent() { QDir::setCurrent(QString::fromStdString(ProgramFolder())); }
 
-int BuildMainDialog(QWidget* owner) {
-    MainDialog dialog(owner);
+int BuildMainDialog(QWidget* owner, DesktopServices* desktop, ResultsViewer* viewer) {
+    MainDialog dialog(owner, nullptr, desktop, viewer);
     if (owner != nullptr) dialog.setWindowModality(Qt::WindowModal);
     MakeProgramFolderCurrent();
     dialog.show();

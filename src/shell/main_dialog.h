@@ -9,6 +9,7 @@
 #include "shell/dialog_commands.h"
 #include "shell/dialog_units.h"
 #include "shell/file_selection.h"
+#include "shell/results_viewer.h"
 #include "shell/run_controller.h"
 
 class QCloseEvent;
@@ -22,8 +23,10 @@ class MainDialog final : public QWidget {
 public:
     // Without a picker or desktop the real ones are used; the tests pass
     // their own to answer the pickers and the message boxes.
+    // Without a results viewer a run's result goes to the desktop's
+    // default application.
     explicit MainDialog(QWidget* owner = nullptr, FilePicker* picker = nullptr,
-                        DesktopServices* desktop = nullptr);
+                        DesktopServices* desktop = nullptr, ResultsViewer* viewer = nullptr);
     ~MainDialog() override;
 
     ControlRegistry& Controls() { return controls_; }
@@ -54,7 +57,9 @@ private:
 void MakeProgramFolderCurrent();
 
 // The program's start-up: builds the dialog, makes the program's folder
-// current, shows the dialog and returns when it has ended.
-int BuildMainDialog(QWidget* owner);
+// current, shows the dialog and returns when it has ended. Results of runs
+// go to the viewer when there is one.
+int BuildMainDialog(QWidget* owner, DesktopServices* desktop = nullptr,
+                    ResultsViewer* viewer = nullptr);
 
 }  // namespace tarvo::shell

@@ -17,11 +17,13 @@ namespace tarvo::shell {
 int ClampPercent(int percent) { return std::clamp(percent, 0, 100); }
 
 ProgressWindow::ProgressWindow(const QString& caption, QWidget* owner)
-    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+    : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowStaysOnTopHint),
       owner_(owner) {
-    // Not a Qt child of the owner: disabling the owner would disable a child
-    // window too, and the Stop button must stay usable.
+    // A dialog with a title bar only: no system menu, no minimise, maximise
+    // or close box, so Stop cannot be hidden. Not a Qt child of the owner:
+    // disabling the owner would disable a child window too, and the Stop
+    // button must stay usable; it is made transient for the owner instead.
     setWindowTitle(caption);
     setFont(DialogFont());
     const DialogUnits units = DialogUnits::ForFont(font());
@@ -90,8 +92,11 @@ QWidget* ProgressWindow::Control(int id) const {
 }
 
 void ProgressWindow::closeEvent(QCloseEvent* event) {
-    // No close box: only the caller's shutdown ends the window.
+    // There is no close box, but a window manager can still ask (Alt+F4).
+    // That is taken as Stop: the run ends at its next poll and writes what it
+    // has; only the caller's shutdown ends the window.
     event->ignore();
+    RequestStop();
 }
 
 void ProgressWindow::showEvent(QShowEvent* event) {

@@ -11,7 +11,8 @@ class QPushButton;
 
 // The small always-on-top window of a long run: a status line, a bar from 0
 // to 100 and a "&Stop" button. A stop request is kept as the text "Stop" of a
-// hidden label and is never cleared. The window has no close box.
+// hidden label and is never cleared. The window is a dialog of its owner with
+// a title bar only; a close request from the window manager counts as Stop.
 namespace tarvo::shell {
 
 int ClampPercent(int percent);

@@ -5,8 +5,9 @@
 
 namespace tarvo::shell {
 
-RunController::RunController(QWidget* dialog, DialogControls& controls, DesktopServices& desktop)
-    : dialog_(dialog), controls_(controls), desktop_(desktop) {}
+RunController::RunController(QWidget* dialog, DialogControls& controls, DesktopServices& desktop,
+                             ResultsViewer* viewer)
+    : dialog_(dialog), controls_(controls), desktop_(desktop), viewer_(viewer) {}
 
 RunController::~RunController() {
     // The worker may be waiting for this thread: keep serving it until the
@@ -21,11 +22,16 @@ RunController::~RunController() {
 bool RunController::Start(int mode) {
     if (IsRunning()) return false;
     lastOutcome_.reset();
-    host_ = std::make_unique<DialogRunHost>(dialog_, controls_, desktop_, mode, progressListener_);
+    host_ = std::make_unique<DialogRunHost>(dialog_, controls_, desktop_, mode, progressListener_,
+                                            viewer_ != nullptr);
+    report_ = RunReport{};
+    report_.mode = mode;
     worker_ = std::thread([this, host = host_.get()] {
         std::optional<RunOutcome> outcome;
         try {
-            outcome = RunCalibration(*host);
+            // The report is gathered only for the results window; the
+            // result file is the same either way.
+            outcome = RunCalibration(*host, EngineSettings{}, viewer_ != nullptr ? &report_ : nullptr);
         } catch (...) {
             // Nothing crosses the thread: a failed run ends like any other.
         }
@@ -38,8 +44,17 @@ bool RunController::Start(int mode) {
 void RunController::Finish(std::optional<RunOutcome> outcome) {
     worker_.join();
     host_->CloseLeftovers();
+    const std::string resultFile = host_->ResultToShow();
     host_.reset();
     lastOutcome_ = outcome;
+    // A run that ended at a check or could not write its whole result shows
+    // nothing, as before.
+    const bool shown = outcome == RunOutcome::Finished || outcome == RunOutcome::Stopped;
+    if (viewer_ != nullptr && shown && !resultFile.empty()) {
+        if (report_.resultFile.empty()) report_.resultFile = resultFile;
+        report_.end = *outcome == RunOutcome::Stopped ? RunEnd::Stopped : RunEnd::Finished;
+        viewer_->ShowResults(resultFile, report_);
+    }
     if (finished_) finished_(outcome);
 }
 

@@ -8,7 +8,9 @@
 #include <thread>
 
 #include "estimation/calibration_run.h"
+#include "report/run_report.h"
 #include "shell/dialog_run_host.h"
+#include "shell/results_viewer.h"
 
 // Starts the calibration run of "Go" on a worker thread, one run at a time,
 // and reports its end on the user-interface thread.
@@ -19,7 +21,10 @@ public:
     // The outcome, or nothing when the run failed by an exception.
     using FinishedListener = std::function<void(std::optional<RunOutcome>)>;
 
-    RunController(QWidget* dialog, DialogControls& controls, DesktopServices& desktop);
+    // With a viewer, a run that finished or was stopped is shown in it;
+    // without, the run hands its result file to the desktop.
+    RunController(QWidget* dialog, DialogControls& controls, DesktopServices& desktop,
+                  ResultsViewer* viewer = nullptr);
     ~RunController();
     RunController(const RunController&) = delete;
     RunController& operator=(const RunController&) = delete;
@@ -44,8 +49,10 @@ private:
     QWidget* dialog_;
     DialogControls& controls_;
     DesktopServices& desktop_;
+    ResultsViewer* viewer_;
     QObject context_;  // receives the worker's completion on the user-interface thread
     std::unique_ptr<DialogRunHost> host_;
+    RunReport report_;  // what the running run did; written by its thread
     std::thread worker_;
     std::optional<RunOutcome> lastOutcome_;
     FinishedListener finished_;

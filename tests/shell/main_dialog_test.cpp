@@ -192,6 +192,90 @@ TEST_F(MainDialogTest, ColoursReachTheWidgets) {
               QApplication::palette().color(QPalette::Base));
 }
 
+TEST_F(MainDialogTest, DisabledControlsShowThePlatformsGreyedText) {
+    const QPalette platform = QApplication::palette();
+    const QPalette::ColorRole textRoles[] = {QPalette::WindowText, QPalette::Text,
+                                             QPalette::ButtonText};
+    // Only meaningful where the platform greys disabled text at all.
+    ASSERT_NE(platform.color(QPalette::Disabled, QPalette::ButtonText),
+              platform.color(QPalette::Active, QPalette::ButtonText));
+
+    std::vector<QWidget*> controls{dialog.get()};
+    for (const ControlLayout& row : MainDialogControls()) {
+        if (row.id != kUnaddressed) controls.push_back(dialog->Control(row.id));
+    }
+    for (QWidget* control : controls) {
+        const QPalette palette = control->palette();
+        for (QPalette::ColorRole role : textRoles) {
+            EXPECT_EQ(palette.color(QPalette::Disabled, role), platform.color(QPalette::Disabled, role))
+                << control->objectName().toStdString() << " " << control->metaObject()->className()
+                << " role " << role;
+        }
+        // The dialog's own colours stay: a disabled control keeps its background.
+        EXPECT_EQ(palette.color(QPalette::Disabled, QPalette::Window),
+                  palette.color(QPalette::Active, QPalette::Window));
+    }
+
+    // "Go" starts disabled: its text is drawn greyed, unlike "Exit".
+    const QWidget* go = dialog->Control(control::kGo);
+    const QWidget* exit = dialog->Control(control::kExit);
+    ASSERT_FALSE(go->isEnabled());
+    EXPECT_NE(go->palette().color(QPalette::Current, QPalette::ButtonText),
+              exit->palette().color(QPalette::Current, QPalette::ButtonText));
+    // The title box keeps its red while enabled.
+    EXPECT_EQ(dialog->Control(control::kTitleBox)->palette().color(QPalette::Active, QPalette::WindowText),
+              QColor(192, 0, 0));
+}
+
+// Whether a caption fits its control: wrapped at word breaks where the control
+// wraps, and no word wider than the control.
+::testing::AssertionResult CaptionShownWhole(const QWidget* control) {
+    const QFontMetrics metrics(control->font());
+    const QRect box = control->contentsRect();
+    QString text;
+    QSize needed;
+    if (const auto* label = qobject_cast<const QLabel*>(control)) {
+        text = label->text();
+        const int flags = (label->wordWrap() ? Qt::TextWordWrap : 0) | Qt::AlignLeft | Qt::AlignTop;
+        needed = metrics.boundingRect(QRect(0, 0, box.width(), 10000), flags, text).size();
+    } else if (const auto* radio = qobject_cast<const QRadioButton*>(control)) {
+        text = radio->text();
+        // A fresh button: the shown one may keep a size hint of an earlier font.
+        QRadioButton fresh(text);
+        fresh.setFont(radio->font());
+        needed = QSize(fresh.sizeHint().width(), metrics.height());
+    } else if (const auto* button = qobject_cast<const QPushButton*>(control)) {
+        text = button->text();
+        needed = QSize(metrics.horizontalAdvance(text) + 4, metrics.height());
+    } else if (const auto* group = qobject_cast<const QGroupBox*>(control)) {
+        text = group->title();
+        needed = QSize(metrics.horizontalAdvance(text) + 8, metrics.height());
+    } else {
+        return ::testing::AssertionSuccess();
+    }
+    if (needed.width() <= box.width() && needed.height() <= box.height()) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure()
+           << "\"" << text.toStdString() << "\" needs " << needed.width() << "x" << needed.height()
+           << " but has " << box.width() << "x" << box.height();
+}
+
+TEST_F(MainDialogTest, EveryCaptionIsShownWhole) {
+    for (const ControlLayout& row : MainDialogControls()) {
+        if (row.id == kUnaddressed) continue;
+        EXPECT_TRUE(CaptionShownWhole(dialog->Control(row.id))) << row.id;
+    }
+    // The status labels take each of their four words in every mode.
+    const int statusLabels[] = {1033, 1034, 1035, 1036, 1038, 1040, 1042};
+    for (int id : statusLabels) {
+        for (const char* word : {"Required", "Optional", "Computed", "Ignored"}) {
+            dialog->Controls().SetText(id, word);
+            EXPECT_TRUE(CaptionShownWhole(dialog->Control(id))) << id << " " << word;
+        }
+    }
+}
+
 TEST_F(MainDialogTest, GroupFontGoesToTheFramesOnly) {
     const QFont group = GroupFont();
     for (int id : {1108, 1028, 1044, 1002}) {

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QWindow>
 
 #include "shell/dialog_fonts.h"
 #include "shell/dialog_units.h"
@@ -123,10 +124,31 @@ TEST_F(ProgressWindowTest, AGoneWindowCountsAsStopped) {
     EXPECT_EQ(ProgressIsCancelled(handle), 1);
 }
 
-TEST_F(ProgressWindowTest, TheCloseBoxCannotEndIt) {
+TEST_F(ProgressWindowTest, IsADialogOfItsOwnerWithTitleOnly) {
+    owner.setWindowTitle(QStringLiteral("owner"));
     handle = ProgressInit(&owner, "x");
-    EXPECT_FALSE(Window()->close());
+    // A dialog above the main dialog: window managers neither minimise it on
+    // its own nor give it a task bar entry, so Stop cannot get lost.
+    EXPECT_EQ(Window()->windowType(), Qt::Dialog);
+    const Qt::WindowFlags flags = Window()->windowFlags();
+    EXPECT_TRUE(flags & Qt::CustomizeWindowHint);
+    EXPECT_TRUE(flags & Qt::WindowTitleHint);
+    for (Qt::WindowType absent : {Qt::WindowSystemMenuHint, Qt::WindowMinimizeButtonHint,
+                                  Qt::WindowMaximizeButtonHint, Qt::WindowCloseButtonHint,
+                                  Qt::WindowContextHelpButtonHint}) {
+        EXPECT_FALSE(flags & absent) << absent;
+    }
+    ASSERT_NE(Window()->windowHandle(), nullptr);
+    EXPECT_EQ(Window()->windowHandle()->transientParent(), owner.windowHandle());
+    EXPECT_EQ(Window()->windowHandle()->flags() & Qt::WindowType_Mask, Qt::Dialog);
+}
+
+TEST_F(ProgressWindowTest, ACloseRequestStopsTheRunAndLeavesTheWindow) {
+    handle = ProgressInit(&owner, "x");
+    EXPECT_FALSE(Window()->close());  // what Alt+F4 or a window manager asks
     EXPECT_TRUE(Window()->isVisible());
+    // Like Stop: the run ends at its next poll and writes what it has.
+    EXPECT_EQ(ProgressIsCancelled(handle), 1);
 }
 
 TEST_F(ProgressWindowTest, PosMovesRelativeToTheOwnersClientArea) {

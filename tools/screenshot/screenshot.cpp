@@ -1,8 +1,12 @@
-// tarvo-screenshot: saves pictures of the desktop program's main dialog (with
-// the sample response file chosen) and of a progress window as PNG files,
-// for the documentation (see scripts/screenshot). Not installed.
+// tarvo-screenshot: the pictures of the desktop program in docs/ (see
+// scripts/screenshot). Not installed.
 //
 //   tarvo-screenshot DIALOG.png PROGRESS.png
+//       the main dialog (with the sample response file chosen) and a
+//       progress window
+//   tarvo-screenshot --results RESPONSES FOLDER
+//       a mode 3 run of RESPONSES and every tab and plot of its results
+//       window (see results_screenshot.h)
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
@@ -12,6 +16,7 @@
 #include <thread>
 
 #include "platform/control_ids.h"
+#include "results_screenshot.h"
 #include "shell/file_selection.h"
 #include "shell/main_dialog.h"
 #include "shell/progress_operations.h"
@@ -66,8 +71,13 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TARVO"));
     const QStringList arguments = QApplication::arguments();
+    if (arguments.size() == 4 && arguments[1] == QStringLiteral("--results")) {
+        return tarvo::shell::SaveResultsScreenshots(arguments[2], arguments[3]);
+    }
     if (arguments.size() != 3) {
-        std::fprintf(stderr, "usage: tarvo-screenshot DIALOG.png PROGRESS.png\n");
+        std::fprintf(stderr,
+                     "usage: tarvo-screenshot DIALOG.png PROGRESS.png\n"
+                     "       tarvo-screenshot --results RESPONSES FOLDER\n");
         return 2;
     }
     return tarvo::shell::SaveScreenshots(arguments[1], arguments[2]);

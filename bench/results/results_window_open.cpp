@@ -1,0 +1,131 @@
+// Times the opening of the results window for a large run: a joint result
+// of 100,000 examinees and 45 items, with and without a run report.
+// Usage: tarvo-results-bench [examinees]   (offscreen unless a display is set)
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "output/masks.h"
+#include "shell/desktop_services.h"
+#include "shell/results/results_window.h"
+#include "simulator.h"
+
+namespace {
+
+class NoDesktop final : public tarvo::shell::DesktopServices {
+  public:
+    void ShowMessage(const std::string&) override {}
+    bool AskYesNo(const std::string&, const std::string&) override { return true; }
+    void OpenDocument(const std::string&) override {}
+};
+
+std::string Padded(const std::string& id) { return std::string(12 - id.size(), ' ') + id; }
+
+// A mode 3 result file with the generating values as estimates, and the
+// report a run would give with it.
+tarvo::RunReport WriteJointResult(const std::string& path, std::size_t examinees) {
+    using tarvo::FormatWithMask;
+    const tarvo::sim::SimulatedData data = tarvo::sim::Simulate({7, examinees, 45});
+    tarvo::RunReport report;
+    report.mode = 3;
+    report.resultFile = path;
+    report.examinees = examinees;
+    report.items = data.items.size();
+    report.loop.end = tarvo::LoopEnd::Settled;
+    for (int pass = 1; pass <= 30; ++pass) report.loop.msError.push_back(0.1 + 1.0 / (pass * pass));
+    report.loop.passes = 30;
+
+    std::ofstream out(path, std::ios::binary);
+    out << "SeqItem,AccNo, Nobs, a_calib, b_calib,c_calib, seea, seeb, seec\r\n";
+    for (std::size_t i = 0; i < data.items.size(); ++i) {
+        const auto& item = data.items[i];
+        const std::string accNo = "ITEM" + std::to_string(i + 1);
+        out << FormatWithMask(static_cast<double>(i + 1), tarvo::kMaskCount) << ", " << accNo
+            << ", " << FormatWithMask(static_cast<double>(examinees), tarvo::kMaskCount) << ","
+            << FormatWithMask(item.a, tarvo::kMaskParameter) << ","
+            << FormatWithMask(item.b, tarvo::kMaskParameter) << ","
+            << FormatWithMask(item.c, tarvo::kMaskParameter) << ",  0.100,  0.100,  0.050\r\n";
+        tarvo::ItemReport row;
+        row.seqItem = static_cast<int>(i + 1);
+        row.accNo = accNo;
+        row.a = item.a;
+        row.b = item.b;
+        row.c = item.c;
+        for (int g = 0; g < 10; ++g) {
+            row.groupTheta.push_back(-2 + 0.45 * g);
+            row.groupProportion.push_back(tarvo::sim::ProbabilityCorrect(-2 + 0.45 * g, item));
+            row.groupCount.push_back(static_cast<int>(examinees / 10));
+        }
+        report.itemRows.push_back(row);
+    }
+    out << "\r\n SeqID,    ExaminID,Nvalid,   theta, seetheta\r\n";
+    for (std::size_t j = 0; j < examinees; ++j) {
+        const std::string id = "P" + std::to_string(1000000 + j);
+        out << FormatWithMask(static_cast<double>(j + 1), tarvo::kMaskSeqId) << ", " << Padded(id)
+            << ",   45," << FormatWithMask(data.theta[j], tarvo::kMaskTheta) << ", "
+            << FormatWithMask(0.3, tarvo::kMaskSeeTheta) << "\r\n";
+        tarvo::PersonReport person;
+        person.examinId = id;
+        person.theta = data.theta[j];
+        person.nvalid = 45;
+        report.personRows.push_back(person);
+    }
+    return report;
+}
+
+struct Timing {
+    double open = 0;     // constructed, shown, laid out and painted once
+    double fileTab = 0;  // then the result file's tab shown with its text
+};
+
+double Milliseconds(const QElapsedTimer& timer) {
+    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
+
+Timing Open(const QString& path, const tarvo::RunReport& report) {
+    NoDesktop desktop;
+    Timing timing;
+    QElapsedTimer timer;
+    timer.start();
+    auto* window = new tarvo::shell::ResultsWindow(path, report, desktop);
+    window->show();
+    QApplication::processEvents();
+    timing.open = Milliseconds(timer);
+    timer.restart();
+    window->Tabs()->setCurrentIndex(0);
+    QApplication::processEvents();
+    timing.fileTab = Milliseconds(timer);
+    delete window;
+    return timing;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication application(argc, argv);
+    const std::size_t examinees = argc > 1 ? std::stoul(argv[1]) : 100000;
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("large.csv"));
+    const tarvo::RunReport report = WriteJointResult(path.toStdString(), examinees);
+    tarvo::RunReport fileOnly;
+    fileOnly.mode = 3;
+
+    std::printf("Results window, joint result of %zu examinees and 45 items:\n", examinees);
+    for (int round = 1; round <= 3; ++round) {
+        const Timing withReport = Open(path, report);
+        const Timing fromFile = Open(path, fileOnly);
+        std::printf(
+            "  round %d: opens in %6.1f ms with the report, %6.1f ms from the file alone;"
+            " the file's tab then shows in %6.1f ms\n",
+            round, withReport.open, fromFile.open, withReport.fileTab);
+    }
+    return 0;
+}

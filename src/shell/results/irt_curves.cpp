@@ -1,0 +1,119 @@
+#include "shell/results/irt_curves.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+#include "core/model_constants.h"
+
+namespace tarvo::results {
+
+double ResponseProbability(const ItemParameters& item, double theta) {
+    return item.c + (1 - item.c) / (1 + std::exp(-kD * item.a * (theta - item.b)));
+}
+
+double ItemInformation(const ItemParameters& item, double theta) {
+    const double p = ResponseProbability(item, theta);
+    if (p <= 0 || item.c >= 1) return 0;
+    const double q = 1 - p;
+    const double lifted = (p - item.c) / (1 - item.c);
+    const double slope = kD * item.a;
+    return slope * slope * (q / p) * lifted * lifted;
+}
+
+std::vector<double> ThetaGrid(double from, double to, int steps, const std::vector<double>& extra) {
+    std::vector<double> grid;
+    steps = std::max(steps, 1);
+    grid.reserve(static_cast<std::size_t>(steps) + 1 + extra.size());
+    for (int i = 0; i <= steps; ++i) grid.push_back(from + (to - from) * i / steps);
+    for (double x : extra) {
+        if (x >= from && x <= to) grid.push_back(x);
+    }
+    std::sort(grid.begin(), grid.end());
+    grid.erase(std::unique(grid.begin(), grid.end()), grid.end());
+    return grid;
+}
+
+Curve CharacteristicCurve(const ItemParameters& item, const std::vector<double>& grid) {
+    Curve curve{grid, {}};
+    curve.value.reserve(grid.size());
+    for (double theta : grid) curve.value.push_back(ResponseProbability(item, theta));
+    return curve;
+}
+
+Curve InformationCurve(const ItemParameters& item, const std::vector<double>& grid) {
+    Curve curve{grid, {}};
+    curve.value.reserve(grid.size());
+    for (double theta : grid) curve.value.push_back(ItemInformation(item, theta));
+    return curve;
+}
+
+Curve TestInformationCurve(const std::vector<ItemParameters>& items,
+                           const std::vector<double>& grid) {
+    Curve curve{grid, std::vector<double>(grid.size(), 0.0)};
+    for (const ItemParameters& item : items) {
+        for (std::size_t i = 0; i < grid.size(); ++i)
+            curve.value[i] += ItemInformation(item, grid[i]);
+    }
+    return curve;
+}
+
+Curve StandardErrorCurve(const Curve& information) {
+    Curve curve;
+    for (std::size_t i = 0; i < information.theta.size(); ++i) {
+        if (!(information.value[i] > 0)) continue;
+        curve.theta.push_back(information.theta[i]);
+        curve.value.push_back(1 / std::sqrt(information.value[i]));
+    }
+    return curve;
+}
+
+Band ExpectedBand(const ItemParameters& item, const std::vector<AbilityGroup>& groups) {
+    Band band;
+    for (const AbilityGroup& group : groups) {
+        if (group.count <= 0) continue;
+        const double p = ResponseProbability(item, group.meanTheta);
+        const double half = 1.96 * std::sqrt(p * (1 - p) / group.count);
+        band.theta.push_back(group.meanTheta);
+        band.lower.push_back(std::max(0.0, p - half));
+        band.upper.push_back(std::min(1.0, p + half));
+    }
+    return band;
+}
+
+double Histogram::Density(std::size_t bin) const {
+    if (total == 0 || width <= 0) return 0;
+    return static_cast<double>(counts[bin]) / (static_cast<double>(total) * width);
+}
+
+Histogram AbilityHistogram(const std::vector<double>& thetas, std::size_t maxBins) {
+    Histogram histogram;
+    double low = INFINITY, high = -INFINITY;
+    for (double theta : thetas) {
+        if (!std::isfinite(theta)) continue;
+        low = std::min(low, theta);
+        high = std::max(high, theta);
+        ++histogram.total;
+    }
+    if (histogram.total == 0) return histogram;
+    std::size_t bins = static_cast<std::size_t>(std::ceil(std::sqrt(histogram.total)));
+    bins = std::clamp<std::size_t>(bins, 1, std::max<std::size_t>(maxBins, 1));
+    if (high - low < 1e-9) {  // every theta the same: one bin around it
+        low -= 0.5;
+        high += 0.5;
+        bins = 1;
+    }
+    histogram.from = low;
+    histogram.width = (high - low) / static_cast<double>(bins);
+    histogram.counts.assign(bins, 0);
+    for (double theta : thetas) {
+        if (!std::isfinite(theta)) continue;
+        auto bin = static_cast<std::size_t>((theta - low) / histogram.width);
+        ++histogram.counts[std::min(bin, bins - 1)];
+    }
+    return histogram;
+}
+
+double StandardNormalDensity(double x) { return std::exp(-0.5 * x * x) / std::sqrt(2 * M_PI); }
+
+}  // namespace tarvo::results

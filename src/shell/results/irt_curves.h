@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+// The curves of the results window's plots, computed without widgets: the
+// 3PL response function and item information on the 1.7 metric, the test
+// information and the standard error of theta, the observed proportions of
+// ability groups with their 95% band, and the ability histogram. Every curve
+// has a bounded number of points whatever the number of examinees.
+namespace tarvo::results {
+
+struct ItemParameters {
+    double a = 1, b = 0, c = 0;
+};
+
+// P = c + (1 - c) / (1 + exp(-1.7 a (theta - b))).
+double ResponseProbability(const ItemParameters& item, double theta);
+// I = (1.7 a)^2 (Q / P) ((P - c) / (1 - c))^2.
+double ItemInformation(const ItemParameters& item, double theta);
+
+struct Curve {
+    std::vector<double> theta;
+    std::vector<double> value;
+};
+
+// `steps` + 1 equally spaced points from `from` to `to`, plus the extra points
+// that lie inside, in increasing order without repeats.
+std::vector<double> ThetaGrid(double from, double to, int steps,
+                              const std::vector<double>& extra = {});
+
+Curve CharacteristicCurve(const ItemParameters& item, const std::vector<double>& grid);
+Curve InformationCurve(const ItemParameters& item, const std::vector<double>& grid);
+// The sum of the items' information at each point.
+Curve TestInformationCurve(const std::vector<ItemParameters>& items,
+                           const std::vector<double>& grid);
+// 1 / sqrt(information); points without information are left out.
+Curve StandardErrorCurve(const Curve& information);
+
+struct AbilityGroup {
+    double meanTheta = 0;
+    double proportion = 0;  // proportion correct among the group's valid responses
+    int count = 0;          // valid responses in the group
+};
+
+// The 95% band of the proportion the model expects in each group:
+// P(mean theta) -/+ 1.96 sqrt(P (1 - P) / count), within 0..1.
+struct Band {
+    std::vector<double> theta, lower, upper;
+};
+Band ExpectedBand(const ItemParameters& item, const std::vector<AbilityGroup>& groups);
+
+struct Histogram {
+    double from = 0;
+    double width = 1;
+    std::vector<std::size_t> counts;
+    std::size_t total = 0;
+    // The bin's height as a density, comparable with a density curve.
+    double Density(std::size_t bin) const;
+};
+
+// Equal bins over the finite thetas' range: about the square root of their
+// number, at most maxBins.
+Histogram AbilityHistogram(const std::vector<double>& thetas, std::size_t maxBins = 40);
+
+double StandardNormalDensity(double x);
+
+}  // namespace tarvo::results

@@ -1,0 +1,132 @@
+#include "shell/results/plots_tab.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <QtCharts/QChart>
+#include <QtCharts/QChartView>
+
+#include "shell/results/results_charts.h"
+
+namespace tarvo::shell {
+
+PlotsTab::PlotsTab(const results::ResultsData& data, QWidget* parent)
+    : QWidget(parent), data_(data), pages_(new QTabWidget), items_(new QListWidget) {
+    items_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    for (const results::PlottedItem& item : data_.items) {
+        QString text = QString::number(item.seqItem);
+        if (!item.accNo.empty()) text += QStringLiteral("  ") + QString::fromStdString(item.accNo);
+        items_->addItem(text);
+    }
+
+    if (data_.HasCharacteristicCurves())
+        AddPage(Plot::Characteristic, QStringLiteral("Item curve"));
+    if (data_.HasInformation()) AddPage(Plot::Information, QStringLiteral("Information"));
+    if (data_.HasHistogram()) AddPage(Plot::Histogram, QStringLiteral("Abilities"));
+    if (data_.HasConvergence()) AddPage(Plot::Convergence, QStringLiteral("Convergence"));
+
+    auto* savePng = new QPushButton(QStringLiteral("Save as PNG..."));
+    auto* saveSvg = new QPushButton(QStringLiteral("Save as SVG..."));
+    connect(savePng, &QPushButton::clicked, this, [this] { SaveWithDialog(false); });
+    connect(saveSvg, &QPushButton::clicked, this, [this] { SaveWithDialog(true); });
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(savePng);
+    buttons->addWidget(saveSvg);
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(pages_, 1);
+    left->addLayout(buttons);
+    auto* right = new QVBoxLayout;
+    right->addWidget(new QLabel(QStringLiteral("Items")));
+    right->addWidget(items_, 1);
+    items_->setMaximumWidth(200);
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(left, 1);
+    layout->addLayout(right);
+    items_->setVisible(!data_.items.empty());
+
+    if (!data_.items.empty()) items_->setCurrentRow(0);
+    connect(items_, &QListWidget::itemSelectionChanged, this, [this] { ItemsChosen(); });
+}
+
+void PlotsTab::AddPage(Plot plot, const QString& title) {
+    auto* view = new QChartView(MakeChart(plot));
+    view->setRenderHint(QPainter::Antialiasing);
+    views_[plot] = view;
+    pages_->addTab(view, title);
+}
+
+QChart* PlotsTab::Chart(Plot plot) const {
+    const auto found = views_.find(plot);
+    return found == views_.end() ? nullptr : found->second->chart();
+}
+
+std::vector<std::size_t> PlotsTab::ChosenItems() const {
+    std::vector<std::size_t> chosen;
+    for (int row = 0; row < items_->count(); ++row) {
+        if (items_->item(row)->isSelected()) chosen.push_back(static_cast<std::size_t>(row));
+    }
+    if (chosen.empty() && !data_.items.empty()) chosen.push_back(currentItem_);
+    return chosen;
+}
+
+QChart* PlotsTab::MakeChart(Plot plot) const {
+    switch (plot) {
+        case Plot::Characteristic:
+            return MakeCharacteristicChart(data_.items[currentItem_]);
+        case Plot::Information:
+            return MakeInformationChart(data_.items, ChosenItems());
+        case Plot::Histogram:
+            return MakeHistogramChart(data_.thetas);
+        case Plot::Convergence:
+            return MakeConvergenceChart(data_.report.loop);
+    }
+    return nullptr;
+}
+
+void PlotsTab::ItemsChosen() {
+    const int row = items_->currentRow();
+    if (row >= 0) currentItem_ = static_cast<std::size_t>(row);
+    for (Plot plot : {Plot::Characteristic, Plot::Information}) {
+        const auto found = views_.find(plot);
+        if (found == views_.end()) continue;
+        QChart* old = found->second->chart();
+        found->second->setChart(MakeChart(plot));
+        delete old;  // the view does not delete a chart it lets go
+    }
+}
+
+bool PlotsTab::Save(Plot plot, const QString& path, QSize size, bool svg) const {
+    if (!Shows(plot) || size.isEmpty()) return false;
+    QChart* chart = MakeChart(plot);
+    return svg ? SaveChartAsSvg(chart, path, size) : SaveChartAsPng(chart, path, size);
+}
+
+void PlotsTab::SaveWithDialog(bool svg) {
+    for (const auto& [plot, view] : views_) {
+        if (view != pages_->currentWidget()) continue;
+        const QString filter =
+            svg ? QStringLiteral("SVG pictures (*.svg)") : QStringLiteral("PNG pictures (*.png)");
+        QString path =
+            QFileDialog::getSaveFileName(this, QStringLiteral("Save plot"), QString(), filter);
+        if (path.isEmpty()) return;
+        const QString suffix = svg ? QStringLiteral(".svg") : QStringLiteral(".png");
+        if (!path.endsWith(suffix, Qt::CaseInsensitive)) path += suffix;
+        if (!Save(plot, path, view->size(), svg)) {
+            QMessageBox::warning(
+                this, QStringLiteral("TARVO"),
+                QStringLiteral("The plot could not be saved as %1: the file cannot be written.")
+                    .arg(QDir::toNativeSeparators(path)));
+        }
+        return;
+    }
+}
+
+}  // namespace tarvo::shell

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <map>
+
+#include "shell/results/results_data.h"
+
+class QChart;
+class QChartView;
+class QListWidget;
+class QTabWidget;
+
+// The results window's plots: one page per plot that has data in the run's
+// mode, the list of items beside them (the characteristic curve follows the
+// current item, the information plot every selected item) and buttons that
+// save the plot on show as PNG or SVG.
+namespace tarvo::shell {
+
+enum class Plot { Characteristic, Information, Histogram, Convergence };
+
+class PlotsTab final : public QWidget {
+  public:
+    PlotsTab(const results::ResultsData& data, QWidget* parent = nullptr);
+
+    bool Shows(Plot plot) const { return views_.count(plot) != 0; }
+    // The chart on a plot's page; null when the plot is not shown.
+    QChart* Chart(Plot plot) const;
+    QListWidget* ItemList() const { return items_; }
+    QTabWidget* Pages() const { return pages_; }
+
+    // Saves a plot drawn afresh at the given size; false when it is not
+    // shown or the file cannot be written.
+    bool Save(Plot plot, const QString& path, QSize size, bool svg) const;
+
+  private:
+    void AddPage(Plot plot, const QString& title);
+    void ItemsChosen();
+    std::vector<std::size_t> ChosenItems() const;
+    QChart* MakeChart(Plot plot) const;
+    void SaveWithDialog(bool svg);
+
+    const results::ResultsData& data_;
+    QTabWidget* pages_;
+    QListWidget* items_;
+    std::map<Plot, QChartView*> views_;
+    std::size_t currentItem_ = 0;
+};
+
+}  // namespace tarvo::shell

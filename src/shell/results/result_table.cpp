@@ -1,0 +1,264 @@
+#include "shell/results/result_table.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <map>
+#include <numeric>
+
+#include "output/masks.h"
+
+namespace tarvo::results {
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+TableCell Cell(std::string text, bool numeric) {
+    TableCell cell;
+    cell.number = numeric ? PrintedNumber(text) : kNaN;
+    cell.text = std::move(text);
+    return cell;
+}
+
+std::string Fixed(double value, int decimals) {
+    if (std::isnan(value)) return "";
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+    return buffer;
+}
+
+std::string Trimmed(std::string text) {
+    const auto first = text.find_first_not_of(' ');
+    const auto last = text.find_last_not_of(' ');
+    return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+}
+
+void Flag(TableCell& cell, const std::string& why) {
+    cell.flagged = true;
+    if (!cell.why.empty()) cell.why += " ";
+    cell.why += why;
+}
+
+struct FlagName {
+    std::uint32_t bit;
+    const char* name;
+};
+
+constexpr FlagName kItemFlagNames[] = {
+    {kItemAAtBound, "a at bound"},        {kItemBAtBound, "b at bound"},
+    {kItemCAtBound, "c at bound"},        {kItemSeAtCap, "SE at cap"},
+    {kItemNotEstimated, "not estimated"}, {kItemAllCorrect, "all correct"},
+    {kItemAllWrong, "all wrong"},         {kItemTooFewResponses, "few responses"},
+};
+constexpr FlagName kPersonFlagNames[] = {
+    {kPersonAllCorrect, "all correct"},
+    {kPersonAllWrong, "all wrong"},
+    {kPersonNoValid, "no valid response"},
+    {kPersonThetaAtBound, "theta at bound"},
+};
+
+template <std::size_t N>
+std::string Names(std::uint32_t flags, const FlagName (&names)[N]) {
+    std::string joined;
+    for (const FlagName& flag : names) {
+        if ((flags & flag.bit) == 0) continue;
+        if (!joined.empty()) joined += ", ";
+        joined += flag.name;
+    }
+    return joined;
+}
+
+void SetNumericColumns(ResultTable& table, std::initializer_list<std::string_view> textColumns) {
+    table.numeric.assign(table.columns.size(), true);
+    for (std::size_t i = 0; i < table.columns.size(); ++i) {
+        for (std::string_view name : textColumns) {
+            if (table.columns[i] == name) table.numeric[i] = false;
+        }
+    }
+}
+
+// The item rows of the run's own tables: the parameters it was given.
+PrintedTable GivenItemRows(const RunReport& report) {
+    PrintedTable printed;
+    printed.columns = {"SeqItem", "AccNo", "a_given", "b_given", "c_given"};
+    for (const ItemReport& item : report.itemRows) {
+        printed.rows.push_back({Trimmed(FormatWithMask(item.seqItem, kMaskCount)), item.accNo,
+                                Trimmed(FormatWithMask(item.a, kMaskParameter)),
+                                Trimmed(FormatWithMask(item.b, kMaskParameter)),
+                                Trimmed(FormatWithMask(item.c, kMaskParameter))});
+    }
+    return printed;
+}
+
+TableCell* CellAt(const ResultTable& table, std::vector<TableCell>& row,
+                  std::initializer_list<std::string_view> names) {
+    for (std::string_view name : names) {
+        const int i = table.Column(name);
+        if (i >= 0) return &row[static_cast<std::size_t>(i)];
+    }
+    return nullptr;
+}
+
+void FlagItemCells(const ResultTable& table, std::vector<TableCell>& row, std::uint32_t flags) {
+    auto flag = [&](std::uint32_t bit, std::initializer_list<std::string_view> names,
+                    const char* why) {
+        if ((flags & bit) == 0) return;
+        if (TableCell* cell = CellAt(table, row, names)) Flag(*cell, why);
+    };
+    flag(kItemAAtBound, {"a_calib", "a_given", "a"},
+         "a stopped at a bound of its range (0 or 2): the data do not determine it.");
+    flag(kItemBAtBound, {"b_calib", "b_given", "b"},
+         "b stopped at a bound of its range (-5 or 5): the item is far too easy or too hard for "
+         "these examinees.");
+    flag(kItemCAtBound, {"c_calib", "c_given", "c"}, "c stopped at a bound of its range.");
+    flag(kItemTooFewResponses, {"Nobs"},
+         "Fewer than 10 valid responses: too few to estimate the item.");
+    flag(kItemAllCorrect, {"p-value"},
+         "Every valid response is correct: the item tells nothing about ability.");
+    flag(kItemAllWrong, {"p-value"},
+         "Every valid response is wrong: the item tells nothing about ability.");
+    for (std::string_view name : {"seea", "seeb", "seec"}) {
+        TableCell* cell = CellAt(table, row, {name});
+        if (cell == nullptr) continue;
+        if ((flags & kItemSeAtCap) && cell->number >= 99) {
+            Flag(*cell,
+                 "The standard error reached its cap of 99: the data do not determine "
+                 "the estimate.");
+        }
+        if ((flags & kItemNotEstimated) && cell->number == -1) {
+            Flag(*cell, "-1 means this parameter was not estimated.");
+        }
+    }
+}
+
+void FlagPersonCells(const ResultTable& table, std::vector<TableCell>& row, std::uint32_t flags) {
+    auto flag = [&](std::uint32_t bit, std::string_view name, const char* why) {
+        if ((flags & bit) == 0) return;
+        if (TableCell* cell = CellAt(table, row, {name})) Flag(*cell, why);
+    };
+    flag(kPersonAllCorrect, "Raw score",
+         "Every valid response is correct: the ability has no finite estimate.");
+    flag(kPersonAllWrong, "Raw score",
+         "Every valid response is wrong: the ability has no finite estimate.");
+    flag(kPersonNoValid, "Nvalid", "No valid response: nothing to estimate from.");
+    flag(kPersonThetaAtBound, "theta", "theta is at a bound of its range (-3 or 3) or beyond.");
+}
+
+// The Flags cell: the names, flagged with every reason of the row.
+TableCell FlagsCell(const std::vector<TableCell>& row, std::string names) {
+    TableCell cell = Cell(std::move(names), false);
+    for (const TableCell& other : row) {
+        if (other.flagged) Flag(cell, other.why);
+    }
+    if (!cell.text.empty() && !cell.flagged) Flag(cell, "Flags: " + cell.text + ".");
+    return cell;
+}
+
+}  // namespace
+
+int ResultTable::Column(std::string_view name) const {
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        if (columns[i] == name) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+std::vector<std::size_t> ResultTable::SortedOrder(std::size_t column, bool ascending) const {
+    std::vector<std::size_t> order(rows.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    const bool byNumber = column < numeric.size() && numeric[column];
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t left, std::size_t right) {
+        const TableCell& l = rows[left][column];
+        const TableCell& r = rows[right][column];
+        if (byNumber) {
+            const bool lBlank = std::isnan(l.number);
+            const bool rBlank = std::isnan(r.number);
+            if (lBlank || rBlank) return !lBlank && rBlank;
+            return ascending ? l.number < r.number : r.number < l.number;
+        }
+        if (l.text.empty() || r.text.empty()) return !l.text.empty() && r.text.empty();
+        return ascending ? l.text < r.text : r.text < l.text;
+    });
+    return order;
+}
+
+bool ResultTable::Matches(std::size_t row, std::size_t column, std::string_view part) const {
+    const std::string& text = rows[row][column].text;
+    const auto found =
+        std::search(text.begin(), text.end(), part.begin(), part.end(), [](char a, char b) {
+            return std::tolower(static_cast<unsigned char>(a)) ==
+                   std::tolower(static_cast<unsigned char>(b));
+        });
+    return found != text.end() || part.empty();
+}
+
+ResultTable BuildItemTable(const PrintedTable& items, const RunReport& report) {
+    // Theta-only runs write no item rows: their items are the given ones.
+    const PrintedTable given = items.rows.empty() ? GivenItemRows(report) : PrintedTable{};
+    const PrintedTable& source = items.rows.empty() ? given : items;
+    const bool withReport = !report.itemRows.empty();
+
+    ResultTable table;
+    table.columns = source.columns;
+    if (withReport) table.columns.insert(table.columns.end(), {"p-value", "item-rest r", "Flags"});
+    SetNumericColumns(table, {"AccNo", "Flags"});
+
+    std::map<int, const ItemReport*> bySeq;
+    for (const ItemReport& item : report.itemRows) bySeq[item.seqItem] = &item;
+    for (const auto& printed : source.rows) {
+        std::vector<TableCell> row;
+        for (std::size_t i = 0; i < printed.size(); ++i)
+            row.push_back(Cell(printed[i], table.numeric[i]));
+        if (withReport) {
+            const auto found = bySeq.find(static_cast<int>(PrintedNumber(printed.front())));
+            const ItemReport* item = found == bySeq.end() ? nullptr : found->second;
+            row.push_back(Cell(item ? Fixed(item->pValue, 3) : "", true));
+            row.push_back(Cell(item ? Fixed(item->itemRest, 3) : "", true));
+            row.push_back(Cell("", false));
+            if (item != nullptr) {
+                FlagItemCells(table, row, item->flags);
+                row.back() = FlagsCell(row, ItemFlagNames(item->flags));
+            }
+        }
+        table.rows.push_back(std::move(row));
+    }
+    return table;
+}
+
+ResultTable BuildPersonTable(const PrintedTable& persons, const RunReport& report) {
+    const bool withReport = !report.personRows.empty();
+    ResultTable table;
+    table.columns = persons.columns;
+    if (withReport) table.columns.insert(table.columns.end(), {"Raw score", "Flags"});
+    SetNumericColumns(table, {"ExaminID", "Flags"});
+    table.rows.reserve(persons.rows.size());
+    for (const auto& printed : persons.rows) {
+        std::vector<TableCell> row;
+        row.reserve(table.columns.size());
+        for (std::size_t i = 0; i < printed.size(); ++i)
+            row.push_back(Cell(printed[i], table.numeric[i]));
+        if (withReport) {
+            // Person rows are numbered from 1 in the run's order.
+            const double seq = PrintedNumber(printed.front());
+            const PersonReport* person =
+                seq >= 1 && seq <= static_cast<double>(report.personRows.size())
+                    ? &report.personRows[static_cast<std::size_t>(seq) - 1]
+                    : nullptr;
+            row.push_back(Cell(person ? std::to_string(person->rawScore) : "", true));
+            row.push_back(Cell("", false));
+            if (person != nullptr) {
+                FlagPersonCells(table, row, person->flags);
+                row.back() = FlagsCell(row, PersonFlagNames(person->flags));
+            }
+        }
+        table.rows.push_back(std::move(row));
+    }
+    return table;
+}
+
+std::string ItemFlagNames(std::uint32_t flags) { return Names(flags, kItemFlagNames); }
+std::string PersonFlagNames(std::uint32_t flags) { return Names(flags, kPersonFlagNames); }
+
+}  // namespace tarvo::results

@@ -1,0 +1,274 @@
+#include "shell/results/results_charts.h"
+
+#include <QGraphicsScene>
+#include <QImage>
+#include <QPainter>
+#include <QSvgGenerator>
+#include <QtCharts/QAreaSeries>
+#include <QtCharts/QChart>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QLogValueAxis>
+#include <QtCharts/QScatterSeries>
+#include <QtCharts/QValueAxis>
+#include <algorithm>
+#include <cmath>
+
+namespace tarvo::shell {
+namespace {
+
+using results::Curve;
+
+constexpr double kThetaFrom = -4;
+constexpr double kThetaTo = 4;
+constexpr int kThetaSteps = 160;
+// More chosen items than this would make the chart unreadable.
+constexpr std::size_t kMostItemCurves = 12;
+
+QLineSeries* Line(const QString& name, const Curve& curve) {
+    auto* series = new QLineSeries;
+    series->setName(name);
+    QList<QPointF> points;
+    points.reserve(static_cast<qsizetype>(curve.theta.size()));
+    for (std::size_t i = 0; i < curve.theta.size(); ++i)
+        points.append({curve.theta[i], curve.value[i]});
+    series->replace(points);
+    return series;
+}
+
+QValueAxis* Axis(const QString& title, double from, double to) {
+    auto* axis = new QValueAxis;
+    axis->setTitleText(title);
+    axis->setRange(from, to);
+    axis->applyNiceNumbers();  // round ticks, the range widened to them
+    return axis;
+}
+
+void Attach(QChart* chart, QAbstractSeries* series, QAbstractAxis* x, QAbstractAxis* y) {
+    chart->addSeries(series);
+    series->attachAxis(x);
+    series->attachAxis(y);
+}
+
+QChart* NewChart(const QString& title) {
+    auto* chart = new QChart;
+    chart->setTitle(title);
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    chart->setAnimationOptions(QChart::NoAnimation);
+    return chart;
+}
+
+QString ItemName(const results::PlottedItem& item) {
+    QString name = QStringLiteral("Item %1").arg(item.seqItem);
+    if (!item.accNo.empty())
+        name += QStringLiteral(" (%1)").arg(QString::fromStdString(item.accNo));
+    return name;
+}
+
+bool Render(QChart* chart, QSize size, QPaintDevice& device) {
+    QGraphicsScene scene;  // owns the chart from here on
+    scene.addItem(chart);
+    chart->resize(size);
+    scene.setSceneRect(QRectF(QPointF(0, 0), size));
+    QPainter painter(&device);
+    if (!painter.isActive()) return false;
+    painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+    scene.render(&painter, QRectF(QPointF(0, 0), size), QRectF(QPointF(0, 0), size));
+    return painter.end();
+}
+
+}  // namespace
+
+QChart* MakeCharacteristicChart(const results::PlottedItem& item) {
+    QChart* chart = NewChart(QStringLiteral("Item characteristic curve: ") + ItemName(item));
+    auto* x = Axis(QStringLiteral("theta"), kThetaFrom, kThetaTo);
+    auto* y = Axis(QStringLiteral("Probability correct"), 0, 1);
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+
+    if (!item.groups.empty()) {
+        const results::Band band = results::ExpectedBand(item.parameters, item.groups);
+        auto* upper = new QLineSeries;
+        auto* lower = new QLineSeries;
+        for (std::size_t i = 0; i < band.theta.size(); ++i) {
+            upper->append(band.theta[i], band.upper[i]);
+            lower->append(band.theta[i], band.lower[i]);
+        }
+        auto* area = new QAreaSeries(upper, lower);
+        // The area does not own its outlines: they go with it.
+        upper->setParent(area);
+        lower->setParent(area);
+        area->setName(QStringLiteral("95% band"));
+        area->setColor(QColor(120, 160, 230, 70));
+        area->setBorderColor(QColor(120, 160, 230, 140));
+        Attach(chart, area, x, y);
+    }
+    // The grid holds b itself, where the curve is halfway between c and 1.
+    const std::vector<double> grid =
+        results::ThetaGrid(kThetaFrom, kThetaTo, kThetaSteps, {item.parameters.b});
+    Attach(chart,
+           Line(QStringLiteral("Model"), results::CharacteristicCurve(item.parameters, grid)), x,
+           y);
+    if (!item.groups.empty()) {
+        auto* observed = new QScatterSeries;
+        observed->setName(QStringLiteral("Observed"));
+        observed->setMarkerSize(9);
+        for (const results::AbilityGroup& group : item.groups) {
+            observed->append(group.meanTheta, group.proportion);
+        }
+        Attach(chart, observed, x, y);
+    }
+    return chart;
+}
+
+QChart* MakeInformationChart(const std::vector<results::PlottedItem>& items,
+                             const std::vector<std::size_t>& chosen) {
+    QChart* chart = NewChart(QStringLiteral("Information"));
+    const std::vector<double> grid = results::ThetaGrid(kThetaFrom, kThetaTo, kThetaSteps);
+    std::vector<results::ItemParameters> parameters;
+    parameters.reserve(items.size());
+    for (const auto& item : items) parameters.push_back(item.parameters);
+    const Curve test = results::TestInformationCurve(parameters, grid);
+    const Curve error = results::StandardErrorCurve(test);
+
+    const double most = std::max(1e-6, *std::max_element(test.value.begin(), test.value.end()));
+    auto* x = Axis(QStringLiteral("theta"), kThetaFrom, kThetaTo);
+    auto* y = Axis(QStringLiteral("Information"), 0, most * 1.05);
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+
+    for (std::size_t k = 0; k < chosen.size() && k < kMostItemCurves; ++k) {
+        const auto& item = items[chosen[k]];
+        Attach(chart, Line(ItemName(item), results::InformationCurve(item.parameters, grid)), x, y);
+    }
+    QLineSeries* testLine = Line(QStringLiteral("Test information"), test);
+    testLine->setPen(QPen(Qt::black, 2));
+    Attach(chart, testLine, x, y);
+
+    if (!error.value.empty()) {
+        // Far from the items the error grows without bound: the axis shows
+        // up to four times its smallest value.
+        const double least = *std::min_element(error.value.begin(), error.value.end());
+        const double largest = *std::max_element(error.value.begin(), error.value.end());
+        auto* right = Axis(QStringLiteral("Standard error of theta"), 0,
+                           std::min(largest, std::max(4 * least, 0.5)) * 1.05);
+        chart->addAxis(right, Qt::AlignRight);
+        QLineSeries* errorLine = Line(QStringLiteral("Standard error"), error);
+        errorLine->setPen(QPen(QColor(200, 40, 40), 2, Qt::DashLine));
+        Attach(chart, errorLine, x, right);
+    }
+    return chart;
+}
+
+QChart* MakeHistogramChart(const std::vector<double>& thetas) {
+    QChart* chart = NewChart(QStringLiteral("Abilities"));
+    const results::Histogram histogram = results::AbilityHistogram(thetas);
+    const double end =
+        histogram.from + histogram.width * static_cast<double>(histogram.counts.size());
+    const double from = std::min(histogram.from, -3.5);
+    const double to = std::max(end, 3.5);
+
+    // The bins as one stepped outline over the axis.
+    auto* outline = new QLineSeries;
+    double highest = 0.4;
+    for (std::size_t bin = 0; bin < histogram.counts.size(); ++bin) {
+        const double left = histogram.from + histogram.width * static_cast<double>(bin);
+        const double height = histogram.Density(bin);
+        outline->append(left, 0);
+        outline->append(left, height);
+        outline->append(left + histogram.width, height);
+        outline->append(left + histogram.width, 0);
+        highest = std::max(highest, height);
+    }
+    auto* bars = new QAreaSeries(outline);
+    outline->setParent(bars);  // not owned by the area otherwise
+    bars->setName(QStringLiteral("Examinees (%1)").arg(histogram.total));
+    bars->setColor(QColor(150, 190, 120, 160));
+    bars->setBorderColor(QColor(90, 130, 70));
+
+    auto* x = Axis(QStringLiteral("theta"), from, to);
+    auto* y = Axis(QStringLiteral("Density"), 0, highest * 1.05);
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    Attach(chart, bars, x, y);
+
+    Curve normal;
+    for (double theta : results::ThetaGrid(from, to, 160)) {
+        normal.theta.push_back(theta);
+        normal.value.push_back(results::StandardNormalDensity(theta));
+    }
+    QLineSeries* density = Line(QStringLiteral("Standard normal"), normal);
+    density->setPen(QPen(Qt::black, 2));
+    Attach(chart, density, x, y);
+    return chart;
+}
+
+QChart* MakeConvergenceChart(const LoopRecord& loop) {
+    QChart* chart = NewChart(QStringLiteral("Convergence of the joint estimation"));
+    const std::size_t passes = loop.msError.size();
+    auto* x = Axis(QStringLiteral("Pass"), 1, std::max<double>(2, static_cast<double>(passes)));
+    x->setLabelFormat(QStringLiteral("%d"));
+    chart->addAxis(x, Qt::AlignBottom);
+
+    auto* msError = new QLineSeries;
+    msError->setName(QStringLiteral("MSError"));
+    double low = INFINITY, high = -INFINITY;
+    for (std::size_t i = 0; i < passes; ++i) {
+        msError->append(static_cast<double>(i + 1), loop.msError[i]);
+        if (std::isfinite(loop.msError[i])) {
+            low = std::min(low, loop.msError[i]);
+            high = std::max(high, loop.msError[i]);
+        }
+    }
+    if (!(low <= high)) low = 0, high = 1;
+    const double margin = std::max((high - low) * 0.05, 1e-12);
+    auto* y = Axis(QStringLiteral("MSError"), low - margin, high + margin);
+    chart->addAxis(y, Qt::AlignLeft);
+    Attach(chart, msError, x, y);
+
+    // The change from the previous pass against the tolerance that settles
+    // the loop (from the fifth pass on); a change of zero has no place on a
+    // log axis and is left out.
+    auto* change = new QLineSeries;
+    change->setName(QStringLiteral("MSError change"));
+    double least = loop.tolerance, largest = loop.tolerance;
+    for (std::size_t i = 1; i < passes; ++i) {
+        const double step = std::fabs(loop.msError[i] - loop.msError[i - 1]);
+        if (!(step > 0) || !std::isfinite(step)) continue;
+        change->append(static_cast<double>(i + 1), step);
+        least = std::min(least, step);
+        largest = std::max(largest, step);
+    }
+    auto* logAxis = new QLogValueAxis;
+    logAxis->setTitleText(QStringLiteral("Change from the previous pass"));
+    logAxis->setBase(10);
+    logAxis->setLabelFormat(QStringLiteral("%.0e"));
+    logAxis->setRange(least / 10, largest * 10);
+    chart->addAxis(logAxis, Qt::AlignRight);
+    change->setPen(QPen(QColor(40, 110, 200), 1.5, Qt::DashLine));
+    Attach(chart, change, x, logAxis);
+
+    auto* tolerance = new QLineSeries;
+    tolerance->setName(QStringLiteral("Settle tolerance"));
+    tolerance->append(1, loop.tolerance);
+    tolerance->append(std::max<double>(2, static_cast<double>(passes)), loop.tolerance);
+    tolerance->setPen(QPen(QColor(200, 40, 40), 1.5, Qt::DotLine));
+    Attach(chart, tolerance, x, logAxis);
+    return chart;
+}
+
+bool SaveChartAsPng(QChart* chart, const QString& path, QSize size) {
+    QImage image(size, QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    return Render(chart, size, image) && image.save(path, "PNG");
+}
+
+bool SaveChartAsSvg(QChart* chart, const QString& path, QSize size) {
+    QSvgGenerator svg;
+    svg.setFileName(path);
+    svg.setSize(size);
+    svg.setViewBox(QRect(QPoint(0, 0), size));
+    svg.setTitle(chart->title());
+    return Render(chart, size, svg);
+}
+
+}  // namespace tarvo::shell

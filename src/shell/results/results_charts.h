@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QSize>
+#include <QString>
+#include <vector>
+
+#include "report/run_report.h"
+#include "shell/results/results_data.h"
+
+class QChart;
+
+// The plots of the results window as charts, each from the curves of the
+// model layer, and saving a chart as a picture. The series carry the names
+// the legends show ("Model", "Observed", "95% band", "Test information",
+// "Standard error", ...), so a chart's data can be read back by name.
+namespace tarvo::shell {
+
+// The characteristic curve of one item, with the observed proportions of the
+// ability groups and the band the model expects them in, when known.
+QChart* MakeCharacteristicChart(const results::PlottedItem& item);
+// The information of the chosen items, the test information of all items
+// and the standard error of theta on a second axis.
+QChart* MakeInformationChart(const std::vector<results::PlottedItem>& items,
+                             const std::vector<std::size_t>& chosen);
+// The abilities' histogram as densities, with the standard normal density.
+QChart* MakeHistogramChart(const std::vector<double>& thetas);
+// MSError of every pass, its change from pass to pass on a log axis and the
+// settle tolerance.
+QChart* MakeConvergenceChart(const LoopRecord& loop);
+
+// Draws the chart at the given size into a PNG or SVG file; the chart is
+// taken over and deleted. False when the file cannot be written.
+bool SaveChartAsPng(QChart* chart, const QString& path, QSize size);
+bool SaveChartAsSvg(QChart* chart, const QString& path, QSize size);
+
+}  // namespace tarvo::shell

@@ -1,0 +1,199 @@
+#include "shell/results/results_data.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace tarvo::results {
+namespace {
+
+double Field(const PrintedTable& table, const std::vector<std::string>& row,
+             std::initializer_list<std::string_view> names, double fallback) {
+    const int column = table.Column(names);
+    return column < 0 ? fallback : PrintedNumber(row[static_cast<std::size_t>(column)]);
+}
+
+std::vector<PlottedItem> ItemsFromReport(const RunReport& report) {
+    std::vector<PlottedItem> items;
+    for (const ItemReport& row : report.itemRows) {
+        PlottedItem item{row.seqItem, row.accNo, {row.a, row.b, row.c}, {}};
+        for (std::size_t g = 0; g < row.groupTheta.size() && g < row.groupProportion.size() &&
+                                g < row.groupCount.size();
+             ++g) {
+            item.groups.push_back({row.groupTheta[g], row.groupProportion[g], row.groupCount[g]});
+        }
+        items.push_back(std::move(item));
+    }
+    return items;
+}
+
+// The printed values; a 1PL row has b only (a = 1, c = 0).
+std::vector<PlottedItem> ItemsFromFile(const PrintedTable& table) {
+    std::vector<PlottedItem> items;
+    for (const auto& row : table.rows) {
+        PlottedItem item;
+        item.seqItem = static_cast<int>(Field(table, row, {"SeqItem"}, 0));
+        item.accNo = row.size() > 1 ? row[1] : std::string();
+        item.parameters = {Field(table, row, {"a_calib", "a"}, 1.0),
+                           Field(table, row, {"b_calib", "b"}, 0.0),
+                           Field(table, row, {"c_calib", "c_given", "c"}, 0.0)};
+        if (std::isfinite(item.parameters.a) && std::isfinite(item.parameters.b) &&
+            std::isfinite(item.parameters.c)) {
+            items.push_back(std::move(item));
+        }
+    }
+    return items;
+}
+
+std::string Number(double value, const char* format) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, format, value);
+    return buffer;
+}
+
+std::string Plural(std::size_t count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+const char* WhatTheModeDoes(ModeFamily family) {
+    switch (family) {
+        case ModeFamily::ThetaOnly:
+            return "estimates abilities from given item parameters";
+        case ModeFamily::ItemsOnly:
+            return "estimates item parameters from given abilities";
+        case ModeFamily::Joint:
+            return "estimates abilities and item parameters together";
+    }
+    return "";
+}
+
+// The classic joint loop counts passes; the marginal estimator, EM cycles.
+std::string LoopSentence(const LoopRecord& loop, bool marginal) {
+    const std::string what = marginal ? "The EM cycles" : "The joint estimation";
+    const char* one = marginal ? "cycle" : "pass";
+    const char* many = marginal ? "cycles" : "passes";
+    const auto passes = static_cast<std::size_t>(std::max(loop.passes, 0));
+    switch (loop.end) {
+        case LoopEnd::NotRun:
+            return "";
+        case LoopEnd::Settled:
+            return what + " settled after " + Plural(passes, one, many) +
+                   ": MSError changed by less than " + Number(loop.tolerance, "%g") + ".";
+        case LoopEnd::PassLimit:
+            return what + " used all " +
+                   Plural(static_cast<std::size_t>(std::max(loop.passLimit, 0)), one, many) +
+                   " without settling; MSError changed by " + Number(loop.lastChange, "%.3g") +
+                   " in the last " + one + ". Treat the estimates with care.";
+        case LoopEnd::Stopped:
+            return what + " stopped in " + one + " " + std::to_string(loop.passes) + ".";
+    }
+    return "";
+}
+
+}  // namespace
+
+ModeFamily FamilyOfMode(int mode) { return IsMode(mode) ? RulesOf(mode).path : RunPath::Joint; }
+
+ResultsData CollectResultsData(std::string_view fileText, RunReport report) {
+    ResultsData data;
+    data.report = std::move(report);
+    data.file = ParseResultFile(fileText);
+    data.itemTable = BuildItemTable(data.file.items, data.report);
+    data.personTable = BuildPersonTable(data.file.persons, data.report);
+
+    data.items = data.report.itemRows.empty() ? ItemsFromFile(data.file.items)
+                                              : ItemsFromReport(data.report);
+    if (!data.report.personRows.empty()) {
+        data.thetas.reserve(data.report.personRows.size());
+        for (const PersonReport& person : data.report.personRows)
+            data.thetas.push_back(person.theta);
+    } else if (const int column = data.file.persons.Column({"theta"}); column >= 0) {
+        data.thetas.reserve(data.file.persons.rows.size());
+        for (const auto& row : data.file.persons.rows) {
+            data.thetas.push_back(PrintedNumber(row[static_cast<std::size_t>(column)]));
+        }
+    }
+    return data;
+}
+
+std::vector<std::string> SummarySentences(const ResultsData& data) {
+    const RunReport& report = data.report;
+    std::vector<std::string> sentences;
+    switch (report.end) {
+        case RunEnd::Finished:
+            sentences.push_back("The run finished.");
+            break;
+        case RunEnd::Stopped:
+            sentences.push_back(
+                "The run was stopped: the result holds what was computed until then.");
+            break;
+        case RunEnd::EndedAtCheck:
+            sentences.push_back("The run ended at a check before estimating anything.");
+            break;
+        case RunEnd::OutputIncomplete:
+            sentences.push_back("The run could not write its whole result.");
+            break;
+    }
+    if (IsMode(report.mode)) {
+        sentences.push_back("Mode " + std::to_string(report.mode) + " " +
+                            WhatTheModeDoes(data.Family()) + ".");
+    }
+    if (!report.resultFile.empty()) sentences.push_back("Result file: " + report.resultFile + ".");
+
+    const bool haveStatistics = !report.itemRows.empty() || !report.personRows.empty();
+    if (report.examinees > 0 || report.items > 0) {
+        sentences.push_back("The run read " + Plural(report.examinees, "examinee", "examinees") +
+                            " and " + Plural(report.items, "item", "items") + "; " +
+                            Plural(report.missingResponses, "response was", "responses were") +
+                            " missing (" + Number(100 * report.missingShare, "%.1f") + "%).");
+    }
+    sentences.push_back(
+        "The result file holds " + Plural(data.file.items.rows.size(), "item row", "item rows") +
+        " and " + Plural(data.file.persons.rows.size(), "examinee row", "examinee rows") + ".");
+    const bool marginal = report.method == "mml";
+    if (marginal) {
+        std::string priors;
+        for (const std::string& prior : report.priors)
+            priors += (priors.empty() ? "" : "; ") + prior;
+        sentences.push_back(
+            "The items were estimated by marginal maximum likelihood; the marginal "
+            "log-likelihood is " +
+            Number(report.logLikelihood, "%.3f") + "." +
+            (priors.empty() ? std::string() : " Priors: " + priors + "."));
+    }
+    if (const std::string loop = LoopSentence(report.loop, marginal); !loop.empty()) {
+        sentences.push_back(loop);
+    }
+    if (haveStatistics) {
+        sentences.push_back(std::isnan(report.alpha)
+                                ? "Cronbach's alpha (KR-20) is undefined for these responses."
+                                : "Cronbach's alpha (KR-20) is " + Number(report.alpha, "%.3f") +
+                                      ".");
+        sentences.push_back(std::isnan(report.empiricalReliability)
+                                ? "The empirical reliability of theta is undefined for this run."
+                                : "The empirical reliability of theta is " +
+                                      Number(report.empiricalReliability, "%.3f") + ".");
+        if (report.rawScoreOrderInversions > 0) {
+            sentences.push_back(
+                Plural(static_cast<std::size_t>(report.rawScoreOrderInversions), "pair", "pairs") +
+                " of raw-score groups are out of order in theta.");
+        } else if (report.rawScoreOrderInversions == 0) {
+            sentences.push_back("Higher raw scores always have higher thetas.");
+        }
+    } else {
+        sentences.push_back("Item and examinee statistics are not available for this run.");
+    }
+    if (report.wallSeconds > 0) {
+        sentences.push_back(
+            "The run took " + Number(report.wallSeconds, "%.2f") + " seconds" +
+            (report.threads > 0 ? " on " + Plural(report.threads, "thread", "threads")
+                                : std::string()) +
+            (report.arithmetic.empty() ? std::string()
+                                       : " with the " + report.arithmetic + " arithmetic") +
+            ".");
+    }
+    for (const std::string& warning : report.warnings) sentences.push_back(warning);
+    return sentences;
+}
+
+}  // namespace tarvo::results

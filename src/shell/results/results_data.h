@@ -1,0 +1,57 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/modes.h"
+#include "report/run_report.h"
+#include "shell/results/irt_curves.h"
+#include "shell/results/result_file_rows.h"
+#include "shell/results/result_table.h"
+
+// Everything the results window shows of one run, gathered once from the
+// result file's text and the run report: the tables, the items and abilities
+// the plots use, which plots have data, and the summary in sentences.
+namespace tarvo::results {
+
+using ModeFamily = RunPath;  // the path of the mode (core/modes.h)
+ModeFamily FamilyOfMode(int mode);
+
+struct PlottedItem {
+    int seqItem = 0;
+    std::string accNo;
+    ItemParameters parameters;
+    std::vector<AbilityGroup> groups;  // observed proportions; empty when unknown
+};
+
+struct ResultsData {
+    RunReport report;
+    ResultFileRows file;
+    ResultTable itemTable;
+    ResultTable personTable;
+    // The items the run estimated or was given, and the abilities it
+    // estimated or was given; the report's values where it has them.
+    std::vector<PlottedItem> items;
+    std::vector<double> thetas;
+
+    ModeFamily Family() const { return FamilyOfMode(report.mode); }
+    bool HasCharacteristicCurves() const { return !items.empty(); }
+    bool HasInformation() const { return !items.empty(); }
+    // Estimated abilities only: the given ones of an items-only run are input.
+    bool HasHistogram() const { return !thetas.empty() && Family() != ModeFamily::ItemsOnly; }
+    // The joint loop's passes, or the marginal estimator's EM cycles.
+    bool HasConvergence() const {
+        return (Family() == ModeFamily::Joint || report.method == "mml") &&
+               !report.loop.msError.empty();
+    }
+    bool HasItemsTab() const { return !itemTable.rows.empty(); }
+    bool HasExamineesTab() const { return !personTable.rows.empty(); }
+};
+
+ResultsData CollectResultsData(std::string_view fileText, RunReport report);
+
+// How the run ended, its counts, reliabilities and warnings, one sentence each.
+std::vector<std::string> SummarySentences(const ResultsData& data);
+
+}  // namespace tarvo::results

@@ -1,0 +1,185 @@
+// Reading the result file's rows back as printed, and ordering and filtering
+// the tables built from them.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "shell/results/result_file_rows.h"
+#include "shell/results/result_table.h"
+
+namespace tarvo::results {
+namespace {
+
+const std::string kJointFile =
+    "SeqItem,AccNo, Nobs, a_calib, b_calib,c_calib, seea, seeb, seec\r\n"
+    "   1, MATH01,  250,  1.235, -0.500,  0.200,  0.123,  0.050,  0.031\r\n"
+    "   2, ,  250,  0.800,  1.750,  0.150,  0.100,  0.090, -1.000\r\n"
+    "   3, A,B,  249,  2.000, -5.000,  0.000, 99.000,  0.400,  0.010\r\n"
+    "\r\n"
+    " SeqID,    ExaminID,Nvalid,   theta, seetheta\r\n"
+    "    1,         A001,    3,   0.1234,   0.3500\r\n"
+    "    2, STUDENT-0012,    3,  -1.5000,   0.4123\r\n"
+    "    3,      x,y,z  ,    2,   3.0000,   0.9000\r\n";
+
+TEST(ResultFileRows, ReadsBothSectionsAsPrinted) {
+    const ResultFileRows rows = ParseResultFile(kJointFile);
+    EXPECT_FALSE(rows.listingLayout);
+    ASSERT_EQ(rows.items.columns.size(), 9u);
+    EXPECT_EQ(rows.items.columns[4], "b_calib");
+    ASSERT_EQ(rows.items.rows.size(), 3u);
+    EXPECT_EQ(rows.items.rows[0], (std::vector<std::string>{"1", "MATH01", "250", "1.235", "-0.500",
+                                                            "0.200", "0.123", "0.050", "0.031"}));
+    EXPECT_EQ(rows.items.rows[1][1], "");     // empty AccNo: two separators in a row
+    EXPECT_EQ(rows.items.rows[2][1], "A,B");  // a comma inside the identifier
+    EXPECT_EQ(rows.items.rows[2][7], "0.400");
+
+    ASSERT_EQ(rows.persons.columns,
+              (std::vector<std::string>{"SeqID", "ExaminID", "Nvalid", "theta", "seetheta"}));
+    ASSERT_EQ(rows.persons.rows.size(), 3u);
+    EXPECT_EQ(rows.persons.rows[1],
+              (std::vector<std::string>{"2", "STUDENT-0012", "3", "-1.5000", "0.4123"}));
+    EXPECT_EQ(rows.persons.rows[2][1], "x,y,z");
+}
+
+TEST(ResultFileRows, ReadsTheOneParameterAndListingLayouts) {
+    const ResultFileRows onePl =
+        ParseResultFile("SeqItem,AccNo, Nobs, b_calib, seeb\r\n   1, I1,   40, -0.250,  0.300\r\n");
+    ASSERT_EQ(onePl.items.rows.size(), 1u);
+    EXPECT_EQ(onePl.items.rows[0], (std::vector<std::string>{"1", "I1", "40", "-0.250", "0.300"}));
+    EXPECT_TRUE(onePl.persons.rows.empty());
+
+    const ResultFileRows listing = ParseResultFile(
+        "   3  MATH03\r\n"
+        "  compu a,b,c=  1.235 -0.500  0.200\r\n"
+        "        see =   0.123  0.050 -1.000   Nobs= 250 \r\n"
+        "\r\n"
+        "   4  \r\n"
+        "  compu a,b,c=  0.000  0.000  0.000\r\n"
+        "        see =  -1.000 -1.000 -1.000   Nobs= 9 \r\n"
+        "\r\n");
+    EXPECT_TRUE(listing.listingLayout);
+    ASSERT_EQ(listing.items.rows.size(), 2u);
+    EXPECT_EQ(listing.items.rows[0],
+              (std::vector<std::string>{"3", "MATH03", "250", "1.235", "-0.500", "0.200", "0.123",
+                                        "0.050", "-1.000"}));
+    EXPECT_EQ(listing.items.rows[1][1], "");
+    EXPECT_EQ(listing.items.rows[1][2], "9");
+}
+
+TEST(ResultFileRows, EmptyAndHeaderOnlyFilesHaveNoRows) {
+    for (const char* text : {"", "SeqItem,AccNo, Nobs, b_calib, seeb\r\n",
+                             " SeqID,    ExaminID,Nvalid,   theta, seetheta\r\n", "garbage\r\n"}) {
+        const ResultFileRows rows = ParseResultFile(text);
+        EXPECT_TRUE(rows.items.rows.empty()) << text;
+        EXPECT_TRUE(rows.persons.rows.empty()) << text;
+    }
+}
+
+TEST(PrintedNumber, TakesWholeNumbersOnly) {
+    EXPECT_EQ(PrintedNumber(" -0.500"), -0.5);
+    EXPECT_EQ(PrintedNumber("12000"), 12000);
+    EXPECT_TRUE(std::isnan(PrintedNumber("")));
+    EXPECT_TRUE(std::isnan(PrintedNumber("1.2x")));
+    EXPECT_TRUE(std::isnan(PrintedNumber("MATH")));
+}
+
+std::vector<std::string> ColumnInOrder(const ResultTable& table,
+                                       const std::vector<std::size_t>& order, const char* column) {
+    std::vector<std::string> texts;
+    for (std::size_t row : order) texts.push_back(table.rows[row][table.Column(column)].text);
+    return texts;
+}
+
+TEST(ResultTable, SortsByThePrintedValueWithBlanksLast) {
+    const ResultFileRows rows = ParseResultFile(kJointFile);
+    const ResultTable items = BuildItemTable(rows.items, RunReport{});
+    const auto b = static_cast<std::size_t>(items.Column("b_calib"));
+    EXPECT_EQ(ColumnInOrder(items, items.SortedOrder(b, true), "b_calib"),
+              (std::vector<std::string>{"-5.000", "-0.500", "1.750"}));
+    EXPECT_EQ(ColumnInOrder(items, items.SortedOrder(b, false), "b_calib"),
+              (std::vector<std::string>{"1.750", "-0.500", "-5.000"}));
+    // Text columns sort as text; the empty AccNo goes last both ways.
+    const auto accNo = static_cast<std::size_t>(items.Column("AccNo"));
+    EXPECT_EQ(ColumnInOrder(items, items.SortedOrder(accNo, true), "AccNo"),
+              (std::vector<std::string>{"A,B", "MATH01", ""}));
+    EXPECT_EQ(ColumnInOrder(items, items.SortedOrder(accNo, false), "AccNo"),
+              (std::vector<std::string>{"MATH01", "A,B", ""}));
+
+    const ResultTable persons = BuildPersonTable(rows.persons, RunReport{});
+    const auto theta = static_cast<std::size_t>(persons.Column("theta"));
+    EXPECT_EQ(ColumnInOrder(persons, persons.SortedOrder(theta, true), "ExaminID"),
+              (std::vector<std::string>{"STUDENT-0012", "A001", "x,y,z"}));
+    const auto id = static_cast<std::size_t>(persons.Column("ExaminID"));
+    EXPECT_TRUE(persons.Matches(1, id, "student"));
+    EXPECT_FALSE(persons.Matches(0, id, "student"));
+    EXPECT_TRUE(persons.Matches(0, id, ""));
+}
+
+TEST(ResultTable, JoinsTheReportsStatisticsAndFlagsTheCellsConcerned) {
+    const ResultFileRows rows = ParseResultFile(kJointFile);
+    RunReport report;
+    report.mode = 3;
+    for (int seq = 1; seq <= 3; ++seq) {
+        ItemReport item;
+        item.seqItem = seq;
+        item.pValue = 0.25 * seq;
+        item.itemRest = 0.1 * seq;
+        report.itemRows.push_back(item);
+    }
+    report.itemRows[1].flags = kItemNotEstimated;
+    report.itemRows[2].flags = kItemAAtBound | kItemBAtBound | kItemSeAtCap;
+    report.itemRows[2].pValue = NAN;
+    for (int i = 0; i < 3; ++i) report.personRows.push_back(PersonReport{});
+    report.personRows[2].rawScore = 2;
+    report.personRows[2].flags = kPersonAllCorrect | kPersonThetaAtBound;
+
+    const ResultTable items = BuildItemTable(rows.items, report);
+    EXPECT_EQ(items.columns.back(), "Flags");
+    const auto cell = [&](std::size_t row, const char* column) -> const TableCell& {
+        return items.rows[row][static_cast<std::size_t>(items.Column(column))];
+    };
+    EXPECT_EQ(cell(0, "p-value").text, "0.250");
+    EXPECT_EQ(cell(1, "item-rest r").text, "0.200");
+    EXPECT_EQ(cell(2, "p-value").text, "");  // undefined
+    for (const char* column : {"SeqItem", "a_calib", "b_calib", "seea", "seec", "Flags"}) {
+        EXPECT_FALSE(cell(0, column).flagged) << column;
+    }
+    // Only the -1 of item 2 is flagged as not estimated.
+    EXPECT_TRUE(cell(1, "seec").flagged);
+    EXPECT_FALSE(cell(1, "seeb").flagged);
+    EXPECT_NE(cell(1, "seec").why.find("not estimated"), std::string::npos);
+    // Item 3: a and b at their bounds, seea at the cap.
+    for (const char* column : {"a_calib", "b_calib", "seea", "Flags"}) {
+        EXPECT_TRUE(cell(2, column).flagged) << column;
+        EXPECT_FALSE(cell(2, column).why.empty()) << column;
+    }
+    EXPECT_FALSE(cell(2, "seeb").flagged);
+    EXPECT_EQ(cell(2, "Flags").text, "a at bound, b at bound, SE at cap");
+
+    const ResultTable persons = BuildPersonTable(rows.persons, report);
+    const auto raw = static_cast<std::size_t>(persons.Column("Raw score"));
+    EXPECT_EQ(persons.rows[2][raw].text, "2");
+    EXPECT_TRUE(persons.rows[2][raw].flagged);
+    EXPECT_TRUE(persons.rows[2][static_cast<std::size_t>(persons.Column("theta"))].flagged);
+    EXPECT_FALSE(persons.rows[0][raw].flagged);
+}
+
+TEST(ResultTable, ThetaOnlyRunsShowTheGivenItems) {
+    RunReport report;
+    report.mode = 1;
+    ItemReport item;
+    item.seqItem = 1;
+    item.accNo = "Q1";
+    item.a = 1.2;
+    item.b = -0.35;
+    item.c = 0.2;
+    report.itemRows.push_back(item);
+    const ResultTable items = BuildItemTable(PrintedTable{}, report);
+    ASSERT_EQ(items.rows.size(), 1u);
+    EXPECT_EQ(items.rows[0][static_cast<std::size_t>(items.Column("b_given"))].text, "-0.350");
+    EXPECT_EQ(items.rows[0][static_cast<std::size_t>(items.Column("AccNo"))].text, "Q1");
+}
+
+}  // namespace
+}  // namespace tarvo::results

@@ -1,0 +1,573 @@
+// The results window: opened by the dialog when a run ends, its tabs per mode
+// family, its tables against the file's rows, its plots read back from the
+// charts, and saving a plot.
+#include "shell/results/results_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QXmlStreamReader>
+#include <QtCharts/QChart>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QScatterSeries>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <set>
+
+#include "platform/control_ids.h"
+#include "sample_layout.h"
+#include "shell/main_dialog.h"
+#include "shell/progress_window.h"
+#include "shell/results/plots_tab.h"
+#include "shell/results/result_table_model.h"
+#include "shell_test_support.h"
+#include "simulator.h"
+
+namespace tarvo::shell {
+namespace {
+
+namespace id = tarvo::control;
+using test_support::ReadFileBytes;
+
+constexpr std::size_t kItems = 20;
+constexpr std::size_t kPersons = 300;
+
+std::string Trim(const std::string& text) {
+    const auto first = text.find_first_not_of(' ');
+    const auto last = text.find_last_not_of(' ');
+    return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+}
+
+// A CSV line's fields, blanks trimmed (the test data's identifiers hold no comma).
+std::vector<std::string> Fields(const std::string& line) {
+    std::vector<std::string> fields;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t comma = line.find(',', start);
+        fields.push_back(Trim(line.substr(start, comma - start)));
+        if (comma == std::string::npos) return fields;
+        start = comma + 1;
+    }
+}
+
+std::vector<std::string> ModelRow(const ResultTableModel& model, int row, int columns) {
+    std::vector<std::string> texts;
+    for (int c = 0; c < columns; ++c) {
+        texts.push_back(model.data(model.index(row, c), Qt::DisplayRole).toString().toStdString());
+    }
+    return texts;
+}
+
+int ColumnNamed(const ResultTableModel& model, const QString& name) {
+    for (int c = 0; c < model.columnCount(); ++c) {
+        if (model.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString() == name) return c;
+    }
+    return -1;
+}
+
+class ResultsFromDialogTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        test_support::EnsureApplication();
+        ASSERT_TRUE(folder.isValid());
+        const sim::SimulatedData data = sim::Simulate({20240611, kPersons, kItems});
+        responseFile = Path("testdata.dat");
+        itemFile = Path("testdata.itm");
+        std::FILE* responses = std::fopen(responseFile.c_str(), "wb");
+        std::FILE* items = std::fopen(itemFile.c_str(), "wb");
+        ASSERT_TRUE(sim::WriteSampleResponses(responses, data));
+        ASSERT_TRUE(sim::WriteSampleItems(items, data));
+        std::fclose(responses);
+        std::fclose(items);
+        dialog = std::make_unique<MainDialog>(nullptr, &picker, &desktop, &viewer);
+        dialog->show();
+    }
+
+    void TearDown() override {
+        for (ResultsWindow* window : viewer.Open()) delete window;
+    }
+
+    std::string Path(const std::string& name) const {
+        return folder.path().toStdString() + "/" + name;
+    }
+
+    // Fills the dialog for the sample files, picks the mode and presses Go.
+    std::optional<RunOutcome> Run(int mode, const std::string& outputName) {
+        outputFile = Path(outputName);
+        for (const auto& [control, text] :
+             sim::SampleControlTexts(kItems, responseFile, itemFile, outputFile)) {
+            dialog->Controls().SetText(control, text);
+        }
+        static_cast<QRadioButton*>(dialog->Control(1002 + mode))->click();
+        static_cast<QPushButton*>(dialog->Control(id::kGo))->click();
+        EXPECT_TRUE(test_support::WaitUntil([&] { return !dialog->Runs().IsRunning(); }));
+        return dialog->Runs().LastOutcome();
+    }
+
+    ResultsWindow* LastWindow() const {
+        const auto open = viewer.Open();
+        return open.empty() ? nullptr : open.back();
+    }
+
+    test_support::CurrentDirectoryGuard restoreCurrentDirectory;
+    QTemporaryDir folder;
+    test_support::ScriptedPicker picker;
+    test_support::RecordingDesktop desktop;
+    ResultsWindows viewer{desktop};
+    std::unique_ptr<MainDialog> dialog;
+    std::string responseFile, itemFile, outputFile;
+};
+
+TEST_F(ResultsFromDialogTest, EachModeFamilyOpensItsTabsWithTheFilesRows) {
+    const struct {
+        int mode;
+        const char* output;
+        QStringList tabs;
+        bool itemRows, personRows, listing;
+    } cases[] = {
+        {3,
+         "joint.csv",
+         {"Result file", "Items", "Examinees", "Plots", "Summary"},
+         true,
+         true,
+         false},
+        {6,
+         "rasch.csv",
+         {"Result file", "Items", "Examinees", "Plots", "Summary"},
+         true,
+         true,
+         false},
+        {2, "items.csv", {"Result file", "Items", "Plots", "Summary"}, true, false, false},
+        {8, "items.txt", {"Result file", "Items", "Plots", "Summary"}, true, false, true},
+        // The theta-only modes write no item rows; the Items tab shows the
+        // given items with their statistics from the run report.
+        {1,
+         "theta.csv",
+         {"Result file", "Items", "Examinees", "Plots", "Summary"},
+         false,
+         true,
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        const std::size_t before = viewer.Open().size();
+        EXPECT_EQ(Run(c.mode, c.output), RunOutcome::Finished);
+        ASSERT_EQ(viewer.Open().size(), before + 1);
+        ResultsWindow* window = LastWindow();
+        EXPECT_TRUE(window->isVisible());
+        EXPECT_FALSE(window->isModal());
+        EXPECT_FALSE(window->testAttribute(Qt::WA_QuitOnClose));  // Exit still ends the program
+        EXPECT_TRUE(dialog->isEnabled());                         // ready for the next run
+        EXPECT_EQ(window->windowTitle().toStdString().rfind(c.output, 0), 0u);
+        EXPECT_EQ(window->TabTitles(), c.tabs);
+        EXPECT_TRUE(desktop.openedDocuments.empty());  // not handed to the desktop
+
+        // The file tab shows the file's text as written.
+        const std::string bytes = ReadFileBytes(outputFile);
+        QString expected = QString::fromStdString(bytes);
+        expected.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        EXPECT_EQ(window->FileText()->toPlainText(), expected);
+        EXPECT_TRUE(window->FileText()->isReadOnly());
+
+        const auto lines = test_support::CrLfLines(bytes);
+        if (c.itemRows && !c.listing) {
+            const ResultTableModel& model = *window->ItemModel();
+            ASSERT_EQ(model.rowCount(), static_cast<int>(kItems));
+            const auto header = Fields(lines[0]);
+            for (int row = 0; row < model.rowCount(); ++row) {
+                EXPECT_EQ(ModelRow(model, row, static_cast<int>(header.size())),
+                          Fields(lines[static_cast<std::size_t>(row) + 1]));
+            }
+        }
+        if (!c.itemRows) EXPECT_EQ(window->ItemModel()->rowCount(), static_cast<int>(kItems));
+        if (c.listing) {
+            ASSERT_EQ(window->ItemModel()->rowCount(), static_cast<int>(kItems));
+            // Line 2 of each four-line entry holds a, b and c.
+            EXPECT_NE(lines[1].find(window->ItemModel()
+                                        ->data(window->ItemModel()->index(0, 4), Qt::DisplayRole)
+                                        .toString()
+                                        .toStdString()),
+                      std::string::npos);
+        }
+        if (c.personRows) {
+            const ResultTableModel& model = *window->PersonModel();
+            ASSERT_EQ(model.rowCount(), static_cast<int>(kPersons));
+            const std::size_t first = lines.size() - kPersons;
+            for (int row = 0; row < model.rowCount(); row += 37) {
+                EXPECT_EQ(ModelRow(model, row, 5),
+                          Fields(lines[first + static_cast<std::size_t>(row)]));
+            }
+        }
+        EXPECT_FALSE(window->Summary()->toPlainText().isEmpty());
+    }
+    EXPECT_EQ(viewer.Open().size(), 5u);  // one window per run
+}
+
+TEST_F(ResultsFromDialogTest, SortingByBOrdersTheRowsByThePrintedB) {
+    ASSERT_EQ(Run(3, "joint.csv"), RunOutcome::Finished);
+    ResultTableModel& model = *LastWindow()->ItemModel();
+    const int b = ColumnNamed(model, QStringLiteral("b_calib"));
+    ASSERT_GE(b, 0);
+    for (Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+        LastWindow()->ItemView()->sortByColumn(b, order);
+        std::multiset<std::string> seen;
+        for (int row = 0; row < model.rowCount(); ++row) {
+            seen.insert(model.data(model.index(row, 0), Qt::DisplayRole).toString().toStdString());
+            if (row == 0) continue;
+            const double previous = model.data(model.index(row - 1, b), Qt::DisplayRole).toDouble();
+            const double here = model.data(model.index(row, b), Qt::DisplayRole).toDouble();
+            EXPECT_TRUE(order == Qt::AscendingOrder ? previous <= here : previous >= here) << row;
+        }
+        EXPECT_EQ(seen.size(), kItems);  // every row once
+    }
+}
+
+TEST_F(ResultsFromDialogTest, AStoppedRunOpensItsPartialResult) {
+    dialog->Runs().SetProgressListener([&](int, const std::string& text) {
+        if (text != "Item 4 of 20.") return;
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* progress = dynamic_cast<ProgressWindow*>(widget)) progress->RequestStop();
+        }
+    });
+    EXPECT_EQ(Run(2, "stopped.csv"), RunOutcome::Stopped);
+    ASSERT_NE(LastWindow(), nullptr);
+    EXPECT_EQ(LastWindow()->ItemModel()->rowCount(), 3);
+    EXPECT_NE(LastWindow()->Summary()->toPlainText().indexOf(QStringLiteral("stopped")), -1);
+}
+
+TEST_F(ResultsFromDialogTest, ARunEndedAtACheckOpensNothing) {
+    responseFile += ".missing";
+    EXPECT_EQ(Run(3, "never.csv"), RunOutcome::EndedAtCheck);
+    EXPECT_TRUE(viewer.Open().empty());
+    EXPECT_TRUE(desktop.openedDocuments.empty());
+}
+
+TEST_F(ResultsFromDialogTest, TheFileTabsButtonsHandTheFileToTheDesktop) {
+    ASSERT_EQ(Run(2, "items.csv"), RunOutcome::Finished);
+    ResultsWindow* window = LastWindow();
+    for (QPushButton* button : window->findChildren<QPushButton*>()) {
+        if (button->text() == QStringLiteral("Open with default application") ||
+            button->text() == QStringLiteral("Show in folder")) {
+            button->click();
+        }
+    }
+    EXPECT_EQ(desktop.openedDocuments,
+              (std::vector<std::string>{outputFile, folder.path().toStdString()}));
+}
+
+TEST(ResultsWindowFile, ARelativeNameKeepsItsFolderWhenTheCurrentDirectoryChanges) {
+    test_support::EnsureApplication();
+    test_support::CurrentDirectoryGuard guard;
+    QTemporaryDir folder;
+    QDir::setCurrent(folder.path());
+    test_support::WriteFileBytes(
+        "out.csv", "SeqItem,AccNo, Nobs, b_calib, seeb\r\n   1, ,   40, -0.250,  0.300\r\n");
+    test_support::RecordingDesktop desktop;
+    RunReport report;
+    report.mode = 8;
+    ResultsWindow window(QStringLiteral("out.csv"), report, desktop);
+    QDir::setCurrent(QDir::rootPath());  // as a later Browse would
+    for (QPushButton* button : window.findChildren<QPushButton*>()) {
+        if (button->text() == QStringLiteral("Open with default application") ||
+            button->text() == QStringLiteral("Show in folder")) {
+            button->click();
+        }
+    }
+    const std::string where = QDir(folder.path()).canonicalPath().toStdString();
+    ASSERT_EQ(desktop.openedDocuments.size(), 2u);
+    EXPECT_EQ(QFileInfo(QString::fromStdString(desktop.openedDocuments[0]))
+                  .canonicalFilePath()
+                  .toStdString(),
+              where + "/out.csv");
+    EXPECT_EQ(
+        QDir(QString::fromStdString(desktop.openedDocuments[1])).canonicalPath().toStdString(),
+        where);
+    EXPECT_EQ(window.ItemModel()->rowCount(), 1);
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("out.csv - TARVO results"));
+}
+
+// A result written by hand, with a report as the run would give it.
+class ResultsWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        test_support::EnsureApplication();
+        ASSERT_TRUE(folder.isValid());
+        resultFile = folder.path().toStdString() + "/result.csv";
+        test_support::WriteFileBytes(
+            resultFile,
+            "SeqItem,AccNo, Nobs, a_calib, b_calib,c_calib, seea, seeb, seec\r\n"
+            "   1, Q1,    6,  1.200, -0.500,  0.200,  0.100,  0.100,  0.050\r\n"
+            "   2, Q2,    6,  0.800,  0.750,  0.000,  0.100,  0.100, -1.000\r\n"
+            "   3, Q3,    6,  1.600,  1.250,  0.150,  0.100,  0.100,  0.050\r\n"
+            "\r\n"
+            " SeqID,    ExaminID,Nvalid,   theta, seetheta\r\n"
+            "    1,         A001,    3,  -1.2000,   0.5000\r\n"
+            "    2,         A002,    3,  -0.4000,   0.5000\r\n"
+            "    3,         B012,    3,   0.0000,   0.5000\r\n"
+            "    4,         B013,    3,   0.3000,   0.5000\r\n"
+            "    5,         C120,    3,   0.9000,   0.5000\r\n"
+            "    6,         C121,    3,   1.7000,   0.5000\r\n");
+        report.mode = 3;
+        report.resultFile = resultFile;
+        report.examinees = 6;
+        report.items = 3;
+        report.alpha = 0.61;
+        report.empiricalReliability = 0.58;
+        report.loop.end = LoopEnd::Settled;
+        report.loop.passes = 7;
+        report.loop.msError = {0.3, 0.2, 0.15, 0.149, 0.1489, 0.14889, 0.14889};
+        report.warnings = {"Item 2 has c fixed at 0: check the item file."};
+        const double a[] = {1.2, 0.8, 1.6}, b[] = {-0.5, 0.75, 1.25}, c[] = {0.2, 0, 0.15};
+        for (int i = 0; i < 3; ++i) {
+            ItemReport item;
+            item.seqItem = i + 1;
+            item.accNo = "Q" + std::to_string(i + 1);
+            item.a = a[i];
+            item.b = b[i];
+            item.c = c[i];
+            item.pValue = 0.5;
+            item.groupTheta = {-0.8, 0.15, 1.3};
+            item.groupProportion = {0.5, 0.5, 1.0};
+            item.groupCount = {2, 2, 2};
+            report.itemRows.push_back(item);
+        }
+        report.itemRows[1].flags = kItemNotEstimated;
+        for (double theta : {-1.2, -0.4, 0.0, 0.3, 0.9, 1.7}) {
+            PersonReport person;
+            person.theta = theta;
+            person.rawScore = 2;
+            report.personRows.push_back(person);
+        }
+    }
+
+    std::unique_ptr<ResultsWindow> Open() {
+        return std::make_unique<ResultsWindow>(QString::fromStdString(resultFile), report, desktop);
+    }
+
+    static QLineSeries* Line(QChart* chart, const QString& name) {
+        for (QAbstractSeries* series : chart->series()) {
+            if (series->name() == name) return qobject_cast<QLineSeries*>(series);
+        }
+        return nullptr;
+    }
+
+    QTemporaryDir folder;
+    test_support::RecordingDesktop desktop;
+    std::string resultFile;
+    RunReport report;
+};
+
+double Information(double a, double b, double c, double theta) {
+    const double p = c + (1 - c) / (1 + std::exp(-1.7 * a * (theta - b)));
+    return std::pow(1.7 * a, 2) * ((1 - p) / p) * std::pow((p - c) / (1 - c), 2);
+}
+
+TEST_F(ResultsWindowTest, TheItemCurvePassesHalfwayAtBAndShowsTheGroups) {
+    const auto window = Open();
+    PlotsTab* plots = window->Plots();
+    ASSERT_NE(plots, nullptr);
+    for (int row : {0, 2}) {
+        plots->ItemList()->setCurrentRow(row);
+        QChart* chart = plots->Chart(Plot::Characteristic);
+        QLineSeries* model = Line(chart, QStringLiteral("Model"));
+        ASSERT_NE(model, nullptr);
+        const ItemReport& item = report.itemRows[static_cast<std::size_t>(row)];
+        bool found = false;
+        for (const QPointF& point : model->points()) {
+            if (point.x() != item.b) continue;
+            found = true;
+            EXPECT_NEAR(point.y(), item.c + (1 - item.c) / 2, 1e-12);
+        }
+        EXPECT_TRUE(found) << row;
+
+        QScatterSeries* observed = nullptr;
+        for (QAbstractSeries* series : chart->series()) {
+            if (series->name() == QStringLiteral("Observed"))
+                observed = qobject_cast<QScatterSeries*>(series);
+        }
+        ASSERT_NE(observed, nullptr);
+        ASSERT_EQ(observed->count(), 3);
+        for (int g = 0; g < 3; ++g) {
+            EXPECT_EQ(observed->at(g), QPointF(item.groupTheta[static_cast<std::size_t>(g)],
+                                               item.groupProportion[static_cast<std::size_t>(g)]));
+        }
+    }
+}
+
+TEST_F(ResultsWindowTest, TestInformationIsTheSumOfTheItemsAndTheErrorItsInverseRoot) {
+    const auto window = Open();
+    PlotsTab* plots = window->Plots();
+    plots->ItemList()->item(0)->setSelected(true);
+    plots->ItemList()->item(2)->setSelected(true);
+    QChart* chart = plots->Chart(Plot::Information);
+    ASSERT_NE(Line(chart, QStringLiteral("Item 1 (Q1)")), nullptr);
+    ASSERT_NE(Line(chart, QStringLiteral("Item 3 (Q3)")), nullptr);
+    EXPECT_EQ(Line(chart, QStringLiteral("Item 2 (Q2)")), nullptr);
+
+    const QList<QPointF> test = Line(chart, QStringLiteral("Test information"))->points();
+    const QList<QPointF> error = Line(chart, QStringLiteral("Standard error"))->points();
+    const QList<QPointF> first = Line(chart, QStringLiteral("Item 1 (Q1)"))->points();
+    ASSERT_GT(test.size(), 50);
+    ASSERT_EQ(error.size(), test.size());
+    for (qsizetype i = 0; i < test.size(); ++i) {
+        const double theta = test[i].x();
+        double sum = 0;
+        for (const ItemReport& item : report.itemRows)
+            sum += Information(item.a, item.b, item.c, theta);
+        EXPECT_NEAR(test[i].y(), sum, 1e-12 * sum);
+        EXPECT_NEAR(first[i].y(), Information(1.2, -0.5, 0.2, theta), 1e-12);
+        EXPECT_EQ(error[i].x(), theta);
+        EXPECT_NEAR(error[i].y(), 1 / std::sqrt(test[i].y()), 1e-12);
+    }
+}
+
+TEST_F(ResultsWindowTest, PlotsWithoutDataInTheModeAreNotShown) {
+    const struct {
+        int mode;
+        bool loop;
+        bool histogram, convergence;
+    } cases[] = {
+        {3, true, true, true},
+        {3, false, true, false},  // no pass history: no convergence plot
+        {2, true, false, false},  // items-only: the abilities are given, no loop
+        {1, true, true, false},
+    };
+    for (const auto& c : cases) {
+        report.mode = c.mode;
+        if (!c.loop) report.loop.msError.clear();
+        const auto window = Open();
+        EXPECT_TRUE(window->Plots()->Shows(Plot::Characteristic)) << c.mode;
+        EXPECT_TRUE(window->Plots()->Shows(Plot::Information)) << c.mode;
+        EXPECT_EQ(window->Plots()->Shows(Plot::Histogram), c.histogram) << c.mode;
+        EXPECT_EQ(window->Plots()->Shows(Plot::Convergence), c.convergence) << c.mode;
+        EXPECT_EQ(window->Plots()->Pages()->count(), 2 + c.histogram + c.convergence);
+    }
+}
+
+TEST_F(ResultsWindowTest, ConvergenceMarksTheToleranceAndHistogramFollowsTheAbilities) {
+    const auto window = Open();
+    QChart* convergence = window->Plots()->Chart(Plot::Convergence);
+    const QList<QPointF> msError = Line(convergence, QStringLiteral("MSError"))->points();
+    ASSERT_EQ(msError.size(), 7);
+    EXPECT_EQ(msError[3], QPointF(4, 0.149));
+    for (const QPointF& point : Line(convergence, QStringLiteral("Settle tolerance"))->points()) {
+        EXPECT_EQ(point.y(), report.loop.tolerance);
+    }
+    // The last pass did not change MSError: no point on the log axis for it.
+    EXPECT_EQ(Line(convergence, QStringLiteral("MSError change"))->count(), 5);
+
+    QChart* histogram = window->Plots()->Chart(Plot::Histogram);
+    bool named = false;
+    for (QAbstractSeries* series : histogram->series()) {
+        named |= series->name() == QStringLiteral("Examinees (6)");
+    }
+    EXPECT_TRUE(named);
+    EXPECT_NE(Line(histogram, QStringLiteral("Standard normal")), nullptr);
+}
+
+TEST_F(ResultsWindowTest, PlotsSaveAsPngOfTheSizeAskedAndAsSvg) {
+    const auto window = Open();
+    for (Plot plot :
+         {Plot::Characteristic, Plot::Information, Plot::Histogram, Plot::Convergence}) {
+        const QString png = folder.filePath(QStringLiteral("plot%1.png").arg(int(plot)));
+        ASSERT_TRUE(window->Plots()->Save(plot, png, QSize(640, 420), false));
+        const QImage image(png);
+        ASSERT_FALSE(image.isNull());
+        EXPECT_EQ(image.size(), QSize(640, 420));
+        // Something is drawn: not every pixel is the background.
+        bool drawn = false;
+        for (int y = 0; y < image.height() && !drawn; y += 3) {
+            for (int x = 0; x < image.width() && !drawn; x += 3)
+                drawn = image.pixel(x, y) != image.pixel(0, 0);
+        }
+        EXPECT_TRUE(drawn);
+
+        const QString svg = folder.filePath(QStringLiteral("plot%1.svg").arg(int(plot)));
+        ASSERT_TRUE(window->Plots()->Save(plot, svg, QSize(640, 420), true));
+        QFile file(svg);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        QXmlStreamReader xml(&file);
+        int elements = 0;
+        QString root;
+        while (!xml.atEnd()) {
+            if (xml.readNext() == QXmlStreamReader::StartElement) {
+                if (elements++ == 0) root = xml.name().toString();
+            }
+        }
+        EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+        EXPECT_EQ(root, QStringLiteral("svg"));
+        EXPECT_GT(elements, 20);
+    }
+    EXPECT_FALSE(window->Plots()->Save(Plot::Histogram, folder.filePath("no/such/folder/x.png"),
+                                       QSize(100, 100), false));
+}
+
+TEST_F(ResultsWindowTest, TablesFlagCellsAndFilterExamineesById) {
+    const auto window = Open();
+    ResultTableModel& items = *window->ItemModel();
+    const int seec = ColumnNamed(items, QStringLiteral("seec"));
+    const QModelIndex flagged = items.index(1, seec);
+    EXPECT_TRUE(items.data(flagged, Qt::BackgroundRole).isValid());
+    EXPECT_NE(
+        items.data(flagged, Qt::ToolTipRole).toString().indexOf(QStringLiteral("not estimated")),
+        -1);
+    EXPECT_FALSE(items.data(items.index(0, seec), Qt::BackgroundRole).isValid());
+
+    ResultTableModel& persons = *window->PersonModel();
+    EXPECT_EQ(persons.rowCount(), 6);
+    EXPECT_EQ(ColumnNamed(persons, QStringLiteral("Raw score")), 5);
+    window->IdFilter()->setText(QStringLiteral("b01"));
+    ASSERT_EQ(persons.rowCount(), 2);
+    EXPECT_EQ(persons.data(persons.index(1, 1), Qt::DisplayRole).toString(),
+              QStringLiteral("B013"));
+    window->PersonView()->sortByColumn(3, Qt::DescendingOrder);  // theta, within the filter
+    EXPECT_EQ(persons.data(persons.index(0, 1), Qt::DisplayRole).toString(),
+              QStringLiteral("B013"));
+    window->IdFilter()->clear();
+    EXPECT_EQ(persons.rowCount(), 6);
+    EXPECT_EQ(persons.data(persons.index(0, 1), Qt::DisplayRole).toString(),
+              QStringLiteral("C121"));
+}
+
+TEST_F(ResultsWindowTest, TheSummaryNamesTheMarginalEstimatorAndItsCycles) {
+    report.method = "mml";
+    report.logLikelihood = -1234.5;
+    report.priors = {"log a ~ N(0, 0.5)", "c ~ Beta(5, 17)"};
+    report.loop.end = LoopEnd::PassLimit;
+    report.loop.passLimit = 500;
+    report.loop.lastChange = 2e-6;
+    report.end = RunEnd::Stopped;
+    const auto window = Open();
+    const QString summary = window->Summary()->toPlainText();
+    for (const char* part : {"The run was stopped", "marginal maximum likelihood", "-1234.500",
+                             "log a ~ N(0, 0.5); c ~ Beta(5, 17)",
+                             "The EM cycles used all 500 cycles without settling", "2e-06"}) {
+        EXPECT_NE(summary.indexOf(QString::fromUtf8(part)), -1) << part;
+    }
+}
+
+TEST_F(ResultsWindowTest, TheSummarySaysHowTheRunEndedAndEveryWarning) {
+    const auto window = Open();
+    const QString summary = window->Summary()->toPlainText();
+    for (const char* part :
+         {"The run finished.", "settled after 7 passes", "0.610", "0.580",
+          "Item 2 has c fixed at 0: check the item file.", "3 item rows", "6 examinee rows"}) {
+        EXPECT_NE(summary.indexOf(QString::fromUtf8(part)), -1) << part;
+    }
+}
+
+}  // namespace
+}  // namespace tarvo::shell

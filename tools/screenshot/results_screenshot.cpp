@@ -1,0 +1,97 @@
+#include "results_screenshot.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include "platform/control_ids.h"
+#include "shell/main_dialog.h"
+#include "shell/results/plots_tab.h"
+#include "shell/results/results_window.h"
+
+namespace tarvo::shell {
+namespace {
+
+// Chooses the sample as the response file; everything else is left alone.
+class SamplePicker final : public FilePicker {
+  public:
+    explicit SamplePicker(std::string sample) : sample_(std::move(sample)) {}
+    std::optional<std::string> PickOpen(const PickerRequest&) override { return sample_; }
+    std::optional<std::string> PickSave(const PickerRequest&) override { return std::nullopt; }
+
+  private:
+    std::string sample_;
+};
+
+// Answers Yes to the standardise question and opens nothing.
+class QuietDesktop final : public DesktopServices {
+  public:
+    void ShowMessage(const std::string&) override {}
+    bool AskYesNo(const std::string&, const std::string&) override { return true; }
+    void OpenDocument(const std::string&) override {}
+};
+
+void Settle() {
+    for (int i = 0; i < 20; ++i) {
+        QApplication::processEvents();
+        QThread::msleep(10);
+    }
+}
+
+QString Slug(QString title) { return title.toLower().replace(QLatin1Char(' '), QLatin1Char('-')); }
+
+}  // namespace
+
+int SaveResultsScreenshots(const QString& sampleResponses, const QString& folder) {
+    QTemporaryDir work;
+    const QString saved = QDir::currentPath();
+    SamplePicker picker(QFileInfo(sampleResponses).absoluteFilePath().toStdString());
+    QuietDesktop desktop;
+    ResultsWindows viewer(desktop);
+    MainDialog dialog(nullptr, &picker, &desktop, &viewer);
+    dialog.show();
+
+    dialog.Commands().MainDialogProc(control::kBrowseResponseFile, kClicked);
+    dialog.Controls().SetText(control::kOutputFile,
+                              work.filePath(QStringLiteral("testdata.csv")).toStdString());
+    static_cast<QRadioButton*>(dialog.Control(1005))->click();  // mode 3
+    static_cast<QPushButton*>(dialog.Control(control::kGo))->click();
+    QElapsedTimer timer;
+    timer.start();
+    while (dialog.Runs().IsRunning() && timer.elapsed() < 120000) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    QDir::setCurrent(saved);
+    if (viewer.Open().empty()) return 1;
+
+    ResultsWindow* window = viewer.Open().back();
+    window->resize(960, 640);
+    bool allSaved = true;
+    auto save = [&](const QString& name) {
+        Settle();
+        allSaved &= window->grab().save(QDir(folder).filePath(name), "PNG");
+    };
+    for (int tab = 0; tab < window->Tabs()->count(); ++tab) {
+        window->Tabs()->setCurrentIndex(tab);
+        const QString slug = Slug(window->Tabs()->tabText(tab));
+        if (window->Tabs()->widget(tab) != window->Plots()) {
+            save(QStringLiteral("tarvo-results-%1.png").arg(slug));
+            continue;
+        }
+        QTabWidget* pages = window->Plots()->Pages();
+        for (int page = 0; page < pages->count(); ++page) {
+            pages->setCurrentIndex(page);
+            save(QStringLiteral("tarvo-results-plots-%1.png").arg(Slug(pages->tabText(page))));
+        }
+    }
+    for (ResultsWindow* open : viewer.Open()) delete open;
+    return allSaved ? 0 : 1;
+}
+
+}  // namespace tarvo::shell
