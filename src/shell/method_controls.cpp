@@ -16,12 +16,19 @@ QRect Place(const DialogUnits& units, DialogRect rect) {
     return units.Rect(rect.x, rect.y, rect.w, rect.h);
 }
 
-// The system's colours, as the dialog's other buttons and boxes have, on the
-// dialog's surface where the control shows it.
+// The system's colours, as the dialog's other labels, buttons and boxes
+// have, on the dialog's surface where the control shows it. Every role is
+// set explicitly: one left unset would be inherited from the dialog's
+// green-on-yellow palette.
 QPalette PlatformPaletteOnSurface() {
-    QPalette palette = QApplication::palette();
+    const QPalette platform = QApplication::palette();
+    QPalette palette = platform;
     const QColor surface(kSurfaceColour.r, kSurfaceColour.g, kSurfaceColour.b);
     for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        for (auto role : {QPalette::WindowText, QPalette::Base, QPalette::Text, QPalette::Button,
+                          QPalette::ButtonText}) {
+            palette.setColor(group, role, platform.color(group, role));
+        }
         palette.setColor(group, QPalette::Window, surface);
     }
     return palette;

@@ -111,6 +111,11 @@ TEST_F(MethodControlsTest, TheMethodChoiceSitsInFreeSpaceInsideTheDialog) {
             }
         }
     }
+    // The label reads like the dialog's other labels, not in the surface's green.
+    EXPECT_EQ(method.label->palette().color(QPalette::WindowText),
+              dialog->Control(1045)->palette().color(QPalette::WindowText));
+    EXPECT_EQ(method.label->palette().color(QPalette::Window),
+              dialog->Control(1045)->palette().color(QPalette::Window));
     // The three come last in the tab order: after Exit, the last earlier control.
     QWidget* afterExit = dialog->Control(1043)->nextInFocusChain();
     while (afterExit != nullptr && afterExit->focusPolicy() == Qt::NoFocus)

@@ -117,6 +117,7 @@ TEST_F(MethodRunsTest, ClassicWritesTheGoldenFilesWhateverTheMarginalOptionsHold
         EXPECT_EQ(desktop.questions.size(), 1u) << c.mode;
         EXPECT_TRUE(desktop.messages.empty());
         EXPECT_EQ(LastSummary().indexOf(QStringLiteral("marginal")), -1);
+        EXPECT_NE(LastSummary().indexOf(QStringLiteral("MSError changed by")), -1);
     }
 }
 
@@ -147,8 +148,14 @@ TEST_F(MethodRunsTest, MarginalWritesItsOwnRowsInTheModelsLayout) {
         EXPECT_TRUE(desktop.questions.empty());  // no standardise question
         EXPECT_TRUE(desktop.messages.empty());
         const QString summary = LastSummary();
-        EXPECT_NE(summary.indexOf(QStringLiteral("marginal maximum likelihood")), -1) << summary.toStdString();
-        EXPECT_NE(summary.indexOf(QStringLiteral("EM cycles")), -1) << summary.toStdString();
+        EXPECT_NE(summary.indexOf(QStringLiteral("marginal maximum likelihood")), -1)
+            << summary.toStdString();
+        EXPECT_NE(summary.indexOf(QStringLiteral("EM cycles settled")), -1)
+            << summary.toStdString();
+        // EM settles on the parameters' change; MSError belongs to the classic loop.
+        EXPECT_NE(summary.indexOf(QStringLiteral("largest parameter change fell below 0.0001")),
+                  -1);
+        EXPECT_EQ(summary.indexOf(QStringLiteral("MSError")), -1) << summary.toStdString();
     }
 }
 
