@@ -1,8 +1,8 @@
 #include "shell/main_dialog.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QPushButton>
 #include <QRadioButton>
@@ -94,7 +94,10 @@ void MainDialog::StartRun(int mode) {
 }
 
 void MainDialog::MethodChanged(int index) {
-    const EstimatorMethod method = index == 1 ? EstimatorMethod::Marginal : EstimatorMethod::Classic;
+    // The box's entries follow the order of EstimatorMethod.
+    const EstimatorMethod method = index == static_cast<int>(EstimatorMethod::Marginal)
+                                       ? EstimatorMethod::Marginal
+                                       : EstimatorMethod::Classic;
     estimator_.SetMethod(method);
     methodControls_.options->setEnabled(method == EstimatorMethod::Marginal);
 }
