@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QPixmap>
 #include <chrono>
 #include <thread>
@@ -9,6 +10,7 @@
 #include "platform/control_ids.h"
 #include "shell/file_selection.h"
 #include "shell/main_dialog.h"
+#include "shell/marginal_options_dialog.h"
 #include "shell/progress_operations.h"
 #include "shell/progress_window.h"
 
@@ -44,6 +46,15 @@ int SaveScreenshots(const QString& dialogPng, const QString& progressPng) {
     LetWindowsSettle();
     const bool dialogSaved = dialog.grab().save(dialogPng, "PNG");
 
+    // The marginal estimator's options, beside the dialog's picture.
+    MarginalOptionsDialog options(DefaultMarginalOptions(), dialog.Commands().CalibrationMode(),
+                                  &dialog);
+    options.show();
+    LetWindowsSettle();
+    const bool optionsSaved = options.grab().save(
+        QFileInfo(dialogPng).dir().filePath(QStringLiteral("tarvo-marginal-options.png")), "PNG");
+    options.hide();
+
     const ProgressHandle handle = OpenProgressWindow(&dialog, QStringLiteral("Calibrating theta and items ..."));
     SetProgressWindow(handle, 3,
                       QStringLiteral("Iteration 4 of no more than 100.  MSError change =  0.00012345678"));
@@ -53,7 +64,7 @@ int SaveScreenshots(const QString& dialogPng, const QString& progressPng) {
         progressSaved = window->grab().save(progressPng, "PNG");
     }
     ShutdownProgressWindow(handle, &dialog);
-    return dialogSaved && progressSaved ? 0 : 1;
+    return dialogSaved && optionsSaved && progressSaved ? 0 : 1;
 }
 
 }  // namespace tarvo::shell
