@@ -8,10 +8,6 @@
 namespace tarvo::shell {
 namespace {
 
-// The same ranges as tarvo-run's options.
-constexpr int kFewestPoints = 5;
-constexpr int kMostPoints = 1001;
-constexpr int kMostCycles = 100000;
 
 std::string_view Trimmed(std::string_view text) {
     const auto first = text.find_first_not_of(' ');
@@ -67,7 +63,7 @@ bool TakeWhole(const std::string& text, int& value, int lowest, int highest, Opt
 
 bool Any(double) { return true; }
 bool AboveZero(double value) { return value > 0; }
-bool AtLeastOne(double value) { return value >= 1; }
+bool AtLeastOne(double value) { return value >= kSmallestBetaParameter; }
 
 bool TakeNormalPrior(const PriorEntry& entry, NormalPrior& prior, OptionField meanField,
                      OptionField sdField, const std::string& name, MarginalSettingsCheck& check) {
@@ -118,9 +114,9 @@ MarginalSettingsCheck ToMarginalSettings(const MarginalOptionsForm& form, int mo
                      "Prior on c: alpha", "a number of at least 1", check) &&
           TakeNumber(form.priorC.second, settings.priorC.beta, AtLeastOne, OptionField::PriorCBeta,
                      "Prior on c: beta", "a number of at least 1", check))) &&
-        TakeWhole(form.quadraturePoints, settings.quadraturePoints, kFewestPoints, kMostPoints,
+        TakeWhole(form.quadraturePoints, settings.quadraturePoints, kFewestQuadraturePoints, kMostQuadraturePoints,
                   OptionField::QuadraturePoints, "Quadrature points", check) &&
-        TakeWhole(form.emCycles, settings.maxCycles, 1, kMostCycles, OptionField::EmCycles,
+        TakeWhole(form.emCycles, settings.maxCycles, 1, kMostEmCycles, OptionField::EmCycles,
                   "EM cycle limit", check) &&
         TakeNumber(form.emTolerance, settings.tolerance, AboveZero, OptionField::EmTolerance,
                    "EM tolerance", "a number above 0", check);
