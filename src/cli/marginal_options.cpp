@@ -3,8 +3,6 @@
 #include <charconv>
 #include <cmath>
 
-#include "core/modes.h"
-
 namespace tarvo::cli {
 
 namespace {
@@ -94,13 +92,17 @@ std::string ApplyMethodOption(std::string_view name, std::string_view value,
             return {};
         }
         double alpha = 0, beta = 0;
-        if (!ParsePair(value, alpha, beta) || !(alpha >= 1) || !(beta >= 1))
+        if (!ParsePair(value, alpha, beta) || !(alpha >= kSmallestBetaParameter) ||
+            !(beta >= kSmallestBetaParameter))
             return "--prior-c takes ALPHA,BETA, each at least 1, or none, not " + Quoted(value);
         s.priorC = BetaPrior{true, alpha, beta};
     } else if (name == "quadrature") {
         int points = 0;
-        if (!ParseWhole(value, points) || points < 5 || points > 1001)
-            return "--quadrature takes a number of points from 5 to 1001, not " + Quoted(value);
+        if (!ParseWhole(value, points) || points < kFewestQuadraturePoints ||
+            points > kMostQuadraturePoints)
+            return "--quadrature takes a number of points from " +
+                   std::to_string(kFewestQuadraturePoints) + " to " +
+                   std::to_string(kMostQuadraturePoints) + ", not " + Quoted(value);
         s.quadraturePoints = points;
     } else if (name == "scoring") {
         if (value == "eap") {
@@ -114,8 +116,9 @@ std::string ApplyMethodOption(std::string_view name, std::string_view value,
         }
     } else if (name == "em-cycles") {
         int cycles = 0;
-        if (!ParseWhole(value, cycles) || cycles < 1 || cycles > 100000)
-            return "--em-cycles takes a number from 1 to 100000, not " + Quoted(value);
+        if (!ParseWhole(value, cycles) || cycles < 1 || cycles > kMostEmCycles)
+            return "--em-cycles takes a number from 1 to " + std::to_string(kMostEmCycles) +
+                   ", not " + Quoted(value);
         s.maxCycles = cycles;
     } else if (name == "em-tolerance") {
         double tolerance = 0;
@@ -133,13 +136,7 @@ std::string FinishMethodOptions(int mode, MethodOptions& options) {
                    "--fix-items, ...) need --method mml";
         return {};
     }
-    if (!options.modelGiven) {
-        // The model of the joint mode (3, 5 or 6) given; any other mode: 3PL.
-        const bool joint = IsMode(mode) && RulesOf(mode).path == RunPath::Joint;
-        options.settings.model = joint && RulesOf(mode).cGiven ? MarginalModel::ThreePLCGiven
-                                 : joint && RulesOf(mode).onePL ? MarginalModel::OnePL
-                                                                : MarginalModel::ThreePL;
-    }
+    if (!options.modelGiven) options.settings.model = DefaultMarginalModel(mode);
     return {};
 }
 

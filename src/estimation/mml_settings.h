@@ -28,6 +28,16 @@ struct BetaPrior {  // on c
 
 enum class MarginalScoring { Eap, Map, Ml };
 
+// What the front ends accept for the settings that have limits: the
+// quadrature needs enough points to resolve a posterior, and more than a
+// thousand only costs time; the cycle limit only guards against a run
+// that never ends. Prior SDs and tolerances must be above 0, beta
+// parameters at least 1 (a beta prior below 1 has no mode).
+inline constexpr int kFewestQuadraturePoints = 5;
+inline constexpr int kMostQuadraturePoints = 1001;
+inline constexpr int kMostEmCycles = 100000;
+inline constexpr double kSmallestBetaParameter = 1;
+
 // Everything the marginal (Bock-Aitkin EM) estimator is told.
 struct MarginalSettings {
     MarginalModel model = MarginalModel::ThreePL;
@@ -52,5 +62,9 @@ struct MarginalSettings {
 
 // "3pl", "3pl-c-given", "2pl", "1pl" or "rasch".
 const char* ModelName(MarginalModel model);
+
+// The model a run takes when none is chosen: the model of the joint mode
+// chosen (3: 3PL, 5: c given, 6: 1PL); any other mode: the 3PL.
+MarginalModel DefaultMarginalModel(int mode);
 
 }  // namespace tarvo

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QPushButton>
 #include <QRadioButton>
@@ -10,6 +11,7 @@
 #include "shell/dialog_builder.h"
 #include "shell/dialog_fonts.h"
 #include "shell/dialog_layout.h"
+#include "shell/marginal_options_dialog.h"
 #include "shell/program_folder.h"
 #include "shell/program_icon.h"
 #include "shell/qt_file_picker.h"
@@ -40,6 +42,12 @@ MainDialog::MainDialog(QWidget* owner, FilePicker* picker, DesktopServices* desk
     setFont(DialogFont());
     ApplySurfaceColours(this);
     BuildDialogControls(this, units_, controls_, modeButtons_);
+    desktop_ = desktop;
+    methodControls_ = BuildMethodControls(this, units_);
+    connect(methodControls_.method, &QComboBox::currentIndexChanged, this,
+            [this](int index) { MethodChanged(index); });
+    connect(methodControls_.options, &QPushButton::clicked, this,
+            [this] { EditMarginalOptions(); });
 
     commands_ = std::make_unique<DialogCommands>(
         controls_, *picker, *desktop,
@@ -72,7 +80,31 @@ MainDialog::~MainDialog() = default;
 
 void MainDialog::StartRun(int mode) {
     // A second "Go" while a run is going is ignored: one run at a time.
-    runs_->Start(mode);
+    if (runs_->IsRunning()) return;
+    const std::optional<MarginalSettingsCheck> marginal = estimator_.SettingsForRun(mode);
+    if (!marginal) {
+        runs_->Start(mode);  // the classic estimator, exactly as without the choice
+        return;
+    }
+    if (!marginal->settings) {
+        desktop_->ShowMessage("ERROR Marginal (MML) options: " + marginal->message);
+        return;
+    }
+    runs_->Start(mode, *marginal->settings);
+}
+
+void MainDialog::MethodChanged(int index) {
+    // The box's entries follow the order of EstimatorMethod.
+    const EstimatorMethod method = index == static_cast<int>(EstimatorMethod::Marginal)
+                                       ? EstimatorMethod::Marginal
+                                       : EstimatorMethod::Classic;
+    estimator_.SetMethod(method);
+    methodControls_.options->setEnabled(method == EstimatorMethod::Marginal);
+}
+
+void MainDialog::EditMarginalOptions() {
+    MarginalOptionsDialog options(estimator_.Options(), commands_->CalibrationMode(), this);
+    if (options.exec() == QDialog::Accepted) estimator_.SetOptions(options.Form());
 }
 
 void MainDialog::RunFinished() {

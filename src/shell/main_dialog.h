@@ -8,7 +8,9 @@
 #include "shell/desktop_services.h"
 #include "shell/dialog_commands.h"
 #include "shell/dialog_units.h"
+#include "shell/estimator_choice.h"
 #include "shell/file_selection.h"
+#include "shell/method_controls.h"
 #include "shell/results_viewer.h"
 #include "shell/run_controller.h"
 
@@ -34,6 +36,9 @@ public:
     RunController& Runs() { return *runs_; }
     QWidget* Control(int id) const { return controls_.Find(id); }
     const DialogUnits& Units() const { return units_; }
+    // The estimator "Go" runs: the Method choice and the marginal options.
+    EstimatorChoice& Estimator() { return estimator_; }
+    const MethodControls& MethodChoice() const { return methodControls_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -41,12 +46,17 @@ protected:
 private:
     void StartRun(int mode);
     void RunFinished();
+    void MethodChanged(int index);
+    void EditMarginalOptions();
 
     DialogUnits units_;
     std::unique_ptr<FilePicker> ownPicker_;
     std::unique_ptr<DesktopServices> ownDesktop_;
     ControlRegistry controls_;
     QButtonGroup modeButtons_;
+    DesktopServices* desktop_ = nullptr;
+    EstimatorChoice estimator_;
+    MethodControls methodControls_;
     std::unique_ptr<DialogCommands> commands_;
     bool closeAfterRun_ = false;
     std::unique_ptr<RunController> runs_;  // last: ends before the controls go

@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <chrono>
 
+#include "estimation/marginal_run.h"
+
 namespace tarvo::shell {
 
 RunController::RunController(QWidget* dialog, DialogControls& controls, DesktopServices& desktop,
@@ -19,19 +21,21 @@ RunController::~RunController() {
     }
 }
 
-bool RunController::Start(int mode) {
+bool RunController::Start(int mode, std::optional<MarginalSettings> marginal) {
     if (IsRunning()) return false;
     lastOutcome_.reset();
     host_ = std::make_unique<DialogRunHost>(dialog_, controls_, desktop_, mode, progressListener_,
                                             viewer_ != nullptr);
     report_ = RunReport{};
     report_.mode = mode;
-    worker_ = std::thread([this, host = host_.get()] {
+    worker_ = std::thread([this, host = host_.get(), marginal = std::move(marginal)] {
         std::optional<RunOutcome> outcome;
         try {
             // The report is gathered only for the results window; the
             // result file is the same either way.
-            outcome = RunCalibration(*host, EngineSettings{}, viewer_ != nullptr ? &report_ : nullptr);
+            RunReport* report = viewer_ != nullptr ? &report_ : nullptr;
+            outcome = marginal ? RunMarginalCalibration(*host, EngineSettings{}, *marginal, report)
+                               : RunCalibration(*host, EngineSettings{}, report);
         } catch (...) {
             // Nothing crosses the thread: a failed run ends like any other.
         }

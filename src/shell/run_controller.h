@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "estimation/calibration_run.h"
+#include "estimation/mml_settings.h"
 #include "report/run_report.h"
 #include "shell/dialog_run_host.h"
 #include "shell/results_viewer.h"
@@ -29,9 +30,10 @@ public:
     RunController(const RunController&) = delete;
     RunController& operator=(const RunController&) = delete;
 
-    // Starts a run in the given mode; false (and nothing started) while a run
-    // is still going.
-    bool Start(int mode);
+    // Starts a run in the given mode, with the classic estimator or, given
+    // its settings, the marginal one; false (and nothing started) while a
+    // run is still going.
+    bool Start(int mode, std::optional<MarginalSettings> marginal = std::nullopt);
     bool IsRunning() const { return worker_.joinable(); }
     // How the last finished run ended; nothing before the first run ends or
     // when it failed by an exception.

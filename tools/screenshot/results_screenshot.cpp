@@ -1,12 +1,15 @@
 #include "results_screenshot.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableView>
 #include <QTabWidget>
+#include <QTextBrowser>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -61,17 +64,24 @@ int SaveResultsScreenshots(const QString& sampleResponses, const QString& folder
     dialog.Controls().SetText(control::kOutputFile,
                               work.filePath(QStringLiteral("testdata.csv")).toStdString());
     static_cast<QRadioButton*>(dialog.Control(1005))->click();  // mode 3
-    static_cast<QPushButton*>(dialog.Control(control::kGo))->click();
-    QElapsedTimer timer;
-    timer.start();
-    while (dialog.Runs().IsRunning() && timer.elapsed() < 120000) {
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
+    auto go = [&dialog] {
+        static_cast<QPushButton*>(dialog.Control(control::kGo))->click();
+        QElapsedTimer timer;
+        timer.start();
+        while (dialog.Runs().IsRunning() && timer.elapsed() < 120000) {
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+    };
+    go();
     QDir::setCurrent(saved);
     if (viewer.Open().empty()) return 1;
 
     ResultsWindow* window = viewer.Open().back();
     window->resize(960, 640);
+    // Narrow columns, so the pictures show the statistics and flags beside
+    // the estimates.
+    window->ItemView()->resizeColumnsToContents();
+    if (window->PersonView() != nullptr) window->PersonView()->resizeColumnsToContents();
     bool allSaved = true;
     auto save = [&](const QString& name) {
         Settle();
@@ -90,6 +100,20 @@ int SaveResultsScreenshots(const QString& sampleResponses, const QString& folder
             save(QStringLiteral("tarvo-results-plots-%1.png").arg(Slug(pages->tabText(page))));
         }
     }
+
+    // The same data with the marginal estimator: its summary names the
+    // estimator, the priors and the EM cycles.
+    dialog.MethodChoice().method->setCurrentIndex(static_cast<int>(EstimatorMethod::Marginal));
+    dialog.Controls().SetText(control::kOutputFile,
+                              work.filePath(QStringLiteral("testdata-mml.csv")).toStdString());
+    go();
+    if (viewer.Open().size() != 2) return 1;
+    ResultsWindow* marginal = viewer.Open().back();
+    marginal->resize(960, 640);
+    marginal->Tabs()->setCurrentWidget(marginal->Summary());
+    Settle();
+    allSaved &= marginal->grab().save(
+        QDir(folder).filePath(QStringLiteral("tarvo-results-summary-marginal.png")), "PNG");
     for (ResultsWindow* open : viewer.Open()) delete open;
     return allSaved ? 0 : 1;
 }

@@ -3,12 +3,14 @@
 //
 //   tarvo-screenshot DIALOG.png PROGRESS.png
 //       the main dialog (with the sample response file chosen) and a
-//       progress window
+//       progress window, and the marginal options dialog as
+//       tarvo-marginal-options.png beside DIALOG.png
 //   tarvo-screenshot --results RESPONSES FOLDER
 //       a mode 3 run of RESPONSES and every tab and plot of its results
 //       window (see results_screenshot.h)
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QPixmap>
 #include <QStringList>
 #include <chrono>
@@ -19,6 +21,7 @@
 #include "results_screenshot.h"
 #include "shell/file_selection.h"
 #include "shell/main_dialog.h"
+#include "shell/marginal_options_dialog.h"
 #include "shell/progress_operations.h"
 #include "shell/progress_window.h"
 
@@ -52,6 +55,15 @@ int SaveScreenshots(const QString& dialogPng, const QString& progressPng) {
     LetWindowsSettle();
     const bool dialogSaved = dialog.grab().save(dialogPng, "PNG");
 
+    // The marginal estimator's options, beside the dialog's picture.
+    MarginalOptionsDialog options(DefaultMarginalOptions(), dialog.Commands().CalibrationMode(),
+                                  &dialog);
+    options.show();
+    LetWindowsSettle();
+    const bool optionsSaved = options.grab().save(
+        QFileInfo(dialogPng).dir().filePath(QStringLiteral("tarvo-marginal-options.png")), "PNG");
+    options.hide();
+
     const ProgressHandle handle = OpenProgressWindow(&dialog, QStringLiteral("Calibrating theta and items ..."));
     SetProgressWindow(handle, 3,
                       QStringLiteral("Iteration 4 of no more than 100.  MSError change =  0.00012345678"));
@@ -61,7 +73,7 @@ int SaveScreenshots(const QString& dialogPng, const QString& progressPng) {
         progressSaved = window->grab().save(progressPng, "PNG");
     }
     ShutdownProgressWindow(handle, &dialog);
-    return dialogSaved && progressSaved ? 0 : 1;
+    return dialogSaved && optionsSaved && progressSaved ? 0 : 1;
 }
 
 }  // namespace

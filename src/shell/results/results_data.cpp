@@ -72,17 +72,23 @@ std::string LoopSentence(const LoopRecord& loop, bool marginal) {
     const std::string what = marginal ? "The EM cycles" : "The joint estimation";
     const char* one = marginal ? "cycle" : "pass";
     const char* many = marginal ? "cycles" : "passes";
+    // The marginal estimator settles on its parameters' change, not on MSError.
+    const std::string settledBelow =
+        marginal ? ": the largest parameter change fell below " : ": MSError changed by less than ";
+    const std::string lastChange =
+        marginal ? " without settling; the largest parameter change was "
+                 : " without settling; MSError changed by ";
     const auto passes = static_cast<std::size_t>(std::max(loop.passes, 0));
     switch (loop.end) {
         case LoopEnd::NotRun:
             return "";
         case LoopEnd::Settled:
-            return what + " settled after " + Plural(passes, one, many) +
-                   ": MSError changed by less than " + Number(loop.tolerance, "%g") + ".";
+            return what + " settled after " + Plural(passes, one, many) + settledBelow +
+                   Number(loop.tolerance, "%g") + ".";
         case LoopEnd::PassLimit:
             return what + " used all " +
                    Plural(static_cast<std::size_t>(std::max(loop.passLimit, 0)), one, many) +
-                   " without settling; MSError changed by " + Number(loop.lastChange, "%.3g") +
+                   lastChange + Number(loop.lastChange, "%.3g") +
                    " in the last " + one + ". Treat the estimates with care.";
         case LoopEnd::Stopped:
             return what + " stopped in " + one + " " + std::to_string(loop.passes) + ".";

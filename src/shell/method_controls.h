@@ -1,0 +1,34 @@
+#pragma once
+
+#include "shell/dialog_layout.h"
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QWidget;
+
+// The estimator choice of the main dialog: a "Method" label, the choice
+// between the classic and the marginal estimator, and "Options..." for the
+// marginal one. They sit in the strip below the Output frame, which no other
+// control uses, so every other control keeps its place and size; they come
+// after the others in the tab order.
+namespace tarvo::shell {
+
+inline constexpr DialogRect kMethodLabelRect{10, 207, 27, 10};
+inline constexpr DialogRect kMethodBoxRect{38, 205, 97, 13};
+inline constexpr DialogRect kMethodOptionsRect{140, 204, 40, 15};
+
+// The entries of the Method box, in the order of EstimatorMethod.
+inline constexpr const char* kMethodEntries[] = {"Classic (JML)", "Marginal (MML)"};
+
+struct MethodControls {
+    QLabel* label = nullptr;
+    QComboBox* method = nullptr;     // Classic at start
+    QPushButton* options = nullptr;  // enabled only with Marginal
+};
+
+class DialogUnits;
+
+MethodControls BuildMethodControls(QWidget* dialog, const DialogUnits& units);
+
+}  // namespace tarvo::shell

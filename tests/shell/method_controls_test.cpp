@@ -1,0 +1,294 @@
+// The Method choice and its options: the place of the added controls beside
+// the unchanged ones, the options form turned into the marginal estimator's
+// settings, and the options dialog refusing what it cannot use.
+#include "shell/method_controls.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <map>
+
+#include "shell/dialog_layout.h"
+#include "shell/main_dialog.h"
+#include "shell/marginal_options_dialog.h"
+#include "shell_test_support.h"
+
+namespace tarvo::shell {
+namespace {
+
+using test_support::EnsureApplication;
+
+// Every control of the dialog as it stood before the Method choice came:
+// identifier and rectangle in dialog units, in creation order.
+const std::pair<int, DialogRect> kEarlierPlaces[] = {
+    {1055, {6, 26, 363, 29}},    {1002, {5, 21, 365, 34}},
+    {1003, {10, 30, 85, 10}},    {1004, {190, 29, 85, 10}},
+    {1005, {100, 29, 88, 10}},   {1006, {280, 29, 85, 10}},
+    {1007, {10, 41, 85, 10}},    {1008, {100, 41, 85, 10}},
+    {1009, {190, 41, 85, 10}},   {1010, {280, 41, 85, 10}},
+    {1108, {5, 55, 180, 105}},   {1011, {10, 72, 35, 10}},
+    {1061, {45, 70, 95, 13}},    {1025, {335, 68, 30, 15}},
+    {1013, {85, 85, 25, 15}},    {1014, {110, 90, 25, 10}},
+    {1015, {30, 102, 45, 10}},   {1083, {85, 102, 20, 10}},
+    {1084, {115, 102, 15, 10}},  {1033, {135, 102, 40, 10}},
+    {1020, {30, 117, 50, 10}},   {1076, {85, 117, 20, 10}},
+    {1077, {85, 132, 20, 10}},   {1078, {110, 117, 20, 10}},
+    {1079, {110, 132, 20, 10}},  {1017, {30, 132, 50, 10}},
+    {1034, {135, 117, 40, 10}},  {1035, {135, 132, 40, 10}},
+    {1028, {195, 55, 175, 105}}, {1024, {203, 72, 35, 10}},
+    {1085, {235, 70, 95, 13}},   {1026, {255, 85, 25, 15}},
+    {1027, {285, 90, 25, 10}},   {1069, {255, 101, 20, 10}},
+    {1064, {255, 114, 20, 10}},  {1066, {255, 127, 20, 10}},
+    {1068, {255, 140, 20, 10}},  {1070, {285, 101, 15, 10}},
+    {1065, {285, 114, 15, 10}},  {1071, {285, 127, 15, 10}},
+    {1067, {285, 140, 15, 10}},  {1049, {227, 103, 28, 10}},
+    {1029, {241, 114, 10, 8}},   {1030, {241, 127, 10, 8}},
+    {1031, {241, 140, 10, 8}},   {1036, {310, 101, 50, 10}},
+    {1038, {310, 114, 50, 10}},  {1040, {310, 127, 50, 10}},
+    {1042, {310, 140, 50, 10}},  {1110, {145, 68, 30, 15}},
+    {1044, {5, 165, 180, 35}},   {1045, {10, 182, 50, 10}},
+    {1080, {60, 180, 85, 13}},   {1046, {150, 178, 30, 15}},
+    {32651, {340, 165, 30, 15}}, {1047, {200, 178, 25, 15}},
+    {1043, {340, 187, 30, 15}},  {kUnaddressed, {233, 165, 100, 37}},
+    {1052, {231, 163, 99, 36}},  {1051, {233, 174, 93, 24}},
+};
+
+bool Same(const DialogRect& p, const DialogRect& q) {
+    return p.x == q.x && p.y == q.y && p.w == q.w && p.h == q.h;
+}
+
+bool Overlap(const DialogRect& p, const DialogRect& q) {
+    return p.x < q.x + q.w && q.x < p.x + p.w && p.y < q.y + q.h && q.y < p.y + p.h;
+}
+
+class MethodControlsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        EnsureApplication();
+        dialog = std::make_unique<MainDialog>(nullptr, &picker, &desktop);
+    }
+
+    test_support::ScriptedPicker picker;
+    test_support::RecordingDesktop desktop;
+    std::unique_ptr<MainDialog> dialog;
+};
+
+TEST_F(MethodControlsTest, EveryEarlierControlKeepsItsPlaceAndSize) {
+    const auto table = MainDialogControls();
+    ASSERT_EQ(table.size(), std::size(kEarlierPlaces));
+    const DialogUnits& units = dialog->Units();
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const auto& [id, place] = kEarlierPlaces[i];
+        EXPECT_EQ(table[i].id, id) << i;
+        EXPECT_TRUE(Same({table[i].x, table[i].y, table[i].w, table[i].h}, place)) << id;
+        if (id == kUnaddressed) continue;
+        EXPECT_EQ(dialog->Control(id)->geometry(), units.Rect(place.x, place.y, place.w, place.h))
+            << id;
+    }
+    EXPECT_EQ(dialog->size(), units.Size(kDialogRect.w, kDialogRect.h));
+}
+
+TEST_F(MethodControlsTest, TheMethodChoiceSitsInFreeSpaceInsideTheDialog) {
+    const DialogUnits& units = dialog->Units();
+    const MethodControls& method = dialog->MethodChoice();
+    const std::pair<QWidget*, DialogRect> added[] = {{method.label, kMethodLabelRect},
+                                                     {method.method, kMethodBoxRect},
+                                                     {method.options, kMethodOptionsRect}};
+    for (const auto& [widget, place] : added) {
+        EXPECT_EQ(widget->geometry(), units.Rect(place.x, place.y, place.w, place.h));
+        EXPECT_TRUE(place.x >= 0 && place.y >= 0 && place.x + place.w <= kDialogRect.w &&
+                    place.y + place.h <= kDialogRect.h);
+        for (const auto& [id, earlier] : kEarlierPlaces) {
+            EXPECT_FALSE(Overlap(place, earlier)) << "overlaps control " << id;
+        }
+        for (const auto& [other, otherPlace] : added) {
+            if (other != widget) {
+                EXPECT_FALSE(Overlap(place, otherPlace));
+            }
+        }
+    }
+    // The label reads like the dialog's other labels, not in the surface's green.
+    EXPECT_EQ(method.label->palette().color(QPalette::WindowText),
+              dialog->Control(1045)->palette().color(QPalette::WindowText));
+    EXPECT_EQ(method.label->palette().color(QPalette::Window),
+              dialog->Control(1045)->palette().color(QPalette::Window));
+    // The three come last in the tab order: after Exit, the last earlier control.
+    QWidget* afterExit = dialog->Control(1043)->nextInFocusChain();
+    while (afterExit != nullptr && afterExit->focusPolicy() == Qt::NoFocus)
+        afterExit = afterExit->nextInFocusChain();
+    EXPECT_EQ(afterExit, method.method);
+}
+
+TEST_F(MethodControlsTest, ClassicAtStartAndOptionsOnlyWithMarginal) {
+    const MethodControls& method = dialog->MethodChoice();
+    EXPECT_EQ(method.method->currentText(), QStringLiteral("Classic (JML)"));
+    EXPECT_EQ(dialog->Estimator().Method(), EstimatorMethod::Classic);
+    EXPECT_FALSE(method.options->isEnabled());
+    EXPECT_FALSE(dialog->Estimator().SettingsForRun(3).has_value());
+
+    method.method->setCurrentIndex(1);
+    EXPECT_EQ(method.method->currentText(), QStringLiteral("Marginal (MML)"));
+    EXPECT_EQ(dialog->Estimator().Method(), EstimatorMethod::Marginal);
+    EXPECT_TRUE(method.options->isEnabled());
+    EXPECT_TRUE(dialog->Estimator().SettingsForRun(3).has_value());
+
+    method.method->setCurrentIndex(0);
+    EXPECT_EQ(dialog->Estimator().Method(), EstimatorMethod::Classic);
+    EXPECT_FALSE(method.options->isEnabled());
+}
+
+void ExpectSameSettings(const MarginalSettings& got, const MarginalSettings& want) {
+    EXPECT_EQ(got.model, want.model);
+    EXPECT_EQ(got.priorLogA.on, want.priorLogA.on);
+    EXPECT_EQ(got.priorLogA.mean, want.priorLogA.mean);
+    EXPECT_EQ(got.priorLogA.sd, want.priorLogA.sd);
+    EXPECT_EQ(got.priorB.on, want.priorB.on);
+    EXPECT_EQ(got.priorB.mean, want.priorB.mean);
+    EXPECT_EQ(got.priorB.sd, want.priorB.sd);
+    EXPECT_EQ(got.priorC.on, want.priorC.on);
+    EXPECT_EQ(got.priorC.alpha, want.priorC.alpha);
+    EXPECT_EQ(got.priorC.beta, want.priorC.beta);
+    EXPECT_EQ(got.quadraturePoints, want.quadraturePoints);
+    EXPECT_EQ(got.quadratureRange, want.quadratureRange);
+    EXPECT_EQ(got.scoring, want.scoring);
+    EXPECT_EQ(got.fixItems, want.fixItems);
+    EXPECT_EQ(got.maxCycles, want.maxCycles);
+    EXPECT_EQ(got.tolerance, want.tolerance);
+    EXPECT_EQ(got.logLikelihoodTolerance, want.logLikelihoodTolerance);
+    EXPECT_EQ(got.estimatePopulation, want.estimatePopulation);
+}
+
+TEST(MarginalOptionsForm, DefaultsAreTheEstimatorsAndTheModelFollowsTheMode) {
+    // The model each mode gets when none is chosen, as tarvo-run gives it.
+    const std::pair<int, MarginalModel> modes[] = {
+        {1, MarginalModel::ThreePL}, {2, MarginalModel::ThreePL},       {3, MarginalModel::ThreePL},
+        {4, MarginalModel::ThreePL}, {5, MarginalModel::ThreePLCGiven}, {6, MarginalModel::OnePL},
+        {7, MarginalModel::ThreePL}, {8, MarginalModel::ThreePL},
+    };
+    for (const auto& [mode, model] : modes) {
+        const MarginalSettingsCheck check = ToMarginalSettings(DefaultMarginalOptions(), mode);
+        ASSERT_TRUE(check.settings) << check.message;
+        MarginalSettings want;
+        want.model = model;
+        ExpectSameSettings(*check.settings, want);
+    }
+    const MarginalOptionsForm form = DefaultMarginalOptions();
+    EXPECT_EQ(form.priorA.second, "0.5");
+    EXPECT_EQ(form.emTolerance, "0.0001");
+}
+
+TEST(MarginalOptionsForm, EveryChoiceReachesTheSettings) {
+    MarginalOptionsForm form;
+    form.model = MarginalModel::Rasch;  // a chosen model wins over the mode
+    form.priorA = {false, "junk", ""};  // the numbers of a prior that is off are not read
+    form.priorB = {true, " -0.5 ", "1.5"};
+    form.priorC = {false, "", ""};
+    form.quadraturePoints = "21";
+    form.scoring = MarginalScoring::Map;
+    form.fixItems = true;
+    form.emCycles = "40";
+    form.emTolerance = "1e-6";
+    const MarginalSettingsCheck check = ToMarginalSettings(form, 5);
+    ASSERT_TRUE(check.settings) << check.message;
+
+    MarginalSettings want;
+    want.model = MarginalModel::Rasch;
+    want.priorLogA.on = false;
+    want.priorB = {true, -0.5, 1.5};
+    want.priorC.on = false;
+    want.quadraturePoints = 21;
+    want.scoring = MarginalScoring::Map;
+    want.fixItems = true;
+    want.maxCycles = 40;
+    want.tolerance = 1e-6;
+    ExpectSameSettings(*check.settings, want);
+}
+
+TEST(MarginalOptionsForm, RefusedNumbersNameTheirField) {
+    const struct {
+        OptionField field;
+        const char* text;
+        const char* message;
+    } cases[] = {
+        {OptionField::PriorAMean, "x", "Prior on a: the mean must be a number, not 'x'."},
+        {OptionField::PriorASd, "0", "Prior on a: the SD must be a number above 0, not '0'."},
+        {OptionField::PriorBMean, "1,5", "Prior on b: the mean must be a number, not '1,5'."},
+        {OptionField::PriorBSd, "-1", "Prior on b: the SD must be a number above 0, not '-1'."},
+        {OptionField::PriorCAlpha, "0.5", "Prior on c: alpha must be a number of at least 1"},
+        {OptionField::PriorCBeta, "inf", "Prior on c: beta must be a number of at least 1"},
+        {OptionField::QuadraturePoints, "4",
+         "Quadrature points must be a whole number from 5 to 1001, not '4'."},
+        {OptionField::QuadraturePoints, "61.5", "Quadrature points must be a whole number"},
+        {OptionField::EmCycles, "",
+         "EM cycle limit must be a whole number from 1 to 100000, not ''."},
+        {OptionField::EmCycles, "100001", "EM cycle limit must be a whole number"},
+        {OptionField::EmTolerance, "0", "EM tolerance must be a number above 0, not '0'."},
+        {OptionField::EmTolerance, "nan", "EM tolerance must be a number above 0"},
+    };
+    for (const auto& c : cases) {
+        MarginalOptionsForm form = DefaultMarginalOptions();
+        form.priorB.on = true;
+        std::map<OptionField, std::string*> texts = {
+            {OptionField::PriorAMean, &form.priorA.first},
+            {OptionField::PriorASd, &form.priorA.second},
+            {OptionField::PriorBMean, &form.priorB.first},
+            {OptionField::PriorBSd, &form.priorB.second},
+            {OptionField::PriorCAlpha, &form.priorC.first},
+            {OptionField::PriorCBeta, &form.priorC.second},
+            {OptionField::QuadraturePoints, &form.quadraturePoints},
+            {OptionField::EmCycles, &form.emCycles},
+            {OptionField::EmTolerance, &form.emTolerance},
+        };
+        *texts.at(c.field) = c.text;
+        const MarginalSettingsCheck check = ToMarginalSettings(form, 3);
+        EXPECT_FALSE(check.settings) << c.text;
+        EXPECT_EQ(check.field, c.field) << c.text;
+        EXPECT_EQ(check.message.rfind(c.message, 0), 0u) << check.message;
+    }
+}
+
+TEST(MarginalOptionsDialogTest, OkKeepsTheDialogOpenOnARefusedNumberAndTakesGoodOnes) {
+    EnsureApplication();
+    MarginalOptionsDialog options(DefaultMarginalOptions(), 6);
+    EXPECT_TRUE(options.ModelBox()->currentText().contains(QStringLiteral("1PL")));
+    EXPECT_FALSE(options.Field(OptionField::PriorBMean)->isEnabled());  // b's prior is off
+
+    options.Field(OptionField::QuadraturePoints)->setText(QStringLiteral("3"));
+    options.show();
+    options.accept();
+    EXPECT_NE(options.result(), QDialog::Accepted);
+    EXPECT_TRUE(options.Refusal().startsWith(QStringLiteral("Quadrature points must be")));
+    EXPECT_TRUE(options.isVisible());
+
+    options.Field(OptionField::QuadraturePoints)->setText(QStringLiteral("31"));
+    options.ModelBox()->setCurrentIndex(3);  // 2PL
+    options.PriorSwitch('b')->setChecked(true);
+    EXPECT_TRUE(options.Field(OptionField::PriorBMean)->isEnabled());
+    options.ScoringBox()->setCurrentIndex(2);  // ML
+    options.FixItemsBox()->setChecked(true);
+    options.accept();
+    EXPECT_EQ(options.result(), QDialog::Accepted);
+    EXPECT_TRUE(options.Refusal().isEmpty());
+
+    const MarginalSettingsCheck check = ToMarginalSettings(options.Form(), 6);
+    ASSERT_TRUE(check.settings) << check.message;
+    EXPECT_EQ(check.settings->model, MarginalModel::TwoPL);
+    EXPECT_EQ(check.settings->quadraturePoints, 31);
+    EXPECT_TRUE(check.settings->priorB.on);
+    EXPECT_EQ(check.settings->priorB.sd, 2);
+    EXPECT_EQ(check.settings->scoring, MarginalScoring::Ml);
+    EXPECT_TRUE(check.settings->fixItems);
+
+    // A form read back into a new dialog shows the same choices.
+    MarginalOptionsDialog again(options.Form(), 6);
+    EXPECT_EQ(again.ModelBox()->currentIndex(), 3);
+    EXPECT_EQ(again.ScoringBox()->currentIndex(), 2);
+    EXPECT_EQ(again.Field(OptionField::QuadraturePoints)->text(), QStringLiteral("31"));
+}
+
+}  // namespace
+}  // namespace tarvo::shell

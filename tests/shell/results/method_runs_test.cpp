@@ -1,0 +1,180 @@
+// Runs from the dialog with either estimator on the golden inputs: the
+// classic one writes exactly the golden files whatever the marginal options
+// hold; the marginal one writes its own rows and the results window names it.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+
+#include "platform/control_ids.h"
+#include "shell/main_dialog.h"
+#include "shell/results/results_window.h"
+#include "shell_test_support.h"
+
+namespace tarvo::shell {
+namespace {
+
+namespace id = tarvo::control;
+using test_support::ReadFileBytes;
+
+const std::string kGolden = std::string(TARVO_SOURCE_DIR) + "/tests/golden/";
+
+class MethodRunsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        test_support::EnsureApplication();
+        ASSERT_TRUE(folder.isValid());
+        for (const char* input : {"responses.dat", "items.itm"}) {
+            test_support::WriteFileBytes(Path(input), ReadFileBytes(kGolden + "input/" + input));
+        }
+        dialog = std::make_unique<MainDialog>(nullptr, &picker, &desktop, &viewer);
+        dialog->show();
+    }
+
+    void TearDown() override {
+        for (ResultsWindow* window : viewer.Open()) delete window;
+    }
+
+    std::string Path(const std::string& name) const {
+        return folder.path().toStdString() + "/" + name;
+    }
+
+    // The golden inputs' columns, as the golden runs give them.
+    void FillDialog(bool itemFile, const std::string& outputName) {
+        outputFile = Path(outputName);
+        const std::pair<int, std::string> texts[] = {
+            {id::kResponseFile, Path("responses.dat")},
+            {id::kOutputFile, outputFile},
+            {id::kItemCount, "10"},
+            {id::kResponseStart, "20"},
+            {id::kExamineeIdStart, "1"},
+            {id::kExamineeIdLength, "8"},
+            {id::kThetaStart, "12"},
+            {id::kThetaLength, "7"},
+            {id::kItemParameterFile, itemFile ? Path("items.itm") : ""},
+            {id::kItemIdStart, "1"},
+            {id::kItemIdLength, "8"},
+            {id::kAStart, "22"},
+            {id::kALength, "9"},
+            {id::kBStart, "32"},
+            {id::kBLength, "9"},
+            {id::kCStart, "42"},
+            {id::kCLength, "9"},
+        };
+        for (const auto& [control, text] : texts) dialog->Controls().SetText(control, text);
+    }
+
+    std::optional<RunOutcome> Go(int mode) {
+        static_cast<QRadioButton*>(dialog->Control(1002 + mode))->click();
+        static_cast<QPushButton*>(dialog->Control(id::kGo))->click();
+        EXPECT_TRUE(test_support::WaitUntil([&] { return !dialog->Runs().IsRunning(); }));
+        return dialog->Runs().LastOutcome();
+    }
+
+    void ChooseMethod(EstimatorMethod method) {
+        dialog->MethodChoice().method->setCurrentIndex(method == EstimatorMethod::Marginal ? 1 : 0);
+    }
+
+    QString LastSummary() const {
+        const auto open = viewer.Open();
+        return open.empty() ? QString() : open.back()->Summary()->toPlainText();
+    }
+
+    test_support::CurrentDirectoryGuard restoreCurrentDirectory;
+    QTemporaryDir folder;
+    test_support::ScriptedPicker picker;
+    test_support::RecordingDesktop desktop;
+    ResultsWindows viewer{desktop};
+    std::unique_ptr<MainDialog> dialog;
+    std::string outputFile;
+};
+
+TEST_F(MethodRunsTest, ClassicWritesTheGoldenFilesWhateverTheMarginalOptionsHold) {
+    const struct {
+        int mode;
+        const char* golden;
+        bool itemFile, standardise;
+    } cases[] = {{3, "mode3/result.csv", true, true}, {6, "mode6/result.csv", false, false}};
+    for (const auto& c : cases) {
+        // Marginal chosen and its options changed, then Classic again.
+        ChooseMethod(EstimatorMethod::Marginal);
+        MarginalOptionsForm changed = DefaultMarginalOptions();
+        changed.model = MarginalModel::TwoPL;
+        changed.emCycles = "not a number";
+        dialog->Estimator().SetOptions(changed);
+        ChooseMethod(EstimatorMethod::Classic);
+
+        desktop.questions.clear();
+        desktop.yesAnswer = c.standardise;
+        FillDialog(c.itemFile, std::string("classic") + std::to_string(c.mode) + ".csv");
+        EXPECT_EQ(Go(c.mode), RunOutcome::Finished);
+        EXPECT_EQ(ReadFileBytes(outputFile), ReadFileBytes(kGolden + c.golden)) << c.golden;
+        // The joint modes ask their question as before.
+        EXPECT_EQ(desktop.questions.size(), 1u) << c.mode;
+        EXPECT_TRUE(desktop.messages.empty());
+        EXPECT_EQ(LastSummary().indexOf(QStringLiteral("marginal")), -1);
+        EXPECT_NE(LastSummary().indexOf(QStringLiteral("MSError changed by")), -1);
+    }
+}
+
+TEST_F(MethodRunsTest, MarginalWritesItsOwnRowsInTheModelsLayout) {
+    const struct {
+        int mode;
+        std::optional<MarginalModel> model;
+        const char* layoutOf;  // the golden file whose header the result shares
+    } cases[] = {
+        {3, std::nullopt, "mode3/result.csv"},
+        {3, MarginalModel::OnePL, "mode6/result.csv"},
+        {6, std::nullopt, "mode6/result.csv"},
+    };
+    ChooseMethod(EstimatorMethod::Marginal);
+    for (const auto& c : cases) {
+        MarginalOptionsForm options = DefaultMarginalOptions();
+        options.model = c.model;
+        dialog->Estimator().SetOptions(options);
+        desktop.questions.clear();
+        FillDialog(true, "marginal" + std::to_string(c.mode) + ".csv");
+        EXPECT_EQ(Go(c.mode), RunOutcome::Finished) << c.layoutOf;
+
+        const auto lines = test_support::CrLfLines(ReadFileBytes(outputFile));
+        const auto golden = test_support::CrLfLines(ReadFileBytes(kGolden + c.layoutOf));
+        ASSERT_EQ(lines.size(), golden.size()) << c.layoutOf;
+        EXPECT_EQ(lines[0], golden[0]);          // the same columns
+        EXPECT_NE(lines[1], golden[1]);          // other estimates
+        EXPECT_TRUE(desktop.questions.empty());  // no standardise question
+        EXPECT_TRUE(desktop.messages.empty());
+        const QString summary = LastSummary();
+        EXPECT_NE(summary.indexOf(QStringLiteral("marginal maximum likelihood")), -1)
+            << summary.toStdString();
+        EXPECT_NE(summary.indexOf(QStringLiteral("EM cycles settled")), -1)
+            << summary.toStdString();
+        // EM settles on the parameters' change; MSError belongs to the classic loop.
+        EXPECT_NE(summary.indexOf(QStringLiteral("largest parameter change fell below 0.0001")),
+                  -1);
+        EXPECT_EQ(summary.indexOf(QStringLiteral("MSError")), -1) << summary.toStdString();
+    }
+}
+
+TEST_F(MethodRunsTest, RefusedMarginalOptionsStartNoRun) {
+    ChooseMethod(EstimatorMethod::Marginal);
+    MarginalOptionsForm options = DefaultMarginalOptions();
+    options.quadraturePoints = "many";
+    dialog->Estimator().SetOptions(options);
+    FillDialog(true, "refused.csv");
+    static_cast<QRadioButton*>(dialog->Control(1005))->click();
+    static_cast<QPushButton*>(dialog->Control(id::kGo))->click();
+    EXPECT_FALSE(dialog->Runs().IsRunning());
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_NE(desktop.messages[0].find("Quadrature points must be a whole number"),
+              std::string::npos)
+        << desktop.messages[0];
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(outputFile)));
+    EXPECT_TRUE(viewer.Open().empty());
+}
+
+}  // namespace
+}  // namespace tarvo::shell
