@@ -94,8 +94,7 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& args) {
             if (candidate.name == name) textOption = &candidate;
         }
         const bool known = textOption || name == "mode" || name == "standardize" ||
-                           name == "threads" || name == "report" ||
-                           IsMethodOption(name);
+                           name == "threads" || name == "report" || IsMethodOption(name);
         if (!known) return fail("unknown option '--" + std::string(name) + "'");
         const auto text = takeValue();
         if (!text) return fail("option '--" + std::string(name) + "' needs a value");
@@ -124,8 +123,8 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& args) {
         } else {
             unsigned threads = 0;
             if (!ParseWhole(*text, threads) || threads < 1 || threads > 1024)
-                return fail("--threads takes a number from 1 to 1024, not '" +
-                            std::string(*text) + "'");
+                return fail("--threads takes a number from 1 to 1024, not '" + std::string(*text) +
+                            "'");
             options.threads = threads;
         }
     }

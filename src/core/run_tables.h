@@ -41,8 +41,14 @@ struct ItemTable {
 
     ItemTable() = default;
     explicit ItemTable(std::size_t itemCount)
-        : AccNo(itemCount), a(itemCount), b(itemCount), c(itemCount), seea(itemCount),
-          seeb(itemCount), seec(itemCount), Nobs(itemCount) {}
+        : AccNo(itemCount),
+          a(itemCount),
+          b(itemCount),
+          c(itemCount),
+          seea(itemCount),
+          seeb(itemCount),
+          seec(itemCount),
+          Nobs(itemCount) {}
 
     std::size_t itemCount() const { return a.size(); }
 };

@@ -3,9 +3,9 @@
 #include <cstddef>
 #include <limits>
 
+#include "core/run_tables.h"
 #include "estimation/engine_settings.h"
 #include "estimation/worker_pool.h"
-#include "core/run_tables.h"
 #include "output/result_writer.h"
 #include "platform/run_host.h"
 #include "report/run_report.h"

@@ -71,7 +71,8 @@ EstimationOutcome RunItemsOnly(int mode, ItemTable& items, const PersonTable& pe
         EstimateItem(mode, items, i, responses.Column(i), persons.theta, estimator, slots[slot]);
     };
     auto write = [&](std::size_t i) {
-        host.ProgressSet(RoundedPercent(i + 1, itemCount), "Item " + std::to_string(i + 1) + ofCount);
+        host.ProgressSet(RoundedPercent(i + 1, itemCount),
+                         "Item " + std::to_string(i + 1) + ofCount);
         host.Breathe();
         if (host.ProgressIsCancelled()) {
             outcome.stopped = true;

@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/loop_limits.h"
@@ -36,9 +36,8 @@ void SetStartValues(const ModeRules& rules, ItemTable& items) {
 }
 
 std::string PassAnnouncement(int passCounter, double previousMSError, double MSError) {
-    std::string text =
-        "Iteration " + std::to_string(passCounter + 1) + " of no more than " +
-        std::to_string(kJointPassesAnnounced) + ".  ";
+    std::string text = "Iteration " + std::to_string(passCounter + 1) + " of no more than " +
+                       std::to_string(kJointPassesAnnounced) + ".  ";
     if (passCounter > 0) {
         text += "MSError change = " + FormatWithMask(previousMSError - MSError, kMaskChange);
     }
@@ -54,8 +53,12 @@ constexpr std::size_t kTasksAheadPerThread = 4;
 // What the passes of one run reuse, allocated once.
 struct JointWork {
     JointWork(std::size_t personCount, std::size_t itemCount, unsigned threads)
-        : theta(personCount), seetheta(personCount), Nvalid(personCount),
-          workspaces(kTasksAheadPerThread * threads), fits(itemCount), order(itemCount),
+        : theta(personCount),
+          seetheta(personCount),
+          Nvalid(personCount),
+          workspaces(kTasksAheadPerThread * threads),
+          fits(itemCount),
+          order(itemCount),
           seconds(itemCount, 0.0) {
         for (std::size_t i = 0; i < itemCount; ++i) order[i] = i;
     }
@@ -122,14 +125,15 @@ double ItemPass(int mode, ItemTable& items, const PersonTable& persons,
                 JointWork& work, const Engine& engine) {
     const ModeRules& rules = RulesOf(mode);
     const std::size_t itemCount = items.itemCount();
-    std::stable_sort(work.order.begin(), work.order.end(),
-                     [&](std::size_t x, std::size_t y) { return work.seconds[x] > work.seconds[y]; });
+    std::stable_sort(work.order.begin(), work.order.end(), [&](std::size_t x, std::size_t y) {
+        return work.seconds[x] > work.seconds[y];
+    });
     engine.pool.ForEach(itemCount, [&](std::size_t k) {
         const std::size_t i = work.order[k];
         const auto start = std::chrono::steady_clock::now();
         const auto column = responses.Column(i);
-        work.fits[i] = estimator.Fit(column, persons.theta, items.a[i], items.b[i], items.c[i],
-                                     items.Nobs[i]);
+        work.fits[i] =
+            estimator.Fit(column, persons.theta, items.a[i], items.b[i], items.c[i], items.Nobs[i]);
         ItemParameters p{items.a[i], items.b[i], items.c[i]};
         if (rules.onePL) {
             p.a = 1;
@@ -159,8 +163,8 @@ double ItemPass(int mode, ItemTable& items, const PersonTable& persons,
 
 std::string StoppedAfter(int passesDone) {
     if (passesDone == 0) return "the result holds the start values: no pass was completed.";
-    return "the result holds the estimates as they stood after pass " +
-           std::to_string(passesDone) + ".";
+    return "the result holds the estimates as they stood after pass " + std::to_string(passesDone) +
+           ".";
 }
 
 }  // namespace

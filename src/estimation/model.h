@@ -13,9 +13,9 @@ namespace tarvo {
 double ProbCorrect(double theta, double a, double b, double c);
 
 // Mean squared residual of one item over its valid responses, or kNoFit (-1)
-// when it has fewer than kFewestResponsesForFit (10). column holds the item's codes for every examinee and
-// theta their abilities (same length). Sets Nobs to the count of valid
-// responses, except when there are no examinees at all (then Nobs is left).
+// when it has fewer than kFewestResponsesForFit (10). column holds the item's codes for every
+// examinee and theta their abilities (same length). Sets Nobs to the count of valid responses,
+// except when there are no examinees at all (then Nobs is left).
 double ItemFitMSE(std::span<const std::uint8_t> column, std::span<const double> theta, double a,
                   double b, double c, std::int32_t& Nobs);
 

@@ -34,8 +34,8 @@ int ModeFromCheckedButtons(const std::array<bool, 7>& checked1003to1009) {
     return 8;
 }
 
-bool GoAllowed(bool modeNeedsNoItemFile, std::string_view outputName,
-               std::string_view responseName, std::string_view itemParameterName) {
+bool GoAllowed(bool modeNeedsNoItemFile, std::string_view outputName, std::string_view responseName,
+               std::string_view itemParameterName) {
     const bool inputsNamed = !TrimSpaces(responseName).empty() && !TrimSpaces(outputName).empty();
     if (modeNeedsNoItemFile) return inputsNamed;
     return inputsNamed && !TrimSpaces(itemParameterName).empty();

@@ -37,8 +37,8 @@ inline constexpr std::array<int, 4> kButtonsWithoutItemFile = [] {
 // Whether "Go" may be pressed: the response and output names must hold more
 // than spaces, and so must the item parameter name unless the checked mode
 // takes no item parameter file.
-bool GoAllowed(bool modeNeedsNoItemFile, std::string_view outputName,
-               std::string_view responseName, std::string_view itemParameterName);
+bool GoAllowed(bool modeNeedsNoItemFile, std::string_view outputName, std::string_view responseName,
+               std::string_view itemParameterName);
 
 // Removes leading and trailing spaces (the space character only).
 std::string_view TrimSpaces(std::string_view text);

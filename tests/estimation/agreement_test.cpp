@@ -7,8 +7,8 @@
 
 #include "estimation/calibration_run.h"
 #include "estimation/fast_kernels.h"
-#include "result_agreement.h"
 #include "output/result_file.h"
+#include "result_agreement.h"
 #include "support/run_fixture.h"
 
 namespace tarvo {
@@ -159,7 +159,8 @@ TEST(ResultFileGathering, WholeLinesOnlyAndAllOfThemAtClose) {
     file.Write("unfinished line that is long");  // no line end: nothing more goes
     EXPECT_EQ(test_support::ReadFile(path), "first\r\nsecond,more\r\n");
     EXPECT_TRUE(file.Close());
-    EXPECT_EQ(test_support::ReadFile(path), "first\r\nsecond,more\r\nx\r\nunfinished line that is long");
+    EXPECT_EQ(test_support::ReadFile(path),
+              "first\r\nsecond,more\r\nx\r\nunfinished line that is long");
 }
 
 }  // namespace

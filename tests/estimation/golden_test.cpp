@@ -35,11 +35,11 @@ struct GoldenCase {
 // agree in the printed digits, so that run is not kept here.
 
 const GoldenCase kCases[] = {
-    {1, "mode1/result.csv", true, true},  {2, "mode2/result.csv", true, true},
-    {2, "mode2/result.lst", true, true},  {3, "mode3/result.csv", true, true},
-    {4, "mode4/result.csv", true, true},  {4, "mode4/result.lst", true, true},
+    {1, "mode1/result.csv", true, true}, {2, "mode2/result.csv", true, true},
+    {2, "mode2/result.lst", true, true}, {3, "mode3/result.csv", true, true},
+    {4, "mode4/result.csv", true, true}, {4, "mode4/result.lst", true, true},
     {5, "mode5/result.csv", true, true}, {6, "mode6/result.csv", false, false},
-    {7, "mode7/result.csv", true, true},  {8, "mode8/result.csv", true, true},
+    {7, "mode7/result.csv", true, true}, {8, "mode8/result.csv", true, true},
     {8, "mode8/result.lst", true, true},
 };
 
@@ -76,7 +76,7 @@ TEST(GoldenResults, EveryModeWritesItsResultFileByteForByte) {
     test_support::TempDir dir;
     for (const char* input : {"responses.dat", "items.itm"}) {
         test_support::WriteFile(dir.File(input),
-                           test_support::ReadFile((kGolden / "input" / input).string()));
+                                test_support::ReadFile((kGolden / "input" / input).string()));
     }
     for (const GoldenCase& c : kCases) {
         const std::string expected = test_support::ReadFile((kGolden / c.expected).string());

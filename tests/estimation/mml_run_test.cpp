@@ -166,8 +166,8 @@ TEST(MarginalRun, AnswersThatNoAbilityExplainsLeaveEveryNumberFinite) {
     // second fits no ability at all (each point's likelihood is 0 in double).
     test_support::TempDir dir;
     test_support::WriteFile(dir.File("steep.itm"),
-                       "ITEM0001              1000.0000    0.5000    0.0000\r\n"
-                       "ITEM0002              1000.0000   -0.5000    0.0000\r\n");
+                            "ITEM0001              1000.0000    0.5000    0.0000\r\n"
+                            "ITEM0002              1000.0000   -0.5000    0.0000\r\n");
     std::string responses;
     for (const char* codes : {"10111", "01000", "11010", "00101"}) {
         responses += "P000000" + std::string(1, static_cast<char>('1' + responses.size() % 9)) +

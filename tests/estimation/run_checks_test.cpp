@@ -18,9 +18,9 @@ TEST(RunChecks, MissingResponseFileEndsTheRunBeforeAnyOutput) {
     auto host = data.Host(2);
     host.texts[control::kResponseFile] = data.dir.File("nothing here.dat");
     EXPECT_EQ(RunCalibration(host), RunOutcome::EndedAtCheck);
-    EXPECT_EQ(host.messages, std::vector<std::string>{"ERROR Response file " +
-                                                      data.dir.File("nothing here.dat") +
-                                                      " does not exists."});
+    EXPECT_EQ(host.messages,
+              std::vector<std::string>{"ERROR Response file " + data.dir.File("nothing here.dat") +
+                                       " does not exists."});
     EXPECT_FALSE(std::filesystem::exists(data.dir.File("out.csv")));
     EXPECT_TRUE(host.calls.empty());
     EXPECT_TRUE(host.viewed.empty());
@@ -32,9 +32,9 @@ TEST(RunChecks, MissingItemParameterFileIsReportedAndTheRunGoesOn) {
     auto host = data.Host(1);
     host.texts[control::kItemParameterFile] = "  " + data.dir.File("none.itm") + " ";
     EXPECT_EQ(RunCalibration(host), RunOutcome::Finished);
-    EXPECT_EQ(host.messages, std::vector<std::string>{"ERROR: Param file " +
-                                                      data.dir.File("none.itm") +
-                                                      " does not exists."});
+    EXPECT_EQ(host.messages,
+              std::vector<std::string>{"ERROR: Param file " + data.dir.File("none.itm") +
+                                       " does not exists."});
     EXPECT_EQ(test_support::CrLfLines(data.Output()).size(), 21u);
 }
 

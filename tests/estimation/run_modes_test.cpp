@@ -121,10 +121,10 @@ TEST(RunModes, ItemsOnlyCsvAndListingLayouts) {
     for (int i = 0; i < kItems; ++i) {
         const auto f = Fields(csv.lines[1 + i]);
         EXPECT_EQ(f[2], " " + FormatWithMask(kPersons, kMaskCount));
-        EXPECT_GT(Number(f[3]), 0.0);                           // a
+        EXPECT_GT(Number(f[3]), 0.0);  // a
         EXPECT_LE(Number(f[3]), 2.0);
         EXPECT_LE(std::fabs(Number(f[4]) - data.itemParams[i].b), 1.0);  // b near its truth
-        EXPECT_GE(Number(f[5]), 0.0);                           // c
+        EXPECT_GE(Number(f[5]), 0.0);                                    // c
         EXPECT_LT(Number(f[5]), 1.0);
     }
 
@@ -149,8 +149,8 @@ TEST(RunModes, ItemsOnlyModeFourKeepsTheGivenC) {
     ExpectItemRows(r.lines, 1, 9);
     for (int i = 0; i < kItems; ++i) {
         const auto f = Fields(r.lines[1 + i]);
-        EXPECT_EQ(f[5], FormatWithMask(std::round(data.itemParams[i].c * 1e4) / 1e4,
-                                       kMaskParameter));
+        EXPECT_EQ(f[5],
+                  FormatWithMask(std::round(data.itemParams[i].c * 1e4) / 1e4, kMaskParameter));
         EXPECT_EQ(f[8], " -1.000");  // seec: c was not estimated
     }
 }
@@ -219,7 +219,8 @@ TEST(RunModes, JointModesWriteBothSectionsWhateverTheOutputName) {
         ExpectItemRows(r.lines, 1, c.fields);
         EXPECT_EQ(r.lines[1 + kItems], "");
         EXPECT_EQ(r.lines[2 + kItems], kPersonHeader);
-        ASSERT_EQ(r.host.questions, std::vector<std::string>{"Tarvo: Do you want to standardize theta?"});
+        ASSERT_EQ(r.host.questions,
+                  std::vector<std::string>{"Tarvo: Do you want to standardize theta?"});
         for (int i = 0; i < kItems; ++i) {
             const auto f = Fields(r.lines[1 + i]);
             if (c.mode == 5) {

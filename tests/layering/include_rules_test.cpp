@@ -51,8 +51,7 @@ std::vector<std::string> ForbiddenIncludes(const std::string& layer, const std::
         const auto hash = line.find_first_not_of(" \t");
         if (hash == std::string::npos || line.compare(hash, 1, "#") != 0) continue;
         const auto include = line.find("include", hash);
-        if (include == std::string::npos ||
-            line.find_first_not_of(" \t", hash + 1) != include) {
+        if (include == std::string::npos || line.find_first_not_of(" \t", hash + 1) != include) {
             continue;
         }
         const auto open = line.find_first_of("\"<", include);
@@ -86,12 +85,11 @@ TEST(IncludeRules, NoFileOfSrcCrossesALayer) {
     int files = 0;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(src)) {
         const auto extension = entry.path().extension();
-        if (!entry.is_regular_file() || (extension != ".h" && extension != ".cpp" &&
-                                         extension != ".in")) {
+        if (!entry.is_regular_file() ||
+            (extension != ".h" && extension != ".cpp" && extension != ".in")) {
             continue;
         }
-        const std::string layer =
-            std::filesystem::relative(entry.path(), src).begin()->string();
+        const std::string layer = std::filesystem::relative(entry.path(), src).begin()->string();
         std::ifstream text(entry.path());
         for (auto& problem : ForbiddenIncludes(layer, entry.path().string(), text)) {
             problems.push_back(std::move(problem));

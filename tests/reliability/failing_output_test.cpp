@@ -20,7 +20,7 @@ using test_support::RunFixture;
 
 // Runs tarvo-run --view in mode 3 on data with the given output name.
 test_support::RunnerResult RunWithViewer(const RunFixture& data, const FakeViewer& viewer,
-                                    const std::string& output, bool asNobody = false) {
+                                         const std::string& output, bool asNobody = false) {
     ProcessSettings settings;
     settings.args = test_support::SampleArgs(data, 3, 4, output);
     settings.args.push_back("--view");

@@ -42,9 +42,9 @@ TEST(HostileFiles, FolderNamedAsAnInputIsReported) {
     std::filesystem::create_directory(folder);
 
     // Without responses the run ends at the check and writes nothing.
-    const auto noResponses =
-        test_support::RunToEnd(Settings(data, 1, folder, data.itemFile(), data.dir.File("none.csv")),
-                          data.dir.File("err1.txt"));
+    const auto noResponses = test_support::RunToEnd(
+        Settings(data, 1, folder, data.itemFile(), data.dir.File("none.csv")),
+        data.dir.File("err1.txt"));
     EXPECT_EQ(noResponses.status, 1);
     EXPECT_EQ(noResponses.err, "ERROR Response file " + folder + " cannot be read.\n");
     EXPECT_FALSE(std::filesystem::exists(data.dir.File("none.csv")));
@@ -57,8 +57,8 @@ TEST(HostileFiles, FolderNamedAsAnInputIsReported) {
     EXPECT_EQ(noItems.err, "ERROR: Param file " + folder + " cannot be read.\n");
     const auto missing =
         test_support::RunToEnd(Settings(data, 1, data.responseFile(), data.dir.File("missing.itm"),
-                                   data.dir.File("missing.csv")),
-                          data.dir.File("err3.txt"));
+                                        data.dir.File("missing.csv")),
+                               data.dir.File("err3.txt"));
     EXPECT_EQ(missing.status, 0);
     EXPECT_EQ(data.Output("folder.csv"), data.Output("missing.csv"));
 }

@@ -159,8 +159,8 @@ TEST(HostileInput, IdentifierBytesAreWrittenBackUnchanged) {
         responses += ResponseLine(examinees[j % 4], "0", j % 3 ? "10" : "01");
     }
     test_support::WriteFile(data.responseFile(), responses);
-    test_support::WriteFile(data.itemFile(),
-                       ItemLine(accNos[0], "1", "0", "0.2") + ItemLine(accNos[1], "1", "0", "0.2"));
+    test_support::WriteFile(data.itemFile(), ItemLine(accNos[0], "1", "0", "0.2") +
+                                                 ItemLine(accNos[1], "1", "0", "0.2"));
 
     auto joint = data.Host(3);
     joint.texts[control::kItemCount] = "2";

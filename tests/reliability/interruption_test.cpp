@@ -114,11 +114,12 @@ TEST(Interruption, JointRunStopsWithWholeTables) {
 
         // The result file is created once the inputs are read, before the
         // passes begin; nothing is written to it until the loop has ended.
-        ASSERT_TRUE(
-            test_support::WaitUntil([&] { return std::filesystem::exists(output) || run.Finished(); }));
+        ASSERT_TRUE(test_support::WaitUntil(
+            [&] { return std::filesystem::exists(output) || run.Finished(); }));
         run.Send(signal);
         EXPECT_EQ(run.Wait(), status) << test_support::ReadFile(settings.errFile);
-        ExpectStoppedMessage(test_support::ReadFile(settings.errFile), "Stopped: the result holds the ");
+        ExpectStoppedMessage(test_support::ReadFile(settings.errFile),
+                             "Stopped: the result holds the ");
 
         bool allCrLf = false;
         const auto lines = CrLfLines(test_support::ReadFile(output), &allCrLf);

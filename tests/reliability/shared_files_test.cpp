@@ -144,7 +144,8 @@ TEST(SharedFiles, LinkPlantedInASharedFolderIsNotFollowed) {
     std::filesystem::create_symlink(own, link);
     ASSERT_EQ(lchown(link.c_str(), 65534, 65534), 0);
 
-    const auto run = test_support::RunToEnd(Settings(data, 1, 4, link, ""), data.dir.File("err.txt"));
+    const auto run =
+        test_support::RunToEnd(Settings(data, 1, 4, link, ""), data.dir.File("err.txt"));
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "ERROR Output file " + link + " cannot be written. (" + link +
                            ": a link of another user's in a shared folder is not followed)\n");

@@ -16,7 +16,7 @@ using namespace std::string_literals;
 namespace id = tarvo::control;
 
 class FileSelectionTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         test_support::EnsureApplication();
         ASSERT_TRUE(folder.isValid());
@@ -68,9 +68,8 @@ TEST_F(FileSelectionTest, ItemPresetsFollowTheLowerCasedName) {
     Browse(id::kBrowseItemFile);
     EXPECT_EQ(Text(id::kItemParameterFile), Folder() + "TESTDATA0.ITM");
     const std::pair<int, const char*> presets[] = {
-        {id::kAStart, "22"}, {id::kALength, "9"},     {id::kBStart, "32"},
-        {id::kBLength, "9"}, {id::kCStart, "42"},     {id::kCLength, "9"},
-        {id::kItemIdStart, "1"}, {id::kItemIdLength, "8"},
+        {id::kAStart, "22"}, {id::kALength, "9"}, {id::kBStart, "32"},     {id::kBLength, "9"},
+        {id::kCStart, "42"}, {id::kCLength, "9"}, {id::kItemIdStart, "1"}, {id::kItemIdLength, "8"},
     };
     for (const auto& [box, text] : presets) EXPECT_EQ(Text(box), text) << box;
     EXPECT_EQ(Text(id::kItemCount), "");  // the response presets are untouched

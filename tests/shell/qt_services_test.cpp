@@ -46,7 +46,8 @@ TEST(QtDesktopServices, AskYesNoDefaultsToYes) {
         WhenModalOpens<QMessageBox>([pressYes](QMessageBox* box) {
             EXPECT_EQ(box->windowTitle(), QStringLiteral("Tarvo"));
             EXPECT_EQ(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
-            EXPECT_EQ(static_cast<QAbstractButton*>(box->defaultButton()), box->button(QMessageBox::Yes));
+            EXPECT_EQ(static_cast<QAbstractButton*>(box->defaultButton()),
+                      box->button(QMessageBox::Yes));
             box->button(pressYes ? QMessageBox::Yes : QMessageBox::No)->click();
         });
         EXPECT_EQ(QtDesktopServices().AskYesNo("Do you want to standardize theta?", "Tarvo"),

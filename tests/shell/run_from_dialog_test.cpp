@@ -30,7 +30,7 @@ ProgressWindow* ProgressWindowOnScreen() {
 }
 
 class RunFromDialogTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         test_support::EnsureApplication();
         ASSERT_TRUE(folder.isValid());
@@ -51,9 +51,7 @@ protected:
         }
     }
 
-    void Browse(int button) {
-        static_cast<QPushButton*>(dialog->Control(button))->click();
-    }
+    void Browse(int button) { static_cast<QPushButton*>(dialog->Control(button))->click(); }
 
     void ChooseOutput(const std::string& bareName) {
         outputFile = folder.path().toStdString() + "/" + bareName;
@@ -170,9 +168,8 @@ TEST_F(RunFromDialogTest, MissingResponseFileIsReportedAndNothingIsWritten) {
     dialog->Controls().SetText(id::kResponseFile, responseFile + ".missing");
     EXPECT_EQ(Go(), RunOutcome::EndedAtCheck);
 
-    EXPECT_EQ(desktop.messages,
-              std::vector<std::string>{"ERROR Response file " + responseFile +
-                                       ".missing does not exists."});
+    EXPECT_EQ(desktop.messages, std::vector<std::string>{"ERROR Response file " + responseFile +
+                                                         ".missing does not exists."});
     EXPECT_TRUE(desktop.openedDocuments.empty());
     EXPECT_TRUE(ReadFileBytes(outputFile).empty());
     EXPECT_TRUE(dialog->isEnabled());

@@ -13,7 +13,7 @@ namespace tarvo::test_support {
 // message, question, progress call and viewer launch, answers the question
 // as told and requests Stop at a chosen poll.
 class ScriptedHost : public RunHost {
-public:
+  public:
     std::map<int, std::string> texts;
     int mode = 2;
     bool answerYes = true;
@@ -59,7 +59,7 @@ public:
         return texts;
     }
 
-private:
+  private:
     bool stopped_ = false;
 };
 

@@ -14,7 +14,7 @@ namespace tarvo::test_support {
 // A fresh directory under the system's temporary folder, removed with its
 // contents when the test ends.
 class TempDir {
-public:
+  public:
     TempDir() {
         static std::atomic<int> counter{0};
         path_ = std::filesystem::temp_directory_path() /
@@ -40,7 +40,7 @@ public:
         return file;
     }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

@@ -7,10 +7,10 @@
 #include <QFileInfo>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTableView>
 #include <QTabWidget>
-#include <QTextBrowser>
+#include <QTableView>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QThread>
 
 #include "platform/control_ids.h"

@@ -30,7 +30,7 @@ namespace {
 
 // Answers the response picker with the sample file, as a user would.
 class SampleChoice final : public FilePicker {
-public:
+  public:
     std::optional<std::string> PickOpen(const PickerRequest&) override {
         return "/home/user/tarvo/testdata.dat";
     }
@@ -64,9 +64,11 @@ int SaveScreenshots(const QString& dialogPng, const QString& progressPng) {
         QFileInfo(dialogPng).dir().filePath(QStringLiteral("tarvo-marginal-options.png")), "PNG");
     options.hide();
 
-    const ProgressHandle handle = OpenProgressWindow(&dialog, QStringLiteral("Calibrating theta and items ..."));
-    SetProgressWindow(handle, 3,
-                      QStringLiteral("Iteration 4 of no more than 100.  MSError change =  0.00012345678"));
+    const ProgressHandle handle =
+        OpenProgressWindow(&dialog, QStringLiteral("Calibrating theta and items ..."));
+    SetProgressWindow(
+        handle, 3,
+        QStringLiteral("Iteration 4 of no more than 100.  MSError change =  0.00012345678"));
     LetWindowsSettle();
     bool progressSaved = false;
     if (ProgressWindow* window = FindProgressWindow(handle)) {

@@ -75,9 +75,8 @@ std::string LoopSentence(const LoopRecord& loop, bool marginal) {
     // The marginal estimator settles on its parameters' change, not on MSError.
     const std::string settledBelow =
         marginal ? ": the largest parameter change fell below " : ": MSError changed by less than ";
-    const std::string lastChange =
-        marginal ? " without settling; the largest parameter change was "
-                 : " without settling; MSError changed by ";
+    const std::string lastChange = marginal ? " without settling; the largest parameter change was "
+                                            : " without settling; MSError changed by ";
     const auto passes = static_cast<std::size_t>(std::max(loop.passes, 0));
     switch (loop.end) {
         case LoopEnd::NotRun:
@@ -88,8 +87,8 @@ std::string LoopSentence(const LoopRecord& loop, bool marginal) {
         case LoopEnd::PassLimit:
             return what + " used all " +
                    Plural(static_cast<std::size_t>(std::max(loop.passLimit, 0)), one, many) +
-                   lastChange + Number(loop.lastChange, "%.3g") +
-                   " in the last " + one + ". Treat the estimates with care.";
+                   lastChange + Number(loop.lastChange, "%.3g") + " in the last " + one +
+                   ". Treat the estimates with care.";
         case LoopEnd::Stopped:
             return what + " stopped in " + one + " " + std::to_string(loop.passes) + ".";
     }

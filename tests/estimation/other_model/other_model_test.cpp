@@ -31,9 +31,9 @@ struct ArithmeticCase {
 
 std::vector<ArithmeticCase> Arithmetics() {
     std::vector<ArithmeticCase> cases{{"reference", Arithmetic::Reference, VectorUnit::Best}};
-    for (const auto& [name, unit] : {std::pair{"portable", VectorUnit::Portable},
-                                     std::pair{"avx2", VectorUnit::Avx2},
-                                     std::pair{"avx512", VectorUnit::Avx512}}) {
+    for (const auto& [name, unit] :
+         {std::pair{"portable", VectorUnit::Portable}, std::pair{"avx2", VectorUnit::Avx2},
+          std::pair{"avx512", VectorUnit::Avx512}}) {
         if (KernelsFor(unit) != nullptr) cases.push_back({name, Arithmetic::Fast, unit});
     }
     return cases;
