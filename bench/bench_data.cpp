@@ -57,13 +57,13 @@ DataFiles EnsureDataFiles(const DataSet& data, const std::string& dir) {
     settings.model = data.onePL ? sim::ItemModel::OnePL : sim::ItemModel::ThreePL;
     settings.missingFraction = data.missingFraction;
     const sim::SimulatedData simulated = sim::Simulate(settings);
-    const bool ok =
-        WriteOnce(files.responseFile,
-                  [&](const std::string& path) { return WriteWith(path, WriteResponses, simulated); }) &&
-        WriteOnce(files.itemFile,
-                  [&](const std::string& path) {
-                      return WriteWith(path, sim::WriteSampleItems, simulated);
-                  });
+    const bool ok = WriteOnce(files.responseFile,
+                              [&](const std::string& path) {
+                                  return WriteWith(path, WriteResponses, simulated);
+                              }) &&
+                    WriteOnce(files.itemFile, [&](const std::string& path) {
+                        return WriteWith(path, sim::WriteSampleItems, simulated);
+                    });
     return ok ? files : DataFiles{};
 }
 

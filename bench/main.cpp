@@ -17,11 +17,12 @@
 
 #include "bench_data.h"
 #include "child_run.h"
+#include "core/modes.h"
 #include "estimation/fast_kernels.h"
-#include "estimation/result_agreement.h"
 #include "loop_timing.h"
 #include "marginal_bench.h"
 #include "report_timing.h"
+#include "result_agreement.h"
 
 namespace {
 
@@ -89,7 +90,7 @@ void PrintRow(const Case& c, const char* arithmetic, unsigned threads, const Run
         return;
     }
     const std::string passes =
-        c.mode == 3 || c.mode == 5 || c.mode == 6 ? std::to_string(m.passes) : std::string("-");
+        RulesOf(c.mode).path == RunPath::Joint ? std::to_string(m.passes) : std::string("-");
     std::printf("| %-10s | %d | %-15s | %-9s | %7u | %8.2f | %14llu | %6.2f | %6s | %7.0f | %s |\n",
                 c.name, c.mode, Size(c).c_str(), arithmetic, threads, m.wallSeconds,
                 static_cast<unsigned long long>(m.evaluations),

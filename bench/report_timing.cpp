@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/loop_limits.h"
 #include "report/report_builder.h"
 #include "report/report_json.h"
 
@@ -57,7 +58,7 @@ ReportTiming TimeReport(std::size_t persons, std::size_t items) {
     RunReport report;
     report::DescribeRun(report, 3);
     report.loop.end = LoopEnd::PassLimit;
-    report.loop.passes = 101;
+    report.loop.passes = kMostJointPasses;
     const auto start = std::chrono::steady_clock::now();
     report::CompleteRunReport(report, itemTable, personTable);
     timing.statisticsSeconds = SecondsSince(start);

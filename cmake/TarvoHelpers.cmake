@@ -15,3 +15,22 @@ function(tarvo_add_test name)
     # minute or more.
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 endfunction()
+
+# tarvo_layer_include_root(target layer)
+# Gives a layer's target an include root that holds only that layer, as
+# <build>/include-roots/<layer>/<layer> (a link to src/<layer>). The layer's
+# own files and whatever links the target find "layer/file.h"; nothing else
+# does, so a file that includes a layer its target does not link fails to
+# build.
+function(tarvo_layer_include_root target layer)
+    set(root ${PROJECT_BINARY_DIR}/include-roots/${layer})
+    file(MAKE_DIRECTORY ${root})
+    file(REMOVE ${root}/${layer})
+    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/src/${layer} ${root}/${layer} SYMBOLIC)
+    get_target_property(type ${target} TYPE)
+    if(type STREQUAL "INTERFACE_LIBRARY")
+        target_include_directories(${target} INTERFACE ${root})
+    else()
+        target_include_directories(${target} PUBLIC ${root})
+    endif()
+endfunction()

@@ -12,9 +12,9 @@
 #include <string_view>
 #include <vector>
 
+#include "core/run_tables.h"
 #include "fuzz_support.h"
 #include "input/item_parameter_file.h"
-#include "input/run_tables.h"
 #include "input/text_rules.h"
 
 namespace {

@@ -89,7 +89,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tarvo-simulate: cannot write %s\n", settings.responseFile.c_str());
         return 1;
     }
-    const auto writeItems = [&](std::FILE* file) { return tarvo::sim::WriteSampleItems(file, data); };
+    const auto writeItems = [&](std::FILE* file) {
+        return tarvo::sim::WriteSampleItems(file, data);
+    };
     if (!settings.itemFile.empty() && !WriteFile(settings.itemFile, writeItems)) {
         std::fprintf(stderr, "tarvo-simulate: cannot write %s\n", settings.itemFile.c_str());
         return 1;

@@ -1,7 +1,5 @@
 // The C entry points: each one converts its arguments, calls the C++ code and
 // lets no exception out.
-#include "tarvo.h"
-
 #include <QApplication>
 #include <cstdlib>
 #include <string>
@@ -9,6 +7,7 @@
 
 #include "input/exist.h"
 #include "shell/progress_operations.h"
+#include "tarvo.h"
 
 namespace {
 

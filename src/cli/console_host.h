@@ -14,7 +14,7 @@ namespace tarvo::cli {
 // progress line redrawn in place when standard error is a terminal, and
 // Stop from Ctrl-C, SIGTERM or SIGHUP.
 class ConsoleHost : public RunHost {
-public:
+  public:
     ConsoleHost(std::map<int, std::string> controlTexts, int mode, bool standardize, bool view,
                 std::FILE* err, bool showProgress);
 
@@ -44,7 +44,7 @@ public:
     // The first stop signal taken, 0 when none was.
     static int StopSignal();
 
-private:
+  private:
     void Redraw();
 
     std::map<int, std::string> controlTexts_;

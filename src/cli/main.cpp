@@ -61,8 +61,8 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGXFSZ, SIG_IGN);
     try {
-        cli::ConsoleHost host(options.controlTexts, options.mode, options.standardize,
-                              options.view, stderr, isatty(STDERR_FILENO) == 1);
+        cli::ConsoleHost host(options.controlTexts, options.mode, options.standardize, options.view,
+                              stderr, isatty(STDERR_FILENO) == 1);
         EngineSettings engine;
         engine.threads = options.threads;  // 0: every core
         RunReport report;

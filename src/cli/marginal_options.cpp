@@ -136,11 +136,7 @@ std::string FinishMethodOptions(int mode, MethodOptions& options) {
                    "--fix-items, ...) need --method mml";
         return {};
     }
-    if (!options.modelGiven) {
-        options.settings.model = mode == 5   ? MarginalModel::ThreePLCGiven
-                                 : mode == 6 ? MarginalModel::OnePL
-                                             : MarginalModel::ThreePL;
-    }
+    if (!options.modelGiven) options.settings.model = DefaultMarginalModel(mode);
     return {};
 }
 

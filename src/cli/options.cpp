@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "core/modes.h"
 #include "platform/control_ids.h"
 
 namespace tarvo::cli {
@@ -16,7 +17,7 @@ struct TextOption {
 
 constexpr TextOption kTextOptions[] = {
     {"response-file", control::kResponseFile, "response file (examinee records)"},
-    {"item-file", control::kItemParameterFile, "item parameter file (modes 1, 4, 5, 7)"},
+    {"item-file", control::kItemParameterFile, "item parameter file"},  // + its modes
     {"output-file", control::kOutputFile, "result file to write"},
     {"item-count", control::kItemCount, "number of items (item responses: Length)"},
     {"response-start", control::kResponseStart, "column of the first response"},
@@ -34,11 +35,15 @@ constexpr TextOption kTextOptions[] = {
     {"c-length", control::kCLength, "c: length"},
 };
 
-constexpr std::string_view kModeCaptions[] = {
-    "theta | a,b,c,responses",  "a,b,c | theta,responses", "theta,a,b,c | responses",
-    "a,b | c,theta,responses ", "theta,a,b | c,responses ", "theta,b | responses ",
-    "theta | b,responses ",     "b | theta,responses ",
-};
+// " (modes 1, 4, 5, 7)": the modes that read an item parameter file.
+std::string ModesReadingItemFile() {
+    std::string modes;
+    for (int m = kFirstMode; m <= kLastMode; ++m) {
+        if (!RulesOf(m).needsItemFile) continue;
+        modes += (modes.empty() ? " (modes " : ", ") + std::to_string(m);
+    }
+    return modes + ")";
+}
 
 bool ParseWhole(std::string_view text, unsigned& value) {
     const char* end = text.data() + text.size();
@@ -89,8 +94,7 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& args) {
             if (candidate.name == name) textOption = &candidate;
         }
         const bool known = textOption || name == "mode" || name == "standardize" ||
-                           name == "threads" || name == "report" ||
-                           IsMethodOption(name);
+                           name == "threads" || name == "report" || IsMethodOption(name);
         if (!known) return fail("unknown option '--" + std::string(name) + "'");
         const auto text = takeValue();
         if (!text) return fail("option '--" + std::string(name) + "' needs a value");
@@ -102,7 +106,7 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& args) {
                 return fail(error);
         } else if (name == "mode") {
             unsigned mode = 0;
-            if (!ParseWhole(*text, mode) || mode < 1 || mode > 8)
+            if (!ParseWhole(*text, mode) || !IsMode(static_cast<int>(mode)))
                 return fail("--mode takes a number from 1 to 8, not '" + std::string(*text) + "'");
             options.mode = static_cast<int>(mode);
         } else if (name == "standardize") {
@@ -119,8 +123,8 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& args) {
         } else {
             unsigned threads = 0;
             if (!ParseWhole(*text, threads) || threads < 1 || threads > 1024)
-                return fail("--threads takes a number from 1 to 1024, not '" +
-                            std::string(*text) + "'");
+                return fail("--threads takes a number from 1 to 1024, not '" + std::string(*text) +
+                            "'");
             options.threads = threads;
         }
     }
@@ -145,7 +149,9 @@ std::string HelpText() {
                                 ? " PATH"
                                 : " TEXT");
         left.resize(28, ' ');
-        text += left + std::string(option.help) + "\n";
+        text += left + std::string(option.help);
+        if (option.controlId == control::kItemParameterFile) text += ModesReadingItemFile();
+        text += "\n";
     }
     text +=
         "  --standardize yes|no      joint modes: standardise theta after each pass (yes)\n"
@@ -156,8 +162,8 @@ std::string HelpText() {
         "  --help                    show this text\n";
     text += MethodHelpText();
     text += "\nModes (estimated | given):\n";
-    for (int m = 1; m <= 8; ++m) {
-        text += "  " + std::to_string(m) + "  " + std::string(kModeCaptions[m - 1]) + "\n";
+    for (int m = kFirstMode; m <= kLastMode; ++m) {
+        text += "  " + std::to_string(m) + "  " + std::string(RulesOf(m).caption) + "\n";
     }
     text +=
         "\nCtrl-C, SIGTERM or SIGHUP stops the run at its next check point; the result file\n"

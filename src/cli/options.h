@@ -18,10 +18,10 @@ struct Options {
     bool standardize = true;
     bool view = false;
     bool help = false;
-    unsigned threads = 0;  // 0: every core
-    bool quiet = false;       // no summary after the run
-    std::string reportFile;   // empty: no JSON report
-    MethodOptions method;  // --method and the marginal estimator's options
+    unsigned threads = 0;    // 0: every core
+    bool quiet = false;      // no summary after the run
+    std::string reportFile;  // empty: no JSON report
+    MethodOptions method;    // --method and the marginal estimator's options
 };
 
 struct ParseResult {

@@ -100,8 +100,7 @@ RunOutcome RunWithoutGuard(RunHost& host, const EngineSettings& engine, RunTrace
         host.ShowMessage("ERROR Not enough memory to read the input files.");
         return RunOutcome::EndedAtCheck;
     } catch (const std::exception& failure) {
-        host.ShowMessage(std::string("ERROR The input files could not be read: ") +
-                         failure.what());
+        host.ShowMessage(std::string("ERROR The input files could not be read: ") + failure.what());
         return RunOutcome::EndedAtCheck;
     }
     if (!inputs) return RunOutcome::EndedAtCheck;
@@ -127,9 +126,8 @@ RunOutcome RunWithoutGuard(RunHost& host, const EngineSettings& engine, RunTrace
     try {
         WorkerPool pool(engine.threads);
         trace.threads = pool.Threads();
-        trace.estimation =
-            stage.estimate(mode, *inputs, host, writer,
-                           Engine{pool, engine.arithmetic, engine.vectorUnit});
+        trace.estimation = stage.estimate(mode, *inputs, host, writer,
+                                          Engine{pool, engine.arithmetic, engine.vectorUnit});
         stopped = trace.estimation->stopped;
     } catch (const std::bad_alloc&) {
         // The estimation paths build working copies of the responses.
@@ -143,8 +141,8 @@ RunOutcome RunWithoutGuard(RunHost& host, const EngineSettings& engine, RunTrace
         // front end) ends the run the same way: the result is not whole.
         host.ProgressShutdown();
         file.Close();
-        host.ShowMessage(std::string("ERROR The run failed: ") + failure.what() +
-                         ". Output file " + outputFile + " is incomplete.");
+        host.ShowMessage(std::string("ERROR The run failed: ") + failure.what() + ". Output file " +
+                         outputFile + " is incomplete.");
         return RunOutcome::OutputIncomplete;
     } catch (...) {
         host.ProgressShutdown();

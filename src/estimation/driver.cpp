@@ -1,5 +1,7 @@
 #include "estimation/driver.h"
 
+#include "core/modes.h"
+
 namespace tarvo {
 
 int RoundedPercent(std::size_t done, std::size_t total) {
@@ -13,21 +15,16 @@ int RoundedPercent(std::size_t done, std::size_t total) {
 
 EstimationOutcome RunEstimation(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
                                 ResultWriter& writer, const Engine& engine) {
-    switch (mode) {
-        case 1:
-        case 7:
+    if (!IsMode(mode)) return {};
+    switch (RulesOf(mode).path) {
+        case RunPath::ThetaOnly:
             return RunThetaOnly(mode, items, persons, host, writer, engine);
-        case 2:
-        case 4:
-        case 8:
+        case RunPath::ItemsOnly:
             return RunItemsOnly(mode, items, persons, host, writer, engine);
-        case 3:
-        case 5:
-        case 6:
+        case RunPath::Joint:
             return RunJoint(mode, items, persons, host, writer, engine);
-        default:
-            return {};
     }
+    return {};
 }
 
 }  // namespace tarvo

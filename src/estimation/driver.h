@@ -3,9 +3,9 @@
 #include <cstddef>
 #include <limits>
 
+#include "core/run_tables.h"
 #include "estimation/engine_settings.h"
 #include "estimation/worker_pool.h"
-#include "input/run_tables.h"
 #include "output/result_writer.h"
 #include "platform/run_host.h"
 #include "report/run_report.h"
@@ -31,13 +31,13 @@ struct EstimationOutcome {
 };
 
 // The estimation stage of a run: dispatches on the calibration mode into the
-// theta-only path (modes 1, 7), the items-only path (2, 4, 8) or the joint
-// path (3, 5, 6), shows progress, polls Stop at its check points and hands
-// rows to the writer. The host and the writer are used only from the calling
-// thread; the result does not depend on the number of threads. The tables
-// are left holding what the run ended with: the estimated abilities (the
-// theta-only path keeps those it wrote) and item parameters (the items-only
-// path keeps those of the rows it wrote).
+// path its rules name (see core/modes.h): theta-only (modes 1, 7),
+// items-only (2, 4, 8) or joint (3, 5, 6). Shows progress, polls Stop at its
+// check points and hands rows to the writer. The host and the writer are
+// used only from the calling thread; the result does not depend on the
+// number of threads. The tables are left holding what the run ended with:
+// the estimated abilities (the theta-only path keeps those it wrote) and
+// item parameters (the items-only path keeps those of the rows it wrote).
 EstimationOutcome RunEstimation(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
                                 ResultWriter& writer, const Engine& engine);
 

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <span>
 
+#include "core/model_constants.h"
+
 #ifdef TARVO_COUNT_EVALUATIONS
 #include <atomic>
 #endif
@@ -23,7 +25,7 @@ class EvaluationTally {
   public:
     EvaluationTally() = default;
     explicit EvaluationTally(std::span<const std::uint8_t> codes) {
-        for (const std::uint8_t code : codes) valid_ += code != 9 ? 1 : 0;
+        for (const std::uint8_t code : codes) valid_ += code != kNoResponse ? 1 : 0;
     }
     void Pass() const { EvaluationCounter().fetch_add(valid_, std::memory_order_relaxed); }
 

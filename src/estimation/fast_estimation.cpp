@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "core/model_constants.h"
 #include "estimation/evaluation_counter.h"
 #include "estimation/scoring_loops.h"
 
@@ -19,10 +20,10 @@ namespace {
 // ones. Such items are handed to the reference loops, which cost little for a
 // handful of items.
 bool ValidCodesAllEqual(std::span<const std::uint8_t> column) {
-    std::uint8_t first = 9;
+    std::uint8_t first = kNoResponse;
     for (const std::uint8_t code : column) {
-        if (code == 9) continue;
-        if (first == 9) {
+        if (code == kNoResponse) continue;
+        if (first == kNoResponse) {
             first = code;
         } else if (code != first) {
             return false;
@@ -51,14 +52,14 @@ void EstimateThetas(std::size_t count, const std::uint8_t* rows, double* theta, 
     PassSums sums[kLanes];
     EvaluationBatch evaluations;
 
-    // Puts the next examinee into a lane (or leaves it empty, all 9s).
+    // Puts the next examinee into a lane (or leaves it empty, all kNoResponse).
     std::size_t next = 0;
     std::size_t active = 0;
     auto fill = [&](std::size_t lane) {
         if (next == count) {
             examinee[lane] = kNone;
             thetas[lane] = 0;
-            for (std::size_t i = 0; i < itemCount; ++i) laneCodes[i * kLanes + lane] = 9;
+            for (std::size_t i = 0; i < itemCount; ++i) laneCodes[i * kLanes + lane] = kNoResponse;
             return;
         }
         const std::size_t j = next++;
@@ -66,7 +67,7 @@ void EstimateThetas(std::size_t count, const std::uint8_t* rows, double* theta, 
         std::int32_t valid = 0;
         for (std::size_t i = 0; i < itemCount; ++i) {
             laneCodes[i * kLanes + lane] = row[i];
-            valid += row[i] != 9 ? 1 : 0;
+            valid += row[i] != kNoResponse ? 1 : 0;
         }
         Nvalid[j] = valid;
         examinee[lane] = j;
@@ -139,12 +140,12 @@ void CalibrateItem(ItemStandardErrors& se, std::span<const std::uint8_t> column,
 double ItemFitMSE(std::span<const std::uint8_t> column, std::span<const double> theta, double a,
                   double b, double c, std::int32_t& Nobs, const FastKernels& kernels) {
     assert(column.size() == theta.size());
-    if (column.empty()) return -1;
+    if (column.empty()) return kNoFit;
     const EvaluationTally tally(column);
     tally.Pass();
     const FitSums sums = kernels.fit({theta.data(), column.data(), column.size(), a, b, c});
     Nobs = sums.valid;
-    return Nobs > 9 ? sums.squares / Nobs : -1;
+    return Nobs >= kFewestResponsesForFit ? sums.squares / Nobs : kNoFit;
 }
 
 }  // namespace tarvo::fast

@@ -1,5 +1,7 @@
 #include "estimation/fast_kernels.h"
 
+#include "core/model_constants.h"
+
 namespace tarvo {
 
 // Defined in fast_kernels_<unit>.cpp.
@@ -50,9 +52,6 @@ void FastExp8(VectorUnit unit, const double* x, double* result) {
 
 void ThetaTerms::Assign(std::span<const double> a, std::span<const double> b,
                         std::span<const double> c) {
-    // Single-precision value of D in the score sum, as the reference loop.
-    constexpr double kScoreD = static_cast<double>(1.7f);
-    constexpr double kD = 1.7;
     count_ = a.size();
     for (auto* terms : {&negDa_, &b_, &c_, &oneMinusC_, &scoreA_, &infoA_, &inverseOneMinusC_}) {
         terms->resize(count_);

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/model_constants.h"
 #include "estimation/fast_kernel_types.h"
 #include "estimation/fast_lanes.h"
 
@@ -20,9 +21,12 @@ namespace {
 
 #define TARVO_LAMBDA_INLINE __attribute__((always_inline))
 
-constexpr double kD = 1.7;
-constexpr double kLower = static_cast<double>(0.001f);  // single precision, as ProbCorrect
-constexpr double kUpper = static_cast<double>(0.999f);  // single precision, as ProbCorrect
+// The eight lanes for BoundProbability.
+struct VectorLanes {
+    static TARVO_INLINE Vd Splat(double x) { return TARVO_KERNEL_NAMESPACE::Splat(x); }
+    static TARVO_INLINE Vd Max(Vd x, Vd y) { return TARVO_KERNEL_NAMESPACE::Max(x, y); }
+    static TARVO_INLINE Vd Min(Vd x, Vd y) { return TARVO_KERNEL_NAMESPACE::Min(x, y); }
+};
 
 // Eight codes widened to 64-bit lanes, and as doubles: a small whole number
 // k in the low bits of 2^52's pattern is the double 2^52 + k exactly.
@@ -93,25 +97,20 @@ TARVO_INLINE Vd Exp(Vd x) {
     return p * scale;
 }
 
-// The bounded 3PL probability, as ProbCorrect: lower bound first, and the
-// upper test written so that NaN ends at the upper bound.
+// The bounded 3PL probability, as ProbCorrect.
 TARVO_INLINE Vd Prob(Vd z, Vd c, Vd oneMinusC) {
-    Vd p = c + oneMinusC / (1.0 + Exp(z));
-    p = Max(Splat(kLower), p);  // below the bound: the bound; NaN stays NaN
-    // Unless p is at most the bound it becomes the bound, NaN included: Min
-    // takes p below the bound and the bound otherwise (at the bound itself
-    // both are the same value).
-    return Min(p, Splat(kUpper));
+    return BoundProbability<VectorLanes>(c + oneMinusC / (1.0 + Exp(z)));
 }
 
 // Calls body(codes, first) for every full group of eight, then once for the
-// rest padded with 9s.
+// rest padded with kNoResponse.
 template <typename Body>
 TARVO_INLINE void ForGroups(const std::uint8_t* codes, std::size_t count, Body body) {
     std::size_t i = 0;
     for (; i + 8 <= count; i += 8) body(LoadCodes(codes + i), i);
     if (i < count) {
-        std::uint8_t rest[8] = {9, 9, 9, 9, 9, 9, 9, 9};
+        std::uint8_t rest[8];
+        for (std::uint8_t& code : rest) code = kNoResponse;
         for (std::size_t k = 0; i + k < count; ++k) rest[k] = codes[i + k];
         body(LoadCodes(rest), i);
     }
@@ -145,7 +144,7 @@ void ThetaPass(const double* theta, const ThetaTermsView& items, const std::uint
         const Vd g = (p - c) * items.inverseOneMinusC[i];
         const Vd scoreTerm = items.scoreA[i] * (u - p) * g * inverseP;
         const Vd infoTerm = items.infoA[i] * (inverseP - 1.0) * (g * g);  // (1 - P) / P
-        const Vi valid = codes.whole != 9;
+        const Vi valid = codes.whole != kNoResponse;
         score += Select(valid, scoreTerm, zero);
         info += Select(valid, infoTerm, zero);
     }
@@ -175,7 +174,7 @@ TARVO_INLINE PassSums ItemPass(const ItemPassInput& in, Terms terms) {
         g.qOverP = g.inverseP - 1.0;  // (1 - P) / P
         Vd scoreTerm, infoTerm;
         terms(g, scoreTerm, infoTerm);
-        const Vi valid = codes.whole != 9;
+        const Vi valid = codes.whole != kNoResponse;
         score += Select(valid, scoreTerm, zero);
         info += Select(valid, infoTerm, zero);
     });
@@ -221,7 +220,7 @@ FitSums Fit(const ItemPassInput& in) {
         const Vd p = Prob(negDa * (LoadAbilities(in.theta, j, in.count) - in.b), Splat(in.c),
                           Splat(oneMinusC));
         const Vd residual = u - p;
-        const Vi isValid = codes.whole != 9;
+        const Vi isValid = codes.whole != kNoResponse;
         squares += Select(isValid, residual * residual, zero);
         valid -= isValid;  // a true comparison is -1
     });

@@ -25,7 +25,11 @@ constexpr auto kByC = [](double, double, double q, const ItemParameters& p) {
 // One pass's sums over the valid codes, one response at a time: the score
 // adds W (u - P) / (P Q) and the information W^2 / (P Q). Each term is
 // formed in double and added in the precision of Sum: double for a, extended
-// precision for b and c.
+// precision for b and c. That is how the calibrations these loops are held
+// to were computed, and it is part of the result, not a detail: when all of
+// an item's responses are equal, the b and c steps run into a bound and the
+// last bit of the sum decides on which side of it they stop (see
+// fast::CalibrateItem, which hands such items back to these loops).
 template <typename Sum, typename Derivative>
 scoring::ScoringSums<Sum> ItemPass(std::span<const std::uint8_t> column,
                                    std::span<const double> theta, const ItemParameters& p,
@@ -34,7 +38,7 @@ scoring::ScoringSums<Sum> ItemPass(std::span<const std::uint8_t> column,
     Sum score = 0;
     Sum info = 0;
     for (std::size_t j = 0; j < column.size(); ++j) {
-        if (column[j] == 9) continue;
+        if (column[j] == kNoResponse) continue;
         const double u = column[j];
         const double prob = ProbCorrect(theta[j], p.a, p.b, p.c);
         const double q = 1 - prob;

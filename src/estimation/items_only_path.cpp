@@ -1,6 +1,8 @@
 #include <string>
 #include <vector>
 
+#include "core/estimate_bounds.h"
+#include "core/modes.h"
 #include "estimation/compute_ahead.h"
 #include "estimation/driver.h"
 #include "estimation/estimators.h"
@@ -19,22 +21,25 @@ struct ItemResult {
     ItemStandardErrors se;
 };
 
-// One item for given abilities. It starts from a = b = c = 0 (mode 4 keeps
-// its given c, mode 8 its a = 1); an item with fewer than 10 valid responses
+// One item for given abilities. It starts from a = b = c = 0 (a given c is
+// kept, the 1PL's a = 1 too); an item with too few valid responses for a fit
 // keeps those values and -1 errors.
 void EstimateItem(int mode, const ItemTable& items, std::size_t i,
                   std::span<const std::uint8_t> column, std::span<const double> theta,
                   const ItemEstimator& estimator, ItemResult& result) {
+    const ModeRules& rules = RulesOf(mode);
     result.Nobs = items.Nobs[i];
     estimator.Fit(column, theta, items.a[i], items.b[i], items.c[i], result.Nobs);
-    result.se = ItemStandardErrors{-1, -1, -1};
+    result.se = ItemStandardErrors{kNotEstimated, kNotEstimated, kNotEstimated};
     result.p = ItemParameters{0, 0, 0};
-    if (mode == 4) result.p.c = items.c[i];
-    if (mode == 8) result.p.a = 1;
-    if (result.Nobs > 9) estimator.Calibrate(result.se, column, theta, result.p, mode);
-    if (result.se.seea == -1 && mode != 8) result.p.a = 0;
-    if (result.se.seeb == -1) result.p.b = 0;
-    if (result.se.seec == -1 && mode != 4) result.p.c = 0;
+    if (rules.cGiven) result.p.c = items.c[i];
+    if (rules.onePL) result.p.a = 1;
+    if (result.Nobs >= kFewestResponsesForFit) {
+        estimator.Calibrate(result.se, column, theta, result.p, mode);
+    }
+    if (result.se.seea == kNotEstimated && !rules.onePL) result.p.a = 0;
+    if (result.se.seeb == kNotEstimated) result.p.b = 0;
+    if (result.se.seec == kNotEstimated && !rules.cGiven) result.p.c = 0;
 }
 
 }  // namespace
@@ -48,7 +53,7 @@ EstimationOutcome RunItemsOnly(int mode, ItemTable& items, const PersonTable& pe
     host.ProgressSet(0, "Item 0");
     writer.ItemsOnlyHeader();
     const std::size_t itemCount = items.itemCount();
-    if (mode == 8) {
+    if (RulesOf(mode).onePL) {
         for (std::size_t i = 0; i < itemCount; ++i) {
             items.a[i] = 1;
             items.c[i] = 0;
@@ -66,7 +71,8 @@ EstimationOutcome RunItemsOnly(int mode, ItemTable& items, const PersonTable& pe
         EstimateItem(mode, items, i, responses.Column(i), persons.theta, estimator, slots[slot]);
     };
     auto write = [&](std::size_t i) {
-        host.ProgressSet(RoundedPercent(i + 1, itemCount), "Item " + std::to_string(i + 1) + ofCount);
+        host.ProgressSet(RoundedPercent(i + 1, itemCount),
+                         "Item " + std::to_string(i + 1) + ofCount);
         host.Breathe();
         if (host.ProgressIsCancelled()) {
             outcome.stopped = true;

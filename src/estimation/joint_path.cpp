@@ -1,10 +1,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "core/loop_limits.h"
+#include "core/modes.h"
 #include "estimation/compute_ahead.h"
 #include "estimation/driver.h"
 #include "estimation/estimators.h"
@@ -16,29 +18,26 @@ namespace tarvo {
 
 namespace {
 
-constexpr int kMostPasses = 100;
-constexpr int kFewestPasses = 5;
-constexpr double kMSErrorTolerance = 1e-10;
 constexpr std::size_t kExamineesBetweenPolls = 1000;
-// 0.2 held in single precision: mode 3's starting c.
+// 0.2 held in single precision: the starting c where the run estimates c.
 constexpr double kStartC = static_cast<double>(0.2f);
 
-void SetStartValues(int mode, ItemTable& items) {
+void SetStartValues(const ModeRules& rules, ItemTable& items) {
     for (std::size_t i = 0; i < items.itemCount(); ++i) {
         items.b[i] = 0;
-        if (mode == 6) {
+        if (rules.onePL) {
             items.a[i] = 1;
             items.c[i] = 0;
         } else {
             items.a[i] = 0.75;
-            if (mode == 3) items.c[i] = kStartC;  // mode 5 keeps the given c
+            if (rules.estimatesC) items.c[i] = kStartC;  // a given c is kept
         }
     }
 }
 
 std::string PassAnnouncement(int passCounter, double previousMSError, double MSError) {
-    std::string text =
-        "Iteration " + std::to_string(passCounter + 1) + " of no more than 100.  ";
+    std::string text = "Iteration " + std::to_string(passCounter + 1) + " of no more than " +
+                       std::to_string(kJointPassesAnnounced) + ".  ";
     if (passCounter > 0) {
         text += "MSError change = " + FormatWithMask(previousMSError - MSError, kMaskChange);
     }
@@ -54,8 +53,12 @@ constexpr std::size_t kTasksAheadPerThread = 4;
 // What the passes of one run reuse, allocated once.
 struct JointWork {
     JointWork(std::size_t personCount, std::size_t itemCount, unsigned threads)
-        : theta(personCount), seetheta(personCount), Nvalid(personCount),
-          workspaces(kTasksAheadPerThread * threads), fits(itemCount), order(itemCount),
+        : theta(personCount),
+          seetheta(personCount),
+          Nvalid(personCount),
+          workspaces(kTasksAheadPerThread * threads),
+          fits(itemCount),
+          order(itemCount),
           seconds(itemCount, 0.0) {
         for (std::size_t i = 0; i < itemCount; ++i) order[i] = i;
     }
@@ -120,17 +123,19 @@ bool AbilityPass(const ItemTable& items, PersonTable& persons, RunHost& host,
 double ItemPass(int mode, ItemTable& items, const PersonTable& persons,
                 const ItemMajorResponses& responses, const ItemEstimator& estimator,
                 JointWork& work, const Engine& engine) {
+    const ModeRules& rules = RulesOf(mode);
     const std::size_t itemCount = items.itemCount();
-    std::stable_sort(work.order.begin(), work.order.end(),
-                     [&](std::size_t x, std::size_t y) { return work.seconds[x] > work.seconds[y]; });
+    std::stable_sort(work.order.begin(), work.order.end(), [&](std::size_t x, std::size_t y) {
+        return work.seconds[x] > work.seconds[y];
+    });
     engine.pool.ForEach(itemCount, [&](std::size_t k) {
         const std::size_t i = work.order[k];
         const auto start = std::chrono::steady_clock::now();
         const auto column = responses.Column(i);
-        work.fits[i] = estimator.Fit(column, persons.theta, items.a[i], items.b[i], items.c[i],
-                                     items.Nobs[i]);
+        work.fits[i] =
+            estimator.Fit(column, persons.theta, items.a[i], items.b[i], items.c[i], items.Nobs[i]);
         ItemParameters p{items.a[i], items.b[i], items.c[i]};
-        if (mode == 6) {
+        if (rules.onePL) {
             p.a = 1;
             p.c = 0;
         }
@@ -141,10 +146,14 @@ double ItemPass(int mode, ItemTable& items, const PersonTable& persons,
         items.seec[i] = se.seec;
         items.a[i] = p.a;
         items.b[i] = p.b;
-        if (mode == 3) items.c[i] = p.c;
+        if (rules.estimatesC) items.c[i] = p.c;
         work.seconds[i] =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     });
+    // An item with too few valid responses has the fit value kNoFit (-1) and
+    // is averaged like the others. Its responses do not change between
+    // passes, so it adds the same amount to every pass's MSError and leaves
+    // the change between two passes, which the stop rule reads, untouched.
     double MSError = 0;
     for (std::size_t i = 0; i < itemCount; ++i) {
         MSError += work.fits[i] / static_cast<double>(itemCount);
@@ -154,14 +163,14 @@ double ItemPass(int mode, ItemTable& items, const PersonTable& persons,
 
 std::string StoppedAfter(int passesDone) {
     if (passesDone == 0) return "the result holds the start values: no pass was completed.";
-    return "the result holds the estimates as they stood after pass " +
-           std::to_string(passesDone) + ".";
+    return "the result holds the estimates as they stood after pass " + std::to_string(passesDone) +
+           ".";
 }
 
 }  // namespace
 
 // Alternates ability passes and item passes until the mean item misfit
-// settles (from the fifth pass on), after 101 passes, or at Stop; then
+// settles (from kFewestJointPasses on), after kMostJointPasses, or at Stop; then
 // writes both tables as they stand.
 EstimationOutcome RunJoint(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
                            ResultWriter& writer, const Engine& engine) {
@@ -174,9 +183,9 @@ EstimationOutcome RunJoint(int mode, ItemTable& items, PersonTable& persons, Run
     outcome.standardized = standardise;
     LoopRecord& loop = outcome.loop;
     loop.tolerance = kMSErrorTolerance;
-    loop.passLimit = kMostPasses + 1;
-    loop.msError.reserve(kMostPasses + 1);
-    SetStartValues(mode, items);
+    loop.passLimit = kMostJointPasses;
+    loop.msError.reserve(kMostJointPasses);
+    SetStartValues(RulesOf(mode), items);
     host.ProgressInit("Calibrating theta and items ...");
     host.ProgressSet(0, "Starting to iterate.");
 
@@ -212,11 +221,11 @@ EstimationOutcome RunJoint(int mode, ItemTable& items, PersonTable& persons, Run
             break;
         }
         ++passCounter;
-        if (passCounter > kMostPasses) {
+        if (passCounter >= kMostJointPasses) {
             loop.end = LoopEnd::PassLimit;
             break;
         }
-        if (passCounter >= kFewestPasses && loop.lastChange < kMSErrorTolerance) {
+        if (passCounter >= kFewestJointPasses && loop.lastChange < kMSErrorTolerance) {
             loop.end = LoopEnd::Settled;
             break;
         }

@@ -236,7 +236,8 @@ RunOutcome RunMarginalCalibration(RunHost& host, const EngineSettings& engine,
     marginal.estimate = [&](int, RunInputs& inputs, RunHost& stageHost, ResultWriter& writer,
                             const Engine& stageEngine) {
         EstimationOutcome outcome;
-        outcome.stopped = EstimateMarginal(settings, engine, inputs, stageHost, stageEngine.pool, em);
+        outcome.stopped =
+            EstimateMarginal(settings, engine, inputs, stageHost, stageEngine.pool, em);
         outcome.loop = EmLoopRecord(settings, em);
         writer.ItemSection(inputs.items);
         writer.PersonSection(inputs.persons);

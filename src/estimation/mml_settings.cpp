@@ -1,6 +1,14 @@
 #include "estimation/mml_settings.h"
 
+#include "core/modes.h"
+
 namespace tarvo {
+
+MarginalModel DefaultMarginalModel(int mode) {
+    if (!IsMode(mode) || RulesOf(mode).path != RunPath::Joint) return MarginalModel::ThreePL;
+    if (RulesOf(mode).cGiven) return MarginalModel::ThreePLCGiven;
+    return RulesOf(mode).onePL ? MarginalModel::OnePL : MarginalModel::ThreePL;
+}
 
 const char* ModelName(MarginalModel model) {
     switch (model) {

@@ -63,4 +63,8 @@ struct MarginalSettings {
 // "3pl", "3pl-c-given", "2pl", "1pl" or "rasch".
 const char* ModelName(MarginalModel model);
 
+// The model a run takes when none is chosen: the model of the joint mode
+// chosen (3: 3PL, 5: c given, 6: 1PL); any other mode: the 3PL.
+MarginalModel DefaultMarginalModel(int mode);
+
 }  // namespace tarvo

@@ -5,14 +5,14 @@
 #include <span>
 #include <vector>
 
-#include "input/run_tables.h"
+#include "core/run_tables.h"
 
 namespace tarvo {
 
 // The scored responses in item order: the codes of every examinee for one
 // item lie together, which is the order the item loops read them in.
 class ItemMajorResponses {
-public:
+  public:
     explicit ItemMajorResponses(const PersonTable& persons)
         : personCount_(persons.personCount()), codes_(persons.responses.size()) {
         const std::size_t itemCount = persons.itemCount;
@@ -27,7 +27,7 @@ public:
         return std::span<const std::uint8_t>(codes_).subspan(i * personCount_, personCount_);
     }
 
-private:
+  private:
     std::size_t personCount_;
     std::vector<std::uint8_t> codes_;
 };

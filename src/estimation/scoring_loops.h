@@ -13,6 +13,8 @@
 #include <span>
 #include <utility>
 
+#include "core/estimate_bounds.h"
+#include "core/modes.h"
 #include "estimation/evaluation_counter.h"
 #include "estimation/item_estimation.h"
 
@@ -25,10 +27,10 @@ struct ScoringSums {
     Sum info = 0;
 };
 
-// Another pass starts only while the pass count is at most 200.
-inline constexpr int kLastPass = 201;
-inline constexpr int kLastCycle = 200;
-inline constexpr double kSeCeiling = 99;
+// A scoring loop makes at most 201 passes (it stops after pass 201 whatever
+// the change), and CalibrateItem at most 200 cycles.
+inline constexpr int kMostScoringPasses = 201;
+inline constexpr int kMostItemCycles = 200;
 // The item loops need this many examinees (not valid responses) to move.
 inline constexpr std::size_t kFewestExaminees = 10;
 // Change of a, b and c over a cycle that ends CalibrateItem: 0.0001 as a
@@ -52,30 +54,30 @@ struct LoopRule {
     double ItemParameters::*parameter = nullptr;  // the item parameter moved
 };
 
-// The single-precision values are 0.00001, 0.001, 0.0001, 0.999 and 0.01
-// held in single precision.
+// The bounds are in core/estimate_bounds.h. The single-precision values are
+// 0.00001, 0.001, 0.0001 and 0.01 held in single precision.
 inline constexpr LoopRule kThetaRule{
-    .upperLimit = 3,
-    .aboveUpper = 3,
-    .lowerLimit = -3,
-    .belowLower = -3,
+    .upperLimit = kThetaBound,
+    .aboveUpper = kThetaBound,
+    .lowerLimit = -kThetaBound,
+    .belowLower = -kThetaBound,
     .tolerance = static_cast<double>(0.00001f),
 };
 // seea is left as the caller set it.
 inline constexpr LoopRule kItemARule{
-    .upperLimit = 2,
-    .aboveUpper = 2,
-    .lowerLimit = 0,
-    .belowLower = static_cast<double>(0.0001f),
+    .upperLimit = kAUpper,
+    .aboveUpper = kAUpper,
+    .lowerLimit = kALower,
+    .belowLower = kABelowLower,
     .tolerance = static_cast<double>(0.001f),
     .parameter = &ItemParameters::a,
 };
 // With a = 0 every b term is 0: the step 0/0 ends at the upper bound.
 inline constexpr LoopRule kItemBRule{
-    .upperLimit = 5,
-    .aboveUpper = 5,
-    .lowerLimit = -5,
-    .belowLower = -5,
+    .upperLimit = kBBound,
+    .aboveUpper = kBBound,
+    .lowerLimit = -kBBound,
+    .belowLower = -kBBound,
     .tolerance = static_cast<double>(0.0001f),
     .clearsStandardError = true,
     .parameter = &ItemParameters::b,
@@ -83,10 +85,10 @@ inline constexpr LoopRule kItemBRule{
 // A c of exactly 1 passes the upper test unchanged; without information c
 // creeps upwards.
 inline constexpr LoopRule kItemCRule{
-    .upperLimit = 1,
-    .aboveUpper = static_cast<double>(0.999f),
-    .lowerLimit = 0,
-    .belowLower = static_cast<double>(0.0001f),
+    .upperLimit = kCUpper,
+    .aboveUpper = kCAboveUpper,
+    .lowerLimit = kCLower,
+    .belowLower = kCBelowLower,
     .tolerance = static_cast<double>(0.0001f),
     .blindStep = static_cast<double>(0.01f),
     .clearsStandardError = true,
@@ -98,7 +100,7 @@ inline constexpr LoopRule kItemCRule{
 template <typename Sum>
 double CappedStandardError(Sum info) {
     const double se = static_cast<double>(1 / std::sqrt(info));
-    return se <= kSeCeiling ? se : kSeCeiling;
+    return se <= kStandardErrorCap ? se : kStandardErrorCap;
 }
 
 // Steps x by one pass's sums and tells whether the loop is done. An undefined
@@ -121,7 +123,7 @@ bool ScoringStep(double& x, Sum score, Sum info, int pass) {
         x = rule.belowLower;
         previous = x;
     }
-    return std::fabs(x - previous) < rule.tolerance || pass >= kLastPass;
+    return std::fabs(x - previous) < rule.tolerance || pass >= kMostScoringPasses;
 }
 
 // Runs passes and steps x until the loop is done; returns the last pass's
@@ -141,7 +143,7 @@ auto RunScoringPasses(double& x, Pass&& pass) {
 template <const LoopRule& rule, typename Pass>
 void EstimateItemParameter(double& se, std::span<const std::uint8_t> column, ItemParameters& p,
                            Pass&& pass) {
-    if constexpr (rule.clearsStandardError) se = -1;
+    if constexpr (rule.clearsStandardError) se = kNotEstimated;
     if (column.size() < kFewestExaminees) return;
 
     const EvaluationTally tally(column);
@@ -154,21 +156,21 @@ void EstimateItemParameter(double& se, std::span<const std::uint8_t> column, Ite
     se = CappedStandardError(last.info);
 }
 
-// CalibrateItem's cycle: b, then a in the 3PL modes (below 6), then c in the
-// modes that compute c (2 and 3), each seeing the values the previous loops
+// CalibrateItem's cycle: b, then a in the modes that estimate a (2..5), then
+// c in those that estimate c (2 and 3), each seeing the values the previous loops
 // left, until a cycle changes none of a, b and c or 200 cycles have run.
 // estimateX(se, p) runs that parameter's loop.
 template <typename EstimateB, typename EstimateA, typename EstimateC>
 void CycleItemLoops(ItemStandardErrors& se, ItemParameters& p, int calibrationMode,
                     EstimateB&& estimateB, EstimateA&& estimateA, EstimateC&& estimateC) {
-    const bool estimatesA = calibrationMode < 6;
-    const bool estimatesC = calibrationMode == 2 || calibrationMode == 3;
+    const bool estimatesA = RulesOf(calibrationMode).estimatesA;
+    const bool estimatesC = RulesOf(calibrationMode).estimatesC;
     for (int cycle = 1;; ++cycle) {
         const ItemParameters start = p;
         estimateB(se.seeb, p);
         if (estimatesA) estimateA(se.seea, p);
         if (estimatesC) estimateC(se.seec, p);
-        if (cycle >= kLastCycle) break;
+        if (cycle >= kMostItemCycles) break;
         if (std::fabs(p.a - start.a) < kCycleTolerance &&
             std::fabs(p.b - start.b) < kCycleTolerance &&
             std::fabs(p.c - start.c) < kCycleTolerance) {

@@ -16,6 +16,10 @@ double StandardizeTheta(std::span<double> theta) {
             sumOfSquares += t * t;
         }
     }
+    // One pass: the variance from the sum and the sum of squares, divisor n.
+    // The difference of the two terms would lose digits if the mean were
+    // large against the spread, but abilities counted here lie inside +-3,
+    // so the loss stays far below the printed digits.
     const double mean = sum / n;
     const double variance = (sumOfSquares - sum * sum / n) / n;
     // With no ability inside the bounds n is 0 and the variance NaN, which

@@ -10,14 +10,6 @@
 
 namespace tarvo {
 
-namespace {
-
-// The score sum takes the scaling constant as a single-precision value,
-// 1.7000000476837158; the information sum uses the double kD.
-constexpr double kScoreD = static_cast<double>(1.7f);
-
-}  // namespace
-
 void EstimateTheta(double& theta, std::span<const double> a, std::span<const double> b,
                    std::span<const double> c, std::span<const std::uint8_t> row, double& seetheta,
                    std::int32_t& Nvalid) {
@@ -29,8 +21,13 @@ void EstimateTheta(double& theta, std::span<const double> a, std::span<const dou
         double score = 0;
         double info = 0;
         for (std::size_t i = 0; i < row.size(); ++i) {
-            if (row[i] == 9) continue;
+            if (row[i] == kNoResponse) continue;
             if (firstPass) ++Nvalid;
+            // With Q = 1 - P, the slope of the response function is
+            // dP/dtheta = D a Q (P - c) / (1 - c). The score adds
+            // (u - P) / (P Q) dP/dtheta, in which Q cancels; the (expected)
+            // information adds (dP/dtheta)^2 / (P Q) = D^2 a^2 (Q / P)
+            // ((P - c) / (1 - c))^2. The step is score / information.
             const double u = row[i];
             const double p = ProbCorrect(theta, a[i], b[i], c[i]);
             score += kScoreD * a[i] * (u - p) * (p - c[i]) / ((1 - c[i]) * p);

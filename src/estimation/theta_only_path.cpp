@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "core/modes.h"
 #include "estimation/compute_ahead.h"
 #include "estimation/driver.h"
 #include "estimation/estimators.h"
@@ -24,7 +25,7 @@ constexpr std::size_t kTasksAheadPerThread = 4;
 EstimationOutcome RunThetaOnly(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
                                ResultWriter& writer, const Engine& engine) {
     writer.PersonHeader();
-    if (mode == 7) {
+    if (RulesOf(mode).onePL) {
         for (std::size_t i = 0; i < items.itemCount(); ++i) {
             items.a[i] = 1;
             items.c[i] = 0;

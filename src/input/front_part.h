@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "input/run_tables.h"
+#include "core/run_tables.h"
 #include "platform/run_host.h"
 
 namespace tarvo {

@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "core/run_tables.h"
 #include "input/line_reader.h"
-#include "input/run_tables.h"
 
 namespace tarvo {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "input/run_tables.h"
+#include "core/run_tables.h"
 
 namespace tarvo {
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "input/run_tables.h"
+#include "core/run_tables.h"
 #include "platform/control_texts.h"
 
 namespace tarvo {

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "input/run_tables.h"
+#include "core/run_tables.h"
 
 namespace tarvo {
 

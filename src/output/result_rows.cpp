@@ -1,5 +1,6 @@
 #include "output/result_rows.h"
 
+#include "core/modes.h"
 #include "output/masks.h"
 
 namespace tarvo {
@@ -8,7 +9,7 @@ namespace {
 
 constexpr std::size_t kExaminIdWidth = 12;
 
-bool HasOnlyDifficulty(int mode) { return mode == 6 || mode == 8; }
+bool HasOnlyDifficulty(int mode) { return IsMode(mode) && RulesOf(mode).onePL; }
 
 std::string Parameter(double value) { return FormatWithMask(value, kMaskParameter); }
 
@@ -17,21 +18,8 @@ std::string Count(double value) { return FormatWithMask(value, kMaskCount); }
 }  // namespace
 
 std::string ItemHeader(int mode) {
-    switch (mode) {
-        case 2:
-            return "SeqItem,AccNo, Nobs, a_calib, b_calib, c_calib, seea, seeb, seec";
-        case 3:
-            return "SeqItem,AccNo, Nobs, a_calib, b_calib,c_calib, seea, seeb, seec";
-        case 4:
-            return "SeqItem,AccNo, Nobs, a_calib, b_calib, c_given, seea, seeb, seec";
-        case 5:
-            return "SeqItem,AccNo, Nobs, a_calib, b_calib,c_given, seea, seeb, seec";
-        case 6:
-        case 8:
-            return "SeqItem,AccNo, Nobs, b_calib, seeb";
-        default:
-            return {};  // modes 1 and 7 have no item section
-    }
+    if (!IsMode(mode)) return {};
+    return std::string(RulesOf(mode).itemHeader);
 }
 
 std::string ItemRowLeadCsv(const ItemRow& row) {

@@ -35,8 +35,8 @@ std::string ItemListingLine3(const ItemRow& row);
 
 // The person section.
 std::string PersonHeader();
-std::string PersonRow(std::size_t seq, std::string_view ExaminID, std::int32_t Nvalid,
-                      double theta, double seetheta);
+std::string PersonRow(std::size_t seq, std::string_view ExaminID, std::int32_t Nvalid, double theta,
+                      double seetheta);
 
 // True when the last four characters of the name, lower-cased, are ".csv".
 bool IsCsvLayout(std::string_view outputFile);

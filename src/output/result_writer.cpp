@@ -1,6 +1,6 @@
 #include "output/result_writer.h"
 
-#include "input/run_tables.h"
+#include "core/run_tables.h"
 
 namespace tarvo {
 
@@ -29,8 +29,8 @@ void ResultWriter::ItemAfterEstimation(const ItemRow& row) {
 void ResultWriter::ItemSection(const ItemTable& items) {
     file_.WriteLine(ItemHeader(mode_));
     for (std::size_t i = 0; i < items.itemCount(); ++i) {
-        const ItemRow row{i + 1,          items.AccNo[i], items.Nobs[i], items.a[i], items.b[i],
-                          items.c[i],     items.seea[i],  items.seeb[i], items.seec[i]};
+        const ItemRow row{i + 1,      items.AccNo[i], items.Nobs[i], items.a[i],   items.b[i],
+                          items.c[i], items.seea[i],  items.seeb[i], items.seec[i]};
         file_.WriteLine(ItemRowLeadCsv(row) + ItemRowValuesCsv(mode_, row));
     }
     file_.WriteLine("");

@@ -16,7 +16,7 @@ struct PersonTable;
 // The mode decides the item header and columns; csvLayout decides between
 // the CSV rows and the four-line listing of the items-only modes.
 class ResultWriter {
-public:
+  public:
     ResultWriter(ResultFile& file, int mode, bool csvLayout)
         : file_(file), mode_(mode), csvLayout_(csvLayout) {}
 
@@ -37,7 +37,7 @@ public:
     // Every examinee of the table, header first.
     void PersonSection(const PersonTable& persons);
 
-private:
+  private:
     ResultFile& file_;
     int mode_;
     bool csvLayout_;

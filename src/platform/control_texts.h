@@ -8,7 +8,7 @@ namespace tarvo {
 // its numeric identifier (see control_ids.h). A control that does not exist,
 // or an option that was not given, reads as an empty text.
 class ControlTexts {
-public:
+  public:
     virtual ~ControlTexts() = default;
     virtual std::string ControlText(int controlId) const = 0;
 };

@@ -10,7 +10,7 @@ namespace tarvo {
 // the command-line runner and the tests each provide one; the run never talks
 // to a window, a terminal or the desktop in any other way.
 class RunHost : public ControlTexts {
-public:
+  public:
     // The calibration mode 1..8 as the dialog's mode buttons last set it.
     virtual int CalibrationMode() const = 0;
 

@@ -5,7 +5,7 @@
 #include <span>
 #include <vector>
 
-#include "input/run_tables.h"
+#include "core/run_tables.h"
 #include "report/run_report.h"
 
 namespace tarvo::report {

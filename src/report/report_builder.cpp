@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/modes.h"
 #include "report/ability_statistics.h"
 #include "report/report_flags.h"
 #include "report/report_warnings.h"
@@ -50,41 +51,9 @@ void FillPersonRows(RunReport& report, const PersonTable& persons, const Respons
 
 }  // namespace
 
-const char* PathOf(int mode) {
-    switch (mode) {
-        case 1:
-        case 7:
-            return "theta-only";
-        case 2:
-        case 4:
-        case 8:
-            return "items-only";
-        case 3:
-        case 5:
-        case 6:
-            return "joint";
-        default:
-            return "";
-    }
-}
+const char* PathOf(int mode) { return IsMode(mode) ? PathName(RulesOf(mode).path).data() : ""; }
 
-const char* ModelOf(int mode) {
-    switch (mode) {
-        case 1:
-        case 2:
-        case 3:
-            return "3pl";
-        case 4:
-        case 5:
-            return "3pl-c-given";
-        case 6:
-        case 7:
-        case 8:
-            return "1pl";
-        default:
-            return "";
-    }
-}
+const char* ModelOf(int mode) { return IsMode(mode) ? ModelName(RulesOf(mode)).data() : ""; }
 
 void DescribeRun(RunReport& report, int mode) {
     report.mode = mode;

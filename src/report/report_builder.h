@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <limits>
 
-#include "input/run_tables.h"
+#include "core/run_tables.h"
 #include "report/run_report.h"
 
 namespace tarvo::report {

@@ -3,6 +3,10 @@
 #include <cmath>
 #include <utility>
 
+#include "core/estimate_bounds.h"
+#include "core/model_constants.h"
+#include "core/modes.h"
+
 namespace tarvo::report {
 
 namespace {
@@ -34,24 +38,12 @@ std::vector<std::string> NamesOf(std::uint32_t flags,
 }  // namespace
 
 EstimatedParameters EstimatedIn(int mode) {
-    switch (mode) {
-        case 2:
-        case 3:
-            return {true, true, true};
-        case 4:
-        case 5:
-            return {true, true, false};
-        case 6:
-        case 8:
-            return {false, true, false};
-        default:
-            return {};
-    }
+    if (!IsMode(mode) || !RulesOf(mode).estimatesItems()) return {};
+    const ModeRules& rules = RulesOf(mode);
+    return {rules.estimatesA, true, rules.estimatesC};
 }
 
-bool EstimatesTheta(int mode) {
-    return mode == 1 || mode == 3 || mode == 5 || mode == 6 || mode == 7;
-}
+bool EstimatesTheta(int mode) { return IsMode(mode) && RulesOf(mode).estimatesTheta(); }
 
 std::uint32_t ItemFlagsOf(const ItemReport& item, int mode) {
     const EstimatedParameters estimated = EstimatedIn(mode);
@@ -62,15 +54,15 @@ std::uint32_t ItemFlagsOf(const ItemReport& item, int mode) {
             flags |= kItemNotEstimated;
             return;
         }
-        if (se >= kSeCap) flags |= kItemSeAtCap;
+        if (se >= kStandardErrorCap) flags |= kItemSeAtCap;
         if (atBound) flags |= boundFlag;
     };
-    judge(estimated.a, item.seea, item.a >= kAUpper || item.a <= kALower, kItemAAtBound);
+    judge(estimated.a, item.seea, item.a >= kAUpper || item.a <= kABelowLower, kItemAAtBound);
     judge(estimated.b, item.seeb, std::fabs(item.b) >= kBBound, kItemBAtBound);
-    judge(estimated.c, item.seec, item.c >= kCUpper || item.c <= kCLower, kItemCAtBound);
+    judge(estimated.c, item.seec, item.c >= kCAboveUpper || item.c <= kCBelowLower, kItemCAtBound);
     if (item.nobs > 0 && item.pValue == 1) flags |= kItemAllCorrect;
     if (item.nobs > 0 && item.pValue == 0) flags |= kItemAllWrong;
-    if (item.nobs < kFewestResponses) flags |= kItemTooFewResponses;
+    if (item.nobs < kFewestResponsesForFit) flags |= kItemTooFewResponses;
     return flags;
 }
 

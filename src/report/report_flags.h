@@ -18,17 +18,6 @@ EstimatedParameters EstimatedIn(int mode);
 // True when the mode estimates the abilities (not the items-only modes).
 bool EstimatesTheta(int mode);
 
-// The bounds the item loops clamp to.
-inline constexpr double kAUpper = 2;
-inline constexpr double kALower = static_cast<double>(0.0001f);  // where a below 0 is put
-inline constexpr double kBBound = 5;
-inline constexpr double kCLower = static_cast<double>(0.0001f);  // where c below 0 is put
-inline constexpr double kCUpper = static_cast<double>(0.999f);   // where c above 1 is put
-inline constexpr double kThetaBound = 3;
-inline constexpr double kSeCap = 99;
-inline constexpr double kNotEstimated = -1;
-inline constexpr int kFewestResponses = 10;
-
 // The flags of an item row whose estimates, standard errors, nobs and
 // p-value are filled. A parameter whose standard error is -1 is flagged as
 // not estimated, not as on a bound (its value is a reset, not a limit).

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "input/run_tables.h"
+#include "core/run_tables.h"
 
 namespace tarvo::report {
 

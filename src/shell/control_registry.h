@@ -11,7 +11,7 @@
 namespace tarvo::shell {
 
 class ControlRegistry final : public DialogControls {
-public:
+  public:
     void Add(int id, QWidget* control);
     QWidget* Find(int id) const;
 
@@ -22,7 +22,7 @@ public:
     bool IsEnabled(int id) const override;
     void SetEnabled(int id, bool enabled) override;
 
-private:
+  private:
     std::map<int, QPointer<QWidget>> controls_;
 };
 

@@ -8,7 +8,7 @@
 namespace tarvo::shell {
 
 class DesktopServices {
-public:
+  public:
     virtual ~DesktopServices() = default;
     // A message box with an OK button, modal for the whole program.
     virtual void ShowMessage(const std::string& text) = 0;
@@ -21,7 +21,7 @@ public:
 
 // The real desktop: QMessageBox and the desktop's file associations.
 class QtDesktopServices final : public DesktopServices {
-public:
+  public:
     void ShowMessage(const std::string& text) override;
     bool AskYesNo(const std::string& text, const std::string& title) override;
     void OpenDocument(const std::string& fileName) override;

@@ -49,7 +49,8 @@ QLabel* MakeLabel(const ControlLayout& row, QWidget* dialog, Qt::Alignment align
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(alignment);
     label->setWordWrap(true);
-    SetLabelText(label, QString::fromUtf8(row.text.data(), static_cast<qsizetype>(row.text.size())));
+    SetLabelText(label,
+                 QString::fromUtf8(row.text.data(), static_cast<qsizetype>(row.text.size())));
     return label;
 }
 
@@ -61,7 +62,8 @@ QLineEdit* MakeEdit(QWidget* dialog, Qt::Alignment alignment) {
 }
 
 QWidget* MakeControl(const ControlLayout& row, QWidget* dialog) {
-    const QString text = QString::fromUtf8(row.text.data(), static_cast<qsizetype>(row.text.size()));
+    const QString text =
+        QString::fromUtf8(row.text.data(), static_cast<qsizetype>(row.text.size()));
     switch (row.kind) {
         case ControlKind::Label:
             return MakeLabel(row, dialog, Qt::AlignLeft | Qt::AlignTop);

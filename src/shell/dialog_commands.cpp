@@ -76,9 +76,9 @@ void DialogCommands::UpdateGoButton() {
     // The rule looks at the buttons themselves, not at the mode last read.
     bool needsNoItemFile = false;
     for (int button : kButtonsWithoutItemFile) needsNoItemFile |= controls_.IsChecked(button);
-    const bool allowed = GoAllowed(needsNoItemFile, controls_.Text(id::kOutputFile),
-                                   controls_.Text(id::kResponseFile),
-                                   controls_.Text(id::kItemParameterFile));
+    const bool allowed =
+        GoAllowed(needsNoItemFile, controls_.Text(id::kOutputFile),
+                  controls_.Text(id::kResponseFile), controls_.Text(id::kItemParameterFile));
     controls_.SetEnabled(id::kGo, allowed);
 }
 

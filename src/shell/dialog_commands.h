@@ -3,8 +3,8 @@
 #include <functional>
 #include <string>
 
-#include "shell/dialog_controls.h"
 #include "shell/desktop_services.h"
+#include "shell/dialog_controls.h"
 #include "shell/file_selection.h"
 
 // What the main dialog does with its commands: Go, the three Browse buttons,
@@ -18,7 +18,7 @@ inline constexpr int kAccelerator = 1;  // notification code of an accelerator
 inline constexpr const char* kHelpDocument = "aboutTARVO.rtf";
 
 class DialogCommands {
-public:
+  public:
     struct Actions {
         std::function<void(int mode)> startRun;  // "Go", with the mode just read
         std::function<void()> endDialog;         // "Exit"
@@ -44,7 +44,7 @@ public:
     void SetProgramFolder(std::string folder) { programFolder_ = std::move(folder); }
     const std::string& ProgramFolder() const { return programFolder_; }
 
-private:
+  private:
     DialogControls& controls_;
     FilePicker& picker_;
     DesktopServices& desktop_;

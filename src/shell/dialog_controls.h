@@ -8,7 +8,7 @@
 namespace tarvo::shell {
 
 class DialogControls {
-public:
+  public:
     virtual ~DialogControls() = default;
     virtual std::string Text(int id) const = 0;
     virtual void SetText(int id, const std::string& text) = 0;

@@ -1,5 +1,6 @@
 #include "shell/dialog_layout.h"
 
+#include "core/modes.h"
 #include "output/masks.h"
 #include "shell/program_version.h"
 
@@ -11,14 +12,14 @@ using K = ControlKind;
 constexpr std::array<ControlLayout, 60> kControls{{
     {kModePanel, K::Panel, "", 6, 26, 363, 29},
     {kCalibrateFrame, K::GroupBox, "Calibrate", 5, 21, 365, 34},
-    {1003, K::RadioButton, "theta | a,b,c,responses", 10, 30, 85, 10},
-    {1004, K::RadioButton, "a,b,c | theta,responses", 190, 29, 85, 10},
-    {1005, K::RadioButton, "theta,a,b,c | responses", 100, 29, 88, 10},
-    {1006, K::RadioButton, "a,b | c,theta,responses ", 280, 29, 85, 10},
-    {1007, K::RadioButton, "theta,a,b | c,responses ", 10, 41, 85, 10},
-    {1008, K::RadioButton, "theta,b | responses ", 100, 41, 85, 10},
-    {1009, K::RadioButton, "theta | b,responses ", 190, 41, 85, 10},
-    {1010, K::RadioButton, "b | theta,responses ", 280, 41, 85, 10},
+    {1003, K::RadioButton, RulesOf(1).caption, 10, 30, 85, 10},
+    {1004, K::RadioButton, RulesOf(2).caption, 190, 29, 85, 10},
+    {1005, K::RadioButton, RulesOf(3).caption, 100, 29, 88, 10},
+    {1006, K::RadioButton, RulesOf(4).caption, 280, 29, 85, 10},
+    {1007, K::RadioButton, RulesOf(5).caption, 10, 41, 85, 10},
+    {1008, K::RadioButton, RulesOf(6).caption, 100, 41, 85, 10},
+    {1009, K::RadioButton, RulesOf(7).caption, 190, 41, 85, 10},
+    {1010, K::RadioButton, RulesOf(8).caption, 280, 41, 85, 10},
     {1108, K::GroupBox, "Response Input", 5, 55, 180, 105},
     {1011, K::Label, "Input File: ", 10, 72, 35, 10},
     {1061, K::NameBox, "", 45, 70, 95, 13},

@@ -14,8 +14,8 @@
 namespace tarvo::shell {
 
 enum class ControlKind {
-    Label,        // left-aligned static text, wraps at its width
-    GroupBox,     // frame with a caption; does not contain the controls it frames
+    Label,     // left-aligned static text, wraps at its width
+    GroupBox,  // frame with a caption; does not contain the controls it frames
     PushButton,
     RadioButton,  // one of the eight mode buttons
     NameBox,      // left-aligned edit box for a file name

@@ -19,7 +19,7 @@
 namespace tarvo::shell {
 
 class DialogRunHost final : public RunHost {
-public:
+  public:
     // Called on the user-interface thread after each progress update.
     using ProgressListener = std::function<void(int percent, const std::string& text)>;
 
@@ -48,7 +48,7 @@ public:
     // Read after the run has ended.
     const std::string& ResultToShow() const { return resultToShow_; }
 
-private:
+  private:
     template <class Call>
     auto OnUi(Call&& call) const;
 
@@ -57,7 +57,7 @@ private:
     DesktopServices& desktop_;
     const int mode_;
     ProgressListener listener_;
-    QObject connections_;              // ends the window's calls into this host
+    QObject connections_;                // ends the window's calls into this host
     ProgressHandle progress_ = nullptr;  // user-interface thread only
     std::atomic<bool> stopRequested_{false};
     const bool keepResult_;

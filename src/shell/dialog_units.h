@@ -15,7 +15,7 @@ namespace tarvo::shell {
 int MulDivRound(int a, int b, int c);
 
 class DialogUnits {
-public:
+  public:
     // Base units in pixels: average character width and character height.
     DialogUnits(int baseWidth, int baseHeight);
     static DialogUnits ForFont(const QFont& font);
@@ -29,7 +29,7 @@ public:
     int BaseWidth() const { return baseWidth_; }
     int BaseHeight() const { return baseHeight_; }
 
-private:
+  private:
     int baseWidth_;
     int baseHeight_;
 };

@@ -8,7 +8,6 @@
 namespace tarvo::shell {
 namespace {
 
-
 std::string_view Trimmed(std::string_view text) {
     const auto first = text.find_first_not_of(' ');
     if (first == std::string_view::npos) return {};
@@ -92,11 +91,7 @@ MarginalOptionsForm DefaultMarginalOptions() {
     return form;
 }
 
-MarginalModel ModelForMode(int mode) {
-    if (mode == 5) return MarginalModel::ThreePLCGiven;
-    if (mode == 6) return MarginalModel::OnePL;
-    return MarginalModel::ThreePL;
-}
+MarginalModel ModelForMode(int mode) { return DefaultMarginalModel(mode); }
 
 MarginalSettingsCheck ToMarginalSettings(const MarginalOptionsForm& form, int mode) {
     MarginalSettingsCheck check;
@@ -114,8 +109,9 @@ MarginalSettingsCheck ToMarginalSettings(const MarginalOptionsForm& form, int mo
                      "Prior on c: alpha", "a number of at least 1", check) &&
           TakeNumber(form.priorC.second, settings.priorC.beta, AtLeastOne, OptionField::PriorCBeta,
                      "Prior on c: beta", "a number of at least 1", check))) &&
-        TakeWhole(form.quadraturePoints, settings.quadraturePoints, kFewestQuadraturePoints, kMostQuadraturePoints,
-                  OptionField::QuadraturePoints, "Quadrature points", check) &&
+        TakeWhole(form.quadraturePoints, settings.quadraturePoints, kFewestQuadraturePoints,
+                  kMostQuadraturePoints, OptionField::QuadraturePoints, "Quadrature points",
+                  check) &&
         TakeWhole(form.emCycles, settings.maxCycles, 1, kMostEmCycles, OptionField::EmCycles,
                   "EM cycle limit", check) &&
         TakeNumber(form.emTolerance, settings.tolerance, AboveZero, OptionField::EmTolerance,

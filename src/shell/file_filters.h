@@ -27,8 +27,7 @@ int FilterIndexForName(std::string& nulFilter, std::string_view name);
 // followed by the extension. A match that is not the pattern's first mask is
 // swapped with the first mask, in the pattern and in the description's
 // parenthesised list alike.
-bool MatchFilterPattern(std::string_view extension, std::string& description,
-                        std::string& pattern);
+bool MatchFilterPattern(std::string_view extension, std::string& description, std::string& pattern);
 
 // The pairs of a NUL-separated filter as name filters for a file dialog:
 // "ITM Files (*.itm)". The masks in the parentheses are the pattern's, and

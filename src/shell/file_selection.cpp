@@ -56,26 +56,35 @@ void WritePresets(DialogControls& controls, std::span<const Preset> presets) {
 }  // namespace
 
 PickerArguments ItemParameterPicker() {
-    return {"Item Parameter File", "*.itm", "",
+    return {"Item Parameter File",
+            "*.itm",
+            "",
             "ITM Files (*.itm)|*.itm|Text Files (*.txt)|*.txt|CSV Files (*.csv)|*.csv|"
             "Data Files (*.dat)|*.dat|All Files (*.*)|*.*",
-            ".asc", true};
+            ".asc",
+            true};
 }
 
 PickerArguments ResponsePicker() {
-    return {"Input File", "*.dat", "",
+    return {"Input File",
+            "*.dat",
+            "",
             "Data Files (*.dat)|*.dat|Text Files (*.txt)|*.txt|CSV Files (*.csv)|*.csv|"
             "ASC Files (*.asc)|*.asc|All Files (*.*)|*.*",
-            ".dat", true};
+            ".dat",
+            true};
 }
 
 PickerArguments OutputPicker(std::string_view outputBoxText) {
     // A blank box offers the CSV pattern; otherwise the text goes in untrimmed.
     std::string name = TrimSpaces(outputBoxText).empty() ? "*.csv" : std::string(outputBoxText);
-    return {"Output File", std::move(name), "",
+    return {"Output File",
+            std::move(name),
+            "",
             "CSV Files (*.csv)|*.csv|Data Files (*.dat)|*.dat|Text Files (*.txt)|*.txt|"
             "ASC Files (*.asc)|*.asc|All Files (*.*)|*.*",
-            ".txt", false};
+            ".txt",
+            false};
 }
 
 PickerRequest OpenRequest(const PickerArguments& arguments) {

@@ -28,7 +28,7 @@ struct PickerRequest {
 // The platform's open and save dialogs; tests answer them without a window.
 // Each returns the chosen name, or nothing when the user cancelled.
 class FilePicker {
-public:
+  public:
     virtual ~FilePicker() = default;
     virtual std::optional<std::string> PickOpen(const PickerRequest& request) = 0;
     virtual std::optional<std::string> PickSave(const PickerRequest& request) = 0;

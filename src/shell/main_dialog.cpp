@@ -37,7 +37,8 @@ MainDialog::MainDialog(QWidget* owner, FilePicker* picker, DesktopServices* desk
         desktop = ownDesktop_.get();
     }
 
-    setWindowTitle(QString::fromUtf8(kDialogTitle.data(), static_cast<qsizetype>(kDialogTitle.size())));
+    setWindowTitle(
+        QString::fromUtf8(kDialogTitle.data(), static_cast<qsizetype>(kDialogTitle.size())));
     setWindowIcon(ProgramIcon());
     setFont(DialogFont());
     ApplySurfaceColours(this);

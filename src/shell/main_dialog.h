@@ -22,7 +22,7 @@ class QCloseEvent;
 namespace tarvo::shell {
 
 class MainDialog final : public QWidget {
-public:
+  public:
     // Without a picker or desktop the real ones are used; the tests pass
     // their own to answer the pickers and the message boxes.
     // Without a results viewer a run's result goes to the desktop's
@@ -40,10 +40,10 @@ public:
     EstimatorChoice& Estimator() { return estimator_; }
     const MethodControls& MethodChoice() const { return methodControls_; }
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void StartRun(int mode);
     void RunFinished();
     void MethodChanged(int index);

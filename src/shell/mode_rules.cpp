@@ -5,30 +5,26 @@ namespace {
 
 using Row = std::array<std::string_view, 6>;
 
-constexpr std::string_view R = "Required";
-constexpr std::string_view O = "Optional";
-constexpr std::string_view C = "Computed";
-constexpr std::string_view I = "Ignored";
+constexpr std::array<Row, kLastMode> StatusWordTable() {
+    std::array<Row, kLastMode> table{};
+    for (int mode = kFirstMode; mode <= kLastMode; ++mode) {
+        for (std::size_t k = 0; k < Row{}.size(); ++k) {
+            table[static_cast<std::size_t>(mode - kFirstMode)][k] =
+                StatusWord(RulesOf(mode).status[k]);
+        }
+    }
+    return table;
+}
 
-//                                   examinee ID, theta, item ID, a, b, c
-constexpr std::array<Row, 8> kStatusTable{{
-    {O, C, I, R, R, R},  // 1 theta | a,b,c,responses
-    {I, R, O, C, C, C},  // 2 a,b,c | theta,responses
-    {O, C, O, C, C, C},  // 3 theta,a,b,c | responses
-    {I, R, O, C, C, R},  // 4 a,b | c,theta,responses
-    {O, C, O, C, C, R},  // 5 theta,a,b | c,responses
-    {O, C, O, I, C, I},  // 6 theta,b | responses
-    {O, C, O, I, R, I},  // 7 theta | b,responses
-    {O, R, O, I, C, I},  // 8 b | theta,responses
-}};
+constexpr std::array<Row, kLastMode> kStatusTable = StatusWordTable();
 
 }  // namespace
 
 const std::array<std::string_view, 6>& StatusWordsForMode(int mode) {
     // The mode always comes from ModeFromCheckedButtons; anything else falls
-    // back to mode 8 as that function does.
-    if (mode < 1 || mode > 8) mode = 8;
-    return kStatusTable[static_cast<std::size_t>(mode - 1)];
+    // back to the last mode as that function does.
+    if (!IsMode(mode)) mode = kLastMode;
+    return kStatusTable[static_cast<std::size_t>(mode - kFirstMode)];
 }
 
 int ModeFromCheckedButtons(const std::array<bool, 7>& checked1003to1009) {
@@ -38,8 +34,8 @@ int ModeFromCheckedButtons(const std::array<bool, 7>& checked1003to1009) {
     return 8;
 }
 
-bool GoAllowed(bool modeNeedsNoItemFile, std::string_view outputName,
-               std::string_view responseName, std::string_view itemParameterName) {
+bool GoAllowed(bool modeNeedsNoItemFile, std::string_view outputName, std::string_view responseName,
+               std::string_view itemParameterName) {
     const bool inputsNamed = !TrimSpaces(responseName).empty() && !TrimSpaces(outputName).empty();
     if (modeNeedsNoItemFile) return inputsNamed;
     return inputsNamed && !TrimSpaces(itemParameterName).empty();

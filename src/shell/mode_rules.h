@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/modes.h"
+
 // The rules behind the mode buttons and "Go", as plain functions: which status
 // word each form row shows in each mode, which mode the checked button means,
 // and when "Go" may be pressed.
@@ -21,15 +23,22 @@ const std::array<std::string_view, 6>& StatusWordsForMode(int mode);
 // the mode is 8, whatever button 1010 says.
 int ModeFromCheckedButtons(const std::array<bool, 7>& checked1003to1009);
 
-// Modes 2, 3, 6 and 8 (buttons 1004, 1005, 1008, 1010) take no item
-// parameter file.
-inline constexpr std::array<int, 4> kButtonsWithoutItemFile{1004, 1005, 1008, 1010};
+// The buttons of the modes that take no item parameter file (2, 3, 6 and 8:
+// buttons 1004, 1005, 1008, 1010); mode m's button is 1002 + m.
+inline constexpr std::array<int, 4> kButtonsWithoutItemFile = [] {
+    std::array<int, 4> buttons{};
+    std::size_t k = 0;
+    for (int mode = kFirstMode; mode <= kLastMode; ++mode) {
+        if (!RulesOf(mode).needsItemFile) buttons.at(k++) = 1002 + mode;
+    }
+    return buttons;
+}();
 
 // Whether "Go" may be pressed: the response and output names must hold more
 // than spaces, and so must the item parameter name unless the checked mode
 // takes no item parameter file.
-bool GoAllowed(bool modeNeedsNoItemFile, std::string_view outputName,
-               std::string_view responseName, std::string_view itemParameterName);
+bool GoAllowed(bool modeNeedsNoItemFile, std::string_view outputName, std::string_view responseName,
+               std::string_view itemParameterName);
 
 // Removes leading and trailing spaces (the space character only).
 std::string_view TrimSpaces(std::string_view text);

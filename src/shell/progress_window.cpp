@@ -83,11 +83,16 @@ void ProgressWindow::MoveRelativeToOwner(int x, int y) {
 
 QWidget* ProgressWindow::Control(int id) const {
     switch (id) {
-        case kStatusLine: return statusLine_;
-        case kStopFlag: return stopFlag_;
-        case kBar: return bar_;
-        case kStopButton: return stopButton_;
-        default: return nullptr;
+        case kStatusLine:
+            return statusLine_;
+        case kStopFlag:
+            return stopFlag_;
+        case kBar:
+            return bar_;
+        case kStopButton:
+            return stopButton_;
+        default:
+            return nullptr;
     }
 }
 

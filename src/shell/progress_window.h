@@ -18,7 +18,7 @@ namespace tarvo::shell {
 int ClampPercent(int percent);
 
 class ProgressWindow final : public QWidget {
-public:
+  public:
     static constexpr int kStatusLine = 301;
     static constexpr int kStopFlag = 302;
     static constexpr int kBar = 300;
@@ -45,11 +45,11 @@ public:
     QWidget* Control(int id) const;
     QWidget* Owner() const { return owner_; }
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     QPointer<QWidget> owner_;
     QLabel* statusLine_;
     QLabel* stopFlag_;

@@ -18,7 +18,7 @@
 namespace tarvo::shell {
 
 class RunController {
-public:
+  public:
     // The outcome, or nothing when the run failed by an exception.
     using FinishedListener = std::function<void(std::optional<RunOutcome>)>;
 
@@ -45,7 +45,7 @@ public:
         progressListener_ = std::move(listener);
     }
 
-private:
+  private:
     void Finish(std::optional<RunOutcome> outcome);
 
     QWidget* dialog_;

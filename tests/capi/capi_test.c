@@ -9,12 +9,12 @@
 
 static int failures = 0;
 
-#define CHECK(condition)                                                     \
-    do {                                                                     \
-        if (!(condition)) {                                                  \
+#define CHECK(condition)                                                            \
+    do {                                                                            \
+        if (!(condition)) {                                                         \
             fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #condition); \
-            ++failures;                                                      \
-        }                                                                    \
+            ++failures;                                                             \
+        }                                                                           \
     } while (0)
 
 static void TestExist(const char* self) {
@@ -50,7 +50,7 @@ static void TestProgressWindow(void) {
     CHECK(pbProgressIsCancelled(window) == 0);
 
     pbProgressShutdown(window, NULL);
-    CHECK(pbProgressIsCancelled(window) == 1); /* the old handle names no window */
+    CHECK(pbProgressIsCancelled(window) == 1);    /* the old handle names no window */
     pbProgressSetZ(window, 50, "after shutdown"); /* harmless */
     pbProgressPos(window, 1, 1);
     pbProgressShutdown(window, NULL);

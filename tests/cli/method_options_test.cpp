@@ -88,7 +88,7 @@ int RunRunner(const std::string& args) {
 }
 
 TEST(MethodOptions, ClassicResultUnchangedByMethodJml) {
-    testing::RunFixture data(120, 6);
+    test_support::RunFixture data(120, 6);
     data.WriteFiles();
     const std::string layout =
         "--response-file '" + data.responseFile() + "' --item-file '" + data.itemFile() +
@@ -100,14 +100,16 @@ TEST(MethodOptions, ClassicResultUnchangedByMethodJml) {
         const std::string common = "--mode " + std::string(mode) + " " + layout;
         ASSERT_EQ(RunRunner(common + " --output-file '" + plain + "'"), 0);
         ASSERT_EQ(RunRunner(common + " --method jml --output-file '" + classic + "'"), 0);
-        EXPECT_EQ(testing::ReadFile(plain), testing::ReadFile(classic)) << "mode " << mode;
-        EXPECT_FALSE(testing::ReadFile(plain).empty());
+        EXPECT_EQ(test_support::ReadFile(plain), test_support::ReadFile(classic))
+            << "mode " << mode;
+        EXPECT_FALSE(test_support::ReadFile(plain).empty());
     }
     // The marginal estimator through the runner writes the joint layout.
     const std::string marginal = data.dir.File("marginal.csv");
     ASSERT_EQ(RunRunner("--mode 3 " + layout + " --method mml --output-file '" + marginal + "'"),
               0);
-    EXPECT_EQ(testing::CrLfLines(testing::ReadFile(marginal)).size(), 1u + 6 + 1 + 1 + 120);
+    EXPECT_EQ(test_support::CrLfLines(test_support::ReadFile(marginal)).size(),
+              1u + 6 + 1 + 1 + 120);
 }
 
 }  // namespace

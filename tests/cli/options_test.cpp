@@ -1,6 +1,7 @@
+#include "cli/options.h"
+
 #include <gtest/gtest.h>
 
-#include "cli/options.h"
 #include "platform/control_ids.h"
 
 namespace tarvo::cli {
@@ -15,19 +16,26 @@ TEST(CommandLine, OptionsBecomeTheTextsOfTheDialogsControls) {
     const auto& texts = r.options->controlTexts;
     EXPECT_EQ(r.options->mode, 3);
     EXPECT_EQ(texts.at(control::kResponseFile), "a b.dat");
-    EXPECT_EQ(texts.at(control::kItemCount), "-1");        // converted later, by the run
-    EXPECT_EQ(texts.at(control::kResponseStart), "--x");   // a value may look like an option
-    EXPECT_EQ(texts.at(control::kThetaStart), "13");       // a later repeat wins
+    EXPECT_EQ(texts.at(control::kItemCount), "-1");       // converted later, by the run
+    EXPECT_EQ(texts.at(control::kResponseStart), "--x");  // a value may look like an option
+    EXPECT_EQ(texts.at(control::kThetaStart), "13");      // a later repeat wins
     EXPECT_FALSE(texts.contains(control::kOutputFile));
 }
 
 TEST(CommandLine, EveryDialogFieldHasAnOption) {
-    const std::pair<const char*, int> table[] = {
-        {"--item-file", control::kItemParameterFile}, {"--output-file", control::kOutputFile},
-        {"--examinee-id-start", 1083}, {"--examinee-id-length", 1084}, {"--theta-length", 1078},
-        {"--item-id-start", 1069},     {"--item-id-length", 1070},     {"--a-start", 1064},
-        {"--a-length", 1065},          {"--b-start", 1066},            {"--b-length", 1071},
-        {"--c-start", 1068},           {"--c-length", 1067}};
+    const std::pair<const char*, int> table[] = {{"--item-file", control::kItemParameterFile},
+                                                 {"--output-file", control::kOutputFile},
+                                                 {"--examinee-id-start", 1083},
+                                                 {"--examinee-id-length", 1084},
+                                                 {"--theta-length", 1078},
+                                                 {"--item-id-start", 1069},
+                                                 {"--item-id-length", 1070},
+                                                 {"--a-start", 1064},
+                                                 {"--a-length", 1065},
+                                                 {"--b-start", 1066},
+                                                 {"--b-length", 1071},
+                                                 {"--c-start", 1068},
+                                                 {"--c-length", 1067}};
     for (const auto& [option, id] : table) {
         const auto r = Parse({option, "7"});
         ASSERT_TRUE(r.options) << option;
@@ -68,9 +76,9 @@ TEST(CommandLine, ErrorsNameTheProblem) {
 
 TEST(CommandLine, HelpListsEveryOptionAndMode) {
     const std::string help = HelpText();
-    for (const char* word : {"--response-file", "--c-length", "--standardize", "--view",
-                             "theta,b | responses ", "b | theta,responses ", "Example",
-                             "128+N", "130 Ctrl-C", "SIGTERM"}) {
+    for (const char* word :
+         {"--response-file", "--c-length", "--standardize", "--view", "theta,b | responses ",
+          "b | theta,responses ", "Example", "128+N", "130 Ctrl-C", "SIGTERM"}) {
         EXPECT_NE(help.find(word), std::string::npos) << word;
     }
 }

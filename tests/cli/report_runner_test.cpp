@@ -12,20 +12,20 @@
 namespace tarvo {
 namespace {
 
-using testing::RunFixture;
+using test_support::RunFixture;
 
 struct Ran {
     int status;
     std::string out, err;
 };
 
-Ran RunTool(const testing::TempDir& dir, const std::string& args) {
+Ran RunTool(const test_support::TempDir& dir, const std::string& args) {
     const std::string outFile = dir.File("stdout.txt"), errFile = dir.File("stderr.txt");
     const std::string command =
         std::string("'") + TARVO_RUN_PATH + "' " + args + " 2>'" + errFile + "' >'" + outFile + "'";
     const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, testing::ReadFile(outFile),
-            testing::ReadFile(errFile)};
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, test_support::ReadFile(outFile),
+            test_support::ReadFile(errFile)};
 }
 
 std::string Layout(const RunFixture& data, int items) {
@@ -56,9 +56,9 @@ TEST(RunnerReport, SummaryOnStandardOutputJsonOnRequestQuietSilences) {
     EXPECT_EQ(lines[0].rfind("Settled after ", 0), 0u) << lines[0];
     EXPECT_EQ(lines[1].rfind("Reliability: alpha (KR-20) ", 0), 0u);
     for (std::size_t k = 2; k < lines.size(); ++k) EXPECT_EQ(lines[k].rfind("WARNING ", 0), 0u);
-    const std::string result = testing::ReadFile(out);
+    const std::string result = test_support::ReadFile(out);
 
-    const auto document = nlohmann::json::parse(testing::ReadFile(json));
+    const auto document = nlohmann::json::parse(test_support::ReadFile(json));
     EXPECT_EQ(document["run"]["mode"], 3);
     EXPECT_EQ(document["run"]["result_file"], out);
     EXPECT_EQ(document["loop"]["end"], "settled");
@@ -69,7 +69,7 @@ TEST(RunnerReport, SummaryOnStandardOutputJsonOnRequestQuietSilences) {
     r = RunTool(data.dir, run + " --quiet");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(testing::ReadFile(out), result);
+    EXPECT_EQ(test_support::ReadFile(out), result);
 }
 
 TEST(RunnerReport, ANotSettledRunWarnsAndStillSucceeds) {
@@ -101,14 +101,14 @@ TEST(RunnerReport, AResultOnStandardOutputGetsNoSummaryMixedIn) {
 TEST(RunnerReport, AReportFileThatWouldOverwriteAnInputIsRefusedBeforeTheRun) {
     RunFixture data(30, 4);
     data.WriteFiles();
-    const std::string responses = testing::ReadFile(data.responseFile());
+    const std::string responses = test_support::ReadFile(data.responseFile());
     const std::string out = data.dir.File("r.csv");
     Ran r = RunTool(data.dir, "--mode 6 " + Layout(data, 4) + " --output-file '" + out +
                                   "' --report '" + data.responseFile() + "'");
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err, "tarvo-run: --report " + data.responseFile() +
                          " names the response file (see tarvo-run --help)\n");
-    EXPECT_EQ(testing::ReadFile(data.responseFile()), responses);
+    EXPECT_EQ(test_support::ReadFile(data.responseFile()), responses);
 
     r = RunTool(data.dir, "--mode 6 " + Layout(data, 4) + " --output-file '" + out +
                               "' --report '" + out + "'");
@@ -123,7 +123,7 @@ TEST(RunnerReport, AReportFileThatWouldOverwriteAnInputIsRefusedBeforeTheRun) {
         r.err.rfind(
             "ERROR Report file " + data.dir.File("no/such/dir.json") + " cannot be written: ", 0),
         0u);
-    EXPECT_FALSE(testing::ReadFile(out).empty());
+    EXPECT_FALSE(test_support::ReadFile(out).empty());
 }
 
 TEST(RunnerReport, OptionsParse) {

@@ -10,19 +10,19 @@
 namespace tarvo {
 namespace {
 
-using testing::RunFixture;
+using test_support::RunFixture;
 
 struct Finished {
     int status;
     std::string err;
 };
 
-Finished RunRunner(const testing::TempDir& dir, const std::string& args) {
+Finished RunRunner(const test_support::TempDir& dir, const std::string& args) {
     const std::string errFile = dir.File("stderr.txt");
     const std::string command =
         std::string("'") + TARVO_RUN_PATH + "' " + args + " 2>'" + errFile + "' >/dev/null";
     const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, testing::ReadFile(errFile)};
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, test_support::ReadFile(errFile)};
 }
 
 std::string SampleLayout(const RunFixture& data) {
@@ -40,7 +40,7 @@ TEST(Runner, ExitStatusSaysHowTheRunEnded) {
     auto r = RunRunner(data.dir, "--mode 3 " + SampleLayout(data) + " --output-file '" + out + "'");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(testing::CrLfLines(testing::ReadFile(out)).size(), 1u + 6 + 1 + 1 + 40);
+    EXPECT_EQ(test_support::CrLfLines(test_support::ReadFile(out)).size(), 1u + 6 + 1 + 1 + 40);
 
     r = RunRunner(data.dir, "--mode 1 --response-file '" + data.dir.File("gone.dat") +
                                 "' --output-file '" + out + "'");

@@ -7,14 +7,14 @@
 
 #include "estimation/calibration_run.h"
 #include "estimation/fast_kernels.h"
-#include "estimation/result_agreement.h"
 #include "output/result_file.h"
+#include "result_agreement.h"
 #include "support/run_fixture.h"
 
 namespace tarvo {
 namespace {
 
-using testing::RunFixture;
+using test_support::RunFixture;
 
 TEST(CompareResultFiles, CountsNumbersAndTheirLastDigits) {
     std::string many;
@@ -67,7 +67,7 @@ std::string RunWith(RunFixture& data, int mode, const EngineSettings& engine,
 // (their c steps land exactly on a bound), and in the item file an a of 0
 // (and, when asked, a c of exactly 1).
 void MakeAwkward(RunFixture& data, int persons, int items, bool cOfOne) {
-    std::string responses = testing::ReadFile(data.responseFile());
+    std::string responses = test_support::ReadFile(data.responseFile());
     const std::size_t line = 19 + items + 2;
     for (int i = 0; i < items; ++i) {
         responses[2 * line + 19 + i] = ' ';
@@ -78,13 +78,13 @@ void MakeAwkward(RunFixture& data, int persons, int items, bool cOfOne) {
         responses[j * line + 19 + 6] = '1';
         responses[j * line + 19 + 7] = '0';
     }
-    testing::WriteFile(data.responseFile(), responses);
+    test_support::WriteFile(data.responseFile(), responses);
 
-    std::string parameters = testing::ReadFile(data.itemFile());
+    std::string parameters = test_support::ReadFile(data.itemFile());
     const std::size_t itemLine = 50 + 2;
     if (cOfOne) parameters.replace(1 * itemLine + 41, 9, "   1.0000");  // c of item 2
     parameters.replace(4 * itemLine + 21, 9, "   0.0000");              // a of item 5
-    testing::WriteFile(data.itemFile(), parameters);
+    test_support::WriteFile(data.itemFile(), parameters);
 }
 
 // Random data of the size of a short test. With fewer items some examinees'
@@ -145,21 +145,22 @@ TEST(Agreement, EveryVectorUnitWritesTheSameResultFile) {
 }
 
 TEST(ResultFileGathering, WholeLinesOnlyAndAllOfThemAtClose) {
-    testing::TempDir dir;
+    test_support::TempDir dir;
     const std::string path = dir.File("gathered.csv");
     ResultFile file;
     file.GatherLinesUpTo(16);
     ASSERT_TRUE(file.Open(path));
     file.WriteLine("first");  // 7 bytes wait
-    EXPECT_EQ(testing::ReadFile(path), "");
+    EXPECT_EQ(test_support::ReadFile(path), "");
     file.Write("second,");
     file.WriteLine("more");  // 20 bytes: both lines go
-    EXPECT_EQ(testing::ReadFile(path), "first\r\nsecond,more\r\n");
+    EXPECT_EQ(test_support::ReadFile(path), "first\r\nsecond,more\r\n");
     file.WriteLine("x");
     file.Write("unfinished line that is long");  // no line end: nothing more goes
-    EXPECT_EQ(testing::ReadFile(path), "first\r\nsecond,more\r\n");
+    EXPECT_EQ(test_support::ReadFile(path), "first\r\nsecond,more\r\n");
     EXPECT_TRUE(file.Close());
-    EXPECT_EQ(testing::ReadFile(path), "first\r\nsecond,more\r\nx\r\nunfinished line that is long");
+    EXPECT_EQ(test_support::ReadFile(path),
+              "first\r\nsecond,more\r\nx\r\nunfinished line that is long");
 }
 
 }  // namespace

@@ -19,8 +19,8 @@
 namespace tarvo {
 namespace {
 
-using testing::RunFixture;
-using testing::ScriptedHost;
+using test_support::RunFixture;
+using test_support::ScriptedHost;
 
 // The pool must still run a whole job after a failed one.
 void ExpectPoolStillWorks(WorkerPool& pool) {

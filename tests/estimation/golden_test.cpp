@@ -18,7 +18,7 @@
 namespace tarvo {
 namespace {
 
-using testing::CrLfLines;
+using test_support::CrLfLines;
 
 const std::filesystem::path kGolden = std::filesystem::path(TARVO_SOURCE_DIR) / "tests" / "golden";
 
@@ -35,18 +35,18 @@ struct GoldenCase {
 // agree in the printed digits, so that run is not kept here.
 
 const GoldenCase kCases[] = {
-    {1, "mode1/result.csv", true, true},  {2, "mode2/result.csv", true, true},
-    {2, "mode2/result.lst", true, true},  {3, "mode3/result.csv", true, true},
-    {4, "mode4/result.csv", true, true},  {4, "mode4/result.lst", true, true},
+    {1, "mode1/result.csv", true, true}, {2, "mode2/result.csv", true, true},
+    {2, "mode2/result.lst", true, true}, {3, "mode3/result.csv", true, true},
+    {4, "mode4/result.csv", true, true}, {4, "mode4/result.lst", true, true},
     {5, "mode5/result.csv", true, true}, {6, "mode6/result.csv", false, false},
-    {7, "mode7/result.csv", true, true},  {8, "mode8/result.csv", true, true},
+    {7, "mode7/result.csv", true, true}, {8, "mode8/result.csv", true, true},
     {8, "mode8/result.lst", true, true},
 };
 
 // The dialog's texts for the golden inputs: examinee ID in columns 1-8,
 // theta in 12-18, 10 responses from column 20; item ID in 1-8, a, b and c
 // in 22-30, 32-40 and 42-50.
-std::map<int, std::string> ControlTexts(const testing::TempDir& dir, const GoldenCase& c,
+std::map<int, std::string> ControlTexts(const test_support::TempDir& dir, const GoldenCase& c,
                                         const std::string& output) {
     std::map<int, std::string> texts = {
         {control::kResponseFile, dir.File("responses.dat")},
@@ -73,25 +73,25 @@ std::map<int, std::string> ControlTexts(const testing::TempDir& dir, const Golde
 }
 
 TEST(GoldenResults, EveryModeWritesItsResultFileByteForByte) {
-    testing::TempDir dir;
+    test_support::TempDir dir;
     for (const char* input : {"responses.dat", "items.itm"}) {
-        testing::WriteFile(dir.File(input),
-                           testing::ReadFile((kGolden / "input" / input).string()));
+        test_support::WriteFile(dir.File(input),
+                                test_support::ReadFile((kGolden / "input" / input).string()));
     }
     for (const GoldenCase& c : kCases) {
-        const std::string expected = testing::ReadFile((kGolden / c.expected).string());
+        const std::string expected = test_support::ReadFile((kGolden / c.expected).string());
         ASSERT_FALSE(expected.empty()) << "missing " << (kGolden / c.expected).string();
         const std::vector<std::string> expectedLines = CrLfLines(expected);
         const std::string output = std::filesystem::path(c.expected).filename().string();
         for (const Arithmetic arithmetic : {Arithmetic::Reference, Arithmetic::Fast}) {
             SCOPED_TRACE(std::string(c.expected) +
                          (arithmetic == Arithmetic::Fast ? ", fast" : ", reference"));
-            testing::ScriptedHost host;
+            test_support::ScriptedHost host;
             host.mode = c.mode;
             host.answerYes = c.standardise;
             host.texts = ControlTexts(dir, c, output);
             ASSERT_EQ(RunCalibration(host, {2, arithmetic}), RunOutcome::Finished);
-            const std::string actual = testing::ReadFile(dir.File(output));
+            const std::string actual = test_support::ReadFile(dir.File(output));
             const std::vector<std::string> lines = CrLfLines(actual);
             ASSERT_EQ(lines.size(), expectedLines.size());
             for (std::size_t k = 0; k < lines.size(); ++k) {

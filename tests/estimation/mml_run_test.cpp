@@ -13,9 +13,9 @@
 namespace tarvo {
 namespace {
 
-using testing::CrLfLines;
-using testing::RunFixture;
-using testing::ScriptedHost;
+using test_support::CrLfLines;
+using test_support::RunFixture;
+using test_support::ScriptedHost;
 
 struct Layout {
     MarginalModel model;
@@ -115,7 +115,7 @@ TEST(MarginalRun, HeldItemsKeepTheItemFilesValues) {
                       data.itemParams[i].a, data.itemParams[i].b, data.itemParams[i].c);
         parameters += std::string(line) + "\r\n";
     }
-    testing::WriteFile(data.itemFile(), parameters);
+    test_support::WriteFile(data.itemFile(), parameters);
     ScriptedHost host = data.Host(3);
     MarginalSettings settings;
     settings.fixItems = true;
@@ -148,7 +148,7 @@ TEST(MarginalRun, AGivenCOutsideZeroToOneIsHeldAtTheBound) {
                       item.c);
         parameters += std::string(line) + "\r\n";
     }
-    testing::WriteFile(data.itemFile(), parameters);
+    test_support::WriteFile(data.itemFile(), parameters);
     ScriptedHost host = data.Host(5);
     MarginalSettings settings;
     settings.model = MarginalModel::ThreePLCGiven;
@@ -164,16 +164,16 @@ TEST(MarginalRun, AGivenCOutsideZeroToOneIsHeldAtTheBound) {
 TEST(MarginalRun, AnswersThatNoAbilityExplainsLeaveEveryNumberFinite) {
     // Two held steps in opposite order: right on the first and wrong on the
     // second fits no ability at all (each point's likelihood is 0 in double).
-    testing::TempDir dir;
-    testing::WriteFile(dir.File("steep.itm"),
-                       "ITEM0001              1000.0000    0.5000    0.0000\r\n"
-                       "ITEM0002              1000.0000   -0.5000    0.0000\r\n");
+    test_support::TempDir dir;
+    test_support::WriteFile(dir.File("steep.itm"),
+                            "ITEM0001              1000.0000    0.5000    0.0000\r\n"
+                            "ITEM0002              1000.0000   -0.5000    0.0000\r\n");
     std::string responses;
     for (const char* codes : {"10111", "01000", "11010", "00101"}) {
         responses += "P000000" + std::string(1, static_cast<char>('1' + responses.size() % 9)) +
                      "           " + codes + "\r\n";
     }
-    testing::WriteFile(dir.File("steep.dat"), responses);
+    test_support::WriteFile(dir.File("steep.dat"), responses);
     for (MarginalScoring scoring :
          {MarginalScoring::Eap, MarginalScoring::Map, MarginalScoring::Ml}) {
         ScriptedHost host;

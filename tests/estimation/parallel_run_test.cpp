@@ -11,8 +11,8 @@
 namespace tarvo {
 namespace {
 
-using testing::RunFixture;
-using testing::ScriptedHost;
+using test_support::RunFixture;
+using test_support::ScriptedHost;
 
 // Records whether any host call came from a thread other than the one that
 // started the run.

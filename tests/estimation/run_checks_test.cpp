@@ -10,7 +10,7 @@
 namespace tarvo {
 namespace {
 
-using testing::RunFixture;
+using test_support::RunFixture;
 
 TEST(RunChecks, MissingResponseFileEndsTheRunBeforeAnyOutput) {
     RunFixture data(20, 4);
@@ -18,9 +18,9 @@ TEST(RunChecks, MissingResponseFileEndsTheRunBeforeAnyOutput) {
     auto host = data.Host(2);
     host.texts[control::kResponseFile] = data.dir.File("nothing here.dat");
     EXPECT_EQ(RunCalibration(host), RunOutcome::EndedAtCheck);
-    EXPECT_EQ(host.messages, std::vector<std::string>{"ERROR Response file " +
-                                                      data.dir.File("nothing here.dat") +
-                                                      " does not exists."});
+    EXPECT_EQ(host.messages,
+              std::vector<std::string>{"ERROR Response file " + data.dir.File("nothing here.dat") +
+                                       " does not exists."});
     EXPECT_FALSE(std::filesystem::exists(data.dir.File("out.csv")));
     EXPECT_TRUE(host.calls.empty());
     EXPECT_TRUE(host.viewed.empty());
@@ -32,10 +32,10 @@ TEST(RunChecks, MissingItemParameterFileIsReportedAndTheRunGoesOn) {
     auto host = data.Host(1);
     host.texts[control::kItemParameterFile] = "  " + data.dir.File("none.itm") + " ";
     EXPECT_EQ(RunCalibration(host), RunOutcome::Finished);
-    EXPECT_EQ(host.messages, std::vector<std::string>{"ERROR: Param file " +
-                                                      data.dir.File("none.itm") +
-                                                      " does not exists."});
-    EXPECT_EQ(testing::CrLfLines(data.Output()).size(), 21u);
+    EXPECT_EQ(host.messages,
+              std::vector<std::string>{"ERROR: Param file " + data.dir.File("none.itm") +
+                                       " does not exists."});
+    EXPECT_EQ(test_support::CrLfLines(data.Output()).size(), 21u);
 }
 
 // The message names the file as typed, then the full path it resolved to
@@ -86,8 +86,8 @@ TEST(RunChecks, ResponseFileThatCannotBeReadEndsTheRunBeforeAnyOutput) {
 TEST(RunChecks, OutputNamingAnInputFileLeavesTheInputIntact) {
     RunFixture data(20, 4);
     data.WriteFiles();
-    const std::string responsesBefore = testing::ReadFile(data.responseFile());
-    const std::string itemsBefore = testing::ReadFile(data.itemFile());
+    const std::string responsesBefore = test_support::ReadFile(data.responseFile());
+    const std::string itemsBefore = test_support::ReadFile(data.itemFile());
     std::filesystem::create_symlink(data.itemFile(), data.dir.File("link.itm"));
     const std::string spellings[] = {
         data.responseFile(),
@@ -103,8 +103,8 @@ TEST(RunChecks, OutputNamingAnInputFileLeavesTheInputIntact) {
                   std::vector<std::string>{"ERROR Output file " + name + " is an input file."});
         EXPECT_TRUE(host.viewed.empty());
     }
-    EXPECT_EQ(testing::ReadFile(data.responseFile()), responsesBefore);
-    EXPECT_EQ(testing::ReadFile(data.itemFile()), itemsBefore);
+    EXPECT_EQ(test_support::ReadFile(data.responseFile()), responsesBefore);
+    EXPECT_EQ(test_support::ReadFile(data.itemFile()), itemsBefore);
 }
 
 TEST(RunChecks, FailedWritesAreReportedAndNothingIsShown) {

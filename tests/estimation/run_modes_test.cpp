@@ -16,8 +16,8 @@
 namespace tarvo {
 namespace {
 
-using testing::CrLfLines;
-using testing::RunFixture;
+using test_support::CrLfLines;
+using test_support::RunFixture;
 
 constexpr int kPersons = 300;
 constexpr int kItems = 20;
@@ -36,7 +36,7 @@ struct RunResult {
     RunOutcome outcome;
     std::vector<std::string> lines;
     bool crlf;
-    testing::ScriptedHost host;
+    test_support::ScriptedHost host;
 };
 
 RunResult RunMode(RunFixture& data, int mode, const std::string& outputName = "out.csv") {
@@ -100,7 +100,7 @@ TEST(RunModes, ThetaOnly1plUsesTheGivenBWithAOneAndCZero) {
     // Examinee 5 recomputed from the items as read, with a = 1 and c = 0.
     std::vector<double> a(kItems, 1.0), b, c(kItems, 0.0);
     for (const auto& item : data.itemParams) b.push_back(std::round(item.b * 1e4) / 1e4);
-    const std::string responses = testing::ReadFile(data.responseFile()).substr(0);
+    const std::string responses = test_support::ReadFile(data.responseFile()).substr(0);
     std::vector<std::uint8_t> row;
     const std::size_t lineStart = 4 * (19 + kItems + 2);
     for (int i = 0; i < kItems; ++i) row.push_back(responses[lineStart + 19 + i] == '1' ? 1 : 0);
@@ -121,10 +121,10 @@ TEST(RunModes, ItemsOnlyCsvAndListingLayouts) {
     for (int i = 0; i < kItems; ++i) {
         const auto f = Fields(csv.lines[1 + i]);
         EXPECT_EQ(f[2], " " + FormatWithMask(kPersons, kMaskCount));
-        EXPECT_GT(Number(f[3]), 0.0);                           // a
+        EXPECT_GT(Number(f[3]), 0.0);  // a
         EXPECT_LE(Number(f[3]), 2.0);
         EXPECT_LE(std::fabs(Number(f[4]) - data.itemParams[i].b), 1.0);  // b near its truth
-        EXPECT_GE(Number(f[5]), 0.0);                           // c
+        EXPECT_GE(Number(f[5]), 0.0);                                    // c
         EXPECT_LT(Number(f[5]), 1.0);
     }
 
@@ -149,8 +149,8 @@ TEST(RunModes, ItemsOnlyModeFourKeepsTheGivenC) {
     ExpectItemRows(r.lines, 1, 9);
     for (int i = 0; i < kItems; ++i) {
         const auto f = Fields(r.lines[1 + i]);
-        EXPECT_EQ(f[5], FormatWithMask(std::round(data.itemParams[i].c * 1e4) / 1e4,
-                                       kMaskParameter));
+        EXPECT_EQ(f[5],
+                  FormatWithMask(std::round(data.itemParams[i].c * 1e4) / 1e4, kMaskParameter));
         EXPECT_EQ(f[8], " -1.000");  // seec: c was not estimated
     }
 }
@@ -176,11 +176,11 @@ TEST(RunModes, ItemsOnlyEstimatesAnItemFromTenValidResponsesOn) {
     // Thirty examinees; item 1 keeps 9 valid responses, item 2 keeps 10.
     RunFixture data(30, 3);
     data.WriteFiles();
-    std::string responses = testing::ReadFile(data.responseFile());
+    std::string responses = test_support::ReadFile(data.responseFile());
     const std::size_t line = 19 + 3 + 2;
     for (std::size_t j = 0; j < 21; ++j) responses[j * line + 19] = ' ';
     for (std::size_t j = 0; j < 20; ++j) responses[j * line + 20] = ' ';
-    testing::WriteFile(data.responseFile(), responses);
+    test_support::WriteFile(data.responseFile(), responses);
     for (const int mode : {2, 8}) {
         SCOPED_TRACE("mode " + std::to_string(mode));
         const RunResult r = RunMode(data, mode, "out.lst");
@@ -219,7 +219,8 @@ TEST(RunModes, JointModesWriteBothSectionsWhateverTheOutputName) {
         ExpectItemRows(r.lines, 1, c.fields);
         EXPECT_EQ(r.lines[1 + kItems], "");
         EXPECT_EQ(r.lines[2 + kItems], kPersonHeader);
-        ASSERT_EQ(r.host.questions, std::vector<std::string>{"Tarvo: Do you want to standardize theta?"});
+        ASSERT_EQ(r.host.questions,
+                  std::vector<std::string>{"Tarvo: Do you want to standardize theta?"});
         for (int i = 0; i < kItems; ++i) {
             const auto f = Fields(r.lines[1 + i]);
             if (c.mode == 5) {
@@ -246,10 +247,10 @@ TEST(RunModes, ResponseStartZeroScoresEveryItemIncorrect) {
     // No response character is read from column 0: every code is that of
     // empty text, 0, so each examinee answers both items wrongly and ends at
     // the lower bound with both responses counted.
-    testing::TempDir dir;
-    testing::WriteFile(dir.File("r.dat"), "A\r\nB\r\n");
-    testing::WriteFile(dir.File("i.itm"), "I1  1 0 0\r\nI2  1 0 0\r\n");
-    testing::ScriptedHost host;
+    test_support::TempDir dir;
+    test_support::WriteFile(dir.File("r.dat"), "A\r\nB\r\n");
+    test_support::WriteFile(dir.File("i.itm"), "I1  1 0 0\r\nI2  1 0 0\r\n");
+    test_support::ScriptedHost host;
     host.mode = 1;
     host.texts = {{control::kResponseFile, dir.File("r.dat")},
                   {control::kItemParameterFile, dir.File("i.itm")},
@@ -266,7 +267,7 @@ TEST(RunModes, ResponseStartZeroScoresEveryItemIncorrect) {
                   {control::kCLength, "1"}};
     for (const Arithmetic arithmetic : {Arithmetic::Reference, Arithmetic::Fast}) {
         ASSERT_EQ(RunCalibration(host, {1, arithmetic}), RunOutcome::Finished);
-        const auto lines = CrLfLines(testing::ReadFile(dir.File("out.csv")));
+        const auto lines = CrLfLines(test_support::ReadFile(dir.File("out.csv")));
         ASSERT_EQ(lines.size(), 3u);
         for (const std::size_t j : {1u, 2u}) {
             const auto f = Fields(lines[j]);

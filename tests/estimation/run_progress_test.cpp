@@ -14,20 +14,20 @@
 namespace tarvo {
 namespace {
 
-using testing::CrLfLines;
-using testing::RunFixture;
+using test_support::CrLfLines;
+using test_support::RunFixture;
 
 TEST(RoundedPercent, RoundsHalvesToEven) {
-    EXPECT_EQ(RoundedPercent(1, 200), 0);   // 0.5
-    EXPECT_EQ(RoundedPercent(3, 200), 2);   // 1.5
-    EXPECT_EQ(RoundedPercent(5, 200), 2);   // 2.5
-    EXPECT_EQ(RoundedPercent(1, 150), 1);   // 0.67
-    EXPECT_EQ(RoundedPercent(2, 150), 1);   // 1.33
+    EXPECT_EQ(RoundedPercent(1, 200), 0);  // 0.5
+    EXPECT_EQ(RoundedPercent(3, 200), 2);  // 1.5
+    EXPECT_EQ(RoundedPercent(5, 200), 2);  // 2.5
+    EXPECT_EQ(RoundedPercent(1, 150), 1);  // 0.67
+    EXPECT_EQ(RoundedPercent(2, 150), 1);  // 1.33
     EXPECT_EQ(RoundedPercent(7, 7), 100);
     EXPECT_EQ(RoundedPercent(1, 0), 0);
 }
 
-std::vector<std::string> FirstTexts(const testing::ScriptedHost& host, std::size_t count) {
+std::vector<std::string> FirstTexts(const test_support::ScriptedHost& host, std::size_t count) {
     auto texts = host.ProgressTexts();
     texts.resize(std::min(count, texts.size()));
     return texts;
@@ -39,8 +39,8 @@ TEST(RunProgress, ThetaOnlyShowsATextOnlyWhenThePercentChanges) {
     auto host = data150.Host(1);
     RunCalibration(host);
     EXPECT_EQ(host.calls.front(), "init:Calibrating theta...");
-    EXPECT_EQ(FirstTexts(host, 2), (std::vector<std::string>{"set:1:Person 1 of 150.",
-                                                             "set:2:Person 3 of 150."}));
+    EXPECT_EQ(FirstTexts(host, 2),
+              (std::vector<std::string>{"set:1:Person 1 of 150.", "set:2:Person 3 of 150."}));
     EXPECT_EQ(host.ProgressTexts().size(), 100u);
     EXPECT_EQ(host.calls.back(), "shutdown");
 
@@ -48,8 +48,8 @@ TEST(RunProgress, ThetaOnlyShowsATextOnlyWhenThePercentChanges) {
     data200.WriteFiles();
     auto host200 = data200.Host(1);
     RunCalibration(host200);
-    EXPECT_EQ(FirstTexts(host200, 2), (std::vector<std::string>{"set:1:Person 2 of 200.",
-                                                                "set:2:Person 3 of 200."}));
+    EXPECT_EQ(FirstTexts(host200, 2),
+              (std::vector<std::string>{"set:1:Person 2 of 200.", "set:2:Person 3 of 200."}));
     // One breathing step and one poll per examinee.
     EXPECT_EQ(host200.breaths, 200);
     EXPECT_EQ(host200.polls, 200);
@@ -61,9 +61,10 @@ TEST(RunProgress, ItemsOnlyAnnouncesEveryItem) {
     auto host = data.Host(2);
     RunCalibration(host);
     EXPECT_EQ(host.calls[0], "init:Calibrating items...");
-    EXPECT_EQ(host.ProgressTexts(),
-              (std::vector<std::string>{"set:0:Item 0", "set:25:Item 1 of 4.", "set:50:Item 2 of 4.",
-                                        "set:75:Item 3 of 4.", "set:100:Item 4 of 4."}));
+    EXPECT_EQ(
+        host.ProgressTexts(),
+        (std::vector<std::string>{"set:0:Item 0", "set:25:Item 1 of 4.", "set:50:Item 2 of 4.",
+                                  "set:75:Item 3 of 4.", "set:100:Item 4 of 4."}));
 }
 
 TEST(RunProgress, JointRunsAtLeastFivePassesAndAnnouncesTheFirstChangeFromZero) {
@@ -82,7 +83,7 @@ TEST(RunProgress, JointRunsAtLeastFivePassesAndAnnouncesTheFirstChangeFromZero) 
     double firstMSError = 0;
     {
         std::vector<double> zeros(120, 0.0);
-        const std::string text = testing::ReadFile(data.responseFile());
+        const std::string text = test_support::ReadFile(data.responseFile());
         for (int i = 0; i < 6; ++i) {
             std::vector<std::uint8_t> column;
             for (int j = 0; j < 120; ++j) column.push_back(text[j * (19 + 6 + 2) + 19 + i] == '1');

@@ -14,9 +14,9 @@
 namespace tarvo {
 namespace {
 
-using testing::CrLfLines;
-using testing::RunFixture;
-using testing::ScriptedHost;
+using test_support::CrLfLines;
+using test_support::RunFixture;
+using test_support::ScriptedHost;
 
 // The number of the last "Iteration N" the run announced; 0 for none.
 int LastAnnouncedPass(const ScriptedHost& host) {

@@ -13,7 +13,6 @@
 namespace tarvo {
 namespace {
 
-
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
@@ -46,8 +45,8 @@ const RuleCase kRules[] = {
      9.999999747378752e-06, false},
     {"a", &scoring::ScoringStep<scoring::kItemARule, double>, 2, 2, 0, 9.999999747378752e-05,
      0.0010000000474974513, false},
-    {"b", &scoring::ScoringStep<scoring::kItemBRule, double>, 5, 5, -5, -5,
-     9.999999747378752e-05, false},
+    {"b", &scoring::ScoringStep<scoring::kItemBRule, double>, 5, 5, -5, -5, 9.999999747378752e-05,
+     false},
     {"c", &scoring::ScoringStep<scoring::kItemCRule, double>, 1, 0.9990000128746033, 0,
      9.999999747378752e-05, 9.999999747378752e-05, true},
 };

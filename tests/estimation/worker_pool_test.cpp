@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <string>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 

@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "test_files.h"
+#include "support/temp_dir.h"
 
 namespace tarvo {
 namespace {
 
-using test::TempDir;
+using test_support::TempDir;
 
 TEST(Exist, NamesAFileOrAFolder) {
     TempDir dir;

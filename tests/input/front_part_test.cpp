@@ -7,21 +7,21 @@
 
 #include <string>
 
-#include "fake_host.h"
 #include "input/settings_reader.h"
 #include "input/text_rules.h"
 #include "platform/control_ids.h"
-#include "test_files.h"
+#include "support/scripted_host.h"
+#include "support/temp_dir.h"
 
 namespace tarvo {
 namespace {
 
-using test::FakeHost;
-using test::TempDir;
+using test_support::ScriptedHost;
+using test_support::TempDir;
 namespace id = control;
 
 TEST(RunSettingsReader, EachFieldComesFromItsOwnControl) {
-    FakeHost host;
+    ScriptedHost host;
     host.texts = {
         {id::kItemCount, "45"},
         {id::kItemParameterFile, "  items.txt "},
@@ -58,7 +58,7 @@ TEST(RunSettingsReader, EachFieldComesFromItsOwnControl) {
 }
 
 TEST(RunSettingsReader, PastedNumbersFollowTheNumberBoxRule) {
-    FakeHost host;
+    ScriptedHost host;
     host.texts = {{id::kItemCount, "3.5"},
                   {id::kResponseStart, "-1"},
                   {id::kThetaStart, "2.5"},
@@ -96,7 +96,7 @@ class FrontPart : public ::testing::Test {
 
     TempDir dir;
     std::string itemFile, responseFile;
-    FakeHost host;
+    ScriptedHost host;
 };
 
 TEST_F(FrontPart, ReadsBothFilesWithTheItemFileNameTrimmed) {

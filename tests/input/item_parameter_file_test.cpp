@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "test_files.h"
+#include "support/temp_dir.h"
 
 namespace tarvo {
 namespace {
 
-using test::TempDir;
+using test_support::TempDir;
 
 // Item ID in columns 1-8, a in 10-15, b in 17-22, c in 24-29.
 RunSettings ItemSettings() {

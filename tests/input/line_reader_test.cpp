@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "test_files.h"
+#include "support/temp_dir.h"
 
 namespace tarvo {
 namespace {
 
-using test::TempDir;
+using test_support::TempDir;
 using namespace std::string_literals;
 
 std::vector<std::string> ReadAllLines(const std::string& path, std::size_t bufferSize) {

@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "input/scoring.h"
-#include "test_files.h"
+#include "support/temp_dir.h"
 
 namespace tarvo {
 namespace {
 
-using test::TempDir;
+using test_support::TempDir;
 
 TEST(Scoring, BlankAndNineAreMissingBeforeTheKeyIsConsulted) {
     struct Case {

@@ -14,20 +14,20 @@
 namespace tarvo {
 namespace {
 
-using testing::FakeViewer;
-using testing::ProcessSettings;
-using testing::RunFixture;
+using test_support::FakeViewer;
+using test_support::ProcessSettings;
+using test_support::RunFixture;
 
 // Runs tarvo-run --view in mode 3 on data with the given output name.
-testing::RunnerResult RunWithViewer(const RunFixture& data, const FakeViewer& viewer,
-                                    const std::string& output, bool asNobody = false) {
+test_support::RunnerResult RunWithViewer(const RunFixture& data, const FakeViewer& viewer,
+                                         const std::string& output, bool asNobody = false) {
     ProcessSettings settings;
-    settings.args = testing::SampleArgs(data, 3, 4, output);
+    settings.args = test_support::SampleArgs(data, 3, 4, output);
     settings.args.push_back("--view");
     settings.pathPrefix = viewer.binDir();
     settings.workingDir = data.dir.path().string();
     settings.asNobody = asNobody;
-    return testing::RunToEnd(settings, data.dir.File("stderr.txt"));
+    return test_support::RunToEnd(settings, data.dir.File("stderr.txt"));
 }
 
 // A run that fails must start no viewer. The launch is detached, so absence
@@ -36,7 +36,7 @@ void ExpectNoViewerStarted(const RunFixture& data, const FakeViewer& viewer) {
     const auto control = RunWithViewer(data, viewer, "control.csv");
     ASSERT_EQ(control.status, 0) << control.err;
     ASSERT_TRUE(viewer.WaitForCalls(1));
-    testing::Pause(200);
+    test_support::Pause(200);
     EXPECT_EQ(viewer.Calls(), std::vector<std::vector<std::string>>{{"control.csv"}});
     viewer.Forget();
 }
@@ -59,18 +59,18 @@ TEST(FailingOutput, ReaderThatGoesAwayIsReportedLikeAFullDisk) {
     data.WriteFiles();
     FakeViewer viewer;
     const std::string output = data.dir.File("result.csv");
-    testing::FifoReader result(output);
+    test_support::FifoReader result(output);
     ASSERT_TRUE(result.ok());
     ProcessSettings settings;
-    settings.args = testing::SampleArgs(data, 1, 20, output);
+    settings.args = test_support::SampleArgs(data, 1, 20, output);
     settings.args.push_back("--view");
     settings.pathPrefix = viewer.binDir();
     settings.errFile = data.dir.File("stderr.txt");
-    testing::RunnerProcess run(settings);
+    test_support::RunnerProcess run(settings);
     ASSERT_TRUE(result.ReadLines(2, run));
     result.Close();
     EXPECT_EQ(run.Wait(), 1);
-    EXPECT_EQ(testing::ReadFile(settings.errFile),
+    EXPECT_EQ(test_support::ReadFile(settings.errFile),
               "ERROR Output file " + output + " could not be written completely.\n");
     ExpectNoViewerStarted(data, viewer);
 }
@@ -97,7 +97,7 @@ TEST(FailingOutput, ReadOnlyFileIsLeftAsItWas) {
     data.WriteFiles();
     FakeViewer viewer;
     const std::string output = data.dir.File("read-only.csv");
-    testing::WriteFile(output, "earlier result\r\n");
+    test_support::WriteFile(output, "earlier result\r\n");
     chmod(output.c_str(), 0444);
     const bool root = geteuid() == 0;
     if (root) {
@@ -117,7 +117,7 @@ TEST(FailingOutput, ReadOnlyFileIsLeftAsItWas) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "ERROR Output file " + output + " cannot be written. (" + output +
                            ": Permission denied)\n");
-    EXPECT_EQ(testing::ReadFile(output), "earlier result\r\n");
+    EXPECT_EQ(test_support::ReadFile(output), "earlier result\r\n");
     ExpectNoViewerStarted(data, viewer);
 }
 
@@ -125,8 +125,8 @@ TEST(FailingOutput, InputNamedAsOutputStaysByteForByte) {
     RunFixture data(30, 4);
     data.WriteFiles();
     FakeViewer viewer;
-    const std::string responses = testing::ReadFile(data.responseFile());
-    const std::string items = testing::ReadFile(data.itemFile());
+    const std::string responses = test_support::ReadFile(data.responseFile());
+    const std::string items = test_support::ReadFile(data.itemFile());
     std::filesystem::create_hard_link(data.itemFile(), data.dir.File("hard link.itm"));
     std::filesystem::create_symlink(data.responseFile(), data.dir.File("soft link.dat"));
     const std::string names[] = {
@@ -141,8 +141,8 @@ TEST(FailingOutput, InputNamedAsOutputStaysByteForByte) {
         const auto run = RunWithViewer(data, viewer, name);
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.err, "ERROR Output file " + name + " is an input file.\n");
-        EXPECT_EQ(testing::ReadFile(data.responseFile()), responses);
-        EXPECT_EQ(testing::ReadFile(data.itemFile()), items);
+        EXPECT_EQ(test_support::ReadFile(data.responseFile()), responses);
+        EXPECT_EQ(test_support::ReadFile(data.itemFile()), items);
     }
     ExpectNoViewerStarted(data, viewer);
 }

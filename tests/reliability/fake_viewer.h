@@ -9,7 +9,7 @@
 #include "reliability/runner_process.h"
 #include "support/temp_dir.h"
 
-namespace tarvo::testing {
+namespace tarvo::test_support {
 
 // An xdg-open of our own: a script that records the arguments of every call
 // in a file of its own (each argument ended by a NUL byte), for a folder put
@@ -82,4 +82,4 @@ printf '%s\0' "$@" >"$calls/.call.$$" && mv "$calls/.call.$$" "$calls/call.$$"
     TempDir dir_;
 };
 
-}  // namespace tarvo::testing
+}  // namespace tarvo::test_support

@@ -11,7 +11,7 @@
 
 #include "reliability/runner_process.h"
 
-namespace tarvo::testing {
+namespace tarvo::test_support {
 
 // The reading end of a named pipe used as a run's result file. The run can
 // write only as far as the pipe holds until the test reads again, so the test
@@ -90,4 +90,4 @@ class FifoReader {
     std::string text_;
 };
 
-}  // namespace tarvo::testing
+}  // namespace tarvo::test_support

@@ -22,13 +22,13 @@
 namespace tarvo {
 namespace {
 
-using testing::ProcessSettings;
-using testing::RunFixture;
+using test_support::ProcessSettings;
+using test_support::RunFixture;
 
 ProcessSettings Settings(const RunFixture& data, int mode, const std::string& responses,
                          const std::string& items, const std::string& output) {
     ProcessSettings settings;
-    settings.args = testing::SampleArgs(data, mode, 4, output);
+    settings.args = test_support::SampleArgs(data, mode, 4, output);
     settings.args[1] = "--response-file=" + responses;
     settings.args[2] = "--item-file=" + items;
     return settings;
@@ -42,23 +42,23 @@ TEST(HostileFiles, FolderNamedAsAnInputIsReported) {
     std::filesystem::create_directory(folder);
 
     // Without responses the run ends at the check and writes nothing.
-    const auto noResponses =
-        testing::RunToEnd(Settings(data, 1, folder, data.itemFile(), data.dir.File("none.csv")),
-                          data.dir.File("err1.txt"));
+    const auto noResponses = test_support::RunToEnd(
+        Settings(data, 1, folder, data.itemFile(), data.dir.File("none.csv")),
+        data.dir.File("err1.txt"));
     EXPECT_EQ(noResponses.status, 1);
     EXPECT_EQ(noResponses.err, "ERROR Response file " + folder + " cannot be read.\n");
     EXPECT_FALSE(std::filesystem::exists(data.dir.File("none.csv")));
 
     // Without item parameters the run goes on as if none were named.
-    const auto noItems = testing::RunToEnd(
+    const auto noItems = test_support::RunToEnd(
         Settings(data, 1, data.responseFile(), folder, data.dir.File("folder.csv")),
         data.dir.File("err2.txt"));
     EXPECT_EQ(noItems.status, 0);
     EXPECT_EQ(noItems.err, "ERROR: Param file " + folder + " cannot be read.\n");
     const auto missing =
-        testing::RunToEnd(Settings(data, 1, data.responseFile(), data.dir.File("missing.itm"),
-                                   data.dir.File("missing.csv")),
-                          data.dir.File("err3.txt"));
+        test_support::RunToEnd(Settings(data, 1, data.responseFile(), data.dir.File("missing.itm"),
+                                        data.dir.File("missing.csv")),
+                               data.dir.File("err3.txt"));
     EXPECT_EQ(missing.status, 0);
     EXPECT_EQ(data.Output("folder.csv"), data.Output("missing.csv"));
 }
@@ -77,7 +77,7 @@ TEST(HostileFiles, FileWithoutReadPermissionIsReported) {
                    const std::string& name) {
         ProcessSettings settings = Settings(data, 1, responses, items, open + "/" + name);
         settings.asNobody = root;
-        return testing::RunToEnd(settings, data.dir.File(name + ".err"));
+        return test_support::RunToEnd(settings, data.dir.File(name + ".err"));
     };
     if (root && run(data.responseFile(), data.itemFile(), "probe.csv").status != 0) {
         GTEST_SKIP() << "running as root and user nobody cannot make a run here";
@@ -94,7 +94,7 @@ TEST(HostileFiles, FileWithoutReadPermissionIsReported) {
     const auto noItems = run(data.responseFile(), locked, "items.csv");
     EXPECT_EQ(noItems.status, 0);
     EXPECT_EQ(noItems.err, "ERROR: Param file " + locked + " cannot be read.\n");
-    EXPECT_EQ(testing::CrLfLines(testing::ReadFile(open + "/items.csv")).size(), 31u);
+    EXPECT_EQ(test_support::CrLfLines(test_support::ReadFile(open + "/items.csv")).size(), 31u);
 }
 
 // A response file of 384 MB of zero bytes, one line without an end, read by
@@ -107,15 +107,15 @@ TEST(HostileFiles, LineWithoutEndKeepsMemoryBounded) {
     RunFixture data(0, 4);
     data.WriteFiles();
     const std::string zeros = data.dir.File("zeros.dat");
-    testing::WriteFile(zeros, "");
+    test_support::WriteFile(zeros, "");
     ASSERT_EQ(truncate(zeros.c_str(), off_t{384} << 20), 0);
     ProcessSettings settings =
         Settings(data, 1, zeros, data.itemFile(), data.dir.File("zeros.csv"));
     settings.addressSpace = rlim_t{256} << 20;
-    const auto run = testing::RunToEnd(settings, data.dir.File("err.txt"));
+    const auto run = test_support::RunToEnd(settings, data.dir.File("err.txt"));
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
-    const auto lines = testing::CrLfLines(data.Output("zeros.csv"));
+    const auto lines = test_support::CrLfLines(data.Output("zeros.csv"));
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[1].substr(0, 20), std::string("    1,     \0\0\0\0\0\0\0\0,", 20));
 #endif

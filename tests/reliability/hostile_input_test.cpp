@@ -14,13 +14,13 @@
 namespace tarvo {
 namespace {
 
-using testing::CrLfLines;
-using testing::FieldNumber;
-using testing::Fields;
-using testing::RunFixture;
+using test_support::CrLfLines;
+using test_support::FieldNumber;
+using test_support::Fields;
+using test_support::RunFixture;
 
 // The lines of the result of a run that must finish.
-std::vector<std::string> FinishedLines(RunFixture& data, testing::ScriptedHost& host,
+std::vector<std::string> FinishedLines(RunFixture& data, test_support::ScriptedHost& host,
                                        const std::string& outputName = "out.csv") {
     EXPECT_EQ(RunCalibration(host), RunOutcome::Finished);
     EXPECT_TRUE(host.messages.empty());
@@ -158,9 +158,9 @@ TEST(HostileInput, IdentifierBytesAreWrittenBackUnchanged) {
     for (int j = 0; j < 40; ++j) {
         responses += ResponseLine(examinees[j % 4], "0", j % 3 ? "10" : "01");
     }
-    testing::WriteFile(data.responseFile(), responses);
-    testing::WriteFile(data.itemFile(),
-                       ItemLine(accNos[0], "1", "0", "0.2") + ItemLine(accNos[1], "1", "0", "0.2"));
+    test_support::WriteFile(data.responseFile(), responses);
+    test_support::WriteFile(data.itemFile(), ItemLine(accNos[0], "1", "0", "0.2") +
+                                                 ItemLine(accNos[1], "1", "0", "0.2"));
 
     auto joint = data.Host(3);
     joint.texts[control::kItemCount] = "2";
@@ -196,7 +196,7 @@ TEST(HostileInput, OnlyAKeyRecord) {
         SCOPED_TRACE(c.mode);
         RunFixture data(0, 4);
         data.WriteFiles();
-        testing::WriteFile(data.responseFile(), ResponseLine("KEY01", "0.5", "ABCD"));
+        test_support::WriteFile(data.responseFile(), ResponseLine("KEY01", "0.5", "ABCD"));
         auto host = data.Host(c.mode);
         const auto lines = FinishedLines(data, host);
         ASSERT_EQ(lines.size(), c.lines);
@@ -208,7 +208,7 @@ TEST(HostileInput, OnlyAKeyRecord) {
             }
         }
         if (c.lines != 5) {
-            EXPECT_EQ(lines.back(), testing::kPersonHeader);
+            EXPECT_EQ(lines.back(), test_support::kPersonHeader);
         }
     }
 }
@@ -265,7 +265,7 @@ TEST(HostileInput, ThetaTextThatIsNoOrdinaryNumber) {
         for (int i = 0; i < 5; ++i) row += ((j * 7 + i * 3) % 5 < 2) ? '1' : '0';
         responses += ResponseLine("E" + std::to_string(j), thetas[j % 10], row);
     }
-    testing::WriteFile(data.responseFile(), responses);
+    test_support::WriteFile(data.responseFile(), responses);
     for (const int mode : {2, 4, 8}) {
         SCOPED_TRACE(mode);
         auto host = data.Host(mode);
@@ -291,7 +291,7 @@ TEST(HostileInput, ItemParametersOutsideAnySensibleRange) {
     data.WriteFiles();
     std::string items;
     for (const auto& p : parameters) items += ItemLine("ITEM", p.a, p.b, p.c);
-    testing::WriteFile(data.itemFile(), items);
+    test_support::WriteFile(data.itemFile(), items);
 
     for (const int mode : {1, 7}) {
         SCOPED_TRACE(mode);

@@ -17,13 +17,13 @@
 namespace tarvo {
 namespace {
 
-using testing::CrLfLines;
-using testing::ExpectNumberedRows;
-using testing::FifoReader;
-using testing::kPersonHeader;
-using testing::ProcessSettings;
-using testing::RunFixture;
-using testing::RunnerProcess;
+using test_support::CrLfLines;
+using test_support::ExpectNumberedRows;
+using test_support::FifoReader;
+using test_support::kPersonHeader;
+using test_support::ProcessSettings;
+using test_support::RunFixture;
+using test_support::RunnerProcess;
 
 // The stop signals and the exit status each one gives.
 constexpr std::pair<int, int> kStopSignals[] = {{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}};
@@ -46,7 +46,7 @@ TEST(Interruption, ThetaOnlyRunStopsWithWholeRows) {
         FifoReader result(data.dir.File("result.fifo"));
         ASSERT_TRUE(result.ok());
         ProcessSettings settings;
-        settings.args = testing::SampleArgs(data, 1, 20, data.dir.File("result.fifo"));
+        settings.args = test_support::SampleArgs(data, 1, 20, data.dir.File("result.fifo"));
         settings.errFile = data.dir.File("stderr.txt");
         RunnerProcess run(settings);
 
@@ -54,8 +54,8 @@ TEST(Interruption, ThetaOnlyRunStopsWithWholeRows) {
         ASSERT_TRUE(result.ReadLines(2, run));
         run.Send(signal);
         ASSERT_TRUE(result.ReadToEnd(run));
-        EXPECT_EQ(run.Wait(), status) << testing::ReadFile(settings.errFile);
-        ExpectStoppedMessage(testing::ReadFile(settings.errFile),
+        EXPECT_EQ(run.Wait(), status) << test_support::ReadFile(settings.errFile);
+        ExpectStoppedMessage(test_support::ReadFile(settings.errFile),
                              "Stopped: the result holds the rows of ");
 
         bool allCrLf = false;
@@ -76,15 +76,15 @@ TEST(Interruption, ItemsOnlyRunStopsWithWholeRows) {
     FifoReader result(data.dir.File("result.csv"));
     ASSERT_TRUE(result.ok());
     ProcessSettings settings;
-    settings.args = testing::SampleArgs(data, 2, kItems, data.dir.File("result.csv"));
+    settings.args = test_support::SampleArgs(data, 2, kItems, data.dir.File("result.csv"));
     settings.errFile = data.dir.File("stderr.txt");
     RunnerProcess run(settings);
 
     ASSERT_TRUE(result.ReadLines(2, run));
     run.Interrupt();
     ASSERT_TRUE(result.ReadToEnd(run));
-    EXPECT_EQ(run.Wait(), 130) << testing::ReadFile(settings.errFile);
-    ExpectStoppedMessage(testing::ReadFile(settings.errFile),
+    EXPECT_EQ(run.Wait(), 130) << test_support::ReadFile(settings.errFile);
+    ExpectStoppedMessage(test_support::ReadFile(settings.errFile),
                          "Stopped: the result holds the rows of ");
 
     bool allCrLf = false;
@@ -108,20 +108,21 @@ TEST(Interruption, JointRunStopsWithWholeTables) {
         data.WriteFiles();
         const std::string output = data.dir.File("result.csv");
         ProcessSettings settings;
-        settings.args = testing::SampleArgs(data, 3, kItems, output);
+        settings.args = test_support::SampleArgs(data, 3, kItems, output);
         settings.errFile = data.dir.File("stderr.txt");
         RunnerProcess run(settings);
 
         // The result file is created once the inputs are read, before the
         // passes begin; nothing is written to it until the loop has ended.
-        ASSERT_TRUE(
-            testing::WaitUntil([&] { return std::filesystem::exists(output) || run.Finished(); }));
+        ASSERT_TRUE(test_support::WaitUntil(
+            [&] { return std::filesystem::exists(output) || run.Finished(); }));
         run.Send(signal);
-        EXPECT_EQ(run.Wait(), status) << testing::ReadFile(settings.errFile);
-        ExpectStoppedMessage(testing::ReadFile(settings.errFile), "Stopped: the result holds the ");
+        EXPECT_EQ(run.Wait(), status) << test_support::ReadFile(settings.errFile);
+        ExpectStoppedMessage(test_support::ReadFile(settings.errFile),
+                             "Stopped: the result holds the ");
 
         bool allCrLf = false;
-        const auto lines = CrLfLines(testing::ReadFile(output), &allCrLf);
+        const auto lines = CrLfLines(test_support::ReadFile(output), &allCrLf);
         EXPECT_TRUE(allCrLf);
         ASSERT_EQ(lines.size(), 1u + kItems + 1 + 1 + kPersons);
         EXPECT_EQ(lines[0], "SeqItem,AccNo, Nobs, a_calib, b_calib,c_calib, seea, seeb, seec");
@@ -144,18 +145,18 @@ TEST(Interruption, SecondInterruptEndsTheProcessAtOnce) {
     FifoReader result(data.dir.File("result.csv"));
     ASSERT_TRUE(result.ok());
     ProcessSettings settings;
-    settings.args = testing::SampleArgs(data, 1, 20, data.dir.File("result.csv"));
+    settings.args = test_support::SampleArgs(data, 1, 20, data.dir.File("result.csv"));
     settings.errFile = data.dir.File("stderr.txt");
     RunnerProcess run(settings);
 
     // Read nothing: the run fills the pipe and then sleeps in a write that
     // cannot finish, so the first interrupt alone cannot end it.
-    ASSERT_TRUE(testing::WaitUntil([&] {
+    ASSERT_TRUE(test_support::WaitUntil([&] {
         return run.Finished() || (result.Unread() > result.Capacity() / 2 && run.State() == 'S');
     }));
     ASSERT_FALSE(run.Finished());
     run.Interrupt();
-    ASSERT_TRUE(testing::WaitUntil([&] { return run.Finished() || !run.InterruptPending(); }));
+    ASSERT_TRUE(test_support::WaitUntil([&] { return run.Finished() || !run.InterruptPending(); }));
     run.Interrupt();
     EXPECT_EQ(run.Wait(), 130);
 

@@ -13,10 +13,10 @@
 namespace tarvo {
 namespace {
 
-using testing::RunFixture;
+using test_support::RunFixture;
 
 // A front end on which memory runs out at a chosen point.
-class StarvedHost : public testing::ScriptedHost {
+class StarvedHost : public test_support::ScriptedHost {
   public:
     bool starveReading = false;
     bool starveEstimation = false;
@@ -35,7 +35,7 @@ TEST(OutOfMemory, WhileReadingEndsTheRunBeforeAnyOutput) {
     RunFixture data(20, 4);
     data.WriteFiles();
     StarvedHost host;
-    static_cast<testing::ScriptedHost&>(host) = data.Host(1);
+    static_cast<test_support::ScriptedHost&>(host) = data.Host(1);
     host.starveReading = true;
     EXPECT_EQ(RunCalibration(host), RunOutcome::EndedAtCheck);
     EXPECT_EQ(host.messages,
@@ -50,7 +50,7 @@ TEST(OutOfMemory, WhileEstimatingSaysTheResultIsIncomplete) {
         RunFixture data(20, 4);
         data.WriteFiles();
         StarvedHost host;
-        static_cast<testing::ScriptedHost&>(host) = data.Host(mode);
+        static_cast<test_support::ScriptedHost&>(host) = data.Host(mode);
         host.starveEstimation = true;
         EXPECT_EQ(RunCalibration(host), RunOutcome::OutputIncomplete);
         EXPECT_EQ(host.messages,
@@ -68,16 +68,16 @@ TEST(OutOfMemory, RealRunnerEndsWithStatusOne) {
 #ifdef TARVO_SANITIZED
     GTEST_SKIP() << "a sanitizer reserves more address space than the cap allows";
 #else
-    testing::TempDir dir;
+    test_support::TempDir dir;
     std::string responses;
     for (int j = 0; j < 40000; ++j)
         responses += "P" + std::to_string(1000000 + j) + "           1\r\n";
-    testing::WriteFile(dir.File("wide.dat"), responses);
-    testing::ProcessSettings settings;
+    test_support::WriteFile(dir.File("wide.dat"), responses);
+    test_support::ProcessSettings settings;
     settings.args = {"--mode=1", "--response-file=" + dir.File("wide.dat"), "--item-count=-1",
                      "--response-start=20", "--output-file=" + dir.File("out.csv")};
     settings.addressSpace = rlim_t{256} << 20;
-    const auto run = testing::RunToEnd(settings, dir.File("stderr.txt"));
+    const auto run = test_support::RunToEnd(settings, dir.File("stderr.txt"));
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "ERROR Not enough memory to read the input files.\n");
     EXPECT_FALSE(std::filesystem::exists(dir.File("out.csv")));

@@ -17,8 +17,8 @@
 namespace tarvo {
 namespace {
 
-using testing::ProcessSettings;
-using testing::RunFixture;
+using test_support::ProcessSettings;
+using test_support::RunFixture;
 
 std::size_t LineCount(const std::string& text) {
     std::size_t lines = 0;
@@ -28,11 +28,11 @@ std::size_t LineCount(const std::string& text) {
 
 // A run that ended with status 0 left a complete result; one that ended
 // with status 1 said why. Any other status (a signal gives -1) fails.
-void ExpectHonestEnd(const testing::RunnerResult& run, const std::string& output,
+void ExpectHonestEnd(const test_support::RunnerResult& run, const std::string& output,
                      std::size_t completeLines) {
     ASSERT_TRUE(run.status == 0 || run.status == 1) << run.status << "\n" << run.err;
     if (run.status == 0) {
-        EXPECT_EQ(LineCount(testing::ReadFile(output)), completeLines) << run.err;
+        EXPECT_EQ(LineCount(test_support::ReadFile(output)), completeLines) << run.err;
     } else {
         EXPECT_EQ(run.err.rfind("ERROR ", 0), 0u) << run.err;
     }
@@ -45,9 +45,9 @@ TEST(ResourceLimits, FileSizeLimitIsReportedAsAnIncompleteResult) {
     data.WriteFiles();
     const std::string output = data.dir.File("out.csv");
     ProcessSettings settings;
-    settings.args = testing::SampleArgs(data, 1, 20, output);
+    settings.args = test_support::SampleArgs(data, 1, 20, output);
     settings.fileSize = rlim_t{64} << 10;
-    const auto run = testing::RunToEnd(settings, data.dir.File("stderr.txt"));
+    const auto run = test_support::RunToEnd(settings, data.dir.File("stderr.txt"));
     EXPECT_EQ(run.status, 1) << run.err;
     EXPECT_EQ(run.err, "ERROR Output file " + output + " could not be written completely.\n");
     EXPECT_LE(std::filesystem::file_size(output), std::uintmax_t{64} << 10);
@@ -64,10 +64,10 @@ TEST(ResourceLimits, ThreadsTheSystemRefusesAreDoneWithout) {
     data.WriteFiles();
     const std::string output = data.dir.File("out.csv");
     ProcessSettings settings;
-    settings.args = testing::SampleArgs(data, 3, kItems, output);
+    settings.args = test_support::SampleArgs(data, 3, kItems, output);
     settings.args.push_back("--threads=1024");
     settings.addressSpace = rlim_t{600000} << 10;
-    const auto run = testing::RunToEnd(settings, data.dir.File("stderr.txt"));
+    const auto run = test_support::RunToEnd(settings, data.dir.File("stderr.txt"));
     EXPECT_EQ(run.status, 0) << run.err;
     ExpectHonestEnd(run, output, 1 + kItems + 1 + 1 + kPersons);
 #endif
@@ -89,10 +89,10 @@ TEST(ResourceLimits, EveryMemoryCapEndsTheRunHonestly) {
     auto runWithCap = [&](rlim_t cap) {
         std::filesystem::remove(output);
         ProcessSettings settings;
-        settings.args = testing::SampleArgs(data, 3, kItems, output);
+        settings.args = test_support::SampleArgs(data, 3, kItems, output);
         settings.args.push_back("--threads=2");
         settings.addressSpace = cap;
-        return testing::RunToEnd(settings, data.dir.File("stderr.txt"));
+        return test_support::RunToEnd(settings, data.dir.File("stderr.txt"));
     };
     // Below some cap the program cannot even be loaded (status 127); such a
     // cap only counts as too small.

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace tarvo::testing {
+namespace tarvo::test_support {
 
 inline const std::string kPersonHeader = " SeqID,    ExaminID,Nvalid,   theta, seetheta";
 
@@ -48,4 +48,4 @@ inline void ExpectNumberedRows(const std::vector<std::string>& rows, std::size_t
     }
 }
 
-}  // namespace tarvo::testing
+}  // namespace tarvo::test_support

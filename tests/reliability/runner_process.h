@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-namespace tarvo::testing {
+namespace tarvo::test_support {
 
 // Generous limits: the machine may be loaded, and a limit only guards
 // against a hang, it never judges speed.
@@ -177,4 +177,4 @@ inline RunnerResult RunToEnd(ProcessSettings settings, const std::string& errFil
     return {status, std::string(std::istreambuf_iterator<char>(in), {})};
 }
 
-}  // namespace tarvo::testing
+}  // namespace tarvo::test_support

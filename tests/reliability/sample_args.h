@@ -5,7 +5,7 @@
 
 #include "support/run_fixture.h"
 
-namespace tarvo::testing {
+namespace tarvo::test_support {
 
 // tarvo-run's options for a fixture's files in the sample layout.
 inline std::vector<std::string> SampleArgs(const RunFixture& data, int mode, int items,
@@ -25,4 +25,4 @@ inline std::vector<std::string> SampleArgs(const RunFixture& data, int mode, int
     return args;
 }
 
-}  // namespace tarvo::testing
+}  // namespace tarvo::test_support

@@ -19,8 +19,8 @@
 namespace tarvo {
 namespace {
 
-using testing::ProcessSettings;
-using testing::RunFixture;
+using test_support::ProcessSettings;
+using test_support::RunFixture;
 
 // Whether process pid holds a whole-file lock of the kind ("READ" for
 // shared, "WRITE" for exclusive), as the kernel lists it.
@@ -39,9 +39,9 @@ bool HoldsFileLock(pid_t pid, const std::string& kind) {
 
 // Waits until the run holds its lock, then stops it there; false when the
 // run ended first.
-bool StopOnceLocked(testing::RunnerProcess& run, const std::string& kind) {
+bool StopOnceLocked(test_support::RunnerProcess& run, const std::string& kind) {
     const bool locked =
-        testing::WaitUntil([&] { return HoldsFileLock(run.pid(), kind) || run.Finished(); });
+        test_support::WaitUntil([&] { return HoldsFileLock(run.pid(), kind) || run.Finished(); });
     if (!locked || run.Finished()) return false;
     kill(run.pid(), SIGSTOP);
     return true;
@@ -50,7 +50,7 @@ bool StopOnceLocked(testing::RunnerProcess& run, const std::string& kind) {
 ProcessSettings Settings(const RunFixture& data, int mode, int items, const std::string& output,
                          const std::string& err) {
     ProcessSettings settings;
-    settings.args = testing::SampleArgs(data, mode, items, output);
+    settings.args = test_support::SampleArgs(data, mode, items, output);
     settings.errFile = err;
     return settings;
 }
@@ -62,18 +62,18 @@ TEST(SharedFiles, ResultFileOfARunningRunIsLeftToIt) {
     RunFixture data(2000, 40);
     data.WriteFiles();
     const std::string result = data.dir.File("result.csv");
-    testing::RunnerProcess first(Settings(data, 3, 40, result, data.dir.File("first.txt")));
+    test_support::RunnerProcess first(Settings(data, 3, 40, result, data.dir.File("first.txt")));
     ASSERT_TRUE(StopOnceLocked(first, "WRITE")) << "the joint run ended before it was seen";
 
     const auto second =
-        testing::RunToEnd(Settings(data, 1, 40, result, ""), data.dir.File("second.txt"));
+        test_support::RunToEnd(Settings(data, 1, 40, result, ""), data.dir.File("second.txt"));
     EXPECT_EQ(second.status, 1);
     EXPECT_EQ(second.err,
               "ERROR Output file " + result + " cannot be written. (in use by another run)\n");
 
     ProcessSettings reader = Settings(data, 1, 40, data.dir.File("third.csv"), "");
     reader.args[1] = "--response-file=" + result;
-    const auto third = testing::RunToEnd(reader, data.dir.File("third.txt"));
+    const auto third = test_support::RunToEnd(reader, data.dir.File("third.txt"));
     EXPECT_EQ(third.status, 1);
     EXPECT_EQ(third.err,
               "ERROR Response file " + result + " cannot be read. (in use by another run)\n");
@@ -82,12 +82,12 @@ TEST(SharedFiles, ResultFileOfARunningRunIsLeftToIt) {
     kill(first.pid(), SIGCONT);
     EXPECT_EQ(first.Wait(), 0);
     bool allCrLf = false;
-    const auto lines = testing::CrLfLines(testing::ReadFile(result), &allCrLf);
+    const auto lines = test_support::CrLfLines(test_support::ReadFile(result), &allCrLf);
     EXPECT_TRUE(allCrLf);
     ASSERT_EQ(lines.size(), 1u + 40 + 1 + 1 + 2000);
     EXPECT_EQ(lines[0].substr(0, 14), "SeqItem,AccNo,");
-    EXPECT_EQ(lines[42], testing::kPersonHeader);
-    EXPECT_EQ(testing::ReadFile(result).find('\0'), std::string::npos);
+    EXPECT_EQ(lines[42], test_support::kPersonHeader);
+    EXPECT_EQ(test_support::ReadFile(result).find('\0'), std::string::npos);
 }
 
 // The responses come through a named pipe, so the reading run holds its
@@ -97,7 +97,7 @@ TEST(SharedFiles, ResultFileOfARunningRunIsLeftToIt) {
 TEST(SharedFiles, ResultNamingTheInputOfARunningRunIsRefused) {
     RunFixture data(300, 5);
     data.WriteFiles();
-    const std::string responses = testing::ReadFile(data.responseFile());
+    const std::string responses = test_support::ReadFile(data.responseFile());
     const std::string pipe = data.dir.File("responses.pipe");
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
     // Read and write, so that neither this open nor the run's blocks.
@@ -106,17 +106,17 @@ TEST(SharedFiles, ResultNamingTheInputOfARunningRunIsRefused) {
 
     ProcessSettings settings = Settings(data, 1, 5, data.dir.File("first.csv"), "");
     settings.args[1] = "--response-file=" + pipe;
-    testing::RunnerProcess first(settings);
+    test_support::RunnerProcess first(settings);
     const std::size_t half = responses.find('\n', responses.size() / 2) + 1;
     ASSERT_EQ(write(feed, responses.data(), half), static_cast<ssize_t>(half));
     // Once the run has taken what the pipe holds, it has the pipe open.
-    ASSERT_TRUE(testing::WaitUntil([&] {
+    ASSERT_TRUE(test_support::WaitUntil([&] {
         int unread = 0;
         return ioctl(feed, FIONREAD, &unread) == 0 && unread == 0;
     }));
 
     const auto second =
-        testing::RunToEnd(Settings(data, 1, 5, pipe, ""), data.dir.File("second.txt"));
+        test_support::RunToEnd(Settings(data, 1, 5, pipe, ""), data.dir.File("second.txt"));
     EXPECT_EQ(second.status, 1);
     EXPECT_EQ(second.err,
               "ERROR Output file " + pipe + " cannot be written. (in use by another run)\n");
@@ -125,7 +125,7 @@ TEST(SharedFiles, ResultNamingTheInputOfARunningRunIsRefused) {
     ASSERT_EQ(write(feed, responses.data() + half, rest), static_cast<ssize_t>(rest));
     close(feed);
     EXPECT_EQ(first.Wait(), 0);
-    EXPECT_EQ(testing::CrLfLines(data.Output("first.csv")).size(), 1u + 300);
+    EXPECT_EQ(test_support::CrLfLines(data.Output("first.csv")).size(), 1u + 300);
 }
 
 // A link that another user left in a folder anyone may write to, such as
@@ -135,7 +135,7 @@ TEST(SharedFiles, LinkPlantedInASharedFolderIsNotFollowed) {
     RunFixture data(20, 4);
     data.WriteFiles();
     const std::string own = data.dir.File("own.txt");
-    testing::WriteFile(own, "private\n");
+    test_support::WriteFile(own, "private\n");
     chmod(own.c_str(), 0600);
     const std::string shared = data.dir.File("shared");
     std::filesystem::create_directory(shared);
@@ -144,11 +144,12 @@ TEST(SharedFiles, LinkPlantedInASharedFolderIsNotFollowed) {
     std::filesystem::create_symlink(own, link);
     ASSERT_EQ(lchown(link.c_str(), 65534, 65534), 0);
 
-    const auto run = testing::RunToEnd(Settings(data, 1, 4, link, ""), data.dir.File("err.txt"));
+    const auto run =
+        test_support::RunToEnd(Settings(data, 1, 4, link, ""), data.dir.File("err.txt"));
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "ERROR Output file " + link + " cannot be written. (" + link +
                            ": a link of another user's in a shared folder is not followed)\n");
-    EXPECT_EQ(testing::ReadFile(own), "private\n");
+    EXPECT_EQ(test_support::ReadFile(own), "private\n");
 }
 
 }  // namespace

@@ -13,9 +13,9 @@
 namespace tarvo {
 namespace {
 
-using testing::FakeViewer;
-using testing::ProcessSettings;
-using testing::RunFixture;
+using test_support::FakeViewer;
+using test_support::ProcessSettings;
+using test_support::RunFixture;
 
 TEST(ViewerLaunch, NameArrivesAsOneUnchangedArgument) {
     RunFixture data(12, 3);
@@ -38,11 +38,11 @@ TEST(ViewerLaunch, NameArrivesAsOneUnchangedArgument) {
         SCOPED_TRACE(name);
         viewer.Forget();
         ProcessSettings settings;
-        settings.args = testing::SampleArgs(data, 1, 3, name);
+        settings.args = test_support::SampleArgs(data, 1, 3, name);
         settings.args.push_back("--view");
         settings.workingDir = data.dir.path().string();
         settings.pathPrefix = viewer.binDir();
-        const auto run = testing::RunToEnd(settings, data.dir.File("stderr.txt"));
+        const auto run = test_support::RunToEnd(settings, data.dir.File("stderr.txt"));
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_TRUE(std::filesystem::exists(data.dir.path() / name));
 
@@ -60,10 +60,10 @@ TEST(ViewerLaunch, ViewerStartsWithNoSignalIgnored) {
     data.WriteFiles();
     FakeViewer viewer;
     ProcessSettings settings;
-    settings.args = testing::SampleArgs(data, 1, 3, data.dir.File("out.csv"));
+    settings.args = test_support::SampleArgs(data, 1, 3, data.dir.File("out.csv"));
     settings.args.push_back("--view");
     settings.pathPrefix = viewer.binDir();
-    const auto run = testing::RunToEnd(settings, data.dir.File("stderr.txt"));
+    const auto run = test_support::RunToEnd(settings, data.dir.File("stderr.txt"));
     ASSERT_EQ(run.status, 0) << run.err;
     ASSERT_TRUE(viewer.WaitForCalls(1));
     ASSERT_EQ(viewer.IgnoredSignals().size(), 1u);

@@ -10,7 +10,7 @@
 namespace tarvo::report {
 namespace {
 
-using testing::TableOf;
+using test_support::TableOf;
 
 // Three items, six examinees, missing responses (9) in four places; the
 // last examinee answered nothing.

@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "input/run_tables.h"
+#include "core/run_tables.h"
 
-namespace tarvo::testing {
+namespace tarvo::test_support {
 
 // A person table from rows of response characters '1', '0' and '9'.
 inline PersonTable TableOf(const std::vector<std::string>& rows) {
@@ -22,4 +22,4 @@ inline PersonTable TableOf(const std::vector<std::string>& rows) {
     return persons;
 }
 
-}  // namespace tarvo::testing
+}  // namespace tarvo::test_support

@@ -141,7 +141,7 @@ TEST(Warnings, StandardisingASmallSpreadInA1plMode) {
 }
 
 TEST(ReportJson, RoundTripsWithNullForUndefinedValues) {
-    const PersonTable persons = testing::TableOf({"10", "01", "99", "11"});
+    const PersonTable persons = test_support::TableOf({"10", "01", "99", "11"});
     ItemTable items(2);
     items.AccNo = {"I1", "I\xff"};  // not UTF-8: replaced, not an error
     RunReport report;

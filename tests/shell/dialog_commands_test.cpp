@@ -14,23 +14,21 @@
 namespace tarvo::shell {
 namespace {
 
-using testing::EnsureApplication;
+using test_support::EnsureApplication;
 
 class DialogCommandsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         EnsureApplication();
         dialog = std::make_unique<MainDialog>(nullptr, &picker, &desktop);
     }
 
-    void ClickMode(int mode) {
-        static_cast<QRadioButton*>(dialog->Control(1002 + mode))->click();
-    }
+    void ClickMode(int mode) { static_cast<QRadioButton*>(dialog->Control(1002 + mode))->click(); }
     void Type(int id, const std::string& text) { dialog->Controls().SetText(id, text); }
     bool GoEnabled() const { return dialog->Controls().IsEnabled(control::kGo); }
 
-    testing::ScriptedPicker picker;
-    testing::RecordingDesktop desktop;
+    test_support::ScriptedPicker picker;
+    test_support::RecordingDesktop desktop;
     std::unique_ptr<MainDialog> dialog;
 };
 
@@ -52,7 +50,8 @@ TEST_F(DialogCommandsTest, EachModeButtonWritesItsRowOfStatusWords) {
         ClickMode(mode);
         EXPECT_EQ(dialog->Commands().CalibrationMode(), mode);
         for (std::size_t k = 0; k < labels.size(); ++k) {
-            EXPECT_EQ(dialog->Controls().Text(labels[k]), expected[static_cast<std::size_t>(mode - 1)][k])
+            EXPECT_EQ(dialog->Controls().Text(labels[k]),
+                      expected[static_cast<std::size_t>(mode - 1)][k])
                 << "mode " << mode << ", label " << labels[k];
         }
         EXPECT_EQ(dialog->Controls().Text(1035), "Required");  // never changes

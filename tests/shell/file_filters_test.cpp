@@ -1,7 +1,8 @@
 // Filter conversion, the preselected filter pair and the mask reordering.
+#include "shell/file_filters.h"
+
 #include <gtest/gtest.h>
 
-#include "shell/file_filters.h"
 #include "shell/file_selection.h"
 
 namespace tarvo::shell {
@@ -21,13 +22,21 @@ TEST(FilterIndexForName, PicksTheOutputPairByExtension) {
         const char* name;
         int pair;
     } cases[] = {
-        {"result.csv", 1},       {"RESULT.CSV", 1},     {"a.b/result.Csv", 1},
-        {"result.dat", 2},       {"C:\\x\\r.DAT", 2},   {"result.txt", 3},
-        {"result.asc", 4},       {"result.aSc   ", 4},  // trailing spaces do not count
-        {"result.out", 5},       {"result", 5},         // no extension: the last pair
-        {"folder.csv/result", 5},                       // a folder's dot is no extension
-        {"folder/", 5},          {".txt", 3},           // "." + default extension
-        {"*.csv", 1},            {"", 5},
+        {"result.csv", 1},
+        {"RESULT.CSV", 1},
+        {"a.b/result.Csv", 1},
+        {"result.dat", 2},
+        {"C:\\x\\r.DAT", 2},
+        {"result.txt", 3},
+        {"result.asc", 4},
+        {"result.aSc   ", 4},  // trailing spaces do not count
+        {"result.out", 5},
+        {"result", 5},             // no extension: the last pair
+        {"folder.csv/result", 5},  // a folder's dot is no extension
+        {"folder/", 5},
+        {".txt", 3},  // "." + default extension
+        {"*.csv", 1},
+        {"", 5},
     };
     for (const auto& c : cases) {
         std::string filter = OutputFilter();

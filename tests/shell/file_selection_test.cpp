@@ -16,9 +16,9 @@ using namespace std::string_literals;
 namespace id = tarvo::control;
 
 class FileSelectionTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        testing::EnsureApplication();
+        test_support::EnsureApplication();
         ASSERT_TRUE(folder.isValid());
         dialog = std::make_unique<MainDialog>(nullptr, &picker, &desktop);
     }
@@ -31,10 +31,10 @@ protected:
         return Folder() + name + "/";
     }
 
-    testing::CurrentDirectoryGuard restoreCurrentDirectory;
+    test_support::CurrentDirectoryGuard restoreCurrentDirectory;
     QTemporaryDir folder;
-    testing::ScriptedPicker picker;
-    testing::RecordingDesktop desktop;
+    test_support::ScriptedPicker picker;
+    test_support::RecordingDesktop desktop;
     std::unique_ptr<MainDialog> dialog;
 };
 
@@ -68,9 +68,8 @@ TEST_F(FileSelectionTest, ItemPresetsFollowTheLowerCasedName) {
     Browse(id::kBrowseItemFile);
     EXPECT_EQ(Text(id::kItemParameterFile), Folder() + "TESTDATA0.ITM");
     const std::pair<int, const char*> presets[] = {
-        {id::kAStart, "22"}, {id::kALength, "9"},     {id::kBStart, "32"},
-        {id::kBLength, "9"}, {id::kCStart, "42"},     {id::kCLength, "9"},
-        {id::kItemIdStart, "1"}, {id::kItemIdLength, "8"},
+        {id::kAStart, "22"}, {id::kALength, "9"}, {id::kBStart, "32"},     {id::kBLength, "9"},
+        {id::kCStart, "42"}, {id::kCLength, "9"}, {id::kItemIdStart, "1"}, {id::kItemIdLength, "8"},
     };
     for (const auto& [box, text] : presets) EXPECT_EQ(Text(box), text) << box;
     EXPECT_EQ(Text(id::kItemCount), "");  // the response presets are untouched
@@ -190,7 +189,7 @@ TEST(PickerArguments, OpenNamesAreCutAt16384AndSaveNamesAt260) {
 }
 
 TEST(TempFolder, EndsWithASlash) {
-    testing::EnsureApplication();
+    test_support::EnsureApplication();
     const std::string temp = TempFolder();
     ASSERT_FALSE(temp.empty());
     EXPECT_EQ(temp.back(), '/');

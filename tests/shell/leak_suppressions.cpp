@@ -2,6 +2,4 @@
 // until the process ends) are not ours; the leak checker of sanitizer builds
 // reads this list. Ignored in other builds.
 extern "C" const char* __lsan_default_suppressions();
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }

@@ -1,5 +1,7 @@
 // The main dialog as built at start-up: controls, texts, places, colours,
 // fonts, the start state, the window's frame, Help and the two ways to end.
+#include "shell/main_dialog.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -17,18 +19,17 @@
 #include "platform/control_ids.h"
 #include "shell/dialog_fonts.h"
 #include "shell/dialog_layout.h"
-#include "shell/main_dialog.h"
 #include "shell_test_support.h"
 
 namespace tarvo::shell {
 namespace {
 
-using testing::EnsureApplication;
-using testing::RecordingDesktop;
-using testing::ScriptedPicker;
+using test_support::EnsureApplication;
+using test_support::RecordingDesktop;
+using test_support::ScriptedPicker;
 
 class MainDialogTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         EnsureApplication();
         dialog = std::make_unique<MainDialog>(nullptr, &picker, &desktop);
@@ -121,12 +122,15 @@ TEST_F(MainDialogTest, TabOrderFollowsCreationOrder) {
     QWidget* widget = start;
     do {
         for (const ControlLayout& row : MainDialogControls()) {
-            if (row.id != kUnaddressed && dialog->Control(row.id) == widget) chain.push_back(row.id);
+            if (row.id != kUnaddressed && dialog->Control(row.id) == widget)
+                chain.push_back(row.id);
         }
         widget = widget->nextInFocusChain();
     } while (widget != start && widget != nullptr);
 
-    auto position = [&](int id) { return std::find(chain.begin(), chain.end(), id) - chain.begin(); };
+    auto position = [&](int id) {
+        return std::find(chain.begin(), chain.end(), id) - chain.begin();
+    };
     EXPECT_LT(position(1061), position(1025));  // the item Browse is created before its frame
     EXPECT_LT(position(1025), position(1083));
     EXPECT_LT(position(1077), position(1078));  // responses start before theta length
@@ -158,21 +162,21 @@ TEST(ControlColours, ResolveTheStartUpStepsInOrder) {
         int id;
         ControlColours expected;
     } cases[] = {
-        {1011, {std::nullopt, yellow}},               // a label
-        {1047, {std::nullopt, yellow}},               // "Go"
-        {1108, {std::nullopt, yellow}},               // the Response Input frame
+        {1011, {std::nullopt, yellow}},  // a label
+        {1047, {std::nullopt, yellow}},  // "Go"
+        {1108, {std::nullopt, yellow}},  // the Response Input frame
         {1028, {std::nullopt, yellow}},
-        {1003, {std::nullopt, green}},                // mode buttons win over 1001..1050
+        {1003, {std::nullopt, green}},  // mode buttons win over 1001..1050
         {1010, {std::nullopt, green}},
-        {1002, {std::nullopt, green}},                // the Calibrate frame
-        {1055, {std::nullopt, green}},                // the panel
+        {1002, {std::nullopt, green}},                 // the Calibrate frame
+        {1055, {std::nullopt, green}},                 // the panel
         {1052, {Rgb{192, 0, 0}, Rgb{255, 255, 223}}},  // title box
         {1051, {Rgb{0, 0, 0}, Rgb{255, 255, 223}}},    // version box
-        {1061, {}},                                   // name and number boxes keep the system's
+        {1061, {}},                                    // name and number boxes keep the system's
         {1079, {}},
-        {1110, {}},                                   // the response Browse
-        {32651, {}},                                  // Help
-        {-1, {}},                                     // the gray rectangle
+        {1110, {}},   // the response Browse
+        {32651, {}},  // Help
+        {-1, {}},     // the gray rectangle
     };
     for (const auto& c : cases) EXPECT_EQ(ColoursForControl(c.id), c.expected) << c.id;
 }
@@ -207,7 +211,8 @@ TEST_F(MainDialogTest, DisabledControlsShowThePlatformsGreyedText) {
     for (QWidget* control : controls) {
         const QPalette palette = control->palette();
         for (QPalette::ColorRole role : textRoles) {
-            EXPECT_EQ(palette.color(QPalette::Disabled, role), platform.color(QPalette::Disabled, role))
+            EXPECT_EQ(palette.color(QPalette::Disabled, role),
+                      platform.color(QPalette::Disabled, role))
                 << control->objectName().toStdString() << " " << control->metaObject()->className()
                 << " role " << role;
         }
@@ -223,7 +228,9 @@ TEST_F(MainDialogTest, DisabledControlsShowThePlatformsGreyedText) {
     EXPECT_NE(go->palette().color(QPalette::Current, QPalette::ButtonText),
               exit->palette().color(QPalette::Current, QPalette::ButtonText));
     // The title box keeps its red while enabled.
-    EXPECT_EQ(dialog->Control(control::kTitleBox)->palette().color(QPalette::Active, QPalette::WindowText),
+    EXPECT_EQ(dialog->Control(control::kTitleBox)
+                  ->palette()
+                  .color(QPalette::Active, QPalette::WindowText),
               QColor(192, 0, 0));
 }
 
@@ -322,7 +329,7 @@ TEST_F(MainDialogTest, ExitAndCloseBoxBothEndTheDialog) {
 
 TEST(StartUp, MakesTheProgramFolderCurrent) {
     EnsureApplication();
-    testing::CurrentDirectoryGuard guard;
+    test_support::CurrentDirectoryGuard guard;
     QDir::setCurrent(QDir::rootPath());
     MakeProgramFolderCurrent();
     EXPECT_EQ(QDir::currentPath(), QCoreApplication::applicationDirPath());
@@ -330,7 +337,7 @@ TEST(StartUp, MakesTheProgramFolderCurrent) {
 
 TEST(HelpDocument, IsCopiedBesideTheProgram) {
     const std::string text =
-        testing::ReadFileBytes(std::string(TARVO_SHELL_BINARY_DIR) + "/aboutTARVO.rtf");
+        test_support::ReadFileBytes(std::string(TARVO_SHELL_BINARY_DIR) + "/aboutTARVO.rtf");
     EXPECT_EQ(text.rfind("{\\rtf1", 0), 0u);
     for (const char* topic : {"Required", "Optional", "Computed", "Ignored", "SeqItem", "seetheta",
                               "testdata.dat", "testdata.itm", "-1", "99"}) {

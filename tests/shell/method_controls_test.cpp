@@ -20,7 +20,7 @@
 namespace tarvo::shell {
 namespace {
 
-using testing::EnsureApplication;
+using test_support::EnsureApplication;
 
 // Every control of the dialog as it stood before the Method choice came:
 // identifier and rectangle in dialog units, in creation order.
@@ -72,8 +72,8 @@ class MethodControlsTest : public ::testing::Test {
         dialog = std::make_unique<MainDialog>(nullptr, &picker, &desktop);
     }
 
-    testing::ScriptedPicker picker;
-    testing::RecordingDesktop desktop;
+    test_support::ScriptedPicker picker;
+    test_support::RecordingDesktop desktop;
     std::unique_ptr<MainDialog> dialog;
 };
 

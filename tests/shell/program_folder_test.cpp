@@ -1,5 +1,7 @@
 // The program's own folder (the real file's, links resolved), the help
 // document's fall-back on it, and the window icon as installed.
+#include "shell/program_folder.h"
+
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -15,24 +17,23 @@
 
 #include "platform/control_ids.h"
 #include "shell/main_dialog.h"
-#include "shell/program_folder.h"
 #include "shell/program_icon.h"
 #include "shell_test_support.h"
 
 namespace tarvo::shell {
 namespace {
 
-using testing::CurrentDirectoryGuard;
-using testing::EnsureApplication;
-using testing::RecordingDesktop;
-using testing::ScriptedPicker;
+using test_support::CurrentDirectoryGuard;
+using test_support::EnsureApplication;
+using test_support::RecordingDesktop;
+using test_support::ScriptedPicker;
 
 constexpr const char* kReportFolder = "TARVO_TEST_REPORT_PROGRAM_FOLDER";
 
 std::string Path(const QTemporaryDir& dir) { return dir.path().toStdString(); }
 
 void PutHelpDocument(const std::string& folder) {
-    testing::WriteFileBytes(folder + "/aboutTARVO.rtf", "{\\rtf1 help}");
+    test_support::WriteFileBytes(folder + "/aboutTARVO.rtf", "{\\rtf1 help}");
 }
 
 TEST(HelpDocumentToOpen, PrefersTheCurrentFolderThenTheProgramFolder) {
@@ -60,7 +61,8 @@ TEST(HelpDocumentToOpen, PrefersTheCurrentFolderThenTheProgramFolder) {
         QDir::setCurrent(current.path());
 
         const std::string opened = HelpDocumentToOpen(c.programFolderKnown ? Path(program) : "");
-        EXPECT_EQ(opened, c.expectProgramCopy ? Path(program) + "/aboutTARVO.rtf" : "aboutTARVO.rtf")
+        EXPECT_EQ(opened,
+                  c.expectProgramCopy ? Path(program) + "/aboutTARVO.rtf" : "aboutTARVO.rtf")
             << c.name;
     }
 }
@@ -77,7 +79,7 @@ TEST(HelpDocumentToOpen, AFolderNamedLikeTheDocumentDoesNotCount) {
 }
 
 class HelpFallBackTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         EnsureApplication();
         dialog = std::make_unique<MainDialog>(nullptr, &picker, &desktop);
@@ -138,8 +140,10 @@ TEST(StartUp, ProgramFolderIsTheRealFilesFolderWhenStartedThroughALink) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QString::fromLatin1(kReportFolder), QStringLiteral("1"));
     child.setProcessEnvironment(environment);
-    child.start(link, {QStringLiteral(
-                          "--gtest_filter=StartUp.ProgramFolderIsTheRealFilesFolderWhenStartedThroughALink")});
+    child.start(
+        link,
+        {QStringLiteral(
+            "--gtest_filter=StartUp.ProgramFolderIsTheRealFilesFolderWhenStartedThroughALink")});
     ASSERT_TRUE(child.waitForFinished(60000));
     const QString output = QString::fromLocal8Bit(child.readAllStandardOutput());
     EXPECT_TRUE(output.contains(QStringLiteral("program folder: ") +

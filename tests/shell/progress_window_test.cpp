@@ -1,5 +1,7 @@
 // The progress window and its operations by handle, as the C entry points and
 // the desktop program use them.
+#include "shell/progress_window.h"
+
 #include <gtest/gtest.h>
 
 #include <QLabel>
@@ -10,14 +12,13 @@
 #include "shell/dialog_fonts.h"
 #include "shell/dialog_units.h"
 #include "shell/progress_operations.h"
-#include "shell/progress_window.h"
 #include "shell_test_support.h"
 
 namespace tarvo::shell {
 namespace {
 
-class ProgressWindowTest : public ::testing::Test, private testing::ApplicationFirst {
-protected:
+class ProgressWindowTest : public ::testing::Test, private test_support::ApplicationFirst {
+  protected:
     void SetUp() override {
         owner.resize(400, 300);
         owner.move(120, 80);
@@ -73,8 +74,8 @@ TEST_F(ProgressWindowTest, OpensAboveItsDisabledOwner) {
 
 TEST_F(ProgressWindowTest, PercentIsClampedNeverRejected) {
     handle = ProgressInit(&owner, "x");
-    const std::pair<int, int> cases[] = {{150, 100}, {-5, 0}, {42, 42}, {100, 100}, {0, 0},
-                                         {INT32_MIN, 0}, {INT32_MAX, 100}};
+    const std::pair<int, int> cases[] = {{150, 100}, {-5, 0},        {42, 42},        {100, 100},
+                                         {0, 0},     {INT32_MIN, 0}, {INT32_MAX, 100}};
     for (const auto& [percent, shown] : cases) {
         ProgressSet(handle, percent, "Item 1 of 3.");
         EXPECT_EQ(BarValue(), shown) << percent;
@@ -133,9 +134,9 @@ TEST_F(ProgressWindowTest, IsADialogOfItsOwnerWithTitleOnly) {
     const Qt::WindowFlags flags = Window()->windowFlags();
     EXPECT_TRUE(flags & Qt::CustomizeWindowHint);
     EXPECT_TRUE(flags & Qt::WindowTitleHint);
-    for (Qt::WindowType absent : {Qt::WindowSystemMenuHint, Qt::WindowMinimizeButtonHint,
-                                  Qt::WindowMaximizeButtonHint, Qt::WindowCloseButtonHint,
-                                  Qt::WindowContextHelpButtonHint}) {
+    for (Qt::WindowType absent :
+         {Qt::WindowSystemMenuHint, Qt::WindowMinimizeButtonHint, Qt::WindowMaximizeButtonHint,
+          Qt::WindowCloseButtonHint, Qt::WindowContextHelpButtonHint}) {
         EXPECT_FALSE(flags & absent) << absent;
     }
     ASSERT_NE(Window()->windowHandle(), nullptr);
@@ -182,13 +183,14 @@ TEST(DialogUnits, ConvertLikeTheDialogManager) {
 }
 
 TEST(DialogUnits, ComeFromTheFontsLettersAndHeight) {
-    testing::EnsureApplication();
+    test_support::EnsureApplication();
     const QFont font = DialogFont();
     const DialogUnits units = DialogUnits::ForFont(font);
     const QFontMetrics metrics(font);
     EXPECT_EQ(units.BaseHeight(), metrics.height());
-    const double average =
-        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 52.0;
+    const double average = metrics.horizontalAdvance(QStringLiteral(
+                               "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
+                           52.0;
     EXPECT_NEAR(units.BaseWidth(), average, 0.5 + 1e-9);
 }
 

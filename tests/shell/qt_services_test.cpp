@@ -29,7 +29,7 @@ void WhenModalOpens(std::function<void(Window*)> inspect) {
 }
 
 TEST(QtDesktopServices, ShowMessageIsAnOkBoxWithPlainText) {
-    testing::EnsureApplication();
+    test_support::EnsureApplication();
     WhenModalOpens<QMessageBox>([](QMessageBox* box) {
         EXPECT_EQ(box->text(), QStringLiteral("ERROR Response file <b>x</b> does not exists."));
         EXPECT_EQ(box->textFormat(), Qt::PlainText);
@@ -41,12 +41,13 @@ TEST(QtDesktopServices, ShowMessageIsAnOkBoxWithPlainText) {
 }
 
 TEST(QtDesktopServices, AskYesNoDefaultsToYes) {
-    testing::EnsureApplication();
+    test_support::EnsureApplication();
     for (const bool pressYes : {true, false}) {
         WhenModalOpens<QMessageBox>([pressYes](QMessageBox* box) {
             EXPECT_EQ(box->windowTitle(), QStringLiteral("Tarvo"));
             EXPECT_EQ(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
-            EXPECT_EQ(static_cast<QAbstractButton*>(box->defaultButton()), box->button(QMessageBox::Yes));
+            EXPECT_EQ(static_cast<QAbstractButton*>(box->defaultButton()),
+                      box->button(QMessageBox::Yes));
             box->button(pressYes ? QMessageBox::Yes : QMessageBox::No)->click();
         });
         EXPECT_EQ(QtDesktopServices().AskYesNo("Do you want to standardize theta?", "Tarvo"),
@@ -55,7 +56,7 @@ TEST(QtDesktopServices, AskYesNoDefaultsToYes) {
 }
 
 TEST(QtFilePicker, ShowsTheRequestInAFileDialog) {
-    testing::EnsureApplication();
+    test_support::EnsureApplication();
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
     QtFilePicker picker(nullptr);

@@ -16,8 +16,8 @@ namespace tarvo::shell {
 namespace {
 
 namespace id = tarvo::control;
-using testing::CrLfLines;
-using testing::ReadFileBytes;
+using test_support::CrLfLines;
+using test_support::ReadFileBytes;
 
 constexpr int kItems = 45;  // the sample layout's item count
 constexpr int kPersons = 200;
@@ -30,9 +30,9 @@ ProgressWindow* ProgressWindowOnScreen() {
 }
 
 class RunFromDialogTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        testing::EnsureApplication();
+        test_support::EnsureApplication();
         ASSERT_TRUE(folder.isValid());
         dialog = std::make_unique<MainDialog>(nullptr, &picker, &desktop);
         dialog->show();
@@ -40,20 +40,18 @@ protected:
         // Chosen through Browse, as a user would: the sample name brings the
         // column presets with it.
         responseFile = folder.path().toStdString() + "/testdata.dat";
-        testing::WriteSampleResponses(responseFile, kPersons, kItems, 20240611);
+        test_support::WriteSampleResponses(responseFile, kPersons, kItems, 20240611);
         picker.openAnswers = {responseFile};
         Browse(id::kBrowseResponseFile);
     }
 
     void TearDown() override {
         if (dialog) {
-            ASSERT_TRUE(testing::WaitUntil([&] { return !dialog->Runs().IsRunning(); }));
+            ASSERT_TRUE(test_support::WaitUntil([&] { return !dialog->Runs().IsRunning(); }));
         }
     }
 
-    void Browse(int button) {
-        static_cast<QPushButton*>(dialog->Control(button))->click();
-    }
+    void Browse(int button) { static_cast<QPushButton*>(dialog->Control(button))->click(); }
 
     void ChooseOutput(const std::string& bareName) {
         outputFile = folder.path().toStdString() + "/" + bareName;
@@ -69,16 +67,16 @@ protected:
         EXPECT_TRUE(go->isEnabled());
         go->click();
         EXPECT_TRUE(dialog->Runs().IsRunning());
-        EXPECT_TRUE(testing::WaitUntil([&] { return !dialog->Runs().IsRunning(); }));
+        EXPECT_TRUE(test_support::WaitUntil([&] { return !dialog->Runs().IsRunning(); }));
         return dialog->Runs().LastOutcome();
     }
 
     std::vector<std::string> ResultLines() const { return CrLfLines(ReadFileBytes(outputFile)); }
 
-    testing::CurrentDirectoryGuard restoreCurrentDirectory;
+    test_support::CurrentDirectoryGuard restoreCurrentDirectory;
     QTemporaryDir folder;
-    testing::ScriptedPicker picker;
-    testing::RecordingDesktop desktop;
+    test_support::ScriptedPicker picker;
+    test_support::RecordingDesktop desktop;
     std::unique_ptr<MainDialog> dialog;
     std::string responseFile;
     std::string outputFile;
@@ -170,9 +168,8 @@ TEST_F(RunFromDialogTest, MissingResponseFileIsReportedAndNothingIsWritten) {
     dialog->Controls().SetText(id::kResponseFile, responseFile + ".missing");
     EXPECT_EQ(Go(), RunOutcome::EndedAtCheck);
 
-    EXPECT_EQ(desktop.messages,
-              std::vector<std::string>{"ERROR Response file " + responseFile +
-                                       ".missing does not exists."});
+    EXPECT_EQ(desktop.messages, std::vector<std::string>{"ERROR Response file " + responseFile +
+                                                         ".missing does not exists."});
     EXPECT_TRUE(desktop.openedDocuments.empty());
     EXPECT_TRUE(ReadFileBytes(outputFile).empty());
     EXPECT_TRUE(dialog->isEnabled());

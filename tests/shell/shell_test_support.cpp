@@ -12,7 +12,7 @@
 
 #include "simulator.h"
 
-namespace tarvo::shell::testing {
+namespace tarvo::shell::test_support {
 
 void EnsureApplication() {
     if (QApplication::instance() != nullptr) return;
@@ -82,18 +82,18 @@ std::vector<std::string> CrLfLines(const std::string& text) {
     return lines;
 }
 
-void WriteSampleResponses(const std::string& path, int personCount, int itemCount,
-                          unsigned seed) {
+void WriteSampleResponses(const std::string& path, int personCount, int itemCount, unsigned seed) {
     sim::Random random(seed);
-    const auto items = sim::DrawItems(random, static_cast<std::size_t>(itemCount),
-                                      sim::ItemModel::ThreePL);
+    const auto items =
+        sim::DrawItems(random, static_cast<std::size_t>(itemCount), sim::ItemModel::ThreePL);
     const auto theta = sim::DrawAbilities(random, static_cast<std::size_t>(personCount));
     const auto codes = sim::DrawResponses(random, theta, items);
 
     std::ostringstream file;
     for (int j = 0; j < personCount; ++j) {
         char front[32];
-        std::snprintf(front, sizeof front, "P%07d   %7.3f ", j + 1, theta[static_cast<std::size_t>(j)]);
+        std::snprintf(front, sizeof front, "P%07d   %7.3f ", j + 1,
+                      theta[static_cast<std::size_t>(j)]);
         file << front;
         for (int i = 0; i < itemCount; ++i) {
             file << static_cast<char>('0' + codes[static_cast<std::size_t>(j * itemCount + i)]);
@@ -103,4 +103,4 @@ void WriteSampleResponses(const std::string& path, int personCount, int itemCoun
     WriteFileBytes(path, file.str());
 }
 
-}  // namespace tarvo::shell::testing
+}  // namespace tarvo::shell::test_support

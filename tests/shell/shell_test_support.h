@@ -13,7 +13,7 @@
 
 // What the shell tests share: the one QApplication, pickers and a desktop
 // that answer without windows, and waiting while the event loop runs.
-namespace tarvo::shell::testing {
+namespace tarvo::shell::test_support {
 
 // Creates the QApplication on first use (offscreen unless told otherwise).
 void EnsureApplication();
@@ -30,7 +30,7 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 60000);
 // Answers the pickers from queues (an empty answer is a Cancel) and keeps
 // every request it was given.
 class ScriptedPicker final : public FilePicker {
-public:
+  public:
     std::deque<std::optional<std::string>> openAnswers;
     std::deque<std::optional<std::string>> saveAnswers;
     std::vector<PickerRequest> openRequests;
@@ -43,7 +43,7 @@ public:
 // Records messages, questions and document launches; answers questions with
 // yesAnswer.
 class RecordingDesktop final : public DesktopServices {
-public:
+  public:
     bool yesAnswer = true;
     std::vector<std::string> messages;
     std::vector<std::pair<std::string, std::string>> questions;  // text, title
@@ -59,11 +59,11 @@ public:
 
 // Restores the current directory when it goes out of scope.
 class CurrentDirectoryGuard {
-public:
+  public:
     CurrentDirectoryGuard() : saved_(QDir::currentPath()) {}
     ~CurrentDirectoryGuard() { QDir::setCurrent(saved_); }
 
-private:
+  private:
     QString saved_;
 };
 
@@ -74,7 +74,6 @@ std::vector<std::string> CrLfLines(const std::string& text);
 
 // A response file in the sample layout (ID in 1-8, theta in 12-18, responses
 // from column 20) drawn from the 3PL model with a fixed seed.
-void WriteSampleResponses(const std::string& path, int personCount, int itemCount,
-                          unsigned seed);
+void WriteSampleResponses(const std::string& path, int personCount, int itemCount, unsigned seed);
 
-}  // namespace tarvo::shell::testing
+}  // namespace tarvo::shell::test_support

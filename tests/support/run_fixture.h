@@ -10,7 +10,7 @@
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
 
-namespace tarvo::testing {
+namespace tarvo::test_support {
 
 // Small 3PL data sets in the sample layout (examinee ID in columns 1-8,
 // theta in 12-18, responses from column 20; item ID in 1-8, a in 22-30,
@@ -111,4 +111,4 @@ inline std::vector<std::string> CrLfLines(const std::string& text, bool* allCrLf
     return lines;
 }
 
-}  // namespace tarvo::testing
+}  // namespace tarvo::test_support

@@ -7,13 +7,13 @@
 #include "platform/control_ids.h"
 #include "platform/run_host.h"
 
-namespace tarvo::testing {
+namespace tarvo::test_support {
 
 // A front end for tests: serves control texts from a map, records every
 // message, question, progress call and viewer launch, answers the question
 // as told and requests Stop at a chosen poll.
 class ScriptedHost : public RunHost {
-public:
+  public:
     std::map<int, std::string> texts;
     int mode = 2;
     bool answerYes = true;
@@ -59,8 +59,8 @@ public:
         return texts;
     }
 
-private:
+  private:
     bool stopped_ = false;
 };
 
-}  // namespace tarvo::testing
+}  // namespace tarvo::test_support

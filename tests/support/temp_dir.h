@@ -7,13 +7,14 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <string_view>
 
-namespace tarvo::testing {
+namespace tarvo::test_support {
 
 // A fresh directory under the system's temporary folder, removed with its
 // contents when the test ends.
 class TempDir {
-public:
+  public:
     TempDir() {
         static std::atomic<int> counter{0};
         path_ = std::filesystem::temp_directory_path() /
@@ -31,7 +32,15 @@ public:
     std::string File(const std::string& name) const { return (path_ / name).string(); }
     const std::filesystem::path& path() const { return path_; }
 
-private:
+    // Writes bytes exactly as given to a file in the directory; returns its path.
+    std::string Write(const std::string& name, std::string_view bytes) const {
+        const std::string file = File(name);
+        std::ofstream out(file, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        return file;
+    }
+
+  private:
     std::filesystem::path path_;
 };
 
@@ -45,4 +54,4 @@ inline std::string ReadFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-}  // namespace tarvo::testing
+}  // namespace tarvo::test_support

@@ -4,15 +4,12 @@
 #include <cmath>
 #include <numeric>
 
+#include "core/model_constants.h"
+
 namespace tarvo::results {
-namespace {
-
-constexpr double kScale = 1.7;
-
-}  // namespace
 
 double ResponseProbability(const ItemParameters& item, double theta) {
-    return item.c + (1 - item.c) / (1 + std::exp(-kScale * item.a * (theta - item.b)));
+    return item.c + (1 - item.c) / (1 + std::exp(-kD * item.a * (theta - item.b)));
 }
 
 double ItemInformation(const ItemParameters& item, double theta) {
@@ -20,7 +17,7 @@ double ItemInformation(const ItemParameters& item, double theta) {
     if (p <= 0 || item.c >= 1) return 0;
     const double q = 1 - p;
     const double lifted = (p - item.c) / (1 - item.c);
-    const double slope = kScale * item.a;
+    const double slope = kD * item.a;
     return slope * slope * (q / p) * lifted * lifted;
 }
 

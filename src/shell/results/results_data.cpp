@@ -75,9 +75,8 @@ std::string LoopSentence(const LoopRecord& loop, bool marginal) {
     // The marginal estimator settles on its parameters' change, not on MSError.
     const std::string settledBelow =
         marginal ? ": the largest parameter change fell below " : ": MSError changed by less than ";
-    const std::string lastChange =
-        marginal ? " without settling; the largest parameter change was "
-                 : " without settling; MSError changed by ";
+    const std::string lastChange = marginal ? " without settling; the largest parameter change was "
+                                            : " without settling; MSError changed by ";
     const auto passes = static_cast<std::size_t>(std::max(loop.passes, 0));
     switch (loop.end) {
         case LoopEnd::NotRun:
@@ -88,8 +87,8 @@ std::string LoopSentence(const LoopRecord& loop, bool marginal) {
         case LoopEnd::PassLimit:
             return what + " used all " +
                    Plural(static_cast<std::size_t>(std::max(loop.passLimit, 0)), one, many) +
-                   lastChange + Number(loop.lastChange, "%.3g") +
-                   " in the last " + one + ". Treat the estimates with care.";
+                   lastChange + Number(loop.lastChange, "%.3g") + " in the last " + one +
+                   ". Treat the estimates with care.";
         case LoopEnd::Stopped:
             return what + " stopped in " + one + " " + std::to_string(loop.passes) + ".";
     }
@@ -98,19 +97,7 @@ std::string LoopSentence(const LoopRecord& loop, bool marginal) {
 
 }  // namespace
 
-ModeFamily FamilyOfMode(int mode) {
-    switch (mode) {
-        case 1:
-        case 7:
-            return ModeFamily::ThetaOnly;
-        case 2:
-        case 4:
-        case 8:
-            return ModeFamily::ItemsOnly;
-        default:
-            return ModeFamily::Joint;
-    }
-}
+ModeFamily FamilyOfMode(int mode) { return IsMode(mode) ? RulesOf(mode).path : RunPath::Joint; }
 
 ResultsData CollectResultsData(std::string_view fileText, RunReport report) {
     ResultsData data;
@@ -152,7 +139,7 @@ std::vector<std::string> SummarySentences(const ResultsData& data) {
             sentences.push_back("The run could not write its whole result.");
             break;
     }
-    if (report.mode >= 1 && report.mode <= 8) {
+    if (IsMode(report.mode)) {
         sentences.push_back("Mode " + std::to_string(report.mode) + " " +
                             WhatTheModeDoes(data.Family()) + ".");
     }

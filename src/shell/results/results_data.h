@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/modes.h"
 #include "report/run_report.h"
 #include "shell/results/irt_curves.h"
 #include "shell/results/result_file_rows.h"
@@ -14,7 +15,7 @@
 // the plots use, which plots have data, and the summary in sentences.
 namespace tarvo::results {
 
-enum class ModeFamily { ThetaOnly, ItemsOnly, Joint };
+using ModeFamily = RunPath;  // the path of the mode (core/modes.h)
 ModeFamily FamilyOfMode(int mode);
 
 struct PlottedItem {

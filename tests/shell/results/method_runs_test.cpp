@@ -19,17 +19,17 @@ namespace tarvo::shell {
 namespace {
 
 namespace id = tarvo::control;
-using testing::ReadFileBytes;
+using test_support::ReadFileBytes;
 
 const std::string kGolden = std::string(TARVO_SOURCE_DIR) + "/tests/golden/";
 
 class MethodRunsTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        testing::EnsureApplication();
+        test_support::EnsureApplication();
         ASSERT_TRUE(folder.isValid());
         for (const char* input : {"responses.dat", "items.itm"}) {
-            testing::WriteFileBytes(Path(input), ReadFileBytes(kGolden + "input/" + input));
+            test_support::WriteFileBytes(Path(input), ReadFileBytes(kGolden + "input/" + input));
         }
         dialog = std::make_unique<MainDialog>(nullptr, &picker, &desktop, &viewer);
         dialog->show();
@@ -71,7 +71,7 @@ class MethodRunsTest : public ::testing::Test {
     std::optional<RunOutcome> Go(int mode) {
         static_cast<QRadioButton*>(dialog->Control(1002 + mode))->click();
         static_cast<QPushButton*>(dialog->Control(id::kGo))->click();
-        EXPECT_TRUE(testing::WaitUntil([&] { return !dialog->Runs().IsRunning(); }));
+        EXPECT_TRUE(test_support::WaitUntil([&] { return !dialog->Runs().IsRunning(); }));
         return dialog->Runs().LastOutcome();
     }
 
@@ -84,10 +84,10 @@ class MethodRunsTest : public ::testing::Test {
         return open.empty() ? QString() : open.back()->Summary()->toPlainText();
     }
 
-    testing::CurrentDirectoryGuard restoreCurrentDirectory;
+    test_support::CurrentDirectoryGuard restoreCurrentDirectory;
     QTemporaryDir folder;
-    testing::ScriptedPicker picker;
-    testing::RecordingDesktop desktop;
+    test_support::ScriptedPicker picker;
+    test_support::RecordingDesktop desktop;
     ResultsWindows viewer{desktop};
     std::unique_ptr<MainDialog> dialog;
     std::string outputFile;
@@ -140,8 +140,8 @@ TEST_F(MethodRunsTest, MarginalWritesItsOwnRowsInTheModelsLayout) {
         FillDialog(true, "marginal" + std::to_string(c.mode) + ".csv");
         EXPECT_EQ(Go(c.mode), RunOutcome::Finished) << c.layoutOf;
 
-        const auto lines = testing::CrLfLines(ReadFileBytes(outputFile));
-        const auto golden = testing::CrLfLines(ReadFileBytes(kGolden + c.layoutOf));
+        const auto lines = test_support::CrLfLines(ReadFileBytes(outputFile));
+        const auto golden = test_support::CrLfLines(ReadFileBytes(kGolden + c.layoutOf));
         ASSERT_EQ(lines.size(), golden.size()) << c.layoutOf;
         EXPECT_EQ(lines[0], golden[0]);          // the same columns
         EXPECT_NE(lines[1], golden[1]);          // other estimates

@@ -40,7 +40,7 @@ namespace tarvo::shell {
 namespace {
 
 namespace id = tarvo::control;
-using testing::ReadFileBytes;
+using test_support::ReadFileBytes;
 
 constexpr std::size_t kItems = 20;
 constexpr std::size_t kPersons = 300;
@@ -81,7 +81,7 @@ int ColumnNamed(const ResultTableModel& model, const QString& name) {
 class ResultsFromDialogTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        testing::EnsureApplication();
+        test_support::EnsureApplication();
         ASSERT_TRUE(folder.isValid());
         const sim::SimulatedData data = sim::Simulate({20240611, kPersons, kItems});
         responseFile = Path("testdata.dat");
@@ -113,7 +113,7 @@ class ResultsFromDialogTest : public ::testing::Test {
         }
         static_cast<QRadioButton*>(dialog->Control(1002 + mode))->click();
         static_cast<QPushButton*>(dialog->Control(id::kGo))->click();
-        EXPECT_TRUE(testing::WaitUntil([&] { return !dialog->Runs().IsRunning(); }));
+        EXPECT_TRUE(test_support::WaitUntil([&] { return !dialog->Runs().IsRunning(); }));
         return dialog->Runs().LastOutcome();
     }
 
@@ -122,10 +122,10 @@ class ResultsFromDialogTest : public ::testing::Test {
         return open.empty() ? nullptr : open.back();
     }
 
-    testing::CurrentDirectoryGuard restoreCurrentDirectory;
+    test_support::CurrentDirectoryGuard restoreCurrentDirectory;
     QTemporaryDir folder;
-    testing::ScriptedPicker picker;
-    testing::RecordingDesktop desktop;
+    test_support::ScriptedPicker picker;
+    test_support::RecordingDesktop desktop;
     ResultsWindows viewer{desktop};
     std::unique_ptr<MainDialog> dialog;
     std::string responseFile, itemFile, outputFile;
@@ -182,7 +182,7 @@ TEST_F(ResultsFromDialogTest, EachModeFamilyOpensItsTabsWithTheFilesRows) {
         EXPECT_EQ(window->FileText()->toPlainText(), expected);
         EXPECT_TRUE(window->FileText()->isReadOnly());
 
-        const auto lines = testing::CrLfLines(bytes);
+        const auto lines = test_support::CrLfLines(bytes);
         if (c.itemRows && !c.listing) {
             const ResultTableModel& model = *window->ItemModel();
             ASSERT_EQ(model.rowCount(), static_cast<int>(kItems));
@@ -269,13 +269,13 @@ TEST_F(ResultsFromDialogTest, TheFileTabsButtonsHandTheFileToTheDesktop) {
 }
 
 TEST(ResultsWindowFile, ARelativeNameKeepsItsFolderWhenTheCurrentDirectoryChanges) {
-    testing::EnsureApplication();
-    testing::CurrentDirectoryGuard guard;
+    test_support::EnsureApplication();
+    test_support::CurrentDirectoryGuard guard;
     QTemporaryDir folder;
     QDir::setCurrent(folder.path());
-    testing::WriteFileBytes(
+    test_support::WriteFileBytes(
         "out.csv", "SeqItem,AccNo, Nobs, b_calib, seeb\r\n   1, ,   40, -0.250,  0.300\r\n");
-    testing::RecordingDesktop desktop;
+    test_support::RecordingDesktop desktop;
     RunReport report;
     report.mode = 8;
     ResultsWindow window(QStringLiteral("out.csv"), report, desktop);
@@ -303,10 +303,10 @@ TEST(ResultsWindowFile, ARelativeNameKeepsItsFolderWhenTheCurrentDirectoryChange
 class ResultsWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        testing::EnsureApplication();
+        test_support::EnsureApplication();
         ASSERT_TRUE(folder.isValid());
         resultFile = folder.path().toStdString() + "/result.csv";
-        testing::WriteFileBytes(
+        test_support::WriteFileBytes(
             resultFile,
             "SeqItem,AccNo, Nobs, a_calib, b_calib,c_calib, seea, seeb, seec\r\n"
             "   1, Q1,    6,  1.200, -0.500,  0.200,  0.100,  0.100,  0.050\r\n"
@@ -365,7 +365,7 @@ class ResultsWindowTest : public ::testing::Test {
     }
 
     QTemporaryDir folder;
-    testing::RecordingDesktop desktop;
+    test_support::RecordingDesktop desktop;
     std::string resultFile;
     RunReport report;
 };

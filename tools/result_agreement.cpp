@@ -1,4 +1,4 @@
-#include "estimation/result_agreement.h"
+#include "result_agreement.h"
 
 #include <vector>
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "core/model_constants.h"
+
 namespace tarvo {
 
 // One field of a fixed-column line: first column counted from 1, and its
@@ -29,11 +31,6 @@ struct RunSettings {
     FieldSpec cField;
 };
 
-// Scored response codes. A 9 is skipped by every sum and count.
-inline constexpr std::uint8_t kIncorrect = 0;
-inline constexpr std::uint8_t kCorrect = 1;
-inline constexpr std::uint8_t kNoResponse = 9;
-
 // The items of a run, column by column. Item number i (1..itemCount, the
 // number written in the result file) is stored at index i - 1.
 struct ItemTable {
@@ -44,8 +41,14 @@ struct ItemTable {
 
     ItemTable() = default;
     explicit ItemTable(std::size_t itemCount)
-        : AccNo(itemCount), a(itemCount), b(itemCount), c(itemCount), seea(itemCount),
-          seeb(itemCount), seec(itemCount), Nobs(itemCount) {}
+        : AccNo(itemCount),
+          a(itemCount),
+          b(itemCount),
+          c(itemCount),
+          seea(itemCount),
+          seeb(itemCount),
+          seec(itemCount),
+          Nobs(itemCount) {}
 
     std::size_t itemCount() const { return a.size(); }
 };

@@ -1,4 +1,4 @@
-#include "shell/results/results_screenshot.h"
+#include "results_screenshot.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -7,10 +7,10 @@
 #include <QFileInfo>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTableView>
 #include <QTabWidget>
-#include <QTextBrowser>
+#include <QTableView>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QThread>
 
 #include "platform/control_ids.h"

@@ -1,0 +1,138 @@
+// The layers of src/ and what each may include. Every target sees the whole
+// src/ folder, so the compiler alone would let an engine file include a
+// desktop header; this test reads every #include line and fails on one that
+// crosses a layer the wrong way.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace tarvo {
+namespace {
+
+// The layers each layer may include besides itself. The engine (core,
+// platform, input, output, estimation, report) uses no toolkit; the two
+// front ends (cli, shell) do not know each other.
+const std::map<std::string, std::set<std::string>>& AllowedLayers() {
+    static const std::map<std::string, std::set<std::string>> kAllowed{
+        {"core", {}},
+        {"platform", {"core"}},
+        {"input", {"core", "platform"}},
+        {"output", {"core"}},
+        {"report", {"core"}},
+        {"estimation", {"core", "platform", "input", "output", "report"}},
+        {"cli", {"core", "platform", "input", "output", "estimation", "report"}},
+        {"shell", {"core", "platform", "input", "output", "estimation", "report"}},
+        {"capi", {"core", "platform", "input", "output", "estimation", "report", "shell"}},
+    };
+    return kAllowed;
+}
+
+bool UsesToolkit(const std::string& layer) { return layer == "shell" || layer == "capi"; }
+
+// The forbidden includes of one file of a layer, one message each.
+std::vector<std::string> ForbiddenIncludes(const std::string& layer, const std::string& file,
+                                           std::istream& text) {
+    std::vector<std::string> problems;
+    const auto& allowed = AllowedLayers();
+    const auto rules = allowed.find(layer);
+    if (rules == allowed.end()) {
+        problems.push_back(file + ": folder src/" + layer + " has no layering rule");
+        return problems;
+    }
+    std::string line;
+    while (std::getline(text, line)) {
+        const auto hash = line.find_first_not_of(" \t");
+        if (hash == std::string::npos || line.compare(hash, 1, "#") != 0) continue;
+        const auto include = line.find("include", hash);
+        if (include == std::string::npos || line.find_first_not_of(" \t", hash + 1) != include) {
+            continue;
+        }
+        const auto open = line.find_first_of("\"<", include);
+        if (open == std::string::npos) continue;
+        const auto close = line.find_first_of("\">", open + 1);
+        const std::string target = line.substr(open + 1, close - open - 1);
+        if (line[open] == '<') {
+            if (!UsesToolkit(layer) && (target.rfind("Q", 0) == 0 || target.rfind("qt", 0) == 0)) {
+                problems.push_back(file + ": " + layer + " may not use the toolkit: " + line);
+            }
+            continue;
+        }
+        const auto slash = target.find('/');
+        if (slash == std::string::npos) continue;  // beside the file
+        const std::string included = target.substr(0, slash);
+        if (included != layer && !rules->second.contains(included)) {
+            problems.push_back(file + ": " + layer + " may not include " + included + ": " + line);
+        }
+    }
+    return problems;
+}
+
+std::vector<std::string> ForbiddenIncludes(const std::string& layer, const std::string& text) {
+    std::istringstream stream(text);
+    return ForbiddenIncludes(layer, "example", stream);
+}
+
+TEST(IncludeRules, NoFileOfSrcCrossesALayer) {
+    const std::filesystem::path src = std::filesystem::path(TARVO_SOURCE_DIR) / "src";
+    std::vector<std::string> problems;
+    int files = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(src)) {
+        const auto extension = entry.path().extension();
+        if (!entry.is_regular_file() ||
+            (extension != ".h" && extension != ".cpp" && extension != ".in")) {
+            continue;
+        }
+        const std::string layer = std::filesystem::relative(entry.path(), src).begin()->string();
+        std::ifstream text(entry.path());
+        for (auto& problem : ForbiddenIncludes(layer, entry.path().string(), text)) {
+            problems.push_back(std::move(problem));
+        }
+        ++files;
+    }
+    EXPECT_GT(files, 50);
+    std::string all;
+    for (const auto& problem : problems) all += problem + "\n";
+    EXPECT_TRUE(problems.empty()) << all;
+}
+
+// The rule itself: what it must catch and what it must let pass.
+TEST(IncludeRules, CatchesEveryForbiddenKindOfInclude) {
+    struct Case {
+        const char* layer;
+        const char* text;
+        bool forbidden;
+    };
+    const Case cases[] = {
+        {"estimation", "#include \"shell/main_dialog.h\"", true},
+        {"estimation", "#  include \"cli/options.h\"", true},
+        {"estimation", "#include \"capi/tarvo.h\"", true},
+        {"input", "#include <QString>", true},
+        {"output", "#include <QtCore/QString>", true},
+        {"output", "#include \"input/front_part.h\"", true},
+        {"core", "#include \"estimation/model.h\"", true},
+        {"cli", "#include \"shell/mode_rules.h\"", true},
+        {"shell", "#include \"cli/options.h\"", true},
+        {"estimation", "#include \"core/modes.h\"", false},
+        {"estimation", "#include \"input/front_part.h\"", false},
+        {"shell", "#include <QWidget>", false},
+        {"capi", "#include \"shell/main_dialog.h\"", false},
+        {"capi", "#include \"tarvo.h\"", false},
+        {"estimation", "// #include \"shell/x.h\" in a comment", false},
+        {"estimation", "#include <vector>", false},
+    };
+    for (const Case& t : cases) {
+        EXPECT_EQ(!ForbiddenIncludes(t.layer, t.text).empty(), t.forbidden)
+            << t.layer << ": " << t.text;
+    }
+    EXPECT_FALSE(ForbiddenIncludes("newlayer", "").empty()) << "a folder without a rule";
+}
+
+}  // namespace
+}  // namespace tarvo
