@@ -192,7 +192,9 @@ TEST_F(ResultsFromDialogTest, EachModeFamilyOpensItsTabsWithTheFilesRows) {
                           Fields(lines[static_cast<std::size_t>(row) + 1]));
             }
         }
-        if (!c.itemRows) EXPECT_EQ(window->ItemModel()->rowCount(), static_cast<int>(kItems));
+        if (!c.itemRows) {
+            EXPECT_EQ(window->ItemModel()->rowCount(), static_cast<int>(kItems));
+        }
         if (c.listing) {
             ASSERT_EQ(window->ItemModel()->rowCount(), static_cast<int>(kItems));
             // Line 2 of each four-line entry holds a, b and c.
