@@ -139,7 +139,9 @@ std::vector<std::string> SummarySentences(const ResultsData& data) {
             sentences.push_back("The run could not write its whole result.");
             break;
     }
-    if (IsMode(report.mode)) {
+    // A marginal run borrows a joint mode's result layout only; the method
+    // sentence below says what it estimated.
+    if (IsMode(report.mode) && report.method != "mml") {
         sentences.push_back("Mode " + std::to_string(report.mode) + " " +
                             WhatTheModeDoes(data.Family()) + ".");
     }

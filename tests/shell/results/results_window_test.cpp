@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -559,6 +560,9 @@ TEST_F(ResultsWindowTest, TheSummaryNamesTheMarginalEstimatorAndItsCycles) {
                              "The EM cycles used all 500 cycles without settling", "2e-06"}) {
         EXPECT_NE(summary.indexOf(QString::fromUtf8(part)), -1) << part;
     }
+    // The joint mode lends its layout only: its sentence would misdescribe the run.
+    EXPECT_EQ(summary.indexOf(QRegularExpression(QStringLiteral("Mode \\d"))), -1)
+        << summary.toStdString();
 }
 
 TEST_F(ResultsWindowTest, TheSummarySaysHowTheRunEndedAndEveryWarning) {
