@@ -72,4 +72,16 @@ std::map<int, std::string> ControlTexts(const DataSet& data, const DataFiles& fi
     return sim::SampleControlTexts(data.items, files.responseFile, files.itemFile, outputFile);
 }
 
+std::string ReadWhole(const std::string& path) {
+    std::string text;
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+        char buffer[1 << 16];
+        for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
+            text.append(buffer, got);
+        }
+        std::fclose(file);
+    }
+    return text;
+}
+
 }  // namespace tarvo::bench

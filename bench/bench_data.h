@@ -32,4 +32,7 @@ DataFiles EnsureDataFiles(const DataSet& data, const std::string& dir);
 std::map<int, std::string> ControlTexts(const DataSet& data, const DataFiles& files,
                                         const std::string& outputFile);
 
+// The whole content of a file; empty when it cannot be read.
+std::string ReadWhole(const std::string& path);
+
 }  // namespace tarvo::bench

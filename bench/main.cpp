@@ -62,18 +62,6 @@ struct Options {
     std::string reference;  // the OpenMx reference script, when asked for
 };
 
-std::string ReadWhole(const std::string& path) {
-    std::string text;
-    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-        char buffer[1 << 16];
-        for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
-            text.append(buffer, got);
-        }
-        std::fclose(file);
-    }
-    return text;
-}
-
 double NsPerEvaluationPerThread(double seconds, std::uint64_t evaluations, unsigned threads) {
     return evaluations == 0 ? 0 : seconds * 1e9 * threads / static_cast<double>(evaluations);
 }

@@ -29,18 +29,6 @@ struct Set {
 };
 const Set kSets[] = {{"S", 1'000, 45, false}, {"M", 10'000, 60, false}, {"L", 50'000, 100, true}};
 
-std::string ReadWhole(const std::string& path) {
-    std::string text;
-    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-        char buffer[1 << 16];
-        for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
-            text.append(buffer, got);
-        }
-        std::fclose(file);
-    }
-    return text;
-}
-
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);

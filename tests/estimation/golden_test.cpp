@@ -13,6 +13,7 @@
 
 #include "estimation/calibration_run.h"
 #include "platform/control_ids.h"
+#include "sample_layout.h"
 #include "support/run_fixture.h"
 
 namespace tarvo {
@@ -43,31 +44,20 @@ const GoldenCase kCases[] = {
     {8, "mode8/result.lst", true, true},
 };
 
-// The dialog's texts for the golden inputs: examinee ID in columns 1-8,
-// theta in 12-18, 10 responses from column 20; item ID in 1-8, a, b and c
-// in 22-30, 32-40 and 42-50.
+// The dialog's texts for the golden inputs, which use the sample layout: examinee ID in columns
+// 1-8, theta in 12-18, 10 responses from column 20; item ID in 1-8, a, b and c in 22-30, 32-40 and
+// 42-50.
 std::map<int, std::string> ControlTexts(const test_support::TempDir& dir, const GoldenCase& c,
                                         const std::string& output) {
-    std::map<int, std::string> texts = {
-        {control::kResponseFile, dir.File("responses.dat")},
-        {control::kOutputFile, dir.File(output)},
-        {control::kItemCount, "10"},
-        {control::kResponseStart, "20"},
-        {control::kExamineeIdStart, "1"},
-        {control::kExamineeIdLength, "8"},
-        {control::kThetaStart, "12"},
-        {control::kThetaLength, "7"},
-    };
-    if (c.itemFile) {
-        texts.insert({{control::kItemParameterFile, dir.File("items.itm")},
-                      {control::kItemIdStart, "1"},
-                      {control::kItemIdLength, "8"},
-                      {control::kAStart, "22"},
-                      {control::kALength, "9"},
-                      {control::kBStart, "32"},
-                      {control::kBLength, "9"},
-                      {control::kCStart, "42"},
-                      {control::kCLength, "9"}});
+    std::map<int, std::string> texts = sim::SampleControlTexts(
+        10, dir.File("responses.dat"), dir.File("items.itm"), dir.File(output));
+    if (!c.itemFile) {
+        for (const int id :
+             {control::kItemParameterFile, control::kItemIdStart, control::kItemIdLength,
+              control::kAStart, control::kALength, control::kBStart, control::kBLength,
+              control::kCStart, control::kCLength}) {
+            texts.erase(id);
+        }
     }
     return texts;
 }

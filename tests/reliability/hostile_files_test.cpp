@@ -9,15 +9,8 @@
 
 #include "reliability/runner_process.h"
 #include "reliability/sample_args.h"
+#include "reliability/sanitized.h"
 #include "support/run_fixture.h"
-
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define TARVO_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define TARVO_SANITIZED 1
-#endif
-#endif
 
 namespace tarvo {
 namespace {
