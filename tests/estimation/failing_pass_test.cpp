@@ -62,10 +62,16 @@ TEST(FailingPass, EveryThreadLeavesTheJobAndTheFirstExceptionReachesTheCaller) {
 TEST(FailingPass, ForEachStopsHandingOutWorkAfterAFault) {
     WorkerPool pool(2);
     std::atomic<std::size_t> calls{0};
+    // Each later call takes a while: the first exception of a process can take
+    // a millisecond to unwind, and on a busy machine the throwing thread may
+    // not run at all for longer, during which the other thread must not be
+    // able to finish the whole job with calls that cost nothing.
     EXPECT_THROW(pool.ForEach(100000,
                               [&](std::size_t k) {
                                   calls.fetch_add(1);
                                   if (k == 10) throw std::runtime_error("fault");
+                                  if (k > 10)
+                                      std::this_thread::sleep_for(std::chrono::microseconds(100));
                               }),
                  std::runtime_error);
     EXPECT_LT(calls.load(), 100000u);
