@@ -13,6 +13,7 @@
 
 #include "estimation/calibration_run.h"
 #include "estimation/evaluation_counter.h"
+#include "heap_count.h"
 #include "quiet_host.h"
 
 namespace tarvo::bench {
@@ -25,7 +26,31 @@ const char* ArithmeticName(Arithmetic arithmetic) {
     return arithmetic == Arithmetic::Reference ? "reference" : "fast";
 }
 
+// A "VmHWM:" figure of /proc/self/status in KiB (0 if absent).
+long StatusKiB(const char* field) {
+    long kib = 0;
+    if (std::FILE* status = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        const std::size_t length = std::strlen(field);
+        while (std::fgets(line, sizeof line, status)) {
+            if (std::strncmp(line, field, length) == 0) {
+                kib = std::atol(line + length);
+                break;
+            }
+        }
+        std::fclose(status);
+    }
+    return kib;
+}
+
 }  // namespace
+
+std::size_t HeapAtStart() { return HeapInUse(); }
+
+void PrintMemoryLine(std::size_t heapAtStart) {
+    std::printf("mem %ld %ld\n", StatusKiB("VmHWM:"),
+                static_cast<long>((HeapPeak() - heapAtStart) / 1024));
+}
 
 bool IsChildRun(int argc, char** argv) { return argc > 1 && std::strcmp(argv[1], kChildFlag) == 0; }
 
@@ -45,6 +70,7 @@ int ChildMain(int argc, char** argv) {
     data.items = std::strtoull(argv[6], nullptr, 10);
     const DataFiles files{argv[7], argv[8]};
     QuietHost host(ControlTexts(data, files, argv[9]), mode);
+    const std::size_t heapAtStart = HeapAtStart();
 
     const std::uint64_t before = EvaluationCounter().load();
     const auto start = std::chrono::steady_clock::now();
@@ -61,6 +87,7 @@ int ChildMain(int argc, char** argv) {
     }
     std::printf("ok %.6f %llu %d\n", std::chrono::duration<double>(end - start).count(),
                 static_cast<unsigned long long>(evaluations), report.loop.passes);
+    PrintMemoryLine(heapAtStart);
     return 0;
 }
 
@@ -97,6 +124,13 @@ ChildReply RunChildProcess(const std::vector<std::string>& args) {
     wait4(child, &status, 0, &usage);
     reply.started = true;
     reply.peakKiB = usage.ru_maxrss;
+    const auto mem = reply.text.find("\nmem ");
+    long peak = 0, heap = 0;
+    if (mem != std::string::npos &&
+        std::sscanf(reply.text.c_str() + mem + 1, "mem %ld %ld", &peak, &heap) == 2 && peak > 0) {
+        reply.peakKiB = peak;
+        reply.heapKiB = heap;
+    }
     return reply;
 }
 
@@ -118,6 +152,7 @@ RunMeasure RunInChild(const RunRequest& request) {
         return measure;
     }
     measure.peakKiB = child.peakKiB;
+    measure.heapKiB = child.heapKiB;
     const std::string& reply = child.text;
 
     double wall = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -27,6 +28,7 @@ struct RunMeasure {
     std::uint64_t evaluations = 0;
     int passes = 0;    // joint modes: passes begun, as the run reports them
     long peakKiB = 0;  // the child's peak resident memory
+    long heapKiB = 0;  // the most the run had allocated at once
 };
 
 RunMeasure RunInChild(const RunRequest& request);
@@ -36,9 +38,18 @@ RunMeasure RunInChild(const RunRequest& request);
 struct ChildReply {
     bool started = false;
     std::string text;
-    long peakKiB = 0;
+    long peakKiB = 0;  // the child's own peak resident memory
+    long heapKiB = 0;  // the most the run had allocated at once (0: not told)
 };
 ChildReply RunChildProcess(const std::vector<std::string>& args);
+
+// The child's side of the memory figures. The kernel's rusage peak of a child
+// counts the pages it shared with the parent between fork and exec, so the
+// child reads its own high-water mark instead, and adds the run's heap peak:
+// HeapAtStart() before the run, PrintMemoryLine(start) after it, and
+// RunChildProcess reads the line.
+std::size_t HeapAtStart();
+void PrintMemoryLine(std::size_t heapAtStart);
 
 // The child's side: true when argv asks for a child run; it is then made,
 // its figures go to standard output and *exitCode is set.

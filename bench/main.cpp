@@ -7,7 +7,8 @@
 // marginal estimator's sections alone); --real names the folder of the
 // public LSAT data and other programs' fits of them; --reference runs the
 // OpenMx reference fit (bench/reference/openmx_fit.R, needs R) beside the
-// marginal estimator.
+// marginal estimator; --replicates N fits N sets drawn like M to judge the
+// spread of its standard errors.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,6 +22,7 @@
 #include "estimation/fast_kernels.h"
 #include "loop_timing.h"
 #include "marginal_bench.h"
+#include "marginal_child.h"
 #include "report_timing.h"
 #include "result_agreement.h"
 
@@ -60,6 +62,7 @@ struct Options {
     std::string only;
     std::string realDir = "../shared/data/real";
     std::string reference;  // the OpenMx reference script, when asked for
+    int replicates = 0;     // sets drawn like M for the standard errors' spread
 };
 
 double NsPerEvaluationPerThread(double seconds, std::uint64_t evaluations, unsigned threads) {
@@ -207,7 +210,8 @@ void PrintReportTiming() {
 int Usage(const char* problem) {
     std::fprintf(stderr,
                  "tarvo-bench: %s\nUsage: tarvo-bench [--quick] [--threads N] "
-                 "[--data DIR] [--only TEXT] [--real DIR] [--reference SCRIPT]\n",
+                 "[--data DIR] [--only TEXT] [--real DIR] [--reference SCRIPT] "
+                 "[--replicates N]\n",
                  problem);
     return 2;
 }
@@ -224,7 +228,7 @@ int main(int argc, char** argv) {
         if (arg == "--quick") {
             options.quick = true;
         } else if ((arg == "--threads" || arg == "--data" || arg == "--only" || arg == "--real" ||
-                    arg == "--reference") &&
+                    arg == "--reference" || arg == "--replicates") &&
                    k + 1 < argc) {
             const std::string value = argv[++k];
             if (arg == "--threads")
@@ -233,6 +237,7 @@ int main(int argc, char** argv) {
             if (arg == "--only") options.only = value;
             if (arg == "--real") options.realDir = value;
             if (arg == "--reference") options.reference = value;
+            if (arg == "--replicates") options.replicates = std::atoi(value.c_str());
         } else {
             return Usage(("unknown or incomplete option " + arg).c_str());
         }
@@ -254,6 +259,9 @@ int main(int argc, char** argv) {
     if (options.only.empty() || options.only.rfind("mml", 0) == 0) {
         PrintMarginalSection(options.dataDir, threads, options.quick, options.only,
                              options.reference);
+        PrintMaximumSection(options.dataDir, threads, options.quick, options.only,
+                            options.reference);
+        PrintReplicateSection(options.dataDir, threads, options.replicates);
         PrintRealDataSection(options.realDir, options.dataDir);
     }
     if (options.only.empty() || std::string("loops").find(options.only) != std::string::npos) {

@@ -21,8 +21,15 @@ void PrintMarginalSection(const std::string& dataDir, unsigned threads, bool qui
 // differences in a and b.
 void PrintRealDataSection(const std::string& realDir, const std::string& workDir);
 
-// The child's side of a marginal run.
-bool IsMarginalChildRun(int argc, char** argv);
-int MarginalChildMain(int argc, char** argv);
+// With a reference script: the 3PL without priors on S, M and L (L left
+// out by quick) by both programs, their log-likelihoods and how far apart
+// the estimates are.
+void PrintMaximumSection(const std::string& dataDir, unsigned threads, bool quick,
+                         const std::string& only, const std::string& referenceScript);
+
+// The standard errors' honesty over replicates sets drawn like M (seeds 1
+// to replicates; none when 0): the SD of (estimate - truth) / SE per set,
+// and their mean.
+void PrintReplicateSection(const std::string& dataDir, unsigned threads, int replicates);
 
 }  // namespace tarvo::bench

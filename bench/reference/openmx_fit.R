@@ -6,8 +6,9 @@
 #              1 correct, 0 incorrect, anything else missing)
 #   MODEL: 3pl or 2pl; PRIORS: yes (log a ~ N(0, 0.5^2), c ~ Beta(5, 17)) or no
 # Writes OUTPUT: one line per item "a,b,c,seea,seeb,seec" on the D = 1.7
-# metric, and prints "seconds cycles" (the time of the fit alone, standard
-# errors included; reading the data and starting R are left out).
+# metric, and prints "seconds cycles loglik" (the time of the fit alone,
+# standard errors included, reading the data and starting R left out; the
+# marginal log-likelihood of the data, NA with priors).
 suppressMessages({
     library(OpenMx)
     library(rpf)
@@ -109,4 +110,6 @@ for (i in seq_len(k)) {
     lines[i] <- sprintf("%.6f,%.6f,%.6f,%.6f,%.6f,%.6f", a, b, cc, fix(sa), fix(sb), fix(sc))
 }
 writeLines(lines, output)
-cat(sprintf("%.3f %d\n", seconds, fit$compute$steps[[1]]$output$EMcycles))
+# Without priors the fit is -2 log-likelihood of the data alone.
+logLik <- if (priors) NA else -fit$output$fit / 2
+cat(sprintf("%.3f %d %.6f\n", seconds, fit$compute$steps[[1]]$output$EMcycles, logLik))

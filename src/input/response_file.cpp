@@ -120,6 +120,11 @@ ReadStatus ReadResponseFile(const std::string& path, const RunSettings& settings
         persons.ExaminID.push_back(std::move(identifier));
     }
 
+    // Growth left up to half of each table unused; the run keeps them to its
+    // end, so they give that back now.
+    persons.responses.shrink_to_fit();
+    persons.theta.shrink_to_fit();
+    persons.ExaminID.shrink_to_fit();
     const std::size_t personCount = persons.theta.size();
     persons.seetheta.assign(personCount, 0.0);
     persons.Nvalid.assign(personCount, 0);

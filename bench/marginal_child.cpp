@@ -1,0 +1,82 @@
+#include "marginal_child.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "child_run.h"
+#include "estimation/marginal_run.h"
+#include "quiet_host.h"
+
+namespace tarvo::bench {
+
+namespace {
+
+constexpr const char* kChildFlag = "--child-mml";
+
+}  // namespace
+
+MarginalMeasure RunMarginalInChild(unsigned threads, const DataSet& data, const DataFiles& files,
+                                   const std::string& output, bool priors) {
+    const ChildReply reply = RunChildProcess(
+        {"tarvo-bench", kChildFlag, std::to_string(threads), std::to_string(data.persons),
+         std::to_string(data.items), files.responseFile, files.itemFile, output,
+         priors ? "priors" : "no-priors"});
+    MarginalMeasure m;
+    m.peakKiB = reply.peakKiB;
+    m.heapKiB = reply.heapKiB;
+    if (std::sscanf(reply.text.c_str(), "ok %lf %d %d %lf", &m.wall, &m.cycles, &m.converged,
+                    &m.logLikelihood) == 4) {
+        m.ok = true;
+    } else {
+        m.error = reply.text.empty() ? "child ended without a reply" : reply.text;
+    }
+    return m;
+}
+
+bool IsMarginalChildRun(int argc, char** argv) {
+    return argc > 1 && std::strcmp(argv[1], kChildFlag) == 0;
+}
+
+int MarginalChildMain(int argc, char** argv) {
+    // --child-mml THREADS PERSONS ITEMS RESPONSES ITEMFILE OUTPUT PRIORS
+    if (argc != 9) {
+        std::printf("fail bad child arguments\n");
+        return 2;
+    }
+    DataSet data;
+    EngineSettings engine;
+    engine.threads = static_cast<unsigned>(std::atoi(argv[2]));
+    data.persons = std::strtoull(argv[3], nullptr, 10);
+    data.items = std::strtoull(argv[4], nullptr, 10);
+    const DataFiles files{argv[5], argv[6]};
+    auto texts = ControlTexts(data, files, argv[7]);
+    QuietHost host(texts, 3);
+    RunReport report;
+    const std::size_t heapAtStart = HeapAtStart();
+    const auto start = std::chrono::steady_clock::now();
+    MarginalSettings settings;
+    if (std::strcmp(argv[8], "no-priors") == 0) {
+        // The maximum of the likelihood alone, found closely enough to be
+        // compared with another program's to 0.01.
+        settings.priorLogA.on = false;
+        settings.priorC.on = false;
+        settings.tolerance = 1e-6;
+        settings.logLikelihoodTolerance = 1e-7;
+        settings.maxCycles = 5000;
+    }
+    const RunOutcome outcome = RunMarginalCalibration(host, engine, settings, &report);
+    const auto end = std::chrono::steady_clock::now();
+    if (outcome != RunOutcome::Finished) {
+        std::printf("fail run did not finish: %s\n", host.Messages().c_str());
+        return 1;
+    }
+    std::printf("ok %.6f %d %d %.6f\n", std::chrono::duration<double>(end - start).count(),
+                report.loop.passes, report.loop.end == LoopEnd::Settled ? 1 : 0,
+                report.logLikelihood);
+    PrintMemoryLine(heapAtStart);
+    return 0;
+}
+
+}  // namespace tarvo::bench

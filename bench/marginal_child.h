@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "bench_data.h"
+
+namespace tarvo::bench {
+
+// The simulated sets of the marginal estimator's benchmark.
+struct MarginalSet {
+    const char* name;
+    std::size_t persons, items;
+    bool large;  // left out by --quick
+};
+inline constexpr MarginalSet kMarginalSets[] = {
+    {"S", 1'000, 45, false}, {"M", 10'000, 60, false}, {"L", 50'000, 100, true}};
+
+// One marginal 3PL run (tarvo-run --method mml) of a set's files in a fresh
+// child process: with the default priors, or with none and a tighter
+// convergence, for comparing the maximum with another program's.
+struct MarginalMeasure {
+    bool ok = false;
+    std::string error;
+    double wall = 0;
+    int cycles = 0;
+    int converged = 0;
+    double logLikelihood = 0;
+    long peakKiB = 0;
+    long heapKiB = 0;
+};
+MarginalMeasure RunMarginalInChild(unsigned threads, const DataSet& data, const DataFiles& files,
+                                   const std::string& output, bool priors = true);
+
+// The child's side of a marginal run.
+bool IsMarginalChildRun(int argc, char** argv);
+int MarginalChildMain(int argc, char** argv);
+
+}  // namespace tarvo::bench
