@@ -15,9 +15,8 @@ std::atomic<std::size_t> peak{0};
 
 void Count(void* block) {
     if (!block) return;
-    const std::size_t now =
-        inUse.fetch_add(malloc_usable_size(block), std::memory_order_relaxed) +
-        malloc_usable_size(block);
+    const std::size_t now = inUse.fetch_add(malloc_usable_size(block), std::memory_order_relaxed) +
+                            malloc_usable_size(block);
     std::size_t seen = peak.load(std::memory_order_relaxed);
     while (now > seen && !peak.compare_exchange_weak(seen, now, std::memory_order_relaxed)) {
     }
@@ -31,9 +30,10 @@ void Release(void* block) {
 
 void* Allocate(std::size_t size, std::size_t alignment) {
     if (size == 0) size = 1;
-    void* block = alignment <= alignof(std::max_align_t)
-                      ? std::malloc(size)
-                      : std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment);
+    void* block =
+        alignment <= alignof(std::max_align_t)
+            ? std::malloc(size)
+            : std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment);
     Count(block);
     return block;
 }
@@ -86,8 +86,7 @@ void* operator new(std::size_t size, std::align_val_t alignment, const std::noth
         return nullptr;
     }
 }
-void* operator new[](std::size_t size, std::align_val_t alignment,
-                     const std::nothrow_t&) noexcept {
+void* operator new[](std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
     try {
         return AllocateOrThrow(size, static_cast<std::size_t>(alignment));
     } catch (...) {

@@ -50,10 +50,11 @@ void PrintReplicateSection(const std::string& dataDir, unsigned threads, int rep
         ++done;
     }
     if (done == 0) return;
-    std::printf("| mean (lowest to highest) | %.2f (%.2f to %.2f) | %.2f (%.2f to %.2f) | %.2f "
-                "(%.2f to %.2f) | | | |\n",
-                sum[0] / done, lowest[0], highest[0], sum[1] / done, lowest[1], highest[1],
-                sum[2] / done, lowest[2], highest[2]);
+    std::printf(
+        "| mean (lowest to highest) | %.2f (%.2f to %.2f) | %.2f (%.2f to %.2f) | %.2f "
+        "(%.2f to %.2f) | | | |\n",
+        sum[0] / done, lowest[0], highest[0], sum[1] / done, lowest[1], highest[1], sum[2] / done,
+        lowest[2], highest[2]);
     std::fflush(stdout);
 }
 

@@ -15,8 +15,7 @@ ReferenceMeasure RunReference(const std::string& script, const DataFiles& files,
     char line[256] = {0};
     const bool read = std::fgets(line, sizeof line, pipe) != nullptr;
     pclose(pipe);
-    if (!read ||
-        std::sscanf(line, "%lf %d %lf", &r.seconds, &r.cycles, &r.logLikelihood) < 2)
+    if (!read || std::sscanf(line, "%lf %d %lf", &r.seconds, &r.cycles, &r.logLikelihood) < 2)
         return r;
     for (const std::string& row : Lines(ReadWhole(output))) {
         ItemValues v;
