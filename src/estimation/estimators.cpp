@@ -33,11 +33,18 @@ void AbilityEstimator::UseItems(std::span<const double> a, std::span<const doubl
 void AbilityEstimator::EstimateMany(std::size_t count, const std::uint8_t* rows, double* theta,
                                     double* seetheta, std::int32_t* Nvalid,
                                     Workspace& workspace) const {
+    const std::size_t itemCount = a_.size();
     if (arithmetic_ == Arithmetic::Fast) {
         fast::EstimateThetas(count, rows, theta, seetheta, Nvalid, view_, *kernels_, workspace);
+        // Where an estimate that swings until the pass limit stops depends on
+        // the last bit of every sum: the reference loop makes it again.
+        for (const auto& [k, start] : workspace.unsettled) {
+            const std::span<const std::uint8_t> row(rows + k * itemCount, itemCount);
+            theta[k] = start;
+            EstimateTheta(theta[k], a_, b_, c_, row, seetheta[k], Nvalid[k]);
+        }
         return;
     }
-    const std::size_t itemCount = a_.size();
     for (std::size_t k = 0; k < count; ++k) {
         const std::span<const std::uint8_t> row(rows + k * itemCount, itemCount);
         EstimateTheta(theta[k], a_, b_, c_, row, seetheta[k], Nvalid[k]);

@@ -49,6 +49,8 @@ void EstimateThetas(std::size_t count, const std::uint8_t* rows, double* theta, 
     std::size_t examinee[kLanes];
     int pass[kLanes];
     double thetas[kLanes];
+    double starts[kLanes];
+    workspace.unsettled.clear();
     PassSums sums[kLanes];
     EvaluationBatch evaluations;
 
@@ -73,6 +75,7 @@ void EstimateThetas(std::size_t count, const std::uint8_t* rows, double* theta, 
         examinee[lane] = j;
         pass[lane] = 0;
         thetas[lane] = theta[j];
+        starts[lane] = theta[j];
         ++active;
     };
     for (std::size_t lane = 0; lane < kLanes; ++lane) fill(lane);
@@ -91,6 +94,8 @@ void EstimateThetas(std::size_t count, const std::uint8_t* rows, double* theta, 
             }
             theta[j] = thetas[lane];
             seetheta[j] = scoring::CappedStandardError(sums[lane].info);
+            if (pass[lane] >= scoring::kMostScoringPasses)
+                workspace.unsettled.push_back({j, starts[lane]});
             --active;
             fill(lane);
         }

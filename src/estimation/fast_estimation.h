@@ -14,14 +14,24 @@ namespace tarvo::fast {
 // rules, but each pass's sums formed by the fast kernels: double sums in a
 // fixed lane order, a vectorised exponential, and the score and information
 // terms with the common factors cancelled. Results agree with the reference
-// loops to far below the printed digits. CalibrateItem hands an item whose
-// valid responses are all equal to the reference loops: its steps land
-// exactly on a bound, where only the reference sums give the reference result.
+// loops to far below the printed digits. Where the last bit of a sum decides
+// the printed digits the reference loops make the estimate instead:
+// CalibrateItem hands them an item whose valid responses are all equal (its
+// steps land exactly on a bound), and EstimateThetas lists the examinees
+// whose passes never settle (they swing until the pass limit, and where they
+// stop depends on the last bit of every sum).
 
 // Scratch space of EstimateThetas: the codes of the examinees in the eight
-// lanes. Grows to the item count once and is then reused; one per thread.
+// lanes, and the examinees whose estimate ran to the pass limit (their index
+// in the call and the theta they started from), for the reference loop to
+// make again. Grows once and is then reused; one per thread.
 struct ThetaWorkspace {
     std::vector<std::uint8_t> laneCodes;
+    struct Unsettled {
+        std::size_t examinee;
+        double start;
+    };
+    std::vector<Unsettled> unsettled;
 };
 
 // EstimateTheta for count examinees: examinee k has the codes at
