@@ -9,8 +9,8 @@
 
 #include "reliability/runner_process.h"
 #include "reliability/sample_args.h"
-#include "reliability/sanitized.h"
 #include "support/run_fixture.h"
+#include "support/sanitized.h"
 
 namespace tarvo {
 namespace {

@@ -7,8 +7,8 @@
 
 #include "estimation/calibration_run.h"
 #include "reliability/runner_process.h"
-#include "reliability/sanitized.h"
 #include "support/run_fixture.h"
+#include "support/sanitized.h"
 
 namespace tarvo {
 namespace {
