@@ -61,11 +61,9 @@ TEST(FailingOutput, ReaderThatGoesAwayIsReportedLikeAFullDisk) {
     const std::string output = data.dir.File("result.csv");
     test_support::FifoReader result(output);
     ASSERT_TRUE(result.ok());
-    ProcessSettings settings;
-    settings.args = test_support::SampleArgs(data, 1, 20, output);
+    ProcessSettings settings = test_support::SampleRun(data, 1, 20, output);
     settings.args.push_back("--view");
     settings.pathPrefix = viewer.binDir();
-    settings.errFile = data.dir.File("stderr.txt");
     test_support::RunnerProcess run(settings);
     ASSERT_TRUE(result.ReadLines(2, run));
     result.Close();

@@ -45,9 +45,8 @@ TEST(Interruption, ThetaOnlyRunStopsWithWholeRows) {
         data.WriteFiles();
         FifoReader result(data.dir.File("result.fifo"));
         ASSERT_TRUE(result.ok());
-        ProcessSettings settings;
-        settings.args = test_support::SampleArgs(data, 1, 20, data.dir.File("result.fifo"));
-        settings.errFile = data.dir.File("stderr.txt");
+        const ProcessSettings settings =
+            test_support::SampleRun(data, 1, 20, data.dir.File("result.fifo"));
         RunnerProcess run(settings);
 
         // The header and a first row prove that estimation is under way.
@@ -75,9 +74,8 @@ TEST(Interruption, ItemsOnlyRunStopsWithWholeRows) {
     data.WriteFiles();
     FifoReader result(data.dir.File("result.csv"));
     ASSERT_TRUE(result.ok());
-    ProcessSettings settings;
-    settings.args = test_support::SampleArgs(data, 2, kItems, data.dir.File("result.csv"));
-    settings.errFile = data.dir.File("stderr.txt");
+    const ProcessSettings settings =
+        test_support::SampleRun(data, 2, kItems, data.dir.File("result.csv"));
     RunnerProcess run(settings);
 
     ASSERT_TRUE(result.ReadLines(2, run));
@@ -107,9 +105,7 @@ TEST(Interruption, JointRunStopsWithWholeTables) {
         RunFixture data(kPersons, kItems);
         data.WriteFiles();
         const std::string output = data.dir.File("result.csv");
-        ProcessSettings settings;
-        settings.args = test_support::SampleArgs(data, 3, kItems, output);
-        settings.errFile = data.dir.File("stderr.txt");
+        const ProcessSettings settings = test_support::SampleRun(data, 3, kItems, output);
         RunnerProcess run(settings);
 
         // The result file is created once the inputs are read, before the
@@ -144,9 +140,8 @@ TEST(Interruption, SecondInterruptEndsTheProcessAtOnce) {
     data.WriteFiles();
     FifoReader result(data.dir.File("result.csv"));
     ASSERT_TRUE(result.ok());
-    ProcessSettings settings;
-    settings.args = test_support::SampleArgs(data, 1, 20, data.dir.File("result.csv"));
-    settings.errFile = data.dir.File("stderr.txt");
+    const ProcessSettings settings =
+        test_support::SampleRun(data, 1, 20, data.dir.File("result.csv"));
     RunnerProcess run(settings);
 
     // Read nothing: the run fills the pipe and then sleeps in a write that

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "reliability/runner_process.h"
 #include "support/run_fixture.h"
 
 namespace tarvo::test_support {
@@ -23,6 +24,16 @@ inline std::vector<std::string> SampleArgs(const RunFixture& data, int mode, int
         args.emplace_back(layout);
     }
     return args;
+}
+
+// A runner process for those options, its standard error kept in the
+// fixture's folder.
+inline ProcessSettings SampleRun(const RunFixture& data, int mode, int items,
+                                 const std::string& output) {
+    ProcessSettings settings;
+    settings.args = SampleArgs(data, mode, items, output);
+    settings.errFile = data.dir.File("stderr.txt");
+    return settings;
 }
 
 }  // namespace tarvo::test_support

@@ -156,6 +156,16 @@ TableCell FlagsCell(const std::vector<TableCell>& row, std::string names) {
     return cell;
 }
 
+// A row's cells as printed; room is kept for the columns the report adds.
+std::vector<TableCell> PrintedCells(const ResultTable& table,
+                                    const std::vector<std::string>& printed) {
+    std::vector<TableCell> row;
+    row.reserve(table.columns.size());
+    for (std::size_t i = 0; i < printed.size(); ++i)
+        row.push_back(Cell(printed[i], table.numeric[i]));
+    return row;
+}
+
 }  // namespace
 
 int ResultTable::Column(std::string_view name) const {
@@ -208,9 +218,7 @@ ResultTable BuildItemTable(const PrintedTable& items, const RunReport& report) {
     std::map<int, const ItemReport*> bySeq;
     for (const ItemReport& item : report.itemRows) bySeq[item.seqItem] = &item;
     for (const auto& printed : source.rows) {
-        std::vector<TableCell> row;
-        for (std::size_t i = 0; i < printed.size(); ++i)
-            row.push_back(Cell(printed[i], table.numeric[i]));
+        std::vector<TableCell> row = PrintedCells(table, printed);
         if (withReport) {
             const auto found = bySeq.find(static_cast<int>(PrintedNumber(printed.front())));
             const ItemReport* item = found == bySeq.end() ? nullptr : found->second;
@@ -235,10 +243,7 @@ ResultTable BuildPersonTable(const PrintedTable& persons, const RunReport& repor
     SetNumericColumns(table, {"ExaminID", "Flags"});
     table.rows.reserve(persons.rows.size());
     for (const auto& printed : persons.rows) {
-        std::vector<TableCell> row;
-        row.reserve(table.columns.size());
-        for (std::size_t i = 0; i < printed.size(); ++i)
-            row.push_back(Cell(printed[i], table.numeric[i]));
+        std::vector<TableCell> row = PrintedCells(table, printed);
         if (withReport) {
             // Person rows are numbered from 1 in the run's order.
             const double seq = PrintedNumber(printed.front());

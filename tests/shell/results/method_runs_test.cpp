@@ -11,6 +11,7 @@
 #include <QTextBrowser>
 
 #include "platform/control_ids.h"
+#include "sample_layout.h"
 #include "shell/main_dialog.h"
 #include "shell/results/results_window.h"
 #include "shell_test_support.h"
@@ -46,26 +47,10 @@ class MethodRunsTest : public ::testing::Test {
     // The golden inputs' columns, as the golden runs give them.
     void FillDialog(bool itemFile, const std::string& outputName) {
         outputFile = Path(outputName);
-        const std::pair<int, std::string> texts[] = {
-            {id::kResponseFile, Path("responses.dat")},
-            {id::kOutputFile, outputFile},
-            {id::kItemCount, "10"},
-            {id::kResponseStart, "20"},
-            {id::kExamineeIdStart, "1"},
-            {id::kExamineeIdLength, "8"},
-            {id::kThetaStart, "12"},
-            {id::kThetaLength, "7"},
-            {id::kItemParameterFile, itemFile ? Path("items.itm") : ""},
-            {id::kItemIdStart, "1"},
-            {id::kItemIdLength, "8"},
-            {id::kAStart, "22"},
-            {id::kALength, "9"},
-            {id::kBStart, "32"},
-            {id::kBLength, "9"},
-            {id::kCStart, "42"},
-            {id::kCLength, "9"},
-        };
-        for (const auto& [control, text] : texts) dialog->Controls().SetText(control, text);
+        for (const auto& [control, text] : sim::SampleControlTexts(
+                 10, Path("responses.dat"), itemFile ? Path("items.itm") : "", outputFile)) {
+            dialog->Controls().SetText(control, text);
+        }
     }
 
     std::optional<RunOutcome> Go(int mode) {
