@@ -23,13 +23,14 @@ const std::map<std::string, std::set<std::string>>& AllowedLayers() {
     static const std::map<std::string, std::set<std::string>> kAllowed{
         {"core", {}},
         {"platform", {"core"}},
+        {"irt", {"core"}},
         {"input", {"core", "platform"}},
         {"output", {"core"}},
-        {"report", {"core"}},
-        {"estimation", {"core", "platform", "input", "output", "report"}},
-        {"cli", {"core", "platform", "input", "output", "estimation", "report"}},
-        {"shell", {"core", "platform", "input", "output", "estimation", "report"}},
-        {"capi", {"core", "platform", "input", "output", "estimation", "report", "shell"}},
+        {"report", {"core", "irt"}},
+        {"estimation", {"core", "platform", "input", "output", "report", "irt"}},
+        {"cli", {"core", "platform", "input", "output", "estimation", "report", "irt"}},
+        {"shell", {"core", "platform", "input", "output", "estimation", "report", "irt"}},
+        {"capi", {"core", "platform", "input", "output", "estimation", "report", "irt", "shell"}},
     };
     return kAllowed;
 }

@@ -1,0 +1,70 @@
+#include "irt/summed_scores.h"
+
+#include <algorithm>
+#include <cassert>
+
+namespace tarvo {
+
+std::size_t HighestSummedScore(std::span<const int> categories) {
+    std::size_t highest = 0;
+    for (const int m : categories) highest += static_cast<std::size_t>(std::max(m, 1) - 1);
+    return highest;
+}
+
+void SummedScoreLikelihoods(std::span<const int> categories, std::span<const double> probabilities,
+                            std::size_t points, std::span<double> out) {
+    assert(out.size() == (HighestSummedScore(categories) + 1) * points);
+    std::fill(out.begin(), out.end(), 0.0);
+    if (points == 0) return;
+    std::fill(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(points), 1.0);
+
+    // The scores reached so far are 0 .. reached. Each item's new row s is a
+    // sum over the rows s - k of the rows before it, so going from the top
+    // score down lets every row be overwritten in place.
+    std::size_t reached = 0;
+    std::size_t row = 0;  // the item's first row in probabilities
+    for (const int m : categories) {
+        const std::size_t scores = static_cast<std::size_t>(std::max(m, 1));
+        const double* item = probabilities.data() + row * points;
+        row += scores;
+        assert(row * points <= probabilities.size());
+        const std::size_t top = reached + scores - 1;
+        for (std::size_t s = top + 1; s-- > 0;) {
+            double* target = out.data() + s * points;
+            const std::size_t firstScore = s > reached ? s - reached : 0;
+            const std::size_t lastScore = std::min(s, scores - 1);
+            for (std::size_t q = 0; q < points; ++q) {
+                double sum = 0;
+                for (std::size_t k = firstScore; k <= lastScore; ++k) {
+                    sum += out[(s - k) * points + q] * item[k * points + q];
+                }
+                target[q] = sum;
+            }
+        }
+        reached = top;
+    }
+}
+
+void SummedScoreLikelihoods(std::span<const double> correct, std::size_t points,
+                            std::span<double> out) {
+    const std::size_t items = points == 0 ? 0 : correct.size() / points;
+    assert(out.size() == (items + 1) * points);
+    std::fill(out.begin(), out.end(), 0.0);
+    if (points == 0) return;
+    std::fill(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(points), 1.0);
+    for (std::size_t i = 0; i < items; ++i) {
+        const double* p = correct.data() + i * points;
+        // Row i + 1 is new; rows i .. 1 take their correct and incorrect
+        // shares; row 0 only its incorrect share.
+        for (std::size_t s = i + 1; s > 0; --s) {
+            double* target = out.data() + s * points;
+            const double* below = target - points;
+            for (std::size_t q = 0; q < points; ++q) {
+                target[q] = target[q] * (1 - p[q]) + below[q] * p[q];
+            }
+        }
+        for (std::size_t q = 0; q < points; ++q) out[q] *= 1 - p[q];
+    }
+}
+
+}  // namespace tarvo

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstddef>
+#include <span>
+
+namespace tarvo {
+
+// The likelihood of every summed score at every point of an ability grid,
+// by the recursion of Lord and Wingersky (1984): the items are added one at
+// a time, and the score distribution after item i at a point is the one
+// before it shifted by each of the item's scores, weighted by that score's
+// probability there. Exact for any mix of items, in items x points x scores
+// steps, where summing over every response pattern would take exponential
+// time.
+//
+// categories[i] is item i's number of score categories (scores 0 .. m - 1;
+// 2 for a right/wrong item). probabilities holds, item after item, each
+// category's probability at every point: item i takes categories[i] rows of
+// points values, category 0 first. out receives (1 + the highest summed
+// score) rows of points values: row s is P(summed score = s | theta at that
+// point). out.size() must be that many rows times points.
+void SummedScoreLikelihoods(std::span<const int> categories, std::span<const double> probabilities,
+                            std::size_t points, std::span<double> out);
+
+// The same for right/wrong items only: correct holds, item after item, the
+// probability of a correct answer at every point (items x points), and out
+// receives (items + 1) x points.
+void SummedScoreLikelihoods(std::span<const double> correct, std::size_t points,
+                            std::span<double> out);
+
+// The highest summed score of items with these category counts.
+std::size_t HighestSummedScore(std::span<const int> categories);
+
+}  // namespace tarvo
