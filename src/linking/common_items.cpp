@@ -89,10 +89,12 @@ MatchResult MatchByPairs(const ItemForm& base, const ItemForm& fresh,
     for (const auto& [baseId, newId] : pairs) {
         const auto inBase = baseIds.index.find(baseId);
         if (inBase == baseIds.index.end()) return Refused("the base form has no item " + baseId);
-        if (baseId == baseIds.twice) return Refused("item ID " + baseId + " appears twice in the base form");
+        if (baseId == baseIds.twice)
+            return Refused("item ID " + baseId + " appears twice in the base form");
         const auto inNew = newIds.index.find(newId);
         if (inNew == newIds.index.end()) return Refused("the new form has no item " + newId);
-        if (newId == newIds.twice) return Refused("item ID " + newId + " appears twice in the new form");
+        if (newId == newIds.twice)
+            return Refused("item ID " + newId + " appears twice in the new form");
         if (usedBase[inBase->second] || usedNew[inNew->second]) {
             return Refused("the anchor pair " + baseId + " " + newId + " repeats an item");
         }
@@ -107,8 +109,8 @@ namespace {
 
 using Column = std::vector<double> AnchorSet::*;
 constexpr Column kColumns[] = {
-    &AnchorSet::aBase, &AnchorSet::bBase, &AnchorSet::cBase,   &AnchorSet::seABase,
-    &AnchorSet::seBBase, &AnchorSet::seCBase, &AnchorSet::aNew, &AnchorSet::bNew,
+    &AnchorSet::aBase,   &AnchorSet::bBase,   &AnchorSet::cBase,  &AnchorSet::seABase,
+    &AnchorSet::seBBase, &AnchorSet::seCBase, &AnchorSet::aNew,   &AnchorSet::bNew,
     &AnchorSet::cNew,    &AnchorSet::seANew,  &AnchorSet::seBNew, &AnchorSet::seCNew,
 };
 
@@ -120,10 +122,11 @@ AnchorSet MakeAnchorSet(const ItemForm& base, const ItemForm& fresh, const Commo
         const std::size_t i = common.base[k], j = common.fresh[k];
         set.baseId.push_back(base.id[i]);
         set.newId.push_back(fresh.id[j]);
-        const double values[] = {base.a[i],   base.b[i],   base.c[i],   base.seA[i],
-                                 base.seB[i], base.seC[i], fresh.a[j],  fresh.b[j],
+        const double values[] = {base.a[i],   base.b[i],    base.c[i],    base.seA[i],
+                                 base.seB[i], base.seC[i],  fresh.a[j],   fresh.b[j],
                                  fresh.c[j],  fresh.seA[j], fresh.seB[j], fresh.seC[j]};
-        for (std::size_t u = 0; u < std::size(kColumns); ++u) (set.*kColumns[u]).push_back(values[u]);
+        for (std::size_t u = 0; u < std::size(kColumns); ++u)
+            (set.*kColumns[u]).push_back(values[u]);
     }
     return set;
 }

@@ -12,7 +12,8 @@ double Quantile(const std::vector<double>& sorted, double p) {
     const double position = p * static_cast<double>(sorted.size() - 1);
     const std::size_t below = static_cast<std::size_t>(std::floor(position));
     const std::size_t above = std::min(below + 1, sorted.size() - 1);
-    return sorted[below] + (position - static_cast<double>(below)) * (sorted[above] - sorted[below]);
+    return sorted[below] +
+           (position - static_cast<double>(below)) * (sorted[above] - sorted[below]);
 }
 
 // Fewer items than this leave no quartiles worth the name.
@@ -21,8 +22,8 @@ constexpr std::size_t kFewestScreened = 4;
 }  // namespace
 
 std::size_t DriftScreen::DriftingCount() const {
-    return static_cast<std::size_t>(
-        std::count_if(items.begin(), items.end(), [](const DriftFinding& f) { return f.drifting; }));
+    return static_cast<std::size_t>(std::count_if(
+        items.begin(), items.end(), [](const DriftFinding& f) { return f.drifting; }));
 }
 
 DriftScreen ScreenDrift(const AnchorSet& set, const LinkConstants& constants, double threshold) {

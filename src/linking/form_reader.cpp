@@ -34,9 +34,7 @@ std::optional<std::string> WholeText(const std::string& path) {
     return text;
 }
 
-bool IsBlank(const std::string& line) {
-    return line.find_first_not_of(" \t") == std::string::npos;
-}
+bool IsBlank(const std::string& line) { return line.find_first_not_of(" \t") == std::string::npos; }
 
 // The number of the last line that is not blank: the item count of an item
 // parameter file, whose blank lines at the end are not items.
@@ -103,6 +101,12 @@ FormRead FromResultFile(const std::string& path, const results::PrintedTable& it
     return read;
 }
 
+// In an item parameter file a negative error says it is not known (this
+// program writes -1 there).
+double ItemFileError(double value) {
+    return value < 0 ? std::numeric_limits<double>::quiet_NaN() : value;
+}
+
 FormRead FromItemFile(const std::string& path, const ItemColumns& columns,
                       std::optional<FormModel> model) {
     ReadStatus status = ReadStatus::Read;
@@ -148,9 +152,9 @@ FormRead FromItemFile(const std::string& path, const ItemColumns& columns,
         form.a[i] = columns.a.length == 0 ? 1 : table.a[i];
         form.b[i] = table.b[i];
         form.c[i] = table.c[i];
-        if (columns.seA.length != 0) form.seA[i] = errors.a[i];
-        if (columns.seB.length != 0) form.seB[i] = errors.b[i];
-        if (columns.seC.length != 0) form.seC[i] = errors.c[i];
+        if (columns.seA.length != 0) form.seA[i] = ItemFileError(errors.a[i]);
+        if (columns.seB.length != 0) form.seB[i] = ItemFileError(errors.b[i]);
+        if (columns.seC.length != 0) form.seC[i] = ItemFileError(errors.c[i]);
         if (columns.a.length == 0) form.seA[i] = 0;
         if (columns.c.length == 0) form.seC[i] = 0;
     }

@@ -14,7 +14,9 @@ namespace tarvo::linking {
 
 // The columns of an item parameter file. The defaults are the layout of the
 // bundled samples, which is also the layout this program writes
-// transformed items in. Standard error columns are read only when given.
+// transformed items in. Standard error columns are read only when given;
+// a negative error there is one not known. (In a result file -1 marks a
+// parameter that was not estimated, known exactly.)
 struct ItemColumns {
     FieldSpec id{1, 8};
     FieldSpec a{22, 9};

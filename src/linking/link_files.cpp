@@ -104,8 +104,8 @@ bool WriteScoreTable(const std::string& path, const std::vector<ScoreRow>& rows,
                      std::string& error) {
     std::string text = "score,proportion,eap,eap_sd,ml\r\n";
     for (const ScoreRow& row : rows) {
-        text += std::to_string(row.score) + ',' + Cell(row.proportion) + ',' + Cell(row.eap) +
-                ',' + Cell(row.eapSd) + ',' + Cell(row.ml) + "\r\n";
+        text += std::to_string(row.score) + ',' + Cell(row.proportion) + ',' + Cell(row.eap) + ',' +
+                Cell(row.eapSd) + ',' + Cell(row.ml) + "\r\n";
     }
     return WriteText(path, text, error);
 }
@@ -134,8 +134,9 @@ bool WriteTransformedAbilities(const std::string& resultFile, const std::string&
     const int id = persons.Column({"ExaminID"}), valid = persons.Column({"Nvalid"});
     const int theta = persons.Column({"theta"}), se = persons.Column({"seetheta"});
     if (persons.rows.empty() || id < 0 || valid < 0 || theta < 0 || se < 0) {
-        error = resultFile + ": the file has no person section (SeqID, ExaminID, Nvalid, theta, "
-                             "seetheta)";
+        error = resultFile +
+                ": the file has no person section (SeqID, ExaminID, Nvalid, theta, "
+                "seetheta)";
         return false;
     }
     std::string text = PersonHeader() + "\r\n";

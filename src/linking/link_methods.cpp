@@ -65,7 +65,8 @@ LinkConstants Link(LinkMethod method, const AnchorSet& set, const LinkSettings& 
             LinkConstants start = MeanSigma(set, settings.slopeFixed, unused);
             if (!start.ok) start = MeanMean(set, settings.slopeFixed, unused);
             if (!start.ok) start = LinkConstants{};
-            constants = CharacteristicCurveLink(method, set, settings, start.A, start.B, sensitivity);
+            constants =
+                CharacteristicCurveLink(method, set, settings, start.A, start.B, sensitivity);
             break;
         }
     }

@@ -18,7 +18,8 @@ Json Methods(const std::vector<MethodResult>& results) {
         entry["se_A"] = k.ok ? Json(k.seA) : Json();
         entry["se_B"] = k.ok ? Json(k.seB) : Json();
         if (!k.ok) entry["problem"] = k.problem;
-        if (result.bootstrapReplicates > 0) entry["bootstrap_replicates"] = result.bootstrapReplicates;
+        if (result.bootstrapReplicates > 0)
+            entry["bootstrap_replicates"] = result.bootstrapReplicates;
         list.push_back(std::move(entry));
     }
     return list;
@@ -35,8 +36,11 @@ Json Drift(const DriftScreen& screen, double threshold) {
                              {"z", f.z},
                              {"drifting", f.drifting}});
     }
-    Json drift{{"threshold", threshold}, {"screened", screen.screened},
-               {"median", screen.median}, {"robust_sd", screen.robustSd}, {"items", items}};
+    Json drift{{"threshold", threshold},
+               {"screened", screen.screened},
+               {"median", screen.median},
+               {"robust_sd", screen.robustSd},
+               {"items", items}};
     if (!screen.note.empty()) drift["note"] = screen.note;
     return drift;
 }
@@ -70,19 +74,25 @@ std::string LinkReportJson(const LinkRequest& request, const LinkOutcome& outcom
         report["bootstrap"] = Json{{"replicates", request.bootstrap}, {"seed", request.seed}};
     }
     const CriterionSettings& c = request.criterion;
-    report["criterion"] = Json{{"points", c.points}, {"range", c.range}, {"mean", c.mean},
-                               {"sd", c.sd}, {"symmetric", c.symmetric}};
+    report["criterion"] = Json{{"points", c.points},
+                               {"range", c.range},
+                               {"mean", c.mean},
+                               {"sd", c.sd},
+                               {"symmetric", c.symmetric}};
     report["slope_fixed"] = outcome.slopeFixed;
-    report["base"] = Json{{"file", request.basePath}, {"model", FormModelName(outcome.base.model)},
+    report["base"] = Json{{"file", request.basePath},
+                          {"model", FormModelName(outcome.base.model)},
                           {"items", outcome.base.size()}};
-    report["new"] = Json{{"file", request.newPath}, {"model", FormModelName(outcome.fresh.model)},
+    report["new"] = Json{{"file", request.newPath},
+                         {"model", FormModelName(outcome.fresh.model)},
                          {"items", outcome.fresh.size()}};
     report["common_items"] = outcome.anchors.size();
     report["chosen_method"] = LinkMethodName(request.chosen);
     report["drift"] = Drift(outcome.drift, request.driftThreshold);
     report["dropped"] = outcome.dropped;
     if (!outcome.dropped.empty()) report["linking_before_drop"] = Methods(outcome.first);
-    report["curves"] = Json{{"base", Curves(outcome.baseCurves)}, {"new", Curves(outcome.newCurves)}};
+    report["curves"] =
+        Json{{"base", Curves(outcome.baseCurves)}, {"new", Curves(outcome.newCurves)}};
     Json equating = Json::array();
     if (outcome.equating.rows) {
         for (const EquatingRow& row : *outcome.equating.rows) {

@@ -79,7 +79,8 @@ LinkOutcome RunLink(const LinkRequest& request) {
     outcome.slopeFixed = settings.slopeFixed;
     outcome.first = LinkEveryMethod(outcome.anchors, settings, request.bootstrap, request.seed);
 
-    const LinkConstants& chosenFirst = outcome.first[static_cast<std::size_t>(request.chosen)].constants;
+    const LinkConstants& chosenFirst =
+        outcome.first[static_cast<std::size_t>(request.chosen)].constants;
     outcome.drift = ScreenDrift(outcome.anchors, chosenFirst, request.driftThreshold);
     if (request.dropDrifting && outcome.drift.DriftingCount() > 0) {
         std::vector<std::size_t> kept;
@@ -114,7 +115,8 @@ LinkOutcome RunLink(const LinkRequest& request) {
     outcome.newCurves = MakeTestCurves(outcome.transformed, theta);
     outcome.equating = TrueScoreEquating(outcome.transformed, outcome.base);
     const PopulationSettings& p = request.population;
-    outcome.scoreTable = SummedScoreTable(outcome.transformed, NormalGrid(p.points, p.range, p.mean, p.sd));
+    outcome.scoreTable =
+        SummedScoreTable(outcome.transformed, NormalGrid(p.points, p.range, p.mean, p.sd));
     return outcome;
 }
 

@@ -57,13 +57,13 @@ struct LinkOutcome {
     std::string error;  // a form or the anchors could not be read or matched
     ItemForm base, fresh;
     bool slopeFixed = false;
-    AnchorSet anchors;                // every common item
-    std::vector<MethodResult> first;  // from every common item
-    DriftScreen drift;                // with the chosen method's first constants
-    std::vector<std::string> dropped;     // new-form IDs left out of the relink
-    std::vector<MethodResult> relinked;   // without them, when any were dropped
-    ItemForm transformed;                 // the new form on the base scale
-    TestCurves baseCurves, newCurves;     // over CurveAbilities(), both on the base scale
+    AnchorSet anchors;                   // every common item
+    std::vector<MethodResult> first;     // from every common item
+    DriftScreen drift;                   // with the chosen method's first constants
+    std::vector<std::string> dropped;    // new-form IDs left out of the relink
+    std::vector<MethodResult> relinked;  // without them, when any were dropped
+    ItemForm transformed;                // the new form on the base scale
+    TestCurves baseCurves, newCurves;    // over CurveAbilities(), both on the base scale
     Equating equating;
     std::vector<ScoreRow> scoreTable;  // of the transformed new form
 

@@ -89,8 +89,8 @@ Minimum MinimiseNewton(F&& f, int n, const double* start, double floorOfFirst) {
         }
         double largestMove = 0;
         for (int i = 0; i < n; ++i) {
-            largestMove = std::fmax(largestMove, std::fabs(trial[i] - found.x[i]) /
-                                                     (1 + std::fabs(found.x[i])));
+            largestMove = std::fmax(largestMove,
+                                    std::fabs(trial[i] - found.x[i]) / (1 + std::fabs(found.x[i])));
             found.x[i] = trial[i];
             gradient[i] = trialGradient[i];
         }

@@ -36,7 +36,8 @@ LinkConstants WithIntercept(const AnchorSet& set, double A, Sensitivity& sensiti
     constants.B = Mean(set.bBase) - A * meanNew;
     sensitivity.dB.assign(6 * n, 0.0);
     for (std::size_t k = 0; k < n; ++k) {
-        for (std::size_t u = 0; u < 6; ++u) sensitivity.dB[6 * k + u] = -meanNew * sensitivity.dA[6 * k + u];
+        for (std::size_t u = 0; u < 6; ++u)
+            sensitivity.dB[6 * k + u] = -meanNew * sensitivity.dA[6 * k + u];
         sensitivity.dB[6 * k + 1] += 1.0 / static_cast<double>(n);
         sensitivity.dB[6 * k + 4] -= A / static_cast<double>(n);
     }

@@ -110,7 +110,8 @@ std::vector<ScoreRow> SummedScoreTable(const ItemForm& items, const AbilityGrid&
             if (over[k] > over[best]) best = k;
         }
         if (best == 0 || best + 1 == search.size() || !(over[best] > atFloor[s])) continue;
-        row.ml = GoldenMaximum(likelihoodAt, static_cast<int>(s), search[best - 1], search[best + 1]);
+        row.ml =
+            GoldenMaximum(likelihoodAt, static_cast<int>(s), search[best - 1], search[best + 1]);
     }
     return table;
 }
