@@ -126,7 +126,7 @@ int RunLink(const LinkOptions& options) {
 
 int RunScoreTable(const LinkOptions& options) {
     const LinkRequest& request = options.request;
-    const FormRead read = ReadItemForm(request.basePath, request.columns, request.baseModel);
+    const FormRead read = ReadItemForm(request.basePath, request.baseColumns, request.baseModel);
     if (!read.form) return Failed(read.error), 1;
     const PopulationSettings& p = request.population;
     const std::vector<ScoreRow> table =
@@ -154,8 +154,7 @@ int RunScoreTable(const LinkOptions& options) {
 int RunLinkCommand(const std::vector<std::string_view>& args) {
     const LinkParse parsed = ParseLinkCommandLine(args);
     if (!parsed.options) {
-        std::fprintf(stderr, "tarvo-run: %s (see tarvo-run --link --help)\n",
-                     parsed.error.c_str());
+        std::fprintf(stderr, "tarvo-run: %s (see tarvo-run --link --help)\n", parsed.error.c_str());
         return 2;
     }
     const LinkOptions& options = *parsed.options;
@@ -164,16 +163,16 @@ int RunLinkCommand(const std::vector<std::string_view>& args) {
         return 0;
     }
     const LinkRequest& request = options.request;
-    const std::string clash = OutputClash(
-        {{"--base-items", request.basePath},
-         {"--new-items", request.newPath},
-         {"--anchors", request.anchorsPath},
-         {"--abilities", options.abilitiesFrom}},
-        {{"--report", options.reportFile},
-         {"--transformed-items", options.transformedItems},
-         {"--transformed-abilities", options.transformedAbilities},
-         {"--score-table", options.scoreTable},
-         {"--equating-table", options.equatingTable}});
+    const std::string clash =
+        OutputClash({{"--base-items", request.basePath},
+                     {"--new-items", request.newPath},
+                     {"--anchors", request.anchorsPath},
+                     {"--abilities", options.abilitiesFrom}},
+                    {{"--report", options.reportFile},
+                     {"--transformed-items", options.transformedItems},
+                     {"--transformed-abilities", options.transformedAbilities},
+                     {"--score-table", options.scoreTable},
+                     {"--equating-table", options.equatingTable}});
     if (!clash.empty()) {
         std::fprintf(stderr, "tarvo-run: %s (see tarvo-run --link --help)\n", clash.c_str());
         return 2;

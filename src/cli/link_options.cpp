@@ -60,7 +60,8 @@ const ColumnOption* FindColumnOption(std::string_view name) {
 
 bool IsLinkCommand(const std::vector<std::string_view>& args) {
     for (const std::string_view arg : args) {
-        if (arg == "--link" || (arg.substr(0, 2) == "--" && OptionName(arg) == "items")) return true;
+        if (arg == "--link" || (arg.substr(0, 2) == "--" && OptionName(arg) == "items"))
+            return true;
     }
     return false;
 }
@@ -107,8 +108,8 @@ LinkParse ParseLinkCommandLine(const std::vector<std::string_view>& args) {
         auto number = [&](double& target, bool positive) -> std::string {
             double parsed = 0;
             if (!ParseReal(text, parsed) || (positive && !(parsed > 0))) {
-                return option + " takes a " + (positive ? "number above 0" : "number") +
-                       ", not '" + std::string(text) + "'";
+                return option + " takes a " + (positive ? "number above 0" : "number") + ", not '" +
+                       std::string(text) + "'";
             }
             target = parsed;
             return {};
@@ -136,8 +137,11 @@ LinkParse ParseLinkCommandLine(const std::vector<std::string_view>& args) {
         unsigned long long count = 0;
         if (const ColumnOption* column = FindColumnOption(name)) {
             error = whole(0, 65535, count);
-            FieldSpec& field = request.columns.*(column->field);
-            (column->start ? field.start : field.length) = static_cast<std::uint16_t>(count);
+            // One layout for both forms.
+            for (linking::ItemColumns* columns : {&request.baseColumns, &request.newColumns}) {
+                FieldSpec& field = columns->*(column->field);
+                (column->start ? field.start : field.length) = static_cast<std::uint16_t>(count);
+            }
         } else if (name == "base-items") {
             error = needsFile(request.basePath);
         } else if (name == "new-items") {

@@ -17,7 +17,7 @@ enum class LinkCommandKind { Link, ScoreTable };
 struct LinkOptions {
     LinkCommandKind kind = LinkCommandKind::Link;
     bool help = false;
-    linking::LinkRequest request;  // for --score-table alone: basePath is the form, baseModel its model
+    linking::LinkRequest request;  // with --items: basePath is the form, baseModel its model
     std::string reportFile;
     std::string transformedItems;
     std::string abilitiesFrom, transformedAbilities;

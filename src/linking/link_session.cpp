@@ -42,9 +42,9 @@ std::optional<ItemForm> ReadForm(const std::string& path, const ItemColumns& col
 
 LinkOutcome RunLink(const LinkRequest& request) {
     LinkOutcome outcome;
-    auto base = ReadForm(request.basePath, request.columns, request.baseModel, outcome.error);
+    auto base = ReadForm(request.basePath, request.baseColumns, request.baseModel, outcome.error);
     if (!base) return outcome;
-    auto fresh = ReadForm(request.newPath, request.columns, request.newModel, outcome.error);
+    auto fresh = ReadForm(request.newPath, request.newColumns, request.newModel, outcome.error);
     if (!fresh) return outcome;
     outcome.base = std::move(*base);
     outcome.fresh = std::move(*fresh);

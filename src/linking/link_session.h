@@ -32,8 +32,8 @@ struct PopulationSettings {
 
 struct LinkRequest {
     std::string basePath, newPath;
-    std::string anchorsPath;  // empty: the common items are matched by ID
-    ItemColumns columns;      // for item parameter files (both forms)
+    std::string anchorsPath;              // empty: the common items are matched by ID
+    ItemColumns baseColumns, newColumns;  // where a form is an item parameter file
     std::optional<FormModel> baseModel, newModel;
     CriterionSettings criterion;
     int bootstrap = 0;  // 0: delta-method errors
