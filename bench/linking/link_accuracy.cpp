@@ -61,10 +61,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: tarvo-link-bench [REPLICATES of at least 2 [no-priors]]\n");
         return 2;
     }
-    std::printf("Linking accuracy: %d replicates, %zu common items of %zu, %zu examinees per form, "
-                "true A = %.2f, B = %.2f, marginal 3PL calibrations %s\n\n",
-                replicates, kCommon, kCommon + kUnique, kPersons, kA, kB,
-                priors ? "with the default priors" : "without priors");
+    std::printf(
+        "Linking accuracy: %d replicates, %zu common items of %zu, %zu examinees per form, "
+        "true A = %.2f, B = %.2f, marginal 3PL calibrations %s\n\n",
+        replicates, kCommon, kCommon + kUnique, kPersons, kA, kB,
+        priors ? "with the default priors" : "without priors");
     WorkerPool pool(0);
     const std::size_t methods = std::size(linking::kLinkMethods);
     std::vector<double> sumA(methods), sumB(methods), squaresA(methods), squaresB(methods);
@@ -94,8 +95,8 @@ int main(int argc, char** argv) {
             set.aNew.push_back(fresh.a[k]);
             set.bNew.push_back(fresh.b[k]);
             set.cNew.push_back(fresh.c[k]);
-            for (auto* se : {&set.seABase, &set.seBBase, &set.seCBase, &set.seANew, &set.seBNew,
-                             &set.seCNew})
+            for (auto* se :
+                 {&set.seABase, &set.seBBase, &set.seCBase, &set.seANew, &set.seBNew, &set.seCNew})
                 se->push_back(NAN);
         }
         linking::LinkSettings settings;

@@ -117,7 +117,7 @@ int RunLink(const LinkOptions& options) {
     }
     std::string error;
     if (!options.reportFile.empty() && !outcome.first.empty()) {
-        if (!WriteReport(options.reportFile, LinkReportJson(options.request, outcome), error)) {
+        if (!WriteTextFile(options.reportFile, LinkReportJson(options.request, outcome), error)) {
             ok = Failed(error);
         }
     }
@@ -142,7 +142,7 @@ int RunScoreTable(const LinkOptions& options) {
     }
     if (!options.reportFile.empty()) {
         const TestCurves curves = MakeTestCurves(*read.form, CurveAbilities());
-        if (!WriteReport(options.reportFile, ScoreReportJson(table, curves), error)) {
+        if (!WriteTextFile(options.reportFile, ScoreReportJson(table, curves), error)) {
             ok = Failed(error);
         }
     }

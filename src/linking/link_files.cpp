@@ -27,7 +27,12 @@ std::string RightAligned(const std::string& text, std::size_t width) {
     return std::string(width > text.size() ? width - text.size() : 0, ' ') + text;
 }
 
-bool WriteText(const std::string& path, const std::string& text, std::string& error) {
+// An error of -1 or NaN says "not known": written as -1, as result files do.
+double WrittenError(double se) { return std::isfinite(se) ? se : -1; }
+
+}  // namespace
+
+bool WriteTextFile(const std::string& path, const std::string& text, std::string& error) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     if (file) file << text;
     file.close();
@@ -37,11 +42,6 @@ bool WriteText(const std::string& path, const std::string& text, std::string& er
     }
     return true;
 }
-
-// An error of -1 or NaN says "not known": written as -1, as result files do.
-double WrittenError(double se) { return std::isfinite(se) ? se : -1; }
-
-}  // namespace
 
 bool WriteItemFile(const std::string& path, const ItemForm& items, ItemColumns& columns,
                    std::string& error) {
@@ -84,7 +84,7 @@ bool WriteItemFile(const std::string& path, const ItemForm& items, ItemColumns& 
         }
         text += line + "\r\n";
     }
-    return WriteText(path, text, error);
+    return WriteTextFile(path, text, error);
 }
 
 std::string ColumnOptions(const ItemColumns& columns) {
@@ -107,7 +107,7 @@ bool WriteScoreTable(const std::string& path, const std::vector<ScoreRow>& rows,
         text += std::to_string(row.score) + ',' + Cell(row.proportion) + ',' + Cell(row.eap) + ',' +
                 Cell(row.eapSd) + ',' + Cell(row.ml) + "\r\n";
     }
-    return WriteText(path, text, error);
+    return WriteTextFile(path, text, error);
 }
 
 bool WriteEquatingTable(const std::string& path, const std::vector<EquatingRow>& rows,
@@ -117,7 +117,7 @@ bool WriteEquatingTable(const std::string& path, const std::vector<EquatingRow>&
         text += std::to_string(row.newScore) + ',' + Cell(row.theta) + ',' + Cell(row.baseScore) +
                 "\r\n";
     }
-    return WriteText(path, text, error);
+    return WriteTextFile(path, text, error);
 }
 
 bool WriteTransformedAbilities(const std::string& resultFile, const std::string& path, double A,
@@ -150,7 +150,7 @@ bool WriteTransformedAbilities(const std::string& resultFile, const std::string&
                           static_cast<std::int32_t>(std::isfinite(count) ? count : 0), t, s) +
                 "\r\n";
     }
-    return WriteText(path, text, error);
+    return WriteTextFile(path, text, error);
 }
 
 std::string OutputClash(const std::vector<std::pair<std::string, std::string>>& inputs,

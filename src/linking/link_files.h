@@ -35,6 +35,10 @@ bool WriteEquatingTable(const std::string& path, const std::vector<EquatingRow>&
 bool WriteTransformedAbilities(const std::string& resultFile, const std::string& path, double A,
                                double B, std::string& error);
 
+// Writes text to path as it is; false with a message naming the file when
+// it cannot be written.
+bool WriteTextFile(const std::string& path, const std::string& text, std::string& error);
+
 // Empty, or why an output file may not be written: it names one of the
 // inputs (which it would overwrite) or another output.
 std::string OutputClash(const std::vector<std::pair<std::string, std::string>>& inputs,

@@ -1,6 +1,5 @@
 #include "linking/link_report_json.h"
 
-#include <fstream>
 #include <nlohmann/json.hpp>
 
 namespace tarvo::linking {
@@ -110,17 +109,6 @@ std::string ScoreReportJson(const std::vector<ScoreRow>& table, const TestCurves
     report["score_table"] = ScoreTable(table);
     report["curves"] = Curves(curves);
     return report.dump(2) + "\n";
-}
-
-bool WriteReport(const std::string& path, const std::string& text, std::string& error) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (file) file << text;
-    file.close();
-    if (!file) {
-        error = path + ": cannot write this file";
-        return false;
-    }
-    return true;
 }
 
 }  // namespace tarvo::linking

@@ -18,7 +18,4 @@ std::string LinkReportJson(const LinkRequest& request, const LinkOutcome& outcom
 // score_table and curves of one form.
 std::string ScoreReportJson(const std::vector<ScoreRow>& table, const TestCurves& curves);
 
-// Writes text to path; false with a message naming the file when it fails.
-bool WriteReport(const std::string& path, const std::string& text, std::string& error);
-
 }  // namespace tarvo::linking

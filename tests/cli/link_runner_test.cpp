@@ -26,8 +26,8 @@ struct Ran {
 
 Ran RunLink(const TempDir& dir, const std::string& args) {
     const std::string outFile = dir.File("stdout.txt"), errFile = dir.File("stderr.txt");
-    const std::string command = std::string("'") + TARVO_RUN_PATH + "' " + args + " >'" +
-                                outFile + "' 2>'" + errFile + "'";
+    const std::string command =
+        std::string("'") + TARVO_RUN_PATH + "' " + args + " >'" + outFile + "' 2>'" + errFile + "'";
     const int raw = std::system(command.c_str());
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(outFile), ReadFile(errFile)};
 }
@@ -38,8 +38,8 @@ std::string ItemLines(const linking::ItemForm& form) {
     for (std::size_t i = 0; i < form.size(); ++i) {
         char line[160];
         std::snprintf(line, sizeof line, "%-8s             %9.5f %9.5f %9.5f %9.5f %9.5f %9.5f\r\n",
-                      form.id[i].c_str(), form.a[i], form.b[i], form.c[i], form.seA[i],
-                      form.seB[i], form.seC[i]);
+                      form.id[i].c_str(), form.a[i], form.b[i], form.c[i], form.seA[i], form.seB[i],
+                      form.seC[i]);
         text += line;
     }
     return text;
@@ -80,8 +80,8 @@ TEST(LinkRunner, PrintsEveryMethodsConstantsAsTheIndependentCalculationHasThem) 
     const std::string base = dir.Write("base.itm", ItemLines(linking::test::ReferenceBase()));
     const std::string fresh = dir.Write("new.itm", ItemLines(linking::test::ReferenceNew()));
     const std::string report = dir.File("link.json");
-    const Ran ran = RunLink(dir, "--link --base-items '" + base + "' --new-items '" + fresh +
-                                     "'" + kErrorColumns + " --report '" + report + "'");
+    const Ran ran = RunLink(dir, "--link --base-items '" + base + "' --new-items '" + fresh + "'" +
+                                     kErrorColumns + " --report '" + report + "'");
     ASSERT_EQ(ran.status, 0) << ran.err;
     // bench/reference/linking_reference.R (see tests/linking/reference_forms.h).
     const std::map<std::string, std::vector<double>> expected = {
@@ -127,9 +127,9 @@ TEST(LinkRunner, TheTransformedItemsAreReadByEveryModeWithThePrintedColumns) {
     }
     const std::string newFile = data.dir.Write("new.itm", ItemLines(fresh));
     const std::string moved = data.dir.File("moved.itm");
-    const Ran ran = RunLink(data.dir, "--link --base-items '" + data.itemFile() +
-                                          "' --new-items '" + newFile +
-                                          "' --transformed-items '" + moved + "'");
+    const Ran ran =
+        RunLink(data.dir, "--link --base-items '" + data.itemFile() + "' --new-items '" + newFile +
+                              "' --transformed-items '" + moved + "'");
     ASSERT_EQ(ran.status, 0) << ran.err;
     const auto printed = MethodLines(ran.out);
     EXPECT_EQ(printed.size(), 4u) << ran.out;
@@ -146,7 +146,8 @@ TEST(LinkRunner, TheTransformedItemsAreReadByEveryModeWithThePrintedColumns) {
     // Mode 1 with the transformed items gives the abilities of the original.
     const std::string common = "--mode 1 --response-file '" + data.responseFile() +
                                "' --item-count 6 --response-start 20 --examinee-id-start 1"
-                               " --examinee-id-length 8 --quiet " + columns;
+                               " --examinee-id-length 8 --quiet " +
+                               columns;
     ASSERT_EQ(RunLink(data.dir, common + " --item-file '" + data.itemFile() + "' --output-file '" +
                                     data.dir.File("original.csv") + "'")
                   .status,
@@ -197,11 +198,11 @@ TEST(LinkRunner, ScoreTablesAbilitiesAndEquatingAreWritten) {
     const std::string base = dir.Write("base.itm", ItemLines(linking::test::ReferenceBase()));
     const std::string fresh = dir.Write("new.itm", ItemLines(linking::test::ReferenceNew()));
     const std::string golden = std::string(TARVO_SOURCE_DIR) + "/tests/golden/mode3/result.csv";
-    Ran ran = RunLink(dir, "--link --base-items '" + base + "' --new-items '" + fresh +
-                               "' --score-table '" + dir.File("table.csv") +
-                               "' --equating-table '" + dir.File("equating.csv") +
-                               "' --abilities '" + golden + "' --transformed-abilities '" +
-                               dir.File("abilities.csv") + "'");
+    Ran ran =
+        RunLink(dir, "--link --base-items '" + base + "' --new-items '" + fresh +
+                         "' --score-table '" + dir.File("table.csv") + "' --equating-table '" +
+                         dir.File("equating.csv") + "' --abilities '" + golden +
+                         "' --transformed-abilities '" + dir.File("abilities.csv") + "'");
     ASSERT_EQ(ran.status, 0) << ran.err;
     const auto table = test_support::CrLfLines(ReadFile(dir.File("table.csv")));
     ASSERT_EQ(table.size(), 10u);
@@ -233,10 +234,12 @@ TEST(LinkRunner, RefusesWhatItCannotDoWithAMessageNamingIt) {
     EXPECT_EQ(ran.status, 2);
     EXPECT_NE(ran.err.find("--transformed-items " + base + " names the --base-items file"),
               std::string::npos);
-    ran = RunLink(dir, "--link --base-items '" + base + "' --new-items '" + dir.File("no.itm") + "'");
+    ran =
+        RunLink(dir, "--link --base-items '" + base + "' --new-items '" + dir.File("no.itm") + "'");
     EXPECT_EQ(ran.status, 1);
     EXPECT_EQ(ran.err, "ERROR " + dir.File("no.itm") + ": cannot read this file\n");
-    ran = RunLink(dir, "--link --base-items '" + base + "' --new-items '" + base + "' --bootstrap 1");
+    ran =
+        RunLink(dir, "--link --base-items '" + base + "' --new-items '" + base + "' --bootstrap 1");
     EXPECT_EQ(ran.status, 2);
     EXPECT_NE(ran.err.find("--bootstrap takes a whole number from 2 to 100000"), std::string::npos);
     ran = RunLink(dir, "--link --help");

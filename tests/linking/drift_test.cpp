@@ -1,12 +1,13 @@
 // The drift screen on simulated forms with planted drifting items, the
 // relink without them, the bootstrap's errors, and a small recovery study:
 // new forms made from known constants with noise like a calibration's.
+#include "linking/drift.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "linking/bootstrap.h"
-#include "linking/drift.h"
 #include "linking/link_session.h"
 #include "linking/reference_forms.h"
 #include "simulator.h"

@@ -93,8 +93,8 @@ TEST(CommonItems, AreMatchedByIdOrByTheAnchorPairs) {
     EXPECT_EQ(byId.common->fresh, (std::vector<std::size_t>{1, 2, 7}));
 
     TempDir dir;
-    const std::string anchors =
-        dir.Write("anchors.txt", "# base new\r\nITEM02 NEW1\r\n\r\nITEM05,NEW5\r\nITEM06\tNEW6\r\n");
+    const std::string anchors = dir.Write(
+        "anchors.txt", "# base new\r\nITEM02 NEW1\r\n\r\nITEM05,NEW5\r\nITEM06\tNEW6\r\n");
     const AnchorPairs pairs = ReadAnchorPairs(anchors);
     ASSERT_TRUE(pairs.pairs) << pairs.error;
     const MatchResult byPairs = MatchByPairs(base, fresh, *pairs.pairs);
@@ -102,7 +102,8 @@ TEST(CommonItems, AreMatchedByIdOrByTheAnchorPairs) {
     EXPECT_EQ(byPairs.common->base, (std::vector<std::size_t>{1, 4, 5}));
     EXPECT_EQ(byPairs.common->fresh, (std::vector<std::size_t>{0, 4, 5}));
 
-    EXPECT_EQ(MatchByPairs(base, fresh, {{"ITEM02", "NOPE"}}).error, "the new form has no item NOPE");
+    EXPECT_EQ(MatchByPairs(base, fresh, {{"ITEM02", "NOPE"}}).error,
+              "the new form has no item NOPE");
     EXPECT_EQ(ReadAnchorPairs(dir.Write("bad.txt", "ITEM01\r\n")).error,
               dir.File("bad.txt") + ", line 1: expected two item IDs (base, new)");
     fresh.id[4] = "ITEM03";
@@ -145,7 +146,8 @@ TEST(LinkFiles, TablesAndAbilitiesAreWrittenAsTheySay) {
     TempDir dir;
     std::string error;
     const std::string table = dir.File("table.csv");
-    ASSERT_TRUE(WriteScoreTable(table, {{0, 0.25, -1, 0.5, NAN}, {1, 0.75, 0.5, 0.4, 0.125}}, error));
+    ASSERT_TRUE(
+        WriteScoreTable(table, {{0, 0.25, -1, 0.5, NAN}, {1, 0.75, 0.5, 0.4, 0.125}}, error));
     EXPECT_EQ(test_support::ReadFile(table),
               "score,proportion,eap,eap_sd,ml\r\n0,0.250000,-1.000000,0.500000,\r\n"
               "1,0.750000,0.500000,0.400000,0.125000\r\n");

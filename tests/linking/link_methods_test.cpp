@@ -1,12 +1,13 @@
 // The four methods' constants and delta-method errors on the reference
 // forms, against an independent minimisation of the same criteria (see
 // reference_forms.h for how the numbers were made).
+#include "linking/link_methods.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "linking/curve_criteria.h"
-#include "linking/link_methods.h"
 #include "linking/reference_forms.h"
 
 namespace tarvo::linking {
@@ -34,7 +35,8 @@ TEST(LinkMethods, AgreeWithAnIndependentMinimisationOfEachCriterion) {
         LinkSettings settings;
         settings.criterion.symmetric = e.symmetric;
         const LinkConstants k = Link(e.method, set, settings);
-        const std::string name = std::string(LinkMethodName(e.method)) + (e.symmetric ? " sym" : "");
+        const std::string name =
+            std::string(LinkMethodName(e.method)) + (e.symmetric ? " sym" : "");
         ASSERT_TRUE(k.ok) << name << ": " << k.problem;
         EXPECT_NEAR(k.A, e.A, 1e-6) << name;
         EXPECT_NEAR(k.B, e.B, 1e-6) << name;
@@ -52,14 +54,18 @@ TEST(LinkMethods, TheCriteriaGradientsAreTheirDerivatives) {
             double g[2], ignored[2];
             CurveCriterion(method, set, grid, symmetric, 1.1, 0.2, g);
             const double h = 1e-6;
-            const double dA = (CurveCriterion(method, set, grid, symmetric, 1.1 + h, 0.2, ignored) -
-                               CurveCriterion(method, set, grid, symmetric, 1.1 - h, 0.2, ignored)) /
-                              (2 * h);
-            const double dB = (CurveCriterion(method, set, grid, symmetric, 1.1, 0.2 + h, ignored) -
-                               CurveCriterion(method, set, grid, symmetric, 1.1, 0.2 - h, ignored)) /
-                              (2 * h);
-            EXPECT_NEAR(g[0], dA, 1e-8 * (1 + std::fabs(dA))) << LinkMethodName(method) << symmetric;
-            EXPECT_NEAR(g[1], dB, 1e-8 * (1 + std::fabs(dB))) << LinkMethodName(method) << symmetric;
+            const double dA =
+                (CurveCriterion(method, set, grid, symmetric, 1.1 + h, 0.2, ignored) -
+                 CurveCriterion(method, set, grid, symmetric, 1.1 - h, 0.2, ignored)) /
+                (2 * h);
+            const double dB =
+                (CurveCriterion(method, set, grid, symmetric, 1.1, 0.2 + h, ignored) -
+                 CurveCriterion(method, set, grid, symmetric, 1.1, 0.2 - h, ignored)) /
+                (2 * h);
+            EXPECT_NEAR(g[0], dA, 1e-8 * (1 + std::fabs(dA)))
+                << LinkMethodName(method) << symmetric;
+            EXPECT_NEAR(g[1], dB, 1e-8 * (1 + std::fabs(dB)))
+                << LinkMethodName(method) << symmetric;
         }
     }
 }
@@ -69,7 +75,7 @@ TEST(LinkMethods, TheCriteriaGradientsAreTheirDerivatives) {
 TEST(LinkMethods, RecoverTheConstantsOfAnExactTransformation) {
     AnchorSet set = test::ReferenceAnchors();
     for (std::size_t k = 0; k < set.size(); ++k) {
-        set.aNew[k] = 0.8 * set.aBase[k];  // A = 0.8
+        set.aNew[k] = 0.8 * set.aBase[k];          // A = 0.8
         set.bNew[k] = (set.bBase[k] + 0.5) / 0.8;  // B = -0.5
         set.cNew[k] = set.cBase[k];
     }

@@ -1,6 +1,8 @@
 // The score table, the test curves and the true-score equating of the
 // reference forms' new form carried over by Stocking-Lord's constants,
 // against every response pattern summed (see reference_forms.h).
+#include "linking/score_table.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,7 +10,6 @@
 #include "irt/item_information.h"
 #include "linking/link_methods.h"
 #include "linking/reference_forms.h"
-#include "linking/score_table.h"
 #include "linking/test_curves.h"
 #include "linking/transform.h"
 #include "linking/true_score_equating.h"
@@ -94,8 +95,8 @@ TEST(TestCurves, AreTheSumsOfTheItemCurves) {
         double expected = 0, information = 0;
         for (std::size_t i = 0; i < form.size(); ++i) {
             const double t = curves.theta[q];
-            const double p = form.c[i] + (1 - form.c[i]) /
-                                             (1 + std::exp(-1.7 * form.a[i] * (t - form.b[i])));
+            const double p =
+                form.c[i] + (1 - form.c[i]) / (1 + std::exp(-1.7 * form.a[i] * (t - form.b[i])));
             expected += p;
             const double lifted = (p - form.c[i]) / (1 - form.c[i]);
             information += std::pow(1.7 * form.a[i] * lifted, 2) * (1 - p) / p;
@@ -112,8 +113,15 @@ TEST(TrueScoreEquating, AgreesWithTheCurvesSolvedIndependently) {
     // NaN: equated by the straight line below the sum of the c's.
     const double theta[] = {NAN,          NAN,          -1.7077978211, -0.7652957576, -0.1350024015,
                             0.4484121011, 1.0993887344, 1.8711366879,  INFINITY};
-    const double base[] = {0, 0.9712230216, 1.9968192906, 2.9890808460, 4.0051594461,
-                           5.0129470106, 5.9956404185, 6.9694540088, 8};
+    const double base[] = {0,
+                           0.9712230216,
+                           1.9968192906,
+                           2.9890808460,
+                           4.0051594461,
+                           5.0129470106,
+                           5.9956404185,
+                           6.9694540088,
+                           8};
     const Equating equating = TrueScoreEquating(MovedNewForm(), test::ReferenceBase());
     ASSERT_TRUE(equating.rows) << equating.error;
     ASSERT_EQ(equating.rows->size(), 9u);

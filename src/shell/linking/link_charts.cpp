@@ -6,6 +6,8 @@
 #include <QtCharts/QValueAxis>
 #include <cmath>
 
+#include "shell/results/results_charts.h"
+
 namespace tarvo::shell {
 namespace {
 
@@ -25,28 +27,18 @@ QValueAxis* Axis(QChart* chart, const QString& title, Qt::Alignment side) {
     return axis;
 }
 
-void Attach(QChart* chart, QAbstractSeries* series, QValueAxis* x, QValueAxis* y) {
-    chart->addSeries(series);
-    series->attachAxis(x);
-    series->attachAxis(y);
-}
-
-QChart* NewChart(const QString& title) {
-    auto* chart = new QChart;
-    chart->setTitle(title);
-    return chart;
-}
-
 }  // namespace
 
 QChart* MakeLinkedCharacteristicChart(const linking::LinkOutcome& outcome) {
     QChart* chart = NewChart(QStringLiteral("Test characteristic curves on the base scale"));
     QValueAxis* x = Axis(chart, QStringLiteral("theta (base scale)"), Qt::AlignBottom);
     QValueAxis* y = Axis(chart, QStringLiteral("Expected score"), Qt::AlignLeft);
-    Attach(chart, Line(QStringLiteral("Base form"), outcome.baseCurves.theta,
-                       outcome.baseCurves.expected), x, y);
-    Attach(chart, Line(QStringLiteral("New form"), outcome.newCurves.theta,
-                       outcome.newCurves.expected), x, y);
+    Attach(chart,
+           Line(QStringLiteral("Base form"), outcome.baseCurves.theta, outcome.baseCurves.expected),
+           x, y);
+    Attach(chart,
+           Line(QStringLiteral("New form"), outcome.newCurves.theta, outcome.newCurves.expected), x,
+           y);
     y->setMin(0);
     return chart;
 }
@@ -56,14 +48,22 @@ QChart* MakeLinkedInformationChart(const linking::LinkOutcome& outcome) {
     QValueAxis* x = Axis(chart, QStringLiteral("theta (base scale)"), Qt::AlignBottom);
     QValueAxis* info = Axis(chart, QStringLiteral("Information"), Qt::AlignLeft);
     QValueAxis* se = Axis(chart, QStringLiteral("Standard error"), Qt::AlignRight);
-    Attach(chart, Line(QStringLiteral("Base information"), outcome.baseCurves.theta,
-                       outcome.baseCurves.information), x, info);
-    Attach(chart, Line(QStringLiteral("New information"), outcome.newCurves.theta,
-                       outcome.newCurves.information), x, info);
-    Attach(chart, Line(QStringLiteral("Base standard error"), outcome.baseCurves.theta,
-                       outcome.baseCurves.se), x, se);
-    Attach(chart, Line(QStringLiteral("New standard error"), outcome.newCurves.theta,
-                       outcome.newCurves.se), x, se);
+    Attach(chart,
+           Line(QStringLiteral("Base information"), outcome.baseCurves.theta,
+                outcome.baseCurves.information),
+           x, info);
+    Attach(chart,
+           Line(QStringLiteral("New information"), outcome.newCurves.theta,
+                outcome.newCurves.information),
+           x, info);
+    Attach(chart,
+           Line(QStringLiteral("Base standard error"), outcome.baseCurves.theta,
+                outcome.baseCurves.se),
+           x, se);
+    Attach(
+        chart,
+        Line(QStringLiteral("New standard error"), outcome.newCurves.theta, outcome.newCurves.se),
+        x, se);
     info->setMin(0);
     se->setRange(0, 2);
     return chart;

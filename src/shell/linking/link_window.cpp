@@ -125,14 +125,14 @@ LinkWindow::LinkWindow(DesktopServices& desktop, FilePicker* picker, QWidget* pa
     connect(link_, &QPushButton::clicked, this, [this] { RunLink(); });
     connect(saveItems_, &QPushButton::clicked, this, [this] {
         const auto chosen = PickSaveFile(
-            *picker_, SavePicker("Save Transformed Items", "ITM Files (*.itm)|*.itm|All Files (*.*)|*.*|",
-                                ".itm"));
+            *picker_, SavePicker("Save Transformed Items",
+                                 "ITM Files (*.itm)|*.itm|All Files (*.*)|*.*|", ".itm"));
         if (chosen) SaveTransformedItems(*chosen);
     });
     connect(saveTable_, &QPushButton::clicked, this, [this] {
         const auto chosen = PickSaveFile(
-            *picker_, SavePicker("Save Score Table", "CSV Files (*.csv)|*.csv|All Files (*.*)|*.*|",
-                                ".csv"));
+            *picker_,
+            SavePicker("Save Score Table", "CSV Files (*.csv)|*.csv|All Files (*.*)|*.*|", ".csv"));
         if (chosen) SaveScoreTable(*chosen);
     });
 }
@@ -151,7 +151,8 @@ QWidget* LinkWindow::MakeOptions() {
     bootstrap_ = new QSpinBox(box);
     bootstrap_->setRange(0, 100000);
     bootstrap_->setSpecialValueText(QStringLiteral("delta method"));
-    bootstrap_->setToolTip(QStringLiteral("Bootstrap resamples of the common items for the errors"));
+    bootstrap_->setToolTip(
+        QStringLiteral("Bootstrap resamples of the common items for the errors"));
     method_ = new QComboBox(box);
     for (const linking::LinkMethod m : linking::kLinkMethods) {
         method_->addItem(QString::fromUtf8(linking::LinkMethodName(m)));
@@ -207,9 +208,12 @@ void LinkWindow::ShowOutcome() {
     for (int r = 0; r < static_cast<int>(results.size()); ++r) {
         const linking::LinkConstants& k = results[static_cast<std::size_t>(r)].constants;
         Fill(constants_, r,
-             {QString::fromUtf8(linking::LinkMethodName(results[static_cast<std::size_t>(r)].method)),
-              k.ok ? Number(k.A, 4) : QStringLiteral("-"), k.ok ? Number(k.B, 4) : QStringLiteral("-"),
-              k.ok ? Number(k.seA, 4) : QStringLiteral("-"), k.ok ? Number(k.seB, 4) : QStringLiteral("-")});
+             {QString::fromUtf8(
+                  linking::LinkMethodName(results[static_cast<std::size_t>(r)].method)),
+              k.ok ? Number(k.A, 4) : QStringLiteral("-"),
+              k.ok ? Number(k.B, 4) : QStringLiteral("-"),
+              k.ok ? Number(k.seA, 4) : QStringLiteral("-"),
+              k.ok ? Number(k.seB, 4) : QStringLiteral("-")});
     }
 
     const linking::DriftScreen& screen = outcome.drift;
@@ -242,7 +246,8 @@ void LinkWindow::ShowOutcome() {
 
     QString status = QStringLiteral("%1 common items.").arg(outcome.anchors.size());
     if (!screen.screened) {
-        status += QStringLiteral(" Drift screen not made: %1.").arg(QString::fromStdString(screen.note));
+        status +=
+            QStringLiteral(" Drift screen not made: %1.").arg(QString::fromStdString(screen.note));
     } else {
         status += QStringLiteral(" %1 drifting.").arg(screen.DriftingCount());
     }

@@ -1,6 +1,8 @@
 // The Link window offscreen: two forms chosen, "Link", the constants side
 // by side, the drift screen, the score table, the plots, and the files
 // saved; and the main dialog's "Link..." button that opens it.
+#include "shell/linking/link_window.h"
+
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -18,7 +20,6 @@
 #include "linking/form_reader.h"
 #include "linking/reference_forms.h"
 #include "shell/linking/link_form_box.h"
-#include "shell/linking/link_window.h"
 #include "shell/main_dialog.h"
 #include "shell_test_support.h"
 #include "support/temp_dir.h"
@@ -120,8 +121,8 @@ TEST_F(LinkWindowTest, SavesTheTransformedItemsAndTheScoreTable) {
     // A folder that does not exist is reported, not passed over.
     EXPECT_FALSE(window.SaveScoreTable(files.File("no/such/table.csv")));
     ASSERT_EQ(desktop.messages.size(), 1u);
-    EXPECT_EQ(desktop.messages[0], "ERROR " + files.File("no/such/table.csv") +
-                                       ": cannot write this file");
+    EXPECT_EQ(desktop.messages[0],
+              "ERROR " + files.File("no/such/table.csv") + ": cannot write this file");
 }
 
 TEST_F(LinkWindowTest, SaysWhyNoLinkWasMade) {
