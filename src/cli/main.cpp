@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "cli/console_host.h"
+#include "cli/link_command.h"
+#include "cli/link_options.h"
 #include "cli/options.h"
 #include "cli/run_summary.h"
 #include "estimation/calibration_run.h"
@@ -38,6 +40,7 @@ int main(int argc, char** argv) {
     using namespace tarvo;
     std::set_terminate(EndAbruptly);
     const std::vector<std::string_view> args(argv + 1, argv + argc);
+    if (cli::IsLinkCommand(args)) return cli::RunLinkCommand(args);
     const cli::ParseResult parsed = cli::ParseCommandLine(args);
     if (!parsed.options) {
         std::fprintf(stderr, "tarvo-run: %s (see tarvo-run --help)\n", parsed.error.c_str());

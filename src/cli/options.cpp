@@ -159,7 +159,9 @@ std::string HelpText() {
         "  --view                    open the result in the desktop's viewer afterwards\n"
         "  --report FILE             write the run report (statistics, flags, warnings) as JSON\n"
         "  --quiet                   print no summary on standard output after the run\n"
-        "  --help                    show this text\n";
+        "  --help                    show this text\n"
+        "  --link ...                link a new form to a base form's scale, and\n"
+        "  --items FILE ...          a form's score table: see tarvo-run --link --help\n";
     text += MethodHelpText();
     text += "\nModes (estimated | given):\n";
     for (int m = kFirstMode; m <= kLastMode; ++m) {

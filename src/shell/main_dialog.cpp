@@ -8,6 +8,7 @@
 #include <QRadioButton>
 
 #include "platform/control_ids.h"
+#include "shell/caption_fit.h"
 #include "shell/dialog_builder.h"
 #include "shell/dialog_fonts.h"
 #include "shell/dialog_layout.h"
@@ -49,6 +50,18 @@ MainDialog::MainDialog(QWidget* owner, FilePicker* picker, DesktopServices* desk
             [this](int index) { MethodChanged(index); });
     connect(methodControls_.options, &QPushButton::clicked, this,
             [this] { EditMarginalOptions(); });
+    linkButton_ = new QPushButton(QStringLiteral("Link..."), this);
+    linkButton_->setAutoDefault(false);
+    linkButton_->setGeometry(
+        units_.Rect(kLinkButtonRect.x, kLinkButtonRect.y, kLinkButtonRect.w, kLinkButtonRect.h));
+    linkButton_->setPalette(PlatformPaletteOnSurface());
+    linkButton_->setToolTip(QStringLiteral(
+        "Put a new form's items on a base form's scale, with its score table and equating"));
+    FitCaption(linkButton_);
+    linkButton_->setEnabled(false);
+    connect(linkButton_, &QPushButton::clicked, this, [this] {
+        if (openLink_) openLink_();
+    });
 
     commands_ = std::make_unique<DialogCommands>(
         controls_, *picker, *desktop,
@@ -78,6 +91,11 @@ MainDialog::MainDialog(QWidget* owner, FilePicker* picker, DesktopServices* desk
 }
 
 MainDialog::~MainDialog() = default;
+
+void MainDialog::SetLinkWindowOpener(std::function<void()> open) {
+    openLink_ = std::move(open);
+    linkButton_->setEnabled(static_cast<bool>(openLink_));
+}
 
 void MainDialog::StartRun(int mode) {
     // A second "Go" while a run is going is ignored: one run at a time.
@@ -124,8 +142,10 @@ void MainDialog::closeEvent(QCloseEvent* event) {
 
 void MakeProgramFolderCurrent() { QDir::setCurrent(QString::fromStdString(ProgramFolder())); }
 
-int BuildMainDialog(QWidget* owner, DesktopServices* desktop, ResultsViewer* viewer) {
+int BuildMainDialog(QWidget* owner, DesktopServices* desktop, ResultsViewer* viewer,
+                    std::function<void(QWidget*)> openLink) {
     MainDialog dialog(owner, nullptr, desktop, viewer);
+    if (openLink) dialog.SetLinkWindowOpener([&dialog, openLink] { openLink(&dialog); });
     if (owner != nullptr) dialog.setWindowModality(Qt::WindowModal);
     MakeProgramFolderCurrent();
     dialog.show();

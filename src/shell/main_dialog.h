@@ -2,6 +2,7 @@
 
 #include <QButtonGroup>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "shell/control_registry.h"
@@ -15,6 +16,7 @@
 #include "shell/run_controller.h"
 
 class QCloseEvent;
+class QPushButton;
 
 // The main dialog: a thin window over the control registry, the commands and
 // the run controller. Exit and the close box end it alike; while a run is in
@@ -39,6 +41,9 @@ class MainDialog final : public QWidget {
     // The estimator "Go" runs: the Method choice and the marginal options.
     EstimatorChoice& Estimator() { return estimator_; }
     const MethodControls& MethodChoice() const { return methodControls_; }
+    // "Link..." calls open; without one it stays disabled.
+    void SetLinkWindowOpener(std::function<void()> open);
+    QPushButton* LinkButton() const { return linkButton_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -57,6 +62,8 @@ class MainDialog final : public QWidget {
     DesktopServices* desktop_ = nullptr;
     EstimatorChoice estimator_;
     MethodControls methodControls_;
+    QPushButton* linkButton_ = nullptr;
+    std::function<void()> openLink_;
     std::unique_ptr<DialogCommands> commands_;
     bool closeAfterRun_ = false;
     std::unique_ptr<RunController> runs_;  // last: ends before the controls go
@@ -68,8 +75,9 @@ void MakeProgramFolderCurrent();
 
 // The program's start-up: builds the dialog, makes the program's folder
 // current, shows the dialog and returns when it has ended. Results of runs
-// go to the viewer when there is one.
+// go to the viewer when there is one; "Link..." calls openLink with the
+// dialog when given.
 int BuildMainDialog(QWidget* owner, DesktopServices* desktop = nullptr,
-                    ResultsViewer* viewer = nullptr);
+                    ResultsViewer* viewer = nullptr, std::function<void(QWidget*)> openLink = {});
 
 }  // namespace tarvo::shell

@@ -43,20 +43,6 @@ QValueAxis* Axis(const QString& title, double from, double to) {
     return axis;
 }
 
-void Attach(QChart* chart, QAbstractSeries* series, QAbstractAxis* x, QAbstractAxis* y) {
-    chart->addSeries(series);
-    series->attachAxis(x);
-    series->attachAxis(y);
-}
-
-QChart* NewChart(const QString& title) {
-    auto* chart = new QChart;
-    chart->setTitle(title);
-    chart->legend()->setAlignment(Qt::AlignBottom);
-    chart->setAnimationOptions(QChart::NoAnimation);
-    return chart;
-}
-
 QString ItemName(const results::PlottedItem& item) {
     QString name = QStringLiteral("Item %1").arg(item.seqItem);
     if (!item.accNo.empty())
@@ -77,6 +63,20 @@ bool Render(QChart* chart, QSize size, QPaintDevice& device) {
 }
 
 }  // namespace
+
+void Attach(QChart* chart, QAbstractSeries* series, QAbstractAxis* x, QAbstractAxis* y) {
+    chart->addSeries(series);
+    series->attachAxis(x);
+    series->attachAxis(y);
+}
+
+QChart* NewChart(const QString& title) {
+    auto* chart = new QChart;
+    chart->setTitle(title);
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    chart->setAnimationOptions(QChart::NoAnimation);
+    return chart;
+}
 
 QChart* MakeCharacteristicChart(const results::PlottedItem& item) {
     QChart* chart = NewChart(QStringLiteral("Item characteristic curve: ") + ItemName(item));

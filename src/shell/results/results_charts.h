@@ -7,6 +7,8 @@
 #include "report/run_report.h"
 #include "shell/results/results_data.h"
 
+class QAbstractAxis;
+class QAbstractSeries;
 class QChart;
 
 // The plots of the results window as charts, each from the curves of the
@@ -14,6 +16,11 @@ class QChart;
 // the legends show ("Model", "Observed", "95% band", "Test information",
 // "Standard error", ...), so a chart's data can be read back by name.
 namespace tarvo::shell {
+
+// A chart with its title, the legend below and no animation.
+QChart* NewChart(const QString& title);
+// Adds the series to the chart on the two axes.
+void Attach(QChart* chart, QAbstractSeries* series, QAbstractAxis* x, QAbstractAxis* y);
 
 // The characteristic curve of one item, with the observed proportions of the
 // ability groups and the band the model expects them in, when known.
