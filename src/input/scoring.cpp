@@ -13,6 +13,19 @@ std::uint8_t ScoreResponse(char response, char keyChar) {
     return response == keyChar ? kCorrect : kIncorrect;
 }
 
+void AppendScoredResponses(std::string_view present, std::size_t blanks, std::string_view key,
+                           std::size_t itemCount, PersonTable& persons) {
+    for (std::size_t i = 0; i < present.size(); ++i) {
+        // A key shorter than the field (from a short key record at column 0)
+        // has nothing to match beyond its end.
+        const char keyChar = i < key.size() ? key[i] : ' ';
+        persons.responses.push_back(ScoreResponse(present[i], keyChar));
+    }
+    persons.responses.insert(persons.responses.end(), blanks, kNoResponse);
+    persons.responses.insert(persons.responses.end(), itemCount - present.size() - blanks,
+                             kIncorrect);
+}
+
 bool IsBlankResponseField(std::string_view field, std::size_t itemCount) {
     return field.size() == itemCount &&
            std::all_of(field.begin(), field.end(), [](char ch) { return ch == ' '; });

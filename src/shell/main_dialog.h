@@ -11,6 +11,7 @@
 #include "shell/estimator_choice.h"
 #include "shell/file_selection.h"
 #include "shell/method_controls.h"
+#include "shell/preview/format_controls.h"
 #include "shell/results_viewer.h"
 #include "shell/run_controller.h"
 
@@ -39,6 +40,8 @@ class MainDialog final : public QWidget {
     // The estimator "Go" runs: the Method choice and the marginal options.
     EstimatorChoice& Estimator() { return estimator_; }
     const MethodControls& MethodChoice() const { return methodControls_; }
+    // The response file's Format choice and its Preview button.
+    const FormatControls& FormatChoice() const { return formatControls_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -48,6 +51,7 @@ class MainDialog final : public QWidget {
     void RunFinished();
     void MethodChanged(int index);
     void EditMarginalOptions();
+    void ShowPreview();
 
     DialogUnits units_;
     std::unique_ptr<FilePicker> ownPicker_;
@@ -57,6 +61,7 @@ class MainDialog final : public QWidget {
     DesktopServices* desktop_ = nullptr;
     EstimatorChoice estimator_;
     MethodControls methodControls_;
+    FormatControls formatControls_;
     std::unique_ptr<DialogCommands> commands_;
     bool closeAfterRun_ = false;
     std::unique_ptr<RunController> runs_;  // last: ends before the controls go

@@ -16,6 +16,8 @@ QRect Place(const DialogUnits& units, DialogRect rect) {
     return units.Rect(rect.x, rect.y, rect.w, rect.h);
 }
 
+}  // namespace
+
 // The system's colours, as the dialog's other labels, buttons and boxes
 // have, on the dialog's surface where the control shows it. Every role is
 // set explicitly: one left unset would be inherited from the dialog's
@@ -33,8 +35,6 @@ QPalette PlatformPaletteOnSurface() {
     }
     return palette;
 }
-
-}  // namespace
 
 MethodControls BuildMethodControls(QWidget* dialog, const DialogUnits& units) {
     MethodControls controls;

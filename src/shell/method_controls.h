@@ -4,6 +4,7 @@
 
 class QComboBox;
 class QLabel;
+class QPalette;
 class QPushButton;
 class QWidget;
 
@@ -30,5 +31,9 @@ struct MethodControls {
 class DialogUnits;
 
 MethodControls BuildMethodControls(QWidget* dialog, const DialogUnits& units);
+
+// The system's colours on the dialog's surface: the palette of the controls
+// added beside the dialog's own, which read like its other labels and boxes.
+QPalette PlatformPaletteOnSurface();
 
 }  // namespace tarvo::shell
