@@ -16,8 +16,8 @@ struct ValueOption {
 };
 
 constexpr ValueOption kValueOptions[] = {
-    {"format", control::kResponseFormat},     {"id-column", control::kIdColumn},
-    {"theta-column", control::kThetaColumn},  {"item-columns", control::kItemColumns},
+    {"format", control::kResponseFormat},    {"id-column", control::kIdColumn},
+    {"theta-column", control::kThetaColumn}, {"item-columns", control::kItemColumns},
     {"key-file", control::kKeyFile},
 };
 

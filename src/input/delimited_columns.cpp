@@ -41,8 +41,8 @@ Found FindColumn(std::string_view text, std::span<const std::string> names, bool
 }
 
 // "FIRST:LAST", "NAME", "3", or several of them split by commas.
-std::string ParseItemColumns(std::string_view text, std::span<const std::string> names,
-                             bool header, std::vector<std::size_t>& items) {
+std::string ParseItemColumns(std::string_view text, std::span<const std::string> names, bool header,
+                             std::vector<std::size_t>& items) {
     while (!text.empty()) {
         const std::size_t comma = text.find(',');
         const std::string_view piece = text.substr(0, comma);
@@ -97,12 +97,12 @@ ColumnsOrError ResolveColumns(const ResponseLayout& layout, const RunSettings& b
     if (firstRow.empty()) return fail("the file holds no row");
 
     // The boxes name columns by number when the texts are empty.
-    const std::optional<std::string> idText =
-        !layout.idColumn.empty() ? std::optional(layout.idColumn)
-                                 : NumberText(boxes.examineeIdField.start);
-    const std::optional<std::string> thetaText =
-        !layout.thetaColumn.empty() ? std::optional(layout.thetaColumn)
-                                    : NumberText(boxes.thetaField.start);
+    const std::optional<std::string> idText = !layout.idColumn.empty()
+                                                  ? std::optional(layout.idColumn)
+                                                  : NumberText(boxes.examineeIdField.start);
+    const std::optional<std::string> thetaText = !layout.thetaColumn.empty()
+                                                     ? std::optional(layout.thetaColumn)
+                                                     : NumberText(boxes.thetaField.start);
     // A box holds a number, never a name.
     const bool idByName = header && !layout.idColumn.empty();
     const bool thetaByName = header && !layout.thetaColumn.empty();
@@ -121,7 +121,8 @@ ColumnsOrError ResolveColumns(const ResponseLayout& layout, const RunSettings& b
     const bool itemsByName = header && !itemText.empty();
     if (itemText.empty() && boxes.responseStart != 0) {
         itemText = std::to_string(boxes.responseStart) + ":";
-        if (boxes.itemCount != 0) itemText += std::to_string(boxes.responseStart + boxes.itemCount - 1u);
+        if (boxes.itemCount != 0)
+            itemText += std::to_string(boxes.responseStart + boxes.itemCount - 1u);
     }
     if (itemText.empty()) {
         for (std::size_t k = 0; k < firstRow.size(); ++k) {

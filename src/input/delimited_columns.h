@@ -15,8 +15,8 @@ namespace tarvo {
 struct DelimitedColumns {
     std::optional<std::size_t> id;
     std::optional<std::size_t> theta;
-    std::vector<std::size_t> items;      // item i's cell
-    std::vector<std::string> names;      // every column's header name (empty without a header)
+    std::vector<std::size_t> items;  // item i's cell
+    std::vector<std::string> names;  // every column's header name (empty without a header)
     std::size_t Width() const { return names.size(); }  // the cells of the first row
 };
 

@@ -18,8 +18,7 @@ enum class CellState {
 
 }  // namespace
 
-DelimitedRecords::DelimitedRecords(const std::string& path, char delimiter,
-                                   std::size_t bufferSize)
+DelimitedRecords::DelimitedRecords(const std::string& path, char delimiter, std::size_t bufferSize)
     : file_(path, bufferSize), delimiter_(delimiter) {}
 
 bool DelimitedRecords::Next() {
@@ -65,7 +64,8 @@ bool DelimitedRecords::Next() {
             if (byte == kCarriageReturn || byte == kLineFeed) {
                 EndCell();
                 file_.Skip(k + 1);
-                if (byte == kCarriageReturn && file_.Fill() && file_.Unread().front() == kLineFeed) {
+                if (byte == kCarriageReturn && file_.Fill() &&
+                    file_.Unread().front() == kLineFeed) {
                     file_.Skip(1);
                 }
                 return true;

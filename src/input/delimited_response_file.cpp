@@ -21,11 +21,13 @@ std::string LongCellError(const DelimitedColumns& columns, std::size_t row, std:
                         "', more than one character: an item cell holds one response, or "
                         "nothing, NA or 9 when the response is missing";
     if (!columns.id && column == 0) {
-        error += "; if this column holds the examinee IDs, name it as the ID column "
-                 "(--id-column, or the Examinee ID start box)";
+        error +=
+            "; if this column holds the examinee IDs, name it as the ID column "
+            "(--id-column, or the Examinee ID start box)";
     } else {
-        error += "; if it is no item, leave it out of the item columns (--item-columns, or the "
-                 "item responses start and length boxes)";
+        error +=
+            "; if it is no item, leave it out of the item columns (--item-columns, or the "
+            "item responses start and length boxes)";
     }
     return error;
 }

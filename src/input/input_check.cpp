@@ -1,8 +1,9 @@
 #include "input/input_check.h"
 
 #include <algorithm>
+#include <functional>
+#include <span>
 #include <string_view>
-#include <unordered_map>
 
 #include "input/number_text.h"
 #include "input/scoring.h"
@@ -48,7 +49,8 @@ std::string ItemList(const InputCheckSubject& s, const std::vector<std::size_t>&
         if (k != 0) list += ", ";
         list += ItemName(s, items[k]);
     }
-    if (items.size() > kItemsNamed) list += " and " + std::to_string(items.size() - kItemsNamed) + " more";
+    if (items.size() > kItemsNamed)
+        list += " and " + std::to_string(items.size() - kItemsNamed) + " more";
     return list;
 }
 
@@ -73,7 +75,9 @@ std::string Columns(std::size_t first, std::size_t length) {
     return "columns " + std::to_string(first) + "-" + std::to_string(first + length - 1);
 }
 
-bool IsLetter(unsigned byte) { return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z'); }
+bool IsLetter(unsigned byte) {
+    return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z');
+}
 
 struct Findings {
     std::vector<InputFinding> list;
@@ -89,9 +93,10 @@ void CheckKeyRecord(const InputCheckSubject& s, Findings& out) {
     const std::string_view head = TrimBlanks(t.firstRecord->text);
     if (!IsKeyIdentifier(head)) return;
     const bool delimited = IsDelimited(s.format);
-    const bool idSet = delimited ? s.columns && s.columns->id : s.settings->examineeIdField.length != 0;
-    std::string message = "the first record (" + Where(s, t.firstRecord->number) +
-                          ") begins with KEY, but ";
+    const bool idSet =
+        delimited ? s.columns && s.columns->id : s.settings->examineeIdField.length != 0;
+    std::string message =
+        "the first record (" + Where(s, t.firstRecord->number) + ") begins with KEY, but ";
     if (!idSet) {
         message += "no Examinee ID " + std::string(delimited ? "column" : "field") +
                    " is set, so the key was scored as an examinee and every response against "
@@ -108,8 +113,7 @@ void CheckKeyRecord(const InputCheckSubject& s, Findings& out) {
     out.Add("key-read-as-examinee", message, 1, {t.firstRecord->text});
 }
 
-void CheckLettersWithoutKey(const InputCheckSubject& s, std::size_t validResponses,
-                            Findings& out) {
+void CheckLettersWithoutKey(const InputCheckSubject& s, std::size_t validResponses, Findings& out) {
     const RecordTally& t = *s.tally;
     if (t.keyRecord || s.keyFromFile || validResponses == 0) return;
     std::size_t letters = 0;
@@ -160,10 +164,11 @@ void CheckShortRecords(const InputCheckSubject& s, Findings& out) {
         const std::size_t reach =
             t.longestLine >= r.responseStart ? t.longestLine - r.responseStart + 1 : 0;
         out.Add("item-count-beyond-records",
-                "the item count " + std::to_string(r.itemCount) + " makes the response field end at column " +
-                    std::to_string(responseEnd) + ", beyond every record (the longest has " +
-                    std::to_string(t.longestLine) + " characters), so items " +
-                    std::to_string(reach + 1) + "-" + std::to_string(r.itemCount) +
+                "the item count " + std::to_string(r.itemCount) +
+                    " makes the response field end at column " + std::to_string(responseEnd) +
+                    ", beyond every record (the longest has " + std::to_string(t.longestLine) +
+                    " characters), so items " + std::to_string(reach + 1) + "-" +
+                    std::to_string(r.itemCount) +
                     " are missing for every examinee: set the item count to the number of items (" +
                     std::to_string(reach) + " fit)",
                 r.itemCount - reach);
@@ -177,9 +182,8 @@ void CheckShortRecords(const InputCheckSubject& s, Findings& out) {
         shorter += t.shortAt[i];
         if (shorter * 2 > t.examinees) mostlyBlank.push_back(i);
     }
-    std::string message = Count(t.shortRecords, "record ends", "records end") +
-                          " before column " + std::to_string(responseEnd) +
-                          ", where the response field ends (first: " +
+    std::string message = Count(t.shortRecords, "record ends", "records end") + " before column " +
+                          std::to_string(responseEnd) + ", where the response field ends (first: " +
                           Where(s, t.firstShort->number) +
                           "); their items past the end count as missing";
     if (!mostlyBlank.empty()) {
@@ -198,7 +202,8 @@ void CheckForeignCharacters(const InputCheckSubject& s, const std::vector<std::s
     for (std::size_t i = 0; i < t.foreignByItem.size(); ++i) {
         const std::size_t foreign = t.foreignByItem[i];
         total += foreign;
-        if (foreign > 0 && static_cast<double>(foreign) > kForeignShare * static_cast<double>(present[i])) {
+        if (foreign > 0 &&
+            static_cast<double>(foreign) > kForeignShare * static_cast<double>(present[i])) {
             items.push_back(i);
         }
     }
@@ -218,8 +223,9 @@ void CheckForeignCharacters(const InputCheckSubject& s, const std::vector<std::s
     } else if (common == '\t') {
         message += ": the file looks tab-separated: use --format tsv (the dialog: Format TSV)";
     } else if (common == ';') {
-        message += ": the file looks separated by semicolons: save it comma-separated and use "
-                   "--format csv";
+        message +=
+            ": the file looks separated by semicolons: save it comma-separated and use "
+            "--format csv";
     } else if (common >= 'a' && common <= 'z') {
         message += ": lower-case letters never match an upper-case key";
     } else {
@@ -254,32 +260,61 @@ void CheckIdentifiers(const InputCheckSubject& s, Findings& out) {
     }
 }
 
+// The first examinee with each ID, in an open-addressing table of indexes:
+// no allocation per ID, so a million IDs cost a few milliseconds.
+class FirstWithId {
+  public:
+    explicit FirstWithId(const std::vector<std::string>& ids) : ids_(ids) {
+        std::size_t size = 16;
+        while (size < 2 * ids.size()) size *= 2;
+        slots_.assign(size, kEmpty);
+    }
+    // The earlier examinee with the ID of examinee j, or j itself (then kept).
+    std::size_t Find(std::size_t j) {
+        const std::size_t mask = slots_.size() - 1;
+        std::size_t slot = std::hash<std::string_view>()(ids_[j]) & mask;
+        while (slots_[slot] != kEmpty) {
+            if (ids_[slots_[slot]] == ids_[j]) return slots_[slot];
+            slot = (slot + 1) & mask;
+        }
+        slots_[slot] = j;
+        ++distinct_;
+        return j;
+    }
+    std::size_t Distinct() const { return distinct_; }
+
+  private:
+    static constexpr std::size_t kEmpty = static_cast<std::size_t>(-1);
+    const std::vector<std::string>& ids_;
+    std::vector<std::size_t> slots_;
+    std::size_t distinct_ = 0;
+};
+
 void CheckDuplicates(const InputCheckSubject& s, Findings& out) {
     const PersonTable& p = *s.persons;
     const bool idRead = IsDelimited(s.format) ? s.columns && s.columns->id
                                               : s.settings->examineeIdField.length != 0;
     if (!idRead || p.personCount() < 2) return;
-    std::unordered_map<std::string_view, std::size_t> first;
-    first.reserve(p.personCount());
+    FirstWithId first(p.ExaminID);
     std::size_t duplicates = 0;
     std::vector<std::string> examples;
     for (std::size_t j = 0; j < p.personCount(); ++j) {
-        const auto [at, inserted] = first.emplace(p.ExaminID[j], j);
-        if (inserted) continue;
+        const std::size_t earlier = first.Find(j);
+        if (earlier == j) continue;
         ++duplicates;
         if (examples.size() < kExamplesKept) {
             examples.push_back(Quoted(p.ExaminID[j]) + " (examinees " +
-                               std::to_string(at->second + 1) + " and " + std::to_string(j + 1) +
-                               ")");
+                               std::to_string(earlier + 1) + " and " + std::to_string(j + 1) + ")");
         }
     }
     if (duplicates == 0) return;
     std::string message = Count(duplicates, "examinee has", "examinees have") +
                           " an ID that an earlier examinee has (first: " + examples.front() +
                           "); each record is still its own examinee";
-    message += first.size() == 1 ? ": every ID is the same, so the ID field holds no IDs; "
-                                   "check its columns"
-                                 : ": if the IDs should be unique, check the ID field's columns";
+    message += first.Distinct() == 1
+                   ? ": every ID is the same, so the ID field holds no IDs; "
+                     "check its columns"
+                   : ": if the IDs should be unique, check the ID field's columns";
     out.Add("duplicate-ids", message, duplicates, examples);
 }
 
@@ -310,7 +345,8 @@ void CheckTheta(const InputCheckSubject& s, Findings& out) {
     if (t.thetaNotNumeric == 0) return;
     const std::string field = IsDelimited(s.format) ? "column" : "field";
     out.Add("theta-not-numeric",
-            "the theta " + field + " is not a number on " + Count(t.thetaNotNumeric, "record", "records") +
+            "the theta " + field + " is not a number on " +
+                Count(t.thetaNotNumeric, "record", "records") +
                 " (first: " + Where(s, t.firstThetaNotNumeric->number) + ", " +
                 Quoted(t.firstThetaNotNumeric->text) +
                 "); such a theta is read as the number at its front, or 0: check the theta " +
@@ -351,7 +387,7 @@ void CheckEndOfDataMark(const InputCheckSubject& s, Findings& out) {
             static_cast<std::size_t>(t.bytesNotRead));
 }
 
-void CheckCells(const InputCheckSubject& s, const std::vector<std::size_t>& itemValid,
+void CheckCells(const InputCheckSubject& s, const std::vector<std::uint32_t>& itemValid,
                 Findings& out) {
     if (!IsDelimited(s.format)) return;
     const RecordTally& t = *s.tally;
@@ -360,8 +396,7 @@ void CheckCells(const InputCheckSubject& s, const std::vector<std::size_t>& item
                 Count(t.otherCellCounts, "row has", "rows have") +
                     " another number of cells than the first row's " +
                     std::to_string(t.firstRowCells) + " (first: " +
-                    Where(s, t.firstOtherCellCount->number) + ", " +
-                    t.firstOtherCellCount->text +
+                    Where(s, t.firstOtherCellCount->number) + ", " + t.firstOtherCellCount->text +
                     " cells); missing cells count as missing responses: check for delimiters "
                     "inside unquoted cells and for rows cut short",
                 t.otherCellCounts);
@@ -387,6 +422,31 @@ void CheckKeyTwice(const InputCheckSubject& s, Findings& out) {
             1);
 }
 
+// Adds one examinee's valid responses to their items' counts and returns
+// them. Blocks of a fixed size let the compiler turn the loop into vector
+// instructions.
+unsigned CountValid(std::span<const std::uint8_t> codes, std::uint32_t* items) {
+    constexpr std::size_t kBlock = 16;
+    unsigned valid = 0;
+    std::size_t i = 0;
+    for (; i + kBlock <= codes.size(); i += kBlock) {
+        unsigned block[kBlock];
+        for (std::size_t k = 0; k < kBlock; ++k) {
+            block[k] = static_cast<unsigned>(codes[i + k] != kNoResponse);
+        }
+        for (std::size_t k = 0; k < kBlock; ++k) {
+            items[i + k] += block[k];
+            valid += block[k];
+        }
+    }
+    for (; i < codes.size(); ++i) {
+        const unsigned isValid = static_cast<unsigned>(codes[i] != kNoResponse);
+        items[i] += isValid;
+        valid += isValid;
+    }
+    return valid;
+}
+
 }  // namespace
 
 std::vector<InputFinding> CheckInput(const InputCheckSubject& s) {
@@ -397,17 +457,11 @@ std::vector<InputFinding> CheckInput(const InputCheckSubject& s) {
     // One pass over the scored responses: valid ones per examinee and per item.
     const PersonTable& p = *s.persons;
     std::vector<std::size_t> personValid(p.personCount(), 0);
-    std::vector<std::size_t> itemValid(p.itemCount, 0);
+    std::vector<std::uint32_t> itemValid(p.itemCount, 0);
     std::vector<std::size_t> itemPresent(p.itemCount, p.personCount());
     std::size_t validResponses = 0;
     for (std::size_t j = 0; j < p.personCount(); ++j) {
-        const auto codes = p.ResponsesOf(j);
-        std::size_t valid = 0;
-        for (std::size_t i = 0; i < codes.size(); ++i) {
-            const bool isValid = codes[i] != kNoResponse;
-            valid += isValid;
-            itemValid[i] += isValid;
-        }
+        const unsigned valid = CountValid(p.ResponsesOf(j), itemValid.data());
         personValid[j] = valid;
         validResponses += valid;
     }

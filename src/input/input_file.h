@@ -43,9 +43,7 @@ class InputFile {
 
     // The unread bytes of the buffer (empty until Fill); Skip passes over
     // the first count of them.
-    std::string_view Unread() const {
-        return std::string_view(buffer_.data() + pos_, end_ - pos_);
-    }
+    std::string_view Unread() const { return std::string_view(buffer_.data() + pos_, end_ - pos_); }
     void Skip(std::size_t count) { pos_ += count; }
 
     // Bytes of the file passed so far, a byte order mark included.

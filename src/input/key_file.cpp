@@ -8,8 +8,7 @@ namespace tarvo {
 namespace {
 
 // The key of one line, or nothing when the line is not itemCount keys.
-std::optional<std::string> KeyOfLine(std::string_view line, std::size_t itemCount,
-                                     char delimiter) {
+std::optional<std::string> KeyOfLine(std::string_view line, std::size_t itemCount, char delimiter) {
     std::string key;
     if (delimiter != 0 && line.find(delimiter) != std::string_view::npos) {
         while (true) {

@@ -95,9 +95,11 @@ LayoutProposal DetectFixedLayout(std::span<const std::string> lines) {
     // The response characters: the key's, or any letter or digit.
     std::array<bool, 256> response{};
     if (keyLine) {
-        for (const char ch : LongestBlock(*keyLine)) response[static_cast<unsigned char>(ch)] = true;
+        for (const char ch : LongestBlock(*keyLine))
+            response[static_cast<unsigned char>(ch)] = true;
     } else {
-        for (unsigned ch = 0; ch < 256; ++ch) response[ch] = IsAlphanumeric(static_cast<unsigned char>(ch));
+        for (unsigned ch = 0; ch < 256; ++ch)
+            response[ch] = IsAlphanumeric(static_cast<unsigned char>(ch));
     }
     response['9'] = true;
 
@@ -120,7 +122,8 @@ LayoutProposal DetectFixedLayout(std::span<const std::string> lines) {
     std::vector<Run> runs;
     for (std::size_t column = 0; column < width; ++column) {
         if (!responseLike[column]) continue;
-        if (runs.empty() || runs.back().start + runs.back().length != column) runs.push_back({column, 0});
+        if (runs.empty() || runs.back().start + runs.back().length != column)
+            runs.push_back({column, 0});
         ++runs.back().length;
     }
 
@@ -228,7 +231,8 @@ LayoutProposal DetectDelimitedLayout(std::span<const std::vector<std::string>> r
             decimal = decimal || IsDecimalNumberText(text);
         }
         item[k] = static_cast<double>(items) >= kNearlyAll * count && filled > 0;
-        numeric[k] = decimal && static_cast<double>(numbers) >= kNearlyAll * static_cast<double>(filled) &&
+        numeric[k] = decimal &&
+                     static_cast<double>(numbers) >= kNearlyAll * static_cast<double>(filled) &&
                      static_cast<double>(filled) >= kMost * count;
     }
     std::size_t itemColumns = 0, named = 0;
@@ -258,7 +262,8 @@ LayoutProposal DetectDelimitedLayout(std::span<const std::vector<std::string>> r
     if (proposal.keyRecord) {
         proposal.notes.push_back("key row: row " + std::to_string(*proposal.keyRecord));
     }
-    if (proposal.itemColumns.empty()) proposal.notes.push_back("no column of single responses found");
+    if (proposal.itemColumns.empty())
+        proposal.notes.push_back("no column of single responses found");
     return proposal;
 }
 
@@ -269,7 +274,8 @@ ResponseFormat DetectFormat(std::span<const std::string> lines) {
         for (const std::string& line : lines) {
             if (IsBlankLine(line)) continue;
             ++nonBlank;
-            const auto n = static_cast<std::size_t>(std::count(line.begin(), line.end(), delimiter));
+            const auto n =
+                static_cast<std::size_t>(std::count(line.begin(), line.end(), delimiter));
             if (!started) {
                 first = n;
                 started = true;
@@ -288,7 +294,8 @@ DetectionResult DetectLayoutOfFile(const std::string& path) {
     std::vector<std::string> lines;
     {
         LineReader reader(path);
-        while (!reader.Ended() && lines.size() < kDetectionLines) lines.push_back(reader.ReadLine());
+        while (!reader.Ended() && lines.size() < kDetectionLines)
+            lines.push_back(reader.ReadLine());
         if (reader.Status() != ReadStatus::Read) {
             result.error = "the file " + path + " cannot be read";
             return result;
@@ -316,7 +323,8 @@ std::string ColumnWord(const LayoutProposal& p, std::size_t k) {
     if (p.header && k < p.names.size() && !TrimBlanks(p.names[k]).empty()) {
         const std::string_view name = TrimBlanks(p.names[k]);
         // A name that looks like a number would be read as one.
-        const bool digits = std::all_of(name.begin(), name.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
+        const bool digits =
+            std::all_of(name.begin(), name.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
         const bool special = name.find_first_of(":,") != std::string_view::npos;
         if (!digits && !special) return ShellWord(name);
     }
@@ -356,9 +364,11 @@ std::string ProposalAsOptions(const LayoutProposal& p) {
     if (!p.itemColumns.empty()) {
         std::string items;
         if (Contiguous(p.itemColumns) && p.itemColumns.size() > 1) {
-            items = ColumnWord(p, p.itemColumns.front()) + ":" + ColumnWord(p, p.itemColumns.back());
+            items =
+                ColumnWord(p, p.itemColumns.front()) + ":" + ColumnWord(p, p.itemColumns.back());
         } else {
-            for (const std::size_t k : p.itemColumns) items += (items.empty() ? "" : ",") + ColumnWord(p, k);
+            for (const std::size_t k : p.itemColumns)
+                items += (items.empty() ? "" : ",") + ColumnWord(p, k);
         }
         add("item-columns", items);
     }
@@ -382,7 +392,9 @@ std::string FormatEntry(ResponseFormat format, bool header) {
 std::map<int, std::string> ProposalAsControlTexts(const LayoutProposal& p) {
     std::map<int, std::string> texts;
     texts[control::kResponseFormat] = FormatEntry(p.format, p.header);
-    auto number = [](std::size_t value) { return value == 0 ? std::string() : std::to_string(value); };
+    auto number = [](std::size_t value) {
+        return value == 0 ? std::string() : std::to_string(value);
+    };
     if (!IsDelimited(p.format)) {
         texts[control::kExamineeIdStart] = number(p.id.start);
         texts[control::kExamineeIdLength] = number(p.id.length);

@@ -35,10 +35,13 @@ bool ScanNumber(std::string_view text, bool& point) {
 }  // namespace
 
 std::string_view TrimBlanks(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) return {};
-    const auto last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
+    // By hand: find_first_not_of searches its set for every character.
+    auto blank = [](char ch) { return ch == ' ' || ch == '\t'; };
+    std::size_t first = 0;
+    std::size_t end = text.size();
+    while (first < end && blank(text[first])) ++first;
+    while (end > first && blank(text[end - 1])) --end;
+    return text.substr(first, end - first);
 }
 
 bool IsWholeNumberText(std::string_view text) {

@@ -39,7 +39,7 @@ struct RecordExample {
 // tally costs the same for any file size.
 struct RecordTally {
     std::size_t itemCount = 0;
-    std::size_t records = 0;  // lines or rows, blank ones included
+    std::size_t records = 0;                   // lines or rows, blank ones included
     std::optional<RecordExample> firstRecord;  // the first record that is not blank: its head
     std::optional<std::size_t> keyRecord;      // the number of the key record
     std::size_t examinees = 0;
@@ -54,7 +54,7 @@ struct RecordTally {
     // Responses that are neither of the key's kind of character, nor blank,
     // nor 9 (for a key of letters: other letters of its case; of digits:
     // digits), per item and per byte.
-    std::vector<std::size_t> foreignByItem;
+    std::vector<std::uint32_t> foreignByItem;
     std::array<std::size_t, 256> foreignBytes{};
     std::optional<RecordExample> firstForeign;
 
@@ -80,9 +80,12 @@ struct RecordTally {
     std::uint64_t bytesNotRead = 0;
     std::uint64_t linesNotRead = 0;
 
-    // Built from the key at the first examinee.
+    // Built from the key at the first examinee: the kinds of character it
+    // holds, and every byte expected (the key's own included).
     std::array<bool, 256> expected{};
     bool expectedKnown = false;
+    bool upper = false, lower = false, digit = false;
+    bool rangesSuffice = true;  // every key byte is of a kind above, a blank or a 9
 };
 
 // Starts a tally for a file of itemCount items.

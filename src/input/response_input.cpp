@@ -101,8 +101,8 @@ ResponseFileRead ReadPlannedResponses(const ResponsePlan& plan, const RunSetting
         if (read.status == ReadStatus::Read) read.error = "the file holds no row";
         return read;
     }
-    const DelimitedRead result =
-        ReadDelimitedResponseFile(settings.responseFile, plan.layout, *plan.columns, persons, extras);
+    const DelimitedRead result = ReadDelimitedResponseFile(settings.responseFile, plan.layout,
+                                                           *plan.columns, persons, extras);
     read.status = result.status;
     read.error = result.error;
     for (const std::size_t column : plan.columns->items) {

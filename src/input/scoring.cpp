@@ -15,15 +15,17 @@ std::uint8_t ScoreResponse(char response, char keyChar) {
 
 void AppendScoredResponses(std::string_view present, std::size_t blanks, std::string_view key,
                            std::size_t itemCount, PersonTable& persons) {
-    for (std::size_t i = 0; i < present.size(); ++i) {
-        // A key shorter than the field (from a short key record at column 0)
-        // has nothing to match beyond its end.
-        const char keyChar = i < key.size() ? key[i] : ' ';
-        persons.responses.push_back(ScoreResponse(present[i], keyChar));
-    }
-    persons.responses.insert(persons.responses.end(), blanks, kNoResponse);
-    persons.responses.insert(persons.responses.end(), itemCount - present.size() - blanks,
-                             kIncorrect);
+    // The table grows once per examinee, then the codes are written in place.
+    std::vector<std::uint8_t>& codes = persons.responses;
+    const std::size_t at = codes.size();
+    codes.resize(at + itemCount, kIncorrect);
+    std::uint8_t* out = codes.data() + at;
+    // A key shorter than the field (from a short key record at column 0) has
+    // nothing to match beyond its end.
+    const std::size_t keyed = std::min(present.size(), key.size());
+    for (std::size_t i = 0; i < keyed; ++i) out[i] = ScoreResponse(present[i], key[i]);
+    for (std::size_t i = keyed; i < present.size(); ++i) out[i] = ScoreResponse(present[i], ' ');
+    std::fill_n(out + present.size(), blanks, kNoResponse);
 }
 
 bool IsBlankResponseField(std::string_view field, std::size_t itemCount) {

@@ -64,10 +64,13 @@ class DelimitedRun : public ::testing::Test {
         test_support::ScriptedHost host;
         host.mode = mode;
         host.answerYes = mode != 6;
-        const std::string responses = dir.File(format.empty() ? "responses.dat" : "responses." + format);
-        host.texts = sim::SampleControlTexts(kItems, responses, dir.File("items.itm"), dir.File(output));
+        const std::string responses =
+            dir.File(format.empty() ? "responses.dat" : "responses." + format);
+        host.texts =
+            sim::SampleControlTexts(kItems, responses, dir.File("items.itm"), dir.File(output));
         if (!itemFile) {
-            for (const int control : {id::kItemParameterFile, id::kItemIdStart, id::kItemIdLength}) {
+            for (const int control :
+                 {id::kItemParameterFile, id::kItemIdStart, id::kItemIdLength}) {
                 host.texts.erase(control);
             }
         }

@@ -34,18 +34,18 @@ TEST(DelimitedRecords, ReadsRecordsAsRfc4180WhateverTheBufferSize) {
         {"", {}},
         {"a,b,c", {{"a", "b", "c"}}},
         {"a,b\r\nc,d\r\n", {{"a", "b"}, {"c", "d"}}},
-        {"a,b\nc,d\n", {{"a", "b"}, {"c", "d"}}},  // line feeds alone
-        {"a,b\rc,d", {{"a", "b"}, {"c", "d"}}},    // carriage returns alone
-        {"a,,c,\r\n", {{"a", "", "c", ""}}},       // empty cells, one at the end
-        {"a\r\n\r\nb", {{"a"}, {""}, {"b"}}},      // an empty line is one empty cell
-        {"\"a,b\",c", {{"a,b", "c"}}},             // a delimiter inside quotes
-        {"\"x\r\ny\",z\r\n", {{"x\r\ny", "z"}}},   // a line break inside quotes, kept
+        {"a,b\nc,d\n", {{"a", "b"}, {"c", "d"}}},         // line feeds alone
+        {"a,b\rc,d", {{"a", "b"}, {"c", "d"}}},           // carriage returns alone
+        {"a,,c,\r\n", {{"a", "", "c", ""}}},              // empty cells, one at the end
+        {"a\r\n\r\nb", {{"a"}, {""}, {"b"}}},             // an empty line is one empty cell
+        {"\"a,b\",c", {{"a,b", "c"}}},                    // a delimiter inside quotes
+        {"\"x\r\ny\",z\r\n", {{"x\r\ny", "z"}}},          // a line break inside quotes, kept
         {"\"say \"\"hi\"\"\",2", {{"say \"hi\"", "2"}}},  // doubled quotes
         {"\"\",\"\"\"\"", {{"", "\""}}},
-        {"ab\"c,d", {{"ab\"c", "d"}}},        // a quote inside an unquoted cell
-        {"\"ab\"cd,e", {{"abcd", "e"}}},      // text after the closing quote is kept
-        {" a , b ", {{" a ", " b "}}},        // blanks belong to the cell
-        {"\xEF\xBB\xBFid,i1\r\n", {{"id", "i1"}}},  // a byte order mark is passed over
+        {"ab\"c,d", {{"ab\"c", "d"}}},                // a quote inside an unquoted cell
+        {"\"ab\"cd,e", {{"abcd", "e"}}},              // text after the closing quote is kept
+        {" a , b ", {{" a ", " b "}}},                // blanks belong to the cell
+        {"\xEF\xBB\xBFid,i1\r\n", {{"id", "i1"}}},    // a byte order mark is passed over
         {"a,\xEF\xBB\xBF", {{"a", "\xEF\xBB\xBF"}}},  // elsewhere it is text
     };
     TempDir dir;

@@ -83,8 +83,9 @@ TEST(DelimitedColumns, AColumnThatIsNotThereIsAnErrorThatSaysWhy) {
         {Layout("", "", "9", false),
          "item column '9' is not a column number from 1 to 6 (the file has no header row, so "
          "columns have no names)"},
-        {Layout("", "", "i3:i1"), "item columns 'i3:i1' end before they begin: write FIRST:LAST "
-                                  "in file order"},
+        {Layout("", "", "i3:i1"),
+         "item columns 'i3:i1' end before they begin: write FIRST:LAST "
+         "in file order"},
         {Layout("id", "", "id:i2"),
          "column 1 (id) is both an item and the ID column: choose the item columns without it"},
         {Layout("id", "id", "i1"), "column 1 (id) is both the ID and the theta column"},
@@ -121,7 +122,7 @@ TEST(DelimitedResponseFile, ScoresCellsByTheRulesOfFixedColumns) {
         "KEY,,A,B,C,D\r\n"
         "P1,1.5,A,b,\" C \",NA\r\n"
         "\"P 2\",-0.25,,9,C, \r\n"
-        ",,,,,\r\n"  // no response at all: skipped
+        ",,,,,\r\n"          // no response at all: skipped
         "key3,x,D,B,C\r\n",  // a KEY after the first examinee is an examinee; a cell short
         Layout("id", "theta", ""));
     ASSERT_EQ(read.result.error, "");
@@ -172,7 +173,12 @@ TEST(DelimitedResponseFile, ACellOfMoreThanOneCharacterNamesRowColumnAndText) {
 TEST(KeyFile, OneCharacterOrOneCellPerItem) {
     TempDir dir;
     EXPECT_EQ(ReadKeyFile(dir.Write("k1", "ABCD  \r\n"), 4, ',').key, "ABCD");
-    EXPECT_EQ(ReadKeyFile(dir.Write("k2", "\xEF\xBB\xBF" "A, B,C,D\n"), 4, ',').key, "ABCD");
+    EXPECT_EQ(ReadKeyFile(dir.Write("k2",
+                                    "\xEF\xBB\xBF"
+                                    "A, B,C,D\n"),
+                          4, ',')
+                  .key,
+              "ABCD");
     EXPECT_EQ(ReadKeyFile(dir.Write("k3", "i1\ti2\r\nA\tB\r\n"), 2, '\t').key, "AB");
     const KeyOrError wrong = ReadKeyFile(dir.Write("k4", "ABC\r\n"), 4, ',');
     EXPECT_FALSE(wrong.key);

@@ -22,8 +22,8 @@ using test_support::TempDir;
 
 // ID in columns 1-4, theta in 6-10, four responses from column 12.
 std::map<int, std::string> Layout(const std::string& file) {
-    return {{id::kResponseFile, file},     {id::kItemCount, "4"},       {id::kResponseStart, "12"},
-            {id::kExamineeIdStart, "1"},   {id::kExamineeIdLength, "4"}, {id::kThetaStart, "6"},
+    return {{id::kResponseFile, file},   {id::kItemCount, "4"},        {id::kResponseStart, "12"},
+            {id::kExamineeIdStart, "1"}, {id::kExamineeIdLength, "4"}, {id::kThetaStart, "6"},
             {id::kThetaLength, "5"}};
 }
 
@@ -49,7 +49,8 @@ Checked Check(const std::string& bytes, std::map<int, std::string> changes = {},
     ScriptedHost host;
     host.texts = Layout(dir.Write(name, bytes));
     // In a delimited file the boxes would name cells.
-    if (changes.count(id::kResponseFormat) != 0) host.texts = {{id::kResponseFile, host.texts[id::kResponseFile]}};
+    if (changes.count(id::kResponseFormat) != 0)
+        host.texts = {{id::kResponseFile, host.texts[id::kResponseFile]}};
     for (auto& [control, text] : changes) {
         if (text == "@key") text = dir.Write("key.txt", "ABCD\r\n");
         host.texts[control] = text;
@@ -72,8 +73,7 @@ TEST(InputCheck, SoundFilesHaveNoFinding) {
     EXPECT_EQ(Check(kSound).codes(), std::vector<std::string>{});
     EXPECT_EQ(Check("P1    0.5  1010\r\nP2    0.1  0 11\r\n").codes(), std::vector<std::string>{});
     EXPECT_EQ(Check("id,th,a,b,c,d\r\nKEY,,A,B,C,D\r\nP1,0.5,A,B,C,A\r\nP2,0.2,A,,NA,D\r\n",
-                    {{id::kResponseFormat, "csv"}, {id::kIdColumn, "id"},
-                     {id::kThetaColumn, "th"}},
+                    {{id::kResponseFormat, "csv"}, {id::kIdColumn, "id"}, {id::kThetaColumn, "th"}},
                     "resp.csv")
                   .codes(),
               std::vector<std::string>{});
@@ -116,16 +116,18 @@ TEST(InputCheck, FieldsThatOverlapAndRecordsThatEndEarly) {
 TEST(InputCheck, ForeignCharactersSayWhatTheFileLooksLike) {
     // A comma-separated 0/1 matrix with a header, read as fixed columns.
     const std::string csv = "id,i1,i2,i3\r\nP1,1,0,1\r\nP2,0,0,1\r\n";
-    Checked c = Check(csv, {{id::kResponseStart, "3"}, {id::kExamineeIdLength, "2"},
-                            {id::kThetaLength, ""}});
+    Checked c = Check(
+        csv, {{id::kResponseStart, "3"}, {id::kExamineeIdLength, "2"}, {id::kThetaLength, ""}});
     ASSERT_NE(c.Find("foreign-characters"), nullptr);
-    EXPECT_NE(c.Find("foreign-characters")->message.find("the file looks comma-separated: use "
-                                                         "--format csv"),
+    EXPECT_NE(c.Find("foreign-characters")
+                  ->message.find("the file looks comma-separated: use "
+                                 "--format csv"),
               std::string::npos);
 
     std::string tsv = csv;
     for (char& ch : tsv) ch = ch == ',' ? '\t' : ch;
-    c = Check(tsv, {{id::kResponseStart, "3"}, {id::kExamineeIdLength, "2"}, {id::kThetaLength, ""}});
+    c = Check(tsv,
+              {{id::kResponseStart, "3"}, {id::kExamineeIdLength, "2"}, {id::kThetaLength, ""}});
     ASSERT_NE(c.Find("foreign-characters"), nullptr);
     EXPECT_NE(c.Find("foreign-characters")->message.find("use --format tsv"), std::string::npos);
 
@@ -148,7 +150,8 @@ TEST(InputCheck, DuplicatesNoValidResponseAndThetaThatIsNoNumber) {
         "P1    abc  1001\r\n"
         "P3    0.5  9999\r\n");
     ASSERT_NE(c.Find("duplicate-ids"), nullptr);
-    EXPECT_EQ(c.Find("duplicate-ids")->examples, std::vector<std::string>{"'P1  ' (examinees 1 and 2)"});
+    EXPECT_EQ(c.Find("duplicate-ids")->examples,
+              std::vector<std::string>{"'P1  ' (examinees 1 and 2)"});
     ASSERT_NE(c.Find("no-valid-response"), nullptr);
     EXPECT_EQ(c.Find("no-valid-response")->count, 1u);
     ASSERT_NE(c.Find("theta-not-numeric"), nullptr);
@@ -160,8 +163,9 @@ TEST(InputCheck, NumberBoxesThatTheRulesRoundOrWrap) {
              {"70000", "4464"}, {"65536", "0"}, {"45.9", "46"}, {"12abc", "12"}}) {
         const Checked c = Check(kSound, {{id::kThetaStart, text}});
         ASSERT_NE(c.Find("number-box-read-otherwise"), nullptr) << text;
-        EXPECT_NE(c.warnings.front().find("the theta start column '" + text + "' is read as " + read),
-                  std::string::npos)
+        EXPECT_NE(
+            c.warnings.front().find("the theta start column '" + text + "' is read as " + read),
+            std::string::npos)
             << c.warnings.front();
     }
     const Checked zero = Check(kSound, {{id::kItemCount, "0"}});

@@ -51,8 +51,7 @@ TEST(LayoutDetection, FixedColumnsLaidOutOtherwise) {
          "--theta-length 3 --response-start 10 --item-count 4"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(ProposalAsOptions(DetectFixedLayout(c.lines)), c.options)
-            << c.lines.front();
+        EXPECT_EQ(ProposalAsOptions(DetectFixedLayout(c.lines)), c.options) << c.lines.front();
     }
 }
 
@@ -92,7 +91,10 @@ TEST(LayoutDetection, TheFormatFromTheFirstLines) {
               ResponseFormat::Fixed);
 
     TempDir dir;
-    const DetectionResult csv = DetectLayoutOfFile(dir.Write("r.csv", "\xEF\xBB\xBF" "id,i1,i2\r\nKEY,A,B\r\np1,A,\"B\"\r\n"));
+    const DetectionResult csv =
+        DetectLayoutOfFile(dir.Write("r.csv",
+                                     "\xEF\xBB\xBF"
+                                     "id,i1,i2\r\nKEY,A,B\r\np1,A,\"B\"\r\n"));
     EXPECT_EQ(ProposalAsOptions(csv.proposal), "--format csv --id-column id --item-columns i1:i2");
     EXPECT_EQ(csv.proposal.keyRecord, 2u);
     const auto texts = ProposalAsControlTexts(csv.proposal);

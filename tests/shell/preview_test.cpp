@@ -2,8 +2,6 @@
 // fields of the current settings over the file's first lines, a drag on the
 // ruler and Detect writing the dialog's boxes, on the samples and on files
 // laid out otherwise. Nothing of it starts a run.
-#include "shell/preview/preview_window.h"
-
 #include <gtest/gtest.h>
 
 #include <QComboBox>
@@ -20,6 +18,7 @@
 #include "shell/main_dialog.h"
 #include "shell/preview/column_ruler.h"
 #include "shell/preview/format_controls.h"
+#include "shell/preview/preview_window.h"
 #include "shell_test_support.h"
 
 namespace tarvo::shell {
@@ -69,13 +68,13 @@ TEST_F(PreviewTest, TheFormatChoiceSitsInTheFreeStripOfTheResponseInputFrame) {
     const FormatControls& format = dialog->FormatChoice();
     const DialogUnits& units = dialog->Units();
     const DialogRect frame{5, 55, 180, 105};
-    for (const auto& [widget, place] : std::vector<std::pair<QWidget*, DialogRect>>{
-             {format.label, kFormatLabelRect},
-             {format.format, kFormatBoxRect},
-             {format.preview, kPreviewButtonRect}}) {
+    for (const auto& [widget, place] :
+         std::vector<std::pair<QWidget*, DialogRect>>{{format.label, kFormatLabelRect},
+                                                      {format.format, kFormatBoxRect},
+                                                      {format.preview, kPreviewButtonRect}}) {
         EXPECT_EQ(widget->geometry(), units.Rect(place.x, place.y, place.w, place.h));
-        EXPECT_TRUE(place.x > frame.x && place.y > frame.y && place.x + place.w < frame.x + frame.w &&
-                    place.y + place.h < frame.y + frame.h);
+        EXPECT_TRUE(place.x > frame.x && place.y > frame.y &&
+                    place.x + place.w < frame.x + frame.w && place.y + place.h < frame.y + frame.h);
         for (const ControlLayout& row : MainDialogControls()) {
             if (row.id == 1108) continue;  // the frame around them
             EXPECT_FALSE(Overlap(place, {row.x, row.y, row.w, row.h})) << "overlaps " << row.id;
@@ -119,8 +118,8 @@ TEST_F(PreviewTest, TheSampleShowsItsFieldsAndKeyRecordAndARulerDragSetsAField) 
 
 TEST_F(PreviewTest, DetectFillsTheBoxesForFilesLaidOutOtherwise) {
     const std::string fixed = work.filePath(QStringLiteral("other.dat")).toStdString();
-    test_support::WriteFileBytes(fixed,
-                                 "1001 0110101  0.25\r\n1002 1110001 -1.50\r\n1003 0 10111  2.00\r\n");
+    test_support::WriteFileBytes(
+        fixed, "1001 0110101  0.25\r\n1002 1110001 -1.50\r\n1003 0 10111  2.00\r\n");
     Choose(fixed);
     PreviewWindow preview(dialog->Controls(), dialog.get());
     preview.Detect();
@@ -146,7 +145,8 @@ TEST_F(PreviewTest, DetectFillsTheBoxesForFilesLaidOutOtherwise) {
     EXPECT_EQ(preview.Table()->horizontalHeaderItem(1)->text(), QStringLiteral("2: q1"));
     EXPECT_EQ(KeyRecordLine(dialog->Controls(), preview.Data()), 1u);
     EXPECT_EQ(preview.Table()->item(0, 1)->background().color(), KeyRecordColour());
-    EXPECT_EQ(preview.Table()->item(1, 0)->background().color(), FieldColour(PreviewField::ExamineeId));
+    EXPECT_EQ(preview.Table()->item(1, 0)->background().color(),
+              FieldColour(PreviewField::ExamineeId));
 
     // Selecting table columns sets the chosen field in cells.
     preview.FieldChoice()->setCurrentIndex(2);

@@ -14,8 +14,7 @@ ColumnRuler::ColumnRuler(QPlainTextEdit* text, QWidget* parent) : QWidget(parent
     setFont(text->font());
     setCursor(Qt::IBeamCursor);
     setToolTip(QStringLiteral("Press and drag over the columns of the field chosen beside"));
-    connect(text->horizontalScrollBar(), &QScrollBar::valueChanged, this,
-            [this] { update(); });
+    connect(text->horizontalScrollBar(), &QScrollBar::valueChanged, this, [this] { update(); });
 }
 
 int ColumnRuler::ColumnWidth() const {
@@ -37,9 +36,7 @@ std::size_t ColumnRuler::ColumnAt(int x) const {
     return offset <= 0 ? 0 : static_cast<std::size_t>(offset / ColumnWidth());
 }
 
-QSize ColumnRuler::sizeHint() const {
-    return {200, QFontMetrics(font()).height() * 2 + 2};
-}
+QSize ColumnRuler::sizeHint() const { return {200, QFontMetrics(font()).height() * 2 + 2}; }
 
 void ColumnRuler::paintEvent(QPaintEvent*) {
     QPainter painter(this);
@@ -49,13 +46,13 @@ void ColumnRuler::paintEvent(QPaintEvent*) {
     if (dragging_) {
         const std::size_t first = std::min(anchor_, reach_);
         const std::size_t last = std::max(anchor_, reach_);
-        painter.fillRect(QRect(XOfColumn(first), 0, static_cast<int>(last - first + 1) * width,
-                               height()),
-                         palette().color(QPalette::Highlight).lighter(150));
+        painter.fillRect(
+            QRect(XOfColumn(first), 0, static_cast<int>(last - first + 1) * width, height()),
+            palette().color(QPalette::Highlight).lighter(150));
     }
     painter.setPen(palette().color(QPalette::WindowText));
-    const std::size_t visible = static_cast<std::size_t>(
-        std::max(0, (this->width() - XOfColumn(0)) / width + 1));
+    const std::size_t visible =
+        static_cast<std::size_t>(std::max(0, (this->width() - XOfColumn(0)) / width + 1));
     const std::string ruler = RulerText(visible);
     for (std::size_t column = 0; column < visible; ++column) {
         const int x = XOfColumn(column);
@@ -64,7 +61,9 @@ void ColumnRuler::paintEvent(QPaintEvent*) {
             painter.drawText(QRect(x, 0, width, textHeight), Qt::AlignLeft,
                              QString(QLatin1Char(ruler[column])));
         }
-        const int tick = (column + 1) % 10 == 0 ? height() / 2 : (column + 1) % 5 == 0 ? height() / 3 : height() / 5;
+        const int tick = (column + 1) % 10 == 0  ? height() / 2
+                         : (column + 1) % 5 == 0 ? height() / 3
+                                                 : height() / 5;
         painter.drawLine(x, height() - 1, x, height() - 1 - tick);
     }
     painter.drawLine(0, height() - 1, this->width(), height() - 1);

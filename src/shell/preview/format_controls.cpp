@@ -39,9 +39,9 @@ FormatControls BuildFormatControls(QWidget* dialog, const DialogUnits& units) {
     controls.preview->setGeometry(Place(units, kPreviewButtonRect));
     controls.preview->setEnabled(false);
 
-    for (QWidget* control : {static_cast<QWidget*>(controls.label),
-                             static_cast<QWidget*>(controls.format),
-                             static_cast<QWidget*>(controls.preview)}) {
+    for (QWidget* control :
+         {static_cast<QWidget*>(controls.label), static_cast<QWidget*>(controls.format),
+          static_cast<QWidget*>(controls.preview)}) {
         control->setPalette(PlatformPaletteOnSurface());
         FitCaption(control);
     }

@@ -83,7 +83,8 @@ std::optional<std::size_t> KeyRecordLine(const DialogControls& controls, const P
     if (!idSpan) return std::nullopt;
     if (IsDelimited(data.format)) {
         const std::size_t first = data.header ? 1 : 0;
-        if (first >= data.rows.size() || idSpan->first >= data.rows[first].size()) return std::nullopt;
+        if (first >= data.rows.size() || idSpan->first >= data.rows[first].size())
+            return std::nullopt;
         if (IsKeyIdentifier(data.rows[first][idSpan->first])) return first;
         return std::nullopt;
     }
@@ -94,8 +95,9 @@ std::optional<std::size_t> KeyRecordLine(const DialogControls& controls, const P
     for (std::size_t k = 0; k < data.lines.size(); ++k) {
         const std::string& line = data.lines[k];
         if (responses) {
-            const std::string field =
-                line.size() > responses->first ? line.substr(responses->first, responses->count) : "";
+            const std::string field = line.size() > responses->first
+                                          ? line.substr(responses->first, responses->count)
+                                          : "";
             if (field.find_first_not_of(' ') == std::string::npos) continue;
         }
         if (IsKeyIdentifier(CutField(line, idField))) return k;

@@ -69,7 +69,8 @@ PreviewWindow::PreviewWindow(DialogControls& controls, QWidget* owner)
     top->addWidget(field_);
     top->addStretch();
     for (std::size_t k = 0; k < std::size(kFields); ++k) {
-        top->addWidget(LegendEntry(QString::fromLatin1(kFieldNames[k]), FieldColour(kFields[k]), this));
+        top->addWidget(
+            LegendEntry(QString::fromLatin1(kFieldNames[k]), FieldColour(kFields[k]), this));
     }
     top->addWidget(LegendEntry(QStringLiteral("key record"), KeyRecordColour(), this));
     layout->addLayout(top);
@@ -85,8 +86,9 @@ PreviewWindow::PreviewWindow(DialogControls& controls, QWidget* owner)
     lines_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     ruler_ = new ColumnRuler(lines_, fixed);
     ruler_->setFixedHeight(ruler_->sizeHint().height());
-    ruler_->SetDragListener(
-        [this](std::size_t first, std::size_t count) { MarkColumns({first, count}); });
+    ruler_->SetDragListener([this](std::size_t first, std::size_t count) {
+        MarkColumns({first, count});
+    });
     fixedLayout->addWidget(ruler_);
     fixedLayout->addWidget(lines_);
     views_->addWidget(fixed);
@@ -112,7 +114,8 @@ PreviewWindow::PreviewWindow(DialogControls& controls, QWidget* owner)
     layout->addWidget(notes_);
 
     auto* buttons = new QDialogButtonBox(this);
-    QPushButton* detect = buttons->addButton(QStringLiteral("Detect"), QDialogButtonBox::ActionRole);
+    QPushButton* detect =
+        buttons->addButton(QStringLiteral("Detect"), QDialogButtonBox::ActionRole);
     detect->setToolTip(QStringLiteral(
         "Propose the layout from the file and fill in the dialog's boxes; nothing runs until Go"));
     buttons->addButton(QDialogButtonBox::Close);
@@ -174,7 +177,8 @@ void PreviewWindow::ShowTable() {
     std::size_t width = 0;
     for (const auto& row : data_.rows) width = std::max(width, row.size());
     table_->setColumnCount(static_cast<int>(width));
-    table_->setRowCount(static_cast<int>(data_.rows.size() > first ? data_.rows.size() - first : 0));
+    table_->setRowCount(
+        static_cast<int>(data_.rows.size() > first ? data_.rows.size() - first : 0));
     QStringList names;
     for (std::size_t k = 0; k < width; ++k) {
         QString name = QString::number(k + 1);
