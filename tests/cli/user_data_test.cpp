@@ -90,8 +90,8 @@ TEST_F(UserData, DelimitedFilesReadAsFixedColumnsSayWhichFormatToUse) {
         << err;
     // Read as CSV, it needs no warning.
     const Finished run = RunTarvo(dir, Layout(dir, dir.File("resp.dat")) +
-                                      " --format csv --id-column id --response-start ''"
-                                      " --examinee-id-start '' --examinee-id-length ''");
+                                           " --format csv --id-column id --response-start ''"
+                                           " --examinee-id-start '' --examinee-id-length ''");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
 }
@@ -124,8 +124,8 @@ TEST_F(UserData, AnItemCountLargerThanTheRecordsIsNamed) {
 
 TEST_F(UserData, ACellOfMoreThanOneCharacterEndsTheRunNamingRowColumnAndText) {
     const std::string file = dir.Write("resp.csv", "id,i1,i2,i3,i4\r\nP1,1,10,1,0\r\n");
-    const Finished run = RunTarvo(dir, "--mode 7 --format csv --id-column id --response-file '" + file +
-                                      "' --output-file '" + dir.File("r.csv") + "'");
+    const Finished run = RunTarvo(dir, "--mode 7 --format csv --id-column id --response-file '" +
+                                           file + "' --output-file '" + dir.File("r.csv") + "'");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err.rfind("ERROR Response file " + file +
                                 ": row 2, column 3 (i2) holds '10', more than one character",
@@ -142,12 +142,34 @@ TEST_F(UserData, DetectPrintsTheOptionsThatReproduceTheLayout) {
               "--theta-length 5 --response-start 12 --item-count 4\n");
     EXPECT_NE(run.err.find("# key record on line 1"), std::string::npos);
 
-    run = RunTarvo(dir, "--detect '" + dir.Write("resp.tsv", "id\tq1\tq2\nKEY\tA\tB\np1\tA\t\n") + "'");
+    run = RunTarvo(dir,
+                   "--detect '" + dir.Write("resp.tsv", "id\tq1\tq2\nKEY\tA\tB\np1\tA\t\n") + "'");
     EXPECT_EQ(run.out, "--format tsv --id-column id --item-columns q1:q2\n");
 
     run = RunTarvo(dir, "--detect '" + dir.File("none.dat") + "'");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("cannot be read"), std::string::npos);
+}
+
+TEST_F(UserData, TheSampleAsCsvGivesTheSampleResult) {
+    const std::string samples = std::string(TARVO_SOURCE_DIR) + "/samples/";
+    const std::string items = "--item-file '" + samples +
+                              "testdata.itm' --item-id-start 1 --item-id-length 8 --a-start 22 "
+                              "--a-length 9 --b-start 32 --b-length 9 --c-start 42 --c-length 9";
+    Finished run =
+        RunTarvo(dir, "--mode 1 --quiet " + items + " --response-file '" + samples +
+                          "testdata.dat' --item-count 45 --response-start 20 "
+                          "--examinee-id-start 1 --examinee-id-length 8 --theta-start 12 "
+                          "--theta-length 7 --output-file '" +
+                          dir.File("fixed.csv") + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    run = RunTarvo(dir, "--mode 1 --quiet " + items + " --format csv --response-file '" + samples +
+                            "testdata.csv' --id-column id --theta-column theta --output-file '" +
+                            dir.File("csv.csv") + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(ReadFile(dir.File("csv.csv")), ReadFile(dir.File("fixed.csv")));
 }
 
 TEST_F(UserData, FormatOptionsRefuseWhatTheyCannotUse) {

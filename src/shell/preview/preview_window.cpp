@@ -62,7 +62,8 @@ PreviewWindow::PreviewWindow(DialogControls& controls, QWidget* owner)
     auto* layout = new QVBoxLayout(this);
 
     auto* top = new QHBoxLayout;
-    top->addWidget(new QLabel(QStringLiteral("Drag on the ruler to set:"), this));
+    hint_ = new QLabel(this);
+    top->addWidget(hint_);
     field_ = new QComboBox(this);
     for (const char* name : kFieldNames) field_->addItem(QString::fromLatin1(name));
     field_->setCurrentIndex(2);
@@ -132,9 +133,11 @@ void PreviewWindow::Reload() {
                         controls_.Text(control::kResponseFormat));
     if (!data_.error.empty()) notes_->setText(QString::fromStdString(data_.error));
     if (IsDelimited(data_.format)) {
+        hint_->setText(QStringLiteral("Select columns to set:"));
         views_->setCurrentWidget(table_);
         ShowTable();
     } else {
+        hint_->setText(QStringLiteral("Drag on the ruler to set:"));
         views_->setCurrentIndex(0);
         ShowLines();
     }

@@ -51,6 +51,7 @@ class PreviewWindow final : public QDialog {
     ColumnRuler* ruler_ = nullptr;
     QTableWidget* table_ = nullptr;
     QStackedWidget* views_ = nullptr;
+    QLabel* hint_ = nullptr;
     QComboBox* field_ = nullptr;
     QLabel* notes_ = nullptr;
     bool showing_ = false;  // the table is being filled: its selection is no user's
