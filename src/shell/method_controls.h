@@ -4,7 +4,6 @@
 
 class QComboBox;
 class QLabel;
-class QPalette;
 class QPushButton;
 class QWidget;
 
@@ -31,9 +30,5 @@ struct MethodControls {
 class DialogUnits;
 
 MethodControls BuildMethodControls(QWidget* dialog, const DialogUnits& units);
-
-// The system's colours on the dialog's surface: the palette of the controls
-// added beside the dialog's own, which read like its other labels and boxes.
-QPalette PlatformPaletteOnSurface();
 
 }  // namespace tarvo::shell

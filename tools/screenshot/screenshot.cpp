@@ -32,15 +32,6 @@
 namespace tarvo::shell {
 namespace {
 
-// Answers the response picker with the sample file, as a user would.
-class SampleChoice final : public FilePicker {
-  public:
-    std::optional<std::string> PickOpen(const PickerRequest&) override {
-        return "/home/user/tarvo/testdata.dat";
-    }
-    std::optional<std::string> PickSave(const PickerRequest&) override { return std::nullopt; }
-};
-
 void LetWindowsSettle() {
     for (int i = 0; i < 20; ++i) {
         QApplication::processEvents();
@@ -49,7 +40,8 @@ void LetWindowsSettle() {
 }
 
 int SaveScreenshots(const QString& dialogPng, const QString& progressPng) {
-    SampleChoice picker;
+    // The sample file, as a user would choose it.
+    SamplePicker picker("/home/user/tarvo/testdata.dat");
     QtDesktopServices desktop;
     MainDialog dialog(nullptr, &picker, &desktop);
     const QString folder = QDir::currentPath();
@@ -82,19 +74,8 @@ int SaveScreenshots(const QString& dialogPng, const QString& progressPng) {
     return dialogSaved && optionsSaved && progressSaved ? 0 : 1;
 }
 
-// Answers the response picker with a file of the caller's.
-class FileChoice final : public FilePicker {
-  public:
-    explicit FileChoice(std::string file) : file_(std::move(file)) {}
-    std::optional<std::string> PickOpen(const PickerRequest&) override { return file_; }
-    std::optional<std::string> PickSave(const PickerRequest&) override { return std::nullopt; }
-
-  private:
-    std::string file_;
-};
-
 int SavePreviewScreenshots(const QString& responses, const QString& csv, const QString& folder) {
-    FileChoice picker(QFileInfo(responses).absoluteFilePath().toStdString());
+    SamplePicker picker(QFileInfo(responses).absoluteFilePath().toStdString());
     QtDesktopServices desktop;
     const QString current = QDir::currentPath();
     MainDialog dialog(nullptr, &picker, &desktop);
