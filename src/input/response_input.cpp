@@ -2,6 +2,7 @@
 
 #include "input/delimited_response_file.h"
 #include "input/key_file.h"
+#include "input/layout_detection.h"
 #include "input/line_reader.h"
 #include "input/response_file.h"
 #include "input/settings_reader.h"
@@ -11,13 +12,12 @@ namespace tarvo {
 
 namespace {
 
-// Auto: a tab or a comma in the first line makes the file delimited.
-ResponseFormat FormatOfFirstLine(const std::string& path) {
+// Auto: the format detection reads from the file's first lines.
+ResponseFormat FormatOfFirstLines(const std::string& path) {
     LineReader reader(path);
-    const std::string line = reader.ReadLine();
-    if (line.find('\t') != std::string::npos) return ResponseFormat::Tsv;
-    if (line.find(',') != std::string::npos) return ResponseFormat::Csv;
-    return ResponseFormat::Fixed;
+    std::vector<std::string> lines;
+    while (!reader.Ended() && lines.size() < kDetectionLines) lines.push_back(reader.ReadLine());
+    return DetectFormat(lines);
 }
 
 struct BoxName {
@@ -53,7 +53,9 @@ ResponsePlan PlanResponseFile(const ControlTexts& texts) {
     plan.layout = ReadResponseLayout(texts, plan.error);
     if (!plan.error.empty()) return plan;
     const std::string path = ReadResponseFileName(texts);
-    if (plan.layout.format == ResponseFormat::Auto) plan.layout.format = FormatOfFirstLine(path);
+    if (plan.layout.format == ResponseFormat::Auto) {
+        plan.layout.format = FormatOfFirstLines(path);
+    }
     if (!IsDelimited(plan.layout.format)) return plan;
 
     RunSettings boxes;

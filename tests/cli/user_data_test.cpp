@@ -170,6 +170,12 @@ TEST_F(UserData, TheSampleAsCsvGivesTheSampleResult) {
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(ReadFile(dir.File("csv.csv")), ReadFile(dir.File("fixed.csv")));
+    // Auto finds the commas.
+    run = RunTarvo(dir, "--mode 1 --quiet " + items + " --format auto --response-file '" + samples +
+                            "testdata.csv' --id-column id --theta-column theta --output-file '" +
+                            dir.File("auto.csv") + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadFile(dir.File("auto.csv")), ReadFile(dir.File("fixed.csv")));
 }
 
 TEST_F(UserData, FormatOptionsRefuseWhatTheyCannotUse) {
