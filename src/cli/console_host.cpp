@@ -48,6 +48,8 @@ void ConsoleHost::ShowMessage(const std::string& text) {
     std::fflush(err_);
 }
 
+void ConsoleHost::ShowWarning(const std::string& text) { ShowMessage("WARNING " + text); }
+
 bool ConsoleHost::AskYesNo(const std::string&, const std::string&) { return standardize_; }
 
 void ConsoleHost::ProgressInit(const std::string& caption) {

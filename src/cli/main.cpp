@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/console_host.h"
+#include "cli/format_options.h"
 #include "cli/link_command.h"
 #include "cli/link_options.h"
 #include "cli/options.h"
@@ -51,6 +52,7 @@ int main(int argc, char** argv) {
         std::fputs(cli::HelpText().c_str(), stdout);
         return 0;
     }
+    if (!options.detectFile.empty()) return cli::RunDetect(options.detectFile);
 
     if (const std::string clash = cli::ReportFileClash(options); !clash.empty()) {
         std::fprintf(stderr, "tarvo-run: %s (see tarvo-run --help)\n", clash.c_str());

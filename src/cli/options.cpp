@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "cli/format_options.h"
 #include "core/modes.h"
 #include "platform/control_ids.h"
 
@@ -76,6 +77,12 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& args) {
             ApplyMethodFlag(arg.substr(2), options.method);
             continue;
         }
+        // [format options hook] The response file's format and columns.
+        const FormatOptions format{&options.controlTexts, &options.detectFile};
+        if (IsFormatFlag(arg.substr(2))) {
+            ApplyFormatFlag(arg.substr(2), format);
+            continue;
+        }
 
         std::string_view name = arg.substr(2);
         std::optional<std::string_view> value;
@@ -94,13 +101,17 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& args) {
             if (candidate.name == name) textOption = &candidate;
         }
         const bool known = textOption || name == "mode" || name == "standardize" ||
-                           name == "threads" || name == "report" || IsMethodOption(name);
+                           name == "threads" || name == "report" || IsMethodOption(name) ||
+                           IsFormatOption(name);
         if (!known) return fail("unknown option '--" + std::string(name) + "'");
         const auto text = takeValue();
         if (!text) return fail("option '--" + std::string(name) + "' needs a value");
 
         if (textOption) {
             options.controlTexts[textOption->controlId] = std::string(*text);
+        } else if (IsFormatOption(name)) {
+            if (auto error = ApplyFormatOption(name, *text, format); !error.empty())
+                return fail(error);
         } else if (IsMethodOption(name)) {
             if (auto error = ApplyMethodOption(name, *text, options.method); !error.empty())
                 return fail(error);
@@ -163,6 +174,7 @@ std::string HelpText() {
         "  --link ...                link a new form to a base form's scale, and\n"
         "  --items FILE ...          a form's score table: see tarvo-run --link --help\n";
     text += MethodHelpText();
+    text += FormatHelpText();
     text += "\nModes (estimated | given):\n";
     for (int m = kFirstMode; m <= kLastMode; ++m) {
         text += "  " + std::to_string(m) + "  " + std::string(RulesOf(m).caption) + "\n";

@@ -22,6 +22,7 @@ struct Options {
     bool quiet = false;      // no summary after the run
     std::string reportFile;  // empty: no JSON report
     MethodOptions method;    // --method and the marginal estimator's options
+    std::string detectFile;  // --detect: propose a layout for this file instead of running
 };
 
 struct ParseResult {

@@ -3,6 +3,7 @@
 #include "input/exist.h"
 #include "input/item_parameter_file.h"
 #include "input/response_file.h"
+#include "input/response_input.h"
 #include "input/settings_reader.h"
 
 namespace tarvo {
@@ -20,7 +21,10 @@ std::optional<RunInputs> ReadRunInputs(RunHost& host) {
     RunInputs inputs;
     RunSettings& settings = inputs.settings;
 
-    settings.itemCount = ReadItemCount(host);
+    // [response layout hook] A delimited file's columns give the item count,
+    // so its layout is planned before the item parameter file is read.
+    const ResponsePlan plan = PlanResponseFile(host);
+    settings.itemCount = PlannedItemCount(plan).value_or(ReadItemCount(host));
     inputs.items = ItemTable(settings.itemCount);
 
     // A missing item parameter file is reported, and the run goes on without
@@ -51,12 +55,28 @@ std::optional<RunInputs> ReadRunInputs(RunHost& host) {
         return std::nullopt;
     }
     ReadResponseFields(host, settings);
-    const ReadStatus status = ReadResponseFile(settings.responseFile, settings, inputs.persons);
+    // [response layout hook] Fixed columns are read exactly as always;
+    // delimited rows and a key file by the plan. A layout that does not fit
+    // the file ends the run here, saying what to change.
+    ResponseFileRead read;
+    if (plan.error.empty()) read = ReadPlannedResponses(plan, settings, inputs.persons);
+    const std::string& layoutError = plan.error.empty() ? read.error : plan.error;
+    if (!layoutError.empty() && read.status == ReadStatus::Read) {
+        host.ShowMessage("ERROR Response file " + settings.responseFile + ": " + layoutError + ".");
+        return std::nullopt;
+    }
+    const ReadStatus status = read.status;
     if (status != ReadStatus::Read) {
         host.ShowMessage("ERROR Response file " + settings.responseFile + " cannot be read." +
                          Reason(status));
         return std::nullopt;
     }
+    inputs.itemNames = std::move(read.itemNames);
+
+    // [input check hook] Until the run report carries them, each finding is
+    // a warning the front end may show before the estimation.
+    inputs.findings = CheckReadInput(host, plan, settings, read, inputs.persons);
+    for (const InputFinding& finding : inputs.findings) host.ShowWarning(finding.message);
     return inputs;
 }
 

@@ -4,15 +4,18 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 
 #include "platform/control_ids.h"
 #include "shell/caption_fit.h"
+#include "shell/choice_row.h"
 #include "shell/dialog_builder.h"
 #include "shell/dialog_fonts.h"
 #include "shell/dialog_layout.h"
 #include "shell/marginal_options_dialog.h"
+#include "shell/preview/preview_window.h"
 #include "shell/program_folder.h"
 #include "shell/program_icon.h"
 #include "shell/qt_file_picker.h"
@@ -62,6 +65,17 @@ MainDialog::MainDialog(QWidget* owner, FilePicker* picker, DesktopServices* desk
     connect(linkButton_, &QPushButton::clicked, this, [this] {
         if (openLink_) openLink_();
     });
+    // The response file's format: the run reads the Format box by its
+    // identifier, like the other boxes; Preview needs a file name.
+    formatControls_ = BuildFormatControls(this, units_);
+    controls_.Add(tarvo::control::kResponseFormat, formatControls_.format);
+    connect(formatControls_.preview, &QPushButton::clicked, this, [this] { ShowPreview(); });
+    if (auto* responseFile =
+            qobject_cast<QLineEdit*>(controls_.Find(tarvo::control::kResponseFile))) {
+        connect(responseFile, &QLineEdit::textChanged, this, [this](const QString& name) {
+            formatControls_.preview->setEnabled(!name.trimmed().isEmpty());
+        });
+    }
 
     commands_ = std::make_unique<DialogCommands>(
         controls_, *picker, *desktop,
@@ -124,6 +138,11 @@ void MainDialog::MethodChanged(int index) {
 void MainDialog::EditMarginalOptions() {
     MarginalOptionsDialog options(estimator_.Options(), commands_->CalibrationMode(), this);
     if (options.exec() == QDialog::Accepted) estimator_.SetOptions(options.Form());
+}
+
+void MainDialog::ShowPreview() {
+    PreviewWindow preview(controls_, this);
+    preview.exec();
 }
 
 void MainDialog::RunFinished() {

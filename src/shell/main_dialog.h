@@ -12,6 +12,7 @@
 #include "shell/estimator_choice.h"
 #include "shell/file_selection.h"
 #include "shell/method_controls.h"
+#include "shell/preview/format_controls.h"
 #include "shell/results_viewer.h"
 #include "shell/run_controller.h"
 
@@ -44,6 +45,8 @@ class MainDialog final : public QWidget {
     // "Link..." calls open; without one it stays disabled.
     void SetLinkWindowOpener(std::function<void()> open);
     QPushButton* LinkButton() const { return linkButton_; }
+    // The response file's Format choice and its Preview button.
+    const FormatControls& FormatChoice() const { return formatControls_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -53,6 +56,7 @@ class MainDialog final : public QWidget {
     void RunFinished();
     void MethodChanged(int index);
     void EditMarginalOptions();
+    void ShowPreview();
 
     DialogUnits units_;
     std::unique_ptr<FilePicker> ownPicker_;
@@ -64,6 +68,7 @@ class MainDialog final : public QWidget {
     MethodControls methodControls_;
     QPushButton* linkButton_ = nullptr;
     std::function<void()> openLink_;
+    FormatControls formatControls_;
     std::unique_ptr<DialogCommands> commands_;
     bool closeAfterRun_ = false;
     std::unique_ptr<RunController> runs_;  // last: ends before the controls go

@@ -1,63 +1,20 @@
 #include "shell/method_controls.h"
 
-#include <QApplication>
-#include <QComboBox>
-#include <QLabel>
-#include <QPalette>
 #include <QPushButton>
 
-#include "shell/caption_fit.h"
-#include "shell/dialog_units.h"
+#include "shell/choice_row.h"
 
 namespace tarvo::shell {
-namespace {
-
-QRect Place(const DialogUnits& units, DialogRect rect) {
-    return units.Rect(rect.x, rect.y, rect.w, rect.h);
-}
-
-}  // namespace
-
-QPalette PlatformPaletteOnSurface() {
-    const QPalette platform = QApplication::palette();
-    QPalette palette = platform;
-    const QColor surface(kSurfaceColour.r, kSurfaceColour.g, kSurfaceColour.b);
-    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-        for (auto role : {QPalette::WindowText, QPalette::Base, QPalette::Text, QPalette::Button,
-                          QPalette::ButtonText}) {
-            palette.setColor(group, role, platform.color(group, role));
-        }
-        palette.setColor(group, QPalette::Window, surface);
-    }
-    return palette;
-}
 
 MethodControls BuildMethodControls(QWidget* dialog, const DialogUnits& units) {
-    MethodControls controls;
-    controls.label = new QLabel(QStringLiteral("Method"), dialog);
-    controls.label->setTextFormat(Qt::PlainText);
-    controls.label->setGeometry(Place(units, kMethodLabelRect));
-
-    controls.method = new QComboBox(dialog);
-    for (const char* entry : kMethodEntries) controls.method->addItem(QString::fromUtf8(entry));
-    controls.method->setCurrentIndex(0);
-    controls.method->setGeometry(Place(units, kMethodBoxRect));
-    controls.method->setToolTip(QStringLiteral(
-        "Classic: joint maximum likelihood of the chosen mode. Marginal: items by marginal "
-        "maximum likelihood (EM) over an ability distribution, then scores of every examinee."));
-
-    controls.options = new QPushButton(QStringLiteral("Options..."), dialog);
-    controls.options->setAutoDefault(false);
-    controls.options->setGeometry(Place(units, kMethodOptionsRect));
-    controls.options->setEnabled(false);
-
-    for (QWidget* control :
-         {static_cast<QWidget*>(controls.label), static_cast<QWidget*>(controls.method),
-          static_cast<QWidget*>(controls.options)}) {
-        control->setPalette(PlatformPaletteOnSurface());
-        FitCaption(control);
-    }
-    return controls;
+    const ChoiceRow row = BuildChoiceRow(
+        dialog, units,
+        {"Method", kMethodLabelRect, kMethodEntries, kMethodBoxRect,
+         "Classic: joint maximum likelihood of the chosen mode. Marginal: items by marginal "
+         "maximum likelihood (EM) over an ability distribution, then scores of every examinee.",
+         "Options...", kMethodOptionsRect});
+    row.button->setEnabled(false);
+    return {row.label, row.choice, row.button};
 }
 
 }  // namespace tarvo::shell

@@ -32,12 +32,6 @@ class DialogUnits;
 
 MethodControls BuildMethodControls(QWidget* dialog, const DialogUnits& units);
 
-// The system's colours, as the dialog's other labels, buttons and boxes
-// have, on the dialog's surface where the control shows it. Every role is
-// set explicitly: one left unset would be inherited from the dialog's
-// green-on-yellow palette.
-QPalette PlatformPaletteOnSurface();
-
 // "Link..." opens the Link window. It sits in the same strip as the Method
 // controls, under "Go" (which ends at 215, 193), clear of every other
 // control.

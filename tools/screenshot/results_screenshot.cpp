@@ -21,17 +21,6 @@
 namespace tarvo::shell {
 namespace {
 
-// Chooses the sample as the response file; everything else is left alone.
-class SamplePicker final : public FilePicker {
-  public:
-    explicit SamplePicker(std::string sample) : sample_(std::move(sample)) {}
-    std::optional<std::string> PickOpen(const PickerRequest&) override { return sample_; }
-    std::optional<std::string> PickSave(const PickerRequest&) override { return std::nullopt; }
-
-  private:
-    std::string sample_;
-};
-
 // Answers Yes to the standardise question and opens nothing.
 class QuietDesktop final : public DesktopServices {
   public:

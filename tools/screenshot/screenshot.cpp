@@ -8,6 +8,9 @@
 //   tarvo-screenshot --results RESPONSES FOLDER
 //       a mode 3 run of RESPONSES and every tab and plot of its results
 //       window (see results_screenshot.h)
+//   tarvo-screenshot --preview RESPONSES CSV FOLDER
+//       the Preview window over RESPONSES with the sample preset as
+//       tarvo-preview.png, and over CSV after Detect as tarvo-preview-csv.png
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -22,20 +25,12 @@
 #include "shell/file_selection.h"
 #include "shell/main_dialog.h"
 #include "shell/marginal_options_dialog.h"
+#include "shell/preview/preview_window.h"
 #include "shell/progress_operations.h"
 #include "shell/progress_window.h"
 
 namespace tarvo::shell {
 namespace {
-
-// Answers the response picker with the sample file, as a user would.
-class SampleChoice final : public FilePicker {
-  public:
-    std::optional<std::string> PickOpen(const PickerRequest&) override {
-        return "/home/user/tarvo/testdata.dat";
-    }
-    std::optional<std::string> PickSave(const PickerRequest&) override { return std::nullopt; }
-};
 
 void LetWindowsSettle() {
     for (int i = 0; i < 20; ++i) {
@@ -45,7 +40,8 @@ void LetWindowsSettle() {
 }
 
 int SaveScreenshots(const QString& dialogPng, const QString& progressPng) {
-    SampleChoice picker;
+    // The sample file, as a user would choose it.
+    SamplePicker picker("/home/user/tarvo/testdata.dat");
     QtDesktopServices desktop;
     MainDialog dialog(nullptr, &picker, &desktop);
     const QString folder = QDir::currentPath();
@@ -78,6 +74,29 @@ int SaveScreenshots(const QString& dialogPng, const QString& progressPng) {
     return dialogSaved && optionsSaved && progressSaved ? 0 : 1;
 }
 
+int SavePreviewScreenshots(const QString& responses, const QString& csv, const QString& folder) {
+    SamplePicker picker(QFileInfo(responses).absoluteFilePath().toStdString());
+    QtDesktopServices desktop;
+    const QString current = QDir::currentPath();
+    MainDialog dialog(nullptr, &picker, &desktop);
+    dialog.Commands().MainDialogProc(tarvo::control::kBrowseResponseFile, kClicked);
+    QDir::setCurrent(current);
+
+    PreviewWindow preview(dialog.Controls(), &dialog);
+    preview.show();
+    LetWindowsSettle();
+    const bool fixedSaved =
+        preview.grab().save(QDir(folder).filePath(QStringLiteral("tarvo-preview.png")), "PNG");
+
+    dialog.Controls().SetText(tarvo::control::kResponseFile,
+                              QFileInfo(csv).absoluteFilePath().toStdString());
+    preview.Detect();
+    LetWindowsSettle();
+    const bool csvSaved =
+        preview.grab().save(QDir(folder).filePath(QStringLiteral("tarvo-preview-csv.png")), "PNG");
+    return fixedSaved && csvSaved ? 0 : 1;
+}
+
 }  // namespace
 }  // namespace tarvo::shell
 
@@ -88,10 +107,14 @@ int main(int argc, char* argv[]) {
     if (arguments.size() == 4 && arguments[1] == QStringLiteral("--results")) {
         return tarvo::shell::SaveResultsScreenshots(arguments[2], arguments[3]);
     }
+    if (arguments.size() == 5 && arguments[1] == QStringLiteral("--preview")) {
+        return tarvo::shell::SavePreviewScreenshots(arguments[2], arguments[3], arguments[4]);
+    }
     if (arguments.size() != 3) {
         std::fprintf(stderr,
                      "usage: tarvo-screenshot DIALOG.png PROGRESS.png\n"
-                     "       tarvo-screenshot --results RESPONSES FOLDER\n");
+                     "       tarvo-screenshot --results RESPONSES FOLDER\n"
+                     "       tarvo-screenshot --preview RESPONSES CSV FOLDER\n");
         return 2;
     }
     return tarvo::shell::SaveScreenshots(arguments[1], arguments[2]);
