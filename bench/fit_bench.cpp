@@ -16,7 +16,9 @@
 #include "fit/residual_correlations.h"
 #include "fit/residual_pass.h"
 #include "fit/summed_score_fit.h"
+#include "fit_data.h"
 #include "item_values.h"
+#include "marginal_child.h"
 #include "quiet_host.h"
 #include "rpf_reference.h"
 #include "sample_layout.h"
@@ -37,28 +39,12 @@ double SecondsSince(Clock::time_point start) {
 constexpr int kGridPoints = 61;
 constexpr double kGridRange = 6;
 
-// What ComputeFit reads, owned.
-struct FitData {
-    std::vector<double> a, b, c, theta;
-    std::vector<int> estimated;
-    std::vector<std::uint8_t> responses;
-    std::vector<std::int32_t> group;
-    mml::Quadrature grid;
+using sim::FitData;
 
-    fit::FitInputs Inputs() const {
-        fit::FitInputs in;
-        in.a = a;
-        in.b = b;
-        in.c = c;
-        in.estimatedParameters = estimated;
-        in.responses = responses;
-        in.theta = theta;
-        in.abilityGroup = group;
-        in.abilityGroups = 10;
-        in.grid = {grid.theta, grid.weight};
-        return in;
-    }
-};
+void UseGrid(FitData& data, const mml::Quadrature& grid) {
+    data.gridTheta = grid.theta;
+    data.gridWeight = grid.weight;
+}
 
 // The report's ability groups: examinees with an ability and a valid
 // response, sorted by ability, cut into ten groups of equal size.
@@ -68,10 +54,8 @@ std::vector<std::int32_t> AbilityGroups(const std::vector<double>& theta,
     std::vector<std::size_t> order;
     for (std::size_t j = 0; j < theta.size(); ++j) {
         const auto row = responses.begin() + static_cast<std::ptrdiff_t>(j * items);
-        const bool answered =
-            std::any_of(row, row + static_cast<std::ptrdiff_t>(items), [](std::uint8_t x) {
-                return x != kNoResponse;
-            });
+        const bool answered = std::any_of(row, row + static_cast<std::ptrdiff_t>(items),
+                                          [](std::uint8_t x) { return x != kNoResponse; });
         if (answered && std::isfinite(theta[j])) order.push_back(j);
     }
     std::stable_sort(order.begin(), order.end(),
@@ -114,8 +98,7 @@ FitTiming TimeFit(const FitData& data) {
     const std::size_t items = data.a.size();
     auto start = Clock::now();
     const fit::TotalScoreCounts counts = fit::CountTotalScores(in.responses, items);
-    const auto sx2 =
-        fit::SummedScoreFit(in.a, in.b, in.c, in.estimatedParameters, in.grid, counts);
+    const auto sx2 = fit::SummedScoreFit(in.a, in.b, in.c, in.estimatedParameters, in.grid, counts);
     t.sx2 = SecondsSince(start);
     std::vector<fit::PersonFit> persons(data.theta.size());
     fit::ResidualCorrelations correlations(items);
@@ -165,6 +148,7 @@ FitData FromReport(const RunReport& report, const sim::SimulatedData& simulated,
     for (const PersonReport& person : report.personRows) data.theta.push_back(person.theta);
     data.responses = simulated.responses;
     data.group = AbilityGroups(data.theta, data.responses, data.a.size());
+    data.groups = 10;
     return data;
 }
 
@@ -199,7 +183,7 @@ void PrintCostSection(const std::string& dataDir, unsigned threads, bool quick) 
             std::printf("| classic | failed: %s |\n", host.Messages().c_str());
         } else {
             FitData data = FromReport(report, simulated, 3);
-            data.grid = NormalOver(data.theta);
+            UseGrid(data, NormalOver(data.theta));
             PrintCost("classic (mode 3)", set.persons, set.items, seconds, TimeFit(data));
         }
     }
@@ -215,7 +199,7 @@ void PrintCostSection(const std::string& dataDir, unsigned threads, bool quick) 
             std::printf("| marginal | failed: %s |\n", host.Messages().c_str());
         } else {
             FitData data = FromReport(report, simulated, 3);
-            data.grid = mml::NormalQuadrature(kGridPoints, kGridRange);
+            UseGrid(data, mml::NormalQuadrature(kGridPoints, kGridRange));
             PrintCost("marginal (3PL, EAP)", set.persons, set.items, seconds, TimeFit(data));
         }
     }
@@ -223,17 +207,10 @@ void PrintCostSection(const std::string& dataDir, unsigned threads, bool quick) 
 
 // The generating items and abilities of a simulated set.
 FitData FromTruth(const sim::SimulatedData& simulated, int estimated) {
-    FitData data;
-    for (const sim::SimulatedItem& item : simulated.items) {
-        data.a.push_back(item.a);
-        data.b.push_back(item.b);
-        data.c.push_back(item.c);
-    }
-    data.estimated.assign(data.a.size(), estimated);
-    data.theta = simulated.theta;
-    data.responses = simulated.responses;
-    data.group = AbilityGroups(data.theta, data.responses, data.a.size());
-    data.grid = mml::NormalQuadrature(kGridPoints, kGridRange);
+    FitData data = sim::FitDataOf(simulated, estimated);
+    data.group = AbilityGroups(data.theta, data.responses, data.Items());
+    data.groups = 10;
+    UseGrid(data, mml::NormalQuadrature(kGridPoints, kGridRange));
     return data;
 }
 
@@ -285,16 +262,16 @@ void CompareTables(const FitData& data, const RpfFit& rpf, Agreement& out) {
     const std::size_t items = data.a.size();
     const fit::TotalScoreCounts counts = fit::CountTotalScores(data.responses, items);
     std::vector<double> expected(items * items), examinees(items), correct(items);
-    fit::ExpectedProportionsByRestScore(data.a, data.b, data.c, {data.grid.theta, data.grid.weight},
+    fit::ExpectedProportionsByRestScore(data.a, data.b, data.c, {data.gridTheta, data.gridWeight},
                                         expected);
     for (const RpfTableRow& row : rpf.tables) {
         counts.RestScoreTable(row.item, examinees, correct);
         const double n = examinees[row.rest], e = expected[row.item * items + row.rest];
-        out.sameObserved &= n - correct[row.rest] == row.observed[0] &&
-                            correct[row.rest] == row.observed[1];
+        out.sameObserved &=
+            n - correct[row.rest] == row.observed[0] && correct[row.rest] == row.observed[1];
         if (n == 0) continue;
-        out.table = std::max({out.table, Relative(n * (1 - e), row.expected[0]),
-                              Relative(n * e, row.expected[1])});
+        out.table = std::max(
+            {out.table, Relative(n * (1 - e), row.expected[0]), Relative(n * e, row.expected[1])});
     }
 }
 
@@ -345,8 +322,8 @@ void PrintAgreement(const char* name, const FitData& data, const std::string& sc
     std::printf("\nrpf's numbers on %s (item: S-X2, df, infit, outfit, infit t, outfit t):\n\n",
                 name);
     for (const RpfItem& r : rpf.items) {
-        std::printf("    {%.10g, %d, %.10g, %.10g, %.10g, %.10g},\n", r.sx2,
-                    static_cast<int>(r.df), r.infit, r.outfit, r.infitT, r.outfitT);
+        std::printf("    {%.10g, %d, %.10g, %.10g, %.10g, %.10g},\n", r.sx2, static_cast<int>(r.df),
+                    r.infit, r.outfit, r.infitT, r.outfitT);
     }
     std::printf("\n");
     std::fflush(stdout);
@@ -372,16 +349,9 @@ void PrintRpfSection(const std::string& dataDir, const std::string& realDir,
     } else {
         const std::string output = dataDir + "/out-fit-lsat7-2pl.csv";
         QuietHost host(sim::SampleControlTexts(5, lsat, "", output), 3);
-        MarginalSettings settings;
-        settings.model = MarginalModel::TwoPL;
-        settings.priorLogA.on = false;
-        settings.priorC.on = false;
-        settings.tolerance = 1e-6;
-        settings.logLikelihoodTolerance = 1e-7;
-        settings.maxCycles = 5000;
         RunReport report;
-        if (RunMarginalCalibration(host, EngineSettings{}, settings, &report) !=
-            RunOutcome::Finished) {
+        if (RunMarginalCalibration(host, EngineSettings{}, WithoutPriors(MarginalModel::TwoPL),
+                                   &report) != RunOutcome::Finished) {
             std::printf("| lsat7 | the marginal fit failed: %s |\n", host.Messages().c_str());
         } else {
             sim::SimulatedData table;
@@ -390,9 +360,10 @@ void PrintRpfSection(const std::string& dataDir, const std::string& realDir,
             for (auto* values : {&data.a, &data.b, &data.c, &data.theta}) {
                 for (double& x : *values) x = RoundTo4(x);
             }
-            data.grid = mml::NormalQuadrature(kGridPoints, kGridRange);
+            UseGrid(data, mml::NormalQuadrature(kGridPoints, kGridRange));
             std::printf("(lsat7 2PL items, a b:");
-            for (std::size_t i = 0; i < data.a.size(); ++i) std::printf(" %.4f %.4f", data.a[i], data.b[i]);
+            for (std::size_t i = 0; i < data.a.size(); ++i)
+                std::printf(" %.4f %.4f", data.a[i], data.b[i]);
             std::printf("; EAP of the patterns 00000 and 11111: %.4f %.4f)\n\n", data.theta.front(),
                         data.theta.back());
             PrintAgreement("lsat7", data, script, dataDir);

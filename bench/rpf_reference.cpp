@@ -34,14 +34,15 @@ bool Write(const std::string& path, const std::string& text) {
 
 RpfFit RunRpf(const std::string& script, const std::string& workDir, const std::string& name,
               std::span<const std::uint8_t> responses, std::span<const double> a,
-              std::span<const double> b, std::span<const double> c,
-              std::span<const int> estimated, std::span<const double> theta) {
+              std::span<const double> b, std::span<const double> c, std::span<const int> estimated,
+              std::span<const double> theta) {
     RpfFit fit;
     const std::size_t items = a.size();
     const std::string base = workDir + "/rpf-" + name;
     std::string codes, itemLines, thetaLines;
     for (std::size_t j = 0; j < theta.size(); ++j) {
-        for (std::size_t i = 0; i < items; ++i) codes += static_cast<char>('0' + responses[j * items + i]);
+        for (std::size_t i = 0; i < items; ++i)
+            codes += static_cast<char>('0' + responses[j * items + i]);
         codes += '\n';
         char text[40];
         std::snprintf(text, sizeof text, "%.17g\n", theta[j]);

@@ -34,7 +34,7 @@ struct RpfFit {
 // number of each item's parameters marked free.
 RpfFit RunRpf(const std::string& script, const std::string& workDir, const std::string& name,
               std::span<const std::uint8_t> responses, std::span<const double> a,
-              std::span<const double> b, std::span<const double> c,
-              std::span<const int> estimated, std::span<const double> theta);
+              std::span<const double> b, std::span<const double> c, std::span<const int> estimated,
+              std::span<const double> theta);
 
 }  // namespace tarvo::bench

@@ -15,10 +15,10 @@ namespace tarvo::fit {
 namespace {
 
 constexpr std::size_t kItems = 20;
-constexpr std::size_t kFitting = 15;                   // items 0 .. 14 follow the 1PL
-constexpr std::size_t kSteepGuessing = 15;             // a 3PL item, a = 2.2, c = 0.25
-constexpr std::size_t kFlat = 16;                      // a = 0.35
-constexpr std::size_t kBlock[] = {17, 18, 19};         // a shared nuisance ability
+constexpr std::size_t kFitting = 15;            // items 0 .. 14 follow the 1PL
+constexpr std::size_t kSteepGuessing = 15;      // a 3PL item, a = 2.2, c = 0.25
+constexpr std::size_t kFlat = 16;               // a = 0.35
+constexpr std::size_t kBlock[] = {17, 18, 19};  // a shared nuisance ability
 constexpr double kNuisanceSd = 1.0;
 constexpr std::size_t kExaminees = 1500;
 constexpr int kReplicates = 20;
@@ -39,8 +39,7 @@ std::vector<std::uint8_t> Draw(std::uint64_t seed) {
     const std::vector<sim::SimulatedItem> block(items.begin() + kBlock[0], items.end());
     const std::vector<std::uint8_t> blockCodes = sim::DrawResponses(random, shifted, block);
     for (std::size_t j = 0; j < kExaminees; ++j)
-        for (std::size_t k = 0; k < 3; ++k)
-            codes[j * kItems + kBlock[k]] = blockCodes[j * 3 + k];
+        for (std::size_t k = 0; k < 3; ++k) codes[j * kItems + kBlock[k]] = blockCodes[j * 3 + k];
     return codes;
 }
 
@@ -69,8 +68,8 @@ FitData FitOnePL(std::vector<std::uint8_t> codes) {
     std::vector<double> se(kExaminees);
     std::vector<std::int32_t> nvalid(kExaminees);
     mml::ScoreEap(view, spans, quadrature, pool, {data.theta, se, nvalid});
-    data.grid.theta = quadrature.theta;
-    data.grid.weight = quadrature.weight;
+    data.gridTheta = quadrature.theta;
+    data.gridWeight = quadrature.weight;
     return data;
 }
 

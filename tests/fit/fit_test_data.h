@@ -1,71 +1,25 @@
 #pragma once
 
-#include <cmath>
-#include <cstdint>
-#include <vector>
-
-#include "fit/fit_inputs.h"
+#include "estimation/mml_quadrature.h"
+#include "fit_data.h"
 #include "simulator.h"
 
 namespace tarvo::fit {
 
+using sim::FitData;
+
 // The marginal estimator's default ability distribution: the standard
-// normal on equally spaced points from -range to range, weights summing to 1.
-struct NormalGrid {
-    std::vector<double> theta, weight;
-
-    explicit NormalGrid(int points = 61, double range = 6) {
-        double total = 0;
-        for (int k = 0; k < points; ++k) {
-            const double z = -range + 2 * range * k / (points - 1);
-            theta.push_back(z);
-            weight.push_back(std::exp(-z * z / 2));
-            total += weight.back();
-        }
-        for (double& w : weight) w /= total;
-    }
-
-    AbilityGrid Grid() const { return {theta, weight}; }
-};
-
-// What ComputeFit reads, owned by the test.
-struct FitData {
-    std::vector<double> a, b, c, theta;
-    std::vector<int> estimated;
-    std::vector<std::uint8_t> responses;
-    std::vector<std::int32_t> group;
-    std::size_t groups = 0;
-    NormalGrid grid;
-
-    std::size_t Items() const { return a.size(); }
-
-    FitInputs Inputs() const {
-        FitInputs in;
-        in.a = a;
-        in.b = b;
-        in.c = c;
-        in.estimatedParameters = estimated;
-        in.responses = responses;
-        in.theta = theta;
-        in.abilityGroup = group;
-        in.abilityGroups = groups;
-        in.grid = grid.Grid();
-        return in;
-    }
-};
+// normal on 61 points from -6 to 6.
+inline void UseStandardNormal(FitData& data) {
+    const mml::Quadrature quadrature = mml::NormalQuadrature(61, 6);
+    data.gridTheta = quadrature.theta;
+    data.gridWeight = quadrature.weight;
+}
 
 // A simulated set with its generating items and abilities.
 inline FitData Simulated(const sim::SimulationSettings& settings, int estimated = 3) {
-    const sim::SimulatedData data = sim::Simulate(settings);
-    FitData out;
-    for (const sim::SimulatedItem& item : data.items) {
-        out.a.push_back(item.a);
-        out.b.push_back(item.b);
-        out.c.push_back(item.c);
-    }
-    out.estimated.assign(out.a.size(), estimated);
-    out.theta = data.theta;
-    out.responses = data.responses;
+    FitData out = sim::FitDataOf(sim::Simulate(settings), estimated);
+    UseStandardNormal(out);
     return out;
 }
 

@@ -1,9 +1,10 @@
+#include "fit/local_dependence.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
 
-#include "fit/local_dependence.h"
 #include "fit/residual_correlations.h"
 #include "simulator.h"
 
@@ -20,7 +21,8 @@ struct Residuals {
 
 Residuals Draw(std::size_t rows, std::size_t items, double missing, std::uint64_t seed) {
     sim::Random random(seed);
-    Residuals r{rows, items, std::vector<double>(rows * items), std::vector<std::uint8_t>(rows * items)};
+    Residuals r{rows, items, std::vector<double>(rows * items),
+                std::vector<std::uint8_t>(rows * items)};
     for (std::size_t j = 0; j < rows; ++j) {
         const double shared = random.Normal();
         for (std::size_t i = 0; i < items; ++i) {
@@ -75,7 +77,7 @@ TEST(ResidualCorrelations, EqualPairwisePearsonWithMissingInAnyBlocking) {
                 const std::vector<double> q3 = Q3Of(r, block);
                 for (std::size_t i = 0; i < items; ++i) {
                     EXPECT_TRUE(std::isnan(q3[i * items + i]));
-                    for (std::size_t k = i + 1; k < items; k += items > 100 ? 37 : 1) {
+                    for (std::size_t k = i + 1; k<items; k += items> 100 ? 37 : 1) {
                         const double expected = Pairwise(r, i, k);
                         EXPECT_NEAR(q3[i * items + k], expected, 1e-12)
                             << items << " items, missing " << missing << ", pair " << i << "," << k;
@@ -89,7 +91,9 @@ TEST(ResidualCorrelations, EqualPairwisePearsonWithMissingInAnyBlocking) {
 
 TEST(ResidualCorrelations, PairsWithoutSpreadOrCommonExamineesAreUndefined) {
     // Item 2 never answered together with item 0; item 1 constant.
-    Residuals r{4, 3, {0.5, 0.1, 0, -0.5, 0.1, 0, 0, 0.1, 0.3, 0, 0.1, -0.3},
+    Residuals r{4,
+                3,
+                {0.5, 0.1, 0, -0.5, 0.1, 0, 0, 0.1, 0.3, 0, 0.1, -0.3},
                 {1, 1, 0, 1, 1, 0, 0, 1, 1, 0, 1, 1}};
     const std::vector<double> q3 = Q3Of(r, 64);
     EXPECT_TRUE(std::isnan(q3[0 * 3 + 2]));  // no examinee answered both

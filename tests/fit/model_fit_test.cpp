@@ -48,7 +48,8 @@ TEST(ModelFit, UndefinedWithoutAMarginalLikelihoodOrAProperNesting) {
     EXPECT_FALSE(backwards.note.empty());
     EXPECT_FALSE(CompareNested(worse, small).note.empty());  // fewer parameters
     EXPECT_FALSE(CompareNested(classic, small).note.empty());
-    EXPECT_FALSE(CompareNested(small, DescribeModelFit(ModelLikelihood{-990, 10}, 400)).note.empty());
+    EXPECT_FALSE(
+        CompareNested(small, DescribeModelFit(ModelLikelihood{-990, 10}, 400)).note.empty());
     EXPECT_FALSE(DescribeModelFit(ModelLikelihood{NAN, 3}, 10).defined);
 }
 

@@ -32,6 +32,7 @@ FitData Lsat7TwoPL() {
     data.b = {-1.8793, -0.7475, -1.0572, -0.6353, -2.5208};
     data.c.assign(5, 0);
     data.estimated.assign(5, 2);
+    UseStandardNormal(data);
     const struct {
         const char* pattern;
         double theta;
@@ -145,7 +146,8 @@ TEST(RpfAgreement, SimulatedSetMeanSquaresAndSx2TablesEqualRpfs) {
     };
     const TotalScoreCounts counts = CountTotalScores(data.responses, 20);
     std::vector<double> expected(20 * 20), examinees(20), correct(20);
-    ExpectedProportionsByRestScore(data.a, data.b, data.c, data.grid.Grid(), expected);
+    ExpectedProportionsByRestScore(data.a, data.b, data.c, {data.gridTheta, data.gridWeight},
+                                   expected);
     for (const auto& row : tables) {
         counts.RestScoreTable(row.item, examinees, correct);
         const double n = examinees[row.rest], e = expected[row.item * 20 + row.rest];

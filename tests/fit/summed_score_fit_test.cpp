@@ -16,7 +16,7 @@ namespace {
 // The expected proportion straight from its definition: the other items'
 // score likelihoods by the recursion from scratch, item by item.
 std::vector<double> ExpectedByDefinition(const std::vector<double>& a, const std::vector<double>& b,
-                                         const std::vector<double>& c, const NormalGrid& grid,
+                                         const std::vector<double>& c, const mml::Quadrature& grid,
                                          std::size_t item) {
     const std::size_t items = a.size(), points = grid.theta.size();
     std::vector<double> correct;
@@ -42,7 +42,7 @@ std::vector<double> ExpectedByDefinition(const std::vector<double>& a, const std
 
 TEST(RestScoreExpected, HalvingEqualsTheRecursionWithoutEachItem) {
     // Item counts that halve evenly, unevenly and not at all.
-    const NormalGrid grid(21, 5);
+    const mml::Quadrature grid = mml::NormalQuadrature(21, 5);
     for (const std::size_t items : {1u, 2u, 3u, 5u, 8u, 13u}) {
         std::vector<double> a, b, c;
         for (std::size_t i = 0; i < items; ++i) {
@@ -51,7 +51,7 @@ TEST(RestScoreExpected, HalvingEqualsTheRecursionWithoutEachItem) {
             c.push_back(i % 3 == 0 ? 0.0 : 0.2);
         }
         std::vector<double> out(items * items);
-        ExpectedProportionsByRestScore(a, b, c, grid.Grid(), out);
+        ExpectedProportionsByRestScore(a, b, c, {grid.theta, grid.weight}, out);
         for (std::size_t i = 0; i < items; ++i) {
             const std::vector<double> expected = ExpectedByDefinition(a, b, c, grid, i);
             for (std::size_t r = 0; r < items; ++r) {
@@ -105,8 +105,8 @@ TEST(Sx2Table, TailsJoinInwardUntilEveryExpectedCountReachesOne) {
     auto cell = [](double o, double e, double n) {
         return (o - e) * (o - e) / e + (o - e) * (o - e) / (n - e);
     };
-    const double expected = cell(2, 1.1, 14) + cell(5, 6, 20) + cell(13, 12, 20) +
-                            cell(34, 15 + 18.4, 39);
+    const double expected =
+        cell(2, 1.1, 14) + cell(5, 6, 20) + cell(13, 12, 20) + cell(34, 15 + 18.4, 39);
     EXPECT_NEAR(out.statistic, expected, 1e-12);
     EXPECT_NEAR(out.p, ChiSquareUpperTail(expected, 2), 1e-15);
 }
@@ -136,17 +136,19 @@ TEST(Sx2Table, UndefinedWithoutExamineesOrDegreesOfFreedom) {
 }
 
 TEST(SummedScoreFit, SingleItemsAndDataWithoutCompleteExamineesSayWhy) {
-    const NormalGrid grid;
+    const mml::Quadrature grid = mml::NormalQuadrature(61, 6);
     const std::vector<double> one{1.0};
     const std::vector<int> estimated1{3};
     const std::vector<std::uint8_t> codes1{1, 0, 1};
-    auto out = SummedScoreFit(one, one, one, estimated1, grid.Grid(), CountTotalScores(codes1, 1));
+    auto out = SummedScoreFit(one, one, one, estimated1, {grid.theta, grid.weight},
+                              CountTotalScores(codes1, 1));
     EXPECT_EQ(out[0].gap, Sx2Gap::NoOtherItems);
 
     const std::vector<double> two{1.0, 1.0}, zero{0.0, 0.0};
     const std::vector<int> estimated2{1, 1};
     const std::vector<std::uint8_t> codes2{1, 9, 9, 0};
-    out = SummedScoreFit(two, zero, zero, estimated2, grid.Grid(), CountTotalScores(codes2, 2));
+    out = SummedScoreFit(two, zero, zero, estimated2, {grid.theta, grid.weight},
+                         CountTotalScores(codes2, 2));
     EXPECT_EQ(out[1].gap, Sx2Gap::NoCompleteExaminees);
 }
 
