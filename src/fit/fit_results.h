@@ -58,6 +58,7 @@ struct LocalDependence {
     std::vector<double> matrix;   // items x items (NaN diagonal), up to 200 items; else empty
     std::vector<Q3Pair> largest;  // the 100 largest Q3, largest first
     std::vector<Q3Pair> flagged;  // every flagged pair, largest first
+    std::string note;             // why there is no Q3; empty when some pair has one
 };
 
 struct ModelFit {

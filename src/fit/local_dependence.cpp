@@ -32,7 +32,12 @@ LocalDependence DescribeLocalDependence(std::span<const double> q3, std::size_t 
     }
     out.definedPairs = pairs.size();
     if (items <= kQ3MatrixItems) out.matrix.assign(q3.begin(), q3.end());
-    if (pairs.empty()) return out;
+    if (pairs.empty()) {
+        out.note = items < 2 ? "Q3 needs at least two items."
+                             : "Q3 is not defined for any pair: no two items were answered by "
+                               "two examinees whose residuals vary.";
+        return out;
+    }
     out.averageQ3 = sum / static_cast<double>(pairs.size());
     out.flagAbove = out.averageQ3 + kQ3AboveAverage;
 

@@ -67,8 +67,8 @@ ItemResidualSums ResidualPass(const FitInputs& in, std::span<PersonFit> persons,
             q[i] = curve.q;
         }
 
-        // Residuals for Q3 from every examinee with an ability.
-        if (q3 != nullptr) {
+        // Residuals for Q3 from every examinee with an ability and an answer.
+        if (q3 != nullptr && counts.valid > 0) {
             double* d = blockResiduals.data() + blockRows * items;
             std::uint8_t* v = blockValid.data() + blockRows * items;
             for (std::size_t i = 0; i < items; ++i) {

@@ -35,7 +35,7 @@ struct ItemResidualSums {
 // One pass over the examinees, each probability formed once: every
 // examinee's lz, infit and outfit into persons (one per examinee), the
 // items' sums, and the residual rows into q3 (examinees with a finite
-// ability; q3 may be null).
+// ability and a valid response; q3 may be null).
 ItemResidualSums ResidualPass(const FitInputs& in, std::span<PersonFit> persons,
                               ResidualCorrelations* q3);
 

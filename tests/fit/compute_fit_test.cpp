@@ -109,11 +109,13 @@ TEST(ComputeFit, NoExamineesOrNoItemsGiveEmptyResults) {
     EXPECT_TRUE(std::isnan(noPersons.items[0].sx2));
     EXPECT_TRUE(std::isnan(noPersons.items[0].infit));
     EXPECT_TRUE(std::isnan(noPersons.localDependence.averageQ3));
+    EXPECT_FALSE(noPersons.localDependence.note.empty());
 
     FitData empty;
     empty.theta = {0.5};
     const FitResults noItems = ComputeFit(empty.Inputs());
     EXPECT_TRUE(noItems.items.empty());
+    EXPECT_EQ(noItems.localDependence.note, "Q3 needs at least two items.");
     EXPECT_EQ(noItems.persons[0].gap, PersonFitGap::NoValidResponse);
 }
 
