@@ -10,6 +10,7 @@
 #include "estimation/mml_scoring.h"
 #include "fit/compute_fit.h"
 #include "fit_test_data.h"
+#include "support/sanitized.h"
 
 namespace tarvo::fit {
 namespace {
@@ -21,7 +22,12 @@ constexpr std::size_t kFlat = 16;               // a = 0.35
 constexpr std::size_t kBlock[] = {17, 18, 19};  // a shared nuisance ability
 constexpr double kNuisanceSd = 1.0;
 constexpr std::size_t kExaminees = 1500;
+// The sanitizer builds check the memory of five sets; the rates need twenty.
+#ifdef TARVO_SANITIZED
+constexpr int kReplicates = 5;
+#else
 constexpr int kReplicates = 20;
+#endif
 
 // One set: codes examinee after examinee.
 std::vector<std::uint8_t> Draw(std::uint64_t seed) {
