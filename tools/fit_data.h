@@ -3,6 +3,7 @@
 // The inputs of the fit statistics owned in one place, for the tests and the
 // benchmark: the items, codes, abilities, ability groups and the ability
 // distribution's points and weights, and a view of them as FitInputs.
+// Header only; whoever includes it links tarvo_fit.
 
 #include <cstddef>
 #include <cstdint>
