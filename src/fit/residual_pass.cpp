@@ -60,7 +60,10 @@ ItemResidualSums ResidualPass(const FitInputs& in, std::span<PersonFit> persons,
             continue;
         }
         const ResponseCounts counts = CountResponses(row, items);
-        if (counts.valid == 0) person.gap = PersonFitGap::NoValidResponse;
+        if (counts.valid == 0) {
+            person.gap = PersonFitGap::NoValidResponse;
+            continue;
+        }
         for (std::size_t i = 0; i < items; ++i) {
             const Curve curve = CurveAt(theta, in.a[i], in.b[i], in.c[i]);
             p[i] = curve.p;
@@ -68,7 +71,7 @@ ItemResidualSums ResidualPass(const FitInputs& in, std::span<PersonFit> persons,
         }
 
         // Residuals for Q3 from every examinee with an ability and an answer.
-        if (q3 != nullptr && counts.valid > 0) {
+        if (q3 != nullptr) {
             double* d = blockResiduals.data() + blockRows * items;
             std::uint8_t* v = blockValid.data() + blockRows * items;
             for (std::size_t i = 0; i < items; ++i) {
@@ -92,7 +95,6 @@ ItemResidualSums ResidualPass(const FitInputs& in, std::span<PersonFit> persons,
             }
         }
 
-        if (counts.valid == 0) continue;
         if (counts.correct == 0 || counts.correct == counts.valid) {
             person.gap = PersonFitGap::AllSame;
             continue;
