@@ -182,42 +182,33 @@ void PrintCostSection(const std::string& dataDir, unsigned threads, bool quick) 
         "|\n|---|---|---|---|---|---|---|---|---|\n");
     EngineSettings engine;
     engine.threads = threads;
-    {
-        const std::string output = dataDir + "/out-fit-jml-" + set.Name() + ".csv";
-        QuietHost host(ControlTexts(set, files, output), 3);
-        RunReport report;
-        RunTime run;
-        const auto start = Clock::now();
-        const double cpu = ProcessCpuSeconds();
-        const RunOutcome outcome = RunCalibration(host, engine, &report);
-        run.wall = SecondsSince(start);
-        run.cpu = ProcessCpuSeconds() - cpu;
-        if (outcome != RunOutcome::Finished) {
-            std::printf("| classic | failed: %s |\n", host.Messages().c_str());
-        } else {
-            FitData data = FromReport(report, simulated, 3);
-            UseGrid(data, NormalOver(data.theta));
-            PrintCost("classic (mode 3)", set.persons, set.items, run, threads, TimeFit(data));
-        }
-    }
-    {
-        const std::string output = dataDir + "/out-fit-mml-" + set.Name() + ".csv";
+    const struct {
+        const char* name;
+        bool marginal;
+    } runs[] = {{"classic (mode 3)", false}, {"marginal (3PL, EAP)", true}};
+    for (const auto& r : runs) {
+        const std::string output =
+            dataDir + "/out-fit-" + (r.marginal ? "mml-" : "jml-") + set.Name() + ".csv";
         QuietHost host(ControlTexts(set, files, output), 3);
         RunReport report;
         RunTime run;
         const auto start = Clock::now();
         const double cpu = ProcessCpuSeconds();
         const RunOutcome outcome =
-            RunMarginalCalibration(host, engine, MarginalSettings{}, &report);
+            r.marginal ? RunMarginalCalibration(host, engine, MarginalSettings{}, &report)
+                       : RunCalibration(host, engine, &report);
         run.wall = SecondsSince(start);
         run.cpu = ProcessCpuSeconds() - cpu;
         if (outcome != RunOutcome::Finished) {
-            std::printf("| marginal | failed: %s |\n", host.Messages().c_str());
-        } else {
-            FitData data = FromReport(report, simulated, 3);
-            UseGrid(data, mml::NormalQuadrature(kGridPoints, kGridRange));
-            PrintCost("marginal (3PL, EAP)", set.persons, set.items, run, threads, TimeFit(data));
+            std::printf("| %s | failed: %s |\n", r.name, host.Messages().c_str());
+            continue;
         }
+        // The ability distribution S-X2 integrates over: the marginal run's
+        // population, or a normal over the classic run's abilities.
+        FitData data = FromReport(report, simulated, 3);
+        UseGrid(data, r.marginal ? mml::NormalQuadrature(kGridPoints, kGridRange)
+                                 : NormalOver(data.theta));
+        PrintCost(r.name, set.persons, set.items, run, threads, TimeFit(data));
     }
 }
 
