@@ -100,15 +100,8 @@ void PrintRealDataSection(const std::string& realDir, const std::string& workDir
         for (const Model& m : models) {
             const std::string output = workDir + "/out-mml-" + name + "-" + m.ours + ".csv";
             QuietHost host(sim::SampleControlTexts(5, data, "", output), 3);
-            MarginalSettings settings;
-            settings.model = m.model;
-            settings.priorLogA.on = false;
-            settings.priorC.on = false;
-            settings.tolerance = 1e-6;
-            settings.logLikelihoodTolerance = 1e-7;
-            settings.maxCycles = 5000;
             RunReport report;
-            if (RunMarginalCalibration(host, EngineSettings{}, settings, &report) !=
+            if (RunMarginalCalibration(host, EngineSettings{}, WithoutPriors(m.model), &report) !=
                 RunOutcome::Finished) {
                 std::printf("| %s | %s | failed: %s |\n", name, m.ours, host.Messages().c_str());
                 continue;
