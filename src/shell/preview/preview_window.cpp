@@ -15,6 +15,7 @@
 #include <algorithm>
 
 #include "platform/control_ids.h"
+#include "shell/fixed_colours.h"
 #include "shell/preview/column_ruler.h"
 
 namespace tarvo::shell {
@@ -30,7 +31,7 @@ QLabel* LegendEntry(const QString& text, const QColor& colour, QWidget* parent) 
     label->setAutoFillBackground(true);
     QPalette palette = label->palette();
     palette.setColor(QPalette::Window, colour);
-    palette.setColor(QPalette::WindowText, Qt::black);
+    palette.setColor(QPalette::WindowText, TextOnFixedBackground());
     label->setPalette(palette);
     label->setContentsMargins(4, 1, 4, 1);
     return label;
@@ -166,6 +167,7 @@ void PreviewWindow::ShowLines() {
                 QTextCursor::KeepAnchor);
             const bool keyResponses = key == k && field == PreviewField::Responses;
             selection.format.setBackground(keyResponses ? KeyRecordColour() : FieldColour(field));
+            selection.format.setForeground(TextOnFixedBackground());
             selections.push_back(selection);
         }
     }
@@ -206,8 +208,10 @@ void PreviewWindow::ShowTable() {
             auto* item = new QTableWidgetItem(QString::fromStdString(data_.rows[r][k]));
             if (key == r && colours[k] == FieldColour(PreviewField::Responses)) {
                 item->setBackground(KeyRecordColour());
+                item->setForeground(TextOnFixedBackground());
             } else if (colours[k]) {
                 item->setBackground(*colours[k]);
+                item->setForeground(TextOnFixedBackground());
             }
             table_->setItem(static_cast<int>(r - first), static_cast<int>(k), item);
         }
