@@ -17,6 +17,7 @@
 #include "platform/control_ids.h"
 #include "shell/fixed_colours.h"
 #include "shell/preview/column_ruler.h"
+#include "shell/window_fit.h"
 
 namespace tarvo::shell {
 
@@ -125,7 +126,7 @@ PreviewWindow::PreviewWindow(DialogControls& controls, QWidget* owner)
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
 
-    resize(760, 520);
+    ResizeToFit(this, QSize(760, 520), AvailableArea(this));
     Reload();
 }
 

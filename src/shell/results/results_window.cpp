@@ -171,9 +171,9 @@ void ResultsWindow::LoadFileText() {
 }
 
 void ResultsWindow::ShowFileText(const results::FileHead& head) {
-    fileTextShown_ = true;
     fileText_->setPlaceholderText(QString());
     if (!head.error.empty()) {
+        fileTextShown_ = true;
         fileNote_->setText(QStringLiteral("The result file is not shown: %1.")
                                .arg(QString::fromStdString(head.error)));
         fileNote_->setVisible(true);
@@ -182,7 +182,7 @@ void ResultsWindow::ShowFileText(const results::FileHead& head) {
     // Shown line by line: the file's CR LF ends are line breaks here.
     QString text = QString::fromUtf8(head.text.data(), static_cast<qsizetype>(head.text.size()));
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    fileText_->setPlainText(text);
+    AppendTextInTurns(fileText_, std::move(text), [this] { fileTextShown_ = true; });
     if (!head.whole) {
         fileNote_->setText(
             QStringLiteral("The first %1 of the file's %2 are shown; \"Open with default "
