@@ -4,10 +4,10 @@
 // window's thread.
 // Usage: tarvo-results-bench [examinees]   (offscreen unless a display is set)
 #include <QApplication>
-#include <algorithm>
 #include <QElapsedTimer>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>

@@ -81,8 +81,8 @@ TEST_F(DarkThemeTest, EveryTextOnTheDialogsColoursIsDrawnDark) {
                              const QColor& background) {
         const test_support::Ink ink = InkIn(image, region, background);
         EXPECT_GT(ink.darker, 5) << control->metaObject()->className() << " "
-                                 << control->objectName().toStdString() << " at "
-                                 << region.x() << "," << region.y();
+                                 << control->objectName().toStdString() << " at " << region.x()
+                                 << "," << region.y();
         EXPECT_EQ(ink.lighter, 0) << control->metaObject()->className() << " at " << region.x()
                                   << "," << region.y();
     };

@@ -51,9 +51,8 @@ QString SelectionAsTabSeparated(const QAbstractItemModel& model, const QModelInd
     for (int row : rows) {
         QStringList line;
         for (int column : columns) {
-            line << (cells.count({row, column}) != 0
-                         ? ForTabSeparated(CellText(model, row, column))
-                         : QString());
+            line << (cells.count({row, column}) != 0 ? ForTabSeparated(CellText(model, row, column))
+                                                     : QString());
         }
         lines << line.join(QLatin1Char('\t'));
     }

@@ -89,7 +89,8 @@ class ResultFileTabTest : public ::testing::Test {
 
     // The window on a file, its file tab shown and its text arrived.
     std::unique_ptr<ResultsWindow> OpenShown(const std::string& path) {
-        auto window = std::make_unique<ResultsWindow>(QString::fromStdString(path), report, desktop);
+        auto window =
+            std::make_unique<ResultsWindow>(QString::fromStdString(path), report, desktop);
         window->FileText();
         EXPECT_TRUE(test_support::WaitUntil([&] { return window->FileTextShown(); }, 10000));
         return window;

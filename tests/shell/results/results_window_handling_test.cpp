@@ -148,8 +148,9 @@ TEST(ResultsWindowTitle, NamesTheFileTheRunAndTheTime) {
     for (const auto& [model, shown] : std::vector<std::pair<std::string, QString>>{
              {"2pl", "MML 2PL"}, {"rasch", "MML Rasch"}, {"3pl-c-given", "MML 3PL, c given"}}) {
         report.model = model;
-        EXPECT_EQ(ResultsWindowTitle(QStringLiteral("out.csv"), report, opened),
-                  QStringLiteral("out.csv - ") + shown + QStringLiteral(" - 14:05:09 - TARVO results"));
+        EXPECT_EQ(
+            ResultsWindowTitle(QStringLiteral("out.csv"), report, opened),
+            QStringLiteral("out.csv - ") + shown + QStringLiteral(" - 14:05:09 - TARVO results"));
     }
 }
 
@@ -203,9 +204,8 @@ TEST_F(ResultsWindowTest, FlaggedCellsReadOnTheirPinkUnderADarkTheme) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     window->ItemView()->scrollTo(flagged);
     const QImage drawn = window->ItemView()->viewport()->grab().toImage();
-    const test_support::Ink ink =
-        test_support::InkIn(drawn, window->ItemView()->visualRect(flagged).adjusted(2, 2, -2, -2),
-                            pink);
+    const test_support::Ink ink = test_support::InkIn(
+        drawn, window->ItemView()->visualRect(flagged).adjusted(2, 2, -2, -2), pink);
     EXPECT_GT(ink.darker, 5);
     EXPECT_EQ(ink.lighter, 0);
 }
