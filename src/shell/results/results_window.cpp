@@ -40,7 +40,7 @@ QString Megabytes(std::uint64_t bytes) {
     return QString::number(static_cast<double>(bytes) / 1e6, 'f', 1) + QStringLiteral(" MB");
 }
 
-// The marginal estimator's models as the summary writes them.
+// The marginal estimator's models by their usual names.
 QString ModelCaption(const std::string& model) {
     if (model == "3pl-c-given") return QStringLiteral("3PL, c given");
     if (model == "rasch") return QStringLiteral("Rasch");
