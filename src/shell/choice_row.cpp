@@ -8,6 +8,7 @@
 
 #include "shell/caption_fit.h"
 #include "shell/dialog_units.h"
+#include "shell/fixed_colours.h"
 
 namespace tarvo::shell {
 namespace {
@@ -55,6 +56,10 @@ ChoiceRow BuildChoiceRow(QWidget* dialog, const DialogUnits& units, const Choice
         control->setPalette(PlatformPaletteOnSurface());
         FitCaption(control);
     }
+    // The label is drawn on the surface itself: dark text, as the dialog's own.
+    QPalette labelPalette = PlatformPaletteOnSurface();
+    SetTextOnFixedBackground(labelPalette);
+    row.label->setPalette(labelPalette);
     return row;
 }
 

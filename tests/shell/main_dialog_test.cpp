@@ -19,6 +19,7 @@
 #include "platform/control_ids.h"
 #include "shell/dialog_fonts.h"
 #include "shell/dialog_layout.h"
+#include "shell/fixed_colours.h"
 #include "shell_test_support.h"
 
 namespace tarvo::shell {
@@ -188,15 +189,15 @@ TEST_F(MainDialogTest, ColoursReachTheWidgets) {
     EXPECT_EQ(dialog->Control(1003)->palette().color(QPalette::Window), QColor(174, 255, 174));
     EXPECT_TRUE(dialog->Control(1003)->autoFillBackground());
     EXPECT_EQ(dialog->Control(1052)->palette().color(QPalette::WindowText), QColor(192, 0, 0));
-    // Default text on the yellow labels, not the dialog's green.
-    const QColor systemText = QApplication::palette().color(QPalette::WindowText);
-    EXPECT_EQ(dialog->Control(1011)->palette().color(QPalette::WindowText), systemText);
+    // Dark text on the yellow labels, not the dialog's green.
+    EXPECT_EQ(dialog->Control(1011)->palette().color(QPalette::WindowText),
+              TextOnFixedBackground());
     // The boxes keep the system's colours.
     EXPECT_EQ(dialog->Control(1061)->palette().color(QPalette::Base),
               QApplication::palette().color(QPalette::Base));
 }
 
-TEST_F(MainDialogTest, DisabledControlsShowThePlatformsGreyedText) {
+TEST_F(MainDialogTest, DisabledControlsShowGreyedText) {
     const QPalette platform = QApplication::palette();
     const QPalette::ColorRole textRoles[] = {QPalette::WindowText, QPalette::Text,
                                              QPalette::ButtonText};
@@ -204,17 +205,26 @@ TEST_F(MainDialogTest, DisabledControlsShowThePlatformsGreyedText) {
     ASSERT_NE(platform.color(QPalette::Disabled, QPalette::ButtonText),
               platform.color(QPalette::Active, QPalette::ButtonText));
 
-    std::vector<QWidget*> controls{dialog.get()};
+    // Text drawn on a background the dialog fixes is greyed by the dialog's
+    // own grey; the boxes and buttons grey theirs as the platform does.
+    std::vector<std::pair<QWidget*, bool>> controls{{dialog.get(), true}};
     for (const ControlLayout& row : MainDialogControls()) {
-        if (row.id != kUnaddressed) controls.push_back(dialog->Control(row.id));
+        if (row.id == kUnaddressed) continue;
+        const bool onFixed =
+            ColoursForControl(row.id).background && row.kind != ControlKind::PushButton;
+        controls.emplace_back(dialog->Control(row.id), onFixed);
     }
-    for (QWidget* control : controls) {
+    for (const auto& [control, onFixed] : controls) {
         const QPalette palette = control->palette();
         for (QPalette::ColorRole role : textRoles) {
-            EXPECT_EQ(palette.color(QPalette::Disabled, role),
-                      platform.color(QPalette::Disabled, role))
+            const QColor greyed = onFixed && role != QPalette::ButtonText
+                                      ? DisabledTextOnFixedBackground()
+                                      : platform.color(QPalette::Disabled, role);
+            EXPECT_EQ(palette.color(QPalette::Disabled, role), greyed)
                 << control->objectName().toStdString() << " " << control->metaObject()->className()
                 << " role " << role;
+            EXPECT_NE(palette.color(QPalette::Disabled, role),
+                      palette.color(QPalette::Active, role));
         }
         // The dialog's own colours stay: a disabled control keeps its background.
         EXPECT_EQ(palette.color(QPalette::Disabled, QPalette::Window),

@@ -19,6 +19,7 @@
 #include "shell/preview/column_ruler.h"
 #include "shell/preview/format_controls.h"
 #include "shell/preview/preview_window.h"
+#include "shell/window_fit.h"
 #include "shell_test_support.h"
 
 namespace tarvo::shell {
@@ -96,6 +97,8 @@ TEST_F(PreviewTest, TheSampleShowsItsFieldsAndKeyRecordAndARulerDragSetsAField) 
     preview.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&preview));
     EXPECT_EQ(preview.Data().lines.size(), kPreviewLines);
+    EXPECT_LE(preview.width(), AvailableArea(&preview).width());  // fits a small screen
+    EXPECT_LE(preview.height(), AvailableArea(&preview).height());
     EXPECT_TRUE(preview.Lines()->toPlainText().startsWith(QStringLiteral("KEY  ")));
     EXPECT_EQ(KeyRecordLine(dialog->Controls(), preview.Data()), 0u);
     EXPECT_EQ(FieldSpan(dialog->Controls(), PreviewField::Responses, preview.Data()),

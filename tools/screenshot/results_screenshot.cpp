@@ -16,6 +16,7 @@
 #include "platform/control_ids.h"
 #include "shell/main_dialog.h"
 #include "shell/results/plots_tab.h"
+#include "shell/results/result_table_view.h"
 #include "shell/results/results_window.h"
 
 namespace tarvo::shell {
@@ -78,6 +79,10 @@ int SaveResultsScreenshots(const QString& sampleResponses, const QString& folder
     };
     for (int tab = 0; tab < window->Tabs()->count(); ++tab) {
         window->Tabs()->setCurrentIndex(tab);
+        if (tab == 0) {
+            // The file's text arrives from a thread of its own.
+            while (!window->FileTextShown()) QApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
         const QString slug = Slug(window->Tabs()->tabText(tab));
         if (window->Tabs()->widget(tab) != window->Plots()) {
             save(QStringLiteral("tarvo-results-%1.png").arg(slug));

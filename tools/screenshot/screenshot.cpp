@@ -3,8 +3,9 @@
 //
 //   tarvo-screenshot DIALOG.png PROGRESS.png
 //       the main dialog (with the sample response file chosen) and a
-//       progress window, and the marginal options dialog as
-//       tarvo-marginal-options.png beside DIALOG.png
+//       progress window, and beside DIALOG.png the marginal options dialog
+//       as tarvo-marginal-options.png and the dialog under a dark desktop
+//       theme as tarvo-dialog-dark.png
 //   tarvo-screenshot --results RESPONSES FOLDER
 //       a mode 3 run of RESPONSES and every tab and plot of its results
 //       window (see results_screenshot.h)
@@ -14,6 +15,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QPalette>
 #include <QPixmap>
 #include <QStringList>
 #include <chrono>
@@ -39,16 +41,20 @@ void LetWindowsSettle() {
     }
 }
 
-int SaveScreenshots(const QString& dialogPng, const QString& progressPng) {
-    // The sample file, as a user would choose it.
-    SamplePicker picker("/home/user/tarvo/testdata.dat");
-    QtDesktopServices desktop;
-    MainDialog dialog(nullptr, &picker, &desktop);
+// The dialog shown with the sample file chosen, as a user would choose it.
+void ChooseSample(MainDialog& dialog) {
     const QString folder = QDir::currentPath();
     dialog.show();
     dialog.Commands().MainDialogProc(tarvo::control::kBrowseResponseFile, kClicked);
     QDir::setCurrent(folder);  // the sample folder does not exist here
     LetWindowsSettle();
+}
+
+int SaveScreenshots(const QString& dialogPng, const QString& progressPng) {
+    SamplePicker picker("/home/user/tarvo/testdata.dat");
+    QtDesktopServices desktop;
+    MainDialog dialog(nullptr, &picker, &desktop);
+    ChooseSample(dialog);
     const bool dialogSaved = dialog.grab().save(dialogPng, "PNG");
 
     // The marginal estimator's options, beside the dialog's picture.
@@ -72,6 +78,34 @@ int SaveScreenshots(const QString& dialogPng, const QString& progressPng) {
     }
     ShutdownProgressWindow(handle, &dialog);
     return dialogSaved && optionsSaved && progressSaved ? 0 : 1;
+}
+
+// The dialog as a dark desktop theme shows it: the light palette with every
+// colour's lightness turned over, on the application before the dialog is built.
+bool SaveDarkThemeScreenshot(const QString& png) {
+    const QPalette light = QApplication::palette();
+    QPalette dark = light;
+    for (int group = 0; group < QPalette::NColorGroups; ++group) {
+        for (int role = 0; role < QPalette::NColorRoles; ++role) {
+            const auto g = static_cast<QPalette::ColorGroup>(group);
+            const auto r = static_cast<QPalette::ColorRole>(role);
+            const QColor colour = light.color(g, r);
+            dark.setColor(g, r,
+                          QColor::fromHslF(colour.hslHueF(), colour.hslSaturationF(),
+                                           1 - colour.lightnessF()));
+        }
+    }
+    QApplication::setPalette(dark);
+    bool saved = false;
+    {
+        SamplePicker picker("/home/user/tarvo/testdata.dat");
+        QtDesktopServices desktop;
+        MainDialog dialog(nullptr, &picker, &desktop);
+        ChooseSample(dialog);
+        saved = dialog.grab().save(png, "PNG");
+    }
+    QApplication::setPalette(light);
+    return saved;
 }
 
 int SavePreviewScreenshots(const QString& responses, const QString& csv, const QString& folder) {
@@ -117,5 +151,8 @@ int main(int argc, char* argv[]) {
                      "       tarvo-screenshot --preview RESPONSES CSV FOLDER\n");
         return 2;
     }
-    return tarvo::shell::SaveScreenshots(arguments[1], arguments[2]);
+    const int status = tarvo::shell::SaveScreenshots(arguments[1], arguments[2]);
+    const QString dark =
+        QFileInfo(arguments[1]).dir().filePath(QStringLiteral("tarvo-dialog-dark.png"));
+    return tarvo::shell::SaveDarkThemeScreenshot(dark) ? status : 1;
 }

@@ -22,6 +22,7 @@
 #include "shell/linking/link_charts.h"
 #include "shell/linking/link_form_box.h"
 #include "shell/qt_file_picker.h"
+#include "shell/window_fit.h"
 
 namespace tarvo::shell {
 namespace {
@@ -289,7 +290,7 @@ bool LinkWindow::SaveScoreTable(const std::string& path) {
 
 void OpenLinkWindow(DesktopServices& desktop, QWidget* owner) {
     auto* window = new LinkWindow(desktop, nullptr, owner);
-    window->resize(1000, 760);
+    ResizeToFit(window, kLinkWindowSize, AvailableArea(window));
     window->show();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSize>
 #include <QWidget>
 #include <memory>
 #include <optional>
@@ -93,6 +94,9 @@ class LinkWindow final : public QWidget {
     std::optional<linking::LinkOutcome> outcome_;
     linking::LinkMethod shownMethod_ = linking::LinkMethod::StockingLord;
 };
+
+// The size a Link window asks for; it opens smaller on a smaller screen.
+inline constexpr QSize kLinkWindowSize{1000, 760};
 
 // Opens a new Link window (the main dialog's "Link..." button).
 void OpenLinkWindow(DesktopServices& desktop, QWidget* owner);

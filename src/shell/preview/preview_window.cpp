@@ -15,7 +15,9 @@
 #include <algorithm>
 
 #include "platform/control_ids.h"
+#include "shell/fixed_colours.h"
 #include "shell/preview/column_ruler.h"
+#include "shell/window_fit.h"
 
 namespace tarvo::shell {
 
@@ -30,7 +32,7 @@ QLabel* LegendEntry(const QString& text, const QColor& colour, QWidget* parent) 
     label->setAutoFillBackground(true);
     QPalette palette = label->palette();
     palette.setColor(QPalette::Window, colour);
-    palette.setColor(QPalette::WindowText, Qt::black);
+    palette.setColor(QPalette::WindowText, TextOnFixedBackground());
     label->setPalette(palette);
     label->setContentsMargins(4, 1, 4, 1);
     return label;
@@ -124,7 +126,7 @@ PreviewWindow::PreviewWindow(DialogControls& controls, QWidget* owner)
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
 
-    resize(760, 520);
+    ResizeToFit(this, QSize(760, 520), AvailableArea(this));
     Reload();
 }
 
@@ -166,6 +168,7 @@ void PreviewWindow::ShowLines() {
                 QTextCursor::KeepAnchor);
             const bool keyResponses = key == k && field == PreviewField::Responses;
             selection.format.setBackground(keyResponses ? KeyRecordColour() : FieldColour(field));
+            selection.format.setForeground(TextOnFixedBackground());
             selections.push_back(selection);
         }
     }
@@ -206,8 +209,10 @@ void PreviewWindow::ShowTable() {
             auto* item = new QTableWidgetItem(QString::fromStdString(data_.rows[r][k]));
             if (key == r && colours[k] == FieldColour(PreviewField::Responses)) {
                 item->setBackground(KeyRecordColour());
+                item->setForeground(TextOnFixedBackground());
             } else if (colours[k]) {
                 item->setBackground(*colours[k]);
+                item->setForeground(TextOnFixedBackground());
             }
             table_->setItem(static_cast<int>(r - first), static_cast<int>(k), item);
         }

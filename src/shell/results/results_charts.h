@@ -25,8 +25,9 @@ void Attach(QChart* chart, QAbstractSeries* series, QAbstractAxis* x, QAbstractA
 // The characteristic curve of one item, with the observed proportions of the
 // ability groups and the band the model expects them in, when known.
 QChart* MakeCharacteristicChart(const results::PlottedItem& item);
-// The information of the chosen items, the test information of all items
-// and the standard error of theta on a second axis.
+// The test information of all items, the information of the chosen items on
+// an axis of their own beside it, and the standard error of theta on the
+// right.
 QChart* MakeInformationChart(const std::vector<results::PlottedItem>& items,
                              const std::vector<std::size_t>& chosen);
 // The abilities' histogram as densities, with the standard normal density.

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -21,6 +22,7 @@
 #include "linking/reference_forms.h"
 #include "shell/linking/link_form_box.h"
 #include "shell/main_dialog.h"
+#include "shell/window_fit.h"
 #include "shell_test_support.h"
 #include "support/temp_dir.h"
 
@@ -132,6 +134,22 @@ TEST_F(LinkWindowTest, SaysWhyNoLinkWasMade) {
     EXPECT_EQ(desktop.messages[0], "ERROR " + files.File("gone.itm") + ": cannot read this file");
     EXPECT_FALSE(window.Outcome());
     EXPECT_FALSE(window.SaveItemsButton()->isEnabled());
+}
+
+TEST(LinkWindowSize, OpensWithinTheScreen) {
+    test_support::EnsureApplication();
+    RecordingDesktop desktop;
+    OpenLinkWindow(desktop, nullptr);
+    LinkWindow* window = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* link = dynamic_cast<LinkWindow*>(widget)) window = link;
+    }
+    ASSERT_NE(window, nullptr);
+    const QRect available = AvailableArea(window);
+    ASSERT_FALSE(available.isEmpty());
+    EXPECT_LE(window->width(), available.width());
+    EXPECT_LE(window->height(), available.height());
+    delete window;
 }
 
 TEST(MainDialogLink, TheLinkButtonOpensTheWindowWhenTheProgramGivesOne) {
