@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "estimation/calibration_run.h"
-#include "estimation/evaluation_counter.h"
+#include "estimation/classic/evaluation_counter.h"
 #include "heap_count.h"
 #include "quiet_host.h"
+#include "run/calibration_run.h"
 
 namespace tarvo::bench {
 

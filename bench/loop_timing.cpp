@@ -4,8 +4,8 @@
 
 #include <chrono>
 
-#include "estimation/estimators.h"
-#include "estimation/evaluation_counter.h"
+#include "estimation/classic/estimators.h"
+#include "estimation/classic/evaluation_counter.h"
 #include "simulator.h"
 
 namespace tarvo::bench {

@@ -19,7 +19,7 @@
 #include "bench_data.h"
 #include "child_run.h"
 #include "core/modes.h"
-#include "estimation/fast_kernels.h"
+#include "estimation/kernels/fast_kernels.h"
 #include "loop_timing.h"
 #include "marginal_bench.h"
 #include "marginal_child.h"

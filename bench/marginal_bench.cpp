@@ -12,7 +12,7 @@
 
 #include "bench_data.h"
 #include "child_run.h"
-#include "estimation/marginal_run.h"
+#include "estimation/marginal/marginal_run.h"
 #include "item_values.h"
 #include "marginal_child.h"
 #include "openmx_reference.h"

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "child_run.h"
-#include "estimation/marginal_run.h"
+#include "estimation/marginal/marginal_run.h"
 #include "quiet_host.h"
 
 namespace tarvo::bench {

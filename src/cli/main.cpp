@@ -9,8 +9,8 @@
 #include "cli/console_host.h"
 #include "cli/options.h"
 #include "cli/run_summary.h"
-#include "estimation/calibration_run.h"
-#include "estimation/marginal_run.h"
+#include "estimation/marginal/marginal_run.h"
+#include "run/calibration_run.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "estimation/mml_settings.h"
+#include "estimation/marginal/mml_settings.h"
 
 namespace tarvo::cli {
 

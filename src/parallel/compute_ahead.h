@@ -5,7 +5,7 @@
 #include <mutex>
 #include <vector>
 
-#include "estimation/worker_pool.h"
+#include "parallel/worker_pool.h"
 
 namespace tarvo {
 

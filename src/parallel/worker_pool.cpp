@@ -1,4 +1,4 @@
-#include "estimation/worker_pool.h"
+#include "parallel/worker_pool.h"
 
 #include <new>
 #include <system_error>

@@ -1,18 +1,18 @@
-#include "estimation/calibration_run.h"
+#include "run/calibration_run.h"
 
 #include <chrono>
 #include <exception>
 #include <new>
 #include <string>
 
-#include "estimation/driver.h"
-#include "estimation/run_report_fill.h"
-#include "estimation/run_trace.h"
+#include "estimation/classic/driver.h"
 #include "input/front_part.h"
 #include "output/result_file.h"
 #include "output/result_rows.h"
 #include "output/result_writer.h"
 #include "platform/control_ids.h"
+#include "run/run_report_fill.h"
+#include "run/run_trace.h"
 
 namespace tarvo {
 

@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "estimation/driver.h"
+#include "estimation/classic/driver.h"
 #include "estimation/engine_settings.h"
 #include "input/front_part.h"
 #include "platform/run_host.h"

@@ -1,4 +1,4 @@
-#include "estimation/run_report_fill.h"
+#include "run/run_report_fill.h"
 
 #include <new>
 #include <thread>

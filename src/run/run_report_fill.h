@@ -1,9 +1,9 @@
 #pragma once
 
-#include "estimation/calibration_run.h"
 #include "estimation/engine_settings.h"
-#include "estimation/run_trace.h"
 #include "report/run_report.h"
+#include "run/calibration_run.h"
+#include "run/run_trace.h"
 
 namespace tarvo {
 

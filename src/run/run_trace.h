@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "estimation/driver.h"
+#include "estimation/classic/driver.h"
 #include "input/front_part.h"
 
 namespace tarvo {

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "estimation/mml_settings.h"
+#include "estimation/marginal/mml_settings.h"
 
 // The estimator a run from the dialog uses, and the marginal estimator's
 // options as the options dialog shows them: texts as typed, turned into

@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <chrono>
 
-#include "estimation/marginal_run.h"
+#include "estimation/marginal/marginal_run.h"
 
 namespace tarvo::shell {
 

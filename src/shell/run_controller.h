@@ -7,9 +7,9 @@
 #include <optional>
 #include <thread>
 
-#include "estimation/calibration_run.h"
-#include "estimation/mml_settings.h"
+#include "estimation/marginal/mml_settings.h"
 #include "report/run_report.h"
+#include "run/calibration_run.h"
 #include "shell/dialog_run_host.h"
 #include "shell/results_viewer.h"
 

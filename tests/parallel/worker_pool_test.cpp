@@ -1,5 +1,5 @@
 // The thread pool and the in-order hand-over of results computed ahead.
-#include "estimation/worker_pool.h"
+#include "parallel/worker_pool.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "estimation/compute_ahead.h"
+#include "parallel/compute_ahead.h"
 
 namespace tarvo {
 namespace {

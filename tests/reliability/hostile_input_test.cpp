@@ -7,8 +7,8 @@
 #include <cmath>
 #include <iterator>
 
-#include "estimation/calibration_run.h"
 #include "reliability/result_checks.h"
+#include "run/calibration_run.h"
 #include "support/run_fixture.h"
 
 namespace tarvo {

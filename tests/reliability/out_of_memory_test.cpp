@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <new>
 
-#include "estimation/calibration_run.h"
 #include "reliability/runner_process.h"
+#include "run/calibration_run.h"
 #include "support/run_fixture.h"
 #include "support/sanitized.h"
 

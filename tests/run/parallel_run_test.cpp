@@ -5,7 +5,7 @@
 #include <string>
 #include <thread>
 
-#include "estimation/calibration_run.h"
+#include "run/calibration_run.h"
 #include "support/run_fixture.h"
 
 namespace tarvo {

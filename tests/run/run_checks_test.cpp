@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "estimation/calibration_run.h"
+#include "run/calibration_run.h"
 #include "support/run_fixture.h"
 
 namespace tarvo {

@@ -4,11 +4,11 @@
 
 #include <algorithm>
 
-#include "estimation/calibration_run.h"
-#include "estimation/driver.h"
-#include "estimation/model.h"
-#include "estimation/response_matrix.h"
+#include "estimation/classic/driver.h"
+#include "estimation/classic/model.h"
+#include "estimation/classic/response_matrix.h"
 #include "output/masks.h"
+#include "run/calibration_run.h"
 #include "support/run_fixture.h"
 
 namespace tarvo {

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <sstream>
 
-#include "estimation/calibration_run.h"
 #include "platform/control_ids.h"
+#include "run/calibration_run.h"
 #include "support/run_fixture.h"
 
 namespace tarvo {

@@ -1,4 +1,4 @@
-#include "estimation/driver.h"
+#include "estimation/classic/driver.h"
 
 #include "core/modes.h"
 

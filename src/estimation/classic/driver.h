@@ -5,8 +5,8 @@
 
 #include "core/run_tables.h"
 #include "estimation/engine_settings.h"
-#include "estimation/worker_pool.h"
 #include "output/result_writer.h"
+#include "parallel/worker_pool.h"
 #include "platform/run_host.h"
 #include "report/run_report.h"
 

@@ -1,8 +1,8 @@
-#include "estimation/estimators.h"
+#include "estimation/classic/estimators.h"
 
-#include "estimation/fast_estimation.h"
-#include "estimation/model.h"
-#include "estimation/theta_estimation.h"
+#include "estimation/classic/fast_estimation.h"
+#include "estimation/classic/model.h"
+#include "estimation/classic/theta_estimation.h"
 
 namespace tarvo {
 

@@ -3,10 +3,10 @@
 #include <cstdint>
 #include <span>
 
+#include "estimation/classic/fast_estimation.h"
+#include "estimation/classic/item_estimation.h"
 #include "estimation/engine_settings.h"
-#include "estimation/fast_estimation.h"
-#include "estimation/fast_kernels.h"
-#include "estimation/item_estimation.h"
+#include "estimation/kernels/fast_kernels.h"
 
 namespace tarvo {
 

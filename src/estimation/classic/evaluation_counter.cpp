@@ -1,4 +1,4 @@
-#include "estimation/evaluation_counter.h"
+#include "estimation/classic/evaluation_counter.h"
 
 namespace tarvo {
 

@@ -1,12 +1,12 @@
-#include "estimation/fast_estimation.h"
+#include "estimation/classic/fast_estimation.h"
 
 #include <cassert>
 #include <cstddef>
 #include <vector>
 
 #include "core/model_constants.h"
-#include "estimation/evaluation_counter.h"
-#include "estimation/scoring_loops.h"
+#include "estimation/classic/evaluation_counter.h"
+#include "estimation/classic/scoring_loops.h"
 
 namespace tarvo::fast {
 

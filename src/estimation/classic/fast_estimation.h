@@ -4,8 +4,8 @@
 #include <span>
 #include <vector>
 
-#include "estimation/fast_kernels.h"
-#include "estimation/item_estimation.h"
+#include "estimation/classic/item_estimation.h"
+#include "estimation/kernels/fast_kernels.h"
 
 namespace tarvo::fast {
 

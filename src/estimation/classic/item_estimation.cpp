@@ -1,10 +1,10 @@
-#include "estimation/item_estimation.h"
+#include "estimation/classic/item_estimation.h"
 
 #include <cassert>
 #include <cstddef>
 
-#include "estimation/model.h"
-#include "estimation/scoring_loops.h"
+#include "estimation/classic/model.h"
+#include "estimation/classic/scoring_loops.h"
 
 namespace tarvo {
 

@@ -3,10 +3,10 @@
 
 #include "core/estimate_bounds.h"
 #include "core/modes.h"
-#include "estimation/compute_ahead.h"
-#include "estimation/driver.h"
-#include "estimation/estimators.h"
-#include "estimation/response_matrix.h"
+#include "estimation/classic/driver.h"
+#include "estimation/classic/estimators.h"
+#include "estimation/classic/response_matrix.h"
+#include "parallel/compute_ahead.h"
 
 namespace tarvo {
 

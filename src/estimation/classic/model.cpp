@@ -1,10 +1,10 @@
-#include "estimation/model.h"
+#include "estimation/classic/model.h"
 
 #include <cassert>
 #include <cmath>
 #include <cstddef>
 
-#include "estimation/evaluation_counter.h"
+#include "estimation/classic/evaluation_counter.h"
 
 namespace tarvo {
 

@@ -15,8 +15,8 @@
 
 #include "core/estimate_bounds.h"
 #include "core/modes.h"
-#include "estimation/evaluation_counter.h"
-#include "estimation/item_estimation.h"
+#include "estimation/classic/evaluation_counter.h"
+#include "estimation/classic/item_estimation.h"
 
 namespace tarvo::scoring {
 

@@ -1,4 +1,4 @@
-#include "estimation/standardize.h"
+#include "estimation/classic/standardize.h"
 
 #include <cmath>
 #include <limits>

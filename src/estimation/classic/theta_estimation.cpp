@@ -1,12 +1,12 @@
-#include "estimation/theta_estimation.h"
+#include "estimation/classic/theta_estimation.h"
 
 #include <cassert>
 #include <cmath>
 #include <cstddef>
 
-#include "estimation/evaluation_counter.h"
-#include "estimation/model.h"
-#include "estimation/scoring_loops.h"
+#include "estimation/classic/evaluation_counter.h"
+#include "estimation/classic/model.h"
+#include "estimation/classic/scoring_loops.h"
 
 namespace tarvo {
 

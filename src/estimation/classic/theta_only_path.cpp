@@ -3,9 +3,9 @@
 #include <vector>
 
 #include "core/modes.h"
-#include "estimation/compute_ahead.h"
-#include "estimation/driver.h"
-#include "estimation/estimators.h"
+#include "estimation/classic/driver.h"
+#include "estimation/classic/estimators.h"
+#include "parallel/compute_ahead.h"
 
 namespace tarvo {
 

@@ -1,4 +1,4 @@
-#include "estimation/fast_kernels.h"
+#include "estimation/kernels/fast_kernels.h"
 
 #include "core/model_constants.h"
 

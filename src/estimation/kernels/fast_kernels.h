@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "estimation/engine_settings.h"
-#include "estimation/fast_kernel_types.h"
+#include "estimation/kernels/fast_kernel_types.h"
 
 namespace tarvo {
 

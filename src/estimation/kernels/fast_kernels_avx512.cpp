@@ -1,11 +1,11 @@
 // The fast kernels for AVX-512 (F, DQ, VL): eight lanes in one register. Built with that unit's
 // compiler options (see CMakeLists.txt) and used only when the processor
 // has the unit.
-#include "estimation/fast_kernel_types.h"
+#include "estimation/kernels/fast_kernel_types.h"
 
 #ifdef TARVO_X86_KERNELS
 #define TARVO_KERNEL_NAMESPACE kernels_avx512
-#include "estimation/fast_kernels_body.h"
+#include "estimation/kernels/fast_kernels_body.h"
 #endif
 
 namespace tarvo {

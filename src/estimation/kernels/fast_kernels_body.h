@@ -13,8 +13,8 @@
 #include <cstdint>
 
 #include "core/model_constants.h"
-#include "estimation/fast_kernel_types.h"
-#include "estimation/fast_lanes.h"
+#include "estimation/kernels/fast_kernel_types.h"
+#include "estimation/kernels/fast_lanes.h"
 
 namespace tarvo::TARVO_KERNEL_NAMESPACE {
 namespace {

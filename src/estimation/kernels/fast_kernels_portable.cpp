@@ -1,7 +1,7 @@
 // The fast kernels for the The baseline instruction set of the target: runs on every processor.
 #define TARVO_KERNEL_NAMESPACE kernels_portable
-#include "estimation/fast_kernel_types.h"
-#include "estimation/fast_kernels_body.h"
+#include "estimation/kernels/fast_kernel_types.h"
+#include "estimation/kernels/fast_kernels_body.h"
 
 namespace tarvo {
 

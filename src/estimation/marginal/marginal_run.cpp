@@ -1,4 +1,4 @@
-#include "estimation/marginal_run.h"
+#include "estimation/marginal/marginal_run.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "estimation/estimators.h"
-#include "estimation/mml_information.h"
-#include "estimation/mml_scoring.h"
+#include "estimation/classic/estimators.h"
+#include "estimation/marginal/mml_information.h"
+#include "estimation/marginal/mml_scoring.h"
 #include "input/front_part.h"
 #include "input/line_reader.h"
 #include "output/masks.h"

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "estimation/calibration_run.h"
-#include "estimation/mml_em.h"
-#include "estimation/mml_settings.h"
+#include "estimation/marginal/mml_em.h"
+#include "estimation/marginal/mml_settings.h"
 #include "platform/run_host.h"
 #include "report/run_report.h"
+#include "run/calibration_run.h"
 
 namespace tarvo {
 

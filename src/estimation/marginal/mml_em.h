@@ -4,11 +4,11 @@
 #include <span>
 #include <vector>
 
-#include "estimation/mml_estep.h"
-#include "estimation/mml_mstep.h"
-#include "estimation/mml_quadrature.h"
-#include "estimation/mml_settings.h"
-#include "estimation/worker_pool.h"
+#include "estimation/marginal/mml_estep.h"
+#include "estimation/marginal/mml_mstep.h"
+#include "estimation/marginal/mml_quadrature.h"
+#include "estimation/marginal/mml_settings.h"
+#include "parallel/worker_pool.h"
 
 namespace tarvo::mml {
 

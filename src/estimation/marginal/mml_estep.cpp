@@ -1,9 +1,9 @@
-#include "estimation/mml_estep.h"
+#include "estimation/marginal/mml_estep.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "estimation/mml_curve.h"
+#include "estimation/marginal/mml_curve.h"
 
 namespace tarvo::mml {
 

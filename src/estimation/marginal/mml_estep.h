@@ -5,8 +5,8 @@
 #include <span>
 #include <vector>
 
-#include "estimation/mml_quadrature.h"
-#include "estimation/worker_pool.h"
+#include "estimation/marginal/mml_quadrature.h"
+#include "parallel/worker_pool.h"
 
 namespace tarvo::mml {
 

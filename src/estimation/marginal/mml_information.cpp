@@ -1,9 +1,9 @@
-#include "estimation/mml_information.h"
+#include "estimation/marginal/mml_information.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "estimation/mml_curve.h"
+#include "estimation/marginal/mml_curve.h"
 
 namespace tarvo::mml {
 

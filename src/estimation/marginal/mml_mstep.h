@@ -1,7 +1,7 @@
 #pragma once
 
-#include "estimation/mml_quadrature.h"
-#include "estimation/mml_settings.h"
+#include "estimation/marginal/mml_quadrature.h"
+#include "estimation/marginal/mml_settings.h"
 
 namespace tarvo::mml {
 

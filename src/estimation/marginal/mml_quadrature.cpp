@@ -1,4 +1,4 @@
-#include "estimation/mml_quadrature.h"
+#include "estimation/marginal/mml_quadrature.h"
 
 #include <cmath>
 

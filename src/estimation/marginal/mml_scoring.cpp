@@ -1,10 +1,10 @@
-#include "estimation/mml_scoring.h"
+#include "estimation/marginal/mml_scoring.h"
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
-#include "estimation/mml_curve.h"
+#include "estimation/marginal/mml_curve.h"
 
 namespace tarvo::mml {
 

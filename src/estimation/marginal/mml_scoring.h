@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <span>
 
-#include "estimation/mml_em.h"
+#include "estimation/marginal/mml_em.h"
 
 namespace tarvo::mml {
 

@@ -1,4 +1,4 @@
-#include "estimation/mml_settings.h"
+#include "estimation/marginal/mml_settings.h"
 
 #include "core/modes.h"
 

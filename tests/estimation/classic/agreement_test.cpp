@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "estimation/calibration_run.h"
-#include "estimation/fast_kernels.h"
+#include "estimation/kernels/fast_kernels.h"
 #include "output/result_file.h"
 #include "result_agreement.h"
+#include "run/calibration_run.h"
 #include "support/run_fixture.h"
 #include "support/sanitized.h"
 

@@ -11,9 +11,9 @@
 #include <thread>
 #include <vector>
 
-#include "estimation/calibration_run.h"
-#include "estimation/compute_ahead.h"
-#include "estimation/worker_pool.h"
+#include "parallel/compute_ahead.h"
+#include "parallel/worker_pool.h"
+#include "run/calibration_run.h"
 #include "support/run_fixture.h"
 
 namespace tarvo {

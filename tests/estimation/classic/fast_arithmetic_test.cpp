@@ -9,12 +9,12 @@
 #include <random>
 #include <vector>
 
-#include "estimation/estimators.h"
-#include "estimation/fast_estimation.h"
-#include "estimation/fast_kernels.h"
-#include "estimation/item_estimation.h"
-#include "estimation/model.h"
-#include "estimation/theta_estimation.h"
+#include "estimation/classic/estimators.h"
+#include "estimation/classic/fast_estimation.h"
+#include "estimation/classic/item_estimation.h"
+#include "estimation/classic/model.h"
+#include "estimation/classic/theta_estimation.h"
+#include "estimation/kernels/fast_kernels.h"
 #include "simulator.h"
 
 namespace tarvo {

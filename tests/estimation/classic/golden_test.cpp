@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "estimation/calibration_run.h"
 #include "platform/control_ids.h"
+#include "run/calibration_run.h"
 #include "sample_layout.h"
 #include "support/run_fixture.h"
 

@@ -1,4 +1,4 @@
-#include "estimation/item_estimation.h"
+#include "estimation/classic/item_estimation.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "estimation/model.h"
+#include "estimation/classic/model.h"
 #include "simulator.h"
 
 namespace tarvo {

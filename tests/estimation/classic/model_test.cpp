@@ -1,4 +1,4 @@
-#include "estimation/model.h"
+#include "estimation/classic/model.h"
 
 #include <gtest/gtest.h>
 

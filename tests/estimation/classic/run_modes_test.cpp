@@ -6,11 +6,11 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "estimation/calibration_run.h"
-#include "estimation/theta_estimation.h"
+#include "estimation/classic/theta_estimation.h"
 #include "output/masks.h"
 #include "output/result_rows.h"
 #include "platform/control_ids.h"
+#include "run/calibration_run.h"
 #include "support/run_fixture.h"
 
 namespace tarvo {

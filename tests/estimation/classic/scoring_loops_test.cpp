@@ -2,7 +2,7 @@
 // tests of every parameter in their NaN-deciding direction, the blind step of
 // c, the tolerances, the pass limit and the stop rule of CalibrateItem's
 // cycle.
-#include "estimation/scoring_loops.h"
+#include "estimation/classic/scoring_loops.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "estimation/theta_estimation.h"
+#include "estimation/classic/theta_estimation.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "estimation/model.h"
+#include "estimation/classic/model.h"
 #include "simulator.h"
 
 namespace tarvo {

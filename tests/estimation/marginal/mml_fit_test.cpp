@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "estimation/mml_em.h"
-#include "estimation/mml_information.h"
+#include "estimation/marginal/mml_em.h"
+#include "estimation/marginal/mml_information.h"
 #include "simulator.h"
 
 namespace tarvo::mml {

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "estimation/marginal_run.h"
+#include "estimation/marginal/marginal_run.h"
 #include "support/run_fixture.h"
 
 namespace tarvo {

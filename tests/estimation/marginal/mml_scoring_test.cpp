@@ -1,13 +1,13 @@
 // Scores after a marginal fit, and the ability distribution estimated under
 // items held at known values.
-#include "estimation/mml_scoring.h"
+#include "estimation/marginal/mml_scoring.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
 
-#include "estimation/mml_em.h"
+#include "estimation/marginal/mml_em.h"
 #include "simulator.h"
 
 namespace tarvo::mml {

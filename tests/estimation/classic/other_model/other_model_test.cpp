@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "core/model_constants.h"
-#include "estimation/estimators.h"
-#include "estimation/fast_kernels.h"
-#include "estimation/model.h"
+#include "estimation/classic/estimators.h"
+#include "estimation/classic/model.h"
+#include "estimation/kernels/fast_kernels.h"
 
 namespace tarvo {
 namespace {
