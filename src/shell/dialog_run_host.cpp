@@ -1,7 +1,7 @@
 #include "shell/dialog_run_host.h"
 
-#include "shell/progress_window.h"
-#include "shell/ui_thread.h"
+#include "shell/desktop/ui_thread.h"
+#include "shell/progress/progress_window.h"
 
 namespace tarvo::shell {
 

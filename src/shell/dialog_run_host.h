@@ -8,9 +8,9 @@
 #include <string>
 
 #include "platform/run_host.h"
-#include "shell/desktop_services.h"
-#include "shell/dialog_controls.h"
-#include "shell/progress_operations.h"
+#include "shell/desktop/desktop_services.h"
+#include "shell/form/dialog_controls.h"
+#include "shell/progress/progress_operations.h"
 
 // The run host of the desktop program. The run works on a thread of its own;
 // every call it makes is carried to the user-interface thread and waits there

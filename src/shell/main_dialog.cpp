@@ -8,13 +8,13 @@
 #include <QRadioButton>
 
 #include "platform/control_ids.h"
-#include "shell/dialog_builder.h"
-#include "shell/dialog_fonts.h"
-#include "shell/dialog_layout.h"
-#include "shell/marginal_options_dialog.h"
+#include "shell/desktop/program_icon.h"
+#include "shell/files/qt_file_picker.h"
+#include "shell/form/dialog_builder.h"
+#include "shell/form/dialog_fonts.h"
+#include "shell/form/dialog_layout.h"
+#include "shell/options/marginal_options_dialog.h"
 #include "shell/program_folder.h"
-#include "shell/program_icon.h"
-#include "shell/qt_file_picker.h"
 
 namespace tarvo::shell {
 namespace {

@@ -4,14 +4,14 @@
 #include <QWidget>
 #include <memory>
 
-#include "shell/control_registry.h"
-#include "shell/desktop_services.h"
+#include "shell/desktop/desktop_services.h"
+#include "shell/desktop/results_viewer.h"
 #include "shell/dialog_commands.h"
-#include "shell/dialog_units.h"
-#include "shell/estimator_choice.h"
-#include "shell/file_selection.h"
-#include "shell/method_controls.h"
-#include "shell/results_viewer.h"
+#include "shell/files/file_selection.h"
+#include "shell/form/control_registry.h"
+#include "shell/form/dialog_units.h"
+#include "shell/form/method_controls.h"
+#include "shell/options/estimator_choice.h"
 #include "shell/run_controller.h"
 
 class QCloseEvent;

@@ -10,8 +10,8 @@
 #include "estimation/marginal/mml_settings.h"
 #include "report/run_report.h"
 #include "run/calibration_run.h"
+#include "shell/desktop/results_viewer.h"
 #include "shell/dialog_run_host.h"
-#include "shell/results_viewer.h"
 
 // Starts the calibration run of "Go" on a worker thread, one run at a time,
 // and reports its end on the user-interface thread.

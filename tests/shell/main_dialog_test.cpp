@@ -17,8 +17,8 @@
 #include <set>
 
 #include "platform/control_ids.h"
-#include "shell/dialog_fonts.h"
-#include "shell/dialog_layout.h"
+#include "shell/form/dialog_fonts.h"
+#include "shell/form/dialog_layout.h"
 #include "shell_test_support.h"
 
 namespace tarvo::shell {

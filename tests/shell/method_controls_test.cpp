@@ -1,7 +1,7 @@
 // The Method choice and its options: the place of the added controls beside
 // the unchanged ones, the options form turned into the marginal estimator's
 // settings, and the options dialog refusing what it cannot use.
-#include "shell/method_controls.h"
+#include "shell/form/method_controls.h"
 
 #include <gtest/gtest.h>
 
@@ -12,9 +12,9 @@
 #include <QPushButton>
 #include <map>
 
-#include "shell/dialog_layout.h"
+#include "shell/form/dialog_layout.h"
 #include "shell/main_dialog.h"
-#include "shell/marginal_options_dialog.h"
+#include "shell/options/marginal_options_dialog.h"
 #include "shell_test_support.h"
 
 namespace tarvo::shell {

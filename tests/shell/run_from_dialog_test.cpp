@@ -9,7 +9,7 @@
 
 #include "platform/control_ids.h"
 #include "shell/main_dialog.h"
-#include "shell/progress_window.h"
+#include "shell/progress/progress_window.h"
 #include "shell_test_support.h"
 
 namespace tarvo::shell {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "shell/desktop_services.h"
-#include "shell/file_selection.h"
+#include "shell/desktop/desktop_services.h"
+#include "shell/files/file_selection.h"
 
 // What the shell tests share: the one QApplication, pickers and a desktop
 // that answer without windows, and waiting while the event loop runs.

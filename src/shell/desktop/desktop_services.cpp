@@ -1,4 +1,4 @@
-#include "shell/desktop_services.h"
+#include "shell/desktop/desktop_services.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "shell/file_filters.h"
+#include "shell/files/file_filters.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "shell/file_selection.h"
+#include "shell/files/file_selection.h"
 
 #include <QDir>
 #include <QString>
@@ -7,8 +7,8 @@
 #include <cctype>
 
 #include "platform/control_ids.h"
-#include "shell/file_filters.h"
-#include "shell/mode_rules.h"
+#include "shell/files/file_filters.h"
+#include "shell/form/mode_rules.h"
 
 namespace tarvo::shell {
 namespace {

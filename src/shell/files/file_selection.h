@@ -6,7 +6,7 @@
 #include <string_view>
 #include <utility>
 
-#include "shell/dialog_controls.h"
+#include "shell/form/dialog_controls.h"
 
 // The three "Browse" selections: which picker each opens with which title,
 // name, filter and default extension, and what a chosen name writes into the

@@ -1,9 +1,9 @@
-#include "shell/qt_file_picker.h"
+#include "shell/files/qt_file_picker.h"
 
 #include <QFileDialog>
 #include <QStringList>
 
-#include "shell/file_filters.h"
+#include "shell/files/file_filters.h"
 
 namespace tarvo::shell {
 namespace {

@@ -3,7 +3,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "shell/file_selection.h"
+#include "shell/files/file_selection.h"
 
 namespace tarvo::shell {
 

@@ -1,4 +1,4 @@
-#include "shell/caption_fit.h"
+#include "shell/form/caption_fit.h"
 
 #include <QFontMetrics>
 #include <QGroupBox>

@@ -1,4 +1,4 @@
-#include "shell/control_registry.h"
+#include "shell/form/control_registry.h"
 
 #include <QAbstractButton>
 #include <QGroupBox>
@@ -6,7 +6,7 @@
 #include <QLineEdit>
 #include <QVariant>
 
-#include "shell/caption_fit.h"
+#include "shell/form/caption_fit.h"
 
 namespace tarvo::shell {
 namespace {

@@ -4,7 +4,7 @@
 #include <QWidget>
 #include <map>
 
-#include "shell/dialog_controls.h"
+#include "shell/form/dialog_controls.h"
 
 // The main dialog's controls by numeric identifier: the one way the commands,
 // the run and the tests reach a control.

@@ -1,4 +1,4 @@
-#include "shell/dialog_builder.h"
+#include "shell/form/dialog_builder.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -10,11 +10,11 @@
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 
-#include "shell/caption_fit.h"
-#include "shell/control_registry.h"
-#include "shell/dialog_fonts.h"
-#include "shell/dialog_layout.h"
-#include "shell/dialog_units.h"
+#include "shell/form/caption_fit.h"
+#include "shell/form/control_registry.h"
+#include "shell/form/dialog_fonts.h"
+#include "shell/form/dialog_layout.h"
+#include "shell/form/dialog_units.h"
 
 namespace tarvo::shell {
 namespace {

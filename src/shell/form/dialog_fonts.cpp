@@ -1,4 +1,4 @@
-#include "shell/dialog_fonts.h"
+#include "shell/form/dialog_fonts.h"
 
 #include <QFontDatabase>
 #include <QGuiApplication>

@@ -1,8 +1,8 @@
-#include "shell/dialog_layout.h"
+#include "shell/form/dialog_layout.h"
 
 #include "core/modes.h"
 #include "output/masks.h"
-#include "shell/program_version.h"
+#include "shell/form/program_version.h"
 
 namespace tarvo::shell {
 namespace {

@@ -1,4 +1,4 @@
-#include "shell/dialog_units.h"
+#include "shell/form/dialog_units.h"
 
 #include <QFontMetrics>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "shell/method_controls.h"
+#include "shell/form/method_controls.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -6,8 +6,8 @@
 #include <QPalette>
 #include <QPushButton>
 
-#include "shell/caption_fit.h"
-#include "shell/dialog_units.h"
+#include "shell/form/caption_fit.h"
+#include "shell/form/dialog_units.h"
 
 namespace tarvo::shell {
 namespace {

@@ -1,4 +1,4 @@
-#include "shell/mode_rules.h"
+#include "shell/form/mode_rules.h"
 
 namespace tarvo::shell {
 namespace {

@@ -1,4 +1,4 @@
-#include "shell/estimator_choice.h"
+#include "shell/options/estimator_choice.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "shell/marginal_options_dialog.h"
+#include "shell/options/marginal_options_dialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <map>
 
-#include "shell/estimator_choice.h"
+#include "shell/options/estimator_choice.h"
 
 class QCheckBox;
 class QComboBox;

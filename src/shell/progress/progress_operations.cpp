@@ -1,4 +1,4 @@
-#include "shell/progress_operations.h"
+#include "shell/progress/progress_operations.h"
 
 #include <QAbstractEventDispatcher>
 #include <QPointer>
@@ -8,7 +8,7 @@
 #include <map>
 #include <thread>
 
-#include "shell/progress_window.h"
+#include "shell/progress/progress_window.h"
 
 namespace tarvo::shell {
 namespace {

@@ -1,4 +1,4 @@
-#include "shell/progress_window.h"
+#include "shell/progress/progress_window.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -9,8 +9,8 @@
 #include <QWindow>
 #include <algorithm>
 
-#include "shell/dialog_fonts.h"
-#include "shell/dialog_units.h"
+#include "shell/form/dialog_fonts.h"
+#include "shell/form/dialog_units.h"
 
 namespace tarvo::shell {
 

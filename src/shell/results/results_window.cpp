@@ -14,8 +14,8 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
-#include "shell/desktop_services.h"
-#include "shell/program_icon.h"
+#include "shell/desktop/desktop_services.h"
+#include "shell/desktop/program_icon.h"
 #include "shell/results/plots_tab.h"
 #include "shell/results/result_table_model.h"
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "shell/desktop/results_viewer.h"
 #include "shell/results/results_data.h"
-#include "shell/results_viewer.h"
 
 class QLineEdit;
 class QPlainTextEdit;

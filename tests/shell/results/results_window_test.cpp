@@ -31,7 +31,7 @@
 #include "platform/control_ids.h"
 #include "sample_layout.h"
 #include "shell/main_dialog.h"
-#include "shell/progress_window.h"
+#include "shell/progress/progress_window.h"
 #include "shell/results/plots_tab.h"
 #include "shell/results/result_table_model.h"
 #include "shell_test_support.h"
