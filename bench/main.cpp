@@ -116,7 +116,7 @@ void RunCase(const Case& c, const Options& options, unsigned threads) {
     auto request = [&](Arithmetic arithmetic, unsigned runThreads) {
         RunRequest r;
         r.mode = c.mode;
-        r.engine.threads = runThreads;
+        r.threads = runThreads;
         r.engine.arithmetic = arithmetic;
         r.data = data;
         r.files = files;

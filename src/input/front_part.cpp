@@ -3,7 +3,6 @@
 #include "input/exist.h"
 #include "input/item_parameter_file.h"
 #include "input/response_file.h"
-#include "input/settings_reader.h"
 
 namespace tarvo {
 
@@ -16,24 +15,22 @@ std::string Reason(ReadStatus status) {
 
 }  // namespace
 
-std::optional<RunInputs> ReadRunInputs(RunHost& host) {
+std::optional<RunInputs> ReadRunInputs(const RunRequest& request, RunHost& host) {
     RunInputs inputs;
     RunSettings& settings = inputs.settings;
-
-    settings.itemCount = ReadItemCount(host);
+    settings = request.settings;
     inputs.items = ItemTable(settings.itemCount);
+    inputs.itemLinesGiven.assign(settings.itemCount, 0);
 
     // A missing item parameter file is reported, and the run goes on without
     // it: every item keeps an empty AccNo and zero a, b, c.
-    settings.itemParameterFile = ReadItemParameterFileName(host);
     if (!settings.itemParameterFile.empty() && !Exist(settings.itemParameterFile)) {
         host.ShowMessage("ERROR: Param file " + settings.itemParameterFile + " does not exists.");
         settings.itemParameterFile.clear();
     }
     if (!settings.itemParameterFile.empty()) {
-        ReadItemParameterFields(host, settings);
-        const ReadStatus status =
-            ReadItemParameterFile(settings.itemParameterFile, settings, inputs.items);
+        const ReadStatus status = ReadItemParameterFile(settings.itemParameterFile, settings,
+                                                        inputs.items, &inputs.itemLinesGiven);
         // One that cannot be read is treated like a missing one, whatever
         // part of it was read.
         if (status != ReadStatus::Read) {
@@ -41,16 +38,15 @@ std::optional<RunInputs> ReadRunInputs(RunHost& host) {
                              " cannot be read." + Reason(status));
             settings.itemParameterFile.clear();
             inputs.items = ItemTable(settings.itemCount);
+            inputs.itemLinesGiven.assign(settings.itemCount, 0);
         }
     }
 
     // Without responses there is nothing to estimate: the run ends here.
-    settings.responseFile = ReadResponseFileName(host);
     if (!Exist(settings.responseFile)) {
         host.ShowMessage("ERROR Response file " + settings.responseFile + " does not exists.");
         return std::nullopt;
     }
-    ReadResponseFields(host, settings);
     const ReadStatus status = ReadResponseFile(settings.responseFile, settings, inputs.persons);
     if (status != ReadStatus::Read) {
         host.ShowMessage("ERROR Response file " + settings.responseFile + " cannot be read." +

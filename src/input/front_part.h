@@ -1,7 +1,9 @@
 #pragma once
 
 #include <optional>
+#include <vector>
 
+#include "core/run_request.h"
 #include "core/run_tables.h"
 #include "platform/run_host.h"
 
@@ -9,16 +11,19 @@ namespace tarvo {
 
 // Everything the front part of a run leaves to the rest of it.
 struct RunInputs {
-    RunSettings settings;
+    RunSettings settings;  // the request's, without an item parameter file that was not read
     ItemTable items;
     PersonTable persons;
+    // Per item: whether its line of the item parameter file holds anything
+    // in the fields read (all 0 without a file).
+    std::vector<char> itemLinesGiven;
 };
 
-// The front part of a run: reads the settings from the host's control texts,
-// checks that the files exist (a missing item parameter file is reported and
-// the run goes on without it), reads the item parameter file and the response
-// file. Returns nothing when the run ends at the response file check, after
-// the host has shown the message.
-std::optional<RunInputs> ReadRunInputs(RunHost& host);
+// The front part of a run: takes the settings of the request, checks that
+// the files exist (a missing item parameter file is reported and the run
+// goes on without it), reads the item parameter file and the response file.
+// Returns nothing when the run ends at the response file check, after the
+// host has shown the message.
+std::optional<RunInputs> ReadRunInputs(const RunRequest& request, RunHost& host);
 
 }  // namespace tarvo

@@ -2,17 +2,21 @@
 
 #include <chrono>
 #include <exception>
+#include <memory>
 #include <new>
+#include <optional>
 #include <string>
+#include <thread>
 
-#include "estimation/classic/driver.h"
+#include "core/program.h"
 #include "input/front_part.h"
 #include "output/result_file.h"
 #include "output/result_rows.h"
 #include "output/result_writer.h"
-#include "platform/control_ids.h"
-#include "run/run_report_fill.h"
-#include "run/run_trace.h"
+#include "report/report_builder.h"
+#include "run/estimator_table.h"
+#include "run/recording_host.h"
+#include "run/stop_line.h"
 
 namespace tarvo {
 
@@ -23,6 +27,16 @@ namespace {
 // in whole lines even when the process is ended in the middle of a write.
 constexpr std::size_t kResultLinesGathered = 2048;
 
+// What one run leaves besides its result file, for the report; each part
+// stays empty when the run ended before reaching it.
+struct RunRecord {
+    std::optional<RunInputs> inputs;
+    std::optional<EstimationOutcome> estimation;
+    std::string error;  // the message that ended the run
+    std::string stopLine;
+    unsigned threads = 0;  // worker threads the estimation used
+};
+
 // Writing the result over one of the run's own input files would destroy
 // the data it was computed from.
 bool NamesAnInputFile(const std::string& outputFile, const RunSettings& settings) {
@@ -31,134 +45,172 @@ bool NamesAnInputFile(const std::string& outputFile, const RunSettings& settings
            IsSameFile(outputFile, settings.itemParameterFile);
 }
 
-}  // namespace
-
-RunOutcome RunCalibration(RunHost& host) { return RunCalibration(host, EngineSettings{}); }
-
-namespace {
-RunOutcome RunWithoutGuard(RunHost& host, const EngineSettings& engine, RunTrace& trace,
-                           const EstimationStage& stage);
-}  // namespace
-
-RunOutcome RunCalibration(RunHost& host, const EngineSettings& engine) {
-    return RunCalibration(host, engine, nullptr);
-}
-
-namespace {
-
-// The run and its boundary: an exception from a stage that has no handler of
-// its own still ends the run with a message instead of leaving it silently.
-RunOutcome RunGuarded(RunHost& host, const EngineSettings& engine, RunTrace& trace,
-                      const EstimationStage& stage) {
-    try {
-        return RunWithoutGuard(host, engine, trace, stage);
-    } catch (const std::exception& failure) {
-        host.ShowMessage(std::string("ERROR The run failed: ") + failure.what() + ".");
-    } catch (...) {
-        host.ShowMessage("ERROR The run failed.");
+// Why a run that wrote its result had nothing to estimate; empty when it
+// had items and examinees.
+std::string NothingToEstimate(const RunInputs& inputs) {
+    if (inputs.items.itemCount() == 0) {
+        return "the run has no items: the item count is 0, so no response is read.";
     }
-    return RunOutcome::OutputIncomplete;
-}
-
-}  // namespace
-
-RunOutcome RunCalibration(RunHost& host, const EngineSettings& engine, RunReport* report) {
-    EstimationStage classic;
-    classic.estimate = [](int mode, RunInputs& inputs, RunHost& stageHost, ResultWriter& writer,
-                          const Engine& stageEngine) {
-        return RunEstimation(mode, inputs.items, inputs.persons, stageHost, writer, stageEngine);
-    };
-    return RunCalibrationWith(host, engine, report, classic);
-}
-
-RunOutcome RunCalibrationWith(RunHost& host, const EngineSettings& engine, RunReport* report,
-                              const EstimationStage& stage) {
-    const auto start = std::chrono::steady_clock::now();
-    RunTrace trace;
-    const RunOutcome outcome = RunGuarded(host, engine, trace, stage);
-    if (report) {
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        const int mode = stage.layoutMode != 0 ? stage.layoutMode : host.CalibrationMode();
-        FillRunReport(*report, mode, engine, outcome, trace, seconds);
+    if (inputs.persons.personCount() == 0) {
+        const RunSettings& s = inputs.settings;
+        const unsigned first = s.responseStart;
+        return "the response file " + s.responseFile + " has no examinee with a response in " +
+               (first == 0 ? std::string("the response columns (the response start column is 0)")
+                           : "columns " + std::to_string(first) + " to " +
+                                 std::to_string(first + s.itemCount - 1)) +
+               ".";
     }
-    return outcome;
+    return {};
 }
 
-namespace {
+RunEnd Refuse(RunHost& host, RunRecord& record, std::string message, RunEnd end) {
+    host.ShowMessage(message);
+    record.error = std::move(message);
+    return end;
+}
 
-// The run itself; what it leaves for the report goes into trace.
-RunOutcome RunWithoutGuard(RunHost& host, const EngineSettings& engine, RunTrace& trace,
-                           const EstimationStage& stage) {
+// The run itself; what it leaves for the report goes into record.
+RunEnd RunWithoutGuard(const RunRequest& request, RunHost& host, const EngineSettings& engine,
+                       RunRecord& record) {
+    const std::unique_ptr<Estimator> estimator = MakeEstimator(request);
     // The tables hold itemCount codes per examinee, so a small file with a
     // large item count can ask for more memory than there is: that ends the
     // run with a message instead of ending the program.
-    std::optional<RunInputs>& inputs = trace.inputs;
     try {
-        inputs = ReadRunInputs(host);
+        record.inputs = ReadRunInputs(request, host);
     } catch (const std::bad_alloc&) {
-        host.ShowMessage("ERROR Not enough memory to read the input files.");
-        return RunOutcome::EndedAtCheck;
+        return Refuse(host, record, "ERROR Not enough memory to read the input files.",
+                      RunEnd::EndedAtCheck);
     } catch (const std::exception& failure) {
-        host.ShowMessage(std::string("ERROR The input files could not be read: ") + failure.what());
-        return RunOutcome::EndedAtCheck;
+        return Refuse(host, record,
+                      std::string("ERROR The input files could not be read: ") + failure.what(),
+                      RunEnd::EndedAtCheck);
     }
-    if (!inputs) return RunOutcome::EndedAtCheck;
-    if (stage.check && !stage.check(*inputs, host)) return RunOutcome::EndedAtCheck;
+    if (!record.inputs) return RunEnd::EndedAtCheck;
+    RunInputs& inputs = *record.inputs;
+    if (std::string refusal = estimator->CheckInputs(inputs); !refusal.empty()) {
+        return Refuse(host, record, std::move(refusal), RunEnd::EndedAtCheck);
+    }
 
-    const std::string outputFile = host.ControlText(control::kOutputFile);
-    trace.outputFile = outputFile;
-    if (NamesAnInputFile(outputFile, inputs->settings)) {
-        host.ShowMessage("ERROR Output file " + outputFile + " is an input file.");
-        return RunOutcome::EndedAtCheck;
+    const std::string& outputFile = request.outputFile;
+    if (NamesAnInputFile(outputFile, inputs.settings)) {
+        return Refuse(host, record, "ERROR Output file " + outputFile + " is an input file.",
+                      RunEnd::EndedAtCheck);
     }
     ResultFile file;
     file.GatherLinesUpTo(kResultLinesGathered);
     if (!file.Open(outputFile)) {
-        host.ShowMessage("ERROR Output file " + outputFile + " cannot be written. (" +
-                         file.OpenFailure() + ")");
-        return RunOutcome::EndedAtCheck;
+        return Refuse(
+            host, record,
+            "ERROR Output file " + outputFile + " cannot be written. (" + file.OpenFailure() + ")",
+            RunEnd::EndedAtCheck);
     }
 
-    const int mode = stage.layoutMode != 0 ? stage.layoutMode : host.CalibrationMode();
-    ResultWriter writer(file, mode, IsCsvLayout(outputFile));
-    bool stopped = false;
+    const int layoutMode = estimator->LayoutMode();
+    ResultWriter writer(file, layoutMode, IsCsvLayout(outputFile));
     try {
-        WorkerPool pool(engine.threads);
-        trace.threads = pool.Threads();
-        trace.estimation = stage.estimate(mode, *inputs, host, writer,
-                                          Engine{pool, engine.arithmetic, engine.vectorUnit});
-        stopped = trace.estimation->stopped;
+        WorkerPool pool(request.threads);
+        record.threads = pool.Threads();
+        record.estimation = estimator->Estimate(inputs, host, writer,
+                                                Engine{pool, engine.arithmetic, engine.vectorUnit});
     } catch (const std::bad_alloc&) {
-        // The estimation paths build working copies of the responses.
+        // The estimators build working copies of the responses.
         host.ProgressShutdown();
         file.Close();
-        host.ShowMessage("ERROR Not enough memory to finish the run. Output file " + outputFile +
-                         " is incomplete.");
-        return RunOutcome::OutputIncomplete;
+        return Refuse(host, record,
+                      "ERROR Not enough memory to finish the run. Output file " + outputFile +
+                          " is incomplete.",
+                      RunEnd::OutputIncomplete);
     } catch (const std::exception& failure) {
         // Whatever else ends the estimation early (a thread, a lock, the
         // front end) ends the run the same way: the result is not whole.
         host.ProgressShutdown();
         file.Close();
-        host.ShowMessage(std::string("ERROR The run failed: ") + failure.what() + ". Output file " +
-                         outputFile + " is incomplete.");
-        return RunOutcome::OutputIncomplete;
+        return Refuse(host, record,
+                      std::string("ERROR The run failed: ") + failure.what() + ". Output file " +
+                          outputFile + " is incomplete.",
+                      RunEnd::OutputIncomplete);
     } catch (...) {
         host.ProgressShutdown();
         file.Close();
-        host.ShowMessage("ERROR The run failed. Output file " + outputFile + " is incomplete.");
-        return RunOutcome::OutputIncomplete;
+        return Refuse(host, record,
+                      "ERROR The run failed. Output file " + outputFile + " is incomplete.",
+                      RunEnd::OutputIncomplete);
+    }
+    const EstimationOutcome& outcome = *record.estimation;
+    if (outcome.stopped) {
+        record.stopLine = WhatTheResultHolds(outcome, RulesOf(layoutMode).path);
+        host.RunStopped(record.stopLine);
     }
 
     if (!file.Close()) {
-        host.ShowMessage("ERROR Output file " + outputFile + " could not be written completely.");
-        return RunOutcome::OutputIncomplete;
+        return Refuse(host, record,
+                      "ERROR Output file " + outputFile + " could not be written completely.",
+                      RunEnd::OutputIncomplete);
     }
     host.ViewResult(outputFile);
-    return stopped ? RunOutcome::Stopped : RunOutcome::Finished;
+    if (outcome.stopped) return RunEnd::Stopped;
+    // The rules give such a run a result; it is written, and the run says
+    // why nothing in it was estimated.
+    record.error = NothingToEstimate(inputs);
+    return record.error.empty() ? RunEnd::Finished : RunEnd::NothingToEstimate;
+}
+
+// The run and its boundary: an exception from a stage that has no handler of
+// its own still ends the run with a message instead of leaving it silently.
+RunEnd RunGuarded(const RunRequest& request, RunHost& host, const EngineSettings& engine,
+                  RunRecord& record) {
+    try {
+        return RunWithoutGuard(request, host, engine, record);
+    } catch (const std::exception& failure) {
+        return Refuse(host, record, std::string("ERROR The run failed: ") + failure.what() + ".",
+                      RunEnd::OutputIncomplete);
+    } catch (...) {
+        return Refuse(host, record, "ERROR The run failed.", RunEnd::OutputIncomplete);
+    }
+}
+
+unsigned ThreadsAsked(unsigned threads) {
+    if (threads > 0) return threads;
+    return std::max(1u, std::thread::hardware_concurrency());
 }
 
 }  // namespace
+
+RunEnd RunCalibration(const RunRequest& request, RunHost& host, RunReport* report,
+                      const EngineSettings& engine, const ReportExtras& extras) {
+    const auto start = std::chrono::steady_clock::now();
+    RecordingHost recording(host);
+    RunRecord record;
+    const RunEnd end = RunGuarded(request, recording, engine, record);
+    if (report == nullptr) return end;
+    report::ReportSources sources;
+    sources.request = &request;
+    sources.end = end;
+    sources.error = record.error;
+    // The front part shows its own refusals (a missing response file).
+    if (sources.error.empty() && end == RunEnd::EndedAtCheck && !recording.Messages().empty()) {
+        sources.error = recording.Messages().back();
+    }
+    sources.stopLine = record.stopLine;
+    sources.messages = recording.Messages();
+    if (record.inputs) {
+        sources.inputSettings = &record.inputs->settings;
+        sources.items = &record.inputs->items;
+        sources.persons = &record.inputs->persons;
+    }
+    if (record.estimation) sources.outcome = &*record.estimation;
+    sources.arithmetic = engine.arithmetic == Arithmetic::Reference ? "reference" : "fast";
+    sources.threads = record.threads > 0 ? record.threads : ThreadsAsked(request.threads);
+    // The run's time, not the time a question waited for the user.
+    sources.wallSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() -
+        recording.SecondsAsking();
+    sources.program = std::string(kProgramName);
+    sources.job = extras.job;
+    sources.sections = extras.sections;
+    *report = report::BuildRunReport(sources);
+    return end;
+}
 
 }  // namespace tarvo

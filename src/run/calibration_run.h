@@ -1,60 +1,30 @@
 #pragma once
 
-#include <functional>
-
-#include "estimation/classic/driver.h"
+#include "core/estimation_outcome.h"
+#include "core/run_request.h"
 #include "estimation/engine_settings.h"
-#include "input/front_part.h"
 #include "platform/run_host.h"
 #include "report/run_report.h"
 
 namespace tarvo {
 
-// How a run ended.
-enum class RunOutcome {
-    Finished,          // the result file is complete and the viewer was started
-    Stopped,           // the user pressed Stop; what was computed is written
-    EndedAtCheck,      // missing response file, an output file that cannot be
-                       // written or is an input file, or no memory for the
-                       // input tables: nothing estimated
-    OutputIncomplete,  // a write to the result file failed, or memory ran out
-                       // or anything else failed during estimation: the
-                       // result is not whole
+// What a run adds to its report besides its own parts: the request as a job
+// file and the sections other layers compute.
+struct ReportExtras {
+    std::string job;  // the request as a job file (JSON text)
+    std::vector<ReportSection> sections;
 };
 
-// One whole calibration run, as "Go" starts it: reads the settings and the
-// input files, opens the result file, estimates in the host's calibration
-// mode, writes the result and starts the viewer. Everything it needs from the
-// user interface goes through host.
-RunOutcome RunCalibration(RunHost& host);
-
-// The same run with a chosen thread count and arithmetic; the result file is
-// the same for every thread count. The host is called only from the calling
-// thread. RunCalibration(host) uses every core and the fast arithmetic.
-RunOutcome RunCalibration(RunHost& host, const EngineSettings& engine);
-
-// The same run; when report is not null it is filled with what the run did,
-// for every ending as far as the run got. The result file does not depend on
-// it.
-RunOutcome RunCalibration(RunHost& host, const EngineSettings& engine, RunReport* report);
-
-// What a run estimates with, between reading the inputs and closing the
-// result: the classic paths, or another estimator over the same files.
-struct EstimationStage {
-    // The mode whose result layout is written; 0: the host's calibration mode.
-    int layoutMode = 0;
-    // Checks the inputs before the result file is touched; false ends the run
-    // at the check (the stage shows its own message). Empty: no check.
-    std::function<bool(const RunInputs&, RunHost&)> check;
-    // Estimates in the layout's mode, shows progress, polls Stop and writes
-    // the result's rows.
-    std::function<EstimationOutcome(int mode, RunInputs&, RunHost&, ResultWriter&, const Engine&)>
-        estimate;
-};
-
-// The run with a given estimation stage: the same input checks, result file
-// checks, failure messages, report and viewer as RunCalibration.
-RunOutcome RunCalibrationWith(RunHost& host, const EngineSettings& engine, RunReport* report,
-                              const EstimationStage& stage);
+// One whole calibration run, as "Go" or the runner starts it, in this order:
+// the estimator the request asks for, the input files, the estimator's
+// check of them, the result file's checks and opening, the estimation, the
+// Stopped line when it was stopped, the closing of the result, the viewer,
+// and last the report. Everything it needs from the user interface goes
+// through host, from the calling thread only; the result file is the same
+// for every thread count and does not depend on the report. When report is
+// not null it is filled by the report builder, for every ending as far as
+// the run got.
+RunEnd RunCalibration(const RunRequest& request, RunHost& host, RunReport* report = nullptr,
+                      const EngineSettings& engine = {}, const ReportExtras& extras = {});
 
 }  // namespace tarvo

@@ -8,11 +8,13 @@
 #include <QRadioButton>
 
 #include "platform/control_ids.h"
+#include "request/job_file.h"
 #include "shell/desktop/program_icon.h"
 #include "shell/files/qt_file_picker.h"
 #include "shell/form/dialog_builder.h"
 #include "shell/form/dialog_fonts.h"
 #include "shell/form/dialog_layout.h"
+#include "shell/options/dialog_request.h"
 #include "shell/options/marginal_options_dialog.h"
 #include "shell/program_folder.h"
 
@@ -49,13 +51,16 @@ MainDialog::MainDialog(QWidget* owner, FilePicker* picker, DesktopServices* desk
             [this](int index) { MethodChanged(index); });
     connect(methodControls_.options, &QPushButton::clicked, this,
             [this] { EditMarginalOptions(); });
+    connect(methodControls_.saveSettings, &QPushButton::clicked, this, [this] { SaveSettings(); });
+    connect(methodControls_.loadSettings, &QPushButton::clicked, this, [this] { LoadSettings(); });
+    picker_ = picker;
 
     commands_ = std::make_unique<DialogCommands>(
         controls_, *picker, *desktop,
         DialogCommands::Actions{[this](int mode) { StartRun(mode); }, [this] { close(); }});
     commands_->SetProgramFolder(ProgramFolder());
-    runs_ = std::make_unique<RunController>(this, controls_, *desktop, viewer);
-    runs_->SetFinishedListener([this](std::optional<RunOutcome>) { RunFinished(); });
+    runs_ = std::make_unique<RunController>(this, *desktop, viewer);
+    runs_->SetFinishedListener([this](std::optional<RunEnd>) { RunFinished(); });
 
     for (const ControlLayout& row : MainDialogControls()) {
         QWidget* control = controls_.Find(row.id);
@@ -79,19 +84,51 @@ MainDialog::MainDialog(QWidget* owner, FilePicker* picker, DesktopServices* desk
 
 MainDialog::~MainDialog() = default;
 
+request::RequestCheck MainDialog::RequestFor(int mode) const {
+    return request::ParseRequest(DialogTexts(controls_, mode, estimator_, format_));
+}
+
 void MainDialog::StartRun(int mode) {
     // A second "Go" while a run is going is ignored: one run at a time.
     if (runs_->IsRunning()) return;
-    const std::optional<MarginalSettingsCheck> marginal = estimator_.SettingsForRun(mode);
-    if (!marginal) {
-        runs_->Start(mode);  // the classic estimator, exactly as without the choice
+    // The settings are read here, once, as "Go" finds them.
+    request::RequestCheck check = RequestFor(mode);
+    if (!check.request) {
+        desktop_->ShowMessage("ERROR " + check.message);
         return;
     }
-    if (!marginal->settings) {
-        desktop_->ShowMessage("ERROR Marginal (MML) options: " + marginal->message);
+    runs_->Start(std::move(*check.request));
+}
+
+void MainDialog::SaveSettings() {
+    const request::RequestCheck check = RequestFor(commands_->CalibrationMode());
+    if (!check.request) {
+        desktop_->ShowMessage("ERROR " + check.message);
         return;
     }
-    runs_->Start(mode, *marginal->settings);
+    const std::optional<std::string> path = PickSaveFile(*picker_, JobFilePicker("Save settings"));
+    if (!path) return;
+    std::string error;
+    if (!request::WriteJobFile(*check.request, *path, error))
+        desktop_->ShowMessage("ERROR " + error);
+}
+
+void MainDialog::LoadSettings() {
+    const std::optional<std::string> path = PickOpenFile(*picker_, JobFilePicker("Load settings"));
+    if (!path) return;
+    DialogJob job = ReadDialogJob(*path);
+    if (!job.request) {
+        desktop_->ShowMessage(job.message);
+        return;
+    }
+    const RunRequest& loaded = *job.request;
+    PutIntoBoxes(loaded, controls_);
+    controls_.SetChecked(tarvo::control::kModeFirst + loaded.mode - 1, true);
+    commands_->ApplyModeLabels();
+    commands_->UpdateGoButton();
+    estimator_.SetOptions(std::move(job.form));
+    methodControls_.method->setCurrentIndex(loaded.method == Method::Marginal ? 1 : 0);
+    format_ = loaded.format.entries;
 }
 
 void MainDialog::MethodChanged(int index) {

@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <memory>
 
+#include "request/request_parser.h"
 #include "shell/desktop/desktop_services.h"
 #include "shell/desktop/results_viewer.h"
 #include "shell/dialog_commands.h"
@@ -39,6 +40,12 @@ class MainDialog final : public QWidget {
     // The estimator "Go" runs: the Method choice and the marginal options.
     EstimatorChoice& Estimator() { return estimator_; }
     const MethodControls& MethodChoice() const { return methodControls_; }
+    // The run the dialog's settings ask for in a mode, or the refusal.
+    request::RequestCheck RequestFor(int mode) const;
+    // "Save settings..." and "Load settings...": a job file chosen in the
+    // picker; a refusal or a failure is shown in a message box.
+    void SaveSettings();
+    void LoadSettings();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -57,6 +64,9 @@ class MainDialog final : public QWidget {
     DesktopServices* desktop_ = nullptr;
     EstimatorChoice estimator_;
     MethodControls methodControls_;
+    FilePicker* picker_ = nullptr;
+    // The response file's layout entries of a loaded job file, kept.
+    std::vector<std::pair<std::string, std::string>> format_;
     std::unique_ptr<DialogCommands> commands_;
     bool closeAfterRun_ = false;
     std::unique_ptr<RunController> runs_;  // last: ends before the controls go

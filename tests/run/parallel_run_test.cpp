@@ -5,11 +5,13 @@
 #include <string>
 #include <thread>
 
-#include "run/calibration_run.h"
 #include "support/run_fixture.h"
+#include "support/run_request.h"
 
 namespace tarvo {
 namespace {
+
+using test_support::RunClassic;
 
 using test_support::RunFixture;
 using test_support::ScriptedHost;
@@ -51,7 +53,7 @@ Outcome RunWith(RunFixture& data, int mode, unsigned threads, Arithmetic arithme
     ThreadCheckingHost host(data.Host(mode));
     host.stopAtPoll = stopAtPoll;
     host.answerYes = standardise;
-    RunCalibration(host, EngineSettings{threads, arithmetic});
+    RunClassic(host, nullptr, threads, {arithmetic});
     return {data.Output(), host.calls, host.calledElsewhere};
 }
 

@@ -4,11 +4,13 @@
 
 #include <filesystem>
 
-#include "run/calibration_run.h"
 #include "support/run_fixture.h"
+#include "support/run_request.h"
 
 namespace tarvo {
 namespace {
+
+using test_support::RunClassic;
 
 using test_support::RunFixture;
 
@@ -17,7 +19,7 @@ TEST(RunChecks, MissingResponseFileEndsTheRunBeforeAnyOutput) {
     data.WriteFiles();
     auto host = data.Host(2);
     host.texts[control::kResponseFile] = data.dir.File("nothing here.dat");
-    EXPECT_EQ(RunCalibration(host), RunOutcome::EndedAtCheck);
+    EXPECT_EQ(RunClassic(host), RunEnd::EndedAtCheck);
     EXPECT_EQ(host.messages,
               std::vector<std::string>{"ERROR Response file " + data.dir.File("nothing here.dat") +
                                        " does not exists."});
@@ -31,7 +33,7 @@ TEST(RunChecks, MissingItemParameterFileIsReportedAndTheRunGoesOn) {
     data.WriteFiles();
     auto host = data.Host(1);
     host.texts[control::kItemParameterFile] = "  " + data.dir.File("none.itm") + " ";
-    EXPECT_EQ(RunCalibration(host), RunOutcome::Finished);
+    EXPECT_EQ(RunClassic(host), RunEnd::Finished);
     EXPECT_EQ(host.messages,
               std::vector<std::string>{"ERROR: Param file " + data.dir.File("none.itm") +
                                        " does not exists."});
@@ -59,7 +61,7 @@ TEST(RunChecks, OutputThatCannotBeOpenedEstimatesNothing) {
         SCOPED_TRACE(c.name);
         auto host = data.Host(3);
         host.texts[control::kOutputFile] = c.name;
-        EXPECT_EQ(RunCalibration(host), RunOutcome::EndedAtCheck);
+        EXPECT_EQ(RunClassic(host), RunEnd::EndedAtCheck);
         EXPECT_EQ(host.messages,
                   std::vector<std::string>{"ERROR Output file " + c.name + " cannot be written. (" +
                                            c.reason + ")"});
@@ -74,7 +76,7 @@ TEST(RunChecks, ResponseFileThatCannotBeReadEndsTheRunBeforeAnyOutput) {
     data.WriteFiles();
     auto host = data.Host(1);
     host.texts[control::kResponseFile] = data.dir.path().string();
-    EXPECT_EQ(RunCalibration(host), RunOutcome::EndedAtCheck);
+    EXPECT_EQ(RunClassic(host), RunEnd::EndedAtCheck);
     EXPECT_EQ(host.messages,
               std::vector<std::string>{"ERROR Response file " + data.dir.path().string() +
                                        " cannot be read."});
@@ -98,7 +100,7 @@ TEST(RunChecks, OutputNamingAnInputFileLeavesTheInputIntact) {
         SCOPED_TRACE(name);
         auto host = data.Host(1);
         host.texts[control::kOutputFile] = name;
-        EXPECT_EQ(RunCalibration(host), RunOutcome::EndedAtCheck);
+        EXPECT_EQ(RunClassic(host), RunEnd::EndedAtCheck);
         EXPECT_EQ(host.messages,
                   std::vector<std::string>{"ERROR Output file " + name + " is an input file."});
         EXPECT_TRUE(host.viewed.empty());
@@ -113,7 +115,7 @@ TEST(RunChecks, FailedWritesAreReportedAndNothingIsShown) {
     data.WriteFiles();
     auto host = data.Host(3);
     host.texts[control::kOutputFile] = "/dev/full";
-    EXPECT_EQ(RunCalibration(host), RunOutcome::OutputIncomplete);
+    EXPECT_EQ(RunClassic(host), RunEnd::OutputIncomplete);
     EXPECT_EQ(host.messages, std::vector<std::string>{
                                  "ERROR Output file /dev/full could not be written completely."});
     EXPECT_TRUE(host.viewed.empty());

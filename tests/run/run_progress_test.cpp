@@ -4,15 +4,17 @@
 
 #include <algorithm>
 
-#include "estimation/classic/driver.h"
 #include "estimation/classic/model.h"
 #include "estimation/classic/response_matrix.h"
+#include "estimation/estimator.h"
 #include "output/masks.h"
-#include "run/calibration_run.h"
 #include "support/run_fixture.h"
+#include "support/run_request.h"
 
 namespace tarvo {
 namespace {
+
+using test_support::RunClassic;
 
 using test_support::CrLfLines;
 using test_support::RunFixture;
@@ -37,7 +39,7 @@ TEST(RunProgress, ThetaOnlyShowsATextOnlyWhenThePercentChanges) {
     RunFixture data150(150, 5);
     data150.WriteFiles();
     auto host = data150.Host(1);
-    RunCalibration(host);
+    RunClassic(host);
     EXPECT_EQ(host.calls.front(), "init:Calibrating theta...");
     EXPECT_EQ(FirstTexts(host, 2),
               (std::vector<std::string>{"set:1:Person 1 of 150.", "set:2:Person 3 of 150."}));
@@ -47,7 +49,7 @@ TEST(RunProgress, ThetaOnlyShowsATextOnlyWhenThePercentChanges) {
     RunFixture data200(200, 5);
     data200.WriteFiles();
     auto host200 = data200.Host(1);
-    RunCalibration(host200);
+    RunClassic(host200);
     EXPECT_EQ(FirstTexts(host200, 2),
               (std::vector<std::string>{"set:1:Person 2 of 200.", "set:2:Person 3 of 200."}));
     // One breathing step and one poll per examinee.
@@ -59,7 +61,7 @@ TEST(RunProgress, ItemsOnlyAnnouncesEveryItem) {
     RunFixture data(50, 4);
     data.WriteFiles();
     auto host = data.Host(2);
-    RunCalibration(host);
+    RunClassic(host);
     EXPECT_EQ(host.calls[0], "init:Calibrating items...");
     EXPECT_EQ(
         host.ProgressTexts(),
@@ -71,7 +73,7 @@ TEST(RunProgress, JointRunsAtLeastFivePassesAndAnnouncesTheFirstChangeFromZero) 
     RunFixture data(120, 6);
     data.WriteFiles();
     auto host = data.Host(3);
-    RunCalibration(host);
+    RunClassic(host);
     const auto texts = host.ProgressTexts();
     ASSERT_GE(texts.size(), 6u);
     EXPECT_EQ(host.calls[0], "init:Calibrating theta and items ...");
@@ -100,7 +102,7 @@ TEST(RunProgress, JointWithNothingToFitStopsAfterExactlyFivePasses) {
     data.WriteFiles();
     auto host = data.Host(6);
     host.texts[control::kItemCount] = "0";
-    RunCalibration(host);
+    RunClassic(host);
     const auto texts = host.ProgressTexts();
     // "Starting to iterate." and the announcements of passes 1 to 5.
     ASSERT_EQ(texts.size(), 6u);
@@ -112,7 +114,7 @@ TEST(RunStop, ItemsOnlyStoppedAfterItemThreeKeepsThreeRows) {
     data.WriteFiles();
     auto host = data.Host(2);
     host.stopAtPoll = 4;
-    EXPECT_EQ(RunCalibration(host), RunOutcome::Stopped);
+    EXPECT_EQ(RunClassic(host), RunEnd::Stopped);
     bool crlf = false;
     const auto lines = CrLfLines(data.Output(), &crlf);
     EXPECT_TRUE(crlf);
@@ -123,7 +125,7 @@ TEST(RunStop, ItemsOnlyStoppedAfterItemThreeKeepsThreeRows) {
     // Stop before the first item: the header alone, or nothing in the listing layout.
     auto first = data.Host(2, "out.txt");
     first.stopAtPoll = 1;
-    RunCalibration(first);
+    RunClassic(first);
     EXPECT_EQ(data.Output("out.txt"), "");
 }
 
@@ -132,7 +134,7 @@ TEST(RunStop, ThetaOnlyStoppedAfterTenExamineesKeepsTenRowsAndStillShowsThem) {
     data.WriteFiles();
     auto host = data.Host(1);
     host.stopAtPoll = 11;
-    EXPECT_EQ(RunCalibration(host), RunOutcome::Stopped);
+    EXPECT_EQ(RunClassic(host), RunEnd::Stopped);
     const auto lines = CrLfLines(data.Output());
     ASSERT_EQ(lines.size(), 11u);
     EXPECT_EQ(lines[10].substr(0, 5), "   10");
@@ -148,7 +150,7 @@ TEST(RunStop, JointStoppedMidPassWritesWholeTables) {
         SCOPED_TRACE(stopAt);
         auto host = data.Host(3);
         host.stopAtPoll = stopAt;
-        EXPECT_EQ(RunCalibration(host), RunOutcome::Stopped);
+        EXPECT_EQ(RunClassic(host), RunEnd::Stopped);
         const auto lines = CrLfLines(data.Output());
         ASSERT_EQ(lines.size(), 1u + 5 + 1 + 1 + 2500);
         EXPECT_EQ(lines[6], "");
@@ -162,7 +164,7 @@ TEST(RunStop, StopInTheAbilityPassKeepsTheAbilitiesOfThePassBefore) {
     auto host = data.Host(6);
     host.answerYes = false;
     host.stopAtPoll = 3;  // after examinee 1000 of the first ability pass
-    RunCalibration(host);
+    RunClassic(host);
     const auto lines = CrLfLines(data.Output());
     // Examinees after 1000 were not reached: still at their start of 0.
     EXPECT_EQ(lines.at(8 + 1000).substr(26), "   0.0000,   0.0000");

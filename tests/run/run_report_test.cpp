@@ -8,11 +8,13 @@
 #include <sstream>
 
 #include "platform/control_ids.h"
-#include "run/calibration_run.h"
 #include "support/run_fixture.h"
+#include "support/run_request.h"
 
 namespace tarvo {
 namespace {
+
+using test_support::RunClassic;
 
 using test_support::CrLfLines;
 using test_support::RunFixture;
@@ -55,7 +57,7 @@ TEST(RunReportLoop, PassCountAndEndingAgreeWithTheProgressTexts) {
         ScriptedHost host = data.Host(c.mode);
         host.answerYes = c.standardise;
         RunReport report;
-        ASSERT_EQ(RunCalibration(host, EngineSettings{}, &report), RunOutcome::Finished);
+        ASSERT_EQ(RunClassic(host, &report), RunEnd::Finished);
         SCOPED_TRACE(std::to_string(c.mode) + " " + std::to_string(c.seed));
         const LoopRecord& loop = report.loop;
         EXPECT_EQ(loop.passes, LastAnnouncedPass(host));
@@ -86,7 +88,7 @@ TEST(RunReportLoop, AStopMidPassIsReportedWithThePassBegun) {
         ScriptedHost host = data.Host(3);
         host.stopAtPoll = stopAt;
         RunReport report;
-        EXPECT_EQ(RunCalibration(host, EngineSettings{}, &report), RunOutcome::Stopped);
+        EXPECT_EQ(RunClassic(host, &report), RunEnd::Stopped);
         EXPECT_EQ(report.end, RunEnd::Stopped);
         EXPECT_EQ(report.loop.end, LoopEnd::Stopped);
         EXPECT_EQ(report.loop.passes, LastAnnouncedPass(host));
@@ -105,7 +107,7 @@ TEST(RunReportRows, RowByRowPathsReportWhatTheyWrote) {
         ScriptedHost host = data.Host(1);
         host.stopAtPoll = stopAt;
         RunReport report;
-        RunCalibration(host, EngineSettings{}, &report);
+        RunClassic(host, &report);
         const auto lines = CrLfLines(data.Output());
         ASSERT_EQ(report.personRows.size(), lines.size() - 1);
         for (std::size_t j = 0; j < report.personRows.size(); ++j) {
@@ -121,7 +123,7 @@ TEST(RunReportRows, RowByRowPathsReportWhatTheyWrote) {
         ScriptedHost host = data.Host(2);
         host.stopAtPoll = stopAt;
         RunReport report;
-        RunCalibration(host, EngineSettings{}, &report);
+        RunClassic(host, &report);
         const auto lines = CrLfLines(data.Output());
         ASSERT_EQ(report.itemRows.size(), lines.size() - 1);
         for (std::size_t i = 0; i < report.itemRows.size(); ++i) {
@@ -146,8 +148,7 @@ TEST(RunReportEnds, EveryEndingIsReportedAsFarAsTheRunGot) {
     ScriptedHost missing = data.Host(3);
     missing.texts[control::kResponseFile] = data.dir.File("gone.dat");
     RunReport report;
-    EXPECT_EQ(RunCalibration(missing, EngineSettings{2, Arithmetic::Reference}, &report),
-              RunOutcome::EndedAtCheck);
+    EXPECT_EQ(RunClassic(missing, &report, 2, {Arithmetic::Reference}), RunEnd::EndedAtCheck);
     EXPECT_EQ(report.end, RunEnd::EndedAtCheck);
     EXPECT_EQ(report.examinees, 0u);
     EXPECT_EQ(report.path, "joint");
@@ -158,7 +159,7 @@ TEST(RunReportEnds, EveryEndingIsReportedAsFarAsTheRunGot) {
     ScriptedHost clash = data.Host(6);
     clash.texts[control::kOutputFile] = data.responseFile();
     report = RunReport{};
-    EXPECT_EQ(RunCalibration(clash, EngineSettings{}, &report), RunOutcome::EndedAtCheck);
+    EXPECT_EQ(RunClassic(clash, &report), RunEnd::EndedAtCheck);
     EXPECT_EQ(report.examinees, 30u);
     EXPECT_EQ(report.items, 4u);
     EXPECT_EQ(report.missingResponses, 24u);  // every fifth of 120 responses
@@ -172,7 +173,7 @@ TEST(RunReportEnds, EveryEndingIsReportedAsFarAsTheRunGot) {
         ScriptedHost full = data.Host(3);
         full.texts[control::kOutputFile] = "/dev/full";
         report = RunReport{};
-        EXPECT_EQ(RunCalibration(full, EngineSettings{}, &report), RunOutcome::OutputIncomplete);
+        EXPECT_EQ(RunClassic(full, &report), RunEnd::OutputIncomplete);
         EXPECT_EQ(report.end, RunEnd::OutputIncomplete);
         EXPECT_EQ(report.personRows.size(), 30u);
         EXPECT_NE(report.loop.end, LoopEnd::NotRun);
@@ -180,7 +181,7 @@ TEST(RunReportEnds, EveryEndingIsReportedAsFarAsTheRunGot) {
 
     ScriptedHost fine = data.Host(6);
     report = RunReport{};
-    EXPECT_EQ(RunCalibration(fine, EngineSettings{}, &report), RunOutcome::Finished);
+    EXPECT_EQ(RunClassic(fine, &report), RunEnd::Finished);
     EXPECT_EQ(report.resultFile, data.dir.File("out.csv"));
     EXPECT_EQ(report.model, "1pl");
     EXPECT_EQ(report.rawScoreOrderInversions, 0);
@@ -198,12 +199,12 @@ TEST(RunReportResult, TheResultFileIsTheSameWithAndWithoutAReport) {
                 SCOPED_TRACE(std::to_string(mode) + name + (standardise ? " yes" : " no"));
                 ScriptedHost plain = data.Host(mode, name);
                 plain.answerYes = standardise;
-                RunCalibration(plain);
+                RunClassic(plain);
                 const std::string without = data.Output(name);
                 ScriptedHost reported = data.Host(mode, name);
                 reported.answerYes = standardise;
                 RunReport report;
-                RunCalibration(reported, EngineSettings{}, &report);
+                RunClassic(reported, &report);
                 EXPECT_EQ(data.Output(name), without);
                 EXPECT_EQ(reported.calls, plain.calls);
                 EXPECT_FALSE(without.empty());

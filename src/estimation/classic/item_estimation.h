@@ -3,13 +3,9 @@
 #include <cstdint>
 #include <span>
 
-namespace tarvo {
+#include "core/item_parameters.h"
 
-struct ItemParameters {
-    double a = 0;
-    double b = 0;
-    double c = 0;
-};
+namespace tarvo {
 
 struct ItemStandardErrors {
     double seea = 0;

@@ -3,7 +3,7 @@
 
 #include "core/estimate_bounds.h"
 #include "core/modes.h"
-#include "estimation/classic/driver.h"
+#include "estimation/classic/classic_paths.h"
 #include "estimation/classic/estimators.h"
 #include "estimation/classic/response_matrix.h"
 #include "parallel/compute_ahead.h"
@@ -67,6 +67,7 @@ EstimationOutcome RunItemsOnly(int mode, ItemTable& items, const PersonTable& pe
 
     const std::string ofCount = " of " + std::to_string(itemCount) + ".";
     EstimationOutcome outcome;
+    outcome.rowsTotal = itemCount;
     auto estimate = [&](std::size_t i, std::size_t slot) {
         EstimateItem(mode, items, i, responses.Column(i), persons.theta, estimator, slots[slot]);
     };
@@ -103,10 +104,6 @@ EstimationOutcome RunItemsOnly(int mode, ItemTable& items, const PersonTable& pe
     };
     ComputeAheadInOrder(engine.pool, itemCount, window, estimate, write);
     host.ProgressShutdown();
-    if (outcome.stopped) {
-        host.RunStopped("the result holds the rows of " + std::to_string(outcome.rowsWritten) +
-                        " of " + std::to_string(itemCount) + " items.");
-    }
     return outcome;
 }
 

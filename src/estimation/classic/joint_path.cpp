@@ -7,7 +7,7 @@
 
 #include "core/loop_limits.h"
 #include "core/modes.h"
-#include "estimation/classic/driver.h"
+#include "estimation/classic/classic_paths.h"
 #include "estimation/classic/estimators.h"
 #include "estimation/classic/response_matrix.h"
 #include "estimation/classic/standardize.h"
@@ -161,24 +161,21 @@ double ItemPass(int mode, ItemTable& items, const PersonTable& persons,
     return MSError;
 }
 
-std::string StoppedAfter(int passesDone) {
-    if (passesDone == 0) return "the result holds the start values: no pass was completed.";
-    return "the result holds the estimates as they stood after pass " + std::to_string(passesDone) +
-           ".";
-}
-
 }  // namespace
 
 // Alternates ability passes and item passes until the mean item misfit
 // settles (from kFewestJointPasses on), after kMostJointPasses, or at Stop; then
 // writes both tables as they stand.
-EstimationOutcome RunJoint(int mode, ItemTable& items, PersonTable& persons, RunHost& host,
-                           ResultWriter& writer, const Engine& engine) {
+EstimationOutcome RunJoint(int mode, std::optional<bool> standardize, ItemTable& items,
+                           PersonTable& persons, RunHost& host, ResultWriter& writer,
+                           const Engine& engine) {
     for (std::size_t j = 0; j < persons.personCount(); ++j) {
         persons.theta[j] = 0;
         persons.seetheta[j] = 0;
     }
-    const bool standardise = host.AskYesNo("Do you want to standardize theta?", "Tarvo");
+    // The question is asked only when the request holds no answer.
+    const bool standardise =
+        standardize ? *standardize : host.AskYesNo("Do you want to standardize theta?", "Tarvo");
     EstimationOutcome outcome;
     outcome.standardized = standardise;
     LoopRecord& loop = outcome.loop;
@@ -232,9 +229,9 @@ EstimationOutcome RunJoint(int mode, ItemTable& items, PersonTable& persons, Run
     }
     // Passes begun, as the announcements count them.
     loop.passes = loop.end == LoopEnd::Stopped ? passCounter + 1 : passCounter;
+    loop.completed = loop.end == LoopEnd::Stopped ? passesDone : passCounter;
     outcome.stopped = loop.end == LoopEnd::Stopped;
     host.ProgressShutdown();
-    if (outcome.stopped) host.RunStopped(StoppedAfter(passesDone));
     writer.ItemSection(items);
     writer.PersonSection(persons);
     return outcome;

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "core/modes.h"
-#include "estimation/classic/driver.h"
+#include "estimation/classic/classic_paths.h"
 #include "estimation/classic/estimators.h"
 #include "parallel/compute_ahead.h"
 
@@ -47,6 +47,7 @@ EstimationOutcome RunThetaOnly(int mode, ItemTable& items, PersonTable& persons,
     const std::string ofCount = " of " + std::to_string(personCount) + ".";
     int lastPercent = 0;
     EstimationOutcome outcome;
+    outcome.rowsTotal = personCount;
     auto estimate = [&](std::size_t task, std::size_t slot) {
         const std::size_t first = task * kExamineesPerTask;
         const std::size_t last = std::min(first + kExamineesPerTask, personCount);
@@ -84,10 +85,6 @@ EstimationOutcome RunThetaOnly(int mode, ItemTable& items, PersonTable& persons,
     };
     ComputeAheadInOrder(engine.pool, taskCount, window, estimate, write);
     host.ProgressShutdown();
-    if (outcome.stopped) {
-        host.RunStopped("the result holds the rows of " + std::to_string(outcome.rowsWritten) +
-                        " of " + std::to_string(personCount) + " examinees.");
-    }
     return outcome;
 }
 

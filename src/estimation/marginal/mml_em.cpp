@@ -59,32 +59,10 @@ void MaximiseCommonSlope(const ExpectedCounts& counts, const Quadrature& quadrat
 
 }  // namespace
 
-FreeParameters FreeFor(MarginalModel model) {
-    switch (model) {
-        case MarginalModel::ThreePL:
-            return {true, true, true};
-        case MarginalModel::ThreePLCGiven:
-        case MarginalModel::TwoPL:
-            return {true, true, false};
-        case MarginalModel::OnePL:
-        case MarginalModel::Rasch:
-            return {false, true, false};
-    }
-    return {};
-}
-
-Priors PriorsFor(const MarginalSettings& settings) {
-    Priors priors;
-    const bool slope = settings.model != MarginalModel::OnePL;
-    priors.logA = slope ? settings.priorLogA : NormalPrior{};
-    priors.b = settings.priorB;
-    priors.c = settings.model == MarginalModel::ThreePL ? settings.priorC : BetaPrior{};
-    return priors;
-}
-
 void SetStartValues(MarginalModel model, ResponseView responses, std::span<const char> estimated,
                     const Priors& priors, ItemSpans items) {
-    const FreeParameters free = FreeFor(model);
+    const MarginalModelRules& rules = RulesOf(model);
+    const FreeParameters free = rules.free;
     double startC = kStartCWithoutPrior;
     if (priors.c.on && priors.c.alpha > 1 && priors.c.beta > 1) {
         startC = (priors.c.alpha - 1) / (priors.c.alpha + priors.c.beta - 2);
@@ -100,9 +78,7 @@ void SetStartValues(MarginalModel model, ResponseView responses, std::span<const
         }
         double c = items.c[i];
         if (free.c) c = startC;
-        if (model == MarginalModel::TwoPL || model == MarginalModel::OnePL ||
-            model == MarginalModel::Rasch)
-            c = 0;
+        if (rules.cIsZero) c = 0;
         // The proportion above the floor c, kept off 0 and 1; for a slope of
         // 1 on this metric the marginal curve is about the normal ogive with
         // b scaled by sqrt(2).
@@ -117,15 +93,15 @@ void SetStartValues(MarginalModel model, ResponseView responses, std::span<const
 double LogPrior(const MarginalSettings& settings, std::span<const char> estimated,
                 ItemSpans items) {
     const Priors priors = PriorsFor(settings);
-    FreeParameters free = FreeFor(settings.model);
+    const MarginalModelRules& rules = RulesOf(settings.model);
     double total = 0;
     bool slopeCounted = false;
     for (std::size_t i = 0; i < items.a.size(); ++i) {
         if (!Estimates(estimated, i)) continue;
         ItemObjective o;
-        AddPriors(o, items.a[i], items.b[i], items.c[i], priors, free);
+        AddPriors(o, items.a[i], items.b[i], items.c[i], priors, rules.free);
         total += o.value;
-        if (settings.model == MarginalModel::Rasch && !slopeCounted) {
+        if (rules.commonSlope && !slopeCounted) {
             ItemObjective s;
             AddPriors(s, items.a[i], 0, 0, priors, FreeParameters{true, false, false});
             total += s.value;
@@ -140,9 +116,9 @@ EmOutcome RunEm(ResponseView responses, const MarginalSettings& settings,
                 Quadrature& quadrature, ExpectedCounts& counts, const CycleReport& report) {
     const std::size_t itemCount = responses.items;
     const int points = quadrature.Points();
-    const FreeParameters free = FreeFor(settings.model);
+    const FreeParameters free = RulesOf(settings.model).free;
     const Priors priors = PriorsFor(settings);
-    const bool rasch = settings.model == MarginalModel::Rasch;
+    const bool rasch = RulesOf(settings.model).commonSlope;
     bool anyFixed = false;
     for (std::size_t i = 0; i < itemCount; ++i) anyFixed = anyFixed || !Estimates(estimated, i);
     const bool movePopulation = settings.estimatePopulation && anyFixed;

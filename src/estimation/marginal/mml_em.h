@@ -4,10 +4,10 @@
 #include <span>
 #include <vector>
 
+#include "core/marginal_settings.h"
 #include "estimation/marginal/mml_estep.h"
 #include "estimation/marginal/mml_mstep.h"
 #include "estimation/marginal/mml_quadrature.h"
-#include "estimation/marginal/mml_settings.h"
 #include "parallel/worker_pool.h"
 
 namespace tarvo::mml {
@@ -17,17 +17,9 @@ struct ItemSpans {
     std::span<double> a, b, c;
 };
 
-// Which of an item's own parameters the model estimates (the Rasch model's
-// common slope is not an item's own).
-FreeParameters FreeFor(MarginalModel model);
-
-// The priors that act in the model: c's only where c is estimated; a's on
-// the item slopes, or on the common slope of the Rasch model.
-Priors PriorsFor(const MarginalSettings& settings);
-
 // Start values of the estimated items: a = 1, b from the item's proportion
-// correct, c at its prior's mode (0.2 without a prior); the 1PL and the
-// 2PL and the Rasch model set c = 0, the 1PL a = 1. A given c is kept.
+// correct, c at its prior's mode (0.2 without a prior) where c is
+// estimated, 0 where the model has no floor. A given c is kept.
 void SetStartValues(MarginalModel model, ResponseView responses, std::span<const char> estimated,
                     const Priors& priors, ItemSpans items);
 

@@ -12,13 +12,6 @@ namespace {
 // Examinees whose posteriors are formed together before the item rows take
 // up their residual products.
 constexpr std::size_t kChunk = 64;
-// A parameter this close to a bound is on it.
-constexpr double kOnBound = 1e-7;
-
-bool OnBound(double value, double low, double high) {
-    return value - low < kOnBound || high - value < kOnBound;
-}
-
 // Second derivative of the log prior of one parameter (0: a, 1: b, 2: c).
 double PriorCurvature(int which, double value, const Priors& priors) {
     ItemObjective o;
@@ -33,25 +26,26 @@ double PriorCurvature(int which, double value, const Priors& priors) {
 ParameterLayout MakeLayout(const MarginalSettings& settings, std::span<const char> estimated,
                            ItemSpans items) {
     const std::size_t itemCount = items.a.size();
-    const FreeParameters free = FreeFor(settings.model);
+    const MarginalModelRules& rules = RulesOf(settings.model);
+    const FreeParameters free = rules.free;
     const Priors priors = PriorsFor(settings);
-    const double lowestC = priors.c.on ? kLowestCWithPrior : kLowestC;
+    const EstimateRange c{LowestC(rules, priors.c.on), rules.c.highest};
     ParameterLayout layout;
     layout.index.assign(3 * itemCount, -1);
     int slope = -1;
     for (std::size_t i = 0; i < itemCount; ++i) {
         if (!estimated[i]) continue;
-        if (settings.model == MarginalModel::Rasch) {
-            if (slope < 0 && !OnBound(items.a[i], kLowestA, kHighestA)) slope = layout.count++;
+        if (rules.commonSlope) {
+            if (slope < 0 && !OnBound(items.a[i], rules.a)) slope = layout.count++;
             layout.index[3 * i] = slope;
         }
-        if (free.a && !OnBound(items.a[i], kLowestA, kHighestA)) {
+        if (free.a && !OnBound(items.a[i], rules.a)) {
             layout.index[3 * i] = layout.count++;
         }
-        if (free.b && !OnBound(items.b[i], kLowestB, kHighestB)) {
+        if (free.b && !OnBound(items.b[i], rules.b)) {
             layout.index[3 * i + 1] = layout.count++;
         }
-        if (free.c && !OnBound(items.c[i], lowestC, kHighestC)) {
+        if (free.c && !OnBound(items.c[i], c)) {
             layout.index[3 * i + 2] = layout.count++;
         }
     }
@@ -60,13 +54,16 @@ ParameterLayout MakeLayout(const MarginalSettings& settings, std::span<const cha
 
 namespace {
 
+// Examinees whose blocks pass between two questions to keepGoing.
+constexpr std::size_t kChunksBetweenQuestions = 64;
+
 // Adds the information at(p, q) for the parameters of layout: within-item
-// terms always, cross-item terms when cross.
+// terms always, cross-item terms when cross. False when keepGoing ended it.
 template <typename At>
-void FillInformation(ResponseView responses, const ParameterLayout& layout,
+bool FillInformation(ResponseView responses, const ParameterLayout& layout,
                      const MarginalSettings& settings, ItemSpans items,
                      const Quadrature& quadrature, const ExpectedCounts& counts, WorkerPool& pool,
-                     bool cross, At&& at) {
+                     bool cross, const KeepGoing& keepGoing, At&& at) {
     const std::size_t itemCount = responses.items;
     const int points = quadrature.Points();
     const int n = layout.count;
@@ -142,7 +139,9 @@ void FillInformation(ResponseView responses, const ParameterLayout& layout,
     LogCurveTables tables;
     tables.Fill(items.a, items.b, items.c, quadrature);
 
+    std::size_t chunks = 0;
     for (std::size_t from = 0; from < responses.persons; from += kChunk) {
+        if (keepGoing && ++chunks % kChunksBetweenQuestions == 0 && !keepGoing()) return false;
         const std::size_t size = std::min(kChunk, responses.persons - from);
         pool.ForEach(size, [&](std::size_t s) {
             const auto row = responses.Row(from + s);
@@ -233,6 +232,7 @@ void FillInformation(ResponseView responses, const ParameterLayout& layout,
             }
         }
     }
+    return true;
 }
 
 }  // namespace
@@ -240,13 +240,15 @@ void FillInformation(ResponseView responses, const ParameterLayout& layout,
 std::vector<double> ObservedInformation(ResponseView responses, const ParameterLayout& layout,
                                         const MarginalSettings& settings, ItemSpans items,
                                         const Quadrature& quadrature, const ExpectedCounts& counts,
-                                        WorkerPool& pool) {
+                                        WorkerPool& pool, const KeepGoing& keepGoing) {
     const int n = layout.count;
     std::vector<double> info(static_cast<std::size_t>(n) * n, 0.0);
     auto at = [&](int p, int q) -> double& { return info[static_cast<std::size_t>(p) * n + q]; };
     if (n == 0) return info;
-    FillInformation(responses, layout, settings, items, quadrature, counts, pool,
-                    responses.items <= kLargestCrossItemTest, at);
+    if (!FillInformation(responses, layout, settings, items, quadrature, counts, pool,
+                         responses.items <= kLargestCrossItemTest, keepGoing, at)) {
+        return {};
+    }
     // Both halves got the same terms, added in different orders.
     for (int p = 0; p < n; ++p) {
         for (int q = p + 1; q < n; ++q) {
@@ -261,7 +263,7 @@ std::vector<double> ObservedInformation(ResponseView responses, const ParameterL
 std::vector<double> StandardErrorsByItem(ResponseView responses, const ParameterLayout& layout,
                                          const MarginalSettings& settings, ItemSpans items,
                                          const Quadrature& quadrature, const ExpectedCounts& counts,
-                                         WorkerPool& pool) {
+                                         WorkerPool& pool, const KeepGoing& keepGoing) {
     const std::size_t itemCount = responses.items;
     // Each parameter's item and place in the item's block; a parameter
     // shared by several items (the common slope) has none.
@@ -283,7 +285,10 @@ std::vector<double> StandardErrorsByItem(ResponseView responses, const Parameter
     };
     std::vector<double> se(layout.count, -1.0);
     if (layout.count == 0) return se;
-    FillInformation(responses, layout, settings, items, quadrature, counts, pool, false, at);
+    if (!FillInformation(responses, layout, settings, items, quadrature, counts, pool, false,
+                         keepGoing, at)) {
+        return {};
+    }
     for (std::size_t i = 0; i < itemCount; ++i) {
         int own[3];
         int m = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -30,11 +31,16 @@ ParameterLayout MakeLayout(const MarginalSettings& settings, std::span<const cha
 // kLargestCrossItemTest items only the within-item terms are formed (the
 // cross terms would need items^2 * points numbers; use StandardErrorsByItem
 // there). Returns the matrix, row-major, layout.count squared.
+//
+// keepGoing, when given, is asked between blocks of examinees on the
+// calling thread; when it says no, the work ends there and the result is
+// empty.
 inline constexpr std::size_t kLargestCrossItemTest = 400;
+using KeepGoing = std::function<bool()>;
 std::vector<double> ObservedInformation(ResponseView responses, const ParameterLayout& layout,
                                         const MarginalSettings& settings, ItemSpans items,
                                         const Quadrature& quadrature, const ExpectedCounts& counts,
-                                        WorkerPool& pool);
+                                        WorkerPool& pool, const KeepGoing& keepGoing = {});
 
 // Standard errors from each item's own block of the observed information
 // alone (the cross-item terms left out, which makes every error somewhat
@@ -45,7 +51,7 @@ std::vector<double> ObservedInformation(ResponseView responses, const ParameterL
 std::vector<double> StandardErrorsByItem(ResponseView responses, const ParameterLayout& layout,
                                          const MarginalSettings& settings, ItemSpans items,
                                          const Quadrature& quadrature, const ExpectedCounts& counts,
-                                         WorkerPool& pool);
+                                         WorkerPool& pool, const KeepGoing& keepGoing = {});
 
 // The square roots of the diagonal of the inverse; false when the matrix is
 // not positive definite (then se is left empty).

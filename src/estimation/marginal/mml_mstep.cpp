@@ -20,7 +20,7 @@ struct Point {
     double x[3];  // a, b, c
 };
 
-double LowestC(const Priors& priors) { return priors.c.on ? kLowestCWithPrior : kLowestC; }
+double LowestC(const Priors& priors) { return priors.c.on ? kLowestCWithPrior : kMarginalC.lowest; }
 
 // Only the free parameters are kept in bounds; a given c stays as given.
 void Clamp(Point& p, const Priors& priors, FreeParameters free) {

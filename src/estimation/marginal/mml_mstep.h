@@ -1,28 +1,15 @@
 #pragma once
 
+#include "core/marginal_settings.h"
 #include "estimation/marginal/mml_quadrature.h"
-#include "estimation/marginal/mml_settings.h"
 
 namespace tarvo::mml {
 
-// The priors of a fit, each on or off.
-struct Priors {
-    NormalPrior logA;
-    NormalPrior b;
-    BetaPrior c;
-};
-
-// Which of an item's a, b, c move in the M-step.
-struct FreeParameters {
-    bool a = true, b = true, c = true;
-};
-
-// The bounds the estimates are kept in.
-inline constexpr double kLowestA = 0.02, kHighestA = 8;
-inline constexpr double kLowestB = -10, kHighestB = 10;
-inline constexpr double kLowestC = 0, kHighestC = 0.95;
-// With a beta prior c stays off 0, where the prior's logarithm ends.
-inline constexpr double kLowestCWithPrior = 1e-6;
+// The bounds the estimates are kept in are the model table's (kMarginalA,
+// kMarginalB, kMarginalC; c stays off 0 under a beta prior).
+inline constexpr double kLowestA = kMarginalA.lowest, kHighestA = kMarginalA.highest;
+inline constexpr double kLowestB = kMarginalB.lowest, kHighestB = kMarginalB.highest;
+inline constexpr double kHighestC = kMarginalC.highest;
 
 // A value with its gradient and Hessian by (a, b, c).
 struct ItemObjective {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "core/estimate_bounds.h"
 #include "estimation/marginal/mml_curve.h"
 
 namespace tarvo::mml {
@@ -12,7 +13,6 @@ namespace {
 
 constexpr std::size_t kExamineesPerTask = 256;
 constexpr int kMostNewtonSteps = 50;
-constexpr double kLargestStandardError = 99;
 
 std::int32_t ValidCount(std::span<const std::uint8_t> row) {
     std::int32_t n = 0;
@@ -58,11 +58,14 @@ ThetaObjective LogPosteriorAt(std::span<const std::uint8_t> row, ItemSpans items
 }
 
 template <typename Body>
-void ForEachTask(std::size_t persons, WorkerPool& pool, Body body) {
-    const std::size_t tasks = (persons + kExamineesPerTask - 1) / kExamineesPerTask;
+void ForEachTask(std::size_t persons, ExamineeBlock block, WorkerPool& pool, Body body) {
+    const std::size_t last = std::min(persons, block.to);
+    if (block.from >= last) return;
+    const std::size_t count = last - block.from;
+    const std::size_t tasks = (count + kExamineesPerTask - 1) / kExamineesPerTask;
     pool.ForEach(tasks, [&](std::size_t task, unsigned thread) {
-        const std::size_t from = task * kExamineesPerTask;
-        const std::size_t to = std::min(persons, from + kExamineesPerTask);
+        const std::size_t from = block.from + task * kExamineesPerTask;
+        const std::size_t to = std::min(last, from + kExamineesPerTask);
         body(from, to, thread);
     });
 }
@@ -70,37 +73,38 @@ void ForEachTask(std::size_t persons, WorkerPool& pool, Body body) {
 }  // namespace
 
 void ScoreEap(ResponseView responses, ItemSpans items, const Quadrature& quadrature,
-              WorkerPool& pool, ScoreSpans out) {
+              WorkerPool& pool, ScoreSpans out, ExamineeBlock block) {
     const int points = quadrature.Points();
     LogCurveTables tables;
     tables.Fill(items.a, items.b, items.c, quadrature);
     std::vector<double> weights(static_cast<std::size_t>(pool.Threads()) * points);
-    ForEachTask(responses.persons, pool, [&](std::size_t from, std::size_t to, unsigned thread) {
-        const std::span<double> w(&weights[static_cast<std::size_t>(thread) * points], points);
-        for (std::size_t j = from; j < to; ++j) {
-            const auto row = responses.Row(j);
-            PosteriorRange range;
-            Posterior(row, tables, quadrature, w, range);
-            double mean = 0;
-            for (int k = range.first; k <= range.last; ++k) mean += w[k] * quadrature.theta[k];
-            double variance = 0;
-            for (int k = range.first; k <= range.last; ++k) {
-                const double d = quadrature.theta[k] - mean;
-                variance += w[k] * d * d;
+    ForEachTask(
+        responses.persons, block, pool, [&](std::size_t from, std::size_t to, unsigned thread) {
+            const std::span<double> w(&weights[static_cast<std::size_t>(thread) * points], points);
+            for (std::size_t j = from; j < to; ++j) {
+                const auto row = responses.Row(j);
+                PosteriorRange range;
+                Posterior(row, tables, quadrature, w, range);
+                double mean = 0;
+                for (int k = range.first; k <= range.last; ++k) mean += w[k] * quadrature.theta[k];
+                double variance = 0;
+                for (int k = range.first; k <= range.last; ++k) {
+                    const double d = quadrature.theta[k] - mean;
+                    variance += w[k] * d * d;
+                }
+                out.theta[j] = mean;
+                out.seetheta[j] = std::sqrt(variance);
+                out.Nvalid[j] = ValidCount(row);
             }
-            out.theta[j] = mean;
-            out.seetheta[j] = std::sqrt(variance);
-            out.Nvalid[j] = ValidCount(row);
-        }
-    });
+        });
 }
 
 void ScoreMap(ResponseView responses, ItemSpans items, const Quadrature& quadrature, double mean,
-              double sd, WorkerPool& pool, ScoreSpans out) {
-    ScoreEap(responses, items, quadrature, pool, out);
+              double sd, WorkerPool& pool, ScoreSpans out, ExamineeBlock block) {
+    ScoreEap(responses, items, quadrature, pool, out, block);
     const double low = quadrature.theta.front();
     const double high = quadrature.theta.back();
-    ForEachTask(responses.persons, pool, [&](std::size_t from, std::size_t to, unsigned) {
+    ForEachTask(responses.persons, block, pool, [&](std::size_t from, std::size_t to, unsigned) {
         for (std::size_t j = from; j < to; ++j) {
             const auto row = responses.Row(j);
             double theta = out.theta[j];
@@ -123,8 +127,8 @@ void ScoreMap(ResponseView responses, ItemSpans items, const Quadrature& quadrat
             }
             out.theta[j] = theta;
             out.seetheta[j] = here.second < 0
-                                  ? std::min(kLargestStandardError, 1 / std::sqrt(-here.second))
-                                  : kLargestStandardError;
+                                  ? std::min(kStandardErrorCap, 1 / std::sqrt(-here.second))
+                                  : kStandardErrorCap;
         }
     });
 }

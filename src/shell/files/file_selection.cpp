@@ -87,6 +87,15 @@ PickerArguments OutputPicker(std::string_view outputBoxText) {
             false};
 }
 
+PickerArguments JobFilePicker(std::string_view title) {
+    return {std::string(title),
+            "*.json",
+            "",
+            "Job files (*.json)|*.json|All Files (*.*)|*.*",
+            ".json",
+            false};
+}
+
 PickerRequest OpenRequest(const PickerArguments& arguments) {
     PickerRequest request;
     request.title = arguments.title;

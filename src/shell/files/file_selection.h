@@ -50,6 +50,8 @@ inline constexpr std::size_t kSaveNameLength = 260;
 PickerArguments ItemParameterPicker();
 PickerArguments ResponsePicker();
 PickerArguments OutputPicker(std::string_view outputBoxText);
+// The job files of "Save settings..." and "Load settings...".
+PickerArguments JobFilePicker(std::string_view title);
 
 // Prepares the request of the open picker: filter index 1, the name cut to
 // 16384 characters, the current directory when no folder is given.

@@ -55,9 +55,20 @@ MethodControls BuildMethodControls(QWidget* dialog, const DialogUnits& units) {
     controls.options->setGeometry(Place(units, kMethodOptionsRect));
     controls.options->setEnabled(false);
 
+    controls.saveSettings = new QPushButton(QStringLiteral("Save settings..."), dialog);
+    controls.saveSettings->setAutoDefault(false);
+    controls.saveSettings->setGeometry(Place(units, kSaveSettingsRect));
+    controls.saveSettings->setToolTip(
+        QStringLiteral("Write every setting of the dialog to a job file, which tarvo-run "
+                       "--job runs and Load settings reads back."));
+    controls.loadSettings = new QPushButton(QStringLiteral("Load settings..."), dialog);
+    controls.loadSettings->setAutoDefault(false);
+    controls.loadSettings->setGeometry(Place(units, kLoadSettingsRect));
+
     for (QWidget* control :
          {static_cast<QWidget*>(controls.label), static_cast<QWidget*>(controls.method),
-          static_cast<QWidget*>(controls.options)}) {
+          static_cast<QWidget*>(controls.options), static_cast<QWidget*>(controls.saveSettings),
+          static_cast<QWidget*>(controls.loadSettings)}) {
         control->setPalette(PlatformPaletteOnSurface());
         FitCaption(control);
     }

@@ -8,15 +8,18 @@ class QPushButton;
 class QWidget;
 
 // The estimator choice of the main dialog: a "Method" label, the choice
-// between the classic and the marginal estimator, and "Options..." for the
-// marginal one. They sit in the strip below the Output frame, which no other
-// control uses, so every other control keeps its place and size; they come
-// after the others in the tab order.
+// between the classic and the marginal estimator, "Options..." for the
+// marginal one, and "Save settings..." and "Load settings..." for a job
+// file. They sit in the strip below the Output frame and the buttons, which
+// no other control uses, so every other control keeps its place and size;
+// they come after the others in the tab order.
 namespace tarvo::shell {
 
 inline constexpr DialogRect kMethodLabelRect{10, 207, 27, 10};
 inline constexpr DialogRect kMethodBoxRect{38, 205, 97, 13};
 inline constexpr DialogRect kMethodOptionsRect{140, 204, 40, 15};
+inline constexpr DialogRect kSaveSettingsRect{200, 204, 65, 15};
+inline constexpr DialogRect kLoadSettingsRect{270, 204, 65, 15};
 
 // The entries of the Method box, in the order of EstimatorMethod.
 inline constexpr const char* kMethodEntries[] = {"Classic (JML)", "Marginal (MML)"};
@@ -25,6 +28,8 @@ struct MethodControls {
     QLabel* label = nullptr;
     QComboBox* method = nullptr;     // Classic at start
     QPushButton* options = nullptr;  // enabled only with Marginal
+    QPushButton* saveSettings = nullptr;
+    QPushButton* loadSettings = nullptr;
 };
 
 class DialogUnits;

@@ -3,31 +3,23 @@
 #include <optional>
 #include <string>
 
-#include "estimation/marginal/mml_settings.h"
+#include "core/marginal_settings.h"
+#include "request/request_texts.h"
 
 // The estimator a run from the dialog uses, and the marginal estimator's
-// options as the options dialog shows them: texts as typed, turned into
-// MarginalSettings with the same ranges and defaults as tarvo-run.
+// options as the options dialog shows them: texts as typed. They become
+// values only through the one request parser, with the same ranges,
+// defaults and messages as tarvo-run's options.
 namespace tarvo::shell {
 
 enum class EstimatorMethod { Classic, Marginal };
 
-// The entries that take a number; names the field a message is about.
-enum class OptionField {
-    None,
-    PriorAMean,
-    PriorASd,
-    PriorBMean,
-    PriorBSd,
-    PriorCAlpha,
-    PriorCBeta,
-    QuadraturePoints,
-    EmCycles,
-    EmTolerance,
-};
+// A prior as the options dialog sets it: as the model has it (on for the
+// 3PL's a and c, off otherwise), on with the two numbers, or off.
+enum class PriorChoice { AsTheModel, On, Off };
 
 struct PriorEntry {
-    bool on = false;
+    PriorChoice choice = PriorChoice::AsTheModel;
     std::string first;   // mean, or alpha for the prior on c
     std::string second;  // SD, or beta for the prior on c
 };
@@ -42,24 +34,18 @@ struct MarginalOptionsForm {
     std::string quadraturePoints;
     MarginalScoring scoring = MarginalScoring::Eap;
     bool fixItems = false;
+    bool estimatePopulation = false;
     std::string emCycles;
     std::string emTolerance;
 };
 
-// The form filled with the marginal estimator's defaults.
+// The form filled with the marginal estimator's defaults: every prior as
+// the model has it, with the usual numbers.
 MarginalOptionsForm DefaultMarginalOptions();
 
-// The model a run in this mode uses when none was chosen.
-MarginalModel ModelForMode(int mode);
-
-// The settings, or a message naming the field whose text was refused.
-struct MarginalSettingsCheck {
-    std::optional<MarginalSettings> settings;
-    OptionField field = OptionField::None;
-    std::string message;
-};
-
-MarginalSettingsCheck ToMarginalSettings(const MarginalOptionsForm& form, int mode);
+// The form's texts as the request's, and back (a loaded job file).
+void PutForm(const MarginalOptionsForm& form, request::RequestTexts& texts);
+MarginalOptionsForm FormOf(const request::RequestTexts& texts);
 
 // What the dialog's Method choice and its options hold between runs.
 class EstimatorChoice {
@@ -69,9 +55,8 @@ class EstimatorChoice {
     const MarginalOptionsForm& Options() const { return options_; }
     void SetOptions(MarginalOptionsForm options) { options_ = std::move(options); }
 
-    // For "Go": nothing with the classic estimator, else the marginal
-    // settings for this mode (or the message that refuses them).
-    std::optional<MarginalSettingsCheck> SettingsForRun(int mode) const;
+    // The method and, with the marginal estimator, its options into texts.
+    void PutInto(request::RequestTexts& texts) const;
 
   private:
     EstimatorMethod method_ = EstimatorMethod::Classic;

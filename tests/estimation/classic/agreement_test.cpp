@@ -8,8 +8,8 @@
 #include "estimation/kernels/fast_kernels.h"
 #include "output/result_file.h"
 #include "result_agreement.h"
-#include "run/calibration_run.h"
 #include "support/run_fixture.h"
+#include "support/run_request.h"
 #include "support/sanitized.h"
 
 namespace tarvo {
@@ -55,10 +55,10 @@ TEST(CompareResultFiles, CountsNumbersAndTheirLastDigits) {
     }
 }
 
-std::string RunWith(RunFixture& data, int mode, const EngineSettings& engine,
+std::string RunWith(RunFixture& data, int mode, unsigned threads, const EngineSettings& engine,
                     const std::string& output) {
     auto host = data.Host(mode, output);
-    RunCalibration(host, engine);
+    test_support::RunClassic(host, nullptr, threads, engine);
     return data.Output(output);
 }
 
@@ -125,9 +125,9 @@ TEST(Agreement, FastAndReferenceResultsAgreeInEveryMode) {
                 SCOPED_TRACE("seed " + std::to_string(d.seed) + ", mode " + std::to_string(mode) +
                              ", " + output);
                 const std::string reference =
-                    RunWith(data, mode, {2, Arithmetic::Reference, VectorUnit::Best}, output);
+                    RunWith(data, mode, 2, {Arithmetic::Reference, VectorUnit::Best}, output);
                 const std::string fast =
-                    RunWith(data, mode, {2, Arithmetic::Fast, VectorUnit::Best}, output);
+                    RunWith(data, mode, 2, {Arithmetic::Fast, VectorUnit::Best}, output);
                 ASSERT_FALSE(reference.empty());
                 const Agreement agreement = CompareResultFiles(reference, fast);
                 EXPECT_TRUE(agreement.Holds())
@@ -146,10 +146,10 @@ TEST(Agreement, EveryVectorUnitWritesTheSameResultFile) {
     for (int mode : {1, 2, 3}) {
         SCOPED_TRACE("mode " + std::to_string(mode));
         const std::string best =
-            RunWith(data, mode, {1, Arithmetic::Fast, VectorUnit::Best}, "out.csv");
+            RunWith(data, mode, 1, {Arithmetic::Fast, VectorUnit::Best}, "out.csv");
         for (VectorUnit unit : {VectorUnit::Avx512, VectorUnit::Avx2, VectorUnit::Portable}) {
             if (KernelsFor(unit) == nullptr) continue;
-            EXPECT_EQ(RunWith(data, mode, {1, Arithmetic::Fast, unit}, "out.csv"), best)
+            EXPECT_EQ(RunWith(data, mode, 1, {Arithmetic::Fast, unit}, "out.csv"), best)
                 << KernelsFor(unit)->name;
         }
     }

@@ -13,11 +13,13 @@
 
 #include "parallel/compute_ahead.h"
 #include "parallel/worker_pool.h"
-#include "run/calibration_run.h"
 #include "support/run_fixture.h"
+#include "support/run_request.h"
 
 namespace tarvo {
 namespace {
+
+using test_support::RunClassic;
 
 using test_support::RunFixture;
 using test_support::ScriptedHost;
@@ -129,7 +131,7 @@ TEST(FailingPass, ARunThatMeetsAFaultSaysItsResultIsIncomplete) {
         SCOPED_TRACE(mode);
         FailingHost host(data.Host(mode));
         host.failAtPoll = failAtPoll;
-        EXPECT_EQ(RunCalibration(host, EngineSettings{2}), RunOutcome::OutputIncomplete);
+        EXPECT_EQ(RunClassic(host, nullptr, 2), RunEnd::OutputIncomplete);
         EXPECT_EQ(host.messages,
                   std::vector<std::string>{"ERROR The run failed: the progress window broke. "
                                            "Output file " +
@@ -139,14 +141,21 @@ TEST(FailingPass, ARunThatMeetsAFaultSaysItsResultIsIncomplete) {
     }
 }
 
-// A front end whose control text fails to be read, before any pass.
-class UnreadableHost : public ScriptedHost {
+// A front end that fails outside the passes: while the inputs are read (at
+// the message about a missing item file) or when the result is shown.
+class FaultyHost : public ScriptedHost {
   public:
-    explicit UnreadableHost(const ScriptedHost& base) : ScriptedHost(base) {}
-    int failingControl = 0;
-    std::string ControlText(int controlId) const override {
-        if (controlId == failingControl) throw std::runtime_error("the dialog went away");
-        return ScriptedHost::ControlText(controlId);
+    explicit FaultyHost(const ScriptedHost& base) : ScriptedHost(base) {}
+    bool failReading = false;
+    void ShowMessage(const std::string& text) override {
+        if (failReading && text.rfind("ERROR: Param file", 0) == 0) {
+            throw std::runtime_error("the dialog went away");
+        }
+        ScriptedHost::ShowMessage(text);
+    }
+    void ViewResult(const std::string& outputFile) override {
+        if (!failReading) throw std::runtime_error("the dialog went away");
+        ScriptedHost::ViewResult(outputFile);
     }
 };
 
@@ -154,35 +163,25 @@ TEST(FailingPass, AFaultOutsideThePassesEndsTheRunWithAMessage) {
     RunFixture data(20, 4);
     data.WriteFiles();
     struct Case {
-        int control;
-        RunOutcome outcome;
+        bool failReading;
+        RunEnd outcome;
         std::string message;
     };
     const std::vector<Case> table = {
-        {control::kResponseFile, RunOutcome::EndedAtCheck,
+        {true, RunEnd::EndedAtCheck,
          "ERROR The input files could not be read: the dialog went away"},
-        {control::kOutputFile, RunOutcome::OutputIncomplete,
-         "ERROR The run failed: the dialog went away."},
+        {false, RunEnd::OutputIncomplete, "ERROR The run failed: the dialog went away."},
     };
     for (const Case& c : table) {
-        SCOPED_TRACE(c.control);
-        UnreadableHost host(data.Host(1));
-        host.failingControl = c.control;
-        EXPECT_EQ(RunCalibration(host, EngineSettings{2}), c.outcome);
+        SCOPED_TRACE(c.failReading);
+        FaultyHost host(data.Host(1));
+        if (c.failReading) host.texts[control::kItemParameterFile] = data.dir.File("missing.itm");
+        host.failReading = c.failReading;
+        EXPECT_EQ(RunClassic(host, nullptr, 2), c.outcome);
         EXPECT_EQ(host.messages, std::vector<std::string>{c.message});
         EXPECT_TRUE(host.viewed.empty());
     }
 }
-
-// Records what a stopped run says its result holds.
-class StopRecordingHost : public ScriptedHost {
-  public:
-    explicit StopRecordingHost(const ScriptedHost& base) : ScriptedHost(base) {}
-    std::vector<std::string> stops;
-    void RunStopped(const std::string& whatTheResultHolds) override {
-        stops.push_back(whatTheResultHolds);
-    }
-};
 
 TEST(FailingPass, AStoppedRunSaysHowFarItGot) {
     RunFixture data(300, 12);
@@ -204,11 +203,11 @@ TEST(FailingPass, AStoppedRunSaysHowFarItGot) {
     };
     for (const Case& c : table) {
         SCOPED_TRACE(std::to_string(c.mode) + " at poll " + std::to_string(c.stopAtPoll));
-        StopRecordingHost host(data.Host(c.mode));
+        ScriptedHost host = data.Host(c.mode);
         host.stopAtPoll = c.stopAtPoll;
-        const RunOutcome outcome = RunCalibration(host, EngineSettings{2});
-        EXPECT_EQ(outcome, c.said.empty() ? RunOutcome::Finished : RunOutcome::Stopped);
-        EXPECT_EQ(host.stops,
+        const RunEnd outcome = RunClassic(host, nullptr, 2);
+        EXPECT_EQ(outcome, c.said.empty() ? RunEnd::Finished : RunEnd::Stopped);
+        EXPECT_EQ(host.stopLines,
                   c.said.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.said});
     }
 }

@@ -12,12 +12,14 @@
 #include <vector>
 
 #include "platform/control_ids.h"
-#include "run/calibration_run.h"
 #include "sample_layout.h"
 #include "support/run_fixture.h"
+#include "support/run_request.h"
 
 namespace tarvo {
 namespace {
+
+using test_support::RunClassic;
 
 using test_support::CrLfLines;
 
@@ -80,7 +82,7 @@ TEST(GoldenResults, EveryModeWritesItsResultFileByteForByte) {
             host.mode = c.mode;
             host.answerYes = c.standardise;
             host.texts = ControlTexts(dir, c, output);
-            ASSERT_EQ(RunCalibration(host, {2, arithmetic}), RunOutcome::Finished);
+            ASSERT_EQ(RunClassic(host, nullptr, 2, {arithmetic}), RunEnd::Finished);
             const std::string actual = test_support::ReadFile(dir.File(output));
             const std::vector<std::string> lines = CrLfLines(actual);
             ASSERT_EQ(lines.size(), expectedLines.size());

@@ -10,11 +10,13 @@
 #include "output/masks.h"
 #include "output/result_rows.h"
 #include "platform/control_ids.h"
-#include "run/calibration_run.h"
 #include "support/run_fixture.h"
+#include "support/run_request.h"
 
 namespace tarvo {
 namespace {
+
+using test_support::RunClassic;
 
 using test_support::CrLfLines;
 using test_support::RunFixture;
@@ -33,15 +35,15 @@ std::vector<std::string> Fields(const std::string& row) {
 double Number(const std::string& field) { return std::strtod(field.c_str(), nullptr); }
 
 struct RunResult {
-    RunOutcome outcome;
+    RunEnd outcome;
     std::vector<std::string> lines;
     bool crlf;
     test_support::ScriptedHost host;
 };
 
 RunResult RunMode(RunFixture& data, int mode, const std::string& outputName = "out.csv") {
-    RunResult result{RunOutcome::EndedAtCheck, {}, false, data.Host(mode, outputName)};
-    result.outcome = RunCalibration(result.host);
+    RunResult result{RunEnd::EndedAtCheck, {}, false, data.Host(mode, outputName)};
+    result.outcome = test_support::RunClassic(result.host);
     result.lines = CrLfLines(data.Output(outputName), &result.crlf);
     return result;
 }
@@ -76,7 +78,7 @@ TEST(RunModes, ThetaOnly3plWritesOnePersonRowPerExamineeWithSensibleAbilities) {
     RunFixture data(kPersons, kItems);
     data.WriteFiles();
     const RunResult r = RunMode(data, 1);
-    EXPECT_EQ(r.outcome, RunOutcome::Finished);
+    EXPECT_EQ(r.outcome, RunEnd::Finished);
     EXPECT_TRUE(r.crlf);
     ASSERT_EQ(r.lines.at(0), kPersonHeader);
     ExpectPersonRows(r.lines, 1);
@@ -212,7 +214,7 @@ TEST(RunModes, JointModesWriteBothSectionsWhateverTheOutputName) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mode);
         const RunResult r = RunMode(data, c.mode, "joint.txt");
-        EXPECT_EQ(r.outcome, RunOutcome::Finished);
+        EXPECT_EQ(r.outcome, RunEnd::Finished);
         EXPECT_TRUE(r.crlf);
         ASSERT_EQ(r.lines.size(), 1u + kItems + 1 + 1 + kPersons);
         EXPECT_EQ(r.lines[0], c.header);
@@ -235,11 +237,11 @@ TEST(RunModes, TheStandardiseAnswerDecidesTheAbilities) {
     RunFixture data(kPersons, kItems);
     data.WriteFiles();
     auto yes = data.Host(3);
-    RunCalibration(yes);
+    RunClassic(yes);
     const std::string standardised = data.Output();
     auto no = data.Host(3);
     no.answerYes = false;
-    RunCalibration(no);
+    RunClassic(no);
     EXPECT_NE(data.Output(), standardised);
 }
 
@@ -266,7 +268,7 @@ TEST(RunModes, ResponseStartZeroScoresEveryItemIncorrect) {
                   {control::kCStart, "9"},
                   {control::kCLength, "1"}};
     for (const Arithmetic arithmetic : {Arithmetic::Reference, Arithmetic::Fast}) {
-        ASSERT_EQ(RunCalibration(host, {1, arithmetic}), RunOutcome::Finished);
+        ASSERT_EQ(RunClassic(host, nullptr, 1, {arithmetic}), RunEnd::Finished);
         const auto lines = CrLfLines(test_support::ReadFile(dir.File("out.csv")));
         ASSERT_EQ(lines.size(), 3u);
         for (const std::size_t j : {1u, 2u}) {

@@ -7,11 +7,13 @@
 #include <cstdio>
 #include <string>
 
-#include "estimation/marginal/marginal_run.h"
 #include "support/run_fixture.h"
+#include "support/run_request.h"
 
 namespace tarvo {
 namespace {
+
+using test_support::RunMarginal;
 
 using test_support::CrLfLines;
 using test_support::RunFixture;
@@ -41,8 +43,7 @@ TEST(MarginalRun, ResultHasTheLayoutOfTheMatchingJointMode) {
         MarginalSettings settings;
         settings.model = layout.model;
         RunReport report;
-        ASSERT_EQ(RunMarginalCalibration(host, EngineSettings{}, settings, &report),
-                  RunOutcome::Finished)
+        ASSERT_EQ(RunMarginal(host, settings, &report), RunEnd::Finished)
             << ModelName(layout.model);
         bool crlf = false;
         const auto lines = CrLfLines(data.Output(), &crlf);
@@ -72,8 +73,7 @@ TEST(MarginalRun, TwoPLWritesCAsZeroAndItsErrorAsNotEstimated) {
     ScriptedHost host = data.Host(3);
     MarginalSettings settings;
     settings.model = MarginalModel::TwoPL;
-    ASSERT_EQ(RunMarginalCalibration(host, EngineSettings{}, settings, nullptr),
-              RunOutcome::Finished);
+    ASSERT_EQ(RunMarginal(host, settings, nullptr), RunEnd::Finished);
     const auto lines = CrLfLines(data.Output());
     for (int i = 1; i <= 5; ++i) {
         EXPECT_NE(lines[i].find(",  0.000,"), std::string::npos) << lines[i];
@@ -91,10 +91,7 @@ TEST(MarginalRun, SameFileOnOneTwoAndThreeThreads) {
             ScriptedHost host = data.Host(3);
             MarginalSettings settings;
             settings.scoring = scoring;
-            EngineSettings engine;
-            engine.threads = threads;
-            ASSERT_EQ(RunMarginalCalibration(host, engine, settings, nullptr),
-                      RunOutcome::Finished);
+            ASSERT_EQ(RunMarginal(host, settings, nullptr, threads), RunEnd::Finished);
             if (threads == 1) {
                 first = data.Output();
             } else {
@@ -120,8 +117,7 @@ TEST(MarginalRun, HeldItemsKeepTheItemFilesValues) {
     MarginalSettings settings;
     settings.fixItems = true;
     settings.estimatePopulation = true;
-    ASSERT_EQ(RunMarginalCalibration(host, EngineSettings{}, settings, nullptr),
-              RunOutcome::Finished);
+    ASSERT_EQ(RunMarginal(host, settings, nullptr), RunEnd::Finished);
     const auto lines = CrLfLines(data.Output());
     for (int i = 0; i < 10; ++i) {
         const std::string& row = lines[1 + i];
@@ -152,8 +148,7 @@ TEST(MarginalRun, AGivenCOutsideZeroToOneIsHeldAtTheBound) {
     ScriptedHost host = data.Host(5);
     MarginalSettings settings;
     settings.model = MarginalModel::ThreePLCGiven;
-    ASSERT_EQ(RunMarginalCalibration(host, EngineSettings{}, settings, nullptr),
-              RunOutcome::Finished);
+    ASSERT_EQ(RunMarginal(host, settings, nullptr), RunEnd::Finished);
     const std::string output = data.Output();
     EXPECT_EQ(output.find("nan"), std::string::npos);
     const auto lines = CrLfLines(output);
@@ -184,8 +179,7 @@ TEST(MarginalRun, AnswersThatNoAbilityExplainsLeaveEveryNumberFinite) {
         settings.fixItems = true;
         settings.scoring = scoring;
         RunReport report;
-        ASSERT_EQ(RunMarginalCalibration(host, EngineSettings{}, settings, &report),
-                  RunOutcome::Finished);
+        ASSERT_EQ(RunMarginal(host, settings, &report), RunEnd::Finished);
         EXPECT_TRUE(std::isfinite(report.logLikelihood));
         EXPECT_EQ(report.loop.end, LoopEnd::Settled);
     }
@@ -205,8 +199,7 @@ TEST(MarginalRun, ChecksEndTheRunWithAMessage) {
         MarginalSettings settings;
         settings.model = test.model;
         settings.fixItems = test.fixItems;
-        EXPECT_EQ(RunMarginalCalibration(host, EngineSettings{}, settings, nullptr),
-                  RunOutcome::EndedAtCheck);
+        EXPECT_EQ(RunMarginal(host, settings, nullptr), RunEnd::EndedAtCheck);
         ASSERT_EQ(host.messages.size(), 1u);
         EXPECT_NE(host.messages[0].find("item parameter file"), std::string::npos);
     }
@@ -218,8 +211,7 @@ TEST(MarginalRun, StopEndsTheCyclesAndStillWritesTheWholeFile) {
     ScriptedHost host = data.Host(3);
     host.stopAtPoll = 3;
     RunReport report;
-    EXPECT_EQ(RunMarginalCalibration(host, EngineSettings{}, MarginalSettings{}, &report),
-              RunOutcome::Stopped);
+    EXPECT_EQ(RunMarginal(host, MarginalSettings{}, &report), RunEnd::Stopped);
     EXPECT_EQ(report.loop.end, LoopEnd::Stopped);
     EXPECT_EQ(report.loop.passes, 3);
     EXPECT_EQ(CrLfLines(data.Output()).size(), 1u + 6 + 1 + 1 + 300);

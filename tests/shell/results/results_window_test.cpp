@@ -106,7 +106,7 @@ class ResultsFromDialogTest : public ::testing::Test {
     }
 
     // Fills the dialog for the sample files, picks the mode and presses Go.
-    std::optional<RunOutcome> Run(int mode, const std::string& outputName) {
+    std::optional<RunEnd> Run(int mode, const std::string& outputName) {
         outputFile = Path(outputName);
         for (const auto& [control, text] :
              sim::SampleControlTexts(kItems, responseFile, itemFile, outputFile)) {
@@ -165,7 +165,7 @@ TEST_F(ResultsFromDialogTest, EachModeFamilyOpensItsTabsWithTheFilesRows) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mode);
         const std::size_t before = viewer.Open().size();
-        EXPECT_EQ(Run(c.mode, c.output), RunOutcome::Finished);
+        EXPECT_EQ(Run(c.mode, c.output), RunEnd::Finished);
         ASSERT_EQ(viewer.Open().size(), before + 1);
         ResultsWindow* window = LastWindow();
         EXPECT_TRUE(window->isVisible());
@@ -220,7 +220,7 @@ TEST_F(ResultsFromDialogTest, EachModeFamilyOpensItsTabsWithTheFilesRows) {
 }
 
 TEST_F(ResultsFromDialogTest, SortingByBOrdersTheRowsByThePrintedB) {
-    ASSERT_EQ(Run(3, "joint.csv"), RunOutcome::Finished);
+    ASSERT_EQ(Run(3, "joint.csv"), RunEnd::Finished);
     ResultTableModel& model = *LastWindow()->ItemModel();
     const int b = ColumnNamed(model, QStringLiteral("b_calib"));
     ASSERT_GE(b, 0);
@@ -245,7 +245,7 @@ TEST_F(ResultsFromDialogTest, AStoppedRunOpensItsPartialResult) {
             if (auto* progress = dynamic_cast<ProgressWindow*>(widget)) progress->RequestStop();
         }
     });
-    EXPECT_EQ(Run(2, "stopped.csv"), RunOutcome::Stopped);
+    EXPECT_EQ(Run(2, "stopped.csv"), RunEnd::Stopped);
     ASSERT_NE(LastWindow(), nullptr);
     EXPECT_EQ(LastWindow()->ItemModel()->rowCount(), 3);
     EXPECT_NE(LastWindow()->Summary()->toPlainText().indexOf(QStringLiteral("stopped")), -1);
@@ -253,13 +253,13 @@ TEST_F(ResultsFromDialogTest, AStoppedRunOpensItsPartialResult) {
 
 TEST_F(ResultsFromDialogTest, ARunEndedAtACheckOpensNothing) {
     responseFile += ".missing";
-    EXPECT_EQ(Run(3, "never.csv"), RunOutcome::EndedAtCheck);
+    EXPECT_EQ(Run(3, "never.csv"), RunEnd::EndedAtCheck);
     EXPECT_TRUE(viewer.Open().empty());
     EXPECT_TRUE(desktop.openedDocuments.empty());
 }
 
 TEST_F(ResultsFromDialogTest, TheFileTabsButtonsHandTheFileToTheDesktop) {
-    ASSERT_EQ(Run(2, "items.csv"), RunOutcome::Finished);
+    ASSERT_EQ(Run(2, "items.csv"), RunEnd::Finished);
     ResultsWindow* window = LastWindow();
     for (QPushButton* button : window->findChildren<QPushButton*>()) {
         if (button->text() == QStringLiteral("Open with default application") ||
