@@ -41,7 +41,7 @@ enum class LoopStep {
 struct LoopRecord {
     LoopStep step = LoopStep::JointPass;
     LoopEnd end = LoopEnd::NotRun;
-    int passes = 0;  // steps begun, as the progress texts count them
+    int passes = 0;     // steps begun, as the progress texts count them
     int completed = 0;  // steps whose results are in the tables
     // Joint passes: MSError after each pass, pass 1 first.
     std::vector<double> msError;

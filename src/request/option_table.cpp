@@ -70,8 +70,8 @@ std::string ApplyPrior(PriorOption option, std::string_view value, PriorTexts& p
     if (comma == std::string_view::npos || value.find(',', comma + 1) != std::string_view::npos) {
         return Refusal(option.field, std::string(option.shape) + " or none", value);
     }
-    prior = PriorTexts{"on", std::string(value.substr(0, comma)),
-                       std::string(value.substr(comma + 1))};
+    prior =
+        PriorTexts{"on", std::string(value.substr(0, comma)), std::string(value.substr(comma + 1))};
     return {};
 }
 
@@ -179,7 +179,8 @@ OptionList RequestOptions(const RunRequest& request) {
         options.emplace_back("c-start", number(s.cField.start));
         options.emplace_back("c-length", number(s.cField.length));
     }
-    if (request.standardize) options.emplace_back("standardize", *request.standardize ? "yes" : "no");
+    if (request.standardize)
+        options.emplace_back("standardize", *request.standardize ? "yes" : "no");
     if (request.threads > 0) options.emplace_back("threads", std::to_string(request.threads));
     if (!request.reportFile.empty()) options.emplace_back("report", request.reportFile);
     options.emplace_back("method", request.method == Method::Marginal ? "mml" : "jml");

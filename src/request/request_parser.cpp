@@ -126,8 +126,8 @@ class Checker {
     // A prior's state and numbers. Not given: as the model (defaultOn), its
     // numbers read only when the prior is on.
     template <typename Prior>
-    void TakePrior(const PriorTexts& texts, bool defaultOn, const PriorFields& fields,
-                   Prior& prior, double Prior::*first, double Prior::*second) {
+    void TakePrior(const PriorTexts& texts, bool defaultOn, const PriorFields& fields, Prior& prior,
+                   double Prior::*first, double Prior::*second) {
         prior.on = texts.state ? *texts.state == "on" : defaultOn;
         if (!prior.on) return;
         Number(texts.first, fields.firstRange, fields.first, prior.*first);
@@ -144,8 +144,8 @@ void TakeMarginal(const RequestTexts& texts, int mode, Checker& checker, Margina
         if (const auto named = ModelNamed(*texts.model)) {
             model = *named;
         } else {
-            checker.Refuse(kModel.field,
-                           Refusal(kModel.name, "3pl, 3pl-c-given, 2pl, 1pl or rasch", *texts.model));
+            checker.Refuse(kModel.field, Refusal(kModel.name, "3pl, 3pl-c-given, 2pl, 1pl or rasch",
+                                                 *texts.model));
         }
     }
     m = SettingsFor(model);

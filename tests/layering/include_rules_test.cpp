@@ -146,6 +146,36 @@ TEST(IncludeRules, NoFileOfSrcCrossesALayer) {
     EXPECT_TRUE(problems.empty()) << all;
 }
 
+// The rules draw no arrow up: following the layers a layer may include
+// never leads back to it.
+TEST(IncludeRules, TheLayersFormNoCycle) {
+    const auto& allowed = AllowedLayers();
+    for (const auto& [start, direct] : allowed) {
+        std::set<std::string> reached;
+        std::vector<std::string> open(direct.begin(), direct.end());
+        while (!open.empty()) {
+            const std::string layer = open.back();
+            open.pop_back();
+            EXPECT_NE(layer, start) << start << " reaches itself";
+            if (layer == start || !reached.insert(layer).second) continue;
+            const auto next = allowed.find(layer);
+            ASSERT_NE(next, allowed.end()) << layer << " has no rule";
+            open.insert(open.end(), next->second.begin(), next->second.end());
+        }
+    }
+}
+
+// Every folder of src/ stays small enough to be read as one part.
+TEST(FolderSizes, NoFolderOfSrcHoldsMoreThan25Files) {
+    const std::filesystem::path src = std::filesystem::path(TARVO_SOURCE_DIR) / "src";
+    std::map<std::string, int> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(src)) {
+        if (entry.is_regular_file()) ++files[entry.path().parent_path().string()];
+    }
+    EXPECT_GT(files.size(), 10u);
+    for (const auto& [folder, count] : files) EXPECT_LE(count, 25) << folder;
+}
+
 // The rule itself: what it must catch and what it must let pass.
 TEST(IncludeRules, CatchesEveryForbiddenKindOfInclude) {
     struct Case {

@@ -135,8 +135,8 @@ std::size_t MarginalEstimator::Score(const mml::ResponseView& view, mml::ItemSpa
                 mml::ScoreEap(view, spans, quadrature, engine.pool, scores, block);
                 break;
             case MarginalScoring::Map:
-                mml::ScoreMap(view, spans, quadrature, population.mean, population.sd,
-                              engine.pool, scores, block);
+                mml::ScoreMap(view, spans, quadrature, population.mean, population.sd, engine.pool,
+                              scores, block);
                 break;
             case MarginalScoring::Ml:
                 ScoreMl({engine.arithmetic, engine.vectorUnit}, inputs.items, persons, engine.pool,
@@ -195,23 +195,20 @@ EstimationOutcome MarginalEstimator::Estimate(RunInputs& inputs, RunHost& host,
     mml::ExpectedCounts counts;
     const std::string limit = std::to_string(settings_.maxCycles);
     const std::size_t cycles = static_cast<std::size_t>(settings_.maxCycles);
-    const mml::EmOutcome em =
-        mml::RunEm(view, settings_, estimated, spans, engine.pool, quadrature, counts,
-                   [&](int cycle, double change, double logLikelihood) {
-                       loop.logLikelihood.push_back(logLikelihood);
-                       loop.largestChange.push_back(change);
-                       host.ProgressSet(RoundedPercent(static_cast<std::size_t>(cycle), cycles),
-                                        "EM cycle " + std::to_string(cycle) + " of no more than " +
-                                            limit + ".  Largest change = " +
-                                            FormatWithMask(change, kMaskChange));
-                       return !host.ProgressIsCancelled();
-                   });
+    const mml::EmOutcome em = mml::RunEm(
+        view, settings_, estimated, spans, engine.pool, quadrature, counts,
+        [&](int cycle, double change, double logLikelihood) {
+            loop.logLikelihood.push_back(logLikelihood);
+            loop.largestChange.push_back(change);
+            host.ProgressSet(RoundedPercent(static_cast<std::size_t>(cycle), cycles),
+                             "EM cycle " + std::to_string(cycle) + " of no more than " + limit +
+                                 ".  Largest change = " + FormatWithMask(change, kMaskChange));
+            return !host.ProgressIsCancelled();
+        });
     loop.passes = em.cycles;
     loop.completed = em.cycles;
     loop.lastChange = em.largestChange;
-    loop.end = em.stopped     ? LoopEnd::Stopped
-               : em.converged ? LoopEnd::Settled
-                              : LoopEnd::PassLimit;
+    loop.end = em.stopped ? LoopEnd::Stopped : em.converged ? LoopEnd::Settled : LoopEnd::PassLimit;
     outcome.logLikelihood = em.logLikelihood;
     PopulationEstimate& population = outcome.population;
     population.estimated = settings_.estimatePopulation && anyHeld;
@@ -223,9 +220,9 @@ EstimationOutcome MarginalEstimator::Estimate(RunInputs& inputs, RunHost& host,
     bool stopped = em.stopped || host.ProgressIsCancelled();
     if (!stopped) {
         host.ProgressSet(100, "Standard errors.");
-        stopped = !SetStandardErrors(settings_, estimated, spans, view, quadrature, counts,
-                                     engine.pool, [&] { return !host.ProgressIsCancelled(); },
-                                     items);
+        stopped = !SetStandardErrors(
+            settings_, estimated, spans, view, quadrature, counts, engine.pool,
+            [&] { return !host.ProgressIsCancelled(); }, items);
     }
     if (stopped) {
         outcome.errorsFormed = false;

@@ -565,6 +565,56 @@ TEST_F(ResultsWindowTest, TheSummaryNamesTheMarginalEstimatorAndItsCycles) {
         << summary.toStdString();
 }
 
+// A marginal run's EM cycles draw their own convergence: the marginal
+// log-likelihood of every cycle and its largest parameter change.
+TEST_F(ResultsWindowTest, TheConvergencePlotDrawsTheEmCycles) {
+    report.method = "mml";
+    report.loop.step = LoopStep::EmCycle;
+    report.loop.msError.clear();
+    report.loop.passes = 4;
+    report.loop.tolerance = 1e-4;
+    report.loop.logLikelihood = {-2700, -2670, -2660, -2659.9};
+    report.loop.largestChange = {0.4, 0.05, 0.001, 5e-5};
+    const auto window = Open();
+    ASSERT_TRUE(window->Plots()->Shows(Plot::Convergence));
+    QChart* chart = window->Plots()->Chart(Plot::Convergence);
+    EXPECT_EQ(chart->title(), QStringLiteral("Convergence of the EM cycles"));
+    const QLineSeries* likelihood = Line(chart, QStringLiteral("Marginal log-likelihood"));
+    ASSERT_NE(likelihood, nullptr);
+    ASSERT_EQ(likelihood->count(), 4);
+    EXPECT_EQ(likelihood->at(1), QPointF(2, -2670));
+    const QLineSeries* change = Line(chart, QStringLiteral("Largest parameter change"));
+    ASSERT_NE(change, nullptr);
+    ASSERT_EQ(change->count(), 4);
+    EXPECT_EQ(change->at(3), QPointF(4, 5e-5));
+    EXPECT_EQ(Line(chart, QStringLiteral("MSError")), nullptr);
+}
+
+TEST_F(ResultsWindowTest, TheSummaryShowsTheEstimatedPopulationAndThePriorsUsed) {
+    report.method = "mml";
+    report.model = "2pl";
+    report.logLikelihood = -987.25;
+    report.population = {true, 0.25, 1.125, 0.0625, 0.05};
+    const auto window = Open();
+    const QString summary = window->Summary()->toPlainText();
+    for (const char* part : {"(2pl)", "Priors: none.", "mean 0.250 (standard error 0.062)",
+                             "SD 1.125 (standard error 0.050)"}) {
+        EXPECT_NE(summary.indexOf(QString::fromUtf8(part)), -1) << part << summary.toStdString();
+    }
+}
+
+TEST_F(ResultsWindowTest, ARunWithNothingToEstimateSaysSoInsteadOfSettling) {
+    report.end = RunEnd::NothingToEstimate;
+    report.error = "the run has no items: the item count is 0, so no response is read.";
+    report.loop.passes = 5;
+    const auto window = Open();
+    const QString summary = window->Summary()->toPlainText();
+    EXPECT_NE(summary.indexOf(QStringLiteral("Nothing was estimated: the run has no items")), -1)
+        << summary.toStdString();
+    EXPECT_EQ(summary.indexOf(QStringLiteral("settled")), -1) << summary.toStdString();
+    EXPECT_EQ(summary.indexOf(QStringLiteral("The run finished")), -1);
+}
+
 TEST_F(ResultsWindowTest, TheSummarySaysHowTheRunEndedAndEveryWarning) {
     const auto window = Open();
     const QString summary = window->Summary()->toPlainText();
