@@ -51,3 +51,13 @@ function(tarvo_layer_include_root target layer)
         target_include_directories(${target} PUBLIC ${root})
     endif()
 endfunction()
+
+# tarvo_engine_warnings(target...)
+# The engine's stricter warnings: a shadowed name and a conversion that can
+# change a value are mistakes in numeric code, so the engine's own files
+# are built with them (headers of other libraries are not this code's).
+function(tarvo_engine_warnings)
+    foreach(target IN LISTS ARGN)
+        target_compile_options(${target} PRIVATE -Wshadow -Wconversion)
+    endforeach()
+endfunction()

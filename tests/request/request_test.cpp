@@ -34,7 +34,7 @@ TEST(RequestParser, TheClassicRunReadsItsBoxesByTheDialogsRules) {
     const RunRequest& r = *check.request;
     EXPECT_EQ(r.mode, 2);
     EXPECT_EQ(r.method, Method::Classic);
-    EXPECT_EQ(r.settings.itemCount, 4);         // halves to even
+    EXPECT_EQ(r.settings.itemCount, 4);          // halves to even
     EXPECT_EQ(r.settings.responseStart, 65535);  // modulo 65536
     EXPECT_EQ(r.settings.thetaField.start, 12);
     EXPECT_EQ(r.settings.itemParameterFile, "items.itm");
@@ -58,7 +58,9 @@ TEST(RequestParser, PriorsAreOnWhereTheModelNeedsThemUnlessSaidOtherwise) {
                        {"prior-a", threePL ? "none" : "0.2,0.4"}});
         ASSERT_TRUE(check.request) << check.message;
         EXPECT_EQ(check.request->marginal.priorLogA.on, !threePL);
-        if (!threePL) EXPECT_EQ(check.request->marginal.priorLogA.sd, 0.4);
+        if (!threePL) {
+            EXPECT_EQ(check.request->marginal.priorLogA.sd, 0.4);
+        }
     }
     // Without --model the mode's model, and its priors.
     const RequestCheck sixth = Parse({{"mode", "6"}, {"method", "mml"}});
@@ -72,38 +74,51 @@ TEST(RequestParser, EveryRefusalNamesTheSettingTheRangeAndTheText) {
         RequestField field;
         std::string message;
     } cases[] = {
-        {{{"mode", "0"}}, RequestField::Mode,
+        {{{"mode", "0"}},
+         RequestField::Mode,
          "The mode (--mode) must be a whole number from 1 to 8, not '0'."},
-        {{{"method", "em"}}, RequestField::Method,
+        {{{"method", "em"}},
+         RequestField::Method,
          "The method (--method) must be jml or mml, not 'em'."},
-        {{{"method", "mml"}, {"model", "4pl"}}, RequestField::Model,
+        {{{"method", "mml"}, {"model", "4pl"}},
+         RequestField::Model,
          "The model (--model) must be 3pl, 3pl-c-given, 2pl, 1pl or rasch, not '4pl'."},
-        {{{"method", "mml"}, {"quadrature", " 4 "}}, RequestField::Quadrature,
+        {{{"method", "mml"}, {"quadrature", " 4 "}},
+         RequestField::Quadrature,
          "Quadrature points (--quadrature) must be a whole number from 5 to 1001, not ' 4 '."},
-        {{{"method", "mml"}, {"scoring", "wle"}}, RequestField::Scoring,
+        {{{"method", "mml"}, {"scoring", "wle"}},
+         RequestField::Scoring,
          "The scoring (--scoring) must be eap, map or ml, not 'wle'."},
-        {{{"method", "mml"}, {"em-cycles", "100001"}}, RequestField::EmCycles,
+        {{{"method", "mml"}, {"em-cycles", "100001"}},
+         RequestField::EmCycles,
          "The EM cycle limit (--em-cycles) must be a whole number from 1 to 100000, not "
          "'100001'."},
-        {{{"method", "mml"}, {"em-tolerance", "1e-300"}}, RequestField::EmTolerance,
+        {{{"method", "mml"}, {"em-tolerance", "1e-300"}},
+         RequestField::EmTolerance,
          "The EM tolerance (--em-tolerance) must be a number from 1e-12 to 1, not '1e-300'."},
         // Extreme finite numbers no prior means: refused like any other.
-        {{{"method", "mml"}, {"prior-b", "0,1e-300"}}, RequestField::PriorBSd,
+        {{{"method", "mml"}, {"prior-b", "0,1e-300"}},
+         RequestField::PriorBSd,
          "The SD of the prior on b (--prior-b MEAN,SD) must be a number from 0.01 to 100, not "
          "'1e-300'."},
-        {{{"method", "mml"}, {"prior-a", "1e308,1e-308"}}, RequestField::PriorAMean,
+        {{{"method", "mml"}, {"prior-a", "1e308,1e-308"}},
+         RequestField::PriorAMean,
          "The mean of log a in the prior on a (--prior-a MEAN,SD) must be a number from -3 to "
          "3, not '1e308'."},
-        {{{"method", "mml"}, {"prior-c", "5,0.5"}}, RequestField::PriorCBeta,
+        {{{"method", "mml"}, {"prior-c", "5,0.5"}},
+         RequestField::PriorCBeta,
          "Beta of the prior on c (--prior-c ALPHA,BETA) must be a number from 1 to 1000, not "
          "'0.5'."},
-        {{{"method", "mml"}, {"estimate-population", "yes"}}, RequestField::EstimatePopulation,
+        {{{"method", "mml"}, {"estimate-population", "yes"}},
+         RequestField::EstimatePopulation,
          "Estimating the population (--estimate-population) needs items held at the item "
          "file's values (--fix-items): without them the scale is the population's own."},
-        {{{"quadrature", "21"}}, RequestField::Method,
+        {{{"quadrature", "21"}},
+         RequestField::Method,
          "The marginal estimator's options (--model, --prior-*, --quadrature, --scoring, "
          "--fix-items, ...) need the marginal method (--method mml)."},
-        {{{"threads", "2000"}}, RequestField::Threads,
+        {{{"threads", "2000"}},
+         RequestField::Threads,
          "The thread count (--threads) must be a whole number from 1 to 1024, not '2000'."},
     };
     for (const auto& c : cases) {
@@ -120,8 +135,13 @@ TEST(RequestParser, EveryRefusalNamesTheSettingTheRangeAndTheText) {
 // come back, every marginal setting written out.
 TEST(RequestOptions, ARequestRunsAgainFromItsOptions) {
     const OptionList asked[] = {
-        {{"mode", "1"}, {"response-file", "r dat"}, {"item-file", "i.itm"},
-         {"output-file", "o.txt"}, {"item-count", "45"}, {"a-start", "22"}, {"a-length", "9"}},
+        {{"mode", "1"},
+         {"response-file", "r dat"},
+         {"item-file", "i.itm"},
+         {"output-file", "o.txt"},
+         {"item-count", "45"},
+         {"a-start", "22"},
+         {"a-length", "9"}},
         {{"mode", "3"},
          {"standardize", "no"},
          {"threads", "3"},
@@ -133,7 +153,10 @@ TEST(RequestOptions, ARequestRunsAgainFromItsOptions) {
          {"scoring", "ml"},
          {"em-cycles", "40"},
          {"em-tolerance", "0.000001"}},
-        {{"mode", "5"}, {"item-file", "i.itm"}, {"method", "mml"}, {"fix-items", "yes"},
+        {{"mode", "5"},
+         {"item-file", "i.itm"},
+         {"method", "mml"},
+         {"fix-items", "yes"},
          {"estimate-population", "yes"}},
     };
     for (const OptionList& options : asked) {
@@ -145,13 +168,12 @@ TEST(RequestOptions, ARequestRunsAgainFromItsOptions) {
         EXPECT_EQ(RequestOptions(*second.request), written);
     }
     const OptionList marginal = RequestOptions(*Parse(asked[1]).request);
-    const OptionList expected = {{"prior-a", "none"},       {"prior-b", "0.25,1.5"},
-                                 {"prior-c", "none"},       {"quadrature", "21"},
-                                 {"scoring", "ml"},         {"em-cycles", "40"},
+    const OptionList expected = {{"prior-a", "none"},      {"prior-b", "0.25,1.5"},
+                                 {"prior-c", "none"},      {"quadrature", "21"},
+                                 {"scoring", "ml"},        {"em-cycles", "40"},
                                  {"em-tolerance", "1e-06"}};
     for (const auto& pair : expected) {
-        EXPECT_NE(std::find(marginal.begin(), marginal.end(), pair), marginal.end())
-            << pair.first;
+        EXPECT_NE(std::find(marginal.begin(), marginal.end(), pair), marginal.end()) << pair.first;
     }
     // The classic estimator writes none of the marginal estimator's options.
     for (const auto& [name, value] : RequestOptions(*Parse(asked[0]).request)) {

@@ -86,7 +86,9 @@ void ExpectEveryCauseTrue(const RunReport& report, const MarginalSettings& setti
     for (const ItemReport& row : report.itemRows) {
         // Neither a c that is not a parameter nor a held item failed.
         EXPECT_EQ(row.flags & kItemNotEstimated, 0u) << row.seqItem;
-        if (row.held) EXPECT_EQ(row.flags & (kItemAAtBound | kItemBAtBound), 0u) << row.seqItem;
+        if (row.held) {
+            EXPECT_EQ(row.flags & (kItemAAtBound | kItemBAtBound), 0u) << row.seqItem;
+        }
     }
 }
 
@@ -106,7 +108,8 @@ std::string ItemFile(const RunReport& fitted, std::size_t held) {
 TEST(LsatWarnings, NameOnlyCausesTheDataHave) {
     test_support::TempDir dir;
     for (const Lsat section : {Lsat::Section6, Lsat::Section7}) {
-        const std::string responses = dir.Write("lsat.dat", test_support::LsatResponseFile(section));
+        const std::string responses =
+            dir.Write("lsat.dat", test_support::LsatResponseFile(section));
         for (const MarginalModel model : {MarginalModel::ThreePL, MarginalModel::TwoPL,
                                           MarginalModel::OnePL, MarginalModel::Rasch}) {
             SCOPED_TRACE(std::string(section == Lsat::Section6 ? "LSAT6 " : "LSAT7 ") +
@@ -142,7 +145,8 @@ TEST(LsatWarnings, NameOnlyCausesTheDataHave) {
 // estimates on LSAT7 are the maximum-likelihood ones other programs print.
 TEST(LsatWarnings, TheTwoPLHasNoPriorByDefault) {
     test_support::TempDir dir;
-    const std::string responses = dir.Write("lsat7.dat", test_support::LsatResponseFile(Lsat::Section7));
+    const std::string responses =
+        dir.Write("lsat7.dat", test_support::LsatResponseFile(Lsat::Section7));
     test_support::ScriptedHost host;
     host.texts = sim::SampleControlTexts(5, responses, "", dir.File("out.csv"));
     host.mode = 3;

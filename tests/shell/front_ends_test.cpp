@@ -75,8 +75,9 @@ TEST(FrontEnds, GiveTheSameMessageForEveryRefusedMarginalOption) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.option + " " + c.text);
         const std::string good = c.option == "--prior-c" ? "5" : "1";
-        const std::string value =
-            c.place == 0 ? c.text : c.place == 1 ? c.text + "," + good : good + "," + c.text;
+        const std::string value = c.place == 0   ? c.text
+                                  : c.place == 1 ? c.text + "," + good
+                                                 : good + "," + c.text;
         const std::string runner = RunnerMessage({c.option, value});
         const std::string dialog = DialogMessage(c.field, c.text, PriorChoice::On);
         EXPECT_FALSE(runner.empty());
@@ -124,11 +125,13 @@ TEST_F(JobFileTest, BothFrontEndsWriteTheSameJobFileAndReadItBack) {
     ASSERT_TRUE(desktop.messages.empty()) << desktop.messages[0];
 
     // The runner: the same settings as options.
-    std::vector<std::string> args = {"--mode",    "5",          "--method",
-                                     "mml",       "--model",    "2pl",
-                                     "--prior-b", "0.5,2",      "--quadrature",
-                                     "31",        "--scoring",  "map",
-                                     "--fix-items", "--estimate-population"};
+    std::vector<std::string> args = {"--mode",       "5",
+                                     "--method",     "mml",
+                                     "--model",      "2pl",
+                                     "--prior-b",    "0.5,2",
+                                     "--quadrature", "31",
+                                     "--scoring",    "map",
+                                     "--fix-items",  "--estimate-population"};
     for (const request::OptionSpec& option : request::RunOptions()) {
         const auto text = texts.find(option.controlId);
         if (option.controlId == 0 || text == texts.end()) continue;
