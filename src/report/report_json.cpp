@@ -148,7 +148,7 @@ Json Head(const RunReport& report) {
 template <typename Sink>
 bool WriteDocument(const RunReport& report, Sink&& sink, const StopRequested& stopRequested) {
     std::string head = Dump(Head(report), 2);
-    head.pop_back();  // the closing brace: the rows follow
+    head.resize(head.find_last_not_of("\n}") + 1);  // the closing brace: the rows follow
     sink(head + ",\n");
     std::size_t written = 0;
     auto rows = [&](const char* key, std::size_t count, auto&& row) {
