@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "core/modes.h"
+#include "platform/control_ids.h"
 #include "request/job_file.h"
 #include "request/option_table.h"
 
@@ -27,6 +28,16 @@ std::string Indented(std::string_view help) {
         if (ch == '\n') text += std::string(28, ' ');
     }
     return text;
+}
+
+// " (modes 1, 4, 5, 7)": the modes that read an item parameter file.
+std::string ModesReadingItemFile() {
+    std::string modes;
+    for (int m = kFirstMode; m <= kLastMode; ++m) {
+        if (!RulesOf(m).needsItemFile) continue;
+        modes += (modes.empty() ? " (modes " : ", ") + std::to_string(m);
+    }
+    return modes + ")";
 }
 
 std::string HelpLine(std::string_view name, std::string_view value, std::string_view help) {
@@ -123,7 +134,11 @@ std::string HelpText() {
             text += "Estimator:\n";
         }
         if (option.name == "model") text += "Marginal estimator (--method mml):\n";
-        text += HelpLine(option.name, option.value, option.help);
+        const std::string help =
+            std::string(option.help) + (option.controlId == control::kItemParameterFile
+                                            ? ModesReadingItemFile()
+                                            : std::string());
+        text += HelpLine(option.name, option.value, help);
     }
     text += "\nModes (estimated | given):\n";
     for (int m = kFirstMode; m <= kLastMode; ++m) {

@@ -12,7 +12,7 @@ namespace {
 constexpr std::array<OptionSpec, 32> kOptions{{
     {"mode", "N", "calibration mode 1..8 (default 2, see below)"},
     {"response-file", "PATH", "response file (examinee records)", control::kResponseFile},
-    {"item-file", "PATH", "item parameter file (modes 1, 4, 5, 7)", control::kItemParameterFile},
+    {"item-file", "PATH", "item parameter file", control::kItemParameterFile},
     {"output-file", "PATH", "result file to write", control::kOutputFile},
     {"item-count", "TEXT", "number of items (item responses: Length)", control::kItemCount},
     {"response-start", "TEXT", "column of the first response", control::kResponseStart},

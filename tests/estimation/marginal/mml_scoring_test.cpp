@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "estimation/marginal/mml_em.h"
+#include "estimation/marginal/mml_population.h"
 #include "simulator.h"
 
 namespace tarvo::mml {
@@ -106,6 +107,56 @@ TEST(MarginalPopulation, HeldItemsLetTheAbilityMeanAndSdBeEstimated) {
     for (std::size_t i = 1; i < drawn.size(); ++i) EXPECT_EQ(a[i], drawn[i].a);
     EXPECT_NEAR(a[0], drawn[0].a, 0.25);
     EXPECT_NEAR(b[0], drawn[0].b, 0.25);
+}
+
+// The population's standard errors are the inverse of minus the Hessian of
+// the marginal log-likelihood in (mean, SD), the items held: Louis' formula
+// against a central-difference Hessian of the likelihood itself.
+TEST(MarginalPopulation, ItsStandardErrorsAreTheLikelihoodsCurvature) {
+    sim::Random random(7);
+    const auto drawn = sim::DrawItems(random, 12, sim::ItemModel::ThreePL);
+    std::vector<double> theta = sim::DrawAbilities(random, 800);
+    for (double& t : theta) t = -0.4 + 0.8 * t;
+    const auto codes = sim::DrawResponses(random, theta, drawn);
+    std::vector<double> a, b, c;
+    for (const auto& item : drawn) {
+        a.push_back(item.a);
+        b.push_back(item.b);
+        c.push_back(item.c);
+    }
+    const ResponseView view{codes.data(), theta.size(), drawn.size()};
+    const ItemSpans items{a, b, c};
+    WorkerPool pool(2);
+    PopulationEstimate population;
+    population.estimated = true;
+    population.mean = -0.35;
+    population.sd = 0.85;
+    const Quadrature q = NormalQuadrature(61, 6, population.mean, population.sd);
+    SetPopulationErrors(view, items, q, pool, population);
+
+    auto logLikelihood = [&](double mean, double sd) {
+        const Quadrature moved = NormalQuadrature(61, 6, mean, sd);
+        LogCurveTables tables;
+        tables.Fill(a, b, c, moved);
+        std::vector<double> weights(61);
+        double total = 0;
+        for (std::size_t j = 0; j < view.persons; ++j) {
+            PosteriorRange range;
+            total += Posterior(view.Row(j), tables, moved, weights, range);
+        }
+        return total;
+    };
+    const double h = 1e-3, m = population.mean, s = population.sd;
+    const double f = logLikelihood(m, s);
+    const double mm = (logLikelihood(m + h, s) - 2 * f + logLikelihood(m - h, s)) / (h * h);
+    const double ss = (logLikelihood(m, s + h) - 2 * f + logLikelihood(m, s - h)) / (h * h);
+    const double ms = (logLikelihood(m + h, s + h) - logLikelihood(m + h, s - h) -
+                       logLikelihood(m - h, s + h) + logLikelihood(m - h, s - h)) /
+                      (4 * h * h);
+    // Minus the Hessian, inverted.
+    const double determinant = mm * ss - ms * ms;
+    EXPECT_NEAR(population.seMean, std::sqrt(-ss / determinant), 0.01 * population.seMean);
+    EXPECT_NEAR(population.seSd, std::sqrt(-mm / determinant), 0.01 * population.seSd);
 }
 
 }  // namespace
