@@ -142,6 +142,8 @@ TEST(Interruption, MarginalRunStopsWithWholeTablesAndTheStoppedLine) {
     for (const char* option : {"--method=mml", "--em-cycles=100000", "--em-tolerance=1e-12"}) {
         settings.args.emplace_back(option);
     }
+    const std::string report = data.dir.File("report.json");
+    settings.args.push_back("--report=" + report);
     RunnerProcess run(settings);
     ASSERT_TRUE(
         test_support::WaitUntil([&] { return std::filesystem::exists(output) || run.Finished(); }));
@@ -156,6 +158,11 @@ TEST(Interruption, MarginalRunStopsWithWholeTablesAndTheStoppedLine) {
     ASSERT_EQ(lines.size(), 1u + kItems + 1 + 1 + kPersons);
     ExpectNumberedRows({lines.begin() + 1, lines.begin() + 1 + kItems}, 9);
     ExpectNumberedRows({lines.begin() + 3 + kItems, lines.end()}, 5);
+    // The stop was the run's: its report is written whole, and says so.
+    const std::string json = test_support::ReadFile(report);
+    EXPECT_NE(json.find("\"end\": \"stopped\""), std::string::npos);
+    EXPECT_NE(json.find("\"step\": \"em_cycle\""), std::string::npos);
+    EXPECT_EQ(json.substr(json.size() - 2), "}\n");
 }
 
 TEST(Interruption, SecondInterruptEndsTheProcessAtOnce) {
