@@ -72,7 +72,6 @@ struct EstimationOutcome {
     // the last standardisation divided by (NaN: none).
     bool standardized = false;
     double thetaSpread = std::numeric_limits<double>::quiet_NaN();
-    double secondsAsking = 0;  // the time the standardise question waited for the user
     // Theta-only and items-only paths: the rows written, of how many.
     std::size_t rowsWritten = 0;
     std::size_t rowsTotal = 0;

@@ -2,6 +2,7 @@
 // row-by-row paths, every ending, and a result file that does not change.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -236,10 +237,14 @@ TEST(RunReportTime, TheRunIsTimedWithoutTheQuestionsWait) {
     SlowAnswerHost host;
     static_cast<test_support::ScriptedHost&>(host) = data.Host(3);
     RunReport report;
+    const auto start = std::chrono::steady_clock::now();
     ASSERT_EQ(test_support::RunClassic(host, &report), RunEnd::Finished);
+    const double whole =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     ASSERT_EQ(host.questions.size(), 1u);
     EXPECT_GT(report.wallSeconds, 0);
-    EXPECT_LT(report.wallSeconds, 0.3);
+    // Whatever the machine's speed: the run's time is the whole less the wait.
+    EXPECT_LT(report.wallSeconds, whole - 0.35);
 }
 
 // An answer in the request is the answer: the question is not asked, and a
