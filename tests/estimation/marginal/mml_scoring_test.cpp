@@ -79,19 +79,37 @@ TEST(MarginalScoring, EapIsThePosteriorMeanAndMapItsMode) {
     }
 }
 
-TEST(MarginalPopulation, HeldItemsLetTheAbilityMeanAndSdBeEstimated) {
-    sim::Random random(31);
-    const auto drawn = sim::DrawItems(random, 30, sim::ItemModel::ThreePL);
-    std::vector<double> theta = sim::DrawAbilities(random, 5000);
-    for (double& t : theta) t = 0.5 + 1.3 * t;
-    const auto codes = sim::DrawResponses(random, theta, drawn);
+// 3PL items and responses of abilities drawn from N(mean, sd^2).
+struct Drawn {
+    std::vector<sim::SimulatedItem> items;
+    std::vector<std::uint8_t> codes;
     std::vector<double> a, b, c;
-    for (const auto& item : drawn) {
-        a.push_back(item.a);
-        b.push_back(item.b);
-        c.push_back(item.c);
+    std::size_t persons = 0;
+
+    Drawn(std::uint64_t seed, std::size_t itemCount, std::size_t personCount, double mean,
+          double sd)
+        : persons(personCount) {
+        sim::Random random(seed);
+        items = sim::DrawItems(random, itemCount, sim::ItemModel::ThreePL);
+        std::vector<double> theta = sim::DrawAbilities(random, personCount);
+        for (double& t : theta) t = mean + sd * t;
+        codes = sim::DrawResponses(random, theta, items);
+        for (const auto& item : items) {
+            a.push_back(item.a);
+            b.push_back(item.b);
+            c.push_back(item.c);
+        }
     }
-    const ResponseView view{codes.data(), theta.size(), drawn.size()};
+    ResponseView View() const { return {codes.data(), persons, items.size()}; }
+};
+
+TEST(MarginalPopulation, HeldItemsLetTheAbilityMeanAndSdBeEstimated) {
+    Drawn d(31, 30, 5000, 0.5, 1.3);
+    const auto& drawn = d.items;
+    auto& a = d.a;
+    auto& b = d.b;
+    auto& c = d.c;
+    const ResponseView view = d.View();
     MarginalSettings settings;
     settings.estimatePopulation = true;
     std::vector<char> estimated(drawn.size(), 0);
@@ -113,19 +131,10 @@ TEST(MarginalPopulation, HeldItemsLetTheAbilityMeanAndSdBeEstimated) {
 // the marginal log-likelihood in (mean, SD), the items held: Louis' formula
 // against a central-difference Hessian of the likelihood itself.
 TEST(MarginalPopulation, ItsStandardErrorsAreTheLikelihoodsCurvature) {
-    sim::Random random(7);
-    const auto drawn = sim::DrawItems(random, 12, sim::ItemModel::ThreePL);
-    std::vector<double> theta = sim::DrawAbilities(random, 800);
-    for (double& t : theta) t = -0.4 + 0.8 * t;
-    const auto codes = sim::DrawResponses(random, theta, drawn);
-    std::vector<double> a, b, c;
-    for (const auto& item : drawn) {
-        a.push_back(item.a);
-        b.push_back(item.b);
-        c.push_back(item.c);
-    }
-    const ResponseView view{codes.data(), theta.size(), drawn.size()};
-    const ItemSpans items{a, b, c};
+    Drawn d(7, 12, 800, -0.4, 0.8);
+    const ResponseView view = d.View();
+    const std::vector<double>&a = d.a, &b = d.b, &c = d.c;
+    const ItemSpans items{d.a, d.b, d.c};
     WorkerPool pool(2);
     PopulationEstimate population;
     population.estimated = true;
