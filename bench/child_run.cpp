@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "estimation/calibration_run.h"
-#include "estimation/evaluation_counter.h"
+#include "estimation/classic/evaluation_counter.h"
 #include "heap_count.h"
 #include "quiet_host.h"
+#include "run/calibration_run.h"
 
 namespace tarvo::bench {
 
@@ -62,14 +62,15 @@ int ChildMain(int argc, char** argv) {
     }
     DataSet data;
     const int mode = std::atoi(argv[2]);
+    const unsigned threads = static_cast<unsigned>(std::atoi(argv[3]));
     EngineSettings engine;
-    engine.threads = static_cast<unsigned>(std::atoi(argv[3]));
     engine.arithmetic =
         std::strcmp(argv[4], "reference") == 0 ? Arithmetic::Reference : Arithmetic::Fast;
     data.persons = std::strtoull(argv[5], nullptr, 10);
     data.items = std::strtoull(argv[6], nullptr, 10);
     const DataFiles files{argv[7], argv[8]};
-    QuietHost host(ControlTexts(data, files, argv[9]), mode);
+    QuietHost host;
+    const tarvo::RunRequest run = RequestFor(ControlTexts(data, files, argv[9]), mode, threads);
     const std::size_t heapAtStart = HeapAtStart();
 
     const std::uint64_t before = EvaluationCounter().load();
@@ -77,11 +78,11 @@ int ChildMain(int argc, char** argv) {
     // The report is gathered as a user's run gathers it, so its cost is in
     // the time measured.
     RunReport report;
-    const RunOutcome outcome = RunCalibration(host, engine, &report);
+    const RunEnd outcome = RunCalibration(run, host, &report, engine);
     const auto end = std::chrono::steady_clock::now();
     const std::uint64_t evaluations = EvaluationCounter().load() - before;
 
-    if (outcome != RunOutcome::Finished) {
+    if (outcome != RunEnd::Finished) {
         std::printf("fail run did not finish: %s\n", host.Messages().c_str());
         return 1;
     }
@@ -139,7 +140,7 @@ RunMeasure RunInChild(const RunRequest& request) {
     const std::vector<std::string> args = {"tarvo-bench",
                                            kChildFlag,
                                            std::to_string(request.mode),
-                                           std::to_string(request.engine.threads),
+                                           std::to_string(request.threads),
                                            ArithmeticName(request.engine.arithmetic),
                                            std::to_string(request.data.persons),
                                            std::to_string(request.data.items),

@@ -15,6 +15,7 @@ namespace tarvo::bench {
 // own.
 struct RunRequest {
     int mode = 3;
+    unsigned threads = 0;
     EngineSettings engine;
     DataSet data;
     DataFiles files;

@@ -8,9 +8,7 @@
 #include <vector>
 
 #include "bench_data.h"
-#include "estimation/calibration_run.h"
-#include "estimation/marginal_run.h"
-#include "estimation/mml_quadrature.h"
+#include "estimation/marginal/mml_quadrature.h"
 #include "fit/compute_fit.h"
 #include "fit/local_dependence.h"
 #include "fit/residual_correlations.h"
@@ -21,6 +19,7 @@
 #include "marginal_child.h"
 #include "quiet_host.h"
 #include "rpf_reference.h"
+#include "run/calibration_run.h"
 #include "sample_layout.h"
 #include "simulator.h"
 #include "thread_time.h"
@@ -180,8 +179,6 @@ void PrintCostSection(const std::string& dataDir, unsigned threads, bool quick) 
         "| run | examinees x items | run s | S-X2 s | residual pass s | Q3 pairs s | whole fit s "
         "| fit / run (cpu: fit / run per thread) | flagged "
         "|\n|---|---|---|---|---|---|---|---|---|\n");
-    EngineSettings engine;
-    engine.threads = threads;
     const struct {
         const char* name;
         bool marginal;
@@ -189,17 +186,18 @@ void PrintCostSection(const std::string& dataDir, unsigned threads, bool quick) 
     for (const auto& r : runs) {
         const std::string output =
             dataDir + "/out-fit-" + (r.marginal ? "mml-" : "jml-") + set.Name() + ".csv";
-        QuietHost host(ControlTexts(set, files, output), 3);
+        QuietHost host;
+        const MarginalSettings marginal;
+        const RunRequest request = RequestFor(ControlTexts(set, files, output), 3, threads,
+                                              r.marginal ? &marginal : nullptr);
         RunReport report;
         RunTime run;
         const auto start = Clock::now();
         const double cpu = ProcessCpuSeconds();
-        const RunOutcome outcome =
-            r.marginal ? RunMarginalCalibration(host, engine, MarginalSettings{}, &report)
-                       : RunCalibration(host, engine, &report);
+        const RunEnd outcome = RunCalibration(request, host, &report);
         run.wall = SecondsSince(start);
         run.cpu = ProcessCpuSeconds() - cpu;
-        if (outcome != RunOutcome::Finished) {
+        if (outcome != RunEnd::Finished) {
             std::printf("| %s | failed: %s |\n", r.name, host.Messages().c_str());
             continue;
         }
@@ -355,10 +353,12 @@ void PrintRpfSection(const std::string& dataDir, const std::string& realDir,
         std::printf("| lsat7 | not found under %s |\n", realDir.c_str());
     } else {
         const std::string output = dataDir + "/out-fit-lsat7-2pl.csv";
-        QuietHost host(sim::SampleControlTexts(5, lsat, "", output), 3);
+        QuietHost host;
+        const MarginalSettings settings = WithoutPriors(MarginalModel::TwoPL);
         RunReport report;
-        if (RunMarginalCalibration(host, EngineSettings{}, WithoutPriors(MarginalModel::TwoPL),
-                                   &report) != RunOutcome::Finished) {
+        if (RunCalibration(
+                RequestFor(sim::SampleControlTexts(5, lsat, "", output), 3, 0, &settings), host,
+                &report) != RunEnd::Finished) {
             std::printf("| lsat7 | the marginal fit failed: %s |\n", host.Messages().c_str());
         } else {
             sim::SimulatedData table;

@@ -15,13 +15,13 @@
 #include <string>
 
 #include "bench_data.h"
-#include "estimation/calibration_run.h"
 #include "input/delimited_response_file.h"
 #include "input/line_reader.h"
 #include "input/response_file.h"
 #include "input/response_input.h"
 #include "platform/control_ids.h"
 #include "quiet_host.h"
+#include "run/calibration_run.h"
 
 namespace {
 
@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
 
     const std::string output = dir + "/input-bench-out.csv";
     const auto texts = bench::ControlTexts(data, files, output);
-    bench::QuietHost host(texts, 1);
+    bench::QuietHost host;
     RunSettings settings;
     settings.itemCount = static_cast<std::uint16_t>(data.items);
     settings.responseFile = files.responseFile;
@@ -113,12 +113,12 @@ int main(int argc, char** argv) {
     };
     PersonTable persons1;
     const double plain = best([&] { ReadResponseFile(files.responseFile, settings, persons1); });
-    ResponsePlan plan = PlanResponseFile(host);
+    ResponsePlan plan = PlanResponseFile(bench::MapTexts(texts));
     ResponseFileRead read;
     const double counted = best([&] { read = ReadPlannedResponses(plan, settings, persons1); });
     std::vector<InputFinding> findings;
-    const double check =
-        best([&] { findings = CheckReadInput(host, plan, settings, read, persons1); });
+    const double check = best(
+        [&] { findings = CheckReadInput(bench::MapTexts(texts), plan, settings, read, persons1); });
     std::printf(
         "fixed columns: read %.3f s; with the check's counts %.3f s; check %.3f s "
         "(%zu findings)\n",
@@ -135,12 +135,11 @@ int main(int argc, char** argv) {
           control::kExamineeIdLength, control::kThetaStart, control::kThetaLength}) {
         csvTexts.erase(box);
     }
-    bench::QuietHost csvHost(csvTexts, 1);
     RunSettings csvSettings = settings;
     csvSettings.responseFile = csv;
     PersonTable persons2;
     const double delimited = best([&] {
-        const ResponsePlan csvPlan = PlanResponseFile(csvHost);
+        const ResponsePlan csvPlan = PlanResponseFile(bench::MapTexts(csvTexts));
         ReadPlannedResponses(csvPlan, csvSettings, persons2);
     });
     std::printf(
@@ -155,16 +154,14 @@ int main(int argc, char** argv) {
     // On one thread, so that the run's processor time is its time.
     const auto start = Clock::now();
     const double startCpu = ProcessorSeconds();
-    EngineSettings engine;
-    engine.threads = 1;
-    const RunOutcome outcome = RunCalibration(host, engine);
+    const RunEnd outcome = RunCalibration(bench::RequestFor(texts, 1, 1), host);
     const double run = ProcessorSeconds() - startCpu;
     const double share = (counted - plain + check) / run;
     std::printf(
         "theta-only run on one thread: %.3f s (wall %.3f s, %s); the check's share: %.1f%% "
         "(target: under 5%%)\n",
-        run, SecondsSince(start), outcome == RunOutcome::Finished ? "finished" : "did not finish",
+        run, SecondsSince(start), outcome == RunEnd::Finished ? "finished" : "did not finish",
         100 * share);
     std::printf("(times are processor seconds, the least of three)\n");
-    return outcome == RunOutcome::Finished ? 0 : 1;
+    return outcome == RunEnd::Finished ? 0 : 1;
 }

@@ -2,8 +2,8 @@
 
 #include <chrono>
 
-#include "estimation/estimators.h"
-#include "estimation/evaluation_counter.h"
+#include "estimation/classic/estimators.h"
+#include "estimation/classic/evaluation_counter.h"
 #include "simulator.h"
 #include "thread_time.h"
 

@@ -20,7 +20,7 @@
 #include "bench_data.h"
 #include "child_run.h"
 #include "core/modes.h"
-#include "estimation/fast_kernels.h"
+#include "estimation/kernels/fast_kernels.h"
 #include "fit_bench.h"
 #include "loop_timing.h"
 #include "marginal_bench.h"
@@ -119,7 +119,7 @@ void RunCase(const Case& c, const Options& options, unsigned threads) {
     auto request = [&](Arithmetic arithmetic, unsigned runThreads) {
         RunRequest r;
         r.mode = c.mode;
-        r.engine.threads = runThreads;
+        r.threads = runThreads;
         r.engine.arithmetic = arithmetic;
         r.data = data;
         r.files = files;

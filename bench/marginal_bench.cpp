@@ -12,11 +12,11 @@
 
 #include "bench_data.h"
 #include "child_run.h"
-#include "estimation/marginal_run.h"
 #include "item_values.h"
 #include "marginal_child.h"
 #include "openmx_reference.h"
 #include "quiet_host.h"
+#include "run/calibration_run.h"
 #include "sample_layout.h"
 
 namespace tarvo::bench {
@@ -99,10 +99,12 @@ void PrintRealDataSection(const std::string& realDir, const std::string& workDir
         }
         for (const Model& m : models) {
             const std::string output = workDir + "/out-mml-" + name + "-" + m.ours + ".csv";
-            QuietHost host(sim::SampleControlTexts(5, data, "", output), 3);
+            QuietHost host;
+            const MarginalSettings settings = WithoutPriors(m.model);
             RunReport report;
-            if (RunMarginalCalibration(host, EngineSettings{}, WithoutPriors(m.model), &report) !=
-                RunOutcome::Finished) {
+            const tarvo::RunRequest run =
+                RequestFor(sim::SampleControlTexts(5, data, "", output), 3, 0, &settings);
+            if (RunCalibration(run, host, &report) != RunEnd::Finished) {
                 std::printf("| %s | %s | failed: %s |\n", name, m.ours, host.Messages().c_str());
                 continue;
             }
@@ -198,7 +200,7 @@ void PrintMarginalSection(const std::string& dataDir, unsigned threads, bool qui
 
         RunRequest joint;
         joint.mode = 3;
-        joint.engine.threads = threads;
+        joint.threads = threads;
         joint.data = data;
         joint.files = files;
         joint.outputFile =

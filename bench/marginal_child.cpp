@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "child_run.h"
-#include "estimation/marginal_run.h"
 #include "quiet_host.h"
+#include "run/calibration_run.h"
 
 namespace tarvo::bench {
 
@@ -57,21 +57,20 @@ int MarginalChildMain(int argc, char** argv) {
         return 2;
     }
     DataSet data;
-    EngineSettings engine;
-    engine.threads = static_cast<unsigned>(std::atoi(argv[2]));
+    const unsigned threads = static_cast<unsigned>(std::atoi(argv[2]));
     data.persons = std::strtoull(argv[3], nullptr, 10);
     data.items = std::strtoull(argv[4], nullptr, 10);
     const DataFiles files{argv[5], argv[6]};
-    auto texts = ControlTexts(data, files, argv[7]);
-    QuietHost host(texts, 3);
+    const auto texts = ControlTexts(data, files, argv[7]);
+    QuietHost host;
     RunReport report;
     const std::size_t heapAtStart = HeapAtStart();
     const auto start = std::chrono::steady_clock::now();
     const MarginalSettings settings =
         std::strcmp(argv[8], "no-priors") == 0 ? WithoutPriors() : MarginalSettings{};
-    const RunOutcome outcome = RunMarginalCalibration(host, engine, settings, &report);
+    const RunEnd outcome = RunCalibration(RequestFor(texts, 3, threads, &settings), host, &report);
     const auto end = std::chrono::steady_clock::now();
-    if (outcome != RunOutcome::Finished) {
+    if (outcome != RunEnd::Finished) {
         std::printf("fail run did not finish: %s\n", host.Messages().c_str());
         return 1;
     }

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "bench_data.h"
-#include "estimation/mml_settings.h"
+#include "core/marginal_settings.h"
 
 namespace tarvo::bench {
 

@@ -10,27 +10,67 @@ function(tarvo_add_test name)
     target_compile_definitions(${name} PRIVATE
         TARVO_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
         TARVO_BINARY_DIR="${PROJECT_BINARY_DIR}")
+    tarvo_test_headers(${name})
     # A hang fails its test instead of holding up the whole run; the limit
     # leaves room for the sanitizer build, where the longest tests take a
     # minute or more.
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 endfunction()
 
-# tarvo_layer_include_root(target layer)
+# tarvo_test_headers(target [QT])
+# The headers nearly every test file includes, GoogleTest's above all,
+# compiled once per test program instead of once per file; with QT, the Qt
+# Widgets headers of the desktop's tests too.
+function(tarvo_test_headers target)
+    cmake_parse_arguments(ARG "QT" "" "" ${ARGN})
+    target_precompile_headers(${target} PRIVATE <gtest/gtest.h> <map> <string> <vector>)
+    if(ARG_QT)
+        target_precompile_headers(${target} PRIVATE <QApplication> <QWidget> <QtTest/QTest>)
+    endif()
+endfunction()
+
+# tarvo_layer_include_root(target layer [FILES_ONLY])
 # Gives a layer's target an include root that holds only that layer, as
 # <build>/include-roots/<layer>/<layer> (a link to src/<layer>). The layer's
 # own files and whatever links the target find "layer/file.h"; nothing else
 # does, so a file that includes a layer its target does not link fails to
-# build.
+# build. A layer may be a subfolder ("estimation/classic"). With FILES_ONLY
+# the root holds links to the folder's own headers and not its subfolders,
+# which are layers of their own.
 function(tarvo_layer_include_root target layer)
-    set(root ${PROJECT_BINARY_DIR}/include-roots/${layer})
-    file(MAKE_DIRECTORY ${root})
-    file(REMOVE ${root}/${layer})
-    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/src/${layer} ${root}/${layer} SYMBOLIC)
+    cmake_parse_arguments(ARG "FILES_ONLY" "" "" ${ARGN})
+    string(REPLACE "/" "-" rootName ${layer})
+    set(root ${PROJECT_BINARY_DIR}/include-roots/${rootName})
+    set(link ${root}/${layer})
+    get_filename_component(parent ${link} DIRECTORY)
+    file(MAKE_DIRECTORY ${parent})
+    if(ARG_FILES_ONLY)
+        file(REMOVE_RECURSE ${link})
+        file(MAKE_DIRECTORY ${link})
+        file(GLOB headers LIST_DIRECTORIES false CONFIGURE_DEPENDS
+             ${PROJECT_SOURCE_DIR}/src/${layer}/*.h)
+        foreach(header IN LISTS headers)
+            get_filename_component(name ${header} NAME)
+            file(CREATE_LINK ${header} ${link}/${name} SYMBOLIC)
+        endforeach()
+    else()
+        file(REMOVE ${link})
+        file(CREATE_LINK ${PROJECT_SOURCE_DIR}/src/${layer} ${link} SYMBOLIC)
+    endif()
     get_target_property(type ${target} TYPE)
     if(type STREQUAL "INTERFACE_LIBRARY")
         target_include_directories(${target} INTERFACE ${root})
     else()
         target_include_directories(${target} PUBLIC ${root})
     endif()
+endfunction()
+
+# tarvo_engine_warnings(target...)
+# The engine's stricter warnings: a shadowed name and a conversion that can
+# change a value are mistakes in numeric code, so the engine's own files
+# are built with them (headers of other libraries are not this code's).
+function(tarvo_engine_warnings)
+    foreach(target IN LISTS ARGN)
+        target_compile_options(${target} PRIVATE -Wshadow -Wconversion)
+    endforeach()
 endfunction()

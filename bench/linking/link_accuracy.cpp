@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "estimation/mml_em.h"
+#include "estimation/marginal/mml_em.h"
 #include "linking/link_methods.h"
 #include "simulator.h"
 
@@ -44,7 +44,7 @@ Fitted Calibrate(const std::vector<std::uint8_t>& codes, std::size_t items, bool
     Fitted fit{std::vector<double>(items), std::vector<double>(items), std::vector<double>(items)};
     const mml::ItemSpans spans{fit.a, fit.b, fit.c};
     std::vector<char> estimated(items, 1);
-    mml::SetStartValues(settings.model, view, estimated, mml::PriorsFor(settings), spans);
+    mml::SetStartValues(settings.model, view, estimated, PriorsFor(settings), spans);
     mml::Quadrature q = mml::NormalQuadrature(settings.quadraturePoints, settings.quadratureRange);
     mml::ExpectedCounts counts;
     mml::RunEm(view, settings, estimated, spans, pool, q, counts,

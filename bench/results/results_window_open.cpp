@@ -14,7 +14,7 @@
 #include <string>
 
 #include "output/masks.h"
-#include "shell/desktop_services.h"
+#include "shell/desktop/desktop_services.h"
 #include "shell/results/results_window.h"
 #include "simulator.h"
 

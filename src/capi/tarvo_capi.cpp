@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "input/exist.h"
-#include "shell/progress_operations.h"
+#include "shell/progress/progress_operations.h"
 #include "tarvo.h"
 
 namespace {

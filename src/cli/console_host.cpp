@@ -26,19 +26,8 @@ constexpr int kBarWidth = 30;
 
 }  // namespace
 
-ConsoleHost::ConsoleHost(std::map<int, std::string> controlTexts, int mode, bool standardize,
-                         bool view, std::FILE* err, bool showProgress)
-    : controlTexts_(std::move(controlTexts)),
-      mode_(mode),
-      standardize_(standardize),
-      view_(view),
-      err_(err),
-      showProgress_(showProgress) {}
-
-std::string ConsoleHost::ControlText(int controlId) const {
-    const auto found = controlTexts_.find(controlId);
-    return found == controlTexts_.end() ? std::string() : found->second;
-}
+ConsoleHost::ConsoleHost(bool view, std::FILE* err, bool showProgress)
+    : view_(view), err_(err), showProgress_(showProgress) {}
 
 void ConsoleHost::ShowMessage(const std::string& text) {
     if (lineShown_) std::fputc('\n', err_);
@@ -50,7 +39,10 @@ void ConsoleHost::ShowMessage(const std::string& text) {
 
 void ConsoleHost::ShowWarning(const std::string& text) { ShowMessage("WARNING " + text); }
 
-bool ConsoleHost::AskYesNo(const std::string&, const std::string&) { return standardize_; }
+// No one is there to answer: every question takes its default answer. The
+// standardise question is answered by --standardize in the request and is
+// not asked at all when it is given.
+bool ConsoleHost::AskYesNo(const std::string&, const std::string&) { return true; }
 
 void ConsoleHost::ProgressInit(const std::string& caption) {
     caption_ = caption;

@@ -2,24 +2,19 @@
 
 #include <csignal>
 #include <cstdio>
-#include <map>
 #include <string>
 
 #include "platform/run_host.h"
 
 namespace tarvo::cli {
 
-// The run's front end on a terminal: control texts from the command line,
-// messages on standard error, the standardise answer from an option, a
-// progress line redrawn in place when standard error is a terminal, and
-// Stop from Ctrl-C, SIGTERM or SIGHUP.
+// The run's front end on a terminal: messages on standard error, the
+// default answer (Yes) to a question, a progress line redrawn in place when
+// standard error is a terminal, and Stop from Ctrl-C, SIGTERM or SIGHUP.
 class ConsoleHost : public RunHost {
   public:
-    ConsoleHost(std::map<int, std::string> controlTexts, int mode, bool standardize, bool view,
-                std::FILE* err, bool showProgress);
+    ConsoleHost(bool view, std::FILE* err, bool showProgress);
 
-    std::string ControlText(int controlId) const override;
-    int CalibrationMode() const override { return mode_; }
     void ShowMessage(const std::string& text) override;
     // "WARNING " and the text, on standard error like the messages.
     void ShowWarning(const std::string& text) override;
@@ -49,9 +44,6 @@ class ConsoleHost : public RunHost {
   private:
     void Redraw();
 
-    std::map<int, std::string> controlTexts_;
-    int mode_;
-    bool standardize_;
     bool view_;
     std::FILE* err_;
     bool showProgress_;

@@ -10,35 +10,35 @@ namespace tarvo::cli {
 
 namespace {
 
-struct ValueOption {
-    std::string_view name;
-    int controlId;
-};
-
-constexpr ValueOption kValueOptions[] = {
-    {"format", control::kResponseFormat},    {"id-column", control::kIdColumn},
-    {"theta-column", control::kThetaColumn}, {"item-columns", control::kItemColumns},
-    {"key-file", control::kKeyFile},
-};
+// Sets the entry, replacing one of the same name (a later option wins).
+void SetEntry(const FormatOptions& options, std::string_view name, std::string_view value) {
+    for (auto& [entry, text] : *options.entries) {
+        if (entry == name) {
+            text = std::string(value);
+            return;
+        }
+    }
+    options.entries->emplace_back(std::string(name), std::string(value));
+}
 
 }  // namespace
 
 bool IsFormatFlag(std::string_view name) { return name == "no-header"; }
 
-void ApplyFormatFlag(std::string_view, const FormatOptions& options) {
-    (*options.controlTexts)[control::kHeaderRow] = "no";
-}
-
 bool IsFormatOption(std::string_view name) {
     if (name == "detect") return true;
-    for (const ValueOption& option : kValueOptions) {
-        if (option.name == name) return true;
+    for (const FormatEntryName& entry : kFormatEntryNames) {
+        if (entry.name == name && entry.controlId != control::kHeaderRow) return true;
     }
     return false;
 }
 
 std::string ApplyFormatOption(std::string_view name, std::string_view value,
                               const FormatOptions& options) {
+    if (IsFormatFlag(name)) {
+        SetEntry(options, "header", "no");
+        return {};
+    }
     if (name == "detect") {
         if (value.empty()) return "--detect needs a file name";
         *options.detectFile = std::string(value);
@@ -49,9 +49,7 @@ std::string ApplyFormatOption(std::string_view name, std::string_view value,
         return "--format takes csv, tsv, fixed or auto, not '" + std::string(value) + "'";
     }
     if (value.empty() && name != "format") return "--" + std::string(name) + " needs a value";
-    for (const ValueOption& option : kValueOptions) {
-        if (option.name == name) (*options.controlTexts)[option.controlId] = std::string(value);
-    }
+    SetEntry(options, name, value);
     return {};
 }
 

@@ -1,25 +1,26 @@
 #pragma once
 
-#include <map>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 // The response file's format options of the command line: --format,
 // --no-header, --id-column, --theta-column, --item-columns and --key-file,
-// each kept as the text of its control identifier so that the run reads it
-// as it reads the dialog's boxes; and --detect FILE.
+// each kept as a format entry of the request (the job file's "format"
+// section) by its own name; and --detect FILE.
 namespace tarvo::cli {
 
 struct FormatOptions {
-    std::map<int, std::string>* controlTexts = nullptr;
+    std::vector<std::pair<std::string, std::string>>* entries = nullptr;
     std::string* detectFile = nullptr;
 };
 
-// Options without a value.
+// --no-header, the option without a value.
 bool IsFormatFlag(std::string_view name);
-void ApplyFormatFlag(std::string_view name, const FormatOptions& options);
 
-// Options with a value; ApplyFormatOption returns an error line, or nothing.
+// Options with a value, and the flag (any value); ApplyFormatOption
+// replaces the entry of the same name and returns an error line, or nothing.
 bool IsFormatOption(std::string_view name);
 std::string ApplyFormatOption(std::string_view name, std::string_view value,
                               const FormatOptions& options);

@@ -12,17 +12,11 @@
 #include "cli/link_options.h"
 #include "cli/options.h"
 #include "cli/run_summary.h"
-#include "estimation/calibration_run.h"
-#include "estimation/marginal_run.h"
+#include "request/job_file.h"
+#include "request/request_parser.h"
+#include "run/calibration_run.h"
 
 namespace {
-
-void ReportStop(const std::string& whatTheResultHolds) {
-    const std::string text =
-        "Stopped: " + (whatTheResultHolds.empty() ? std::string("the result is incomplete.")
-                                                  : whatTheResultHolds);
-    std::fprintf(stderr, "%s\n", text.c_str());
-}
 
 // The last resort when the program cannot go on at all, e.g. when so little
 // memory is left that not even the exception that would report it can be
@@ -35,28 +29,43 @@ void ReportStop(const std::string& whatTheResultHolds) {
     _exit(1);
 }
 
+int CommandLineError(const std::string& message) {
+    std::fprintf(stderr, "tarvo-run: %s (see tarvo-run --help)\n", message.c_str());
+    return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     using namespace tarvo;
     std::set_terminate(EndAbruptly);
     const std::vector<std::string_view> args(argv + 1, argv + argc);
-    if (cli::IsLinkCommand(args)) return cli::RunLinkCommand(args);
-    const cli::ParseResult parsed = cli::ParseCommandLine(args);
-    if (!parsed.options) {
-        std::fprintf(stderr, "tarvo-run: %s (see tarvo-run --help)\n", parsed.error.c_str());
+    if (args.empty()) {
+        std::fputs(cli::UsageText().c_str(), stderr);
         return 2;
     }
+    if (cli::IsLinkCommand(args)) return cli::RunLinkCommand(args);
+    const cli::ParseResult parsed = cli::ParseCommandLine(args);
+    if (!parsed.options) return CommandLineError(parsed.error);
     const cli::Options& options = *parsed.options;
     if (options.help) {
         std::fputs(cli::HelpText().c_str(), stdout);
         return 0;
     }
     if (!options.detectFile.empty()) return cli::RunDetect(options.detectFile);
-
-    if (const std::string clash = cli::ReportFileClash(options); !clash.empty()) {
-        std::fprintf(stderr, "tarvo-run: %s (see tarvo-run --help)\n", clash.c_str());
-        return 2;
+    const request::RequestCheck check = request::ParseRequest(options.texts);
+    if (!check.request) return CommandLineError(check.message);
+    const RunRequest& runRequest = *check.request;
+    if (!options.saveJob.empty()) {
+        std::string error;
+        if (!request::WriteJobFile(runRequest, options.saveJob, error)) {
+            std::fprintf(stderr, "ERROR %s\n", error.c_str());
+            return 1;
+        }
+        return 0;
+    }
+    if (const std::string clash = cli::ReportFileClash(runRequest); !clash.empty()) {
+        return CommandLineError(clash);
     }
 
     cli::ConsoleHost::InstallInterruptHandler();
@@ -66,32 +75,21 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGXFSZ, SIG_IGN);
     try {
-        cli::ConsoleHost host(options.controlTexts, options.mode, options.standardize, options.view,
-                              stderr, isatty(STDERR_FILENO) == 1);
-        EngineSettings engine;
-        engine.threads = options.threads;  // 0: every core
+        cli::ConsoleHost host(options.view, stderr, isatty(STDERR_FILENO) == 1);
         RunReport report;
-        const bool wantReport = !options.quiet || !options.reportFile.empty();
-        const RunOutcome outcome =
-            options.method.marginal
-                ? RunMarginalCalibration(host, engine, options.method.settings, &report)
-                : RunCalibration(host, engine, wantReport ? &report : nullptr);
-        const bool published =
-            !wantReport || cli::PublishRunReport(report, options.quiet, options.reportFile);
-        switch (outcome) {
-            case RunOutcome::Finished:
-                return published ? 0 : 1;
-            case RunOutcome::Stopped: {
-                // The file holds whole rows, but a script must be able to
-                // tell it from a complete result.
-                ReportStop(host.StopSummary());
-                const int signal = cli::ConsoleHost::StopSignal();
-                return 128 + (signal != 0 ? signal : SIGINT);
-            }
-            case RunOutcome::EndedAtCheck:
-            case RunOutcome::OutputIncomplete:
-                return 1;
+        const RunEnd end = RunCalibration(runRequest, host, &report, EngineSettings{},
+                                          ReportExtras{request::JobJson(runRequest), {}});
+        if (end == RunEnd::Stopped) {
+            // The file holds whole rows, but a script must be able to tell
+            // it from a complete result.
+            std::fprintf(stderr, "Stopped: %s\n", host.StopSummary().c_str());
         }
+        if (end == RunEnd::NothingToEstimate) {
+            std::fprintf(stderr, "ERROR Nothing was estimated: %s\n", report.error.c_str());
+        }
+        const cli::Published published =
+            cli::PublishRunReport(report, options.quiet, runRequest.reportFile);
+        return cli::ExitStatus(end, published, cli::ConsoleHost::StopSignal());
     } catch (const std::exception& failure) {
         std::fprintf(stderr, "ERROR The run failed: %s\n", failure.what());
     } catch (...) {

@@ -1,40 +1,35 @@
 #include "cli/options.h"
 
-#include <charconv>
+#include <utility>
 
 #include "cli/format_options.h"
 #include "core/modes.h"
 #include "platform/control_ids.h"
+#include "request/job_file.h"
+#include "request/option_table.h"
 
 namespace tarvo::cli {
 
 namespace {
 
-struct TextOption {
-    std::string_view name;
-    int controlId;
-    std::string_view help;
-};
+// The runner's own options, beside the run's options of the request table.
+constexpr std::string_view kRunnerFlags[] = {"help", "view", "quiet"};
 
-constexpr TextOption kTextOptions[] = {
-    {"response-file", control::kResponseFile, "response file (examinee records)"},
-    {"item-file", control::kItemParameterFile, "item parameter file"},  // + its modes
-    {"output-file", control::kOutputFile, "result file to write"},
-    {"item-count", control::kItemCount, "number of items (item responses: Length)"},
-    {"response-start", control::kResponseStart, "column of the first response"},
-    {"examinee-id-start", control::kExamineeIdStart, "examinee ID: start column"},
-    {"examinee-id-length", control::kExamineeIdLength, "examinee ID: length"},
-    {"theta-start", control::kThetaStart, "given theta: start column"},
-    {"theta-length", control::kThetaLength, "given theta: length"},
-    {"item-id-start", control::kItemIdStart, "item ID: start column"},
-    {"item-id-length", control::kItemIdLength, "item ID: length"},
-    {"a-start", control::kAStart, "a: start column"},
-    {"a-length", control::kALength, "a: length"},
-    {"b-start", control::kBStart, "b: start column"},
-    {"b-length", control::kBLength, "b: length"},
-    {"c-start", control::kCStart, "c: start column"},
-    {"c-length", control::kCLength, "c: length"},
-};
+bool IsRunnerFlag(std::string_view name) {
+    for (std::string_view flag : kRunnerFlags) {
+        if (flag == name) return true;
+    }
+    return false;
+}
+
+std::string Indented(std::string_view help) {
+    std::string text;
+    for (char ch : help) {
+        text += ch;
+        if (ch == '\n') text += std::string(28, ' ');
+    }
+    return text;
+}
 
 // " (modes 1, 4, 5, 7)": the modes that read an item parameter file.
 std::string ModesReadingItemFile() {
@@ -46,10 +41,10 @@ std::string ModesReadingItemFile() {
     return modes + ")";
 }
 
-bool ParseWhole(std::string_view text, unsigned& value) {
-    const char* end = text.data() + text.size();
-    auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    return ec == std::errc() && ptr == end && !text.empty();
+std::string HelpLine(std::string_view name, std::string_view value, std::string_view help) {
+    std::string left = "  --" + std::string(name) + (value.empty() ? "" : " " + std::string(value));
+    left.resize(std::max<std::size_t>(left.size() + 1, 28), ' ');
+    return left + Indented(help) + "\n";
 }
 
 }  // namespace
@@ -58,90 +53,70 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& args) {
     Options options;
     auto fail = [](std::string message) { return ParseResult{std::nullopt, std::move(message)}; };
 
+    // The options in their order, then the job file under them.
+    std::vector<std::pair<std::string_view, std::string_view>> given;
+    std::optional<std::string> job;
     for (std::size_t k = 0; k < args.size(); ++k) {
-        std::string_view arg = args[k];
-        if (arg == "--help" || arg == "-h") {
+        const std::string_view arg = args[k];
+        if (arg == "-h") {
             options.help = true;
             continue;
         }
-        if (arg == "--view") {
-            options.view = true;
-            continue;
-        }
-        if (arg == "--quiet") {
-            options.quiet = true;
-            continue;
-        }
         if (arg.substr(0, 2) != "--") return fail("unexpected argument '" + std::string(arg) + "'");
-        if (IsMethodFlag(arg.substr(2))) {
-            ApplyMethodFlag(arg.substr(2), options.method);
-            continue;
-        }
-        // [format options hook] The response file's format and columns.
-        const FormatOptions format{&options.controlTexts, &options.detectFile};
-        if (IsFormatFlag(arg.substr(2))) {
-            ApplyFormatFlag(arg.substr(2), format);
-            continue;
-        }
-
         std::string_view name = arg.substr(2);
         std::optional<std::string_view> value;
         if (const auto eq = name.find('='); eq != std::string_view::npos) {
             value = name.substr(eq + 1);
             name = name.substr(0, eq);
         }
-        auto takeValue = [&]() -> std::optional<std::string_view> {
-            if (value) return value;
-            if (k + 1 >= args.size()) return std::nullopt;
-            return args[++k];
-        };
-
-        const TextOption* textOption = nullptr;
-        for (const auto& candidate : kTextOptions) {
-            if (candidate.name == name) textOption = &candidate;
+        if (IsRunnerFlag(name)) {
+            if (name == "help") options.help = true;
+            if (name == "view") options.view = true;
+            if (name == "quiet") options.quiet = true;
+            continue;
         }
-        const bool known = textOption || name == "mode" || name == "standardize" ||
-                           name == "threads" || name == "report" || IsMethodOption(name) ||
-                           IsFormatOption(name);
-        if (!known) return fail("unknown option '--" + std::string(name) + "'");
-        const auto text = takeValue();
-        if (!text) return fail("option '--" + std::string(name) + "' needs a value");
-
-        if (textOption) {
-            options.controlTexts[textOption->controlId] = std::string(*text);
-        } else if (IsFormatOption(name)) {
-            if (auto error = ApplyFormatOption(name, *text, format); !error.empty())
-                return fail(error);
-        } else if (IsMethodOption(name)) {
-            if (auto error = ApplyMethodOption(name, *text, options.method); !error.empty())
-                return fail(error);
-        } else if (name == "mode") {
-            unsigned mode = 0;
-            if (!ParseWhole(*text, mode) || !IsMode(static_cast<int>(mode)))
-                return fail("--mode takes a number from 1 to 8, not '" + std::string(*text) + "'");
-            options.mode = static_cast<int>(mode);
-        } else if (name == "standardize") {
-            if (*text == "yes") {
-                options.standardize = true;
-            } else if (*text == "no") {
-                options.standardize = false;
-            } else {
-                return fail("--standardize takes yes or no, not '" + std::string(*text) + "'");
-            }
-        } else if (name == "report") {
-            if (text->empty()) return fail("--report needs a file name");
-            options.reportFile = std::string(*text);
+        const request::OptionSpec* option = request::FindOption(name);
+        if ((option != nullptr && option->value.empty()) || IsFormatFlag(name)) {
+            given.emplace_back(name, "yes");  // a flag
+            continue;
+        }
+        if (option == nullptr && !IsFormatOption(name) && name != "job" && name != "save-job") {
+            return fail("unknown option '--" + std::string(name) + "'");
+        }
+        if (!value) {
+            if (k + 1 >= args.size())
+                return fail("option '--" + std::string(name) + "' needs a value");
+            value = args[++k];
+        }
+        if (name == "job") {
+            job = std::string(*value);
+        } else if (name == "save-job") {
+            if (value->empty()) return fail("--save-job needs a file name");
+            options.saveJob = std::string(*value);
         } else {
-            unsigned threads = 0;
-            if (!ParseWhole(*text, threads) || threads < 1 || threads > 1024)
-                return fail("--threads takes a number from 1 to 1024, not '" + std::string(*text) +
-                            "'");
-            options.threads = threads;
+            given.emplace_back(name, *value);
         }
     }
-    if (auto error = FinishMethodOptions(options.mode, options.method); !error.empty())
-        return fail(error);
-    return ParseResult{options, {}};
+    if (job) {
+        if (std::string problem = request::ReadJobFile(*job, options.texts); !problem.empty()) {
+            return fail(problem);
+        }
+    }
+    // The response file's format options set the request's format entries,
+    // over the job file's; --detect asks for no run at all.
+    const FormatOptions format{&options.texts.format, &options.detectFile};
+    for (const auto& [name, value] : given) {
+        const std::string refusal = IsFormatFlag(name) || IsFormatOption(name)
+                                        ? ApplyFormatOption(name, value, format)
+                                        : request::ApplyOption(name, value, options.texts);
+        if (!refusal.empty()) return fail(refusal);
+    }
+    return ParseResult{std::move(options), {}};
+}
+
+std::string UsageText() {
+    return "Usage: tarvo-run [OPTION]...\n"
+           "Calibrates item response data; tarvo-run --help lists every option.\n";
 }
 
 std::string HelpText() {
@@ -150,49 +125,52 @@ std::string HelpText() {
         "Calibrates item response data by maximum likelihood (3PL or 1PL) and writes one\n"
         "result file, as the desktop program's \"Go\" does. Each TEXT is what the dialog's\n"
         "box would hold; it is converted by the same rules (an option not given is empty).\n"
-        "Options may be written --name VALUE or --name=VALUE; a later repeat wins.\n\n"
-        "  --mode N                  calibration mode 1..8 (default 2, see below)\n";
-    for (const auto& option : kTextOptions) {
-        std::string left = "  --" + std::string(option.name) +
-                           (option.controlId == control::kResponseFile ||
-                                    option.controlId == control::kItemParameterFile ||
-                                    option.controlId == control::kOutputFile
-                                ? " PATH"
-                                : " TEXT");
-        left.resize(28, ' ');
-        text += left + std::string(option.help);
-        if (option.controlId == control::kItemParameterFile) text += ModesReadingItemFile();
-        text += "\n";
+        "Options may be written --name VALUE or --name=VALUE; a later repeat wins.\n\n";
+    for (const request::OptionSpec& option : request::RunOptions()) {
+        if (option.name == "method") {
+            // The runner's own options come before the estimator's.
+            text += HelpLine("view", "", "open the result in the desktop's viewer afterwards");
+            text += HelpLine("quiet", "", "print no summary on standard output after the run");
+            text +=
+                HelpLine("job", "FILE", "take the settings of a job file; options beside it win");
+            text += HelpLine("save-job", "FILE", "write the settings as a job file and do not run");
+            text += HelpLine("help", "", "show this text");
+            text += "Estimator:\n";
+        }
+        if (option.name == "model") text += "Marginal estimator (--method mml):\n";
+        const std::string help =
+            std::string(option.help) + (option.controlId == control::kItemParameterFile
+                                            ? ModesReadingItemFile()
+                                            : std::string());
+        text += HelpLine(option.name, option.value, help);
     }
     text +=
-        "  --standardize yes|no      joint modes: standardise theta after each pass (yes)\n"
-        "  --threads N               worker threads (default: every core)\n"
-        "  --view                    open the result in the desktop's viewer afterwards\n"
-        "  --report FILE             write the run report (statistics, flags, warnings) as JSON\n"
-        "  --quiet                   print no summary on standard output after the run\n"
-        "  --help                    show this text\n"
         "  --link ...                link a new form to a base form's scale, and\n"
         "  --items FILE ...          a form's score table: see tarvo-run --link --help\n";
-    text += MethodHelpText();
     text += FormatHelpText();
     text += "\nModes (estimated | given):\n";
     for (int m = kFirstMode; m <= kLastMode; ++m) {
         text += "  " + std::to_string(m) + "  " + std::string(RulesOf(m).caption) + "\n";
     }
     text +=
-        "\nCtrl-C, SIGTERM or SIGHUP stops the run at its next check point; the result file\n"
-        "then holds whole rows of what was computed, and standard error says how far the\n"
-        "run got. A second such signal ends the program at once.\n"
+        "\nCtrl-C, SIGTERM or SIGHUP stops the run at its next check point, with either\n"
+        "estimator and in every phase; the result file then holds whole rows of what was\n"
+        "computed, and standard error says how far the run got. A second such signal ends\n"
+        "the program at once.\n"
         "\nAfter the run a short summary goes to standard output (to standard error when\n"
-        "the result file is standard output): how the run ended, the reliabilities, and\n"
+        "the result file is standard output): how the run ended, for the marginal\n"
+        "estimator its log-likelihood, priors and population, the reliabilities, and\n"
         "one line beginning WARNING for each thing to look at. The run's own messages\n"
         "stay on standard error.\n\n"
+        "A job file (--save-job, --job) is a small JSON file of the options as written\n"
+        "here, with a \"format\" section for the response file's layout.\n\n"
         "Exit status: 0 the run finished and the result file is complete (also when the\n"
-        "joint loop did not settle: the summary says so),\n"
+        "estimation did not settle: the summary says so),\n"
         "1 the run ended at a check (missing or unreadable response file, result file not\n"
         "writable) or failed (a write failed, memory ran out) and the result file is\n"
-        "incomplete, or the --report file could not be written,\n"
-        "2 a command-line error,\n"
+        "incomplete, the run had no item or no examinee to estimate (standard error says\n"
+        "why), or the --report file could not be written,\n"
+        "2 a command-line error (also no arguments at all),\n"
         "128+N the run was stopped by signal N (130 Ctrl-C, 143 SIGTERM, 129 SIGHUP):\n"
         "the result file holds whole rows but is not a complete result.\n\n"
         "Example (joint 3PL calibration of the samples):\n"

@@ -1,27 +1,23 @@
 #pragma once
 
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "cli/marginal_options.h"
+#include "request/request_texts.h"
 
 namespace tarvo::cli {
 
-// What the command line asks for. Each dialog option holds the text the
-// dialog's control would hold; the run converts it by the dialog's rules.
+// What the command line asks for: the texts of the run's settings, each as
+// the dialog's control would hold it (converted later by the one request
+// parser), and what only the runner does.
 struct Options {
-    int mode = 2;
-    std::map<int, std::string> controlTexts;  // by control identifier
-    bool standardize = true;
+    request::RequestTexts texts;
     bool view = false;
     bool help = false;
-    unsigned threads = 0;    // 0: every core
     bool quiet = false;      // no summary after the run
-    std::string reportFile;  // empty: no JSON report
-    MethodOptions method;    // --method and the marginal estimator's options
+    std::string saveJob;     // write the job file here instead of running
     std::string detectFile;  // --detect: propose a layout for this file instead of running
 };
 
@@ -30,9 +26,13 @@ struct ParseResult {
     std::string error;  // one line, when options is empty
 };
 
+// Reads the arguments; --job FILE is read first, so that every option given
+// beside it wins over the job file's, wherever it stands.
 ParseResult ParseCommandLine(const std::vector<std::string_view>& args);
 
-// The text of --help.
+// The text of --help, and the short usage of a command line without
+// arguments.
 std::string HelpText();
+std::string UsageText();
 
 }  // namespace tarvo::cli

@@ -3,25 +3,27 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
+
+#include "cli/console_host.h"
 #include "output/result_file.h"
-#include "platform/control_ids.h"
 #include "report/report_json.h"
 #include "report/report_summary.h"
 
 namespace tarvo::cli {
 
-std::string ReportFileClash(const Options& options) {
-    if (options.reportFile.empty()) return {};
-    const std::pair<int, const char*> files[] = {
-        {control::kResponseFile, "the response file"},
-        {control::kItemParameterFile, "the item parameter file"},
-        {control::kOutputFile, "the result file"},
+std::string ReportFileClash(const RunRequest& request) {
+    const std::string& report = request.reportFile;
+    if (report.empty()) return {};
+    const std::pair<const std::string*, const char*> files[] = {
+        {&request.settings.responseFile, "the response file"},
+        {&request.settings.itemParameterFile, "the item parameter file"},
+        {&request.outputFile, "the result file"},
     };
-    for (const auto& [id, what] : files) {
-        const auto text = options.controlTexts.find(id);
-        if (text == options.controlTexts.end() || text->second.empty()) continue;
-        if (text->second == options.reportFile || IsSameFile(text->second, options.reportFile)) {
-            return "--report " + options.reportFile + " names " + what;
+    for (const auto& [name, what] : files) {
+        if (name->empty()) continue;
+        if (*name == report || IsSameFile(*name, report)) {
+            return "--report " + report + " names " + what;
         }
     }
     return {};
@@ -38,19 +40,43 @@ std::FILE* SummaryStream(const std::string& resultFile) {
     return stdout;
 }
 
-bool PublishRunReport(const RunReport& report, bool quiet, const std::string& reportFile) {
+Published PublishRunReport(const RunReport& report, bool quiet, const std::string& reportFile) {
     if (!quiet) {
         std::FILE* stream = SummaryStream(report.resultFile);
         std::fputs(report::SummaryText(report).c_str(), stream);
         std::fflush(stream);
     }
-    if (reportFile.empty()) return true;
+    if (reportFile.empty()) return Published::Done;
     std::string error;
-    if (!report::WriteReportJson(report, reportFile, error)) {
-        std::fprintf(stderr, "ERROR %s\n", error.c_str());
-        return false;
+    report::StopRequested stop;
+    if (report.end != RunEnd::Stopped) stop = [] { return ConsoleHost::InterruptRequested(); };
+    switch (report::WriteReportJson(report, reportFile, error, stop)) {
+        case report::ReportWrite::Written:
+            return Published::Done;
+        case report::ReportWrite::Stopped:
+            std::fprintf(stderr, "Stopped: %s\n", error.c_str());
+            return Published::Stopped;
+        case report::ReportWrite::Failed:
+            break;
     }
-    return true;
+    std::fprintf(stderr, "ERROR %s\n", error.c_str());
+    return Published::Failed;
+}
+
+int ExitStatus(RunEnd end, Published published, int stopSignal) {
+    const int stopped = 128 + (stopSignal != 0 ? stopSignal : SIGINT);
+    switch (end) {
+        case RunEnd::Finished:
+            if (published == Published::Stopped) return stopped;
+            return published == Published::Done ? 0 : 1;
+        case RunEnd::Stopped:
+            return stopped;
+        case RunEnd::EndedAtCheck:
+        case RunEnd::OutputIncomplete:
+        case RunEnd::NothingToEstimate:
+            break;
+    }
+    return published == Published::Stopped ? stopped : 1;
 }
 
 }  // namespace tarvo::cli

@@ -19,8 +19,8 @@ enum class Arithmetic {
 // them (a unit the processor lacks falls back to Best).
 enum class VectorUnit { Best, Avx512, Avx2, Portable };
 
+// How a run's loops do their arithmetic; the threads are the request's.
 struct EngineSettings {
-    unsigned threads = 0;  // 0: one per core
     Arithmetic arithmetic = Arithmetic::Fast;
     VectorUnit vectorUnit = VectorUnit::Best;
 };

@@ -4,7 +4,6 @@
 #include "input/item_parameter_file.h"
 #include "input/response_file.h"
 #include "input/response_input.h"
-#include "input/settings_reader.h"
 
 namespace tarvo {
 
@@ -15,29 +14,53 @@ std::string Reason(ReadStatus status) {
     return status == ReadStatus::InUse ? " (in use by another run)" : "";
 }
 
+// The request's texts as the layout and the input check read them: the
+// format entries under their controls' identifiers, every box as it was
+// given (a format box too, when no entry of its name is given).
+class RequestBoxes final : public ControlTexts {
+  public:
+    explicit RequestBoxes(const RunRequest& request) : request_(request) {}
+    std::string ControlText(int controlId) const override {
+        for (const FormatEntryName& entry : kFormatEntryNames) {
+            if (entry.controlId != controlId) continue;
+            const std::string* text = nullptr;  // the last entry of the name wins
+            for (const auto& [name, value] : request_.format.entries) {
+                if (name == entry.name) text = &value;
+            }
+            if (text != nullptr) return *text;
+        }
+        const auto box = request_.boxTexts.find(controlId);
+        return box == request_.boxTexts.end() ? std::string() : box->second;
+    }
+
+  private:
+    const RunRequest& request_;
+};
+
 }  // namespace
 
-std::optional<RunInputs> ReadRunInputs(RunHost& host) {
+std::optional<RunInputs> ReadRunInputs(const RunRequest& request, RunHost& host) {
     RunInputs inputs;
     RunSettings& settings = inputs.settings;
+    settings = request.settings;
 
     // [response layout hook] A delimited file's columns give the item count,
     // so its layout is planned before the item parameter file is read.
-    const ResponsePlan plan = PlanResponseFile(host);
-    settings.itemCount = PlannedItemCount(plan).value_or(ReadItemCount(host));
+    const RequestBoxes texts(request);
+    const ResponsePlan plan = PlanResponseFile(texts);
+    if (const auto count = PlannedItemCount(plan)) settings.itemCount = *count;
     inputs.items = ItemTable(settings.itemCount);
+    inputs.itemLinesGiven.assign(settings.itemCount, 0);
 
     // A missing item parameter file is reported, and the run goes on without
     // it: every item keeps an empty AccNo and zero a, b, c.
-    settings.itemParameterFile = ReadItemParameterFileName(host);
     if (!settings.itemParameterFile.empty() && !Exist(settings.itemParameterFile)) {
         host.ShowMessage("ERROR: Param file " + settings.itemParameterFile + " does not exists.");
         settings.itemParameterFile.clear();
     }
     if (!settings.itemParameterFile.empty()) {
-        ReadItemParameterFields(host, settings);
-        const ReadStatus status =
-            ReadItemParameterFile(settings.itemParameterFile, settings, inputs.items);
+        const ReadStatus status = ReadItemParameterFile(settings.itemParameterFile, settings,
+                                                        inputs.items, &inputs.itemLinesGiven);
         // One that cannot be read is treated like a missing one, whatever
         // part of it was read.
         if (status != ReadStatus::Read) {
@@ -45,16 +68,15 @@ std::optional<RunInputs> ReadRunInputs(RunHost& host) {
                              " cannot be read." + Reason(status));
             settings.itemParameterFile.clear();
             inputs.items = ItemTable(settings.itemCount);
+            inputs.itemLinesGiven.assign(settings.itemCount, 0);
         }
     }
 
     // Without responses there is nothing to estimate: the run ends here.
-    settings.responseFile = ReadResponseFileName(host);
     if (!Exist(settings.responseFile)) {
         host.ShowMessage("ERROR Response file " + settings.responseFile + " does not exists.");
         return std::nullopt;
     }
-    ReadResponseFields(host, settings);
     // [response layout hook] Fixed columns are read exactly as always;
     // delimited rows and a key file by the plan. A layout that does not fit
     // the file ends the run here, saying what to change.
@@ -75,7 +97,7 @@ std::optional<RunInputs> ReadRunInputs(RunHost& host) {
 
     // [input check hook] Until the run report carries them, each finding is
     // a warning the front end may show before the estimation.
-    inputs.findings = CheckReadInput(host, plan, settings, read, inputs.persons);
+    inputs.findings = CheckReadInput(texts, plan, settings, read, inputs.persons);
     for (const InputFinding& finding : inputs.findings) host.ShowWarning(finding.message);
     return inputs;
 }

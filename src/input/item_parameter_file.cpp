@@ -15,7 +15,7 @@ void ReadParameter(std::string_view line, FieldSpec field, double& parameter) {
 }  // namespace
 
 ReadStatus ReadItemParameterFile(const std::string& path, const RunSettings& settings,
-                                 ItemTable& items) {
+                                 ItemTable& items, std::vector<char>* linesGiven) {
     const std::size_t lineKept =
         std::max({FieldEnd(settings.itemIdField), FieldEnd(settings.aField),
                   FieldEnd(settings.bField), FieldEnd(settings.cField)});
@@ -23,6 +23,9 @@ ReadStatus ReadItemParameterFile(const std::string& path, const RunSettings& set
     std::string line;
     for (std::size_t i = 0; i < items.itemCount(); ++i) {
         reader.ReadLine(line, lineKept);
+        if (linesGiven != nullptr) {
+            (*linesGiven)[i] = line.find_first_not_of(" \t") != std::string::npos ? 1 : 0;
+        }
         if (settings.itemIdField.length != 0) {
             items.AccNo[i] = std::string(CutField(line, settings.itemIdField));
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "core/run_tables.h"
 #include "input/line_reader.h"
@@ -15,8 +16,10 @@ namespace tarvo {
 // end read as empty lines. Only the bytes up to the end of the last field of
 // a line are held in memory. A file that cannot be read, or that another run
 // holds for writing, says so in the status; the items then hold what was read
-// before the failure, if anything.
+// before the failure, if anything. With linesGiven (itemCount entries), item
+// i's entry says whether its line holds anything but blanks up to the end of
+// the last field read.
 ReadStatus ReadItemParameterFile(const std::string& path, const RunSettings& settings,
-                                 ItemTable& items);
+                                 ItemTable& items, std::vector<char>* linesGiven = nullptr);
 
 }  // namespace tarvo

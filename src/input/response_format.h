@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/control_ids.h"
 #include "platform/control_texts.h"
 
 namespace tarvo {
@@ -37,6 +38,19 @@ bool SaysNoHeader(std::string_view text);
 // The layout from the control texts. A format text that names no format is
 // reported in error (the run ends at the check), and the layout is fixed.
 ResponseLayout ReadResponseLayout(const ControlTexts& texts, std::string& error);
+
+// The names of the format entries of a run request (and of a job file's
+// "format" section), each beside the control identifier that holds its text
+// in the dialog; the runner's options of the same names set them.
+struct FormatEntryName {
+    int controlId;
+    std::string_view name;
+};
+inline constexpr FormatEntryName kFormatEntryNames[] = {
+    {control::kResponseFormat, "format"},    {control::kHeaderRow, "header"},
+    {control::kIdColumn, "id-column"},       {control::kThetaColumn, "theta-column"},
+    {control::kItemColumns, "item-columns"}, {control::kKeyFile, "key-file"},
+};
 
 bool IsDelimited(ResponseFormat format);
 // The cell delimiter of a delimited format.

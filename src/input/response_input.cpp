@@ -52,15 +52,13 @@ ResponsePlan PlanResponseFile(const ControlTexts& texts) {
     ResponsePlan plan;
     plan.layout = ReadResponseLayout(texts, plan.error);
     if (!plan.error.empty()) return plan;
-    const std::string path = ReadResponseFileName(texts);
+    const RunSettings boxes = ReadRunSettings(texts);
+    const std::string& path = boxes.responseFile;
     if (plan.layout.format == ResponseFormat::Auto) {
         plan.layout.format = FormatOfFirstLines(path);
     }
     if (!IsDelimited(plan.layout.format)) return plan;
 
-    RunSettings boxes;
-    boxes.itemCount = ReadItemCount(texts);
-    ReadResponseFields(texts, boxes);
     const FirstRow first = ReadFirstRow(path, DelimiterOf(plan.layout.format));
     if (first.status != ReadStatus::Read || first.cells.empty()) return plan;
     ColumnsOrError found = ResolveColumns(plan.layout, boxes, first.cells);

@@ -2,17 +2,15 @@
 
 #include <string>
 
-#include "platform/control_texts.h"
-
 namespace tarvo {
 
-// Everything a calibration run needs from its front end. The desktop dialog,
-// the command-line runner and the tests each provide one; the run never talks
-// to a window, a terminal or the desktop in any other way.
-class RunHost : public ControlTexts {
+// Everything a calibration run needs from its front end once it has its
+// request. The desktop dialog, the command-line runner and the tests each
+// provide one; the run never talks to a window, a terminal or the desktop in
+// any other way.
+class RunHost {
   public:
-    // The calibration mode 1..8 as the dialog's mode buttons last set it.
-    virtual int CalibrationMode() const = 0;
+    virtual ~RunHost() = default;
 
     // A message the user must acknowledge (an OK box, or a line on stderr).
     virtual void ShowMessage(const std::string& text) = 0;
@@ -39,9 +37,9 @@ class RunHost : public ControlTexts {
     virtual void Breathe() = 0;
 
     // Says how far a run stopped by the user got ("the result holds ..."),
-    // called once after the progress window is shut. A front end that must
-    // tell a partial result from a whole one (the runner) reports it; the
-    // desktop needs nothing more than the file.
+    // called once after the progress window is shut, for every estimator. A
+    // front end that must tell a partial result from a whole one (the
+    // runner) reports it; the desktop needs nothing more than the file.
     virtual void RunStopped(const std::string& whatTheResultHolds) { (void)whatTheResultHolds; }
 
     // Opens the finished result in the desktop's viewer, without waiting and

@@ -1,6 +1,8 @@
 #include "report/report_builder.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -15,7 +17,8 @@ namespace tarvo::report {
 namespace {
 
 void FillItemRows(RunReport& report, const ItemTable& items, const ResponseCounts& counts,
-                  const std::vector<double>& itemRest, std::size_t rows) {
+                  const std::vector<double>& itemRest, std::size_t rows,
+                  const std::vector<char>& heldItems, bool withoutErrors) {
     report.itemRows.resize(rows);
     for (std::size_t i = 0; i < rows; ++i) {
         ItemReport& row = report.itemRows[i];
@@ -31,7 +34,8 @@ void FillItemRows(RunReport& report, const ItemTable& items, const ResponseCount
         row.omitted = counts.itemOmitted[i];
         row.pValue = PValue(counts, i);
         row.itemRest = itemRest[i];
-        row.flags = ItemFlagsOf(row, report.mode);
+        row.held = i < heldItems.size() && heldItems[i] != 0;
+        row.flags = ItemFlagsOf(row, report.judgement, withoutErrors);
     }
 }
 
@@ -45,8 +49,68 @@ void FillPersonRows(RunReport& report, const PersonTable& persons, const Respons
         row.seetheta = persons.seetheta[j];
         row.rawScore = counts.rawScore[j];
         row.nvalid = counts.nvalid[j];
-        row.flags = PersonFlagsOf(row, report.mode);
+        row.flags = PersonFlagsOf(row, report.judgement);
     }
+}
+
+void SetCounts(RunReport& report, const ResponseCounts& counts) {
+    report.examinees = counts.personCount;
+    report.items = counts.itemCount;
+    report.missingResponses = counts.missing;
+    const double cells =
+        static_cast<double>(counts.personCount) * static_cast<double>(counts.itemCount);
+    report.missingShare = cells > 0 ? static_cast<double>(counts.missing) / cells : 0;
+}
+
+std::string Number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
+// Every prior that acted in a marginal run, named.
+std::vector<std::string> PriorNames(const MarginalSettings& settings) {
+    const Priors priors = PriorsFor(settings);
+    std::vector<std::string> names;
+    if (priors.logA.on) {
+        names.push_back("a: log-normal, log a ~ N(" + Number(priors.logA.mean) + ", " +
+                        Number(priors.logA.sd) + "^2)");
+    }
+    if (priors.b.on) {
+        names.push_back("b: normal N(" + Number(priors.b.mean) + ", " + Number(priors.b.sd) +
+                        "^2)");
+    }
+    if (priors.c.on) {
+        names.push_back("c: beta Beta(" + Number(priors.c.alpha) + ", " + Number(priors.c.beta) +
+                        ")");
+    }
+    return names;
+}
+
+// What the request tells: the estimator, its model and how its estimates
+// are judged.
+void DescribeRequest(RunReport& report, const RunRequest& request,
+                     const EstimationOutcome* outcome) {
+    if (request.method != Method::Marginal) {
+        DescribeRun(report, request.mode);
+        return;
+    }
+    const MarginalSettings& settings = request.marginal;
+    const MarginalModelRules& rules = RulesOf(settings.model);
+    report.mode = rules.layoutMode;
+    report.path = PathOf(rules.layoutMode);
+    report.method = "mml";
+    report.model = std::string(rules.name);
+    report.priors = PriorNames(settings);
+    report.loop.step = LoopStep::EmCycle;
+    report.loop.passLimit = settings.maxCycles;
+    report.loop.tolerance = settings.tolerance;
+    double mean = 0, sd = 1;
+    if (outcome != nullptr && outcome->population.estimated) {
+        mean = outcome->population.mean;
+        sd = outcome->population.sd;
+    }
+    report.judgement = MarginalJudgement(settings, mean, sd);
 }
 
 }  // namespace
@@ -59,26 +123,12 @@ void DescribeRun(RunReport& report, int mode) {
     report.mode = mode;
     report.path = PathOf(mode);
     report.model = ModelOf(mode);
-}
-
-namespace {
-
-void SetCounts(RunReport& report, const ResponseCounts& counts) {
-    report.examinees = counts.personCount;
-    report.items = counts.itemCount;
-    report.missingResponses = counts.missing;
-    const double cells = static_cast<double>(counts.personCount) * counts.itemCount;
-    report.missingShare = cells > 0 ? counts.missing / cells : 0;
-}
-
-}  // namespace
-
-void CountRunInputs(RunReport& report, const PersonTable& persons) {
-    SetCounts(report, CountResponses(persons));
+    report.judgement = ClassicJudgement(mode);
 }
 
 void CompleteRunReport(RunReport& report, const ItemTable& items, const PersonTable& persons,
-                       std::size_t reached) {
+                       std::size_t reached, const std::vector<char>& heldItems,
+                       bool withoutErrors) {
     const ResponseCounts counts = CountResponses(persons);
     SetCounts(report, counts);
 
@@ -87,7 +137,8 @@ void CompleteRunReport(RunReport& report, const ItemTable& items, const PersonTa
         path == "items-only" ? std::min(reached, counts.itemCount) : counts.itemCount;
     const std::size_t personRows =
         path == "theta-only" ? std::min(reached, counts.personCount) : counts.personCount;
-    FillItemRows(report, items, counts, ItemRestCorrelations(persons, counts), itemRows);
+    FillItemRows(report, items, counts, ItemRestCorrelations(persons, counts), itemRows, heldItems,
+                 withoutErrors);
     FillPersonRows(report, persons, counts, personRows);
 
     const std::span<const double> theta(persons.theta.data(), personRows);
@@ -97,7 +148,7 @@ void CompleteRunReport(RunReport& report, const ItemTable& items, const PersonTa
 
     report.alpha = Kr20(counts);
     report.empiricalReliability = std::numeric_limits<double>::quiet_NaN();
-    if (EstimatesTheta(report.mode)) {
+    if (report.judgement.theta.estimated) {
         std::vector<bool> unflagged(personRows);
         for (std::size_t j = 0; j < personRows; ++j) {
             unflagged[j] = report.personRows[j].flags == 0;
@@ -106,10 +157,66 @@ void CompleteRunReport(RunReport& report, const ItemTable& items, const PersonTa
             theta, std::span<const double>(persons.seetheta.data(), personRows), unflagged);
     }
     report.rawScoreOrderInversions = -1;
-    if (report.model == "1pl" && EstimatesTheta(report.mode)) {
+    if (report.model == "1pl" && report.judgement.theta.estimated) {
         report.rawScoreOrderInversions = RawScoreOrderInversions(theta, rawScore, nvalid);
     }
     report.warnings = WarningsFor(report);
+}
+
+RunReport BuildRunReport(const ReportSources& sources) {
+    RunReport report;
+    report.program = sources.program;
+    report.job = sources.job;
+    report.end = sources.end;
+    report.error = sources.error;
+    report.stopLine = sources.stopLine;
+    report.messages = sources.messages;
+    report.arithmetic = sources.arithmetic;
+    report.threads = sources.threads;
+    report.wallSeconds = sources.wallSeconds;
+    report.sections = sources.sections;
+    const EstimationOutcome* outcome = sources.outcome;
+    if (sources.request != nullptr) {
+        const RunRequest& request = *sources.request;
+        DescribeRequest(report, request, outcome);
+        report.resultFile = request.outputFile;
+        report.responseFile = request.settings.responseFile;
+        report.itemFile = request.settings.itemParameterFile;
+    }
+    if (sources.inputSettings != nullptr) {
+        report.itemFile = sources.inputSettings->itemParameterFile;
+    }
+    if (outcome != nullptr) {
+        const LoopStep step = report.loop.step;
+        report.loop = outcome->loop;
+        report.loop.step = step;
+        report.standardized = outcome->standardized;
+        report.thetaSpread = outcome->thetaSpread;
+        report.logLikelihood = outcome->logLikelihood;
+        report.population = outcome->population;
+    }
+    try {
+        if (sources.persons != nullptr && sources.items != nullptr) {
+            if (outcome == nullptr) {
+                // Without an estimation the tables hold no estimates to judge.
+                SetCounts(report, CountResponses(*sources.persons));
+            } else {
+                CompleteRunReport(report, *sources.items, *sources.persons, outcome->rowsWritten,
+                                  outcome->heldItems, !outcome->errorsFormed);
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        // A run that ran out of memory may leave too little for its rows:
+        // keep what is known of the run itself.
+        report.itemRows.clear();
+        report.personRows.clear();
+    }
+    report.warnings = WarningsFor(report);
+    for (const ReportSection& section : report.sections) {
+        report.warnings.insert(report.warnings.end(), section.warnings.begin(),
+                               section.warnings.end());
+    }
+    return report;
 }
 
 }  // namespace tarvo::report

@@ -1,6 +1,7 @@
 #include "report/report_flags.h"
 
 #include <cmath>
+#include <cstdio>
 #include <utility>
 
 #include "core/estimate_bounds.h"
@@ -12,10 +13,15 @@ namespace tarvo::report {
 namespace {
 
 constexpr std::pair<std::uint32_t, const char*> kItemFlagNames[] = {
-    {kItemAAtBound, "a_at_bound"},        {kItemBAtBound, "b_at_bound"},
-    {kItemCAtBound, "c_at_bound"},        {kItemSeAtCap, "se_at_cap"},
-    {kItemNotEstimated, "not_estimated"}, {kItemAllCorrect, "all_correct"},
-    {kItemAllWrong, "all_wrong"},         {kItemTooFewResponses, "too_few_responses"},
+    {kItemAAtBound, "a_at_bound"},
+    {kItemBAtBound, "b_at_bound"},
+    {kItemCAtBound, "c_at_bound"},
+    {kItemSeAtCap, "se_at_cap"},
+    {kItemNotEstimated, "not_estimated"},
+    {kItemAllCorrect, "all_correct"},
+    {kItemAllWrong, "all_wrong"},
+    {kItemTooFewResponses, "too_few_responses"},
+    {kItemNegativeDiscrimination, "negative_discrimination"},
 };
 
 constexpr std::pair<std::uint32_t, const char*> kPersonFlagNames[] = {
@@ -35,38 +41,85 @@ std::vector<std::string> NamesOf(std::uint32_t flags,
     return result;
 }
 
+// On a bound: at an end of the range (within slack) or beyond it.
+bool OnBound(double value, const JudgedParameter& p) {
+    return value <= p.lowest + p.slack || value >= p.highest - p.slack;
+}
+
+std::string Number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
+std::string RangeOf(const JudgedParameter& p) {
+    return "(" + Number(p.lowest) + " or " + Number(p.highest) + ")";
+}
+
 }  // namespace
 
-EstimatedParameters EstimatedIn(int mode) {
-    if (!IsMode(mode) || !RulesOf(mode).estimatesItems()) return {};
+EstimateJudgement ClassicJudgement(int mode) {
+    EstimateJudgement judgement;
+    judgement.fewestResponses = kFewestResponsesForFit;
+    judgement.a = {false, kABelowLower, kAUpper, 0};
+    judgement.b = {false, -kBBound, kBBound, 0};
+    judgement.c = {false, kCBelowLower, kCAboveUpper, 0};
+    judgement.theta = {false, -kThetaBound, kThetaBound, 0};
+    if (!IsMode(mode)) return judgement;
     const ModeRules& rules = RulesOf(mode);
-    return {rules.estimatesA, true, rules.estimatesC};
+    judgement.a.estimated = rules.estimatesItems() && rules.estimatesA;
+    judgement.b.estimated = rules.estimatesItems();
+    judgement.c.estimated = rules.estimatesItems() && rules.estimatesC;
+    judgement.theta.estimated = rules.estimatesTheta();
+    return judgement;
+}
+
+EstimateJudgement MarginalJudgement(const MarginalSettings& settings, double populationMean,
+                                    double populationSd) {
+    const MarginalModelRules& rules = RulesOf(settings.model);
+    const Priors priors = PriorsFor(settings);
+    EstimateJudgement judgement;
+    judgement.fewestResponses = 1;
+    judgement.boundsExplainMissingErrors = true;
+    judgement.a = {rules.free.a || rules.commonSlope, rules.a.lowest, rules.a.highest, kOnBound};
+    judgement.b = {rules.free.b, rules.b.lowest, rules.b.highest, kOnBound};
+    judgement.c = {rules.free.c, LowestC(rules, priors.c.on), rules.c.highest, kOnBound};
+    if (settings.scoring == MarginalScoring::Ml) {
+        judgement.theta = {true, -kThetaBound, kThetaBound, 0};
+    } else {
+        // The scores stay inside the quadrature, which follows the population.
+        const double reach = settings.quadratureRange * populationSd;
+        judgement.theta = {true, populationMean - reach, populationMean + reach, kOnBound};
+    }
+    return judgement;
 }
 
 bool EstimatesTheta(int mode) { return IsMode(mode) && RulesOf(mode).estimatesTheta(); }
 
-std::uint32_t ItemFlagsOf(const ItemReport& item, int mode) {
-    const EstimatedParameters estimated = EstimatedIn(mode);
+std::uint32_t ItemFlagsOf(const ItemReport& item, const EstimateJudgement& judgement,
+                          bool withoutErrors) {
     std::uint32_t flags = 0;
-    auto judge = [&](bool isEstimated, double se, bool atBound, std::uint32_t boundFlag) {
-        if (!isEstimated) return;
-        if (se == kNotEstimated) {
-            flags |= kItemNotEstimated;
+    auto judge = [&](const JudgedParameter& p, double value, double se, std::uint32_t boundFlag) {
+        if (!p.estimated || item.held) return;
+        const bool onBound = OnBound(value, p);
+        if (se == kNotEstimated && !(onBound && judgement.boundsExplainMissingErrors)) {
+            if (!withoutErrors) flags |= kItemNotEstimated;
             return;
         }
         if (se >= kStandardErrorCap) flags |= kItemSeAtCap;
-        if (atBound) flags |= boundFlag;
+        if (onBound) flags |= boundFlag;
     };
-    judge(estimated.a, item.seea, item.a >= kAUpper || item.a <= kABelowLower, kItemAAtBound);
-    judge(estimated.b, item.seeb, std::fabs(item.b) >= kBBound, kItemBAtBound);
-    judge(estimated.c, item.seec, item.c >= kCAboveUpper || item.c <= kCBelowLower, kItemCAtBound);
+    judge(judgement.a, item.a, item.seea, kItemAAtBound);
+    judge(judgement.b, item.b, item.seeb, kItemBAtBound);
+    judge(judgement.c, item.c, item.seec, kItemCAtBound);
     if (item.nobs > 0 && item.pValue == 1) flags |= kItemAllCorrect;
     if (item.nobs > 0 && item.pValue == 0) flags |= kItemAllWrong;
-    if (item.nobs < kFewestResponsesForFit) flags |= kItemTooFewResponses;
+    if (item.nobs < judgement.fewestResponses) flags |= kItemTooFewResponses;
+    if (item.itemRest < 0) flags |= kItemNegativeDiscrimination;
     return flags;
 }
 
-std::uint32_t PersonFlagsOf(const PersonReport& person, int mode) {
+std::uint32_t PersonFlagsOf(const PersonReport& person, const EstimateJudgement& judgement) {
     std::uint32_t flags = 0;
     if (person.nvalid == 0) {
         flags |= kPersonNoValid;
@@ -75,7 +128,9 @@ std::uint32_t PersonFlagsOf(const PersonReport& person, int mode) {
     } else if (person.rawScore == 0) {
         flags |= kPersonAllWrong;
     }
-    if (EstimatesTheta(mode) && !(std::fabs(person.theta) < kThetaBound)) {
+    const JudgedParameter& theta = judgement.theta;
+    if (theta.estimated && !(person.theta > theta.lowest + theta.slack &&
+                             person.theta < theta.highest - theta.slack)) {
         flags |= kPersonThetaAtBound;
     }
     return flags;
@@ -87,6 +142,55 @@ std::vector<std::string> ItemFlagNames(std::uint32_t flags) {
 
 std::vector<std::string> PersonFlagNames(std::uint32_t flags) {
     return NamesOf(flags, kPersonFlagNames);
+}
+
+std::string ItemFlagReason(std::uint32_t flag, const EstimateJudgement& judgement) {
+    switch (flag) {
+        case kItemAAtBound:
+            return "a stopped at a bound of its range " + RangeOf(judgement.a) +
+                   ": the data do not determine it.";
+        case kItemBAtBound:
+            return "b stopped at a bound of its range " + RangeOf(judgement.b) +
+                   ": the item is far too easy or too hard for these examinees.";
+        case kItemCAtBound:
+            return "c stopped at a bound of its range " + RangeOf(judgement.c) + ".";
+        case kItemSeAtCap:
+            return "The standard error reached its cap of 99: the data do not determine the "
+                   "estimate.";
+        case kItemNotEstimated:
+            return "-1 means this parameter was not estimated.";
+        case kItemAllCorrect:
+            return "Every valid response is correct: the item tells nothing about ability.";
+        case kItemAllWrong:
+            return "Every valid response is wrong: the item tells nothing about ability.";
+        case kItemTooFewResponses:
+            return judgement.fewestResponses <= 1
+                       ? std::string("No valid response: nothing to estimate the item from.")
+                       : "Fewer than " + std::to_string(judgement.fewestResponses) +
+                             " valid responses: too few to estimate the item.";
+        case kItemNegativeDiscrimination:
+            return "The item-rest correlation is below 0: the item discriminates negatively; "
+                   "check its key.";
+        default:
+            break;
+    }
+    return {};
+}
+
+std::string PersonFlagReason(std::uint32_t flag, const EstimateJudgement& judgement) {
+    switch (flag) {
+        case kPersonAllCorrect:
+            return "Every valid response is correct: the ability has no finite estimate.";
+        case kPersonAllWrong:
+            return "Every valid response is wrong: the ability has no finite estimate.";
+        case kPersonNoValid:
+            return "No valid response: nothing to estimate from.";
+        case kPersonThetaAtBound:
+            return "theta is at a bound of its range " + RangeOf(judgement.theta) + " or beyond.";
+        default:
+            break;
+    }
+    return {};
 }
 
 }  // namespace tarvo::report

@@ -4,30 +4,44 @@
 #include <string>
 #include <vector>
 
+#include "core/marginal_settings.h"
 #include "report/run_report.h"
 
 namespace tarvo::report {
 
-// Which item parameters a calibration mode estimates; the others are given
-// or forced, and a given value on a bound is no sign of trouble.
-struct EstimatedParameters {
-    bool a = false, b = false, c = false;
-};
-EstimatedParameters EstimatedIn(int mode);
+// How the classic estimator's estimates are judged in a calibration mode:
+// the parameters the mode estimates, the ranges of the scoring loops, at
+// least 10 valid responses per item. Given or forced values are not judged:
+// a given value on a bound is no sign of trouble.
+EstimateJudgement ClassicJudgement(int mode);
+
+// How the marginal estimator's are: the parameters and ranges of the model
+// table; theta by the quadrature's range (EAP, MAP) or the classic
+// ability bounds (ML); one valid response per item.
+EstimateJudgement MarginalJudgement(const MarginalSettings& settings, double populationMean,
+                                    double populationSd);
 
 // True when the mode estimates the abilities (not the items-only modes).
 bool EstimatesTheta(int mode);
 
-// The flags of an item row whose estimates, standard errors, nobs and
-// p-value are filled. A parameter whose standard error is -1 is flagged as
-// not estimated, not as on a bound (its value is a reset, not a limit).
-std::uint32_t ItemFlagsOf(const ItemReport& item, int mode);
+// The flags of an item row whose estimates, standard errors, nobs, p-value
+// and item-rest correlation are filled. A held item's parameters are not
+// judged; an estimated parameter on a bound is flagged at the bound, and one
+// that is not on a bound but has no standard error (-1) as not estimated,
+// unless withoutErrors (a stopped run that never formed them).
+std::uint32_t ItemFlagsOf(const ItemReport& item, const EstimateJudgement& judgement,
+                          bool withoutErrors = false);
 
 // The flags of an examinee row whose theta, raw score and nvalid are filled.
-std::uint32_t PersonFlagsOf(const PersonReport& person, int mode);
+std::uint32_t PersonFlagsOf(const PersonReport& person, const EstimateJudgement& judgement);
 
 // Short names of the set flags, in bit order ("a_at_bound", ...).
 std::vector<std::string> ItemFlagNames(std::uint32_t flags);
 std::vector<std::string> PersonFlagNames(std::uint32_t flags);
+
+// Why a flag is set, as a sentence naming the judgement's numbers (the
+// results window's tooltips).
+std::string ItemFlagReason(std::uint32_t flag, const EstimateJudgement& judgement);
+std::string PersonFlagReason(std::uint32_t flag, const EstimateJudgement& judgement);
 
 }  // namespace tarvo::report

@@ -1,6 +1,9 @@
 #include "report/report_json.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -16,6 +19,15 @@ using Json = nlohmann::ordered_json;
 // Raised with the version whenever a field changes meaning or goes away.
 constexpr int kSchemaVersion = 1;
 
+// Rows written between two looks at a stop request.
+constexpr std::size_t kRowsBetweenLooks = 1000;
+
+// Identifiers and file names are the input's bytes, which need not be
+// UTF-8: replace what is not rather than fail.
+std::string Dump(const Json& value, int indent = -1) {
+    return value.dump(indent, ' ', false, Json::error_handler_t::replace);
+}
+
 Json RunPart(const RunReport& report) {
     return Json{
         {"mode", report.mode},
@@ -24,6 +36,9 @@ Json RunPart(const RunReport& report) {
         {"model", report.model},
         {"result_file", report.resultFile},
         {"end", RunEndName(report.end)},
+        {"error", report.error.empty() ? Json(nullptr) : Json(report.error)},
+        {"stop_line", report.stopLine.empty() ? Json(nullptr) : Json(report.stopLine)},
+        {"messages", report.messages},
         {"examinees", report.examinees},
         {"items", report.items},
         {"missing_responses", report.missingResponses},
@@ -37,11 +52,35 @@ Json RunPart(const RunReport& report) {
 }
 
 Json LoopPart(const LoopRecord& loop) {
-    return Json{
-        {"end", LoopEndName(loop.end)},   {"passes", loop.passes},
-        {"pass_limit", loop.passLimit},   {"tolerance", loop.tolerance},
-        {"last_change", loop.lastChange}, {"ms_error", loop.msError},
+    Json part{
+        {"step", loop.step == LoopStep::EmCycle ? "em_cycle" : "joint_pass"},
+        {"end", LoopEndName(loop.end)},
+        {"passes", loop.passes},
+        {"pass_limit", loop.passLimit},
+        {"tolerance", loop.tolerance},
+        {"last_change", loop.lastChange},
     };
+    if (loop.step == LoopStep::EmCycle) {
+        part["log_likelihood"] = loop.logLikelihood;
+        part["largest_change"] = loop.largestChange;
+    } else {
+        part["ms_error"] = loop.msError;
+    }
+    return part;
+}
+
+Json MarginalPart(const RunReport& report) {
+    const PopulationEstimate& p = report.population;
+    Json population = Json{{"estimated", p.estimated}};
+    if (p.estimated) {
+        population["mean"] = p.mean;
+        population["sd"] = p.sd;
+        population["se_mean"] = p.seMean;
+        population["se_sd"] = p.seSd;
+    }
+    return Json{{"log_likelihood", report.logLikelihood},
+                {"priors", report.priors},
+                {"population", std::move(population)}};
 }
 
 Json ItemPart(const ItemReport& item) {
@@ -58,6 +97,7 @@ Json ItemPart(const ItemReport& item) {
         {"omitted", item.omitted},
         {"p_value", item.pValue},
         {"item_rest", item.itemRest},
+        {"held", item.held},
         {"flags", ItemFlagNames(item.flags)},
         {"ability_groups", Json{{"theta", item.groupTheta},
                                 {"proportion", item.groupProportion},
@@ -77,6 +117,65 @@ Json PersonPart(std::size_t seq, const PersonReport& person) {
     };
 }
 
+// Everything but the rows, as an indented object.
+Json Head(const RunReport& report) {
+    Json document;
+    document["schema_version"] = kSchemaVersion;
+    document["program"] = report.program;
+    const Json job = Json::parse(report.job, nullptr, false);
+    document["job"] = job.is_discarded() ? Json(nullptr) : job;
+    document["input_files"] = Json{
+        {"response_file", report.responseFile},
+        {"item_parameter_file", report.itemFile.empty() ? Json(nullptr) : Json(report.itemFile)}};
+    document["run"] = RunPart(report);
+    document["loop"] = LoopPart(report.loop);
+    if (report.method == "mml") document["mml"] = MarginalPart(report);
+    document["reliability"] = Json{
+        {"alpha_kr20", report.alpha},
+        {"empirical", report.empiricalReliability},
+        {"raw_score_order_inversions", report.rawScoreOrderInversions},
+    };
+    document["warnings"] = report.warnings;
+    for (const ReportSection& section : report.sections) {
+        const Json value = Json::parse(section.json, nullptr, false);
+        document[section.key] = value.is_discarded() ? Json(nullptr) : value;
+    }
+    return document;
+}
+
+// The document piece by piece: the head, then one line per row. False when
+// stopRequested ended it.
+template <typename Sink>
+bool WriteDocument(const RunReport& report, Sink&& sink, const StopRequested& stopRequested) {
+    std::string head = Dump(Head(report), 2);
+    // The closing brace goes: the rows follow.
+    head.pop_back();
+    while (!head.empty() && head.back() == '\n') head.pop_back();
+    sink(head + ",\n");
+    std::size_t written = 0;
+    auto rows = [&](const char* key, std::size_t count, auto&& row) {
+        sink(std::string("  \"") + key + "\": [");
+        for (std::size_t k = 0; k < count; ++k) {
+            if (stopRequested && ++written % kRowsBetweenLooks == 0 && stopRequested())
+                return false;
+            sink((k == 0 ? "\n    " : ",\n    ") + Dump(row(k)));
+        }
+        sink(count == 0 ? "]" : "\n  ]");
+        return true;
+    };
+    if (!rows("items", report.itemRows.size(),
+              [&](std::size_t i) { return ItemPart(report.itemRows[i]); })) {
+        return false;
+    }
+    sink(",\n");
+    if (!rows("examinees", report.personRows.size(),
+              [&](std::size_t j) { return PersonPart(j + 1, report.personRows[j]); })) {
+        return false;
+    }
+    sink("\n}\n");
+    return true;
+}
+
 }  // namespace
 
 const char* RunEndName(RunEnd end) {
@@ -89,6 +188,8 @@ const char* RunEndName(RunEnd end) {
             return "ended_at_check";
         case RunEnd::OutputIncomplete:
             return "output_incomplete";
+        case RunEnd::NothingToEstimate:
+            return "nothing_to_estimate";
     }
     return "";
 }
@@ -108,46 +209,38 @@ const char* LoopEndName(LoopEnd end) {
 }
 
 std::string ReportJson(const RunReport& report) {
-    Json document;
-    document["schema_version"] = kSchemaVersion;
-    document["run"] = RunPart(report);
-    document["loop"] = LoopPart(report.loop);
-    if (report.method == "mml") {
-        document["mml"] = Json{{"log_likelihood", report.logLikelihood}, {"priors", report.priors}};
-    }
-    document["reliability"] = Json{
-        {"alpha_kr20", report.alpha},
-        {"empirical", report.empiricalReliability},
-        {"raw_score_order_inversions", report.rawScoreOrderInversions},
-    };
-    document["warnings"] = report.warnings;
-    Json items = Json::array();
-    for (const ItemReport& item : report.itemRows) items.push_back(ItemPart(item));
-    document["items"] = std::move(items);
-    Json examinees = Json::array();
-    for (std::size_t j = 0; j < report.personRows.size(); ++j) {
-        examinees.push_back(PersonPart(j + 1, report.personRows[j]));
-    }
-    document["examinees"] = std::move(examinees);
-    // Identifiers are the input file's bytes, which need not be UTF-8:
-    // replace what is not rather than fail.
-    return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+    std::string text;
+    WriteDocument(report, [&](const std::string& piece) { text += piece; }, {});
+    return text;
 }
 
-bool WriteReportJson(const RunReport& report, const std::string& path, std::string& error) {
-    const std::string text = ReportJson(report);
+ReportWrite WriteReportJson(const RunReport& report, const std::string& path, std::string& error,
+                            const StopRequested& stopRequested) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out) {
         error = "Report file " + path + " cannot be written: " + std::strerror(errno) + ".";
-        return false;
+        return ReportWrite::Failed;
     }
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    const bool whole = WriteDocument(
+        report,
+        [&](const std::string& piece) {
+            out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+        },
+        stopRequested);
     out.close();
+    if (!whole) {
+        // Half a document is no report; only a file of our own is removed,
+        // never a device or a pipe the user named.
+        struct stat file {};
+        if (::stat(path.c_str(), &file) == 0 && S_ISREG(file.st_mode)) std::remove(path.c_str());
+        error = "Report file " + path + " was not finished: the run was stopped.";
+        return ReportWrite::Stopped;
+    }
     if (!out) {
         error = "Report file " + path + " could not be written completely.";
-        return false;
+        return ReportWrite::Failed;
     }
-    return true;
+    return ReportWrite::Written;
 }
 
 }  // namespace tarvo::report

@@ -28,27 +28,22 @@ std::string RowsLine(const RunReport& report) {
 }  // namespace
 
 std::string EndingLine(const RunReport& report) {
-    const bool mml = report.method == "mml";
-    const std::string passes = mml ? " EM cycles" : " passes";
-    const std::string change = mml ? "change " : "MSError change ";
+    const bool cycles = report.loop.step == LoopStep::EmCycle;
+    const std::string passes = cycles ? " EM cycles" : " passes";
+    const std::string change = cycles ? "largest change " : "MSError change ";
     const LoopRecord& loop = report.loop;
     switch (report.end) {
         case RunEnd::EndedAtCheck:
             return "Ended at a check: nothing was estimated.";
         case RunEnd::OutputIncomplete:
             return "The result file is incomplete: the run did not finish.";
+        case RunEnd::NothingToEstimate:
+            return "Nothing was estimated: " + report.error;
         case RunEnd::Stopped:
-            if (loop.end != LoopEnd::NotRun) {
-                return "Stopped by the user during " + std::string(mml ? "EM cycle " : "pass ") +
-                       std::to_string(loop.passes) +
-                       "; the result holds the estimates as they stood.";
+            if (!report.stopLine.empty()) {
+                return "Stopped by the user: " + report.stopLine;
             }
-            if (report.path == "items-only") {
-                return "Stopped by the user after " + std::to_string(report.itemRows.size()) +
-                       " of " + std::to_string(report.items) + " items.";
-            }
-            return "Stopped by the user after " + std::to_string(report.personRows.size()) +
-                   " of " + std::to_string(report.examinees) + " examinees.";
+            return "Stopped by the user.";
         case RunEnd::Finished:
             break;
     }
@@ -69,6 +64,15 @@ std::string EndingLine(const RunReport& report) {
 std::string SummaryText(const RunReport& report) {
     std::string text = EndingLine(report) + "\n";
     if (report.end == RunEnd::EndedAtCheck) return text;
+    if (report.method == "mml") {
+        text += "Marginal (" + report.model + "): log-likelihood " + Fixed3(report.logLikelihood) +
+                "; priors: ";
+        std::string priors;
+        for (const std::string& prior : report.priors)
+            priors += (priors.empty() ? "" : "; ") + prior;
+        text += (priors.empty() ? std::string("none") : priors) + ".\n";
+        if (report.population.estimated) text += PopulationLine(report.population) + "\n";
+    }
     text += "Reliability: alpha (KR-20) " + Fixed3(report.alpha) + ", empirical " +
             Fixed3(report.empiricalReliability) + ".\n";
     if (report.rawScoreOrderInversions >= 0) {
@@ -76,8 +80,16 @@ std::string SummaryText(const RunReport& report) {
         text += "Raw-score order: " + std::to_string(n) + (n == 1 ? " pair" : " pairs") +
                 " of raw-score groups out of order.\n";
     }
+    for (const ReportSection& section : report.sections) {
+        for (const std::string& line : section.summary) text += line + "\n";
+    }
     for (const std::string& warning : report.warnings) text += "WARNING " + warning + "\n";
     return text;
+}
+
+std::string PopulationLine(const PopulationEstimate& population) {
+    return "Population: mean " + Fixed3(population.mean) + " (SE " + Fixed3(population.seMean) +
+           "), SD " + Fixed3(population.sd) + " (SE " + Fixed3(population.seSd) + ").";
 }
 
 }  // namespace tarvo::report

@@ -7,12 +7,17 @@
 namespace tarvo::report {
 
 // The short summary a command-line run prints after the run: one line on how
-// it ended, the reliabilities, the raw-score order in the 1PL modes, then each
+// it ended; for the marginal estimator its log-likelihood, the priors that
+// acted and the estimated population; the reliabilities, the raw-score
+// order in the 1PL modes, the lines of the extra sections, then each
 // warning on its own line beginning "WARNING ". Every line ends with '\n'.
 std::string SummaryText(const RunReport& report);
 
 // The first line alone, without its line end, e.g. "Settled after 23 passes
 // (MSError change 4.1e-11)."
 std::string EndingLine(const RunReport& report);
+
+// "Population: mean 0.123 (SE 0.045), SD 1.050 (SE 0.040)."
+std::string PopulationLine(const PopulationEstimate& population);
 
 }  // namespace tarvo::report

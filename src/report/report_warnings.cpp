@@ -4,14 +4,15 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 namespace tarvo::report {
 
 namespace {
 
 constexpr std::uint32_t kBoundFlags = kItemAAtBound | kItemBAtBound | kItemCAtBound | kItemSeAtCap;
-constexpr std::uint32_t kNotEstimableFlags =
-    kItemNotEstimated | kItemAllCorrect | kItemAllWrong | kItemTooFewResponses;
+constexpr std::uint32_t kAlike = kItemAllCorrect | kItemAllWrong;
+constexpr std::uint32_t kNotEstimableFlags = kItemNotEstimated | kAlike | kItemTooFewResponses;
 
 std::string Scientific(double value) {
     char text[32];
@@ -36,6 +37,11 @@ std::string ItemList(const std::vector<int>& numbers) {
     return text;
 }
 
+// "item 3" or "items 3, 7 and 12".
+std::string Listed(const std::vector<int>& numbers) {
+    return (numbers.size() == 1 ? "item " : "items ") + ItemList(numbers);
+}
+
 // Items whose flags meet mask and none of except.
 std::vector<int> ItemsFlagged(const RunReport& report, std::uint32_t mask, std::uint32_t except) {
     std::vector<int> numbers;
@@ -49,9 +55,9 @@ std::vector<int> ItemsFlagged(const RunReport& report, std::uint32_t mask, std::
 
 std::vector<std::string> WarningsFor(const RunReport& report) {
     std::vector<std::string> warnings;
-    const bool mml = report.method == "mml";
-    const std::string pass = mml ? "cycle" : "pass";
-    const std::string passes = mml ? "cycles" : "passes";
+    const bool cycles = report.loop.step == LoopStep::EmCycle;
+    const std::string pass = cycles ? "cycle" : "pass";
+    const std::string passes = cycles ? "cycles" : "passes";
     if (report.loop.end == LoopEnd::PassLimit) {
         warnings.push_back("The estimation did not settle within its limit of " +
                            std::to_string(report.loop.passLimit) + " " + passes + " (last change " +
@@ -74,21 +80,56 @@ std::vector<std::string> WarningsFor(const RunReport& report) {
                            "give: do not use these abilities; run again without standardising "
                            "theta and check the items at a bound.");
     }
+    const std::vector<int> negative = ItemsFlagged(report, kItemNegativeDiscrimination, 0);
+    if (!negative.empty()) {
+        warnings.push_back(Plural(negative.size(), "item discriminates", "items discriminate") +
+                           " negatively: " + Listed(negative) + " " +
+                           (negative.size() == 1 ? "has" : "have") +
+                           " an item-rest correlation below 0, so those who do well on the "
+                           "others tend to fail " +
+                           (negative.size() == 1 ? "it" : "them") +
+                           ": check the key, then the wording, before using " +
+                           (negative.size() == 1 ? "it." : "them."));
+    }
     const std::vector<int> bound = ItemsFlagged(report, kBoundFlags, kNotEstimableFlags);
     if (!bound.empty()) {
         warnings.push_back(Plural(bound.size(), "item has", "items have") +
-                           " an estimate or standard error at a bound (" +
-                           (bound.size() == 1 ? "item " : "items ") + ItemList(bound) +
+                           " an estimate or standard error at a bound (" + Listed(bound) +
                            "): a value at a bound is where the search stopped, not an "
                            "estimate, so do not use it; review or drop these items.");
     }
-    const std::vector<int> notEstimable = ItemsFlagged(report, kNotEstimableFlags, 0);
-    if (!notEstimable.empty()) {
+    // Items that could not be estimated, by their cause, each item under
+    // the first cause it has.
+    const std::vector<int> alike = ItemsFlagged(report, kAlike, 0);
+    if (!alike.empty()) {
+        warnings.push_back(Plural(alike.size(), "item was", "items were") +
+                           " answered alike by everyone who answered (" + Listed(alike) +
+                           ": every valid response correct, or every one wrong), so " +
+                           (alike.size() == 1 ? "it tells" : "they tell") +
+                           " nothing about ability and cannot be estimated: drop " +
+                           (alike.size() == 1 ? "it." : "them."));
+    }
+    const std::vector<int> few = ItemsFlagged(report, kItemTooFewResponses, kAlike);
+    if (!few.empty()) {
+        const int fewest = report.judgement.fewestResponses;
         warnings.push_back(
-            Plural(notEstimable.size(), "item", "items") + " could not be estimated (" +
-            (notEstimable.size() == 1 ? "item " : "items ") + ItemList(notEstimable) +
-            "): all valid responses are equal, or there are fewer than 10, or "
-            "the item gave no information; drop them or collect more responses.");
+            fewest <= 1 ? Plural(few.size(), "item has", "items have") + " no valid response (" +
+                              Listed(few) + "), so nothing could be estimated for " +
+                              (few.size() == 1 ? "it" : "them") + ": drop " +
+                              (few.size() == 1 ? "it" : "them") + " or collect responses."
+                        : Plural(few.size(), "item has", "items have") + " fewer than " +
+                              std::to_string(fewest) + " valid responses (" + Listed(few) +
+                              "), too few to estimate: collect more responses or drop " +
+                              (few.size() == 1 ? "it." : "them."));
+    }
+    const std::vector<int> notEstimated =
+        ItemsFlagged(report, kItemNotEstimated, kAlike | kItemTooFewResponses);
+    if (!notEstimated.empty()) {
+        warnings.push_back(
+            Plural(notEstimated.size(), "item", "items") + " could not be estimated (" +
+            Listed(notEstimated) + "): the responses gave no information about " +
+            (notEstimated.size() == 1 ? "its" : "their") + " parameters; drop " +
+            (notEstimated.size() == 1 ? "it" : "them") + " or collect more responses.");
     }
     std::size_t noValid = 0;
     for (const PersonReport& person : report.personRows) {

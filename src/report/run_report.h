@@ -6,45 +6,57 @@
 #include <string>
 #include <vector>
 
-#include "core/loop_limits.h"
+#include "core/estimation_outcome.h"
 
 namespace tarvo {
 
-// What a run did, gathered beside the result file: how it ended, how the
-// joint loop went, classical statistics and flags for every item and
-// examinee, and warnings in plain sentences. Computed from the run's tables
-// after the run (the pass history by the joint loop as it goes); the result
-// file never depends on it.
+// What a run did, gathered beside the result file: what was asked, how it
+// ended, how the estimator's loop went, classical statistics and flags for
+// every item and examinee, and warnings in plain sentences. Built once,
+// after the run, by the report builder from the request, the run's tables
+// and the estimator's outcome; the result file never depends on it.
 
-enum class RunEnd { Finished, Stopped, EndedAtCheck, OutputIncomplete };
-
-// How the joint loop ended.
-enum class LoopEnd {
-    NotRun,     // not a joint run, or it ended before its first pass
-    Settled,    // MSError changed by less than the tolerance from the fifth pass on
-    PassLimit,  // used every pass without settling
-    Stopped,    // the user stopped it
+// A part of the report that another layer computes (fit statistics, the
+// input check's findings): its JSON value as text, under its own key, and
+// the lines it adds to the summary and to the warnings. The builder takes
+// any number of them; nothing else writes the report.
+struct ReportSection {
+    std::string key;                    // the JSON key, beside "items" and "examinees"
+    std::string json;                   // one JSON value (an object or an array)
+    std::vector<std::string> summary;   // lines for the summary, without line ends
+    std::vector<std::string> warnings;  // sentences, after the run's own warnings
 };
 
-struct LoopRecord {
-    LoopEnd end = LoopEnd::NotRun;
-    int passes = 0;                        // passes begun, as the progress texts count them
-    std::vector<double> msError;           // MSError after each pass, pass 1 first
-    double lastChange = 0;                 // |MSError change| between the last two passes
-    double tolerance = kMSErrorTolerance;  // the settle rule's tolerance
-    int passLimit = kMostJointPasses;      // the most passes a run makes
+// How the flags judge the estimates: per parameter (and theta) whether the
+// estimator moved it and the range it kept it in (an estimate within slack
+// of an end, or beyond it, is on a bound), and the fewest valid responses
+// the estimator needs for an item.
+struct JudgedParameter {
+    bool estimated = false;
+    double lowest = 0, highest = 0;
+    double slack = 0;
+};
+struct EstimateJudgement {
+    JudgedParameter a, b, c, theta;
+    int fewestResponses = 0;
+    // Whether a parameter on a bound has no standard error for that reason
+    // (the marginal estimator forms none there), or -1 always means that
+    // the parameter was not estimated (the classic loops, whose reset
+    // values may lie on a bound).
+    bool boundsExplainMissingErrors = false;
 };
 
 // Flags of one item; each names a reason to distrust or not use an estimate.
 enum ItemFlag : std::uint32_t {
-    kItemAAtBound = 1u << 0,         // a = 0 or a = 2
-    kItemBAtBound = 1u << 1,         // b = -5 or +5
-    kItemCAtBound = 1u << 2,         // c at its lower bound or 0.999
-    kItemSeAtCap = 1u << 3,          // a standard error at the cap of 99
-    kItemNotEstimated = 1u << 4,     // standard errors -1
-    kItemAllCorrect = 1u << 5,       // every valid response correct
-    kItemAllWrong = 1u << 6,         // every valid response wrong
-    kItemTooFewResponses = 1u << 7,  // fewer than 10 valid responses
+    kItemAAtBound = 1u << 0,                // a on a bound of the estimator's range
+    kItemBAtBound = 1u << 1,                // b on a bound
+    kItemCAtBound = 1u << 2,                // c on a bound
+    kItemSeAtCap = 1u << 3,                 // a standard error at the cap of 99
+    kItemNotEstimated = 1u << 4,            // an estimated parameter without a standard error
+    kItemAllCorrect = 1u << 5,              // every valid response correct
+    kItemAllWrong = 1u << 6,                // every valid response wrong
+    kItemTooFewResponses = 1u << 7,         // fewer valid responses than the estimator needs
+    kItemNegativeDiscrimination = 1u << 8,  // item-rest correlation below 0
 };
 
 struct ItemReport {
@@ -56,6 +68,7 @@ struct ItemReport {
     int omitted = 0;          // code 9 responses
     double pValue = 0;        // proportion correct among valid responses (NaN: none)
     double itemRest = 0;      // corrected point-biserial (NaN: undefined)
+    bool held = false;        // held at the item parameter file's values
     std::uint32_t flags = 0;  // ItemFlag bits
     // Observed proportion correct in 10 ability groups of equal size (by the
     // run's thetas), for the fit plot: mean theta, proportion, valid count.
@@ -67,7 +80,8 @@ enum PersonFlag : std::uint32_t {
     kPersonAllCorrect = 1u << 0,
     kPersonAllWrong = 1u << 1,
     kPersonNoValid = 1u << 2,
-    kPersonThetaAtBound = 1u << 3,  // theta at +-3, or beyond after standardisation
+    kPersonThetaAtBound =
+        1u << 3,  // theta on a bound of its range, or beyond after standardisation
 };
 
 struct PersonReport {
@@ -79,6 +93,13 @@ struct PersonReport {
 };
 
 struct RunReport {
+    // What was asked: the program, the request as a job file (the options
+    // that would run it again) and the input files as the run used them.
+    std::string program;
+    std::string job;
+    std::string responseFile;
+    std::string itemFile;  // empty: none was read
+
     // The run.
     int mode = 0;
     std::string path;            // "theta-only", "items-only" or "joint"
@@ -86,31 +107,39 @@ struct RunReport {
     std::string model;           // "3pl", "3pl-c-given", "2pl", "1pl", "rasch"
     std::string resultFile;
     RunEnd end = RunEnd::Finished;
+    std::string error;     // the message that ended the run, or why nothing was estimated
+    std::string stopLine;  // a stopped run: what the result holds
+    std::vector<std::string> messages;  // every message the run showed, in order
     std::size_t examinees = 0, items = 0;
     std::size_t missingResponses = 0;
     double missingShare = 0;
     std::string arithmetic;  // "fast" or "reference"
     unsigned threads = 0;
-    double wallSeconds = 0;
+    double wallSeconds = 0;     // the run's time, without the standardise question's wait
     bool standardized = false;  // the user answered Yes to standardising theta
     // Joint runs that standardise: the standard deviation of the abilities
     // inside +-3 that the last standardisation divided by (NaN otherwise).
     double thetaSpread = std::numeric_limits<double>::quiet_NaN();
 
-    LoopRecord loop;                  // the joint loop (classic) or the EM cycles (mml)
-    double logLikelihood = 0;         // marginal log-likelihood (mml only)
-    std::vector<std::string> priors;  // every prior used, named (mml only)
+    LoopRecord loop;  // the joint loop (classic) or the EM cycles (mml)
+    // The marginal estimator's: the marginal log-likelihood, every prior
+    // that acted, named, and the estimated population.
+    double logLikelihood = std::numeric_limits<double>::quiet_NaN();
+    std::vector<std::string> priors;
+    PopulationEstimate population;
+    EstimateJudgement judgement;  // what the flags were judged by
 
     std::vector<ItemReport> itemRows;
     std::vector<PersonReport> personRows;
 
     // The whole.
-    double alpha = 0;                 // Cronbach's alpha (KR-20), NaN when undefined
-    double empiricalReliability = 0;  // NaN when undefined
+    double alpha = std::numeric_limits<double>::quiet_NaN();  // Cronbach's alpha (KR-20)
+    double empiricalReliability = std::numeric_limits<double>::quiet_NaN();
     int rawScoreOrderInversions =
         -1;  // 1PL modes: pairs of raw-score groups out of order; -1 otherwise
 
     std::vector<std::string> warnings;  // each one sentence: cause and what to do
+    std::vector<ReportSection> sections;
 };
 
 }  // namespace tarvo

@@ -3,7 +3,7 @@
 #include <array>
 
 #include "platform/control_ids.h"
-#include "shell/mode_rules.h"
+#include "shell/form/mode_rules.h"
 #include "shell/program_folder.h"
 
 namespace tarvo::shell {

@@ -3,9 +3,9 @@
 #include <functional>
 #include <string>
 
-#include "shell/desktop_services.h"
-#include "shell/dialog_controls.h"
-#include "shell/file_selection.h"
+#include "shell/desktop/desktop_services.h"
+#include "shell/files/file_selection.h"
+#include "shell/form/dialog_controls.h"
 
 // What the main dialog does with its commands: Go, the three Browse buttons,
 // Help and Exit, the mode buttons' status labels, the calibration mode and

@@ -1,26 +1,17 @@
 #include "shell/dialog_run_host.h"
 
-#include "shell/progress_window.h"
-#include "shell/ui_thread.h"
+#include "shell/desktop/ui_thread.h"
+#include "shell/progress/progress_window.h"
 
 namespace tarvo::shell {
 
-DialogRunHost::DialogRunHost(QWidget* dialog, DialogControls& controls, DesktopServices& desktop,
-                             int mode, ProgressListener listener, bool keepResult)
-    : dialog_(dialog),
-      controls_(controls),
-      desktop_(desktop),
-      mode_(mode),
-      listener_(std::move(listener)),
-      keepResult_(keepResult) {}
+DialogRunHost::DialogRunHost(QWidget* dialog, DesktopServices& desktop, ProgressListener listener,
+                             bool keepResult)
+    : dialog_(dialog), desktop_(desktop), listener_(std::move(listener)), keepResult_(keepResult) {}
 
 template <class Call>
 auto DialogRunHost::OnUi(Call&& call) const {
     return CallOnThreadOf(dialog_.data(), std::forward<Call>(call));
-}
-
-std::string DialogRunHost::ControlText(int controlId) const {
-    return OnUi([&] { return controls_.Text(controlId); });
 }
 
 void DialogRunHost::ShowMessage(const std::string& text) {

@@ -8,9 +8,8 @@
 #include <string>
 
 #include "platform/run_host.h"
-#include "shell/desktop_services.h"
-#include "shell/dialog_controls.h"
-#include "shell/progress_operations.h"
+#include "shell/desktop/desktop_services.h"
+#include "shell/progress/progress_operations.h"
 
 // The run host of the desktop program. The run works on a thread of its own;
 // every call it makes is carried to the user-interface thread and waits there
@@ -26,11 +25,9 @@ class DialogRunHost final : public RunHost {
     // Lives on the user-interface thread; the dialog owns the progress window.
     // With keepResult the result is not handed to the desktop: the file name
     // is kept for the results window that opens when the run has ended.
-    DialogRunHost(QWidget* dialog, DialogControls& controls, DesktopServices& desktop, int mode,
-                  ProgressListener listener = {}, bool keepResult = false);
+    DialogRunHost(QWidget* dialog, DesktopServices& desktop, ProgressListener listener = {},
+                  bool keepResult = false);
 
-    std::string ControlText(int controlId) const override;
-    int CalibrationMode() const override { return mode_; }
     void ShowMessage(const std::string& text) override;
     bool AskYesNo(const std::string& text, const std::string& title) override;
     void ProgressInit(const std::string& caption) override;
@@ -53,9 +50,7 @@ class DialogRunHost final : public RunHost {
     auto OnUi(Call&& call) const;
 
     QPointer<QWidget> dialog_;
-    DialogControls& controls_;
     DesktopServices& desktop_;
-    const int mode_;
     ProgressListener listener_;
     QObject connections_;                // ends the window's calls into this host
     ProgressHandle progress_ = nullptr;  // user-interface thread only

@@ -8,17 +8,21 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "input/layout_detection.h"
+#include "input/response_format.h"
 #include "platform/control_ids.h"
-#include "shell/caption_fit.h"
-#include "shell/choice_row.h"
-#include "shell/dialog_builder.h"
-#include "shell/dialog_fonts.h"
-#include "shell/dialog_layout.h"
-#include "shell/marginal_options_dialog.h"
+#include "request/job_file.h"
+#include "shell/desktop/program_icon.h"
+#include "shell/files/qt_file_picker.h"
+#include "shell/form/caption_fit.h"
+#include "shell/form/choice_row.h"
+#include "shell/form/dialog_builder.h"
+#include "shell/form/dialog_fonts.h"
+#include "shell/form/dialog_layout.h"
+#include "shell/options/dialog_request.h"
+#include "shell/options/marginal_options_dialog.h"
 #include "shell/preview/preview_window.h"
 #include "shell/program_folder.h"
-#include "shell/program_icon.h"
-#include "shell/qt_file_picker.h"
 
 namespace tarvo::shell {
 namespace {
@@ -76,13 +80,16 @@ MainDialog::MainDialog(QWidget* owner, FilePicker* picker, DesktopServices* desk
             formatControls_.preview->setEnabled(!name.trimmed().isEmpty());
         });
     }
+    connect(methodControls_.saveSettings, &QPushButton::clicked, this, [this] { SaveSettings(); });
+    connect(methodControls_.loadSettings, &QPushButton::clicked, this, [this] { LoadSettings(); });
+    picker_ = picker;
 
     commands_ = std::make_unique<DialogCommands>(
         controls_, *picker, *desktop,
         DialogCommands::Actions{[this](int mode) { StartRun(mode); }, [this] { close(); }});
     commands_->SetProgramFolder(ProgramFolder());
-    runs_ = std::make_unique<RunController>(this, controls_, *desktop, viewer);
-    runs_->SetFinishedListener([this](std::optional<RunOutcome>) { RunFinished(); });
+    runs_ = std::make_unique<RunController>(this, *desktop, viewer);
+    runs_->SetFinishedListener([this](std::optional<RunEnd>) { RunFinished(); });
 
     for (const ControlLayout& row : MainDialogControls()) {
         QWidget* control = controls_.Find(row.id);
@@ -111,19 +118,75 @@ void MainDialog::SetLinkWindowOpener(std::function<void()> open) {
     linkButton_->setEnabled(static_cast<bool>(openLink_));
 }
 
+request::RequestCheck MainDialog::RequestFor(int mode) const {
+    // The Format box stands for the format and header entries, as the
+    // runner's --format and --no-header set them (fixed columns: none);
+    // the other entries are a loaded job file's.
+    std::vector<std::pair<std::string, std::string>> format = format_;
+    const std::string box = controls_.Text(tarvo::control::kResponseFormat);
+    if (const auto chosen = ParseResponseFormat(box); chosen && *chosen != ResponseFormat::Fixed) {
+        format.emplace_back("format", std::string(FormatName(*chosen)));
+        if (SaysNoHeader(box)) format.emplace_back("header", "no");
+    }
+    return request::ParseRequest(DialogTexts(controls_, mode, estimator_, format));
+}
+
 void MainDialog::StartRun(int mode) {
     // A second "Go" while a run is going is ignored: one run at a time.
     if (runs_->IsRunning()) return;
-    const std::optional<MarginalSettingsCheck> marginal = estimator_.SettingsForRun(mode);
-    if (!marginal) {
-        runs_->Start(mode);  // the classic estimator, exactly as without the choice
+    // The settings are read here, once, as "Go" finds them.
+    request::RequestCheck check = RequestFor(mode);
+    if (!check.request) {
+        desktop_->ShowMessage("ERROR " + check.message);
         return;
     }
-    if (!marginal->settings) {
-        desktop_->ShowMessage("ERROR Marginal (MML) options: " + marginal->message);
+    runs_->Start(std::move(*check.request));
+}
+
+void MainDialog::SaveSettings() {
+    const request::RequestCheck check = RequestFor(commands_->CalibrationMode());
+    if (!check.request) {
+        desktop_->ShowMessage("ERROR " + check.message);
         return;
     }
-    runs_->Start(mode, *marginal->settings);
+    const std::optional<std::string> path = PickSaveFile(*picker_, JobFilePicker("Save settings"));
+    if (!path) return;
+    std::string error;
+    if (!request::WriteJobFile(*check.request, *path, error))
+        desktop_->ShowMessage("ERROR " + error);
+}
+
+void MainDialog::LoadSettings() {
+    const std::optional<std::string> path = PickOpenFile(*picker_, JobFilePicker("Load settings"));
+    if (!path) return;
+    DialogJob job = ReadDialogJob(*path);
+    if (!job.request) {
+        desktop_->ShowMessage(job.message);
+        return;
+    }
+    const RunRequest& loaded = *job.request;
+    PutIntoBoxes(loaded, controls_);
+    controls_.SetChecked(tarvo::control::kModeFirst + loaded.mode - 1, true);
+    commands_->ApplyModeLabels();
+    commands_->UpdateGoButton();
+    estimator_.SetOptions(std::move(job.form));
+    methodControls_.method->setCurrentIndex(loaded.method == Method::Marginal ? 1 : 0);
+    // The Format box takes the job's format and header entries; the
+    // others (the columns, the key file) are kept as they are.
+    std::string formatText, headerText;
+    format_.clear();
+    for (const auto& [name, value] : loaded.format.entries) {
+        if (name == "format") {
+            formatText = value;
+        } else if (name == "header") {
+            headerText = value;
+        } else {
+            format_.emplace_back(name, value);
+        }
+    }
+    const ResponseFormat format = ParseResponseFormat(formatText).value_or(ResponseFormat::Fixed);
+    const bool header = !SaysNoHeader(formatText) && headerText != "no";
+    controls_.SetText(tarvo::control::kResponseFormat, FormatEntry(format, header));
 }
 
 void MainDialog::MethodChanged(int index) {

@@ -5,15 +5,16 @@
 #include <functional>
 #include <memory>
 
-#include "shell/control_registry.h"
-#include "shell/desktop_services.h"
+#include "request/request_parser.h"
+#include "shell/desktop/desktop_services.h"
+#include "shell/desktop/results_viewer.h"
 #include "shell/dialog_commands.h"
-#include "shell/dialog_units.h"
-#include "shell/estimator_choice.h"
-#include "shell/file_selection.h"
-#include "shell/method_controls.h"
+#include "shell/files/file_selection.h"
+#include "shell/form/control_registry.h"
+#include "shell/form/dialog_units.h"
+#include "shell/form/method_controls.h"
+#include "shell/options/estimator_choice.h"
 #include "shell/preview/format_controls.h"
-#include "shell/results_viewer.h"
 #include "shell/run_controller.h"
 
 class QCloseEvent;
@@ -47,6 +48,12 @@ class MainDialog final : public QWidget {
     QPushButton* LinkButton() const { return linkButton_; }
     // The response file's Format choice and its Preview button.
     const FormatControls& FormatChoice() const { return formatControls_; }
+    // The run the dialog's settings ask for in a mode, or the refusal.
+    request::RequestCheck RequestFor(int mode) const;
+    // "Save settings..." and "Load settings...": a job file chosen in the
+    // picker; a refusal or a failure is shown in a message box.
+    void SaveSettings();
+    void LoadSettings();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -69,6 +76,9 @@ class MainDialog final : public QWidget {
     QPushButton* linkButton_ = nullptr;
     std::function<void()> openLink_;
     FormatControls formatControls_;
+    FilePicker* picker_ = nullptr;
+    // The response file's layout entries of a loaded job file, kept.
+    std::vector<std::pair<std::string, std::string>> format_;
     std::unique_ptr<DialogCommands> commands_;
     bool closeAfterRun_ = false;
     std::unique_ptr<RunController> runs_;  // last: ends before the controls go

@@ -3,13 +3,10 @@
 #include <QCoreApplication>
 #include <chrono>
 
-#include "estimation/marginal_run.h"
-
 namespace tarvo::shell {
 
-RunController::RunController(QWidget* dialog, DialogControls& controls, DesktopServices& desktop,
-                             ResultsViewer* viewer)
-    : dialog_(dialog), controls_(controls), desktop_(desktop), viewer_(viewer) {}
+RunController::RunController(QWidget* dialog, DesktopServices& desktop, ResultsViewer* viewer)
+    : dialog_(dialog), desktop_(desktop), viewer_(viewer) {}
 
 RunController::~RunController() {
     // The worker may be waiting for this thread: keep serving it until the
@@ -21,21 +18,19 @@ RunController::~RunController() {
     }
 }
 
-bool RunController::Start(int mode, std::optional<MarginalSettings> marginal) {
+bool RunController::Start(RunRequest request) {
     if (IsRunning()) return false;
     lastOutcome_.reset();
-    host_ = std::make_unique<DialogRunHost>(dialog_, controls_, desktop_, mode, progressListener_,
-                                            viewer_ != nullptr);
+    host_ =
+        std::make_unique<DialogRunHost>(dialog_, desktop_, progressListener_, viewer_ != nullptr);
     report_ = RunReport{};
-    report_.mode = mode;
-    worker_ = std::thread([this, host = host_.get(), marginal = std::move(marginal)] {
-        std::optional<RunOutcome> outcome;
+    worker_ = std::thread([this, host = host_.get(), request = std::move(request)] {
+        std::optional<RunEnd> outcome;
         try {
             // The report is gathered only for the results window; the
             // result file is the same either way.
             RunReport* report = viewer_ != nullptr ? &report_ : nullptr;
-            outcome = marginal ? RunMarginalCalibration(*host, EngineSettings{}, *marginal, report)
-                               : RunCalibration(*host, EngineSettings{}, report);
+            outcome = RunCalibration(request, *host, report);
         } catch (...) {
             // Nothing crosses the thread: a failed run ends like any other.
         }
@@ -45,20 +40,19 @@ bool RunController::Start(int mode, std::optional<MarginalSettings> marginal) {
     return true;
 }
 
-void RunController::Finish(std::optional<RunOutcome> outcome) {
+void RunController::Finish(std::optional<RunEnd> outcome) {
     worker_.join();
     host_->CloseLeftovers();
     const std::string resultFile = host_->ResultToShow();
     host_.reset();
     lastOutcome_ = outcome;
-    // A run that ended at a check or could not write its whole result shows
-    // nothing, as before.
-    const bool shown = outcome == RunOutcome::Finished || outcome == RunOutcome::Stopped;
-    if (viewer_ != nullptr && shown && !resultFile.empty()) {
-        if (report_.resultFile.empty()) report_.resultFile = resultFile;
-        report_.end = *outcome == RunOutcome::Stopped ? RunEnd::Stopped : RunEnd::Finished;
+    // A run that wrote its result is shown (the report the run built says
+    // how it ended); one that ended at a check or could not write its whole
+    // result shows nothing, as before.
+    const bool shown = outcome == RunEnd::Finished || outcome == RunEnd::Stopped ||
+                       outcome == RunEnd::NothingToEstimate;
+    if (viewer_ != nullptr && shown && !resultFile.empty())
         viewer_->ShowResults(resultFile, report_);
-    }
     if (finished_) finished_(outcome);
 }
 

@@ -7,11 +7,11 @@
 #include <optional>
 #include <thread>
 
-#include "estimation/calibration_run.h"
-#include "estimation/mml_settings.h"
+#include "core/run_request.h"
 #include "report/run_report.h"
+#include "run/calibration_run.h"
+#include "shell/desktop/results_viewer.h"
 #include "shell/dialog_run_host.h"
-#include "shell/results_viewer.h"
 
 // Starts the calibration run of "Go" on a worker thread, one run at a time,
 // and reports its end on the user-interface thread.
@@ -19,25 +19,23 @@ namespace tarvo::shell {
 
 class RunController {
   public:
-    // The outcome, or nothing when the run failed by an exception.
-    using FinishedListener = std::function<void(std::optional<RunOutcome>)>;
+    // How the run ended, or nothing when it failed by an exception.
+    using FinishedListener = std::function<void(std::optional<RunEnd>)>;
 
     // With a viewer, a run that finished or was stopped is shown in it;
     // without, the run hands its result file to the desktop.
-    RunController(QWidget* dialog, DialogControls& controls, DesktopServices& desktop,
-                  ResultsViewer* viewer = nullptr);
+    RunController(QWidget* dialog, DesktopServices& desktop, ResultsViewer* viewer = nullptr);
     ~RunController();
     RunController(const RunController&) = delete;
     RunController& operator=(const RunController&) = delete;
 
-    // Starts a run in the given mode, with the classic estimator or, given
-    // its settings, the marginal one; false (and nothing started) while a
-    // run is still going.
-    bool Start(int mode, std::optional<MarginalSettings> marginal = std::nullopt);
+    // Starts the run the request asks for; false (and nothing started)
+    // while a run is still going.
+    bool Start(RunRequest request);
     bool IsRunning() const { return worker_.joinable(); }
     // How the last finished run ended; nothing before the first run ends or
     // when it failed by an exception.
-    std::optional<RunOutcome> LastOutcome() const { return lastOutcome_; }
+    std::optional<RunEnd> LastOutcome() const { return lastOutcome_; }
 
     void SetFinishedListener(FinishedListener listener) { finished_ = std::move(listener); }
     // Handed to the host of every later run (the tests press Stop from it).
@@ -46,17 +44,16 @@ class RunController {
     }
 
   private:
-    void Finish(std::optional<RunOutcome> outcome);
+    void Finish(std::optional<RunEnd> outcome);
 
     QWidget* dialog_;
-    DialogControls& controls_;
     DesktopServices& desktop_;
     ResultsViewer* viewer_;
     QObject context_;  // receives the worker's completion on the user-interface thread
     std::unique_ptr<DialogRunHost> host_;
     RunReport report_;  // what the running run did; written by its thread
     std::thread worker_;
-    std::optional<RunOutcome> lastOutcome_;
+    std::optional<RunEnd> lastOutcome_;
     FinishedListener finished_;
     DialogRunHost::ProgressListener progressListener_;
 };

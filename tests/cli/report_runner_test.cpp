@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <nlohmann/json.hpp>
 
-#include "cli/options.h"
 #include "support/run_fixture.h"
 
 namespace tarvo {
@@ -60,6 +59,9 @@ TEST(RunnerReport, SummaryOnStandardOutputJsonOnRequestQuietSilences) {
 
     const auto document = nlohmann::json::parse(test_support::ReadFile(json));
     EXPECT_EQ(document["run"]["mode"], 3);
+    // The settings as options that would run it again.
+    EXPECT_EQ(document["job"]["options"]["mode"], "3");
+    EXPECT_EQ(document["job"]["options"]["output-file"], out);
     EXPECT_EQ(document["run"]["result_file"], out);
     EXPECT_EQ(document["loop"]["end"], "settled");
     EXPECT_EQ(document["items"].size(), 8u);
@@ -126,15 +128,67 @@ TEST(RunnerReport, AReportFileThatWouldOverwriteAnInputIsRefusedBeforeTheRun) {
     EXPECT_FALSE(test_support::ReadFile(out).empty());
 }
 
-TEST(RunnerReport, OptionsParse) {
-    auto r = cli::ParseCommandLine({"--report", "r.json", "--quiet"});
-    ASSERT_TRUE(r.options) << r.error;
-    EXPECT_EQ(r.options->reportFile, "r.json");
-    EXPECT_TRUE(r.options->quiet);
-    r = cli::ParseCommandLine({"--report"});
-    EXPECT_EQ(r.error, "option '--report' needs a value");
-    r = cli::ParseCommandLine({"--report="});
-    EXPECT_EQ(r.error, "--report needs a file name");
+TEST(RunnerReport, AMarginalRunSaysItsLikelihoodPriorsAndPopulation) {
+    RunFixture data(400, 6, 5);
+    data.WriteFiles();
+    const std::string out = data.dir.File("result.csv"), json = data.dir.File("r.json");
+    Ran r = RunTool(data.dir, "--mode 3 " + Layout(data, 6) + " --method mml --model 2pl" +
+                                  " --output-file '" + out + "' --report '" + json + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    // What the estimator did is in the summary, not on standard error.
+    EXPECT_EQ(r.err, "");
+    const auto lines = Lines(r.out);
+    ASSERT_GE(lines.size(), 3u) << r.out;
+    EXPECT_EQ(lines[0].rfind("Settled after ", 0), 0u) << lines[0];
+    EXPECT_NE(lines[0].find(" EM cycles"), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[1].rfind("Marginal (2pl): log-likelihood -", 0), 0u) << lines[1];
+    EXPECT_NE(lines[1].find("; priors: none."), std::string::npos) << lines[1];
+
+    const auto document = nlohmann::json::parse(test_support::ReadFile(json));
+    EXPECT_EQ(document["program"].get<std::string>().rfind("TARVO ", 0), 0u);
+    EXPECT_EQ(document["job"]["options"]["model"], "2pl");
+    EXPECT_EQ(document["input_files"]["response_file"], data.responseFile());
+    const auto& loop = document["loop"];
+    EXPECT_EQ(loop["step"], "em_cycle");
+    EXPECT_EQ(loop["log_likelihood"].size(), loop["passes"].get<std::size_t>());
+    EXPECT_EQ(loop["largest_change"].size(), loop["passes"].get<std::size_t>());
+    // The 2PL's c is not a parameter: no item is reported as not estimated.
+    for (const auto& item : document["items"]) {
+        for (const auto& flag : item["flags"]) EXPECT_NE(flag, "not_estimated") << item["seq"];
+    }
+
+    // Held items with the population estimated: its mean and SD, with
+    // their standard errors, in the summary and the JSON.
+    r = RunTool(data.dir, "--mode 3 " + Layout(data, 6) + " --item-file '" + data.itemFile() +
+                              "' --a-start 22 --a-length 9 --b-start 32 --b-length 9 --c-start 42"
+                              " --c-length 9 --method mml --fix-items --estimate-population"
+                              " --output-file '" +
+                              out + "' --report '" + json + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Population: mean "), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("(SE n/a)"), std::string::npos) << r.out;
+    const auto population =
+        nlohmann::json::parse(test_support::ReadFile(json))["mml"]["population"];
+    EXPECT_TRUE(population["estimated"].get<bool>());
+    EXPECT_GT(population["se_mean"].get<double>(), 0);
+    EXPECT_GT(population["se_sd"].get<double>(), 0);
+}
+
+TEST(RunnerReport, ARunThatEndedAtACheckReportsNullsTheNamesAndTheMessage) {
+    RunFixture data(30, 4);
+    data.WriteFiles();
+    const std::string json = data.dir.File("r.json"), out = data.dir.File("r.csv");
+    const std::string gone = data.dir.File("gone.dat");
+    const Ran r = RunTool(data.dir, "--mode 3 --response-file '" + gone + "' --output-file '" +
+                                        out + "' --report '" + json + "'");
+    EXPECT_EQ(r.status, 1);
+    const auto document = nlohmann::json::parse(test_support::ReadFile(json));
+    EXPECT_EQ(document["run"]["end"], "ended_at_check");
+    EXPECT_TRUE(document["reliability"]["alpha_kr20"].is_null());
+    EXPECT_TRUE(document["reliability"]["empirical"].is_null());
+    EXPECT_EQ(document["run"]["result_file"], out);
+    EXPECT_EQ(document["run"]["error"], "ERROR Response file " + gone + " does not exists.");
+    EXPECT_EQ(document["input_files"]["response_file"], gone);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "support/run_fixture.h"
 
@@ -55,7 +56,88 @@ TEST(Runner, ExitStatusSaysHowTheRunEnded) {
     r = RunRunner(data.dir, "--mode 9");
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err,
-              "tarvo-run: --mode takes a number from 1 to 8, not '9' (see tarvo-run --help)\n");
+              "tarvo-run: The mode (--mode) must be a whole number from 1 to 8, not '9'. (see "
+              "tarvo-run --help)\n");
+
+    // Without any argument there is nothing to run: the usage, and status 2.
+    r = RunRunner(data.dir, "");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.rfind("Usage: tarvo-run [OPTION]...\n", 0), 0u) << r.err;
+
+    // Estimating the population without held items has no scale to keep.
+    r = RunRunner(data.dir, "--mode 3 " + SampleLayout(data) + " --method mml " +
+                                "--estimate-population --output-file '" + out + "'");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("(--estimate-population) needs items held"), std::string::npos) << r.err;
+}
+
+TEST(Runner, ARunWithNothingToEstimateWritesItsResultAndSaysWhy) {
+    RunFixture data(40, 6);
+    data.WriteFiles();
+    const std::string out = data.dir.File("result.csv");
+    // An item count the rules read as 0: no item, so no examinee either.
+    auto r = RunRunner(data.dir, "--mode 3 " + SampleLayout(data) + " --item-count abc" +
+                                     " --output-file '" + out + "'");
+    EXPECT_EQ(r.status, 1);
+    // The input check has said what to change before the run ends.
+    const std::string ending =
+        "ERROR Nothing was estimated: the run has no items: the item count is 0, "
+        "so no response is read.\n";
+    ASSERT_GE(r.err.size(), ending.size());
+    EXPECT_EQ(r.err.substr(r.err.size() - ending.size()), ending) << r.err;
+    EXPECT_EQ(r.err.rfind("WARNING the item count 'abc' is read as 0", 0), 0u) << r.err;
+    EXPECT_EQ(test_support::CrLfLines(test_support::ReadFile(out)).size(), 3u);
+
+    // A response field that holds no response in any record.
+    r = RunRunner(data.dir, "--mode 3 " + SampleLayout(data) + " --response-start 200" +
+                                " --output-file '" + out + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "ERROR Nothing was estimated: the response file " + data.responseFile() +
+                         " has no examinee with a response in columns 200 to 205.\n");
+}
+
+TEST(Runner, AJobFileRunsTheSameRunAsItsOptions) {
+    RunFixture data(60, 6);
+    data.WriteFiles();
+    const std::string job = data.dir.File("job.json");
+    const std::string byOptions = data.dir.File("options.csv");
+    const std::string byJob = data.dir.File("job.csv");
+    const std::string marginal =
+        "--mode 3 " + SampleLayout(data) + " --method mml --model 2pl --quadrature 21";
+    // --save-job writes the settings and runs nothing.
+    auto r =
+        RunRunner(data.dir, marginal + " --output-file '" + byJob + "' --save-job '" + job + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(byJob));
+    ASSERT_EQ(RunRunner(data.dir, marginal + " --output-file '" + byOptions + "'").status, 0);
+    r = RunRunner(data.dir, "--job '" + job + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(test_support::ReadFile(byJob), test_support::ReadFile(byOptions));
+    // An option beside the job file wins: the classic estimator this time.
+    r = RunRunner(data.dir, "--job '" + job + "' --method jml --output-file '" + byOptions + "'");
+    EXPECT_EQ(r.status, 2) << "the job's marginal options need --method mml";
+    EXPECT_NE(r.err.find("need the marginal method"), std::string::npos) << r.err;
+}
+
+int RunQuietly(const std::string& args) {
+    const int raw = std::system(
+        (std::string("'") + TARVO_RUN_PATH + "' " + args + " >/dev/null 2>/dev/null").c_str());
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+TEST(Runner, ClassicResultUnchangedByMethodJml) {
+    RunFixture data(120, 6);
+    data.WriteFiles();
+    for (const char* mode : {"1", "3", "5"}) {
+        const std::string plain = data.dir.File("plain.csv");
+        const std::string classic = data.dir.File("classic.csv");
+        const std::string common = "--mode " + std::string(mode) + " " + SampleLayout(data);
+        ASSERT_EQ(RunQuietly(common + " --output-file '" + plain + "'"), 0);
+        ASSERT_EQ(RunQuietly(common + " --method jml --output-file '" + classic + "'"), 0);
+        EXPECT_EQ(test_support::ReadFile(plain), test_support::ReadFile(classic))
+            << "mode " << mode;
+        EXPECT_FALSE(test_support::ReadFile(plain).empty());
+    }
 }
 
 }  // namespace

@@ -6,8 +6,8 @@
 
 #include <vector>
 
-#include "estimation/mml_em.h"
-#include "estimation/mml_scoring.h"
+#include "estimation/marginal/mml_em.h"
+#include "estimation/marginal/mml_scoring.h"
 #include "fit/compute_fit.h"
 #include "fit_test_data.h"
 #include "support/sanitized.h"
@@ -64,7 +64,7 @@ FitData FitOnePL(std::vector<std::uint8_t> codes) {
     settings.priorC.on = false;
     const mml::ItemSpans spans{data.a, data.b, data.c};
     const std::vector<char> estimated(kItems, 1);
-    mml::SetStartValues(settings.model, view, estimated, mml::PriorsFor(settings), spans);
+    mml::SetStartValues(settings.model, view, estimated, PriorsFor(settings), spans);
     WorkerPool pool(1);
     mml::Quadrature quadrature = mml::NormalQuadrature(61, 6);
     mml::ExpectedCounts counts;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "estimation/mml_quadrature.h"
+#include "estimation/marginal/mml_quadrature.h"
 #include "fit_data.h"
 #include "simulator.h"
 

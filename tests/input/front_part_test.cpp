@@ -20,6 +20,28 @@ using test_support::ScriptedHost;
 using test_support::TempDir;
 namespace id = control;
 
+// The host's control texts as the dialog's controls.
+class BoxTexts final : public ControlTexts {
+  public:
+    explicit BoxTexts(const ScriptedHost& host) : host_(host) {}
+    std::string ControlText(int controlId) const override {
+        const auto found = host_.texts.find(controlId);
+        return found == host_.texts.end() ? std::string() : found->second;
+    }
+
+  private:
+    const ScriptedHost& host_;
+};
+
+RunSettings SettingsOf(const ScriptedHost& host) { return ReadRunSettings(BoxTexts(host)); }
+
+// The front part of a run whose request the host's texts give.
+std::optional<RunInputs> ReadInputs(ScriptedHost& host) {
+    RunRequest request;
+    request.settings = SettingsOf(host);
+    return ReadRunInputs(request, host);
+}
+
 TEST(RunSettingsReader, EachFieldComesFromItsOwnControl) {
     ScriptedHost host;
     host.texts = {
@@ -40,7 +62,7 @@ TEST(RunSettingsReader, EachFieldComesFromItsOwnControl) {
         {id::kThetaLength, "3"},
         {id::kResponseStart, "20"},
     };
-    const RunSettings s = ReadRunSettings(host);
+    const RunSettings s = SettingsOf(host);
     EXPECT_EQ(s.itemCount, 45);
     EXPECT_EQ(s.itemParameterFile, "items.txt");
     EXPECT_EQ(s.responseFile, " resp.dat ");
@@ -64,7 +86,7 @@ TEST(RunSettingsReader, PastedNumbersFollowTheNumberBoxRule) {
                   {id::kThetaStart, "2.5"},
                   {id::kThetaLength, "12abc"},
                   {id::kAStart, "9"}};
-    const RunSettings s = ReadRunSettings(host);
+    const RunSettings s = SettingsOf(host);
     EXPECT_EQ(s.itemCount, 4);
     EXPECT_EQ(s.responseStart, 65535);
     EXPECT_EQ(s.thetaField.start, 2);
@@ -100,7 +122,7 @@ class FrontPart : public ::testing::Test {
 };
 
 TEST_F(FrontPart, ReadsBothFilesWithTheItemFileNameTrimmed) {
-    const auto inputs = ReadRunInputs(host);
+    const auto inputs = ReadInputs(host);
     ASSERT_TRUE(inputs.has_value());
     EXPECT_TRUE(host.messages.empty());
     EXPECT_EQ(inputs->settings.itemParameterFile, itemFile);
@@ -119,7 +141,7 @@ TEST_F(FrontPart, ReadsBothFilesWithTheItemFileNameTrimmed) {
 TEST_F(FrontPart, MissingItemFileIsReportedAndTheRunGoesOn) {
     const std::string missing = (dir.path() / "none.txt").string();
     host.texts[id::kItemParameterFile] = " " + missing + " ";
-    const auto inputs = ReadRunInputs(host);
+    const auto inputs = ReadInputs(host);
     ASSERT_TRUE(inputs.has_value());
     EXPECT_EQ(host.messages,
               std::vector<std::string>{"ERROR: Param file " + missing + " does not exists."});
@@ -131,7 +153,7 @@ TEST_F(FrontPart, MissingItemFileIsReportedAndTheRunGoesOn) {
 
 TEST_F(FrontPart, EmptyItemFileNameIsNoError) {
     host.texts[id::kItemParameterFile] = "    ";
-    const auto inputs = ReadRunInputs(host);
+    const auto inputs = ReadInputs(host);
     ASSERT_TRUE(inputs.has_value());
     EXPECT_TRUE(host.messages.empty());
     EXPECT_EQ(inputs->items.itemCount(), 2u);
@@ -141,7 +163,7 @@ TEST_F(FrontPart, EmptyItemFileNameIsNoError) {
 TEST_F(FrontPart, ResponseFileNameIsTakenExactlyAsTyped) {
     const std::string typed = " " + responseFile + " ";
     host.texts[id::kResponseFile] = typed;
-    EXPECT_FALSE(ReadRunInputs(host).has_value());
+    EXPECT_FALSE(ReadInputs(host).has_value());
     EXPECT_EQ(host.messages,
               std::vector<std::string>{"ERROR Response file " + typed + " does not exists."});
 }
@@ -149,7 +171,7 @@ TEST_F(FrontPart, ResponseFileNameIsTakenExactlyAsTyped) {
 TEST_F(FrontPart, BothFilesMissingGiveBothMessagesInOrder) {
     host.texts[id::kItemParameterFile] = "none.txt";
     host.texts[id::kResponseFile] = "";
-    EXPECT_FALSE(ReadRunInputs(host).has_value());
+    EXPECT_FALSE(ReadInputs(host).has_value());
     EXPECT_EQ(host.messages, (std::vector<std::string>{
                                  "ERROR: Param file none.txt does not exists.",
                                  "ERROR Response file  does not exists.",
@@ -161,7 +183,7 @@ TEST_F(FrontPart, BothFilesMissingGiveBothMessagesInOrder) {
 TEST_F(FrontPart, InputThatCannotBeReadIsReported) {
     const std::string folder = dir.path().string();
     host.texts[id::kItemParameterFile] = folder;
-    auto inputs = ReadRunInputs(host);
+    auto inputs = ReadInputs(host);
     ASSERT_TRUE(inputs.has_value());
     EXPECT_EQ(host.messages,
               std::vector<std::string>{"ERROR: Param file " + folder + " cannot be read."});
@@ -172,7 +194,7 @@ TEST_F(FrontPart, InputThatCannotBeReadIsReported) {
     host.messages.clear();
     host.texts[id::kItemParameterFile] = itemFile;
     host.texts[id::kResponseFile] = folder;
-    EXPECT_FALSE(ReadRunInputs(host).has_value());
+    EXPECT_FALSE(ReadInputs(host).has_value());
     EXPECT_EQ(host.messages,
               std::vector<std::string>{"ERROR Response file " + folder + " cannot be read."});
 }
@@ -192,7 +214,7 @@ TEST_F(FrontPart, InputHeldForWritingByAnotherRunIsNotRead) {
         const std::string path = TrimSpaces(host.texts[c.control]);
         const int writer = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
         ASSERT_EQ(::flock(writer, LOCK_EX | LOCK_NB), 0);
-        const auto inputs = ReadRunInputs(host);
+        const auto inputs = ReadInputs(host);
         ::close(writer);
         EXPECT_EQ(inputs.has_value(), c.runGoesOn);
         EXPECT_EQ(host.messages,

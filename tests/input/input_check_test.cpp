@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "input/front_part.h"
+#include "input/settings_reader.h"
 #include "platform/control_ids.h"
+#include "platform/control_texts.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
 
@@ -26,6 +28,19 @@ std::map<int, std::string> Layout(const std::string& file) {
             {id::kExamineeIdStart, "1"}, {id::kExamineeIdLength, "4"}, {id::kThetaStart, "6"},
             {id::kThetaLength, "5"}};
 }
+
+// The host's texts as the dialog's boxes.
+class BoxesOf final : public ControlTexts {
+  public:
+    explicit BoxesOf(const ScriptedHost& host) : host_(host) {}
+    std::string ControlText(int controlId) const override {
+        const auto found = host_.texts.find(controlId);
+        return found == host_.texts.end() ? std::string() : found->second;
+    }
+
+  private:
+    const ScriptedHost& host_;
+};
 
 struct Checked {
     std::vector<InputFinding> findings;
@@ -55,7 +70,10 @@ Checked Check(const std::string& bytes, std::map<int, std::string> changes = {},
         if (text == "@key") text = dir.Write("key.txt", "ABCD\r\n");
         host.texts[control] = text;
     }
-    const auto inputs = ReadRunInputs(host);
+    RunRequest request;
+    request.boxTexts = host.texts;
+    request.settings = ReadRunSettings(BoxesOf(host));
+    const auto inputs = ReadRunInputs(request, host);
     EXPECT_TRUE(inputs.has_value());
     EXPECT_TRUE(host.messages.empty()) << host.messages.front();
     if (!inputs) return {};

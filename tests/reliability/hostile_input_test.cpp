@@ -7,22 +7,26 @@
 #include <cmath>
 #include <iterator>
 
-#include "estimation/calibration_run.h"
 #include "reliability/result_checks.h"
 #include "support/run_fixture.h"
+#include "support/run_request.h"
 
 namespace tarvo {
 namespace {
+
+using test_support::RunClassic;
 
 using test_support::CrLfLines;
 using test_support::FieldNumber;
 using test_support::Fields;
 using test_support::RunFixture;
 
-// The lines of the result of a run that must finish.
+// The lines of the result of a run that must finish (or write its result
+// and say that it had nothing to estimate).
 std::vector<std::string> FinishedLines(RunFixture& data, test_support::ScriptedHost& host,
-                                       const std::string& outputName = "out.csv") {
-    EXPECT_EQ(RunCalibration(host), RunOutcome::Finished);
+                                       const std::string& outputName = "out.csv",
+                                       RunEnd end = RunEnd::Finished) {
+    EXPECT_EQ(RunClassic(host), end);
     EXPECT_TRUE(host.messages.empty());
     bool allCrLf = false;
     const auto lines = CrLfLines(data.Output(outputName), &allCrLf);
@@ -198,7 +202,8 @@ TEST(HostileInput, OnlyAKeyRecord) {
         data.WriteFiles();
         test_support::WriteFile(data.responseFile(), ResponseLine("KEY01", "0.5", "ABCD"));
         auto host = data.Host(c.mode);
-        const auto lines = FinishedLines(data, host);
+        // The result is written by the rules; the run says it had no examinee.
+        const auto lines = FinishedLines(data, host, "out.csv", RunEnd::NothingToEstimate);
         ASSERT_EQ(lines.size(), c.lines);
         if (c.mode == 2 || c.mode == 4 || c.mode == 8) {
             for (const auto& row : Tail(lines, 1)) {
@@ -243,7 +248,8 @@ TEST(HostileInput, FieldsBeyondTheLineEnd) {
     auto none = data.Host(3);
     none.texts[control::kResponseStart] = "65535";
     none.texts[control::kItemCount] = "-1";  // 65,535 items
-    EXPECT_EQ(FinishedLines(data, none).size(), 1u + 65535 + 1 + 1);
+    EXPECT_EQ(FinishedLines(data, none, "out.csv", RunEnd::NothingToEstimate).size(),
+              1u + 65535 + 1 + 1);
 
     // 65,535 items from column 20 of short lines: the items past the end
     // are missing, the four that are there count.

@@ -5,13 +5,15 @@
 #include <filesystem>
 #include <new>
 
-#include "estimation/calibration_run.h"
 #include "reliability/runner_process.h"
 #include "support/run_fixture.h"
+#include "support/run_request.h"
 #include "support/sanitized.h"
 
 namespace tarvo {
 namespace {
+
+using test_support::RunClassic;
 
 using test_support::RunFixture;
 
@@ -21,9 +23,11 @@ class StarvedHost : public test_support::ScriptedHost {
     bool starveReading = false;
     bool starveEstimation = false;
 
-    std::string ControlText(int controlId) const override {
-        if (starveReading && controlId == control::kResponseFile) throw std::bad_alloc();
-        return ScriptedHost::ControlText(controlId);
+    // The reading stage's message about a missing item file is where the
+    // memory runs out.
+    void ShowMessage(const std::string& text) override {
+        if (starveReading && text.rfind("ERROR: Param file", 0) == 0) throw std::bad_alloc();
+        ScriptedHost::ShowMessage(text);
     }
     void ProgressInit(const std::string& caption) override {
         ScriptedHost::ProgressInit(caption);
@@ -36,8 +40,9 @@ TEST(OutOfMemory, WhileReadingEndsTheRunBeforeAnyOutput) {
     data.WriteFiles();
     StarvedHost host;
     static_cast<test_support::ScriptedHost&>(host) = data.Host(1);
+    host.texts[control::kItemParameterFile] = data.dir.File("missing.itm");
     host.starveReading = true;
-    EXPECT_EQ(RunCalibration(host), RunOutcome::EndedAtCheck);
+    EXPECT_EQ(RunClassic(host), RunEnd::EndedAtCheck);
     EXPECT_EQ(host.messages,
               std::vector<std::string>{"ERROR Not enough memory to read the input files."});
     EXPECT_FALSE(std::filesystem::exists(data.dir.File("out.csv")));
@@ -52,7 +57,7 @@ TEST(OutOfMemory, WhileEstimatingSaysTheResultIsIncomplete) {
         StarvedHost host;
         static_cast<test_support::ScriptedHost&>(host) = data.Host(mode);
         host.starveEstimation = true;
-        EXPECT_EQ(RunCalibration(host), RunOutcome::OutputIncomplete);
+        EXPECT_EQ(RunClassic(host), RunEnd::OutputIncomplete);
         EXPECT_EQ(host.messages,
                   std::vector<std::string>{"ERROR Not enough memory to finish the "
                                            "run. Output file " +

@@ -49,8 +49,8 @@ TEST(ItemFlags, EachFlagIsRaisedAtItsBoundAndNotJustInside) {
         ItemReport raised = PlainItem(), neighbour = PlainItem();
         c.raise(raised);
         c.neighbour(neighbour);
-        EXPECT_EQ(ItemFlagsOf(raised, c.mode), c.flag) << c.name;
-        EXPECT_EQ(ItemFlagsOf(neighbour, c.mode), 0u) << c.name;
+        EXPECT_EQ(ItemFlagsOf(raised, ClassicJudgement(c.mode)), c.flag) << c.name;
+        EXPECT_EQ(ItemFlagsOf(neighbour, ClassicJudgement(c.mode)), 0u) << c.name;
     }
 }
 
@@ -58,19 +58,87 @@ TEST(ItemFlags, GivenOrForcedParametersAndResetValuesAreNotOnABound) {
     ItemReport item = PlainItem();
     item.a = 2;
     item.c = 0.999f;
-    EXPECT_EQ(ItemFlagsOf(item, 1), 0u);             // given a, b, c
-    EXPECT_EQ(ItemFlagsOf(item, 6), 0u);             // a and c forced
-    EXPECT_EQ(ItemFlagsOf(item, 5), kItemAAtBound);  // c given
+    EXPECT_EQ(ItemFlagsOf(item, ClassicJudgement(1)), 0u);             // given a, b, c
+    EXPECT_EQ(ItemFlagsOf(item, ClassicJudgement(6)), 0u);             // a and c forced
+    EXPECT_EQ(ItemFlagsOf(item, ClassicJudgement(5)), kItemAAtBound);  // c given
     // Items-only reset of an item with too few responses: -1 errors, a = 0.
     ItemReport reset = PlainItem();
     reset.a = reset.b = reset.c = 0;
     reset.seea = reset.seeb = reset.seec = -1;
     reset.nobs = 9;
-    EXPECT_EQ(ItemFlagsOf(reset, 2), kItemNotEstimated | kItemTooFewResponses);
+    EXPECT_EQ(ItemFlagsOf(reset, ClassicJudgement(2)), kItemNotEstimated | kItemTooFewResponses);
     // No valid response at all: too few, and no p-value to be all anything.
     reset.nobs = 0;
     reset.pValue = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_EQ(ItemFlagsOf(reset, 2), kItemNotEstimated | kItemTooFewResponses);
+    EXPECT_EQ(ItemFlagsOf(reset, ClassicJudgement(2)), kItemNotEstimated | kItemTooFewResponses);
+}
+
+// The marginal estimator's items are judged by the model table's ranges (a
+// from 0.02 to 8, b from -10 to 10), not by the classic loops' bounds, and
+// only the parameters the model estimates.
+TEST(ItemFlags, MarginalItemsAreJudgedByTheirModelsBounds) {
+    const EstimateJudgement twoPL = MarginalJudgement(SettingsFor(MarginalModel::TwoPL), 0, 1);
+    ItemReport item = PlainItem();
+    item.c = 0;
+    item.seec = -1;  // the 2PL's c is not a parameter
+    item.a = 2.97;   // beyond the classic bound of 2, well inside the marginal one
+    EXPECT_EQ(ItemFlagsOf(item, twoPL), 0u);
+    // At the floor or the ceiling the estimator forms no error: that is the
+    // bound, not an estimate that failed.
+    item.a = 0.02;
+    item.seea = -1;
+    EXPECT_EQ(ItemFlagsOf(item, twoPL), kItemAAtBound);
+    item.a = 8;
+    EXPECT_EQ(ItemFlagsOf(item, twoPL), kItemAAtBound);
+    item.a = 1;
+    item.seea = 0.1;
+    item.b = -10;
+    item.seeb = -1;
+    EXPECT_EQ(ItemFlagsOf(item, twoPL), kItemBAtBound);
+    item.b = 9.99;
+    EXPECT_EQ(ItemFlagsOf(item, twoPL), kItemNotEstimated);
+    // A stopped run that formed no errors: nothing is "not estimated".
+    EXPECT_EQ(ItemFlagsOf(item, twoPL, true), 0u);
+    // An item held at the item file's values is not judged at all.
+    item.held = true;
+    EXPECT_EQ(ItemFlagsOf(item, twoPL), 0u);
+    // One valid response is enough for the marginal estimator.
+    item = PlainItem();
+    item.nobs = 1;
+    EXPECT_EQ(ItemFlagsOf(item, MarginalJudgement(SettingsFor(MarginalModel::ThreePL), 0, 1)), 0u);
+    // The 1PL's a is not estimated; the Rasch model's common slope is.
+    item.a = 0.02;
+    EXPECT_EQ(ItemFlagsOf(item, MarginalJudgement(SettingsFor(MarginalModel::OnePL), 0, 1)), 0u);
+    EXPECT_EQ(ItemFlagsOf(item, MarginalJudgement(SettingsFor(MarginalModel::Rasch), 0, 1)),
+              kItemAAtBound);
+}
+
+TEST(ItemFlags, ANegativeItemRestCorrelationIsFlaggedInEveryEstimator) {
+    ItemReport item = PlainItem();
+    item.itemRest = -0.05;
+    EXPECT_EQ(ItemFlagsOf(item, ClassicJudgement(3)), kItemNegativeDiscrimination);
+    EXPECT_EQ(ItemFlagsOf(item, MarginalJudgement(SettingsFor(MarginalModel::TwoPL), 0, 1)),
+              kItemNegativeDiscrimination);
+    item.itemRest = 0;
+    EXPECT_EQ(ItemFlagsOf(item, ClassicJudgement(3)), 0u);
+}
+
+TEST(PersonFlags, MarginalScoresAreJudgedByTheQuadrature) {
+    PersonReport person;
+    person.rawScore = 2;
+    person.nvalid = 5;
+    person.theta = 3.5;  // beyond the classic bound, inside the quadrature
+    MarginalSettings eap = SettingsFor(MarginalModel::TwoPL);
+    EXPECT_EQ(PersonFlagsOf(person, MarginalJudgement(eap, 0, 1)), 0u);
+    person.theta = 6;
+    EXPECT_EQ(PersonFlagsOf(person, MarginalJudgement(eap, 0, 1)), kPersonThetaAtBound);
+    // The population's mean and SD move the quadrature.
+    EXPECT_EQ(PersonFlagsOf(person, MarginalJudgement(eap, 1, 1)), 0u);
+    // ML scores are the classic ability estimates, bounded at 3.
+    MarginalSettings ml = eap;
+    ml.scoring = MarginalScoring::Ml;
+    person.theta = 3;
+    EXPECT_EQ(PersonFlagsOf(person, MarginalJudgement(ml, 0, 1)), kPersonThetaAtBound);
 }
 
 TEST(PersonFlags, EachFlagIsRaisedAtItsBoundAndNotJustInside) {
@@ -97,11 +165,11 @@ TEST(PersonFlags, EachFlagIsRaisedAtItsBoundAndNotJustInside) {
     };
     for (const Case& c : cases) {
         const std::uint32_t neighbourFlags = c.flag == kPersonNoValid ? kPersonAllWrong : 0u;
-        EXPECT_EQ(PersonFlagsOf(c.raise, c.mode), c.flag) << c.name;
-        EXPECT_EQ(PersonFlagsOf(c.neighbour, c.mode), neighbourFlags) << c.name;
+        EXPECT_EQ(PersonFlagsOf(c.raise, ClassicJudgement(c.mode)), c.flag) << c.name;
+        EXPECT_EQ(PersonFlagsOf(c.neighbour, ClassicJudgement(c.mode)), neighbourFlags) << c.name;
     }
     // Given abilities (items-only modes) are not judged.
-    EXPECT_EQ(PersonFlagsOf(person(3, 2, 5), 2), 0u);
+    EXPECT_EQ(PersonFlagsOf(person(3, 2, 5), ClassicJudgement(2)), 0u);
 }
 
 TEST(FlagNames, FollowTheBitOrder) {

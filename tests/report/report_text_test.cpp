@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 
 #include "report/report_builder.h"
@@ -10,6 +11,7 @@
 #include "report/report_summary.h"
 #include "report/report_warnings.h"
 #include "report_test_tables.h"
+#include "support/temp_dir.h"
 
 namespace tarvo::report {
 namespace {
@@ -44,8 +46,14 @@ TEST(Summary, SaysHowTheJointLoopEnded) {
               "Not settled: stopped at the pass limit of 101 passes, last MSError change 8.2e-03.");
     RunReport stopped = JointReport(LoopEnd::Stopped, 7, 0);
     stopped.end = RunEnd::Stopped;
+    stopped.stopLine = "the result holds the estimates as they stood after pass 6.";
     EXPECT_EQ(EndingLine(stopped),
-              "Stopped by the user during pass 7; the result holds the estimates as they stood.");
+              "Stopped by the user: the result holds the estimates as they stood after pass 6.");
+    // A run without items settles at once; it says why nothing was estimated.
+    RunReport empty = JointReport(LoopEnd::Settled, 5, 0);
+    empty.end = RunEnd::NothingToEstimate;
+    empty.error = "the run has no items.";
+    EXPECT_EQ(EndingLine(empty), "Nothing was estimated: the run has no items.");
     RunReport check = JointReport(LoopEnd::NotRun, 0, 0);
     check.end = RunEnd::EndedAtCheck;
     EXPECT_EQ(SummaryText(check), "Ended at a check: nothing was estimated.\n");
@@ -101,10 +109,27 @@ TEST(Warnings, EachCauseGivesOneSentenceAndItsAbsenceNone) {
                          "at a bound (item 1)",
                          0),
               0u);
-    // Not estimable wins over a bound: one list each item.
-    EXPECT_EQ(only(withItems(22, kItemBAtBound | kItemAllCorrect))
-                  .rfind("22 items could not be estimated (items 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, "
-                         "11, 12, 13, 14, 15, 16, 17, 18, 19, 20 and 2 more)",
+    // Not estimable wins over a bound, and each item is listed under the
+    // first cause it has, with that cause named.
+    EXPECT_EQ(only(withItems(22, kItemBAtBound | kItemAllCorrect | kItemNotEstimated))
+                  .rfind("22 items were answered alike by everyone who answered (items 1, 2, 3, "
+                         "4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20 and 2 more: "
+                         "every valid response correct, or every one wrong)",
+                         0),
+              0u);
+    RunReport few = withItems(2, kItemTooFewResponses | kItemNotEstimated);
+    few.judgement.fewestResponses = 10;
+    EXPECT_EQ(only(few).rfind("2 items have fewer than 10 valid responses (items 1 and 2)", 0), 0u);
+    few.judgement.fewestResponses = 1;
+    EXPECT_EQ(only(few).rfind("2 items have no valid response (items 1 and 2)", 0), 0u);
+    EXPECT_EQ(only(withItems(1, kItemNotEstimated))
+                  .rfind("1 item could not be estimated (item 1): the responses gave no "
+                         "information about its parameters",
+                         0),
+              0u);
+    EXPECT_EQ(only(withItems(1, kItemNegativeDiscrimination))
+                  .rfind("1 item discriminates negatively: item 1 has an item-rest correlation "
+                         "below 0",
                          0),
               0u);
 
@@ -168,15 +193,52 @@ TEST(ReportJson, RoundTripsWithNullForUndefinedValues) {
     // All thetas are 0: no spread, so no empirical reliability.
     EXPECT_TRUE(document["reliability"]["empirical"].is_null());
     EXPECT_EQ(document["reliability"]["raw_score_order_inversions"], 0);
-    // Items with fewer than 10 responses, the examinee with none.
-    EXPECT_EQ(document["warnings"].size(), 2u);
+    // The items go against each other, have fewer than 10 responses, and
+    // one examinee has none.
+    EXPECT_EQ(document["warnings"].size(), 3u);
     EXPECT_FALSE(document.contains("mml"));
 }
 
 TEST(ReportJson, NamesTheFileItCannotWrite) {
     std::string error;
-    EXPECT_FALSE(WriteReportJson(RunReport{}, "/nonexistent-dir/r.json", error));
+    EXPECT_EQ(WriteReportJson(RunReport{}, "/nonexistent-dir/r.json", error), ReportWrite::Failed);
     EXPECT_EQ(error.rfind("Report file /nonexistent-dir/r.json cannot be written: ", 0), 0u);
+}
+
+TEST(ReportJson, AStopBetweenRowsLeavesNoHalfReport) {
+    test_support::TempDir dir;
+    RunReport report;
+    DescribeRun(report, 1);
+    report.personRows.resize(5000);
+    std::string error;
+    int looks = 0;
+    const std::string path = dir.File("r.json");
+    EXPECT_EQ(WriteReportJson(report, path, error, [&] { return ++looks == 3; }),
+              ReportWrite::Stopped);
+    EXPECT_EQ(looks, 3);  // asked between blocks of rows, not once per row
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_EQ(error, "Report file " + path + " was not finished: the run was stopped.");
+    EXPECT_EQ(WriteReportJson(report, path, error, [] { return false; }), ReportWrite::Written);
+    EXPECT_EQ(nlohmann::json::parse(test_support::ReadFile(path))["examinees"].size(), 5000u);
+}
+
+// Another layer's part of the report (fit statistics, input check findings)
+// reaches the JSON, the summary and the warnings through the one builder.
+TEST(ReportSections, ReachEveryPartOfTheReport) {
+    ReportSources sources;
+    RunRequest request;
+    request.mode = 3;
+    sources.request = &request;
+    ReportSection fit;
+    fit.key = "fit";
+    fit.json = R"({"items": [1, 2]})";
+    fit.summary = {"Fit: 2 items checked."};
+    fit.warnings = {"Item 2 misfits."};
+    sources.sections = {fit};
+    const RunReport report = BuildRunReport(sources);
+    EXPECT_EQ(report.warnings.back(), "Item 2 misfits.");
+    EXPECT_NE(SummaryText(report).find("Fit: 2 items checked.\n"), std::string::npos);
+    EXPECT_EQ(nlohmann::json::parse(ReportJson(report))["fit"]["items"].size(), 2u);
 }
 
 }  // namespace

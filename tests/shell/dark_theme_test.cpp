@@ -15,7 +15,7 @@
 #include <memory>
 
 #include "platform/control_ids.h"
-#include "shell/dialog_layout.h"
+#include "shell/form/dialog_layout.h"
 #include "shell/main_dialog.h"
 #include "shell/preview/preview_window.h"
 #include "shell_test_support.h"

@@ -7,8 +7,8 @@
 #include <array>
 
 #include "platform/control_ids.h"
+#include "shell/form/mode_rules.h"
 #include "shell/main_dialog.h"
-#include "shell/mode_rules.h"
 #include "shell_test_support.h"
 
 namespace tarvo::shell {

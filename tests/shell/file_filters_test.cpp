@@ -1,9 +1,9 @@
 // Filter conversion, the preselected filter pair and the mask reordering.
-#include "shell/file_filters.h"
+#include "shell/files/file_filters.h"
 
 #include <gtest/gtest.h>
 
-#include "shell/file_selection.h"
+#include "shell/files/file_selection.h"
 
 namespace tarvo::shell {
 namespace {

@@ -17,9 +17,9 @@
 #include <set>
 
 #include "platform/control_ids.h"
-#include "shell/dialog_fonts.h"
-#include "shell/dialog_layout.h"
-#include "shell/fixed_colours.h"
+#include "shell/desktop/fixed_colours.h"
+#include "shell/form/dialog_fonts.h"
+#include "shell/form/dialog_layout.h"
 #include "shell_test_support.h"
 
 namespace tarvo::shell {
@@ -76,36 +76,31 @@ TEST_F(MainDialogTest, TitleAndVersionBoxesKeepTheirCarriageReturns) {
     EXPECT_EQ(shown->text().count(QLatin1Char('\n')), 2);
 }
 
-TEST_F(MainDialogTest, EveryControlHasItsKindTextAndPlace) {
-    const DialogUnits& units = dialog->Units();
+TEST_F(MainDialogTest, EveryControlIsReachedByItsIdentifierAsTheRunAndCommandsNeedIt) {
     std::set<int> ids;
     for (const ControlLayout& row : MainDialogControls()) {
         if (row.id == kUnaddressed) continue;
         EXPECT_TRUE(ids.insert(row.id).second) << "identifier used twice: " << row.id;
-        QWidget* control = dialog->Control(row.id);
-        ASSERT_NE(control, nullptr) << row.id;
-        EXPECT_EQ(control->geometry(), units.Rect(row.x, row.y, row.w, row.h)) << row.id;
-        switch (row.kind) {
-            case ControlKind::PushButton:
-                EXPECT_NE(qobject_cast<QPushButton*>(control), nullptr) << row.id;
-                break;
-            case ControlKind::RadioButton:
-                EXPECT_NE(qobject_cast<QRadioButton*>(control), nullptr) << row.id;
-                break;
-            case ControlKind::GroupBox:
-                EXPECT_NE(qobject_cast<QGroupBox*>(control), nullptr) << row.id;
-                break;
-            case ControlKind::NumberBox: {
-                const auto* box = qobject_cast<QLineEdit*>(control);
-                ASSERT_NE(box, nullptr) << row.id;
-                EXPECT_TRUE(box->alignment() & Qt::AlignRight) << row.id;
-                break;
-            }
-            default:
-                break;
-        }
+        EXPECT_NE(dialog->Control(row.id), nullptr) << row.id;
     }
     EXPECT_EQ(ids.size(), 59u);  // 60 controls, one of them unaddressed
+
+    // The boxes the run reads are number boxes: right-aligned, their text
+    // the run's to convert.
+    for (const int id :
+         {control::kItemCount, control::kResponseStart, control::kExamineeIdStart,
+          control::kExamineeIdLength, control::kThetaStart, control::kThetaLength,
+          control::kItemIdStart, control::kItemIdLength, control::kAStart, control::kALength,
+          control::kBStart, control::kBLength, control::kCStart, control::kCLength}) {
+        const auto* box = qobject_cast<QLineEdit*>(dialog->Control(id));
+        ASSERT_NE(box, nullptr) << id;
+        EXPECT_TRUE(box->alignment() & Qt::AlignRight) << id;
+        dialog->Controls().SetText(id, "45");
+        EXPECT_EQ(dialog->Controls().Text(id), "45") << id;
+    }
+    for (int id = control::kModeFirst; id <= control::kModeLast; ++id) {
+        EXPECT_NE(qobject_cast<QRadioButton*>(dialog->Control(id)), nullptr) << id;
+    }
 
     // The screen order of the first row differs from the mode order.
     EXPECT_EQ(dialog->Controls().Text(1004), "a,b,c | theta,responses");

@@ -1,7 +1,7 @@
 // The Method choice and its options: the place of the added controls beside
 // the unchanged ones, the options form turned into the marginal estimator's
 // settings, and the options dialog refusing what it cannot use.
-#include "shell/method_controls.h"
+#include "shell/form/method_controls.h"
 
 #include <gtest/gtest.h>
 
@@ -12,9 +12,9 @@
 #include <QPushButton>
 #include <map>
 
-#include "shell/dialog_layout.h"
+#include "shell/form/dialog_layout.h"
 #include "shell/main_dialog.h"
-#include "shell/marginal_options_dialog.h"
+#include "shell/options/marginal_options_dialog.h"
 #include "shell_test_support.h"
 
 namespace tarvo::shell {
@@ -95,10 +95,10 @@ TEST_F(MethodControlsTest, EveryEarlierControlKeepsItsPlaceAndSize) {
 TEST_F(MethodControlsTest, TheMethodChoiceSitsInFreeSpaceInsideTheDialog) {
     const DialogUnits& units = dialog->Units();
     const MethodControls& method = dialog->MethodChoice();
-    const std::pair<QWidget*, DialogRect> added[] = {{method.label, kMethodLabelRect},
-                                                     {method.method, kMethodBoxRect},
-                                                     {method.options, kMethodOptionsRect},
-                                                     {dialog->LinkButton(), kLinkButtonRect}};
+    const std::pair<QWidget*, DialogRect> added[] = {
+        {method.label, kMethodLabelRect},         {method.method, kMethodBoxRect},
+        {method.options, kMethodOptionsRect},     {method.saveSettings, kSaveSettingsRect},
+        {method.loadSettings, kLoadSettingsRect}, {dialog->LinkButton(), kLinkButtonRect}};
     for (const auto& [widget, place] : added) {
         EXPECT_EQ(widget->geometry(), units.Rect(place.x, place.y, place.w, place.h));
         EXPECT_TRUE(place.x >= 0 && place.y >= 0 && place.x + place.w <= kDialogRect.w &&
@@ -129,166 +129,126 @@ TEST_F(MethodControlsTest, ClassicAtStartAndOptionsOnlyWithMarginal) {
     EXPECT_EQ(method.method->currentText(), QStringLiteral("Classic (JML)"));
     EXPECT_EQ(dialog->Estimator().Method(), EstimatorMethod::Classic);
     EXPECT_FALSE(method.options->isEnabled());
-    EXPECT_FALSE(dialog->Estimator().SettingsForRun(3).has_value());
+    EXPECT_EQ(dialog->RequestFor(3).request->method, Method::Classic);
 
     method.method->setCurrentIndex(1);
     EXPECT_EQ(method.method->currentText(), QStringLiteral("Marginal (MML)"));
     EXPECT_EQ(dialog->Estimator().Method(), EstimatorMethod::Marginal);
     EXPECT_TRUE(method.options->isEnabled());
-    EXPECT_TRUE(dialog->Estimator().SettingsForRun(3).has_value());
+    EXPECT_EQ(dialog->RequestFor(3).request->method, Method::Marginal);
 
     method.method->setCurrentIndex(0);
     EXPECT_EQ(dialog->Estimator().Method(), EstimatorMethod::Classic);
     EXPECT_FALSE(method.options->isEnabled());
 }
 
-void ExpectSameSettings(const MarginalSettings& got, const MarginalSettings& want) {
-    EXPECT_EQ(got.model, want.model);
-    EXPECT_EQ(got.priorLogA.on, want.priorLogA.on);
-    EXPECT_EQ(got.priorLogA.mean, want.priorLogA.mean);
-    EXPECT_EQ(got.priorLogA.sd, want.priorLogA.sd);
-    EXPECT_EQ(got.priorB.on, want.priorB.on);
-    EXPECT_EQ(got.priorB.mean, want.priorB.mean);
-    EXPECT_EQ(got.priorB.sd, want.priorB.sd);
-    EXPECT_EQ(got.priorC.on, want.priorC.on);
-    EXPECT_EQ(got.priorC.alpha, want.priorC.alpha);
-    EXPECT_EQ(got.priorC.beta, want.priorC.beta);
-    EXPECT_EQ(got.quadraturePoints, want.quadraturePoints);
-    EXPECT_EQ(got.quadratureRange, want.quadratureRange);
-    EXPECT_EQ(got.scoring, want.scoring);
-    EXPECT_EQ(got.fixItems, want.fixItems);
-    EXPECT_EQ(got.maxCycles, want.maxCycles);
-    EXPECT_EQ(got.tolerance, want.tolerance);
-    EXPECT_EQ(got.logLikelihoodTolerance, want.logLikelihoodTolerance);
-    EXPECT_EQ(got.estimatePopulation, want.estimatePopulation);
+// The settings the options form stands for, through the one parser.
+MarginalSettings SettingsOf(const MarginalOptionsForm& form, int mode) {
+    const request::RequestCheck check = CheckMarginalForm(form, mode);
+    EXPECT_TRUE(check.request) << check.message;
+    return check.request ? check.request->marginal : MarginalSettings{};
 }
 
-TEST(MarginalOptionsForm, DefaultsAreTheEstimatorsAndTheModelFollowsTheMode) {
-    // The model each mode gets when none is chosen, as tarvo-run gives it.
+TEST(MarginalOptionsForm, DefaultsAreTheModelsAndTheModelFollowsTheMode) {
+    // The model each mode gets when none is chosen, as tarvo-run gives it,
+    // with the priors that model has unless told otherwise: the 3PL needs
+    // its priors on a and c, the others are identified without them.
     const std::pair<int, MarginalModel> modes[] = {
-        {1, MarginalModel::ThreePL}, {2, MarginalModel::ThreePL},       {3, MarginalModel::ThreePL},
-        {4, MarginalModel::ThreePL}, {5, MarginalModel::ThreePLCGiven}, {6, MarginalModel::OnePL},
-        {7, MarginalModel::ThreePL}, {8, MarginalModel::ThreePL},
+        {1, MarginalModel::ThreePL}, {3, MarginalModel::ThreePL}, {5, MarginalModel::ThreePLCGiven},
+        {6, MarginalModel::OnePL},   {8, MarginalModel::ThreePL},
     };
     for (const auto& [mode, model] : modes) {
-        const MarginalSettingsCheck check = ToMarginalSettings(DefaultMarginalOptions(), mode);
-        ASSERT_TRUE(check.settings) << check.message;
-        MarginalSettings want;
-        want.model = model;
-        ExpectSameSettings(*check.settings, want);
+        const MarginalSettings got = SettingsOf(DefaultMarginalOptions(), mode);
+        EXPECT_EQ(got.model, model) << mode;
+        EXPECT_EQ(got.priorLogA.on, model == MarginalModel::ThreePL) << mode;
+        EXPECT_EQ(got.priorC.on, model == MarginalModel::ThreePL) << mode;
+        EXPECT_FALSE(got.priorB.on);
+        EXPECT_EQ(got.quadraturePoints, 61);
+        EXPECT_EQ(got.maxCycles, 500);
+        EXPECT_EQ(got.tolerance, 1e-4);
     }
     const MarginalOptionsForm form = DefaultMarginalOptions();
     EXPECT_EQ(form.priorA.second, "0.5");
-    EXPECT_EQ(form.emTolerance, "0.0001");
 }
 
 TEST(MarginalOptionsForm, EveryChoiceReachesTheSettings) {
     MarginalOptionsForm form;
     form.model = MarginalModel::Rasch;  // a chosen model wins over the mode
-    form.priorA = {false, "junk", ""};  // the numbers of a prior that is off are not read
-    form.priorB = {true, " -0.5 ", "1.5"};
-    form.priorC = {false, "", ""};
+    form.priorA = {PriorChoice::Off, "junk",
+                   ""};  // the numbers of a prior that is off are not read
+    form.priorB = {PriorChoice::On, " -0.5 ", "1.5"};
+    form.priorC = {PriorChoice::AsTheModel, "", ""};  // off in the Rasch model: not read
     form.quadraturePoints = "21";
     form.scoring = MarginalScoring::Map;
     form.fixItems = true;
+    form.estimatePopulation = true;
     form.emCycles = "40";
     form.emTolerance = "1e-6";
-    const MarginalSettingsCheck check = ToMarginalSettings(form, 5);
-    ASSERT_TRUE(check.settings) << check.message;
-
-    MarginalSettings want;
-    want.model = MarginalModel::Rasch;
-    want.priorLogA.on = false;
-    want.priorB = {true, -0.5, 1.5};
-    want.priorC.on = false;
-    want.quadraturePoints = 21;
-    want.scoring = MarginalScoring::Map;
-    want.fixItems = true;
-    want.maxCycles = 40;
-    want.tolerance = 1e-6;
-    ExpectSameSettings(*check.settings, want);
-}
-
-TEST(MarginalOptionsForm, RefusedNumbersNameTheirField) {
-    const struct {
-        OptionField field;
-        const char* text;
-        const char* message;
-    } cases[] = {
-        {OptionField::PriorAMean, "x", "Prior on a: the mean must be a number, not 'x'."},
-        {OptionField::PriorASd, "0", "Prior on a: the SD must be a number above 0, not '0'."},
-        {OptionField::PriorBMean, "1,5", "Prior on b: the mean must be a number, not '1,5'."},
-        {OptionField::PriorBSd, "-1", "Prior on b: the SD must be a number above 0, not '-1'."},
-        {OptionField::PriorCAlpha, "0.5", "Prior on c: alpha must be a number of at least 1"},
-        {OptionField::PriorCBeta, "inf", "Prior on c: beta must be a number of at least 1"},
-        {OptionField::QuadraturePoints, "4",
-         "Quadrature points must be a whole number from 5 to 1001, not '4'."},
-        {OptionField::QuadraturePoints, "61.5", "Quadrature points must be a whole number"},
-        {OptionField::EmCycles, "",
-         "EM cycle limit must be a whole number from 1 to 100000, not ''."},
-        {OptionField::EmCycles, "100001", "EM cycle limit must be a whole number"},
-        {OptionField::EmTolerance, "0", "EM tolerance must be a number above 0, not '0'."},
-        {OptionField::EmTolerance, "nan", "EM tolerance must be a number above 0"},
-    };
-    for (const auto& c : cases) {
-        MarginalOptionsForm form = DefaultMarginalOptions();
-        form.priorB.on = true;
-        std::map<OptionField, std::string*> texts = {
-            {OptionField::PriorAMean, &form.priorA.first},
-            {OptionField::PriorASd, &form.priorA.second},
-            {OptionField::PriorBMean, &form.priorB.first},
-            {OptionField::PriorBSd, &form.priorB.second},
-            {OptionField::PriorCAlpha, &form.priorC.first},
-            {OptionField::PriorCBeta, &form.priorC.second},
-            {OptionField::QuadraturePoints, &form.quadraturePoints},
-            {OptionField::EmCycles, &form.emCycles},
-            {OptionField::EmTolerance, &form.emTolerance},
-        };
-        *texts.at(c.field) = c.text;
-        const MarginalSettingsCheck check = ToMarginalSettings(form, 3);
-        EXPECT_FALSE(check.settings) << c.text;
-        EXPECT_EQ(check.field, c.field) << c.text;
-        EXPECT_EQ(check.message.rfind(c.message, 0), 0u) << check.message;
-    }
+    const MarginalSettings got = SettingsOf(form, 5);
+    EXPECT_EQ(got.model, MarginalModel::Rasch);
+    EXPECT_FALSE(got.priorLogA.on);
+    EXPECT_TRUE(got.priorB.on);
+    EXPECT_EQ(got.priorB.mean, -0.5);
+    EXPECT_EQ(got.priorB.sd, 1.5);
+    EXPECT_FALSE(got.priorC.on);
+    EXPECT_EQ(got.quadraturePoints, 21);
+    EXPECT_EQ(got.scoring, MarginalScoring::Map);
+    EXPECT_TRUE(got.fixItems);
+    EXPECT_TRUE(got.estimatePopulation);
+    EXPECT_EQ(got.maxCycles, 40);
+    EXPECT_EQ(got.tolerance, 1e-6);
 }
 
 TEST(MarginalOptionsDialogTest, OkKeepsTheDialogOpenOnARefusedNumberAndTakesGoodOnes) {
     EnsureApplication();
     MarginalOptionsDialog options(DefaultMarginalOptions(), 6);
     EXPECT_TRUE(options.ModelBox()->currentText().contains(QStringLiteral("1PL")));
-    EXPECT_FALSE(options.Field(OptionField::PriorBMean)->isEnabled());  // b's prior is off
+    using request::RequestField;
 
-    options.Field(OptionField::QuadraturePoints)->setText(QStringLiteral("3"));
+    options.Field(RequestField::Quadrature)->setText(QStringLiteral("3"));
     options.show();
     options.accept();
     EXPECT_NE(options.result(), QDialog::Accepted);
-    EXPECT_TRUE(options.Refusal().startsWith(QStringLiteral("Quadrature points must be")));
+    EXPECT_TRUE(
+        options.Refusal().startsWith(QStringLiteral("Quadrature points (--quadrature) must be")));
     EXPECT_TRUE(options.isVisible());
+    options.Field(RequestField::Quadrature)->setText(QStringLiteral("31"));
 
-    options.Field(OptionField::QuadraturePoints)->setText(QStringLiteral("31"));
-    options.ModelBox()->setCurrentIndex(3);  // 2PL
-    options.PriorSwitch('b')->setChecked(true);
-    EXPECT_TRUE(options.Field(OptionField::PriorBMean)->isEnabled());
-    options.ScoringBox()->setCurrentIndex(2);  // ML
+    // The population needs held items, as with the runner.
+    options.PopulationBox()->setChecked(true);
+    options.accept();
+    EXPECT_NE(options.result(), QDialog::Accepted);
+    EXPECT_NE(options.Refusal().indexOf(QStringLiteral("(--estimate-population) needs items held")),
+              -1);
     options.FixItemsBox()->setChecked(true);
+
+    options.ModelBox()->setCurrentIndex(3);  // 2PL
+    options.PriorChoiceBox('b')->setCurrentIndex(static_cast<int>(PriorChoice::On));
+    EXPECT_TRUE(options.Field(RequestField::PriorBMean)->isEnabled());
+    options.PriorChoiceBox('a')->setCurrentIndex(static_cast<int>(PriorChoice::Off));
+    EXPECT_FALSE(options.Field(RequestField::PriorAMean)->isEnabled());
+    options.ScoringBox()->setCurrentIndex(2);  // ML
     options.accept();
     EXPECT_EQ(options.result(), QDialog::Accepted);
     EXPECT_TRUE(options.Refusal().isEmpty());
 
-    const MarginalSettingsCheck check = ToMarginalSettings(options.Form(), 6);
-    ASSERT_TRUE(check.settings) << check.message;
-    EXPECT_EQ(check.settings->model, MarginalModel::TwoPL);
-    EXPECT_EQ(check.settings->quadraturePoints, 31);
-    EXPECT_TRUE(check.settings->priorB.on);
-    EXPECT_EQ(check.settings->priorB.sd, 2);
-    EXPECT_EQ(check.settings->scoring, MarginalScoring::Ml);
-    EXPECT_TRUE(check.settings->fixItems);
+    const MarginalSettings got = SettingsOf(options.Form(), 6);
+    EXPECT_EQ(got.model, MarginalModel::TwoPL);
+    EXPECT_EQ(got.quadraturePoints, 31);
+    EXPECT_TRUE(got.priorB.on);
+    EXPECT_EQ(got.priorB.sd, 2);
+    EXPECT_FALSE(got.priorLogA.on);
+    EXPECT_EQ(got.scoring, MarginalScoring::Ml);
+    EXPECT_TRUE(got.fixItems);
+    EXPECT_TRUE(got.estimatePopulation);
 
     // A form read back into a new dialog shows the same choices.
     MarginalOptionsDialog again(options.Form(), 6);
     EXPECT_EQ(again.ModelBox()->currentIndex(), 3);
     EXPECT_EQ(again.ScoringBox()->currentIndex(), 2);
-    EXPECT_EQ(again.Field(OptionField::QuadraturePoints)->text(), QStringLiteral("31"));
+    EXPECT_EQ(again.Field(RequestField::Quadrature)->text(), QStringLiteral("31"));
+    EXPECT_EQ(again.PriorChoiceBox('b')->currentIndex(), static_cast<int>(PriorChoice::On));
+    EXPECT_TRUE(again.PopulationBox()->isChecked());
 }
 
 }  // namespace

@@ -14,12 +14,12 @@
 #include <memory>
 
 #include "platform/control_ids.h"
-#include "shell/dialog_layout.h"
+#include "shell/desktop/window_fit.h"
+#include "shell/form/dialog_layout.h"
 #include "shell/main_dialog.h"
 #include "shell/preview/column_ruler.h"
 #include "shell/preview/format_controls.h"
 #include "shell/preview/preview_window.h"
-#include "shell/window_fit.h"
 #include "shell_test_support.h"
 
 namespace tarvo::shell {

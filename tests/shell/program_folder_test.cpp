@@ -16,8 +16,8 @@
 #include <memory>
 
 #include "platform/control_ids.h"
+#include "shell/desktop/program_icon.h"
 #include "shell/main_dialog.h"
-#include "shell/program_icon.h"
 #include "shell_test_support.h"
 
 namespace tarvo::shell {

@@ -1,6 +1,6 @@
 // The progress window and its operations by handle, as the C entry points and
 // the desktop program use them.
-#include "shell/progress_window.h"
+#include "shell/progress/progress_window.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,9 @@
 #include <QPushButton>
 #include <QWindow>
 
-#include "shell/dialog_fonts.h"
-#include "shell/dialog_units.h"
-#include "shell/progress_operations.h"
+#include "shell/form/dialog_fonts.h"
+#include "shell/form/dialog_units.h"
+#include "shell/progress/progress_operations.h"
 #include "shell_test_support.h"
 
 namespace tarvo::shell {

@@ -11,8 +11,8 @@
 #include <QTimer>
 #include <functional>
 
-#include "shell/desktop_services.h"
-#include "shell/qt_file_picker.h"
+#include "shell/desktop/desktop_services.h"
+#include "shell/files/qt_file_picker.h"
 #include "shell_test_support.h"
 
 namespace tarvo::shell {

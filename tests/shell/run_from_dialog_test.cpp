@@ -9,7 +9,7 @@
 
 #include "platform/control_ids.h"
 #include "shell/main_dialog.h"
-#include "shell/progress_window.h"
+#include "shell/progress/progress_window.h"
 #include "shell_test_support.h"
 
 namespace tarvo::shell {
@@ -62,7 +62,7 @@ class RunFromDialogTest : public ::testing::Test {
     void ClickMode(int mode) { static_cast<QRadioButton*>(dialog->Control(1002 + mode))->click(); }
 
     // Presses "Go" and waits for the run's end.
-    std::optional<RunOutcome> Go() {
+    std::optional<RunEnd> Go() {
         auto* go = static_cast<QPushButton*>(dialog->Control(id::kGo));
         EXPECT_TRUE(go->isEnabled());
         go->click();
@@ -92,7 +92,7 @@ TEST_F(RunFromDialogTest, JointModeThreeWritesItemsAndPersons) {
         ++updates;
         dialogWasDisabled = dialogWasDisabled && !dialog->isEnabled();
     });
-    EXPECT_EQ(Go(), RunOutcome::Finished);
+    EXPECT_EQ(Go(), RunEnd::Finished);
 
     ASSERT_EQ(desktop.questions.size(), 1u);
     EXPECT_EQ(desktop.questions[0].first, "Do you want to standardize theta?");
@@ -115,7 +115,7 @@ TEST_F(RunFromDialogTest, JointModeThreeWritesItemsAndPersons) {
 TEST_F(RunFromDialogTest, ItemsOnlyModeTwoUsesTheGivenAbilities) {
     ChooseOutput("items.csv");
     EXPECT_EQ(dialog->Controls().Text(id::kThetaStart), "12");  // from the sample presets
-    EXPECT_EQ(Go(), RunOutcome::Finished);
+    EXPECT_EQ(Go(), RunEnd::Finished);
 
     EXPECT_TRUE(desktop.questions.empty());
     const auto lines = ResultLines();
@@ -135,7 +135,7 @@ TEST_F(RunFromDialogTest, StopKeepsTheRowsWrittenSoFar) {
             static_cast<QPushButton*>(window->Control(ProgressWindow::kStopButton))->click();
         }
     });
-    EXPECT_EQ(Go(), RunOutcome::Stopped);
+    EXPECT_EQ(Go(), RunEnd::Stopped);
 
     const auto lines = ResultLines();
     ASSERT_EQ(lines.size(), 4u);
@@ -151,10 +151,10 @@ TEST_F(RunFromDialogTest, GoDuringARunStartsNothingAndCloseWaitsForTheEnd) {
     dialog->Runs().SetProgressListener([&](int, const std::string& text) {
         if (text != "Item 2 of 45.") return;
         dialog->Commands().MainDialogProc(id::kGo, kClicked);  // ignored: a run is going
-        secondStartRefused = !dialog->Runs().Start(2);
+        secondStartRefused = !dialog->Runs().Start(RunRequest{});
         closedDuringRun = dialog->close();
     });
-    EXPECT_EQ(Go(), RunOutcome::Finished);
+    EXPECT_EQ(Go(), RunEnd::Finished);
 
     EXPECT_TRUE(secondStartRefused);
     EXPECT_FALSE(closedDuringRun);
@@ -166,7 +166,7 @@ TEST_F(RunFromDialogTest, GoDuringARunStartsNothingAndCloseWaitsForTheEnd) {
 TEST_F(RunFromDialogTest, MissingResponseFileIsReportedAndNothingIsWritten) {
     ChooseOutput("never.csv");
     dialog->Controls().SetText(id::kResponseFile, responseFile + ".missing");
-    EXPECT_EQ(Go(), RunOutcome::EndedAtCheck);
+    EXPECT_EQ(Go(), RunEnd::EndedAtCheck);
 
     EXPECT_EQ(desktop.messages, std::vector<std::string>{"ERROR Response file " + responseFile +
                                                          ".missing does not exists."});

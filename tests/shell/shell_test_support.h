@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "shell/desktop_services.h"
-#include "shell/file_selection.h"
+#include "shell/desktop/desktop_services.h"
+#include "shell/files/file_selection.h"
 
 class QImage;
 

@@ -9,9 +9,10 @@
 
 namespace tarvo::test_support {
 
-// A front end for tests: serves control texts from a map, records every
-// message, question, progress call and viewer launch, answers the question
-// as told and requests Stop at a chosen poll.
+// A front end for tests: records every message, question, progress call and
+// viewer launch, answers the question as told and requests Stop at a chosen
+// poll. It also holds the control texts and the mode a run is asked for
+// (see support/run_request.h).
 class ScriptedHost : public RunHost {
   public:
     std::map<int, std::string> texts;
@@ -27,11 +28,6 @@ class ScriptedHost : public RunHost {
     int polls = 0;
     int breaths = 0;
 
-    std::string ControlText(int controlId) const override {
-        const auto found = texts.find(controlId);
-        return found == texts.end() ? std::string() : found->second;
-    }
-    int CalibrationMode() const override { return mode; }
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
     void ShowWarning(const std::string& text) override { warnings.push_back(text); }
     bool AskYesNo(const std::string& text, const std::string& title) override {
@@ -51,6 +47,10 @@ class ScriptedHost : public RunHost {
     void ProgressShutdown() override { calls.push_back("shutdown"); }
     void Breathe() override { ++breaths; }
     void ViewResult(const std::string& outputFile) override { viewed.push_back(outputFile); }
+    void RunStopped(const std::string& whatTheResultHolds) override {
+        stopLines.push_back(whatTheResultHolds);
+    }
+    std::vector<std::string> stopLines;
 
     // The progress texts in the order they were set.
     std::vector<std::string> ProgressTexts() const {

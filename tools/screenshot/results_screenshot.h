@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "shell/file_selection.h"
+#include "shell/files/file_selection.h"
 
 // Pictures of the results window for the documentation: a mode 3 run of the
 // sample response file from the dialog, then one picture of every tab and

@@ -24,12 +24,12 @@
 
 #include "platform/control_ids.h"
 #include "results_screenshot.h"
-#include "shell/file_selection.h"
+#include "shell/files/file_selection.h"
 #include "shell/main_dialog.h"
-#include "shell/marginal_options_dialog.h"
+#include "shell/options/marginal_options_dialog.h"
 #include "shell/preview/preview_window.h"
-#include "shell/progress_operations.h"
-#include "shell/progress_window.h"
+#include "shell/progress/progress_operations.h"
+#include "shell/progress/progress_window.h"
 
 namespace tarvo::shell {
 namespace {

@@ -8,7 +8,7 @@
 #include <QPushButton>
 
 #include "input/text_rules.h"
-#include "shell/file_selection.h"
+#include "shell/files/file_selection.h"
 
 namespace tarvo::shell {
 namespace {

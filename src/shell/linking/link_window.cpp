@@ -17,12 +17,12 @@
 #include <cmath>
 
 #include "linking/link_files.h"
-#include "shell/desktop_services.h"
-#include "shell/file_selection.h"
+#include "shell/desktop/desktop_services.h"
+#include "shell/desktop/window_fit.h"
+#include "shell/files/file_selection.h"
+#include "shell/files/qt_file_picker.h"
 #include "shell/linking/link_charts.h"
 #include "shell/linking/link_form_box.h"
-#include "shell/qt_file_picker.h"
-#include "shell/window_fit.h"
 
 namespace tarvo::shell {
 namespace {

@@ -3,7 +3,7 @@
 #include <QPushButton>
 
 #include "input/layout_detection.h"
-#include "shell/choice_row.h"
+#include "shell/form/choice_row.h"
 
 namespace tarvo::shell {
 

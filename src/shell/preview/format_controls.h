@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/dialog_layout.h"
+#include "shell/form/dialog_layout.h"
 
 class QComboBox;
 class QLabel;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "input/response_format.h"
-#include "shell/dialog_controls.h"
+#include "shell/form/dialog_controls.h"
 
 // What the Preview window shows, without widgets: the first lines of the
 // response file, its cells when it is delimited, where the dialog's current

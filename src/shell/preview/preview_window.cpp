@@ -15,9 +15,9 @@
 #include <algorithm>
 
 #include "platform/control_ids.h"
-#include "shell/fixed_colours.h"
+#include "shell/desktop/fixed_colours.h"
+#include "shell/desktop/window_fit.h"
 #include "shell/preview/column_ruler.h"
-#include "shell/window_fit.h"
 
 namespace tarvo::shell {
 

@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <vector>
 
-#include "shell/dialog_controls.h"
+#include "shell/form/dialog_controls.h"
 #include "shell/preview/preview_model.h"
 
 class QComboBox;

@@ -3,16 +3,14 @@
 #include <cstddef>
 #include <vector>
 
+#include "core/item_parameters.h"
+
 // The curves of the results window's plots, computed without widgets: the
 // 3PL response function and item information on the 1.7 metric, the test
 // information and the standard error of theta, the observed proportions of
 // ability groups with their 95% band, and the ability histogram. Every curve
 // has a bounded number of points whatever the number of examinees.
 namespace tarvo::results {
-
-struct ItemParameters {
-    double a = 1, b = 0, c = 0;
-};
 
 // P = c + (1 - c) / (1 + exp(-1.7 a (theta - b))).
 double ResponseProbability(const ItemParameters& item, double theta);

@@ -9,6 +9,7 @@
 #include <numeric>
 
 #include "output/masks.h"
+#include "report/report_flags.h"
 
 namespace tarvo::results {
 namespace {
@@ -47,10 +48,15 @@ struct FlagName {
 };
 
 constexpr FlagName kItemFlagNames[] = {
-    {kItemAAtBound, "a at bound"},        {kItemBAtBound, "b at bound"},
-    {kItemCAtBound, "c at bound"},        {kItemSeAtCap, "SE at cap"},
-    {kItemNotEstimated, "not estimated"}, {kItemAllCorrect, "all correct"},
-    {kItemAllWrong, "all wrong"},         {kItemTooFewResponses, "few responses"},
+    {kItemAAtBound, "a at bound"},
+    {kItemBAtBound, "b at bound"},
+    {kItemCAtBound, "c at bound"},
+    {kItemSeAtCap, "SE at cap"},
+    {kItemNotEstimated, "not estimated"},
+    {kItemAllCorrect, "all correct"},
+    {kItemAllWrong, "all wrong"},
+    {kItemTooFewResponses, "few responses"},
+    {kItemNegativeDiscrimination, "negative discrimination"},
 };
 constexpr FlagName kPersonFlagNames[] = {
     {kPersonAllCorrect, "all correct"},
@@ -101,49 +107,45 @@ TableCell* CellAt(const ResultTable& table, std::vector<TableCell>& row,
     return nullptr;
 }
 
-void FlagItemCells(const ResultTable& table, std::vector<TableCell>& row, std::uint32_t flags) {
-    auto flag = [&](std::uint32_t bit, std::initializer_list<std::string_view> names,
-                    const char* why) {
+void FlagItemCells(const ResultTable& table, std::vector<TableCell>& row, std::uint32_t flags,
+                   const EstimateJudgement& judgement) {
+    auto flag = [&](std::uint32_t bit, std::initializer_list<std::string_view> names) {
         if ((flags & bit) == 0) return;
-        if (TableCell* cell = CellAt(table, row, names)) Flag(*cell, why);
+        if (TableCell* cell = CellAt(table, row, names)) {
+            Flag(*cell, report::ItemFlagReason(bit, judgement));
+        }
     };
-    flag(kItemAAtBound, {"a_calib", "a_given", "a"},
-         "a stopped at a bound of its range (0 or 2): the data do not determine it.");
-    flag(kItemBAtBound, {"b_calib", "b_given", "b"},
-         "b stopped at a bound of its range (-5 or 5): the item is far too easy or too hard for "
-         "these examinees.");
-    flag(kItemCAtBound, {"c_calib", "c_given", "c"}, "c stopped at a bound of its range.");
-    flag(kItemTooFewResponses, {"Nobs"},
-         "Fewer than 10 valid responses: too few to estimate the item.");
-    flag(kItemAllCorrect, {"p-value"},
-         "Every valid response is correct: the item tells nothing about ability.");
-    flag(kItemAllWrong, {"p-value"},
-         "Every valid response is wrong: the item tells nothing about ability.");
+    flag(kItemAAtBound, {"a_calib", "a_given", "a"});
+    flag(kItemBAtBound, {"b_calib", "b_given", "b"});
+    flag(kItemCAtBound, {"c_calib", "c_given", "c"});
+    flag(kItemTooFewResponses, {"Nobs"});
+    flag(kItemAllCorrect, {"p-value"});
+    flag(kItemAllWrong, {"p-value"});
+    flag(kItemNegativeDiscrimination, {"item-rest r"});
     for (std::string_view name : {"seea", "seeb", "seec"}) {
         TableCell* cell = CellAt(table, row, {name});
         if (cell == nullptr) continue;
         if ((flags & kItemSeAtCap) && cell->number >= 99) {
-            Flag(*cell,
-                 "The standard error reached its cap of 99: the data do not determine "
-                 "the estimate.");
+            Flag(*cell, report::ItemFlagReason(kItemSeAtCap, judgement));
         }
         if ((flags & kItemNotEstimated) && cell->number == -1) {
-            Flag(*cell, "-1 means this parameter was not estimated.");
+            Flag(*cell, report::ItemFlagReason(kItemNotEstimated, judgement));
         }
     }
 }
 
-void FlagPersonCells(const ResultTable& table, std::vector<TableCell>& row, std::uint32_t flags) {
-    auto flag = [&](std::uint32_t bit, std::string_view name, const char* why) {
+void FlagPersonCells(const ResultTable& table, std::vector<TableCell>& row, std::uint32_t flags,
+                     const EstimateJudgement& judgement) {
+    auto flag = [&](std::uint32_t bit, std::string_view name) {
         if ((flags & bit) == 0) return;
-        if (TableCell* cell = CellAt(table, row, {name})) Flag(*cell, why);
+        if (TableCell* cell = CellAt(table, row, {name})) {
+            Flag(*cell, report::PersonFlagReason(bit, judgement));
+        }
     };
-    flag(kPersonAllCorrect, "Raw score",
-         "Every valid response is correct: the ability has no finite estimate.");
-    flag(kPersonAllWrong, "Raw score",
-         "Every valid response is wrong: the ability has no finite estimate.");
-    flag(kPersonNoValid, "Nvalid", "No valid response: nothing to estimate from.");
-    flag(kPersonThetaAtBound, "theta", "theta is at a bound of its range (-3 or 3) or beyond.");
+    flag(kPersonAllCorrect, "Raw score");
+    flag(kPersonAllWrong, "Raw score");
+    flag(kPersonNoValid, "Nvalid");
+    flag(kPersonThetaAtBound, "theta");
 }
 
 // The Flags cell: the names, flagged with every reason of the row.
@@ -226,7 +228,7 @@ ResultTable BuildItemTable(const PrintedTable& items, const RunReport& report) {
             row.push_back(Cell(item ? Fixed(item->itemRest, 3) : "", true));
             row.push_back(Cell("", false));
             if (item != nullptr) {
-                FlagItemCells(table, row, item->flags);
+                FlagItemCells(table, row, item->flags, report.judgement);
                 row.back() = FlagsCell(row, ItemFlagNames(item->flags));
             }
         }
@@ -254,7 +256,7 @@ ResultTable BuildPersonTable(const PrintedTable& persons, const RunReport& repor
             row.push_back(Cell(person ? std::to_string(person->rawScore) : "", true));
             row.push_back(Cell("", false));
             if (person != nullptr) {
-                FlagPersonCells(table, row, person->flags);
+                FlagPersonCells(table, row, person->flags, report.judgement);
                 row.back() = FlagsCell(row, PersonFlagNames(person->flags));
             }
         }

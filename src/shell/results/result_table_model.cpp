@@ -3,7 +3,7 @@
 #include <QColor>
 #include <numeric>
 
-#include "shell/fixed_colours.h"
+#include "shell/desktop/fixed_colours.h"
 
 namespace tarvo::shell {
 

@@ -10,7 +10,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "shell/desktop_services.h"
+#include "shell/desktop/desktop_services.h"
 #include "shell/results/table_text.h"
 
 namespace tarvo::shell {

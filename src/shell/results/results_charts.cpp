@@ -131,7 +131,7 @@ QChart* MakeInformationChart(const std::vector<results::PlottedItem>& items,
                              const std::vector<std::size_t>& chosen) {
     QChart* chart = NewChart(QStringLiteral("Information"));
     const std::vector<double> grid = results::ThetaGrid(kThetaFrom, kThetaTo, kThetaSteps);
-    std::vector<results::ItemParameters> parameters;
+    std::vector<ItemParameters> parameters;
     parameters.reserve(items.size());
     for (const auto& item : items) parameters.push_back(item.parameters);
     const Curve test = results::TestInformationCurve(parameters, grid);
@@ -220,45 +220,64 @@ QChart* MakeHistogramChart(const std::vector<double>& thetas) {
 }
 
 QChart* MakeConvergenceChart(const LoopRecord& loop) {
-    QChart* chart = NewChart(QStringLiteral("Convergence of the joint estimation"));
-    const std::size_t passes = loop.msError.size();
-    auto* x = Axis(QStringLiteral("Pass"), 1, std::max<double>(2, static_cast<double>(passes)));
+    // The joint loop: MSError of every pass and its change from the pass
+    // before; the EM cycles: the marginal log-likelihood of every cycle and
+    // the largest parameter change it made. Each against its stop rule's
+    // tolerance.
+    const bool cycles = loop.step == LoopStep::EmCycle;
+    const std::vector<double>& fit = cycles ? loop.logLikelihood : loop.msError;
+    std::vector<double> changes(fit.size(), 0.0);
+    for (std::size_t i = 0; i < fit.size(); ++i) {
+        if (cycles) {
+            changes[i] = i < loop.largestChange.size() ? loop.largestChange[i] : 0;
+        } else if (i > 0) {
+            changes[i] = std::fabs(loop.msError[i] - loop.msError[i - 1]);
+        }
+    }
+    const QString step = cycles ? QStringLiteral("EM cycle") : QStringLiteral("Pass");
+    const QString fitName =
+        cycles ? QStringLiteral("Marginal log-likelihood") : QStringLiteral("MSError");
+    QChart* chart = NewChart(cycles ? QStringLiteral("Convergence of the EM cycles")
+                                    : QStringLiteral("Convergence of the joint estimation"));
+    const std::size_t steps = fit.size();
+    auto* x = Axis(step, 1, std::max<double>(2, static_cast<double>(steps)));
     x->setLabelFormat(QStringLiteral("%d"));
     chart->addAxis(x, Qt::AlignBottom);
 
-    auto* msError = new QLineSeries;
-    msError->setName(QStringLiteral("MSError"));
+    auto* fitSeries = new QLineSeries;
+    fitSeries->setName(fitName);
     double low = INFINITY, high = -INFINITY;
-    for (std::size_t i = 0; i < passes; ++i) {
-        msError->append(static_cast<double>(i + 1), loop.msError[i]);
-        if (std::isfinite(loop.msError[i])) {
-            low = std::min(low, loop.msError[i]);
-            high = std::max(high, loop.msError[i]);
+    for (std::size_t i = 0; i < steps; ++i) {
+        fitSeries->append(static_cast<double>(i + 1), fit[i]);
+        if (std::isfinite(fit[i])) {
+            low = std::min(low, fit[i]);
+            high = std::max(high, fit[i]);
         }
     }
     if (!(low <= high)) low = 0, high = 1;
     const double margin = std::max((high - low) * 0.05, 1e-12);
-    auto* y = Axis(QStringLiteral("MSError"), low - margin, high + margin);
+    auto* y = Axis(fitName, low - margin, high + margin);
     chart->addAxis(y, Qt::AlignLeft);
     // Its own colour: the theme's first colour is a blue like the change's.
-    msError->setPen(QPen(QColor(30, 130, 60), 2));
-    Attach(chart, msError, x, y);
+    fitSeries->setPen(QPen(QColor(30, 130, 60), 2));
+    Attach(chart, fitSeries, x, y);
 
-    // The change from the previous pass against the tolerance that settles
-    // the loop (from the fifth pass on); a change of zero has no place on a
-    // log axis and is left out.
+    // The change against the tolerance that settles the loop; a change of
+    // zero has no place on a log axis and is left out.
     auto* change = new QLineSeries;
-    change->setName(QStringLiteral("MSError change"));
+    change->setName(cycles ? QStringLiteral("Largest parameter change")
+                           : QStringLiteral("MSError change"));
     double least = loop.tolerance, largest = loop.tolerance;
-    for (std::size_t i = 1; i < passes; ++i) {
-        const double step = std::fabs(loop.msError[i] - loop.msError[i - 1]);
-        if (!(step > 0) || !std::isfinite(step)) continue;
-        change->append(static_cast<double>(i + 1), step);
-        least = std::min(least, step);
-        largest = std::max(largest, step);
+    for (std::size_t i = cycles ? 0 : 1; i < steps; ++i) {
+        const double amount = changes[i];
+        if (!(amount > 0) || !std::isfinite(amount)) continue;
+        change->append(static_cast<double>(i + 1), amount);
+        least = std::min(least, amount);
+        largest = std::max(largest, amount);
     }
     auto* logAxis = new QLogValueAxis;
-    logAxis->setTitleText(QStringLiteral("Change from the previous pass"));
+    logAxis->setTitleText(cycles ? QStringLiteral("Largest change in the cycle")
+                                 : QStringLiteral("Change from the previous pass"));
     logAxis->setBase(10);
     logAxis->setLabelFormat(QStringLiteral("%.0e"));
     logAxis->setRange(least / 10, largest * 10);
@@ -269,7 +288,7 @@ QChart* MakeConvergenceChart(const LoopRecord& loop) {
     auto* tolerance = new QLineSeries;
     tolerance->setName(QStringLiteral("Settle tolerance"));
     tolerance->append(1, loop.tolerance);
-    tolerance->append(std::max<double>(2, static_cast<double>(passes)), loop.tolerance);
+    tolerance->append(std::max<double>(2, static_cast<double>(steps)), loop.tolerance);
     tolerance->setPen(QPen(QColor(200, 40, 40), 1.5, Qt::DotLine));
     Attach(chart, tolerance, x, logAxis);
     return chart;

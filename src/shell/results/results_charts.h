@@ -32,7 +32,9 @@ QChart* MakeInformationChart(const std::vector<results::PlottedItem>& items,
                              const std::vector<std::size_t>& chosen);
 // The abilities' histogram as densities, with the standard normal density.
 QChart* MakeHistogramChart(const std::vector<double>& thetas);
-// MSError of every pass, its change from pass to pass on a log axis and the
+// The loop's convergence: MSError of every joint pass and its change from
+// pass to pass, or the marginal log-likelihood of every EM cycle and the
+// largest parameter change of the cycle; the change on a log axis with the
 // settle tolerance.
 QChart* MakeConvergenceChart(const LoopRecord& loop);
 

@@ -129,8 +129,13 @@ std::vector<std::string> SummarySentences(const ResultsData& data) {
             sentences.push_back("The run finished.");
             break;
         case RunEnd::Stopped:
-            sentences.push_back(
-                "The run was stopped: the result holds what was computed until then.");
+            sentences.push_back(report.stopLine.empty()
+                                    ? "The run was stopped: the result holds what was computed "
+                                      "until then."
+                                    : "The run was stopped: " + report.stopLine);
+            break;
+        case RunEnd::NothingToEstimate:
+            sentences.push_back("Nothing was estimated: " + report.error);
             break;
         case RunEnd::EndedAtCheck:
             sentences.push_back("The run ended at a check before estimating anything.");
@@ -162,14 +167,23 @@ std::vector<std::string> SummarySentences(const ResultsData& data) {
         std::string priors;
         for (const std::string& prior : report.priors)
             priors += (priors.empty() ? "" : "; ") + prior;
-        sentences.push_back(
-            "The items were estimated by marginal maximum likelihood; the marginal "
-            "log-likelihood is " +
-            Number(report.logLikelihood, "%.3f") + "." +
-            (priors.empty() ? std::string() : " Priors: " + priors + "."));
+        sentences.push_back("The items were estimated by marginal maximum likelihood (" +
+                            report.model + "); the marginal log-likelihood is " +
+                            Number(report.logLikelihood, "%.3f") +
+                            ". Priors: " + (priors.empty() ? std::string("none") : priors) + ".");
+        if (report.population.estimated) {
+            const PopulationEstimate& p = report.population;
+            sentences.push_back("The ability distribution was estimated: mean " +
+                                Number(p.mean, "%.3f") + " (standard error " +
+                                Number(p.seMean, "%.3f") + "), SD " + Number(p.sd, "%.3f") +
+                                " (standard error " + Number(p.seSd, "%.3f") + ").");
+        }
     }
-    if (const std::string loop = LoopSentence(report.loop, marginal); !loop.empty()) {
-        sentences.push_back(loop);
+    // A run without items or examinees settles at once; that says nothing.
+    if (report.end != RunEnd::NothingToEstimate) {
+        if (const std::string loop = LoopSentence(report.loop, marginal); !loop.empty()) {
+            sentences.push_back(loop);
+        }
     }
     if (haveStatistics) {
         sentences.push_back(std::isnan(report.alpha)

@@ -42,8 +42,8 @@ struct ResultsData {
     bool HasHistogram() const { return !thetas.empty() && Family() != ModeFamily::ItemsOnly; }
     // The joint loop's passes, or the marginal estimator's EM cycles.
     bool HasConvergence() const {
-        return (Family() == ModeFamily::Joint || report.method == "mml") &&
-               !report.loop.msError.empty();
+        if (report.loop.step == LoopStep::EmCycle) return !report.loop.logLikelihood.empty();
+        return Family() == ModeFamily::Joint && !report.loop.msError.empty();
     }
     bool HasItemsTab() const { return !itemTable.rows.empty(); }
     bool HasExamineesTab() const { return !personTable.rows.empty(); }

@@ -17,13 +17,13 @@
 #include <QVBoxLayout>
 #include <limits>
 
-#include "shell/desktop_services.h"
-#include "shell/program_icon.h"
+#include "shell/desktop/desktop_services.h"
+#include "shell/desktop/program_icon.h"
+#include "shell/desktop/window_fit.h"
 #include "shell/results/file_text_loader.h"
 #include "shell/results/plots_tab.h"
 #include "shell/results/result_table_model.h"
 #include "shell/results/result_table_view.h"
-#include "shell/window_fit.h"
 
 namespace tarvo::shell {
 namespace {

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "shell/desktop/results_viewer.h"
 #include "shell/results/file_head.h"
 #include "shell/results/results_data.h"
-#include "shell/results_viewer.h"
 
 class QLabel;
 class QLineEdit;

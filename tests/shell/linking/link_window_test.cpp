@@ -20,9 +20,9 @@
 
 #include "linking/form_reader.h"
 #include "linking/reference_forms.h"
+#include "shell/desktop/window_fit.h"
 #include "shell/linking/link_form_box.h"
 #include "shell/main_dialog.h"
-#include "shell/window_fit.h"
 #include "shell_test_support.h"
 #include "support/temp_dir.h"
 

@@ -13,6 +13,7 @@
 #include "platform/control_ids.h"
 #include "sample_layout.h"
 #include "shell/main_dialog.h"
+#include "shell/results/plots_tab.h"
 #include "shell/results/results_window.h"
 #include "shell_test_support.h"
 
@@ -53,7 +54,7 @@ class MethodRunsTest : public ::testing::Test {
         }
     }
 
-    std::optional<RunOutcome> Go(int mode) {
+    std::optional<RunEnd> Go(int mode) {
         static_cast<QRadioButton*>(dialog->Control(1002 + mode))->click();
         static_cast<QPushButton*>(dialog->Control(id::kGo))->click();
         EXPECT_TRUE(test_support::WaitUntil([&] { return !dialog->Runs().IsRunning(); }));
@@ -96,7 +97,7 @@ TEST_F(MethodRunsTest, ClassicWritesTheGoldenFilesWhateverTheMarginalOptionsHold
         desktop.questions.clear();
         desktop.yesAnswer = c.standardise;
         FillDialog(c.itemFile, std::string("classic") + std::to_string(c.mode) + ".csv");
-        EXPECT_EQ(Go(c.mode), RunOutcome::Finished);
+        EXPECT_EQ(Go(c.mode), RunEnd::Finished);
         EXPECT_EQ(ReadFileBytes(outputFile), ReadFileBytes(kGolden + c.golden)) << c.golden;
         // The joint modes ask their question as before.
         EXPECT_EQ(desktop.questions.size(), 1u) << c.mode;
@@ -123,7 +124,7 @@ TEST_F(MethodRunsTest, MarginalWritesItsOwnRowsInTheModelsLayout) {
         dialog->Estimator().SetOptions(options);
         desktop.questions.clear();
         FillDialog(true, "marginal" + std::to_string(c.mode) + ".csv");
-        EXPECT_EQ(Go(c.mode), RunOutcome::Finished) << c.layoutOf;
+        EXPECT_EQ(Go(c.mode), RunEnd::Finished) << c.layoutOf;
 
         const auto lines = test_support::CrLfLines(ReadFileBytes(outputFile));
         const auto golden = test_support::CrLfLines(ReadFileBytes(kGolden + c.layoutOf));
@@ -141,6 +142,11 @@ TEST_F(MethodRunsTest, MarginalWritesItsOwnRowsInTheModelsLayout) {
         EXPECT_NE(summary.indexOf(QStringLiteral("largest parameter change fell below 0.0001")),
                   -1);
         EXPECT_EQ(summary.indexOf(QStringLiteral("MSError")), -1) << summary.toStdString();
+        // The EM cycles are drawn like the joint loop's passes.
+        ASSERT_FALSE(viewer.Open().empty());
+        PlotsTab* plots = viewer.Open().back()->Plots();
+        ASSERT_NE(plots, nullptr);
+        EXPECT_TRUE(plots->Shows(Plot::Convergence));
     }
 }
 
@@ -154,7 +160,7 @@ TEST_F(MethodRunsTest, RefusedMarginalOptionsStartNoRun) {
     static_cast<QPushButton*>(dialog->Control(id::kGo))->click();
     EXPECT_FALSE(dialog->Runs().IsRunning());
     ASSERT_EQ(desktop.messages.size(), 1u);
-    EXPECT_NE(desktop.messages[0].find("Quadrature points must be a whole number"),
+    EXPECT_NE(desktop.messages[0].find("Quadrature points (--quadrature) must be a whole number"),
               std::string::npos)
         << desktop.messages[0];
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(outputFile)));

@@ -17,10 +17,10 @@
 #include <QTextBrowser>
 
 #include "hand_written_result.h"
+#include "shell/desktop/window_fit.h"
 #include "shell/results/result_table_model.h"
 #include "shell/results/result_table_view.h"
 #include "shell/results/table_text.h"
-#include "shell/window_fit.h"
 
 namespace tarvo::shell {
 namespace {

@@ -34,7 +34,7 @@
 #include "platform/control_ids.h"
 #include "sample_layout.h"
 #include "shell/main_dialog.h"
-#include "shell/progress_window.h"
+#include "shell/progress/progress_window.h"
 #include "shell/results/plots_tab.h"
 #include "shell/results/result_table_model.h"
 #include "shell/results/result_table_view.h"
@@ -110,7 +110,7 @@ class ResultsFromDialogTest : public ::testing::Test {
     }
 
     // Fills the dialog for the sample files, picks the mode and presses Go.
-    std::optional<RunOutcome> Run(int mode, const std::string& outputName) {
+    std::optional<RunEnd> Run(int mode, const std::string& outputName) {
         outputFile = Path(outputName);
         for (const auto& [control, text] :
              sim::SampleControlTexts(kItems, responseFile, itemFile, outputFile)) {
@@ -169,7 +169,7 @@ TEST_F(ResultsFromDialogTest, EachModeFamilyOpensItsTabsWithTheFilesRows) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mode);
         const std::size_t before = viewer.Open().size();
-        EXPECT_EQ(Run(c.mode, c.output), RunOutcome::Finished);
+        EXPECT_EQ(Run(c.mode, c.output), RunEnd::Finished);
         ASSERT_EQ(viewer.Open().size(), before + 1);
         ResultsWindow* window = LastWindow();
         EXPECT_TRUE(window->isVisible());
@@ -227,7 +227,7 @@ TEST_F(ResultsFromDialogTest, EachModeFamilyOpensItsTabsWithTheFilesRows) {
 }
 
 TEST_F(ResultsFromDialogTest, SortingByBOrdersTheRowsByThePrintedB) {
-    ASSERT_EQ(Run(3, "joint.csv"), RunOutcome::Finished);
+    ASSERT_EQ(Run(3, "joint.csv"), RunEnd::Finished);
     ResultTableModel& model = *LastWindow()->ItemModel();
     const int b = ColumnNamed(model, QStringLiteral("b_calib"));
     ASSERT_GE(b, 0);
@@ -252,7 +252,7 @@ TEST_F(ResultsFromDialogTest, AStoppedRunOpensItsPartialResult) {
             if (auto* progress = dynamic_cast<ProgressWindow*>(widget)) progress->RequestStop();
         }
     });
-    EXPECT_EQ(Run(2, "stopped.csv"), RunOutcome::Stopped);
+    EXPECT_EQ(Run(2, "stopped.csv"), RunEnd::Stopped);
     ASSERT_NE(LastWindow(), nullptr);
     EXPECT_EQ(LastWindow()->ItemModel()->rowCount(), 3);
     EXPECT_NE(LastWindow()->Summary()->toPlainText().indexOf(QStringLiteral("stopped")), -1);
@@ -260,13 +260,13 @@ TEST_F(ResultsFromDialogTest, AStoppedRunOpensItsPartialResult) {
 
 TEST_F(ResultsFromDialogTest, ARunEndedAtACheckOpensNothing) {
     responseFile += ".missing";
-    EXPECT_EQ(Run(3, "never.csv"), RunOutcome::EndedAtCheck);
+    EXPECT_EQ(Run(3, "never.csv"), RunEnd::EndedAtCheck);
     EXPECT_TRUE(viewer.Open().empty());
     EXPECT_TRUE(desktop.openedDocuments.empty());
 }
 
 TEST_F(ResultsFromDialogTest, TheFileTabsButtonsHandTheFileToTheDesktop) {
-    ASSERT_EQ(Run(2, "items.csv"), RunOutcome::Finished);
+    ASSERT_EQ(Run(2, "items.csv"), RunEnd::Finished);
     ResultsWindow* window = LastWindow();
     for (QPushButton* button : window->findChildren<QPushButton*>()) {
         if (button->text() == QStringLiteral("Open with default application") ||
@@ -547,6 +547,56 @@ TEST_F(ResultsWindowTest, TheSummaryNamesTheMarginalEstimatorAndItsCycles) {
     // The joint mode lends its layout only: its sentence would misdescribe the run.
     EXPECT_EQ(summary.indexOf(QRegularExpression(QStringLiteral("Mode \\d"))), -1)
         << summary.toStdString();
+}
+
+// A marginal run's EM cycles draw their own convergence: the marginal
+// log-likelihood of every cycle and its largest parameter change.
+TEST_F(ResultsWindowTest, TheConvergencePlotDrawsTheEmCycles) {
+    report.method = "mml";
+    report.loop.step = LoopStep::EmCycle;
+    report.loop.msError.clear();
+    report.loop.passes = 4;
+    report.loop.tolerance = 1e-4;
+    report.loop.logLikelihood = {-2700, -2670, -2660, -2659.9};
+    report.loop.largestChange = {0.4, 0.05, 0.001, 5e-5};
+    const auto window = Open();
+    ASSERT_TRUE(window->Plots()->Shows(Plot::Convergence));
+    QChart* chart = window->Plots()->Chart(Plot::Convergence);
+    EXPECT_EQ(chart->title(), QStringLiteral("Convergence of the EM cycles"));
+    const QLineSeries* likelihood = Line(chart, QStringLiteral("Marginal log-likelihood"));
+    ASSERT_NE(likelihood, nullptr);
+    ASSERT_EQ(likelihood->count(), 4);
+    EXPECT_EQ(likelihood->at(1), QPointF(2, -2670));
+    const QLineSeries* change = Line(chart, QStringLiteral("Largest parameter change"));
+    ASSERT_NE(change, nullptr);
+    ASSERT_EQ(change->count(), 4);
+    EXPECT_EQ(change->at(3), QPointF(4, 5e-5));
+    EXPECT_EQ(Line(chart, QStringLiteral("MSError")), nullptr);
+}
+
+TEST_F(ResultsWindowTest, TheSummaryShowsTheEstimatedPopulationAndThePriorsUsed) {
+    report.method = "mml";
+    report.model = "2pl";
+    report.logLikelihood = -987.25;
+    report.population = {true, 0.25, 1.125, 0.0625, 0.05};
+    const auto window = Open();
+    const QString summary = window->Summary()->toPlainText();
+    for (const char* part : {"(2pl)", "Priors: none.", "mean 0.250 (standard error 0.062)",
+                             "SD 1.125 (standard error 0.050)"}) {
+        EXPECT_NE(summary.indexOf(QString::fromUtf8(part)), -1) << part << summary.toStdString();
+    }
+}
+
+TEST_F(ResultsWindowTest, ARunWithNothingToEstimateSaysSoInsteadOfSettling) {
+    report.end = RunEnd::NothingToEstimate;
+    report.error = "the run has no items: the item count is 0, so no response is read.";
+    report.loop.passes = 5;
+    const auto window = Open();
+    const QString summary = window->Summary()->toPlainText();
+    EXPECT_NE(summary.indexOf(QStringLiteral("Nothing was estimated: the run has no items")), -1)
+        << summary.toStdString();
+    EXPECT_EQ(summary.indexOf(QStringLiteral("settled")), -1) << summary.toStdString();
+    EXPECT_EQ(summary.indexOf(QStringLiteral("The run finished")), -1);
 }
 
 TEST_F(ResultsWindowTest, TheSummarySaysHowTheRunEndedAndEveryWarning) {

@@ -1,0 +1,88 @@
+#pragma once
+
+// How a run and its estimation ended, in the shapes every estimator fills
+// and every reader (the run, the report, the front ends) takes: the run's
+// ending, the loop record with its trace, and the estimator's outcome.
+
+#include <cstddef>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "core/loop_limits.h"
+
+namespace tarvo {
+
+// How a run ended.
+enum class RunEnd {
+    Finished,           // the result file is complete and the viewer was started
+    Stopped,            // the user stopped it; what was computed is written
+    EndedAtCheck,       // a check ended it before anything was estimated
+    OutputIncomplete,   // a write failed or the estimation failed: the result is not whole
+    NothingToEstimate,  // the result is written as the rules give it, but the run had no
+                        // item or no examinee to estimate
+};
+
+// How the estimator's loop ended.
+enum class LoopEnd {
+    NotRun,     // no loop (the theta-only and items-only paths), or none begun
+    Settled,    // the stop rule was met
+    PassLimit,  // every pass or cycle was used without settling
+    Stopped,    // the user stopped it
+};
+
+// What one step of a loop is.
+enum class LoopStep {
+    JointPass,  // the classic joint loop: an ability pass and an item pass
+    EmCycle,    // the marginal estimator: one E-step and one M-step
+};
+
+// The loop's history: its ending, its steps and what changed in each.
+struct LoopRecord {
+    LoopStep step = LoopStep::JointPass;
+    LoopEnd end = LoopEnd::NotRun;
+    int passes = 0;     // steps begun, as the progress texts count them
+    int completed = 0;  // steps whose results are in the tables
+    // Joint passes: MSError after each pass, pass 1 first.
+    std::vector<double> msError;
+    // EM cycles: the marginal log-likelihood at the start of each cycle and
+    // the largest parameter change the cycle made.
+    std::vector<double> logLikelihood;
+    std::vector<double> largestChange;
+    double lastChange = 0;                 // the last step's change, as the stop rule reads it
+    double tolerance = kMSErrorTolerance;  // the stop rule's tolerance
+    int passLimit = kMostJointPasses;      // the most steps a run makes
+};
+
+// The ability distribution of a marginal run whose population was
+// estimated: its mean and SD with their standard errors.
+struct PopulationEstimate {
+    bool estimated = false;
+    double mean = 0, sd = 1;
+    double seMean = std::numeric_limits<double>::quiet_NaN();
+    double seSd = std::numeric_limits<double>::quiet_NaN();
+};
+
+// How the estimation of a run ended, beside the result rows it wrote and
+// the run's tables it left as the estimation ended them.
+struct EstimationOutcome {
+    bool stopped = false;  // the user stopped it
+    LoopRecord loop;
+    // Joint runs: whether theta was standardised, and the standard deviation
+    // the last standardisation divided by (NaN: none).
+    bool standardized = false;
+    double thetaSpread = std::numeric_limits<double>::quiet_NaN();
+    // Theta-only and items-only paths: the rows written, of how many.
+    std::size_t rowsWritten = 0;
+    std::size_t rowsTotal = 0;
+    // Marginal runs: the marginal log-likelihood at the estimates (NaN:
+    // none), the items held at the item file's values (one per item), the
+    // population, and what a stop left undone.
+    double logLikelihood = std::numeric_limits<double>::quiet_NaN();
+    std::vector<char> heldItems;
+    bool errorsFormed = true;  // false: a stop came before the standard errors
+    PopulationEstimate population;
+    std::string leftUndone;  // e.g. "the standard errors and the scores were not computed"
+};
+
+}  // namespace tarvo

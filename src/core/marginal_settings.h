@@ -1,0 +1,72 @@
+#pragma once
+
+#include "core/marginal_models.h"
+
+namespace tarvo {
+
+// A prior that may be switched off: normal on b, or on log a for the
+// log-normal prior on a.
+struct NormalPrior {
+    bool on = false;
+    double mean = 0;
+    double sd = 1;
+};
+// A beta prior on c.
+struct BetaPrior {
+    bool on = false;
+    double alpha = 5;
+    double beta = 17;
+};
+
+enum class MarginalScoring { Eap, Map, Ml };
+
+// Everything the marginal (Bock-Aitkin EM) estimator is told. The
+// defaults are the 3PL's; SettingsFor gives any model's.
+struct MarginalSettings {
+    MarginalModel model = MarginalModel::ThreePL;
+    // Log-normal on a (on log a), normal on b, beta on c, with the usual 3PL
+    // programs' numbers. Each acts only where the model table says it can.
+    NormalPrior priorLogA{true, 0, 0.5};
+    NormalPrior priorB{false, 0, 2};
+    BetaPrior priorC{true, 5, 17};
+    int quadraturePoints = 61;
+    double quadratureRange = 6;  // points from -range to +range
+    int maxCycles = 500;
+    double tolerance = 1e-4;               // largest parameter change between cycles
+    double logLikelihoodTolerance = 1e-3;  // and change of the marginal log-likelihood
+    MarginalScoring scoring = MarginalScoring::Eap;
+    // Items read from the item parameter file keep their values.
+    bool fixItems = false;
+    // Estimate the ability distribution's mean and SD (only with held
+    // items, which set the scale).
+    bool estimatePopulation = false;
+};
+
+// The settings of a model with the priors it has unless told otherwise.
+constexpr MarginalSettings SettingsFor(MarginalModel model) {
+    MarginalSettings settings;
+    settings.model = model;
+    settings.priorLogA.on = RulesOf(model).defaultPriorOnA;
+    settings.priorC.on = RulesOf(model).defaultPriorOnC;
+    return settings;
+}
+
+// The priors that act in a run: those switched on that the model allows.
+struct Priors {
+    NormalPrior logA;
+    NormalPrior b;
+    BetaPrior c;
+};
+constexpr Priors PriorsFor(const MarginalSettings& settings) {
+    const MarginalModelRules& rules = RulesOf(settings.model);
+    Priors priors;
+    if (rules.priorOnA) priors.logA = settings.priorLogA;
+    if (rules.priorOnB) priors.b = settings.priorB;
+    if (rules.priorOnC) priors.c = settings.priorC;
+    priors.logA.on = priors.logA.on && rules.priorOnA;
+    priors.b.on = priors.b.on && rules.priorOnB;
+    priors.c.on = priors.c.on && rules.priorOnC;
+    return priors;
+}
+
+}  // namespace tarvo

@@ -1,0 +1,51 @@
+#pragma once
+
+// Everything a run is asked to do, as typed values: built once by the
+// request parser from the texts of either front end (the dialog's controls
+// or the runner's options), checked there, and read by every part of the
+// run. Nothing in a run reads a control or an option again.
+
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/marginal_settings.h"
+#include "core/run_tables.h"
+
+namespace tarvo {
+
+enum class Method {
+    Classic,   // joint maximum likelihood in the chosen mode ("jml")
+    Marginal,  // marginal maximum likelihood, Bock-Aitkin EM ("mml")
+};
+
+// How the response file is laid out beyond its fixed columns, by name and
+// text; empty for the fixed-column layout. Kept, written to the job file
+// and read back as it stands, so that other readers can add their entries.
+struct InputFormat {
+    std::vector<std::pair<std::string, std::string>> entries;
+};
+
+struct RunRequest {
+    int mode = 2;  // 1..8
+    // The files and the fixed columns, by the dialog's text rules: the item
+    // parameter file name trimmed of spaces, the response file name exactly
+    // as typed, every number box by the number box rule.
+    RunSettings settings;
+    // The same boxes' texts as they were given, by control identifier: the
+    // input check quotes a text that the rules read as something else.
+    std::map<int, std::string> boxTexts;
+    std::string outputFile;  // exactly as typed
+    Method method = Method::Classic;
+    MarginalSettings marginal;  // read only by the marginal estimator
+    // The answer to the standardise question of the joint modes; nothing:
+    // the run asks the user when it gets there.
+    std::optional<bool> standardize;
+    unsigned threads = 0;    // worker threads; 0: one per core
+    std::string reportFile;  // the runner's JSON report; empty: none
+    InputFormat format;
+};
+
+}  // namespace tarvo

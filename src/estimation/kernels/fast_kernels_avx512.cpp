@@ -1,0 +1,28 @@
+// The fast kernels for AVX-512 (F, DQ, VL): eight lanes in one register. Built with that unit's
+// compiler options (see CMakeLists.txt) and used only when the processor
+// has the unit.
+#include "estimation/kernels/fast_kernel_types.h"
+
+#ifdef TARVO_X86_KERNELS
+#define TARVO_KERNEL_NAMESPACE kernels_avx512
+#include "estimation/kernels/fast_kernels_body.h"
+#endif
+
+namespace tarvo {
+
+const FastKernels* Avx512Kernels() {
+#ifdef TARVO_X86_KERNELS
+    static constexpr FastKernels kKernels{"avx512",
+                                          kernels_avx512::ThetaPass,
+                                          kernels_avx512::ItemPassA,
+                                          kernels_avx512::ItemPassB,
+                                          kernels_avx512::ItemPassC,
+                                          kernels_avx512::Fit,
+                                          kernels_avx512::Exp8};
+    return &kKernels;
+#else
+    return nullptr;
+#endif
+}
+
+}  // namespace tarvo

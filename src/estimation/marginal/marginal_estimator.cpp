@@ -1,0 +1,256 @@
+#include "estimation/marginal/marginal_estimator.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "core/estimate_bounds.h"
+#include "estimation/classic/estimators.h"
+#include "estimation/marginal/mml_information.h"
+#include "estimation/marginal/mml_population.h"
+#include "estimation/marginal/mml_scoring.h"
+#include "output/masks.h"
+
+namespace tarvo {
+
+namespace {
+
+constexpr std::size_t kExamineesPerMlTask = 125;
+// Examinees scored between two looks at Stop.
+constexpr std::size_t kExamineesPerBlock = 4096;
+constexpr double kHighestGivenC = 0.999;
+
+// The model's own constraints on a held item: a = 1 for the 1PL, c = 0 for
+// the models without a floor. A given c outside [0, 0.999] would leave no
+// probability of a wrong (or a right) answer, so it is held at the bound.
+void ApplyModel(const MarginalModelRules& rules, ItemTable& items, std::size_t i) {
+    if (rules.aIsOne) items.a[i] = 1;
+    if (rules.cIsZero) items.c[i] = 0;
+    items.c[i] = std::clamp(items.c[i], 0.0, kHighestGivenC);
+}
+
+// False when Stop ended the work; the errors then stay -1.
+bool SetStandardErrors(const MarginalSettings& settings, const std::vector<char>& estimated,
+                       mml::ItemSpans spans, const mml::ResponseView& view,
+                       const mml::Quadrature& quadrature, const mml::ExpectedCounts& counts,
+                       WorkerPool& pool, const mml::KeepGoing& keepGoing, ItemTable& items) {
+    const mml::ParameterLayout layout = mml::MakeLayout(settings, estimated, spans);
+    std::vector<double> se;
+    if (items.itemCount() > mml::kLargestCrossItemTest) {
+        se = mml::StandardErrorsByItem(view, layout, settings, spans, quadrature, counts, pool,
+                                       keepGoing);
+        if (se.size() != static_cast<std::size_t>(layout.count)) return false;
+    } else {
+        const std::vector<double> information = mml::ObservedInformation(
+            view, layout, settings, spans, quadrature, counts, pool, keepGoing);
+        if (information.size() != static_cast<std::size_t>(layout.count) * layout.count) {
+            return false;
+        }
+        if (!mml::StandardErrorsFrom(information, layout.count, se)) {
+            // Not positive definite (a parameter not identified by the
+            // data): each parameter's own curvature, which understates the
+            // error.
+            se.assign(layout.count, kStandardErrorCap);
+            for (int p = 0; p < layout.count; ++p) {
+                const double d = information[static_cast<std::size_t>(p) * layout.count + p];
+                if (d > 0) se[p] = 1 / std::sqrt(d);
+            }
+        }
+    }
+    double* errors[3] = {items.seea.data(), items.seeb.data(), items.seec.data()};
+    for (std::size_t i = 0; i < items.itemCount(); ++i) {
+        for (int u = 0; u < 3; ++u) {
+            const int p = layout.index[3 * i + u];
+            errors[u][i] = p < 0 || se[p] < 0 ? kNotEstimated : std::min(se[p], kStandardErrorCap);
+        }
+    }
+    return true;
+}
+
+void ScoreMl(const EngineSettings& engine, const ItemTable& items, PersonTable& persons,
+             WorkerPool& pool, mml::ExamineeBlock block) {
+    AbilityEstimator estimator(engine.arithmetic, engine.vectorUnit);
+    estimator.UseItems(items.a, items.b, items.c);
+    std::vector<AbilityEstimator::Workspace> workspaces(pool.Threads());
+    const std::size_t count = block.to - block.from;
+    const std::size_t tasks = (count + kExamineesPerMlTask - 1) / kExamineesPerMlTask;
+    pool.ForEach(tasks, [&](std::size_t task, unsigned thread) {
+        const std::size_t from = block.from + task * kExamineesPerMlTask;
+        const std::size_t to = std::min(block.to, from + kExamineesPerMlTask);
+        // Every examinee starts from theta 0, as in the theta-only modes.
+        std::fill(persons.theta.begin() + from, persons.theta.begin() + to, 0.0);
+        estimator.EstimateMany(to - from, persons.ResponsesOf(from).data(), &persons.theta[from],
+                               &persons.seetheta[from], &persons.Nvalid[from], workspaces[thread]);
+    });
+}
+
+std::string Count(std::size_t n) { return std::to_string(n); }
+
+class MarginalEstimator final : public Estimator {
+  public:
+    explicit MarginalEstimator(const RunRequest& request)
+        : settings_(request.marginal), rules_(RulesOf(request.marginal.model)) {}
+
+    int LayoutMode() const override { return rules_.layoutMode; }
+
+    std::string CheckInputs(const RunInputs& inputs) const override {
+        if (rules_.cFromItemFile && inputs.settings.itemParameterFile.empty()) {
+            return "ERROR The model " + std::string(rules_.name) +
+                   " takes c from the item parameter file, and no item parameter file was "
+                   "given.";
+        }
+        if (settings_.fixItems && inputs.settings.itemParameterFile.empty()) {
+            return "ERROR Holding items fixed needs an item parameter file, and none was given.";
+        }
+        return {};
+    }
+
+    EstimationOutcome Estimate(RunInputs& inputs, RunHost& host, ResultWriter& writer,
+                               const Engine& engine) override;
+
+  private:
+    // Scores every examinee, block after block; returns how many were
+    // scored before a Stop.
+    std::size_t Score(const mml::ResponseView& view, mml::ItemSpans spans,
+                      const mml::Quadrature& quadrature, const PopulationEstimate& population,
+                      RunInputs& inputs, RunHost& host, const Engine& engine) const;
+
+    MarginalSettings settings_;
+    const MarginalModelRules& rules_;
+};
+
+std::size_t MarginalEstimator::Score(const mml::ResponseView& view, mml::ItemSpans spans,
+                                     const mml::Quadrature& quadrature,
+                                     const PopulationEstimate& population, RunInputs& inputs,
+                                     RunHost& host, const Engine& engine) const {
+    PersonTable& persons = inputs.persons;
+    const mml::ScoreSpans scores{persons.theta, persons.seetheta, persons.Nvalid};
+    const std::size_t personCount = persons.personCount();
+    for (std::size_t from = 0; from < personCount; from += kExamineesPerBlock) {
+        if (host.ProgressIsCancelled()) return from;
+        const mml::ExamineeBlock block{from, std::min(personCount, from + kExamineesPerBlock)};
+        switch (settings_.scoring) {
+            case MarginalScoring::Eap:
+                mml::ScoreEap(view, spans, quadrature, engine.pool, scores, block);
+                break;
+            case MarginalScoring::Map:
+                mml::ScoreMap(view, spans, quadrature, population.mean, population.sd, engine.pool,
+                              scores, block);
+                break;
+            case MarginalScoring::Ml:
+                ScoreMl({engine.arithmetic, engine.vectorUnit}, inputs.items, persons, engine.pool,
+                        block);
+                break;
+        }
+    }
+    return personCount;
+}
+
+EstimationOutcome MarginalEstimator::Estimate(RunInputs& inputs, RunHost& host,
+                                              ResultWriter& writer, const Engine& engine) {
+    ItemTable& items = inputs.items;
+    PersonTable& persons = inputs.persons;
+    const std::size_t itemCount = items.itemCount();
+    const mml::ResponseView view{persons.responses.data(), persons.personCount(), itemCount};
+
+    EstimationOutcome outcome;
+    std::vector<char> held(itemCount, 0);
+    if (settings_.fixItems) {
+        const std::vector<char>& given = inputs.itemLinesGiven;
+        std::copy_n(given.begin(), std::min(given.size(), itemCount), held.begin());
+    }
+    std::vector<char> estimated(itemCount, 0);
+    bool anyHeld = false;
+    for (std::size_t i = 0; i < itemCount; ++i) {
+        std::int32_t valid = 0;
+        for (std::size_t j = 0; j < view.persons; ++j) valid += view.Row(j)[i] <= 1 ? 1 : 0;
+        items.Nobs[i] = valid;
+        estimated[i] = !held[i] && valid > 0 ? 1 : 0;
+        anyHeld = anyHeld || held[i];
+        items.seea[i] = items.seeb[i] = items.seec[i] = kNotEstimated;
+        ApplyModel(rules_, items, i);
+    }
+    outcome.heldItems = held;
+    const mml::ItemSpans spans{items.a, items.b, items.c};
+    mml::SetStartValues(settings_.model, view, estimated, PriorsFor(settings_), spans);
+    // Nothing is scored yet: an examinee a Stop leaves unscored is written
+    // with theta 0 and seetheta -1.
+    for (std::size_t j = 0; j < persons.personCount(); ++j) {
+        persons.theta[j] = 0;
+        persons.seetheta[j] = kNotEstimated;
+        std::int32_t valid = 0;
+        for (std::uint8_t code : view.Row(j)) valid += code <= 1 ? 1 : 0;
+        persons.Nvalid[j] = valid;
+    }
+
+    LoopRecord& loop = outcome.loop;
+    loop.step = LoopStep::EmCycle;
+    loop.passLimit = settings_.maxCycles;
+    loop.tolerance = settings_.tolerance;
+    host.ProgressInit("Calibrating items (marginal maximum likelihood) ...");
+    host.ProgressSet(0, "Starting EM cycles.");
+    mml::Quadrature quadrature =
+        mml::NormalQuadrature(settings_.quadraturePoints, settings_.quadratureRange);
+    mml::ExpectedCounts counts;
+    const std::string limit = std::to_string(settings_.maxCycles);
+    const std::size_t cycles = static_cast<std::size_t>(settings_.maxCycles);
+    const mml::EmOutcome em = mml::RunEm(
+        view, settings_, estimated, spans, engine.pool, quadrature, counts,
+        [&](int cycle, double change, double logLikelihood) {
+            loop.logLikelihood.push_back(logLikelihood);
+            loop.largestChange.push_back(change);
+            host.ProgressSet(RoundedPercent(static_cast<std::size_t>(cycle), cycles),
+                             "EM cycle " + std::to_string(cycle) + " of no more than " + limit +
+                                 ".  Largest change = " + FormatWithMask(change, kMaskChange));
+            return !host.ProgressIsCancelled();
+        });
+    loop.passes = em.cycles;
+    loop.completed = em.cycles;
+    loop.lastChange = em.largestChange;
+    loop.end = em.stopped ? LoopEnd::Stopped : em.converged ? LoopEnd::Settled : LoopEnd::PassLimit;
+    outcome.logLikelihood = em.logLikelihood;
+    PopulationEstimate& population = outcome.population;
+    population.estimated = settings_.estimatePopulation && anyHeld;
+    population.mean = em.populationMean;
+    population.sd = em.populationSd;
+
+    // After EM: the standard errors, the population's errors, the scores;
+    // a Stop in any of them leaves the rest undone.
+    bool stopped = em.stopped || host.ProgressIsCancelled();
+    if (!stopped) {
+        host.ProgressSet(100, "Standard errors.");
+        stopped = !SetStandardErrors(
+            settings_, estimated, spans, view, quadrature, counts, engine.pool,
+            [&] { return !host.ProgressIsCancelled(); }, items);
+    }
+    if (stopped) {
+        outcome.errorsFormed = false;
+        outcome.leftUndone = "the standard errors and the scores were not computed (-1, theta 0)";
+    } else {
+        if (population.estimated) {
+            mml::SetPopulationErrors(view, spans, quadrature, engine.pool, population);
+        }
+        host.ProgressSet(100, "Scoring examinees.");
+        const std::size_t scored = Score(view, spans, quadrature, population, inputs, host, engine);
+        stopped = scored < persons.personCount();
+        if (stopped) {
+            outcome.leftUndone = "the scores of " + Count(persons.personCount() - scored) + " of " +
+                                 Count(persons.personCount()) +
+                                 " examinees were not computed (theta 0, seetheta -1)";
+        }
+    }
+    outcome.stopped = stopped;
+    host.ProgressShutdown();
+    writer.ItemSection(items);
+    writer.PersonSection(persons);
+    return outcome;
+}
+
+}  // namespace
+
+std::unique_ptr<Estimator> MakeMarginalEstimator(const RunRequest& request) {
+    return std::make_unique<MarginalEstimator>(request);
+}
+
+}  // namespace tarvo

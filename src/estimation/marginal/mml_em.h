@@ -1,0 +1,54 @@
+#pragma once
+
+#include <functional>
+#include <span>
+#include <vector>
+
+#include "core/marginal_settings.h"
+#include "estimation/marginal/mml_estep.h"
+#include "estimation/marginal/mml_mstep.h"
+#include "estimation/marginal/mml_quadrature.h"
+#include "parallel/worker_pool.h"
+
+namespace tarvo::mml {
+
+// The parameters of every item, read and written in place.
+struct ItemSpans {
+    std::span<double> a, b, c;
+};
+
+// Start values of the estimated items: a = 1, b from the item's proportion
+// correct, c at its prior's mode (0.2 without a prior) where c is
+// estimated, 0 where the model has no floor. A given c is kept.
+void SetStartValues(MarginalModel model, ResponseView responses, std::span<const char> estimated,
+                    const Priors& priors, ItemSpans items);
+
+// How an EM run ended.
+struct EmOutcome {
+    int cycles = 0;            // EM cycles made (one E-step and one M-step each)
+    bool converged = false;    // the change tests were met
+    bool stopped = false;      // the caller asked to stop
+    double logLikelihood = 0;  // marginal log-likelihood at the final estimates (no priors)
+    double logPosterior = 0;   // the same plus the log priors of the estimates
+    double largestChange = 0;  // of the last cycle
+    double populationMean = 0, populationSd = 1;
+};
+
+// Called after every cycle with its number and largest parameter change;
+// returning false stops the loop.
+using CycleReport = std::function<bool(int cycle, double largestChange, double logLikelihood)>;
+
+// Bock-Aitkin EM over the items flagged in estimated (other items keep their
+// values). Ends when the largest parameter change is below the tolerance and
+// the log-likelihood changed by less than its tolerance, after maxCycles, or
+// when report returns false. Leaves in quadrature the ability distribution
+// used (moved only when the population is estimated) and in counts the
+// E-step at the final estimates.
+EmOutcome RunEm(ResponseView responses, const MarginalSettings& settings,
+                std::span<const char> estimated, ItemSpans items, WorkerPool& pool,
+                Quadrature& quadrature, ExpectedCounts& counts, const CycleReport& report);
+
+// The log prior density of the estimated parameters (common slope once).
+double LogPrior(const MarginalSettings& settings, std::span<const char> estimated, ItemSpans items);
+
+}  // namespace tarvo::mml

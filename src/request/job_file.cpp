@@ -1,0 +1,98 @@
+#include "request/job_file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+
+#include "core/program.h"
+#include "request/option_table.h"
+
+namespace tarvo::request {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// Raised whenever a key changes meaning or goes away.
+constexpr int kJobVersion = 1;
+
+}  // namespace
+
+std::string JobJson(const RunRequest& request) {
+    Json options = Json::object();
+    for (const auto& [name, value] : RequestOptions(request)) options[name] = value;
+    Json format = Json::object();
+    for (const auto& [name, value] : request.format.entries) format[name] = value;
+    const Json job{{"tarvo_job", kJobVersion},
+                   {"program", std::string(kProgramName)},
+                   {"options", std::move(options)},
+                   {"format", std::move(format)}};
+    // File names are the user's bytes, which need not be UTF-8.
+    return job.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+bool WriteJobFile(const RunRequest& request, const std::string& path, std::string& error) {
+    const std::string text = JobJson(request);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) {
+        error = "Job file " + path + " cannot be written: " + std::strerror(errno) + ".";
+        return false;
+    }
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.close();
+    if (!out) {
+        error = "Job file " + path + " could not be written completely.";
+        return false;
+    }
+    return true;
+}
+
+std::string ApplyJobJson(std::string_view json, const std::string& name, RequestTexts& texts) {
+    const std::string where = "job file " + name + ": ";
+    const Json job = Json::parse(json, nullptr, false);
+    if (job.is_discarded() || !job.is_object()) return where + "not a JSON object.";
+    if (!job.contains("tarvo_job") || !job["tarvo_job"].is_number_integer()) {
+        return where + "no \"tarvo_job\" version: not a job file.";
+    }
+    if (job["tarvo_job"].get<int>() != kJobVersion) {
+        return where + "version " + job["tarvo_job"].dump() + ", this program reads version " +
+               std::to_string(kJobVersion) + ".";
+    }
+    for (const char* part : {"options", "format"}) {
+        if (job.contains(part) && !job[part].is_object()) {
+            return where + "\"" + part + "\" must be an object of texts.";
+        }
+    }
+    if (job.contains("options")) {
+        for (const auto& [option, value] : job["options"].items()) {
+            if (!value.is_string()) {
+                return where + "the value of \"" + option + "\" must be a text, as the option " +
+                       "takes it on the command line.";
+            }
+            if (const std::string refusal = ApplyOption(option, value.get<std::string>(), texts);
+                !refusal.empty()) {
+                return where + refusal;
+            }
+        }
+    }
+    if (job.contains("format")) {
+        for (const auto& [entry, value] : job["format"].items()) {
+            if (!value.is_string()) {
+                return where + "the value of the format entry \"" + entry + "\" must be a text.";
+            }
+            texts.format.emplace_back(entry, value.get<std::string>());
+        }
+    }
+    return {};
+}
+
+std::string ReadJobFile(const std::string& path, RequestTexts& texts) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return "job file " + path + " cannot be read: " + std::strerror(errno) + ".";
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return ApplyJobJson(text, path, texts);
+}
+
+}  // namespace tarvo::request

@@ -1,0 +1,30 @@
+#pragma once
+
+// The job file: a run's complete settings as a small JSON document, the
+// same from both front ends for the same settings:
+//   {"tarvo_job": 1, "program": "TARVO 0.93",
+//    "options": {"mode": "3", "response-file": "...", ...},
+//    "format": {...}}
+// "options" holds every option as the runner would take it (RequestOptions),
+// "format" the response file's layout entries beyond its fixed columns.
+
+#include <string>
+#include <string_view>
+
+#include "core/run_request.h"
+#include "request/request_texts.h"
+
+namespace tarvo::request {
+
+std::string JobJson(const RunRequest& request);
+
+// Writes JobJson to path; on failure false, with error a sentence naming the
+// file and the problem.
+bool WriteJobFile(const RunRequest& request, const std::string& path, std::string& error);
+
+// Reads a job file's options into texts, over what they hold. Empty, or the
+// problem as a sentence naming the file (name) and what is wrong.
+std::string ApplyJobJson(std::string_view json, const std::string& name, RequestTexts& texts);
+std::string ReadJobFile(const std::string& path, RequestTexts& texts);
+
+}  // namespace tarvo::request

@@ -1,0 +1,202 @@
+#include "request/option_table.h"
+
+#include <array>
+
+#include "platform/control_ids.h"
+#include "request/value_checks.h"
+
+namespace tarvo::request {
+
+namespace {
+
+constexpr std::array<OptionSpec, 32> kOptions{{
+    {"mode", "N", "calibration mode 1..8 (default 2, see below)"},
+    {"response-file", "PATH", "response file (examinee records)", control::kResponseFile},
+    {"item-file", "PATH", "item parameter file", control::kItemParameterFile},
+    {"output-file", "PATH", "result file to write", control::kOutputFile},
+    {"item-count", "TEXT", "number of items (item responses: Length)", control::kItemCount},
+    {"response-start", "TEXT", "column of the first response", control::kResponseStart},
+    {"examinee-id-start", "TEXT", "examinee ID: start column", control::kExamineeIdStart},
+    {"examinee-id-length", "TEXT", "examinee ID: length", control::kExamineeIdLength},
+    {"theta-start", "TEXT", "given theta: start column", control::kThetaStart},
+    {"theta-length", "TEXT", "given theta: length", control::kThetaLength},
+    {"item-id-start", "TEXT", "item ID: start column", control::kItemIdStart},
+    {"item-id-length", "TEXT", "item ID: length", control::kItemIdLength},
+    {"a-start", "TEXT", "a: start column", control::kAStart},
+    {"a-length", "TEXT", "a: length", control::kALength},
+    {"b-start", "TEXT", "b: start column", control::kBStart},
+    {"b-length", "TEXT", "b: length", control::kBLength},
+    {"c-start", "TEXT", "c: start column", control::kCStart},
+    {"c-length", "TEXT", "c: length", control::kCLength},
+    {"standardize", "yes|no", "joint modes: standardise theta after each pass (yes)"},
+    {"threads", "N", "worker threads (default: every core)"},
+    {"report", "FILE", "write the run report (statistics, flags, warnings) as JSON"},
+    {"method", "jml|mml",
+     "estimator: jml, the classic joint maximum likelihood\n"
+     "of --mode (default); mml, marginal maximum likelihood\n"
+     "(Bock-Aitkin EM) with the options below"},
+    {"model", "M",
+     "3pl, 3pl-c-given (c from the item file), 2pl, 1pl, or\n"
+     "rasch (1pl with one common slope); default from --mode:\n"
+     "5 gives 3pl-c-given, 6 gives 1pl, others 3pl. The\n"
+     "result has the layout of mode 3 (3pl, 2pl), 5 or 6"},
+    {"prior-a", "MEAN,SD|none",
+     "log-normal prior on a: log a ~ N(MEAN, SD); on by\n"
+     "default only for the 3pl (0,0.5)"},
+    {"prior-b", "MEAN,SD|none", "normal prior on b (none)"},
+    {"prior-c", "ALPHA,BETA|none", "beta prior on c, 3pl only (5,17)"},
+    {"quadrature", "N", "quadrature points from -6 to 6 (61)"},
+    {"scoring", "eap|map|ml", "examinee scores (eap)"},
+    {"fix-items", "", "hold the items of the item file at their values"},
+    {"estimate-population", "", "with --fix-items: estimate the ability mean and SD"},
+    {"em-cycles", "N", "most EM cycles (500)"},
+    {"em-tolerance", "X", "largest parameter change to stop at (0.0001)"},
+}};
+
+std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+
+// A prior's option: its words and the shape of its value.
+struct PriorOption {
+    FieldName field;
+    std::string_view shape;
+};
+
+std::string ApplyPrior(PriorOption option, std::string_view value, PriorTexts& prior) {
+    if (value == "none") {
+        prior = PriorTexts{"none", std::nullopt, std::nullopt};
+        return {};
+    }
+    const auto comma = value.find(',');
+    if (comma == std::string_view::npos || value.find(',', comma + 1) != std::string_view::npos) {
+        return Refusal(option.field, std::string(option.shape) + " or none", value);
+    }
+    prior =
+        PriorTexts{"on", std::string(value.substr(0, comma)), std::string(value.substr(comma + 1))};
+    return {};
+}
+
+std::string ApplyFlag(std::string_view name, std::string_view value, bool& flag) {
+    if (value == "yes" || value == "no") {
+        flag = value == "yes";
+        return {};
+    }
+    return "--" + std::string(name) + " must be yes or no in a job file, not " + Quoted(value) +
+           ".";
+}
+
+std::string PriorText(bool on, double first, double second) {
+    return on ? ShortestText(first) + "," + ShortestText(second) : "none";
+}
+
+const char* ScoringName(MarginalScoring scoring) {
+    switch (scoring) {
+        case MarginalScoring::Map:
+            return "map";
+        case MarginalScoring::Ml:
+            return "ml";
+        case MarginalScoring::Eap:
+            break;
+    }
+    return "eap";
+}
+
+}  // namespace
+
+std::span<const OptionSpec> RunOptions() { return kOptions; }
+
+const OptionSpec* FindOption(std::string_view name) {
+    for (const OptionSpec& option : RunOptions()) {
+        if (option.name == name) return &option;
+    }
+    return nullptr;
+}
+
+std::string ApplyOption(std::string_view name, std::string_view value, RequestTexts& texts) {
+    const OptionSpec* option = FindOption(name);
+    if (option == nullptr) return "unknown option '--" + std::string(name) + "'";
+    if (option->controlId != 0) {
+        texts.controls[option->controlId] = std::string(value);
+        return {};
+    }
+    const std::string text(value);
+    if (name == "mode") {
+        texts.mode = text;
+    } else if (name == "standardize") {
+        texts.standardize = text;
+    } else if (name == "threads") {
+        texts.threads = text;
+    } else if (name == "report") {
+        if (value.empty()) return "--report needs a file name";
+        texts.report = text;
+    } else if (name == "method") {
+        texts.method = text;
+    } else if (name == "model") {
+        texts.model = text;
+    } else if (name == "prior-a") {
+        return ApplyPrior({{"The prior on a", "--prior-a"}, "MEAN,SD"}, value, texts.priorA);
+    } else if (name == "prior-b") {
+        return ApplyPrior({{"The prior on b", "--prior-b"}, "MEAN,SD"}, value, texts.priorB);
+    } else if (name == "prior-c") {
+        return ApplyPrior({{"The prior on c", "--prior-c"}, "ALPHA,BETA"}, value, texts.priorC);
+    } else if (name == "quadrature") {
+        texts.quadrature = text;
+    } else if (name == "scoring") {
+        texts.scoring = text;
+    } else if (name == "fix-items") {
+        return ApplyFlag(name, value, texts.fixItems);
+    } else if (name == "estimate-population") {
+        return ApplyFlag(name, value, texts.estimatePopulation);
+    } else if (name == "em-cycles") {
+        texts.emCycles = text;
+    } else if (name == "em-tolerance") {
+        texts.emTolerance = text;
+    }
+    return {};
+}
+
+OptionList RequestOptions(const RunRequest& request) {
+    const RunSettings& s = request.settings;
+    const auto number = [](std::uint16_t value) { return std::to_string(value); };
+    OptionList options;
+    options.emplace_back("mode", std::to_string(request.mode));
+    options.emplace_back("response-file", s.responseFile);
+    if (!s.itemParameterFile.empty()) options.emplace_back("item-file", s.itemParameterFile);
+    options.emplace_back("output-file", request.outputFile);
+    options.emplace_back("item-count", number(s.itemCount));
+    options.emplace_back("response-start", number(s.responseStart));
+    options.emplace_back("examinee-id-start", number(s.examineeIdField.start));
+    options.emplace_back("examinee-id-length", number(s.examineeIdField.length));
+    options.emplace_back("theta-start", number(s.thetaField.start));
+    options.emplace_back("theta-length", number(s.thetaField.length));
+    // The item file's columns are read only with an item file.
+    if (!s.itemParameterFile.empty()) {
+        options.emplace_back("item-id-start", number(s.itemIdField.start));
+        options.emplace_back("item-id-length", number(s.itemIdField.length));
+        options.emplace_back("a-start", number(s.aField.start));
+        options.emplace_back("a-length", number(s.aField.length));
+        options.emplace_back("b-start", number(s.bField.start));
+        options.emplace_back("b-length", number(s.bField.length));
+        options.emplace_back("c-start", number(s.cField.start));
+        options.emplace_back("c-length", number(s.cField.length));
+    }
+    if (request.standardize)
+        options.emplace_back("standardize", *request.standardize ? "yes" : "no");
+    if (request.threads > 0) options.emplace_back("threads", std::to_string(request.threads));
+    if (!request.reportFile.empty()) options.emplace_back("report", request.reportFile);
+    options.emplace_back("method", request.method == Method::Marginal ? "mml" : "jml");
+    if (request.method != Method::Marginal) return options;
+    const MarginalSettings& m = request.marginal;
+    options.emplace_back("model", std::string(ModelName(m.model)));
+    options.emplace_back("prior-a", PriorText(m.priorLogA.on, m.priorLogA.mean, m.priorLogA.sd));
+    options.emplace_back("prior-b", PriorText(m.priorB.on, m.priorB.mean, m.priorB.sd));
+    options.emplace_back("prior-c", PriorText(m.priorC.on, m.priorC.alpha, m.priorC.beta));
+    options.emplace_back("quadrature", std::to_string(m.quadraturePoints));
+    options.emplace_back("scoring", ScoringName(m.scoring));
+    if (m.fixItems) options.emplace_back("fix-items", "yes");
+    if (m.estimatePopulation) options.emplace_back("estimate-population", "yes");
+    options.emplace_back("em-cycles", std::to_string(m.maxCycles));
+    options.emplace_back("em-tolerance", ShortestText(m.tolerance));
+    return options;
+}
+
+}  // namespace tarvo::request

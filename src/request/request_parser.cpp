@@ -1,0 +1,218 @@
+#include "request/request_parser.h"
+
+#include "core/modes.h"
+#include "input/response_format.h"
+#include "input/settings_reader.h"
+#include "platform/control_ids.h"
+#include "platform/control_texts.h"
+#include "request/value_checks.h"
+
+namespace tarvo::request {
+
+namespace {
+
+// What each checked setting may hold. The quadrature needs enough points to
+// resolve a posterior, and more than a thousand only costs time; the cycle
+// limit only guards against a run that never ends. The priors' numbers are
+// kept where a prior still means something: an SD below 0.01 pins its
+// parameter, one above 100 is no prior; a beta below 1 has no mode.
+constexpr WholeRange kModes{kFirstMode, kLastMode};
+constexpr WholeRange kThreads{1, 1024};
+constexpr WholeRange kQuadraturePoints{5, 1001};
+constexpr WholeRange kEmCycles{1, 100000};
+constexpr NumberRange kEmTolerance{1e-12, 1};
+constexpr NumberRange kLogAMean{-3, 3};
+constexpr NumberRange kPriorSd{0.01, 100};
+constexpr NumberRange kBMean{-10, 10};
+constexpr NumberRange kBetaParameter{1, 1000};
+
+struct Field {
+    RequestField field;
+    FieldName name;
+};
+
+constexpr Field kMode{RequestField::Mode, {"The mode", "--mode"}};
+constexpr Field kMethod{RequestField::Method, {"The method", "--method"}};
+constexpr Field kModel{RequestField::Model, {"The model", "--model"}};
+constexpr Field kScoring{RequestField::Scoring, {"The scoring", "--scoring"}};
+constexpr Field kStandardize{RequestField::Standardize,
+                             {"The answer to the standardise question", "--standardize"}};
+constexpr Field kThreadCount{RequestField::Threads, {"The thread count", "--threads"}};
+constexpr Field kQuadrature{RequestField::Quadrature, {"Quadrature points", "--quadrature"}};
+constexpr Field kCycles{RequestField::EmCycles, {"The EM cycle limit", "--em-cycles"}};
+constexpr Field kTolerance{RequestField::EmTolerance, {"The EM tolerance", "--em-tolerance"}};
+
+// A prior's two numbers: their fields, words and ranges.
+struct PriorFields {
+    Field first, second;
+    NumberRange firstRange, secondRange;
+};
+constexpr PriorFields kPriorA{
+    {RequestField::PriorAMean, {"The mean of log a in the prior on a", "--prior-a MEAN,SD"}},
+    {RequestField::PriorASd, {"The SD of log a in the prior on a", "--prior-a MEAN,SD"}},
+    kLogAMean,
+    kPriorSd};
+constexpr PriorFields kPriorB{
+    {RequestField::PriorBMean, {"The mean of the prior on b", "--prior-b MEAN,SD"}},
+    {RequestField::PriorBSd, {"The SD of the prior on b", "--prior-b MEAN,SD"}},
+    kBMean,
+    kPriorSd};
+constexpr PriorFields kPriorC{
+    {RequestField::PriorCAlpha, {"Alpha of the prior on c", "--prior-c ALPHA,BETA"}},
+    {RequestField::PriorCBeta, {"Beta of the prior on c", "--prior-c ALPHA,BETA"}},
+    kBetaParameter,
+    kBetaParameter};
+
+// The dialog's boxes for the text rules.
+class BoxTexts final : public ControlTexts {
+  public:
+    explicit BoxTexts(const std::map<int, std::string>& texts) : texts_(texts) {}
+    std::string ControlText(int controlId) const override {
+        const auto found = texts_.find(controlId);
+        return found == texts_.end() ? std::string() : found->second;
+    }
+
+  private:
+    const std::map<int, std::string>& texts_;
+};
+
+// Collects the first refusal; every later check is skipped.
+class Checker {
+  public:
+    bool Refused() const { return !check_.message.empty(); }
+    RequestCheck Result(RunRequest request) {
+        if (!Refused()) check_.request = std::move(request);
+        return std::move(check_);
+    }
+
+    void Refuse(RequestField field, std::string message) {
+        if (Refused()) return;
+        check_.field = field;
+        check_.message = std::move(message);
+    }
+
+    template <typename T>
+    void Whole(const Text& text, WholeRange range, const Field& field, T& value) {
+        if (!text || Refused()) return;
+        std::string message;
+        if (const auto whole = WholeIn(*text, range, field.name, message)) {
+            value = static_cast<T>(*whole);
+        } else {
+            Refuse(field.field, std::move(message));
+        }
+    }
+
+    void Number(const Text& text, NumberRange range, const Field& field, double& value) {
+        if (!text || Refused()) return;
+        std::string message;
+        if (const auto number = NumberIn(*text, range, field.name, message)) {
+            value = *number;
+        } else {
+            Refuse(field.field, std::move(message));
+        }
+    }
+
+    // One of the words; its index in words, or nothing when refused.
+    template <std::size_t N>
+    std::optional<std::size_t> Word(const Text& text, const char* const (&words)[N],
+                                    std::string_view wanted, const Field& field) {
+        if (!text || Refused()) return std::nullopt;
+        for (std::size_t i = 0; i < N; ++i) {
+            if (*text == words[i]) return i;
+        }
+        Refuse(field.field, Refusal(field.name, wanted, *text));
+        return std::nullopt;
+    }
+
+    // A prior's state and numbers. Not given: as the model (defaultOn), its
+    // numbers read only when the prior is on.
+    template <typename Prior>
+    void TakePrior(const PriorTexts& texts, bool defaultOn, const PriorFields& fields, Prior& prior,
+                   double Prior::*first, double Prior::*second) {
+        prior.on = texts.state ? *texts.state == "on" : defaultOn;
+        if (!prior.on) return;
+        Number(texts.first, fields.firstRange, fields.first, prior.*first);
+        Number(texts.second, fields.secondRange, fields.second, prior.*second);
+    }
+
+  private:
+    RequestCheck check_;
+};
+
+void TakeMarginal(const RequestTexts& texts, int mode, Checker& checker, MarginalSettings& m) {
+    MarginalModel model = DefaultMarginalModel(mode);
+    if (texts.model && !checker.Refused()) {
+        if (const auto named = ModelNamed(*texts.model)) {
+            model = *named;
+        } else {
+            checker.Refuse(kModel.field, Refusal(kModel.name, "3pl, 3pl-c-given, 2pl, 1pl or rasch",
+                                                 *texts.model));
+        }
+    }
+    m = SettingsFor(model);
+    const MarginalModelRules& rules = RulesOf(model);
+    checker.TakePrior(texts.priorA, rules.defaultPriorOnA, kPriorA, m.priorLogA, &NormalPrior::mean,
+                      &NormalPrior::sd);
+    checker.TakePrior(texts.priorB, false, kPriorB, m.priorB, &NormalPrior::mean, &NormalPrior::sd);
+    checker.TakePrior(texts.priorC, rules.defaultPriorOnC, kPriorC, m.priorC, &BetaPrior::alpha,
+                      &BetaPrior::beta);
+    checker.Whole(texts.quadrature, kQuadraturePoints, kQuadrature, m.quadraturePoints);
+    constexpr const char* kScorings[] = {"eap", "map", "ml"};
+    if (const auto scoring = checker.Word(texts.scoring, kScorings, "eap, map or ml", kScoring)) {
+        m.scoring = static_cast<MarginalScoring>(*scoring);
+    }
+    checker.Whole(texts.emCycles, kEmCycles, kCycles, m.maxCycles);
+    checker.Number(texts.emTolerance, kEmTolerance, kTolerance, m.tolerance);
+    m.fixItems = texts.fixItems;
+    m.estimatePopulation = texts.estimatePopulation;
+    if (m.estimatePopulation && !m.fixItems) {
+        checker.Refuse(RequestField::EstimatePopulation,
+                       "Estimating the population (--estimate-population) needs items held at "
+                       "the item file's values (--fix-items): without them the scale is the "
+                       "population's own.");
+    }
+}
+
+}  // namespace
+
+RequestCheck ParseRequest(const RequestTexts& texts) {
+    Checker checker;
+    RunRequest request;
+    checker.Whole(texts.mode, kModes, kMode, request.mode);
+    const BoxTexts boxes(texts.controls);
+    request.settings = ReadRunSettings(boxes);
+    request.outputFile = boxes.ControlText(control::kOutputFile);
+
+    constexpr const char* kMethods[] = {"jml", "mml"};
+    if (const auto method = checker.Word(texts.method, kMethods, "jml or mml", kMethod)) {
+        request.method = *method == 1 ? Method::Marginal : Method::Classic;
+    }
+    if (request.method == Method::Marginal) {
+        TakeMarginal(texts, request.mode, checker, request.marginal);
+    } else if (texts.AnyMarginalText()) {
+        checker.Refuse(RequestField::Method,
+                       "The marginal estimator's options (--model, --prior-*, --quadrature, "
+                       "--scoring, --fix-items, ...) need the marginal method (--method mml).");
+    }
+
+    constexpr const char* kAnswers[] = {"no", "yes"};
+    if (const auto answer = checker.Word(texts.standardize, kAnswers, "yes or no", kStandardize)) {
+        request.standardize = *answer == 1;
+    }
+    checker.Whole(texts.threads, kThreads, kThreadCount, request.threads);
+    if (texts.report) request.reportFile = *texts.report;
+    request.boxTexts = texts.controls;
+    request.format.entries = texts.format;
+    // A format given in the dialog's boxes is an entry like the runner's
+    // option, unless the entry is given as well.
+    for (const FormatEntryName& entry : kFormatEntryNames) {
+        const auto box = texts.controls.find(entry.controlId);
+        if (box == texts.controls.end()) continue;
+        bool given = false;
+        for (const auto& [name, value] : request.format.entries) given |= name == entry.name;
+        if (!given) request.format.entries.emplace_back(std::string(entry.name), box->second);
+    }
+    return checker.Result(std::move(request));
+}
+
+}  // namespace tarvo::request

@@ -1,0 +1,52 @@
+#pragma once
+
+// The texts of a run's settings as a front end holds them, before they
+// become values: the dialog's boxes by control identifier, and every other
+// setting as the runner's option (or the dialog's own control) gives it.
+// A text that is not there was not given and takes its default; an empty
+// text was given and is checked like any other.
+
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tarvo::request {
+
+using Text = std::optional<std::string>;
+
+// A prior: on with its two numbers (mean and SD, or alpha and beta), off
+// ("none"), or, when the state is not given, as the model has it.
+struct PriorTexts {
+    Text state;  // "on" or "none"; not given: as the model
+    Text first, second;
+};
+
+struct RequestTexts {
+    std::map<int, std::string> controls;  // files and columns, by control identifier
+    Text mode;
+    Text method;
+    // The marginal estimator's.
+    Text model;
+    PriorTexts priorA, priorB, priorC;
+    Text quadrature;
+    Text scoring;
+    Text emCycles;
+    Text emTolerance;
+    bool fixItems = false;
+    bool estimatePopulation = false;
+    // The runner's.
+    Text standardize;
+    Text threads;
+    Text report;
+    std::vector<std::pair<std::string, std::string>> format;
+
+    // Whether any of the marginal estimator's own settings was given.
+    bool AnyMarginalText() const {
+        return model || priorA.state || priorB.state || priorC.state || quadrature || scoring ||
+               emCycles || emTolerance || fixItems || estimatePopulation;
+    }
+};
+
+}  // namespace tarvo::request

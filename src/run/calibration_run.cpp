@@ -1,0 +1,216 @@
+#include "run/calibration_run.h"
+
+#include <chrono>
+#include <exception>
+#include <memory>
+#include <new>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "core/program.h"
+#include "input/front_part.h"
+#include "output/result_file.h"
+#include "output/result_rows.h"
+#include "output/result_writer.h"
+#include "report/report_builder.h"
+#include "run/estimator_table.h"
+#include "run/recording_host.h"
+#include "run/stop_line.h"
+
+namespace tarvo {
+
+namespace {
+
+// Whole result lines are gathered into writes of about this size. Kept well
+// below PIPE_BUF (4096 bytes), so that a result written into a pipe arrives
+// in whole lines even when the process is ended in the middle of a write.
+constexpr std::size_t kResultLinesGathered = 2048;
+
+// What one run leaves besides its result file, for the report; each part
+// stays empty when the run ended before reaching it.
+struct RunRecord {
+    std::optional<RunInputs> inputs;
+    std::optional<EstimationOutcome> estimation;
+    std::string error;  // the message that ended the run
+    std::string stopLine;
+    unsigned threads = 0;  // worker threads the estimation used
+};
+
+// Writing the result over one of the run's own input files would destroy
+// the data it was computed from.
+bool NamesAnInputFile(const std::string& outputFile, const RunSettings& settings) {
+    if (IsSameFile(outputFile, settings.responseFile)) return true;
+    return !settings.itemParameterFile.empty() &&
+           IsSameFile(outputFile, settings.itemParameterFile);
+}
+
+// Why a run that wrote its result had nothing to estimate; empty when it
+// had items and examinees.
+std::string NothingToEstimate(const RunInputs& inputs) {
+    if (inputs.items.itemCount() == 0) {
+        return "the run has no items: the item count is 0, so no response is read.";
+    }
+    if (inputs.persons.personCount() == 0) {
+        const RunSettings& s = inputs.settings;
+        const unsigned first = s.responseStart;
+        return "the response file " + s.responseFile + " has no examinee with a response in " +
+               (first == 0 ? std::string("the response columns (the response start column is 0)")
+                           : "columns " + std::to_string(first) + " to " +
+                                 std::to_string(first + s.itemCount - 1)) +
+               ".";
+    }
+    return {};
+}
+
+RunEnd Refuse(RunHost& host, RunRecord& record, std::string message, RunEnd end) {
+    host.ShowMessage(message);
+    record.error = std::move(message);
+    return end;
+}
+
+// The run itself; what it leaves for the report goes into record.
+RunEnd RunWithoutGuard(const RunRequest& request, RunHost& host, const EngineSettings& engine,
+                       RunRecord& record) {
+    const std::unique_ptr<Estimator> estimator = MakeEstimator(request);
+    // The tables hold itemCount codes per examinee, so a small file with a
+    // large item count can ask for more memory than there is: that ends the
+    // run with a message instead of ending the program.
+    try {
+        record.inputs = ReadRunInputs(request, host);
+    } catch (const std::bad_alloc&) {
+        return Refuse(host, record, "ERROR Not enough memory to read the input files.",
+                      RunEnd::EndedAtCheck);
+    } catch (const std::exception& failure) {
+        return Refuse(host, record,
+                      std::string("ERROR The input files could not be read: ") + failure.what(),
+                      RunEnd::EndedAtCheck);
+    }
+    if (!record.inputs) return RunEnd::EndedAtCheck;
+    RunInputs& inputs = *record.inputs;
+    if (std::string refusal = estimator->CheckInputs(inputs); !refusal.empty()) {
+        return Refuse(host, record, std::move(refusal), RunEnd::EndedAtCheck);
+    }
+
+    const std::string& outputFile = request.outputFile;
+    if (NamesAnInputFile(outputFile, inputs.settings)) {
+        return Refuse(host, record, "ERROR Output file " + outputFile + " is an input file.",
+                      RunEnd::EndedAtCheck);
+    }
+    ResultFile file;
+    file.GatherLinesUpTo(kResultLinesGathered);
+    if (!file.Open(outputFile)) {
+        return Refuse(
+            host, record,
+            "ERROR Output file " + outputFile + " cannot be written. (" + file.OpenFailure() + ")",
+            RunEnd::EndedAtCheck);
+    }
+
+    const int layoutMode = estimator->LayoutMode();
+    ResultWriter writer(file, layoutMode, IsCsvLayout(outputFile));
+    try {
+        WorkerPool pool(request.threads);
+        record.threads = pool.Threads();
+        record.estimation = estimator->Estimate(inputs, host, writer,
+                                                Engine{pool, engine.arithmetic, engine.vectorUnit});
+    } catch (const std::bad_alloc&) {
+        // The estimators build working copies of the responses.
+        host.ProgressShutdown();
+        file.Close();
+        return Refuse(host, record,
+                      "ERROR Not enough memory to finish the run. Output file " + outputFile +
+                          " is incomplete.",
+                      RunEnd::OutputIncomplete);
+    } catch (const std::exception& failure) {
+        // Whatever else ends the estimation early (a thread, a lock, the
+        // front end) ends the run the same way: the result is not whole.
+        host.ProgressShutdown();
+        file.Close();
+        return Refuse(host, record,
+                      std::string("ERROR The run failed: ") + failure.what() + ". Output file " +
+                          outputFile + " is incomplete.",
+                      RunEnd::OutputIncomplete);
+    } catch (...) {
+        host.ProgressShutdown();
+        file.Close();
+        return Refuse(host, record,
+                      "ERROR The run failed. Output file " + outputFile + " is incomplete.",
+                      RunEnd::OutputIncomplete);
+    }
+    const EstimationOutcome& outcome = *record.estimation;
+    if (outcome.stopped) {
+        record.stopLine = WhatTheResultHolds(outcome, RulesOf(layoutMode).path);
+        host.RunStopped(record.stopLine);
+    }
+
+    if (!file.Close()) {
+        return Refuse(host, record,
+                      "ERROR Output file " + outputFile + " could not be written completely.",
+                      RunEnd::OutputIncomplete);
+    }
+    host.ViewResult(outputFile);
+    if (outcome.stopped) return RunEnd::Stopped;
+    // The rules give such a run a result; it is written, and the run says
+    // why nothing in it was estimated.
+    record.error = NothingToEstimate(inputs);
+    return record.error.empty() ? RunEnd::Finished : RunEnd::NothingToEstimate;
+}
+
+// The run and its boundary: an exception from a stage that has no handler of
+// its own still ends the run with a message instead of leaving it silently.
+RunEnd RunGuarded(const RunRequest& request, RunHost& host, const EngineSettings& engine,
+                  RunRecord& record) {
+    try {
+        return RunWithoutGuard(request, host, engine, record);
+    } catch (const std::exception& failure) {
+        return Refuse(host, record, std::string("ERROR The run failed: ") + failure.what() + ".",
+                      RunEnd::OutputIncomplete);
+    } catch (...) {
+        return Refuse(host, record, "ERROR The run failed.", RunEnd::OutputIncomplete);
+    }
+}
+
+unsigned ThreadsAsked(unsigned threads) {
+    if (threads > 0) return threads;
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+}  // namespace
+
+RunEnd RunCalibration(const RunRequest& request, RunHost& host, RunReport* report,
+                      const EngineSettings& engine, const ReportExtras& extras) {
+    const auto start = std::chrono::steady_clock::now();
+    RecordingHost recording(host);
+    RunRecord record;
+    const RunEnd end = RunGuarded(request, recording, engine, record);
+    if (report == nullptr) return end;
+    report::ReportSources sources;
+    sources.request = &request;
+    sources.end = end;
+    sources.error = record.error;
+    // The front part shows its own refusals (a missing response file).
+    if (sources.error.empty() && end == RunEnd::EndedAtCheck && !recording.Messages().empty()) {
+        sources.error = recording.Messages().back();
+    }
+    sources.stopLine = record.stopLine;
+    sources.messages = recording.Messages();
+    if (record.inputs) {
+        sources.inputSettings = &record.inputs->settings;
+        sources.items = &record.inputs->items;
+        sources.persons = &record.inputs->persons;
+    }
+    if (record.estimation) sources.outcome = &*record.estimation;
+    sources.arithmetic = engine.arithmetic == Arithmetic::Reference ? "reference" : "fast";
+    sources.threads = record.threads > 0 ? record.threads : ThreadsAsked(request.threads);
+    // The run's time, not the time a question waited for the user.
+    sources.wallSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() -
+        recording.SecondsAsking();
+    sources.program = std::string(kProgramName);
+    sources.job = extras.job;
+    sources.sections = extras.sections;
+    *report = report::BuildRunReport(sources);
+    return end;
+}
+
+}  // namespace tarvo

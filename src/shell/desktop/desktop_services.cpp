@@ -1,0 +1,35 @@
+#include "shell/desktop/desktop_services.h"
+
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace tarvo::shell {
+
+void QtDesktopServices::ShowMessage(const std::string& text) {
+    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kMessageCaption),
+                    QString::fromStdString(text), QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+}
+
+bool QtDesktopServices::AskYesNo(const std::string& text, const std::string& title) {
+    QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title),
+                    QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setWindowModality(Qt::ApplicationModal);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void QtDesktopServices::OpenDocument(const std::string& fileName) {
+    if (fileName.empty()) return;  // would name the folder, not a document
+    // The name goes to the desktop as one file URL: no shell sees it, so
+    // blanks and quotes in it need no escaping. The launch is detached.
+    const QString absolute = QFileInfo(QString::fromStdString(fileName)).absoluteFilePath();
+    QDesktopServices::openUrl(QUrl::fromLocalFile(absolute));
+}
+
+}  // namespace tarvo::shell

@@ -1,0 +1,95 @@
+#include "shell/options/estimator_choice.h"
+
+#include "request/value_checks.h"
+
+namespace tarvo::shell {
+namespace {
+
+constexpr const char* kScoringWords[] = {"eap", "map", "ml"};
+
+PriorEntry EntryOf(double first, double second) {
+    return {PriorChoice::AsTheModel, request::ShortestText(first), request::ShortestText(second)};
+}
+
+void PutPrior(const PriorEntry& entry, request::PriorTexts& prior) {
+    prior.first = entry.first;
+    prior.second = entry.second;
+    switch (entry.choice) {
+        case PriorChoice::AsTheModel:
+            prior.state.reset();
+            break;
+        case PriorChoice::On:
+            prior.state = "on";
+            break;
+        case PriorChoice::Off:
+            prior.state = "none";
+            break;
+    }
+}
+
+PriorEntry PriorOf(const request::PriorTexts& prior, const PriorEntry& defaults) {
+    PriorEntry entry = defaults;
+    if (prior.state) entry.choice = *prior.state == "none" ? PriorChoice::Off : PriorChoice::On;
+    if (prior.first) entry.first = *prior.first;
+    if (prior.second) entry.second = *prior.second;
+    return entry;
+}
+
+}  // namespace
+
+MarginalOptionsForm DefaultMarginalOptions() {
+    const MarginalSettings defaults;
+    MarginalOptionsForm form;
+    form.priorA = EntryOf(defaults.priorLogA.mean, defaults.priorLogA.sd);
+    form.priorB = EntryOf(defaults.priorB.mean, defaults.priorB.sd);
+    form.priorC = EntryOf(defaults.priorC.alpha, defaults.priorC.beta);
+    form.quadraturePoints = std::to_string(defaults.quadraturePoints);
+    form.scoring = defaults.scoring;
+    form.emCycles = std::to_string(defaults.maxCycles);
+    form.emTolerance = request::ShortestText(defaults.tolerance);
+    return form;
+}
+
+void PutForm(const MarginalOptionsForm& form, request::RequestTexts& texts) {
+    if (form.model) {
+        texts.model = std::string(ModelName(*form.model));
+    } else {
+        texts.model.reset();
+    }
+    PutPrior(form.priorA, texts.priorA);
+    PutPrior(form.priorB, texts.priorB);
+    PutPrior(form.priorC, texts.priorC);
+    texts.quadrature = form.quadraturePoints;
+    texts.scoring = kScoringWords[static_cast<int>(form.scoring)];
+    texts.fixItems = form.fixItems;
+    texts.estimatePopulation = form.estimatePopulation;
+    texts.emCycles = form.emCycles;
+    texts.emTolerance = form.emTolerance;
+}
+
+MarginalOptionsForm FormOf(const request::RequestTexts& texts) {
+    const MarginalOptionsForm defaults = DefaultMarginalOptions();
+    MarginalOptionsForm form = defaults;
+    if (texts.model) form.model = ModelNamed(*texts.model);
+    form.priorA = PriorOf(texts.priorA, defaults.priorA);
+    form.priorB = PriorOf(texts.priorB, defaults.priorB);
+    form.priorC = PriorOf(texts.priorC, defaults.priorC);
+    if (texts.quadrature) form.quadraturePoints = *texts.quadrature;
+    if (texts.scoring) {
+        for (int k = 0; k < 3; ++k) {
+            if (*texts.scoring == kScoringWords[k]) form.scoring = static_cast<MarginalScoring>(k);
+        }
+    }
+    form.fixItems = texts.fixItems;
+    form.estimatePopulation = texts.estimatePopulation;
+    if (texts.emCycles) form.emCycles = *texts.emCycles;
+    if (texts.emTolerance) form.emTolerance = *texts.emTolerance;
+    return form;
+}
+
+void EstimatorChoice::PutInto(request::RequestTexts& texts) const {
+    texts.method = method_ == EstimatorMethod::Marginal ? "mml" : "jml";
+    if (method_ == EstimatorMethod::Marginal) PutForm(options_, texts);
+}
+
+}  // namespace tarvo::shell

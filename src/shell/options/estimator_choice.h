@@ -1,0 +1,66 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "core/marginal_settings.h"
+#include "request/request_texts.h"
+
+// The estimator a run from the dialog uses, and the marginal estimator's
+// options as the options dialog shows them: texts as typed. They become
+// values only through the one request parser, with the same ranges,
+// defaults and messages as tarvo-run's options.
+namespace tarvo::shell {
+
+enum class EstimatorMethod { Classic, Marginal };
+
+// A prior as the options dialog sets it: as the model has it (on for the
+// 3PL's a and c, off otherwise), on with the two numbers, or off.
+enum class PriorChoice { AsTheModel, On, Off };
+
+struct PriorEntry {
+    PriorChoice choice = PriorChoice::AsTheModel;
+    std::string first;   // mean, or alpha for the prior on c
+    std::string second;  // SD, or beta for the prior on c
+};
+
+struct MarginalOptionsForm {
+    // Nothing: the model follows the mode (mode 5: 3pl-c-given, mode 6: 1pl,
+    // any other: 3pl).
+    std::optional<MarginalModel> model;
+    PriorEntry priorA;  // log-normal on a: mean and SD of log a
+    PriorEntry priorB;  // normal on b
+    PriorEntry priorC;  // beta on c: alpha and beta
+    std::string quadraturePoints;
+    MarginalScoring scoring = MarginalScoring::Eap;
+    bool fixItems = false;
+    bool estimatePopulation = false;
+    std::string emCycles;
+    std::string emTolerance;
+};
+
+// The form filled with the marginal estimator's defaults: every prior as
+// the model has it, with the usual numbers.
+MarginalOptionsForm DefaultMarginalOptions();
+
+// The form's texts as the request's, and back (a loaded job file).
+void PutForm(const MarginalOptionsForm& form, request::RequestTexts& texts);
+MarginalOptionsForm FormOf(const request::RequestTexts& texts);
+
+// What the dialog's Method choice and its options hold between runs.
+class EstimatorChoice {
+  public:
+    EstimatorMethod Method() const { return method_; }
+    void SetMethod(EstimatorMethod method) { method_ = method; }
+    const MarginalOptionsForm& Options() const { return options_; }
+    void SetOptions(MarginalOptionsForm options) { options_ = std::move(options); }
+
+    // The method and, with the marginal estimator, its options into texts.
+    void PutInto(request::RequestTexts& texts) const;
+
+  private:
+    EstimatorMethod method_ = EstimatorMethod::Classic;
+    MarginalOptionsForm options_ = DefaultMarginalOptions();
+};
+
+}  // namespace tarvo::shell

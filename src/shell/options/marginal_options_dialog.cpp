@@ -1,0 +1,190 @@
+#include "shell/options/marginal_options_dialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+#include <array>
+
+namespace tarvo::shell {
+namespace {
+
+using request::RequestField;
+
+constexpr std::array<MarginalScoring, 3> kScorings{MarginalScoring::Eap, MarginalScoring::Map,
+                                                   MarginalScoring::Ml};
+constexpr std::array<const char*, 3> kScoringCaptions{"EAP", "MAP", "ML"};
+// The entries of a prior's choice, in the order of PriorChoice.
+constexpr std::array<const char*, 3> kPriorChoices{"As the model", "On", "Off"};
+
+QString Caption(MarginalModel model) {
+    const std::string_view caption = RulesOf(model).caption;
+    return QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size()));
+}
+
+QString Text(const std::string& text) { return QString::fromStdString(text); }
+
+}  // namespace
+
+request::RequestCheck CheckMarginalForm(const MarginalOptionsForm& form, int mode) {
+    request::RequestTexts texts;
+    texts.mode = std::to_string(mode);
+    texts.method = "mml";
+    PutForm(form, texts);
+    return request::ParseRequest(texts);
+}
+
+MarginalOptionsDialog::MarginalOptionsDialog(const MarginalOptionsForm& form, int mode,
+                                             QWidget* owner)
+    : QDialog(owner), mode_(mode) {
+    setWindowTitle(QStringLiteral("Marginal (MML) options"));
+    auto* grid = new QGridLayout;
+    int row = 0;
+
+    model_ = new QComboBox(this);
+    model_->addItem(QStringLiteral("As the mode (mode %1: %2)")
+                        .arg(mode)
+                        .arg(Caption(DefaultMarginalModel(mode))));
+    for (const MarginalModelRules& rules : kMarginalModels) model_->addItem(Caption(rules.model));
+    model_->setCurrentIndex(form.model ? static_cast<int>(*form.model) + 1 : 0);
+    grid->addWidget(new QLabel(QStringLiteral("Model"), this), row, 0);
+    grid->addWidget(model_, row++, 1, 1, 4);
+
+    AddPrior(grid, row++, 'a', QStringLiteral("Prior on a: log a ~ normal (mean, SD)"), form.priorA,
+             RequestField::PriorAMean, RequestField::PriorASd);
+    AddPrior(grid, row++, 'b', QStringLiteral("Prior on b: normal (mean, SD)"), form.priorB,
+             RequestField::PriorBMean, RequestField::PriorBSd);
+    AddPrior(grid, row++, 'c', QStringLiteral("Prior on c: beta (alpha, beta)"), form.priorC,
+             RequestField::PriorCAlpha, RequestField::PriorCBeta);
+    auto* priorNote = new QLabel(
+        QStringLiteral("\"As the model\": on for the 3PL's a and c, which it needs to be "
+                       "identified; off for the other models."),
+        this);
+    priorNote->setWordWrap(true);
+    grid->addWidget(priorNote, row++, 0, 1, 5);
+
+    grid->addWidget(new QLabel(QStringLiteral("Quadrature points (-6 to 6)"), this), row, 0);
+    grid->addWidget(AddField(RequestField::Quadrature, form.quadraturePoints), row++, 2);
+
+    scoring_ = new QComboBox(this);
+    for (std::size_t i = 0; i < kScorings.size(); ++i) {
+        scoring_->addItem(QString::fromUtf8(kScoringCaptions[i]));
+        if (kScorings[i] == form.scoring) scoring_->setCurrentIndex(static_cast<int>(i));
+    }
+    grid->addWidget(new QLabel(QStringLiteral("Examinee scores"), this), row, 0);
+    grid->addWidget(scoring_, row++, 2);
+
+    fixItems_ =
+        new QCheckBox(QStringLiteral("Hold the items of the item parameter file fixed"), this);
+    fixItems_->setChecked(form.fixItems);
+    grid->addWidget(fixItems_, row++, 0, 1, 5);
+    population_ = new QCheckBox(
+        QStringLiteral("With held items: estimate the ability distribution's mean and SD"), this);
+    population_->setChecked(form.estimatePopulation);
+    grid->addWidget(population_, row++, 0, 1, 5);
+
+    grid->addWidget(new QLabel(QStringLiteral("EM cycle limit"), this), row, 0);
+    grid->addWidget(AddField(RequestField::EmCycles, form.emCycles), row++, 2);
+    grid->addWidget(new QLabel(QStringLiteral("EM tolerance (largest change)"), this), row, 0);
+    grid->addWidget(AddField(RequestField::EmTolerance, form.emTolerance), row++, 2);
+
+    refusal_ = new QLabel(this);
+    refusal_->setWordWrap(true);
+    refusal_->setStyleSheet(QStringLiteral("color: #b00000"));
+    refusal_->hide();
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* column = new QVBoxLayout(this);
+    column->addLayout(grid);
+    column->addWidget(refusal_);
+    column->addWidget(buttons);
+}
+
+QLineEdit* MarginalOptionsDialog::AddField(RequestField field, const std::string& text) {
+    auto* edit = new QLineEdit(Text(text), this);
+    edit->setMaximumWidth(fontMetrics().horizontalAdvance(QLatin1Char('0')) * 10);
+    fields_[field] = edit;
+    return edit;
+}
+
+void MarginalOptionsDialog::AddPrior(QGridLayout* grid, int row, char parameter,
+                                     const QString& caption, const PriorEntry& entry,
+                                     RequestField first, RequestField second) {
+    auto* choice = new QComboBox(this);
+    for (const char* text : kPriorChoices) choice->addItem(QString::fromUtf8(text));
+    choice->setCurrentIndex(static_cast<int>(entry.choice));
+    priorChoices_[parameter] = choice;
+    QLineEdit* firstEdit = AddField(first, entry.first);
+    QLineEdit* secondEdit = AddField(second, entry.second);
+    // The numbers of a prior that is off are not used.
+    auto follow = [firstEdit, secondEdit](int index) {
+        const bool used = index != static_cast<int>(PriorChoice::Off);
+        firstEdit->setEnabled(used);
+        secondEdit->setEnabled(used);
+    };
+    follow(choice->currentIndex());
+    connect(choice, &QComboBox::currentIndexChanged, this, follow);
+    grid->addWidget(new QLabel(caption, this), row, 0);
+    grid->addWidget(choice, row, 1);
+    grid->addWidget(firstEdit, row, 2);
+    grid->addWidget(secondEdit, row, 3);
+}
+
+MarginalOptionsForm MarginalOptionsDialog::Form() const {
+    MarginalOptionsForm form;
+    const int modelIndex = model_->currentIndex();
+    if (modelIndex >= 1)
+        form.model = kMarginalModels[static_cast<std::size_t>(modelIndex - 1)].model;
+    auto text = [this](RequestField field) { return fields_.at(field)->text().toStdString(); };
+    auto choice = [this](char parameter) {
+        return static_cast<PriorChoice>(std::max(0, priorChoices_.at(parameter)->currentIndex()));
+    };
+    form.priorA = {choice('a'), text(RequestField::PriorAMean), text(RequestField::PriorASd)};
+    form.priorB = {choice('b'), text(RequestField::PriorBMean), text(RequestField::PriorBSd)};
+    form.priorC = {choice('c'), text(RequestField::PriorCAlpha), text(RequestField::PriorCBeta)};
+    form.quadraturePoints = text(RequestField::Quadrature);
+    form.scoring = kScorings[static_cast<std::size_t>(std::max(0, scoring_->currentIndex()))];
+    form.fixItems = fixItems_->isChecked();
+    form.estimatePopulation = population_->isChecked();
+    form.emCycles = text(RequestField::EmCycles);
+    form.emTolerance = text(RequestField::EmTolerance);
+    return form;
+}
+
+QLineEdit* MarginalOptionsDialog::Field(RequestField field) const {
+    const auto found = fields_.find(field);
+    return found == fields_.end() ? nullptr : found->second;
+}
+
+QComboBox* MarginalOptionsDialog::PriorChoiceBox(char parameter) const {
+    const auto found = priorChoices_.find(parameter);
+    return found == priorChoices_.end() ? nullptr : found->second;
+}
+
+QString MarginalOptionsDialog::Refusal() const { return refusal_->text(); }
+
+void MarginalOptionsDialog::accept() {
+    const request::RequestCheck check = CheckMarginalForm(Form(), mode_);
+    if (!check.request) {
+        refusal_->setText(Text(check.message));
+        refusal_->show();
+        if (QLineEdit* field = Field(check.field)) {
+            field->setFocus();
+            field->selectAll();
+        } else if (check.field == RequestField::EstimatePopulation) {
+            population_->setFocus();
+        }
+        return;
+    }
+    refusal_->clear();
+    refusal_->hide();
+    QDialog::accept();
+}
+
+}  // namespace tarvo::shell

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QDialog>
+#include <map>
+
+#include "request/request_parser.h"
+#include "shell/options/estimator_choice.h"
+
+class QCheckBox;
+class QComboBox;
+class QGridLayout;
+class QLabel;
+class QLineEdit;
+
+// The marginal estimator's options: model, priors, quadrature, scoring,
+// held items, the population and the EM limits; every option the runner's
+// --method mml takes. OK keeps the dialog open while a text is refused (by
+// the request parser, with the runner's message), with the message shown
+// and the field focused.
+namespace tarvo::shell {
+
+class MarginalOptionsDialog final : public QDialog {
+  public:
+    // mode: the dialog's calibration mode, which names the model that
+    // "As the mode" stands for.
+    MarginalOptionsDialog(const MarginalOptionsForm& form, int mode, QWidget* owner = nullptr);
+
+    MarginalOptionsForm Form() const;
+    // The message of the last refused OK; empty when none was refused.
+    QString Refusal() const;
+
+    QLineEdit* Field(request::RequestField field) const;
+    QComboBox* ModelBox() const { return model_; }
+    QComboBox* ScoringBox() const { return scoring_; }
+    QComboBox* PriorChoiceBox(char parameter) const;  // 'a', 'b' or 'c'
+    QCheckBox* FixItemsBox() const { return fixItems_; }
+    QCheckBox* PopulationBox() const { return population_; }
+
+    void accept() override;
+
+  private:
+    void AddPrior(QGridLayout* grid, int row, char parameter, const QString& caption,
+                  const PriorEntry& entry, request::RequestField first,
+                  request::RequestField second);
+    QLineEdit* AddField(request::RequestField field, const std::string& text);
+
+    int mode_;
+    QComboBox* model_ = nullptr;
+    QComboBox* scoring_ = nullptr;
+    QCheckBox* fixItems_ = nullptr;
+    QCheckBox* population_ = nullptr;
+    std::map<char, QComboBox*> priorChoices_;
+    std::map<request::RequestField, QLineEdit*> fields_;
+    QLabel* refusal_ = nullptr;
+};
+
+// The marginal settings the form stands for in a mode, or the parser's
+// refusal: what OK checks.
+request::RequestCheck CheckMarginalForm(const MarginalOptionsForm& form, int mode);
+
+}  // namespace tarvo::shell

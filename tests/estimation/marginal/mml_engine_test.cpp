@@ -1,0 +1,360 @@
+// The marginal estimator's parts: the E-step's posteriors and counts, the
+// M-step's derivatives, the observed information against a finite-difference
+// Hessian of the marginal log-likelihood, and the same bits on any number
+// of threads.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "estimation/marginal/mml_em.h"
+#include "estimation/marginal/mml_information.h"
+#include "simulator.h"
+
+namespace tarvo::mml {
+namespace {
+
+struct Data {
+    std::vector<double> a, b, c;
+    std::vector<std::uint8_t> codes;
+    std::size_t persons = 0, items = 0;
+
+    ResponseView View() const { return {codes.data(), persons, items}; }
+    ItemSpans Spans() { return {a, b, c}; }
+};
+
+Data Simulated(std::size_t persons, std::size_t items, double missing, std::uint64_t seed,
+               bool threePL = true) {
+    sim::SimulationSettings settings;
+    settings.seed = seed;
+    settings.personCount = persons;
+    settings.itemCount = items;
+    settings.missingFraction = missing;
+    sim::Random random(seed);
+    auto drawn = sim::DrawItems(random, items, sim::ItemModel::ThreePL);
+    if (!threePL) {
+        for (auto& item : drawn) item.c = 0;
+    }
+    const auto theta = sim::DrawAbilities(random, persons);
+    Data d;
+    d.codes = sim::DrawResponses(random, theta, drawn, missing);
+    d.persons = persons;
+    d.items = items;
+    for (const auto& item : drawn) {
+        d.a.push_back(item.a);
+        d.b.push_back(item.b);
+        d.c.push_back(item.c);
+    }
+    return d;
+}
+
+TEST(MarginalEStep, PosteriorsSumToOneAndCountsMatchTheResponses) {
+    Data d = Simulated(500, 12, 0.1, 3);
+    const Quadrature q = NormalQuadrature(41, 6);
+    LogCurveTables tables;
+    tables.Fill(d.a, d.b, d.c, q);
+    std::vector<double> w(q.Points());
+    for (std::size_t j = 0; j < d.persons; j += 37) {
+        PosteriorRange range;
+        Posterior(d.View().Row(j), tables, q, w, range);
+        double sum = 0;
+        for (double x : w) sum += x;
+        EXPECT_NEAR(sum, 1.0, 1e-12) << "examinee " << j;
+        EXPECT_LE(range.first, range.last);
+    }
+
+    WorkerPool pool(1);
+    EStep estep(d.View(), q.Points());
+    ExpectedCounts counts;
+    estep.Run(tables, q, pool, counts);
+    double mass = 0;
+    for (double m : counts.mass) mass += m;
+    EXPECT_NEAR(mass, static_cast<double>(d.persons), 1e-9);
+    for (std::size_t i = 0; i < d.items; ++i) {
+        double right = 0, valid = 0;
+        for (std::size_t j = 0; j < d.persons; ++j) {
+            const auto code = d.codes[j * d.items + i];
+            if (code > 1) continue;
+            valid += 1;
+            right += code;
+        }
+        double expectedRight = 0, expectedValid = 0;
+        for (int k = 0; k < q.Points(); ++k) {
+            expectedRight += counts.correct[i * q.Points() + k];
+            expectedValid += counts.correct[i * q.Points() + k] + counts.wrong[i * q.Points() + k];
+        }
+        EXPECT_NEAR(expectedRight, right, 1e-9) << "item " << i;
+        EXPECT_NEAR(expectedValid, valid, 1e-9) << "item " << i;
+    }
+}
+
+TEST(MarginalEStep, LogLikelihoodIsTheSumOfTheExamineesIntegrals) {
+    // Three items, two examinees: the marginal likelihood written out by hand.
+    Data d;
+    d.a = {1.0, 0.7, 1.4};
+    d.b = {-0.5, 0.3, 1.0};
+    d.c = {0.0, 0.2, 0.1};
+    d.codes = {1, 0, 9, 0, 1, 1};
+    d.persons = 2;
+    d.items = 3;
+    const Quadrature q = NormalQuadrature(61, 6);
+    double expected = 0;
+    for (std::size_t j = 0; j < 2; ++j) {
+        double integral = 0;
+        for (int k = 0; k < q.Points(); ++k) {
+            double l = q.weight[k];
+            for (std::size_t i = 0; i < 3; ++i) {
+                const auto code = d.codes[j * 3 + i];
+                if (code > 1) continue;
+                const double p =
+                    d.c[i] + (1 - d.c[i]) / (1 + std::exp(-1.7 * d.a[i] * (q.theta[k] - d.b[i])));
+                l *= code == 1 ? p : 1 - p;
+            }
+            integral += l;
+        }
+        expected += std::log(integral);
+    }
+    LogCurveTables tables;
+    tables.Fill(d.a, d.b, d.c, q);
+    WorkerPool pool(1);
+    EStep estep(d.View(), q.Points());
+    ExpectedCounts counts;
+    estep.Run(tables, q, pool, counts);
+    EXPECT_NEAR(counts.logLikelihood, expected, 1e-12);
+}
+
+// Central differences of the objective's value and gradient.
+TEST(MarginalMStep, GradientAndHessianMatchFiniteDifferences) {
+    const Quadrature q = NormalQuadrature(21, 5);
+    std::vector<double> correct(q.Points()), wrong(q.Points());
+    for (int k = 0; k < q.Points(); ++k) {
+        correct[k] = 40 * q.weight[k] * (1 + 0.5 * std::sin(k));
+        wrong[k] = 30 * q.weight[k] * (1 + 0.4 * std::cos(k));
+    }
+    Priors priors;
+    priors.logA = {true, 0.1, 0.5};
+    priors.b = {true, 0, 2};
+    priors.c = {true, 5, 17};
+    struct Case {
+        double a, b, c;
+    };
+    const Case cases[] = {{1.0, 0.0, 0.2}, {0.4, -1.5, 0.05}, {2.2, 1.2, 0.3}, {0.8, 2.5, 0.15}};
+    for (bool withPriors : {false, true}) {
+        for (const Case& at : cases) {
+            auto objective = [&](double a, double b, double c) {
+                ItemObjective o =
+                    ItemExpectedLogLikelihood(correct.data(), wrong.data(), q, a, b, c);
+                if (withPriors) AddPriors(o, a, b, c, priors, FreeParameters{});
+                return o;
+            };
+            const ItemObjective o = objective(at.a, at.b, at.c);
+            const double h = 1e-5;
+            for (int u = 0; u < 3; ++u) {
+                double up[3] = {at.a, at.b, at.c}, down[3] = {at.a, at.b, at.c};
+                up[u] += h;
+                down[u] -= h;
+                const ItemObjective hi = objective(up[0], up[1], up[2]);
+                const ItemObjective lo = objective(down[0], down[1], down[2]);
+                const double slope = (hi.value - lo.value) / (2 * h);
+                EXPECT_NEAR(o.gradient[u], slope, 1e-5 * (1 + std::fabs(slope)))
+                    << "parameter " << u << " at a=" << at.a << " priors " << withPriors;
+                for (int v = 0; v < 3; ++v) {
+                    const double curvature = (hi.gradient[v] - lo.gradient[v]) / (2 * h);
+                    EXPECT_NEAR(o.hessian[u][v], curvature, 1e-5 * (1 + std::fabs(curvature)))
+                        << "entry " << u << "," << v << " at a=" << at.a;
+                }
+            }
+        }
+    }
+}
+
+TEST(MarginalMStep, NewtonEndsAtTheMaximumInsideTheBounds) {
+    const Quadrature q = NormalQuadrature(31, 6);
+    std::vector<double> correct(q.Points()), wrong(q.Points());
+    // Counts that a 3PL item a = 1.3, b = 0.4, c = 0.18 would give.
+    for (int k = 0; k < q.Points(); ++k) {
+        const double p = 0.18 + 0.82 / (1 + std::exp(-1.7 * 1.3 * (q.theta[k] - 0.4)));
+        correct[k] = 5000 * q.weight[k] * p;
+        wrong[k] = 5000 * q.weight[k] * (1 - p);
+    }
+    Priors none;
+    double a = 1, b = 0, c = 0.2;
+    MaximiseItem(correct.data(), wrong.data(), q, none, FreeParameters{}, a, b, c);
+    EXPECT_NEAR(a, 1.3, 1e-6);
+    EXPECT_NEAR(b, 0.4, 1e-6);
+    EXPECT_NEAR(c, 0.18, 1e-6);
+
+    // All correct: b runs to its lower bound and stays there.
+    std::vector<double> none0(q.Points(), 0.0);
+    a = 1, b = 0, c = 0;
+    MaximiseItem(correct.data(), none0.data(), q, none, FreeParameters{true, true, false}, a, b, c);
+    EXPECT_GE(b, kLowestB);
+    EXPECT_LE(a, kHighestA);
+    EXPECT_TRUE(std::isfinite(a) && std::isfinite(b));
+}
+
+// The marginal log-likelihood plus log priors as a function of the
+// parameter vector of a layout.
+double LogPosteriorAt(const Data& base, const ParameterLayout& layout,
+                      const MarginalSettings& settings, const std::vector<double>& x,
+                      const std::vector<char>& estimated) {
+    Data d = base;
+    for (std::size_t i = 0; i < d.items; ++i) {
+        double* values[3] = {&d.a[i], &d.b[i], &d.c[i]};
+        for (int u = 0; u < 3; ++u) {
+            if (layout.index[3 * i + u] >= 0) *values[u] = x[layout.index[3 * i + u]];
+        }
+    }
+    const Quadrature q = NormalQuadrature(settings.quadraturePoints, settings.quadratureRange);
+    LogCurveTables tables;
+    tables.Fill(d.a, d.b, d.c, q);
+    WorkerPool pool(1);
+    EStep estep(d.View(), q.Points());
+    ExpectedCounts counts;
+    estep.Run(tables, q, pool, counts);
+    return counts.logLikelihood + LogPrior(settings, estimated, d.Spans());
+}
+
+struct InformationCase {
+    const char* name;
+    MarginalModel model;
+    bool priors;
+    double missing;
+};
+
+class MarginalInformation : public ::testing::TestWithParam<InformationCase> {};
+
+TEST_P(MarginalInformation, EqualsTheFiniteDifferenceHessianOfTheMarginalLikelihood) {
+    const InformationCase& test = GetParam();
+    Data d = Simulated(300, 4, test.missing, 11, test.model == MarginalModel::ThreePL);
+    MarginalSettings settings;
+    settings.model = test.model;
+    settings.quadraturePoints = 31;
+    settings.priorLogA.on = test.priors;
+    settings.priorB = {test.priors, 0, 2};
+    settings.priorC.on = test.priors;
+    if (test.model == MarginalModel::Rasch) {
+        for (double& a : d.a) a = 0.9;
+    }
+    // Away from the maximum on purpose: Louis' formula holds at any point.
+    std::vector<char> estimated(d.items, 1);
+    const ParameterLayout layout = MakeLayout(settings, estimated, d.Spans());
+    const Quadrature q = NormalQuadrature(settings.quadraturePoints, settings.quadratureRange);
+    LogCurveTables tables;
+    tables.Fill(d.a, d.b, d.c, q);
+    WorkerPool pool(2);
+    EStep estep(d.View(), q.Points());
+    ExpectedCounts counts;
+    estep.Run(tables, q, pool, counts);
+    const std::vector<double> info =
+        ObservedInformation(d.View(), layout, settings, d.Spans(), q, counts, pool);
+
+    std::vector<double> x(layout.count);
+    for (std::size_t i = 0; i < d.items; ++i) {
+        const double values[3] = {d.a[i], d.b[i], d.c[i]};
+        for (int u = 0; u < 3; ++u) {
+            if (layout.index[3 * i + u] >= 0) x[layout.index[3 * i + u]] = values[u];
+        }
+    }
+    const double h = 1e-4;
+    const int n = layout.count;
+    for (int p = 0; p < n; ++p) {
+        for (int r = p; r < n; ++r) {
+            auto f = [&](double dp, double dr) {
+                std::vector<double> y = x;
+                y[p] += dp;
+                y[r] += dr;
+                return LogPosteriorAt(d, layout, settings, y, estimated);
+            };
+            const double hessian = (f(h, h) - f(h, -h) - f(-h, h) + f(-h, -h)) / (4 * h * h);
+            EXPECT_NEAR(info[p * n + r], -hessian, 2e-3 * (1 + std::fabs(hessian)))
+                << test.name << " entry " << p << "," << r;
+            EXPECT_DOUBLE_EQ(info[p * n + r], info[r * n + p]);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Models, MarginalInformation,
+    ::testing::Values(InformationCase{"3pl-priors", MarginalModel::ThreePL, true, 0},
+                      InformationCase{"3pl-missing", MarginalModel::ThreePL, true, 0.15},
+                      InformationCase{"2pl-no-priors", MarginalModel::TwoPL, false, 0},
+                      InformationCase{"1pl", MarginalModel::OnePL, false, 0.05},
+                      InformationCase{"rasch", MarginalModel::Rasch, true, 0}),
+    [](const auto& info) {
+        std::string name = info.param.name;
+        for (char& ch : name) {
+            if (ch == '-') ch = '_';
+        }
+        return name;
+    });
+
+// Leaving the cross-item terms out makes every error smaller, by up to 15%
+// on 40 items.
+TEST(MarginalInformation, ItemBlocksAloneGiveNearlyTheSameErrorsOnALongTest) {
+    // At the maximum, where the information is positive definite.
+    Data d = Simulated(2000, 40, 0.02, 17);
+    MarginalSettings settings;
+    std::vector<char> estimated(d.items, 1);
+    Quadrature q = NormalQuadrature(settings.quadraturePoints, settings.quadratureRange);
+    WorkerPool pool(2);
+    ExpectedCounts counts;
+    RunEm(d.View(), settings, estimated, d.Spans(), pool, q, counts,
+          [](int, double, double) { return true; });
+    const ParameterLayout layout = MakeLayout(settings, estimated, d.Spans());
+    std::vector<double> whole;
+    ASSERT_TRUE(StandardErrorsFrom(
+        ObservedInformation(d.View(), layout, settings, d.Spans(), q, counts, pool), layout.count,
+        whole));
+    const std::vector<double> byItem =
+        StandardErrorsByItem(d.View(), layout, settings, d.Spans(), q, counts, pool);
+    ASSERT_EQ(byItem.size(), whole.size());
+    for (std::size_t p = 0; p < whole.size(); ++p) {
+        EXPECT_GT(byItem[p], 0) << p;
+        EXPECT_GT(byItem[p] / whole[p], 0.8) << "parameter " << p;
+        EXPECT_LT(byItem[p] / whole[p], 1.0) << "parameter " << p;
+    }
+}
+
+TEST(MarginalInformation, StandardErrorsAreTheRootsOfTheInverseDiagonal) {
+    // [[4, 2], [2, 3]]^-1 = [[3, -2], [-2, 4]] / 8.
+    std::vector<double> se;
+    ASSERT_TRUE(StandardErrorsFrom({4, 2, 2, 3}, 2, se));
+    EXPECT_NEAR(se[0], std::sqrt(3.0 / 8), 1e-15);
+    EXPECT_NEAR(se[1], std::sqrt(4.0 / 8), 1e-15);
+    EXPECT_FALSE(StandardErrorsFrom({1, 2, 2, 1}, 2, se));
+}
+
+TEST(MarginalEm, SameBitsOnOneTwoAndThreeThreads) {
+    Data base = Simulated(2100, 15, 0.05, 5);
+    MarginalSettings settings;
+    settings.maxCycles = 40;
+    std::vector<double> firstA, firstB, firstC, firstInfo;
+    double firstLl = 0;
+    for (unsigned threads : {1u, 2u, 3u}) {
+        Data d = base;
+        std::vector<char> estimated(d.items, 1);
+        SetStartValues(settings.model, d.View(), estimated, PriorsFor(settings), d.Spans());
+        WorkerPool pool(threads);
+        Quadrature q = NormalQuadrature(settings.quadraturePoints, settings.quadratureRange);
+        ExpectedCounts counts;
+        const EmOutcome out = RunEm(d.View(), settings, estimated, d.Spans(), pool, q, counts,
+                                    [](int, double, double) { return true; });
+        const ParameterLayout layout = MakeLayout(settings, estimated, d.Spans());
+        const auto info =
+            ObservedInformation(d.View(), layout, settings, d.Spans(), q, counts, pool);
+        if (threads == 1) {
+            firstA = d.a, firstB = d.b, firstC = d.c, firstInfo = info;
+            firstLl = out.logLikelihood;
+            continue;
+        }
+        EXPECT_EQ(d.a, firstA) << threads << " threads";
+        EXPECT_EQ(d.b, firstB) << threads << " threads";
+        EXPECT_EQ(d.c, firstC) << threads << " threads";
+        EXPECT_EQ(info, firstInfo) << threads << " threads";
+        EXPECT_EQ(out.logLikelihood, firstLl) << threads << " threads";
+    }
+}
+
+}  // namespace
+}  // namespace tarvo::mml
