@@ -15,10 +15,10 @@
 #include <string>
 
 #include "bench_data.h"
-#include "input/delimited_response_file.h"
-#include "input/line_reader.h"
-#include "input/response_file.h"
+#include "input/format/delimited_response_file.h"
 #include "input/response_input.h"
+#include "input/text/line_reader.h"
+#include "input/text/response_file.h"
 #include "platform/control_ids.h"
 #include "quiet_host.h"
 #include "run/calibration_run.h"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "input/delimited_records.h"
+#include "input/format/delimited_records.h"
 
 namespace {
 

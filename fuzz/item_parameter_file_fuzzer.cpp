@@ -14,8 +14,8 @@
 
 #include "core/run_tables.h"
 #include "fuzz_support.h"
-#include "input/item_parameter_file.h"
-#include "input/text_rules.h"
+#include "input/text/item_parameter_file.h"
+#include "input/text/text_rules.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 
 #include "core/run_tables.h"
 #include "fuzz_support.h"
-#include "input/line_reader.h"
-#include "input/text_rules.h"
+#include "input/text/line_reader.h"
+#include "input/text/text_rules.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 
 #include "core/run_tables.h"
 #include "fuzz_support.h"
-#include "input/response_file.h"
-#include "input/text_rules.h"
+#include "input/text/response_file.h"
+#include "input/text/text_rules.h"
 
 namespace {
 

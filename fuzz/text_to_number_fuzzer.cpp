@@ -14,7 +14,7 @@
 #include <string_view>
 
 #include "fuzz_support.h"
-#include "input/text_rules.h"
+#include "input/text/text_rules.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "input/exist.h"
+#include "input/text/exist.h"
 #include "shell/progress/progress_operations.h"
 #include "tarvo.h"
 

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "input/layout_detection.h"
-#include "input/response_format.h"
+#include "input/format/layout_detection.h"
+#include "input/format/response_format.h"
 #include "platform/control_ids.h"
 
 namespace tarvo::cli {

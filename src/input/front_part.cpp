@@ -1,9 +1,9 @@
 #include "input/front_part.h"
 
-#include "input/exist.h"
-#include "input/item_parameter_file.h"
-#include "input/response_file.h"
 #include "input/response_input.h"
+#include "input/text/exist.h"
+#include "input/text/item_parameter_file.h"
+#include "input/text/response_file.h"
 
 namespace tarvo {
 

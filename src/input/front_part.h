@@ -6,7 +6,7 @@
 
 #include "core/run_request.h"
 #include "core/run_tables.h"
-#include "input/input_check.h"
+#include "input/check/input_check.h"
 #include "platform/run_host.h"
 
 namespace tarvo {

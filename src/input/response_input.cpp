@@ -1,11 +1,11 @@
 #include "input/response_input.h"
 
-#include "input/delimited_response_file.h"
-#include "input/key_file.h"
-#include "input/layout_detection.h"
-#include "input/line_reader.h"
-#include "input/response_file.h"
-#include "input/settings_reader.h"
+#include "input/format/delimited_response_file.h"
+#include "input/format/key_file.h"
+#include "input/format/layout_detection.h"
+#include "input/text/line_reader.h"
+#include "input/text/response_file.h"
+#include "input/text/settings_reader.h"
 #include "platform/control_ids.h"
 
 namespace tarvo {

@@ -5,11 +5,11 @@
 #include <vector>
 
 #include "core/run_tables.h"
-#include "input/delimited_columns.h"
-#include "input/input_check.h"
-#include "input/input_file.h"
-#include "input/record_tally.h"
-#include "input/response_format.h"
+#include "input/check/input_check.h"
+#include "input/format/delimited_columns.h"
+#include "input/format/response_format.h"
+#include "input/text/input_file.h"
+#include "input/text/record_tally.h"
 #include "platform/control_texts.h"
 
 namespace tarvo {

@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "input/line_reader.h"
+#include "input/text/line_reader.h"
 
 namespace tarvo::linking {
 namespace {

@@ -6,9 +6,9 @@
 #include <iterator>
 #include <limits>
 
-#include "input/item_parameter_file.h"
-#include "input/line_reader.h"
-#include "input/text_rules.h"
+#include "input/text/item_parameter_file.h"
+#include "input/text/line_reader.h"
+#include "input/text/text_rules.h"
 #include "output/result_file_rows.h"
 
 namespace tarvo::linking {

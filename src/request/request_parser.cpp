@@ -1,8 +1,8 @@
 #include "request/request_parser.h"
 
 #include "core/modes.h"
-#include "input/response_format.h"
-#include "input/settings_reader.h"
+#include "input/format/response_format.h"
+#include "input/text/settings_reader.h"
 #include "platform/control_ids.h"
 #include "platform/control_texts.h"
 #include "request/value_checks.h"

@@ -8,8 +8,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "input/layout_detection.h"
-#include "input/response_format.h"
+#include "input/format/layout_detection.h"
+#include "input/format/response_format.h"
 #include "platform/control_ids.h"
 #include "request/job_file.h"
 #include "shell/desktop/program_icon.h"

@@ -7,8 +7,8 @@
 
 #include <string>
 
-#include "input/settings_reader.h"
-#include "input/text_rules.h"
+#include "input/text/settings_reader.h"
+#include "input/text/text_rules.h"
 #include "platform/control_ids.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"

@@ -9,7 +9,7 @@
 #include <iterator>
 #include <string>
 
-#include "input/line_reader.h"
+#include "input/text/line_reader.h"
 
 namespace tarvo {
 namespace {

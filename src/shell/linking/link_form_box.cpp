@@ -7,7 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "input/text_rules.h"
+#include "input/text/text_rules.h"
 #include "shell/files/file_selection.h"
 
 namespace tarvo::shell {

@@ -2,7 +2,7 @@
 
 #include <QPushButton>
 
-#include "input/layout_detection.h"
+#include "input/format/layout_detection.h"
 #include "shell/form/choice_row.h"
 
 namespace tarvo::shell {

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "input/delimited_records.h"
-#include "input/layout_detection.h"
-#include "input/line_reader.h"
-#include "input/scoring.h"
-#include "input/text_rules.h"
+#include "input/format/delimited_records.h"
+#include "input/format/layout_detection.h"
+#include "input/text/line_reader.h"
+#include "input/text/scoring.h"
+#include "input/text/text_rules.h"
 #include "platform/control_ids.h"
 
 namespace tarvo::shell {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "input/response_format.h"
+#include "input/format/response_format.h"
 #include "shell/form/dialog_controls.h"
 
 // What the Preview window shows, without widgets: the first lines of the

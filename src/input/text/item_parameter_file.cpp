@@ -1,0 +1,39 @@
+#include "input/text/item_parameter_file.h"
+
+#include <algorithm>
+
+#include "input/text/text_rules.h"
+
+namespace tarvo {
+
+namespace {
+
+void ReadParameter(std::string_view line, FieldSpec field, double& parameter) {
+    if (field.length != 0) parameter = TextToNumber(CutField(line, field));
+}
+
+}  // namespace
+
+ReadStatus ReadItemParameterFile(const std::string& path, const RunSettings& settings,
+                                 ItemTable& items, std::vector<char>* linesGiven) {
+    const std::size_t lineKept =
+        std::max({FieldEnd(settings.itemIdField), FieldEnd(settings.aField),
+                  FieldEnd(settings.bField), FieldEnd(settings.cField)});
+    LineReader reader(path);
+    std::string line;
+    for (std::size_t i = 0; i < items.itemCount(); ++i) {
+        reader.ReadLine(line, lineKept);
+        if (linesGiven != nullptr) {
+            (*linesGiven)[i] = line.find_first_not_of(" \t") != std::string::npos ? 1 : 0;
+        }
+        if (settings.itemIdField.length != 0) {
+            items.AccNo[i] = std::string(CutField(line, settings.itemIdField));
+        }
+        ReadParameter(line, settings.aField, items.a[i]);
+        ReadParameter(line, settings.bField, items.b[i]);
+        ReadParameter(line, settings.cField, items.c[i]);
+    }
+    return reader.Status();
+}
+
+}  // namespace tarvo

@@ -1,0 +1,82 @@
+#include "input/text/line_reader.h"
+
+#include <algorithm>
+
+namespace tarvo {
+
+namespace {
+
+constexpr char kCarriageReturn = 13;
+constexpr char kLineFeed = 10;
+constexpr char kEndOfData = 26;
+
+bool EndsLine(char byte) {
+    return byte == kCarriageReturn || byte == kLineFeed || byte == kEndOfData;
+}
+
+}  // namespace
+
+LineReader::LineReader(const std::string& path, std::size_t bufferSize) : file_(path, bufferSize) {}
+
+LineReader::~LineReader() = default;
+
+bool LineReader::Ended() { return !file_.Fill() || file_.Unread().front() == kEndOfData; }
+
+bool LineReader::EndedAtEndOfDataMark() {
+    return file_.Fill() && file_.Unread().front() == kEndOfData;
+}
+
+void LineReader::ReadLine(std::string& line, std::size_t keepAtMost) {
+    line.clear();
+    while (file_.Fill()) {
+        const std::string_view block = file_.Unread();
+        const auto stop = std::find_if(block.begin(), block.end(), EndsLine);
+        const std::size_t found = static_cast<std::size_t>(stop - block.begin());
+        if (line.size() < keepAtMost) {
+            line.append(block.data(), std::min(found, keepAtMost - line.size()));
+        }
+        file_.Skip(found);
+        if (found == block.size()) continue;  // the line goes on in the next block
+
+        const char terminator = *stop;
+        if (terminator == kEndOfData) return;  // left in place: the data has ended
+        file_.Skip(1);
+        if (terminator == kCarriageReturn && file_.Fill() && file_.Unread().front() == kLineFeed) {
+            file_.Skip(1);
+        }
+        return;
+    }
+}
+
+UnreadRest LineReader::CountRest() {
+    UnreadRest rest;
+    bool lineOpen = false;
+    char previous = 0;
+    while (file_.Fill()) {
+        for (const char byte : file_.Unread()) {
+            ++rest.bytes;
+            if (byte == kLineFeed && previous == kCarriageReturn) {
+                previous = byte;
+                continue;  // CR LF is one line end
+            }
+            if (byte == kCarriageReturn || byte == kLineFeed) {
+                ++rest.lines;
+                lineOpen = false;
+            } else {
+                lineOpen = true;
+            }
+            previous = byte;
+        }
+        file_.Skip(file_.Unread().size());
+    }
+    if (lineOpen) ++rest.lines;
+    return rest;
+}
+
+std::string LineReader::ReadLine() {
+    std::string line;
+    ReadLine(line);
+    return line;
+}
+
+}  // namespace tarvo

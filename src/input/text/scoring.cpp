@@ -1,0 +1,44 @@
+#include "input/text/scoring.h"
+
+#include <algorithm>
+
+#include "core/run_tables.h"
+
+namespace tarvo {
+
+std::string DefaultAnswerKey(std::size_t itemCount) { return std::string(itemCount, '1'); }
+
+std::uint8_t ScoreResponse(char response, char keyChar) {
+    if (response == ' ' || response == '9') return kNoResponse;
+    return response == keyChar ? kCorrect : kIncorrect;
+}
+
+void AppendScoredResponses(std::string_view present, std::size_t blanks, std::string_view key,
+                           std::size_t itemCount, PersonTable& persons) {
+    // The table grows once per examinee, then the codes are written in place.
+    std::vector<std::uint8_t>& codes = persons.responses;
+    const std::size_t at = codes.size();
+    codes.resize(at + itemCount, kIncorrect);
+    std::uint8_t* out = codes.data() + at;
+    // A key shorter than the field (from a short key record at column 0) has
+    // nothing to match beyond its end.
+    const std::size_t keyed = std::min(present.size(), key.size());
+    for (std::size_t i = 0; i < keyed; ++i) out[i] = ScoreResponse(present[i], key[i]);
+    for (std::size_t i = keyed; i < present.size(); ++i) out[i] = ScoreResponse(present[i], ' ');
+    std::fill_n(out + present.size(), blanks, kNoResponse);
+}
+
+bool IsBlankResponseField(std::string_view field, std::size_t itemCount) {
+    return field.size() == itemCount &&
+           std::all_of(field.begin(), field.end(), [](char ch) { return ch == ' '; });
+}
+
+bool IsKeyIdentifier(std::string_view identifier) {
+    if (identifier.size() < 3) return false;
+    // Upper case by ASCII only, whatever the locale.
+    auto upper = [](char ch) { return ch >= 'a' && ch <= 'z' ? static_cast<char>(ch - 32) : ch; };
+    return upper(identifier[0]) == 'K' && upper(identifier[1]) == 'E' &&
+           upper(identifier[2]) == 'Y';
+}
+
+}  // namespace tarvo
