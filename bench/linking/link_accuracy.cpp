@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "estimation/marginal/mml_em.h"
-#include "linking/link_methods.h"
+#include "linking/methods/link_methods.h"
 #include "simulator.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "linking/transform.h"
+#include "linking/forms/transform.h"
 #include "output/result_file.h"
 #include "output/result_file_rows.h"
 #include "output/result_rows.h"

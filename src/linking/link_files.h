@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "linking/form_reader.h"
-#include "linking/score_table.h"
-#include "linking/true_score_equating.h"
+#include "linking/forms/form_reader.h"
+#include "linking/tables/score_table.h"
+#include "linking/tables/true_score_equating.h"
 
 // The files a link writes besides its report, each with CR LF line ends,
 // and the file checks both front ends make before writing.

@@ -1,6 +1,6 @@
 #include "linking/link_session.h"
 
-#include "linking/transform.h"
+#include "linking/forms/transform.h"
 
 namespace tarvo::linking {
 

@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "linking/bootstrap.h"
-#include "linking/drift.h"
-#include "linking/form_reader.h"
-#include "linking/link_methods.h"
-#include "linking/score_table.h"
-#include "linking/test_curves.h"
-#include "linking/true_score_equating.h"
+#include "linking/forms/form_reader.h"
+#include "linking/methods/bootstrap.h"
+#include "linking/methods/drift.h"
+#include "linking/methods/link_methods.h"
+#include "linking/tables/score_table.h"
+#include "linking/tables/test_curves.h"
+#include "linking/tables/true_score_equating.h"
 
 // One link from start to end, as both front ends run it: the two forms
 // read, their common items matched, every method's constants with their

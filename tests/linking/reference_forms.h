@@ -10,8 +10,8 @@
 // by uniroot).
 #include <string>
 
-#include "linking/common_items.h"
-#include "linking/item_form.h"
+#include "linking/forms/common_items.h"
+#include "linking/forms/item_form.h"
 
 namespace tarvo::linking::test {
 

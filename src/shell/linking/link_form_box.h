@@ -3,7 +3,7 @@
 #include <QGroupBox>
 #include <optional>
 
-#include "linking/form_reader.h"
+#include "linking/forms/form_reader.h"
 
 class QComboBox;
 class QLineEdit;

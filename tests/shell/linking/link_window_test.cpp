@@ -18,7 +18,7 @@
 #include <QtCharts/QXYSeries>
 #include <cstdio>
 
-#include "linking/form_reader.h"
+#include "linking/forms/form_reader.h"
 #include "linking/reference_forms.h"
 #include "shell/desktop/window_fit.h"
 #include "shell/linking/link_form_box.h"
