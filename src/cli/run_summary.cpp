@@ -63,12 +63,12 @@ Published PublishRunReport(const RunReport& report, bool quiet, const std::strin
     return Published::Failed;
 }
 
-int ExitStatus(RunEnd end, Published published, int stopSignal) {
+int ExitStatus(RunEnd end, Published published, int stopSignal, bool itemsMissing) {
     const int stopped = 128 + (stopSignal != 0 ? stopSignal : SIGINT);
     switch (end) {
         case RunEnd::Finished:
             if (published == Published::Stopped) return stopped;
-            return published == Published::Done ? 0 : 1;
+            return published == Published::Done && !itemsMissing ? 0 : 1;
         case RunEnd::Stopped:
             return stopped;
         case RunEnd::EndedAtCheck:
