@@ -67,6 +67,14 @@ OpenedResultFile OpenReportFileForWriting(
     if (isLink && IsPlantedLink(name, entry)) {
         return {-1, Failure(name, "a link of another user's in a shared folder is not followed")};
     }
+    // Looked at before the open too, which the kernel may refuse for it
+    // with a reason that says less.
+    constexpr const char* kOthersFile =
+        "a file of another user's in a shared folder is not replaced";
+    if (!isLink && ::lstat(name.c_str(), &entry) == 0 &&
+        IsAnotherUsersInSharedFolder(FolderOf(name), entry)) {
+        return {-1, Failure(name, kOthersFile)};
+    }
     // Not truncated yet: the checks below may refuse the file.
     constexpr int kFlags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
     const int descriptor = OpenRetrying(name, isLink ? kFlags : kFlags | O_NOFOLLOW);
@@ -83,9 +91,7 @@ OpenedResultFile OpenReportFileForWriting(
     std::error_code resolveError;
     const std::filesystem::path resolved = std::filesystem::canonical(name, resolveError);
     if (!resolveError && IsAnotherUsersInSharedFolder(resolved.parent_path().string(), info)) {
-        return Refused(
-            descriptor,
-            Failure(name, "a file of another user's in a shared folder is not replaced"));
+        return Refused(descriptor, Failure(name, kOthersFile));
     }
     for (const auto& [other, what] : notThese) {
         struct stat otherInfo {};
