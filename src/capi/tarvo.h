@@ -27,7 +27,9 @@ TARVO_API int16_t EXIST(const char* name);
 /* Opens a progress window titled caption (length bytes of UTF-8 text) above
  * owner and disables the owner until pbProgressShutdown. Returns its handle.
  * Without a display (neither DISPLAY, WAYLAND_DISPLAY nor QT_QPA_PLATFORM is
- * set) it returns NULL, and every progress call then does nothing:
+ * set, or the display named cannot be reached, or QT_QPA_PLATFORM names a
+ * platform that is not there: the first call tries it in a child process)
+ * it returns NULL, and every progress call then does nothing:
  * pbProgressIsCancelled returns 0. */
 TARVO_API void* pbProgressInit(void* owner, const char* caption, size_t length);
 TARVO_API void* pbProgressInitZ(void* owner, const char* caption);

@@ -1,6 +1,11 @@
 // The C entry points: each one converts its arguments, calls the C++ code and
 // lets no exception out.
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QApplication>
+#include <cerrno>
 #include <cstdlib>
 #include <string>
 #include <string_view>
@@ -12,18 +17,42 @@
 namespace {
 
 // Qt ends the whole process when it cannot reach the display it was built
-// for, so the library looks first: a platform chosen by the caller
-// (QT_QPA_PLATFORM, e.g. offscreen) is taken as given, otherwise an X11 or
-// Wayland display must be named. Without one the progress operations do
-// nothing, and the caller's work goes on without a window.
+// for, or when QT_QPA_PLATFORM names a platform it does not have, so the
+// library looks first: without a platform chosen by the caller
+// (QT_QPA_PLATFORM, e.g. offscreen) an X11 or Wayland display must be
+// named, and a child process must then be able to start the application
+// there. Without that the progress operations do nothing, and the caller's
+// work goes on without a window.
+bool ApplicationStartsInAChild() {
+    const pid_t child = fork();
+    if (child < 0) return false;
+    if (child == 0) {
+        // Only the start is tried: nothing of the caller's is flushed or
+        // destroyed twice.
+        int argc = 1;
+        char programName[] = "tarvo";
+        char* argv[] = {programName, nullptr};
+        new QApplication(argc, argv);
+        _exit(0);
+    }
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) return false;
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 bool DisplayAvailable() {
     static const bool available = [] {
         auto named = [](const char* variable) {
             const char* value = std::getenv(variable);
             return value != nullptr && *value != '\0';
         };
-        if (QCoreApplication::instance() != nullptr || named("QT_QPA_PLATFORM")) return true;
-        return named("DISPLAY") || named("WAYLAND_DISPLAY");
+        if (QCoreApplication::instance() != nullptr) return true;
+        if (!named("QT_QPA_PLATFORM") && !named("DISPLAY") && !named("WAYLAND_DISPLAY")) {
+            return false;
+        }
+        return ApplicationStartsInAChild();
     }();
     return available;
 }

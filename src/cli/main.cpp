@@ -87,9 +87,16 @@ int main(int argc, char** argv) {
         if (end == RunEnd::NothingToEstimate) {
             std::fprintf(stderr, "ERROR Nothing was estimated: %s\n", report.error.c_str());
         }
+        // The result is what the rules give, but a script must not take it
+        // for one computed from the items.
+        if (report.itemParametersMissing) {
+            std::fprintf(
+                stderr, "ERROR No item parameters were read: every estimate uses a = b = c = 0.\n");
+        }
         const cli::Published published =
             cli::PublishRunReport(report, options.quiet, runRequest.reportFile);
-        return cli::ExitStatus(end, published, cli::ConsoleHost::StopSignal());
+        return cli::ExitStatus(end, published, cli::ConsoleHost::StopSignal(),
+                               report.itemParametersMissing);
     } catch (const std::exception& failure) {
         std::fprintf(stderr, "ERROR The run failed: %s\n", failure.what());
     } catch (...) {

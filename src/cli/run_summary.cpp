@@ -4,13 +4,32 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <filesystem>
+#include <system_error>
 
 #include "cli/console_host.h"
 #include "output/result_file.h"
+#include "output/result_file_open.h"
 #include "report/report_json.h"
 #include "report/report_summary.h"
 
 namespace tarvo::cli {
+
+namespace {
+
+// Names of a file that may not exist yet (the result, before the run): the
+// same when they resolve to one path, links of the folders followed.
+bool ResolveToOnePath(const std::string& first, const std::string& second) {
+    std::error_code error;
+    const std::filesystem::path one =
+        std::filesystem::weakly_canonical(std::filesystem::absolute(first, error), error);
+    if (error) return false;
+    const std::filesystem::path other =
+        std::filesystem::weakly_canonical(std::filesystem::absolute(second, error), error);
+    return !error && one == other;
+}
+
+}  // namespace
 
 std::string ReportFileClash(const RunRequest& request) {
     const std::string& report = request.reportFile;
@@ -22,7 +41,7 @@ std::string ReportFileClash(const RunRequest& request) {
     };
     for (const auto& [name, what] : files) {
         if (name->empty()) continue;
-        if (*name == report || IsSameFile(*name, report)) {
+        if (*name == report || IsSameFile(*name, report) || ResolveToOnePath(*name, report)) {
             return "--report " + report + " names " + what;
         }
     }
@@ -50,7 +69,18 @@ Published PublishRunReport(const RunReport& report, bool quiet, const std::strin
     std::string error;
     report::StopRequested stop;
     if (report.end != RunEnd::Stopped) stop = [] { return ConsoleHost::InterruptRequested(); };
-    switch (report::WriteReportJson(report, reportFile, error, stop)) {
+    // Opened only now, when the result file exists: a report that is the
+    // result or an input by another spelling is told by its identity.
+    const OpenedResultFile opened =
+        OpenReportFileForWriting(reportFile, {{report.resultFile, "the result file"},
+                                              {report.responseFile, "the response file"},
+                                              {report.itemFile, "the item parameter file"}});
+    if (opened.descriptor < 0) {
+        std::fprintf(stderr, "ERROR Report file %s cannot be written: %s.\n", reportFile.c_str(),
+                     opened.failure.c_str());
+        return Published::Failed;
+    }
+    switch (report::WriteReportJson(report, opened.descriptor, reportFile, error, stop)) {
         case report::ReportWrite::Written:
             return Published::Done;
         case report::ReportWrite::Stopped:
@@ -63,12 +93,12 @@ Published PublishRunReport(const RunReport& report, bool quiet, const std::strin
     return Published::Failed;
 }
 
-int ExitStatus(RunEnd end, Published published, int stopSignal) {
+int ExitStatus(RunEnd end, Published published, int stopSignal, bool itemsMissing) {
     const int stopped = 128 + (stopSignal != 0 ? stopSignal : SIGINT);
     switch (end) {
         case RunEnd::Finished:
             if (published == Published::Stopped) return stopped;
-            return published == Published::Done ? 0 : 1;
+            return published == Published::Done && !itemsMissing ? 0 : 1;
         case RunEnd::Stopped:
             return stopped;
         case RunEnd::EndedAtCheck:

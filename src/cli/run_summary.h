@@ -29,9 +29,10 @@ enum class Published { Done, Failed, Stopped };
 Published PublishRunReport(const RunReport& report, bool quiet, const std::string& reportFile);
 
 // The exit status of a run, the same for every estimator: 0 finished and
-// published, 1 ended at a check, failed, had nothing to estimate or its
-// report could not be written, 128 + the signal when stopped (the run, or
-// the writing of its report).
-int ExitStatus(RunEnd end, Published published, int stopSignal);
+// published, 1 ended at a check, failed, had nothing to estimate, ran
+// without the item parameters its mode takes (itemsMissing) or its report
+// could not be written, 128 + the signal when stopped (the run, or the
+// writing of its report).
+int ExitStatus(RunEnd end, Published published, int stopSignal, bool itemsMissing);
 
 }  // namespace tarvo::cli

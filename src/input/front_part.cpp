@@ -51,6 +51,7 @@ std::optional<RunInputs> ReadRunInputs(const RunRequest& request, RunHost& host)
     if (const auto count = PlannedItemCount(plan)) settings.itemCount = *count;
     inputs.items = ItemTable(settings.itemCount);
     inputs.itemLinesGiven.assign(settings.itemCount, 0);
+    inputs.itemFieldTexts.assign(settings.itemCount, {});
 
     // A missing item parameter file is reported, and the run goes on without
     // it: every item keeps an empty AccNo and zero a, b, c.
@@ -59,8 +60,9 @@ std::optional<RunInputs> ReadRunInputs(const RunRequest& request, RunHost& host)
         settings.itemParameterFile.clear();
     }
     if (!settings.itemParameterFile.empty()) {
-        const ReadStatus status = ReadItemParameterFile(settings.itemParameterFile, settings,
-                                                        inputs.items, &inputs.itemLinesGiven);
+        const ReadStatus status =
+            ReadItemParameterFile(settings.itemParameterFile, settings, inputs.items,
+                                  &inputs.itemLinesGiven, &inputs.itemFieldTexts);
         // One that cannot be read is treated like a missing one, whatever
         // part of it was read.
         if (status != ReadStatus::Read) {
@@ -69,6 +71,7 @@ std::optional<RunInputs> ReadRunInputs(const RunRequest& request, RunHost& host)
             settings.itemParameterFile.clear();
             inputs.items = ItemTable(settings.itemCount);
             inputs.itemLinesGiven.assign(settings.itemCount, 0);
+            inputs.itemFieldTexts.assign(settings.itemCount, {});
         }
     }
 

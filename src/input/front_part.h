@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,6 +22,10 @@ struct RunInputs {
     // Per item: whether its line of the item parameter file holds anything
     // in the fields read (all 0 without a file).
     std::vector<char> itemLinesGiven;
+    // Per item: the texts of its a, b and c fields as cut from its line
+    // (empty without a file, or for a field not read), so that a held value
+    // can be quoted as the file gives it.
+    std::vector<std::array<std::string, 3>> itemFieldTexts;
 };
 
 // The front part of a run: takes the settings of the request, checks that

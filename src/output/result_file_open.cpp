@@ -33,18 +33,83 @@ std::string FolderOf(const std::string& name) {
     return slash == 0 ? "/" : name.substr(0, slash);
 }
 
+// Whether entry, in folder, belongs to neither this user nor the folder's
+// owner while the folder is sticky and writable by everyone: another user
+// put it there.
+bool IsAnotherUsersInSharedFolder(const std::string& folderName, const struct stat& entry) {
+    struct stat folder {};
+    if (::stat(folderName.c_str(), &folder) != 0) return false;
+    const bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
+    return shared && entry.st_uid != ::geteuid() && entry.st_uid != folder.st_uid;
+}
+
 // The rule the kernel applies when it protects links: a link in a folder
 // that is sticky and writable by everyone is followed only by its owner, or
 // when it belongs to the folder's owner. A link owned by either cannot be
 // swapped by anyone else after this check, thanks to the sticky bit.
 bool IsPlantedLink(const std::string& name, const struct stat& link) {
-    struct stat folder {};
-    if (::stat(FolderOf(name).c_str(), &folder) != 0) return false;
-    const bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
-    return shared && link.st_uid != ::geteuid() && link.st_uid != folder.st_uid;
+    return IsAnotherUsersInSharedFolder(FolderOf(name), link);
+}
+
+OpenedResultFile Refused(int descriptor, std::string failure) {
+    ::close(descriptor);
+    return {-1, std::move(failure)};
 }
 
 }  // namespace
+
+OpenedResultFile OpenReportFileForWriting(
+    const std::string& name, const std::vector<std::pair<std::string, std::string>>& notThese) {
+    if (name.empty()) return {-1, "no file name given"};
+    if (name.find('\0') != std::string::npos) return {-1, "the name holds a NUL byte"};
+    struct stat entry {};
+    const bool isLink = ::lstat(name.c_str(), &entry) == 0 && S_ISLNK(entry.st_mode);
+    if (isLink && IsPlantedLink(name, entry)) {
+        return {-1, Failure(name, "a link of another user's in a shared folder is not followed")};
+    }
+    // Looked at before the open too, which the kernel may refuse for it
+    // with a reason that says less.
+    constexpr const char* kOthersFile =
+        "a file of another user's in a shared folder is not replaced";
+    if (!isLink && ::lstat(name.c_str(), &entry) == 0 &&
+        IsAnotherUsersInSharedFolder(FolderOf(name), entry)) {
+        return {-1, Failure(name, kOthersFile)};
+    }
+    // Not truncated yet: the checks below may refuse the file.
+    constexpr int kFlags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    const int descriptor = OpenRetrying(name, isLink ? kFlags : kFlags | O_NOFOLLOW);
+    if (descriptor < 0) {
+        const int error = errno;
+        // A FIFO nobody reads refuses a non-blocking open.
+        if (error == ENXIO) return {-1, Failure(name, "not a regular file")};
+        return {-1, Failure(name, SystemReason(error))};
+    }
+    struct stat info {};
+    if (::fstat(descriptor, &info) != 0)
+        return Refused(descriptor, Failure(name, SystemReason(errno)));
+    if (!S_ISREG(info.st_mode)) return Refused(descriptor, Failure(name, "not a regular file"));
+    std::error_code resolveError;
+    const std::filesystem::path resolved = std::filesystem::canonical(name, resolveError);
+    if (!resolveError && IsAnotherUsersInSharedFolder(resolved.parent_path().string(), info)) {
+        return Refused(descriptor, Failure(name, kOthersFile));
+    }
+    for (const auto& [other, what] : notThese) {
+        struct stat otherInfo {};
+        if (other.empty() || other.find('\0') != std::string::npos ||
+            ::stat(other.c_str(), &otherInfo) != 0) {
+            continue;
+        }
+        if (otherInfo.st_dev == info.st_dev && otherInfo.st_ino == info.st_ino) {
+            return Refused(descriptor, "it is " + what);
+        }
+    }
+    const int flags = ::fcntl(descriptor, F_GETFL);
+    if (flags < 0 || ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0 ||
+        ::ftruncate(descriptor, 0) != 0) {
+        return Refused(descriptor, Failure(name, SystemReason(errno)));
+    }
+    return {descriptor, {}};
+}
 
 std::string FullPathForMessage(const std::string& name) {
     std::error_code error;

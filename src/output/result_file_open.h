@@ -1,6 +1,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace tarvo {
 
@@ -22,6 +24,21 @@ struct OpenedResultFile {
 // - any other failure names the full path the name resolved to and the
 //   system's reason.
 OpenedResultFile OpenResultFileForWriting(const std::string& name);
+
+// Opens name for the run's JSON report, which replaces the file's text:
+// - a link is refused as the result file refuses it (another user's in a
+//   sticky folder anyone may write to);
+// - the open never waits (a FIFO without a reader), and anything but a
+//   regular file is refused, as is a file of another user's (not the
+//   folder's owner's) in such a folder, which the kernel's protected_regular
+//   rule would refuse too;
+// - a file that is one of notThese (name, what it is: "the result file"),
+//   compared by device and inode after opening, is refused ("it is the
+//   result file"), however it is spelled;
+// and only then is the file emptied. On failure the descriptor is -1 and
+// failure says why.
+OpenedResultFile OpenReportFileForWriting(
+    const std::string& name, const std::vector<std::pair<std::string, std::string>>& notThese);
 
 // name as an absolute path, for messages: a relative name is resolved
 // against the current folder, and "." and ".." are taken out lexically.

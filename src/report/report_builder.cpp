@@ -186,6 +186,10 @@ RunReport BuildRunReport(const ReportSources& sources) {
     if (sources.inputSettings != nullptr) {
         report.itemFile = sources.inputSettings->itemParameterFile;
     }
+    if (outcome != nullptr && report.method != "mml" && IsMode(report.mode)) {
+        report.itemParametersMissing =
+            RulesOf(report.mode).needsItemFile && report.itemFile.empty();
+    }
     if (outcome != nullptr) {
         const LoopStep step = report.loop.step;
         report.loop = outcome->loop;

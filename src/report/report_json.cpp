@@ -1,11 +1,12 @@
 #include "report/report_json.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <nlohmann/json.hpp>
 
 #include "report/report_flags.h"
@@ -18,6 +19,9 @@ using Json = nlohmann::ordered_json;
 
 // Raised with the version whenever a field changes meaning or goes away.
 constexpr int kSchemaVersion = 1;
+
+// Bytes of the document handed to the file at once.
+constexpr std::size_t kReportBytesGathered = 1 << 16;
 
 // Rows written between two looks at a stop request.
 constexpr std::size_t kRowsBetweenLooks = 1000;
@@ -216,18 +220,42 @@ std::string ReportJson(const RunReport& report) {
 
 ReportWrite WriteReportJson(const RunReport& report, const std::string& path, std::string& error,
                             const StopRequested& stopRequested) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) {
+    const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (descriptor < 0) {
         error = "Report file " + path + " cannot be written: " + std::strerror(errno) + ".";
         return ReportWrite::Failed;
     }
+    return WriteReportJson(report, descriptor, path, error, stopRequested);
+}
+
+ReportWrite WriteReportJson(const RunReport& report, int descriptor, const std::string& path,
+                            std::string& error, const StopRequested& stopRequested) {
+    bool written = true;
+    auto writeOut = [&](const std::string& bytes) {
+        std::size_t done = 0;
+        while (written && done < bytes.size()) {
+            const ssize_t n = ::write(descriptor, bytes.data() + done, bytes.size() - done);
+            if (n > 0) {
+                done += static_cast<std::size_t>(n);
+            } else if (n == 0 || errno != EINTR) {
+                written = false;
+            }
+        }
+    };
+    // Rows are gathered into writes of about kReportBytesGathered.
+    std::string gathered;
     const bool whole = WriteDocument(
         report,
         [&](const std::string& piece) {
-            out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+            gathered += piece;
+            if (gathered.size() >= kReportBytesGathered) {
+                writeOut(gathered);
+                gathered.clear();
+            }
         },
         stopRequested);
-    out.close();
+    writeOut(gathered);
+    written = ::close(descriptor) == 0 && written;
     if (!whole) {
         // Half a document is no report; only a file of our own is removed,
         // never a device or a pipe the user named.
@@ -236,7 +264,7 @@ ReportWrite WriteReportJson(const RunReport& report, const std::string& path, st
         error = "Report file " + path + " was not finished: the run was stopped.";
         return ReportWrite::Stopped;
     }
-    if (!out) {
+    if (!written) {
         error = "Report file " + path + " could not be written completely.";
         return ReportWrite::Failed;
     }

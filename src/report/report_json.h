@@ -25,6 +25,12 @@ enum class ReportWrite { Written, Failed, Stopped };
 ReportWrite WriteReportJson(const RunReport& report, const std::string& path, std::string& error,
                             const StopRequested& stopRequested = {});
 
+// The same into descriptor, a regular file opened for writing and empty,
+// which it closes; path names it in messages and is removed when a stop
+// leaves the document unfinished.
+ReportWrite WriteReportJson(const RunReport& report, int descriptor, const std::string& path,
+                            std::string& error, const StopRequested& stopRequested = {});
+
 // The names used for the enumerations, in JSON and elsewhere.
 const char* RunEndName(RunEnd end);
 const char* LoopEndName(LoopEnd end);

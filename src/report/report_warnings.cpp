@@ -58,6 +58,11 @@ std::vector<std::string> WarningsFor(const RunReport& report) {
     const bool cycles = report.loop.step == LoopStep::EmCycle;
     const std::string pass = cycles ? "cycle" : "pass";
     const std::string passes = cycles ? "cycles" : "passes";
+    if (report.itemParametersMissing) {
+        warnings.push_back(
+            "No item parameters were read: every estimate uses a = b = c = 0. Name an item "
+            "parameter file that exists and can be read, and run again.");
+    }
     if (report.loop.end == LoopEnd::PassLimit) {
         warnings.push_back("The estimation did not settle within its limit of " +
                            std::to_string(report.loop.passLimit) + " " + passes + " (last change " +

@@ -99,6 +99,10 @@ struct RunReport {
     std::string job;
     std::string responseFile;
     std::string itemFile;  // empty: none was read
+    // A classic mode that takes its items from the item parameter file ran
+    // without one (missing, unreadable or not named): every estimate uses
+    // a = b = c = 0.
+    bool itemParametersMissing = false;
 
     // The run.
     int mode = 0;

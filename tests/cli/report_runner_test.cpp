@@ -1,9 +1,12 @@
 // The runner's summary and JSON report as a user sees them: what goes to
 // standard output and standard error, the report file, the exit status.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 
 #include "support/run_fixture.h"
@@ -87,6 +90,86 @@ TEST(RunnerReport, ANotSettledRunWarnsAndStillSucceeds) {
                              0),
               0u);
     EXPECT_EQ(lines[2].rfind("WARNING The estimation did not settle", 0), 0u);
+}
+
+TEST(RunnerReport, AReportThatIsTheResultByAnotherSpellingIsRefused) {
+    RunFixture data(30, 4);
+    data.WriteFiles();
+    const std::string out = data.dir.File("o.csv");
+    const std::string link = data.dir.File("link.json");
+    std::filesystem::create_symlink(out, link);  // dangling until the run writes o.csv
+    const std::string folder = std::filesystem::path(data.dir.File("")).parent_path().filename();
+    struct Case {
+        std::string report;
+        int status;
+    };
+    for (const Case& c : {Case{data.dir.File("") + "/o.csv", 2},  // dir//o.csv
+                          Case{data.dir.File("../" + folder + "/o.csv"), 2},
+                          Case{std::filesystem::relative(out).string(), 2},
+                          Case{link, 1}}) {  // found only by its identity, after the run
+        std::filesystem::remove(out);
+        const Ran r = RunTool(data.dir, "--mode 6 " + Layout(data, 4) + " --output-file '" + out +
+                                            "' --report '" + c.report + "'");
+        EXPECT_EQ(r.status, c.status) << c.report << ": " << r.err;
+        EXPECT_NE(r.err.find("the result file"), std::string::npos) << r.err;
+        if (c.status == 1) {
+            EXPECT_EQ(test_support::ReadFile(out).rfind("SeqItem,AccNo,", 0), 0u) << c.report;
+        } else {
+            EXPECT_FALSE(std::filesystem::exists(out));
+        }
+    }
+}
+
+TEST(RunnerReport, AReportThatIsNoRegularFileIsRefusedWithoutWaiting) {
+    RunFixture data(30, 4);
+    data.WriteFiles();
+    const std::string fifo = data.dir.File("report.fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string out = data.dir.File("o.csv");
+    // Nobody reads the FIFO: a blocking open would wait for ever.
+    Ran r = RunTool(data.dir, "--mode 6 " + Layout(data, 4) + " --output-file '" + out +
+                                  "' --report '" + fifo + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "ERROR Report file " + fifo + " cannot be written: " + fifo +
+                         ": not a regular file.\n");
+    EXPECT_EQ(test_support::ReadFile(out).rfind("SeqItem,AccNo,", 0), 0u);
+    r = RunTool(data.dir, "--mode 6 " + Layout(data, 4) + " --output-file '" + out +
+                              "' --report '" + data.dir.File("") + "'");
+    EXPECT_EQ(r.status, 1) << r.err;
+}
+
+// Another user's file or link in a folder anyone may write to, such as
+// /tmp: the report neither replaces the one nor follows the other.
+TEST(RunnerReport, AnotherUsersFileOrLinkInASharedFolderIsNotWritten) {
+    if (geteuid() != 0) GTEST_SKIP() << "planting a file as another user needs root";
+    RunFixture data(30, 4);
+    data.WriteFiles();
+    const std::string own = data.dir.File("own.txt");
+    test_support::WriteFile(own, "private\n");
+    const std::string shared = data.dir.File("shared");
+    std::filesystem::create_directory(shared);
+    chmod(shared.c_str(), 01777);
+    const std::string planted = shared + "/report.json";
+    test_support::WriteFile(planted, "theirs\n");
+    chmod(planted.c_str(), 0666);
+    ASSERT_EQ(chown(planted.c_str(), 65534, 65534), 0);
+    const std::string link = shared + "/link.json";
+    std::filesystem::create_symlink(own, link);
+    ASSERT_EQ(lchown(link.c_str(), 65534, 65534), 0);
+    const std::string out = data.dir.File("o.csv");
+    for (const auto& [report, reason] :
+         {std::pair<std::string, std::string>{planted,
+                                              "a file of another user's in a shared "
+                                              "folder is not replaced"},
+          {link, "a link of another user's in a shared folder is not followed"}}) {
+        const Ran r = RunTool(data.dir, "--mode 6 " + Layout(data, 4) + " --output-file '" + out +
+                                            "' --report '" + report + "'");
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "ERROR Report file " + report + " cannot be written: " + report + ": " +
+                             reason + ".\n");
+    }
+    EXPECT_EQ(test_support::ReadFile(planted), "theirs\n");
+    EXPECT_EQ(test_support::ReadFile(own), "private\n");
 }
 
 TEST(RunnerReport, AResultOnStandardOutputGetsNoSummaryMixedIn) {

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 
 #include "support/run_fixture.h"
 
@@ -94,6 +95,45 @@ TEST(Runner, ARunWithNothingToEstimateWritesItsResultAndSaysWhy) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "ERROR Nothing was estimated: the response file " + data.responseFile() +
                          " has no examinee with a response in columns 200 to 205.\n");
+}
+
+TEST(Runner, AModeThatTakesItsItemsFromAFileThatIsNotReadEndsWithStatusOne) {
+    RunFixture data(40, 6);
+    data.WriteFiles();
+    const std::string out = data.dir.File("result.csv");
+    const std::string json = data.dir.File("report.json");
+    const std::string gone = data.dir.File("gone.itm");
+    const std::string folder = data.dir.File("folder.itm");
+    std::filesystem::create_directory(folder);
+    const std::string warning = "No item parameters were read: every estimate uses a = b = c = 0.";
+    struct Case {
+        const char* mode;
+        std::string itemFile;
+        std::size_t lines;  // the result as the rules give it
+    };
+    for (const Case& c : {Case{"1", gone, 1u + 40}, Case{"5", folder, 1u + 6 + 1 + 1 + 40},
+                          Case{"7", gone, 1u + 40}}) {
+        std::string layout = SampleLayout(data);
+        layout.replace(layout.find(data.itemFile()), data.itemFile().size(), c.itemFile);
+        const auto r =
+            RunRunner(data.dir, "--mode " + std::string(c.mode) + " " + layout +
+                                    " --output-file '" + out + "' --report '" + json + "'");
+        EXPECT_EQ(r.status, 1) << "mode " << c.mode << ": " << r.err;
+        EXPECT_EQ(r.err.rfind("ERROR: Param file " + c.itemFile, 0), 0u) << r.err;
+        EXPECT_NE(r.err.find("ERROR " + warning + "\n"), std::string::npos) << r.err;
+        EXPECT_EQ(test_support::CrLfLines(test_support::ReadFile(out)).size(), c.lines)
+            << "mode " << c.mode;
+        const auto report = nlohmann::json::parse(test_support::ReadFile(json));
+        EXPECT_EQ(report["run"]["end"], "finished");
+        ASSERT_FALSE(report["warnings"].empty());
+        EXPECT_EQ(report["warnings"][0].get<std::string>().rfind(warning, 0), 0u);
+    }
+    // A mode that reads no item parameter file loses nothing without one.
+    std::string layout = SampleLayout(data);
+    layout.replace(layout.find(data.itemFile()), data.itemFile().size(), gone);
+    const auto r = RunRunner(data.dir, "--mode 3 " + layout + " --output-file '" + out + "'");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find(warning), std::string::npos) << r.err;
 }
 
 TEST(Runner, AJobFileRunsTheSameRunAsItsOptions) {

@@ -18,6 +18,11 @@ namespace {
 using test_support::ProcessSettings;
 using test_support::RunFixture;
 
+// The runner's last line when a mode that takes its items from the item
+// parameter file ran without them.
+const std::string kNoItems =
+    "ERROR No item parameters were read: every estimate uses a = b = c = 0.\n";
+
 ProcessSettings Settings(const RunFixture& data, int mode, const std::string& responses,
                          const std::string& items, const std::string& output) {
     ProcessSettings settings;
@@ -42,17 +47,18 @@ TEST(HostileFiles, FolderNamedAsAnInputIsReported) {
     EXPECT_EQ(noResponses.err, "ERROR Response file " + folder + " cannot be read.\n");
     EXPECT_FALSE(std::filesystem::exists(data.dir.File("none.csv")));
 
-    // Without item parameters the run goes on as if none were named.
+    // Without item parameters the run goes on as if none were named, and
+    // says that its estimates use none.
     const auto noItems = test_support::RunToEnd(
         Settings(data, 1, data.responseFile(), folder, data.dir.File("folder.csv")),
         data.dir.File("err2.txt"));
-    EXPECT_EQ(noItems.status, 0);
-    EXPECT_EQ(noItems.err, "ERROR: Param file " + folder + " cannot be read.\n");
+    EXPECT_EQ(noItems.status, 1);
+    EXPECT_EQ(noItems.err, "ERROR: Param file " + folder + " cannot be read.\n" + kNoItems);
     const auto missing =
         test_support::RunToEnd(Settings(data, 1, data.responseFile(), data.dir.File("missing.itm"),
                                         data.dir.File("missing.csv")),
                                data.dir.File("err3.txt"));
-    EXPECT_EQ(missing.status, 0);
+    EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(data.Output("folder.csv"), data.Output("missing.csv"));
 }
 
@@ -85,8 +91,8 @@ TEST(HostileFiles, FileWithoutReadPermissionIsReported) {
     EXPECT_FALSE(std::filesystem::exists(open + "/none.csv"));
 
     const auto noItems = run(data.responseFile(), locked, "items.csv");
-    EXPECT_EQ(noItems.status, 0);
-    EXPECT_EQ(noItems.err, "ERROR: Param file " + locked + " cannot be read.\n");
+    EXPECT_EQ(noItems.status, 1);
+    EXPECT_EQ(noItems.err, "ERROR: Param file " + locked + " cannot be read.\n" + kNoItems);
     EXPECT_EQ(test_support::CrLfLines(test_support::ReadFile(open + "/items.csv")).size(), 31u);
 }
 

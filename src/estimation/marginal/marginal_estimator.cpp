@@ -7,6 +7,7 @@
 
 #include "core/estimate_bounds.h"
 #include "estimation/classic/estimators.h"
+#include "estimation/marginal/held_items_check.h"
 #include "estimation/marginal/mml_information.h"
 #include "estimation/marginal/mml_population.h"
 #include "estimation/marginal/mml_scoring.h"
@@ -103,6 +104,7 @@ class MarginalEstimator final : public Estimator {
         if (settings_.fixItems && inputs.settings.itemParameterFile.empty()) {
             return "ERROR Holding items fixed needs an item parameter file, and none was given.";
         }
+        if (settings_.fixItems) return mml::CheckHeldItems(inputs, rules_);
         return {};
     }
 

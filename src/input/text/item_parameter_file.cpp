@@ -15,7 +15,8 @@ void ReadParameter(std::string_view line, FieldSpec field, double& parameter) {
 }  // namespace
 
 ReadStatus ReadItemParameterFile(const std::string& path, const RunSettings& settings,
-                                 ItemTable& items, std::vector<char>* linesGiven) {
+                                 ItemTable& items, std::vector<char>* linesGiven,
+                                 std::vector<std::array<std::string, 3>>* fieldTexts) {
     const std::size_t lineKept =
         std::max({FieldEnd(settings.itemIdField), FieldEnd(settings.aField),
                   FieldEnd(settings.bField), FieldEnd(settings.cField)});
@@ -32,6 +33,13 @@ ReadStatus ReadItemParameterFile(const std::string& path, const RunSettings& set
         ReadParameter(line, settings.aField, items.a[i]);
         ReadParameter(line, settings.bField, items.b[i]);
         ReadParameter(line, settings.cField, items.c[i]);
+        if (fieldTexts != nullptr) {
+            std::array<std::string, 3>& texts = (*fieldTexts)[i];
+            const FieldSpec* fields[] = {&settings.aField, &settings.bField, &settings.cField};
+            for (std::size_t p = 0; p < 3; ++p) {
+                texts[p] = fields[p]->length != 0 ? std::string(CutField(line, *fields[p])) : "";
+            }
+        }
     }
     return reader.Status();
 }

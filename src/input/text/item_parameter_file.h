@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -18,8 +19,10 @@ namespace tarvo {
 // holds for writing, says so in the status; the items then hold what was read
 // before the failure, if anything. With linesGiven (itemCount entries), item
 // i's entry says whether its line holds anything but blanks up to the end of
-// the last field read.
+// the last field read. With fieldTexts (itemCount entries), item i's entry
+// holds the texts cut for a, b and c, as they stand (empty when not read).
 ReadStatus ReadItemParameterFile(const std::string& path, const RunSettings& settings,
-                                 ItemTable& items, std::vector<char>* linesGiven = nullptr);
+                                 ItemTable& items, std::vector<char>* linesGiven = nullptr,
+                                 std::vector<std::array<std::string, 3>>* fieldTexts = nullptr);
 
 }  // namespace tarvo

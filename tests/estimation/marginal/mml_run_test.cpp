@@ -161,8 +161,8 @@ TEST(MarginalRun, AnswersThatNoAbilityExplainsLeaveEveryNumberFinite) {
     // second fits no ability at all (each point's likelihood is 0 in double).
     test_support::TempDir dir;
     test_support::WriteFile(dir.File("steep.itm"),
-                            "ITEM0001              1000.0000    0.5000    0.0000\r\n"
-                            "ITEM0002              1000.0000   -0.5000    0.0000\r\n");
+                            "ITEM0001               999.0000    0.5000    0.0000\r\n"
+                            "ITEM0002               999.0000   -0.5000    0.0000\r\n");
     std::string responses;
     for (const char* codes : {"10111", "01000", "11010", "00101"}) {
         responses += "P000000" + std::string(1, static_cast<char>('1' + responses.size() % 9)) +
@@ -202,6 +202,61 @@ TEST(MarginalRun, ChecksEndTheRunWithAMessage) {
         EXPECT_EQ(RunMarginal(host, settings, nullptr), RunEnd::EndedAtCheck);
         ASSERT_EQ(host.messages.size(), 1u);
         EXPECT_NE(host.messages[0].find("item parameter file"), std::string::npos);
+    }
+}
+
+TEST(MarginalRun, HeldValuesTheModelCannotUseAreRefusedNamingTheLine) {
+    RunFixture data(50, 4);
+    data.WriteFiles();
+    struct Case {
+        MarginalModel model;
+        const char* a;
+        const char* b;
+        const char* c;
+        std::string refusal;  // empty: the run goes on
+    };
+    const std::string file = data.itemFile();
+    const auto refused = [&](const std::string& what) {
+        return "ERROR Item parameter file " + file + ", line 2 (item 2): the held " + what + ".";
+    };
+    const Case cases[] = {
+        {MarginalModel::ThreePL, "abc", "0.5", "0.2", refused("a must be a number, not 'abc'")},
+        {MarginalModel::ThreePL, "nan", "0.5", "0.2", refused("a must be a number, not 'nan'")},
+        {MarginalModel::ThreePL, "1e999", "0.5", "0.2",
+         refused("a must be a finite number, not '1e999'")},
+        {MarginalModel::ThreePL, "-0.5", "0.5", "0.2", refused("a must be above 0, not '-0.5'")},
+        {MarginalModel::ThreePL, "0", "0.5", "0.2", refused("a must be above 0, not '0'")},
+        {MarginalModel::ThreePL, "1000", "0.5", "0.2",
+         refused("a must fit its column of the result (below 1000), not '1000'")},
+        {MarginalModel::ThreePL, "1.2", "-1e400", "0.2",
+         refused("b must be a finite number, not '-1e400'")},
+        {MarginalModel::ThreePL, "1.2", "0.5x", "0.2", refused("b must be a number, not '0.5x'")},
+        {MarginalModel::ThreePL, "1.2", "0.5", "1",
+         refused("c must be from 0 to below 1, not '1'")},
+        {MarginalModel::ThreePL, "1.2", "0.5", "-0.1",
+         refused("c must be from 0 to below 1, not '-0.1'")},
+        // The model's own a and c are not read from the line.
+        {MarginalModel::TwoPL, "1.2", "0.5", "1.5", ""},
+        {MarginalModel::OnePL, "-3", "0.5", "abc", ""},
+        {MarginalModel::ThreePL, "999.9", "0.5", "0.999", ""},
+    };
+    for (const Case& test : cases) {
+        char line[80];
+        std::snprintf(line, sizeof line, "ITEM0002             %9s %9s %9s\r\n", test.a, test.b,
+                      test.c);
+        test_support::WriteFile(
+            file, "ITEM0001                1.0000    0.0000    0.2000\r\n" + std::string(line));
+        ScriptedHost host = data.Host(3);
+        MarginalSettings settings = SettingsFor(test.model);
+        settings.fixItems = true;
+        const RunEnd end = RunMarginal(host, settings, nullptr);
+        if (test.refusal.empty()) {
+            EXPECT_EQ(end, RunEnd::Finished) << test.a << " " << test.c;
+            continue;
+        }
+        EXPECT_EQ(end, RunEnd::EndedAtCheck) << test.refusal;
+        ASSERT_FALSE(host.messages.empty());
+        EXPECT_EQ(host.messages.back(), test.refusal);
     }
 }
 
