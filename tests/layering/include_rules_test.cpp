@@ -67,7 +67,7 @@ const std::map<std::string, std::set<std::string>>& AllowedLayers() {
         {"estimation/classic",
          {"core", "platform", "output", "parallel", "estimation", "estimation/kernels"}},
         {"estimation/marginal",
-         {"core", "platform", "irt", "input", "output", "parallel", "estimation",
+         {"core", "platform", "irt", "input", "input/text", "output", "parallel", "estimation",
           "estimation/classic"}},
         {"run",
          {"core", "platform", "input", "output", "report", "parallel", "estimation",
