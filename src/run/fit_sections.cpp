@@ -77,7 +77,8 @@ std::string ItemMembers(const fit::ItemFit& item) {
 std::string PersonMembers(const fit::PersonFit& person) {
     const Json fit{
         {"lz", Value(person.lz)}, {"infit", Value(person.infit)}, {"outfit", Value(person.outfit)}};
-    return "\"fit\":" + Dump(fit) + ",\"fit_note\":" + Dump(Note(fit::PersonFitGapText(person.gap)));
+    return "\"fit\":" + Dump(fit) +
+           ",\"fit_note\":" + Dump(Note(fit::PersonFitGapText(person.gap)));
 }
 
 Json PairOf(const fit::Q3Pair& pair) {
@@ -101,9 +102,12 @@ Json LocalDependenceJson(const fit::LocalDependence& q3, std::size_t items) {
         }
     }
     return Json{
-        {"average_q3", Value(q3.averageQ3)}, {"flag_above", Value(q3.flagAbove)},
-        {"defined_pairs", q3.definedPairs},  {"flagged", PairsOf(q3.flagged)},
-        {"largest", PairsOf(q3.largest)},    {"matrix", std::move(matrix)},
+        {"average_q3", Value(q3.averageQ3)},
+        {"flag_above", Value(q3.flagAbove)},
+        {"defined_pairs", q3.definedPairs},
+        {"flagged", PairsOf(q3.flagged)},
+        {"largest", PairsOf(q3.largest)},
+        {"matrix", std::move(matrix)},
         {"note", Note(q3.note)},
     };
 }
@@ -130,8 +134,8 @@ double MisfitOrder(const fit::ItemFit& item) {
 
 std::string ItemEvidence(const fit::ItemFit& item) {
     if (std::isfinite(item.sx2)) {
-        return "S-X2 " + Fixed(item.sx2, 1) + ", df " + std::to_string(item.df) +
-               ", adjusted p " + Probability(item.pAdjusted);
+        return "S-X2 " + Fixed(item.sx2, 1) + ", df " + std::to_string(item.df) + ", adjusted p " +
+               Probability(item.pAdjusted);
     }
     return "infit " + Fixed(item.infit, 2) + ", outfit " + Fixed(item.outfit, 2);
 }
@@ -186,13 +190,13 @@ std::string PairWarning(const fit::LocalDependence& q3, const ItemTable& items) 
     for (std::size_t k = 0; k < std::min(q3.flagged.size(), kWorstNamed); ++k) {
         const fit::Q3Pair& pair = q3.flagged[k];
         named.push_back(Named("items", pair.first + 1, items.AccNo[pair.first]) + " and " +
-                        Named("", pair.second + 1, items.AccNo[pair.second]).substr(1) +
-                        " (Q3 " + Fixed(pair.q3, 2) + ")");
+                        Named("", pair.second + 1, items.AccNo[pair.second]).substr(1) + " (Q3 " +
+                        Fixed(pair.q3, 2) + ")");
     }
     return Plural(q3.flagged.size(), "pair of items depends", "pairs of items depend") +
            " on each other beyond the ability (Q3 more than 0.2 above its average of " +
-           Fixed(q3.averageQ3, 3) + ")" + (q3.flagged.size() > kWorstNamed ? "; the largest: " : ": ") +
-           Joined(named) +
+           Fixed(q3.averageQ3, 3) + ")" +
+           (q3.flagged.size() > kWorstNamed ? "; the largest: " : ": ") + Joined(named) +
            ". Check whether they share a stem, a passage or a clue; join such items into one "
            "score or keep one of them.";
 }
@@ -211,8 +215,8 @@ std::string SummaryLine(const fit::FitResults& fit) {
 std::string ModelLine(const fit::ModelFit& model) {
     if (!model.defined) return "Model fit: not defined. " + model.note;
     return "Model fit: -2LL " + Fixed(model.minus2LogLikelihood, 3) + ", " +
-           std::to_string(model.parameters) + " parameters, AIC " + Fixed(model.aic, 3) +
-           ", BIC " + Fixed(model.bic, 3) + ".";
+           std::to_string(model.parameters) + " parameters, AIC " + Fixed(model.aic, 3) + ", BIC " +
+           Fixed(model.bic, 3) + ".";
 }
 
 }  // namespace

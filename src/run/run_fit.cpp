@@ -105,8 +105,8 @@ fit::FitResults FitOfRun(const RunRequest& request, const RunInputs& inputs,
     in.abilityGroups = groups.groups;
     in.grid = {grid.theta, grid.weight};
     if (marginal) {
-        in.likelihood =
-            fit::ModelLikelihood{outcome.logLikelihood, ModelParameters(request, outcome, estimated)};
+        in.likelihood = fit::ModelLikelihood{outcome.logLikelihood,
+                                             ModelParameters(request, outcome, estimated)};
     }
     return fit::ComputeFit(in);
 }

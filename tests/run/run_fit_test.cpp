@@ -129,8 +129,7 @@ TEST(RunFit, TheMarginalModelFitIsTheRunsOwnLikelihood) {
     // Every 37th response is missing: those examinees leave S-X2.
     const Json& fit = document["fit"];
     EXPECT_GT(fit["s_x2_left_out_for_missing"].get<int>(), 0);
-    EXPECT_EQ(fit["s_x2_examinees"].get<int>() + fit["s_x2_left_out_for_missing"].get<int>(),
-              400);
+    EXPECT_EQ(fit["s_x2_examinees"].get<int>() + fit["s_x2_left_out_for_missing"].get<int>(), 400);
     EXPECT_NE(fit["ability_distribution"].get<std::string>().find("standard normal"),
               std::string::npos);
 }
