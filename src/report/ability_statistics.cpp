@@ -65,8 +65,7 @@ int RawScoreOrderInversions(std::span<const double> theta, std::span<const std::
     return inversions;
 }
 
-void FillAbilityGroups(const PersonTable& persons, std::span<const double> theta,
-                       std::span<const std::int32_t> nvalid, std::vector<ItemReport>& items) {
+AbilityGroups AbilityGroupsOf(std::span<const double> theta, std::span<const std::int32_t> nvalid) {
     std::vector<std::size_t> order;
     order.reserve(theta.size());
     for (std::size_t j = 0; j < theta.size(); ++j) {
@@ -75,23 +74,36 @@ void FillAbilityGroups(const PersonTable& persons, std::span<const double> theta
     std::stable_sort(order.begin(), order.end(),
                      [&](std::size_t x, std::size_t y) { return theta[x] < theta[y]; });
     const std::size_t n = order.size();
-    const std::size_t groupCount = std::min(kAbilityGroups, n);
+    AbilityGroups result;
+    result.order = std::move(order);
+    result.groups = std::min(kAbilityGroups, n);
+    result.of.assign(theta.size(), -1);
+    for (std::size_t g = 0; g < result.groups; ++g) {
+        for (std::size_t k = g * n / result.groups; k < (g + 1) * n / result.groups; ++k) {
+            result.of[result.order[k]] = static_cast<std::int32_t>(g);
+        }
+    }
+    return result;
+}
+
+void FillAbilityGroups(const PersonTable& persons, std::span<const double> theta,
+                       std::span<const std::int32_t> nvalid, std::vector<ItemReport>& items) {
+    const AbilityGroups grouped = AbilityGroupsOf(theta, nvalid);
+    const std::size_t groupCount = grouped.groups;
     const std::size_t itemCount = items.size();
 
     // Per group and item, walked examinee by examinee along the rows.
     std::vector<double> sumTheta(itemCount * groupCount, 0);
     std::vector<int> valid(itemCount * groupCount, 0), correct(itemCount * groupCount, 0);
-    for (std::size_t g = 0; g < groupCount; ++g) {
-        for (std::size_t k = g * n / groupCount; k < (g + 1) * n / groupCount; ++k) {
-            const std::size_t j = order[k];
-            const auto row = persons.ResponsesOf(j);
-            for (std::size_t i = 0; i < itemCount; ++i) {
-                const int isValid = row[i] != kNoResponse;
-                const std::size_t at = g * itemCount + i;
-                sumTheta[at] += isValid * theta[j];
-                valid[at] += isValid;
-                correct[at] += row[i] == kCorrect;
-            }
+    for (const std::size_t j : grouped.order) {
+        const auto g = static_cast<std::size_t>(grouped.of[j]);
+        const auto row = persons.ResponsesOf(j);
+        for (std::size_t i = 0; i < itemCount; ++i) {
+            const int isValid = row[i] != kNoResponse;
+            const std::size_t at = g * itemCount + i;
+            sumTheta[at] += isValid * theta[j];
+            valid[at] += isValid;
+            correct[at] += row[i] == kCorrect;
         }
     }
     for (std::size_t i = 0; i < itemCount; ++i) {

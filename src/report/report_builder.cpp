@@ -113,6 +113,19 @@ void DescribeRequest(RunReport& report, const RunRequest& request,
     report.judgement = MarginalJudgement(settings, mean, sd);
 }
 
+// The sections' flags join the rows' own, after the statistics that read
+// the rows' flags (the empirical reliability) were formed without them.
+void AddSectionFlags(RunReport& report) {
+    for (const ReportSection& section : report.sections) {
+        const std::size_t items = std::min(section.itemFlags.size(), report.itemRows.size());
+        for (std::size_t i = 0; i < items; ++i) report.itemRows[i].flags |= section.itemFlags[i];
+        const std::size_t persons = std::min(section.personFlags.size(), report.personRows.size());
+        for (std::size_t j = 0; j < persons; ++j) {
+            report.personRows[j].flags |= section.personFlags[j];
+        }
+    }
+}
+
 }  // namespace
 
 const char* PathOf(int mode) { return IsMode(mode) ? PathName(RulesOf(mode).path).data() : ""; }
@@ -207,6 +220,7 @@ RunReport BuildRunReport(const ReportSources& sources) {
             } else {
                 CompleteRunReport(report, *sources.items, *sources.persons, outcome->rowsWritten,
                                   outcome->heldItems, !outcome->errorsFormed);
+                AddSectionFlags(report);
             }
         }
     } catch (const std::bad_alloc&) {

@@ -22,6 +22,8 @@ constexpr std::pair<std::uint32_t, const char*> kItemFlagNames[] = {
     {kItemAllWrong, "all_wrong"},
     {kItemTooFewResponses, "too_few_responses"},
     {kItemNegativeDiscrimination, "negative_discrimination"},
+    {kItemMisfit, "misfit"},
+    {kItemLocalDependence, "local_dependence"},
 };
 
 constexpr std::pair<std::uint32_t, const char*> kPersonFlagNames[] = {
@@ -29,6 +31,7 @@ constexpr std::pair<std::uint32_t, const char*> kPersonFlagNames[] = {
     {kPersonAllWrong, "all_wrong"},
     {kPersonNoValid, "no_valid_response"},
     {kPersonThetaAtBound, "theta_at_bound"},
+    {kPersonMisfit, "misfit"},
 };
 
 template <std::size_t N>

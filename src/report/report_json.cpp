@@ -18,7 +18,7 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 // Raised with the version whenever a field changes meaning or goes away.
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
 
 // Bytes of the document handed to the file at once.
 constexpr std::size_t kReportBytesGathered = 1 << 16;
@@ -121,6 +121,21 @@ Json PersonPart(std::size_t seq, const PersonReport& person) {
     };
 }
 
+// A row's object with the members the sections add to it, before its
+// closing brace.
+std::string RowText(const Json& row, const std::vector<ReportSection>& sections,
+                    std::vector<std::string> ReportSection::*members, std::size_t index) {
+    std::string text = Dump(row);
+    for (const ReportSection& section : sections) {
+        const std::vector<std::string>& added = section.*members;
+        if (index >= added.size() || added[index].empty()) continue;
+        text.back() = ',';
+        text += added[index];
+        text += '}';
+    }
+    return text;
+}
+
 // Everything but the rows, as an indented object.
 Json Head(const RunReport& report) {
     Json document;
@@ -157,23 +172,27 @@ bool WriteDocument(const RunReport& report, Sink&& sink, const StopRequested& st
     while (!head.empty() && head.back() == '\n') head.pop_back();
     sink(head + ",\n");
     std::size_t written = 0;
-    auto rows = [&](const char* key, std::size_t count, auto&& row) {
+    auto rows = [&](const char* key, std::size_t count, auto&& row, auto members) {
         sink(std::string("  \"") + key + "\": [");
         for (std::size_t k = 0; k < count; ++k) {
             if (stopRequested && ++written % kRowsBetweenLooks == 0 && stopRequested())
                 return false;
-            sink((k == 0 ? "\n    " : ",\n    ") + Dump(row(k)));
+            sink((k == 0 ? "\n    " : ",\n    ") + RowText(row(k), report.sections, members, k));
         }
         sink(count == 0 ? "]" : "\n  ]");
         return true;
     };
-    if (!rows("items", report.itemRows.size(),
-              [&](std::size_t i) { return ItemPart(report.itemRows[i]); })) {
+    if (!rows(
+            "items", report.itemRows.size(),
+            [&](std::size_t i) { return ItemPart(report.itemRows[i]); },
+            &ReportSection::itemMembers)) {
         return false;
     }
     sink(",\n");
-    if (!rows("examinees", report.personRows.size(),
-              [&](std::size_t j) { return PersonPart(j + 1, report.personRows[j]); })) {
+    if (!rows(
+            "examinees", report.personRows.size(),
+            [&](std::size_t j) { return PersonPart(j + 1, report.personRows[j]); },
+            &ReportSection::personMembers)) {
         return false;
     }
     sink("\n}\n");

@@ -25,6 +25,12 @@ struct ReportSection {
     std::string json;                   // one JSON value (an object or an array)
     std::vector<std::string> summary;   // lines for the summary, without line ends
     std::vector<std::string> warnings;  // sentences, after the run's own warnings
+    // What the section adds to each item's and each examinee's row, by row
+    // index: members of the row's JSON object as text ("\"fit\":{...}"), and
+    // flag bits (ItemFlag, PersonFlag). Empty, or shorter than the rows: the
+    // rows beyond get nothing.
+    std::vector<std::string> itemMembers, personMembers;
+    std::vector<std::uint32_t> itemFlags, personFlags;
 };
 
 // How the flags judge the estimates: per parameter (and theta) whether the
@@ -57,6 +63,8 @@ enum ItemFlag : std::uint32_t {
     kItemAllWrong = 1u << 6,                // every valid response wrong
     kItemTooFewResponses = 1u << 7,         // fewer valid responses than the estimator needs
     kItemNegativeDiscrimination = 1u << 8,  // item-rest correlation below 0
+    kItemMisfit = 1u << 9,                  // the fit statistics reject the model's curve
+    kItemLocalDependence = 1u << 10,        // in a pair of items with a large residual correlation
 };
 
 struct ItemReport {
@@ -81,7 +89,8 @@ enum PersonFlag : std::uint32_t {
     kPersonAllWrong = 1u << 1,
     kPersonNoValid = 1u << 2,
     kPersonThetaAtBound =
-        1u << 3,  // theta on a bound of its range, or beyond after standardisation
+        1u << 3,              // theta on a bound of its range, or beyond after standardisation
+    kPersonMisfit = 1u << 4,  // lz below -1.96: the responses do not follow the model
 };
 
 struct PersonReport {

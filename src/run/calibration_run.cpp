@@ -1,6 +1,7 @@
 #include "run/calibration_run.h"
 
 #include <chrono>
+#include <cstdio>
 #include <exception>
 #include <memory>
 #include <new>
@@ -15,7 +16,9 @@
 #include "output/result_writer.h"
 #include "report/report_builder.h"
 #include "run/estimator_table.h"
+#include "run/fit_sections.h"
 #include "run/recording_host.h"
+#include "run/run_fit.h"
 #include "run/stop_line.h"
 
 namespace tarvo {
@@ -170,6 +173,41 @@ RunEnd RunGuarded(const RunRequest& request, RunHost& host, const EngineSettings
     }
 }
 
+std::string Fixed3(double x) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", x);
+    return text;
+}
+
+// What S-X2 integrated over, in words for the report.
+std::string GridText(const RunRequest& request, const EstimationOutcome& outcome) {
+    if (request.method != Method::Marginal) {
+        return "a normal with the mean and SD of the estimated abilities, 61 points over +-6 SD";
+    }
+    const std::string points = std::to_string(request.marginal.quadraturePoints) +
+                               " points over +-" + Fixed3(request.marginal.quadratureRange) + " SD";
+    if (!outcome.population.estimated) return "the standard normal population, " + points;
+    return "the fitted population, normal with mean " + Fixed3(outcome.population.mean) +
+           " and SD " + Fixed3(outcome.population.sd) + ", " + points;
+}
+
+// The fit statistics of a finished run as report sections; a run that was
+// stopped or failed has no final tables to judge. A failure of the fit
+// (memory) costs only the fit, never the run.
+std::vector<ReportSection> FitOfFinishedRun(const RunRequest& request, RunEnd end,
+                                            const RunRecord& record) {
+    if (end != RunEnd::Finished || !record.inputs || !record.estimation) return {};
+    try {
+        const fit::FitResults fit = FitOfRun(request, *record.inputs, *record.estimation);
+        return FitSections(fit, record.inputs->items, record.inputs->persons,
+                           GridText(request, *record.estimation));
+    } catch (const std::bad_alloc&) {
+        return {FitFailedSection("there was not enough memory.")};
+    } catch (const std::exception& failure) {
+        return {FitFailedSection(std::string(failure.what()) + ".")};
+    }
+}
+
 unsigned ThreadsAsked(unsigned threads) {
     if (threads > 0) return threads;
     return std::max(1u, std::thread::hardware_concurrency());
@@ -184,6 +222,7 @@ RunEnd RunCalibration(const RunRequest& request, RunHost& host, RunReport* repor
     RunRecord record;
     const RunEnd end = RunGuarded(request, recording, engine, record);
     if (report == nullptr) return end;
+    std::vector<ReportSection> fitSections = FitOfFinishedRun(request, end, record);
     report::ReportSources sources;
     sources.request = &request;
     sources.end = end;
@@ -209,6 +248,7 @@ RunEnd RunCalibration(const RunRequest& request, RunHost& host, RunReport* repor
     sources.program = std::string(kProgramName);
     sources.job = extras.job;
     sources.sections = extras.sections;
+    for (ReportSection& section : fitSections) sources.sections.push_back(std::move(section));
     *report = report::BuildRunReport(sources);
     return end;
 }

@@ -57,7 +57,10 @@ TEST(RunnerReport, SummaryOnStandardOutputJsonOnRequestQuietSilences) {
     ASSERT_GE(lines.size(), 2u) << r.out;
     EXPECT_EQ(lines[0].rfind("Settled after ", 0), 0u) << lines[0];
     EXPECT_EQ(lines[1].rfind("Reliability: alpha (KR-20) ", 0), 0u);
-    for (std::size_t k = 2; k < lines.size(); ++k) EXPECT_EQ(lines[k].rfind("WARNING ", 0), 0u);
+    ASSERT_GE(lines.size(), 4u) << r.out;
+    EXPECT_EQ(lines[2].rfind("Fit: ", 0), 0u) << lines[2];
+    EXPECT_EQ(lines[3].rfind("Model fit: not defined.", 0), 0u) << lines[3];
+    for (std::size_t k = 4; k < lines.size(); ++k) EXPECT_EQ(lines[k].rfind("WARNING ", 0), 0u);
     const std::string result = test_support::ReadFile(out);
 
     const auto document = nlohmann::json::parse(test_support::ReadFile(json));
@@ -69,7 +72,7 @@ TEST(RunnerReport, SummaryOnStandardOutputJsonOnRequestQuietSilences) {
     EXPECT_EQ(document["loop"]["end"], "settled");
     EXPECT_EQ(document["items"].size(), 8u);
     EXPECT_EQ(document["examinees"].size(), 200u);
-    EXPECT_EQ(document["warnings"].size(), lines.size() - 2);
+    EXPECT_EQ(document["warnings"].size(), lines.size() - 4);
 
     r = RunTool(data.dir, run + " --quiet");
     EXPECT_EQ(r.status, 0);
@@ -84,12 +87,13 @@ TEST(RunnerReport, ANotSettledRunWarnsAndStillSucceeds) {
                                         " --output-file '" + data.dir.File("r.csv") + "'");
     EXPECT_EQ(r.status, 0);
     const auto lines = Lines(r.out);
-    ASSERT_GE(lines.size(), 3u) << r.out;
+    ASSERT_GE(lines.size(), 5u) << r.out;
     EXPECT_EQ(lines[0].rfind("Not settled: stopped at the pass limit of 101 passes, last MSError "
                              "change ",
                              0),
               0u);
-    EXPECT_EQ(lines[2].rfind("WARNING The estimation did not settle", 0), 0u);
+    // The summary's lines (reliability, fit), then the warnings, the run's own first.
+    EXPECT_EQ(lines[4].rfind("WARNING The estimation did not settle", 0), 0u) << r.out;
 }
 
 TEST(RunnerReport, AReportThatIsTheResultByAnotherSpellingIsRefused) {
@@ -226,6 +230,8 @@ TEST(RunnerReport, AMarginalRunSaysItsLikelihoodPriorsAndPopulation) {
     EXPECT_NE(lines[0].find(" EM cycles"), std::string::npos) << lines[0];
     EXPECT_EQ(lines[1].rfind("Marginal (2pl): log-likelihood -", 0), 0u) << lines[1];
     EXPECT_NE(lines[1].find("; priors: none."), std::string::npos) << lines[1];
+    // The marginal likelihood judges the whole model.
+    EXPECT_NE(r.out.find("\nModel fit: -2LL "), std::string::npos) << r.out;
 
     const auto document = nlohmann::json::parse(test_support::ReadFile(json));
     EXPECT_EQ(document["program"].get<std::string>().rfind("TARVO ", 0), 0u);

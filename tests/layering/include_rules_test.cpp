@@ -70,7 +70,7 @@ const std::map<std::string, std::set<std::string>>& AllowedLayers() {
          {"core", "platform", "irt", "input", "input/text", "output", "parallel", "estimation",
           "estimation/classic"}},
         {"run",
-         {"core", "platform", "input", "output", "report", "parallel", "estimation",
+         {"core", "platform", "input", "output", "report", "fit", "parallel", "estimation",
           "estimation/classic", "estimation/marginal"}},
         {"cli", kEngine},
         {"shell", kEngine},

@@ -1,6 +1,7 @@
 // Warnings, the summary and the JSON document of a report.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -177,7 +178,7 @@ TEST(ReportJson, RoundTripsWithNullForUndefinedValues) {
     CompleteRunReport(report, items, persons);
     const auto document = nlohmann::json::parse(ReportJson(report));
 
-    EXPECT_EQ(document["schema_version"], 1);
+    EXPECT_EQ(document["schema_version"], 2);
     EXPECT_EQ(document["run"]["path"], "joint");
     EXPECT_EQ(document["run"]["missing_responses"], 2);
     EXPECT_TRUE(document["run"]["theta_spread"].is_null());
@@ -197,6 +198,45 @@ TEST(ReportJson, RoundTripsWithNullForUndefinedValues) {
     // one examinee has none.
     EXPECT_EQ(document["warnings"].size(), 3u);
     EXPECT_FALSE(document.contains("mml"));
+}
+
+// A section's members join the rows they name, its flags join the rows'
+// own after the statistics that read the flags, and rows beyond its lists
+// get nothing.
+TEST(ReportJson, ASectionAddsMembersAndFlagsToTheRowsItNames) {
+    const PersonTable persons = test_support::TableOf({"10", "01", "11", "00"});
+    ItemTable items(2);
+    ReportSection section;
+    section.key = "fit";
+    section.json = R"({"counted":2})";
+    section.itemMembers = {R"("fit":{"s_x2":null},"fit_note":"why")"};
+    section.itemFlags = {kItemMisfit | kItemLocalDependence};
+    section.personMembers = {"", R"("fit":{"lz":-3.5})"};
+    section.personFlags = {0, kPersonMisfit};
+    ReportSources sources;
+    sources.items = &items;
+    sources.persons = &persons;
+    const EstimationOutcome outcome;
+    sources.outcome = &outcome;
+    sources.sections = {section};
+    const RunReport report = BuildRunReport(sources);
+    const auto document = nlohmann::json::parse(ReportJson(report));
+
+    EXPECT_EQ(document["fit"]["counted"], 2);
+    EXPECT_TRUE(document["items"][0]["fit"]["s_x2"].is_null());
+    EXPECT_EQ(document["items"][0]["fit_note"], "why");
+    EXPECT_EQ(document["items"][0]["flags"],
+              nlohmann::json::parse(R"(["misfit","local_dependence"])"));
+    EXPECT_FALSE(document["items"][1].contains("fit"));
+    EXPECT_FALSE(document["examinees"][0].contains("fit"));
+    EXPECT_EQ(document["examinees"][1]["fit"]["lz"], -3.5);
+    const auto flagged = [&](std::size_t j) {
+        const auto& flags = document["examinees"][j]["flags"];
+        return std::find(flags.begin(), flags.end(), "misfit") != flags.end();
+    };
+    EXPECT_TRUE(flagged(1));
+    EXPECT_FALSE(document["examinees"][2].contains("fit"));
+    EXPECT_FALSE(flagged(0) || flagged(2) || flagged(3));
 }
 
 TEST(ReportJson, NamesTheFileItCannotWrite) {

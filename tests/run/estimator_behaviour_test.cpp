@@ -132,10 +132,15 @@ TEST_P(EstimatorBehaviour, TheReportHasEveryPartAndTheLoopsTrace) {
     RunReport report;
     ASSERT_EQ(Run(host, &report), RunEnd::Finished);
     const auto document = nlohmann::json::parse(report::ReportJson(report));
-    for (const char* key : {"schema_version", "program", "job", "input_files", "run", "loop",
-                            "reliability", "warnings", "items", "examinees"}) {
+    for (const char* key :
+         {"schema_version", "program", "job", "input_files", "run", "loop", "reliability",
+          "warnings", "fit", "local_dependence", "model_fit", "items", "examinees"}) {
         EXPECT_TRUE(document.contains(key)) << key;
     }
+    // Every row has its fit, and only a marginal run its model's fit.
+    EXPECT_TRUE(document["items"][0]["fit"].contains("s_x2"));
+    EXPECT_TRUE(document["examinees"][0]["fit"].contains("lz"));
+    EXPECT_EQ(document["model_fit"]["defined"].get<bool>(), GetParam().method == Method::Marginal);
     EXPECT_EQ(document["items"].size(), std::size_t{kItems});
     EXPECT_EQ(document["examinees"].size(), std::size_t{kPersons});
     EXPECT_EQ(document["input_files"]["response_file"], data.responseFile());

@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,25 @@ std::vector<int> Listed(const std::string& warning) {
         }
         numbers.push_back(n);
         --k;
+    }
+    return numbers;
+}
+
+// The numbers after "item " or "items N and " in the list a fit warning
+// names after its rule ("...): item 2 (S-X2 ...), item 3 ..." or "...); the
+// worst: item 2 ...").
+std::vector<int> FitListed(const std::string& warning) {
+    std::vector<int> numbers;
+    auto list = warning.find("): ");
+    if (list == std::string::npos) list = warning.find("); the ");
+    for (std::size_t k = list; k != std::string::npos && k < warning.size(); ++k) {
+        const bool after = warning.compare(k, 5, "item ") == 0 ||
+                           warning.compare(k, 6, "items ") == 0 ||
+                           warning.compare(k, 5, " and ") == 0;
+        if (!after) continue;
+        k = warning.find(' ', k + 1) + 1;
+        if (!std::isdigit(static_cast<unsigned char>(warning[k]))) continue;
+        numbers.push_back(std::atoi(warning.c_str() + k));
     }
     return numbers;
 }
@@ -79,6 +99,21 @@ void ExpectEveryCauseTrue(const RunReport& report, const MarginalSettings& setti
                 EXPECT_FALSE(item(i).held) << i;
                 EXPECT_FALSE(AtABound(item(i), settings)) << i;
             }
+        } else if (warning.find(" not fit the model (") != std::string::npos) {
+            ASSERT_FALSE(FitListed(warning).empty());
+            for (int i : FitListed(warning)) EXPECT_TRUE(item(i).flags & kItemMisfit) << i;
+        } else if (warning.find("depend on each other") != std::string::npos ||
+                   warning.find("depends on each other") != std::string::npos) {
+            ASSERT_FALSE(FitListed(warning).empty());
+            for (int i : FitListed(warning)) {
+                EXPECT_TRUE(item(i).flags & kItemLocalDependence) << i;
+            }
+        } else if (warning.find(" unlike the model expects (lz below") != std::string::npos) {
+            std::size_t flagged = 0;
+            for (const PersonReport& person : report.personRows) {
+                flagged += (person.flags & kPersonMisfit) != 0;
+            }
+            EXPECT_EQ(warning.rfind(std::to_string(flagged) + " examinee", 0), 0u);
         } else {
             ADD_FAILURE() << "a warning whose cause this test does not know";
         }

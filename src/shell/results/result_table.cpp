@@ -57,12 +57,15 @@ constexpr FlagName kItemFlagNames[] = {
     {kItemAllWrong, "all wrong"},
     {kItemTooFewResponses, "few responses"},
     {kItemNegativeDiscrimination, "negative discrimination"},
+    {kItemMisfit, "misfit"},
+    {kItemLocalDependence, "local dependence"},
 };
 constexpr FlagName kPersonFlagNames[] = {
     {kPersonAllCorrect, "all correct"},
     {kPersonAllWrong, "all wrong"},
     {kPersonNoValid, "no valid response"},
     {kPersonThetaAtBound, "theta at bound"},
+    {kPersonMisfit, "misfit"},
 };
 
 template <std::size_t N>

@@ -1,0 +1,114 @@
+#include "run/run_fit.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/marginal_models.h"
+#include "core/modes.h"
+#include "estimation/marginal/mml_quadrature.h"
+#include "fit/compute_fit.h"
+#include "report/ability_statistics.h"
+#include "report/response_counts.h"
+
+namespace tarvo {
+
+namespace {
+
+// The marginal estimator's default quadrature, laid over a classic run's
+// abilities: fine enough that S-X2 does not move with the grid.
+constexpr int kClassicGridPoints = 61;
+constexpr double kClassicGridRange = 6;
+
+FitGrid GridOf(const mml::Quadrature& quadrature) {
+    return FitGrid{quadrature.theta, quadrature.weight};
+}
+
+// Per item, the parameters the run moved (none for an item held at given
+// values or without a valid response); S-X2's degrees of freedom lose them.
+std::vector<int> EstimatedParameters(const RunRequest& request, const EstimationOutcome& outcome,
+                                     const std::vector<std::int32_t>& itemValid) {
+    int each = 0;
+    if (request.method == Method::Marginal) {
+        const FreeParameters free = RulesOf(request.marginal.model).free;
+        each = int{free.a} + int{free.b} + int{free.c};
+    } else if (const ModeRules& rules = RulesOf(request.mode); rules.estimatesItems()) {
+        each = 1 + int{rules.estimatesA} + int{rules.estimatesC};
+    }
+    std::vector<int> estimated(itemValid.size(), 0);
+    for (std::size_t i = 0; i < itemValid.size(); ++i) {
+        const bool held = i < outcome.heldItems.size() && outcome.heldItems[i] != 0;
+        estimated[i] = held || itemValid[i] == 0 ? 0 : each;
+    }
+    return estimated;
+}
+
+// The marginal likelihood's parameters: the items' own, the common slope,
+// and the population's mean and SD when they were estimated.
+int ModelParameters(const RunRequest& request, const EstimationOutcome& outcome,
+                    const std::vector<int>& estimated) {
+    int parameters = 0;
+    for (const int each : estimated) parameters += each;
+    const bool anyEstimated =
+        std::any_of(estimated.begin(), estimated.end(), [](int each) { return each > 0; });
+    if (RulesOf(request.marginal.model).commonSlope && anyEstimated) ++parameters;
+    if (outcome.population.estimated) parameters += 2;
+    return parameters;
+}
+
+}  // namespace
+
+FitGrid MarginalFitGrid(const MarginalSettings& settings, const PopulationEstimate& population) {
+    const double mean = population.estimated ? population.mean : 0;
+    const double sd = population.estimated ? population.sd : 1;
+    return GridOf(
+        mml::NormalQuadrature(settings.quadraturePoints, settings.quadratureRange, mean, sd));
+}
+
+FitGrid ClassicFitGrid(std::span<const double> theta, std::span<const std::int32_t> nvalid) {
+    double sum = 0, n = 0;
+    for (std::size_t j = 0; j < theta.size(); ++j) {
+        if (nvalid[j] <= 0 || !std::isfinite(theta[j])) continue;
+        sum += theta[j];
+        n += 1;
+    }
+    if (n == 0) return {};
+    const double mean = sum / n;
+    double square = 0;
+    for (std::size_t j = 0; j < theta.size(); ++j) {
+        if (nvalid[j] <= 0 || !std::isfinite(theta[j])) continue;
+        square += (theta[j] - mean) * (theta[j] - mean);
+    }
+    // Abilities without spread still need a distribution of some width.
+    const double sd = std::max(std::sqrt(square / n), 1e-6);
+    return GridOf(mml::NormalQuadrature(kClassicGridPoints, kClassicGridRange, mean, sd));
+}
+
+fit::FitResults FitOfRun(const RunRequest& request, const RunInputs& inputs,
+                         const EstimationOutcome& outcome) {
+    const ItemTable& items = inputs.items;
+    const PersonTable& persons = inputs.persons;
+    const report::ResponseCounts counts = report::CountResponses(persons);
+    const report::AbilityGroups groups = report::AbilityGroupsOf(persons.theta, counts.nvalid);
+    const bool marginal = request.method == Method::Marginal;
+    const FitGrid grid = marginal ? MarginalFitGrid(request.marginal, outcome.population)
+                                  : ClassicFitGrid(persons.theta, counts.nvalid);
+    const std::vector<int> estimated = EstimatedParameters(request, outcome, counts.itemValid);
+
+    fit::FitInputs in;
+    in.a = items.a;
+    in.b = items.b;
+    in.c = items.c;
+    in.estimatedParameters = estimated;
+    in.responses = persons.responses;
+    in.theta = persons.theta;
+    in.abilityGroup = groups.of;
+    in.abilityGroups = groups.groups;
+    in.grid = {grid.theta, grid.weight};
+    if (marginal) {
+        in.likelihood = fit::ModelLikelihood{outcome.logLikelihood,
+                                             ModelParameters(request, outcome, estimated)};
+    }
+    return fit::ComputeFit(in);
+}
+
+}  // namespace tarvo
