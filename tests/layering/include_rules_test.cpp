@@ -50,7 +50,7 @@ const std::map<std::string, std::set<std::string>>& AllowedLayers() {
          {"core", "platform", "output", "parallel", "estimation", "estimation/kernels"}},
         {"estimation/marginal",
          {"core", "platform", "irt", "input", "output", "parallel", "estimation",
-          "estimation/classic"}},
+          "estimation/kernels", "estimation/classic"}},
         {"run",
          {"core", "platform", "input", "output", "report", "parallel", "estimation",
           "estimation/classic", "estimation/marginal"}},

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "estimation/marginal/mml_em.h"
+#include "mml_test_data.h"
 #include "simulator.h"
 
 namespace tarvo::mml {
@@ -33,7 +34,11 @@ TEST(MarginalScoring, EapIsThePosteriorMeanAndMapItsMode) {
     WorkerPool pool(2);
     std::vector<double> theta(2), se(2);
     std::vector<std::int32_t> valid(2);
-    ScoreEap(view, items.Spans(), q, pool, {theta, se, valid});
+    PatternPosteriors posteriors(view, q.Points(), test::BestKernels());
+    LogCurveTables tables;
+    tables.Fill(items.a, items.b, items.c, q);
+    posteriors.Fill(tables, q);
+    ScoreEap(posteriors, q, pool, {theta, se, valid});
     for (std::size_t j = 0; j < 2; ++j) {
         double total = 0, first = 0, second = 0;
         for (int k = 0; k < q.Points(); ++k) {
@@ -55,7 +60,7 @@ TEST(MarginalScoring, EapIsThePosteriorMeanAndMapItsMode) {
     EXPECT_EQ(valid[0], 5);
     EXPECT_EQ(valid[1], 6);
 
-    ScoreMap(view, items.Spans(), q, 0, 1, pool, {theta, se, valid});
+    ScoreMap(posteriors, items.Spans(), q, 0, 1, pool, {theta, se, valid});
     for (std::size_t j = 0; j < 2; ++j) {
         // The log posterior's slope is zero at the mode, its curvature gives the SE.
         auto logPosterior = [&](double t) {
@@ -98,8 +103,9 @@ TEST(MarginalPopulation, HeldItemsLetTheAbilityMeanAndSdBeEstimated) {
     WorkerPool pool(2);
     Quadrature q = NormalQuadrature(settings.quadraturePoints, settings.quadratureRange);
     ExpectedCounts counts;
-    const EmOutcome out = RunEm(view, settings, estimated, ItemSpans{a, b, c}, pool, q, counts,
-                                [](int, double, double) { return true; });
+    PatternPosteriors posteriors(view, q.Points(), test::BestKernels());
+    const EmOutcome out = RunEm(posteriors, settings, estimated, ItemSpans{a, b, c}, pool, q,
+                                counts, [](int, double, double) { return true; });
     EXPECT_TRUE(out.converged);
     EXPECT_NEAR(out.populationMean, 0.5, 0.06);
     EXPECT_NEAR(out.populationSd, 1.3, 0.06);
