@@ -42,6 +42,16 @@ std::string DataSet::Name() const {
            "-s" + std::to_string(seed);
 }
 
+sim::SimulationSettings SimulationOf(const DataSet& data) {
+    sim::SimulationSettings settings;
+    settings.seed = data.seed;
+    settings.personCount = data.persons;
+    settings.itemCount = data.items;
+    settings.model = data.onePL ? sim::ItemModel::OnePL : sim::ItemModel::ThreePL;
+    settings.missingFraction = data.missingFraction;
+    return settings;
+}
+
 DataFiles EnsureDataFiles(const DataSet& data, const std::string& dir) {
     std::error_code error;
     std::filesystem::create_directories(dir, error);
@@ -50,13 +60,7 @@ DataFiles EnsureDataFiles(const DataSet& data, const std::string& dir) {
         return files;
     }
 
-    sim::SimulationSettings settings;
-    settings.seed = data.seed;
-    settings.personCount = data.persons;
-    settings.itemCount = data.items;
-    settings.model = data.onePL ? sim::ItemModel::OnePL : sim::ItemModel::ThreePL;
-    settings.missingFraction = data.missingFraction;
-    const sim::SimulatedData simulated = sim::Simulate(settings);
+    const sim::SimulatedData simulated = sim::Simulate(SimulationOf(data));
     const bool ok = WriteOnce(files.responseFile,
                               [&](const std::string& path) {
                                   return WriteWith(path, WriteResponses, simulated);

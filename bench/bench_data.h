@@ -5,6 +5,8 @@
 #include <map>
 #include <string>
 
+#include "simulator.h"
+
 namespace tarvo::bench {
 
 // One simulated data set of the benchmark, written once as input files in
@@ -18,6 +20,9 @@ struct DataSet {
 
     std::string Name() const;  // e.g. "10000x60-3pl-s1"
 };
+
+// The simulator's settings that draw the set.
+sim::SimulationSettings SimulationOf(const DataSet& data);
 
 struct DataFiles {
     std::string responseFile;

@@ -1,22 +1,15 @@
 #include "loop_timing.h"
 
-#include <time.h>
-
 #include <chrono>
 
 #include "estimation/classic/estimators.h"
 #include "estimation/classic/evaluation_counter.h"
 #include "simulator.h"
+#include "thread_time.h"
 
 namespace tarvo::bench {
 
 namespace {
-
-double ThreadCpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
 
 template <typename Loop>
 LoopTiming Time(const char* name, Loop loop) {

@@ -1,14 +1,15 @@
 // tarvo-bench: times whole calibration runs and the scoring loops on
 // simulated data, and checks that the fast arithmetic agrees with the
 // reference loops. Usage:
-//   tarvo-bench [--quick] [--threads N] [--data DIR] [--only TEXT]
+//   tarvo-bench [--quick] [--threads N] [--data DIR] [--only TEXT] [--rpf SCRIPT]
 // --quick runs only the cases of up to 100,000 examinees and skips the
 // large ones; --only runs the cases whose name contains TEXT ("mml" for the
 // marginal estimator's sections alone); --real names the folder of the
 // public LSAT data and other programs' fits of them; --reference runs the
 // OpenMx reference fit (bench/reference/openmx_fit.R, needs R) beside the
 // marginal estimator; --replicates N fits N sets drawn like M to judge the
-// spread of its standard errors.
+// spread of its standard errors; --rpf runs the fit statistics' reference
+// (bench/reference/rpf_fit.R, needs R with rpf) beside their own ("fit").
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +21,7 @@
 #include "child_run.h"
 #include "core/modes.h"
 #include "estimation/kernels/fast_kernels.h"
+#include "fit_bench.h"
 #include "loop_timing.h"
 #include "marginal_bench.h"
 #include "marginal_child.h"
@@ -62,6 +64,7 @@ struct Options {
     std::string only;
     std::string realDir = "../shared/data/real";
     std::string reference;  // the OpenMx reference script, when asked for
+    std::string rpf;        // the rpf reference script of the fit statistics
     int replicates = 0;     // sets drawn like M for the standard errors' spread
 };
 
@@ -211,7 +214,7 @@ int Usage(const char* problem) {
     std::fprintf(stderr,
                  "tarvo-bench: %s\nUsage: tarvo-bench [--quick] [--threads N] "
                  "[--data DIR] [--only TEXT] [--real DIR] [--reference SCRIPT] "
-                 "[--replicates N]\n",
+                 "[--rpf SCRIPT] [--replicates N]\n",
                  problem);
     return 2;
 }
@@ -228,7 +231,7 @@ int main(int argc, char** argv) {
         if (arg == "--quick") {
             options.quick = true;
         } else if ((arg == "--threads" || arg == "--data" || arg == "--only" || arg == "--real" ||
-                    arg == "--reference" || arg == "--replicates") &&
+                    arg == "--reference" || arg == "--rpf" || arg == "--replicates") &&
                    k + 1 < argc) {
             const std::string value = argv[++k];
             if (arg == "--threads")
@@ -237,6 +240,7 @@ int main(int argc, char** argv) {
             if (arg == "--only") options.only = value;
             if (arg == "--real") options.realDir = value;
             if (arg == "--reference") options.reference = value;
+            if (arg == "--rpf") options.rpf = value;
             if (arg == "--replicates") options.replicates = std::atoi(value.c_str());
         } else {
             return Usage(("unknown or incomplete option " + arg).c_str());
@@ -269,6 +273,9 @@ int main(int argc, char** argv) {
     }
     if (options.only.empty() || std::string("report").find(options.only) != std::string::npos) {
         PrintReportTiming();
+    }
+    if (options.only.empty() || std::string("fit").find(options.only) != std::string::npos) {
+        PrintFitSection(options.dataDir, options.realDir, threads, options.quick, options.rpf);
     }
     return 0;
 }

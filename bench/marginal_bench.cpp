@@ -100,13 +100,7 @@ void PrintRealDataSection(const std::string& realDir, const std::string& workDir
         for (const Model& m : models) {
             const std::string output = workDir + "/out-mml-" + name + "-" + m.ours + ".csv";
             QuietHost host;
-            MarginalSettings settings;
-            settings.model = m.model;
-            settings.priorLogA.on = false;
-            settings.priorC.on = false;
-            settings.tolerance = 1e-6;
-            settings.logLikelihoodTolerance = 1e-7;
-            settings.maxCycles = 5000;
+            const MarginalSettings settings = WithoutPriors(m.model);
             RunReport report;
             const tarvo::RunRequest run =
                 RequestFor(sim::SampleControlTexts(5, data, "", output), 3, 0, &settings);

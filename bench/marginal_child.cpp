@@ -35,6 +35,17 @@ MarginalMeasure RunMarginalInChild(unsigned threads, const DataSet& data, const 
     return m;
 }
 
+MarginalSettings WithoutPriors(MarginalModel model) {
+    MarginalSettings settings;
+    settings.model = model;
+    settings.priorLogA.on = false;
+    settings.priorC.on = false;
+    settings.tolerance = 1e-6;
+    settings.logLikelihoodTolerance = 1e-7;
+    settings.maxCycles = 5000;
+    return settings;
+}
+
 bool IsMarginalChildRun(int argc, char** argv) {
     return argc > 1 && std::strcmp(argv[1], kChildFlag) == 0;
 }
@@ -55,16 +66,8 @@ int MarginalChildMain(int argc, char** argv) {
     RunReport report;
     const std::size_t heapAtStart = HeapAtStart();
     const auto start = std::chrono::steady_clock::now();
-    MarginalSettings settings;
-    if (std::strcmp(argv[8], "no-priors") == 0) {
-        // The maximum of the likelihood alone, found closely enough to be
-        // compared with another program's to 0.01.
-        settings.priorLogA.on = false;
-        settings.priorC.on = false;
-        settings.tolerance = 1e-6;
-        settings.logLikelihoodTolerance = 1e-7;
-        settings.maxCycles = 5000;
-    }
+    const MarginalSettings settings =
+        std::strcmp(argv[8], "no-priors") == 0 ? WithoutPriors() : MarginalSettings{};
     const RunEnd outcome = RunCalibration(RequestFor(texts, 3, threads, &settings), host, &report);
     const auto end = std::chrono::steady_clock::now();
     if (outcome != RunEnd::Finished) {

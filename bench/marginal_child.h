@@ -4,8 +4,13 @@
 #include <string>
 
 #include "bench_data.h"
+#include "core/marginal_settings.h"
 
 namespace tarvo::bench {
+
+// The settings of a marginal fit without priors, whose maximum is found
+// closely enough to be compared with another program's to 0.01.
+MarginalSettings WithoutPriors(MarginalModel model = MarginalModel::ThreePL);
 
 // The simulated sets of the marginal estimator's benchmark.
 struct MarginalSet {

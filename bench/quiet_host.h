@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "core/run_request.h"
+#include "platform/control_texts.h"
 #include "platform/run_host.h"
 #include "request/request_parser.h"
 
@@ -27,6 +28,19 @@ class QuietHost : public RunHost {
 
   private:
     std::string messages_;
+};
+
+// Control texts by identifier, read as the dialog's boxes.
+class MapTexts final : public ControlTexts {
+  public:
+    explicit MapTexts(const std::map<int, std::string>& texts) : texts_(texts) {}
+    std::string ControlText(int controlId) const override {
+        const auto found = texts_.find(controlId);
+        return found == texts_.end() ? std::string() : found->second;
+    }
+
+  private:
+    const std::map<int, std::string>& texts_;
 };
 
 // The request a front end makes of these control texts in a mode, through

@@ -10,10 +10,23 @@ function(tarvo_add_test name)
     target_compile_definitions(${name} PRIVATE
         TARVO_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
         TARVO_BINARY_DIR="${PROJECT_BINARY_DIR}")
+    tarvo_test_headers(${name})
     # A hang fails its test instead of holding up the whole run; the limit
     # leaves room for the sanitizer build, where the longest tests take a
     # minute or more.
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+endfunction()
+
+# tarvo_test_headers(target [QT])
+# The headers nearly every test file includes, GoogleTest's above all,
+# compiled once per test program instead of once per file; with QT, the Qt
+# Widgets headers of the desktop's tests too.
+function(tarvo_test_headers target)
+    cmake_parse_arguments(ARG "QT" "" "" ${ARGN})
+    target_precompile_headers(${target} PRIVATE <gtest/gtest.h> <map> <string> <vector>)
+    if(ARG_QT)
+        target_precompile_headers(${target} PRIVATE <QApplication> <QWidget> <QtTest/QTest>)
+    endif()
 endfunction()
 
 # tarvo_layer_include_root(target layer [FILES_ONLY])
@@ -50,4 +63,14 @@ function(tarvo_layer_include_root target layer)
     else()
         target_include_directories(${target} PUBLIC ${root})
     endif()
+endfunction()
+
+# tarvo_engine_warnings(target...)
+# The engine's stricter warnings: a shadowed name and a conversion that can
+# change a value are mistakes in numeric code, so the engine's own files
+# are built with them (headers of other libraries are not this code's).
+function(tarvo_engine_warnings)
+    foreach(target IN LISTS ARGN)
+        target_compile_options(${target} PRIVATE -Wshadow -Wconversion)
+    endforeach()
 endfunction()

@@ -77,9 +77,10 @@ class MemoryFile {
 };
 
 // The lines of a file by the line rules, written as plainly as possible:
-// byte 26 ends the data; CR LF, CR and LF each end a line; text after the
-// last line end is a last line.
+// a byte order mark at the start is not read; byte 26 ends the data; CR LF,
+// CR and LF each end a line; text after the last line end is a last line.
 inline std::vector<std::string> ModelLines(std::string_view bytes) {
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
     const std::size_t endOfData = bytes.find('\x1a');
     if (endOfData != std::string_view::npos) bytes = bytes.substr(0, endOfData);
 

@@ -67,6 +67,16 @@ std::vector<SimulatedItem> DrawItems(Random& random, std::size_t itemCount, Item
     return items;
 }
 
+ItemColumns ColumnsOf(std::span<const SimulatedItem> items) {
+    ItemColumns columns;
+    for (const SimulatedItem& item : items) {
+        columns.a.push_back(item.a);
+        columns.b.push_back(item.b);
+        columns.c.push_back(item.c);
+    }
+    return columns;
+}
+
 std::vector<double> DrawAbilities(Random& random, std::size_t personCount) {
     std::vector<double> theta(personCount);
     for (double& value : theta) value = random.Normal();

@@ -45,6 +45,12 @@ enum class ItemModel { ThreePL, OnePL };
 // [-2.5, 2.5], c ~ uniform [0.1, 0.25]. 1PL: a = 1, c = 0, b as for 3PL.
 std::vector<SimulatedItem> DrawItems(Random& random, std::size_t itemCount, ItemModel model);
 
+// The items' parameters as three columns, in item order.
+struct ItemColumns {
+    std::vector<double> a, b, c;
+};
+ItemColumns ColumnsOf(std::span<const SimulatedItem> items);
+
 // Abilities from N(0, 1).
 std::vector<double> DrawAbilities(Random& random, std::size_t personCount);
 

@@ -37,6 +37,8 @@ void ConsoleHost::ShowMessage(const std::string& text) {
     std::fflush(err_);
 }
 
+void ConsoleHost::ShowWarning(const std::string& text) { ShowMessage("WARNING " + text); }
+
 // No one is there to answer: every question takes its default answer. The
 // standardise question is answered by --standardize in the request and is
 // not asked at all when it is given.

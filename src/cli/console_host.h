@@ -16,6 +16,8 @@ class ConsoleHost : public RunHost {
     ConsoleHost(bool view, std::FILE* err, bool showProgress);
 
     void ShowMessage(const std::string& text) override;
+    // "WARNING " and the text, on standard error like the messages.
+    void ShowWarning(const std::string& text) override;
     bool AskYesNo(const std::string& text, const std::string& title) override;
     void ProgressInit(const std::string& caption) override;
     void ProgressSet(int percent, const std::string& text) override;

@@ -7,6 +7,9 @@
 #include <vector>
 
 #include "cli/console_host.h"
+#include "cli/format_options.h"
+#include "cli/link_command.h"
+#include "cli/link_options.h"
 #include "cli/options.h"
 #include "cli/run_summary.h"
 #include "request/job_file.h"
@@ -41,6 +44,7 @@ int main(int argc, char** argv) {
         std::fputs(cli::UsageText().c_str(), stderr);
         return 2;
     }
+    if (cli::IsLinkCommand(args)) return cli::RunLinkCommand(args);
     const cli::ParseResult parsed = cli::ParseCommandLine(args);
     if (!parsed.options) return CommandLineError(parsed.error);
     const cli::Options& options = *parsed.options;
@@ -48,6 +52,7 @@ int main(int argc, char** argv) {
         std::fputs(cli::HelpText().c_str(), stdout);
         return 0;
     }
+    if (!options.detectFile.empty()) return cli::RunDetect(options.detectFile);
     const request::RequestCheck check = request::ParseRequest(options.texts);
     if (!check.request) return CommandLineError(check.message);
     const RunRequest& runRequest = *check.request;

@@ -2,7 +2,9 @@
 
 #include <utility>
 
+#include "cli/format_options.h"
 #include "core/modes.h"
+#include "platform/control_ids.h"
 #include "request/job_file.h"
 #include "request/option_table.h"
 
@@ -27,6 +29,16 @@ std::string Indented(std::string_view help) {
         if (ch == '\n') text += std::string(28, ' ');
     }
     return text;
+}
+
+// " (modes 1, 4, 5, 7)": the modes that read an item parameter file.
+std::string ModesReadingItemFile() {
+    std::string modes;
+    for (int m = kFirstMode; m <= kLastMode; ++m) {
+        if (!RulesOf(m).needsItemFile) continue;
+        modes += (modes.empty() ? " (modes " : ", ") + std::to_string(m);
+    }
+    return modes + ")";
 }
 
 std::string HelpLine(std::string_view name, std::string_view value, std::string_view help) {
@@ -64,11 +76,11 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& args) {
             continue;
         }
         const request::OptionSpec* option = request::FindOption(name);
-        if (option != nullptr && option->value.empty()) {
+        if ((option != nullptr && option->value.empty()) || IsFormatFlag(name)) {
             given.emplace_back(name, "yes");  // a flag
             continue;
         }
-        if (option == nullptr && name != "job" && name != "save-job") {
+        if (option == nullptr && !IsFormatOption(name) && name != "job" && name != "save-job") {
             return fail("unknown option '--" + std::string(name) + "'");
         }
         if (!value) {
@@ -90,11 +102,14 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& args) {
             return fail(problem);
         }
     }
+    // The response file's format options set the request's format entries,
+    // over the job file's; --detect asks for no run at all.
+    const FormatOptions format{&options.texts.format, &options.detectFile};
     for (const auto& [name, value] : given) {
-        if (std::string refusal = request::ApplyOption(name, value, options.texts);
-            !refusal.empty()) {
-            return fail(refusal);
-        }
+        const std::string refusal = IsFormatFlag(name) || IsFormatOption(name)
+                                        ? ApplyFormatOption(name, value, format)
+                                        : request::ApplyOption(name, value, options.texts);
+        if (!refusal.empty()) return fail(refusal);
     }
     return ParseResult{std::move(options), {}};
 }
@@ -123,8 +138,16 @@ std::string HelpText() {
             text += "Estimator:\n";
         }
         if (option.name == "model") text += "Marginal estimator (--method mml):\n";
-        text += HelpLine(option.name, option.value, option.help);
+        const std::string help =
+            std::string(option.help) + (option.controlId == control::kItemParameterFile
+                                            ? ModesReadingItemFile()
+                                            : std::string());
+        text += HelpLine(option.name, option.value, help);
     }
+    text +=
+        "  --link ...                link a new form to a base form's scale, and\n"
+        "  --items FILE ...          a form's score table: see tarvo-run --link --help\n";
+    text += FormatHelpText();
     text += "\nModes (estimated | given):\n";
     for (int m = kFirstMode; m <= kLastMode; ++m) {
         text += "  " + std::to_string(m) + "  " + std::string(RulesOf(m).caption) + "\n";

@@ -16,8 +16,9 @@ struct Options {
     request::RequestTexts texts;
     bool view = false;
     bool help = false;
-    bool quiet = false;   // no summary after the run
-    std::string saveJob;  // write the job file here instead of running
+    bool quiet = false;      // no summary after the run
+    std::string saveJob;     // write the job file here instead of running
+    std::string detectFile;  // --detect: propose a layout for this file instead of running
 };
 
 struct ParseResult {

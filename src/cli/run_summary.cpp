@@ -48,8 +48,9 @@ Published PublishRunReport(const RunReport& report, bool quiet, const std::strin
     }
     if (reportFile.empty()) return Published::Done;
     std::string error;
-    switch (report::WriteReportJson(report, reportFile, error,
-                                    [] { return ConsoleHost::InterruptRequested(); })) {
+    report::StopRequested stop;
+    if (report.end != RunEnd::Stopped) stop = [] { return ConsoleHost::InterruptRequested(); };
+    switch (report::WriteReportJson(report, reportFile, error, stop)) {
         case report::ReportWrite::Written:
             return Published::Done;
         case report::ReportWrite::Stopped:

@@ -22,8 +22,10 @@ std::string ReportFileClash(const RunRequest& request);
 enum class Published { Done, Failed, Stopped };
 
 // After the run: the summary (unless quiet) and the JSON report (when a file
-// is named), answering a stop between blocks of its rows. When it failed or
-// was stopped, the message naming the file is on standard error.
+// is named), answering a stop between blocks of its rows. A run that was
+// itself stopped has had its stop: its report is written whole (a second
+// signal ends the program at once). When writing failed or was stopped, the
+// message naming the file is on standard error.
 Published PublishRunReport(const RunReport& report, bool quiet, const std::string& reportFile);
 
 // The exit status of a run, the same for every estimator: 0 finished and

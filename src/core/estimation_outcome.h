@@ -41,7 +41,7 @@ enum class LoopStep {
 struct LoopRecord {
     LoopStep step = LoopStep::JointPass;
     LoopEnd end = LoopEnd::NotRun;
-    int passes = 0;  // steps begun, as the progress texts count them
+    int passes = 0;     // steps begun, as the progress texts count them
     int completed = 0;  // steps whose results are in the tables
     // Joint passes: MSError after each pass, pass 1 first.
     std::vector<double> msError;
@@ -72,7 +72,6 @@ struct EstimationOutcome {
     // the last standardisation divided by (NaN: none).
     bool standardized = false;
     double thetaSpread = std::numeric_limits<double>::quiet_NaN();
-    double secondsAsking = 0;  // the time the standardise question waited for the user
     // Theta-only and items-only paths: the rows written, of how many.
     std::size_t rowsWritten = 0;
     std::size_t rowsTotal = 0;

@@ -5,6 +5,7 @@
 // or the runner's options), checked there, and read by every part of the
 // run. Nothing in a run reads a control or an option again.
 
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -33,6 +34,9 @@ struct RunRequest {
     // parameter file name trimmed of spaces, the response file name exactly
     // as typed, every number box by the number box rule.
     RunSettings settings;
+    // The same boxes' texts as they were given, by control identifier: the
+    // input check quotes a text that the rules read as something else.
+    std::map<int, std::string> boxTexts;
     std::string outputFile;  // exactly as typed
     Method method = Method::Classic;
     MarginalSettings marginal;  // read only by the marginal estimator

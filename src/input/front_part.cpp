@@ -3,6 +3,7 @@
 #include "input/exist.h"
 #include "input/item_parameter_file.h"
 #include "input/response_file.h"
+#include "input/response_input.h"
 
 namespace tarvo {
 
@@ -13,12 +14,41 @@ std::string Reason(ReadStatus status) {
     return status == ReadStatus::InUse ? " (in use by another run)" : "";
 }
 
+// The request's texts as the layout and the input check read them: the
+// format entries under their controls' identifiers, every box as it was
+// given (a format box too, when no entry of its name is given).
+class RequestBoxes final : public ControlTexts {
+  public:
+    explicit RequestBoxes(const RunRequest& request) : request_(request) {}
+    std::string ControlText(int controlId) const override {
+        for (const FormatEntryName& entry : kFormatEntryNames) {
+            if (entry.controlId != controlId) continue;
+            const std::string* text = nullptr;  // the last entry of the name wins
+            for (const auto& [name, value] : request_.format.entries) {
+                if (name == entry.name) text = &value;
+            }
+            if (text != nullptr) return *text;
+        }
+        const auto box = request_.boxTexts.find(controlId);
+        return box == request_.boxTexts.end() ? std::string() : box->second;
+    }
+
+  private:
+    const RunRequest& request_;
+};
+
 }  // namespace
 
 std::optional<RunInputs> ReadRunInputs(const RunRequest& request, RunHost& host) {
     RunInputs inputs;
     RunSettings& settings = inputs.settings;
     settings = request.settings;
+
+    // [response layout hook] A delimited file's columns give the item count,
+    // so its layout is planned before the item parameter file is read.
+    const RequestBoxes texts(request);
+    const ResponsePlan plan = PlanResponseFile(texts);
+    if (const auto count = PlannedItemCount(plan)) settings.itemCount = *count;
     inputs.items = ItemTable(settings.itemCount);
     inputs.itemLinesGiven.assign(settings.itemCount, 0);
 
@@ -47,12 +77,28 @@ std::optional<RunInputs> ReadRunInputs(const RunRequest& request, RunHost& host)
         host.ShowMessage("ERROR Response file " + settings.responseFile + " does not exists.");
         return std::nullopt;
     }
-    const ReadStatus status = ReadResponseFile(settings.responseFile, settings, inputs.persons);
+    // [response layout hook] Fixed columns are read exactly as always;
+    // delimited rows and a key file by the plan. A layout that does not fit
+    // the file ends the run here, saying what to change.
+    ResponseFileRead read;
+    if (plan.error.empty()) read = ReadPlannedResponses(plan, settings, inputs.persons);
+    const std::string& layoutError = plan.error.empty() ? read.error : plan.error;
+    if (!layoutError.empty() && read.status == ReadStatus::Read) {
+        host.ShowMessage("ERROR Response file " + settings.responseFile + ": " + layoutError + ".");
+        return std::nullopt;
+    }
+    const ReadStatus status = read.status;
     if (status != ReadStatus::Read) {
         host.ShowMessage("ERROR Response file " + settings.responseFile + " cannot be read." +
                          Reason(status));
         return std::nullopt;
     }
+    inputs.itemNames = std::move(read.itemNames);
+
+    // [input check hook] Until the run report carries them, each finding is
+    // a warning the front end may show before the estimation.
+    inputs.findings = CheckReadInput(texts, plan, settings, read, inputs.persons);
+    for (const InputFinding& finding : inputs.findings) host.ShowWarning(finding.message);
     return inputs;
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "core/run_request.h"
 #include "core/run_tables.h"
+#include "input/input_check.h"
 #include "platform/run_host.h"
 
 namespace tarvo {
@@ -14,6 +16,8 @@ struct RunInputs {
     RunSettings settings;  // the request's, without an item parameter file that was not read
     ItemTable items;
     PersonTable persons;
+    std::vector<std::string> itemNames;  // a delimited file's header names of the items
+    std::vector<InputFinding> findings;  // the input check's, in its order
     // Per item: whether its line of the item parameter file holds anything
     // in the fields read (all 0 without a file).
     std::vector<char> itemLinesGiven;
@@ -21,9 +25,11 @@ struct RunInputs {
 
 // The front part of a run: takes the settings of the request, checks that
 // the files exist (a missing item parameter file is reported and the run
-// goes on without it), reads the item parameter file and the response file.
-// Returns nothing when the run ends at the response file check, after the
-// host has shown the message.
+// goes on without it), reads the item parameter file and the response file
+// (fixed columns, or delimited by the request's format entries) and checks
+// what it read (each finding goes to the host as a warning). Returns nothing
+// when the run ends at the response file check, after the host has shown
+// the message.
 std::optional<RunInputs> ReadRunInputs(const RunRequest& request, RunHost& host);
 
 }  // namespace tarvo

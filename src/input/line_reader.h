@@ -1,17 +1,18 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <limits>
 #include <string>
-#include <vector>
+
+#include "input/input_file.h"
 
 namespace tarvo {
 
-// How reading an input file went.
-enum class ReadStatus {
-    Read,        // every line asked for was read (a missing tail reads as empty lines)
-    CannotRead,  // the file could not be opened, or a read failed (a folder, no permission)
-    InUse,       // another run holds it for writing
+// What a file holds after the point its reading stopped.
+struct UnreadRest {
+    std::uint64_t bytes = 0;
+    std::uint64_t lines = 0;
 };
 
 // Reads a text file line by line, one byte per character, streaming through a
@@ -22,15 +23,11 @@ enum class ReadStatus {
 // the data: it ends the current line and nothing after it is read. The file
 // has ended when no byte is left or the next byte is 26; asking for a line
 // after that gives an empty line. A file that cannot be opened or read counts
-// as ended at once, and Status() says so.
-//
-// While a file or a pipe is open it holds a shared lock on it, so that a run
-// writing its result into it meanwhile (it takes an exclusive lock) is
-// refused instead of emptying the file under the reader; a file locked for
-// writing is not read at all.
+// as ended at once, and Status() says so. A UTF-8 byte order mark in front
+// of the first line and the file's lock are InputFile's.
 class LineReader {
   public:
-    static constexpr std::size_t kDefaultBufferSize = 1 << 16;
+    static constexpr std::size_t kDefaultBufferSize = InputFile::kDefaultBufferSize;
     static constexpr std::size_t kWholeLine = std::numeric_limits<std::size_t>::max();
 
     explicit LineReader(const std::string& path, std::size_t bufferSize = kDefaultBufferSize);
@@ -48,19 +45,20 @@ class LineReader {
     void ReadLine(std::string& line, std::size_t keepAtMost = kWholeLine);
     std::string ReadLine();
 
-    ReadStatus Status() const { return status_; }
+    ReadStatus Status() const { return file_.Status(); }
+
+    // Whether the data ended at a byte 26 (bytes may follow it unread), and
+    // how many bytes of the file lie before the next unread one.
+    bool EndedAtEndOfDataMark();
+    std::uint64_t Offset() const { return file_.Offset(); }
+
+    // Reads the rest of the file, past a byte 26 too, and counts its bytes
+    // and its lines (by the line ends above; a last line without an end
+    // counts). Nothing is read by ReadLine after this.
+    UnreadRest CountRest();
 
   private:
-    // Makes at least one unread byte available; false when none is left or
-    // the file cannot be read any further.
-    bool Fill();
-    void CloseFile();
-
-    int descriptor_ = -1;
-    ReadStatus status_ = ReadStatus::Read;
-    std::vector<char> buffer_;
-    std::size_t pos_ = 0;
-    std::size_t end_ = 0;
+    InputFile file_;
 };
 
 }  // namespace tarvo

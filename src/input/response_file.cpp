@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <utility>
 
+#include "input/record_tally.h"
 #include "input/scoring.h"
 #include "input/text_rules.h"
 
@@ -48,29 +49,29 @@ class PaddedLine {
     std::size_t length_;
 };
 
-// Appends the codes of one examinee's response field to the table: the
-// characters present scored against the key, then 9 for every item whose
-// column lies past the line's end (a blank). With the field at column 0 the
-// examinee has no response characters at all: the code of a character that
-// is not there is the number of empty text, 0, so every item counts as
-// answered incorrectly.
-void AppendScoredResponses(std::string_view present, std::size_t blanks, const std::string& key,
-                           std::size_t itemCount, PersonTable& persons) {
-    for (std::size_t i = 0; i < present.size(); ++i) {
-        // A key shorter than the field (from a short key record at column 0)
-        // has nothing to match beyond its end.
-        const char keyChar = i < key.size() ? key[i] : ' ';
-        persons.responses.push_back(ScoreResponse(present[i], keyChar));
-    }
-    persons.responses.insert(persons.responses.end(), blanks, kNoResponse);
-    persons.responses.insert(persons.responses.end(), itemCount - present.size() - blanks,
-                             kIncorrect);
-}
-
 double ReadTheta(const PaddedLine& padded, FieldSpec field) {
     // Most lines hold the whole field: no copy is needed then.
     if (padded.Blanks(field) == 0) return TextToNumber(padded.Present(field));
     return TextToNumber(padded.Text(field));
+}
+
+RecordView LineRecord(std::size_t number, RecordKind kind, std::string_view line) {
+    RecordView record;
+    record.number = number;
+    record.kind = kind;
+    record.line = line;
+    record.head = line;
+    return record;
+}
+
+// After a byte 26 the data have ended; the input check says how much of the
+// file that leaves unread.
+void CountWhatWasNotRead(LineReader& reader, RecordTally& tally) {
+    tally.endedAtMark = true;
+    tally.markOffset = reader.Offset();
+    const UnreadRest rest = reader.CountRest();
+    tally.bytesNotRead = rest.bytes;
+    tally.linesNotRead = rest.lines;
 }
 
 bool AllBlanks(std::string_view text) {
@@ -80,7 +81,7 @@ bool AllBlanks(std::string_view text) {
 }  // namespace
 
 ReadStatus ReadResponseFile(const std::string& path, const RunSettings& settings,
-                            PersonTable& persons) {
+                            PersonTable& persons, const ResponseReading& extras) {
     const std::size_t itemCount = settings.itemCount;
     const FieldSpec responseField{settings.responseStart, settings.itemCount};
     const std::size_t lineLength = std::size_t{settings.responseStart} + itemCount;
@@ -92,25 +93,44 @@ ReadStatus ReadResponseFile(const std::string& path, const RunSettings& settings
 
     persons = PersonTable();
     persons.itemCount = itemCount;
-    std::string key = DefaultAnswerKey(itemCount);
+    std::string key = extras.key ? *extras.key : DefaultAnswerKey(itemCount);
     std::string line;
+    RecordTally* tally = extras.tally;
+    if (tally) StartTally(*tally, itemCount);
+    std::size_t lineNumber = 0;
 
     LineReader reader(path);
     while (!reader.Ended()) {
         reader.ReadLine(line, lineKept);
+        ++lineNumber;
         const PaddedLine padded(line, lineLength);
 
         // The field has itemCount characters unless it starts at column 0;
         // only a whole field of blanks is blank.
         const std::string_view responses = padded.Present(responseField);
         const std::size_t responseBlanks = padded.Blanks(responseField);
-        if (responses.size() + responseBlanks == itemCount && AllBlanks(responses)) continue;
+        if (responses.size() + responseBlanks == itemCount && AllBlanks(responses)) {
+            if (tally) CountRecord(*tally, LineRecord(lineNumber, RecordKind::Blank, line), false);
+            continue;
+        }
 
         std::string identifier =
             identifierRead ? padded.Text(settings.examineeIdField) : std::string();
         if (identifierRead && persons.theta.empty() && IsKeyIdentifier(identifier)) {
-            key = padded.Text(responseField);
+            // A key from a key file wins over the key record, which is
+            // still no examinee.
+            if (!extras.key) key = padded.Text(responseField);
+            if (tally) CountRecord(*tally, LineRecord(lineNumber, RecordKind::Key, line), false);
             continue;
+        }
+        if (tally) {
+            RecordView record = LineRecord(lineNumber, RecordKind::Examinee, line);
+            record.identifier = identifier;
+            record.theta = thetaRead ? padded.Present(settings.thetaField) : std::string_view();
+            record.responses = responses;
+            record.key = key;
+            record.idEnd = identifierRead ? FieldEnd(settings.examineeIdField) : 0;
+            CountRecord(*tally, record, thetaRead);
         }
 
         // The vectors grow geometrically, so any number of examinees is read
@@ -128,6 +148,7 @@ ReadStatus ReadResponseFile(const std::string& path, const RunSettings& settings
     const std::size_t personCount = persons.theta.size();
     persons.seetheta.assign(personCount, 0.0);
     persons.Nvalid.assign(personCount, 0);
+    if (tally && reader.EndedAtEndOfDataMark()) CountWhatWasNotRead(reader, *tally);
     return reader.Status();
 }
 

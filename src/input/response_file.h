@@ -7,6 +7,17 @@
 
 namespace tarvo {
 
+struct RecordTally;
+
+// What a run may add to the reading of the response file.
+struct ResponseReading {
+    // The answer key from a key file: it replaces the default key and the
+    // key of a key record (which is still no examinee).
+    const std::string* key = nullptr;
+    // Filled with the counts of the input check; nothing is counted without.
+    RecordTally* tally = nullptr;
+};
+
 // Reads the response file at path into persons (replacing what it held),
 // examinees in file order, scoring each response against the answer key.
 //
@@ -26,6 +37,6 @@ namespace tarvo {
 // cannot be read, or that another run holds for writing, says so in the
 // status; the table then holds what was read before the failure, if anything.
 ReadStatus ReadResponseFile(const std::string& path, const RunSettings& settings,
-                            PersonTable& persons);
+                            PersonTable& persons, const ResponseReading& extras = {});
 
 }  // namespace tarvo

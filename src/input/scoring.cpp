@@ -13,6 +13,21 @@ std::uint8_t ScoreResponse(char response, char keyChar) {
     return response == keyChar ? kCorrect : kIncorrect;
 }
 
+void AppendScoredResponses(std::string_view present, std::size_t blanks, std::string_view key,
+                           std::size_t itemCount, PersonTable& persons) {
+    // The table grows once per examinee, then the codes are written in place.
+    std::vector<std::uint8_t>& codes = persons.responses;
+    const std::size_t at = codes.size();
+    codes.resize(at + itemCount, kIncorrect);
+    std::uint8_t* out = codes.data() + at;
+    // A key shorter than the field (from a short key record at column 0) has
+    // nothing to match beyond its end.
+    const std::size_t keyed = std::min(present.size(), key.size());
+    for (std::size_t i = 0; i < keyed; ++i) out[i] = ScoreResponse(present[i], key[i]);
+    for (std::size_t i = keyed; i < present.size(); ++i) out[i] = ScoreResponse(present[i], ' ');
+    std::fill_n(out + present.size(), blanks, kNoResponse);
+}
+
 bool IsBlankResponseField(std::string_view field, std::size_t itemCount) {
     return field.size() == itemCount &&
            std::all_of(field.begin(), field.end(), [](char ch) { return ch == ' '; });

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/run_tables.h"
+
 namespace tarvo {
 
 // The key used when the response file has no key record: itemCount times "1",
@@ -14,6 +16,13 @@ std::string DefaultAnswerKey(std::size_t itemCount);
 // "9" is missing (9) before the key is consulted; otherwise an exact byte
 // match is correct (1) and anything else incorrect (0).
 std::uint8_t ScoreResponse(char response, char keyChar);
+
+// Appends the codes of one examinee's responses to the table: the characters
+// present scored against the key, then 9 for the blanks that lengthen a
+// short record, then 0 for the rest of the itemCount items (a response that
+// is not there at all is empty text, whose number is 0).
+void AppendScoredResponses(std::string_view present, std::size_t blanks, std::string_view key,
+                           std::size_t itemCount, PersonTable& persons);
 
 // Whether a response field holds no response at all: exactly itemCount
 // blanks. Such a line is skipped. A field shorter than itemCount (the

@@ -7,25 +7,15 @@ namespace tarvo {
 
 namespace {
 
+std::uint16_t ReadNumberBox(const ControlTexts& texts, int controlId) {
+    return DialogNumber(texts.ControlText(controlId));
+}
+
 FieldSpec ReadFieldSpec(const ControlTexts& texts, int startId, int lengthId) {
     FieldSpec field;
     field.start = ReadNumberBox(texts, startId);
     field.length = ReadNumberBox(texts, lengthId);
     return field;
-}
-
-}  // namespace
-
-std::uint16_t ReadNumberBox(const ControlTexts& texts, int controlId) {
-    return DialogNumber(texts.ControlText(controlId));
-}
-
-std::uint16_t ReadItemCount(const ControlTexts& texts) {
-    return ReadNumberBox(texts, control::kItemCount);
-}
-
-std::string ReadItemParameterFileName(const ControlTexts& texts) {
-    return TrimSpaces(texts.ControlText(control::kItemParameterFile));
 }
 
 void ReadItemParameterFields(const ControlTexts& texts, RunSettings& settings) {
@@ -35,10 +25,6 @@ void ReadItemParameterFields(const ControlTexts& texts, RunSettings& settings) {
     settings.itemIdField = ReadFieldSpec(texts, control::kItemIdStart, control::kItemIdLength);
 }
 
-std::string ReadResponseFileName(const ControlTexts& texts) {
-    return texts.ControlText(control::kResponseFile);
-}
-
 void ReadResponseFields(const ControlTexts& texts, RunSettings& settings) {
     settings.examineeIdField =
         ReadFieldSpec(texts, control::kExamineeIdStart, control::kExamineeIdLength);
@@ -46,12 +32,14 @@ void ReadResponseFields(const ControlTexts& texts, RunSettings& settings) {
     settings.responseStart = ReadNumberBox(texts, control::kResponseStart);
 }
 
+}  // namespace
+
 RunSettings ReadRunSettings(const ControlTexts& texts) {
     RunSettings settings;
-    settings.itemCount = ReadItemCount(texts);
-    settings.itemParameterFile = ReadItemParameterFileName(texts);
+    settings.itemCount = ReadNumberBox(texts, control::kItemCount);
+    settings.itemParameterFile = TrimSpaces(texts.ControlText(control::kItemParameterFile));
     if (!settings.itemParameterFile.empty()) ReadItemParameterFields(texts, settings);
-    settings.responseFile = ReadResponseFileName(texts);
+    settings.responseFile = texts.ControlText(control::kResponseFile);
     ReadResponseFields(texts, settings);
     return settings;
 }

@@ -45,6 +45,25 @@ void SummedScoreLikelihoods(std::span<const int> categories, std::span<const dou
     }
 }
 
+void AddRightWrongItem(std::span<const double> correct, std::size_t reached, std::size_t points,
+                       std::span<double> rows) {
+    assert(correct.size() >= points && rows.size() >= (reached + 2) * points);
+    const double* p = correct.data();
+    // The new top row has only its correct share; rows reached .. 1 take
+    // their correct and incorrect shares; row 0 only its incorrect share.
+    double* top = rows.data() + (reached + 1) * points;
+    const double* belowTop = top - points;
+    for (std::size_t q = 0; q < points; ++q) top[q] = belowTop[q] * p[q];
+    for (std::size_t s = reached; s > 0; --s) {
+        double* target = rows.data() + s * points;
+        const double* below = target - points;
+        for (std::size_t q = 0; q < points; ++q) {
+            target[q] = target[q] * (1 - p[q]) + below[q] * p[q];
+        }
+    }
+    for (std::size_t q = 0; q < points; ++q) rows[q] *= 1 - p[q];
+}
+
 void SummedScoreLikelihoods(std::span<const double> correct, std::size_t points,
                             std::span<double> out) {
     const std::size_t items = points == 0 ? 0 : correct.size() / points;
@@ -53,17 +72,7 @@ void SummedScoreLikelihoods(std::span<const double> correct, std::size_t points,
     if (points == 0) return;
     std::fill(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(points), 1.0);
     for (std::size_t i = 0; i < items; ++i) {
-        const double* p = correct.data() + i * points;
-        // Row i + 1 is new; rows i .. 1 take their correct and incorrect
-        // shares; row 0 only its incorrect share.
-        for (std::size_t s = i + 1; s > 0; --s) {
-            double* target = out.data() + s * points;
-            const double* below = target - points;
-            for (std::size_t q = 0; q < points; ++q) {
-                target[q] = target[q] * (1 - p[q]) + below[q] * p[q];
-            }
-        }
-        for (std::size_t q = 0; q < points; ++q) out[q] *= 1 - p[q];
+        AddRightWrongItem(correct.subspan(i * points, points), i, points, out);
     }
 }
 

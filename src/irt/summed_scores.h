@@ -28,6 +28,15 @@ void SummedScoreLikelihoods(std::span<const int> categories, std::span<const dou
 void SummedScoreLikelihoods(std::span<const double> correct, std::size_t points,
                             std::span<double> out);
 
+// One step of that recursion for a right/wrong item: rows holds the
+// likelihoods of the scores 0 .. reached (rows of points values) of the items
+// added so far, and afterwards those of 0 .. reached + 1 with this item
+// added, in place; correct is the item's probability of a correct answer at
+// every point. rows must have room for reached + 2 rows; what row
+// reached + 1 held before is not read.
+void AddRightWrongItem(std::span<const double> correct, std::size_t reached, std::size_t points,
+                       std::span<double> rows);
+
 // The highest summed score of items with these category counts.
 std::size_t HighestSummedScore(std::span<const int> categories);
 

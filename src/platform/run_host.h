@@ -15,6 +15,11 @@ class RunHost {
     // A message the user must acknowledge (an OK box, or a line on stderr).
     virtual void ShowMessage(const std::string& text) = 0;
 
+    // A warning about the inputs that does not stop the run: a finding of the
+    // input check, shown before the estimation. A front end that shows the
+    // findings elsewhere ignores it.
+    virtual void ShowWarning(const std::string& text) { (void)text; }
+
     // A Yes/No question whose default answer is Yes; true means Yes.
     virtual bool AskYesNo(const std::string& text, const std::string& title) = 0;
 

@@ -57,7 +57,8 @@ void SetCounts(RunReport& report, const ResponseCounts& counts) {
     report.examinees = counts.personCount;
     report.items = counts.itemCount;
     report.missingResponses = counts.missing;
-    const double cells = static_cast<double>(counts.personCount) * counts.itemCount;
+    const double cells =
+        static_cast<double>(counts.personCount) * static_cast<double>(counts.itemCount);
     report.missingShare = cells > 0 ? static_cast<double>(counts.missing) / cells : 0;
 }
 

@@ -148,7 +148,9 @@ Json Head(const RunReport& report) {
 template <typename Sink>
 bool WriteDocument(const RunReport& report, Sink&& sink, const StopRequested& stopRequested) {
     std::string head = Dump(Head(report), 2);
-    head.pop_back();  // the closing brace: the rows follow
+    // The closing brace goes: the rows follow.
+    head.pop_back();
+    while (!head.empty() && head.back() == '\n') head.pop_back();
     sink(head + ",\n");
     std::size_t written = 0;
     auto rows = [&](const char* key, std::size_t count, auto&& row) {

@@ -12,7 +12,7 @@ namespace {
 constexpr std::array<OptionSpec, 32> kOptions{{
     {"mode", "N", "calibration mode 1..8 (default 2, see below)"},
     {"response-file", "PATH", "response file (examinee records)", control::kResponseFile},
-    {"item-file", "PATH", "item parameter file (modes 1, 4, 5, 7)", control::kItemParameterFile},
+    {"item-file", "PATH", "item parameter file", control::kItemParameterFile},
     {"output-file", "PATH", "result file to write", control::kOutputFile},
     {"item-count", "TEXT", "number of items (item responses: Length)", control::kItemCount},
     {"response-start", "TEXT", "column of the first response", control::kResponseStart},
@@ -70,8 +70,8 @@ std::string ApplyPrior(PriorOption option, std::string_view value, PriorTexts& p
     if (comma == std::string_view::npos || value.find(',', comma + 1) != std::string_view::npos) {
         return Refusal(option.field, std::string(option.shape) + " or none", value);
     }
-    prior = PriorTexts{"on", std::string(value.substr(0, comma)),
-                       std::string(value.substr(comma + 1))};
+    prior =
+        PriorTexts{"on", std::string(value.substr(0, comma)), std::string(value.substr(comma + 1))};
     return {};
 }
 
@@ -179,7 +179,8 @@ OptionList RequestOptions(const RunRequest& request) {
         options.emplace_back("c-start", number(s.cField.start));
         options.emplace_back("c-length", number(s.cField.length));
     }
-    if (request.standardize) options.emplace_back("standardize", *request.standardize ? "yes" : "no");
+    if (request.standardize)
+        options.emplace_back("standardize", *request.standardize ? "yes" : "no");
     if (request.threads > 0) options.emplace_back("threads", std::to_string(request.threads));
     if (!request.reportFile.empty()) options.emplace_back("report", request.reportFile);
     options.emplace_back("method", request.method == Method::Marginal ? "mml" : "jml");

@@ -1,6 +1,7 @@
 #include "request/request_parser.h"
 
 #include "core/modes.h"
+#include "input/response_format.h"
 #include "input/settings_reader.h"
 #include "platform/control_ids.h"
 #include "platform/control_texts.h"
@@ -126,8 +127,8 @@ class Checker {
     // A prior's state and numbers. Not given: as the model (defaultOn), its
     // numbers read only when the prior is on.
     template <typename Prior>
-    void TakePrior(const PriorTexts& texts, bool defaultOn, const PriorFields& fields,
-                   Prior& prior, double Prior::*first, double Prior::*second) {
+    void TakePrior(const PriorTexts& texts, bool defaultOn, const PriorFields& fields, Prior& prior,
+                   double Prior::*first, double Prior::*second) {
         prior.on = texts.state ? *texts.state == "on" : defaultOn;
         if (!prior.on) return;
         Number(texts.first, fields.firstRange, fields.first, prior.*first);
@@ -144,8 +145,8 @@ void TakeMarginal(const RequestTexts& texts, int mode, Checker& checker, Margina
         if (const auto named = ModelNamed(*texts.model)) {
             model = *named;
         } else {
-            checker.Refuse(kModel.field,
-                           Refusal(kModel.name, "3pl, 3pl-c-given, 2pl, 1pl or rasch", *texts.model));
+            checker.Refuse(kModel.field, Refusal(kModel.name, "3pl, 3pl-c-given, 2pl, 1pl or rasch",
+                                                 *texts.model));
         }
     }
     m = SettingsFor(model);
@@ -200,7 +201,17 @@ RequestCheck ParseRequest(const RequestTexts& texts) {
     }
     checker.Whole(texts.threads, kThreads, kThreadCount, request.threads);
     if (texts.report) request.reportFile = *texts.report;
+    request.boxTexts = texts.controls;
     request.format.entries = texts.format;
+    // A format given in the dialog's boxes is an entry like the runner's
+    // option, unless the entry is given as well.
+    for (const FormatEntryName& entry : kFormatEntryNames) {
+        const auto box = texts.controls.find(entry.controlId);
+        if (box == texts.controls.end()) continue;
+        bool given = false;
+        for (const auto& [name, value] : request.format.entries) given |= name == entry.name;
+        if (!given) request.format.entries.emplace_back(std::string(entry.name), box->second);
+    }
     return checker.Result(std::move(request));
 }
 

@@ -19,6 +19,7 @@ class RecordingHost final : public RunHost {
         messages_.push_back(text);
         host_.ShowMessage(text);
     }
+    void ShowWarning(const std::string& text) override { host_.ShowWarning(text); }
     bool AskYesNo(const std::string& text, const std::string& title) override {
         const auto start = std::chrono::steady_clock::now();
         const bool yes = host_.AskYesNo(text, title);

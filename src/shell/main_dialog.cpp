@@ -4,18 +4,24 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "input/layout_detection.h"
+#include "input/response_format.h"
 #include "platform/control_ids.h"
 #include "request/job_file.h"
 #include "shell/desktop/program_icon.h"
 #include "shell/files/qt_file_picker.h"
+#include "shell/form/caption_fit.h"
+#include "shell/form/choice_row.h"
 #include "shell/form/dialog_builder.h"
 #include "shell/form/dialog_fonts.h"
 #include "shell/form/dialog_layout.h"
 #include "shell/options/dialog_request.h"
 #include "shell/options/marginal_options_dialog.h"
+#include "shell/preview/preview_window.h"
 #include "shell/program_folder.h"
 
 namespace tarvo::shell {
@@ -51,6 +57,29 @@ MainDialog::MainDialog(QWidget* owner, FilePicker* picker, DesktopServices* desk
             [this](int index) { MethodChanged(index); });
     connect(methodControls_.options, &QPushButton::clicked, this,
             [this] { EditMarginalOptions(); });
+    linkButton_ = new QPushButton(QStringLiteral("Link..."), this);
+    linkButton_->setAutoDefault(false);
+    linkButton_->setGeometry(
+        units_.Rect(kLinkButtonRect.x, kLinkButtonRect.y, kLinkButtonRect.w, kLinkButtonRect.h));
+    linkButton_->setPalette(PlatformPaletteOnSurface());
+    linkButton_->setToolTip(QStringLiteral(
+        "Put a new form's items on a base form's scale, with its score table and equating"));
+    FitCaption(linkButton_);
+    linkButton_->setEnabled(false);
+    connect(linkButton_, &QPushButton::clicked, this, [this] {
+        if (openLink_) openLink_();
+    });
+    // The response file's format: the run reads the Format box by its
+    // identifier, like the other boxes; Preview needs a file name.
+    formatControls_ = BuildFormatControls(this, units_);
+    controls_.Add(tarvo::control::kResponseFormat, formatControls_.format);
+    connect(formatControls_.preview, &QPushButton::clicked, this, [this] { ShowPreview(); });
+    if (auto* responseFile =
+            qobject_cast<QLineEdit*>(controls_.Find(tarvo::control::kResponseFile))) {
+        connect(responseFile, &QLineEdit::textChanged, this, [this](const QString& name) {
+            formatControls_.preview->setEnabled(!name.trimmed().isEmpty());
+        });
+    }
     connect(methodControls_.saveSettings, &QPushButton::clicked, this, [this] { SaveSettings(); });
     connect(methodControls_.loadSettings, &QPushButton::clicked, this, [this] { LoadSettings(); });
     picker_ = picker;
@@ -84,8 +113,22 @@ MainDialog::MainDialog(QWidget* owner, FilePicker* picker, DesktopServices* desk
 
 MainDialog::~MainDialog() = default;
 
+void MainDialog::SetLinkWindowOpener(std::function<void()> open) {
+    openLink_ = std::move(open);
+    linkButton_->setEnabled(static_cast<bool>(openLink_));
+}
+
 request::RequestCheck MainDialog::RequestFor(int mode) const {
-    return request::ParseRequest(DialogTexts(controls_, mode, estimator_, format_));
+    // The Format box stands for the format and header entries, as the
+    // runner's --format and --no-header set them (fixed columns: none);
+    // the other entries are a loaded job file's.
+    std::vector<std::pair<std::string, std::string>> format = format_;
+    const std::string box = controls_.Text(tarvo::control::kResponseFormat);
+    if (const auto chosen = ParseResponseFormat(box); chosen && *chosen != ResponseFormat::Fixed) {
+        format.emplace_back("format", std::string(FormatName(*chosen)));
+        if (SaysNoHeader(box)) format.emplace_back("header", "no");
+    }
+    return request::ParseRequest(DialogTexts(controls_, mode, estimator_, format));
 }
 
 void MainDialog::StartRun(int mode) {
@@ -128,7 +171,22 @@ void MainDialog::LoadSettings() {
     commands_->UpdateGoButton();
     estimator_.SetOptions(std::move(job.form));
     methodControls_.method->setCurrentIndex(loaded.method == Method::Marginal ? 1 : 0);
-    format_ = loaded.format.entries;
+    // The Format box takes the job's format and header entries; the
+    // others (the columns, the key file) are kept as they are.
+    std::string formatText, headerText;
+    format_.clear();
+    for (const auto& [name, value] : loaded.format.entries) {
+        if (name == "format") {
+            formatText = value;
+        } else if (name == "header") {
+            headerText = value;
+        } else {
+            format_.emplace_back(name, value);
+        }
+    }
+    const ResponseFormat format = ParseResponseFormat(formatText).value_or(ResponseFormat::Fixed);
+    const bool header = !SaysNoHeader(formatText) && headerText != "no";
+    controls_.SetText(tarvo::control::kResponseFormat, FormatEntry(format, header));
 }
 
 void MainDialog::MethodChanged(int index) {
@@ -143,6 +201,11 @@ void MainDialog::MethodChanged(int index) {
 void MainDialog::EditMarginalOptions() {
     MarginalOptionsDialog options(estimator_.Options(), commands_->CalibrationMode(), this);
     if (options.exec() == QDialog::Accepted) estimator_.SetOptions(options.Form());
+}
+
+void MainDialog::ShowPreview() {
+    PreviewWindow preview(controls_, this);
+    preview.exec();
 }
 
 void MainDialog::RunFinished() {
@@ -161,8 +224,10 @@ void MainDialog::closeEvent(QCloseEvent* event) {
 
 void MakeProgramFolderCurrent() { QDir::setCurrent(QString::fromStdString(ProgramFolder())); }
 
-int BuildMainDialog(QWidget* owner, DesktopServices* desktop, ResultsViewer* viewer) {
+int BuildMainDialog(QWidget* owner, DesktopServices* desktop, ResultsViewer* viewer,
+                    std::function<void(QWidget*)> openLink) {
     MainDialog dialog(owner, nullptr, desktop, viewer);
+    if (openLink) dialog.SetLinkWindowOpener([&dialog, openLink] { openLink(&dialog); });
     if (owner != nullptr) dialog.setWindowModality(Qt::WindowModal);
     MakeProgramFolderCurrent();
     dialog.show();

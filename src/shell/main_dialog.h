@@ -2,6 +2,7 @@
 
 #include <QButtonGroup>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "request/request_parser.h"
@@ -13,9 +14,11 @@
 #include "shell/form/dialog_units.h"
 #include "shell/form/method_controls.h"
 #include "shell/options/estimator_choice.h"
+#include "shell/preview/format_controls.h"
 #include "shell/run_controller.h"
 
 class QCloseEvent;
+class QPushButton;
 
 // The main dialog: a thin window over the control registry, the commands and
 // the run controller. Exit and the close box end it alike; while a run is in
@@ -40,6 +43,11 @@ class MainDialog final : public QWidget {
     // The estimator "Go" runs: the Method choice and the marginal options.
     EstimatorChoice& Estimator() { return estimator_; }
     const MethodControls& MethodChoice() const { return methodControls_; }
+    // "Link..." calls open; without one it stays disabled.
+    void SetLinkWindowOpener(std::function<void()> open);
+    QPushButton* LinkButton() const { return linkButton_; }
+    // The response file's Format choice and its Preview button.
+    const FormatControls& FormatChoice() const { return formatControls_; }
     // The run the dialog's settings ask for in a mode, or the refusal.
     request::RequestCheck RequestFor(int mode) const;
     // "Save settings..." and "Load settings...": a job file chosen in the
@@ -55,6 +63,7 @@ class MainDialog final : public QWidget {
     void RunFinished();
     void MethodChanged(int index);
     void EditMarginalOptions();
+    void ShowPreview();
 
     DialogUnits units_;
     std::unique_ptr<FilePicker> ownPicker_;
@@ -64,6 +73,9 @@ class MainDialog final : public QWidget {
     DesktopServices* desktop_ = nullptr;
     EstimatorChoice estimator_;
     MethodControls methodControls_;
+    QPushButton* linkButton_ = nullptr;
+    std::function<void()> openLink_;
+    FormatControls formatControls_;
     FilePicker* picker_ = nullptr;
     // The response file's layout entries of a loaded job file, kept.
     std::vector<std::pair<std::string, std::string>> format_;
@@ -78,8 +90,9 @@ void MakeProgramFolderCurrent();
 
 // The program's start-up: builds the dialog, makes the program's folder
 // current, shows the dialog and returns when it has ended. Results of runs
-// go to the viewer when there is one.
+// go to the viewer when there is one; "Link..." calls openLink with the
+// dialog when given.
 int BuildMainDialog(QWidget* owner, DesktopServices* desktop = nullptr,
-                    ResultsViewer* viewer = nullptr);
+                    ResultsViewer* viewer = nullptr, std::function<void(QWidget*)> openLink = {});
 
 }  // namespace tarvo::shell

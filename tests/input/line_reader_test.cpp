@@ -51,6 +51,21 @@ TEST(LineReader, SplitsLinesAtEveryLineEndWhateverTheBufferSize) {
          "abc",
          {}},
         {"a\tb\0c  \r"s, {"a\tb\0c  "s}},  // tabs, NUL and trailing blanks stay
+        // A UTF-8 byte order mark at the very start is passed over, nowhere else.
+        {"\xEF\xBB\xBFKEY\r\nx", {"KEY", "x"}},
+        {"\xEF\xBB\xBF", {}},
+        {"\xEF\xBB\xBF\x1a", {}},
+        {"\xEF\xBB", {"\xEF\xBB"}},
+        {"\xEF\xBB\xBE", {"\xEF\xBB\xBE"}},
+        {"\xEF\xBB\xBF\xEF\xBB\xBF"
+         "a",
+         {"\xEF\xBB\xBF"
+          "a"}},
+        {"a\r\n\xEF\xBB\xBF"
+         "b",
+         {"a",
+          "\xEF\xBB\xBF"
+          "b"}},
     };
     TempDir dir;
     for (std::size_t bufferSize : {1u, 2u, 3u, 65536u}) {

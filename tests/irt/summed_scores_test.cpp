@@ -96,6 +96,24 @@ TEST(SummedScores, MixedCategoryCountsMatchEveryPatternAndTheRightWrongForm) {
     for (std::size_t k = 0; k < general.size(); ++k) EXPECT_NEAR(general[k], rightWrong[k], 1e-16);
 }
 
+TEST(SummedScores, AddingItemsOneByOneInAnyOrderGivesTheWholeRecursion) {
+    // The step adds an item onto a distribution built elsewhere and never
+    // reads the row it creates: it is filled with garbage first.
+    const std::vector<double> correct{0.7, 0.2, 0.45, 0.9, 0.05, 0.6, 0.33, 0.5, 0.99};
+    const std::size_t points = 3;
+    std::vector<double> whole(4 * points);
+    SummedScoreLikelihoods(correct, points, whole);
+
+    std::vector<double> rows(4 * points, 123.0);
+    std::fill_n(rows.begin(), points, 1.0);
+    for (std::size_t n = 0; n < 3; ++n) {
+        const std::size_t item = 2 - n;  // the items in reverse order
+        AddRightWrongItem(std::span<const double>(correct).subspan(item * points, points), n,
+                          points, rows);
+    }
+    for (std::size_t k = 0; k < rows.size(); ++k) EXPECT_NEAR(rows[k], whole[k], 1e-16);
+}
+
 TEST(SummedScores, NoItemsLeaveScoreZeroCertain) {
     std::vector<double> out(4, -1);
     SummedScoreLikelihoods(std::span<const double>{}, 4, out);

@@ -25,6 +25,7 @@ const std::map<std::string, std::set<std::string>>& AllowedLayers() {
     static const std::set<std::string> kEngine{"core",
                                                "platform",
                                                "irt",
+                                               "fit",
                                                "input",
                                                "output",
                                                "report",
@@ -34,14 +35,17 @@ const std::map<std::string, std::set<std::string>>& AllowedLayers() {
                                                "estimation/kernels",
                                                "estimation/classic",
                                                "estimation/marginal",
-                                               "run"};
+                                               "run",
+                                               "linking"};
     static const std::map<std::string, std::set<std::string>> kAllowed{
         {"core", {}},
         {"platform", {"core"}},
         {"irt", {"core"}},
+        {"fit", {"core", "irt"}},
         {"input", {"core", "platform"}},
         {"output", {"core"}},
         {"report", {"core", "irt"}},
+        {"linking", {"core", "irt", "input", "output"}},
         {"request", {"core", "platform", "input"}},
         {"parallel", {}},
         {"estimation", {"core", "platform", "input", "output", "parallel"}},
@@ -146,6 +150,36 @@ TEST(IncludeRules, NoFileOfSrcCrossesALayer) {
     EXPECT_TRUE(problems.empty()) << all;
 }
 
+// The rules draw no arrow up: following the layers a layer may include
+// never leads back to it.
+TEST(IncludeRules, TheLayersFormNoCycle) {
+    const auto& allowed = AllowedLayers();
+    for (const auto& [start, direct] : allowed) {
+        std::set<std::string> reached;
+        std::vector<std::string> open(direct.begin(), direct.end());
+        while (!open.empty()) {
+            const std::string layer = open.back();
+            open.pop_back();
+            EXPECT_NE(layer, start) << start << " reaches itself";
+            if (layer == start || !reached.insert(layer).second) continue;
+            const auto next = allowed.find(layer);
+            ASSERT_NE(next, allowed.end()) << layer << " has no rule";
+            open.insert(open.end(), next->second.begin(), next->second.end());
+        }
+    }
+}
+
+// Every folder of src/ stays small enough to be read as one part.
+TEST(FolderSizes, NoFolderOfSrcHoldsMoreThan25Files) {
+    const std::filesystem::path src = std::filesystem::path(TARVO_SOURCE_DIR) / "src";
+    std::map<std::string, int> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(src)) {
+        if (entry.is_regular_file()) ++files[entry.path().parent_path().string()];
+    }
+    EXPECT_GT(files.size(), 10u);
+    for (const auto& [folder, count] : files) EXPECT_LE(count, 25) << folder;
+}
+
 // The rule itself: what it must catch and what it must let pass.
 TEST(IncludeRules, CatchesEveryForbiddenKindOfInclude) {
     struct Case {
@@ -162,9 +196,16 @@ TEST(IncludeRules, CatchesEveryForbiddenKindOfInclude) {
         {"output", "#include \"input/front_part.h\"", true},
         {"core", "#include \"estimation/model.h\"", true},
         {"cli", "#include \"shell/mode_rules.h\"", true},
+        {"fit", "#include \"report/run_report.h\"", true},
+        {"fit", "#include \"estimation/marginal/mml_quadrature.h\"", true},
         {"shell", "#include \"cli/options.h\"", true},
+        {"linking", "#include \"estimation/marginal/mml_em.h\"", true},
+        {"linking", "#include <QChart>", true},
+        {"estimation", "#include \"linking/link_methods.h\"", true},
+        {"linking", "#include \"irt/summed_scores.h\"", false},
         {"estimation", "#include \"core/modes.h\"", false},
         {"run", "#include \"input/front_part.h\"", false},
+        {"fit", "#include \"irt/summed_scores.h\"", false},
         {"shell", "#include <QWidget>", false},
         {"capi", "#include \"shell/main_dialog.h\"", false},
         {"capi", "#include \"tarvo.h\"", false},

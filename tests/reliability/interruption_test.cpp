@@ -129,6 +129,42 @@ TEST(Interruption, JointRunStopsWithWholeTables) {
     }
 }
 
+// A marginal run stopped during its EM cycles says so as the classic runs
+// do, with the cycle its estimates stood after, and exits 128 + the signal.
+TEST(Interruption, MarginalRunStopsWithWholeTablesAndTheStoppedLine) {
+    constexpr int kPersons = 20000;
+    constexpr int kItems = 40;
+    RunFixture data(kPersons, kItems);
+    data.WriteFiles();
+    const std::string output = data.dir.File("result.csv");
+    ProcessSettings settings = test_support::SampleRun(data, 3, kItems, output);
+    // Cycles that never settle: only the stop ends the run.
+    for (const char* option : {"--method=mml", "--em-cycles=100000", "--em-tolerance=1e-12"}) {
+        settings.args.emplace_back(option);
+    }
+    const std::string report = data.dir.File("report.json");
+    settings.args.push_back("--report=" + report);
+    RunnerProcess run(settings);
+    ASSERT_TRUE(
+        test_support::WaitUntil([&] { return std::filesystem::exists(output) || run.Finished(); }));
+    run.Send(SIGINT);
+    EXPECT_EQ(run.Wait(), 130) << test_support::ReadFile(settings.errFile);
+    ExpectStoppedMessage(test_support::ReadFile(settings.errFile),
+                         "Stopped: the result holds the estimates as they stood after EM cycle ");
+
+    bool allCrLf = false;
+    const auto lines = CrLfLines(test_support::ReadFile(output), &allCrLf);
+    EXPECT_TRUE(allCrLf);
+    ASSERT_EQ(lines.size(), 1u + kItems + 1 + 1 + kPersons);
+    ExpectNumberedRows({lines.begin() + 1, lines.begin() + 1 + kItems}, 9);
+    ExpectNumberedRows({lines.begin() + 3 + kItems, lines.end()}, 5);
+    // The stop was the run's: its report is written whole, and says so.
+    const std::string json = test_support::ReadFile(report);
+    EXPECT_NE(json.find("\"end\": \"stopped\""), std::string::npos);
+    EXPECT_NE(json.find("\"step\": \"em_cycle\""), std::string::npos);
+    EXPECT_EQ(json.substr(json.size() - 2), "}\n");
+}
+
 TEST(Interruption, SecondInterruptEndsTheProcessAtOnce) {
 #if defined(__SANITIZE_THREAD__)
     // ThreadSanitizer holds a signal back until the thread it lands on enters

@@ -2,10 +2,12 @@
 // row-by-row paths, every ending, and a result file that does not change.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
+#include <thread>
 
 #include "platform/control_ids.h"
 #include "support/run_fixture.h"
@@ -210,6 +212,55 @@ TEST(RunReportResult, TheResultFileIsTheSameWithAndWithoutAReport) {
                 EXPECT_FALSE(without.empty());
             }
         }
+    }
+}
+
+}  // namespace
+}  // namespace tarvo
+
+namespace tarvo {
+namespace {
+
+// A user who takes a while to answer the standardise question.
+class SlowAnswerHost : public test_support::ScriptedHost {
+  public:
+    using ScriptedHost::ScriptedHost;
+    bool AskYesNo(const std::string& text, const std::string& title) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        return ScriptedHost::AskYesNo(text, title);
+    }
+};
+
+TEST(RunReportTime, TheRunIsTimedWithoutTheQuestionsWait) {
+    test_support::RunFixture data(30, 4);
+    data.WriteFiles();
+    SlowAnswerHost host;
+    static_cast<test_support::ScriptedHost&>(host) = data.Host(3);
+    RunReport report;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(test_support::RunClassic(host, &report), RunEnd::Finished);
+    const double whole =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ASSERT_EQ(host.questions.size(), 1u);
+    EXPECT_GT(report.wallSeconds, 0);
+    // Whatever the machine's speed: the run's time is the whole less the wait.
+    EXPECT_LT(report.wallSeconds, whole - 0.35);
+}
+
+// An answer in the request is the answer: the question is not asked, and a
+// later question of the run would not take it.
+TEST(RunReportTime, AnAnswerInTheRequestAsksNothing) {
+    test_support::RunFixture data(30, 4);
+    data.WriteFiles();
+    for (const bool standardize : {false, true}) {
+        test_support::ScriptedHost host = data.Host(3);
+        host.answerYes = !standardize;  // the host would answer otherwise
+        RunRequest request = test_support::RequestOf(host.texts, 3);
+        request.standardize = standardize;
+        RunReport report;
+        ASSERT_EQ(RunCalibration(request, host, &report), RunEnd::Finished);
+        EXPECT_TRUE(host.questions.empty());
+        EXPECT_EQ(report.standardized, standardize);
     }
 }
 

@@ -2,6 +2,7 @@
 // response file's folder and the proposed output name.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QTemporaryDir>
 
@@ -61,6 +62,28 @@ TEST_F(FileSelectionTest, OpenPickersGetTheirTitlesNamesAndFilters) {
     EXPECT_EQ(response.nulFilter.substr(0, 29), "Data Files (*.dat)\0*.dat\0Text"s);
     EXPECT_EQ(response.defaultExtension, ".dat");
     EXPECT_TRUE(response.fileMustExist);
+}
+
+TEST_F(FileSelectionTest, PickersStartAtHomeUntilTheUserMovesAwayFromTheProgramsFolder) {
+    MakeProgramFolderCurrent();  // as at start-up
+    const std::string home = QDir::homePath().toStdString();
+    Browse(id::kBrowseItemFile);
+    Browse(id::kBrowseOutputFile);
+    ASSERT_EQ(picker.openRequests.size(), 1u);
+    ASSERT_EQ(picker.saveRequests.size(), 1u);
+    EXPECT_EQ(picker.openRequests[0].folder, home);
+    EXPECT_EQ(picker.saveRequests[0].folder, home);
+    // The program's folder stays current: Help and relative names still start there.
+    EXPECT_EQ(QDir::currentPath(), QCoreApplication::applicationDirPath());
+
+    // A response file chosen elsewhere makes its folder current; the pickers follow.
+    const std::string data = MakeFolder("data");
+    picker.openAnswers = {data + "scores.dat"};
+    Browse(id::kBrowseResponseFile);
+    Browse(id::kBrowseItemFile);
+    ASSERT_EQ(picker.openRequests.size(), 3u);
+    EXPECT_EQ(picker.openRequests[1].folder, home);
+    EXPECT_EQ(picker.openRequests[2].folder + "/", data);
 }
 
 TEST_F(FileSelectionTest, ItemPresetsFollowTheLowerCasedName) {

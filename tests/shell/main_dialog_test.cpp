@@ -17,6 +17,7 @@
 #include <set>
 
 #include "platform/control_ids.h"
+#include "shell/desktop/fixed_colours.h"
 #include "shell/form/dialog_fonts.h"
 #include "shell/form/dialog_layout.h"
 #include "shell_test_support.h"
@@ -75,36 +76,31 @@ TEST_F(MainDialogTest, TitleAndVersionBoxesKeepTheirCarriageReturns) {
     EXPECT_EQ(shown->text().count(QLatin1Char('\n')), 2);
 }
 
-TEST_F(MainDialogTest, EveryControlHasItsKindTextAndPlace) {
-    const DialogUnits& units = dialog->Units();
+TEST_F(MainDialogTest, EveryControlIsReachedByItsIdentifierAsTheRunAndCommandsNeedIt) {
     std::set<int> ids;
     for (const ControlLayout& row : MainDialogControls()) {
         if (row.id == kUnaddressed) continue;
         EXPECT_TRUE(ids.insert(row.id).second) << "identifier used twice: " << row.id;
-        QWidget* control = dialog->Control(row.id);
-        ASSERT_NE(control, nullptr) << row.id;
-        EXPECT_EQ(control->geometry(), units.Rect(row.x, row.y, row.w, row.h)) << row.id;
-        switch (row.kind) {
-            case ControlKind::PushButton:
-                EXPECT_NE(qobject_cast<QPushButton*>(control), nullptr) << row.id;
-                break;
-            case ControlKind::RadioButton:
-                EXPECT_NE(qobject_cast<QRadioButton*>(control), nullptr) << row.id;
-                break;
-            case ControlKind::GroupBox:
-                EXPECT_NE(qobject_cast<QGroupBox*>(control), nullptr) << row.id;
-                break;
-            case ControlKind::NumberBox: {
-                const auto* box = qobject_cast<QLineEdit*>(control);
-                ASSERT_NE(box, nullptr) << row.id;
-                EXPECT_TRUE(box->alignment() & Qt::AlignRight) << row.id;
-                break;
-            }
-            default:
-                break;
-        }
+        EXPECT_NE(dialog->Control(row.id), nullptr) << row.id;
     }
     EXPECT_EQ(ids.size(), 59u);  // 60 controls, one of them unaddressed
+
+    // The boxes the run reads are number boxes: right-aligned, their text
+    // the run's to convert.
+    for (const int id :
+         {control::kItemCount, control::kResponseStart, control::kExamineeIdStart,
+          control::kExamineeIdLength, control::kThetaStart, control::kThetaLength,
+          control::kItemIdStart, control::kItemIdLength, control::kAStart, control::kALength,
+          control::kBStart, control::kBLength, control::kCStart, control::kCLength}) {
+        const auto* box = qobject_cast<QLineEdit*>(dialog->Control(id));
+        ASSERT_NE(box, nullptr) << id;
+        EXPECT_TRUE(box->alignment() & Qt::AlignRight) << id;
+        dialog->Controls().SetText(id, "45");
+        EXPECT_EQ(dialog->Controls().Text(id), "45") << id;
+    }
+    for (int id = control::kModeFirst; id <= control::kModeLast; ++id) {
+        EXPECT_NE(qobject_cast<QRadioButton*>(dialog->Control(id)), nullptr) << id;
+    }
 
     // The screen order of the first row differs from the mode order.
     EXPECT_EQ(dialog->Controls().Text(1004), "a,b,c | theta,responses");
@@ -188,15 +184,15 @@ TEST_F(MainDialogTest, ColoursReachTheWidgets) {
     EXPECT_EQ(dialog->Control(1003)->palette().color(QPalette::Window), QColor(174, 255, 174));
     EXPECT_TRUE(dialog->Control(1003)->autoFillBackground());
     EXPECT_EQ(dialog->Control(1052)->palette().color(QPalette::WindowText), QColor(192, 0, 0));
-    // Default text on the yellow labels, not the dialog's green.
-    const QColor systemText = QApplication::palette().color(QPalette::WindowText);
-    EXPECT_EQ(dialog->Control(1011)->palette().color(QPalette::WindowText), systemText);
+    // Dark text on the yellow labels, not the dialog's green.
+    EXPECT_EQ(dialog->Control(1011)->palette().color(QPalette::WindowText),
+              TextOnFixedBackground());
     // The boxes keep the system's colours.
     EXPECT_EQ(dialog->Control(1061)->palette().color(QPalette::Base),
               QApplication::palette().color(QPalette::Base));
 }
 
-TEST_F(MainDialogTest, DisabledControlsShowThePlatformsGreyedText) {
+TEST_F(MainDialogTest, DisabledControlsShowGreyedText) {
     const QPalette platform = QApplication::palette();
     const QPalette::ColorRole textRoles[] = {QPalette::WindowText, QPalette::Text,
                                              QPalette::ButtonText};
@@ -204,17 +200,26 @@ TEST_F(MainDialogTest, DisabledControlsShowThePlatformsGreyedText) {
     ASSERT_NE(platform.color(QPalette::Disabled, QPalette::ButtonText),
               platform.color(QPalette::Active, QPalette::ButtonText));
 
-    std::vector<QWidget*> controls{dialog.get()};
+    // Text drawn on a background the dialog fixes is greyed by the dialog's
+    // own grey; the boxes and buttons grey theirs as the platform does.
+    std::vector<std::pair<QWidget*, bool>> controls{{dialog.get(), true}};
     for (const ControlLayout& row : MainDialogControls()) {
-        if (row.id != kUnaddressed) controls.push_back(dialog->Control(row.id));
+        if (row.id == kUnaddressed) continue;
+        const bool onFixed =
+            ColoursForControl(row.id).background && row.kind != ControlKind::PushButton;
+        controls.emplace_back(dialog->Control(row.id), onFixed);
     }
-    for (QWidget* control : controls) {
+    for (const auto& [control, onFixed] : controls) {
         const QPalette palette = control->palette();
         for (QPalette::ColorRole role : textRoles) {
-            EXPECT_EQ(palette.color(QPalette::Disabled, role),
-                      platform.color(QPalette::Disabled, role))
+            const QColor greyed = onFixed && role != QPalette::ButtonText
+                                      ? DisabledTextOnFixedBackground()
+                                      : platform.color(QPalette::Disabled, role);
+            EXPECT_EQ(palette.color(QPalette::Disabled, role), greyed)
                 << control->objectName().toStdString() << " " << control->metaObject()->className()
                 << " role " << role;
+            EXPECT_NE(palette.color(QPalette::Disabled, role),
+                      palette.color(QPalette::Active, role));
         }
         // The dialog's own colours stay: a disabled control keeps its background.
         EXPECT_EQ(palette.color(QPalette::Disabled, QPalette::Window),

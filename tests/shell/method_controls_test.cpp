@@ -95,11 +95,10 @@ TEST_F(MethodControlsTest, EveryEarlierControlKeepsItsPlaceAndSize) {
 TEST_F(MethodControlsTest, TheMethodChoiceSitsInFreeSpaceInsideTheDialog) {
     const DialogUnits& units = dialog->Units();
     const MethodControls& method = dialog->MethodChoice();
-    const std::pair<QWidget*, DialogRect> added[] = {{method.label, kMethodLabelRect},
-                                                     {method.method, kMethodBoxRect},
-                                                     {method.options, kMethodOptionsRect},
-                                                     {method.saveSettings, kSaveSettingsRect},
-                                                     {method.loadSettings, kLoadSettingsRect}};
+    const std::pair<QWidget*, DialogRect> added[] = {
+        {method.label, kMethodLabelRect},         {method.method, kMethodBoxRect},
+        {method.options, kMethodOptionsRect},     {method.saveSettings, kSaveSettingsRect},
+        {method.loadSettings, kLoadSettingsRect}, {dialog->LinkButton(), kLinkButtonRect}};
     for (const auto& [widget, place] : added) {
         EXPECT_EQ(widget->geometry(), units.Rect(place.x, place.y, place.w, place.h));
         EXPECT_TRUE(place.x >= 0 && place.y >= 0 && place.x + place.w <= kDialogRect.w &&

@@ -4,7 +4,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QThread>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -80,6 +82,56 @@ std::vector<std::string> CrLfLines(const std::string& text) {
         begin = end + 2;
     }
     return lines;
+}
+
+QPalette DarkPalette() {
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(45, 45, 48));
+    dark.setColor(QPalette::WindowText, QColor(235, 235, 235));
+    dark.setColor(QPalette::Base, QColor(30, 30, 30));
+    dark.setColor(QPalette::AlternateBase, QColor(40, 40, 40));
+    dark.setColor(QPalette::Text, QColor(235, 235, 235));
+    dark.setColor(QPalette::Button, QColor(60, 60, 64));
+    dark.setColor(QPalette::ButtonText, QColor(235, 235, 235));
+    dark.setColor(QPalette::Highlight, QColor(42, 130, 218));
+    dark.setColor(QPalette::HighlightedText, Qt::white);
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+        dark.setColor(QPalette::Disabled, role, QColor(130, 130, 130));
+    }
+    return dark;
+}
+
+DarkTheme::DarkTheme() : saved_(QApplication::palette()) {
+    QApplication::setPalette(DarkPalette());
+}
+
+DarkTheme::~DarkTheme() { QApplication::setPalette(saved_); }
+
+double Contrast(const QColor& first, const QColor& second) {
+    auto luminance = [](const QColor& colour) {
+        auto linear = [](double channel) {
+            return channel <= 0.03928 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
+               0.0722 * linear(colour.blueF());
+    };
+    const double a = luminance(first), b = luminance(second);
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
+
+Ink InkIn(const QImage& image, const QRect& region, const QColor& background) {
+    auto Brightness = [](QRgb pixel) { return qRed(pixel) + qGreen(pixel) + qBlue(pixel); };
+    Ink ink;
+    const int ground = Brightness(background.rgb());
+    const QRect inside = region.intersected(image.rect());
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        for (int x = inside.left(); x <= inside.right(); ++x) {
+            const int here = Brightness(image.pixel(x, y));
+            ink.darker += here < ground - 150;
+            ink.lighter += here > ground + 30;
+        }
+    }
+    return ink;
 }
 
 void WriteSampleResponses(const std::string& path, int personCount, int itemCount, unsigned seed) {

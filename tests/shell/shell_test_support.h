@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QColor>
 #include <QDir>
+#include <QPalette>
+#include <QRect>
 #include <QTemporaryDir>
 #include <deque>
 #include <functional>
@@ -10,6 +13,8 @@
 
 #include "shell/desktop/desktop_services.h"
 #include "shell/files/file_selection.h"
+
+class QImage;
 
 // What the shell tests share: the one QApplication, pickers and a desktop
 // that answer without windows, and waiting while the event loop runs.
@@ -71,6 +76,29 @@ std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 // The lines of a CR LF text; fails the test on a line end that is not CR LF.
 std::vector<std::string> CrLfLines(const std::string& text);
+
+// A dark desktop theme: light text on dark windows, boxes and buttons.
+QPalette DarkPalette();
+// The dark theme as the application's palette while it lives.
+class DarkTheme {
+  public:
+    DarkTheme();
+    ~DarkTheme();
+    DarkTheme(const DarkTheme&) = delete;
+    DarkTheme& operator=(const DarkTheme&) = delete;
+
+  private:
+    QPalette saved_;
+};
+// The contrast ratio of two colours by their relative luminance (1 to 21).
+double Contrast(const QColor& first, const QColor& second);
+// What a region of a picture shows over its background: pixels clearly
+// darker (dark text) and pixels lighter (a light text, or a light mark).
+struct Ink {
+    int darker = 0;
+    int lighter = 0;
+};
+Ink InkIn(const QImage& image, const QRect& region, const QColor& background);
 
 // A response file in the sample layout (ID in 1-8, theta in 12-18, responses
 // from column 20) drawn from the 3PL model with a fixed seed.

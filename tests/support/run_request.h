@@ -40,8 +40,8 @@ inline RunEnd RunClassic(ScriptedHost& host, RunReport* report = nullptr, unsign
 inline RunEnd RunMarginal(ScriptedHost& host, const MarginalSettings& settings,
                           RunReport* report = nullptr, unsigned threads = 0,
                           const EngineSettings& engine = {}) {
-    return RunCalibration(MarginalRequestOf(host.texts, host.mode, settings, threads), host,
-                          report, engine);
+    return RunCalibration(MarginalRequestOf(host.texts, host.mode, settings, threads), host, report,
+                          engine);
 }
 
 }  // namespace tarvo::test_support

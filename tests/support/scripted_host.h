@@ -21,6 +21,7 @@ class ScriptedHost : public RunHost {
     int stopAtPoll = 0;  // the n-th ProgressIsCancelled (from 1) reports Stop; 0 never
 
     std::vector<std::string> messages;
+    std::vector<std::string> warnings;  // the input check's findings
     std::vector<std::string> questions;
     std::vector<std::string> calls;  // "init:caption", "set:percent:text", "poll", "shutdown"
     std::vector<std::string> viewed;
@@ -28,6 +29,7 @@ class ScriptedHost : public RunHost {
     int breaths = 0;
 
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    void ShowWarning(const std::string& text) override { warnings.push_back(text); }
     bool AskYesNo(const std::string& text, const std::string& title) override {
         questions.push_back(title + ": " + text);
         return answerYes;

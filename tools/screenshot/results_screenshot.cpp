@@ -16,21 +16,11 @@
 #include "platform/control_ids.h"
 #include "shell/main_dialog.h"
 #include "shell/results/plots_tab.h"
+#include "shell/results/result_table_view.h"
 #include "shell/results/results_window.h"
 
 namespace tarvo::shell {
 namespace {
-
-// Chooses the sample as the response file; everything else is left alone.
-class SamplePicker final : public FilePicker {
-  public:
-    explicit SamplePicker(std::string sample) : sample_(std::move(sample)) {}
-    std::optional<std::string> PickOpen(const PickerRequest&) override { return sample_; }
-    std::optional<std::string> PickSave(const PickerRequest&) override { return std::nullopt; }
-
-  private:
-    std::string sample_;
-};
 
 // Answers Yes to the standardise question and opens nothing.
 class QuietDesktop final : public DesktopServices {
@@ -89,6 +79,10 @@ int SaveResultsScreenshots(const QString& sampleResponses, const QString& folder
     };
     for (int tab = 0; tab < window->Tabs()->count(); ++tab) {
         window->Tabs()->setCurrentIndex(tab);
+        if (tab == 0) {
+            // The file's text arrives from a thread of its own.
+            while (!window->FileTextShown()) QApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
         const QString slug = Slug(window->Tabs()->tabText(tab));
         if (window->Tabs()->widget(tab) != window->Plots()) {
             save(QStringLiteral("tarvo-results-%1.png").arg(slug));

@@ -7,57 +7,36 @@ namespace tarvo {
 
 namespace {
 
-// One estimator per path; each writes the layout of its own mode.
-class ClassicEstimator : public Estimator {
+// The classic estimator in the path of its mode's rules; it writes the
+// layout of its own mode.
+class ClassicEstimator final : public Estimator {
   public:
     explicit ClassicEstimator(const RunRequest& request)
         : mode_(request.mode), standardize_(request.standardize) {}
     int LayoutMode() const override { return mode_; }
 
-  protected:
-    const int mode_;
-    const std::optional<bool> standardize_;
-};
-
-class ThetaOnlyEstimator final : public ClassicEstimator {
-  public:
-    using ClassicEstimator::ClassicEstimator;
     EstimationOutcome Estimate(RunInputs& inputs, RunHost& host, ResultWriter& writer,
                                const Engine& engine) override {
-        return RunThetaOnly(mode_, inputs.items, inputs.persons, host, writer, engine);
-    }
-};
-
-class ItemsOnlyEstimator final : public ClassicEstimator {
-  public:
-    using ClassicEstimator::ClassicEstimator;
-    EstimationOutcome Estimate(RunInputs& inputs, RunHost& host, ResultWriter& writer,
-                               const Engine& engine) override {
-        return RunItemsOnly(mode_, inputs.items, inputs.persons, host, writer, engine);
-    }
-};
-
-class JointEstimator final : public ClassicEstimator {
-  public:
-    using ClassicEstimator::ClassicEstimator;
-    EstimationOutcome Estimate(RunInputs& inputs, RunHost& host, ResultWriter& writer,
-                               const Engine& engine) override {
+        switch (RulesOf(mode_).path) {
+            case RunPath::ThetaOnly:
+                return RunThetaOnly(mode_, inputs.items, inputs.persons, host, writer, engine);
+            case RunPath::ItemsOnly:
+                return RunItemsOnly(mode_, inputs.items, inputs.persons, host, writer, engine);
+            case RunPath::Joint:
+                break;
+        }
         return RunJoint(mode_, standardize_, inputs.items, inputs.persons, host, writer, engine);
     }
+
+  private:
+    const int mode_;
+    const std::optional<bool> standardize_;
 };
 
 }  // namespace
 
 std::unique_ptr<Estimator> MakeClassicEstimator(const RunRequest& request) {
-    switch (RulesOf(request.mode).path) {
-        case RunPath::ThetaOnly:
-            return std::make_unique<ThetaOnlyEstimator>(request);
-        case RunPath::ItemsOnly:
-            return std::make_unique<ItemsOnlyEstimator>(request);
-        case RunPath::Joint:
-            break;
-    }
-    return std::make_unique<JointEstimator>(request);
+    return std::make_unique<ClassicEstimator>(request);
 }
 
 }  // namespace tarvo

@@ -1,6 +1,7 @@
 #include "shell/files/file_selection.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QString>
 #include <algorithm>
 #include <array>
@@ -9,6 +10,7 @@
 #include "platform/control_ids.h"
 #include "shell/files/file_filters.h"
 #include "shell/form/mode_rules.h"
+#include "shell/program_folder.h"
 
 namespace tarvo::shell {
 namespace {
@@ -47,7 +49,10 @@ bool NameContainsEither(std::string_view chosenName, std::string_view first,
     return lower.find(first) != std::string::npos || lower.find(second) != std::string::npos;
 }
 
-std::string CurrentFolder() { return QDir::currentPath().toStdString(); }
+bool SameFolder(const QString& first, const QString& second) {
+    const QString firstFound = QFileInfo(first).canonicalFilePath();
+    return !firstFound.isEmpty() && firstFound == QFileInfo(second).canonicalFilePath();
+}
 
 void WritePresets(DialogControls& controls, std::span<const Preset> presets) {
     for (const auto& [box, text] : presets) controls.SetText(box, std::string(text));
@@ -87,6 +92,14 @@ PickerArguments OutputPicker(std::string_view outputBoxText) {
             false};
 }
 
+std::string PickerStartFolder() {
+    const QString current = QDir::currentPath();
+    if (SameFolder(current, QString::fromStdString(ProgramFolder()))) {
+        return QDir::homePath().toStdString();
+    }
+    return current.toStdString();
+}
+
 PickerArguments JobFilePicker(std::string_view title) {
     return {std::string(title),
             "*.json",
@@ -100,7 +113,8 @@ PickerRequest OpenRequest(const PickerArguments& arguments) {
     PickerRequest request;
     request.title = arguments.title;
     request.name = arguments.name.substr(0, kOpenNameLength);
-    request.folder = arguments.initialFolder.empty() ? CurrentFolder() : arguments.initialFolder;
+    request.folder =
+        arguments.initialFolder.empty() ? PickerStartFolder() : arguments.initialFolder;
     request.nulFilter = ToNulSeparatedFilter(arguments.barFilter);
     request.filterIndex = 1;
     request.defaultExtension = arguments.defaultExtension;
@@ -111,7 +125,8 @@ PickerRequest OpenRequest(const PickerArguments& arguments) {
 PickerRequest SaveRequest(const PickerArguments& arguments) {
     PickerRequest request;
     request.title = arguments.title;
-    request.folder = arguments.initialFolder.empty() ? CurrentFolder() : arguments.initialFolder;
+    request.folder =
+        arguments.initialFolder.empty() ? PickerStartFolder() : arguments.initialFolder;
     request.nulFilter = ToNulSeparatedFilter(arguments.barFilter);
 
     std::string_view extension = arguments.defaultExtension;

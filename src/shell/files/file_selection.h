@@ -53,8 +53,13 @@ PickerArguments OutputPicker(std::string_view outputBoxText);
 // The job files of "Save settings..." and "Load settings...".
 PickerArguments JobFilePicker(std::string_view title);
 
+// The folder a picker opens in when none is given: the current directory,
+// or the user's home folder while the current directory is still the
+// program's own folder, as start-up made it (no one keeps their files there).
+std::string PickerStartFolder();
+
 // Prepares the request of the open picker: filter index 1, the name cut to
-// 16384 characters, the current directory when no folder is given.
+// 16384 characters, PickerStartFolder() when no folder is given.
 PickerRequest OpenRequest(const PickerArguments& arguments);
 // Prepares the request of the save picker: the default extension without its
 // leading dots, the name cut to 260 characters, and the filter pair matching

@@ -1,6 +1,7 @@
 #include "shell/form/control_registry.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -47,6 +48,8 @@ std::string ControlRegistry::Text(int id) const {
     } else if (const auto* label = qobject_cast<const QLabel*>(control)) {
         const QVariant kept = label->property(kTextProperty);
         text = kept.isValid() ? kept.toString() : label->text();
+    } else if (const auto* choice = qobject_cast<const QComboBox*>(control)) {
+        text = choice->currentText();
     }
     return text.toStdString();
 }
@@ -64,6 +67,9 @@ void ControlRegistry::SetText(int id, const std::string& text) {
     } else if (qobject_cast<QLabel*>(control) != nullptr) {
         SetLabelText(control, value);
         FitCaption(control);  // a status word may be wider than the one it replaces
+    } else if (auto* choice = qobject_cast<QComboBox*>(control)) {
+        // A choice takes only one of its entries.
+        if (const int index = choice->findText(value); index >= 0) choice->setCurrentIndex(index);
     }
 }
 

@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 
+#include "shell/desktop/fixed_colours.h"
 #include "shell/form/caption_fit.h"
 #include "shell/form/control_registry.h"
 #include "shell/form/dialog_fonts.h"
@@ -27,13 +28,12 @@ void SetRoleEverywhere(QPalette& palette, QPalette::ColorRole role, const QColor
     }
 }
 
-// A text colour for enabled controls; disabled ones keep the platform's
-// greyed text, so a disabled button can be told from an enabled one.
+// A text colour for enabled controls; disabled ones are greyed, so a
+// disabled control can be told from an enabled one.
 void SetTextRole(QPalette& palette, QPalette::ColorRole role, const QColor& colour) {
     palette.setColor(QPalette::Active, role, colour);
     palette.setColor(QPalette::Inactive, role, colour);
-    palette.setColor(QPalette::Disabled, role,
-                     QApplication::palette().color(QPalette::Disabled, role));
+    palette.setColor(QPalette::Disabled, role, DisabledTextOnFixedBackground());
 }
 
 // The platform's colours of a role, group by group.
@@ -136,15 +136,24 @@ void ApplyColours(QWidget* control, ControlKind kind, const ControlColours& colo
     // Every role is set explicitly: a role left unset would be inherited from
     // the dialog's green-on-yellow palette instead of the system's default.
     QPalette palette = QApplication::palette();
-    const QColor text = colours.text ? ToColor(*colours.text) : palette.color(QPalette::WindowText);
-    const QColor background =
-        colours.background ? ToColor(*colours.background) : palette.color(QPalette::Window);
-    SetTextRole(palette, QPalette::WindowText, text);
-    SetRoleEverywhere(palette, QPalette::Window, background);
-    if (kind == ControlKind::Panel) SetRoleEverywhere(palette, QPalette::Base, background);
-    for (auto role : {QPalette::Base, QPalette::Text, QPalette::Button, QPalette::ButtonText}) {
-        if (kind != ControlKind::Panel || role != QPalette::Base) KeepPlatformRole(palette, role);
+    for (auto role : {QPalette::Window, QPalette::WindowText, QPalette::Base, QPalette::Text,
+                      QPalette::Button, QPalette::ButtonText}) {
+        KeepPlatformRole(palette, role);
     }
+    if (colours.background) {
+        // The system's text is meant for the system's background: on one the
+        // dialog fixes, default text is the dark text that reads on it. A
+        // button draws its caption on its own face, in the system's colours.
+        if (kind != ControlKind::PushButton) SetTextOnFixedBackground(palette);
+        SetRoleEverywhere(palette, QPalette::Window, ToColor(*colours.background));
+        // The radio indicator's dot is drawn in Text on Base: a light Base
+        // under the dark dot, whatever the theme's Base.
+        if (kind == ControlKind::RadioButton) SetRoleEverywhere(palette, QPalette::Base, Qt::white);
+        if (kind == ControlKind::Panel) {
+            SetRoleEverywhere(palette, QPalette::Base, ToColor(*colours.background));
+        }
+    }
+    if (colours.text) SetTextRole(palette, QPalette::WindowText, ToColor(*colours.text));
     control->setPalette(palette);
     // Where the colour is the surface's, the surface shows through.
     control->setAutoFillBackground(colours.background && FillsItsBackground(kind) &&
@@ -156,6 +165,7 @@ void ApplyColours(QWidget* control, ControlKind kind, const ControlColours& colo
 void ApplySurfaceColours(QWidget* dialog) {
     QPalette palette = QApplication::palette();
     SetRoleEverywhere(palette, QPalette::Window, ToColor(kSurfaceColour));
+    SetTextOnFixedBackground(palette);
     SetTextRole(palette, QPalette::WindowText, ToColor(kDialogTextColour));
     dialog->setPalette(palette);
     dialog->setAutoFillBackground(true);

@@ -4,6 +4,7 @@
 
 class QComboBox;
 class QLabel;
+class QPalette;
 class QPushButton;
 class QWidget;
 
@@ -35,5 +36,10 @@ struct MethodControls {
 class DialogUnits;
 
 MethodControls BuildMethodControls(QWidget* dialog, const DialogUnits& units);
+
+// "Link..." opens the Link window. It sits at the end of the same strip,
+// after "Load settings...", clear of every other control and inside the
+// dialog's 382 units.
+inline constexpr DialogRect kLinkButtonRect{340, 204, 38, 15};
 
 }  // namespace tarvo::shell

@@ -10,7 +10,8 @@ request::RequestTexts DialogTexts(const DialogControls& controls, int mode,
                                   const std::vector<std::pair<std::string, std::string>>& format) {
     request::RequestTexts texts;
     for (const request::OptionSpec& option : request::RunOptions()) {
-        if (option.controlId != 0) texts.controls[option.controlId] = controls.Text(option.controlId);
+        if (option.controlId != 0)
+            texts.controls[option.controlId] = controls.Text(option.controlId);
     }
     texts.mode = std::to_string(mode);
     estimator.PutInto(texts);

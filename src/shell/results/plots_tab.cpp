@@ -16,8 +16,12 @@
 
 namespace tarvo::shell {
 
-PlotsTab::PlotsTab(const results::ResultsData& data, QWidget* parent)
-    : QWidget(parent), data_(data), pages_(new QTabWidget), items_(new QListWidget) {
+PlotsTab::PlotsTab(const results::ResultsData& data, QString saveFolder, QWidget* parent)
+    : QWidget(parent),
+      data_(data),
+      saveFolder_(std::move(saveFolder)),
+      pages_(new QTabWidget),
+      items_(new QListWidget) {
     items_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     for (const results::PlottedItem& item : data_.items) {
         QString text = QString::number(item.seqItem);
@@ -115,7 +119,7 @@ void PlotsTab::SaveWithDialog(bool svg) {
         const QString filter =
             svg ? QStringLiteral("SVG pictures (*.svg)") : QStringLiteral("PNG pictures (*.png)");
         QString path =
-            QFileDialog::getSaveFileName(this, QStringLiteral("Save plot"), QString(), filter);
+            QFileDialog::getSaveFileName(this, QStringLiteral("Save plot"), saveFolder_, filter);
         if (path.isEmpty()) return;
         const QString suffix = svg ? QStringLiteral(".svg") : QStringLiteral(".png");
         if (!path.endsWith(suffix, Qt::CaseInsensitive)) path += suffix;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QWidget>
 #include <functional>
 #include <map>
@@ -21,7 +22,9 @@ enum class Plot { Characteristic, Information, Histogram, Convergence };
 
 class PlotsTab final : public QWidget {
   public:
-    PlotsTab(const results::ResultsData& data, QWidget* parent = nullptr);
+    // Saving offers saveFolder first (the result file's).
+    PlotsTab(const results::ResultsData& data, QString saveFolder = QString(),
+             QWidget* parent = nullptr);
 
     bool Shows(Plot plot) const { return views_.count(plot) != 0; }
     // The chart on a plot's page; null when the plot is not shown.
@@ -41,6 +44,7 @@ class PlotsTab final : public QWidget {
     void SaveWithDialog(bool svg);
 
     const results::ResultsData& data_;
+    QString saveFolder_;
     QTabWidget* pages_;
     QListWidget* items_;
     std::map<Plot, QChartView*> views_;

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "output/result_file_rows.h"
 #include "report/run_report.h"
-#include "shell/results/result_file_rows.h"
 
 // The tables of the results window, without widgets: the item and examinee
 // rows as the result file prints them, joined with the run report's

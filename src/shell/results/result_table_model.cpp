@@ -3,6 +3,8 @@
 #include <QColor>
 #include <numeric>
 
+#include "shell/desktop/fixed_colours.h"
+
 namespace tarvo::shell {
 
 ResultTableModel::ResultTableModel(const results::ResultTable& table, QObject* parent)
@@ -30,6 +32,8 @@ QVariant ResultTableModel::data(const QModelIndex& index, int role) const {
             return cell.why.empty() ? QVariant() : QVariant(QString::fromStdString(cell.why));
         case Qt::BackgroundRole:
             return cell.flagged ? QVariant(QColor(255, 214, 204)) : QVariant();
+        case Qt::ForegroundRole:  // the theme's own text may be light
+            return cell.flagged ? QVariant(TextOnFixedBackground()) : QVariant();
         case Qt::TextAlignmentRole:
             return table_.numeric[column] ? QVariant(int(Qt::AlignRight | Qt::AlignVCenter))
                                           : QVariant(int(Qt::AlignLeft | Qt::AlignVCenter));

@@ -43,18 +43,11 @@ QValueAxis* Axis(const QString& title, double from, double to) {
     return axis;
 }
 
-void Attach(QChart* chart, QAbstractSeries* series, QAbstractAxis* x, QAbstractAxis* y) {
-    chart->addSeries(series);
-    series->attachAxis(x);
-    series->attachAxis(y);
-}
-
-QChart* NewChart(const QString& title) {
-    auto* chart = new QChart;
-    chart->setTitle(title);
-    chart->legend()->setAlignment(Qt::AlignBottom);
-    chart->setAnimationOptions(QChart::NoAnimation);
-    return chart;
+// The largest value of a curve, at least a little above 0 for an axis's range.
+double Highest(const Curve& curve) {
+    double highest = 1e-6;
+    for (double value : curve.value) highest = std::max(highest, value);
+    return highest;
 }
 
 QString ItemName(const results::PlottedItem& item) {
@@ -77,6 +70,20 @@ bool Render(QChart* chart, QSize size, QPaintDevice& device) {
 }
 
 }  // namespace
+
+void Attach(QChart* chart, QAbstractSeries* series, QAbstractAxis* x, QAbstractAxis* y) {
+    chart->addSeries(series);
+    series->attachAxis(x);
+    series->attachAxis(y);
+}
+
+QChart* NewChart(const QString& title) {
+    auto* chart = new QChart;
+    chart->setTitle(title);
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    chart->setAnimationOptions(QChart::NoAnimation);
+    return chart;
+}
 
 QChart* MakeCharacteristicChart(const results::PlottedItem& item) {
     QChart* chart = NewChart(QStringLiteral("Item characteristic curve: ") + ItemName(item));
@@ -130,15 +137,25 @@ QChart* MakeInformationChart(const std::vector<results::PlottedItem>& items,
     const Curve test = results::TestInformationCurve(parameters, grid);
     const Curve error = results::StandardErrorCurve(test);
 
-    const double most = std::max(1e-6, *std::max_element(test.value.begin(), test.value.end()));
     auto* x = Axis(QStringLiteral("theta"), kThetaFrom, kThetaTo);
-    auto* y = Axis(QStringLiteral("Information"), 0, most * 1.05);
+    auto* y = Axis(QStringLiteral("Test information"), 0, Highest(test) * 1.05);
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
 
+    // One item holds a small part of the test's information: on the test's
+    // scale its curve would lie flat, so the items have an axis of their own.
+    std::vector<Curve> itemCurves;
+    double itemsHighest = 0;
     for (std::size_t k = 0; k < chosen.size() && k < kMostItemCurves; ++k) {
-        const auto& item = items[chosen[k]];
-        Attach(chart, Line(ItemName(item), results::InformationCurve(item.parameters, grid)), x, y);
+        itemCurves.push_back(results::InformationCurve(items[chosen[k]].parameters, grid));
+        itemsHighest = std::max(itemsHighest, Highest(itemCurves.back()));
+    }
+    if (!itemCurves.empty()) {
+        auto* itemAxis = Axis(QStringLiteral("Item information"), 0, itemsHighest * 1.05);
+        chart->addAxis(itemAxis, Qt::AlignLeft);
+        for (std::size_t k = 0; k < itemCurves.size(); ++k) {
+            Attach(chart, Line(ItemName(items[chosen[k]]), itemCurves[k]), x, itemAxis);
+        }
     }
     QLineSeries* testLine = Line(QStringLiteral("Test information"), test);
     testLine->setPen(QPen(Qt::black, 2));
@@ -241,6 +258,8 @@ QChart* MakeConvergenceChart(const LoopRecord& loop) {
     const double margin = std::max((high - low) * 0.05, 1e-12);
     auto* y = Axis(fitName, low - margin, high + margin);
     chart->addAxis(y, Qt::AlignLeft);
+    // Its own colour: the theme's first colour is a blue like the change's.
+    fitSeries->setPen(QPen(QColor(30, 130, 60), 2));
     Attach(chart, fitSeries, x, y);
 
     // The change against the tolerance that settles the loop; a change of

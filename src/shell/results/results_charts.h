@@ -7,6 +7,8 @@
 #include "report/run_report.h"
 #include "shell/results/results_data.h"
 
+class QAbstractAxis;
+class QAbstractSeries;
 class QChart;
 
 // The plots of the results window as charts, each from the curves of the
@@ -15,11 +17,17 @@ class QChart;
 // "Standard error", ...), so a chart's data can be read back by name.
 namespace tarvo::shell {
 
+// A chart with its title, the legend below and no animation.
+QChart* NewChart(const QString& title);
+// Adds the series to the chart on the two axes.
+void Attach(QChart* chart, QAbstractSeries* series, QAbstractAxis* x, QAbstractAxis* y);
+
 // The characteristic curve of one item, with the observed proportions of the
 // ability groups and the band the model expects them in, when known.
 QChart* MakeCharacteristicChart(const results::PlottedItem& item);
-// The information of the chosen items, the test information of all items
-// and the standard error of theta on a second axis.
+// The test information of all items, the information of the chosen items on
+// an axis of their own beside it, and the standard error of theta on the
+// right.
 QChart* MakeInformationChart(const std::vector<results::PlottedItem>& items,
                              const std::vector<std::size_t>& chosen);
 // The abilities' histogram as densities, with the standard normal density.

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "core/modes.h"
+#include "output/result_file_rows.h"
 #include "report/run_report.h"
 #include "shell/results/irt_curves.h"
-#include "shell/results/result_file_rows.h"
 #include "shell/results/result_table.h"
 
 // Everything the results window shows of one run, gathered once from the

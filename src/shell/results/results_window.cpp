@@ -1,31 +1,50 @@
 #include "shell/results/results_window.h"
 
-#include <QFile>
+#include <QDir>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTabWidget>
-#include <QTableView>
 #include <QTextBrowser>
 #include <QVBoxLayout>
+#include <limits>
 
 #include "shell/desktop/desktop_services.h"
 #include "shell/desktop/program_icon.h"
+#include "shell/desktop/window_fit.h"
+#include "shell/results/file_text_loader.h"
 #include "shell/results/plots_tab.h"
 #include "shell/results/result_table_model.h"
+#include "shell/results/result_table_view.h"
 
 namespace tarvo::shell {
 namespace {
 
+// Nothing when the file is not a regular one: a FIFO or a device would
+// block or never end.
 QByteArray ReadWhole(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    return file.readAll();
+    const results::FileHead head =
+        results::ReadFileHead(path.toStdString(), std::numeric_limits<std::size_t>::max());
+    return QByteArray(head.text.data(), static_cast<qsizetype>(head.text.size()));
+}
+
+QString Megabytes(std::uint64_t bytes) {
+    return QString::number(static_cast<double>(bytes) / 1e6, 'f', 1) + QStringLiteral(" MB");
+}
+
+// The marginal estimator's models by their usual names.
+QString ModelCaption(const std::string& model) {
+    if (model == "3pl-c-given") return QStringLiteral("3PL, c given");
+    if (model == "rasch") return QStringLiteral("Rasch");
+    return QString::fromStdString(model).toUpper();
 }
 
 QString SummaryHtml(const std::vector<std::string>& sentences) {
@@ -39,8 +58,12 @@ QString SummaryHtml(const std::vector<std::string>& sentences) {
 
 }  // namespace
 
-QString ResultsWindowTitle(const QString& resultFile) {
-    return QFileInfo(resultFile).fileName() + QStringLiteral(" - TARVO results");
+QString ResultsWindowTitle(const QString& resultFile, const RunReport& report,
+                           const QTime& opened) {
+    const QString run = report.method == "mml" ? QStringLiteral("MML ") + ModelCaption(report.model)
+                                               : QStringLiteral("mode %1").arg(report.mode);
+    return QStringLiteral("%1 - %2 - %3 - TARVO results")
+        .arg(QFileInfo(resultFile).fileName(), run, opened.toString(QStringLiteral("HH:mm:ss")));
 }
 
 ResultsWindow::ResultsWindow(const QString& resultFile, RunReport report, DesktopServices& desktop,
@@ -57,18 +80,22 @@ ResultsWindow::ResultsWindow(const QString& resultFile, RunReport report, Deskto
     setAttribute(Qt::WA_DeleteOnClose);
     // Closing the main dialog ends the program, results windows or not.
     setAttribute(Qt::WA_QuitOnClose, false);
-    setWindowTitle(ResultsWindowTitle(resultFile));
+    setWindowTitle(ResultsWindowTitle(resultFile, data_.report, QTime::currentTime()));
     setWindowIcon(ProgramIcon());
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, &QWidget::close);
+    }
 
     tabs_->addTab(MakeFileTab(), QStringLiteral("Result file"));
     if (data_.HasItemsTab()) {
         itemModel_ = new ResultTableModel(data_.itemTable, this);
-        itemView_ = MakeTableView(itemModel_);
-        tabs_->addTab(itemView_, QStringLiteral("Items"));
+        itemView_ = MakeTableView(itemModel_, QStringLiteral("items"));
+        tabs_->addTab(itemView_->MakePage(), QStringLiteral("Items"));
     }
     if (data_.HasExamineesTab()) tabs_->addTab(MakeExamineesTab(), QStringLiteral("Examinees"));
     if (data_.HasCharacteristicCurves() || data_.HasHistogram() || data_.HasConvergence()) {
-        plots_ = new PlotsTab(data_);
+        plots_ = new PlotsTab(data_, QFileInfo(resultFile_).absolutePath());
         tabs_->addTab(plots_, QStringLiteral("Plots"));
     }
     summary_ = new QTextBrowser;
@@ -84,7 +111,7 @@ ResultsWindow::ResultsWindow(const QString& resultFile, RunReport report, Deskto
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tabs_);
-    resize(900, 620);
+    ResizeToFit(this, kWantedSize, AvailableArea(this));
 }
 
 ResultsWindow::~ResultsWindow() = default;
@@ -102,6 +129,9 @@ QPlainTextEdit* ResultsWindow::FileText() {
 
 QWidget* ResultsWindow::MakeFileTab() {
     auto* page = new QWidget;
+    fileNote_ = new QLabel;
+    fileNote_->setWordWrap(true);
+    fileNote_->setVisible(false);
     fileText_ = new QPlainTextEdit;
     fileText_->setReadOnly(true);
     fileText_->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -121,22 +151,54 @@ QWidget* ResultsWindow::MakeFileTab() {
     buttons->addWidget(folder);
 
     auto* layout = new QVBoxLayout(page);
+    layout->addWidget(fileNote_);
     layout->addWidget(fileText_, 1);
     layout->addLayout(buttons);
     return page;
 }
 
 void ResultsWindow::LoadFileText() {
-    if (fileTextLoaded_) return;
-    fileTextLoaded_ = true;
-    // Shown line by line: the file's CR LF ends are line breaks here.
-    QString text = QString::fromUtf8(bytes_);
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    fileText_->setPlainText(text);
+    if (fileTextRequested_) return;
+    fileTextRequested_ = true;
+    fileText_->setPlaceholderText(QStringLiteral("Reading the result file ..."));
+    // The watcher is this window's: once it is closed the text goes nowhere.
+    auto* watcher = new QFutureWatcher<results::FileHead>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+        ShowFileText(watcher->result());
+        watcher->deleteLater();
+    });
+    watcher->setFuture(ReadFileHeadInBackground(resultFile_.toStdString(), kShownFileBytes));
 }
 
-QTableView* ResultsWindow::MakeTableView(ResultTableModel* model) {
-    auto* view = new QTableView;
+void ResultsWindow::ShowFileText(const results::FileHead& head) {
+    fileText_->setPlaceholderText(QString());
+    if (!head.error.empty()) {
+        fileTextShown_ = true;
+        fileNote_->setText(QStringLiteral("The result file is not shown: %1.")
+                               .arg(QString::fromStdString(head.error)));
+        fileNote_->setVisible(true);
+        return;
+    }
+    // Shown line by line: the file's CR LF ends are line breaks here.
+    QString text = QString::fromUtf8(head.text.data(), static_cast<qsizetype>(head.text.size()));
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    AppendTextInTurns(fileText_, std::move(text), [this] { fileTextShown_ = true; });
+    if (!head.whole) {
+        fileNote_->setText(
+            QStringLiteral("The first %1 of the file's %2 are shown; \"Open with default "
+                           "application\" shows the whole file.")
+                .arg(Megabytes(head.text.size()), Megabytes(head.size)));
+        fileNote_->setVisible(true);
+    }
+}
+
+ResultTableView* ResultsWindow::MakeTableView(ResultTableModel* model, const QString& tableName) {
+    // The export offers a name beside the result file.
+    const QFileInfo result(resultFile_);
+    auto* view =
+        new ResultTableView(result.dir().filePath(result.completeBaseName() + QLatin1Char('-') +
+                                                  tableName + QStringLiteral(".csv")),
+                            desktop_);
     view->setModel(model);
     // The file's order until the user sorts: no column is sorted at first.
     view->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
@@ -150,9 +212,8 @@ QTableView* ResultsWindow::MakeTableView(ResultTableModel* model) {
 }
 
 QWidget* ResultsWindow::MakeExamineesTab() {
-    auto* page = new QWidget;
     personModel_ = new ResultTableModel(data_.personTable, this);
-    personView_ = MakeTableView(personModel_);
+    personView_ = MakeTableView(personModel_, QStringLiteral("examinees"));
     idFilter_ = new QLineEdit;
     idFilter_->setPlaceholderText(QStringLiteral("Part of an examinee ID"));
     idFilter_->setClearButtonEnabled(true);
@@ -160,13 +221,12 @@ QWidget* ResultsWindow::MakeExamineesTab() {
     connect(idFilter_, &QLineEdit::textChanged, this,
             [this, idColumn](const QString& text) { personModel_->SetFilter(idColumn, text); });
 
-    auto* filterRow = new QHBoxLayout;
+    auto* filter = new QWidget;
+    auto* filterRow = new QHBoxLayout(filter);
+    filterRow->setContentsMargins(0, 0, 0, 0);
     filterRow->addWidget(new QLabel(QStringLiteral("Filter by ID:")));
     filterRow->addWidget(idFilter_, 1);
-    auto* layout = new QVBoxLayout(page);
-    layout->addLayout(filterRow);
-    layout->addWidget(personView_, 1);
-    return page;
+    return personView_->MakePage(filter);
 }
 
 void ResultsWindows::ShowResults(const std::string& resultFile, const RunReport& report) {

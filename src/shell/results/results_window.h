@@ -2,32 +2,43 @@
 
 #include <QByteArray>
 #include <QPointer>
+#include <QSize>
 #include <QString>
+#include <QTime>
 #include <QWidget>
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "shell/desktop/results_viewer.h"
+#include "shell/results/file_head.h"
 #include "shell/results/results_data.h"
 
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QTabWidget;
-class QTableView;
 class QTextBrowser;
 
 // The results window of one run: the result file's text, the item and
 // examinee tables, the plots and a summary in sentences. It is not modal and
-// deletes itself when closed; the main dialog stays usable.
+// deletes itself when closed (also by Esc and Ctrl+W); the main dialog stays
+// usable. Its title names the run, so that two windows can be told apart.
 namespace tarvo::shell {
 
 class DesktopServices;
 class PlotsTab;
 class ResultTableModel;
+class ResultTableView;
 
 class ResultsWindow final : public QWidget {
   public:
+    // The size the window asks for; it opens smaller on a smaller screen.
+    static constexpr QSize kWantedSize{900, 620};
+    // The Result file tab shows the file's first bytes, whole lines up to this.
+    static constexpr std::size_t kShownFileBytes = std::size_t{2} << 20;
+
     ResultsWindow(const QString& resultFile, RunReport report, DesktopServices& desktop,
                   QWidget* parent = nullptr);
     ~ResultsWindow() override;
@@ -35,21 +46,26 @@ class ResultsWindow final : public QWidget {
     QTabWidget* Tabs() const { return tabs_; }
     QStringList TabTitles() const;
     const results::ResultsData& Data() const { return data_; }
-    QTableView* ItemView() const { return itemView_; }
-    QTableView* PersonView() const { return personView_; }
+    ResultTableView* ItemView() const { return itemView_; }
+    ResultTableView* PersonView() const { return personView_; }
     ResultTableModel* ItemModel() const { return itemModel_; }
     ResultTableModel* PersonModel() const { return personModel_; }
     QLineEdit* IdFilter() const { return idFilter_; }
     PlotsTab* Plots() const { return plots_; }
-    // The result file's text as shown (loaded when its tab is first shown).
+    // The result file's text as shown: read off the user-interface thread
+    // once its tab is first shown (or this is called); FileTextShown() tells
+    // when it has arrived. The note above it says what is left out and why.
     QPlainTextEdit* FileText();
+    bool FileTextShown() const { return fileTextShown_; }
+    QLabel* FileNote() const { return fileNote_; }
     QTextBrowser* Summary() const { return summary_; }
 
   private:
     QWidget* MakeFileTab();
-    QTableView* MakeTableView(ResultTableModel* model);
+    ResultTableView* MakeTableView(ResultTableModel* model, const QString& tableName);
     QWidget* MakeExamineesTab();
     void LoadFileText();
+    void ShowFileText(const results::FileHead& head);
 
     QString resultFile_;
     QByteArray bytes_;
@@ -57,9 +73,11 @@ class ResultsWindow final : public QWidget {
     results::ResultsData data_;
     QTabWidget* tabs_;
     QPlainTextEdit* fileText_ = nullptr;
-    bool fileTextLoaded_ = false;
-    QTableView* itemView_ = nullptr;
-    QTableView* personView_ = nullptr;
+    QLabel* fileNote_ = nullptr;
+    bool fileTextRequested_ = false;
+    bool fileTextShown_ = false;
+    ResultTableView* itemView_ = nullptr;
+    ResultTableView* personView_ = nullptr;
     ResultTableModel* itemModel_ = nullptr;
     ResultTableModel* personModel_ = nullptr;
     QLineEdit* idFilter_ = nullptr;
@@ -80,7 +98,8 @@ class ResultsWindows final : public ResultsViewer {
     std::vector<QPointer<ResultsWindow>> windows_;
 };
 
-// The window's title for a result file.
-QString ResultsWindowTitle(const QString& resultFile);
+// The window's title: the result file's name, the run (its mode, or the
+// marginal estimator's model) and the time the window opened.
+QString ResultsWindowTitle(const QString& resultFile, const RunReport& report, const QTime& opened);
 
 }  // namespace tarvo::shell

@@ -218,17 +218,52 @@ TEST(MarginalRun, ChecksEndTheRunWithAMessage) {
     }
 }
 
-TEST(MarginalRun, StopEndsTheCyclesAndStillWritesTheWholeFile) {
+// A stop is answered in every phase: between EM cycles, after EM (before
+// the standard errors) and between blocks of examinees being scored. With
+// exactly three cycles and 300 examinees the polls fall at cycles 1 to 3,
+// after EM, and before the first block of scores.
+TEST(MarginalRun, AStopIsAnsweredInEveryPhaseAndSaysWhatWasLeftUndone) {
     RunFixture data(300, 6);
     data.WriteFiles();
-    ScriptedHost host = data.Host(3);
-    host.stopAtPoll = 3;
-    RunReport report;
-    EXPECT_EQ(RunMarginal(host, MarginalSettings{}, &report), RunEnd::Stopped);
-    EXPECT_EQ(report.loop.end, LoopEnd::Stopped);
-    EXPECT_EQ(report.loop.passes, 3);
-    EXPECT_EQ(CrLfLines(data.Output()).size(), 1u + 6 + 1 + 1 + 300);
-    EXPECT_EQ(host.calls.back(), "shutdown");
+    MarginalSettings settings;
+    settings.maxCycles = 3;
+    settings.tolerance = 1e-12;
+    struct Case {
+        int stopAtPoll;
+        const char* said;
+        bool errors;  // the items' standard errors were formed
+    } cases[] = {
+        {2,
+         "the result holds the estimates as they stood after EM cycle 2; the standard errors "
+         "and the scores were not computed (-1, theta 0).",
+         false},
+        {4,
+         "the result holds the estimates as they stood after EM cycle 3; the standard errors "
+         "and the scores were not computed (-1, theta 0).",
+         false},
+        {5,
+         "the result holds the estimates as they stood after EM cycle 3; the scores of 300 of "
+         "300 examinees were not computed (theta 0, seetheta -1).",
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stopAtPoll);
+        ScriptedHost host = data.Host(3);
+        host.stopAtPoll = c.stopAtPoll;
+        RunReport report;
+        EXPECT_EQ(RunMarginal(host, settings, &report), RunEnd::Stopped);
+        EXPECT_EQ(host.stopLines, std::vector<std::string>{c.said});
+        EXPECT_EQ(host.calls.back(), "shutdown");
+        const auto lines = CrLfLines(data.Output());
+        ASSERT_EQ(lines.size(), 1u + 6 + 1 + 1 + 300);
+        EXPECT_EQ(lines[1].ends_with(", -1.000, -1.000, -1.000"), !c.errors) << lines[1];
+        EXPECT_TRUE(lines[11].ends_with(",   0.0000,  -1.0000")) << lines[11];
+        // The EM cycles made are in the report, each with its trace.
+        EXPECT_EQ(report.loop.logLikelihood.size(), static_cast<std::size_t>(report.loop.passes));
+        for (const ItemReport& item : report.itemRows) {
+            EXPECT_EQ(item.flags & kItemNotEstimated, 0u) << item.seqItem;
+        }
+    }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "estimation/marginal/mml_em.h"
+#include "estimation/marginal/mml_population.h"
 #include "mml_test_data.h"
 #include "simulator.h"
 
@@ -83,19 +84,37 @@ TEST(MarginalScoring, EapIsThePosteriorMeanAndMapItsMode) {
     }
 }
 
-TEST(MarginalPopulation, HeldItemsLetTheAbilityMeanAndSdBeEstimated) {
-    sim::Random random(31);
-    const auto drawn = sim::DrawItems(random, 30, sim::ItemModel::ThreePL);
-    std::vector<double> theta = sim::DrawAbilities(random, 5000);
-    for (double& t : theta) t = 0.5 + 1.3 * t;
-    const auto codes = sim::DrawResponses(random, theta, drawn);
+// 3PL items and responses of abilities drawn from N(mean, sd^2).
+struct Drawn {
+    std::vector<sim::SimulatedItem> items;
+    std::vector<std::uint8_t> codes;
     std::vector<double> a, b, c;
-    for (const auto& item : drawn) {
-        a.push_back(item.a);
-        b.push_back(item.b);
-        c.push_back(item.c);
+    std::size_t persons = 0;
+
+    Drawn(std::uint64_t seed, std::size_t itemCount, std::size_t personCount, double mean,
+          double sd)
+        : persons(personCount) {
+        sim::Random random(seed);
+        items = sim::DrawItems(random, itemCount, sim::ItemModel::ThreePL);
+        std::vector<double> theta = sim::DrawAbilities(random, personCount);
+        for (double& t : theta) t = mean + sd * t;
+        codes = sim::DrawResponses(random, theta, items);
+        for (const auto& item : items) {
+            a.push_back(item.a);
+            b.push_back(item.b);
+            c.push_back(item.c);
+        }
     }
-    const ResponseView view{codes.data(), theta.size(), drawn.size()};
+    ResponseView View() const { return {codes.data(), persons, items.size()}; }
+};
+
+TEST(MarginalPopulation, HeldItemsLetTheAbilityMeanAndSdBeEstimated) {
+    Drawn d(31, 30, 5000, 0.5, 1.3);
+    const auto& drawn = d.items;
+    auto& a = d.a;
+    auto& b = d.b;
+    auto& c = d.c;
+    const ResponseView view = d.View();
     MarginalSettings settings;
     settings.estimatePopulation = true;
     std::vector<char> estimated(drawn.size(), 0);
@@ -112,6 +131,50 @@ TEST(MarginalPopulation, HeldItemsLetTheAbilityMeanAndSdBeEstimated) {
     for (std::size_t i = 1; i < drawn.size(); ++i) EXPECT_EQ(a[i], drawn[i].a);
     EXPECT_NEAR(a[0], drawn[0].a, 0.25);
     EXPECT_NEAR(b[0], drawn[0].b, 0.25);
+}
+
+// The population's standard errors are the inverse of minus the Hessian of
+// the marginal log-likelihood in (mean, SD), the items held: Louis' formula
+// against a central-difference Hessian of the likelihood itself.
+TEST(MarginalPopulation, ItsStandardErrorsAreTheLikelihoodsCurvature) {
+    Drawn d(7, 12, 800, -0.4, 0.8);
+    const ResponseView view = d.View();
+    const std::vector<double>&a = d.a, &b = d.b, &c = d.c;
+    WorkerPool pool(2);
+    PopulationEstimate population;
+    population.estimated = true;
+    population.mean = -0.35;
+    population.sd = 0.85;
+    const Quadrature q = NormalQuadrature(61, 6, population.mean, population.sd);
+    PatternPosteriors posteriors(view, q.Points(), test::BestKernels());
+    LogCurveTables at;
+    at.Fill(a, b, c, q);
+    posteriors.Fill(at, q);
+    SetPopulationErrors(posteriors, q, pool, population);
+
+    auto logLikelihood = [&](double mean, double sd) {
+        const Quadrature moved = NormalQuadrature(61, 6, mean, sd);
+        LogCurveTables tables;
+        tables.Fill(a, b, c, moved);
+        std::vector<double> weights(61);
+        double total = 0;
+        for (std::size_t j = 0; j < view.persons; ++j) {
+            PosteriorRange range;
+            total += Posterior(view.Row(j), tables, moved, weights, range);
+        }
+        return total;
+    };
+    const double h = 1e-3, m = population.mean, s = population.sd;
+    const double f = logLikelihood(m, s);
+    const double mm = (logLikelihood(m + h, s) - 2 * f + logLikelihood(m - h, s)) / (h * h);
+    const double ss = (logLikelihood(m, s + h) - 2 * f + logLikelihood(m, s - h)) / (h * h);
+    const double ms = (logLikelihood(m + h, s + h) - logLikelihood(m + h, s - h) -
+                       logLikelihood(m - h, s + h) + logLikelihood(m - h, s - h)) /
+                      (4 * h * h);
+    // Minus the Hessian, inverted.
+    const double determinant = mm * ss - ms * ms;
+    EXPECT_NEAR(population.seMean, std::sqrt(-ss / determinant), 0.01 * population.seMean);
+    EXPECT_NEAR(population.seSd, std::sqrt(-mm / determinant), 0.01 * population.seSd);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "platform/control_ids.h"
 #include "sample_layout.h"
 #include "shell/main_dialog.h"
+#include "shell/results/plots_tab.h"
 #include "shell/results/results_window.h"
 #include "shell_test_support.h"
 
@@ -141,6 +142,11 @@ TEST_F(MethodRunsTest, MarginalWritesItsOwnRowsInTheModelsLayout) {
         EXPECT_NE(summary.indexOf(QStringLiteral("largest parameter change fell below 0.0001")),
                   -1);
         EXPECT_EQ(summary.indexOf(QStringLiteral("MSError")), -1) << summary.toStdString();
+        // The EM cycles are drawn like the joint loop's passes.
+        ASSERT_FALSE(viewer.Open().empty());
+        PlotsTab* plots = viewer.Open().back()->Plots();
+        ASSERT_NE(plots, nullptr);
+        EXPECT_TRUE(plots->Shows(Plot::Convergence));
     }
 }
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <string>
 
-#include "shell/results/result_file_rows.h"
+#include "output/result_file_rows.h"
 #include "shell/results/result_table.h"
 
 namespace tarvo::results {

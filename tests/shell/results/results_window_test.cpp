@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -23,17 +24,20 @@
 #include <QtCharts/QChart>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QScatterSeries>
+#include <QtCharts/QValueAxis>
 #include <cmath>
 #include <cstdio>
 #include <map>
 #include <set>
 
+#include "hand_written_result.h"
 #include "platform/control_ids.h"
 #include "sample_layout.h"
 #include "shell/main_dialog.h"
 #include "shell/progress/progress_window.h"
 #include "shell/results/plots_tab.h"
 #include "shell/results/result_table_model.h"
+#include "shell/results/result_table_view.h"
 #include "shell_test_support.h"
 #include "simulator.h"
 
@@ -180,7 +184,10 @@ TEST_F(ResultsFromDialogTest, EachModeFamilyOpensItsTabsWithTheFilesRows) {
         const std::string bytes = ReadFileBytes(outputFile);
         QString expected = QString::fromStdString(bytes);
         expected.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        window->FileText();
+        ASSERT_TRUE(test_support::WaitUntil([&] { return window->FileTextShown(); }));
         EXPECT_EQ(window->FileText()->toPlainText(), expected);
+        EXPECT_TRUE(window->FileNote()->isHidden());  // nothing left out
         EXPECT_TRUE(window->FileText()->isReadOnly());
 
         const auto lines = test_support::CrLfLines(bytes);
@@ -299,79 +306,12 @@ TEST(ResultsWindowFile, ARelativeNameKeepsItsFolderWhenTheCurrentDirectoryChange
         QDir(QString::fromStdString(desktop.openedDocuments[1])).canonicalPath().toStdString(),
         where);
     EXPECT_EQ(window.ItemModel()->rowCount(), 1);
-    EXPECT_EQ(window.windowTitle(), QStringLiteral("out.csv - TARVO results"));
+    EXPECT_TRUE(QRegularExpression(
+                    QStringLiteral("^out\\.csv - mode 8 - \\d\\d:\\d\\d:\\d\\d - TARVO results$"))
+                    .match(window.windowTitle())
+                    .hasMatch())
+        << window.windowTitle().toStdString();
 }
-
-// A result written by hand, with a report as the run would give it.
-class ResultsWindowTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        test_support::EnsureApplication();
-        ASSERT_TRUE(folder.isValid());
-        resultFile = folder.path().toStdString() + "/result.csv";
-        test_support::WriteFileBytes(
-            resultFile,
-            "SeqItem,AccNo, Nobs, a_calib, b_calib,c_calib, seea, seeb, seec\r\n"
-            "   1, Q1,    6,  1.200, -0.500,  0.200,  0.100,  0.100,  0.050\r\n"
-            "   2, Q2,    6,  0.800,  0.750,  0.000,  0.100,  0.100, -1.000\r\n"
-            "   3, Q3,    6,  1.600,  1.250,  0.150,  0.100,  0.100,  0.050\r\n"
-            "\r\n"
-            " SeqID,    ExaminID,Nvalid,   theta, seetheta\r\n"
-            "    1,         A001,    3,  -1.2000,   0.5000\r\n"
-            "    2,         A002,    3,  -0.4000,   0.5000\r\n"
-            "    3,         B012,    3,   0.0000,   0.5000\r\n"
-            "    4,         B013,    3,   0.3000,   0.5000\r\n"
-            "    5,         C120,    3,   0.9000,   0.5000\r\n"
-            "    6,         C121,    3,   1.7000,   0.5000\r\n");
-        report.mode = 3;
-        report.resultFile = resultFile;
-        report.examinees = 6;
-        report.items = 3;
-        report.alpha = 0.61;
-        report.empiricalReliability = 0.58;
-        report.loop.end = LoopEnd::Settled;
-        report.loop.passes = 7;
-        report.loop.msError = {0.3, 0.2, 0.15, 0.149, 0.1489, 0.14889, 0.14889};
-        report.warnings = {"Item 2 has c fixed at 0: check the item file."};
-        const double a[] = {1.2, 0.8, 1.6}, b[] = {-0.5, 0.75, 1.25}, c[] = {0.2, 0, 0.15};
-        for (int i = 0; i < 3; ++i) {
-            ItemReport item;
-            item.seqItem = i + 1;
-            item.accNo = "Q" + std::to_string(i + 1);
-            item.a = a[i];
-            item.b = b[i];
-            item.c = c[i];
-            item.pValue = 0.5;
-            item.groupTheta = {-0.8, 0.15, 1.3};
-            item.groupProportion = {0.5, 0.5, 1.0};
-            item.groupCount = {2, 2, 2};
-            report.itemRows.push_back(item);
-        }
-        report.itemRows[1].flags = kItemNotEstimated;
-        for (double theta : {-1.2, -0.4, 0.0, 0.3, 0.9, 1.7}) {
-            PersonReport person;
-            person.theta = theta;
-            person.rawScore = 2;
-            report.personRows.push_back(person);
-        }
-    }
-
-    std::unique_ptr<ResultsWindow> Open() {
-        return std::make_unique<ResultsWindow>(QString::fromStdString(resultFile), report, desktop);
-    }
-
-    static QLineSeries* Line(QChart* chart, const QString& name) {
-        for (QAbstractSeries* series : chart->series()) {
-            if (series->name() == name) return qobject_cast<QLineSeries*>(series);
-        }
-        return nullptr;
-    }
-
-    QTemporaryDir folder;
-    test_support::RecordingDesktop desktop;
-    std::string resultFile;
-    RunReport report;
-};
 
 double Information(double a, double b, double c, double theta) {
     const double p = c + (1 - c) / (1 + std::exp(-1.7 * a * (theta - b)));
@@ -434,6 +374,50 @@ TEST_F(ResultsWindowTest, TestInformationIsTheSumOfTheItemsAndTheErrorItsInverse
         EXPECT_NEAR(first[i].y(), Information(1.2, -0.5, 0.2, theta), 1e-12);
         EXPECT_EQ(error[i].x(), theta);
         EXPECT_NEAR(error[i].y(), 1 / std::sqrt(test[i].y()), 1e-12);
+    }
+}
+
+TEST_F(ResultsWindowTest, ItemCurvesHaveAnAxisOfTheirOwnThatTheyFill) {
+    const auto window = Open();
+    PlotsTab* plots = window->Plots();
+    plots->ItemList()->setCurrentRow(1);  // the least informative of the three
+    QChart* chart = plots->Chart(Plot::Information);
+    QLineSeries* item = Line(chart, QStringLiteral("Item 2 (Q2)"));
+    QLineSeries* test = Line(chart, QStringLiteral("Test information"));
+    ASSERT_NE(item, nullptr);
+    ASSERT_NE(test, nullptr);
+    auto verticalAxis = [](QLineSeries* series) -> QValueAxis* {
+        for (QAbstractAxis* axis : series->attachedAxes()) {
+            if (axis->orientation() == Qt::Vertical) return qobject_cast<QValueAxis*>(axis);
+        }
+        return nullptr;
+    };
+    QValueAxis* itemAxis = verticalAxis(item);
+    ASSERT_NE(itemAxis, nullptr);
+    EXPECT_NE(itemAxis, verticalAxis(test));
+    EXPECT_EQ(itemAxis->titleText(), QStringLiteral("Item information"));
+    double peak = 0;
+    for (const QPointF& point : item->points()) peak = std::max(peak, point.y());
+    EXPECT_GT(peak, itemAxis->max() / 2);  // not flat
+    EXPECT_LE(peak, itemAxis->max());
+}
+
+TEST_F(ResultsWindowTest, ConvergenceSeriesTellApartByColour) {
+    const auto window = Open();
+    QChart* chart = window->Plots()->Chart(Plot::Convergence);
+    std::vector<QColor> colours;
+    for (const char* name : {"MSError", "MSError change", "Settle tolerance"}) {
+        QLineSeries* series = Line(chart, QString::fromLatin1(name));
+        ASSERT_NE(series, nullptr) << name;
+        colours.push_back(series->pen().color());
+    }
+    for (std::size_t i = 0; i < colours.size(); ++i) {
+        for (std::size_t j = i + 1; j < colours.size(); ++j) {
+            const double distance = std::hypot(colours[i].red() - colours[j].red(),
+                                               colours[i].green() - colours[j].green(),
+                                               colours[i].blue() - colours[j].blue());
+            EXPECT_GT(distance, 100) << i << " " << j;
+        }
     }
 }
 
@@ -563,6 +547,56 @@ TEST_F(ResultsWindowTest, TheSummaryNamesTheMarginalEstimatorAndItsCycles) {
     // The joint mode lends its layout only: its sentence would misdescribe the run.
     EXPECT_EQ(summary.indexOf(QRegularExpression(QStringLiteral("Mode \\d"))), -1)
         << summary.toStdString();
+}
+
+// A marginal run's EM cycles draw their own convergence: the marginal
+// log-likelihood of every cycle and its largest parameter change.
+TEST_F(ResultsWindowTest, TheConvergencePlotDrawsTheEmCycles) {
+    report.method = "mml";
+    report.loop.step = LoopStep::EmCycle;
+    report.loop.msError.clear();
+    report.loop.passes = 4;
+    report.loop.tolerance = 1e-4;
+    report.loop.logLikelihood = {-2700, -2670, -2660, -2659.9};
+    report.loop.largestChange = {0.4, 0.05, 0.001, 5e-5};
+    const auto window = Open();
+    ASSERT_TRUE(window->Plots()->Shows(Plot::Convergence));
+    QChart* chart = window->Plots()->Chart(Plot::Convergence);
+    EXPECT_EQ(chart->title(), QStringLiteral("Convergence of the EM cycles"));
+    const QLineSeries* likelihood = Line(chart, QStringLiteral("Marginal log-likelihood"));
+    ASSERT_NE(likelihood, nullptr);
+    ASSERT_EQ(likelihood->count(), 4);
+    EXPECT_EQ(likelihood->at(1), QPointF(2, -2670));
+    const QLineSeries* change = Line(chart, QStringLiteral("Largest parameter change"));
+    ASSERT_NE(change, nullptr);
+    ASSERT_EQ(change->count(), 4);
+    EXPECT_EQ(change->at(3), QPointF(4, 5e-5));
+    EXPECT_EQ(Line(chart, QStringLiteral("MSError")), nullptr);
+}
+
+TEST_F(ResultsWindowTest, TheSummaryShowsTheEstimatedPopulationAndThePriorsUsed) {
+    report.method = "mml";
+    report.model = "2pl";
+    report.logLikelihood = -987.25;
+    report.population = {true, 0.25, 1.125, 0.0625, 0.05};
+    const auto window = Open();
+    const QString summary = window->Summary()->toPlainText();
+    for (const char* part : {"(2pl)", "Priors: none.", "mean 0.250 (standard error 0.062)",
+                             "SD 1.125 (standard error 0.050)"}) {
+        EXPECT_NE(summary.indexOf(QString::fromUtf8(part)), -1) << part << summary.toStdString();
+    }
+}
+
+TEST_F(ResultsWindowTest, ARunWithNothingToEstimateSaysSoInsteadOfSettling) {
+    report.end = RunEnd::NothingToEstimate;
+    report.error = "the run has no items: the item count is 0, so no response is read.";
+    report.loop.passes = 5;
+    const auto window = Open();
+    const QString summary = window->Summary()->toPlainText();
+    EXPECT_NE(summary.indexOf(QStringLiteral("Nothing was estimated: the run has no items")), -1)
+        << summary.toStdString();
+    EXPECT_EQ(summary.indexOf(QStringLiteral("settled")), -1) << summary.toStdString();
+    EXPECT_EQ(summary.indexOf(QStringLiteral("The run finished")), -1);
 }
 
 TEST_F(ResultsWindowTest, TheSummarySaysHowTheRunEndedAndEveryWarning) {

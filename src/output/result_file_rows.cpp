@@ -1,4 +1,4 @@
-#include "shell/results/result_file_rows.h"
+#include "output/result_file_rows.h"
 
 #include <cctype>
 #include <cmath>

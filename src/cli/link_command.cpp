@@ -1,0 +1,186 @@
+#include "cli/link_command.h"
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "cli/link_options.h"
+#include "linking/link_files.h"
+#include "linking/link_report_json.h"
+
+namespace tarvo::cli {
+namespace {
+
+using namespace linking;
+
+std::string Shown(double value) {
+    if (!std::isfinite(value)) return "NA";
+    char text[64];
+    std::snprintf(text, sizeof text, "%.6f", value);
+    return text;
+}
+
+void PrintMethods(const std::vector<MethodResult>& results) {
+    for (const MethodResult& result : results) {
+        const LinkConstants& k = result.constants;
+        if (k.ok) {
+            std::printf("%s %s %s %s %s\n", LinkMethodName(result.method), Shown(k.A).c_str(),
+                        Shown(k.B).c_str(), Shown(k.seA).c_str(), Shown(k.seB).c_str());
+        } else {
+            std::printf("%s NA NA NA NA\n", LinkMethodName(result.method));
+            std::fprintf(stderr, "WARNING %s: %s\n", LinkMethodName(result.method),
+                         k.problem.c_str());
+        }
+    }
+}
+
+void PrintDrift(const LinkOptions& options, const LinkOutcome& outcome) {
+    const DriftScreen& drift = outcome.drift;
+    if (!drift.screened) {
+        std::printf("drift screen not made: %s\n", drift.note.c_str());
+        return;
+    }
+    for (const DriftFinding& f : drift.items) {
+        if (!f.drifting) continue;
+        std::printf("drifting %s: z = %.2f (b base %.3f, new on the base scale %.3f)\n",
+                    f.newId.c_str(), f.z, f.bBase, f.bNewOnBase);
+    }
+    if (drift.DriftingCount() == 0) {
+        std::printf("drift screen: no common item beyond z = %.2f\n",
+                    options.request.driftThreshold);
+    }
+    if (!outcome.dropped.empty()) {
+        std::string ids;
+        for (const std::string& id : outcome.dropped) ids += (ids.empty() ? "" : ", ") + id;
+        std::printf("dropped %s; the constants above are from the other %zu common items\n",
+                    ids.c_str(), outcome.anchors.size() - outcome.dropped.size());
+    }
+}
+
+bool Failed(const std::string& error) {
+    std::fprintf(stderr, "ERROR %s\n", error.c_str());
+    return false;
+}
+
+bool WriteOutputs(const LinkOptions& options, const LinkOutcome& outcome) {
+    const MethodResult* chosen = outcome.Chosen(options.request.chosen);
+    std::string error;
+    bool ok = true;
+    if (!options.transformedItems.empty()) {
+        ItemColumns columns;
+        if (WriteItemFile(options.transformedItems, outcome.transformed, columns, error)) {
+            std::printf("wrote %s; every mode and --fix-items read it with:\n  --item-file %s %s\n",
+                        options.transformedItems.c_str(), options.transformedItems.c_str(),
+                        ColumnOptions(columns).c_str());
+        } else {
+            ok = Failed(error);
+        }
+    }
+    if (!options.abilitiesFrom.empty()) {
+        if (WriteTransformedAbilities(options.abilitiesFrom, options.transformedAbilities,
+                                      chosen->constants.A, chosen->constants.B, error)) {
+            std::printf("wrote %s\n", options.transformedAbilities.c_str());
+        } else {
+            ok = Failed(error);
+        }
+    }
+    if (!options.equatingTable.empty()) {
+        if (!outcome.equating.rows) {
+            ok = Failed(options.equatingTable + " not written: " + outcome.equating.error);
+        } else if (WriteEquatingTable(options.equatingTable, *outcome.equating.rows, error)) {
+            std::printf("wrote %s\n", options.equatingTable.c_str());
+        } else {
+            ok = Failed(error);
+        }
+    }
+    if (!options.scoreTable.empty()) {
+        if (WriteScoreTable(options.scoreTable, outcome.scoreTable, error)) {
+            std::printf("wrote %s\n", options.scoreTable.c_str());
+        } else {
+            ok = Failed(error);
+        }
+    }
+    return ok;
+}
+
+int RunLink(const LinkOptions& options) {
+    const LinkOutcome outcome = linking::RunLink(options.request);
+    if (!outcome.first.empty()) {
+        PrintMethods(outcome.Final());
+        PrintDrift(options, outcome);
+    }
+    bool ok = true;
+    if (!outcome.error.empty()) {
+        ok = Failed(outcome.error);
+    } else {
+        ok = WriteOutputs(options, outcome);
+    }
+    std::string error;
+    if (!options.reportFile.empty() && !outcome.first.empty()) {
+        if (!WriteTextFile(options.reportFile, LinkReportJson(options.request, outcome), error)) {
+            ok = Failed(error);
+        }
+    }
+    return ok ? 0 : 1;
+}
+
+int RunScoreTable(const LinkOptions& options) {
+    const LinkRequest& request = options.request;
+    const FormRead read = ReadItemForm(request.basePath, request.baseColumns, request.baseModel);
+    if (!read.form) return Failed(read.error), 1;
+    const PopulationSettings& p = request.population;
+    const std::vector<ScoreRow> table =
+        SummedScoreTable(*read.form, NormalGrid(p.points, p.range, p.mean, p.sd));
+    std::string error;
+    bool ok = true;
+    if (!options.scoreTable.empty()) {
+        if (WriteScoreTable(options.scoreTable, table, error)) {
+            std::printf("wrote %s (%zu scores)\n", options.scoreTable.c_str(), table.size());
+        } else {
+            ok = Failed(error);
+        }
+    }
+    if (!options.reportFile.empty()) {
+        const TestCurves curves = MakeTestCurves(*read.form, CurveAbilities());
+        if (!WriteTextFile(options.reportFile, ScoreReportJson(table, curves), error)) {
+            ok = Failed(error);
+        }
+    }
+    return ok ? 0 : 1;
+}
+
+}  // namespace
+
+int RunLinkCommand(const std::vector<std::string_view>& args) {
+    const LinkParse parsed = ParseLinkCommandLine(args);
+    if (!parsed.options) {
+        std::fprintf(stderr, "tarvo-run: %s (see tarvo-run --link --help)\n", parsed.error.c_str());
+        return 2;
+    }
+    const LinkOptions& options = *parsed.options;
+    if (options.help) {
+        std::fputs(LinkHelpText().c_str(), stdout);
+        return 0;
+    }
+    const LinkRequest& request = options.request;
+    const std::string clash =
+        OutputClash({{"--base-items", request.basePath},
+                     {"--new-items", request.newPath},
+                     {"--anchors", request.anchorsPath},
+                     {"--abilities", options.abilitiesFrom}},
+                    {{"--report", options.reportFile},
+                     {"--transformed-items", options.transformedItems},
+                     {"--transformed-abilities", options.transformedAbilities},
+                     {"--score-table", options.scoreTable},
+                     {"--equating-table", options.equatingTable}});
+    if (!clash.empty()) {
+        std::fprintf(stderr, "tarvo-run: %s (see tarvo-run --link --help)\n", clash.c_str());
+        return 2;
+    }
+    const int status =
+        options.kind == LinkCommandKind::Link ? RunLink(options) : RunScoreTable(options);
+    std::fflush(stdout);
+    return status;
+}
+
+}  // namespace tarvo::cli

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <span>
+#include <vector>
+
+namespace tarvo::fit {
+
+enum class Sx2Gap {
+    None,
+    NoOtherItems,         // a single item has no rest score
+    NoCompleteExaminees,  // nobody answered every item
+    NoDegreesOfFreedom,   // too few groups left for the item's estimated parameters
+};
+
+struct Sx2Outcome {
+    double statistic;  // Pearson X2 over the groups (or cells) left; NaN when undefined
+    int df = 0;
+    double p;        // upper tail of the chi-square distribution; NaN when undefined
+    int groups = 0;  // rest-score groups with examinees, after joining
+    Sx2Gap gap = Sx2Gap::None;
+};
+
+// One item's table, by rest score r: how many examinees have it, how many of
+// them answered the item correctly, and the proportion correct the model
+// expects there (NaN counts as no expected correct answer).
+struct Sx2Table {
+    std::span<const double> examinees;
+    std::span<const double> correct;
+    std::span<const double> expected;
+};
+
+// Reused from item to item, so that a run of items allocates once.
+struct Sx2Scratch {
+    std::vector<double> examinees, observed, expected;  // per group
+};
+
+// S-X2 of one item from its table (Orlando & Thissen 2000): the groups
+// without examinees are left out; then adjacent groups are joined, from the
+// lowest and the highest rest score inward, until every expected count
+// (correct and incorrect) is at least 1; Pearson X2 over both cells of the
+// groups left, df = groups left minus estimated (the item's parameters the
+// run estimated), p from the chi-square distribution.
+Sx2Outcome Sx2FromTable(const Sx2Table& table, int estimated, Sx2Scratch& scratch);
+
+}  // namespace tarvo::fit

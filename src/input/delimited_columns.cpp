@@ -1,0 +1,154 @@
+#include "input/delimited_columns.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "input/number_text.h"
+
+namespace tarvo {
+
+namespace {
+
+struct Found {
+    std::optional<std::size_t> index;
+    std::string error;
+};
+
+// A header name first, so that a column named "2" is found by its name.
+Found FindColumn(std::string_view text, std::span<const std::string> names, bool header,
+                 std::string_view what) {
+    const std::string_view wanted = TrimBlanks(text);
+    if (header) {
+        for (std::size_t k = 0; k < names.size(); ++k) {
+            if (TrimBlanks(names[k]) == wanted) return {k, {}};
+        }
+    }
+    std::size_t number = 0;
+    const auto [end, ec] = std::from_chars(wanted.data(), wanted.data() + wanted.size(), number);
+    if (ec == std::errc() && end == wanted.data() + wanted.size() && number >= 1 &&
+        number <= names.size()) {
+        return {number - 1, {}};
+    }
+    std::string error = std::string(what) + " '" + std::string(wanted) + "' is ";
+    if (header) {
+        error += "neither a column name of the header nor a column number from 1 to " +
+                 std::to_string(names.size());
+    } else {
+        error += "not a column number from 1 to " + std::to_string(names.size()) +
+                 " (the file has no header row, so columns have no names)";
+    }
+    return {std::nullopt, error};
+}
+
+// "FIRST:LAST", "NAME", "3", or several of them split by commas.
+std::string ParseItemColumns(std::string_view text, std::span<const std::string> names, bool header,
+                             std::vector<std::size_t>& items) {
+    while (!text.empty()) {
+        const std::size_t comma = text.find(',');
+        const std::string_view piece = text.substr(0, comma);
+        text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
+        const std::size_t colon = piece.find(':');
+        const Found first = FindColumn(piece.substr(0, colon), names, header, "item column");
+        if (!first.index) return first.error;
+        std::size_t last = *first.index;
+        if (colon != std::string_view::npos) {
+            const std::string_view lastText = TrimBlanks(piece.substr(colon + 1));
+            if (lastText.empty()) {
+                last = names.size() - 1;  // "FIRST:" runs to the last column
+            } else {
+                const Found found = FindColumn(lastText, names, header, "item column");
+                if (!found.index) return found.error;
+                last = *found.index;
+            }
+            if (last < *first.index) {
+                return "item columns '" + std::string(TrimBlanks(piece)) +
+                       "' end before they begin: write FIRST:LAST in file order";
+            }
+        }
+        for (std::size_t k = *first.index; k <= last; ++k) items.push_back(k);
+    }
+    return {};
+}
+
+std::optional<std::string> NumberText(std::uint16_t box) {
+    if (box == 0) return std::nullopt;
+    return std::to_string(box);
+}
+
+}  // namespace
+
+std::string ColumnLabel(const DelimitedColumns& columns, std::size_t index) {
+    std::string label = "column " + std::to_string(index + 1);
+    if (index < columns.names.size() && !TrimBlanks(columns.names[index]).empty()) {
+        label += " (" + std::string(TrimBlanks(columns.names[index])) + ")";
+    }
+    return label;
+}
+
+ColumnsOrError ResolveColumns(const ResponseLayout& layout, const RunSettings& boxes,
+                              std::span<const std::string> firstRow) {
+    DelimitedColumns columns;
+    columns.names.assign(firstRow.begin(), firstRow.end());
+    if (!layout.header) {
+        for (std::string& name : columns.names) name.clear();
+    }
+    const bool header = layout.header;
+    auto fail = [](std::string error) { return ColumnsOrError{std::nullopt, std::move(error)}; };
+    if (firstRow.empty()) return fail("the file holds no row");
+
+    // The boxes name columns by number when the texts are empty.
+    const std::optional<std::string> idText = !layout.idColumn.empty()
+                                                  ? std::optional(layout.idColumn)
+                                                  : NumberText(boxes.examineeIdField.start);
+    const std::optional<std::string> thetaText = !layout.thetaColumn.empty()
+                                                     ? std::optional(layout.thetaColumn)
+                                                     : NumberText(boxes.thetaField.start);
+    // A box holds a number, never a name.
+    const bool idByName = header && !layout.idColumn.empty();
+    const bool thetaByName = header && !layout.thetaColumn.empty();
+    if (idText) {
+        const Found found = FindColumn(*idText, firstRow, idByName, "the ID column");
+        if (!found.index) return fail(found.error);
+        columns.id = found.index;
+    }
+    if (thetaText) {
+        const Found found = FindColumn(*thetaText, firstRow, thetaByName, "the theta column");
+        if (!found.index) return fail(found.error);
+        columns.theta = found.index;
+    }
+
+    std::string itemText = layout.itemColumns;
+    const bool itemsByName = header && !itemText.empty();
+    if (itemText.empty() && boxes.responseStart != 0) {
+        itemText = std::to_string(boxes.responseStart) + ":";
+        if (boxes.itemCount != 0)
+            itemText += std::to_string(boxes.responseStart + boxes.itemCount - 1u);
+    }
+    if (itemText.empty()) {
+        for (std::size_t k = 0; k < firstRow.size(); ++k) {
+            if (k != columns.id && k != columns.theta) columns.items.push_back(k);
+        }
+    } else if (std::string error = ParseItemColumns(itemText, firstRow, itemsByName, columns.items);
+               !error.empty()) {
+        return fail(error);
+    }
+
+    if (columns.items.empty()) return fail("no column is left for the item responses");
+    if (columns.items.size() > 65535) {
+        return fail(std::to_string(columns.items.size()) +
+                    " item columns are more than the 65535 a run can take");
+    }
+    for (const std::size_t item : columns.items) {
+        if (item == columns.id || item == columns.theta) {
+            return fail(ColumnLabel(columns, item) + " is both an item and the " +
+                        (item == columns.id ? "ID" : "theta") +
+                        " column: choose the item columns without it");
+        }
+    }
+    if (columns.id && columns.id == columns.theta) {
+        return fail(ColumnLabel(columns, *columns.id) + " is both the ID and the theta column");
+    }
+    return ColumnsOrError{std::move(columns), {}};
+}
+
+}  // namespace tarvo

@@ -1,0 +1,485 @@
+#include "input/input_check.h"
+
+#include <algorithm>
+#include <functional>
+#include <span>
+#include <string_view>
+
+#include "input/number_text.h"
+#include "input/scoring.h"
+#include "input/text_rules.h"
+
+namespace tarvo {
+
+namespace {
+
+// More than this share of an item's responses in foreign characters is a
+// finding; below it they are typing slips.
+constexpr double kForeignShare = 0.01;
+// Items listed by name in a message; the rest are counted.
+constexpr std::size_t kItemsNamed = 8;
+constexpr std::size_t kExamplesKept = 3;
+
+std::string Count(std::size_t n, std::string_view one, std::string_view many) {
+    return std::to_string(n) + " " + std::string(n == 1 ? one : many);
+}
+
+std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+
+// How a record is found again: a line of a fixed-column file, a row of a
+// delimited one.
+std::string Where(const InputCheckSubject& s, std::size_t number) {
+    return (IsDelimited(s.format) ? "row " : "line ") + std::to_string(number);
+}
+
+std::string ItemName(const InputCheckSubject& s, std::size_t item) {
+    std::string name = std::to_string(item + 1);
+    if (s.columns && item < s.columns->items.size()) {
+        const std::size_t column = s.columns->items[item];
+        if (column < s.columns->names.size() && !TrimBlanks(s.columns->names[column]).empty()) {
+            name += " (" + std::string(TrimBlanks(s.columns->names[column])) + ")";
+        }
+    }
+    return name;
+}
+
+std::string ItemList(const InputCheckSubject& s, const std::vector<std::size_t>& items) {
+    std::string list = items.size() == 1 ? "item " : "items ";
+    for (std::size_t k = 0; k < items.size() && k < kItemsNamed; ++k) {
+        if (k != 0) list += ", ";
+        list += ItemName(s, items[k]);
+    }
+    if (items.size() > kItemsNamed)
+        list += " and " + std::to_string(items.size() - kItemsNamed) + " more";
+    return list;
+}
+
+std::string ByteName(unsigned char byte) {
+    switch (byte) {
+        case ',':
+            return "',' (comma)";
+        case '\t':
+            return "tab";
+        case ';':
+            return "';' (semicolon)";
+        case '"':
+            return "'\"' (quote)";
+        default:
+            break;
+    }
+    if (byte < 32 || byte >= 127) return "byte " + std::to_string(byte);
+    return Quoted(std::string(1, static_cast<char>(byte)));
+}
+
+std::string Columns(std::size_t first, std::size_t length) {
+    return "columns " + std::to_string(first) + "-" + std::to_string(first + length - 1);
+}
+
+bool IsLetter(unsigned byte) {
+    return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z');
+}
+
+struct Findings {
+    std::vector<InputFinding> list;
+    void Add(std::string code, std::string message, std::size_t count,
+             std::vector<std::string> examples = {}) {
+        list.push_back({std::move(code), std::move(message), count, std::move(examples)});
+    }
+};
+
+void CheckKeyRecord(const InputCheckSubject& s, Findings& out) {
+    const RecordTally& t = *s.tally;
+    if (t.keyRecord || s.keyFromFile || !t.firstRecord) return;
+    const std::string_view head = TrimBlanks(t.firstRecord->text);
+    if (!IsKeyIdentifier(head)) return;
+    const bool delimited = IsDelimited(s.format);
+    const bool idSet =
+        delimited ? s.columns && s.columns->id : s.settings->examineeIdField.length != 0;
+    std::string message =
+        "the first record (" + Where(s, t.firstRecord->number) + ") begins with KEY, but ";
+    if (!idSet) {
+        message += "no Examinee ID " + std::string(delimited ? "column" : "field") +
+                   " is set, so the key was scored as an examinee and every response against "
+                   "'1': set the " +
+                   (delimited ? std::string("ID column (--id-column)")
+                              : std::string("Examinee ID start and length (--examinee-id-start, "
+                                            "--examinee-id-length)")) +
+                   " so that the key record is recognised";
+    } else {
+        message += "its Examinee ID " + std::string(delimited ? "column" : "field") +
+                   " does not begin with KEY, so it was scored as an examinee: set the ID's " +
+                   (delimited ? "column" : "start column") + " to where KEY stands";
+    }
+    out.Add("key-read-as-examinee", message, 1, {t.firstRecord->text});
+}
+
+void CheckLettersWithoutKey(const InputCheckSubject& s, std::size_t validResponses, Findings& out) {
+    const RecordTally& t = *s.tally;
+    if (t.keyRecord || s.keyFromFile || validResponses == 0) return;
+    std::size_t letters = 0;
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        if (IsLetter(byte)) letters += t.foreignBytes[byte];
+    }
+    if (letters * 2 <= validResponses) return;
+    out.Add("letters-without-key",
+            "the responses are letters, but no key record was found, so every response is "
+            "scored against '1' and counts as wrong: put the key first, as a record whose "
+            "Examinee ID begins with KEY, or give the key in a key file (--key-file)",
+            letters);
+}
+
+void CheckOverlap(const InputCheckSubject& s, Findings& out) {
+    if (IsDelimited(s.format)) return;
+    const RunSettings& r = *s.settings;
+    if (r.responseStart == 0 || r.itemCount == 0) return;
+    const std::size_t first = r.responseStart;
+    const std::size_t last = first + r.itemCount - 1;
+    auto overlaps = [&](FieldSpec field) {
+        if (field.start == 0 || field.length == 0) return false;
+        return field.start <= last && first <= std::size_t{field.start} + field.length - 1;
+    };
+    const struct {
+        FieldSpec field;
+        const char* name;
+    } others[] = {{r.examineeIdField, "Examinee ID"}, {r.thetaField, "theta"}};
+    for (const auto& other : others) {
+        if (!overlaps(other.field)) continue;
+        out.Add("fields-overlap",
+                "the response field (" + Columns(first, r.itemCount) + ") overlaps the " +
+                    other.name + " field (" + Columns(other.field.start, other.field.length) +
+                    "), so the same characters are read as both: set the fields side by side "
+                    "(Detect proposes a layout: tarvo-run --detect FILE)",
+                1);
+    }
+}
+
+void CheckShortRecords(const InputCheckSubject& s, Findings& out) {
+    const RecordTally& t = *s.tally;
+    const RunSettings& r = *s.settings;
+    if (IsDelimited(s.format) || r.responseStart == 0 || r.itemCount == 0 || t.examinees == 0) {
+        return;
+    }
+    const std::size_t responseEnd = std::size_t{r.responseStart} + r.itemCount - 1;
+    if (t.longestLine < responseEnd) {
+        const std::size_t reach =
+            t.longestLine >= r.responseStart ? t.longestLine - r.responseStart + 1 : 0;
+        out.Add("item-count-beyond-records",
+                "the item count " + std::to_string(r.itemCount) +
+                    " makes the response field end at column " + std::to_string(responseEnd) +
+                    ", beyond every record (the longest has " + std::to_string(t.longestLine) +
+                    " characters), so items " + std::to_string(reach + 1) + "-" +
+                    std::to_string(r.itemCount) +
+                    " are missing for every examinee: set the item count to the number of items (" +
+                    std::to_string(reach) + " fit)",
+                r.itemCount - reach);
+        return;
+    }
+    if (t.shortRecords == 0) return;
+    // Item i is past the end of every record with fewer than i + 1 characters.
+    std::vector<std::size_t> mostlyBlank;
+    std::size_t shorter = 0;
+    for (std::size_t i = 0; i < r.itemCount; ++i) {
+        shorter += t.shortAt[i];
+        if (shorter * 2 > t.examinees) mostlyBlank.push_back(i);
+    }
+    std::string message = Count(t.shortRecords, "record ends", "records end") + " before column " +
+                          std::to_string(responseEnd) + ", where the response field ends (first: " +
+                          Where(s, t.firstShort->number) +
+                          "); their items past the end count as missing";
+    if (!mostlyBlank.empty()) {
+        message += ", and " + ItemList(s, mostlyBlank) +
+                   " are missing for most examinees: check the item count and the response "
+                   "start column";
+    }
+    out.Add("short-records", message, t.shortRecords, {t.firstShort->text});
+}
+
+void CheckForeignCharacters(const InputCheckSubject& s, const std::vector<std::size_t>& present,
+                            bool lettersReported, Findings& out) {
+    const RecordTally& t = *s.tally;
+    std::vector<std::size_t> items;
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < t.foreignByItem.size(); ++i) {
+        const std::size_t foreign = t.foreignByItem[i];
+        total += foreign;
+        if (foreign > 0 &&
+            static_cast<double>(foreign) > kForeignShare * static_cast<double>(present[i])) {
+            items.push_back(i);
+        }
+    }
+    if (items.empty()) return;
+    unsigned common = 0;
+    for (unsigned byte = 1; byte < 256; ++byte) {
+        if (t.foreignBytes[byte] > t.foreignBytes[common]) common = byte;
+    }
+    if (lettersReported && IsLetter(common)) return;
+    std::string message = ItemList(s, items) + " hold" + (items.size() == 1 ? "s" : "") +
+                          " characters that are neither of the key's kind, blanks nor 9 in more "
+                          "than 1% of the responses (most often " +
+                          ByteName(static_cast<unsigned char>(common)) +
+                          "); each of them scores as wrong";
+    if (common == ',') {
+        message += ": the file looks comma-separated: use --format csv (the dialog: Format CSV)";
+    } else if (common == '\t') {
+        message += ": the file looks tab-separated: use --format tsv (the dialog: Format TSV)";
+    } else if (common == ';') {
+        message +=
+            ": the file looks separated by semicolons: save it comma-separated and use "
+            "--format csv";
+    } else if (common >= 'a' && common <= 'z') {
+        message += ": lower-case letters never match an upper-case key";
+    } else {
+        message += ": check the response start column and the key";
+    }
+    out.Add("foreign-characters", message, total,
+            {t.firstForeign ? Where(s, t.firstForeign->number) + ": " + Quoted(t.firstForeign->text)
+                            : std::string()});
+}
+
+void CheckIdentifiers(const InputCheckSubject& s, Findings& out) {
+    const RecordTally& t = *s.tally;
+    if (IsDelimited(s.format)) return;  // cells are whole: no column shifts
+    if (t.wideIds > 0) {
+        out.Add("wide-ids",
+                Count(t.wideIds, "examinee ID holds", "examinee IDs hold") +
+                    " bytes above 127 (first: " + Where(s, t.firstWideId->number) + ", " +
+                    Quoted(t.firstWideId->text) +
+                    "): a letter such as e acute or u umlaut takes two or more bytes in UTF-8, and "
+                    "in fixed columns each byte is a column, so the fields after such an ID are "
+                    "shifted: write the IDs in plain ASCII, or save the data as CSV "
+                    "(--format csv)",
+                t.wideIds, {t.firstWideId->text});
+    }
+    if (t.cutIds > 0) {
+        out.Add("cut-ids",
+                Count(t.cutIds, "examinee ID is", "examinee IDs are") +
+                    " cut inside a character of several bytes (first: " +
+                    Where(s, t.firstCutId->number) +
+                    "): widen or move the Examinee ID field so that it holds whole characters",
+                t.cutIds, {t.firstCutId->text});
+    }
+}
+
+// The first examinee with each ID, in an open-addressing table of indexes:
+// no allocation per ID, so a million IDs cost a few milliseconds.
+class FirstWithId {
+  public:
+    explicit FirstWithId(const std::vector<std::string>& ids) : ids_(ids) {
+        std::size_t size = 16;
+        while (size < 2 * ids.size()) size *= 2;
+        slots_.assign(size, kEmpty);
+    }
+    // The earlier examinee with the ID of examinee j, or j itself (then kept).
+    std::size_t Find(std::size_t j) {
+        const std::size_t mask = slots_.size() - 1;
+        std::size_t slot = std::hash<std::string_view>()(ids_[j]) & mask;
+        while (slots_[slot] != kEmpty) {
+            if (ids_[slots_[slot]] == ids_[j]) return slots_[slot];
+            slot = (slot + 1) & mask;
+        }
+        slots_[slot] = j;
+        ++distinct_;
+        return j;
+    }
+    std::size_t Distinct() const { return distinct_; }
+
+  private:
+    static constexpr std::size_t kEmpty = static_cast<std::size_t>(-1);
+    const std::vector<std::string>& ids_;
+    std::vector<std::size_t> slots_;
+    std::size_t distinct_ = 0;
+};
+
+void CheckDuplicates(const InputCheckSubject& s, Findings& out) {
+    const PersonTable& p = *s.persons;
+    const bool idRead = IsDelimited(s.format) ? s.columns && s.columns->id
+                                              : s.settings->examineeIdField.length != 0;
+    if (!idRead || p.personCount() < 2) return;
+    FirstWithId first(p.ExaminID);
+    std::size_t duplicates = 0;
+    std::vector<std::string> examples;
+    for (std::size_t j = 0; j < p.personCount(); ++j) {
+        const std::size_t earlier = first.Find(j);
+        if (earlier == j) continue;
+        ++duplicates;
+        if (examples.size() < kExamplesKept) {
+            examples.push_back(Quoted(p.ExaminID[j]) + " (examinees " +
+                               std::to_string(earlier + 1) + " and " + std::to_string(j + 1) + ")");
+        }
+    }
+    if (duplicates == 0) return;
+    std::string message = Count(duplicates, "examinee has", "examinees have") +
+                          " an ID that an earlier examinee has (first: " + examples.front() +
+                          "); each record is still its own examinee";
+    message += first.Distinct() == 1
+                   ? ": every ID is the same, so the ID field holds no IDs; "
+                     "check its columns"
+                   : ": if the IDs should be unique, check the ID field's columns";
+    out.Add("duplicate-ids", message, duplicates, examples);
+}
+
+void CheckNoValidResponse(const InputCheckSubject& s, const std::vector<std::size_t>& valid,
+                          Findings& out) {
+    const PersonTable& p = *s.persons;
+    if (p.itemCount == 0) return;
+    std::size_t none = 0;
+    std::vector<std::string> examples;
+    for (std::size_t j = 0; j < valid.size(); ++j) {
+        if (valid[j] != 0) continue;
+        ++none;
+        if (examples.size() < kExamplesKept) {
+            examples.push_back("examinee " + std::to_string(j + 1) +
+                               (p.ExaminID[j].empty() ? "" : " " + Quoted(p.ExaminID[j])));
+        }
+    }
+    if (none == 0) return;
+    out.Add("no-valid-response",
+            Count(none, "examinee has", "examinees have") +
+                " no valid response (first: " + examples.front() +
+                "), so no ability can be estimated for them: check the response field's columns",
+            none, examples);
+}
+
+void CheckTheta(const InputCheckSubject& s, Findings& out) {
+    const RecordTally& t = *s.tally;
+    if (t.thetaNotNumeric == 0) return;
+    const std::string field = IsDelimited(s.format) ? "column" : "field";
+    out.Add("theta-not-numeric",
+            "the theta " + field + " is not a number on " +
+                Count(t.thetaNotNumeric, "record", "records") +
+                " (first: " + Where(s, t.firstThetaNotNumeric->number) + ", " +
+                Quoted(t.firstThetaNotNumeric->text) +
+                "); such a theta is read as the number at its front, or 0: check the theta " +
+                field + (IsDelimited(s.format) ? "" : "'s columns"),
+            t.thetaNotNumeric, {t.firstThetaNotNumeric->text});
+}
+
+void CheckNumberBoxes(const InputCheckSubject& s, Findings& out) {
+    for (const NumberBoxText& box : s.boxes) {
+        if (TrimSpaces(box.text).empty()) continue;
+        const double value = TextToNumber(box.text);
+        const std::uint16_t read = DialogNumber(box.text);
+        if (IsWholeNumberText(box.text) && value == static_cast<double>(read)) continue;
+        out.Add("number-box-read-otherwise",
+                "the " + box.name + " " + Quoted(box.text) + " is read as " + std::to_string(read) +
+                    " (a box holds a whole number from 0 to 65535: others are rounded, wrapped "
+                    "modulo 65536 or cut at the first character that is no digit): write the " +
+                    box.name + " as a whole number (" + box.option + ")",
+                1, {box.text});
+    }
+    if (!IsDelimited(s.format) && s.settings->itemCount == 0) {
+        out.Add("item-count-zero",
+                "the item count is 0, so no record is read as an examinee: set the item count "
+                "(--item-count, the item responses length) to the number of items",
+                1);
+    }
+}
+
+void CheckEndOfDataMark(const InputCheckSubject& s, Findings& out) {
+    const RecordTally& t = *s.tally;
+    // A mark as the very last byte is an old end-of-file convention.
+    if (!t.endedAtMark || t.bytesNotRead <= 1) return;
+    out.Add("end-of-data-mark",
+            "a byte 26 (an end-of-file mark) at byte " + std::to_string(t.markOffset + 1) +
+                " ended the data: " + Count(t.bytesNotRead, "byte", "bytes") + " in " +
+                Count(t.linesNotRead, "line", "lines") +
+                " after it were not read; remove the byte if the data go on",
+            static_cast<std::size_t>(t.bytesNotRead));
+}
+
+void CheckCells(const InputCheckSubject& s, const std::vector<std::uint32_t>& itemValid,
+                Findings& out) {
+    if (!IsDelimited(s.format)) return;
+    const RecordTally& t = *s.tally;
+    if (t.otherCellCounts > 0) {
+        out.Add("cell-count",
+                Count(t.otherCellCounts, "row has", "rows have") +
+                    " another number of cells than the first row's " +
+                    std::to_string(t.firstRowCells) + " (first: " +
+                    Where(s, t.firstOtherCellCount->number) + ", " + t.firstOtherCellCount->text +
+                    " cells); missing cells count as missing responses: check for delimiters "
+                    "inside unquoted cells and for rows cut short",
+                t.otherCellCounts);
+    }
+    std::vector<std::size_t> empty;
+    for (std::size_t i = 0; i < itemValid.size(); ++i) {
+        if (itemValid[i] == 0) empty.push_back(i);
+    }
+    if (!empty.empty() && s.persons->personCount() > 0) {
+        out.Add("empty-item-columns",
+                ItemList(s, empty) + (empty.size() == 1 ? " has" : " have") +
+                    " no valid response at all: leave empty columns out of the item columns "
+                    "(--item-columns)",
+                empty.size());
+    }
+}
+
+void CheckKeyTwice(const InputCheckSubject& s, Findings& out) {
+    if (!s.keyFromFile || !s.tally->keyRecord) return;
+    out.Add("key-given-twice",
+            "the response file has a key record (" + Where(s, *s.tally->keyRecord) +
+                ") and a key file was given: the key file's key is used",
+            1);
+}
+
+// Adds one examinee's valid responses to their items' counts and returns
+// them. Blocks of a fixed size let the compiler turn the loop into vector
+// instructions.
+unsigned CountValid(std::span<const std::uint8_t> codes, std::uint32_t* items) {
+    constexpr std::size_t kBlock = 16;
+    unsigned valid = 0;
+    std::size_t i = 0;
+    for (; i + kBlock <= codes.size(); i += kBlock) {
+        unsigned block[kBlock];
+        for (std::size_t k = 0; k < kBlock; ++k) {
+            block[k] = static_cast<unsigned>(codes[i + k] != kNoResponse);
+        }
+        for (std::size_t k = 0; k < kBlock; ++k) {
+            items[i + k] += block[k];
+            valid += block[k];
+        }
+    }
+    for (; i < codes.size(); ++i) {
+        const unsigned isValid = static_cast<unsigned>(codes[i] != kNoResponse);
+        items[i] += isValid;
+        valid += isValid;
+    }
+    return valid;
+}
+
+}  // namespace
+
+std::vector<InputFinding> CheckInput(const InputCheckSubject& s) {
+    Findings out;
+    CheckNumberBoxes(s, out);
+    if (!s.settings || !s.tally || !s.persons) return out.list;
+
+    // One pass over the scored responses: valid ones per examinee and per item.
+    const PersonTable& p = *s.persons;
+    std::vector<std::size_t> personValid(p.personCount(), 0);
+    std::vector<std::uint32_t> itemValid(p.itemCount, 0);
+    std::vector<std::size_t> itemPresent(p.itemCount, p.personCount());
+    std::size_t validResponses = 0;
+    for (std::size_t j = 0; j < p.personCount(); ++j) {
+        const unsigned valid = CountValid(p.ResponsesOf(j), itemValid.data());
+        personValid[j] = valid;
+        validResponses += valid;
+    }
+
+    CheckKeyRecord(s, out);
+    CheckLettersWithoutKey(s, validResponses, out);
+    const bool lettersReported = !out.list.empty() && out.list.back().code == "letters-without-key";
+    CheckOverlap(s, out);
+    CheckShortRecords(s, out);
+    CheckForeignCharacters(s, itemPresent, lettersReported, out);
+    CheckIdentifiers(s, out);
+    CheckDuplicates(s, out);
+    CheckNoValidResponse(s, personValid, out);
+    CheckTheta(s, out);
+    CheckEndOfDataMark(s, out);
+    CheckCells(s, itemValid, out);
+    CheckKeyTwice(s, out);
+    return out.list;
+}
+
+}  // namespace tarvo

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "core/run_tables.h"
+#include "input/delimited_columns.h"
+#include "input/record_tally.h"
+#include "input/response_format.h"
+
+namespace tarvo {
+
+// One thing in the inputs that makes the results doubtful: a stable code, a
+// message that names the cause and the fix, how many records, responses or
+// items it concerns, and a few examples.
+struct InputFinding {
+    std::string code;
+    std::string message;
+    std::size_t count = 0;
+    std::vector<std::string> examples;
+};
+
+// A number box's text as the run took it, with the names it goes by.
+struct NumberBoxText {
+    std::string name;    // "item count"
+    std::string option;  // "--item-count"
+    std::string text;
+};
+
+// What the input check looks at: what the run read anyway.
+struct InputCheckSubject {
+    ResponseFormat format = ResponseFormat::Fixed;  // as read: fixed, csv or tsv
+    const RunSettings* settings = nullptr;
+    std::vector<NumberBoxText> boxes;
+    const RecordTally* tally = nullptr;
+    const PersonTable* persons = nullptr;
+    const DelimitedColumns* columns = nullptr;  // delimited files only
+    bool keyFromFile = false;
+};
+
+// The findings, in a fixed order; none for inputs that look sound. The
+// check reads only what it is given and changes nothing of the run.
+std::vector<InputFinding> CheckInput(const InputCheckSubject& subject);
+
+}  // namespace tarvo

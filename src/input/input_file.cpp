@@ -1,0 +1,96 @@
+#include "input/input_file.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace tarvo {
+
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+int OpenForReading(const std::string& path) {
+    // A name with a NUL byte inside would name some other, shorter file.
+    if (path.find('\0') != std::string::npos) return -1;
+    int descriptor;
+    do {
+        descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    } while (descriptor < 0 && errno == EINTR);
+    return descriptor;
+}
+
+}  // namespace
+
+InputFile::InputFile(const std::string& path, std::size_t bufferSize)
+    : descriptor_(OpenForReading(path)),
+      buffer_(std::max<std::size_t>(bufferSize, kByteOrderMark.size())) {
+    // A folder opens like a file but has no bytes to read.
+    struct stat info {};
+    const bool known = descriptor_ >= 0 && ::fstat(descriptor_, &info) == 0;
+    if (known && S_ISDIR(info.st_mode)) CloseFile();
+    if (descriptor_ < 0) {
+        status_ = ReadStatus::CannotRead;
+        return;
+    }
+    // Files and pipes are locked; devices (a terminal, /dev/null) are shared
+    // by every program and stay unlocked. Only a lock held elsewhere stops
+    // the reading: a file system without locks is read unlocked.
+    const bool lockable = known && (S_ISREG(info.st_mode) || S_ISFIFO(info.st_mode));
+    if (lockable && ::flock(descriptor_, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        status_ = ReadStatus::InUse;
+        CloseFile();
+    }
+}
+
+InputFile::~InputFile() { CloseFile(); }
+
+void InputFile::CloseFile() {
+    if (descriptor_ >= 0) ::close(descriptor_);  // releases the lock
+    descriptor_ = -1;
+}
+
+// Appends what one read gives to the buffer's end; false at the end of the
+// file or on an error, after which the file is closed.
+bool InputFile::Read() {
+    if (descriptor_ < 0) return false;
+    ssize_t got;
+    do {
+        got = ::read(descriptor_, buffer_.data() + end_, buffer_.size() - end_);
+    } while (got < 0 && errno == EINTR);
+    if (got > 0) {
+        end_ += static_cast<std::size_t>(got);
+        filled_ += static_cast<std::uint64_t>(got);
+        return true;
+    }
+    // End of file or a read error (a folder, a failing disk): either way
+    // nothing more can be read, but only the error is a failure.
+    if (got < 0) status_ = ReadStatus::CannotRead;
+    CloseFile();
+    return false;
+}
+
+// A pipe may give the first bytes one at a time: the mark is looked for only
+// once three bytes are there, or the file has ended before.
+void InputFile::PassOverByteOrderMark() {
+    started_ = true;
+    while (end_ < kByteOrderMark.size() && Read()) {
+    }
+    if (Unread().substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+        pos_ += kByteOrderMark.size();
+    }
+}
+
+bool InputFile::Fill() {
+    if (!started_) PassOverByteOrderMark();
+    if (pos_ < end_) return true;
+    pos_ = 0;
+    end_ = 0;
+    return Read();
+}
+
+}  // namespace tarvo

@@ -1,0 +1,423 @@
+#include "input/layout_detection.h"
+
+#include <algorithm>
+#include <array>
+
+#include "input/delimited_records.h"
+#include "input/line_reader.h"
+#include "input/number_text.h"
+#include "input/scoring.h"
+#include "platform/control_ids.h"
+
+namespace tarvo {
+
+namespace {
+
+// Shares of the lines that make a column or a field what it looks like.
+constexpr double kNearlyAll = 0.9;
+constexpr double kMost = 0.5;
+
+bool IsBlankLine(std::string_view line) {
+    return line.find_first_not_of(" \t") == std::string_view::npos;
+}
+
+bool IsAlphanumeric(unsigned char ch) {
+    return (ch >= '0' && ch <= '9') || (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z');
+}
+
+char At(std::string_view line, std::size_t column) {
+    return column < line.size() ? line[column] : ' ';
+}
+
+// The longest block of non-blank characters of a line: a key record's key.
+std::string_view LongestBlock(std::string_view line) {
+    std::string_view best;
+    std::size_t k = 0;
+    while (k < line.size()) {
+        const std::size_t start = line.find_first_not_of(' ', k);
+        if (start == std::string_view::npos) break;
+        std::size_t end = line.find(' ', start);
+        if (end == std::string_view::npos) end = line.size();
+        if (end - start > best.size()) best = line.substr(start, end - start);
+        k = end;
+    }
+    return best;
+}
+
+struct Run {
+    std::size_t start = 0, length = 0;  // columns from 0
+};
+
+std::string ShellWord(std::string_view text) {
+    const bool plain = !text.empty() && std::all_of(text.begin(), text.end(), [](char ch) {
+        return IsAlphanumeric(static_cast<unsigned char>(ch)) || ch == '_' || ch == '-' ||
+               ch == '.' || ch == ':' || ch == ',';
+    });
+    if (plain) return std::string(text);
+    std::string quoted = "'";
+    for (const char ch : text) {
+        if (ch == '\'') {
+            quoted += "'\\''";
+        } else {
+            quoted += ch;
+        }
+    }
+    return quoted + "'";
+}
+
+std::uint16_t Narrow(std::size_t value) {
+    return static_cast<std::uint16_t>(std::min<std::size_t>(value, 65535));
+}
+
+}  // namespace
+
+LayoutProposal DetectFixedLayout(std::span<const std::string> lines) {
+    LayoutProposal proposal;
+    std::vector<std::string_view> data;
+    std::optional<std::string_view> keyLine;
+    std::size_t lineNumber = 0;
+    for (const std::string& line : lines) {
+        ++lineNumber;
+        if (IsBlankLine(line)) continue;
+        const std::string_view head = std::string_view(line).substr(line.find_first_not_of(' '));
+        if (!keyLine && data.empty() && IsKeyIdentifier(head)) {
+            keyLine = line;
+            proposal.keyRecord = lineNumber;
+            continue;
+        }
+        data.emplace_back(line);
+    }
+    if (data.empty()) {
+        proposal.notes.push_back("no record to look at");
+        return proposal;
+    }
+
+    // The response characters: the key's, or any letter or digit.
+    std::array<bool, 256> response{};
+    if (keyLine) {
+        for (const char ch : LongestBlock(*keyLine))
+            response[static_cast<unsigned char>(ch)] = true;
+    } else {
+        for (unsigned ch = 0; ch < 256; ++ch)
+            response[ch] = IsAlphanumeric(static_cast<unsigned char>(ch));
+    }
+    response['9'] = true;
+
+    std::size_t width = 0;
+    for (const std::string_view line : data) width = std::max(width, line.size());
+    const double lines_ = static_cast<double>(data.size());
+    std::vector<bool> responseLike(width, false);
+    std::vector<bool> used(width, false);  // a non-blank on some line
+    for (std::size_t column = 0; column < width; ++column) {
+        std::size_t answers = 0, allowed = 0;
+        for (const std::string_view line : data) {
+            const auto ch = static_cast<unsigned char>(At(line, column));
+            if (ch != ' ') used[column] = true;
+            if (response[ch]) ++answers;
+            if (response[ch] || ch == ' ') ++allowed;
+        }
+        responseLike[column] = static_cast<double>(allowed) >= kNearlyAll * lines_ &&
+                               static_cast<double>(answers) >= kMost * lines_;
+    }
+    std::vector<Run> runs;
+    for (std::size_t column = 0; column < width; ++column) {
+        if (!responseLike[column]) continue;
+        if (runs.empty() || runs.back().start + runs.back().length != column)
+            runs.push_back({column, 0});
+        ++runs.back().length;
+    }
+
+    // The leading block is the ID when anything else can be the responses.
+    std::size_t leading = width;
+    for (const std::string_view line : data) {
+        leading = std::min(leading, line.find_first_not_of(' '));
+    }
+    const Run* best = nullptr;
+    for (const Run& run : runs) {
+        if (runs.size() > 1 && run.start == leading) continue;
+        if (!best || run.length > best->length) best = &run;
+    }
+    if (!best) {
+        proposal.notes.push_back("no columns of responses found");
+        return proposal;
+    }
+    proposal.responseStart = Narrow(best->start + 1);
+    proposal.itemCount = Narrow(best->length);
+    const std::size_t responseEnd = best->start + best->length;
+
+    // The ID: from the leading column to the last non-blank before a blank,
+    // on any line, not into the responses.
+    if (leading < best->start) {
+        std::size_t idEnd = leading;
+        for (const std::string_view line : data) {
+            std::size_t end = line.find(' ', leading);
+            if (end == std::string_view::npos) end = line.size();
+            idEnd = std::max(idEnd, std::min(end, best->start));
+        }
+        proposal.id = {Narrow(leading + 1), Narrow(idEnd - leading)};
+    }
+
+    // Theta: a block of used columns outside the ID and the responses.
+    const std::size_t idEnd = proposal.id.length != 0 ? leading + proposal.id.length : 0;
+    std::size_t column = idEnd;
+    while (column < width) {
+        if (!used[column] || (column >= best->start && column < responseEnd)) {
+            ++column;
+            continue;
+        }
+        std::size_t end = column;
+        while (end < width && used[end] && !(end >= best->start && end < responseEnd)) ++end;
+        std::size_t numbers = 0, filled = 0;
+        bool decimal = false;
+        for (const std::string_view line : data) {
+            const std::string_view text =
+                column < line.size() ? line.substr(column, end - column) : std::string_view();
+            filled += !TrimBlanks(text).empty();
+            numbers += IsWholeNumberText(text);
+            decimal = decimal || IsDecimalNumberText(text);
+        }
+        // A theta left blank here and there still makes the field.
+        if (decimal && static_cast<double>(numbers) >= kNearlyAll * static_cast<double>(filled) &&
+            static_cast<double>(filled) >= kMost * lines_) {
+            proposal.theta = {Narrow(column + 1), Narrow(end - column)};
+            break;
+        }
+        column = end;
+    }
+
+    proposal.notes.push_back(std::to_string(data.size()) + " records looked at");
+    if (proposal.keyRecord) {
+        proposal.notes.push_back("key record on line " + std::to_string(*proposal.keyRecord));
+    }
+    return proposal;
+}
+
+namespace {
+
+bool IsItemCell(std::string_view cell) {
+    const std::string_view trimmed = TrimBlanks(cell);
+    return trimmed.size() <= 1 || trimmed == "NA";
+}
+
+}  // namespace
+
+LayoutProposal DetectDelimitedLayout(std::span<const std::vector<std::string>> rows,
+                                     ResponseFormat format) {
+    LayoutProposal proposal;
+    proposal.format = format;
+    if (rows.empty()) {
+        proposal.notes.push_back("no row to look at");
+        return proposal;
+    }
+    std::size_t width = 0;
+    for (const auto& row : rows) width = std::max(width, row.size());
+    auto cell = [](const std::vector<std::string>& row, std::size_t k) {
+        return k < row.size() ? std::string_view(row[k]) : std::string_view();
+    };
+
+    // Columns judged on the rows after the first, which may be a header.
+    const std::span<const std::vector<std::string>> below =
+        rows.size() > 1 ? rows.subspan(1) : rows;
+    const double count = static_cast<double>(below.size());
+    std::vector<bool> item(width, false), numeric(width, false);
+    for (std::size_t k = 0; k < width; ++k) {
+        std::size_t items = 0, filled = 0, numbers = 0;
+        bool decimal = false;
+        for (const auto& row : below) {
+            const std::string_view text = cell(row, k);
+            items += IsItemCell(text);
+            filled += !TrimBlanks(text).empty();
+            numbers += IsWholeNumberText(text);
+            decimal = decimal || IsDecimalNumberText(text);
+        }
+        item[k] = static_cast<double>(items) >= kNearlyAll * count && filled > 0;
+        numeric[k] = decimal &&
+                     static_cast<double>(numbers) >= kNearlyAll * static_cast<double>(filled) &&
+                     static_cast<double>(filled) >= kMost * count;
+    }
+    std::size_t itemColumns = 0, named = 0;
+    for (std::size_t k = 0; k < width; ++k) {
+        if (!item[k]) continue;
+        ++itemColumns;
+        named += !IsItemCell(cell(rows.front(), k));
+    }
+    proposal.header = rows.size() > 1 && (itemColumns == 0 || named * 2 >= itemColumns);
+    if (proposal.header) proposal.names.assign(rows.front().begin(), rows.front().end());
+    const std::span<const std::vector<std::string>> data = proposal.header ? rows.subspan(1) : rows;
+
+    for (std::size_t k = 0; k < width; ++k) {
+        if (item[k]) {
+            proposal.itemColumns.push_back(k);
+        } else if (numeric[k] && !proposal.thetaColumn) {
+            proposal.thetaColumn = k;
+        } else if (!proposal.idColumn) {
+            proposal.idColumn = k;
+        }
+    }
+    if (proposal.idColumn && !data.empty() &&
+        IsKeyIdentifier(cell(data.front(), *proposal.idColumn))) {
+        proposal.keyRecord = proposal.header ? 2 : 1;
+    }
+    proposal.notes.push_back(std::to_string(data.size()) + " rows looked at");
+    if (proposal.keyRecord) {
+        proposal.notes.push_back("key row: row " + std::to_string(*proposal.keyRecord));
+    }
+    if (proposal.itemColumns.empty())
+        proposal.notes.push_back("no column of single responses found");
+    return proposal;
+}
+
+ResponseFormat DetectFormat(std::span<const std::string> lines) {
+    for (const char delimiter : {'\t', ','}) {
+        std::size_t first = 0, same = 0, nonBlank = 0;
+        bool started = false;
+        for (const std::string& line : lines) {
+            if (IsBlankLine(line)) continue;
+            ++nonBlank;
+            const auto n =
+                static_cast<std::size_t>(std::count(line.begin(), line.end(), delimiter));
+            if (!started) {
+                first = n;
+                started = true;
+            }
+            same += n == first;
+        }
+        if (first > 0 && static_cast<double>(same) >= kNearlyAll * static_cast<double>(nonBlank)) {
+            return delimiter == '\t' ? ResponseFormat::Tsv : ResponseFormat::Csv;
+        }
+    }
+    return ResponseFormat::Fixed;
+}
+
+DetectionResult DetectLayoutOfFile(const std::string& path) {
+    DetectionResult result;
+    std::vector<std::string> lines;
+    {
+        LineReader reader(path);
+        while (!reader.Ended() && lines.size() < kDetectionLines)
+            lines.push_back(reader.ReadLine());
+        if (reader.Status() != ReadStatus::Read) {
+            result.error = "the file " + path + " cannot be read";
+            return result;
+        }
+    }
+    const ResponseFormat format = DetectFormat(lines);
+    if (!IsDelimited(format)) {
+        result.proposal = DetectFixedLayout(lines);
+        return result;
+    }
+    std::vector<std::vector<std::string>> rows;
+    DelimitedRecords records(path, DelimiterOf(format));
+    while (rows.size() < kDetectionLines && records.Next()) {
+        std::vector<std::string>& row = rows.emplace_back();
+        for (std::size_t k = 0; k < records.CellCount(); ++k) row.emplace_back(records.Cell(k));
+    }
+    result.proposal = DetectDelimitedLayout(rows, format);
+    return result;
+}
+
+namespace {
+
+// A column by its header name when it has one, else by its number.
+std::string ColumnWord(const LayoutProposal& p, std::size_t k) {
+    if (p.header && k < p.names.size() && !TrimBlanks(p.names[k]).empty()) {
+        const std::string_view name = TrimBlanks(p.names[k]);
+        // A name that looks like a number would be read as one.
+        const bool digits =
+            std::all_of(name.begin(), name.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
+        const bool special = name.find_first_of(":,") != std::string_view::npos;
+        if (!digits && !special) return ShellWord(name);
+    }
+    return std::to_string(k + 1);
+}
+
+bool Contiguous(const std::vector<std::size_t>& columns) {
+    for (std::size_t k = 1; k < columns.size(); ++k) {
+        if (columns[k] != columns[k - 1] + 1) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string ProposalAsOptions(const LayoutProposal& p) {
+    std::string text = "--format " + std::string(FormatName(p.format));
+    auto add = [&](std::string_view option, const std::string& value) {
+        text += " --" + std::string(option) + " " + value;
+    };
+    if (!IsDelimited(p.format)) {
+        if (p.id.length != 0) {
+            add("examinee-id-start", std::to_string(p.id.start));
+            add("examinee-id-length", std::to_string(p.id.length));
+        }
+        if (p.theta.length != 0) {
+            add("theta-start", std::to_string(p.theta.start));
+            add("theta-length", std::to_string(p.theta.length));
+        }
+        add("response-start", std::to_string(p.responseStart));
+        add("item-count", std::to_string(p.itemCount));
+        return text;
+    }
+    if (!p.header) text += " --no-header";
+    if (p.idColumn) add("id-column", ColumnWord(p, *p.idColumn));
+    if (p.thetaColumn) add("theta-column", ColumnWord(p, *p.thetaColumn));
+    if (!p.itemColumns.empty()) {
+        std::string items;
+        if (Contiguous(p.itemColumns) && p.itemColumns.size() > 1) {
+            items =
+                ColumnWord(p, p.itemColumns.front()) + ":" + ColumnWord(p, p.itemColumns.back());
+        } else {
+            for (const std::size_t k : p.itemColumns)
+                items += (items.empty() ? "" : ",") + ColumnWord(p, k);
+        }
+        add("item-columns", items);
+    }
+    return text;
+}
+
+std::string FormatEntry(ResponseFormat format, bool header) {
+    switch (format) {
+        case ResponseFormat::Csv:
+            return header ? kFormatEntries[1] : kFormatEntries[2];
+        case ResponseFormat::Tsv:
+            return header ? kFormatEntries[3] : kFormatEntries[4];
+        case ResponseFormat::Auto:
+            return kFormatEntries[5];
+        case ResponseFormat::Fixed:
+            break;
+    }
+    return kFormatEntries[0];
+}
+
+std::map<int, std::string> ProposalAsControlTexts(const LayoutProposal& p) {
+    std::map<int, std::string> texts;
+    texts[control::kResponseFormat] = FormatEntry(p.format, p.header);
+    auto number = [](std::size_t value) {
+        return value == 0 ? std::string() : std::to_string(value);
+    };
+    if (!IsDelimited(p.format)) {
+        texts[control::kExamineeIdStart] = number(p.id.start);
+        texts[control::kExamineeIdLength] = number(p.id.length);
+        texts[control::kThetaStart] = number(p.theta.start);
+        texts[control::kThetaLength] = number(p.theta.length);
+        texts[control::kResponseStart] = number(p.responseStart);
+        texts[control::kItemCount] = number(p.itemCount);
+        return texts;
+    }
+    // Cells: a column's number in its start box; the items from the first to
+    // the last item column.
+    texts[control::kExamineeIdStart] = p.idColumn ? number(*p.idColumn + 1) : std::string();
+    texts[control::kExamineeIdLength] = p.idColumn ? "1" : "";
+    texts[control::kThetaStart] = p.thetaColumn ? number(*p.thetaColumn + 1) : std::string();
+    texts[control::kThetaLength] = p.thetaColumn ? "1" : "";
+    if (!p.itemColumns.empty()) {
+        texts[control::kResponseStart] = number(p.itemColumns.front() + 1);
+        texts[control::kItemCount] = number(p.itemColumns.back() - p.itemColumns.front() + 1);
+    } else {
+        texts[control::kResponseStart] = "";
+        texts[control::kItemCount] = "";
+    }
+    return texts;
+}
+
+}  // namespace tarvo

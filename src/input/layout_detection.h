@@ -1,0 +1,82 @@
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "core/run_tables.h"
+#include "input/response_format.h"
+
+namespace tarvo {
+
+// A layout proposed from a response file's first lines; nothing of it is
+// used until the user takes it.
+struct LayoutProposal {
+    ResponseFormat format = ResponseFormat::Fixed;
+
+    // Fixed columns: the fields (length 0: none found).
+    FieldSpec id;
+    FieldSpec theta;
+    std::uint16_t responseStart = 0;
+    std::uint16_t itemCount = 0;
+
+    // Delimited: the header and the columns, indexes from 0.
+    bool header = true;
+    std::vector<std::string> names;  // the header's names (empty without a header)
+    std::optional<std::size_t> idColumn;
+    std::optional<std::size_t> thetaColumn;
+    std::vector<std::size_t> itemColumns;
+
+    std::optional<std::size_t> keyRecord;  // its line (fixed) or row (delimited), from 1
+    std::vector<std::string> notes;        // what the proposal rests on, for the user
+};
+
+// Fixed columns, from the lines as read (blank lines are passed over):
+// - a key record: the first record, when it begins with KEY;
+// - the responses: the longest run of columns that hold a response
+//   character (the key's characters, else letters and digits), a blank or a
+//   9 on nearly every line and a response on most, passing over the leading
+//   block when another run is there;
+// - the ID: the leading non-blank block, up to the responses;
+// - theta: a block of columns before or after the responses that holds a
+//   signed decimal number on nearly every line.
+LayoutProposal DetectFixedLayout(std::span<const std::string> lines);
+
+// Delimited rows (cells as read): a header when the first row's cells are
+// names where the rows below hold single responses; items: the columns of
+// single characters (empty, NA and 9 missing); theta: a column of signed
+// decimal numbers; the ID: the first other column; a key row: the first row
+// whose ID begins with KEY.
+LayoutProposal DetectDelimitedLayout(std::span<const std::vector<std::string>> rows,
+                                     ResponseFormat format);
+
+// The format of a file from its first lines: delimited by tabs or commas
+// when nearly every line has the same number of them, more than none.
+ResponseFormat DetectFormat(std::span<const std::string> lines);
+
+struct DetectionResult {
+    LayoutProposal proposal;
+    std::string error;  // the file cannot be read
+};
+
+// Reads the first lines (rows) of a file and proposes its layout.
+inline constexpr std::size_t kDetectionLines = 200;
+DetectionResult DetectLayoutOfFile(const std::string& path);
+
+// The runner's options that reproduce the proposal, on one line.
+std::string ProposalAsOptions(const LayoutProposal& proposal);
+
+// The proposal as the dialog's control texts: the Format box and the start
+// and length boxes (for a delimited file they count cells).
+std::map<int, std::string> ProposalAsControlTexts(const LayoutProposal& proposal);
+
+// The Format box's entries, in their order, and the entry for a format.
+inline constexpr const char* kFormatEntries[] = {"Fixed columns",  "CSV with header",
+                                                 "CSV, no header", "TSV with header",
+                                                 "TSV, no header", "Auto"};
+std::string FormatEntry(ResponseFormat format, bool header);
+
+}  // namespace tarvo

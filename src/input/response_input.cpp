@@ -1,0 +1,136 @@
+#include "input/response_input.h"
+
+#include "input/delimited_response_file.h"
+#include "input/key_file.h"
+#include "input/layout_detection.h"
+#include "input/line_reader.h"
+#include "input/response_file.h"
+#include "input/settings_reader.h"
+#include "platform/control_ids.h"
+
+namespace tarvo {
+
+namespace {
+
+// Auto: the format detection reads from the file's first lines.
+ResponseFormat FormatOfFirstLines(const std::string& path) {
+    LineReader reader(path);
+    std::vector<std::string> lines;
+    while (!reader.Ended() && lines.size() < kDetectionLines) lines.push_back(reader.ReadLine());
+    return DetectFormat(lines);
+}
+
+struct BoxName {
+    int id;
+    const char* name;
+    const char* option;
+};
+
+constexpr BoxName kResponseBoxes[] = {
+    {control::kItemCount, "item count", "--item-count"},
+    {control::kResponseStart, "response start column", "--response-start"},
+    {control::kExamineeIdStart, "Examinee ID start column", "--examinee-id-start"},
+    {control::kExamineeIdLength, "Examinee ID length", "--examinee-id-length"},
+    {control::kThetaStart, "theta start column", "--theta-start"},
+    {control::kThetaLength, "theta length", "--theta-length"},
+};
+
+constexpr BoxName kItemFileBoxes[] = {
+    {control::kItemIdStart, "Item ID start column", "--item-id-start"},
+    {control::kItemIdLength, "Item ID length", "--item-id-length"},
+    {control::kAStart, "a start column", "--a-start"},
+    {control::kALength, "a length", "--a-length"},
+    {control::kBStart, "b start column", "--b-start"},
+    {control::kBLength, "b length", "--b-length"},
+    {control::kCStart, "c start column", "--c-start"},
+    {control::kCLength, "c length", "--c-length"},
+};
+
+}  // namespace
+
+ResponsePlan PlanResponseFile(const ControlTexts& texts) {
+    ResponsePlan plan;
+    plan.layout = ReadResponseLayout(texts, plan.error);
+    if (!plan.error.empty()) return plan;
+    const RunSettings boxes = ReadRunSettings(texts);
+    const std::string& path = boxes.responseFile;
+    if (plan.layout.format == ResponseFormat::Auto) {
+        plan.layout.format = FormatOfFirstLines(path);
+    }
+    if (!IsDelimited(plan.layout.format)) return plan;
+
+    const FirstRow first = ReadFirstRow(path, DelimiterOf(plan.layout.format));
+    if (first.status != ReadStatus::Read || first.cells.empty()) return plan;
+    ColumnsOrError found = ResolveColumns(plan.layout, boxes, first.cells);
+    plan.columns = std::move(found.columns);
+    plan.error = std::move(found.error);
+    return plan;
+}
+
+std::optional<std::uint16_t> PlannedItemCount(const ResponsePlan& plan) {
+    if (!IsDelimited(plan.layout.format)) return std::nullopt;
+    return static_cast<std::uint16_t>(plan.columns ? plan.columns->items.size() : 0);
+}
+
+ResponseFileRead ReadPlannedResponses(const ResponsePlan& plan, const RunSettings& settings,
+                                      PersonTable& persons) {
+    ResponseFileRead read;
+    const bool delimited = IsDelimited(plan.layout.format);
+    std::optional<std::string> key;
+    if (!plan.layout.keyFile.empty()) {
+        KeyOrError found = ReadKeyFile(plan.layout.keyFile, settings.itemCount,
+                                       delimited ? DelimiterOf(plan.layout.format) : ',');
+        if (!found.key) {
+            read.error = found.error;
+            return read;
+        }
+        key = std::move(found.key);
+        read.keyFromFile = true;
+    }
+    ResponseReading extras;
+    extras.key = key ? &*key : nullptr;
+    extras.tally = &read.tally;
+    if (!delimited) {
+        read.status = ReadResponseFile(settings.responseFile, settings, persons, extras);
+        return read;
+    }
+    if (!plan.columns) {
+        // The file was there when the run looked, but has no row to read.
+        persons = PersonTable();
+        read.status = ReadFirstRow(settings.responseFile, DelimiterOf(plan.layout.format)).status;
+        if (read.status == ReadStatus::Read) read.error = "the file holds no row";
+        return read;
+    }
+    const DelimitedRead result = ReadDelimitedResponseFile(settings.responseFile, plan.layout,
+                                                           *plan.columns, persons, extras);
+    read.status = result.status;
+    read.error = result.error;
+    for (const std::size_t column : plan.columns->items) {
+        read.itemNames.push_back(plan.columns->names[column]);
+    }
+    return read;
+}
+
+std::vector<InputFinding> CheckReadInput(const ControlTexts& texts, const ResponsePlan& plan,
+                                         const RunSettings& settings, const ResponseFileRead& read,
+                                         const PersonTable& persons) {
+    InputCheckSubject subject;
+    subject.format = plan.layout.format;
+    subject.settings = &settings;
+    subject.tally = &read.tally;
+    subject.persons = &persons;
+    subject.columns = plan.columns ? &*plan.columns : nullptr;
+    subject.keyFromFile = read.keyFromFile;
+    auto addBoxes = [&](const auto& boxes) {
+        for (const BoxName& box : boxes) {
+            subject.boxes.push_back({box.name, box.option, texts.ControlText(box.id)});
+        }
+    };
+    // Delimited files take the item count from their columns; the boxes
+    // that name columns are still numbers.
+    addBoxes(kResponseBoxes);
+    if (!settings.itemParameterFile.empty()) addBoxes(kItemFileBoxes);
+    return CheckInput(subject);
+}
+
+}  // namespace tarvo

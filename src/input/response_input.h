@@ -1,0 +1,57 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/run_tables.h"
+#include "input/delimited_columns.h"
+#include "input/input_check.h"
+#include "input/input_file.h"
+#include "input/record_tally.h"
+#include "input/response_format.h"
+#include "platform/control_texts.h"
+
+namespace tarvo {
+
+// How the run reads its response file, decided before any file is read: a
+// delimited file's columns give the item count, which the item parameter
+// file needs.
+struct ResponsePlan {
+    ResponseLayout layout;                    // its format is fixed, csv or tsv (auto decided)
+    std::optional<DelimitedColumns> columns;  // delimited files
+    std::string error;  // the layout cannot be used: shown once the file is known to exist
+};
+
+// Reads the format settings from the control texts; for a delimited file
+// (or auto) reads the response file's first row and finds the columns. A
+// file that does not exist or cannot be read plans as it is set; the run's
+// own checks report it.
+ResponsePlan PlanResponseFile(const ControlTexts& texts);
+
+// The item count the plan gives: the number of item columns of a delimited
+// file; nothing for fixed columns (the item count box gives it).
+std::optional<std::uint16_t> PlannedItemCount(const ResponsePlan& plan);
+
+// What reading the response file by the plan left beside the person table.
+struct ResponseFileRead {
+    ReadStatus status = ReadStatus::Read;
+    std::string error;  // the file or the key file cannot be used as laid out
+    RecordTally tally;
+    bool keyFromFile = false;
+    std::vector<std::string> itemNames;  // a delimited file's header names of the items
+};
+
+// Reads the response file by the plan: fixed columns exactly as always, or
+// delimited rows; with the key file when one is named; counting for the
+// input check as it goes.
+ResponseFileRead ReadPlannedResponses(const ResponsePlan& plan, const RunSettings& settings,
+                                      PersonTable& persons);
+
+// The input check over what was read, with the number boxes' texts from the
+// control texts.
+std::vector<InputFinding> CheckReadInput(const ControlTexts& texts, const ResponsePlan& plan,
+                                         const RunSettings& settings, const ResponseFileRead& read,
+                                         const PersonTable& persons);
+
+}  // namespace tarvo

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+
+#include "linking/link_methods.h"
+
+namespace tarvo::linking {
+
+struct BootstrapErrors {
+    double seA = kUnknown, seB = kUnknown;
+    int replicates = 0;  // those the method could link (a resample may leave it nothing to go on)
+};
+
+// The standard errors of one method's constants as the SD over `replicates`
+// resamples of the common items (drawn with replacement, as many as there
+// are). The resamples depend only on the seed and the number of common
+// items, so every method sees the same ones and a rerun gives the same
+// errors.
+BootstrapErrors Bootstrap(LinkMethod method, const AnchorSet& set, const LinkSettings& settings,
+                          int replicates, std::uint64_t seed);
+
+}  // namespace tarvo::linking

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "linking/item_form.h"
+
+// The items two forms share, and their parameters side by side as the
+// linking methods take them.
+namespace tarvo::linking {
+
+// Pairs of item indices: base[k] in the base form is new[k] in the new form.
+struct CommonItems {
+    std::vector<std::size_t> base;
+    std::vector<std::size_t> fresh;  // in the new form
+    std::size_t size() const { return base.size(); }
+};
+
+struct MatchResult {
+    std::optional<CommonItems> common;
+    std::string error;  // why not, when common is empty
+};
+
+// Items of the same identifier, in the new form's order. Items without an
+// identifier take no part; an identifier held by two items of one form
+// is refused, as it could not say which is meant.
+MatchResult MatchById(const ItemForm& base, const ItemForm& fresh);
+
+// The pairs of an anchors file: one pair of identifiers a line, base form
+// first, separated by blanks, a tab or a comma; empty lines and lines
+// beginning with # are passed over.
+struct AnchorPairs {
+    std::optional<std::vector<std::pair<std::string, std::string>>> pairs;
+    std::string error;
+};
+AnchorPairs ReadAnchorPairs(const std::string& path);
+
+// The pairs looked up by identifier in each form.
+MatchResult MatchByPairs(const ItemForm& base, const ItemForm& fresh,
+                         const std::vector<std::pair<std::string, std::string>>& pairs);
+
+// The common items' parameters and standard errors, base and new side by
+// side, in the order of the pairs.
+struct AnchorSet {
+    std::vector<std::string> baseId, newId;
+    std::vector<double> aBase, bBase, cBase, seABase, seBBase, seCBase;
+    std::vector<double> aNew, bNew, cNew, seANew, seBNew, seCNew;
+    std::size_t size() const { return aBase.size(); }
+};
+
+AnchorSet MakeAnchorSet(const ItemForm& base, const ItemForm& fresh, const CommonItems& common);
+
+// The pairs at the positions picks names, in that order, into out (a pair
+// may be picked more than once, as the bootstrap does). Reusing out keeps
+// repeated picks from allocating again.
+void PickAnchors(const AnchorSet& set, std::span<const std::size_t> picks, AnchorSet& out);
+
+}  // namespace tarvo::linking

@@ -1,0 +1,67 @@
+#include "linking/drift.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tarvo::linking {
+namespace {
+
+// The p quantile of sorted values with linear interpolation between order
+// statistics (the usual "type 7" definition).
+double Quantile(const std::vector<double>& sorted, double p) {
+    const double position = p * static_cast<double>(sorted.size() - 1);
+    const std::size_t below = static_cast<std::size_t>(std::floor(position));
+    const std::size_t above = std::min(below + 1, sorted.size() - 1);
+    return sorted[below] +
+           (position - static_cast<double>(below)) * (sorted[above] - sorted[below]);
+}
+
+// Fewer items than this leave no quartiles worth the name.
+constexpr std::size_t kFewestScreened = 4;
+
+}  // namespace
+
+std::size_t DriftScreen::DriftingCount() const {
+    return static_cast<std::size_t>(std::count_if(
+        items.begin(), items.end(), [](const DriftFinding& f) { return f.drifting; }));
+}
+
+DriftScreen ScreenDrift(const AnchorSet& set, const LinkConstants& constants, double threshold) {
+    DriftScreen screen;
+    std::vector<double> sorted;
+    for (std::size_t k = 0; k < set.size(); ++k) {
+        DriftFinding finding;
+        finding.baseId = set.baseId[k];
+        finding.newId = set.newId[k];
+        finding.bBase = set.bBase[k];
+        finding.bNewOnBase = constants.A * set.bNew[k] + constants.B;
+        finding.difference = finding.bNewOnBase - finding.bBase;
+        sorted.push_back(finding.difference);
+        screen.items.push_back(std::move(finding));
+    }
+    if (!constants.ok) {
+        screen.note = "the constants were not found";
+        return screen;
+    }
+    if (set.size() < kFewestScreened) {
+        screen.note = "fewer than " + std::to_string(kFewestScreened) + " common items";
+        return screen;
+    }
+    std::sort(sorted.begin(), sorted.end());
+    screen.median = Quantile(sorted, 0.5);
+    screen.robustSd = 0.74 * (Quantile(sorted, 0.75) - Quantile(sorted, 0.25));
+    // Below a billionth the spread is rounding, not items: b values are
+    // printed with a handful of decimals.
+    if (!(screen.robustSd > 1e-9)) {
+        screen.note = "the differences of b have no spread";
+        return screen;
+    }
+    screen.screened = true;
+    for (DriftFinding& finding : screen.items) {
+        finding.z = (finding.difference - screen.median) / screen.robustSd;
+        finding.drifting = std::fabs(finding.z) > threshold;
+    }
+    return screen;
+}
+
+}  // namespace tarvo::linking

@@ -1,0 +1,178 @@
+#include "linking/form_reader.h"
+
+#include <cmath>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <limits>
+
+#include "input/item_parameter_file.h"
+#include "input/line_reader.h"
+#include "input/text_rules.h"
+#include "output/result_file_rows.h"
+
+namespace tarvo::linking {
+namespace {
+
+// A result file's item section is at most this large in practice (65,534
+// items of less than 100 bytes); anything larger is not one.
+constexpr std::size_t kLargestResultFile = 64u << 20;
+
+// The run settings count items in 16 bits.
+constexpr std::size_t kMostItems = std::numeric_limits<std::uint16_t>::max();
+
+std::optional<std::string> WholeText(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return std::nullopt;
+    std::string text;
+    char buffer[1 << 14];
+    while (file.read(buffer, sizeof buffer) || file.gcount() > 0) {
+        text.append(buffer, static_cast<std::size_t>(file.gcount()));
+        if (text.size() > kLargestResultFile) return std::string();
+    }
+    if (file.bad()) return std::nullopt;
+    return text;
+}
+
+bool IsBlank(const std::string& line) { return line.find_first_not_of(" \t") == std::string::npos; }
+
+// The number of the last line that is not blank: the item count of an item
+// parameter file, whose blank lines at the end are not items.
+std::size_t ItemLines(const std::string& path, ReadStatus& status) {
+    LineReader reader(path);
+    std::string line;
+    std::size_t lines = 0, lastFilled = 0;
+    while (!reader.Ended()) {
+        reader.ReadLine(line, 4096);
+        ++lines;
+        if (!IsBlank(line)) lastFilled = lines;
+    }
+    status = reader.Status();
+    return lastFilled;
+}
+
+FormRead Failure(std::string message) {
+    FormRead read;
+    read.error = std::move(message);
+    return read;
+}
+
+// The standard error as printed: -1 marks a parameter that was not
+// estimated, which linking treats as known exactly.
+double PrintedError(const results::PrintedTable& table, const std::vector<std::string>& row,
+                    const char* name) {
+    const int column = table.Column({name});
+    if (column < 0) return std::numeric_limits<double>::quiet_NaN();
+    const double value = results::PrintedNumber(row[static_cast<std::size_t>(column)]);
+    return value < 0 ? 0 : value;
+}
+
+FormRead FromResultFile(const std::string& path, const results::PrintedTable& items,
+                        std::optional<FormModel> model) {
+    const int idColumn = items.Column({"AccNo"});
+    const int aColumn = items.Column({"a_calib", "a"});
+    const int bColumn = items.Column({"b_calib", "b"});
+    const int cColumn = items.Column({"c_calib", "c_given", "c"});
+    if (bColumn < 0) return Failure(path + ": the result file's item section has no b column");
+    ItemForm form;
+    form.Resize(items.rows.size());
+    for (std::size_t i = 0; i < items.rows.size(); ++i) {
+        const auto& row = items.rows[i];
+        auto number = [&](int column, double otherwise) {
+            return column < 0 ? otherwise
+                              : results::PrintedNumber(row[static_cast<std::size_t>(column)]);
+        };
+        form.id[i] = idColumn < 0 ? std::string() : row[static_cast<std::size_t>(idColumn)];
+        form.a[i] = number(aColumn, 1);
+        form.b[i] = number(bColumn, 0);
+        form.c[i] = number(cColumn, 0);
+        form.seA[i] = aColumn < 0 ? 0 : PrintedError(items, row, "seea");
+        form.seB[i] = PrintedError(items, row, "seeb");
+        form.seC[i] = cColumn < 0 ? 0 : PrintedError(items, row, "seec");
+        if (std::isnan(form.a[i]) || std::isnan(form.b[i]) || std::isnan(form.c[i])) {
+            return Failure(path + ": item row " + std::to_string(i + 1) +
+                           " of the result file does not hold numbers");
+        }
+    }
+    ApplyModel(form, model.value_or(aColumn < 0 ? FormModel::OnePL : FormModel::ThreePL));
+    FormRead read;
+    read.form = std::move(form);
+    read.resultFile = true;
+    return read;
+}
+
+// In an item parameter file a negative error says it is not known (this
+// program writes -1 there).
+double ItemFileError(double value) {
+    return value < 0 ? std::numeric_limits<double>::quiet_NaN() : value;
+}
+
+FormRead FromItemFile(const std::string& path, const ItemColumns& columns,
+                      std::optional<FormModel> model) {
+    ReadStatus status = ReadStatus::Read;
+    const std::size_t count = ItemLines(path, status);
+    if (status == ReadStatus::InUse) return Failure(path + ": another run is writing this file");
+    if (status != ReadStatus::Read) return Failure(path + ": cannot read this file");
+    if (count == 0) return Failure(path + ": the file holds no items");
+    if (count > kMostItems) {
+        return Failure(path + ": more than " + std::to_string(kMostItems) + " items");
+    }
+    if (columns.b.length == 0) return Failure(path + ": no b column given (--b-start, --b-length)");
+
+    RunSettings settings;
+    settings.itemCount = static_cast<std::uint16_t>(count);
+    settings.itemIdField = columns.id;
+    settings.aField = columns.a;
+    settings.bField = columns.b;
+    settings.cField = columns.c;
+    ItemTable table(count);
+    if (ReadItemParameterFile(path, settings, table) != ReadStatus::Read) {
+        return Failure(path + ": cannot read this file");
+    }
+    // The errors come from the same reader, with their columns in the
+    // places of a, b and c.
+    ItemTable errors(count);
+    const bool errorsGiven =
+        columns.seA.length != 0 || columns.seB.length != 0 || columns.seC.length != 0;
+    if (errorsGiven) {
+        RunSettings errorSettings = settings;
+        errorSettings.itemIdField = {};
+        errorSettings.aField = columns.seA;
+        errorSettings.bField = columns.seB;
+        errorSettings.cField = columns.seC;
+        if (ReadItemParameterFile(path, errorSettings, errors) != ReadStatus::Read) {
+            return Failure(path + ": cannot read this file");
+        }
+    }
+
+    ItemForm form;
+    form.Resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        form.id[i] = TrimSpaces(table.AccNo[i]);
+        form.a[i] = columns.a.length == 0 ? 1 : table.a[i];
+        form.b[i] = table.b[i];
+        form.c[i] = table.c[i];
+        if (columns.seA.length != 0) form.seA[i] = ItemFileError(errors.a[i]);
+        if (columns.seB.length != 0) form.seB[i] = ItemFileError(errors.b[i]);
+        if (columns.seC.length != 0) form.seC[i] = ItemFileError(errors.c[i]);
+        if (columns.a.length == 0) form.seA[i] = 0;
+        if (columns.c.length == 0) form.seC[i] = 0;
+    }
+    ApplyModel(form, model.value_or(FormModel::ThreePL));
+    FormRead read;
+    read.form = std::move(form);
+    return read;
+}
+
+}  // namespace
+
+FormRead ReadItemForm(const std::string& path, const ItemColumns& columns,
+                      std::optional<FormModel> model) {
+    const std::optional<std::string> text = WholeText(path);
+    if (!text) return Failure(path + ": cannot read this file");
+    const results::ResultFileRows rows = results::ParseResultFile(*text);
+    if (!rows.items.rows.empty()) return FromResultFile(path, rows.items, model);
+    return FromItemFile(path, columns, model);
+}
+
+}  // namespace tarvo::linking

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <limits>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "linking/common_items.h"
+
+// The four ways of placing a new form on a base form's scale from their
+// common items, as Kolen and Brennan (2014, ch. 6) define them. Each finds
+// the slope A and intercept B of theta_base = A theta_new + B; the new
+// form's items then become a / A, A b + B and c.
+namespace tarvo::linking {
+
+enum class LinkMethod { MeanMean, MeanSigma, Haebara, StockingLord };
+inline constexpr LinkMethod kLinkMethods[] = {LinkMethod::MeanMean, LinkMethod::MeanSigma,
+                                              LinkMethod::Haebara, LinkMethod::StockingLord};
+
+// "mean/mean", "mean/sigma", "haebara", "stocking-lord".
+const char* LinkMethodName(LinkMethod method);
+bool ParseLinkMethod(std::string_view text, LinkMethod& method);
+
+// The abilities over which the characteristic-curve criteria are summed:
+// points from mean - range sd to mean + range sd with the normal weights of
+// that mean and SD. The default is a fixed grid on the standard scale; a
+// base form's quadrature and population are given by the same four numbers.
+// symmetric adds the criterion on the new form's scale (the base items
+// carried there by the inverse transformation, over the same points and
+// weights) to the one on the base scale.
+struct CriterionSettings {
+    int points = 41;
+    double range = 4;
+    double mean = 0;
+    double sd = 1;
+    bool symmetric = false;
+};
+
+struct LinkSettings {
+    CriterionSettings criterion;
+    // A held at 1 and only B found: when both forms are 1PL, whose scale
+    // unit is fixed by the model.
+    bool slopeFixed = false;
+    // The delta-method errors cost the curve methods more than their
+    // minimum; resamples and studies that do not use them leave them out.
+    bool deltaErrors = true;
+};
+
+inline constexpr double kUnknown = std::numeric_limits<double>::quiet_NaN();
+
+struct LinkConstants {
+    bool ok = false;
+    std::string problem;  // why not, when not ok
+    double A = 1, B = 0;
+    double seA = kUnknown, seB = kUnknown;  // NaN: not defined by the inputs
+};
+
+// The constants of one method, with standard errors by the delta method
+// from the common items' standard errors (NaN when an error the constants
+// depend on is not known).
+LinkConstants Link(LinkMethod method, const AnchorSet& set, const LinkSettings& settings);
+
+// How the constants move with each common item's parameters: for pair k
+// and parameter u (0 a, 1 b, 2 c of the base item; 3, 4, 5 of the new item)
+// dA[6 k + u] and dB[6 k + u].
+struct Sensitivity {
+    std::vector<double> dA, dB;
+};
+
+// seA and seB from the sensitivity and the items' standard errors,
+// treating the items' estimates as independent.
+void DeltaErrors(const AnchorSet& set, const Sensitivity& sensitivity, LinkConstants& constants);
+
+}  // namespace tarvo::linking

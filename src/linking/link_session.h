@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "linking/bootstrap.h"
+#include "linking/drift.h"
+#include "linking/form_reader.h"
+#include "linking/link_methods.h"
+#include "linking/score_table.h"
+#include "linking/test_curves.h"
+#include "linking/true_score_equating.h"
+
+// One link from start to end, as both front ends run it: the two forms
+// read, their common items matched, every method's constants with their
+// errors, the drift screen and, on request, the link again without the
+// drifting items; then, with the chosen method's constants, the new form on
+// the base scale, both forms' curves, the true-score equating and the new
+// form's score table on the base scale. Writes no file.
+namespace tarvo::linking {
+
+// The population a score table is formed for: a normal distribution over
+// points from mean - range sd to mean + range sd.
+struct PopulationSettings {
+    int points = 61;
+    double range = 6;
+    double mean = 0;
+    double sd = 1;
+};
+
+struct LinkRequest {
+    std::string basePath, newPath;
+    std::string anchorsPath;              // empty: the common items are matched by ID
+    ItemColumns baseColumns, newColumns;  // where a form is an item parameter file
+    std::optional<FormModel> baseModel, newModel;
+    CriterionSettings criterion;
+    int bootstrap = 0;  // 0: delta-method errors
+    std::uint64_t seed = 1;
+    LinkMethod chosen = LinkMethod::StockingLord;  // whose constants carry the new form over
+    double driftThreshold = kDriftThreshold;
+    bool dropDrifting = false;
+    PopulationSettings population;
+};
+
+struct MethodResult {
+    LinkMethod method = LinkMethod::MeanMean;
+    LinkConstants constants;
+    int bootstrapReplicates = 0;  // with the bootstrap: those the method could link
+};
+
+// The fewest common items a link is made from.
+inline constexpr std::size_t kFewestCommonItems = 2;
+
+struct LinkOutcome {
+    std::string error;  // a form or the anchors could not be read or matched
+    ItemForm base, fresh;
+    bool slopeFixed = false;
+    AnchorSet anchors;                   // every common item
+    std::vector<MethodResult> first;     // from every common item
+    DriftScreen drift;                   // with the chosen method's first constants
+    std::vector<std::string> dropped;    // new-form IDs left out of the relink
+    std::vector<MethodResult> relinked;  // without them, when any were dropped
+    ItemForm transformed;                // the new form on the base scale
+    TestCurves baseCurves, newCurves;    // over CurveAbilities(), both on the base scale
+    Equating equating;
+    std::vector<ScoreRow> scoreTable;  // of the transformed new form
+
+    // The constants the outputs use: relinked when items were dropped.
+    const std::vector<MethodResult>& Final() const { return dropped.empty() ? first : relinked; }
+    const MethodResult* Chosen(LinkMethod method) const;
+};
+
+LinkOutcome RunLink(const LinkRequest& request);
+
+// Every method's constants from the set, with bootstrap errors when asked.
+std::vector<MethodResult> LinkEveryMethod(const AnchorSet& set, const LinkSettings& settings,
+                                          int bootstrap, std::uint64_t seed);
+
+}  // namespace tarvo::linking

@@ -1,0 +1,39 @@
+#include "linking/test_curves.h"
+
+#include <cmath>
+
+#include "irt/item_curve.h"
+#include "irt/item_information.h"
+
+namespace tarvo::linking {
+
+double ExpectedScore(const ItemForm& items, double theta) {
+    double sum = 0;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        sum += CurveAt(theta, items.a[i], items.b[i], items.c[i]).p;
+    }
+    return sum;
+}
+
+TestCurves MakeTestCurves(const ItemForm& items, const std::vector<double>& theta) {
+    TestCurves curves;
+    curves.theta = theta;
+    for (const double t : theta) {
+        double information = 0;
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            information += ItemInformation(t, items.a[i], items.b[i], items.c[i]);
+        }
+        curves.expected.push_back(ExpectedScore(items, t));
+        curves.information.push_back(information);
+        curves.se.push_back(information > 0 ? 1 / std::sqrt(information) : INFINITY);
+    }
+    return curves;
+}
+
+std::vector<double> CurveAbilities() {
+    std::vector<double> theta;
+    for (int k = 0; k <= 160; ++k) theta.push_back(-4 + k * 0.05);
+    return theta;
+}
+
+}  // namespace tarvo::linking

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QColor>
+
+class QPalette;
+
+// Text on the light backgrounds the program fixes itself (the dialog's yellow
+// and green, the flagged cells of the results tables, the Preview's fields):
+// dark on every desktop theme, since a dark theme's light text does not read
+// on them.
+namespace tarvo::shell {
+
+QColor TextOnFixedBackground();
+// Greyed, for a disabled control on such a background (the whole dialog while
+// a run is in progress).
+QColor DisabledTextOnFixedBackground();
+
+// Gives the palette's text roles (WindowText, Text) the dark text above, in
+// every colour group.
+void SetTextOnFixedBackground(QPalette& palette);
+
+}  // namespace tarvo::shell

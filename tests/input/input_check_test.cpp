@@ -1,0 +1,219 @@
+// The input check over small files read by the run's own front part: each
+// finding from a file that has its fault, and none from sound files.
+#include "input/input_check.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "input/front_part.h"
+#include "input/settings_reader.h"
+#include "platform/control_ids.h"
+#include "platform/control_texts.h"
+#include "support/scripted_host.h"
+#include "support/temp_dir.h"
+
+namespace tarvo {
+namespace {
+
+namespace id = control;
+using test_support::ScriptedHost;
+using test_support::TempDir;
+
+// ID in columns 1-4, theta in 6-10, four responses from column 12.
+std::map<int, std::string> Layout(const std::string& file) {
+    return {{id::kResponseFile, file},   {id::kItemCount, "4"},        {id::kResponseStart, "12"},
+            {id::kExamineeIdStart, "1"}, {id::kExamineeIdLength, "4"}, {id::kThetaStart, "6"},
+            {id::kThetaLength, "5"}};
+}
+
+// The host's texts as the dialog's boxes.
+class BoxesOf final : public ControlTexts {
+  public:
+    explicit BoxesOf(const ScriptedHost& host) : host_(host) {}
+    std::string ControlText(int controlId) const override {
+        const auto found = host_.texts.find(controlId);
+        return found == host_.texts.end() ? std::string() : found->second;
+    }
+
+  private:
+    const ScriptedHost& host_;
+};
+
+struct Checked {
+    std::vector<InputFinding> findings;
+    std::vector<std::string> warnings;
+    std::vector<std::string> codes() const {
+        std::vector<std::string> list;
+        for (const InputFinding& f : findings) list.push_back(f.code);
+        return list;
+    }
+    const InputFinding* Find(const std::string& code) const {
+        for (const InputFinding& f : findings) {
+            if (f.code == code) return &f;
+        }
+        return nullptr;
+    }
+};
+
+Checked Check(const std::string& bytes, std::map<int, std::string> changes = {},
+              const char* name = "resp.dat") {
+    TempDir dir;
+    ScriptedHost host;
+    host.texts = Layout(dir.Write(name, bytes));
+    // In a delimited file the boxes would name cells.
+    if (changes.count(id::kResponseFormat) != 0)
+        host.texts = {{id::kResponseFile, host.texts[id::kResponseFile]}};
+    for (auto& [control, text] : changes) {
+        if (text == "@key") text = dir.Write("key.txt", "ABCD\r\n");
+        host.texts[control] = text;
+    }
+    RunRequest request;
+    request.boxTexts = host.texts;
+    request.settings = ReadRunSettings(BoxesOf(host));
+    const auto inputs = ReadRunInputs(request, host);
+    EXPECT_TRUE(inputs.has_value());
+    EXPECT_TRUE(host.messages.empty()) << host.messages.front();
+    if (!inputs) return {};
+    EXPECT_EQ(host.warnings.size(), inputs->findings.size());
+    return {inputs->findings, host.warnings};
+}
+
+const std::string kSound =
+    "KEY        ABCD\r\n"
+    "P1    0.5  ABCA\r\n"
+    "P2   -1.0  AB D\r\n"
+    "P3    1.25 DCBA\r\n";
+
+TEST(InputCheck, SoundFilesHaveNoFinding) {
+    EXPECT_EQ(Check(kSound).codes(), std::vector<std::string>{});
+    EXPECT_EQ(Check("P1    0.5  1010\r\nP2    0.1  0 11\r\n").codes(), std::vector<std::string>{});
+    EXPECT_EQ(Check("id,th,a,b,c,d\r\nKEY,,A,B,C,D\r\nP1,0.5,A,B,C,A\r\nP2,0.2,A,,NA,D\r\n",
+                    {{id::kResponseFormat, "csv"}, {id::kIdColumn, "id"}, {id::kThetaColumn, "th"}},
+                    "resp.csv")
+                  .codes(),
+              std::vector<std::string>{});
+}
+
+TEST(InputCheck, AKeyReadAsAnExamineeNamesTheMissingIdField) {
+    const Checked c = Check(kSound, {{id::kExamineeIdLength, ""}});
+    ASSERT_NE(c.Find("key-read-as-examinee"), nullptr);
+    EXPECT_NE(c.warnings.front().find("no Examinee ID field is set, so the key was scored as an "
+                                      "examinee"),
+              std::string::npos);
+    // Its letters are then scored against '1': the second finding says so.
+    EXPECT_NE(c.Find("letters-without-key"), nullptr);
+    EXPECT_EQ(c.Find("foreign-characters"), nullptr);  // the letters are reported once
+
+    // An ID field that misses the KEY text.
+    EXPECT_NE(Check(" " + kSound, {{id::kResponseStart, "13"}}).Find("key-read-as-examinee"),
+              nullptr);
+}
+
+TEST(InputCheck, FieldsThatOverlapAndRecordsThatEndEarly) {
+    Checked c = Check(kSound, {{id::kResponseStart, "3"}});
+    EXPECT_NE(c.Find("fields-overlap"), nullptr);
+
+    c = Check("P1    0.5  ABCA\r\nP2    0.5  AB\r\nP3    0.1  A\r\nP4    0.1  AC\r\n");
+    const InputFinding* shortRecords = c.Find("short-records");
+    ASSERT_NE(shortRecords, nullptr);
+    EXPECT_EQ(shortRecords->count, 3u);
+    EXPECT_NE(shortRecords->message.find("items 3, 4 are missing for most examinees"),
+              std::string::npos)
+        << shortRecords->message;
+
+    c = Check(kSound, {{id::kItemCount, "9"}});
+    const InputFinding* beyond = c.Find("item-count-beyond-records");
+    ASSERT_NE(beyond, nullptr);
+    EXPECT_NE(beyond->message.find("items 5-9 are missing for every examinee"), std::string::npos);
+    EXPECT_EQ(c.Find("short-records"), nullptr);
+}
+
+TEST(InputCheck, ForeignCharactersSayWhatTheFileLooksLike) {
+    // A comma-separated 0/1 matrix with a header, read as fixed columns.
+    const std::string csv = "id,i1,i2,i3\r\nP1,1,0,1\r\nP2,0,0,1\r\n";
+    Checked c = Check(
+        csv, {{id::kResponseStart, "3"}, {id::kExamineeIdLength, "2"}, {id::kThetaLength, ""}});
+    ASSERT_NE(c.Find("foreign-characters"), nullptr);
+    EXPECT_NE(c.Find("foreign-characters")
+                  ->message.find("the file looks comma-separated: use "
+                                 "--format csv"),
+              std::string::npos);
+
+    std::string tsv = csv;
+    for (char& ch : tsv) ch = ch == ',' ? '\t' : ch;
+    c = Check(tsv,
+              {{id::kResponseStart, "3"}, {id::kExamineeIdLength, "2"}, {id::kThetaLength, ""}});
+    ASSERT_NE(c.Find("foreign-characters"), nullptr);
+    EXPECT_NE(c.Find("foreign-characters")->message.find("use --format tsv"), std::string::npos);
+
+    // Lower-case letters against an upper-case key.
+    c = Check("KEY        ABCD\r\nP1    0.5  abca\r\nP2    0.5  ABCD\r\n");
+    EXPECT_NE(c.Find("foreign-characters")->message.find("lower-case"), std::string::npos);
+}
+
+TEST(InputCheck, IdentifiersOfSeveralByteCharacters) {
+    // "Mü" is three bytes: the field of four columns cuts "Müß" inside the ß.
+    const Checked c = Check("M\xC3\xBC\xC3\x9F 0.5  ABCD\r\nP2    0.5  ABCD\r\n");
+    EXPECT_NE(c.Find("wide-ids"), nullptr);
+    EXPECT_NE(c.Find("cut-ids"), nullptr);
+    EXPECT_EQ(Check("M\xC3\xBC  0.5  1010\r\n").Find("cut-ids"), nullptr);
+}
+
+TEST(InputCheck, DuplicatesNoValidResponseAndThetaThatIsNoNumber) {
+    const Checked c = Check(
+        "P1    0.5  1010\r\n"
+        "P1    abc  1001\r\n"
+        "P3    0.5  9999\r\n");
+    ASSERT_NE(c.Find("duplicate-ids"), nullptr);
+    EXPECT_EQ(c.Find("duplicate-ids")->examples,
+              std::vector<std::string>{"'P1  ' (examinees 1 and 2)"});
+    ASSERT_NE(c.Find("no-valid-response"), nullptr);
+    EXPECT_EQ(c.Find("no-valid-response")->count, 1u);
+    ASSERT_NE(c.Find("theta-not-numeric"), nullptr);
+    EXPECT_EQ(c.Find("theta-not-numeric")->examples, std::vector<std::string>{" abc "});
+}
+
+TEST(InputCheck, NumberBoxesThatTheRulesRoundOrWrap) {
+    for (const auto& [text, read] : std::vector<std::pair<std::string, std::string>>{
+             {"70000", "4464"}, {"65536", "0"}, {"45.9", "46"}, {"12abc", "12"}}) {
+        const Checked c = Check(kSound, {{id::kThetaStart, text}});
+        ASSERT_NE(c.Find("number-box-read-otherwise"), nullptr) << text;
+        EXPECT_NE(
+            c.warnings.front().find("the theta start column '" + text + "' is read as " + read),
+            std::string::npos)
+            << c.warnings.front();
+    }
+    const Checked zero = Check(kSound, {{id::kItemCount, "0"}});
+    EXPECT_NE(zero.Find("item-count-zero"), nullptr);
+}
+
+TEST(InputCheck, AByte26BeforeTheEndSaysWhatWasNotRead) {
+    const Checked c = Check(kSound + "\x1a" + "P4    0.5  ABCD\r\nP5    0.5  ABCD\r\n");
+    const InputFinding* mark = c.Find("end-of-data-mark");
+    ASSERT_NE(mark, nullptr);
+    EXPECT_NE(mark->message.find("35 bytes in 2 lines after it were not read"), std::string::npos)
+        << mark->message;
+    // A mark as the file's last byte is the old end-of-file convention.
+    EXPECT_EQ(Check(kSound + "\x1a").Find("end-of-data-mark"), nullptr);
+}
+
+TEST(InputCheck, DelimitedRowsOfOtherWidthsAndEmptyItemColumns) {
+    const Checked c = Check("id,a,b,c,d\r\nP1,1,0,,1\r\nP2,1,1\r\nP3,0,1,,1,1\r\n",
+                            {{id::kResponseFormat, "csv"}, {id::kIdColumn, "id"}}, "resp.csv");
+    ASSERT_NE(c.Find("cell-count"), nullptr);
+    EXPECT_EQ(c.Find("cell-count")->count, 2u);
+    ASSERT_NE(c.Find("empty-item-columns"), nullptr);
+    EXPECT_NE(c.Find("empty-item-columns")->message.find("item 3 (c) has no valid response"),
+              std::string::npos);
+}
+
+TEST(InputCheck, AKeyFileBesideAKeyRecord) {
+    const Checked c = Check(kSound, {{id::kKeyFile, "@key"}});
+    EXPECT_EQ(c.codes(), std::vector<std::string>{"key-given-twice"});
+}
+
+}  // namespace
+}  // namespace tarvo

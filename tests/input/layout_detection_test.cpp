@@ -1,0 +1,109 @@
+#include "input/layout_detection.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/control_ids.h"
+#include "support/temp_dir.h"
+
+namespace tarvo {
+namespace {
+
+using test_support::TempDir;
+
+const std::string kSamples = std::string(TARVO_SOURCE_DIR) + "/samples/";
+
+TEST(LayoutDetection, TheSampleFileGivesItsOwnLayout) {
+    const DetectionResult result = DetectLayoutOfFile(kSamples + "testdata.dat");
+    ASSERT_EQ(result.error, "");
+    const LayoutProposal& p = result.proposal;
+    EXPECT_EQ(ProposalAsOptions(p),
+              "--format fixed --examinee-id-start 1 --examinee-id-length 8 --theta-start 13 "
+              "--theta-length 6 --response-start 20 --item-count 45");
+    EXPECT_EQ(p.keyRecord, 1u);
+    const auto texts = ProposalAsControlTexts(p);
+    EXPECT_EQ(texts.at(control::kResponseFormat), "Fixed columns");
+    EXPECT_EQ(texts.at(control::kResponseStart), "20");
+    EXPECT_EQ(texts.at(control::kItemCount), "45");
+}
+
+TEST(LayoutDetection, FixedColumnsLaidOutOtherwise) {
+    const struct {
+        std::vector<std::string> lines;
+        const char* options;
+    } cases[] = {
+        // 0/1 responses without key or theta; IDs of digits set apart by a blank.
+        {{"1001 0110101", "1002 1110001", "1003 0 10111", "1004 1111111"},
+         "--format fixed --examinee-id-start 1 --examinee-id-length 4 --response-start 6 "
+         "--item-count 7"},
+        // theta after the responses, a key record, missing responses.
+        {{"KEY      ABCDA", "anna     ABCDD  -1.50", "bo       A CDA   0.25",
+          "carl     DBCBA   2.00"},
+         "--format fixed --examinee-id-start 1 --examinee-id-length 4 --theta-start 17 "
+         "--theta-length 5 --response-start 10 --item-count 5"},
+        // responses only, from column 1.
+        {{"ABBA", "ABAB", "BBAA"}, "--format fixed --response-start 1 --item-count 4"},
+        // a blank line, IDs of different lengths and a theta left blank.
+        {{"S1   0.1 1100", "", "S22  0.2 1010", "S333 0.3 0011", "S4       1111"},
+         "--format fixed --examinee-id-start 1 --examinee-id-length 4 --theta-start 6 "
+         "--theta-length 3 --response-start 10 --item-count 4"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ProposalAsOptions(DetectFixedLayout(c.lines)), c.options) << c.lines.front();
+    }
+}
+
+TEST(LayoutDetection, DelimitedFilesGiveTheirColumns) {
+    using Rows = std::vector<std::vector<std::string>>;
+    const struct {
+        Rows rows;
+        ResponseFormat format;
+        const char* options;
+    } cases[] = {
+        {{{"person", "ability", "q1", "q2", "q3"},
+          {"KEY", "", "A", "B", "C"},
+          {"p1", "0.5", "A", "B", ""},
+          {"p2", "-1.2", "C", "NA", "C"}},
+         ResponseFormat::Csv,
+         "--format csv --id-column person --theta-column ability --item-columns q1:q3"},
+        {{{"1", "0", "1"}, {"0", "0", "1"}, {"1", "1", "1"}},
+         ResponseFormat::Tsv,
+         "--format tsv --no-header --item-columns 1:3"},
+        {{{"id", "i1", "grade", "i2"}, {"a1", "1", "x7", "0"}, {"b2", "0", "x8", "1"}},
+         ResponseFormat::Csv,
+         "--format csv --id-column id --item-columns i1,i2"},
+        {{{"my id", "q1", "q2"}, {"a b", "1", "0"}, {"c d", "0", "0"}},
+         ResponseFormat::Csv,
+         "--format csv --id-column 'my id' --item-columns q1:q2"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ProposalAsOptions(DetectDelimitedLayout(c.rows, c.format)), c.options)
+            << c.rows.front().front();
+    }
+}
+
+TEST(LayoutDetection, TheFormatFromTheFirstLines) {
+    EXPECT_EQ(DetectFormat(std::vector<std::string>{"a,b,c", "1,2,3", ""}), ResponseFormat::Csv);
+    EXPECT_EQ(DetectFormat(std::vector<std::string>{"a\tb,c", "1\t2,,3"}), ResponseFormat::Tsv);
+    EXPECT_EQ(DetectFormat(std::vector<std::string>{"E1   2.1 ABCD", "E2  -1,5 ABCD"}),
+              ResponseFormat::Fixed);
+
+    TempDir dir;
+    const DetectionResult csv =
+        DetectLayoutOfFile(dir.Write("r.csv",
+                                     "\xEF\xBB\xBF"
+                                     "id,i1,i2\r\nKEY,A,B\r\np1,A,\"B\"\r\n"));
+    EXPECT_EQ(ProposalAsOptions(csv.proposal), "--format csv --id-column id --item-columns i1:i2");
+    EXPECT_EQ(csv.proposal.keyRecord, 2u);
+    const auto texts = ProposalAsControlTexts(csv.proposal);
+    EXPECT_EQ(texts.at(control::kResponseFormat), "CSV with header");
+    EXPECT_EQ(texts.at(control::kExamineeIdStart), "1");
+    EXPECT_EQ(texts.at(control::kResponseStart), "2");
+    EXPECT_EQ(texts.at(control::kItemCount), "2");
+    EXPECT_NE(DetectLayoutOfFile(dir.File("none")).error, "");
+}
+
+}  // namespace
+}  // namespace tarvo

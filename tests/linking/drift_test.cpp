@@ -1,0 +1,124 @@
+// The drift screen on simulated forms with planted drifting items, the
+// relink without them, the bootstrap's errors, and a small recovery study:
+// new forms made from known constants with noise like a calibration's.
+#include "linking/drift.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "linking/bootstrap.h"
+#include "linking/link_session.h"
+#include "linking/reference_forms.h"
+#include "simulator.h"
+
+namespace tarvo::linking {
+namespace {
+
+constexpr double kTrueA = 1.25, kTrueB = -0.4;
+
+// 20 common items drawn by the simulator; the new form holds them on a
+// scale where theta_base = 1.25 theta_new - 0.4, each parameter disturbed
+// as an estimate from about 2,000 examinees would be.
+AnchorSet SimulatedAnchors(std::uint64_t seed, double noiseOfB = 0.08) {
+    sim::Random random(seed);
+    const auto items = sim::DrawItems(random, 20, sim::ItemModel::ThreePL);
+    AnchorSet set;
+    for (std::size_t k = 0; k < items.size(); ++k) {
+        set.baseId.push_back("B" + std::to_string(k + 1));
+        set.newId.push_back("N" + std::to_string(k + 1));
+        set.aBase.push_back(items[k].a * std::exp(0.08 * random.Normal()));
+        set.bBase.push_back(items[k].b + noiseOfB * random.Normal());
+        set.cBase.push_back(std::fmax(0.0, items[k].c + 0.02 * random.Normal()));
+        set.aNew.push_back(kTrueA * items[k].a * std::exp(0.08 * random.Normal()));
+        set.bNew.push_back((items[k].b - kTrueB) / kTrueA + noiseOfB * random.Normal());
+        set.cNew.push_back(std::fmax(0.0, items[k].c + 0.02 * random.Normal()));
+        for (auto* se : {&set.seABase, &set.seANew}) se->push_back(0.08);
+        for (auto* se : {&set.seBBase, &set.seBNew}) se->push_back(0.08);
+        for (auto* se : {&set.seCBase, &set.seCNew}) se->push_back(0.02);
+    }
+    return set;
+}
+
+TEST(DriftScreen, FindsThePlantedDriftingItemsAndTheRelinkLeavesThemOut) {
+    for (std::uint64_t seed = 1; seed <= 5; ++seed) {
+        AnchorSet set = SimulatedAnchors(seed, 0.05);
+        set.bNew[4] += 0.9 / kTrueA;  // both harder on the new form
+        set.bNew[13] += 0.8 / kTrueA;
+        const LinkConstants first = Link(LinkMethod::StockingLord, set, LinkSettings{});
+        const DriftScreen screen = ScreenDrift(set, first);
+        ASSERT_TRUE(screen.screened) << screen.note;
+        EXPECT_TRUE(screen.items[4].drifting) << "seed " << seed;
+        EXPECT_TRUE(screen.items[13].drifting) << "seed " << seed;
+        EXPECT_GT(screen.items[4].z, 2.7);
+        // Beyond 2.7 by chance: about one item in 140 of a normal spread.
+        EXPECT_LE(screen.DriftingCount(), 3u) << "seed " << seed;
+
+        std::vector<std::size_t> kept;
+        for (std::size_t k = 0; k < set.size(); ++k) {
+            if (!screen.items[k].drifting) kept.push_back(k);
+        }
+        AnchorSet clean;
+        PickAnchors(set, kept, clean);
+        const LinkConstants relinked = Link(LinkMethod::StockingLord, clean, LinkSettings{});
+        EXPECT_LT(std::fabs(relinked.B - kTrueB), std::fabs(first.B - kTrueB)) << seed;
+    }
+}
+
+TEST(DriftScreen, IsNotMadeWithoutSpreadOrWithTooFewItems) {
+    AnchorSet set = test::ReferenceAnchors();
+    LinkConstants exact;
+    exact.ok = true;
+    for (std::size_t k = 0; k < set.size(); ++k) set.bNew[k] = set.bBase[k];
+    const DriftScreen flat = ScreenDrift(set, exact);
+    EXPECT_FALSE(flat.screened);
+    EXPECT_EQ(flat.DriftingCount(), 0u);
+    EXPECT_NE(flat.note.find("no spread"), std::string::npos);
+
+    AnchorSet few;
+    PickAnchors(set, std::vector<std::size_t>{0, 1, 2}, few);
+    EXPECT_FALSE(ScreenDrift(few, exact).screened);
+}
+
+TEST(Bootstrap, IsTheSameForTheSameSeedAndNearTheDeltaErrors) {
+    const AnchorSet set = SimulatedAnchors(7);
+    const BootstrapErrors once = Bootstrap(LinkMethod::MeanSigma, set, LinkSettings{}, 200, 11);
+    const BootstrapErrors again = Bootstrap(LinkMethod::MeanSigma, set, LinkSettings{}, 200, 11);
+    const BootstrapErrors other = Bootstrap(LinkMethod::MeanSigma, set, LinkSettings{}, 200, 12);
+    EXPECT_EQ(once.replicates, 200);
+    EXPECT_EQ(once.seA, again.seA);
+    EXPECT_EQ(once.seB, again.seB);
+    EXPECT_NE(once.seA, other.seA);
+    // Both describe the same noise of the items' estimates here.
+    const LinkConstants delta = Link(LinkMethod::MeanSigma, set, LinkSettings{});
+    EXPECT_GT(once.seA, 0.5 * delta.seA);
+    EXPECT_LT(once.seA, 2 * delta.seA);
+}
+
+// Over many new forms drawn with the same known constants, each method's
+// mean constants lie within a tenth of their spread of the truth.
+TEST(LinkAccuracy, RecoveredConstantsHaveNoBiasWorthTheName) {
+    constexpr int kReplicates = 400;
+    LinkSettings settings;
+    settings.deltaErrors = false;
+    for (const LinkMethod method : kLinkMethods) {
+        double sumA = 0, sumB = 0, squaresA = 0, squaresB = 0;
+        for (int r = 0; r < kReplicates; ++r) {
+            const LinkConstants k =
+                Link(method, SimulatedAnchors(1000 + static_cast<std::uint64_t>(r)), settings);
+            ASSERT_TRUE(k.ok);
+            sumA += k.A - kTrueA;
+            sumB += k.B - kTrueB;
+            squaresA += (k.A - kTrueA) * (k.A - kTrueA);
+            squaresB += (k.B - kTrueB) * (k.B - kTrueB);
+        }
+        const double biasA = sumA / kReplicates, biasB = sumB / kReplicates;
+        const double sdA = std::sqrt(squaresA / kReplicates - biasA * biasA);
+        const double sdB = std::sqrt(squaresB / kReplicates - biasB * biasB);
+        EXPECT_LT(std::fabs(biasA), 0.1 * sdA) << LinkMethodName(method) << " bias " << biasA;
+        EXPECT_LT(std::fabs(biasB), 0.1 * sdB) << LinkMethodName(method) << " bias " << biasB;
+    }
+}
+
+}  // namespace
+}  // namespace tarvo::linking

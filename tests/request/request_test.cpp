@@ -1,0 +1,220 @@
+// The one parser of a run's settings: defaults, the model's priors, the one
+// message shape of a refusal, the request written back as options that run
+// it again, and the job file.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/control_ids.h"
+#include "request/job_file.h"
+#include "request/option_table.h"
+#include "request/request_parser.h"
+
+namespace tarvo::request {
+namespace {
+
+RequestTexts TextsOf(const OptionList& options) {
+    RequestTexts texts;
+    for (const auto& [name, value] : options) {
+        EXPECT_EQ(ApplyOption(name, value, texts), "") << name;
+    }
+    return texts;
+}
+
+RequestCheck Parse(const OptionList& options) { return ParseRequest(TextsOf(options)); }
+
+TEST(RequestParser, TheClassicRunReadsItsBoxesByTheDialogsRules) {
+    const RequestCheck check = Parse({{"item-count", "3.5"},
+                                      {"response-start", "-1"},
+                                      {"item-file", "  items.itm "},
+                                      {"response-file", " r.dat"},
+                                      {"output-file", "out.csv"},
+                                      {"theta-start", "12abc"}});
+    ASSERT_TRUE(check.request) << check.message;
+    const RunRequest& r = *check.request;
+    EXPECT_EQ(r.mode, 2);
+    EXPECT_EQ(r.method, Method::Classic);
+    EXPECT_EQ(r.settings.itemCount, 4);          // halves to even
+    EXPECT_EQ(r.settings.responseStart, 65535);  // modulo 65536
+    EXPECT_EQ(r.settings.thetaField.start, 12);
+    EXPECT_EQ(r.settings.itemParameterFile, "items.itm");
+    EXPECT_EQ(r.settings.responseFile, " r.dat");
+    EXPECT_EQ(r.outputFile, "out.csv");
+    EXPECT_FALSE(r.standardize.has_value());
+}
+
+TEST(RequestParser, PriorsAreOnWhereTheModelNeedsThemUnlessSaidOtherwise) {
+    for (const MarginalModelRules& rules : kMarginalModels) {
+        SCOPED_TRACE(std::string(rules.name));
+        RequestCheck check = Parse({{"method", "mml"}, {"model", std::string(rules.name)}});
+        ASSERT_TRUE(check.request) << check.message;
+        const bool threePL = rules.model == MarginalModel::ThreePL;
+        EXPECT_EQ(check.request->marginal.priorLogA.on, threePL);
+        EXPECT_EQ(check.request->marginal.priorC.on, threePL);
+        EXPECT_FALSE(check.request->marginal.priorB.on);
+        // Said otherwise, either way.
+        check = Parse({{"method", "mml"},
+                       {"model", std::string(rules.name)},
+                       {"prior-a", threePL ? "none" : "0.2,0.4"}});
+        ASSERT_TRUE(check.request) << check.message;
+        EXPECT_EQ(check.request->marginal.priorLogA.on, !threePL);
+        if (!threePL) {
+            EXPECT_EQ(check.request->marginal.priorLogA.sd, 0.4);
+        }
+    }
+    // Without --model the mode's model, and its priors.
+    const RequestCheck sixth = Parse({{"mode", "6"}, {"method", "mml"}});
+    EXPECT_EQ(sixth.request->marginal.model, MarginalModel::OnePL);
+    EXPECT_FALSE(sixth.request->marginal.priorLogA.on);
+}
+
+TEST(RequestParser, EveryRefusalNamesTheSettingTheRangeAndTheText) {
+    const struct {
+        OptionList options;
+        RequestField field;
+        std::string message;
+    } cases[] = {
+        {{{"mode", "0"}},
+         RequestField::Mode,
+         "The mode (--mode) must be a whole number from 1 to 8, not '0'."},
+        {{{"method", "em"}},
+         RequestField::Method,
+         "The method (--method) must be jml or mml, not 'em'."},
+        {{{"method", "mml"}, {"model", "4pl"}},
+         RequestField::Model,
+         "The model (--model) must be 3pl, 3pl-c-given, 2pl, 1pl or rasch, not '4pl'."},
+        {{{"method", "mml"}, {"quadrature", " 4 "}},
+         RequestField::Quadrature,
+         "Quadrature points (--quadrature) must be a whole number from 5 to 1001, not ' 4 '."},
+        {{{"method", "mml"}, {"scoring", "wle"}},
+         RequestField::Scoring,
+         "The scoring (--scoring) must be eap, map or ml, not 'wle'."},
+        {{{"method", "mml"}, {"em-cycles", "100001"}},
+         RequestField::EmCycles,
+         "The EM cycle limit (--em-cycles) must be a whole number from 1 to 100000, not "
+         "'100001'."},
+        {{{"method", "mml"}, {"em-tolerance", "1e-300"}},
+         RequestField::EmTolerance,
+         "The EM tolerance (--em-tolerance) must be a number from 1e-12 to 1, not '1e-300'."},
+        // Extreme finite numbers no prior means: refused like any other.
+        {{{"method", "mml"}, {"prior-b", "0,1e-300"}},
+         RequestField::PriorBSd,
+         "The SD of the prior on b (--prior-b MEAN,SD) must be a number from 0.01 to 100, not "
+         "'1e-300'."},
+        {{{"method", "mml"}, {"prior-a", "1e308,1e-308"}},
+         RequestField::PriorAMean,
+         "The mean of log a in the prior on a (--prior-a MEAN,SD) must be a number from -3 to "
+         "3, not '1e308'."},
+        {{{"method", "mml"}, {"prior-c", "5,0.5"}},
+         RequestField::PriorCBeta,
+         "Beta of the prior on c (--prior-c ALPHA,BETA) must be a number from 1 to 1000, not "
+         "'0.5'."},
+        {{{"method", "mml"}, {"estimate-population", "yes"}},
+         RequestField::EstimatePopulation,
+         "Estimating the population (--estimate-population) needs items held at the item "
+         "file's values (--fix-items): without them the scale is the population's own."},
+        {{{"quadrature", "21"}},
+         RequestField::Method,
+         "The marginal estimator's options (--model, --prior-*, --quadrature, --scoring, "
+         "--fix-items, ...) need the marginal method (--method mml)."},
+        {{{"threads", "2000"}},
+         RequestField::Threads,
+         "The thread count (--threads) must be a whole number from 1 to 1024, not '2000'."},
+    };
+    for (const auto& c : cases) {
+        const RequestCheck check = Parse(c.options);
+        EXPECT_FALSE(check.request) << c.message;
+        EXPECT_EQ(check.field, c.field) << c.message;
+        EXPECT_EQ(check.message, c.message);
+    }
+    // A prior that is off or left to the model is not read.
+    EXPECT_TRUE(Parse({{"method", "mml"}, {"model", "2pl"}, {"prior-c", "none"}}).request);
+}
+
+// Written back as options, a request runs again as itself: the same options
+// come back, every marginal setting written out.
+TEST(RequestOptions, ARequestRunsAgainFromItsOptions) {
+    const OptionList asked[] = {
+        {{"mode", "1"},
+         {"response-file", "r dat"},
+         {"item-file", "i.itm"},
+         {"output-file", "o.txt"},
+         {"item-count", "45"},
+         {"a-start", "22"},
+         {"a-length", "9"}},
+        {{"mode", "3"},
+         {"standardize", "no"},
+         {"threads", "3"},
+         {"report", "r.json"},
+         {"method", "mml"},
+         {"model", "rasch"},
+         {"prior-b", "0.25,1.5"},
+         {"quadrature", "21"},
+         {"scoring", "ml"},
+         {"em-cycles", "40"},
+         {"em-tolerance", "0.000001"}},
+        {{"mode", "5"},
+         {"item-file", "i.itm"},
+         {"method", "mml"},
+         {"fix-items", "yes"},
+         {"estimate-population", "yes"}},
+    };
+    for (const OptionList& options : asked) {
+        const RequestCheck first = Parse(options);
+        ASSERT_TRUE(first.request) << first.message;
+        const OptionList written = RequestOptions(*first.request);
+        const RequestCheck second = Parse(written);
+        ASSERT_TRUE(second.request) << second.message;
+        EXPECT_EQ(RequestOptions(*second.request), written);
+    }
+    const OptionList marginal = RequestOptions(*Parse(asked[1]).request);
+    const OptionList expected = {{"prior-a", "none"},      {"prior-b", "0.25,1.5"},
+                                 {"prior-c", "none"},      {"quadrature", "21"},
+                                 {"scoring", "ml"},        {"em-cycles", "40"},
+                                 {"em-tolerance", "1e-06"}};
+    for (const auto& pair : expected) {
+        EXPECT_NE(std::find(marginal.begin(), marginal.end(), pair), marginal.end()) << pair.first;
+    }
+    // The classic estimator writes none of the marginal estimator's options.
+    for (const auto& [name, value] : RequestOptions(*Parse(asked[0]).request)) {
+        EXPECT_NE(name, "model");
+        EXPECT_NE(name, "quadrature");
+    }
+}
+
+TEST(JobFile, ReadsBackWhatItWroteAndNamesWhatIsWrong) {
+    RequestCheck check = Parse({{"mode", "3"}, {"method", "mml"}, {"model", "2pl"}});
+    ASSERT_TRUE(check.request);
+    check.request->format.entries = {{"delimiter", ";"}, {"header", "yes"}};
+    const std::string job = JobJson(*check.request);
+    const auto document = nlohmann::json::parse(job);
+    EXPECT_EQ(document["tarvo_job"], 1);
+    EXPECT_EQ(document["options"]["model"], "2pl");
+    EXPECT_EQ(document["format"]["delimiter"], ";");
+
+    RequestTexts texts;
+    EXPECT_EQ(ApplyJobJson(job, "j.json", texts), "");
+    const RequestCheck again = ParseRequest(texts);
+    ASSERT_TRUE(again.request) << again.message;
+    EXPECT_EQ(JobJson(*again.request), job);
+
+    const std::pair<const char*, const char*> broken[] = {
+        {"[1, 2]", "job file j.json: not a JSON object."},
+        {"{\"options\": {}}", "job file j.json: no \"tarvo_job\" version: not a job file."},
+        {"{\"tarvo_job\": 7}", "job file j.json: version 7, this program reads version 1."},
+        {"{\"tarvo_job\": 1, \"options\": {\"mode\": 3}}",
+         "job file j.json: the value of \"mode\" must be a text, as the option takes it on the "
+         "command line."},
+        {"{\"tarvo_job\": 1, \"options\": {\"colour\": \"red\"}}",
+         "job file j.json: unknown option '--colour'"},
+        {"{\"tarvo_job\": 1, \"options\": {\"fix-items\": \"maybe\"}}",
+         "job file j.json: --fix-items must be yes or no in a job file, not 'maybe'."},
+    };
+    for (const auto& [text, message] : broken) {
+        RequestTexts into;
+        EXPECT_EQ(ApplyJobJson(text, "j.json", into), message);
+    }
+}
+
+}  // namespace
+}  // namespace tarvo::request

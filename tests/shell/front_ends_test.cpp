@@ -1,0 +1,178 @@
+// The two front ends against each other: the runner's options and the
+// dialog's controls give the same message for every refused marginal
+// option, and the same settings make the same job file, which either front
+// end reads back into the same run.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTemporaryDir>
+
+#include "cli/options.h"
+#include "platform/control_ids.h"
+#include "request/job_file.h"
+#include "request/option_table.h"
+#include "request/request_parser.h"
+#include "sample_layout.h"
+#include "shell/main_dialog.h"
+#include "shell/options/marginal_options_dialog.h"
+#include "shell_test_support.h"
+
+namespace tarvo::shell {
+namespace {
+
+using request::RequestField;
+using test_support::EnsureApplication;
+
+// The runner's refusal of these arguments (with --method mml), or empty.
+std::string RunnerMessage(std::vector<std::string_view> args) {
+    args.insert(args.begin(), {"--method", "mml"});
+    const cli::ParseResult parsed = cli::ParseCommandLine(args);
+    if (!parsed.options) return parsed.error;
+    return request::ParseRequest(parsed.options->texts).message;
+}
+
+// The options dialog's refusal of its form with one field's text changed.
+std::string DialogMessage(RequestField field, const std::string& text, PriorChoice prior) {
+    MarginalOptionsForm form = DefaultMarginalOptions();
+    for (PriorEntry* entry : {&form.priorA, &form.priorB, &form.priorC}) entry->choice = prior;
+    MarginalOptionsDialog options(form, 3);
+    options.Field(field)->setText(QString::fromStdString(text));
+    options.accept();
+    return options.Refusal().toStdString();
+}
+
+TEST(FrontEnds, GiveTheSameMessageForEveryRefusedMarginalOption) {
+    EnsureApplication();
+    struct Case {
+        RequestField field;
+        std::string option;  // the runner's option for the field
+        std::string text;    // the refused text
+        // What the option's value is with the text in it: the text alone, or
+        // the text as the second of a pair beside a good first.
+        int place;  // 0: alone, 1: first of a pair, 2: second of a pair
+    };
+    const Case cases[] = {
+        {RequestField::Quadrature, "--quadrature", "4", 0},
+        {RequestField::Quadrature, "--quadrature", "61.5", 0},
+        {RequestField::Quadrature, "--quadrature", "1002", 0},
+        {RequestField::Quadrature, "--quadrature", "", 0},
+        {RequestField::EmCycles, "--em-cycles", "0", 0},
+        {RequestField::EmCycles, "--em-cycles", "many", 0},
+        {RequestField::EmTolerance, "--em-tolerance", "0", 0},
+        {RequestField::EmTolerance, "--em-tolerance", "nan", 0},
+        {RequestField::EmTolerance, "--em-tolerance", "2", 0},
+        {RequestField::PriorAMean, "--prior-a", "x", 1},
+        {RequestField::PriorAMean, "--prior-a", "1e308", 1},
+        {RequestField::PriorASd, "--prior-a", "0", 2},
+        {RequestField::PriorASd, "--prior-a", "1e-308", 2},
+        {RequestField::PriorBMean, "--prior-b", "inf", 1},
+        {RequestField::PriorBSd, "--prior-b", "1e-300", 2},
+        {RequestField::PriorBSd, "--prior-b", "-1", 2},
+        {RequestField::PriorCAlpha, "--prior-c", "0.5", 1},
+        {RequestField::PriorCBeta, "--prior-c", "1e6", 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.option + " " + c.text);
+        const std::string good = c.option == "--prior-c" ? "5" : "1";
+        const std::string value = c.place == 0   ? c.text
+                                  : c.place == 1 ? c.text + "," + good
+                                                 : good + "," + c.text;
+        const std::string runner = RunnerMessage({c.option, value});
+        const std::string dialog = DialogMessage(c.field, c.text, PriorChoice::On);
+        EXPECT_FALSE(runner.empty());
+        EXPECT_EQ(dialog, runner);
+        EXPECT_EQ(runner.substr(runner.size() - c.text.size() - 3), "'" + c.text + "'.");
+    }
+}
+
+class JobFileTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        EnsureApplication();
+        ASSERT_TRUE(folder.isValid());
+        dialog = std::make_unique<MainDialog>(nullptr, &picker, &desktop);
+    }
+    std::string Path(const std::string& name) const {
+        return folder.path().toStdString() + "/" + name;
+    }
+
+    QTemporaryDir folder;
+    test_support::ScriptedPicker picker;
+    test_support::RecordingDesktop desktop;
+    std::unique_ptr<MainDialog> dialog;
+};
+
+TEST_F(JobFileTest, BothFrontEndsWriteTheSameJobFileAndReadItBack) {
+    const std::string responses = Path("r.dat"), items = Path("i.itm"), out = Path("out.csv");
+    const auto texts = sim::SampleControlTexts(45, responses, items, out);
+
+    // The dialog: its boxes, mode 5, the marginal estimator with options.
+    for (const auto& [control, text] : texts) dialog->Controls().SetText(control, text);
+    dialog->Controls().SetChecked(control::kModeFirst + 4, true);
+    dialog->Commands().ApplyModeLabels();
+    dialog->MethodChoice().method->setCurrentIndex(1);
+    MarginalOptionsForm form = DefaultMarginalOptions();
+    form.model = MarginalModel::TwoPL;
+    form.priorB = {PriorChoice::On, "0.5", "2"};
+    form.quadraturePoints = "31";
+    form.scoring = MarginalScoring::Map;
+    form.fixItems = true;
+    form.estimatePopulation = true;
+    dialog->Estimator().SetOptions(form);
+    picker.saveAnswers.push_back(Path("dialog.json"));
+    dialog->SaveSettings();
+    ASSERT_TRUE(desktop.messages.empty()) << desktop.messages[0];
+
+    // The runner: the same settings as options.
+    std::vector<std::string> args = {"--mode",       "5",
+                                     "--method",     "mml",
+                                     "--model",      "2pl",
+                                     "--prior-b",    "0.5,2",
+                                     "--quadrature", "31",
+                                     "--scoring",    "map",
+                                     "--fix-items",  "--estimate-population"};
+    for (const request::OptionSpec& option : request::RunOptions()) {
+        const auto text = texts.find(option.controlId);
+        if (option.controlId == 0 || text == texts.end()) continue;
+        args.push_back("--" + std::string(option.name));
+        args.push_back(text->second);
+    }
+    const std::vector<std::string_view> views(args.begin(), args.end());
+    const cli::ParseResult parsed = cli::ParseCommandLine(views);
+    ASSERT_TRUE(parsed.options) << parsed.error;
+    const request::RequestCheck check = request::ParseRequest(parsed.options->texts);
+    ASSERT_TRUE(check.request) << check.message;
+    std::string error;
+    ASSERT_TRUE(request::WriteJobFile(*check.request, Path("runner.json"), error)) << error;
+
+    const std::string job = test_support::ReadFileBytes(Path("dialog.json"));
+    EXPECT_EQ(job, test_support::ReadFileBytes(Path("runner.json")));
+    EXPECT_NE(job.find("\"prior-b\": \"0.5,2\""), std::string::npos) << job;
+
+    // A fresh dialog loads it and would start the same run.
+    MainDialog fresh(nullptr, &picker, &desktop);
+    picker.openAnswers.push_back(Path("dialog.json"));
+    fresh.LoadSettings();
+    ASSERT_TRUE(desktop.messages.empty()) << desktop.messages[0];
+    const request::RequestCheck again = fresh.RequestFor(fresh.Commands().CalibrationMode());
+    ASSERT_TRUE(again.request) << again.message;
+    EXPECT_EQ(request::JobJson(*again.request), request::JobJson(*check.request));
+    EXPECT_EQ(fresh.Commands().CalibrationMode(), 5);
+    EXPECT_EQ(fresh.Estimator().Method(), EstimatorMethod::Marginal);
+    EXPECT_EQ(fresh.Controls().Text(control::kResponseFile), responses);
+
+    // A job the dialog cannot use is refused with the parser's message and
+    // changes nothing.
+    test_support::WriteFileBytes(Path("bad.json"),
+                                 R"({"tarvo_job": 1, "options": {"quadrature": "2"}})");
+    picker.openAnswers.push_back(Path("bad.json"));
+    fresh.LoadSettings();
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_NE(desktop.messages[0].find("The marginal estimator's options"), std::string::npos)
+        << desktop.messages[0];
+    EXPECT_EQ(fresh.Controls().Text(control::kResponseFile), responses);
+}
+
+}  // namespace
+}  // namespace tarvo::shell

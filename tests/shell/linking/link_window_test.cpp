@@ -1,0 +1,169 @@
+// The Link window offscreen: two forms chosen, "Link", the constants side
+// by side, the drift screen, the score table, the plots, and the files
+// saved; and the main dialog's "Link..." button that opens it.
+#include "shell/linking/link_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QtCharts/QChart>
+#include <QtCharts/QChartView>
+#include <QtCharts/QXYSeries>
+#include <cstdio>
+
+#include "linking/form_reader.h"
+#include "linking/reference_forms.h"
+#include "shell/desktop/window_fit.h"
+#include "shell/linking/link_form_box.h"
+#include "shell/main_dialog.h"
+#include "shell_test_support.h"
+#include "support/temp_dir.h"
+
+namespace tarvo::shell {
+namespace {
+
+using test_support::RecordingDesktop;
+using test_support::ScriptedPicker;
+
+std::string ItemLines(const linking::ItemForm& form) {
+    std::string text;
+    for (std::size_t i = 0; i < form.size(); ++i) {
+        char line[120];
+        std::snprintf(line, sizeof line, "%-8s             %9.5f %9.5f %9.5f\r\n",
+                      form.id[i].c_str(), form.a[i], form.b[i], form.c[i]);
+        text += line;
+    }
+    return text;
+}
+
+class LinkWindowTest : public ::testing::Test, public test_support::ApplicationFirst {
+  protected:
+    LinkWindowTest() {
+        base = files.Write("base.itm", ItemLines(linking::test::ReferenceBase()));
+        fresh = files.Write("new.itm", ItemLines(linking::test::ReferenceNew()));
+        picker.openAnswers = {base, fresh};
+        window.BaseForm()->BrowseButton()->click();
+        window.NewForm()->BrowseButton()->click();
+    }
+
+    tarvo::test_support::TempDir files;
+    std::string base, fresh;
+    ScriptedPicker picker;
+    RecordingDesktop desktop;
+    LinkWindow window{desktop, &picker};
+};
+
+const QXYSeries* SeriesNamed(const QChartView* view, const QString& name) {
+    for (QAbstractSeries* series : view->chart()->series()) {
+        if (series->name() == name) return static_cast<const QXYSeries*>(series);
+    }
+    return nullptr;
+}
+
+TEST_F(LinkWindowTest, ShowsEveryMethodsConstantsSideBySideAfterLink) {
+    EXPECT_EQ(window.BaseForm()->FileBox()->text().toStdString(), base);
+    EXPECT_FALSE(window.SaveItemsButton()->isEnabled());
+    window.LinkButton()->click();
+    ASSERT_TRUE(desktop.messages.empty()) << desktop.messages.front();
+
+    QTableWidget* constants = window.ConstantsTable();
+    ASSERT_EQ(constants->rowCount(), 4);
+    // bench/reference/linking_reference.R, to the four decimals shown.
+    const char* expected[][3] = {{"mean/mean", "1.1979", "0.2969"},
+                                 {"mean/sigma", "1.2169", "0.2975"},
+                                 {"haebara", "1.1999", "0.3021"},
+                                 {"stocking-lord", "1.1865", "0.3116"}};
+    for (int r = 0; r < 4; ++r) {
+        for (int c = 0; c < 3; ++c) {
+            EXPECT_EQ(constants->item(r, c)->text().toStdString(), expected[r][c]) << r << c;
+        }
+        EXPECT_EQ(constants->item(r, 3)->text(), QStringLiteral("-"));  // no item errors given
+    }
+    EXPECT_EQ(window.DriftTable()->rowCount(), 8);
+    EXPECT_EQ(window.ScoreTable()->rowCount(), 9);
+    EXPECT_EQ(window.ScoreTable()->item(4, 2)->text(), QStringLiteral("-0.152"));
+    EXPECT_EQ(window.EquatingTable()->rowCount(), 9);
+    EXPECT_TRUE(window.SaveItemsButton()->isEnabled());
+
+    // Both forms' curves after the link, and the equating.
+    for (const char* name : {"Base form", "New form"}) {
+        const QXYSeries* series = SeriesNamed(window.CharacteristicView(), name);
+        ASSERT_NE(series, nullptr) << name;
+        EXPECT_EQ(series->count(), 161);
+    }
+    for (const char* name : {"Base information", "New information", "Base standard error"}) {
+        EXPECT_NE(SeriesNamed(window.InformationView(), name), nullptr) << name;
+    }
+    const QXYSeries* equated = SeriesNamed(window.EquatingView(), QStringLiteral("Equivalent"));
+    ASSERT_NE(equated, nullptr);
+    EXPECT_EQ(equated->count(), 9);
+    EXPECT_NEAR(equated->at(8).y(), 8, 1e-12);
+}
+
+TEST_F(LinkWindowTest, SavesTheTransformedItemsAndTheScoreTable) {
+    window.LinkButton()->click();
+    const std::string items = files.File("moved.itm"), table = files.File("table.csv");
+    picker.saveAnswers = {items, table};
+    window.SaveItemsButton()->click();
+    EXPECT_NE(window.Status()->text().toStdString().find("--a-start 22"), std::string::npos);
+    window.SaveTableButton()->click();
+    ASSERT_EQ(picker.saveRequests.size(), 2u);
+    const linking::FormRead moved = linking::ReadItemForm(items, linking::ItemColumns{}, {});
+    ASSERT_TRUE(moved.form) << moved.error;
+    EXPECT_NEAR(moved.form->b[0], -1.39701, 1e-5);  // the reference script's moved b
+    EXPECT_EQ(test_support::CrLfLines(test_support::ReadFileBytes(table)).size(), 10u);
+
+    // A folder that does not exist is reported, not passed over.
+    EXPECT_FALSE(window.SaveScoreTable(files.File("no/such/table.csv")));
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_EQ(desktop.messages[0],
+              "ERROR " + files.File("no/such/table.csv") + ": cannot write this file");
+}
+
+TEST_F(LinkWindowTest, SaysWhyNoLinkWasMade) {
+    window.NewForm()->FileBox()->setText(QString::fromStdString(files.File("gone.itm")));
+    window.LinkButton()->click();
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_EQ(desktop.messages[0], "ERROR " + files.File("gone.itm") + ": cannot read this file");
+    EXPECT_FALSE(window.Outcome());
+    EXPECT_FALSE(window.SaveItemsButton()->isEnabled());
+}
+
+TEST(LinkWindowSize, OpensWithinTheScreen) {
+    test_support::EnsureApplication();
+    RecordingDesktop desktop;
+    OpenLinkWindow(desktop, nullptr);
+    LinkWindow* window = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* link = dynamic_cast<LinkWindow*>(widget)) window = link;
+    }
+    ASSERT_NE(window, nullptr);
+    const QRect available = AvailableArea(window);
+    ASSERT_FALSE(available.isEmpty());
+    EXPECT_LE(window->width(), available.width());
+    EXPECT_LE(window->height(), available.height());
+    delete window;
+}
+
+TEST(MainDialogLink, TheLinkButtonOpensTheWindowWhenTheProgramGivesOne) {
+    test_support::EnsureApplication();
+    ScriptedPicker picker;
+    RecordingDesktop desktop;
+    MainDialog dialog(nullptr, &picker, &desktop);
+    EXPECT_FALSE(dialog.LinkButton()->isEnabled());
+    int opened = 0;
+    dialog.SetLinkWindowOpener([&opened] { ++opened; });
+    EXPECT_TRUE(dialog.LinkButton()->isEnabled());
+    dialog.LinkButton()->click();
+    EXPECT_EQ(opened, 1);
+}
+
+}  // namespace
+}  // namespace tarvo::shell

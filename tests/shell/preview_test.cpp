@@ -1,0 +1,170 @@
+// The Format choice and the Preview window: their place in the dialog, the
+// fields of the current settings over the file's first lines, a drag on the
+// ruler and Detect writing the dialog's boxes, on the samples and on files
+// laid out otherwise. Nothing of it starts a run.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <memory>
+
+#include "platform/control_ids.h"
+#include "shell/desktop/window_fit.h"
+#include "shell/form/dialog_layout.h"
+#include "shell/main_dialog.h"
+#include "shell/preview/column_ruler.h"
+#include "shell/preview/format_controls.h"
+#include "shell/preview/preview_window.h"
+#include "shell_test_support.h"
+
+namespace tarvo::shell {
+namespace {
+
+namespace id = control;
+using test_support::EnsureApplication;
+
+const std::string kSample = std::string(TARVO_SOURCE_DIR) + "/samples/testdata.dat";
+
+bool Overlap(const DialogRect& p, const DialogRect& q) {
+    return p.x < q.x + q.w && q.x < p.x + p.w && p.y < q.y + q.h && q.y < p.y + p.h;
+}
+
+class PreviewTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        EnsureApplication();
+        dialog = std::make_unique<MainDialog>(nullptr, &picker, &desktop);
+    }
+
+    // The response file chosen with Browse, as a user would.
+    void Choose(const std::string& file) {
+        picker.openAnswers.push_back(file);
+        dialog->Commands().MainDialogProc(id::kBrowseResponseFile, kClicked);
+    }
+
+    std::string Box(int control) { return dialog->Controls().Text(control); }
+
+    // Presses on the ruler above column first (from 0) and releases above last.
+    static void Drag(ColumnRuler* ruler, std::size_t first, std::size_t last) {
+        const int half = ruler->ColumnWidth() / 2;
+        const int y = ruler->height() / 2;
+        QTest::mousePress(ruler, Qt::LeftButton, {}, QPoint(ruler->XOfColumn(first) + half, y));
+        QTest::mouseMove(ruler, QPoint(ruler->XOfColumn(last) + half, y));
+        QTest::mouseRelease(ruler, Qt::LeftButton, {}, QPoint(ruler->XOfColumn(last) + half, y));
+    }
+
+    test_support::CurrentDirectoryGuard directory;
+    test_support::ScriptedPicker picker;
+    test_support::RecordingDesktop desktop;
+    std::unique_ptr<MainDialog> dialog;
+    QTemporaryDir work;
+};
+
+TEST_F(PreviewTest, TheFormatChoiceSitsInTheFreeStripOfTheResponseInputFrame) {
+    const FormatControls& format = dialog->FormatChoice();
+    const DialogUnits& units = dialog->Units();
+    const DialogRect frame{5, 55, 180, 105};
+    for (const auto& [widget, place] :
+         std::vector<std::pair<QWidget*, DialogRect>>{{format.label, kFormatLabelRect},
+                                                      {format.format, kFormatBoxRect},
+                                                      {format.preview, kPreviewButtonRect}}) {
+        EXPECT_EQ(widget->geometry(), units.Rect(place.x, place.y, place.w, place.h));
+        EXPECT_TRUE(place.x > frame.x && place.y > frame.y &&
+                    place.x + place.w < frame.x + frame.w && place.y + place.h < frame.y + frame.h);
+        for (const ControlLayout& row : MainDialogControls()) {
+            if (row.id == 1108) continue;  // the frame around them
+            EXPECT_FALSE(Overlap(place, {row.x, row.y, row.w, row.h})) << "overlaps " << row.id;
+        }
+    }
+    // The run reads the choice as the Format box's text.
+    EXPECT_EQ(Box(id::kResponseFormat), "Fixed columns");
+    dialog->Controls().SetText(id::kResponseFormat, "TSV, no header");
+    EXPECT_EQ(Box(id::kResponseFormat), "TSV, no header");
+    // Preview needs a file name, chosen or typed.
+    EXPECT_FALSE(format.preview->isEnabled());
+    dialog->Controls().SetText(id::kResponseFile, "typed.dat");
+    EXPECT_TRUE(format.preview->isEnabled());
+}
+
+TEST_F(PreviewTest, TheSampleShowsItsFieldsAndKeyRecordAndARulerDragSetsAField) {
+    Choose(kSample);  // the sample preset fills the boxes
+    PreviewWindow preview(dialog->Controls(), dialog.get());
+    preview.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&preview));
+    EXPECT_EQ(preview.Data().lines.size(), kPreviewLines);
+    EXPECT_LE(preview.width(), AvailableArea(&preview).width());  // fits a small screen
+    EXPECT_LE(preview.height(), AvailableArea(&preview).height());
+    EXPECT_TRUE(preview.Lines()->toPlainText().startsWith(QStringLiteral("KEY  ")));
+    EXPECT_EQ(KeyRecordLine(dialog->Controls(), preview.Data()), 0u);
+    EXPECT_EQ(FieldSpan(dialog->Controls(), PreviewField::Responses, preview.Data()),
+              (ColumnSpan{19, 45}));
+    // Three fields on every line, the key record's blanks under theta too.
+    const auto selections = preview.Lines()->extraSelections();
+    EXPECT_EQ(selections.size(), 3 * 50);
+    EXPECT_EQ(selections.back().format.background().color(), FieldColour(PreviewField::Responses));
+
+    preview.FieldChoice()->setCurrentIndex(1);  // theta
+    Drag(preview.Ruler(), 10, 17);
+    EXPECT_EQ(Box(id::kThetaStart), "11");
+    EXPECT_EQ(Box(id::kThetaLength), "8");
+    preview.FieldChoice()->setCurrentIndex(2);  // item responses, dragged right to left
+    Drag(preview.Ruler(), 43, 19);
+    EXPECT_EQ(Box(id::kResponseStart), "20");
+    EXPECT_EQ(Box(id::kItemCount), "25");
+    EXPECT_FALSE(dialog->Runs().IsRunning());
+}
+
+TEST_F(PreviewTest, DetectFillsTheBoxesForFilesLaidOutOtherwise) {
+    const std::string fixed = work.filePath(QStringLiteral("other.dat")).toStdString();
+    test_support::WriteFileBytes(
+        fixed, "1001 0110101  0.25\r\n1002 1110001 -1.50\r\n1003 0 10111  2.00\r\n");
+    Choose(fixed);
+    PreviewWindow preview(dialog->Controls(), dialog.get());
+    preview.Detect();
+    EXPECT_EQ(Box(id::kResponseFormat), "Fixed columns");
+    EXPECT_EQ(Box(id::kExamineeIdStart), "1");
+    EXPECT_EQ(Box(id::kExamineeIdLength), "4");
+    EXPECT_EQ(Box(id::kResponseStart), "6");
+    EXPECT_EQ(Box(id::kItemCount), "7");
+    EXPECT_EQ(Box(id::kThetaStart), "14");
+    EXPECT_EQ(Box(id::kThetaLength), "5");
+    EXPECT_TRUE(preview.Notes()->text().startsWith(QStringLiteral("Proposed: --format fixed")));
+
+    const std::string csv = work.filePath(QStringLiteral("other.csv")).toStdString();
+    test_support::WriteFileBytes(csv, "person,q1,q2,q3\r\nKEY,A,B,C\r\np1,A,B,\r\np2,C,B,A\r\n");
+    Choose(csv);
+    preview.Detect();
+    EXPECT_EQ(Box(id::kResponseFormat), "CSV with header");
+    EXPECT_EQ(Box(id::kExamineeIdStart), "1");
+    EXPECT_EQ(Box(id::kResponseStart), "2");
+    EXPECT_EQ(Box(id::kItemCount), "3");
+    EXPECT_EQ(preview.Table()->columnCount(), 4);
+    EXPECT_EQ(preview.Table()->rowCount(), 3);
+    EXPECT_EQ(preview.Table()->horizontalHeaderItem(1)->text(), QStringLiteral("2: q1"));
+    EXPECT_EQ(KeyRecordLine(dialog->Controls(), preview.Data()), 1u);
+    EXPECT_EQ(preview.Table()->item(0, 1)->background().color(), KeyRecordColour());
+    EXPECT_EQ(preview.Table()->item(1, 0)->background().color(),
+              FieldColour(PreviewField::ExamineeId));
+
+    // Selecting table columns sets the chosen field in cells.
+    preview.FieldChoice()->setCurrentIndex(2);
+    preview.Table()->selectColumn(2);
+    EXPECT_EQ(Box(id::kResponseStart), "3");
+    EXPECT_EQ(Box(id::kItemCount), "1");
+    EXPECT_FALSE(dialog->Runs().IsRunning());
+}
+
+TEST(PreviewModel, TheRulerNumbersStandAboveTheirColumns) {
+    EXPECT_EQ(RulerText(0), "");
+    EXPECT_EQ(RulerText(12), "1        10 ");
+    EXPECT_EQ(RulerText(21), "1        10        20");
+    EXPECT_EQ(RulerText(22), "1        10        20 ");
+}
+
+}  // namespace
+}  // namespace tarvo::shell

@@ -1,0 +1,214 @@
+// Taking results out of the window and finding one's way in it: Ctrl+C copies
+// the selection as tab-separated text with the header, "Export as CSV..."
+// writes a table as shown, Esc and Ctrl+W close the window, the title names
+// the run, the window fits a small screen, and flagged cells read on a dark
+// theme.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QImage>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QTabWidget>
+#include <QTest>
+#include <QTextBrowser>
+
+#include "hand_written_result.h"
+#include "shell/desktop/window_fit.h"
+#include "shell/results/result_table_model.h"
+#include "shell/results/result_table_view.h"
+#include "shell/results/table_text.h"
+
+namespace tarvo::shell {
+namespace {
+
+QStringList Cells(const QString& line, QChar separator) { return line.split(separator); }
+
+QStringList ModelRow(const QAbstractItemModel& model, int row) {
+    QStringList cells;
+    for (int column = 0; column < model.columnCount(); ++column) {
+        cells << model.data(model.index(row, column)).toString();
+    }
+    return cells;
+}
+
+QStringList ModelHeader(const QAbstractItemModel& model) {
+    QStringList names;
+    for (int column = 0; column < model.columnCount(); ++column) {
+        names << model.headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+    }
+    return names;
+}
+
+QPushButton* ExportButtonBeside(QWidget* view) {
+    for (QPushButton* button : view->parentWidget()->findChildren<QPushButton*>()) {
+        if (button->text() == QStringLiteral("Export as CSV...")) return button;
+    }
+    return nullptr;
+}
+
+TEST_F(ResultsWindowTest, CtrlCCopiesTheSelectedRowsInTheViewsOrderWithTheHeader) {
+    const auto window = Open();
+    ResultTableView* view = window->ItemView();
+    const QAbstractItemModel& model = *view->model();
+    view->sortByColumn(4, Qt::DescendingOrder);  // b_calib: the copy follows what is shown
+    view->selectRow(0);
+    view->selectionModel()->select(model.index(2, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QTest::keySequence(view, QKeySequence::Copy);
+
+    const QStringList lines =
+        QApplication::clipboard()->text().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3) << QApplication::clipboard()->text().toStdString();
+    EXPECT_EQ(Cells(lines[0], QLatin1Char('\t')), ModelHeader(model));
+    EXPECT_EQ(Cells(lines[1], QLatin1Char('\t')), ModelRow(model, 0));
+    EXPECT_EQ(Cells(lines[2], QLatin1Char('\t')), ModelRow(model, 2));
+    EXPECT_EQ(Cells(lines[1], QLatin1Char('\t'))[0], QStringLiteral("3"));  // b = 1.25 first
+}
+
+TEST(TableText, CellsKeepTheirColumnsAndCsvQuotesWhatWouldSplitThem) {
+    test_support::EnsureApplication();
+    QStandardItemModel model(3, 3);
+    model.setHorizontalHeaderLabels({"ID", "Flags", "Note"});
+    const char* cells[3][3] = {{"A1", "a at bound, SE at cap", "said \"no\""},
+                               {"A2", "", "two\nlines"},
+                               {"A3", "all wrong", "tab\there"}};
+    for (int row = 0; row < 3; ++row) {
+        for (int column = 0; column < 3; ++column) {
+            model.setItem(row, column, new QStandardItem(QString::fromUtf8(cells[row][column])));
+        }
+    }
+    // Two cells in different rows and columns: a block of both, blanks between.
+    EXPECT_EQ(SelectionAsTabSeparated(model, {model.index(0, 0), model.index(2, 2)}),
+              QStringLiteral("ID\tNote\nA1\t\n\ttab here\n"));
+    EXPECT_EQ(SelectionAsTabSeparated(model, {}), QString());
+    EXPECT_EQ(TableAsCsv(model),
+              QStringLiteral("ID,Flags,Note\r\n"
+                             "A1,\"a at bound, SE at cap\",\"said \"\"no\"\"\"\r\n"
+                             "A2,,\"two\nlines\"\r\n"
+                             "A3,all wrong,tab\there\r\n"));
+}
+
+TEST_F(ResultsWindowTest, ExportWritesTheTableAsShownBesideTheResult) {
+    const auto window = Open();
+    window->IdFilter()->setText(QStringLiteral("b01"));
+    ResultTableView* view = window->PersonView();
+    QString offered;
+    QString answer = folder.filePath(QStringLiteral("examinees"));
+    view->SetSavePrompt([&](QWidget*, const QString& proposed) {
+        offered = proposed;
+        return answer;
+    });
+    QPushButton* button = ExportButtonBeside(view);
+    ASSERT_NE(button, nullptr);
+    button->click();
+
+    EXPECT_EQ(offered, folder.filePath(QStringLiteral("result-examinees.csv")));
+    const std::string csv = test_support::ReadFileBytes(answer.toStdString() + ".csv");
+    const auto lines = test_support::CrLfLines(csv);
+    ASSERT_EQ(lines.size(), 3u);  // the header and the two rows the filter shows
+    EXPECT_EQ(QString::fromStdString(lines[0]), ModelHeader(*view->model()).join(','));
+    EXPECT_EQ(QString::fromStdString(lines[2]).split(',')[1], QStringLiteral("B013"));
+    EXPECT_TRUE(desktop.messages.empty());
+
+    // A file that cannot be written is named in a message; nothing is left behind.
+    answer = folder.filePath(QStringLiteral("no/such/folder/items.csv"));
+    ASSERT_NE(ExportButtonBeside(window->ItemView()), nullptr);
+    window->ItemView()->SetSavePrompt([&](QWidget*, const QString&) { return answer; });
+    ExportButtonBeside(window->ItemView())->click();
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_NE(desktop.messages[0].find("no/such/folder/items.csv"), std::string::npos)
+        << desktop.messages[0];
+}
+
+TEST_F(ResultsWindowTest, EscapeAndCtrlWCloseTheWindow) {
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+        QPointer<ResultsWindow> window = Open().release();  // deletes itself on close
+        window->show();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.data()));
+        QTest::keySequence(window->Summary(), keys);
+        EXPECT_TRUE(test_support::WaitUntil([&] { return window.isNull(); }, 5000))
+            << keys.toString().toStdString();
+        delete window.data();
+    }
+}
+
+TEST(ResultsWindowTitle, NamesTheFileTheRunAndTheTime) {
+    const QTime opened(14, 5, 9);
+    RunReport report;
+    report.mode = 5;
+    EXPECT_EQ(ResultsWindowTitle(QStringLiteral("/data/form a/out.csv"), report, opened),
+              QStringLiteral("out.csv - mode 5 - 14:05:09 - TARVO results"));
+    report.method = "mml";
+    for (const auto& [model, shown] : std::vector<std::pair<std::string, QString>>{
+             {"2pl", "MML 2PL"}, {"rasch", "MML Rasch"}, {"3pl-c-given", "MML 3PL, c given"}}) {
+        report.model = model;
+        EXPECT_EQ(
+            ResultsWindowTitle(QStringLiteral("out.csv"), report, opened),
+            QStringLiteral("out.csv - ") + shown + QStringLiteral(" - 14:05:09 - TARVO results"));
+    }
+}
+
+TEST(WindowFit, TheWindowKeepsItsSizeWhereItFitsAndShrinksToTheScreenElsewhere) {
+    const QSize wanted = ResultsWindow::kWantedSize;
+    // 1600 x 1000 at a scale factor of 2, less a panel of 30 pixels.
+    EXPECT_EQ(FittedWindowSize(wanted, QRect(0, 15, 800, 485)), QSize(720, 436));
+    EXPECT_EQ(FittedWindowSize(wanted, QRect(1920, 0, 800, 485)), QSize(720, 436));
+    EXPECT_EQ(FittedWindowSize(wanted, QRect(0, 0, 1920, 1050)), wanted);
+    EXPECT_EQ(FittedWindowSize(wanted, QRect(0, 0, 1000, 600)), QSize(900, 540));
+    EXPECT_EQ(FittedWindowSize(wanted, QRect()), wanted);  // no screen known
+}
+
+TEST_F(ResultsWindowTest, TheWindowOpensWithinTheScreenWithEveryButtonInside) {
+    const auto window = Open();
+    const QRect available = AvailableArea(window.get());
+    ASSERT_FALSE(available.isEmpty());
+    EXPECT_EQ(window->size(), FittedWindowSize(ResultsWindow::kWantedSize, available));
+
+    ResizeToFit(window.get(), ResultsWindow::kWantedSize, QRect(0, 15, 800, 485));
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    EXPECT_EQ(window->size(), QSize(720, 436));
+    for (int tab = 0; tab < window->Tabs()->count(); ++tab) {
+        window->Tabs()->setCurrentIndex(tab);
+        QApplication::processEvents();
+        for (const QPushButton* button : window->findChildren<QPushButton*>()) {
+            if (!button->isVisible()) continue;
+            const QRect place(button->mapTo(window.get(), QPoint(0, 0)), button->size());
+            EXPECT_TRUE(window->rect().contains(place))
+                << button->text().toStdString() << " on tab " << tab;
+        }
+    }
+}
+
+TEST_F(ResultsWindowTest, FlaggedCellsReadOnTheirPinkUnderADarkTheme) {
+    const test_support::DarkTheme theme;
+    const auto window = Open();
+    const ResultTableModel& model = *window->ItemModel();
+    const QModelIndex flagged = model.index(1, 8);  // seec of the item not estimated
+    ASSERT_TRUE(model.data(flagged, Qt::BackgroundRole).isValid());
+    const QColor pink = model.data(flagged, Qt::BackgroundRole).value<QColor>();
+    const QVariant foreground = model.data(flagged, Qt::ForegroundRole);
+    const QColor text = foreground.isValid() ? foreground.value<QColor>()
+                                             : window->ItemView()->palette().color(QPalette::Text);
+    EXPECT_GE(test_support::Contrast(text, pink), 7);
+
+    // As drawn: dark text on the pink, nothing lighter than it.
+    window->Tabs()->setCurrentWidget(window->ItemView()->parentWidget());
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    window->ItemView()->scrollTo(flagged);
+    const QImage drawn = window->ItemView()->viewport()->grab().toImage();
+    const test_support::Ink ink = test_support::InkIn(
+        drawn, window->ItemView()->visualRect(flagged).adjusted(2, 2, -2, -2), pink);
+    EXPECT_GT(ink.darker, 5);
+    EXPECT_EQ(ink.lighter, 0);
+}
+
+}  // namespace
+}  // namespace tarvo::shell
