@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "child_run.h"
 #include "quiet_host.h"
@@ -14,6 +15,37 @@ namespace tarvo::bench {
 namespace {
 
 constexpr const char* kChildFlag = "--child-mml";
+
+using Clock = std::chrono::steady_clock;
+
+// A quiet host that notes when the marginal estimator's phases begin, from
+// its progress lines: the EM cycles, the standard errors and the scoring.
+class PhaseHost final : public QuietHost {
+  public:
+    void ProgressSet(int, const std::string& text) override {
+        const auto now = Clock::now();
+        if (text.rfind("EM cycle ", 0) == 0) {
+            if (cycles_++ == 0) firstCycle_ = now;
+            lastCycle_ = now;
+        } else if (text == "Standard errors.") {
+            errors_ = now;
+        } else if (text == "Scoring examinees.") {
+            scoring_ = now;
+        }
+    }
+    // Seconds per EM cycle after the first (which also builds the tables).
+    double SecondsPerCycle() const {
+        return cycles_ < 2 ? 0 : Seconds(firstCycle_, lastCycle_) / (cycles_ - 1);
+    }
+    double ErrorSeconds() const { return Seconds(errors_, scoring_); }
+
+  private:
+    static double Seconds(Clock::time_point from, Clock::time_point to) {
+        return std::chrono::duration<double>(to - from).count();
+    }
+    int cycles_ = 0;
+    Clock::time_point firstCycle_, lastCycle_, errors_, scoring_;
+};
 
 }  // namespace
 
@@ -26,8 +58,8 @@ MarginalMeasure RunMarginalInChild(unsigned threads, const DataSet& data, const 
     MarginalMeasure m;
     m.peakKiB = reply.peakKiB;
     m.heapKiB = reply.heapKiB;
-    if (std::sscanf(reply.text.c_str(), "ok %lf %d %d %lf", &m.wall, &m.cycles, &m.converged,
-                    &m.logLikelihood) == 4) {
+    if (std::sscanf(reply.text.c_str(), "ok %lf %d %d %lf %lf %lf", &m.wall, &m.cycles,
+                    &m.converged, &m.logLikelihood, &m.secondsPerCycle, &m.errorSeconds) == 6) {
         m.ok = true;
     } else {
         m.error = reply.text.empty() ? "child ended without a reply" : reply.text;
@@ -62,7 +94,7 @@ int MarginalChildMain(int argc, char** argv) {
     data.items = std::strtoull(argv[4], nullptr, 10);
     const DataFiles files{argv[5], argv[6]};
     const auto texts = ControlTexts(data, files, argv[7]);
-    QuietHost host;
+    PhaseHost host;
     RunReport report;
     const std::size_t heapAtStart = HeapAtStart();
     const auto start = std::chrono::steady_clock::now();
@@ -74,9 +106,10 @@ int MarginalChildMain(int argc, char** argv) {
         std::printf("fail run did not finish: %s\n", host.Messages().c_str());
         return 1;
     }
-    std::printf("ok %.6f %d %d %.6f\n", std::chrono::duration<double>(end - start).count(),
-                report.loop.passes, report.loop.end == LoopEnd::Settled ? 1 : 0,
-                report.logLikelihood);
+    std::printf("ok %.6f %d %d %.6f %.6f %.6f\n",
+                std::chrono::duration<double>(end - start).count(), report.loop.passes,
+                report.loop.end == LoopEnd::Settled ? 1 : 0, report.logLikelihood,
+                host.SecondsPerCycle(), host.ErrorSeconds());
     PrintMemoryLine(heapAtStart);
     return 0;
 }

@@ -31,6 +31,8 @@ struct MarginalMeasure {
     int cycles = 0;
     int converged = 0;
     double logLikelihood = 0;
+    double secondsPerCycle = 0;  // wall time of one EM cycle after the first
+    double errorSeconds = 0;     // wall time of the standard errors
     long peakKiB = 0;
     long heapKiB = 0;
 };

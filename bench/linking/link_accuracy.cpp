@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "estimation/kernels/mml_kernels.h"
 #include "estimation/marginal/mml_em.h"
 #include "linking/methods/link_methods.h"
 #include "simulator.h"
@@ -47,7 +48,8 @@ Fitted Calibrate(const std::vector<std::uint8_t>& codes, std::size_t items, bool
     mml::SetStartValues(settings.model, view, estimated, PriorsFor(settings), spans);
     mml::Quadrature q = mml::NormalQuadrature(settings.quadraturePoints, settings.quadratureRange);
     mml::ExpectedCounts counts;
-    mml::RunEm(view, settings, estimated, spans, pool, q, counts,
+    mml::PatternPosteriors posteriors(view, q.Points(), MarginalKernelsFor(VectorUnit::Best));
+    mml::RunEm(posteriors, settings, estimated, spans, pool, q, counts,
                [](int, double, double) { return true; });
     return fit;
 }

@@ -34,6 +34,9 @@ struct MarginalSettings {
     int maxCycles = 500;
     double tolerance = 1e-4;               // largest parameter change between cycles
     double logLikelihoodTolerance = 1e-3;  // and change of the marginal log-likelihood
+    // Squared extrapolation of the EM steps (fewer cycles to the same
+    // maximum); plain EM without.
+    bool accelerate = true;
     MarginalScoring scoring = MarginalScoring::Eap;
     // Items read from the item parameter file keep their values.
     bool fixItems = false;

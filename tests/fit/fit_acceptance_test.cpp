@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "estimation/kernels/mml_kernels.h"
 #include "estimation/marginal/mml_em.h"
 #include "estimation/marginal/mml_scoring.h"
 #include "fit/compute_fit.h"
@@ -68,12 +69,15 @@ FitData FitOnePL(std::vector<std::uint8_t> codes) {
     WorkerPool pool(1);
     mml::Quadrature quadrature = mml::NormalQuadrature(61, 6);
     mml::ExpectedCounts counts;
-    mml::RunEm(view, settings, estimated, spans, pool, quadrature, counts,
+    mml::PatternPosteriors posteriors(view, quadrature.Points(),
+                                      MarginalKernelsFor(VectorUnit::Best));
+    mml::RunEm(posteriors, settings, estimated, spans, pool, quadrature, counts,
                [](int, double, double) { return true; });
     data.theta.assign(kExaminees, 0);
     std::vector<double> se(kExaminees);
     std::vector<std::int32_t> nvalid(kExaminees);
-    mml::ScoreEap(view, spans, quadrature, pool, {data.theta, se, nvalid});
+    // EM leaves the posteriors filled at the fitted items.
+    mml::ScoreEap(posteriors, quadrature, pool, {data.theta, se, nvalid});
     data.gridTheta = quadrature.theta;
     data.gridWeight = quadrature.weight;
     return data;

@@ -68,7 +68,7 @@ const std::map<std::string, std::set<std::string>>& AllowedLayers() {
          {"core", "platform", "output", "parallel", "estimation", "estimation/kernels"}},
         {"estimation/marginal",
          {"core", "platform", "irt", "input", "input/text", "output", "parallel", "estimation",
-          "estimation/classic"}},
+          "estimation/kernels", "estimation/classic"}},
         {"run",
          {"core", "platform", "input", "output", "report", "fit", "parallel", "estimation",
           "estimation/classic", "estimation/marginal"}},

@@ -1,6 +1,7 @@
 #include "estimation/kernels/fast_kernels.h"
 
 #include "core/model_constants.h"
+#include "estimation/kernels/processor_units.h"
 
 namespace tarvo {
 
@@ -8,26 +9,6 @@ namespace tarvo {
 const FastKernels* Avx512Kernels();
 const FastKernels* Avx2Kernels();
 const FastKernels& PortableKernels();
-
-namespace {
-
-bool ProcessorHas(VectorUnit unit) {
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-    switch (unit) {
-        case VectorUnit::Avx512:
-            return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
-                   __builtin_cpu_supports("avx512vl");
-        case VectorUnit::Avx2:
-            return __builtin_cpu_supports("avx2");
-        default:
-            return true;
-    }
-#else
-    return unit == VectorUnit::Portable || unit == VectorUnit::Best;
-#endif
-}
-
-}  // namespace
 
 const FastKernels* KernelsFor(VectorUnit unit) {
     switch (unit) {

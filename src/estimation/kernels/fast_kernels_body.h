@@ -15,6 +15,7 @@
 #include "core/model_constants.h"
 #include "estimation/kernels/fast_kernel_types.h"
 #include "estimation/kernels/fast_lanes.h"
+#include "estimation/kernels/lane_math.h"
 
 namespace tarvo::TARVO_KERNEL_NAMESPACE {
 namespace {
@@ -27,75 +28,6 @@ struct VectorLanes {
     static TARVO_INLINE Vd Max(Vd x, Vd y) { return TARVO_KERNEL_NAMESPACE::Max(x, y); }
     static TARVO_INLINE Vd Min(Vd x, Vd y) { return TARVO_KERNEL_NAMESPACE::Min(x, y); }
 };
-
-// Eight codes widened to 64-bit lanes, and as doubles: a small whole number
-// k in the low bits of 2^52's pattern is the double 2^52 + k exactly.
-struct Codes {
-    Vi whole;
-    Vd value;
-};
-
-TARVO_INLINE Codes LoadCodes(const std::uint8_t* p) {
-    // The eight bytes as one number in every lane, each lane shifted to its
-    // own byte: one variable shift where the unit has it.
-    std::uint64_t bytes;
-    __builtin_memcpy(&bytes, p, sizeof bytes);
-    static constexpr std::int64_t kShifts[8] = {0, 8, 16, 24, 32, 40, 48, 56};
-    const Vi whole =
-        ShiftRight(SplatInt(static_cast<std::int64_t>(bytes)), LoadInt(kShifts)) & 0xFF;
-    constexpr std::int64_t kTwo52Bits = 0x4330000000000000;
-    const Vd value = DoubleOf(whole | kTwo52Bits) - 0x1p52;
-    return {whole, value};
-}
-
-// Sums the lanes in one fixed order.
-template <typename V>
-TARVO_INLINE auto Reduce(const V& v) {
-    return ((Lane(v, 0) + Lane(v, 1)) + (Lane(v, 2) + Lane(v, 3))) +
-           ((Lane(v, 4) + Lane(v, 5)) + (Lane(v, 6) + Lane(v, 7)));
-}
-
-// exp(x): x = n ln2 + r with |r| <= ln2 / 2, e^r by its Taylor series to
-// r^13 (truncation below 1e-17), scaled by 2^n through the exponent bits.
-// ln2 is split so that n * kLn2High is exact for every n that occurs.
-TARVO_INLINE Vd Exp(Vd x) {
-    constexpr double kLog2e = 1.4426950408889634;
-    constexpr double kLn2High = 6.93147180369123816490e-01;
-    constexpr double kLn2Low = 1.90821492927058770002e-10;
-    constexpr double kShift = 0x1.8p52;  // adding it rounds to an integer
-    // Outside these bounds the response function no longer sees the value
-    // (see FastExp8); comparisons with NaN are false, so NaN passes through.
-    x = Min(Splat(709.0), x);  // NaN stays NaN
-    x = Max(Splat(-708.0), x);
-    const Vd shifted = x * kLog2e + kShift;
-    const Vd n = shifted - kShift;
-    const Vd r = (x - n * kLn2High) - n * kLn2Low;
-
-    // e^r = 1 + (r + r^2 Q(r)): the small terms are summed first and the 1
-    // added last. Q by Estrin's scheme: the powers of r and pairs of terms
-    // evaluated side by side keep the chain of dependent operations short.
-    constexpr double k2 = 1.0 / 2, k3 = k2 / 3, k4 = k3 / 4, k5 = k4 / 5, k6 = k5 / 6, k7 = k6 / 7,
-                     k8 = k7 / 8, k9 = k8 / 9, k10 = k9 / 10, k11 = k10 / 11, k12 = k11 / 12,
-                     k13 = k12 / 13;
-    const Vd r2 = r * r;
-    const Vd r4 = r2 * r2;
-    const Vd r8 = r4 * r4;
-    const Vd q01 = k2 + k3 * r;
-    const Vd q23 = k4 + k5 * r;
-    const Vd q45 = k6 + k7 * r;
-    const Vd q67 = k8 + k9 * r;
-    const Vd q89 = k10 + k11 * r;
-    const Vd q1011 = k12 + k13 * r;
-    const Vd q03 = q01 + q23 * r2;
-    const Vd q47 = q45 + q67 * r2;
-    const Vd q811 = q89 + q1011 * r2;
-    const Vd q = (q03 + q47 * r4) + q811 * r8;
-    const Vd p = 1.0 + (r + r2 * q);
-
-    const Vi exponent = BitsOf(shifted) - BitsOf(Splat(kShift));
-    const Vd scale = DoubleOf((exponent + 1023) << 52);
-    return p * scale;
-}
 
 // The bounded 3PL probability, as ProbCorrect.
 TARVO_INLINE Vd Prob(Vd z, Vd c, Vd oneMinusC) {

@@ -4,9 +4,9 @@
 // same lane however it is split, and every operation works lane by lane,
 // so the kernels give the same bits on every unit.
 //
-// Included only by fast_kernels_body.h, once per vector unit, inside that
-// unit's own namespace (TARVO_KERNEL_NAMESPACE); everything is internal to
-// the including file.
+// Included only by a kernel body (fast_kernels_body.h, mml_kernels_body.h),
+// once per vector unit, inside that unit's own namespace
+// (TARVO_KERNEL_NAMESPACE); everything is internal to the including file.
 
 #include <cstdint>
 
@@ -54,6 +54,10 @@ TARVO_INLINE N LoadPart(const T* p) {
     return part;
 }
 TARVO_INLINE Vd Load(const double* p) { TARVO_LANEWISE(Vd, LoadPart<Nd>(p + k * kNative)); }
+TARVO_INLINE void Store(double* p, const Vd& v) {
+    for (int k = 0; k < kParts; ++k)
+        __builtin_memcpy(p + k * kNative, &v.part[k], sizeof v.part[k]);
+}
 TARVO_INLINE Vi LoadInt(const std::int64_t* p) {
     TARVO_LANEWISE(Vi, LoadPart<Ni>(p + k * kNative));
 }
@@ -86,6 +90,12 @@ TARVO_INLINE Vi& operator-=(Vi& a, Vi b) { return a = a - b; }
 // Comparisons give -1 in a lane where they hold and 0 elsewhere; any
 // comparison with NaN is false.
 TARVO_INLINE Vi operator!=(Vi a, std::int64_t b) { TARVO_LANEWISE(Vi, a.part[k] != b); }
+TARVO_INLINE Vi operator==(Vi a, std::int64_t b) { TARVO_LANEWISE(Vi, a.part[k] == b); }
+TARVO_INLINE Vi operator>(Vd a, double b) { TARVO_LANEWISE(Vi, a.part[k] > b); }
+TARVO_INLINE Vi operator>=(Vd a, double b) { TARVO_LANEWISE(Vi, a.part[k] >= b); }
+TARVO_INLINE Vi operator==(Vd a, double b) { TARVO_LANEWISE(Vi, a.part[k] == b); }
+TARVO_INLINE Vi operator&(Vi a, Vi b) { TARVO_LANEWISE(Vi, a.part[k] & b.part[k]); }
+TARVO_INLINE Vi operator|(Vi a, Vi b) { TARVO_LANEWISE(Vi, a.part[k] | b.part[k]); }
 
 // mask ? a : b, lane by lane.
 TARVO_INLINE Vd Select(Vi mask, Vd a, Vd b) {

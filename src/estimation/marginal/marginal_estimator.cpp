@@ -8,6 +8,7 @@
 #include "core/estimate_bounds.h"
 #include "estimation/classic/estimators.h"
 #include "estimation/marginal/held_items_check.h"
+#include "estimation/kernels/mml_kernels.h"
 #include "estimation/marginal/mml_information.h"
 #include "estimation/marginal/mml_population.h"
 #include "estimation/marginal/mml_scoring.h"
@@ -33,18 +34,18 @@ void ApplyModel(const MarginalModelRules& rules, ItemTable& items, std::size_t i
 
 // False when Stop ended the work; the errors then stay -1.
 bool SetStandardErrors(const MarginalSettings& settings, const std::vector<char>& estimated,
-                       mml::ItemSpans spans, const mml::ResponseView& view,
+                       mml::ItemSpans spans, const mml::PatternPosteriors& posteriors,
                        const mml::Quadrature& quadrature, const mml::ExpectedCounts& counts,
                        WorkerPool& pool, const mml::KeepGoing& keepGoing, ItemTable& items) {
     const mml::ParameterLayout layout = mml::MakeLayout(settings, estimated, spans);
     std::vector<double> se;
     if (items.itemCount() > mml::kLargestCrossItemTest) {
-        se = mml::StandardErrorsByItem(view, layout, settings, spans, quadrature, counts, pool,
-                                       keepGoing);
+        se = mml::StandardErrorsByItem(posteriors, layout, settings, spans, quadrature, counts,
+                                       pool, keepGoing);
         if (se.size() != static_cast<std::size_t>(layout.count)) return false;
     } else {
         const std::vector<double> information = mml::ObservedInformation(
-            view, layout, settings, spans, quadrature, counts, pool, keepGoing);
+            posteriors, layout, settings, spans, quadrature, counts, pool, keepGoing);
         if (information.size() != static_cast<std::size_t>(layout.count) * layout.count) {
             return false;
         }
@@ -114,7 +115,7 @@ class MarginalEstimator final : public Estimator {
   private:
     // Scores every examinee, block after block; returns how many were
     // scored before a Stop.
-    std::size_t Score(const mml::ResponseView& view, mml::ItemSpans spans,
+    std::size_t Score(const mml::PatternPosteriors& posteriors, mml::ItemSpans spans,
                       const mml::Quadrature& quadrature, const PopulationEstimate& population,
                       RunInputs& inputs, RunHost& host, const Engine& engine) const;
 
@@ -122,7 +123,7 @@ class MarginalEstimator final : public Estimator {
     const MarginalModelRules& rules_;
 };
 
-std::size_t MarginalEstimator::Score(const mml::ResponseView& view, mml::ItemSpans spans,
+std::size_t MarginalEstimator::Score(const mml::PatternPosteriors& posteriors, mml::ItemSpans spans,
                                      const mml::Quadrature& quadrature,
                                      const PopulationEstimate& population, RunInputs& inputs,
                                      RunHost& host, const Engine& engine) const {
@@ -134,11 +135,11 @@ std::size_t MarginalEstimator::Score(const mml::ResponseView& view, mml::ItemSpa
         const mml::ExamineeBlock block{from, std::min(personCount, from + kExamineesPerBlock)};
         switch (settings_.scoring) {
             case MarginalScoring::Eap:
-                mml::ScoreEap(view, spans, quadrature, engine.pool, scores, block);
+                mml::ScoreEap(posteriors, quadrature, engine.pool, scores, block);
                 break;
             case MarginalScoring::Map:
-                mml::ScoreMap(view, spans, quadrature, population.mean, population.sd, engine.pool,
-                              scores, block);
+                mml::ScoreMap(posteriors, spans, quadrature, population.mean, population.sd,
+                              engine.pool, scores, block);
                 break;
             case MarginalScoring::Ml:
                 ScoreMl({engine.arithmetic, engine.vectorUnit}, inputs.items, persons, engine.pool,
@@ -195,10 +196,12 @@ EstimationOutcome MarginalEstimator::Estimate(RunInputs& inputs, RunHost& host,
     mml::Quadrature quadrature =
         mml::NormalQuadrature(settings_.quadraturePoints, settings_.quadratureRange);
     mml::ExpectedCounts counts;
+    mml::PatternPosteriors posteriors(view, quadrature.Points(),
+                                      MarginalKernelsFor(engine.vectorUnit));
     const std::string limit = std::to_string(settings_.maxCycles);
     const std::size_t cycles = static_cast<std::size_t>(settings_.maxCycles);
     const mml::EmOutcome em = mml::RunEm(
-        view, settings_, estimated, spans, engine.pool, quadrature, counts,
+        posteriors, settings_, estimated, spans, engine.pool, quadrature, counts,
         [&](int cycle, double change, double logLikelihood) {
             loop.logLikelihood.push_back(logLikelihood);
             loop.largestChange.push_back(change);
@@ -223,7 +226,7 @@ EstimationOutcome MarginalEstimator::Estimate(RunInputs& inputs, RunHost& host,
     if (!stopped) {
         host.ProgressSet(100, "Standard errors.");
         stopped = !SetStandardErrors(
-            settings_, estimated, spans, view, quadrature, counts, engine.pool,
+            settings_, estimated, spans, posteriors, quadrature, counts, engine.pool,
             [&] { return !host.ProgressIsCancelled(); }, items);
     }
     if (stopped) {
@@ -231,10 +234,11 @@ EstimationOutcome MarginalEstimator::Estimate(RunInputs& inputs, RunHost& host,
         outcome.leftUndone = "the standard errors and the scores were not computed (-1, theta 0)";
     } else {
         if (population.estimated) {
-            mml::SetPopulationErrors(view, spans, quadrature, engine.pool, population);
+            mml::SetPopulationErrors(posteriors, quadrature, engine.pool, population);
         }
         host.ProgressSet(100, "Scoring examinees.");
-        const std::size_t scored = Score(view, spans, quadrature, population, inputs, host, engine);
+        const std::size_t scored =
+            Score(posteriors, spans, quadrature, population, inputs, host, engine);
         stopped = scored < persons.personCount();
         if (stopped) {
             outcome.leftUndone = "the scores of " + Count(persons.personCount() - scored) + " of " +

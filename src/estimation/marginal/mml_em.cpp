@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include "estimation/marginal/mml_curve.h"
+#include "estimation/marginal/mml_em_cycle.h"
+#include "estimation/marginal/mml_squarem.h"
 
 namespace tarvo::mml {
 
@@ -11,51 +13,11 @@ namespace {
 
 constexpr double kStartA = 1;
 constexpr double kStartCWithoutPrior = 0.2;
-// Newton steps on the Rasch model's common slope per M-step.
-constexpr int kCommonSlopeSteps = 20;
+// The first extrapolation may already be long: EM's first steps from the
+// start values point the way well, and a refused step costs one cycle.
+constexpr double kFirstLongestStep = 16;
 
 bool Estimates(std::span<const char> estimated, std::size_t i) { return estimated[i] != 0; }
-
-// The common slope of the Rasch model: Newton's method on the sum of the
-// items' expected log-likelihoods (in item order) plus the slope's prior,
-// with step halving, the items' b held.
-void MaximiseCommonSlope(const ExpectedCounts& counts, const Quadrature& quadrature,
-                         const Priors& priors, std::span<const char> estimated, ItemSpans items,
-                         double& slope) {
-    const int points = quadrature.Points();
-    auto evaluate = [&](double a) {
-        ItemObjective total;
-        for (std::size_t i = 0; i < items.a.size(); ++i) {
-            if (!Estimates(estimated, i)) continue;
-            const ItemObjective o =
-                ItemExpectedLogLikelihood(&counts.correct[i * points], &counts.wrong[i * points],
-                                          quadrature, a, items.b[i], items.c[i]);
-            total.value += o.value;
-            total.gradient[0] += o.gradient[0];
-            total.hessian[0][0] += o.hessian[0][0];
-        }
-        AddPriors(total, a, 0, 0, Priors{priors.logA, {}, {}}, FreeParameters{true, false, false});
-        return total;
-    };
-    ItemObjective here = evaluate(slope);
-    for (int step = 0; step < kCommonSlopeSteps; ++step) {
-        const double curvature = -here.hessian[0][0];
-        double move = curvature > 0 ? here.gradient[0] / curvature : 0.1 * here.gradient[0];
-        move = std::clamp(move, -0.5, 0.5);
-        bool moved = false;
-        for (int halving = 0; halving < 30 && !moved; ++halving, move *= 0.5) {
-            const double trial = std::clamp(slope + move, kLowestA, kHighestA);
-            const ItemObjective there = evaluate(trial);
-            if (there.value >= here.value) {
-                moved = std::fabs(trial - slope) > 1e-10;
-                slope = trial;
-                here = there;
-                break;
-            }
-        }
-        if (!moved) break;
-    }
-}
 
 }  // namespace
 
@@ -111,92 +73,103 @@ double LogPrior(const MarginalSettings& settings, std::span<const char> estimate
     return total;
 }
 
-EmOutcome RunEm(ResponseView responses, const MarginalSettings& settings,
+EmOutcome RunEm(PatternPosteriors& posteriors, const MarginalSettings& settings,
                 std::span<const char> estimated, ItemSpans items, WorkerPool& pool,
                 Quadrature& quadrature, ExpectedCounts& counts, const CycleReport& report) {
-    const std::size_t itemCount = responses.items;
-    const int points = quadrature.Points();
-    const FreeParameters free = RulesOf(settings.model).free;
-    const Priors priors = PriorsFor(settings);
-    const bool rasch = RulesOf(settings.model).commonSlope;
-    bool anyFixed = false;
-    for (std::size_t i = 0; i < itemCount; ++i) anyFixed = anyFixed || !Estimates(estimated, i);
-    const bool movePopulation = settings.estimatePopulation && anyFixed;
-
-    EStep estep(responses, points);
-    LogCurveTables tables;
-    std::vector<double> before(3 * itemCount);
-    double slope = kStartA;
-    for (std::size_t i = 0; i < itemCount; ++i) {
-        if (rasch && Estimates(estimated, i)) slope = items.a[i];
-    }
+    EmCycle em(posteriors, settings, estimated, items, pool, quadrature, counts);
+    const std::size_t size = em.PointSize();
+    std::vector<double> x0(size), x1(size), x2(size), extrapolated(size);
+    em.Read(x0);
 
     EmOutcome outcome;
     double previousLogLikelihood = 0;
-    for (int cycle = 1; cycle <= settings.maxCycles; ++cycle) {
-        tables.Fill(items.a, items.b, items.c, quadrature);
-        estep.Run(tables, quadrature, pool, counts);
-        if (movePopulation) {
-            // The ability distribution's mean and SD from the expected
-            // examinees at each point; the grid follows them.
-            double n = 0, sum = 0, squares = 0;
-            for (int k = 0; k < points; ++k) {
-                n += counts.mass[k];
-                sum += counts.mass[k] * quadrature.theta[k];
-                squares += counts.mass[k] * quadrature.theta[k] * quadrature.theta[k];
-            }
-            if (n > 0) {
-                const double mean = sum / n;
-                const double variance = squares / n - mean * mean;
-                if (variance > 0) {
-                    outcome.populationMean = mean;
-                    outcome.populationSd = std::sqrt(variance);
-                    MoveQuadrature(quadrature, settings.quadratureRange, mean,
-                                   outcome.populationSd);
-                }
-            }
-        }
-        for (std::size_t i = 0; i < itemCount; ++i) {
-            before[3 * i] = items.a[i];
-            before[3 * i + 1] = items.b[i];
-            before[3 * i + 2] = items.c[i];
-        }
-        pool.ForEach(itemCount, [&](std::size_t i) {
-            if (!Estimates(estimated, i)) return;
-            MaximiseItem(&counts.correct[i * points], &counts.wrong[i * points], quadrature, priors,
-                         free, items.a[i], items.b[i], items.c[i]);
-        });
-        if (rasch) {
-            MaximiseCommonSlope(counts, quadrature, priors, estimated, items, slope);
-            for (std::size_t i = 0; i < itemCount; ++i) {
-                if (Estimates(estimated, i)) items.a[i] = slope;
-            }
-        }
+    // One cycle from the point from, its next point into to.
+    struct Step {
+        EmCycle::Objective objective;
+        bool settled = false;  // the change tests are met
+        bool last = false;     // stopped, or the cycle limit reached
+    };
+    auto cycle = [&](const std::vector<double>& from, std::vector<double>& to) {
+        Step step;
+        em.Write(from);
+        step.objective = em.Run();
+        em.Read(to);
         double largest = 0;
-        for (std::size_t i = 0; i < itemCount; ++i) {
-            largest = std::max({largest, std::fabs(items.a[i] - before[3 * i]),
-                                std::fabs(items.b[i] - before[3 * i + 1]),
-                                std::fabs(items.c[i] - before[3 * i + 2])});
+        for (std::size_t p = 0; p < em.ItemEntries(); ++p) {
+            largest = std::max(largest, std::fabs(to[p] - from[p]));
         }
-        const double llChange = std::fabs(counts.logLikelihood - previousLogLikelihood);
-        previousLogLikelihood = counts.logLikelihood;
-        outcome.cycles = cycle;
+        const double logLikelihood = step.objective.logLikelihood;
+        const double llChange = std::fabs(logLikelihood - previousLogLikelihood);
+        previousLogLikelihood = logLikelihood;
+        ++outcome.cycles;
         outcome.largestChange = largest;
-        if (!report(cycle, largest, counts.logLikelihood)) {
+        step.settled = outcome.cycles > 1 && largest < settings.tolerance &&
+                       llChange < settings.logLikelihoodTolerance;
+        if (!report(outcome.cycles, largest, logLikelihood)) {
             outcome.stopped = true;
+            step.last = true;
+        }
+        step.last = step.last || outcome.cycles >= settings.maxCycles;
+        return step;
+    };
+
+    // The estimates the run ends with.
+    std::vector<double>* final = &x1;
+    double longest = kFirstLongestStep;  // the longest extrapolation step allowed now
+    for (;;) {
+        const Step first = cycle(x0, x1);
+        outcome.keptObjectives.push_back(first.objective.logPosterior);
+        final = &x1;
+        if (first.settled || first.last) {
+            outcome.converged = first.settled && !outcome.stopped;
             break;
         }
-        if (cycle > 1 && largest < settings.tolerance &&
-            llChange < settings.logLikelihoodTolerance) {
-            outcome.converged = true;
+        if (!settings.accelerate) {
+            std::swap(x0, x1);
+            continue;
+        }
+        const Step second = cycle(x1, x2);
+        final = &x2;
+        if (second.settled || second.last) {
+            outcome.converged = second.settled && !outcome.stopped;
+            break;
+        }
+        const double alpha = SquaredStepLength(x0, x1, x2, longest);
+        if (alpha == -1) {
+            // No longer than EM's own two steps: go on from x2 (and allow
+            // longer steps next time when this was the longest allowed).
+            if (longest == 1) longest = kStepGrowth;
+            std::swap(x0, x2);
+            continue;
+        }
+        SquaredExtrapolation(x0, x1, x2, alpha, extrapolated);
+        em.KeepInBounds(extrapolated);
+        ++outcome.extrapolations;
+        const Step jump = cycle(extrapolated, x0);
+        const double reached = jump.objective.logPosterior;
+        const bool kept = std::isfinite(reached) && reached >= second.objective.logPosterior;
+        if (kept) {
+            if (alpha == -longest) longest *= kStepGrowth;
+            final = &x0;
+        } else {
+            ++outcome.refused;
+            if (alpha == -longest) longest = std::max(1.0, longest / kStepGrowth);
+            std::swap(x0, x2);
+            final = &x0;
+        }
+        if ((kept && jump.settled) || jump.last) {
+            outcome.converged = kept && jump.settled && !outcome.stopped;
             break;
         }
     }
     // The counts and the likelihood at the final estimates.
-    tables.Fill(items.a, items.b, items.c, quadrature);
-    estep.Run(tables, quadrature, pool, counts);
-    outcome.logLikelihood = counts.logLikelihood;
-    outcome.logPosterior = counts.logLikelihood + LogPrior(settings, estimated, items);
+    em.Write(*final);
+    const EmCycle::Objective end = em.ExpectationOnly();
+    outcome.logLikelihood = end.logLikelihood;
+    outcome.logPosterior = end.logPosterior;
+    outcome.keptObjectives.push_back(end.logPosterior);
+    outcome.populationMean = em.PopulationMean();
+    outcome.populationSd = em.PopulationSd();
     return outcome;
 }
 

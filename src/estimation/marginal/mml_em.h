@@ -32,6 +32,11 @@ struct EmOutcome {
     double logPosterior = 0;   // the same plus the log priors of the estimates
     double largestChange = 0;  // of the last cycle
     double populationMean = 0, populationSd = 1;
+    // The log posterior at every point EM went on from, in order, and at
+    // the final estimates last (never falling, up to rounding).
+    std::vector<double> keptObjectives;
+    int extrapolations = 0;  // extrapolated points tried, and refused
+    int refused = 0;
 };
 
 // Called after every cycle with its number and largest parameter change;
@@ -39,12 +44,21 @@ struct EmOutcome {
 using CycleReport = std::function<bool(int cycle, double largestChange, double logLikelihood)>;
 
 // Bock-Aitkin EM over the items flagged in estimated (other items keep their
-// values). Ends when the largest parameter change is below the tolerance and
-// the log-likelihood changed by less than its tolerance, after maxCycles, or
-// when report returns false. Leaves in quadrature the ability distribution
-// used (moved only when the population is estimated) and in counts the
-// E-step at the final estimates.
-EmOutcome RunEm(ResponseView responses, const MarginalSettings& settings,
+// values). Ends when the largest parameter change of a cycle is below the
+// tolerance and the log-likelihood changed by less than its tolerance since
+// the cycle before, after maxCycles, or when report returns false. Leaves in
+// quadrature the ability distribution used (moved only when the population
+// is estimated) and in counts the E-step at the final estimates.
+//
+// With settings.accelerate, after every two cycles x1 = F(x0), x2 = F(x1)
+// the point is extrapolated along them (SQUAREM) and one more cycle is run
+// from there; the extrapolated point is kept only when its log posterior is
+// at least that of x1, otherwise EM goes on from x2. Every cycle, the
+// extrapolated ones too, counts against maxCycles.
+//
+// posteriors holds the examinees' patterns; it is left filled at the final
+// estimates, for the standard errors and the scores.
+EmOutcome RunEm(PatternPosteriors& posteriors, const MarginalSettings& settings,
                 std::span<const char> estimated, ItemSpans items, WorkerPool& pool,
                 Quadrature& quadrature, ExpectedCounts& counts, const CycleReport& report);
 

@@ -9,9 +9,6 @@ namespace tarvo::mml {
 
 namespace {
 
-// Examinees whose posteriors are formed together before the item rows take
-// up their residual products.
-constexpr std::size_t kChunk = 64;
 // Second derivative of the log prior of one parameter (0: a, 1: b, 2: c).
 double PriorCurvature(int which, double value, const Priors& priors) {
     ItemObjective o;
@@ -54,45 +51,232 @@ ParameterLayout MakeLayout(const MarginalSettings& settings, std::span<const cha
 
 namespace {
 
-// Examinees whose blocks pass between two questions to keepGoing.
+// Examinees whose posteriors and mean scores are formed together before the
+// products take them up (a chunk's tables stay in the core's cache), and
+// how many of them one task forms.
+constexpr std::size_t kChunk = 256;
+constexpr std::size_t kExamineesPerTask = 32;
+// Chunks that pass between two questions to keepGoing.
 constexpr std::size_t kChunksBetweenQuestions = 64;
+
+constexpr std::size_t RoundUp(std::size_t n, std::size_t to) { return (n + to - 1) / to * to; }
+
+// The parameter kinds (0 a, 1 b, 2 c) the model estimates, in order: each
+// has its own block of columns in the mean scores.
+struct Kinds {
+    int count = 0;
+    int kind[3] = {0, 0, 0};
+    int slotOf[3] = {-1, -1, -1};
+};
+
+Kinds KindsOf(const MarginalSettings& settings) {
+    const MarginalModelRules& rules = RulesOf(settings.model);
+    const bool used[3] = {rules.free.a || rules.commonSlope, rules.free.b, rules.free.c};
+    Kinds kinds;
+    for (int u = 0; u < 3; ++u) {
+        if (!used[u]) continue;
+        kinds.slotOf[u] = kinds.count;
+        kinds.kind[kinds.count++] = u;
+    }
+    return kinds;
+}
+
+// The upper triangle of a symmetric matrix of order n in rows of whole
+// tiles: row r holds the columns from r rounded down to kTileColumns up to
+// n rounded up, so that a tile of kTileRows rows starting on a multiple of
+// kTileRows has one row stride. Entries below the diagonal inside a row's
+// first tile are formed but never read.
+class UpperTiles {
+  public:
+    explicit UpperTiles(std::size_t n) : order_(RoundUp(n, kTileColumns)), offset_(order_ + 1, 0) {
+        for (std::size_t r = 0; r < order_; ++r) offset_[r + 1] = offset_[r] + RowLength(r);
+    }
+    std::size_t Size() const { return offset_[order_]; }
+    std::size_t Order() const { return order_; }
+    std::size_t RowLength(std::size_t r) const { return order_ - First(r); }
+    // The entry (r, c) for c from First(r) on, at base + Index(r, c).
+    std::size_t Index(std::size_t r, std::size_t c) const { return offset_[r] + c - First(r); }
+    static std::size_t First(std::size_t r) { return r / kTileColumns * kTileColumns; }
+    double Get(const double* base, std::size_t r, std::size_t c) const {
+        return r <= c ? base[Index(r, c)] : base[Index(c, r)];
+    }
+
+  private:
+    std::size_t order_;
+    std::vector<std::size_t> offset_;
+};
+
+// Adds a^T b over count rows (a's and b's columns from 0, n of them, rows of
+// lda and ldb entries) to the upper tiles of c.
+void AddCrossProducts(const MarginalKernels& kernels, const UpperTiles& shape, const double* a,
+                      std::size_t lda, const double* b, std::size_t ldb, std::size_t count,
+                      std::size_t n, double* c) {
+    for (std::size_t r = 0; r < n; r += kTileRows) {
+        for (std::size_t col = UpperTiles::First(r); col < n; col += kTileColumns) {
+            kernels.crossTile(a + r, lda, b + col, ldb, count, c + shape.Index(r, col),
+                              shape.RowLength(r));
+        }
+    }
+}
 
 // Adds the information at(p, q) for the parameters of layout: within-item
 // terms always, cross-item terms when cross. False when keepGoing ended it.
+//
+// Louis' formula: minus the expected complete-data Hessian, minus the sum
+// over examinees of the posterior covariance of the complete-data score.
+// Item i's score at point k is e_ik u_ik, with the residual e = x - P (0
+// for no response) and the score factor u = dP / (P Q) by parameter; its
+// posterior mean s_ij = sum_k w_jk e_ijk u_ik. The covariance of items i
+// and i2 is sum_k u_ik u_i2k' G_k[i][i2] - sum_j s_ij s_i2j', with
+// G_k[i][i2] = sum_j w_jk e_ijk e_i2jk. Both sums over examinees are matrix
+// products over a chunk of examinees at a time: G_k of the weighted
+// residuals and the residuals of the examinees whose posterior reaches k,
+// one point per task, and the mean scores' with themselves, a band of rows
+// per task. Every entry is added to examinee after examinee whatever the
+// threads, so the matrix is the same bits for every thread count.
 template <typename At>
-bool FillInformation(ResponseView responses, const ParameterLayout& layout,
+bool FillInformation(const PatternPosteriors& posteriors, const ParameterLayout& layout,
                      const MarginalSettings& settings, ItemSpans items,
                      const Quadrature& quadrature, const ExpectedCounts& counts, WorkerPool& pool,
                      bool cross, const KeepGoing& keepGoing, At&& at) {
+    const ResponseView responses = posteriors.Responses();
+    const MarginalKernels& kernels = posteriors.Kernels();
     const std::size_t itemCount = responses.items;
+    const std::size_t stride = posteriors.Stride();
     const int points = quadrature.Points();
     const int n = layout.count;
     const Priors priors = PriorsFor(settings);
+    const Kinds kinds = KindsOf(settings);
+    const std::size_t nk = static_cast<std::size_t>(kinds.count);
+    // Item columns, padded to whole tiles.
+    const std::size_t width = RoundUp(itemCount, kTileColumns);
 
-    // Per item and point: P, and the score factor u = dP / (P Q), so that a
-    // response x adds (x - P) u to the complete-data score.
-    std::vector<double> prob(itemCount * points), probByPoint(itemCount * points);
-    std::vector<double> factor(3 * itemCount * points);
+    // Per point and item: P, and the score factors of the kinds estimated.
+    std::vector<double> prob(points * width, 0.0), factor(points * nk * width, 0.0);
     for (std::size_t i = 0; i < itemCount; ++i) {
         for (int k = 0; k < points; ++k) {
             const double theta = quadrature.theta[k];
             const Curve cv = CurveAt(theta, items.a[i], items.b[i], items.c[i]);
             const CurveDerivatives d = DerivativesAt(theta, items.a[i], items.b[i], items.c[i], cv);
-            prob[i * points + k] = cv.p;
-            probByPoint[k * itemCount + i] = cv.p;
-            for (int u = 0; u < 3; ++u) {
-                factor[(i * points + k) * 3 + u] = d.first[u] / (cv.p * cv.q);
+            prob[k * width + i] = cv.p;
+            for (std::size_t slot = 0; slot < nk; ++slot) {
+                factor[(k * nk + slot) * width + i] = d.first[kinds.kind[slot]] / (cv.p * cv.q);
             }
         }
     }
+    auto factorAt = [&](std::size_t i, int k, int u) {
+        return factor[(k * nk + kinds.slotOf[u]) * width + i];
+    };
 
-    // Within-item terms: minus the expected complete-data Hessian, minus the
-    // expected squared score sum_k u u' (r Q^2 + f P^2).
+    // The sums over examinees: the mean scores' products (all of them, or
+    // each item's own block), and G_k per point.
+    const std::size_t scoreWidth = nk * width;
+    const UpperTiles scoreShape(cross ? scoreWidth : 0);
+    std::vector<double> scoreProducts(cross ? scoreShape.Size() : itemCount * nk * nk, 0.0);
+    const UpperTiles residualShape(cross ? itemCount : 0);
+    std::vector<double> residualProducts(cross ? points * residualShape.Size() : 0, 0.0);
+
+    // One chunk's tables: posteriors, ranges, codes and mean scores, and
+    // per thread the weighted residuals and residuals of one point.
+    std::vector<double> weights(kChunk * stride), meanScores(kChunk * scoreWidth);
+    std::vector<double> correctOf(kChunk * width), validOf(kChunk * width);
+    std::vector<PosteriorRange> ranges(kChunk);
+    std::vector<double> weighted(pool.Threads() * kChunk * width, 0.0),
+        residuals(pool.Threads() * kChunk * width, 0.0), scratch(pool.Threads() * width);
+
+    std::size_t chunks = 0;
+    for (std::size_t from = 0; from < responses.persons; from += kChunk) {
+        if (keepGoing && ++chunks % kChunksBetweenQuestions == 0 && !keepGoing()) return false;
+        const std::size_t size = std::min(kChunk, responses.persons - from);
+        const std::size_t tasks = (size + kExamineesPerTask - 1) / kExamineesPerTask;
+        pool.ForEach(tasks, [&](std::size_t task, unsigned thread) {
+            double* e = &scratch[thread * width];
+            const std::size_t last = std::min(size, (task + 1) * kExamineesPerTask);
+            for (std::size_t s = task * kExamineesPerTask; s < last; ++s) {
+                const auto row = responses.Row(from + s);
+                double* w = &weights[s * stride];
+                posteriors.Posterior(from + s, w, ranges[s]);
+                double* x = &correctOf[s * width];
+                double* v = &validOf[s * width];
+                for (std::size_t i = 0; i < itemCount; ++i) {
+                    x[i] = row[i] == 1 ? 1.0 : 0.0;
+                    v[i] = row[i] <= 1 ? 1.0 : 0.0;
+                }
+                double* m = &meanScores[s * scoreWidth];
+                std::fill(m, m + scoreWidth, 0.0);
+                for (int k = ranges[s].first; k <= ranges[s].last; ++k) {
+                    const double* pk = &prob[k * width];
+                    for (std::size_t i = 0; i < itemCount; ++i) {
+                        e[i] = v[i] != 0 ? w[k] * (x[i] - pk[i]) : 0.0;
+                    }
+                    for (std::size_t slot = 0; slot < nk; ++slot) {
+                        const double* fk = &factor[(k * nk + slot) * width];
+                        double* ms = m + slot * width;
+                        for (std::size_t i = 0; i < itemCount; ++i) ms[i] += e[i] * fk[i];
+                    }
+                }
+            }
+        });
+        if (!cross) {
+            // Each item's own block of the mean scores' products.
+            pool.ForEach(itemCount, [&](std::size_t i) {
+                double* to = &scoreProducts[i * nk * nk];
+                for (std::size_t s = 0; s < size; ++s) {
+                    const double* m = &meanScores[s * scoreWidth];
+                    for (std::size_t x = 0; x < nk; ++x) {
+                        for (std::size_t y = 0; y < nk; ++y) {
+                            to[x * nk + y] += m[x * width + i] * m[y * width + i];
+                        }
+                    }
+                }
+            });
+            continue;
+        }
+        const std::size_t bands = (scoreWidth + kTileRows - 1) / kTileRows;
+        pool.ForEach(bands, [&](std::size_t band) {
+            const std::size_t r = band * kTileRows;
+            for (std::size_t col = UpperTiles::First(r); col < scoreWidth; col += kTileColumns) {
+                kernels.crossTile(&meanScores[r], scoreWidth, &meanScores[col], scoreWidth, size,
+                                  &scoreProducts[scoreShape.Index(r, col)],
+                                  scoreShape.RowLength(r));
+            }
+        });
+        pool.ForEach(static_cast<std::size_t>(points), [&](std::size_t k, unsigned thread) {
+            // The examinees whose posterior reaches k, in order: their
+            // weighted residuals and residuals at k.
+            double* y = &weighted[thread * kChunk * width];
+            double* e = &residuals[thread * kChunk * width];
+            const double* pk = &prob[k * width];
+            std::size_t rows = 0;
+            for (std::size_t s = 0; s < size; ++s) {
+                if (static_cast<int>(k) < ranges[s].first || static_cast<int>(k) > ranges[s].last) {
+                    continue;
+                }
+                const double wk = weights[s * stride + k];
+                const double* x = &correctOf[s * width];
+                const double* v = &validOf[s * width];
+                double* ys = y + rows * width;
+                double* es = e + rows * width;
+                for (std::size_t i = 0; i < itemCount; ++i) {
+                    es[i] = x[i] - v[i] * pk[i];
+                    ys[i] = v[i] != 0 ? wk * (x[i] - pk[i]) : 0.0;
+                }
+                ++rows;
+            }
+            if (rows == 0) return;
+            AddCrossProducts(kernels, residualShape, y, width, e, width, rows, itemCount,
+                             &residualProducts[k * residualShape.Size()]);
+        });
+    }
+
+    // Within items: minus the expected complete-data Hessian, minus the
+    // expected squared score sum_k u u' (r Q^2 + f P^2), plus the squared
+    // mean scores.
     for (std::size_t i = 0; i < itemCount; ++i) {
         const double* r = &counts.correct[i * points];
         const double* f = &counts.wrong[i * points];
-        const ItemObjective o =
-            ItemExpectedLogLikelihood(r, f, quadrature, items.a[i], items.b[i], items.c[i]);
+        const ItemObjective o = ItemExpectedLogLikelihood(kernels, r, f, quadrature, items.a[i],
+                                                          items.b[i], items.c[i]);
         for (int u = 0; u < 3; ++u) {
             const int p = layout.index[3 * i + u];
             if (p < 0) continue;
@@ -101,11 +285,16 @@ bool FillInformation(ResponseView responses, const ParameterLayout& layout,
                 if (q < 0) continue;
                 double square = 0;
                 for (int k = 0; k < points; ++k) {
-                    const double pk = prob[i * points + k];
-                    const double* fk = &factor[(i * points + k) * 3];
-                    square += fk[u] * fk[v] * (r[k] * (1 - pk) * (1 - pk) + f[k] * pk * pk);
+                    const double pk = prob[k * width + i];
+                    square += factorAt(i, k, u) * factorAt(i, k, v) *
+                              (r[k] * (1 - pk) * (1 - pk) + f[k] * pk * pk);
                 }
-                at(p, q) += -o.hessian[u][v] - square;
+                const std::size_t x = kinds.slotOf[u] * width + i;
+                const std::size_t y = kinds.slotOf[v] * width + i;
+                const double meanSquare =
+                    cross ? scoreShape.Get(scoreProducts.data(), x, y)
+                          : scoreProducts[i * nk * nk + kinds.slotOf[u] * nk + kinds.slotOf[v]];
+                at(p, q) += -o.hessian[u][v] - square + meanSquare;
             }
         }
     }
@@ -120,99 +309,10 @@ bool FillInformation(ResponseView responses, const ParameterLayout& layout,
             at(p, p) -= PriorCurvature(u, values[u], priors);
         }
     }
-
-    // Posterior mean scores s_j (per item: a, b, c) and the cross-item
-    // residual products C[i][k][i2] = sum_j w_jk e_ij e_i2j over i2 > i, and
-    // the score products S[i][i2] = sum_j s_ij s_i2j' over i2 >= i.
-    const std::size_t rows = cross ? itemCount : 0;
-    // Only i2 > i is kept: item i's row holds (itemCount - i - 1) entries per
-    // point, from rowStart[i] on.
-    std::vector<std::size_t> rowStart(rows + 1, 0);
-    for (std::size_t i = 0; i < rows; ++i) {
-        rowStart[i + 1] = rowStart[i] + (itemCount - i - 1) * points;
-    }
-    std::vector<double> residualProducts(rowStart[rows], 0.0);
-    std::vector<double> scoreProducts(cross ? itemCount * itemCount * 9 : itemCount * 9, 0.0);
-    std::vector<double> weights(kChunk * points), correctOf(kChunk * itemCount),
-        validOf(kChunk * itemCount), meanScore(kChunk * itemCount * 3);
-    std::vector<PosteriorRange> ranges(kChunk);
-    LogCurveTables tables;
-    tables.Fill(items.a, items.b, items.c, quadrature);
-
-    std::size_t chunks = 0;
-    for (std::size_t from = 0; from < responses.persons; from += kChunk) {
-        if (keepGoing && ++chunks % kChunksBetweenQuestions == 0 && !keepGoing()) return false;
-        const std::size_t size = std::min(kChunk, responses.persons - from);
-        pool.ForEach(size, [&](std::size_t s) {
-            const auto row = responses.Row(from + s);
-            double* w = &weights[s * points];
-            Posterior(row, tables, quadrature, std::span<double>(w, points), ranges[s]);
-            for (std::size_t i = 0; i < itemCount; ++i) {
-                const std::uint8_t code = row[i];
-                const bool valid = code <= 1;
-                correctOf[s * itemCount + i] = code == 1 ? 1.0 : 0.0;
-                validOf[s * itemCount + i] = valid ? 1.0 : 0.0;
-                double m[3] = {0, 0, 0};
-                if (valid) {
-                    for (int k = ranges[s].first; k <= ranges[s].last; ++k) {
-                        const double e = w[k] * (code - prob[i * points + k]);
-                        const double* fk = &factor[(i * points + k) * 3];
-                        m[0] += e * fk[0];
-                        m[1] += e * fk[1];
-                        m[2] += e * fk[2];
-                    }
-                }
-                for (int u = 0; u < 3; ++u) meanScore[(s * itemCount + i) * 3 + u] = m[u];
-            }
-        });
-        pool.ForEach(itemCount, [&](std::size_t i) {
-            for (std::size_t s = 0; s < size; ++s) {
-                if (validOf[s * itemCount + i] == 0) continue;
-                const double* mi = &meanScore[(s * itemCount + i) * 3];
-                const std::size_t last = cross ? itemCount : i + 1;
-                for (std::size_t i2 = i; i2 < last; ++i2) {
-                    const double* m2 = &meanScore[(s * itemCount + i2) * 3];
-                    double* to =
-                        cross ? &scoreProducts[(i * itemCount + i2) * 9] : &scoreProducts[i * 9];
-                    for (int u = 0; u < 3; ++u) {
-                        for (int v = 0; v < 3; ++v) to[u * 3 + v] += mi[u] * m2[v];
-                    }
-                }
-                // Items i + 1 onwards: the row's entries and their codes.
-                const std::size_t after = itemCount - i - 1;
-                if (!cross || after == 0) continue;
-                const double x = correctOf[s * itemCount + i];
-                const double* w = &weights[s * points];
-                const double* correct = &correctOf[s * itemCount + i + 1];
-                const double* valid = &validOf[s * itemCount + i + 1];
-                for (int k = ranges[s].first; k <= ranges[s].last; ++k) {
-                    const double weighted = w[k] * (x - prob[i * points + k]);
-                    if (weighted == 0) continue;
-                    const double* pk = &probByPoint[k * itemCount + i + 1];
-                    double* to = &residualProducts[rowStart[i] + k * after];
-                    for (std::size_t t = 0; t < after; ++t) {
-                        to[t] += weighted * (correct[t] - valid[t] * pk[t]);
-                    }
-                }
-            }
-        });
-    }
-
-    // Add back the squared mean scores within items, and both cross terms
-    // between items: the covariance is E[S S'] - s s'.
+    if (!cross) return true;
+    // Between items: minus the covariance of their scores, in both halves.
     for (std::size_t i = 0; i < itemCount; ++i) {
-        const double* sii = cross ? &scoreProducts[(i * itemCount + i) * 9] : &scoreProducts[i * 9];
-        for (int u = 0; u < 3; ++u) {
-            const int p = layout.index[3 * i + u];
-            if (p < 0) continue;
-            for (int v = 0; v < 3; ++v) {
-                const int q = layout.index[3 * i + v];
-                if (q >= 0) at(p, q) += sii[u * 3 + v];
-            }
-        }
-        if (!cross) continue;
         for (std::size_t i2 = i + 1; i2 < itemCount; ++i2) {
-            const double* s12 = &scoreProducts[(i * itemCount + i2) * 9];
             for (int u = 0; u < 3; ++u) {
                 const int p = layout.index[3 * i + u];
                 if (p < 0) continue;
@@ -222,10 +322,12 @@ bool FillInformation(ResponseView responses, const ParameterLayout& layout,
                     double expected = 0;
                     for (int k = 0; k < points; ++k) {
                         expected +=
-                            factor[(i * points + k) * 3 + u] * factor[(i2 * points + k) * 3 + v] *
-                            residualProducts[rowStart[i] + k * (itemCount - i - 1) + (i2 - i - 1)];
+                            factorAt(i, k, u) * factorAt(i2, k, v) *
+                            residualProducts[k * residualShape.Size() + residualShape.Index(i, i2)];
                     }
-                    const double covariance = expected - s12[u * 3 + v];
+                    const double covariance =
+                        expected - scoreShape.Get(scoreProducts.data(), kinds.slotOf[u] * width + i,
+                                                  kinds.slotOf[v] * width + i2);
                     at(p, q) -= covariance;
                     at(q, p) -= covariance;
                 }
@@ -237,7 +339,8 @@ bool FillInformation(ResponseView responses, const ParameterLayout& layout,
 
 }  // namespace
 
-std::vector<double> ObservedInformation(ResponseView responses, const ParameterLayout& layout,
+std::vector<double> ObservedInformation(const PatternPosteriors& posteriors,
+                                        const ParameterLayout& layout,
                                         const MarginalSettings& settings, ItemSpans items,
                                         const Quadrature& quadrature, const ExpectedCounts& counts,
                                         WorkerPool& pool, const KeepGoing& keepGoing) {
@@ -245,8 +348,8 @@ std::vector<double> ObservedInformation(ResponseView responses, const ParameterL
     std::vector<double> info(static_cast<std::size_t>(n) * n, 0.0);
     auto at = [&](int p, int q) -> double& { return info[static_cast<std::size_t>(p) * n + q]; };
     if (n == 0) return info;
-    if (!FillInformation(responses, layout, settings, items, quadrature, counts, pool,
-                         responses.items <= kLargestCrossItemTest, keepGoing, at)) {
+    if (!FillInformation(posteriors, layout, settings, items, quadrature, counts, pool,
+                         posteriors.Responses().items <= kLargestCrossItemTest, keepGoing, at)) {
         return {};
     }
     // Both halves got the same terms, added in different orders.
@@ -260,11 +363,12 @@ std::vector<double> ObservedInformation(ResponseView responses, const ParameterL
     return info;
 }
 
-std::vector<double> StandardErrorsByItem(ResponseView responses, const ParameterLayout& layout,
+std::vector<double> StandardErrorsByItem(const PatternPosteriors& posteriors,
+                                         const ParameterLayout& layout,
                                          const MarginalSettings& settings, ItemSpans items,
                                          const Quadrature& quadrature, const ExpectedCounts& counts,
                                          WorkerPool& pool, const KeepGoing& keepGoing) {
-    const std::size_t itemCount = responses.items;
+    const std::size_t itemCount = posteriors.Responses().items;
     // Each parameter's item and place in the item's block; a parameter
     // shared by several items (the common slope) has none.
     std::vector<int> owner(layout.count, -1), slot(layout.count, 0), users(layout.count, 0);
@@ -285,7 +389,7 @@ std::vector<double> StandardErrorsByItem(ResponseView responses, const Parameter
     };
     std::vector<double> se(layout.count, -1.0);
     if (layout.count == 0) return se;
-    if (!FillInformation(responses, layout, settings, items, quadrature, counts, pool, false,
+    if (!FillInformation(posteriors, layout, settings, items, quadrature, counts, pool, false,
                          keepGoing, at)) {
         return {};
     }

@@ -37,7 +37,8 @@ ParameterLayout MakeLayout(const MarginalSettings& settings, std::span<const cha
 // empty.
 inline constexpr std::size_t kLargestCrossItemTest = 400;
 using KeepGoing = std::function<bool()>;
-std::vector<double> ObservedInformation(ResponseView responses, const ParameterLayout& layout,
+std::vector<double> ObservedInformation(const PatternPosteriors& posteriors,
+                                        const ParameterLayout& layout,
                                         const MarginalSettings& settings, ItemSpans items,
                                         const Quadrature& quadrature, const ExpectedCounts& counts,
                                         WorkerPool& pool, const KeepGoing& keepGoing = {});
@@ -48,7 +49,8 @@ std::vector<double> ObservedInformation(ResponseView responses, const ParameterL
 // would be too large: index as in layout; -1 for a parameter shared
 // by several items (the common slope) or a block that is not positive
 // definite.
-std::vector<double> StandardErrorsByItem(ResponseView responses, const ParameterLayout& layout,
+std::vector<double> StandardErrorsByItem(const PatternPosteriors& posteriors,
+                                         const ParameterLayout& layout,
                                          const MarginalSettings& settings, ItemSpans items,
                                          const Quadrature& quadrature, const ExpectedCounts& counts,
                                          WorkerPool& pool, const KeepGoing& keepGoing = {});

@@ -59,6 +59,20 @@ ItemObjective ItemExpectedLogLikelihood(const double* correct, const double* wro
     return out;
 }
 
+ItemObjective ItemExpectedLogLikelihood(const MarginalKernels& kernels, const double* correct,
+                                        const double* wrong, const Quadrature& quadrature, double a,
+                                        double b, double c) {
+    const ItemObjectiveSums sums = kernels.itemObjective(
+        {correct, wrong, quadrature.theta.data(), quadrature.Points()}, a, b, c);
+    ItemObjective out;
+    out.value = sums.value;
+    for (int u = 0; u < 3; ++u) {
+        out.gradient[u] = sums.gradient[u];
+        for (int v = 0; v < 3; ++v) out.hessian[u][v] = sums.hessian[u][v];
+    }
+    return out;
+}
+
 void AddPriors(ItemObjective& objective, double a, double b, double c, const Priors& priors,
                FreeParameters free) {
     if (free.a && priors.logA.on) {
@@ -112,8 +126,9 @@ bool SolveSmall(int m, double matrix[3][3], double rhs[3]) {
     return true;
 }
 
-int MaximiseItem(const double* correct, const double* wrong, const Quadrature& quadrature,
-                 const Priors& priors, FreeParameters free, double& a, double& b, double& c) {
+int MaximiseItem(const MarginalKernels& kernels, const double* correct, const double* wrong,
+                 const Quadrature& quadrature, const Priors& priors, FreeParameters free, double& a,
+                 double& b, double& c) {
     if (!free.a && !free.b && !free.c) return 0;
     const double lowest[3] = {kLowestA, kLowestB, LowestC(priors)};
     const double highest[3] = {kHighestA, kHighestB, kHighestC};
@@ -121,7 +136,7 @@ int MaximiseItem(const double* correct, const double* wrong, const Quadrature& q
 
     auto evaluate = [&](const Point& p) {
         ItemObjective o =
-            ItemExpectedLogLikelihood(correct, wrong, quadrature, p.x[0], p.x[1], p.x[2]);
+            ItemExpectedLogLikelihood(kernels, correct, wrong, quadrature, p.x[0], p.x[1], p.x[2]);
         AddPriors(o, p.x[0], p.x[1], p.x[2], priors, free);
         return o;
     };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/marginal_settings.h"
+#include "estimation/kernels/mml_kernel_types.h"
 #include "estimation/marginal/mml_quadrature.h"
 
 namespace tarvo::mml {
@@ -21,7 +22,12 @@ struct ItemObjective {
 // One item's expected complete-data log-likelihood, sum over the points of
 // correct[k] log P(theta_k) + wrong[k] log Q(theta_k), with its exact first
 // and second derivatives. correct and wrong hold the item's row of the
-// expected counts.
+// expected counts. Formed by the kernels, eight points at a time.
+ItemObjective ItemExpectedLogLikelihood(const MarginalKernels& kernels, const double* correct,
+                                        const double* wrong, const Quadrature& quadrature, double a,
+                                        double b, double c);
+// The same point after point with the library's exponential and logarithm:
+// the plain form, for checking the kernels.
 ItemObjective ItemExpectedLogLikelihood(const double* correct, const double* wrong,
                                         const Quadrature& quadrature, double a, double b, double c);
 
@@ -34,8 +40,9 @@ void AddPriors(ItemObjective& objective, double a, double b, double c, const Pri
 // log-likelihood plus the log priors, over the free parameters, with step
 // halving so that the objective never falls and the estimates kept inside
 // their bounds. Returns the Newton iterations used.
-int MaximiseItem(const double* correct, const double* wrong, const Quadrature& quadrature,
-                 const Priors& priors, FreeParameters free, double& a, double& b, double& c);
+int MaximiseItem(const MarginalKernels& kernels, const double* correct, const double* wrong,
+                 const Quadrature& quadrature, const Priors& priors, FreeParameters free, double& a,
+                 double& b, double& c);
 
 // Solves m x m system (matrix row-major, symmetric positive definite) by
 // Cholesky in place; false when not positive definite. m <= 3.

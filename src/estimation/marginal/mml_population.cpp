@@ -18,23 +18,22 @@ struct Terms {
 
 }  // namespace
 
-void SetPopulationErrors(ResponseView responses, ItemSpans items, const Quadrature& quadrature,
+void SetPopulationErrors(const PatternPosteriors& posteriors, const Quadrature& quadrature,
                          WorkerPool& pool, PopulationEstimate& population) {
-    const int points = quadrature.Points();
+    const ResponseView responses = posteriors.Responses();
+    const std::size_t stride = posteriors.Stride();
     const double mean = population.mean, sd = population.sd;
-    LogCurveTables tables;
-    tables.Fill(items.a, items.b, items.c, quadrature);
     const std::size_t tasks = (responses.persons + kExamineesPerTask - 1) / kExamineesPerTask;
     std::vector<Terms> sums(tasks);
-    std::vector<double> weights(static_cast<std::size_t>(pool.Threads()) * points);
+    std::vector<double> weights(static_cast<std::size_t>(pool.Threads()) * stride);
     pool.ForEach(tasks, [&](std::size_t task, unsigned thread) {
-        const std::span<double> w(&weights[static_cast<std::size_t>(thread) * points], points);
+        double* w = &weights[static_cast<std::size_t>(thread) * stride];
         const std::size_t from = task * kExamineesPerTask;
         const std::size_t to = std::min(responses.persons, from + kExamineesPerTask);
         Terms total;
         for (std::size_t j = from; j < to; ++j) {
             PosteriorRange range;
-            Posterior(responses.Row(j), tables, quadrature, w, range);
+            posteriors.Posterior(j, w, range);
             // Moments of z = (theta - mean) / SD under the posterior. The
             // normal density's score is (z, z^2 - 1) / SD and minus its
             // Hessian (1, 2z; 2z, 3z^2 - 1) / SD^2.

@@ -72,36 +72,37 @@ void ForEachTask(std::size_t persons, ExamineeBlock block, WorkerPool& pool, Bod
 
 }  // namespace
 
-void ScoreEap(ResponseView responses, ItemSpans items, const Quadrature& quadrature,
-              WorkerPool& pool, ScoreSpans out, ExamineeBlock block) {
-    const int points = quadrature.Points();
-    LogCurveTables tables;
-    tables.Fill(items.a, items.b, items.c, quadrature);
-    std::vector<double> weights(static_cast<std::size_t>(pool.Threads()) * points);
-    ForEachTask(
-        responses.persons, block, pool, [&](std::size_t from, std::size_t to, unsigned thread) {
-            const std::span<double> w(&weights[static_cast<std::size_t>(thread) * points], points);
-            for (std::size_t j = from; j < to; ++j) {
-                const auto row = responses.Row(j);
-                PosteriorRange range;
-                Posterior(row, tables, quadrature, w, range);
-                double mean = 0;
-                for (int k = range.first; k <= range.last; ++k) mean += w[k] * quadrature.theta[k];
-                double variance = 0;
-                for (int k = range.first; k <= range.last; ++k) {
-                    const double d = quadrature.theta[k] - mean;
-                    variance += w[k] * d * d;
-                }
-                out.theta[j] = mean;
-                out.seetheta[j] = std::sqrt(variance);
-                out.Nvalid[j] = ValidCount(row);
-            }
-        });
+void ScoreEap(const PatternPosteriors& posteriors, const Quadrature& quadrature, WorkerPool& pool,
+              ScoreSpans out, ExamineeBlock block) {
+    const ResponseView responses = posteriors.Responses();
+    const std::size_t stride = posteriors.Stride();
+    std::vector<double> weights(static_cast<std::size_t>(pool.Threads()) * stride);
+    ForEachTask(responses.persons, block, pool,
+                [&](std::size_t from, std::size_t to, unsigned thread) {
+                    double* w = &weights[static_cast<std::size_t>(thread) * stride];
+                    for (std::size_t j = from; j < to; ++j) {
+                        const auto row = responses.Row(j);
+                        PosteriorRange range;
+                        posteriors.Posterior(j, w, range);
+                        double mean = 0;
+                        for (int k = range.first; k <= range.last; ++k)
+                            mean += w[k] * quadrature.theta[k];
+                        double variance = 0;
+                        for (int k = range.first; k <= range.last; ++k) {
+                            const double d = quadrature.theta[k] - mean;
+                            variance += w[k] * d * d;
+                        }
+                        out.theta[j] = mean;
+                        out.seetheta[j] = std::sqrt(variance);
+                        out.Nvalid[j] = ValidCount(row);
+                    }
+                });
 }
 
-void ScoreMap(ResponseView responses, ItemSpans items, const Quadrature& quadrature, double mean,
-              double sd, WorkerPool& pool, ScoreSpans out, ExamineeBlock block) {
-    ScoreEap(responses, items, quadrature, pool, out, block);
+void ScoreMap(const PatternPosteriors& posteriors, ItemSpans items, const Quadrature& quadrature,
+              double mean, double sd, WorkerPool& pool, ScoreSpans out, ExamineeBlock block) {
+    const ResponseView responses = posteriors.Responses();
+    ScoreEap(posteriors, quadrature, pool, out, block);
     const double low = quadrature.theta.front();
     const double high = quadrature.theta.back();
     ForEachTask(responses.persons, block, pool, [&](std::size_t from, std::size_t to, unsigned) {

@@ -21,14 +21,16 @@ struct ExamineeBlock {
 };
 
 // Expected a posteriori: the posterior mean and SD of every examinee over
-// the quadrature (the fitted ability distribution as prior).
-void ScoreEap(ResponseView responses, ItemSpans items, const Quadrature& quadrature,
-              WorkerPool& pool, ScoreSpans out, ExamineeBlock block = {});
+// the quadrature (the fitted ability distribution as prior), with the items
+// posteriors was last filled with.
+void ScoreEap(const PatternPosteriors& posteriors, const Quadrature& quadrature, WorkerPool& pool,
+              ScoreSpans out, ExamineeBlock block = {});
 
 // Maximum a posteriori under the normal ability distribution of the given
 // mean and SD: Newton's method from the EAP, kept inside the quadrature's
 // range; the standard error from the posterior curvature, capped at 99.
-void ScoreMap(ResponseView responses, ItemSpans items, const Quadrature& quadrature, double mean,
-              double sd, WorkerPool& pool, ScoreSpans out, ExamineeBlock block = {});
+// The EAP that starts each search comes from posteriors, filled with items.
+void ScoreMap(const PatternPosteriors& posteriors, ItemSpans items, const Quadrature& quadrature,
+              double mean, double sd, WorkerPool& pool, ScoreSpans out, ExamineeBlock block = {});
 
 }  // namespace tarvo::mml

@@ -9,44 +9,17 @@
 
 #include "estimation/marginal/mml_em.h"
 #include "estimation/marginal/mml_information.h"
-#include "simulator.h"
+#include "estimation/marginal/mml_scoring.h"
+#include "mml_test_data.h"
+#include "plain_information.h"
 
 namespace tarvo::mml {
 namespace {
 
-struct Data {
-    std::vector<double> a, b, c;
-    std::vector<std::uint8_t> codes;
-    std::size_t persons = 0, items = 0;
-
-    ResponseView View() const { return {codes.data(), persons, items}; }
-    ItemSpans Spans() { return {a, b, c}; }
-};
-
-Data Simulated(std::size_t persons, std::size_t items, double missing, std::uint64_t seed,
-               bool threePL = true) {
-    sim::SimulationSettings settings;
-    settings.seed = seed;
-    settings.personCount = persons;
-    settings.itemCount = items;
-    settings.missingFraction = missing;
-    sim::Random random(seed);
-    auto drawn = sim::DrawItems(random, items, sim::ItemModel::ThreePL);
-    if (!threePL) {
-        for (auto& item : drawn) item.c = 0;
-    }
-    const auto theta = sim::DrawAbilities(random, persons);
-    Data d;
-    d.codes = sim::DrawResponses(random, theta, drawn, missing);
-    d.persons = persons;
-    d.items = items;
-    for (const auto& item : drawn) {
-        d.a.push_back(item.a);
-        d.b.push_back(item.b);
-        d.c.push_back(item.c);
-    }
-    return d;
-}
+using test::BestKernels;
+using test::CountsAt;
+using test::Data;
+using test::Simulated;
 
 TEST(MarginalEStep, PosteriorsSumToOneAndCountsMatchTheResponses) {
     Data d = Simulated(500, 12, 0.1, 3);
@@ -63,10 +36,23 @@ TEST(MarginalEStep, PosteriorsSumToOneAndCountsMatchTheResponses) {
         EXPECT_LE(range.first, range.last);
     }
 
+    // The pattern tables give the same posteriors as going item by item.
+    PatternPosteriors posteriors(d.View(), q.Points(), BestKernels());
+    posteriors.Fill(tables, q);
+    std::vector<double> padded(posteriors.Stride());
+    for (std::size_t j = 0; j < d.persons; j += 37) {
+        PosteriorRange range, patternRange;
+        const double ll = Posterior(d.View().Row(j), tables, q, w, range);
+        const double patternLl = posteriors.Posterior(j, padded.data(), patternRange);
+        EXPECT_NEAR(patternLl, ll, 1e-12 * std::fabs(ll));
+        EXPECT_EQ(patternRange.first, range.first);
+        EXPECT_EQ(patternRange.last, range.last);
+        for (int k = 0; k < q.Points(); ++k) EXPECT_NEAR(padded[k], w[k], 1e-14) << k;
+        for (std::size_t k = q.Points(); k < padded.size(); ++k) EXPECT_EQ(padded[k], 0);
+    }
+
     WorkerPool pool(1);
-    EStep estep(d.View(), q.Points());
-    ExpectedCounts counts;
-    estep.Run(tables, q, pool, counts);
+    const ExpectedCounts counts = CountsAt(posteriors, d.Spans(), q, pool);
     double mass = 0;
     for (double m : counts.mass) mass += m;
     EXPECT_NEAR(mass, static_cast<double>(d.persons), 1e-9);
@@ -114,12 +100,9 @@ TEST(MarginalEStep, LogLikelihoodIsTheSumOfTheExamineesIntegrals) {
         }
         expected += std::log(integral);
     }
-    LogCurveTables tables;
-    tables.Fill(d.a, d.b, d.c, q);
     WorkerPool pool(1);
-    EStep estep(d.View(), q.Points());
-    ExpectedCounts counts;
-    estep.Run(tables, q, pool, counts);
+    PatternPosteriors posteriors(d.View(), q.Points(), BestKernels());
+    const ExpectedCounts counts = CountsAt(posteriors, d.Spans(), q, pool);
     EXPECT_NEAR(counts.logLikelihood, expected, 1e-12);
 }
 
@@ -142,12 +125,24 @@ TEST(MarginalMStep, GradientAndHessianMatchFiniteDifferences) {
     for (bool withPriors : {false, true}) {
         for (const Case& at : cases) {
             auto objective = [&](double a, double b, double c) {
-                ItemObjective o =
-                    ItemExpectedLogLikelihood(correct.data(), wrong.data(), q, a, b, c);
+                ItemObjective o = ItemExpectedLogLikelihood(BestKernels(), correct.data(),
+                                                            wrong.data(), q, a, b, c);
                 if (withPriors) AddPriors(o, a, b, c, priors, FreeParameters{});
                 return o;
             };
             const ItemObjective o = objective(at.a, at.b, at.c);
+            // The kernels' sums are the plain ones to rounding.
+            ItemObjective plain =
+                ItemExpectedLogLikelihood(correct.data(), wrong.data(), q, at.a, at.b, at.c);
+            if (withPriors) AddPriors(plain, at.a, at.b, at.c, priors, FreeParameters{});
+            EXPECT_NEAR(o.value, plain.value, 1e-13 * std::fabs(plain.value));
+            for (int u = 0; u < 3; ++u) {
+                EXPECT_NEAR(o.gradient[u], plain.gradient[u], 1e-11 * (1 + std::fabs(plain.value)));
+                for (int v = 0; v < 3; ++v) {
+                    EXPECT_NEAR(o.hessian[u][v], plain.hessian[u][v],
+                                1e-11 * (1 + std::fabs(plain.value)));
+                }
+            }
             const double h = 1e-5;
             for (int u = 0; u < 3; ++u) {
                 double up[3] = {at.a, at.b, at.c}, down[3] = {at.a, at.b, at.c};
@@ -179,7 +174,7 @@ TEST(MarginalMStep, NewtonEndsAtTheMaximumInsideTheBounds) {
     }
     Priors none;
     double a = 1, b = 0, c = 0.2;
-    MaximiseItem(correct.data(), wrong.data(), q, none, FreeParameters{}, a, b, c);
+    MaximiseItem(BestKernels(), correct.data(), wrong.data(), q, none, FreeParameters{}, a, b, c);
     EXPECT_NEAR(a, 1.3, 1e-6);
     EXPECT_NEAR(b, 0.4, 1e-6);
     EXPECT_NEAR(c, 0.18, 1e-6);
@@ -187,7 +182,8 @@ TEST(MarginalMStep, NewtonEndsAtTheMaximumInsideTheBounds) {
     // All correct: b runs to its lower bound and stays there.
     std::vector<double> none0(q.Points(), 0.0);
     a = 1, b = 0, c = 0;
-    MaximiseItem(correct.data(), none0.data(), q, none, FreeParameters{true, true, false}, a, b, c);
+    MaximiseItem(BestKernels(), correct.data(), none0.data(), q, none,
+                 FreeParameters{true, true, false}, a, b, c);
     EXPECT_GE(b, kLowestB);
     EXPECT_LE(a, kHighestA);
     EXPECT_TRUE(std::isfinite(a) && std::isfinite(b));
@@ -206,12 +202,9 @@ double LogPosteriorAt(const Data& base, const ParameterLayout& layout,
         }
     }
     const Quadrature q = NormalQuadrature(settings.quadraturePoints, settings.quadratureRange);
-    LogCurveTables tables;
-    tables.Fill(d.a, d.b, d.c, q);
     WorkerPool pool(1);
-    EStep estep(d.View(), q.Points());
-    ExpectedCounts counts;
-    estep.Run(tables, q, pool, counts);
+    PatternPosteriors posteriors(d.View(), q.Points(), BestKernels());
+    const ExpectedCounts counts = CountsAt(posteriors, d.Spans(), q, pool);
     return counts.logLikelihood + LogPrior(settings, estimated, d.Spans());
 }
 
@@ -240,14 +233,11 @@ TEST_P(MarginalInformation, EqualsTheFiniteDifferenceHessianOfTheMarginalLikelih
     std::vector<char> estimated(d.items, 1);
     const ParameterLayout layout = MakeLayout(settings, estimated, d.Spans());
     const Quadrature q = NormalQuadrature(settings.quadraturePoints, settings.quadratureRange);
-    LogCurveTables tables;
-    tables.Fill(d.a, d.b, d.c, q);
     WorkerPool pool(2);
-    EStep estep(d.View(), q.Points());
-    ExpectedCounts counts;
-    estep.Run(tables, q, pool, counts);
+    PatternPosteriors posteriors(d.View(), q.Points(), BestKernels());
+    const ExpectedCounts counts = CountsAt(posteriors, d.Spans(), q, pool);
     const std::vector<double> info =
-        ObservedInformation(d.View(), layout, settings, d.Spans(), q, counts, pool);
+        ObservedInformation(posteriors, layout, settings, d.Spans(), q, counts, pool);
 
     std::vector<double> x(layout.count);
     for (std::size_t i = 0; i < d.items; ++i) {
@@ -289,6 +279,41 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
+// The matrix products over examinees give the plain scalar loops' matrix to
+// rounding, on several chunks of examinees and an item count that fills no
+// whole tile, for every model's parameter kinds and with missing responses.
+TEST_P(MarginalInformation, MatrixProductsEqualThePlainLoops) {
+    const InformationCase& test = GetParam();
+    Data d = Simulated(700, 13, test.missing, 19, test.model == MarginalModel::ThreePL);
+    MarginalSettings settings = SettingsFor(test.model);
+    settings.priorLogA.on = test.priors;
+    settings.priorC.on = test.priors;
+    if (test.model == MarginalModel::Rasch) {
+        for (double& a : d.a) a = 1.1;
+    }
+    std::vector<char> estimated(d.items, 1);
+    estimated[4] = 0;  // a held item has no rows or columns
+    const ParameterLayout layout = MakeLayout(settings, estimated, d.Spans());
+    const Quadrature q = NormalQuadrature(settings.quadraturePoints, settings.quadratureRange);
+    WorkerPool pool(3);
+    PatternPosteriors posteriors(d.View(), q.Points(), BestKernels());
+    const ExpectedCounts counts = CountsAt(posteriors, d.Spans(), q, pool);
+    const std::vector<double> info =
+        ObservedInformation(posteriors, layout, settings, d.Spans(), q, counts, pool);
+    const std::vector<double> plain =
+        test::PlainObservedInformation(d.View(), layout, settings, d.Spans(), q, counts);
+    ASSERT_EQ(info.size(), plain.size());
+    const int n = layout.count;
+    double largest = 0;
+    for (int p = 0; p < n; ++p) {
+        for (int r = 0; r < n; ++r) {
+            const double scale = std::sqrt(std::fabs(plain[p * n + p] * plain[r * n + r]));
+            largest = std::max(largest, std::fabs(info[p * n + r] - plain[p * n + r]) / scale);
+        }
+    }
+    EXPECT_LT(largest, 1e-12) << test.name;
+}
+
 // Leaving the cross-item terms out makes every error smaller, by up to 15%
 // on 40 items.
 TEST(MarginalInformation, ItemBlocksAloneGiveNearlyTheSameErrorsOnALongTest) {
@@ -299,15 +324,16 @@ TEST(MarginalInformation, ItemBlocksAloneGiveNearlyTheSameErrorsOnALongTest) {
     Quadrature q = NormalQuadrature(settings.quadraturePoints, settings.quadratureRange);
     WorkerPool pool(2);
     ExpectedCounts counts;
-    RunEm(d.View(), settings, estimated, d.Spans(), pool, q, counts,
+    PatternPosteriors posteriors(d.View(), q.Points(), BestKernels());
+    RunEm(posteriors, settings, estimated, d.Spans(), pool, q, counts,
           [](int, double, double) { return true; });
     const ParameterLayout layout = MakeLayout(settings, estimated, d.Spans());
     std::vector<double> whole;
     ASSERT_TRUE(StandardErrorsFrom(
-        ObservedInformation(d.View(), layout, settings, d.Spans(), q, counts, pool), layout.count,
+        ObservedInformation(posteriors, layout, settings, d.Spans(), q, counts, pool), layout.count,
         whole));
     const std::vector<double> byItem =
-        StandardErrorsByItem(d.View(), layout, settings, d.Spans(), q, counts, pool);
+        StandardErrorsByItem(posteriors, layout, settings, d.Spans(), q, counts, pool);
     ASSERT_EQ(byItem.size(), whole.size());
     for (std::size_t p = 0; p < whole.size(); ++p) {
         EXPECT_GT(byItem[p], 0) << p;
@@ -325,34 +351,52 @@ TEST(MarginalInformation, StandardErrorsAreTheRootsOfTheInverseDiagonal) {
     EXPECT_FALSE(StandardErrorsFrom({1, 2, 2, 1}, 2, se));
 }
 
-TEST(MarginalEm, SameBitsOnOneTwoAndThreeThreads) {
+// Every number EM, the information and the scores give is the same bits on
+// any number of threads and on every vector unit (one the processor lacks
+// falls back to the widest it has).
+TEST(MarginalEm, SameBitsOnEveryThreadCountAndVectorUnit) {
     Data base = Simulated(2100, 15, 0.05, 5);
     MarginalSettings settings;
     settings.maxCycles = 40;
-    std::vector<double> firstA, firstB, firstC, firstInfo;
+    struct Way {
+        unsigned threads;
+        VectorUnit unit;
+    };
+    const Way ways[] = {{1, VectorUnit::Best},   {2, VectorUnit::Best}, {3, VectorUnit::Best},
+                        {3, VectorUnit::Avx512}, {1, VectorUnit::Avx2}, {2, VectorUnit::Portable}};
+    Data first;
+    std::vector<double> firstInfo, firstTheta;
     double firstLl = 0;
-    for (unsigned threads : {1u, 2u, 3u}) {
+    for (const Way& way : ways) {
         Data d = base;
         std::vector<char> estimated(d.items, 1);
         SetStartValues(settings.model, d.View(), estimated, PriorsFor(settings), d.Spans());
-        WorkerPool pool(threads);
+        WorkerPool pool(way.threads);
         Quadrature q = NormalQuadrature(settings.quadraturePoints, settings.quadratureRange);
         ExpectedCounts counts;
-        const EmOutcome out = RunEm(d.View(), settings, estimated, d.Spans(), pool, q, counts,
+        PatternPosteriors posteriors(d.View(), q.Points(), MarginalKernelsFor(way.unit));
+        const EmOutcome out = RunEm(posteriors, settings, estimated, d.Spans(), pool, q, counts,
                                     [](int, double, double) { return true; });
         const ParameterLayout layout = MakeLayout(settings, estimated, d.Spans());
         const auto info =
-            ObservedInformation(d.View(), layout, settings, d.Spans(), q, counts, pool);
-        if (threads == 1) {
-            firstA = d.a, firstB = d.b, firstC = d.c, firstInfo = info;
+            ObservedInformation(posteriors, layout, settings, d.Spans(), q, counts, pool);
+        std::vector<double> theta(d.persons), se(d.persons);
+        std::vector<std::int32_t> valid(d.persons);
+        ScoreEap(posteriors, q, pool, {theta, se, valid});
+        theta.insert(theta.end(), se.begin(), se.end());
+        if (firstInfo.empty()) {
+            first = d, firstInfo = info, firstTheta = theta;
             firstLl = out.logLikelihood;
             continue;
         }
-        EXPECT_EQ(d.a, firstA) << threads << " threads";
-        EXPECT_EQ(d.b, firstB) << threads << " threads";
-        EXPECT_EQ(d.c, firstC) << threads << " threads";
-        EXPECT_EQ(info, firstInfo) << threads << " threads";
-        EXPECT_EQ(out.logLikelihood, firstLl) << threads << " threads";
+        const std::string where =
+            std::to_string(way.threads) + " threads, " + MarginalKernelsFor(way.unit).name;
+        EXPECT_EQ(d.a, first.a) << where;
+        EXPECT_EQ(d.b, first.b) << where;
+        EXPECT_EQ(d.c, first.c) << where;
+        EXPECT_EQ(info, firstInfo) << where;
+        EXPECT_EQ(theta, firstTheta) << where;
+        EXPECT_EQ(out.logLikelihood, firstLl) << where;
     }
 }
 

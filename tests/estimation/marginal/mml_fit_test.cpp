@@ -9,6 +9,7 @@
 
 #include "estimation/marginal/mml_em.h"
 #include "estimation/marginal/mml_information.h"
+#include "mml_test_data.h"
 #include "simulator.h"
 #include "support/lsat_data.h"
 
@@ -33,12 +34,14 @@ Fit FitCodes(const std::vector<std::uint8_t>& codes, std::size_t items,
     WorkerPool pool(2);
     Quadrature q = NormalQuadrature(settings.quadraturePoints, settings.quadratureRange);
     ExpectedCounts counts;
-    fit.outcome = RunEm(view, settings, estimated, spans, pool, q, counts,
+    PatternPosteriors posteriors(view, q.Points(), test::BestKernels());
+    fit.outcome = RunEm(posteriors, settings, estimated, spans, pool, q, counts,
                         [](int, double, double) { return true; });
     const ParameterLayout layout = MakeLayout(settings, estimated, spans);
     std::vector<double> se;
-    if (StandardErrorsFrom(ObservedInformation(view, layout, settings, spans, q, counts, pool),
-                           layout.count, se)) {
+    if (StandardErrorsFrom(
+            ObservedInformation(posteriors, layout, settings, spans, q, counts, pool), layout.count,
+            se)) {
         for (std::size_t i = 0; i < items; ++i) {
             const int pa = layout.index[3 * i], pb = layout.index[3 * i + 1];
             fit.seA.push_back(pa >= 0 ? se[pa] : -1);

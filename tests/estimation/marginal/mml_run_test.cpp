@@ -81,21 +81,34 @@ TEST(MarginalRun, TwoPLWritesCAsZeroAndItsErrorAsNotEstimated) {
     }
 }
 
-TEST(MarginalRun, SameFileOnOneTwoAndThreeThreads) {
+// The blocks of the E-step and of the information, the M-step's items and
+// the scores may go to any thread, and the kernels may be any unit's: the
+// file is the same bits. (A unit the processor lacks falls back to the
+// widest it has, which the comparison then repeats.)
+TEST(MarginalRun, SameFileOnEveryThreadCountAndVectorUnit) {
     RunFixture data(700, 12);
     data.WriteFiles(23);
+    struct Way {
+        unsigned threads;
+        VectorUnit unit;
+    };
+    const Way ways[] = {{1, VectorUnit::Best},   {2, VectorUnit::Best}, {3, VectorUnit::Best},
+                        {2, VectorUnit::Avx512}, {2, VectorUnit::Avx2}, {2, VectorUnit::Portable}};
     for (MarginalScoring scoring :
          {MarginalScoring::Eap, MarginalScoring::Map, MarginalScoring::Ml}) {
         std::string first;
-        for (unsigned threads : {1u, 2u, 3u}) {
+        for (const Way& way : ways) {
             ScriptedHost host = data.Host(3);
             MarginalSettings settings;
             settings.scoring = scoring;
-            ASSERT_EQ(RunMarginal(host, settings, nullptr, threads), RunEnd::Finished);
-            if (threads == 1) {
+            EngineSettings engine;
+            engine.vectorUnit = way.unit;
+            ASSERT_EQ(RunMarginal(host, settings, nullptr, way.threads, engine), RunEnd::Finished);
+            if (first.empty()) {
                 first = data.Output();
             } else {
-                EXPECT_EQ(data.Output(), first) << threads << " threads";
+                EXPECT_EQ(data.Output(), first)
+                    << way.threads << " threads, unit " << static_cast<int>(way.unit);
             }
         }
     }

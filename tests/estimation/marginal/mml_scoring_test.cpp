@@ -9,6 +9,7 @@
 
 #include "estimation/marginal/mml_em.h"
 #include "estimation/marginal/mml_population.h"
+#include "mml_test_data.h"
 #include "simulator.h"
 
 namespace tarvo::mml {
@@ -34,7 +35,11 @@ TEST(MarginalScoring, EapIsThePosteriorMeanAndMapItsMode) {
     WorkerPool pool(2);
     std::vector<double> theta(2), se(2);
     std::vector<std::int32_t> valid(2);
-    ScoreEap(view, items.Spans(), q, pool, {theta, se, valid});
+    PatternPosteriors posteriors(view, q.Points(), test::BestKernels());
+    LogCurveTables tables;
+    tables.Fill(items.a, items.b, items.c, q);
+    posteriors.Fill(tables, q);
+    ScoreEap(posteriors, q, pool, {theta, se, valid});
     for (std::size_t j = 0; j < 2; ++j) {
         double total = 0, first = 0, second = 0;
         for (int k = 0; k < q.Points(); ++k) {
@@ -56,7 +61,7 @@ TEST(MarginalScoring, EapIsThePosteriorMeanAndMapItsMode) {
     EXPECT_EQ(valid[0], 5);
     EXPECT_EQ(valid[1], 6);
 
-    ScoreMap(view, items.Spans(), q, 0, 1, pool, {theta, se, valid});
+    ScoreMap(posteriors, items.Spans(), q, 0, 1, pool, {theta, se, valid});
     for (std::size_t j = 0; j < 2; ++j) {
         // The log posterior's slope is zero at the mode, its curvature gives the SE.
         auto logPosterior = [&](double t) {
@@ -117,8 +122,9 @@ TEST(MarginalPopulation, HeldItemsLetTheAbilityMeanAndSdBeEstimated) {
     WorkerPool pool(2);
     Quadrature q = NormalQuadrature(settings.quadraturePoints, settings.quadratureRange);
     ExpectedCounts counts;
-    const EmOutcome out = RunEm(view, settings, estimated, ItemSpans{a, b, c}, pool, q, counts,
-                                [](int, double, double) { return true; });
+    PatternPosteriors posteriors(view, q.Points(), test::BestKernels());
+    const EmOutcome out = RunEm(posteriors, settings, estimated, ItemSpans{a, b, c}, pool, q,
+                                counts, [](int, double, double) { return true; });
     EXPECT_TRUE(out.converged);
     EXPECT_NEAR(out.populationMean, 0.5, 0.06);
     EXPECT_NEAR(out.populationSd, 1.3, 0.06);
@@ -134,14 +140,17 @@ TEST(MarginalPopulation, ItsStandardErrorsAreTheLikelihoodsCurvature) {
     Drawn d(7, 12, 800, -0.4, 0.8);
     const ResponseView view = d.View();
     const std::vector<double>&a = d.a, &b = d.b, &c = d.c;
-    const ItemSpans items{d.a, d.b, d.c};
     WorkerPool pool(2);
     PopulationEstimate population;
     population.estimated = true;
     population.mean = -0.35;
     population.sd = 0.85;
     const Quadrature q = NormalQuadrature(61, 6, population.mean, population.sd);
-    SetPopulationErrors(view, items, q, pool, population);
+    PatternPosteriors posteriors(view, q.Points(), test::BestKernels());
+    LogCurveTables at;
+    at.Fill(a, b, c, q);
+    posteriors.Fill(at, q);
+    SetPopulationErrors(posteriors, q, pool, population);
 
     auto logLikelihood = [&](double mean, double sd) {
         const Quadrature moved = NormalQuadrature(61, 6, mean, sd);

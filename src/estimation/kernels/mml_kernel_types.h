@@ -1,0 +1,90 @@
+#pragma once
+
+// The plain types the marginal estimator's kernels exchange with it. Kept
+// free of library containers, as the fast kernels' types: the kernels are
+// compiled once per vector unit.
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tarvo {
+
+// Point tables of the marginal kernels hold their points in rows of
+// kMarginalLanes-multiples (see PointStride); the entries past the last
+// point are padding the kernels keep out of every result.
+inline constexpr std::size_t kMarginalLanes = 8;
+constexpr std::size_t PointStride(int points) {
+    return (static_cast<std::size_t>(points) + kMarginalLanes - 1) / kMarginalLanes *
+           kMarginalLanes;
+}
+
+// A posterior weight below exp(kNegligibleLogWeight) of the largest is left
+// out (set to 0), outside the range of points it bounds.
+inline constexpr double kNegligibleLogWeight = -40;
+// The log weight of a padding point: far below every real one, and finite
+// so that differences stay numbers.
+inline constexpr double kPaddingLogWeight = -1e300;
+
+// The log-likelihood table of the examinees' response patterns: groups of
+// items, each with its patterns, one row of stride entries per pattern.
+struct PatternTablesView {
+    const double* rows;       // group g, pattern p at rows + (g * patterns + p) * stride
+    const double* logWeight;  // the quadrature's log weights, padding at kPaddingLogWeight
+    std::size_t groups;
+    std::size_t patterns;  // per group
+    std::size_t stride;    // a multiple of kMarginalLanes
+};
+
+// One examinee's posterior before its scaling: the largest log weight, the
+// sum of the kept weights relative to it, and the kept points.
+struct PosteriorSums {
+    double top = 0;
+    double sum = 0;
+    int first = 0, last = -1;
+};
+
+// One item's row of the expected counts, with the quadrature.
+struct ItemCountsView {
+    const double* correct;
+    const double* wrong;
+    const double* theta;
+    int points;
+};
+
+// An item's expected complete-data log-likelihood with its gradient and
+// Hessian by (a, b, c); the Hessian's upper triangle.
+struct ItemObjectiveSums {
+    double value = 0;
+    double gradient[3] = {0, 0, 0};
+    double hessian[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}};
+};
+
+// The rows and columns of one tile of a product over examinees.
+inline constexpr std::size_t kTileRows = 4;
+inline constexpr std::size_t kTileColumns = 8;
+
+struct MarginalKernels {
+    const char* name;
+    // The posterior weights of an examinee with these patterns (one per
+    // group) into weights (stride entries): the quadrature's log weights
+    // plus the examinee's table rows, group after group, then exp of the
+    // difference to the largest inside the kept range, 0 outside, scaled to
+    // sum to 1. The examinee's marginal log-likelihood is top + log(sum).
+    PosteriorSums (*posterior)(const PatternTablesView& tables, const std::uint8_t* patterns,
+                               double* weights);
+    // Adds the weights of points first..last to the examinee's row of every
+    // group in sums (laid out as tables.rows).
+    void (*addPosterior)(const PatternTablesView& tables, double* sums,
+                         const std::uint8_t* patterns, const double* weights, int first, int last);
+    // sum over the points of correct log P + wrong log Q with its exact
+    // derivatives; points with neither count add nothing.
+    ItemObjectiveSums (*itemObjective)(const ItemCountsView& counts, double a, double b, double c);
+    // One tile of a product over examinees: for r < kTileRows and
+    // l < kTileColumns, c[r * ldc + l] += sum over s < count of
+    // a[s * lda + r] * b[s * ldb + l], each entry added to examinee after
+    // examinee.
+    void (*crossTile)(const double* a, std::size_t lda, const double* b, std::size_t ldb,
+                      std::size_t count, double* c, std::size_t ldc);
+};
+
+}  // namespace tarvo

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <span>
+#include <vector>
+
+#include "estimation/marginal/mml_em.h"
+
+namespace tarvo::mml {
+
+// One cycle of Bock-Aitkin EM as a map of the parameter point: the E-step at
+// the point (the expected counts and the marginal log-likelihood there),
+// the population's mean and SD from the expected examinees when they are
+// estimated, and the M-step of every estimated item (the Rasch model's
+// common slope after the items' b). The point is every item's a, b and c,
+// then the population's mean and SD; what is not estimated never moves.
+class EmCycle {
+  public:
+    EmCycle(PatternPosteriors& posteriors, const MarginalSettings& settings,
+            std::span<const char> estimated, ItemSpans items, WorkerPool& pool,
+            Quadrature& quadrature, ExpectedCounts& counts);
+
+    std::size_t PointSize() const { return 3 * itemCount_ + 2; }
+    // The item parameters come first, in this many entries.
+    std::size_t ItemEntries() const { return 3 * itemCount_; }
+
+    void Read(std::span<double> point) const;
+    // Sets the items and the population (the quadrature follows it).
+    void Write(std::span<const double> point);
+    // Every estimated parameter into its range.
+    void KeepInBounds(std::span<double> point) const;
+
+    struct Objective {
+        double logLikelihood = 0;  // marginal, at the E-step's point
+        double logPosterior = 0;   // the same plus the log priors
+    };
+    // The E-step at the current point, then the population and the M-step:
+    // the items (and population) hold the next point afterwards.
+    Objective Run();
+    // The E-step alone: the counts at the current point.
+    Objective ExpectationOnly();
+
+    double PopulationMean() const { return mean_; }
+    double PopulationSd() const { return sd_; }
+
+  private:
+    void MovePopulation();
+
+    PatternPosteriors& posteriors_;
+    const MarginalSettings& settings_;
+    std::span<const char> estimated_;
+    ItemSpans items_;
+    WorkerPool& pool_;
+    Quadrature& quadrature_;
+    ExpectedCounts& counts_;
+    std::size_t itemCount_;
+    Priors priors_;
+    FreeParameters free_;
+    bool rasch_;
+    bool movePopulation_;
+    double mean_ = 0, sd_ = 1;
+    EStep estep_;
+    LogCurveTables tables_;
+};
+
+}  // namespace tarvo::mml
