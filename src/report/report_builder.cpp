@@ -113,6 +113,14 @@ void DescribeRequest(RunReport& report, const RunRequest& request,
     report.judgement = MarginalJudgement(settings, mean, sd);
 }
 
+// Each reported item takes its header name by its sequence number.
+void NameItems(RunReport& report, const std::vector<std::string>& names) {
+    for (ItemReport& item : report.itemRows) {
+        const auto k = static_cast<std::size_t>(item.seqItem);
+        if (k >= 1 && k <= names.size()) item.name = names[k - 1];
+    }
+}
+
 }  // namespace
 
 const char* PathOf(int mode) { return IsMode(mode) ? PathName(RulesOf(mode).path).data() : ""; }
@@ -211,6 +219,7 @@ RunReport BuildRunReport(const ReportSources& sources) {
         report.itemRows.clear();
         report.personRows.clear();
     }
+    if (sources.itemNames != nullptr) NameItems(report, *sources.itemNames);
     report.warnings = WarningsFor(report);
     for (const ReportSection& section : report.sections) {
         report.warnings.insert(report.warnings.end(), section.warnings.begin(),
