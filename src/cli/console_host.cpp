@@ -26,8 +26,8 @@ constexpr int kBarWidth = 30;
 
 }  // namespace
 
-ConsoleHost::ConsoleHost(bool view, std::FILE* err, bool showProgress)
-    : view_(view), err_(err), showProgress_(showProgress) {}
+ConsoleHost::ConsoleHost(bool view, std::FILE* err, bool showProgress, bool warnEarly)
+    : view_(view), err_(err), showProgress_(showProgress), warnEarly_(warnEarly) {}
 
 void ConsoleHost::ShowMessage(const std::string& text) {
     if (lineShown_) std::fputc('\n', err_);
@@ -37,7 +37,9 @@ void ConsoleHost::ShowMessage(const std::string& text) {
     std::fflush(err_);
 }
 
-void ConsoleHost::ShowWarning(const std::string& text) { ShowMessage("WARNING " + text); }
+void ConsoleHost::ShowWarning(const std::string& text) {
+    if (warnEarly_) ShowMessage("WARNING " + text);
+}
 
 // No one is there to answer: every question takes its default answer. The
 // standardise question is answered by --standardize in the request and is

@@ -13,10 +13,14 @@ namespace tarvo::cli {
 // standard error is a terminal, and Stop from Ctrl-C, SIGTERM or SIGHUP.
 class ConsoleHost : public RunHost {
   public:
-    ConsoleHost(bool view, std::FILE* err, bool showProgress);
+    // With warnEarly the input check's findings are printed as they come;
+    // otherwise they are left to the summary, which prints each once among
+    // the run's warnings.
+    ConsoleHost(bool view, std::FILE* err, bool showProgress, bool warnEarly = false);
 
     void ShowMessage(const std::string& text) override;
-    // "WARNING " and the text, on standard error like the messages.
+    // With warnEarly: "WARNING " and the text, on standard error like the
+    // messages; otherwise nothing.
     void ShowWarning(const std::string& text) override;
     bool AskYesNo(const std::string& text, const std::string& title) override;
     void ProgressInit(const std::string& caption) override;
@@ -47,6 +51,7 @@ class ConsoleHost : public RunHost {
     bool view_;
     std::FILE* err_;
     bool showProgress_;
+    bool warnEarly_;
     std::string caption_;
     std::string status_;
     int percent_ = 0;

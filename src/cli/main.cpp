@@ -75,7 +75,9 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGXFSZ, SIG_IGN);
     try {
-        cli::ConsoleHost host(options.view, stderr, isatty(STDERR_FILENO) == 1);
+        // The summary prints the input check's findings among the run's
+        // warnings; without a summary they are printed as they are found.
+        cli::ConsoleHost host(options.view, stderr, isatty(STDERR_FILENO) == 1, options.quiet);
         RunReport report;
         const RunEnd end = RunCalibration(runRequest, host, &report, EngineSettings{},
                                           ReportExtras{request::JobJson(runRequest), {}});

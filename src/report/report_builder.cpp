@@ -126,6 +126,14 @@ void AddSectionFlags(RunReport& report) {
     }
 }
 
+// Each reported item takes its header name by its sequence number.
+void NameItems(RunReport& report, const std::vector<std::string>& names) {
+    for (ItemReport& item : report.itemRows) {
+        const auto k = static_cast<std::size_t>(item.seqItem);
+        if (k >= 1 && k <= names.size()) item.name = names[k - 1];
+    }
+}
+
 }  // namespace
 
 const char* PathOf(int mode) { return IsMode(mode) ? PathName(RulesOf(mode).path).data() : ""; }
@@ -229,6 +237,7 @@ RunReport BuildRunReport(const ReportSources& sources) {
         report.itemRows.clear();
         report.personRows.clear();
     }
+    if (sources.itemNames != nullptr) NameItems(report, *sources.itemNames);
     report.warnings = WarningsFor(report);
     for (const ReportSection& section : report.sections) {
         report.warnings.insert(report.warnings.end(), section.warnings.begin(),

@@ -26,6 +26,9 @@ struct ReportSources {
     const ItemTable* items = nullptr;
     const PersonTable* persons = nullptr;
     const EstimationOutcome* outcome = nullptr;  // null: the estimation was not reached
+    // A delimited file's item names from its header, item 1 first; null or
+    // empty: the file gave none.
+    const std::vector<std::string>* itemNames = nullptr;
     std::string arithmetic;
     unsigned threads = 0;
     double wallSeconds = 0;

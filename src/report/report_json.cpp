@@ -91,6 +91,7 @@ Json ItemPart(const ItemReport& item) {
     return Json{
         {"seq", item.seqItem},
         {"id", item.accNo},
+        {"name", item.name.empty() ? Json(nullptr) : Json(item.name)},
         {"a", item.a},
         {"b", item.b},
         {"c", item.c},

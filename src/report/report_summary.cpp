@@ -63,7 +63,13 @@ std::string EndingLine(const RunReport& report) {
 
 std::string SummaryText(const RunReport& report) {
     std::string text = EndingLine(report) + "\n";
-    if (report.end == RunEnd::EndedAtCheck) return text;
+    if (report.end == RunEnd::EndedAtCheck) {
+        // What the sections found in the inputs may explain the refusal.
+        for (const ReportSection& section : report.sections) {
+            for (const std::string& warning : section.warnings) text += "WARNING " + warning + "\n";
+        }
+        return text;
+    }
     if (report.method == "mml") {
         text += "Marginal (" + report.model + "): log-likelihood " + Fixed3(report.logLikelihood) +
                 "; priors: ";

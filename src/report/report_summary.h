@@ -10,7 +10,9 @@ namespace tarvo::report {
 // it ended; for the marginal estimator its log-likelihood, the priors that
 // acted and the estimated population; the reliabilities, the raw-score
 // order in the 1PL modes, the lines of the extra sections, then each
-// warning on its own line beginning "WARNING ". Every line ends with '\n'.
+// warning on its own line beginning "WARNING ". A run that ended at a check
+// has the first line and the sections' warnings only (the input check's
+// findings may say why). Every line ends with '\n'.
 std::string SummaryText(const RunReport& report);
 
 // The first line alone, without its line end, e.g. "Settled after 23 passes

@@ -70,6 +70,7 @@ enum ItemFlag : std::uint32_t {
 struct ItemReport {
     int seqItem = 0;  // 1-based, as in the result file
     std::string accNo;
+    std::string name;            // a delimited file's header name of the item; empty otherwise
     double a = 0, b = 0, c = 0;  // the estimates (or given values) the run ended with
     double seea = 0, seeb = 0, seec = 0;
     int nobs = 0;             // valid responses

@@ -17,6 +17,8 @@
 #include "report/report_builder.h"
 #include "run/estimator_table.h"
 #include "run/fit_sections.h"
+#include "run/input_check_section.h"
+#include "run/input_files_section.h"
 #include "run/recording_host.h"
 #include "run/run_fit.h"
 #include "run/stop_line.h"
@@ -237,6 +239,11 @@ RunEnd RunCalibration(const RunRequest& request, RunHost& host, RunReport* repor
         sources.inputSettings = &record.inputs->settings;
         sources.items = &record.inputs->items;
         sources.persons = &record.inputs->persons;
+        sources.itemNames = &record.inputs->itemNames;
+        // The check ran on what was read: its findings come first, as they
+        // were found first.
+        sources.sections.push_back(InputCheckSection(record.inputs->findings));
+        sources.sections.push_back(InputFilesSection(record.inputs->settings));
     }
     if (record.estimation) sources.outcome = &*record.estimation;
     sources.arithmetic = engine.arithmetic == Arithmetic::Reference ? "reference" : "fast";
@@ -247,7 +254,7 @@ RunEnd RunCalibration(const RunRequest& request, RunHost& host, RunReport* repor
         recording.SecondsAsking();
     sources.program = std::string(kProgramName);
     sources.job = extras.job;
-    sources.sections = extras.sections;
+    sources.sections.insert(sources.sections.end(), extras.sections.begin(), extras.sections.end());
     for (ReportSection& section : fitSections) sources.sections.push_back(std::move(section));
     *report = report::BuildRunReport(sources);
     return end;

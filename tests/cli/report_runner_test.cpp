@@ -80,6 +80,43 @@ TEST(RunnerReport, SummaryOnStandardOutputJsonOnRequestQuietSilences) {
     EXPECT_EQ(test_support::ReadFile(out), result);
 }
 
+// A finding of the input check is printed once: among the summary's
+// warnings, or with --quiet (no summary) on standard error as it is found.
+TEST(RunnerReport, TheInputCheckIsPrintedOnceAndReportedInTheJson) {
+    RunFixture data(60, 6, 4);
+    data.WriteFiles();
+    const std::string json = data.dir.File("r.json");
+    const std::string run = "--mode 3 --response-file '" + data.responseFile() +
+                            "' --item-count 6.4 --response-start 20 --examinee-id-start 1"
+                            " --examinee-id-length 8 --output-file '" +
+                            data.dir.File("result.csv") + "'";
+    const std::string finding = "WARNING the item count '6.4' is read as 6";
+    const auto count = [](const std::string& text, const std::string& part) {
+        std::size_t n = 0;
+        for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+        return n;
+    };
+
+    Ran r = RunTool(data.dir, run + " --report '" + json + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(count(r.out, finding), 1u) << r.out;
+    EXPECT_EQ(r.err, "");
+    const auto document = nlohmann::json::parse(test_support::ReadFile(json));
+    ASSERT_EQ(document["input_check"].size(), 1u);
+    const auto& entry = document["input_check"][0];
+    EXPECT_EQ(entry["code"], "number-box-read-otherwise");
+    EXPECT_EQ(entry["count"], 1);
+    EXPECT_EQ(entry["examples"], nlohmann::json::array({"6.4"}));
+    EXPECT_EQ("WARNING " + entry["message"].get<std::string>() + "\n",
+              r.out.substr(r.out.find(finding), entry["message"].get<std::string>().size() + 9));
+    EXPECT_EQ(count(document["warnings"].dump(), "is read as 6"), 1u);
+
+    r = RunTool(data.dir, run + " --quiet");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(count(r.err, finding), 1u) << r.err;
+}
+
 TEST(RunnerReport, ANotSettledRunWarnsAndStillSucceeds) {
     RunFixture data(200, 8, 3);
     data.WriteFiles();

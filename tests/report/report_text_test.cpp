@@ -279,6 +279,37 @@ TEST(ReportSections, ReachEveryPartOfTheReport) {
     EXPECT_EQ(report.warnings.back(), "Item 2 misfits.");
     EXPECT_NE(SummaryText(report).find("Fit: 2 items checked.\n"), std::string::npos);
     EXPECT_EQ(nlohmann::json::parse(ReportJson(report))["fit"]["items"].size(), 2u);
+
+    // A run refused at a check prints no statistics, but what the sections
+    // found in its inputs may say why.
+    sources.end = RunEnd::EndedAtCheck;
+    const std::string refused = SummaryText(BuildRunReport(sources));
+    EXPECT_NE(refused.find("WARNING Item 2 misfits.\n"), std::string::npos) << refused;
+    EXPECT_EQ(refused.find("Fit: 2 items checked."), std::string::npos) << refused;
+}
+
+// The report's items carry a delimited file's header names by sequence.
+TEST(ReportSources, ItemNamesFollowTheItemsSequence) {
+    const PersonTable persons = test_support::TableOf({"101", "011", "110"});
+    const ItemTable items(3);
+    const std::vector<std::string> names = {"first", "second"};
+    RunRequest request;
+    request.mode = 6;
+    const EstimationOutcome outcome;
+    ReportSources sources;
+    sources.request = &request;
+    sources.items = &items;
+    sources.persons = &persons;
+    sources.outcome = &outcome;
+    sources.itemNames = &names;
+    const RunReport report = BuildRunReport(sources);
+    ASSERT_EQ(report.itemRows.size(), 3u);
+    EXPECT_EQ(report.itemRows[0].name, "first");
+    EXPECT_EQ(report.itemRows[1].name, "second");
+    EXPECT_EQ(report.itemRows[2].name, "");  // beyond the names given
+    const auto json = nlohmann::json::parse(ReportJson(report))["items"];
+    EXPECT_EQ(json[1]["name"], "second");
+    EXPECT_TRUE(json[2]["name"].is_null());
 }
 
 }  // namespace

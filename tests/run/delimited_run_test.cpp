@@ -3,11 +3,16 @@
 // delimited file is read into the very tables the fixed-column reader fills.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <string>
 
+#include "input/text/file_digest.h"
 #include "platform/control_ids.h"
+#include "report/report_json.h"
+#include "report/report_summary.h"
 #include "run/calibration_run.h"
 #include "sample_layout.h"
 #include "support/run_fixture.h"
@@ -121,6 +126,84 @@ TEST_F(DelimitedRun, TheMarginalEstimatorGivesTheFixedColumnsResultByteForByte) 
         EXPECT_EQ(results["csv"], results[""]);
         EXPECT_EQ(results["tsv"], results[""]);
     }
+}
+
+// The header names the items in the report and its JSON; the AccNo stays the
+// item parameter file's, as the result file prints it.
+TEST_F(DelimitedRun, TheHeaderNamesTheItemsOfTheReport) {
+    std::map<std::string, RunReport> reports;
+    for (const std::string format : {"", "csv"}) {
+        test_support::ScriptedHost host = Host(3, format, true, "named.csv");
+        ASSERT_EQ(test_support::RunClassic(host, &reports[format], 1), RunEnd::Finished);
+    }
+    const RunReport& csv = reports["csv"];
+    const RunReport& fixed = reports[""];
+    ASSERT_EQ(csv.itemRows.size(), kItems);
+    const auto items = nlohmann::json::parse(report::ReportJson(csv))["items"];
+    const auto fixedItems = nlohmann::json::parse(report::ReportJson(fixed))["items"];
+    for (std::size_t k = 0; k < kItems; ++k) {
+        const std::string name = "i" + std::to_string(k + 1);
+        EXPECT_EQ(csv.itemRows[k].name, name);
+        EXPECT_EQ(csv.itemRows[k].accNo, fixed.itemRows[k].accNo);
+        EXPECT_EQ(items[k]["name"], name);
+        EXPECT_EQ(items[k]["id"], fixedItems[k]["id"]);
+        EXPECT_TRUE(fixedItems[k]["name"].is_null());
+    }
+}
+
+// The findings reach the report as its input_check section and once among
+// its warnings; sound inputs give an empty section.
+TEST_F(DelimitedRun, TheInputCheckIsASectionOfTheReport) {
+    RunReport sound;
+    test_support::ScriptedHost host = Host(3, "csv", true, "sound.csv");
+    ASSERT_EQ(test_support::RunClassic(host, &sound, 1), RunEnd::Finished);
+    ASSERT_GE(sound.sections.size(), 1u);  // the input check first
+    EXPECT_EQ(sound.sections[0].key, "input_check");
+    EXPECT_EQ(nlohmann::json::parse(report::ReportJson(sound))["input_check"],
+              nlohmann::json::array());
+
+    // The last row once more: its ID is then given twice.
+    std::string text = test_support::ReadFile(dir.File("responses.csv"));
+    const auto lastRow = text.rfind('\n', text.size() - 2) + 1;
+    text += text.substr(lastRow);
+    test_support::WriteFile(dir.File("twice.csv"), text);
+    host = Host(3, "csv", true, "twice_result.csv");
+    host.texts[id::kResponseFile] = dir.File("twice.csv");
+    RunReport report;
+    ASSERT_EQ(test_support::RunClassic(host, &report, 1), RunEnd::Finished);
+    const auto findings = nlohmann::json::parse(report::ReportJson(report))["input_check"];
+    ASSERT_EQ(findings.size(), 1u) << findings.dump();
+    EXPECT_EQ(findings[0]["code"], "duplicate-ids");
+    EXPECT_EQ(findings[0]["count"], 1);
+    const std::string message = findings[0]["message"];
+    EXPECT_EQ(std::count(report.warnings.begin(), report.warnings.end(), message), 1);
+    const std::string summary = report::SummaryText(report);
+    const auto at = summary.find("WARNING " + message + "\n");
+    ASSERT_NE(at, std::string::npos) << summary;
+    EXPECT_EQ(summary.find("WARNING " + message, at + 1), std::string::npos) << summary;
+}
+
+// The report names its inputs by size and digest, so that a result can be
+// checked against the files it came from.
+TEST_F(DelimitedRun, TheReportGivesTheInputsSizesAndDigests) {
+    test_support::ScriptedHost host = Host(3, "csv", true, "traced.csv");
+    RunReport report;
+    ASSERT_EQ(test_support::RunClassic(host, &report, 1), RunEnd::Finished);
+    const auto inputs = nlohmann::json::parse(report::ReportJson(report))["inputs"];
+    for (const auto& [key, file] : {std::pair{"response_file", "responses.csv"},
+                                    std::pair{"item_parameter_file", "items.itm"}}) {
+        const std::string bytes = test_support::ReadFile(dir.File(file));
+        Sha256 hash;
+        hash.Add(bytes);
+        EXPECT_EQ(inputs[key]["name"], dir.File(file));
+        EXPECT_EQ(inputs[key]["bytes"], bytes.size());
+        EXPECT_EQ(inputs[key]["sha256"], hash.HexDigest());
+    }
+
+    host = Host(3, "csv", false, "untraced.csv");
+    ASSERT_EQ(test_support::RunClassic(host, &report, 1), RunEnd::Finished);
+    EXPECT_TRUE(nlohmann::json::parse(report::ReportJson(report))["inputs"]["item_parameter_file"]
+                    .is_null());
 }
 
 }  // namespace

@@ -161,13 +161,19 @@ TableCell FlagsCell(const std::vector<TableCell>& row, std::string names) {
     return cell;
 }
 
-// A row's cells as printed; room is kept for the columns the report adds.
+// A row's cells as printed, with an empty cell at column `gap` (a column
+// the report adds among the printed ones; none when past the row's end);
+// room is kept for the columns the report adds after them.
 std::vector<TableCell> PrintedCells(const ResultTable& table,
-                                    const std::vector<std::string>& printed) {
+                                    const std::vector<std::string>& printed,
+                                    std::size_t gap = static_cast<std::size_t>(-1)) {
     std::vector<TableCell> row;
     row.reserve(table.columns.size());
-    for (std::size_t i = 0; i < printed.size(); ++i)
-        row.push_back(Cell(printed[i], table.numeric[i]));
+    for (std::size_t i = 0; i < printed.size(); ++i) {
+        if (row.size() == gap) row.push_back(Cell("", false));
+        row.push_back(Cell(printed[i], table.numeric[row.size()]));
+    }
+    if (row.size() == gap) row.push_back(Cell("", false));
     return row;
 }
 
@@ -214,19 +220,34 @@ ResultTable BuildItemTable(const PrintedTable& items, const RunReport& report) {
     const PrintedTable given = items.rows.empty() ? GivenItemRows(report) : PrintedTable{};
     const PrintedTable& source = items.rows.empty() ? given : items;
     const bool withReport = !report.itemRows.empty();
+    // A delimited file's header names go beside the AccNo, which stays as
+    // the result file prints it.
+    const bool withNames = std::any_of(report.itemRows.begin(), report.itemRows.end(),
+                                       [](const ItemReport& item) { return !item.name.empty(); });
 
     ResultTable table;
     table.columns = source.columns;
+    std::size_t nameAt = static_cast<std::size_t>(-1);
+    if (withNames) {
+        const auto accNo = std::find(table.columns.begin(), table.columns.end(), "AccNo");
+        nameAt = accNo == table.columns.end()
+                     ? std::min<std::size_t>(1, table.columns.size())
+                     : static_cast<std::size_t>(accNo - table.columns.begin()) + 1;
+        table.columns.insert(table.columns.begin() + static_cast<std::ptrdiff_t>(nameAt), "Name");
+    }
     if (withReport) table.columns.insert(table.columns.end(), {"p-value", "item-rest r", "Flags"});
-    SetNumericColumns(table, {"AccNo", "Flags"});
+    SetNumericColumns(table, {"AccNo", "Name", "Flags"});
 
     std::map<int, const ItemReport*> bySeq;
     for (const ItemReport& item : report.itemRows) bySeq[item.seqItem] = &item;
     for (const auto& printed : source.rows) {
-        std::vector<TableCell> row = PrintedCells(table, printed);
+        std::vector<TableCell> row = PrintedCells(table, printed, nameAt);
         if (withReport) {
             const auto found = bySeq.find(static_cast<int>(PrintedNumber(printed.front())));
             const ItemReport* item = found == bySeq.end() ? nullptr : found->second;
+            if (withNames && item != nullptr && nameAt < row.size()) {
+                row[nameAt] = Cell(item->name, false);
+            }
             row.push_back(Cell(item ? Fixed(item->pValue, 3) : "", true));
             row.push_back(Cell(item ? Fixed(item->itemRest, 3) : "", true));
             row.push_back(Cell("", false));

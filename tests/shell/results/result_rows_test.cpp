@@ -165,6 +165,40 @@ TEST(ResultTable, JoinsTheReportsStatisticsAndFlagsTheCellsConcerned) {
     EXPECT_FALSE(persons.rows[0][raw].flagged);
 }
 
+// A delimited file's header names stand beside the AccNo; without names
+// the table has no such column.
+TEST(ResultTable, HeaderNamesStandBesideTheAccNo) {
+    const ResultFileRows rows = ParseResultFile(kJointFile);
+    RunReport report;
+    report.mode = 3;
+    for (int seq = 1; seq <= 3; ++seq) {
+        ItemReport item;
+        item.seqItem = seq;
+        item.pValue = 0.5;
+        report.itemRows.push_back(item);
+    }
+    EXPECT_EQ(BuildItemTable(rows.items, report).Column("Name"), -1);
+
+    report.itemRows[0].name = "q1";
+    report.itemRows[2].name = "q3";
+    const ResultTable items = BuildItemTable(rows.items, report);
+    const int accNo = items.Column("AccNo");
+    ASSERT_GE(accNo, 0);
+    ASSERT_EQ(items.Column("Name"), accNo + 1);
+    const auto name = static_cast<std::size_t>(accNo + 1);
+    ASSERT_EQ(items.rows.size(), 3u);
+    EXPECT_EQ(items.rows[0][name].text, "q1");
+    EXPECT_EQ(items.rows[1][name].text, "");
+    EXPECT_EQ(items.rows[2][name].text, "q3");
+    EXPECT_FALSE(items.numeric[name]);
+    // The printed cells after it keep their columns.
+    for (const auto& row : items.rows) EXPECT_EQ(row.size(), items.columns.size());
+    const ResultTable plain = BuildItemTable(rows.items, RunReport{});
+    EXPECT_EQ(items.rows[1][static_cast<std::size_t>(items.Column("b_calib"))].text,
+              plain.rows[1][static_cast<std::size_t>(plain.Column("b_calib"))].text);
+    EXPECT_EQ(items.rows[0][static_cast<std::size_t>(items.Column("p-value"))].text, "0.500");
+}
+
 TEST(ResultTable, ThetaOnlyRunsShowTheGivenItems) {
     RunReport report;
     report.mode = 1;
