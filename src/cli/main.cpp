@@ -97,8 +97,10 @@ int main(int argc, char** argv) {
         }
         const cli::Published published =
             cli::PublishRunReport(report, options.quiet, runRequest.reportFile);
-        return cli::ExitStatus(end, published, cli::ConsoleHost::StopSignal(),
-                               report.itemParametersMissing);
+        const int status = cli::ExitStatus(end, published, cli::ConsoleHost::StopSignal(),
+                                           report.itemParametersMissing);
+        // A file beside a whole result that could not be written is a failure.
+        return status == 0 && !report.unwrittenFiles.empty() ? 1 : status;
     } catch (const std::exception& failure) {
         std::fprintf(stderr, "ERROR The run failed: %s\n", failure.what());
     } catch (...) {

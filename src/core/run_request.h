@@ -13,6 +13,7 @@
 
 #include "core/marginal_settings.h"
 #include "core/run_tables.h"
+#include "core/score_population.h"
 
 namespace tarvo {
 
@@ -45,6 +46,11 @@ struct RunRequest {
     std::optional<bool> standardize;
     unsigned threads = 0;    // worker threads; 0: one per core
     std::string reportFile;  // the runner's JSON report; empty: none
+    // The summed-score table (CSV) of the run's final items, beside the
+    // result file; empty: none. The classic estimator forms it for
+    // scorePopulation, the marginal one for its quadrature and population.
+    std::string scoreTableFile;
+    ScorePopulation scorePopulation;
     InputFormat format;
 };
 

@@ -104,8 +104,15 @@ std::string LinkReportJson(const LinkRequest& request, const LinkOutcome& outcom
     return report.dump(2) + "\n";
 }
 
-std::string ScoreReportJson(const std::vector<ScoreRow>& table, const TestCurves& curves) {
+std::string ScoreReportJson(const std::vector<ScoreRow>& table, const TestCurves& curves,
+                            const PopulationSettings* population) {
     Json report;
+    if (population != nullptr) {
+        report["population"] = Json{{"points", population->points},
+                                    {"range", population->range},
+                                    {"mean", population->mean},
+                                    {"sd", population->sd}};
+    }
     report["score_table"] = ScoreTable(table);
     report["curves"] = Curves(curves);
     return report.dump(2) + "\n";

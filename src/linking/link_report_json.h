@@ -15,7 +15,9 @@ namespace tarvo::linking {
 // equating and the new form's score table.
 std::string LinkReportJson(const LinkRequest& request, const LinkOutcome& outcome);
 
-// score_table and curves of one form.
-std::string ScoreReportJson(const std::vector<ScoreRow>& table, const TestCurves& curves);
+// score_table and curves of one form, and the population the table was
+// formed for when given.
+std::string ScoreReportJson(const std::vector<ScoreRow>& table, const TestCurves& curves,
+                            const PopulationSettings* population = nullptr);
 
 }  // namespace tarvo::linking

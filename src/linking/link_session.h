@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/score_population.h"
 #include "linking/forms/form_reader.h"
 #include "linking/methods/bootstrap.h"
 #include "linking/methods/drift.h"
@@ -23,12 +24,7 @@ namespace tarvo::linking {
 
 // The population a score table is formed for: a normal distribution over
 // points from mean - range sd to mean + range sd.
-struct PopulationSettings {
-    int points = 61;
-    double range = 6;
-    double mean = 0;
-    double sd = 1;
-};
+using PopulationSettings = ScorePopulation;
 
 struct LinkRequest {
     std::string basePath, newPath;

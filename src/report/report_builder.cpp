@@ -196,6 +196,8 @@ RunReport BuildRunReport(const ReportSources& sources) {
     report.threads = sources.threads;
     report.wallSeconds = sources.wallSeconds;
     report.sections = sources.sections;
+    if (sources.summedScores != nullptr) report.summedScores = *sources.summedScores;
+    report.unwrittenFiles = sources.unwrittenFiles;
     const EstimationOutcome* outcome = sources.outcome;
     if (sources.request != nullptr) {
         const RunRequest& request = *sources.request;
@@ -243,6 +245,8 @@ RunReport BuildRunReport(const ReportSources& sources) {
         report.warnings.insert(report.warnings.end(), section.warnings.begin(),
                                section.warnings.end());
     }
+    report.warnings.insert(report.warnings.end(), report.unwrittenFiles.begin(),
+                           report.unwrittenFiles.end());
     return report;
 }
 

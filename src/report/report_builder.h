@@ -35,6 +35,8 @@ struct ReportSources {
     std::string program;  // "TARVO 0.93"
     std::string job;      // the request as a job file
     std::vector<ReportSection> sections;
+    const SummedScoreReport* summedScores = nullptr;  // null: none formed
+    std::vector<std::string> unwrittenFiles;
 };
 
 // The one builder of the run report: the run's own fields, the rows,

@@ -3,10 +3,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/estimation_outcome.h"
+#include "core/score_population.h"
+#include "linking/tables/score_table.h"
+#include "linking/tables/test_curves.h"
 
 namespace tarvo {
 
@@ -102,6 +106,16 @@ struct PersonReport {
     std::uint32_t flags = 0;  // PersonFlag bits
 };
 
+// The summed-score table of the run's final items and their test curves,
+// with the population the table was formed for.
+struct SummedScoreReport {
+    ScorePopulation population;
+    bool overQuadrature = false;       // the marginal estimator's quadrature
+    bool populationEstimated = false;  // moved to the population the run estimated
+    std::vector<linking::ScoreRow> rows;
+    linking::TestCurves curves;
+};
+
 struct RunReport {
     // What was asked: the program, the request as a job file (the options
     // that would run it again) and the input files as the run used them.
@@ -154,6 +168,12 @@ struct RunReport {
 
     std::vector<std::string> warnings;  // each one sentence: cause and what to do
     std::vector<ReportSection> sections;
+
+    // Formed when the run finished and its score table was asked for.
+    std::optional<SummedScoreReport> summedScores;
+    // The files beside the result that could not be written, one message
+    // each: the result is whole, but the run did not do all it was asked.
+    std::vector<std::string> unwrittenFiles;
 };
 
 }  // namespace tarvo

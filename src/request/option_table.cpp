@@ -9,7 +9,7 @@ namespace tarvo::request {
 
 namespace {
 
-constexpr std::array<OptionSpec, 32> kOptions{{
+constexpr std::array<OptionSpec, 37> kOptions{{
     {"mode", "N", "calibration mode 1..8 (default 2, see below)"},
     {"response-file", "PATH", "response file (examinee records)", control::kResponseFile},
     {"item-file", "PATH", "item parameter file", control::kItemParameterFile},
@@ -31,6 +31,14 @@ constexpr std::array<OptionSpec, 32> kOptions{{
     {"standardize", "yes|no", "joint modes: standardise theta after each pass (yes)"},
     {"threads", "N", "worker threads (default: every core)"},
     {"report", "FILE", "write the run report (statistics, flags, warnings) as JSON"},
+    {"score-table", "FILE",
+     "write the summed-score table of the final items (CSV):\n"
+     "EAP, SD and ML ability and expected proportion per\n"
+     "raw score (mml: over its quadrature and population)"},
+    {"population-mean", "M", "jml score table: population mean (0)"},
+    {"population-sd", "S", "jml score table: population SD (1)"},
+    {"population-points", "N", "jml score table: points (61)"},
+    {"population-range", "R", "jml score table: points from M - R S to M + R S (6)"},
     {"method", "jml|mml",
      "estimator: jml, the classic joint maximum likelihood\n"
      "of --mode (default); mml, marginal maximum likelihood\n"
@@ -128,6 +136,17 @@ std::string ApplyOption(std::string_view name, std::string_view value, RequestTe
     } else if (name == "report") {
         if (value.empty()) return "--report needs a file name";
         texts.report = text;
+    } else if (name == "score-table") {
+        if (value.empty()) return "--score-table needs a file name";
+        texts.scoreTable = text;
+    } else if (name == "population-mean") {
+        texts.populationMean = text;
+    } else if (name == "population-sd") {
+        texts.populationSd = text;
+    } else if (name == "population-points") {
+        texts.populationPoints = text;
+    } else if (name == "population-range") {
+        texts.populationRange = text;
     } else if (name == "method") {
         texts.method = text;
     } else if (name == "model") {
@@ -183,6 +202,17 @@ OptionList RequestOptions(const RunRequest& request) {
         options.emplace_back("standardize", *request.standardize ? "yes" : "no");
     if (request.threads > 0) options.emplace_back("threads", std::to_string(request.threads));
     if (!request.reportFile.empty()) options.emplace_back("report", request.reportFile);
+    if (!request.scoreTableFile.empty()) {
+        options.emplace_back("score-table", request.scoreTableFile);
+        // The marginal estimator forms it over its own quadrature.
+        if (request.method != Method::Marginal) {
+            const ScorePopulation& p = request.scorePopulation;
+            options.emplace_back("population-mean", ShortestText(p.mean));
+            options.emplace_back("population-sd", ShortestText(p.sd));
+            options.emplace_back("population-points", std::to_string(p.points));
+            options.emplace_back("population-range", ShortestText(p.range));
+        }
+    }
     options.emplace_back("method", request.method == Method::Marginal ? "mml" : "jml");
     if (request.method != Method::Marginal) return options;
     const MarginalSettings& m = request.marginal;

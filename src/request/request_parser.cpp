@@ -25,6 +25,12 @@ constexpr NumberRange kLogAMean{-3, 3};
 constexpr NumberRange kPriorSd{0.01, 100};
 constexpr NumberRange kBMean{-10, 10};
 constexpr NumberRange kBetaParameter{1, 1000};
+// The score table's population: as the quadrature, points enough to
+// resolve a posterior; a mean and SD where abilities are shown.
+constexpr WholeRange kPopulationPoints{5, 1001};
+constexpr NumberRange kPopulationRange{1, 10};
+constexpr NumberRange kPopulationMean{-10, 10};
+constexpr NumberRange kPopulationSd{0.01, 100};
 
 struct Field {
     RequestField field;
@@ -41,6 +47,14 @@ constexpr Field kThreadCount{RequestField::Threads, {"The thread count", "--thre
 constexpr Field kQuadrature{RequestField::Quadrature, {"Quadrature points", "--quadrature"}};
 constexpr Field kCycles{RequestField::EmCycles, {"The EM cycle limit", "--em-cycles"}};
 constexpr Field kTolerance{RequestField::EmTolerance, {"The EM tolerance", "--em-tolerance"}};
+constexpr Field kPopulationPointCount{RequestField::ScorePopulation,
+                                      {"The score table's points", "--population-points"}};
+constexpr Field kPopulationSpan{RequestField::ScorePopulation,
+                                {"The score table's range", "--population-range"}};
+constexpr Field kPopulationMeanField{RequestField::ScorePopulation,
+                                     {"The score table's population mean", "--population-mean"}};
+constexpr Field kPopulationSdField{RequestField::ScorePopulation,
+                                   {"The score table's population SD", "--population-sd"}};
 
 // A prior's two numbers: their fields, words and ranges.
 struct PriorFields {
@@ -173,6 +187,31 @@ void TakeMarginal(const RequestTexts& texts, int mode, Checker& checker, Margina
     }
 }
 
+// The score table's file and, for the classic estimator, its population.
+void TakeScoreTable(const RequestTexts& texts, Method method, Checker& checker,
+                    RunRequest& request) {
+    if (texts.scoreTable) request.scoreTableFile = *texts.scoreTable;
+    if (!texts.AnyPopulationText()) return;
+    if (!texts.scoreTable) {
+        checker.Refuse(RequestField::ScorePopulation,
+                       "The score table's population (--population-*) needs a score table "
+                       "(--score-table FILE).");
+        return;
+    }
+    if (method == Method::Marginal) {
+        checker.Refuse(RequestField::ScorePopulation,
+                       "The score table's population (--population-*) is the classic "
+                       "estimator's: the marginal estimator forms the table over its own "
+                       "quadrature and population.");
+        return;
+    }
+    ScorePopulation& p = request.scorePopulation;
+    checker.Whole(texts.populationPoints, kPopulationPoints, kPopulationPointCount, p.points);
+    checker.Number(texts.populationRange, kPopulationRange, kPopulationSpan, p.range);
+    checker.Number(texts.populationMean, kPopulationMean, kPopulationMeanField, p.mean);
+    checker.Number(texts.populationSd, kPopulationSd, kPopulationSdField, p.sd);
+}
+
 }  // namespace
 
 RequestCheck ParseRequest(const RequestTexts& texts) {
@@ -201,6 +240,7 @@ RequestCheck ParseRequest(const RequestTexts& texts) {
     }
     checker.Whole(texts.threads, kThreads, kThreadCount, request.threads);
     if (texts.report) request.reportFile = *texts.report;
+    TakeScoreTable(texts, request.method, checker, request);
     request.boxTexts = texts.controls;
     request.format.entries = texts.format;
     // A format given in the dialog's boxes is an entry like the runner's

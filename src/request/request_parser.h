@@ -27,6 +27,7 @@ enum class RequestField {
     EstimatePopulation,
     Standardize,
     Threads,
+    ScorePopulation,
 };
 
 struct RequestCheck {

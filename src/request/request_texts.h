@@ -40,7 +40,14 @@ struct RequestTexts {
     Text standardize;
     Text threads;
     Text report;
+    Text scoreTable;
+    // The classic estimator's score table population.
+    Text populationMean, populationSd, populationPoints, populationRange;
     std::vector<std::pair<std::string, std::string>> format;
+
+    bool AnyPopulationText() const {
+        return populationMean || populationSd || populationPoints || populationRange;
+    }
 
     // Whether any of the marginal estimator's own settings was given.
     bool AnyMarginalText() const {

@@ -11,6 +11,8 @@
 
 #include "core/program.h"
 #include "input/front_part.h"
+#include "linking/link_files.h"
+#include "linking/link_report_json.h"
 #include "output/result_file.h"
 #include "output/result_rows.h"
 #include "output/result_writer.h"
@@ -21,6 +23,7 @@
 #include "run/input_files_section.h"
 #include "run/recording_host.h"
 #include "run/run_fit.h"
+#include "run/run_score_table.h"
 #include "run/stop_line.h"
 
 namespace tarvo {
@@ -40,6 +43,8 @@ struct RunRecord {
     std::string error;  // the message that ended the run
     std::string stopLine;
     unsigned threads = 0;  // worker threads the estimation used
+    std::optional<SummedScoreReport> summedScores;
+    std::vector<std::string> unwrittenFiles;
 };
 
 // Writing the result over one of the run's own input files would destroy
@@ -74,9 +79,51 @@ RunEnd Refuse(RunHost& host, RunRecord& record, std::string message, RunEnd end)
     return end;
 }
 
+// The score table of a finished run, from the items as the estimation left
+// them, and its file when one is asked for. A file that cannot be formed
+// or written is told and recorded; the result file is whole either way.
+void FormScoreTable(const RunRequest& request, const RunInputs& inputs,
+                    const EstimationOutcome& outcome, bool forReport, RunHost& host,
+                    RunRecord& record) {
+    const std::string& path = request.scoreTableFile;
+    if (path.empty() && !forReport) return;
+    std::string problem;
+    record.summedScores = ScoreTableOfRun(request, inputs.items, outcome, problem);
+    if (path.empty()) return;
+    std::string unwritten;
+    if (!record.summedScores) {
+        unwritten = "The score table file " + path + " was not written: " + problem + ".";
+    } else if (std::string error;
+               !linking::WriteScoreTable(path, record.summedScores->rows, error)) {
+        unwritten = "The score table file " + path +
+                    " could not be written: check the folder and that it may be written to.";
+    }
+    if (unwritten.empty()) return;
+    host.ShowMessage("ERROR " + unwritten);
+    record.unwrittenFiles.push_back(std::move(unwritten));
+}
+
+// The report's part for the score table: the table and the curves as
+// data, and a line for the summary.
+ReportSection ScoreTableSection(const RunRequest& request, const SummedScoreReport& table) {
+    ReportSection section;
+    section.key = "summed_scores";
+    section.json = linking::ScoreReportJson(table.rows, table.curves, &table.population);
+    const ScorePopulation& p = table.population;
+    char population[160];
+    std::snprintf(population, sizeof population, "N(%.3g, %.3g) over %d points", p.mean, p.sd,
+                  p.points);
+    std::string line = "Score table: " + std::to_string(table.rows.size()) + " raw scores, " +
+                       (table.overQuadrature ? "the quadrature with the population " : "") +
+                       population;
+    if (!request.scoreTableFile.empty()) line += ", in " + request.scoreTableFile;
+    section.summary.push_back(line + ".");
+    return section;
+}
+
 // The run itself; what it leaves for the report goes into record.
 RunEnd RunWithoutGuard(const RunRequest& request, RunHost& host, const EngineSettings& engine,
-                       RunRecord& record) {
+                       bool summedScores, RunRecord& record) {
     const std::unique_ptr<Estimator> estimator = MakeEstimator(request);
     // The tables hold itemCount codes per examinee, so a small file with a
     // large item count can ask for more memory than there is: that ends the
@@ -101,6 +148,9 @@ RunEnd RunWithoutGuard(const RunRequest& request, RunHost& host, const EngineSet
     if (NamesAnInputFile(outputFile, inputs.settings)) {
         return Refuse(host, record, "ERROR Output file " + outputFile + " is an input file.",
                       RunEnd::EndedAtCheck);
+    }
+    if (std::string clash = ScoreTableClash(request, inputs.settings); !clash.empty()) {
+        return Refuse(host, record, std::move(clash), RunEnd::EndedAtCheck);
     }
     ResultFile file;
     file.GatherLinesUpTo(kResultLinesGathered);
@@ -158,15 +208,17 @@ RunEnd RunWithoutGuard(const RunRequest& request, RunHost& host, const EngineSet
     // The rules give such a run a result; it is written, and the run says
     // why nothing in it was estimated.
     record.error = NothingToEstimate(inputs);
-    return record.error.empty() ? RunEnd::Finished : RunEnd::NothingToEstimate;
+    if (!record.error.empty()) return RunEnd::NothingToEstimate;
+    FormScoreTable(request, inputs, outcome, summedScores, host, record);
+    return RunEnd::Finished;
 }
 
 // The run and its boundary: an exception from a stage that has no handler of
 // its own still ends the run with a message instead of leaving it silently.
 RunEnd RunGuarded(const RunRequest& request, RunHost& host, const EngineSettings& engine,
-                  RunRecord& record) {
+                  bool summedScores, RunRecord& record) {
     try {
-        return RunWithoutGuard(request, host, engine, record);
+        return RunWithoutGuard(request, host, engine, summedScores, record);
     } catch (const std::exception& failure) {
         return Refuse(host, record, std::string("ERROR The run failed: ") + failure.what() + ".",
                       RunEnd::OutputIncomplete);
@@ -222,7 +274,8 @@ RunEnd RunCalibration(const RunRequest& request, RunHost& host, RunReport* repor
     const auto start = std::chrono::steady_clock::now();
     RecordingHost recording(host);
     RunRecord record;
-    const RunEnd end = RunGuarded(request, recording, engine, record);
+    const RunEnd end =
+        RunGuarded(request, recording, engine, extras.summedScores && report != nullptr, record);
     if (report == nullptr) return end;
     std::vector<ReportSection> fitSections = FitOfFinishedRun(request, end, record);
     report::ReportSources sources;
@@ -256,6 +309,11 @@ RunEnd RunCalibration(const RunRequest& request, RunHost& host, RunReport* repor
     sources.job = extras.job;
     sources.sections.insert(sources.sections.end(), extras.sections.begin(), extras.sections.end());
     for (ReportSection& section : fitSections) sources.sections.push_back(std::move(section));
+    if (record.summedScores) {
+        sources.summedScores = &*record.summedScores;
+        sources.sections.push_back(ScoreTableSection(request, *record.summedScores));
+    }
+    sources.unwrittenFiles = record.unwrittenFiles;
     *report = report::BuildRunReport(sources);
     return end;
 }

@@ -13,6 +13,9 @@ namespace tarvo {
 struct ReportExtras {
     std::string job;  // the request as a job file (JSON text)
     std::vector<ReportSection> sections;
+    // Form the summed-score table of a finished run for the report even
+    // when no score table file is asked for (the results window shows it).
+    bool summedScores = false;
 };
 
 // One whole calibration run, as "Go" or the runner starts it, in this order:

@@ -30,7 +30,10 @@ bool RunController::Start(RunRequest request) {
             // The report is gathered only for the results window; the
             // result file is the same either way.
             RunReport* report = viewer_ != nullptr ? &report_ : nullptr;
-            outcome = RunCalibration(request, *host, report);
+            // The results window shows the run's score table.
+            ReportExtras extras;
+            extras.summedScores = true;
+            outcome = RunCalibration(request, *host, report, EngineSettings{}, extras);
         } catch (...) {
             // Nothing crosses the thread: a failed run ends like any other.
         }

@@ -161,6 +161,34 @@ TEST(Runner, AJobFileRunsTheSameRunAsItsOptions) {
     EXPECT_NE(r.err.find("need the marginal method"), std::string::npos) << r.err;
 }
 
+// The score table beside the result, carried by a job file like any
+// option; a table that cannot be written fails the run (status 1) though
+// the result is whole.
+TEST(Runner, AScoreTableIsWrittenBesideTheResultAndItsFailureIsTheRunsFailure) {
+    RunFixture data(40, 6);
+    data.WriteFiles();
+    const std::string out = data.dir.File("result.csv");
+    const std::string scores = data.dir.File("scores.csv");
+    const std::string job = data.dir.File("job.json");
+    const std::string run = "--mode 3 " + SampleLayout(data) + " --output-file '" + out + "'";
+    auto r = RunRunner(data.dir, run + " --score-table '" + scores +
+                                     "' --population-points 21 --save-job '" + job + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = RunRunner(data.dir, "--job '" + job + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto lines = test_support::CrLfLines(test_support::ReadFile(scores));
+    ASSERT_EQ(lines.size(), 1u + 7);
+    EXPECT_EQ(lines[0], "score,proportion,eap,eap_sd,ml");
+
+    const std::string unwritable = data.dir.File("gone/scores.csv");
+    r = RunRunner(data.dir, run + " --score-table '" + unwritable + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("ERROR The score table file " + unwritable + " could not be written"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(test_support::CrLfLines(test_support::ReadFile(out)).size(), 1u + 6 + 1 + 1 + 40);
+}
+
 int RunQuietly(const std::string& args) {
     const int raw = std::system(
         (std::string("'") + TARVO_RUN_PATH + "' " + args + " >/dev/null 2>/dev/null").c_str());

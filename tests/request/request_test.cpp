@@ -157,7 +157,14 @@ TEST(RequestOptions, ARequestRunsAgainFromItsOptions) {
          {"item-file", "i.itm"},
          {"method", "mml"},
          {"fix-items", "yes"},
-         {"estimate-population", "yes"}},
+         {"estimate-population", "yes"},
+         {"score-table", "scores.csv"}},
+        {{"mode", "6"},
+         {"score-table", "s.csv"},
+         {"population-mean", "0.5"},
+         {"population-sd", "2"},
+         {"population-points", "31"},
+         {"population-range", "4"}},
     };
     for (const OptionList& options : asked) {
         const RequestCheck first = Parse(options);
@@ -180,6 +187,50 @@ TEST(RequestOptions, ARequestRunsAgainFromItsOptions) {
         EXPECT_NE(name, "model");
         EXPECT_NE(name, "quadrature");
     }
+}
+
+// The classic estimator's score table is formed for the population the
+// options give; the marginal estimator's over its own quadrature, so it
+// takes none, and a population without a table is a mistake.
+TEST(RequestParser, TheScoreTableTakesAPopulationOnlyFromTheClassicEstimator) {
+    const RequestCheck classic = Parse({{"score-table", "s.csv"},
+                                        {"population-mean", " 0.5"},
+                                        {"population-sd", "2"},
+                                        {"population-points", "31"}});
+    ASSERT_TRUE(classic.request) << classic.message;
+    EXPECT_EQ(classic.request->scoreTableFile, "s.csv");
+    EXPECT_EQ(classic.request->scorePopulation.mean, 0.5);
+    EXPECT_EQ(classic.request->scorePopulation.sd, 2);
+    EXPECT_EQ(classic.request->scorePopulation.points, 31);
+    EXPECT_EQ(classic.request->scorePopulation.range, 6);
+
+    const RequestCheck defaults = Parse({{"score-table", "s.csv"}});
+    ASSERT_TRUE(defaults.request);
+    EXPECT_EQ(defaults.request->scorePopulation.points, 61);
+    EXPECT_EQ(defaults.request->scorePopulation.sd, 1);
+
+    const std::pair<OptionList, const char*> refused[] = {
+        {{{"population-sd", "2"}},
+         "The score table's population (--population-*) needs a score table (--score-table "
+         "FILE)."},
+        {{{"method", "mml"}, {"score-table", "s.csv"}, {"population-mean", "1"}},
+         "The score table's population (--population-*) is the classic estimator's: the "
+         "marginal estimator forms the table over its own quadrature and population."},
+        {{{"score-table", "s.csv"}, {"population-points", "4"}},
+         "The score table's points (--population-points) must be a whole number from 5 to "
+         "1001, not '4'."},
+        {{{"score-table", "s.csv"}, {"population-sd", "0"}},
+         "The score table's population SD (--population-sd) must be a number from 0.01 to "
+         "100, not '0'."},
+    };
+    for (const auto& [options, message] : refused) {
+        const RequestCheck check = Parse(options);
+        EXPECT_FALSE(check.request);
+        EXPECT_EQ(check.message, message);
+        EXPECT_EQ(check.field, RequestField::ScorePopulation);
+    }
+    RequestTexts texts;
+    EXPECT_EQ(ApplyOption("score-table", "", texts), "--score-table needs a file name");
 }
 
 TEST(JobFile, ReadsBackWhatItWroteAndNamesWhatIsWrong) {

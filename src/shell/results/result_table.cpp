@@ -292,4 +292,16 @@ ResultTable BuildPersonTable(const PrintedTable& persons, const RunReport& repor
 std::string ItemFlagNames(std::uint32_t flags) { return Names(flags, kItemFlagNames); }
 std::string PersonFlagNames(std::uint32_t flags) { return Names(flags, kPersonFlagNames); }
 
+ResultTable BuildScoreTable(const SummedScoreReport& scores) {
+    ResultTable table;
+    table.columns = {"Score", "Proportion", "EAP", "EAP SD", "ML"};
+    table.numeric.assign(table.columns.size(), true);
+    for (const linking::ScoreRow& row : scores.rows) {
+        table.rows.push_back({Cell(std::to_string(row.score), true),
+                              Cell(Fixed(row.proportion, 6), true), Cell(Fixed(row.eap, 4), true),
+                              Cell(Fixed(row.eapSd, 4), true), Cell(Fixed(row.ml, 4), true)});
+    }
+    return table;
+}
+
 }  // namespace tarvo::results

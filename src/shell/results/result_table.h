@@ -41,6 +41,10 @@ ResultTable BuildItemTable(const PrintedTable& items, const RunReport& report);
 // The person rows of the file, with raw score and flags.
 ResultTable BuildPersonTable(const PrintedTable& persons, const RunReport& report);
 
+// The run's summed-score table: raw score, expected proportion, EAP and its
+// SD, the ML ability (blank where none exists).
+ResultTable BuildScoreTable(const SummedScoreReport& scores);
+
 // Short names of an item's or examinee's flags, joined by commas.
 std::string ItemFlagNames(std::uint32_t flags);
 std::string PersonFlagNames(std::uint32_t flags);

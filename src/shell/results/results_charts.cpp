@@ -176,6 +176,21 @@ QChart* MakeInformationChart(const std::vector<results::PlottedItem>& items,
     return chart;
 }
 
+QChart* MakeTestCharacteristicChart(const SummedScoreReport& scores) {
+    QChart* chart = NewChart(QStringLiteral("Test characteristic curve"));
+    const linking::TestCurves& curves = scores.curves;
+    const double top = std::max(1.0, static_cast<double>(scores.rows.size()) - 1);
+    auto* x = Axis(QStringLiteral("theta"), kThetaFrom, kThetaTo);
+    auto* y = Axis(QStringLiteral("Expected score"), 0, top);
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    QLineSeries* line =
+        Line(QStringLiteral("Expected score"), Curve{curves.theta, curves.expected});
+    line->setPen(QPen(Qt::black, 2));
+    Attach(chart, line, x, y);
+    return chart;
+}
+
 QChart* MakeHistogramChart(const std::vector<double>& thetas) {
     QChart* chart = NewChart(QStringLiteral("Abilities"));
     const results::Histogram histogram = results::AbilityHistogram(thetas);

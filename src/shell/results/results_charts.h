@@ -30,6 +30,9 @@ QChart* MakeCharacteristicChart(const results::PlottedItem& item);
 // right.
 QChart* MakeInformationChart(const std::vector<results::PlottedItem>& items,
                              const std::vector<std::size_t>& chosen);
+// The test characteristic curve of the run's final items: the expected
+// summed score over theta, from 0 to the number of items.
+QChart* MakeTestCharacteristicChart(const SummedScoreReport& scores);
 // The abilities' histogram as densities, with the standard normal density.
 QChart* MakeHistogramChart(const std::vector<double>& thetas);
 // The loop's convergence: MSError of every joint pass and its change from

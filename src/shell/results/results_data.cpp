@@ -105,6 +105,7 @@ ResultsData CollectResultsData(std::string_view fileText, RunReport report) {
     data.file = ParseResultFile(fileText);
     data.itemTable = BuildItemTable(data.file.items, data.report);
     data.personTable = BuildPersonTable(data.file.persons, data.report);
+    if (data.report.summedScores) data.scoreTable = BuildScoreTable(*data.report.summedScores);
 
     data.items = data.report.itemRows.empty() ? ItemsFromFile(data.file.items)
                                               : ItemsFromReport(data.report);
@@ -119,6 +120,22 @@ ResultsData CollectResultsData(std::string_view fileText, RunReport report) {
         }
     }
     return data;
+}
+
+std::string ScoreTablePopulation(const ResultsData& data) {
+    if (!data.report.summedScores) return {};
+    const SummedScoreReport& scores = *data.report.summedScores;
+    const ScorePopulation& p = scores.population;
+    char text[200];
+    std::snprintf(text, sizeof text, "N(%.3g, %.3g) over %d points from %.3g to %.3g", p.mean, p.sd,
+                  p.points, p.mean - p.range * p.sd, p.mean + p.range * p.sd);
+    std::string sentence = "For the population " + std::string(text);
+    if (scores.overQuadrature) {
+        sentence += scores.populationEstimated
+                        ? ": the quadrature, moved to the estimated population"
+                        : ": the quadrature";
+    }
+    return sentence + ".";
 }
 
 std::vector<std::string> SummarySentences(const ResultsData& data) {

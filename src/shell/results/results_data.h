@@ -30,6 +30,7 @@ struct ResultsData {
     ResultFileRows file;
     ResultTable itemTable;
     ResultTable personTable;
+    ResultTable scoreTable;  // the run's summed-score table; empty when none was formed
     // The items the run estimated or was given, and the abilities it
     // estimated or was given; the report's values where it has them.
     std::vector<PlottedItem> items;
@@ -47,9 +48,14 @@ struct ResultsData {
     }
     bool HasItemsTab() const { return !itemTable.rows.empty(); }
     bool HasExamineesTab() const { return !personTable.rows.empty(); }
+    bool HasScoreTable() const { return report.summedScores.has_value(); }
 };
 
 ResultsData CollectResultsData(std::string_view fileText, RunReport report);
+
+// What the score table is formed for, as a sentence ("N(0, 1) over 61
+// points"); empty when there is no table.
+std::string ScoreTablePopulation(const ResultsData& data);
 
 // How the run ended, its counts, reliabilities and warnings, one sentence each.
 std::vector<std::string> SummarySentences(const ResultsData& data);

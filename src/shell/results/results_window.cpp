@@ -9,12 +9,15 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShortcut>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QTextBrowser>
 #include <QVBoxLayout>
+#include <QtCharts/QChartView>
 #include <limits>
 
 #include "shell/desktop/desktop_services.h"
@@ -24,6 +27,7 @@
 #include "shell/results/plots_tab.h"
 #include "shell/results/result_table_model.h"
 #include "shell/results/result_table_view.h"
+#include "shell/results/results_charts.h"
 
 namespace tarvo::shell {
 namespace {
@@ -98,6 +102,7 @@ ResultsWindow::ResultsWindow(const QString& resultFile, RunReport report, Deskto
         plots_ = new PlotsTab(data_, QFileInfo(resultFile_).absolutePath());
         tabs_->addTab(plots_, QStringLiteral("Plots"));
     }
+    if (data_.HasScoreTable()) tabs_->addTab(MakeScoreTableTab(), QStringLiteral("Score table"));
     summary_ = new QTextBrowser;
     summary_->setHtml(SummaryHtml(results::SummarySentences(data_)));
     tabs_->addTab(summary_, QStringLiteral("Summary"));
@@ -227,6 +232,19 @@ QWidget* ResultsWindow::MakeExamineesTab() {
     filterRow->addWidget(new QLabel(QStringLiteral("Filter by ID:")));
     filterRow->addWidget(idFilter_, 1);
     return personView_->MakePage(filter);
+}
+
+QWidget* ResultsWindow::MakeScoreTableTab() {
+    scoreModel_ = new ResultTableModel(data_.scoreTable, this);
+    ResultTableView* view = MakeTableView(scoreModel_, QStringLiteral("score-table"));
+    auto* note = new QLabel(QString::fromStdString(results::ScoreTablePopulation(data_)));
+    note->setWordWrap(true);
+    auto* chart = new QChartView(MakeTestCharacteristicChart(*data_.report.summedScores));
+    chart->setRenderHint(QPainter::Antialiasing);
+    auto* page = new QSplitter(Qt::Vertical);
+    page->addWidget(view->MakePage(note));
+    page->addWidget(chart);
+    return page;
 }
 
 void ResultsWindows::ShowResults(const std::string& resultFile, const RunReport& report) {

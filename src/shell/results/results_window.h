@@ -52,6 +52,7 @@ class ResultsWindow final : public QWidget {
     ResultTableModel* PersonModel() const { return personModel_; }
     QLineEdit* IdFilter() const { return idFilter_; }
     PlotsTab* Plots() const { return plots_; }
+    ResultTableModel* ScoreModel() const { return scoreModel_; }
     // The result file's text as shown: read off the user-interface thread
     // once its tab is first shown (or this is called); FileTextShown() tells
     // when it has arrived. The note above it says what is left out and why.
@@ -64,6 +65,7 @@ class ResultsWindow final : public QWidget {
     QWidget* MakeFileTab();
     ResultTableView* MakeTableView(ResultTableModel* model, const QString& tableName);
     QWidget* MakeExamineesTab();
+    QWidget* MakeScoreTableTab();
     void LoadFileText();
     void ShowFileText(const results::FileHead& head);
 
@@ -80,6 +82,7 @@ class ResultsWindow final : public QWidget {
     ResultTableView* personView_ = nullptr;
     ResultTableModel* itemModel_ = nullptr;
     ResultTableModel* personModel_ = nullptr;
+    ResultTableModel* scoreModel_ = nullptr;
     QLineEdit* idFilter_ = nullptr;
     PlotsTab* plots_ = nullptr;
     QTextBrowser* summary_ = nullptr;

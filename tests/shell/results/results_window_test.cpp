@@ -145,23 +145,33 @@ TEST_F(ResultsFromDialogTest, EachModeFamilyOpensItsTabsWithTheFilesRows) {
     } cases[] = {
         {3,
          "joint.csv",
-         {"Result file", "Items", "Examinees", "Plots", "Summary"},
+         {"Result file", "Items", "Examinees", "Plots", "Score table", "Summary"},
          true,
          true,
          false},
         {6,
          "rasch.csv",
-         {"Result file", "Items", "Examinees", "Plots", "Summary"},
+         {"Result file", "Items", "Examinees", "Plots", "Score table", "Summary"},
          true,
          true,
          false},
-        {2, "items.csv", {"Result file", "Items", "Plots", "Summary"}, true, false, false},
-        {8, "items.txt", {"Result file", "Items", "Plots", "Summary"}, true, false, true},
+        {2,
+         "items.csv",
+         {"Result file", "Items", "Plots", "Score table", "Summary"},
+         true,
+         false,
+         false},
+        {8,
+         "items.txt",
+         {"Result file", "Items", "Plots", "Score table", "Summary"},
+         true,
+         false,
+         true},
         // The theta-only modes write no item rows; the Items tab shows the
         // given items with their statistics from the run report.
         {1,
          "theta.csv",
-         {"Result file", "Items", "Examinees", "Plots", "Summary"},
+         {"Result file", "Items", "Examinees", "Plots", "Score table", "Summary"},
          false,
          true,
          false},
@@ -221,6 +231,19 @@ TEST_F(ResultsFromDialogTest, EachModeFamilyOpensItsTabsWithTheFilesRows) {
                           Fields(lines[first + static_cast<std::size_t>(row)]));
             }
         }
+        // The run's own score table: every raw score, the population it
+        // is for, no ML ability for a score of 0.
+        const ResultTableModel& scores = *window->ScoreModel();
+        ASSERT_EQ(scores.rowCount(), static_cast<int>(kItems) + 1);
+        EXPECT_EQ(scores.data(scores.index(0, 0), Qt::DisplayRole).toString(), "0");
+        EXPECT_EQ(scores.data(scores.index(0, 4), Qt::DisplayRole).toString(), "");
+        double total = 0;
+        for (int row = 0; row < scores.rowCount(); ++row) {
+            total += scores.data(scores.index(row, 1), Qt::DisplayRole).toString().toDouble();
+        }
+        EXPECT_NEAR(total, 1, 1e-4);
+        EXPECT_EQ(results::ScoreTablePopulation(window->Data()),
+                  "For the population N(0, 1) over 61 points from -6 to 6.");
         EXPECT_FALSE(window->Summary()->toPlainText().isEmpty());
     }
     EXPECT_EQ(viewer.Open().size(), 5u);  // one window per run

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "core/estimation_outcome.h"
+#include "core/run_request.h"
+#include "core/run_tables.h"
+#include "report/run_report.h"
+
+// The summed-score table of a calibration run, formed from the items the
+// estimation ended with (never from the result file read back).
+namespace tarvo {
+
+// The population the table is formed for: the marginal estimator's
+// quadrature moved to the population it estimated (or N(0, 1) when it held
+// it), the request's score population for the classic estimator.
+ScorePopulation ScorePopulationOfRun(const RunRequest& request, const EstimationOutcome& outcome);
+
+// The table and the test curves of the run's final items; nothing, with
+// why in problem, when an item has no finite a, b and c.
+std::optional<SummedScoreReport> ScoreTableOfRun(const RunRequest& request, const ItemTable& items,
+                                                 const EstimationOutcome& outcome,
+                                                 std::string& problem);
+
+// Empty, or the refusal of a score table file that names one of the run's
+// inputs, its result file or its report, which writing it would destroy.
+std::string ScoreTableClash(const RunRequest& request, const RunSettings& settings);
+
+}  // namespace tarvo
