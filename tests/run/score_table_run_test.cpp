@@ -88,8 +88,10 @@ TEST(ScoreTableRun, TheClassicRunWritesTheTableOfItsFinalItemsAndLeavesTheResult
         EXPECT_EQ(report.summedScores->population.points, p.points);
         EXPECT_FALSE(report.summedScores->overQuadrature);
         // The table's part of the report, for the JSON and the summary.
-        ASSERT_EQ(report.sections.size(), 1u);
-        EXPECT_EQ(report.sections[0].key, "summed_scores");
+        std::size_t tables = 0;
+        for (const ReportSection& section : report.sections)
+            tables += section.key == "summed_scores";
+        EXPECT_EQ(tables, 1u);
     }
 }
 

@@ -7,8 +7,8 @@
 
 #include "core/estimate_bounds.h"
 #include "estimation/classic/estimators.h"
-#include "estimation/marginal/held_items_check.h"
 #include "estimation/kernels/mml_kernels.h"
+#include "estimation/marginal/held_items_check.h"
 #include "estimation/marginal/mml_information.h"
 #include "estimation/marginal/mml_population.h"
 #include "estimation/marginal/mml_scoring.h"

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "estimation/marginal/mml_curve.h"
 #include "estimation/marginal/mml_em_cycle.h"
 #include "estimation/marginal/mml_squarem.h"
+#include "irt/item_curve.h"
 
 namespace tarvo::mml {
 

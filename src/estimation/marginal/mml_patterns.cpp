@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "estimation/marginal/mml_curve.h"
+#include "irt/item_curve.h"
 
 namespace tarvo::mml {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core/estimate_bounds.h"
-#include "estimation/marginal/mml_curve.h"
+#include "irt/item_curve.h"
 
 namespace tarvo::mml {
 

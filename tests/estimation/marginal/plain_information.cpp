@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "estimation/marginal/mml_curve.h"
 #include "estimation/marginal/mml_estep.h"
+#include "irt/item_curve.h"
 
 namespace tarvo::mml::test {
 
