@@ -19,14 +19,33 @@ endfunction()
 
 # tarvo_test_headers(target [QT])
 # The headers nearly every test file includes, GoogleTest's above all,
-# compiled once per test program instead of once per file; with QT, the Qt
-# Widgets headers of the desktop's tests too.
+# compiled once for every test program instead of once per program: a tiny
+# program of the same kind owns the precompiled header and the others reuse
+# it; with QT, another one that holds the Qt Widgets and Qt Test headers too,
+# for the desktop's tests. The test programs share their compile options, so
+# one header fits them all; where it did not, -Winvalid-pch (an error under
+# TARVO_WERROR) would say so instead of compiling without it.
 function(tarvo_test_headers target)
     cmake_parse_arguments(ARG "QT" "" "" ${ARGN})
-    target_precompile_headers(${target} PRIVATE <gtest/gtest.h> <map> <string> <vector>)
+    set(owner tarvo_test_headers)
     if(ARG_QT)
-        target_precompile_headers(${target} PRIVATE <QApplication> <QWidget> <QtTest/QTest>)
+        set(owner tarvo_test_headers_qt)
     endif()
+    if(NOT TARGET ${owner})
+        set(source ${PROJECT_BINARY_DIR}/tests/${owner}.cpp)
+        file(WRITE ${source} "int main() { return 0; }\n")
+        add_executable(${owner} EXCLUDE_FROM_ALL ${source})
+        target_link_libraries(${owner} PRIVATE GTest::gtest)
+        target_precompile_headers(${owner} PRIVATE <gtest/gtest.h> <map> <string> <vector>)
+        if(ARG_QT)
+            # The desktop's code is built without Qt's keywords; the headers
+            # must be read the same way.
+            target_link_libraries(${owner} PRIVATE Qt6::Widgets Qt6::Test)
+            target_compile_definitions(${owner} PRIVATE QT_NO_KEYWORDS)
+            target_precompile_headers(${owner} PRIVATE <QApplication> <QWidget> <QtTest/QTest>)
+        endif()
+    endif()
+    target_precompile_headers(${target} REUSE_FROM ${owner})
 endfunction()
 
 # tarvo_layer_include_root(target layer [FILES_ONLY])
