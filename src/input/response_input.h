@@ -44,9 +44,10 @@ struct ResponseFileRead {
 
 // Reads the response file by the plan: fixed columns exactly as always, or
 // delimited rows; with the key file when one is named; counting for the
-// input check as it goes.
+// input check as it goes; a stop asked for meanwhile ends the reading
+// (Stopped).
 ResponseFileRead ReadPlannedResponses(const ResponsePlan& plan, const RunSettings& settings,
-                                      PersonTable& persons);
+                                      PersonTable& persons, const StopPoll& stop = {});
 
 // The input check over what was read, with the number boxes' texts from the
 // control texts.

@@ -60,7 +60,8 @@ DelimitedRead ReadDelimitedResponseFile(const std::string& path, const ResponseL
     }
 
     DelimitedRead result;
-    DelimitedRecords records(path, DelimiterOf(layout.format));
+    DelimitedRecords records(path, DelimiterOf(layout.format), InputFile::kDefaultBufferSize,
+                             extras.stop);
     if (layout.header && records.Next() && tally) ++tally->records;
     std::string responses(itemCount, ' ');
     while (records.Next()) {
