@@ -83,6 +83,9 @@ TEST(EmpiricalReliability, VarianceOverVariancePlusMeanSquaredError) {
     const std::vector<bool> use{true, true, true, false, true};
     EXPECT_NEAR(EmpiricalReliability(theta, se, use), (2.0 / 3) / (2.0 / 3 + 0.25), 1e-14);
     EXPECT_TRUE(std::isnan(EmpiricalReliability(theta, se, {true, false, false, false, false})));
+    // An error of 0 is an error: the scores are then perfectly reliable.
+    const std::vector<double> exact(5, 0.0);
+    EXPECT_EQ(EmpiricalReliability(theta, exact, use), 1);
 }
 
 // The run's empirical reliability is taken over the examinees whose scores

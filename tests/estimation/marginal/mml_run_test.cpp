@@ -130,7 +130,12 @@ TEST(MarginalRun, HeldItemsKeepTheItemFilesValues) {
     MarginalSettings settings;
     settings.fixItems = true;
     settings.estimatePopulation = true;
-    ASSERT_EQ(RunMarginal(host, settings, nullptr), RunEnd::Finished);
+    RunReport report;
+    ASSERT_EQ(RunMarginal(host, settings, &report), RunEnd::Finished);
+    // The held items set the scale: the population is estimated, with errors.
+    EXPECT_TRUE(report.population.estimated);
+    EXPECT_GT(report.population.seMean, 0);
+    EXPECT_GT(report.population.seSd, 0);
     const auto lines = CrLfLines(data.Output());
     for (int i = 0; i < 10; ++i) {
         const std::string& row = lines[1 + i];
@@ -312,13 +317,31 @@ TEST(MarginalRun, AStopIsAnsweredInEveryPhaseAndSaysWhatWasLeftUndone) {
         const auto lines = CrLfLines(data.Output());
         ASSERT_EQ(lines.size(), 1u + 6 + 1 + 1 + 300);
         EXPECT_EQ(lines[1].ends_with(", -1.000, -1.000, -1.000"), !c.errors) << lines[1];
-        EXPECT_TRUE(lines[11].ends_with(",   0.0000,  -1.0000")) << lines[11];
+        EXPECT_TRUE(lines[11].ends_with(",    6,   0.0000,  -1.0000")) << lines[11];
         // The EM cycles made are in the report, each with its trace.
         EXPECT_EQ(report.loop.logLikelihood.size(), static_cast<std::size_t>(report.loop.passes));
         for (const ItemReport& item : report.itemRows) {
             EXPECT_EQ(item.flags & kItemNotEstimated, 0u) << item.seqItem;
         }
     }
+}
+
+// Without an item to hold, nothing sets the scale: the population stays
+// N(0, 1) and the report does not call it estimated.
+TEST(MarginalRun, APopulationIsEstimatedOnlyUnderHeldItems) {
+    RunFixture data(200, 5);
+    data.WriteFiles();
+    test_support::WriteFile(data.itemFile(), "\r\n\r\n\r\n\r\n\r\n");
+    ScriptedHost host = data.Host(3);
+    MarginalSettings settings;
+    settings.fixItems = true;
+    settings.estimatePopulation = true;
+    RunReport report;
+    ASSERT_EQ(RunMarginal(host, settings, &report), RunEnd::Finished);
+    EXPECT_FALSE(report.population.estimated);
+    EXPECT_EQ(report.population.mean, 0);
+    EXPECT_EQ(report.population.sd, 1);
+    EXPECT_TRUE(std::isnan(report.population.seMean));
 }
 
 // MAP scores take the population the run estimated as their prior: each is

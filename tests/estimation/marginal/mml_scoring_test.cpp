@@ -93,6 +93,43 @@ TEST(MarginalScoring, EapIsThePosteriorMeanAndMapItsMode) {
     }
 }
 
+// On a narrow grid the posteriors of all-correct and all-wrong examinees sit
+// at its ends: EAP takes every point, the last one too, and MAP stops at
+// the grid's ends and not before.
+TEST(MarginalScoring, ScoresOnANarrowGridReachItsEnds) {
+    Items items;
+    const std::vector<std::uint8_t> codes = {1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0};
+    const ResponseView view{codes.data(), 2, 6};
+    const Quadrature q = NormalQuadrature(7, 1.0);  // the modes lie beyond +-1.3
+    WorkerPool pool(1);
+    std::vector<double> theta(2), se(2);
+    std::vector<std::int32_t> valid(2);
+    PatternPosteriors posteriors(view, q.Points(), test::BestKernels());
+    LogCurveTables tables;
+    tables.Fill(items.a, items.b, items.c, q);
+    posteriors.Fill(tables, q);
+    ScoreEap(posteriors, q, pool, {theta, se, valid});
+    for (std::size_t j = 0; j < 2; ++j) {
+        double total = 0, first = 0, second = 0;
+        for (int k = 0; k < q.Points(); ++k) {
+            double l = q.weight[k];
+            for (std::size_t i = 0; i < 6; ++i) {
+                const double p = Probability(q.theta[k], items.a[i], items.b[i], items.c[i]);
+                l *= codes[j * 6 + i] == 1 ? p : 1 - p;
+            }
+            total += l;
+            first += l * q.theta[k];
+            second += l * q.theta[k] * q.theta[k];
+        }
+        const double mean = first / total;
+        EXPECT_NEAR(theta[j], mean, 1e-12) << j;
+        EXPECT_NEAR(se[j], std::sqrt(second / total - mean * mean), 1e-12) << j;
+    }
+    ScoreMap(posteriors, items.Spans(), q, 0, 1, pool, {theta, se, valid});
+    EXPECT_EQ(theta[0], q.theta.back());
+    EXPECT_EQ(theta[1], q.theta.front());
+}
+
 // 3PL items and responses of abilities drawn from N(mean, sd^2).
 struct Drawn {
     std::vector<sim::SimulatedItem> items;
