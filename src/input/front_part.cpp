@@ -54,7 +54,8 @@ std::optional<RunInputs> ReadRunInputs(const RunRequest& request, RunHost& host)
     // [response layout hook] A delimited file's columns give the item count,
     // so its layout is planned before the item parameter file is read.
     const RequestBoxes texts(request);
-    const ResponsePlan plan = PlanResponseFile(texts);
+    const ResponsePlan plan = PlanResponseFile(texts, stop);
+    if (plan.stopped) return StoppedWhileReading();
     if (const auto count = PlannedItemCount(plan)) settings.itemCount = *count;
     inputs.items = ItemTable(settings.itemCount);
     inputs.itemLinesGiven.assign(settings.itemCount, 0);

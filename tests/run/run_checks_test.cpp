@@ -125,14 +125,22 @@ TEST(RunChecks, FailedWritesAreReportedAndNothingIsShown) {
 // A stop asked for while an input waits for its writer (a FIFO that never
 // delivers) ends the run there, as a stopped run without a result file.
 TEST(RunChecks, AStopWhileAnInputIsReadEndsTheRunWithoutAResult) {
-    for (const int control : {control::kItemParameterFile, control::kResponseFile}) {
-        SCOPED_TRACE(control);
+    const struct {
+        int control;
+        const char* format;  // the response file's, read first when delimited or auto
+    } cases[] = {{control::kItemParameterFile, ""},
+                 {control::kResponseFile, ""},
+                 {control::kResponseFile, "csv"},
+                 {control::kResponseFile, "auto"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.control) + " " + c.format);
         RunFixture data(20, 4);
         data.WriteFiles();
         auto host = data.Host(1);
         const std::string fifo = data.dir.File("input.fifo");
         ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-        host.texts[control] = fifo;
+        host.texts[c.control] = fifo;
+        if (*c.format != 0) host.texts[control::kResponseFormat] = c.format;
         host.stopAtPoll = 3;  // after two waits of a tenth of a second
         RunReport report;
         EXPECT_EQ(RunClassic(host, &report), RunEnd::Stopped);
