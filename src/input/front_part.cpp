@@ -14,6 +14,12 @@ std::string Reason(ReadStatus status) {
     return status == ReadStatus::InUse ? " (in use by another run)" : "";
 }
 
+RunInputs StoppedWhileReading() {
+    RunInputs inputs;
+    inputs.stopped = true;
+    return inputs;
+}
+
 // The request's texts as the layout and the input check read them: the
 // format entries under their controls' identifiers, every box as it was
 // given (a format box too, when no entry of its name is given).
@@ -43,11 +49,13 @@ std::optional<RunInputs> ReadRunInputs(const RunRequest& request, RunHost& host)
     RunInputs inputs;
     RunSettings& settings = inputs.settings;
     settings = request.settings;
+    const StopPoll stop = [&host] { return host.ProgressIsCancelled(); };
 
     // [response layout hook] A delimited file's columns give the item count,
     // so its layout is planned before the item parameter file is read.
     const RequestBoxes texts(request);
-    const ResponsePlan plan = PlanResponseFile(texts);
+    const ResponsePlan plan = PlanResponseFile(texts, stop);
+    if (plan.stopped) return StoppedWhileReading();
     if (const auto count = PlannedItemCount(plan)) settings.itemCount = *count;
     inputs.items = ItemTable(settings.itemCount);
     inputs.itemLinesGiven.assign(settings.itemCount, 0);
@@ -62,7 +70,8 @@ std::optional<RunInputs> ReadRunInputs(const RunRequest& request, RunHost& host)
     if (!settings.itemParameterFile.empty()) {
         const ReadStatus status =
             ReadItemParameterFile(settings.itemParameterFile, settings, inputs.items,
-                                  &inputs.itemLinesGiven, &inputs.itemFieldTexts);
+                                  &inputs.itemLinesGiven, &inputs.itemFieldTexts, stop);
+        if (status == ReadStatus::Stopped) return StoppedWhileReading();
         // One that cannot be read is treated like a missing one, whatever
         // part of it was read.
         if (status != ReadStatus::Read) {
@@ -84,7 +93,8 @@ std::optional<RunInputs> ReadRunInputs(const RunRequest& request, RunHost& host)
     // delimited rows and a key file by the plan. A layout that does not fit
     // the file ends the run here, saying what to change.
     ResponseFileRead read;
-    if (plan.error.empty()) read = ReadPlannedResponses(plan, settings, inputs.persons);
+    if (plan.error.empty()) read = ReadPlannedResponses(plan, settings, inputs.persons, stop);
+    if (read.status == ReadStatus::Stopped) return StoppedWhileReading();
     const std::string& layoutError = plan.error.empty() ? read.error : plan.error;
     if (!layoutError.empty() && read.status == ReadStatus::Read) {
         host.ShowMessage("ERROR Response file " + settings.responseFile + ": " + layoutError + ".");

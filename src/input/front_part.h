@@ -26,13 +26,18 @@ struct RunInputs {
     // (empty without a file, or for a field not read), so that a held value
     // can be quoted as the file gives it.
     std::vector<std::array<std::string, 3>> itemFieldTexts;
+    // A stop was asked for while an input was opened or read: the run ends
+    // there, and nothing else here is to be used.
+    bool stopped = false;
 };
 
 // The front part of a run: takes the settings of the request, checks that
 // the files exist (a missing item parameter file is reported and the run
 // goes on without it), reads the item parameter file and the response file
 // (fixed columns, or delimited by the request's format entries) and checks
-// what it read (each finding goes to the host as a warning). Returns nothing
+// what it read (each finding goes to the host as a warning). The host's stop
+// poll is asked while an input is opened or read (a FIFO without a writer,
+// a slow file): a stop gives inputs marked stopped. Returns nothing
 // when the run ends at the response file check, after the host has shown
 // the message.
 std::optional<RunInputs> ReadRunInputs(const RunRequest& request, RunHost& host);

@@ -13,10 +13,11 @@ namespace tarvo {
 namespace {
 
 // Auto: the format detection reads from the file's first lines.
-ResponseFormat FormatOfFirstLines(const std::string& path) {
-    LineReader reader(path);
+ResponseFormat FormatOfFirstLines(const std::string& path, const StopPoll& stop, bool& stopped) {
+    LineReader reader(path, LineReader::kDefaultBufferSize, stop);
     std::vector<std::string> lines;
     while (!reader.Ended() && lines.size() < kDetectionLines) lines.push_back(reader.ReadLine());
+    stopped = reader.Status() == ReadStatus::Stopped;
     return DetectFormat(lines);
 }
 
@@ -48,18 +49,20 @@ constexpr BoxName kItemFileBoxes[] = {
 
 }  // namespace
 
-ResponsePlan PlanResponseFile(const ControlTexts& texts) {
+ResponsePlan PlanResponseFile(const ControlTexts& texts, const StopPoll& stop) {
     ResponsePlan plan;
     plan.layout = ReadResponseLayout(texts, plan.error);
     if (!plan.error.empty()) return plan;
     const RunSettings boxes = ReadRunSettings(texts);
     const std::string& path = boxes.responseFile;
     if (plan.layout.format == ResponseFormat::Auto) {
-        plan.layout.format = FormatOfFirstLines(path);
+        plan.layout.format = FormatOfFirstLines(path, stop, plan.stopped);
+        if (plan.stopped) return plan;
     }
     if (!IsDelimited(plan.layout.format)) return plan;
 
-    const FirstRow first = ReadFirstRow(path, DelimiterOf(plan.layout.format));
+    const FirstRow first = ReadFirstRow(path, DelimiterOf(plan.layout.format), stop);
+    plan.stopped = first.status == ReadStatus::Stopped;
     if (first.status != ReadStatus::Read || first.cells.empty()) return plan;
     ColumnsOrError found = ResolveColumns(plan.layout, boxes, first.cells);
     plan.columns = std::move(found.columns);
@@ -73,7 +76,7 @@ std::optional<std::uint16_t> PlannedItemCount(const ResponsePlan& plan) {
 }
 
 ResponseFileRead ReadPlannedResponses(const ResponsePlan& plan, const RunSettings& settings,
-                                      PersonTable& persons) {
+                                      PersonTable& persons, const StopPoll& stop) {
     ResponseFileRead read;
     const bool delimited = IsDelimited(plan.layout.format);
     std::optional<std::string> key;
@@ -90,6 +93,7 @@ ResponseFileRead ReadPlannedResponses(const ResponsePlan& plan, const RunSetting
     ResponseReading extras;
     extras.key = key ? &*key : nullptr;
     extras.tally = &read.tally;
+    extras.stop = stop;
     if (!delimited) {
         read.status = ReadResponseFile(settings.responseFile, settings, persons, extras);
         return read;

@@ -20,14 +20,16 @@ namespace tarvo {
 struct ResponsePlan {
     ResponseLayout layout;                    // its format is fixed, csv or tsv (auto decided)
     std::optional<DelimitedColumns> columns;  // delimited files
-    std::string error;  // the layout cannot be used: shown once the file is known to exist
+    std::string error;     // the layout cannot be used: shown once the file is known to exist
+    bool stopped = false;  // a stop was asked for while the first lines were read
 };
 
 // Reads the format settings from the control texts; for a delimited file
 // (or auto) reads the response file's first row and finds the columns. A
 // file that does not exist or cannot be read plans as it is set; the run's
-// own checks report it.
-ResponsePlan PlanResponseFile(const ControlTexts& texts);
+// own checks report it. The stop poll is asked while the first lines are
+// read.
+ResponsePlan PlanResponseFile(const ControlTexts& texts, const StopPoll& stop = {});
 
 // The item count the plan gives: the number of item columns of a delimited
 // file; nothing for fixed columns (the item count box gives it).
@@ -44,9 +46,10 @@ struct ResponseFileRead {
 
 // Reads the response file by the plan: fixed columns exactly as always, or
 // delimited rows; with the key file when one is named; counting for the
-// input check as it goes.
+// input check as it goes; a stop asked for meanwhile ends the reading
+// (Stopped).
 ResponseFileRead ReadPlannedResponses(const ResponsePlan& plan, const RunSettings& settings,
-                                      PersonTable& persons);
+                                      PersonTable& persons, const StopPoll& stop = {});
 
 // The input check over what was read, with the number boxes' texts from the
 // control texts.

@@ -139,6 +139,12 @@ RunEnd RunWithoutGuard(const RunRequest& request, RunHost& host, const EngineSet
                       RunEnd::EndedAtCheck);
     }
     if (!record.inputs) return RunEnd::EndedAtCheck;
+    if (record.inputs->stopped) {
+        record.inputs.reset();
+        record.stopLine = kStoppedWhileReading;
+        host.RunStopped(record.stopLine);
+        return RunEnd::Stopped;
+    }
     RunInputs& inputs = *record.inputs;
     if (std::string refusal = estimator->CheckInputs(inputs); !refusal.empty()) {
         return Refuse(host, record, std::move(refusal), RunEnd::EndedAtCheck);

@@ -14,4 +14,8 @@ namespace tarvo {
 // path is the layout mode's, which names the rows.
 std::string WhatTheResultHolds(const EstimationOutcome& outcome, RunPath path);
 
+// A run stopped while its inputs were opened or read has no result.
+inline constexpr const char* kStoppedWhileReading =
+    "the run was stopped while its input files were read; no result file was written.";
+
 }  // namespace tarvo

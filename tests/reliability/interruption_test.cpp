@@ -2,7 +2,10 @@
 // the Stop button, so the run ends at its next check point with a result of
 // whole lines, says how far it got and exits with 128 + the signal's number;
 // a second one ends the process at once.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
@@ -163,6 +166,56 @@ TEST(Interruption, MarginalRunStopsWithWholeTablesAndTheStoppedLine) {
     EXPECT_NE(json.find("\"end\": \"stopped\""), std::string::npos);
     EXPECT_NE(json.find("\"step\": \"em_cycle\""), std::string::npos);
     EXPECT_EQ(json.substr(json.size() - 2), "}\n");
+}
+
+// Whether the process holds path open.
+bool HoldsOpen(pid_t pid, const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path folder = "/proc/" + std::to_string(pid) + "/fd";
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        if (std::filesystem::read_symlink(entry.path(), error) == path) return true;
+    }
+    return false;
+}
+
+// The first Ctrl-C or SIGTERM while an input is a FIFO that never delivers
+// (no writer, or a writer that stopped halfway through a line) ends the run
+// as stopped, without a result file.
+TEST(Interruption, AStopWhileAnInputIsReadEndsTheRunAsStopped) {
+    for (const bool itemFile : {false, true}) {
+        for (const auto& [signal, status] : {kStopSignals[0], kStopSignals[1]}) {
+            SCOPED_TRACE(std::string(itemFile ? "item file" : "response file") + ", signal " +
+                         std::to_string(signal));
+            RunFixture data(20, 4);
+            data.WriteFiles();
+            const std::string fifo = data.dir.File("input.fifo");
+            ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+            const std::string output = data.dir.File("result.csv");
+            ProcessSettings settings = test_support::SampleRun(data, 1, 4, output);
+            const std::string option = itemFile ? "--item-file=" : "--response-file=";
+            for (std::string& arg : settings.args) {
+                if (arg.rfind(option, 0) == 0) arg = option + fifo;
+            }
+            RunnerProcess run(settings);
+            ASSERT_TRUE(test_support::WaitUntil(
+                [&] { return run.Finished() || HoldsOpen(run.pid(), fifo); }));
+            // The writer comes when the item file is read, and writes half a line.
+            const int writer = itemFile ? ::open(fifo.c_str(), O_WRONLY | O_CLOEXEC) : -1;
+            if (writer >= 0) {
+                ASSERT_EQ(::write(writer, "ITEM0001", 8), 8);
+            }
+            run.Send(signal);
+            EXPECT_EQ(run.Wait(), status) << test_support::ReadFile(settings.errFile);
+            if (writer >= 0) ::close(writer);
+            const std::string err = test_support::ReadFile(settings.errFile);
+            const std::string line =
+                "Stopped: the run was stopped while its input files were read; no result file "
+                "was written.\n";
+            ASSERT_GE(err.size(), line.size()) << err;
+            EXPECT_EQ(err.substr(err.size() - line.size()), line) << err;
+            EXPECT_FALSE(std::filesystem::exists(output));
+        }
+    }
 }
 
 TEST(Interruption, SecondInterruptEndsTheProcessAtOnce) {

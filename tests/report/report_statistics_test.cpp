@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "report/ability_statistics.h"
+#include "report/report_builder.h"
 #include "report/response_counts.h"
 #include "report_test_tables.h"
 
@@ -65,6 +66,15 @@ TEST(ItemStatistics, UndefinedValuesAreNaN) {
     EXPECT_TRUE(std::isnan(Kr20(CountResponses(TableOf({"1", "0"})))));  // one item
 }
 
+// An item that nobody answered adds no p q to KR-20; the item count k still
+// counts it, as it counts every item of the test.
+TEST(ItemStatistics, Kr20PassesOverAnItemWithoutValidResponses) {
+    std::vector<std::string> rows;
+    for (const std::string& row : kRows) rows.push_back(row + "9");
+    const ResponseCounts counts = CountResponses(TableOf(rows));
+    EXPECT_NEAR(Kr20(counts), 4.0 / 3 * (1 - 0.74 / 1.04), 1e-14);
+}
+
 TEST(EmpiricalReliability, VarianceOverVariancePlusMeanSquaredError) {
     const std::vector<double> theta{-1, 0, 1, 2.5, 0.3};
     const std::vector<double> se{0.5, 0.5, 0.5, 9, -1};
@@ -73,6 +83,31 @@ TEST(EmpiricalReliability, VarianceOverVariancePlusMeanSquaredError) {
     const std::vector<bool> use{true, true, true, false, true};
     EXPECT_NEAR(EmpiricalReliability(theta, se, use), (2.0 / 3) / (2.0 / 3 + 0.25), 1e-14);
     EXPECT_TRUE(std::isnan(EmpiricalReliability(theta, se, {true, false, false, false, false})));
+    // An error of 0 is an error: the scores are then perfectly reliable.
+    const std::vector<double> exact(5, 0.0);
+    EXPECT_EQ(EmpiricalReliability(theta, exact, use), 1);
+}
+
+// The run's empirical reliability is taken over the examinees whose scores
+// are not flagged: an all-correct examinee at the ability bound with a huge
+// error says nothing about the spread of the others.
+TEST(EmpiricalReliability, OfARunLeavesFlaggedExamineesOut) {
+    PersonTable persons = TableOf({"100", "110", "010", "111", "001"});
+    persons.theta = {-1, 0, 1, 3, 0.5};
+    persons.seetheta = {0.5, 0.5, 0.5, 20, 0.5};
+    ItemTable items(3);
+    for (std::size_t i = 0; i < 3; ++i) {
+        items.a[i] = 1;
+        items.c[i] = 0.1;
+        items.seea[i] = items.seeb[i] = items.seec[i] = 0.2;
+    }
+    RunReport report;
+    DescribeRun(report, 3);
+    CompleteRunReport(report, items, persons);
+    ASSERT_EQ(report.personRows.size(), 5u);
+    EXPECT_NE(report.personRows[3].flags, 0u);
+    // Over -1, 0, 1 and 0.5: mean 0.125, variance 0.546875, mean squared error 0.25.
+    EXPECT_NEAR(report.empiricalReliability, 0.546875 / (0.546875 + 0.25), 1e-14);
 }
 
 TEST(RawScoreOrder, CountsPairsOfGroupsInTheWrongOrder) {

@@ -1,6 +1,7 @@
 // The checks that end a run before or after estimation, and the promise
 // behind them: no input is ever overwritten and no failure looks like success.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -119,6 +120,40 @@ TEST(RunChecks, FailedWritesAreReportedAndNothingIsShown) {
     EXPECT_EQ(host.messages, std::vector<std::string>{
                                  "ERROR Output file /dev/full could not be written completely."});
     EXPECT_TRUE(host.viewed.empty());
+}
+
+// A stop asked for while an input waits for its writer (a FIFO that never
+// delivers) ends the run there, as a stopped run without a result file.
+TEST(RunChecks, AStopWhileAnInputIsReadEndsTheRunWithoutAResult) {
+    const struct {
+        int control;
+        const char* format;  // the response file's, read first when delimited or auto
+    } cases[] = {{control::kItemParameterFile, ""},
+                 {control::kResponseFile, ""},
+                 {control::kResponseFile, "csv"},
+                 {control::kResponseFile, "auto"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.control) + " " + c.format);
+        RunFixture data(20, 4);
+        data.WriteFiles();
+        auto host = data.Host(1);
+        const std::string fifo = data.dir.File("input.fifo");
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+        host.texts[c.control] = fifo;
+        if (*c.format != 0) host.texts[control::kResponseFormat] = c.format;
+        host.stopAtPoll = 3;  // after two waits of a tenth of a second
+        RunReport report;
+        EXPECT_EQ(RunClassic(host, &report), RunEnd::Stopped);
+        EXPECT_EQ(host.stopLines,
+                  std::vector<std::string>{
+                      "the run was stopped while its input files were read; no result file "
+                      "was written."});
+        EXPECT_TRUE(host.messages.empty());
+        EXPECT_FALSE(std::filesystem::exists(data.dir.File("out.csv")));
+        EXPECT_TRUE(host.viewed.empty());
+        EXPECT_EQ(report.end, RunEnd::Stopped);
+        EXPECT_TRUE(report.itemRows.empty());
+    }
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "input/format/delimited_records.h"
 
+#include <utility>
+
 namespace tarvo {
 
 namespace {
@@ -18,8 +20,9 @@ enum class CellState {
 
 }  // namespace
 
-DelimitedRecords::DelimitedRecords(const std::string& path, char delimiter, std::size_t bufferSize)
-    : file_(path, bufferSize), delimiter_(delimiter) {}
+DelimitedRecords::DelimitedRecords(const std::string& path, char delimiter, std::size_t bufferSize,
+                                   StopPoll stop)
+    : file_(path, bufferSize, std::move(stop)), delimiter_(delimiter) {}
 
 bool DelimitedRecords::Next() {
     text_.clear();

@@ -25,7 +25,7 @@ namespace tarvo {
 class DelimitedRecords {
   public:
     DelimitedRecords(const std::string& path, char delimiter,
-                     std::size_t bufferSize = InputFile::kDefaultBufferSize);
+                     std::size_t bufferSize = InputFile::kDefaultBufferSize, StopPoll stop = {});
 
     // Reads the next record; false when the file has no more.
     bool Next();

@@ -34,9 +34,9 @@ std::string LongCellError(const DelimitedColumns& columns, std::size_t row, std:
 
 }  // namespace
 
-FirstRow ReadFirstRow(const std::string& path, char delimiter) {
+FirstRow ReadFirstRow(const std::string& path, char delimiter, const StopPoll& stop) {
     FirstRow first;
-    DelimitedRecords records(path, delimiter);
+    DelimitedRecords records(path, delimiter, InputFile::kDefaultBufferSize, stop);
     if (records.Next()) {
         for (std::size_t k = 0; k < records.CellCount(); ++k) {
             first.cells.emplace_back(records.Cell(k));
@@ -60,7 +60,8 @@ DelimitedRead ReadDelimitedResponseFile(const std::string& path, const ResponseL
     }
 
     DelimitedRead result;
-    DelimitedRecords records(path, DelimiterOf(layout.format));
+    DelimitedRecords records(path, DelimiterOf(layout.format), InputFile::kDefaultBufferSize,
+                             extras.stop);
     if (layout.header && records.Next() && tally) ++tally->records;
     std::string responses(itemCount, ' ');
     while (records.Next()) {

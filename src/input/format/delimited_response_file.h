@@ -17,7 +17,7 @@ struct FirstRow {
     ReadStatus status = ReadStatus::Read;
     std::vector<std::string> cells;
 };
-FirstRow ReadFirstRow(const std::string& path, char delimiter);
+FirstRow ReadFirstRow(const std::string& path, char delimiter, const StopPoll& stop = {});
 
 // How reading a delimited response file went.
 struct DelimitedRead {

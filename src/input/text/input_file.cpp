@@ -1,12 +1,14 @@
 #include "input/text/input_file.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <utility>
 
 namespace tarvo {
 
@@ -14,21 +16,30 @@ namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-int OpenForReading(const std::string& path) {
+// How long one wait on a pipe lasts before the stop poll is asked, and how
+// many reads of a file pass between two questions (16 MB at the default
+// buffer: a file of any size, /dev/zero too, answers a stop promptly).
+constexpr int kWaitMilliseconds = 100;
+constexpr std::uint64_t kReadsBetweenQuestions = 256;
+
+}  // namespace
+
+// Opened without waiting, so that a FIFO without a writer does not hold the
+// run in open; a broken-off open asks the stop poll.
+int InputFile::OpenForReading(const std::string& path) {
     // A name with a NUL byte inside would name some other, shorter file.
     if (path.find('\0') != std::string::npos) return -1;
     int descriptor;
     do {
-        descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (descriptor < 0 && errno == EINTR);
+        descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    } while (descriptor < 0 && errno == EINTR && !StopAsked());
     return descriptor;
 }
 
-}  // namespace
-
-InputFile::InputFile(const std::string& path, std::size_t bufferSize)
-    : descriptor_(OpenForReading(path)),
-      buffer_(std::max<std::size_t>(bufferSize, kByteOrderMark.size())) {
+InputFile::InputFile(const std::string& path, std::size_t bufferSize, StopPoll stop)
+    : stop_(std::move(stop)), buffer_(std::max<std::size_t>(bufferSize, kByteOrderMark.size())) {
+    descriptor_ = OpenForReading(path);
+    if (status_ == ReadStatus::Stopped) return;
     // A folder opens like a file but has no bytes to read.
     struct stat info {};
     const bool known = descriptor_ >= 0 && ::fstat(descriptor_, &info) == 0;
@@ -37,6 +48,9 @@ InputFile::InputFile(const std::string& path, std::size_t bufferSize)
         status_ = ReadStatus::CannotRead;
         return;
     }
+    // A file's reads do not wait on a writer: they block as always.
+    waited_ = !known || !S_ISREG(info.st_mode);
+    if (!waited_) ::fcntl(descriptor_, F_SETFL, ::fcntl(descriptor_, F_GETFL) & ~O_NONBLOCK);
     // Files and pipes are locked; devices (a terminal, /dev/null) are shared
     // by every program and stay unlocked. Only a lock held elsewhere stops
     // the reading: a file system without locks is read unlocked.
@@ -58,10 +72,16 @@ void InputFile::CloseFile() {
 // file or on an error, after which the file is closed.
 bool InputFile::Read() {
     if (descriptor_ < 0) return false;
+    if (++reads_ % kReadsBetweenQuestions == 0 && StopAsked()) return false;
     ssize_t got;
-    do {
+    for (;;) {
+        if (waited_ && !WaitForBytes()) return false;
         got = ::read(descriptor_, buffer_.data() + end_, buffer_.size() - end_);
-    } while (got < 0 && errno == EINTR);
+        if (got >= 0) break;
+        if (errno == EAGAIN && waited_) continue;  // the wait saw bytes another reader took
+        if (errno != EINTR) break;
+        if (StopAsked()) return false;
+    }
     if (got > 0) {
         end_ += static_cast<std::size_t>(got);
         filled_ += static_cast<std::uint64_t>(got);
@@ -72,6 +92,25 @@ bool InputFile::Read() {
     if (got < 0) status_ = ReadStatus::CannotRead;
     CloseFile();
     return false;
+}
+
+// Waits until the pipe or device has bytes, or its writer has gone (the
+// read then gives the end); false when a stop was asked for meanwhile.
+bool InputFile::WaitForBytes() {
+    pollfd waited{descriptor_, POLLIN, 0};
+    for (;;) {
+        const int ready = ::poll(&waited, 1, stop_ ? kWaitMilliseconds : -1);
+        if (ready > 0) return true;
+        if (ready < 0 && errno != EINTR) return true;  // the read says what is wrong
+        if (StopAsked()) return false;
+    }
+}
+
+bool InputFile::StopAsked() {
+    if (!stop_ || !stop_()) return false;
+    status_ = ReadStatus::Stopped;
+    CloseFile();
+    return true;
 }
 
 // A pipe may give the first bytes one at a time: the mark is looked for only

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,7 +14,13 @@ enum class ReadStatus {
     Read,        // every line asked for was read (a missing tail reads as empty lines)
     CannotRead,  // the file could not be opened, or a read failed (a folder, no permission)
     InUse,       // another run holds it for writing
+    Stopped,     // a stop was asked for while the file was opened or read
 };
+
+// Asked while a read waits (a pipe without bytes, a read a signal broke
+// off) and now and then on a long file: true ends the reading as Stopped.
+// An empty one is never asked.
+using StopPoll = std::function<bool()>;
 
 // An input file as a stream of bytes through a fixed buffer, so that files of
 // any size are read in the same memory. The readers of each format cut lines
@@ -27,12 +34,17 @@ enum class ReadStatus {
 // writing its result into it meanwhile (it takes an exclusive lock) is
 // refused instead of emptying the file under the reader; a file locked for
 // writing is not read at all.
+//
+// A pipe or a device is opened without waiting for a writer and waited on
+// in steps of a tenth of a second, so that the stop poll is asked while
+// nothing comes; a read of a file that a signal breaks off asks it too.
 class InputFile {
   public:
     static constexpr std::size_t kDefaultBufferSize = 1 << 16;
 
     // A buffer smaller than the byte order mark is made that large.
-    explicit InputFile(const std::string& path, std::size_t bufferSize = kDefaultBufferSize);
+    explicit InputFile(const std::string& path, std::size_t bufferSize = kDefaultBufferSize,
+                       StopPoll stop = {});
     ~InputFile();
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
@@ -52,11 +64,17 @@ class InputFile {
     ReadStatus Status() const { return status_; }
 
   private:
+    int OpenForReading(const std::string& path);
     bool Read();
+    bool WaitForBytes();
+    bool StopAsked();
     void PassOverByteOrderMark();
     void CloseFile();
 
+    StopPoll stop_;
     int descriptor_ = -1;
+    bool waited_ = false;  // a pipe or a device: waited on before each read
+    std::uint64_t reads_ = 0;
     ReadStatus status_ = ReadStatus::Read;
     std::vector<char> buffer_;
     std::size_t pos_ = 0;

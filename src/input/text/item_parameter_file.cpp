@@ -16,11 +16,12 @@ void ReadParameter(std::string_view line, FieldSpec field, double& parameter) {
 
 ReadStatus ReadItemParameterFile(const std::string& path, const RunSettings& settings,
                                  ItemTable& items, std::vector<char>* linesGiven,
-                                 std::vector<std::array<std::string, 3>>* fieldTexts) {
+                                 std::vector<std::array<std::string, 3>>* fieldTexts,
+                                 const StopPoll& stop) {
     const std::size_t lineKept =
         std::max({FieldEnd(settings.itemIdField), FieldEnd(settings.aField),
                   FieldEnd(settings.bField), FieldEnd(settings.cField)});
-    LineReader reader(path);
+    LineReader reader(path, LineReader::kDefaultBufferSize, stop);
     std::string line;
     for (std::size_t i = 0; i < items.itemCount(); ++i) {
         reader.ReadLine(line, lineKept);

@@ -19,10 +19,12 @@ namespace tarvo {
 // holds for writing, says so in the status; the items then hold what was read
 // before the failure, if anything. With linesGiven (itemCount entries), item
 // i's entry says whether its line holds anything but blanks up to the end of
-// the last field read. With fieldTexts (itemCount entries), item i's entry
+// the last field read. The stop poll is asked while the file is opened or
+// read (Stopped). With fieldTexts (itemCount entries), item i's entry
 // holds the texts cut for a, b and c, as they stand (empty when not read).
 ReadStatus ReadItemParameterFile(const std::string& path, const RunSettings& settings,
                                  ItemTable& items, std::vector<char>* linesGiven = nullptr,
-                                 std::vector<std::array<std::string, 3>>* fieldTexts = nullptr);
+                                 std::vector<std::array<std::string, 3>>* fieldTexts = nullptr,
+                                 const StopPoll& stop = {});
 
 }  // namespace tarvo

@@ -1,6 +1,7 @@
 #include "input/text/line_reader.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace tarvo {
 
@@ -16,7 +17,8 @@ bool EndsLine(char byte) {
 
 }  // namespace
 
-LineReader::LineReader(const std::string& path, std::size_t bufferSize) : file_(path, bufferSize) {}
+LineReader::LineReader(const std::string& path, std::size_t bufferSize, StopPoll stop)
+    : file_(path, bufferSize, std::move(stop)) {}
 
 LineReader::~LineReader() = default;
 

@@ -30,7 +30,8 @@ class LineReader {
     static constexpr std::size_t kDefaultBufferSize = InputFile::kDefaultBufferSize;
     static constexpr std::size_t kWholeLine = std::numeric_limits<std::size_t>::max();
 
-    explicit LineReader(const std::string& path, std::size_t bufferSize = kDefaultBufferSize);
+    explicit LineReader(const std::string& path, std::size_t bufferSize = kDefaultBufferSize,
+                        StopPoll stop = {});
     ~LineReader();
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;

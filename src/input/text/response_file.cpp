@@ -99,7 +99,7 @@ ReadStatus ReadResponseFile(const std::string& path, const RunSettings& settings
     if (tally) StartTally(*tally, itemCount);
     std::size_t lineNumber = 0;
 
-    LineReader reader(path);
+    LineReader reader(path, LineReader::kDefaultBufferSize, extras.stop);
     while (!reader.Ended()) {
         reader.ReadLine(line, lineKept);
         ++lineNumber;

@@ -16,6 +16,8 @@ struct ResponseReading {
     const std::string* key = nullptr;
     // Filled with the counts of the input check; nothing is counted without.
     RecordTally* tally = nullptr;
+    // Asked while the file is opened or read: a stop ends the reading.
+    StopPoll stop;
 };
 
 // Reads the response file at path into persons (replacing what it held),

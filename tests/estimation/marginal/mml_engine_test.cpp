@@ -342,6 +342,49 @@ TEST(MarginalInformation, ItemBlocksAloneGiveNearlyTheSameErrorsOnALongTest) {
     }
 }
 
+// The grid runs from mean - range SD to mean + range SD, symmetric about the
+// mean, and its weights give the population's mean and SD.
+TEST(MarginalQuadrature, IsSymmetricAboutTheMeanAndSpansTheRange) {
+    const Quadrature q = NormalQuadrature(61, 6, 0.5, 2);
+    ASSERT_EQ(q.Points(), 61);
+    EXPECT_NEAR(q.theta.front(), 0.5 - 12, 1e-12);
+    EXPECT_NEAR(q.theta.back(), 0.5 + 12, 1e-12);
+    double total = 0, mean = 0, square = 0;
+    for (int k = 0; k < 61; ++k) {
+        EXPECT_NEAR(q.theta[k] - 0.5, 0.5 - q.theta[60 - k], 1e-12) << k;
+        EXPECT_NEAR(q.weight[k], q.weight[60 - k], 1e-15) << k;
+        EXPECT_NEAR(q.logWeight[k], std::log(q.weight[k]), 1e-12) << k;
+        total += q.weight[k];
+        mean += q.weight[k] * q.theta[k];
+        square += q.weight[k] * (q.theta[k] - 0.5) * (q.theta[k] - 0.5);
+    }
+    EXPECT_NEAR(total, 1, 1e-14);
+    EXPECT_NEAR(mean, 0.5, 1e-12);
+    EXPECT_NEAR(std::sqrt(square), 2, 1e-6);  // the tails beyond 6 SD are left out
+}
+
+// A parameter on either end of its range is held there: it gets no column of
+// the information, so its standard error is not estimated.
+TEST(MarginalInformation, ParametersOnEitherEndOfTheirRangeGetNoColumn) {
+    MarginalSettings settings;  // 3PL with the prior on c: c's floor is kLowestCWithPrior
+    const EstimateRange a = kMarginalA, b = kMarginalB, c = kMarginalC;
+    std::vector<double> as{1, a.highest, a.lowest, 1, 1, 1, 1};
+    std::vector<double> bs{0, 0, 0, b.highest, b.lowest, 0, 0};
+    std::vector<double> cs{0.2, 0.2, 0.2, 0.2, 0.2, c.highest, kLowestCWithPrior};
+    const std::vector<char> estimated(as.size(), 1);
+    const ParameterLayout layout = MakeLayout(settings, estimated, ItemSpans{as, bs, cs});
+    // item, parameter (0 a, 1 b, 2 c) that sits on a bound
+    const int onBound[][2] = {{1, 0}, {2, 0}, {3, 1}, {4, 1}, {5, 2}, {6, 2}};
+    EXPECT_EQ(layout.count, 3 * 7 - 6);
+    for (std::size_t i = 0; i < as.size(); ++i) {
+        for (int p = 0; p < 3; ++p) {
+            bool bound = false;
+            for (const auto& pair : onBound) bound = bound || (pair[0] == int(i) && pair[1] == p);
+            EXPECT_EQ(layout.index[3 * i + p] < 0, bound) << "item " << i << " parameter " << p;
+        }
+    }
+}
+
 TEST(MarginalInformation, StandardErrorsAreTheRootsOfTheInverseDiagonal) {
     // [[4, 2], [2, 3]]^-1 = [[3, -2], [-2, 4]] / 8.
     std::vector<double> se;

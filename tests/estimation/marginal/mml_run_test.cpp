@@ -130,7 +130,12 @@ TEST(MarginalRun, HeldItemsKeepTheItemFilesValues) {
     MarginalSettings settings;
     settings.fixItems = true;
     settings.estimatePopulation = true;
-    ASSERT_EQ(RunMarginal(host, settings, nullptr), RunEnd::Finished);
+    RunReport report;
+    ASSERT_EQ(RunMarginal(host, settings, &report), RunEnd::Finished);
+    // The held items set the scale: the population is estimated, with errors.
+    EXPECT_TRUE(report.population.estimated);
+    EXPECT_GT(report.population.seMean, 0);
+    EXPECT_GT(report.population.seSd, 0);
     const auto lines = CrLfLines(data.Output());
     for (int i = 0; i < 10; ++i) {
         const std::string& row = lines[1 + i];
@@ -312,12 +317,91 @@ TEST(MarginalRun, AStopIsAnsweredInEveryPhaseAndSaysWhatWasLeftUndone) {
         const auto lines = CrLfLines(data.Output());
         ASSERT_EQ(lines.size(), 1u + 6 + 1 + 1 + 300);
         EXPECT_EQ(lines[1].ends_with(", -1.000, -1.000, -1.000"), !c.errors) << lines[1];
-        EXPECT_TRUE(lines[11].ends_with(",   0.0000,  -1.0000")) << lines[11];
+        EXPECT_TRUE(lines[11].ends_with(",    6,   0.0000,  -1.0000")) << lines[11];
         // The EM cycles made are in the report, each with its trace.
         EXPECT_EQ(report.loop.logLikelihood.size(), static_cast<std::size_t>(report.loop.passes));
         for (const ItemReport& item : report.itemRows) {
             EXPECT_EQ(item.flags & kItemNotEstimated, 0u) << item.seqItem;
         }
+    }
+}
+
+// Without an item to hold, nothing sets the scale: the population stays
+// N(0, 1) and the report does not call it estimated.
+TEST(MarginalRun, APopulationIsEstimatedOnlyUnderHeldItems) {
+    RunFixture data(200, 5);
+    data.WriteFiles();
+    test_support::WriteFile(data.itemFile(), "\r\n\r\n\r\n\r\n\r\n");
+    ScriptedHost host = data.Host(3);
+    MarginalSettings settings;
+    settings.fixItems = true;
+    settings.estimatePopulation = true;
+    RunReport report;
+    ASSERT_EQ(RunMarginal(host, settings, &report), RunEnd::Finished);
+    EXPECT_FALSE(report.population.estimated);
+    EXPECT_EQ(report.population.mean, 0);
+    EXPECT_EQ(report.population.sd, 1);
+    EXPECT_TRUE(std::isnan(report.population.seMean));
+}
+
+// MAP scores take the population the run estimated as their prior: each is
+// where the slope of its log posterior under N(mean, SD^2) is zero.
+TEST(MarginalRun, MapScoresTakeThePopulationTheRunEstimated) {
+    RunFixture data(600, 10);
+    for (double& theta : data.thetas) theta = 1.2 + 0.35 * theta;  // mean 1.2, SD about 0.5
+    data.WriteFiles();
+    ScriptedHost host = data.Host(3);
+    MarginalSettings settings;
+    settings.fixItems = true;
+    settings.estimatePopulation = true;
+    settings.scoring = MarginalScoring::Map;
+    RunReport report;
+    ASSERT_EQ(RunMarginal(host, settings, &report), RunEnd::Finished);
+    const PopulationEstimate& population = report.population;
+    ASSERT_TRUE(population.estimated);
+    EXPECT_NEAR(population.mean, 1.2, 0.1);
+    EXPECT_NEAR(population.sd, 0.5, 0.1);
+    const auto lines = CrLfLines(test_support::ReadFile(data.responseFile()));
+    ASSERT_EQ(report.personRows.size(), 600u);
+    ASSERT_EQ(report.itemRows.size(), 10u);
+    for (std::size_t j = 0; j < 600; j += 7) {
+        const double theta = report.personRows[j].theta;
+        double slope = -(theta - population.mean) / (population.sd * population.sd);
+        for (std::size_t i = 0; i < 10; ++i) {
+            const ItemReport& item = report.itemRows[i];
+            const double s = 1 / (1 + std::exp(-1.7 * item.a * (theta - item.b)));
+            const double p = item.c + (1 - item.c) * s;
+            const double dp = (1 - item.c) * 1.7 * item.a * s * (1 - s);
+            slope += lines[j][19 + i] == '1' ? dp / p : -dp / (1 - p);
+        }
+        EXPECT_NEAR(slope, 0, 1e-6) << "examinee " << j + 1 << " at " << theta;
+    }
+}
+
+// An item without a single valid response has nothing to be estimated
+// from: it keeps its start values, without standard errors, and the other
+// items are estimated as usual.
+TEST(MarginalRun, AnItemNobodyAnsweredIsNotEstimated) {
+    RunFixture data(300, 6);
+    data.WriteFiles();
+    std::string responses = test_support::ReadFile(data.responseFile());
+    for (std::size_t start = 0; start < responses.size();) {
+        responses[start + 19 + 2] = ' ';  // item 3: responses from column 20
+        start = responses.find('\n', start) + 1;
+    }
+    test_support::WriteFile(data.responseFile(), responses);
+    for (MarginalModel model : {MarginalModel::ThreePL, MarginalModel::TwoPL}) {
+        SCOPED_TRACE(ModelName(model));
+        ScriptedHost host = data.Host(3);
+        RunReport report;
+        ASSERT_EQ(RunMarginal(host, SettingsFor(model), &report), RunEnd::Finished);
+        const auto lines = CrLfLines(data.Output());
+        for (int i = 1; i <= 6; ++i) {
+            EXPECT_EQ(lines[i].ends_with(", -1.000, -1.000, -1.000"), i == 3) << lines[i];
+        }
+        ASSERT_EQ(report.itemRows.size(), 6u);
+        EXPECT_EQ(report.itemRows[2].nobs, 0);
+        EXPECT_NE(report.itemRows[2].flags & kItemNotEstimated, 0u);
     }
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "estimation/marginal/mml_em.h"
@@ -61,27 +62,72 @@ TEST(MarginalScoring, EapIsThePosteriorMeanAndMapItsMode) {
     EXPECT_EQ(valid[0], 5);
     EXPECT_EQ(valid[1], 6);
 
-    ScoreMap(posteriors, items.Spans(), q, 0, 1, pool, {theta, se, valid});
-    for (std::size_t j = 0; j < 2; ++j) {
-        // The log posterior's slope is zero at the mode, its curvature gives the SE.
-        auto logPosterior = [&](double t) {
-            double v = -0.5 * t * t;
-            for (std::size_t i = 0; i < 6; ++i) {
-                const auto code = codes[j * 6 + i];
-                if (code > 1) continue;
-                const double p = Probability(t, items.a[i], items.b[i], items.c[i]);
-                v += std::log(code == 1 ? p : 1 - p);
-            }
-            return v;
-        };
-        const double h = 1e-4;
-        const double slope = (logPosterior(theta[j] + h) - logPosterior(theta[j] - h)) / (2 * h);
-        const double curvature =
-            (logPosterior(theta[j] + h) - 2 * logPosterior(theta[j]) + logPosterior(theta[j] - h)) /
-            (h * h);
-        EXPECT_NEAR(slope, 0, 1e-6);
-        EXPECT_NEAR(se[j], 1 / std::sqrt(-curvature), 1e-4);
+    // The mode under the standard normal and under a population of another
+    // mean and SD (the prior's slope is -(theta - mean) / SD^2).
+    for (const auto& [populationMean, populationSd] : {std::pair{0.0, 1.0}, std::pair{0.4, 1.6}}) {
+        SCOPED_TRACE(populationSd);
+        ScoreMap(posteriors, items.Spans(), q, populationMean, populationSd, pool,
+                 {theta, se, valid});
+        for (std::size_t j = 0; j < 2; ++j) {
+            // The log posterior's slope is zero at the mode, its curvature gives the SE.
+            auto logPosterior = [&](double t) {
+                const double z = (t - populationMean) / populationSd;
+                double v = -0.5 * z * z;
+                for (std::size_t i = 0; i < 6; ++i) {
+                    const auto code = codes[j * 6 + i];
+                    if (code > 1) continue;
+                    const double p = Probability(t, items.a[i], items.b[i], items.c[i]);
+                    v += std::log(code == 1 ? p : 1 - p);
+                }
+                return v;
+            };
+            const double h = 1e-4;
+            const double slope =
+                (logPosterior(theta[j] + h) - logPosterior(theta[j] - h)) / (2 * h);
+            const double curvature = (logPosterior(theta[j] + h) - 2 * logPosterior(theta[j]) +
+                                      logPosterior(theta[j] - h)) /
+                                     (h * h);
+            EXPECT_NEAR(slope, 0, 1e-6);
+            EXPECT_NEAR(se[j], 1 / std::sqrt(-curvature), 1e-4);
+        }
     }
+}
+
+// On a narrow grid the posteriors of all-correct and all-wrong examinees sit
+// at its ends: EAP takes every point, the last one too, and MAP stops at
+// the grid's ends and not before.
+TEST(MarginalScoring, ScoresOnANarrowGridReachItsEnds) {
+    Items items;
+    const std::vector<std::uint8_t> codes = {1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0};
+    const ResponseView view{codes.data(), 2, 6};
+    const Quadrature q = NormalQuadrature(7, 1.0);  // the modes lie beyond +-1.3
+    WorkerPool pool(1);
+    std::vector<double> theta(2), se(2);
+    std::vector<std::int32_t> valid(2);
+    PatternPosteriors posteriors(view, q.Points(), test::BestKernels());
+    LogCurveTables tables;
+    tables.Fill(items.a, items.b, items.c, q);
+    posteriors.Fill(tables, q);
+    ScoreEap(posteriors, q, pool, {theta, se, valid});
+    for (std::size_t j = 0; j < 2; ++j) {
+        double total = 0, first = 0, second = 0;
+        for (int k = 0; k < q.Points(); ++k) {
+            double l = q.weight[k];
+            for (std::size_t i = 0; i < 6; ++i) {
+                const double p = Probability(q.theta[k], items.a[i], items.b[i], items.c[i]);
+                l *= codes[j * 6 + i] == 1 ? p : 1 - p;
+            }
+            total += l;
+            first += l * q.theta[k];
+            second += l * q.theta[k] * q.theta[k];
+        }
+        const double mean = first / total;
+        EXPECT_NEAR(theta[j], mean, 1e-12) << j;
+        EXPECT_NEAR(se[j], std::sqrt(second / total - mean * mean), 1e-12) << j;
+    }
+    ScoreMap(posteriors, items.Spans(), q, 0, 1, pool, {theta, se, valid});
+    EXPECT_EQ(theta[0], q.theta.back());
+    EXPECT_EQ(theta[1], q.theta.front());
 }
 
 // 3PL items and responses of abilities drawn from N(mean, sd^2).

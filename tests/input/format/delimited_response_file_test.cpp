@@ -111,8 +111,8 @@ Read ReadCsv(const std::string& bytes, const ResponseLayout& layout,
     const ColumnsOrError columns = ResolveColumns(layout, RunSettings{}, first.cells);
     EXPECT_TRUE(columns.columns) << columns.error;
     Read read;
-    read.result =
-        ReadDelimitedResponseFile(path, layout, *columns.columns, read.persons, {key, &read.tally});
+    read.result = ReadDelimitedResponseFile(path, layout, *columns.columns, read.persons,
+                                            {key, &read.tally, {}});
     return read;
 }
 

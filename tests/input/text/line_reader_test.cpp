@@ -6,7 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/temp_dir.h"
@@ -210,6 +213,53 @@ TEST(LineReader, ReadsLinesLongerThanTheBuffer) {
     EXPECT_EQ(reader.ReadLine(), longLine);
     EXPECT_EQ(reader.ReadLine(), "next");
     EXPECT_TRUE(reader.Ended());
+}
+
+// A pipe is opened without waiting for its writer and waited on in steps, so
+// that a stop asked for from another thread ends the reading, whether no
+// writer ever comes or the writer stops writing in the middle of a line;
+// a pipe that is written and closed reads as a file.
+TEST(LineReader, AStopEndsTheWaitOnAPipe) {
+    TempDir dir;
+    const std::string path = (dir.path() / "pipe").string();
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    for (const bool writer : {false, true}) {
+        SCOPED_TRACE(writer ? "a writer that stops" : "no writer");
+        std::atomic<bool> stop{false};
+        LineReader reader(path, LineReader::kDefaultBufferSize, [&] { return stop.load(); });
+        int written = -1;
+        if (writer) {
+            written = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+            ASSERT_GE(written, 0);
+            ASSERT_EQ(::write(written, "one\r\ntw", 7), 7);
+        }
+        std::thread stopper([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            stop = true;
+        });
+        std::vector<std::string> lines;
+        while (!reader.Ended()) lines.push_back(reader.ReadLine());
+        stopper.join();
+        if (written >= 0) ::close(written);
+        EXPECT_EQ(reader.Status(), ReadStatus::Stopped);
+        const std::vector<std::string> expected =
+            writer ? std::vector<std::string>{"one", "tw"} : std::vector<std::string>{};
+        EXPECT_EQ(lines, expected);
+    }
+
+    LineReader reader(path);  // no stop poll: waits for the writer as long as it takes
+    const int written = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(written, 0);
+    std::thread writer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_EQ(::write(written, "one\r\ntwo", 8), 8);
+        ::close(written);
+    });
+    EXPECT_EQ(reader.ReadLine(), "one");
+    EXPECT_EQ(reader.ReadLine(), "two");
+    EXPECT_TRUE(reader.Ended());
+    writer.join();
+    EXPECT_EQ(reader.Status(), ReadStatus::Read);
 }
 
 }  // namespace

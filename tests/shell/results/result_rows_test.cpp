@@ -7,6 +7,7 @@
 
 #include "output/result_file_rows.h"
 #include "shell/results/result_table.h"
+#include "shell/results/results_data.h"
 
 namespace tarvo::results {
 namespace {
@@ -213,6 +214,31 @@ TEST(ResultTable, ThetaOnlyRunsShowTheGivenItems) {
     ASSERT_EQ(items.rows.size(), 1u);
     EXPECT_EQ(items.rows[0][static_cast<std::size_t>(items.Column("b_given"))].text, "-0.350");
     EXPECT_EQ(items.rows[0][static_cast<std::size_t>(items.Column("AccNo"))].text, "Q1");
+}
+
+// Without a report the curves take their parameters from the file's columns,
+// whatever each column is called in the run's layout (mode 5 prints the given
+// c as c_given; a 1PL file has b only).
+TEST(PlottedItems, WithoutAReportComeFromTheFilesColumns) {
+    const std::string cGiven =
+        "SeqItem,AccNo, Nobs, a_calib, b_calib,c_given, seea, seeb, seec\r\n"
+        "   1, Q1,  250,  1.235, -0.500,  0.200,  0.123,  0.050, -1.000\r\n"
+        "   2, Q2,  250,  0.800,  1.750,  0.150,  0.100,  0.090, -1.000\r\n";
+    const ResultsData fromGiven = CollectResultsData(cGiven, RunReport{});
+    ASSERT_EQ(fromGiven.items.size(), 2u);
+    EXPECT_EQ(fromGiven.items[0].parameters.a, 1.235);
+    EXPECT_EQ(fromGiven.items[0].parameters.b, -0.5);
+    EXPECT_EQ(fromGiven.items[0].parameters.c, 0.2);
+    EXPECT_EQ(fromGiven.items[1].parameters.c, 0.15);
+
+    const std::string onePL =
+        "SeqItem,AccNo, Nobs, b_calib, seeb\r\n"
+        "   1, Q1,  250, -0.500,  0.050\r\n";
+    const ResultsData fromOnePL = CollectResultsData(onePL, RunReport{});
+    ASSERT_EQ(fromOnePL.items.size(), 1u);
+    EXPECT_EQ(fromOnePL.items[0].parameters.a, 1.0);
+    EXPECT_EQ(fromOnePL.items[0].parameters.b, -0.5);
+    EXPECT_EQ(fromOnePL.items[0].parameters.c, 0.0);
 }
 
 }  // namespace
