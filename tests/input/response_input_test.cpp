@@ -91,9 +91,7 @@ TEST(TypedKey, ScoresLikeAKeyRecordAndWinsOverOne) {
             ASSERT_EQ(r.read.error, "");
             EXPECT_TRUE(r.read.keyTyped);
             ASSERT_EQ(r.persons.personCount(), 2u);
-            EXPECT_EQ(std::vector<std::uint8_t>(r.persons.responses.begin(),
-                                                r.persons.responses.end()),
-                      (std::vector<std::uint8_t>{1, 1, 1, 0, 1, 1, 9, 1}));
+            EXPECT_EQ(r.persons.responses, (std::vector<std::uint8_t>{1, 1, 1, 0, 1, 1, 9, 1}));
         }
     }
     // Blanks alone are no key: the key record's, or all "1".

@@ -126,7 +126,9 @@ PreviewWindow::PreviewWindow(DialogControls& controls, QWidget* owner, RequestSo
     findings_->setToolTip(QStringLiteral(
         "The input check of the run with these settings; the run gives the same warnings"));
     findings_->setVisible(static_cast<bool>(request_));
-    findings_->setMaximumHeight(120);
+    // Room for four lines: the lines of the file keep most of the window.
+    findings_->setMaximumHeight(4 * findings_->fontMetrics().lineSpacing() +
+                                2 * findings_->frameWidth() + 8);
     layout->addWidget(findings_);
 
     auto* buttons = new QDialogButtonBox(this);
