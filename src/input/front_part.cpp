@@ -41,17 +41,10 @@ class RequestBoxes final : public ControlTexts {
 };
 
 // Keeps what the front part shows; it asks nothing and shows no progress.
-class CollectingHost final : public RunHost {
+class CollectingHost final : public HeadlessHost {
   public:
-    explicit CollectingHost(InputCheckPreview& preview) : preview_(preview) {}
+    explicit CollectingHost(InputCheckPreview& preview) : HeadlessHost(false), preview_(preview) {}
     void ShowMessage(const std::string& text) override { preview_.messages.push_back(text); }
-    bool AskYesNo(const std::string&, const std::string&) override { return false; }
-    void ProgressInit(const std::string&) override {}
-    void ProgressSet(int, const std::string&) override {}
-    bool ProgressIsCancelled() override { return false; }
-    void ProgressShutdown() override {}
-    void Breathe() override {}
-    void ViewResult(const std::string&) override {}
 
   private:
     InputCheckPreview& preview_;
