@@ -13,16 +13,10 @@ namespace tarvo::bench {
 
 // A front end that shows nothing: Yes to the standardise question, never a
 // Stop.
-class QuietHost : public RunHost {
+class QuietHost : public HeadlessHost {
   public:
+    QuietHost() : HeadlessHost(true) {}
     void ShowMessage(const std::string& text) override { messages_ += text + "\n"; }
-    bool AskYesNo(const std::string&, const std::string&) override { return true; }
-    void ProgressInit(const std::string&) override {}
-    void ProgressSet(int, const std::string&) override {}
-    bool ProgressIsCancelled() override { return false; }
-    void ProgressShutdown() override {}
-    void Breathe() override {}
-    void ViewResult(const std::string&) override {}
 
     const std::string& Messages() const { return messages_; }
 

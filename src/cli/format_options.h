@@ -6,7 +6,7 @@
 #include <vector>
 
 // The response file's format options of the command line: --format,
-// --no-header, --id-column, --theta-column, --item-columns and --key-file,
+// --no-header, --id-column, --theta-column, --item-columns, --key-file and --key,
 // each kept as a format entry of the request (the job file's "format"
 // section) by its own name; and --detect FILE.
 namespace tarvo::cli {

@@ -1,5 +1,8 @@
 #include "input/front_part.h"
 
+#include <new>
+
+#include "core/modes.h"
 #include "input/response_input.h"
 #include "input/text/exist.h"
 #include "input/text/item_parameter_file.h"
@@ -43,7 +46,30 @@ class RequestBoxes final : public ControlTexts {
     const RunRequest& request_;
 };
 
+// Keeps what the front part shows; it asks nothing and shows no progress.
+class CollectingHost final : public HeadlessHost {
+  public:
+    explicit CollectingHost(InputCheckPreview& preview) : HeadlessHost(false), preview_(preview) {}
+    void ShowMessage(const std::string& text) override { preview_.messages.push_back(text); }
+
+  private:
+    InputCheckPreview& preview_;
+};
+
 }  // namespace
+
+InputCheckPreview CheckRequestInputs(const RunRequest& request) {
+    InputCheckPreview preview;
+    CollectingHost host(preview);
+    try {
+        if (std::optional<RunInputs> inputs = ReadRunInputs(request, host)) {
+            preview.findings = std::move(inputs->findings);
+        }
+    } catch (const std::bad_alloc&) {
+        preview.messages.push_back("ERROR Not enough memory to read the input files.");
+    }
+    return preview;
+}
 
 std::optional<RunInputs> ReadRunInputs(const RunRequest& request, RunHost& host) {
     RunInputs inputs;
@@ -110,7 +136,10 @@ std::optional<RunInputs> ReadRunInputs(const RunRequest& request, RunHost& host)
 
     // [input check hook] Until the run report carries them, each finding is
     // a warning the front end may show before the estimation.
-    inputs.findings = CheckReadInput(texts, plan, settings, read, inputs.persons);
+    // Only the classic items-only modes read the given theta.
+    const bool thetaUsed =
+        request.method == Method::Classic && !RulesOf(request.mode).estimatesTheta();
+    inputs.findings = CheckReadInput(texts, plan, settings, read, inputs.persons, thetaUsed);
     for (const InputFinding& finding : inputs.findings) host.ShowWarning(finding.message);
     return inputs;
 }

@@ -42,4 +42,14 @@ struct RunInputs {
 // the message.
 std::optional<RunInputs> ReadRunInputs(const RunRequest& request, RunHost& host);
 
+// What the input check would find in a request's inputs, read as the run
+// reads them, without a run: the findings, and the messages the front part
+// showed (a file that is missing or cannot be used as laid out). It reads
+// every input file whole, so a window calls it off its own thread.
+struct InputCheckPreview {
+    std::vector<InputFinding> findings;
+    std::vector<std::string> messages;
+};
+InputCheckPreview CheckRequestInputs(const RunRequest& request);
+
 }  // namespace tarvo

@@ -3,7 +3,7 @@
 #include "input/format/delimited_response_file.h"
 #include "input/format/key_file.h"
 #include "input/format/layout_detection.h"
-#include "input/text/line_reader.h"
+#include "input/text/number_text.h"
 #include "input/text/response_file.h"
 #include "input/text/settings_reader.h"
 #include "platform/control_ids.h"
@@ -12,13 +12,12 @@ namespace tarvo {
 
 namespace {
 
-// Auto: the format detection reads from the file's first lines.
-ResponseFormat FormatOfFirstLines(const std::string& path, const StopPoll& stop, bool& stopped) {
-    LineReader reader(path, LineReader::kDefaultBufferSize, stop);
-    std::vector<std::string> lines;
-    while (!reader.Ended() && lines.size() < kDetectionLines) lines.push_back(reader.ReadLine());
-    stopped = reader.Status() == ReadStatus::Stopped;
-    return DetectFormat(lines);
+// Whether the settings say if the first row is a header: --no-header (the
+// header entry), or a Format text that says "with header" or "no header".
+bool HeaderStated(const ControlTexts& texts) {
+    const std::string format = texts.ControlText(control::kResponseFormat);
+    return !TrimBlanks(texts.ControlText(control::kHeaderRow)).empty() || SaysNoHeader(format) ||
+           format.find("header") != std::string::npos;
 }
 
 struct BoxName {
@@ -56,8 +55,13 @@ ResponsePlan PlanResponseFile(const ControlTexts& texts, const StopPoll& stop) {
     const RunSettings boxes = ReadRunSettings(texts);
     const std::string& path = boxes.responseFile;
     if (plan.layout.format == ResponseFormat::Auto) {
-        plan.layout.format = FormatOfFirstLines(path, stop, plan.stopped);
+        // The format, and a header unless the settings state one, as
+        // detection reads them from the file's first lines.
+        const DetectionResult detected = DetectLayoutOfFile(path, stop);
+        plan.stopped = detected.stopped;
         if (plan.stopped) return plan;
+        plan.layout.format = detected.proposal.format;
+        if (!HeaderStated(texts)) plan.layout.header = detected.proposal.header;
     }
     if (!IsDelimited(plan.layout.format)) return plan;
 
@@ -79,16 +83,24 @@ ResponseFileRead ReadPlannedResponses(const ResponsePlan& plan, const RunSetting
                                       PersonTable& persons, const StopPoll& stop) {
     ResponseFileRead read;
     const bool delimited = IsDelimited(plan.layout.format);
+    const char delimiter = delimited ? DelimiterOf(plan.layout.format) : ',';
+    const bool typed = !plan.layout.key.empty();
+    if (typed && !plan.layout.keyFile.empty()) {
+        read.error =
+            "a key is typed (--key) and a key file (--key-file) is given: keep one of them";
+        return read;
+    }
     std::optional<std::string> key;
-    if (!plan.layout.keyFile.empty()) {
-        KeyOrError found = ReadKeyFile(plan.layout.keyFile, settings.itemCount,
-                                       delimited ? DelimiterOf(plan.layout.format) : ',');
+    if (typed || !plan.layout.keyFile.empty()) {
+        KeyOrError found = typed ? ReadTypedKey(plan.layout.key, settings.itemCount, delimiter)
+                                 : ReadKeyFile(plan.layout.keyFile, settings.itemCount, delimiter);
         if (!found.key) {
             read.error = found.error;
             return read;
         }
         key = std::move(found.key);
-        read.keyFromFile = true;
+        read.keyFromFile = !typed;
+        read.keyTyped = typed;
     }
     ResponseReading extras;
     extras.key = key ? &*key : nullptr;
@@ -117,14 +129,16 @@ ResponseFileRead ReadPlannedResponses(const ResponsePlan& plan, const RunSetting
 
 std::vector<InputFinding> CheckReadInput(const ControlTexts& texts, const ResponsePlan& plan,
                                          const RunSettings& settings, const ResponseFileRead& read,
-                                         const PersonTable& persons) {
+                                         const PersonTable& persons, bool thetaUsed) {
     InputCheckSubject subject;
+    subject.thetaUsed = thetaUsed;
     subject.format = plan.layout.format;
     subject.settings = &settings;
     subject.tally = &read.tally;
     subject.persons = &persons;
     subject.columns = plan.columns ? &*plan.columns : nullptr;
     subject.keyFromFile = read.keyFromFile;
+    subject.keyTyped = read.keyTyped;
     auto addBoxes = [&](const auto& boxes) {
         for (const BoxName& box : boxes) {
             subject.boxes.push_back({box.name, box.option, texts.ControlText(box.id)});

@@ -41,6 +41,7 @@ struct ResponseFileRead {
     std::string error;  // the file or the key file cannot be used as laid out
     RecordTally tally;
     bool keyFromFile = false;
+    bool keyTyped = false;
     std::vector<std::string> itemNames;  // a delimited file's header names of the items
 };
 
@@ -52,9 +53,9 @@ ResponseFileRead ReadPlannedResponses(const ResponsePlan& plan, const RunSetting
                                       PersonTable& persons, const StopPoll& stop = {});
 
 // The input check over what was read, with the number boxes' texts from the
-// control texts.
+// control texts; thetaUsed: the estimator reads the given theta.
 std::vector<InputFinding> CheckReadInput(const ControlTexts& texts, const ResponsePlan& plan,
                                          const RunSettings& settings, const ResponseFileRead& read,
-                                         const PersonTable& persons);
+                                         const PersonTable& persons, bool thetaUsed);
 
 }  // namespace tarvo

@@ -28,15 +28,17 @@ inline constexpr int kCStart = 1068;
 inline constexpr int kCLength = 1067;
 
 // The response file's format: the dialog's Format box ("Fixed columns",
-// "CSV with header", ...) or the runner's --format. The other five have no
-// control in the dialog (it names delimited columns by number in the start
-// and length boxes); the runner fills them from its options.
+// "CSV with header", ...) or the runner's --format. The other six have no
+// box in the dialog (it names delimited columns by number in the start and
+// length boxes, and keeps a key typed under "Key..."); the runner fills them
+// from its options.
 inline constexpr int kResponseFormat = 1201;
 inline constexpr int kHeaderRow = 1202;    // "no": the first row is data
 inline constexpr int kIdColumn = 1203;     // NAME or NUMBER
 inline constexpr int kThetaColumn = 1204;  // NAME or NUMBER
 inline constexpr int kItemColumns = 1205;  // FIRST:LAST or a list
 inline constexpr int kKeyFile = 1206;      // a file whose first line is the answer key
+inline constexpr int kAnswerKey = 1207;    // the answer key as typed: ACDB... or cells
 
 // Status labels beside the form rows.
 inline constexpr int kStatusExamineeId = 1033;

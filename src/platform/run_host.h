@@ -47,4 +47,22 @@ class RunHost {
     virtual void ViewResult(const std::string& outputFile) = 0;
 };
 
+// A front end without a window or a viewer: no progress, never a Stop, the
+// question answered as given; what becomes of the messages is the deriving
+// class's.
+class HeadlessHost : public RunHost {
+  public:
+    explicit HeadlessHost(bool answer) : answer_(answer) {}
+    bool AskYesNo(const std::string&, const std::string&) override { return answer_; }
+    void ProgressInit(const std::string&) override {}
+    void ProgressSet(int, const std::string&) override {}
+    bool ProgressIsCancelled() override { return false; }
+    void ProgressShutdown() override {}
+    void Breathe() override {}
+    void ViewResult(const std::string&) override {}
+
+  private:
+    bool answer_;
+};
+
 }  // namespace tarvo

@@ -10,6 +10,8 @@
 
 #include "input/format/layout_detection.h"
 #include "input/format/response_format.h"
+#include "input/text/number_text.h"
+#include "input/text/text_rules.h"
 #include "platform/control_ids.h"
 #include "request/job_file.h"
 #include "shell/desktop/program_icon.h"
@@ -21,6 +23,7 @@
 #include "shell/form/dialog_layout.h"
 #include "shell/options/dialog_request.h"
 #include "shell/options/marginal_options_dialog.h"
+#include "shell/preview/key_dialog.h"
 #include "shell/preview/preview_window.h"
 #include "shell/program_folder.h"
 
@@ -74,6 +77,7 @@ MainDialog::MainDialog(QWidget* owner, FilePicker* picker, DesktopServices* desk
     formatControls_ = BuildFormatControls(this, units_);
     controls_.Add(tarvo::control::kResponseFormat, formatControls_.format);
     connect(formatControls_.preview, &QPushButton::clicked, this, [this] { ShowPreview(); });
+    connect(formatControls_.key, &QPushButton::clicked, this, [this] { EditKey(); });
     if (auto* responseFile =
             qobject_cast<QLineEdit*>(controls_.Find(tarvo::control::kResponseFile))) {
         connect(responseFile, &QLineEdit::textChanged, this, [this](const QString& name) {
@@ -128,6 +132,7 @@ request::RequestCheck MainDialog::RequestFor(int mode) const {
         format.emplace_back("format", std::string(FormatName(*chosen)));
         if (SaysNoHeader(box)) format.emplace_back("header", "no");
     }
+    if (!typedKey_.empty()) format.emplace_back("key", typedKey_);
     return request::ParseRequest(DialogTexts(controls_, mode, estimator_, format));
 }
 
@@ -173,13 +178,15 @@ void MainDialog::LoadSettings() {
     methodControls_.method->setCurrentIndex(loaded.method == Method::Marginal ? 1 : 0);
     // The Format box takes the job's format and header entries; the
     // others (the columns, the key file) are kept as they are.
-    std::string formatText, headerText;
+    std::string formatText, headerText, key;
     format_.clear();
     for (const auto& [name, value] : loaded.format.entries) {
         if (name == "format") {
             formatText = value;
         } else if (name == "header") {
             headerText = value;
+        } else if (name == "key") {
+            key = value;
         } else {
             format_.emplace_back(name, value);
         }
@@ -187,6 +194,29 @@ void MainDialog::LoadSettings() {
     const ResponseFormat format = ParseResponseFormat(formatText).value_or(ResponseFormat::Fixed);
     const bool header = !SaysNoHeader(formatText) && headerText != "no";
     controls_.SetText(tarvo::control::kResponseFormat, FormatEntry(format, header));
+    SetTypedKey(std::move(key));
+}
+
+void MainDialog::SetTypedKey(std::string key) {
+    // Blanks alone are no key, as the run reads them.
+    typedKey_ = TrimBlanks(key).empty() ? std::string() : std::move(key);
+    formatControls_.key->setChecked(!typedKey_.empty());
+    formatControls_.key->setToolTip(
+        typedKey_.empty() ? QStringLiteral("Type the answer key when the file has no key record")
+                          : QStringLiteral("Answer key: ") + QString::fromStdString(typedKey_));
+}
+
+void MainDialog::EditKey() {
+    // A delimited file's item count comes from its columns, not the box.
+    const bool fixed = ParseResponseFormat(controls_.Text(tarvo::control::kResponseFormat)) ==
+                       ResponseFormat::Fixed;
+    KeyDialog dialog(typedKey_,
+                     fixed ? DialogNumber(controls_.Text(tarvo::control::kItemCount)) : 0, this);
+    if (dialog.exec() == QDialog::Accepted) {
+        SetTypedKey(dialog.Key());
+    } else {
+        SetTypedKey(typedKey_);  // the click toggled the button: show the key as it is
+    }
 }
 
 void MainDialog::MethodChanged(int index) {
@@ -204,7 +234,8 @@ void MainDialog::EditMarginalOptions() {
 }
 
 void MainDialog::ShowPreview() {
-    PreviewWindow preview(controls_, this);
+    PreviewWindow preview(controls_, this,
+                          [this] { return RequestFor(commands_->CalibrationMode()); });
     preview.exec();
 }
 

@@ -48,6 +48,10 @@ class MainDialog final : public QWidget {
     QPushButton* LinkButton() const { return linkButton_; }
     // The response file's Format choice and its Preview button.
     const FormatControls& FormatChoice() const { return formatControls_; }
+    // The answer key typed under "Key..." (empty: none); the run takes it
+    // as the request's "key" entry.
+    const std::string& TypedKey() const { return typedKey_; }
+    void SetTypedKey(std::string key);
     // The run the dialog's settings ask for in a mode, or the refusal.
     request::RequestCheck RequestFor(int mode) const;
     // "Save settings..." and "Load settings...": a job file chosen in the
@@ -64,6 +68,7 @@ class MainDialog final : public QWidget {
     void MethodChanged(int index);
     void EditMarginalOptions();
     void ShowPreview();
+    void EditKey();
 
     DialogUnits units_;
     std::unique_ptr<FilePicker> ownPicker_;
@@ -79,6 +84,7 @@ class MainDialog final : public QWidget {
     FilePicker* picker_ = nullptr;
     // The response file's layout entries of a loaded job file, kept.
     std::vector<std::pair<std::string, std::string>> format_;
+    std::string typedKey_;
     std::unique_ptr<DialogCommands> commands_;
     bool closeAfterRun_ = false;
     std::unique_ptr<RunController> runs_;  // last: ends before the controls go

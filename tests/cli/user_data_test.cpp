@@ -178,6 +178,25 @@ TEST_F(UserData, TheSampleAsCsvGivesTheSampleResult) {
     EXPECT_EQ(ReadFile(dir.File("auto.csv")), ReadFile(dir.File("fixed.csv")));
 }
 
+TEST_F(UserData, ATypedKeyScoresAsTheKeyRecordAndTravelsInAJobFile) {
+    ASSERT_EQ(Warnings(kKeyed), "");
+    const std::string keyed = ReadFile(dir.File("result.csv"));
+    const std::string unkeyed = kKeyed.substr(kKeyed.find('\n') + 1);
+    ASSERT_EQ(Warnings(unkeyed, "--key ABCD"), "");
+    EXPECT_EQ(ReadFile(dir.File("result.csv")), keyed);
+
+    const std::string job = dir.File("job.json");
+    Finished run = RunTarvo(
+        dir, Layout(dir, dir.File("resp.dat")) + " --key A,B,C,D --save-job '" + job + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(ReadFile(job).find("\"key\": \"A,B,C,D\""), std::string::npos) << ReadFile(job);
+    run = RunTarvo(dir, "--job '" + job + "' --output-file '" + dir.File("again.csv") + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadFile(dir.File("again.csv")), keyed);
+    // Without it, the letters are named as scored against 1.
+    EXPECT_NE(Warnings(unkeyed).find("type it (--key"), std::string::npos);
+}
+
 TEST_F(UserData, FormatOptionsRefuseWhatTheyCannotUse) {
     Finished run = RunTarvo(dir, "--format xls");
     EXPECT_EQ(run.status, 2);

@@ -222,5 +222,29 @@ TEST_F(FrontPart, InputHeldForWritingByAnotherRunIsNotRead) {
     }
 }
 
+TEST(CheckRequestInputs, GivesTheFindingsOrTheMessageOfTheRunsFrontPart) {
+    TempDir dir;
+    ScriptedHost host;
+    host.texts = {{id::kResponseFile, dir.Write("r.dat", "P1  ABCA\r\nP1  ABCD\r\n")},
+                  {id::kItemCount, "4"},
+                  {id::kResponseStart, "5"},
+                  {id::kExamineeIdStart, "1"},
+                  {id::kExamineeIdLength, "2"}};
+    RunRequest request;
+    request.boxTexts = host.texts;
+    request.settings = SettingsOf(host);
+    InputCheckPreview preview = CheckRequestInputs(request);
+    EXPECT_EQ(preview.messages, std::vector<std::string>{});
+    std::vector<std::string> codes;
+    for (const InputFinding& finding : preview.findings) codes.push_back(finding.code);
+    EXPECT_EQ(codes, (std::vector<std::string>{"letters-without-key", "duplicate-ids"}));
+
+    request.settings.responseFile = dir.File("none.dat");
+    preview = CheckRequestInputs(request);
+    EXPECT_EQ(preview.findings.size(), 0u);
+    ASSERT_EQ(preview.messages.size(), 1u);
+    EXPECT_NE(preview.messages[0].find("none.dat does not exists"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace tarvo

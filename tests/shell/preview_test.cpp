@@ -7,18 +7,23 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
 #include <memory>
 
+#include "input/front_part.h"
 #include "platform/control_ids.h"
+#include "request/job_file.h"
 #include "shell/desktop/window_fit.h"
 #include "shell/form/dialog_layout.h"
 #include "shell/main_dialog.h"
 #include "shell/preview/column_ruler.h"
 #include "shell/preview/format_controls.h"
+#include "shell/preview/key_dialog.h"
 #include "shell/preview/preview_window.h"
 #include "shell_test_support.h"
 
@@ -72,7 +77,8 @@ TEST_F(PreviewTest, TheFormatChoiceSitsInTheFreeStripOfTheResponseInputFrame) {
     for (const auto& [widget, place] :
          std::vector<std::pair<QWidget*, DialogRect>>{{format.label, kFormatLabelRect},
                                                       {format.format, kFormatBoxRect},
-                                                      {format.preview, kPreviewButtonRect}}) {
+                                                      {format.preview, kPreviewButtonRect},
+                                                      {format.key, kKeyButtonRect}}) {
         EXPECT_EQ(widget->geometry(), units.Rect(place.x, place.y, place.w, place.h));
         EXPECT_TRUE(place.x > frame.x && place.y > frame.y &&
                     place.x + place.w < frame.x + frame.w && place.y + place.h < frame.y + frame.h);
@@ -157,6 +163,84 @@ TEST_F(PreviewTest, DetectFillsTheBoxesForFilesLaidOutOtherwise) {
     EXPECT_EQ(Box(id::kResponseStart), "3");
     EXPECT_EQ(Box(id::kItemCount), "1");
     EXPECT_FALSE(dialog->Runs().IsRunning());
+}
+
+TEST_F(PreviewTest, TheFindingsAreTheRunsForTheSettingsOnScreen) {
+    const std::string file = work.filePath(QStringLiteral("letters.dat")).toStdString();
+    test_support::WriteFileBytes(file, "P1  ABCA\r\nP1  ABCD\r\nP3  DCBA\r\n");
+    Choose(file);
+    for (const auto& [control, text] : std::vector<std::pair<int, std::string>>{
+             {id::kItemCount, "4"},
+             {id::kResponseStart, "5"},
+             {id::kExamineeIdStart, "1"},
+             {id::kExamineeIdLength, "2"},
+             {id::kOutputFile, work.filePath(QStringLiteral("out.csv")).toStdString()}}) {
+        dialog->Controls().SetText(control, text);
+    }
+    const auto request = [this] { return dialog->RequestFor(2); };
+    PreviewWindow preview(dialog->Controls(), dialog.get(), request);
+    QTRY_VERIFY_WITH_TIMEOUT(!preview.Checking(), 10000);
+    const InputCheckPreview run = CheckRequestInputs(*request().request);
+    ASSERT_EQ(run.findings.size(), 2u);  // letters without a key, a duplicate ID
+    ASSERT_EQ(preview.Findings()->count(), 2);
+    for (int k = 0; k < 2; ++k) {
+        EXPECT_EQ(preview.Findings()->item(k)->text().toStdString(),
+                  "WARNING " + run.findings[static_cast<std::size_t>(k)].message);
+    }
+
+    // A typed key answers the first; the findings follow the settings.
+    dialog->SetTypedKey("ABCD");
+    preview.Reload();
+    QTRY_VERIFY_WITH_TIMEOUT(!preview.Checking(), 10000);
+    ASSERT_EQ(preview.Findings()->count(), 1);
+    EXPECT_TRUE(preview.Findings()->item(0)->text().contains(QStringLiteral("an earlier examinee")))
+        << preview.Findings()->item(0)->text().toStdString();
+    dialog->Controls().SetText(id::kResponseFile,
+                               work.filePath(QStringLiteral("gone.dat")).toStdString());
+    preview.Reload();
+    QTRY_VERIFY_WITH_TIMEOUT(!preview.Checking(), 10000);
+    ASSERT_EQ(preview.Findings()->count(), 1);
+    EXPECT_TRUE(preview.Findings()->item(0)->text().contains(QStringLiteral("does not exists")));
+    EXPECT_FALSE(dialog->Runs().IsRunning());
+}
+
+TEST_F(PreviewTest, ATypedKeyReachesTheRequestAndTravelsInTheJobFile) {
+    EXPECT_FALSE(dialog->FormatChoice().key->isChecked());
+    dialog->SetTypedKey("   ");  // blanks are no key
+    EXPECT_EQ(dialog->TypedKey(), "");
+    dialog->SetTypedKey("A,B,C,D");
+    EXPECT_TRUE(dialog->FormatChoice().key->isChecked());
+    dialog->Controls().SetText(id::kResponseFile, "r.dat");
+    dialog->Controls().SetText(id::kOutputFile, "out.csv");
+    const request::RequestCheck check = dialog->RequestFor(2);
+    ASSERT_TRUE(check.request) << check.message;
+    EXPECT_EQ(check.request->format.entries,
+              (std::vector<std::pair<std::string, std::string>>{{"key", "A,B,C,D"}}));
+
+    const std::string job = work.filePath(QStringLiteral("job.json")).toStdString();
+    picker.saveAnswers.push_back(job);
+    dialog->SaveSettings();
+    ASSERT_TRUE(desktop.messages.empty()) << desktop.messages[0];
+    MainDialog fresh(nullptr, &picker, &desktop);
+    picker.openAnswers.push_back(job);
+    fresh.LoadSettings();
+    EXPECT_EQ(fresh.TypedKey(), "A,B,C,D");
+    EXPECT_TRUE(fresh.FormatChoice().key->isChecked());
+    EXPECT_EQ(request::JobJson(*fresh.RequestFor(2).request), request::JobJson(*check.request));
+}
+
+TEST(KeyDialog, SaysWhetherTheKeyFitsTheItemCount) {
+    EnsureApplication();
+    EXPECT_EQ(KeyCountText("ABCD", 4), "4 key characters, one for each item.");
+    EXPECT_EQ(KeyCountText("A,B,C", 4), "3 key characters for 4 items: the run refuses it.");
+    EXPECT_EQ(KeyCountText("AB,C", 0),
+              "A cell holds more than one character: one key character per item.");
+    EXPECT_EQ(KeyCountText("ABC", 0), "3 key characters");
+    KeyDialog keyDialog("", 2, nullptr);
+    EXPECT_TRUE(keyDialog.Count()->text().startsWith(QStringLiteral("No key typed")));
+    QTest::keyClicks(keyDialog.Edit(), QStringLiteral("AB"));
+    EXPECT_EQ(keyDialog.Key(), "AB");
+    EXPECT_EQ(keyDialog.Count()->text(), QStringLiteral("2 key characters, one for each item."));
 }
 
 TEST(PreviewModel, TheRulerNumbersStandAboveTheirColumns) {

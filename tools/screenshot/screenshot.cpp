@@ -14,6 +14,7 @@
 //       tarvo-preview.png, and over CSV after Detect as tarvo-preview-csv.png
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QPalette>
 #include <QPixmap>
@@ -116,16 +117,27 @@ int SavePreviewScreenshots(const QString& responses, const QString& csv, const Q
     dialog.Commands().MainDialogProc(tarvo::control::kBrowseResponseFile, kClicked);
     QDir::setCurrent(current);
 
-    PreviewWindow preview(dialog.Controls(), &dialog);
+    PreviewWindow preview(dialog.Controls(), &dialog, [&dialog] {
+        return dialog.RequestFor(dialog.Commands().CalibrationMode());
+    });
+    // The input check's findings arrive from a thread of their own.
+    const auto settle = [&preview] {
+        QElapsedTimer waited;
+        waited.start();
+        while (preview.Checking() && waited.elapsed() < 30000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        }
+        LetWindowsSettle();
+    };
     preview.show();
-    LetWindowsSettle();
+    settle();
     const bool fixedSaved =
         preview.grab().save(QDir(folder).filePath(QStringLiteral("tarvo-preview.png")), "PNG");
 
     dialog.Controls().SetText(tarvo::control::kResponseFile,
                               QFileInfo(csv).absoluteFilePath().toStdString());
     preview.Detect();
-    LetWindowsSettle();
+    settle();
     const bool csvSaved =
         preview.grab().save(QDir(folder).filePath(QStringLiteral("tarvo-preview-csv.png")), "PNG");
     return fixedSaved && csvSaved ? 0 : 1;

@@ -89,7 +89,7 @@ struct Findings {
 
 void CheckKeyRecord(const InputCheckSubject& s, Findings& out) {
     const RecordTally& t = *s.tally;
-    if (t.keyRecord || s.keyFromFile || !t.firstRecord) return;
+    if (t.keyRecord || s.keyFromFile || s.keyTyped || !t.firstRecord) return;
     const std::string_view head = TrimBlanks(t.firstRecord->text);
     if (!IsKeyIdentifier(head)) return;
     const bool delimited = IsDelimited(s.format);
@@ -115,7 +115,7 @@ void CheckKeyRecord(const InputCheckSubject& s, Findings& out) {
 
 void CheckLettersWithoutKey(const InputCheckSubject& s, std::size_t validResponses, Findings& out) {
     const RecordTally& t = *s.tally;
-    if (t.keyRecord || s.keyFromFile || validResponses == 0) return;
+    if (t.keyRecord || s.keyFromFile || s.keyTyped || validResponses == 0) return;
     std::size_t letters = 0;
     for (unsigned byte = 0; byte < 256; ++byte) {
         if (IsLetter(byte)) letters += t.foreignBytes[byte];
@@ -124,7 +124,8 @@ void CheckLettersWithoutKey(const InputCheckSubject& s, std::size_t validRespons
     out.Add("letters-without-key",
             "the responses are letters, but no key record was found, so every response is "
             "scored against '1' and counts as wrong: put the key first, as a record whose "
-            "Examinee ID begins with KEY, or give the key in a key file (--key-file)",
+            "Examinee ID begins with KEY, type it (--key, or \"Key...\" in the dialog) or give "
+            "it in a key file (--key-file)",
             letters);
 }
 
@@ -342,7 +343,8 @@ void CheckNoValidResponse(const InputCheckSubject& s, const std::vector<std::siz
 
 void CheckTheta(const InputCheckSubject& s, Findings& out) {
     const RecordTally& t = *s.tally;
-    if (t.thetaNotNumeric == 0) return;
+    // Where the estimator never reads theta, its field's text does not matter.
+    if (t.thetaNotNumeric == 0 || !s.thetaUsed) return;
     const std::string field = IsDelimited(s.format) ? "column" : "field";
     out.Add("theta-not-numeric",
             "the theta " + field + " is not a number on " +
@@ -415,10 +417,12 @@ void CheckCells(const InputCheckSubject& s, const std::vector<std::uint32_t>& it
 }
 
 void CheckKeyTwice(const InputCheckSubject& s, Findings& out) {
-    if (!s.keyFromFile || !s.tally->keyRecord) return;
+    if (!(s.keyFromFile || s.keyTyped) || !s.tally->keyRecord) return;
+    const std::string given = s.keyTyped ? "typed key" : "key file's key";
     out.Add("key-given-twice",
-            "the response file has a key record (" + Where(s, *s.tally->keyRecord) +
-                ") and a key file was given: the key file's key is used",
+            "the response file has a key record (" + Where(s, *s.tally->keyRecord) + ") and " +
+                (s.keyTyped ? "a key was typed" : "a key file was given") + ": the " + given +
+                " is used",
             1);
 }
 

@@ -36,7 +36,9 @@ struct InputCheckSubject {
     const RecordTally* tally = nullptr;
     const PersonTable* persons = nullptr;
     const DelimitedColumns* columns = nullptr;  // delimited files only
-    bool keyFromFile = false;
+    bool keyFromFile = false;                   // the key came from a key file
+    bool keyTyped = false;                      // the key was typed (--key, the dialog's "Key...")
+    bool thetaUsed = true;  // the estimator reads the given theta (items-only classic modes)
 };
 
 // The findings, in a fixed order; none for inputs that look sound. The

@@ -9,6 +9,19 @@ namespace {
 
 // The key of one line, or nothing when the line is not itemCount keys.
 std::optional<std::string> KeyOfLine(std::string_view line, std::size_t itemCount, char delimiter) {
+    std::optional<std::string> key = KeyCharacters(line, delimiter);
+    if (!key || key->size() != itemCount) return std::nullopt;
+    return key;
+}
+
+std::string HowToWriteIt(char delimiter) {
+    return ": write the key as one line, one character per item (ACDB...)" +
+           std::string(delimiter != 0 ? " or one cell per item" : "");
+}
+
+}  // namespace
+
+std::optional<std::string> KeyCharacters(std::string_view line, char delimiter) {
     std::string key;
     if (delimiter != 0 && line.find(delimiter) != std::string_view::npos) {
         while (true) {
@@ -23,11 +36,15 @@ std::optional<std::string> KeyOfLine(std::string_view line, std::size_t itemCoun
         const std::size_t last = line.find_last_not_of(' ');
         key = std::string(line.substr(0, last == std::string_view::npos ? 0 : last + 1));
     }
-    if (key.size() != itemCount) return std::nullopt;
     return key;
 }
 
-}  // namespace
+KeyOrError ReadTypedKey(std::string_view text, std::size_t itemCount, char delimiter) {
+    if (auto key = KeyOfLine(text, itemCount, delimiter)) return {std::move(key), {}};
+    return {std::nullopt, "the typed key (--key) '" + std::string(text) +
+                              "' does not give one key character for each of the " +
+                              std::to_string(itemCount) + " items" + HowToWriteIt(delimiter)};
+}
 
 KeyOrError ReadKeyFile(const std::string& path, std::size_t itemCount, char delimiter) {
     LineReader reader(path);
@@ -40,10 +57,8 @@ KeyOrError ReadKeyFile(const std::string& path, std::size_t itemCount, char deli
         if (auto key = KeyOfLine(*line, itemCount, delimiter)) return {std::move(key), {}};
     }
     return {std::nullopt, "key file " + path + " does not give one key character for each of the " +
-                              std::to_string(itemCount) +
-                              " items on its first line: write the key as one line, one "
-                              "character per item (ACDB...)" +
-                              (delimiter != 0 ? " or one cell per item" : "")};
+                              std::to_string(itemCount) + " items on its first line" +
+                              HowToWriteIt(delimiter)};
 }
 
 }  // namespace tarvo

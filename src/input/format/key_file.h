@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace tarvo {
 
@@ -16,5 +17,13 @@ struct KeyOrError {
 // (0: only the first way), blanks around each cell aside. The key must have
 // itemCount characters; blanks at the end of a written-out key do not count.
 KeyOrError ReadKeyFile(const std::string& path, std::size_t itemCount, char delimiter);
+
+// The key characters of one line written either way (nothing when a cell
+// holds more than one character), however many they are.
+std::optional<std::string> KeyCharacters(std::string_view line, char delimiter);
+
+// The answer key typed by the user (--key, the dialog's "Key..."), by the
+// rules of a key file's line.
+KeyOrError ReadTypedKey(std::string_view text, std::size_t itemCount, char delimiter);
 
 }  // namespace tarvo

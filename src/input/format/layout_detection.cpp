@@ -289,13 +289,15 @@ ResponseFormat DetectFormat(std::span<const std::string> lines) {
     return ResponseFormat::Fixed;
 }
 
-DetectionResult DetectLayoutOfFile(const std::string& path) {
+DetectionResult DetectLayoutOfFile(const std::string& path, const StopPoll& stop) {
     DetectionResult result;
     std::vector<std::string> lines;
     {
-        LineReader reader(path);
+        LineReader reader(path, LineReader::kDefaultBufferSize, stop);
         while (!reader.Ended() && lines.size() < kDetectionLines)
             lines.push_back(reader.ReadLine());
+        result.stopped = reader.Status() == ReadStatus::Stopped;
+        if (result.stopped) return result;
         if (reader.Status() != ReadStatus::Read) {
             result.error = "the file " + path + " cannot be read";
             return result;
@@ -307,11 +309,12 @@ DetectionResult DetectLayoutOfFile(const std::string& path) {
         return result;
     }
     std::vector<std::vector<std::string>> rows;
-    DelimitedRecords records(path, DelimiterOf(format));
+    DelimitedRecords records(path, DelimiterOf(format), InputFile::kDefaultBufferSize, stop);
     while (rows.size() < kDetectionLines && records.Next()) {
         std::vector<std::string>& row = rows.emplace_back();
         for (std::size_t k = 0; k < records.CellCount(); ++k) row.emplace_back(records.Cell(k));
     }
+    result.stopped = records.Status() == ReadStatus::Stopped;
     result.proposal = DetectDelimitedLayout(rows, format);
     return result;
 }

@@ -9,6 +9,7 @@
 
 #include "core/run_tables.h"
 #include "input/format/response_format.h"
+#include "input/text/input_file.h"
 
 namespace tarvo {
 
@@ -59,12 +60,14 @@ ResponseFormat DetectFormat(std::span<const std::string> lines);
 
 struct DetectionResult {
     LayoutProposal proposal;
-    std::string error;  // the file cannot be read
+    std::string error;     // the file cannot be read
+    bool stopped = false;  // the stop poll said stop while the file was read
 };
 
-// Reads the first lines (rows) of a file and proposes its layout.
+// Reads the first lines (rows) of a file and proposes its layout; a stop
+// poll ends the wait on a pipe that delivers nothing.
 inline constexpr std::size_t kDetectionLines = 200;
-DetectionResult DetectLayoutOfFile(const std::string& path);
+DetectionResult DetectLayoutOfFile(const std::string& path, const StopPoll& stop = {});
 
 // The runner's options that reproduce the proposal, on one line.
 std::string ProposalAsOptions(const LayoutProposal& proposal);

@@ -46,6 +46,9 @@ ResponseLayout ReadResponseLayout(const ControlTexts& texts, std::string& error)
     layout.thetaColumn = std::string(TrimBlanks(texts.ControlText(control::kThetaColumn)));
     layout.itemColumns = std::string(TrimBlanks(texts.ControlText(control::kItemColumns)));
     layout.keyFile = std::string(TrimBlanks(texts.ControlText(control::kKeyFile)));
+    // A blank inside a key is a key character; blanks at its end are not.
+    layout.key = texts.ControlText(control::kAnswerKey);
+    if (TrimBlanks(layout.key).empty()) layout.key.clear();
     return layout;
 }
 

@@ -25,6 +25,7 @@ struct ResponseLayout {
     std::string thetaColumn;
     std::string itemColumns;  // FIRST:LAST, or a list of columns and ranges split by commas
     std::string keyFile;      // empty: the key row, or all "1"
+    std::string key;          // a typed key (ACDB..., or cells); empty: none
 };
 
 // The format named by text: its first word, in any case, is fixed, csv, tsv
@@ -47,9 +48,13 @@ struct FormatEntryName {
     std::string_view name;
 };
 inline constexpr FormatEntryName kFormatEntryNames[] = {
-    {control::kResponseFormat, "format"},    {control::kHeaderRow, "header"},
-    {control::kIdColumn, "id-column"},       {control::kThetaColumn, "theta-column"},
-    {control::kItemColumns, "item-columns"}, {control::kKeyFile, "key-file"},
+    {control::kResponseFormat, "format"},
+    {control::kHeaderRow, "header"},
+    {control::kIdColumn, "id-column"},
+    {control::kThetaColumn, "theta-column"},
+    {control::kItemColumns, "item-columns"},
+    {control::kKeyFile, "key-file"},
+    {control::kAnswerKey, "key"},
 };
 
 bool IsDelimited(ResponseFormat format);

@@ -3,7 +3,9 @@
 #include <QPushButton>
 
 #include "input/format/layout_detection.h"
+#include "shell/form/caption_fit.h"
 #include "shell/form/choice_row.h"
+#include "shell/form/dialog_units.h"
 
 namespace tarvo::shell {
 
@@ -16,7 +18,15 @@ FormatControls BuildFormatControls(QWidget* dialog, const DialogUnits& units) {
          "responses length the number of item columns (empty: to the last).",
          "Preview...", kPreviewButtonRect});
     row.button->setEnabled(false);
-    return {row.label, row.choice, row.button};
+    auto* key = new QPushButton(QStringLiteral("Key..."), dialog);
+    key->setAutoDefault(false);
+    key->setCheckable(true);
+    key->setGeometry(
+        units.Rect(kKeyButtonRect.x, kKeyButtonRect.y, kKeyButtonRect.w, kKeyButtonRect.h));
+    key->setPalette(PlatformPaletteOnSurface());
+    key->setToolTip(QStringLiteral("Type the answer key when the file has no key record"));
+    FitCaption(key);
+    return {row.label, row.choice, row.button, key};
 }
 
 }  // namespace tarvo::shell

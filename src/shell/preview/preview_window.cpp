@@ -3,17 +3,22 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFontDatabase>
+#include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPromise>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTableWidget>
 #include <QTextBlock>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <thread>
 
+#include "input/front_part.h"
 #include "platform/control_ids.h"
 #include "shell/desktop/fixed_colours.h"
 #include "shell/desktop/window_fit.h"
@@ -58,8 +63,8 @@ QColor FieldColour(PreviewField field) {
 
 QColor KeyRecordColour() { return {255, 206, 140}; }
 
-PreviewWindow::PreviewWindow(DialogControls& controls, QWidget* owner)
-    : QDialog(owner), controls_(controls) {
+PreviewWindow::PreviewWindow(DialogControls& controls, QWidget* owner, RequestSource request)
+    : QDialog(owner), controls_(controls), request_(std::move(request)) {
     setWindowTitle(QStringLiteral("Preview of the response file"));
     auto* layout = new QVBoxLayout(this);
 
@@ -116,6 +121,16 @@ PreviewWindow::PreviewWindow(DialogControls& controls, QWidget* owner)
     notes_->setTextFormat(Qt::PlainText);
     layout->addWidget(notes_);
 
+    findings_ = new QListWidget(this);
+    findings_->setWordWrap(true);
+    findings_->setToolTip(QStringLiteral(
+        "The input check of the run with these settings; the run gives the same warnings"));
+    findings_->setVisible(static_cast<bool>(request_));
+    // Room for four lines: the lines of the file keep most of the window.
+    findings_->setMaximumHeight(4 * findings_->fontMetrics().lineSpacing() +
+                                2 * findings_->frameWidth() + 8);
+    layout->addWidget(findings_);
+
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* detect =
         buttons->addButton(QStringLiteral("Detect"), QDialogButtonBox::ActionRole);
@@ -143,6 +158,47 @@ void PreviewWindow::Reload() {
         views_->setCurrentIndex(0);
         ShowLines();
     }
+    CheckInputs();
+}
+
+void PreviewWindow::CheckInputs() {
+    if (!request_) return;
+    findings_->clear();
+    const request::RequestCheck check = request_();
+    if (!check.request) {
+        checking_ = 0;
+        findings_->addItem(QStringLiteral("No input check: ") +
+                           QString::fromStdString(check.message));
+        return;
+    }
+    findings_->addItem(QStringLiteral("Checking the inputs ..."));
+    checking_ = ++checks_;
+    QPromise<InputCheckPreview> promise;
+    auto* watcher = new QFutureWatcher<InputCheckPreview>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, number = checks_] {
+        watcher->deleteLater();
+        if (number != checking_) return;  // the settings changed since
+        checking_ = 0;
+        const InputCheckPreview found = watcher->result();
+        findings_->clear();
+        for (const std::string& message : found.messages) {
+            findings_->addItem(QString::fromStdString(message));
+        }
+        for (const InputFinding& finding : found.findings) {
+            findings_->addItem(QStringLiteral("WARNING ") +
+                               QString::fromStdString(finding.message));
+        }
+        if (found.messages.empty() && found.findings.empty()) {
+            findings_->addItem(QStringLiteral("The input check finds nothing to warn about."));
+        }
+    });
+    watcher->setFuture(promise.future());
+    promise.start();
+    // Not waited for: a window that closes leaves the check to end on its own.
+    std::thread([promise = std::move(promise), request = std::move(*check.request)]() mutable {
+        promise.addResult(CheckRequestInputs(request));
+        promise.finish();
+    }).detach();
 }
 
 void PreviewWindow::ShowLines() {

@@ -59,7 +59,7 @@ struct Checked {
 };
 
 Checked Check(const std::string& bytes, std::map<int, std::string> changes = {},
-              const char* name = "resp.dat") {
+              const char* name = "resp.dat", int mode = 2, Method method = Method::Classic) {
     TempDir dir;
     ScriptedHost host;
     host.texts = Layout(dir.Write(name, bytes));
@@ -71,6 +71,8 @@ Checked Check(const std::string& bytes, std::map<int, std::string> changes = {},
         host.texts[control] = text;
     }
     RunRequest request;
+    request.mode = mode;
+    request.method = method;
     request.boxTexts = host.texts;
     request.settings = ReadRunSettings(BoxesOf(host));
     const auto inputs = ReadRunInputs(request, host);
@@ -174,6 +176,19 @@ TEST(InputCheck, DuplicatesNoValidResponseAndThetaThatIsNoNumber) {
     EXPECT_EQ(c.Find("no-valid-response")->count, 1u);
     ASSERT_NE(c.Find("theta-not-numeric"), nullptr);
     EXPECT_EQ(c.Find("theta-not-numeric")->examples, std::vector<std::string>{" abc "});
+}
+
+TEST(InputCheck, AThetaThatIsNoNumberMattersOnlyWhereTheEstimatorReadsIt) {
+    const std::string blankTheta = "P1         1010\r\nP2    0.5  1001\r\n";
+    for (const int mode : {2, 4, 8}) {
+        EXPECT_NE(Check(blankTheta, {}, "resp.dat", mode).Find("theta-not-numeric"), nullptr);
+    }
+    for (const int mode : {1, 3, 5, 6, 7}) {
+        EXPECT_EQ(Check(blankTheta, {}, "resp.dat", mode).codes(), std::vector<std::string>{})
+            << mode;
+    }
+    EXPECT_EQ(Check(blankTheta, {}, "resp.dat", 2, Method::Marginal).codes(),
+              std::vector<std::string>{});
 }
 
 TEST(InputCheck, NumberBoxesThatTheRulesRoundOrWrap) {

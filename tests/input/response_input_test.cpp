@@ -1,0 +1,116 @@
+// The response file's plan and reading around the fixed-column rules: what
+// --format auto finds in a file, and a key typed by the user.
+#include "input/response_input.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+#include "input/text/settings_reader.h"
+#include "platform/control_ids.h"
+#include "support/temp_dir.h"
+
+namespace tarvo {
+namespace {
+
+namespace id = control;
+using test_support::TempDir;
+
+class Texts final : public ControlTexts {
+  public:
+    explicit Texts(std::map<int, std::string> texts) : texts_(std::move(texts)) {}
+    std::string ControlText(int controlId) const override {
+        const auto found = texts_.find(controlId);
+        return found == texts_.end() ? std::string() : found->second;
+    }
+
+  private:
+    std::map<int, std::string> texts_;
+};
+
+TEST(AutoFormat, AFirstRowOfNamesIsAHeaderAndARowOfResponsesIsNot) {
+    TempDir dir;
+    const struct {
+        const char* bytes;
+        ResponseFormat format;
+        bool header;
+        std::size_t items;
+    } cases[] = {
+        {"i1,i2,i3,i4\r\n1,0,1,1\r\n0,0,1,0\r\n1,1,1,0\r\n", ResponseFormat::Csv, true, 4},
+        {"1,0,1,1\r\n0,0,1,0\r\n1,1,1,0\r\n", ResponseFormat::Csv, false, 4},
+        // No ID column is named: every column holds items.
+        {"id\tq1\tq2\tq3\nP1\t1\t0\t1\nP2\t0\t\t1\n", ResponseFormat::Tsv, true, 4},
+        {"P1\t1\t0\t1\nP2\t0\t1\t1\n", ResponseFormat::Tsv, false, 4},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        const std::string file = dir.Write("resp.txt", c.bytes);
+        const ResponsePlan plan =
+            PlanResponseFile(Texts({{id::kResponseFile, file}, {id::kResponseFormat, "auto"}}));
+        ASSERT_EQ(plan.error, "");
+        EXPECT_EQ(plan.layout.format, c.format);
+        EXPECT_EQ(plan.layout.header, c.header);
+        ASSERT_TRUE(plan.columns);
+        EXPECT_EQ(plan.columns->items.size(), c.items);
+    }
+    // What the settings state about the header wins over what the file looks like.
+    const std::string file = dir.Write("resp.csv", "i1,i2\r\n1,0\r\n0,1\r\n");
+    EXPECT_FALSE(PlanResponseFile(Texts({{id::kResponseFile, file},
+                                         {id::kResponseFormat, "auto"},
+                                         {id::kHeaderRow, "no"}}))
+                     .layout.header);
+}
+
+// Reads a four-item fixed-column file with the key given by texts.
+struct Read {
+    ResponseFileRead read;
+    PersonTable persons;
+};
+Read ReadWith(const std::string& file, std::map<int, std::string> texts) {
+    texts.insert({{id::kResponseFile, file},
+                  {id::kItemCount, "4"},
+                  {id::kResponseStart, "6"},
+                  {id::kExamineeIdStart, "1"},
+                  {id::kExamineeIdLength, "4"}});
+    const Texts boxes(texts);
+    const ResponsePlan plan = PlanResponseFile(boxes);
+    Read result;
+    result.read = ReadPlannedResponses(plan, ReadRunSettings(boxes), result.persons);
+    return result;
+}
+
+TEST(TypedKey, ScoresLikeAKeyRecordAndWinsOverOne) {
+    TempDir dir;
+    const std::string plain = dir.Write("plain.dat", "P001 ABCA\r\nP002 AB D\r\n");
+    const std::string keyed = dir.Write("keyed.dat", "KEY  DCBA\r\nP001 ABCA\r\nP002 AB D\r\n");
+    for (const char* key : {"ABCD", "A,B,C,D", "ABCD  "}) {
+        SCOPED_TRACE(key);
+        for (const std::string& file : {plain, keyed}) {
+            const Read r = ReadWith(file, {{id::kAnswerKey, key}});
+            ASSERT_EQ(r.read.error, "");
+            EXPECT_TRUE(r.read.keyTyped);
+            ASSERT_EQ(r.persons.personCount(), 2u);
+            EXPECT_EQ(r.persons.responses, (std::vector<std::uint8_t>{1, 1, 1, 0, 1, 1, 9, 1}));
+        }
+    }
+    // Blanks alone are no key: the key record's, or all "1".
+    const Read none = ReadWith(keyed, {{id::kAnswerKey, "   "}});
+    EXPECT_FALSE(none.read.keyTyped);
+    EXPECT_EQ(none.persons.responses[0], 0);  // A against the record's D
+}
+
+TEST(TypedKey, AKeyOfAnotherLengthOrBesideAKeyFileIsRefusedSayingWhy) {
+    TempDir dir;
+    const std::string file = dir.Write("resp.dat", "P001 ABCA\r\n");
+    Read r = ReadWith(file, {{id::kAnswerKey, "ABC"}});
+    EXPECT_EQ(r.read.error,
+              "the typed key (--key) 'ABC' does not give one key character for each of the 4 "
+              "items: write the key as one line, one character per item (ACDB...) or one cell "
+              "per item");
+    r = ReadWith(file, {{id::kAnswerKey, "ABCD"}, {id::kKeyFile, dir.Write("key.txt", "ABCD\n")}});
+    EXPECT_NE(r.read.error.find("keep one of them"), std::string::npos) << r.read.error;
+}
+
+}  // namespace
+}  // namespace tarvo
