@@ -82,8 +82,9 @@ void TakeEnd(const EstimationOutcome& outcome, ComparedModel& row) {
     row.end = outcome.loop.end;
     row.cycles = outcome.loop.completed;
     if (row.end == LoopEnd::PassLimit) {
-        row.note = "Its EM used every cycle without settling, so its -2LL may be above the "
-                   "minimum.";
+        row.note =
+            "Its EM used every cycle without settling, so its -2LL may be above the "
+            "minimum.";
     }
 }
 
@@ -104,9 +105,8 @@ ComparedModel FitModel(const RunRequest& request, MarginalModel model, const Run
         ResultFile nowhere;
         ResultWriter writer(nowhere, estimator->LayoutMode(), false);
         WorkerPool pool(request.threads);
-        const EstimationOutcome outcome =
-            estimator->Estimate(inputs, quiet, writer, Engine{pool, engine.arithmetic,
-                                                              engine.vectorUnit});
+        const EstimationOutcome outcome = estimator->Estimate(
+            inputs, quiet, writer, Engine{pool, engine.arithmetic, engine.vectorUnit});
         TakeEnd(outcome, row);
         if (outcome.stopped) {
             row.note = "Stopped before its estimation ended; not compared.";
@@ -178,8 +178,8 @@ std::string Cell(const char* format, double x) {
 std::string Row(const std::string& model, const std::string& m2ll, const std::string& k,
                 const std::string& aic, const std::string& bic, const std::string& test) {
     char text[256];
-    std::snprintf(text, sizeof text, "  %-8s %12s %11s %12s %12s  %s", model.c_str(),
-                  m2ll.c_str(), k.c_str(), aic.c_str(), bic.c_str(), test.c_str());
+    std::snprintf(text, sizeof text, "  %-8s %12s %11s %12s %12s  %s", model.c_str(), m2ll.c_str(),
+                  k.c_str(), aic.c_str(), bic.c_str(), test.c_str());
     std::string line = text;
     while (!line.empty() && line.back() == ' ') line.pop_back();
     return line;
@@ -207,9 +207,8 @@ std::vector<std::string> TableLines(const ModelComparison& comparison) {
             lines.push_back(Row(name, "n/a", "n/a", "n/a", "n/a", test));
             continue;
         }
-        lines.push_back(Row(name, Cell("%.3f", f.minus2LogLikelihood),
-                            std::to_string(f.parameters), Cell("%.3f", f.aic), Cell("%.3f", f.bic),
-                            test));
+        lines.push_back(Row(name, Cell("%.3f", f.minus2LogLikelihood), std::to_string(f.parameters),
+                            Cell("%.3f", f.aic), Cell("%.3f", f.bic), test));
     }
     for (const ComparedModel& row : comparison.models) {
         const std::string& note = row.note.empty() ? row.fit.note : row.note;
@@ -262,15 +261,17 @@ ReportSection ModelComparisonSection(const ModelComparison& comparison) {
     }
     ReportSection section;
     section.key = "model_comparison";
-    section.json = Json{
-        {"models", std::move(models)},
-        {"tests", std::move(tests)},
-        {"priors",
-         "none: every model is fitted by maximum likelihood, as the likelihood-ratio test needs; "
-         "the run's own fit is taken over when no prior acted in it, and fitted again without "
-         "its priors otherwise"},
-    }
-                       .dump(-1, ' ', false, Json::error_handler_t::replace);
+    section.json =
+        Json{
+            {"models", std::move(models)},
+            {"tests", std::move(tests)},
+            {"priors",
+             "none: every model is fitted by maximum likelihood, as the likelihood-ratio test "
+             "needs; "
+             "the run's own fit is taken over when no prior acted in it, and fitted again without "
+             "its priors otherwise"},
+        }
+            .dump(-1, ' ', false, Json::error_handler_t::replace);
     section.summary = TableLines(comparison);
     return section;
 }

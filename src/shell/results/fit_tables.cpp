@@ -83,9 +83,14 @@ RunFit ReadRunFit(const RunReport& report) {
     for (const std::string& text : section->itemMembers) {
         const Json members = Members(text);
         const Json& f = members.is_object() && members.contains("fit") ? members["fit"] : Json();
-        ItemFitValues item{NumberOf(f, "s_x2"),   NumberOf(f, "df"),     NumberOf(f, "p"),
-                           NumberOf(f, "p_adjusted"), NumberOf(f, "infit"), NumberOf(f, "outfit"),
-                           {},                    TextOf(members, "fit_note")};
+        ItemFitValues item{NumberOf(f, "s_x2"),
+                           NumberOf(f, "df"),
+                           NumberOf(f, "p"),
+                           NumberOf(f, "p_adjusted"),
+                           NumberOf(f, "infit"),
+                           NumberOf(f, "outfit"),
+                           {},
+                           TextOf(members, "fit_note")};
         if (f.is_object() && f.contains("group_residuals") && f["group_residuals"].is_array()) {
             for (const Json& r : f["group_residuals"]) {
                 item.groupResiduals.push_back(r.is_number() ? r.get<double>() : kNaN);
@@ -141,11 +146,10 @@ ResultTable BuildLocalDependenceTable(const RunReport& report) {
     std::stable_sort(pairs.begin(), pairs.end(),
                      [](const auto& x, const auto& y) { return x.second > y.second; });
     for (const auto& [items, value] : pairs) {
-        std::vector<TableCell> row{NumberCell(items.first, 0),
-                                   TextCell(ItemName(report, items.first)),
-                                   NumberCell(items.second, 0),
-                                   TextCell(ItemName(report, items.second)), NumberCell(value, 3),
-                                   TextCell("")};
+        std::vector<TableCell> row{
+            NumberCell(items.first, 0),  TextCell(ItemName(report, items.first)),
+            NumberCell(items.second, 0), TextCell(ItemName(report, items.second)),
+            NumberCell(value, 3),        TextCell("")};
         if (flagged.count(items) != 0) {
             const std::string why =
                 "Q3 " + FitNumber(value, 3) + " is above " + FitNumber(flagAbove, 3) +
@@ -167,10 +171,11 @@ std::string LocalDependenceNote(const RunReport& report) {
     if (!q3.is_object()) return {};
     const std::string note = TextOf(q3, "note");
     if (!note.empty()) return note;
-    std::string text = "Yen's Q3, the correlation of two items' residuals over the examinees: "
-                       "the average is " +
-                       FitNumber(NumberOf(q3, "average_q3"), 3) + "; pairs above " +
-                       FitNumber(NumberOf(q3, "flag_above"), 3) + " are flagged.";
+    std::string text =
+        "Yen's Q3, the correlation of two items' residuals over the examinees: "
+        "the average is " +
+        FitNumber(NumberOf(q3, "average_q3"), 3) + "; pairs above " +
+        FitNumber(NumberOf(q3, "flag_above"), 3) + " are flagged.";
     if (!q3.contains("matrix") || q3["matrix"].is_null()) {
         text += " The report lists the largest pairs only.";
     }
@@ -194,13 +199,12 @@ ResultTable BuildComparisonTable(const RunReport& report) {
         if (const std::string testNote = TextOf(test, "note"); !testNote.empty()) {
             note += (note.empty() ? "" : " ") + testNote;
         }
-        table.rows.push_back({TextCell(name), NumberCell(NumberOf(model, "minus_2_log_likelihood"), 3),
-                              NumberCell(NumberOf(model, "parameters"), 0),
-                              NumberCell(NumberOf(model, "aic"), 3),
-                              NumberCell(NumberOf(model, "bic"), 3),
-                              NumberCell(NumberOf(test, "chi_square"), 3),
-                              NumberCell(NumberOf(test, "df"), 0),
-                              ProbabilityCell(NumberOf(test, "p")), TextCell(note)});
+        table.rows.push_back(
+            {TextCell(name), NumberCell(NumberOf(model, "minus_2_log_likelihood"), 3),
+             NumberCell(NumberOf(model, "parameters"), 0), NumberCell(NumberOf(model, "aic"), 3),
+             NumberCell(NumberOf(model, "bic"), 3), NumberCell(NumberOf(test, "chi_square"), 3),
+             NumberCell(NumberOf(test, "df"), 0), ProbabilityCell(NumberOf(test, "p")),
+             TextCell(note)});
     }
     return table;
 }

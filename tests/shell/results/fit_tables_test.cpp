@@ -1,6 +1,8 @@
 // The fit statistics in the results window's tables, read from the report's
 // sections as the run writes them: the item and examinee fit columns with
 // their flagged cells, the Q3 pairs largest first, the model comparison.
+#include "shell/results/fit_tables.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,7 +11,6 @@
 
 #include "run/fit_sections.h"
 #include "run/model_comparison.h"
-#include "shell/results/fit_tables.h"
 #include "shell/results/result_table.h"
 #include "shell/results/results_data.h"
 
