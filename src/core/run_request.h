@@ -41,6 +41,10 @@ struct RunRequest {
     std::string outputFile;  // exactly as typed
     Method method = Method::Classic;
     MarginalSettings marginal;  // read only by the marginal estimator
+    // The marginal models fitted besides the run's own on the same data for
+    // the report's model comparison, fewest parameters first, each nested
+    // in the next; empty: none. The result file is the run's model's only.
+    std::vector<MarginalModel> compareModels;
     // The answer to the standardise question of the joint modes; nothing:
     // the run asks the user when it gets there.
     std::optional<bool> standardize;

@@ -9,7 +9,7 @@ namespace tarvo::request {
 
 namespace {
 
-constexpr std::array<OptionSpec, 37> kOptions{{
+constexpr std::array<OptionSpec, 38> kOptions{{
     {"mode", "N", "calibration mode 1..8 (default 2, see below)"},
     {"response-file", "PATH", "response file (examinee records)", control::kResponseFile},
     {"item-file", "PATH", "item parameter file", control::kItemParameterFile},
@@ -59,6 +59,10 @@ constexpr std::array<OptionSpec, 37> kOptions{{
     {"estimate-population", "", "with --fix-items: estimate the ability mean and SD"},
     {"em-cycles", "N", "most EM cycles (500)"},
     {"em-tolerance", "X", "largest parameter change to stop at (0.0001)"},
+    {"compare", "MODELS",
+     "also fit these models (two or more of 1pl, rasch, 2pl,\n"
+     "3pl, by commas) on the same data and compare them by\n"
+     "-2LL, AIC, BIC and likelihood-ratio tests in the report"},
 }};
 
 std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
@@ -169,6 +173,8 @@ std::string ApplyOption(std::string_view name, std::string_view value, RequestTe
         texts.emCycles = text;
     } else if (name == "em-tolerance") {
         texts.emTolerance = text;
+    } else if (name == "compare") {
+        texts.compare = text;
     }
     return {};
 }
@@ -226,6 +232,13 @@ OptionList RequestOptions(const RunRequest& request) {
     if (m.estimatePopulation) options.emplace_back("estimate-population", "yes");
     options.emplace_back("em-cycles", std::to_string(m.maxCycles));
     options.emplace_back("em-tolerance", ShortestText(m.tolerance));
+    if (!request.compareModels.empty()) {
+        std::string names;
+        for (const MarginalModel model : request.compareModels) {
+            names += (names.empty() ? "" : ",") + std::string(ModelName(model));
+        }
+        options.emplace_back("compare", names);
+    }
     return options;
 }
 

@@ -1,5 +1,7 @@
 #include "request/request_parser.h"
 
+#include <array>
+
 #include "core/modes.h"
 #include "input/format/response_format.h"
 #include "input/text/settings_reader.h"
@@ -47,6 +49,14 @@ constexpr Field kThreadCount{RequestField::Threads, {"The thread count", "--thre
 constexpr Field kQuadrature{RequestField::Quadrature, {"Quadrature points", "--quadrature"}};
 constexpr Field kCycles{RequestField::EmCycles, {"The EM cycle limit", "--em-cycles"}};
 constexpr Field kTolerance{RequestField::EmTolerance, {"The EM tolerance", "--em-tolerance"}};
+constexpr Field kCompare{RequestField::Compare, {"The models to compare", "--compare"}};
+
+// The models a comparison can take, each nested in the next: the 1PL is the
+// Rasch model with its common slope held at 1, the Rasch model the 2PL with
+// every slope equal, the 2PL the 3PL with c = 0. A c given by the item file
+// is nested in none of them.
+constexpr std::array<MarginalModel, 4> kComparable{MarginalModel::OnePL, MarginalModel::Rasch,
+                                                   MarginalModel::TwoPL, MarginalModel::ThreePL};
 constexpr Field kPopulationPointCount{RequestField::ScorePopulation,
                                       {"The score table's points", "--population-points"}};
 constexpr Field kPopulationSpan{RequestField::ScorePopulation,
@@ -153,6 +163,22 @@ class Checker {
     RequestCheck check_;
 };
 
+void TakeCompare(const Text& text, Checker& checker, std::vector<MarginalModel>& models) {
+    if (!text || checker.Refused()) return;
+    std::array<std::string_view, kComparable.size()> names;
+    for (std::size_t k = 0; k < kComparable.size(); ++k) names[k] = ModelName(kComparable[k]);
+    std::string message;
+    const auto chosen = DistinctWordsIn(*text, names, 2,
+                                        "two or more of 1pl, rasch, 2pl and 3pl, each once, "
+                                        "separated by commas",
+                                        kCompare.name, message);
+    if (!chosen) {
+        checker.Refuse(kCompare.field, std::move(message));
+        return;
+    }
+    for (const std::size_t k : *chosen) models.push_back(kComparable[k]);
+}
+
 void TakeMarginal(const RequestTexts& texts, int mode, Checker& checker, MarginalSettings& m) {
     MarginalModel model = DefaultMarginalModel(mode);
     if (texts.model && !checker.Refused()) {
@@ -228,6 +254,12 @@ RequestCheck ParseRequest(const RequestTexts& texts) {
     }
     if (request.method == Method::Marginal) {
         TakeMarginal(texts, request.mode, checker, request.marginal);
+        TakeCompare(texts.compare, checker, request.compareModels);
+    } else if (texts.compare) {
+        checker.Refuse(RequestField::Compare,
+                       "Comparing models (--compare) needs the marginal method (--method mml): "
+                       "the classic estimator's likelihood grows with every examinee's own "
+                       "ability, so its models cannot be compared by -2LL, AIC or BIC.");
     } else if (texts.AnyMarginalText()) {
         checker.Refuse(RequestField::Method,
                        "The marginal estimator's options (--model, --prior-*, --quadrature, "

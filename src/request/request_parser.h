@@ -24,6 +24,7 @@ enum class RequestField {
     Scoring,
     EmCycles,
     EmTolerance,
+    Compare,
     EstimatePopulation,
     Standardize,
     Threads,

@@ -34,6 +34,7 @@ struct RequestTexts {
     Text scoring;
     Text emCycles;
     Text emTolerance;
+    Text compare;  // the models to compare, by name, separated by commas
     bool fixItems = false;
     bool estimatePopulation = false;
     // The runner's.
@@ -52,7 +53,7 @@ struct RequestTexts {
     // Whether any of the marginal estimator's own settings was given.
     bool AnyMarginalText() const {
         return model || priorA.state || priorB.state || priorC.state || quadrature || scoring ||
-               emCycles || emTolerance || fixItems || estimatePopulation;
+               emCycles || emTolerance || compare || fixItems || estimatePopulation;
     }
 };
 

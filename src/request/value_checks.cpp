@@ -1,5 +1,6 @@
 #include "request/value_checks.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -58,6 +59,33 @@ std::optional<double> NumberIn(std::string_view text, NumberRange range, FieldNa
     message = Refusal(field, "a number from " + Shown(range.lowest) + " to " + Shown(range.highest),
                       text);
     return std::nullopt;
+}
+
+std::optional<std::vector<std::size_t>> DistinctWordsIn(std::string_view text,
+                                                        std::span<const std::string_view> words,
+                                                        std::size_t fewest, std::string_view wanted,
+                                                        FieldName field, std::string& message) {
+    std::vector<std::size_t> found;
+    std::string_view rest = text;
+    while (true) {
+        const std::size_t comma = rest.find(',');
+        const std::string_view word = WithoutBlanks(rest.substr(0, comma));
+        const auto known = std::find(words.begin(), words.end(), word);
+        const std::size_t index = static_cast<std::size_t>(known - words.begin());
+        if (known == words.end() || std::find(found.begin(), found.end(), index) != found.end()) {
+            message = Refusal(field, wanted, text);
+            return std::nullopt;
+        }
+        found.push_back(index);
+        if (comma == std::string_view::npos) break;
+        rest.remove_prefix(comma + 1);
+    }
+    if (found.size() < fewest) {
+        message = Refusal(field, wanted, text);
+        return std::nullopt;
+    }
+    std::sort(found.begin(), found.end());
+    return found;
 }
 
 }  // namespace tarvo::request

@@ -6,8 +6,10 @@
 // one message shape: "FIELD must be WANTED, not 'TEXT'."
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarvo::request {
 
@@ -35,6 +37,15 @@ std::optional<int> WholeIn(std::string_view text, WholeRange range, FieldName fi
                            std::string& message);
 std::optional<double> NumberIn(std::string_view text, NumberRange range, FieldName field,
                                std::string& message);
+
+// The words of a list separated by commas (blanks around each ignored),
+// each one of words and none twice, at least fewest of them: their indexes
+// in words, ascending. Otherwise nothing, and message holds the refusal,
+// which names what is wanted.
+std::optional<std::vector<std::size_t>> DistinctWordsIn(std::string_view text,
+                                                        std::span<const std::string_view> words,
+                                                        std::size_t fewest, std::string_view wanted,
+                                                        FieldName field, std::string& message);
 
 // text without the blanks (spaces and tabs) around it.
 std::string_view WithoutBlanks(std::string_view text);

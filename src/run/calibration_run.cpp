@@ -21,6 +21,7 @@
 #include "run/fit_sections.h"
 #include "run/input_check_section.h"
 #include "run/input_files_section.h"
+#include "run/model_comparison.h"
 #include "run/recording_host.h"
 #include "run/run_fit.h"
 #include "run/run_score_table.h"
@@ -45,6 +46,10 @@ struct RunRecord {
     unsigned threads = 0;  // worker threads the estimation used
     std::optional<SummedScoreReport> summedScores;
     std::vector<std::string> unwrittenFiles;
+    // The tables as read, kept before the estimation changes them when the
+    // run compares models on them; why they could not be kept.
+    std::optional<RunInputs> inputsAsRead;
+    std::string comparisonProblem;
 };
 
 // Writing the result over one of the run's own input files would destroy
@@ -148,6 +153,14 @@ RunEnd RunWithoutGuard(const RunRequest& request, RunHost& host, const EngineSet
     RunInputs& inputs = *record.inputs;
     if (std::string refusal = estimator->CheckInputs(inputs); !refusal.empty()) {
         return Refuse(host, record, std::move(refusal), RunEnd::EndedAtCheck);
+    }
+
+    if (!request.compareModels.empty() && request.method == Method::Marginal) {
+        try {
+            record.inputsAsRead = inputs;
+        } catch (const std::bad_alloc&) {
+            record.comparisonProblem = "there was not enough memory for a copy of the data.";
+        }
     }
 
     const std::string& outputFile = request.outputFile;
@@ -268,6 +281,24 @@ std::vector<ReportSection> FitOfFinishedRun(const RunRequest& request, RunEnd en
     }
 }
 
+// The model comparison of a finished marginal run that asks for one; a
+// failure costs only the comparison.
+std::vector<ReportSection> ComparisonOfFinishedRun(const RunRequest& request, RunEnd end,
+                                                   const RunRecord& record, RunHost& host,
+                                                   const EngineSettings& engine) {
+    if (request.compareModels.empty() || request.method != Method::Marginal) return {};
+    if (end != RunEnd::Finished || !record.inputs || !record.estimation) return {};
+    if (!record.inputsAsRead) return {ModelComparisonFailedSection(record.comparisonProblem)};
+    try {
+        return {ModelComparisonSection(CompareModels(request, *record.inputsAsRead, *record.inputs,
+                                                     *record.estimation, host, engine))};
+    } catch (const std::bad_alloc&) {
+        return {ModelComparisonFailedSection("there was not enough memory.")};
+    } catch (const std::exception& failure) {
+        return {ModelComparisonFailedSection(std::string(failure.what()) + ".")};
+    }
+}
+
 unsigned ThreadsAsked(unsigned threads) {
     if (threads > 0) return threads;
     return std::max(1u, std::thread::hardware_concurrency());
@@ -284,6 +315,11 @@ RunEnd RunCalibration(const RunRequest& request, RunHost& host, RunReport* repor
         RunGuarded(request, recording, engine, extras.summedScores && report != nullptr, record);
     if (report == nullptr) return end;
     std::vector<ReportSection> fitSections = FitOfFinishedRun(request, end, record);
+    for (ReportSection& section :
+         ComparisonOfFinishedRun(request, end, record, recording, engine)) {
+        fitSections.push_back(std::move(section));
+    }
+    record.inputsAsRead.reset();
     report::ReportSources sources;
     sources.request = &request;
     sources.end = end;

@@ -152,37 +152,57 @@ std::vector<std::size_t> MisfittingWorstFirst(const std::vector<Row>& rows, Key 
     return order;
 }
 
-std::string ItemWarning(const fit::FitResults& fit, const ItemTable& items) {
-    const std::vector<std::size_t> order = MisfittingWorstFirst(fit.items, MisfitOrder);
+// What a misfit warning says: the rows counted, the rule, how the named
+// ones are introduced when not all are named, and what to do.
+struct MisfitWords {
+    const char* one;
+    const char* many;
+    const char* rule;
+    const char* worst;
+    const char* advice;
+};
+
+// "N rows ... (rule): the worst few by key, each as describe gives it. Advice."
+template <typename Row, typename Key, typename Describe>
+std::string MisfitWarning(const std::vector<Row>& rows, Key key, Describe describe,
+                          const MisfitWords& words) {
+    const std::vector<std::size_t> order = MisfittingWorstFirst(rows, key);
     std::vector<std::string> named;
     for (std::size_t k = 0; k < std::min(order.size(), kWorstNamed); ++k) {
-        const std::size_t i = order[k];
-        named.push_back(Named("item", i + 1, items.AccNo[i]) + " (" + ItemEvidence(fit.items[i]) +
-                        ")");
+        named.push_back(describe(order[k]));
     }
-    return Plural(order.size(), "item does", "items do") +
-           " not fit the model (S-X2 p below 0.01 after the Benjamini-Hochberg correction, or "
-           "infit or outfit outside 0.7 to 1.3 where S-X2 is not defined)" +
-           (order.size() > kWorstNamed ? "; the worst: " : ": ") + Joined(named) +
-           ". Check each one's key and wording, and drop an item that stays misfitting and run "
-           "again.";
+    return Plural(order.size(), words.one, words.many) + words.rule +
+           (order.size() > kWorstNamed ? std::string("; ") + words.worst + ": " : ": ") +
+           Joined(named) + ". " + words.advice;
+}
+
+std::string ItemWarning(const fit::FitResults& fit, const ItemTable& items) {
+    return MisfitWarning(
+        fit.items, MisfitOrder,
+        [&](std::size_t i) {
+            return Named("item", i + 1, items.AccNo[i]) + " (" + ItemEvidence(fit.items[i]) + ")";
+        },
+        {"item does", "items do",
+         " not fit the model (S-X2 p below 0.01 after the Benjamini-Hochberg correction, or "
+         "infit or outfit outside 0.7 to 1.3 where S-X2 is not defined)",
+         "the worst",
+         "Check each one's key and wording, and drop an item that stays misfitting and run "
+         "again."});
 }
 
 std::string PersonWarning(const fit::FitResults& fit, const PersonTable& persons) {
-    const std::vector<std::size_t> order =
-        MisfittingWorstFirst(fit.persons, [](const fit::PersonFit& person) { return person.lz; });
-    std::vector<std::string> named;
-    for (std::size_t k = 0; k < std::min(order.size(), kWorstNamed); ++k) {
-        const std::size_t j = order[k];
-        named.push_back(Named("examinee", j + 1, persons.ExaminID[j]) + " (lz " +
-                        Fixed(fit.persons[j].lz, 2) + ")");
-    }
-    return Plural(order.size(), "examinee responds", "examinees respond") +
-           " unlike the model expects (lz below -1.96, about 2.5% of examinees even when the "
-           "model holds)" +
-           (order.size() > kWorstNamed ? "; the most aberrant: " : ": ") + Joined(named) +
-           ". Review their records for a shifted answer sheet, a wrong form, copying or guessing "
-           "before reporting their scores.";
+    return MisfitWarning(
+        fit.persons, [](const fit::PersonFit& person) { return person.lz; },
+        [&](std::size_t j) {
+            return Named("examinee", j + 1, persons.ExaminID[j]) + " (lz " +
+                   Fixed(fit.persons[j].lz, 2) + ")";
+        },
+        {"examinee responds", "examinees respond",
+         " unlike the model expects (lz below -1.96, about 2.5% of examinees even when the "
+         "model holds)",
+         "the most aberrant",
+         "Review their records for a shifted answer sheet, a wrong form, copying or guessing "
+         "before reporting their scores."});
 }
 
 std::string PairWarning(const fit::LocalDependence& q3, const ItemTable& items) {

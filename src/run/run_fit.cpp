@@ -7,6 +7,7 @@
 #include "core/modes.h"
 #include "estimation/marginal/mml_quadrature.h"
 #include "fit/compute_fit.h"
+#include "fit/model_fit.h"
 #include "report/ability_statistics.h"
 #include "report/response_counts.h"
 
@@ -81,6 +82,17 @@ FitGrid ClassicFitGrid(std::span<const double> theta, std::span<const std::int32
     // Abilities without spread still need a distribution of some width.
     const double sd = std::max(std::sqrt(square / n), 1e-6);
     return GridOf(mml::NormalQuadrature(kClassicGridPoints, kClassicGridRange, mean, sd));
+}
+
+fit::ModelFit ModelFitOfRun(const RunRequest& request, const RunInputs& inputs,
+                            const EstimationOutcome& outcome) {
+    const report::ResponseCounts counts = report::CountResponses(inputs.persons);
+    const std::vector<int> estimated = EstimatedParameters(request, outcome, counts.itemValid);
+    const std::size_t examinees = static_cast<std::size_t>(
+        std::count_if(counts.nvalid.begin(), counts.nvalid.end(), [](auto n) { return n > 0; }));
+    return fit::DescribeModelFit(
+        fit::ModelLikelihood{outcome.logLikelihood, ModelParameters(request, outcome, estimated)},
+        examinees);
 }
 
 fit::FitResults FitOfRun(const RunRequest& request, const RunInputs& inputs,

@@ -34,4 +34,9 @@ FitGrid ClassicFitGrid(std::span<const double> theta, std::span<const std::int32
 fit::FitResults FitOfRun(const RunRequest& request, const RunInputs& inputs,
                          const EstimationOutcome& outcome);
 
+// A finished marginal run's -2LL, parameters, AIC and BIC, counted as
+// FitOfRun counts them.
+fit::ModelFit ModelFitOfRun(const RunRequest& request, const RunInputs& inputs,
+                            const EstimationOutcome& outcome);
+
 }  // namespace tarvo

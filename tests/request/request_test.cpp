@@ -233,6 +233,36 @@ TEST(RequestParser, TheScoreTableTakesAPopulationOnlyFromTheClassicEstimator) {
     EXPECT_EQ(ApplyOption("score-table", "", texts), "--score-table needs a file name");
 }
 
+// The models to compare: nested ones only, each once, kept fewest
+// parameters first and carried by the job file; refused for the classic
+// estimator, whose likelihood has no use in a comparison.
+TEST(RequestParser, TheModelsToCompareAreNestedMarginalModels) {
+    const RequestCheck check = Parse({{"method", "mml"}, {"compare", " 3pl, rasch ,2pl"}});
+    ASSERT_TRUE(check.request) << check.message;
+    const std::vector<MarginalModel> chain{MarginalModel::Rasch, MarginalModel::TwoPL,
+                                           MarginalModel::ThreePL};
+    EXPECT_EQ(check.request->compareModels, chain);
+    RequestTexts texts;
+    EXPECT_EQ(ApplyJobJson(JobJson(*check.request), "j.json", texts), "");
+    EXPECT_EQ(*texts.compare, "rasch,2pl,3pl");
+    EXPECT_EQ(ParseRequest(texts).request->compareModels, chain);
+    EXPECT_TRUE(Parse({{"method", "mml"}}).request->compareModels.empty());
+
+    const char* wanted =
+        "The models to compare (--compare) must be two or more of 1pl, rasch, 2pl and 3pl, each "
+        "once, separated by commas, not '";
+    for (const char* refused : {"2pl", "2pl,2pl", "2pl,4pl", "3pl-c-given,3pl", "2pl,,3pl", ""}) {
+        const RequestCheck bad = Parse({{"method", "mml"}, {"compare", refused}});
+        EXPECT_FALSE(bad.request) << refused;
+        EXPECT_EQ(bad.field, RequestField::Compare);
+        EXPECT_EQ(bad.message, std::string(wanted) + refused + "'.");
+    }
+    const RequestCheck classic = Parse({{"compare", "rasch,2pl"}});
+    EXPECT_FALSE(classic.request);
+    EXPECT_EQ(classic.field, RequestField::Compare);
+    EXPECT_NE(classic.message.find("needs the marginal method (--method mml)"), std::string::npos);
+}
+
 TEST(JobFile, ReadsBackWhatItWroteAndNamesWhatIsWrong) {
     RequestCheck check = Parse({{"mode", "3"}, {"method", "mml"}, {"model", "2pl"}});
     ASSERT_TRUE(check.request);

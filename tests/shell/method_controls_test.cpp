@@ -251,5 +251,39 @@ TEST(MarginalOptionsDialogTest, OkKeepsTheDialogOpenOnARefusedNumberAndTakesGood
     EXPECT_TRUE(again.PopulationBox()->isChecked());
 }
 
+// The model comparison is typed as the runner takes it, refused with the
+// runner's message, and carried by a job file's texts both ways.
+TEST(MarginalOptionsDialogTest, TheModelsToCompareAreCheckedAndCarried) {
+    EnsureApplication();
+    using request::RequestField;
+    MarginalOptionsDialog options(DefaultMarginalOptions(), 3);
+    QLineEdit* compare = options.Field(RequestField::Compare);
+    ASSERT_NE(compare, nullptr);
+    EXPECT_TRUE(compare->text().isEmpty());
+    compare->setText(QStringLiteral("2pl,4pl"));
+    options.show();
+    options.accept();
+    EXPECT_NE(options.result(), QDialog::Accepted);
+    EXPECT_TRUE(options.Refusal().startsWith(
+        QStringLiteral("The models to compare (--compare) must be two or more of")));
+    compare->setText(QStringLiteral("rasch, 2pl"));
+    options.accept();
+    EXPECT_EQ(options.result(), QDialog::Accepted);
+
+    request::RequestTexts texts;
+    texts.method = "mml";
+    PutForm(options.Form(), texts);
+    const request::RequestCheck check = request::ParseRequest(texts);
+    ASSERT_TRUE(check.request) << check.message;
+    EXPECT_EQ(check.request->compareModels,
+              (std::vector<MarginalModel>{MarginalModel::Rasch, MarginalModel::TwoPL}));
+    EXPECT_EQ(FormOf(texts).compare, "rasch, 2pl");
+
+    MarginalOptionsForm none = options.Form();
+    none.compare = "  ";
+    PutForm(none, texts);
+    EXPECT_FALSE(texts.compare.has_value());
+}
+
 }  // namespace
 }  // namespace tarvo::shell

@@ -65,6 +65,12 @@ void PutForm(const MarginalOptionsForm& form, request::RequestTexts& texts) {
     texts.estimatePopulation = form.estimatePopulation;
     texts.emCycles = form.emCycles;
     texts.emTolerance = form.emTolerance;
+    // Blank asks for no comparison.
+    if (request::WithoutBlanks(form.compare).empty()) {
+        texts.compare.reset();
+    } else {
+        texts.compare = form.compare;
+    }
 }
 
 MarginalOptionsForm FormOf(const request::RequestTexts& texts) {
@@ -84,6 +90,7 @@ MarginalOptionsForm FormOf(const request::RequestTexts& texts) {
     form.estimatePopulation = texts.estimatePopulation;
     if (texts.emCycles) form.emCycles = *texts.emCycles;
     if (texts.emTolerance) form.emTolerance = *texts.emTolerance;
+    if (texts.compare) form.compare = *texts.compare;
     return form;
 }
 

@@ -37,6 +37,9 @@ struct MarginalOptionsForm {
     bool estimatePopulation = false;
     std::string emCycles;
     std::string emTolerance;
+    // The models fitted besides the run's for the model comparison, as
+    // typed ("rasch,2pl,3pl"); empty: none.
+    std::string compare;
 };
 
 // The form filled with the marginal estimator's defaults: every prior as

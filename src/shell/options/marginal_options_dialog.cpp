@@ -90,6 +90,12 @@ MarginalOptionsDialog::MarginalOptionsDialog(const MarginalOptionsForm& form, in
     grid->addWidget(AddField(RequestField::EmCycles, form.emCycles), row++, 2);
     grid->addWidget(new QLabel(QStringLiteral("EM tolerance (largest change)"), this), row, 0);
     grid->addWidget(AddField(RequestField::EmTolerance, form.emTolerance), row++, 2);
+    grid->addWidget(new QLabel(QStringLiteral("Compare models (e.g. rasch,2pl,3pl)"), this), row,
+                    0);
+    QLineEdit* compare = AddField(RequestField::Compare, form.compare);
+    compare->setMaximumWidth(QWIDGETSIZE_MAX);
+    compare->setPlaceholderText(QStringLiteral("none"));
+    grid->addWidget(compare, row++, 2, 1, 3);
 
     refusal_ = new QLabel(this);
     refusal_->setWordWrap(true);
@@ -154,6 +160,7 @@ MarginalOptionsForm MarginalOptionsDialog::Form() const {
     form.estimatePopulation = population_->isChecked();
     form.emCycles = text(RequestField::EmCycles);
     form.emTolerance = text(RequestField::EmTolerance);
+    form.compare = text(RequestField::Compare);
     return form;
 }
 

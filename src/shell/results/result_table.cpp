@@ -10,6 +10,7 @@
 
 #include "output/masks.h"
 #include "report/report_flags.h"
+#include "shell/results/fit_tables.h"
 
 namespace tarvo::results {
 namespace {
@@ -177,6 +178,75 @@ std::vector<TableCell> PrintedCells(const ResultTable& table,
     return row;
 }
 
+// The misfit rule's bounds of a mean square where S-X2 is not defined.
+constexpr double kLowestMeanSquare = 0.7, kHighestMeanSquare = 1.3;
+
+bool OutsideMeanSquares(double x) {
+    return std::isfinite(x) && (x < kLowestMeanSquare || x > kHighestMeanSquare);
+}
+
+// A statistic that is not defined is blank, and says why in its tooltip.
+void ExplainBlanks(std::vector<TableCell>& row, std::size_t first, const std::string& note) {
+    if (note.empty()) return;
+    for (std::size_t c = first; c < row.size(); ++c) {
+        if (row[c].text.empty()) row[c].why = note;
+    }
+}
+
+TableCell FitCell(double value, int decimals) { return Cell(FitNumber(value, decimals), true); }
+
+// S-X2, df, p, adjusted p, infit, outfit; the cells that make the item
+// misfit say why, and an undefined statistic's blank cell says why not.
+void AddItemFitCells(std::vector<TableCell>& row, const ItemFitValues* fit, std::uint32_t flags) {
+    if (fit == nullptr) {
+        for (int k = 0; k < 6; ++k) row.push_back(Cell("", true));
+        return;
+    }
+    const std::size_t first = row.size();
+    row.push_back(FitCell(fit->sx2, 2));
+    row.push_back(FitCell(fit->df, 0));
+    row.push_back(Cell(FitProbability(fit->p), true));
+    row.push_back(Cell(FitProbability(fit->pAdjusted), true));
+    row.push_back(FitCell(fit->infit, 3));
+    row.push_back(FitCell(fit->outfit, 3));
+    ExplainBlanks(row, first, fit->note);
+    if ((flags & kItemMisfit) == 0) return;
+    if (std::isfinite(fit->pAdjusted)) {
+        Flag(row[first + 3],
+             "Misfit: the S-X2 p is " + FitProbability(fit->pAdjusted) +
+                 " after the Benjamini-Hochberg correction over the items, below 0.01, so the "
+                 "observed answers by rest score differ from what the model expects. Check the "
+                 "item's key and wording; drop it if it stays misfitting.");
+        return;
+    }
+    for (const std::size_t c : {first + 4, first + 5}) {
+        if (!OutsideMeanSquares(row[c].number)) continue;
+        Flag(row[c],
+             "Misfit: the mean square is outside 0.7 to 1.3, and S-X2 is not defined for "
+             "this item. Check the item's key and wording.");
+    }
+}
+
+// lz, infit, outfit; a misfitting examinee's lz says why.
+void AddPersonFitCells(std::vector<TableCell>& row, const PersonFitValues* fit,
+                       std::uint32_t flags) {
+    if (fit == nullptr) {
+        for (int k = 0; k < 3; ++k) row.push_back(Cell("", true));
+        return;
+    }
+    const std::size_t first = row.size();
+    row.push_back(FitCell(fit->lz, 3));
+    row.push_back(FitCell(fit->infit, 3));
+    row.push_back(FitCell(fit->outfit, 3));
+    ExplainBlanks(row, first, fit->note);
+    if ((flags & kPersonMisfit) != 0) {
+        Flag(row[first],
+             "Misfit: lz is below -1.96, so the answers are unlikely for this "
+             "ability. Review the record for a shifted answer sheet, a wrong form, "
+             "copying or guessing.");
+    }
+}
+
 }  // namespace
 
 int ResultTable::Column(std::string_view name) const {
@@ -235,7 +305,13 @@ ResultTable BuildItemTable(const PrintedTable& items, const RunReport& report) {
                      : static_cast<std::size_t>(accNo - table.columns.begin()) + 1;
         table.columns.insert(table.columns.begin() + static_cast<std::ptrdiff_t>(nameAt), "Name");
     }
-    if (withReport) table.columns.insert(table.columns.end(), {"p-value", "item-rest r", "Flags"});
+    const RunFit fit = ReadRunFit(report);
+    const bool withFit = withReport && !fit.items.empty();
+    if (withReport) table.columns.insert(table.columns.end(), {"p-value", "item-rest r"});
+    if (withFit) {
+        table.columns.insert(table.columns.end(), {"S-X2", "df", "p", "adj. p", "infit", "outfit"});
+    }
+    if (withReport) table.columns.push_back("Flags");
     SetNumericColumns(table, {"AccNo", "Name", "Flags"});
 
     std::map<int, const ItemReport*> bySeq;
@@ -250,6 +326,13 @@ ResultTable BuildItemTable(const PrintedTable& items, const RunReport& report) {
             }
             row.push_back(Cell(item ? Fixed(item->pValue, 3) : "", true));
             row.push_back(Cell(item ? Fixed(item->itemRest, 3) : "", true));
+            if (withFit) {
+                const std::size_t index =
+                    item == nullptr ? fit.items.size()
+                                    : static_cast<std::size_t>(item - report.itemRows.data());
+                AddItemFitCells(row, index < fit.items.size() ? &fit.items[index] : nullptr,
+                                item ? item->flags : 0u);
+            }
             row.push_back(Cell("", false));
             if (item != nullptr) {
                 FlagItemCells(table, row, item->flags, report.judgement);
@@ -265,7 +348,11 @@ ResultTable BuildPersonTable(const PrintedTable& persons, const RunReport& repor
     const bool withReport = !report.personRows.empty();
     ResultTable table;
     table.columns = persons.columns;
-    if (withReport) table.columns.insert(table.columns.end(), {"Raw score", "Flags"});
+    const RunFit fit = ReadRunFit(report);
+    const bool withFit = withReport && !fit.persons.empty();
+    if (withReport) table.columns.push_back("Raw score");
+    if (withFit) table.columns.insert(table.columns.end(), {"lz", "infit", "outfit"});
+    if (withReport) table.columns.push_back("Flags");
     SetNumericColumns(table, {"ExaminID", "Flags"});
     table.rows.reserve(persons.rows.size());
     for (const auto& printed : persons.rows) {
@@ -278,6 +365,13 @@ ResultTable BuildPersonTable(const PrintedTable& persons, const RunReport& repor
                     ? &report.personRows[static_cast<std::size_t>(seq) - 1]
                     : nullptr;
             row.push_back(Cell(person ? std::to_string(person->rawScore) : "", true));
+            if (withFit) {
+                const std::size_t index =
+                    person == nullptr ? fit.persons.size()
+                                      : static_cast<std::size_t>(person - report.personRows.data());
+                AddPersonFitCells(row, index < fit.persons.size() ? &fit.persons[index] : nullptr,
+                                  person ? person->flags : 0u);
+            }
             row.push_back(Cell("", false));
             if (person != nullptr) {
                 FlagPersonCells(table, row, person->flags, report.judgement);

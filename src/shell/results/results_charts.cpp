@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "shell/results/fit_tables.h"
+
 namespace tarvo::shell {
 namespace {
 
@@ -85,8 +87,39 @@ QChart* NewChart(const QString& title) {
     return chart;
 }
 
+// The residuals' axis: most standardised residuals of a fitting item lie
+// within +-2; the axis widens for larger ones.
+constexpr double kResidualAxis = 4;
+
+// ", S-X2 12.34, p 0.0312", or nothing when S-X2 is not defined.
+QString FitTitle(const results::PlottedItem& item) {
+    if (!std::isfinite(item.sx2)) return {};
+    return QStringLiteral(", S-X2 %1, p %2")
+        .arg(QString::fromStdString(results::FitNumber(item.sx2, 2)),
+             QString::fromStdString(results::FitProbability(item.p)));
+}
+
+// The groups' standardised residuals on a right axis of their own.
+void AttachResiduals(QChart* chart, const results::PlottedItem& item, QAbstractAxis* x) {
+    auto* residuals = new QScatterSeries;
+    residuals->setName(QStringLiteral("Standardised residual"));
+    residuals->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
+    residuals->setMarkerSize(7);
+    double largest = kResidualAxis;
+    for (std::size_t g = 0; g < item.groups.size() && g < item.groupResiduals.size(); ++g) {
+        const double r = item.groupResiduals[g];
+        if (!std::isfinite(r)) continue;
+        residuals->append(item.groups[g].meanTheta, r);
+        largest = std::max(largest, std::fabs(r));
+    }
+    auto* axis = Axis(QStringLiteral("Standardised residual"), -largest, largest);
+    chart->addAxis(axis, Qt::AlignRight);
+    Attach(chart, residuals, x, axis);
+}
+
 QChart* MakeCharacteristicChart(const results::PlottedItem& item) {
-    QChart* chart = NewChart(QStringLiteral("Item characteristic curve: ") + ItemName(item));
+    QChart* chart =
+        NewChart(QStringLiteral("Item characteristic curve: ") + ItemName(item) + FitTitle(item));
     auto* x = Axis(QStringLiteral("theta"), kThetaFrom, kThetaTo);
     auto* y = Axis(QStringLiteral("Probability correct"), 0, 1);
     chart->addAxis(x, Qt::AlignBottom);
@@ -124,6 +157,7 @@ QChart* MakeCharacteristicChart(const results::PlottedItem& item) {
         }
         Attach(chart, observed, x, y);
     }
+    if (!item.groupResiduals.empty() && !item.groups.empty()) AttachResiduals(chart, item, x);
     return chart;
 }
 

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "shell/results/fit_tables.h"
+
 namespace tarvo::results {
 namespace {
 
@@ -15,8 +17,17 @@ double Field(const PrintedTable& table, const std::vector<std::string>& row,
 
 std::vector<PlottedItem> ItemsFromReport(const RunReport& report) {
     std::vector<PlottedItem> items;
+    const RunFit fit = ReadRunFit(report);
     for (const ItemReport& row : report.itemRows) {
-        PlottedItem item{row.seqItem, row.accNo, {row.a, row.b, row.c}, {}};
+        PlottedItem item;
+        item.seqItem = row.seqItem;
+        item.accNo = row.accNo;
+        item.parameters = {row.a, row.b, row.c};
+        if (const std::size_t k = items.size(); k < fit.items.size()) {
+            item.sx2 = fit.items[k].sx2;
+            item.p = fit.items[k].p;
+            item.groupResiduals = fit.items[k].groupResiduals;
+        }
         for (std::size_t g = 0; g < row.groupTheta.size() && g < row.groupProportion.size() &&
                                 g < row.groupCount.size();
              ++g) {
@@ -106,6 +117,8 @@ ResultsData CollectResultsData(std::string_view fileText, RunReport report) {
     data.itemTable = BuildItemTable(data.file.items, data.report);
     data.personTable = BuildPersonTable(data.file.persons, data.report);
     if (data.report.summedScores) data.scoreTable = BuildScoreTable(*data.report.summedScores);
+    data.pairTable = BuildLocalDependenceTable(data.report);
+    data.comparisonTable = BuildComparisonTable(data.report);
 
     data.items = data.report.itemRows.empty() ? ItemsFromFile(data.file.items)
                                               : ItemsFromReport(data.report);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,12 @@ struct PlottedItem {
     std::string accNo;
     ItemParameters parameters;
     std::vector<AbilityGroup> groups;  // observed proportions; empty when unknown
+    // The item's S-X2 and its p, and the groups' standardised residuals
+    // (observed minus expected over its standard error); NaN and empty
+    // when the run has no fit.
+    double sx2 = std::numeric_limits<double>::quiet_NaN();
+    double p = std::numeric_limits<double>::quiet_NaN();
+    std::vector<double> groupResiduals;
 };
 
 struct ResultsData {
@@ -30,7 +37,9 @@ struct ResultsData {
     ResultFileRows file;
     ResultTable itemTable;
     ResultTable personTable;
-    ResultTable scoreTable;  // the run's summed-score table; empty when none was formed
+    ResultTable scoreTable;       // the run's summed-score table; empty when none was formed
+    ResultTable pairTable;        // Yen's Q3 pairs, largest first; empty without the fit
+    ResultTable comparisonTable;  // the model comparison; empty when none was asked for
     // The items the run estimated or was given, and the abilities it
     // estimated or was given; the report's values where it has them.
     std::vector<PlottedItem> items;
@@ -49,6 +58,8 @@ struct ResultsData {
     bool HasItemsTab() const { return !itemTable.rows.empty(); }
     bool HasExamineesTab() const { return !personTable.rows.empty(); }
     bool HasScoreTable() const { return report.summedScores.has_value(); }
+    bool HasLocalDependence() const { return !pairTable.rows.empty(); }
+    bool HasModelComparison() const { return !comparisonTable.rows.empty(); }
 };
 
 ResultsData CollectResultsData(std::string_view fileText, RunReport report);

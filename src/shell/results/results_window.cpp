@@ -24,6 +24,7 @@
 #include "shell/desktop/program_icon.h"
 #include "shell/desktop/window_fit.h"
 #include "shell/results/file_text_loader.h"
+#include "shell/results/fit_tables.h"
 #include "shell/results/plots_tab.h"
 #include "shell/results/result_table_model.h"
 #include "shell/results/result_table_view.h"
@@ -51,11 +52,40 @@ QString ModelCaption(const std::string& model) {
     return QString::fromStdString(model).toUpper();
 }
 
-QString SummaryHtml(const std::vector<std::string>& sentences) {
+QString Escaped(const std::string& text) { return QString::fromStdString(text).toHtmlEscaped(); }
+
+// A table of the model layer as HTML, numbers to the right.
+QString TableHtml(const results::ResultTable& table) {
+    QString html = QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\"><tr>");
+    for (const std::string& column : table.columns) {
+        html += QStringLiteral("<th>") + Escaped(column) + QStringLiteral("</th>");
+    }
+    html += QStringLiteral("</tr>");
+    for (const std::vector<results::TableCell>& row : table.rows) {
+        html += QStringLiteral("<tr>");
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            const bool number = c < table.numeric.size() && table.numeric[c];
+            html += (number ? QStringLiteral("<td align=\"right\">") : QStringLiteral("<td>")) +
+                    Escaped(row[c].text) + QStringLiteral("</td>");
+        }
+        html += QStringLiteral("</tr>");
+    }
+    return html + QStringLiteral("</table>");
+}
+
+QString SummaryHtml(const std::vector<std::string>& sentences,
+                    const results::ResultTable& comparison) {
     QString html = QStringLiteral("<html><body>");
     for (const std::string& sentence : sentences) {
-        html += QStringLiteral("<p>") + QString::fromStdString(sentence).toHtmlEscaped() +
-                QStringLiteral("</p>");
+        html += QStringLiteral("<p>") + Escaped(sentence) + QStringLiteral("</p>");
+    }
+    if (!comparison.rows.empty()) {
+        html += QStringLiteral(
+                    "<p>Model comparison on the same data, every model by maximum likelihood "
+                    "without priors; each model is tested against the one above it by the "
+                    "likelihood ratio (chi-square, df, p); lower AIC and BIC are "
+                    "better:</p>") +
+                TableHtml(comparison);
     }
     return html + QStringLiteral("</body></html>");
 }
@@ -103,8 +133,11 @@ ResultsWindow::ResultsWindow(const QString& resultFile, RunReport report, Deskto
         tabs_->addTab(plots_, QStringLiteral("Plots"));
     }
     if (data_.HasScoreTable()) tabs_->addTab(MakeScoreTableTab(), QStringLiteral("Score table"));
+    if (data_.HasLocalDependence()) {
+        tabs_->addTab(MakeLocalDependenceTab(), QStringLiteral("Local dependence"));
+    }
     summary_ = new QTextBrowser;
-    summary_->setHtml(SummaryHtml(results::SummarySentences(data_)));
+    summary_->setHtml(SummaryHtml(results::SummarySentences(data_), data_.comparisonTable));
     tabs_->addTab(summary_, QStringLiteral("Summary"));
 
     // The summary first; the file's text, which may be long, is read into
@@ -245,6 +278,14 @@ QWidget* ResultsWindow::MakeScoreTableTab() {
     page->addWidget(view->MakePage(note));
     page->addWidget(chart);
     return page;
+}
+
+QWidget* ResultsWindow::MakeLocalDependenceTab() {
+    pairModel_ = new ResultTableModel(data_.pairTable, this);
+    ResultTableView* view = MakeTableView(pairModel_, QStringLiteral("local-dependence"));
+    auto* note = new QLabel(QString::fromStdString(results::LocalDependenceNote(data_.report)));
+    note->setWordWrap(true);
+    return view->MakePage(note);
 }
 
 void ResultsWindows::ShowResults(const std::string& resultFile, const RunReport& report) {

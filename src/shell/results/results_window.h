@@ -53,6 +53,7 @@ class ResultsWindow final : public QWidget {
     QLineEdit* IdFilter() const { return idFilter_; }
     PlotsTab* Plots() const { return plots_; }
     ResultTableModel* ScoreModel() const { return scoreModel_; }
+    ResultTableModel* PairModel() const { return pairModel_; }
     // The result file's text as shown: read off the user-interface thread
     // once its tab is first shown (or this is called); FileTextShown() tells
     // when it has arrived. The note above it says what is left out and why.
@@ -66,6 +67,7 @@ class ResultsWindow final : public QWidget {
     ResultTableView* MakeTableView(ResultTableModel* model, const QString& tableName);
     QWidget* MakeExamineesTab();
     QWidget* MakeScoreTableTab();
+    QWidget* MakeLocalDependenceTab();
     void LoadFileText();
     void ShowFileText(const results::FileHead& head);
 
@@ -83,6 +85,7 @@ class ResultsWindow final : public QWidget {
     ResultTableModel* itemModel_ = nullptr;
     ResultTableModel* personModel_ = nullptr;
     ResultTableModel* scoreModel_ = nullptr;
+    ResultTableModel* pairModel_ = nullptr;
     QLineEdit* idFilter_ = nullptr;
     PlotsTab* plots_ = nullptr;
     QTextBrowser* summary_ = nullptr;

@@ -32,6 +32,8 @@
 
 #include "hand_written_result.h"
 #include "platform/control_ids.h"
+#include "run/fit_sections.h"
+#include "run/model_comparison.h"
 #include "sample_layout.h"
 #include "shell/main_dialog.h"
 #include "shell/progress/progress_window.h"
@@ -145,25 +147,27 @@ TEST_F(ResultsFromDialogTest, EachModeFamilyOpensItsTabsWithTheFilesRows) {
     } cases[] = {
         {3,
          "joint.csv",
-         {"Result file", "Items", "Examinees", "Plots", "Score table", "Summary"},
+         {"Result file", "Items", "Examinees", "Plots", "Score table", "Local dependence",
+          "Summary"},
          true,
          true,
          false},
         {6,
          "rasch.csv",
-         {"Result file", "Items", "Examinees", "Plots", "Score table", "Summary"},
+         {"Result file", "Items", "Examinees", "Plots", "Score table", "Local dependence",
+          "Summary"},
          true,
          true,
          false},
         {2,
          "items.csv",
-         {"Result file", "Items", "Plots", "Score table", "Summary"},
+         {"Result file", "Items", "Plots", "Score table", "Local dependence", "Summary"},
          true,
          false,
          false},
         {8,
          "items.txt",
-         {"Result file", "Items", "Plots", "Score table", "Summary"},
+         {"Result file", "Items", "Plots", "Score table", "Local dependence", "Summary"},
          true,
          false,
          true},
@@ -171,7 +175,8 @@ TEST_F(ResultsFromDialogTest, EachModeFamilyOpensItsTabsWithTheFilesRows) {
         // given items with their statistics from the run report.
         {1,
          "theta.csv",
-         {"Result file", "Items", "Examinees", "Plots", "Score table", "Summary"},
+         {"Result file", "Items", "Examinees", "Plots", "Score table", "Local dependence",
+          "Summary"},
          false,
          true,
          false},
@@ -371,6 +376,60 @@ TEST_F(ResultsWindowTest, TheItemCurvePassesHalfwayAtBAndShowsTheGroups) {
                                                item.groupProportion[static_cast<std::size_t>(g)]));
         }
     }
+}
+
+// The report's fit reaches the window: the item curve's title and its
+// residuals, the Local dependence tab and the comparison in the Summary.
+TEST_F(ResultsWindowTest, TheFitShowsInTheCurveThePairTabAndTheSummary) {
+    fit::FitResults fit;
+    fit.items.resize(3);
+    fit.items[0].sx2 = 7.25;
+    fit.items[0].df = 2;
+    fit.items[0].p = 0.0266;
+    fit.items[0].groupResidual = {1.5, -0.5, 2.25};
+    fit.persons.resize(report.personRows.size());
+    fit.localDependence.averageQ3 = -0.5;
+    fit.localDependence.flagAbove = -0.3;
+    fit.localDependence.largest = {{0, 1, 0.1}, {1, 2, -0.6}};
+    fit.localDependence.flagged = {{0, 1, 0.1}};
+    ItemTable items;
+    items.AccNo.assign(3, "");
+    PersonTable persons;
+    persons.ExaminID.assign(report.personRows.size(), "");
+    report.sections = FitSections(fit, items, persons, "a normal");
+    ModelComparison comparison;
+    comparison.models.resize(2);
+    comparison.models[0].model = MarginalModel::TwoPL;
+    comparison.models[0].fit = fit::DescribeModelFit(fit::ModelLikelihood{-100, 6}, 6);
+    comparison.models[1].model = MarginalModel::ThreePL;
+    comparison.models[1].fit = fit::DescribeModelFit(fit::ModelLikelihood{-98, 9}, 6);
+    comparison.tests.push_back(
+        fit::CompareNested(comparison.models[0].fit, comparison.models[1].fit));
+    report.sections.push_back(ModelComparisonSection(comparison));
+
+    const auto window = Open();
+    EXPECT_TRUE(window->TabTitles().contains(QStringLiteral("Local dependence")));
+    ASSERT_NE(window->PairModel(), nullptr);
+    EXPECT_EQ(window->PairModel()->rowCount(), 2);
+    EXPECT_GE(window->Data().itemTable.Column("S-X2"), 0);
+
+    window->Plots()->ItemList()->setCurrentRow(0);
+    QChart* chart = window->Plots()->Chart(Plot::Characteristic);
+    EXPECT_TRUE(chart->title().contains(QStringLiteral("S-X2 7.25, p 0.0266")))
+        << chart->title().toStdString();
+    QScatterSeries* residuals = nullptr;
+    for (QAbstractSeries* series : chart->series()) {
+        if (series->name() == QStringLiteral("Standardised residual"))
+            residuals = qobject_cast<QScatterSeries*>(series);
+    }
+    ASSERT_NE(residuals, nullptr);
+    ASSERT_EQ(residuals->count(), 3);
+    EXPECT_EQ(residuals->at(2), QPointF(report.itemRows[0].groupTheta[2], 2.25));
+
+    const QString summary = window->Summary()->toHtml();
+    EXPECT_TRUE(summary.contains(QStringLiteral("Model comparison on the same data")));
+    EXPECT_TRUE(summary.contains(QStringLiteral("3pl")));
+    EXPECT_TRUE(summary.contains(QStringLiteral("4.000")));  // the likelihood ratio
 }
 
 TEST_F(ResultsWindowTest, TestInformationIsTheSumOfTheItemsAndTheErrorItsInverseRoot) {

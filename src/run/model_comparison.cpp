@@ -1,0 +1,289 @@
+#include "run/model_comparison.h"
+
+#include <cmath>
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <new>
+#include <nlohmann/json.hpp>
+
+#include "output/result_file.h"
+#include "output/result_writer.h"
+#include "parallel/worker_pool.h"
+#include "run/estimator_table.h"
+#include "run/run_fit.h"
+
+namespace tarvo {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// The front end as a compared fit sees it: progress under the model's own
+// caption and Stop pass through; a message of the fit becomes its note
+// instead of the run's, whose result is whole.
+class ComparisonHost final : public RunHost {
+  public:
+    ComparisonHost(RunHost& host, MarginalModel model) : host_(host), model_(model) {}
+
+    void ShowMessage(const std::string& text) override { message_ = text; }
+    bool AskYesNo(const std::string&, const std::string&) override { return true; }
+    void ProgressInit(const std::string&) override {
+        host_.ProgressInit("Fitting the " + std::string(ModelName(model_)) +
+                           " for the model comparison ...");
+    }
+    void ProgressSet(int percent, const std::string& text) override {
+        host_.ProgressSet(percent, text);
+    }
+    bool ProgressIsCancelled() override { return host_.ProgressIsCancelled(); }
+    void ProgressShutdown() override { host_.ProgressShutdown(); }
+    void Breathe() override { host_.Breathe(); }
+    void ViewResult(const std::string&) override {}
+
+    const std::string& Message() const { return message_; }
+
+  private:
+    RunHost& host_;
+    MarginalModel model_;
+    std::string message_;
+};
+
+// Whether any prior acted in a fit: then its likelihood is not at its
+// maximum, and the likelihood-ratio test does not hold.
+bool AnyPriorActs(const MarginalSettings& settings) {
+    const Priors priors = PriorsFor(settings);
+    return priors.logA.on || priors.b.on || priors.c.on;
+}
+
+// A compared model's request: the run's, fitted by maximum likelihood (no
+// prior), with EAP scores (the scores are not kept, and EAP costs least).
+RunRequest RequestFor(const RunRequest& request, MarginalModel model) {
+    RunRequest compared = request;
+    MarginalSettings settings = SettingsFor(model);
+    settings.priorLogA.on = false;
+    settings.priorB.on = false;
+    settings.priorC.on = false;
+    const MarginalSettings& run = request.marginal;
+    settings.quadraturePoints = run.quadraturePoints;
+    settings.quadratureRange = run.quadratureRange;
+    settings.maxCycles = run.maxCycles;
+    settings.tolerance = run.tolerance;
+    settings.logLikelihoodTolerance = run.logLikelihoodTolerance;
+    settings.accelerate = run.accelerate;
+    settings.fixItems = run.fixItems;
+    settings.estimatePopulation = run.estimatePopulation;
+    compared.marginal = settings;
+    compared.compareModels.clear();
+    compared.scoreTableFile.clear();
+    return compared;
+}
+
+void TakeEnd(const EstimationOutcome& outcome, ComparedModel& row) {
+    row.end = outcome.loop.end;
+    row.cycles = outcome.loop.completed;
+    if (row.end == LoopEnd::PassLimit) {
+        row.note =
+            "Its EM used every cycle without settling, so its -2LL may be above the "
+            "minimum.";
+    }
+}
+
+ComparedModel FitModel(const RunRequest& request, MarginalModel model, const RunInputs& asRead,
+                       RunHost& host, const EngineSettings& engine) {
+    ComparedModel row;
+    row.model = model;
+    const RunRequest compared = RequestFor(request, model);
+    ComparisonHost quiet(host, model);
+    try {
+        const std::unique_ptr<Estimator> estimator = MakeEstimator(compared);
+        RunInputs inputs = asRead;
+        if (std::string refusal = estimator->CheckInputs(inputs); !refusal.empty()) {
+            row.note = "Not fitted: " + refusal;
+            return row;
+        }
+        // A result file that is never opened takes the rows and writes nothing.
+        ResultFile nowhere;
+        ResultWriter writer(nowhere, estimator->LayoutMode(), false);
+        WorkerPool pool(request.threads);
+        const EstimationOutcome outcome = estimator->Estimate(
+            inputs, quiet, writer, Engine{pool, engine.arithmetic, engine.vectorUnit});
+        TakeEnd(outcome, row);
+        if (outcome.stopped) {
+            row.note = "Stopped before its estimation ended; not compared.";
+            return row;
+        }
+        row.fit = ModelFitOfRun(compared, inputs, outcome);
+    } catch (const std::bad_alloc&) {
+        row.note = "Not fitted: there was not enough memory.";
+    } catch (const std::exception& failure) {
+        row.note = std::string("Not fitted: ") + failure.what() + ".";
+    }
+    if (!quiet.Message().empty() && row.note.empty()) row.note = quiet.Message();
+    return row;
+}
+
+Json Value(double x) { return std::isfinite(x) ? Json(x) : Json(nullptr); }
+Json Note(const std::string& note) { return note.empty() ? Json(nullptr) : Json(note); }
+
+const char* EndName(LoopEnd end) {
+    switch (end) {
+        case LoopEnd::Settled:
+            return "settled";
+        case LoopEnd::PassLimit:
+            return "cycle_limit";
+        case LoopEnd::Stopped:
+            return "stopped";
+        case LoopEnd::NotRun:
+            break;
+    }
+    return "not_run";
+}
+
+Json ModelJson(const ComparedModel& row) {
+    const fit::ModelFit& f = row.fit;
+    return Json{
+        {"model", std::string(ModelName(row.model))},
+        {"run_model", row.runModel},
+        {"defined", f.defined},
+        {"minus_2_log_likelihood", f.defined ? Value(f.minus2LogLikelihood) : Json(nullptr)},
+        {"parameters", f.defined ? Json(f.parameters) : Json(nullptr)},
+        {"aic", f.defined ? Value(f.aic) : Json(nullptr)},
+        {"bic", f.defined ? Value(f.bic) : Json(nullptr)},
+        {"em_cycles", row.cycles},
+        {"em_end", EndName(row.end)},
+        {"note", Note(row.note.empty() ? f.note : row.note)},
+    };
+}
+
+Json TestJson(const ComparedModel& smaller, const ComparedModel& larger,
+              const fit::NestedComparison& test) {
+    const bool defined = std::isfinite(test.statistic) && std::isfinite(test.p);
+    return Json{
+        {"smaller", std::string(ModelName(smaller.model))},
+        {"larger", std::string(ModelName(larger.model))},
+        {"chi_square", defined ? Json(test.statistic) : Json(nullptr)},
+        {"df", defined ? Json(test.df) : Json(nullptr)},
+        {"p", defined ? Json(test.p) : Json(nullptr)},
+        {"note", Note(test.note)},
+    };
+}
+
+std::string Cell(const char* format, double x) {
+    if (!std::isfinite(x)) return "n/a";
+    char text[32];
+    std::snprintf(text, sizeof text, format, x);
+    return text;
+}
+
+std::string Row(const std::string& model, const std::string& m2ll, const std::string& k,
+                const std::string& aic, const std::string& bic, const std::string& test) {
+    char text[256];
+    std::snprintf(text, sizeof text, "  %-8s %12s %11s %12s %12s  %s", model.c_str(), m2ll.c_str(),
+                  k.c_str(), aic.c_str(), bic.c_str(), test.c_str());
+    std::string line = text;
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    return line;
+}
+
+std::string TestCell(const fit::NestedComparison& test) {
+    if (!std::isfinite(test.statistic) || !std::isfinite(test.p)) return "n/a";
+    return Cell("%.3f", test.statistic) + " on " + std::to_string(test.df) + " df, p " +
+           Cell("%.3g", test.p);
+}
+
+std::vector<std::string> TableLines(const ModelComparison& comparison) {
+    std::vector<std::string> lines;
+    lines.push_back(
+        "Model comparison on the same data, every model by maximum likelihood without priors "
+        "(* the run's own fit; each model tested against the one above it, which is nested in "
+        "it):");
+    lines.push_back(Row("model", "-2LL", "parameters", "AIC", "BIC", "likelihood ratio"));
+    for (std::size_t k = 0; k < comparison.models.size(); ++k) {
+        const ComparedModel& row = comparison.models[k];
+        const fit::ModelFit& f = row.fit;
+        const std::string name = std::string(ModelName(row.model)) + (row.runModel ? " *" : "");
+        const std::string test = k == 0 ? "" : TestCell(comparison.tests[k - 1]);
+        if (!f.defined) {
+            lines.push_back(Row(name, "n/a", "n/a", "n/a", "n/a", test));
+            continue;
+        }
+        lines.push_back(Row(name, Cell("%.3f", f.minus2LogLikelihood), std::to_string(f.parameters),
+                            Cell("%.3f", f.aic), Cell("%.3f", f.bic), test));
+    }
+    for (const ComparedModel& row : comparison.models) {
+        const std::string& note = row.note.empty() ? row.fit.note : row.note;
+        if (!note.empty()) lines.push_back("  " + std::string(ModelName(row.model)) + ": " + note);
+    }
+    for (std::size_t k = 0; k < comparison.tests.size(); ++k) {
+        const fit::NestedComparison& test = comparison.tests[k];
+        if (test.note.empty() || !comparison.models[k].fit.defined ||
+            !comparison.models[k + 1].fit.defined) {
+            continue;
+        }
+        lines.push_back("  " + std::string(ModelName(comparison.models[k].model)) + " against " +
+                        std::string(ModelName(comparison.models[k + 1].model)) + ": " + test.note);
+    }
+    return lines;
+}
+
+}  // namespace
+
+ModelComparison CompareModels(const RunRequest& request, const RunInputs& asRead,
+                              const RunInputs& runInputs, const EstimationOutcome& runOutcome,
+                              RunHost& host, const EngineSettings& engine) {
+    ModelComparison comparison;
+    for (const MarginalModel model : request.compareModels) {
+        if (model == request.marginal.model && !AnyPriorActs(request.marginal)) {
+            ComparedModel row;
+            row.model = model;
+            row.runModel = true;
+            TakeEnd(runOutcome, row);
+            row.fit = ModelFitOfRun(request, runInputs, runOutcome);
+            comparison.models.push_back(std::move(row));
+            continue;
+        }
+        comparison.models.push_back(FitModel(request, model, asRead, host, engine));
+    }
+    for (std::size_t k = 1; k < comparison.models.size(); ++k) {
+        comparison.tests.push_back(
+            fit::CompareNested(comparison.models[k - 1].fit, comparison.models[k].fit));
+    }
+    return comparison;
+}
+
+ReportSection ModelComparisonSection(const ModelComparison& comparison) {
+    Json models = Json::array();
+    for (const ComparedModel& row : comparison.models) models.push_back(ModelJson(row));
+    Json tests = Json::array();
+    for (std::size_t k = 0; k < comparison.tests.size(); ++k) {
+        tests.push_back(
+            TestJson(comparison.models[k], comparison.models[k + 1], comparison.tests[k]));
+    }
+    ReportSection section;
+    section.key = "model_comparison";
+    section.json =
+        Json{
+            {"models", std::move(models)},
+            {"tests", std::move(tests)},
+            {"priors",
+             "none: every model is fitted by maximum likelihood, as the likelihood-ratio test "
+             "needs; "
+             "the run's own fit is taken over when no prior acted in it, and fitted again without "
+             "its priors otherwise"},
+        }
+            .dump(-1, ' ', false, Json::error_handler_t::replace);
+    section.summary = TableLines(comparison);
+    return section;
+}
+
+ReportSection ModelComparisonFailedSection(const std::string& why) {
+    ReportSection section;
+    section.key = "model_comparison";
+    section.json = Json{{"note", "The models could not be compared: " + why}}.dump(
+        -1, ' ', false, Json::error_handler_t::replace);
+    section.warnings.push_back("The models could not be compared: " + why +
+                               " The result file and the run's own fit are complete.");
+    return section;
+}
+
+}  // namespace tarvo
