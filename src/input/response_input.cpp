@@ -73,7 +73,7 @@ std::optional<std::uint16_t> PlannedItemCount(const ResponsePlan& plan) {
 }
 
 ResponseFileRead ReadPlannedResponses(const ResponsePlan& plan, const RunSettings& settings,
-                                      PersonTable& persons) {
+                                      PersonTable& persons, bool byDigit) {
     ResponseFileRead read;
     const bool delimited = IsDelimited(plan.layout.format);
     std::optional<std::string> key;
@@ -90,6 +90,7 @@ ResponseFileRead ReadPlannedResponses(const ResponsePlan& plan, const RunSetting
     ResponseReading extras;
     extras.key = key ? &*key : nullptr;
     extras.tally = &read.tally;
+    extras.byDigit = byDigit;
     if (!delimited) {
         read.status = ReadResponseFile(settings.responseFile, settings, persons, extras);
         return read;

@@ -44,9 +44,9 @@ struct ResponseFileRead {
 
 // Reads the response file by the plan: fixed columns exactly as always, or
 // delimited rows; with the key file when one is named; counting for the
-// input check as it goes.
+// input check as it goes. byDigit: a polytomous run (ResponseReading).
 ResponseFileRead ReadPlannedResponses(const ResponsePlan& plan, const RunSettings& settings,
-                                      PersonTable& persons);
+                                      PersonTable& persons, bool byDigit = false);
 
 // The input check over what was read, with the number boxes' texts from the
 // control texts.

@@ -29,6 +29,7 @@ struct RequestTexts {
     Text method;
     // The marginal estimator's.
     Text model;
+    Text binaryModel;
     PriorTexts priorA, priorB, priorC;
     Text quadrature;
     Text scoring;
@@ -36,6 +37,7 @@ struct RequestTexts {
     Text emTolerance;
     bool fixItems = false;
     bool estimatePopulation = false;
+    bool collapseEmpty = false;
     // The runner's.
     Text standardize;
     Text threads;
@@ -51,8 +53,9 @@ struct RequestTexts {
 
     // Whether any of the marginal estimator's own settings was given.
     bool AnyMarginalText() const {
-        return model || priorA.state || priorB.state || priorC.state || quadrature || scoring ||
-               emCycles || emTolerance || fixItems || estimatePopulation;
+        return model || binaryModel || collapseEmpty || priorA.state || priorB.state ||
+               priorC.state || quadrature || scoring || emCycles || emTolerance || fixItems ||
+               estimatePopulation;
     }
 };
 

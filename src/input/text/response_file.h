@@ -16,6 +16,9 @@ struct ResponseReading {
     const std::string* key = nullptr;
     // Filled with the counts of the input check; nothing is counted without.
     RecordTally* tally = nullptr;
+    // A polytomous run: items keyed "+" are scored 0..8 by their digit, and
+    // without a key every item is.
+    bool byDigit = false;
 };
 
 // Reads the response file at path into persons (replacing what it held),
