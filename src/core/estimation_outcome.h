@@ -83,6 +83,11 @@ struct EstimationOutcome {
     bool errorsFormed = true;  // false: a stop came before the standard errors
     PopulationEstimate population;
     std::string leftUndone;  // e.g. "the standard errors and the scores were not computed"
+    // Polytomous runs, per item: its model's name, its categories and its
+    // thresholds b1..bm (one for a right/wrong item); empty for other runs.
+    std::vector<std::string> itemModels;
+    std::vector<int> categories;
+    std::vector<std::vector<double>> thresholds;
 };
 
 }  // namespace tarvo

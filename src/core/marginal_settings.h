@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/marginal_models.h"
+#include "core/polytomous_models.h"
 
 namespace tarvo {
 
@@ -43,6 +44,12 @@ struct MarginalSettings {
     // Estimate the ability distribution's mean and SD (only with held
     // items, which set the scale).
     bool estimatePopulation = false;
+    // Items scored 0..8 by their digit take this model, the right/wrong
+    // items of the same test the model above; None: every item right/wrong.
+    PolytomousModel polytomous = PolytomousModel::None;
+    // An unused category below an item's highest is merged away instead of
+    // ending the run.
+    bool collapseEmpty = false;
 };
 
 // The settings of a model with the priors it has unless told otherwise.

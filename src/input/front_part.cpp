@@ -119,7 +119,11 @@ std::optional<RunInputs> ReadRunInputs(const RunRequest& request, RunHost& host)
     // delimited rows and a key file by the plan. A layout that does not fit
     // the file ends the run here, saying what to change.
     ResponseFileRead read;
-    if (plan.error.empty()) read = ReadPlannedResponses(plan, settings, inputs.persons, stop);
+    if (plan.error.empty()) {
+        const bool byDigit = request.method == Method::Marginal &&
+                             request.marginal.polytomous != PolytomousModel::None;
+        read = ReadPlannedResponses(plan, settings, inputs.persons, byDigit, stop);
+    }
     if (read.status == ReadStatus::Stopped) return StoppedWhileReading();
     const std::string& layoutError = plan.error.empty() ? read.error : plan.error;
     if (!layoutError.empty() && read.status == ReadStatus::Read) {

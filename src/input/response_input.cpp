@@ -80,7 +80,7 @@ std::optional<std::uint16_t> PlannedItemCount(const ResponsePlan& plan) {
 }
 
 ResponseFileRead ReadPlannedResponses(const ResponsePlan& plan, const RunSettings& settings,
-                                      PersonTable& persons, const StopPoll& stop) {
+                                      PersonTable& persons, bool byDigit, const StopPoll& stop) {
     ResponseFileRead read;
     const bool delimited = IsDelimited(plan.layout.format);
     const char delimiter = delimited ? DelimiterOf(plan.layout.format) : ',';
@@ -106,6 +106,7 @@ ResponseFileRead ReadPlannedResponses(const ResponsePlan& plan, const RunSetting
     extras.key = key ? &*key : nullptr;
     extras.tally = &read.tally;
     extras.stop = stop;
+    extras.byDigit = byDigit;
     if (!delimited) {
         read.status = ReadResponseFile(settings.responseFile, settings, persons, extras);
         return read;

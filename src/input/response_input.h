@@ -48,9 +48,10 @@ struct ResponseFileRead {
 // Reads the response file by the plan: fixed columns exactly as always, or
 // delimited rows; with the key file when one is named; counting for the
 // input check as it goes; a stop asked for meanwhile ends the reading
-// (Stopped).
+// (Stopped). byDigit: a polytomous run (ResponseReading).
 ResponseFileRead ReadPlannedResponses(const ResponsePlan& plan, const RunSettings& settings,
-                                      PersonTable& persons, const StopPoll& stop = {});
+                                      PersonTable& persons, bool byDigit = false,
+                                      const StopPoll& stop = {});
 
 // The input check over what was read, with the number boxes' texts from the
 // control texts; thetaUsed: the estimator reads the given theta.

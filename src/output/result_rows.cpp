@@ -58,16 +58,21 @@ std::string ItemListingLine3(const ItemRow& row) {
            "   Nobs= " + std::to_string(row.Nobs) + ' ';
 }
 
+std::string ExaminIdField(std::string_view ExaminID) {
+    // The identifier fills exactly 12 positions: right-aligned, cut after 12.
+    const std::string_view shown = ExaminID.substr(0, kExaminIdWidth);
+    std::string text(kExaminIdWidth - shown.size(), ' ');
+    text += shown;
+    return text;
+}
+
 std::string PersonHeader() { return " SeqID,    ExaminID,Nvalid,   theta, seetheta"; }
 
 std::string PersonRow(std::size_t seq, std::string_view ExaminID, std::int32_t Nvalid, double theta,
                       double seetheta) {
-    // The identifier fills exactly 12 positions: right-aligned, cut after 12.
-    const std::string_view shown = ExaminID.substr(0, kExaminIdWidth);
     std::string text = FormatWithMask(static_cast<double>(seq), kMaskSeqId);
     text += ", ";
-    text.append(kExaminIdWidth - shown.size(), ' ');
-    text += shown;
+    text += ExaminIdField(ExaminID);
     text += ", ";
     text += Count(Nvalid);
     text += ',';

@@ -35,6 +35,9 @@ std::string ItemListingLine3(const ItemRow& row);
 
 // The person section.
 std::string PersonHeader();
+// An examinee's identifier as every person row shows it: right-aligned in
+// 12 positions, cut after 12.
+std::string ExaminIdField(std::string_view ExaminID);
 std::string PersonRow(std::size_t seq, std::string_view ExaminID, std::int32_t Nvalid, double theta,
                       double seetheta);
 

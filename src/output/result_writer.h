@@ -37,6 +37,9 @@ class ResultWriter {
     // Every examinee of the table, header first.
     void PersonSection(const PersonTable& persons);
 
+    // One line of a layout of its own (the polytomous result), CR LF added.
+    void Line(std::string_view text) { file_.WriteLine(text); }
+
   private:
     ResultFile& file_;
     int mode_;

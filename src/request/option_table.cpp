@@ -9,7 +9,7 @@ namespace tarvo::request {
 
 namespace {
 
-constexpr std::array<OptionSpec, 38> kOptions{{
+constexpr std::array<OptionSpec, 40> kOptions{{
     {"mode", "N", "calibration mode 1..8 (default 2, see below)"},
     {"response-file", "PATH", "response file (examinee records)", control::kResponseFile},
     {"item-file", "PATH", "item parameter file", control::kItemParameterFile},
@@ -47,7 +47,11 @@ constexpr std::array<OptionSpec, 38> kOptions{{
      "3pl, 3pl-c-given (c from the item file), 2pl, 1pl, or\n"
      "rasch (1pl with one common slope); default from --mode:\n"
      "5 gives 3pl-c-given, 6 gives 1pl, others 3pl. The\n"
-     "result has the layout of mode 3 (3pl, 2pl), 5 or 6"},
+     "result has the layout of mode 3 (3pl, 2pl), 5 or 6;\n"
+     "grm, gpcm or pcm: items keyed \"+\" (every item\n"
+     "without a key) are scored 0..8 by their digit"},
+    {"binary-model", "M", "right/wrong items beside polytomous ones: 3pl, 2pl\nor 1pl (3pl)"},
+    {"collapse-empty", "", "merge an unused middle category of an item"},
     {"prior-a", "MEAN,SD|none",
      "log-normal prior on a: log a ~ N(MEAN, SD); on by\n"
      "default only for the 3pl (0,0.5)"},
@@ -155,6 +159,10 @@ std::string ApplyOption(std::string_view name, std::string_view value, RequestTe
         texts.method = text;
     } else if (name == "model") {
         texts.model = text;
+    } else if (name == "binary-model") {
+        texts.binaryModel = text;
+    } else if (name == "collapse-empty") {
+        return ApplyFlag(name, value, texts.collapseEmpty);
     } else if (name == "prior-a") {
         return ApplyPrior({{"The prior on a", "--prior-a"}, "MEAN,SD"}, value, texts.priorA);
     } else if (name == "prior-b") {
@@ -222,7 +230,13 @@ OptionList RequestOptions(const RunRequest& request) {
     options.emplace_back("method", request.method == Method::Marginal ? "mml" : "jml");
     if (request.method != Method::Marginal) return options;
     const MarginalSettings& m = request.marginal;
-    options.emplace_back("model", std::string(ModelName(m.model)));
+    if (m.polytomous == PolytomousModel::None) {
+        options.emplace_back("model", std::string(ModelName(m.model)));
+    } else {
+        options.emplace_back("model", std::string(RulesOf(m.polytomous).name));
+        options.emplace_back("binary-model", std::string(ModelName(m.model)));
+        if (m.collapseEmpty) options.emplace_back("collapse-empty", "yes");
+    }
     options.emplace_back("prior-a", PriorText(m.priorLogA.on, m.priorLogA.mean, m.priorLogA.sd));
     options.emplace_back("prior-b", PriorText(m.priorB.on, m.priorB.mean, m.priorB.sd));
     options.emplace_back("prior-c", PriorText(m.priorC.on, m.priorC.alpha, m.priorC.beta));

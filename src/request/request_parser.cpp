@@ -181,15 +181,43 @@ void TakeCompare(const Text& text, Checker& checker, std::vector<MarginalModel>&
 
 void TakeMarginal(const RequestTexts& texts, int mode, Checker& checker, MarginalSettings& m) {
     MarginalModel model = DefaultMarginalModel(mode);
+    PolytomousModel polytomous = PolytomousModel::None;
     if (texts.model && !checker.Refused()) {
         if (const auto named = ModelNamed(*texts.model)) {
             model = *named;
+        } else if (const auto graded = PolytomousModelNamed(*texts.model)) {
+            polytomous = *graded;
+            model = MarginalModel::ThreePL;
         } else {
-            checker.Refuse(kModel.field, Refusal(kModel.name, "3pl, 3pl-c-given, 2pl, 1pl or rasch",
-                                                 *texts.model));
+            checker.Refuse(
+                kModel.field,
+                Refusal(kModel.name, "3pl, 3pl-c-given, 2pl, 1pl, rasch, grm, gpcm or pcm",
+                        *texts.model));
         }
     }
+    if (texts.binaryModel && !checker.Refused()) {
+        const auto named = ModelNamed(*texts.binaryModel);
+        if (polytomous == PolytomousModel::None) {
+            checker.Refuse(kModel.field,
+                           "The model of right/wrong items (--binary-model) is for tests with "
+                           "polytomous items (--model grm, gpcm or pcm).");
+        } else if (named == MarginalModel::ThreePL || named == MarginalModel::TwoPL ||
+                   named == MarginalModel::OnePL) {
+            model = *named;
+        } else {
+            checker.Refuse(kModel.field,
+                           Refusal({"The model of right/wrong items", "--binary-model"},
+                                   "3pl, 2pl or 1pl", *texts.binaryModel));
+        }
+    }
+    if (texts.collapseEmpty && polytomous == PolytomousModel::None && !checker.Refused()) {
+        checker.Refuse(kModel.field,
+                       "Collapsing empty categories (--collapse-empty) is for polytomous "
+                       "items (--model grm, gpcm or pcm).");
+    }
     m = SettingsFor(model);
+    m.polytomous = polytomous;
+    m.collapseEmpty = texts.collapseEmpty;
     const MarginalModelRules& rules = RulesOf(model);
     checker.TakePrior(texts.priorA, rules.defaultPriorOnA, kPriorA, m.priorLogA, &NormalPrior::mean,
                       &NormalPrior::sd);
@@ -217,6 +245,12 @@ void TakeMarginal(const RequestTexts& texts, int mode, Checker& checker, Margina
 void TakeScoreTable(const RequestTexts& texts, Method method, Checker& checker,
                     RunRequest& request) {
     if (texts.scoreTable) request.scoreTableFile = *texts.scoreTable;
+    if (texts.scoreTable && request.marginal.polytomous != PolytomousModel::None) {
+        checker.Refuse(RequestField::ScorePopulation,
+                       "The score table (--score-table) is formed for right/wrong items only, "
+                       "and this run has polytomous items (--model).");
+        return;
+    }
     if (!texts.AnyPopulationText()) return;
     if (!texts.scoreTable) {
         checker.Refuse(RequestField::ScorePopulation,

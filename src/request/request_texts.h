@@ -29,6 +29,7 @@ struct RequestTexts {
     Text method;
     // The marginal estimator's.
     Text model;
+    Text binaryModel;
     PriorTexts priorA, priorB, priorC;
     Text quadrature;
     Text scoring;
@@ -37,6 +38,7 @@ struct RequestTexts {
     Text compare;  // the models to compare, by name, separated by commas
     bool fixItems = false;
     bool estimatePopulation = false;
+    bool collapseEmpty = false;
     // The runner's.
     Text standardize;
     Text threads;
@@ -52,8 +54,9 @@ struct RequestTexts {
 
     // Whether any of the marginal estimator's own settings was given.
     bool AnyMarginalText() const {
-        return model || priorA.state || priorB.state || priorC.state || quadrature || scoring ||
-               emCycles || emTolerance || compare || fixItems || estimatePopulation;
+        return model || binaryModel || collapseEmpty || priorA.state || priorB.state ||
+               priorC.state || quadrature || scoring || emCycles || emTolerance || compare ||
+               fixItems || estimatePopulation;
     }
 };
 

@@ -22,6 +22,7 @@
 #include "run/input_check_section.h"
 #include "run/input_files_section.h"
 #include "run/model_comparison.h"
+#include "run/polytomous_section.h"
 #include "run/recording_host.h"
 #include "run/run_fit.h"
 #include "run/run_score_table.h"
@@ -87,11 +88,18 @@ RunEnd Refuse(RunHost& host, RunRecord& record, std::string message, RunEnd end)
 // The score table of a finished run, from the items as the estimation left
 // them, and its file when one is asked for. A file that cannot be formed
 // or written is told and recorded; the result file is whole either way.
+bool IsPolytomous(const RunRequest& request) {
+    return request.method == Method::Marginal &&
+           request.marginal.polytomous != PolytomousModel::None;
+}
+
 void FormScoreTable(const RunRequest& request, const RunInputs& inputs,
                     const EstimationOutcome& outcome, bool forReport, RunHost& host,
                     RunRecord& record) {
     const std::string& path = request.scoreTableFile;
     if (path.empty() && !forReport) return;
+    // The summed-score tables are of right/wrong items.
+    if (IsPolytomous(request)) return;
     std::string problem;
     record.summedScores = ScoreTableOfRun(request, inputs.items, outcome, problem);
     if (path.empty()) return;
@@ -270,6 +278,8 @@ std::string GridText(const RunRequest& request, const EstimationOutcome& outcome
 std::vector<ReportSection> FitOfFinishedRun(const RunRequest& request, RunEnd end,
                                             const RunRecord& record) {
     if (end != RunEnd::Finished || !record.inputs || !record.estimation) return {};
+    // The fit statistics are of right/wrong items.
+    if (IsPolytomous(request)) return {};
     try {
         const fit::FitResults fit = FitOfRun(request, *record.inputs, *record.estimation);
         return FitSections(fit, record.inputs->items, record.inputs->persons,
@@ -351,6 +361,10 @@ RunEnd RunCalibration(const RunRequest& request, RunHost& host, RunReport* repor
     sources.job = extras.job;
     sources.sections.insert(sources.sections.end(), extras.sections.begin(), extras.sections.end());
     for (ReportSection& section : fitSections) sources.sections.push_back(std::move(section));
+    if (record.inputs && record.estimation && !record.estimation->categories.empty()) {
+        sources.sections.push_back(
+            PolytomousSection(record.inputs->items, record.inputs->persons, *record.estimation));
+    }
     if (record.summedScores) {
         sources.summedScores = &*record.summedScores;
         sources.sections.push_back(ScoreTableSection(request, *record.summedScores));

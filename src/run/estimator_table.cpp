@@ -4,6 +4,7 @@
 
 #include "estimation/classic/classic_estimators.h"
 #include "estimation/marginal/marginal_estimator.h"
+#include "estimation/polytomous/polytomous_estimator.h"
 
 namespace tarvo {
 
@@ -24,6 +25,12 @@ constexpr std::array<EstimatorRow, 2> kEstimators{{
 }  // namespace
 
 std::unique_ptr<Estimator> MakeEstimator(const RunRequest& request) {
+    // Items scored in more than two categories are a model family of their
+    // own, beside the marginal method's dichotomous models.
+    if (request.method == Method::Marginal &&
+        request.marginal.polytomous != PolytomousModel::None) {
+        return MakePolytomousEstimator(request);
+    }
     for (const EstimatorRow& row : kEstimators) {
         if (row.method == request.method) return row.make(request);
     }

@@ -82,7 +82,8 @@ TEST(RequestParser, EveryRefusalNamesTheSettingTheRangeAndTheText) {
          "The method (--method) must be jml or mml, not 'em'."},
         {{{"method", "mml"}, {"model", "4pl"}},
          RequestField::Model,
-         "The model (--model) must be 3pl, 3pl-c-given, 2pl, 1pl or rasch, not '4pl'."},
+         "The model (--model) must be 3pl, 3pl-c-given, 2pl, 1pl, rasch, grm, gpcm or pcm, not "
+         "'4pl'."},
         {{{"method", "mml"}, {"quadrature", " 4 "}},
          RequestField::Quadrature,
          "Quadrature points (--quadrature) must be a whole number from 5 to 1001, not ' 4 '."},
@@ -153,6 +154,7 @@ TEST(RequestOptions, ARequestRunsAgainFromItsOptions) {
          {"scoring", "ml"},
          {"em-cycles", "40"},
          {"em-tolerance", "0.000001"}},
+        {{"method", "mml"}, {"model", "gpcm"}, {"binary-model", "1pl"}, {"collapse-empty", "yes"}},
         {{"mode", "5"},
          {"item-file", "i.itm"},
          {"method", "mml"},
@@ -261,6 +263,30 @@ TEST(RequestParser, TheModelsToCompareAreNestedMarginalModels) {
     EXPECT_FALSE(classic.request);
     EXPECT_EQ(classic.field, RequestField::Compare);
     EXPECT_NE(classic.message.find("needs the marginal method (--method mml)"), std::string::npos);
+}
+
+TEST(RequestParser, PolytomousModelsTakeABinaryModelForRightWrongItems) {
+    const RequestCheck grm = Parse({{"method", "mml"}, {"model", "grm"}});
+    ASSERT_TRUE(grm.request) << grm.message;
+    EXPECT_EQ(grm.request->marginal.polytomous, PolytomousModel::Grm);
+    EXPECT_EQ(grm.request->marginal.model, MarginalModel::ThreePL);
+    EXPECT_TRUE(grm.request->marginal.priorC.on) << "the 3PL items keep their priors";
+    const RequestCheck pcm = Parse({{"method", "mml"}, {"model", "pcm"}, {"binary-model", "2pl"}});
+    ASSERT_TRUE(pcm.request) << pcm.message;
+    EXPECT_EQ(pcm.request->marginal.model, MarginalModel::TwoPL);
+
+    const OptionList refused[] = {
+        {{"method", "mml"}, {"model", "grm"}, {"binary-model", "rasch"}},
+        {{"method", "mml"}, {"binary-model", "2pl"}},
+        {{"method", "mml"}, {"collapse-empty", "yes"}},
+        {{"model", "grm"}},
+        {{"method", "mml"}, {"model", "grm"}, {"score-table", "t.csv"}},
+    };
+    for (const OptionList& options : refused) {
+        const RequestCheck check = Parse(options);
+        EXPECT_FALSE(check.request) << options.back().first;
+        EXPECT_FALSE(check.message.empty());
+    }
 }
 
 TEST(JobFile, ReadsBackWhatItWroteAndNamesWhatIsWrong) {

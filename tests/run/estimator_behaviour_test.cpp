@@ -32,6 +32,7 @@ struct EstimatorCase {
     MarginalModel model;
     // The words the Stopped line uses for a step of the estimator's loop.
     const char* step;
+    PolytomousModel polytomous = PolytomousModel::None;
 };
 
 std::vector<EstimatorCase> Estimators() {
@@ -39,6 +40,10 @@ std::vector<EstimatorCase> Estimators() {
         {"classic_joint", 3, Method::Classic, MarginalModel::ThreePL, "pass "},
         {"marginal_3pl", 3, Method::Marginal, MarginalModel::ThreePL, "EM cycle "},
         {"marginal_2pl", 3, Method::Marginal, MarginalModel::TwoPL, "EM cycle "},
+        // Without a key every item is scored by its digit: the 0/1 items
+        // are right/wrong items of the polytomous estimator.
+        {"polytomous", 3, Method::Marginal, MarginalModel::TwoPL, "EM cycle ",
+         PolytomousModel::Grm},
     };
 }
 
@@ -50,6 +55,7 @@ class EstimatorBehaviour : public ::testing::TestWithParam<EstimatorCase> {
         RunRequest request = test_support::RequestOf(host.texts, host.mode, 2);
         request.method = GetParam().method;
         request.marginal = SettingsFor(GetParam().model);
+        request.marginal.polytomous = GetParam().polytomous;
         return request;
     }
 
@@ -132,15 +138,26 @@ TEST_P(EstimatorBehaviour, TheReportHasEveryPartAndTheLoopsTrace) {
     RunReport report;
     ASSERT_EQ(Run(host, &report), RunEnd::Finished);
     const auto document = nlohmann::json::parse(report::ReportJson(report));
-    for (const char* key :
-         {"schema_version", "program", "job", "input_files", "run", "loop", "reliability",
-          "warnings", "fit", "local_dependence", "model_fit", "items", "examinees"}) {
+    for (const char* key : {"schema_version", "program", "job", "input_files", "run", "loop",
+                            "reliability", "warnings", "items", "examinees"}) {
         EXPECT_TRUE(document.contains(key)) << key;
     }
-    // Every row has its fit, and only a marginal run its model's fit.
-    EXPECT_TRUE(document["items"][0]["fit"].contains("s_x2"));
-    EXPECT_TRUE(document["examinees"][0]["fit"].contains("lz"));
-    EXPECT_EQ(document["model_fit"]["defined"].get<bool>(), GetParam().method == Method::Marginal);
+    if (GetParam().polytomous != PolytomousModel::None) {
+        // The fit statistics are of right/wrong items; a polytomous run has
+        // its category statistics instead.
+        EXPECT_FALSE(document.contains("fit"));
+        EXPECT_EQ(document["polytomous"]["items"].size(), std::size_t{kItems});
+        EXPECT_TRUE(document["items"][0]["polytomous"].contains("category_counts"));
+    } else {
+        for (const char* key : {"fit", "local_dependence", "model_fit"}) {
+            EXPECT_TRUE(document.contains(key)) << key;
+        }
+        // Every row has its fit, and only a marginal run its model's fit.
+        EXPECT_TRUE(document["items"][0]["fit"].contains("s_x2"));
+        EXPECT_TRUE(document["examinees"][0]["fit"].contains("lz"));
+        EXPECT_EQ(document["model_fit"]["defined"].get<bool>(),
+                  GetParam().method == Method::Marginal);
+    }
     EXPECT_EQ(document["items"].size(), std::size_t{kItems});
     EXPECT_EQ(document["examinees"].size(), std::size_t{kPersons});
     EXPECT_EQ(document["input_files"]["response_file"], data.responseFile());

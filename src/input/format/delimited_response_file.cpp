@@ -52,7 +52,9 @@ DelimitedRead ReadDelimitedResponseFile(const std::string& path, const ResponseL
     const std::size_t itemCount = columns.items.size();
     persons = PersonTable();
     persons.itemCount = itemCount;
-    std::string key = extras.key ? *extras.key : DefaultAnswerKey(itemCount);
+    std::string key = extras.key       ? *extras.key
+                      : extras.byDigit ? std::string(itemCount, kScoredByDigit)
+                                       : DefaultAnswerKey(itemCount);
     RecordTally* tally = extras.tally;
     if (tally) {
         StartTally(*tally, itemCount);
@@ -105,7 +107,7 @@ DelimitedRead ReadDelimitedResponseFile(const std::string& path, const ResponseL
         if (tally) CountRecord(*tally, record, columns.theta.has_value());
         if (record.kind != RecordKind::Examinee) continue;
 
-        AppendScoredResponses(responses, 0, key, itemCount, persons);
+        AppendScoredResponses(responses, 0, key, itemCount, persons, extras.byDigit);
         persons.theta.push_back(columns.theta ? TextToNumber(record.theta) : 0.0);
         persons.ExaminID.emplace_back(identifier);
     }

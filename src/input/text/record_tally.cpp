@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "input/text/number_text.h"
+#include "input/text/scoring.h"
 
 namespace tarvo {
 
@@ -36,7 +37,8 @@ void LearnExpected(RecordTally& tally, std::string_view key) {
         tally.expected[byte] = true;
         upper = upper || IsUpper(byte);
         lower = lower || IsLower(byte);
-        digit = digit || IsDigit(byte);
+        // An item scored by its digit ("+", polytomous runs) takes digits.
+        digit = digit || IsDigit(byte) || ch == kScoredByDigit;
     }
     for (unsigned ch = 0; ch < 256; ++ch) {
         const auto byte = static_cast<unsigned char>(ch);
@@ -49,8 +51,8 @@ void LearnExpected(RecordTally& tally, std::string_view key) {
     tally.digit = digit;
     tally.rangesSuffice = std::all_of(key.begin(), key.end(), [&](char ch) {
         const auto byte = static_cast<unsigned char>(ch);
-        return byte == ' ' || byte == '9' || (upper && IsUpper(byte)) || (lower && IsLower(byte)) ||
-               (digit && IsDigit(byte));
+        return byte == ' ' || byte == '9' || ch == kScoredByDigit || (upper && IsUpper(byte)) ||
+               (lower && IsLower(byte)) || (digit && IsDigit(byte));
     });
     tally.expectedKnown = true;
 }

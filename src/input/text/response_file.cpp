@@ -93,7 +93,9 @@ ReadStatus ReadResponseFile(const std::string& path, const RunSettings& settings
 
     persons = PersonTable();
     persons.itemCount = itemCount;
-    std::string key = extras.key ? *extras.key : DefaultAnswerKey(itemCount);
+    std::string key = extras.key       ? *extras.key
+                      : extras.byDigit ? std::string(itemCount, kScoredByDigit)
+                                       : DefaultAnswerKey(itemCount);
     std::string line;
     RecordTally* tally = extras.tally;
     if (tally) StartTally(*tally, itemCount);
@@ -135,7 +137,7 @@ ReadStatus ReadResponseFile(const std::string& path, const RunSettings& settings
 
         // The vectors grow geometrically, so any number of examinees is read
         // with few reallocations.
-        AppendScoredResponses(responses, responseBlanks, key, itemCount, persons);
+        AppendScoredResponses(responses, responseBlanks, key, itemCount, persons, extras.byDigit);
         persons.theta.push_back(thetaRead ? ReadTheta(padded, settings.thetaField) : 0.0);
         persons.ExaminID.push_back(std::move(identifier));
     }

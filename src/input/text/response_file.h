@@ -18,6 +18,9 @@ struct ResponseReading {
     RecordTally* tally = nullptr;
     // Asked while the file is opened or read: a stop ends the reading.
     StopPoll stop;
+    // A polytomous run: items keyed "+" are scored 0..8 by their digit, and
+    // without a key every item is.
+    bool byDigit = false;
 };
 
 // Reads the response file at path into persons (replacing what it held),

@@ -13,8 +13,13 @@ std::uint8_t ScoreResponse(char response, char keyChar) {
     return response == keyChar ? kCorrect : kIncorrect;
 }
 
+std::uint8_t ScoreDigit(char response) {
+    return response >= '0' && response <= '8' ? static_cast<std::uint8_t>(response - '0')
+                                              : kNoResponse;
+}
+
 void AppendScoredResponses(std::string_view present, std::size_t blanks, std::string_view key,
-                           std::size_t itemCount, PersonTable& persons) {
+                           std::size_t itemCount, PersonTable& persons, bool byDigit) {
     // The table grows once per examinee, then the codes are written in place.
     std::vector<std::uint8_t>& codes = persons.responses;
     const std::size_t at = codes.size();
@@ -23,7 +28,10 @@ void AppendScoredResponses(std::string_view present, std::size_t blanks, std::st
     // A key shorter than the field (from a short key record at column 0) has
     // nothing to match beyond its end.
     const std::size_t keyed = std::min(present.size(), key.size());
-    for (std::size_t i = 0; i < keyed; ++i) out[i] = ScoreResponse(present[i], key[i]);
+    for (std::size_t i = 0; i < keyed; ++i) {
+        out[i] = byDigit && key[i] == kScoredByDigit ? ScoreDigit(present[i])
+                                                     : ScoreResponse(present[i], key[i]);
+    }
     for (std::size_t i = keyed; i < present.size(); ++i) out[i] = ScoreResponse(present[i], ' ');
     std::fill_n(out + present.size(), blanks, kNoResponse);
 }

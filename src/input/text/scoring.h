@@ -17,12 +17,20 @@ std::string DefaultAnswerKey(std::size_t itemCount);
 // match is correct (1) and anything else incorrect (0).
 std::uint8_t ScoreResponse(char response, char keyChar);
 
+// The key character of an item scored by its digit in a polytomous run.
+inline constexpr char kScoredByDigit = '+';
+
+// The code of a response to an item scored by its digit: "0".."8" are the
+// score, anything else ("9", a blank, a letter) is missing (9).
+std::uint8_t ScoreDigit(char response);
+
 // Appends the codes of one examinee's responses to the table: the characters
-// present scored against the key, then 9 for the blanks that lengthen a
+// present scored against the key (with byDigit, items keyed "+" by their
+// digit, ScoreDigit), then 9 for the blanks that lengthen a
 // short record, then 0 for the rest of the itemCount items (a response that
 // is not there at all is empty text, whose number is 0).
 void AppendScoredResponses(std::string_view present, std::size_t blanks, std::string_view key,
-                           std::size_t itemCount, PersonTable& persons);
+                           std::size_t itemCount, PersonTable& persons, bool byDigit = false);
 
 // Whether a response field holds no response at all: exactly itemCount
 // blanks. Such a line is skipped. A field shorter than itemCount (the

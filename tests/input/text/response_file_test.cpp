@@ -52,10 +52,12 @@ RunSettings ResponseSettings(std::uint16_t itemCount) {
     return settings;
 }
 
-PersonTable ReadPersons(const std::string& bytes, const RunSettings& settings) {
+PersonTable ReadPersons(const std::string& bytes, const RunSettings& settings,
+                        const ResponseReading& extras = {}) {
     TempDir dir;
     PersonTable persons;
-    EXPECT_EQ(ReadResponseFile(dir.Write("resp.dat", bytes), settings, persons), ReadStatus::Read);
+    EXPECT_EQ(ReadResponseFile(dir.Write("resp.dat", bytes), settings, persons, extras),
+              ReadStatus::Read);
     return persons;
 }
 
@@ -84,6 +86,24 @@ TEST(ResponseFile, DefaultKeyScoresOneAsCorrect) {
     EXPECT_EQ(Codes(persons, 0), "100099");
     EXPECT_EQ(Codes(persons, 1), "111199");  // short line: blanks beyond its end
     EXPECT_EQ(persons.theta[1], 0.5);
+}
+
+// A polytomous run: "+" items by their digit, others by key; without a key
+// every item by its digit. A classic run keeps "+" an ordinary key byte.
+TEST(ResponseFile, PlusKeyedItemsAreScoredByTheirDigit) {
+    const std::string bytes =
+        "KEY00        A+1+\r\n"
+        "E0001        A3 8\r\n"
+        "E0002        B90x\r\n";
+    ResponseReading byDigit;
+    byDigit.byDigit = true;
+    const PersonTable poly = ReadPersons(bytes, ResponseSettings(4), byDigit);
+    EXPECT_EQ(Codes(poly, 0), "1398");
+    EXPECT_EQ(Codes(poly, 1), "0909");
+    const PersonTable classic = ReadPersons(bytes, ResponseSettings(4));
+    EXPECT_EQ(Codes(classic, 0), "1090");
+    const PersonTable unkeyed = ReadPersons("E0001        2057\r\n", ResponseSettings(4), byDigit);
+    EXPECT_EQ(Codes(unkeyed, 0), "2057");
 }
 
 TEST(ResponseFile, KeyRecordBeforeTheFirstExamineeSetsTheKey) {

@@ -1,0 +1,53 @@
+#pragma once
+
+// The models of items scored in more than two categories, as one table:
+// each row says whether the item's slope is estimated and how the model is
+// named. The polytomous estimator, the request parser and the result file
+// read them from here; the right/wrong items of a mixed test keep the
+// marginal model table's rules.
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <string_view>
+
+namespace tarvo {
+
+enum class PolytomousModel {
+    None,  // every item right/wrong: the dichotomous estimator
+    Grm,   // graded response: P(X >= k) logistic in D a (theta - b_k)
+    Gpcm,  // generalized partial credit: steps b_k, slope a
+    Pcm,   // partial credit: the GPCM with one slope common to its items
+};
+
+struct PolytomousModelRules {
+    PolytomousModel model;
+    std::string_view name;  // --model, the job file and the result file
+    bool slopeFree;         // a estimated per item
+    bool commonSlope;       // one slope shared by the model's items, estimated: it sets
+                            // the spread of the abilities, as the population's SD would
+    bool cumulative;        // thresholds of P(X >= k) (GRM) or steps (partial credit)
+};
+
+inline constexpr std::array<PolytomousModelRules, 4> kPolytomousModels{{
+    {PolytomousModel::None, "", false, false, false},
+    {PolytomousModel::Grm, "grm", true, false, true},
+    {PolytomousModel::Gpcm, "gpcm", true, false, false},
+    {PolytomousModel::Pcm, "pcm", false, true, false},
+}};
+
+constexpr const PolytomousModelRules& RulesOf(PolytomousModel model) {
+    return kPolytomousModels[static_cast<std::size_t>(model)];
+}
+
+constexpr std::optional<PolytomousModel> PolytomousModelNamed(std::string_view name) {
+    for (const PolytomousModelRules& rules : kPolytomousModels) {
+        if (!rules.name.empty() && rules.name == name) return rules.model;
+    }
+    return std::nullopt;
+}
+
+// The most categories of an item: scores 0..8.
+inline constexpr int kMostCategories = 9;
+
+}  // namespace tarvo

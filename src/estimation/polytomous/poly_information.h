@@ -1,0 +1,38 @@
+#pragma once
+
+// The standard errors of a polytomous run from the observed information:
+// the gradient of the marginal log-likelihood (plus the priors) by every
+// free parameter of the estimated items, from one E-step and each item's
+// objective (Fisher's identity), differenced at +-h around the estimates.
+
+#include <functional>
+#include <span>
+#include <vector>
+
+#include "estimation/polytomous/poly_em.h"
+
+namespace tarvo::poly {
+
+// The gradient of the marginal log-likelihood plus the log priors by the
+// free parameters of the estimated items, item after item; returns the
+// log-likelihood.
+double MarginalGradient(std::span<const Item> items, std::span<const char> estimated,
+                        Responses responses, const Priors& priors,
+                        const mml::Quadrature& quadrature, EmTables& tables,
+                        std::span<double> gradient);
+
+// The observed information (minus the symmetrised difference quotient of
+// the gradient), row after row; empty when keepGoing said stop.
+std::vector<double> ObservedInformation(std::vector<Item> items, std::span<const char> estimated,
+                                        Responses responses, const Priors& priors,
+                                        const mml::Quadrature& quadrature, EmTables& tables,
+                                        const std::function<bool()>& keepGoing);
+
+// Sets every estimated item's errors from the information (its inverse's
+// diagonal; where it is not positive definite, each parameter's own
+// curvature); false when keepGoing said stop, the errors then stay -1.
+bool SetStandardErrors(std::vector<Item>& items, std::span<const char> estimated,
+                       Responses responses, const Priors& priors, const mml::Quadrature& quadrature,
+                       EmTables& tables, const std::function<bool()>& keepGoing);
+
+}  // namespace tarvo::poly

@@ -1,0 +1,124 @@
+#include "estimation/polytomous/poly_items.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "irt/category_curves.h"
+#include "irt/item_curve.h"
+
+namespace tarvo::poly {
+
+namespace {
+
+// Polytomous slopes may be negative (a reverse-keyed item); both signs stop
+// at the right/wrong items' largest slope.
+constexpr EstimateRange kPolytomousA{-kMarginalA.highest, kMarginalA.highest};
+
+}  // namespace
+
+Item ItemOf(int categories, const MarginalModelRules& binary, PolytomousModel polytomous) {
+    Item item;
+    item.categories = std::max(categories, 2);
+    if (categories <= 2) {
+        item.form = ItemForm::Binary;
+        item.slopeFree = binary.free.a;
+        item.guessFree = binary.free.c;
+        return item;
+    }
+    const PolytomousModelRules& rules = RulesOf(polytomous);
+    item.form = rules.cumulative ? ItemForm::Graded : ItemForm::Partial;
+    item.slopeFree = rules.slopeFree;
+    item.commonSlope = rules.commonSlope;
+    return item;
+}
+
+int FreeCount(const Item& item) {
+    return (item.slopeFree ? 1 : 0) + item.Thresholds() + (item.guessFree ? 1 : 0);
+}
+
+void PackFree(const Item& item, std::span<double> values) {
+    int at = 0;
+    if (item.slopeFree) values[at++] = item.a;
+    for (int k = 0; k < item.Thresholds(); ++k) values[at++] = item.b[k];
+    if (item.guessFree) values[at++] = item.c;
+}
+
+void UnpackFree(std::span<const double> values, Item& item) {
+    int at = 0;
+    if (item.slopeFree) item.a = values[at++];
+    for (int k = 0; k < item.Thresholds(); ++k) item.b[k] = values[at++];
+    if (item.guessFree) item.c = values[at++];
+}
+
+bool KeepInRange(Item& item, double lowestC) {
+    const EstimateRange aRange = item.form == ItemForm::Binary ? kMarginalA : kPolytomousA;
+    if (!std::isfinite(item.a) || !std::isfinite(item.c)) return false;
+    item.a = std::clamp(item.a, aRange.lowest, aRange.highest);
+    if (item.guessFree) item.c = std::clamp(item.c, lowestC, kMarginalC.highest);
+    for (int k = 0; k < item.Thresholds(); ++k) {
+        if (!std::isfinite(item.b[k])) return false;
+        item.b[k] = std::clamp(item.b[k], kMarginalB.lowest, kMarginalB.highest);
+    }
+    if (item.form != ItemForm::Graded) return true;
+    // The cumulative curves must fall with k: thresholds rise for a > 0 and
+    // fall for a < 0.
+    for (int k = 1; k < item.Thresholds(); ++k) {
+        const double rise = item.b[k] - item.b[k - 1];
+        if (item.a >= 0 ? !(rise > 0) : !(rise < 0)) return false;
+    }
+    return true;
+}
+
+void CategoryProbabilities(const Item& item, double theta, std::span<double> p) {
+    switch (item.form) {
+        case ItemForm::Binary: {
+            const Curve curve = CurveAt(theta, item.a, item.b[0], item.c);
+            p[0] = curve.q;
+            p[1] = curve.p;
+            return;
+        }
+        case ItemForm::Graded:
+            GrmProbabilities(theta, item.a, item.B(), p);
+            return;
+        case ItemForm::Partial:
+            GpcmProbabilities(theta, item.a, item.B(), p);
+            return;
+    }
+}
+
+void CategoryDerivatives(const Item& item, double theta, std::span<const double> p,
+                         std::span<double> derivatives) {
+    // Every derivative by (a, b_1..b_m[, c]) first, then the free columns.
+    constexpr int kWidest = kMostThresholds + 2;
+    std::array<double, kMostCategories * kWidest> all{};
+    int width = item.categories;  // a and the thresholds
+    if (item.form == ItemForm::Binary) {
+        width = 3;
+        const Curve curve = CurveAt(theta, item.a, item.b[0], item.c);
+        const CurveDerivatives d = DerivativesAt(theta, item.a, item.b[0], item.c, curve);
+        for (int u = 0; u < 3; ++u) {
+            all[u] = -d.first[u];
+            all[width + u] = d.first[u];
+        }
+    } else if (item.form == ItemForm::Graded) {
+        GrmDerivatives(theta, item.a, item.B(), std::span<double>(all).first(width * width));
+    } else {
+        GpcmDerivatives(theta, item.a, item.B(), p, std::span<double>(all).first(width * width));
+    }
+    const int free = FreeCount(item);
+    for (int k = 0; k < item.categories; ++k) {
+        int at = 0;
+        if (item.slopeFree) derivatives[k * free + at++] = all[k * width];
+        for (int j = 1; j <= item.Thresholds(); ++j)
+            derivatives[k * free + at++] = all[k * width + j];
+        if (item.guessFree) derivatives[k * free + at++] = all[k * width + 2];
+    }
+}
+
+std::string_view ModelNameOf(const Item& item, const MarginalModelRules& binary,
+                             PolytomousModel polytomous) {
+    if (item.form == ItemForm::Binary) return binary.name;
+    return RulesOf(polytomous).name;
+}
+
+}  // namespace tarvo::poly

@@ -1,0 +1,70 @@
+#pragma once
+
+// One item of a polytomous run as plain data, whatever its model: a
+// right/wrong item scored by key (3PL, 2PL or 1PL) or an item scored 0..m
+// (GRM, GPCM, PCM); its category probabilities at an ability and their
+// derivatives by the item's free parameters, in the order (a, b_1..b_m, c).
+
+#include <array>
+#include <span>
+#include <string_view>
+
+#include "core/marginal_models.h"
+#include "core/polytomous_models.h"
+
+namespace tarvo::poly {
+
+enum class ItemForm {
+    Binary,   // P(1) = c + (1 - c) / (1 + exp(-D a (theta - b)))
+    Graded,   // GRM
+    Partial,  // GPCM, PCM
+};
+
+inline constexpr int kMostThresholds = kMostCategories - 1;
+// a, up to eight thresholds, c.
+inline constexpr int kMostFree = kMostThresholds + 2;
+
+struct Item {
+    ItemForm form = ItemForm::Binary;
+    int categories = 2;  // scores 0..categories - 1
+    bool slopeFree = true;
+    bool guessFree = false;    // binary items of the 3PL
+    bool commonSlope = false;  // a shared with the other such items (PCM), not its own
+    double a = 1;
+    std::array<double, kMostThresholds> b{};
+    double c = 0;
+    // The standard errors, -1 where not formed.
+    double seA = -1;
+    std::array<double, kMostThresholds> seB{};
+    double seC = -1;
+
+    int Thresholds() const { return categories - 1; }
+    std::span<const double> B() const { return std::span<const double>(b).first(Thresholds()); }
+};
+
+// An item of the request's models with the given categories: two or fewer
+// take the right/wrong model, more the polytomous one.
+Item ItemOf(int categories, const MarginalModelRules& binary, PolytomousModel polytomous);
+
+// How many parameters the estimator moves, and the item's values of them.
+int FreeCount(const Item& item);
+void PackFree(const Item& item, std::span<double> values);
+void UnpackFree(std::span<const double> values, Item& item);
+
+// Keeps the free parameters in their ranges; false when the values cannot
+// be an item of the model (not finite, GRM thresholds out of order).
+bool KeepInRange(Item& item, double lowestC);
+
+// P(X = k) for k = 0..categories - 1.
+void CategoryProbabilities(const Item& item, double theta, std::span<double> p);
+
+// The derivatives of P(X = k) by the free parameters: categories rows of
+// FreeCount values. p from CategoryProbabilities at the same theta.
+void CategoryDerivatives(const Item& item, double theta, std::span<const double> p,
+                         std::span<double> derivatives);
+
+// The model's name in the result file.
+std::string_view ModelNameOf(const Item& item, const MarginalModelRules& binary,
+                             PolytomousModel polytomous);
+
+}  // namespace tarvo::poly

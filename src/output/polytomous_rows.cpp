@@ -1,0 +1,73 @@
+#include "output/polytomous_rows.h"
+
+#include "output/masks.h"
+#include "output/result_rows.h"
+
+namespace tarvo {
+
+namespace {
+
+std::string Parameter(double value) { return FormatWithMask(value, kMaskParameter); }
+
+// The thresholds an item has, then empty cells up to the most of any item.
+void AddThresholds(std::string& text, std::span<const double> values, int mostThresholds) {
+    for (int k = 0; k < mostThresholds; ++k) {
+        text += ',';
+        if (k < static_cast<int>(values.size())) text += Parameter(values[k]);
+    }
+}
+
+}  // namespace
+
+std::string PolytomousItemHeader(int mostThresholds) {
+    std::string text = "SeqItem,AccNo,Model,Categories,a";
+    for (int k = 1; k <= mostThresholds; ++k) text += ",b" + std::to_string(k);
+    text += ",c,seea";
+    for (int k = 1; k <= mostThresholds; ++k) text += ",seeb" + std::to_string(k);
+    text += ",seec";
+    return text;
+}
+
+std::string PolytomousItemRowText(const PolytomousItemRow& row, int mostThresholds) {
+    std::string text = FormatWithMask(static_cast<double>(row.seq), kMaskCount);
+    text += ',';
+    text += row.AccNo;
+    text += ',';
+    text += row.model;
+    text += ',';
+    text += FormatWithMask(row.categories, kMaskCount);
+    text += ',';
+    text += Parameter(row.a);
+    AddThresholds(text, row.b, mostThresholds);
+    text += ',';
+    if (row.hasC) text += Parameter(row.c);
+    text += ',';
+    text += Parameter(row.seA);
+    AddThresholds(text, row.seB, mostThresholds);
+    text += ',';
+    if (row.hasC) text += Parameter(row.seC);
+    return text;
+}
+
+std::string PolytomousPersonHeader() {
+    return "SeqPerson,    ExaminID,RawScore,MaxScore,   theta, seetheta";
+}
+
+std::string PolytomousPersonRowText(std::size_t seq, std::string_view ExaminID,
+                                    std::int32_t rawScore, std::int32_t maximumScore, double theta,
+                                    double seTheta) {
+    std::string text = FormatWithMask(static_cast<double>(seq), kMaskSeqId);
+    text += ", ";
+    text += ExaminIdField(ExaminID);
+    text += ", ";
+    text += FormatWithMask(rawScore, kMaskCount);
+    text += ", ";
+    text += FormatWithMask(maximumScore, kMaskCount);
+    text += ',';
+    text += FormatWithMask(theta, kMaskTheta);
+    text += ", ";
+    text += FormatWithMask(seTheta, kMaskSeeTheta);
+    return text;
+}
+
+}  // namespace tarvo

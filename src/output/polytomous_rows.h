@@ -1,0 +1,36 @@
+#pragma once
+
+// The rows of a polytomous run's result file: a header, one row per item
+// (its model, its categories, a, the thresholds b1..bK, c, then their
+// standard errors, K the most thresholds of any item; cells an item does
+// not have are empty), one empty line, then a header and one row per
+// examinee (raw score, the largest score of the items answered, theta and
+// its error), with the program's masks.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace tarvo {
+
+struct PolytomousItemRow {
+    std::size_t seq = 0;
+    std::string_view AccNo;
+    std::string_view model;
+    int categories = 0;
+    bool hasC = false;  // right/wrong items
+    double a = 0, c = 0, seA = -1, seC = -1;
+    std::span<const double> b, seB;  // categories - 1 each
+};
+
+std::string PolytomousItemHeader(int mostThresholds);
+std::string PolytomousItemRowText(const PolytomousItemRow& row, int mostThresholds);
+
+std::string PolytomousPersonHeader();
+std::string PolytomousPersonRowText(std::size_t seq, std::string_view ExaminID,
+                                    std::int32_t rawScore, std::int32_t maximumScore, double theta,
+                                    double seTheta);
+
+}  // namespace tarvo

@@ -1,0 +1,150 @@
+#include "run/polytomous_section.h"
+
+#include <cmath>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "core/marginal_models.h"
+
+namespace tarvo {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+constexpr std::int32_t kRareCategory = 10;
+
+struct Moments {
+    double n = 0, x = 0, y = 0, xx = 0, yy = 0, xy = 0;
+    void Add(double a, double b) {
+        n += 1;
+        x += a;
+        y += b;
+        xx += a * a;
+        yy += b * b;
+        xy += a * b;
+    }
+    double Correlation() const {
+        const double sxx = xx - x * x / n, syy = yy - y * y / n, sxy = xy - x * y / n;
+        return n > 1 && sxx > 0 && syy > 0 ? sxy / std::sqrt(sxx * syy) : NAN;
+    }
+};
+
+Json Number(double value) { return std::isfinite(value) ? Json(value) : Json(nullptr); }
+
+std::string Fixed(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", value);
+    return text;
+}
+
+}  // namespace
+
+ReportSection PolytomousSection(const ItemTable& items, const PersonTable& persons,
+                                const EstimationOutcome& outcome) {
+    const std::size_t itemCount = outcome.categories.size();
+    ReportSection section;
+    section.key = "polytomous";
+    // Every examinee's score over the items answered.
+    std::vector<double> total(persons.personCount(), 0);
+    std::vector<char> complete(persons.personCount(), 1);
+    for (std::size_t j = 0; j < persons.personCount(); ++j) {
+        const auto row = persons.ResponsesOf(j);
+        for (std::size_t i = 0; i < itemCount; ++i) {
+            if (row[i] < outcome.categories[i]) {
+                total[j] += row[i];
+            } else {
+                complete[j] = 0;
+            }
+        }
+    }
+    // Cronbach's alpha from the complete records: the items' variances
+    // against the total's.
+    std::vector<Moments> itemMoments(itemCount);
+    Moments totalMoments;
+    Json rows = Json::array();
+    std::vector<std::string> flagged;
+    for (std::size_t i = 0; i < itemCount; ++i) {
+        const int categories = outcome.categories[i];
+        std::vector<std::int32_t> counts(static_cast<std::size_t>(categories), 0);
+        Moments rest;
+        for (std::size_t j = 0; j < persons.personCount(); ++j) {
+            const std::uint8_t code = persons.ResponsesOf(j)[i];
+            if (code >= categories) continue;
+            ++counts[code];
+            rest.Add(code, total[j] - code);
+            if (complete[j]) itemMoments[i].Add(code, 0);
+        }
+        const double answered = rest.n;
+        Json shares = Json::array();
+        for (const std::int32_t n : counts)
+            shares.push_back(Number(answered > 0 ? n / answered : NAN));
+        Json flags = Json::array();
+        for (int k = 0; k < categories; ++k) {
+            if (counts[k] == 0) {
+                flags.push_back("empty_category");
+                break;
+            }
+        }
+        for (int k = 0; k < categories; ++k) {
+            if (counts[k] > 0 && counts[k] < kRareCategory) {
+                flags.push_back("rare_category");
+                break;
+            }
+        }
+        const std::vector<double>& b = outcome.thresholds[i];
+        const bool partial = outcome.itemModels[i] == "gpcm" || outcome.itemModels[i] == "pcm";
+        if (categories > 2 && items.a[i] < 0) flags.push_back("negative_discrimination");
+        bool disordered = false;
+        for (std::size_t k = 1; k < b.size(); ++k) disordered = disordered || b[k] < b[k - 1];
+        if (partial && disordered) flags.push_back("disordered_steps");
+        bool atBound = false;
+        for (const double bk : b) atBound = atBound || OnBound(bk, kMarginalB);
+        if (atBound) flags.push_back("threshold_at_bound");
+        if (!flags.empty()) flagged.push_back(std::to_string(i + 1));
+
+        Json row{{"item", i + 1},
+                 {"model", outcome.itemModels[i]},
+                 {"categories", categories},
+                 {"category_counts", counts},
+                 {"category_proportions", shares},
+                 {"mean_score", Number(answered > 0 ? rest.x / answered : NAN)},
+                 {"item_rest_correlation", Number(rest.Correlation())},
+                 {"thresholds", b},
+                 {"flags", flags}};
+        section.itemMembers.push_back("\"polytomous\":" + row.dump());
+        rows.push_back(std::move(row));
+    }
+    for (std::size_t j = 0; j < persons.personCount(); ++j) {
+        if (complete[j]) totalMoments.Add(total[j], 0);
+    }
+    double itemVariances = 0;
+    for (const Moments& m : itemMoments) itemVariances += m.n > 1 ? m.xx - m.x * m.x / m.n : 0;
+    const double totalVariance =
+        totalMoments.n > 1 ? totalMoments.xx - totalMoments.x * totalMoments.x / totalMoments.n : 0;
+    const double k = static_cast<double>(itemCount);
+    const double alpha = itemCount > 1 && totalVariance > 0
+                             ? k / (k - 1) * (1 - itemVariances / totalVariance)
+                             : NAN;
+    section.json =
+        Json{{"alpha", Number(alpha)}, {"complete_records", totalMoments.n}, {"items", rows}}
+            .dump();
+    section.summary.push_back("Polytomous items: Cronbach's alpha " +
+                              (std::isfinite(alpha) ? Fixed(alpha) : std::string("undefined")) +
+                              " over " + std::to_string(static_cast<long>(totalMoments.n)) +
+                              " complete records.");
+    if (!flagged.empty()) {
+        std::string list;
+        for (const std::string& item : flagged) list += (list.empty() ? "" : ", ") + item;
+        section.warnings.push_back(
+            "Items " + list +
+            " have a flag of their categories or thresholds (an empty or rare category, a "
+            "negative slope, partial-credit steps out of order, a threshold at its bound): see "
+            "the report's polytomous section.");
+    }
+    return section;
+}
+
+}  // namespace tarvo

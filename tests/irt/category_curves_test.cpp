@@ -1,0 +1,109 @@
+#include "irt/category_curves.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace tarvo {
+namespace {
+
+using Probabilities = void (*)(double, double, std::span<const double>, std::span<double>);
+
+struct Case {
+    const char* name;
+    Probabilities probabilities;
+    double a;
+    std::vector<double> b;
+};
+
+std::vector<double> At(const Case& c, double theta, double a, const std::vector<double>& b) {
+    std::vector<double> p(b.size() + 1);
+    c.probabilities(theta, a, b, p);
+    return p;
+}
+
+std::vector<double> Derivatives(const Case& c, double theta) {
+    const std::size_t width = c.b.size() + 1;
+    std::vector<double> d(width * width);
+    if (c.probabilities == GrmProbabilities) {
+        GrmDerivatives(theta, c.a, c.b, d);
+    } else {
+        const std::vector<double> p = At(c, theta, c.a, c.b);
+        GpcmDerivatives(theta, c.a, c.b, p, d);
+    }
+    return d;
+}
+
+// Ordered and disordered steps, a negative slope (a reverse-keyed item,
+// whose GRM thresholds then fall), two and five categories.
+const std::vector<Case> kCases = {
+    {"grm", GrmProbabilities, 1.2, {-1.0, 0.3, 1.4}},
+    {"grm reversed", GrmProbabilities, -0.8, {1.0, -0.5}},
+    {"grm two categories", GrmProbabilities, 0.7, {0.2}},
+    {"gpcm", GpcmProbabilities, 0.9, {-0.4, 0.8, 0.1, 1.9}},
+    {"gpcm negative slope", GpcmProbabilities, -1.1, {0.5, -0.3}},
+};
+
+TEST(CategoryCurves, ProbabilitiesArePositiveAndSumToOne) {
+    for (const Case& c : kCases) {
+        for (double theta = -6; theta <= 6; theta += 0.75) {
+            const std::vector<double> p = At(c, theta, c.a, c.b);
+            double sum = 0;
+            for (double pk : p) {
+                EXPECT_GE(pk, 0) << c.name;
+                sum += pk;
+            }
+            EXPECT_NEAR(sum, 1, 1e-14) << c.name << " theta " << theta;
+        }
+    }
+}
+
+TEST(CategoryCurves, DerivativesMatchCentralDifferences) {
+    const double h = 1e-6;
+    for (const Case& c : kCases) {
+        const std::size_t width = c.b.size() + 1;
+        for (double theta : {-2.5, -0.3, 0.0, 1.1, 3.0}) {
+            const std::vector<double> d = Derivatives(c, theta);
+            for (std::size_t u = 0; u < width; ++u) {
+                double aUp = c.a, aDown = c.a;
+                std::vector<double> bUp = c.b, bDown = c.b;
+                if (u == 0) {
+                    aUp += h;
+                    aDown -= h;
+                } else {
+                    bUp[u - 1] += h;
+                    bDown[u - 1] -= h;
+                }
+                const std::vector<double> up = At(c, theta, aUp, bUp);
+                const std::vector<double> down = At(c, theta, aDown, bDown);
+                for (std::size_t k = 0; k < width; ++k) {
+                    EXPECT_NEAR(d[k * width + u], (up[k] - down[k]) / (2 * h), 1e-8)
+                        << c.name << " theta " << theta << " category " << k << " parameter " << u;
+                }
+            }
+        }
+    }
+}
+
+TEST(CategoryCurves, TwoCategoryModelsAreTheTwoParameterLogistic) {
+    const double a = 1.3, b = 0.4;
+    for (double theta : {-2.0, 0.4, 1.5}) {
+        const double p2pl = 1 / (1 + std::exp(-1.7 * a * (theta - b)));
+        std::vector<double> grm(2), gpcm(2);
+        GrmProbabilities(theta, a, std::vector<double>{b}, grm);
+        GpcmProbabilities(theta, a, std::vector<double>{b}, gpcm);
+        EXPECT_NEAR(grm[1], p2pl, 1e-15);
+        EXPECT_NEAR(gpcm[1], p2pl, 1e-15);
+    }
+}
+
+TEST(CategoryCurves, GpcmStepIsWhereAdjacentCategoriesMeet) {
+    const std::vector<double> b = {-0.7, 1.2};
+    std::vector<double> p(3);
+    GpcmProbabilities(b[1], 1.4, b, p);
+    EXPECT_NEAR(p[1], p[2], 1e-15);
+}
+
+}  // namespace
+}  // namespace tarvo
