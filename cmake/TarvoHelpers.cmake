@@ -21,29 +21,25 @@ endfunction()
 # The headers nearly every test file includes, GoogleTest's above all,
 # compiled once for every test program instead of once per program: a tiny
 # program of the same kind owns the precompiled header and the others reuse
-# it; with QT, another one that holds the Qt Widgets and Qt Test headers too,
-# for the desktop's tests. The test programs share their compile options, so
-# one header fits them all; where it did not, -Winvalid-pch (an error under
-# TARVO_WERROR) would say so instead of compiling without it.
+# it. The test programs share their compile options, so one header fits them
+# all; where it did not, -Winvalid-pch (an error under TARVO_WERROR) would say
+# so instead of compiling without it. With QT, the program compiles its own,
+# with the Qt Widgets and Qt Test headers too: Qt Test defines the program's
+# folders as macros, which differ from program to program.
 function(tarvo_test_headers target)
     cmake_parse_arguments(ARG "QT" "" "" ${ARGN})
-    set(owner tarvo_test_headers)
     if(ARG_QT)
-        set(owner tarvo_test_headers_qt)
+        target_precompile_headers(${target} PRIVATE <gtest/gtest.h> <map> <string> <vector>
+                                  <QApplication> <QWidget> <QtTest/QTest>)
+        return()
     endif()
+    set(owner tarvo_test_headers)
     if(NOT TARGET ${owner})
         set(source ${PROJECT_BINARY_DIR}/tests/${owner}.cpp)
         file(WRITE ${source} "int main() { return 0; }\n")
         add_executable(${owner} EXCLUDE_FROM_ALL ${source})
         target_link_libraries(${owner} PRIVATE GTest::gtest)
         target_precompile_headers(${owner} PRIVATE <gtest/gtest.h> <map> <string> <vector>)
-        if(ARG_QT)
-            # The desktop's code is built without Qt's keywords; the headers
-            # must be read the same way.
-            target_link_libraries(${owner} PRIVATE Qt6::Widgets Qt6::Test)
-            target_compile_definitions(${owner} PRIVATE QT_NO_KEYWORDS)
-            target_precompile_headers(${owner} PRIVATE <QApplication> <QWidget> <QtTest/QTest>)
-        endif()
     endif()
     target_precompile_headers(${target} REUSE_FROM ${owner})
 endfunction()
