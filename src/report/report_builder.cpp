@@ -22,8 +22,6 @@ void FillItemRows(RunReport& report, const ItemTable& items, const ResponseCount
                   const std::vector<double>& itemRest, std::size_t rows,
                   const std::vector<char>& heldItems, bool withoutErrors,
                   const std::vector<std::vector<double>>& thresholds) {
-    const EstimateJudgement& polytomous =
-        report.polytomousJudgement ? *report.polytomousJudgement : report.judgement;
     report.itemRows.resize(rows);
     for (std::size_t i = 0; i < rows; ++i) {
         ItemReport& row = report.itemRows[i];
@@ -41,9 +39,10 @@ void FillItemRows(RunReport& report, const ItemTable& items, const ResponseCount
         row.itemRest = itemRest[i];
         row.held = i < heldItems.size() && heldItems[i] != 0;
         if (IsPolytomous(counts, i)) {
+            row.categories = counts.categories[i];
             const std::vector<double> none;
             row.flags = PolytomousItemFlagsOf(row, i < thresholds.size() ? thresholds[i] : none,
-                                              polytomous, withoutErrors);
+                                              JudgementOf(report, row), withoutErrors);
         } else {
             row.flags = ItemFlagsOf(row, report.judgement, withoutErrors);
         }

@@ -108,6 +108,11 @@ EstimateJudgement PolytomousJudgement(const MarginalSettings& settings, double p
     return judgement;
 }
 
+const EstimateJudgement& JudgementOf(const RunReport& report, const ItemReport& item) {
+    return item.categories > 2 && report.polytomousJudgement ? *report.polytomousJudgement
+                                                             : report.judgement;
+}
+
 bool EstimatesTheta(int mode) { return IsMode(mode) && RulesOf(mode).estimatesTheta(); }
 
 std::uint32_t ItemFlagsOf(const ItemReport& item, const EstimateJudgement& judgement,

@@ -27,6 +27,10 @@ EstimateJudgement MarginalJudgement(const MarginalSettings& settings, double pop
 EstimateJudgement PolytomousJudgement(const MarginalSettings& settings, double populationMean,
                                       double populationSd);
 
+// What an item of the report was judged by: the polytomous judgement for
+// an item scored 0..m, the report's judgement otherwise.
+const EstimateJudgement& JudgementOf(const RunReport& report, const ItemReport& item);
+
 // True when the mode estimates the abilities (not the items-only modes).
 bool EstimatesTheta(int mode);
 

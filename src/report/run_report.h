@@ -82,6 +82,7 @@ struct ItemReport {
     double pValue = 0;        // proportion correct among valid responses (NaN: none)
     double itemRest = 0;      // corrected point-biserial (NaN: undefined)
     bool held = false;        // held at the item parameter file's values
+    int categories = 2;       // more than two: scored 0..m, judged by polytomousJudgement
     std::uint32_t flags = 0;  // ItemFlag bits
     // Observed proportion correct in 10 ability groups of equal size (by the
     // run's thetas), for the fit plot: mean theta, proportion, valid count.

@@ -126,6 +126,12 @@ TEST(PolytomousReport, ExamineesAreJudgedByTheirSummedScore) {
     EXPECT_EQ(report.kr20Items, 2);
     EXPECT_TRUE(std::isnan(report.itemRows[2].pValue));
     EXPECT_TRUE(report.itemRows[2].groupProportion.empty());
+    EXPECT_EQ(report.itemRows[2].categories, 4);
+    EXPECT_EQ(&JudgementOf(report, report.itemRows[2]), &report.judgement)
+        << "without a polytomous judgement the report's own";
+    report.polytomousJudgement = EstimateJudgement{};
+    EXPECT_EQ(&JudgementOf(report, report.itemRows[2]), &*report.polytomousJudgement);
+    EXPECT_EQ(&JudgementOf(report, report.itemRows[0]), &report.judgement);
 }
 
 }  // namespace
