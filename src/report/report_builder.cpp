@@ -16,9 +16,12 @@ namespace tarvo::report {
 
 namespace {
 
+// Each item is judged by the model that produced it: an item scored 0..m
+// by the polytomous judgement over all its thresholds.
 void FillItemRows(RunReport& report, const ItemTable& items, const ResponseCounts& counts,
                   const std::vector<double>& itemRest, std::size_t rows,
-                  const std::vector<char>& heldItems, bool withoutErrors) {
+                  const std::vector<char>& heldItems, bool withoutErrors,
+                  const std::vector<std::vector<double>>& thresholds) {
     report.itemRows.resize(rows);
     for (std::size_t i = 0; i < rows; ++i) {
         ItemReport& row = report.itemRows[i];
@@ -35,7 +38,14 @@ void FillItemRows(RunReport& report, const ItemTable& items, const ResponseCount
         row.pValue = PValue(counts, i);
         row.itemRest = itemRest[i];
         row.held = i < heldItems.size() && heldItems[i] != 0;
-        row.flags = ItemFlagsOf(row, report.judgement, withoutErrors);
+        if (IsPolytomous(counts, i)) {
+            row.categories = counts.categories[i];
+            const std::vector<double> none;
+            row.flags = PolytomousItemFlagsOf(row, i < thresholds.size() ? thresholds[i] : none,
+                                              JudgementOf(report, row), withoutErrors);
+        } else {
+            row.flags = ItemFlagsOf(row, report.judgement, withoutErrors);
+        }
     }
 }
 
@@ -49,6 +59,12 @@ void FillPersonRows(RunReport& report, const PersonTable& persons, const Respons
         row.seetheta = persons.seetheta[j];
         row.rawScore = counts.rawScore[j];
         row.nvalid = counts.nvalid[j];
+        if (!counts.score.empty()) {
+            // The summed score over every item, as the result file's.
+            row.rawScore = counts.score[j];
+            row.nvalid = counts.answered[j];
+            row.maxScore = counts.mostScore[j];
+        }
         row.flags = PersonFlagsOf(row, report.judgement);
     }
 }
@@ -111,6 +127,11 @@ void DescribeRequest(RunReport& report, const RunRequest& request,
         sd = outcome->population.sd;
     }
     report.judgement = MarginalJudgement(settings, mean, sd);
+    if (settings.polytomous != PolytomousModel::None) {
+        report.model = std::string(RulesOf(settings.polytomous).name);
+        report.binaryModel = std::string(rules.name);
+        report.polytomousJudgement = PolytomousJudgement(settings, mean, sd);
+    }
 }
 
 // The sections' flags join the rows' own, after the statistics that read
@@ -148,9 +169,10 @@ void DescribeRun(RunReport& report, int mode) {
 }
 
 void CompleteRunReport(RunReport& report, const ItemTable& items, const PersonTable& persons,
-                       std::size_t reached, const std::vector<char>& heldItems,
-                       bool withoutErrors) {
-    const ResponseCounts counts = CountResponses(persons);
+                       std::size_t reached, const std::vector<char>& heldItems, bool withoutErrors,
+                       const std::vector<int>& categories,
+                       const std::vector<std::vector<double>>& thresholds) {
+    const ResponseCounts counts = CountResponses(persons, categories);
     SetCounts(report, counts);
 
     const std::string path = report.path;
@@ -159,15 +181,27 @@ void CompleteRunReport(RunReport& report, const ItemTable& items, const PersonTa
     const std::size_t personRows =
         path == "theta-only" ? std::min(reached, counts.personCount) : counts.personCount;
     FillItemRows(report, items, counts, ItemRestCorrelations(persons, counts), itemRows, heldItems,
-                 withoutErrors);
+                 withoutErrors, thresholds);
     FillPersonRows(report, persons, counts, personRows);
 
     const std::span<const double> theta(persons.theta.data(), personRows);
     const std::span<const std::int32_t> rawScore(counts.rawScore.data(), personRows);
-    const std::span<const std::int32_t> nvalid(counts.nvalid.data(), personRows);
+    const std::span<const std::int32_t> nvalid(
+        (counts.answered.empty() ? counts.nvalid : counts.answered).data(), personRows);
     FillAbilityGroups(persons, theta, nvalid, report.itemRows);
+    // The groups' proportions correct say nothing of an item scored 0..m.
+    for (std::size_t i = 0; i < itemRows; ++i) {
+        if (!IsPolytomous(counts, i)) continue;
+        report.itemRows[i].groupTheta.clear();
+        report.itemRows[i].groupProportion.clear();
+        report.itemRows[i].groupCount.clear();
+    }
 
     report.alpha = Kr20(counts);
+    if (!counts.categories.empty()) {
+        report.kr20Items = static_cast<int>(RightWrongItems(counts));
+        if (report.kr20Items == 0) report.binaryModel.clear();
+    }
     report.empiricalReliability = std::numeric_limits<double>::quiet_NaN();
     if (report.judgement.theta.estimated) {
         std::vector<bool> unflagged(personRows);
@@ -229,7 +263,8 @@ RunReport BuildRunReport(const ReportSources& sources) {
                 SetCounts(report, CountResponses(*sources.persons));
             } else {
                 CompleteRunReport(report, *sources.items, *sources.persons, outcome->rowsWritten,
-                                  outcome->heldItems, !outcome->errorsFormed);
+                                  outcome->heldItems, !outcome->errorsFormed, outcome->categories,
+                                  outcome->thresholds);
                 AddSectionFlags(report);
             }
         }

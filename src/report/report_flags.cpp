@@ -97,6 +97,22 @@ EstimateJudgement MarginalJudgement(const MarginalSettings& settings, double pop
     return judgement;
 }
 
+EstimateJudgement PolytomousJudgement(const MarginalSettings& settings, double populationMean,
+                                      double populationSd) {
+    const PolytomousModelRules& rules = RulesOf(settings.polytomous);
+    EstimateJudgement judgement = MarginalJudgement(settings, populationMean, populationSd);
+    const EstimateRange a = rules.commonSlope ? kMarginalA : kPolytomousA;
+    judgement.a = {rules.slopeFree || rules.commonSlope, a.lowest, a.highest, kOnBound};
+    judgement.b = {true, kMarginalB.lowest, kMarginalB.highest, kOnBound};
+    judgement.c.estimated = false;
+    return judgement;
+}
+
+const EstimateJudgement& JudgementOf(const RunReport& report, const ItemReport& item) {
+    return item.categories > 2 && report.polytomousJudgement ? *report.polytomousJudgement
+                                                             : report.judgement;
+}
+
 bool EstimatesTheta(int mode) { return IsMode(mode) && RulesOf(mode).estimatesTheta(); }
 
 std::uint32_t ItemFlagsOf(const ItemReport& item, const EstimateJudgement& judgement,
@@ -122,11 +138,21 @@ std::uint32_t ItemFlagsOf(const ItemReport& item, const EstimateJudgement& judge
     return flags;
 }
 
+std::uint32_t PolytomousItemFlagsOf(const ItemReport& item, const std::vector<double>& thresholds,
+                                    const EstimateJudgement& judgement, bool withoutErrors) {
+    std::uint32_t flags = ItemFlagsOf(item, judgement, withoutErrors);
+    if (!judgement.b.estimated || item.held) return flags;
+    for (const double b : thresholds) {
+        if (OnBound(b, judgement.b)) flags |= kItemBAtBound;
+    }
+    return flags;
+}
+
 std::uint32_t PersonFlagsOf(const PersonReport& person, const EstimateJudgement& judgement) {
     std::uint32_t flags = 0;
     if (person.nvalid == 0) {
         flags |= kPersonNoValid;
-    } else if (person.rawScore == person.nvalid) {
+    } else if (person.rawScore == (person.maxScore >= 0 ? person.maxScore : person.nvalid)) {
         flags |= kPersonAllCorrect;
     } else if (person.rawScore == 0) {
         flags |= kPersonAllWrong;

@@ -21,6 +21,16 @@ EstimateJudgement ClassicJudgement(int mode);
 EstimateJudgement MarginalJudgement(const MarginalSettings& settings, double populationMean,
                                     double populationSd);
 
+// How the polytomous estimator's items scored 0..m are: a slope of either
+// sign within its own range (the PCM's common slope within the right/wrong
+// items' range), every threshold within b's range, no c; theta as above.
+EstimateJudgement PolytomousJudgement(const MarginalSettings& settings, double populationMean,
+                                      double populationSd);
+
+// What an item of the report was judged by: the polytomous judgement for
+// an item scored 0..m, the report's judgement otherwise.
+const EstimateJudgement& JudgementOf(const RunReport& report, const ItemReport& item);
+
 // True when the mode estimates the abilities (not the items-only modes).
 bool EstimatesTheta(int mode);
 
@@ -31,6 +41,11 @@ bool EstimatesTheta(int mode);
 // unless withoutErrors (a stopped run that never formed them).
 std::uint32_t ItemFlagsOf(const ItemReport& item, const EstimateJudgement& judgement,
                           bool withoutErrors = false);
+
+// The flags of an item scored 0..m: as above by the polytomous judgement,
+// with every threshold judged beside the first (the row's b).
+std::uint32_t PolytomousItemFlagsOf(const ItemReport& item, const std::vector<double>& thresholds,
+                                    const EstimateJudgement& judgement, bool withoutErrors = false);
 
 // The flags of an examinee row whose theta, raw score and nvalid are filled.
 std::uint32_t PersonFlagsOf(const PersonReport& person, const EstimateJudgement& judgement);

@@ -33,7 +33,7 @@ std::string Dump(const Json& value, int indent = -1) {
 }
 
 Json RunPart(const RunReport& report) {
-    return Json{
+    Json part{
         {"mode", report.mode},
         {"path", report.path},
         {"method", report.method},
@@ -53,6 +53,8 @@ Json RunPart(const RunReport& report) {
         {"standardized", report.standardized},
         {"theta_spread", report.thetaSpread},
     };
+    if (!report.binaryModel.empty()) part["binary_model"] = report.binaryModel;
+    return part;
 }
 
 Json LoopPart(const LoopRecord& loop) {
@@ -155,6 +157,7 @@ Json Head(const RunReport& report) {
         {"empirical", report.empiricalReliability},
         {"raw_score_order_inversions", report.rawScoreOrderInversions},
     };
+    if (report.kr20Items >= 0) document["reliability"]["kr20_items"] = report.kr20Items;
     document["warnings"] = report.warnings;
     for (const ReportSection& section : report.sections) {
         const Json value = Json::parse(section.json, nullptr, false);

@@ -71,15 +71,22 @@ std::string SummaryText(const RunReport& report) {
         return text;
     }
     if (report.method == "mml") {
-        text += "Marginal (" + report.model + "): log-likelihood " + Fixed3(report.logLikelihood) +
-                "; priors: ";
+        const std::string binary =
+            report.binaryModel.empty() ? "" : ", right/wrong items " + report.binaryModel;
+        text += "Marginal (" + report.model + binary + "): log-likelihood " +
+                Fixed3(report.logLikelihood) + "; priors: ";
         std::string priors;
         for (const std::string& prior : report.priors)
             priors += (priors.empty() ? "" : "; ") + prior;
         text += (priors.empty() ? std::string("none") : priors) + ".\n";
         if (report.population.estimated) text += PopulationLine(report.population) + "\n";
     }
-    text += "Reliability: alpha (KR-20) " + Fixed3(report.alpha) + ", empirical " +
+    // Beside items scored 0..m, KR-20 is over the right/wrong items alone.
+    const std::string kr20 =
+        report.kr20Items < 0
+            ? "KR-20"
+            : "KR-20 over the " + std::to_string(report.kr20Items) + " right/wrong items";
+    text += "Reliability: alpha (" + kr20 + ") " + Fixed3(report.alpha) + ", empirical " +
             Fixed3(report.empiricalReliability) + ".\n";
     if (report.rawScoreOrderInversions >= 0) {
         const int n = report.rawScoreOrderInversions;

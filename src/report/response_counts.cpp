@@ -19,9 +19,69 @@ double Correlation(double n, double sumX, double sumY, double sumXX, double sumY
     return sxy / std::sqrt(sxx * syy);
 }
 
+// The counts of every examinee over the right/wrong items alone, and the
+// summed scores over every item.
+void CountScores(const PersonTable& persons, ResponseCounts& counts) {
+    const std::size_t personCount = counts.personCount;
+    counts.score.assign(personCount, 0);
+    counts.mostScore.assign(personCount, 0);
+    counts.answered.assign(personCount, 0);
+    for (std::size_t j = 0; j < personCount; ++j) {
+        const auto row = persons.ResponsesOf(j);
+        std::int32_t valid = 0, correct = 0;
+        for (std::size_t i = 0; i < counts.itemCount; ++i) {
+            if (row[i] == kNoResponse) continue;
+            counts.score[j] += row[i];
+            ++counts.answered[j];
+            if (IsPolytomous(counts, i)) {
+                counts.mostScore[j] += counts.categories[i] - 1;
+                continue;
+            }
+            counts.mostScore[j] += 1;
+            valid += 1;
+            correct += row[i] == kCorrect;
+        }
+        counts.nvalid[j] = valid;
+        counts.rawScore[j] = correct;
+    }
+}
+
+// The item-rest correlation by score of every item scored 0..m.
+void ScoreRestCorrelations(const PersonTable& persons, const ResponseCounts& counts,
+                           std::vector<double>& correlations) {
+    for (std::size_t i = 0; i < counts.itemCount; ++i) {
+        if (!IsPolytomous(counts, i)) continue;
+        double n = 0, sumX = 0, sumY = 0, sumXX = 0, sumYY = 0, sumXY = 0;
+        for (std::size_t j = 0; j < counts.personCount; ++j) {
+            const std::uint8_t code = persons.ResponsesOf(j)[i];
+            if (code == kNoResponse) continue;
+            const double x = code, y = counts.score[j] - x;
+            n += 1;
+            sumX += x;
+            sumY += y;
+            sumXX += x * x;
+            sumYY += y * y;
+            sumXY += x * y;
+        }
+        correlations[i] = Correlation(n, sumX, sumY, sumXX, sumYY, sumXY);
+    }
+}
+
 }  // namespace
 
-ResponseCounts CountResponses(const PersonTable& persons) {
+bool IsPolytomous(const ResponseCounts& counts, std::size_t item) {
+    return item < counts.categories.size() && counts.categories[item] > 2;
+}
+
+std::size_t RightWrongItems(const ResponseCounts& counts) {
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < counts.itemCount; ++i) {
+        if (!IsPolytomous(counts, i)) ++n;
+    }
+    return n;
+}
+
+ResponseCounts CountResponses(const PersonTable& persons, const std::vector<int>& categories) {
     ResponseCounts counts;
     const std::size_t itemCount = persons.itemCount;
     const std::size_t personCount = persons.personCount();
@@ -51,11 +111,18 @@ ResponseCounts CountResponses(const PersonTable& persons) {
     for (std::size_t i = 0; i < itemCount; ++i) {
         counts.itemOmitted[i] = static_cast<std::int32_t>(personCount) - counts.itemValid[i];
     }
+    bool polytomous = false;
+    for (const int k : categories) polytomous = polytomous || k > 2;
+    if (polytomous) {
+        counts.categories = categories;
+        counts.categories.resize(itemCount, 2);
+        CountScores(persons, counts);
+    }
     return counts;
 }
 
 double PValue(const ResponseCounts& counts, std::size_t item) {
-    if (counts.itemValid[item] == 0) return kUndefined;
+    if (counts.itemValid[item] == 0 || IsPolytomous(counts, item)) return kUndefined;
     return static_cast<double>(counts.itemCorrect[item]) / counts.itemValid[item];
 }
 
@@ -86,15 +153,16 @@ std::vector<double> ItemRestCorrelations(const PersonTable& persons, const Respo
         const double sumYY = sumRawSquared[i] - 2 * sumRawCorrect[i] + sumX;
         correlations[i] = Correlation(n, sumX, sumY, sumX, sumYY, sumXY);
     }
+    if (!counts.categories.empty()) ScoreRestCorrelations(persons, counts, correlations);
     return correlations;
 }
 
 double Kr20(const ResponseCounts& counts) {
-    const double k = static_cast<double>(counts.itemCount);
+    const double k = static_cast<double>(RightWrongItems(counts));
     if (k < 2) return kUndefined;
     double sumPQ = 0;
     for (std::size_t i = 0; i < counts.itemCount; ++i) {
-        if (counts.itemValid[i] == 0) continue;
+        if (counts.itemValid[i] == 0 || IsPolytomous(counts, i)) continue;
         const double p = PValue(counts, i);
         sumPQ += p * (1 - p);
     }

@@ -82,6 +82,7 @@ struct ItemReport {
     double pValue = 0;        // proportion correct among valid responses (NaN: none)
     double itemRest = 0;      // corrected point-biserial (NaN: undefined)
     bool held = false;        // held at the item parameter file's values
+    int categories = 2;       // more than two: scored 0..m, judged by polytomousJudgement
     std::uint32_t flags = 0;  // ItemFlag bits
     // Observed proportion correct in 10 ability groups of equal size (by the
     // run's thetas), for the fit plot: mean theta, proportion, valid count.
@@ -101,8 +102,9 @@ enum PersonFlag : std::uint32_t {
 struct PersonReport {
     std::string examinId;
     double theta = 0, seetheta = 0;  // as the run ended (given theta in items-only modes)
-    int rawScore = 0;                // number correct
+    int rawScore = 0;                // number correct; with items scored 0..m the summed score
     int nvalid = 0;
+    int maxScore = -1;        // the most rawScore could be over the items answered; -1: nvalid
     std::uint32_t flags = 0;  // PersonFlag bits
 };
 
@@ -132,7 +134,9 @@ struct RunReport {
     int mode = 0;
     std::string path;            // "theta-only", "items-only" or "joint"
     std::string method = "jml";  // estimator: "jml" (classic) or "mml"
-    std::string model;           // "3pl", "3pl-c-given", "2pl", "1pl", "rasch"
+    std::string model;  // "3pl", "3pl-c-given", "2pl", "1pl", "rasch"; "grm", "gpcm", "pcm"
+    // A polytomous run with right/wrong items: their model ("3pl", ...).
+    std::string binaryModel;
     std::string resultFile;
     RunEnd end = RunEnd::Finished;
     std::string error;     // the message that ended the run, or why nothing was estimated
@@ -156,12 +160,18 @@ struct RunReport {
     std::vector<std::string> priors;
     PopulationEstimate population;
     EstimateJudgement judgement;  // what the flags were judged by
+    // A polytomous run: what its items scored 0..m were judged by (judgement
+    // judges its right/wrong items).
+    std::optional<EstimateJudgement> polytomousJudgement;
 
     std::vector<ItemReport> itemRows;
     std::vector<PersonReport> personRows;
 
     // The whole.
     double alpha = std::numeric_limits<double>::quiet_NaN();  // Cronbach's alpha (KR-20)
+    // The right/wrong items KR-20 was formed over when some items are scored
+    // 0..m (-1: every item is right/wrong).
+    int kr20Items = -1;
     double empiricalReliability = std::numeric_limits<double>::quiet_NaN();
     int rawScoreOrderInversions =
         -1;  // 1PL modes: pairs of raw-score groups out of order; -1 otherwise

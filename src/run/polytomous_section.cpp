@@ -131,7 +131,7 @@ ReportSection PolytomousSection(const ItemTable& items, const PersonTable& perso
     section.json =
         Json{{"alpha", Number(alpha)}, {"complete_records", totalMoments.n}, {"items", rows}}
             .dump();
-    section.summary.push_back("Polytomous items: Cronbach's alpha " +
+    section.summary.push_back("Cronbach's alpha of all items by score: " +
                               (std::isfinite(alpha) ? Fixed(alpha) : std::string("undefined")) +
                               " over " + std::to_string(static_cast<long>(totalMoments.n)) +
                               " complete records.");

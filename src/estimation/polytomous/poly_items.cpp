@@ -8,14 +8,6 @@
 
 namespace tarvo::poly {
 
-namespace {
-
-// Polytomous slopes may be negative (a reverse-keyed item); both signs stop
-// at the right/wrong items' largest slope.
-constexpr EstimateRange kPolytomousA{-kMarginalA.highest, kMarginalA.highest};
-
-}  // namespace
-
 Item ItemOf(int categories, const MarginalModelRules& binary, PolytomousModel polytomous) {
     Item item;
     item.categories = std::max(categories, 2);

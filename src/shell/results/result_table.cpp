@@ -335,7 +335,7 @@ ResultTable BuildItemTable(const PrintedTable& items, const RunReport& report) {
             }
             row.push_back(Cell("", false));
             if (item != nullptr) {
-                FlagItemCells(table, row, item->flags, report.judgement);
+                FlagItemCells(table, row, item->flags, report::JudgementOf(report, *item));
                 row.back() = FlagsCell(row, ItemFlagNames(item->flags));
             }
         }

@@ -216,10 +216,14 @@ std::vector<std::string> SummarySentences(const ResultsData& data) {
         }
     }
     if (haveStatistics) {
+        // Beside items scored 0..m, KR-20 is the right/wrong items' alone.
+        const std::string kr20 = report.kr20Items < 0
+                                     ? "Cronbach's alpha (KR-20)"
+                                     : "Cronbach's alpha (KR-20) of the " +
+                                           std::to_string(report.kr20Items) + " right/wrong items";
         sentences.push_back(std::isnan(report.alpha)
-                                ? "Cronbach's alpha (KR-20) is undefined for these responses."
-                                : "Cronbach's alpha (KR-20) is " + Number(report.alpha, "%.3f") +
-                                      ".");
+                                ? kr20 + " is undefined for these responses."
+                                : kr20 + " is " + Number(report.alpha, "%.3f") + ".");
         sentences.push_back(std::isnan(report.empiricalReliability)
                                 ? "The empirical reliability of theta is undefined for this run."
                                 : "The empirical reliability of theta is " +

@@ -1,0 +1,163 @@
+// The report of a mixed run (30 right/wrong 3PL items beside 10 GRM items
+// scored 0..3, the golden set) judges every item by the model that produced
+// it: no warning the data do not give, the true ones still given, and the
+// right/wrong statistics those of the right/wrong items alone.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "report/report_summary.h"
+#include "report/run_report.h"
+#include "request/option_table.h"
+#include "request/request_parser.h"
+#include "run/calibration_run.h"
+#include "support/scripted_host.h"
+#include "support/temp_dir.h"
+
+namespace tarvo {
+namespace {
+
+using Options = std::vector<std::pair<std::string, std::string>>;
+
+constexpr std::uint32_t kBoundFlags = kItemAAtBound | kItemBAtBound | kItemCAtBound | kItemSeAtCap;
+
+std::string MixedFile() {
+    return std::string(TARVO_SOURCE_DIR) + "/tests/golden/polytomous/mixed.dat";
+}
+
+RunReport RunMixed(const std::string& responses, int items, const std::string& output,
+                   const char* model) {
+    const Options options = {{"response-file", responses},
+                             {"item-count", std::to_string(items)},
+                             {"response-start", "20"},
+                             {"examinee-id-start", "1"},
+                             {"examinee-id-length", "8"},
+                             {"output-file", output},
+                             {"method", "mml"},
+                             {"model", model}};
+    request::RequestTexts texts;
+    for (const auto& [name, value] : options) {
+        EXPECT_EQ(request::ApplyOption(name, value, texts), "") << name;
+    }
+    const request::RequestCheck check = request::ParseRequest(texts);
+    RunReport report;
+    if (!check.request) {
+        ADD_FAILURE() << "the request was refused";
+        return report;
+    }
+    test_support::ScriptedHost host;
+    EXPECT_EQ(RunCalibration(*check.request, host, &report), RunEnd::Finished);
+    return report;
+}
+
+const ReportSection* SectionOf(const RunReport& report, const char* key) {
+    for (const ReportSection& section : report.sections) {
+        if (section.key == key) return &section;
+    }
+    return nullptr;
+}
+
+bool Mentions(const RunReport& report, const char* words) {
+    for (const std::string& warning : report.warnings) {
+        if (warning.find(words) != std::string::npos) return true;
+    }
+    return false;
+}
+
+TEST(PolytomousReport, MixedRunJudgesEveryItemByItsOwnModel) {
+    const test_support::TempDir dir;
+    const RunReport mixed = RunMixed(MixedFile(), 40, dir.File("mixed.csv"), "grm");
+    ASSERT_EQ(mixed.itemRows.size(), 40u);
+    EXPECT_EQ(mixed.model, "grm");
+    EXPECT_EQ(mixed.binaryModel, "3pl");
+    const std::string summary = report::SummaryText(mixed);
+    EXPECT_NE(summary.find("Marginal (grm, right/wrong items 3pl): log-likelihood"),
+              std::string::npos)
+        << summary;
+    EXPECT_NE(summary.find("alpha (KR-20 over the 30 right/wrong items)"), std::string::npos)
+        << summary;
+
+    // The right/wrong items' statistics are those of a run of them alone.
+    const RunReport alone = RunMixed(MixedFile(), 30, dir.File("alone.csv"), "3pl");
+    ASSERT_EQ(alone.itemRows.size(), 30u);
+    EXPECT_EQ(alone.kr20Items, -1);
+    EXPECT_DOUBLE_EQ(mixed.alpha, alone.alpha);
+    EXPECT_EQ(mixed.kr20Items, 30);
+    for (std::size_t i = 0; i < 30; ++i) {
+        EXPECT_DOUBLE_EQ(mixed.itemRows[i].pValue, alone.itemRows[i].pValue) << i + 1;
+        EXPECT_DOUBLE_EQ(mixed.itemRows[i].itemRest, alone.itemRows[i].itemRest) << i + 1;
+        EXPECT_EQ(mixed.itemRows[i].flags & kItemNegativeDiscrimination,
+                  alone.itemRows[i].flags & kItemNegativeDiscrimination)
+            << i + 1;
+    }
+
+    // The GRM items: correlated by score as the polytomous section does it,
+    // inside their own ranges and so without a flag.
+    const ReportSection* section = SectionOf(mixed, "polytomous");
+    ASSERT_NE(section, nullptr);
+    const nlohmann::json rows = nlohmann::json::parse(section->json).at("items");
+    for (std::size_t i = 30; i < 40; ++i) {
+        const ItemReport& item = mixed.itemRows[i];
+        EXPECT_NEAR(item.itemRest, rows.at(i).at("item_rest_correlation").get<double>(), 1e-12)
+            << i + 1;
+        EXPECT_TRUE(std::isnan(item.pValue)) << i + 1;
+        ASSERT_TRUE(std::abs(item.a) < 8) << i + 1;
+        for (const auto& b : rows.at(i).at("thresholds")) {
+            ASSERT_TRUE(std::abs(b.get<double>()) < 10) << i + 1;
+        }
+        EXPECT_EQ(item.flags, 0u) << i + 1;
+    }
+    EXPECT_FALSE(Mentions(mixed, "discriminate negatively")) << summary;
+    EXPECT_FALSE(Mentions(mixed, "at a bound")) << summary;
+    // An examinee's raw score is the summed score, up to the most of the
+    // items answered.
+    bool aboveValid = false;
+    for (const PersonReport& person : mixed.personRows) {
+        EXPECT_LE(person.rawScore, person.maxScore) << person.examinId;
+        aboveValid = aboveValid || person.rawScore > person.nvalid;
+    }
+    EXPECT_TRUE(aboveValid) << "scores of 2 and 3 count as such";
+}
+
+TEST(PolytomousReport, ReverseScoredItemIsStillFlaggedNegative) {
+    const test_support::TempDir dir;
+    // Item 31 (column 50) scored the other way round: 3 - x.
+    std::string text = test_support::ReadFile(MixedFile());
+    ASSERT_FALSE(text.empty());
+    std::size_t reversed = 0;
+    for (std::size_t end = text.find('\n'); end != std::string::npos;
+         end = text.find('\n', end + 1)) {
+        const std::size_t at = end + 1 + 49;
+        if (at >= text.size()) break;
+        if (text[at] >= '0' && text[at] <= '3') {
+            text[at] = static_cast<char>('3' - (text[at] - '0'));
+            ++reversed;
+        }
+    }
+    ASSERT_GT(reversed, 300u);
+    const std::string responses = dir.File("reversed.dat");
+    test_support::WriteFile(responses, text);
+
+    const RunReport report = RunMixed(responses, 40, dir.File("reversed.csv"), "grm");
+    ASSERT_EQ(report.itemRows.size(), 40u);
+    const ItemReport& item = report.itemRows[30];
+    EXPECT_LT(item.itemRest, 0);
+    EXPECT_EQ(item.flags & kItemNegativeDiscrimination, kItemNegativeDiscrimination);
+    for (std::size_t i = 31; i < 40; ++i) {
+        EXPECT_EQ(report.itemRows[i].flags & (kItemNegativeDiscrimination | kBoundFlags), 0u)
+            << i + 1;
+    }
+    bool listed = false;
+    for (const std::string& warning : report.warnings) {
+        if (warning.find("discriminates negatively") == std::string::npos) continue;
+        listed = warning.find("item 31 has") != std::string::npos;
+    }
+    EXPECT_TRUE(listed);
+}
+
+}  // namespace
+}  // namespace tarvo
