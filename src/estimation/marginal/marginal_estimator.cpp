@@ -7,12 +7,12 @@
 
 #include "core/estimate_bounds.h"
 #include "estimation/classic/estimators.h"
+#include "estimation/em_progress.h"
 #include "estimation/kernels/mml_kernels.h"
 #include "estimation/marginal/held_items_check.h"
 #include "estimation/marginal/mml_information.h"
 #include "estimation/marginal/mml_population.h"
 #include "estimation/marginal/mml_scoring.h"
-#include "output/masks.h"
 
 namespace tarvo {
 
@@ -188,32 +188,16 @@ EstimationOutcome MarginalEstimator::Estimate(RunInputs& inputs, RunHost& host,
     }
 
     LoopRecord& loop = outcome.loop;
-    loop.step = LoopStep::EmCycle;
-    loop.passLimit = settings_.maxCycles;
-    loop.tolerance = settings_.tolerance;
-    host.ProgressInit("Calibrating items (marginal maximum likelihood) ...");
-    host.ProgressSet(0, "Starting EM cycles.");
+    StartEmLoop(host, loop, settings_, "Calibrating items (marginal maximum likelihood) ...");
     mml::Quadrature quadrature =
         mml::NormalQuadrature(settings_.quadraturePoints, settings_.quadratureRange);
     mml::ExpectedCounts counts;
     mml::PatternPosteriors posteriors(view, quadrature.Points(),
                                       MarginalKernelsFor(engine.vectorUnit));
-    const std::string limit = std::to_string(settings_.maxCycles);
-    const std::size_t cycles = static_cast<std::size_t>(settings_.maxCycles);
-    const mml::EmOutcome em = mml::RunEm(
-        posteriors, settings_, estimated, spans, engine.pool, quadrature, counts,
-        [&](int cycle, double change, double logLikelihood) {
-            loop.logLikelihood.push_back(logLikelihood);
-            loop.largestChange.push_back(change);
-            host.ProgressSet(RoundedPercent(static_cast<std::size_t>(cycle), cycles),
-                             "EM cycle " + std::to_string(cycle) + " of no more than " + limit +
-                                 ".  Largest change = " + FormatWithMask(change, kMaskChange));
-            return !host.ProgressIsCancelled();
-        });
-    loop.passes = em.cycles;
-    loop.completed = em.cycles;
-    loop.lastChange = em.largestChange;
-    loop.end = em.stopped ? LoopEnd::Stopped : em.converged ? LoopEnd::Settled : LoopEnd::PassLimit;
+    const mml::EmOutcome em =
+        mml::RunEm(posteriors, settings_, estimated, spans, engine.pool, quadrature, counts,
+                   EmCycleProgress(host, loop, settings_));
+    EndEmLoop(loop, em.cycles, em.largestChange, em.stopped, em.converged);
     outcome.logLikelihood = em.logLikelihood;
     PopulationEstimate& population = outcome.population;
     population.estimated = settings_.estimatePopulation && anyHeld;

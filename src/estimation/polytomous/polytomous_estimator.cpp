@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "core/estimate_bounds.h"
+#include "estimation/em_progress.h"
 #include "estimation/marginal/mml_em.h"
 #include "estimation/polytomous/poly_categories.h"
 #include "estimation/polytomous/poly_em.h"
 #include "estimation/polytomous/poly_information.h"
-#include "output/masks.h"
 #include "output/polytomous_rows.h"
 
 namespace tarvo {
@@ -123,31 +123,16 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
     EstimationOutcome outcome;
     outcome.heldItems.assign(itemCount, 0);
     LoopRecord& loop = outcome.loop;
-    loop.step = LoopStep::EmCycle;
-    loop.passLimit = settings_.maxCycles;
-    loop.tolerance = settings_.tolerance;
-    host.ProgressInit("Calibrating items (marginal maximum likelihood, polytomous) ...");
-    host.ProgressSet(0, "Starting EM cycles.");
+    StartEmLoop(host, loop, settings_,
+                "Calibrating items (marginal maximum likelihood, polytomous) ...");
     const mml::Quadrature quadrature =
         mml::NormalQuadrature(settings_.quadraturePoints, settings_.quadratureRange);
     poly::EmTables tables(items, quadrature.Points());
     const poly::Responses responses{persons.responses, persons.personCount(), itemCount};
-    const std::string limit = std::to_string(settings_.maxCycles);
-    const std::size_t cycles = static_cast<std::size_t>(settings_.maxCycles);
-    const poly::EmOutcome em = poly::RunPolytomousEm(
-        items, estimated, responses, settings_, quadrature, tables,
-        [&](int cycle, double change, double logLikelihood) {
-            loop.logLikelihood.push_back(logLikelihood);
-            loop.largestChange.push_back(change);
-            host.ProgressSet(RoundedPercent(static_cast<std::size_t>(cycle), cycles),
-                             "EM cycle " + std::to_string(cycle) + " of no more than " + limit +
-                                 ".  Largest change = " + FormatWithMask(change, kMaskChange));
-            return !host.ProgressIsCancelled();
-        });
-    loop.passes = em.cycles;
-    loop.completed = em.cycles;
-    loop.lastChange = em.largestChange;
-    loop.end = em.stopped ? LoopEnd::Stopped : em.converged ? LoopEnd::Settled : LoopEnd::PassLimit;
+    const poly::EmOutcome em =
+        poly::RunPolytomousEm(items, estimated, responses, settings_, quadrature, tables,
+                              EmCycleProgress(host, loop, settings_));
+    EndEmLoop(loop, em.cycles, em.largestChange, em.stopped, em.converged);
     outcome.logLikelihood = em.logLikelihood;
 
     bool stopped = em.stopped || host.ProgressIsCancelled();
