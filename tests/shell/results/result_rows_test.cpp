@@ -239,6 +239,32 @@ TEST(PlottedItems, WithoutAReportComeFromTheFilesColumns) {
     EXPECT_EQ(fromOnePL.items[0].parameters.a, 1.0);
     EXPECT_EQ(fromOnePL.items[0].parameters.b, -0.5);
     EXPECT_EQ(fromOnePL.items[0].parameters.c, 0.0);
+
+    // A polytomous file's rows: a right/wrong item by its b1 and c, an item
+    // scored 0..m by its thresholds (the partial-credit curves for a gpcm
+    // row); its examinees' section is read under its own header.
+    const std::string mixed =
+        "SeqItem,AccNo,Model,Categories,a,b1,b2,b3,c,seea,seeb1,seeb2,seeb3,seec\r\n"
+        "   1,,3pl,   2,  0.950,  1.076,,,  0.201,  0.244,  0.172,,,  0.046\r\n"
+        "   2,,gpcm,   4,  0.955, -0.857,  0.020,  2.124,,  0.087,  0.107,  0.090,  0.181,\r\n"
+        "   3,,grm,   3,  1.282, -1.472, -0.563,,,  0.108,  0.119,  0.084,,\r\n"
+        "\r\n"
+        "SeqPerson,    ExaminID,RawScore,MaxScore,   theta, seetheta\r\n"
+        "    1,     P0000001,   33,   60,   0.0752,   0.2576\r\n";
+    const ResultsData fromMixed = CollectResultsData(mixed, RunReport{});
+    ASSERT_EQ(fromMixed.items.size(), 3u);
+    EXPECT_FALSE(fromMixed.items[0].Polytomous());
+    EXPECT_EQ(fromMixed.items[0].parameters.b, 1.076);
+    EXPECT_EQ(fromMixed.items[0].parameters.c, 0.201);
+    ASSERT_TRUE(fromMixed.items[1].Polytomous());
+    EXPECT_EQ(fromMixed.items[1].scored.b, (std::vector<double>{-0.857, 0.020, 2.124}));
+    EXPECT_EQ(fromMixed.items[1].scored.a, 0.955);
+    EXPECT_FALSE(fromMixed.items[1].scored.cumulative);
+    EXPECT_TRUE(fromMixed.items[2].scored.cumulative);
+    EXPECT_EQ(fromMixed.items[2].scored.b.size(), 2u);
+    ASSERT_EQ(fromMixed.thetas.size(), 1u);
+    EXPECT_EQ(fromMixed.thetas[0], 0.0752);
+    EXPECT_TRUE(fromMixed.HasExpectedScores());
 }
 
 }  // namespace
