@@ -160,7 +160,7 @@ int MarginalOptionsDialog::AddPolytomousRows(QGridLayout* grid, int row,
     grid->addWidget(binaryModel_, row++, 1, 1, 4);
 
     collapseEmpty_ = new QCheckBox(
-        QStringLiteral("Merge an unused middle category of an item into the next"), this);
+        QStringLiteral("Merge away an unused middle category of an item"), this);
     collapseEmpty_->setChecked(form.collapseEmpty);
     grid->addWidget(collapseEmpty_, row++, 0, 1, 5);
     auto* note = new QLabel(
