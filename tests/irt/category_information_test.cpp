@@ -76,8 +76,7 @@ TEST(CategoryInformation, KnownForms) {
     const Item twoPl{"two", true, 0.7, {0.2}};
     const Point two = At(twoPl, 0.9);
     const double slope = kD * 0.7;
-    EXPECT_NEAR(CategoryInformation(two.p, two.slopes), slope * slope * two.p[0] * two.p[1],
-                1e-15);
+    EXPECT_NEAR(CategoryInformation(two.p, two.slopes), slope * slope * two.p[0] * two.p[1], 1e-15);
     // The GPCM's: (D a)^2 times the score's variance; the expected score
     // lies between 0 and m and rises with theta for a > 0.
     const Item& gpcm = kItems[3];
@@ -87,8 +86,8 @@ TEST(CategoryInformation, KnownForms) {
     for (std::size_t k = 0; k < point.p.size(); ++k) {
         variance += point.p[k] * (static_cast<double>(k) - mean) * (static_cast<double>(k) - mean);
     }
-    EXPECT_NEAR(CategoryInformation(point.p, point.slopes),
-                kD * kD * gpcm.a * gpcm.a * variance, 1e-13);
+    EXPECT_NEAR(CategoryInformation(point.p, point.slopes), kD * kD * gpcm.a * gpcm.a * variance,
+                1e-13);
     EXPECT_LT(ExpectedScore(At(gpcm, -6).p), 0.01);
     EXPECT_GT(ExpectedScore(At(gpcm, 8).p), 3.99);
     EXPECT_LT(mean, ExpectedScore(At(gpcm, 0.31).p));

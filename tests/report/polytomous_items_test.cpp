@@ -8,6 +8,7 @@
 #include "core/marginal_settings.h"
 #include "report/report_builder.h"
 #include "report/report_flags.h"
+#include "report/report_json.h"
 #include "report/report_summary.h"
 #include "report/response_counts.h"
 #include "report_test_tables.h"
@@ -135,6 +136,12 @@ TEST(PolytomousReport, ExamineesAreJudgedByTheirSummedScore) {
     EXPECT_EQ(report.itemRows[2].groupMeanScore, (std::vector<double>{3, 1, 0}));
     EXPECT_TRUE(report.itemRows[0].groupMeanScore.empty());
     EXPECT_TRUE(std::isnan(report.itemRows[0].meanScore));
+    // The JSON gives item 3's groups their mean scores, item 1's their proportions.
+    const std::string json = ReportJson(report);
+    EXPECT_NE(json.find("\"ability_groups\":{\"theta\":[0.0,0.0,0.0],\"mean_score\":[3.0,1.0,0.0]"),
+              std::string::npos)
+        << json;
+    EXPECT_NE(json.find("\"proportion\":[1.0,1.0,0.0]"), std::string::npos) << json;
     EXPECT_EQ(report.itemRows[2].categories, 4);
     EXPECT_EQ(&JudgementOf(report, report.itemRows[2]), &report.judgement)
         << "without a polytomous judgement the report's own";

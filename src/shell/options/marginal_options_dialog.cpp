@@ -159,8 +159,8 @@ int MarginalOptionsDialog::AddPolytomousRows(QGridLayout* grid, int row,
     grid->addWidget(new QLabel(QStringLiteral("Right/wrong items beside them"), this), row, 0);
     grid->addWidget(binaryModel_, row++, 1, 1, 4);
 
-    collapseEmpty_ = new QCheckBox(
-        QStringLiteral("Merge away an unused middle category of an item"), this);
+    collapseEmpty_ =
+        new QCheckBox(QStringLiteral("Merge away an unused middle category of an item"), this);
     collapseEmpty_->setChecked(form.collapseEmpty);
     grid->addWidget(collapseEmpty_, row++, 0, 1, 5);
     auto* note = new QLabel(
