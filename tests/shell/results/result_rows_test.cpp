@@ -267,5 +267,38 @@ TEST(PlottedItems, WithoutAReportComeFromTheFilesColumns) {
     EXPECT_TRUE(fromMixed.HasExpectedScores());
 }
 
+// A test of items scored 0..m alone: the summary names its model without
+// right/wrong items beside it, has no KR-20 over none of them, and says
+// which statistics such runs leave out.
+TEST(Summary, APolytomousRunNamesItsModelsAndWhatItLeavesOut) {
+    RunReport report;
+    report.method = "mml";
+    report.model = "grm";
+    report.kr20Items = 0;
+    report.itemRows.resize(2);
+    for (ItemReport& item : report.itemRows) item.categories = 3;
+    auto joined = [](const std::vector<std::string>& sentences) {
+        std::string text;
+        for (const std::string& sentence : sentences) text += sentence + "\n";
+        return text;
+    };
+    std::string text = joined(SummarySentences(CollectResultsData("", report)));
+    EXPECT_NE(text.find("marginal maximum likelihood (grm);"), std::string::npos) << text;
+    EXPECT_EQ(text.find("KR-20"), std::string::npos) << text;
+    EXPECT_NE(text.find("The fit statistics and the score table are not formed"), std::string::npos)
+        << text;
+
+    // Beside right/wrong items both models are named with their counts.
+    report.binaryModel = "2pl";
+    report.kr20Items = 1;
+    report.itemRows.push_back(ItemReport{});
+    text = joined(SummarySentences(CollectResultsData("", report)));
+    EXPECT_NE(text.find("(grm for the 2 items scored in more than two categories, 2pl for the 1 "
+                        "right/wrong item)"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("KR-20"), std::string::npos) << text;
+}
+
 }  // namespace
 }  // namespace tarvo::results
