@@ -300,5 +300,50 @@ TEST(Summary, APolytomousRunNamesItsModelsAndWhatItLeavesOut) {
     EXPECT_NE(text.find("KR-20"), std::string::npos) << text;
 }
 
+// A polytomous run's Items tab comes from the report's rows, whatever the
+// file holds: the model, categories and thresholds in their own columns,
+// and of an item's thresholds only the one on its bound flagged.
+TEST(ResultTable, PolytomousItemsComeFromTheRunsOwnRows) {
+    RunReport report;
+    report.polytomousJudgement = EstimateJudgement{};
+    report.polytomousJudgement->b = {true, -10, 10, 0.01};
+    ItemReport scored;
+    scored.seqItem = 1;
+    scored.model = "gpcm";
+    scored.categories = 3;
+    scored.a = -0.75;  // reverse keyed
+    scored.thresholds = {-10, 0.5};
+    scored.meanScore = 1.25;
+    scored.pValue = NAN;
+    scored.flags = kItemBAtBound;
+    ItemReport rightWrong;
+    rightWrong.seqItem = 2;
+    rightWrong.model = "3pl";
+    rightWrong.a = 1.1;
+    rightWrong.thresholds = {0.25};
+    rightWrong.c = 0.2;
+    rightWrong.pValue = 0.6;
+    report.itemRows = {scored, rightWrong};
+    const ResultTable table = BuildItemTable(PrintedTable{}, report);
+    ASSERT_EQ(table.rows.size(), 2u);
+    auto cell = [&](std::size_t row, const char* column) -> const TableCell& {
+        return table.rows[row][static_cast<std::size_t>(table.Column(column))];
+    };
+    EXPECT_EQ(cell(0, "Model").text, "gpcm");
+    EXPECT_EQ(cell(0, "Categories").text, "3");
+    EXPECT_EQ(cell(0, "a").text, "-0.750");
+    EXPECT_EQ(cell(0, "b2").text, "0.500");
+    EXPECT_EQ(cell(0, "c").text, "");
+    EXPECT_EQ(cell(0, "Mean score").text, "1.250");
+    EXPECT_EQ(cell(0, "p-value").text, "");
+    EXPECT_TRUE(cell(0, "b1").flagged);
+    EXPECT_FALSE(cell(0, "b2").flagged);
+    EXPECT_EQ(cell(0, "Flags").text, "b at bound");
+    EXPECT_EQ(cell(1, "b1").text, "0.250");
+    EXPECT_EQ(cell(1, "b2").text, "");
+    EXPECT_EQ(cell(1, "c").text, "0.200");
+    EXPECT_FALSE(table.numeric[static_cast<std::size_t>(table.Column("Model"))]);
+}
+
 }  // namespace
 }  // namespace tarvo::results
