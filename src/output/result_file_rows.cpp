@@ -151,7 +151,7 @@ ResultFileRows ParseResultFile(std::string_view text) {
         if (StartsWith(trimmed, "SeqItem,")) {
             section = &result.items;
             section->columns = SplitHeader(trimmed);
-        } else if (StartsWith(trimmed, "SeqID,")) {
+        } else if (StartsWith(trimmed, "SeqID,") || StartsWith(trimmed, "SeqPerson,")) {
             section = &result.persons;
             section->columns = SplitHeader(trimmed);
         } else if (trimmed.empty()) {

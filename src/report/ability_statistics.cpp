@@ -95,6 +95,7 @@ void FillAbilityGroups(const PersonTable& persons, std::span<const double> theta
     // Per group and item, walked examinee by examinee along the rows.
     std::vector<double> sumTheta(itemCount * groupCount, 0);
     std::vector<int> valid(itemCount * groupCount, 0), correct(itemCount * groupCount, 0);
+    std::vector<double> score(itemCount * groupCount, 0);
     for (const std::size_t j : grouped.order) {
         const auto g = static_cast<std::size_t>(grouped.of[j]);
         const auto row = persons.ResponsesOf(j);
@@ -104,6 +105,7 @@ void FillAbilityGroups(const PersonTable& persons, std::span<const double> theta
             sumTheta[at] += isValid * theta[j];
             valid[at] += isValid;
             correct[at] += row[i] == kCorrect;
+            score[at] += isValid * row[i];
         }
     }
     for (std::size_t i = 0; i < itemCount; ++i) {
@@ -111,12 +113,14 @@ void FillAbilityGroups(const PersonTable& persons, std::span<const double> theta
         item.groupTheta.assign(groupCount, kUndefined);
         item.groupProportion.assign(groupCount, kUndefined);
         item.groupCount.assign(groupCount, 0);
+        item.groupMeanScore.assign(groupCount, kUndefined);
         for (std::size_t g = 0; g < groupCount; ++g) {
             const std::size_t at = g * itemCount + i;
             item.groupCount[g] = valid[at];
             if (valid[at] == 0) continue;
             item.groupTheta[g] = sumTheta[at] / valid[at];
             item.groupProportion[g] = static_cast<double>(correct[at]) / valid[at];
+            item.groupMeanScore[g] = score[at] / valid[at];
         }
     }
 }

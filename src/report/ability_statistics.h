@@ -29,10 +29,11 @@ int RawScoreOrderInversions(std::span<const double> theta, std::span<const std::
 // Observed proportions correct for the fit plot: the examinees with a finite
 // theta and at least one valid response are sorted by theta (ties in file
 // order) and cut into min(10, n) groups of equal size (sizes differ by at
-// most one). Per item and group: the mean theta and the proportion correct
-// over the group's valid responses to the item, and their count (NaN for
-// both when the count is 0). Fills groupTheta, groupProportion and
-// groupCount of every row of items, which correspond to the table's items.
+// most one). Per item and group: the mean theta, the proportion correct and
+// the mean score over the group's valid responses to the item, and their
+// count (NaN when the count is 0). Fills groupTheta, groupProportion,
+// groupMeanScore and groupCount of every row of items, which correspond to
+// the table's items.
 void FillAbilityGroups(const PersonTable& persons, std::span<const double> theta,
                        std::span<const std::int32_t> nvalid, std::vector<ItemReport>& items);
 

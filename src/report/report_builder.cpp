@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <new>
 #include <string>
 #include <vector>
 
+#include "core/model_constants.h"
 #include "core/modes.h"
 #include "report/ability_statistics.h"
 #include "report/report_flags.h"
@@ -21,7 +23,8 @@ namespace {
 void FillItemRows(RunReport& report, const ItemTable& items, const ResponseCounts& counts,
                   const std::vector<double>& itemRest, std::size_t rows,
                   const std::vector<char>& heldItems, bool withoutErrors,
-                  const std::vector<std::vector<double>>& thresholds) {
+                  const std::vector<std::vector<double>>& thresholds,
+                  const std::vector<std::string>& models) {
     report.itemRows.resize(rows);
     for (std::size_t i = 0; i < rows; ++i) {
         ItemReport& row = report.itemRows[i];
@@ -38,6 +41,8 @@ void FillItemRows(RunReport& report, const ItemTable& items, const ResponseCount
         row.pValue = PValue(counts, i);
         row.itemRest = itemRest[i];
         row.held = i < heldItems.size() && heldItems[i] != 0;
+        if (i < models.size()) row.model = models[i];
+        if (i < thresholds.size()) row.thresholds = thresholds[i];
         if (IsPolytomous(counts, i)) {
             row.categories = counts.categories[i];
             const std::vector<double> none;
@@ -47,6 +52,20 @@ void FillItemRows(RunReport& report, const ItemTable& items, const ResponseCount
             row.flags = ItemFlagsOf(row, report.judgement, withoutErrors);
         }
     }
+}
+
+// The mean of an item's valid scores; NaN without any.
+double MeanScore(const PersonTable& persons, std::size_t item) {
+    double sum = 0;
+    std::size_t answered = 0;
+    for (std::size_t j = 0; j < persons.personCount(); ++j) {
+        const std::uint8_t code = persons.ResponsesOf(j)[item];
+        if (code == kNoResponse) continue;
+        sum += code;
+        ++answered;
+    }
+    return answered > 0 ? sum / static_cast<double>(answered)
+                        : std::numeric_limits<double>::quiet_NaN();
 }
 
 void FillPersonRows(RunReport& report, const PersonTable& persons, const ResponseCounts& counts,
@@ -171,7 +190,8 @@ void DescribeRun(RunReport& report, int mode) {
 void CompleteRunReport(RunReport& report, const ItemTable& items, const PersonTable& persons,
                        std::size_t reached, const std::vector<char>& heldItems, bool withoutErrors,
                        const std::vector<int>& categories,
-                       const std::vector<std::vector<double>>& thresholds) {
+                       const std::vector<std::vector<double>>& thresholds,
+                       const std::vector<std::string>& models) {
     const ResponseCounts counts = CountResponses(persons, categories);
     SetCounts(report, counts);
 
@@ -181,7 +201,7 @@ void CompleteRunReport(RunReport& report, const ItemTable& items, const PersonTa
     const std::size_t personRows =
         path == "theta-only" ? std::min(reached, counts.personCount) : counts.personCount;
     FillItemRows(report, items, counts, ItemRestCorrelations(persons, counts), itemRows, heldItems,
-                 withoutErrors, thresholds);
+                 withoutErrors, thresholds, models);
     FillPersonRows(report, persons, counts, personRows);
 
     const std::span<const double> theta(persons.theta.data(), personRows);
@@ -189,18 +209,26 @@ void CompleteRunReport(RunReport& report, const ItemTable& items, const PersonTa
     const std::span<const std::int32_t> nvalid(
         (counts.answered.empty() ? counts.nvalid : counts.answered).data(), personRows);
     FillAbilityGroups(persons, theta, nvalid, report.itemRows);
-    // The groups' proportions correct say nothing of an item scored 0..m.
+    // The groups' proportions correct say nothing of an item scored 0..m:
+    // its mean scores do; a right/wrong item's equal its proportions.
     for (std::size_t i = 0; i < itemRows; ++i) {
-        if (!IsPolytomous(counts, i)) continue;
-        report.itemRows[i].groupTheta.clear();
-        report.itemRows[i].groupProportion.clear();
-        report.itemRows[i].groupCount.clear();
+        ItemReport& row = report.itemRows[i];
+        if (IsPolytomous(counts, i)) {
+            row.groupProportion.clear();
+            row.meanScore = MeanScore(persons, i);
+        } else {
+            row.groupMeanScore = std::vector<double>();
+        }
     }
 
     report.alpha = Kr20(counts);
     if (!counts.categories.empty()) {
         report.kr20Items = static_cast<int>(RightWrongItems(counts));
-        if (report.kr20Items == 0) report.binaryModel.clear();
+        // Without right/wrong items their model and its priors acted on nothing.
+        if (report.kr20Items == 0) {
+            report.binaryModel.clear();
+            report.priors.clear();
+        }
     }
     report.empiricalReliability = std::numeric_limits<double>::quiet_NaN();
     if (report.judgement.theta.estimated) {
@@ -264,7 +292,7 @@ RunReport BuildRunReport(const ReportSources& sources) {
             } else {
                 CompleteRunReport(report, *sources.items, *sources.persons, outcome->rowsWritten,
                                   outcome->heldItems, !outcome->errorsFormed, outcome->categories,
-                                  outcome->thresholds);
+                                  outcome->thresholds, outcome->itemModels);
                 AddSectionFlags(report);
             }
         }

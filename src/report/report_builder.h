@@ -56,13 +56,14 @@ void DescribeRun(RunReport& report, int mode);
 // Fills the rows, statistics, flags and warnings from the tables as the run
 // left them; the run's own fields must be set before. Only the first
 // `reached` examinees (theta-only) or items (items-only) are reported. A
-// polytomous run gives each item's categories and thresholds (its
+// polytomous run gives each item's categories, thresholds and model (its
 // EstimationOutcome's): an item of more than two categories is scored 0..m
 // and judged by the report's polytomous judgement.
 void CompleteRunReport(RunReport& report, const ItemTable& items, const PersonTable& persons,
                        std::size_t reached = static_cast<std::size_t>(-1),
                        const std::vector<char>& heldItems = {}, bool withoutErrors = false,
                        const std::vector<int>& categories = {},
-                       const std::vector<std::vector<double>>& thresholds = {});
+                       const std::vector<std::vector<double>>& thresholds = {},
+                       const std::vector<std::string>& models = {});
 
 }  // namespace tarvo::report

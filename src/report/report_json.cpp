@@ -89,6 +89,18 @@ Json MarginalPart(const RunReport& report) {
                 {"population", std::move(population)}};
 }
 
+// An item scored 0..m has the groups' mean scores for their proportions correct.
+Json AbilityGroupsPart(const ItemReport& item) {
+    if (item.groupMeanScore.empty() || !item.groupProportion.empty()) {
+        return Json{{"theta", item.groupTheta},
+                    {"proportion", item.groupProportion},
+                    {"count", item.groupCount}};
+    }
+    return Json{{"theta", item.groupTheta},
+                {"mean_score", item.groupMeanScore},
+                {"count", item.groupCount}};
+}
+
 Json ItemPart(const ItemReport& item) {
     return Json{
         {"seq", item.seqItem},
@@ -106,9 +118,7 @@ Json ItemPart(const ItemReport& item) {
         {"item_rest", item.itemRest},
         {"held", item.held},
         {"flags", ItemFlagNames(item.flags)},
-        {"ability_groups", Json{{"theta", item.groupTheta},
-                                {"proportion", item.groupProportion},
-                                {"count", item.groupCount}}},
+        {"ability_groups", AbilityGroupsPart(item)},
     };
 }
 

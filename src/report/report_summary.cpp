@@ -86,8 +86,13 @@ std::string SummaryText(const RunReport& report) {
         report.kr20Items < 0
             ? "KR-20"
             : "KR-20 over the " + std::to_string(report.kr20Items) + " right/wrong items";
-    text += "Reliability: alpha (" + kr20 + ") " + Fixed3(report.alpha) + ", empirical " +
-            Fixed3(report.empiricalReliability) + ".\n";
+    // KR-20 over no right/wrong item is no statistic at all.
+    if (report.kr20Items == 0) {
+        text += "Reliability: empirical " + Fixed3(report.empiricalReliability) + ".\n";
+    } else {
+        text += "Reliability: alpha (" + kr20 + ") " + Fixed3(report.alpha) + ", empirical " +
+                Fixed3(report.empiricalReliability) + ".\n";
+    }
     if (report.rawScoreOrderInversions >= 0) {
         const int n = report.rawScoreOrderInversions;
         text += "Raw-score order: " + std::to_string(n) + (n == 1 ? " pair" : " pairs") +

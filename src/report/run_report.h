@@ -77,17 +77,25 @@ struct ItemReport {
     std::string name;            // a delimited file's header name of the item; empty otherwise
     double a = 0, b = 0, c = 0;  // the estimates (or given values) the run ended with
     double seea = 0, seeb = 0, seec = 0;
-    int nobs = 0;             // valid responses
-    int omitted = 0;          // code 9 responses
-    double pValue = 0;        // proportion correct among valid responses (NaN: none)
-    double itemRest = 0;      // corrected point-biserial (NaN: undefined)
-    bool held = false;        // held at the item parameter file's values
-    int categories = 2;       // more than two: scored 0..m, judged by polytomousJudgement
-    std::uint32_t flags = 0;  // ItemFlag bits
+    int nobs = 0;         // valid responses
+    int omitted = 0;      // code 9 responses
+    double pValue = 0;    // proportion correct among valid responses (NaN: none)
+    double itemRest = 0;  // corrected point-biserial (NaN: undefined)
+    bool held = false;    // held at the item parameter file's values
+    int categories = 2;   // more than two: scored 0..m, judged by polytomousJudgement
+    // A polytomous run: the item's own model ("grm", "3pl", ...) and its
+    // thresholds b1..bm (b alone for a right/wrong item); empty otherwise.
+    std::string model;
+    std::vector<double> thresholds;
+    double meanScore = std::numeric_limits<double>::quiet_NaN();  // an item scored 0..m
+    std::uint32_t flags = 0;                                      // ItemFlag bits
     // Observed proportion correct in 10 ability groups of equal size (by the
     // run's thetas), for the fit plot: mean theta, proportion, valid count.
     std::vector<double> groupTheta, groupProportion;
     std::vector<int> groupCount;
+    // An item scored 0..m: its mean score in the same groups, in place of
+    // the proportion correct.
+    std::vector<double> groupMeanScore;
 };
 
 enum PersonFlag : std::uint32_t {

@@ -8,6 +8,8 @@
 #include "core/marginal_settings.h"
 #include "report/report_builder.h"
 #include "report/report_flags.h"
+#include "report/report_json.h"
+#include "report/report_summary.h"
 #include "report/response_counts.h"
 #include "report_test_tables.h"
 
@@ -116,7 +118,7 @@ TEST(PolytomousReport, ExamineesAreJudgedByTheirSummedScore) {
     RunReport report;
     DescribeRun(report, 3);
     CompleteRunReport(report, items, persons, static_cast<std::size_t>(-1), {}, false, kCategories,
-                      {{0}, {0}, {-1, 0, 1}});
+                      {{0}, {0}, {-1, 0, 1}}, {"3pl", "3pl", "grm"});
     ASSERT_EQ(report.personRows.size(), 3u);
     EXPECT_EQ(report.personRows[0].rawScore, 5);
     EXPECT_EQ(report.personRows[0].flags & kPersonAllCorrect, kPersonAllCorrect);
@@ -125,13 +127,49 @@ TEST(PolytomousReport, ExamineesAreJudgedByTheirSummedScore) {
     EXPECT_EQ(report.personRows[2].flags & kPersonAllWrong, kPersonAllWrong);
     EXPECT_EQ(report.kr20Items, 2);
     EXPECT_TRUE(std::isnan(report.itemRows[2].pValue));
+    // Item 3 carries its model, thresholds and mean scores (5/3 overall; one
+    // examinee per group, the groups by theta, which is 0 for all three).
     EXPECT_TRUE(report.itemRows[2].groupProportion.empty());
+    EXPECT_EQ(report.itemRows[2].model, "grm");
+    EXPECT_EQ(report.itemRows[2].thresholds, (std::vector<double>{-1, 0, 1}));
+    EXPECT_DOUBLE_EQ(report.itemRows[2].meanScore, 4.0 / 3);
+    EXPECT_EQ(report.itemRows[2].groupMeanScore, (std::vector<double>{3, 1, 0}));
+    EXPECT_TRUE(report.itemRows[0].groupMeanScore.empty());
+    EXPECT_TRUE(std::isnan(report.itemRows[0].meanScore));
+    // The JSON gives item 3's groups their mean scores, item 1's their proportions.
+    const std::string json = ReportJson(report);
+    EXPECT_NE(json.find("\"ability_groups\":{\"theta\":[0.0,0.0,0.0],\"mean_score\":[3.0,1.0,0.0]"),
+              std::string::npos)
+        << json;
+    EXPECT_NE(json.find("\"proportion\":[1.0,1.0,0.0]"), std::string::npos) << json;
     EXPECT_EQ(report.itemRows[2].categories, 4);
     EXPECT_EQ(&JudgementOf(report, report.itemRows[2]), &report.judgement)
         << "without a polytomous judgement the report's own";
     report.polytomousJudgement = EstimateJudgement{};
     EXPECT_EQ(&JudgementOf(report, report.itemRows[2]), &*report.polytomousJudgement);
     EXPECT_EQ(&JudgementOf(report, report.itemRows[0]), &report.judgement);
+}
+
+// A test of items scored 0..m alone has no right/wrong items: their model,
+// its priors and KR-20 over none of them are not reported.
+TEST(PolytomousReport, WithoutRightWrongItemsTheirModelPriorsAndKr20AreLeftOut) {
+    PersonTable persons = TableOf({"120", "212", "001"});
+    ItemTable items(3);
+    for (std::size_t i = 0; i < 3; ++i) items.a[i] = items.seea[i] = items.seeb[i] = 1;
+    RunReport report;
+    DescribeRun(report, 3);
+    report.method = "mml";
+    report.model = "grm";
+    report.binaryModel = "3pl";
+    report.priors = {"a: log-normal, log a ~ N(0, 0.5^2)"};
+    CompleteRunReport(report, items, persons, static_cast<std::size_t>(-1), {}, false, {3, 3, 3},
+                      {{-1, 1}, {-1, 1}, {-1, 1}}, {"grm", "grm", "grm"});
+    EXPECT_EQ(report.kr20Items, 0);
+    EXPECT_TRUE(report.binaryModel.empty());
+    EXPECT_TRUE(report.priors.empty());
+    const std::string summary = SummaryText(report);
+    EXPECT_EQ(summary.find("KR-20"), std::string::npos) << summary;
+    EXPECT_NE(summary.find("Reliability: empirical"), std::string::npos) << summary;
 }
 
 }  // namespace

@@ -4,9 +4,12 @@
 // end reads back into the same run.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTemporaryDir>
+#include <map>
+#include <optional>
 
 #include "cli/options.h"
 #include "platform/control_ids.h"
@@ -97,6 +100,43 @@ class JobFileTest : public ::testing::Test {
         return folder.path().toStdString() + "/" + name;
     }
 
+    // The dialog's boxes, a mode and the marginal estimator with options;
+    // then Save settings... into dialog.json.
+    void SaveFromDialog(const std::map<int, std::string>& texts, int mode,
+                        const MarginalOptionsForm& form) {
+        for (const auto& [control, text] : texts) dialog->Controls().SetText(control, text);
+        dialog->Controls().SetChecked(control::kModeFirst + mode - 1, true);
+        dialog->Commands().ApplyModeLabels();
+        dialog->MethodChoice().method->setCurrentIndex(1);
+        dialog->Estimator().SetOptions(form);
+        picker.saveAnswers.push_back(Path("dialog.json"));
+        dialog->SaveSettings();
+        ASSERT_TRUE(desktop.messages.empty()) << desktop.messages[0];
+    }
+
+    // The runner's request from these options and the boxes' texts as
+    // options, written as runner.json.
+    std::optional<RunRequest> SaveFromRunner(std::vector<std::string> args,
+                                             const std::map<int, std::string>& texts) {
+        for (const request::OptionSpec& option : request::RunOptions()) {
+            const auto text = texts.find(option.controlId);
+            if (option.controlId == 0 || text == texts.end()) continue;
+            args.push_back("--" + std::string(option.name));
+            args.push_back(text->second);
+        }
+        const std::vector<std::string_view> views(args.begin(), args.end());
+        const cli::ParseResult parsed = cli::ParseCommandLine(views);
+        EXPECT_TRUE(parsed.options) << parsed.error;
+        if (!parsed.options) return std::nullopt;
+        request::RequestCheck check = request::ParseRequest(parsed.options->texts);
+        EXPECT_TRUE(check.request) << check.message;
+        std::string error;
+        if (check.request) {
+            EXPECT_TRUE(request::WriteJobFile(*check.request, Path("runner.json"), error)) << error;
+        }
+        return check.request;
+    }
+
     QTemporaryDir folder;
     test_support::ScriptedPicker picker;
     test_support::RecordingDesktop desktop;
@@ -108,10 +148,6 @@ TEST_F(JobFileTest, BothFrontEndsWriteTheSameJobFileAndReadItBack) {
     const auto texts = sim::SampleControlTexts(45, responses, items, out);
 
     // The dialog: its boxes, mode 5, the marginal estimator with options.
-    for (const auto& [control, text] : texts) dialog->Controls().SetText(control, text);
-    dialog->Controls().SetChecked(control::kModeFirst + 4, true);
-    dialog->Commands().ApplyModeLabels();
-    dialog->MethodChoice().method->setCurrentIndex(1);
     MarginalOptionsForm form = DefaultMarginalOptions();
     form.model = MarginalModel::TwoPL;
     form.priorB = {PriorChoice::On, "0.5", "2"};
@@ -119,32 +155,14 @@ TEST_F(JobFileTest, BothFrontEndsWriteTheSameJobFileAndReadItBack) {
     form.scoring = MarginalScoring::Map;
     form.fixItems = true;
     form.estimatePopulation = true;
-    dialog->Estimator().SetOptions(form);
-    picker.saveAnswers.push_back(Path("dialog.json"));
-    dialog->SaveSettings();
-    ASSERT_TRUE(desktop.messages.empty()) << desktop.messages[0];
+    SaveFromDialog(texts, 5, form);
 
     // The runner: the same settings as options.
-    std::vector<std::string> args = {"--mode",       "5",
-                                     "--method",     "mml",
-                                     "--model",      "2pl",
-                                     "--prior-b",    "0.5,2",
-                                     "--quadrature", "31",
-                                     "--scoring",    "map",
-                                     "--fix-items",  "--estimate-population"};
-    for (const request::OptionSpec& option : request::RunOptions()) {
-        const auto text = texts.find(option.controlId);
-        if (option.controlId == 0 || text == texts.end()) continue;
-        args.push_back("--" + std::string(option.name));
-        args.push_back(text->second);
-    }
-    const std::vector<std::string_view> views(args.begin(), args.end());
-    const cli::ParseResult parsed = cli::ParseCommandLine(views);
-    ASSERT_TRUE(parsed.options) << parsed.error;
-    const request::RequestCheck check = request::ParseRequest(parsed.options->texts);
-    ASSERT_TRUE(check.request) << check.message;
-    std::string error;
-    ASSERT_TRUE(request::WriteJobFile(*check.request, Path("runner.json"), error)) << error;
+    const std::optional<RunRequest> request = SaveFromRunner(
+        {"--mode", "5", "--method", "mml", "--model", "2pl", "--prior-b", "0.5,2", "--quadrature",
+         "31", "--scoring", "map", "--fix-items", "--estimate-population"},
+        texts);
+    ASSERT_TRUE(request);
 
     const std::string job = test_support::ReadFileBytes(Path("dialog.json"));
     EXPECT_EQ(job, test_support::ReadFileBytes(Path("runner.json")));
@@ -157,7 +175,7 @@ TEST_F(JobFileTest, BothFrontEndsWriteTheSameJobFileAndReadItBack) {
     ASSERT_TRUE(desktop.messages.empty()) << desktop.messages[0];
     const request::RequestCheck again = fresh.RequestFor(fresh.Commands().CalibrationMode());
     ASSERT_TRUE(again.request) << again.message;
-    EXPECT_EQ(request::JobJson(*again.request), request::JobJson(*check.request));
+    EXPECT_EQ(request::JobJson(*again.request), request::JobJson(*request));
     EXPECT_EQ(fresh.Commands().CalibrationMode(), 5);
     EXPECT_EQ(fresh.Estimator().Method(), EstimatorMethod::Marginal);
     EXPECT_EQ(fresh.Controls().Text(control::kResponseFile), responses);
@@ -172,6 +190,45 @@ TEST_F(JobFileTest, BothFrontEndsWriteTheSameJobFileAndReadItBack) {
     EXPECT_NE(desktop.messages[0].find("The marginal estimator's options"), std::string::npos)
         << desktop.messages[0];
     EXPECT_EQ(fresh.Controls().Text(control::kResponseFile), responses);
+}
+
+// The models of a test with polytomous items, the right/wrong items'
+// model beside them and the merging of empty categories: the same job file
+// from either front end, and back into the dialog's options.
+TEST_F(JobFileTest, BothFrontEndsCarryThePolytomousModels) {
+    const auto texts = sim::SampleControlTexts(40, Path("r.dat"), "", Path("out.csv"));
+    MarginalOptionsForm form = DefaultMarginalOptions();
+    form.polytomous = PolytomousModel::Pcm;
+    form.binaryModel = MarginalModel::OnePL;
+    form.collapseEmpty = true;
+    form.model = MarginalModel::Rasch;  // not asked for beside polytomous items
+    SaveFromDialog(texts, 3, form);
+    const std::optional<RunRequest> request =
+        SaveFromRunner({"--mode", "3", "--method", "mml", "--model", "pcm", "--binary-model", "1pl",
+                        "--collapse-empty"},
+                       texts);
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->marginal.polytomous, PolytomousModel::Pcm);
+    const std::string job = test_support::ReadFileBytes(Path("dialog.json"));
+    EXPECT_EQ(job, test_support::ReadFileBytes(Path("runner.json")));
+    EXPECT_NE(job.find("\"binary-model\": \"1pl\""), std::string::npos) << job;
+    EXPECT_NE(job.find("\"collapse-empty\""), std::string::npos) << job;
+
+    MainDialog fresh(nullptr, &picker, &desktop);
+    picker.openAnswers.push_back(Path("dialog.json"));
+    fresh.LoadSettings();
+    ASSERT_TRUE(desktop.messages.empty()) << desktop.messages[0];
+    const MarginalOptionsForm loaded = fresh.Estimator().Options();
+    EXPECT_EQ(loaded.polytomous, PolytomousModel::Pcm);
+    EXPECT_EQ(loaded.binaryModel, MarginalModel::OnePL);
+    EXPECT_TRUE(loaded.collapseEmpty);
+    const request::RequestCheck again = fresh.RequestFor(fresh.Commands().CalibrationMode());
+    ASSERT_TRUE(again.request) << again.message;
+    EXPECT_EQ(request::JobJson(*again.request), request::JobJson(*request));
+    MarginalOptionsDialog options(loaded, 3);
+    EXPECT_EQ(options.PolytomousBox()->currentData().toInt(),
+              static_cast<int>(PolytomousModel::Pcm));
+    EXPECT_TRUE(options.CollapseEmptyBox()->isChecked());
 }
 
 }  // namespace

@@ -251,6 +251,58 @@ TEST(MarginalOptionsDialogTest, OkKeepsTheDialogOpenOnARefusedNumberAndTakesGood
     EXPECT_TRUE(again.PopulationBox()->isChecked());
 }
 
+// The models of a test with items scored in more than two categories: the
+// choices are the polytomous model table's rows, the right/wrong model box
+// fits the items beside them, and a form read back shows the same choices.
+TEST(MarginalOptionsDialogTest, PolytomousModelsComeFromTheTableAndReachTheSettings) {
+    EnsureApplication();
+    MarginalOptionsDialog options(DefaultMarginalOptions(), 3);
+    QComboBox* polytomous = options.PolytomousBox();
+    ASSERT_EQ(polytomous->count(), static_cast<int>(kPolytomousModels.size()));
+    EXPECT_EQ(polytomous->currentIndex(), 0);  // none: every item right/wrong
+    for (const PolytomousModelRules& rules : kPolytomousModels) {
+        if (rules.name.empty()) continue;
+        const int index = polytomous->findData(static_cast<int>(rules.model));
+        ASSERT_GE(index, 0) << rules.name;
+        EXPECT_TRUE(polytomous->itemText(index).startsWith(QString::fromUtf8(rules.name.data())));
+    }
+    EXPECT_TRUE(options.ModelBox()->isEnabled());
+    EXPECT_FALSE(options.BinaryModelBox()->isEnabled());
+    EXPECT_FALSE(options.CollapseEmptyBox()->isEnabled());
+    // Without polytomous items the two boxes are not asked for.
+    options.CollapseEmptyBox()->setChecked(true);
+    EXPECT_FALSE(SettingsOf(options.Form(), 3).collapseEmpty);
+
+    polytomous->setCurrentIndex(polytomous->findData(static_cast<int>(PolytomousModel::Gpcm)));
+    EXPECT_FALSE(options.ModelBox()->isEnabled());
+    EXPECT_TRUE(options.BinaryModelBox()->isEnabled());
+    EXPECT_TRUE(options.CollapseEmptyBox()->isEnabled());
+    options.BinaryModelBox()->setCurrentIndex(1);  // 2PL
+    options.show();
+    options.accept();
+    EXPECT_EQ(options.result(), QDialog::Accepted) << options.Refusal().toStdString();
+    const MarginalSettings got = SettingsOf(options.Form(), 3);
+    EXPECT_EQ(got.polytomous, PolytomousModel::Gpcm);
+    EXPECT_EQ(got.model, MarginalModel::TwoPL);
+    EXPECT_TRUE(got.collapseEmpty);
+    EXPECT_FALSE(got.priorLogA.on);  // the 2PL's priors, off
+
+    MarginalOptionsDialog again(options.Form(), 3);
+    EXPECT_EQ(again.PolytomousBox()->currentData().toInt(),
+              static_cast<int>(PolytomousModel::Gpcm));
+    EXPECT_EQ(again.BinaryModelBox()->currentIndex(), 1);
+    EXPECT_TRUE(again.CollapseEmptyBox()->isChecked());
+
+    // The default beside polytomous items is the 3PL with its priors.
+    MarginalOptionsForm graded = DefaultMarginalOptions();
+    graded.polytomous = PolytomousModel::Grm;
+    const MarginalSettings grm = SettingsOf(graded, 6);
+    EXPECT_EQ(grm.polytomous, PolytomousModel::Grm);
+    EXPECT_EQ(grm.model, MarginalModel::ThreePL);
+    EXPECT_TRUE(grm.priorLogA.on);
+    EXPECT_FALSE(grm.collapseEmpty);
+}
+
 // The model comparison is typed as the runner takes it, refused with the
 // runner's message, and carried by a job file's texts both ways.
 TEST(MarginalOptionsDialogTest, TheModelsToCompareAreCheckedAndCarried) {

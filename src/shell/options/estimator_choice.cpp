@@ -51,7 +51,13 @@ MarginalOptionsForm DefaultMarginalOptions() {
 }
 
 void PutForm(const MarginalOptionsForm& form, request::RequestTexts& texts) {
-    if (form.model) {
+    texts.binaryModel.reset();
+    texts.collapseEmpty = false;
+    if (form.polytomous != PolytomousModel::None) {
+        texts.model = std::string(RulesOf(form.polytomous).name);
+        if (form.binaryModel) texts.binaryModel = std::string(ModelName(*form.binaryModel));
+        texts.collapseEmpty = form.collapseEmpty;
+    } else if (form.model) {
         texts.model = std::string(ModelName(*form.model));
     } else {
         texts.model.reset();
@@ -76,7 +82,12 @@ void PutForm(const MarginalOptionsForm& form, request::RequestTexts& texts) {
 MarginalOptionsForm FormOf(const request::RequestTexts& texts) {
     const MarginalOptionsForm defaults = DefaultMarginalOptions();
     MarginalOptionsForm form = defaults;
-    if (texts.model) form.model = ModelNamed(*texts.model);
+    if (texts.model) {
+        form.model = ModelNamed(*texts.model);
+        form.polytomous = PolytomousModelNamed(*texts.model).value_or(PolytomousModel::None);
+    }
+    if (texts.binaryModel) form.binaryModel = ModelNamed(*texts.binaryModel);
+    form.collapseEmpty = texts.collapseEmpty;
     form.priorA = PriorOf(texts.priorA, defaults.priorA);
     form.priorB = PriorOf(texts.priorB, defaults.priorB);
     form.priorC = PriorOf(texts.priorC, defaults.priorC);

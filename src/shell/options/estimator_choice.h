@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/marginal_settings.h"
+#include "core/polytomous_models.h"
 #include "request/request_texts.h"
 
 // The estimator a run from the dialog uses, and the marginal estimator's
@@ -28,6 +29,13 @@ struct MarginalOptionsForm {
     // Nothing: the model follows the mode (mode 5: 3pl-c-given, mode 6: 1pl,
     // any other: 3pl).
     std::optional<MarginalModel> model;
+    // The model of the items with more than two categories; None: every
+    // item is right/wrong and `model` fits them all. With one, the
+    // right/wrong items beside them take binaryModel (nothing: 3pl), and an
+    // unused middle category is merged away when collapseEmpty is set.
+    PolytomousModel polytomous = PolytomousModel::None;
+    std::optional<MarginalModel> binaryModel;
+    bool collapseEmpty = false;
     PriorEntry priorA;  // log-normal on a: mean and SD of log a
     PriorEntry priorB;  // normal on b
     PriorEntry priorC;  // beta on c: alpha and beta

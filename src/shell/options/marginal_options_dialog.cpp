@@ -17,6 +17,9 @@ using request::RequestField;
 constexpr std::array<MarginalScoring, 3> kScorings{MarginalScoring::Eap, MarginalScoring::Map,
                                                    MarginalScoring::Ml};
 constexpr std::array<const char*, 3> kScoringCaptions{"EAP", "MAP", "ML"};
+// The models the right/wrong items of a test with polytomous items may take.
+constexpr std::array<MarginalModel, 3> kBinaryModels{MarginalModel::ThreePL, MarginalModel::TwoPL,
+                                                     MarginalModel::OnePL};
 // The entries of a prior's choice, in the order of PriorChoice.
 constexpr std::array<const char*, 3> kPriorChoices{"As the model", "On", "Off"};
 
@@ -26,6 +29,25 @@ QString Caption(MarginalModel model) {
 }
 
 QString Text(const std::string& text) { return QString::fromStdString(text); }
+
+// A polytomous model's entry: its runner name with what it stands for.
+QString Caption(const PolytomousModelRules& rules) {
+    const QString name =
+        QString::fromUtf8(rules.name.data(), static_cast<qsizetype>(rules.name.size()));
+    struct Known {
+        std::string_view name;
+        const char* meaning;
+    };
+    constexpr Known kMeanings[] = {{"grm", "graded response"},
+                                   {"gpcm", "generalized partial credit"},
+                                   {"pcm", "partial credit"},
+                                   {"rsm", "rating scale"}};
+    for (const Known& known : kMeanings) {
+        if (known.name == rules.name)
+            return name + QStringLiteral(" (%1)").arg(QString::fromUtf8(known.meaning));
+    }
+    return name;
+}
 
 }  // namespace
 
@@ -52,6 +74,7 @@ MarginalOptionsDialog::MarginalOptionsDialog(const MarginalOptionsForm& form, in
     model_->setCurrentIndex(form.model ? static_cast<int>(*form.model) + 1 : 0);
     grid->addWidget(new QLabel(QStringLiteral("Model"), this), row, 0);
     grid->addWidget(model_, row++, 1, 1, 4);
+    row = AddPolytomousRows(grid, row, form);
 
     AddPrior(grid, row++, 'a', QStringLiteral("Prior on a: log a ~ normal (mean, SD)"), form.priorA,
              RequestField::PriorAMean, RequestField::PriorASd);
@@ -112,6 +135,56 @@ MarginalOptionsDialog::MarginalOptionsDialog(const MarginalOptionsForm& form, in
     column->addWidget(buttons);
 }
 
+int MarginalOptionsDialog::AddPolytomousRows(QGridLayout* grid, int row,
+                                             const MarginalOptionsForm& form) {
+    // The choices are the polytomous model table's rows; its first row
+    // stands for a test of right/wrong items only.
+    polytomous_ = new QComboBox(this);
+    for (const PolytomousModelRules& rules : kPolytomousModels) {
+        polytomous_->addItem(rules.model == PolytomousModel::None
+                                 ? QStringLiteral("None: every item right/wrong")
+                                 : Caption(rules),
+                             static_cast<int>(rules.model));
+        if (rules.model == form.polytomous) polytomous_->setCurrentIndex(polytomous_->count() - 1);
+    }
+    grid->addWidget(new QLabel(QStringLiteral("Items with more than two categories"), this), row,
+                    0);
+    grid->addWidget(polytomous_, row++, 1, 1, 4);
+
+    binaryModel_ = new QComboBox(this);
+    for (const MarginalModel model : kBinaryModels) {
+        binaryModel_->addItem(Caption(model));
+        if (form.binaryModel == model) binaryModel_->setCurrentIndex(binaryModel_->count() - 1);
+    }
+    grid->addWidget(new QLabel(QStringLiteral("Right/wrong items beside them"), this), row, 0);
+    grid->addWidget(binaryModel_, row++, 1, 1, 4);
+
+    collapseEmpty_ =
+        new QCheckBox(QStringLiteral("Merge away an unused middle category of an item"), this);
+    collapseEmpty_->setChecked(form.collapseEmpty);
+    grid->addWidget(collapseEmpty_, row++, 0, 1, 5);
+    auto* note = new QLabel(
+        QStringLiteral("An item whose key character is \"+\" is scored by its digit, 0 to 8; "
+                       "without a key record every item is."),
+        this);
+    note->setWordWrap(true);
+    grid->addWidget(note, row++, 0, 1, 5);
+
+    FollowPolytomous();
+    connect(polytomous_, &QComboBox::currentIndexChanged, this, [this] { FollowPolytomous(); });
+    return row;
+}
+
+// The right/wrong model box fits every item of a test without polytomous
+// items; the two boxes of polytomous runs fit only the others.
+void MarginalOptionsDialog::FollowPolytomous() {
+    const bool polytomous =
+        polytomous_->currentData().toInt() != static_cast<int>(PolytomousModel::None);
+    model_->setEnabled(!polytomous);
+    binaryModel_->setEnabled(polytomous);
+    collapseEmpty_->setEnabled(polytomous);
+}
+
 QLineEdit* MarginalOptionsDialog::AddField(RequestField field, const std::string& text) {
     auto* edit = new QLineEdit(Text(text), this);
     edit->setMaximumWidth(fontMetrics().horizontalAdvance(QLatin1Char('0')) * 10);
@@ -147,6 +220,10 @@ MarginalOptionsForm MarginalOptionsDialog::Form() const {
     const int modelIndex = model_->currentIndex();
     if (modelIndex >= 1)
         form.model = kMarginalModels[static_cast<std::size_t>(modelIndex - 1)].model;
+    form.polytomous = static_cast<PolytomousModel>(std::max(0, polytomous_->currentData().toInt()));
+    form.binaryModel =
+        kBinaryModels[static_cast<std::size_t>(std::max(0, binaryModel_->currentIndex()))];
+    form.collapseEmpty = collapseEmpty_->isChecked();
     auto text = [this](RequestField field) { return fields_.at(field)->text().toStdString(); };
     auto choice = [this](char parameter) {
         return static_cast<PriorChoice>(std::max(0, priorChoices_.at(parameter)->currentIndex()));

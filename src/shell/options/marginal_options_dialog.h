@@ -12,8 +12,9 @@ class QGridLayout;
 class QLabel;
 class QLineEdit;
 
-// The marginal estimator's options: model, priors, quadrature, scoring,
-// held items, the population and the EM limits; every option the runner's
+// The marginal estimator's options: model, the models of a test with items
+// scored in more than two categories, priors, quadrature, scoring, held
+// items, the population and the EM limits; every option the runner's
 // --method mml takes. OK keeps the dialog open while a text is refused (by
 // the request parser, with the runner's message), with the message shown
 // and the field focused.
@@ -31,6 +32,12 @@ class MarginalOptionsDialog final : public QDialog {
 
     QLineEdit* Field(request::RequestField field) const;
     QComboBox* ModelBox() const { return model_; }
+    // The model of items with more than two categories (its first entry:
+    // none, every item right/wrong), that of the right/wrong items beside
+    // them, and the merging of unused middle categories.
+    QComboBox* PolytomousBox() const { return polytomous_; }
+    QComboBox* BinaryModelBox() const { return binaryModel_; }
+    QCheckBox* CollapseEmptyBox() const { return collapseEmpty_; }
     QComboBox* ScoringBox() const { return scoring_; }
     QComboBox* PriorChoiceBox(char parameter) const;  // 'a', 'b' or 'c'
     QCheckBox* FixItemsBox() const { return fixItems_; }
@@ -43,9 +50,14 @@ class MarginalOptionsDialog final : public QDialog {
                   const PriorEntry& entry, request::RequestField first,
                   request::RequestField second);
     QLineEdit* AddField(request::RequestField field, const std::string& text);
+    int AddPolytomousRows(QGridLayout* grid, int row, const MarginalOptionsForm& form);
+    void FollowPolytomous();
 
     int mode_;
     QComboBox* model_ = nullptr;
+    QComboBox* polytomous_ = nullptr;
+    QComboBox* binaryModel_ = nullptr;
+    QCheckBox* collapseEmpty_ = nullptr;
     QComboBox* scoring_ = nullptr;
     QCheckBox* fixItems_ = nullptr;
     QCheckBox* population_ = nullptr;

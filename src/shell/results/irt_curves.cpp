@@ -5,6 +5,8 @@
 #include <numeric>
 
 #include "core/model_constants.h"
+#include "core/polytomous_models.h"
+#include "irt/category_information.h"
 
 namespace tarvo::results {
 
@@ -65,6 +67,48 @@ Curve StandardErrorCurve(const Curve& information) {
         curve.theta.push_back(information.theta[i]);
         curve.value.push_back(1 / std::sqrt(information.value[i]));
     }
+    return curve;
+}
+
+namespace {
+
+// The item's probabilities and slopes at every point of the grid, handed to
+// `take` point by point.
+template <typename Take>
+void ForEachPoint(const CategoryItem& item, const std::vector<double>& grid, Take take) {
+    const std::size_t categories = item.b.size() + 1;
+    if (item.b.empty() || categories > static_cast<std::size_t>(kMostCategories)) return;
+    double p[kMostCategories], slopes[kMostCategories];
+    const std::span<double> pSpan(p, categories), slopeSpan(slopes, categories);
+    for (std::size_t i = 0; i < grid.size(); ++i) {
+        CategoriesAt(item.cumulative, grid[i], item.a, item.b, pSpan, slopeSpan);
+        take(i, std::span<const double>(pSpan), std::span<const double>(slopeSpan));
+    }
+}
+
+}  // namespace
+
+std::vector<Curve> CategoryCurves(const CategoryItem& item, const std::vector<double>& grid) {
+    std::vector<Curve> curves(item.b.empty() ? 0 : item.b.size() + 1,
+                              Curve{grid, std::vector<double>(grid.size(), 0.0)});
+    ForEachPoint(item, grid, [&](std::size_t i, auto p, auto) {
+        for (std::size_t k = 0; k < p.size(); ++k) curves[k].value[i] = p[k];
+    });
+    return curves;
+}
+
+Curve ExpectedScoreCurve(const CategoryItem& item, const std::vector<double>& grid) {
+    Curve curve{grid, std::vector<double>(grid.size(), 0.0)};
+    ForEachPoint(item, grid,
+                 [&](std::size_t i, auto p, auto) { curve.value[i] = tarvo::ExpectedScore(p); });
+    return curve;
+}
+
+Curve InformationCurve(const CategoryItem& item, const std::vector<double>& grid) {
+    Curve curve{grid, std::vector<double>(grid.size(), 0.0)};
+    ForEachPoint(item, grid, [&](std::size_t i, auto p, auto slopes) {
+        curve.value[i] = CategoryInformation(p, slopes);
+    });
     return curve;
 }
 

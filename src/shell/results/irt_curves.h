@@ -6,7 +6,8 @@
 #include "core/item_parameters.h"
 
 // The curves of the results window's plots, computed without widgets: the
-// 3PL response function and item information on the 1.7 metric, the test
+// 3PL response function and item information on the 1.7 metric, the
+// category curves, expected score and information of items scored 0..m, the test
 // information and the standard error of theta, the observed proportions of
 // ability groups with their 95% band, and the ability histogram. Every curve
 // has a bounded number of points whatever the number of examinees.
@@ -35,10 +36,33 @@ Curve TestInformationCurve(const std::vector<ItemParameters>& items,
 // 1 / sqrt(information); points without information are left out.
 Curve StandardErrorCurve(const Curve& information);
 
+// An item scored 0..m: the GRM's cumulative curves or the partial-credit
+// ones (GPCM, PCM, RSM), its slope and its thresholds b1..bm.
+struct CategoryItem {
+    bool cumulative = true;
+    double a = 1;
+    std::vector<double> b;
+};
+
+// P(X = k) over the grid, one curve per category k = 0..m.
+std::vector<Curve> CategoryCurves(const CategoryItem& item, const std::vector<double>& grid);
+// The expected score, sum of k P(X = k).
+Curve ExpectedScoreCurve(const CategoryItem& item, const std::vector<double>& grid);
+// The sum over categories of (dP_k/dtheta)^2 / P_k.
+Curve InformationCurve(const CategoryItem& item, const std::vector<double>& grid);
+
 struct AbilityGroup {
     double meanTheta = 0;
     double proportion = 0;  // proportion correct among the group's valid responses
     int count = 0;          // valid responses in the group
+};
+
+// An item scored 0..m in one ability group: the mean score over the
+// group's valid responses.
+struct ScoreGroup {
+    double meanTheta = 0;
+    double meanScore = 0;
+    int count = 0;
 };
 
 // The 95% band of the proportion the model expects in each group:

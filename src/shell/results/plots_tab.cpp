@@ -31,6 +31,7 @@ PlotsTab::PlotsTab(const results::ResultsData& data, QString saveFolder, QWidget
 
     if (data_.HasCharacteristicCurves())
         AddPage(Plot::Characteristic, QStringLiteral("Item curve"));
+    if (data_.HasExpectedScores()) AddPage(Plot::ExpectedScore, QStringLiteral("Expected score"));
     if (data_.HasInformation()) AddPage(Plot::Information, QStringLiteral("Information"));
     if (data_.HasHistogram()) AddPage(Plot::Histogram, QStringLiteral("Abilities"));
     if (data_.HasConvergence()) AddPage(Plot::Convergence, QStringLiteral("Convergence"));
@@ -83,8 +84,12 @@ std::vector<std::size_t> PlotsTab::ChosenItems() const {
 
 QChart* PlotsTab::MakeChart(Plot plot) const {
     switch (plot) {
-        case Plot::Characteristic:
-            return MakeCharacteristicChart(data_.items[currentItem_]);
+        case Plot::Characteristic: {
+            const results::PlottedItem& item = data_.items[currentItem_];
+            return item.Polytomous() ? MakeCategoryChart(item) : MakeCharacteristicChart(item);
+        }
+        case Plot::ExpectedScore:
+            return MakeExpectedScoreChart(data_.items[currentItem_]);
         case Plot::Information:
             return MakeInformationChart(data_.items, ChosenItems());
         case Plot::Histogram:
@@ -98,7 +103,7 @@ QChart* PlotsTab::MakeChart(Plot plot) const {
 void PlotsTab::ItemsChosen() {
     const int row = items_->currentRow();
     if (row >= 0) currentItem_ = static_cast<std::size_t>(row);
-    for (Plot plot : {Plot::Characteristic, Plot::Information}) {
+    for (Plot plot : {Plot::Characteristic, Plot::ExpectedScore, Plot::Information}) {
         const auto found = views_.find(plot);
         if (found == views_.end()) continue;
         QChart* old = found->second->chart();

@@ -18,7 +18,10 @@ class QTabWidget;
 // save the plot on show as PNG or SVG.
 namespace tarvo::shell {
 
-enum class Plot { Characteristic, Information, Histogram, Convergence };
+// Characteristic: the current item's characteristic curve, or an item
+// scored 0..m's category curves; ExpectedScore: the current item's expected
+// score against the groups' mean scores, in runs with such items.
+enum class Plot { Characteristic, ExpectedScore, Information, Histogram, Convergence };
 
 class PlotsTab final : public QWidget {
   public:

@@ -146,8 +146,9 @@ void FlagPersonCells(const ResultTable& table, std::vector<TableCell>& row, std:
             Flag(*cell, report::PersonFlagReason(bit, judgement));
         }
     };
-    flag(kPersonAllCorrect, "Raw score");
-    flag(kPersonAllWrong, "Raw score");
+    const std::string_view score = table.Column("Raw score") >= 0 ? "Raw score" : "RawScore";
+    flag(kPersonAllCorrect, score);
+    flag(kPersonAllWrong, score);
     flag(kPersonNoValid, "Nvalid");
     flag(kPersonThetaAtBound, "theta");
 }
@@ -247,6 +248,64 @@ void AddPersonFitCells(std::vector<TableCell>& row, const PersonFitValues* fit,
     }
 }
 
+std::string Parameter(double value) { return Trimmed(FormatWithMask(value, kMaskParameter)); }
+
+// A threshold within the judgement's slack of an end of b's range, or beyond.
+bool ThresholdOnBound(double b, const JudgedParameter& range) {
+    return range.estimated && (b <= range.lowest + range.slack || b >= range.highest - range.slack);
+}
+
+// A polytomous run's items from its own tables: each item's model, its
+// categories, a, the thresholds b1..bK (K the most of any item; blank where
+// an item has fewer), c and the errors of a and c, with the mean score of
+// an item scored 0..m and the right/wrong items' p-value.
+ResultTable PolytomousItemTable(const RunReport& report, bool withNames) {
+    std::size_t most = 1;
+    for (const ItemReport& item : report.itemRows) most = std::max(most, item.thresholds.size());
+    ResultTable table;
+    table.columns = {"SeqItem", "AccNo"};
+    if (withNames) table.columns.push_back("Name");
+    table.columns.insert(table.columns.end(), {"Model", "Categories", "a"});
+    const std::size_t firstThreshold = table.columns.size();
+    for (std::size_t k = 1; k <= most; ++k) table.columns.push_back("b" + std::to_string(k));
+    table.columns.insert(table.columns.end(), {"c", "seea", "seec", "Nobs", "Mean score", "p-value",
+                                               "item-rest r", "Flags"});
+    SetNumericColumns(table, {"AccNo", "Name", "Model", "Flags"});
+    for (const ItemReport& item : report.itemRows) {
+        const bool scored = item.categories > 2;
+        std::vector<TableCell> row;
+        row.push_back(Cell(std::to_string(item.seqItem), true));
+        row.push_back(Cell(item.accNo, false));
+        if (withNames) row.push_back(Cell(item.name, false));
+        row.push_back(Cell(item.model, false));
+        row.push_back(Cell(std::to_string(item.categories), true));
+        row.push_back(Cell(Parameter(item.a), true));
+        for (std::size_t k = 0; k < most; ++k) {
+            row.push_back(
+                Cell(k < item.thresholds.size() ? Parameter(item.thresholds[k]) : "", true));
+        }
+        row.push_back(Cell(scored ? "" : Parameter(item.c), true));
+        row.push_back(Cell(Parameter(item.seea), true));
+        row.push_back(Cell(scored ? "" : Parameter(item.seec), true));
+        row.push_back(Cell(std::to_string(item.nobs), true));
+        row.push_back(Cell(Fixed(item.meanScore, 3), true));
+        row.push_back(Cell(Fixed(item.pValue, 3), true));
+        row.push_back(Cell(Fixed(item.itemRest, 3), true));
+        row.push_back(Cell("", false));
+        const EstimateJudgement& judgement = report::JudgementOf(report, item);
+        FlagItemCells(table, row, item.flags & ~kItemBAtBound, judgement);
+        if (item.flags & kItemBAtBound) {
+            for (std::size_t k = 0; k < item.thresholds.size(); ++k) {
+                if (!ThresholdOnBound(item.thresholds[k], judgement.b)) continue;
+                Flag(row[firstThreshold + k], report::ItemFlagReason(kItemBAtBound, judgement));
+            }
+        }
+        row.back() = FlagsCell(row, ItemFlagNames(item.flags));
+        table.rows.push_back(std::move(row));
+    }
+    return table;
+}
+
 }  // namespace
 
 int ResultTable::Column(std::string_view name) const {
@@ -294,6 +353,12 @@ ResultTable BuildItemTable(const PrintedTable& items, const RunReport& report) {
     // the result file prints it.
     const bool withNames = std::any_of(report.itemRows.begin(), report.itemRows.end(),
                                        [](const ItemReport& item) { return !item.name.empty(); });
+    // The polytomous layout's rows have cells of other meanings: the run's
+    // own tables say what each item is.
+    if (std::any_of(report.itemRows.begin(), report.itemRows.end(),
+                    [](const ItemReport& item) { return item.categories > 2; })) {
+        return PolytomousItemTable(report, withNames);
+    }
 
     ResultTable table;
     table.columns = source.columns;
@@ -350,7 +415,9 @@ ResultTable BuildPersonTable(const PrintedTable& persons, const RunReport& repor
     table.columns = persons.columns;
     const RunFit fit = ReadRunFit(report);
     const bool withFit = withReport && !fit.persons.empty();
-    if (withReport) table.columns.push_back("Raw score");
+    // The polytomous layout prints the summed score itself.
+    const bool printsScore = persons.Column({"RawScore"}) >= 0;
+    if (withReport && !printsScore) table.columns.push_back("Raw score");
     if (withFit) table.columns.insert(table.columns.end(), {"lz", "infit", "outfit"});
     if (withReport) table.columns.push_back("Flags");
     SetNumericColumns(table, {"ExaminID", "Flags"});
@@ -364,7 +431,8 @@ ResultTable BuildPersonTable(const PrintedTable& persons, const RunReport& repor
                 seq >= 1 && seq <= static_cast<double>(report.personRows.size())
                     ? &report.personRows[static_cast<std::size_t>(seq) - 1]
                     : nullptr;
-            row.push_back(Cell(person ? std::to_string(person->rawScore) : "", true));
+            if (!printsScore)
+                row.push_back(Cell(person ? std::to_string(person->rawScore) : "", true));
             if (withFit) {
                 const std::size_t index =
                     person == nullptr ? fit.persons.size()

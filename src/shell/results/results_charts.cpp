@@ -161,14 +161,70 @@ QChart* MakeCharacteristicChart(const results::PlottedItem& item) {
     return chart;
 }
 
+QChart* MakeCategoryChart(const results::PlottedItem& item) {
+    QChart* chart = NewChart(QStringLiteral("Category response curves: ") + ItemName(item) +
+                             QStringLiteral(", ") + QString::fromStdString(item.model));
+    auto* x = Axis(QStringLiteral("theta"), kThetaFrom, kThetaTo);
+    auto* y = Axis(QStringLiteral("Probability of the category"), 0, 1);
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    const std::vector<double> grid =
+        results::ThetaGrid(kThetaFrom, kThetaTo, kThetaSteps, item.scored.b);
+    const std::vector<Curve> curves = results::CategoryCurves(item.scored, grid);
+    for (std::size_t k = 0; k < curves.size(); ++k) {
+        Attach(chart, Line(QStringLiteral("Category %1").arg(k), curves[k]), x, y);
+    }
+    return chart;
+}
+
+QChart* MakeExpectedScoreChart(const results::PlottedItem& item) {
+    QChart* chart = NewChart(QStringLiteral("Expected score: ") + ItemName(item));
+    const double top = item.Polytomous() ? static_cast<double>(item.scored.b.size()) : 1;
+    auto* x = Axis(QStringLiteral("theta"), kThetaFrom, kThetaTo);
+    auto* y = Axis(QStringLiteral("Item score"), 0, top);
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    const std::vector<double> grid = results::ThetaGrid(kThetaFrom, kThetaTo, kThetaSteps);
+    const Curve expected = item.Polytomous() ? results::ExpectedScoreCurve(item.scored, grid)
+                                             : results::CharacteristicCurve(item.parameters, grid);
+    QLineSeries* line = Line(QStringLiteral("Model"), expected);
+    line->setPen(QPen(Qt::black, 2));
+    Attach(chart, line, x, y);
+    auto* observed = new QScatterSeries;
+    observed->setName(QStringLiteral("Observed"));
+    observed->setMarkerSize(9);
+    if (item.Polytomous()) {
+        for (const results::ScoreGroup& group : item.scoreGroups) {
+            if (group.count > 0) observed->append(group.meanTheta, group.meanScore);
+        }
+    } else {
+        for (const results::AbilityGroup& group : item.groups) {
+            if (group.count > 0) observed->append(group.meanTheta, group.proportion);
+        }
+    }
+    Attach(chart, observed, x, y);
+    return chart;
+}
+
+namespace {
+
+// An item's information by its own model.
+Curve InformationOf(const results::PlottedItem& item, const std::vector<double>& grid) {
+    return item.Polytomous() ? results::InformationCurve(item.scored, grid)
+                             : results::InformationCurve(item.parameters, grid);
+}
+
+}  // namespace
+
 QChart* MakeInformationChart(const std::vector<results::PlottedItem>& items,
                              const std::vector<std::size_t>& chosen) {
     QChart* chart = NewChart(QStringLiteral("Information"));
     const std::vector<double> grid = results::ThetaGrid(kThetaFrom, kThetaTo, kThetaSteps);
-    std::vector<ItemParameters> parameters;
-    parameters.reserve(items.size());
-    for (const auto& item : items) parameters.push_back(item.parameters);
-    const Curve test = results::TestInformationCurve(parameters, grid);
+    Curve test{grid, std::vector<double>(grid.size(), 0.0)};
+    for (const auto& item : items) {
+        const Curve own = InformationOf(item, grid);
+        for (std::size_t i = 0; i < grid.size(); ++i) test.value[i] += own.value[i];
+    }
     const Curve error = results::StandardErrorCurve(test);
 
     auto* x = Axis(QStringLiteral("theta"), kThetaFrom, kThetaTo);
@@ -181,7 +237,7 @@ QChart* MakeInformationChart(const std::vector<results::PlottedItem>& items,
     std::vector<Curve> itemCurves;
     double itemsHighest = 0;
     for (std::size_t k = 0; k < chosen.size() && k < kMostItemCurves; ++k) {
-        itemCurves.push_back(results::InformationCurve(items[chosen[k]].parameters, grid));
+        itemCurves.push_back(InformationOf(items[chosen[k]], grid));
         itemsHighest = std::max(itemsHighest, Highest(itemCurves.back()));
     }
     if (!itemCurves.empty()) {

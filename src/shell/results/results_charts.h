@@ -25,6 +25,13 @@ void Attach(QChart* chart, QAbstractSeries* series, QAbstractAxis* x, QAbstractA
 // The characteristic curve of one item, with the observed proportions of the
 // ability groups and the band the model expects them in, when known.
 QChart* MakeCharacteristicChart(const results::PlottedItem& item);
+// An item scored 0..m: the probability of every category over theta, one
+// curve per category ("Category 0", ...).
+QChart* MakeCategoryChart(const results::PlottedItem& item);
+// The item's expected score over theta (a right/wrong item's: its
+// probability correct) with the observed mean scores of the ability groups
+// as points ("Observed").
+QChart* MakeExpectedScoreChart(const results::PlottedItem& item);
 // The test information of all items, the information of the chosen items on
 // an axis of their own beside it, and the standard error of theta on the
 // right.

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/polytomous_models.h"
 #include "shell/results/fit_tables.h"
 
 namespace tarvo::results {
@@ -13,6 +14,13 @@ double Field(const PrintedTable& table, const std::vector<std::string>& row,
              std::initializer_list<std::string_view> names, double fallback) {
     const int column = table.Column(names);
     return column < 0 ? fallback : PrintedNumber(row[static_cast<std::size_t>(column)]);
+}
+
+// An item scored 0..m by its model's name: the GRM's curves are
+// cumulative, the partial-credit models' are not.
+CategoryItem ScoredItem(const std::string& model, double a, std::vector<double> thresholds) {
+    const auto named = PolytomousModelNamed(model);
+    return {named ? RulesOf(*named).cumulative : true, a, std::move(thresholds)};
 }
 
 std::vector<PlottedItem> ItemsFromReport(const RunReport& report) {
@@ -33,21 +41,49 @@ std::vector<PlottedItem> ItemsFromReport(const RunReport& report) {
              ++g) {
             item.groups.push_back({row.groupTheta[g], row.groupProportion[g], row.groupCount[g]});
         }
+        item.model = row.model;
+        if (row.categories > 2) {
+            item.scored = ScoredItem(row.model, row.a, row.thresholds);
+            for (std::size_t g = 0; g < row.groupTheta.size() && g < row.groupMeanScore.size() &&
+                                    g < row.groupCount.size();
+                 ++g) {
+                item.scoreGroups.push_back(
+                    {row.groupTheta[g], row.groupMeanScore[g], row.groupCount[g]});
+            }
+        }
         items.push_back(std::move(item));
     }
     return items;
 }
 
-// The printed values; a 1PL row has b only (a = 1, c = 0).
+// The printed values; a 1PL row has b only (a = 1, c = 0). A polytomous
+// file's rows name their model and categories, and an item scored 0..m
+// has the thresholds b1..bm (a right/wrong item's b is its b1).
 std::vector<PlottedItem> ItemsFromFile(const PrintedTable& table) {
     std::vector<PlottedItem> items;
+    const int modelColumn = table.Column({"Model"});
     for (const auto& row : table.rows) {
         PlottedItem item;
         item.seqItem = static_cast<int>(Field(table, row, {"SeqItem"}, 0));
         item.accNo = row.size() > 1 ? row[1] : std::string();
         item.parameters = {Field(table, row, {"a_calib", "a"}, 1.0),
-                           Field(table, row, {"b_calib", "b"}, 0.0),
+                           Field(table, row, {"b_calib", "b", "b1"}, 0.0),
                            Field(table, row, {"c_calib", "c_given", "c"}, 0.0)};
+        if (modelColumn >= 0) {
+            item.model = row[static_cast<std::size_t>(modelColumn)];
+            const double categories = Field(table, row, {"Categories"}, 2);
+            if (categories > 2) {
+                std::vector<double> b;
+                for (int k = 1; k < categories; ++k) {
+                    const std::string name = "b" + std::to_string(k);
+                    b.push_back(Field(table, row, {name}, NAN));
+                }
+                if (std::any_of(b.begin(), b.end(), [](double x) { return !std::isfinite(x); }))
+                    continue;
+                item.scored = ScoredItem(item.model, item.parameters.a, std::move(b));
+                item.parameters.c = 0;
+            }
+        }
         if (std::isfinite(item.parameters.a) && std::isfinite(item.parameters.b) &&
             std::isfinite(item.parameters.c)) {
             items.push_back(std::move(item));
@@ -76,6 +112,23 @@ const char* WhatTheModeDoes(ModeFamily family) {
             return "estimates abilities and item parameters together";
     }
     return "";
+}
+
+std::size_t PolytomousItems(const RunReport& report) {
+    return static_cast<std::size_t>(
+        std::count_if(report.itemRows.begin(), report.itemRows.end(),
+                      [](const ItemReport& item) { return item.categories > 2; }));
+}
+
+// "grm", or with right/wrong items beside those scored 0..m "grm for the 10
+// items scored in more than two categories, 3pl for the 30 right/wrong items".
+std::string ModelsOfTheItems(const RunReport& report) {
+    const std::size_t scored = PolytomousItems(report);
+    if (scored == 0 || report.binaryModel.empty()) return report.model;
+    const std::size_t rightWrong = report.itemRows.size() - scored;
+    return report.model + " for the " + Plural(scored, "item", "items") +
+           " scored in more than two categories, " + report.binaryModel + " for the " +
+           Plural(rightWrong, "right/wrong item", "right/wrong items");
 }
 
 // The classic joint loop counts passes; the marginal estimator, EM cycles.
@@ -193,12 +246,13 @@ std::vector<std::string> SummarySentences(const ResultsData& data) {
         "The result file holds " + Plural(data.file.items.rows.size(), "item row", "item rows") +
         " and " + Plural(data.file.persons.rows.size(), "examinee row", "examinee rows") + ".");
     const bool marginal = report.method == "mml";
+    const bool polytomous = PolytomousItems(report) > 0;
     if (marginal) {
         std::string priors;
         for (const std::string& prior : report.priors)
             priors += (priors.empty() ? "" : "; ") + prior;
         sentences.push_back("The items were estimated by marginal maximum likelihood (" +
-                            report.model + "); the marginal log-likelihood is " +
+                            ModelsOfTheItems(report) + "); the marginal log-likelihood is " +
                             Number(report.logLikelihood, "%.3f") +
                             ". Priors: " + (priors.empty() ? std::string("none") : priors) + ".");
         if (report.population.estimated) {
@@ -221,9 +275,11 @@ std::vector<std::string> SummarySentences(const ResultsData& data) {
                                      ? "Cronbach's alpha (KR-20)"
                                      : "Cronbach's alpha (KR-20) of the " +
                                            std::to_string(report.kr20Items) + " right/wrong items";
-        sentences.push_back(std::isnan(report.alpha)
-                                ? kr20 + " is undefined for these responses."
-                                : kr20 + " is " + Number(report.alpha, "%.3f") + ".");
+        if (report.kr20Items != 0) {
+            sentences.push_back(std::isnan(report.alpha)
+                                    ? kr20 + " is undefined for these responses."
+                                    : kr20 + " is " + Number(report.alpha, "%.3f") + ".");
+        }
         sentences.push_back(std::isnan(report.empiricalReliability)
                                 ? "The empirical reliability of theta is undefined for this run."
                                 : "The empirical reliability of theta is " +
@@ -237,6 +293,16 @@ std::vector<std::string> SummarySentences(const ResultsData& data) {
         }
     } else {
         sentences.push_back("Item and examinee statistics are not available for this run.");
+    }
+    if (polytomous) {
+        for (const ReportSection& section : report.sections) {
+            if (section.key != "polytomous") continue;
+            sentences.insert(sentences.end(), section.summary.begin(), section.summary.end());
+        }
+        sentences.push_back(
+            "The fit statistics and the score table are not formed for a test with items scored "
+            "in more than two categories; the Plots show each item's category curves and its "
+            "expected score against the observed mean scores.");
     }
     if (report.wallSeconds > 0) {
         sentences.push_back(

@@ -30,6 +30,14 @@ struct PlottedItem {
     double sx2 = std::numeric_limits<double>::quiet_NaN();
     double p = std::numeric_limits<double>::quiet_NaN();
     std::vector<double> groupResiduals;
+    // A polytomous run: the item's own model ("grm", "3pl", ...). An item
+    // scored 0..m has its curves' kind, slope and thresholds in `scored`
+    // and its groups' mean scores; a right/wrong item leaves both empty.
+    std::string model;
+    CategoryItem scored;
+    std::vector<ScoreGroup> scoreGroups;
+
+    bool Polytomous() const { return !scored.b.empty(); }
 };
 
 struct ResultsData {
@@ -48,6 +56,13 @@ struct ResultsData {
     ModeFamily Family() const { return FamilyOfMode(report.mode); }
     bool HasCharacteristicCurves() const { return !items.empty(); }
     bool HasInformation() const { return !items.empty(); }
+    // Items scored 0..m: the expected score against the groups' mean scores.
+    bool HasExpectedScores() const {
+        for (const PlottedItem& item : items) {
+            if (item.Polytomous()) return true;
+        }
+        return false;
+    }
     // Estimated abilities only: the given ones of an items-only run are input.
     bool HasHistogram() const { return !thetas.empty() && Family() != ModeFamily::ItemsOnly; }
     // The joint loop's passes, or the marginal estimator's EM cycles.

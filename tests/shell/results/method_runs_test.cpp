@@ -1,19 +1,29 @@
 // Runs from the dialog with either estimator on the golden inputs: the
 // classic one writes exactly the golden files whatever the marginal options
-// hold; the marginal one writes its own rows and the results window names it.
+// hold; the marginal one writes its own rows and the results window names it;
+// a mixed test with polytomous items chosen in the options dialog writes its
+// golden file, and the window shows each item by its own model.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFileInfo>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTextBrowser>
+#include <QTimer>
+#include <QtCharts/QChart>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QScatterSeries>
 
 #include "platform/control_ids.h"
 #include "sample_layout.h"
 #include "shell/main_dialog.h"
+#include "shell/options/marginal_options_dialog.h"
 #include "shell/results/plots_tab.h"
+#include "shell/results/result_table_model.h"
 #include "shell/results/results_window.h"
 #include "shell_test_support.h"
 
@@ -165,6 +175,111 @@ TEST_F(MethodRunsTest, RefusedMarginalOptionsStartNoRun) {
         << desktop.messages[0];
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(outputFile)));
     EXPECT_TRUE(viewer.Open().empty());
+}
+
+// The chart's series of that name, or null.
+template <typename Series>
+Series* Named(QChart* chart, const QString& name) {
+    if (chart == nullptr) return nullptr;
+    for (QAbstractSeries* series : chart->series()) {
+        if (series->name() == name) return qobject_cast<Series*>(series);
+    }
+    return nullptr;
+}
+
+TEST_F(MethodRunsTest, AMixedTestChosenInTheOptionsDialogWritesTheGoldenResult) {
+    test_support::WriteFileBytes(Path("mixed.dat"),
+                                 ReadFileBytes(kGolden + "polytomous/mixed.dat"));
+    outputFile = Path("mixed.csv");
+    for (const auto& [control, text] :
+         sim::SampleControlTexts(40, Path("mixed.dat"), "", outputFile)) {
+        dialog->Controls().SetText(control, text);
+    }
+    ChooseMethod(EstimatorMethod::Marginal);
+    // The options dialog is modal: chosen in while it runs, then OK.
+    bool chosen = false;
+    QTimer::singleShot(0, [&] {
+        auto* options = dynamic_cast<MarginalOptionsDialog*>(QApplication::activeModalWidget());
+        if (options == nullptr) return;
+        QComboBox* box = options->PolytomousBox();
+        box->setCurrentIndex(box->findData(static_cast<int>(PolytomousModel::Grm)));
+        chosen = options->BinaryModelBox()->currentText() == QStringLiteral("3PL");
+        options->accept();
+    });
+    dialog->MethodChoice().options->click();
+    ASSERT_TRUE(chosen);
+    ASSERT_EQ(dialog->Estimator().Options().polytomous, PolytomousModel::Grm);
+
+    EXPECT_EQ(Go(3), RunEnd::Finished);
+    EXPECT_TRUE(desktop.messages.empty()) << desktop.messages.front();
+    EXPECT_EQ(ReadFileBytes(outputFile), ReadFileBytes(kGolden + "polytomous/result.csv"));
+
+    // The window: the items by their own model from the run's tables.
+    ASSERT_FALSE(viewer.Open().empty());
+    ResultsWindow* window = viewer.Open().back();
+    const results::ResultsData& data = window->Data();
+    const results::ResultTable& items = data.itemTable;
+    ASSERT_EQ(items.rows.size(), 40u);
+    const int model = items.Column("Model"), b3 = items.Column("b3"), c = items.Column("c");
+    ASSERT_GE(model, 0);
+    ASSERT_GE(b3, 0);
+    EXPECT_EQ(items.rows[0][static_cast<std::size_t>(model)].text, "3pl");
+    EXPECT_EQ(items.rows[0][static_cast<std::size_t>(b3)].text, "");
+    EXPECT_EQ(items.rows[30][static_cast<std::size_t>(model)].text, "grm");
+    EXPECT_EQ(items.rows[30][static_cast<std::size_t>(c)].text, "");
+    // Item 31's row of the golden file: grm, 4 categories, 0.955, -0.857, 0.020, 2.124.
+    const ItemReport& item31 = data.report.itemRows[30];
+    EXPECT_EQ(item31.categories, 4);
+    EXPECT_EQ(items.rows[30][static_cast<std::size_t>(b3)].text, "2.124");
+    EXPECT_EQ(items.rows[30][static_cast<std::size_t>(items.Column("a"))].text, "0.955");
+    EXPECT_EQ(window->PersonModel()->rowCount(), 400);
+    EXPECT_LT(items.Column("S-X2"), 0);
+
+    // Its plots: the category curves, the expected score with the groups'
+    // mean scores, and information of either kind.
+    PlotsTab* plots = window->Plots();
+    ASSERT_NE(plots, nullptr);
+    ASSERT_TRUE(plots->Shows(Plot::ExpectedScore));
+    plots->ItemList()->setCurrentRow(30);
+    QChart* categories = plots->Chart(Plot::Characteristic);
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_NE(Named<QLineSeries>(categories, QStringLiteral("Category %1").arg(k)), nullptr)
+            << k;
+    }
+    EXPECT_EQ(Named<QLineSeries>(categories, QStringLiteral("Category 4")), nullptr);
+    QChart* expected = plots->Chart(Plot::ExpectedScore);
+    auto* observed = Named<QScatterSeries>(expected, QStringLiteral("Observed"));
+    ASSERT_NE(observed, nullptr);
+    ASSERT_EQ(observed->count(), 10);
+    for (int g = 0; g < 10; ++g) {
+        const auto at = static_cast<std::size_t>(g);
+        EXPECT_EQ(observed->at(g), QPointF(item31.groupTheta[at], item31.groupMeanScore[at]));
+    }
+    auto* line = Named<QLineSeries>(expected, QStringLiteral("Model"));
+    ASSERT_NE(line, nullptr);
+    EXPECT_LT(line->points().front().y(), 0.05);
+    EXPECT_GT(line->points().back().y(), 2.9);
+    QChart* information = plots->Chart(Plot::Information);
+    auto* own = Named<QLineSeries>(information, QStringLiteral("Item 31"));
+    auto* test = Named<QLineSeries>(information, QStringLiteral("Test information"));
+    ASSERT_NE(own, nullptr);
+    ASSERT_NE(test, nullptr);
+    for (int i = 0; i < own->count(); i += 20) {
+        EXPECT_GT(own->at(i).y(), 0);
+        EXPECT_LT(own->at(i).y(), test->at(i).y());
+    }
+    plots->ItemList()->setCurrentRow(0);
+    EXPECT_NE(Named<QLineSeries>(plots->Chart(Plot::Characteristic), QStringLiteral("Model")),
+              nullptr);
+
+    const QString summary = LastSummary();
+    EXPECT_NE(summary.indexOf(QStringLiteral("(grm for the 10 items scored in more than two "
+                                             "categories, 3pl for the 30 right/wrong items)")),
+              -1)
+        << summary.toStdString();
+    EXPECT_NE(summary.indexOf(QStringLiteral("Cronbach's alpha of all items by score")), -1);
+    EXPECT_NE(summary.indexOf(QStringLiteral("The fit statistics and the score table are not")),
+              -1);
 }
 
 }  // namespace

@@ -239,6 +239,110 @@ TEST(PlottedItems, WithoutAReportComeFromTheFilesColumns) {
     EXPECT_EQ(fromOnePL.items[0].parameters.a, 1.0);
     EXPECT_EQ(fromOnePL.items[0].parameters.b, -0.5);
     EXPECT_EQ(fromOnePL.items[0].parameters.c, 0.0);
+
+    // A polytomous file's rows: a right/wrong item by its b1 and c, an item
+    // scored 0..m by its thresholds (the partial-credit curves for a gpcm
+    // row); its examinees' section is read under its own header.
+    const std::string mixed =
+        "SeqItem,AccNo,Model,Categories,a,b1,b2,b3,c,seea,seeb1,seeb2,seeb3,seec\r\n"
+        "   1,,3pl,   2,  0.950,  1.076,,,  0.201,  0.244,  0.172,,,  0.046\r\n"
+        "   2,,gpcm,   4,  0.955, -0.857,  0.020,  2.124,,  0.087,  0.107,  0.090,  0.181,\r\n"
+        "   3,,grm,   3,  1.282, -1.472, -0.563,,,  0.108,  0.119,  0.084,,\r\n"
+        "\r\n"
+        "SeqPerson,    ExaminID,RawScore,MaxScore,   theta, seetheta\r\n"
+        "    1,     P0000001,   33,   60,   0.0752,   0.2576\r\n";
+    const ResultsData fromMixed = CollectResultsData(mixed, RunReport{});
+    ASSERT_EQ(fromMixed.items.size(), 3u);
+    EXPECT_FALSE(fromMixed.items[0].Polytomous());
+    EXPECT_EQ(fromMixed.items[0].parameters.b, 1.076);
+    EXPECT_EQ(fromMixed.items[0].parameters.c, 0.201);
+    ASSERT_TRUE(fromMixed.items[1].Polytomous());
+    EXPECT_EQ(fromMixed.items[1].scored.b, (std::vector<double>{-0.857, 0.020, 2.124}));
+    EXPECT_EQ(fromMixed.items[1].scored.a, 0.955);
+    EXPECT_FALSE(fromMixed.items[1].scored.cumulative);
+    EXPECT_TRUE(fromMixed.items[2].scored.cumulative);
+    EXPECT_EQ(fromMixed.items[2].scored.b.size(), 2u);
+    ASSERT_EQ(fromMixed.thetas.size(), 1u);
+    EXPECT_EQ(fromMixed.thetas[0], 0.0752);
+    EXPECT_TRUE(fromMixed.HasExpectedScores());
+}
+
+// A test of items scored 0..m alone: the summary names its model without
+// right/wrong items beside it, has no KR-20 over none of them, and says
+// which statistics such runs leave out.
+TEST(Summary, APolytomousRunNamesItsModelsAndWhatItLeavesOut) {
+    RunReport report;
+    report.method = "mml";
+    report.model = "grm";
+    report.kr20Items = 0;
+    report.itemRows.resize(2);
+    for (ItemReport& item : report.itemRows) item.categories = 3;
+    auto joined = [](const std::vector<std::string>& sentences) {
+        std::string text;
+        for (const std::string& sentence : sentences) text += sentence + "\n";
+        return text;
+    };
+    std::string text = joined(SummarySentences(CollectResultsData("", report)));
+    EXPECT_NE(text.find("marginal maximum likelihood (grm);"), std::string::npos) << text;
+    EXPECT_EQ(text.find("KR-20"), std::string::npos) << text;
+    EXPECT_NE(text.find("The fit statistics and the score table are not formed"), std::string::npos)
+        << text;
+
+    // Beside right/wrong items both models are named with their counts.
+    report.binaryModel = "2pl";
+    report.kr20Items = 1;
+    report.itemRows.push_back(ItemReport{});
+    text = joined(SummarySentences(CollectResultsData("", report)));
+    EXPECT_NE(text.find("(grm for the 2 items scored in more than two categories, 2pl for the 1 "
+                        "right/wrong item)"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("KR-20"), std::string::npos) << text;
+}
+
+// A polytomous run's Items tab comes from the report's rows, whatever the
+// file holds: the model, categories and thresholds in their own columns,
+// and of an item's thresholds only the one on its bound flagged.
+TEST(ResultTable, PolytomousItemsComeFromTheRunsOwnRows) {
+    RunReport report;
+    report.polytomousJudgement = EstimateJudgement{};
+    report.polytomousJudgement->b = {true, -10, 10, 0.01};
+    ItemReport scored;
+    scored.seqItem = 1;
+    scored.model = "gpcm";
+    scored.categories = 3;
+    scored.a = -0.75;  // reverse keyed
+    scored.thresholds = {-10, 0.5};
+    scored.meanScore = 1.25;
+    scored.pValue = NAN;
+    scored.flags = kItemBAtBound;
+    ItemReport rightWrong;
+    rightWrong.seqItem = 2;
+    rightWrong.model = "3pl";
+    rightWrong.a = 1.1;
+    rightWrong.thresholds = {0.25};
+    rightWrong.c = 0.2;
+    rightWrong.pValue = 0.6;
+    report.itemRows = {scored, rightWrong};
+    const ResultTable table = BuildItemTable(PrintedTable{}, report);
+    ASSERT_EQ(table.rows.size(), 2u);
+    auto cell = [&](std::size_t row, const char* column) -> const TableCell& {
+        return table.rows[row][static_cast<std::size_t>(table.Column(column))];
+    };
+    EXPECT_EQ(cell(0, "Model").text, "gpcm");
+    EXPECT_EQ(cell(0, "Categories").text, "3");
+    EXPECT_EQ(cell(0, "a").text, "-0.750");
+    EXPECT_EQ(cell(0, "b2").text, "0.500");
+    EXPECT_EQ(cell(0, "c").text, "");
+    EXPECT_EQ(cell(0, "Mean score").text, "1.250");
+    EXPECT_EQ(cell(0, "p-value").text, "");
+    EXPECT_TRUE(cell(0, "b1").flagged);
+    EXPECT_FALSE(cell(0, "b2").flagged);
+    EXPECT_EQ(cell(0, "Flags").text, "b at bound");
+    EXPECT_EQ(cell(1, "b1").text, "0.250");
+    EXPECT_EQ(cell(1, "b2").text, "");
+    EXPECT_EQ(cell(1, "c").text, "0.200");
+    EXPECT_FALSE(table.numeric[static_cast<std::size_t>(table.Column("Model"))]);
 }
 
 }  // namespace
