@@ -16,10 +16,6 @@ constexpr std::size_t kBlocksWanted = 16;
 constexpr std::size_t kSmallestBlock = 256;
 constexpr std::size_t kLargestBlock = 4096;
 
-std::size_t BlockSize(std::size_t persons) {
-    return std::clamp((persons + kBlocksWanted - 1) / kBlocksWanted, kSmallestBlock, kLargestBlock);
-}
-
 // Turns log weights w (unnormalised log posterior) into posterior weights,
 // leaving out the negligible ones; returns the log of the normalising sum.
 double Normalise(double* w, int points, PosteriorRange& range) {
@@ -41,6 +37,10 @@ double Normalise(double* w, int points, PosteriorRange& range) {
 }
 
 }  // namespace
+
+std::size_t ExamineeBlockSize(std::size_t persons) {
+    return std::clamp((persons + kBlocksWanted - 1) / kBlocksWanted, kSmallestBlock, kLargestBlock);
+}
 
 void ExpectedCounts::Resize(std::size_t items, int points) {
     correct.assign(items * points, 0.0);
@@ -65,7 +65,7 @@ double Posterior(std::span<const std::uint8_t> row, const LogCurveTables& tables
 
 EStep::EStep(const PatternPosteriors& posteriors, unsigned threads)
     : posteriors_(posteriors),
-      blockSize_(BlockSize(posteriors.Responses().persons)),
+      blockSize_(ExamineeBlockSize(posteriors.Responses().persons)),
       patternSums_(posteriors.Groups() * PatternPosteriors::kPatterns * posteriors.Stride()) {
     // One slot per block under way: each thread's, and the one waiting to
     // be added.

@@ -29,6 +29,10 @@ struct ExpectedCounts {
 double Posterior(std::span<const std::uint8_t> row, const LogCurveTables& tables,
                  const Quadrature& quadrature, std::span<double> weights, PosteriorRange& range);
 
+// Examinees per block of an E-step: set by their number alone, so that the
+// blocks, and every sum over them, are the same for any number of threads.
+std::size_t ExamineeBlockSize(std::size_t persons);
+
 // The E-step of Bock-Aitkin EM: the posterior weights of every examinee
 // summed once per group and pattern, then spread over the group's items as
 // the expected counts.

@@ -74,7 +74,6 @@ class PolytomousEstimator final : public Estimator {
 
 EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host,
                                                 ResultWriter& writer, const Engine& engine) {
-    (void)engine;
     ItemTable& table = inputs.items;
     PersonTable& persons = inputs.persons;
     const std::size_t itemCount = table.itemCount();
@@ -131,16 +130,16 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
     const poly::Responses responses{persons.responses, persons.personCount(), itemCount};
     const poly::EmOutcome em =
         poly::RunPolytomousEm(items, estimated, responses, settings_, quadrature, tables,
-                              EmCycleProgress(host, loop, settings_));
+                              engine.pool, EmCycleProgress(host, loop, settings_));
     EndEmLoop(loop, em.cycles, em.largestChange, em.stopped, em.converged);
     outcome.logLikelihood = em.logLikelihood;
 
     bool stopped = em.stopped || host.ProgressIsCancelled();
     if (!stopped) {
         host.ProgressSet(100, "Standard errors.");
-        stopped = !poly::SetStandardErrors(items, estimated, responses,
-                                           poly::BinaryPriors(settings_), quadrature, tables,
-                                           [&] { return !host.ProgressIsCancelled(); });
+        stopped = !poly::SetStandardErrors(
+            items, estimated, responses, poly::BinaryPriors(settings_), quadrature, tables,
+            engine.pool, [&] { return !host.ProgressIsCancelled(); });
     }
     if (stopped) {
         outcome.errorsFormed = false;
@@ -151,7 +150,8 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
         }
     } else {
         host.ProgressSet(100, "Scoring examinees.");
-        poly::ScoreExpected(items, responses, quadrature, tables, persons.theta, persons.seetheta);
+        poly::ScoreExpected(items, responses, quadrature, tables, engine.pool, persons.theta,
+                            persons.seetheta);
     }
     outcome.stopped = stopped;
     host.ProgressShutdown();
