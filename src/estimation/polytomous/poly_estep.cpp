@@ -126,8 +126,16 @@ double PosteriorOf(std::span<const std::uint8_t> row, const EmTables& tables,
     const int points = quadrature.Points();
     double* w = weights.data();
     std::copy(quadrature.logWeight.begin(), quadrature.logWeight.end(), w);
+    // Two pair rows at a time: half the passes over the weights.
     const double* logPairs = tables.LogPairs();
-    for (std::size_t p = 0; p < tables.Pairs(); ++p) {
+    const std::size_t pairs = tables.Pairs();
+    std::size_t p = 0;
+    for (; p + 1 < pairs; p += 2) {
+        const double* one = logPairs + tables.PairRowAt(p, row);
+        const double* two = logPairs + tables.PairRowAt(p + 1, row);
+        for (int q = 0; q < points; ++q) w[q] += one[q] + two[q];
+    }
+    if (p < pairs) {
         const double* add = logPairs + tables.PairRowAt(p, row);
         for (int q = 0; q < points; ++q) w[q] += add[q];
     }

@@ -13,6 +13,7 @@
 #include "estimation/polytomous/poly_categories.h"
 #include "estimation/polytomous/poly_em.h"
 #include "estimation/polytomous/poly_information.h"
+#include "estimation/polytomous/poly_start.h"
 
 namespace tarvo::poly {
 namespace {
@@ -270,6 +271,40 @@ TEST(PolytomousEm, EachModelRecoversItsItemsBetterWithMoreExaminees) {
         EXPECT_LT(rmse[1][0], 0.1) << model << " a";
         EXPECT_LT(rmse[1][1], 0.1) << model << " thresholds";
     }
+}
+
+}  // namespace
+}  // namespace tarvo::poly
+
+namespace tarvo::poly {
+namespace {
+
+// A reverse-keyed GRM item starts with a negative slope and descending
+// thresholds, and EM takes it to its generating values instead of stopping
+// at a slope near zero with a threshold at its bound.
+TEST(PolytomousStart, ReverseKeyedGradedItemStartsAndEndsOnItsOwnSide) {
+    const std::vector<Item> truth = {Graded(1.2, {-1.0, 0.0, 1.0}), Graded(0.9, {-0.5, 0.4, 1.3}),
+                                     Graded(1.4, {-1.2, -0.3, 0.8}), Graded(1.0, {-0.8, 0.2, 1.1}),
+                                     Graded(-1.1, {0.9, 0.0, -0.9})};
+    const std::vector<std::uint8_t> codes = Simulate(truth, 2000, 23);
+    const std::vector<int> signs = RestSigns(codes, truth);
+    EXPECT_EQ(signs, (std::vector<int>{1, 1, 1, 1, -1}));
+    const std::vector<CategoryCounts> counts = CountCategories(codes, truth.size());
+    std::vector<Item> items = truth;
+    for (std::size_t i = 0; i < items.size(); ++i) StartPolytomous(counts[i], signs[i], items[i]);
+    Item start = items[4];
+    EXPECT_TRUE(KeepInRange(start, 0)) << "descending thresholds for the negative slope";
+
+    const mml::Quadrature quadrature = mml::NormalQuadrature(41, 6);
+    const std::vector<char> estimated(truth.size(), 1);
+    EmTables tables(items, quadrature.Points());
+    WorkerPool pool(1);
+    const Responses responses{codes, 2000, truth.size()};
+    EXPECT_TRUE(RunPolytomousEm(items, estimated, responses, Plain(), quadrature, tables, pool,
+                                [](int, double, double) { return true; })
+                    .converged);
+    EXPECT_NEAR(items[4].a, -1.1, 0.15);
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(items[4].b[k], truth[4].b[k], 0.15) << "b" << k + 1;
 }
 
 }  // namespace
