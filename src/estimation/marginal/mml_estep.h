@@ -21,6 +21,12 @@ struct ExpectedCounts {
     void Resize(std::size_t items, int points);
 };
 
+// Turns log weights w (an unnormalised log posterior over the points) into
+// posterior weights summing to 1, those whose share is below
+// exp(kNegligibleLogWeight) of the largest set to 0 outside range; returns
+// the log of the normalising sum.
+double NormaliseLogWeights(double* w, int points, PosteriorRange& range);
+
 // The posterior weights of one examinee at every point (summing to 1),
 // item after item with the library's exponential: the plain form of
 // PatternPosteriors::Posterior, for checking it. weights has the points'

@@ -4,7 +4,6 @@
 #include <array>
 #include <cmath>
 
-#include "estimation/kernels/mml_kernel_types.h"
 #include "estimation/marginal/mml_estep.h"
 #include "irt/item_curve.h"
 #include "parallel/compute_ahead.h"
@@ -139,19 +138,7 @@ double PosteriorOf(std::span<const std::uint8_t> row, const EmTables& tables,
         const double* add = logPairs + tables.PairRowAt(p, row);
         for (int q = 0; q < points; ++q) w[q] += add[q];
     }
-    const double top = *std::max_element(w, w + points);
-    range.first = 0;
-    while (w[range.first] - top < kNegligibleLogWeight) ++range.first;
-    range.last = points - 1;
-    while (w[range.last] - top < kNegligibleLogWeight) --range.last;
-    double sum = 0;
-    for (int q = 0; q < points; ++q) {
-        w[q] = q >= range.first && q <= range.last ? std::exp(w[q] - top) : 0.0;
-        sum += w[q];
-    }
-    const double scale = 1 / sum;
-    for (int q = range.first; q <= range.last; ++q) w[q] *= scale;
-    return top + std::log(sum);
+    return mml::NormaliseLogWeights(w, points, range);
 }
 
 std::size_t BlockSize(std::size_t persons) { return mml::ExamineeBlockSize(persons); }

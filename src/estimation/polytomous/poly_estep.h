@@ -16,6 +16,7 @@
 #include <span>
 #include <vector>
 
+#include "estimation/marginal/mml_patterns.h"
 #include "estimation/marginal/mml_quadrature.h"
 #include "estimation/polytomous/poly_items.h"
 #include "parallel/worker_pool.h"
@@ -99,9 +100,7 @@ void FillLogProbabilities(std::span<const Item> items, const mml::Quadrature& qu
 // exp(kNegligibleLogWeight) of the largest set to 0, outside [first, last])
 // from the filled log probabilities; returns the log of its marginal
 // likelihood.
-struct PointRange {
-    int first = 0, last = -1;
-};
+using PointRange = mml::PosteriorRange;
 double PosteriorOf(std::span<const std::uint8_t> row, const EmTables& tables,
                    const mml::Quadrature& quadrature, std::span<double> weights, PointRange& range);
 
