@@ -359,11 +359,16 @@ EmOutcome RunPolytomousEm(std::vector<Item>& items, std::span<const char> estima
                           const mml::Quadrature& quadrature, EmTables& tables, WorkerPool& pool,
                           const CycleDone& cycleDone) {
     PolytomousCycle cycle(items, estimated, responses, settings, quadrature, tables, pool);
+    // A stopped run keeps the log-likelihood of its last cycle.
+    double lastLogLikelihood = 0;
     const mml::EmLoopOutcome loop =
         mml::RunEmLoop(cycle,
                        mml::EmLoopSettings{settings.maxCycles, settings.tolerance,
                                            settings.logLikelihoodTolerance, settings.accelerate},
-                       cycleDone);
+                       [&](int number, double change, double logLikelihood) {
+                           lastLogLikelihood = logLikelihood;
+                           return cycleDone(number, change, logLikelihood);
+                       });
     EmOutcome outcome;
     outcome.cycles = loop.cycles;
     outcome.converged = loop.converged;
@@ -372,7 +377,8 @@ EmOutcome RunPolytomousEm(std::vector<Item>& items, std::span<const char> estima
     outcome.extrapolations = loop.extrapolations;
     outcome.refused = loop.refused;
     // The log-likelihood, and the counts, at the items as they ended.
-    if (!outcome.stopped) outcome.logLikelihood = EStep(items, responses, quadrature, tables, pool);
+    outcome.logLikelihood =
+        outcome.stopped ? lastLogLikelihood : EStep(items, responses, quadrature, tables, pool);
     return outcome;
 }
 
