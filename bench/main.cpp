@@ -10,6 +10,9 @@
 // marginal estimator; --replicates N fits N sets drawn like M to judge the
 // spread of its standard errors; --rpf runs the fit statistics' reference
 // (bench/reference/rpf_fit.R, needs R with rpf) beside their own ("fit").
+// --only poly runs the polytomous estimator on the shared sim_grm5 (with
+// --reference, OpenMx's fit of it by bench/reference/openmx_poly_fit.R
+// beside it) and its recovery study (--replicates, 20 by default).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,6 +28,7 @@
 #include "loop_timing.h"
 #include "marginal_bench.h"
 #include "marginal_child.h"
+#include "poly_bench.h"
 #include "report_timing.h"
 #include "result_agreement.h"
 
@@ -224,6 +228,7 @@ int Usage(const char* problem) {
 int main(int argc, char** argv) {
     if (IsChildRun(argc, argv)) return ChildMain(argc, argv);
     if (IsMarginalChildRun(argc, argv)) return MarginalChildMain(argc, argv);
+    if (IsPolytomousChildRun(argc, argv)) return PolytomousChildMain(argc, argv);
 
     Options options;
     for (int k = 1; k < argc; ++k) {
@@ -267,6 +272,12 @@ int main(int argc, char** argv) {
                             options.reference);
         PrintReplicateSection(options.dataDir, threads, options.replicates);
         PrintRealDataSection(options.realDir, options.dataDir);
+    }
+    if (options.only.empty() || options.only == "poly") {
+        PrintPolytomousSection(options.realDir, options.dataDir, threads, options.reference);
+        // 20 replicates unless told otherwise.
+        PrintRecoverySection(options.dataDir, threads,
+                             options.replicates > 0 ? options.replicates : 20);
     }
     if (options.only.empty() || std::string("loops").find(options.only) != std::string::npos) {
         PrintLoopTimings();

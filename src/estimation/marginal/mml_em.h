@@ -50,11 +50,8 @@ using CycleReport = std::function<bool(int cycle, double largestChange, double l
 // quadrature the ability distribution used (moved only when the population
 // is estimated) and in counts the E-step at the final estimates.
 //
-// With settings.accelerate, after every two cycles x1 = F(x0), x2 = F(x1)
-// the point is extrapolated along them (SQUAREM) and one more cycle is run
-// from there; the extrapolated point is kept only when its log posterior is
-// at least that of x1, otherwise EM goes on from x2. Every cycle, the
-// extrapolated ones too, counts against maxCycles.
+// With settings.accelerate the cycles are extrapolated (SQUAREM with a
+// monotone safeguard) as RunEmLoop does it.
 //
 // posteriors holds the examinees' patterns; it is left filled at the final
 // estimates, for the standard errors and the scores.

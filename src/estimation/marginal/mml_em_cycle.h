@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "estimation/marginal/mml_em.h"
+#include "estimation/marginal/mml_squarem.h"
 
 namespace tarvo::mml {
 
@@ -13,29 +14,25 @@ namespace tarvo::mml {
 // estimated, and the M-step of every estimated item (the Rasch model's
 // common slope after the items' b). The point is every item's a, b and c,
 // then the population's mean and SD; what is not estimated never moves.
-class EmCycle {
+class EmCycle final : public EmMap {
   public:
     EmCycle(PatternPosteriors& posteriors, const MarginalSettings& settings,
             std::span<const char> estimated, ItemSpans items, WorkerPool& pool,
             Quadrature& quadrature, ExpectedCounts& counts);
 
-    std::size_t PointSize() const { return 3 * itemCount_ + 2; }
+    std::size_t PointSize() const override { return 3 * itemCount_ + 2; }
     // The item parameters come first, in this many entries.
-    std::size_t ItemEntries() const { return 3 * itemCount_; }
+    std::size_t ItemEntries() const override { return 3 * itemCount_; }
 
-    void Read(std::span<double> point) const;
+    void Read(std::span<double> point) const override;
     // Sets the items and the population (the quadrature follows it).
-    void Write(std::span<const double> point);
+    void Write(std::span<const double> point) override;
     // Every estimated parameter into its range.
-    void KeepInBounds(std::span<double> point) const;
+    void KeepInBounds(std::span<double> point) const override;
 
-    struct Objective {
-        double logLikelihood = 0;  // marginal, at the E-step's point
-        double logPosterior = 0;   // the same plus the log priors
-    };
     // The E-step at the current point, then the population and the M-step:
     // the items (and population) hold the next point afterwards.
-    Objective Run();
+    Objective Run() override;
     // The E-step alone: the counts at the current point.
     Objective ExpectationOnly();
 

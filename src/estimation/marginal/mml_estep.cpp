@@ -16,13 +16,13 @@ constexpr std::size_t kBlocksWanted = 16;
 constexpr std::size_t kSmallestBlock = 256;
 constexpr std::size_t kLargestBlock = 4096;
 
-std::size_t BlockSize(std::size_t persons) {
+}  // namespace
+
+std::size_t ExamineeBlockSize(std::size_t persons) {
     return std::clamp((persons + kBlocksWanted - 1) / kBlocksWanted, kSmallestBlock, kLargestBlock);
 }
 
-// Turns log weights w (unnormalised log posterior) into posterior weights,
-// leaving out the negligible ones; returns the log of the normalising sum.
-double Normalise(double* w, int points, PosteriorRange& range) {
+double NormaliseLogWeights(double* w, int points, PosteriorRange& range) {
     double top = w[0];
     for (int k = 1; k < points; ++k) top = std::max(top, w[k]);
     range.first = 0;
@@ -39,8 +39,6 @@ double Normalise(double* w, int points, PosteriorRange& range) {
     for (int k = range.first; k <= range.last; ++k) w[k] *= scale;
     return top + std::log(sum);
 }
-
-}  // namespace
 
 void ExpectedCounts::Resize(std::size_t items, int points) {
     correct.assign(items * points, 0.0);
@@ -60,12 +58,12 @@ double Posterior(std::span<const std::uint8_t> row, const LogCurveTables& tables
         const double* add = (code == 1 ? tables.logP.data() : tables.logQ.data()) + i * points;
         for (int k = 0; k < points; ++k) w[k] += add[k];
     }
-    return Normalise(w, points, range);
+    return NormaliseLogWeights(w, points, range);
 }
 
 EStep::EStep(const PatternPosteriors& posteriors, unsigned threads)
     : posteriors_(posteriors),
-      blockSize_(BlockSize(posteriors.Responses().persons)),
+      blockSize_(ExamineeBlockSize(posteriors.Responses().persons)),
       patternSums_(posteriors.Groups() * PatternPosteriors::kPatterns * posteriors.Stride()) {
     // One slot per block under way: each thread's, and the one waiting to
     // be added.

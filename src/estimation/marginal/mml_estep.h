@@ -21,6 +21,12 @@ struct ExpectedCounts {
     void Resize(std::size_t items, int points);
 };
 
+// Turns log weights w (an unnormalised log posterior over the points) into
+// posterior weights summing to 1, those whose share is below
+// exp(kNegligibleLogWeight) of the largest set to 0 outside range; returns
+// the log of the normalising sum.
+double NormaliseLogWeights(double* w, int points, PosteriorRange& range);
+
 // The posterior weights of one examinee at every point (summing to 1),
 // item after item with the library's exponential: the plain form of
 // PatternPosteriors::Posterior, for checking it. weights has the points'
@@ -28,6 +34,10 @@ struct ExpectedCounts {
 // largest are set to 0. Returns the examinee's marginal log-likelihood.
 double Posterior(std::span<const std::uint8_t> row, const LogCurveTables& tables,
                  const Quadrature& quadrature, std::span<double> weights, PosteriorRange& range);
+
+// Examinees per block of an E-step: set by their number alone, so that the
+// blocks, and every sum over them, are the same for any number of threads.
+std::size_t ExamineeBlockSize(std::size_t persons);
 
 // The E-step of Bock-Aitkin EM: the posterior weights of every examinee
 // summed once per group and pattern, then spread over the group's items as

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
 
 #include "core/model_constants.h"
 #include "estimation/marginal/mml_mstep.h"
+#include "estimation/marginal/mml_squarem.h"
 #include "irt/item_curve.h"
 
 namespace tarvo::poly {
@@ -46,99 +48,15 @@ bool SolvePositive(int n, Square matrix, double* rhs) {
     return true;
 }
 
-}  // namespace
-
-EmTables::EmTables(std::span<const Item> items, int points) : points_(points) {
-    std::size_t size = 0;
-    for (const Item& item : items) {
-        offset_.push_back(size);
-        size += static_cast<std::size_t>(item.categories) * static_cast<std::size_t>(points);
-    }
-    offset_.push_back(size);
-    logP_.assign(size, 0.0);
-    expected_.assign(size, 0.0);
-    posterior_.assign(static_cast<std::size_t>(points), 0.0);
-}
-
-std::span<double> EmTables::LogProbabilities(std::size_t item) {
-    return std::span<double>(logP_).subspan(offset_[item], offset_[item + 1] - offset_[item]);
-}
-
-std::span<double> EmTables::Expected(std::size_t item) {
-    return std::span<double>(expected_).subspan(offset_[item], offset_[item + 1] - offset_[item]);
-}
-
-std::span<const double> EmTables::Expected(std::size_t item) const {
-    return std::span<const double>(expected_).subspan(offset_[item],
-                                                      offset_[item + 1] - offset_[item]);
-}
-
-namespace {
-
-// Each item's log P(X = k) at every point.
-void FillLogProbabilities(std::span<const Item> items, const mml::Quadrature& quadrature,
-                          EmTables& tables) {
-    const int points = quadrature.Points();
-    std::array<double, kMostCategories> p{};
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        std::span<double> logP = tables.LogProbabilities(i);
-        for (int q = 0; q < points; ++q) {
-            CategoryProbabilities(items[i], quadrature.theta[q], p);
-            for (int k = 0; k < items[i].categories; ++k) {
-                logP[static_cast<std::size_t>(k * points + q)] = LogProbability(p[k]);
-            }
-        }
-    }
-}
-
-// The examinee's posterior over the points, normalised; returns the log of
-// the marginal likelihood.
-double PosteriorOf(std::span<const std::uint8_t> row, std::span<const Item> items,
-                   const mml::Quadrature& quadrature, EmTables& tables) {
-    const int points = quadrature.Points();
-    std::span<double> post = tables.Posterior();
-    std::copy(quadrature.logWeight.begin(), quadrature.logWeight.end(), post.begin());
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        const std::uint8_t code = row[i];
-        if (static_cast<int>(code) >= items[i].categories) continue;
-        const double* logP = tables.LogProbabilities(i).data() + code * points;
-        for (int q = 0; q < points; ++q) post[q] += logP[q];
-    }
-    const double largest = *std::max_element(post.begin(), post.end());
-    double sum = 0;
-    for (int q = 0; q < points; ++q) {
-        post[q] = std::exp(post[q] - largest);
-        sum += post[q];
-    }
-    for (int q = 0; q < points; ++q) post[q] /= sum;
-    return largest + std::log(sum);
+// The right/wrong item's priors by (a, b, c) at its values.
+mml::ItemObjective BinaryPrior(const Item& item, const Priors& priors) {
+    mml::ItemObjective prior;
+    mml::AddPriors(prior, item.a, item.b[0], item.c, priors,
+                   FreeParameters{item.slopeFree, true, item.guessFree});
+    return prior;
 }
 
 }  // namespace
-
-double EStep(std::span<const Item> items, Responses responses, const mml::Quadrature& quadrature,
-             EmTables& tables) {
-    FillLogProbabilities(items, quadrature, tables);
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        std::span<double> expected = tables.Expected(i);
-        std::fill(expected.begin(), expected.end(), 0.0);
-    }
-    const int points = quadrature.Points();
-    double logLikelihood = 0;
-    for (std::size_t j = 0; j < responses.persons; ++j) {
-        const std::span<const std::uint8_t> row =
-            responses.codes.subspan(j * responses.items, responses.items);
-        logLikelihood += PosteriorOf(row, items, quadrature, tables);
-        const std::span<const double> post = tables.Posterior();
-        for (std::size_t i = 0; i < items.size(); ++i) {
-            const std::uint8_t code = row[i];
-            if (static_cast<int>(code) >= items[i].categories) continue;
-            double* expected = tables.Expected(i).data() + code * points;
-            for (int q = 0; q < points; ++q) expected[q] += post[q];
-        }
-    }
-    return logLikelihood;
-}
 
 Priors BinaryPriors(const MarginalSettings& settings) { return PriorsFor(settings); }
 
@@ -188,9 +106,7 @@ double ItemObjective(const Item& item, std::span<const double> expected,
     if (item.form != ItemForm::Binary) return value;
     // The right/wrong item's priors by (a, b, c), carried to its free
     // parameters; their curvature only where it adds information.
-    mml::ItemObjective prior;
-    mml::AddPriors(prior, item.a, item.b[0], item.c, priors,
-                   FreeParameters{item.slopeFree, true, item.guessFree});
+    const mml::ItemObjective prior = BinaryPrior(item, priors);
     value += prior.value;
     int column[3] = {-1, -1, -1};
     int at = 0;
@@ -321,59 +237,148 @@ double MaximiseCommonSlope(std::vector<Item>& items, std::span<const char> estim
     return std::abs(a - start);
 }
 
-void ScoreExpected(std::span<const Item> items, Responses responses,
-                   const mml::Quadrature& quadrature, EmTables& tables, std::span<double> theta,
-                   std::span<double> seTheta) {
-    FillLogProbabilities(items, quadrature, tables);
-    const int points = quadrature.Points();
-    for (std::size_t j = 0; j < responses.persons; ++j) {
-        PosteriorOf(responses.codes.subspan(j * responses.items, responses.items), items,
-                    quadrature, tables);
-        const std::span<const double> post = tables.Posterior();
-        double mean = 0, square = 0;
-        for (int q = 0; q < points; ++q) mean += post[q] * quadrature.theta[q];
-        for (int q = 0; q < points; ++q) {
-            const double dev = quadrature.theta[q] - mean;
-            square += post[q] * dev * dev;
+namespace {
+
+// One cycle of the polytomous EM as a map of the point: every estimated
+// item's free parameters in item order, then the common slope when the
+// items share one.
+class PolytomousCycle final : public mml::EmMap {
+  public:
+    PolytomousCycle(std::vector<Item>& items, std::span<const char> estimated, Responses responses,
+                    const MarginalSettings& settings, const mml::Quadrature& quadrature,
+                    EmTables& tables, WorkerPool& pool)
+        : items_(items),
+          estimated_(estimated),
+          responses_(responses),
+          quadrature_(quadrature),
+          tables_(tables),
+          pool_(pool),
+          priors_(BinaryPriors(settings)),
+          lowestC_(LowestC(RulesOf(MarginalModel::ThreePL), priors_.c.on)) {
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            if (!estimated[i]) continue;
+            size_ += static_cast<std::size_t>(FreeCount(items[i]));
+            common_ = common_ || items[i].commonSlope;
         }
-        theta[j] = mean;
-        seTheta[j] = std::sqrt(square);
+        if (common_) ++size_;
     }
+
+    std::size_t PointSize() const override { return size_; }
+    std::size_t ItemEntries() const override { return size_; }
+
+    void Read(std::span<double> point) const override {
+        std::size_t at = 0;
+        for (std::size_t i = 0; i < items_.size(); ++i) {
+            if (!estimated_[i]) continue;
+            PackFree(items_[i], point.subspan(at));
+            at += static_cast<std::size_t>(FreeCount(items_[i]));
+            if (items_[i].commonSlope) point[size_ - 1] = items_[i].a;
+        }
+    }
+
+    void Write(std::span<const double> point) override {
+        std::size_t at = 0;
+        for (std::size_t i = 0; i < items_.size(); ++i) {
+            if (!estimated_[i]) continue;
+            UnpackFree(point.subspan(at), items_[i]);
+            at += static_cast<std::size_t>(FreeCount(items_[i]));
+            if (items_[i].commonSlope) items_[i].a = point[size_ - 1];
+        }
+    }
+
+    void KeepInBounds(std::span<double> point) const override {
+        std::size_t at = 0;
+        for (std::size_t i = 0; i < items_.size(); ++i) {
+            if (!estimated_[i]) continue;
+            Item item = items_[i];
+            UnpackFree(point.subspan(at), item);
+            if (item.commonSlope) item.a = point[size_ - 1];
+            KeepInModel(item);
+            PackFree(item, point.subspan(at));
+            at += static_cast<std::size_t>(FreeCount(item));
+            if (item.commonSlope) point[size_ - 1] = item.a;
+        }
+    }
+
+    Objective Run() override {
+        Objective objective;
+        objective.logLikelihood = EStep(items_, responses_, quadrature_, tables_, pool_);
+        objective.logPosterior = objective.logLikelihood + LogPriors(items_, estimated_, priors_);
+        for (std::size_t i = 0; i < items_.size(); ++i) {
+            if (estimated_[i]) MaximiseItem(items_[i], tables_.Expected(i), quadrature_, priors_);
+        }
+        MaximiseCommonSlope(items_, estimated_, tables_, quadrature_, priors_);
+        return objective;
+    }
+
+  private:
+    // An extrapolated item into its ranges and, for the GRM, its thresholds
+    // into the order its slope needs (a point outside the model gets no
+    // likelihood to compare).
+    void KeepInModel(Item& item) const {
+        if (KeepInRange(item, lowestC_)) return;
+        if (!std::isfinite(item.a)) item.a = 1;
+        for (int k = 0; k < item.Thresholds(); ++k) {
+            if (!std::isfinite(item.b[k])) item.b[k] = 0;
+        }
+        const auto b = std::span<double>(item.b).first(static_cast<std::size_t>(item.Thresholds()));
+        if (item.a >= 0) {
+            std::sort(b.begin(), b.end());
+        } else {
+            std::sort(b.begin(), b.end(), std::greater<>());
+        }
+        KeepInRange(item, lowestC_);
+    }
+
+    std::vector<Item>& items_;
+    std::span<const char> estimated_;
+    Responses responses_;
+    const mml::Quadrature& quadrature_;
+    EmTables& tables_;
+    WorkerPool& pool_;
+    Priors priors_;
+    double lowestC_;
+    std::size_t size_ = 0;
+    bool common_ = false;
+};
+
+}  // namespace
+
+double LogPriors(std::span<const Item> items, std::span<const char> estimated,
+                 const Priors& priors) {
+    double total = 0;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (estimated[i] && items[i].form == ItemForm::Binary)
+            total += BinaryPrior(items[i], priors).value;
+    }
+    return total;
 }
 
 EmOutcome RunPolytomousEm(std::vector<Item>& items, std::span<const char> estimated,
                           Responses responses, const MarginalSettings& settings,
-                          const mml::Quadrature& quadrature, EmTables& tables,
+                          const mml::Quadrature& quadrature, EmTables& tables, WorkerPool& pool,
                           const CycleDone& cycleDone) {
-    const Priors priors = BinaryPriors(settings);
+    PolytomousCycle cycle(items, estimated, responses, settings, quadrature, tables, pool);
+    // A stopped run keeps the log-likelihood of its last cycle.
+    double lastLogLikelihood = 0;
+    const mml::EmLoopOutcome loop =
+        mml::RunEmLoop(cycle,
+                       mml::EmLoopSettings{settings.maxCycles, settings.tolerance,
+                                           settings.logLikelihoodTolerance, settings.accelerate},
+                       [&](int number, double change, double logLikelihood) {
+                           lastLogLikelihood = logLikelihood;
+                           return cycleDone(number, change, logLikelihood);
+                       });
     EmOutcome outcome;
-    double previous = -HUGE_VAL;
-    for (int cycle = 1; cycle <= settings.maxCycles; ++cycle) {
-        const double logLikelihood = EStep(items, responses, quadrature, tables);
-        double change = 0;
-        for (std::size_t i = 0; i < items.size(); ++i) {
-            if (!estimated[i]) continue;
-            change =
-                std::max(change, MaximiseItem(items[i], tables.Expected(i), quadrature, priors));
-        }
-        change =
-            std::max(change, MaximiseCommonSlope(items, estimated, tables, quadrature, priors));
-        outcome.cycles = cycle;
-        outcome.largestChange = change;
-        outcome.logLikelihood = logLikelihood;
-        if (!cycleDone(cycle, change, logLikelihood)) {
-            outcome.stopped = true;
-            break;
-        }
-        if (change < settings.tolerance &&
-            std::abs(logLikelihood - previous) < settings.logLikelihoodTolerance) {
-            outcome.converged = true;
-            break;
-        }
-        previous = logLikelihood;
-    }
-    // The log-likelihood at the items as they ended.
-    if (!outcome.stopped) outcome.logLikelihood = EStep(items, responses, quadrature, tables);
+    outcome.cycles = loop.cycles;
+    outcome.converged = loop.converged;
+    outcome.stopped = loop.stopped;
+    outcome.largestChange = loop.largestChange;
+    outcome.extrapolations = loop.extrapolations;
+    outcome.refused = loop.refused;
+    // The log-likelihood, and the counts, at the items as they ended.
+    outcome.logLikelihood =
+        outcome.stopped ? lastLogLikelihood : EStep(items, responses, quadrature, tables, pool);
     return outcome;
 }
 

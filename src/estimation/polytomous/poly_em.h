@@ -1,11 +1,12 @@
 #pragma once
 
 // Bock-Aitkin EM for tests of polytomous and right/wrong items over a fixed
-// quadrature: the E-step forms each item's expected count of every score at
-// every point from the examinees' posteriors, the M-step maximises each
-// item's expected log-likelihood (plus its priors) by Fisher scoring. Every
-// sum runs in one fixed order on the calling thread, so the result is the
-// same for every thread count.
+// quadrature: the E-step (poly_estep) forms each item's expected count of
+// every score at every point from the examinees' posteriors, the M-step
+// maximises each item's expected log-likelihood (plus its priors) by Fisher
+// scoring, and the cycles are extrapolated (SQUAREM with the monotone
+// safeguard of the right/wrong estimator's loop). Every sum runs in one
+// fixed order, so the result is the same for every thread count.
 
 #include <cstddef>
 #include <cstdint>
@@ -15,39 +16,11 @@
 
 #include "core/marginal_settings.h"
 #include "estimation/marginal/mml_quadrature.h"
+#include "estimation/polytomous/poly_estep.h"
 #include "estimation/polytomous/poly_items.h"
+#include "parallel/worker_pool.h"
 
 namespace tarvo::poly {
-
-// The codes, examinee after examinee: scores 0..8, 9 missing.
-struct Responses {
-    std::span<const std::uint8_t> codes;
-    std::size_t persons = 0;
-    std::size_t items = 0;
-};
-
-// The working tables, sized once for the items and the quadrature: per item
-// the logarithms of its category probabilities and its expected counts,
-// category after category, each over the points.
-class EmTables {
-  public:
-    EmTables(std::span<const Item> items, int points);
-
-    std::span<double> LogProbabilities(std::size_t item);
-    std::span<double> Expected(std::size_t item);
-    std::span<const double> Expected(std::size_t item) const;
-    std::span<double> Posterior() { return posterior_; }
-
-  private:
-    int points_;
-    std::vector<std::size_t> offset_;
-    std::vector<double> logP_, expected_, posterior_;
-};
-
-// Fills the tables with the items' log probabilities, then the expected
-// counts; returns the marginal log-likelihood.
-double EStep(std::span<const Item> items, Responses responses, const mml::Quadrature& quadrature,
-             EmTables& tables);
 
 // The item's expected log-likelihood over its counts, plus the log of its
 // priors (right/wrong items only, those that act), with the gradient and
@@ -74,28 +47,32 @@ double SlopeGradient(const Item& item, std::span<const double> expected,
                      const mml::Quadrature& quadrature, const Priors& priors,
                      double* information = nullptr);
 
-// The items' posterior means and SDs of every examinee (EAP), from the
-// items as they stand.
-void ScoreExpected(std::span<const Item> items, Responses responses,
-                   const mml::Quadrature& quadrature, EmTables& tables, std::span<double> theta,
-                   std::span<double> seTheta);
-
 struct EmOutcome {
     int cycles = 0;
     bool converged = false;
     bool stopped = false;
     double logLikelihood = 0;
     double largestChange = 0;
+    int extrapolations = 0;  // extrapolated points tried, and refused
+    int refused = 0;
 };
 
 // After each cycle: its number, its largest change and the log-likelihood
 // at its start; false stops the EM.
 using CycleDone = std::function<bool(int, double, double)>;
 
+// Ends when a cycle's largest change is below the tolerance and the
+// log-likelihood changed by less than its tolerance, after maxCycles, or
+// when cycleDone says stop; the tables then hold the E-step at the items as
+// they ended.
 EmOutcome RunPolytomousEm(std::vector<Item>& items, std::span<const char> estimated,
                           Responses responses, const MarginalSettings& settings,
-                          const mml::Quadrature& quadrature, EmTables& tables,
+                          const mml::Quadrature& quadrature, EmTables& tables, WorkerPool& pool,
                           const CycleDone& cycleDone);
+
+// The log priors of the estimated items at their values (those that act).
+double LogPriors(std::span<const Item> items, std::span<const char> estimated,
+                 const Priors& priors);
 
 // The priors of the right/wrong items: those of the binary model that act.
 Priors BinaryPriors(const MarginalSettings& settings);

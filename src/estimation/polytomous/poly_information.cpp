@@ -6,6 +6,7 @@
 
 #include "core/estimate_bounds.h"
 #include "estimation/marginal/mml_information.h"
+#include "estimation/polytomous/poly_louis.h"
 
 namespace tarvo::poly {
 
@@ -76,9 +77,9 @@ double ValueOf(const std::vector<Item>& items, std::span<const char> estimated, 
 
 double MarginalGradient(std::span<const Item> items, std::span<const char> estimated,
                         Responses responses, const Priors& priors,
-                        const mml::Quadrature& quadrature, EmTables& tables,
+                        const mml::Quadrature& quadrature, EmTables& tables, WorkerPool& pool,
                         std::span<double> gradient) {
-    const double logLikelihood = EStep(items, responses, quadrature, tables);
+    const double logLikelihood = EStep(items, responses, quadrature, tables, pool);
     std::size_t at = 0;
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (!estimated[i]) continue;
@@ -97,10 +98,12 @@ double MarginalGradient(std::span<const Item> items, std::span<const char> estim
     return logLikelihood;
 }
 
-std::vector<double> ObservedInformation(std::vector<Item> items, std::span<const char> estimated,
-                                        Responses responses, const Priors& priors,
-                                        const mml::Quadrature& quadrature, EmTables& tables,
-                                        const std::function<bool()>& keepGoing) {
+std::vector<double> InformationByDifferences(std::vector<Item> items,
+                                             std::span<const char> estimated, Responses responses,
+                                             const Priors& priors,
+                                             const mml::Quadrature& quadrature, EmTables& tables,
+                                             WorkerPool& pool,
+                                             const std::function<bool()>& keepGoing) {
     const int n = TotalFree(items, estimated);
     std::vector<double> information(static_cast<std::size_t>(n) * n, 0.0);
     std::vector<double> up(static_cast<std::size_t>(n)), down(static_cast<std::size_t>(n));
@@ -108,9 +111,9 @@ std::vector<double> ObservedInformation(std::vector<Item> items, std::span<const
         if (!keepGoing()) return {};
         const double h = 1e-5 * std::max(1.0, std::abs(ValueOf(items, estimated, p)));
         Shift(items, estimated, p, h);
-        MarginalGradient(items, estimated, responses, priors, quadrature, tables, up);
+        MarginalGradient(items, estimated, responses, priors, quadrature, tables, pool, up);
         Shift(items, estimated, p, -2 * h);
-        MarginalGradient(items, estimated, responses, priors, quadrature, tables, down);
+        MarginalGradient(items, estimated, responses, priors, quadrature, tables, pool, down);
         Shift(items, estimated, p, h);
         for (int u = 0; u < n; ++u) information[u * n + p] = -(up[u] - down[u]) / (2 * h);
     }
@@ -123,11 +126,24 @@ std::vector<double> ObservedInformation(std::vector<Item> items, std::span<const
     return information;
 }
 
+std::vector<double> ObservedInformation(const std::vector<Item>& items,
+                                        std::span<const char> estimated, Responses responses,
+                                        const Priors& priors, const mml::Quadrature& quadrature,
+                                        EmTables& tables, WorkerPool& pool,
+                                        const std::function<bool()>& keepGoing) {
+    if (LouisFits(items, quadrature)) {
+        return LouisInformation(items, estimated, responses, priors, quadrature, tables, pool,
+                                keepGoing);
+    }
+    return InformationByDifferences(items, estimated, responses, priors, quadrature, tables, pool,
+                                    keepGoing);
+}
+
 bool SetStandardErrors(std::vector<Item>& items, std::span<const char> estimated,
                        Responses responses, const Priors& priors, const mml::Quadrature& quadrature,
-                       EmTables& tables, const std::function<bool()>& keepGoing) {
-    std::vector<double> information =
-        ObservedInformation(items, estimated, responses, priors, quadrature, tables, keepGoing);
+                       EmTables& tables, WorkerPool& pool, const std::function<bool()>& keepGoing) {
+    std::vector<double> information = ObservedInformation(items, estimated, responses, priors,
+                                                          quadrature, tables, pool, keepGoing);
     const int n = TotalFree(items, estimated);
     if (information.size() != static_cast<std::size_t>(n) * n) return false;
     std::vector<double> se;

@@ -1,15 +1,19 @@
 #pragma once
 
 // The standard errors of a polytomous run from the observed information:
-// the gradient of the marginal log-likelihood (plus the priors) by every
-// free parameter of the estimated items, from one E-step and each item's
-// objective (Fisher's identity), differenced at +-h around the estimates.
+// by Louis' formula in one pass over the examinees (poly_louis) where its
+// cross-item tables fit, otherwise from the gradient of the marginal
+// log-likelihood (plus the priors) by every free parameter of the
+// estimated items, from one E-step and each item's objective (Fisher's
+// identity), differenced at +-h around the estimates (two E-steps per
+// parameter).
 
 #include <functional>
 #include <span>
 #include <vector>
 
 #include "estimation/polytomous/poly_em.h"
+#include "parallel/worker_pool.h"
 
 namespace tarvo::poly {
 
@@ -18,14 +22,25 @@ namespace tarvo::poly {
 // log-likelihood.
 double MarginalGradient(std::span<const Item> items, std::span<const char> estimated,
                         Responses responses, const Priors& priors,
-                        const mml::Quadrature& quadrature, EmTables& tables,
+                        const mml::Quadrature& quadrature, EmTables& tables, WorkerPool& pool,
                         std::span<double> gradient);
 
-// The observed information (minus the symmetrised difference quotient of
-// the gradient), row after row; empty when keepGoing said stop.
-std::vector<double> ObservedInformation(std::vector<Item> items, std::span<const char> estimated,
-                                        Responses responses, const Priors& priors,
-                                        const mml::Quadrature& quadrature, EmTables& tables,
+// The observed information by differences (minus the symmetrised
+// difference quotient of the gradient), row after row; empty when
+// keepGoing said stop.
+std::vector<double> InformationByDifferences(std::vector<Item> items,
+                                             std::span<const char> estimated, Responses responses,
+                                             const Priors& priors,
+                                             const mml::Quadrature& quadrature, EmTables& tables,
+                                             WorkerPool& pool,
+                                             const std::function<bool()>& keepGoing);
+
+// The observed information, by Louis' formula where it fits, else by
+// differences; empty when keepGoing said stop.
+std::vector<double> ObservedInformation(const std::vector<Item>& items,
+                                        std::span<const char> estimated, Responses responses,
+                                        const Priors& priors, const mml::Quadrature& quadrature,
+                                        EmTables& tables, WorkerPool& pool,
                                         const std::function<bool()>& keepGoing);
 
 // Sets every estimated item's errors from the information (its inverse's
@@ -33,6 +48,6 @@ std::vector<double> ObservedInformation(std::vector<Item> items, std::span<const
 // curvature); false when keepGoing said stop, the errors then stay -1.
 bool SetStandardErrors(std::vector<Item>& items, std::span<const char> estimated,
                        Responses responses, const Priors& priors, const mml::Quadrature& quadrature,
-                       EmTables& tables, const std::function<bool()>& keepGoing);
+                       EmTables& tables, WorkerPool& pool, const std::function<bool()>& keepGoing);
 
 }  // namespace tarvo::poly

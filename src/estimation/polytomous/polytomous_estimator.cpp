@@ -11,6 +11,7 @@
 #include "estimation/polytomous/poly_categories.h"
 #include "estimation/polytomous/poly_em.h"
 #include "estimation/polytomous/poly_information.h"
+#include "estimation/polytomous/poly_start.h"
 #include "output/polytomous_rows.h"
 
 namespace tarvo {
@@ -18,25 +19,6 @@ namespace tarvo {
 namespace {
 
 using poly::Item;
-
-// Start values of an item scored 0..m: a = 1, and each threshold where the
-// share of scores at or above it (GRM), or the ratio of adjacent
-// categories (partial credit), puts it on the logistic metric.
-void StartPolytomous(const poly::CategoryCounts& counts, Item& item) {
-    item.a = 1;
-    double total = 0;
-    for (int k = 0; k < item.categories; ++k) total += counts[k];
-    double above = total;
-    for (int k = 1; k < item.categories; ++k) {
-        above -= counts[k - 1];
-        if (item.form == poly::ItemForm::Graded) {
-            const double share = std::clamp((above + 0.5) / (total + 1), 0.01, 0.99);
-            item.b[k - 1] = -std::log(share / (1 - share)) / kD;
-        } else {
-            item.b[k - 1] = std::log((counts[k - 1] + 0.5) / (counts[k] + 0.5)) / kD;
-        }
-    }
-}
 
 class PolytomousEstimator final : public Estimator {
   public:
@@ -74,7 +56,6 @@ class PolytomousEstimator final : public Estimator {
 
 EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host,
                                                 ResultWriter& writer, const Engine& engine) {
-    (void)engine;
     ItemTable& table = inputs.items;
     PersonTable& persons = inputs.persons;
     const std::size_t itemCount = table.itemCount();
@@ -89,8 +70,11 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
     std::vector<Item> items(itemCount);
     std::vector<char> estimated(itemCount, 0), binary(itemCount, 0);
     for (std::size_t i = 0; i < itemCount; ++i) {
+        items[i] = poly::ItemOf(poly::CategoriesOf(counts[i]), binary_, settings_.polytomous);
+    }
+    const std::vector<int> signs = poly::RestSigns(persons.responses, items);
+    for (std::size_t i = 0; i < itemCount; ++i) {
         const int categories = poly::CategoriesOf(counts[i]);
-        items[i] = poly::ItemOf(categories, binary_, settings_.polytomous);
         std::int32_t valid = 0;
         for (int k = 0; k < kMostCategories; ++k) valid += counts[i][k];
         table.Nobs[i] = valid;
@@ -98,7 +82,10 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
         estimated[i] = categories >= 2 ? 1 : 0;
         binary[i] = items[i].form == poly::ItemForm::Binary && estimated[i];
         if (!estimated[i]) continue;
-        if (items[i].form != poly::ItemForm::Binary) StartPolytomous(counts[i], items[i]);
+        // A common slope is one for all its items: it starts at +1.
+        const int sign = items[i].commonSlope ? 1 : signs[i];
+        if (items[i].form != poly::ItemForm::Binary)
+            poly::StartPolytomous(counts[i], sign, items[i]);
     }
     // The right/wrong items start as the dichotomous estimator starts them.
     {
@@ -131,16 +118,16 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
     const poly::Responses responses{persons.responses, persons.personCount(), itemCount};
     const poly::EmOutcome em =
         poly::RunPolytomousEm(items, estimated, responses, settings_, quadrature, tables,
-                              EmCycleProgress(host, loop, settings_));
+                              engine.pool, EmCycleProgress(host, loop, settings_));
     EndEmLoop(loop, em.cycles, em.largestChange, em.stopped, em.converged);
     outcome.logLikelihood = em.logLikelihood;
 
     bool stopped = em.stopped || host.ProgressIsCancelled();
     if (!stopped) {
         host.ProgressSet(100, "Standard errors.");
-        stopped = !poly::SetStandardErrors(items, estimated, responses,
-                                           poly::BinaryPriors(settings_), quadrature, tables,
-                                           [&] { return !host.ProgressIsCancelled(); });
+        stopped = !poly::SetStandardErrors(
+            items, estimated, responses, poly::BinaryPriors(settings_), quadrature, tables,
+            engine.pool, [&] { return !host.ProgressIsCancelled(); });
     }
     if (stopped) {
         outcome.errorsFormed = false;
@@ -151,7 +138,8 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
         }
     } else {
         host.ProgressSet(100, "Scoring examinees.");
-        poly::ScoreExpected(items, responses, quadrature, tables, persons.theta, persons.seetheta);
+        poly::ScoreExpected(items, responses, quadrature, tables, engine.pool, persons.theta,
+                            persons.seetheta);
     }
     outcome.stopped = stopped;
     host.ProgressShutdown();

@@ -1,7 +1,8 @@
 // The polytomous EM's pieces on their own: the category counts and their
 // merging, the observed information against a second-difference Hessian of
-// the marginal log-likelihood, recovery of generating parameters, and the
-// same result from any start of the tables.
+// the marginal log-likelihood (Louis' form and the differenced gradient),
+// recovery of generating parameters, and the same bits on 1, 2 and 3
+// threads.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -12,6 +13,7 @@
 #include "estimation/polytomous/poly_categories.h"
 #include "estimation/polytomous/poly_em.h"
 #include "estimation/polytomous/poly_information.h"
+#include "estimation/polytomous/poly_start.h"
 
 namespace tarvo::poly {
 namespace {
@@ -88,27 +90,50 @@ MarginalSettings Plain() {
     return settings;
 }
 
+Item Credit(std::vector<double> b) {
+    Item item =
+        ItemOf(static_cast<int>(b.size()) + 1, RulesOf(MarginalModel::TwoPL), PolytomousModel::Pcm);
+    item.a = 0.8;
+    for (std::size_t k = 0; k < b.size(); ++k) item.b[k] = b[k];
+    return item;
+}
+
 TEST(PolytomousInformation, MatchesSecondDifferencesOfTheLogLikelihood) {
     // One GRM, one GPCM with disordered steps and a reverse-keyed slope,
-    // one right/wrong item.
+    // one right/wrong item, two PCM items sharing their slope; a few
+    // responses missing.
     const std::vector<Item> truth = {Graded(1.1, {-0.8, 0.5}), Partial(-0.7, {0.4, -0.2, 0.9}),
-                                     Binary(0.9, 0.3)};
-    const std::vector<std::uint8_t> codes = Simulate(truth, 300, 11);
+                                     Binary(0.9, 0.3), Credit({-0.5, 0.6}), Credit({0.2, 0.9})};
+    std::vector<std::uint8_t> codes = Simulate(truth, 300, 11);
+    for (std::size_t x = 7; x < codes.size(); x += 13) codes[x] = 9;
     const Responses responses{codes, 300, truth.size()};
     const mml::Quadrature quadrature = mml::NormalQuadrature(21, 5);
     const std::vector<char> estimated(truth.size(), 1);
     const Priors priors{};
     EmTables tables(truth, quadrature.Points());
+    WorkerPool one(1), three(3);
+    const auto goOn = [] { return true; };
 
-    const std::vector<double> information = ObservedInformation(
-        truth, estimated, responses, priors, quadrature, tables, [] { return true; });
-    int n = 0;
+    const std::vector<double> louis =
+        ObservedInformation(truth, estimated, responses, priors, quadrature, tables, one, goOn);
+    const std::vector<double> differenced = InformationByDifferences(
+        truth, estimated, responses, priors, quadrature, tables, one, goOn);
+    EXPECT_EQ(
+        ObservedInformation(truth, estimated, responses, priors, quadrature, tables, three, goOn),
+        louis)
+        << "the same bits on three threads";
+    int n = 1;  // the common slope, last
     for (const Item& item : truth) n += FreeCount(item);
-    ASSERT_EQ(information.size(), static_cast<std::size_t>(n * n));
+    ASSERT_EQ(louis.size(), static_cast<std::size_t>(n * n));
+    ASSERT_EQ(differenced.size(), louis.size());
 
     // Minus the Hessian of the log-likelihood alone, by second differences.
     const auto logLikelihood = [&](std::vector<Item> items, int p, double dp, int q, double dq) {
         auto shift = [&](int which, double by) {
+            if (which == n - 1) {
+                for (Item& item : items) item.a += item.commonSlope ? by : 0;
+                return;
+            }
             for (Item& item : items) {
                 const int free = FreeCount(item);
                 if (which < free) {
@@ -132,13 +157,15 @@ TEST(PolytomousInformation, MatchesSecondDifferencesOfTheLogLikelihood) {
                 (logLikelihood(truth, p, h, q, h) - logLikelihood(truth, p, h, q, -h) -
                  logLikelihood(truth, p, -h, q, h) + logLikelihood(truth, p, -h, q, -h)) /
                 (4 * h * h);
-            EXPECT_NEAR(information[p * n + q], -second, 2e-3 * std::max(1.0, std::abs(second)))
-                << p << "," << q;
+            const double tolerance = 2e-3 * std::max(1.0, std::abs(second));
+            EXPECT_NEAR(louis[p * n + q], -second, tolerance) << "Louis " << p << "," << q;
+            EXPECT_NEAR(differenced[p * n + q], -second, tolerance)
+                << "differences " << p << "," << q;
         }
     }
 }
 
-TEST(PolytomousEm, RecoversGeneratingParametersAndSameOnRepeat) {
+TEST(PolytomousEm, RecoversGeneratingParametersAndSameOnAnyThreadCount) {
     const std::vector<Item> truth = {
         Graded(1.2, {-1.0, 0.2, 1.1}), Graded(0.8, {-0.5, 0.9}), Partial(1.0, {-0.6, 0.3, 0.8}),
         Partial(-0.9, {0.5, -0.4}),    Binary(1.3, -0.2),        Binary(0.7, 0.6)};
@@ -148,7 +175,8 @@ TEST(PolytomousEm, RecoversGeneratingParametersAndSameOnRepeat) {
     const mml::Quadrature quadrature = mml::NormalQuadrature(41, 6);
     const std::vector<char> estimated(truth.size(), 1);
 
-    auto fit = [&] {
+    auto fit = [&](unsigned threads) {
+        WorkerPool pool(threads);
         std::vector<Item> items = truth;
         for (Item& item : items) {
             // A reverse-keyed start for nothing: every slope starts at +1.
@@ -156,14 +184,16 @@ TEST(PolytomousEm, RecoversGeneratingParametersAndSameOnRepeat) {
             for (int k = 0; k < item.Thresholds(); ++k) item.b[k] = -0.5 + 0.5 * k;
         }
         EmTables tables(items, quadrature.Points());
-        const EmOutcome em = RunPolytomousEm(items, estimated, responses, Plain(), quadrature,
-                                             tables, [](int, double, double) { return true; });
+        const EmOutcome em =
+            RunPolytomousEm(items, estimated, responses, Plain(), quadrature, tables, pool,
+                            [](int, double, double) { return true; });
         EXPECT_TRUE(em.converged);
+        EXPECT_GT(em.extrapolations, 0);
         EXPECT_TRUE(SetStandardErrors(items, estimated, responses, Priors{}, quadrature, tables,
-                                      [] { return true; }));
+                                      pool, [] { return true; }));
         return items;
     };
-    const std::vector<Item> first = fit();
+    const std::vector<Item> first = fit(1);
     for (std::size_t i = 0; i < truth.size(); ++i) {
         // Within four standard errors of the truth, and errors of the size
         // 2000 examinees give.
@@ -176,12 +206,105 @@ TEST(PolytomousEm, RecoversGeneratingParametersAndSameOnRepeat) {
         }
     }
     EXPECT_LT(first[3].a, 0) << "the reverse-keyed slope is negative";
-    const std::vector<Item> second = fit();
-    for (std::size_t i = 0; i < truth.size(); ++i) {
-        EXPECT_EQ(first[i].a, second[i].a);
-        EXPECT_EQ(first[i].b, second[i].b);
-        EXPECT_EQ(first[i].seB, second[i].seB);
+    for (const unsigned threads : {2u, 3u}) {
+        const std::vector<Item> again = fit(threads);
+        for (std::size_t i = 0; i < truth.size(); ++i) {
+            EXPECT_EQ(first[i].a, again[i].a) << threads << " threads";
+            EXPECT_EQ(first[i].b, again[i].b) << threads << " threads";
+            EXPECT_EQ(first[i].seA, again[i].seA) << threads << " threads";
+            EXPECT_EQ(first[i].seB, again[i].seB) << threads << " threads";
+        }
     }
+}
+
+}  // namespace
+}  // namespace tarvo::poly
+
+namespace tarvo::poly {
+namespace {
+
+// The recovery study's small form (the benchmark runs 20 replicates of 10
+// items at three sizes): one replicate per size of four items, RMSE of a
+// and of the thresholds shrinking from 300 to 3,000 examinees, and small at
+// 3,000.
+TEST(PolytomousEm, EachModelRecoversItsItemsBetterWithMoreExaminees) {
+    const std::vector<std::vector<Item>> models = {
+        {Graded(1.2, {-1.2, 0.0, 1.0}), Graded(0.8, {-0.6, 0.3, 1.5}),
+         Graded(1.5, {-1.5, -0.4, 0.6}), Graded(1.0, {-0.9, 0.4, 1.2})},
+        {Partial(1.1, {-0.8, 0.1, 0.9}), Partial(0.7, {0.3, -0.4, 1.1}),
+         Partial(1.4, {-1.1, -0.2, 0.5}), Partial(0.9, {-0.3, 0.6, 0.2})},
+        {Credit({-0.8, 0.1, 0.9}), Credit({0.3, -0.4, 1.1}), Credit({-1.1, -0.2, 0.5}),
+         Credit({-0.3, 0.6, 0.2})}};
+    const mml::Quadrature quadrature = mml::NormalQuadrature(21, 5);
+    WorkerPool pool(1);
+    for (const std::vector<Item>& truth : models) {
+        const std::vector<char> estimated(truth.size(), 1);
+        double rmse[2][2] = {};  // by size: a, thresholds
+        const int sizes[2] = {300, 3000};
+        for (int s = 0; s < 2; ++s) {
+            const std::vector<std::uint8_t> codes = Simulate(truth, sizes[s], 17);
+            const Responses responses{codes, static_cast<std::size_t>(sizes[s]), truth.size()};
+            std::vector<Item> items = truth;
+            for (Item& item : items) {
+                item.a = 1;
+                for (int k = 0; k < item.Thresholds(); ++k) item.b[k] = -0.5 + 0.5 * k;
+            }
+            EmTables tables(items, quadrature.Points());
+            RunPolytomousEm(items, estimated, responses, Plain(), quadrature, tables, pool,
+                            [](int, double, double) { return true; });
+            double squares[2] = {}, counts[2] = {};
+            for (std::size_t i = 0; i < truth.size(); ++i) {
+                squares[0] += (items[i].a - truth[i].a) * (items[i].a - truth[i].a);
+                counts[0] += 1;
+                for (int k = 0; k < truth[i].Thresholds(); ++k) {
+                    squares[1] += (items[i].b[k] - truth[i].b[k]) * (items[i].b[k] - truth[i].b[k]);
+                    counts[1] += 1;
+                }
+            }
+            for (int x = 0; x < 2; ++x) rmse[s][x] = std::sqrt(squares[x] / counts[x]);
+        }
+        const char* model = truth[0].commonSlope                ? "PCM"
+                            : truth[0].form == ItemForm::Graded ? "GRM"
+                                                                : "GPCM";
+        EXPECT_LT(rmse[1][0], rmse[0][0]) << model << " a";
+        EXPECT_LT(rmse[1][1], rmse[0][1]) << model << " thresholds";
+        EXPECT_LT(rmse[1][0], 0.1) << model << " a";
+        EXPECT_LT(rmse[1][1], 0.1) << model << " thresholds";
+    }
+}
+
+}  // namespace
+}  // namespace tarvo::poly
+
+namespace tarvo::poly {
+namespace {
+
+// A reverse-keyed GRM item starts with a negative slope and descending
+// thresholds, and EM takes it to its generating values instead of stopping
+// at a slope near zero with a threshold at its bound.
+TEST(PolytomousStart, ReverseKeyedGradedItemStartsAndEndsOnItsOwnSide) {
+    const std::vector<Item> truth = {Graded(1.2, {-1.0, 0.0, 1.0}), Graded(0.9, {-0.5, 0.4, 1.3}),
+                                     Graded(1.4, {-1.2, -0.3, 0.8}), Graded(1.0, {-0.8, 0.2, 1.1}),
+                                     Graded(-1.1, {0.9, 0.0, -0.9})};
+    const std::vector<std::uint8_t> codes = Simulate(truth, 2000, 23);
+    const std::vector<int> signs = RestSigns(codes, truth);
+    EXPECT_EQ(signs, (std::vector<int>{1, 1, 1, 1, -1}));
+    const std::vector<CategoryCounts> counts = CountCategories(codes, truth.size());
+    std::vector<Item> items = truth;
+    for (std::size_t i = 0; i < items.size(); ++i) StartPolytomous(counts[i], signs[i], items[i]);
+    Item start = items[4];
+    EXPECT_TRUE(KeepInRange(start, 0)) << "descending thresholds for the negative slope";
+
+    const mml::Quadrature quadrature = mml::NormalQuadrature(41, 6);
+    const std::vector<char> estimated(truth.size(), 1);
+    EmTables tables(items, quadrature.Points());
+    WorkerPool pool(1);
+    const Responses responses{codes, 2000, truth.size()};
+    EXPECT_TRUE(RunPolytomousEm(items, estimated, responses, Plain(), quadrature, tables, pool,
+                                [](int, double, double) { return true; })
+                    .converged);
+    EXPECT_NEAR(items[4].a, -1.1, 0.15);
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(items[4].b[k], truth[4].b[k], 0.15) << "b" << k + 1;
 }
 
 }  // namespace
