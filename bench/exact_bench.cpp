@@ -89,7 +89,8 @@ void PrintCosts(const std::string& dataDir, unsigned threads, bool quick) {
         kReferenceArithmeticBelow, threads);
     std::printf(
         "| mode | examinees x items | cells | reference s | fast s | reference cpu s | fast cpu s "
-        "| reference / fast (cpu) | reference - fast cpu s |\n|---|---|---|---|---|---|---|---|---|\n");
+        "| reference / fast (cpu) | reference - fast cpu s "
+        "|\n|---|---|---|---|---|---|---|---|---|\n");
     struct Size {
         std::size_t persons, items;
     };
