@@ -9,7 +9,9 @@
 // OpenMx reference fit (bench/reference/openmx_fit.R, needs R) beside the
 // marginal estimator; --replicates N fits N sets drawn like M to judge the
 // spread of its standard errors; --rpf runs the fit statistics' reference
-// (bench/reference/rpf_fit.R, needs R with rpf) beside their own ("fit").
+// (bench/reference/rpf_fit.R, needs R with rpf) beside their own ("fit");
+// "exact" compares the two arithmetics around the size below which a run
+// takes the reference loops.
 // --only poly runs the polytomous estimator on the shared sim_grm5 (with
 // --reference, OpenMx's fit of it by bench/reference/openmx_poly_fit.R
 // beside it) and its recovery study (--replicates, 20 by default).
@@ -24,6 +26,7 @@
 #include "child_run.h"
 #include "core/modes.h"
 #include "estimation/kernels/fast_kernels.h"
+#include "exact_bench.h"
 #include "fit_bench.h"
 #include "loop_timing.h"
 #include "marginal_bench.h"
@@ -287,6 +290,9 @@ int main(int argc, char** argv) {
     }
     if (options.only.empty() || std::string("fit").find(options.only) != std::string::npos) {
         PrintFitSection(options.dataDir, options.realDir, threads, options.quick, options.rpf);
+    }
+    if (options.only.empty() || std::string("exact").find(options.only) != std::string::npos) {
+        PrintExactSection(options.dataDir, threads, options.quick);
     }
     return 0;
 }

@@ -88,6 +88,7 @@ struct EstimationOutcome {
     std::vector<std::string> itemModels;
     std::vector<int> categories;
     std::vector<std::vector<double>> thresholds;
+    std::vector<std::vector<double>> thresholdErrors;  // as the result file prints them
 };
 
 }  // namespace tarvo

@@ -47,7 +47,7 @@ Json RunPart(const RunReport& report) {
         {"items", report.items},
         {"missing_responses", report.missingResponses},
         {"missing_share", report.missingShare},
-        {"arithmetic", report.arithmetic},
+        {"arithmetic", report.arithmetic.empty() ? Json(nullptr) : Json(report.arithmetic)},
         {"threads", report.threads},
         {"wall_seconds", report.wallSeconds},
         {"standardized", report.standardized},

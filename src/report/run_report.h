@@ -153,7 +153,7 @@ struct RunReport {
     std::size_t examinees = 0, items = 0;
     std::size_t missingResponses = 0;
     double missingShare = 0;
-    std::string arithmetic;  // "fast" or "reference"
+    std::string arithmetic;  // "fast" or "reference"; empty: the run chose none
     unsigned threads = 0;
     double wallSeconds = 0;     // the run's time, without the standardise question's wait
     bool standardized = false;  // the user answered Yes to standardising theta

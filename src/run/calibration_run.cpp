@@ -45,6 +45,9 @@ struct RunRecord {
     std::string error;  // the message that ended the run
     std::string stopLine;
     unsigned threads = 0;  // worker threads the estimation used
+    // The engine as asked, its arithmetic chosen by the run's size once the
+    // inputs are read.
+    EngineSettings engine;
     std::optional<SummedScoreReport> summedScores;
     std::vector<std::string> unwrittenFiles;
     // The tables as read, kept before the estimation changes them when the
@@ -159,6 +162,8 @@ RunEnd RunWithoutGuard(const RunRequest& request, RunHost& host, const EngineSet
         return RunEnd::Stopped;
     }
     RunInputs& inputs = *record.inputs;
+    record.engine.arithmetic =
+        ArithmeticOfRun(engine.arithmetic, inputs.persons.personCount(), inputs.items.itemCount());
     if (std::string refusal = estimator->CheckInputs(inputs); !refusal.empty()) {
         return Refuse(host, record, std::move(refusal), RunEnd::EndedAtCheck);
     }
@@ -193,8 +198,8 @@ RunEnd RunWithoutGuard(const RunRequest& request, RunHost& host, const EngineSet
     try {
         WorkerPool pool(request.threads);
         record.threads = pool.Threads();
-        record.estimation = estimator->Estimate(inputs, host, writer,
-                                                Engine{pool, engine.arithmetic, engine.vectorUnit});
+        record.estimation = estimator->Estimate(
+            inputs, host, writer, Engine{pool, record.engine.arithmetic, record.engine.vectorUnit});
     } catch (const std::bad_alloc&) {
         // The estimators build working copies of the responses.
         host.ProgressShutdown();
@@ -294,19 +299,31 @@ std::vector<ReportSection> FitOfFinishedRun(const RunRequest& request, RunEnd en
 // The model comparison of a finished marginal run that asks for one; a
 // failure costs only the comparison.
 std::vector<ReportSection> ComparisonOfFinishedRun(const RunRequest& request, RunEnd end,
-                                                   const RunRecord& record, RunHost& host,
-                                                   const EngineSettings& engine) {
+                                                   const RunRecord& record, RunHost& host) {
     if (request.compareModels.empty() || request.method != Method::Marginal) return {};
     if (end != RunEnd::Finished || !record.inputs || !record.estimation) return {};
     if (!record.inputsAsRead) return {ModelComparisonFailedSection(record.comparisonProblem)};
     try {
         return {ModelComparisonSection(CompareModels(request, *record.inputsAsRead, *record.inputs,
-                                                     *record.estimation, host, engine))};
+                                                     *record.estimation, host, record.engine))};
     } catch (const std::bad_alloc&) {
         return {ModelComparisonFailedSection("there was not enough memory.")};
     } catch (const std::exception& failure) {
         return {ModelComparisonFailedSection(std::string(failure.what()) + ".")};
     }
+}
+
+// A run that ended before its inputs were read chose no arithmetic.
+const char* ArithmeticName(Arithmetic arithmetic) {
+    switch (arithmetic) {
+        case Arithmetic::Reference:
+            return "reference";
+        case Arithmetic::Fast:
+            return "fast";
+        case Arithmetic::BySize:
+            return "";
+    }
+    return "";
 }
 
 unsigned ThreadsAsked(unsigned threads) {
@@ -321,12 +338,12 @@ RunEnd RunCalibration(const RunRequest& request, RunHost& host, RunReport* repor
     const auto start = std::chrono::steady_clock::now();
     RecordingHost recording(host);
     RunRecord record;
+    record.engine = engine;
     const RunEnd end =
         RunGuarded(request, recording, engine, extras.summedScores && report != nullptr, record);
     if (report == nullptr) return end;
     std::vector<ReportSection> fitSections = FitOfFinishedRun(request, end, record);
-    for (ReportSection& section :
-         ComparisonOfFinishedRun(request, end, record, recording, engine)) {
+    for (ReportSection& section : ComparisonOfFinishedRun(request, end, record, recording)) {
         fitSections.push_back(std::move(section));
     }
     record.inputsAsRead.reset();
@@ -351,7 +368,7 @@ RunEnd RunCalibration(const RunRequest& request, RunHost& host, RunReport* repor
         sources.sections.push_back(InputFilesSection(record.inputs->settings));
     }
     if (record.estimation) sources.outcome = &*record.estimation;
-    sources.arithmetic = engine.arithmetic == Arithmetic::Reference ? "reference" : "fast";
+    sources.arithmetic = ArithmeticName(record.engine.arithmetic);
     sources.threads = record.threads > 0 ? record.threads : ThreadsAsked(request.threads);
     // The run's time, not the time a question waited for the user.
     sources.wallSeconds =

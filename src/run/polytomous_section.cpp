@@ -105,15 +105,18 @@ ReportSection PolytomousSection(const ItemTable& items, const PersonTable& perso
         if (atBound) flags.push_back("threshold_at_bound");
         if (!flags.empty()) flagged.push_back(std::to_string(i + 1));
 
-        Json row{{"item", i + 1},
-                 {"model", outcome.itemModels[i]},
-                 {"categories", categories},
-                 {"category_counts", counts},
-                 {"category_proportions", shares},
-                 {"mean_score", Number(answered > 0 ? rest.x / answered : NAN)},
-                 {"item_rest_correlation", Number(rest.Correlation())},
-                 {"thresholds", b},
-                 {"flags", flags}};
+        Json row{
+            {"item", i + 1},
+            {"model", outcome.itemModels[i]},
+            {"categories", categories},
+            {"category_counts", counts},
+            {"category_proportions", shares},
+            {"mean_score", Number(answered > 0 ? rest.x / answered : NAN)},
+            {"item_rest_correlation", Number(rest.Correlation())},
+            {"thresholds", b},
+            {"threshold_errors",
+             i < outcome.thresholdErrors.size() ? Json(outcome.thresholdErrors[i]) : Json::array()},
+            {"flags", flags}};
         section.itemMembers.push_back("\"polytomous\":" + row.dump());
         rows.push_back(std::move(row));
     }

@@ -37,6 +37,22 @@ ItemPassInput PassInput(std::span<const std::uint8_t> column, std::span<const do
     return {theta.data(), column.data(), column.size(), p.a, p.b, p.c};
 }
 
+// One parameter's loop on the kernels' pass; *swung is set when the loop
+// ran to its pass limit without settling: where a swinging estimate stops
+// depends on the last bit of every sum, and the fast sums differ there from
+// the reference ones (an item near a bound swings so).
+template <const scoring::LoopRule& rule, typename KernelPass>
+void EstimateWatched(double& se, std::span<const std::uint8_t> column,
+                     std::span<const double> theta, ItemParameters& p, KernelPass&& kernelPass,
+                     bool* swung) {
+    assert(column.size() == theta.size());
+    int passes = 0;
+    scoring::EstimateItemParameter<rule>(se, column, p, [&](const ItemParameters& at) {
+        if (swung != nullptr && ++passes >= scoring::kMostScoringPasses) *swung = true;
+        return kernelPass(PassInput(column, theta, at));
+    });
+}
+
 }  // namespace
 
 void EstimateThetas(std::size_t count, const std::uint8_t* rows, double* theta, double* seetheta,
@@ -106,26 +122,23 @@ void EstimateThetas(std::size_t count, const std::uint8_t* rows, double* theta, 
 
 void EstimateItemA(double& seea, std::span<const std::uint8_t> column,
                    std::span<const double> theta, ItemParameters& p, const FastKernels& kernels) {
-    assert(column.size() == theta.size());
-    scoring::EstimateItemParameter<scoring::kItemARule>(
-        seea, column, p,
-        [&](const ItemParameters& at) { return kernels.itemPassA(PassInput(column, theta, at)); });
+    EstimateWatched<scoring::kItemARule>(
+        seea, column, theta, p, [&](const ItemPassInput& in) { return kernels.itemPassA(in); },
+        nullptr);
 }
 
 void EstimateItemB(double& seeb, std::span<const std::uint8_t> column,
                    std::span<const double> theta, ItemParameters& p, const FastKernels& kernels) {
-    assert(column.size() == theta.size());
-    scoring::EstimateItemParameter<scoring::kItemBRule>(
-        seeb, column, p,
-        [&](const ItemParameters& at) { return kernels.itemPassB(PassInput(column, theta, at)); });
+    EstimateWatched<scoring::kItemBRule>(
+        seeb, column, theta, p, [&](const ItemPassInput& in) { return kernels.itemPassB(in); },
+        nullptr);
 }
 
 void EstimateItemC(double& seec, std::span<const std::uint8_t> column,
                    std::span<const double> theta, ItemParameters& p, const FastKernels& kernels) {
-    assert(column.size() == theta.size());
-    scoring::EstimateItemParameter<scoring::kItemCRule>(
-        seec, column, p,
-        [&](const ItemParameters& at) { return kernels.itemPassC(PassInput(column, theta, at)); });
+    EstimateWatched<scoring::kItemCRule>(
+        seec, column, theta, p, [&](const ItemPassInput& in) { return kernels.itemPassC(in); },
+        nullptr);
 }
 
 void CalibrateItem(ItemStandardErrors& se, std::span<const std::uint8_t> column,
@@ -135,11 +148,32 @@ void CalibrateItem(ItemStandardErrors& se, std::span<const std::uint8_t> column,
         tarvo::CalibrateItem(se, column, theta, p, calibrationMode);
         return;
     }
+    // An item one of whose loops swung until its pass limit is made again
+    // in the reference loops, from where it started.
+    const ItemStandardErrors startErrors = se;
+    const ItemParameters start = p;
+    bool swung = false;
     scoring::CycleItemLoops(
         se, p, calibrationMode,
-        [&](double& seeb, ItemParameters& q) { EstimateItemB(seeb, column, theta, q, kernels); },
-        [&](double& seea, ItemParameters& q) { EstimateItemA(seea, column, theta, q, kernels); },
-        [&](double& seec, ItemParameters& q) { EstimateItemC(seec, column, theta, q, kernels); });
+        [&](double& seeb, ItemParameters& q) {
+            EstimateWatched<scoring::kItemBRule>(
+                seeb, column, theta, q,
+                [&](const ItemPassInput& in) { return kernels.itemPassB(in); }, &swung);
+        },
+        [&](double& seea, ItemParameters& q) {
+            EstimateWatched<scoring::kItemARule>(
+                seea, column, theta, q,
+                [&](const ItemPassInput& in) { return kernels.itemPassA(in); }, &swung);
+        },
+        [&](double& seec, ItemParameters& q) {
+            EstimateWatched<scoring::kItemCRule>(
+                seec, column, theta, q,
+                [&](const ItemPassInput& in) { return kernels.itemPassC(in); }, &swung);
+        });
+    if (!swung) return;
+    se = startErrors;
+    p = start;
+    tarvo::CalibrateItem(se, column, theta, p, calibrationMode);
 }
 
 double ItemFitMSE(std::span<const std::uint8_t> column, std::span<const double> theta, double a,

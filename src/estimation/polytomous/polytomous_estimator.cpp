@@ -159,6 +159,9 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
         outcome.itemModels.emplace_back(poly::ModelNameOf(item, binary_, settings_.polytomous));
         outcome.categories.push_back(item.categories);
         outcome.thresholds.emplace_back(item.B().begin(), item.B().end());
+        const std::span<const double> errors =
+            std::span<const double>(item.seB).first(item.Thresholds());
+        outcome.thresholdErrors.emplace_back(errors.begin(), errors.end());
     }
     WriteRows(items, inputs, writer);
     return outcome;

@@ -3,18 +3,16 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <nlohmann/json.hpp>
 
 #include "core/polytomous_models.h"
+#include "output/masks.h"
+#include "output/polytomous_rows.h"
+#include "output/result_rows.h"
 #include "shell/results/fit_tables.h"
 
 namespace tarvo::results {
 namespace {
-
-double Field(const PrintedTable& table, const std::vector<std::string>& row,
-             std::initializer_list<std::string_view> names, double fallback) {
-    const int column = table.Column(names);
-    return column < 0 ? fallback : PrintedNumber(row[static_cast<std::size_t>(column)]);
-}
 
 // An item scored 0..m by its model's name: the GRM's curves are
 // cumulative, the partial-credit models' are not.
@@ -56,40 +54,72 @@ std::vector<PlottedItem> ItemsFromReport(const RunReport& report) {
     return items;
 }
 
-// The printed values; a 1PL row has b only (a = 1, c = 0). A polytomous
-// file's rows name their model and categories, and an item scored 0..m
-// has the thresholds b1..bm (a right/wrong item's b is its b1).
-std::vector<PlottedItem> ItemsFromFile(const PrintedTable& table) {
-    std::vector<PlottedItem> items;
-    const int modelColumn = table.Column({"Model"});
-    for (const auto& row : table.rows) {
-        PlottedItem item;
-        item.seqItem = static_cast<int>(Field(table, row, {"SeqItem"}, 0));
-        item.accNo = row.size() > 1 ? row[1] : std::string();
-        item.parameters = {Field(table, row, {"a_calib", "a"}, 1.0),
-                           Field(table, row, {"b_calib", "b", "b1"}, 0.0),
-                           Field(table, row, {"c_calib", "c_given", "c"}, 0.0)};
-        if (modelColumn >= 0) {
-            item.model = row[static_cast<std::size_t>(modelColumn)];
-            const double categories = Field(table, row, {"Categories"}, 2);
-            if (categories > 2) {
-                std::vector<double> b;
-                for (int k = 1; k < categories; ++k) {
-                    const std::string name = "b" + std::to_string(k);
-                    b.push_back(Field(table, row, {name}, NAN));
-                }
-                if (std::any_of(b.begin(), b.end(), [](double x) { return !std::isfinite(x); }))
-                    continue;
-                item.scored = ScoredItem(item.model, item.parameters.a, std::move(b));
-                item.parameters.c = 0;
-            }
-        }
-        if (std::isfinite(item.parameters.a) && std::isfinite(item.parameters.b) &&
-            std::isfinite(item.parameters.c)) {
-            items.push_back(std::move(item));
-        }
+std::string Trimmed(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return std::string(text);
+}
+
+// A header line's names, as a reader of the file sees them.
+std::vector<std::string> HeaderNames(std::string_view header) {
+    std::vector<std::string> names;
+    while (true) {
+        const std::size_t comma = header.find(',');
+        names.push_back(Trimmed(header.substr(0, comma)));
+        if (comma == std::string_view::npos) return names;
+        header.remove_prefix(comma + 1);
     }
-    return items;
+}
+
+// A value as its field in the result file shows it, without the padding.
+std::string Printed(double value, std::string_view mask) {
+    return Trimmed(FormatWithMask(value, mask));
+}
+
+// A polytomous run's rows (thresholds b1..bK and their errors, K the most
+// of any item; cells an item lacks are empty), from its report section.
+void PolytomousRows(const RunReport& report, const ReportSection& section, ResultFileRows& rows) {
+    using Json = nlohmann::json;
+    std::vector<Json> members;
+    std::size_t most = 1;
+    for (const std::string& text : section.itemMembers) {
+        const Json parsed = Json::parse("{" + text + "}", nullptr, false);
+        const Json row = parsed.is_object() ? parsed.value("polytomous", Json()) : Json();
+        if (row.is_object()) most = std::max(most, row.value("thresholds", Json::array()).size());
+        members.push_back(row);
+    }
+    rows.items.columns = HeaderNames(PolytomousItemHeader(static_cast<int>(most)));
+    auto cells = [&](const Json& values, std::vector<std::string>& fields) {
+        for (std::size_t k = 0; k < most; ++k) {
+            const bool has = values.is_array() && k < values.size() && values[k].is_number();
+            fields.push_back(has ? Printed(values[k].get<double>(), kMaskParameter) : "");
+        }
+    };
+    for (std::size_t i = 0; i < report.itemRows.size(); ++i) {
+        const ItemReport& item = report.itemRows[i];
+        const Json row = i < members.size() ? members[i] : Json();
+        const std::string model = row.is_object() ? row.value("model", std::string()) : "";
+        // Right/wrong items are the ones with a guessing parameter.
+        const bool hasC = item.categories <= 2;
+        std::vector<std::string> fields = {Printed(item.seqItem, kMaskCount), Trimmed(item.accNo),
+                                           model, Printed(item.categories, kMaskCount),
+                                           Printed(item.a, kMaskParameter)};
+        cells(row.is_object() ? row.value("thresholds", Json()) : Json(), fields);
+        fields.push_back(hasC ? Printed(item.c, kMaskParameter) : "");
+        fields.push_back(Printed(item.seea, kMaskParameter));
+        cells(row.is_object() ? row.value("threshold_errors", Json()) : Json(), fields);
+        fields.push_back(hasC ? Printed(item.seec, kMaskParameter) : "");
+        rows.items.rows.push_back(std::move(fields));
+    }
+    rows.persons.columns = HeaderNames(PolytomousPersonHeader());
+    for (std::size_t j = 0; j < report.personRows.size(); ++j) {
+        const PersonReport& person = report.personRows[j];
+        rows.persons.rows.push_back(
+            {Printed(static_cast<double>(j + 1), kMaskSeqId),
+             Trimmed(ExaminIdField(person.examinId)), Printed(person.rawScore, kMaskCount),
+             Printed(person.maxScore, kMaskCount), Printed(person.theta, kMaskTheta),
+             Printed(person.seetheta, kMaskSeeTheta)});
+    }
 }
 
 std::string Number(double value, const char* format) {
@@ -163,28 +193,61 @@ std::string LoopSentence(const LoopRecord& loop, bool marginal) {
 
 ModeFamily FamilyOfMode(int mode) { return IsMode(mode) ? RulesOf(mode).path : RunPath::Joint; }
 
-ResultsData CollectResultsData(std::string_view fileText, RunReport report) {
+ResultFileRows RowsOfRun(const RunReport& report) {
+    ResultFileRows rows;
+    for (const ReportSection& section : report.sections) {
+        if (section.key != "polytomous") continue;
+        PolytomousRows(report, section, rows);
+        return rows;
+    }
+    if (!IsMode(report.mode)) return rows;
+    const RunPath path = RulesOf(report.mode).path;
+    const bool onePL = RulesOf(report.mode).onePL;
+    // The items-only paths write four lines per item outside the CSV layout.
+    rows.listingLayout = path == RunPath::ItemsOnly && !IsCsvLayout(report.resultFile);
+    if (path != RunPath::ThetaOnly) {
+        rows.items.columns = rows.listingLayout
+                                 ? std::vector<std::string>{"SeqItem", "AccNo", "Nobs", "a",   "b",
+                                                            "c",       "seea",  "seeb", "seec"}
+                                 : HeaderNames(ItemHeader(report.mode));
+        const bool onlyB = onePL && !rows.listingLayout;
+        for (const ItemReport& item : report.itemRows) {
+            std::vector<std::string> fields = {Printed(item.seqItem, kMaskCount),
+                                               Trimmed(item.accNo), Printed(item.nobs, kMaskCount)};
+            const double values[] = {item.a, item.b, item.c, item.seea, item.seeb, item.seec};
+            for (std::size_t k = 0; k < 6; ++k) {
+                if (!onlyB || k == 1 || k == 4)
+                    fields.push_back(Printed(values[k], kMaskParameter));
+            }
+            rows.items.rows.push_back(std::move(fields));
+        }
+    }
+    if (path != RunPath::ItemsOnly) {
+        rows.persons.columns = HeaderNames(PersonHeader());
+        for (std::size_t j = 0; j < report.personRows.size(); ++j) {
+            const PersonReport& person = report.personRows[j];
+            rows.persons.rows.push_back(
+                {Printed(static_cast<double>(j + 1), kMaskSeqId),
+                 Trimmed(ExaminIdField(person.examinId)), Printed(person.nvalid, kMaskCount),
+                 Printed(person.theta, kMaskTheta), Printed(person.seetheta, kMaskSeeTheta)});
+        }
+    }
+    return rows;
+}
+
+ResultsData CollectResultsData(RunReport report) {
     ResultsData data;
     data.report = std::move(report);
-    data.file = ParseResultFile(fileText);
+    data.file = RowsOfRun(data.report);
     data.itemTable = BuildItemTable(data.file.items, data.report);
     data.personTable = BuildPersonTable(data.file.persons, data.report);
     if (data.report.summedScores) data.scoreTable = BuildScoreTable(*data.report.summedScores);
     data.pairTable = BuildLocalDependenceTable(data.report);
     data.comparisonTable = BuildComparisonTable(data.report);
 
-    data.items = data.report.itemRows.empty() ? ItemsFromFile(data.file.items)
-                                              : ItemsFromReport(data.report);
-    if (!data.report.personRows.empty()) {
-        data.thetas.reserve(data.report.personRows.size());
-        for (const PersonReport& person : data.report.personRows)
-            data.thetas.push_back(person.theta);
-    } else if (const int column = data.file.persons.Column({"theta"}); column >= 0) {
-        data.thetas.reserve(data.file.persons.rows.size());
-        for (const auto& row : data.file.persons.rows) {
-            data.thetas.push_back(PrintedNumber(row[static_cast<std::size_t>(column)]));
-        }
-    }
+    data.items = ItemsFromReport(data.report);
+    data.thetas.reserve(data.report.personRows.size());
+    for (const PersonReport& person : data.report.personRows) data.thetas.push_back(person.theta);
     return data;
 }
 

@@ -12,8 +12,9 @@
 #include "shell/results/result_table.h"
 
 // Everything the results window shows of one run, gathered once from the
-// result file's text and the run report: the tables, the items and abilities
-// the plots use, which plots have data, and the summary in sentences.
+// run report (the run's own tables, never the file it wrote): the tables,
+// the items and abilities the plots use, which plots have data, and the
+// summary in sentences.
 namespace tarvo::results {
 
 using ModeFamily = RunPath;  // the path of the mode (core/modes.h)
@@ -42,7 +43,7 @@ struct PlottedItem {
 
 struct ResultsData {
     RunReport report;
-    ResultFileRows file;
+    ResultFileRows file;  // the result file's rows, formed from the report
     ResultTable itemTable;
     ResultTable personTable;
     ResultTable scoreTable;       // the run's summed-score table; empty when none was formed
@@ -77,7 +78,11 @@ struct ResultsData {
     bool HasModelComparison() const { return !comparisonTable.rows.empty(); }
 };
 
-ResultsData CollectResultsData(std::string_view fileText, RunReport report);
+// The rows the run's result file holds, each field as the file prints it
+// (the same rows ParseResultFile reads back from the file's text).
+ResultFileRows RowsOfRun(const RunReport& report);
+
+ResultsData CollectResultsData(RunReport report);
 
 // What the score table is formed for, as a sentence ("N(0, 1) over 61
 // points"); empty when there is no table.

@@ -18,7 +18,6 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 #include <QtCharts/QChartView>
-#include <limits>
 
 #include "shell/desktop/desktop_services.h"
 #include "shell/desktop/program_icon.h"
@@ -32,14 +31,6 @@
 
 namespace tarvo::shell {
 namespace {
-
-// Nothing when the file is not a regular one: a FIFO or a device would
-// block or never end.
-QByteArray ReadWhole(const QString& path) {
-    const results::FileHead head =
-        results::ReadFileHead(path.toStdString(), std::numeric_limits<std::size_t>::max());
-    return QByteArray(head.text.data(), static_cast<qsizetype>(head.text.size()));
-}
 
 QString Megabytes(std::uint64_t bytes) {
     return QString::number(static_cast<double>(bytes) / 1e6, 'f', 1) + QStringLiteral(" MB");
@@ -105,11 +96,10 @@ ResultsWindow::ResultsWindow(const QString& resultFile, RunReport report, Deskto
     : QWidget(parent, Qt::Window),
       // Absolute now: a later Browse may change the current directory.
       resultFile_(QFileInfo(resultFile).absoluteFilePath()),
-      bytes_(ReadWhole(resultFile)),
       desktop_(desktop),
-      data_(results::CollectResultsData(
-          std::string_view(bytes_.constData(), static_cast<std::size_t>(bytes_.size())),
-          std::move(report))),
+      // The run's own tables: the file it wrote is only shown, never read
+      // back here, so the window opens whatever has become of the file.
+      data_(results::CollectResultsData(std::move(report))),
       tabs_(new QTabWidget) {
     setAttribute(Qt::WA_DeleteOnClose);
     // Closing the main dialog ends the program, results windows or not.

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QByteArray>
 #include <QPointer>
 #include <QSize>
 #include <QString>
@@ -72,7 +71,6 @@ class ResultsWindow final : public QWidget {
     void ShowFileText(const results::FileHead& head);
 
     QString resultFile_;
-    QByteArray bytes_;
     DesktopServices& desktop_;
     results::ResultsData data_;
     QTabWidget* tabs_;

@@ -19,16 +19,6 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-const std::string kFile =
-    "SeqItem,AccNo, Nobs, a_calib, b_calib,c_calib, seea, seeb, seec\r\n"
-    "   1, Q1,  500,  1.000, -0.500,  0.200,  0.100,  0.050,  0.030\r\n"
-    "   2, Q2,  500,  0.800,  0.300,  0.150,  0.100,  0.090,  0.040\r\n"
-    "   3, Q3,  500,  1.200,  1.000,  0.100,  0.100,  0.090,  0.040\r\n"
-    "\r\n"
-    " SeqID,    ExaminID,Nvalid,   theta, seetheta\r\n"
-    "    1,         A001,    3,   0.1234,   0.3500\r\n"
-    "    2,         A002,    3,  -1.5000,   0.4123\r\n";
-
 // Item 1 misfits by S-X2, item 3 (no S-X2) by its outfit; examinee 2 by lz;
 // items 1 and 3 are a flagged pair.
 RunReport ReportWithFit() {
@@ -76,16 +66,20 @@ RunReport ReportWithFit() {
     PersonTable persons;
     persons.ExaminID = {"A001", "A002"};
     RunReport report;
+    report.mode = 3;
     report.sections = FitSections(fit, items, persons, "a normal");
     for (int i = 0; i < 3; ++i) {
         ItemReport row;
         row.seqItem = i + 1;
         row.accNo = items.AccNo[static_cast<std::size_t>(i)];
+        row.nobs = 500;
+        row.a = 1;
         row.flags = report.sections[0].itemFlags[static_cast<std::size_t>(i)];
         report.itemRows.push_back(row);
     }
     for (int j = 0; j < 2; ++j) {
         PersonReport row;
+        row.examinId = persons.ExaminID[static_cast<std::size_t>(j)];
         row.flags = report.sections[0].personFlags[static_cast<std::size_t>(j)];
         report.personRows.push_back(row);
     }
@@ -97,7 +91,7 @@ const TableCell& At(const ResultTable& table, std::size_t row, const char* colum
 }
 
 TEST(FitTables, TheItemAndExamineeTablesShowTheFitAndSayWhyACellIsFlagged) {
-    const ResultsData data = CollectResultsData(kFile, ReportWithFit());
+    const ResultsData data = CollectResultsData(ReportWithFit());
     const ResultTable& items = data.itemTable;
     for (const char* column : {"S-X2", "df", "p", "adj. p", "infit", "outfit"}) {
         ASSERT_GE(items.Column(column), 0) << column;
@@ -135,7 +129,7 @@ TEST(FitTables, TheItemAndExamineeTablesShowTheFitAndSayWhyACellIsFlagged) {
 }
 
 TEST(FitTables, ThePairsComeLargestFirstWithTheFlaggedOnesMarked) {
-    const ResultsData data = CollectResultsData(kFile, ReportWithFit());
+    const ResultsData data = CollectResultsData(ReportWithFit());
     ASSERT_TRUE(data.HasLocalDependence());
     const ResultTable& pairs = data.pairTable;
     ASSERT_EQ(pairs.rows.size(), 3u);

@@ -1,7 +1,8 @@
 #pragma once
 
 // A result file written by hand (three items, six examinees of mode 3), with
-// the report a run would give with it, for the results window's tests.
+// the report a run would give with it (the window's tables come from the
+// report; the file is only shown), for the results window's tests.
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
@@ -55,6 +56,10 @@ class ResultsWindowTest : public ::testing::Test {
             item.a = a[i];
             item.b = b[i];
             item.c = c[i];
+            item.seea = 0.1;
+            item.seeb = 0.1;
+            item.seec = i == 1 ? -1 : 0.05;
+            item.nobs = 6;
             item.pValue = 0.5;
             item.groupTheta = {-0.8, 0.15, 1.3};
             item.groupProportion = {0.5, 0.5, 1.0};
@@ -62,9 +67,14 @@ class ResultsWindowTest : public ::testing::Test {
             report.itemRows.push_back(item);
         }
         report.itemRows[1].flags = kItemNotEstimated;
-        for (double theta : {-1.2, -0.4, 0.0, 0.3, 0.9, 1.7}) {
+        const double thetas[] = {-1.2, -0.4, 0.0, 0.3, 0.9, 1.7};
+        const char* ids[] = {"A001", "A002", "B012", "B013", "C120", "C121"};
+        for (int j = 0; j < 6; ++j) {
             PersonReport person;
-            person.theta = theta;
+            person.examinId = ids[j];
+            person.theta = thetas[j];
+            person.seetheta = 0.5;
+            person.nvalid = 3;
             person.rawScore = 2;
             report.personRows.push_back(person);
         }

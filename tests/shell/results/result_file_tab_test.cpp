@@ -14,6 +14,7 @@
 
 #include "report/run_report.h"
 #include "shell/results/file_head.h"
+#include "shell/results/result_table_model.h"
 #include "shell/results/results_window.h"
 #include "shell_test_support.h"
 
@@ -142,6 +143,47 @@ TEST_F(ResultFileTabTest, ALongFileShowsItsFirstWholeLinesAndSaysTheRestIsOutsid
     }
     ASSERT_EQ(desktop.openedDocuments.size(), 1u);
     EXPECT_EQ(test_support::ReadFileBytes(desktop.openedDocuments[0]).size(), text.size());
+}
+
+// The tables are the run's, not the file's: a result replaced after the run
+// by a FIFO (which would wait for a writer) or by a link to /dev/zero (which
+// never ends) neither holds up the window nor changes what its tables show.
+TEST_F(ResultFileTabTest, TheTablesAreTheRunsWhateverBecameOfTheFile) {
+    for (int i = 0; i < 2; ++i) {
+        ItemReport item;
+        item.seqItem = i + 1;
+        item.accNo = "Q" + std::to_string(i + 1);
+        item.a = 1.25;
+        item.nobs = 40;
+        report.itemRows.push_back(item);
+    }
+    PersonReport person;
+    person.examinId = "A001";
+    person.theta = -0.5;
+    report.personRows.push_back(person);
+
+    const std::string fifo = Path("fifo.csv");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string zero = Path("zero.csv");
+    ASSERT_EQ(::symlink("/dev/zero", zero.c_str()), 0);
+    for (const std::string& path : {fifo, zero}) {
+        SCOPED_TRACE(path);
+        QElapsedTimer timer;
+        timer.start();
+        const ResultsWindow window(QString::fromStdString(path), report, desktop);
+        EXPECT_LT(timer.elapsed(), 5000);
+        ASSERT_NE(window.ItemModel(), nullptr);
+        ASSERT_EQ(window.ItemModel()->rowCount(), 2);
+        EXPECT_EQ(
+            window.ItemModel()->data(window.ItemModel()->index(1, 1), Qt::DisplayRole).toString(),
+            QStringLiteral("Q2"));
+        const int a = static_cast<int>(window.Data().itemTable.Column("a_calib"));
+        EXPECT_EQ(
+            window.ItemModel()->data(window.ItemModel()->index(0, a), Qt::DisplayRole).toString(),
+            QStringLiteral("1.250"));
+        ASSERT_NE(window.PersonModel(), nullptr);
+        EXPECT_EQ(window.PersonModel()->rowCount(), 1);
+    }
 }
 
 }  // namespace

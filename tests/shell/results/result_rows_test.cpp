@@ -4,10 +4,17 @@
 
 #include <cmath>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "output/result_file_rows.h"
+#include "request/option_table.h"
+#include "request/request_parser.h"
+#include "sample_layout.h"
 #include "shell/results/result_table.h"
 #include "shell/results/results_data.h"
+#include "support/run_request.h"
+#include "support/temp_dir.h"
 
 namespace tarvo::results {
 namespace {
@@ -216,55 +223,12 @@ TEST(ResultTable, ThetaOnlyRunsShowTheGivenItems) {
     EXPECT_EQ(items.rows[0][static_cast<std::size_t>(items.Column("AccNo"))].text, "Q1");
 }
 
-// Without a report the curves take their parameters from the file's columns,
-// whatever each column is called in the run's layout (mode 5 prints the given
-// c as c_given; a 1PL file has b only).
-TEST(PlottedItems, WithoutAReportComeFromTheFilesColumns) {
-    const std::string cGiven =
-        "SeqItem,AccNo, Nobs, a_calib, b_calib,c_given, seea, seeb, seec\r\n"
-        "   1, Q1,  250,  1.235, -0.500,  0.200,  0.123,  0.050, -1.000\r\n"
-        "   2, Q2,  250,  0.800,  1.750,  0.150,  0.100,  0.090, -1.000\r\n";
-    const ResultsData fromGiven = CollectResultsData(cGiven, RunReport{});
-    ASSERT_EQ(fromGiven.items.size(), 2u);
-    EXPECT_EQ(fromGiven.items[0].parameters.a, 1.235);
-    EXPECT_EQ(fromGiven.items[0].parameters.b, -0.5);
-    EXPECT_EQ(fromGiven.items[0].parameters.c, 0.2);
-    EXPECT_EQ(fromGiven.items[1].parameters.c, 0.15);
-
-    const std::string onePL =
-        "SeqItem,AccNo, Nobs, b_calib, seeb\r\n"
-        "   1, Q1,  250, -0.500,  0.050\r\n";
-    const ResultsData fromOnePL = CollectResultsData(onePL, RunReport{});
-    ASSERT_EQ(fromOnePL.items.size(), 1u);
-    EXPECT_EQ(fromOnePL.items[0].parameters.a, 1.0);
-    EXPECT_EQ(fromOnePL.items[0].parameters.b, -0.5);
-    EXPECT_EQ(fromOnePL.items[0].parameters.c, 0.0);
-
-    // A polytomous file's rows: a right/wrong item by its b1 and c, an item
-    // scored 0..m by its thresholds (the partial-credit curves for a gpcm
-    // row); its examinees' section is read under its own header.
-    const std::string mixed =
-        "SeqItem,AccNo,Model,Categories,a,b1,b2,b3,c,seea,seeb1,seeb2,seeb3,seec\r\n"
-        "   1,,3pl,   2,  0.950,  1.076,,,  0.201,  0.244,  0.172,,,  0.046\r\n"
-        "   2,,gpcm,   4,  0.955, -0.857,  0.020,  2.124,,  0.087,  0.107,  0.090,  0.181,\r\n"
-        "   3,,grm,   3,  1.282, -1.472, -0.563,,,  0.108,  0.119,  0.084,,\r\n"
-        "\r\n"
-        "SeqPerson,    ExaminID,RawScore,MaxScore,   theta, seetheta\r\n"
-        "    1,     P0000001,   33,   60,   0.0752,   0.2576\r\n";
-    const ResultsData fromMixed = CollectResultsData(mixed, RunReport{});
-    ASSERT_EQ(fromMixed.items.size(), 3u);
-    EXPECT_FALSE(fromMixed.items[0].Polytomous());
-    EXPECT_EQ(fromMixed.items[0].parameters.b, 1.076);
-    EXPECT_EQ(fromMixed.items[0].parameters.c, 0.201);
-    ASSERT_TRUE(fromMixed.items[1].Polytomous());
-    EXPECT_EQ(fromMixed.items[1].scored.b, (std::vector<double>{-0.857, 0.020, 2.124}));
-    EXPECT_EQ(fromMixed.items[1].scored.a, 0.955);
-    EXPECT_FALSE(fromMixed.items[1].scored.cumulative);
-    EXPECT_TRUE(fromMixed.items[2].scored.cumulative);
-    EXPECT_EQ(fromMixed.items[2].scored.b.size(), 2u);
-    ASSERT_EQ(fromMixed.thetas.size(), 1u);
-    EXPECT_EQ(fromMixed.thetas[0], 0.0752);
-    EXPECT_TRUE(fromMixed.HasExpectedScores());
+void ExpectSameRows(const PrintedTable& fromRun, const PrintedTable& fromFile) {
+    EXPECT_EQ(fromRun.columns, fromFile.columns);
+    ASSERT_EQ(fromRun.rows.size(), fromFile.rows.size());
+    for (std::size_t k = 0; k < fromRun.rows.size(); ++k) {
+        EXPECT_EQ(fromRun.rows[k], fromFile.rows[k]) << "row " << k + 1;
+    }
 }
 
 // A test of items scored 0..m alone: the summary names its model without
@@ -282,7 +246,7 @@ TEST(Summary, APolytomousRunNamesItsModelsAndWhatItLeavesOut) {
         for (const std::string& sentence : sentences) text += sentence + "\n";
         return text;
     };
-    std::string text = joined(SummarySentences(CollectResultsData("", report)));
+    std::string text = joined(SummarySentences(CollectResultsData(report)));
     EXPECT_NE(text.find("marginal maximum likelihood (grm);"), std::string::npos) << text;
     EXPECT_EQ(text.find("KR-20"), std::string::npos) << text;
     EXPECT_NE(text.find("The fit statistics and the score table are not formed"), std::string::npos)
@@ -292,7 +256,7 @@ TEST(Summary, APolytomousRunNamesItsModelsAndWhatItLeavesOut) {
     report.binaryModel = "2pl";
     report.kr20Items = 1;
     report.itemRows.push_back(ItemReport{});
-    text = joined(SummarySentences(CollectResultsData("", report)));
+    text = joined(SummarySentences(CollectResultsData(report)));
     EXPECT_NE(text.find("(grm for the 2 items scored in more than two categories, 2pl for the 1 "
                         "right/wrong item)"),
               std::string::npos)
@@ -343,6 +307,91 @@ TEST(ResultTable, PolytomousItemsComeFromTheRunsOwnRows) {
     EXPECT_EQ(cell(1, "b2").text, "");
     EXPECT_EQ(cell(1, "c").text, "0.200");
     EXPECT_FALSE(table.numeric[static_cast<std::size_t>(table.Column("Model"))]);
+}
+
+// The window forms its tables from the run's report, never from the file:
+// its rows must be the file's, field for field, in every mode and layout, for
+// a run stopped half way and for both marginal estimators' layouts.
+TEST(RowsOfRun, AreTheResultFilesRowsInEveryModeAndLayout) {
+    const std::string golden = std::string(TARVO_SOURCE_DIR) + "/tests/golden/";
+    test_support::TempDir dir;
+    for (const char* input : {"responses.dat", "items.itm"}) {
+        test_support::WriteFile(dir.File(input), test_support::ReadFile(golden + "input/" + input));
+    }
+    struct Case {
+        int mode;
+        const char* output;
+        int stopAtPoll;
+        bool marginal;
+    };
+    std::vector<Case> cases;
+    for (int mode = 1; mode <= 8; ++mode) {
+        for (const char* output : {"out.csv", "out.lst"}) cases.push_back({mode, output, 0, false});
+    }
+    cases.push_back({2, "out.lst", 4, false});  // the items-only rows written before the stop
+    cases.push_back({1, "out.csv", 4, false});
+    cases.push_back({5, "out.csv", 0, true});
+    for (const Case& c : cases) {
+        SCOPED_TRACE("mode " + std::to_string(c.mode) + " " + c.output +
+                     (c.stopAtPoll > 0 ? " stopped" : "") + (c.marginal ? " marginal" : ""));
+        test_support::ScriptedHost host;
+        host.mode = c.mode;
+        host.stopAtPoll = c.stopAtPoll;
+        host.texts = sim::SampleControlTexts(10, dir.File("responses.dat"), dir.File("items.itm"),
+                                             dir.File(c.output));
+        RunReport report;
+        if (c.marginal) {
+            test_support::RunMarginal(host, MarginalSettings{}, &report);
+        } else {
+            test_support::RunClassic(host, &report);
+        }
+        const ResultFileRows fromFile = ParseResultFile(test_support::ReadFile(dir.File(c.output)));
+        const ResultFileRows fromRun = RowsOfRun(report);
+        ASSERT_FALSE(fromRun.items.rows.empty() && fromRun.persons.rows.empty());
+        EXPECT_EQ(fromRun.listingLayout, fromFile.listingLayout);
+        ExpectSameRows(fromRun.items, fromFile.items);
+        ExpectSameRows(fromRun.persons, fromFile.persons);
+    }
+}
+
+TEST(RowsOfRun, AreThePolytomousResultFilesRows) {
+    test_support::TempDir dir;
+    request::RequestTexts texts;
+    const std::pair<const char*, std::string> options[] = {
+        {"response-file", std::string(TARVO_SOURCE_DIR) + "/tests/golden/polytomous/mixed.dat"},
+        {"item-count", "40"},
+        {"response-start", "20"},
+        {"examinee-id-start", "1"},
+        {"examinee-id-length", "8"},
+        {"output-file", dir.File("poly.csv")},
+        {"method", "mml"},
+        {"model", "gpcm"},
+        {"em-cycles", "3"}};  // the rows are what they are after any cycle
+    for (const auto& [name, value] : options) {
+        ASSERT_EQ(request::ApplyOption(name, value, texts), "") << name;
+    }
+    const request::RequestCheck check = request::ParseRequest(texts);
+    ASSERT_TRUE(check.request);
+    test_support::ScriptedHost host;
+    RunReport report;
+    RunCalibration(*check.request, host, &report);
+    const std::string file = test_support::ReadFile(dir.File("poly.csv"));
+    ASSERT_FALSE(report.itemRows.empty());
+    const ResultFileRows fromRun = RowsOfRun(report);
+    ExpectSameRows(fromRun.items, ParseResultFile(file).items);
+    ASSERT_EQ(fromRun.persons.rows.size(), report.personRows.size());
+    // The file's person section, which the reader of classic files skips.
+    const std::size_t persons = file.find("SeqPerson,");
+    ASSERT_NE(persons, std::string::npos);
+    const std::size_t firstRow = file.find('\n', persons) + 1;
+    const std::string row = file.substr(firstRow, file.find('\r', firstRow) - firstRow);
+    std::string joined;
+    for (const std::string& field : fromRun.persons.rows[0]) joined += field + ",";
+    std::string printed;
+    for (const char ch : row) {
+        if (ch != ' ') printed += ch;
+    }
+    EXPECT_EQ(joined, printed + ",");
 }
 
 }  // namespace

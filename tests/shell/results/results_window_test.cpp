@@ -316,6 +316,7 @@ TEST(ResultsWindowFile, ARelativeNameKeepsItsFolderWhenTheCurrentDirectoryChange
     test_support::RecordingDesktop desktop;
     RunReport report;
     report.mode = 8;
+    report.itemRows.push_back(ItemReport{});
     ResultsWindow window(QStringLiteral("out.csv"), report, desktop);
     QDir::setCurrent(QDir::rootPath());  // as a later Browse would
     for (QPushButton* button : window.findChildren<QPushButton*>()) {
