@@ -14,7 +14,7 @@ namespace {
 constexpr std::size_t kRowStep = 4;       // items of the product formed together
 constexpr std::size_t kColumnTile = 256;  // columns per pass over a block's rows
 constexpr std::size_t kBlockRows = 64;    // rows per pass over a tile of columns
-constexpr std::size_t kItemsPerSumTask = 64;
+constexpr std::size_t kItemsPerSumTask = 32;
 
 }  // namespace
 
@@ -110,16 +110,17 @@ void ResidualCorrelations::AddRows(std::span<const double> residuals,
         }
         rowsOfProducts = padding_.data();
     }
-    // The products' rows first, the widest first, then the items' sums in
-    // ranges: each task writes sums of its own.
+    // The items' sums in ranges first, then the products' rows, the widest
+    // first, so that the tasks handed out last are the smallest: each task
+    // writes sums of its own.
     const std::size_t productTasks = padded_ / kRowStep;
     const std::size_t sumTasks = (items_ + kItemsPerSumTask - 1) / kItemsPerSumTask;
     auto task = [&](std::size_t k) {
-        if (k < productTasks) {
-            AddProducts(k * kRowStep, rowsOfProducts, rows);
+        if (k >= sumTasks) {
+            AddProducts((k - sumTasks) * kRowStep, rowsOfProducts, rows);
             return;
         }
-        const std::size_t first = (k - productTasks) * kItemsPerSumTask;
+        const std::size_t first = k * kItemsPerSumTask;
         AddSums(first, std::min(items_, first + kItemsPerSumTask), residuals.data(), v, rows);
     };
     if (pool != nullptr) {

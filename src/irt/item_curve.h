@@ -20,18 +20,20 @@ struct Curve {
 
 inline Curve CurveAt(double theta, double a, double b, double c) {
     const double z = kD * a * (theta - b);
-    // exp(-|z|) is at most 1: e / (1 + e) is the logistic part of the
-    // smaller side, 1 / (1 + e) of the larger. Which is s follows z's sign,
-    // taken without a branch, since across a test's items and examinees
-    // either sign is as likely.
-    const double e = std::exp(-std::fabs(z));
-    const double smaller = e / (1 + e);
-    const double larger = 1 / (1 + e);
-    const bool above = z >= 0;
     Curve out;
-    out.s = above ? larger : smaller;
-    out.q = (1 - c) * (above ? smaller : larger);
-    out.p = c + (1 - c) * out.s;
+    if (z >= 0) {
+        const double e = std::exp(-z);
+        out.s = 1 / (1 + e);
+        const double t = e / (1 + e);  // 1 - s
+        out.q = (1 - c) * t;
+        out.p = c + (1 - c) * out.s;
+    } else {
+        const double e = std::exp(z);
+        out.s = e / (1 + e);
+        const double t = 1 / (1 + e);
+        out.q = (1 - c) * t;
+        out.p = c + (1 - c) * out.s;
+    }
     return out;
 }
 
