@@ -18,15 +18,6 @@ constexpr std::size_t kItemsPerSumTask = 32;
 
 }  // namespace
 
-// The sums' loops are built twice on x86-64, for the baseline and for AVX2
-// (chosen when the program starts, by the processor): wider registers, the
-// same additions and multiplications in the same order, so the same bits.
-#if defined(__x86_64__) && defined(__GNUC__)
-#define TARVO_FIT_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define TARVO_FIT_VECTOR_CLONES
-#endif
-
 ResidualCorrelations::ResidualCorrelations(std::size_t items)
     : items_(items),
       padded_((items + kRowStep - 1) / kRowStep * kRowStep),
@@ -35,10 +26,12 @@ ResidualCorrelations::ResidualCorrelations(std::size_t items)
       square_(items, 0.0),
       count_(items, 0.0) {}
 
-TARVO_FIT_VECTOR_CLONES
-void ResidualCorrelations::AddProducts(std::size_t i, const double* residuals, std::size_t rows) {
-    const std::size_t n = padded_;
-    double* __restrict s0 = products_.data() + i * n;
+namespace {
+
+// Rows i..i+3 of the products (n columns) over rows residual rows of n.
+[[gnu::always_inline]] inline void AddProductRows(double* products, std::size_t n, std::size_t i,
+                                                  const double* residuals, std::size_t rows) {
+    double* __restrict s0 = products + i * n;
     double* __restrict s1 = s0 + n;
     double* __restrict s2 = s1 + n;
     double* __restrict s3 = s2 + n;
@@ -64,7 +57,34 @@ void ResidualCorrelations::AddProducts(std::size_t i, const double* residuals, s
     }
 }
 
-TARVO_FIT_VECTOR_CLONES
+#if defined(__x86_64__) && defined(__GNUC__)
+// The same loops built for AVX2: wider registers, the same additions and
+// multiplications in the same order, so the same bits. Chosen at the call
+// by what the processor has (a plain branch, no resolver run while the
+// program is loaded, which the sanitizers' builds cannot take).
+[[gnu::target("avx2")]] void AddProductRowsAvx2(double* products, std::size_t n, std::size_t i,
+                                                const double* residuals, std::size_t rows) {
+    AddProductRows(products, n, i, residuals, rows);
+}
+
+bool HasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+#endif
+
+}  // namespace
+
+void ResidualCorrelations::AddProducts(std::size_t i, const double* residuals, std::size_t rows) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (HasAvx2()) {
+        AddProductRowsAvx2(products_.data(), padded_, i, residuals, rows);
+        return;
+    }
+#endif
+    AddProductRows(products_.data(), padded_, i, residuals, rows);
+}
+
 void ResidualCorrelations::AddSums(std::size_t first, std::size_t last, const double* residuals,
                                    const std::uint8_t* valid, std::size_t rows) {
     const bool anyMissing = !missedSum_.empty();
