@@ -17,6 +17,7 @@
 #include "fit_data.h"
 #include "item_values.h"
 #include "marginal_child.h"
+#include "parallel/worker_pool.h"
 #include "quiet_host.h"
 #include "report/ability_statistics.h"
 #include "rpf_reference.h"
@@ -61,12 +62,13 @@ std::vector<std::int32_t> AbilityGroups(const std::vector<double>& theta,
 
 struct FitTiming {
     double sx2 = 0, residuals = 0, q3 = 0, whole = 0;
-    double wholeCpu = 0, residualsCpu = 0, q3Cpu = 0;  // the thread's processor time
+    double wholeCpu = 0, residualsCpu = 0, q3Cpu = 0;  // the process's processor time
     std::size_t flaggedItems = 0, flaggedPersons = 0, flaggedPairs = 0;
 };
 
-// Each part on its own, then the whole entry point.
-FitTiming TimeFit(const FitData& data) {
+// Each part on its own, then the whole entry point, on the pool's threads
+// as a run forms them; the processor times are every thread's.
+FitTiming TimeFit(const FitData& data, WorkerPool& pool) {
     FitTiming t;
     const fit::FitInputs in = data.Inputs();
     const std::size_t items = data.a.size();
@@ -77,22 +79,22 @@ FitTiming TimeFit(const FitData& data) {
     std::vector<fit::PersonFit> persons(data.theta.size());
     fit::ResidualCorrelations correlations(items);
     start = Clock::now();
-    double cpu = ThreadCpuSeconds();
-    fit::ResidualPass(in, persons, &correlations);
+    double cpu = ProcessCpuSeconds();
+    fit::ResidualPass(in, persons, &correlations, pool);
     t.residuals = SecondsSince(start);
-    t.residualsCpu = ThreadCpuSeconds() - cpu;
+    t.residualsCpu = ProcessCpuSeconds() - cpu;
     start = Clock::now();
-    cpu = ThreadCpuSeconds();
+    cpu = ProcessCpuSeconds();
     std::vector<double> q3(items * items);
     correlations.Correlations(q3);
     const fit::LocalDependence dependence = fit::DescribeLocalDependence(q3, items);
     t.q3 = SecondsSince(start);
-    t.q3Cpu = ThreadCpuSeconds() - cpu;
+    t.q3Cpu = ProcessCpuSeconds() - cpu;
     start = Clock::now();
-    cpu = ThreadCpuSeconds();
-    const fit::FitResults whole = fit::ComputeFit(in);
+    cpu = ProcessCpuSeconds();
+    const fit::FitResults whole = fit::ComputeFit(in, pool);
     t.whole = SecondsSince(start);
-    t.wholeCpu = ThreadCpuSeconds() - cpu;
+    t.wholeCpu = ProcessCpuSeconds() - cpu;
     t.flaggedItems = whole.misfittingItems;
     t.flaggedPersons = whole.misfittingPersons;
     t.flaggedPairs = whole.localDependence.flagged.size();
@@ -104,17 +106,18 @@ struct RunTime {
     double wall = 0, cpu = 0;
 };
 
-// Beside the ratio of wall times, the fit's processor time over the run's
-// per thread: what the ratio is on an idle machine, where the run's
-// threads each have a core, and much less disturbed by other load.
+// Beside the ratio of wall times, the ratio of processor times (every
+// thread's, the fit's over the run's): both run on the same threads, so it
+// is what the wall ratio is on an idle machine, and much less disturbed by
+// other load.
 void PrintCost(const char* method, std::size_t persons, std::size_t items, const RunTime& run,
-               unsigned threads, const FitTiming& t) {
+               const FitTiming& t) {
     std::printf(
         "| %s | %zu x %zu | %.2f (cpu %.2f) | %.3f | %.3f | %.3f | %.3f (cpu %.3f) | %.1f%% "
         "(cpu %.1f%%) | %zu items, %zu examinees, %zu pairs |\n",
         method, persons, items, run.wall, run.cpu, t.sx2, t.residuals, t.q3, t.whole, t.wholeCpu,
-        100 * t.whole / run.wall, 100 * t.wholeCpu * threads / run.cpu, t.flaggedItems,
-        t.flaggedPersons, t.flaggedPairs);
+        100 * t.whole / run.wall, 100 * t.wholeCpu / run.cpu, t.flaggedItems, t.flaggedPersons,
+        t.flaggedPairs);
     std::fflush(stdout);
 }
 
@@ -147,13 +150,13 @@ void PrintCostSection(const std::string& dataDir, unsigned threads, bool quick) 
     const sim::SimulatedData simulated = sim::Simulate(SimulationOf(set));
     std::printf(
         "\nFit statistics beside the run that gave their inputs (3PL, %u threads for the run, "
-        "whose time includes the fit it forms for its report; the fit again here on one "
-        "thread; S-X2 on the run's ability distribution, residuals with lz, infit, outfit and "
+        "whose time includes the fit it forms for its report; the fit again here on the same "
+        "threads; S-X2 on the run's ability distribution, residuals with lz, infit, outfit and "
         "Q3's sums in one pass, then Q3's pairs):\n\n",
         threads);
     std::printf(
         "| run | examinees x items | run s | S-X2 s | residual pass s | Q3 pairs s | whole fit s "
-        "| fit / run (cpu: fit / run per thread) | flagged "
+        "| fit / run (cpu: fit / run, processor times) | flagged "
         "|\n|---|---|---|---|---|---|---|---|---|\n");
     const struct {
         const char* name;
@@ -188,7 +191,8 @@ void PrintCostSection(const std::string& dataDir, unsigned threads, bool quick) 
             data.gridTheta = grid.theta;
             data.gridWeight = grid.weight;
         }
-        PrintCost(r.name, set.persons, set.items, run, threads, TimeFit(data));
+        WorkerPool pool(threads);
+        PrintCost(r.name, set.persons, set.items, run, TimeFit(data, pool));
     }
 }
 
@@ -201,22 +205,27 @@ FitData FromTruth(const sim::SimulatedData& simulated, int estimated) {
     return data;
 }
 
-void PrintQ3Section(bool quick) {
+void PrintQ3Section(bool quick, unsigned threads) {
     sim::SimulationSettings settings;
     settings.seed = 7;
     settings.personCount = quick ? 2'000 : 5'000;
     settings.itemCount = 1'000;
     settings.missingFraction = 0.02;
     const FitData data = FromTruth(sim::Simulate(settings), 3);
-    const FitTiming t = TimeFit(data);
-    std::printf(
-        "\nQ3 over %zu items, %zu examinees (2%% missing), one thread: residual pass with Q3's "
-        "sums %.3f s, Q3 of the %zu pairs %.3f s, Q3 in all %.3f s (processor time %.3f s); "
-        "S-X2 %.3f s; whole fit %.3f s\n",
-        settings.itemCount, settings.personCount, t.residuals,
-        settings.itemCount * (settings.itemCount - 1) / 2, t.q3, t.residuals + t.q3,
-        t.residualsCpu + t.q3Cpu, t.sx2, t.whole);
-    std::fflush(stdout);
+    for (const unsigned count : {1u, threads}) {
+        WorkerPool pool(count);
+        const FitTiming t = TimeFit(data, pool);
+        std::printf(
+            "\nQ3 over %zu items, %zu examinees (2%% missing), %u thread%s: residual pass with "
+            "Q3's sums %.3f s, Q3 of the %zu pairs %.3f s, Q3 in all %.3f s (processor time "
+            "%.3f s); S-X2 %.3f s; whole fit %.3f s\n",
+            settings.itemCount, settings.personCount, pool.Threads(),
+            pool.Threads() == 1 ? "" : "s", t.residuals,
+            settings.itemCount * (settings.itemCount - 1) / 2, t.q3, t.residuals + t.q3,
+            t.residualsCpu + t.q3Cpu, t.sx2, t.whole);
+        std::fflush(stdout);
+        if (threads == 1) break;
+    }
 }
 
 // The public LSAT section 7 file: responses from column 20, five items.
@@ -372,7 +381,7 @@ void PrintRpfSection(const std::string& dataDir, const std::string& realDir,
 void PrintFitSection(const std::string& dataDir, const std::string& realDir, unsigned threads,
                      bool quick, const std::string& rpfScript) {
     PrintCostSection(dataDir, threads, quick);
-    PrintQ3Section(quick);
+    PrintQ3Section(quick, threads);
     if (!rpfScript.empty()) PrintRpfSection(dataDir, realDir, rpfScript);
 }
 

@@ -12,6 +12,7 @@
 #include "fit/residual_correlations.h"
 #include "fit/residual_pass.h"
 #include "fit/summed_score_fit.h"
+#include "parallel/worker_pool.h"
 
 namespace tarvo::fit {
 
@@ -145,6 +146,11 @@ const char* PersonFitGapText(PersonFitGap gap) {
 }
 
 FitResults ComputeFit(const FitInputs& in) {
+    WorkerPool callingThread(1);
+    return ComputeFit(in, callingThread);
+}
+
+FitResults ComputeFit(const FitInputs& in, WorkerPool& pool) {
     CheckSizes(in);
     const std::size_t items = in.a.size();
     FitResults out;
@@ -155,7 +161,7 @@ FitResults ComputeFit(const FitInputs& in) {
 
     ResidualCorrelations correlations(items);
     const ItemResidualSums sums =
-        ResidualPass(in, out.persons, items >= 2 ? &correlations : nullptr);
+        ResidualPass(in, out.persons, items >= 2 ? &correlations : nullptr, pool);
     FillResidualStatistics(in, sums, out);
 
     std::vector<double> q3(items * items);

@@ -3,6 +3,10 @@
 #include "fit/fit_inputs.h"
 #include "fit/fit_results.h"
 
+namespace tarvo {
+class WorkerPool;
+}
+
 namespace tarvo::fit {
 
 // An item is flagged as misfitting when its S-X2 p, after the
@@ -18,7 +22,10 @@ inline constexpr double kHighestMeanSquare = 1.3;
 // standardised residuals by ability group; per examinee lz, infit and
 // outfit; Yen's Q3 for every pair of items; and the model's -2LL, AIC and
 // BIC where the estimator has a marginal likelihood. Throws
-// std::invalid_argument when the inputs' sizes do not go together.
+// std::invalid_argument when the inputs' sizes do not go together. The pass
+// over the responses runs on the pool's threads (the one-argument form: on
+// the calling thread), with the same results for any number of threads.
+FitResults ComputeFit(const FitInputs& in, WorkerPool& pool);
 FitResults ComputeFit(const FitInputs& in);
 
 }  // namespace tarvo::fit

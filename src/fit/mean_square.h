@@ -43,6 +43,14 @@ struct MeanSquareSums {
         fourthOverSquare += m.fourthOverSquare;
         fourthLessSquare += m.fourthLessSquare;
     }
+    void Add(const MeanSquareSums& s) {
+        count += s.count;
+        squaredStandardized += s.squaredStandardized;
+        squaredResidual += s.squaredResidual;
+        variance += s.variance;
+        fourthOverSquare += s.fourthOverSquare;
+        fourthLessSquare += s.fourthLessSquare;
+    }
 };
 
 struct MeanSquares {

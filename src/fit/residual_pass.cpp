@@ -1,20 +1,29 @@
 #include "fit/residual_pass.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "core/model_constants.h"
 #include "irt/item_curve.h"
+#include "parallel/worker_pool.h"
 
 namespace tarvo::fit {
 
 namespace {
 
-// Residual rows handed to Q3 at a time: a block of rows of a few hundred
-// items stays in the second-level cache while Q3 reads it tile by tile.
+// Examinees whose sums per item are formed together before they join the
+// whole: a fixed number, so that every sum takes its terms in the same
+// order for any number of threads.
 constexpr std::size_t kBlockRows = 64;
+// The blocks handed out together: their residual rows, which Q3 reads next,
+// fill about this much of the cache, but there are never fewer blocks than
+// threads can share evenly.
+constexpr std::size_t kChunkResidualBytes = 512 * 1024;
+constexpr std::size_t kLeastChunkBlocks = 8;
 
 struct ResponseCounts {
     std::size_t valid = 0, correct = 0;
@@ -29,30 +38,61 @@ ResponseCounts CountResponses(const std::uint8_t* row, std::size_t items) {
     return counts;
 }
 
-}  // namespace
-
-double PersonLikelihoodSums::Lz() const {
-    return variance > 0 ? deviation / std::sqrt(variance) : kUndefined;
-}
-
-ItemResidualSums ResidualPass(const FitInputs& in, std::span<PersonFit> persons,
-                              ResidualCorrelations* q3) {
-    const std::size_t items = in.a.size();
-    const std::size_t groups = in.abilityGroups;
-    assert(persons.size() == in.theta.size() && in.responses.size() == persons.size() * items);
-    ItemResidualSums sums;
+void StartSums(ItemResidualSums& sums, std::size_t items, std::size_t groups) {
     sums.meanSquares.assign(items, MeanSquareSums{});
     sums.groupObserved.assign(groups * items, 0.0);
     sums.groupExpected.assign(groups * items, 0.0);
     sums.groupVariance.assign(groups * items, 0.0);
-    std::vector<double> p(items), q(items);
-    std::vector<double> blockResiduals(kBlockRows * items);
-    std::vector<std::uint8_t> blockValid(kBlockRows * items);
-    std::size_t blockRows = 0;
+}
 
-    for (std::size_t j = 0; j < persons.size(); ++j) {
+void ClearSums(ItemResidualSums& sums) {
+    std::fill(sums.meanSquares.begin(), sums.meanSquares.end(), MeanSquareSums{});
+    for (std::vector<double>* part :
+         {&sums.groupObserved, &sums.groupExpected, &sums.groupVariance}) {
+        std::fill(part->begin(), part->end(), 0.0);
+    }
+}
+
+void AddSums(ItemResidualSums& whole, const ItemResidualSums& block) {
+    for (std::size_t i = 0; i < whole.meanSquares.size(); ++i) {
+        whole.meanSquares[i].Add(block.meanSquares[i]);
+    }
+    for (std::size_t k = 0; k < whole.groupObserved.size(); ++k) {
+        whole.groupObserved[k] += block.groupObserved[k];
+        whole.groupExpected[k] += block.groupExpected[k];
+        whole.groupVariance[k] += block.groupVariance[k];
+    }
+}
+
+// What one thread needs for an examinee: the probabilities of every item
+// and their log-odds.
+struct Scratch {
+    std::vector<double> p, q, logOdds;
+};
+
+// Where a block writes its examinees' residual rows for Q3: row r at
+// residuals + r * items, and whether it is one (an examinee with an ability
+// and an answer).
+struct ResidualRows {
+    double* residuals = nullptr;
+    std::uint8_t* valid = nullptr;
+    std::uint8_t* used = nullptr;
+};
+
+// Examinees first..last-1: each one's lz, infit and outfit, the block's sums
+// per item (started at zero), and their residual rows when rows are asked
+// for.
+void PassBlock(const FitInputs& in, std::size_t first, std::size_t last,
+               std::span<PersonFit> persons, Scratch& scratch, ItemResidualSums& sums,
+               const ResidualRows* rows) {
+    const std::size_t items = in.a.size();
+    const std::size_t groups = in.abilityGroups;
+    double* p = scratch.p.data();
+    double* q = scratch.q.data();
+    for (std::size_t j = first; j < last; ++j) {
         PersonFit& person = persons[j];
         person = PersonFit{};
+        if (rows != nullptr) rows->used[j - first] = 0;
         const std::uint8_t* row = in.responses.data() + j * items;
         const double theta = in.theta[j];
         if (!std::isfinite(theta)) {
@@ -64,23 +104,16 @@ ItemResidualSums ResidualPass(const FitInputs& in, std::span<PersonFit> persons,
             person.gap = PersonFitGap::NoValidResponse;
             continue;
         }
-        for (std::size_t i = 0; i < items; ++i) {
-            const Curve curve = CurveAt(theta, in.a[i], in.b[i], in.c[i]);
-            p[i] = curve.p;
-            q[i] = curve.q;
-        }
+        CurvesAt(theta, in.a, in.b, in.c, scratch.p, scratch.q);
 
         // Residuals for Q3 from every examinee with an ability and an answer.
-        if (q3 != nullptr) {
-            double* d = blockResiduals.data() + blockRows * items;
-            std::uint8_t* v = blockValid.data() + blockRows * items;
+        if (rows != nullptr) {
+            rows->used[j - first] = 1;
+            double* d = rows->residuals + (j - first) * items;
+            std::uint8_t* v = rows->valid + (j - first) * items;
             for (std::size_t i = 0; i < items; ++i) {
                 v[i] = row[i] == kCorrect || row[i] == kIncorrect;
                 d[i] = v[i] ? row[i] - p[i] : 0.0;
-            }
-            if (++blockRows == kBlockRows) {
-                q3->AddRows(blockResiduals, blockValid, blockRows);
-                blockRows = 0;
             }
         }
 
@@ -99,19 +132,26 @@ ItemResidualSums ResidualPass(const FitInputs& in, std::span<PersonFit> persons,
             person.gap = PersonFitGap::AllSame;
             continue;
         }
+        // The logarithms first, in a loop of their own: the sums below then
+        // keep their values in registers instead of saving them around
+        // every call. A probability of exactly 0 or 1 (far out on a steep
+        // curve) has no variance and says nothing.
+        double* logOdds = scratch.logOdds.data();
+        for (std::size_t i = 0; i < items; ++i) {
+            const bool informative =
+                (row[i] == kCorrect || row[i] == kIncorrect) && p[i] * q[i] > 0;
+            logOdds[i] = informative ? std::log(p[i] / q[i]) : 0.0;
+        }
         MeanSquareSums own;
         PersonLikelihoodSums likelihood;
         for (std::size_t i = 0; i < items; ++i) {
-            // A probability of exactly 0 or 1 (far out on a steep curve)
-            // has no variance and says nothing.
             if ((row[i] != kCorrect && row[i] != kIncorrect) || !(p[i] * q[i] > 0)) continue;
             const double x = row[i];
             const ResponseMoments moments = ResponseMoments::Of(x, p[i], q[i]);
             own.Add(moments);
             sums.meanSquares[i].Add(moments);
-            const double logOdds = std::log(p[i] / q[i]);
-            likelihood.deviation += (x - p[i]) * logOdds;
-            likelihood.variance += p[i] * q[i] * logOdds * logOdds;
+            likelihood.deviation += (x - p[i]) * logOdds[i];
+            likelihood.variance += p[i] * q[i] * logOdds[i] * logOdds[i];
         }
         const MeanSquares squares = MeanSquaresOf(own);
         person.infit = squares.infit;
@@ -121,7 +161,77 @@ ItemResidualSums ResidualPass(const FitInputs& in, std::span<PersonFit> persons,
         person.lz = likelihood.Lz();
         person.misfit = person.lz < kLzMisfitBelow;
     }
-    if (q3 != nullptr && blockRows > 0) q3->AddRows(blockResiduals, blockValid, blockRows);
+}
+
+// Moves the residual rows that are used to the front; returns how many.
+std::size_t PackUsedRows(std::vector<double>& residuals, std::vector<std::uint8_t>& valid,
+                         const std::vector<std::uint8_t>& used, std::size_t rows,
+                         std::size_t items) {
+    std::size_t kept = 0;
+    for (std::size_t r = 0; r < rows; ++r) {
+        if (!used[r]) continue;
+        if (kept != r) {
+            std::memmove(residuals.data() + kept * items, residuals.data() + r * items,
+                         items * sizeof(double));
+            std::memmove(valid.data() + kept * items, valid.data() + r * items, items);
+        }
+        ++kept;
+    }
+    return kept;
+}
+
+}  // namespace
+
+double PersonLikelihoodSums::Lz() const {
+    return variance > 0 ? deviation / std::sqrt(variance) : kUndefined;
+}
+
+ItemResidualSums ResidualPass(const FitInputs& in, std::span<PersonFit> persons,
+                              ResidualCorrelations* q3, WorkerPool& pool) {
+    const std::size_t items = in.a.size();
+    const std::size_t groups = in.abilityGroups;
+    assert(persons.size() == in.theta.size() && in.responses.size() == persons.size() * items);
+    ItemResidualSums sums;
+    StartSums(sums, items, groups);
+
+    const std::size_t chunkBlocks =
+        std::max(kLeastChunkBlocks,
+                 kChunkResidualBytes / (kBlockRows * std::max<std::size_t>(items, 1) * 8));
+    const std::size_t chunkRows = chunkBlocks * kBlockRows;
+    std::vector<ItemResidualSums> blockSums(chunkBlocks);
+    for (ItemResidualSums& block : blockSums) StartSums(block, items, groups);
+    std::vector<Scratch> scratch(pool.Threads());
+    for (Scratch& own : scratch) {
+        own.p.resize(items);
+        own.q.resize(items);
+        own.logOdds.resize(items);
+    }
+    std::vector<double> residuals(q3 != nullptr ? chunkRows * items : 0);
+    std::vector<std::uint8_t> valid(residuals.size()), used(q3 != nullptr ? chunkRows : 0);
+
+    for (std::size_t chunkFirst = 0; chunkFirst < persons.size(); chunkFirst += chunkRows) {
+        const std::size_t rows = std::min(chunkRows, persons.size() - chunkFirst);
+        const std::size_t blocks = (rows + kBlockRows - 1) / kBlockRows;
+        pool.ForEach(blocks, [&](std::size_t k, unsigned thread) {
+            const std::size_t first = chunkFirst + k * kBlockRows;
+            const std::size_t last = std::min(first + kBlockRows, chunkFirst + rows);
+            ClearSums(blockSums[k]);
+            if (q3 == nullptr) {
+                PassBlock(in, first, last, persons, scratch[thread], blockSums[k], nullptr);
+                return;
+            }
+            const ResidualRows blockRows{residuals.data() + k * kBlockRows * items,
+                                         valid.data() + k * kBlockRows * items,
+                                         used.data() + k * kBlockRows};
+            PassBlock(in, first, last, persons, scratch[thread], blockSums[k], &blockRows);
+        });
+        // The blocks join the whole in their order.
+        for (std::size_t k = 0; k < blocks; ++k) AddSums(sums, blockSums[k]);
+        if (q3 != nullptr) {
+            const std::size_t kept = PackUsedRows(residuals, valid, used, rows, items);
+            q3->AddRows(residuals, valid, kept, &pool);
+        }
+    }
     return sums;
 }
 

@@ -8,6 +8,10 @@
 #include "fit/mean_square.h"
 #include "fit/residual_correlations.h"
 
+namespace tarvo {
+class WorkerPool;
+}
+
 namespace tarvo::fit {
 
 // The lz of Drasgow, Levine & Williams (1985): the log-likelihood of an
@@ -35,8 +39,10 @@ struct ItemResidualSums {
 // One pass over the examinees, each probability formed once: every
 // examinee's lz, infit and outfit into persons (one per examinee), the
 // items' sums, and the residual rows into q3 (examinees with a finite
-// ability and a valid response; q3 may be null).
+// ability and a valid response; q3 may be null). Blocks of examinees run on
+// the pool's threads; each block's sums join the whole in block order, so
+// every figure is the same bits for any number of threads.
 ItemResidualSums ResidualPass(const FitInputs& in, std::span<PersonFit> persons,
-                              ResidualCorrelations* q3);
+                              ResidualCorrelations* q3, WorkerPool& pool);
 
 }  // namespace tarvo::fit

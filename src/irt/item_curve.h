@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cmath>
+#include <cstddef>
+#include <span>
 
 #include "core/model_constants.h"
 
@@ -33,6 +35,31 @@ inline Curve CurveAt(double theta, double a, double b, double c) {
         out.p = c + (1 - c) * out.s;
     }
     return out;
+}
+
+// CurveAt for every item at one ability, P into p and Q into q: the same
+// bits, item by item, but formed in three loops, of which only the one of
+// the exponentials works an item at a time; the other two run several items
+// at once, without a branch on the sign.
+inline void CurvesAt(double theta, std::span<const double> a, std::span<const double> b,
+                     std::span<const double> c, std::span<double> p, std::span<double> q) {
+    const std::size_t items = a.size();
+    double* z = p.data();         // z until the last loop
+    double* exponent = q.data();  // -|z|, then its exponential
+    for (std::size_t i = 0; i < items; ++i) {
+        z[i] = kD * a[i] * (theta - b[i]);
+        exponent[i] = -std::fabs(z[i]);
+    }
+    for (std::size_t i = 0; i < items; ++i) exponent[i] = std::exp(exponent[i]);
+    for (std::size_t i = 0; i < items; ++i) {
+        const double e = exponent[i];
+        const double smaller = e / (1 + e);
+        const double larger = 1 / (1 + e);
+        const bool above = z[i] >= 0;
+        const double s = above ? larger : smaller;
+        exponent[i] = (1 - c[i]) * (above ? smaller : larger);
+        z[i] = c[i] + (1 - c[i]) * s;
+    }
 }
 
 // The logarithm of a probability, kept finite: held items with very steep

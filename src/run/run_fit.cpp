@@ -8,6 +8,7 @@
 #include "estimation/marginal/mml_quadrature.h"
 #include "fit/compute_fit.h"
 #include "fit/model_fit.h"
+#include "parallel/worker_pool.h"
 #include "report/ability_statistics.h"
 #include "report/response_counts.h"
 
@@ -120,7 +121,9 @@ fit::FitResults FitOfRun(const RunRequest& request, const RunInputs& inputs,
         in.likelihood = fit::ModelLikelihood{outcome.logLikelihood,
                                              ModelParameters(request, outcome, estimated)};
     }
-    return fit::ComputeFit(in);
+    // On the run's threads: the figures do not depend on their number.
+    WorkerPool pool(request.threads);
+    return fit::ComputeFit(in, pool);
 }
 
 }  // namespace tarvo

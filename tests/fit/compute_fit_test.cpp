@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <stdexcept>
 
 #include "fit_test_data.h"
+#include "parallel/worker_pool.h"
 
 namespace tarvo::fit {
 namespace {
@@ -117,6 +120,67 @@ TEST(ComputeFit, NoExamineesOrNoItemsGiveEmptyResults) {
     EXPECT_TRUE(noItems.items.empty());
     EXPECT_EQ(noItems.localDependence.note, "Q3 needs at least two items.");
     EXPECT_EQ(noItems.persons[0].gap, PersonFitGap::NoValidResponse);
+}
+
+// The same bits, or both undefined.
+bool Same(double x, double y) {
+    return (std::isnan(x) && std::isnan(y)) ||
+           std::bit_cast<std::uint64_t>(x) == std::bit_cast<std::uint64_t>(y);
+}
+
+TEST(ComputeFit, EveryThreadCountGivesTheSameBits) {
+    // Items off the four-item step, several chunks of examinees with a
+    // last one cut short, missing responses, examinees without an ability
+    // or a group, all in different blocks.
+    sim::SimulationSettings settings;
+    settings.seed = 31;
+    settings.personCount = 4100;
+    settings.itemCount = 42;
+    settings.missingFraction = 0.05;
+    FitData data = Simulated(settings);
+    data.groups = 10;
+    for (std::size_t j = 0; j < data.theta.size(); ++j) {
+        data.group.push_back(static_cast<std::int32_t>(j % 11) - 1);
+    }
+    for (const std::size_t j : {3u, 700u, 2049u, 4099u}) data.theta[j] = NAN;
+    const FitResults one = ComputeFit(data.Inputs());
+    for (const unsigned threads : {2u, 3u}) {
+        WorkerPool pool(threads);
+        const FitResults many = ComputeFit(data.Inputs(), pool);
+        ASSERT_EQ(many.items.size(), one.items.size());
+        for (std::size_t i = 0; i < one.items.size(); ++i) {
+            const ItemFit &x = one.items[i], &y = many.items[i];
+            for (const auto& [a, b] : {std::pair{x.sx2, y.sx2},
+                                       {x.p, y.p},
+                                       {x.infit, y.infit},
+                                       {x.outfit, y.outfit},
+                                       {x.infitT, y.infitT},
+                                       {x.outfitT, y.outfitT}}) {
+                EXPECT_TRUE(Same(a, b)) << threads << " threads, item " << i;
+            }
+            ASSERT_EQ(x.groupResidual.size(), 10u);
+            for (std::size_t g = 0; g < 10; ++g) {
+                EXPECT_TRUE(Same(x.groupResidual[g], y.groupResidual[g])) << i << " group " << g;
+            }
+            EXPECT_EQ(x.misfit, y.misfit);
+            EXPECT_EQ(x.note, y.note);
+        }
+        ASSERT_EQ(many.persons.size(), one.persons.size());
+        for (std::size_t j = 0; j < one.persons.size(); ++j) {
+            const PersonFit &x = one.persons[j], &y = many.persons[j];
+            EXPECT_TRUE(Same(x.lz, y.lz) && Same(x.infit, y.infit) && Same(x.outfit, y.outfit) &&
+                        Same(x.infitT, y.infitT) && Same(x.outfitT, y.outfitT) && x.gap == y.gap)
+                << threads << " threads, examinee " << j;
+        }
+        const auto& q3 = one.localDependence.matrix;
+        ASSERT_EQ(many.localDependence.matrix.size(), q3.size());
+        ASSERT_EQ(q3.size(), 42u * 42u);
+        for (std::size_t k = 0; k < q3.size(); ++k) {
+            EXPECT_TRUE(Same(q3[k], many.localDependence.matrix[k])) << threads << " at " << k;
+        }
+        EXPECT_TRUE(Same(one.localDependence.averageQ3, many.localDependence.averageQ3));
+        EXPECT_EQ(one.persons[700].gap, PersonFitGap::NoAbility);
+    }
 }
 
 }  // namespace

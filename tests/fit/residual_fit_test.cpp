@@ -7,6 +7,7 @@
 #include "fit/residual_pass.h"
 #include "fit_test_data.h"
 #include "irt/item_curve.h"
+#include "parallel/worker_pool.h"
 
 namespace tarvo::fit {
 namespace {
@@ -22,7 +23,8 @@ FitData SmallSet() {
 
 std::vector<PersonFit> Persons(const FitData& data, ItemResidualSums* sums = nullptr) {
     std::vector<PersonFit> persons(data.theta.size());
-    const ItemResidualSums out = ResidualPass(data.Inputs(), persons, nullptr);
+    WorkerPool pool(1);
+    const ItemResidualSums out = ResidualPass(data.Inputs(), persons, nullptr, pool);
     if (sums != nullptr) *sums = out;
     return persons;
 }

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <vector>
+
+#include "irt/item_curve.h"
 
 namespace tarvo {
 namespace {
@@ -103,6 +107,30 @@ TEST(CategoryCurves, GpcmStepIsWhereAdjacentCategoriesMeet) {
     std::vector<double> p(3);
     GpcmProbabilities(b[1], 1.4, b, p);
     EXPECT_NEAR(p[1], p[2], 1e-15);
+}
+
+// The 3PL curves of many items at once are CurveAt's, bit for bit, on both
+// sides of b, at b itself, far out in the tails and with c = 0.
+TEST(ItemCurves, ManyItemsAtOnceAreEachItemsCurveBitForBit) {
+    std::vector<double> a, b, c;
+    for (int i = 0; i < 37; ++i) {
+        a.push_back(0.2 + 0.11 * i);
+        b.push_back(-3 + 0.17 * i);
+        c.push_back(i % 3 == 0 ? 0 : 0.01 * i);
+    }
+    std::vector<double> p(a.size()), q(a.size());
+    for (const double theta : {-40.0, -2.5, -0.0, 0.0, 0.3, 1.49, 8.0, 60.0}) {
+        CurvesAt(theta, a, b, c, p, q);
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            const Curve one = CurveAt(theta, a[i], b[i], c[i]);
+            EXPECT_EQ(std::bit_cast<std::uint64_t>(p[i]), std::bit_cast<std::uint64_t>(one.p))
+                << theta << " item " << i;
+            EXPECT_EQ(std::bit_cast<std::uint64_t>(q[i]), std::bit_cast<std::uint64_t>(one.q))
+                << theta << " item " << i;
+        }
+    }
+    CurvesAt(b[5], a, b, c, p, q);  // z = 0 exactly
+    EXPECT_EQ(p[5], CurveAt(b[5], a[5], b[5], c[5]).p);
 }
 
 }  // namespace

@@ -48,7 +48,7 @@ const std::map<std::string, std::set<std::string>>& AllowedLayers() {
         {"core", {}},
         {"platform", {"core"}},
         {"irt", {"core"}},
-        {"fit", {"core", "irt"}},
+        {"fit", {"core", "irt", "parallel"}},
         {"input/text", {"core", "platform"}},
         {"input/format", {"core", "platform", "input/text"}},
         {"input/check", {"core", "platform", "input/text", "input/format"}},

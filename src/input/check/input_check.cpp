@@ -1,6 +1,7 @@
 #include "input/check/input_check.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <span>
 #include <string_view>
@@ -195,8 +196,8 @@ void CheckShortRecords(const InputCheckSubject& s, Findings& out) {
     out.Add("short-records", message, t.shortRecords, {t.firstShort->text});
 }
 
-void CheckForeignCharacters(const InputCheckSubject& s, const std::vector<std::size_t>& present,
-                            bool lettersReported, Findings& out) {
+void CheckForeignCharacters(const InputCheckSubject& s, std::size_t present, bool lettersReported,
+                            Findings& out) {
     const RecordTally& t = *s.tally;
     std::vector<std::size_t> items;
     std::size_t total = 0;
@@ -204,7 +205,7 @@ void CheckForeignCharacters(const InputCheckSubject& s, const std::vector<std::s
         const std::size_t foreign = t.foreignByItem[i];
         total += foreign;
         if (foreign > 0 &&
-            static_cast<double>(foreign) > kForeignShare * static_cast<double>(present[i])) {
+            static_cast<double>(foreign) > kForeignShare * static_cast<double>(present)) {
             items.push_back(i);
         }
     }
@@ -261,33 +262,51 @@ void CheckIdentifiers(const InputCheckSubject& s, Findings& out) {
     }
 }
 
-// The first examinee with each ID, in an open-addressing table of indexes:
-// no allocation per ID, so a million IDs cost a few milliseconds.
+// The first examinee with each ID, in an open-addressing table of one word
+// per slot: the examinee's index + 1 in the low bits, the rest of the ID's
+// hash above them, so that an occupied slot is passed over without reading
+// the ID it stands for unless the hashes agree. No allocation per ID.
 class FirstWithId {
   public:
     explicit FirstWithId(const std::vector<std::string>& ids) : ids_(ids) {
         std::size_t size = 16;
         while (size < 2 * ids.size()) size *= 2;
         slots_.assign(size, kEmpty);
+        while (indexBits_ < 64 && (std::uint64_t{1} << indexBits_) <= ids.size()) ++indexBits_;
+        indexMask_ = indexBits_ == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << indexBits_) - 1;
     }
-    // The earlier examinee with the ID of examinee j, or j itself (then kept).
-    std::size_t Find(std::size_t j) {
+
+    static std::uint64_t HashOf(const std::string& id) { return std::hash<std::string_view>()(id); }
+    // The slot where the search for an ID of this hash begins; fetching it
+    // early lets the memory of later IDs' slots load while earlier ones are
+    // searched.
+    void Prefetch(std::uint64_t hash) const {
+        __builtin_prefetch(slots_.data() + (hash & (slots_.size() - 1)));
+    }
+
+    // The earlier examinee with the ID of examinee j (whose ID has the hash
+    // given), or j itself (then kept).
+    std::size_t Find(std::size_t j, std::uint64_t hash) {
         const std::size_t mask = slots_.size() - 1;
-        std::size_t slot = std::hash<std::string_view>()(ids_[j]) & mask;
-        while (slots_[slot] != kEmpty) {
-            if (ids_[slots_[slot]] == ids_[j]) return slots_[slot];
-            slot = (slot + 1) & mask;
+        const std::uint64_t tag = hash & ~indexMask_;
+        std::size_t slot = hash & mask;
+        for (std::uint64_t word; (word = slots_[slot]) != kEmpty; slot = (slot + 1) & mask) {
+            if ((word & ~indexMask_) != tag) continue;
+            const std::size_t earlier = static_cast<std::size_t>(word & indexMask_) - 1;
+            if (ids_[earlier] == ids_[j]) return earlier;
         }
-        slots_[slot] = j;
+        slots_[slot] = tag | (std::uint64_t{j} + 1);
         ++distinct_;
         return j;
     }
     std::size_t Distinct() const { return distinct_; }
 
   private:
-    static constexpr std::size_t kEmpty = static_cast<std::size_t>(-1);
+    static constexpr std::uint64_t kEmpty = 0;
     const std::vector<std::string>& ids_;
-    std::vector<std::size_t> slots_;
+    std::vector<std::uint64_t> slots_;
+    unsigned indexBits_ = 1;  // enough for every index + 1
+    std::uint64_t indexMask_ = 1;
     std::size_t distinct_ = 0;
 };
 
@@ -299,8 +318,21 @@ void CheckDuplicates(const InputCheckSubject& s, Findings& out) {
     FirstWithId first(p.ExaminID);
     std::size_t duplicates = 0;
     std::vector<std::string> examples;
-    for (std::size_t j = 0; j < p.personCount(); ++j) {
-        const std::size_t earlier = first.Find(j);
+    // The hashes run this far ahead of the search, their slots fetched.
+    constexpr std::size_t kAhead = 16;
+    std::uint64_t ahead[kAhead];
+    const std::size_t count = p.personCount();
+    for (std::size_t j = 0; j < std::min(kAhead, count); ++j) {
+        ahead[j] = FirstWithId::HashOf(p.ExaminID[j]);
+        first.Prefetch(ahead[j]);
+    }
+    for (std::size_t j = 0; j < count; ++j) {
+        const std::uint64_t hash = ahead[j % kAhead];
+        if (j + kAhead < count) {
+            ahead[j % kAhead] = FirstWithId::HashOf(p.ExaminID[j + kAhead]);
+            first.Prefetch(ahead[j % kAhead]);
+        }
+        const std::size_t earlier = first.Find(j, hash);
         if (earlier == j) continue;
         ++duplicates;
         if (examples.size() < kExamplesKept) {
@@ -319,26 +351,27 @@ void CheckDuplicates(const InputCheckSubject& s, Findings& out) {
     out.Add("duplicate-ids", message, duplicates, examples);
 }
 
-void CheckNoValidResponse(const InputCheckSubject& s, const std::vector<std::size_t>& valid,
+// The examinees without a valid response, as the counting pass found them:
+// how many, and the first few.
+struct WithoutValidResponse {
+    std::size_t count = 0;
+    std::vector<std::size_t> first;
+};
+
+void CheckNoValidResponse(const InputCheckSubject& s, const WithoutValidResponse& none,
                           Findings& out) {
     const PersonTable& p = *s.persons;
-    if (p.itemCount == 0) return;
-    std::size_t none = 0;
+    if (p.itemCount == 0 || none.count == 0) return;
     std::vector<std::string> examples;
-    for (std::size_t j = 0; j < valid.size(); ++j) {
-        if (valid[j] != 0) continue;
-        ++none;
-        if (examples.size() < kExamplesKept) {
-            examples.push_back("examinee " + std::to_string(j + 1) +
-                               (p.ExaminID[j].empty() ? "" : " " + Quoted(p.ExaminID[j])));
-        }
+    for (const std::size_t j : none.first) {
+        examples.push_back("examinee " + std::to_string(j + 1) +
+                           (p.ExaminID[j].empty() ? "" : " " + Quoted(p.ExaminID[j])));
     }
-    if (none == 0) return;
     out.Add("no-valid-response",
-            Count(none, "examinee has", "examinees have") +
+            Count(none.count, "examinee has", "examinees have") +
                 " no valid response (first: " + examples.front() +
                 "), so no ability can be estimated for them: check the response field's columns",
-            none, examples);
+            none.count, examples);
 }
 
 void CheckTheta(const InputCheckSubject& s, Findings& out) {
@@ -426,6 +459,14 @@ void CheckKeyTwice(const InputCheckSubject& s, Findings& out) {
             1);
 }
 
+// An examinee's valid responses. Bytes compared and summed in a loop of
+// its own, which the compiler runs many bytes at a time.
+unsigned ValidIn(std::span<const std::uint8_t> codes) {
+    unsigned valid = 0;
+    for (const std::uint8_t code : codes) valid += code != kNoResponse;
+    return valid;
+}
+
 // Adds one examinee's valid responses to their items' counts and returns
 // them. Blocks of a fixed size let the compiler turn the loop into vector
 // instructions.
@@ -458,16 +499,20 @@ std::vector<InputFinding> CheckInput(const InputCheckSubject& s) {
     CheckNumberBoxes(s, out);
     if (!s.settings || !s.tally || !s.persons) return out.list;
 
-    // One pass over the scored responses: valid ones per examinee and per item.
+    // One pass over the scored responses: the valid ones in all, the
+    // examinees without one, and, where empty item columns are looked for
+    // (delimited files), per item.
     const PersonTable& p = *s.persons;
-    std::vector<std::size_t> personValid(p.personCount(), 0);
-    std::vector<std::uint32_t> itemValid(p.itemCount, 0);
-    std::vector<std::size_t> itemPresent(p.itemCount, p.personCount());
+    const bool perItem = IsDelimited(s.format);
+    std::vector<std::uint32_t> itemValid(perItem ? p.itemCount : 0, 0);
+    WithoutValidResponse none;
     std::size_t validResponses = 0;
     for (std::size_t j = 0; j < p.personCount(); ++j) {
-        const unsigned valid = CountValid(p.ResponsesOf(j), itemValid.data());
-        personValid[j] = valid;
+        const std::span<const std::uint8_t> codes = p.ResponsesOf(j);
+        const unsigned valid = perItem ? CountValid(codes, itemValid.data()) : ValidIn(codes);
         validResponses += valid;
+        if (valid != 0) continue;
+        if (none.count++ < kExamplesKept) none.first.push_back(j);
     }
 
     CheckKeyRecord(s, out);
@@ -475,10 +520,10 @@ std::vector<InputFinding> CheckInput(const InputCheckSubject& s) {
     const bool lettersReported = !out.list.empty() && out.list.back().code == "letters-without-key";
     CheckOverlap(s, out);
     CheckShortRecords(s, out);
-    CheckForeignCharacters(s, itemPresent, lettersReported, out);
+    CheckForeignCharacters(s, p.personCount(), lettersReported, out);
     CheckIdentifiers(s, out);
     CheckDuplicates(s, out);
-    CheckNoValidResponse(s, personValid, out);
+    CheckNoValidResponse(s, none, out);
     CheckTheta(s, out);
     CheckEndOfDataMark(s, out);
     CheckCells(s, itemValid, out);

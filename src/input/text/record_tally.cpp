@@ -67,41 +67,29 @@ bool CutInsideCharacter(const RecordView& record) {
 }
 
 // Whether a byte is of the key's kinds, a blank or a 9 (1) or not (0), by
-// ranges only, without branches.
-inline unsigned Expected(unsigned char ch, unsigned upper, unsigned lower, unsigned digit) {
-    return static_cast<unsigned>(ch == ' ') | static_cast<unsigned>(ch == '9') |
-           (upper & static_cast<unsigned>(static_cast<unsigned char>(ch - 'A') < 26)) |
-           (lower & static_cast<unsigned>(static_cast<unsigned char>(ch - 'a') < 26)) |
-           (digit & static_cast<unsigned>(static_cast<unsigned char>(ch - '0') < 10));
+// ranges only, without branches, in bytes, so that a loop over a record's
+// responses runs sixteen or more of them at once.
+inline std::uint8_t Expected(std::uint8_t ch, std::uint8_t upper, std::uint8_t lower,
+                             std::uint8_t digit) {
+    const std::uint8_t blank = ch == ' ', nine = ch == '9';
+    const std::uint8_t isUpper = static_cast<std::uint8_t>(ch - 'A') < 26;
+    const std::uint8_t isLower = static_cast<std::uint8_t>(ch - 'a') < 26;
+    const std::uint8_t isDigit = static_cast<std::uint8_t>(ch - '0') < 10;
+    return static_cast<std::uint8_t>(blank | nine | (upper & isUpper) | (lower & isLower) |
+                                     (digit & isDigit));
 }
 
-// Adds each response that is not of the key's kinds, a blank or a 9 to its
-// item's count; returns how many there were in the record. Blocks of a fixed
-// size let the compiler turn the loop into vector instructions.
-unsigned CountUnexpected(RecordTally& tally, std::string_view responses) {
-    constexpr std::size_t kBlock = 16;
-    const unsigned upper = tally.upper, lower = tally.lower, digit = tally.digit;
-    std::uint32_t* foreign = tally.foreignByItem.data();
-    const auto* bytes = reinterpret_cast<const unsigned char*>(responses.data());
-    const std::size_t size = responses.size();
-    unsigned total = 0;
-    std::size_t i = 0;
-    for (; i + kBlock <= size; i += kBlock) {
-        unsigned block[kBlock];
-        for (std::size_t k = 0; k < kBlock; ++k) {
-            block[k] = Expected(bytes[i + k], upper, lower, digit) ^ 1u;
-        }
-        for (std::size_t k = 0; k < kBlock; ++k) {
-            foreign[i + k] += block[k];
-            total += block[k];
-        }
+// Whether any response is not of the key's kinds, a blank or a 9. Nearly
+// every record has none, so only this test runs over all of them, and the
+// counts are formed for the few that have one.
+bool AnyUnexpected(const RecordTally& tally, std::string_view responses) {
+    const std::uint8_t upper = tally.upper, lower = tally.lower, digit = tally.digit;
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(responses.data());
+    std::uint8_t unexpected = 0;
+    for (std::size_t i = 0; i < responses.size(); ++i) {
+        unexpected |= static_cast<std::uint8_t>(Expected(bytes[i], upper, lower, digit) ^ 1u);
     }
-    for (; i < size; ++i) {
-        const unsigned unexpected = Expected(bytes[i], upper, lower, digit) ^ 1u;
-        foreign[i] += unexpected;
-        total += unexpected;
-    }
-    return total;
+    return unexpected != 0;
 }
 
 }  // namespace
@@ -140,11 +128,18 @@ void CountRecord(RecordTally& tally, const RecordView& record, bool thetaRead) {
         ++tally.shortAt[present];
         if (!tally.firstShort) tally.firstShort = Example(record.number, record.line);
     }
-    if (!tally.rangesSuffice || CountUnexpected(tally, responses.substr(0, present)) != 0) {
+    // Per item, a response is foreign by the key's kinds when they hold
+    // every key byte, else by the bytes expected; per byte, by the bytes
+    // expected.
+    if (!tally.rangesSuffice || AnyUnexpected(tally, responses.substr(0, present))) {
+        const std::uint8_t upper = tally.upper, lower = tally.lower, digit = tally.digit;
         for (std::size_t i = 0; i < present; ++i) {
             const auto byte = static_cast<unsigned char>(responses[i]);
-            if (tally.expected[byte]) continue;
-            if (!tally.rangesSuffice) ++tally.foreignByItem[i];
+            const bool expected = tally.expected[byte];
+            if (tally.rangesSuffice ? Expected(byte, upper, lower, digit) == 0 : !expected) {
+                ++tally.foreignByItem[i];
+            }
+            if (expected) continue;
             ++tally.foreignBytes[byte];
             if (!tally.firstForeign) {
                 tally.firstForeign = Example(record.number, std::string(1, responses[i]));

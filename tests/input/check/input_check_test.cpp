@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -228,6 +229,67 @@ TEST(InputCheck, DelimitedRowsOfOtherWidthsAndEmptyItemColumns) {
 TEST(InputCheck, AKeyFileBesideAKeyRecord) {
     const Checked c = Check(kSound, {{id::kKeyFile, "@key"}});
     EXPECT_EQ(c.codes(), std::vector<std::string>{"key-given-twice"});
+}
+
+// Many examinees, read into the tables directly: the duplicate IDs and the
+// examinees without a valid response as a search through every earlier
+// examinee finds them, whatever the IDs' hashes share.
+TEST(InputCheck, DuplicatesAndEmptyRecordsAmongManyExaminees) {
+    RunSettings settings;
+    settings.itemCount = 3;
+    settings.responseStart = 10;
+    settings.examineeIdField = {1, 8};
+    RecordTally tally;
+    StartTally(tally, 3);
+    std::mt19937 draw(19);
+    for (const std::size_t pool : {std::size_t{1}, std::size_t{900}, std::size_t{100000}}) {
+        PersonTable persons;
+        persons.itemCount = 3;
+        for (std::size_t j = 0; j < 3000; ++j) {
+            persons.ExaminID.push_back("E" + std::to_string(draw() % pool));
+            for (int i = 0; i < 3; ++i) persons.responses.push_back(draw() % 7 == 0 ? 9 : 1);
+        }
+        persons.theta.assign(3000, 0.0);
+        std::map<std::string, std::size_t> first;
+        std::size_t duplicates = 0, none = 0;
+        std::vector<std::string> examples;
+        for (std::size_t j = 0; j < 3000; ++j) {
+            const auto [at, added] = first.emplace(persons.ExaminID[j], j);
+            none += persons.responses[3 * j] == 9 && persons.responses[3 * j + 1] == 9 &&
+                    persons.responses[3 * j + 2] == 9;
+            if (added) continue;
+            if (++duplicates <= 3) {
+                examples.push_back("'" + persons.ExaminID[j] + "' (examinees " +
+                                   std::to_string(at->second + 1) + " and " +
+                                   std::to_string(j + 1) + ")");
+            }
+        }
+        InputCheckSubject subject;
+        subject.settings = &settings;
+        subject.tally = &tally;
+        subject.persons = &persons;
+        const std::vector<InputFinding> findings = CheckInput(subject);
+        auto find = [&](const std::string& code) -> const InputFinding* {
+            for (const InputFinding& f : findings) {
+                if (f.code == code) return &f;
+            }
+            return nullptr;
+        };
+        const InputFinding* found = find("duplicate-ids");
+        if (duplicates == 0) {
+            EXPECT_EQ(found, nullptr) << pool;
+        } else {
+            ASSERT_NE(found, nullptr) << pool;
+            EXPECT_EQ(found->count, duplicates) << pool;
+            EXPECT_EQ(found->examples, examples) << pool;
+            EXPECT_EQ(found->message.find("every ID is the same") != std::string::npos,
+                      first.size() == 1)
+                << pool;
+        }
+        ASSERT_NE(find("no-valid-response"), nullptr);
+        EXPECT_EQ(find("no-valid-response")->count, none) << pool;
+        EXPECT_EQ(find("no-valid-response")->examples.size(), 3u);
+    }
 }
 
 }  // namespace
