@@ -85,21 +85,19 @@ RunEnd Refuse(RunHost& host, RunRecord& record, std::string message, RunEnd end)
     return end;
 }
 
-// The score table of a finished run, from the items as the estimation left
-// them, and its file when one is asked for. A file that cannot be formed
-// or written is told and recorded; the result file is whole either way.
 bool IsPolytomous(const RunRequest& request) {
     return request.method == Method::Marginal &&
            request.marginal.polytomous != PolytomousModel::None;
 }
 
+// The score table of a finished run, from the items as the estimation left
+// them, and its file when one is asked for. A file that cannot be formed
+// or written is told and recorded; the result file is whole either way.
 void FormScoreTable(const RunRequest& request, const RunInputs& inputs,
                     const EstimationOutcome& outcome, bool forReport, RunHost& host,
                     RunRecord& record) {
     const std::string& path = request.scoreTableFile;
     if (path.empty() && !forReport) return;
-    // The summed-score tables are of right/wrong items.
-    if (IsPolytomous(request)) return;
     std::string problem;
     record.summedScores = ScoreTableOfRun(request, inputs.items, outcome, problem);
     if (path.empty()) return;
