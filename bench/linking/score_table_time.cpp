@@ -1,7 +1,7 @@
 // The score table's time at 100, 300 and 1,000 3PL items (N(0, 1) over 61
-// points), and of a mixed test with a quarter of its items scored 0..4 by
-// the graded response model: each table once after one warm-up, on one
-// thread.
+// points), of a mixed test with a quarter of its items scored 0..4 by the
+// graded response model, and of 100 and 300 partial credit items scored
+// 0..8: each table once after one warm-up, on one thread.
 #include "score_table_time.h"
 
 #include <chrono>
@@ -15,7 +15,21 @@
 namespace tarvo::bench {
 namespace {
 
-std::vector<linking::ScoredItem> DrawTest(std::size_t count, bool mixed) {
+enum class Test { RightWrong, Mixed, Partial };
+
+const char* Name(Test test) {
+    switch (test) {
+        case Test::Mixed:
+            return "3PL, every 4th GRM 0..4";
+        case Test::Partial:
+            return "GPCM 0..8";
+        case Test::RightWrong:
+            break;
+    }
+    return "3PL";
+}
+
+std::vector<linking::ScoredItem> DrawTest(std::size_t count, Test test) {
     sim::Random random(7);
     std::vector<linking::ScoredItem> items;
     for (const sim::SimulatedItem& drawn : sim::DrawItems(random, count, sim::ItemModel::ThreePL)) {
@@ -23,11 +37,17 @@ std::vector<linking::ScoredItem> DrawTest(std::size_t count, bool mixed) {
         item.a = drawn.a;
         item.b[0] = drawn.b;
         item.c = drawn.c;
-        if (mixed && items.size() % 4 == 3) {
+        if (test == Test::Mixed && items.size() % 4 == 3) {
             item.scoring = linking::ItemScoring::Graded;
             item.categories = 5;
             item.c = 0;
             for (int k = 0; k < 4; ++k) item.b[k] = drawn.b - 1.5 + k;
+        }
+        if (test == Test::Partial) {
+            item.scoring = linking::ItemScoring::PartialCredit;
+            item.categories = 9;
+            item.c = 0;
+            for (int k = 0; k < 8; ++k) item.b[k] = drawn.b - 1.75 + 0.5 * k;
         }
         items.push_back(item);
     }
@@ -50,15 +70,15 @@ void PrintScoreTableTimes() {
     std::printf("# Score table time (one thread, N(0, 1) over 61 points)\n\n");
     std::printf("| items | test | raw scores | with an ML ability | seconds |\n");
     std::printf("|---|---|---|---|---|\n");
-    for (const bool mixed : {false, true}) {
+    for (const Test test : {Test::RightWrong, Test::Mixed, Test::Partial}) {
         for (const std::size_t count : {100, 300, 1000}) {
-            const std::vector<linking::ScoredItem> items = DrawTest(count, mixed);
+            if (test == Test::Partial && count > 300) continue;
+            const std::vector<linking::ScoredItem> items = DrawTest(count, test);
             std::size_t withMl = 0;
             SecondsFor(items, withMl);
             const double seconds = SecondsFor(items, withMl);
-            std::printf("| %zu | %s | %d | %zu | %.3f |\n", count,
-                        mixed ? "3PL, every 4th GRM 0..4" : "3PL", linking::HighestScore(items) + 1,
-                        withMl, seconds);
+            std::printf("| %zu | %s | %d | %zu | %.3f |\n", count, Name(test),
+                        linking::HighestScore(items) + 1, withMl, seconds);
             std::fflush(stdout);
         }
     }

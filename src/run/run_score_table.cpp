@@ -65,6 +65,11 @@ ScorePopulation ScorePopulationOfRun(const RunRequest& request, const Estimation
     return population;
 }
 
+int HighestScoreOfRun(const RunRequest& request, const ItemTable& items,
+                      const EstimationOutcome& outcome) {
+    return linking::HighestScore(ScoredItemsOfRun(request, items, outcome));
+}
+
 std::optional<SummedScoreReport> ScoreTableOfRun(const RunRequest& request, const ItemTable& items,
                                                  const EstimationOutcome& outcome,
                                                  std::string& problem) {

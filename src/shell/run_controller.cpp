@@ -31,11 +31,11 @@ bool RunController::Start(RunRequest request) {
             // result file is the same either way.
             RunReport* report = viewer_ != nullptr ? &report_ : nullptr;
             // The results window shows the run's score table, for tests of
-            // up to 1,000 items: its cost grows with the items times the
-            // square of the raw scores (under a second for 1,000 right/wrong
-            // items, a few for 1,000 items a quarter of them scored 0..4).
+            // up to 1,000 raw score points (under a second for 1,000
+            // right/wrong items).
             ReportExtras extras;
-            extras.summedScores = request.settings.itemCount <= 1000;
+            extras.summedScores = true;
+            extras.mostRawScore = 1000;
             outcome = RunCalibration(request, *host, report, EngineSettings{}, extras);
         } catch (...) {
             // Nothing crosses the thread: a failed run ends like any other.
