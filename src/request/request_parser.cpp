@@ -245,12 +245,6 @@ void TakeMarginal(const RequestTexts& texts, int mode, Checker& checker, Margina
 void TakeScoreTable(const RequestTexts& texts, Method method, Checker& checker,
                     RunRequest& request) {
     if (texts.scoreTable) request.scoreTableFile = *texts.scoreTable;
-    if (texts.scoreTable && request.marginal.polytomous != PolytomousModel::None) {
-        checker.Refuse(RequestField::ScorePopulation,
-                       "The score table (--score-table) is formed for right/wrong items only, "
-                       "and this run has polytomous items (--model).");
-        return;
-    }
     if (!texts.AnyPopulationText()) return;
     if (!texts.scoreTable) {
         checker.Refuse(RequestField::ScorePopulation,

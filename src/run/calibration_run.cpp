@@ -88,21 +88,19 @@ RunEnd Refuse(RunHost& host, RunRecord& record, std::string message, RunEnd end)
     return end;
 }
 
-// The score table of a finished run, from the items as the estimation left
-// them, and its file when one is asked for. A file that cannot be formed
-// or written is told and recorded; the result file is whole either way.
 bool IsPolytomous(const RunRequest& request) {
     return request.method == Method::Marginal &&
            request.marginal.polytomous != PolytomousModel::None;
 }
 
+// The score table of a finished run, from the items as the estimation left
+// them, and its file when one is asked for. A file that cannot be formed
+// or written is told and recorded; the result file is whole either way.
 void FormScoreTable(const RunRequest& request, const RunInputs& inputs,
-                    const EstimationOutcome& outcome, bool forReport, RunHost& host,
+                    const EstimationOutcome& outcome, int reportUpTo, RunHost& host,
                     RunRecord& record) {
     const std::string& path = request.scoreTableFile;
-    if (path.empty() && !forReport) return;
-    // The summed-score tables are of right/wrong items.
-    if (IsPolytomous(request)) return;
+    if (path.empty() && HighestScoreOfRun(request, inputs.items, outcome) > reportUpTo) return;
     std::string problem;
     record.summedScores = ScoreTableOfRun(request, inputs.items, outcome, problem);
     if (path.empty()) return;
@@ -139,7 +137,7 @@ ReportSection ScoreTableSection(const RunRequest& request, const SummedScoreRepo
 
 // The run itself; what it leaves for the report goes into record.
 RunEnd RunWithoutGuard(const RunRequest& request, RunHost& host, const EngineSettings& engine,
-                       bool summedScores, RunRecord& record) {
+                       int reportScoresUpTo, RunRecord& record) {
     const std::unique_ptr<Estimator> estimator = MakeEstimator(request);
     // The tables hold itemCount codes per examinee, so a small file with a
     // large item count can ask for more memory than there is: that ends the
@@ -241,16 +239,18 @@ RunEnd RunWithoutGuard(const RunRequest& request, RunHost& host, const EngineSet
     // why nothing in it was estimated.
     record.error = NothingToEstimate(inputs);
     if (!record.error.empty()) return RunEnd::NothingToEstimate;
-    FormScoreTable(request, inputs, outcome, summedScores, host, record);
+    FormScoreTable(request, inputs, outcome, reportScoresUpTo, host, record);
     return RunEnd::Finished;
 }
 
 // The run and its boundary: an exception from a stage that has no handler of
 // its own still ends the run with a message instead of leaving it silently.
+// reportScoresUpTo: the report forms its own score table for tests of at
+// most that highest raw score (-1: none).
 RunEnd RunGuarded(const RunRequest& request, RunHost& host, const EngineSettings& engine,
-                  bool summedScores, RunRecord& record) {
+                  int reportScoresUpTo, RunRecord& record) {
     try {
-        return RunWithoutGuard(request, host, engine, summedScores, record);
+        return RunWithoutGuard(request, host, engine, reportScoresUpTo, record);
     } catch (const std::exception& failure) {
         return Refuse(host, record, std::string("ERROR The run failed: ") + failure.what() + ".",
                       RunEnd::OutputIncomplete);
@@ -339,8 +339,9 @@ RunEnd RunCalibration(const RunRequest& request, RunHost& host, RunReport* repor
     RecordingHost recording(host);
     RunRecord record;
     record.engine = engine;
-    const RunEnd end =
-        RunGuarded(request, recording, engine, extras.summedScores && report != nullptr, record);
+    const int reportScoresUpTo =
+        extras.summedScores && report != nullptr ? extras.mostRawScore : -1;
+    const RunEnd end = RunGuarded(request, recording, engine, reportScoresUpTo, record);
     if (report == nullptr) return end;
     std::vector<ReportSection> fitSections = FitOfFinishedRun(request, end, record);
     for (ReportSection& section : ComparisonOfFinishedRun(request, end, record, recording)) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <limits>
+
 #include "core/estimation_outcome.h"
 #include "core/run_request.h"
 #include "estimation/engine_settings.h"
@@ -14,8 +16,11 @@ struct ReportExtras {
     std::string job;  // the request as a job file (JSON text)
     std::vector<ReportSection> sections;
     // Form the summed-score table of a finished run for the report even
-    // when no score table file is asked for (the results window shows it).
+    // when no score table file is asked for (the results window shows it),
+    // for tests whose highest raw score is at most mostRawScore: the table's
+    // cost grows with the items times the square of the raw scores.
     bool summedScores = false;
+    int mostRawScore = std::numeric_limits<int>::max();
 };
 
 // One whole calibration run, as "Go" or the runner starts it, in this order:

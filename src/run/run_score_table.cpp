@@ -1,28 +1,50 @@
 #include "run/run_score_table.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "linking/forms/ability_grid.h"
 #include "linking/tables/score_table.h"
+#include "linking/tables/scored_items.h"
 #include "linking/tables/test_curves.h"
 #include "output/result_file.h"
 
 namespace tarvo {
 namespace {
 
-// The run's items as a form of a, b and c as given: the model's fixed
-// values (c = 0, a common slope) are already in the table.
-linking::ItemForm FormOf(const ItemTable& items) {
-    linking::ItemForm form;
-    form.model = linking::FormModel::ThreePL;
-    form.id = items.AccNo;
-    form.a = items.a;
-    form.b = items.b;
-    form.c = items.c;
-    form.seA = items.seea;
-    form.seB = items.seeb;
-    form.seC = items.seec;
-    return form;
+// The run's items as the score table counts them: right/wrong items with
+// a, b and c as the table holds them (the model's fixed values, c = 0 or a
+// common slope, are already there); in a polytomous run the items scored
+// 0..m with their thresholds, by the run's model.
+std::vector<linking::ScoredItem> ScoredItemsOfRun(const RunRequest& request, const ItemTable& items,
+                                                  const EstimationOutcome& outcome) {
+    std::vector<linking::ScoredItem> scored(items.itemCount());
+    const bool cumulative = RulesOf(request.marginal.polytomous).cumulative;
+    for (std::size_t i = 0; i < scored.size(); ++i) {
+        linking::ScoredItem& item = scored[i];
+        item.a = items.a[i];
+        item.b[0] = items.b[i];
+        item.c = items.c[i];
+        if (i >= outcome.categories.size() || outcome.categories[i] <= 2) continue;
+        item.scoring =
+            cumulative ? linking::ItemScoring::Graded : linking::ItemScoring::PartialCredit;
+        item.categories = outcome.categories[i];
+        item.c = 0;
+        const std::vector<double>& b = outcome.thresholds[i];
+        std::copy(b.begin(), b.begin() + item.categories - 1, item.b.begin());
+    }
+    return scored;
+}
+
+// The first item whose parameters are not all finite, or nothing.
+std::optional<std::size_t> FirstUnfinished(const std::vector<linking::ScoredItem>& items) {
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const linking::ScoredItem& item = items[i];
+        bool finite = std::isfinite(item.a) && std::isfinite(item.c);
+        for (int k = 0; k + 1 < item.categories; ++k) finite = finite && std::isfinite(item.b[k]);
+        if (!finite) return i;
+    }
+    return std::nullopt;
 }
 
 bool Names(const std::string& file, const std::string& other) {
@@ -43,25 +65,30 @@ ScorePopulation ScorePopulationOfRun(const RunRequest& request, const Estimation
     return population;
 }
 
+int HighestScoreOfRun(const RunRequest& request, const ItemTable& items,
+                      const EstimationOutcome& outcome) {
+    return linking::HighestScore(ScoredItemsOfRun(request, items, outcome));
+}
+
 std::optional<SummedScoreReport> ScoreTableOfRun(const RunRequest& request, const ItemTable& items,
                                                  const EstimationOutcome& outcome,
                                                  std::string& problem) {
-    for (std::size_t i = 0; i < items.itemCount(); ++i) {
-        if (!std::isfinite(items.a[i]) || !std::isfinite(items.b[i]) ||
-            !std::isfinite(items.c[i])) {
-            problem = "item " + std::to_string(i + 1) + " has no finite a, b and c";
-            return std::nullopt;
-        }
+    const std::vector<linking::ScoredItem> scored = ScoredItemsOfRun(request, items, outcome);
+    if (const std::optional<std::size_t> item = FirstUnfinished(scored)) {
+        problem = "item " + std::to_string(*item + 1) +
+                  (scored[*item].scoring == linking::ItemScoring::RightWrong
+                       ? " has no finite a, b and c"
+                       : " has no finite slope and thresholds");
+        return std::nullopt;
     }
     SummedScoreReport table;
     table.population = ScorePopulationOfRun(request, outcome);
     table.overQuadrature = request.method == Method::Marginal;
     table.populationEstimated = table.overQuadrature && outcome.population.estimated;
     const ScorePopulation& p = table.population;
-    const linking::ItemForm form = FormOf(items);
     table.rows =
-        linking::SummedScoreTable(form, linking::NormalGrid(p.points, p.range, p.mean, p.sd));
-    table.curves = linking::MakeTestCurves(form, linking::CurveAbilities());
+        linking::SummedScoreTable(scored, linking::NormalGrid(p.points, p.range, p.mean, p.sd));
+    table.curves = linking::MakeTestCurves(scored, linking::CurveAbilities());
     return table;
 }
 

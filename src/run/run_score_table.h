@@ -17,8 +17,14 @@ namespace tarvo {
 // it), the request's score population for the classic estimator.
 ScorePopulation ScorePopulationOfRun(const RunRequest& request, const EstimationOutcome& outcome);
 
-// The table and the test curves of the run's final items; nothing, with
-// why in problem, when an item has no finite a, b and c.
+// The highest raw score of the run's items: their count, or in a
+// polytomous run the sum of their highest scores.
+int HighestScoreOfRun(const RunRequest& request, const ItemTable& items,
+                      const EstimationOutcome& outcome);
+
+// The table and the test curves of the run's final items, right/wrong and
+// (in a polytomous run) scored 0..m; nothing, with why in problem, when an
+// item's parameters are not all finite.
 std::optional<SummedScoreReport> ScoreTableOfRun(const RunRequest& request, const ItemTable& items,
                                                  const EstimationOutcome& outcome,
                                                  std::string& problem);

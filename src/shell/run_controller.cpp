@@ -31,12 +31,11 @@ bool RunController::Start(RunRequest request) {
             // result file is the same either way.
             RunReport* report = viewer_ != nullptr ? &report_ : nullptr;
             // The results window shows the run's score table, for tests of
-            // up to 200 items: its maximum-likelihood column runs the
-            // summed-score recursion at every step of its search, a cost that
-            // grows with the cube of the items (well under a second at 200,
-            // about a minute at 1,000).
+            // up to 1,000 raw score points (under a second for 1,000
+            // right/wrong items).
             ReportExtras extras;
-            extras.summedScores = request.settings.itemCount <= 200;
+            extras.summedScores = true;
+            extras.mostRawScore = 1000;
             outcome = RunCalibration(request, *host, report, EngineSettings{}, extras);
         } catch (...) {
             // Nothing crosses the thread: a failed run ends like any other.

@@ -154,7 +154,11 @@ TEST(RequestOptions, ARequestRunsAgainFromItsOptions) {
          {"scoring", "ml"},
          {"em-cycles", "40"},
          {"em-tolerance", "0.000001"}},
-        {{"method", "mml"}, {"model", "gpcm"}, {"binary-model", "1pl"}, {"collapse-empty", "yes"}},
+        {{"method", "mml"},
+         {"model", "gpcm"},
+         {"binary-model", "1pl"},
+         {"collapse-empty", "yes"},
+         {"score-table", "scores.csv"}},
         {{"mode", "5"},
          {"item-file", "i.itm"},
          {"method", "mml"},
@@ -280,7 +284,6 @@ TEST(RequestParser, PolytomousModelsTakeABinaryModelForRightWrongItems) {
         {{"method", "mml"}, {"binary-model", "2pl"}},
         {{"method", "mml"}, {"collapse-empty", "yes"}},
         {{"model", "grm"}},
-        {{"method", "mml"}, {"model", "grm"}, {"score-table", "t.csv"}},
     };
     for (const OptionList& options : refused) {
         const RequestCheck check = Parse(options);

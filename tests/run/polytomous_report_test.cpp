@@ -15,6 +15,7 @@
 #include "request/option_table.h"
 #include "request/request_parser.h"
 #include "run/calibration_run.h"
+#include "support/run_fixture.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
 
@@ -30,19 +31,19 @@ std::string MixedFile() {
 }
 
 RunReport RunMixed(const std::string& responses, int items, const std::string& output,
-                   const char* model) {
-    const Options options = {{"response-file", responses},
-                             {"item-count", std::to_string(items)},
-                             {"response-start", "20"},
-                             {"examinee-id-start", "1"},
-                             {"examinee-id-length", "8"},
-                             {"output-file", output},
-                             {"method", "mml"},
-                             {"model", model},
-                             // Three threads whatever the machine: the
-                             // threaded E-step and information run under
-                             // ThreadSanitizer here.
-                             {"threads", "3"}};
+                   const char* model, const std::string& scoreTable = "") {
+    Options options = {{"response-file", responses},
+                       {"item-count", std::to_string(items)},
+                       {"response-start", "20"},
+                       {"examinee-id-start", "1"},
+                       {"examinee-id-length", "8"},
+                       {"output-file", output},
+                       {"method", "mml"},
+                       {"model", model},
+                       // Three threads whatever the machine: the threaded
+                       // E-step and information run under ThreadSanitizer here.
+                       {"threads", "3"}};
+    if (!scoreTable.empty()) options.emplace_back("score-table", scoreTable);
     request::RequestTexts texts;
     for (const auto& [name, value] : options) {
         EXPECT_EQ(request::ApplyOption(name, value, texts), "") << name;
@@ -74,7 +75,8 @@ bool Mentions(const RunReport& report, const char* words) {
 
 TEST(PolytomousReport, MixedRunJudgesEveryItemByItsOwnModel) {
     const test_support::TempDir dir;
-    const RunReport mixed = RunMixed(MixedFile(), 40, dir.File("mixed.csv"), "grm");
+    const RunReport mixed =
+        RunMixed(MixedFile(), 40, dir.File("mixed.csv"), "grm", dir.File("scores.csv"));
     ASSERT_EQ(mixed.itemRows.size(), 40u);
     EXPECT_EQ(mixed.model, "grm");
     EXPECT_EQ(mixed.binaryModel, "3pl");
@@ -125,6 +127,27 @@ TEST(PolytomousReport, MixedRunJudgesEveryItemByItsOwnModel) {
         aboveValid = aboveValid || person.rawScore > person.nvalid;
     }
     EXPECT_TRUE(aboveValid) << "scores of 2 and 3 count as such";
+
+    // The score table counts the summed score, 0 .. 30 + 10 * 3.
+    ASSERT_TRUE(mixed.summedScores);
+    const std::vector<linking::ScoreRow>& table = mixed.summedScores->rows;
+    ASSERT_EQ(table.size(), 61u);
+    EXPECT_EQ(test_support::CrLfLines(test_support::ReadFile(dir.File("scores.csv"))).size(), 62u);
+    double total = 0;
+    for (std::size_t s = 0; s < table.size(); ++s) {
+        total += table[s].proportion;
+        if (s > 0) {
+            EXPECT_GT(table[s].eap, table[s - 1].eap) << s;
+        }
+        if (s >= 20 && s < 60) {
+            EXPECT_TRUE(std::isfinite(table[s].ml)) << s;
+        }
+    }
+    EXPECT_NEAR(total, 1, 1e-12);
+    EXPECT_TRUE(std::isnan(table.back().ml));
+    const linking::TestCurves& curves = mixed.summedScores->curves;
+    EXPECT_GT(curves.expected.back(), 55);
+    EXPECT_LT(curves.expected.back(), 60);
 }
 
 TEST(PolytomousReport, ReverseScoredItemIsStillFlaggedNegative) {

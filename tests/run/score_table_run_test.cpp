@@ -122,6 +122,22 @@ TEST(ScoreTableRun, TheMarginalRunFormsItOverItsQuadratureAndEstimatedPopulation
                       linking::NormalGrid(21, 6, report.population.mean, report.population.sd)));
 }
 
+TEST(ScoreTableRun, TheReportFormsItsOwnTableOnlyUpToTheHighestRawScoreAskedFor) {
+    RunFixture data(60, 8);
+    data.WriteFiles();
+    for (const int most : {7, 8}) {
+        ScriptedHost host = data.Host(3);
+        const RunRequest request = test_support::RequestOf(host.texts, host.mode);
+        ReportExtras extras;
+        extras.summedScores = true;
+        extras.mostRawScore = most;
+        RunReport report;
+        ASSERT_EQ(RunCalibration(request, host, &report, EngineSettings{}, extras),
+                  RunEnd::Finished);
+        EXPECT_EQ(report.summedScores.has_value(), most == 8) << most;
+    }
+}
+
 TEST(ScoreTableRun, AFileThatWouldDestroyAnInputIsRefusedAndOneThatCannotBeWrittenIsTold) {
     RunFixture data(60, 6);
     data.WriteFiles();

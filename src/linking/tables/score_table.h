@@ -4,6 +4,7 @@
 
 #include "linking/forms/ability_grid.h"
 #include "linking/forms/item_form.h"
+#include "linking/tables/scored_items.h"
 
 // The summed-score table of a form: for each raw score, the ability it
 // stands for and how many examinees the population gives it.
@@ -22,7 +23,10 @@ struct ScoreRow {
 // expected proportions, and the ML ability where the score's likelihood has
 // its highest value at a finite theta (never for 0 and the top score, and
 // not for low scores of 3PL items whose likelihood is highest where theta
-// goes to minus infinity, at the sum of the c's).
+// goes to minus infinity, at the sum of the c's). The raw score of items
+// scored 0..m is the sum of their scores.
+std::vector<ScoreRow> SummedScoreTable(const std::vector<ScoredItem>& items,
+                                       const AbilityGrid& population);
 std::vector<ScoreRow> SummedScoreTable(const ItemForm& items, const AbilityGrid& population);
 
 }  // namespace tarvo::linking

@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "irt/item_curve.h"
-#include "irt/item_information.h"
 
 namespace tarvo::linking {
 
@@ -15,19 +14,24 @@ double ExpectedScore(const ItemForm& items, double theta) {
     return sum;
 }
 
-TestCurves MakeTestCurves(const ItemForm& items, const std::vector<double>& theta) {
+TestCurves MakeTestCurves(const std::vector<ScoredItem>& items, const std::vector<double>& theta) {
     TestCurves curves;
     curves.theta = theta;
     for (const double t : theta) {
-        double information = 0;
-        for (std::size_t i = 0; i < items.size(); ++i) {
-            information += ItemInformation(t, items.a[i], items.b[i], items.c[i]);
+        double expected = 0, information = 0;
+        for (const ScoredItem& item : items) {
+            expected += ExpectedItemScore(item, t);
+            information += ScoredItemInformation(item, t);
         }
-        curves.expected.push_back(ExpectedScore(items, t));
+        curves.expected.push_back(expected);
         curves.information.push_back(information);
         curves.se.push_back(information > 0 ? 1 / std::sqrt(information) : INFINITY);
     }
     return curves;
+}
+
+TestCurves MakeTestCurves(const ItemForm& items, const std::vector<double>& theta) {
+    return MakeTestCurves(ScoredItemsOf(items), theta);
 }
 
 std::vector<double> CurveAbilities() {

@@ -6,11 +6,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <vector>
 
 #include "irt/item_information.h"
+#include "irt/summed_scores.h"
 #include "linking/forms/transform.h"
 #include "linking/methods/link_methods.h"
 #include "linking/reference_forms.h"
+#include "linking/tables/scored_items.h"
 #include "linking/tables/test_curves.h"
 #include "linking/tables/true_score_equating.h"
 
@@ -86,6 +90,213 @@ TEST(SummedScoreTable, TwoPlItemsHaveAnMlAbilityForEveryInnerScore) {
         }
         EXPECT_GT(table[s].eap, table[s - 1].eap);
     }
+}
+
+// A small mixed test: three right/wrong items, a graded item scored 0..3
+// and a partial credit item scored 0..2 (raw scores 0..8).
+std::vector<ScoredItem> MixedTest() {
+    std::vector<ScoredItem> items(5);
+    const double rightWrong[3][3] = {{1.2, -0.5, 0.2}, {0.8, 0.3, 0.15}, {1.5, 1.0, 0}};
+    for (int i = 0; i < 3; ++i) {
+        items[i].a = rightWrong[i][0];
+        items[i].b[0] = rightWrong[i][1];
+        items[i].c = rightWrong[i][2];
+    }
+    items[3].scoring = ItemScoring::Graded;
+    items[3].categories = 4;
+    items[3].a = 1.1;
+    items[3].b = {-1, 0.2, 1.3};
+    items[4].scoring = ItemScoring::PartialCredit;
+    items[4].categories = 3;
+    items[4].a = 0.7;
+    items[4].b = {-0.4, 0.9};
+    return items;
+}
+
+// Each category's probability written out from the models' definitions.
+std::vector<double> CategoriesByDefinition(const ScoredItem& item, double t) {
+    auto logistic = [](double z) { return 1 / (1 + std::exp(-z)); };
+    const double slope = 1.7 * item.a;
+    const int m = item.categories - 1;
+    std::vector<double> p(item.categories);
+    if (item.scoring == ItemScoring::RightWrong) {
+        p[1] = item.c + (1 - item.c) * logistic(slope * (t - item.b[0]));
+        p[0] = 1 - p[1];
+    } else if (item.scoring == ItemScoring::Graded) {
+        for (int k = 0; k <= m; ++k) {
+            const double atLeast = k == 0 ? 1 : logistic(slope * (t - item.b[k - 1]));
+            const double above = k == m ? 0 : logistic(slope * (t - item.b[k]));
+            p[k] = atLeast - above;
+        }
+    } else {
+        double sum = 0, logit = 0;
+        for (int k = 0; k <= m; ++k) {
+            if (k > 0) logit += slope * (t - item.b[k - 1]);
+            p[k] = std::exp(logit);
+            sum += p[k];
+        }
+        for (double& share : p) share /= sum;
+    }
+    return p;
+}
+
+// P(raw score = s | t) over every response pattern.
+std::vector<double> EveryPatternSummed(const std::vector<ScoredItem>& items, double t) {
+    std::vector<std::vector<double>> p;
+    int highest = 0;
+    for (const ScoredItem& item : items) {
+        p.push_back(CategoriesByDefinition(item, t));
+        highest += item.categories - 1;
+    }
+    std::vector<double> likelihood(highest + 1, 0.0);
+    std::vector<int> pattern(items.size(), 0);
+    while (true) {
+        double product = 1;
+        int score = 0;
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            product *= p[i][pattern[i]];
+            score += pattern[i];
+        }
+        likelihood[score] += product;
+        std::size_t i = 0;
+        while (i < items.size() && ++pattern[i] == items[i].categories) pattern[i++] = 0;
+        if (i == items.size()) break;
+    }
+    return likelihood;
+}
+
+// A maximum by golden sections: the way the table's ML abilities were
+// once found, kept here as the independent check of the faster search.
+double GoldenMaximum(const std::function<double(double)>& f, double low, double high) {
+    const double ratio = (std::sqrt(5.0) - 1) / 2;
+    while (high - low > 1e-10) {
+        const double x1 = high - ratio * (high - low), x2 = low + ratio * (high - low);
+        if (f(x1) < f(x2)) {
+            low = x1;
+        } else {
+            high = x2;
+        }
+    }
+    return (low + high) / 2;
+}
+
+// The ML ability of every score by the grid of -10..10 in steps of 0.05 and
+// golden sections around its best point; NaN where the best point is an end
+// of the grid or no higher than the likelihood at either end of the scale.
+std::vector<double> IndependentMlAbilities(const std::function<std::vector<double>(double)>& of) {
+    std::vector<std::vector<double>> grid;
+    for (int k = 0; k <= 400; ++k) grid.push_back(of(-10 + 0.05 * k));
+    const std::vector<double> low = of(-200), high = of(200);
+    std::vector<double> ml(low.size(), NAN);
+    for (std::size_t s = 0; s < ml.size(); ++s) {
+        int best = 0;
+        for (int k = 1; k <= 400; ++k) best = grid[k][s] > grid[best][s] ? k : best;
+        if (best == 0 || best == 400 || !(grid[best][s] > low[s]) || !(grid[best][s] > high[s])) {
+            continue;
+        }
+        ml[s] = GoldenMaximum([&](double t) { return of(t)[s]; }, -10 + 0.05 * (best - 1),
+                              -10 + 0.05 * (best + 1));
+    }
+    return ml;
+}
+
+TEST(SummedScoreTable, OfAMixedTestAgreesWithEveryPatternSummed) {
+    // Also with the graded item turned round (a < 0): as theta grows it
+    // falls to 0 while the others rise to their tops, so the likelihood of
+    // 8 - 3 = 5 is highest where theta goes to infinity.
+    for (const bool turned : {false, true}) {
+        std::vector<ScoredItem> items = MixedTest();
+        if (turned) {
+            items[3].a = -1.1;
+            items[3].b = {1.3, 0.2, -1};
+        }
+        const AbilityGrid population = NormalGrid(31, 5, 0.2, 1.1);
+        const std::vector<ScoreRow> table = SummedScoreTable(items, population);
+        ASSERT_EQ(table.size(), 9u);
+        const auto patterns = [&](double t) { return EveryPatternSummed(items, t); };
+        const std::vector<double> ml = IndependentMlAbilities(patterns);
+        std::size_t withMl = 0;
+        for (std::size_t s = 0; s < 9; ++s) {
+            double mass = 0, first = 0, second = 0;
+            for (std::size_t q = 0; q < population.size(); ++q) {
+                const double w = population.weight[q] * patterns(population.theta[q])[s];
+                mass += w;
+                first += w * population.theta[q];
+                second += w * population.theta[q] * population.theta[q];
+            }
+            EXPECT_NEAR(table[s].proportion, mass, 1e-13) << s;
+            EXPECT_NEAR(table[s].eap, first / mass, 1e-11) << s;
+            EXPECT_NEAR(table[s].eapSd, std::sqrt(second / mass - std::pow(first / mass, 2)), 1e-9)
+                << s;
+            EXPECT_EQ(std::isnan(table[s].ml), std::isnan(ml[s])) << s << ": " << table[s].ml;
+            if (!std::isnan(ml[s])) {
+                EXPECT_NEAR(table[s].ml, ml[s], 1e-7) << s;
+                ++withMl;
+            }
+        }
+        if (turned) {
+            EXPECT_TRUE(std::isnan(table[5].ml));
+        } else {
+            // Every score but 0 and the top has one: the c's sum to 0.35.
+            EXPECT_EQ(withMl, 7u);
+        }
+    }
+}
+
+TEST(SummedScoreTable, FindsTheMlAbilitiesOfSteepItemsAsCloselyAsAFullSearch) {
+    // Slopes up to 4.7: each likelihood is narrow and far from a parabola
+    // over the search grid's steps.
+    ItemForm form;
+    form.Resize(40);
+    for (std::size_t i = 0; i < 40; ++i) {
+        form.a[i] = 1.5 + 0.08 * static_cast<double>(i % 11) * 4;
+        form.b[i] = -2.5 + 0.125 * static_cast<double>(i);
+        form.c[i] = 0.05 * static_cast<double>(i % 4);
+    }
+    const auto recursion = [&](double t) {
+        std::vector<double> correct(40), out(41);
+        for (std::size_t i = 0; i < 40; ++i) {
+            correct[i] = CurveAt(t, form.a[i], form.b[i], form.c[i]).p;
+        }
+        SummedScoreLikelihoods(correct, 1, out);
+        return out;
+    };
+    const std::vector<double> ml = IndependentMlAbilities(recursion);
+    const std::vector<ScoreRow> table = SummedScoreTable(form, NormalGrid(61, 6));
+    ASSERT_EQ(table.size(), 41u);
+    for (std::size_t s = 0; s <= 40; ++s) {
+        EXPECT_EQ(std::isnan(table[s].ml), std::isnan(ml[s])) << s;
+        if (!std::isnan(ml[s])) {
+            EXPECT_NEAR(table[s].ml, ml[s], 1e-7) << s;
+        }
+    }
+}
+
+TEST(ScoredItems, CategoryCurvesAreTheModelsAndTheirSlopes) {
+    for (const ScoredItem& item : MixedTest()) {
+        for (const double t : {-2.3, 0.1, 1.7}) {
+            CategoryCurves curves;
+            CategoryCurvesAt(item, t, curves);
+            const std::vector<double> p = CategoriesByDefinition(item, t);
+            const std::vector<double> up = CategoriesByDefinition(item, t + 1e-6);
+            const std::vector<double> down = CategoriesByDefinition(item, t - 1e-6);
+            double expected = 0, information = 0;
+            for (int k = 0; k < item.categories; ++k) {
+                EXPECT_NEAR(curves.p[k], p[k], 1e-14);
+                const double slope = (up[k] - down[k]) / 2e-6;
+                EXPECT_NEAR(curves.first[k], slope, 1e-8);
+                expected += k * p[k];
+                information += slope * slope / p[k];
+            }
+            EXPECT_NEAR(ExpectedItemScore(item, t), expected, 1e-14);
+            EXPECT_NEAR(ScoredItemInformation(item, t), information, 1e-7);
+        }
+    }
+    // The test curves sum the items'.
+    const TestCurves curves = MakeTestCurves(MixedTest(), {0.4});
+    double expected = 0;
+    for (const ScoredItem& item : MixedTest()) expected += ExpectedItemScore(item, 0.4);
+    EXPECT_NEAR(curves.expected[0], expected, 1e-14);
 }
 
 TEST(TestCurves, AreTheSumsOfTheItemCurves) {
