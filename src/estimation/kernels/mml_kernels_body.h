@@ -200,6 +200,58 @@ void CrossTile(const double* a, std::size_t lda, const double* b, std::size_t ld
     Store(c + 3 * ldc, c3);
 }
 
+template <std::size_t Kinds>
+TARVO_INLINE void MeanScoresOf(const ScoreTablesView& t, const double* correct, const double* valid,
+                               const double* w, int first, int last, double* out,
+                               std::size_t panelStride) {
+    const std::size_t blocks = t.width / 8;
+    for (std::size_t block = 0; block < blocks; ++block) {
+        const std::size_t at = block * 8;
+        const Vd x = Load(correct + at);
+        const Vi counted = (Load(valid + at) == 0.0) == 0;
+        Vd sum[Kinds];
+        for (std::size_t u = 0; u < Kinds; ++u) sum[u] = Splat(0.0);
+        for (int k = first; k <= last; ++k) {
+            const std::size_t point = static_cast<std::size_t>(k);
+            const Vd e =
+                Select(counted, w[k] * (x - Load(t.prob + point * t.width + at)), Splat(0.0));
+            for (std::size_t u = 0; u < Kinds; ++u) {
+                sum[u] += e * Load(t.factor + (point * Kinds + u) * t.width + at);
+            }
+        }
+        for (std::size_t u = 0; u < Kinds; ++u) {
+            Store(out + (u * blocks + block) * panelStride, sum[u]);
+        }
+    }
+}
+
+void MeanScores(const ScoreTablesView& t, const double* correct, const double* valid,
+                const double* w, int first, int last, double* out, std::size_t panelStride) {
+    switch (t.kinds) {
+        case 1:
+            MeanScoresOf<1>(t, correct, valid, w, first, last, out, panelStride);
+            break;
+        case 2:
+            MeanScoresOf<2>(t, correct, valid, w, first, last, out, panelStride);
+            break;
+        default:
+            MeanScoresOf<3>(t, correct, valid, w, first, last, out, panelStride);
+            break;
+    }
+}
+
+void ResidualRow(const double* correct, const double* valid, const double* prob, double weight,
+                 std::size_t width, double* residual, double* weighted, std::size_t panelStride) {
+    for (std::size_t at = 0, block = 0; at < width; at += 8, ++block) {
+        const Vd x = Load(correct + at);
+        const Vd v = Load(valid + at);
+        const Vd p = Load(prob + at);
+        Store(residual + block * panelStride, x - v * p);
+        Store(weighted + block * panelStride,
+              Select((v == 0.0) == 0, weight * (x - p), Splat(0.0)));
+    }
+}
+
 #undef TARVO_INLINE
 
 }  // namespace
