@@ -93,10 +93,19 @@ struct MarginalKernels {
     // sum to 1. The examinee's marginal log-likelihood is top + log(sum).
     PosteriorSums (*posterior)(const PatternTablesView& tables, const std::uint8_t* patterns,
                                double* weights);
-    // Adds the weights of points first..last to the examinee's row of every
-    // group in sums (laid out as tables.rows).
-    void (*addPosterior)(const PatternTablesView& tables, double* sums,
-                         const std::uint8_t* patterns, const double* weights, int first, int last);
+    // The posteriors of count examinees at once, each as posterior gives
+    // it: patterns one row of groups per examinee, weights count rows of
+    // stride, and each examinee's sums. The rows are taken a few groups at
+    // a time for the whole batch, so that those groups' rows in use stay in
+    // the first cache.
+    void (*posteriors)(const PatternTablesView& tables, const std::uint8_t* patterns,
+                       std::size_t count, double* weights, PosteriorSums* sums);
+    // Adds each of count examinees' weights (their points first..last) to
+    // its row of every group in sums (laid out as tables.rows), group after
+    // group; every row gets its examinees' weights in their order.
+    void (*addPosteriors)(const PatternTablesView& tables, double* sums,
+                          const std::uint8_t* patterns, std::size_t count, const double* weights,
+                          const PosteriorSums* ranges);
     // sum over the points of correct log P + wrong log Q with its exact
     // derivatives; points with neither count add nothing.
     ItemObjectiveSums (*itemObjective)(const ItemCountsView& counts, double a, double b, double c);

@@ -13,7 +13,8 @@ const MarginalKernels* Avx2MarginalKernels() {
 #ifdef TARVO_X86_KERNELS
     static constexpr MarginalKernels kKernels{"avx2",
                                               mml_kernels_avx2::Posterior,
-                                              mml_kernels_avx2::AddPosterior,
+                                              mml_kernels_avx2::Posteriors,
+                                              mml_kernels_avx2::AddPosteriors,
                                               mml_kernels_avx2::ItemObjective,
                                               mml_kernels_avx2::CrossTile,
                                               mml_kernels_avx2::MeanScores,
