@@ -27,8 +27,8 @@ typedef double Quad __attribute__((vector_size(32)));
 #endif
 
 TARVO_FLOOR_TARGET double RowTraffic(const std::vector<double>& tables, std::vector<double>& sums,
-                                     const std::vector<std::uint8_t>& patterns,
-                                     std::size_t groups, std::size_t persons) {
+                                     const std::vector<std::uint8_t>& patterns, std::size_t groups,
+                                     std::size_t persons) {
     Quad w[kPoints / 4];
     double sink = 0;
     for (std::size_t j = 0; j < persons; ++j) {
