@@ -9,6 +9,7 @@
 #include "child_run.h"
 #include "quiet_host.h"
 #include "run/calibration_run.h"
+#include "thread_time.h"
 
 namespace tarvo::bench {
 
@@ -19,11 +20,12 @@ constexpr const char* kChildFlag = "--child-mml";
 using Clock = std::chrono::steady_clock;
 
 // A quiet host that notes when the marginal estimator's phases begin, from
-// its progress lines: the EM cycles, the standard errors and the scoring.
+// its progress lines: the EM cycles, the standard errors and the scoring,
+// in wall time and in the process's processor time.
 class PhaseHost final : public QuietHost {
   public:
     void ProgressSet(int, const std::string& text) override {
-        const auto now = Clock::now();
+        const Moment now{Clock::now(), ProcessCpuSeconds()};
         if (text.rfind("EM cycle ", 0) == 0) {
             if (cycles_++ == 0) firstCycle_ = now;
             lastCycle_ = now;
@@ -37,14 +39,22 @@ class PhaseHost final : public QuietHost {
     double SecondsPerCycle() const {
         return cycles_ < 2 ? 0 : Seconds(firstCycle_, lastCycle_) / (cycles_ - 1);
     }
+    double CpuPerCycle() const {
+        return cycles_ < 2 ? 0 : (lastCycle_.cpu - firstCycle_.cpu) / (cycles_ - 1);
+    }
     double ErrorSeconds() const { return Seconds(errors_, scoring_); }
+    double ErrorCpu() const { return scoring_.cpu - errors_.cpu; }
 
   private:
-    static double Seconds(Clock::time_point from, Clock::time_point to) {
-        return std::chrono::duration<double>(to - from).count();
+    struct Moment {
+        Clock::time_point wall;
+        double cpu = 0;
+    };
+    static double Seconds(const Moment& from, const Moment& to) {
+        return std::chrono::duration<double>(to.wall - from.wall).count();
     }
     int cycles_ = 0;
-    Clock::time_point firstCycle_, lastCycle_, errors_, scoring_;
+    Moment firstCycle_, lastCycle_, errors_, scoring_;
 };
 
 }  // namespace
@@ -58,8 +68,9 @@ MarginalMeasure RunMarginalInChild(unsigned threads, const DataSet& data, const 
     MarginalMeasure m;
     m.peakKiB = reply.peakKiB;
     m.heapKiB = reply.heapKiB;
-    if (std::sscanf(reply.text.c_str(), "ok %lf %d %d %lf %lf %lf", &m.wall, &m.cycles,
-                    &m.converged, &m.logLikelihood, &m.secondsPerCycle, &m.errorSeconds) == 6) {
+    if (std::sscanf(reply.text.c_str(), "ok %lf %d %d %lf %lf %lf %lf %lf %lf", &m.wall, &m.cycles,
+                    &m.converged, &m.logLikelihood, &m.secondsPerCycle, &m.errorSeconds,
+                    &m.cpuPerCycle, &m.errorCpu, &m.runCpu) == 9) {
         m.ok = true;
     } else {
         m.error = reply.text.empty() ? "child ended without a reply" : reply.text;
@@ -98,6 +109,7 @@ int MarginalChildMain(int argc, char** argv) {
     RunReport report;
     const std::size_t heapAtStart = HeapAtStart();
     const auto start = std::chrono::steady_clock::now();
+    const double cpuAtStart = ProcessCpuSeconds();
     const MarginalSettings settings =
         std::strcmp(argv[8], "no-priors") == 0 ? WithoutPriors() : MarginalSettings{};
     const RunEnd outcome = RunCalibration(RequestFor(texts, 3, threads, &settings), host, &report);
@@ -106,10 +118,12 @@ int MarginalChildMain(int argc, char** argv) {
         std::printf("fail run did not finish: %s\n", host.Messages().c_str());
         return 1;
     }
-    std::printf("ok %.6f %d %d %.6f %.6f %.6f\n",
+    const double runCpu = ProcessCpuSeconds() - cpuAtStart;
+    std::printf("ok %.6f %d %d %.6f %.6f %.6f %.6f %.6f %.6f\n",
                 std::chrono::duration<double>(end - start).count(), report.loop.passes,
                 report.loop.end == LoopEnd::Settled ? 1 : 0, report.logLikelihood,
-                host.SecondsPerCycle(), host.ErrorSeconds());
+                host.SecondsPerCycle(), host.ErrorSeconds(), host.CpuPerCycle(), host.ErrorCpu(),
+                runCpu);
     PrintMemoryLine(heapAtStart);
     return 0;
 }

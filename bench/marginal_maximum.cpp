@@ -53,7 +53,7 @@ void PrintMaximumSection(const std::string& dataDir, unsigned threads, bool quic
         "| wall s (OpenMx) |\n");
     std::printf("|---|---|---|---|---|---|---|---|---|---|---|\n");
     for (const MarginalSet& s : kMarginalSets) {
-        if (quick && s.large) continue;
+        if ((quick && s.large) || !s.withReference) continue;
         if (!only.empty() && (std::string("mml ") + s.name).find(only) == std::string::npos)
             continue;
         DataSet data;

@@ -11,9 +11,14 @@ namespace tarvo {
 
 const MarginalKernels* Avx2MarginalKernels() {
 #ifdef TARVO_X86_KERNELS
-    static constexpr MarginalKernels kKernels{
-        "avx2", mml_kernels_avx2::Posterior, mml_kernels_avx2::AddPosterior,
-        mml_kernels_avx2::ItemObjective, mml_kernels_avx2::CrossTile};
+    static constexpr MarginalKernels kKernels{"avx2",
+                                              mml_kernels_avx2::Posterior,
+                                              mml_kernels_avx2::Posteriors,
+                                              mml_kernels_avx2::AddPosteriors,
+                                              mml_kernels_avx2::ItemObjective,
+                                              mml_kernels_avx2::CrossTile,
+                                              mml_kernels_avx2::MeanScores,
+                                              mml_kernels_avx2::ResidualRow};
     return &kKernels;
 #else
     return nullptr;

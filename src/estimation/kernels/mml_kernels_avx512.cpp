@@ -11,9 +11,14 @@ namespace tarvo {
 
 const MarginalKernels* Avx512MarginalKernels() {
 #ifdef TARVO_X86_KERNELS
-    static constexpr MarginalKernels kKernels{
-        "avx512", mml_kernels_avx512::Posterior, mml_kernels_avx512::AddPosterior,
-        mml_kernels_avx512::ItemObjective, mml_kernels_avx512::CrossTile};
+    static constexpr MarginalKernels kKernels{"avx512",
+                                              mml_kernels_avx512::Posterior,
+                                              mml_kernels_avx512::Posteriors,
+                                              mml_kernels_avx512::AddPosteriors,
+                                              mml_kernels_avx512::ItemObjective,
+                                              mml_kernels_avx512::CrossTile,
+                                              mml_kernels_avx512::MeanScores,
+                                              mml_kernels_avx512::ResidualRow};
     return &kKernels;
 #else
     return nullptr;

@@ -37,24 +37,9 @@ TARVO_INLINE void AddRowsOfStrip(const PatternTablesView& t, const std::uint8_t*
     for (std::size_t v = 0; v < Blocks; ++v) Store(w + from + v * 8, sum[v]);
 }
 
-PosteriorSums Posterior(const PatternTablesView& t, const std::uint8_t* patterns, double* w) {
-    const std::size_t stride = t.stride;
-    for (std::size_t from = 0; from < stride; from += kStripBlocks * 8) {
-        switch ((stride - from) / 8) {
-            case 1:
-                AddRowsOfStrip<1>(t, patterns, from, w);
-                break;
-            case 2:
-                AddRowsOfStrip<2>(t, patterns, from, w);
-                break;
-            case 3:
-                AddRowsOfStrip<3>(t, patterns, from, w);
-                break;
-            default:
-                AddRowsOfStrip<kStripBlocks>(t, patterns, from, w);
-                break;
-        }
-    }
+// Turns log weights (stride of them) into the posterior: the largest, the
+// kept range, exp of the differences, their sum and the scaled weights.
+TARVO_INLINE PosteriorSums Normalised(std::size_t stride, double* w) {
     PosteriorSums out;
     Vd top = Load(w);
     for (std::size_t k = 8; k < stride; k += 8) top = Max(top, Load(w + k));
@@ -88,15 +73,74 @@ PosteriorSums Posterior(const PatternTablesView& t, const std::uint8_t* patterns
     return out;
 }
 
-void AddPosterior(const PatternTablesView& t, double* sums, const std::uint8_t* patterns,
-                  const double* w, int first, int last) {
-    // Whole blocks: the weights outside the range are 0, and adding 0 to a
-    // sum of weights leaves it as it is.
-    const std::size_t from = static_cast<std::size_t>(first) / 8 * 8;
-    const std::size_t to = static_cast<std::size_t>(last) / 8 * 8 + 8;
-    for (std::size_t g = 0; g < t.groups; ++g) {
-        double* row = sums + (g * t.patterns + patterns[g]) * t.stride;
-        for (std::size_t k = from; k < to; k += 8) Store(row + k, Load(row + k) + Load(w + k));
+// Groups whose rows one pass over a batch of examinees adds: their tables'
+// rows in use stay in the first cache while the batch goes by.
+constexpr std::size_t kBatchGroups = 4;
+
+PosteriorSums Posterior(const PatternTablesView& t, const std::uint8_t* patterns, double* w) {
+    const std::size_t stride = t.stride;
+    for (std::size_t from = 0; from < stride; from += kStripBlocks * 8) {
+        switch ((stride - from) / 8) {
+            case 1:
+                AddRowsOfStrip<1>(t, patterns, from, w);
+                break;
+            case 2:
+                AddRowsOfStrip<2>(t, patterns, from, w);
+                break;
+            case 3:
+                AddRowsOfStrip<3>(t, patterns, from, w);
+                break;
+            default:
+                AddRowsOfStrip<kStripBlocks>(t, patterns, from, w);
+                break;
+        }
+    }
+    return Normalised(stride, w);
+}
+
+void Posteriors(const PatternTablesView& t, const std::uint8_t* patterns, std::size_t count,
+                double* weights, PosteriorSums* sums) {
+    const std::size_t stride = t.stride;
+    for (std::size_t b = 0; b < count; ++b) {
+        for (std::size_t k = 0; k < stride; k += 8) {
+            Store(weights + b * stride + k, Load(t.logWeight + k));
+        }
+    }
+    // Each lane adds the groups' rows in group order, as Posterior does.
+    for (std::size_t g = 0; g < t.groups; g += kBatchGroups) {
+        const std::size_t last = g + kBatchGroups < t.groups ? g + kBatchGroups : t.groups;
+        for (std::size_t b = 0; b < count; ++b) {
+            const std::uint8_t* own = patterns + b * t.groups;
+            const double* rows[kBatchGroups];
+            for (std::size_t q = g; q < last; ++q) {
+                rows[q - g] = t.rows + (q * t.patterns + own[q]) * t.stride;
+            }
+            double* w = weights + b * stride;
+            for (std::size_t k = 0; k < stride; k += 8) {
+                Vd sum = Load(w + k);
+                for (std::size_t q = 0; q < last - g; ++q) sum += Load(rows[q] + k);
+                Store(w + k, sum);
+            }
+        }
+    }
+    for (std::size_t b = 0; b < count; ++b) sums[b] = Normalised(stride, weights + b * stride);
+}
+
+void AddPosteriors(const PatternTablesView& t, double* sums, const std::uint8_t* patterns,
+                   std::size_t count, const double* weights, const PosteriorSums* ranges) {
+    // Examinee after examinee: every row of sums gets its examinees'
+    // weights in their order (taking the batch group by group instead was
+    // slower: an examinee's rows are apart, two with the same pattern are
+    // not). Whole blocks: the weights outside the range are 0, and adding 0
+    // to a sum of weights leaves it as it is.
+    for (std::size_t b = 0; b < count; ++b) {
+        const std::size_t from = static_cast<std::size_t>(ranges[b].first) / 8 * 8;
+        const std::size_t to = static_cast<std::size_t>(ranges[b].last) / 8 * 8 + 8;
+        const double* w = weights + b * t.stride;
+        for (std::size_t g = 0; g < t.groups; ++g) {
+            double* row = sums + (g * t.patterns + patterns[b * t.groups + g]) * t.stride;
+            for (std::size_t k = from; k < to; k += 8) Store(row + k, Load(row + k) + Load(w + k));
+        }
     }
 }
 
@@ -198,6 +242,58 @@ void CrossTile(const double* a, std::size_t lda, const double* b, std::size_t ld
     Store(c + ldc, c1);
     Store(c + 2 * ldc, c2);
     Store(c + 3 * ldc, c3);
+}
+
+template <std::size_t Kinds>
+TARVO_INLINE void MeanScoresOf(const ScoreTablesView& t, const double* correct, const double* valid,
+                               const double* w, int first, int last, double* out,
+                               std::size_t panelStride) {
+    const std::size_t blocks = t.width / 8;
+    for (std::size_t block = 0; block < blocks; ++block) {
+        const std::size_t at = block * 8;
+        const Vd x = Load(correct + at);
+        const Vi counted = (Load(valid + at) == 0.0) == 0;
+        Vd sum[Kinds];
+        for (std::size_t u = 0; u < Kinds; ++u) sum[u] = Splat(0.0);
+        for (int k = first; k <= last; ++k) {
+            const std::size_t point = static_cast<std::size_t>(k);
+            const Vd e =
+                Select(counted, w[k] * (x - Load(t.prob + point * t.width + at)), Splat(0.0));
+            for (std::size_t u = 0; u < Kinds; ++u) {
+                sum[u] += e * Load(t.factor + (point * Kinds + u) * t.width + at);
+            }
+        }
+        for (std::size_t u = 0; u < Kinds; ++u) {
+            Store(out + (u * blocks + block) * panelStride, sum[u]);
+        }
+    }
+}
+
+void MeanScores(const ScoreTablesView& t, const double* correct, const double* valid,
+                const double* w, int first, int last, double* out, std::size_t panelStride) {
+    switch (t.kinds) {
+        case 1:
+            MeanScoresOf<1>(t, correct, valid, w, first, last, out, panelStride);
+            break;
+        case 2:
+            MeanScoresOf<2>(t, correct, valid, w, first, last, out, panelStride);
+            break;
+        default:
+            MeanScoresOf<3>(t, correct, valid, w, first, last, out, panelStride);
+            break;
+    }
+}
+
+void ResidualRow(const double* correct, const double* valid, const double* prob, double weight,
+                 std::size_t width, double* residual, double* weighted, std::size_t panelStride) {
+    for (std::size_t at = 0, block = 0; at < width; at += 8, ++block) {
+        const Vd x = Load(correct + at);
+        const Vd v = Load(valid + at);
+        const Vd p = Load(prob + at);
+        Store(residual + block * panelStride, x - v * p);
+        Store(weighted + block * panelStride,
+              Select((v == 0.0) == 0, weight * (x - p), Splat(0.0)));
+    }
 }
 
 #undef TARVO_INLINE

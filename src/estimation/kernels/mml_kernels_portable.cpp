@@ -7,9 +7,14 @@
 namespace tarvo {
 
 const MarginalKernels& PortableMarginalKernels() {
-    static constexpr MarginalKernels kKernels{
-        "portable", mml_kernels_portable::Posterior, mml_kernels_portable::AddPosterior,
-        mml_kernels_portable::ItemObjective, mml_kernels_portable::CrossTile};
+    static constexpr MarginalKernels kKernels{"portable",
+                                              mml_kernels_portable::Posterior,
+                                              mml_kernels_portable::Posteriors,
+                                              mml_kernels_portable::AddPosteriors,
+                                              mml_kernels_portable::ItemObjective,
+                                              mml_kernels_portable::CrossTile,
+                                              mml_kernels_portable::MeanScores,
+                                              mml_kernels_portable::ResidualRow};
     return kKernels;
 }
 

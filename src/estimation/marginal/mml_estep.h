@@ -57,8 +57,9 @@ class EStep {
 
   private:
     struct Slot {
-        std::vector<double> sums;  // one block's pattern sums, laid out as the tables
-        std::vector<double> weights;
+        std::vector<double> sums;          // one block's pattern sums, laid out as the tables
+        std::vector<double> weights;       // a batch's posteriors
+        std::vector<PosteriorSums> batch;  // and their sums
         double logLikelihood = 0;
     };
     void ComputeBlock(std::size_t block, Slot& slot) const;

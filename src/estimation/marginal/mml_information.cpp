@@ -106,16 +106,23 @@ class UpperTiles {
     std::vector<std::size_t> offset_;
 };
 
-// Adds a^T b over count rows (a's and b's columns from 0, n of them, rows of
-// lda and ldb entries) to the upper tiles of c.
-void AddCrossProducts(const MarginalKernels& kernels, const UpperTiles& shape, const double* a,
-                      std::size_t lda, const double* b, std::size_t ldb, std::size_t count,
-                      std::size_t n, double* c) {
+// One band of rows r..r + kTileRows of the upper tiles of a^T b: a and b
+// hold count rows of n columns in panels (PanelIndex), so that a's rows are
+// read kTileRows entries at a time from one panel and b's whole panels.
+void AddPanelBand(const MarginalKernels& kernels, const UpperTiles& shape, const double* a,
+                  const double* b, std::size_t count, std::size_t n, std::size_t r, double* c) {
+    const double* band = a + PanelIndex(count, 0, r);
+    for (std::size_t col = UpperTiles::First(r); col < n; col += kTileColumns) {
+        kernels.crossTile(band, kTileColumns, b + PanelIndex(count, 0, col), kTileColumns, count,
+                          c + shape.Index(r, col), shape.RowLength(r));
+    }
+}
+
+// Adds a^T b over count rows to the upper tiles of c, both held in panels.
+void AddPanelProducts(const MarginalKernels& kernels, const UpperTiles& shape, const double* a,
+                      const double* b, std::size_t count, std::size_t n, double* c) {
     for (std::size_t r = 0; r < n; r += kTileRows) {
-        for (std::size_t col = UpperTiles::First(r); col < n; col += kTileColumns) {
-            kernels.crossTile(a + r, lda, b + col, ldb, count, c + shape.Index(r, col),
-                              shape.RowLength(r));
-        }
+        AddPanelBand(kernels, shape, a, b, count, n, r, c);
     }
 }
 
@@ -176,21 +183,22 @@ bool FillInformation(const PatternPosteriors& posteriors, const ParameterLayout&
     const UpperTiles residualShape(cross ? itemCount : 0);
     std::vector<double> residualProducts(cross ? points * residualShape.Size() : 0, 0.0);
 
-    // One chunk's tables: posteriors, ranges, codes and mean scores, and
-    // per thread the weighted residuals and residuals of one point.
+    // One chunk's tables: posteriors, ranges, codes and mean scores (in
+    // panels), and per thread the weighted residuals and residuals of one
+    // point (in panels).
+    const ScoreTablesView scoreTables{prob.data(), factor.data(), width, nk};
     std::vector<double> weights(kChunk * stride), meanScores(kChunk * scoreWidth);
-    std::vector<double> correctOf(kChunk * width), validOf(kChunk * width);
+    std::vector<double> correctOf(kChunk * width, 0.0), validOf(kChunk * width, 0.0);
     std::vector<PosteriorRange> ranges(kChunk);
     std::vector<double> weighted(pool.Threads() * kChunk * width, 0.0),
-        residuals(pool.Threads() * kChunk * width, 0.0), scratch(pool.Threads() * width);
+        residuals(pool.Threads() * kChunk * width, 0.0);
 
     std::size_t chunks = 0;
     for (std::size_t from = 0; from < responses.persons; from += kChunk) {
         if (keepGoing && ++chunks % kChunksBetweenQuestions == 0 && !keepGoing()) return false;
         const std::size_t size = std::min(kChunk, responses.persons - from);
         const std::size_t tasks = (size + kExamineesPerTask - 1) / kExamineesPerTask;
-        pool.ForEach(tasks, [&](std::size_t task, unsigned thread) {
-            double* e = &scratch[thread * width];
+        pool.ForEach(tasks, [&](std::size_t task) {
             const std::size_t last = std::min(size, (task + 1) * kExamineesPerTask);
             for (std::size_t s = task * kExamineesPerTask; s < last; ++s) {
                 const auto row = responses.Row(from + s);
@@ -202,19 +210,8 @@ bool FillInformation(const PatternPosteriors& posteriors, const ParameterLayout&
                     x[i] = row[i] == 1 ? 1.0 : 0.0;
                     v[i] = row[i] <= 1 ? 1.0 : 0.0;
                 }
-                double* m = &meanScores[s * scoreWidth];
-                std::fill(m, m + scoreWidth, 0.0);
-                for (int k = ranges[s].first; k <= ranges[s].last; ++k) {
-                    const double* pk = &prob[k * width];
-                    for (std::size_t i = 0; i < itemCount; ++i) {
-                        e[i] = v[i] != 0 ? w[k] * (x[i] - pk[i]) : 0.0;
-                    }
-                    for (std::size_t slot = 0; slot < nk; ++slot) {
-                        const double* fk = &factor[(k * nk + slot) * width];
-                        double* ms = m + slot * width;
-                        for (std::size_t i = 0; i < itemCount; ++i) ms[i] += e[i] * fk[i];
-                    }
-                }
+                kernels.meanScores(scoreTables, x, v, w, ranges[s].first, ranges[s].last,
+                                   &meanScores[PanelIndex(size, s, 0)], size * kTileColumns);
             }
         });
         if (!cross) {
@@ -222,10 +219,10 @@ bool FillInformation(const PatternPosteriors& posteriors, const ParameterLayout&
             pool.ForEach(itemCount, [&](std::size_t i) {
                 double* to = &scoreProducts[i * nk * nk];
                 for (std::size_t s = 0; s < size; ++s) {
-                    const double* m = &meanScores[s * scoreWidth];
                     for (std::size_t x = 0; x < nk; ++x) {
+                        const double mx = meanScores[PanelIndex(size, s, x * width + i)];
                         for (std::size_t y = 0; y < nk; ++y) {
-                            to[x * nk + y] += m[x * width + i] * m[y * width + i];
+                            to[x * nk + y] += mx * meanScores[PanelIndex(size, s, y * width + i)];
                         }
                     }
                 }
@@ -234,37 +231,30 @@ bool FillInformation(const PatternPosteriors& posteriors, const ParameterLayout&
         }
         const std::size_t bands = (scoreWidth + kTileRows - 1) / kTileRows;
         pool.ForEach(bands, [&](std::size_t band) {
-            const std::size_t r = band * kTileRows;
-            for (std::size_t col = UpperTiles::First(r); col < scoreWidth; col += kTileColumns) {
-                kernels.crossTile(&meanScores[r], scoreWidth, &meanScores[col], scoreWidth, size,
-                                  &scoreProducts[scoreShape.Index(r, col)],
-                                  scoreShape.RowLength(r));
-            }
+            AddPanelBand(kernels, scoreShape, meanScores.data(), meanScores.data(), size,
+                         scoreWidth, band * kTileRows, scoreProducts.data());
         });
         pool.ForEach(static_cast<std::size_t>(points), [&](std::size_t k, unsigned thread) {
             // The examinees whose posterior reaches k, in order: their
             // weighted residuals and residuals at k.
+            const int point = static_cast<int>(k);
+            std::size_t rows = 0;
+            for (std::size_t s = 0; s < size; ++s) {
+                rows += point >= ranges[s].first && point <= ranges[s].last ? 1 : 0;
+            }
+            if (rows == 0) return;
             double* y = &weighted[thread * kChunk * width];
             double* e = &residuals[thread * kChunk * width];
             const double* pk = &prob[k * width];
-            std::size_t rows = 0;
+            std::size_t row = 0;
             for (std::size_t s = 0; s < size; ++s) {
-                if (static_cast<int>(k) < ranges[s].first || static_cast<int>(k) > ranges[s].last) {
-                    continue;
-                }
-                const double wk = weights[s * stride + k];
-                const double* x = &correctOf[s * width];
-                const double* v = &validOf[s * width];
-                double* ys = y + rows * width;
-                double* es = e + rows * width;
-                for (std::size_t i = 0; i < itemCount; ++i) {
-                    es[i] = x[i] - v[i] * pk[i];
-                    ys[i] = v[i] != 0 ? wk * (x[i] - pk[i]) : 0.0;
-                }
-                ++rows;
+                if (point < ranges[s].first || point > ranges[s].last) continue;
+                kernels.residualRow(&correctOf[s * width], &validOf[s * width], pk,
+                                    weights[s * stride + k], width, e + PanelIndex(rows, row, 0),
+                                    y + PanelIndex(rows, row, 0), rows * kTileColumns);
+                ++row;
             }
-            if (rows == 0) return;
-            AddCrossProducts(kernels, residualShape, y, width, e, width, rows, itemCount,
+            AddPanelProducts(kernels, residualShape, y, e, rows, itemCount,
                              &residualProducts[k * residualShape.Size()]);
         });
     }

@@ -4,6 +4,7 @@
 // of threads.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -71,6 +72,110 @@ TEST(MarginalEStep, PosteriorsSumToOneAndCountsMatchTheResponses) {
         }
         EXPECT_NEAR(expectedRight, right, 1e-9) << "item " << i;
         EXPECT_NEAR(expectedValid, valid, 1e-9) << "item " << i;
+    }
+}
+
+// The E-step takes its examinees in batches, a few groups' rows at a pass;
+// each examinee's posterior and every pattern sum must come out as one
+// examinee at a time gives them, bit for bit, on every unit (the scores and
+// the information use the single posterior). 16 items make six groups: a
+// pass of four groups and one of two.
+TEST(MarginalEStep, BatchesGiveTheBitsOfOneExamineeAtATime) {
+    Data d = Simulated(70, 16, 0.1, 9);
+    const Quadrature q = NormalQuadrature(61, 6);
+    LogCurveTables tables;
+    tables.Fill(d.a, d.b, d.c, q);
+    for (const VectorUnit unit : {VectorUnit::Portable, VectorUnit::Avx2, VectorUnit::Avx512}) {
+        const MarginalKernels& kernels = MarginalKernelsFor(unit);
+        PatternPosteriors posteriors(d.View(), q.Points(), kernels);
+        posteriors.Fill(tables, q);
+        const PatternTablesView view = posteriors.Tables();
+        const std::size_t stride = posteriors.Stride();
+        std::vector<double> single(stride), batch(d.persons * stride);
+        std::vector<double> expectedSums(view.groups * view.patterns * stride, 0.0);
+        std::vector<double> sums(expectedSums.size(), 0.0);
+        std::vector<PosteriorSums> batchSums(d.persons);
+        for (const std::size_t count : {std::size_t{1}, std::size_t{5}, d.persons}) {
+            std::fill(sums.begin(), sums.end(), 0.0);
+            std::fill(expectedSums.begin(), expectedSums.end(), 0.0);
+            for (std::size_t from = 0; from < d.persons; from += count) {
+                const std::size_t n = std::min(count, d.persons - from);
+                kernels.posteriors(view, posteriors.PatternsOf(from), n, batch.data(),
+                                   batchSums.data());
+                kernels.addPosteriors(view, sums.data(), posteriors.PatternsOf(from), n,
+                                      batch.data(), batchSums.data());
+                for (std::size_t b = 0; b < n; ++b) {
+                    const std::size_t j = from + b;
+                    const PosteriorSums one =
+                        kernels.posterior(view, posteriors.PatternsOf(j), single.data());
+                    ASSERT_EQ(batchSums[b].top, one.top) << kernels.name << " examinee " << j;
+                    ASSERT_EQ(batchSums[b].sum, one.sum) << kernels.name << " examinee " << j;
+                    ASSERT_EQ(batchSums[b].first, one.first);
+                    ASSERT_EQ(batchSums[b].last, one.last);
+                    ASSERT_TRUE(std::equal(single.begin(), single.end(), &batch[b * stride]))
+                        << kernels.name << " examinee " << j;
+                    for (std::size_t g = 0; g < view.groups; ++g) {
+                        double* row =
+                            &expectedSums[(g * view.patterns + posteriors.PatternsOf(j)[g]) *
+                                          stride];
+                        for (std::size_t k = 0; k < stride; ++k) row[k] += single[k];
+                    }
+                }
+            }
+            EXPECT_EQ(sums, expectedSums) << kernels.name << ", batches of " << count;
+        }
+    }
+}
+
+// The information's vector kernels against their scalar forms, bit for
+// bit: the mean scores (sums over the points in order) and the residual
+// rows, written into panels, a missing response giving 0 in both.
+TEST(MarginalInformation, ScoreKernelsGiveTheScalarLoopsBits) {
+    const std::size_t width = 16, kinds = 3, points = 9, rows = 3;
+    std::vector<double> prob(points * width), factor(points * kinds * width), w(points);
+    std::vector<double> x(width), v(width);
+    for (std::size_t i = 0; i < width; ++i) {
+        x[i] = i % 3 == 0 ? 1.0 : 0.0;
+        v[i] = i % 5 == 4 ? 0.0 : 1.0;
+        if (v[i] == 0) x[i] = 0;
+    }
+    for (std::size_t k = 0; k < points; ++k) {
+        w[k] = 0.1 + 0.37 * static_cast<double>(k % 4);
+        for (std::size_t i = 0; i < width; ++i) {
+            prob[k * width + i] = 0.05 + 0.9 / (1 + static_cast<double>(i + k) / 7);
+            for (std::size_t u = 0; u < kinds; ++u) {
+                factor[(k * kinds + u) * width + i] = std::sin(1.3 * (i + 1) + 0.7 * k + u);
+            }
+        }
+    }
+    for (const VectorUnit unit : {VectorUnit::Portable, VectorUnit::Avx2, VectorUnit::Avx512}) {
+        const MarginalKernels& kernels = MarginalKernelsFor(unit);
+        const int first = 2, last = 7;
+        std::vector<double> panels(rows * kinds * width, -1.0);
+        const std::size_t row = 1;
+        kernels.meanScores({prob.data(), factor.data(), width, kinds}, x.data(), v.data(), w.data(),
+                           first, last, &panels[PanelIndex(rows, row, 0)], rows * kTileColumns);
+        for (std::size_t u = 0; u < kinds; ++u) {
+            for (std::size_t i = 0; i < width; ++i) {
+                double sum = 0;
+                for (int k = first; k <= last; ++k) {
+                    const double e = v[i] != 0 ? w[k] * (x[i] - prob[k * width + i]) : 0.0;
+                    sum += e * factor[(k * kinds + u) * width + i];
+                }
+                EXPECT_EQ(panels[PanelIndex(rows, row, u * width + i)], sum)
+                    << kernels.name << " kind " << u << " item " << i;
+            }
+        }
+        std::vector<double> residual(rows * width, -1.0), weighted(rows * width, -1.0);
+        const double* pk = &prob[3 * width];
+        kernels.residualRow(x.data(), v.data(), pk, 0.3, width, &residual[PanelIndex(rows, row, 0)],
+                            &weighted[PanelIndex(rows, row, 0)], rows * kTileColumns);
+        for (std::size_t i = 0; i < width; ++i) {
+            EXPECT_EQ(residual[PanelIndex(rows, row, i)], x[i] - v[i] * pk[i]) << kernels.name;
+            EXPECT_EQ(weighted[PanelIndex(rows, row, i)], v[i] != 0 ? 0.3 * (x[i] - pk[i]) : 0.0)
+                << kernels.name;
+            EXPECT_EQ(residual[PanelIndex(rows, 0, i)], -1.0) << "another examinee's row";
+        }
     }
 }
 
