@@ -6,6 +6,9 @@
 
 #include "core/model_constants.h"
 #include "estimation/marginal/mml_mstep.h"
+#include "estimation/polytomous/poly_population.h"
+#include "estimation/polytomous/poly_priors.h"
+#include "estimation/polytomous/poly_scales.h"
 #include "irt/item_curve.h"
 
 namespace tarvo::poly {
@@ -18,8 +21,8 @@ constexpr double kSettledStep = 1e-9;
 
 using Square = std::array<double, kMostFree * kMostFree>;
 
-// Solves matrix x = rhs in place (rhs becomes x) by Cholesky; false when
-// the matrix is not positive definite.
+}  // namespace
+
 bool SolvePositive(int n, Square matrix, double* rhs) {
     for (int i = 0; i < n; ++i) {
         for (int j = 0; j <= i; ++j) {
@@ -45,8 +48,6 @@ bool SolvePositive(int n, Square matrix, double* rhs) {
     }
     return true;
 }
-
-}  // namespace
 
 EmTables::EmTables(std::span<const Item> items, int points) : points_(points) {
     std::size_t size = 0;
@@ -91,8 +92,8 @@ void FillLogProbabilities(std::span<const Item> items, const mml::Quadrature& qu
     }
 }
 
-// The examinee's posterior over the points, normalised; returns the log of
-// the marginal likelihood.
+}  // namespace
+
 double PosteriorOf(std::span<const std::uint8_t> row, std::span<const Item> items,
                    const mml::Quadrature& quadrature, EmTables& tables) {
     const int points = quadrature.Points();
@@ -113,8 +114,6 @@ double PosteriorOf(std::span<const std::uint8_t> row, std::span<const Item> item
     for (int q = 0; q < points; ++q) post[q] /= sum;
     return largest + std::log(sum);
 }
-
-}  // namespace
 
 double EStep(std::span<const Item> items, Responses responses, const mml::Quadrature& quadrature,
              EmTables& tables) {
@@ -185,7 +184,9 @@ double ItemObjective(const Item& item, std::span<const double> expected,
             for (int v = 0; v < u; ++v) information[v * free + u] = information[u * free + v];
         }
     }
-    if (item.form != ItemForm::Binary) return value;
+    if (item.form != ItemForm::Binary) {
+        return value + AddPolytomousPriors(item, priors, gradient, information);
+    }
     // The right/wrong item's priors by (a, b, c), carried to its free
     // parameters; their curvature only where it adds information.
     mml::ItemObjective prior;
@@ -260,9 +261,12 @@ double SlopeGradient(const Item& item, std::span<const double> expected,
     Item own = item;
     own.slopeFree = true;
     own.commonSlope = false;
+    // A common slope takes no prior: it sets the scale.
+    Priors withoutSlopePrior = priors;
+    if (item.commonSlope) withoutSlopePrior.polytomousLogA.on = false;
     std::array<double, kMostFree> gradient{};
     Square square{};
-    ItemObjective(own, expected, quadrature, priors, gradient.data(), square.data());
+    ItemObjective(own, expected, quadrature, withoutSlopePrior, gradient.data(), square.data());
     if (information) *information = square[0];
     return gradient[0];
 }
@@ -343,9 +347,10 @@ void ScoreExpected(std::span<const Item> items, Responses responses,
 
 EmOutcome RunPolytomousEm(std::vector<Item>& items, std::span<const char> estimated,
                           Responses responses, const MarginalSettings& settings,
-                          const mml::Quadrature& quadrature, EmTables& tables,
+                          mml::Quadrature& quadrature, EmTables& tables,
                           const CycleDone& cycleDone) {
     const Priors priors = BinaryPriors(settings);
+    const std::vector<Scale> scales = ScalesOf(items, estimated);
     EmOutcome outcome;
     double previous = -HUGE_VAL;
     for (int cycle = 1; cycle <= settings.maxCycles; ++cycle) {
@@ -358,6 +363,13 @@ EmOutcome RunPolytomousEm(std::vector<Item>& items, std::span<const char> estima
         }
         change =
             std::max(change, MaximiseCommonSlope(items, estimated, tables, quadrature, priors));
+        for (const Scale& scale : scales) {
+            change = std::max(change, MaximiseScaleSteps(items, scale, tables, quadrature, priors));
+        }
+        if (settings.estimatePopulation) {
+            change = std::max(change, MovePopulation(items, responses, settings.quadratureRange,
+                                                     quadrature, tables, outcome.population));
+        }
         outcome.cycles = cycle;
         outcome.largestChange = change;
         outcome.logLikelihood = logLikelihood;

@@ -7,12 +7,14 @@
 // sum runs in one fixed order on the calling thread, so the result is the
 // same for every thread count.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <span>
 #include <vector>
 
+#include "core/estimation_outcome.h"
 #include "core/marginal_settings.h"
 #include "estimation/marginal/mml_quadrature.h"
 #include "estimation/polytomous/poly_items.h"
@@ -44,13 +46,23 @@ class EmTables {
     std::vector<double> logP_, expected_, posterior_;
 };
 
+// Solves matrix x = rhs in place (rhs becomes x) by Cholesky, n unknowns;
+// false when the matrix is not positive definite.
+bool SolvePositive(int n, std::array<double, kMostFree * kMostFree> matrix, double* rhs);
+
+// The examinee's posterior over the points into tables.Posterior(),
+// normalised, from the log probabilities the last E-step filled; returns
+// the log of the examinee's marginal likelihood.
+double PosteriorOf(std::span<const std::uint8_t> row, std::span<const Item> items,
+                   const mml::Quadrature& quadrature, EmTables& tables);
+
 // Fills the tables with the items' log probabilities, then the expected
 // counts; returns the marginal log-likelihood.
 double EStep(std::span<const Item> items, Responses responses, const mml::Quadrature& quadrature,
              EmTables& tables);
 
 // The item's expected log-likelihood over its counts, plus the log of its
-// priors (right/wrong items only, those that act), with the gradient and
+// priors (those that act: the binary model's, or the polytomous items'), with the gradient and
 // the expected information by its free parameters when asked.
 double ItemObjective(const Item& item, std::span<const double> expected,
                      const mml::Quadrature& quadrature, const Priors& priors, double* gradient,
@@ -86,15 +98,17 @@ struct EmOutcome {
     bool stopped = false;
     double logLikelihood = 0;
     double largestChange = 0;
+    PopulationEstimate population;  // estimated with held items on request
 };
 
 // After each cycle: its number, its largest change and the log-likelihood
 // at its start; false stops the EM.
 using CycleDone = std::function<bool(int, double, double)>;
 
+// With settings.estimatePopulation the quadrature follows the population.
 EmOutcome RunPolytomousEm(std::vector<Item>& items, std::span<const char> estimated,
                           Responses responses, const MarginalSettings& settings,
-                          const mml::Quadrature& quadrature, EmTables& tables,
+                          mml::Quadrature& quadrature, EmTables& tables,
                           const CycleDone& cycleDone);
 
 // The priors of the right/wrong items: those of the binary model that act.
