@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <utility>
 
 namespace tarvo::poly {
 
@@ -61,16 +62,18 @@ StepPlace PlaceOf(std::span<const Scale> scales, int s) {
 
 std::vector<Scale> ScalesOf(std::span<const Item> items, std::span<const char> estimated) {
     std::vector<Scale> scales;
-    std::vector<int> keys;
+    // A scale's items share their number of thresholds: an item whose
+    // categories were merged away apart from its scale's forms its own.
+    std::vector<std::pair<int, int>> keys;
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (!estimated[i] || items[i].form != ItemForm::Rated) continue;
-        const auto found = std::find(keys.begin(), keys.end(), items[i].scale);
-        if (found == keys.end()) {
-            keys.push_back(items[i].scale);
+        const std::pair<int, int> key{items[i].scale, items[i].Thresholds()};
+        if (std::find(keys.begin(), keys.end(), key) == keys.end()) {
+            keys.push_back(key);
             scales.push_back(Scale{items[i].Thresholds(), {}});
         }
-        const auto at = static_cast<std::size_t>(
-            std::find(keys.begin(), keys.end(), items[i].scale) - keys.begin());
+        const auto at =
+            static_cast<std::size_t>(std::find(keys.begin(), keys.end(), key) - keys.begin());
         scales[at].items.push_back(i);
     }
     return scales;
