@@ -37,13 +37,12 @@ std::string ParseLine(std::string_view line, ItemModelLine& model) {
     const std::vector<std::string_view> words = WordsOf(line);
     if (words.empty()) return "the line is empty; each item needs its model";
     const std::string_view name = words[0];
-    if (const auto binary = ModelNamed(name);
-        binary == MarginalModel::ThreePL || binary == MarginalModel::TwoPL ||
-        binary == MarginalModel::OnePL) {
+    if (const auto binary = ModelNamed(name); binary == MarginalModel::ThreePL ||
+                                              binary == MarginalModel::TwoPL ||
+                                              binary == MarginalModel::OnePL) {
         model.binaryModel = *binary;
         if (words.size() > 1) {
-            return "a right/wrong model (" + std::string(name) +
-                   ") takes nothing after its name";
+            return "a right/wrong model (" + std::string(name) + ") takes nothing after its name";
         }
         return {};
     }

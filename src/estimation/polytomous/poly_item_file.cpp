@@ -65,10 +65,11 @@ std::string ParseRow(const std::vector<std::string_view>& cells, const Columns& 
                      std::size_t itemCount, std::size_t& item, HeldItemRow& row) {
     const auto cell = [&](int at) {
         return at >= 0 && static_cast<std::size_t>(at) < cells.size() ? cells[at]
-                                                                       : std::string_view();
+                                                                      : std::string_view();
     };
     const auto seq = NumberOf(cell(columns.seq));
-    if (!seq || *seq < 1 || *seq > static_cast<double>(itemCount) || *seq != static_cast<int>(*seq)) {
+    if (!seq || *seq < 1 || *seq > static_cast<double>(itemCount) ||
+        *seq != static_cast<int>(*seq)) {
         return "its SeqItem is not an item of the test (1 to " + std::to_string(itemCount) + ")";
     }
     item = static_cast<std::size_t>(*seq) - 1;
@@ -114,9 +115,10 @@ HeldItems ReadPolytomousItemFile(const std::string& path, std::size_t itemCount)
             const std::vector<std::string_view> header = CellsOf(text);
             columns = ColumnsOf(header);
             if (columns.seq != 0 || columns.model < 0 || columns.a < 0) {
-                held.error = "ERROR Item file " + path +
-                             " is not a polytomous item file: its first line is not the header "
-                             "of a polytomous result file (SeqItem,AccNo,Model,Categories,a,b1,...).";
+                held.error =
+                    "ERROR Item file " + path +
+                    " is not a polytomous item file: its first line is not the header "
+                    "of a polytomous result file (SeqItem,AccNo,Model,Categories,a,b1,...).";
                 return held;
             }
             headed = true;

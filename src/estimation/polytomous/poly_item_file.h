@@ -27,7 +27,7 @@ struct HeldItemRow {
 
 struct HeldItems {
     std::vector<std::optional<HeldItemRow>> items;  // per item of the test
-    std::string error;  // the run's error, naming the file and the line
+    std::string error;                              // the run's error, naming the file and the line
 };
 
 // Reads the file at path for a test of itemCount items.

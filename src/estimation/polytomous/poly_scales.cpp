@@ -84,7 +84,8 @@ void ShareSteps(std::vector<Item>& items, std::span<const Scale> scales) {
         Steps mean{}, own{};
         for (const std::size_t i : scale.items) {
             StepsOf(items[i], own);
-            for (int k = 0; k < scale.thresholds; ++k) mean[k] += own[k] / static_cast<double>(scale.items.size());
+            for (int k = 0; k < scale.thresholds; ++k)
+                mean[k] += own[k] / static_cast<double>(scale.items.size());
         }
         for (const std::size_t i : scale.items) {
             SetSteps(std::span<const double>(mean).first(scale.thresholds), items[i]);
@@ -162,8 +163,7 @@ double SharedStepValue(std::span<const Item> items, std::span<const Scale> scale
     return steps[place.step];
 }
 
-void ShiftSharedStep(std::vector<Item>& items, std::span<const Scale> scales, int s,
-                     double delta) {
+void ShiftSharedStep(std::vector<Item>& items, std::span<const Scale> scales, int s, double delta) {
     const StepPlace place = PlaceOf(scales, s);
     const Scale& scale = scales[place.scale];
     for (const std::size_t i : scale.items) {
