@@ -41,6 +41,8 @@ struct MarginalSettings {
     MarginalScoring scoring = MarginalScoring::Eap;
     // Items read from the item parameter file keep their values.
     bool fixItems = false;
+    // Every item held (with fixItems): only the examinees' scores are formed.
+    bool scoringOnly = false;
     // Estimate the ability distribution's mean and SD (only with held
     // items, which set the scale).
     bool estimatePopulation = false;
@@ -50,6 +52,11 @@ struct MarginalSettings {
     // An unused category below an item's highest is merged away instead of
     // ending the run.
     bool collapseEmpty = false;
+    // The priors of the polytomous items, off unless asked for: log-normal
+    // on the size of each item's own slope (a reverse-keyed item keeps its
+    // sign), normal on every threshold.
+    NormalPrior polytomousLogA{false, 0, 0.5};
+    NormalPrior polytomousB{false, 0, 2};
 };
 
 // The settings of a model with the priors it has unless told otherwise.
@@ -66,6 +73,8 @@ struct Priors {
     NormalPrior logA;
     NormalPrior b;
     BetaPrior c;
+    NormalPrior polytomousLogA;
+    NormalPrior polytomousB;
 };
 constexpr Priors PriorsFor(const MarginalSettings& settings) {
     const MarginalModelRules& rules = RulesOf(settings.model);
@@ -76,6 +85,8 @@ constexpr Priors PriorsFor(const MarginalSettings& settings) {
     priors.logA.on = priors.logA.on && rules.priorOnA;
     priors.b.on = priors.b.on && rules.priorOnB;
     priors.c.on = priors.c.on && rules.priorOnC;
+    priors.polytomousLogA = settings.polytomousLogA;
+    priors.polytomousB = settings.polytomousB;
     return priors;
 }
 

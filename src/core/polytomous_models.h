@@ -14,10 +14,12 @@
 namespace tarvo {
 
 enum class PolytomousModel {
-    None,  // every item right/wrong: the dichotomous estimator
-    Grm,   // graded response: P(X >= k) logistic in D a (theta - b_k)
-    Gpcm,  // generalized partial credit: steps b_k, slope a
-    Pcm,   // partial credit: the GPCM with one slope common to its items
+    None,     // every item right/wrong: the dichotomous estimator
+    Grm,      // graded response: P(X >= k) logistic in D a (theta - b_k)
+    Gpcm,     // generalized partial credit: steps b_k, slope a
+    Pcm,      // partial credit: the GPCM with one slope common to its items
+    Rsm,      // rating scale: the PCM with b_k = location + tau_k, the taus shared by a scale
+    PerItem,  // each item's model as the item-models file names it
 };
 
 struct PolytomousModelRules {
@@ -27,13 +29,19 @@ struct PolytomousModelRules {
     bool commonSlope;       // one slope shared by the model's items, estimated: it sets
                             // the spread of the abilities, as the population's SD would
     bool cumulative;        // thresholds of P(X >= k) (GRM) or steps (partial credit)
+    bool sharedSteps;       // each item has a location; the steps' offsets from it (summing
+                            // to 0) are shared by the items of one scale
 };
 
-inline constexpr std::array<PolytomousModelRules, 4> kPolytomousModels{{
-    {PolytomousModel::None, "", false, false, false},
-    {PolytomousModel::Grm, "grm", true, false, true},
-    {PolytomousModel::Gpcm, "gpcm", true, false, false},
-    {PolytomousModel::Pcm, "pcm", false, true, false},
+inline constexpr std::array<PolytomousModelRules, 6> kPolytomousModels{{
+    {PolytomousModel::None, "", false, false, false, false},
+    {PolytomousModel::Grm, "grm", true, false, true, false},
+    {PolytomousModel::Gpcm, "gpcm", true, false, false, false},
+    {PolytomousModel::Pcm, "pcm", false, true, false, false},
+    {PolytomousModel::Rsm, "rsm", false, true, false, true},
+    // Not a model of its own: the report names the run by it, and each
+    // item is judged by the widest slope range.
+    {PolytomousModel::PerItem, "per-item", true, false, false, false},
 }};
 
 constexpr const PolytomousModelRules& RulesOf(PolytomousModel model) {
@@ -42,6 +50,7 @@ constexpr const PolytomousModelRules& RulesOf(PolytomousModel model) {
 
 constexpr std::optional<PolytomousModel> PolytomousModelNamed(std::string_view name) {
     for (const PolytomousModelRules& rules : kPolytomousModels) {
+        if (rules.model == PolytomousModel::PerItem) continue;
         if (!rules.name.empty() && rules.name == name) return rules.model;
     }
     return std::nullopt;

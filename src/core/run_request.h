@@ -41,6 +41,9 @@ struct RunRequest {
     std::string outputFile;  // exactly as typed
     Method method = Method::Classic;
     MarginalSettings marginal;  // read only by the marginal estimator
+    // The file of every item's model (marginal.polytomous is then PerItem);
+    // exactly as typed.
+    std::string itemModelsFile;
     // The marginal models fitted besides the run's own on the same data for
     // the report's model comparison, fewest parameters first, each nested
     // in the next; empty: none. The result file is the run's model's only.

@@ -63,6 +63,9 @@ struct PersonTable {
     std::vector<double> seetheta;
     std::vector<std::int32_t> Nvalid;
     std::vector<std::uint8_t> responses;
+    // A polytomous run's items, 1 where the item is scored right or wrong by
+    // the key, 0 where by its digit ("+"); empty for other runs.
+    std::vector<char> keyed;
 
     std::size_t personCount() const { return theta.size(); }
 

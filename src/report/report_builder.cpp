@@ -119,6 +119,15 @@ std::vector<std::string> PriorNames(const MarginalSettings& settings) {
         names.push_back("c: beta Beta(" + Number(priors.c.alpha) + ", " + Number(priors.c.beta) +
                         ")");
     }
+    if (priors.polytomousLogA.on) {
+        names.push_back("polytomous a: log-normal, log |a| ~ N(" +
+                        Number(priors.polytomousLogA.mean) + ", " +
+                        Number(priors.polytomousLogA.sd) + "^2)");
+    }
+    if (priors.polytomousB.on) {
+        names.push_back("polytomous thresholds: normal N(" + Number(priors.polytomousB.mean) +
+                        ", " + Number(priors.polytomousB.sd) + "^2)");
+    }
     return names;
 }
 

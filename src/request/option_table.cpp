@@ -9,7 +9,7 @@ namespace tarvo::request {
 
 namespace {
 
-constexpr std::array<OptionSpec, 40> kOptions{{
+constexpr std::array<OptionSpec, 44> kOptions{{
     {"mode", "N", "calibration mode 1..8 (default 2, see below)"},
     {"response-file", "PATH", "response file (examinee records)", control::kResponseFile},
     {"item-file", "PATH", "item parameter file", control::kItemParameterFile},
@@ -48,18 +48,29 @@ constexpr std::array<OptionSpec, 40> kOptions{{
      "rasch (1pl with one common slope); default from --mode:\n"
      "5 gives 3pl-c-given, 6 gives 1pl, others 3pl. The\n"
      "result has the layout of mode 3 (3pl, 2pl), 5 or 6;\n"
-     "grm, gpcm or pcm: items keyed \"+\" (every item\n"
+     "grm, gpcm, pcm or rsm: items keyed \"+\" (every item\n"
      "without a key) are scored 0..8 by their digit"},
     {"binary-model", "M", "right/wrong items beside polytomous ones: 3pl, 2pl\nor 1pl (3pl)"},
+    {"item-models", "FILE",
+     "each item's model, one line per item: grm, gpcm, pcm\n"
+     "or rsm (optionally its categories; rsm then a scale's\n"
+     "name), 3pl, 2pl or 1pl; instead of --model"},
     {"collapse-empty", "", "merge an unused middle category of an item"},
     {"prior-a", "MEAN,SD|none",
      "log-normal prior on a: log a ~ N(MEAN, SD); on by\n"
      "default only for the 3pl (0,0.5)"},
     {"prior-b", "MEAN,SD|none", "normal prior on b (none)"},
     {"prior-c", "ALPHA,BETA|none", "beta prior on c, 3pl only (5,17)"},
+    {"poly-prior-a", "MEAN,SD|none",
+     "polytomous items: log-normal prior on the size of\n"
+     "an item's own slope, log |a| ~ N(MEAN, SD) (none)"},
+    {"poly-prior-b", "MEAN,SD|none", "polytomous items: normal prior on every threshold\n(none)"},
     {"quadrature", "N", "quadrature points from -6 to 6 (61)"},
     {"scoring", "eap|map|ml", "examinee scores (eap)"},
     {"fix-items", "", "hold the items of the item file at their values"},
+    {"scoring-only", "",
+     "polytomous tests: every item held at the item file's\n"
+     "values (a result file of this program); scores only"},
     {"estimate-population", "", "with --fix-items: estimate the ability mean and SD"},
     {"em-cycles", "N", "most EM cycles (500)"},
     {"em-tolerance", "X", "largest parameter change to stop at (0.0001)"},
@@ -161,6 +172,9 @@ std::string ApplyOption(std::string_view name, std::string_view value, RequestTe
         texts.model = text;
     } else if (name == "binary-model") {
         texts.binaryModel = text;
+    } else if (name == "item-models") {
+        if (value.empty()) return "--item-models needs a file name";
+        texts.itemModels = text;
     } else if (name == "collapse-empty") {
         return ApplyFlag(name, value, texts.collapseEmpty);
     } else if (name == "prior-a") {
@@ -169,12 +183,20 @@ std::string ApplyOption(std::string_view name, std::string_view value, RequestTe
         return ApplyPrior({{"The prior on b", "--prior-b"}, "MEAN,SD"}, value, texts.priorB);
     } else if (name == "prior-c") {
         return ApplyPrior({{"The prior on c", "--prior-c"}, "ALPHA,BETA"}, value, texts.priorC);
+    } else if (name == "poly-prior-a") {
+        return ApplyPrior({{"The polytomous items' prior on a", "--poly-prior-a"}, "MEAN,SD"},
+                          value, texts.polytomousPriorA);
+    } else if (name == "poly-prior-b") {
+        return ApplyPrior({{"The polytomous items' prior on b", "--poly-prior-b"}, "MEAN,SD"},
+                          value, texts.polytomousPriorB);
     } else if (name == "quadrature") {
         texts.quadrature = text;
     } else if (name == "scoring") {
         texts.scoring = text;
     } else if (name == "fix-items") {
         return ApplyFlag(name, value, texts.fixItems);
+    } else if (name == "scoring-only") {
+        return ApplyFlag(name, value, texts.scoringOnly);
     } else if (name == "estimate-population") {
         return ApplyFlag(name, value, texts.estimatePopulation);
     } else if (name == "em-cycles") {
@@ -232,6 +254,9 @@ OptionList RequestOptions(const RunRequest& request) {
     const MarginalSettings& m = request.marginal;
     if (m.polytomous == PolytomousModel::None) {
         options.emplace_back("model", std::string(ModelName(m.model)));
+    } else if (m.polytomous == PolytomousModel::PerItem) {
+        options.emplace_back("item-models", request.itemModelsFile);
+        if (m.collapseEmpty) options.emplace_back("collapse-empty", "yes");
     } else {
         options.emplace_back("model", std::string(RulesOf(m.polytomous).name));
         options.emplace_back("binary-model", std::string(ModelName(m.model)));
@@ -240,9 +265,19 @@ OptionList RequestOptions(const RunRequest& request) {
     options.emplace_back("prior-a", PriorText(m.priorLogA.on, m.priorLogA.mean, m.priorLogA.sd));
     options.emplace_back("prior-b", PriorText(m.priorB.on, m.priorB.mean, m.priorB.sd));
     options.emplace_back("prior-c", PriorText(m.priorC.on, m.priorC.alpha, m.priorC.beta));
+    if (m.polytomous != PolytomousModel::None) {
+        options.emplace_back("poly-prior-a", PriorText(m.polytomousLogA.on, m.polytomousLogA.mean,
+                                                       m.polytomousLogA.sd));
+        options.emplace_back("poly-prior-b",
+                             PriorText(m.polytomousB.on, m.polytomousB.mean, m.polytomousB.sd));
+    }
     options.emplace_back("quadrature", std::to_string(m.quadraturePoints));
     options.emplace_back("scoring", ScoringName(m.scoring));
-    if (m.fixItems) options.emplace_back("fix-items", "yes");
+    if (m.scoringOnly) {
+        options.emplace_back("scoring-only", "yes");
+    } else if (m.fixItems) {
+        options.emplace_back("fix-items", "yes");
+    }
     if (m.estimatePopulation) options.emplace_back("estimate-population", "yes");
     options.emplace_back("em-cycles", std::to_string(m.maxCycles));
     options.emplace_back("em-tolerance", ShortestText(m.tolerance));

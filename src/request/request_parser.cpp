@@ -81,6 +81,20 @@ constexpr PriorFields kPriorB{
     {RequestField::PriorBSd, {"The SD of the prior on b", "--prior-b MEAN,SD"}},
     kBMean,
     kPriorSd};
+constexpr PriorFields kPolytomousPriorA{
+    {RequestField::PriorAMean,
+     {"The mean of log |a| in the polytomous items' prior on a", "--poly-prior-a MEAN,SD"}},
+    {RequestField::PriorASd,
+     {"The SD of log |a| in the polytomous items' prior on a", "--poly-prior-a MEAN,SD"}},
+    kLogAMean,
+    kPriorSd};
+constexpr PriorFields kPolytomousPriorB{
+    {RequestField::PriorBMean,
+     {"The mean of the polytomous items' prior on b", "--poly-prior-b MEAN,SD"}},
+    {RequestField::PriorBSd,
+     {"The SD of the polytomous items' prior on b", "--poly-prior-b MEAN,SD"}},
+    kBMean,
+    kPriorSd};
 constexpr PriorFields kPriorC{
     {RequestField::PriorCAlpha, {"Alpha of the prior on c", "--prior-c ALPHA,BETA"}},
     {RequestField::PriorCBeta, {"Beta of the prior on c", "--prior-c ALPHA,BETA"}},
@@ -191,16 +205,24 @@ void TakeMarginal(const RequestTexts& texts, int mode, Checker& checker, Margina
         } else {
             checker.Refuse(
                 kModel.field,
-                Refusal(kModel.name, "3pl, 3pl-c-given, 2pl, 1pl, rasch, grm, gpcm or pcm",
+                Refusal(kModel.name, "3pl, 3pl-c-given, 2pl, 1pl, rasch, grm, gpcm, pcm or rsm",
                         *texts.model));
         }
+    }
+    if (texts.itemModels && !checker.Refused()) {
+        if (texts.model || texts.binaryModel) {
+            checker.Refuse(RequestField::ItemModels,
+                           "The item-models file (--item-models) names every item's model: "
+                           "leave out --model and --binary-model.");
+        }
+        polytomous = PolytomousModel::PerItem;
     }
     if (texts.binaryModel && !checker.Refused()) {
         const auto named = ModelNamed(*texts.binaryModel);
         if (polytomous == PolytomousModel::None) {
             checker.Refuse(kModel.field,
                            "The model of right/wrong items (--binary-model) is for tests with "
-                           "polytomous items (--model grm, gpcm or pcm).");
+                           "polytomous items (--model grm, gpcm, pcm or rsm).");
         } else if (named == MarginalModel::ThreePL || named == MarginalModel::TwoPL ||
                    named == MarginalModel::OnePL) {
             model = *named;
@@ -213,7 +235,7 @@ void TakeMarginal(const RequestTexts& texts, int mode, Checker& checker, Margina
     if (texts.collapseEmpty && polytomous == PolytomousModel::None && !checker.Refused()) {
         checker.Refuse(kModel.field,
                        "Collapsing empty categories (--collapse-empty) is for polytomous "
-                       "items (--model grm, gpcm or pcm).");
+                       "items (--model grm, gpcm, pcm or rsm, or --item-models).");
     }
     m = SettingsFor(model);
     m.polytomous = polytomous;
@@ -224,6 +246,17 @@ void TakeMarginal(const RequestTexts& texts, int mode, Checker& checker, Margina
     checker.TakePrior(texts.priorB, false, kPriorB, m.priorB, &NormalPrior::mean, &NormalPrior::sd);
     checker.TakePrior(texts.priorC, rules.defaultPriorOnC, kPriorC, m.priorC, &BetaPrior::alpha,
                       &BetaPrior::beta);
+    if ((texts.polytomousPriorA.state || texts.polytomousPriorB.state) &&
+        polytomous == PolytomousModel::None) {
+        checker.Refuse(RequestField::PriorAMean,
+                       "The polytomous items' priors (--poly-prior-a, --poly-prior-b) are for "
+                       "tests with polytomous items (--model grm, gpcm, pcm or rsm, or "
+                       "--item-models).");
+    }
+    checker.TakePrior(texts.polytomousPriorA, false, kPolytomousPriorA, m.polytomousLogA,
+                      &NormalPrior::mean, &NormalPrior::sd);
+    checker.TakePrior(texts.polytomousPriorB, false, kPolytomousPriorB, m.polytomousB,
+                      &NormalPrior::mean, &NormalPrior::sd);
     checker.Whole(texts.quadrature, kQuadraturePoints, kQuadrature, m.quadraturePoints);
     constexpr const char* kScorings[] = {"eap", "map", "ml"};
     if (const auto scoring = checker.Word(texts.scoring, kScorings, "eap, map or ml", kScoring)) {
@@ -231,7 +264,14 @@ void TakeMarginal(const RequestTexts& texts, int mode, Checker& checker, Margina
     }
     checker.Whole(texts.emCycles, kEmCycles, kCycles, m.maxCycles);
     checker.Number(texts.emTolerance, kEmTolerance, kTolerance, m.tolerance);
-    m.fixItems = texts.fixItems;
+    m.scoringOnly = texts.scoringOnly;
+    m.fixItems = texts.fixItems || texts.scoringOnly;
+    if (m.scoringOnly && polytomous == PolytomousModel::None) {
+        checker.Refuse(RequestField::Model,
+                       "Scoring only (--scoring-only) is for tests with polytomous items "
+                       "(--model grm, gpcm, pcm or rsm, or --item-models); right/wrong items "
+                       "are scored for given items by mode 1 or --fix-items.");
+    }
     m.estimatePopulation = texts.estimatePopulation;
     if (m.estimatePopulation && !m.fixItems) {
         checker.Refuse(RequestField::EstimatePopulation,
@@ -282,6 +322,7 @@ RequestCheck ParseRequest(const RequestTexts& texts) {
     }
     if (request.method == Method::Marginal) {
         TakeMarginal(texts, request.mode, checker, request.marginal);
+        if (texts.itemModels) request.itemModelsFile = *texts.itemModels;
         TakeCompare(texts.compare, checker, request.compareModels);
     } else if (texts.compare) {
         checker.Refuse(RequestField::Compare,

@@ -25,6 +25,7 @@ enum class RequestField {
     EmCycles,
     EmTolerance,
     Compare,
+    ItemModels,
     EstimatePopulation,
     Standardize,
     Threads,

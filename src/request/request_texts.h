@@ -30,13 +30,16 @@ struct RequestTexts {
     // The marginal estimator's.
     Text model;
     Text binaryModel;
+    Text itemModels;  // the item-models file
     PriorTexts priorA, priorB, priorC;
+    PriorTexts polytomousPriorA, polytomousPriorB;
     Text quadrature;
     Text scoring;
     Text emCycles;
     Text emTolerance;
     Text compare;  // the models to compare, by name, separated by commas
     bool fixItems = false;
+    bool scoringOnly = false;
     bool estimatePopulation = false;
     bool collapseEmpty = false;
     // The runner's.
@@ -54,9 +57,10 @@ struct RequestTexts {
 
     // Whether any of the marginal estimator's own settings was given.
     bool AnyMarginalText() const {
-        return model || binaryModel || collapseEmpty || priorA.state || priorB.state ||
-               priorC.state || quadrature || scoring || emCycles || emTolerance || compare ||
-               fixItems || estimatePopulation;
+        return model || binaryModel || itemModels || collapseEmpty || priorA.state ||
+               priorB.state || priorC.state || polytomousPriorA.state || polytomousPriorB.state ||
+               quadrature || scoring || emCycles || emTolerance || compare || fixItems ||
+               scoringOnly || estimatePopulation;
     }
 };
 

@@ -7,7 +7,12 @@
 #include <cstdint>
 #include <vector>
 
+<<<<<<< HEAD
 #include "irt/item_curve.h"
+||||||| 4206f69
+=======
+#include "irt/rating_scale_curves.h"
+>>>>>>> polyfeat
 
 namespace tarvo {
 namespace {
@@ -131,6 +136,52 @@ TEST(ItemCurves, ManyItemsAtOnceAreEachItemsCurveBitForBit) {
     }
     CurvesAt(b[5], a, b, c, p, q);  // z = 0 exactly
     EXPECT_EQ(p[5], CurveAt(b[5], a[5], b[5], c[5]).p);
+}
+
+}  // namespace
+}  // namespace tarvo
+
+namespace tarvo {
+namespace {
+
+// The rating scale curves are the partial credit curves at location +
+// steps; their derivatives by the location and by each step match central
+// differences.
+TEST(CategoryCurves, RatingScaleCurvesAreShiftedPartialCreditCurves) {
+    const double a = 0.8, location = 0.4;
+    const std::vector<double> steps = {-1.1, 0.2, 0.9};
+    const auto at = [&](double theta, double l, const std::vector<double>& s) {
+        std::vector<double> p(s.size() + 1);
+        RsmProbabilities(theta, a, l, s, p);
+        return p;
+    };
+    const double h = 1e-6;
+    for (double theta : {-2.0, 0.1, 1.7}) {
+        const std::vector<double> p = at(theta, location, steps);
+        std::vector<double> b(steps.size()), q(p.size());
+        for (std::size_t k = 0; k < steps.size(); ++k) b[k] = location + steps[k];
+        GpcmProbabilities(theta, a, b, q);
+        for (std::size_t k = 0; k < p.size(); ++k) EXPECT_NEAR(p[k], q[k], 1e-15);
+        const std::size_t width = steps.size() + 2;
+        std::vector<double> d(p.size() * width);
+        RsmDerivatives(theta, a, location, steps, p, d);
+        for (std::size_t u = 1; u < width; ++u) {
+            std::vector<double> up = steps, down = steps;
+            double lUp = location, lDown = location;
+            if (u == 1) {
+                lUp += h;
+                lDown -= h;
+            } else {
+                up[u - 2] += h;
+                down[u - 2] -= h;
+            }
+            const std::vector<double> pu = at(theta, lUp, up), pd = at(theta, lDown, down);
+            for (std::size_t k = 0; k < p.size(); ++k) {
+                EXPECT_NEAR(d[k * width + u], (pu[k] - pd[k]) / (2 * h), 1e-8)
+                    << "theta " << theta << " column " << u << " category " << k;
+            }
+        }
+    }
 }
 
 }  // namespace

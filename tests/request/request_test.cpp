@@ -82,7 +82,8 @@ TEST(RequestParser, EveryRefusalNamesTheSettingTheRangeAndTheText) {
          "The method (--method) must be jml or mml, not 'em'."},
         {{{"method", "mml"}, {"model", "4pl"}},
          RequestField::Model,
-         "The model (--model) must be 3pl, 3pl-c-given, 2pl, 1pl, rasch, grm, gpcm or pcm, not "
+         "The model (--model) must be 3pl, 3pl-c-given, 2pl, 1pl, rasch, grm, gpcm, pcm or rsm, "
+         "not "
          "'4pl'."},
         {{{"method", "mml"}, {"quadrature", " 4 "}},
          RequestField::Quadrature,
@@ -154,11 +155,19 @@ TEST(RequestOptions, ARequestRunsAgainFromItsOptions) {
          {"scoring", "ml"},
          {"em-cycles", "40"},
          {"em-tolerance", "0.000001"}},
+<<<<<<< HEAD
         {{"method", "mml"},
          {"model", "gpcm"},
          {"binary-model", "1pl"},
          {"collapse-empty", "yes"},
          {"score-table", "scores.csv"}},
+||||||| 4206f69
+        {{"method", "mml"}, {"model", "gpcm"}, {"binary-model", "1pl"}, {"collapse-empty", "yes"}},
+=======
+        {{"method", "mml"}, {"model", "gpcm"}, {"binary-model", "1pl"}, {"collapse-empty", "yes"}},
+        {{"method", "mml"}, {"item-models", "models.txt"}, {"collapse-empty", "yes"}},
+        {{"method", "mml"}, {"model", "grm"}, {"poly-prior-a", "0.1,0.4"}, {"poly-prior-b", "0,2"}},
+>>>>>>> polyfeat
         {{"mode", "5"},
          {"item-file", "i.itm"},
          {"method", "mml"},
@@ -278,12 +287,34 @@ TEST(RequestParser, PolytomousModelsTakeABinaryModelForRightWrongItems) {
     const RequestCheck pcm = Parse({{"method", "mml"}, {"model", "pcm"}, {"binary-model", "2pl"}});
     ASSERT_TRUE(pcm.request) << pcm.message;
     EXPECT_EQ(pcm.request->marginal.model, MarginalModel::TwoPL);
+    const RequestCheck perItem = Parse({{"method", "mml"}, {"item-models", "m.txt"}});
+    ASSERT_TRUE(perItem.request) << perItem.message;
+    EXPECT_EQ(perItem.request->marginal.polytomous, PolytomousModel::PerItem);
+    EXPECT_EQ(perItem.request->itemModelsFile, "m.txt");
+    EXPECT_FALSE(perItem.request->marginal.polytomousLogA.on) << "off unless asked for";
+    const RequestCheck priors =
+        Parse({{"method", "mml"}, {"model", "gpcm"}, {"poly-prior-a", "0.1,0.4"}});
+    ASSERT_TRUE(priors.request) << priors.message;
+    EXPECT_TRUE(priors.request->marginal.polytomousLogA.on);
+    EXPECT_EQ(priors.request->marginal.polytomousLogA.sd, 0.4);
+    EXPECT_FALSE(priors.request->marginal.polytomousB.on);
 
     const OptionList refused[] = {
         {{"method", "mml"}, {"model", "grm"}, {"binary-model", "rasch"}},
         {{"method", "mml"}, {"binary-model", "2pl"}},
         {{"method", "mml"}, {"collapse-empty", "yes"}},
         {{"model", "grm"}},
+<<<<<<< HEAD
+||||||| 4206f69
+        {{"method", "mml"}, {"model", "grm"}, {"score-table", "t.csv"}},
+=======
+        {{"method", "mml"}, {"model", "grm"}, {"score-table", "t.csv"}},
+        {{"method", "mml"}, {"item-models", "m.txt"}, {"model", "grm"}},
+        {{"method", "mml"}, {"item-models", "m.txt"}, {"binary-model", "2pl"}},
+        {{"item-models", "m.txt"}},
+        {{"method", "mml"}, {"model", "2pl"}, {"poly-prior-b", "0,2"}},
+        {{"method", "mml"}, {"model", "grm"}, {"poly-prior-a", "0,0.001"}},
+>>>>>>> polyfeat
     };
     for (const OptionList& options : refused) {
         const RequestCheck check = Parse(options);

@@ -337,5 +337,32 @@ TEST(MarginalOptionsDialogTest, TheModelsToCompareAreCheckedAndCarried) {
     EXPECT_FALSE(texts.compare.has_value());
 }
 
+// The item-models file box carries its file to the request and back, and
+// a model chosen beside it is refused with the box focused.
+TEST(MarginalOptionsDialogTest, TheItemModelsFileIsCarriedAndExcludesAModel) {
+    EnsureApplication();
+    using request::RequestField;
+    MarginalOptionsDialog options(DefaultMarginalOptions(), 3);
+    QLineEdit* file = options.Field(RequestField::ItemModels);
+    ASSERT_NE(file, nullptr);
+    file->setText(QStringLiteral("models.txt"));
+    options.ModelBox()->setCurrentIndex(1);
+    options.show();
+    options.accept();
+    EXPECT_NE(options.result(), QDialog::Accepted);
+    EXPECT_TRUE(options.Refusal().contains(QStringLiteral("--item-models")));
+    options.ModelBox()->setCurrentIndex(0);
+    options.accept();
+    EXPECT_EQ(options.result(), QDialog::Accepted);
+
+    request::RequestTexts texts;
+    texts.method = "mml";
+    PutForm(options.Form(), texts);
+    const request::RequestCheck check = request::ParseRequest(texts);
+    ASSERT_TRUE(check.request) << check.message;
+    EXPECT_EQ(check.request->itemModelsFile, "models.txt");
+    EXPECT_EQ(FormOf(texts).itemModels, "models.txt");
+}
+
 }  // namespace
 }  // namespace tarvo::shell

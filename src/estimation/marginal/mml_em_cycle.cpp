@@ -32,7 +32,8 @@ void MaximiseCommonSlope(const MarginalKernels& kernels, const ExpectedCounts& c
             total.gradient[0] += o.gradient[0];
             total.hessian[0][0] += o.hessian[0][0];
         }
-        AddPriors(total, a, 0, 0, Priors{priors.logA, {}, {}}, FreeParameters{true, false, false});
+        AddPriors(total, a, 0, 0, Priors{priors.logA, {}, {}, {}, {}},
+                  FreeParameters{true, false, false});
         return total;
     };
     ItemObjective here = evaluate(slope);

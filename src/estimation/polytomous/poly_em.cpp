@@ -8,6 +8,9 @@
 #include "core/model_constants.h"
 #include "estimation/marginal/mml_mstep.h"
 #include "estimation/marginal/mml_squarem.h"
+#include "estimation/polytomous/poly_population.h"
+#include "estimation/polytomous/poly_priors.h"
+#include "estimation/polytomous/poly_scales.h"
 #include "irt/item_curve.h"
 
 namespace tarvo::poly {
@@ -20,8 +23,8 @@ constexpr double kSettledStep = 1e-9;
 
 using Square = std::array<double, kMostFree * kMostFree>;
 
-// Solves matrix x = rhs in place (rhs becomes x) by Cholesky; false when
-// the matrix is not positive definite.
+}  // namespace
+
 bool SolvePositive(int n, Square matrix, double* rhs) {
     for (int i = 0; i < n; ++i) {
         for (int j = 0; j <= i; ++j) {
@@ -103,7 +106,9 @@ double ItemObjective(const Item& item, std::span<const double> expected,
             for (int v = 0; v < u; ++v) information[v * free + u] = information[u * free + v];
         }
     }
-    if (item.form != ItemForm::Binary) return value;
+    if (item.form != ItemForm::Binary) {
+        return value + AddPolytomousPriors(item, priors, gradient, information);
+    }
     // The right/wrong item's priors by (a, b, c), carried to its free
     // parameters; their curvature only where it adds information.
     const mml::ItemObjective prior = BinaryPrior(item, priors);
@@ -176,9 +181,12 @@ double SlopeGradient(const Item& item, std::span<const double> expected,
     Item own = item;
     own.slopeFree = true;
     own.commonSlope = false;
+    // A common slope takes no prior: it sets the scale.
+    Priors withoutSlopePrior = priors;
+    if (item.commonSlope) withoutSlopePrior.polytomousLogA.on = false;
     std::array<double, kMostFree> gradient{};
     Square square{};
-    ItemObjective(own, expected, quadrature, priors, gradient.data(), square.data());
+    ItemObjective(own, expected, quadrature, withoutSlopePrior, gradient.data(), square.data());
     if (information) *information = square[0];
     return gradient[0];
 }
@@ -245,14 +253,17 @@ namespace {
 class PolytomousCycle final : public mml::EmMap {
   public:
     PolytomousCycle(std::vector<Item>& items, std::span<const char> estimated, Responses responses,
-                    const MarginalSettings& settings, const mml::Quadrature& quadrature,
-                    EmTables& tables, WorkerPool& pool)
+                    const MarginalSettings& settings, mml::Quadrature& quadrature,
+                    EmTables& tables, WorkerPool& pool, std::span<const Scale> scales)
         : items_(items),
           estimated_(estimated),
           responses_(responses),
           quadrature_(quadrature),
           tables_(tables),
           pool_(pool),
+          scales_(scales),
+          estimatePopulation_(settings.estimatePopulation),
+          quadratureRange_(settings.quadratureRange),
           priors_(BinaryPriors(settings)),
           lowestC_(LowestC(RulesOf(MarginalModel::ThreePL), priors_.c.on)) {
         for (std::size_t i = 0; i < items.size(); ++i) {
@@ -261,7 +272,13 @@ class PolytomousCycle final : public mml::EmMap {
             common_ = common_ || items[i].commonSlope;
         }
         if (common_) ++size_;
+        // The shared steps and the population follow, counted in the
+        // change test.
+        steps_ = static_cast<std::size_t>(SharedStepCount(scales));
+        size_ += steps_ + (estimatePopulation_ ? 2 : 0);
     }
+
+    const PopulationEstimate& Population() const { return population_; }
 
     std::size_t PointSize() const override { return size_; }
     std::size_t ItemEntries() const override { return size_; }
@@ -272,7 +289,14 @@ class PolytomousCycle final : public mml::EmMap {
             if (!estimated_[i]) continue;
             PackFree(items_[i], point.subspan(at));
             at += static_cast<std::size_t>(FreeCount(items_[i]));
-            if (items_[i].commonSlope) point[size_ - 1] = items_[i].a;
+            if (items_[i].commonSlope) point[CommonAt()] = items_[i].a;
+        }
+        for (std::size_t s = 0; s < steps_; ++s) {
+            point[StepsAt() + s] = SharedStepValue(items_, scales_, static_cast<int>(s));
+        }
+        if (estimatePopulation_) {
+            point[size_ - 2] = population_.mean;
+            point[size_ - 1] = population_.sd;
         }
     }
 
@@ -282,8 +306,11 @@ class PolytomousCycle final : public mml::EmMap {
             if (!estimated_[i]) continue;
             UnpackFree(point.subspan(at), items_[i]);
             at += static_cast<std::size_t>(FreeCount(items_[i]));
-            if (items_[i].commonSlope) items_[i].a = point[size_ - 1];
+            if (items_[i].commonSlope) items_[i].a = point[CommonAt()];
         }
+        // Without extrapolation the loop writes back only the point it has
+        // just read, so the steps and the population, which the cycle alone
+        // moves, are already there.
     }
 
     void KeepInBounds(std::span<double> point) const override {
@@ -292,11 +319,11 @@ class PolytomousCycle final : public mml::EmMap {
             if (!estimated_[i]) continue;
             Item item = items_[i];
             UnpackFree(point.subspan(at), item);
-            if (item.commonSlope) item.a = point[size_ - 1];
+            if (item.commonSlope) item.a = point[CommonAt()];
             KeepInModel(item);
             PackFree(item, point.subspan(at));
             at += static_cast<std::size_t>(FreeCount(item));
-            if (item.commonSlope) point[size_ - 1] = item.a;
+            if (item.commonSlope) point[CommonAt()] = item.a;
         }
     }
 
@@ -308,10 +335,20 @@ class PolytomousCycle final : public mml::EmMap {
             if (estimated_[i]) MaximiseItem(items_[i], tables_.Expected(i), quadrature_, priors_);
         }
         MaximiseCommonSlope(items_, estimated_, tables_, quadrature_, priors_);
+        for (const Scale& scale : scales_) {
+            MaximiseScaleSteps(items_, scale, tables_, quadrature_, priors_);
+        }
+        if (estimatePopulation_) {
+            MovePopulation(items_, responses_, quadratureRange_, quadrature_, tables_,
+                           population_);
+        }
         return objective;
     }
 
   private:
+    std::size_t StepsAt() const { return size_ - steps_ - (estimatePopulation_ ? 2 : 0); }
+    std::size_t CommonAt() const { return StepsAt() - 1; }
+
     // An extrapolated item into its ranges and, for the GRM, its thresholds
     // into the order its slope needs (a point outside the model gets no
     // likelihood to compare).
@@ -333,12 +370,17 @@ class PolytomousCycle final : public mml::EmMap {
     std::vector<Item>& items_;
     std::span<const char> estimated_;
     Responses responses_;
-    const mml::Quadrature& quadrature_;
+    mml::Quadrature& quadrature_;
     EmTables& tables_;
     WorkerPool& pool_;
+    std::span<const Scale> scales_;
+    bool estimatePopulation_;
+    double quadratureRange_;
+    PopulationEstimate population_;
     Priors priors_;
     double lowestC_;
     std::size_t size_ = 0;
+    std::size_t steps_ = 0;
     bool common_ = false;
 };
 
@@ -348,23 +390,29 @@ double LogPriors(std::span<const Item> items, std::span<const char> estimated,
                  const Priors& priors) {
     double total = 0;
     for (std::size_t i = 0; i < items.size(); ++i) {
-        if (estimated[i] && items[i].form == ItemForm::Binary)
-            total += BinaryPrior(items[i], priors).value;
+        if (!estimated[i]) continue;
+        total += items[i].form == ItemForm::Binary
+                     ? BinaryPrior(items[i], priors).value
+                     : AddPolytomousPriors(items[i], priors, nullptr, nullptr);
     }
     return total;
 }
 
 EmOutcome RunPolytomousEm(std::vector<Item>& items, std::span<const char> estimated,
                           Responses responses, const MarginalSettings& settings,
-                          const mml::Quadrature& quadrature, EmTables& tables, WorkerPool& pool,
+                          mml::Quadrature& quadrature, EmTables& tables, WorkerPool& pool,
                           const CycleDone& cycleDone) {
-    PolytomousCycle cycle(items, estimated, responses, settings, quadrature, tables, pool);
+    const std::vector<Scale> scales = ScalesOf(items, estimated);
+    PolytomousCycle cycle(items, estimated, responses, settings, quadrature, tables, pool, scales);
     // A stopped run keeps the log-likelihood of its last cycle.
     double lastLogLikelihood = 0;
+    // The shared steps and the population are moved by the cycle alone, not
+    // extrapolated: their runs take EM's own steps.
+    const bool accelerate = settings.accelerate && scales.empty() && !settings.estimatePopulation;
     const mml::EmLoopOutcome loop =
         mml::RunEmLoop(cycle,
                        mml::EmLoopSettings{settings.maxCycles, settings.tolerance,
-                                           settings.logLikelihoodTolerance, settings.accelerate},
+                                           settings.logLikelihoodTolerance, accelerate},
                        [&](int number, double change, double logLikelihood) {
                            lastLogLikelihood = logLikelihood;
                            return cycleDone(number, change, logLikelihood);
@@ -376,6 +424,7 @@ EmOutcome RunPolytomousEm(std::vector<Item>& items, std::span<const char> estima
     outcome.largestChange = loop.largestChange;
     outcome.extrapolations = loop.extrapolations;
     outcome.refused = loop.refused;
+    outcome.population = cycle.Population();
     // The log-likelihood, and the counts, at the items as they ended.
     outcome.logLikelihood =
         outcome.stopped ? lastLogLikelihood : EStep(items, responses, quadrature, tables, pool);

@@ -8,12 +8,14 @@
 // safeguard of the right/wrong estimator's loop). Every sum runs in one
 // fixed order, so the result is the same for every thread count.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <span>
 #include <vector>
 
+#include "core/estimation_outcome.h"
 #include "core/marginal_settings.h"
 #include "estimation/marginal/mml_quadrature.h"
 #include "estimation/polytomous/poly_estep.h"
@@ -22,8 +24,12 @@
 
 namespace tarvo::poly {
 
+// Solves matrix x = rhs in place (rhs becomes x) by Cholesky, n unknowns;
+// false when the matrix is not positive definite.
+bool SolvePositive(int n, std::array<double, kMostFree * kMostFree> matrix, double* rhs);
+
 // The item's expected log-likelihood over its counts, plus the log of its
-// priors (right/wrong items only, those that act), with the gradient and
+// priors (those that act: the binary model's, or the polytomous items'), with the gradient and
 // the expected information by its free parameters when asked.
 double ItemObjective(const Item& item, std::span<const double> expected,
                      const mml::Quadrature& quadrature, const Priors& priors, double* gradient,
@@ -55,6 +61,7 @@ struct EmOutcome {
     double largestChange = 0;
     int extrapolations = 0;  // extrapolated points tried, and refused
     int refused = 0;
+    PopulationEstimate population;  // estimated with held items on request
 };
 
 // After each cycle: its number, its largest change and the log-likelihood
@@ -64,10 +71,11 @@ using CycleDone = std::function<bool(int, double, double)>;
 // Ends when a cycle's largest change is below the tolerance and the
 // log-likelihood changed by less than its tolerance, after maxCycles, or
 // when cycleDone says stop; the tables then hold the E-step at the items as
-// they ended.
+// they ended. With settings.estimatePopulation the quadrature follows the
+// population.
 EmOutcome RunPolytomousEm(std::vector<Item>& items, std::span<const char> estimated,
                           Responses responses, const MarginalSettings& settings,
-                          const mml::Quadrature& quadrature, EmTables& tables, WorkerPool& pool,
+                          mml::Quadrature& quadrature, EmTables& tables, WorkerPool& pool,
                           const CycleDone& cycleDone);
 
 // The log priors of the estimated items at their values (those that act).

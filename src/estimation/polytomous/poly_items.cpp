@@ -5,32 +5,71 @@
 
 #include "irt/category_curves.h"
 #include "irt/item_curve.h"
+#include "irt/rating_scale_curves.h"
 
 namespace tarvo::poly {
 
 Item ItemOf(int categories, const MarginalModelRules& binary, PolytomousModel polytomous) {
     Item item;
     item.categories = std::max(categories, 2);
+    item.binaryModel = binary.model;
     if (categories <= 2) {
         item.form = ItemForm::Binary;
         item.slopeFree = binary.free.a;
         item.guessFree = binary.free.c;
         return item;
     }
+    return PolytomousItem(categories, polytomous);
+}
+
+Item PolytomousItem(int categories, PolytomousModel polytomous) {
+    Item item;
+    item.categories = std::max(categories, 2);
     const PolytomousModelRules& rules = RulesOf(polytomous);
+    item.polytomous = polytomous;
     item.form = rules.cumulative ? ItemForm::Graded : ItemForm::Partial;
     item.slopeFree = rules.slopeFree;
     item.commonSlope = rules.commonSlope;
+    if (rules.sharedSteps) {
+        item.form = ItemForm::Rated;
+        item.scale = categories;
+    }
     return item;
 }
 
+double LocationOf(const Item& item) {
+    double sum = 0;
+    for (const double b : item.B()) sum += b;
+    return sum / item.Thresholds();
+}
+
+void StepsOf(const Item& item, std::span<double> steps) {
+    const double location = LocationOf(item);
+    for (int k = 0; k < item.Thresholds(); ++k) steps[k] = item.b[k] - location;
+}
+
+Item WithFreeThresholds(const Item& item) {
+    Item free = item;
+    free.form = item.form == ItemForm::Rated ? ItemForm::Partial : item.form;
+    free.scale = -1;
+    free.slopeFree = false;
+    free.commonSlope = false;
+    free.guessFree = false;
+    return free;
+}
+
 int FreeCount(const Item& item) {
+    if (item.form == ItemForm::Rated) return (item.slopeFree ? 1 : 0) + 1;
     return (item.slopeFree ? 1 : 0) + item.Thresholds() + (item.guessFree ? 1 : 0);
 }
 
 void PackFree(const Item& item, std::span<double> values) {
     int at = 0;
     if (item.slopeFree) values[at++] = item.a;
+    if (item.form == ItemForm::Rated) {
+        values[at] = LocationOf(item);
+        return;
+    }
     for (int k = 0; k < item.Thresholds(); ++k) values[at++] = item.b[k];
     if (item.guessFree) values[at++] = item.c;
 }
@@ -38,6 +77,12 @@ void PackFree(const Item& item, std::span<double> values) {
 void UnpackFree(std::span<const double> values, Item& item) {
     int at = 0;
     if (item.slopeFree) item.a = values[at++];
+    if (item.form == ItemForm::Rated) {
+        // The thresholds move together: the steps stay the scale's.
+        const double shift = values[at] - LocationOf(item);
+        for (int k = 0; k < item.Thresholds(); ++k) item.b[k] += shift;
+        return;
+    }
     for (int k = 0; k < item.Thresholds(); ++k) item.b[k] = values[at++];
     if (item.guessFree) item.c = values[at++];
 }
@@ -49,7 +94,11 @@ bool KeepInRange(Item& item, double lowestC) {
     if (item.guessFree) item.c = std::clamp(item.c, lowestC, kMarginalC.highest);
     for (int k = 0; k < item.Thresholds(); ++k) {
         if (!std::isfinite(item.b[k])) return false;
-        item.b[k] = std::clamp(item.b[k], kMarginalB.lowest, kMarginalB.highest);
+        // A rated item's thresholds keep the scale's steps: one beyond the
+        // bounds is refused, not moved.
+        const double kept = std::clamp(item.b[k], kMarginalB.lowest, kMarginalB.highest);
+        if (item.form == ItemForm::Rated && kept != item.b[k]) return false;
+        item.b[k] = kept;
     }
     if (item.form != ItemForm::Graded) return true;
     // The cumulative curves must fall with k: thresholds rise for a > 0 and
@@ -75,6 +124,13 @@ void CategoryProbabilities(const Item& item, double theta, std::span<double> p) 
         case ItemForm::Partial:
             GpcmProbabilities(theta, item.a, item.B(), p);
             return;
+        case ItemForm::Rated: {
+            std::array<double, kMostThresholds> steps{};
+            StepsOf(item, steps);
+            RsmProbabilities(theta, item.a, LocationOf(item),
+                             std::span<const double>(steps).first(item.Thresholds()), p);
+            return;
+        }
     }
 }
 
@@ -94,6 +150,21 @@ void CategoryDerivatives(const Item& item, double theta, std::span<const double>
         }
     } else if (item.form == ItemForm::Graded) {
         GrmDerivatives(theta, item.a, item.B(), std::span<double>(all).first(width * width));
+    } else if (item.form == ItemForm::Rated) {
+        // Columns a, location, then the steps, of which none is the item's.
+        std::array<double, kMostThresholds> steps{};
+        StepsOf(item, steps);
+        const std::span<const double> own = std::span<const double>(steps).first(item.Thresholds());
+        width = item.categories + 1;
+        RsmDerivatives(theta, item.a, LocationOf(item), own, p,
+                       std::span<double>(all).first(item.categories * width));
+        const int free = FreeCount(item);
+        for (int k = 0; k < item.categories; ++k) {
+            int at = 0;
+            if (item.slopeFree) derivatives[k * free + at++] = all[k * width];
+            derivatives[k * free + at] = all[k * width + 1];
+        }
+        return;
     } else {
         GpcmDerivatives(theta, item.a, item.B(), p, std::span<double>(all).first(width * width));
     }
@@ -107,10 +178,9 @@ void CategoryDerivatives(const Item& item, double theta, std::span<const double>
     }
 }
 
-std::string_view ModelNameOf(const Item& item, const MarginalModelRules& binary,
-                             PolytomousModel polytomous) {
-    if (item.form == ItemForm::Binary) return binary.name;
-    return RulesOf(polytomous).name;
+std::string_view ModelNameOf(const Item& item) {
+    if (item.form == ItemForm::Binary) return RulesOf(item.binaryModel).name;
+    return RulesOf(item.polytomous).name;
 }
 
 }  // namespace tarvo::poly

@@ -2,7 +2,7 @@
 
 // One item of a polytomous run as plain data, whatever its model: a
 // right/wrong item scored by key (3PL, 2PL or 1PL) or an item scored 0..m
-// (GRM, GPCM, PCM); its category probabilities at an ability and their
+// (GRM, GPCM, PCM, RSM); its category probabilities at an ability and their
 // derivatives by the item's free parameters, in the order (a, b_1..b_m, c).
 
 #include <array>
@@ -18,6 +18,7 @@ enum class ItemForm {
     Binary,   // P(1) = c + (1 - c) / (1 + exp(-D a (theta - b)))
     Graded,   // GRM
     Partial,  // GPCM, PCM
+    Rated,    // RSM: the partial credit curves, thresholds = location + the scale's steps
 };
 
 inline constexpr int kMostThresholds = kMostCategories - 1;
@@ -27,9 +28,15 @@ inline constexpr int kMostFree = kMostThresholds + 2;
 struct Item {
     ItemForm form = ItemForm::Binary;
     int categories = 2;  // scores 0..categories - 1
+    // Its model's names: binaryModel for a right/wrong item, else polytomous.
+    MarginalModel binaryModel = MarginalModel::ThreePL;
+    PolytomousModel polytomous = PolytomousModel::None;
     bool slopeFree = true;
     bool guessFree = false;    // binary items of the 3PL
     bool commonSlope = false;  // a shared with the other such items (PCM), not its own
+    // Rated items: the scale whose steps the item shares (its own free
+    // parameter is its location, the mean of its thresholds).
+    int scale = -1;
     double a = 1;
     std::array<double, kMostThresholds> b{};
     double c = 0;
@@ -43,8 +50,22 @@ struct Item {
 };
 
 // An item of the request's models with the given categories: two or fewer
-// take the right/wrong model, more the polytomous one.
+// take the right/wrong model, more the polytomous one. A rated item's scale
+// is its number of categories until told otherwise.
 Item ItemOf(int categories, const MarginalModelRules& binary, PolytomousModel polytomous);
+
+// An item of the polytomous model with the given categories (two or more).
+Item PolytomousItem(int categories, PolytomousModel polytomous);
+
+// A rated item's location (the mean of its thresholds) and the offsets of
+// its thresholds from it.
+double LocationOf(const Item& item);
+void StepsOf(const Item& item, std::span<double> steps);
+
+// The same item with each threshold a free parameter of its own and its
+// slope held: the derivatives by b_1..b_m that the scale's steps are formed
+// from.
+Item WithFreeThresholds(const Item& item);
 
 // How many parameters the estimator moves, and the item's values of them.
 int FreeCount(const Item& item);
@@ -64,7 +85,6 @@ void CategoryDerivatives(const Item& item, double theta, std::span<const double>
                          std::span<double> derivatives);
 
 // The model's name in the result file.
-std::string_view ModelNameOf(const Item& item, const MarginalModelRules& binary,
-                             PolytomousModel polytomous);
+std::string_view ModelNameOf(const Item& item);
 
 }  // namespace tarvo::poly

@@ -8,10 +8,15 @@
 #include "core/estimate_bounds.h"
 #include "estimation/em_progress.h"
 #include "estimation/marginal/mml_em.h"
+#include "estimation/polytomous/item_models_file.h"
 #include "estimation/polytomous/poly_categories.h"
 #include "estimation/polytomous/poly_em.h"
 #include "estimation/polytomous/poly_information.h"
 #include "estimation/polytomous/poly_start.h"
+#include "estimation/polytomous/poly_item_file.h"
+#include "estimation/polytomous/poly_population.h"
+#include "estimation/polytomous/poly_scales.h"
+#include "estimation/polytomous/poly_scores.h"
 #include "output/polytomous_rows.h"
 
 namespace tarvo {
@@ -23,23 +28,29 @@ using poly::Item;
 class PolytomousEstimator final : public Estimator {
   public:
     explicit PolytomousEstimator(const RunRequest& request)
-        : settings_(request.marginal), binary_(RulesOf(request.marginal.model)) {}
+        : settings_(request.marginal),
+          binary_(RulesOf(request.marginal.model)),
+          itemModelsFile_(request.itemModelsFile) {}
 
     // Not read for the rows: they have their own layout. The joint 3PL mode
     // names the run's parameters for the front ends.
     int LayoutMode() const override { return 3; }
 
     std::string CheckInputs(const RunInputs& inputs) const override {
-        if (settings_.fixItems) {
-            return "ERROR Holding items fixed (--fix-items) is not available for polytomous "
-                   "items yet.";
-        }
-        if (settings_.scoring != MarginalScoring::Eap) {
-            return "ERROR Polytomous runs score examinees by EAP only (--scoring eap).";
-        }
-        if (settings_.collapseEmpty) return {};
         const std::vector<poly::CategoryCounts> counts =
             poly::CountCategories(inputs.persons.responses, inputs.persons.itemCount);
+        if (!itemModelsFile_.empty()) {
+            models_ = poly::ReadItemModels(itemModelsFile_, inputs.persons.itemCount);
+            if (!models_.error.empty()) return models_.error;
+            const std::string wrong =
+                poly::CheckItemModels(itemModelsFile_, models_.lines, counts, inputs.persons.keyed);
+            if (!wrong.empty()) return wrong;
+        }
+        if (settings_.fixItems) {
+            const std::string wrong = CheckHeld(inputs, counts);
+            if (!wrong.empty()) return wrong;
+        }
+        if (settings_.collapseEmpty) return {};
         return poly::EmptyCategoryError(counts);
     }
 
@@ -49,9 +60,17 @@ class PolytomousEstimator final : public Estimator {
   private:
     void WriteRows(const std::vector<Item>& items, const RunInputs& inputs,
                    ResultWriter& writer) const;
+    Item ItemFor(std::size_t i, int categories) const;
+    std::string CheckHeld(const RunInputs& inputs,
+                          std::span<const poly::CategoryCounts> counts) const;
 
     MarginalSettings settings_;
     const MarginalModelRules& binary_;
+    std::string itemModelsFile_;
+    // The item-models file as the check read it.
+    mutable poly::ItemModels models_;
+    // The held items' rows of the item file (--fix-items), as the check read them.
+    mutable poly::HeldItems held_;
 };
 
 EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host,
@@ -70,7 +89,7 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
     std::vector<Item> items(itemCount);
     std::vector<char> estimated(itemCount, 0), binary(itemCount, 0);
     for (std::size_t i = 0; i < itemCount; ++i) {
-        items[i] = poly::ItemOf(poly::CategoriesOf(counts[i]), binary_, settings_.polytomous);
+        items[i] = ItemFor(i, poly::CategoriesOf(counts[i]));
     }
     const std::vector<int> signs = poly::RestSigns(persons.responses, items);
     for (std::size_t i = 0; i < itemCount; ++i) {
@@ -87,6 +106,21 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
         if (items[i].form != poly::ItemForm::Binary)
             poly::StartPolytomous(counts[i], sign, items[i]);
     }
+    // Held items keep the item file's values, categories included.
+    std::vector<char> held(itemCount, 0);
+    for (std::size_t i = 0; settings_.fixItems && i < held_.items.size() && i < itemCount; ++i) {
+        if (!held_.items[i]) continue;
+        const poly::HeldItemRow& row = *held_.items[i];
+        items[i] = ItemFor(i, row.categories);
+        items[i].a = row.a;
+        std::copy(row.b.begin(), row.b.end(), items[i].b.begin());
+        items[i].c = items[i].form == poly::ItemForm::Binary ? row.c : 0;
+        items[i].seB.fill(kNotEstimated);
+        held[i] = 1;
+        estimated[i] = 0;
+        binary[i] = 0;
+    }
+    poly::ShareSteps(items, poly::ScalesOf(items, estimated));
     // The right/wrong items start as the dichotomous estimator starts them.
     {
         const mml::ItemSpans spans{table.a, table.b, table.c};
@@ -97,9 +131,9 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
             poly::BinaryPriors(settings_), spans);
         for (std::size_t i = 0; i < itemCount; ++i) {
             if (!binary[i]) continue;
-            items[i].a = binary_.aIsOne ? 1 : table.a[i];
+            items[i].a = items[i].slopeFree ? table.a[i] : 1;
             items[i].b[0] = table.b[i];
-            items[i].c = binary_.cIsZero ? 0 : table.c[i];
+            items[i].c = items[i].guessFree ? table.c[i] : 0;
         }
     }
     for (std::size_t j = 0; j < persons.personCount(); ++j) {
@@ -108,11 +142,11 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
     }
 
     EstimationOutcome outcome;
-    outcome.heldItems.assign(itemCount, 0);
+    outcome.heldItems = held;
     LoopRecord& loop = outcome.loop;
     StartEmLoop(host, loop, settings_,
                 "Calibrating items (marginal maximum likelihood, polytomous) ...");
-    const mml::Quadrature quadrature =
+    mml::Quadrature quadrature =
         mml::NormalQuadrature(settings_.quadraturePoints, settings_.quadratureRange);
     poly::EmTables tables(items, quadrature.Points());
     const poly::Responses responses{persons.responses, persons.personCount(), itemCount};
@@ -121,6 +155,7 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
                               engine.pool, EmCycleProgress(host, loop, settings_));
     EndEmLoop(loop, em.cycles, em.largestChange, em.stopped, em.converged);
     outcome.logLikelihood = em.logLikelihood;
+    outcome.population = em.population;
 
     bool stopped = em.stopped || host.ProgressIsCancelled();
     if (!stopped) {
@@ -140,6 +175,23 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
         host.ProgressSet(100, "Scoring examinees.");
         poly::ScoreExpected(items, responses, quadrature, tables, engine.pool, persons.theta,
                             persons.seetheta);
+        // From the log probabilities the scores were formed with.
+        if (outcome.population.estimated) {
+            poly::SetPopulationErrors(items, responses, quadrature, tables, outcome.population);
+        }
+        // MAP and ML start from the EAP: MAP under the quadrature's normal
+        // ability distribution, within its range; ML within the ability
+        // bounds of the dichotomous ML.
+        if (settings_.scoring != MarginalScoring::Eap) {
+            poly::ModeScoring mode;
+            mode.prior = settings_.scoring == MarginalScoring::Map;
+            mode.mean = outcome.population.mean;
+            mode.sd = outcome.population.sd;
+            const double reach = mode.prior ? settings_.quadratureRange * mode.sd : kThetaBound;
+            mode.lowest = (mode.prior ? mode.mean : 0) - reach;
+            mode.highest = (mode.prior ? mode.mean : 0) + reach;
+            poly::ScoreByMode(items, responses, mode, persons.theta, persons.seetheta);
+        }
     }
     outcome.stopped = stopped;
     host.ProgressShutdown();
@@ -156,7 +208,7 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
         table.seec[i] = estimated[i] && item.guessFree ? item.seC : kNotEstimated;
     }
     for (const Item& item : items) {
-        outcome.itemModels.emplace_back(poly::ModelNameOf(item, binary_, settings_.polytomous));
+        outcome.itemModels.emplace_back(poly::ModelNameOf(item));
         outcome.categories.push_back(item.categories);
         outcome.thresholds.emplace_back(item.B().begin(), item.B().end());
         const std::span<const double> errors =
@@ -165,6 +217,70 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
     }
     WriteRows(items, inputs, writer);
     return outcome;
+}
+
+// The item file's rows: each held item of the model and at least the
+// categories the run gives it, every item held when only scores are asked.
+std::string PolytomousEstimator::CheckHeld(const RunInputs& inputs,
+                                           std::span<const poly::CategoryCounts> counts) const {
+    const std::string& path = inputs.settings.itemParameterFile;
+    if (path.empty()) {
+        return "ERROR Holding items fixed needs an item parameter file, and none was given.";
+    }
+    held_ = poly::ReadPolytomousItemFile(path, inputs.persons.itemCount);
+    if (!held_.error.empty()) return held_.error;
+    const bool anyHeld = std::any_of(held_.items.begin(), held_.items.end(),
+                                     [](const auto& row) { return row.has_value(); });
+    if (settings_.estimatePopulation && !anyHeld) {
+        return "ERROR Item file " + path +
+               " holds no item: estimating the population (--estimate-population) needs held "
+               "items, which set the scale.";
+    }
+    for (std::size_t i = 0; i < held_.items.size(); ++i) {
+        const int seen = poly::CategoriesOf(counts[i]);
+        if (!held_.items[i]) {
+            if (!settings_.scoringOnly) continue;
+            return "ERROR Item file " + path + " has no row for item " + std::to_string(i + 1) +
+                   ": scoring only (--scoring-only) needs every item's parameters.";
+        }
+        const poly::HeldItemRow& row = *held_.items[i];
+        const Item item = ItemFor(i, std::max(seen, row.categories));
+        const std::string_view model = poly::ModelNameOf(item);
+        const std::string where = "ERROR Item file " + path + ", line " + std::to_string(row.line) +
+                                  " ('" + row.text + "'): item " + std::to_string(i + 1);
+        if (row.model != model) {
+            return where + " is " + row.model + " in the file and " + std::string(model) +
+                   " in this run.";
+        }
+        if (row.categories < seen) {
+            return where + " has " + std::to_string(row.categories) +
+                   " categories in the file, and its responses have scores 0 to " +
+                   std::to_string(seen - 1) + ".";
+        }
+    }
+    return {};
+}
+
+// The item's model: the item-models file's line, or the run's models by
+// its categories.
+Item PolytomousEstimator::ItemFor(std::size_t i, int categories) const {
+    if (models_.lines.size() <= i) return poly::ItemOf(categories, binary_, settings_.polytomous);
+    const poly::ItemModelLine& line = models_.lines[i];
+    if (line.polytomous == PolytomousModel::None) {
+        return poly::ItemOf(std::min(categories, 2), RulesOf(line.binaryModel),
+                            PolytomousModel::None);
+    }
+    Item item = poly::PolytomousItem(std::max(categories, line.categories), line.polytomous);
+    // A named scale is its own, apart from the scales by categories.
+    if (item.form == poly::ItemForm::Rated && !line.scale.empty()) {
+        int named = 0;
+        for (std::size_t k = 0; k <= i; ++k) {
+            if (models_.lines[k].scale == line.scale) break;
+            if (!models_.lines[k].scale.empty()) ++named;
+        }
+        item.scale = kMostCategories + 1 + named;
+    }
+    return item;
 }
 
 void PolytomousEstimator::WriteRows(const std::vector<Item>& items, const RunInputs& inputs,
@@ -179,7 +295,7 @@ void PolytomousEstimator::WriteRows(const std::vector<Item>& items, const RunInp
         PolytomousItemRow row;
         row.seq = i + 1;
         row.AccNo = table.AccNo[i];
-        row.model = poly::ModelNameOf(item, binary_, settings_.polytomous);
+        row.model = poly::ModelNameOf(item);
         row.categories = item.categories;
         row.hasC = item.form == poly::ItemForm::Binary;
         row.a = item.a;

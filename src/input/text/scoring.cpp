@@ -28,6 +28,10 @@ void AppendScoredResponses(std::string_view present, std::size_t blanks, std::st
     // A key shorter than the field (from a short key record at column 0) has
     // nothing to match beyond its end.
     const std::size_t keyed = std::min(present.size(), key.size());
+    if (byDigit && persons.keyed.empty()) {
+        persons.keyed.assign(itemCount, 1);
+        for (std::size_t i = 0; i < keyed; ++i) persons.keyed[i] = key[i] != kScoredByDigit;
+    }
     for (std::size_t i = 0; i < keyed; ++i) {
         out[i] = byDigit && key[i] == kScoredByDigit ? ScoreDigit(present[i])
                                                      : ScoreResponse(present[i], key[i]);

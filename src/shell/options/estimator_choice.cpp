@@ -77,6 +77,11 @@ void PutForm(const MarginalOptionsForm& form, request::RequestTexts& texts) {
     } else {
         texts.compare = form.compare;
     }
+    if (form.itemModels.empty()) {
+        texts.itemModels.reset();
+    } else {
+        texts.itemModels = form.itemModels;
+    }
 }
 
 MarginalOptionsForm FormOf(const request::RequestTexts& texts) {
@@ -102,6 +107,7 @@ MarginalOptionsForm FormOf(const request::RequestTexts& texts) {
     if (texts.emCycles) form.emCycles = *texts.emCycles;
     if (texts.emTolerance) form.emTolerance = *texts.emTolerance;
     if (texts.compare) form.compare = *texts.compare;
+    if (texts.itemModels) form.itemModels = *texts.itemModels;
     return form;
 }
 

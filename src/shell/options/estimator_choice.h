@@ -48,6 +48,9 @@ struct MarginalOptionsForm {
     // The models fitted besides the run's for the model comparison, as
     // typed ("rasch,2pl,3pl"); empty: none.
     std::string compare;
+    // The item-models file (each item's model, polytomous ones too), as
+    // typed; empty: none.
+    std::string itemModels;
 };
 
 // The form filled with the marginal estimator's defaults: every prior as

@@ -3,9 +3,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 #include <array>
 
@@ -119,6 +121,21 @@ MarginalOptionsDialog::MarginalOptionsDialog(const MarginalOptionsForm& form, in
     compare->setMaximumWidth(QWIDGETSIZE_MAX);
     compare->setPlaceholderText(QStringLiteral("none"));
     grid->addWidget(compare, row++, 2, 1, 3);
+
+    grid->addWidget(new QLabel(QStringLiteral("Item models file (a model per item)"), this), row,
+                    0);
+    QLineEdit* itemModels = AddField(RequestField::ItemModels, form.itemModels);
+    itemModels->setMaximumWidth(QWIDGETSIZE_MAX);
+    itemModels->setPlaceholderText(QStringLiteral("none: the model above for every item"));
+    grid->addWidget(itemModels, row, 2, 1, 2);
+    auto* browse = new QPushButton(QStringLiteral("Browse..."), this);
+    connect(browse, &QPushButton::clicked, this, [this, itemModels] {
+        const QString chosen = QFileDialog::getOpenFileName(
+            this, QStringLiteral("Item models file"), itemModels->text(),
+            QStringLiteral("Text files (*.txt);;All files (*)"));
+        if (!chosen.isEmpty()) itemModels->setText(chosen);
+    });
+    grid->addWidget(browse, row++, 4);
 
     refusal_ = new QLabel(this);
     refusal_->setWordWrap(true);
@@ -238,6 +255,7 @@ MarginalOptionsForm MarginalOptionsDialog::Form() const {
     form.emCycles = text(RequestField::EmCycles);
     form.emTolerance = text(RequestField::EmTolerance);
     form.compare = text(RequestField::Compare);
+    form.itemModels = text(RequestField::ItemModels);
     return form;
 }
 

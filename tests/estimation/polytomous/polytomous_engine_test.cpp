@@ -13,7 +13,14 @@
 #include "estimation/polytomous/poly_categories.h"
 #include "estimation/polytomous/poly_em.h"
 #include "estimation/polytomous/poly_information.h"
+<<<<<<< HEAD
 #include "estimation/polytomous/poly_start.h"
+||||||| 4206f69
+=======
+#include "estimation/polytomous/poly_population.h"
+#include "estimation/polytomous/poly_scales.h"
+#include "estimation/polytomous/poly_scores.h"
+>>>>>>> polyfeat
 
 namespace tarvo::poly {
 namespace {
@@ -165,14 +172,217 @@ TEST(PolytomousInformation, MatchesSecondDifferencesOfTheLogLikelihood) {
     }
 }
 
+<<<<<<< HEAD
 TEST(PolytomousEm, RecoversGeneratingParametersAndSameOnAnyThreadCount) {
+||||||| 4206f69
+TEST(PolytomousEm, RecoversGeneratingParametersAndSameOnRepeat) {
+=======
+// Two rated items of one scale (their thresholds a location plus shared
+// steps) and a GPCM item: the marginal gradient by every parameter, the
+// locations, the common slope and the scale's free steps, is the slope of
+// the log-likelihood, and the steps stay shared when one is moved.
+TEST(PolytomousScales, GradientBySharedStepsMatchesDifferencesOfTheLogLikelihood) {
+    const auto rated = [](double location) {
+        Item item = PolytomousItem(4, PolytomousModel::Rsm);
+        item.a = 0.9;
+        const double steps[3] = {-0.9, 0.2, 0.7};
+        for (int k = 0; k < 3; ++k) item.b[k] = location + steps[k];
+        return item;
+    };
+    const std::vector<Item> truth = {rated(-0.4), Partial(1.2, {0.3, -0.5}), rated(0.6)};
+    const std::vector<std::uint8_t> codes = Simulate(truth, 250, 5);
+    const Responses responses{codes, 250, truth.size()};
+    const mml::Quadrature quadrature = mml::NormalQuadrature(21, 5);
+    const std::vector<char> estimated(truth.size(), 1);
+    EmTables tables(truth, quadrature.Points());
+    const std::vector<Scale> scales = ScalesOf(truth, estimated);
+    ASSERT_EQ(scales.size(), 1u);
+    EXPECT_EQ(scales[0].items, (std::vector<std::size_t>{0, 2}));
+    // Own: a location, a, b1, b2, a location; then the common slope and two steps.
+    const int own = 5, n = own + 1 + SharedStepCount(scales);
+    std::vector<double> gradient(static_cast<std::size_t>(n));
+    MarginalGradient(truth, estimated, responses, Priors{}, quadrature, tables, gradient);
+    const auto moved = [&](int p, double by) {
+        std::vector<Item> items = truth;
+        if (p >= own + 1) {
+            ShiftSharedStep(items, scales, p - own - 1, by);
+        } else if (p == own) {
+            items[0].a += by;
+            items[2].a += by;
+        } else {
+            int which = p;
+            for (Item& item : items) {
+                const int free = FreeCount(item);
+                if (which < free) {
+                    std::vector<double> x(kMostFree);
+                    PackFree(item, x);
+                    x[which] += by;
+                    UnpackFree(x, item);
+                    break;
+                }
+                which -= free;
+            }
+        }
+        return items;
+    };
+    const double h = 1e-5;
+    for (int p = 0; p < n; ++p) {
+        const double slope = (EStep(moved(p, h), responses, quadrature, tables) -
+                              EStep(moved(p, -h), responses, quadrature, tables)) /
+                             (2 * h);
+        EXPECT_NEAR(gradient[p], slope, 1e-4 * std::max(1.0, std::abs(slope))) << p;
+    }
+    const std::vector<Item> shifted = moved(own + 1, 0.3);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_NEAR(shifted[2].b[k] - LocationOf(shifted[2]),
+                    shifted[0].b[k] - LocationOf(shifted[0]), 1e-12);
+    }
+    EXPECT_NEAR(LocationOf(shifted[0]), -0.4, 1e-12);
+}
+
+// The polytomous priors (log-normal on |a|, normal on every threshold) in
+// an item's objective: its gradient is the slope of its value, for a
+// reverse-keyed GPCM item and a rated item whose location moves all its
+// thresholds; a common slope takes no prior.
+TEST(PolytomousPriors, ObjectiveGradientMatchesDifferencesWithEitherSignOfA) {
+    Priors priors{};
+    priors.polytomousLogA = {true, 0.1, 0.4};
+    priors.polytomousB = {true, 0.5, 1.5};
+    Item rated = PolytomousItem(4, PolytomousModel::Rsm);
+    rated.a = 0.8;
+    rated.b = {-0.7, 0.3, 1.1};
+    const std::vector<Item> items = {Partial(-0.9, {0.4, -0.3, 1.2}), rated};
+    const std::vector<std::uint8_t> codes = Simulate(items, 200, 3);
+    const mml::Quadrature quadrature = mml::NormalQuadrature(15, 5);
+    EmTables tables(items, quadrature.Points());
+    EStep(items, Responses{codes, 200, items.size()}, quadrature, tables);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const int free = FreeCount(items[i]);
+        std::vector<double> gradient(static_cast<std::size_t>(free));
+        ItemObjective(items[i], tables.Expected(i), quadrature, priors, gradient.data(), nullptr);
+        const double withPriors =
+            ItemObjective(items[i], tables.Expected(i), quadrature, priors, nullptr, nullptr);
+        EXPECT_LT(withPriors, ItemObjective(items[i], tables.Expected(i), quadrature, Priors{},
+                                            nullptr, nullptr));
+        for (int p = 0; p < free; ++p) {
+            const auto at = [&](double by) {
+                Item moved = items[i];
+                std::vector<double> x(kMostFree);
+                PackFree(moved, x);
+                x[p] += by;
+                UnpackFree(x, moved);
+                return ItemObjective(moved, tables.Expected(i), quadrature, priors, nullptr,
+                                     nullptr);
+            };
+            const double h = 1e-6;
+            EXPECT_NEAR(gradient[p], (at(h) - at(-h)) / (2 * h), 1e-4) << i << " " << p;
+        }
+    }
+    // The rated item's common slope: the same slope gradient with or
+    // without the prior on a.
+    EXPECT_EQ(SlopeGradient(rated, tables.Expected(1), quadrature, priors),
+              SlopeGradient(rated, tables.Expected(1), quadrature,
+                            Priors{{}, {}, {}, {}, priors.polytomousB}));
+}
+
+// MAP and ML scores: the derivatives by theta of every model's category
+// probabilities match differences; ML sets the score's slope to 0 and
+// puts an all-highest pattern at the upper bound (no finite estimate),
+// MAP keeps it finite and pulls every score toward the prior's mean.
+TEST(PolytomousScores, ModeScoresSolveTheScoreEquationAndBoundExtremePatterns) {
+    Item rated = PolytomousItem(4, PolytomousModel::Rsm);
+    rated.a = 0.8;
+    rated.b = {-0.7, 0.3, 1.1};
+    Item guessing = Binary(1.3, 0.2);
+    guessing.c = 0.2;
+    guessing.guessFree = true;
+    const std::vector<Item> items = {Graded(1.1, {-0.8, 0.5}), Partial(-0.7, {0.4, -0.2, 0.9}),
+                                     rated, guessing};
+    for (const Item& item : items) {
+        std::vector<double> p(static_cast<std::size_t>(item.categories)), dp(p.size());
+        std::vector<double> up(p.size()), down(p.size());
+        const double theta = 0.37, h = 1e-6;
+        CategoryProbabilities(item, theta, p);
+        CategoryThetaDerivatives(item, theta, p, dp);
+        CategoryProbabilities(item, theta + h, up);
+        CategoryProbabilities(item, theta - h, down);
+        for (std::size_t k = 0; k < p.size(); ++k) {
+            EXPECT_NEAR(dp[k], (up[k] - down[k]) / (2 * h), 1e-8) << k;
+        }
+    }
+    // A middle pattern, the pattern of highest ability (the reverse-keyed
+    // item at 0, every other at its highest) and one with a missing item.
+    const std::vector<std::uint8_t> codes = {1, 2, 1, 1, 2, 0, 3, 1, 1, 9, 3, 1};
+    const Responses responses{codes, 3, items.size()};
+    std::vector<double> ml(3, 0.0), mlError(3), map(3, 0.0), mapError(3);
+    ScoreByMode(items, responses, ModeScoring{}, ml, mlError);
+    ScoreByMode(items, responses, ModeScoring{true, 0, 1, -6, 6}, map, mapError);
+    EXPECT_GT(ml[0], -3);
+    EXPECT_LT(ml[0], 3);
+    EXPECT_LT(std::abs(map[0]), std::abs(ml[0]));
+    EXPECT_GT(mlError[0], mapError[0]);
+    // At the ML estimate the log-likelihood's slope is 0.
+    const auto logLikelihood = [&](double theta) {
+        double sum = 0;
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            std::vector<double> p(static_cast<std::size_t>(items[i].categories));
+            CategoryProbabilities(items[i], theta, p);
+            sum += std::log(p[codes[i]]);
+        }
+        return sum;
+    };
+    EXPECT_NEAR((logLikelihood(ml[0] + 1e-5) - logLikelihood(ml[0] - 1e-5)) / 2e-5, 0, 1e-6);
+    EXPECT_EQ(ml[1], 3) << "no finite estimate";
+    EXPECT_GT(map[1], 0);
+    EXPECT_LT(map[1], 3);
+    EXPECT_GT(ml[2], -3);
+    EXPECT_LT(ml[2], 3);
+}
+
+// Held items set the scale: the abilities of examinees drawn from
+// N(0.5, 1.3^2) on it give back that mean and SD, within three of their
+// standard errors.
+TEST(PolytomousPopulation, HeldItemsGiveBackThePopulationsMeanAndSd) {
+    const std::vector<Item> held = {Graded(1.2, {-1.0, 0.2, 1.1}), Partial(1.0, {-0.6, 0.3, 0.8}),
+                                    Graded(0.8, {-0.5, 0.9}), Binary(1.3, -0.2)};
+    // The same items on the standard scale of z = (theta - 0.5) / 1.3.
+    std::vector<Item> standard = held;
+    for (Item& item : standard) {
+        item.a *= 1.3;
+        for (int k = 0; k < item.Thresholds(); ++k) item.b[k] = (item.b[k] - 0.5) / 1.3;
+    }
+    const int persons = 1500;
+    const std::vector<std::uint8_t> codes = Simulate(standard, persons, 9);
+    const Responses responses{codes, static_cast<std::size_t>(persons), held.size()};
+    mml::Quadrature quadrature = mml::NormalQuadrature(41, 6);
+    const std::vector<char> estimated(held.size(), 0);
+    MarginalSettings settings = Plain();
+    settings.fixItems = true;
+    settings.estimatePopulation = true;
+    std::vector<Item> items = held;
+    EmTables tables(items, quadrature.Points());
+    const EmOutcome em = RunPolytomousEm(items, estimated, responses, settings, quadrature, tables,
+                                         [](int, double, double) { return true; });
+    ASSERT_TRUE(em.converged);
+    PopulationEstimate population = em.population;
+    ASSERT_TRUE(population.estimated);
+    SetPopulationErrors(items, responses, quadrature, tables, population);
+    EXPECT_GT(population.seMean, 0.01);
+    EXPECT_LT(population.seMean, 0.2);
+    EXPECT_NEAR(population.mean, 0.5, 3 * population.seMean);
+    EXPECT_NEAR(population.sd, 1.3, 3 * population.seSd);
+    EXPECT_NEAR(quadrature.theta[20], population.mean, 1e-12) << "the grid follows";
+}
+
+TEST(PolytomousEm, RecoversGeneratingParametersAndSameOnRepeat) {
+>>>>>>> polyfeat
     const std::vector<Item> truth = {
         Graded(1.2, {-1.0, 0.2, 1.1}), Graded(0.8, {-0.5, 0.9}), Partial(1.0, {-0.6, 0.3, 0.8}),
         Partial(-0.9, {0.5, -0.4}),    Binary(1.3, -0.2),        Binary(0.7, 0.6)};
     const int persons = 2000;
     const std::vector<std::uint8_t> codes = Simulate(truth, persons, 5);
     const Responses responses{codes, static_cast<std::size_t>(persons), truth.size()};
-    const mml::Quadrature quadrature = mml::NormalQuadrature(41, 6);
+    mml::Quadrature quadrature = mml::NormalQuadrature(41, 6);
     const std::vector<char> estimated(truth.size(), 1);
 
     auto fit = [&](unsigned threads) {

@@ -1,0 +1,148 @@
+#include "estimation/polytomous/poly_item_file.h"
+
+#include <cmath>
+#include <string_view>
+
+#include "input/text/line_reader.h"
+#include "output/result_file_rows.h"
+
+namespace tarvo::poly {
+
+namespace {
+
+std::string_view Trimmed(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+std::vector<std::string_view> CellsOf(std::string_view line) {
+    std::vector<std::string_view> cells;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t comma = line.find(',', start);
+        cells.push_back(Trimmed(line.substr(start, comma - start)));
+        if (comma == std::string_view::npos) break;
+        start = comma + 1;
+    }
+    return cells;
+}
+
+// A cell's number as printed; nothing when it is not one.
+std::optional<double> NumberOf(std::string_view cell) {
+    const double value = results::PrintedNumber(cell);
+    if (!std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+// The columns the rows are read by.
+struct Columns {
+    int seq = -1, model = -1, categories = -1, a = -1, c = -1;
+    std::array<int, kMostCategories - 1> b{-1, -1, -1, -1, -1, -1, -1, -1};
+};
+
+Columns ColumnsOf(const std::vector<std::string_view>& header) {
+    Columns columns;
+    for (std::size_t k = 0; k < header.size(); ++k) {
+        const std::string_view name = header[k];
+        const int at = static_cast<int>(k);
+        if (name == "SeqItem") columns.seq = at;
+        if (name == "Model") columns.model = at;
+        if (name == "Categories") columns.categories = at;
+        if (name == "a") columns.a = at;
+        if (name == "c") columns.c = at;
+        if (name.size() == 2 && name[0] == 'b' && name[1] >= '1' && name[1] <= '8') {
+            columns.b[static_cast<std::size_t>(name[1] - '1')] = at;
+        }
+    }
+    return columns;
+}
+
+// The row's item, or its error.
+std::string ParseRow(const std::vector<std::string_view>& cells, const Columns& columns,
+                     std::size_t itemCount, std::size_t& item, HeldItemRow& row) {
+    const auto cell = [&](int at) {
+        return at >= 0 && static_cast<std::size_t>(at) < cells.size() ? cells[at]
+                                                                      : std::string_view();
+    };
+    const auto seq = NumberOf(cell(columns.seq));
+    if (!seq || *seq < 1 || *seq > static_cast<double>(itemCount) ||
+        *seq != static_cast<int>(*seq)) {
+        return "its SeqItem is not an item of the test (1 to " + std::to_string(itemCount) + ")";
+    }
+    item = static_cast<std::size_t>(*seq) - 1;
+    row.model = std::string(cell(columns.model));
+    const auto categories = NumberOf(cell(columns.categories));
+    if (!categories || *categories < 2 || *categories > kMostCategories) {
+        return "its Categories is not a number from 2 to " + std::to_string(kMostCategories);
+    }
+    row.categories = static_cast<int>(*categories);
+    const auto a = NumberOf(cell(columns.a));
+    if (!a) return "its a is not a number";
+    row.a = *a;
+    for (int k = 0; k + 1 < row.categories; ++k) {
+        const auto b = NumberOf(cell(columns.b[static_cast<std::size_t>(k)]));
+        if (!b) return "its b" + std::to_string(k + 1) + " is not a number";
+        row.b[static_cast<std::size_t>(k)] = *b;
+    }
+    const std::string_view cText = cell(columns.c);
+    if (!cText.empty()) {
+        const auto c = NumberOf(cText);
+        if (!c) return "its c is not a number";
+        row.c = *c;
+    }
+    return {};
+}
+
+}  // namespace
+
+HeldItems ReadPolytomousItemFile(const std::string& path, std::size_t itemCount) {
+    HeldItems held;
+    held.items.assign(itemCount, std::nullopt);
+    LineReader reader(path);
+    std::string line;
+    std::size_t number = 0;
+    Columns columns;
+    bool headed = false;
+    while (!reader.Ended()) {
+        // A row is a few dozen cells; the rest of a longer line is not kept.
+        reader.ReadLine(line, 4096);
+        ++number;
+        const std::string_view text = Trimmed(line);
+        if (!headed) {
+            const std::vector<std::string_view> header = CellsOf(text);
+            columns = ColumnsOf(header);
+            if (columns.seq != 0 || columns.model < 0 || columns.a < 0) {
+                held.error =
+                    "ERROR Item file " + path +
+                    " is not a polytomous item file: its first line is not the header "
+                    "of a polytomous result file (SeqItem,AccNo,Model,Categories,a,b1,...).";
+                return held;
+            }
+            headed = true;
+            continue;
+        }
+        if (text.empty()) break;
+        HeldItemRow row;
+        row.line = number;
+        row.text = std::string(text);
+        std::size_t item = 0;
+        const std::string error = ParseRow(CellsOf(text), columns, itemCount, item, row);
+        if (!error.empty()) {
+            held.error = "ERROR Item file " + path + ", line " + std::to_string(number) + " ('" +
+                         row.text + "'): " + error + ".";
+            return held;
+        }
+        held.items[item] = std::move(row);
+    }
+    if (reader.Status() != ReadStatus::Read) {
+        held.error = "ERROR Item file " + path + " cannot be read.";
+    } else if (!headed) {
+        held.error = "ERROR Item file " + path + " is empty.";
+    }
+    return held;
+}
+
+}  // namespace tarvo::poly

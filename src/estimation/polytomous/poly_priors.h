@@ -1,0 +1,20 @@
+#pragma once
+
+// The priors of an item scored 0..m, added to its expected log-likelihood:
+// log-normal on the size of its own slope (log |a| ~ N(mean, SD), so that a
+// reverse-keyed item keeps its negative a; a common slope takes none, it
+// sets the scale as the population's SD would) and normal on every
+// threshold (a rated item's location moves them all).
+
+#include "core/marginal_settings.h"
+#include "estimation/polytomous/poly_items.h"
+
+namespace tarvo::poly {
+
+// The log of the priors at the item; gradient and information (its
+// curvature where it adds information), when given, by the item's free
+// parameters get their terms added.
+double AddPolytomousPriors(const Item& item, const Priors& priors, double* gradient,
+                           double* information);
+
+}  // namespace tarvo::poly
