@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
+#include "core/polytomous_models.h"
 #include "linking/forms/ability_grid.h"
 #include "linking/tables/score_table.h"
 #include "linking/tables/scored_items.h"
@@ -26,8 +28,14 @@ std::vector<linking::ScoredItem> ScoredItemsOfRun(const RunRequest& request, con
         item.b[0] = items.b[i];
         item.c = items.c[i];
         if (i >= outcome.categories.size() || outcome.categories[i] <= 2) continue;
+        // Each item by its own model where the run names it (an item-models
+        // file mixes graded and partial-credit items).
+        const auto own = i < outcome.itemModels.size()
+                             ? PolytomousModelNamed(outcome.itemModels[i])
+                             : std::optional<PolytomousModel>();
+        const bool graded = own ? RulesOf(*own).cumulative : cumulative;
         item.scoring =
-            cumulative ? linking::ItemScoring::Graded : linking::ItemScoring::PartialCredit;
+            graded ? linking::ItemScoring::Graded : linking::ItemScoring::PartialCredit;
         item.categories = outcome.categories[i];
         item.c = 0;
         const std::vector<double>& b = outcome.thresholds[i];

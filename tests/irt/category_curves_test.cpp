@@ -7,12 +7,8 @@
 #include <cstdint>
 #include <vector>
 
-<<<<<<< HEAD
 #include "irt/item_curve.h"
-||||||| 4206f69
-=======
 #include "irt/rating_scale_curves.h"
->>>>>>> polyfeat
 
 namespace tarvo {
 namespace {

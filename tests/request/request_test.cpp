@@ -155,19 +155,13 @@ TEST(RequestOptions, ARequestRunsAgainFromItsOptions) {
          {"scoring", "ml"},
          {"em-cycles", "40"},
          {"em-tolerance", "0.000001"}},
-<<<<<<< HEAD
         {{"method", "mml"},
          {"model", "gpcm"},
          {"binary-model", "1pl"},
          {"collapse-empty", "yes"},
          {"score-table", "scores.csv"}},
-||||||| 4206f69
-        {{"method", "mml"}, {"model", "gpcm"}, {"binary-model", "1pl"}, {"collapse-empty", "yes"}},
-=======
-        {{"method", "mml"}, {"model", "gpcm"}, {"binary-model", "1pl"}, {"collapse-empty", "yes"}},
         {{"method", "mml"}, {"item-models", "models.txt"}, {"collapse-empty", "yes"}},
         {{"method", "mml"}, {"model", "grm"}, {"poly-prior-a", "0.1,0.4"}, {"poly-prior-b", "0,2"}},
->>>>>>> polyfeat
         {{"mode", "5"},
          {"item-file", "i.itm"},
          {"method", "mml"},
@@ -304,17 +298,11 @@ TEST(RequestParser, PolytomousModelsTakeABinaryModelForRightWrongItems) {
         {{"method", "mml"}, {"binary-model", "2pl"}},
         {{"method", "mml"}, {"collapse-empty", "yes"}},
         {{"model", "grm"}},
-<<<<<<< HEAD
-||||||| 4206f69
-        {{"method", "mml"}, {"model", "grm"}, {"score-table", "t.csv"}},
-=======
-        {{"method", "mml"}, {"model", "grm"}, {"score-table", "t.csv"}},
         {{"method", "mml"}, {"item-models", "m.txt"}, {"model", "grm"}},
         {{"method", "mml"}, {"item-models", "m.txt"}, {"binary-model", "2pl"}},
         {{"item-models", "m.txt"}},
         {{"method", "mml"}, {"model", "2pl"}, {"poly-prior-b", "0,2"}},
         {{"method", "mml"}, {"model", "grm"}, {"poly-prior-a", "0,0.001"}},
->>>>>>> polyfeat
     };
     for (const OptionList& options : refused) {
         const RequestCheck check = Parse(options);

@@ -258,10 +258,12 @@ TEST(MarginalOptionsDialogTest, PolytomousModelsComeFromTheTableAndReachTheSetti
     EnsureApplication();
     MarginalOptionsDialog options(DefaultMarginalOptions(), 3);
     QComboBox* polytomous = options.PolytomousBox();
-    ASSERT_EQ(polytomous->count(), static_cast<int>(kPolytomousModels.size()));
+    // Every row but "per-item", which the item-models file's box stands for.
+    ASSERT_EQ(polytomous->count(), static_cast<int>(kPolytomousModels.size()) - 1);
     EXPECT_EQ(polytomous->currentIndex(), 0);  // none: every item right/wrong
+    EXPECT_LT(polytomous->findData(static_cast<int>(PolytomousModel::PerItem)), 0);
     for (const PolytomousModelRules& rules : kPolytomousModels) {
-        if (rules.name.empty()) continue;
+        if (rules.name.empty() || rules.model == PolytomousModel::PerItem) continue;
         const int index = polytomous->findData(static_cast<int>(rules.model));
         ASSERT_GE(index, 0) << rules.name;
         EXPECT_TRUE(polytomous->itemText(index).startsWith(QString::fromUtf8(rules.name.data())));

@@ -11,7 +11,7 @@
 #include <span>
 #include <vector>
 
-#include "estimation/polytomous/poly_categories.h"
+#include "estimation/polytomous/inputs/poly_categories.h"
 #include "estimation/polytomous/poly_items.h"
 
 namespace tarvo::poly {

@@ -158,6 +158,8 @@ int MarginalOptionsDialog::AddPolytomousRows(QGridLayout* grid, int row,
     // stands for a test of right/wrong items only.
     polytomous_ = new QComboBox(this);
     for (const PolytomousModelRules& rules : kPolytomousModels) {
+        // Each item its own model comes from the item-models file's box.
+        if (rules.model == PolytomousModel::PerItem) continue;
         polytomous_->addItem(rules.model == PolytomousModel::None
                                  ? QStringLiteral("None: every item right/wrong")
                                  : Caption(rules),

@@ -10,17 +10,13 @@
 #include <random>
 #include <vector>
 
-#include "estimation/polytomous/poly_categories.h"
+#include "estimation/polytomous/inputs/poly_categories.h"
 #include "estimation/polytomous/poly_em.h"
 #include "estimation/polytomous/poly_information.h"
-<<<<<<< HEAD
 #include "estimation/polytomous/poly_start.h"
-||||||| 4206f69
-=======
 #include "estimation/polytomous/poly_population.h"
 #include "estimation/polytomous/poly_scales.h"
 #include "estimation/polytomous/poly_scores.h"
->>>>>>> polyfeat
 
 namespace tarvo::poly {
 namespace {
@@ -172,11 +168,6 @@ TEST(PolytomousInformation, MatchesSecondDifferencesOfTheLogLikelihood) {
     }
 }
 
-<<<<<<< HEAD
-TEST(PolytomousEm, RecoversGeneratingParametersAndSameOnAnyThreadCount) {
-||||||| 4206f69
-TEST(PolytomousEm, RecoversGeneratingParametersAndSameOnRepeat) {
-=======
 // Two rated items of one scale (their thresholds a location plus shared
 // steps) and a GPCM item: the marginal gradient by every parameter, the
 // locations, the common slope and the scale's free steps, is the slope of
@@ -201,7 +192,8 @@ TEST(PolytomousScales, GradientBySharedStepsMatchesDifferencesOfTheLogLikelihood
     // Own: a location, a, b1, b2, a location; then the common slope and two steps.
     const int own = 5, n = own + 1 + SharedStepCount(scales);
     std::vector<double> gradient(static_cast<std::size_t>(n));
-    MarginalGradient(truth, estimated, responses, Priors{}, quadrature, tables, gradient);
+    WorkerPool pool(1);
+    MarginalGradient(truth, estimated, responses, Priors{}, quadrature, tables, pool, gradient);
     const auto moved = [&](int p, double by) {
         std::vector<Item> items = truth;
         if (p >= own + 1) {
@@ -361,8 +353,9 @@ TEST(PolytomousPopulation, HeldItemsGiveBackThePopulationsMeanAndSd) {
     settings.estimatePopulation = true;
     std::vector<Item> items = held;
     EmTables tables(items, quadrature.Points());
+    WorkerPool pool(1);
     const EmOutcome em = RunPolytomousEm(items, estimated, responses, settings, quadrature, tables,
-                                         [](int, double, double) { return true; });
+                                         pool, [](int, double, double) { return true; });
     ASSERT_TRUE(em.converged);
     PopulationEstimate population = em.population;
     ASSERT_TRUE(population.estimated);
@@ -374,8 +367,7 @@ TEST(PolytomousPopulation, HeldItemsGiveBackThePopulationsMeanAndSd) {
     EXPECT_NEAR(quadrature.theta[20], population.mean, 1e-12) << "the grid follows";
 }
 
-TEST(PolytomousEm, RecoversGeneratingParametersAndSameOnRepeat) {
->>>>>>> polyfeat
+TEST(PolytomousEm, RecoversGeneratingParametersAndSameOnAnyThreadCount) {
     const std::vector<Item> truth = {
         Graded(1.2, {-1.0, 0.2, 1.1}), Graded(0.8, {-0.5, 0.9}), Partial(1.0, {-0.6, 0.3, 0.8}),
         Partial(-0.9, {0.5, -0.4}),    Binary(1.3, -0.2),        Binary(0.7, 0.6)};

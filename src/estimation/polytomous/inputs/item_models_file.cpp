@@ -1,4 +1,4 @@
-#include "estimation/polytomous/item_models_file.h"
+#include "estimation/polytomous/inputs/item_models_file.h"
 
 #include <algorithm>
 #include <map>

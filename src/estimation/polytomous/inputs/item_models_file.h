@@ -16,7 +16,7 @@
 
 #include "core/marginal_models.h"
 #include "core/polytomous_models.h"
-#include "estimation/polytomous/poly_categories.h"
+#include "estimation/polytomous/inputs/poly_categories.h"
 
 namespace tarvo::poly {
 

@@ -1,4 +1,4 @@
-#include "estimation/polytomous/poly_categories.h"
+#include "estimation/polytomous/inputs/poly_categories.h"
 
 namespace tarvo::poly {
 

@@ -1,4 +1,4 @@
-#include "estimation/polytomous/poly_item_file.h"
+#include "estimation/polytomous/inputs/poly_item_file.h"
 
 #include <cmath>
 #include <string_view>
