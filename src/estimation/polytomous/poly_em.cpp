@@ -51,6 +51,8 @@ bool SolvePositive(int n, Square matrix, double* rhs) {
     return true;
 }
 
+namespace {
+
 // The right/wrong item's priors by (a, b, c) at its values.
 mml::ItemObjective BinaryPrior(const Item& item, const Priors& priors) {
     mml::ItemObjective prior;

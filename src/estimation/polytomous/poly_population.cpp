@@ -19,10 +19,10 @@ double MovePopulation(std::span<const Item> /*items: their log P are in the tabl
                       PopulationEstimate& population) {
     const int points = quadrature.Points();
     std::vector<double> post(static_cast<std::size_t>(points));
-    PointRange range;
+    PointRange kept;
     double n = 0, sum = 0, squares = 0;
     for (std::size_t j = 0; j < responses.persons; ++j) {
-        PosteriorOf(responses.Row(j), tables, quadrature, post, range);
+        PosteriorOf(responses.Row(j), tables, quadrature, post, kept);
         for (int q = 0; q < points; ++q) {
             n += post[q];
             sum += post[q] * quadrature.theta[q];
@@ -48,10 +48,10 @@ void SetPopulationErrors(std::span<const Item> /*items: their log P are in the t
     const int points = quadrature.Points();
     const double m = population.mean, s = population.sd;
     std::vector<double> post(static_cast<std::size_t>(points));
-    PointRange range;
+    PointRange kept;
     double imm = 0, iss = 0, ims = 0;
     for (std::size_t j = 0; j < responses.persons; ++j) {
-        PosteriorOf(responses.Row(j), tables, quadrature, post, range);
+        PosteriorOf(responses.Row(j), tables, quadrature, post, kept);
         // The posterior moments of the score (d/dmean, d/dSD of log phi)
         // and of minus its Hessian.
         double gm = 0, gs = 0, gmm = 0, gss = 0, gms = 0, hss = 0, hms = 0;

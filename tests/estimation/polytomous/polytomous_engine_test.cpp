@@ -437,7 +437,7 @@ TEST(PolytomousEm, EachModelRecoversItsItemsBetterWithMoreExaminees) {
          Partial(1.4, {-1.1, -0.2, 0.5}), Partial(0.9, {-0.3, 0.6, 0.2})},
         {Credit({-0.8, 0.1, 0.9}), Credit({0.3, -0.4, 1.1}), Credit({-1.1, -0.2, 0.5}),
          Credit({-0.3, 0.6, 0.2})}};
-    const mml::Quadrature quadrature = mml::NormalQuadrature(21, 5);
+    mml::Quadrature quadrature = mml::NormalQuadrature(21, 5);
     WorkerPool pool(1);
     for (const std::vector<Item>& truth : models) {
         const std::vector<char> estimated(truth.size(), 1);
@@ -497,7 +497,7 @@ TEST(PolytomousStart, ReverseKeyedGradedItemStartsAndEndsOnItsOwnSide) {
     Item start = items[4];
     EXPECT_TRUE(KeepInRange(start, 0)) << "descending thresholds for the negative slope";
 
-    const mml::Quadrature quadrature = mml::NormalQuadrature(41, 6);
+    mml::Quadrature quadrature = mml::NormalQuadrature(41, 6);
     const std::vector<char> estimated(truth.size(), 1);
     EmTables tables(items, quadrature.Points());
     WorkerPool pool(1);
