@@ -99,6 +99,8 @@ std::vector<double> LouisInformation(std::span<const Item> items, std::span<cons
                                      const mml::Quadrature& quadrature, EmTables& tables,
                                      WorkerPool& pool, const std::function<bool()>& keepGoing) {
     const Layout layout = MakeLayout(items, estimated);
+    // Every item held: no parameter, an empty matrix of none.
+    if (layout.own == 0) return {};
     const int points = quadrature.Points();
     const std::size_t own = static_cast<std::size_t>(layout.own);
     const std::size_t itemCount = items.size();
