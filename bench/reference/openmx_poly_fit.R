@@ -29,7 +29,7 @@ names(data) <- paste0("i", seq_len(k))
 
 steps <- outcomes - 1
 if (graded) {
-    spec <- rpf.grm(outcomes = outcomes)
+    itemModel <- rpf.grm(outcomes = outcomes)
     values <- sapply(seq_len(k), function(i) {
         share <- sapply(seq_len(steps), function(s) mean(m[, i] >= s, na.rm = TRUE))
         c(1, qlogis(share))
@@ -37,7 +37,7 @@ if (graded) {
     free <- rep(TRUE, 1 + steps)
 } else {
     # Category slopes 0, 1, .., K-1 (the scoring contrasts fixed at 1, 0, ..).
-    spec <- rpf.nrm(outcomes = outcomes, T.a = "trend", T.c = -lower.tri(diag(steps), TRUE))
+    itemModel <- rpf.nrm(outcomes = outcomes, T.a = "trend", T.c = -lower.tri(diag(steps), TRUE))
     values <- sapply(seq_len(k), function(i) {
         n <- tabulate(m[, i] + 1, outcomes)
         c(1, 1, rep(0, steps - 1), log(n[-outcomes] / n[-1]))
@@ -45,12 +45,12 @@ if (graded) {
     free <- c(TRUE, rep(FALSE, steps), rep(TRUE, steps))
 }
 imat <- mxMatrix(name = "item", nrow = nrow(values), ncol = k, values = values, free = free)
-rownames(imat) <- names(rpf.rparam(spec))
+rownames(imat) <- names(rpf.rparam(itemModel))
 colnames(imat) <- names(data)
 # Slopes free of sign, as the program's.
 imat$lbound[1, ] <- -1e6
 model <- mxModel("itemModel", imat, mxData(observed = data, type = "raw"),
-                 mxExpectationBA81(rep(list(spec), k), qwidth = 6, qpoints = points),
+                 mxExpectationBA81(rep(list(itemModel), k), qwidth = 6, qpoints = points),
                  mxFitFunctionML(),
                  mxComputeSequence(list(
                      mxComputeEM("expectation", "scores", mxComputeNewtonRaphson(),
