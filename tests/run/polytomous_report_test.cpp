@@ -184,6 +184,9 @@ TEST(PolytomousReport, ReverseScoredItemIsStillFlaggedNegative) {
         listed = warning.find("item 31 has") != std::string::npos;
     }
     EXPECT_TRUE(listed);
+    // The polytomous section's warning names the one flagged item as one.
+    EXPECT_TRUE(Mentions(report, "Item 31 has a flag of its categories or thresholds ("))
+        << report::SummaryText(report);
 }
 
 }  // namespace
