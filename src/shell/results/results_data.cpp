@@ -348,9 +348,10 @@ std::vector<std::string> SummarySentences(const ResultsData& data) {
                                 : "The empirical reliability of theta is " +
                                       Number(report.empiricalReliability, "%.3f") + ".");
         if (report.rawScoreOrderInversions > 0) {
-            sentences.push_back(
-                Plural(static_cast<std::size_t>(report.rawScoreOrderInversions), "pair", "pairs") +
-                " of raw-score groups are out of order in theta.");
+            sentences.push_back(Plural(static_cast<std::size_t>(report.rawScoreOrderInversions),
+                                       "pair of raw-score groups is",
+                                       "pairs of raw-score groups are") +
+                                " out of order in theta.");
         } else if (report.rawScoreOrderInversions == 0) {
             sentences.push_back("Higher raw scores always have higher thetas.");
         }
