@@ -1,7 +1,10 @@
 #include "report/report_summary.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+
+#include "report/plural.h"
 
 namespace tarvo::report {
 
@@ -21,17 +24,21 @@ std::string Fixed3(double value) {
 }
 
 std::string RowsLine(const RunReport& report) {
-    return std::to_string(report.examinees) + " examinees, " + std::to_string(report.items) +
-           " items";
+    return Plural(report.examinees, "examinee", "examinees") + ", " +
+           Plural(report.items, "item", "items");
 }
 
 }  // namespace
 
 std::string EndingLine(const RunReport& report) {
     const bool cycles = report.loop.step == LoopStep::EmCycle;
-    const std::string passes = cycles ? " EM cycles" : " passes";
+    const char* pass = cycles ? "EM cycle" : "pass";
+    const char* passes = cycles ? "EM cycles" : "passes";
     const std::string change = cycles ? "largest change " : "MSError change ";
     const LoopRecord& loop = report.loop;
+    const auto counted = [&](int n) {
+        return Plural(static_cast<std::size_t>(std::max(n, 0)), pass, passes);
+    };
     switch (report.end) {
         case RunEnd::EndedAtCheck:
             return "Ended at a check: nothing was estimated.";
@@ -49,11 +56,11 @@ std::string EndingLine(const RunReport& report) {
     }
     switch (loop.end) {
         case LoopEnd::Settled:
-            return "Settled after " + std::to_string(loop.passes) + passes + " (" + change +
+            return "Settled after " + counted(loop.passes) + " (" + change +
                    Scientific(loop.lastChange) + ").";
         case LoopEnd::PassLimit:
-            return "Not settled: stopped at the pass limit of " + std::to_string(loop.passLimit) +
-                   passes + ", last " + change + Scientific(loop.lastChange) + ".";
+            return "Not settled: stopped at the pass limit of " + counted(loop.passLimit) +
+                   ", last " + change + Scientific(loop.lastChange) + ".";
         case LoopEnd::Stopped:
         case LoopEnd::NotRun:
             break;
@@ -85,7 +92,8 @@ std::string SummaryText(const RunReport& report) {
     const std::string kr20 =
         report.kr20Items < 0
             ? "KR-20"
-            : "KR-20 over the " + std::to_string(report.kr20Items) + " right/wrong items";
+            : "KR-20 over the " + Plural(static_cast<std::size_t>(report.kr20Items),
+                                         "right/wrong item", "right/wrong items");
     // KR-20 over no right/wrong item is no statistic at all.
     if (report.kr20Items == 0) {
         text += "Reliability: empirical " + Fixed3(report.empiricalReliability) + ".\n";

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "report/plural.h"
+
 namespace tarvo::report {
 
 namespace {
@@ -18,10 +20,6 @@ std::string Scientific(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1e", value);
     return text;
-}
-
-std::string Plural(std::size_t n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
 // "3, 7 and 12", or "3, 7, ... and 5 more" past kListedItems.
@@ -56,20 +54,21 @@ std::vector<int> ItemsFlagged(const RunReport& report, std::uint32_t mask, std::
 std::vector<std::string> WarningsFor(const RunReport& report) {
     std::vector<std::string> warnings;
     const bool cycles = report.loop.step == LoopStep::EmCycle;
-    const std::string pass = cycles ? "cycle" : "pass";
-    const std::string passes = cycles ? "cycles" : "passes";
+    const char* pass = cycles ? "cycle" : "pass";
+    const char* passes = cycles ? "cycles" : "passes";
     if (report.itemParametersMissing) {
         warnings.push_back(
             "No item parameters were read: every estimate uses a = b = c = 0. Name an item "
             "parameter file that exists and can be read, and run again.");
     }
     if (report.loop.end == LoopEnd::PassLimit) {
-        warnings.push_back("The estimation did not settle within its limit of " +
-                           std::to_string(report.loop.passLimit) + " " + passes + " (last change " +
-                           Scientific(report.loop.lastChange) +
-                           "), so the estimates are those of the last " + pass +
-                           ": check the flagged items and examinees, and do not trust the "
-                           "abilities before the model or the data are mended.");
+        warnings.push_back(
+            "The estimation did not settle within its limit of " +
+            Plural(static_cast<std::size_t>(std::max(report.loop.passLimit, 0)), pass, passes) +
+            " (last change " + Scientific(report.loop.lastChange) +
+            "), so the estimates are those of the last " + std::string(pass) +
+            ": check the flagged items and examinees, and do not trust the "
+            "abilities before the model or the data are mended.");
     }
     if (report.end == RunEnd::Stopped) {
         warnings.push_back(

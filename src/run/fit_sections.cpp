@@ -7,6 +7,7 @@
 #include <numeric>
 
 #include "fit/compute_fit.h"
+#include "report/plural.h"
 
 namespace tarvo {
 
@@ -42,9 +43,7 @@ std::string Probability(double p) {
     return text;
 }
 
-std::string Plural(std::size_t n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
+using report::Plural;
 
 // "a, b and c".
 std::string Joined(const std::vector<std::string>& parts) {
@@ -227,16 +226,16 @@ std::string SummaryLine(const fit::FitResults& fit) {
            std::to_string(fit.misfittingPersons) + " of " +
            Plural(fit.persons.size(), "examinee", "examinees") + " with lz below -1.96, " +
            Plural(fit.localDependence.flagged.size(), "item pair", "item pairs") +
-           " locally dependent; S-X2 from " + std::to_string(fit.sx2Examinees) +
-           " complete records (" + std::to_string(fit.sx2LeftOutForMissing) +
-           " with a missing response left out).";
+           " locally dependent; S-X2 from " +
+           Plural(fit.sx2Examinees, "complete record", "complete records") + " (" +
+           std::to_string(fit.sx2LeftOutForMissing) + " with a missing response left out).";
 }
 
 std::string ModelLine(const fit::ModelFit& model) {
     if (!model.defined) return "Model fit: not defined. " + model.note;
     return "Model fit: -2LL " + Fixed(model.minus2LogLikelihood, 3) + ", " +
-           std::to_string(model.parameters) + " parameters, AIC " + Fixed(model.aic, 3) + ", BIC " +
-           Fixed(model.bic, 3) + ".";
+           Plural(static_cast<std::size_t>(model.parameters), "parameter", "parameters") +
+           ", AIC " + Fixed(model.aic, 3) + ", BIC " + Fixed(model.bic, 3) + ".";
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/marginal_models.h"
+#include "report/plural.h"
 
 namespace tarvo {
 
@@ -136,14 +137,18 @@ ReportSection PolytomousSection(const ItemTable& items, const PersonTable& perso
             .dump();
     section.summary.push_back("Cronbach's alpha of all items by score: " +
                               (std::isfinite(alpha) ? Fixed(alpha) : std::string("undefined")) +
-                              " over " + std::to_string(static_cast<long>(totalMoments.n)) +
-                              " complete records.");
+                              " over " +
+                              report::Plural(static_cast<std::size_t>(totalMoments.n),
+                                             "complete record", "complete records") +
+                              ".");
     if (!flagged.empty()) {
         std::string list;
         for (const std::string& item : flagged) list += (list.empty() ? "" : ", ") + item;
+        const bool one = flagged.size() == 1;
         section.warnings.push_back(
-            "Items " + list +
-            " have a flag of their categories or thresholds (an empty or rare category, a "
+            (one ? "Item " : "Items ") + list +
+            (one ? " has a flag of its" : " have a flag of their") +
+            " categories or thresholds (an empty or rare category, a "
             "negative slope, partial-credit steps out of order, a threshold at its bound): see "
             "the report's polytomous section.");
     }

@@ -1,14 +1,17 @@
 #include "run/stop_line.h"
 
+#include "report/plural.h"
+
 namespace tarvo {
 
 std::string WhatTheResultHolds(const EstimationOutcome& outcome, RunPath path) {
     const LoopRecord& loop = outcome.loop;
     std::string text;
     if (path != RunPath::Joint) {
+        const bool items = path == RunPath::ItemsOnly;
         text = "the result holds the rows of " + std::to_string(outcome.rowsWritten) + " of " +
-               std::to_string(outcome.rowsTotal) +
-               (path == RunPath::ItemsOnly ? " items" : " examinees");
+               report::Plural(outcome.rowsTotal, items ? "item" : "examinee",
+                              items ? "items" : "examinees");
     } else if (loop.completed == 0) {
         text = loop.step == LoopStep::EmCycle
                    ? "the result holds the start values: no EM cycle was completed"

@@ -177,6 +177,13 @@ TEST(RunnerReport, AReportThatIsNoRegularFileIsRefusedWithoutWaiting) {
     r = RunTool(data.dir, "--mode 6 " + Layout(data, 4) + " --output-file '" + out +
                               "' --report '" + data.dir.File("") + "'");
     EXPECT_EQ(r.status, 1) << r.err;
+    // A device is refused for what it is, before anything is done to it.
+    r = RunTool(data.dir,
+                "--mode 6 " + Layout(data, 4) + " --output-file '" + out + "' --report /dev/null");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              "ERROR Report file /dev/null cannot be written: /dev/null: not a regular "
+              "file.\n");
 }
 
 // Another user's file or link in a folder anyone may write to, such as

@@ -3,8 +3,11 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
 #include <string>
 
 #include "input/text/settings_reader.h"
@@ -12,6 +15,25 @@
 #include "platform/control_ids.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
+
+// The program is linked with every read() going through __wrap_read, so that
+// a test can make the reads of one file fail part way, as a failing disk
+// would: after the reads it lets through, each read of that file gives EIO.
+namespace {
+std::atomic<ino_t> failingInode{0};
+std::atomic<int> readsLetThrough{0};
+}  // namespace
+
+extern "C" ssize_t __real_read(int descriptor, void* bytes, size_t count);
+extern "C" ssize_t __wrap_read(int descriptor, void* bytes, size_t count) {
+    struct stat info {};
+    if (failingInode != 0 && ::fstat(descriptor, &info) == 0 && info.st_ino == failingInode &&
+        readsLetThrough-- <= 0) {
+        errno = EIO;
+        return -1;
+    }
+    return __real_read(descriptor, bytes, count);
+}
 
 namespace tarvo {
 namespace {
@@ -197,6 +219,29 @@ TEST_F(FrontPart, InputThatCannotBeReadIsReported) {
     EXPECT_FALSE(ReadInputs(host).has_value());
     EXPECT_EQ(host.messages,
               std::vector<std::string>{"ERROR Response file " + folder + " cannot be read."});
+}
+
+// Both lines of the item file are read before the next read fails (the last
+// line has no end, so the reader asks for more): the run goes on as without
+// the file, and none of its items, lines or texts stay behind for the
+// estimation or the held items' check.
+TEST_F(FrontPart, ItemFileFailingPartWayLeavesNoneOfItsItems) {
+    dir.Write("items.txt", "I1       1.5\r\nI2       0.5");
+    struct stat info {};
+    ASSERT_EQ(::stat(itemFile.c_str(), &info), 0);
+    readsLetThrough = 1;
+    failingInode = info.st_ino;
+    const auto inputs = ReadInputs(host);
+    failingInode = 0;
+    ASSERT_TRUE(inputs.has_value());
+    EXPECT_EQ(host.messages,
+              std::vector<std::string>{"ERROR: Param file " + itemFile + " cannot be read."});
+    EXPECT_EQ(inputs->settings.itemParameterFile, "");
+    EXPECT_EQ(inputs->items.AccNo, (std::vector<std::string>{"", ""}));
+    EXPECT_EQ(inputs->items.a, (std::vector<double>{0.0, 0.0}));
+    EXPECT_EQ(inputs->itemLinesGiven, (std::vector<char>{0, 0}));
+    for (const auto& texts : inputs->itemFieldTexts) EXPECT_EQ(texts[0], "");
+    EXPECT_EQ(inputs->persons.personCount(), 2u);
 }
 
 TEST_F(FrontPart, InputHeldForWritingByAnotherRunIsNotRead) {

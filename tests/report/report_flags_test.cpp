@@ -132,8 +132,12 @@ TEST(PersonFlags, MarginalScoresAreJudgedByTheQuadrature) {
     EXPECT_EQ(PersonFlagsOf(person, MarginalJudgement(eap, 0, 1)), 0u);
     person.theta = 6;
     EXPECT_EQ(PersonFlagsOf(person, MarginalJudgement(eap, 0, 1)), kPersonThetaAtBound);
-    // The population's mean and SD move the quadrature.
+    // The population's mean and SD move the quadrature: its 6 SDs of 0.5
+    // end at 3.
     EXPECT_EQ(PersonFlagsOf(person, MarginalJudgement(eap, 1, 1)), 0u);
+    person.theta = 3.5;
+    EXPECT_EQ(PersonFlagsOf(person, MarginalJudgement(eap, 0, 0.5)), kPersonThetaAtBound);
+    EXPECT_EQ(PersonFlagsOf(person, MarginalJudgement(eap, 1, 0.5)), 0u);
     // ML scores are the classic ability estimates, bounded at 3.
     MarginalSettings ml = eap;
     ml.scoring = MarginalScoring::Ml;

@@ -156,6 +156,8 @@ TEST(AbilityGroups, TenGroupsOfEqualSizeByTheta) {
     // The highest theta (examinee 0) has no response to item 2.
     EXPECT_EQ(items[1].groupCount[9], 2);
     EXPECT_NEAR(items[1].groupTheta[9], 2.05, 1e-12);
+    // Nor does its missing code count in the group's mean score.
+    EXPECT_DOUBLE_EQ(items[1].groupMeanScore[9], 1);
 
     // Fewer than ten examinees: one group each; none: no groups.
     std::vector<ItemReport> few(1);

@@ -60,6 +60,37 @@ TEST(Summary, SaysHowTheJointLoopEnded) {
     EXPECT_EQ(SummaryText(check), "Ended at a check: nothing was estimated.\n");
 }
 
+// A count of one takes its words in the singular.
+TEST(Summary, CountsOfOneAreSingular) {
+    EXPECT_EQ(EndingLine(JointReport(LoopEnd::Settled, 1, 4.1e-11)),
+              "Settled after 1 pass (MSError change 4.1e-11).");
+    RunReport limit = JointReport(LoopEnd::PassLimit, 1, 8.2e-3);
+    limit.loop.passLimit = 1;
+    EXPECT_EQ(EndingLine(limit),
+              "Not settled: stopped at the pass limit of 1 pass, last MSError change 8.2e-03.");
+    ASSERT_EQ(WarningsFor(limit).size(), 1u);
+    EXPECT_EQ(WarningsFor(limit)[0].rfind("The estimation did not settle within its limit of 1 "
+                                          "pass (last change 8.2e-03), so the estimates are "
+                                          "those of the last pass:",
+                                          0),
+              0u);
+    limit.loop.step = LoopStep::EmCycle;
+    EXPECT_EQ(EndingLine(limit).rfind("Not settled: stopped at the pass limit of 1 EM cycle,", 0),
+              0u);
+
+    RunReport one = JointReport(LoopEnd::NotRun, 0, 0);
+    one.examinees = 1;
+    one.items = 1;
+    one.path = "joint";
+    EXPECT_EQ(EndingLine(one), "Finished: 1 examinee, 1 item (joint path).");
+    one.kr20Items = 1;
+    EXPECT_EQ(Lines(SummaryText(one)).at(1),
+              "Reliability: alpha (KR-20 over the 1 right/wrong item) 0.900, empirical n/a.");
+    one.kr20Items = 2;
+    EXPECT_EQ(Lines(SummaryText(one)).at(1),
+              "Reliability: alpha (KR-20 over the 2 right/wrong items) 0.900, empirical n/a.");
+}
+
 TEST(Summary, ReliabilitiesRawScoreOrderAndOneLinePerWarning) {
     RunReport report = JointReport(LoopEnd::PassLimit, 101, 8.2e-3);
     report.warnings = {"First.", "Second."};

@@ -15,6 +15,7 @@
 #include "request/option_table.h"
 #include "request/request_parser.h"
 #include "run/calibration_run.h"
+#include "run/polytomous_section.h"
 #include "support/run_fixture.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
@@ -184,6 +185,44 @@ TEST(PolytomousReport, ReverseScoredItemIsStillFlaggedNegative) {
         listed = warning.find("item 31 has") != std::string::npos;
     }
     EXPECT_TRUE(listed);
+    // The polytomous section's warning names the one flagged item as one.
+    EXPECT_TRUE(Mentions(report, "Item 31 has a flag of its categories or thresholds ("))
+        << report::SummaryText(report);
+}
+
+// The section's flags at their limits: a category of 10 responses is not
+// rare and one of 9 is; partial-credit steps out of order are flagged, in
+// order they are not.
+TEST(PolytomousSection, FlagsRareCategoriesAndPartialCreditStepsOutOfOrder) {
+    // 30 examinees: items 1 and 2 take 0, 1 and 2 ten times each; item 3
+    // nine 0s, eleven 1s and ten 2s.
+    PersonTable persons;
+    persons.itemCount = 3;
+    for (int j = 0; j < 30; ++j) {
+        const auto score = static_cast<std::uint8_t>(j / 10);
+        const auto third = static_cast<std::uint8_t>(j < 9 ? 0 : j < 20 ? 1 : 2);
+        persons.responses.insert(persons.responses.end(), {score, score, third});
+        persons.ExaminID.push_back("P" + std::to_string(j + 1));
+        persons.theta.push_back(0);
+        persons.seetheta.push_back(0);
+        persons.Nvalid.push_back(3);
+    }
+    ItemTable items(3);
+    for (double& a : items.a) a = 1;
+    EstimationOutcome outcome;
+    outcome.categories = {3, 3, 3};
+    outcome.itemModels = {"gpcm", "gpcm", "grm"};
+    outcome.thresholds = {{-1, 1}, {1, -1}, {-1, 1}};
+    const ReportSection section = PolytomousSection(items, persons, outcome);
+    const nlohmann::json rows = nlohmann::json::parse(section.json).at("items");
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].at("flags"), nlohmann::json::array());
+    EXPECT_EQ(rows[1].at("flags"), nlohmann::json::array({"disordered_steps"}));
+    EXPECT_EQ(rows[2].at("category_counts"), nlohmann::json::array({9, 11, 10}));
+    EXPECT_EQ(rows[2].at("flags"), nlohmann::json::array({"rare_category"}));
+    ASSERT_EQ(section.warnings.size(), 1u);
+    EXPECT_EQ(section.warnings[0].rfind("Items 2, 3 have a flag of their categories", 0), 0u)
+        << section.warnings[0];
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "output/masks.h"
 #include "output/polytomous_rows.h"
 #include "output/result_rows.h"
+#include "report/plural.h"
 #include "shell/results/fit_tables.h"
 
 namespace tarvo::results {
@@ -128,9 +129,7 @@ std::string Number(double value, const char* format) {
     return buffer;
 }
 
-std::string Plural(std::size_t count, const char* one, const char* many) {
-    return std::to_string(count) + " " + (count == 1 ? one : many);
-}
+using report::Plural;
 
 const char* WhatTheModeDoes(ModeFamily family) {
     switch (family) {
@@ -337,7 +336,8 @@ std::vector<std::string> SummarySentences(const ResultsData& data) {
         const std::string kr20 = report.kr20Items < 0
                                      ? "Cronbach's alpha (KR-20)"
                                      : "Cronbach's alpha (KR-20) of the " +
-                                           std::to_string(report.kr20Items) + " right/wrong items";
+                                           Plural(static_cast<std::size_t>(report.kr20Items),
+                                                  "right/wrong item", "right/wrong items");
         if (report.kr20Items != 0) {
             sentences.push_back(std::isnan(report.alpha)
                                     ? kr20 + " is undefined for these responses."
@@ -348,9 +348,10 @@ std::vector<std::string> SummarySentences(const ResultsData& data) {
                                 : "The empirical reliability of theta is " +
                                       Number(report.empiricalReliability, "%.3f") + ".");
         if (report.rawScoreOrderInversions > 0) {
-            sentences.push_back(
-                Plural(static_cast<std::size_t>(report.rawScoreOrderInversions), "pair", "pairs") +
-                " of raw-score groups are out of order in theta.");
+            sentences.push_back(Plural(static_cast<std::size_t>(report.rawScoreOrderInversions),
+                                       "pair of raw-score groups is",
+                                       "pairs of raw-score groups are") +
+                                " out of order in theta.");
         } else if (report.rawScoreOrderInversions == 0) {
             sentences.push_back("Higher raw scores always have higher thetas.");
         }

@@ -22,6 +22,32 @@ using test::CountsAt;
 using test::Data;
 using test::Simulated;
 
+// An easy item starts below the middle of the scale and a hard one above
+// it, each as far from 0 as the other; a missing code is not a response.
+TEST(MarginalEm, StartValuesPlaceEasyItemsLowAndHardItemsHigh) {
+    // Ten examinees: item 1 answered right by nine, item 2 by one, item 3
+    // missing for all but two, one right.
+    std::vector<std::uint8_t> codes;
+    for (int j = 0; j < 10; ++j) {
+        codes.insert(codes.end(), {static_cast<std::uint8_t>(j < 9 ? 1 : 0),
+                                   static_cast<std::uint8_t>(j < 1 ? 1 : 0),
+                                   static_cast<std::uint8_t>(j < 1   ? 1
+                                                             : j < 2 ? 0
+                                                                     : 9)});
+    }
+    std::vector<double> a(3, 0), b(3, 0), c(3, 0);
+    const std::vector<char> estimated(3, 1);
+    MarginalSettings settings;
+    settings.model = MarginalModel::TwoPL;
+    SetStartValues(settings.model, {codes.data(), 10, 3}, estimated, PriorsFor(settings),
+                   {a, b, c});
+    EXPECT_LT(b[0], -0.5);
+    EXPECT_GT(b[1], 0.5);
+    EXPECT_DOUBLE_EQ(b[0], -b[1]);
+    EXPECT_DOUBLE_EQ(b[2], 0);
+    EXPECT_EQ(a, (std::vector<double>{1, 1, 1}));
+}
+
 TEST(MarginalEStep, PosteriorsSumToOneAndCountsMatchTheResponses) {
     Data d = Simulated(500, 12, 0.1, 3);
     const Quadrature q = NormalQuadrature(41, 6);

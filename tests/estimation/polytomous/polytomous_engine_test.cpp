@@ -11,12 +11,14 @@
 #include <vector>
 
 #include "estimation/polytomous/inputs/poly_categories.h"
+#include "estimation/polytomous/inputs/poly_item_file.h"
 #include "estimation/polytomous/poly_em.h"
 #include "estimation/polytomous/poly_information.h"
 #include "estimation/polytomous/poly_population.h"
 #include "estimation/polytomous/poly_scales.h"
 #include "estimation/polytomous/poly_scores.h"
 #include "estimation/polytomous/poly_start.h"
+#include "support/temp_dir.h"
 
 namespace tarvo::poly {
 namespace {
@@ -99,6 +101,30 @@ Item Credit(std::vector<double> b) {
     item.a = 0.8;
     for (std::size_t k = 0; k < b.size(); ++k) item.b[k] = b[k];
     return item;
+}
+
+// A held item file's rows by their SeqItem; a faulty row refuses the whole
+// file, so that no row read before it is held.
+TEST(PolytomousItemFile, HoldsEachRowsItemOrNoneOnAFault) {
+    const test_support::TempDir dir;
+    const std::string header = "SeqItem,AccNo,Model,Categories,a,b1,b2,c\r\n";
+    const std::string rows = "2,Q2,grm,3,1.25,-0.5,0.75,\r\n1,Q1,3pl,2,0.8,0.1,,0.2\r\n";
+    HeldItems held = ReadPolytomousItemFile(dir.Write("good.csv", header + rows), 3);
+    EXPECT_EQ(held.error, "");
+    ASSERT_EQ(held.items.size(), 3u);
+    ASSERT_TRUE(held.items[0] && held.items[1]);
+    EXPECT_FALSE(held.items[2]);
+    EXPECT_EQ(held.items[1]->model, "grm");
+    EXPECT_EQ(held.items[1]->line, 2u);
+    EXPECT_EQ(held.items[1]->b[1], 0.75);
+    EXPECT_EQ(held.items[0]->c, 0.2);
+
+    const std::string bad = dir.Write("bad.csv", header + rows + "3,Q3,grm,3,x,0,1,\r\n");
+    held = ReadPolytomousItemFile(bad, 3);
+    EXPECT_EQ(held.error,
+              "ERROR Item file " + bad + ", line 4 ('3,Q3,grm,3,x,0,1,'): its a is not a number.");
+    ASSERT_EQ(held.items.size(), 3u);
+    for (const auto& row : held.items) EXPECT_FALSE(row);
 }
 
 TEST(PolytomousInformation, MatchesSecondDifferencesOfTheLogLikelihood) {

@@ -63,9 +63,9 @@ TEST(IrtCurves, TestInformationIsTheSumAndTheErrorItsInverseRoot) {
 
 TEST(IrtCurves, TheBandSurroundsTheModelAtEachGroup) {
     const ItemParameters item{1, 0, 0.2};
-    const std::vector<AbilityGroup> groups{{-1, 0.3, 100}, {0, 0.6, 25}, {4, 1, 4}};
+    const std::vector<AbilityGroup> groups{{-1, 0.3, 100}, {0, 0.6, 25}, {4, 1, 4}, {-4, 0, 1}};
     const Band band = ExpectedBand(item, groups);
-    ASSERT_EQ(band.theta.size(), 3u);
+    ASSERT_EQ(band.theta.size(), 4u);
     for (std::size_t g = 0; g < 3; ++g) {
         const double p = ResponseProbability(item, groups[g].meanTheta);
         const double half = 1.96 * std::sqrt(p * (1 - p) / groups[g].count);
@@ -73,6 +73,7 @@ TEST(IrtCurves, TheBandSurroundsTheModelAtEachGroup) {
         EXPECT_NEAR(band.upper[g], std::min(1.0, p + half), 1e-15);
     }
     EXPECT_EQ(band.upper[2], 1.0);  // kept within 0..1
+    EXPECT_EQ(band.lower[3], 0.0);  // at both ends
 }
 
 TEST(IrtCurves, TheHistogramCountsEveryFiniteThetaOnce) {

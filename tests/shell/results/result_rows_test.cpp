@@ -261,7 +261,18 @@ TEST(Summary, APolytomousRunNamesItsModelsAndWhatItLeavesOut) {
                         "right/wrong item)"),
               std::string::npos)
         << text;
-    EXPECT_NE(text.find("KR-20"), std::string::npos) << text;
+    EXPECT_NE(text.find("Cronbach's alpha (KR-20) of the 1 right/wrong item is"), std::string::npos)
+        << text;
+
+    // Raw scores in order say so; one pair out of order is one pair.
+    report.rawScoreOrderInversions = 0;
+    text = joined(SummarySentences(CollectResultsData(report)));
+    EXPECT_NE(text.find("Higher raw scores always have higher thetas."), std::string::npos) << text;
+    EXPECT_EQ(text.find("out of order"), std::string::npos) << text;
+    report.rawScoreOrderInversions = 1;
+    text = joined(SummarySentences(CollectResultsData(report)));
+    EXPECT_NE(text.find("1 pair of raw-score groups is out of order in theta."), std::string::npos)
+        << text;
 }
 
 // A polytomous run's Items tab comes from the report's rows, whatever the

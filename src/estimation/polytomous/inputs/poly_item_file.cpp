@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <string_view>
+#include <utility>
 
 #include "input/text/line_reader.h"
 #include "output/result_file_rows.h"
@@ -96,6 +97,14 @@ std::string ParseRow(const std::vector<std::string_view>& cells, const Columns& 
     return {};
 }
 
+// The file's error, with none of its rows held.
+HeldItems Refused(std::size_t itemCount, std::string error) {
+    HeldItems held;
+    held.items.assign(itemCount, std::nullopt);
+    held.error = std::move(error);
+    return held;
+}
+
 }  // namespace
 
 HeldItems ReadPolytomousItemFile(const std::string& path, std::size_t itemCount) {
@@ -115,11 +124,11 @@ HeldItems ReadPolytomousItemFile(const std::string& path, std::size_t itemCount)
             const std::vector<std::string_view> header = CellsOf(text);
             columns = ColumnsOf(header);
             if (columns.seq != 0 || columns.model < 0 || columns.a < 0) {
-                held.error =
+                return Refused(
+                    itemCount,
                     "ERROR Item file " + path +
-                    " is not a polytomous item file: its first line is not the header "
-                    "of a polytomous result file (SeqItem,AccNo,Model,Categories,a,b1,...).";
-                return held;
+                        " is not a polytomous item file: its first line is not the header "
+                        "of a polytomous result file (SeqItem,AccNo,Model,Categories,a,b1,...).");
             }
             headed = true;
             continue;
@@ -131,17 +140,16 @@ HeldItems ReadPolytomousItemFile(const std::string& path, std::size_t itemCount)
         std::size_t item = 0;
         const std::string error = ParseRow(CellsOf(text), columns, itemCount, item, row);
         if (!error.empty()) {
-            held.error = "ERROR Item file " + path + ", line " + std::to_string(number) + " ('" +
-                         row.text + "'): " + error + ".";
-            return held;
+            return Refused(itemCount, "ERROR Item file " + path + ", line " +
+                                          std::to_string(number) + " ('" + row.text +
+                                          "'): " + error + ".");
         }
         held.items[item] = std::move(row);
     }
     if (reader.Status() != ReadStatus::Read) {
-        held.error = "ERROR Item file " + path + " cannot be read.";
-    } else if (!headed) {
-        held.error = "ERROR Item file " + path + " is empty.";
+        return Refused(itemCount, "ERROR Item file " + path + " cannot be read.");
     }
+    if (!headed) return Refused(itemCount, "ERROR Item file " + path + " is empty.");
     return held;
 }
 

@@ -30,7 +30,8 @@ struct HeldItems {
     std::string error;                              // the run's error, naming the file and the line
 };
 
-// Reads the file at path for a test of itemCount items.
+// Reads the file at path for a test of itemCount items. A file with an error
+// holds no item: the rows before the faulty one are dropped with it.
 HeldItems ReadPolytomousItemFile(const std::string& path, std::size_t itemCount);
 
 }  // namespace tarvo::poly
