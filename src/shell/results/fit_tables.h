@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,11 @@ struct RunFit {
 };
 
 RunFit ReadRunFit(const RunReport& report);
+// The same in parts: the report's fit section (null without one), the
+// items' fit, and one examinee's from the section's row j (which it has).
+const ReportSection* FitSectionOf(const RunReport& report);
+std::vector<ItemFitValues> ReadItemFit(const RunReport& report);
+PersonFitValues PersonFitOf(const ReportSection& fit, std::size_t j);
 
 // The Q3 pairs the report lists (every pair when it holds the matrix),
 // largest first, the flagged ones marked; no rows without the section.
