@@ -553,6 +553,19 @@ TEST(RowsOfRun, AreThePolytomousResultFilesRows) {
         if (ch != ' ') printed += ch;
     }
     EXPECT_EQ(joined, printed + ",");
+    // The examinee table shows those fields, the summed score as printed
+    // (no column of its own beside it), then the flags.
+    const ResultTable table = BuildPersonTable(std::make_shared<const RunReport>(report));
+    ASSERT_EQ(table.columns.size(), fromRun.persons.columns.size() + 1);
+    EXPECT_EQ(table.Column("Raw score"), -1);
+    EXPECT_EQ(table.columns.back(), "Flags");
+    ASSERT_EQ(table.RowCount(), fromRun.persons.rows.size());
+    for (std::size_t r = 0; r < table.RowCount(); ++r) {
+        for (std::size_t c = 0; c < fromRun.persons.columns.size(); ++c) {
+            EXPECT_EQ(table.Text(r, c), fromRun.persons.rows[r][c]) << r << " " << c;
+            EXPECT_EQ(table.Cell(r, c).text, fromRun.persons.rows[r][c]) << r << " " << c;
+        }
+    }
 }
 
 }  // namespace
