@@ -110,17 +110,6 @@ PersonFitValues PersonFitOf(const ReportSection& fit, std::size_t j) {
             TextOf(members, "fit_note")};
 }
 
-RunFit ReadRunFit(const RunReport& report) {
-    RunFit fit;
-    fit.items = ReadItemFit(report);
-    if (const ReportSection* section = FitSectionOf(report)) {
-        for (std::size_t j = 0; j < section->personMembers.size(); ++j) {
-            fit.persons.push_back(PersonFitOf(*section, j));
-        }
-    }
-    return fit;
-}
-
 ResultTable BuildLocalDependenceTable(const RunReport& report) {
     ResultTable table;
     table.columns = {"Item A", "Name A", "Item B", "Name B", "Q3", "Flag"};

@@ -393,12 +393,13 @@ TEST(ExamineeCells, AreTheFilesFieldsAndTheReportsValuesInEveryColumn) {
             test_support::RunClassic(host, &report);
         }
         const ResultFileRows file = ParseResultFile(test_support::ReadFile(dir.File("out.csv")));
-        const RunFit fit = ReadRunFit(report);
+        const ReportSection* fit = FitSectionOf(report);
+        ASSERT_NE(fit, nullptr);
         const ResultsData data = CollectResultsData(report);
         const ResultTable& persons = data.personTable;
         ASSERT_NE(persons.source, nullptr);
         ASSERT_EQ(persons.RowCount(), file.persons.rows.size());
-        ASSERT_FALSE(fit.persons.empty());
+        ASSERT_EQ(fit->personMembers.size(), persons.RowCount());
         const std::size_t printed = file.persons.columns.size();
         const std::vector<std::string> added = {"Raw score", "lz", "infit", "outfit", "Flags"};
         ASSERT_EQ(persons.columns.size(), printed + added.size());
@@ -408,7 +409,7 @@ TEST(ExamineeCells, AreTheFilesFieldsAndTheReportsValuesInEveryColumn) {
         }
         for (std::size_t r = 0; r < persons.RowCount(); ++r) {
             const PersonReport& person = report.personRows[r];
-            const PersonFitValues& own = fit.persons[r];
+            const PersonFitValues own = PersonFitOf(*fit, r);
             const std::vector<std::string> reported = {
                 std::to_string(person.rawScore), FitNumber(own.lz, 3), FitNumber(own.infit, 3),
                 FitNumber(own.outfit, 3), PersonFlagNames(person.flags)};
