@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <chrono>
+#include <utility>
 
 namespace tarvo::shell {
 
@@ -58,7 +59,7 @@ void RunController::Finish(std::optional<RunEnd> outcome) {
     const bool shown = outcome == RunEnd::Finished || outcome == RunEnd::Stopped ||
                        outcome == RunEnd::NothingToEstimate;
     if (viewer_ != nullptr && shown && !resultFile.empty())
-        viewer_->ShowResults(resultFile, report_);
+        viewer_->ShowResults(resultFile, std::move(report_));
     if (finished_) finished_(outcome);
 }
 

@@ -14,7 +14,8 @@ namespace tarvo::shell {
 class ResultsViewer {
   public:
     virtual ~ResultsViewer() = default;
-    virtual void ShowResults(const std::string& resultFile, const RunReport& report) = 0;
+    // The report is the viewer's to keep: a large run's is moved, not copied.
+    virtual void ShowResults(const std::string& resultFile, RunReport report) = 0;
 };
 
 }  // namespace tarvo::shell

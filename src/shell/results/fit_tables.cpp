@@ -76,10 +76,12 @@ std::string FitProbability(double p) {
     return text;
 }
 
-RunFit ReadRunFit(const RunReport& report) {
-    RunFit fit;
-    const ReportSection* section = SectionOf(report, "fit");
-    if (section == nullptr) return fit;
+const ReportSection* FitSectionOf(const RunReport& report) { return SectionOf(report, "fit"); }
+
+std::vector<ItemFitValues> ReadItemFit(const RunReport& report) {
+    std::vector<ItemFitValues> items;
+    const ReportSection* section = FitSectionOf(report);
+    if (section == nullptr) return items;
     for (const std::string& text : section->itemMembers) {
         const Json members = Members(text);
         const Json& f = members.is_object() && members.contains("fit") ? members["fit"] : Json();
@@ -96,15 +98,16 @@ RunFit ReadRunFit(const RunReport& report) {
                 item.groupResiduals.push_back(r.is_number() ? r.get<double>() : kNaN);
             }
         }
-        fit.items.push_back(std::move(item));
+        items.push_back(std::move(item));
     }
-    for (const std::string& text : section->personMembers) {
-        const Json members = Members(text);
-        const Json& f = members.is_object() && members.contains("fit") ? members["fit"] : Json();
-        fit.persons.push_back({NumberOf(f, "lz"), NumberOf(f, "infit"), NumberOf(f, "outfit"),
-                               TextOf(members, "fit_note")});
-    }
-    return fit;
+    return items;
+}
+
+PersonFitValues PersonFitOf(const ReportSection& fit, std::size_t j) {
+    const Json members = Members(fit.personMembers[j]);
+    const Json& f = members.is_object() && members.contains("fit") ? members["fit"] : Json();
+    return {NumberOf(f, "lz"), NumberOf(f, "infit"), NumberOf(f, "outfit"),
+            TextOf(members, "fit_note")};
 }
 
 ResultTable BuildLocalDependenceTable(const RunReport& report) {

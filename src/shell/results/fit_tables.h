@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -23,13 +24,12 @@ struct PersonFitValues {
     std::string note;
 };
 
-struct RunFit {
-    // By the report's item and examinee rows; empty when the run has no fit.
-    std::vector<ItemFitValues> items;
-    std::vector<PersonFitValues> persons;
-};
-
-RunFit ReadRunFit(const RunReport& report);
+// The report's fit section (null without one); the items' fit by the
+// report's item rows (empty without it); one examinee's from the section's
+// row j, which it has.
+const ReportSection* FitSectionOf(const RunReport& report);
+std::vector<ItemFitValues> ReadItemFit(const RunReport& report);
+PersonFitValues PersonFitOf(const ReportSection& fit, std::size_t j);
 
 // The Q3 pairs the report lists (every pair when it holds the matrix),
 // largest first, the flagged ones marked; no rows without the section.

@@ -95,7 +95,7 @@ QChart* PlotsTab::MakeChart(Plot plot) const {
         case Plot::Histogram:
             return MakeHistogramChart(data_.thetas);
         case Plot::Convergence:
-            return MakeConvergenceChart(data_.report.loop);
+            return MakeConvergenceChart(data_.Report().loop);
     }
     return nullptr;
 }

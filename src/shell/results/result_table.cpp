@@ -7,8 +7,12 @@
 #include <limits>
 #include <map>
 #include <numeric>
+#include <optional>
 
+#include "core/modes.h"
 #include "output/masks.h"
+#include "output/polytomous_rows.h"
+#include "output/result_rows.h"
 #include "report/report_flags.h"
 #include "shell/results/fit_tables.h"
 
@@ -306,6 +310,120 @@ ResultTable PolytomousItemTable(const RunReport& report, bool withNames) {
     return table;
 }
 
+// The fit section when it has the examinees' rows; null otherwise.
+const ReportSection* ExamineeFit(const RunReport& report) {
+    const ReportSection* fit = FitSectionOf(report);
+    return fit != nullptr && !fit->personMembers.empty() ? fit : nullptr;
+}
+
+// The examinee table's cells, formed from the run's rows when asked: the
+// printed fields, the raw score (unless the file prints it), the fit (read
+// from the row's members in the report's fit section), the flags. A whole
+// row is formed for a cell's flag, since the Flags cell gathers the row's
+// reasons; its text alone is formed directly.
+class PersonCells final : public CellSource {
+  public:
+    PersonCells(std::shared_ptr<const RunReport> report, ResultTable layout, PersonSection section)
+        : report_(std::move(report)),
+          layout_(std::move(layout)),
+          section_(section),
+          printed_(PersonColumns(section).size()),
+          addsScore_(section != PersonSection::Polytomous),
+          fit_(ExamineeFit(*report_)) {}
+
+    std::size_t Rows() const override { return report_->personRows.size(); }
+
+    TableCell Cell(std::size_t row, std::size_t column) const override { return Row(row)[column]; }
+
+    std::string Text(std::size_t row, std::size_t column) const override {
+        if (column < printed_) return PersonField(*report_, section_, row, column);
+        const PersonReport& person = report_->personRows[row];
+        if (const int fit = FitColumn(column); fit >= 0) {
+            const std::optional<PersonFitValues> values = FitOf(row);
+            return values ? FitNumber(Statistic(*values, fit), 3) : std::string();
+        }
+        if (addsScore_ && column == printed_) return std::to_string(person.rawScore);
+        return PersonFlagNames(person.flags);
+    }
+
+    // A numeric column's keys are formed at its first sort and kept, so that
+    // the next (the other way round, say) only sorts; the fit's three
+    // together, from one reading of each row's members.
+    double Number(std::size_t row, std::size_t column) const override {
+        if (keys_.empty()) keys_.resize(layout_.columns.size());
+        if (keys_[column].empty()) FormKeys(column);
+        return keys_[column][row];
+    }
+
+  private:
+    // 0, 1, 2 for lz, infit and outfit; -1 for the other columns.
+    int FitColumn(std::size_t column) const {
+        const std::size_t first = printed_ + (addsScore_ ? 1 : 0);
+        if (fit_ == nullptr || column < first || column >= first + 3) return -1;
+        return static_cast<int>(column - first);
+    }
+
+    static double Statistic(const PersonFitValues& values, int k) {
+        return k == 0 ? values.lz : k == 1 ? values.infit : values.outfit;
+    }
+
+    // The row's fit; none for a row past the section's.
+    std::optional<PersonFitValues> FitOf(std::size_t j) const {
+        if (fit_ == nullptr || j >= fit_->personMembers.size()) return std::nullopt;
+        return PersonFitOf(*fit_, j);
+    }
+
+    void FormKeys(std::size_t column) const {
+        const int fit = FitColumn(column);
+        if (fit < 0) {
+            keys_[column].resize(Rows());
+            for (std::size_t j = 0; j < Rows(); ++j) {
+                keys_[column][j] = CellSource::Number(j, column);
+            }
+            return;
+        }
+        const std::size_t first = column - static_cast<std::size_t>(fit);
+        for (std::size_t k = 0; k < 3; ++k) keys_[first + k].resize(Rows());
+        for (std::size_t j = 0; j < Rows(); ++j) {
+            const std::optional<PersonFitValues> values = FitOf(j);
+            for (std::size_t k = 0; k < 3; ++k) {
+                keys_[first + k][j] =
+                    values ? PrintedNumber(FitNumber(Statistic(*values, static_cast<int>(k)), 3))
+                           : kNaN;
+            }
+        }
+    }
+
+    std::vector<TableCell> Row(std::size_t j) const {
+        const PersonReport& person = report_->personRows[j];
+        std::vector<TableCell> row;
+        row.reserve(layout_.columns.size());
+        for (std::size_t field = 0; field < printed_; ++field) {
+            row.push_back(
+                results::Cell(PersonField(*report_, section_, j, field), layout_.numeric[field]));
+        }
+        if (addsScore_) row.push_back(results::Cell(std::to_string(person.rawScore), true));
+        if (fit_ != nullptr) {
+            const std::optional<PersonFitValues> values = FitOf(j);
+            AddPersonFitCells(row, values ? &*values : nullptr, person.flags);
+        }
+        row.push_back(results::Cell("", false));
+        FlagPersonCells(layout_, row, person.flags, report_->judgement);
+        row.back() = FlagsCell(row, PersonFlagNames(person.flags));
+        return row;
+    }
+
+    std::shared_ptr<const RunReport> report_;
+    ResultTable layout_;  // the columns, for the flags' cells
+    PersonSection section_;
+    std::size_t printed_;
+    bool addsScore_;
+    const ReportSection* fit_;  // in report_; null without the examinees' fit
+    // By column, the numeric columns' sort keys once formed; the table is
+    // used on one thread.
+    mutable std::vector<std::vector<double>> keys_;
+};
+
 }  // namespace
 
 int ResultTable::Column(std::string_view name) const {
@@ -315,36 +433,141 @@ int ResultTable::Column(std::string_view name) const {
     return -1;
 }
 
+double CellSource::Number(std::size_t row, std::size_t column) const {
+    return PrintedNumber(Text(row, column));
+}
+
+TableCell ResultTable::Cell(std::size_t row, std::size_t column) const {
+    return source ? source->Cell(row, column) : rows[row][column];
+}
+
+std::string ResultTable::Text(std::size_t row, std::size_t column) const {
+    return source ? source->Text(row, column) : rows[row][column].text;
+}
+
 std::vector<std::size_t> ResultTable::SortedOrder(std::size_t column, bool ascending) const {
-    std::vector<std::size_t> order(rows.size());
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    const bool byNumber = column < numeric.size() && numeric[column];
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t left, std::size_t right) {
-        const TableCell& l = rows[left][column];
-        const TableCell& r = rows[right][column];
-        if (byNumber) {
-            const bool lBlank = std::isnan(l.number);
-            const bool rBlank = std::isnan(r.number);
-            if (lBlank || rBlank) return !lBlank && rBlank;
-            return ascending ? l.number < r.number : r.number < l.number;
+    const std::size_t count = RowCount();
+    std::vector<std::size_t> order, blanks;
+    order.reserve(count);
+    // Each row's key once, then the keys sorted with their rows: equal keys
+    // by row, which keeps the file's order either way.
+    auto sortKeyed = [&](auto& keyed) {
+        std::sort(keyed.begin(), keyed.end(), [ascending](const auto& l, const auto& r) {
+            if (l.first != r.first) return ascending ? l.first < r.first : r.first < l.first;
+            return l.second < r.second;
+        });
+        for (const auto& [key, row] : keyed) order.push_back(row);
+    };
+    if (column < numeric.size() && numeric[column]) {
+        std::vector<std::pair<double, std::size_t>> keyed;
+        keyed.reserve(count);
+        for (std::size_t row = 0; row < count; ++row) {
+            const double key = source ? source->Number(row, column) : rows[row][column].number;
+            if (std::isnan(key)) {
+                blanks.push_back(row);
+            } else {
+                keyed.emplace_back(key, row);
+            }
         }
-        if (l.text.empty() || r.text.empty()) return !l.text.empty() && r.text.empty();
-        return ascending ? l.text < r.text : r.text < l.text;
-    });
+        sortKeyed(keyed);
+    } else {
+        std::vector<std::pair<std::string, std::size_t>> keyed;
+        keyed.reserve(count);
+        for (std::size_t row = 0; row < count; ++row) {
+            std::string key = Text(row, column);
+            if (key.empty()) {
+                blanks.push_back(row);
+            } else {
+                keyed.emplace_back(std::move(key), row);
+            }
+        }
+        sortKeyed(keyed);
+    }
+    order.insert(order.end(), blanks.begin(), blanks.end());
     return order;
 }
 
 bool ResultTable::Matches(std::size_t row, std::size_t column, std::string_view part) const {
-    const std::string& text = rows[row][column].text;
+    if (part.empty()) return true;
+    const std::string text = Text(row, column);
     const auto found =
         std::search(text.begin(), text.end(), part.begin(), part.end(), [](char a, char b) {
             return std::tolower(static_cast<unsigned char>(a)) ==
                    std::tolower(static_cast<unsigned char>(b));
         });
-    return found != text.end() || part.empty();
+    return found != text.end();
+}
+
+std::string TrimmedField(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return std::string(text);
+}
+
+std::vector<std::string> HeaderNames(std::string_view header) {
+    std::vector<std::string> names;
+    while (true) {
+        const std::size_t comma = header.find(',');
+        names.push_back(TrimmedField(header.substr(0, comma)));
+        if (comma == std::string_view::npos) return names;
+        header.remove_prefix(comma + 1);
+    }
+}
+
+std::string PrintedField(double value, std::string_view mask) {
+    return TrimmedField(FormatWithMask(value, mask));
+}
+
+PersonSection PersonSectionOf(const RunReport& report) {
+    for (const ReportSection& section : report.sections) {
+        if (section.key == "polytomous") return PersonSection::Polytomous;
+    }
+    if (!IsMode(report.mode)) return PersonSection::None;
+    return RulesOf(report.mode).path == RunPath::ItemsOnly ? PersonSection::None
+                                                           : PersonSection::Classic;
+}
+
+std::vector<std::string> PersonColumns(PersonSection section) {
+    switch (section) {
+        case PersonSection::None:
+            return {};
+        case PersonSection::Classic:
+            return HeaderNames(PersonHeader());
+        case PersonSection::Polytomous:
+            return HeaderNames(PolytomousPersonHeader());
+    }
+    return {};
+}
+
+std::string PersonField(const RunReport& report, PersonSection section, std::size_t j,
+                        std::size_t field) {
+    const PersonReport& person = report.personRows[j];
+    // Both sections start with the row's number and the identifier and end
+    // with theta and its error; between them the count of valid responses,
+    // or the summed score and its most.
+    const std::size_t middle = section == PersonSection::Polytomous ? 2 : 1;
+    switch (field) {
+        case 0:
+            return PrintedField(static_cast<double>(j + 1), kMaskSeqId);
+        case 1:
+            return TrimmedField(ExaminIdField(person.examinId));
+        default:
+            break;
+    }
+    if (field < 2 + middle) {
+        if (section != PersonSection::Polytomous) return PrintedField(person.nvalid, kMaskCount);
+        return PrintedField(field == 2 ? person.rawScore : person.maxScore, kMaskCount);
+    }
+    return field == 2 + middle ? PrintedField(person.theta, kMaskTheta)
+                               : PrintedField(person.seetheta, kMaskSeeTheta);
 }
 
 ResultTable BuildItemTable(const PrintedTable& items, const RunReport& report) {
+    return BuildItemTable(items, report, ReadItemFit(report));
+}
+
+ResultTable BuildItemTable(const PrintedTable& items, const RunReport& report,
+                           const std::vector<ItemFitValues>& fit) {
     // Theta-only runs write no item rows: their items are the given ones.
     const PrintedTable given = items.rows.empty() ? GivenItemRows(report) : PrintedTable{};
     const PrintedTable& source = items.rows.empty() ? given : items;
@@ -370,8 +593,7 @@ ResultTable BuildItemTable(const PrintedTable& items, const RunReport& report) {
                      : static_cast<std::size_t>(accNo - table.columns.begin()) + 1;
         table.columns.insert(table.columns.begin() + static_cast<std::ptrdiff_t>(nameAt), "Name");
     }
-    const RunFit fit = ReadRunFit(report);
-    const bool withFit = withReport && !fit.items.empty();
+    const bool withFit = withReport && !fit.empty();
     if (withReport) table.columns.insert(table.columns.end(), {"p-value", "item-rest r"});
     if (withFit) {
         table.columns.insert(table.columns.end(), {"S-X2", "df", "p", "adj. p", "infit", "outfit"});
@@ -393,9 +615,9 @@ ResultTable BuildItemTable(const PrintedTable& items, const RunReport& report) {
             row.push_back(Cell(item ? Fixed(item->itemRest, 3) : "", true));
             if (withFit) {
                 const std::size_t index =
-                    item == nullptr ? fit.items.size()
+                    item == nullptr ? fit.size()
                                     : static_cast<std::size_t>(item - report.itemRows.data());
-                AddItemFitCells(row, index < fit.items.size() ? &fit.items[index] : nullptr,
+                AddItemFitCells(row, index < fit.size() ? &fit[index] : nullptr,
                                 item ? item->flags : 0u);
             }
             row.push_back(Cell("", false));
@@ -409,45 +631,21 @@ ResultTable BuildItemTable(const PrintedTable& items, const RunReport& report) {
     return table;
 }
 
-ResultTable BuildPersonTable(const PrintedTable& persons, const RunReport& report) {
-    const bool withReport = !report.personRows.empty();
+ResultTable BuildPersonTable(std::shared_ptr<const RunReport> report) {
+    const PersonSection section = PersonSectionOf(*report);
     ResultTable table;
-    table.columns = persons.columns;
-    const RunFit fit = ReadRunFit(report);
-    const bool withFit = withReport && !fit.persons.empty();
-    // The polytomous layout prints the summed score itself.
-    const bool printsScore = persons.Column({"RawScore"}) >= 0;
-    if (withReport && !printsScore) table.columns.push_back("Raw score");
-    if (withFit) table.columns.insert(table.columns.end(), {"lz", "infit", "outfit"});
+    table.columns = PersonColumns(section);
+    const bool withReport = section != PersonSection::None && !report->personRows.empty();
+    if (withReport && section != PersonSection::Polytomous) table.columns.push_back("Raw score");
+    if (withReport && ExamineeFit(*report) != nullptr) {
+        table.columns.insert(table.columns.end(), {"lz", "infit", "outfit"});
+    }
     if (withReport) table.columns.push_back("Flags");
     SetNumericColumns(table, {"ExaminID", "Flags"});
-    table.rows.reserve(persons.rows.size());
-    for (const auto& printed : persons.rows) {
-        std::vector<TableCell> row = PrintedCells(table, printed);
-        if (withReport) {
-            // Person rows are numbered from 1 in the run's order.
-            const double seq = PrintedNumber(printed.front());
-            const PersonReport* person =
-                seq >= 1 && seq <= static_cast<double>(report.personRows.size())
-                    ? &report.personRows[static_cast<std::size_t>(seq) - 1]
-                    : nullptr;
-            if (!printsScore)
-                row.push_back(Cell(person ? std::to_string(person->rawScore) : "", true));
-            if (withFit) {
-                const std::size_t index =
-                    person == nullptr ? fit.persons.size()
-                                      : static_cast<std::size_t>(person - report.personRows.data());
-                AddPersonFitCells(row, index < fit.persons.size() ? &fit.persons[index] : nullptr,
-                                  person ? person->flags : 0u);
-            }
-            row.push_back(Cell("", false));
-            if (person != nullptr) {
-                FlagPersonCells(table, row, person->flags, report.judgement);
-                row.back() = FlagsCell(row, PersonFlagNames(person->flags));
-            }
-        }
-        table.rows.push_back(std::move(row));
-    }
+    if (!withReport) return table;
+    // The source holds the columns, without itself.
+    ResultTable layout = table;
+    table.source = std::make_shared<PersonCells>(std::move(report), std::move(layout), section);
     return table;
 }
 

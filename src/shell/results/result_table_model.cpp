@@ -8,7 +8,7 @@
 namespace tarvo::shell {
 
 ResultTableModel::ResultTableModel(const results::ResultTable& table, QObject* parent)
-    : QAbstractTableModel(parent), table_(table), order_(table.rows.size()) {
+    : QAbstractTableModel(parent), table_(table), order_(table.RowCount()) {
     std::iota(order_.begin(), order_.end(), std::size_t{0});
     visible_ = order_;
 }
@@ -24,16 +24,21 @@ int ResultTableModel::columnCount(const QModelIndex& parent) const {
 QVariant ResultTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid()) return {};
     const auto column = static_cast<std::size_t>(index.column());
-    const results::TableCell& cell = table_.rows[TableRow(index.row())][column];
+    const std::size_t row = TableRow(index.row());
+    // A cell is formed when asked (the examinees' from the run's numbers):
+    // its text alone for the display, the whole cell for its flag.
     switch (role) {
         case Qt::DisplayRole:
-            return QString::fromStdString(cell.text);
-        case Qt::ToolTipRole:
-            return cell.why.empty() ? QVariant() : QVariant(QString::fromStdString(cell.why));
+            return QString::fromStdString(table_.Text(row, column));
+        case Qt::ToolTipRole: {
+            const std::string why = table_.Cell(row, column).why;
+            return why.empty() ? QVariant() : QVariant(QString::fromStdString(why));
+        }
         case Qt::BackgroundRole:
-            return cell.flagged ? QVariant(QColor(255, 214, 204)) : QVariant();
+            return table_.Cell(row, column).flagged ? QVariant(QColor(255, 214, 204)) : QVariant();
         case Qt::ForegroundRole:  // the theme's own text may be light
-            return cell.flagged ? QVariant(TextOnFixedBackground()) : QVariant();
+            return table_.Cell(row, column).flagged ? QVariant(TextOnFixedBackground())
+                                                    : QVariant();
         case Qt::TextAlignmentRole:
             return table_.numeric[column] ? QVariant(int(Qt::AlignRight | Qt::AlignVCenter))
                                           : QVariant(int(Qt::AlignLeft | Qt::AlignVCenter));
@@ -70,6 +75,7 @@ void ResultTableModel::Refilter() {
         return;
     }
     visible_.clear();
+    visible_.reserve(order_.size());
     for (std::size_t row : order_) {
         if (table_.Matches(row, static_cast<std::size_t>(filterColumn_), filter_))
             visible_.push_back(row);

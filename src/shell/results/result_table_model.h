@@ -9,7 +9,8 @@
 // A result table for a table view: sorted by a column on request (numbers by
 // the printed value), filtered by the text of one column, flagged cells
 // highlighted with their reason as tooltip. Sorting and filtering work on
-// row indexes, so a table of 100,000 examinees stays quick.
+// row indexes, and the cells are formed only for the rows shown, so a table
+// of millions of examinees stays quick.
 namespace tarvo::shell {
 
 class ResultTableModel final : public QAbstractTableModel {

@@ -22,18 +22,18 @@ CategoryItem ScoredItem(const std::string& model, double a, std::vector<double> 
     return {named ? RulesOf(*named).cumulative : true, a, std::move(thresholds)};
 }
 
-std::vector<PlottedItem> ItemsFromReport(const RunReport& report) {
+std::vector<PlottedItem> ItemsFromReport(const RunReport& report,
+                                         const std::vector<ItemFitValues>& fit) {
     std::vector<PlottedItem> items;
-    const RunFit fit = ReadRunFit(report);
     for (const ItemReport& row : report.itemRows) {
         PlottedItem item;
         item.seqItem = row.seqItem;
         item.accNo = row.accNo;
         item.parameters = {row.a, row.b, row.c};
-        if (const std::size_t k = items.size(); k < fit.items.size()) {
-            item.sx2 = fit.items[k].sx2;
-            item.p = fit.items[k].p;
-            item.groupResiduals = fit.items[k].groupResiduals;
+        if (const std::size_t k = items.size(); k < fit.size()) {
+            item.sx2 = fit[k].sx2;
+            item.p = fit[k].p;
+            item.groupResiduals = fit[k].groupResiduals;
         }
         for (std::size_t g = 0; g < row.groupTheta.size() && g < row.groupProportion.size() &&
                                 g < row.groupCount.size();
@@ -55,27 +55,8 @@ std::vector<PlottedItem> ItemsFromReport(const RunReport& report) {
     return items;
 }
 
-std::string Trimmed(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-    return std::string(text);
-}
-
-// A header line's names, as a reader of the file sees them.
-std::vector<std::string> HeaderNames(std::string_view header) {
-    std::vector<std::string> names;
-    while (true) {
-        const std::size_t comma = header.find(',');
-        names.push_back(Trimmed(header.substr(0, comma)));
-        if (comma == std::string_view::npos) return names;
-        header.remove_prefix(comma + 1);
-    }
-}
-
 // A value as its field in the result file shows it, without the padding.
-std::string Printed(double value, std::string_view mask) {
-    return Trimmed(FormatWithMask(value, mask));
-}
+std::string Printed(double value, std::string_view mask) { return PrintedField(value, mask); }
 
 // A polytomous run's rows (thresholds b1..bK and their errors, K the most
 // of any item; cells an item lacks are empty), from its report section.
@@ -102,24 +83,15 @@ void PolytomousRows(const RunReport& report, const ReportSection& section, Resul
         const std::string model = row.is_object() ? row.value("model", std::string()) : "";
         // Right/wrong items are the ones with a guessing parameter.
         const bool hasC = item.categories <= 2;
-        std::vector<std::string> fields = {Printed(item.seqItem, kMaskCount), Trimmed(item.accNo),
-                                           model, Printed(item.categories, kMaskCount),
-                                           Printed(item.a, kMaskParameter)};
+        std::vector<std::string> fields = {
+            Printed(item.seqItem, kMaskCount), TrimmedField(item.accNo), model,
+            Printed(item.categories, kMaskCount), Printed(item.a, kMaskParameter)};
         cells(row.is_object() ? row.value("thresholds", Json()) : Json(), fields);
         fields.push_back(hasC ? Printed(item.c, kMaskParameter) : "");
         fields.push_back(Printed(item.seea, kMaskParameter));
         cells(row.is_object() ? row.value("threshold_errors", Json()) : Json(), fields);
         fields.push_back(hasC ? Printed(item.seec, kMaskParameter) : "");
         rows.items.rows.push_back(std::move(fields));
-    }
-    rows.persons.columns = HeaderNames(PolytomousPersonHeader());
-    for (std::size_t j = 0; j < report.personRows.size(); ++j) {
-        const PersonReport& person = report.personRows[j];
-        rows.persons.rows.push_back(
-            {Printed(static_cast<double>(j + 1), kMaskSeqId),
-             Trimmed(ExaminIdField(person.examinId)), Printed(person.rawScore, kMaskCount),
-             Printed(person.maxScore, kMaskCount), Printed(person.theta, kMaskTheta),
-             Printed(person.seetheta, kMaskSeeTheta)});
     }
 }
 
@@ -192,7 +164,7 @@ std::string LoopSentence(const LoopRecord& loop, bool marginal) {
 
 ModeFamily FamilyOfMode(int mode) { return IsMode(mode) ? RulesOf(mode).path : RunPath::Joint; }
 
-ResultFileRows RowsOfRun(const RunReport& report) {
+ResultFileRows ItemRowsOfRun(const RunReport& report) {
     ResultFileRows rows;
     for (const ReportSection& section : report.sections) {
         if (section.key != "polytomous") continue;
@@ -212,7 +184,8 @@ ResultFileRows RowsOfRun(const RunReport& report) {
         const bool onlyB = onePL && !rows.listingLayout;
         for (const ItemReport& item : report.itemRows) {
             std::vector<std::string> fields = {Printed(item.seqItem, kMaskCount),
-                                               Trimmed(item.accNo), Printed(item.nobs, kMaskCount)};
+                                               TrimmedField(item.accNo),
+                                               Printed(item.nobs, kMaskCount)};
             const double values[] = {item.a, item.b, item.c, item.seea, item.seeb, item.seec};
             for (std::size_t k = 0; k < 6; ++k) {
                 if (!onlyB || k == 1 || k == 4)
@@ -221,14 +194,19 @@ ResultFileRows RowsOfRun(const RunReport& report) {
             rows.items.rows.push_back(std::move(fields));
         }
     }
-    if (path != RunPath::ItemsOnly) {
-        rows.persons.columns = HeaderNames(PersonHeader());
-        for (std::size_t j = 0; j < report.personRows.size(); ++j) {
-            const PersonReport& person = report.personRows[j];
-            rows.persons.rows.push_back(
-                {Printed(static_cast<double>(j + 1), kMaskSeqId),
-                 Trimmed(ExaminIdField(person.examinId)), Printed(person.nvalid, kMaskCount),
-                 Printed(person.theta, kMaskTheta), Printed(person.seetheta, kMaskSeeTheta)});
+    return rows;
+}
+
+ResultFileRows RowsOfRun(const RunReport& report) {
+    ResultFileRows rows = ItemRowsOfRun(report);
+    const PersonSection section = PersonSectionOf(report);
+    rows.persons.columns = PersonColumns(section);
+    if (section == PersonSection::None) return rows;
+    rows.persons.rows.reserve(report.personRows.size());
+    for (std::size_t j = 0; j < report.personRows.size(); ++j) {
+        std::vector<std::string>& fields = rows.persons.rows.emplace_back();
+        for (std::size_t field = 0; field < rows.persons.columns.size(); ++field) {
+            fields.push_back(PersonField(report, section, j, field));
         }
     }
     return rows;
@@ -236,23 +214,26 @@ ResultFileRows RowsOfRun(const RunReport& report) {
 
 ResultsData CollectResultsData(RunReport report) {
     ResultsData data;
-    data.report = std::move(report);
-    data.file = RowsOfRun(data.report);
-    data.itemTable = BuildItemTable(data.file.items, data.report);
-    data.personTable = BuildPersonTable(data.file.persons, data.report);
-    if (data.report.summedScores) data.scoreTable = BuildScoreTable(*data.report.summedScores);
-    data.pairTable = BuildLocalDependenceTable(data.report);
-    data.comparisonTable = BuildComparisonTable(data.report);
+    data.run = std::make_shared<const RunReport>(std::move(report));
+    const RunReport& run = *data.run;
+    data.fileItems = ItemRowsOfRun(run);
+    // The items' fit is read once; an examinee's when its cells are shown.
+    const std::vector<ItemFitValues> fit = ReadItemFit(run);
+    data.itemTable = BuildItemTable(data.fileItems.items, run, fit);
+    data.personTable = BuildPersonTable(data.run);
+    if (run.summedScores) data.scoreTable = BuildScoreTable(*run.summedScores);
+    data.pairTable = BuildLocalDependenceTable(run);
+    data.comparisonTable = BuildComparisonTable(run);
 
-    data.items = ItemsFromReport(data.report);
-    data.thetas.reserve(data.report.personRows.size());
-    for (const PersonReport& person : data.report.personRows) data.thetas.push_back(person.theta);
+    data.items = ItemsFromReport(run, fit);
+    data.thetas.reserve(run.personRows.size());
+    for (const PersonReport& person : run.personRows) data.thetas.push_back(person.theta);
     return data;
 }
 
 std::string ScoreTablePopulation(const ResultsData& data) {
-    if (!data.report.summedScores) return {};
-    const SummedScoreReport& scores = *data.report.summedScores;
+    if (!data.Report().summedScores) return {};
+    const SummedScoreReport& scores = *data.Report().summedScores;
     const ScorePopulation& p = scores.population;
     char text[200];
     std::snprintf(text, sizeof text, "N(%.3g, %.3g) over %d points from %.3g to %.3g", p.mean, p.sd,
@@ -267,7 +248,7 @@ std::string ScoreTablePopulation(const ResultsData& data) {
 }
 
 std::vector<std::string> SummarySentences(const ResultsData& data) {
-    const RunReport& report = data.report;
+    const RunReport& report = data.Report();
     std::vector<std::string> sentences;
     switch (report.end) {
         case RunEnd::Finished:
@@ -304,9 +285,10 @@ std::vector<std::string> SummarySentences(const ResultsData& data) {
                             Plural(report.missingResponses, "response was", "responses were") +
                             " missing (" + Number(100 * report.missingShare, "%.1f") + "%).");
     }
-    sentences.push_back(
-        "The result file holds " + Plural(data.file.items.rows.size(), "item row", "item rows") +
-        " and " + Plural(data.file.persons.rows.size(), "examinee row", "examinee rows") + ".");
+    sentences.push_back("The result file holds " +
+                        Plural(data.fileItems.items.rows.size(), "item row", "item rows") +
+                        " and " +
+                        Plural(data.personTable.RowCount(), "examinee row", "examinee rows") + ".");
     const bool marginal = report.method == "mml";
     const bool polytomous = PolytomousItems(report) > 0;
     if (marginal) {

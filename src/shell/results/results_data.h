@@ -1,6 +1,7 @@
 #pragma once
 
 #include <limits>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,8 +43,12 @@ struct PlottedItem {
 };
 
 struct ResultsData {
-    RunReport report;
-    ResultFileRows file;  // the result file's rows, formed from the report
+    // The run's report, shared with the examinee table, whose cells are
+    // formed from it when shown.
+    std::shared_ptr<const RunReport> run = std::make_shared<const RunReport>();
+    // The result file's item rows as it prints them, formed from the report;
+    // its examinee rows are the examinee table's.
+    ResultFileRows fileItems;
     ResultTable itemTable;
     ResultTable personTable;
     ResultTable scoreTable;       // the run's summed-score table; empty when none was formed
@@ -54,7 +59,8 @@ struct ResultsData {
     std::vector<PlottedItem> items;
     std::vector<double> thetas;
 
-    ModeFamily Family() const { return FamilyOfMode(report.mode); }
+    const RunReport& Report() const { return *run; }
+    ModeFamily Family() const { return FamilyOfMode(Report().mode); }
     bool HasCharacteristicCurves() const { return !items.empty(); }
     bool HasInformation() const { return !items.empty(); }
     // Items scored 0..m: the expected score against the groups' mean scores.
@@ -68,18 +74,21 @@ struct ResultsData {
     bool HasHistogram() const { return !thetas.empty() && Family() != ModeFamily::ItemsOnly; }
     // The joint loop's passes, or the marginal estimator's EM cycles.
     bool HasConvergence() const {
-        if (report.loop.step == LoopStep::EmCycle) return !report.loop.logLikelihood.empty();
-        return Family() == ModeFamily::Joint && !report.loop.msError.empty();
+        const LoopRecord& loop = Report().loop;
+        if (loop.step == LoopStep::EmCycle) return !loop.logLikelihood.empty();
+        return Family() == ModeFamily::Joint && !loop.msError.empty();
     }
-    bool HasItemsTab() const { return !itemTable.rows.empty(); }
-    bool HasExamineesTab() const { return !personTable.rows.empty(); }
-    bool HasScoreTable() const { return report.summedScores.has_value(); }
-    bool HasLocalDependence() const { return !pairTable.rows.empty(); }
-    bool HasModelComparison() const { return !comparisonTable.rows.empty(); }
+    bool HasItemsTab() const { return itemTable.RowCount() > 0; }
+    bool HasExamineesTab() const { return personTable.RowCount() > 0; }
+    bool HasScoreTable() const { return Report().summedScores.has_value(); }
+    bool HasLocalDependence() const { return pairTable.RowCount() > 0; }
+    bool HasModelComparison() const { return comparisonTable.RowCount() > 0; }
 };
 
 // The rows the run's result file holds, each field as the file prints it
-// (the same rows ParseResultFile reads back from the file's text).
+// (the same rows ParseResultFile reads back from the file's text); the
+// first without the examinee rows.
+ResultFileRows ItemRowsOfRun(const RunReport& report);
 ResultFileRows RowsOfRun(const RunReport& report);
 
 ResultsData CollectResultsData(RunReport report);

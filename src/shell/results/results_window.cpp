@@ -52,12 +52,12 @@ QString TableHtml(const results::ResultTable& table) {
         html += QStringLiteral("<th>") + Escaped(column) + QStringLiteral("</th>");
     }
     html += QStringLiteral("</tr>");
-    for (const std::vector<results::TableCell>& row : table.rows) {
+    for (std::size_t r = 0; r < table.RowCount(); ++r) {
         html += QStringLiteral("<tr>");
-        for (std::size_t c = 0; c < row.size(); ++c) {
+        for (std::size_t c = 0; c < table.columns.size(); ++c) {
             const bool number = c < table.numeric.size() && table.numeric[c];
             html += (number ? QStringLiteral("<td align=\"right\">") : QStringLiteral("<td>")) +
-                    Escaped(row[c].text) + QStringLiteral("</td>");
+                    Escaped(table.Text(r, c)) + QStringLiteral("</td>");
         }
         html += QStringLiteral("</tr>");
     }
@@ -70,7 +70,7 @@ QString SummaryHtml(const std::vector<std::string>& sentences,
     for (const std::string& sentence : sentences) {
         html += QStringLiteral("<p>") + Escaped(sentence) + QStringLiteral("</p>");
     }
-    if (!comparison.rows.empty()) {
+    if (comparison.RowCount() > 0) {
         html += QStringLiteral(
                     "<p>Model comparison on the same data, every model by maximum likelihood "
                     "without priors; each model is tested against the one above it by the "
@@ -104,7 +104,7 @@ ResultsWindow::ResultsWindow(const QString& resultFile, RunReport report, Deskto
     setAttribute(Qt::WA_DeleteOnClose);
     // Closing the main dialog ends the program, results windows or not.
     setAttribute(Qt::WA_QuitOnClose, false);
-    setWindowTitle(ResultsWindowTitle(resultFile, data_.report, QTime::currentTime()));
+    setWindowTitle(ResultsWindowTitle(resultFile, data_.Report(), QTime::currentTime()));
     setWindowIcon(ProgramIcon());
     for (const QKeySequence& keys :
          {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
@@ -262,7 +262,7 @@ QWidget* ResultsWindow::MakeScoreTableTab() {
     ResultTableView* view = MakeTableView(scoreModel_, QStringLiteral("score-table"));
     auto* note = new QLabel(QString::fromStdString(results::ScoreTablePopulation(data_)));
     note->setWordWrap(true);
-    auto* chart = new QChartView(MakeTestCharacteristicChart(*data_.report.summedScores));
+    auto* chart = new QChartView(MakeTestCharacteristicChart(*data_.Report().summedScores));
     chart->setRenderHint(QPainter::Antialiasing);
     auto* page = new QSplitter(Qt::Vertical);
     page->addWidget(view->MakePage(note));
@@ -273,13 +273,14 @@ QWidget* ResultsWindow::MakeScoreTableTab() {
 QWidget* ResultsWindow::MakeLocalDependenceTab() {
     pairModel_ = new ResultTableModel(data_.pairTable, this);
     ResultTableView* view = MakeTableView(pairModel_, QStringLiteral("local-dependence"));
-    auto* note = new QLabel(QString::fromStdString(results::LocalDependenceNote(data_.report)));
+    auto* note = new QLabel(QString::fromStdString(results::LocalDependenceNote(data_.Report())));
     note->setWordWrap(true);
     return view->MakePage(note);
 }
 
-void ResultsWindows::ShowResults(const std::string& resultFile, const RunReport& report) {
-    auto* window = new ResultsWindow(QString::fromStdString(resultFile), report, desktop_);
+void ResultsWindows::ShowResults(const std::string& resultFile, RunReport report) {
+    auto* window =
+        new ResultsWindow(QString::fromStdString(resultFile), std::move(report), desktop_);
     window->show();
     std::erase_if(windows_, [](const QPointer<ResultsWindow>& open) { return open.isNull(); });
     windows_.emplace_back(window);

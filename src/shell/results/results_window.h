@@ -93,7 +93,7 @@ class ResultsWindow final : public QWidget {
 class ResultsWindows final : public ResultsViewer {
   public:
     explicit ResultsWindows(DesktopServices& desktop) : desktop_(desktop) {}
-    void ShowResults(const std::string& resultFile, const RunReport& report) override;
+    void ShowResults(const std::string& resultFile, RunReport report) override;
     // The windows still open, oldest first.
     std::vector<ResultsWindow*> Open() const;
 

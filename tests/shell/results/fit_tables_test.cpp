@@ -86,8 +86,8 @@ RunReport ReportWithFit() {
     return report;
 }
 
-const TableCell& At(const ResultTable& table, std::size_t row, const char* column) {
-    return table.rows[row][static_cast<std::size_t>(table.Column(column))];
+TableCell At(const ResultTable& table, std::size_t row, const char* column) {
+    return table.Cell(row, static_cast<std::size_t>(table.Column(column)));
 }
 
 TEST(FitTables, TheItemAndExamineeTablesShowTheFitAndSayWhyACellIsFlagged) {
@@ -141,7 +141,7 @@ TEST(FitTables, ThePairsComeLargestFirstWithTheFlaggedOnesMarked) {
     EXPECT_EQ(At(pairs, 0, "Flag").text, "local dependence");
     EXPECT_FALSE(At(pairs, 1, "Q3").flagged);
     EXPECT_EQ(At(pairs, 2, "Q3").number, -0.35);
-    EXPECT_NE(LocalDependenceNote(data.report).find("-0.100"), std::string::npos);
+    EXPECT_NE(LocalDependenceNote(data.Report()).find("-0.100"), std::string::npos);
     EXPECT_FALSE(data.HasModelComparison());
 }
 

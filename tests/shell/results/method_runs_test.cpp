@@ -228,7 +228,7 @@ TEST_F(MethodRunsTest, AMixedTestChosenInTheOptionsDialogWritesTheGoldenResult) 
     EXPECT_EQ(items.rows[30][static_cast<std::size_t>(model)].text, "grm");
     EXPECT_EQ(items.rows[30][static_cast<std::size_t>(c)].text, "");
     // Item 31's row of the golden file: grm, 4 categories, 0.954, -0.857, 0.019, 2.124.
-    const ItemReport& item31 = data.report.itemRows[30];
+    const ItemReport& item31 = data.Report().itemRows[30];
     EXPECT_EQ(item31.categories, 4);
     EXPECT_EQ(items.rows[30][static_cast<std::size_t>(b3)].text, "2.124");
     EXPECT_EQ(items.rows[30][static_cast<std::size_t>(items.Column("a"))].text, "0.954");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,8 +12,11 @@
 #include "request/option_table.h"
 #include "request/request_parser.h"
 #include "sample_layout.h"
+#include "shell/results/fit_tables.h"
 #include "shell/results/result_table.h"
+#include "shell/results/result_table_model.h"
 #include "shell/results/results_data.h"
+#include "shell_test_support.h"
 #include "support/run_request.h"
 #include "support/temp_dir.h"
 
@@ -95,7 +99,9 @@ TEST(PrintedNumber, TakesWholeNumbersOnly) {
 std::vector<std::string> ColumnInOrder(const ResultTable& table,
                                        const std::vector<std::size_t>& order, const char* column) {
     std::vector<std::string> texts;
-    for (std::size_t row : order) texts.push_back(table.rows[row][table.Column(column)].text);
+    for (std::size_t row : order) {
+        texts.push_back(table.Text(row, static_cast<std::size_t>(table.Column(column))));
+    }
     return texts;
 }
 
@@ -114,7 +120,17 @@ TEST(ResultTable, SortsByThePrintedValueWithBlanksLast) {
     EXPECT_EQ(ColumnInOrder(items, items.SortedOrder(accNo, false), "AccNo"),
               (std::vector<std::string>{"MATH01", "A,B", ""}));
 
-    const ResultTable persons = BuildPersonTable(rows.persons, RunReport{});
+    // The same examinees from a run's rows.
+    RunReport run;
+    run.mode = 3;
+    for (const auto& [id, theta] :
+         {std::pair{"A001", 0.1234}, {"STUDENT-0012", -1.5}, {"x,y,z", 3.0}}) {
+        PersonReport person;
+        person.examinId = id;
+        person.theta = theta;
+        run.personRows.push_back(person);
+    }
+    const ResultTable persons = BuildPersonTable(std::make_shared<const RunReport>(run));
     const auto theta = static_cast<std::size_t>(persons.Column("theta"));
     EXPECT_EQ(ColumnInOrder(persons, persons.SortedOrder(theta, true), "ExaminID"),
               (std::vector<std::string>{"STUDENT-0012", "A001", "x,y,z"}));
@@ -165,12 +181,12 @@ TEST(ResultTable, JoinsTheReportsStatisticsAndFlagsTheCellsConcerned) {
     EXPECT_FALSE(cell(2, "seeb").flagged);
     EXPECT_EQ(cell(2, "Flags").text, "a at bound, b at bound, SE at cap");
 
-    const ResultTable persons = BuildPersonTable(rows.persons, report);
+    const ResultTable persons = BuildPersonTable(std::make_shared<const RunReport>(report));
     const auto raw = static_cast<std::size_t>(persons.Column("Raw score"));
-    EXPECT_EQ(persons.rows[2][raw].text, "2");
-    EXPECT_TRUE(persons.rows[2][raw].flagged);
-    EXPECT_TRUE(persons.rows[2][static_cast<std::size_t>(persons.Column("theta"))].flagged);
-    EXPECT_FALSE(persons.rows[0][raw].flagged);
+    EXPECT_EQ(persons.Text(2, raw), "2");
+    EXPECT_TRUE(persons.Cell(2, raw).flagged);
+    EXPECT_TRUE(persons.Cell(2, static_cast<std::size_t>(persons.Column("theta"))).flagged);
+    EXPECT_FALSE(persons.Cell(0, raw).flagged);
 }
 
 // A delimited file's header names stand beside the AccNo; without names
@@ -365,6 +381,152 @@ TEST(RowsOfRun, AreTheResultFilesRowsInEveryModeAndLayout) {
     }
 }
 
+// The examinee table forms its cells from the run's rows when they are
+// shown: every cell must be what the file prints and what the report says,
+// the text alone the same as the whole cell's, in the classic layouts (mode
+// 5 with its c_given among the items) and the marginal one.
+TEST(ExamineeCells, AreTheFilesFieldsAndTheReportsValuesInEveryColumn) {
+    const std::string golden = std::string(TARVO_SOURCE_DIR) + "/tests/golden/";
+    test_support::TempDir dir;
+    for (const char* input : {"responses.dat", "items.itm"}) {
+        test_support::WriteFile(dir.File(input), test_support::ReadFile(golden + "input/" + input));
+    }
+    for (const auto& [mode, marginal] : {std::pair{1, false}, {3, false}, {5, false}, {3, true}}) {
+        SCOPED_TRACE("mode " + std::to_string(mode) + (marginal ? " marginal" : ""));
+        test_support::ScriptedHost host;
+        host.mode = mode;
+        host.texts = sim::SampleControlTexts(10, dir.File("responses.dat"), dir.File("items.itm"),
+                                             dir.File("out.csv"));
+        RunReport report;
+        if (marginal) {
+            test_support::RunMarginal(host, MarginalSettings{}, &report);
+        } else {
+            test_support::RunClassic(host, &report);
+        }
+        const ResultFileRows file = ParseResultFile(test_support::ReadFile(dir.File("out.csv")));
+        const ReportSection* fit = FitSectionOf(report);
+        ASSERT_NE(fit, nullptr);
+        const ResultsData data = CollectResultsData(report);
+        const ResultTable& persons = data.personTable;
+        ASSERT_NE(persons.source, nullptr);
+        ASSERT_EQ(persons.RowCount(), file.persons.rows.size());
+        ASSERT_EQ(fit->personMembers.size(), persons.RowCount());
+        const std::size_t printed = file.persons.columns.size();
+        const std::vector<std::string> added = {"Raw score", "lz", "infit", "outfit", "Flags"};
+        ASSERT_EQ(persons.columns.size(), printed + added.size());
+        for (std::size_t k = 0; k < persons.columns.size(); ++k) {
+            EXPECT_EQ(persons.columns[k],
+                      k < printed ? file.persons.columns[k] : added[k - printed]);
+        }
+        for (std::size_t r = 0; r < persons.RowCount(); ++r) {
+            const PersonReport& person = report.personRows[r];
+            const PersonFitValues own = PersonFitOf(*fit, r);
+            const std::vector<std::string> reported = {
+                std::to_string(person.rawScore), FitNumber(own.lz, 3), FitNumber(own.infit, 3),
+                FitNumber(own.outfit, 3), PersonFlagNames(person.flags)};
+            for (std::size_t c = 0; c < persons.columns.size(); ++c) {
+                const TableCell cell = persons.Cell(r, c);
+                EXPECT_EQ(persons.Text(r, c), cell.text) << r << " " << persons.columns[c];
+                EXPECT_EQ(cell.text, c < printed ? file.persons.rows[r][c] : reported[c - printed])
+                    << r << " " << persons.columns[c];
+                const double number = persons.numeric[c] ? PrintedNumber(cell.text) : NAN;
+                EXPECT_TRUE(cell.number == number ||
+                            (std::isnan(cell.number) && std::isnan(number)))
+                    << r << " " << persons.columns[c];
+            }
+            // A flagged row says so in its Flags cell, with every reason.
+            const TableCell flags = persons.Cell(r, persons.columns.size() - 1);
+            EXPECT_EQ(flags.flagged, person.flags != 0) << r;
+        }
+        // The items stay as the file prints them, c_given of mode 5 too.
+        const ResultTable& items = data.itemTable;
+        if (mode == 1) continue;  // its items are the given ones, not in the file
+        ASSERT_EQ(items.RowCount(), file.items.rows.size());
+        if (mode == 5 && !marginal) {
+            ASSERT_GE(items.Column("c_given"), 0);
+        }
+        for (std::size_t r = 0; r < items.RowCount(); ++r) {
+            for (std::size_t c = 0; c < file.items.columns.size(); ++c) {
+                EXPECT_EQ(items.Text(r, c), file.items.rows[r][c]) << r << " " << items.columns[c];
+            }
+        }
+    }
+}
+
+// Sorting and filtering a table of 200,000 examinees whose cells are formed
+// when asked: numbers by their printed value, equal ones and the text
+// column's in the run's order, the rows without fit last; the filter finds
+// exactly the identifiers that hold the part.
+TEST(ExamineeCells, ALargeTableSortsAndFiltersByItsFormedCells) {
+    constexpr std::size_t kExaminees = 200000, kFitted = 1000;
+    auto run = std::make_shared<RunReport>();
+    run->mode = 3;
+    // The fit's members as a run writes them, for the first rows only.
+    ReportSection& fit = run->sections.emplace_back();
+    fit.key = "fit";
+    for (std::size_t j = 0; j < kExaminees; ++j) {
+        PersonReport person;
+        person.examinId = "E" + std::to_string((j * 7919) % kExaminees);
+        person.theta = static_cast<double>((j * 31) % 2001) / 400 - 2.5;  // many ties
+        person.seetheta = 0.3;
+        person.nvalid = 20;
+        person.rawScore = static_cast<int>(j % 21);
+        run->personRows.push_back(person);
+        if (j < kFitted) {
+            fit.personMembers.push_back("\"fit\":{\"infit\":1.0,\"lz\":" +
+                                        std::to_string(static_cast<double>(j % 97) / 10 - 5) +
+                                        ",\"outfit\":1.0},\"fit_note\":null");
+        }
+    }
+    const ResultTable table = BuildPersonTable(run);
+    ASSERT_EQ(table.RowCount(), kExaminees);
+    const auto theta = static_cast<std::size_t>(table.Column("theta"));
+    for (const bool ascending : {true, false}) {
+        const std::vector<std::size_t> order = table.SortedOrder(theta, ascending);
+        ASSERT_EQ(order.size(), kExaminees);
+        EXPECT_EQ(table.Text(order.front(), theta), ascending ? "-2.5000" : "2.5000");
+        std::vector<bool> seen(kExaminees, false);
+        for (std::size_t k = 0; k < order.size(); ++k) {
+            ASSERT_FALSE(seen[order[k]]);
+            seen[order[k]] = true;
+            if (k == 0) continue;
+            // Each theta prints as it is (four decimals hold it).
+            const double before = run->personRows[order[k - 1]].theta;
+            const double now = run->personRows[order[k]].theta;
+            ASSERT_TRUE(ascending ? before <= now : before >= now) << k;
+            if (before == now) {
+                ASSERT_LT(order[k - 1], order[k]) << k;
+            }
+        }
+    }
+    const auto lz = static_cast<std::size_t>(table.Column("lz"));
+    const std::vector<std::size_t> byLz = table.SortedOrder(lz, false);
+    EXPECT_EQ(table.Text(byLz.front(), lz), "4.600");
+    for (std::size_t k = kFitted; k < kExaminees; ++k) ASSERT_EQ(byLz[k], k);
+    const auto id = static_cast<std::size_t>(table.Column("ExaminID"));
+    const std::vector<std::size_t> byId = table.SortedOrder(id, true);
+    for (std::size_t k = 1; k < byId.size(); ++k) {
+        ASSERT_LT(run->personRows[byId[k - 1]].examinId, run->personRows[byId[k]].examinId) << k;
+    }
+    EXPECT_EQ(table.Text(byId.front(), id), "E0");
+
+    shell::test_support::EnsureApplication();
+    shell::ResultTableModel model(table);
+    model.SetFilter(static_cast<int>(id), QStringLiteral("e1999"));
+    std::size_t holding = 0;
+    for (const PersonReport& person : run->personRows) {
+        holding += person.examinId.find("E1999") != std::string::npos ? 1 : 0;
+    }
+    ASSERT_EQ(static_cast<std::size_t>(model.rowCount()), holding);
+    for (int row = 0; row < model.rowCount(); ++row) {
+        const QString shown =
+            model.data(model.index(row, static_cast<int>(id)), Qt::DisplayRole).toString();
+        ASSERT_TRUE(shown.contains(QStringLiteral("E1999"))) << row;
+    }
+    model.SetFilter(static_cast<int>(id), QString());
+    EXPECT_EQ(static_cast<std::size_t>(model.rowCount()), kExaminees);
+}
+
 TEST(RowsOfRun, AreThePolytomousResultFilesRows) {
     test_support::TempDir dir;
     request::RequestTexts texts;
@@ -403,6 +565,19 @@ TEST(RowsOfRun, AreThePolytomousResultFilesRows) {
         if (ch != ' ') printed += ch;
     }
     EXPECT_EQ(joined, printed + ",");
+    // The examinee table shows those fields, the summed score as printed
+    // (no column of its own beside it), then the flags.
+    const ResultTable table = BuildPersonTable(std::make_shared<const RunReport>(report));
+    ASSERT_EQ(table.columns.size(), fromRun.persons.columns.size() + 1);
+    EXPECT_EQ(table.Column("Raw score"), -1);
+    EXPECT_EQ(table.columns.back(), "Flags");
+    ASSERT_EQ(table.RowCount(), fromRun.persons.rows.size());
+    for (std::size_t r = 0; r < table.RowCount(); ++r) {
+        for (std::size_t c = 0; c < fromRun.persons.columns.size(); ++c) {
+            EXPECT_EQ(table.Text(r, c), fromRun.persons.rows[r][c]) << r << " " << c;
+            EXPECT_EQ(table.Cell(r, c).text, fromRun.persons.rows[r][c]) << r << " " << c;
+        }
+    }
 }
 
 }  // namespace
