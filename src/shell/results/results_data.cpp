@@ -1,6 +1,7 @@
 #include "shell/results/results_data.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <nlohmann/json.hpp>
@@ -40,6 +41,7 @@ std::vector<PlottedItem> ItemsFromReport(const RunReport& report) {
             item.groups.push_back({row.groupTheta[g], row.groupProportion[g], row.groupCount[g]});
         }
         item.model = row.model;
+        item.categories = row.categories;
         if (row.categories > 2) {
             item.scored = ScoredItem(row.model, row.a, row.thresholds);
             for (std::size_t g = 0; g < row.groupTheta.size() && g < row.groupMeanScore.size() &&
@@ -249,6 +251,33 @@ ResultsData CollectResultsData(RunReport report) {
     data.thetas.reserve(data.report.personRows.size());
     for (const PersonReport& person : data.report.personRows) data.thetas.push_back(person.theta);
     return data;
+}
+
+std::string ModelCaption(std::string_view model) {
+    if (model == "3pl-c-given") return "3PL, c given";
+    if (model == "rasch") return "Rasch";
+    std::string caption(model);
+    for (char& ch : caption) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    return caption;
+}
+
+std::string PlotsListEntry(const PlottedItem& item) {
+    std::string entry = std::to_string(item.seqItem);
+    if (!item.model.empty()) {
+        // An item of a polytomous model has its categories, even two.
+        const bool scored = item.categories > 2 || PolytomousModelNamed(item.model).has_value();
+        entry = "Item " + entry + " (" + ModelCaption(item.model) +
+                (scored ? ", " + std::to_string(item.categories) + " categories" : "") + ")";
+    }
+    if (!item.accNo.empty()) entry += "  " + item.accNo;
+    return entry;
+}
+
+std::string PlotsListTitle(const ResultsData& data) {
+    const bool ownModels = std::any_of(data.items.begin(), data.items.end(),
+                                       [](const PlottedItem& item) { return !item.model.empty(); });
+    if (ownModels || data.report.model.empty()) return "Items";
+    return "Items (" + ModelCaption(data.report.model) + ")";
 }
 
 std::string ScoreTablePopulation(const ResultsData& data) {
