@@ -200,7 +200,7 @@ int MarginalOptionsDialog::AddPolytomousRows(QGridLayout* grid, int row,
                        form.polytomousPriorA, RequestField::PolytomousPriorAMean,
                        RequestField::PolytomousPriorASd);
     AddPolytomousPrior(grid, row++, 'b',
-                       QStringLiteral("Polytomous items' prior on every threshold: normal "
+                       QStringLiteral("Polytomous items' prior on b: every threshold normal "
                                       "(mean, SD)"),
                        form.polytomousPriorB, RequestField::PolytomousPriorBMean,
                        RequestField::PolytomousPriorBSd);
