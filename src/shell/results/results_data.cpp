@@ -339,7 +339,15 @@ std::vector<std::string> SummarySentences(const ResultsData& data) {
         " and " + Plural(data.file.persons.rows.size(), "examinee row", "examinee rows") + ".");
     const bool marginal = report.method == "mml";
     const bool polytomous = PolytomousItems(report) > 0;
-    if (marginal) {
+    // Scoring only holds every item: nothing was estimated, no prior acted.
+    const bool everyItemHeld =
+        !report.itemRows.empty() && std::all_of(report.itemRows.begin(), report.itemRows.end(),
+                                                [](const ItemReport& item) { return item.held; });
+    if (marginal && everyItemHeld) {
+        sentences.push_back("Every item was held at the item file's values (" +
+                            ModelsOfTheItems(report) + "); the marginal log-likelihood is " +
+                            Number(report.logLikelihood, "%.3f") + ".");
+    } else if (marginal) {
         std::string priors;
         for (const std::string& prior : report.priors)
             priors += (priors.empty() ? "" : "; ") + prior;
@@ -347,13 +355,13 @@ std::vector<std::string> SummarySentences(const ResultsData& data) {
                             ModelsOfTheItems(report) + "); the marginal log-likelihood is " +
                             Number(report.logLikelihood, "%.3f") +
                             ". Priors: " + (priors.empty() ? std::string("none") : priors) + ".");
-        if (report.population.estimated) {
-            const PopulationEstimate& p = report.population;
-            sentences.push_back("The ability distribution was estimated: mean " +
-                                Number(p.mean, "%.3f") + " (standard error " +
-                                Number(p.seMean, "%.3f") + "), SD " + Number(p.sd, "%.3f") +
-                                " (standard error " + Number(p.seSd, "%.3f") + ").");
-        }
+    }
+    if (marginal && report.population.estimated) {
+        const PopulationEstimate& p = report.population;
+        sentences.push_back("The ability distribution was estimated: mean " +
+                            Number(p.mean, "%.3f") + " (standard error " +
+                            Number(p.seMean, "%.3f") + "), SD " + Number(p.sd, "%.3f") +
+                            " (standard error " + Number(p.seSd, "%.3f") + ").");
     }
     // A run without items or examinees settles at once; that says nothing.
     if (report.end != RunEnd::NothingToEstimate) {

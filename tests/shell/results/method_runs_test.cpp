@@ -294,5 +294,38 @@ TEST_F(MethodRunsTest, AMixedTestChosenInTheOptionsDialogWritesTheGoldenResult) 
               -1);
 }
 
+// Scoring only from the dialog: every item held at the golden result's
+// values, and the window's summary says so instead of naming an estimation.
+TEST_F(MethodRunsTest, AScoringOnlyRunFromTheDialogHoldsEveryItem) {
+    test_support::WriteFileBytes(Path("mixed.dat"),
+                                 ReadFileBytes(kGolden + "polytomous/mixed.dat"));
+    test_support::WriteFileBytes(Path("held.csv"),
+                                 ReadFileBytes(kGolden + "polytomous/result.csv"));
+    outputFile = Path("scores.csv");
+    for (const auto& [control, text] :
+         sim::SampleControlTexts(40, Path("mixed.dat"), Path("held.csv"), outputFile)) {
+        dialog->Controls().SetText(control, text);
+    }
+    ChooseMethod(EstimatorMethod::Marginal);
+    MarginalOptionsForm form = DefaultMarginalOptions();
+    form.polytomous = PolytomousModel::Grm;
+    form.fixItems = true;
+    form.scoringOnly = true;
+    form.scoring = MarginalScoring::Ml;
+    dialog->Estimator().SetOptions(form);
+    EXPECT_EQ(Go(3), RunEnd::Finished);
+    EXPECT_TRUE(desktop.messages.empty()) << desktop.messages.front();
+
+    ASSERT_FALSE(viewer.Open().empty());
+    const QString summary = LastSummary();
+    EXPECT_NE(summary.indexOf(QStringLiteral("Every item was held at the item file's values (grm "
+                                             "for the 10 items")),
+              -1)
+        << summary.toStdString();
+    EXPECT_EQ(summary.indexOf(QStringLiteral("were estimated")), -1) << summary.toStdString();
+    EXPECT_EQ(viewer.Open().back()->Plots()->ItemList()->item(35)->text().left(27),
+              QStringLiteral("Item 36 (GRM, 4 categories)"));
+}
+
 }  // namespace
 }  // namespace tarvo::shell
