@@ -82,16 +82,16 @@ constexpr PriorFields kPriorB{
     kBMean,
     kPriorSd};
 constexpr PriorFields kPolytomousPriorA{
-    {RequestField::PriorAMean,
+    {RequestField::PolytomousPriorAMean,
      {"The mean of log |a| in the polytomous items' prior on a", "--poly-prior-a MEAN,SD"}},
-    {RequestField::PriorASd,
+    {RequestField::PolytomousPriorASd,
      {"The SD of log |a| in the polytomous items' prior on a", "--poly-prior-a MEAN,SD"}},
     kLogAMean,
     kPriorSd};
 constexpr PriorFields kPolytomousPriorB{
-    {RequestField::PriorBMean,
+    {RequestField::PolytomousPriorBMean,
      {"The mean of the polytomous items' prior on b", "--poly-prior-b MEAN,SD"}},
-    {RequestField::PriorBSd,
+    {RequestField::PolytomousPriorBSd,
      {"The SD of the polytomous items' prior on b", "--poly-prior-b MEAN,SD"}},
     kBMean,
     kPriorSd};
@@ -248,7 +248,7 @@ void TakeMarginal(const RequestTexts& texts, int mode, Checker& checker, Margina
                       &BetaPrior::beta);
     if ((texts.polytomousPriorA.state || texts.polytomousPriorB.state) &&
         polytomous == PolytomousModel::None) {
-        checker.Refuse(RequestField::PriorAMean,
+        checker.Refuse(RequestField::PolytomousPriorAMean,
                        "The polytomous items' priors (--poly-prior-a, --poly-prior-b) are for "
                        "tests with polytomous items (--model grm, gpcm, pcm or rsm, or "
                        "--item-models).");
@@ -267,7 +267,7 @@ void TakeMarginal(const RequestTexts& texts, int mode, Checker& checker, Margina
     m.scoringOnly = texts.scoringOnly;
     m.fixItems = texts.fixItems || texts.scoringOnly;
     if (m.scoringOnly && polytomous == PolytomousModel::None) {
-        checker.Refuse(RequestField::Model,
+        checker.Refuse(RequestField::ScoringOnly,
                        "Scoring only (--scoring-only) is for tests with polytomous items "
                        "(--model grm, gpcm, pcm or rsm, or --item-models); right/wrong items "
                        "are scored for given items by mode 1 or --fix-items.");

@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <map>
@@ -16,10 +17,12 @@
 #include "request/job_file.h"
 #include "request/option_table.h"
 #include "request/request_parser.h"
+#include "run/calibration_run.h"
 #include "sample_layout.h"
 #include "shell/main_dialog.h"
 #include "shell/options/marginal_options_dialog.h"
 #include "shell_test_support.h"
+#include "support/scripted_host.h"
 
 namespace tarvo::shell {
 namespace {
@@ -35,10 +38,18 @@ std::string RunnerMessage(std::vector<std::string_view> args) {
     return request::ParseRequest(parsed.options->texts).message;
 }
 
-// The options dialog's refusal of its form with one field's text changed.
-std::string DialogMessage(RequestField field, const std::string& text, PriorChoice prior) {
+// The options dialog's refusal of its form with one field's text changed:
+// every prior on, the polytomous items' with them in a graded test.
+std::string DialogMessage(RequestField field, const std::string& text, bool polytomous) {
     MarginalOptionsForm form = DefaultMarginalOptions();
-    for (PriorEntry* entry : {&form.priorA, &form.priorB, &form.priorC}) entry->choice = prior;
+    for (PriorEntry* entry : {&form.priorA, &form.priorB, &form.priorC}) {
+        entry->choice = PriorChoice::On;
+    }
+    if (polytomous) {
+        form.polytomous = PolytomousModel::Grm;
+        form.polytomousPriorA.on = true;
+        form.polytomousPriorB.on = true;
+    }
     MarginalOptionsDialog options(form, 3);
     options.Field(field)->setText(QString::fromStdString(text));
     options.accept();
@@ -74,6 +85,10 @@ TEST(FrontEnds, GiveTheSameMessageForEveryRefusedMarginalOption) {
         {RequestField::PriorBSd, "--prior-b", "-1", 2},
         {RequestField::PriorCAlpha, "--prior-c", "0.5", 1},
         {RequestField::PriorCBeta, "--prior-c", "1e6", 2},
+        {RequestField::PolytomousPriorAMean, "--poly-prior-a", "3.5", 1},
+        {RequestField::PolytomousPriorASd, "--poly-prior-a", "0.001", 2},
+        {RequestField::PolytomousPriorBMean, "--poly-prior-b", "x", 1},
+        {RequestField::PolytomousPriorBSd, "--poly-prior-b", "101", 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.option + " " + c.text);
@@ -81,8 +96,10 @@ TEST(FrontEnds, GiveTheSameMessageForEveryRefusedMarginalOption) {
         const std::string value = c.place == 0   ? c.text
                                   : c.place == 1 ? c.text + "," + good
                                                  : good + "," + c.text;
-        const std::string runner = RunnerMessage({c.option, value});
-        const std::string dialog = DialogMessage(c.field, c.text, PriorChoice::On);
+        const bool polytomous = c.option.starts_with("--poly");
+        const std::string runner = polytomous ? RunnerMessage({"--model", "grm", c.option, value})
+                                              : RunnerMessage({c.option, value});
+        const std::string dialog = DialogMessage(c.field, c.text, polytomous);
         EXPECT_FALSE(runner.empty());
         EXPECT_EQ(dialog, runner);
         EXPECT_EQ(runner.substr(runner.size() - c.text.size() - 3), "'" + c.text + "'.");
@@ -229,6 +246,64 @@ TEST_F(JobFileTest, BothFrontEndsCarryThePolytomousModels) {
     EXPECT_EQ(options.PolytomousBox()->currentData().toInt(),
               static_cast<int>(PolytomousModel::Pcm));
     EXPECT_TRUE(options.CollapseEmptyBox()->isChecked());
+}
+
+// The polytomous items' priors and scoring only: the same job file from
+// either front end, back into the dialog's options, and the dialog's
+// request scores the mixed test for the golden file's items exactly as the
+// runner's does.
+TEST_F(JobFileTest, BothFrontEndsCarryThePolytomousPriorsAndScoreTheSame) {
+    const std::string golden = std::string(TARVO_SOURCE_DIR) + "/tests/golden/polytomous/";
+    const auto texts = sim::SampleControlTexts(40, golden + "mixed.dat", golden + "result.csv",
+                                               Path("scores.csv"));
+    MarginalOptionsForm form = DefaultMarginalOptions();
+    form.polytomous = PolytomousModel::Grm;
+    form.polytomousPriorA = {true, "0.1", "0.4"};
+    form.polytomousPriorB = {true, "0", "1.5"};
+    form.scoring = MarginalScoring::Map;
+    form.fixItems = true;
+    form.scoringOnly = true;
+    SaveFromDialog(texts, 3, form);
+    const std::optional<RunRequest> request =
+        SaveFromRunner({"--mode", "3", "--method", "mml", "--model", "grm", "--poly-prior-a",
+                        "0.1,0.4", "--poly-prior-b", "0,1.5", "--scoring", "map", "--scoring-only"},
+                       texts);
+    ASSERT_TRUE(request);
+    EXPECT_TRUE(request->marginal.scoringOnly);
+    const std::string job = test_support::ReadFileBytes(Path("dialog.json"));
+    EXPECT_EQ(job, test_support::ReadFileBytes(Path("runner.json")));
+    EXPECT_NE(job.find("\"poly-prior-a\": \"0.1,0.4\""), std::string::npos) << job;
+    EXPECT_NE(job.find("\"scoring-only\""), std::string::npos) << job;
+
+    MainDialog fresh(nullptr, &picker, &desktop);
+    picker.openAnswers.push_back(Path("dialog.json"));
+    fresh.LoadSettings();
+    ASSERT_TRUE(desktop.messages.empty()) << desktop.messages[0];
+    const MarginalOptionsForm loaded = fresh.Estimator().Options();
+    EXPECT_TRUE(loaded.polytomousPriorA.on);
+    EXPECT_EQ(loaded.polytomousPriorA.sd, "0.4");
+    EXPECT_TRUE(loaded.polytomousPriorB.on);
+    EXPECT_TRUE(loaded.fixItems);
+    EXPECT_TRUE(loaded.scoringOnly);
+    const request::RequestCheck again = fresh.RequestFor(fresh.Commands().CalibrationMode());
+    ASSERT_TRUE(again.request) << again.message;
+    EXPECT_EQ(request::JobJson(*again.request), request::JobJson(*request));
+
+    // Both requests write the same result file: the dialog's run first.
+    tarvo::test_support::ScriptedHost dialogHost, runnerHost;
+    EXPECT_EQ(RunCalibration(*again.request, dialogHost), RunEnd::Finished)
+        << dialogHost.messages.back();
+    const std::string fromDialog = test_support::ReadFileBytes(Path("scores.csv"));
+    ASSERT_TRUE(QFile::remove(QString::fromStdString(Path("scores.csv"))));
+    EXPECT_EQ(RunCalibration(*request, runnerHost), RunEnd::Finished) << runnerHost.messages.back();
+    EXPECT_EQ(test_support::ReadFileBytes(Path("scores.csv")), fromDialog);
+    // Every item held at the golden file's values: item 31's model,
+    // categories and parameters as the file has them.
+    const auto held = [](const std::string& file) {
+        const std::string line = test_support::CrLfLines(file).at(31);
+        return line.substr(line.find(",grm,"), 30);
+    };
+    EXPECT_EQ(held(fromDialog), held(test_support::ReadFileBytes(golden + "result.csv")));
 }
 
 }  // namespace

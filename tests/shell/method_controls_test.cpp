@@ -305,6 +305,103 @@ TEST(MarginalOptionsDialogTest, PolytomousModelsComeFromTheTableAndReachTheSetti
     EXPECT_FALSE(grm.collapseEmpty);
 }
 
+// The polytomous items' priors and scoring only: enabled only with such
+// items (a polytomous model or an item-models file) and, for scoring only,
+// with held items; every control through the form's texts and back.
+TEST(MarginalOptionsDialogTest, ThePolytomousPriorsAndScoringOnlyFollowTheItemsAndRoundTrip) {
+    EnsureApplication();
+    using request::RequestField;
+    MarginalOptionsDialog options(DefaultMarginalOptions(), 3);
+    QCheckBox* priorA = options.PolytomousPriorBox('a');
+    QCheckBox* priorB = options.PolytomousPriorBox('b');
+    ASSERT_NE(priorA, nullptr);
+    ASSERT_NE(priorB, nullptr);
+    EXPECT_FALSE(priorA->isChecked());  // off by default, as the runner has them
+    EXPECT_FALSE(priorB->isChecked());
+    EXPECT_EQ(options.Field(RequestField::PolytomousPriorASd)->text(), QStringLiteral("0.5"));
+    EXPECT_EQ(options.Field(RequestField::PolytomousPriorBSd)->text(), QStringLiteral("2"));
+    EXPECT_FALSE(priorA->isEnabled());
+    EXPECT_FALSE(options.ScoringOnlyBox()->isEnabled());
+
+    QComboBox* polytomous = options.PolytomousBox();
+    polytomous->setCurrentIndex(polytomous->findData(static_cast<int>(PolytomousModel::Grm)));
+    EXPECT_TRUE(priorA->isEnabled());
+    EXPECT_FALSE(options.Field(RequestField::PolytomousPriorAMean)->isEnabled());
+    priorA->setChecked(true);
+    priorB->setChecked(true);
+    EXPECT_TRUE(options.Field(RequestField::PolytomousPriorAMean)->isEnabled());
+    options.Field(RequestField::PolytomousPriorAMean)->setText(QStringLiteral("0.1"));
+    options.Field(RequestField::PolytomousPriorASd)->setText(QStringLiteral("0.4"));
+    options.Field(RequestField::PolytomousPriorBMean)->setText(QStringLiteral("-0.5"));
+    options.Field(RequestField::PolytomousPriorBSd)->setText(QStringLiteral("1.5"));
+    EXPECT_FALSE(options.ScoringOnlyBox()->isEnabled()) << "needs the held items";
+    options.FixItemsBox()->setChecked(true);
+    ASSERT_TRUE(options.ScoringOnlyBox()->isEnabled());
+    options.ScoringOnlyBox()->setChecked(true);
+    options.show();
+    options.accept();
+    ASSERT_EQ(options.result(), QDialog::Accepted) << options.Refusal().toStdString();
+
+    const MarginalOptionsForm form = options.Form();
+    const MarginalSettings got = SettingsOf(form, 3);
+    EXPECT_TRUE(got.polytomousLogA.on);
+    EXPECT_EQ(got.polytomousLogA.mean, 0.1);
+    EXPECT_EQ(got.polytomousLogA.sd, 0.4);
+    EXPECT_TRUE(got.polytomousB.on);
+    EXPECT_EQ(got.polytomousB.mean, -0.5);
+    EXPECT_EQ(got.polytomousB.sd, 1.5);
+    EXPECT_TRUE(got.scoringOnly);
+    EXPECT_TRUE(got.fixItems);
+
+    // Texts and back: the same form, and a dialog on it shows the same.
+    request::RequestTexts texts;
+    PutForm(form, texts);
+    const MarginalOptionsForm back = FormOf(texts);
+    EXPECT_TRUE(back.polytomousPriorA.on);
+    EXPECT_EQ(back.polytomousPriorA.mean, "0.1");
+    EXPECT_EQ(back.polytomousPriorB.sd, "1.5");
+    EXPECT_TRUE(back.scoringOnly);
+    EXPECT_TRUE(back.fixItems);
+    MarginalOptionsDialog again(back, 3);
+    EXPECT_TRUE(again.PolytomousPriorBox('a')->isChecked());
+    EXPECT_TRUE(again.PolytomousPriorBox('b')->isChecked());
+    EXPECT_EQ(again.Field(RequestField::PolytomousPriorBMean)->text(), QStringLiteral("-0.5"));
+    EXPECT_TRUE(again.ScoringOnlyBox()->isChecked());
+    EXPECT_TRUE(again.ScoringOnlyBox()->isEnabled());
+
+    // A job that names only scoring only holds the items too.
+    request::RequestTexts scoring;
+    scoring.model = "gpcm";
+    scoring.scoringOnly = true;
+    EXPECT_TRUE(FormOf(scoring).fixItems);
+
+    // Without held items scoring only is not asked for; without polytomous
+    // items none of them is, and nothing is refused.
+    MarginalOptionsForm unheld = form;
+    unheld.fixItems = false;
+    EXPECT_FALSE(SettingsOf(unheld, 3).scoringOnly);
+    MarginalOptionsForm rightWrong = form;
+    rightWrong.polytomous = PolytomousModel::None;
+    const MarginalSettings dichotomous = SettingsOf(rightWrong, 3);
+    EXPECT_FALSE(dichotomous.polytomousLogA.on);
+    EXPECT_FALSE(dichotomous.scoringOnly);
+
+    // An item-models file brings polytomous items: their options are
+    // enabled and reach the request, the merging of empty categories too.
+    again.PolytomousBox()->setCurrentIndex(0);
+    EXPECT_FALSE(again.PolytomousPriorBox('a')->isEnabled());
+    again.Field(RequestField::ItemModels)->setText(QStringLiteral("models.txt"));
+    EXPECT_TRUE(again.PolytomousPriorBox('a')->isEnabled());
+    EXPECT_TRUE(again.CollapseEmptyBox()->isEnabled());
+    EXPECT_FALSE(again.BinaryModelBox()->isEnabled());
+    again.CollapseEmptyBox()->setChecked(true);
+    const MarginalSettings perItem = SettingsOf(again.Form(), 3);
+    EXPECT_EQ(perItem.polytomous, PolytomousModel::PerItem);
+    EXPECT_TRUE(perItem.polytomousB.on);
+    EXPECT_TRUE(perItem.collapseEmpty);
+    EXPECT_TRUE(perItem.scoringOnly);
+}
+
 // The model comparison is typed as the runner takes it, refused with the
 // runner's message, and carried by a job file's texts both ways.
 TEST(MarginalOptionsDialogTest, TheModelsToCompareAreCheckedAndCarried) {

@@ -35,6 +35,23 @@ PriorEntry PriorOf(const request::PriorTexts& prior, const PriorEntry& defaults)
     return entry;
 }
 
+// A polytomous prior is off unless it is on: off is the prior not given.
+void PutSwitched(const SwitchedPrior& entry, request::PriorTexts& prior) {
+    prior = {};
+    if (!entry.on) return;
+    prior.state = "on";
+    prior.first = entry.mean;
+    prior.second = entry.sd;
+}
+
+SwitchedPrior SwitchedOf(const request::PriorTexts& prior, const SwitchedPrior& defaults) {
+    SwitchedPrior entry = defaults;
+    entry.on = prior.state == "on";
+    if (prior.first) entry.mean = *prior.first;
+    if (prior.second) entry.sd = *prior.second;
+    return entry;
+}
+
 }  // namespace
 
 MarginalOptionsForm DefaultMarginalOptions() {
@@ -43,6 +60,10 @@ MarginalOptionsForm DefaultMarginalOptions() {
     form.priorA = EntryOf(defaults.priorLogA.mean, defaults.priorLogA.sd);
     form.priorB = EntryOf(defaults.priorB.mean, defaults.priorB.sd);
     form.priorC = EntryOf(defaults.priorC.alpha, defaults.priorC.beta);
+    form.polytomousPriorA = {false, request::ShortestText(defaults.polytomousLogA.mean),
+                             request::ShortestText(defaults.polytomousLogA.sd)};
+    form.polytomousPriorB = {false, request::ShortestText(defaults.polytomousB.mean),
+                             request::ShortestText(defaults.polytomousB.sd)};
     form.quadraturePoints = std::to_string(defaults.quadraturePoints);
     form.scoring = defaults.scoring;
     form.emCycles = std::to_string(defaults.maxCycles);
@@ -50,13 +71,20 @@ MarginalOptionsForm DefaultMarginalOptions() {
     return form;
 }
 
+bool HasPolytomousItems(const MarginalOptionsForm& form) {
+    return form.polytomous != PolytomousModel::None || !form.itemModels.empty();
+}
+
 void PutForm(const MarginalOptionsForm& form, request::RequestTexts& texts) {
     texts.binaryModel.reset();
-    texts.collapseEmpty = false;
+    const bool polytomous = HasPolytomousItems(form);
+    texts.collapseEmpty = polytomous && form.collapseEmpty;
+    PutSwitched(polytomous ? form.polytomousPriorA : SwitchedPrior{}, texts.polytomousPriorA);
+    PutSwitched(polytomous ? form.polytomousPriorB : SwitchedPrior{}, texts.polytomousPriorB);
+    texts.scoringOnly = polytomous && form.fixItems && form.scoringOnly;
     if (form.polytomous != PolytomousModel::None) {
         texts.model = std::string(RulesOf(form.polytomous).name);
         if (form.binaryModel) texts.binaryModel = std::string(ModelName(*form.binaryModel));
-        texts.collapseEmpty = form.collapseEmpty;
     } else if (form.model) {
         texts.model = std::string(ModelName(*form.model));
     } else {
@@ -96,13 +124,17 @@ MarginalOptionsForm FormOf(const request::RequestTexts& texts) {
     form.priorA = PriorOf(texts.priorA, defaults.priorA);
     form.priorB = PriorOf(texts.priorB, defaults.priorB);
     form.priorC = PriorOf(texts.priorC, defaults.priorC);
+    form.polytomousPriorA = SwitchedOf(texts.polytomousPriorA, defaults.polytomousPriorA);
+    form.polytomousPriorB = SwitchedOf(texts.polytomousPriorB, defaults.polytomousPriorB);
     if (texts.quadrature) form.quadraturePoints = *texts.quadrature;
     if (texts.scoring) {
         for (int k = 0; k < 3; ++k) {
             if (*texts.scoring == kScoringWords[k]) form.scoring = static_cast<MarginalScoring>(k);
         }
     }
-    form.fixItems = texts.fixItems;
+    // Scoring only holds every item: the job names it alone.
+    form.fixItems = texts.fixItems || texts.scoringOnly;
+    form.scoringOnly = texts.scoringOnly;
     form.estimatePopulation = texts.estimatePopulation;
     if (texts.emCycles) form.emCycles = *texts.emCycles;
     if (texts.emTolerance) form.emTolerance = *texts.emTolerance;

@@ -25,6 +25,14 @@ struct PriorEntry {
     std::string second;  // SD, or beta for the prior on c
 };
 
+// A polytomous item's prior, off unless asked for: on or off with its mean
+// and SD.
+struct SwitchedPrior {
+    bool on = false;
+    std::string mean;
+    std::string sd;
+};
+
 struct MarginalOptionsForm {
     // Nothing: the model follows the mode (mode 5: 3pl-c-given, mode 6: 1pl,
     // any other: 3pl).
@@ -39,9 +47,16 @@ struct MarginalOptionsForm {
     PriorEntry priorA;  // log-normal on a: mean and SD of log a
     PriorEntry priorB;  // normal on b
     PriorEntry priorC;  // beta on c: alpha and beta
+    // The priors of the polytomous items: log-normal on the size of each
+    // item's own slope, normal on every threshold.
+    SwitchedPrior polytomousPriorA;
+    SwitchedPrior polytomousPriorB;
     std::string quadraturePoints;
     MarginalScoring scoring = MarginalScoring::Eap;
     bool fixItems = false;
+    // With held items in a test with polytomous items: every item held,
+    // only the abilities formed.
+    bool scoringOnly = false;
     bool estimatePopulation = false;
     std::string emCycles;
     std::string emTolerance;
@@ -56,6 +71,11 @@ struct MarginalOptionsForm {
 // The form filled with the marginal estimator's defaults: every prior as
 // the model has it, with the usual numbers.
 MarginalOptionsForm DefaultMarginalOptions();
+
+// Whether the form asks for items scored in more than two categories: a
+// polytomous model, or an item-models file, which may name one. Only then
+// do its polytomous options reach the request.
+bool HasPolytomousItems(const MarginalOptionsForm& form);
 
 // The form's texts as the request's, and back (a loaded job file).
 void PutForm(const MarginalOptionsForm& form, request::RequestTexts& texts);

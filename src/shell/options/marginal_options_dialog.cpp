@@ -106,6 +106,12 @@ MarginalOptionsDialog::MarginalOptionsDialog(const MarginalOptionsForm& form, in
         new QCheckBox(QStringLiteral("Hold the items of the item parameter file fixed"), this);
     fixItems_->setChecked(form.fixItems);
     grid->addWidget(fixItems_, row++, 0, 1, 5);
+    // The runner's --scoring-only: every item held, so it needs the held
+    // items' file, and it is for tests with polytomous items.
+    scoringOnly_ =
+        new QCheckBox(QStringLiteral("Scoring only: abilities for the given items"), this);
+    scoringOnly_->setChecked(form.scoringOnly);
+    grid->addWidget(scoringOnly_, row++, 0, 1, 5);
     population_ = new QCheckBox(
         QStringLiteral("With held items: estimate the ability distribution's mean and SD"), this);
     population_->setChecked(form.estimatePopulation);
@@ -136,6 +142,13 @@ MarginalOptionsDialog::MarginalOptionsDialog(const MarginalOptionsForm& form, in
         if (!chosen.isEmpty()) itemModels->setText(chosen);
     });
     grid->addWidget(browse, row++, 4);
+
+    FollowChoices();
+    connect(polytomous_, &QComboBox::currentIndexChanged, this, [this] { FollowChoices(); });
+    connect(itemModels, &QLineEdit::textChanged, this, [this] { FollowChoices(); });
+    for (QCheckBox* box : {fixItems_, polytomousPriors_.at('a'), polytomousPriors_.at('b')}) {
+        connect(box, &QCheckBox::toggled, this, [this] { FollowChoices(); });
+    }
 
     refusal_ = new QLabel(this);
     refusal_->setWordWrap(true);
@@ -182,26 +195,66 @@ int MarginalOptionsDialog::AddPolytomousRows(QGridLayout* grid, int row,
         new QCheckBox(QStringLiteral("Merge away an unused middle category of an item"), this);
     collapseEmpty_->setChecked(form.collapseEmpty);
     grid->addWidget(collapseEmpty_, row++, 0, 1, 5);
+    AddPolytomousPrior(grid, row++, 'a',
+                       QStringLiteral("Polytomous items' prior on a: log |a| ~ normal (mean, SD)"),
+                       form.polytomousPriorA, RequestField::PolytomousPriorAMean,
+                       RequestField::PolytomousPriorASd);
+    AddPolytomousPrior(grid, row++, 'b',
+                       QStringLiteral("Polytomous items' prior on b: every threshold normal "
+                                      "(mean, SD)"),
+                       form.polytomousPriorB, RequestField::PolytomousPriorBMean,
+                       RequestField::PolytomousPriorBSd);
     auto* note = new QLabel(
         QStringLiteral("An item whose key character is \"+\" is scored by its digit, 0 to 8; "
                        "without a key record every item is."),
         this);
     note->setWordWrap(true);
     grid->addWidget(note, row++, 0, 1, 5);
-
-    FollowPolytomous();
-    connect(polytomous_, &QComboBox::currentIndexChanged, this, [this] { FollowPolytomous(); });
     return row;
 }
 
+// An off prior until its box is checked, as the runner's --poly-prior-a and
+// --poly-prior-b are.
+void MarginalOptionsDialog::AddPolytomousPrior(QGridLayout* grid, int row, char parameter,
+                                               const QString& caption, const SwitchedPrior& entry,
+                                               RequestField mean, RequestField sd) {
+    auto* box = new QCheckBox(caption, this);
+    box->setChecked(entry.on);
+    polytomousPriors_[parameter] = box;
+    grid->addWidget(box, row, 0, 1, 2);
+    grid->addWidget(AddField(mean, entry.mean), row, 2);
+    grid->addWidget(AddField(sd, entry.sd), row, 3);
+}
+
 // The right/wrong model box fits every item of a test without polytomous
-// items; the two boxes of polytomous runs fit only the others.
-void MarginalOptionsDialog::FollowPolytomous() {
-    const bool polytomous =
+// items; the two boxes of polytomous runs fit only the others. The
+// polytomous items' options, scoring only among them, ask for such items,
+// which a polytomous model or an item-models file brings.
+void MarginalOptionsDialog::FollowChoices() {
+    const bool chosen =
         polytomous_->currentData().toInt() != static_cast<int>(PolytomousModel::None);
-    model_->setEnabled(!polytomous);
-    binaryModel_->setEnabled(polytomous);
+    const bool polytomous = AnyPolytomousItems();
+    model_->setEnabled(!chosen);
+    binaryModel_->setEnabled(chosen);
     collapseEmpty_->setEnabled(polytomous);
+    const std::pair<QCheckBox*, std::pair<RequestField, RequestField>> priors[] = {
+        {polytomousPriors_.at('a'),
+         {RequestField::PolytomousPriorAMean, RequestField::PolytomousPriorASd}},
+        {polytomousPriors_.at('b'),
+         {RequestField::PolytomousPriorBMean, RequestField::PolytomousPriorBSd}}};
+    for (const auto& [box, fields] : priors) {
+        box->setEnabled(polytomous);
+        fields_.at(fields.first)->setEnabled(polytomous && box->isChecked());
+        fields_.at(fields.second)->setEnabled(polytomous && box->isChecked());
+    }
+    scoringOnly_->setEnabled(polytomous && fixItems_->isChecked());
+}
+
+bool MarginalOptionsDialog::AnyPolytomousItems() const {
+    MarginalOptionsForm form;
+    form.polytomous = static_cast<PolytomousModel>(std::max(0, polytomous_->currentData().toInt()));
+    form.itemModels = fields_.at(RequestField::ItemModels)->text().toStdString();
+    return HasPolytomousItems(form);
 }
 
 QLineEdit* MarginalOptionsDialog::AddField(RequestField field, const std::string& text) {
@@ -250,9 +303,16 @@ MarginalOptionsForm MarginalOptionsDialog::Form() const {
     form.priorA = {choice('a'), text(RequestField::PriorAMean), text(RequestField::PriorASd)};
     form.priorB = {choice('b'), text(RequestField::PriorBMean), text(RequestField::PriorBSd)};
     form.priorC = {choice('c'), text(RequestField::PriorCAlpha), text(RequestField::PriorCBeta)};
+    form.polytomousPriorA = {polytomousPriors_.at('a')->isChecked(),
+                             text(RequestField::PolytomousPriorAMean),
+                             text(RequestField::PolytomousPriorASd)};
+    form.polytomousPriorB = {polytomousPriors_.at('b')->isChecked(),
+                             text(RequestField::PolytomousPriorBMean),
+                             text(RequestField::PolytomousPriorBSd)};
     form.quadraturePoints = text(RequestField::Quadrature);
     form.scoring = kScorings[static_cast<std::size_t>(std::max(0, scoring_->currentIndex()))];
     form.fixItems = fixItems_->isChecked();
+    form.scoringOnly = scoringOnly_->isChecked();
     form.estimatePopulation = population_->isChecked();
     form.emCycles = text(RequestField::EmCycles);
     form.emTolerance = text(RequestField::EmTolerance);
@@ -269,6 +329,11 @@ QLineEdit* MarginalOptionsDialog::Field(RequestField field) const {
 QComboBox* MarginalOptionsDialog::PriorChoiceBox(char parameter) const {
     const auto found = priorChoices_.find(parameter);
     return found == priorChoices_.end() ? nullptr : found->second;
+}
+
+QCheckBox* MarginalOptionsDialog::PolytomousPriorBox(char parameter) const {
+    const auto found = polytomousPriors_.find(parameter);
+    return found == polytomousPriors_.end() ? nullptr : found->second;
 }
 
 QString MarginalOptionsDialog::Refusal() const { return refusal_->text(); }

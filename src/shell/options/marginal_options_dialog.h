@@ -13,11 +13,12 @@ class QLabel;
 class QLineEdit;
 
 // The marginal estimator's options: model, the models of a test with items
-// scored in more than two categories, priors, quadrature, scoring, held
-// items, the population and the EM limits; every option the runner's
-// --method mml takes. OK keeps the dialog open while a text is refused (by
-// the request parser, with the runner's message), with the message shown
-// and the field focused.
+// scored in more than two categories and their priors, priors, quadrature,
+// scoring, held items (or every item held, scoring only), the population
+// and the EM limits; every option the runner's --method mml takes. The
+// options of polytomous items are enabled only with such items. OK keeps
+// the dialog open while a text is refused (by the request parser, with the
+// runner's message), with the message shown and the field focused.
 namespace tarvo::shell {
 
 class MarginalOptionsDialog final : public QDialog {
@@ -38,9 +39,13 @@ class MarginalOptionsDialog final : public QDialog {
     QComboBox* PolytomousBox() const { return polytomous_; }
     QComboBox* BinaryModelBox() const { return binaryModel_; }
     QCheckBox* CollapseEmptyBox() const { return collapseEmpty_; }
+    // The polytomous items' priors, 'a' (on the slope) or 'b' (on the
+    // thresholds); their numbers are Field(PolytomousPriorAMean) and so on.
+    QCheckBox* PolytomousPriorBox(char parameter) const;
     QComboBox* ScoringBox() const { return scoring_; }
     QComboBox* PriorChoiceBox(char parameter) const;  // 'a', 'b' or 'c'
     QCheckBox* FixItemsBox() const { return fixItems_; }
+    QCheckBox* ScoringOnlyBox() const { return scoringOnly_; }
     QCheckBox* PopulationBox() const { return population_; }
 
     void accept() override;
@@ -51,7 +56,11 @@ class MarginalOptionsDialog final : public QDialog {
                   request::RequestField second);
     QLineEdit* AddField(request::RequestField field, const std::string& text);
     int AddPolytomousRows(QGridLayout* grid, int row, const MarginalOptionsForm& form);
-    void FollowPolytomous();
+    void AddPolytomousPrior(QGridLayout* grid, int row, char parameter, const QString& caption,
+                            const SwitchedPrior& entry, request::RequestField mean,
+                            request::RequestField sd);
+    void FollowChoices();
+    bool AnyPolytomousItems() const;
 
     int mode_;
     QComboBox* model_ = nullptr;
@@ -60,8 +69,10 @@ class MarginalOptionsDialog final : public QDialog {
     QCheckBox* collapseEmpty_ = nullptr;
     QComboBox* scoring_ = nullptr;
     QCheckBox* fixItems_ = nullptr;
+    QCheckBox* scoringOnly_ = nullptr;
     QCheckBox* population_ = nullptr;
     std::map<char, QComboBox*> priorChoices_;
+    std::map<char, QCheckBox*> polytomousPriors_;
     std::map<request::RequestField, QLineEdit*> fields_;
     QLabel* refusal_ = nullptr;
 };

@@ -24,9 +24,7 @@ PlotsTab::PlotsTab(const results::ResultsData& data, QString saveFolder, QWidget
       items_(new QListWidget) {
     items_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     for (const results::PlottedItem& item : data_.items) {
-        QString text = QString::number(item.seqItem);
-        if (!item.accNo.empty()) text += QStringLiteral("  ") + QString::fromStdString(item.accNo);
-        items_->addItem(text);
+        items_->addItem(QString::fromStdString(results::PlotsListEntry(item)));
     }
 
     if (data_.HasCharacteristicCurves())
@@ -49,7 +47,7 @@ PlotsTab::PlotsTab(const results::ResultsData& data, QString saveFolder, QWidget
     left->addWidget(pages_, 1);
     left->addLayout(buttons);
     auto* right = new QVBoxLayout;
-    right->addWidget(new QLabel(QStringLiteral("Items")));
+    right->addWidget(new QLabel(QString::fromStdString(results::PlotsListTitle(data_))));
     right->addWidget(items_, 1);
     items_->setMaximumWidth(200);
     auto* layout = new QHBoxLayout(this);

@@ -1,6 +1,7 @@
 #include "shell/results/results_data.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <nlohmann/json.hpp>
@@ -41,6 +42,7 @@ std::vector<PlottedItem> ItemsFromReport(const RunReport& report,
             item.groups.push_back({row.groupTheta[g], row.groupProportion[g], row.groupCount[g]});
         }
         item.model = row.model;
+        item.categories = row.categories;
         if (row.categories > 2) {
             item.scored = ScoredItem(row.model, row.a, row.thresholds);
             for (std::size_t g = 0; g < row.groupTheta.size() && g < row.groupMeanScore.size() &&
@@ -231,6 +233,33 @@ ResultsData CollectResultsData(RunReport report) {
     return data;
 }
 
+std::string ModelCaption(std::string_view model) {
+    if (model == "3pl-c-given") return "3PL, c given";
+    if (model == "rasch") return "Rasch";
+    std::string caption(model);
+    for (char& ch : caption) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    return caption;
+}
+
+std::string PlotsListEntry(const PlottedItem& item) {
+    std::string entry = std::to_string(item.seqItem);
+    if (!item.model.empty()) {
+        // An item of a polytomous model has its categories, even two.
+        const bool scored = item.categories > 2 || PolytomousModelNamed(item.model).has_value();
+        entry = "Item " + entry + " (" + ModelCaption(item.model) +
+                (scored ? ", " + std::to_string(item.categories) + " categories" : "") + ")";
+    }
+    if (!item.accNo.empty()) entry += "  " + item.accNo;
+    return entry;
+}
+
+std::string PlotsListTitle(const ResultsData& data) {
+    const bool ownModels = std::any_of(data.items.begin(), data.items.end(),
+                                       [](const PlottedItem& item) { return !item.model.empty(); });
+    if (ownModels || data.report.model.empty()) return "Items";
+    return "Items (" + ModelCaption(data.report.model) + ")";
+}
+
 std::string ScoreTablePopulation(const ResultsData& data) {
     if (!data.Report().summedScores) return {};
     const SummedScoreReport& scores = *data.Report().summedScores;
@@ -291,7 +320,15 @@ std::vector<std::string> SummarySentences(const ResultsData& data) {
                         Plural(data.personTable.RowCount(), "examinee row", "examinee rows") + ".");
     const bool marginal = report.method == "mml";
     const bool polytomous = PolytomousItems(report) > 0;
-    if (marginal) {
+    // Scoring only holds every item: nothing was estimated, no prior acted.
+    const bool everyItemHeld =
+        !report.itemRows.empty() && std::all_of(report.itemRows.begin(), report.itemRows.end(),
+                                                [](const ItemReport& item) { return item.held; });
+    if (marginal && everyItemHeld) {
+        sentences.push_back("Every item was held at the item file's values (" +
+                            ModelsOfTheItems(report) + "); the marginal log-likelihood is " +
+                            Number(report.logLikelihood, "%.3f") + ".");
+    } else if (marginal) {
         std::string priors;
         for (const std::string& prior : report.priors)
             priors += (priors.empty() ? "" : "; ") + prior;
@@ -299,13 +336,13 @@ std::vector<std::string> SummarySentences(const ResultsData& data) {
                             ModelsOfTheItems(report) + "); the marginal log-likelihood is " +
                             Number(report.logLikelihood, "%.3f") +
                             ". Priors: " + (priors.empty() ? std::string("none") : priors) + ".");
-        if (report.population.estimated) {
-            const PopulationEstimate& p = report.population;
-            sentences.push_back("The ability distribution was estimated: mean " +
-                                Number(p.mean, "%.3f") + " (standard error " +
-                                Number(p.seMean, "%.3f") + "), SD " + Number(p.sd, "%.3f") +
-                                " (standard error " + Number(p.seSd, "%.3f") + ").");
-        }
+    }
+    if (marginal && report.population.estimated) {
+        const PopulationEstimate& p = report.population;
+        sentences.push_back("The ability distribution was estimated: mean " +
+                            Number(p.mean, "%.3f") + " (standard error " +
+                            Number(p.seMean, "%.3f") + "), SD " + Number(p.sd, "%.3f") +
+                            " (standard error " + Number(p.seSd, "%.3f") + ").");
     }
     // A run without items or examinees settles at once; that says nothing.
     if (report.end != RunEnd::NothingToEstimate) {

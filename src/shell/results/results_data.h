@@ -36,6 +36,7 @@ struct PlottedItem {
     // scored 0..m has its curves' kind, slope and thresholds in `scored`
     // and its groups' mean scores; a right/wrong item leaves both empty.
     std::string model;
+    int categories = 2;
     CategoryItem scored;
     std::vector<ScoreGroup> scoreGroups;
 
@@ -92,6 +93,18 @@ ResultFileRows ItemRowsOfRun(const RunReport& report);
 ResultFileRows RowsOfRun(const RunReport& report);
 
 ResultsData CollectResultsData(RunReport report);
+
+// A model by its usual name: "3PL", "3PL, c given", "Rasch", "GRM".
+std::string ModelCaption(std::string_view model);
+
+// An item's entry in the Plots list. A polytomous run's names the item's
+// own model ("Item 12 (GRM, 4 categories)", "Item 3 (3PL)"); in a run of
+// right/wrong items, which share the run's model, the sequence number (and
+// the AccNo after it).
+std::string PlotsListEntry(const PlottedItem& item);
+// The Plots list's title: "Items", naming the run's one model when its
+// entries do not ("Items (3PL)").
+std::string PlotsListTitle(const ResultsData& data);
 
 // What the score table is formed for, as a sentence ("N(0, 1) over 61
 // points"); empty when there is no table.

@@ -36,13 +36,6 @@ QString Megabytes(std::uint64_t bytes) {
     return QString::number(static_cast<double>(bytes) / 1e6, 'f', 1) + QStringLiteral(" MB");
 }
 
-// The marginal estimator's models by their usual names.
-QString ModelCaption(const std::string& model) {
-    if (model == "3pl-c-given") return QStringLiteral("3PL, c given");
-    if (model == "rasch") return QStringLiteral("Rasch");
-    return QString::fromStdString(model).toUpper();
-}
-
 QString Escaped(const std::string& text) { return QString::fromStdString(text).toHtmlEscaped(); }
 
 // A table of the model layer as HTML, numbers to the right.
@@ -85,8 +78,10 @@ QString SummaryHtml(const std::vector<std::string>& sentences,
 
 QString ResultsWindowTitle(const QString& resultFile, const RunReport& report,
                            const QTime& opened) {
-    const QString run = report.method == "mml" ? QStringLiteral("MML ") + ModelCaption(report.model)
-                                               : QStringLiteral("mode %1").arg(report.mode);
+    const QString run =
+        report.method == "mml"
+            ? QStringLiteral("MML ") + QString::fromStdString(results::ModelCaption(report.model))
+            : QStringLiteral("mode %1").arg(report.mode);
     return QStringLiteral("%1 - %2 - %3 - TARVO results")
         .arg(QFileInfo(resultFile).fileName(), run, opened.toString(QStringLiteral("HH:mm:ss")));
 }

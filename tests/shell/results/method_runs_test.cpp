@@ -2,7 +2,8 @@
 // classic one writes exactly the golden files whatever the marginal options
 // hold; the marginal one writes its own rows and the results window names it;
 // a mixed test with polytomous items chosen in the options dialog writes its
-// golden file, and the window shows each item by its own model.
+// golden file, and the window shows each item by its own model, in its
+// Plots list too.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -157,6 +158,12 @@ TEST_F(MethodRunsTest, MarginalWritesItsOwnRowsInTheModelsLayout) {
         PlotsTab* plots = viewer.Open().back()->Plots();
         ASSERT_NE(plots, nullptr);
         EXPECT_TRUE(plots->Shows(Plot::Convergence));
+        // Right/wrong items share the run's model: the list's title names
+        // it, the entries are the items' numbers as before.
+        const char* model = c.model || c.mode == 6 ? "Items (1PL)" : "Items (3PL)";
+        EXPECT_EQ(results::PlotsListTitle(viewer.Open().back()->Data()), model);
+        EXPECT_EQ(plots->ItemList()->item(1)->text().split(QLatin1Char(' ')).front(),
+                  QStringLiteral("2"));
     }
 }
 
@@ -240,6 +247,11 @@ TEST_F(MethodRunsTest, AMixedTestChosenInTheOptionsDialogWritesTheGoldenResult) 
     PlotsTab* plots = window->Plots();
     ASSERT_NE(plots, nullptr);
     ASSERT_TRUE(plots->Shows(Plot::ExpectedScore));
+    // The list names each item's own model.
+    ASSERT_EQ(plots->ItemList()->count(), 40);
+    EXPECT_EQ(plots->ItemList()->item(0)->text(), QStringLiteral("Item 1 (3PL)"));
+    EXPECT_EQ(plots->ItemList()->item(30)->text(), QStringLiteral("Item 31 (GRM, 4 categories)"));
+    EXPECT_EQ(results::PlotsListTitle(data), "Items");
     plots->ItemList()->setCurrentRow(30);
     QChart* categories = plots->Chart(Plot::Characteristic);
     for (int k = 0; k < 4; ++k) {
@@ -280,6 +292,39 @@ TEST_F(MethodRunsTest, AMixedTestChosenInTheOptionsDialogWritesTheGoldenResult) 
     EXPECT_NE(summary.indexOf(QStringLiteral("Cronbach's alpha of all items by score")), -1);
     EXPECT_NE(summary.indexOf(QStringLiteral("The fit statistics and the score table are not")),
               -1);
+}
+
+// Scoring only from the dialog: every item held at the golden result's
+// values, and the window's summary says so instead of naming an estimation.
+TEST_F(MethodRunsTest, AScoringOnlyRunFromTheDialogHoldsEveryItem) {
+    test_support::WriteFileBytes(Path("mixed.dat"),
+                                 ReadFileBytes(kGolden + "polytomous/mixed.dat"));
+    test_support::WriteFileBytes(Path("held.csv"),
+                                 ReadFileBytes(kGolden + "polytomous/result.csv"));
+    outputFile = Path("scores.csv");
+    for (const auto& [control, text] :
+         sim::SampleControlTexts(40, Path("mixed.dat"), Path("held.csv"), outputFile)) {
+        dialog->Controls().SetText(control, text);
+    }
+    ChooseMethod(EstimatorMethod::Marginal);
+    MarginalOptionsForm form = DefaultMarginalOptions();
+    form.polytomous = PolytomousModel::Grm;
+    form.fixItems = true;
+    form.scoringOnly = true;
+    form.scoring = MarginalScoring::Ml;
+    dialog->Estimator().SetOptions(form);
+    EXPECT_EQ(Go(3), RunEnd::Finished);
+    EXPECT_TRUE(desktop.messages.empty()) << desktop.messages.front();
+
+    ASSERT_FALSE(viewer.Open().empty());
+    const QString summary = LastSummary();
+    EXPECT_NE(summary.indexOf(QStringLiteral("Every item was held at the item file's values (grm "
+                                             "for the 10 items")),
+              -1)
+        << summary.toStdString();
+    EXPECT_EQ(summary.indexOf(QStringLiteral("were estimated")), -1) << summary.toStdString();
+    EXPECT_EQ(viewer.Open().back()->Plots()->ItemList()->item(35)->text().left(27),
+              QStringLiteral("Item 36 (GRM, 4 categories)"));
 }
 
 }  // namespace

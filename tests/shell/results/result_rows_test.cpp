@@ -291,6 +291,36 @@ TEST(Summary, APolytomousRunNamesItsModelsAndWhatItLeavesOut) {
         << text;
 }
 
+// The Plots list: each item of a run with its own models by that model
+// (an item of a polytomous model with its categories, even two, and the
+// AccNo after it); the items of a right/wrong run by number, the run's
+// one model in the list's title.
+TEST(PlotsList, NamesEachItemsModelOrTheRunsOne) {
+    RunReport report;
+    report.method = "mml";
+    report.model = "per-item";
+    report.itemRows.resize(3);
+    report.itemRows[0].model = "2pl";
+    report.itemRows[1].model = "rsm";
+    report.itemRows[1].categories = 5;
+    report.itemRows[1].accNo = "Q7";
+    report.itemRows[2].model = "gpcm";  // its responses only 0 and 1
+    for (std::size_t i = 0; i < 3; ++i) report.itemRows[i].seqItem = static_cast<int>(i + 1);
+    const ResultsData own = CollectResultsData(report);
+    ASSERT_EQ(own.items.size(), 3u);
+    EXPECT_EQ(PlotsListEntry(own.items[0]), "Item 1 (2PL)");
+    EXPECT_EQ(PlotsListEntry(own.items[1]), "Item 2 (RSM, 5 categories)  Q7");
+    EXPECT_EQ(PlotsListEntry(own.items[2]), "Item 3 (GPCM, 2 categories)");
+    EXPECT_EQ(PlotsListTitle(own), "Items");
+
+    report.method = "jml";
+    report.model = "3pl-c-given";
+    for (ItemReport& item : report.itemRows) item.model.clear();
+    const ResultsData rightWrong = CollectResultsData(report);
+    EXPECT_EQ(PlotsListEntry(rightWrong.items[1]), "2  Q7");
+    EXPECT_EQ(PlotsListTitle(rightWrong), "Items (3PL, c given)");
+}
+
 // A polytomous run's Items tab comes from the report's rows, whatever the
 // file holds: the model, categories and thresholds in their own columns,
 // and of an item's thresholds only the one on its bound flagged.
