@@ -124,15 +124,28 @@ OpenedResultFile OpenResultFileForWriting(const std::string& name) {
 
     // No truncation here: the file is emptied only under the lock below.
     // A name that is not a link when looked at must not become one before
-    // the open; one that is a link is checked before it is followed.
-    constexpr int kFlags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY;
+    // the open; one that is a link is checked before it is followed. The
+    // open does not wait for a pipe's reader: a pipe nobody reads would hold
+    // the run for ever.
+    constexpr int kFlags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
     struct stat entry {};
-    const bool isLink = ::lstat(name.c_str(), &entry) == 0 && S_ISLNK(entry.st_mode);
+    const bool exists = ::lstat(name.c_str(), &entry) == 0;
+    const bool isLink = exists && S_ISLNK(entry.st_mode);
     if (isLink && IsPlantedLink(name, entry)) {
         return {-1, Failure(name, "a link of another user's in a shared folder is not followed")};
     }
+    // Another user's file or pipe in a shared folder would take the result.
+    constexpr const char* kOthersFile =
+        "a file of another user's in a shared folder is not replaced";
+    if (exists && !isLink && IsAnotherUsersInSharedFolder(FolderOf(name), entry)) {
+        return {-1, Failure(name, kOthersFile)};
+    }
     const int descriptor = OpenRetrying(name, isLink ? kFlags : kFlags | O_NOFOLLOW);
-    if (descriptor < 0) return {-1, Failure(name, SystemReason(errno))};
+    if (descriptor < 0) {
+        const int error = errno;
+        if (error == ENXIO) return {-1, Failure(name, "a pipe that nobody reads")};
+        return {-1, Failure(name, SystemReason(error))};
+    }
 
     // Files and pipes are locked; a device such as /dev/null or a terminal
     // is shared by every program that writes to it and stays unlocked. Only
@@ -140,19 +153,25 @@ OpenedResultFile OpenResultFileForWriting(const std::string& name) {
     // written unlocked.
     struct stat info {};
     if (::fstat(descriptor, &info) != 0) {
-        const int error = errno;
-        ::close(descriptor);
-        return {-1, Failure(name, SystemReason(error))};
+        return Refused(descriptor, Failure(name, SystemReason(errno)));
+    }
+    // A link of one's own may still lead into a shared folder.
+    if (isLink) {
+        std::error_code resolveError;
+        const std::filesystem::path resolved = std::filesystem::canonical(name, resolveError);
+        if (!resolveError && IsAnotherUsersInSharedFolder(resolved.parent_path().string(), info)) {
+            return Refused(descriptor, Failure(name, kOthersFile));
+        }
     }
     const bool lockable = S_ISREG(info.st_mode) || S_ISFIFO(info.st_mode);
     if (lockable && ::flock(descriptor, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
-        ::close(descriptor);
-        return {-1, "in use by another run"};
+        return Refused(descriptor, "in use by another run");
     }
-    if (S_ISREG(info.st_mode) && ::ftruncate(descriptor, 0) != 0) {
-        const int error = errno;
-        ::close(descriptor);
-        return {-1, Failure(name, SystemReason(error))};
+    // The writes wait for the reader as usual.
+    const int flags = ::fcntl(descriptor, F_GETFL);
+    if (flags < 0 || ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0 ||
+        (S_ISREG(info.st_mode) && ::ftruncate(descriptor, 0) != 0)) {
+        return Refused(descriptor, Failure(name, SystemReason(errno)));
     }
     return {descriptor, {}};
 }

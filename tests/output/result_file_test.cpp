@@ -1,5 +1,6 @@
 #include "output/result_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -201,6 +202,63 @@ TEST_F(ResultFileTest, LinkPlantedInASharedFolderIsNotFollowed) {
         }
     }
     if (self != 0) GTEST_SKIP() << "only the cases of one's own links run without root";
+}
+
+// A pipe with nobody reading it is refused at once instead of holding the
+// run in its open for ever; one that is read takes the result.
+TEST_F(ResultFileTest, PipeIsWrittenOnlyWhileSomebodyReadsIt) {
+    const std::string pipe = PathOf("result.pipe");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    ResultFile unread;
+    EXPECT_FALSE(unread.Open(pipe));
+    EXPECT_EQ(unread.OpenFailure(), pipe + ": a pipe that nobody reads");
+
+    const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    ResultFile read;
+    ASSERT_TRUE(read.Open(pipe));
+    read.WriteLine("result");
+    read.Close();
+    char text[16] = {};
+    EXPECT_EQ(::read(reader, text, sizeof text), 8);
+    EXPECT_EQ(std::string(text), "result\r\n");
+    ::close(reader);
+}
+
+// Another user's file or pipe in a sticky folder everybody writes would take
+// the result (or block the run): it is left alone, as the kernel's
+// protection of such files would; one's own file there is written.
+TEST_F(ResultFileTest, AnotherUsersFileInASharedFolderIsNotReplaced) {
+    constexpr uid_t kOther = 65534;
+    const std::string shared = PathOf("shared");
+    fs::create_directory(shared);
+    ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+    const std::string own = shared + "/own.csv";
+    std::ofstream(own, std::ios::binary) << "old\r\n";
+    ResultFile ownFile;
+    ASSERT_TRUE(ownFile.Open(own));
+    ownFile.WriteLine("new");
+    ownFile.Close();
+    EXPECT_EQ(Contents(own), "new\r\n");
+    if (::geteuid() != 0) GTEST_SKIP() << "another user's file needs root to make";
+
+    const std::string others = shared + "/others.csv";
+    std::ofstream(others, std::ios::binary) << "theirs\r\n";
+    ASSERT_EQ(::chown(others.c_str(), kOther, kOther), 0);
+    const std::string othersPipe = shared + "/others.pipe";
+    ASSERT_EQ(::mkfifo(othersPipe.c_str(), 0666), 0);
+    ASSERT_EQ(::chown(othersPipe.c_str(), kOther, kOther), 0);
+    // Reached through a link of one's own from elsewhere too.
+    const std::string link = PathOf("link.csv");
+    fs::create_symlink(others, link);
+    for (const std::string& name : {others, othersPipe, link}) {
+        SCOPED_TRACE(name);
+        ResultFile file;
+        EXPECT_FALSE(file.Open(name));
+        EXPECT_EQ(file.OpenFailure(),
+                  name + ": a file of another user's in a shared folder is not replaced");
+    }
+    EXPECT_EQ(Contents(others), "theirs\r\n");
 }
 
 TEST_F(ResultFileTest, FullDiskIsRememberedAndTheRunGoesOn) {
