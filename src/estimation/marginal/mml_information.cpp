@@ -406,12 +406,8 @@ std::vector<double> StandardErrorsByItem(const PatternPosteriors& posteriors,
     return se;
 }
 
-bool StandardErrorsFrom(const std::vector<double>& information, int count,
-                        std::vector<double>& se) {
-    se.clear();
+bool CholeskyInPlace(std::vector<double>& l, int count) {
     const std::size_t n = static_cast<std::size_t>(count);
-    std::vector<double> l(information);
-    // Cholesky in place (lower triangle).
     for (std::size_t j = 0; j < n; ++j) {
         double diagonal = l[j * n + j];
         for (std::size_t k = 0; k < j; ++k) diagonal -= l[j * n + k] * l[j * n + k];
@@ -424,6 +420,15 @@ bool StandardErrorsFrom(const std::vector<double>& information, int count,
             l[i * n + j] = sum / root;
         }
     }
+    return true;
+}
+
+bool StandardErrorsFrom(const std::vector<double>& information, int count,
+                        std::vector<double>& se) {
+    se.clear();
+    const std::size_t n = static_cast<std::size_t>(count);
+    std::vector<double> l(information);
+    if (!CholeskyInPlace(l, count)) return false;
     // The diagonal of the inverse L^-T L^-1: the squared norms of the
     // columns of L^-1.
     std::vector<double> column(n);

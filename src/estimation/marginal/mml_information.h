@@ -55,6 +55,11 @@ std::vector<double> StandardErrorsByItem(const PatternPosteriors& posteriors,
                                          const Quadrature& quadrature, const ExpectedCounts& counts,
                                          WorkerPool& pool, const KeepGoing& keepGoing = {});
 
+// The lower Cholesky factor L of a positive definite count x count matrix
+// (row-major), L L^T = matrix, in place (the upper triangle is left as it
+// was); false when the matrix is not positive definite.
+bool CholeskyInPlace(std::vector<double>& l, int count);
+
 // The square roots of the diagonal of the inverse; false when the matrix is
 // not positive definite (then se is left empty).
 bool StandardErrorsFrom(const std::vector<double>& information, int count, std::vector<double>& se);
