@@ -18,7 +18,8 @@ function(tarvo_add_test name)
 endfunction()
 
 # tarvo_test_headers(target [QT])
-# The headers nearly every test file includes, GoogleTest's above all,
+# The headers nearly every test file includes, GoogleTest's above all, and
+# the standard headers the tests and the engine's headers take most often,
 # compiled once for every test program instead of once per program: a tiny
 # program of the same kind owns the precompiled header and the others reuse
 # it. The test programs share their compile options, so one header fits them
@@ -26,10 +27,15 @@ endfunction()
 # so instead of compiling without it. With QT, the program compiles its own,
 # with the Qt Widgets and Qt Test headers too: Qt Test defines the program's
 # folders as macros, which differ from program to program.
+set(TARVO_TEST_STD_HEADERS
+    <gtest/gtest.h> <algorithm> <array> <cmath> <cstddef> <cstdint> <cstdio> <filesystem>
+    <functional> <limits> <map> <memory> <optional> <span> <string> <string_view> <utility>
+    <vector>)
+
 function(tarvo_test_headers target)
     cmake_parse_arguments(ARG "QT" "" "" ${ARGN})
     if(ARG_QT)
-        target_precompile_headers(${target} PRIVATE <gtest/gtest.h> <map> <string> <vector>
+        target_precompile_headers(${target} PRIVATE ${TARVO_TEST_STD_HEADERS}
                                   <QApplication> <QWidget> <QtTest/QTest>)
         return()
     endif()
@@ -39,7 +45,7 @@ function(tarvo_test_headers target)
         file(WRITE ${source} "int main() { return 0; }\n")
         add_executable(${owner} EXCLUDE_FROM_ALL ${source})
         target_link_libraries(${owner} PRIVATE GTest::gtest)
-        target_precompile_headers(${owner} PRIVATE <gtest/gtest.h> <map> <string> <vector>)
+        target_precompile_headers(${owner} PRIVATE ${TARVO_TEST_STD_HEADERS})
     endif()
     target_precompile_headers(${target} REUSE_FROM ${owner})
 endfunction()
