@@ -30,12 +30,10 @@ std::vector<linking::ScoredItem> ScoredItemsOfRun(const RunRequest& request, con
         if (i >= outcome.categories.size() || outcome.categories[i] <= 2) continue;
         // Each item by its own model where the run names it (an item-models
         // file mixes graded and partial-credit items).
-        const auto own = i < outcome.itemModels.size()
-                             ? PolytomousModelNamed(outcome.itemModels[i])
-                             : std::optional<PolytomousModel>();
+        const auto own = i < outcome.itemModels.size() ? PolytomousModelNamed(outcome.itemModels[i])
+                                                       : std::optional<PolytomousModel>();
         const bool graded = own ? RulesOf(*own).cumulative : cumulative;
-        item.scoring =
-            graded ? linking::ItemScoring::Graded : linking::ItemScoring::PartialCredit;
+        item.scoring = graded ? linking::ItemScoring::Graded : linking::ItemScoring::PartialCredit;
         item.categories = outcome.categories[i];
         item.c = 0;
         const std::vector<double>& b = outcome.thresholds[i];

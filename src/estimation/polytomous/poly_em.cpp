@@ -255,8 +255,8 @@ namespace {
 class PolytomousCycle final : public mml::EmMap {
   public:
     PolytomousCycle(std::vector<Item>& items, std::span<const char> estimated, Responses responses,
-                    const MarginalSettings& settings, mml::Quadrature& quadrature,
-                    EmTables& tables, WorkerPool& pool, std::span<const Scale> scales)
+                    const MarginalSettings& settings, mml::Quadrature& quadrature, EmTables& tables,
+                    WorkerPool& pool, std::span<const Scale> scales)
         : items_(items),
           estimated_(estimated),
           responses_(responses),
@@ -341,8 +341,7 @@ class PolytomousCycle final : public mml::EmMap {
             MaximiseScaleSteps(items_, scale, tables_, quadrature_, priors_);
         }
         if (estimatePopulation_) {
-            MovePopulation(items_, responses_, quadratureRange_, quadrature_, tables_,
-                           population_);
+            MovePopulation(items_, responses_, quadratureRange_, quadrature_, tables_, population_);
         }
         return objective;
     }

@@ -14,9 +14,9 @@ constexpr double kSmallestSd = 0.01;
 
 }  // namespace
 
-double MovePopulation(std::span<const Item> /*items: their log P are in the tables*/, Responses responses, double range,
-                      mml::Quadrature& quadrature, EmTables& tables,
-                      PopulationEstimate& population) {
+double MovePopulation(std::span<const Item> /*items: their log P are in the tables*/,
+                      Responses responses, double range, mml::Quadrature& quadrature,
+                      EmTables& tables, PopulationEstimate& population) {
     const int points = quadrature.Points();
     std::vector<double> post(static_cast<std::size_t>(points));
     PointRange kept;
@@ -42,8 +42,8 @@ double MovePopulation(std::span<const Item> /*items: their log P are in the tabl
     return change;
 }
 
-void SetPopulationErrors(std::span<const Item> /*items: their log P are in the tables*/, Responses responses,
-                         const mml::Quadrature& quadrature, EmTables& tables,
+void SetPopulationErrors(std::span<const Item> /*items: their log P are in the tables*/,
+                         Responses responses, const mml::Quadrature& quadrature, EmTables& tables,
                          PopulationEstimate& population) {
     const int points = quadrature.Points();
     const double m = population.mean, s = population.sd;
