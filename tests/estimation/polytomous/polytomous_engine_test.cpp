@@ -13,10 +13,10 @@
 #include "estimation/polytomous/inputs/poly_categories.h"
 #include "estimation/polytomous/poly_em.h"
 #include "estimation/polytomous/poly_information.h"
-#include "estimation/polytomous/poly_start.h"
 #include "estimation/polytomous/poly_population.h"
 #include "estimation/polytomous/poly_scales.h"
 #include "estimation/polytomous/poly_scores.h"
+#include "estimation/polytomous/poly_start.h"
 
 namespace tarvo::poly {
 namespace {
