@@ -18,11 +18,15 @@ constexpr double kFewestExpected = 1;
 // The groups with examinees, in rest-score order: examinees, and per cell
 // the observed and expected counts. A right/wrong item's cells are its
 // correct and incorrect answers.
-void RightWrongGroups(const Sx2Table& table, Sx2Scratch& s) {
-    s.cells = 2;
+void StartGroups(std::size_t cells, Sx2Scratch& s) {
+    s.cells = cells;
     s.examinees.clear();
     s.observed.clear();
     s.expected.clear();
+}
+
+void RightWrongGroups(const Sx2Table& table, Sx2Scratch& s) {
+    StartGroups(2, s);
     for (std::size_t r = 0; r < table.examinees.size(); ++r) {
         const double n = table.examinees[r];
         if (n <= 0) continue;
@@ -36,10 +40,7 @@ void RightWrongGroups(const Sx2Table& table, Sx2Scratch& s) {
 
 void CategoryGroups(const CategorySx2Table& table, Sx2Scratch& s) {
     const std::size_t cells = table.categories;
-    s.cells = cells;
-    s.examinees.clear();
-    s.observed.clear();
-    s.expected.clear();
+    StartGroups(cells, s);
     for (std::size_t r = 0; r < table.examinees.size(); ++r) {
         const double n = table.examinees[r];
         if (n <= 0) continue;
