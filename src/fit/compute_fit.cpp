@@ -59,12 +59,9 @@ void AddNote(std::string& note, const std::string& sentence) {
     note += sentence;
 }
 
-void FillSx2(const FitInputs& in, FitResults& out) {
-    const TotalScoreCounts counts = CountTotalScores(in.responses, in.a.size());
-    out.sx2Examinees = counts.complete;
-    out.sx2LeftOutForMissing = counts.leftOut;
-    const std::vector<Sx2Outcome> outcomes =
-        SummedScoreFit(in.a, in.b, in.c, in.estimatedParameters, in.grid, counts);
+// Each item's S-X2 into its row, with the adjusted p over the items.
+void FillSx2Rows(const std::vector<Sx2Outcome>& outcomes, std::span<const int> estimated,
+                 FitResults& out) {
     std::vector<double> p(outcomes.size());
     for (std::size_t i = 0; i < outcomes.size(); ++i) {
         ItemFit& item = out.items[i];
@@ -72,11 +69,19 @@ void FillSx2(const FitInputs& in, FitResults& out) {
         item.df = outcomes[i].df;
         item.p = outcomes[i].p;
         item.sx2Groups = outcomes[i].groups;
-        item.note = Sx2Note(outcomes[i], in.estimatedParameters[i]);
+        item.note = Sx2Note(outcomes[i], estimated[i]);
         p[i] = item.p;
     }
     const std::vector<double> adjusted = BenjaminiHochberg(p);
     for (std::size_t i = 0; i < outcomes.size(); ++i) out.items[i].pAdjusted = adjusted[i];
+}
+
+void FillSx2(const FitInputs& in, FitResults& out) {
+    const TotalScoreCounts counts = CountTotalScores(in.responses, in.a.size());
+    out.sx2Examinees = counts.complete;
+    out.sx2LeftOutForMissing = counts.leftOut;
+    FillSx2Rows(SummedScoreFit(in.a, in.b, in.c, in.estimatedParameters, in.grid, counts),
+                in.estimatedParameters, out);
 }
 
 void FillResidualStatistics(const FitInputs& in, const ItemResidualSums& sums, FitResults& out) {
@@ -181,6 +186,37 @@ FitResults ComputeFit(const FitInputs& in, WorkerPool& pool) {
     for (const PersonFit& person : out.persons) out.misfittingPersons += person.misfit;
 
     out.model = DescribeModelFit(in.likelihood, ExamineesWithAResponse(in));
+    return out;
+}
+
+FitResults ComputeCategoryFit(const CategoryFitInputs& in) {
+    const std::size_t items = in.items.size();
+    if (in.estimatedParameters.size() != items) {
+        throw std::invalid_argument(
+            "fit inputs: the estimated parameter counts must have one value per item");
+    }
+    if (items > 0 && in.responses.size() % items != 0) {
+        throw std::invalid_argument(
+            "fit inputs: the responses must hold one code per item for every examinee");
+    }
+    if (in.grid.weight.size() != in.grid.theta.size()) {
+        throw std::invalid_argument("fit inputs: the ability grid needs one weight per point");
+    }
+    FitResults out;
+    out.summedScoreOnly = true;
+    out.items.resize(items);
+    CategoryFitCounts counts;
+    const std::vector<Sx2Outcome> outcomes =
+        CategorySummedScoreFit(in.items, in.estimatedParameters, in.grid, in.responses, counts);
+    out.sx2Examinees = counts.complete;
+    out.sx2LeftOutForMissing = counts.leftOut;
+    FillSx2Rows(outcomes, in.estimatedParameters, out);
+    for (ItemFit& item : out.items) {
+        item.misfit = item.pAdjusted < kMisfitAlpha;
+        out.misfittingItems += item.misfit;
+    }
+    out.localDependence.note = "Q3 is formed for tests of right/wrong items only.";
+    out.model.note = "-2LL, AIC and BIC are formed for tests of right/wrong items only.";
     return out;
 }
 

@@ -28,4 +28,10 @@ inline constexpr double kHighestMeanSquare = 1.3;
 FitResults ComputeFit(const FitInputs& in, WorkerPool& pool);
 FitResults ComputeFit(const FitInputs& in);
 
+// The item fit of a polytomous or mixed test: the generalized S-X2 of every
+// item, p after the Benjamini-Hochberg correction and the misfit flag (its
+// adjusted p below kMisfitAlpha). Throws std::invalid_argument when the
+// inputs' sizes do not go together.
+FitResults ComputeCategoryFit(const CategoryFitInputs& in);
+
 }  // namespace tarvo::fit

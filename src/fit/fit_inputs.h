@@ -42,4 +42,16 @@ struct FitInputs {
     std::optional<ModelLikelihood> likelihood;
 };
 
+// What the generalized S-X2 of a polytomous or mixed test reads.
+struct CategoryFitInputs {
+    // The items as the run ended, each by its own model.
+    std::span<const ScoredItem> items;
+    // Per item: how many of its parameters the run estimated.
+    std::span<const int> estimatedParameters;
+    // Scores 0 .. categories - 1 and 9 (no response), examinee after
+    // examinee, one per item.
+    std::span<const std::uint8_t> responses;
+    AbilityGrid grid;
+};
+
 }  // namespace tarvo::fit

@@ -18,6 +18,7 @@ struct ItemFit {
     double p = kUndefined;
     double pAdjusted = kUndefined;
     int sx2Groups = 0;  // rest-score groups after collapsing
+    std::string model;  // the item's model in a polytomous run; empty otherwise
     // Mean squares over the examinees with a mixed record.
     double infit = kUndefined, outfit = kUndefined;
     double infitT = kUndefined, outfitT = kUndefined;
@@ -79,6 +80,9 @@ struct FitResults {
     std::size_t sx2LeftOutForMissing = 0;  // examinees left out of S-X2 for a missing response
     std::size_t misfittingItems = 0;
     std::size_t misfittingPersons = 0;
+    // A test of items scored in more than two categories: the generalized
+    // S-X2 alone, no residual statistics, person fit, Q3 or model fit.
+    bool summedScoreOnly = false;
 };
 
 // A sentence for the note of an examinee whose fit is not defined.

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <span>
+#include <vector>
+
+#include "irt/scored_item.h"
 
 namespace tarvo::fit {
 
@@ -28,5 +32,24 @@ struct AbilityGrid {
 void ExpectedProportionsByRestScore(std::span<const double> a, std::span<const double> b,
                                     std::span<const double> c, AbilityGrid grid,
                                     std::span<double> out);
+
+// The same for items of any number of categories (right/wrong items scored
+// 0 or 1 beside items scored 0..m): for every item i, rest score r (the
+// summed score on the other items) and category k, the proportion of the
+// examinees with that rest score the model expects in category k,
+//
+//   E(i, r, k) = sum_q w_q P_ik(q) L_-i(r | q) / sum_q w_q L_-i(r | q),
+//
+// by the same halving. Item i's rows are its rest scores 0 .. the highest
+// score of the other items, categories values each.
+struct RestScoreCategories {
+    std::vector<std::size_t> categories;  // per item
+    std::vector<std::size_t> offset;      // item i's first value; items + 1 entries
+    std::vector<double> values;           // NaN where the rest score has no weight
+
+    std::size_t RestScores(std::size_t item) const;
+};
+RestScoreCategories ExpectedCategoriesByRestScore(std::span<const ScoredItem> items,
+                                                  AbilityGrid grid);
 
 }  // namespace tarvo::fit

@@ -38,4 +38,20 @@ std::vector<Sx2Outcome> SummedScoreFit(std::span<const double> a, std::span<cons
                                        std::span<const double> c, std::span<const int> estimated,
                                        AbilityGrid grid, const TotalScoreCounts& counts);
 
+// The generalized S-X2 of every item of a test whose items are scored in
+// any number of categories (Kang & Chen 2007): per item, rest score and
+// category the observed and the expected counts over the examinees who
+// answered every item (codes 0 .. categories - 1 each; 9 or a code above
+// the item's categories is a missing response), against the items and the
+// ability distribution of the grid. For right/wrong items it is the S-X2
+// above. complete and leftOut receive the examinees counted and left out.
+struct CategoryFitCounts {
+    std::size_t complete = 0;
+    std::size_t leftOut = 0;
+};
+std::vector<Sx2Outcome> CategorySummedScoreFit(std::span<const ScoredItem> items,
+                                               std::span<const int> estimated, AbilityGrid grid,
+                                               std::span<const std::uint8_t> responses,
+                                               CategoryFitCounts& counts);
+
 }  // namespace tarvo::fit

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <span>
 #include <vector>
 
@@ -29,9 +30,22 @@ struct Sx2Table {
     std::span<const double> expected;
 };
 
+// One item's table by rest score r for an item of any number of
+// categories: how many examinees have the rest score, how many of them gave
+// each category (categories values per rest score), and the proportion the
+// model expects in each (NaN counts as none expected).
+struct CategorySx2Table {
+    std::size_t categories = 2;
+    std::span<const double> examinees;
+    std::span<const double> observed;
+    std::span<const double> expected;
+};
+
 // Reused from item to item, so that a run of items allocates once.
 struct Sx2Scratch {
-    std::vector<double> examinees, observed, expected;  // per group
+    std::size_t cells = 2;                   // per group
+    std::vector<double> examinees;           // per group
+    std::vector<double> observed, expected;  // cells per group
 };
 
 // S-X2 of one item from its table (Orlando & Thissen 2000): the groups
@@ -41,5 +55,11 @@ struct Sx2Scratch {
 // groups left, df = groups left minus estimated (the item's parameters the
 // run estimated), p from the chi-square distribution.
 Sx2Outcome Sx2FromTable(const Sx2Table& table, int estimated, Sx2Scratch& scratch);
+
+// The same for an item of K categories (Kang & Chen 2007): the groups are
+// joined by the same rule until every category's expected count is at
+// least 1; Pearson X2 over the K cells of the groups left, df = groups
+// left times (K - 1) minus estimated. For K = 2 it is the table above.
+Sx2Outcome Sx2FromCategoryTable(const CategorySx2Table& table, int estimated, Sx2Scratch& scratch);
 
 }  // namespace tarvo::fit

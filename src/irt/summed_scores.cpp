@@ -18,30 +18,37 @@ void SummedScoreLikelihoods(std::span<const int> categories, std::span<const dou
     if (points == 0) return;
     std::fill(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(points), 1.0);
 
-    // The scores reached so far are 0 .. reached. Each item's new row s is a
-    // sum over the rows s - k of the rows before it, so going from the top
-    // score down lets every row be overwritten in place.
+    // The scores reached so far are 0 .. reached.
     std::size_t reached = 0;
     std::size_t row = 0;  // the item's first row in probabilities
     for (const int m : categories) {
         const std::size_t scores = static_cast<std::size_t>(std::max(m, 1));
-        const double* item = probabilities.data() + row * points;
+        assert((row + scores) * points <= probabilities.size());
+        AddScoredItem(probabilities.subspan(row * points, scores * points), scores, reached, points,
+                      out);
         row += scores;
-        assert(row * points <= probabilities.size());
-        const std::size_t top = reached + scores - 1;
-        for (std::size_t s = top + 1; s-- > 0;) {
-            double* target = out.data() + s * points;
-            const std::size_t firstScore = s > reached ? s - reached : 0;
-            const std::size_t lastScore = std::min(s, scores - 1);
-            for (std::size_t q = 0; q < points; ++q) {
-                double sum = 0;
-                for (std::size_t k = firstScore; k <= lastScore; ++k) {
-                    sum += out[(s - k) * points + q] * item[k * points + q];
-                }
-                target[q] = sum;
+        reached += scores - 1;
+    }
+}
+
+void AddScoredItem(std::span<const double> probabilities, std::size_t scores, std::size_t reached,
+                   std::size_t points, std::span<double> rows) {
+    assert(scores >= 1 && rows.size() >= (reached + scores) * points);
+    const double* item = probabilities.data();
+    // Each new row s is a sum over the rows s - k before it, so going from
+    // the top score down lets every row be overwritten in place.
+    const std::size_t top = reached + scores - 1;
+    for (std::size_t s = top + 1; s-- > 0;) {
+        double* target = rows.data() + s * points;
+        const std::size_t firstScore = s > reached ? s - reached : 0;
+        const std::size_t lastScore = std::min(s, scores - 1);
+        for (std::size_t q = 0; q < points; ++q) {
+            double sum = 0;
+            for (std::size_t k = firstScore; k <= lastScore; ++k) {
+                sum += rows[(s - k) * points + q] * item[k * points + q];
             }
+            target[q] = sum;
         }
-        reached = top;
     }
 }
 

@@ -37,6 +37,14 @@ void SummedScoreLikelihoods(std::span<const double> correct, std::size_t points,
 void AddRightWrongItem(std::span<const double> correct, std::size_t reached, std::size_t points,
                        std::span<double> rows);
 
+// One step of the recursion for any item: rows holds the likelihoods of the
+// scores 0 .. reached of the items added so far, and afterwards those of
+// 0 .. reached + scores - 1 with this item added, in place; probabilities
+// holds the item's scores rows of points values, score 0 first. rows must
+// have room for reached + scores rows.
+void AddScoredItem(std::span<const double> probabilities, std::size_t scores, std::size_t reached,
+                   std::size_t points, std::span<double> rows);
+
 // The highest summed score of items with these category counts.
 std::size_t HighestSummedScore(std::span<const int> categories);
 

@@ -283,10 +283,10 @@ std::string GridText(const RunRequest& request, const EstimationOutcome& outcome
 std::vector<ReportSection> FitOfFinishedRun(const RunRequest& request, RunEnd end,
                                             const RunRecord& record) {
     if (end != RunEnd::Finished || !record.inputs || !record.estimation) return {};
-    // The fit statistics are of right/wrong items.
-    if (IsPolytomous(request)) return {};
     try {
-        const fit::FitResults fit = FitOfRun(request, *record.inputs, *record.estimation);
+        const fit::FitResults fit =
+            IsPolytomous(request) ? FitOfPolytomousRun(request, *record.inputs, *record.estimation)
+                                  : FitOfRun(request, *record.inputs, *record.estimation);
         return FitSections(fit, record.inputs->items, record.inputs->persons,
                            GridText(request, *record.estimation));
     } catch (const std::bad_alloc&) {

@@ -59,7 +59,7 @@ std::string ItemMembers(const fit::ItemFit& item) {
     Json residuals = Json::array();
     for (const double r : item.groupResidual) residuals.push_back(Value(r));
     const bool sx2 = std::isfinite(item.sx2);
-    const Json fit{
+    Json fit{
         {"s_x2", Value(item.sx2)},
         {"df", sx2 ? Json(item.df) : Json(nullptr)},
         {"p", Value(item.p)},
@@ -70,6 +70,7 @@ std::string ItemMembers(const fit::ItemFit& item) {
         {"outfit_t", Value(item.outfitT)},
         {"group_residuals", std::move(residuals)},
     };
+    if (!item.model.empty()) fit["model"] = item.model;
     return "\"fit\":" + Dump(fit) + ",\"fit_note\":" + Dump(Note(item.note));
 }
 
@@ -175,16 +176,27 @@ std::string MisfitWarning(const std::vector<Row>& rows, Key key, Describe descri
            Joined(named) + ". " + words.advice;
 }
 
+constexpr const char* kItemMisfitRule =
+    "S-X2 p below 0.01 after the Benjamini-Hochberg correction over the items; where S-X2 "
+    "is not defined, infit or outfit outside 0.7 to 1.3";
+constexpr const char* kSummedScoreMisfitRule =
+    "S-X2 p below 0.01 after the Benjamini-Hochberg correction over the items";
+
 std::string ItemWarning(const fit::FitResults& fit, const ItemTable& items) {
+    const char* rule = fit.summedScoreOnly
+                           ? " not fit the model (S-X2 p below 0.01 after the Benjamini-Hochberg "
+                             "correction)"
+                           : " not fit the model (S-X2 p below 0.01 after the Benjamini-Hochberg "
+                             "correction, or infit or outfit outside 0.7 to 1.3 where S-X2 is "
+                             "not defined)";
     return MisfitWarning(
         fit.items, MisfitOrder,
         [&](std::size_t i) {
-            return Named("item", i + 1, items.AccNo[i]) + " (" + ItemEvidence(fit.items[i]) + ")";
+            const fit::ItemFit& item = fit.items[i];
+            return Named("item", i + 1, items.AccNo[i]) + " (" +
+                   (item.model.empty() ? "" : item.model + ", ") + ItemEvidence(item) + ")";
         },
-        {"item does", "items do",
-         " not fit the model (S-X2 p below 0.01 after the Benjamini-Hochberg correction, or "
-         "infit or outfit outside 0.7 to 1.3 where S-X2 is not defined)",
-         "the worst",
+        {"item does", "items do", rule, "the worst",
          "Check each one's key and wording, and drop an item that stays misfitting and run "
          "again."});
 }
@@ -221,6 +233,13 @@ std::string PairWarning(const fit::LocalDependence& q3, const ItemTable& items) 
 }
 
 std::string SummaryLine(const fit::FitResults& fit) {
+    if (fit.summedScoreOnly) {
+        return "Fit: " + std::to_string(fit.misfittingItems) + " of " +
+               Plural(fit.items.size(), "item", "items") +
+               " misfitting by S-X2, each item by its own model; S-X2 from " +
+               std::to_string(fit.sx2Examinees) + " complete records (" +
+               std::to_string(fit.sx2LeftOutForMissing) + " with a missing response left out).";
+    }
     return "Fit: " + std::to_string(fit.misfittingItems) + " of " +
            Plural(fit.items.size(), "item", "items") + " misfitting, " +
            std::to_string(fit.misfittingPersons) + " of " +
@@ -250,10 +269,8 @@ std::vector<ReportSection> FitSections(const fit::FitResults& fit, const ItemTab
         {"s_x2_left_out_for_missing", fit.sx2LeftOutForMissing},
         {"misfitting_items", fit.misfittingItems},
         {"misfitting_examinees", fit.misfittingPersons},
-        {"item_misfit_rule",
-         "S-X2 p below 0.01 after the Benjamini-Hochberg correction over the items; where S-X2 "
-         "is not defined, infit or outfit outside 0.7 to 1.3"},
-        {"examinee_misfit_rule", "lz below -1.96"},
+        {"item_misfit_rule", fit.summedScoreOnly ? kSummedScoreMisfitRule : kItemMisfitRule},
+        {"examinee_misfit_rule", fit.summedScoreOnly ? Json(nullptr) : Json("lz below -1.96")},
     });
     rows.summary.push_back(SummaryLine(fit));
     rows.itemMembers.reserve(fit.items.size());
@@ -282,7 +299,7 @@ std::vector<ReportSection> FitSections(const fit::FitResults& fit, const ItemTab
     ReportSection model;
     model.key = "model_fit";
     model.json = Dump(ModelFitJson(fit.model));
-    model.summary.push_back(ModelLine(fit.model));
+    if (!fit.summedScoreOnly) model.summary.push_back(ModelLine(fit.model));
 
     std::vector<ReportSection> sections;
     sections.push_back(std::move(rows));

@@ -11,6 +11,7 @@
 #include "parallel/worker_pool.h"
 #include "report/ability_statistics.h"
 #include "report/response_counts.h"
+#include "run/run_score_table.h"
 
 namespace tarvo {
 
@@ -55,6 +56,20 @@ int ModelParameters(const RunRequest& request, const EstimationOutcome& outcome,
     if (RulesOf(request.marginal.model).commonSlope && anyEstimated) ++parameters;
     if (outcome.population.estimated) parameters += 2;
     return parameters;
+}
+
+// An item of a polytomous run, by the model the run names for it: the GRM
+// and GPCM estimate a slope and every threshold, the PCM its thresholds
+// (the slope is common), the RSM its location (the steps are the scale's);
+// a right/wrong item its model's free parameters.
+int EstimatedByModel(const std::string& name, int categories, const RunRequest& request) {
+    if (const auto polytomous = PolytomousModelNamed(name)) {
+        const PolytomousModelRules& rules = RulesOf(*polytomous);
+        if (rules.sharedSteps) return 1;
+        return categories - 1 + int{rules.slopeFree};
+    }
+    const FreeParameters free = RulesOf(ModelNamed(name).value_or(request.marginal.model)).free;
+    return int{free.a} + int{free.b} + int{free.c};
 }
 
 }  // namespace
@@ -124,6 +139,29 @@ fit::FitResults FitOfRun(const RunRequest& request, const RunInputs& inputs,
     // On the run's threads: the figures do not depend on their number.
     WorkerPool pool(request.threads);
     return fit::ComputeFit(in, pool);
+}
+
+fit::FitResults FitOfPolytomousRun(const RunRequest& request, const RunInputs& inputs,
+                                   const EstimationOutcome& outcome) {
+    const report::ResponseCounts counts = report::CountResponses(inputs.persons);
+    const std::vector<ScoredItem> items = ScoredItemsOfRun(request, inputs.items, outcome);
+    std::vector<int> estimated(items.size(), 0);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const bool held = i < outcome.heldItems.size() && outcome.heldItems[i] != 0;
+        if (held || counts.itemValid[i] == 0 || i >= outcome.itemModels.size()) continue;
+        estimated[i] = EstimatedByModel(outcome.itemModels[i], items[i].categories, request);
+    }
+    const FitGrid grid = MarginalFitGrid(request.marginal, outcome.population);
+    fit::CategoryFitInputs in;
+    in.items = items;
+    in.estimatedParameters = estimated;
+    in.responses = inputs.persons.responses;
+    in.grid = {grid.theta, grid.weight};
+    fit::FitResults fit = fit::ComputeCategoryFit(in);
+    for (std::size_t i = 0; i < fit.items.size() && i < outcome.itemModels.size(); ++i) {
+        fit.items[i].model = outcome.itemModels[i];
+    }
+    return fit;
 }
 
 }  // namespace tarvo

@@ -34,6 +34,11 @@ FitGrid ClassicFitGrid(std::span<const double> theta, std::span<const std::int32
 fit::FitResults FitOfRun(const RunRequest& request, const RunInputs& inputs,
                          const EstimationOutcome& outcome);
 
+// The fit of a finished polytomous or mixed run: the generalized S-X2 of
+// every item by its own model over the EM's grid at the fitted population.
+fit::FitResults FitOfPolytomousRun(const RunRequest& request, const RunInputs& inputs,
+                                   const EstimationOutcome& outcome);
+
 // A finished marginal run's -2LL, parameters, AIC and BIC, counted as
 // FitOfRun counts them.
 fit::ModelFit ModelFitOfRun(const RunRequest& request, const RunInputs& inputs,

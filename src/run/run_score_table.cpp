@@ -14,34 +14,6 @@
 namespace tarvo {
 namespace {
 
-// The run's items as the score table counts them: right/wrong items with
-// a, b and c as the table holds them (the model's fixed values, c = 0 or a
-// common slope, are already there); in a polytomous run the items scored
-// 0..m with their thresholds, by the run's model.
-std::vector<linking::ScoredItem> ScoredItemsOfRun(const RunRequest& request, const ItemTable& items,
-                                                  const EstimationOutcome& outcome) {
-    std::vector<linking::ScoredItem> scored(items.itemCount());
-    const bool cumulative = RulesOf(request.marginal.polytomous).cumulative;
-    for (std::size_t i = 0; i < scored.size(); ++i) {
-        linking::ScoredItem& item = scored[i];
-        item.a = items.a[i];
-        item.b[0] = items.b[i];
-        item.c = items.c[i];
-        if (i >= outcome.categories.size() || outcome.categories[i] <= 2) continue;
-        // Each item by its own model where the run names it (an item-models
-        // file mixes graded and partial-credit items).
-        const auto own = i < outcome.itemModels.size() ? PolytomousModelNamed(outcome.itemModels[i])
-                                                       : std::optional<PolytomousModel>();
-        const bool graded = own ? RulesOf(*own).cumulative : cumulative;
-        item.scoring = graded ? linking::ItemScoring::Graded : linking::ItemScoring::PartialCredit;
-        item.categories = outcome.categories[i];
-        item.c = 0;
-        const std::vector<double>& b = outcome.thresholds[i];
-        std::copy(b.begin(), b.begin() + item.categories - 1, item.b.begin());
-    }
-    return scored;
-}
-
 // The first item whose parameters are not all finite, or nothing.
 std::optional<std::size_t> FirstUnfinished(const std::vector<linking::ScoredItem>& items) {
     for (std::size_t i = 0; i < items.size(); ++i) {
@@ -111,6 +83,30 @@ std::string ScoreTableClash(const RunRequest& request, const RunSettings& settin
         return "ERROR Score table file " + file + " is the report file.";
     }
     return {};
+}
+
+std::vector<ScoredItem> ScoredItemsOfRun(const RunRequest& request, const ItemTable& items,
+                                         const EstimationOutcome& outcome) {
+    std::vector<linking::ScoredItem> scored(items.itemCount());
+    const bool cumulative = RulesOf(request.marginal.polytomous).cumulative;
+    for (std::size_t i = 0; i < scored.size(); ++i) {
+        linking::ScoredItem& item = scored[i];
+        item.a = items.a[i];
+        item.b[0] = items.b[i];
+        item.c = items.c[i];
+        if (i >= outcome.categories.size() || outcome.categories[i] <= 2) continue;
+        // Each item by its own model where the run names it (an item-models
+        // file mixes graded and partial-credit items).
+        const auto own = i < outcome.itemModels.size() ? PolytomousModelNamed(outcome.itemModels[i])
+                                                       : std::optional<PolytomousModel>();
+        const bool graded = own ? RulesOf(*own).cumulative : cumulative;
+        item.scoring = graded ? linking::ItemScoring::Graded : linking::ItemScoring::PartialCredit;
+        item.categories = outcome.categories[i];
+        item.c = 0;
+        const std::vector<double>& b = outcome.thresholds[i];
+        std::copy(b.begin(), b.begin() + item.categories - 1, item.b.begin());
+    }
+    return scored;
 }
 
 }  // namespace tarvo

@@ -2,10 +2,12 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/estimation_outcome.h"
 #include "core/run_request.h"
 #include "core/run_tables.h"
+#include "irt/scored_item.h"
 #include "report/run_report.h"
 
 // The summed-score table of a calibration run, formed from the items the
@@ -16,6 +18,12 @@ namespace tarvo {
 // quadrature moved to the population it estimated (or N(0, 1) when it held
 // it), the request's score population for the classic estimator.
 ScorePopulation ScorePopulationOfRun(const RunRequest& request, const EstimationOutcome& outcome);
+
+// The run's items as the summed score counts them: right/wrong items with
+// a, b and c as the table holds them; in a polytomous run the items scored
+// 0..m with their thresholds, each by its own model.
+std::vector<ScoredItem> ScoredItemsOfRun(const RunRequest& request, const ItemTable& items,
+                                         const EstimationOutcome& outcome);
 
 // The highest raw score of the run's items: their count, or in a
 // polytomous run the sum of their highest scores.

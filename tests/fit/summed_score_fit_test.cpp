@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <cstdint>
+#include <random>
 #include <vector>
 
 #include "fit/chi_square.h"
+#include "fit/compute_fit.h"
 #include "fit_test_data.h"
 #include "irt/item_curve.h"
 #include "irt/summed_scores.h"
@@ -150,6 +154,181 @@ TEST(SummedScoreFit, SingleItemsAndDataWithoutCompleteExamineesSayWhy) {
     out = SummedScoreFit(two, zero, zero, estimated2, {grid.theta, grid.weight},
                          CountTotalScores(codes2, 2));
     EXPECT_EQ(out[1].gap, Sx2Gap::NoCompleteExaminees);
+}
+
+// The generalized S-X2 of items of any number of categories.
+
+ScoredItem Graded(double a, std::vector<double> b) {
+    ScoredItem item;
+    item.scoring = ItemScoring::Graded;
+    item.categories = static_cast<int>(b.size()) + 1;
+    item.a = a;
+    std::copy(b.begin(), b.end(), item.b.begin());
+    return item;
+}
+
+ScoredItem RightWrong(double a, double b, double c) {
+    ScoredItem item;
+    item.a = a;
+    item.b[0] = b;
+    item.c = c;
+    return item;
+}
+
+TEST(CategorySummedScoreFit, TwoCategoriesAreTheRightWrongSx2) {
+    const FitData data = Sim1000x20();
+    std::vector<ScoredItem> items;
+    for (std::size_t i = 0; i < data.Items(); ++i) {
+        items.push_back(RightWrong(data.a[i], data.b[i], data.c[i]));
+    }
+    const AbilityGrid grid{data.gridTheta, data.gridWeight};
+    const std::vector<Sx2Outcome> rightWrong =
+        SummedScoreFit(data.a, data.b, data.c, data.estimated, grid,
+                       CountTotalScores(data.responses, data.Items()));
+    CategoryFitCounts counts;
+    const std::vector<Sx2Outcome> general =
+        CategorySummedScoreFit(items, data.estimated, grid, data.responses, counts);
+    EXPECT_EQ(counts.complete, 1000u);
+    ASSERT_EQ(general.size(), rightWrong.size());
+    for (std::size_t i = 0; i < general.size(); ++i) {
+        ASSERT_EQ(general[i].gap, Sx2Gap::None) << i;
+        EXPECT_EQ(general[i].groups, rightWrong[i].groups) << i;
+        EXPECT_EQ(general[i].df, rightWrong[i].df) << i;
+        EXPECT_NEAR(general[i].statistic, rightWrong[i].statistic, 1e-12 * rightWrong[i].statistic)
+            << i;
+        EXPECT_NEAR(general[i].p, rightWrong[i].p, 1e-12) << i;
+    }
+}
+
+// P(X = k) of a three-category GRM item, written out.
+std::array<double, 3> GradedByHand(double theta, double a, double b1, double b2) {
+    const double atLeast1 = 1 / (1 + std::exp(-1.7 * a * (theta - b1)));
+    const double atLeast2 = 1 / (1 + std::exp(-1.7 * a * (theta - b2)));
+    return {1 - atLeast1, atLeast1 - atLeast2, atLeast2};
+}
+
+TEST(CategorySummedScoreFit, TinyTestByHand) {
+    // Two GRM items scored 0..2 and a right/wrong item.
+    const std::vector<ScoredItem> items{Graded(1.2, {-0.5, 0.7}), Graded(0.8, {-1.0, 0.4}),
+                                        RightWrong(1.0, 0.2, 0.0)};
+    const mml::Quadrature grid = mml::NormalQuadrature(15, 4);
+    const RestScoreCategories expected =
+        ExpectedCategoriesByRestScore(items, {grid.theta, grid.weight});
+    ASSERT_EQ(expected.categories, (std::vector<std::size_t>{3, 3, 2}));
+    // Item 0's rest score, items 1 and 2, runs 0 .. 3: every pair of their
+    // answers, summed over the grid.
+    ASSERT_EQ(expected.RestScores(0), 4u);
+    std::array<std::array<double, 3>, 4> mass{};
+    std::array<double, 4> all{};
+    for (std::size_t q = 0; q < grid.theta.size(); ++q) {
+        const double t = grid.theta[q];
+        const std::array<double, 3> own = GradedByHand(t, 1.2, -0.5, 0.7);
+        const std::array<double, 3> other = GradedByHand(t, 0.8, -1.0, 0.4);
+        const double right = 1 / (1 + std::exp(-1.7 * (t - 0.2)));
+        for (int x1 = 0; x1 < 3; ++x1) {
+            for (int x2 = 0; x2 < 2; ++x2) {
+                const double w = grid.weight[q] * other[x1] * (x2 == 1 ? right : 1 - right);
+                all[x1 + x2] += w;
+                for (int k = 0; k < 3; ++k) mass[x1 + x2][k] += w * own[k];
+            }
+        }
+    }
+    for (std::size_t r = 0; r < 4; ++r) {
+        double total = 0;
+        for (std::size_t k = 0; k < 3; ++k) {
+            const double e = expected.values[expected.offset[0] + r * 3 + k];
+            EXPECT_NEAR(e, mass[r][k] / all[r], 1e-14) << "rest " << r << " category " << k;
+            total += e;
+        }
+        // The expected counts of a group add up to its examinees.
+        EXPECT_NEAR(total, 1, 1e-14) << r;
+    }
+    // The right/wrong item's rest score runs 0 .. 4.
+    EXPECT_EQ(expected.RestScores(2), 5u);
+
+    // A table without joins: X2 over all cells, df = groups x 2 - 3.
+    const std::vector<double> n{40, 50, 30};
+    const std::vector<double> o{20, 15, 5, 10, 25, 15, 3, 9, 18};
+    const std::vector<double> e{0.5, 0.3, 0.2, 0.25, 0.5, 0.25, 0.1, 0.3, 0.6};
+    Sx2Scratch scratch;
+    const Sx2Outcome out = Sx2FromCategoryTable({3, n, o, e}, 3, scratch);
+    double x2 = 0;
+    for (std::size_t cell = 0; cell < o.size(); ++cell) {
+        const double expectedCount = n[cell / 3] * e[cell];
+        x2 += (o[cell] - expectedCount) * (o[cell] - expectedCount) / expectedCount;
+    }
+    ASSERT_EQ(out.gap, Sx2Gap::None);
+    EXPECT_EQ(out.groups, 3);
+    EXPECT_EQ(out.df, 3);
+    EXPECT_NEAR(out.statistic, x2, 1e-12);
+    // A category expected below 1 in the lowest group joins it to the next.
+    const std::vector<double> small{0.5, 0.48, 0.02, 0.25, 0.5, 0.25, 0.1, 0.3, 0.6};
+    EXPECT_EQ(Sx2FromCategoryTable({3, n, o, small}, 3, scratch).groups, 2);
+}
+
+// Scores of a GRM item drawn for the ability; a negative slope scores
+// the item the other way round.
+std::uint8_t DrawGraded(const ScoredItem& item, double theta, double u) {
+    std::array<double, kMostCategories> p{};
+    CategoryProbabilitiesAt(item, theta, p.data());
+    std::uint8_t k = 0;
+    for (double below = p[0]; k + 1 < item.categories && u >= below; below += p[++k]) {
+    }
+    return k;
+}
+
+TEST(CategorySummedScoreFit, GradedItemsFitAndAReversedItemIsFlagged) {
+    std::vector<ScoredItem> items;
+    for (int i = 0; i < 6; ++i) {
+        items.push_back(Graded(0.7 + 0.15 * i, {-1.2 + 0.1 * i, -0.1 * i, 1.0 + 0.1 * i}));
+    }
+    // Item 5 answers as if its slope had the other sign.
+    ScoredItem reversed = items[5];
+    reversed.a = -reversed.a;
+    std::swap(reversed.b[0], reversed.b[2]);
+    std::mt19937 random(22);
+    std::normal_distribution<double> ability;
+    std::uniform_real_distribution<double> uniform;
+    const std::size_t persons = 1500;
+    std::vector<std::uint8_t> codes;
+    for (std::size_t j = 0; j < persons; ++j) {
+        const double theta = ability(random);
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            codes.push_back(DrawGraded(i == 5 ? reversed : items[i], theta, uniform(random)));
+        }
+    }
+    // The generating items, held: every group left is a degree of freedom.
+    const std::vector<int> held(items.size(), 0);
+    const mml::Quadrature grid = mml::NormalQuadrature(41, 5);
+    CategoryFitInputs in;
+    in.items = items;
+    in.estimatedParameters = held;
+    in.responses = codes;
+    in.grid = {grid.theta, grid.weight};
+    const FitResults fit = ComputeCategoryFit(in);
+    EXPECT_TRUE(fit.summedScoreOnly);
+    EXPECT_EQ(fit.sx2Examinees, persons);
+    EXPECT_TRUE(fit.items[5].misfit);
+    EXPECT_LT(fit.items[5].pAdjusted, 1e-6);
+    // The other items misfit only through the reversed one in their rest
+    // score; without it they fit, X2 near its df on average.
+    std::vector<ScoredItem> fitting(items.begin(), items.begin() + 5);
+    std::vector<std::uint8_t> fittingCodes;
+    for (std::size_t j = 0; j < persons; ++j) {
+        fittingCodes.insert(fittingCodes.end(), codes.begin() + j * 6, codes.begin() + j * 6 + 5);
+    }
+    in.items = fitting;
+    in.estimatedParameters = std::span<const int>(held).first(5);
+    in.responses = fittingCodes;
+    const FitResults good = ComputeCategoryFit(in);
+    double x2 = 0, df = 0;
+    for (const ItemFit& item : good.items) {
+        EXPECT_FALSE(item.misfit);
+        x2 += item.sx2;
+        df += item.df;
+    }
+    EXPECT_GT(x2 / df, 0.7);
+    EXPECT_LT(x2 / df, 1.4);
 }
 
 }  // namespace

@@ -118,6 +118,23 @@ TEST(PolytomousReport, MixedRunJudgesEveryItemByItsOwnModel) {
         }
         EXPECT_EQ(item.flags, 0u) << i + 1;
     }
+    // Every item has its S-X2 by its own model, on the generating models'
+    // data without a misfit.
+    const ReportSection* fit = SectionOf(mixed, "fit");
+    ASSERT_NE(fit, nullptr);
+    ASSERT_EQ(fit->itemMembers.size(), 40u);
+    EXPECT_EQ(nlohmann::json::parse(fit->json).at("misfitting_items").get<int>(), 0);
+    for (std::size_t i = 0; i < 40; ++i) {
+        const nlohmann::json members = nlohmann::json::parse("{" + fit->itemMembers[i] + "}");
+        const nlohmann::json& item = members.at("fit");
+        EXPECT_EQ(item.at("model"), i < 30 ? "3pl" : "grm") << i + 1;
+        EXPECT_GT(item.at("s_x2").get<double>(), 0) << i + 1;
+        EXPECT_GT(item.at("df").get<int>(), 0) << i + 1;
+        EXPECT_GE(item.at("p_adjusted").get<double>(), item.at("p").get<double>()) << i + 1;
+    }
+    EXPECT_NE(summary.find("0 of 40 items misfitting by S-X2"), std::string::npos) << summary;
+    EXPECT_NE(SectionOf(mixed, "local_dependence")->json.find("right/wrong items only"),
+              std::string::npos);
     EXPECT_FALSE(Mentions(mixed, "discriminate negatively")) << summary;
     EXPECT_FALSE(Mentions(mixed, "at a bound")) << summary;
     // An examinee's raw score is the summed score, up to the most of the

@@ -6,6 +6,7 @@
 #include "irt/category_curves.h"
 #include "irt/item_curve.h"
 #include "irt/rating_scale_curves.h"
+#include "irt/scored_item.h"
 
 namespace tarvo::poly {
 
@@ -112,19 +113,18 @@ bool KeepInRange(Item& item, double lowestC) {
 
 void CategoryProbabilities(const Item& item, double theta, std::span<double> p) {
     switch (item.form) {
-        case ItemForm::Binary: {
-            const Curve curve = CurveAt(theta, item.a, item.b[0], item.c);
-            p[0] = curve.q;
-            p[1] = curve.p;
+        case ItemForm::Binary:
+            ItemCategoryProbabilities(ItemScoring::RightWrong, theta, item.a, item.B(), item.c, p);
             return;
-        }
         case ItemForm::Graded:
-            GrmProbabilities(theta, item.a, item.B(), p);
+            ItemCategoryProbabilities(ItemScoring::Graded, theta, item.a, item.B(), item.c, p);
             return;
         case ItemForm::Partial:
-            GpcmProbabilities(theta, item.a, item.B(), p);
+            ItemCategoryProbabilities(ItemScoring::PartialCredit, theta, item.a, item.B(), item.c,
+                                      p);
             return;
         case ItemForm::Rated: {
+            // By the scale's steps, as the estimator moves them.
             std::array<double, kMostThresholds> steps{};
             StepsOf(item, steps);
             RsmProbabilities(theta, item.a, LocationOf(item),

@@ -1,10 +1,8 @@
 #include "linking/tables/scored_items.h"
 
 #include <cmath>
-#include <span>
 
 #include "core/model_constants.h"
-#include "irt/category_curves.h"
 #include "irt/item_curve.h"
 #include "irt/item_information.h"
 
@@ -16,10 +14,6 @@ namespace {
 double LogisticSlope(double z) {
     const double e = std::exp(-std::fabs(z));
     return e / ((1 + e) * (1 + e));
-}
-
-std::span<const double> Thresholds(const ScoredItem& item) {
-    return std::span<const double>(item.b).first(static_cast<std::size_t>(item.categories - 1));
 }
 
 }  // namespace
@@ -38,28 +32,6 @@ int HighestScore(const std::vector<ScoredItem>& items) {
     int highest = 0;
     for (const ScoredItem& item : items) highest += item.categories > 1 ? item.categories - 1 : 0;
     return highest;
-}
-
-void CategoryProbabilitiesAt(const ScoredItem& item, double theta, double* p) {
-    if (item.categories <= 1) {
-        p[0] = 1;
-        return;
-    }
-    const std::span<double> out(p, static_cast<std::size_t>(item.categories));
-    switch (item.scoring) {
-        case ItemScoring::RightWrong: {
-            const Curve curve = CurveAt(theta, item.a, item.b[0], item.c);
-            p[0] = curve.q;
-            p[1] = curve.p;
-            return;
-        }
-        case ItemScoring::Graded:
-            GrmProbabilities(theta, item.a, Thresholds(item), out);
-            return;
-        case ItemScoring::PartialCredit:
-            GpcmProbabilities(theta, item.a, Thresholds(item), out);
-            return;
-    }
 }
 
 void CategoryCurvesAt(const ScoredItem& item, double theta, CategoryCurves& out) {
