@@ -256,8 +256,8 @@ std::string PlotsListEntry(const PlottedItem& item) {
 std::string PlotsListTitle(const ResultsData& data) {
     const bool ownModels = std::any_of(data.items.begin(), data.items.end(),
                                        [](const PlottedItem& item) { return !item.model.empty(); });
-    if (ownModels || data.report.model.empty()) return "Items";
-    return "Items (" + ModelCaption(data.report.model) + ")";
+    if (ownModels || data.Report().model.empty()) return "Items";
+    return "Items (" + ModelCaption(data.Report().model) + ")";
 }
 
 std::string ScoreTablePopulation(const ResultsData& data) {
