@@ -102,10 +102,14 @@ endfunction()
 # the precompiled header and the others reuse it. Parsing them was half of
 # a small file's compile time, in each of the three builds of scripts/test.
 # Only static libraries built with the common options take part (the
-# vector kernels, the classic arithmetic and the programs have options of
-# their own); where the header did not fit, -Winvalid-pch (an error under
+# vector kernels, the classic arithmetic, the programs and the fuzz build's
+# readers have options of their own); where the header did not fit, -Winvalid-pch (an error under
 # TARVO_WERROR) would say so instead of compiling without it.
 function(tarvo_engine_headers)
+    # The fuzz build gives the readers' libraries options of their own.
+    if(TARVO_FUZZ)
+        return()
+    endif()
     set(owner tarvo_engine_headers)
     if(NOT TARGET ${owner})
         set(source ${PROJECT_BINARY_DIR}/src/${owner}.cpp)

@@ -3,7 +3,7 @@
 // has the unit.
 #include "estimation/kernels/fast_kernel_types.h"
 
-#ifdef TARVO_X86_KERNELS
+#if defined(TARVO_X86_KERNELS) && !defined(TARVO_WITHOUT_AVX512)
 #define TARVO_KERNEL_NAMESPACE kernels_avx512
 #include "estimation/kernels/fast_kernels_body.h"
 #endif
@@ -11,7 +11,7 @@
 namespace tarvo {
 
 const FastKernels* Avx512Kernels() {
-#ifdef TARVO_X86_KERNELS
+#if defined(TARVO_X86_KERNELS) && !defined(TARVO_WITHOUT_AVX512)
     static constexpr FastKernels kKernels{"avx512",
                                           kernels_avx512::ThetaPass,
                                           kernels_avx512::ItemPassA,

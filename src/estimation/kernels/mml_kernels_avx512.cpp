@@ -2,7 +2,7 @@
 // options (see CMakeLists.txt) and used only when the processor has the unit.
 #include "estimation/kernels/mml_kernel_types.h"
 
-#ifdef TARVO_X86_KERNELS
+#if defined(TARVO_X86_KERNELS) && !defined(TARVO_WITHOUT_AVX512)
 #define TARVO_KERNEL_NAMESPACE mml_kernels_avx512
 #include "estimation/kernels/mml_kernels_body.h"
 #endif
@@ -10,7 +10,7 @@
 namespace tarvo {
 
 const MarginalKernels* Avx512MarginalKernels() {
-#ifdef TARVO_X86_KERNELS
+#if defined(TARVO_X86_KERNELS) && !defined(TARVO_WITHOUT_AVX512)
     static constexpr MarginalKernels kKernels{"avx512",
                                               mml_kernels_avx512::Posterior,
                                               mml_kernels_avx512::Posteriors,
