@@ -51,6 +51,16 @@ bool IsPlantedLink(const std::string& name, const struct stat& link) {
     return IsAnotherUsersInSharedFolder(FolderOf(name), link);
 }
 
+constexpr const char* kOthersFile = "a file of another user's in a shared folder is not replaced";
+
+// Whether the opened file, found by the resolved path of name, is another
+// user's in a shared folder (a link of one's own may lead into one).
+bool ResolvesToAnotherUsersFile(const std::string& name, const struct stat& opened) {
+    std::error_code resolveError;
+    const std::filesystem::path resolved = std::filesystem::canonical(name, resolveError);
+    return !resolveError && IsAnotherUsersInSharedFolder(resolved.parent_path().string(), opened);
+}
+
 OpenedResultFile Refused(int descriptor, std::string failure) {
     ::close(descriptor);
     return {-1, std::move(failure)};
@@ -69,8 +79,6 @@ OpenedResultFile OpenReportFileForWriting(
     }
     // Looked at before the open too, which the kernel may refuse for it
     // with a reason that says less.
-    constexpr const char* kOthersFile =
-        "a file of another user's in a shared folder is not replaced";
     if (!isLink && ::lstat(name.c_str(), &entry) == 0 &&
         IsAnotherUsersInSharedFolder(FolderOf(name), entry)) {
         return {-1, Failure(name, kOthersFile)};
@@ -88,11 +96,8 @@ OpenedResultFile OpenReportFileForWriting(
     if (::fstat(descriptor, &info) != 0)
         return Refused(descriptor, Failure(name, SystemReason(errno)));
     if (!S_ISREG(info.st_mode)) return Refused(descriptor, Failure(name, "not a regular file"));
-    std::error_code resolveError;
-    const std::filesystem::path resolved = std::filesystem::canonical(name, resolveError);
-    if (!resolveError && IsAnotherUsersInSharedFolder(resolved.parent_path().string(), info)) {
+    if (ResolvesToAnotherUsersFile(name, info))
         return Refused(descriptor, Failure(name, kOthersFile));
-    }
     for (const auto& [other, what] : notThese) {
         struct stat otherInfo {};
         if (other.empty() || other.find('\0') != std::string::npos ||
@@ -135,8 +140,6 @@ OpenedResultFile OpenResultFileForWriting(const std::string& name) {
         return {-1, Failure(name, "a link of another user's in a shared folder is not followed")};
     }
     // Another user's file or pipe in a shared folder would take the result.
-    constexpr const char* kOthersFile =
-        "a file of another user's in a shared folder is not replaced";
     if (exists && !isLink && IsAnotherUsersInSharedFolder(FolderOf(name), entry)) {
         return {-1, Failure(name, kOthersFile)};
     }
@@ -155,13 +158,8 @@ OpenedResultFile OpenResultFileForWriting(const std::string& name) {
     if (::fstat(descriptor, &info) != 0) {
         return Refused(descriptor, Failure(name, SystemReason(errno)));
     }
-    // A link of one's own may still lead into a shared folder.
-    if (isLink) {
-        std::error_code resolveError;
-        const std::filesystem::path resolved = std::filesystem::canonical(name, resolveError);
-        if (!resolveError && IsAnotherUsersInSharedFolder(resolved.parent_path().string(), info)) {
-            return Refused(descriptor, Failure(name, kOthersFile));
-        }
+    if (isLink && ResolvesToAnotherUsersFile(name, info)) {
+        return Refused(descriptor, Failure(name, kOthersFile));
     }
     const bool lockable = S_ISREG(info.st_mode) || S_ISFIFO(info.st_mode);
     if (lockable && ::flock(descriptor, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
