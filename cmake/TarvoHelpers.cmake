@@ -93,6 +93,11 @@ endfunction()
 function(tarvo_engine_warnings)
     foreach(target IN LISTS ARGN)
         target_compile_options(${target} PRIVATE -Wshadow -Wconversion)
+        # Clang's -Wconversion also flags every int used as a size, which
+        # GCC's leaves to -Wsign-conversion.
+        if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+            target_compile_options(${target} PRIVATE -Wno-sign-conversion)
+        endif()
     endforeach()
 endfunction()
 

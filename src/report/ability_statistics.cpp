@@ -17,14 +17,13 @@ constexpr double kUndefined = std::numeric_limits<double>::quiet_NaN();
 
 double EmpiricalReliability(std::span<const double> theta, std::span<const double> seetheta,
                             const std::vector<bool>& use) {
-    double n = 0, sum = 0, sumSquares = 0, sumErrorSquares = 0;
+    double n = 0, sum = 0, sumErrorSquares = 0;
     for (std::size_t j = 0; j < theta.size(); ++j) {
         if (!use[j] || !std::isfinite(theta[j]) || !std::isfinite(seetheta[j]) || seetheta[j] < 0) {
             continue;
         }
         n += 1;
         sum += theta[j];
-        sumSquares += theta[j] * theta[j];
         sumErrorSquares += seetheta[j] * seetheta[j];
     }
     if (n < 2) return kUndefined;

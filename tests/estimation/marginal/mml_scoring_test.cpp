@@ -64,7 +64,10 @@ TEST(MarginalScoring, EapIsThePosteriorMeanAndMapItsMode) {
 
     // The mode under the standard normal and under a population of another
     // mean and SD (the prior's slope is -(theta - mean) / SD^2).
-    for (const auto& [populationMean, populationSd] : {std::pair{0.0, 1.0}, std::pair{0.4, 1.6}}) {
+    for (const auto& population : {std::pair{0.0, 1.0}, std::pair{0.4, 1.6}}) {
+        // Named copies: the lambda below may not capture a structured binding
+        // in clang 14.
+        const double populationMean = population.first, populationSd = population.second;
         SCOPED_TRACE(populationSd);
         ScoreMap(posteriors, items.Spans(), q, populationMean, populationSd, pool,
                  {theta, se, valid});
