@@ -30,6 +30,12 @@ std::string RowsLine(const RunReport& report) {
 
 }  // namespace
 
+bool OnlyScored(const RunReport& report) {
+    return report.method == "mml" && !report.population.estimated && !report.itemRows.empty() &&
+           std::all_of(report.itemRows.begin(), report.itemRows.end(),
+                       [](const ItemReport& item) { return item.held; });
+}
+
 std::string EndingLine(const RunReport& report) {
     const bool cycles = report.loop.step == LoopStep::EmCycle;
     const char* pass = cycles ? "EM cycle" : "pass";
@@ -53,6 +59,9 @@ std::string EndingLine(const RunReport& report) {
             return "Stopped by the user.";
         case RunEnd::Finished:
             break;
+    }
+    if (OnlyScored(report)) {
+        return "Scored: " + RowsLine(report) + ", every item held at the item file's values.";
     }
     switch (loop.end) {
         case LoopEnd::Settled:
@@ -81,11 +90,15 @@ std::string SummaryText(const RunReport& report) {
         const std::string binary =
             report.binaryModel.empty() ? "" : ", right/wrong items " + report.binaryModel;
         text += "Marginal (" + report.model + binary + "): log-likelihood " +
-                Fixed3(report.logLikelihood) + "; priors: ";
-        std::string priors;
-        for (const std::string& prior : report.priors)
-            priors += (priors.empty() ? "" : "; ") + prior;
-        text += (priors.empty() ? std::string("none") : priors) + ".\n";
+                Fixed3(report.logLikelihood);
+        if (OnlyScored(report)) {
+            text += ".\n";
+        } else {
+            std::string priors;
+            for (const std::string& prior : report.priors)
+                priors += (priors.empty() ? "" : "; ") + prior;
+            text += "; priors: " + (priors.empty() ? std::string("none") : priors) + ".\n";
+        }
         if (report.population.estimated) text += PopulationLine(report.population) + "\n";
     }
     // Beside items scored 0..m, KR-20 is over the right/wrong items alone.

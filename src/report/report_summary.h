@@ -19,6 +19,11 @@ std::string SummaryText(const RunReport& report);
 // (MSError change 4.1e-11)."
 std::string EndingLine(const RunReport& report);
 
+// A marginal run that held every item at the item file's values and did
+// not estimate the population: its EM cycles estimated nothing and no
+// prior acted, so neither is worth a sentence.
+bool OnlyScored(const RunReport& report);
+
 // "Population: mean 0.123 (SE 0.045), SD 1.050 (SE 0.040)."
 std::string PopulationLine(const PopulationEstimate& population);
 

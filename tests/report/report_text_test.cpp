@@ -60,6 +60,30 @@ TEST(Summary, SaysHowTheJointLoopEnded) {
     EXPECT_EQ(SummaryText(check), "Ended at a check: nothing was estimated.\n");
 }
 
+// A marginal run that held every item only scored: no cycles, no priors
+// to speak of; with the population estimated the cycles did estimate.
+TEST(Summary, AScoringOnlyRunSaysItScored) {
+    RunReport report = JointReport(LoopEnd::Settled, 2, 0);
+    report.method = "mml";
+    report.model = "grm";
+    report.loop.step = LoopStep::EmCycle;
+    report.priors = {"a: log-normal"};
+    report.logLikelihood = -9940.285;
+    report.itemRows.resize(3);
+    for (ItemReport& item : report.itemRows) item.held = true;
+    EXPECT_EQ(EndingLine(report),
+              "Scored: 1000 examinees, 45 items, every item held at the item file's values.");
+    EXPECT_EQ(Lines(SummaryText(report)).at(1), "Marginal (grm): log-likelihood -9940.285.");
+
+    report.population.estimated = true;
+    EXPECT_EQ(EndingLine(report), "Settled after 2 EM cycles (largest change 0.0e+00).");
+    report.population.estimated = false;
+    report.itemRows[1].held = false;
+    EXPECT_EQ(EndingLine(report), "Settled after 2 EM cycles (largest change 0.0e+00).");
+    EXPECT_EQ(Lines(SummaryText(report)).at(1),
+              "Marginal (grm): log-likelihood -9940.285; priors: a: log-normal.");
+}
+
 // A count of one takes its words in the singular.
 TEST(Summary, CountsOfOneAreSingular) {
     EXPECT_EQ(EndingLine(JointReport(LoopEnd::Settled, 1, 4.1e-11)),

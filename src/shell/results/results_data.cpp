@@ -11,6 +11,7 @@
 #include "output/polytomous_rows.h"
 #include "output/result_rows.h"
 #include "report/plural.h"
+#include "report/report_summary.h"
 #include "shell/results/fit_tables.h"
 
 namespace tarvo::results {
@@ -344,8 +345,9 @@ std::vector<std::string> SummarySentences(const ResultsData& data) {
                             Number(p.seMean, "%.3f") + "), SD " + Number(p.sd, "%.3f") +
                             " (standard error " + Number(p.seSd, "%.3f") + ").");
     }
-    // A run without items or examinees settles at once; that says nothing.
-    if (report.end != RunEnd::NothingToEstimate) {
+    // A run without items or examinees settles at once, and a run that only
+    // scored ran cycles that estimated nothing; neither says anything.
+    if (report.end != RunEnd::NothingToEstimate && !report::OnlyScored(report)) {
         if (const std::string loop = LoopSentence(report.loop, marginal); !loop.empty()) {
             sentences.push_back(loop);
         }

@@ -322,6 +322,7 @@ TEST_F(MethodRunsTest, AScoringOnlyRunFromTheDialogHoldsEveryItem) {
               -1)
         << summary.toStdString();
     EXPECT_EQ(summary.indexOf(QStringLiteral("were estimated")), -1) << summary.toStdString();
+    EXPECT_EQ(summary.indexOf(QStringLiteral("EM cycles")), -1) << summary.toStdString();
     EXPECT_EQ(viewer.Open().back()->Plots()->ItemList()->item(35)->text().left(27),
               QStringLiteral("Item 36 (GRM, 4 categories)"));
 }
