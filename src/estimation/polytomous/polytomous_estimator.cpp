@@ -106,6 +106,14 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
         if (items[i].form != poly::ItemForm::Binary)
             poly::StartPolytomous(counts[i], sign, items[i]);
     }
+    // The item file is a result file: an item's AccNo is its AccNo cell, not
+    // the columns an item ID takes in a fixed-column file (which cut the
+    // CSV line: "   1,,3pl").
+    if (settings_.fixItems && held_.items.size() == itemCount) {
+        for (std::size_t i = 0; i < itemCount; ++i) {
+            table.AccNo[i] = held_.items[i] ? held_.items[i]->accNo : std::string();
+        }
+    }
     // Held items keep the item file's values, categories included.
     std::vector<char> held(itemCount, 0);
     for (std::size_t i = 0; settings_.fixItems && i < held_.items.size() && i < itemCount; ++i) {

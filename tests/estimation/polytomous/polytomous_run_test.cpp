@@ -453,6 +453,35 @@ TEST(PolytomousRun, ResultFileReadBackHoldsItsItemsAndGivesTheSameAbilities) {
         EXPECT_EQ(rows[1][4], ItemRows(first)[1][4]) << "held at the file's a";
     }
 
+    // The item IDs are the file's AccNo cells, wherever a fixed-column file
+    // would have them.
+    std::ifstream in(first, std::ios::binary);
+    std::string named;
+    int n = 0;
+    for (std::string line; std::getline(in, line);) {
+        const std::size_t comma = line.find(',');
+        if (n > 0 && n <= 6) {
+            line = line.substr(0, comma + 1) + "Q" + std::to_string(n) +
+                   line.substr(line.find(',', comma + 1));
+        }
+        named += line + "\n";
+        ++n;
+    }
+    std::ofstream(dir.File("named.csv"), std::ios::binary) << named;
+    Options ids = Layout(DataFile("verbagg3.dat"), 6, dir.File("ids.csv"));
+    ids.insert(ids.end(), {{"item-models", models},
+                           {"item-file", dir.File("named.csv")},
+                           {"scoring-only", "yes"},
+                           {"item-id-start", "1"},
+                           {"item-id-length", "8"}});
+    ASSERT_EQ(RunWith(ids).end, RunEnd::Finished);
+    const auto idRows = ItemRows(dir.File("ids.csv"));
+    ASSERT_EQ(idRows.size(), 7u);
+    for (int i = 1; i <= 6; ++i) {
+        EXPECT_NE(idRows[i][1].find("Q" + std::to_string(i)), std::string::npos) << idRows[i][1];
+        EXPECT_EQ(idRows[i][2], ItemRows(first)[i][2]) << "the model stays in its own cell";
+    }
+
     Options other = Layout(DataFile("verbagg3.dat"), 6, dir.File("other.csv"));
     const std::string graded = dir.File("graded.txt");
     WriteLines(graded, {"grm", "grm", "rsm", "rsm", "pcm", "gpcm"});

@@ -40,7 +40,7 @@ std::optional<double> NumberOf(std::string_view cell) {
 
 // The columns the rows are read by.
 struct Columns {
-    int seq = -1, model = -1, categories = -1, a = -1, c = -1;
+    int seq = -1, accNo = -1, model = -1, categories = -1, a = -1, c = -1;
     std::array<int, kMostCategories - 1> b{-1, -1, -1, -1, -1, -1, -1, -1};
 };
 
@@ -50,6 +50,7 @@ Columns ColumnsOf(const std::vector<std::string_view>& header) {
         const std::string_view name = header[k];
         const int at = static_cast<int>(k);
         if (name == "SeqItem") columns.seq = at;
+        if (name == "AccNo") columns.accNo = at;
         if (name == "Model") columns.model = at;
         if (name == "Categories") columns.categories = at;
         if (name == "a") columns.a = at;
@@ -74,6 +75,7 @@ std::string ParseRow(const std::vector<std::string_view>& cells, const Columns& 
         return "its SeqItem is not an item of the test (1 to " + std::to_string(itemCount) + ")";
     }
     item = static_cast<std::size_t>(*seq) - 1;
+    row.accNo = std::string(cell(columns.accNo));
     row.model = std::string(cell(columns.model));
     const auto categories = NumberOf(cell(columns.categories));
     if (!categories || *categories < 2 || *categories > kMostCategories) {

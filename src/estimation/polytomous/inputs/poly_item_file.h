@@ -19,6 +19,7 @@ namespace tarvo::poly {
 struct HeldItemRow {
     std::size_t line = 0;  // in the file, from 1
     std::string text;      // the row as written, for messages
+    std::string accNo;     // its AccNo cell, trimmed
     std::string model;
     int categories = 0;
     double a = 0, c = 0;
