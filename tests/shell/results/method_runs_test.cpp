@@ -240,7 +240,12 @@ TEST_F(MethodRunsTest, AMixedTestChosenInTheOptionsDialogWritesTheGoldenResult) 
     EXPECT_EQ(items.rows[30][static_cast<std::size_t>(b3)].text, "2.124");
     EXPECT_EQ(items.rows[30][static_cast<std::size_t>(items.Column("a"))].text, "0.954");
     EXPECT_EQ(window->PersonModel()->rowCount(), 400);
-    EXPECT_LT(items.Column("S-X2"), 0);
+    // Every item's S-X2, each by its own model, beside the run's statistics.
+    const int sx2 = items.Column("S-X2");
+    ASSERT_GE(sx2, 0);
+    EXPECT_FALSE(items.rows[0][static_cast<std::size_t>(sx2)].text.empty());
+    EXPECT_FALSE(items.rows[30][static_cast<std::size_t>(sx2)].text.empty());
+    EXPECT_EQ(items.columns.back(), "Flags");
 
     // Its plots: the category curves, the expected score with the groups'
     // mean scores, and information of either kind.

@@ -343,8 +343,10 @@ TEST(ResultTable, PolytomousItemsComeFromTheRunsOwnRows) {
     rightWrong.thresholds = {0.25};
     rightWrong.c = 0.2;
     rightWrong.pValue = 0.6;
+    rightWrong.flags = kItemMisfit;
     report.itemRows = {scored, rightWrong};
     const ResultTable table = BuildItemTable(PrintedTable{}, report);
+    EXPECT_EQ(table.Column("S-X2"), -1) << "no fit section, no fit columns";
     ASSERT_EQ(table.rows.size(), 2u);
     auto cell = [&](std::size_t row, const char* column) -> const TableCell& {
         return table.rows[row][static_cast<std::size_t>(table.Column(column))];
@@ -363,6 +365,23 @@ TEST(ResultTable, PolytomousItemsComeFromTheRunsOwnRows) {
     EXPECT_EQ(cell(1, "b2").text, "");
     EXPECT_EQ(cell(1, "c").text, "0.200");
     EXPECT_FALSE(table.numeric[static_cast<std::size_t>(table.Column("Model"))]);
+
+    // With the fit: every item's S-X2, the misfitting item's adjusted p
+    // flagged; no mean squares, which such runs do not form.
+    const std::vector<ItemFitValues> fit = {{12.5, 9, 0.19, 0.38, NAN, NAN, {}, ""},
+                                            {40.25, 8, 5e-6, 1e-4, NAN, NAN, {}, ""}};
+    const ResultTable withFit = BuildItemTable(PrintedTable{}, report, fit);
+    auto fitCell = [&](std::size_t row, const char* column) -> const TableCell& {
+        return withFit.rows[row][static_cast<std::size_t>(withFit.Column(column))];
+    };
+    EXPECT_EQ(fitCell(0, "S-X2").text, "12.50");
+    EXPECT_EQ(fitCell(0, "df").text, "9");
+    EXPECT_FALSE(fitCell(0, "adj. p").flagged);
+    EXPECT_EQ(fitCell(1, "S-X2").text, "40.25");
+    EXPECT_TRUE(fitCell(1, "adj. p").flagged);
+    EXPECT_EQ(withFit.Column("infit"), -1);
+    EXPECT_EQ(withFit.columns.back(), "Flags");
+    EXPECT_EQ(fitCell(0, "b2").text, "0.500") << "the columns before the fit keep their places";
 }
 
 // The window forms its tables from the run's report, never from the file:
