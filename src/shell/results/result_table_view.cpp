@@ -31,7 +31,7 @@ ResultTableView::ResultTableView(QString proposedCsv, DesktopServices& desktop, 
 
 void ResultTableView::CopySelection() const {
     if (model() == nullptr) return;
-    const QString text = SelectionAsTabSeparated(*model(), selectionModel()->selectedIndexes());
+    const QString text = SelectionAsTabSeparated(*model(), selectionModel()->selection());
     if (!text.isEmpty()) QApplication::clipboard()->setText(text);
 }
 
@@ -40,7 +40,7 @@ void ResultTableView::ExportAsCsv() {
     QString path = prompt_(this, proposedCsv_);
     if (path.isEmpty()) return;
     if (!path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive)) path += QStringLiteral(".csv");
-    const QString failure = WriteTextFile(path, TableAsCsv(*model()));
+    const QString failure = WriteTableAsCsv(path, *model());
     if (!failure.isEmpty()) desktop_.ShowMessage(failure.toStdString());
 }
 

@@ -3,8 +3,9 @@
 #include <QAbstractItemModel>
 #include <QDir>
 #include <QSaveFile>
-#include <QStringList>
-#include <set>
+#include <algorithm>
+#include <utility>
+#include <vector>
 
 namespace tarvo::shell {
 namespace {
@@ -35,31 +36,67 @@ QString ForCsv(QString text) {
 
 }  // namespace
 
-QString SelectionAsTabSeparated(const QAbstractItemModel& model, const QModelIndexList& selected) {
-    std::set<int> rows, columns;
-    std::set<std::pair<int, int>> cells;
-    for (const QModelIndex& index : selected) {
-        rows.insert(index.row());
-        columns.insert(index.column());
-        cells.emplace(index.row(), index.column());
+QString SelectionAsTabSeparated(const QAbstractItemModel& model, const QItemSelection& selection) {
+    // The rows as merged spans, the columns one by one (a table has few).
+    std::vector<std::pair<int, int>> spans;
+    std::vector<int> columns;
+    for (const QItemSelectionRange& range : selection) {
+        if (!range.isValid() || range.isEmpty()) continue;
+        spans.emplace_back(range.top(), range.bottom());
+        for (int column = range.left(); column <= range.right(); ++column)
+            columns.push_back(column);
     }
-    if (cells.empty()) return {};
-    QStringList lines;
-    QStringList header;
-    for (int column : columns) header << ForTabSeparated(HeaderText(model, column));
-    lines << header.join(QLatin1Char('\t'));
-    for (int row : rows) {
-        QStringList line;
-        for (int column : columns) {
-            line << (cells.count({row, column}) != 0 ? ForTabSeparated(CellText(model, row, column))
-                                                     : QString());
+    if (spans.empty()) return {};
+    std::sort(columns.begin(), columns.end());
+    columns.erase(std::unique(columns.begin(), columns.end()), columns.end());
+    std::sort(spans.begin(), spans.end());
+    std::vector<std::pair<int, int>> rows;
+    for (const auto& span : spans) {
+        if (!rows.empty() && span.first <= rows.back().second + 1) {
+            rows.back().second = std::max(rows.back().second, span.second);
+        } else {
+            rows.push_back(span);
         }
-        lines << line.join(QLatin1Char('\t'));
     }
-    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+    const auto selected = [&](int row, int column) {
+        for (const QItemSelectionRange& range : selection) {
+            if (row >= range.top() && row <= range.bottom() && column >= range.left() &&
+                column <= range.right()) {
+                return true;
+            }
+        }
+        return false;
+    };
+    QString text;
+    for (std::size_t k = 0; k < columns.size(); ++k) {
+        if (k > 0) text += QLatin1Char('\t');
+        text += ForTabSeparated(HeaderText(model, columns[k]));
+    }
+    text += QLatin1Char('\n');
+    for (const auto& [first, last] : rows) {
+        for (int row = first; row <= last; ++row) {
+            for (std::size_t k = 0; k < columns.size(); ++k) {
+                if (k > 0) text += QLatin1Char('\t');
+                if (selected(row, columns[k])) {
+                    text += ForTabSeparated(CellText(model, row, columns[k]));
+                }
+            }
+            text += QLatin1Char('\n');
+        }
+    }
+    return text;
 }
 
-QString TableAsCsv(const QAbstractItemModel& model) {
+QString SelectionAsTabSeparated(const QAbstractItemModel& model, const QModelIndexList& selected) {
+    QItemSelection selection;
+    for (const QModelIndex& index : selected) selection.select(index, index);
+    return SelectionAsTabSeparated(model, selection);
+}
+
+QString WriteTableAsCsv(const QString& path, const QAbstractItemModel& model) {
+    // Written beside and then put in place: a failed export leaves no half file.
+    QSaveFile file(path);
+    bool written = file.open(QIODevice::WriteOnly);
     const int columns = model.columnCount();
     QString text;
     auto addLine = [&](auto cellAt) {
@@ -69,20 +106,21 @@ QString TableAsCsv(const QAbstractItemModel& model) {
         }
         text += QLatin1String("\r\n");
     };
-    addLine([&](int column) { return HeaderText(model, column); });
-    for (int row = 0; row < model.rowCount(); ++row) {
-        addLine([&](int column) { return CellText(model, row, column); });
-    }
-    return text;
-}
-
-QString WriteTextFile(const QString& path, const QString& text) {
-    // Written beside and then put in place: a failed export leaves no half file.
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly)) {
+    auto flush = [&] {
         const QByteArray bytes = text.toUtf8();
-        if (file.write(bytes) == bytes.size() && file.commit()) return {};
+        written = written && file.write(bytes) == bytes.size();
+        text.clear();
+    };
+    // Rows go out in blocks: the whole table's text of two million
+    // examinees would be hundreds of megabytes.
+    constexpr int kRowsPerBlock = 4096;
+    addLine([&](int column) { return HeaderText(model, column); });
+    for (int row = 0; written && row < model.rowCount(); ++row) {
+        addLine([&](int column) { return CellText(model, row, column); });
+        if ((row + 1) % kRowsPerBlock == 0) flush();
     }
+    flush();
+    if (written && file.commit()) return {};
     return QStringLiteral("The table could not be saved as %1: %2.")
         .arg(QDir::toNativeSeparators(path), file.errorString());
 }

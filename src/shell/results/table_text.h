@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QItemSelection>
 #include <QModelIndexList>
 #include <QString>
 
@@ -13,14 +14,16 @@ namespace tarvo::shell {
 
 // The selected cells' rows and columns; a cell of those rows and columns
 // that is not selected stays empty. Nothing selected gives an empty text.
+// The selection is read by its ranges (a whole table selected is one), so
+// a large selection costs its text and no more.
+QString SelectionAsTabSeparated(const QAbstractItemModel& model, const QItemSelection& selection);
 QString SelectionAsTabSeparated(const QAbstractItemModel& model, const QModelIndexList& selected);
 
-// Every row of the model: cells with a comma, a quote or a line break are
-// quoted, quotes doubled; lines end in CR LF.
-QString TableAsCsv(const QAbstractItemModel& model);
-
-// Writes the text as UTF-8 to a new file in its place; on failure gives the
-// message to show, naming the file and the reason.
-QString WriteTextFile(const QString& path, const QString& text);
+// Writes every row of the model as CSV to a new file in path's place, a
+// block of rows at a time (the table's text is never held whole): cells
+// with a comma, a quote or a line break are quoted, quotes doubled; lines
+// end in CR LF. On failure gives the message to show, naming the file and
+// the reason, and leaves no half file.
+QString WriteTableAsCsv(const QString& path, const QAbstractItemModel& model);
 
 }  // namespace tarvo::shell

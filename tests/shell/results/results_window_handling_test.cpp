@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QStandardItemModel>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
 
@@ -82,14 +83,44 @@ TEST(TableText, CellsKeepTheirColumnsAndCsvQuotesWhatWouldSplitThem) {
         }
     }
     // Two cells in different rows and columns: a block of both, blanks between.
-    EXPECT_EQ(SelectionAsTabSeparated(model, {model.index(0, 0), model.index(2, 2)}),
+    EXPECT_EQ(SelectionAsTabSeparated(model, QModelIndexList{model.index(0, 0), model.index(2, 2)}),
               QStringLiteral("ID\tNote\nA1\t\n\ttab here\n"));
-    EXPECT_EQ(SelectionAsTabSeparated(model, {}), QString());
-    EXPECT_EQ(TableAsCsv(model),
-              QStringLiteral("ID,Flags,Note\r\n"
-                             "A1,\"a at bound, SE at cap\",\"said \"\"no\"\"\"\r\n"
-                             "A2,,\"two\nlines\"\r\n"
-                             "A3,all wrong,tab\there\r\n"));
+    EXPECT_EQ(SelectionAsTabSeparated(model, QModelIndexList{}), QString());
+    // A block and a cell apart from it, as the view's selection holds them:
+    // rows 0-1 of the first two columns and the last row's note.
+    QItemSelection selection(model.index(0, 0), model.index(1, 1));
+    selection.select(model.index(2, 2), model.index(2, 2));
+    EXPECT_EQ(
+        SelectionAsTabSeparated(model, selection),
+        QStringLiteral("ID\tFlags\tNote\nA1\ta at bound, SE at cap\t\nA2\t\t\n\t\ttab here\n"));
+
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("table.csv"));
+    EXPECT_EQ(WriteTableAsCsv(path, model), QString());
+    EXPECT_EQ(test_support::ReadFileBytes(path.toStdString()),
+              "ID,Flags,Note\r\n"
+              "A1,\"a at bound, SE at cap\",\"said \"\"no\"\"\"\r\n"
+              "A2,,\"two\nlines\"\r\n"
+              "A3,all wrong,tab\there\r\n");
+}
+
+// The export writes a block of rows at a time: every row arrives once, in
+// order, across the blocks' seams.
+TEST(TableText, ExportOfManyRowsHoldsEveryRowOnce) {
+    test_support::EnsureApplication();
+    constexpr int kRows = 10000;
+    QStandardItemModel model(kRows, 1);
+    model.setHorizontalHeaderLabels({"n"});
+    for (int row = 0; row < kRows; ++row)
+        model.setItem(row, 0, new QStandardItem(QString::number(row)));
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("rows.csv"));
+    ASSERT_EQ(WriteTableAsCsv(path, model), QString());
+    const auto lines = test_support::CrLfLines(test_support::ReadFileBytes(path.toStdString()));
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(kRows) + 1);
+    for (int row = 0; row < kRows; ++row) {
+        ASSERT_EQ(lines[static_cast<std::size_t>(row) + 1], std::to_string(row));
+    }
 }
 
 TEST_F(ResultsWindowTest, ExportWritesTheTableAsShownBesideTheResult) {
