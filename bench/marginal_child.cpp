@@ -1,10 +1,12 @@
 #include "marginal_child.h"
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "child_run.h"
 #include "quiet_host.h"
@@ -68,9 +70,9 @@ MarginalMeasure RunMarginalInChild(unsigned threads, const DataSet& data, const 
     MarginalMeasure m;
     m.peakKiB = reply.peakKiB;
     m.heapKiB = reply.heapKiB;
-    if (std::sscanf(reply.text.c_str(), "ok %lf %d %d %lf %lf %lf %lf %lf %lf", &m.wall, &m.cycles,
-                    &m.converged, &m.logLikelihood, &m.secondsPerCycle, &m.errorSeconds,
-                    &m.cpuPerCycle, &m.errorCpu, &m.runCpu) == 9) {
+    if (std::sscanf(reply.text.c_str(), "ok %lf %d %d %lf %lf %lf %lf %lf %lf %d", &m.wall,
+                    &m.cycles, &m.converged, &m.logLikelihood, &m.secondsPerCycle, &m.errorSeconds,
+                    &m.cpuPerCycle, &m.errorCpu, &m.runCpu, &m.cyclesToMaximum) == 10) {
         m.ok = true;
     } else {
         m.error = reply.text.empty() ? "child ended without a reply" : reply.text;
@@ -119,11 +121,20 @@ int MarginalChildMain(int argc, char** argv) {
         return 1;
     }
     const double runCpu = ProcessCpuSeconds() - cpuAtStart;
-    std::printf("ok %.6f %d %d %.6f %.6f %.6f %.6f %.6f %.6f\n",
+    // logLikelihood[k] is the value at the start of cycle k + 1, after k cycles.
+    const std::vector<double>& trace = report.loop.logLikelihood;
+    int toMaximum = report.loop.passes;
+    for (std::size_t k = 0; k < trace.size(); ++k) {
+        if (std::fabs(trace[k] - report.logLikelihood) <= 0.01) {
+            toMaximum = static_cast<int>(k);
+            break;
+        }
+    }
+    std::printf("ok %.6f %d %d %.6f %.6f %.6f %.6f %.6f %.6f %d\n",
                 std::chrono::duration<double>(end - start).count(), report.loop.passes,
                 report.loop.end == LoopEnd::Settled ? 1 : 0, report.logLikelihood,
                 host.SecondsPerCycle(), host.ErrorSeconds(), host.CpuPerCycle(), host.ErrorCpu(),
-                runCpu);
+                runCpu, toMaximum);
     PrintMemoryLine(heapAtStart);
     return 0;
 }

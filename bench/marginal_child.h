@@ -35,6 +35,9 @@ struct MarginalMeasure {
     double wall = 0;
     int cycles = 0;
     int converged = 0;
+    // The first cycle whose start was within 0.01 of the final log-likelihood:
+    // how long EM took to reach the maximum, whatever its stop rule.
+    int cyclesToMaximum = 0;
     double logLikelihood = 0;
     double secondsPerCycle = 0;  // wall time of one EM cycle after the first
     double errorSeconds = 0;     // wall time of the standard errors
