@@ -265,7 +265,7 @@ TEST(Summary, APolytomousRunNamesItsModelsAndWhatItLeavesOut) {
     std::string text = joined(SummarySentences(CollectResultsData(report)));
     EXPECT_NE(text.find("marginal maximum likelihood (grm);"), std::string::npos) << text;
     EXPECT_EQ(text.find("KR-20"), std::string::npos) << text;
-    EXPECT_NE(text.find("each item's S-X2 is formed by its own model"), std::string::npos) << text;
+    EXPECT_NE(text.find("takes each item by its own model"), std::string::npos) << text;
 
     // Beside right/wrong items both models are named with their counts.
     report.binaryModel = "2pl";
