@@ -81,6 +81,18 @@ struct ResidualRows {
     std::uint8_t* used = nullptr;
 };
 
+// The examinee's mean squares and lz from their sums, and the misfit flag.
+void SetPersonFit(const MeanSquareSums& own, const PersonLikelihoodSums& likelihood,
+                  PersonFit& person) {
+    const MeanSquares squares = MeanSquaresOf(own);
+    person.infit = squares.infit;
+    person.outfit = squares.outfit;
+    person.infitT = squares.infitT;
+    person.outfitT = squares.outfitT;
+    person.lz = likelihood.Lz();
+    person.misfit = person.lz < kLzMisfitBelow;
+}
+
 // Examinees first..last-1: each one's lz, infit and outfit, the block's sums
 // per item (started at zero), and their residual rows when rows are asked
 // for.
@@ -155,13 +167,7 @@ void PassBlock(const FitInputs& in, std::size_t first, std::size_t last,
             likelihood.deviation += (x - p[i]) * logOdds[i];
             likelihood.variance += p[i] * q[i] * logOdds[i] * logOdds[i];
         }
-        const MeanSquares squares = MeanSquaresOf(own);
-        person.infit = squares.infit;
-        person.outfit = squares.outfit;
-        person.infitT = squares.infitT;
-        person.outfitT = squares.outfitT;
-        person.lz = likelihood.Lz();
-        person.misfit = person.lz < kLzMisfitBelow;
+        SetPersonFit(own, likelihood, person);
     }
 }
 
@@ -292,13 +298,7 @@ void PassCategoryBlock(const CategoryFitInputs& in, std::size_t first, std::size
             likelihood.deviation += moments[i].lzDeviation;
             likelihood.variance += moments[i].lzVariance;
         }
-        const MeanSquares squares = MeanSquaresOf(own);
-        person.infit = squares.infit;
-        person.outfit = squares.outfit;
-        person.infitT = squares.infitT;
-        person.outfitT = squares.outfitT;
-        person.lz = likelihood.Lz();
-        person.misfit = person.lz < kLzMisfitBelow;
+        SetPersonFit(own, likelihood, person);
     }
 }
 
