@@ -267,6 +267,46 @@ TEST(CategoryFit, MeanSquaresLzAndQ3AreTheDirectSums) {
     EXPECT_EQ(fit.localDependence.definedPairs, 3u);
 }
 
+// R's rpf 1.0.11, rpf.1dim.fit(wh.exact = TRUE) with margin 2 (items) and 1
+// (examinees), on two GRM items (rpf.grm, slope 1.7 a, intercepts -1.7 a b_k)
+// and a 3PL item (rpf.drm, logit of c) at the given abilities.
+TEST(CategoryFit, MeanSquaresAgreeWithRpf) {
+    CategoryData data;
+    data.items = {Scored(ItemScoring::Graded, 1.1, {-1, 0, 1.2}),
+                  Scored(ItemScoring::Graded, 0.8, {-0.5, 0.6}),
+                  Scored(ItemScoring::RightWrong, 1.0, {0.2}, 0.15)};
+    data.estimated = {4, 3, 3};
+    data.theta = {-1.2, -0.4, 0.0, 0.3, 0.9, 1.5};
+    data.responses = {0, 1, 0, 1, 0, 1, 2, 1, 0, 1, 9, 1, 3, 2, 0, 3, 1, 1};
+    const FitResults fit = ComputeCategoryFit(data.Inputs());
+    struct Expected {
+        double infit, infitT, outfit, outfitT;
+    };
+    const Expected items[] = {
+        {0.547447363377864, -0.767269352619962, 0.561330954788365, -0.6691184650301619},
+        {0.705667826346569, -0.408642862055887, 0.810511285460064, -0.0993236298729052},
+        {1.321376804391124, 0.884609765626327, 1.289307579647463, 0.6367650393822022}};
+    const Expected persons[] = {
+        {0.693049717025168, 0.0143298677614572, 0.629804576810051, -0.154630513664492},
+        {0.620701638545588, -0.4699275443115146, 0.864067113479945, -0.099131631891650},
+        {0.339769194779316, -1.3050858128858236, 0.474628536811104, -1.261703621341342},
+        {0.718210446920179, -0.0168298642334389, 0.691655947811415, -0.291978937443446},
+        {1.288994346140772, 0.5943956906120553, 1.924664128363333, 1.165152953671150},
+        {0.868999343725556, 0.3342167117643058, 0.697860890633052, 0.213349597045834}};
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_NEAR(fit.items[i].infit, items[i].infit, 1e-12) << i;
+        EXPECT_NEAR(fit.items[i].outfit, items[i].outfit, 1e-12) << i;
+        EXPECT_NEAR(fit.items[i].infitT, items[i].infitT, 1e-10) << i;
+        EXPECT_NEAR(fit.items[i].outfitT, items[i].outfitT, 1e-10) << i;
+    }
+    for (std::size_t j = 0; j < 6; ++j) {
+        EXPECT_NEAR(fit.persons[j].infit, persons[j].infit, 1e-12) << j;
+        EXPECT_NEAR(fit.persons[j].outfit, persons[j].outfit, 1e-12) << j;
+        EXPECT_NEAR(fit.persons[j].infitT, persons[j].infitT, 1e-10) << j;
+        EXPECT_NEAR(fit.persons[j].outfitT, persons[j].outfitT, 1e-10) << j;
+    }
+}
+
 // A right/wrong item gets the right/wrong pass's values: alone, every
 // statistic, and beside items scored 0..3 its own, at the same abilities.
 TEST(CategoryFit, RightWrongItemsGetTheRightWrongFitsValues) {
