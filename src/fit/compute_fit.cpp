@@ -248,14 +248,17 @@ FitResults ComputeCategoryFit(const CategoryFitInputs& in, WorkerPool& pool) {
     out.sx2LeftOutForMissing = counts.leftOut;
     FillSx2Rows(outcomes, in.estimatedParameters, out);
 
-    ResidualCorrelations correlations(items);
-    const ItemResidualSums sums =
-        CategoryResidualPass(in, out.persons, items >= 2 ? &correlations : nullptr, pool);
-    FillResidualStatistics(items, in.abilityGroups, sums,
-                           "Infit and outfit are not defined: no examinee whose scores are not "
-                           "all the lowest or all the highest answered the item.",
-                           out);
-    FillLocalDependence(correlations, out);
+    // Without abilities there are no residuals: S-X2 alone.
+    if (!in.theta.empty()) {
+        ResidualCorrelations correlations(items);
+        const ItemResidualSums sums =
+            CategoryResidualPass(in, out.persons, items >= 2 ? &correlations : nullptr, pool);
+        FillResidualStatistics(items, in.abilityGroups, sums,
+                               "Infit and outfit are not defined: no examinee whose scores are "
+                               "neither all the lowest nor all the highest answered the item.",
+                               out);
+        FillLocalDependence(correlations, out);
+    }
 
     for (ItemFit& item : out.items) {
         item.misfit = item.pAdjusted < kMisfitAlpha;
