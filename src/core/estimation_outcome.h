@@ -89,6 +89,10 @@ struct EstimationOutcome {
     std::vector<int> categories;
     std::vector<std::vector<double>> thresholds;
     std::vector<std::vector<double>> thresholdErrors;  // as the result file prints them
+    // Polytomous runs: the item parameters the estimator moved, as its
+    // standard errors count them (each estimated item's own, a common slope
+    // once, each rating scale's free steps once); the population's are apart.
+    int itemParameters = 0;
 };
 
 }  // namespace tarvo

@@ -84,8 +84,10 @@ void FillSx2(const FitInputs& in, FitResults& out) {
                 in.estimatedParameters, out);
 }
 
-void FillResidualStatistics(const FitInputs& in, const ItemResidualSums& sums, FitResults& out) {
-    const std::size_t items = in.a.size();
+// Each item's mean squares and group residuals from the pass's sums;
+// noMeanSquares says why an item has no mean square.
+void FillResidualStatistics(std::size_t items, std::size_t groups, const ItemResidualSums& sums,
+                            const char* noMeanSquares, FitResults& out) {
     for (std::size_t i = 0; i < items; ++i) {
         ItemFit& item = out.items[i];
         const MeanSquares squares = MeanSquaresOf(sums.meanSquares[i]);
@@ -95,15 +97,13 @@ void FillResidualStatistics(const FitInputs& in, const ItemResidualSums& sums, F
         item.outfitT = squares.outfitT;
         item.meanSquareCount = static_cast<int>(sums.meanSquares[i].count);
         if (std::isnan(item.infit)) {
-            AddNote(item.note,
-                    "Infit and outfit are not defined: no examinee with both right and wrong "
-                    "answers answered the item.");
+            AddNote(item.note, noMeanSquares);
         } else if (std::isnan(item.infitT) || std::isnan(item.outfitT)) {
             AddNote(item.note,
                     "The t of infit or outfit is not defined: the mean square has no spread.");
         }
-        item.groupResidual.assign(in.abilityGroups, kUndefined);
-        for (std::size_t g = 0; g < in.abilityGroups; ++g) {
+        item.groupResidual.assign(groups, kUndefined);
+        for (std::size_t g = 0; g < groups; ++g) {
             const std::size_t at = g * items + i;
             const double variance = sums.groupVariance[at];
             if (variance > 0) {
@@ -111,6 +111,18 @@ void FillResidualStatistics(const FitInputs& in, const ItemResidualSums& sums, F
                     (sums.groupObserved[at] - sums.groupExpected[at]) / std::sqrt(variance);
             }
         }
+    }
+}
+
+// Q3 of every pair from the residual rows, the flagged pairs' items marked.
+void FillLocalDependence(const ResidualCorrelations& correlations, FitResults& out) {
+    const std::size_t items = out.items.size();
+    std::vector<double> q3(items * items);
+    correlations.Correlations(q3);
+    out.localDependence = DescribeLocalDependence(q3, items);
+    for (const Q3Pair& pair : out.localDependence.flagged) {
+        out.items[pair.first].locallyDependent = true;
+        out.items[pair.second].locallyDependent = true;
     }
 }
 
@@ -133,6 +145,22 @@ std::size_t ExamineesWithAResponse(const FitInputs& in) {
     return count;
 }
 
+std::size_t ExamineesWithAScore(const CategoryFitInputs& in) {
+    const std::size_t items = in.items.size();
+    if (items == 0) return 0;
+    std::size_t count = 0;
+    for (std::size_t j = 0; j < in.responses.size() / items; ++j) {
+        const std::uint8_t* row = in.responses.data() + j * items;
+        for (std::size_t i = 0; i < items; ++i) {
+            if (row[i] < in.items[i].categories) {
+                ++count;
+                break;
+            }
+        }
+    }
+    return count;
+}
+
 }  // namespace
 
 const char* PersonFitGapText(PersonFitGap gap) {
@@ -146,6 +174,9 @@ const char* PersonFitGapText(PersonFitGap gap) {
         case PersonFitGap::AllSame:
             return "Every valid response is right, or every one wrong: the residuals carry no "
                    "information on fit.";
+        case PersonFitGap::AllExtreme:
+            return "Every score is its item's lowest, or every one its highest: the residuals "
+                   "carry no information on fit.";
     }
     return "";
 }
@@ -167,15 +198,11 @@ FitResults ComputeFit(const FitInputs& in, WorkerPool& pool) {
     ResidualCorrelations correlations(items);
     const ItemResidualSums sums =
         ResidualPass(in, out.persons, items >= 2 ? &correlations : nullptr, pool);
-    FillResidualStatistics(in, sums, out);
-
-    std::vector<double> q3(items * items);
-    correlations.Correlations(q3);
-    out.localDependence = DescribeLocalDependence(q3, items);
-    for (const Q3Pair& pair : out.localDependence.flagged) {
-        out.items[pair.first].locallyDependent = true;
-        out.items[pair.second].locallyDependent = true;
-    }
+    FillResidualStatistics(items, in.abilityGroups, sums,
+                           "Infit and outfit are not defined: no examinee with both right and "
+                           "wrong answers answered the item.",
+                           out);
+    FillLocalDependence(correlations, out);
 
     for (ItemFit& item : out.items) {
         item.misfit = std::isnan(item.p)
@@ -190,33 +217,55 @@ FitResults ComputeFit(const FitInputs& in, WorkerPool& pool) {
 }
 
 FitResults ComputeCategoryFit(const CategoryFitInputs& in) {
+    WorkerPool callingThread(1);
+    return ComputeCategoryFit(in, callingThread);
+}
+
+FitResults ComputeCategoryFit(const CategoryFitInputs& in, WorkerPool& pool) {
     const std::size_t items = in.items.size();
+    auto fail = [](const std::string& what) { throw std::invalid_argument("fit inputs: " + what); };
     if (in.estimatedParameters.size() != items) {
-        throw std::invalid_argument(
-            "fit inputs: the estimated parameter counts must have one value per item");
+        fail("the estimated parameter counts must have one value per item");
     }
-    if (items > 0 && in.responses.size() % items != 0) {
-        throw std::invalid_argument(
-            "fit inputs: the responses must hold one code per item for every examinee");
+    if ((items > 0 && in.responses.size() % items != 0) ||
+        (!in.theta.empty() && in.responses.size() != in.theta.size() * items)) {
+        fail("the responses must hold one code per item for every examinee");
+    }
+    if (!in.abilityGroup.empty() && in.abilityGroup.size() != in.theta.size()) {
+        fail("the ability groups must have one value per examinee");
     }
     if (in.grid.weight.size() != in.grid.theta.size()) {
-        throw std::invalid_argument("fit inputs: the ability grid needs one weight per point");
+        fail("the ability grid needs one weight per point");
     }
     FitResults out;
-    out.summedScoreOnly = true;
+    out.itemsBySx2Only = true;
     out.items.resize(items);
+    out.persons.resize(in.theta.size());
     CategoryFitCounts counts;
     const std::vector<Sx2Outcome> outcomes =
         CategorySummedScoreFit(in.items, in.estimatedParameters, in.grid, in.responses, counts);
     out.sx2Examinees = counts.complete;
     out.sx2LeftOutForMissing = counts.leftOut;
     FillSx2Rows(outcomes, in.estimatedParameters, out);
+
+    // Without abilities there are no residuals: S-X2 alone.
+    if (!in.theta.empty()) {
+        ResidualCorrelations correlations(items);
+        const ItemResidualSums sums =
+            CategoryResidualPass(in, out.persons, items >= 2 ? &correlations : nullptr, pool);
+        FillResidualStatistics(items, in.abilityGroups, sums,
+                               "Infit and outfit are not defined: no examinee whose scores are "
+                               "neither all the lowest nor all the highest answered the item.",
+                               out);
+        FillLocalDependence(correlations, out);
+    }
+
     for (ItemFit& item : out.items) {
         item.misfit = item.pAdjusted < kMisfitAlpha;
         out.misfittingItems += item.misfit;
     }
-    out.localDependence.note = "Q3 is formed for tests of right/wrong items only.";
-    out.model.note = "-2LL, AIC and BIC are formed for tests of right/wrong items only.";
+    for (const PersonFit& person : out.persons) out.misfittingPersons += person.misfit;
+    out.model = DescribeModelFit(in.likelihood, ExamineesWithAScore(in));
     return out;
 }
 

@@ -28,10 +28,14 @@ inline constexpr double kHighestMeanSquare = 1.3;
 FitResults ComputeFit(const FitInputs& in, WorkerPool& pool);
 FitResults ComputeFit(const FitInputs& in);
 
-// The item fit of a polytomous or mixed test: the generalized S-X2 of every
-// item, p after the Benjamini-Hochberg correction and the misfit flag (its
-// adjusted p below kMisfitAlpha). Throws std::invalid_argument when the
-// inputs' sizes do not go together.
+// The fit of a polytomous or mixed test, each item by its own model: the
+// generalized S-X2 of every item, p after the Benjamini-Hochberg correction
+// and the misfit flag (its adjusted p below kMisfitAlpha); infit, outfit
+// and the groups' standardised residuals over x - E(theta); per examinee
+// lz, infit and outfit; Q3 of every pair; and -2LL, AIC and BIC. The same
+// rules as ComputeFit's, which give a right/wrong item the same values.
+// Throws std::invalid_argument when the inputs' sizes do not go together.
+FitResults ComputeCategoryFit(const CategoryFitInputs& in, WorkerPool& pool);
 FitResults ComputeCategoryFit(const CategoryFitInputs& in);
 
 }  // namespace tarvo::fit

@@ -49,9 +49,16 @@ struct CategoryFitInputs {
     // Per item: how many of its parameters the run estimated.
     std::span<const int> estimatedParameters;
     // Scores 0 .. categories - 1 and 9 (no response), examinee after
-    // examinee, one per item.
+    // examinee, one per item; a code at or above the item's categories is no
+    // response either.
     std::span<const std::uint8_t> responses;
     AbilityGrid grid;
+    // Per examinee, as FitInputs has them: the written ability (not finite:
+    // none) and the ability group. Without abilities only S-X2 is formed.
+    std::span<const double> theta;
+    std::span<const std::int32_t> abilityGroup;
+    std::size_t abilityGroups = 0;
+    std::optional<ModelLikelihood> likelihood;
 };
 
 }  // namespace tarvo::fit

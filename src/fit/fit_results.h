@@ -37,6 +37,8 @@ enum class PersonFitGap : std::uint8_t {
     NoAbility,        // the run gave no finite ability
     NoValidResponse,  // nothing answered
     AllSame,          // every valid response correct, or every one wrong: no residual to judge
+    AllExtreme,       // every score its item's lowest, or every one its highest (items
+                      // scored in categories): as AllSame
 };
 
 struct PersonFit {
@@ -80,9 +82,9 @@ struct FitResults {
     std::size_t sx2LeftOutForMissing = 0;  // examinees left out of S-X2 for a missing response
     std::size_t misfittingItems = 0;
     std::size_t misfittingPersons = 0;
-    // A test of items scored in more than two categories: the generalized
-    // S-X2 alone, no residual statistics, person fit, Q3 or model fit.
-    bool summedScoreOnly = false;
+    // A test of items scored in more than two categories, each item by its
+    // own model: an item is judged by its S-X2 alone.
+    bool itemsBySx2Only = false;
 };
 
 // A sentence for the note of an examinee whose fit is not defined.

@@ -23,6 +23,15 @@ struct ResponseMoments {
         const double cubes = p * p * p + q * q * q;
         return {r * r * perVariance, r * r, w, cubes * perVariance, w * cubes - w * w};
     }
+
+    // An item scored 0..m (Wright & Masters 1982, p. 100): the expected
+    // score E, the variance W = sum (k - E)^2 P_k and the fourth central
+    // moment C = sum (k - E)^4 P_k of its categories. W must be above 0.
+    static ResponseMoments OfScore(double x, double expected, double w, double c) {
+        const double perVariance = 1 / w;
+        const double r = x - expected;
+        return {r * r * perVariance, r * r, w, c * perVariance * perVariance, c - w * w};
+    }
 };
 
 // The sums of those moments over the valid responses of one item or one

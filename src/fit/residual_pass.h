@@ -45,4 +45,11 @@ struct ItemResidualSums {
 ItemResidualSums ResidualPass(const FitInputs& in, std::span<PersonFit> persons,
                               ResidualCorrelations* q3, WorkerPool& pool);
 
+// The same pass over a test scored in categories, each item by its own
+// model: the residual x - E(theta) with E = sum k P_k and its variance
+// sum (k - E)^2 P_k; lz from the log-likelihood of the scores given. A
+// right/wrong item gets the bits the pass above gives it.
+ItemResidualSums CategoryResidualPass(const CategoryFitInputs& in, std::span<PersonFit> persons,
+                                      ResidualCorrelations* q3, WorkerPool& pool);
+
 }  // namespace tarvo::fit

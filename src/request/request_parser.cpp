@@ -324,6 +324,16 @@ RequestCheck ParseRequest(const RequestTexts& texts) {
         TakeMarginal(texts, request.mode, checker, request.marginal);
         if (texts.itemModels) request.itemModelsFile = *texts.itemModels;
         TakeCompare(texts.compare, checker, request.compareModels);
+        // The compared models are right/wrong ones: fitted to items scored
+        // 0..m they would read those scores as something else.
+        if (!request.compareModels.empty() &&
+            request.marginal.polytomous != PolytomousModel::None) {
+            checker.Refuse(RequestField::Compare,
+                           "Comparing models (--compare) is for tests of right/wrong items: its "
+                           "models (1pl, rasch, 2pl, 3pl) do not describe items scored 0..m "
+                           "(--model grm, gpcm, pcm or rsm, or --item-models). Compare such "
+                           "runs by the -2LL, AIC and BIC in each one's report.");
+        }
     } else if (texts.compare) {
         checker.Refuse(RequestField::Compare,
                        "Comparing models (--compare) needs the marginal method (--method mml): "

@@ -183,7 +183,7 @@ constexpr const char* kSummedScoreMisfitRule =
     "S-X2 p below 0.01 after the Benjamini-Hochberg correction over the items";
 
 std::string ItemWarning(const fit::FitResults& fit, const ItemTable& items) {
-    const char* rule = fit.summedScoreOnly
+    const char* rule = fit.itemsBySx2Only
                            ? " not fit the model (S-X2 p below 0.01 after the Benjamini-Hochberg "
                              "correction)"
                            : " not fit the model (S-X2 p below 0.01 after the Benjamini-Hochberg "
@@ -233,15 +233,10 @@ std::string PairWarning(const fit::LocalDependence& q3, const ItemTable& items) 
 }
 
 std::string SummaryLine(const fit::FitResults& fit) {
-    if (fit.summedScoreOnly) {
-        return "Fit: " + std::to_string(fit.misfittingItems) + " of " +
-               Plural(fit.items.size(), "item", "items") +
-               " misfitting by S-X2, each item by its own model; S-X2 from " +
-               std::to_string(fit.sx2Examinees) + " complete records (" +
-               std::to_string(fit.sx2LeftOutForMissing) + " with a missing response left out).";
-    }
+    const std::string items =
+        fit.itemsBySx2Only ? " misfitting by S-X2, each item by its own model, " : " misfitting, ";
     return "Fit: " + std::to_string(fit.misfittingItems) + " of " +
-           Plural(fit.items.size(), "item", "items") + " misfitting, " +
+           Plural(fit.items.size(), "item", "items") + items +
            std::to_string(fit.misfittingPersons) + " of " +
            Plural(fit.persons.size(), "examinee", "examinees") + " with lz below -1.96, " +
            Plural(fit.localDependence.flagged.size(), "item pair", "item pairs") +
@@ -269,8 +264,8 @@ std::vector<ReportSection> FitSections(const fit::FitResults& fit, const ItemTab
         {"s_x2_left_out_for_missing", fit.sx2LeftOutForMissing},
         {"misfitting_items", fit.misfittingItems},
         {"misfitting_examinees", fit.misfittingPersons},
-        {"item_misfit_rule", fit.summedScoreOnly ? kSummedScoreMisfitRule : kItemMisfitRule},
-        {"examinee_misfit_rule", fit.summedScoreOnly ? Json(nullptr) : Json("lz below -1.96")},
+        {"item_misfit_rule", fit.itemsBySx2Only ? kSummedScoreMisfitRule : kItemMisfitRule},
+        {"examinee_misfit_rule", "lz below -1.96"},
     });
     rows.summary.push_back(SummaryLine(fit));
     rows.itemMembers.reserve(fit.items.size());
@@ -299,7 +294,7 @@ std::vector<ReportSection> FitSections(const fit::FitResults& fit, const ItemTab
     ReportSection model;
     model.key = "model_fit";
     model.json = Dump(ModelFitJson(fit.model));
-    if (!fit.summedScoreOnly) model.summary.push_back(ModelLine(fit.model));
+    model.summary.push_back(ModelLine(fit.model));
 
     std::vector<ReportSection> sections;
     sections.push_back(std::move(rows));

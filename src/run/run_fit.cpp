@@ -72,6 +72,12 @@ int EstimatedByModel(const std::string& name, int categories, const RunRequest& 
     return int{free.a} + int{free.b} + int{free.c};
 }
 
+// A polytomous run's marginal likelihood's parameters: those its estimator
+// moved, and the population's mean and SD when they were estimated.
+int PolytomousParameters(const EstimationOutcome& outcome) {
+    return outcome.itemParameters + (outcome.population.estimated ? 2 : 0);
+}
+
 }  // namespace
 
 FitGrid MarginalFitGrid(const MarginalSettings& settings, const PopulationEstimate& population) {
@@ -106,9 +112,11 @@ fit::ModelFit ModelFitOfRun(const RunRequest& request, const RunInputs& inputs,
     const std::vector<int> estimated = EstimatedParameters(request, outcome, counts.itemValid);
     const std::size_t examinees = static_cast<std::size_t>(
         std::count_if(counts.nvalid.begin(), counts.nvalid.end(), [](auto n) { return n > 0; }));
-    return fit::DescribeModelFit(
-        fit::ModelLikelihood{outcome.logLikelihood, ModelParameters(request, outcome, estimated)},
-        examinees);
+    // A polytomous run's estimator counted what it moved.
+    const int parameters = outcome.itemModels.empty() ? ModelParameters(request, outcome, estimated)
+                                                      : PolytomousParameters(outcome);
+    return fit::DescribeModelFit(fit::ModelLikelihood{outcome.logLikelihood, parameters},
+                                 examinees);
 }
 
 fit::FitResults FitOfRun(const RunRequest& request, const RunInputs& inputs,
@@ -143,7 +151,11 @@ fit::FitResults FitOfRun(const RunRequest& request, const RunInputs& inputs,
 
 fit::FitResults FitOfPolytomousRun(const RunRequest& request, const RunInputs& inputs,
                                    const EstimationOutcome& outcome) {
-    const report::ResponseCounts counts = report::CountResponses(inputs.persons);
+    const PersonTable& persons = inputs.persons;
+    const report::ResponseCounts counts = report::CountResponses(persons, outcome.categories);
+    // The report's ability groups: by the items answered over every item.
+    const report::AbilityGroups groups = report::AbilityGroupsOf(
+        persons.theta, counts.answered.empty() ? counts.nvalid : counts.answered);
     const std::vector<ScoredItem> items = ScoredItemsOfRun(request, inputs.items, outcome);
     std::vector<int> estimated(items.size(), 0);
     for (std::size_t i = 0; i < items.size(); ++i) {
@@ -155,9 +167,14 @@ fit::FitResults FitOfPolytomousRun(const RunRequest& request, const RunInputs& i
     fit::CategoryFitInputs in;
     in.items = items;
     in.estimatedParameters = estimated;
-    in.responses = inputs.persons.responses;
+    in.responses = persons.responses;
     in.grid = {grid.theta, grid.weight};
-    fit::FitResults fit = fit::ComputeCategoryFit(in);
+    in.theta = persons.theta;
+    in.abilityGroup = groups.of;
+    in.abilityGroups = groups.groups;
+    in.likelihood = fit::ModelLikelihood{outcome.logLikelihood, PolytomousParameters(outcome)};
+    WorkerPool pool(request.threads);
+    fit::FitResults fit = fit::ComputeCategoryFit(in, pool);
     for (std::size_t i = 0; i < fit.items.size() && i < outcome.itemModels.size(); ++i) {
         fit.items[i].model = outcome.itemModels[i];
     }

@@ -34,13 +34,16 @@ FitGrid ClassicFitGrid(std::span<const double> theta, std::span<const std::int32
 fit::FitResults FitOfRun(const RunRequest& request, const RunInputs& inputs,
                          const EstimationOutcome& outcome);
 
-// The fit of a finished polytomous or mixed run: the generalized S-X2 of
-// every item by its own model over the EM's grid at the fitted population.
+// The fit of a finished polytomous or mixed run, each item by its own
+// model: the generalized S-X2 over the EM's grid at the fitted population,
+// the residual statistics, person fit and Q3 at the written abilities with
+// the report's ability groups, and the marginal likelihood with the
+// parameters the estimator moved (and the population's when estimated).
 fit::FitResults FitOfPolytomousRun(const RunRequest& request, const RunInputs& inputs,
                                    const EstimationOutcome& outcome);
 
 // A finished marginal run's -2LL, parameters, AIC and BIC, counted as
-// FitOfRun counts them.
+// FitOfRun and FitOfPolytomousRun count them.
 fit::ModelFit ModelFitOfRun(const RunRequest& request, const RunInputs& inputs,
                             const EstimationOutcome& outcome);
 

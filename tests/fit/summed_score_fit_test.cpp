@@ -306,7 +306,7 @@ TEST(CategorySummedScoreFit, GradedItemsFitAndAReversedItemIsFlagged) {
     in.responses = codes;
     in.grid = {grid.theta, grid.weight};
     const FitResults fit = ComputeCategoryFit(in);
-    EXPECT_TRUE(fit.summedScoreOnly);
+    EXPECT_TRUE(fit.itemsBySx2Only);
     EXPECT_EQ(fit.sx2Examinees, persons);
     EXPECT_TRUE(fit.items[5].misfit);
     EXPECT_LT(fit.items[5].pAdjusted, 1e-6);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <utility>
 
 #include "platform/control_ids.h"
 #include "request/job_file.h"
@@ -270,6 +271,16 @@ TEST(RequestParser, TheModelsToCompareAreNestedMarginalModels) {
     EXPECT_FALSE(classic.request);
     EXPECT_EQ(classic.field, RequestField::Compare);
     EXPECT_NE(classic.message.find("needs the marginal method (--method mml)"), std::string::npos);
+    // A test with items scored 0..m: the right/wrong models would misread
+    // their scores (a GRM run's comparison fitted 2PL and 3PL items to them).
+    for (const auto& polytomous : {std::pair<const char*, const char*>{"model", "grm"},
+                                   std::pair<const char*, const char*>{"item-models", "m.txt"}}) {
+        const RequestCheck poly = Parse(
+            {{"method", "mml"}, {polytomous.first, polytomous.second}, {"compare", "2pl,3pl"}});
+        EXPECT_FALSE(poly.request) << polytomous.first;
+        EXPECT_EQ(poly.field, RequestField::Compare);
+        EXPECT_NE(poly.message.find("is for tests of right/wrong items"), std::string::npos);
+    }
 }
 
 TEST(RequestParser, PolytomousModelsTakeABinaryModelForRightWrongItems) {

@@ -143,14 +143,15 @@ TEST_P(EstimatorBehaviour, TheReportHasEveryPartAndTheLoopsTrace) {
         EXPECT_TRUE(document.contains(key)) << key;
     }
     if (GetParam().polytomous != PolytomousModel::None) {
-        // A polytomous run has its category statistics and the items' S-X2
-        // by their own models; the examinees' fit is of right/wrong tests.
+        // A polytomous run has its category statistics and every fit
+        // statistic by the items' own models.
         EXPECT_EQ(document["polytomous"]["items"].size(), std::size_t{kItems});
         EXPECT_TRUE(document["items"][0]["polytomous"].contains("category_counts"));
         EXPECT_TRUE(document["items"][0]["fit"].contains("s_x2"));
         EXPECT_TRUE(document["items"][0]["fit"].contains("model"));
-        EXPECT_FALSE(document["examinees"][0].contains("fit"));
-        EXPECT_FALSE(document["model_fit"]["defined"].get<bool>());
+        EXPECT_TRUE(document["items"][0]["fit"].contains("infit"));
+        EXPECT_TRUE(document["examinees"][0]["fit"].contains("lz"));
+        EXPECT_TRUE(document["model_fit"]["defined"].get<bool>());
     } else {
         for (const char* key : {"fit", "local_dependence", "model_fit"}) {
             EXPECT_TRUE(document.contains(key)) << key;

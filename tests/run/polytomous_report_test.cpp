@@ -133,8 +133,39 @@ TEST(PolytomousReport, MixedRunJudgesEveryItemByItsOwnModel) {
         EXPECT_GE(item.at("p_adjusted").get<double>(), item.at("p").get<double>()) << i + 1;
     }
     EXPECT_NE(summary.find("0 of 40 items misfitting by S-X2"), std::string::npos) << summary;
-    EXPECT_NE(SectionOf(mixed, "local_dependence")->json.find("right/wrong items only"),
-              std::string::npos);
+    // The residual statistics of every item and examinee, each item by its
+    // own model: on the generating models' data infit near 1 and few
+    // examinees below lz -1.96.
+    const nlohmann::json fitSection = nlohmann::json::parse(fit->json);
+    EXPECT_EQ(fitSection.at("examinee_misfit_rule"), "lz below -1.96");
+    for (std::size_t i = 0; i < 40; ++i) {
+        const nlohmann::json item =
+            nlohmann::json::parse("{" + fit->itemMembers[i] + "}").at("fit");
+        EXPECT_NEAR(item.at("infit").get<double>(), 1, 0.3) << i + 1;
+        // Outfit of a steep 3PL item at EAP scores runs low (0.5 here).
+        EXPECT_GT(item.at("outfit").get<double>(), 0.4) << i + 1;
+        EXPECT_EQ(item.at("group_residuals").size(), 10u) << i + 1;
+    }
+    ASSERT_EQ(fit->personMembers.size(), 400u);
+    std::size_t withLz = 0;
+    for (const std::string& person : fit->personMembers) {
+        withLz += nlohmann::json::parse("{" + person + "}").at("fit").at("lz").is_number();
+    }
+    EXPECT_GT(withLz, 390u);
+    EXPECT_LT(fitSection.at("misfitting_examinees").get<int>(), 40);
+    // Q3 of every pair, and the model's fit with each item's parameters:
+    // the 3PL's a, b and c, the GRM's a and three thresholds.
+    const nlohmann::json q3 = nlohmann::json::parse(SectionOf(mixed, "local_dependence")->json);
+    EXPECT_EQ(q3.at("defined_pairs").get<int>(), 40 * 39 / 2);
+    EXPECT_EQ(q3.at("matrix").size(), 40u);
+    EXPECT_TRUE(q3.at("note").is_null());
+    const nlohmann::json model = nlohmann::json::parse(SectionOf(mixed, "model_fit")->json);
+    ASSERT_TRUE(model.at("defined").get<bool>());
+    EXPECT_EQ(model.at("parameters").get<int>(), 30 * 3 + 10 * 4);
+    EXPECT_EQ(model.at("examinees").get<int>(), 400);
+    EXPECT_DOUBLE_EQ(model.at("minus_2_log_likelihood").get<double>(), -2 * mixed.logLikelihood);
+    EXPECT_DOUBLE_EQ(model.at("aic").get<double>(), -2 * mixed.logLikelihood + 2 * 130);
+    EXPECT_NE(summary.find("Model fit: -2LL"), std::string::npos) << summary;
     EXPECT_FALSE(Mentions(mixed, "discriminate negatively")) << summary;
     EXPECT_FALSE(Mentions(mixed, "at a bound")) << summary;
     // An examinee's raw score is the summed score, up to the most of the

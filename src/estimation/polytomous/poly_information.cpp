@@ -26,13 +26,6 @@ int OwnFree(std::span<const Item> items, std::span<const char> estimated) {
     return total;
 }
 
-// Every estimated item's free parameters, item after item, then the common
-// slope when the items have one, then the scales' free steps.
-int TotalFree(std::span<const Item> items, std::span<const char> estimated) {
-    return OwnFree(items, estimated) + (AnyCommonSlope(items, estimated) ? 1 : 0) +
-           SharedStepCount(ScalesOf(items, estimated));
-}
-
 // The place of shared step s among the parameters, -1 for the others.
 int SharedStepAt(std::span<const Item> items, std::span<const char> estimated, int p) {
     const int s = p - OwnFree(items, estimated) - (AnyCommonSlope(items, estimated) ? 1 : 0);
@@ -176,6 +169,13 @@ void SetRatedErrors(std::vector<Item>& items, std::span<const char> estimated,
 
 }  // namespace
 
+// Every estimated item's free parameters, item after item, then the common
+// slope when the items have one, then the scales' free steps.
+int FreeParameterCount(std::span<const Item> items, std::span<const char> estimated) {
+    return OwnFree(items, estimated) + (AnyCommonSlope(items, estimated) ? 1 : 0) +
+           SharedStepCount(ScalesOf(items, estimated));
+}
+
 double MarginalGradient(std::span<const Item> items, std::span<const char> estimated,
                         Responses responses, const Priors& priors,
                         const mml::Quadrature& quadrature, EmTables& tables, WorkerPool& pool,
@@ -208,7 +208,7 @@ std::vector<double> InformationByDifferences(std::vector<Item> items,
                                              const mml::Quadrature& quadrature, EmTables& tables,
                                              WorkerPool& pool,
                                              const std::function<bool()>& keepGoing) {
-    const int n = TotalFree(items, estimated);
+    const int n = FreeParameterCount(items, estimated);
     std::vector<double> information(static_cast<std::size_t>(n) * n, 0.0);
     std::vector<double> up(static_cast<std::size_t>(n)), down(static_cast<std::size_t>(n));
     for (int p = 0; p < n; ++p) {
@@ -250,7 +250,7 @@ bool SetStandardErrors(std::vector<Item>& items, std::span<const char> estimated
                        EmTables& tables, WorkerPool& pool, const std::function<bool()>& keepGoing) {
     std::vector<double> information = ObservedInformation(items, estimated, responses, priors,
                                                           quadrature, tables, pool, keepGoing);
-    const int n = TotalFree(items, estimated);
+    const int n = FreeParameterCount(items, estimated);
     if (information.size() != static_cast<std::size_t>(n) * n) return false;
     std::vector<double> se;
     if (!mml::StandardErrorsFrom(information, n, se)) {

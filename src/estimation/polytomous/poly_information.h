@@ -17,6 +17,11 @@
 
 namespace tarvo::poly {
 
+// How many parameters the estimator moves: every estimated item's free
+// ones, the common slope once when estimated items share it, and each
+// scale's free steps once; the standard errors are formed over them.
+int FreeParameterCount(std::span<const Item> items, std::span<const char> estimated);
+
 // The gradient of the marginal log-likelihood plus the log priors by the
 // free parameters of the estimated items, item after item; returns the
 // log-likelihood.

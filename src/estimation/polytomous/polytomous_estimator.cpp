@@ -151,6 +151,7 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
 
     EstimationOutcome outcome;
     outcome.heldItems = held;
+    outcome.itemParameters = poly::FreeParameterCount(items, estimated);
     LoopRecord& loop = outcome.loop;
     StartEmLoop(host, loop, settings_,
                 "Calibrating items (marginal maximum likelihood, polytomous) ...");

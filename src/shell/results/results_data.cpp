@@ -385,9 +385,10 @@ std::vector<std::string> SummarySentences(const ResultsData& data) {
             sentences.insert(sentences.end(), section.summary.begin(), section.summary.end());
         }
         sentences.push_back(
-            "With items scored in more than two categories each item's S-X2 is formed by its "
-            "own model, and the examinees' fit, Q3 and -2LL are not formed; the Plots show each "
-            "item's category curves and its expected score against the observed mean scores.");
+            "With items scored in more than two categories every fit statistic (S-X2, infit "
+            "and outfit, the examinees' lz, Q3, -2LL, AIC and BIC) takes each item by its own "
+            "model; the Plots show each item's category curves and its expected score against "
+            "the observed mean scores.");
     }
     if (report.wallSeconds > 0) {
         sentences.push_back(

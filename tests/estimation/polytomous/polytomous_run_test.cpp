@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -495,6 +496,65 @@ TEST(PolytomousRun, ResultFileReadBackHoldsItsItemsAndGivesTheSameAbilities) {
     EXPECT_NE(refused.host.messages.back().find("item 1 is gpcm in the file and grm in this run"),
               std::string::npos)
         << refused.host.messages.back();
+}
+
+// The report's model fit of a run, parsed.
+nlohmann::json ModelFitOf(const RunReport& report) {
+    for (const ReportSection& section : report.sections) {
+        if (section.key == "model_fit") return nlohmann::json::parse(section.json);
+    }
+    ADD_FAILURE() << "no model_fit section";
+    return {};
+}
+
+// AIC and BIC count every parameter the estimator moved: each item's own by
+// its model, the PCM and RSM items' common slope once, each rating scale's
+// free steps once, nothing for a held item, and the population's mean and
+// SD when they are estimated.
+TEST(PolytomousRun, ModelFitCountsEachModelsParametersOnce) {
+    test_support::TempDir dir;
+    const std::string first = dir.File("first.csv");
+    Options options = Layout(DataFile("verbagg3.dat"), 10, first);
+    const std::string models = dir.File("models.txt");
+    WriteLines(models,
+               {"pcm", "pcm", "rsm", "rsm", "rsm 3 do", "rsm 3 do", "grm", "gpcm", "grm", "pcm"});
+    options.emplace_back("item-models", models);
+    const Finished all = RunWith(options);
+    ASSERT_EQ(all.end, RunEnd::Finished);
+    // Three PCM items' two thresholds, the common slope, four locations,
+    // the two scales' one free step each, three GRM and GPCM items' slope
+    // and two thresholds.
+    const nlohmann::json fit = ModelFitOf(all.report);
+    ASSERT_TRUE(fit.at("defined").get<bool>());
+    EXPECT_EQ(fit.at("parameters").get<int>(), 3 * 2 + 1 + 4 + 2 + 3 * 3);
+    EXPECT_DOUBLE_EQ(fit.at("minus_2_log_likelihood").get<double>(), -2 * all.report.logLikelihood);
+    EXPECT_DOUBLE_EQ(fit.at("bic").get<double>(),
+                     fit.at("minus_2_log_likelihood").get<double>() + 22 * std::log(316.0));
+
+    // Items 2 (PCM), 4 (RSM), 8 (GPCM) and 9 (GRM) held at the first run's
+    // values, the rest estimated with the population.
+    std::ifstream in(first, std::ios::binary);
+    std::string kept;
+    bool items = true;
+    for (std::string line; std::getline(in, line);) {
+        items = items && line != "\r";
+        const std::string seq = line.substr(0, line.find(','));
+        const bool estimated = seq == "   1" || seq == "   3" || seq == "   5" || seq == "   6" ||
+                               seq == "   7" || seq == "  10";
+        if (!items || !estimated) kept += line + "\n";
+    }
+    const std::string held = dir.File("held.csv");
+    std::ofstream(held, std::ios::binary) << kept;
+    Options again = Layout(DataFile("verbagg3.dat"), 10, dir.File("again.csv"));
+    again.insert(again.end(), {{"item-models", models},
+                               {"item-file", held},
+                               {"fix-items", "yes"},
+                               {"estimate-population", "yes"}});
+    const Finished some = RunWith(again);
+    ASSERT_EQ(some.end, RunEnd::Finished) << some.host.messages.back();
+    // PCM items 1 and 10 with the common slope, the locations of 3, 5 and
+    // 6 with a free step of each scale, GRM item 7, the mean and the SD.
+    EXPECT_EQ(ModelFitOf(some.report).at("parameters").get<int>(), 2 * 2 + 1 + 3 + 2 + 3 + 2);
 }
 
 }  // namespace

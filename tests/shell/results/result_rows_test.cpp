@@ -265,7 +265,7 @@ TEST(Summary, APolytomousRunNamesItsModelsAndWhatItLeavesOut) {
     std::string text = joined(SummarySentences(CollectResultsData(report)));
     EXPECT_NE(text.find("marginal maximum likelihood (grm);"), std::string::npos) << text;
     EXPECT_EQ(text.find("KR-20"), std::string::npos) << text;
-    EXPECT_NE(text.find("each item's S-X2 is formed by its own model"), std::string::npos) << text;
+    EXPECT_NE(text.find("takes each item by its own model"), std::string::npos) << text;
 
     // Beside right/wrong items both models are named with their counts.
     report.binaryModel = "2pl";
@@ -614,11 +614,19 @@ TEST(RowsOfRun, AreThePolytomousResultFilesRows) {
     }
     EXPECT_EQ(joined, printed + ",");
     // The examinee table shows those fields, the summed score as printed
-    // (no column of its own beside it), then the flags.
+    // (no column of its own beside it), then the examinee's fit by each
+    // item's own model and the flags.
     const ResultTable table = BuildPersonTable(std::make_shared<const RunReport>(report));
-    ASSERT_EQ(table.columns.size(), fromRun.persons.columns.size() + 1);
+    ASSERT_EQ(table.columns.size(), fromRun.persons.columns.size() + 4);
     EXPECT_EQ(table.Column("Raw score"), -1);
     EXPECT_EQ(table.columns.back(), "Flags");
+    const int lz = table.Column("lz");
+    ASSERT_EQ(lz, static_cast<int>(fromRun.persons.columns.size()));
+    std::size_t withLz = 0;
+    for (std::size_t r = 0; r < table.RowCount(); ++r) {
+        withLz += !table.Text(r, static_cast<std::size_t>(lz)).empty();
+    }
+    EXPECT_GT(withLz, table.RowCount() / 2);
     ASSERT_EQ(table.RowCount(), fromRun.persons.rows.size());
     for (std::size_t r = 0; r < table.RowCount(); ++r) {
         for (std::size_t c = 0; c < fromRun.persons.columns.size(); ++c) {
