@@ -200,13 +200,11 @@ void ExplainBlanks(std::vector<TableCell>& row, std::size_t first, const std::st
 
 TableCell FitCell(double value, int decimals) { return Cell(FitNumber(value, decimals), true); }
 
-// S-X2, df, p, adjusted p, and with meanSquares infit, outfit; the cells
-// that make the item misfit say why, and an undefined statistic's blank cell
-// says why not.
-void AddItemFitCells(std::vector<TableCell>& row, const ItemFitValues* fit, std::uint32_t flags,
-                     bool meanSquares = true) {
+// S-X2, df, p, adjusted p, infit, outfit; the cells that make the item
+// misfit say why, and an undefined statistic's blank cell says why not.
+void AddItemFitCells(std::vector<TableCell>& row, const ItemFitValues* fit, std::uint32_t flags) {
     if (fit == nullptr) {
-        for (int k = 0; k < (meanSquares ? 6 : 4); ++k) row.push_back(Cell("", true));
+        for (int k = 0; k < 6; ++k) row.push_back(Cell("", true));
         return;
     }
     const std::size_t first = row.size();
@@ -214,10 +212,8 @@ void AddItemFitCells(std::vector<TableCell>& row, const ItemFitValues* fit, std:
     row.push_back(FitCell(fit->df, 0));
     row.push_back(Cell(FitProbability(fit->p), true));
     row.push_back(Cell(FitProbability(fit->pAdjusted), true));
-    if (meanSquares) {
-        row.push_back(FitCell(fit->infit, 3));
-        row.push_back(FitCell(fit->outfit, 3));
-    }
+    row.push_back(FitCell(fit->infit, 3));
+    row.push_back(FitCell(fit->outfit, 3));
     ExplainBlanks(row, first, fit->note);
     if ((flags & kItemMisfit) == 0) return;
     if (std::isfinite(fit->pAdjusted)) {
@@ -229,7 +225,7 @@ void AddItemFitCells(std::vector<TableCell>& row, const ItemFitValues* fit, std:
         return;
     }
     for (const std::size_t c : {first + 4, first + 5}) {
-        if (!meanSquares || !OutsideMeanSquares(row[c].number)) continue;
+        if (!OutsideMeanSquares(row[c].number)) continue;
         Flag(row[c],
              "Misfit: the mean square is outside 0.7 to 1.3, and S-X2 is not defined for "
              "this item. Check the item's key and wording.");
@@ -267,7 +263,7 @@ bool ThresholdOnBound(double b, const JudgedParameter& range) {
 // categories, a, the thresholds b1..bK (K the most of any item; blank where
 // an item has fewer), c and the errors of a and c, with the mean score of
 // an item scored 0..m, the right/wrong items' p-value and, when the report
-// has them, every item's S-X2 (such runs form no mean squares).
+// has them, every item's S-X2 and mean squares by its own model.
 ResultTable PolytomousItemTable(const RunReport& report, bool withNames,
                                 const std::vector<ItemFitValues>& fit) {
     std::size_t most = 1;
@@ -281,7 +277,9 @@ ResultTable PolytomousItemTable(const RunReport& report, bool withNames,
     table.columns.insert(table.columns.end(),
                          {"c", "seea", "seec", "Nobs", "Mean score", "p-value", "item-rest r"});
     const bool withFit = !fit.empty();
-    if (withFit) table.columns.insert(table.columns.end(), {"S-X2", "df", "p", "adj. p"});
+    if (withFit) {
+        table.columns.insert(table.columns.end(), {"S-X2", "df", "p", "adj. p", "infit", "outfit"});
+    }
     table.columns.push_back("Flags");
     SetNumericColumns(table, {"AccNo", "Name", "Model", "Flags"});
     for (const ItemReport& item : report.itemRows) {
@@ -306,7 +304,7 @@ ResultTable PolytomousItemTable(const RunReport& report, bool withNames,
         row.push_back(Cell(Fixed(item.itemRest, 3), true));
         if (withFit) {
             const auto index = static_cast<std::size_t>(&item - report.itemRows.data());
-            AddItemFitCells(row, index < fit.size() ? &fit[index] : nullptr, item.flags, false);
+            AddItemFitCells(row, index < fit.size() ? &fit[index] : nullptr, item.flags);
         }
         row.push_back(Cell("", false));
         const EstimateJudgement& judgement = report::JudgementOf(report, item);

@@ -366,10 +366,10 @@ TEST(ResultTable, PolytomousItemsComeFromTheRunsOwnRows) {
     EXPECT_EQ(cell(1, "c").text, "0.200");
     EXPECT_FALSE(table.numeric[static_cast<std::size_t>(table.Column("Model"))]);
 
-    // With the fit: every item's S-X2, the misfitting item's adjusted p
-    // flagged; no mean squares, which such runs do not form.
-    const std::vector<ItemFitValues> fit = {{12.5, 9, 0.19, 0.38, NAN, NAN, {}, ""},
-                                            {40.25, 8, 5e-6, 1e-4, NAN, NAN, {}, ""}};
+    // With the fit: every item's S-X2 and mean squares, the misfitting
+    // item's adjusted p flagged.
+    const std::vector<ItemFitValues> fit = {{12.5, 9, 0.19, 0.38, 0.95, 1.02, {}, ""},
+                                            {40.25, 8, 5e-6, 1e-4, 1.4, NAN, {}, "no outfit"}};
     const ResultTable withFit = BuildItemTable(PrintedTable{}, report, fit);
     auto fitCell = [&](std::size_t row, const char* column) -> const TableCell& {
         return withFit.rows[row][static_cast<std::size_t>(withFit.Column(column))];
@@ -379,7 +379,10 @@ TEST(ResultTable, PolytomousItemsComeFromTheRunsOwnRows) {
     EXPECT_FALSE(fitCell(0, "adj. p").flagged);
     EXPECT_EQ(fitCell(1, "S-X2").text, "40.25");
     EXPECT_TRUE(fitCell(1, "adj. p").flagged);
-    EXPECT_EQ(withFit.Column("infit"), -1);
+    EXPECT_EQ(fitCell(0, "infit").text, "0.950");
+    EXPECT_EQ(fitCell(1, "outfit").text, "");
+    EXPECT_EQ(fitCell(1, "outfit").why, "no outfit");
+    EXPECT_FALSE(fitCell(1, "infit").flagged) << "S-X2 judges the item where it is defined";
     EXPECT_EQ(withFit.columns.back(), "Flags");
     EXPECT_EQ(fitCell(0, "b2").text, "0.500") << "the columns before the fit keep their places";
 }
