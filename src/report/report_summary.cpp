@@ -30,10 +30,14 @@ std::string RowsLine(const RunReport& report) {
 
 }  // namespace
 
-bool OnlyScored(const RunReport& report) {
-    return report.method == "mml" && !report.population.estimated && !report.itemRows.empty() &&
+bool EveryItemHeld(const RunReport& report) {
+    return !report.itemRows.empty() &&
            std::all_of(report.itemRows.begin(), report.itemRows.end(),
                        [](const ItemReport& item) { return item.held; });
+}
+
+bool OnlyScored(const RunReport& report) {
+    return report.method == "mml" && !report.population.estimated && EveryItemHeld(report);
 }
 
 std::string EndingLine(const RunReport& report) {

@@ -19,6 +19,9 @@ std::string SummaryText(const RunReport& report);
 // (MSError change 4.1e-11)."
 std::string EndingLine(const RunReport& report);
 
+// Every item of the report held at the item file's values (none: false).
+bool EveryItemHeld(const RunReport& report);
+
 // A marginal run that held every item at the item file's values and did
 // not estimate the population: its EM cycles estimated nothing and no
 // prior acted, so neither is worth a sentence.

@@ -322,10 +322,7 @@ std::vector<std::string> SummarySentences(const ResultsData& data) {
     const bool marginal = report.method == "mml";
     const bool polytomous = PolytomousItems(report) > 0;
     // Scoring only holds every item: nothing was estimated, no prior acted.
-    const bool everyItemHeld =
-        !report.itemRows.empty() && std::all_of(report.itemRows.begin(), report.itemRows.end(),
-                                                [](const ItemReport& item) { return item.held; });
-    if (marginal && everyItemHeld) {
+    if (marginal && report::EveryItemHeld(report)) {
         sentences.push_back("Every item was held at the item file's values (" +
                             ModelsOfTheItems(report) + "); the marginal log-likelihood is " +
                             Number(report.logLikelihood, "%.3f") + ".");
