@@ -126,7 +126,7 @@ int RunLink(const LinkOptions& options) {
 
 int RunScoreTable(const LinkOptions& options) {
     const LinkRequest& request = options.request;
-    const FormRead read = ReadItemForm(request.basePath, request.baseColumns, request.baseModel);
+    const FormRead read = ReadLinkForm(request.basePath, request.baseColumns, request.baseModel);
     if (!read.form) return Failed(read.error), 1;
     const PopulationSettings& p = request.population;
     const std::vector<ScoreRow> table =

@@ -242,6 +242,23 @@ TEST(LinkRunner, RefusesWhatItCannotDoWithAMessageNamingIt) {
         RunLink(dir, "--link --base-items '" + base + "' --new-items '" + base + "' --bootstrap 1");
     EXPECT_EQ(ran.status, 2);
     EXPECT_NE(ran.err.find("--bootstrap takes a whole number from 2 to 100000"), std::string::npos);
+    // A new form with b = 1e308 would link at A = 5e-30 with se 0 and carry
+    // its items over with a of 1e29.
+    std::string wildLines = ItemLines(linking::test::ReferenceNew());
+    std::size_t fourth = 0;
+    for (int k = 0; k < 3; ++k) fourth = wildLines.find('\n', fourth) + 1;
+    wildLines.replace(fourth + 31, 9, "    1e308");  // b, columns 32-40
+    const std::string fresh = dir.Write("wild.itm", wildLines);
+    ran = RunLink(dir, "--link --base-items '" + base + "' --new-items '" + fresh + "'" +
+                           kErrorColumns + " --transformed-items '" + dir.File("t.itm") + "'");
+    EXPECT_EQ(ran.status, 1);
+    EXPECT_EQ(ran.err, "ERROR " + fresh +
+                           ", item 4 (ITEM04): the b must fit its column of the result (from "
+                           "-99.999 to 999.999), not '1e+308'\n");
+    EXPECT_EQ(ran.out.find("stocking-lord"), std::string::npos);
+    EXPECT_EQ(ReadFile(dir.File("t.itm")), "");
+    ran = RunLink(dir, "--items '" + fresh + "' --score-table '" + dir.File("s.csv") + "'");
+    EXPECT_EQ(ran.status, 1);
     ran = RunLink(dir, "--link --help");
     EXPECT_EQ(ran.status, 0);
     EXPECT_NE(ran.out.find("METHOD A B se_A se_B"), std::string::npos);

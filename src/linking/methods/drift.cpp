@@ -50,15 +50,10 @@ DriftScreen ScreenDrift(const AnchorSet& set, const LinkConstants& constants, do
     std::sort(sorted.begin(), sorted.end());
     screen.median = Quantile(sorted, 0.5);
     screen.robustSd = 0.74 * (Quantile(sorted, 0.75) - Quantile(sorted, 0.25));
-    // Below a billionth the spread is rounding, not items: b values are
-    // printed with a handful of decimals.
-    if (!(screen.robustSd > 1e-9)) {
-        screen.note = "the differences of b have no spread";
-        return screen;
-    }
+    const double spread = std::fmax(screen.robustSd, kDriftSdFloor);
     screen.screened = true;
     for (DriftFinding& finding : screen.items) {
-        finding.z = (finding.difference - screen.median) / screen.robustSd;
+        finding.z = (finding.difference - screen.median) / spread;
         finding.drifting = std::fabs(finding.z) > threshold;
     }
     return screen;
