@@ -51,8 +51,9 @@ DriftScreen ScreenDrift(const AnchorSet& set, const LinkConstants& constants, do
         const double seNew = constants.A * set.seBNew[k];
         finding.seDifference = std::sqrt(seNew * seNew + set.seBBase[k] * set.seBBase[k]);
         // Both b known exactly: only an exact match is within the errors.
-        finding.differenceOverSe =
-            finding.difference == 0 ? 0 : finding.difference / finding.seDifference;
+        finding.differenceOverSe = finding.difference == 0 && !std::isnan(finding.seDifference)
+                                       ? 0
+                                       : finding.difference / finding.seDifference;
         sorted.push_back(finding.difference);
         screen.items.push_back(std::move(finding));
     }

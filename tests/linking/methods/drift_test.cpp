@@ -147,6 +147,12 @@ TEST(DriftScreen, FlagsOnlyWhereTheItemsOwnErrorsAgree) {
     EXPECT_EQ(screen.items[3].flaggedBy, DriftRule::RobustZ);
     EXPECT_TRUE(std::isnan(screen.items[3].differenceOverSe));
     EXPECT_EQ(screen.DriftingCount(), 2u);
+    // An exact match far from the others is no exception.
+    for (std::size_t k = 0; k < set.size(); ++k) set.bNew[k] = set.bBase[k] + 0.5;
+    set.bNew[0] = set.bBase[0];
+    screen = ScreenDrift(set, exact);
+    EXPECT_TRUE(std::isnan(screen.items[0].differenceOverSe));
+    EXPECT_EQ(screen.items[0].flaggedBy, DriftRule::RobustZ);
 }
 
 // Two calibrations of random halves of one sample: the b differences are
