@@ -40,14 +40,26 @@ void PrintDrift(const LinkOptions& options, const LinkOutcome& outcome) {
         std::printf("drift screen not made: %s\n", drift.note.c_str());
         return;
     }
+    const double threshold = options.request.driftThreshold;
     for (const DriftFinding& f : drift.items) {
-        if (!f.drifting) continue;
-        std::printf("drifting %s: z = %.2f (b base %.3f, new on the base scale %.3f)\n",
-                    f.newId.c_str(), f.z, f.bBase, f.bNewOnBase);
+        if (f.drifting && f.flaggedBy == DriftRule::Both) {
+            std::printf(
+                "drifting %s: z = %.2f, difference %.3f = %.2f SE (b base %.3f, new on "
+                "the base scale %.3f)\n",
+                f.newId.c_str(), f.z, f.difference, f.differenceOverSe, f.bBase, f.bNewOnBase);
+        } else if (f.drifting) {
+            std::printf(
+                "drifting %s: z = %.2f, difference %.3f, its SE not known: flagged by "
+                "the robust z alone (b base %.3f, new on the base scale %.3f)\n",
+                f.newId.c_str(), f.z, f.difference, f.bBase, f.bNewOnBase);
+        } else if (std::fabs(f.z) > threshold) {
+            std::printf("within its errors %s: z = %.2f, but difference %.3f = %.2f SE\n",
+                        f.newId.c_str(), f.z, f.difference, f.differenceOverSe);
+        }
     }
     if (drift.DriftingCount() == 0) {
-        std::printf("drift screen: no common item beyond z = %.2f\n",
-                    options.request.driftThreshold);
+        std::printf("drift screen: no common item beyond z = %.2f and %.2f SE\n", threshold,
+                    threshold);
     }
     if (!outcome.dropped.empty()) {
         std::string ids;
@@ -126,7 +138,7 @@ int RunLink(const LinkOptions& options) {
 
 int RunScoreTable(const LinkOptions& options) {
     const LinkRequest& request = options.request;
-    const FormRead read = ReadItemForm(request.basePath, request.baseColumns, request.baseModel);
+    const FormRead read = ReadLinkForm(request.basePath, request.baseColumns, request.baseModel);
     if (!read.form) return Failed(read.error), 1;
     const PopulationSettings& p = request.population;
     const std::vector<ScoreRow> table =

@@ -27,18 +27,26 @@ Json Methods(const std::vector<MethodResult>& results) {
 Json Drift(const DriftScreen& screen, double threshold) {
     Json items = Json::array();
     for (const DriftFinding& f : screen.items) {
-        items.push_back(Json{{"base_id", f.baseId},
-                             {"new_id", f.newId},
-                             {"b_base", f.bBase},
-                             {"b_new_on_base", f.bNewOnBase},
-                             {"difference", f.difference},
-                             {"z", f.z},
-                             {"drifting", f.drifting}});
+        items.push_back(
+            Json{{"base_id", f.baseId},
+                 {"new_id", f.newId},
+                 {"b_base", f.bBase},
+                 {"b_new_on_base", f.bNewOnBase},
+                 {"difference", f.difference},
+                 {"z", f.z},
+                 {"se_difference", f.seDifference},
+                 {"difference_over_se", f.differenceOverSe},
+                 {"drifting", f.drifting},
+                 {"flagged_by", f.drifting ? Json(DriftRuleName(f.flaggedBy)) : Json()}});
     }
     Json drift{{"threshold", threshold},
+               {"rule",
+                "drifting where both the robust z and the difference over its standard error "
+                "pass the threshold; where the errors are not known, the robust z alone"},
                {"screened", screen.screened},
                {"median", screen.median},
                {"robust_sd", screen.robustSd},
+               {"robust_sd_floor", kDriftSdFloor},
                {"items", items}};
     if (!screen.note.empty()) drift["note"] = screen.note;
     return drift;

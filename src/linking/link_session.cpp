@@ -1,5 +1,6 @@
 #include "linking/link_session.h"
 
+#include "linking/forms/form_values.h"
 #include "linking/forms/transform.h"
 
 namespace tarvo::linking {
@@ -33,12 +34,33 @@ namespace {
 
 std::optional<ItemForm> ReadForm(const std::string& path, const ItemColumns& columns,
                                  std::optional<FormModel> model, std::string& error) {
-    FormRead read = ReadItemForm(path, columns, model);
+    FormRead read = ReadLinkForm(path, columns, model);
     if (!read.form) error = read.error;
     return std::move(read.form);
 }
 
 }  // namespace
+
+FormRead ReadLinkForm(const std::string& path, const ItemColumns& columns,
+                      std::optional<FormModel> model) {
+    FormRead read = ReadItemForm(path, columns, model);
+    if (!read.form) return read;
+    std::string error;
+    if (!read.resultFile) {
+        // Only the fields the form's model takes its values from.
+        ItemColumns taken = columns;
+        const FormModel as = model.value_or(FormModel::ThreePL);
+        if (as == FormModel::OnePL) taken.a = taken.seA = {};
+        if (as != FormModel::ThreePL) taken.c = taken.seC = {};
+        error = CheckItemFileTexts(path, taken, read.form->size());
+    }
+    if (error.empty()) error = CheckFormValues(path, *read.form);
+    if (!error.empty()) {
+        read.form.reset();
+        read.error = std::move(error);
+    }
+    return read;
+}
 
 LinkOutcome RunLink(const LinkRequest& request) {
     LinkOutcome outcome;

@@ -70,6 +70,13 @@ struct LinkOutcome {
 
 LinkOutcome RunLink(const LinkRequest& request);
 
+// A form as a link or a score table reads it: ReadItemForm, then every
+// value the form's model takes by the range check of item values
+// (CheckItemFileTexts, CheckFormValues); a value out of range refuses the
+// form, naming the file, the item and the value.
+FormRead ReadLinkForm(const std::string& path, const ItemColumns& columns,
+                      std::optional<FormModel> model);
+
 // Every method's constants from the set, with bootstrap errors when asked.
 std::vector<MethodResult> LinkEveryMethod(const AnchorSet& set, const LinkSettings& settings,
                                           int bootstrap, std::uint64_t seed);

@@ -190,7 +190,33 @@ TEST(LinkRunner, ListsDriftingItemsAndDropsThemOnRequest) {
     const nlohmann::json json = nlohmann::json::parse(ReadFile(report));
     EXPECT_EQ(json["dropped"], nlohmann::json::array({"ITEM05"}));
     EXPECT_TRUE(json["drift"]["items"][4]["drifting"].get<bool>());
+    // The item files give no errors: the robust z alone flagged it.
+    EXPECT_EQ(json["drift"]["items"][4]["flagged_by"],
+              "robust z alone (standard errors not known)");
+    EXPECT_TRUE(json["drift"]["items"][4]["difference_over_se"].is_null());
     EXPECT_EQ(json["linking_before_drop"].size(), 4u);
+
+    // With the errors, each difference is also over its own: ITEM05 is
+    // beyond both, and ITEM02, moved by 0.7 where its b errors are 0.6,
+    // stands out among the others but within its errors.
+    fresh.b[1] += 0.7 / 1.2;
+    fresh.seB[1] = 0.6;
+    linking::ItemForm baseForm = linking::test::ReferenceBase();
+    baseForm.seB[1] = 0.6;
+    const std::string withErrors =
+        "--link --base-items '" + dir.Write("base-se.itm", ItemLines(baseForm)) +
+        "' --new-items '" + dir.Write("new-se.itm", ItemLines(fresh)) + "'" + kErrorColumns;
+    ran = RunLink(dir, withErrors + " --report '" + report + "'");
+    ASSERT_EQ(ran.status, 0) << ran.err;
+    EXPECT_NE(ran.out.find("drifting ITEM05: z = "), std::string::npos) << ran.out;
+    EXPECT_NE(ran.out.find(" SE (b base"), std::string::npos) << ran.out;
+    EXPECT_NE(ran.out.find("within its errors ITEM02: z = "), std::string::npos) << ran.out;
+    const nlohmann::json both = nlohmann::json::parse(ReadFile(report));
+    EXPECT_EQ(both["drift"]["items"][4]["flagged_by"], "robust z and standard error");
+    EXPECT_GT(both["drift"]["items"][4]["difference_over_se"].get<double>(), 2.7);
+    EXPECT_FALSE(both["drift"]["items"][1]["drifting"].get<bool>());
+    EXPECT_GT(std::fabs(both["drift"]["items"][1]["z"].get<double>()), 2.7);
+    EXPECT_LT(std::fabs(both["drift"]["items"][1]["difference_over_se"].get<double>()), 2.7);
 }
 
 TEST(LinkRunner, ScoreTablesAbilitiesAndEquatingAreWritten) {
@@ -242,6 +268,23 @@ TEST(LinkRunner, RefusesWhatItCannotDoWithAMessageNamingIt) {
         RunLink(dir, "--link --base-items '" + base + "' --new-items '" + base + "' --bootstrap 1");
     EXPECT_EQ(ran.status, 2);
     EXPECT_NE(ran.err.find("--bootstrap takes a whole number from 2 to 100000"), std::string::npos);
+    // A new form with b = 1e308 would link at A = 5e-30 with se 0 and carry
+    // its items over with a of 1e29.
+    std::string wildLines = ItemLines(linking::test::ReferenceNew());
+    std::size_t fourth = 0;
+    for (int k = 0; k < 3; ++k) fourth = wildLines.find('\n', fourth) + 1;
+    wildLines.replace(fourth + 31, 9, "    1e308");  // b, columns 32-40
+    const std::string fresh = dir.Write("wild.itm", wildLines);
+    ran = RunLink(dir, "--link --base-items '" + base + "' --new-items '" + fresh + "'" +
+                           kErrorColumns + " --transformed-items '" + dir.File("t.itm") + "'");
+    EXPECT_EQ(ran.status, 1);
+    EXPECT_EQ(ran.err, "ERROR " + fresh +
+                           ", item 4 (ITEM04): the b must fit its column of the result (from "
+                           "-99.999 to 999.999), not '1e+308'\n");
+    EXPECT_EQ(ran.out.find("stocking-lord"), std::string::npos);
+    EXPECT_EQ(ReadFile(dir.File("t.itm")), "");
+    ran = RunLink(dir, "--items '" + fresh + "' --score-table '" + dir.File("s.csv") + "'");
+    EXPECT_EQ(ran.status, 1);
     ran = RunLink(dir, "--link --help");
     EXPECT_EQ(ran.status, 0);
     EXPECT_NE(ran.out.find("METHOD A B se_A se_B"), std::string::npos);

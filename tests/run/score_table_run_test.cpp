@@ -9,6 +9,7 @@
 
 #include "linking/forms/ability_grid.h"
 #include "linking/tables/score_table.h"
+#include "run/run_score_table.h"
 #include "support/run_fixture.h"
 #include "support/run_request.h"
 
@@ -120,6 +121,29 @@ TEST(ScoreTableRun, TheMarginalRunFormsItOverItsQuadratureAndEstimatedPopulation
                   linking::SummedScoreTable(
                       FormOfReport(report),
                       linking::NormalGrid(21, 6, report.population.mean, report.population.sd)));
+}
+
+// A graded item whose second threshold is NaN (an estimate gone wrong)
+// gives no table, and the problem names the item; the same items with the
+// threshold finite give one.
+TEST(ScoreTableRun, ANanThresholdIsRefusedNamingTheItem) {
+    RunRequest request;
+    request.method = Method::Marginal;
+    request.marginal.polytomous = PolytomousModel::Grm;
+    ItemTable items(2);
+    items.a = {1.2, 0.9};
+    EstimationOutcome outcome;
+    outcome.categories = {3, 3};
+    outcome.thresholds = {{-0.5, 0.5}, {-1, NAN}};
+    std::string problem;
+    EXPECT_FALSE(ScoreTableOfRun(request, items, outcome, problem));
+    EXPECT_EQ(problem, "item 2 has no finite slope and thresholds");
+    outcome.thresholds[1][1] = 1;
+    problem.clear();
+    const std::optional<SummedScoreReport> table =
+        ScoreTableOfRun(request, items, outcome, problem);
+    ASSERT_TRUE(table) << problem;
+    EXPECT_EQ(table->rows.size(), 5u);
 }
 
 TEST(ScoreTableRun, TheReportFormsItsOwnTableOnlyUpToTheHighestRawScoreAskedFor) {

@@ -1,11 +1,10 @@
 #include "estimation/marginal/held_items_check.h"
 
 #include <array>
-#include <cmath>
 #include <string_view>
 
 #include "input/text/number_text.h"
-#include "output/masks.h"
+#include "output/item_values.h"
 
 namespace tarvo::mml {
 
@@ -14,16 +13,8 @@ namespace {
 // Why a held value cannot be used; empty when it can.
 std::string Fault(char name, std::string_view text, bool textKnown, double value) {
     if (textKnown && !IsWholeNumberText(text)) return "must be a number";
-    if (!std::isfinite(value)) return "must be a finite number";
-    if (name == 'a') {
-        if (!(value > 0)) return "must be above 0";
-        // A value wider than the column would push every field after it.
-        if (FormatWithMask(value, kMaskParameter).size() > kMaskParameter.size()) {
-            return "must fit its column of the result (below 1000)";
-        }
-    }
-    if (name == 'c' && !(value >= 0 && value < 1)) return "must be from 0 to below 1";
-    return {};
+    const ItemValue kind = name == 'a' ? ItemValue::A : name == 'b' ? ItemValue::B : ItemValue::C;
+    return ItemValueFault(kind, value);
 }
 
 }  // namespace

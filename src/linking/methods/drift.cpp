@@ -21,6 +21,18 @@ constexpr std::size_t kFewestScreened = 4;
 
 }  // namespace
 
+const char* DriftRuleName(DriftRule rule) {
+    switch (rule) {
+        case DriftRule::Both:
+            return "robust z and standard error";
+        case DriftRule::RobustZ:
+            return "robust z alone (standard errors not known)";
+        case DriftRule::None:
+            break;
+    }
+    return "";
+}
+
 std::size_t DriftScreen::DriftingCount() const {
     return static_cast<std::size_t>(std::count_if(
         items.begin(), items.end(), [](const DriftFinding& f) { return f.drifting; }));
@@ -36,6 +48,12 @@ DriftScreen ScreenDrift(const AnchorSet& set, const LinkConstants& constants, do
         finding.bBase = set.bBase[k];
         finding.bNewOnBase = constants.A * set.bNew[k] + constants.B;
         finding.difference = finding.bNewOnBase - finding.bBase;
+        const double seNew = constants.A * set.seBNew[k];
+        finding.seDifference = std::sqrt(seNew * seNew + set.seBBase[k] * set.seBBase[k]);
+        // Both b known exactly: only an exact match is within the errors.
+        finding.differenceOverSe = finding.difference == 0 && !std::isnan(finding.seDifference)
+                                       ? 0
+                                       : finding.difference / finding.seDifference;
         sorted.push_back(finding.difference);
         screen.items.push_back(std::move(finding));
     }
@@ -50,16 +68,15 @@ DriftScreen ScreenDrift(const AnchorSet& set, const LinkConstants& constants, do
     std::sort(sorted.begin(), sorted.end());
     screen.median = Quantile(sorted, 0.5);
     screen.robustSd = 0.74 * (Quantile(sorted, 0.75) - Quantile(sorted, 0.25));
-    // Below a billionth the spread is rounding, not items: b values are
-    // printed with a handful of decimals.
-    if (!(screen.robustSd > 1e-9)) {
-        screen.note = "the differences of b have no spread";
-        return screen;
-    }
+    const double spread = std::fmax(screen.robustSd, kDriftSdFloor);
     screen.screened = true;
     for (DriftFinding& finding : screen.items) {
-        finding.z = (finding.difference - screen.median) / screen.robustSd;
-        finding.drifting = std::fabs(finding.z) > threshold;
+        finding.z = (finding.difference - screen.median) / spread;
+        if (!(std::fabs(finding.z) > threshold)) continue;
+        const bool errorsKnown = !std::isnan(finding.differenceOverSe);
+        if (errorsKnown && !(std::fabs(finding.differenceOverSe) > threshold)) continue;
+        finding.drifting = true;
+        finding.flaggedBy = errorsKnown ? DriftRule::Both : DriftRule::RobustZ;
     }
     return screen;
 }

@@ -31,6 +31,15 @@ QString Number(double value, int decimals) {
     return std::isfinite(value) ? QString::number(value, 'f', decimals) : QStringLiteral("-");
 }
 
+// "yes" where both rules flag the item, "yes (robust z alone)" where its
+// errors are not known, "within its errors" where only the robust z would.
+QString DriftVerdict(const linking::DriftFinding& f) {
+    if (f.drifting && f.flaggedBy == linking::DriftRule::Both) return QStringLiteral("yes");
+    if (f.drifting) return QStringLiteral("yes (robust z alone)");
+    if (std::fabs(f.z) > linking::kDriftThreshold) return QStringLiteral("within its errors");
+    return {};
+}
+
 QTableWidget* NewTable(QWidget* parent, const QStringList& headers) {
     auto* table = new QTableWidget(0, static_cast<int>(headers.size()), parent);
     table->setHorizontalHeaderLabels(headers);
@@ -105,7 +114,7 @@ LinkWindow::LinkWindow(DesktopServices& desktop, FilePicker* picker, QWidget* pa
     tabs_ = new QTabWidget(this);
     constants_ = NewTable(this, {"Method", "A", "B", "se A", "se B"});
     drift_ = NewTable(this, {"Base ID", "New ID", "b base", "b new (base scale)", "Difference",
-                             "Robust z", "Drifting"});
+                             "Robust z", "Difference / SE", "Drifting"});
     scores_ = NewTable(this, {"Score", "Proportion", "EAP", "EAP SD", "ML"});
     equating_ = NewTable(this, {"New score", "theta", "Base equivalent"});
     characteristic_ = NewChartView(this);
@@ -224,7 +233,7 @@ void LinkWindow::ShowOutcome() {
         Fill(drift_, r,
              {QString::fromStdString(f.baseId), QString::fromStdString(f.newId), Number(f.bBase, 3),
               Number(f.bNewOnBase, 3), Number(f.difference, 3), Number(f.z, 2),
-              f.drifting ? QStringLiteral("yes") : QString()});
+              Number(f.differenceOverSe, 2), DriftVerdict(f)});
     }
 
     scores_->setRowCount(static_cast<int>(outcome.scoreTable.size()));

@@ -249,6 +249,10 @@ TEST(MarginalRun, HeldValuesTheModelCannotUseAreRefusedNamingTheLine) {
         {MarginalModel::ThreePL, "1.2", "-1e400", "0.2",
          refused("b must be a finite number, not '-1e400'")},
         {MarginalModel::ThreePL, "1.2", "0.5x", "0.2", refused("b must be a number, not '0.5x'")},
+        {MarginalModel::ThreePL, "1.2", "-1e308", "0.2",
+         refused("b must fit its column of the result (from -99.999 to 999.999), not '-1e308'")},
+        {MarginalModel::TwoPL, "1.2", "1000", "0",
+         refused("b must fit its column of the result (from -99.999 to 999.999), not '1000'")},
         {MarginalModel::ThreePL, "1.2", "0.5", "1",
          refused("c must be from 0 to below 1, not '1'")},
         {MarginalModel::ThreePL, "1.2", "0.5", "-0.1",
@@ -257,6 +261,7 @@ TEST(MarginalRun, HeldValuesTheModelCannotUseAreRefusedNamingTheLine) {
         {MarginalModel::TwoPL, "1.2", "0.5", "1.5", ""},
         {MarginalModel::OnePL, "-3", "0.5", "abc", ""},
         {MarginalModel::ThreePL, "999.9", "0.5", "0.999", ""},
+        {MarginalModel::ThreePL, "1.2", "-99.9", "0.2", ""},
     };
     for (const Case& test : cases) {
         char line[80];

@@ -127,6 +127,46 @@ TEST(PolytomousItemFile, HoldsEachRowsItemOrNoneOnAFault) {
     for (const auto& row : held.items) EXPECT_FALSE(row);
 }
 
+// Held rows the model cannot use, or that say two things of one item, refuse
+// the file naming the line; a partial credit item's steps may come in any
+// order, a graded item's thresholds must rise.
+TEST(PolytomousItemFile, RefusesValuesOutOfRangeAndTwoRowsOfOneItem) {
+    const test_support::TempDir dir;
+    const std::string header = "SeqItem,AccNo,Model,Categories,a,b1,b2,b3,c\r\n";
+    const std::string first = "1,Q1,3pl,2,0.8,0.1,,,0.2\r\n";
+    struct Case {
+        std::string row;
+        std::string fault;  // empty: held
+    };
+    const std::string wide = "must fit its column of the result (from -99.999 to 999.999)";
+    const Case cases[] = {
+        {"2,Q2,grm,4,1.1,-1,0.5,1.5,", ""},
+        {"2,Q2,gpcm,4,1.1,1.5,-1,0.5,", ""},
+        {"2,Q2,grm,4,-1.1,-1,0.5,1.5,", ""},  // reverse keyed
+        {"2,Q2,grm,4,1.1,0.5,-1,1.5,", "its b2 must be above b1: a graded item's thresholds rise"},
+        {"2,Q2,grm,4,1.1,-1,0.5,0.5,", "its b3 must be above b2: a graded item's thresholds rise"},
+        {"2,Q2,grm,4,1e308,-1,0.5,1.5,", "its a " + wide},
+        {"2,Q2,gpcm,4,0,-1,0.5,1.5,", "its a must not be 0"},
+        {"2,Q2,grm,4,1.1,-1e308,0.5,1.5,", "its b1 " + wide},
+        {"2,Q2,3pl,2,-0.5,0.1,,,0.2", "its a must be above 0"},
+        {"2,Q2,3pl,2,0.8,0.1,,,1.0", "its c must be from 0 to below 1"},
+        {"2,Q2,3pl,2,0.8,0.1,,,-0.5", "its c must be from 0 to below 1"},
+        {"1,Q1,3pl,2,0.9,0.3,,,0.1", "item 1 has a row already, on line 2"},
+    };
+    for (const Case& c : cases) {
+        const std::string path = dir.Write("held.csv", header + first + c.row + "\r\n");
+        const HeldItems held = ReadPolytomousItemFile(path, 3);
+        if (c.fault.empty()) {
+            EXPECT_EQ(held.error, "") << c.row;
+            EXPECT_TRUE(held.items[1]) << c.row;
+            continue;
+        }
+        EXPECT_EQ(held.error,
+                  "ERROR Item file " + path + ", line 3 ('" + c.row + "'): " + c.fault + ".");
+        for (const auto& row : held.items) EXPECT_FALSE(row) << c.row;
+    }
+}
+
 TEST(PolytomousInformation, MatchesSecondDifferencesOfTheLogLikelihood) {
     // One GRM, one GPCM with disordered steps and a reverse-keyed slope,
     // one right/wrong item, two PCM items sharing their slope; a few

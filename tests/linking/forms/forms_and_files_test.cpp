@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <optional>
 
 #include "linking/forms/common_items.h"
 #include "linking/forms/form_reader.h"
 #include "linking/link_files.h"
+#include "linking/link_session.h"
 #include "linking/reference_forms.h"
 #include "support/run_fixture.h"
 #include "support/temp_dir.h"
@@ -42,6 +45,66 @@ TEST(ReadItemForm, CutsAnItemFileByItsColumnsAndPassesOverBlankLinesAtTheEnd) {
     read = ReadItemForm(path, noC, std::nullopt);
     EXPECT_EQ(read.form->c[0], 0);
     EXPECT_EQ(read.form->seC[0], 0);
+}
+
+// Every value a link reads passes the range check of held items: what is
+// not a number, not finite, outside what the model can use or too wide
+// for its column refuses the form, naming the item and the value.
+TEST(ReadLinkForm, RefusesValuesNoCalibrationGivesNamingTheItem) {
+    TempDir dir;
+    const auto line = [](const char* a, const char* b, const char* c) {
+        char text[80];
+        std::snprintf(text, sizeof text, "ITEM0002             %9s %9s %9s\r\n", a, b, c);
+        return "ITEM0001               0.92101   1.27677   0.22188\r\n" + std::string(text);
+    };
+    struct Case {
+        const char* a;
+        const char* b;
+        const char* c;
+        std::optional<FormModel> model;
+        std::string fault;  // after "PATH, "; empty: read
+    };
+    const std::string wide = "must fit its column of the result (from -99.999 to 999.999)";
+    const Case cases[] = {
+        {"1.1", "0.5", "0.2", std::nullopt, ""},
+        {"1.1", "1e308", "0.2", std::nullopt,
+         "item 2 (ITEM0002): the b " + wide + ", not '1e+308'"},
+        {"1.1", "-1e308", "0.2", std::nullopt,
+         "item 2 (ITEM0002): the b " + wide + ", not '-1e+308'"},
+        {"1.1", "0.5", "-0.5", std::nullopt,
+         "item 2 (ITEM0002): the c must be from 0 to below 1, not '-0.5'"},
+        {"1.1", "0.5", "1.0", std::nullopt,
+         "item 2 (ITEM0002): the c must be from 0 to below 1, not '1'"},
+        {"1.1", "nan", "0.2", std::nullopt, "line 2 (item 2): the b must be a number, not 'nan'"},
+        {"inf", "0.5", "0.2", std::nullopt, "line 2 (item 2): the a must be a number, not 'inf'"},
+        {"0", "0.5", "0.2", std::nullopt, "item 2 (ITEM0002): the a must be above 0, not '0'"},
+        // What the model fixes is not read.
+        {"1.1", "0.5", "1.0", FormModel::TwoPL, ""},
+        {"abc", "0.5", "x", FormModel::OnePL, ""},
+    };
+    for (const Case& c : cases) {
+        const std::string path = dir.Write("form.itm", line(c.a, c.b, c.c));
+        const FormRead read = ReadLinkForm(path, ItemColumns{}, c.model);
+        if (c.fault.empty()) {
+            EXPECT_TRUE(read.form) << read.error;
+            continue;
+        }
+        EXPECT_FALSE(read.form) << c.b;
+        EXPECT_EQ(read.error, path + ", " + c.fault);
+    }
+
+    // A result file's rows: a = inf and c = 1 as printed.
+    const std::string header = "SeqItem,AccNo,a_calib,seea,b_calib,seeb,c_calib,seec\r\n";
+    std::string path = dir.Write(
+        "inf.csv", header + "1,I1,inf,0.1,0.5,0.1,0.2,0.01\r\n2,I2,1,0.1,0.5,0.1,0.2,0.01\r\n");
+    FormRead read = ReadLinkForm(path, ItemColumns{}, std::nullopt);
+    EXPECT_EQ(read.error, path + ", item 1 (I1): the a must be a finite number, not 'inf'");
+    path = dir.Write("c.csv",
+                     header + "1,I1,1.2,0.1,0.5,0.1,1.000,0.01\r\n2,I2,1,0.1,0.5,0.1,0.2,0.01\r\n");
+    read = ReadLinkForm(path, ItemColumns{}, std::nullopt);
+    EXPECT_EQ(read.error, path + ", item 1 (I1): the c must be from 0 to below 1, not '1'");
+    read = ReadLinkForm(kGolden + "mode3/result.csv", ItemColumns{}, std::nullopt);
+    EXPECT_TRUE(read.form) << read.error;
 }
 
 TEST(ReadItemForm, TakesTheItemSectionOfResultFilesInEveryLayout) {

@@ -65,19 +65,113 @@ TEST(DriftScreen, FindsThePlantedDriftingItemsAndTheRelinkLeavesThemOut) {
     }
 }
 
-TEST(DriftScreen, IsNotMadeWithoutSpreadOrWithTooFewItems) {
+// Differences of b a few thousandths apart are the rounding of printed
+// values: the robust SD's floor keeps them from being read as drift (they
+// gave z = -2.73 for a difference of 0.000), while an item that moved
+// among items that did not is still found.
+TEST(DriftScreen, PassesOverRoundingAndFindsOneMovedItemAmongEqualOnes) {
     AnchorSet set = test::ReferenceAnchors();
     LinkConstants exact;
     exact.ok = true;
     for (std::size_t k = 0; k < set.size(); ++k) set.bNew[k] = set.bBase[k];
     const DriftScreen flat = ScreenDrift(set, exact);
-    EXPECT_FALSE(flat.screened);
+    EXPECT_TRUE(flat.screened);
     EXPECT_EQ(flat.DriftingCount(), 0u);
-    EXPECT_NE(flat.note.find("no spread"), std::string::npos);
+
+    // As printed with three decimals: most differences 0.001, one 0.000
+    // (without the floor its z was -13.5).
+    const double noise[] = {0.001, 0.001, 0, 0.001, 0.001, 0.0012, 0.0008, 0.001};
+    for (std::size_t k = 0; k < set.size(); ++k) set.bNew[k] = set.bBase[k] + noise[k];
+    const DriftScreen rounded = ScreenDrift(set, exact);
+    EXPECT_TRUE(rounded.screened);
+    EXPECT_EQ(rounded.DriftingCount(), 0u) << rounded.items[2].z;
+    EXPECT_LT(std::fabs(rounded.items[2].z), 0.2);
+
+    set.bNew[5] = set.bBase[5] + 0.8;
+    const DriftScreen moved = ScreenDrift(set, exact);
+    EXPECT_TRUE(moved.items[5].drifting);
+    EXPECT_EQ(moved.DriftingCount(), 1u);
 
     AnchorSet few;
     PickAnchors(set, std::vector<std::size_t>{0, 1, 2}, few);
     EXPECT_FALSE(ScreenDrift(few, exact).screened);
+}
+
+// An item far from the others by the robust z is judged against its own
+// errors too: within them (a b-c trade-off in one calibration, a small
+// sample's wide errors) it is not drift; where they are not known the
+// robust z alone flags it, and says so.
+TEST(DriftScreen, FlagsOnlyWhereTheItemsOwnErrorsAgree) {
+    LinkConstants exact;
+    exact.ok = true;
+    AnchorSet set = test::ReferenceAnchors();
+    const double spread[] = {0.02, -0.03, 0.01, 0, -0.01, 0.03, -0.02, 0.01};
+    for (std::size_t k = 0; k < set.size(); ++k) {
+        set.bNew[k] = set.bBase[k] + spread[k];
+        set.seBBase[k] = set.seBNew[k] = 0.02;
+    }
+    // Item 4 lower by 0.18 with errors of 0.063 either side: z far beyond
+    // 2.7, but -0.18 / sqrt(2 x 0.063^2) = -2.02 SE.
+    set.bNew[3] = set.bBase[3] - 0.18;
+    set.seBBase[3] = set.seBNew[3] = 0.063;
+    // Item 7 higher by 0.5 with errors of 0.05: beyond both.
+    set.bNew[6] = set.bBase[6] + 0.5;
+    set.seBBase[6] = set.seBNew[6] = 0.05;
+    DriftScreen screen = ScreenDrift(set, exact);
+    ASSERT_TRUE(screen.screened);
+    const DriftFinding& within = screen.items[3];
+    EXPECT_LT(within.z, -2.7);
+    EXPECT_NEAR(within.differenceOverSe, -2.02, 0.01);
+    EXPECT_NEAR(within.seDifference, 0.063 * std::sqrt(2.0), 1e-12);
+    EXPECT_FALSE(within.drifting);
+    EXPECT_EQ(within.flaggedBy, DriftRule::None);
+    const DriftFinding& drifted = screen.items[6];
+    EXPECT_TRUE(drifted.drifting);
+    EXPECT_EQ(drifted.flaggedBy, DriftRule::Both);
+    EXPECT_NEAR(drifted.differenceOverSe, 0.5 / (0.05 * std::sqrt(2.0)), 1e-9);
+    EXPECT_EQ(screen.DriftingCount(), 1u);
+
+    // The new form's error counts at the scale of the base form: A = 2
+    // doubles it.
+    exact.A = 2;
+    for (std::size_t k = 0; k < set.size(); ++k) set.bNew[k] /= 2;
+    screen = ScreenDrift(set, exact);
+    EXPECT_NEAR(screen.items[6].seDifference, std::sqrt(0.1 * 0.1 + 0.05 * 0.05), 1e-12);
+
+    // Without the errors of b the robust z alone decides.
+    exact.A = 1;
+    for (std::size_t k = 0; k < set.size(); ++k) set.bNew[k] *= 2;
+    set.seBNew.assign(set.size(), kUnknown);
+    screen = ScreenDrift(set, exact);
+    EXPECT_TRUE(screen.items[3].drifting);
+    EXPECT_EQ(screen.items[3].flaggedBy, DriftRule::RobustZ);
+    EXPECT_TRUE(std::isnan(screen.items[3].differenceOverSe));
+    EXPECT_EQ(screen.DriftingCount(), 2u);
+    // An exact match far from the others is no exception.
+    for (std::size_t k = 0; k < set.size(); ++k) set.bNew[k] = set.bBase[k] + 0.5;
+    set.bNew[0] = set.bBase[0];
+    screen = ScreenDrift(set, exact);
+    EXPECT_TRUE(std::isnan(screen.items[0].differenceOverSe));
+    EXPECT_EQ(screen.items[0].flaggedBy, DriftRule::RobustZ);
+}
+
+// Two calibrations of random halves of one sample: the b differences are
+// noise of about their errors (0.25), and an item at a robust z of 4 is
+// still well within them.
+TEST(DriftScreen, ARandomSplitOfOneSampleFlagsNothingWithinItsErrors) {
+    LinkConstants exact;
+    exact.ok = true;
+    AnchorSet set = test::ReferenceAnchors();
+    const double noise[] = {0.05, -0.04, 0.02, 0.0, -0.03, 0.04, -0.05, 0.45};
+    for (std::size_t k = 0; k < set.size(); ++k) {
+        set.bNew[k] = set.bBase[k] + noise[k];
+        set.seBBase[k] = set.seBNew[k] = 0.25;
+    }
+    const DriftScreen screen = ScreenDrift(set, exact);
+    ASSERT_TRUE(screen.screened);
+    EXPECT_GT(screen.items[7].z, 4);
+    EXPECT_LT(screen.items[7].differenceOverSe, 1.5);
+    EXPECT_EQ(screen.DriftingCount(), 0u);
 }
 
 TEST(Bootstrap, IsTheSameForTheSameSeedAndNearTheDeltaErrors) {

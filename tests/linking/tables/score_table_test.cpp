@@ -356,5 +356,35 @@ TEST(TrueScoreEquating, RefusesItemsWhoseCurveDoesNotRise) {
     EXPECT_NE(equating.error.find("a above 0"), std::string::npos);
 }
 
+// Five steep 2PL items (a = 3): the likelihood of the top score is 1 in
+// double precision from theta near 7 on and still rises towards it, and
+// that of score 0 falls from the left; neither has a finite maximum, so
+// neither has an ML ability (the cell is empty, not 7.272470).
+TEST(SummedScoreTable, ZeroAndTheTopScoreOfSteepItemsHaveNoMlAbility) {
+    ItemForm form;
+    form.Resize(5);
+    form.a = {3, 3, 3, 3, 3};
+    form.b = {0, 0, 0, 0, 0};
+    form.c = {0, 0, 0, 0, 0};
+    const std::vector<ScoreRow> table = SummedScoreTable(form, NormalGrid(41, 4, 0, 1));
+    ASSERT_EQ(table.size(), 6u);
+    EXPECT_TRUE(std::isnan(table[0].ml)) << table[0].ml;
+    EXPECT_TRUE(std::isnan(table[5].ml)) << table[5].ml;
+    for (int s = 1; s < 5; ++s) EXPECT_TRUE(std::isfinite(table[s].ml)) << s;
+}
+
+// Score 0 of a form without c's is equated by the line to 0, at no theta
+// (not the theta of -512 a search would stop at).
+TEST(TrueScoreEquating, ScoreZeroWithoutGuessingHasNoTheta) {
+    ItemForm form = test::ReferenceBase();
+    form.c.assign(form.size(), 0);
+    const Equating equating = TrueScoreEquating(form, form);
+    ASSERT_TRUE(equating.rows) << equating.error;
+    const EquatingRow& zero = equating.rows->front();
+    EXPECT_TRUE(std::isnan(zero.theta)) << zero.theta;
+    EXPECT_EQ(zero.baseScore, 0);
+    EXPECT_NEAR((*equating.rows)[1].baseScore, 1, 1e-9);
+}
+
 }  // namespace
 }  // namespace tarvo::linking

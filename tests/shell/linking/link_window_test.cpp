@@ -87,6 +87,11 @@ TEST_F(LinkWindowTest, ShowsEveryMethodsConstantsSideBySideAfterLink) {
         EXPECT_EQ(constants->item(r, 3)->text(), QStringLiteral("-"));  // no item errors given
     }
     EXPECT_EQ(window.DriftTable()->rowCount(), 8);
+    // Each difference by the robust z and over its own error (none given here).
+    ASSERT_EQ(window.DriftTable()->columnCount(), 8);
+    EXPECT_EQ(window.DriftTable()->horizontalHeaderItem(6)->text(),
+              QStringLiteral("Difference / SE"));
+    EXPECT_EQ(window.DriftTable()->item(0, 6)->text(), QStringLiteral("-"));
     EXPECT_EQ(window.ScoreTable()->rowCount(), 9);
     EXPECT_EQ(window.ScoreTable()->item(4, 2)->text(), QStringLiteral("-0.152"));
     EXPECT_EQ(window.EquatingTable()->rowCount(), 9);

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "input/text/line_reader.h"
+#include "output/item_values.h"
 #include "output/result_file_rows.h"
 
 namespace tarvo::poly {
@@ -99,6 +100,28 @@ std::string ParseRow(const std::vector<std::string_view>& cells, const Columns& 
     return {};
 }
 
+// The row's values by the range every item value read is checked against,
+// and a graded item's thresholds in rising order (each P(X >= k) below the
+// one before); the partial credit models' steps may come in any order.
+std::string CheckRowValues(const HeldItemRow& row) {
+    const bool binary = row.model == "3pl" || row.model == "2pl" || row.model == "1pl";
+    std::string fault = ItemValueFault(binary ? ItemValue::A : ItemValue::SignedA, row.a);
+    if (!fault.empty()) return "its a " + fault;
+    for (int k = 0; k + 1 < row.categories; ++k) {
+        const std::string name = "b" + std::to_string(k + 1);
+        fault = ItemValueFault(ItemValue::B, row.b[static_cast<std::size_t>(k)]);
+        if (!fault.empty()) return "its " + name + " " + fault;
+        if (row.model == "grm" && k > 0 &&
+            !(row.b[static_cast<std::size_t>(k)] > row.b[static_cast<std::size_t>(k - 1)])) {
+            return "its " + name + " must be above b" + std::to_string(k) +
+                   ": a graded item's thresholds rise";
+        }
+    }
+    fault = ItemValueFault(ItemValue::C, row.c);
+    if (!fault.empty()) return "its c " + fault;
+    return {};
+}
+
 // The file's error, with none of its rows held.
 HeldItems Refused(std::size_t itemCount, std::string error) {
     HeldItems held;
@@ -140,7 +163,13 @@ HeldItems ReadPolytomousItemFile(const std::string& path, std::size_t itemCount)
         row.line = number;
         row.text = std::string(text);
         std::size_t item = 0;
-        const std::string error = ParseRow(CellsOf(text), columns, itemCount, item, row);
+        std::string error = ParseRow(CellsOf(text), columns, itemCount, item, row);
+        if (error.empty()) error = CheckRowValues(row);
+        // Two rows of one item would leave the run holding whichever came last.
+        if (error.empty() && held.items[item]) {
+            error = "item " + std::to_string(item + 1) + " has a row already, on line " +
+                    std::to_string(held.items[item]->line);
+        }
         if (!error.empty()) {
             return Refused(itemCount, "ERROR Item file " + path + ", line " +
                                           std::to_string(number) + " ('" + row.text +
