@@ -1,6 +1,7 @@
 #include "report/report_builder.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <limits>
 #include <new>
@@ -293,13 +294,24 @@ void CompleteRunReport(RunReport& report, const ItemTable& items, const PersonTa
         }
     }
     report.empiricalReliability = std::numeric_limits<double>::quiet_NaN();
+    report.empiricalExaminees = 0;
     if (report.judgement.theta.estimated) {
-        std::vector<bool> unflagged(personRows);
+        // Every examinee with an estimate: ML scores have none for all right
+        // or all wrong (the score sits at the search's bound).
+        const std::uint32_t without =
+            kPersonNoValid |
+            (report.posteriorScores ? 0u
+                                    : kPersonAllCorrect | kPersonAllWrong | kPersonThetaAtBound);
+        std::vector<bool> estimated(personRows);
         for (std::size_t j = 0; j < personRows; ++j) {
-            unflagged[j] = report.personRows[j].flags == 0;
+            const PersonReport& person = report.personRows[j];
+            estimated[j] = (person.flags & without) == 0;
+            report.empiricalExaminees += estimated[j] && std::isfinite(person.theta) &&
+                                         std::isfinite(person.seetheta) && person.seetheta >= 0;
         }
         report.empiricalReliability = EmpiricalReliability(
-            theta, std::span<const double>(persons.seetheta.data(), personRows), unflagged);
+            theta, std::span<const double>(persons.seetheta.data(), personRows), estimated);
+        if (std::isnan(report.empiricalReliability)) report.empiricalExaminees = 0;
     }
     report.rawScoreOrderInversions = -1;
     if (report.model == "1pl" && report.judgement.theta.estimated) {

@@ -165,6 +165,7 @@ Json Head(const RunReport& report) {
     document["reliability"] = Json{
         {"alpha_kr20", report.alpha},
         {"empirical", report.empiricalReliability},
+        {"empirical_examinees", report.empiricalExaminees},
         {"raw_score_order_inversions", report.rawScoreOrderInversions},
     };
     if (report.kr20Items >= 0) document["reliability"]["kr20_items"] = report.kr20Items;
