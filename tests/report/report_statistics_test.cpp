@@ -172,6 +172,23 @@ TEST(AbilityGroups, TenGroupsOfEqualSizeByTheta) {
     // Nor does its missing code count in the group's mean score.
     EXPECT_DOUBLE_EQ(items[1].groupMeanScore[9], 1);
 
+    // Equal thetas share a group whatever the rows' order: 20 examinees, the
+    // last 7 tied at 2.0; the cuts of equal sizes (2, 4, ..., 18) that fall
+    // in the tie move to the nearer of its start (13 from 14 and 16) and its
+    // end (20 from 18: no cut).
+    std::vector<double> tied;
+    for (int j = 0; j < 20; ++j) tied.push_back(j < 13 ? j / 10.0 : 2.0);
+    const AbilityGroups groups = AbilityGroupsOf(tied, std::vector<std::int32_t>(20, 1));
+    ASSERT_EQ(groups.groups, 8u);
+    for (int j = 13; j < 20; ++j) EXPECT_EQ(groups.of[j], 7) << j;
+    EXPECT_EQ(groups.of[12], 6);
+    EXPECT_EQ(groups.of[11], 5);
+    EXPECT_EQ(groups.of[10], 5);
+    EXPECT_EQ(groups.of[9], 4);
+    std::vector<double> reversed(tied.rbegin(), tied.rend());
+    const AbilityGroups turned = AbilityGroupsOf(reversed, std::vector<std::int32_t>(20, 1));
+    for (int j = 0; j < 20; ++j) EXPECT_EQ(turned.of[19 - j], groups.of[j]) << j;
+
     // Fewer than ten examinees: one group each; none: no groups.
     std::vector<ItemReport> few(1);
     FillAbilityGroups(TableOf({"1", "0", "1"}), std::vector<double>{0.5, -0.5, 0},
