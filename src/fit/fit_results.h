@@ -17,8 +17,9 @@ struct ItemFit {
     int df = 0;
     double p = kUndefined;
     double pAdjusted = kUndefined;
-    int sx2Groups = 0;  // rest-score groups after collapsing
-    std::string model;  // the item's model in a polytomous run; empty otherwise
+    int sx2Groups = 0;       // rest-score groups with examinees
+    int sx2JoinedCells = 0;  // cells joined into others for an expected count below 1
+    std::string model;       // the item's model in a polytomous run; empty otherwise
     // Mean squares over the examinees with a mixed record.
     double infit = kUndefined, outfit = kUndefined;
     double infitT = kUndefined, outfitT = kUndefined;
