@@ -357,6 +357,7 @@ RunReport BuildRunReport(const ReportSources& sources) {
         report.thetaSpread = outcome->thetaSpread;
         report.logLikelihood = outcome->logLikelihood;
         report.population = outcome->population;
+        if (outcome->errorsFormed) report.errorForm = outcome->errorForm;
     }
     try {
         if (sources.persons != nullptr && sources.items != nullptr) {

@@ -84,8 +84,12 @@ Json MarginalPart(const RunReport& report) {
         population["se_mean"] = p.seMean;
         population["se_sd"] = p.seSd;
     }
+    const char* errors = report.errorForm == ErrorForm::ItemBlocks     ? "item_blocks"
+                         : report.errorForm == ErrorForm::OwnCurvature ? "own_curvature"
+                                                                       : "whole_information";
     return Json{{"log_likelihood", report.logLikelihood},
                 {"priors", report.priors},
+                {"standard_errors", errors},
                 {"population", std::move(population)}};
 }
 

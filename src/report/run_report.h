@@ -168,6 +168,9 @@ struct RunReport {
     double logLikelihood = std::numeric_limits<double>::quiet_NaN();
     std::vector<std::string> priors;
     PopulationEstimate population;
+    // How the items' standard errors were formed (a shortcut is said in the
+    // warnings and the JSON's mml.standard_errors).
+    ErrorForm errorForm = ErrorForm::Whole;
     EstimateJudgement judgement;  // what the flags were judged by
     // A polytomous run: what its items scored 0..m were judged by (judgement
     // judges its right/wrong items).
