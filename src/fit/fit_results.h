@@ -72,6 +72,9 @@ struct ModelFit {
     std::size_t examinees = 0;  // with at least one valid response: the BIC's n
     double aic = kUndefined, bic = kUndefined;
     std::string note;  // why it is not defined
+    // Priors acted: the likelihood is that at the penalised maximum (the
+    // posterior mode), below the likelihood's own maximum.
+    bool penalised = false;
 };
 
 struct FitResults {

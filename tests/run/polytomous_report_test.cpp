@@ -171,7 +171,10 @@ TEST(PolytomousReport, MixedRunJudgesEveryItemByItsOwnModel) {
     EXPECT_EQ(model.at("examinees").get<int>(), 400);
     EXPECT_DOUBLE_EQ(model.at("minus_2_log_likelihood").get<double>(), -2 * mixed.logLikelihood);
     EXPECT_DOUBLE_EQ(model.at("aic").get<double>(), -2 * mixed.logLikelihood + 2 * 130);
-    EXPECT_NE(summary.find("Model fit: -2LL"), std::string::npos) << summary;
+    // The 3PL items' priors acted: the fit is the penalised maximum's.
+    EXPECT_NE(summary.find("Model fit at the penalised maximum (priors acted): -2LL"),
+              std::string::npos)
+        << summary;
     EXPECT_FALSE(Mentions(mixed, "discriminate negatively")) << summary;
     EXPECT_FALSE(Mentions(mixed, "at a bound")) << summary;
     // An examinee's raw score is the summed score, up to the most of the
