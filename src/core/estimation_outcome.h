@@ -63,6 +63,16 @@ struct PopulationEstimate {
     double seSd = std::numeric_limits<double>::quiet_NaN();
 };
 
+// How the marginal estimators formed the items' standard errors: from the
+// inverse of the whole observed information, or by a shortcut that makes
+// them smaller than that.
+enum class ErrorForm {
+    Whole,         // the inverse of the whole information, cross-item terms included
+    ItemBlocks,    // each item's own block inverted: the cross-item terms left out
+    OwnCurvature,  // the information was not positive definite: each parameter's own
+                   // curvature
+};
+
 // How the estimation of a run ended, beside the result rows it wrote and
 // the run's tables it left as the estimation ended them.
 struct EstimationOutcome {
@@ -81,6 +91,7 @@ struct EstimationOutcome {
     double logLikelihood = std::numeric_limits<double>::quiet_NaN();
     std::vector<char> heldItems;
     bool errorsFormed = true;  // false: a stop came before the standard errors
+    ErrorForm errorForm = ErrorForm::Whole;
     PopulationEstimate population;
     std::string leftUndone;  // e.g. "the standard errors and the scores were not computed"
     // Polytomous runs, per item: its model's name, its categories and its

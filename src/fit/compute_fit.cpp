@@ -46,9 +46,9 @@ std::string Sx2Note(const Sx2Outcome& outcome, int estimated) {
             return "S-X2 is not defined: no examinee answered every item (examinees with a "
                    "missing response are left out of it).";
         case Sx2Gap::NoDegreesOfFreedom:
-            return "S-X2 is not defined: " + std::to_string(outcome.groups) +
-                   " rest-score groups are left after joining those with an expected count "
-                   "below 1, too few for the item's " +
+            return "S-X2 is not defined: its " + std::to_string(outcome.groups) +
+                   " rest-score groups, less the " + std::to_string(outcome.joinedCells) +
+                   " cells joined for an expected count below 1, leave too few for the item's " +
                    std::to_string(estimated) + " estimated parameters.";
     }
     return "";
@@ -69,6 +69,7 @@ void FillSx2Rows(const std::vector<Sx2Outcome>& outcomes, std::span<const int> e
         item.df = outcomes[i].df;
         item.p = outcomes[i].p;
         item.sx2Groups = outcomes[i].groups;
+        item.sx2JoinedCells = outcomes[i].joinedCells;
         item.note = Sx2Note(outcomes[i], estimated[i]);
         p[i] = item.p;
     }

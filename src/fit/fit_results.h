@@ -17,8 +17,9 @@ struct ItemFit {
     int df = 0;
     double p = kUndefined;
     double pAdjusted = kUndefined;
-    int sx2Groups = 0;  // rest-score groups after collapsing
-    std::string model;  // the item's model in a polytomous run; empty otherwise
+    int sx2Groups = 0;       // rest-score groups with examinees
+    int sx2JoinedCells = 0;  // cells joined into others for an expected count below 1
+    std::string model;       // the item's model in a polytomous run; empty otherwise
     // Mean squares over the examinees with a mixed record.
     double infit = kUndefined, outfit = kUndefined;
     double infitT = kUndefined, outfitT = kUndefined;
@@ -71,6 +72,9 @@ struct ModelFit {
     std::size_t examinees = 0;  // with at least one valid response: the BIC's n
     double aic = kUndefined, bic = kUndefined;
     std::string note;  // why it is not defined
+    // Priors acted: the likelihood is that at the penalised maximum (the
+    // posterior mode), below the likelihood's own maximum.
+    bool penalised = false;
 };
 
 struct FitResults {

@@ -21,7 +21,8 @@ struct NestedComparison {
     double statistic = kUndefined;
     int df = 0;
     double p = kUndefined;
-    std::string note;  // why it is not defined
+    std::string note;     // why it is not defined
+    std::string caution;  // what a defined test's p does not say (a parameter on its bound)
 };
 
 NestedComparison CompareNested(const ModelFit& smaller, const ModelFit& larger);

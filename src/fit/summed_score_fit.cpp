@@ -52,7 +52,7 @@ std::vector<Sx2Outcome> SummedScoreFit(std::span<const double> a, std::span<cons
     const std::size_t items = a.size();
     assert(counts.items == items && estimated.size() == items);
     constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-    std::vector<Sx2Outcome> out(items, Sx2Outcome{kNaN, 0, kNaN, 0, Sx2Gap::None});
+    std::vector<Sx2Outcome> out(items, Sx2Outcome{kNaN, 0, kNaN, 0, 0, Sx2Gap::None});
     if (items < 2) {
         for (Sx2Outcome& item : out) item.gap = Sx2Gap::NoOtherItems;
         return out;
@@ -113,7 +113,7 @@ std::vector<Sx2Outcome> CategorySummedScoreFit(std::span<const ScoredItem> items
                                                CategoryFitCounts& counts) {
     assert(estimated.size() == items.size());
     constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-    std::vector<Sx2Outcome> out(items.size(), Sx2Outcome{kNaN, 0, kNaN, 0, Sx2Gap::None});
+    std::vector<Sx2Outcome> out(items.size(), Sx2Outcome{kNaN, 0, kNaN, 0, 0, Sx2Gap::None});
     counts = {};
     if (items.size() < 2) {
         counts.leftOut = items.empty() ? 0 : responses.size() / items.size();

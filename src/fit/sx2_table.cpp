@@ -13,11 +13,15 @@ namespace tarvo::fit {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kFewestExpected = 1;
+// The fewest expected answers a cell may keep: 1, less a rounding's width,
+// so that a cell whose count is 1 in exact arithmetic (a group of one
+// examinee joined into one cell) is not joined again for the last bit of
+// its sum.
+constexpr double kFewestExpected = 1 - 1e-9;
 
 // The groups with examinees, in rest-score order: examinees, and per cell
-// the observed and expected counts. A right/wrong item's cells are its
-// correct and incorrect answers.
+// the observed and expected counts, cells in category order (a right/wrong
+// item's incorrect, then correct answers).
 void StartGroups(std::size_t cells, Sx2Scratch& s) {
     s.cells = cells;
     s.examinees.clear();
@@ -33,8 +37,8 @@ void RightWrongGroups(const Sx2Table& table, Sx2Scratch& s) {
         const double e = table.expected[r];
         const double correct = std::isnan(e) ? 0 : n * e;
         s.examinees.push_back(n);
-        s.observed.insert(s.observed.end(), {table.correct[r], n - table.correct[r]});
-        s.expected.insert(s.expected.end(), {correct, n - correct});
+        s.observed.insert(s.observed.end(), {n - table.correct[r], table.correct[r]});
+        s.expected.insert(s.expected.end(), {n - correct, correct});
     }
 }
 
@@ -53,25 +57,80 @@ void CategoryGroups(const CategorySx2Table& table, Sx2Scratch& s) {
     }
 }
 
-double SmallestExpected(const Sx2Scratch& s, std::size_t g) {
-    const auto first = s.expected.begin() + static_cast<std::ptrdiff_t>(g * s.cells);
-    return *std::min_element(first, first + static_cast<std::ptrdiff_t>(s.cells));
-}
-
-void JoinInto(Sx2Scratch& s, std::size_t from, std::size_t to) {
-    s.examinees[to] += s.examinees[from];
+// The cell with the smallest expected count among those not joined away
+// (NaN), looking down each category's column of groups in turn and keeping
+// the first of equals; kNoCell when every cell is joined.
+constexpr double kNoCell = 1e100;
+double SmallestCell(const Sx2Scratch& s, std::size_t& group, std::size_t& cell) {
+    double smallest = kNoCell;
+    const std::size_t groups = s.examinees.size();
     for (std::size_t k = 0; k < s.cells; ++k) {
-        s.observed[to * s.cells + k] += s.observed[from * s.cells + k];
-        s.expected[to * s.cells + k] += s.expected[from * s.cells + k];
+        for (std::size_t g = 0; g < groups; ++g) {
+            const double e = s.expected[g * s.cells + k];
+            if (e < smallest) {
+                smallest = e;
+                group = g;
+                cell = k;
+            }
+        }
     }
-    const auto at = static_cast<std::ptrdiff_t>(from * s.cells);
-    const auto width = static_cast<std::ptrdiff_t>(s.cells);
-    s.examinees.erase(s.examinees.begin() + static_cast<std::ptrdiff_t>(from));
-    s.observed.erase(s.observed.begin() + at, s.observed.begin() + at + width);
-    s.expected.erase(s.expected.begin() + at, s.expected.begin() + at + width);
+    return smallest;
 }
 
-// Pearson X2 over every cell of every group.
+// Joins cells, one at a time, until every expected count left is at least
+// 1: the smallest cell is added into another and leaves the table (NaN).
+// The other is found by Manhattan distance in (group, category): at
+// distance 1, 2, ... every cell at that distance is looked at (group below
+// and above, category after and before, in that order, the first of equals
+// kept), and the search stops at the first distance where the smallest seen
+// so far is below 1; where none is, the smallest cell of the whole table
+// takes it. Returns the cells joined away.
+int JoinSmallCells(Sx2Scratch& s) {
+    const auto groups = static_cast<long>(s.examinees.size());
+    const auto cells = static_cast<long>(s.cells);
+    const long farthest = groups + cells;
+    int joined = 0;
+    std::size_t g = 0, k = 0;
+    while (SmallestCell(s, g, k) < kFewestExpected) {
+        double best = kNoCell;
+        long toGroup = -1, toCell = -1;
+        const auto probe = [&](long r, long c) {
+            if (r < 0 || c < 0 || r >= groups || c >= cells) return;
+            const double e = s.expected[static_cast<std::size_t>(r * cells + c)];
+            if (e < best) {
+                best = e;
+                toGroup = r;
+                toCell = c;
+            }
+        };
+        const auto row = static_cast<long>(g), column = static_cast<long>(k);
+        for (long distance = 1; distance < farthest; ++distance) {
+            for (long down = 0; down <= distance; ++down) {
+                const long across = distance - down;
+                probe(row + down, column + across);
+                probe(row + down, column - across);
+                probe(row - down, column + across);
+                probe(row - down, column - across);
+            }
+            if (best < kFewestExpected) break;
+        }
+        const std::size_t from = g * s.cells + k;
+        if (toGroup < 0) {
+            // The last cell left: nothing to join it with.
+            s.expected[from] = s.observed[from] = kNaN;
+            ++joined;
+            break;
+        }
+        const auto to = static_cast<std::size_t>(toGroup * cells + toCell);
+        s.expected[to] += s.expected[from];
+        s.observed[to] += s.observed[from];
+        s.expected[from] = s.observed[from] = kNaN;
+        ++joined;
+    }
+    return joined;
+}
+
+// Pearson X2 over every cell left with an expected count above 0.
 double GroupStatistic(const Sx2Scratch& s) {
     double x2 = 0;
     for (std::size_t cell = 0; cell < s.expected.size(); ++cell) {
@@ -81,36 +140,16 @@ double GroupStatistic(const Sx2Scratch& s) {
     return x2;
 }
 
-int CollapseAdjacentGroups(Sx2Scratch& s) {
-    auto small = [&](std::size_t g) { return SmallestExpected(s, g) < kFewestExpected; };
-    while (s.examinees.size() > 1 && small(0)) JoinInto(s, 0, 1);
-    while (s.examinees.size() > 1 && small(s.examinees.size() - 1)) {
-        JoinInto(s, s.examinees.size() - 1, s.examinees.size() - 2);
-    }
-    // A small group left inside (few examinees there) joins the neighbour
-    // with the smaller expected count. The groups below g are large, and a
-    // large group stays large with another added, so after either join g is
-    // the next group to look at.
-    for (std::size_t g = 1; g + 1 < s.examinees.size();) {
-        if (!small(g)) {
-            ++g;
-            continue;
-        }
-        const bool down = SmallestExpected(s, g - 1) <= SmallestExpected(s, g + 1);
-        JoinInto(s, g, down ? g - 1 : g + 1);
-    }
-    return static_cast<int>(s.examinees.size());
-}
-
 // The statistic of the groups the scratch holds.
 Sx2Outcome OutcomeOfGroups(int estimated, Sx2Scratch& scratch) {
-    Sx2Outcome out{kNaN, 0, kNaN, 0, Sx2Gap::None};
+    Sx2Outcome out{kNaN, 0, kNaN, 0, 0, Sx2Gap::None};
     if (scratch.examinees.empty()) {
         out.gap = Sx2Gap::NoCompleteExaminees;
         return out;
     }
-    out.groups = CollapseAdjacentGroups(scratch);
-    const int df = out.groups * (static_cast<int>(scratch.cells) - 1) - estimated;
+    out.groups = static_cast<int>(scratch.examinees.size());
+    out.joinedCells = JoinSmallCells(scratch);
+    const int df = out.groups * (static_cast<int>(scratch.cells) - 1) - estimated - out.joinedCells;
     if (df < 1) {
         out.gap = Sx2Gap::NoDegreesOfFreedom;
         return out;

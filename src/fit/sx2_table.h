@@ -16,8 +16,9 @@ enum class Sx2Gap {
 struct Sx2Outcome {
     double statistic;  // Pearson X2 over the groups (or cells) left; NaN when undefined
     int df = 0;
-    double p;        // upper tail of the chi-square distribution; NaN when undefined
-    int groups = 0;  // rest-score groups with examinees, after joining
+    double p;             // upper tail of the chi-square distribution; NaN when undefined
+    int groups = 0;       // rest-score groups with examinees
+    int joinedCells = 0;  // cells joined into others (each costs one df)
     Sx2Gap gap = Sx2Gap::None;
 };
 
@@ -49,17 +50,20 @@ struct Sx2Scratch {
 };
 
 // S-X2 of one item from its table (Orlando & Thissen 2000): the groups
-// without examinees are left out; then adjacent groups are joined, from the
-// lowest and the highest rest score inward, until every expected count
-// (correct and incorrect) is at least 1; Pearson X2 over both cells of the
-// groups left, df = groups left minus estimated (the item's parameters the
-// run estimated), p from the chi-square distribution.
+// without examinees are left out; then cells (a group's incorrect or
+// correct answers) are joined one at a time, as R's rpf joins them, until
+// every expected count left is at least 1: the smallest cell goes into the
+// nearest cell (Manhattan distance over group and category) whose expected
+// count is below 1, or, where no cell within reach is below 1, into the
+// smallest cell of the table; Pearson X2 over the cells left, df = groups
+// minus estimated (the item's parameters the run estimated) minus the cells
+// joined away, p from the chi-square distribution.
 Sx2Outcome Sx2FromTable(const Sx2Table& table, int estimated, Sx2Scratch& scratch);
 
-// The same for an item of K categories (Kang & Chen 2007): the groups are
-// joined by the same rule until every category's expected count is at
-// least 1; Pearson X2 over the K cells of the groups left, df = groups
-// left times (K - 1) minus estimated. For K = 2 it is the table above.
+// The same for an item of K categories (Kang & Chen 2007): cells are
+// joined by the same rule until every expected count left is at least 1;
+// Pearson X2 over the cells left, df = groups times (K - 1) minus
+// estimated minus the cells joined away. For K = 2 it is the table above.
 Sx2Outcome Sx2FromCategoryTable(const CategorySx2Table& table, int estimated, Sx2Scratch& scratch);
 
 }  // namespace tarvo::fit

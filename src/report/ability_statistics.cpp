@@ -12,6 +12,8 @@ namespace tarvo::report {
 namespace {
 
 constexpr double kUndefined = std::numeric_limits<double>::quiet_NaN();
+// Abilities closer than this (relative, above 1) are one ability.
+constexpr double kEqualAbilities = 1e-9;
 
 }  // namespace
 
@@ -73,12 +75,33 @@ AbilityGroups AbilityGroupsOf(std::span<const double> theta, std::span<const std
     std::stable_sort(order.begin(), order.end(),
                      [&](std::size_t x, std::size_t y) { return theta[x] < theta[y]; });
     const std::size_t n = order.size();
+    const std::size_t wanted = std::min(kAbilityGroups, n);
+    // The positions where theta rises: a group may end only there, so that
+    // equal abilities share their group whatever the rows' order. Equal up
+    // to rounding is equal: the same score reached by other patterns (a
+    // Rasch EAP, a classic raw score) differs in its last bits.
+    const auto rises = [&](std::size_t k) {
+        if (k == 0 || k == n) return true;
+        const double below = theta[order[k - 1]], above = theta[order[k]];
+        return above - below > kEqualAbilities * (1 + std::fabs(above));
+    };
+    std::vector<std::size_t> cuts{0};
+    for (std::size_t g = 1; g < wanted; ++g) {
+        const std::size_t even = g * n / wanted;
+        std::size_t below = even, above = even;
+        while (!rises(below)) --below;
+        while (!rises(above)) ++above;
+        // The nearer rise; at equal distance the later.
+        const std::size_t cut = even - below < above - even ? below : above;
+        if (cut > cuts.back() && cut < n) cuts.push_back(cut);
+    }
+    if (n > 0) cuts.push_back(n);
     AbilityGroups result;
     result.order = std::move(order);
-    result.groups = std::min(kAbilityGroups, n);
+    result.groups = cuts.empty() ? 0 : cuts.size() - 1;
     result.of.assign(theta.size(), -1);
     for (std::size_t g = 0; g < result.groups; ++g) {
-        for (std::size_t k = g * n / result.groups; k < (g + 1) * n / result.groups; ++k) {
+        for (std::size_t k = cuts[g]; k < cuts[g + 1]; ++k) {
             result.of[result.order[k]] = static_cast<std::int32_t>(g);
         }
     }

@@ -27,9 +27,13 @@ int RawScoreOrderInversions(std::span<const double> theta, std::span<const std::
                             std::span<const std::int32_t> nvalid);
 
 // Observed proportions correct for the fit plot: the examinees with a finite
-// theta and at least one valid response are sorted by theta (ties in file
-// order) and cut into min(10, n) groups of equal size (sizes differ by at
-// most one). Per item and group: the mean theta, the proportion correct and
+// theta and at least one valid response are sorted by theta and cut into at
+// most min(10, n) groups of about equal size. A group ends only where theta
+// rises (by more than 1e-9, relative above 1), so examinees of equal theta
+// share one and the groups do not depend
+// on the rows' order: each of the nine cuts of equal sizes (g n / 10) moves
+// to the nearer rise (at equal distance the later), and cuts that meet are
+// one, leaving fewer groups. Per item and group: the mean theta, the proportion correct and
 // the mean score over the group's valid responses to the item, and their
 // count (NaN when the count is 0). Fills groupTheta, groupProportion,
 // groupMeanScore and groupCount of every row of items, which correspond to

@@ -1,9 +1,11 @@
 #include "report/report_builder.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <limits>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,7 +51,7 @@ void FillItemRows(RunReport& report, const ItemTable& items, const ResponseCount
             row.flags = PolytomousItemFlagsOf(row, i < thresholds.size() ? thresholds[i] : none,
                                               JudgementOf(report, row), withoutErrors);
         } else {
-            row.flags = ItemFlagsOf(row, report.judgement, withoutErrors);
+            row.flags = ItemFlagsOf(row, JudgementOf(report, row), withoutErrors);
         }
     }
 }
@@ -103,32 +105,76 @@ std::string Number(double value) {
     return text;
 }
 
+// Which priors' parameters some estimated item has free: the right/wrong
+// items' a, b and c, and the items scored 0..m.
+struct PriorTargets {
+    bool a = true, b = true, c = true, polytomous = true;
+};
+
 // Every prior that acted in a marginal run, named.
-std::vector<std::string> PriorNames(const MarginalSettings& settings) {
+std::vector<std::string> PriorNames(const MarginalSettings& settings, PriorTargets targets) {
     const Priors priors = PriorsFor(settings);
     std::vector<std::string> names;
-    if (priors.logA.on) {
+    if (priors.logA.on && targets.a) {
         names.push_back("a: log-normal, log a ~ N(" + Number(priors.logA.mean) + ", " +
                         Number(priors.logA.sd) + "^2)");
     }
-    if (priors.b.on) {
+    if (priors.b.on && targets.b) {
         names.push_back("b: normal N(" + Number(priors.b.mean) + ", " + Number(priors.b.sd) +
                         "^2)");
     }
-    if (priors.c.on) {
+    if (priors.c.on && targets.c) {
         names.push_back("c: beta Beta(" + Number(priors.c.alpha) + ", " + Number(priors.c.beta) +
                         ")");
     }
-    if (priors.polytomousLogA.on) {
+    if (priors.polytomousLogA.on && targets.polytomous) {
         names.push_back("polytomous a: log-normal, log |a| ~ N(" +
                         Number(priors.polytomousLogA.mean) + ", " +
                         Number(priors.polytomousLogA.sd) + "^2)");
     }
-    if (priors.polytomousB.on) {
+    if (priors.polytomousB.on && targets.polytomous) {
         names.push_back("polytomous thresholds: normal N(" + Number(priors.polytomousB.mean) +
                         ", " + Number(priors.polytomousB.sd) + "^2)");
     }
     return names;
+}
+
+// A polytomous run names each item's model: its right/wrong items may take
+// several (an item-models file), each judged by its own, and a prior acts
+// only where an estimated item has its parameter free. binaryModel becomes
+// the right/wrong items' models in item order ("2pl", "2pl, 3pl"; empty
+// without any).
+PriorTargets JudgeItemModels(RunReport& report, const MarginalSettings& settings,
+                             const EstimationOutcome& outcome, double mean, double sd) {
+    PriorTargets targets{false, false, false, false};
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < outcome.itemModels.size(); ++i) {
+        const std::string& name = outcome.itemModels[i];
+        const bool held = i < outcome.heldItems.size() && outcome.heldItems[i] != 0;
+        const std::optional<MarginalModel> model = ModelNamed(name);
+        if (!model) {
+            targets.polytomous = targets.polytomous || !held;
+            continue;
+        }
+        if (std::find(names.begin(), names.end(), name) == names.end()) {
+            names.push_back(name);
+            if (*model != settings.model) {
+                MarginalSettings own = settings;
+                own.model = *model;
+                report.itemModelJudgements.emplace_back(name, MarginalJudgement(own, mean, sd));
+            }
+        }
+        if (held) continue;
+        const MarginalModelRules& rules = RulesOf(*model);
+        targets.a = targets.a || rules.free.a || rules.commonSlope;
+        targets.b = targets.b || rules.free.b;
+        targets.c = targets.c || rules.free.c;
+    }
+    report.binaryModel.clear();
+    for (const std::string& name : names) {
+        report.binaryModel += (report.binaryModel.empty() ? "" : ", ") + name;
+    }
+    return targets;
 }
 
 // What the request tells: the estimator, its model and how its estimates
@@ -145,7 +191,6 @@ void DescribeRequest(RunReport& report, const RunRequest& request,
     report.path = PathOf(rules.layoutMode);
     report.method = "mml";
     report.model = std::string(rules.name);
-    report.priors = PriorNames(settings);
     report.loop.step = LoopStep::EmCycle;
     report.loop.passLimit = settings.maxCycles;
     report.loop.tolerance = settings.tolerance;
@@ -155,11 +200,17 @@ void DescribeRequest(RunReport& report, const RunRequest& request,
         sd = outcome->population.sd;
     }
     report.judgement = MarginalJudgement(settings, mean, sd);
+    report.posteriorScores = settings.scoring != MarginalScoring::Ml;
+    PriorTargets targets;
     if (settings.polytomous != PolytomousModel::None) {
         report.model = std::string(RulesOf(settings.polytomous).name);
         report.binaryModel = std::string(rules.name);
         report.polytomousJudgement = PolytomousJudgement(settings, mean, sd);
+        if (outcome != nullptr && !outcome->itemModels.empty()) {
+            targets = JudgeItemModels(report, settings, *outcome, mean, sd);
+        }
     }
+    report.priors = PriorNames(settings, targets);
 }
 
 // The sections' flags join the rows' own, after the statistics that read
@@ -233,20 +284,34 @@ void CompleteRunReport(RunReport& report, const ItemTable& items, const PersonTa
     report.alpha = Kr20(counts);
     if (!counts.categories.empty()) {
         report.kr20Items = static_cast<int>(RightWrongItems(counts));
-        // Without right/wrong items their model and its priors acted on nothing.
+        // Without right/wrong items their model and its priors acted on
+        // nothing; the polytomous items' priors stay.
         if (report.kr20Items == 0) {
             report.binaryModel.clear();
-            report.priors.clear();
+            std::erase_if(report.priors, [](const std::string& prior) {
+                return prior.rfind("polytomous ", 0) != 0;
+            });
         }
     }
     report.empiricalReliability = std::numeric_limits<double>::quiet_NaN();
+    report.empiricalExaminees = 0;
     if (report.judgement.theta.estimated) {
-        std::vector<bool> unflagged(personRows);
+        // Every examinee with an estimate: ML scores have none for all right
+        // or all wrong (the score sits at the search's bound).
+        const std::uint32_t without =
+            kPersonNoValid |
+            (report.posteriorScores ? 0u
+                                    : kPersonAllCorrect | kPersonAllWrong | kPersonThetaAtBound);
+        std::vector<bool> estimated(personRows);
         for (std::size_t j = 0; j < personRows; ++j) {
-            unflagged[j] = report.personRows[j].flags == 0;
+            const PersonReport& person = report.personRows[j];
+            estimated[j] = (person.flags & without) == 0;
+            report.empiricalExaminees += estimated[j] && std::isfinite(person.theta) &&
+                                         std::isfinite(person.seetheta) && person.seetheta >= 0;
         }
         report.empiricalReliability = EmpiricalReliability(
-            theta, std::span<const double>(persons.seetheta.data(), personRows), unflagged);
+            theta, std::span<const double>(persons.seetheta.data(), personRows), estimated);
+        if (std::isnan(report.empiricalReliability)) report.empiricalExaminees = 0;
     }
     report.rawScoreOrderInversions = -1;
     if (report.model == "1pl" && report.judgement.theta.estimated) {
@@ -292,6 +357,7 @@ RunReport BuildRunReport(const ReportSources& sources) {
         report.thetaSpread = outcome->thetaSpread;
         report.logLikelihood = outcome->logLikelihood;
         report.population = outcome->population;
+        if (outcome->errorsFormed) report.errorForm = outcome->errorForm;
     }
     try {
         if (sources.persons != nullptr && sources.items != nullptr) {

@@ -109,8 +109,13 @@ EstimateJudgement PolytomousJudgement(const MarginalSettings& settings, double p
 }
 
 const EstimateJudgement& JudgementOf(const RunReport& report, const ItemReport& item) {
-    return item.categories > 2 && report.polytomousJudgement ? *report.polytomousJudgement
-                                                             : report.judgement;
+    if (item.categories > 2) {
+        return report.polytomousJudgement ? *report.polytomousJudgement : report.judgement;
+    }
+    for (const auto& [model, judgement] : report.itemModelJudgements) {
+        if (model == item.model) return judgement;
+    }
+    return report.judgement;
 }
 
 bool EstimatesTheta(int mode) { return IsMode(mode) && RulesOf(mode).estimatesTheta(); }

@@ -28,7 +28,8 @@ EstimateJudgement PolytomousJudgement(const MarginalSettings& settings, double p
                                       double populationSd);
 
 // What an item of the report was judged by: the polytomous judgement for
-// an item scored 0..m, the report's judgement otherwise.
+// an item scored 0..m, a right/wrong item's own model's judgement where an
+// item-models file gave it one, the report's judgement otherwise.
 const EstimateJudgement& JudgementOf(const RunReport& report, const ItemReport& item);
 
 // True when the mode estimates the abilities (not the items-only modes).

@@ -84,8 +84,12 @@ Json MarginalPart(const RunReport& report) {
         population["se_mean"] = p.seMean;
         population["se_sd"] = p.seSd;
     }
+    const char* errors = report.errorForm == ErrorForm::ItemBlocks     ? "item_blocks"
+                         : report.errorForm == ErrorForm::OwnCurvature ? "own_curvature"
+                                                                       : "whole_information";
     return Json{{"log_likelihood", report.logLikelihood},
                 {"priors", report.priors},
+                {"standard_errors", errors},
                 {"population", std::move(population)}};
 }
 
@@ -165,6 +169,7 @@ Json Head(const RunReport& report) {
     document["reliability"] = Json{
         {"alpha_kr20", report.alpha},
         {"empirical", report.empiricalReliability},
+        {"empirical_examinees", report.empiricalExaminees},
         {"raw_score_order_inversions", report.rawScoreOrderInversions},
     };
     if (report.kr20Items >= 0) document["reliability"]["kr20_items"] = report.kr20Items;

@@ -111,12 +111,18 @@ std::string SummaryText(const RunReport& report) {
             ? "KR-20"
             : "KR-20 over the " + Plural(static_cast<std::size_t>(report.kr20Items),
                                          "right/wrong item", "right/wrong items");
+    // The empirical reliability names the examinees it is over.
+    std::string empirical = Fixed3(report.empiricalReliability);
+    if (std::isfinite(report.empiricalReliability)) {
+        empirical += " over " + Plural(report.empiricalExaminees, "examinee", "examinees") +
+                     " with an estimate";
+    }
     // KR-20 over no right/wrong item is no statistic at all.
     if (report.kr20Items == 0) {
-        text += "Reliability: empirical " + Fixed3(report.empiricalReliability) + ".\n";
+        text += "Reliability: empirical " + empirical + ".\n";
     } else {
         text += "Reliability: alpha (" + kr20 + ") " + Fixed3(report.alpha) + ", empirical " +
-                Fixed3(report.empiricalReliability) + ".\n";
+                empirical + ".\n";
     }
     if (report.rawScoreOrderInversions >= 0) {
         const int n = report.rawScoreOrderInversions;

@@ -5,6 +5,7 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/estimation_outcome.h"
@@ -167,10 +168,17 @@ struct RunReport {
     double logLikelihood = std::numeric_limits<double>::quiet_NaN();
     std::vector<std::string> priors;
     PopulationEstimate population;
+    // How the items' standard errors were formed (a shortcut is said in the
+    // warnings and the JSON's mml.standard_errors).
+    ErrorForm errorForm = ErrorForm::Whole;
     EstimateJudgement judgement;  // what the flags were judged by
     // A polytomous run: what its items scored 0..m were judged by (judgement
     // judges its right/wrong items).
     std::optional<EstimateJudgement> polytomousJudgement;
+    // A run whose item-models file gives right/wrong items a model other
+    // than the run's: what those items were judged by, by the model's name
+    // (an item's `model`).
+    std::vector<std::pair<std::string, EstimateJudgement>> itemModelJudgements;
 
     std::vector<ItemReport> itemRows;
     std::vector<PersonReport> personRows;
@@ -180,7 +188,14 @@ struct RunReport {
     // The right/wrong items KR-20 was formed over when some items are scored
     // 0..m (-1: every item is right/wrong).
     int kr20Items = -1;
+    // Over every examinee with an estimate: a valid response and a finite
+    // theta with its error; all right or all wrong counts where the scores
+    // are the posterior's (EAP, MAP), which are finite there.
     double empiricalReliability = std::numeric_limits<double>::quiet_NaN();
+    std::size_t empiricalExaminees = 0;  // the examinees it was formed over
+    // The marginal estimator's EAP or MAP scores: every examinee with a
+    // valid response has a finite estimate.
+    bool posteriorScores = false;
     int rawScoreOrderInversions =
         -1;  // 1PL modes: pairs of raw-score groups out of order; -1 otherwise
 

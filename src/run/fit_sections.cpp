@@ -112,6 +112,10 @@ Json LocalDependenceJson(const fit::LocalDependence& q3, std::size_t items) {
     };
 }
 
+constexpr const char* kPenalisedNote =
+    "Priors acted: -2LL, AIC and BIC are of the penalised maximum (the posterior mode), not "
+    "of the likelihood's own maximum.";
+
 Json ModelFitJson(const fit::ModelFit& model) {
     if (!model.defined) return Json{{"defined", false}, {"note", Note(model.note)}};
     return Json{
@@ -121,7 +125,8 @@ Json ModelFitJson(const fit::ModelFit& model) {
         {"examinees", model.examinees},
         {"aic", model.aic},
         {"bic", model.bic},
-        {"note", nullptr},
+        {"penalised", model.penalised},
+        {"note", model.penalised ? Json(kPenalisedNote) : Json(nullptr)},
     };
 }
 
@@ -247,7 +252,9 @@ std::string SummaryLine(const fit::FitResults& fit) {
 
 std::string ModelLine(const fit::ModelFit& model) {
     if (!model.defined) return "Model fit: not defined. " + model.note;
-    return "Model fit: -2LL " + Fixed(model.minus2LogLikelihood, 3) + ", " +
+    return std::string(model.penalised ? "Model fit at the penalised maximum (priors acted): "
+                                       : "Model fit: ") +
+           "-2LL " + Fixed(model.minus2LogLikelihood, 3) + ", " +
            Plural(static_cast<std::size_t>(model.parameters), "parameter", "parameters") +
            ", AIC " + Fixed(model.aic, 3) + ", BIC " + Fixed(model.bic, 3) + ".";
 }

@@ -48,13 +48,6 @@ class ComparisonHost final : public RunHost {
     std::string message_;
 };
 
-// Whether any prior acted in a fit: then its likelihood is not at its
-// maximum, and the likelihood-ratio test does not hold.
-bool AnyPriorActs(const MarginalSettings& settings) {
-    const Priors priors = PriorsFor(settings);
-    return priors.logA.on || priors.b.on || priors.c.on;
-}
-
 // A compared model's request: the run's, fitted by maximum likelihood (no
 // prior), with EAP scores (the scores are not kept, and EAP costs least).
 RunRequest RequestFor(const RunRequest& request, MarginalModel model) {
@@ -165,6 +158,7 @@ Json TestJson(const ComparedModel& smaller, const ComparedModel& larger,
         {"df", defined ? Json(test.df) : Json(nullptr)},
         {"p", defined ? Json(test.p) : Json(nullptr)},
         {"note", Note(test.note)},
+        {"caution", defined ? Note(test.caution) : Json(nullptr)},
     };
 }
 
@@ -188,7 +182,7 @@ std::string Row(const std::string& model, const std::string& m2ll, const std::st
 std::string TestCell(const fit::NestedComparison& test) {
     if (!std::isfinite(test.statistic) || !std::isfinite(test.p)) return "n/a";
     return Cell("%.3f", test.statistic) + " on " + std::to_string(test.df) + " df, p " +
-           Cell("%.3g", test.p);
+           Cell("%.3g", test.p) + (test.caution.empty() ? "" : " (conservative)");
 }
 
 std::vector<std::string> TableLines(const ModelComparison& comparison) {
@@ -223,6 +217,13 @@ std::vector<std::string> TableLines(const ModelComparison& comparison) {
         lines.push_back("  " + std::string(ModelName(comparison.models[k].model)) + " against " +
                         std::string(ModelName(comparison.models[k + 1].model)) + ": " + test.note);
     }
+    for (std::size_t k = 0; k < comparison.tests.size(); ++k) {
+        const fit::NestedComparison& test = comparison.tests[k];
+        if (test.caution.empty() || !std::isfinite(test.p)) continue;
+        lines.push_back("  " + std::string(ModelName(comparison.models[k].model)) + " against " +
+                        std::string(ModelName(comparison.models[k + 1].model)) + ": " +
+                        test.caution);
+    }
     return lines;
 }
 
@@ -233,7 +234,7 @@ ModelComparison CompareModels(const RunRequest& request, const RunInputs& asRead
                               RunHost& host, const EngineSettings& engine) {
     ModelComparison comparison;
     for (const MarginalModel model : request.compareModels) {
-        if (model == request.marginal.model && !AnyPriorActs(request.marginal)) {
+        if (model == request.marginal.model && !PriorsActed(request, runOutcome)) {
             ComparedModel row;
             row.model = model;
             row.runModel = true;
@@ -245,8 +246,19 @@ ModelComparison CompareModels(const RunRequest& request, const RunInputs& asRead
         comparison.models.push_back(FitModel(request, model, asRead, host, engine));
     }
     for (std::size_t k = 1; k < comparison.models.size(); ++k) {
-        comparison.tests.push_back(
-            fit::CompareNested(comparison.models[k - 1].fit, comparison.models[k].fit));
+        fit::NestedComparison test =
+            fit::CompareNested(comparison.models[k - 1].fit, comparison.models[k].fit);
+        // The smaller model is the larger one with c = 0, at the end of c's
+        // range: the statistic is then below a chi-square on df (a mixture
+        // of it and 0), so the chi-square p is too large.
+        const bool cOnItsBound = RulesOf(comparison.models[k].model).free.c &&
+                                 !RulesOf(comparison.models[k - 1].model).free.c;
+        if (cOnItsBound && std::isfinite(test.p)) {
+            test.caution =
+                "c = 0 lies on the boundary of the 3PL's range, so this p is conservative: the "
+                "true p is smaller (the statistic follows a mixture of chi-squares on 0 to df df).";
+        }
+        comparison.tests.push_back(std::move(test));
     }
     return comparison;
 }

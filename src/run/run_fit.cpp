@@ -106,6 +106,34 @@ FitGrid ClassicFitGrid(std::span<const double> theta, std::span<const std::int32
     return GridOf(mml::NormalQuadrature(kClassicGridPoints, kClassicGridRange, mean, sd));
 }
 
+bool PriorsActed(const RunRequest& request, const EstimationOutcome& outcome) {
+    if (request.method != Method::Marginal) return false;
+    const Priors priors = PriorsFor(request.marginal);
+    const std::size_t items =
+        outcome.heldItems.empty() ? outcome.itemModels.size() : outcome.heldItems.size();
+    for (std::size_t i = 0; i < std::max<std::size_t>(items, 1); ++i) {
+        if (i < outcome.heldItems.size() && outcome.heldItems[i] != 0) continue;
+        const std::string name = i < outcome.itemModels.size()
+                                     ? outcome.itemModels[i]
+                                     : std::string(ModelName(request.marginal.model));
+        if (const auto polytomous = PolytomousModelNamed(name)) {
+            const PolytomousModelRules& rules = RulesOf(*polytomous);
+            if (priors.polytomousB.on ||
+                (priors.polytomousLogA.on && (rules.slopeFree || rules.commonSlope))) {
+                return true;
+            }
+            continue;
+        }
+        const MarginalModelRules& rules =
+            RulesOf(ModelNamed(name).value_or(request.marginal.model));
+        if ((priors.logA.on && (rules.free.a || rules.commonSlope)) ||
+            (priors.b.on && rules.free.b) || (priors.c.on && rules.free.c)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 fit::ModelFit ModelFitOfRun(const RunRequest& request, const RunInputs& inputs,
                             const EstimationOutcome& outcome) {
     const report::ResponseCounts counts = report::CountResponses(inputs.persons);
@@ -115,8 +143,10 @@ fit::ModelFit ModelFitOfRun(const RunRequest& request, const RunInputs& inputs,
     // A polytomous run's estimator counted what it moved.
     const int parameters = outcome.itemModels.empty() ? ModelParameters(request, outcome, estimated)
                                                       : PolytomousParameters(outcome);
-    return fit::DescribeModelFit(fit::ModelLikelihood{outcome.logLikelihood, parameters},
-                                 examinees);
+    fit::ModelFit model =
+        fit::DescribeModelFit(fit::ModelLikelihood{outcome.logLikelihood, parameters}, examinees);
+    model.penalised = PriorsActed(request, outcome);
+    return model;
 }
 
 fit::FitResults FitOfRun(const RunRequest& request, const RunInputs& inputs,
@@ -146,7 +176,9 @@ fit::FitResults FitOfRun(const RunRequest& request, const RunInputs& inputs,
     }
     // On the run's threads: the figures do not depend on their number.
     WorkerPool pool(request.threads);
-    return fit::ComputeFit(in, pool);
+    fit::FitResults fit = fit::ComputeFit(in, pool);
+    fit.model.penalised = PriorsActed(request, outcome);
+    return fit;
 }
 
 fit::FitResults FitOfPolytomousRun(const RunRequest& request, const RunInputs& inputs,
@@ -175,6 +207,7 @@ fit::FitResults FitOfPolytomousRun(const RunRequest& request, const RunInputs& i
     in.likelihood = fit::ModelLikelihood{outcome.logLikelihood, PolytomousParameters(outcome)};
     WorkerPool pool(request.threads);
     fit::FitResults fit = fit::ComputeCategoryFit(in, pool);
+    fit.model.penalised = PriorsActed(request, outcome);
     for (std::size_t i = 0; i < fit.items.size() && i < outcome.itemModels.size(); ++i) {
         fit.items[i].model = outcome.itemModels[i];
     }

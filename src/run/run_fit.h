@@ -42,6 +42,11 @@ fit::FitResults FitOfRun(const RunRequest& request, const RunInputs& inputs,
 fit::FitResults FitOfPolytomousRun(const RunRequest& request, const RunInputs& inputs,
                                    const EstimationOutcome& outcome);
 
+// Whether a prior acted on some item the run estimated, each item by its
+// own model (a right/wrong item of an item-models file by its line's): then
+// its likelihood is that of the penalised maximum.
+bool PriorsActed(const RunRequest& request, const EstimationOutcome& outcome);
+
 // A finished marginal run's -2LL, parameters, AIC and BIC, counted as
 // FitOfRun and FitOfPolytomousRun count them.
 fit::ModelFit ModelFitOfRun(const RunRequest& request, const RunInputs& inputs,

@@ -34,7 +34,7 @@ TEST(ComputeFit, AWrongCurveIsFlaggedByItsCorrectedSx2) {
     EXPECT_GT(fit.sx2LeftOutForMissing, 0u);
     for (const ItemFit& item : fit.items) {
         EXPECT_TRUE(item.note.empty()) << item.note;
-        EXPECT_EQ(item.df, item.sx2Groups - 3);
+        EXPECT_EQ(item.df, item.sx2Groups - 3 - item.sx2JoinedCells);
     }
 }
 

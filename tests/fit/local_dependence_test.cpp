@@ -98,6 +98,17 @@ TEST(ResidualCorrelations, PairsWithoutSpreadOrCommonExamineesAreUndefined) {
     const std::vector<double> q3 = Q3Of(r, 64);
     EXPECT_TRUE(std::isnan(q3[0 * 3 + 2]));  // no examinee answered both
     EXPECT_TRUE(std::isnan(q3[0 * 3 + 1]));  // item 1 does not vary
+
+    // Exactly two examinees answered both items of a pair: two points lie on
+    // a line, so Q3 is +1 or -1 (the others' residuals left out).
+    Residuals two{4,
+                  3,
+                  {0.5, 0.2, -0.4, -0.5, 0.6, 0.3, 0.9, 0, 0, 0, 0.4, 0},
+                  {1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 1, 0}};
+    const std::vector<double> pairs = Q3Of(two, 64);
+    EXPECT_NEAR(pairs[0 * 3 + 1], -1, 1e-12);  // examinees 0 and 1 only
+    EXPECT_NEAR(pairs[0 * 3 + 2], -1, 1e-12);  // examinees 0 and 1 only
+    EXPECT_NEAR(pairs[1 * 3 + 2], 1, 1e-12);   // examinees 0 and 1 only
 }
 
 TEST(LocalDependence, FlagsPairsAboveTheAverageByMoreThanTheMargin) {

@@ -51,6 +51,13 @@ TEST(ModelFit, UndefinedWithoutAMarginalLikelihoodOrAProperNesting) {
     EXPECT_FALSE(
         CompareNested(small, DescribeModelFit(ModelLikelihood{-990, 10}, 400)).note.empty());
     EXPECT_FALSE(DescribeModelFit(ModelLikelihood{NAN, 3}, 10).defined);
+
+    // Equal parameter counts: no test, however much better the second fits.
+    const NestedComparison equal =
+        CompareNested(small, DescribeModelFit(ModelLikelihood{-900, 5}, 500));
+    EXPECT_TRUE(std::isnan(equal.p));
+    EXPECT_TRUE(std::isnan(equal.statistic));
+    EXPECT_NE(equal.note.find("no more parameters"), std::string::npos) << equal.note;
 }
 
 TEST(BenjaminiHochberg, AdjustsInRankOrderAndKeepsUndefinedOut) {

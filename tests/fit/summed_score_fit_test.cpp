@@ -94,45 +94,54 @@ Sx2Outcome Outcome(std::vector<double> n, std::vector<double> o, std::vector<dou
     return Sx2FromTable({n, o, e}, estimated, scratch);
 }
 
-TEST(Sx2Table, TailsJoinInwardUntilEveryExpectedCountReachesOne) {
-    // Expected correct counts 0.2, 0.9, 6, 12, 15, 18.4 and incorrect
-    // 3.8, 9.1, 14, 8, 5, 0.6: the low tail joins groups 0 and 1 (1.1 and
-    // 12.9), the high tail is large enough only with group 4 joined.
+// Pearson's term of one cell.
+double Term(double o, double e) { return (o - e) * (o - e) / e; }
+
+TEST(Sx2Table, SmallCellsJoinTheirNearestSmallCellOrTheSmallestOfTheTable) {
+    // Expected incorrect counts 3.8, 9.1, 14, 8, 5, 0.6 and correct 0.2,
+    // 0.9, 6, 12, 15, 18.4. The smallest, group 0's correct (0.2), has group
+    // 1's correct (0.9, below 1) at distance 1 and joins it (1.1). Then
+    // group 5's incorrect (0.6) finds nothing below 1 at any distance and
+    // joins the smallest cell of the table, group 1's correct (1.7).
     const std::vector<double> n{4, 10, 20, 20, 20, 19};
     const std::vector<double> o{1, 1, 5, 13, 16, 18};
     const std::vector<double> e{0.05, 0.09, 0.3, 0.6, 0.75, 18.4 / 19};
     const Sx2Outcome out = Outcome(n, o, e, 2);
     ASSERT_EQ(out.gap, Sx2Gap::None);
-    EXPECT_EQ(out.groups, 4);
-    EXPECT_EQ(out.df, 2);
-    // By hand over the groups {0,1}, {2}, {3}, {4,5}.
-    auto cell = [](double o, double e, double n) {
-        return (o - e) * (o - e) / e + (o - e) * (o - e) / (n - e);
-    };
-    const double expected =
-        cell(2, 1.1, 14) + cell(5, 6, 20) + cell(13, 12, 20) + cell(34, 15 + 18.4, 39);
+    EXPECT_EQ(out.groups, 6);
+    EXPECT_EQ(out.joinedCells, 2);
+    EXPECT_EQ(out.df, 6 - 2 - 2);
+    // By hand over the cells left; group 1's correct holds 1 + 1 + 1
+    // observed (its own, group 0's correct, group 5's incorrect) against 1.7.
+    const double expected = Term(3, 3.8) + Term(9, 9.1) + Term(3, 1.7) + Term(15, 14) + Term(5, 6) +
+                            Term(7, 8) + Term(13, 12) + Term(4, 5) + Term(16, 15) + Term(18, 18.4);
     EXPECT_NEAR(out.statistic, expected, 1e-12);
     EXPECT_NEAR(out.p, ChiSquareUpperTail(expected, 2), 1e-15);
 }
 
-TEST(Sx2Table, EmptyGroupsAreLeftOutAndASmallInnerGroupJoinsItsSmallerNeighbour) {
-    // Group 1 has no examinees; group 3 (one examinee) is small inside and
-    // joins group 2, whose smaller expected count is below group 4's.
+TEST(Sx2Table, EmptyGroupsAreLeftOutAndASmallCellJoinsItsGroupsOther) {
+    // Group 1 has no examinees; group 3's one examinee expects 0.4 incorrect
+    // and 0.6 correct: the 0.4 joins the 0.6 beside it, which is 1 then.
     const std::vector<double> n{10, 0, 10, 1, 30, 10};
     const std::vector<double> o{3, 0, 5, 1, 20, 8};
     const std::vector<double> e{0.3, 0.4, 0.5, 0.6, 0.6, 0.8};
     const Sx2Outcome out = Outcome(n, o, e, 1);
     ASSERT_EQ(out.gap, Sx2Gap::None);
-    EXPECT_EQ(out.groups, 4);
+    EXPECT_EQ(out.groups, 5);
+    EXPECT_EQ(out.joinedCells, 1);
     EXPECT_EQ(out.df, 3);
+    // Only group 4 differs from its expectation: 10 and 20 against 12 and 18.
+    EXPECT_NEAR(out.statistic, Term(10, 12) + Term(20, 18), 1e-12);
 }
 
 TEST(Sx2Table, UndefinedWithoutExamineesOrDegreesOfFreedom) {
     EXPECT_EQ(Outcome({0, 0}, {0, 0}, {0.3, 0.6}, 1).gap, Sx2Gap::NoCompleteExaminees);
-    // Everything joins into one group: nothing left for a 1-parameter item.
+    // Every cell below 1: four of the six join away, leaving nothing for a
+    // 1-parameter item.
     const Sx2Outcome joined = Outcome({1, 1, 1}, {0, 1, 1}, {0.2, 0.5, 0.8}, 1);
     EXPECT_EQ(joined.gap, Sx2Gap::NoDegreesOfFreedom);
-    EXPECT_EQ(joined.groups, 1);
+    EXPECT_EQ(joined.groups, 3);
+    EXPECT_EQ(joined.joinedCells, 4);
     EXPECT_TRUE(std::isnan(joined.statistic));
     EXPECT_TRUE(std::isnan(joined.p));
     // A held item (no estimated parameter) keeps every group as a df.
@@ -261,9 +270,18 @@ TEST(CategorySummedScoreFit, TinyTestByHand) {
     EXPECT_EQ(out.groups, 3);
     EXPECT_EQ(out.df, 3);
     EXPECT_NEAR(out.statistic, x2, 1e-12);
-    // A category expected below 1 in the lowest group joins it to the next.
+    // Category 2 of the lowest group expects 0.8 and nothing within reach is
+    // below 1: it joins the smallest cell of the table, the highest group's
+    // category 0 (3 + 0.8 expected, 3 + 5 observed), which costs one df.
     const std::vector<double> small{0.5, 0.48, 0.02, 0.25, 0.5, 0.25, 0.1, 0.3, 0.6};
-    EXPECT_EQ(Sx2FromCategoryTable({3, n, o, small}, 3, scratch).groups, 2);
+    const Sx2Outcome joined = Sx2FromCategoryTable({3, n, o, small}, 3, scratch);
+    ASSERT_EQ(joined.gap, Sx2Gap::None);
+    EXPECT_EQ(joined.groups, 3);
+    EXPECT_EQ(joined.joinedCells, 1);
+    EXPECT_EQ(joined.df, 2);
+    const double byHand = Term(20, 20) + Term(15, 19.2) + Term(10, 12.5) + Term(25, 25) +
+                          Term(15, 12.5) + Term(8, 3.8) + Term(9, 9) + Term(18, 18);
+    EXPECT_NEAR(joined.statistic, byHand, 1e-12);
 }
 
 // Scores of a GRM item drawn for the ability; a negative slope scores

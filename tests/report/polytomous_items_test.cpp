@@ -127,21 +127,21 @@ TEST(PolytomousReport, ExamineesAreJudgedByTheirSummedScore) {
     EXPECT_EQ(report.personRows[2].flags & kPersonAllWrong, kPersonAllWrong);
     EXPECT_EQ(report.kr20Items, 2);
     EXPECT_TRUE(std::isnan(report.itemRows[2].pValue));
-    // Item 3 carries its model, thresholds and mean scores (5/3 overall; one
-    // examinee per group, the groups by theta, which is 0 for all three).
+    // Item 3 carries its model, thresholds and mean scores (4/3 overall; one
+    // group, since all three share theta 0).
     EXPECT_TRUE(report.itemRows[2].groupProportion.empty());
     EXPECT_EQ(report.itemRows[2].model, "grm");
     EXPECT_EQ(report.itemRows[2].thresholds, (std::vector<double>{-1, 0, 1}));
     EXPECT_DOUBLE_EQ(report.itemRows[2].meanScore, 4.0 / 3);
-    EXPECT_EQ(report.itemRows[2].groupMeanScore, (std::vector<double>{3, 1, 0}));
+    EXPECT_EQ(report.itemRows[2].groupMeanScore, (std::vector<double>{4.0 / 3}));
     EXPECT_TRUE(report.itemRows[0].groupMeanScore.empty());
     EXPECT_TRUE(std::isnan(report.itemRows[0].meanScore));
     // The JSON gives item 3's groups their mean scores, item 1's their proportions.
     const std::string json = ReportJson(report);
-    EXPECT_NE(json.find("\"ability_groups\":{\"theta\":[0.0,0.0,0.0],\"mean_score\":[3.0,1.0,0.0]"),
+    EXPECT_NE(json.find("\"ability_groups\":{\"theta\":[0.0],\"mean_score\":[1.3333333333333333]"),
               std::string::npos)
         << json;
-    EXPECT_NE(json.find("\"proportion\":[1.0,1.0,0.0]"), std::string::npos) << json;
+    EXPECT_NE(json.find("\"proportion\":[0.6666666666666666]"), std::string::npos) << json;
     EXPECT_EQ(report.itemRows[2].categories, 4);
     EXPECT_EQ(&JudgementOf(report, report.itemRows[2]), &report.judgement)
         << "without a polytomous judgement the report's own";

@@ -88,10 +88,10 @@ TEST(EmpiricalReliability, VarianceOverVariancePlusMeanSquaredError) {
     EXPECT_EQ(EmpiricalReliability(theta, exact, use), 1);
 }
 
-// The run's empirical reliability is taken over the examinees whose scores
-// are not flagged: an all-correct examinee at the ability bound with a huge
-// error says nothing about the spread of the others.
-TEST(EmpiricalReliability, OfARunLeavesFlaggedExamineesOut) {
+// The run's empirical reliability is taken over every examinee with an
+// estimate: an all-correct examinee's ML score (the classic loops) is the
+// search's bound, no estimate; an EAP score there is one.
+TEST(EmpiricalReliability, OfARunIsOverEveryExamineeWithAnEstimate) {
     PersonTable persons = TableOf({"100", "110", "010", "111", "001"});
     persons.theta = {-1, 0, 1, 3, 0.5};
     persons.seetheta = {0.5, 0.5, 0.5, 20, 0.5};
@@ -108,6 +108,19 @@ TEST(EmpiricalReliability, OfARunLeavesFlaggedExamineesOut) {
     EXPECT_NE(report.personRows[3].flags, 0u);
     // Over -1, 0, 1 and 0.5: mean 0.125, variance 0.546875, mean squared error 0.25.
     EXPECT_NEAR(report.empiricalReliability, 0.546875 / (0.546875 + 0.25), 1e-14);
+    EXPECT_EQ(report.empiricalExaminees, 4u);
+
+    // The same examinees scored by their posterior, the all-correct one at
+    // 1.5 (0.8): mean 0.4, variance 0.74, mean squared error (4 * 0.25 +
+    // 0.64) / 5 = 0.328.
+    persons.theta[3] = 1.5;
+    persons.seetheta[3] = 0.8;
+    RunReport posterior;
+    DescribeRun(posterior, 3);
+    posterior.posteriorScores = true;
+    CompleteRunReport(posterior, items, persons);
+    EXPECT_NEAR(posterior.empiricalReliability, 0.74 / (0.74 + 0.328), 1e-14);
+    EXPECT_EQ(posterior.empiricalExaminees, 5u);
 }
 
 TEST(RawScoreOrder, CountsPairsOfGroupsInTheWrongOrder) {
@@ -158,6 +171,23 @@ TEST(AbilityGroups, TenGroupsOfEqualSizeByTheta) {
     EXPECT_NEAR(items[1].groupTheta[9], 2.05, 1e-12);
     // Nor does its missing code count in the group's mean score.
     EXPECT_DOUBLE_EQ(items[1].groupMeanScore[9], 1);
+
+    // Equal thetas share a group whatever the rows' order: 20 examinees, the
+    // last 7 tied at 2.0; the cuts of equal sizes (2, 4, ..., 18) that fall
+    // in the tie move to the nearer of its start (13 from 14 and 16) and its
+    // end (20 from 18: no cut).
+    std::vector<double> tied;
+    for (int j = 0; j < 20; ++j) tied.push_back(j < 13 ? j / 10.0 : 2.0);
+    const AbilityGroups groups = AbilityGroupsOf(tied, std::vector<std::int32_t>(20, 1));
+    ASSERT_EQ(groups.groups, 8u);
+    for (int j = 13; j < 20; ++j) EXPECT_EQ(groups.of[j], 7) << j;
+    EXPECT_EQ(groups.of[12], 6);
+    EXPECT_EQ(groups.of[11], 5);
+    EXPECT_EQ(groups.of[10], 5);
+    EXPECT_EQ(groups.of[9], 4);
+    std::vector<double> reversed(tied.rbegin(), tied.rend());
+    const AbilityGroups turned = AbilityGroupsOf(reversed, std::vector<std::int32_t>(20, 1));
+    for (int j = 0; j < 20; ++j) EXPECT_EQ(turned.of[19 - j], groups.of[j]) << j;
 
     // Fewer than ten examinees: one group each; none: no groups.
     std::vector<ItemReport> few(1);

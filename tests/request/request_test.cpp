@@ -342,6 +342,7 @@ TEST(JobFile, ReadsBackWhatItWroteAndNamesWhatIsWrong) {
         {"[1, 2]", "job file j.json: not a JSON object."},
         {"{\"options\": {}}", "job file j.json: no \"tarvo_job\" version: not a job file."},
         {"{\"tarvo_job\": 7}", "job file j.json: version 7, this program reads version 1."},
+        {"{\"tarvo_job\": 0}", "job file j.json: version 0, this program reads version 1."},
         {"{\"tarvo_job\": 1, \"options\": {\"mode\": 3}}",
          "job file j.json: the value of \"mode\" must be a text, as the option takes it on the "
          "command line."},
@@ -354,6 +355,37 @@ TEST(JobFile, ReadsBackWhatItWroteAndNamesWhatIsWrong) {
         RequestTexts into;
         EXPECT_EQ(ApplyJobJson(text, "j.json", into), message);
     }
+
+    // A whole number with a tab after it, as a spreadsheet leaves it.
+    RequestTexts tabbed;
+    ASSERT_EQ(ApplyJobJson("{\"tarvo_job\": 1, \"options\": {\"method\": \"mml\", "
+                           "\"quadrature\": \"49\\t\", \"em-cycles\": \"49\\t\"}}",
+                           "j.json", tabbed),
+              "");
+    const RequestCheck read = ParseRequest(tabbed);
+    ASSERT_TRUE(read.request) << read.message;
+    EXPECT_EQ(read.request->marginal.quadraturePoints, 49);
+    EXPECT_EQ(read.request->marginal.maxCycles, 49);
+}
+
+// The ends of the ranges and the settings that imply others.
+TEST(RequestParser, RangeEndsAndImpliedSettingsAreAccepted) {
+    const RequestCheck loose = Parse({{"method", "mml"}, {"em-tolerance", "1"}});
+    ASSERT_TRUE(loose.request) << loose.message;
+    EXPECT_EQ(loose.request->marginal.tolerance, 1);
+    EXPECT_FALSE(Parse({{"method", "mml"}, {"em-tolerance", "1.0001"}}).request);
+
+    // Scoring only holds every item, so the population may be estimated
+    // without --fix-items.
+    const RequestCheck scoring = Parse({{"method", "mml"},
+                                        {"model", "grm"},
+                                        {"scoring-only", "yes"},
+                                        {"estimate-population", "yes"}});
+    ASSERT_TRUE(scoring.request) << scoring.message;
+    EXPECT_TRUE(scoring.request->marginal.fixItems);
+    EXPECT_TRUE(scoring.request->marginal.estimatePopulation);
+    EXPECT_FALSE(
+        Parse({{"method", "mml"}, {"model", "grm"}, {"estimate-population", "yes"}}).request);
 }
 
 }  // namespace

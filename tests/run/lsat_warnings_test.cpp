@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -201,6 +202,71 @@ TEST(LsatWarnings, TheTwoPLHasNoPriorByDefault) {
     // metric (tolerance 1e-2): divided by 1.7 here.
     const double mirtA[] = {0.988, 1.081, 1.706, 0.7651, 0.7358};
     for (int i = 0; i < 5; ++i) EXPECT_NEAR(report.itemRows[i].a, mirtA[i] / 1.7, 0.01) << i;
+
+    // The empirical reliability of the EAP scores is over every examinee,
+    // the 308 all right and 12 all wrong among them: var / (var + mean se^2).
+    ASSERT_EQ(report.personRows.size(), 1000u);
+    double sum = 0, squares = 0, errors = 0;
+    for (const PersonReport& person : report.personRows) {
+        sum += person.theta;
+        squares += person.theta * person.theta;
+        errors += person.seetheta * person.seetheta;
+    }
+    const double variance = squares / 1000 - (sum / 1000) * (sum / 1000);
+    EXPECT_NEAR(report.empiricalReliability, variance / (variance + errors / 1000), 1e-9);
+    EXPECT_NEAR(report.empiricalReliability, 0.452, 0.002);
+    EXPECT_EQ(report.empiricalExaminees, 1000u);
+}
+
+// The residuals by ability group are a function of the data, not of the
+// rows' order: LSAT7's examinees of one pattern share their EAP score, so
+// the groups keep them together however the rows are shuffled.
+TEST(LsatWarnings, GroupResidualsDoNotDependOnTheRowsOrder) {
+    test_support::TempDir dir;
+    const std::string asRead = test_support::LsatResponseFile(Lsat::Section7);
+    std::vector<std::string> rows;
+    for (std::size_t at = 0; at < asRead.size();) {
+        const std::size_t end = asRead.find('\n', at) + 1;
+        rows.push_back(asRead.substr(at, end - at));
+        at = end;
+    }
+    ASSERT_EQ(rows.size(), 1000u);
+    // A fixed shuffle: row k moves to 373 k mod 1000 (373 is prime to 1000).
+    std::vector<std::string> shuffled(rows.size());
+    for (std::size_t k = 0; k < rows.size(); ++k) shuffled[(373 * k) % 1000] = rows[k];
+    std::string shuffledText;
+    for (const std::string& row : shuffled) shuffledText += row;
+
+    auto residuals = [&](const std::string& text, const char* name) {
+        const std::string responses = dir.Write(name, text);
+        test_support::ScriptedHost host;
+        host.texts = sim::SampleControlTexts(5, responses, "", dir.File("out.csv"));
+        host.mode = 3;
+        RunReport report;
+        EXPECT_EQ(test_support::RunMarginal(host, SettingsFor(MarginalModel::Rasch), &report),
+                  RunEnd::Finished);
+        std::vector<std::vector<double>> byItem;
+        for (const ReportSection& section : report.sections) {
+            if (section.key != "fit") continue;
+            for (const std::string& members : section.itemMembers) {
+                const auto fit = nlohmann::json::parse("{" + members + "}").at("fit");
+                byItem.push_back(fit.at("group_residuals").get<std::vector<double>>());
+            }
+        }
+        return byItem;
+    };
+    const auto read = residuals(asRead, "read.dat");
+    const auto moved = residuals(shuffledText, "shuffled.dat");
+    ASSERT_EQ(read.size(), 5u);
+    ASSERT_EQ(moved.size(), 5u);
+    for (std::size_t i = 0; i < 5; ++i) {
+        ASSERT_EQ(read[i].size(), moved[i].size()) << i + 1;
+        // Fewer than ten groups: the 308 all-right examinees are one tie.
+        EXPECT_LT(read[i].size(), 10u) << i + 1;
+        for (std::size_t g = 0; g < read[i].size(); ++g) {
+            EXPECT_NEAR(read[i][g], moved[i][g], 1e-6) << "item " << i + 1 << " group " << g;
+        }
+    }
 }
 
 }  // namespace

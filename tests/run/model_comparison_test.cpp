@@ -4,6 +4,7 @@
 // the comparison.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -81,10 +82,76 @@ TEST(ModelComparison, LsatSevenHasThePublishedLikelihoodsAndTheRunKeepsItsResult
     EXPECT_NEAR(tests[0]["chi_square"].get<double>(), 2 * (2664.9009 - 2658.8051), 0.02);
     EXPECT_EQ(tests[1]["df"], 5);
     EXPECT_GT(tests[1]["p"].get<double>(), 0.5);  // the guessing adds nothing here
+    // c = 0 is on c's bound: the 2PL against the 3PL is conservative, the
+    // Rasch model against the 2PL is not.
+    EXPECT_TRUE(tests[0]["caution"].is_null());
+    EXPECT_NE(tests[1]["caution"].get<std::string>().find("conservative"), std::string::npos);
 
     const std::string summary = report::SummaryText(report);
     EXPECT_NE(summary.find("Model comparison on the same data"), std::string::npos) << summary;
     EXPECT_NE(summary.find("12.19"), std::string::npos) << summary;  // rasch against 2pl
+    EXPECT_NE(summary.find("(conservative)"), std::string::npos) << summary;
+    EXPECT_NE(summary.find("2pl against 3pl: c = 0 lies on the boundary"), std::string::npos)
+        << summary;
+}
+
+// Any prior that acted makes the run's likelihood a penalised one, so its
+// own model is fitted again: the c prior alone in a 3PL run, the b prior in
+// a 2PL run.
+TEST(ModelComparison, ARunWhosePriorActedIsFittedAgain) {
+    Lsat7Run lsat;
+    MarginalSettings cOnly = SettingsFor(MarginalModel::ThreePL);
+    cOnly.priorLogA.on = false;
+    MarginalSettings bOnly = SettingsFor(MarginalModel::TwoPL);
+    bOnly.priorB.on = true;
+    for (const MarginalSettings& settings : {cOnly, bOnly}) {
+        SCOPED_TRACE(std::string(ModelName(settings.model)));
+        RunRequest request =
+            test_support::MarginalRequestOf(lsat.host.texts, lsat.host.mode, settings);
+        request.compareModels = {MarginalModel::OnePL, settings.model};
+        RunReport report;
+        ASSERT_EQ(RunCalibration(request, lsat.host, &report), RunEnd::Finished);
+        const Json models = Section(report, "model_comparison")["models"];
+        ASSERT_EQ(models.size(), 2u);
+        EXPECT_EQ(models[1]["run_model"], false);
+        // Refitted without priors: above the penalised run's likelihood.
+        EXPECT_LT(models[1]["minus_2_log_likelihood"].get<double>(),
+                  -2 * report.logLikelihood + 1e-3);
+        EXPECT_TRUE(Section(report, "model_fit")["penalised"].get<bool>());
+    }
+}
+
+// The compared models take the run's population: held items and an
+// estimated population count the population's mean and SD in every row.
+TEST(ModelComparison, ComparedModelsTakeTheRunsPopulation) {
+    Lsat7Run lsat;
+    RunReport free;
+    ASSERT_EQ(lsat.Run(MarginalModel::TwoPL, {}, free), RunEnd::Finished);
+    std::string items;
+    for (int i = 0; i < 5; ++i) {
+        char line[80];
+        std::snprintf(line, sizeof line, "ITEM%04d             %9.4f %9.4f %9.4f", i + 1,
+                      free.itemRows[i].a, free.itemRows[i].b, 0.0);
+        items += (i < 3 ? std::string(line) : std::string()) + "\r\n";
+    }
+    const std::string itemFile = lsat.dir.Write("held.itm", items);
+    lsat.host.texts =
+        sim::SampleControlTexts(5, lsat.dir.File("lsat7.dat"), itemFile, lsat.dir.File("out.csv"));
+    MarginalSettings settings = SettingsFor(MarginalModel::TwoPL);
+    settings.fixItems = true;
+    settings.estimatePopulation = true;
+    RunRequest request = test_support::MarginalRequestOf(lsat.host.texts, lsat.host.mode, settings);
+    request.compareModels = {MarginalModel::OnePL, MarginalModel::TwoPL};
+    RunReport report;
+    ASSERT_EQ(RunCalibration(request, lsat.host, &report), RunEnd::Finished);
+    ASSERT_TRUE(report.population.estimated);
+    const Json models = Section(report, "model_comparison")["models"];
+    ASSERT_EQ(models.size(), 2u);
+    // Items 4 and 5 free: the 1PL's two b and the 2PL's two a and two b,
+    // each with the population's mean and SD.
+    EXPECT_EQ(models[0]["parameters"], 2 + 2);
+    EXPECT_EQ(models[1]["parameters"], 4 + 2);
+    EXPECT_EQ(models[1]["run_model"], true);
 }
 
 TEST(ModelComparison, ARunWithoutPriorsIsItsOwnRowAndAStopCostsOnlyTheComparison) {

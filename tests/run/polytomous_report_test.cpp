@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "report/report_flags.h"
 #include "report/report_summary.h"
 #include "report/run_report.h"
 #include "request/option_table.h"
@@ -31,8 +32,10 @@ std::string MixedFile() {
     return std::string(TARVO_SOURCE_DIR) + "/tests/golden/polytomous/mixed.dat";
 }
 
+// model nullptr: the models come from extra (an item-models file).
 RunReport RunMixed(const std::string& responses, int items, const std::string& output,
-                   const char* model, const std::string& scoreTable = "") {
+                   const char* model, const std::string& scoreTable = "",
+                   const Options& extra = {}) {
     Options options = {{"response-file", responses},
                        {"item-count", std::to_string(items)},
                        {"response-start", "20"},
@@ -40,11 +43,12 @@ RunReport RunMixed(const std::string& responses, int items, const std::string& o
                        {"examinee-id-length", "8"},
                        {"output-file", output},
                        {"method", "mml"},
-                       {"model", model},
                        // Three threads whatever the machine: the threaded
                        // E-step and information run under ThreadSanitizer here.
                        {"threads", "3"}};
+    if (model != nullptr) options.emplace_back("model", model);
     if (!scoreTable.empty()) options.emplace_back("score-table", scoreTable);
+    options.insert(options.end(), extra.begin(), extra.end());
     request::RequestTexts texts;
     for (const auto& [name, value] : options) {
         EXPECT_EQ(request::ApplyOption(name, value, texts), "") << name;
@@ -119,11 +123,13 @@ TEST(PolytomousReport, MixedRunJudgesEveryItemByItsOwnModel) {
         EXPECT_EQ(item.flags, 0u) << i + 1;
     }
     // Every item has its S-X2 by its own model, on the generating models'
-    // data without a misfit.
+    // data with at most one misfit.
     const ReportSection* fit = SectionOf(mixed, "fit");
     ASSERT_NE(fit, nullptr);
     ASSERT_EQ(fit->itemMembers.size(), 40u);
-    EXPECT_EQ(nlohmann::json::parse(fit->json).at("misfitting_items").get<int>(), 0);
+    // Joining sparse cells across the table (rpf's rule) lets one item of
+    // the 40 reach the flag.
+    EXPECT_LE(nlohmann::json::parse(fit->json).at("misfitting_items").get<int>(), 1);
     for (std::size_t i = 0; i < 40; ++i) {
         const nlohmann::json members = nlohmann::json::parse("{" + fit->itemMembers[i] + "}");
         const nlohmann::json& item = members.at("fit");
@@ -132,7 +138,7 @@ TEST(PolytomousReport, MixedRunJudgesEveryItemByItsOwnModel) {
         EXPECT_GT(item.at("df").get<int>(), 0) << i + 1;
         EXPECT_GE(item.at("p_adjusted").get<double>(), item.at("p").get<double>()) << i + 1;
     }
-    EXPECT_NE(summary.find("0 of 40 items misfitting by S-X2"), std::string::npos) << summary;
+    EXPECT_NE(summary.find(" of 40 items misfitting by S-X2"), std::string::npos) << summary;
     // The residual statistics of every item and examinee, each item by its
     // own model: on the generating models' data infit near 1 and few
     // examinees below lz -1.96.
@@ -165,7 +171,10 @@ TEST(PolytomousReport, MixedRunJudgesEveryItemByItsOwnModel) {
     EXPECT_EQ(model.at("examinees").get<int>(), 400);
     EXPECT_DOUBLE_EQ(model.at("minus_2_log_likelihood").get<double>(), -2 * mixed.logLikelihood);
     EXPECT_DOUBLE_EQ(model.at("aic").get<double>(), -2 * mixed.logLikelihood + 2 * 130);
-    EXPECT_NE(summary.find("Model fit: -2LL"), std::string::npos) << summary;
+    // The 3PL items' priors acted: the fit is the penalised maximum's.
+    EXPECT_NE(summary.find("Model fit at the penalised maximum (priors acted): -2LL"),
+              std::string::npos)
+        << summary;
     EXPECT_FALSE(Mentions(mixed, "discriminate negatively")) << summary;
     EXPECT_FALSE(Mentions(mixed, "at a bound")) << summary;
     // An examinee's raw score is the summed score, up to the most of the
@@ -197,6 +206,47 @@ TEST(PolytomousReport, MixedRunJudgesEveryItemByItsOwnModel) {
     const linking::TestCurves& curves = mixed.summedScores->curves;
     EXPECT_GT(curves.expected.back(), 55);
     EXPECT_LT(curves.expected.back(), 60);
+}
+
+// An item-models file giving the right/wrong items the 2PL: no item has a
+// c, so none is judged by the 3PL's c, its prior is not named as acting
+// and the model line names the items' own model.
+TEST(PolytomousReport, ItemModelsFileJudgesRightWrongItemsByTheirOwnModel) {
+    const test_support::TempDir dir;
+    std::string lines;
+    for (int i = 0; i < 40; ++i) lines += i < 30 ? "2pl\n" : "grm\n";
+    test_support::WriteFile(dir.File("models.txt"), lines);
+    const RunReport report = RunMixed(MixedFile(), 40, dir.File("mixed.csv"), nullptr, "",
+                                      {{"item-models", dir.File("models.txt")}});
+    ASSERT_EQ(report.itemRows.size(), 40u);
+    for (std::size_t i = 0; i < 30; ++i) {
+        EXPECT_EQ(report.itemRows[i].model, "2pl");
+        EXPECT_EQ(report.itemRows[i].c, 0) << i + 1;
+        EXPECT_EQ(report.itemRows[i].flags & kItemCAtBound, 0u) << i + 1;
+    }
+    EXPECT_FALSE(Mentions(report, "at a bound")) << report::SummaryText(report);
+    EXPECT_EQ(report.binaryModel, "2pl");
+    const std::string summary = report::SummaryText(report);
+    EXPECT_NE(summary.find("Marginal (per-item, right/wrong items 2pl)"), std::string::npos)
+        << summary;
+    // The slope's prior acts on the 2PL items; the c's on none.
+    EXPECT_NE(summary.find("priors: a: log-normal"), std::string::npos) << summary;
+    EXPECT_EQ(summary.find("Beta("), std::string::npos) << summary;
+
+    // Two right/wrong models side by side: each named, each judged by its own.
+    lines.clear();
+    for (int i = 0; i < 40; ++i) lines += i < 15 ? "3pl\n" : i < 30 ? "2pl\n" : "grm\n";
+    test_support::WriteFile(dir.File("both.txt"), lines);
+    const RunReport both = RunMixed(MixedFile(), 40, dir.File("both.csv"), nullptr, "",
+                                    {{"item-models", dir.File("both.txt")}});
+    ASSERT_EQ(both.itemRows.size(), 40u);
+    EXPECT_EQ(both.binaryModel, "3pl, 2pl");
+    EXPECT_NE(report::SummaryText(both).find("c: beta Beta(5, 17)"), std::string::npos);
+    for (std::size_t i = 15; i < 30; ++i) {
+        EXPECT_EQ(both.itemRows[i].flags & kItemCAtBound, 0u) << i + 1;
+        EXPECT_FALSE(report::JudgementOf(both, both.itemRows[i]).c.estimated) << i + 1;
+    }
+    EXPECT_TRUE(report::JudgementOf(both, both.itemRows[0]).c.estimated);
 }
 
 TEST(PolytomousReport, ReverseScoredItemIsStillFlaggedNegative) {

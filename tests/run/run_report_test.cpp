@@ -6,10 +6,12 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <thread>
 
 #include "platform/control_ids.h"
+#include "report/report_json.h"
 #include "support/run_fixture.h"
 #include "support/run_request.h"
 
@@ -261,6 +263,32 @@ TEST(RunReportTime, AnAnswerInTheRequestAsksNothing) {
         ASSERT_EQ(RunCalibration(request, host, &report), RunEnd::Finished);
         EXPECT_TRUE(host.questions.empty());
         EXPECT_EQ(report.standardized, standardize);
+    }
+}
+
+// The marginal estimator's errors above 400 items leave out the terms
+// between items: the report says so in its warnings and its JSON; at 40
+// items they are the whole information's and nothing is said.
+TEST(RunReportErrors, ApproximateItemErrorsAreSaid) {
+    for (const int items : {40, 401}) {
+        SCOPED_TRACE(std::to_string(items) + " items");
+        RunFixture data(200, items);
+        data.WriteFiles();
+        ScriptedHost host = data.Host(3);
+        host.texts.erase(control::kItemParameterFile);
+        RunReport report;
+        ASSERT_EQ(test_support::RunMarginal(host, SettingsFor(MarginalModel::TwoPL), &report),
+                  RunEnd::Finished);
+        const bool blocks = items > 400;
+        EXPECT_EQ(report.errorForm, blocks ? ErrorForm::ItemBlocks : ErrorForm::Whole);
+        bool said = false;
+        for (const std::string& warning : report.warnings) {
+            said = said || warning.find("standard errors are approximate") != std::string::npos;
+        }
+        EXPECT_EQ(said, blocks);
+        const nlohmann::json json = nlohmann::json::parse(report::ReportJson(report));
+        EXPECT_EQ(json.at("mml").at("standard_errors"),
+                  blocks ? "item_blocks" : "whole_information");
     }
 }
 

@@ -33,13 +33,17 @@ void ApplyModel(const MarginalModelRules& rules, ItemTable& items, std::size_t i
 }
 
 // False when Stop ended the work; the errors then stay -1.
+// form tells which shortcut, if any, the errors took.
 bool SetStandardErrors(const MarginalSettings& settings, const std::vector<char>& estimated,
                        mml::ItemSpans spans, const mml::PatternPosteriors& posteriors,
                        const mml::Quadrature& quadrature, const mml::ExpectedCounts& counts,
-                       WorkerPool& pool, const mml::KeepGoing& keepGoing, ItemTable& items) {
+                       WorkerPool& pool, const mml::KeepGoing& keepGoing, ItemTable& items,
+                       ErrorForm& form) {
     const mml::ParameterLayout layout = mml::MakeLayout(settings, estimated, spans);
     std::vector<double> se;
+    form = ErrorForm::Whole;
     if (items.itemCount() > mml::kLargestCrossItemTest) {
+        form = ErrorForm::ItemBlocks;
         se = mml::StandardErrorsByItem(posteriors, layout, settings, spans, quadrature, counts,
                                        pool, keepGoing);
         if (se.size() != static_cast<std::size_t>(layout.count)) return false;
@@ -53,6 +57,7 @@ bool SetStandardErrors(const MarginalSettings& settings, const std::vector<char>
             // Not positive definite (a parameter not identified by the
             // data): each parameter's own curvature, which understates the
             // error.
+            form = ErrorForm::OwnCurvature;
             se.assign(layout.count, kStandardErrorCap);
             for (int p = 0; p < layout.count; ++p) {
                 const double d = information[static_cast<std::size_t>(p) * layout.count + p];
@@ -211,7 +216,7 @@ EstimationOutcome MarginalEstimator::Estimate(RunInputs& inputs, RunHost& host,
         host.ProgressSet(100, "Standard errors.");
         stopped = !SetStandardErrors(
             settings_, estimated, spans, posteriors, quadrature, counts, engine.pool,
-            [&] { return !host.ProgressIsCancelled(); }, items);
+            [&] { return !host.ProgressIsCancelled(); }, items, outcome.errorForm);
     }
     if (stopped) {
         outcome.errorsFormed = false;

@@ -247,7 +247,8 @@ std::vector<double> ObservedInformation(const std::vector<Item>& items,
 
 bool SetStandardErrors(std::vector<Item>& items, std::span<const char> estimated,
                        Responses responses, const Priors& priors, const mml::Quadrature& quadrature,
-                       EmTables& tables, WorkerPool& pool, const std::function<bool()>& keepGoing) {
+                       EmTables& tables, WorkerPool& pool, const std::function<bool()>& keepGoing,
+                       ErrorForm* form) {
     std::vector<double> information = ObservedInformation(items, estimated, responses, priors,
                                                           quadrature, tables, pool, keepGoing);
     const int n = FreeParameterCount(items, estimated);
@@ -256,6 +257,7 @@ bool SetStandardErrors(std::vector<Item>& items, std::span<const char> estimated
     if (!mml::StandardErrorsFrom(information, n, se)) {
         // A parameter the data do not identify: each one's own curvature,
         // which understates the error.
+        if (form != nullptr) *form = ErrorForm::OwnCurvature;
         se.assign(static_cast<std::size_t>(n), kStandardErrorCap);
         for (int p = 0; p < n; ++p) {
             const double diagonal = information[p * n + p];

@@ -12,6 +12,7 @@
 #include <span>
 #include <vector>
 
+#include "core/estimation_outcome.h"
 #include "estimation/polytomous/poly_em.h"
 #include "parallel/worker_pool.h"
 
@@ -50,9 +51,11 @@ std::vector<double> ObservedInformation(const std::vector<Item>& items,
 
 // Sets every estimated item's errors from the information (its inverse's
 // diagonal; where it is not positive definite, each parameter's own
-// curvature); false when keepGoing said stop, the errors then stay -1.
+// curvature, and form, when given, says so); false when keepGoing said
+// stop, the errors then stay -1.
 bool SetStandardErrors(std::vector<Item>& items, std::span<const char> estimated,
                        Responses responses, const Priors& priors, const mml::Quadrature& quadrature,
-                       EmTables& tables, WorkerPool& pool, const std::function<bool()>& keepGoing);
+                       EmTables& tables, WorkerPool& pool, const std::function<bool()>& keepGoing,
+                       ErrorForm* form = nullptr);
 
 }  // namespace tarvo::poly

@@ -171,7 +171,7 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
         host.ProgressSet(100, "Standard errors.");
         stopped = !poly::SetStandardErrors(
             items, estimated, responses, poly::BinaryPriors(settings_), quadrature, tables,
-            engine.pool, [&] { return !host.ProgressIsCancelled(); });
+            engine.pool, [&] { return !host.ProgressIsCancelled(); }, &outcome.errorForm);
     }
     if (stopped) {
         outcome.errorsFormed = false;

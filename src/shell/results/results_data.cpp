@@ -364,7 +364,9 @@ std::vector<std::string> SummarySentences(const ResultsData& data) {
         sentences.push_back(std::isnan(report.empiricalReliability)
                                 ? "The empirical reliability of theta is undefined for this run."
                                 : "The empirical reliability of theta is " +
-                                      Number(report.empiricalReliability, "%.3f") + ".");
+                                      Number(report.empiricalReliability, "%.3f") + " over the " +
+                                      Plural(report.empiricalExaminees, "examinee", "examinees") +
+                                      " with an estimate.");
         if (report.rawScoreOrderInversions > 0) {
             sentences.push_back(Plural(static_cast<std::size_t>(report.rawScoreOrderInversions),
                                        "pair of raw-score groups is",

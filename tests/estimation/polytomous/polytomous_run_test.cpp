@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "report/report_summary.h"
 #include "report/run_report.h"
 #include "request/option_table.h"
 #include "request/request_parser.h"
@@ -445,6 +446,14 @@ TEST(PolytomousRun, ResultFileReadBackHoldsItsItemsAndGivesTheSameAbilities) {
                        {{"item-models", models}, {"item-file", first}, {held, "yes"}});
         const Finished run = RunWith(scoring);
         ASSERT_EQ(run.end, RunEnd::Finished) << run.host.messages.back();
+        if (std::string(held) == "scoring-only") {
+            // Nothing was estimated: no EM ending, no prior, no penalised fit.
+            const std::string summary = report::SummaryText(run.report);
+            EXPECT_EQ(summary.rfind("Scored: ", 0), 0u) << summary;
+            EXPECT_EQ(summary.find("ettled"), std::string::npos) << summary;
+            EXPECT_EQ(summary.find("priors"), std::string::npos) << summary;
+            EXPECT_EQ(summary.find("penalised"), std::string::npos) << summary;
+        }
         const std::vector<double> thetas = Thetas(again);
         ASSERT_EQ(thetas.size(), estimated.size());
         for (std::size_t j = 0; j < thetas.size(); ++j) {
