@@ -103,6 +103,7 @@ TEST(ItemFlags, MarginalItemsAreJudgedByTheirModelsBounds) {
     MarginalSettings mixed = SettingsFor(MarginalModel::TwoPL);
     mixed.polytomous = PolytomousModel::Grm;
     item.a = 8;
+    item.b = 0;
     EXPECT_EQ(ItemFlagsOf(item, MarginalJudgement(mixed, 0, 1)), kItemAAtBound);
     item.a = 1;
     item.seea = 0.1;
