@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstddef>
+#include <limits>
 #include <optional>
 #include <string_view>
 
@@ -48,6 +49,21 @@ inline constexpr double kLowestCWithPrior = 1e-6;
 // slope. Its thresholds keep b's range.
 inline constexpr EstimateRange kPolytomousA{-kMarginalA.highest, kMarginalA.highest};
 
+// The right/wrong items' slopes and intercepts are free (the curve
+// D (a theta + d), b = -d / a): a may take either sign and b any value, so
+// their ranges have no end. c moves on the logit scale, inside (0, 1).
+inline constexpr EstimateRange kLineA{-std::numeric_limits<double>::infinity(),
+                                      std::numeric_limits<double>::infinity()};
+inline constexpr EstimateRange kLineB = kLineA;
+inline constexpr EstimateRange kLineC{0, 1};
+// The search stops a right/wrong item's slope at this size: a slope of 100
+// turns the curve from c to 1 within a tenth of the ability scale, a step no
+// quadrature grid tells from a steeper one. A slope there was still rising:
+// the likelihood has no maximum.
+inline constexpr double kSlopeReach = 100;
+// Below this size a slope leaves b = -d / a no location on the scale.
+inline constexpr double kSmallestLocatingSlope = 0.05;
+
 // Which of an item's own parameters the estimator moves.
 struct FreeParameters {
     bool a = true, b = true, c = true;
@@ -73,7 +89,7 @@ struct MarginalModelRules {
 };
 
 namespace marginal_models_detail {
-constexpr EstimateRange A = kMarginalA, B = kMarginalB, C = kMarginalC;
+constexpr EstimateRange A = kLineA, B = kLineB, C = kLineC, RaschA = kMarginalA;
 // clang-format off
 inline constexpr std::array<MarginalModelRules, 5> kTable{{
     //                              free a b c          common a=1   c=0    c file  prior a b c       default a c    layout
@@ -83,7 +99,7 @@ inline constexpr std::array<MarginalModelRules, 5> kTable{{
     {MarginalModel::TwoPL, "2pl", "2PL", {true, true, false}, false, false, true, false, true, true, false, false, false, 3, A, B, C},
     {MarginalModel::OnePL, "1pl", "1PL", {false, true, false}, false, true, true, false, false, true, false, false, false, 6, A, B, C},
     {MarginalModel::Rasch, "rasch", "Rasch (1PL with a common slope)",
-                                            {false, true, false}, true, false, true, false, true, true, false, false, false, 6, A, B, C},
+                                            {false, true, false}, true, false, true, false, true, true, false, false, false, 6, RaschA, B, C},
 }};
 // clang-format on
 }  // namespace marginal_models_detail

@@ -24,6 +24,8 @@ constexpr std::pair<std::uint32_t, const char*> kItemFlagNames[] = {
     {kItemNegativeDiscrimination, "negative_discrimination"},
     {kItemMisfit, "misfit"},
     {kItemLocalDependence, "local_dependence"},
+    {kItemNotDiscriminating, "not_discriminating"},
+    {kItemNoMaximum, "no_maximum"},
 };
 
 constexpr std::pair<std::uint32_t, const char*> kPersonFlagNames[] = {
@@ -84,9 +86,19 @@ EstimateJudgement MarginalJudgement(const MarginalSettings& settings, double pop
     EstimateJudgement judgement;
     judgement.fewestResponses = 1;
     judgement.boundsExplainMissingErrors = true;
-    judgement.a = {rules.free.a || rules.commonSlope, rules.a.lowest, rules.a.highest, kOnBound};
-    judgement.b = {rules.free.b, rules.b.lowest, rules.b.highest, kOnBound};
-    judgement.c = {rules.free.c, LowestC(rules, priors.c.on), rules.c.highest, kOnBound};
+    // A polytomous run's right/wrong items keep that estimator's ranges.
+    const bool lines = settings.polytomous == PolytomousModel::None;
+    const EstimateRange a = lines ? rules.a : kMarginalA;
+    const EstimateRange b = lines ? rules.b : kMarginalB;
+    const EstimateRange c = lines ? rules.c : kMarginalC;
+    const double lowestC = priors.c.on && rules.priorOnC ? kLowestCWithPrior : c.lowest;
+    judgement.a = {rules.free.a || rules.commonSlope, a.lowest, a.highest, kOnBound};
+    judgement.b = {rules.free.b, b.lowest, b.highest, kOnBound};
+    judgement.c = {rules.free.c, lowestC, c.highest, kOnBound};
+    if (lines && rules.free.a) {
+        judgement.smallestLocatingSlope = kSmallestLocatingSlope;
+        judgement.slopeReach = kSlopeReach;
+    }
     if (settings.scoring == MarginalScoring::Ml) {
         judgement.theta = {true, -kThetaBound, kThetaBound, 0};
     } else {
@@ -103,6 +115,7 @@ EstimateJudgement PolytomousJudgement(const MarginalSettings& settings, double p
     EstimateJudgement judgement = MarginalJudgement(settings, populationMean, populationSd);
     const EstimateRange a = rules.commonSlope ? kMarginalA : kPolytomousA;
     judgement.a = {rules.slopeFree || rules.commonSlope, a.lowest, a.highest, kOnBound};
+    judgement.smallestLocatingSlope = judgement.slopeReach = 0;
     judgement.b = {true, kMarginalB.lowest, kMarginalB.highest, kOnBound};
     judgement.c.estimated = false;
     return judgement;
@@ -123,23 +136,31 @@ bool EstimatesTheta(int mode) { return IsMode(mode) && RulesOf(mode).estimatesTh
 std::uint32_t ItemFlagsOf(const ItemReport& item, const EstimateJudgement& judgement,
                           bool withoutErrors) {
     std::uint32_t flags = 0;
-    auto judge = [&](const JudgedParameter& p, double value, double se, std::uint32_t boundFlag) {
+    const bool slopeJudged = judgement.a.estimated && !item.held && item.categories <= 2;
+    const double slopeSize = std::fabs(item.a);
+    const bool noMaximum =
+        slopeJudged && judgement.slopeReach > 0 && slopeSize >= judgement.slopeReach * (1 - 1e-9);
+    // stopped: the search ended the parameter where it formed no error.
+    auto judge = [&](const JudgedParameter& p, double value, double se, std::uint32_t boundFlag,
+                     bool stopped) {
         if (!p.estimated || item.held) return;
         const bool onBound = OnBound(value, p);
-        if (se == kNotEstimated && !(onBound && judgement.boundsExplainMissingErrors)) {
+        if (se == kNotEstimated && !stopped && !(onBound && judgement.boundsExplainMissingErrors)) {
             if (!withoutErrors) flags |= kItemNotEstimated;
             return;
         }
         if (se >= kStandardErrorCap) flags |= kItemSeAtCap;
         if (onBound) flags |= boundFlag;
     };
-    judge(judgement.a, item.a, item.seea, kItemAAtBound);
-    judge(judgement.b, item.b, item.seeb, kItemBAtBound);
-    judge(judgement.c, item.c, item.seec, kItemCAtBound);
+    judge(judgement.a, item.a, item.seea, kItemAAtBound, noMaximum);
+    judge(judgement.b, item.b, item.seeb, kItemBAtBound, false);
+    judge(judgement.c, item.c, item.seec, kItemCAtBound, false);
     if (item.nobs > 0 && item.pValue == 1) flags |= kItemAllCorrect;
     if (item.nobs > 0 && item.pValue == 0) flags |= kItemAllWrong;
     if (item.nobs < judgement.fewestResponses) flags |= kItemTooFewResponses;
     if (item.itemRest < 0) flags |= kItemNegativeDiscrimination;
+    if (slopeJudged && slopeSize < judgement.smallestLocatingSlope) flags |= kItemNotDiscriminating;
+    if (noMaximum) flags |= kItemNoMaximum;
     return flags;
 }
 
@@ -205,6 +226,17 @@ std::string ItemFlagReason(std::uint32_t flag, const EstimateJudgement& judgemen
         case kItemNegativeDiscrimination:
             return "The item-rest correlation is below 0: the item discriminates negatively; "
                    "check its key.";
+        case kItemNotDiscriminating:
+            return "The item does not discriminate: b is not defined (the slope's size is "
+                   "below " +
+                   Number(judgement.smallestLocatingSlope) +
+                   ", so b = -d/a is no location on the scale).";
+        case kItemNoMaximum:
+            return "The likelihood has no maximum: the slope kept growing until the search "
+                   "stopped it at " +
+                   Number(judgement.slopeReach) +
+                   ", a step no ability grid tells from a steeper one; a prior on a gives it "
+                   "one.";
         default:
             break;
     }

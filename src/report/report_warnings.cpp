@@ -16,6 +16,12 @@ constexpr std::uint32_t kBoundFlags = kItemAAtBound | kItemBAtBound | kItemCAtBo
 constexpr std::uint32_t kAlike = kItemAllCorrect | kItemAllWrong;
 constexpr std::uint32_t kNotEstimableFlags = kItemNotEstimated | kAlike | kItemTooFewResponses;
 
+std::string Number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
 std::string Scientific(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1e", value);
@@ -108,7 +114,30 @@ std::vector<std::string> WarningsFor(const RunReport& report) {
                            ": check the key, then the wording, before using " +
                            (negative.size() == 1 ? "it." : "them."));
     }
-    const std::vector<int> bound = ItemsFlagged(report, kBoundFlags, kNotEstimableFlags);
+    const std::vector<int> noMaximum = ItemsFlagged(report, kItemNoMaximum, kNotEstimableFlags);
+    if (!noMaximum.empty()) {
+        const bool one = noMaximum.size() == 1;
+        warnings.push_back(
+            "The likelihood has no maximum: the slope of " + Listed(noMaximum) +
+            " kept growing until the search stopped " + (one ? "it" : "them") + " at " +
+            Number(report.judgement.slopeReach) + " (a step no ability grid tells from a steeper " +
+            "one), so " + (one ? "its" : "their") +
+            " estimates are where the search ended, not a maximum: give a a prior (--prior-a) "
+            "or fit a model with fewer parameters.");
+    }
+    const std::vector<int> flat = ItemsFlagged(report, kItemNotDiscriminating, kNotEstimableFlags);
+    if (!flat.empty()) {
+        const bool one = flat.size() == 1;
+        warnings.push_back(Plural(flat.size(), "item does", "items do") +
+                           " not discriminate: b is not defined (" + Listed(flat) + ": " +
+                           (one ? "its slope is" : "their slopes are") + " nearer 0 than " +
+                           Number(report.judgement.smallestLocatingSlope) +
+                           ", so b = -d/a is no location on the scale and the result file holds "
+                           "it only as far as its columns reach); review or drop " +
+                           (one ? "it." : "them."));
+    }
+    const std::vector<int> bound =
+        ItemsFlagged(report, kBoundFlags, kNotEstimableFlags | kItemNoMaximum);
     if (!bound.empty()) {
         warnings.push_back(Plural(bound.size(), "item has", "items have") +
                            " an estimate or standard error at a bound (" + Listed(bound) +

@@ -55,6 +55,11 @@ struct EstimateJudgement {
     // the parameter was not estimated (the classic loops, whose reset
     // values may lie on a bound).
     bool boundsExplainMissingErrors = false;
+    // Slopes free of sign (the right/wrong marginal items): below
+    // smallestLocatingSlope in size b is no location, and at slopeReach the
+    // search stopped a slope still rising. 0: not judged.
+    double smallestLocatingSlope = 0;
+    double slopeReach = 0;
 };
 
 // Flags of one item; each names a reason to distrust or not use an estimate.
@@ -70,6 +75,8 @@ enum ItemFlag : std::uint32_t {
     kItemNegativeDiscrimination = 1u << 8,  // item-rest correlation below 0
     kItemMisfit = 1u << 9,                  // the fit statistics reject the model's curve
     kItemLocalDependence = 1u << 10,        // in a pair of items with a large residual correlation
+    kItemNotDiscriminating = 1u << 11,      // |a| too small for b = -d / a to be a location
+    kItemNoMaximum = 1u << 12,              // the slope grew to the search's reach: no maximum
 };
 
 struct ItemReport {

@@ -73,29 +73,42 @@ TEST(ItemFlags, GivenOrForcedParametersAndResetValuesAreNotOnABound) {
     EXPECT_EQ(ItemFlagsOf(reset, ClassicJudgement(2)), kItemNotEstimated | kItemTooFewResponses);
 }
 
-// The marginal estimator's items are judged by the model table's ranges (a
-// from 0.02 to 8, b from -10 to 10), not by the classic loops' bounds, and
-// only the parameters the model estimates.
+// The marginal estimator's items are judged by the model table's ranges,
+// not by the classic loops' bounds, and only the parameters the model
+// estimates. A right/wrong item's slope and b have no bound: a slope nearer
+// 0 than 0.05 leaves b undefined, and one at the search's reach of 100 (with
+// no error) had no maximum. A polytomous run's right/wrong items keep that
+// estimator's bounds.
 TEST(ItemFlags, MarginalItemsAreJudgedByTheirModelsBounds) {
     const EstimateJudgement twoPL = MarginalJudgement(SettingsFor(MarginalModel::TwoPL), 0, 1);
     ItemReport item = PlainItem();
     item.c = 0;
     item.seec = -1;  // the 2PL's c is not a parameter
-    item.a = 2.97;   // beyond the classic bound of 2, well inside the marginal one
+    item.a = 2.97;   // beyond the classic bound of 2
     EXPECT_EQ(ItemFlagsOf(item, twoPL), 0u);
-    // At the floor or the ceiling the estimator forms no error: that is the
-    // bound, not an estimate that failed.
-    item.a = 0.02;
+    item.a = -1.4;  // a negative slope, b far out: estimates like any other
+    item.b = 25;
+    EXPECT_EQ(ItemFlagsOf(item, twoPL), 0u);
+    for (const double a : {0.049, -0.03, 0.0}) {
+        item.a = a;
+        EXPECT_EQ(ItemFlagsOf(item, twoPL), kItemNotDiscriminating) << a;
+    }
+    item.a = 0.05;
+    EXPECT_EQ(ItemFlagsOf(item, twoPL), 0u);
+    item.a = -100;
     item.seea = -1;
-    EXPECT_EQ(ItemFlagsOf(item, twoPL), kItemAAtBound);
+    EXPECT_EQ(ItemFlagsOf(item, twoPL), kItemNoMaximum);
+    item.a = 99;
+    EXPECT_EQ(ItemFlagsOf(item, twoPL), kItemNotEstimated);
+    MarginalSettings mixed = SettingsFor(MarginalModel::TwoPL);
+    mixed.polytomous = PolytomousModel::Grm;
     item.a = 8;
-    EXPECT_EQ(ItemFlagsOf(item, twoPL), kItemAAtBound);
+    item.b = 0;
+    EXPECT_EQ(ItemFlagsOf(item, MarginalJudgement(mixed, 0, 1)), kItemAAtBound);
     item.a = 1;
     item.seea = 0.1;
-    item.b = -10;
-    item.seeb = -1;
-    EXPECT_EQ(ItemFlagsOf(item, twoPL), kItemBAtBound);
     item.b = 9.99;
+    item.seeb = -1;
     EXPECT_EQ(ItemFlagsOf(item, twoPL), kItemNotEstimated);
     // A stopped run that formed no errors: nothing is "not estimated".
     EXPECT_EQ(ItemFlagsOf(item, twoPL, true), 0u);
@@ -106,7 +119,8 @@ TEST(ItemFlags, MarginalItemsAreJudgedByTheirModelsBounds) {
     item = PlainItem();
     item.nobs = 1;
     EXPECT_EQ(ItemFlagsOf(item, MarginalJudgement(SettingsFor(MarginalModel::ThreePL), 0, 1)), 0u);
-    // The 1PL's a is not estimated; the Rasch model's common slope is.
+    // The 1PL's a is not estimated; the Rasch model's common slope is, in
+    // [0.02, 8].
     item.a = 0.02;
     EXPECT_EQ(ItemFlagsOf(item, MarginalJudgement(SettingsFor(MarginalModel::OnePL), 0, 1)), 0u);
     EXPECT_EQ(ItemFlagsOf(item, MarginalJudgement(SettingsFor(MarginalModel::Rasch), 0, 1)),

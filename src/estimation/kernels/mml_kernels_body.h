@@ -144,18 +144,20 @@ void AddPosteriors(const PatternTablesView& t, double* sums, const std::uint8_t*
     }
 }
 
-// The item's objective over one block of eight points: the curve as
-// CurveAt forms it (P and Q each without a subtraction of near-equal
-// numbers) and its derivatives as DerivativesAt, lane by lane.
+// The item's objective over one block of eight points, on the
+// slope-intercept form z = D (a theta + d): the curve as CurveAt forms it
+// (P and Q each without a subtraction of near-equal numbers) and its
+// derivatives by (a, d, c), lane by lane.
 struct ObjectiveLanes {
     Vd value, gradient[3], hessian[6];  // hessian: 00 01 02 11 12 22
 };
 
-TARVO_INLINE void AddObjectiveBlock(Vd r, Vd f, Vd theta, double a, double b, double c,
+TARVO_INLINE void AddObjectiveBlock(Vd r, Vd f, Vd theta, double a, double d, double c,
                                     ObjectiveLanes& sums) {
     const Vd zero = Splat(0.0);
     const double oneMinusC = 1 - c;
-    const Vd z = (kD * a) * (theta - b);
+    const Vd dzda = kD * theta;
+    const Vd z = dzda * a + kD * d;
     const Vi ahead = z >= 0.0;
     const Vd e = Exp(Select(ahead, 0.0 - z, z));
     const Vd onePlusE = 1.0 + e;
@@ -168,14 +170,12 @@ TARVO_INLINE void AddObjectiveBlock(Vd r, Vd f, Vd theta, double a, double b, do
 
     const Vd s1 = s * (1.0 - s);
     const Vd s2 = s1 * (1.0 - 2.0 * s);
-    const Vd dzda = kD * (theta - b);
-    const double dzdb = -kD * a;
-    const Vd d1[3] = {oneMinusC * s1 * dzda, oneMinusC * s1 * dzdb, 1.0 - s};
+    const Vd d1[3] = {oneMinusC * s1 * dzda, oneMinusC * kD * s1, t};
     const Vd d2[6] = {oneMinusC * s2 * dzda * dzda,
-                      oneMinusC * (s2 * dzda * dzdb - kD * s1),
+                      oneMinusC * kD * s2 * dzda,
                       zero - s1 * dzda,
-                      oneMinusC * s2 * dzdb * dzdb,
-                      zero - s1 * dzdb,
+                      (oneMinusC * kD * kD) * s2,
+                      zero - kD * s1,
                       zero};
     const Vi counted = ((r == 0.0) & (f == 0.0)) == 0;
     const Vd value = r * Log(p) + f * Log(q);
@@ -191,7 +191,7 @@ TARVO_INLINE void AddObjectiveBlock(Vd r, Vd f, Vd theta, double a, double b, do
     }
 }
 
-ItemObjectiveSums ItemObjective(const ItemCountsView& in, double a, double b, double c) {
+ItemObjectiveSums ItemObjective(const ItemCountsView& in, double a, double d, double c) {
     ObjectiveLanes sums;
     sums.value = Splat(0.0);
     for (Vd& g : sums.gradient) g = Splat(0.0);
@@ -199,7 +199,7 @@ ItemObjectiveSums ItemObjective(const ItemCountsView& in, double a, double b, do
     const std::size_t points = static_cast<std::size_t>(in.points);
     std::size_t k = 0;
     for (; k + 8 <= points; k += 8) {
-        AddObjectiveBlock(Load(in.correct + k), Load(in.wrong + k), Load(in.theta + k), a, b, c,
+        AddObjectiveBlock(Load(in.correct + k), Load(in.wrong + k), Load(in.theta + k), a, d, c,
                           sums);
     }
     if (k < points) {
@@ -211,7 +211,7 @@ ItemObjectiveSums ItemObjective(const ItemCountsView& in, double a, double b, do
             f[x] = in.wrong[k + x];
             theta[x] = in.theta[k + x];
         }
-        AddObjectiveBlock(Load(r), Load(f), Load(theta), a, b, c, sums);
+        AddObjectiveBlock(Load(r), Load(f), Load(theta), a, d, c, sums);
     }
     ItemObjectiveSums out;
     out.value = Reduce(sums.value);

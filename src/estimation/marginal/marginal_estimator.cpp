@@ -22,6 +22,22 @@ constexpr std::size_t kExamineesPerMlTask = 125;
 // Examinees scored between two looks at Stop.
 constexpr std::size_t kExamineesPerBlock = 4096;
 constexpr double kHighestGivenC = 0.999;
+// The widest value the result file's parameter columns hold in their width
+// ("* #.000"): b = -d / a of a slope near 0, and a slope at the search's
+// reach, are written as far as that; the report keeps their values.
+constexpr double kWidestPrinted = 99.999;
+
+// The items as the result file writes them: each estimated a and b kept
+// within what the columns hold.
+ItemTable Printable(const ItemTable& items, const std::vector<char>& estimated) {
+    ItemTable printed = items;
+    for (std::size_t i = 0; i < items.itemCount(); ++i) {
+        if (!estimated[i]) continue;
+        printed.a[i] = std::clamp(printed.a[i], -kWidestPrinted, kWidestPrinted);
+        printed.b[i] = std::clamp(printed.b[i], -kWidestPrinted, kWidestPrinted);
+    }
+    return printed;
+}
 
 // The model's own constraints on a held item: a = 1 for the 1PL, c = 0 for
 // the models without a floor. A given c outside [0, 0.999] would leave no
@@ -182,6 +198,7 @@ EstimationOutcome MarginalEstimator::Estimate(RunInputs& inputs, RunHost& host,
     outcome.heldItems = held;
     const mml::ItemSpans spans{items.a, items.b, items.c};
     mml::SetStartValues(settings_.model, view, estimated, PriorsFor(settings_), spans);
+    mml::SignStartSlopes(settings_.model, view, estimated, PriorsFor(settings_), spans);
     // Nothing is scored yet: an examinee a Stop leaves unscored is written
     // with theta 0 and seetheta -1.
     for (std::size_t j = 0; j < persons.personCount(); ++j) {
@@ -237,7 +254,7 @@ EstimationOutcome MarginalEstimator::Estimate(RunInputs& inputs, RunHost& host,
     }
     outcome.stopped = stopped;
     host.ProgressShutdown();
-    writer.ItemSection(items);
+    writer.ItemSection(Printable(items, estimated));
     writer.PersonSection(persons);
     return outcome;
 }

@@ -48,6 +48,49 @@ void SetStartValues(MarginalModel model, ResponseView responses, std::span<const
     }
 }
 
+std::vector<double> ItemRestCorrelations(ResponseView responses) {
+    const std::size_t items = responses.items;
+    // By item: n, sums of x, rest, x^2, rest^2, x rest.
+    std::vector<double> sums(6 * items, 0.0);
+    for (std::size_t j = 0; j < responses.persons; ++j) {
+        const std::span<const std::uint8_t> row = responses.Row(j);
+        double total = 0;
+        for (const std::uint8_t code : row) total += code <= 1 ? code : 0;
+        for (std::size_t i = 0; i < items; ++i) {
+            if (row[i] > 1) continue;
+            const double x = row[i];
+            const double rest = total - x;
+            double* s = &sums[6 * i];
+            s[0] += 1;
+            s[1] += x;
+            s[2] += rest;
+            s[3] += x * x;
+            s[4] += rest * rest;
+            s[5] += x * rest;
+        }
+    }
+    std::vector<double> r(items, 0.0);
+    for (std::size_t i = 0; i < items; ++i) {
+        const double* s = &sums[6 * i];
+        const double n = s[0];
+        if (n < 2) continue;
+        const double vx = s[3] - s[1] * s[1] / n, vy = s[4] - s[2] * s[2] / n;
+        if (vx > 0 && vy > 0) r[i] = (s[5] - s[1] * s[2] / n) / std::sqrt(vx * vy);
+    }
+    return r;
+}
+
+void SignStartSlopes(MarginalModel model, ResponseView responses, std::span<const char> estimated,
+                     const Priors& priors, ItemSpans items) {
+    if (!RulesOf(model).free.a || priors.logA.on) return;
+    const std::vector<double> itemRest = ItemRestCorrelations(responses);
+    for (std::size_t i = 0; i < responses.items; ++i) {
+        if (!Estimates(estimated, i) || !(itemRest[i] < 0)) continue;
+        items.a[i] = -items.a[i];
+        items.b[i] = -items.b[i];
+    }
+}
+
 double LogPrior(const MarginalSettings& settings, std::span<const char> estimated,
                 ItemSpans items) {
     const Priors priors = PriorsFor(settings);

@@ -23,6 +23,18 @@ struct ItemSpans {
 void SetStartValues(MarginalModel model, ResponseView responses, std::span<const char> estimated,
                     const Priors& priors, ItemSpans items);
 
+// Turns the start slope (and with it b, so that d stays) of every estimated
+// item whose item-rest correlation is below 0 to -a, where the model
+// estimates each item's slope and no log-normal prior holds it above 0:
+// EM then starts on the side of 0 where the item's maximum lies.
+void SignStartSlopes(MarginalModel model, ResponseView responses, std::span<const char> estimated,
+                     const Priors& priors, ItemSpans items);
+
+// Every item's item-rest correlation: its scores' correlation with the sum
+// of each examinee's other valid scores, over the examinees with a valid
+// response to it; 0 where either does not vary.
+std::vector<double> ItemRestCorrelations(ResponseView responses);
+
 // How an EM run ended.
 struct EmOutcome {
     int cycles = 0;            // EM cycles made (one E-step and one M-step each)

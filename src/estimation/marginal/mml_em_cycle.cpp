@@ -11,12 +11,14 @@ namespace {
 constexpr int kCommonSlopeSteps = 20;
 // An extrapolated population SD is kept above this.
 constexpr double kSmallestSd = 0.01;
+// c within this of 0 and 1: the ends of its logit's reach.
+constexpr double kLowestLineC = 1e-7;
 
 bool Estimates(std::span<const char> estimated, std::size_t i) { return estimated[i] != 0; }
 
 // The common slope of the Rasch model: Newton's method on the sum of the
 // items' expected log-likelihoods (in item order) plus the slope's prior,
-// with step halving, the items' b held.
+// with step halving, the items' b held (d = -a b moves with a).
 void MaximiseCommonSlope(const MarginalKernels& kernels, const ExpectedCounts& counts,
                          const Quadrature& quadrature, const Priors& priors,
                          std::span<const char> estimated, ItemSpans items, double& slope) {
@@ -25,12 +27,15 @@ void MaximiseCommonSlope(const MarginalKernels& kernels, const ExpectedCounts& c
         ItemObjective total;
         for (std::size_t i = 0; i < items.a.size(); ++i) {
             if (!Estimates(estimated, i)) continue;
+            const double b = items.b[i];
             const ItemObjective o = ItemExpectedLogLikelihood(kernels, &counts.correct[i * points],
                                                               &counts.wrong[i * points], quadrature,
-                                                              a, items.b[i], items.c[i]);
+                                                              a, -a * b, items.c[i]);
+            // By a with b held: d/da + (-b) d/dd.
             total.value += o.value;
-            total.gradient[0] += o.gradient[0];
-            total.hessian[0][0] += o.hessian[0][0];
+            total.gradient[0] += o.gradient[0] - b * o.gradient[1];
+            total.hessian[0][0] +=
+                o.hessian[0][0] - 2 * b * o.hessian[0][1] + b * b * o.hessian[1][1];
         }
         AddPriors(total, a, 0, 0, Priors{priors.logA, {}, {}, {}, {}},
                   FreeParameters{true, false, false});
@@ -77,12 +82,15 @@ EmCycle::EmCycle(PatternPosteriors& posteriors, const MarginalSettings& settings
       free_(RulesOf(settings.model).free),
       rasch_(RulesOf(settings.model).commonSlope),
       movePopulation_(settings.estimatePopulation && AnyHeld(estimated)),
-      estep_(posteriors, pool.Threads()) {}
+      estep_(posteriors, pool.Threads()),
+      intercept_(itemCount_) {
+    for (std::size_t i = 0; i < itemCount_; ++i) intercept_[i] = -items_.a[i] * items_.b[i];
+}
 
 void EmCycle::Read(std::span<double> point) const {
     for (std::size_t i = 0; i < itemCount_; ++i) {
         point[3 * i] = items_.a[i];
-        point[3 * i + 1] = items_.b[i];
+        point[3 * i + 1] = intercept_[i];
         point[3 * i + 2] = items_.c[i];
     }
     point[3 * itemCount_] = mean_;
@@ -92,21 +100,26 @@ void EmCycle::Read(std::span<double> point) const {
 void EmCycle::Write(std::span<const double> point) {
     for (std::size_t i = 0; i < itemCount_; ++i) {
         items_.a[i] = point[3 * i];
-        items_.b[i] = point[3 * i + 1];
+        intercept_[i] = point[3 * i + 1];
         items_.c[i] = point[3 * i + 2];
+        if (Estimates(estimated_, i)) items_.b[i] = LocationOf(items_.a[i], intercept_[i]);
     }
     mean_ = point[3 * itemCount_];
     sd_ = point[3 * itemCount_ + 1];
 }
 
 void EmCycle::KeepInBounds(std::span<double> point) const {
-    const double lowestC = LowestC(RulesOf(settings_.model), priors_.c.on);
+    // An extrapolated point is kept where the M-step can go: a above 0
+    // under the log-normal prior, every parameter within its reach.
+    const double lowestA = priors_.logA.on ? kLowestA : -kSlopeReach;
+    const double lowestC = std::max(LowestC(RulesOf(settings_.model), priors_.c.on), kLowestLineC);
     for (std::size_t i = 0; i < itemCount_; ++i) {
         if (!Estimates(estimated_, i)) continue;
         double* p = &point[3 * i];
-        if (free_.a || rasch_) p[0] = std::clamp(p[0], kLowestA, kHighestA);
-        if (free_.b) p[1] = std::clamp(p[1], kLowestB, kHighestB);
-        if (free_.c) p[2] = std::clamp(p[2], lowestC, kHighestC);
+        if (rasch_) p[0] = std::clamp(p[0], kLowestA, kHighestA);
+        if (free_.a) p[0] = std::clamp(p[0], lowestA, kSlopeReach);
+        if (free_.b) p[1] = std::clamp(p[1], -kInterceptReach, kInterceptReach);
+        if (free_.c) p[2] = std::clamp(p[2], lowestC, 1 - kLowestLineC);
     }
     if (movePopulation_)
         point[3 * itemCount_ + 1] = std::max(point[3 * itemCount_ + 1], kSmallestSd);
@@ -114,7 +127,7 @@ void EmCycle::KeepInBounds(std::span<double> point) const {
 
 EmCycle::Objective EmCycle::ExpectationOnly() {
     if (movePopulation_) MoveQuadrature(quadrature_, settings_.quadratureRange, mean_, sd_);
-    tables_.Fill(items_.a, items_.b, items_.c, quadrature_);
+    tables_.FillLines(items_.a, items_.b, intercept_, items_.c, estimated_, quadrature_);
     posteriors_.Fill(tables_, quadrature_);
     estep_.Run(pool_, counts_);
     const double prior = LogPrior(settings_, estimated_, items_);
@@ -148,7 +161,8 @@ EmCycle::Objective EmCycle::Run() {
         if (!Estimates(estimated_, i)) return;
         MaximiseItem(posteriors_.Kernels(), &counts_.correct[i * points],
                      &counts_.wrong[i * points], quadrature_, priors_, free_, items_.a[i],
-                     items_.b[i], items_.c[i]);
+                     intercept_[i], items_.c[i]);
+        items_.b[i] = LocationOf(items_.a[i], intercept_[i]);
     });
     if (rasch_) {
         double slope = 1;
@@ -158,7 +172,9 @@ EmCycle::Objective EmCycle::Run() {
         MaximiseCommonSlope(posteriors_.Kernels(), counts_, quadrature_, priors_, estimated_,
                             items_, slope);
         for (std::size_t i = 0; i < itemCount_; ++i) {
-            if (Estimates(estimated_, i)) items_.a[i] = slope;
+            if (!Estimates(estimated_, i)) continue;
+            items_.a[i] = slope;
+            intercept_[i] = -slope * items_.b[i];
         }
     }
     return here;

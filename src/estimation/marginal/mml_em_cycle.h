@@ -12,8 +12,10 @@ namespace tarvo::mml {
 // the point (the expected counts and the marginal log-likelihood there),
 // the population's mean and SD from the expected examinees when they are
 // estimated, and the M-step of every estimated item (the Rasch model's
-// common slope after the items' b). The point is every item's a, b and c,
-// then the population's mean and SD; what is not estimated never moves.
+// common slope after the items' b). The point is every item's a, d and c
+// (P = c + (1 - c) / (1 + exp(-D (a theta + d)))), then the population's
+// mean and SD; what is not estimated never moves. The items' b = -d / a
+// follow each point.
 class EmCycle final : public EmMap {
   public:
     EmCycle(PatternPosteriors& posteriors, const MarginalSettings& settings,
@@ -57,6 +59,7 @@ class EmCycle final : public EmMap {
     double mean_ = 0, sd_ = 1;
     EStep estep_;
     LogCurveTables tables_;
+    std::vector<double> intercept_;  // every item's d
 };
 
 }  // namespace tarvo::mml

@@ -36,10 +36,15 @@ ParameterLayout MakeLayout(const MarginalSettings& settings, std::span<const cha
             if (slope < 0 && !OnBound(items.a[i], rules.a)) slope = layout.count++;
             layout.index[3 * i] = slope;
         }
-        if (free.a && !OnBound(items.a[i], rules.a)) {
+        // A slope or intercept the search stopped at its reach is no
+        // maximum (the likelihood still rose beyond it).
+        if (free.a && !OnBound(items.a[i], rules.a) &&
+            std::fabs(items.a[i]) < kSlopeReach * (1 - 1e-9)) {
             layout.index[3 * i] = layout.count++;
         }
-        if (free.b && !OnBound(items.b[i], rules.b)) {
+        const bool interceptAtReach =
+            free.a && std::fabs(items.a[i] * items.b[i]) >= kInterceptReach * (1 - 1e-9);
+        if (free.b && !OnBound(items.b[i], rules.b) && !interceptAtReach) {
             layout.index[3 * i + 1] = layout.count++;
         }
         if (free.c && !OnBound(items.c[i], c)) {
@@ -265,8 +270,9 @@ bool FillInformation(const PatternPosteriors& posteriors, const ParameterLayout&
     for (std::size_t i = 0; i < itemCount; ++i) {
         const double* r = &counts.correct[i * points];
         const double* f = &counts.wrong[i * points];
-        const ItemObjective o = ItemExpectedLogLikelihood(kernels, r, f, quadrature, items.a[i],
-                                                          items.b[i], items.c[i]);
+        const double a = items.a[i], b = items.b[i];
+        const ItemObjective o = ByLocation(
+            ItemExpectedLogLikelihood(kernels, r, f, quadrature, a, -a * b, items.c[i]), a, b);
         for (int u = 0; u < 3; ++u) {
             const int p = layout.index[3 * i + u];
             if (p < 0) continue;

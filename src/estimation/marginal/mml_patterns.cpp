@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "estimation/marginal/mml_mstep.h"
 #include "irt/item_curve.h"
 
 namespace tarvo::mml {
@@ -16,6 +17,21 @@ void LogCurveTables::Fill(std::span<const double> a, std::span<const double> b,
     for (std::size_t i = 0; i < items; ++i) {
         for (int k = 0; k < points; ++k) {
             const Curve cv = CurveAt(quadrature.theta[k], a[i], b[i], c[i]);
+            logP[i * points + k] = LogProbability(cv.p);
+            logQ[i * points + k] = LogProbability(cv.q);
+        }
+    }
+}
+
+void LogCurveTables::FillLines(std::span<const double> a, std::span<const double> b,
+                               std::span<const double> d, std::span<const double> c,
+                               std::span<const char> estimated, const Quadrature& quadrature) {
+    Fill(a, b, c, quadrature);
+    const int points = quadrature.Points();
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (!estimated[i]) continue;
+        for (int k = 0; k < points; ++k) {
+            const Curve cv = CurveOfLine(quadrature.theta[k], a[i], d[i], c[i]);
             logP[i * points + k] = LogProbability(cv.p);
             logQ[i * points + k] = LogProbability(cv.q);
         }

@@ -25,6 +25,11 @@ struct LogCurveTables {
     std::vector<double> logP, logQ;
     void Fill(std::span<const double> a, std::span<const double> b, std::span<const double> c,
               const Quadrature& quadrature);
+    // The same with the estimated items' rows on the slope-intercept form
+    // D (a theta + d), as the M-step forms them; the other items' from b.
+    void FillLines(std::span<const double> a, std::span<const double> b, std::span<const double> d,
+                   std::span<const double> c, std::span<const char> estimated,
+                   const Quadrature& quadrature);
 };
 
 // The points where an examinee's posterior weights are not negligible;

@@ -64,6 +64,8 @@ constexpr FlagName kItemFlagNames[] = {
     {kItemNegativeDiscrimination, "negative discrimination"},
     {kItemMisfit, "misfit"},
     {kItemLocalDependence, "local dependence"},
+    {kItemNotDiscriminating, "not discriminating"},
+    {kItemNoMaximum, "no maximum"},
 };
 constexpr FlagName kPersonFlagNames[] = {
     {kPersonAllCorrect, "all correct"},
@@ -130,6 +132,8 @@ void FlagItemCells(const ResultTable& table, std::vector<TableCell>& row, std::u
     flag(kItemAllCorrect, {"p-value"});
     flag(kItemAllWrong, {"p-value"});
     flag(kItemNegativeDiscrimination, {"item-rest r"});
+    flag(kItemNotDiscriminating, {"b_calib", "b"});
+    flag(kItemNoMaximum, {"a_calib", "a"});
     for (std::string_view name : {"seea", "seeb", "seec"}) {
         TableCell* cell = CellAt(table, row, {name});
         if (cell == nullptr) continue;

@@ -237,7 +237,9 @@ TEST(MarginalEStep, LogLikelihoodIsTheSumOfTheExamineesIntegrals) {
     EXPECT_NEAR(counts.logLikelihood, expected, 1e-12);
 }
 
-// Central differences of the objective's value and gradient.
+// Central differences of the objective's value and gradient: the item's
+// expected log-likelihood by (a, d, c), either sign of a, and the log priors
+// by (a, b, c).
 TEST(MarginalMStep, GradientAndHessianMatchFiniteDifferences) {
     const Quadrature q = NormalQuadrature(21, 5);
     std::vector<double> correct(q.Points()), wrong(q.Points());
@@ -250,33 +252,41 @@ TEST(MarginalMStep, GradientAndHessianMatchFiniteDifferences) {
     priors.b = {true, 0, 2};
     priors.c = {true, 5, 17};
     struct Case {
-        double a, b, c;
+        double a, d, c;
     };
-    const Case cases[] = {{1.0, 0.0, 0.2}, {0.4, -1.5, 0.05}, {2.2, 1.2, 0.3}, {0.8, 2.5, 0.15}};
+    const Case cases[] = {{1.0, 0.0, 0.2},   {0.4, 0.6, 0.05},  {2.2, -2.6, 0.3},
+                          {0.8, -2.0, 0.15}, {-1.3, 0.7, 0.25}, {0.01, -0.4, 0.1}};
     for (bool withPriors : {false, true}) {
         for (const Case& at : cases) {
-            auto objective = [&](double a, double b, double c) {
-                ItemObjective o = ItemExpectedLogLikelihood(BestKernels(), correct.data(),
-                                                            wrong.data(), q, a, b, c);
-                if (withPriors) AddPriors(o, a, b, c, priors, FreeParameters{});
+            if (withPriors && at.a <= 0) continue;
+            // With priors the point is read as (a, b, c), b = d.
+            auto objective = [&](double a, double d, double c) {
+                if (!withPriors) {
+                    return ItemExpectedLogLikelihood(BestKernels(), correct.data(), wrong.data(), q,
+                                                     a, d, c);
+                }
+                ItemObjective o;
+                AddPriors(o, a, d, c, priors, FreeParameters{});
                 return o;
             };
-            const ItemObjective o = objective(at.a, at.b, at.c);
-            // The kernels' sums are the plain ones to rounding.
-            ItemObjective plain =
-                ItemExpectedLogLikelihood(correct.data(), wrong.data(), q, at.a, at.b, at.c);
-            if (withPriors) AddPriors(plain, at.a, at.b, at.c, priors, FreeParameters{});
-            EXPECT_NEAR(o.value, plain.value, 1e-13 * std::fabs(plain.value));
-            for (int u = 0; u < 3; ++u) {
-                EXPECT_NEAR(o.gradient[u], plain.gradient[u], 1e-11 * (1 + std::fabs(plain.value)));
-                for (int v = 0; v < 3; ++v) {
-                    EXPECT_NEAR(o.hessian[u][v], plain.hessian[u][v],
+            const ItemObjective o = objective(at.a, at.d, at.c);
+            if (!withPriors) {
+                // The kernels' sums are the plain ones to rounding.
+                const ItemObjective plain =
+                    ItemExpectedLogLikelihood(correct.data(), wrong.data(), q, at.a, at.d, at.c);
+                EXPECT_NEAR(o.value, plain.value, 1e-13 * std::fabs(plain.value));
+                for (int u = 0; u < 3; ++u) {
+                    EXPECT_NEAR(o.gradient[u], plain.gradient[u],
                                 1e-11 * (1 + std::fabs(plain.value)));
+                    for (int v = 0; v < 3; ++v) {
+                        EXPECT_NEAR(o.hessian[u][v], plain.hessian[u][v],
+                                    1e-11 * (1 + std::fabs(plain.value)));
+                    }
                 }
             }
             const double h = 1e-5;
             for (int u = 0; u < 3; ++u) {
-                double up[3] = {at.a, at.b, at.c}, down[3] = {at.a, at.b, at.c};
+                double up[3] = {at.a, at.d, at.c}, down[3] = {at.a, at.d, at.c};
                 up[u] += h;
                 down[u] -= h;
                 const ItemObjective hi = objective(up[0], up[1], up[2]);
@@ -294,30 +304,87 @@ TEST(MarginalMStep, GradientAndHessianMatchFiniteDifferences) {
     }
 }
 
-TEST(MarginalMStep, NewtonEndsAtTheMaximumInsideTheBounds) {
-    const Quadrature q = NormalQuadrature(31, 6);
-    std::vector<double> correct(q.Points()), wrong(q.Points());
-    // Counts that a 3PL item a = 1.3, b = 0.4, c = 0.18 would give.
+// Counts that a 3PL item would give to 5000 examinees on the grid.
+void ExpectedCountsOf(const Quadrature& q, double a, double b, double c,
+                      std::vector<double>& correct, std::vector<double>& wrong) {
+    correct.assign(q.Points(), 0.0);
+    wrong.assign(q.Points(), 0.0);
     for (int k = 0; k < q.Points(); ++k) {
-        const double p = 0.18 + 0.82 / (1 + std::exp(-1.7 * 1.3 * (q.theta[k] - 0.4)));
+        const double p = c + (1 - c) / (1 + std::exp(-1.7 * a * (q.theta[k] - b)));
         correct[k] = 5000 * q.weight[k] * p;
         wrong[k] = 5000 * q.weight[k] * (1 - p);
     }
+}
+
+TEST(MarginalMStep, NewtonReachesTheMaximumOnEitherSideOfZero) {
+    const Quadrature q = NormalQuadrature(31, 6);
+    std::vector<double> correct, wrong;
+    ExpectedCountsOf(q, 1.3, 0.4, 0.18, correct, wrong);
     Priors none;
-    double a = 1, b = 0, c = 0.2;
-    MaximiseItem(BestKernels(), correct.data(), wrong.data(), q, none, FreeParameters{}, a, b, c);
+    double a = 1, d = 0, c = 0.2;
+    MaximiseItem(BestKernels(), correct.data(), wrong.data(), q, none, FreeParameters{}, a, d, c);
     EXPECT_NEAR(a, 1.3, 1e-6);
-    EXPECT_NEAR(b, 0.4, 1e-6);
+    EXPECT_NEAR(LocationOf(a, d), 0.4, 1e-6);
     EXPECT_NEAR(c, 0.18, 1e-6);
 
-    // All correct: b runs to its lower bound and stays there.
+    // A negative slope from a start of the other sign: a crosses 0.
+    ExpectedCountsOf(q, -0.9, 0.5, 0, correct, wrong);
+    a = 1, d = 0, c = 0;
+    MaximiseItem(BestKernels(), correct.data(), wrong.data(), q, none,
+                 FreeParameters{true, true, false}, a, d, c);
+    EXPECT_NEAR(a, -0.9, 1e-6);
+    EXPECT_NEAR(LocationOf(a, d), 0.5, 1e-6);
+
+    // Under the log-normal prior a stays above 0.
+    Priors logA;
+    logA.logA = {true, 0, 0.5};
+    a = 1, d = 0, c = 0;
+    MaximiseItem(BestKernels(), correct.data(), wrong.data(), q, logA,
+                 FreeParameters{true, true, false}, a, d, c);
+    EXPECT_GT(a, 0);
+    EXPECT_LT(a, 0.9);
+
+    // All correct: the item has no maximum; the search ends inside its
+    // reach with finite values.
     std::vector<double> none0(q.Points(), 0.0);
-    a = 1, b = 0, c = 0;
+    a = 1, d = 0, c = 0;
     MaximiseItem(BestKernels(), correct.data(), none0.data(), q, none,
-                 FreeParameters{true, true, false}, a, b, c);
-    EXPECT_GE(b, kLowestB);
-    EXPECT_LE(a, kHighestA);
-    EXPECT_TRUE(std::isfinite(a) && std::isfinite(b));
+                 FreeParameters{true, true, false}, a, d, c);
+    EXPECT_TRUE(std::isfinite(a) && std::isfinite(d));
+    EXPECT_LE(std::fabs(a), kSlopeReach);
+    EXPECT_GT(d, 0);
+}
+
+// The M-step moves (a, d, logit c) but keeps the maximum of the log
+// posterior by (a, b, c): at its end the posterior's slope by a, b and c
+// (central differences) is 0.
+TEST(MarginalMStep, PriorsKeepTheirMaximumOnTheSlopeInterceptForm) {
+    const Quadrature q = NormalQuadrature(31, 6);
+    std::vector<double> correct, wrong;
+    ExpectedCountsOf(q, 1.1, -0.3, 0.15, correct, wrong);
+    for (int k = 0; k < q.Points(); ++k) correct[k] *= 0.02, wrong[k] *= 0.02;  // 100 examinees
+    Priors priors;
+    priors.logA = {true, 0, 0.5};
+    priors.b = {true, 0.5, 1};
+    priors.c = {true, 5, 17};
+    double a = 1, d = 0, c = 0.2;
+    MaximiseItem(BestKernels(), correct.data(), wrong.data(), q, priors, FreeParameters{}, a, d, c);
+    auto posterior = [&](double pa, double pb, double pc) {
+        ItemObjective o = ItemExpectedLogLikelihood(BestKernels(), correct.data(), wrong.data(), q,
+                                                    pa, -pa * pb, pc);
+        AddPriors(o, pa, pb, pc, priors, FreeParameters{});
+        return o.value;
+    };
+    const double at[3] = {a, LocationOf(a, d), c};
+    const double h = 1e-6;
+    for (int u = 0; u < 3; ++u) {
+        double up[3] = {at[0], at[1], at[2]}, down[3] = {at[0], at[1], at[2]};
+        up[u] += h;
+        down[u] -= h;
+        const double slope =
+            (posterior(up[0], up[1], up[2]) - posterior(down[0], down[1], down[2])) / (2 * h);
+        EXPECT_NEAR(slope, 0, 1e-4) << "parameter " << u;
+    }
 }
 
 // The marginal log-likelihood plus log priors as a function of the
@@ -494,14 +561,15 @@ TEST(MarginalQuadrature, IsSymmetricAboutTheMeanAndSpansTheRange) {
     EXPECT_NEAR(std::sqrt(square), 2, 1e-6);  // the tails beyond 6 SD are left out
 }
 
-// A parameter on either end of its range is held there: it gets no column of
-// the information, so its standard error is not estimated.
+// A parameter on either end of its range, or where the search stopped it
+// at its reach, gets no column of the information, so its standard error is
+// not estimated. A slope of either sign is inside its range.
 TEST(MarginalInformation, ParametersOnEitherEndOfTheirRangeGetNoColumn) {
     MarginalSettings settings;  // 3PL with the prior on c: c's floor is kLowestCWithPrior
-    const EstimateRange a = kMarginalA, b = kMarginalB, c = kMarginalC;
-    std::vector<double> as{1, a.highest, a.lowest, 1, 1, 1, 1};
-    std::vector<double> bs{0, 0, 0, b.highest, b.lowest, 0, 0};
-    std::vector<double> cs{0.2, 0.2, 0.2, 0.2, 0.2, c.highest, kLowestCWithPrior};
+    const double d = kInterceptReach;
+    std::vector<double> as{1, kSlopeReach, -kSlopeReach, 1, 2, -0.5, 1};
+    std::vector<double> bs{0, 0, 0, -d, d / 2, 0, 0};
+    std::vector<double> cs{0.2, 0.2, 0.2, 0.2, 0.2, kLineC.highest, kLowestCWithPrior};
     const std::vector<char> estimated(as.size(), 1);
     const ParameterLayout layout = MakeLayout(settings, estimated, ItemSpans{as, bs, cs});
     // item, parameter (0 a, 1 b, 2 c) that sits on a bound

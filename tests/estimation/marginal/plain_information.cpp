@@ -13,6 +13,20 @@ namespace tarvo::mml::test {
 
 namespace {
 
+// The objective by (a, d, c) as one by (a, b, c), d = -a b.
+ItemObjective PlainByLocation(const ItemObjective& o, double a, double b) {
+    ItemObjective out = o;
+    const double(*h)[3] = o.hessian;
+    out.gradient[0] = o.gradient[0] - b * o.gradient[1];
+    out.gradient[1] = -a * o.gradient[1];
+    out.hessian[0][0] = h[0][0] - 2 * b * h[0][1] + b * b * h[1][1];
+    out.hessian[0][1] = out.hessian[1][0] = -a * h[0][1] + a * b * h[1][1] - o.gradient[1];
+    out.hessian[1][1] = a * a * h[1][1];
+    out.hessian[0][2] = out.hessian[2][0] = h[0][2] - b * h[1][2];
+    out.hessian[1][2] = out.hessian[2][1] = -a * h[1][2];
+    return out;
+}
+
 constexpr std::size_t kChunk = 64;
 
 double PriorCurvature(int which, double value, const Priors& priors) {
@@ -57,7 +71,9 @@ void FillInformation(ResponseView responses, const ParameterLayout& layout,
         const double* r = &counts.correct[i * points];
         const double* f = &counts.wrong[i * points];
         const ItemObjective o =
-            ItemExpectedLogLikelihood(r, f, quadrature, items.a[i], items.b[i], items.c[i]);
+            PlainByLocation(ItemExpectedLogLikelihood(r, f, quadrature, items.a[i],
+                                                      -items.a[i] * items.b[i], items.c[i]),
+                            items.a[i], items.b[i]);
         for (int u = 0; u < 3; ++u) {
             const int p = layout.index[3 * i + u];
             if (p < 0) continue;
