@@ -32,6 +32,7 @@ class NoDesktop final : public tarvo::shell::DesktopServices {
   public:
     void ShowMessage(const std::string&) override {}
     bool AskYesNo(const std::string&, const std::string&) override { return true; }
+    bool AskRunAnyway(const std::string&) override { return true; }
     void OpenDocument(const std::string&) override {}
 };
 

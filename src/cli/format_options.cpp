@@ -48,6 +48,9 @@ std::string ApplyFormatOption(std::string_view name, std::string_view value,
                              value.find_first_of(" ,") != std::string_view::npos)) {
         return "--format takes csv, tsv, fixed or auto, not '" + std::string(value) + "'";
     }
+    if (name == "delimiter" && !ParseDelimiter(value)) {
+        return "--delimiter takes , ; | or tab, not '" + std::string(value) + "'";
+    }
     if (value.empty() && name != "format") return "--" + std::string(name) + " needs a value";
     SetEntry(options, name, value);
     return {};
@@ -58,6 +61,10 @@ std::string FormatHelpText() {
            "  --format csv|tsv|fixed|auto  fixed columns (default), comma- or tab-separated\n"
            "                            rows, or whichever the file's first lines show\n"
            "                            (auto also decides whether row 1 is a header)\n"
+           "  --delimiter CHAR          csv: the cell delimiter, one of , ; | and tab (a\n"
+           "                            comma; auto: as the file's first lines show), e.g.\n"
+           "                            --delimiter ';' for what spreadsheets save in many\n"
+           "                            locales\n"
            "  --no-header               csv/tsv: the first row is data, not column names\n"
            "  --id-column NAME|NUMBER   csv/tsv: the examinee ID column (default: none)\n"
            "  --theta-column NAME|NUMBER  csv/tsv: the given theta column (default: none)\n"

@@ -53,6 +53,9 @@ struct RunRequest {
     std::optional<bool> standardize;
     unsigned threads = 0;    // worker threads; 0: one per core
     std::string reportFile;  // the runner's JSON report; empty: none
+    // A serious finding of the input check ends the run at the check; else
+    // the front end is asked whether to run anyway (the runner runs on).
+    bool strict = false;
     // The summed-score table (CSV) of the run's final items, beside the
     // result file; empty: none. The classic estimator forms it for
     // scorePopulation, the marginal one for its quadrature and population.

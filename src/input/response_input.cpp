@@ -61,11 +61,18 @@ ResponsePlan PlanResponseFile(const ControlTexts& texts, const StopPoll& stop) {
         plan.stopped = detected.stopped;
         if (plan.stopped) return plan;
         plan.layout.format = detected.proposal.format;
+        if (!plan.layout.delimiterGiven) {
+            plan.layout.delimiter = detected.proposal.delimiter;
+        } else {
+            // A stated delimiter makes the file delimited by it.
+            plan.layout.format =
+                plan.layout.delimiter == '\t' ? ResponseFormat::Tsv : ResponseFormat::Csv;
+        }
         if (!HeaderStated(texts)) plan.layout.header = detected.proposal.header;
     }
     if (!IsDelimited(plan.layout.format)) return plan;
 
-    const FirstRow first = ReadFirstRow(path, DelimiterOf(plan.layout.format), stop);
+    const FirstRow first = ReadFirstRow(path, plan.layout.delimiter, stop);
     plan.stopped = first.status == ReadStatus::Stopped;
     if (first.status != ReadStatus::Read || first.cells.empty()) return plan;
     ColumnsOrError found = ResolveColumns(plan.layout, boxes, first.cells);
@@ -83,7 +90,7 @@ ResponseFileRead ReadPlannedResponses(const ResponsePlan& plan, const RunSetting
                                       PersonTable& persons, bool byDigit, const StopPoll& stop) {
     ResponseFileRead read;
     const bool delimited = IsDelimited(plan.layout.format);
-    const char delimiter = delimited ? DelimiterOf(plan.layout.format) : ',';
+    const char delimiter = delimited ? plan.layout.delimiter : ',';
     const bool typed = !plan.layout.key.empty();
     if (typed && !plan.layout.keyFile.empty()) {
         read.error =
@@ -114,7 +121,7 @@ ResponseFileRead ReadPlannedResponses(const ResponsePlan& plan, const RunSetting
     if (!plan.columns) {
         // The file was there when the run looked, but has no row to read.
         persons = PersonTable();
-        read.status = ReadFirstRow(settings.responseFile, DelimiterOf(plan.layout.format)).status;
+        read.status = ReadFirstRow(settings.responseFile, plan.layout.delimiter).status;
         if (read.status == ReadStatus::Read) read.error = "the file holds no row";
         return read;
     }

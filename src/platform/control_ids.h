@@ -28,7 +28,7 @@ inline constexpr int kCStart = 1068;
 inline constexpr int kCLength = 1067;
 
 // The response file's format: the dialog's Format box ("Fixed columns",
-// "CSV with header", ...) or the runner's --format. The other six have no
+// "CSV with header", ...) or the runner's --format. The other seven have no
 // box in the dialog (it names delimited columns by number in the start and
 // length boxes, and keeps a key typed under "Key..."); the runner fills them
 // from its options.
@@ -39,6 +39,7 @@ inline constexpr int kThetaColumn = 1204;  // NAME or NUMBER
 inline constexpr int kItemColumns = 1205;  // FIRST:LAST or a list
 inline constexpr int kKeyFile = 1206;      // a file whose first line is the answer key
 inline constexpr int kAnswerKey = 1207;    // the answer key as typed: ACDB... or cells
+inline constexpr int kDelimiter = 1208;    // a delimited file's cell delimiter: , ; | or tab
 
 // Status labels beside the form rows.
 inline constexpr int kStatusExamineeId = 1033;

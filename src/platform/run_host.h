@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace tarvo {
 
@@ -19,6 +20,15 @@ class RunHost {
     // input check, shown before the estimation. A front end that shows the
     // findings elsewhere ignores it.
     virtual void ShowWarning(const std::string& text) { (void)text; }
+
+    // The input check's serious findings (mistakes that make the results
+    // wrong for most of the data), asked once before the estimation: true
+    // runs on, false ends the run at the check. A front end without a user
+    // to ask runs on (the runner's --strict ends the run instead).
+    virtual bool RunDespiteFindings(const std::vector<std::string>& findings) {
+        (void)findings;
+        return true;
+    }
 
     // A Yes/No question whose default answer is Yes; true means Yes.
     virtual bool AskYesNo(const std::string& text, const std::string& title) = 0;

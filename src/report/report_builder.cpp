@@ -378,8 +378,17 @@ RunReport BuildRunReport(const ReportSources& sources) {
         report.personRows.clear();
     }
     if (sources.itemNames != nullptr) NameItems(report, *sources.itemNames);
-    report.warnings = WarningsFor(report);
+    report.warnings.clear();
     for (const ReportSection& section : report.sections) {
+        if (!section.leads) continue;
+        report.warnings.insert(report.warnings.end(), section.warnings.begin(),
+                               section.warnings.end());
+    }
+    report.leadingWarnings = report.warnings.size();
+    const std::vector<std::string> own = WarningsFor(report);
+    report.warnings.insert(report.warnings.end(), own.begin(), own.end());
+    for (const ReportSection& section : report.sections) {
+        if (section.leads) continue;
         report.warnings.insert(report.warnings.end(), section.warnings.begin(),
                                section.warnings.end());
     }

@@ -82,7 +82,13 @@ std::string EndingLine(const RunReport& report) {
 }
 
 std::string SummaryText(const RunReport& report) {
-    std::string text = EndingLine(report) + "\n";
+    // The warnings of the sections that lead (the input check's) come
+    // first: a mistake in the inputs is read before the results are.
+    const std::size_t leading = std::min(report.leadingWarnings, report.warnings.size());
+    std::string text;
+    for (std::size_t k = 0; k < leading && report.end != RunEnd::EndedAtCheck; ++k)
+        text += "WARNING " + report.warnings[k] + "\n";
+    text += EndingLine(report) + "\n";
     if (report.end == RunEnd::EndedAtCheck) {
         // What the sections found in the inputs may explain the refusal.
         for (const ReportSection& section : report.sections) {
@@ -132,7 +138,8 @@ std::string SummaryText(const RunReport& report) {
     for (const ReportSection& section : report.sections) {
         for (const std::string& line : section.summary) text += line + "\n";
     }
-    for (const std::string& warning : report.warnings) text += "WARNING " + warning + "\n";
+    for (std::size_t k = leading; k < report.warnings.size(); ++k)
+        text += "WARNING " + report.warnings[k] + "\n";
     return text;
 }
 

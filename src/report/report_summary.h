@@ -6,13 +6,13 @@
 
 namespace tarvo::report {
 
-// The short summary a command-line run prints after the run: one line on how
-// it ended; for the marginal estimator its log-likelihood, the priors that
-// acted and the estimated population; the reliabilities, the raw-score
-// order in the 1PL modes, the lines of the extra sections, then each
-// warning on its own line beginning "WARNING ". A run that ended at a check
-// has the first line and the sections' warnings only (the input check's
-// findings may say why). Every line ends with '\n'.
+// The short summary a command-line run prints after the run: the warnings of
+// the sections that lead (the input check's findings), each on its own line
+// beginning "WARNING ", then one line on how it ended; for the marginal estimator its
+// log-likelihood, the priors that acted and the estimated population; the reliabilities, the
+// raw-score order in the 1PL modes, the lines of the extra sections, then each other warning. A run
+// that ended at a check has the line on how it ended and the sections' warnings only (the input
+// check's findings may say why). Every line ends with '\n'.
 std::string SummaryText(const RunReport& report);
 
 // The first line alone, without its line end, e.g. "Settled after 23 passes

@@ -30,6 +30,10 @@ struct ReportSection {
     std::string json;                   // one JSON value (an object or an array)
     std::vector<std::string> summary;   // lines for the summary, without line ends
     std::vector<std::string> warnings;  // sentences, after the run's own warnings
+    // Its warnings come before every other, and the summaries show them
+    // before the line on how the run ended (the input check's: a mistake in
+    // the inputs is read before the results are).
+    bool leads = false;
     // What the section adds to each item's and each examinee's row, by row
     // index: members of the row's JSON object as text ("\"fit\":{...}"), and
     // flag bits (ItemFlag, PersonFlag). Empty, or shorter than the rows: the
@@ -207,6 +211,9 @@ struct RunReport {
         -1;  // 1PL modes: pairs of raw-score groups out of order; -1 otherwise
 
     std::vector<std::string> warnings;  // each one sentence: cause and what to do
+    // The first warnings that come from a section that leads (the input
+    // check's), which the summaries show before the line on how the run ended.
+    std::size_t leadingWarnings = 0;
     std::vector<ReportSection> sections;
 
     // Formed when the run finished and its score table was asked for.

@@ -9,7 +9,7 @@ namespace tarvo::request {
 
 namespace {
 
-constexpr std::array<OptionSpec, 44> kOptions{{
+constexpr std::array<OptionSpec, 45> kOptions{{
     {"mode", "N", "calibration mode 1..8 (default 2, see below)"},
     {"response-file", "PATH", "response file (examinee records)", control::kResponseFile},
     {"item-file", "PATH", "item parameter file", control::kItemParameterFile},
@@ -31,6 +31,10 @@ constexpr std::array<OptionSpec, 44> kOptions{{
     {"standardize", "yes|no", "joint modes: standardise theta after each pass (yes)"},
     {"threads", "N", "worker threads (default: every core)"},
     {"report", "FILE", "write the run report (statistics, flags, warnings) as JSON"},
+    {"strict", "",
+     "end the run at the input check on a serious finding (a\n"
+     "delimited file read in fixed columns, a header read as\n"
+     "an examinee, scores 0..m read as right/wrong, ...)"},
     {"score-table", "FILE",
      "write the summed-score table of the final items (CSV):\n"
      "EAP, SD and ML ability and expected proportion per\n"
@@ -177,6 +181,8 @@ std::string ApplyOption(std::string_view name, std::string_view value, RequestTe
         texts.itemModels = text;
     } else if (name == "collapse-empty") {
         return ApplyFlag(name, value, texts.collapseEmpty);
+    } else if (name == "strict") {
+        return ApplyFlag(name, value, texts.strict);
     } else if (name == "prior-a") {
         return ApplyPrior({{"The prior on a", "--prior-a"}, "MEAN,SD"}, value, texts.priorA);
     } else if (name == "prior-b") {
@@ -238,6 +244,7 @@ OptionList RequestOptions(const RunRequest& request) {
         options.emplace_back("standardize", *request.standardize ? "yes" : "no");
     if (request.threads > 0) options.emplace_back("threads", std::to_string(request.threads));
     if (!request.reportFile.empty()) options.emplace_back("report", request.reportFile);
+    if (request.strict) options.emplace_back("strict", "yes");
     if (!request.scoreTableFile.empty()) {
         options.emplace_back("score-table", request.scoreTableFile);
         // The marginal estimator forms it over its own quadrature.

@@ -351,6 +351,7 @@ RequestCheck ParseRequest(const RequestTexts& texts) {
     }
     checker.Whole(texts.threads, kThreads, kThreadCount, request.threads);
     if (texts.report) request.reportFile = *texts.report;
+    request.strict = texts.strict;
     TakeScoreTable(texts, request.method, checker, request);
     request.boxTexts = texts.controls;
     request.format.entries = texts.format;

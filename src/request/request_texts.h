@@ -47,6 +47,7 @@ struct RequestTexts {
     Text threads;
     Text report;
     Text scoreTable;
+    bool strict = false;
     // The classic estimator's score table population.
     Text populationMean, populationSd, populationPoints, populationRange;
     std::vector<std::pair<std::string, std::string>> format;

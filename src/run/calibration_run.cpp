@@ -160,6 +160,26 @@ RunEnd RunWithoutGuard(const RunRequest& request, RunHost& host, const EngineSet
         return RunEnd::Stopped;
     }
     RunInputs& inputs = *record.inputs;
+    // A serious finding of the input check: --strict ends the run here; a
+    // front end with a user asks whether to run anyway.
+    if (AnySerious(inputs.findings)) {
+        std::vector<std::string> serious;
+        for (const InputFinding& finding : inputs.findings) {
+            if (finding.serious) serious.push_back(finding.message);
+        }
+        if (request.strict) {
+            return Refuse(host, record,
+                          "ERROR The input check found " +
+                              std::string(serious.size() == 1 ? "a mistake" : "mistakes") +
+                              " that make the results wrong, and --strict ends the run there: " +
+                              serious.front(),
+                          RunEnd::EndedAtCheck);
+        }
+        if (!host.RunDespiteFindings(serious)) {
+            record.error = "The run was not started: the input check found mistakes in the inputs.";
+            return RunEnd::EndedAtCheck;
+        }
+    }
     record.engine.arithmetic =
         ArithmeticOfRun(engine.arithmetic, inputs.persons.personCount(), inputs.items.itemCount());
     if (std::string refusal = estimator->CheckInputs(inputs); !refusal.empty()) {

@@ -9,11 +9,13 @@ ReportSection InputCheckSection(const std::vector<InputFinding>& findings) {
     Json entries = Json::array();
     ReportSection section;
     section.key = "input_check";
+    section.leads = true;
     for (const InputFinding& finding : findings) {
         entries.push_back(Json{{"code", finding.code},
                                {"message", finding.message},
                                {"count", finding.count},
-                               {"examples", finding.examples}});
+                               {"examples", finding.examples},
+                               {"serious", finding.serious}});
         section.warnings.push_back(finding.message);
     }
     // Examples are the input's bytes, which need not be UTF-8.

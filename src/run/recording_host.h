@@ -27,6 +27,13 @@ class RecordingHost final : public RunHost {
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         return yes;
     }
+    bool RunDespiteFindings(const std::vector<std::string>& findings) override {
+        const auto start = std::chrono::steady_clock::now();
+        const bool yes = host_.RunDespiteFindings(findings);
+        secondsAsking_ +=
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        return yes;
+    }
     void ProgressInit(const std::string& caption) override { host_.ProgressInit(caption); }
     void ProgressSet(int percent, const std::string& text) override {
         host_.ProgressSet(percent, text);

@@ -22,6 +22,19 @@ bool DialogRunHost::AskYesNo(const std::string& text, const std::string& title) 
     return OnUi([&] { return desktop_.AskYesNo(text, title); });
 }
 
+std::string RunAnywayText(const std::vector<std::string>& findings) {
+    std::string text = findings.size() == 1
+                           ? "The input check found a mistake that makes the results wrong:\n"
+                           : "The input check found mistakes that make the results wrong:\n";
+    for (const std::string& finding : findings) text += "\n- " + finding + "\n";
+    return text + "\nCancel to change the settings (Preview shows the file), or run anyway.";
+}
+
+bool DialogRunHost::RunDespiteFindings(const std::vector<std::string>& findings) {
+    const std::string text = RunAnywayText(findings);
+    return OnUi([&] { return desktop_.AskRunAnyway(text); });
+}
+
 void DialogRunHost::ProgressInit(const std::string& caption) {
     OnUi([&] {
         if (progress_ != nullptr) ShutdownProgressWindow(progress_, dialog_);

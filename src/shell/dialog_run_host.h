@@ -6,6 +6,7 @@
 #include <atomic>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/run_host.h"
 #include "shell/desktop/desktop_services.h"
@@ -16,6 +17,10 @@
 // for its answer, so the window repaints, moves and takes the Stop click at
 // any moment. Only the stop poll stays on the run's thread: it reads a flag.
 namespace tarvo::shell {
+
+// The text of the box that asks whether to run despite the input check's
+// serious findings.
+std::string RunAnywayText(const std::vector<std::string>& findings);
 
 class DialogRunHost final : public RunHost {
   public:
@@ -30,6 +35,8 @@ class DialogRunHost final : public RunHost {
 
     void ShowMessage(const std::string& text) override;
     bool AskYesNo(const std::string& text, const std::string& title) override;
+    // The serious findings in one box: "Run anyway" or "Cancel" (the default).
+    bool RunDespiteFindings(const std::vector<std::string>& findings) override;
     void ProgressInit(const std::string& caption) override;
     void ProgressSet(int percent, const std::string& text) override;
     bool ProgressIsCancelled() override;

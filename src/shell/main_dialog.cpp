@@ -131,6 +131,8 @@ request::RequestCheck MainDialog::RequestFor(int mode) const {
     if (const auto chosen = ParseResponseFormat(box); chosen && *chosen != ResponseFormat::Fixed) {
         format.emplace_back("format", std::string(FormatName(*chosen)));
         if (SaysNoHeader(box)) format.emplace_back("header", "no");
+        if (const char delimiter = DelimiterNamedBy(box); delimiter != 0)
+            format.emplace_back("delimiter", std::string(DelimiterText(delimiter)));
     }
     if (!typedKey_.empty()) format.emplace_back("key", typedKey_);
     return request::ParseRequest(DialogTexts(controls_, mode, estimator_, format));
@@ -179,12 +181,15 @@ void MainDialog::LoadSettings() {
     // The Format box takes the job's format and header entries; the
     // others (the columns, the key file) are kept as they are.
     std::string formatText, headerText, key;
+    char delimiter = ',';
     format_.clear();
     for (const auto& [name, value] : loaded.format.entries) {
         if (name == "format") {
             formatText = value;
         } else if (name == "header") {
             headerText = value;
+        } else if (name == "delimiter") {
+            delimiter = ParseDelimiter(value).value_or(',');
         } else if (name == "key") {
             key = value;
         } else {
@@ -193,7 +198,10 @@ void MainDialog::LoadSettings() {
     }
     const ResponseFormat format = ParseResponseFormat(formatText).value_or(ResponseFormat::Fixed);
     const bool header = !SaysNoHeader(formatText) && headerText != "no";
-    controls_.SetText(tarvo::control::kResponseFormat, FormatEntry(format, header));
+    // Only a csv entry of the box names a delimiter; auto keeps it as an entry.
+    if (format == ResponseFormat::Auto && delimiter != ',')
+        format_.emplace_back("delimiter", std::string(DelimiterText(delimiter)));
+    controls_.SetText(tarvo::control::kResponseFormat, FormatEntry(format, header, delimiter));
     SetTypedKey(std::move(key));
 }
 

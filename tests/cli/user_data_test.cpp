@@ -151,6 +151,67 @@ TEST_F(UserData, DetectPrintsTheOptionsThatReproduceTheLayout) {
     EXPECT_NE(run.err.find("cannot be read"), std::string::npos);
 }
 
+// What spreadsheets in many locales save: --detect proposes it, the run
+// reads it with --delimiter, and read in fixed columns the warning comes
+// first, before the line on how the run ended; --strict ends the run there.
+TEST_F(UserData, ASemicolonFileIsDetectedReadAndNamedWhenReadInFixedColumns) {
+    const std::string file = dir.Write(
+        "resp.csv",
+        "id;i1;i2;i3;i4\r\nP001;1;0;1;1\r\nP002;0;0;1;0\r\nP003;1;1;1;0\r\nP004;0;1;1;1\r\n");
+    Finished run = RunTarvo(dir, "--detect '" + file + "'");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "--format csv --delimiter ';' --id-column id --item-columns i1:i4\n");
+
+    const std::string delimited =
+        " --format csv --delimiter ';' --id-column id --response-start ''"
+        " --examinee-id-start '' --examinee-id-length ''";
+    run = RunTarvo(dir, Layout(dir, file) + delimited);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    const std::string result = ReadFile(dir.File("result.csv"));
+    EXPECT_NE(result.find("P004"), std::string::npos);
+    EXPECT_EQ(RunTarvo(dir, Layout(dir, file) + " --format auto --id-column id --response-start ''"
+                                                " --examinee-id-start '' --examinee-id-length ''")
+                  .status,
+              0);
+    EXPECT_EQ(ReadFile(dir.File("result.csv")), result);
+    EXPECT_EQ(RunTarvo(dir, Layout(dir, file) + " --format tsv --delimiter ';'").status, 1);
+    EXPECT_EQ(RunTarvo(dir, Layout(dir, file) + " --format csv --delimiter :").status, 2);
+
+    // In fixed columns, as Detect used to propose it: the summary begins
+    // with the warning.
+    std::string fixed = Layout(dir, file) + " --response-start 6 --item-count 1 --report '" +
+                        dir.File("report.json") + "'";
+    fixed.replace(fixed.find(" --quiet"), 8, "");
+    run = RunTarvo(dir, fixed);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.rfind("WARNING every record holds ';' (semicolon) 4 times", 0), 0u)
+        << run.out;
+    EXPECT_NE(run.out.find("--format csv --delimiter ';'"), std::string::npos);
+    const std::string report = ReadFile(dir.File("report.json"));
+    EXPECT_NE(report.find("\"code\": \"delimiter-in-fixed-columns\""), std::string::npos);
+    EXPECT_NE(report.find("\"serious\": true"), std::string::npos);
+
+    run = RunTarvo(dir, fixed + " --strict --output-file '" + dir.File("strict.csv") + "'");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("ERROR The input check found mistakes that make the results wrong, "
+                           "and --strict ends the run there: every record holds ';'"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(ReadFile(dir.File("strict.csv")), "");
+    // Sound inputs run under --strict as without it.
+    EXPECT_EQ(RunTarvo(dir, Layout(dir, file) + delimited + " --strict").status, 0);
+}
+
+// Scores 0..5 run as right/wrong items without a key.
+TEST_F(UserData, ARatingScaleRunAsRightWrongItemsIsNamed) {
+    const std::string err = Warnings("P001  0.5  0523\r\nP002 -1.0  4105\r\nP003  1.25 3210\r\n");
+    EXPECT_NE(err.find("WARNING items hold scores 0 to 5: choose a model for items scored in "
+                       "more than two categories, or a key"),
+              std::string::npos)
+        << err;
+}
+
 TEST_F(UserData, TheSampleAsCsvGivesTheSampleResult) {
     const std::string samples = std::string(TARVO_SOURCE_DIR) + "/samples/";
     const std::string items = "--item-file '" + samples +

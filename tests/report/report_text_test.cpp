@@ -60,6 +60,32 @@ TEST(Summary, SaysHowTheJointLoopEnded) {
     EXPECT_EQ(SummaryText(check), "Ended at a check: nothing was estimated.\n");
 }
 
+// The input check's findings lead: the report's warnings begin with them
+// and the summary shows them before the line on how the run ended; the
+// others stay after the statistics.
+TEST(Summary, TheInputChecksWarningsComeBeforeTheEndingLine) {
+    ReportSources sources;
+    sources.end = RunEnd::Finished;
+    ReportSection input;
+    input.key = "input_check";
+    input.leads = true;
+    input.warnings = {"the file looks delimited by ';'"};
+    ReportSection fit;
+    fit.key = "fit";
+    fit.warnings = {"item 3 misfits"};
+    sources.sections = {fit, input};
+    const RunReport report = BuildRunReport(sources);
+    ASSERT_EQ(report.leadingWarnings, 1u);
+    EXPECT_EQ(report.warnings.front(), "the file looks delimited by ';'");
+    EXPECT_EQ(report.warnings.back(), "item 3 misfits");
+    const std::vector<std::string> lines = Lines(SummaryText(report));
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "WARNING the file looks delimited by ';'");
+    EXPECT_EQ(lines[1], EndingLine(report));
+    EXPECT_EQ(lines.back(), "WARNING item 3 misfits");
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "WARNING the file looks delimited by ';'"), 1);
+}
+
 // A marginal run that held every item only scored: no cycles, no priors
 // to speak of; with the population estimated the cycles did estimate.
 TEST(Summary, AScoringOnlyRunSaysItScored) {

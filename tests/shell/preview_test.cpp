@@ -165,6 +165,74 @@ TEST_F(PreviewTest, DetectFillsTheBoxesForFilesLaidOutOtherwise) {
     EXPECT_FALSE(dialog->Runs().IsRunning());
 }
 
+// One numbering: the table numbers rows as the file does, as the notes and
+// the findings name them (the key row below a header is row 2); with Auto
+// the table shows the header, the delimiter and the format the run reads.
+TEST_F(PreviewTest, RowsAreNumberedAsInTheFileAndAutoShowsWhatTheRunReads) {
+    const std::string csv = work.filePath(QStringLiteral("keyed.csv")).toStdString();
+    test_support::WriteFileBytes(csv, "person,q1,q2,q3\r\nKEY,A,B,C\r\np1,A,B,\r\np2,C,B,A\r\n");
+    Choose(csv);
+    PreviewWindow preview(dialog->Controls(), dialog.get());
+    preview.Detect();
+    EXPECT_NE(preview.Notes()->text().indexOf(QStringLiteral("key row: row 2")), -1)
+        << preview.Notes()->text().toStdString();
+    ASSERT_EQ(preview.Table()->rowCount(), 3);
+    EXPECT_EQ(preview.Table()->verticalHeaderItem(0)->text(), QStringLiteral("2"));
+    EXPECT_EQ(preview.Table()->item(0, 0)->text(), QStringLiteral("KEY"));
+    EXPECT_EQ(preview.Table()->verticalHeaderItem(2)->text(), QStringLiteral("4"));
+
+    // No header: the first row is row 1, and the columns have numbers only,
+    // as the run reads the file.
+    const std::string bare = work.filePath(QStringLiteral("bare.csv")).toStdString();
+    test_support::WriteFileBytes(bare, "1,0,1\r\n0,0,1\r\n1,1,1\r\n");
+    Choose(bare);
+    dialog->Controls().SetText(id::kResponseFormat, "Auto");
+    preview.Reload();
+    EXPECT_FALSE(preview.Data().header);
+    ASSERT_EQ(preview.Table()->rowCount(), 3);
+    EXPECT_EQ(preview.Table()->verticalHeaderItem(0)->text(), QStringLiteral("1"));
+    EXPECT_EQ(preview.Table()->horizontalHeaderItem(0)->text(), QStringLiteral("1"));
+
+    // Semicolons: Auto and the Format entry split the cells alike.
+    const std::string semi = work.filePath(QStringLiteral("semi.csv")).toStdString();
+    test_support::WriteFileBytes(semi, "id;th;q1;q2\r\np1;0,5;1;0\r\np2;1,5;0;1\r\n");
+    Choose(semi);
+    dialog->Controls().SetText(id::kResponseFormat, "Auto");
+    preview.Reload();
+    EXPECT_EQ(preview.Data().delimiter, ';');
+    EXPECT_TRUE(preview.Data().header);
+    EXPECT_EQ(preview.Table()->columnCount(), 4);
+    EXPECT_EQ(preview.Table()->horizontalHeaderItem(1)->text(), QStringLiteral("2: th"));
+    EXPECT_EQ(preview.Table()->item(0, 1)->text(), QStringLiteral("0,5"));
+    dialog->Controls().SetText(id::kResponseFormat, "CSV (;) with header");
+    preview.Reload();
+    EXPECT_EQ(preview.Table()->columnCount(), 4);
+    preview.Detect();
+    EXPECT_EQ(Box(id::kResponseFormat), "CSV (;) with header");
+    EXPECT_NE(preview.Notes()->text().indexOf(QStringLiteral("--delimiter ';'")), -1);
+}
+
+// The Format box's semicolon entry reaches the request as the runner's
+// options, and a job file brings it back into the box.
+TEST_F(PreviewTest, TheSemicolonEntryTravelsAsTheDelimiter) {
+    dialog->Controls().SetText(id::kResponseFile, "r.csv");
+    dialog->Controls().SetText(id::kOutputFile, "out.csv");
+    dialog->Controls().SetText(id::kResponseFormat, "CSV (;), no header");
+    const request::RequestCheck check = dialog->RequestFor(2);
+    ASSERT_TRUE(check.request) << check.message;
+    EXPECT_EQ(check.request->format.entries,
+              (std::vector<std::pair<std::string, std::string>>{
+                  {"format", "csv"}, {"header", "no"}, {"delimiter", ";"}}));
+    const std::string job = work.filePath(QStringLiteral("semi.json")).toStdString();
+    picker.saveAnswers.push_back(job);
+    dialog->SaveSettings();
+    ASSERT_TRUE(desktop.messages.empty()) << desktop.messages[0];
+    MainDialog fresh(nullptr, &picker, &desktop);
+    picker.openAnswers.push_back(job);
+    fresh.LoadSettings();
+    EXPECT_EQ(fresh.Controls().Text(id::kResponseFormat), "CSV (;), no header");
+}
+
 TEST_F(PreviewTest, TheFindingsAreTheRunsForTheSettingsOnScreen) {
     const std::string file = work.filePath(QStringLiteral("letters.dat")).toStdString();
     test_support::WriteFileBytes(file, "P1  ABCA\r\nP1  ABCD\r\nP3  DCBA\r\n");

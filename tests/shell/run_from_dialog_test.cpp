@@ -175,5 +175,41 @@ TEST_F(RunFromDialogTest, MissingResponseFileIsReportedAndNothingIsWritten) {
     EXPECT_TRUE(dialog->isEnabled());
 }
 
+// A CSV file run with the Format left at fixed columns: before the run goes
+// on, one box shows the input check's serious findings; Cancel (its default)
+// ends the run at the check without a result, "Run anyway" runs.
+TEST_F(RunFromDialogTest, SeriousFindingsAreAskedAboutBeforeTheRun) {
+    std::string csv = "id,theta";
+    for (int i = 1; i <= kItems; ++i) csv += ",i" + std::to_string(i);
+    csv += "\r\n";
+    for (int j = 1; j <= 20; ++j) {
+        csv += "P" + std::to_string(1000 + j) + ",0.5";
+        for (int i = 1; i <= kItems; ++i) csv += (i + j) % 3 == 0 ? ",0" : ",1";
+        csv += "\r\n";
+    }
+    test_support::WriteFileBytes(responseFile, csv);
+    ChooseOutput("cancelled.csv");
+    desktop.runAnyway = false;
+    EXPECT_EQ(Go(), RunEnd::EndedAtCheck);
+    ASSERT_EQ(desktop.runAnywayQuestions.size(), 1u);
+    EXPECT_NE(desktop.runAnywayQuestions[0].find("every record holds ',' (comma) 46 times"),
+              std::string::npos)
+        << desktop.runAnywayQuestions[0];
+    EXPECT_TRUE(desktop.messages.empty()) << desktop.messages[0];
+    EXPECT_TRUE(desktop.openedDocuments.empty());
+    EXPECT_TRUE(ReadFileBytes(outputFile).empty());
+    EXPECT_TRUE(dialog->isEnabled());
+
+    desktop.runAnyway = true;
+    EXPECT_EQ(Go(), RunEnd::Finished);
+    EXPECT_EQ(desktop.runAnywayQuestions.size(), 2u);
+    EXPECT_FALSE(ReadFileBytes(outputFile).empty());
+
+    // The sample asks nothing.
+    test_support::WriteSampleResponses(responseFile, kPersons, kItems, 20240611);
+    EXPECT_EQ(Go(), RunEnd::Finished);
+    EXPECT_EQ(desktop.runAnywayQuestions.size(), 2u);
+}
+
 }  // namespace
 }  // namespace tarvo::shell

@@ -53,11 +53,17 @@ class RecordingDesktop final : public DesktopServices {
     std::vector<std::string> messages;
     std::vector<std::pair<std::string, std::string>> questions;  // text, title
     std::vector<std::string> openedDocuments;
+    bool runAnyway = false;  // the answer to "Run anyway" / "Cancel"
+    std::vector<std::string> runAnywayQuestions;
 
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
     bool AskYesNo(const std::string& text, const std::string& title) override {
         questions.emplace_back(text, title);
         return yesAnswer;
+    }
+    bool AskRunAnyway(const std::string& text) override {
+        runAnywayQuestions.push_back(text);
+        return runAnyway;
     }
     void OpenDocument(const std::string& fileName) override { openedDocuments.push_back(fileName); }
 };

@@ -22,11 +22,13 @@
 namespace tarvo::shell {
 namespace {
 
-// Answers Yes to the standardise question and opens nothing.
+// Answers Yes to the standardise question, runs despite the input check's
+// findings and opens nothing.
 class QuietDesktop final : public DesktopServices {
   public:
     void ShowMessage(const std::string&) override {}
     bool AskYesNo(const std::string&, const std::string&) override { return true; }
+    bool AskRunAnyway(const std::string&) override { return true; }
     void OpenDocument(const std::string&) override {}
 };
 

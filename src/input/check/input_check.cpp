@@ -63,6 +63,8 @@ std::string ByteName(unsigned char byte) {
             return "tab";
         case ';':
             return "';' (semicolon)";
+        case '|':
+            return "'|' (bar)";
         case '"':
             return "'\"' (quote)";
         default:
@@ -84,9 +86,30 @@ struct Findings {
     std::vector<InputFinding> list;
     void Add(std::string code, std::string message, std::size_t count,
              std::vector<std::string> examples = {}) {
-        list.push_back({std::move(code), std::move(message), count, std::move(examples)});
+        list.push_back({std::move(code), std::move(message), count, std::move(examples), false});
+    }
+    // A finding that makes the results wrong for most of the data.
+    void AddSerious(std::string code, std::string message, std::size_t count,
+                    std::vector<std::string> examples = {}) {
+        list.push_back({std::move(code), std::move(message), count, std::move(examples), true});
     }
 };
+
+// The options (and the dialog's Format entry) that read a file split by the
+// delimiter.
+std::string DelimitedOptions(char delimiter) {
+    switch (delimiter) {
+        case '\t':
+            return "--format tsv (the dialog: Format \"TSV with header\")";
+        case ';':
+            return "--format csv --delimiter ';' (the dialog: Format \"CSV (;) with header\")";
+        case '|':
+            return "--format csv --delimiter '|' (the dialog: Format \"CSV (|) with header\")";
+        default:
+            break;
+    }
+    return "--format csv (the dialog: Format \"CSV with header\")";
+}
 
 void CheckKeyRecord(const InputCheckSubject& s, Findings& out) {
     const RecordTally& t = *s.tally;
@@ -111,7 +134,7 @@ void CheckKeyRecord(const InputCheckSubject& s, Findings& out) {
                    " does not begin with KEY, so it was scored as an examinee: set the ID's " +
                    (delimited ? "column" : "start column") + " to where KEY stands";
     }
-    out.Add("key-read-as-examinee", message, 1, {t.firstRecord->text});
+    out.AddSerious("key-read-as-examinee", message, 1, {t.firstRecord->text});
 }
 
 void CheckLettersWithoutKey(const InputCheckSubject& s, std::size_t validResponses, Findings& out) {
@@ -122,12 +145,92 @@ void CheckLettersWithoutKey(const InputCheckSubject& s, std::size_t validRespons
         if (IsLetter(byte)) letters += t.foreignBytes[byte];
     }
     if (letters * 2 <= validResponses) return;
-    out.Add("letters-without-key",
-            "the responses are letters, but no key record was found, so every response is "
-            "scored against '1' and counts as wrong: put the key first, as a record whose "
-            "Examinee ID begins with KEY, type it (--key, or \"Key...\" in the dialog) or give "
-            "it in a key file (--key-file)",
-            letters);
+    out.AddSerious(
+        "letters-without-key",
+        "the responses are letters, but no key record was found, so every response is "
+        "scored against '1' and counts as wrong: put the key first, as a record whose "
+        "Examinee ID begins with KEY, type it (--key, or \"Key...\" in the dialog) or give "
+        "it in a key file (--key-file)",
+        letters);
+}
+
+// A fixed-column file whose records hold a delimiter as often as the first
+// one does, twice or more (a name field "Last, First" holds one): the file
+// is delimited and each record's cells fall into the wrong fields.
+void CheckDelimiterInFixedColumns(const InputCheckSubject& s, Findings& out) {
+    const RecordTally& t = *s.tally;
+    if (IsDelimited(s.format) || t.delimiterRecords == 0) return;
+    std::size_t best = RecordTally::kDelimiters.size();
+    for (std::size_t d = 0; d < RecordTally::kDelimiters.size(); ++d) {
+        const std::size_t first = t.delimiterFirst[d];
+        if (first < 2 || t.delimiterSame[d] * 10 < t.delimiterRecords * 9) continue;
+        if (best == RecordTally::kDelimiters.size() || first > t.delimiterFirst[best]) best = d;
+    }
+    if (best == RecordTally::kDelimiters.size()) return;
+    const char delimiter = RecordTally::kDelimiters[best];
+    const std::string name = ByteName(static_cast<unsigned char>(delimiter));
+    std::string message = (t.delimiterSame[best] == t.delimiterRecords ? "every" : "nearly every");
+    message += " record holds " + name + " " + std::to_string(t.delimiterFirst[best]) +
+               " times, as the first does, so the file looks delimited by " + name +
+               ", but it is read in fixed columns, where each character is a column and the "
+               "cells fall into the wrong fields (a header row is read as an examinee): use " +
+               DelimitedOptions(delimiter) + ", or --format auto";
+    out.AddSerious(
+        "delimiter-in-fixed-columns", message, t.delimiterSame[best],
+        t.firstRecord ? std::vector<std::string>{t.firstRecord->text} : std::vector<std::string>{});
+}
+
+// The first examinee's responses are mostly of a kind the others hardly
+// hold: a header of column names read as examinee 1.
+void CheckHeaderReadAsExaminee(const InputCheckSubject& s, std::size_t foreignTotal,
+                               Findings& out) {
+    const RecordTally& t = *s.tally;
+    if (t.examinees < 2 || t.firstExamineePresent == 0 || !t.firstExamineeRecord) return;
+    if (t.firstExamineeForeign * 2 <= t.firstExamineePresent) return;
+    const std::size_t othersForeign = foreignTotal - t.firstExamineeForeign;
+    const double othersPresent = static_cast<double>(t.examinees - 1) *
+                                 static_cast<double>(std::max<std::size_t>(t.itemCount, 1));
+    if (static_cast<double>(othersForeign) > kForeignShare * othersPresent) return;
+    const bool delimited = IsDelimited(s.format);
+    out.AddSerious(
+        "header-read-as-examinee",
+        "the first record (" + Where(s, t.firstExamineeRecord->number) + ", " +
+            Quoted(t.firstExamineeRecord->text) + ") is read as examinee 1, but " +
+            std::to_string(t.firstExamineeForeign) + " of its " +
+            std::to_string(t.firstExamineePresent) +
+            " responses are characters the other records hardly hold: it looks like a header "
+            "of column names, scored as an examinee: " +
+            (delimited ? std::string("read the file with its header (leave out --no-header; the "
+                                     "dialog: Format \"... with header\")")
+                       : std::string("remove it from the file, or if the file is delimited read "
+                                     "it so (--format auto)")),
+        1, {t.firstExamineeRecord->text});
+}
+
+// Responses that are scores 0..m on a right/wrong run without a key: every
+// response but 1 is scored wrong.
+void CheckScoresWithoutModel(const InputCheckSubject& s, Findings& out) {
+    const RecordTally& t = *s.tally;
+    if (t.byDigit || !t.keyAllOnes || t.keyRecord || s.keyFromFile || s.keyTyped) return;
+    std::size_t above = 0, low = 9, high = 0;
+    for (std::size_t digit = 0; digit < t.digitResponses.size(); ++digit) {
+        if (t.digitResponses[digit] == 0) continue;
+        low = std::min(low, digit);
+        high = std::max(high, digit);
+        if (digit >= 2) above += t.digitResponses[digit];
+    }
+    // Responses of 2 and above in more than 1% of those looked at.
+    if (high < 2 ||
+        static_cast<double>(above) <= kForeignShare * static_cast<double>(t.sampledResponses)) {
+        return;
+    }
+    out.AddSerious("scores-read-as-right-wrong",
+                   "items hold scores " + std::to_string(low) + " to " + std::to_string(high) +
+                       ": choose a model for items scored in more than two categories, or a "
+                       "key (without either, every response but 1 is scored wrong; the models: "
+                       "--method mml --model grm, gpcm, pcm or rsm, in the dialog the marginal "
+                       "method's options)",
+                   above);
 }
 
 void CheckOverlap(const InputCheckSubject& s, Findings& out) {
@@ -146,12 +249,13 @@ void CheckOverlap(const InputCheckSubject& s, Findings& out) {
     } others[] = {{r.examineeIdField, "Examinee ID"}, {r.thetaField, "theta"}};
     for (const auto& other : others) {
         if (!overlaps(other.field)) continue;
-        out.Add("fields-overlap",
-                "the response field (" + Columns(first, r.itemCount) + ") overlaps the " +
-                    other.name + " field (" + Columns(other.field.start, other.field.length) +
-                    "), so the same characters are read as both: set the fields side by side "
-                    "(Detect proposes a layout: tarvo-run --detect FILE)",
-                1);
+        out.AddSerious(
+            "fields-overlap",
+            "the response field (" + Columns(first, r.itemCount) + ") overlaps the " + other.name +
+                " field (" + Columns(other.field.start, other.field.length) +
+                "), so the same characters are read as both: set the fields side by side "
+                "(Detect proposes a layout: tarvo-run --detect FILE)",
+            1);
     }
 }
 
@@ -165,15 +269,16 @@ void CheckShortRecords(const InputCheckSubject& s, Findings& out) {
     if (t.longestLine < responseEnd) {
         const std::size_t reach =
             t.longestLine >= r.responseStart ? t.longestLine - r.responseStart + 1 : 0;
-        out.Add("item-count-beyond-records",
-                "the item count " + std::to_string(r.itemCount) +
-                    " makes the response field end at column " + std::to_string(responseEnd) +
-                    ", beyond every record (the longest has " + std::to_string(t.longestLine) +
-                    " characters), so items " + std::to_string(reach + 1) + "-" +
-                    std::to_string(r.itemCount) +
-                    " are missing for every examinee: set the item count to the number of items (" +
-                    std::to_string(reach) + " fit)",
-                r.itemCount - reach);
+        out.AddSerious(
+            "item-count-beyond-records",
+            "the item count " + std::to_string(r.itemCount) +
+                " makes the response field end at column " + std::to_string(responseEnd) +
+                ", beyond every record (the longest has " + std::to_string(t.longestLine) +
+                " characters), so items " + std::to_string(reach + 1) + "-" +
+                std::to_string(r.itemCount) +
+                " are missing for every examinee: set the item count to the number of items (" +
+                std::to_string(reach) + " fit)",
+            r.itemCount - reach);
         return;
     }
     if (t.shortRecords == 0) return;
@@ -224,10 +329,10 @@ void CheckForeignCharacters(const InputCheckSubject& s, std::size_t present, boo
         message += ": the file looks comma-separated: use --format csv (the dialog: Format CSV)";
     } else if (common == '\t') {
         message += ": the file looks tab-separated: use --format tsv (the dialog: Format TSV)";
-    } else if (common == ';') {
-        message +=
-            ": the file looks separated by semicolons: save it comma-separated and use "
-            "--format csv";
+    } else if (common == ';' || common == '|') {
+        message += ": the file looks separated by " +
+                   std::string(common == ';' ? "semicolons" : "bars") + ": use " +
+                   DelimitedOptions(static_cast<char>(common));
     } else if (common >= 'a' && common <= 'z') {
         message += ": lower-case letters never match an upper-case key";
     } else {
@@ -403,10 +508,11 @@ void CheckNumberBoxes(const InputCheckSubject& s, Findings& out) {
                 1, {box.text});
     }
     if (!IsDelimited(s.format) && s.settings->itemCount == 0) {
-        out.Add("item-count-zero",
-                "the item count is 0, so no record is read as an examinee: set the item count "
-                "(--item-count, the item responses length) to the number of items",
-                1);
+        out.AddSerious(
+            "item-count-zero",
+            "the item count is 0, so no record is read as an examinee: set the item count "
+            "(--item-count, the item responses length) to the number of items",
+            1);
     }
 }
 
@@ -494,6 +600,11 @@ unsigned CountValid(std::span<const std::uint8_t> codes, std::uint32_t* items) {
 
 }  // namespace
 
+bool AnySerious(const std::vector<InputFinding>& findings) {
+    return std::any_of(findings.begin(), findings.end(),
+                       [](const InputFinding& finding) { return finding.serious; });
+}
+
 std::vector<InputFinding> CheckInput(const InputCheckSubject& s) {
     Findings out;
     CheckNumberBoxes(s, out);
@@ -516,6 +627,11 @@ std::vector<InputFinding> CheckInput(const InputCheckSubject& s) {
     }
 
     CheckKeyRecord(s, out);
+    CheckDelimiterInFixedColumns(s, out);
+    std::size_t foreignTotal = 0;
+    for (const std::uint32_t foreign : s.tally->foreignByItem) foreignTotal += foreign;
+    CheckHeaderReadAsExaminee(s, foreignTotal, out);
+    CheckScoresWithoutModel(s, out);
     CheckLettersWithoutKey(s, validResponses, out);
     const bool lettersReported = !out.list.empty() && out.list.back().code == "letters-without-key";
     CheckOverlap(s, out);

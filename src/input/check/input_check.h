@@ -13,13 +13,21 @@ namespace tarvo {
 
 // One thing in the inputs that makes the results doubtful: a stable code, a
 // message that names the cause and the fix, how many records, responses or
-// items it concerns, and a few examples.
+// items it concerns, and a few examples. A serious finding is a mistake in
+// how the inputs were laid out or scored that makes the results wrong for
+// most of the data (a delimited file read in fixed columns, a header read
+// as an examinee, scores 0..5 read as right/wrong): the desktop asks before
+// it runs on, and tarvo-run --strict ends the run at the check.
 struct InputFinding {
     std::string code;
     std::string message;
     std::size_t count = 0;
     std::vector<std::string> examples;
+    bool serious = false;
 };
+
+// Whether any finding is serious.
+bool AnySerious(const std::vector<InputFinding>& findings);
 
 // A number box's text as the run took it, with the names it goes by.
 struct NumberBoxText {

@@ -35,7 +35,8 @@ Found FindColumn(std::string_view text, std::span<const std::string> names, bool
                  std::to_string(names.size());
     } else {
         error += "not a column number from 1 to " + std::to_string(names.size()) +
-                 " (the file has no header row, so columns have no names)";
+                 " (the first row is read as data, not as a header, so columns have no names: "
+                 "read the file with its header to name them)";
     }
     return {std::nullopt, error};
 }

@@ -62,8 +62,7 @@ DelimitedRead ReadDelimitedResponseFile(const std::string& path, const ResponseL
     }
 
     DelimitedRead result;
-    DelimitedRecords records(path, DelimiterOf(layout.format), InputFile::kDefaultBufferSize,
-                             extras.stop);
+    DelimitedRecords records(path, layout.delimiter, InputFile::kDefaultBufferSize, extras.stop);
     if (layout.header && records.Next() && tally) ++tally->records;
     std::string responses(itemCount, ' ');
     while (records.Next()) {

@@ -267,8 +267,10 @@ LayoutProposal DetectDelimitedLayout(std::span<const std::vector<std::string>> r
     return proposal;
 }
 
-ResponseFormat DetectFormat(std::span<const std::string> lines) {
-    for (const char delimiter : {'\t', ','}) {
+char DetectDelimiter(std::span<const std::string> lines) {
+    char best = 0;
+    std::size_t bestCount = 0;
+    for (const char delimiter : {'\t', ',', ';', '|'}) {
         std::size_t first = 0, same = 0, nonBlank = 0;
         bool started = false;
         for (const std::string& line : lines) {
@@ -282,11 +284,19 @@ ResponseFormat DetectFormat(std::span<const std::string> lines) {
             }
             same += n == first;
         }
-        if (first > 0 && static_cast<double>(same) >= kNearlyAll * static_cast<double>(nonBlank)) {
-            return delimiter == '\t' ? ResponseFormat::Tsv : ResponseFormat::Csv;
+        if (first > bestCount &&
+            static_cast<double>(same) >= kNearlyAll * static_cast<double>(nonBlank)) {
+            best = delimiter;
+            bestCount = first;
         }
     }
-    return ResponseFormat::Fixed;
+    return best;
+}
+
+ResponseFormat DetectFormat(std::span<const std::string> lines) {
+    const char delimiter = DetectDelimiter(lines);
+    if (delimiter == 0) return ResponseFormat::Fixed;
+    return delimiter == '\t' ? ResponseFormat::Tsv : ResponseFormat::Csv;
 }
 
 DetectionResult DetectLayoutOfFile(const std::string& path, const StopPoll& stop) {
@@ -303,19 +313,21 @@ DetectionResult DetectLayoutOfFile(const std::string& path, const StopPoll& stop
             return result;
         }
     }
-    const ResponseFormat format = DetectFormat(lines);
-    if (!IsDelimited(format)) {
+    const char delimiter = DetectDelimiter(lines);
+    if (delimiter == 0) {
         result.proposal = DetectFixedLayout(lines);
         return result;
     }
+    const ResponseFormat format = delimiter == '\t' ? ResponseFormat::Tsv : ResponseFormat::Csv;
     std::vector<std::vector<std::string>> rows;
-    DelimitedRecords records(path, DelimiterOf(format), InputFile::kDefaultBufferSize, stop);
+    DelimitedRecords records(path, delimiter, InputFile::kDefaultBufferSize, stop);
     while (rows.size() < kDetectionLines && records.Next()) {
         std::vector<std::string>& row = rows.emplace_back();
         for (std::size_t k = 0; k < records.CellCount(); ++k) row.emplace_back(records.Cell(k));
     }
     result.stopped = records.Status() == ReadStatus::Stopped;
     result.proposal = DetectDelimitedLayout(rows, format);
+    result.proposal.delimiter = delimiter;
     return result;
 }
 
@@ -361,6 +373,8 @@ std::string ProposalAsOptions(const LayoutProposal& p) {
         add("item-count", std::to_string(p.itemCount));
         return text;
     }
+    if (p.format == ResponseFormat::Csv && p.delimiter != ',')
+        add("delimiter", ShellWord(DelimiterText(p.delimiter)));
     if (!p.header) text += " --no-header";
     if (p.idColumn) add("id-column", ColumnWord(p, *p.idColumn));
     if (p.thetaColumn) add("theta-column", ColumnWord(p, *p.thetaColumn));
@@ -378,14 +392,16 @@ std::string ProposalAsOptions(const LayoutProposal& p) {
     return text;
 }
 
-std::string FormatEntry(ResponseFormat format, bool header) {
+std::string FormatEntry(ResponseFormat format, bool header, char delimiter) {
     switch (format) {
         case ResponseFormat::Csv:
+            if (delimiter == ';') return header ? kFormatEntries[3] : kFormatEntries[4];
+            if (delimiter == '|') return header ? kFormatEntries[5] : kFormatEntries[6];
             return header ? kFormatEntries[1] : kFormatEntries[2];
         case ResponseFormat::Tsv:
-            return header ? kFormatEntries[3] : kFormatEntries[4];
+            return header ? kFormatEntries[7] : kFormatEntries[8];
         case ResponseFormat::Auto:
-            return kFormatEntries[5];
+            return kFormatEntries[9];
         case ResponseFormat::Fixed:
             break;
     }
@@ -394,7 +410,7 @@ std::string FormatEntry(ResponseFormat format, bool header) {
 
 std::map<int, std::string> ProposalAsControlTexts(const LayoutProposal& p) {
     std::map<int, std::string> texts;
-    texts[control::kResponseFormat] = FormatEntry(p.format, p.header);
+    texts[control::kResponseFormat] = FormatEntry(p.format, p.header, p.delimiter);
     auto number = [](std::size_t value) {
         return value == 0 ? std::string() : std::to_string(value);
     };

@@ -17,6 +17,7 @@ namespace tarvo {
 // used until the user takes it.
 struct LayoutProposal {
     ResponseFormat format = ResponseFormat::Fixed;
+    char delimiter = ',';  // delimited: the cell delimiter
 
     // Fixed columns: the fields (length 0: none found).
     FieldSpec id;
@@ -54,8 +55,15 @@ LayoutProposal DetectFixedLayout(std::span<const std::string> lines);
 LayoutProposal DetectDelimitedLayout(std::span<const std::vector<std::string>> rows,
                                      ResponseFormat format);
 
-// The format of a file from its first lines: delimited by tabs or commas
-// when nearly every line has the same number of them, more than none.
+// The cell delimiter of a file from its first lines, 0 for none: of tab,
+// comma, semicolon and bar, those that nearly every line holds as often as
+// the first line does, more than none; of these the one the first line
+// holds most often (on a tie, the first in that order), so that decimal
+// commas in a file split by semicolons do not make it comma-separated.
+char DetectDelimiter(std::span<const std::string> lines);
+
+// The format of a file from its first lines: tsv for a tab delimiter, csv
+// for another, fixed columns without one.
 ResponseFormat DetectFormat(std::span<const std::string> lines);
 
 struct DetectionResult {
@@ -76,10 +84,13 @@ std::string ProposalAsOptions(const LayoutProposal& proposal);
 // and length boxes (for a delimited file they count cells).
 std::map<int, std::string> ProposalAsControlTexts(const LayoutProposal& proposal);
 
-// The Format box's entries, in their order, and the entry for a format.
-inline constexpr const char* kFormatEntries[] = {"Fixed columns",  "CSV with header",
-                                                 "CSV, no header", "TSV with header",
-                                                 "TSV, no header", "Auto"};
-std::string FormatEntry(ResponseFormat format, bool header);
+// The Format box's entries, in their order, and the entry for a format (a
+// csv file split by semicolons or bars names its delimiter in brackets).
+inline constexpr const char* kFormatEntries[] = {"Fixed columns",      "CSV with header",
+                                                 "CSV, no header",     "CSV (;) with header",
+                                                 "CSV (;), no header", "CSV (|) with header",
+                                                 "CSV (|), no header", "TSV with header",
+                                                 "TSV, no header",     "Auto"};
+std::string FormatEntry(ResponseFormat format, bool header, char delimiter = ',');
 
 }  // namespace tarvo

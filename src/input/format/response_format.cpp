@@ -31,6 +31,38 @@ bool SaysNoHeader(std::string_view text) {
     return Lower(text).find("no header") != std::string::npos;
 }
 
+char DelimiterNamedBy(std::string_view formatText) {
+    for (const char delimiter : {';', '|', ','}) {
+        const char named[] = {'(', delimiter, ')', '\0'};
+        if (formatText.find(named) != std::string_view::npos) return delimiter;
+    }
+    return 0;
+}
+
+std::optional<char> ParseDelimiter(std::string_view text) {
+    if (text == "\t") return '\t';
+    const std::string word = Lower(TrimBlanks(text));
+    if (word == "," || word == "comma") return ',';
+    if (word == ";" || word == "semicolon") return ';';
+    if (word == "|" || word == "pipe" || word == "bar") return '|';
+    if (word == "tab") return '\t';
+    return std::nullopt;
+}
+
+std::string_view DelimiterText(char delimiter) {
+    switch (delimiter) {
+        case ';':
+            return ";";
+        case '|':
+            return "|";
+        case '\t':
+            return "tab";
+        default:
+            break;
+    }
+    return ",";
+}
+
 ResponseLayout ReadResponseLayout(const ControlTexts& texts, std::string& error) {
     ResponseLayout layout;
     const std::string formatText = texts.ControlText(control::kResponseFormat);
@@ -40,6 +72,32 @@ ResponseLayout ReadResponseLayout(const ControlTexts& texts, std::string& error)
         return layout;
     }
     layout.format = *format;
+    layout.delimiter = DelimiterOf(*format);
+    if (const char named = DelimiterNamedBy(formatText); named != 0) {
+        layout.delimiter = named;
+        layout.delimiterGiven = true;
+    }
+    const std::string delimiterText = texts.ControlText(control::kDelimiter);
+    if (!delimiterText.empty()) {
+        const std::optional<char> delimiter = ParseDelimiter(delimiterText);
+        if (!delimiter) {
+            error = "the delimiter (--delimiter) must be ',', ';', '|' or tab, not '" +
+                    delimiterText + "'";
+            return layout;
+        }
+        if (*format == ResponseFormat::Fixed) {
+            error = "a delimiter (--delimiter " + std::string(DelimiterText(*delimiter)) +
+                    ") is given, but the format is fixed columns: use --format csv (or auto)";
+            return layout;
+        }
+        if (*format == ResponseFormat::Tsv && *delimiter != '\t') {
+            error = "a TSV file is split by tabs, not by '" +
+                    std::string(DelimiterText(*delimiter)) + "': use --format csv with --delimiter";
+            return layout;
+        }
+        layout.delimiter = *delimiter;
+        layout.delimiterGiven = true;
+    }
     layout.header = !SaysNoHeader(formatText) &&
                     Lower(TrimBlanks(texts.ControlText(control::kHeaderRow))) != "no";
     layout.idColumn = std::string(TrimBlanks(texts.ControlText(control::kIdColumn)));

@@ -10,8 +10,8 @@
 namespace tarvo {
 
 // How the response file is laid out: fixed columns (the classic records), or
-// one row per examinee with cells separated by commas or tabs. Auto decides
-// by the file's first lines.
+// one row per examinee with cells separated by a delimiter (csv: a comma, a
+// semicolon or a bar; tsv: a tab). Auto decides by the file's first lines.
 enum class ResponseFormat { Fixed, Csv, Tsv, Auto };
 
 // The settings of the response file beyond the fixed-column boxes. The
@@ -20,7 +20,9 @@ enum class ResponseFormat { Fixed, Csv, Tsv, Auto };
 // ResolveColumns).
 struct ResponseLayout {
     ResponseFormat format = ResponseFormat::Fixed;
-    bool header = true;  // delimited: the first row names the columns
+    bool header = true;           // delimited: the first row names the columns
+    char delimiter = ',';         // delimited: the cell delimiter (a tab for tsv)
+    bool delimiterGiven = false;  // stated (--delimiter, a Format entry such as "CSV (;)")
     std::string idColumn;
     std::string thetaColumn;
     std::string itemColumns;  // FIRST:LAST, or a list of columns and ranges split by commas
@@ -35,6 +37,17 @@ std::optional<ResponseFormat> ParseResponseFormat(std::string_view text);
 
 // Whether a format text says that the first row is data ("CSV, no header").
 bool SaysNoHeader(std::string_view text);
+
+// The delimiter a Format entry names in brackets ("CSV (;) with header"),
+// or 0 when it names none.
+char DelimiterNamedBy(std::string_view formatText);
+
+// A delimiter as --delimiter takes it: , ; | or tab (or the words comma,
+// semicolon, pipe); nothing for any other text.
+std::optional<char> ParseDelimiter(std::string_view text);
+
+// A delimiter as --delimiter writes it: ",", ";", "|" or "tab".
+std::string_view DelimiterText(char delimiter);
 
 // The layout from the control texts. A format text that names no format is
 // reported in error (the run ends at the check), and the layout is fixed.
@@ -55,10 +68,12 @@ inline constexpr FormatEntryName kFormatEntryNames[] = {
     {control::kItemColumns, "item-columns"},
     {control::kKeyFile, "key-file"},
     {control::kAnswerKey, "key"},
+    {control::kDelimiter, "delimiter"},
 };
 
 bool IsDelimited(ResponseFormat format);
-// The cell delimiter of a delimited format.
+// The cell delimiter of a delimited format when none other is stated: a
+// comma for csv, a tab for tsv.
 char DelimiterOf(ResponseFormat format);
 // "fixed", "csv", "tsv" or "auto", as the runner's --format takes it.
 std::string_view FormatName(ResponseFormat format);

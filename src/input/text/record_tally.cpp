@@ -49,6 +49,9 @@ void LearnExpected(RecordTally& tally, std::string_view key) {
     tally.upper = upper;
     tally.lower = lower;
     tally.digit = digit;
+    tally.keyAllOnes =
+        !key.empty() && std::all_of(key.begin(), key.end(), [](char ch) { return ch == '1'; });
+    tally.byDigit = key.find(kScoredByDigit) != std::string_view::npos;
     tally.rangesSuffice = std::all_of(key.begin(), key.end(), [&](char ch) {
         const auto byte = static_cast<unsigned char>(ch);
         return byte == ' ' || byte == '9' || ch == kScoredByDigit || (upper && IsUpper(byte)) ||
@@ -92,6 +95,27 @@ bool AnyUnexpected(const RecordTally& tally, std::string_view responses) {
     return unexpected != 0;
 }
 
+// How often each delimiter stands in a fixed-column record, for the first
+// records only.
+void CountDelimiters(RecordTally& tally, std::string_view line) {
+    if (line.empty() || tally.delimiterRecords >= RecordTally::kDelimiterRecords) return;
+    const bool first = tally.delimiterRecords++ == 0;
+    for (std::size_t d = 0; d < RecordTally::kDelimiters.size(); ++d) {
+        const auto n = static_cast<std::size_t>(
+            std::count(line.begin(), line.end(), RecordTally::kDelimiters[d]));
+        if (first) tally.delimiterFirst[d] = n;
+        tally.delimiterSame[d] += n == tally.delimiterFirst[d];
+    }
+}
+
+void CountDigits(RecordTally& tally, std::string_view responses) {
+    if (tally.examinees > RecordTally::kScoreSample) return;
+    tally.sampledResponses += responses.size();
+    for (const char ch : responses) {
+        if (ch >= '0' && ch <= '8') ++tally.digitResponses[static_cast<std::size_t>(ch - '0')];
+    }
+}
+
 }  // namespace
 
 void StartTally(RecordTally& tally, std::size_t itemCount) {
@@ -105,6 +129,7 @@ void CountRecord(RecordTally& tally, const RecordView& record, bool thetaRead) {
     ++tally.records;
     tally.longestLine = std::max(tally.longestLine, record.line.size());
     if (record.kind == RecordKind::Blank) return;
+    CountDelimiters(tally, record.line);
     if (!tally.firstRecord) {
         tally.firstRecord = Example(record.number, record.head);
     }
@@ -123,6 +148,8 @@ void CountRecord(RecordTally& tally, const RecordView& record, bool thetaRead) {
     if (!tally.expectedKnown) LearnExpected(tally, record.key);
     const std::string_view responses = record.responses;
     const std::size_t present = std::min(responses.size(), tally.itemCount);
+    CountDigits(tally, responses.substr(0, present));
+    std::size_t foreignHere = 0;
     if (present < tally.itemCount && !record.line.empty()) {
         ++tally.shortRecords;
         ++tally.shortAt[present];
@@ -138,6 +165,7 @@ void CountRecord(RecordTally& tally, const RecordView& record, bool thetaRead) {
             const bool expected = tally.expected[byte];
             if (tally.rangesSuffice ? Expected(byte, upper, lower, digit) == 0 : !expected) {
                 ++tally.foreignByItem[i];
+                ++foreignHere;
             }
             if (expected) continue;
             ++tally.foreignBytes[byte];
@@ -145,6 +173,13 @@ void CountRecord(RecordTally& tally, const RecordView& record, bool thetaRead) {
                 tally.firstForeign = Example(record.number, std::string(1, responses[i]));
             }
         }
+    }
+
+    if (tally.examinees == 1) {
+        tally.firstExamineePresent = present;
+        tally.firstExamineeForeign = foreignHere;
+        tally.firstExamineeRecord =
+            Example(record.number, record.line.empty() ? record.head : record.line);
     }
 
     const std::string_view id = record.identifier;

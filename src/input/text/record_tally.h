@@ -74,6 +74,28 @@ struct RecordTally {
     std::size_t otherCellCounts = 0;
     std::optional<RecordExample> firstOtherCellCount;
 
+    // Fixed columns: how often each of kDelimiters stands in the first
+    // kDelimiterRecords records that are not blank: in the first of them,
+    // and the records that hold it as often.
+    static constexpr std::size_t kDelimiterRecords = 200;
+    static constexpr std::size_t kDelimiterBytes = 65536;  // of each, the most looked at
+    static constexpr std::array<char, 4> kDelimiters{'\t', ',', ';', '|'};
+    std::size_t delimiterRecords = 0;
+    std::array<std::size_t, 4> delimiterFirst{};
+    std::array<std::size_t, 4> delimiterSame{};
+
+    // The first examinee's responses: how many are present, how many
+    // foreign (by item, as foreignByItem counts them), and its record.
+    std::size_t firstExamineePresent = 0;
+    std::size_t firstExamineeForeign = 0;
+    std::optional<RecordExample> firstExamineeRecord;
+
+    // The digits 0..8 among the responses of the first kScoreSample
+    // examinees: how often each stands, and the responses looked at.
+    static constexpr std::size_t kScoreSample = 1000;
+    std::array<std::size_t, 9> digitResponses{};
+    std::size_t sampledResponses = 0;
+
     // Fixed columns: a byte 26 that ended the data, and what followed it.
     bool endedAtMark = false;
     std::uint64_t markOffset = 0;
@@ -86,6 +108,8 @@ struct RecordTally {
     bool expectedKnown = false;
     bool upper = false, lower = false, digit = false;
     bool rangesSuffice = true;  // every key byte is of a kind above, a blank or a 9
+    bool keyAllOnes = false;    // the key scores "1" right on every item (no key given)
+    bool byDigit = false;       // items are scored by their digit (a polytomous run)
 };
 
 // Starts a tally for a file of itemCount items.

@@ -103,7 +103,11 @@ ReadStatus ReadResponseFile(const std::string& path, const RunSettings& settings
 
     LineReader reader(path, LineReader::kDefaultBufferSize, extras.stop);
     while (!reader.Ended()) {
-        reader.ReadLine(line, lineKept);
+        // The first records are kept whole (up to a bound) for the tally,
+        // which looks for a delimiter on the whole line; the fields are cut
+        // the same from a longer line.
+        const bool whole = tally && lineNumber < RecordTally::kDelimiterRecords;
+        reader.ReadLine(line, whole ? std::max(lineKept, RecordTally::kDelimiterBytes) : lineKept);
         ++lineNumber;
         const PaddedLine padded(line, lineLength);
 

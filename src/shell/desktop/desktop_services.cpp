@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QUrl>
 
 namespace tarvo::shell {
@@ -22,6 +23,19 @@ bool QtDesktopServices::AskYesNo(const std::string& text, const std::string& tit
     box.setDefaultButton(QMessageBox::Yes);
     box.setWindowModality(Qt::ApplicationModal);
     return box.exec() == QMessageBox::Yes;
+}
+
+bool QtDesktopServices::AskRunAnyway(const std::string& text) {
+    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(kMessageCaption),
+                    QString::fromStdString(text));
+    box.setTextFormat(Qt::PlainText);
+    QPushButton* run = box.addButton(QStringLiteral("Run anyway"), QMessageBox::AcceptRole);
+    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+    return box.clickedButton() == run;
 }
 
 void QtDesktopServices::OpenDocument(const std::string& fileName) {

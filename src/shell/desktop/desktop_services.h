@@ -14,6 +14,9 @@ class DesktopServices {
     virtual void ShowMessage(const std::string& text) = 0;
     // A Yes/No box with Yes as the default button; true means Yes.
     virtual bool AskYesNo(const std::string& text, const std::string& title) = 0;
+    // A box with "Run anyway" and "Cancel", Cancel the default (Enter and
+    // Esc cancel); true means run anyway.
+    virtual bool AskRunAnyway(const std::string& text) = 0;
     // Opens a file, relative names from the current directory, in the
     // desktop's default application. Does not wait and reports nothing.
     virtual void OpenDocument(const std::string& fileName) = 0;
@@ -24,6 +27,7 @@ class QtDesktopServices final : public DesktopServices {
   public:
     void ShowMessage(const std::string& text) override;
     bool AskYesNo(const std::string& text, const std::string& title) override;
+    bool AskRunAnyway(const std::string& text) override;
     void OpenDocument(const std::string& fileName) override;
 };
 

@@ -13,7 +13,8 @@ FormatControls BuildFormatControls(QWidget* dialog, const DialogUnits& units) {
     const ChoiceRow row = BuildChoiceRow(
         dialog, units,
         {"Format", kFormatLabelRect, kFormatEntries, kFormatBoxRect,
-         "Fixed columns: the boxes give character columns. CSV and TSV: one row per examinee; "
+         "Fixed columns: the boxes give character columns. CSV and TSV: one row per examinee, "
+         "cells split by commas, by semicolons (;), by bars (|) or by tabs; "
          "the start boxes give cell numbers (Examinee ID, theta, first item) and the item "
          "responses length the number of item columns (empty: to the last).",
          "Preview...", kPreviewButtonRect});

@@ -50,10 +50,19 @@ PreviewData LoadPreview(const std::string& path, const std::string& formatText) 
         }
     }
     data.format = ParseResponseFormat(formatText).value_or(ResponseFormat::Fixed);
-    if (data.format == ResponseFormat::Auto) data.format = DetectFormat(data.lines);
+    data.delimiter = DelimiterOf(data.format);
+    if (const char named = DelimiterNamedBy(formatText); named != 0) data.delimiter = named;
     data.header = !SaysNoHeader(formatText);
+    if (data.format == ResponseFormat::Auto) {
+        // As the run decides: the format, the delimiter and the header as
+        // detection reads them.
+        const DetectionResult detected = DetectLayoutOfFile(path);
+        data.format = detected.proposal.format;
+        data.delimiter = detected.proposal.delimiter;
+        data.header = detected.proposal.header;
+    }
     if (!IsDelimited(data.format)) return data;
-    DelimitedRecords records(path, DelimiterOf(data.format));
+    DelimitedRecords records(path, data.delimiter);
     while (data.rows.size() < kPreviewLines && records.Next()) {
         std::vector<std::string>& row = data.rows.emplace_back();
         for (std::size_t k = 0; k < records.CellCount(); ++k) row.emplace_back(records.Cell(k));
@@ -136,6 +145,8 @@ std::vector<std::string> ApplyDetection(DialogControls& controls, const std::str
     return notes;
 }
 
-std::string FormatText(const PreviewData& data) { return FormatEntry(data.format, data.header); }
+std::string FormatText(const PreviewData& data) {
+    return FormatEntry(data.format, data.header, data.delimiter);
+}
 
 }  // namespace tarvo::shell

@@ -29,6 +29,7 @@ inline constexpr std::size_t kPreviewLines = 50;
 struct PreviewData {
     ResponseFormat format = ResponseFormat::Fixed;  // fixed, csv or tsv (auto decided)
     bool header = true;                             // delimited: the first row names the columns
+    char delimiter = ',';                           // delimited: the cell delimiter
     std::vector<std::string> lines;                 // the first lines as the run reads them
     std::vector<std::vector<std::string>> rows;     // delimited: the cells of those rows
     std::string error;                              // the file cannot be read

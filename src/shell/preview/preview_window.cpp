@@ -250,6 +250,12 @@ void PreviewWindow::ShowTable() {
         names.push_back(name);
     }
     table_->setHorizontalHeaderLabels(names);
+    // Rows are numbered as in the file, as the notes and the findings name
+    // them: below a header the first data row is row 2.
+    QStringList rowNumbers;
+    for (std::size_t r = first; r < data_.rows.size(); ++r)
+        rowNumbers.push_back(QString::number(r + 1));
+    table_->setVerticalHeaderLabels(rowNumbers);
 
     const std::optional<std::size_t> key = KeyRecordLine(controls_, data_);
     std::vector<std::optional<QColor>> colours(width);

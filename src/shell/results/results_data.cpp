@@ -279,7 +279,11 @@ std::string ScoreTablePopulation(const ResultsData& data) {
 
 std::vector<std::string> SummarySentences(const ResultsData& data) {
     const RunReport& report = data.Report();
-    std::vector<std::string> sentences;
+    // The input check's findings come first: a mistake in the inputs is
+    // read before the results are.
+    const std::size_t leading = std::min(report.leadingWarnings, report.warnings.size());
+    std::vector<std::string> sentences(report.warnings.begin(),
+                                       report.warnings.begin() + static_cast<long>(leading));
     switch (report.end) {
         case RunEnd::Finished:
             sentences.push_back("The run finished.");
@@ -398,7 +402,8 @@ std::vector<std::string> SummarySentences(const ResultsData& data) {
                                        : " with the " + report.arithmetic + " arithmetic") +
             ".");
     }
-    for (const std::string& warning : report.warnings) sentences.push_back(warning);
+    sentences.insert(sentences.end(), report.warnings.begin() + static_cast<long>(leading),
+                     report.warnings.end());
     return sentences;
 }
 

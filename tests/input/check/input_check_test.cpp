@@ -157,6 +157,142 @@ TEST(InputCheck, ForeignCharactersSayWhatTheFileLooksLike) {
     EXPECT_NE(c.Find("foreign-characters")->message.find("lower-case"), std::string::npos);
 }
 
+// A file split by semicolons (what spreadsheets save in many locales), bars
+// or commas, read in fixed columns: the check names the delimiter whatever it
+// is, and the options that read the file; the finding is serious.
+TEST(InputCheck, ADelimitedFileReadInFixedColumnsIsSeriousWhateverItsDelimiter) {
+    const std::map<char, std::string> options = {
+        {';', "--format csv --delimiter ';'"},
+        {'|', "--format csv --delimiter '|'"},
+        {',', "--format csv (the dialog: Format \"CSV with header\")"},
+        {'\t', "--format tsv"}};
+    for (const auto& [delimiter, fix] : options) {
+        std::string file = "id;i1;i2;i3;i4\r\nP1;1;0;1;1\r\nP2;0;0;1;0\r\nP3;1;1;1;0\r\n";
+        for (char& ch : file) ch = ch == ';' ? delimiter : ch;
+        // As Detect proposed before it knew semicolons: one item.
+        const Checked c = Check(file, {{id::kResponseStart, "4"},
+                                       {id::kItemCount, "1"},
+                                       {id::kExamineeIdLength, "2"},
+                                       {id::kThetaLength, ""}});
+        const InputFinding* found = c.Find("delimiter-in-fixed-columns");
+        ASSERT_NE(found, nullptr) << delimiter;
+        EXPECT_TRUE(found->serious);
+        EXPECT_EQ(found->count, 4u);
+        EXPECT_NE(found->message.find("every record holds"), std::string::npos) << found->message;
+        EXPECT_NE(found->message.find(fix), std::string::npos) << found->message;
+    }
+    // A name field "Last,First" holds one comma on every line: no delimiter.
+    EXPECT_EQ(Check("D,J  0.5   1010\r\nR,A  0.1   0 11\r\n").codes(), std::vector<std::string>{});
+    // Semicolons in the response field are named with the delimiter's options.
+    const Checked c = Check("P1    0.5  1;0;\r\nP2    0.5  0;1;\r\n");
+    ASSERT_NE(c.Find("foreign-characters"), nullptr);
+    EXPECT_NE(c.Find("foreign-characters")->message.find("use --format csv --delimiter ';'"),
+              std::string::npos);
+}
+
+TEST(InputCheck, AHeaderReadAsAnExamineeIsSerious) {
+    const Checked c = Check(
+        "ID   THETA QQQQ\r\n"
+        "P1    0.5  1010\r\n"
+        "P2    0.1  0011\r\n"
+        "P3   -0.2  1110\r\n");
+    const InputFinding* header = c.Find("header-read-as-examinee");
+    ASSERT_NE(header, nullptr);
+    EXPECT_TRUE(header->serious);
+    EXPECT_NE(header->message.find("the first record (line 1, 'ID   THETA QQQQ') is read as "
+                                   "examinee 1, but 4 of its 4 responses"),
+              std::string::npos)
+        << header->message;
+    // Responses foreign on every record are another finding's.
+    EXPECT_EQ(Check("P1    0.5  ABCA\r\nP2    0.5  ABCD\r\n").Find("header-read-as-examinee"),
+              nullptr);
+    // Half of the first record's responses foreign is not enough.
+    EXPECT_EQ(Check("P1    0.5  1Q0Q\r\nP2    0.5  1010\r\n").Find("header-read-as-examinee"),
+              nullptr);
+}
+
+// A rating scale run as right/wrong items without a key: every response but
+// 1 is scored wrong. The check names the scores' range and the way out.
+TEST(InputCheck, ScoresOfARatingScaleWithoutAKeyOrAModel) {
+    const std::string ratings =
+        "P1    0.5  0523\r\n"
+        "P2    0.1  4105\r\n"
+        "P3   -0.2  3210\r\n";
+    const Checked c = Check(ratings);
+    const InputFinding* scores = c.Find("scores-read-as-right-wrong");
+    ASSERT_NE(scores, nullptr);
+    EXPECT_TRUE(scores->serious);
+    EXPECT_EQ(scores->count, 7u);  // the responses of 2 and above
+    EXPECT_EQ(scores->message.find("items hold scores 0 to 5"), 0u) << scores->message;
+    EXPECT_NE(scores->message.find("choose a model for items scored in more than two categories"),
+              std::string::npos);
+    EXPECT_NE(Check("P1    0.5  1223\r\nP2    0.1  3211\r\n")
+                  .Find("scores-read-as-right-wrong")
+                  ->message.find("items hold scores 1 to 3"),
+              std::string::npos);
+    // A typed key says how the digits score.
+    EXPECT_EQ(Check(ratings, {{id::kAnswerKey, "5555"}}).Find("scores-read-as-right-wrong"),
+              nullptr);
+    // Items scored by their digit are what the scores are for.
+    TempDir dir;
+    ScriptedHost host;
+    host.texts = Layout(dir.Write("resp.dat", ratings));
+    RunRequest request;
+    request.method = Method::Marginal;
+    request.marginal.polytomous = PolytomousModel::Grm;
+    request.boxTexts = host.texts;
+    request.settings = ReadRunSettings(BoxesOf(host));
+    const auto inputs = ReadRunInputs(request, host);
+    ASSERT_TRUE(inputs);
+    for (const InputFinding& finding : inputs->findings)
+        EXPECT_NE(finding.code, "scores-read-as-right-wrong");
+}
+
+// Behaviour at the edges: a field that begins at the response field's last
+// column overlaps it, and items past the end of exactly half the records
+// are not missing for "most" examinees.
+TEST(InputCheck, EdgesOfTheOverlapAndOfMost) {
+    for (const char* start : {"12", "15"}) {
+        const Checked c = Check(kSound, {{id::kThetaStart, start}, {id::kThetaLength, "1"}});
+        ASSERT_NE(c.Find("fields-overlap"), nullptr) << start;
+        EXPECT_TRUE(c.Find("fields-overlap")->serious);
+    }
+    EXPECT_EQ(
+        Check(kSound, {{id::kThetaStart, "16"}, {id::kThetaLength, "1"}}).Find("fields-overlap"),
+        nullptr);
+    const Checked half =
+        Check("P1    0.5  ABCA\r\nP2    0.5  ABCA\r\nP3    0.1  AB\r\nP4    0.1  AB\r\n");
+    ASSERT_NE(half.Find("short-records"), nullptr);
+    EXPECT_EQ(half.Find("short-records")->message.find("most"), std::string::npos)
+        << half.Find("short-records")->message;
+    EXPECT_FALSE(half.Find("short-records")->serious);
+}
+
+// Read with its delimiter, the same file has nothing to warn about.
+TEST(InputCheck, AFileSplitBySemicolonsOrBarsReadWithItsDelimiter) {
+    for (const char* delimiter : {";", "|"}) {
+        std::string file = "id;th;q1;q2\r\nP1;0,5;1;0\r\nP2;0,1;0;1\r\n";
+        for (char& ch : file) ch = ch == ';' ? delimiter[0] : ch;
+        EXPECT_EQ(Check(file,
+                        {{id::kResponseFormat, "csv"},
+                         {id::kDelimiter, delimiter},
+                         {id::kIdColumn, "id"},
+                         {id::kItemColumns, "q1:q2"}},
+                        "resp.csv")
+                      .codes(),
+                  std::vector<std::string>{})
+            << delimiter;
+        EXPECT_EQ(
+            Check(
+                file,
+                {{id::kResponseFormat, "auto"}, {id::kIdColumn, "id"}, {id::kItemColumns, "q1:q2"}},
+                "resp.csv")
+                .codes(),
+            std::vector<std::string>{})
+            << delimiter;
+    }
+}
+
 TEST(InputCheck, IdentifiersOfSeveralByteCharacters) {
     // "Mü" is three bytes: the field of four columns cuts "Müß" inside the ß.
     const Checked c = Check("M\xC3\xBC\xC3\x9F 0.5  ABCD\r\nP2    0.5  ABCD\r\n");

@@ -36,7 +36,9 @@ TEST(DelimitedColumns, NamesNumbersRangesAndLists) {
         {Layout("1", "", "i1:i3"), 0, std::nullopt, {2, 3, 4}},
         {Layout("", "", "3:"), std::nullopt, std::nullopt, {2, 3, 4, 5}},
         {Layout("id", "", "i3,i1,3"), 0, std::nullopt, {4, 2, 2}},
-        {Layout("id", "", "2"), 0, std::nullopt, {5}},  // a name before a number
+        {Layout("id", "", "2"), 0, std::nullopt, {5}},    // a name before a number
+        {Layout("id", "", "3:3"), 0, std::nullopt, {2}},  // a range of one column: one item
+        {Layout("id", "", "i2:i2"), 0, std::nullopt, {3}},
         {Layout("", "", "", false), std::nullopt, std::nullopt, {0, 1, 2, 3, 4, 5}},
     };
     for (const auto& c : cases) {
@@ -81,8 +83,9 @@ TEST(DelimitedColumns, AColumnThatIsNotThereIsAnErrorThatSaysWhy) {
          "the ID column 'ID' is neither a column name of the header nor a column number from 1 "
          "to 6"},
         {Layout("", "", "9", false),
-         "item column '9' is not a column number from 1 to 6 (the file has no header row, so "
-         "columns have no names)"},
+         "item column '9' is not a column number from 1 to 6 (the first row is read as data, "
+         "not as a header, so columns have no names: read the file with its header to name "
+         "them)"},
         {Layout("", "", "i3:i1"),
          "item columns 'i3:i1' end before they begin: write FIRST:LAST "
          "in file order"},

@@ -105,5 +105,68 @@ TEST(LayoutDetection, TheFormatFromTheFirstLines) {
     EXPECT_NE(DetectLayoutOfFile(dir.File("none")).error, "");
 }
 
+// What spreadsheets in many locales save: cells split by semicolons, decimal
+// commas in the numbers; and files split by bars.
+TEST(LayoutDetection, SemicolonsAndBarsAreDelimitersToo) {
+    EXPECT_EQ(DetectDelimiter(std::vector<std::string>{"id;th;i1;i2", "P1;0,5;1;0", "P2;1,5;0;1"}),
+              ';');
+    EXPECT_EQ(DetectDelimiter(std::vector<std::string>{"id|i1|i2", "P1|1|0"}), '|');
+    EXPECT_EQ(DetectDelimiter(std::vector<std::string>{"E1   2.1 ABCD", "E2  -1.5 ABCD"}), 0);
+
+    TempDir dir;
+    const DetectionResult semicolons = DetectLayoutOfFile(
+        dir.Write("r.csv", "id;ability;i1;i2;i3\r\nP1;0,25;1;0;1\r\nP2;-1,5;0;0;1\r\n"));
+    EXPECT_EQ(semicolons.proposal.format, ResponseFormat::Csv);
+    EXPECT_EQ(semicolons.proposal.delimiter, ';');
+    EXPECT_EQ(ProposalAsOptions(semicolons.proposal),
+              "--format csv --delimiter ';' --id-column id --item-columns i1:i3");
+    EXPECT_EQ(ProposalAsControlTexts(semicolons.proposal).at(control::kResponseFormat),
+              "CSV (;) with header");
+
+    const DetectionResult bars =
+        DetectLayoutOfFile(dir.Write("b.txt", "1|0|1\r\n0|0|1\r\n1|1|1\r\n"));
+    EXPECT_EQ(ProposalAsOptions(bars.proposal),
+              "--format csv --delimiter '|' --no-header --item-columns 1:3");
+    EXPECT_EQ(ProposalAsControlTexts(bars.proposal).at(control::kResponseFormat),
+              "CSV (|), no header");
+}
+
+// Each entry of the Format box names its format, header and delimiter as the
+// run reads them.
+TEST(LayoutDetection, TheFormatEntriesReadBackAsTheirFormat) {
+    for (const ResponseFormat format : {ResponseFormat::Csv, ResponseFormat::Tsv}) {
+        for (const char delimiter : {',', ';', '|'}) {
+            for (const bool header : {true, false}) {
+                if (format == ResponseFormat::Tsv && delimiter != ',') continue;
+                const std::string entry = FormatEntry(format, header, delimiter);
+                EXPECT_EQ(ParseResponseFormat(entry), format) << entry;
+                EXPECT_EQ(SaysNoHeader(entry), !header) << entry;
+                EXPECT_EQ(DelimiterNamedBy(entry), delimiter == ',' ? 0 : delimiter) << entry;
+            }
+        }
+    }
+}
+
+// The edges of the delimited rules: a header that names exactly half the
+// item columns is a header; ID cells "Last, First" in a TSV do not make it a
+// CSV, even where the commas are as many as the tabs.
+TEST(LayoutDetection, EdgesOfTheHeaderAndTheDelimiter) {
+    using Rows = std::vector<std::vector<std::string>>;
+    const Rows halfNamed = {
+        {"id", "q1", "q2", "3", "4"}, {"a1", "1", "0", "1", "0"}, {"b2", "0", "1", "1", "1"}};
+    const LayoutProposal p = DetectDelimitedLayout(halfNamed, ResponseFormat::Csv);
+    EXPECT_TRUE(p.header);
+    EXPECT_EQ(p.itemColumns.size(), 4u);
+    EXPECT_FALSE(
+        DetectDelimitedLayout(Rows{{"id", "q1", "2", "3", "4"}, {"a1", "1", "0", "1", "0"}},
+                              ResponseFormat::Csv)
+            .header);
+
+    EXPECT_EQ(DetectFormat(std::vector<std::string>{"Doe, Jane\t1\t0", "Roe, Al\t0\t1"}),
+              ResponseFormat::Tsv);
+    EXPECT_EQ(DetectFormat(std::vector<std::string>{"Doe, Jane\t1", "Roe, Al\t0"}),
+              ResponseFormat::Tsv);
+}
+
 }  // namespace
 }  // namespace tarvo

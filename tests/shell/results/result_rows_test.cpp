@@ -2,6 +2,7 @@
 // the tables built from them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <string>
@@ -245,6 +246,22 @@ void ExpectSameRows(const PrintedTable& fromRun, const PrintedTable& fromFile) {
     for (std::size_t k = 0; k < fromRun.rows.size(); ++k) {
         EXPECT_EQ(fromRun.rows[k], fromFile.rows[k]) << "row " << k + 1;
     }
+}
+
+// The input check's findings come before "The run finished.", the other
+// warnings after the statistics, each once.
+TEST(Summary, TheInputChecksFindingsComeFirst) {
+    RunReport report;
+    report.end = RunEnd::Finished;
+    report.warnings = {"the header is read as examinee 1", "item 2 misfits"};
+    report.leadingWarnings = 1;
+    const std::vector<std::string> sentences = SummarySentences(CollectResultsData(report));
+    ASSERT_GE(sentences.size(), 3u);
+    EXPECT_EQ(sentences[0], "the header is read as examinee 1");
+    EXPECT_EQ(sentences[1], "The run finished.");
+    EXPECT_EQ(sentences.back(), "item 2 misfits");
+    EXPECT_EQ(std::count(sentences.begin(), sentences.end(), "the header is read as examinee 1"),
+              1);
 }
 
 // A test of items scored 0..m alone: the summary names its model without
