@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <new>
 #include <nlohmann/json.hpp>
 #include <string>
 
@@ -227,6 +228,22 @@ TEST_F(DelimitedRun, IdsThatWouldSplitRowsOrReadAlikeAreNamedAndRowsStayWhole) {
               "examinee's cut ID reads the same as an earlier examinee's different one (first: "
               "examinee 4, 'SCHOOL-A-STUDENT-1' and examinee 5, 'SCHOOL-A-STUDENT-2'), so the "
               "result file cannot tell them apart: give IDs of at most 12 characters");
+}
+
+// Memory that runs out once the result file is whole (here in the front
+// end's showing of it) says so, and that the result file is complete.
+TEST_F(DelimitedRun, MemoryRunningOutAfterTheResultSaysWhatIsComplete) {
+    struct OutOfMemoryHost : test_support::ScriptedHost {
+        void ViewResult(const std::string&) override { throw std::bad_alloc(); }
+    };
+    OutOfMemoryHost host;
+    static_cast<test_support::ScriptedHost&>(host) = Host(3, "csv", true, "whole.csv");
+    EXPECT_EQ(test_support::RunClassic(host, nullptr, 1), RunEnd::OutputIncomplete);
+    ASSERT_FALSE(host.messages.empty());
+    EXPECT_EQ(host.messages.back(), "ERROR The run ran out of memory. Output file " +
+                                        dir.File("whole.csv") +
+                                        " is complete; what goes beside it (report, score "
+                                        "table) is not.");
 }
 
 // The report names its inputs by size and digest, so that a result can be
