@@ -11,10 +11,13 @@ namespace tarvo {
 inline constexpr std::size_t kExaminIdWidth = 12;
 
 // A byte that would break a result file's row if written as it is: CR and
-// LF end the row, NUL and byte 26 end the text for many readers, and the
-// other control bytes but tab are not text. Such a byte is written as '?',
-// so that every row stays one readable line.
-inline constexpr bool BreaksResultRow(unsigned char byte) { return byte < 32 && byte != '\t'; }
+// LF end the row, and byte 26 ends the data for the line reader. None of
+// them can reach an ID read from fixed columns (they end its line); a
+// quoted cell of a delimited file can hold them. Such a byte is written as
+// '?', so that every row stays one line. Other bytes are written as read.
+inline constexpr bool BreaksResultRow(unsigned char byte) {
+    return byte == '\r' || byte == '\n' || byte == 26;
+}
 inline constexpr char kResultRowStandIn = '?';
 
 }  // namespace tarvo

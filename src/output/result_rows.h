@@ -34,8 +34,8 @@ std::string ItemListingLine2(const ItemRow& row);
 std::string ItemListingLine3(const ItemRow& row);
 
 // An identifier as a row holds it: each byte that would break the row (a
-// line end, NUL, another control byte but tab) written as '?'. Commas and
-// quotes stay: the rows are read back by their fields from both ends.
+// line end, byte 26) written as '?'. Other bytes stay as read; commas and
+// quotes too: the rows are read back by their fields from both ends.
 std::string RowText(std::string_view text);
 
 // The person section.

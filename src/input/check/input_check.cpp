@@ -363,7 +363,7 @@ std::string Printable(std::string_view id) {
             text += "\\r";
         } else if (ch == '\n') {
             text += "\\n";
-        } else if (BreaksResultRow(byte)) {
+        } else if (byte < 32 && ch != '\t') {
             constexpr char kHex[] = "0123456789abcdef";
             text += "\\x";
             text += kHex[byte >> 4];
@@ -380,8 +380,8 @@ std::string Examinee(std::size_t j, std::string_view id) {
 }
 
 // What the result file's person rows change of the IDs: bytes that would
-// split a row are written as '?', commas and quotes stay as they are (a
-// spreadsheet splits the row there), and an ID longer than its 12
+// split a row are written as '?', commas, quotes and NUL stay as they are
+// (a spreadsheet splits the row at a comma), and an ID longer than its 12
 // positions is cut, so that IDs that differ only after them read the same.
 void CheckIdsInResultFile(const InputCheckSubject& s, Findings& out) {
     const PersonTable& p = *s.persons;
@@ -395,7 +395,7 @@ void CheckIdsInResultFile(const InputCheckSubject& s, Findings& out) {
         bool breaks = false, separates = false;
         for (const char ch : id) {
             breaks = breaks || BreaksResultRow(static_cast<unsigned char>(ch));
-            separates = separates || ch == ',' || ch == '"';
+            separates = separates || ch == ',' || ch == '"' || ch == '\0';
         }
         if (breaks && broken++ == 0) firstBroken = j;
         if (separates && separated++ == 0) firstSeparated = j;
@@ -404,7 +404,7 @@ void CheckIdsInResultFile(const InputCheckSubject& s, Findings& out) {
     if (broken > 0) {
         out.Add("id-line-breaks",
                 Count(broken, "examinee ID holds", "examinee IDs hold") +
-                    " a line end, NUL or other control byte (first: " +
+                    " a line end or a byte 26 (first: " +
                     Examinee(*firstBroken, p.ExaminID[*firstBroken]) +
                     "): the result file writes each such byte as '?' so that its rows stay "
                     "whole; check the ID cells",
@@ -413,10 +413,11 @@ void CheckIdsInResultFile(const InputCheckSubject& s, Findings& out) {
     if (separated > 0) {
         out.Add("id-separators",
                 Count(separated, "examinee ID holds", "examinee IDs hold") +
-                    " a comma or a double quote (first: " +
+                    " a comma, a double quote or a NUL byte (first: " +
                     Examinee(*firstSeparated, p.ExaminID[*firstSeparated]) +
-                    "): the result file keeps them and this program reads its rows back whole, "
-                    "but a spreadsheet reading it as CSV splits such a row at the comma",
+                    "): the result file keeps them as read and this program reads its rows back "
+                    "whole, but a spreadsheet splits such a row at a comma and many programs "
+                    "end the text at a NUL",
                 separated, {Printable(p.ExaminID[*firstSeparated])});
     }
     if (longIds == 0) return;
