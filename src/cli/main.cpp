@@ -3,6 +3,7 @@
 #include <csignal>
 #include <cstdio>
 #include <exception>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -101,6 +102,8 @@ int main(int argc, char** argv) {
                                            report.itemParametersMissing);
         // A file beside a whole result that could not be written is a failure.
         return status == 0 && !report.unwrittenFiles.empty() ? 1 : status;
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "ERROR The run ran out of memory.\n");
     } catch (const std::exception& failure) {
         std::fprintf(stderr, "ERROR The run failed: %s\n", failure.what());
     } catch (...) {

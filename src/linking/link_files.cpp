@@ -130,6 +130,10 @@ bool WriteTransformedAbilities(const std::string& resultFile, const std::string&
         return false;
     }
     const results::ResultFileRows rows = results::ParseResultFile(whole.str());
+    if (!rows.error.empty()) {
+        error = resultFile + ", " + rows.error + " (a damaged result file)";
+        return false;
+    }
     const results::PrintedTable& persons = rows.persons;
     const int id = persons.Column({"ExaminID"}), valid = persons.Column({"Nvalid"});
     const int theta = persons.Column({"theta"}), se = persons.Column({"seetheta"});

@@ -31,7 +31,7 @@ std::string PolytomousItemHeader(int mostThresholds) {
 std::string PolytomousItemRowText(const PolytomousItemRow& row, int mostThresholds) {
     std::string text = FormatWithMask(static_cast<double>(row.seq), kMaskCount);
     text += ',';
-    text += row.AccNo;
+    text += RowText(row.AccNo);
     text += ',';
     text += row.model;
     text += ',';

@@ -55,7 +55,9 @@ bool SplitRow(std::string_view line, std::size_t trailing, std::vector<std::stri
     }
     fields.clear();
     fields.emplace_back(Trim(line.substr(0, first)));
-    std::string_view id = line.substr(first + 1, commas.back() - first - 1);
+    // Without trailing fields the identifier runs to the end of the line.
+    const std::size_t idEnd = commas.empty() ? line.size() : commas.back();
+    std::string_view id = line.substr(first + 1, idEnd - first - 1);
     if (!id.empty() && id.front() == ' ') id.remove_prefix(1);  // the ", " separator
     fields.emplace_back(Trim(id));
     for (std::size_t k = commas.size(); k-- > 0;) {
@@ -145,27 +147,46 @@ ResultFileRows ParseResultFile(std::string_view text) {
     const std::vector<std::string_view> lines = SplitLines(text);
     PrintedTable* section = nullptr;
     std::size_t trailing = 0;
+    std::size_t itemsLine = 0, personsLine = 0;  // where each section's header is, from 1
     std::vector<std::string> fields;
-    for (std::string_view line : lines) {
+    const auto fail = [&](std::size_t number, const std::string& problem) {
+        result.items = {};
+        result.persons = {};
+        result.error = "line " + std::to_string(number) + ": " + problem;
+        return result;
+    };
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+        const std::string_view line = lines[k];
         const std::string_view trimmed = Trim(line);
-        if (StartsWith(trimmed, "SeqItem,")) {
-            section = &result.items;
+        const bool itemHeader = StartsWith(trimmed, "SeqItem,");
+        if (itemHeader || StartsWith(trimmed, "SeqID,") || StartsWith(trimmed, "SeqPerson,")) {
+            // A second header of one section would mix rows of two layouts.
+            std::size_t& headerLine = itemHeader ? itemsLine : personsLine;
+            if (headerLine != 0) {
+                return fail(k + 1, std::string("a second ") + (itemHeader ? "item" : "person") +
+                                       " section; the first begins on line " +
+                                       std::to_string(headerLine));
+            }
+            headerLine = k + 1;
+            section = itemHeader ? &result.items : &result.persons;
             section->columns = SplitHeader(trimmed);
-        } else if (StartsWith(trimmed, "SeqID,") || StartsWith(trimmed, "SeqPerson,")) {
-            section = &result.persons;
-            section->columns = SplitHeader(trimmed);
-        } else if (trimmed.empty()) {
-            section = nullptr;
+            trailing = section->columns.size() - 2;  // a header holds a comma: two names or more
             continue;
-        } else if (section != nullptr && SplitRow(line, trailing, fields) &&
-                   fields.size() == section->columns.size()) {
-            section->rows.push_back(fields);
-            continue;
-        } else {
+        }
+        if (trimmed.empty()) {
             section = nullptr;
             continue;
         }
-        trailing = section->columns.size() >= 2 ? section->columns.size() - 2 : 0;
+        if (section == nullptr) continue;
+        // A row of a section has its header's fields; anything else is a
+        // damaged file (a row split by a line end, a cut row), not the end
+        // of the section.
+        if (!SplitRow(line, trailing, fields) || fields.size() != section->columns.size()) {
+            return fail(k + 1, "the row does not hold the " +
+                                   std::to_string(section->columns.size()) +
+                                   " fields its header names, led by a row number");
+        }
+        section->rows.push_back(fields);
     }
     if (result.items.columns.empty() && result.persons.columns.empty()) {
         ParseListing(lines, result.items);

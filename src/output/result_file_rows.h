@@ -21,6 +21,8 @@ struct ResultFileRows {
     PrintedTable items;
     PrintedTable persons;
     bool listingLayout = false;  // items written four lines each, without header
+    // A damaged file: "line N: what is wrong", and no rows in either section.
+    std::string error;
 };
 
 ResultFileRows ParseResultFile(std::string_view text);

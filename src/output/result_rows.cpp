@@ -1,13 +1,12 @@
 #include "output/result_rows.h"
 
 #include "core/modes.h"
+#include "core/result_ids.h"
 #include "output/masks.h"
 
 namespace tarvo {
 
 namespace {
-
-constexpr std::size_t kExaminIdWidth = 12;
 
 bool HasOnlyDifficulty(int mode) { return IsMode(mode) && RulesOf(mode).onePL; }
 
@@ -25,7 +24,7 @@ std::string ItemHeader(int mode) {
 std::string ItemRowLeadCsv(const ItemRow& row) {
     std::string text = Count(static_cast<double>(row.seq));
     text += ", ";
-    text += row.AccNo;
+    text += RowText(row.AccNo);
     text += ", ";
     text += Count(row.Nobs);
     text += ',';
@@ -45,7 +44,7 @@ std::string ItemRowValuesCsv(int mode, const ItemRow& row) {
 std::string ItemListingLine1(const ItemRow& row) {
     std::string text = Count(static_cast<double>(row.seq));
     text += "  ";
-    text += row.AccNo;
+    text += RowText(row.AccNo);
     return text;
 }
 
@@ -58,11 +57,19 @@ std::string ItemListingLine3(const ItemRow& row) {
            "   Nobs= " + std::to_string(row.Nobs) + ' ';
 }
 
+std::string RowText(std::string_view text) {
+    std::string written(text);
+    for (char& ch : written) {
+        if (BreaksResultRow(static_cast<unsigned char>(ch))) ch = kResultRowStandIn;
+    }
+    return written;
+}
+
 std::string ExaminIdField(std::string_view ExaminID) {
     // The identifier fills exactly 12 positions: right-aligned, cut after 12.
     const std::string_view shown = ExaminID.substr(0, kExaminIdWidth);
     std::string text(kExaminIdWidth - shown.size(), ' ');
-    text += shown;
+    text += RowText(shown);
     return text;
 }
 

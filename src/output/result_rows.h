@@ -33,10 +33,15 @@ std::string ItemListingLine1(const ItemRow& row);
 std::string ItemListingLine2(const ItemRow& row);
 std::string ItemListingLine3(const ItemRow& row);
 
+// An identifier as a row holds it: each byte that would break the row (a
+// line end, byte 26) written as '?'. Other bytes stay as read; commas and
+// quotes too: the rows are read back by their fields from both ends.
+std::string RowText(std::string_view text);
+
 // The person section.
 std::string PersonHeader();
 // An examinee's identifier as every person row shows it: right-aligned in
-// 12 positions, cut after 12.
+// 12 positions, cut after 12, written by RowText.
 std::string ExaminIdField(std::string_view ExaminID);
 std::string PersonRow(std::size_t seq, std::string_view ExaminID, std::int32_t Nvalid, double theta,
                       double seetheta);

@@ -1,5 +1,6 @@
 #include "request/job_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -17,6 +18,12 @@ using Json = nlohmann::ordered_json;
 
 // Raised whenever a key changes meaning or goes away.
 constexpr int kJobVersion = 1;
+
+// A job file is a few kB: every option once takes less than this. A larger
+// file is not read, so that a wrong file name costs no memory.
+constexpr std::size_t kLargestJobFile = 1u << 20;
+
+constexpr const char* kJobKeys[] = {"tarvo_job", "program", "options", "format"};
 
 }  // namespace
 
@@ -60,6 +67,13 @@ std::string ApplyJobJson(std::string_view json, const std::string& name, Request
         return where + "version " + job["tarvo_job"].dump() + ", this program reads version " +
                std::to_string(kJobVersion) + ".";
     }
+    for (const auto& [key, value] : job.items()) {
+        if (std::find(std::begin(kJobKeys), std::end(kJobKeys), key) == std::end(kJobKeys)) {
+            return where + "unknown key \"" + key +
+                   "\"; a job file holds \"tarvo_job\", \"program\", \"options\" and "
+                   "\"format\".";
+        }
+    }
     for (const char* part : {"options", "format"}) {
         if (job.contains(part) && !job[part].is_object()) {
             return where + "\"" + part + "\" must be an object of texts.";
@@ -91,7 +105,14 @@ std::string ApplyJobJson(std::string_view json, const std::string& name, Request
 std::string ReadJobFile(const std::string& path, RequestTexts& texts) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return "job file " + path + " cannot be read: " + std::strerror(errno) + ".";
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string text(kLargestJobFile + 1, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    if (in.bad()) return "job file " + path + " cannot be read: " + std::strerror(errno) + ".";
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    if (text.size() > kLargestJobFile) {
+        return "job file " + path + " is larger than " + std::to_string(kLargestJobFile >> 20) +
+               " MB; a job file is a few kB of settings: is it a job file?";
+    }
     return ApplyJobJson(text, path, texts);
 }
 

@@ -54,6 +54,7 @@ struct RunRecord {
     // run compares models on them; why they could not be kept.
     std::optional<RunInputs> inputsAsRead;
     std::string comparisonProblem;
+    std::string completeResult;  // the result file once it is written whole
 };
 
 // Writing the result over one of the run's own input files would destroy
@@ -253,6 +254,7 @@ RunEnd RunWithoutGuard(const RunRequest& request, RunHost& host, const EngineSet
                       "ERROR Output file " + outputFile + " could not be written completely.",
                       RunEnd::OutputIncomplete);
     }
+    record.completeResult = outputFile;
     host.ViewResult(outputFile);
     if (outcome.stopped) return RunEnd::Stopped;
     // The rules give such a run a result; it is written, and the run says
@@ -271,6 +273,16 @@ RunEnd RunGuarded(const RunRequest& request, RunHost& host, const EngineSettings
                   int reportScoresUpTo, RunRecord& record) {
     try {
         return RunWithoutGuard(request, host, engine, reportScoresUpTo, record);
+    } catch (const std::bad_alloc&) {
+        // Memory ran out outside the estimation: reading the inputs, or
+        // forming what goes beside a result file that is already whole.
+        const std::string result =
+            record.completeResult.empty()
+                ? " Output file " + request.outputFile + " is not complete."
+                : " Output file " + record.completeResult +
+                      " is complete; what goes beside it (report, score table) is not.";
+        return Refuse(host, record, "ERROR The run ran out of memory." + result,
+                      RunEnd::OutputIncomplete);
     } catch (const std::exception& failure) {
         return Refuse(host, record, std::string("ERROR The run failed: ") + failure.what() + ".",
                       RunEnd::OutputIncomplete);

@@ -58,9 +58,10 @@ TEST(ItemRowCsv, LeadFieldsKeepIdentifierBytesAndWiden) {
     row.Nobs = 250;
     row.AccNo = "Q7  ";  // blanks from a wide identifier field stay
     EXPECT_EQ(ItemRowLeadCsv(row), "   1, Q7  ,  250,");
-    const std::string bytes = "A\0\xE9"s;
+    // Bytes stay as read, but a line end would break the row: '?'.
+    const std::string bytes = "A\0\xE9\r\n,\"\x1a"s;
     row.AccNo = bytes;
-    EXPECT_EQ(ItemRowLeadCsv(row), "   1, A\0\xE9,  250,"s);
+    EXPECT_EQ(ItemRowLeadCsv(row), "   1, A\0\xE9??,\"?,  250,"s);
 }
 
 TEST(ItemListing, FourLineEntry) {
@@ -92,6 +93,7 @@ TEST(PersonRows, IdentifierFieldIsExactlyTwelveCharacters) {
         {"ABCDEFGHIJKLM", "ABCDEFGHIJKL"},
         {"A001    ", "    A001    "},
         {"\xE9t\0d"s, "        \xE9t\0d"s},
+        {"P0\r\n03\x1a\t"s, "    P0??03?\t"s},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(PersonRow(1, c.id, 40, 0, 0), "    1, " + c.field + ",   40,   0.0000,   0.0000")

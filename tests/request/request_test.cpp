@@ -10,6 +10,7 @@
 #include "request/job_file.h"
 #include "request/option_table.h"
 #include "request/request_parser.h"
+#include "support/temp_dir.h"
 
 namespace tarvo::request {
 namespace {
@@ -350,6 +351,9 @@ TEST(JobFile, ReadsBackWhatItWroteAndNamesWhatIsWrong) {
          "job file j.json: unknown option '--colour'"},
         {"{\"tarvo_job\": 1, \"options\": {\"fix-items\": \"maybe\"}}",
          "job file j.json: --fix-items must be yes or no in a job file, not 'maybe'."},
+        {"{\"tarvo_job\": 1, \"optoins\": {\"mode\": \"3\"}}",
+         "job file j.json: unknown key \"optoins\"; a job file holds \"tarvo_job\", "
+         "\"program\", \"options\" and \"format\"."},
     };
     for (const auto& [text, message] : broken) {
         RequestTexts into;
@@ -386,6 +390,17 @@ TEST(RequestParser, RangeEndsAndImpliedSettingsAreAccepted) {
     EXPECT_TRUE(scoring.request->marginal.estimatePopulation);
     EXPECT_FALSE(
         Parse({{"method", "mml"}, {"model", "grm"}, {"estimate-population", "yes"}}).request);
+}
+
+// A job file is a few kB: a file of megabytes (a response file named by
+// mistake) is refused before it is read whole.
+TEST(JobFile, ALargeFileIsRefusedUnread) {
+    test_support::TempDir dir;
+    const std::string large = dir.Write("large.json", std::string(3u << 20, ' '));
+    RequestTexts texts;
+    EXPECT_EQ(ReadJobFile(large, texts),
+              "job file " + large +
+                  " is larger than 1 MB; a job file is a few kB of settings: is it a job file?");
 }
 
 }  // namespace

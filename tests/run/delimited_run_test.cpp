@@ -6,10 +6,12 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <new>
 #include <nlohmann/json.hpp>
 #include <string>
 
 #include "input/text/file_digest.h"
+#include "output/result_file_rows.h"
 #include "platform/control_ids.h"
 #include "report/report_json.h"
 #include "report/report_summary.h"
@@ -181,6 +183,71 @@ TEST_F(DelimitedRun, TheInputCheckIsASectionOfTheReport) {
     const auto at = summary.find("WARNING " + message + "\n");
     ASSERT_NE(at, std::string::npos) << summary;
     EXPECT_EQ(summary.find("WARNING " + message, at + 1), std::string::npos) << summary;
+}
+
+// IDs that would break the result file's rows: a line end inside a quoted
+// cell is written as '?', a comma or NUL stays, and IDs that differ only
+// after the 12 positions of the ID field are named; each row stays one line.
+TEST_F(DelimitedRun, IdsThatWouldSplitRowsOrReadAlikeAreNamedAndRowsStayWhole) {
+    std::string text = test_support::ReadFile(dir.File("responses.csv"));
+    const auto replaceId = [&](const std::string& old, const std::string& id) {
+        const auto at = text.find("\"" + old);
+        ASSERT_NE(at, std::string::npos) << old;
+        text.replace(at, text.find('"', at + 1) - at + 1, id);
+    };
+    replaceId("S002", std::string("\"P0\r\n0\0003\"", 9));  // a NUL inside
+    replaceId("S003", "\"A,\"\"B\"\"\"");
+    replaceId("S004", "SCHOOL-A-STUDENT-1");
+    replaceId("S005", "SCHOOL-A-STUDENT-2");
+    test_support::WriteFile(dir.File("hostile.csv"), text);
+    test_support::ScriptedHost host = Host(3, "csv", true, "hostile_result.csv");
+    host.texts[id::kResponseFile] = dir.File("hostile.csv");
+    RunReport report;
+    ASSERT_EQ(test_support::RunClassic(host, &report, 1), RunEnd::Finished);
+
+    const std::string written = test_support::ReadFile(dir.File("hostile_result.csv"));
+    const results::ResultFileRows rows = results::ParseResultFile(written);
+    ASSERT_EQ(rows.error, "");
+    ASSERT_EQ(rows.persons.rows.size(), report.personRows.size());
+    EXPECT_EQ(rows.persons.rows[1][1], std::string("P0??0\0"
+                                                   "3",
+                                                   7));
+    EXPECT_EQ(rows.persons.rows[2][1], "A,\"B\"");
+    EXPECT_EQ(rows.persons.rows[3][1], "SCHOOL-A-STU");
+
+    const auto findings = nlohmann::json::parse(report::ReportJson(report))["input_check"];
+    std::map<std::string, std::string> messages;
+    for (const auto& finding : findings) messages[finding["code"]] = finding["message"];
+    EXPECT_EQ(messages["id-line-breaks"],
+              "1 examinee ID holds a line end or a byte 26 (first: examinee 2, "
+              "'P0\\r\\n0\\x003'): the result file writes each such byte as '?' so that its "
+              "rows stay whole; check the ID cells");
+    EXPECT_EQ(
+        messages["id-separators"].rfind(
+            "2 examinee IDs hold a comma, a double quote or a NUL byte (first: examinee 2", 0),
+        0u);
+    EXPECT_EQ(messages["long-ids-merged"],
+              "2 examinee IDs are longer than the 12 positions the result file gives an ID, and "
+              "cut there (first: examinee 4, 'SCHOOL-A-STUDENT-1' reads 'SCHOOL-A-STU'); 1 "
+              "examinee's cut ID reads the same as an earlier examinee's different one (first: "
+              "examinee 4, 'SCHOOL-A-STUDENT-1' and examinee 5, 'SCHOOL-A-STUDENT-2'), so the "
+              "result file cannot tell them apart: give IDs of at most 12 characters");
+}
+
+// Memory that runs out once the result file is whole (here in the front
+// end's showing of it) says so, and that the result file is complete.
+TEST_F(DelimitedRun, MemoryRunningOutAfterTheResultSaysWhatIsComplete) {
+    struct OutOfMemoryHost : test_support::ScriptedHost {
+        void ViewResult(const std::string&) override { throw std::bad_alloc(); }
+    };
+    OutOfMemoryHost host;
+    static_cast<test_support::ScriptedHost&>(host) = Host(3, "csv", true, "whole.csv");
+    EXPECT_EQ(test_support::RunClassic(host, nullptr, 1), RunEnd::OutputIncomplete);
+    ASSERT_FALSE(host.messages.empty());
+    EXPECT_EQ(host.messages.back(), "ERROR The run ran out of memory. Output file " +
+                                        dir.File("whole.csv") +
+                                        " is complete; what goes beside it (report, score "
+                                        "table) is not.");
 }
 
 // The report names its inputs by size and digest, so that a result can be

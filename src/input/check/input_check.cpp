@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string_view>
 
+#include "core/result_ids.h"
 #include "input/text/number_text.h"
 #include "input/text/scoring.h"
 #include "input/text/text_rules.h"
@@ -456,6 +458,104 @@ void CheckDuplicates(const InputCheckSubject& s, Findings& out) {
     out.Add("duplicate-ids", message, duplicates, examples);
 }
 
+// An ID as a message can show it: each control byte as an escape, so that
+// a line end in an ID does not end the message's line.
+std::string Printable(std::string_view id) {
+    std::string text;
+    for (const char ch : id) {
+        const auto byte = static_cast<unsigned char>(ch);
+        if (ch == '\r') {
+            text += "\\r";
+        } else if (ch == '\n') {
+            text += "\\n";
+        } else if (byte < 32 && ch != '\t') {
+            constexpr char kHex[] = "0123456789abcdef";
+            text += "\\x";
+            text += kHex[byte >> 4];
+            text += kHex[byte & 15];
+        } else {
+            text += ch;
+        }
+    }
+    return text;
+}
+
+std::string Examinee(std::size_t j, std::string_view id) {
+    return "examinee " + std::to_string(j + 1) + ", " + Quoted(Printable(id));
+}
+
+// What the result file's person rows change of the IDs: bytes that would
+// split a row are written as '?', commas, quotes and NUL stay as they are
+// (a spreadsheet splits the row at a comma), and an ID longer than its 12
+// positions is cut, so that IDs that differ only after them read the same.
+void CheckIdsInResultFile(const InputCheckSubject& s, Findings& out) {
+    const PersonTable& p = *s.persons;
+    const bool idRead = IsDelimited(s.format) ? s.columns && s.columns->id
+                                              : s.settings->examineeIdField.length != 0;
+    if (!idRead) return;
+    std::size_t broken = 0, separated = 0, longIds = 0;
+    std::optional<std::size_t> firstBroken, firstSeparated, firstLong;
+    for (std::size_t j = 0; j < p.personCount(); ++j) {
+        const std::string& id = p.ExaminID[j];
+        bool breaks = false, separates = false;
+        for (const char ch : id) {
+            breaks = breaks || BreaksResultRow(static_cast<unsigned char>(ch));
+            separates = separates || ch == ',' || ch == '"' || ch == '\0';
+        }
+        if (breaks && broken++ == 0) firstBroken = j;
+        if (separates && separated++ == 0) firstSeparated = j;
+        if (id.size() > kExaminIdWidth && longIds++ == 0) firstLong = j;
+    }
+    if (broken > 0) {
+        out.Add("id-line-breaks",
+                Count(broken, "examinee ID holds", "examinee IDs hold") +
+                    " a line end or a byte 26 (first: " +
+                    Examinee(*firstBroken, p.ExaminID[*firstBroken]) +
+                    "): the result file writes each such byte as '?' so that its rows stay "
+                    "whole; check the ID cells",
+                broken, {Printable(p.ExaminID[*firstBroken])});
+    }
+    if (separated > 0) {
+        out.Add("id-separators",
+                Count(separated, "examinee ID holds", "examinee IDs hold") +
+                    " a comma, a double quote or a NUL byte (first: " +
+                    Examinee(*firstSeparated, p.ExaminID[*firstSeparated]) +
+                    "): the result file keeps them as read and this program reads its rows back "
+                    "whole, but a spreadsheet splits such a row at a comma and many programs "
+                    "end the text at a NUL",
+                separated, {Printable(p.ExaminID[*firstSeparated])});
+    }
+    if (longIds == 0) return;
+    // IDs that differ in full but read the same once cut.
+    std::vector<std::string> shown(p.ExaminID.size());
+    for (std::size_t j = 0; j < shown.size(); ++j) {
+        shown[j] = p.ExaminID[j].substr(0, kExaminIdWidth);
+    }
+    FirstWithId first(shown);
+    std::size_t merged = 0;
+    std::optional<std::pair<std::size_t, std::size_t>> firstMerged;
+    for (std::size_t j = 0; j < shown.size(); ++j) {
+        const std::size_t earlier = first.Find(j, FirstWithId::HashOf(shown[j]));
+        if (earlier == j || p.ExaminID[earlier] == p.ExaminID[j]) continue;
+        if (merged++ == 0) firstMerged = {earlier, j};
+    }
+    std::string message = Count(longIds, "examinee ID is", "examinee IDs are") +
+                          " longer than the 12 positions the result file gives an ID, and cut "
+                          "there (first: " +
+                          Examinee(*firstLong, p.ExaminID[*firstLong]) + " reads " +
+                          Quoted(Printable(shown[*firstLong])) + ")";
+    if (merged > 0) {
+        message += "; " + Count(merged, "examinee's", "examinees'") +
+                   " cut ID reads the same as an earlier examinee's different one (first: " +
+                   Examinee(firstMerged->first, p.ExaminID[firstMerged->first]) + " and " +
+                   Examinee(firstMerged->second, p.ExaminID[firstMerged->second]) +
+                   "), so the result file cannot tell them apart: give IDs of at most 12 "
+                   "characters";
+    }
+    out.Add(merged > 0 ? "long-ids-merged" : "long-ids", message, longIds,
+            {Printable(p.ExaminID[*firstLong])});
+}
+
 // The examinees without a valid response, as the counting pass found them:
 // how many, and the first few.
 struct WithoutValidResponse {
@@ -639,6 +739,7 @@ std::vector<InputFinding> CheckInput(const InputCheckSubject& s) {
     CheckForeignCharacters(s, p.personCount(), lettersReported, out);
     CheckIdentifiers(s, out);
     CheckDuplicates(s, out);
+    CheckIdsInResultFile(s, out);
     CheckNoValidResponse(s, none, out);
     CheckTheta(s, out);
     CheckEndOfDataMark(s, out);

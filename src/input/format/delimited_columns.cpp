@@ -18,10 +18,21 @@ struct Found {
 Found FindColumn(std::string_view text, std::span<const std::string> names, bool header,
                  std::string_view what) {
     const std::string_view wanted = TrimBlanks(text);
-    if (header) {
+    if (header && !wanted.empty()) {
+        std::optional<std::size_t> named;
         for (std::size_t k = 0; k < names.size(); ++k) {
-            if (TrimBlanks(names[k]) == wanted) return {k, {}};
+            if (TrimBlanks(names[k]) != wanted) continue;
+            // Two columns of one name: either could be meant.
+            if (named) {
+                return {std::nullopt, std::string(what) + " '" + std::string(wanted) +
+                                          "' names two columns of the header (" +
+                                          std::to_string(*named + 1) + " and " +
+                                          std::to_string(k + 1) +
+                                          "): rename one, or give the column by its number"};
+            }
+            named = k;
         }
+        if (named) return {named, {}};
     }
     std::size_t number = 0;
     const auto [end, ec] = std::from_chars(wanted.data(), wanted.data() + wanted.size(), number);
@@ -135,6 +146,17 @@ ColumnsOrError ResolveColumns(const ResponseLayout& layout, const RunSettings& b
     }
 
     if (columns.items.empty()) return fail("no column is left for the item responses");
+    {
+        // A column given twice would be two items of the same responses.
+        std::vector<std::size_t> sorted = columns.items;
+        std::sort(sorted.begin(), sorted.end());
+        const auto twice = std::adjacent_find(sorted.begin(), sorted.end());
+        if (twice != sorted.end()) {
+            return fail(ColumnLabel(columns, *twice) +
+                        " is given twice among the item columns: each column is one item, "
+                        "name it once");
+        }
+    }
     if (columns.items.size() > 65535) {
         return fail(std::to_string(columns.items.size()) +
                     " item columns are more than the 65535 a run can take");

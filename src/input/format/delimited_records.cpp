@@ -28,7 +28,7 @@ bool DelimitedRecords::Next() {
     text_.clear();
     ends_.clear();
     quoteLeftOpen_ = false;
-    if (!file_.Fill()) return false;
+    if (recordCut_ || !file_.Fill()) return false;
     ++records_;
 
     CellState state = CellState::Start;
@@ -88,6 +88,12 @@ bool DelimitedRecords::Next() {
             k = stop;
         }
         file_.Skip(block.size());
+        if (text_.size() > mostRecordBytes_) {
+            // Cut: the record is left unread past here.
+            recordCut_ = true;
+            EndCell();
+            return true;
+        }
     }
     quoteLeftOpen_ = state == CellState::Quoted;
     EndCell();

@@ -43,6 +43,13 @@ class DelimitedRecords {
 
     ReadStatus Status() const { return file_.Status(); }
 
+    // Bounds the bytes a record may hold, for a reader that looks only at a
+    // file's first records: a longer record (a quote left open in a file
+    // of any size) is cut after the block that passed the bound, RecordCut()
+    // says so, and no record follows it.
+    void LimitRecordBytes(std::size_t most) { mostRecordBytes_ = most; }
+    bool RecordCut() const { return recordCut_; }
+
   private:
     void EndCell() { ends_.push_back(text_.size()); }
 
@@ -52,6 +59,8 @@ class DelimitedRecords {
     std::vector<std::size_t> ends_;  // where each cell ends in text_
     std::size_t records_ = 0;
     bool quoteLeftOpen_ = false;
+    std::size_t mostRecordBytes_ = static_cast<std::size_t>(-1);
+    bool recordCut_ = false;
 };
 
 }  // namespace tarvo

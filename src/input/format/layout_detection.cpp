@@ -209,8 +209,11 @@ LayoutProposal DetectDelimitedLayout(std::span<const std::vector<std::string>> r
         proposal.notes.push_back("no row to look at");
         return proposal;
     }
-    std::size_t width = 0;
-    for (const auto& row : rows) width = std::max(width, row.size());
+    // The run takes its columns from the first row: cells beyond it belong
+    // to no column, so none is proposed there.
+    const std::size_t width = rows.front().size();
+    const bool wider =
+        std::any_of(rows.begin(), rows.end(), [&](const auto& row) { return row.size() > width; });
     auto cell = [](const std::vector<std::string>& row, std::size_t k) {
         return k < row.size() ? std::string_view(row[k]) : std::string_view();
     };
@@ -230,7 +233,9 @@ LayoutProposal DetectDelimitedLayout(std::span<const std::vector<std::string>> r
             numbers += IsWholeNumberText(text);
             decimal = decimal || IsDecimalNumberText(text);
         }
-        item[k] = static_cast<double>(items) >= kNearlyAll * count && filled > 0;
+        // The run refuses a longer cell in an item column, so one such cell
+        // in the rows looked at makes the column no item.
+        item[k] = items == below.size() && filled > 0;
         numeric[k] = decimal &&
                      static_cast<double>(numbers) >= kNearlyAll * static_cast<double>(filled) &&
                      static_cast<double>(filled) >= kMost * count;
@@ -261,6 +266,11 @@ LayoutProposal DetectDelimitedLayout(std::span<const std::vector<std::string>> r
     proposal.notes.push_back(std::to_string(data.size()) + " rows looked at");
     if (proposal.keyRecord) {
         proposal.notes.push_back("key row: row " + std::to_string(*proposal.keyRecord));
+    }
+    if (wider) {
+        proposal.notes.push_back(
+            "rows with more cells than the first row: their last cells are "
+            "in no column");
     }
     if (proposal.itemColumns.empty())
         proposal.notes.push_back("no column of single responses found");
@@ -299,19 +309,55 @@ ResponseFormat DetectFormat(std::span<const std::string> lines) {
     return delimiter == '\t' ? ResponseFormat::Tsv : ResponseFormat::Csv;
 }
 
+namespace {
+
+// What the first lines say about a file written in UTF-16: its byte order
+// mark, or NUL bytes in every other place where ASCII text would be. Empty
+// for any other file.
+std::string Utf16Sign(std::span<const std::string> lines) {
+    if (lines.empty()) return {};
+    const std::string_view first = lines.front();
+    if (first.substr(0, 2) == "\xFF\xFE" || first.substr(0, 2) == "\xFE\xFF") {
+        return "its byte order mark";
+    }
+    std::size_t bytes = 0, nuls = 0;
+    for (const std::string& line : lines) {
+        bytes += line.size();
+        nuls += static_cast<std::size_t>(std::count(line.begin(), line.end(), '\0'));
+    }
+    return bytes > 0 && 4 * nuls >= bytes ? "its NUL bytes" : std::string();
+}
+
+}  // namespace
+
 DetectionResult DetectLayoutOfFile(const std::string& path, const StopPoll& stop) {
     DetectionResult result;
     std::vector<std::string> lines;
     {
+        // Only the first lines are read, each up to a bound: a file of one
+        // endless line (/dev/zero) costs no more than the bound.
         LineReader reader(path, LineReader::kDefaultBufferSize, stop);
-        while (!reader.Ended() && lines.size() < kDetectionLines)
-            lines.push_back(reader.ReadLine());
+        while (!reader.Ended() && lines.size() < kDetectionLines) {
+            std::string& line = lines.emplace_back();
+            if (!reader.ReadLineWithin(line, kDetectionLineBytes)) {
+                result.error = "line " + std::to_string(lines.size()) + " of " + path +
+                               " is longer than " + std::to_string(kDetectionLineBytes) +
+                               " bytes, more than a line of responses holds: it is not a "
+                               "response file (only the first lines are read)";
+                return result;
+            }
+        }
         result.stopped = reader.Status() == ReadStatus::Stopped;
         if (result.stopped) return result;
         if (reader.Status() != ReadStatus::Read) {
             result.error = "the file " + path + " cannot be read";
             return result;
         }
+    }
+    if (const std::string sign = Utf16Sign(lines); !sign.empty()) {
+        result.error = "the file " + path + " is UTF-16 text (by " + sign +
+                       "): save it as UTF-8 or plain ASCII text and detect again";
+        return result;
     }
     const char delimiter = DetectDelimiter(lines);
     if (delimiter == 0) {
@@ -321,7 +367,14 @@ DetectionResult DetectLayoutOfFile(const std::string& path, const StopPoll& stop
     const ResponseFormat format = delimiter == '\t' ? ResponseFormat::Tsv : ResponseFormat::Csv;
     std::vector<std::vector<std::string>> rows;
     DelimitedRecords records(path, delimiter, InputFile::kDefaultBufferSize, stop);
+    records.LimitRecordBytes(kDetectionLineBytes);
     while (rows.size() < kDetectionLines && records.Next()) {
+        if (records.RecordCut()) {
+            result.error = "row " + std::to_string(records.RecordNumber()) + " of " + path +
+                           " holds more than " + std::to_string(kDetectionLineBytes) +
+                           " bytes (a quote left open?): it is not a response file's row";
+            return result;
+        }
         std::vector<std::string>& row = rows.emplace_back();
         for (std::size_t k = 0; k < records.CellCount(); ++k) row.emplace_back(records.Cell(k));
     }
@@ -341,7 +394,11 @@ std::string ColumnWord(const LayoutProposal& p, std::size_t k) {
         const bool digits =
             std::all_of(name.begin(), name.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
         const bool special = name.find_first_of(":,") != std::string_view::npos;
-        if (!digits && !special) return ShellWord(name);
+        // A name two columns share would not say which.
+        const bool shared = std::count_if(p.names.begin(), p.names.end(), [&](const auto& other) {
+                                return TrimBlanks(other) == name;
+                            }) > 1;
+        if (!digits && !special && !shared) return ShellWord(name);
     }
     return std::to_string(k + 1);
 }

@@ -72,9 +72,13 @@ struct DetectionResult {
     bool stopped = false;  // the stop poll said stop while the file was read
 };
 
-// Reads the first lines (rows) of a file and proposes its layout; a stop
-// poll ends the wait on a pipe that delivers nothing.
+// Reads the first lines (rows) of a file, each up to kDetectionLineBytes,
+// and proposes its layout; a longer line, or a file in UTF-16, is an error.
+// A stop poll ends the wait on a pipe that delivers nothing.
 inline constexpr std::size_t kDetectionLines = 200;
+// A line (row) longer than this is not one of responses: 65,535 items of a
+// cell each, with their delimiters, an ID and theta, take less.
+inline constexpr std::size_t kDetectionLineBytes = std::size_t{1} << 20;
 DetectionResult DetectLayoutOfFile(const std::string& path, const StopPoll& stop = {});
 
 // The runner's options that reproduce the proposal, on one line.

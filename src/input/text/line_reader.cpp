@@ -50,6 +50,33 @@ void LineReader::ReadLine(std::string& line, std::size_t keepAtMost) {
     }
 }
 
+bool LineReader::ReadLineWithin(std::string& line, std::size_t most) {
+    line.clear();
+    while (file_.Fill()) {
+        const std::string_view block = file_.Unread();
+        const auto stop = std::find_if(block.begin(), block.end(), EndsLine);
+        const std::size_t found = static_cast<std::size_t>(stop - block.begin());
+        if (found > most - line.size()) {
+            const std::size_t kept = most - line.size();
+            line.append(block.data(), kept);
+            file_.Skip(kept);
+            return false;
+        }
+        line.append(block.data(), found);
+        file_.Skip(found);
+        if (found == block.size()) continue;  // the line goes on in the next block
+
+        const char terminator = *stop;
+        if (terminator == kEndOfData) return true;  // left in place: the data has ended
+        file_.Skip(1);
+        if (terminator == kCarriageReturn && file_.Fill() && file_.Unread().front() == kLineFeed) {
+            file_.Skip(1);
+        }
+        return true;
+    }
+    return true;
+}
+
 UnreadRest LineReader::CountRest() {
     UnreadRest rest;
     bool lineOpen = false;

@@ -46,6 +46,11 @@ class LineReader {
     void ReadLine(std::string& line, std::size_t keepAtMost = kWholeLine);
     std::string ReadLine();
 
+    // As ReadLine, for a line of at most `most` bytes; a longer line is not
+    // read to its end (it may have none, as /dev/zero): its first `most`
+    // bytes are kept, the reader stays inside it, and the answer is false.
+    bool ReadLineWithin(std::string& line, std::size_t most);
+
     ReadStatus Status() const { return file_.Status(); }
 
     // Whether the data ended at a byte 26 (bytes may follow it unread), and

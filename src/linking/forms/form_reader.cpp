@@ -171,6 +171,7 @@ FormRead ReadItemForm(const std::string& path, const ItemColumns& columns,
     const std::optional<std::string> text = WholeText(path);
     if (!text) return Failure(path + ": cannot read this file");
     const results::ResultFileRows rows = results::ParseResultFile(*text);
+    if (!rows.error.empty()) return Failure(path + ", " + rows.error + " (a damaged result file)");
     if (!rows.items.rows.empty()) return FromResultFile(path, rows.items, model);
     return FromItemFile(path, columns, model);
 }

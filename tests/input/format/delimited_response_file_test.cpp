@@ -35,7 +35,7 @@ TEST(DelimitedColumns, NamesNumbersRangesAndLists) {
         {Layout("id", "theta", ""), 0, 1, {2, 3, 4, 5}},  // items: every other column
         {Layout("1", "", "i1:i3"), 0, std::nullopt, {2, 3, 4}},
         {Layout("", "", "3:"), std::nullopt, std::nullopt, {2, 3, 4, 5}},
-        {Layout("id", "", "i3,i1,3"), 0, std::nullopt, {4, 2, 2}},
+        {Layout("id", "", "i3,i1"), 0, std::nullopt, {4, 2}},
         {Layout("id", "", "2"), 0, std::nullopt, {5}},    // a name before a number
         {Layout("id", "", "3:3"), 0, std::nullopt, {2}},  // a range of one column: one item
         {Layout("id", "", "i2:i2"), 0, std::nullopt, {3}},
@@ -92,12 +92,33 @@ TEST(DelimitedColumns, AColumnThatIsNotThereIsAnErrorThatSaysWhy) {
         {Layout("id", "", "id:i2"),
          "column 1 (id) is both an item and the ID column: choose the item columns without it"},
         {Layout("id", "id", "i1"), "column 1 (id) is both the ID and the theta column"},
+        // One column counted as two items.
+        {Layout("id", "", "i1,i1"),
+         "column 3 (i1) is given twice among the item columns: each column is one item, name "
+         "it once"},
+        {Layout("id", "", "i1:i3,i2"),
+         "column 4 (i2) is given twice among the item columns: each column is one item, name "
+         "it once"},
+        {Layout("id", "", "3,i1"),
+         "column 3 (i1) is given twice among the item columns: each column is one item, name "
+         "it once"},
     };
     for (const auto& c : cases) {
         const ColumnsOrError found = ResolveColumns(c.layout, RunSettings{}, kHeader);
         EXPECT_FALSE(found.columns);
         EXPECT_EQ(found.error, c.error);
     }
+    // A header that names two columns alike, or leaves a name empty: a name
+    // must say which column it is.
+    const std::vector<std::string> twice = {"id", "i1", "i1", ""};
+    EXPECT_EQ(ResolveColumns(Layout("id", "", "i1"), RunSettings{}, twice).error,
+              "item column 'i1' names two columns of the header (2 and 3): rename one, or give "
+              "the column by its number");
+    EXPECT_EQ(ResolveColumns(Layout("id", "", "2,"), RunSettings{}, twice).columns->items,
+              (std::vector<std::size_t>{1}));
+    EXPECT_EQ(ResolveColumns(Layout("id", "", "2,,3"), RunSettings{}, twice).error,
+              "item column '' is neither a column name of the header nor a column number from 1 "
+              "to 4");
 }
 
 struct Read {

@@ -168,5 +168,47 @@ TEST(LayoutDetection, EdgesOfTheHeaderAndTheDelimiter) {
               ResponseFormat::Tsv);
 }
 
+// Only the first lines are read, each up to a bound, whatever the file: a
+// line without end (/dev/zero) or of megabytes, a quote left open in a
+// large file, and UTF-16 text are named instead of proposed.
+TEST(LayoutDetection, ReadsBoundedLinesAndNamesFilesThatAreNoResponses) {
+    TempDir dir;
+    const DetectionResult zero = DetectLayoutOfFile("/dev/zero");
+    EXPECT_EQ(zero.error,
+              "line 1 of /dev/zero is longer than 1048576 bytes, more than a line of responses "
+              "holds: it is not a response file (only the first lines are read)");
+    const std::string longLine =
+        dir.Write("long.dat", "P1 1010\r\n" + std::string(kDetectionLineBytes + 1, '1') + "\r\n");
+    EXPECT_NE(DetectLayoutOfFile(longLine).error.find("line 2 of " + longLine + " is longer"),
+              std::string::npos);
+    const std::string openQuote = dir.Write(
+        "open.csv", "id,i1\r\np1,1\r\n\"p2,1" + std::string(2 * kDetectionLineBytes, '\n'));
+    EXPECT_NE(DetectLayoutOfFile(openQuote).error.find("row 3 of " + openQuote + " holds more"),
+              std::string::npos);
+
+    const std::string utf16 = dir.Write("bom.csv", std::string("\xFF\xFEi\0d\0,\0i\0\x31\0", 12));
+    EXPECT_EQ(DetectLayoutOfFile(utf16).error,
+              "the file " + utf16 +
+                  " is UTF-16 text (by its byte order mark): save it as UTF-8 or plain ASCII "
+                  "text and detect again");
+    const std::string noMark = dir.Write("nul.csv", std::string("i\0d\0,\0i\0\x31\0\n\0", 12));
+    EXPECT_NE(DetectLayoutOfFile(noMark).error.find("(by its NUL bytes)"), std::string::npos);
+}
+
+// A ragged row puts a longer cell in a column of responses, which the run
+// refuses: that column is no item. A header name two columns share is
+// proposed by number.
+TEST(LayoutDetection, ProposesOnlyColumnsTheRunTakes) {
+    TempDir dir;
+    std::string rows = "id,i1,i2,i3\r\n";
+    for (int j = 1; j <= 11; ++j) rows += "p" + std::to_string(j) + ",1,0,1\r\n";
+    rows += "p12,1,A1\r\n";  // one cell short: its last cells moved left
+    const DetectionResult ragged = DetectLayoutOfFile(dir.Write("ragged.csv", rows));
+    EXPECT_EQ(ragged.proposal.itemColumns, (std::vector<std::size_t>{1, 3}));
+    const DetectionResult twice =
+        DetectLayoutOfFile(dir.Write("twice.csv", "id,i1,i1\r\np1,1,0\r\np2,0,1\r\np3,1,1\r\n"));
+    EXPECT_EQ(ProposalAsOptions(twice.proposal), "--format csv --id-column id --item-columns 2:3");
+}
+
 }  // namespace
 }  // namespace tarvo

@@ -147,6 +147,46 @@ TEST(ReadItemForm, NamesTheFileAndTheProblem) {
               empty + ": the file holds no items");
 }
 
+// Damaged result files, as --items, --base-items, --new-items, --abilities
+// and the Link window read them: each is refused with its file and line,
+// never read past its rows (these once crashed the reader).
+TEST(ReadItemForm, RefusesDamagedResultFilesByTheirLine) {
+    TempDir dir;
+    const std::string noValues = dir.Write("short.csv", "SeqItem,AccNo\r\n1,X\r\n");
+    EXPECT_EQ(ReadItemForm(noValues, ItemColumns{}, std::nullopt).error,
+              noValues + ": the result file's item section has no b column");
+
+    // A second item header, wider than the first, over the first's rows.
+    const std::string twoHeaders =
+        dir.Write("two.csv",
+                  "SeqItem,AccNo, Nobs, b_calib, seeb\r\n   1, I1,   40, -0.250,  0.300\r\n"
+                  "SeqItem,AccNo, Nobs, a_calib, b_calib,c_calib, seea, seeb, seec\r\n");
+    EXPECT_EQ(ReadItemForm(twoHeaders, ItemColumns{}, std::nullopt).error,
+              twoHeaders +
+                  ", line 3: a second item section; the first begins on line 1 (a damaged "
+                  "result file)");
+
+    // An identifier holding a line end splits its row in two.
+    const std::string split =
+        dir.Write("split.csv",
+                  "SeqItem,AccNo, Nobs, b_calib, seeb\r\n   1, I1,   40, -0.250,  0.300\r\n"
+                  "   2, I\r\n2,   40, 0.250,  0.300\r\n");
+    EXPECT_EQ(ReadItemForm(split, ItemColumns{}, std::nullopt).error,
+              split +
+                  ", line 3: the row does not hold the 5 fields its header names, led by a row "
+                  "number (a damaged result file)");
+
+    std::string error;
+    const std::string persons = dir.Write(
+        "persons.csv",
+        " SeqID,    ExaminID,Nvalid,   theta, seetheta\r\n    1, A,    3,   0.1,   0.3\r\n"
+        " SeqID,    ExaminID\r\n");
+    EXPECT_FALSE(WriteTransformedAbilities(persons, dir.File("out.csv"), 1, 0, error));
+    EXPECT_EQ(error, persons +
+                         ", line 3: a second person section; the first begins on line 1 (a "
+                         "damaged result file)");
+}
+
 TEST(CommonItems, AreMatchedByIdOrByTheAnchorPairs) {
     ItemForm base = test::ReferenceBase(), fresh = test::ReferenceNew();
     fresh.id = {"NEW1", "ITEM03", "ITEM01", "", "NEW5", "NEW6", "NEW7", "ITEM08"};
