@@ -33,20 +33,12 @@ std::string JobJson(const RunRequest& request) {
     return job.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
-bool WriteJobFile(const RunRequest& request, const std::string& path, std::string& error) {
-    const std::string text = JobJson(request);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) {
-        error = "Job file " + path + " cannot be written: " + std::strerror(errno) + ".";
-        return false;
-    }
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    if (!out) {
-        error = "Job file " + path + " could not be written completely.";
-        return false;
-    }
-    return true;
+bool WriteJobFile(const RunRequest& request, const std::string& path,
+                  const std::vector<NamedFile>& notThese, std::string& error) {
+    const std::string failure = WriteOutputFile(path, JobJson(request), notThese);
+    if (failure.empty()) return true;
+    error = "Job file " + path + " cannot be written: " + failure + ".";
+    return false;
 }
 
 std::string ApplyJobJson(std::string_view json, const std::string& name, RequestTexts& texts) {

@@ -10,17 +10,22 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/run_request.h"
+#include "output/result_file_open.h"
 #include "request/request_texts.h"
 
 namespace tarvo::request {
 
 std::string JobJson(const RunRequest& request);
 
-// Writes JobJson to path; on failure false, with error a sentence naming the
-// file and the problem.
-bool WriteJobFile(const RunRequest& request, const std::string& path, std::string& error);
+// Writes JobJson to path through the program's checked open, never over one
+// of notThese (the files the job names: a job file written over its own
+// response file would destroy it); on failure false, with error a sentence
+// naming the file and the problem.
+bool WriteJobFile(const RunRequest& request, const std::string& path,
+                  const std::vector<NamedFile>& notThese, std::string& error);
 
 // Reads a job file's options into texts, over what they hold. Empty, or the
 // problem as a sentence naming the file (name) and what is wrong.

@@ -24,6 +24,7 @@
 #include "run/model_comparison.h"
 #include "run/polytomous_section.h"
 #include "run/recording_host.h"
+#include "run/run_files.h"
 #include "run/run_fit.h"
 #include "run/run_score_table.h"
 #include "run/stop_line.h"
@@ -55,14 +56,6 @@ struct RunRecord {
     std::optional<RunInputs> inputsAsRead;
     std::string comparisonProblem;
 };
-
-// Writing the result over one of the run's own input files would destroy
-// the data it was computed from.
-bool NamesAnInputFile(const std::string& outputFile, const RunSettings& settings) {
-    if (IsSameFile(outputFile, settings.responseFile)) return true;
-    return !settings.itemParameterFile.empty() &&
-           IsSameFile(outputFile, settings.itemParameterFile);
-}
 
 // Why a run that wrote its result had nothing to estimate; empty when it
 // had items and examinees.
@@ -107,10 +100,14 @@ void FormScoreTable(const RunRequest& request, const RunInputs& inputs,
     std::string unwritten;
     if (!record.summedScores) {
         unwritten = "The score table file " + path + " was not written: " + problem + ".";
-    } else if (std::string error;
-               !linking::WriteScoreTable(path, record.summedScores->rows, error)) {
-        unwritten = "The score table file " + path +
-                    " could not be written: check the folder and that it may be written to.";
+    } else {
+        // Checked by its identity too, now that the result file exists.
+        const std::vector<NamedFile> notThese = FilesOfRunBeside(request, path);
+        const std::string failure =
+            WriteOutputFile(path, linking::ScoreTableText(record.summedScores->rows), notThese);
+        if (!failure.empty()) {
+            unwritten = "The score table file " + path + " could not be written: " + failure + ".";
+        }
     }
     if (unwritten.empty()) return;
     host.ShowMessage("ERROR " + unwritten);
@@ -174,12 +171,10 @@ RunEnd RunWithoutGuard(const RunRequest& request, RunHost& host, const EngineSet
         }
     }
 
+    // Writing the result or the score table over one of the run's own
+    // inputs would destroy the data it was computed from.
     const std::string& outputFile = request.outputFile;
-    if (NamesAnInputFile(outputFile, inputs.settings)) {
-        return Refuse(host, record, "ERROR Output file " + outputFile + " is an input file.",
-                      RunEnd::EndedAtCheck);
-    }
-    if (std::string clash = ScoreTableClash(request, inputs.settings); !clash.empty()) {
+    if (std::string clash = OutputFileClash(request, inputs.settings); !clash.empty()) {
         return Refuse(host, record, std::move(clash), RunEnd::EndedAtCheck);
     }
     ResultFile file;
