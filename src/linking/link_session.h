@@ -38,6 +38,9 @@ struct LinkRequest {
     double driftThreshold = kDriftThreshold;
     bool dropDrifting = false;
     PopulationSettings population;
+    // Asked while a form or the anchors are opened or read (a FIFO without a
+    // writer): a stop ends the link there, with the error saying so.
+    StopPoll stop;
 };
 
 struct MethodResult {

@@ -2,11 +2,10 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <nlohmann/json.hpp>
 
 #include "core/program.h"
+#include "input/text/input_file.h"
 #include "request/option_table.h"
 
 namespace tarvo::request {
@@ -80,10 +79,27 @@ std::string ApplyJobJson(std::string_view json, const std::string& name, Request
     return {};
 }
 
-std::string ReadJobFile(const std::string& path, RequestTexts& texts) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return "job file " + path + " cannot be read: " + std::strerror(errno) + ".";
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+std::string ReadJobFile(const std::string& path, RequestTexts& texts, const StopPoll& stop) {
+    // Through InputFile, as every input: the open does not wait for a FIFO's
+    // writer, and the stop poll is asked while nothing comes.
+    std::string text;
+    {
+        InputFile in(path, InputFile::kDefaultBufferSize, stop);
+        while (in.Fill()) {
+            text += in.Unread();
+            in.Skip(in.Unread().size());
+        }
+        switch (in.Status()) {
+            case ReadStatus::Read:
+                break;
+            case ReadStatus::Stopped:
+                return "job file " + path + " was not read: a stop was asked for.";
+            case ReadStatus::InUse:
+                return "job file " + path + " cannot be read: it is in use by another run.";
+            case ReadStatus::CannotRead:
+                return "job file " + path + " cannot be read: " + std::strerror(errno) + ".";
+        }
+    }
     return ApplyJobJson(text, path, texts);
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/run_request.h"
+#include "input/text/input_file.h"
 #include "output/result_file_open.h"
 #include "request/request_texts.h"
 
@@ -30,6 +31,8 @@ bool WriteJobFile(const RunRequest& request, const std::string& path,
 // Reads a job file's options into texts, over what they hold. Empty, or the
 // problem as a sentence naming the file (name) and what is wrong.
 std::string ApplyJobJson(std::string_view json, const std::string& name, RequestTexts& texts);
-std::string ReadJobFile(const std::string& path, RequestTexts& texts);
+// The file is read as every input is (input/text/input_file.h): a FIFO's
+// open does not wait for its writer, and stop is asked while nothing comes.
+std::string ReadJobFile(const std::string& path, RequestTexts& texts, const StopPoll& stop = {});
 
 }  // namespace tarvo::request

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <new>
 #include <optional>
@@ -81,6 +82,13 @@ RunEnd Refuse(RunHost& host, RunRecord& record, std::string message, RunEnd end)
     return end;
 }
 
+RunEnd StoppedWhileReading(RunHost& host, RunRecord& record) {
+    record.inputs.reset();
+    record.stopLine = kStoppedWhileReading;
+    host.RunStopped(record.stopLine);
+    return RunEnd::Stopped;
+}
+
 bool IsPolytomous(const RunRequest& request) {
     return request.method == Method::Marginal &&
            request.marginal.polytomous != PolytomousModel::None;
@@ -150,16 +158,15 @@ RunEnd RunWithoutGuard(const RunRequest& request, RunHost& host, const EngineSet
                       RunEnd::EndedAtCheck);
     }
     if (!record.inputs) return RunEnd::EndedAtCheck;
-    if (record.inputs->stopped) {
-        record.inputs.reset();
-        record.stopLine = kStoppedWhileReading;
-        host.RunStopped(record.stopLine);
-        return RunEnd::Stopped;
-    }
+    if (record.inputs->stopped) return StoppedWhileReading(host, record);
     RunInputs& inputs = *record.inputs;
     record.engine.arithmetic =
         ArithmeticOfRun(engine.arithmetic, inputs.persons.personCount(), inputs.items.itemCount());
-    if (std::string refusal = estimator->CheckInputs(inputs); !refusal.empty()) {
+    const std::function<bool()> stop = [&host] { return host.ProgressIsCancelled(); };
+    if (std::string refusal = estimator->CheckInputs(inputs, stop); !refusal.empty()) {
+        // A file the estimator reads itself (the item-models file) may be
+        // what a stop broke off: the run then ends as stopped while reading.
+        if (host.ProgressIsCancelled()) return StoppedWhileReading(host, record);
         return Refuse(host, record, std::move(refusal), RunEnd::EndedAtCheck);
     }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/polytomous_models.h"
+#include "input/text/input_file.h"
 
 namespace tarvo::poly {
 
@@ -31,8 +32,11 @@ struct HeldItems {
     std::string error;                              // the run's error, naming the file and the line
 };
 
-// Reads the file at path for a test of itemCount items. A file with an error
-// holds no item: the rows before the faulty one are dropped with it.
-HeldItems ReadPolytomousItemFile(const std::string& path, std::size_t itemCount);
+// Reads the file at path for a test of itemCount items, asking stop while it
+// is opened or read (a FIFO without a writer). A file with an error, or
+// whose reading a stop ended, holds no item: the rows before the faulty one
+// are dropped with it.
+HeldItems ReadPolytomousItemFile(const std::string& path, std::size_t itemCount,
+                                 const StopPoll& stop = {});
 
 }  // namespace tarvo::poly
