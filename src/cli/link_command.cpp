@@ -69,6 +69,31 @@ void PrintDrift(const LinkOptions& options, const LinkOutcome& outcome) {
     }
 }
 
+using NamedOptions = std::vector<std::pair<std::string, std::string>>;
+
+// The files a link reads and writes, by option: no output is written over
+// another or over an input, which the writers check again by identity.
+NamedOptions InputsOf(const LinkOptions& options) {
+    const LinkRequest& request = options.request;
+    const bool link = options.kind == LinkCommandKind::Link;
+    return {{link ? "--base-items" : "--items", request.basePath},
+            {"--new-items", request.newPath},
+            {"--anchors", request.anchorsPath},
+            {"--abilities", options.abilitiesFrom}};
+}
+
+NamedOptions OutputsOf(const LinkOptions& options) {
+    return {{"--report", options.reportFile},
+            {"--transformed-items", options.transformedItems},
+            {"--transformed-abilities", options.transformedAbilities},
+            {"--score-table", options.scoreTable},
+            {"--equating-table", options.equatingTable}};
+}
+
+std::vector<NamedFile> NotThese(const LinkOptions& options, const std::string& path) {
+    return OtherFiles(path, InputsOf(options), OutputsOf(options));
+}
+
 bool Failed(const std::string& error) {
     std::fprintf(stderr, "ERROR %s\n", error.c_str());
     return false;
@@ -80,7 +105,8 @@ bool WriteOutputs(const LinkOptions& options, const LinkOutcome& outcome) {
     bool ok = true;
     if (!options.transformedItems.empty()) {
         ItemColumns columns;
-        if (WriteItemFile(options.transformedItems, outcome.transformed, columns, error)) {
+        if (WriteItemFile(options.transformedItems, outcome.transformed, columns,
+                          NotThese(options, options.transformedItems), error)) {
             std::printf("wrote %s; every mode and --fix-items read it with:\n  --item-file %s %s\n",
                         options.transformedItems.c_str(), options.transformedItems.c_str(),
                         ColumnOptions(columns).c_str());
@@ -90,7 +116,8 @@ bool WriteOutputs(const LinkOptions& options, const LinkOutcome& outcome) {
     }
     if (!options.abilitiesFrom.empty()) {
         if (WriteTransformedAbilities(options.abilitiesFrom, options.transformedAbilities,
-                                      chosen->constants.A, chosen->constants.B, error)) {
+                                      chosen->constants.A, chosen->constants.B,
+                                      NotThese(options, options.transformedAbilities), error)) {
             std::printf("wrote %s\n", options.transformedAbilities.c_str());
         } else {
             ok = Failed(error);
@@ -99,14 +126,16 @@ bool WriteOutputs(const LinkOptions& options, const LinkOutcome& outcome) {
     if (!options.equatingTable.empty()) {
         if (!outcome.equating.rows) {
             ok = Failed(options.equatingTable + " not written: " + outcome.equating.error);
-        } else if (WriteEquatingTable(options.equatingTable, *outcome.equating.rows, error)) {
+        } else if (WriteEquatingTable(options.equatingTable, *outcome.equating.rows,
+                                      NotThese(options, options.equatingTable), error)) {
             std::printf("wrote %s\n", options.equatingTable.c_str());
         } else {
             ok = Failed(error);
         }
     }
     if (!options.scoreTable.empty()) {
-        if (WriteScoreTable(options.scoreTable, outcome.scoreTable, error)) {
+        if (WriteScoreTable(options.scoreTable, outcome.scoreTable,
+                            NotThese(options, options.scoreTable), error)) {
             std::printf("wrote %s\n", options.scoreTable.c_str());
         } else {
             ok = Failed(error);
@@ -129,7 +158,8 @@ int RunLink(const LinkOptions& options) {
     }
     std::string error;
     if (!options.reportFile.empty() && !outcome.first.empty()) {
-        if (!WriteTextFile(options.reportFile, LinkReportJson(options.request, outcome), error)) {
+        if (!WriteTextFile(options.reportFile, LinkReportJson(options.request, outcome),
+                           NotThese(options, options.reportFile), error)) {
             ok = Failed(error);
         }
     }
@@ -146,7 +176,8 @@ int RunScoreTable(const LinkOptions& options) {
     std::string error;
     bool ok = true;
     if (!options.scoreTable.empty()) {
-        if (WriteScoreTable(options.scoreTable, table, error)) {
+        if (WriteScoreTable(options.scoreTable, table, NotThese(options, options.scoreTable),
+                            error)) {
             std::printf("wrote %s (%zu scores)\n", options.scoreTable.c_str(), table.size());
         } else {
             ok = Failed(error);
@@ -154,7 +185,8 @@ int RunScoreTable(const LinkOptions& options) {
     }
     if (!options.reportFile.empty()) {
         const TestCurves curves = MakeTestCurves(*read.form, CurveAbilities());
-        if (!WriteTextFile(options.reportFile, ScoreReportJson(table, curves), error)) {
+        if (!WriteTextFile(options.reportFile, ScoreReportJson(table, curves),
+                           NotThese(options, options.reportFile), error)) {
             ok = Failed(error);
         }
     }
@@ -174,17 +206,7 @@ int RunLinkCommand(const std::vector<std::string_view>& args) {
         std::fputs(LinkHelpText().c_str(), stdout);
         return 0;
     }
-    const LinkRequest& request = options.request;
-    const std::string clash =
-        OutputClash({{"--base-items", request.basePath},
-                     {"--new-items", request.newPath},
-                     {"--anchors", request.anchorsPath},
-                     {"--abilities", options.abilitiesFrom}},
-                    {{"--report", options.reportFile},
-                     {"--transformed-items", options.transformedItems},
-                     {"--transformed-abilities", options.transformedAbilities},
-                     {"--score-table", options.scoreTable},
-                     {"--equating-table", options.equatingTable}});
+    const std::string clash = OutputClash(InputsOf(options), OutputsOf(options));
     if (!clash.empty()) {
         std::fprintf(stderr, "tarvo-run: %s (see tarvo-run --link --help)\n", clash.c_str());
         return 2;

@@ -16,6 +16,7 @@
 #include "request/job_file.h"
 #include "request/request_parser.h"
 #include "run/calibration_run.h"
+#include "run/run_files.h"
 
 namespace {
 
@@ -58,14 +59,16 @@ int main(int argc, char** argv) {
     if (!check.request) return CommandLineError(check.message);
     const RunRequest& runRequest = *check.request;
     if (!options.saveJob.empty()) {
+        // Never over a file the job names: its inputs and its outputs.
         std::string error;
-        if (!request::WriteJobFile(runRequest, options.saveJob, error)) {
+        if (!request::WriteJobFile(runRequest, options.saveJob, FilesOfRun(runRequest), error)) {
             std::fprintf(stderr, "ERROR %s\n", error.c_str());
             return 1;
         }
         return 0;
     }
-    if (const std::string clash = cli::ReportFileClash(runRequest); !clash.empty()) {
+    if (const std::string clash = cli::RunnerFileClash(runRequest, options.jobFile);
+        !clash.empty()) {
         return CommandLineError(clash);
     }
 
@@ -97,7 +100,8 @@ int main(int argc, char** argv) {
                 stderr, "ERROR No item parameters were read: every estimate uses a = b = c = 0.\n");
         }
         const cli::Published published =
-            cli::PublishRunReport(report, options.quiet, runRequest.reportFile);
+            cli::PublishRunReport(report, options.quiet, runRequest.reportFile,
+                                  cli::NotTheReport(runRequest, options.jobFile));
         const int status = cli::ExitStatus(end, published, cli::ConsoleHost::StopSignal(),
                                            report.itemParametersMissing);
         // A file beside a whole result that could not be written is a failure.

@@ -101,6 +101,7 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& args) {
         if (std::string problem = request::ReadJobFile(*job, options.texts); !problem.empty()) {
             return fail(problem);
         }
+        options.jobFile = *job;
     }
     // The response file's format options set the request's format entries,
     // over the job file's; --detect asks for no run at all.

@@ -18,6 +18,7 @@ struct Options {
     bool help = false;
     bool quiet = false;      // no summary after the run
     std::string saveJob;     // write the job file here instead of running
+    std::string jobFile;     // --job: the job file the settings were read from
     std::string detectFile;  // --detect: propose a layout for this file instead of running
 };
 

@@ -4,48 +4,38 @@
 #include <unistd.h>
 
 #include <csignal>
-#include <filesystem>
-#include <system_error>
 
 #include "cli/console_host.h"
 #include "output/result_file.h"
 #include "output/result_file_open.h"
 #include "report/report_json.h"
 #include "report/report_summary.h"
+#include "run/run_files.h"
 
 namespace tarvo::cli {
 
-namespace {
-
-// Names of a file that may not exist yet (the result, before the run): the
-// same when they resolve to one path, links of the folders followed.
-bool ResolveToOnePath(const std::string& first, const std::string& second) {
-    std::error_code error;
-    const std::filesystem::path one =
-        std::filesystem::weakly_canonical(std::filesystem::absolute(first, error), error);
-    if (error) return false;
-    const std::filesystem::path other =
-        std::filesystem::weakly_canonical(std::filesystem::absolute(second, error), error);
-    return !error && one == other;
-}
-
-}  // namespace
-
-std::string ReportFileClash(const RunRequest& request) {
+std::string RunnerFileClash(const RunRequest& request, const std::string& jobFile) {
+    const std::vector<NamedFile> others = NotTheReport(request, jobFile);
     const std::string& report = request.reportFile;
-    if (report.empty()) return {};
-    const std::pair<const std::string*, const char*> files[] = {
-        {&request.settings.responseFile, "the response file"},
-        {&request.settings.itemParameterFile, "the item parameter file"},
-        {&request.outputFile, "the result file"},
+    if (const NamedFile* other = FileAmong(report, others)) {
+        return "--report " + report + " names " + other->what;
+    }
+    const std::pair<const std::string*, const char*> outputs[] = {
+        {&request.outputFile, "--output-file"},
+        {&request.scoreTableFile, "--score-table"},
     };
-    for (const auto& [name, what] : files) {
-        if (name->empty()) continue;
-        if (*name == report || IsSameFile(*name, report) || ResolveToOnePath(*name, report)) {
-            return "--report " + report + " names " + what;
+    for (const auto& [name, option] : outputs) {
+        if (NameOneFile(*name, jobFile)) {
+            return std::string(option) + " " + *name + " names the job file";
         }
     }
     return {};
+}
+
+std::vector<NamedFile> NotTheReport(const RunRequest& request, const std::string& jobFile) {
+    std::vector<NamedFile> others = FilesOfRunBeside(request, request.reportFile);
+    if (!jobFile.empty()) others.push_back({jobFile, "the job file"});
+    return others;
 }
 
 std::FILE* SummaryStream(const std::string& resultFile) {
@@ -59,7 +49,8 @@ std::FILE* SummaryStream(const std::string& resultFile) {
     return stdout;
 }
 
-Published PublishRunReport(const RunReport& report, bool quiet, const std::string& reportFile) {
+Published PublishRunReport(const RunReport& report, bool quiet, const std::string& reportFile,
+                           const std::vector<NamedFile>& notThese) {
     if (!quiet) {
         std::FILE* stream = SummaryStream(report.resultFile);
         std::fputs(report::SummaryText(report).c_str(), stream);
@@ -71,10 +62,7 @@ Published PublishRunReport(const RunReport& report, bool quiet, const std::strin
     if (report.end != RunEnd::Stopped) stop = [] { return ConsoleHost::InterruptRequested(); };
     // Opened only now, when the result file exists: a report that is the
     // result or an input by another spelling is told by its identity.
-    const OpenedResultFile opened =
-        OpenReportFileForWriting(reportFile, {{report.resultFile, "the result file"},
-                                              {report.responseFile, "the response file"},
-                                              {report.itemFile, "the item parameter file"}});
+    const OpenedResultFile opened = OpenOutputFileForWriting(reportFile, notThese);
     if (opened.descriptor < 0) {
         std::fprintf(stderr, "ERROR Report file %s cannot be written: %s.\n", reportFile.c_str(),
                      opened.failure.c_str());

@@ -2,9 +2,11 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "core/estimation_outcome.h"
 #include "core/run_request.h"
+#include "output/result_file_open.h"
 #include "report/run_report.h"
 
 namespace tarvo::cli {
@@ -14,9 +16,16 @@ namespace tarvo::cli {
 // the result; then standard error.
 std::FILE* SummaryStream(const std::string& resultFile);
 
-// Empty, or why --report cannot name that file: it is one of the run's
-// input files or its result file, which the report would overwrite.
-std::string ReportFileClash(const RunRequest& request);
+// Empty, or why the run may not start, before anything is read or written:
+// --report names one of the run's inputs (the job file it was read from
+// among them, when jobFile is not empty), its result file or its score
+// table; or the result or the score table names the job file. The run
+// itself refuses a result or a score table that is one of the other inputs.
+std::string RunnerFileClash(const RunRequest& request, const std::string& jobFile);
+
+// What the report may not be written over, by identity once opened: every
+// other file of the run, the job file included.
+std::vector<NamedFile> NotTheReport(const RunRequest& request, const std::string& jobFile);
 
 // How publishing the report after the run went.
 enum class Published { Done, Failed, Stopped };
@@ -26,7 +35,9 @@ enum class Published { Done, Failed, Stopped };
 // itself stopped has had its stop: its report is written whole (a second
 // signal ends the program at once). When writing failed or was stopped, the
 // message naming the file is on standard error.
-Published PublishRunReport(const RunReport& report, bool quiet, const std::string& reportFile);
+// notThese: the files the report may not be written over.
+Published PublishRunReport(const RunReport& report, bool quiet, const std::string& reportFile,
+                           const std::vector<NamedFile>& notThese);
 
 // The exit status of a run, the same for every estimator: 0 finished and
 // published, 1 ended at a check, failed, had nothing to estimate, ran

@@ -6,6 +6,7 @@
 // everything around it: the inputs, the result file, the Stopped line, the
 // report and the viewer.
 
+#include <functional>
 #include <string>
 
 #include "core/estimation_outcome.h"
@@ -33,9 +34,14 @@ class Estimator {
 
     // Empty, or why the inputs as read cannot be estimated; the run then
     // ends at its check with this message, before the result file is
-    // touched.
-    virtual std::string CheckInputs(const RunInputs& inputs) const {
+    // touched. A file the estimator reads here itself (the item-models file,
+    // the held items' file) asks stop while it is opened or read; a stop
+    // ends the check with a refusal, and the run, asking its host, ends as
+    // stopped while its inputs were read.
+    virtual std::string CheckInputs(const RunInputs& inputs,
+                                    const std::function<bool()>& stop) const {
         (void)inputs;
+        (void)stop;
         return {};
     }
 

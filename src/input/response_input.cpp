@@ -99,8 +99,13 @@ ResponseFileRead ReadPlannedResponses(const ResponsePlan& plan, const RunSetting
     }
     std::optional<std::string> key;
     if (typed || !plan.layout.keyFile.empty()) {
-        KeyOrError found = typed ? ReadTypedKey(plan.layout.key, settings.itemCount, delimiter)
-                                 : ReadKeyFile(plan.layout.keyFile, settings.itemCount, delimiter);
+        KeyOrError found =
+            typed ? ReadTypedKey(plan.layout.key, settings.itemCount, delimiter)
+                  : ReadKeyFile(plan.layout.keyFile, settings.itemCount, delimiter, stop);
+        if (found.stopped) {
+            read.status = ReadStatus::Stopped;
+            return read;
+        }
         if (!found.key) {
             read.error = found.error;
             return read;

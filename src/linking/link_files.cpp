@@ -7,7 +7,6 @@
 #include <sstream>
 
 #include "linking/forms/transform.h"
-#include "output/result_file.h"
 #include "output/result_file_rows.h"
 #include "output/result_rows.h"
 
@@ -32,19 +31,16 @@ double WrittenError(double se) { return std::isfinite(se) ? se : -1; }
 
 }  // namespace
 
-bool WriteTextFile(const std::string& path, const std::string& text, std::string& error) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (file) file << text;
-    file.close();
-    if (!file) {
-        error = path + ": cannot write this file";
-        return false;
-    }
-    return true;
+bool WriteTextFile(const std::string& path, const std::string& text,
+                   const std::vector<NamedFile>& notThese, std::string& error) {
+    const std::string failure = WriteOutputFile(path, text, notThese);
+    if (failure.empty()) return true;
+    error = path + ": cannot write this file (" + failure + ")";
+    return false;
 }
 
 bool WriteItemFile(const std::string& path, const ItemForm& items, ItemColumns& columns,
-                   std::string& error) {
+                   const std::vector<NamedFile>& notThese, std::string& error) {
     std::size_t idWidth = 8, numberWidth = 9;
     std::vector<std::string> numbers;
     for (std::size_t i = 0; i < items.size(); ++i) {
@@ -84,7 +80,7 @@ bool WriteItemFile(const std::string& path, const ItemForm& items, ItemColumns& 
         }
         text += line + "\r\n";
     }
-    return WriteTextFile(path, text, error);
+    return WriteTextFile(path, text, notThese, error);
 }
 
 std::string ColumnOptions(const ItemColumns& columns) {
@@ -100,28 +96,33 @@ std::string ColumnOptions(const ItemColumns& columns) {
     return options.str().substr(1);
 }
 
-bool WriteScoreTable(const std::string& path, const std::vector<ScoreRow>& rows,
-                     std::string& error) {
+std::string ScoreTableText(const std::vector<ScoreRow>& rows) {
     std::string text = "score,proportion,eap,eap_sd,ml\r\n";
     for (const ScoreRow& row : rows) {
         text += std::to_string(row.score) + ',' + Cell(row.proportion) + ',' + Cell(row.eap) + ',' +
                 Cell(row.eapSd) + ',' + Cell(row.ml) + "\r\n";
     }
-    return WriteTextFile(path, text, error);
+    return text;
+}
+
+bool WriteScoreTable(const std::string& path, const std::vector<ScoreRow>& rows,
+                     const std::vector<NamedFile>& notThese, std::string& error) {
+    return WriteTextFile(path, ScoreTableText(rows), notThese, error);
 }
 
 bool WriteEquatingTable(const std::string& path, const std::vector<EquatingRow>& rows,
-                        std::string& error) {
+                        const std::vector<NamedFile>& notThese, std::string& error) {
     std::string text = "new_score,theta,base_score\r\n";
     for (const EquatingRow& row : rows) {
         text += std::to_string(row.newScore) + ',' + Cell(row.theta) + ',' + Cell(row.baseScore) +
                 "\r\n";
     }
-    return WriteTextFile(path, text, error);
+    return WriteTextFile(path, text, notThese, error);
 }
 
 bool WriteTransformedAbilities(const std::string& resultFile, const std::string& path, double A,
-                               double B, std::string& error) {
+                               double B, const std::vector<NamedFile>& notThese,
+                               std::string& error) {
     std::ifstream in(resultFile, std::ios::binary);
     std::stringstream whole;
     whole << in.rdbuf();
@@ -154,7 +155,7 @@ bool WriteTransformedAbilities(const std::string& resultFile, const std::string&
                           static_cast<std::int32_t>(std::isfinite(count) ? count : 0), t, s) +
                 "\r\n";
     }
-    return WriteTextFile(path, text, error);
+    return WriteTextFile(path, text, notThese, error);
 }
 
 std::string OutputClash(const std::vector<std::pair<std::string, std::string>>& inputs,
@@ -163,17 +164,29 @@ std::string OutputClash(const std::vector<std::pair<std::string, std::string>>& 
         const auto& [option, path] = outputs[k];
         if (path.empty()) continue;
         for (const auto& [inputOption, input] : inputs) {
-            if (!input.empty() && (input == path || IsSameFile(input, path))) {
+            if (NameOneFile(input, path)) {
                 return option + " " + path + " names the " + inputOption + " file";
             }
         }
         for (std::size_t m = 0; m < k; ++m) {
-            if (outputs[m].second == path) {
+            if (NameOneFile(outputs[m].second, path)) {
                 return option + " and " + outputs[m].first + " name the same file " + path;
             }
         }
     }
     return {};
+}
+
+std::vector<NamedFile> OtherFiles(const std::string& path,
+                                  const std::vector<std::pair<std::string, std::string>>& inputs,
+                                  const std::vector<std::pair<std::string, std::string>>& outputs) {
+    std::vector<NamedFile> others;
+    for (const auto* files : {&inputs, &outputs}) {
+        for (const auto& [option, file] : *files) {
+            if (!file.empty() && file != path) others.push_back({file, "the " + option + " file"});
+        }
+    }
+    return others;
 }
 
 }  // namespace tarvo::linking

@@ -33,8 +33,9 @@ std::vector<MethodResult> LinkEveryMethod(const AnchorSet& set, const LinkSettin
 namespace {
 
 std::optional<ItemForm> ReadForm(const std::string& path, const ItemColumns& columns,
-                                 std::optional<FormModel> model, std::string& error) {
-    FormRead read = ReadLinkForm(path, columns, model);
+                                 std::optional<FormModel> model, const StopPoll& stop,
+                                 std::string& error) {
+    FormRead read = ReadLinkForm(path, columns, model, stop);
     if (!read.form) error = read.error;
     return std::move(read.form);
 }
@@ -42,8 +43,8 @@ std::optional<ItemForm> ReadForm(const std::string& path, const ItemColumns& col
 }  // namespace
 
 FormRead ReadLinkForm(const std::string& path, const ItemColumns& columns,
-                      std::optional<FormModel> model) {
-    FormRead read = ReadItemForm(path, columns, model);
+                      std::optional<FormModel> model, const StopPoll& stop) {
+    FormRead read = ReadItemForm(path, columns, model, stop);
     if (!read.form) return read;
     std::string error;
     if (!read.resultFile) {
@@ -64,9 +65,11 @@ FormRead ReadLinkForm(const std::string& path, const ItemColumns& columns,
 
 LinkOutcome RunLink(const LinkRequest& request) {
     LinkOutcome outcome;
-    auto base = ReadForm(request.basePath, request.baseColumns, request.baseModel, outcome.error);
+    auto base = ReadForm(request.basePath, request.baseColumns, request.baseModel, request.stop,
+                         outcome.error);
     if (!base) return outcome;
-    auto fresh = ReadForm(request.newPath, request.newColumns, request.newModel, outcome.error);
+    auto fresh = ReadForm(request.newPath, request.newColumns, request.newModel, request.stop,
+                          outcome.error);
     if (!fresh) return outcome;
     outcome.base = std::move(*base);
     outcome.fresh = std::move(*fresh);
@@ -75,7 +78,7 @@ LinkOutcome RunLink(const LinkRequest& request) {
     if (request.anchorsPath.empty()) {
         match = MatchById(outcome.base, outcome.fresh);
     } else {
-        const AnchorPairs pairs = ReadAnchorPairs(request.anchorsPath);
+        const AnchorPairs pairs = ReadAnchorPairs(request.anchorsPath, request.stop);
         if (!pairs.pairs) {
             outcome.error = pairs.error;
             return outcome;

@@ -38,6 +38,9 @@ struct LinkRequest {
     double driftThreshold = kDriftThreshold;
     bool dropDrifting = false;
     PopulationSettings population;
+    // Asked while a form or the anchors are opened or read (a FIFO without a
+    // writer): a stop ends the link there, with the error saying so.
+    StopPoll stop;
 };
 
 struct MethodResult {
@@ -75,7 +78,7 @@ LinkOutcome RunLink(const LinkRequest& request);
 // (CheckItemFileTexts, CheckFormValues); a value out of range refuses the
 // form, naming the file, the item and the value.
 FormRead ReadLinkForm(const std::string& path, const ItemColumns& columns,
-                      std::optional<FormModel> model);
+                      std::optional<FormModel> model, const StopPoll& stop = {});
 
 // Every method's constants from the set, with bootstrap errors when asked.
 std::vector<MethodResult> LinkEveryMethod(const AnchorSet& set, const LinkSettings& settings,

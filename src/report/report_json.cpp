@@ -1,6 +1,5 @@
 #include "report/report_json.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -254,16 +253,6 @@ std::string ReportJson(const RunReport& report) {
     std::string text;
     WriteDocument(report, [&](const std::string& piece) { text += piece; }, {});
     return text;
-}
-
-ReportWrite WriteReportJson(const RunReport& report, const std::string& path, std::string& error,
-                            const StopRequested& stopRequested) {
-    const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (descriptor < 0) {
-        error = "Report file " + path + " cannot be written: " + std::strerror(errno) + ".";
-        return ReportWrite::Failed;
-    }
-    return WriteReportJson(report, descriptor, path, error, stopRequested);
 }
 
 ReportWrite WriteReportJson(const RunReport& report, int descriptor, const std::string& path,

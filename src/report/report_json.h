@@ -18,16 +18,12 @@ using StopRequested = std::function<bool()>;
 // How writing the report went.
 enum class ReportWrite { Written, Failed, Stopped };
 
-// Writes ReportJson to a file, asking stopRequested (when given) between
-// blocks of rows, so that a stop is answered however large the report. On
-// failure error is a sentence naming the file and the problem; a file that a
-// stop left unfinished is removed.
-ReportWrite WriteReportJson(const RunReport& report, const std::string& path, std::string& error,
-                            const StopRequested& stopRequested = {});
-
-// The same into descriptor, a regular file opened for writing and empty,
-// which it closes; path names it in messages and is removed when a stop
-// leaves the document unfinished.
+// Writes ReportJson into descriptor, a regular file opened for writing (by
+// the program's checked open) and empty, which it closes, asking
+// stopRequested (when given) between blocks of rows, so that a stop is
+// answered however large the report. On failure error is a sentence naming
+// the file (path) and the problem; a file that a stop left unfinished is
+// removed.
 ReportWrite WriteReportJson(const RunReport& report, int descriptor, const std::string& path,
                             std::string& error, const StopRequested& stopRequested = {});
 

@@ -3,11 +3,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <nlohmann/json.hpp>
 
 #include "core/program.h"
+#include "input/text/input_file.h"
 #include "request/option_table.h"
 
 namespace tarvo::request {
@@ -40,20 +39,12 @@ std::string JobJson(const RunRequest& request) {
     return job.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
-bool WriteJobFile(const RunRequest& request, const std::string& path, std::string& error) {
-    const std::string text = JobJson(request);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) {
-        error = "Job file " + path + " cannot be written: " + std::strerror(errno) + ".";
-        return false;
-    }
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    if (!out) {
-        error = "Job file " + path + " could not be written completely.";
-        return false;
-    }
-    return true;
+bool WriteJobFile(const RunRequest& request, const std::string& path,
+                  const std::vector<NamedFile>& notThese, std::string& error) {
+    const std::string failure = WriteOutputFile(path, JobJson(request), notThese);
+    if (failure.empty()) return true;
+    error = "Job file " + path + " cannot be written: " + failure + ".";
+    return false;
 }
 
 std::string ApplyJobJson(std::string_view json, const std::string& name, RequestTexts& texts) {
@@ -102,16 +93,32 @@ std::string ApplyJobJson(std::string_view json, const std::string& name, Request
     return {};
 }
 
-std::string ReadJobFile(const std::string& path, RequestTexts& texts) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return "job file " + path + " cannot be read: " + std::strerror(errno) + ".";
-    std::string text(kLargestJobFile + 1, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    if (in.bad()) return "job file " + path + " cannot be read: " + std::strerror(errno) + ".";
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    if (text.size() > kLargestJobFile) {
-        return "job file " + path + " is larger than " + std::to_string(kLargestJobFile >> 20) +
-               " MB; a job file is a few kB of settings: is it a job file?";
+std::string ReadJobFile(const std::string& path, RequestTexts& texts, const StopPoll& stop) {
+    // Through InputFile, as every input: the open does not wait for a FIFO's
+    // writer, and the stop poll is asked while nothing comes. A job file is a
+    // few kB: one past the cap is refused before more of it is kept.
+    std::string text;
+    {
+        InputFile in(path, InputFile::kDefaultBufferSize, stop);
+        while (in.Fill()) {
+            text += in.Unread();
+            in.Skip(in.Unread().size());
+            if (text.size() > kLargestJobFile) {
+                return "job file " + path + " is larger than " +
+                       std::to_string(kLargestJobFile >> 20) +
+                       " MB; a job file is a few kB of settings: is it a job file?";
+            }
+        }
+        switch (in.Status()) {
+            case ReadStatus::Read:
+                break;
+            case ReadStatus::Stopped:
+                return "job file " + path + " was not read: a stop was asked for.";
+            case ReadStatus::InUse:
+                return "job file " + path + " cannot be read: it is in use by another run.";
+            case ReadStatus::CannotRead:
+                return "job file " + path + " cannot be read: " + std::strerror(errno) + ".";
+        }
     }
     return ApplyJobJson(text, path, texts);
 }

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <new>
 #include <optional>
@@ -24,6 +25,7 @@
 #include "run/model_comparison.h"
 #include "run/polytomous_section.h"
 #include "run/recording_host.h"
+#include "run/run_files.h"
 #include "run/run_fit.h"
 #include "run/run_score_table.h"
 #include "run/stop_line.h"
@@ -57,14 +59,6 @@ struct RunRecord {
     std::string completeResult;  // the result file once it is written whole
 };
 
-// Writing the result over one of the run's own input files would destroy
-// the data it was computed from.
-bool NamesAnInputFile(const std::string& outputFile, const RunSettings& settings) {
-    if (IsSameFile(outputFile, settings.responseFile)) return true;
-    return !settings.itemParameterFile.empty() &&
-           IsSameFile(outputFile, settings.itemParameterFile);
-}
-
 // Why a run that wrote its result had nothing to estimate; empty when it
 // had items and examinees.
 std::string NothingToEstimate(const RunInputs& inputs) {
@@ -89,6 +83,13 @@ RunEnd Refuse(RunHost& host, RunRecord& record, std::string message, RunEnd end)
     return end;
 }
 
+RunEnd StoppedWhileReading(RunHost& host, RunRecord& record) {
+    record.inputs.reset();
+    record.stopLine = kStoppedWhileReading;
+    host.RunStopped(record.stopLine);
+    return RunEnd::Stopped;
+}
+
 bool IsPolytomous(const RunRequest& request) {
     return request.method == Method::Marginal &&
            request.marginal.polytomous != PolytomousModel::None;
@@ -108,10 +109,14 @@ void FormScoreTable(const RunRequest& request, const RunInputs& inputs,
     std::string unwritten;
     if (!record.summedScores) {
         unwritten = "The score table file " + path + " was not written: " + problem + ".";
-    } else if (std::string error;
-               !linking::WriteScoreTable(path, record.summedScores->rows, error)) {
-        unwritten = "The score table file " + path +
-                    " could not be written: check the folder and that it may be written to.";
+    } else {
+        // Checked by its identity too, now that the result file exists.
+        const std::vector<NamedFile> notThese = FilesOfRunBeside(request, path);
+        const std::string failure =
+            WriteOutputFile(path, linking::ScoreTableText(record.summedScores->rows), notThese);
+        if (!failure.empty()) {
+            unwritten = "The score table file " + path + " could not be written: " + failure + ".";
+        }
     }
     if (unwritten.empty()) return;
     host.ShowMessage("ERROR " + unwritten);
@@ -154,12 +159,7 @@ RunEnd RunWithoutGuard(const RunRequest& request, RunHost& host, const EngineSet
                       RunEnd::EndedAtCheck);
     }
     if (!record.inputs) return RunEnd::EndedAtCheck;
-    if (record.inputs->stopped) {
-        record.inputs.reset();
-        record.stopLine = kStoppedWhileReading;
-        host.RunStopped(record.stopLine);
-        return RunEnd::Stopped;
-    }
+    if (record.inputs->stopped) return StoppedWhileReading(host, record);
     RunInputs& inputs = *record.inputs;
     // A serious finding of the input check: --strict ends the run here; a
     // front end with a user asks whether to run anyway.
@@ -183,7 +183,11 @@ RunEnd RunWithoutGuard(const RunRequest& request, RunHost& host, const EngineSet
     }
     record.engine.arithmetic =
         ArithmeticOfRun(engine.arithmetic, inputs.persons.personCount(), inputs.items.itemCount());
-    if (std::string refusal = estimator->CheckInputs(inputs); !refusal.empty()) {
+    const std::function<bool()> stop = [&host] { return host.ProgressIsCancelled(); };
+    if (std::string refusal = estimator->CheckInputs(inputs, stop); !refusal.empty()) {
+        // A file the estimator reads itself (the item-models file) may be
+        // what a stop broke off: the run then ends as stopped while reading.
+        if (host.ProgressIsCancelled()) return StoppedWhileReading(host, record);
         return Refuse(host, record, std::move(refusal), RunEnd::EndedAtCheck);
     }
 
@@ -195,12 +199,10 @@ RunEnd RunWithoutGuard(const RunRequest& request, RunHost& host, const EngineSet
         }
     }
 
+    // Writing the result or the score table over one of the run's own
+    // inputs would destroy the data it was computed from.
     const std::string& outputFile = request.outputFile;
-    if (NamesAnInputFile(outputFile, inputs.settings)) {
-        return Refuse(host, record, "ERROR Output file " + outputFile + " is an input file.",
-                      RunEnd::EndedAtCheck);
-    }
-    if (std::string clash = ScoreTableClash(request, inputs.settings); !clash.empty()) {
+    if (std::string clash = OutputFileClash(request, inputs.settings); !clash.empty()) {
         return Refuse(host, record, std::move(clash), RunEnd::EndedAtCheck);
     }
     ResultFile file;

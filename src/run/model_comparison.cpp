@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <new>
 #include <nlohmann/json.hpp>
@@ -90,7 +91,8 @@ ComparedModel FitModel(const RunRequest& request, MarginalModel model, const Run
     try {
         const std::unique_ptr<Estimator> estimator = MakeEstimator(compared);
         RunInputs inputs = asRead;
-        if (std::string refusal = estimator->CheckInputs(inputs); !refusal.empty()) {
+        const std::function<bool()> stop = [&quiet] { return quiet.ProgressIsCancelled(); };
+        if (std::string refusal = estimator->CheckInputs(inputs, stop); !refusal.empty()) {
             row.note = "Not fitted: " + refusal;
             return row;
         }

@@ -9,7 +9,6 @@
 #include "linking/tables/score_table.h"
 #include "linking/tables/scored_items.h"
 #include "linking/tables/test_curves.h"
-#include "output/result_file.h"
 
 namespace tarvo {
 namespace {
@@ -23,10 +22,6 @@ std::optional<std::size_t> FirstUnfinished(const std::vector<linking::ScoredItem
         if (!finite) return i;
     }
     return std::nullopt;
-}
-
-bool Names(const std::string& file, const std::string& other) {
-    return !other.empty() && (file == other || IsSameFile(file, other));
 }
 
 }  // namespace
@@ -68,21 +63,6 @@ std::optional<SummedScoreReport> ScoreTableOfRun(const RunRequest& request, cons
         linking::SummedScoreTable(scored, linking::NormalGrid(p.points, p.range, p.mean, p.sd));
     table.curves = linking::MakeTestCurves(scored, linking::CurveAbilities());
     return table;
-}
-
-std::string ScoreTableClash(const RunRequest& request, const RunSettings& settings) {
-    const std::string& file = request.scoreTableFile;
-    if (file.empty()) return {};
-    if (Names(file, settings.responseFile) || Names(file, settings.itemParameterFile)) {
-        return "ERROR Score table file " + file + " is an input file.";
-    }
-    if (Names(file, request.outputFile)) {
-        return "ERROR Score table file " + file + " is the result file.";
-    }
-    if (Names(file, request.reportFile)) {
-        return "ERROR Score table file " + file + " is the report file.";
-    }
-    return {};
 }
 
 std::vector<ScoredItem> ScoredItemsOfRun(const RunRequest& request, const ItemTable& items,

@@ -37,8 +37,4 @@ std::optional<SummedScoreReport> ScoreTableOfRun(const RunRequest& request, cons
                                                  const EstimationOutcome& outcome,
                                                  std::string& problem);
 
-// Empty, or the refusal of a score table file that names one of the run's
-// inputs, its result file or its report, which writing it would destroy.
-std::string ScoreTableClash(const RunRequest& request, const RunSettings& settings);
-
 }  // namespace tarvo

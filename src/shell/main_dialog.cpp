@@ -14,6 +14,7 @@
 #include "input/text/text_rules.h"
 #include "platform/control_ids.h"
 #include "request/job_file.h"
+#include "run/run_files.h"
 #include "shell/desktop/program_icon.h"
 #include "shell/files/qt_file_picker.h"
 #include "shell/form/caption_fit.h"
@@ -159,7 +160,8 @@ void MainDialog::SaveSettings() {
     const std::optional<std::string> path = PickSaveFile(*picker_, JobFilePicker("Save settings"));
     if (!path) return;
     std::string error;
-    if (!request::WriteJobFile(*check.request, *path, error))
+    // Never over a file the settings name (the response file, say).
+    if (!request::WriteJobFile(*check.request, *path, FilesOfRun(*check.request), error))
         desktop_->ShowMessage("ERROR " + error);
 }
 

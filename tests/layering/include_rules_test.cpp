@@ -62,7 +62,7 @@ const std::map<std::string, std::set<std::string>>& AllowedLayers() {
         {"linking",
          {"core", "irt", "input/text", "output", "linking/forms", "linking/methods",
           "linking/tables"}},
-        {"request", {"core", "platform", "input/text", "input/format"}},
+        {"request", {"core", "platform", "input/text", "input/format", "output"}},
         {"parallel", {}},
         {"estimation", {"core", "platform", "input", "output", "parallel"}},
         {"estimation/kernels", {"core", "estimation"}},

@@ -3,11 +3,18 @@
 // not numbers and item parameters outside any sensible range. Every run must
 // finish, and what it writes must be what the rules give.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <iterator>
 
+#include "estimation/polytomous/inputs/item_models_file.h"
+#include "estimation/polytomous/inputs/poly_item_file.h"
+#include "input/format/key_file.h"
+#include "linking/forms/common_items.h"
+#include "linking/forms/form_reader.h"
 #include "reliability/result_checks.h"
+#include "request/job_file.h"
 #include "support/run_fixture.h"
 #include "support/run_request.h"
 
@@ -318,6 +325,47 @@ TEST(HostileInput, ItemParametersOutsideAnySensibleRange) {
     const auto jointLines = FinishedLines(data, joint);
     ASSERT_EQ(jointLines.size(), 1u + kItems + 1 + 1 + 40);
     EXPECT_EQ(Fields(jointLines[7])[5], " -5.000");
+}
+
+// Every file read beside the responses is opened and read as they are: a
+// FIFO without a writer holds none of them, and the stop poll, asked while
+// nothing comes, ends the reading with a message of its own.
+TEST(HostileInput, AFifoWithoutAWriterAsAnyOtherInputAnswersTheStopPoll) {
+    test_support::TempDir dir;
+    const std::string fifo = dir.File("input.fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    int asked = 0;
+    const StopPoll stop = [&asked] { return ++asked >= 3; };
+
+    const KeyOrError key = ReadKeyFile(fifo, 4, ',', stop);
+    EXPECT_TRUE(key.stopped);
+    EXPECT_FALSE(key.key);
+    EXPECT_EQ(asked, 3);
+
+    asked = 0;
+    const poly::ItemModels models = poly::ReadItemModels(fifo, 4, stop);
+    EXPECT_TRUE(models.lines.empty());
+    EXPECT_EQ(models.error,
+              "ERROR Item models file " + fifo + " was not read: the run was stopped.");
+
+    asked = 0;
+    const poly::HeldItems held = poly::ReadPolytomousItemFile(fifo, 4, stop);
+    EXPECT_EQ(held.error, "ERROR Item file " + fifo + " was not read: the run was stopped.");
+
+    asked = 0;
+    request::RequestTexts texts;
+    EXPECT_EQ(request::ReadJobFile(fifo, texts, stop),
+              "job file " + fifo + " was not read: a stop was asked for.");
+    EXPECT_EQ(asked, 3);
+
+    // The forms and the anchors of a link.
+    asked = 0;
+    const linking::FormRead form = linking::ReadItemForm(fifo, {}, std::nullopt, stop);
+    EXPECT_FALSE(form.form);
+    EXPECT_EQ(form.error, fifo + ": not read: a stop was asked for");
+    asked = 0;
+    EXPECT_EQ(linking::ReadAnchorPairs(fifo, stop).error,
+              fifo + ": not read: a stop was asked for");
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <csignal>
 #include <filesystem>
 #include <utility>
+#include <vector>
 
 #include "reliability/fifo_reader.h"
 #include "reliability/result_checks.h"
@@ -207,6 +208,46 @@ TEST(Interruption, AStopWhileAnInputIsReadEndsTheRunAsStopped) {
             run.Send(signal);
             EXPECT_EQ(run.Wait(), status) << test_support::ReadFile(settings.errFile);
             if (writer >= 0) ::close(writer);
+            const std::string err = test_support::ReadFile(settings.errFile);
+            const std::string line =
+                "Stopped: the run was stopped while its input files were read; no result file "
+                "was written.\n";
+            ASSERT_GE(err.size(), line.size()) << err;
+            EXPECT_EQ(err.substr(err.size() - line.size()), line) << err;
+            EXPECT_FALSE(std::filesystem::exists(output));
+        }
+    }
+}
+
+// The same for the inputs read beside the responses: the key file (read
+// with the responses) and the item-models file (read at the estimator's
+// check), each a FIFO that never delivers.
+TEST(Interruption, AStopWhileTheKeyOrTheItemModelsFileIsReadEndsTheRunAsStopped) {
+    const std::pair<const char*, std::vector<std::string>> inputs[] = {
+        {"--key-file=", {}},
+        {"--item-models=", {"--method=mml", "--mode=3"}},
+    };
+    for (const auto& [option, extra] : inputs) {
+        for (const auto& [signal, status] : {kStopSignals[0], kStopSignals[1]}) {
+            SCOPED_TRACE(std::string(option) + " signal " + std::to_string(signal));
+            RunFixture data(20, 4);
+            data.WriteFiles();
+            const std::string fifo = data.dir.File("input.fifo");
+            ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+            const std::string output = data.dir.File("result.csv");
+            ProcessSettings settings = test_support::SampleRun(data, 1, 4, output);
+            settings.args.push_back(option + fifo);
+            for (const std::string& arg : extra) settings.args.push_back(arg);
+            RunnerProcess run(settings);
+            ASSERT_TRUE(test_support::WaitUntil(
+                [&] { return run.Finished() || HoldsOpen(run.pid(), fifo); }));
+            ASSERT_FALSE(run.Finished()) << test_support::ReadFile(settings.errFile);
+            run.Send(signal);
+            // A stop not answered would hold the run for ever: ten seconds
+            // guards against that hang, far beyond any answer.
+            ASSERT_TRUE(
+                test_support::WaitUntil([&] { return run.Finished(); }, std::chrono::seconds(10)));
+            EXPECT_EQ(run.Wait(), status) << test_support::ReadFile(settings.errFile);
             const std::string err = test_support::ReadFile(settings.errFile);
             const std::string line =
                 "Stopped: the run was stopped while its input files were read; no result file "

@@ -1,4 +1,5 @@
 // Warnings, the summary and the JSON document of a report.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -323,8 +324,10 @@ TEST(ReportJson, ASectionAddsMembersAndFlagsToTheRowsItNames) {
 
 TEST(ReportJson, NamesTheFileItCannotWrite) {
     std::string error;
-    EXPECT_EQ(WriteReportJson(RunReport{}, "/nonexistent-dir/r.json", error), ReportWrite::Failed);
-    EXPECT_EQ(error.rfind("Report file /nonexistent-dir/r.json cannot be written: ", 0), 0u);
+    // A descriptor that refuses writes: /dev/full, or one that is closed.
+    const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    EXPECT_EQ(WriteReportJson(RunReport{}, full, "r.json", error), ReportWrite::Failed);
+    EXPECT_EQ(error, "Report file r.json could not be written completely.");
 }
 
 TEST(ReportJson, AStopBetweenRowsLeavesNoHalfReport) {
@@ -335,12 +338,14 @@ TEST(ReportJson, AStopBetweenRowsLeavesNoHalfReport) {
     std::string error;
     int looks = 0;
     const std::string path = dir.File("r.json");
-    EXPECT_EQ(WriteReportJson(report, path, error, [&] { return ++looks == 3; }),
+    const auto opened = [&] { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600); };
+    EXPECT_EQ(WriteReportJson(report, opened(), path, error, [&] { return ++looks == 3; }),
               ReportWrite::Stopped);
     EXPECT_EQ(looks, 3);  // asked between blocks of rows, not once per row
     EXPECT_FALSE(std::filesystem::exists(path));
     EXPECT_EQ(error, "Report file " + path + " was not finished: the run was stopped.");
-    EXPECT_EQ(WriteReportJson(report, path, error, [] { return false; }), ReportWrite::Written);
+    EXPECT_EQ(WriteReportJson(report, opened(), path, error, [] { return false; }),
+              ReportWrite::Written);
     EXPECT_EQ(nlohmann::json::parse(test_support::ReadFile(path))["examinees"].size(), 5000u);
 }
 

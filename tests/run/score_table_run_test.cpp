@@ -189,8 +189,8 @@ TEST(ScoreTableRun, AFileThatWouldDestroyAnInputIsRefusedAndOneThatCannotBeWritt
     EXPECT_EQ(RunCalibration(request, host, &report), RunEnd::Finished);
     EXPECT_EQ(CrLfLines(data.Output()).size(), 1u + 6 + 1 + 1 + 60);
     const std::string told = "The score table file " + request.scoreTableFile +
-                             " could not be written: check the folder and that it may be "
-                             "written to.";
+                             " could not be written: " + request.scoreTableFile +
+                             ": No such file or directory.";
     ASSERT_FALSE(host.messages.empty());
     EXPECT_EQ(host.messages.back(), "ERROR " + told);
     EXPECT_EQ(report.unwrittenFiles, std::vector<std::string>{told});

@@ -149,7 +149,8 @@ class JobFileTest : public ::testing::Test {
         EXPECT_TRUE(check.request) << check.message;
         std::string error;
         if (check.request) {
-            EXPECT_TRUE(request::WriteJobFile(*check.request, Path("runner.json"), error)) << error;
+            EXPECT_TRUE(request::WriteJobFile(*check.request, Path("runner.json"), {}, error))
+                << error;
         }
         return check.request;
     }

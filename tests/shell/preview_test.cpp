@@ -297,6 +297,21 @@ TEST_F(PreviewTest, ATypedKeyReachesTheRequestAndTravelsInTheJobFile) {
     EXPECT_EQ(request::JobJson(*fresh.RequestFor(2).request), request::JobJson(*check.request));
 }
 
+// "Save settings..." never writes the job over a file the settings name.
+TEST_F(PreviewTest, SettingsAreNotSavedOverAFileTheyName) {
+    const std::string responses = work.filePath(QStringLiteral("r.dat")).toStdString();
+    test_support::WriteFileBytes(responses, "P1      1010\r\n");
+    dialog->Controls().SetText(id::kResponseFile, responses);
+    dialog->Controls().SetText(id::kOutputFile,
+                               work.filePath(QStringLiteral("out.csv")).toStdString());
+    picker.saveAnswers.push_back(responses);
+    dialog->SaveSettings();
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_EQ(desktop.messages[0],
+              "ERROR Job file " + responses + " cannot be written: it is the response file.");
+    EXPECT_EQ(test_support::ReadFileBytes(responses), "P1      1010\r\n");
+}
+
 TEST(KeyDialog, SaysWhetherTheKeyFitsTheItemCount) {
     EnsureApplication();
     EXPECT_EQ(KeyCountText("ABCD", 4), "4 key characters, one for each item.");

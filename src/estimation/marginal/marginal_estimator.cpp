@@ -117,7 +117,7 @@ class MarginalEstimator final : public Estimator {
 
     int LayoutMode() const override { return rules_.layoutMode; }
 
-    std::string CheckInputs(const RunInputs& inputs) const override {
+    std::string CheckInputs(const RunInputs& inputs, const std::function<bool()>&) const override {
         if (rules_.cFromItemFile && inputs.settings.itemParameterFile.empty()) {
             return "ERROR The model " + std::string(rules_.name) +
                    " takes c from the item parameter file, and no item parameter file was "

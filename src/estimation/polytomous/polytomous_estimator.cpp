@@ -36,18 +36,19 @@ class PolytomousEstimator final : public Estimator {
     // names the run's parameters for the front ends.
     int LayoutMode() const override { return 3; }
 
-    std::string CheckInputs(const RunInputs& inputs) const override {
+    std::string CheckInputs(const RunInputs& inputs,
+                            const std::function<bool()>& stop) const override {
         const std::vector<poly::CategoryCounts> counts =
             poly::CountCategories(inputs.persons.responses, inputs.persons.itemCount);
         if (!itemModelsFile_.empty()) {
-            models_ = poly::ReadItemModels(itemModelsFile_, inputs.persons.itemCount);
+            models_ = poly::ReadItemModels(itemModelsFile_, inputs.persons.itemCount, stop);
             if (!models_.error.empty()) return models_.error;
             const std::string wrong =
                 poly::CheckItemModels(itemModelsFile_, models_.lines, counts, inputs.persons.keyed);
             if (!wrong.empty()) return wrong;
         }
         if (settings_.fixItems) {
-            const std::string wrong = CheckHeld(inputs, counts);
+            const std::string wrong = CheckHeld(inputs, counts, stop);
             if (!wrong.empty()) return wrong;
         }
         if (settings_.collapseEmpty) return {};
@@ -61,8 +62,8 @@ class PolytomousEstimator final : public Estimator {
     void WriteRows(const std::vector<Item>& items, const RunInputs& inputs,
                    ResultWriter& writer) const;
     Item ItemFor(std::size_t i, int categories) const;
-    std::string CheckHeld(const RunInputs& inputs,
-                          std::span<const poly::CategoryCounts> counts) const;
+    std::string CheckHeld(const RunInputs& inputs, std::span<const poly::CategoryCounts> counts,
+                          const StopPoll& stop) const;
 
     MarginalSettings settings_;
     const MarginalModelRules& binary_;
@@ -231,12 +232,13 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
 // The item file's rows: each held item of the model and at least the
 // categories the run gives it, every item held when only scores are asked.
 std::string PolytomousEstimator::CheckHeld(const RunInputs& inputs,
-                                           std::span<const poly::CategoryCounts> counts) const {
+                                           std::span<const poly::CategoryCounts> counts,
+                                           const StopPoll& stop) const {
     const std::string& path = inputs.settings.itemParameterFile;
     if (path.empty()) {
         return "ERROR Holding items fixed needs an item parameter file, and none was given.";
     }
-    held_ = poly::ReadPolytomousItemFile(path, inputs.persons.itemCount);
+    held_ = poly::ReadPolytomousItemFile(path, inputs.persons.itemCount, stop);
     if (!held_.error.empty()) return held_.error;
     const bool anyHeld = std::any_of(held_.items.begin(), held_.items.end(),
                                      [](const auto& row) { return row.has_value(); });

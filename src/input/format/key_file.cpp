@@ -46,10 +46,12 @@ KeyOrError ReadTypedKey(std::string_view text, std::size_t itemCount, char delim
                               std::to_string(itemCount) + " items" + HowToWriteIt(delimiter)};
 }
 
-KeyOrError ReadKeyFile(const std::string& path, std::size_t itemCount, char delimiter) {
-    LineReader reader(path);
+KeyOrError ReadKeyFile(const std::string& path, std::size_t itemCount, char delimiter,
+                       const StopPoll& stop) {
+    LineReader reader(path, LineReader::kDefaultBufferSize, stop);
     const std::string first = reader.ReadLine();
     const std::string second = reader.ReadLine();
+    if (reader.Status() == ReadStatus::Stopped) return {std::nullopt, {}, true};
     if (reader.Status() != ReadStatus::Read) {
         return {std::nullopt, "key file " + path + " cannot be read"};
     }

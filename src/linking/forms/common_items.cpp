@@ -59,8 +59,8 @@ MatchResult MatchById(const ItemForm& base, const ItemForm& fresh) {
     return MatchResult{std::move(common), {}};
 }
 
-AnchorPairs ReadAnchorPairs(const std::string& path) {
-    LineReader reader(path);
+AnchorPairs ReadAnchorPairs(const std::string& path, const StopPoll& stop) {
+    LineReader reader(path, LineReader::kDefaultBufferSize, stop);
     std::vector<std::pair<std::string, std::string>> pairs;
     std::size_t number = 0;
     while (!reader.Ended()) {
@@ -73,6 +73,9 @@ AnchorPairs ReadAnchorPairs(const std::string& path) {
                                                  ": expected two item IDs (base, new)"};
         }
         pairs.emplace_back(words[0], words[1]);
+    }
+    if (reader.Status() == ReadStatus::Stopped) {
+        return AnchorPairs{std::nullopt, path + ": not read: a stop was asked for"};
     }
     if (reader.Status() != ReadStatus::Read) {
         return AnchorPairs{std::nullopt, path + ": cannot read this file"};

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "input/text/input_file.h"
 #include "linking/forms/item_form.h"
 
 // The items two forms share, and their parameters side by side as the
@@ -37,7 +38,8 @@ struct AnchorPairs {
     std::optional<std::vector<std::pair<std::string, std::string>>> pairs;
     std::string error;
 };
-AnchorPairs ReadAnchorPairs(const std::string& path);
+// stop is asked while the file is opened or read (a FIFO without a writer).
+AnchorPairs ReadAnchorPairs(const std::string& path, const StopPoll& stop = {});
 
 // The pairs looked up by identifier in each form.
 MatchResult MatchByPairs(const ItemForm& base, const ItemForm& fresh,

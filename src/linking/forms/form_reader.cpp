@@ -2,8 +2,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <limits>
 
 #include "input/text/item_parameter_file.h"
@@ -21,25 +19,42 @@ constexpr std::size_t kLargestResultFile = 64u << 20;
 // The run settings count items in 16 bits.
 constexpr std::size_t kMostItems = std::numeric_limits<std::uint16_t>::max();
 
-std::optional<std::string> WholeText(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return std::nullopt;
+// The file's text, or nothing with status saying why; a text larger than a
+// result file can be is given as empty.
+std::optional<std::string> WholeText(const std::string& path, const StopPoll& stop,
+                                     ReadStatus& status) {
+    InputFile file(path, InputFile::kDefaultBufferSize, stop);
     std::string text;
-    char buffer[1 << 14];
-    while (file.read(buffer, sizeof buffer) || file.gcount() > 0) {
-        text.append(buffer, static_cast<std::size_t>(file.gcount()));
+    while (file.Fill()) {
+        text += file.Unread();
+        file.Skip(file.Unread().size());
         if (text.size() > kLargestResultFile) return std::string();
     }
-    if (file.bad()) return std::nullopt;
+    status = file.Status();
+    if (status != ReadStatus::Read) return std::nullopt;
     return text;
+}
+
+// Why a form's file was not read.
+std::string NotRead(const std::string& path, ReadStatus status) {
+    switch (status) {
+        case ReadStatus::InUse:
+            return path + ": another run is writing this file";
+        case ReadStatus::Stopped:
+            return path + ": not read: a stop was asked for";
+        case ReadStatus::Read:
+        case ReadStatus::CannotRead:
+            break;
+    }
+    return path + ": cannot read this file";
 }
 
 bool IsBlank(const std::string& line) { return line.find_first_not_of(" \t") == std::string::npos; }
 
 // The number of the last line that is not blank: the item count of an item
 // parameter file, whose blank lines at the end are not items.
-std::size_t ItemLines(const std::string& path, ReadStatus& status) {
-    LineReader reader(path);
+std::size_t ItemLines(const std::string& path, const StopPoll& stop, ReadStatus& status) {
+    LineReader reader(path, LineReader::kDefaultBufferSize, stop);
     std::string line;
     std::size_t lines = 0, lastFilled = 0;
     while (!reader.Ended()) {
@@ -108,11 +123,10 @@ double ItemFileError(double value) {
 }
 
 FormRead FromItemFile(const std::string& path, const ItemColumns& columns,
-                      std::optional<FormModel> model) {
+                      std::optional<FormModel> model, const StopPoll& stop) {
     ReadStatus status = ReadStatus::Read;
-    const std::size_t count = ItemLines(path, status);
-    if (status == ReadStatus::InUse) return Failure(path + ": another run is writing this file");
-    if (status != ReadStatus::Read) return Failure(path + ": cannot read this file");
+    const std::size_t count = ItemLines(path, stop, status);
+    if (status != ReadStatus::Read) return Failure(NotRead(path, status));
     if (count == 0) return Failure(path + ": the file holds no items");
     if (count > kMostItems) {
         return Failure(path + ": more than " + std::to_string(kMostItems) + " items");
@@ -126,8 +140,10 @@ FormRead FromItemFile(const std::string& path, const ItemColumns& columns,
     settings.bField = columns.b;
     settings.cField = columns.c;
     ItemTable table(count);
-    if (ReadItemParameterFile(path, settings, table) != ReadStatus::Read) {
-        return Failure(path + ": cannot read this file");
+    if (const ReadStatus read =
+            ReadItemParameterFile(path, settings, table, nullptr, nullptr, stop);
+        read != ReadStatus::Read) {
+        return Failure(NotRead(path, read));
     }
     // The errors come from the same reader, with their columns in the
     // places of a, b and c.
@@ -167,13 +183,14 @@ FormRead FromItemFile(const std::string& path, const ItemColumns& columns,
 }  // namespace
 
 FormRead ReadItemForm(const std::string& path, const ItemColumns& columns,
-                      std::optional<FormModel> model) {
-    const std::optional<std::string> text = WholeText(path);
-    if (!text) return Failure(path + ": cannot read this file");
+                      std::optional<FormModel> model, const StopPoll& stop) {
+    ReadStatus status = ReadStatus::Read;
+    const std::optional<std::string> text = WholeText(path, stop, status);
+    if (!text) return Failure(NotRead(path, status));
     const results::ResultFileRows rows = results::ParseResultFile(*text);
     if (!rows.error.empty()) return Failure(path + ", " + rows.error + " (a damaged result file)");
     if (!rows.items.rows.empty()) return FromResultFile(path, rows.items, model);
-    return FromItemFile(path, columns, model);
+    return FromItemFile(path, columns, model, stop);
 }
 
 }  // namespace tarvo::linking

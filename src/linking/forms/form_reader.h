@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/run_tables.h"
+#include "input/text/input_file.h"
 #include "linking/forms/item_form.h"
 
 // Reading a form's items for linking: from an item parameter file, cut by
@@ -32,8 +33,10 @@ struct FormRead {
 };
 
 // model: the form's model; without one, a result file's own (1PL when it
-// has no a column) and otherwise the 3PL.
+// has no a column) and otherwise the 3PL. The file is read as every input
+// is (input/text/input_file.h): a FIFO's open does not wait for its writer,
+// and stop is asked while nothing comes; a stop gives no form.
 FormRead ReadItemForm(const std::string& path, const ItemColumns& columns,
-                      std::optional<FormModel> model);
+                      std::optional<FormModel> model, const StopPoll& stop = {});
 
 }  // namespace tarvo::linking

@@ -273,11 +273,18 @@ void LinkWindow::ShowOutcome() {
     saveTable_->setEnabled(carried);
 }
 
+std::vector<NamedFile> LinkWindow::FormFiles() const {
+    const linking::LinkRequest request = Request();
+    return {{request.basePath, "the base form's file"},
+            {request.newPath, "the new form's file"},
+            {request.anchorsPath, "the anchors file"}};
+}
+
 bool LinkWindow::SaveTransformedItems(const std::string& path) {
     if (!outcome_ || !outcome_->error.empty()) return false;
     linking::ItemColumns columns;
     std::string error;
-    if (!linking::WriteItemFile(path, outcome_->transformed, columns, error)) {
+    if (!linking::WriteItemFile(path, outcome_->transformed, columns, FormFiles(), error)) {
         desktop_.ShowMessage("ERROR " + error);
         return false;
     }
@@ -289,7 +296,7 @@ bool LinkWindow::SaveTransformedItems(const std::string& path) {
 bool LinkWindow::SaveScoreTable(const std::string& path) {
     if (!outcome_ || !outcome_->error.empty()) return false;
     std::string error;
-    if (!linking::WriteScoreTable(path, outcome_->scoreTable, error)) {
+    if (!linking::WriteScoreTable(path, outcome_->scoreTable, FormFiles(), error)) {
         desktop_.ShowMessage("ERROR " + error);
         return false;
     }

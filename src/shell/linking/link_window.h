@@ -4,8 +4,10 @@
 #include <QWidget>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "linking/link_session.h"
+#include "output/result_file_open.h"
 
 class QCheckBox;
 class QComboBox;
@@ -65,6 +67,9 @@ class LinkWindow final : public QWidget {
     bool SaveScoreTable(const std::string& path);
 
   private:
+    // The files the link reads, which no save may replace.
+    std::vector<NamedFile> FormFiles() const;
+
     QWidget* MakeOptions();
     void ShowOutcome();
     linking::LinkRequest Request() const;

@@ -12,6 +12,7 @@
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
 
+#include "shell/results/result_table_view.h"
 #include "shell/results/results_charts.h"
 
 namespace tarvo::shell {
@@ -113,7 +114,10 @@ void PlotsTab::ItemsChosen() {
 bool PlotsTab::Save(Plot plot, const QString& path, QSize size, bool svg) const {
     if (!Shows(plot) || size.isEmpty()) return false;
     QChart* chart = MakeChart(plot);
-    return svg ? SaveChartAsSvg(chart, path, size) : SaveChartAsPng(chart, path, size);
+    // Never over a file of the run the plot is of.
+    const std::vector<NamedFile> runFiles = RunFilesOf(data_.Report());
+    return svg ? SaveChartAsSvg(chart, path, size, runFiles)
+               : SaveChartAsPng(chart, path, size, runFiles);
 }
 
 void PlotsTab::SaveWithDialog(bool svg) {

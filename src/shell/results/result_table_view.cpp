@@ -29,6 +29,12 @@ ResultTableView::ResultTableView(QString proposedCsv, DesktopServices& desktop, 
       desktop_(desktop),
       prompt_(AskWithFileDialog) {}
 
+std::vector<NamedFile> RunFilesOf(const RunReport& report) {
+    return {{report.resultFile, "the result file"},
+            {report.responseFile, "the response file"},
+            {report.itemFile, "the item parameter file"}};
+}
+
 void ResultTableView::CopySelection() const {
     if (model() == nullptr) return;
     const QString text = SelectionAsTabSeparated(*model(), selectionModel()->selection());
@@ -40,7 +46,7 @@ void ResultTableView::ExportAsCsv() {
     QString path = prompt_(this, proposedCsv_);
     if (path.isEmpty()) return;
     if (!path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive)) path += QStringLiteral(".csv");
-    const QString failure = WriteTableAsCsv(path, *model());
+    const QString failure = WriteTableAsCsv(path, *model(), runFiles_);
     if (!failure.isEmpty()) desktop_.ShowMessage(failure.toStdString());
 }
 

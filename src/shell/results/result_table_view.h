@@ -3,6 +3,10 @@
 #include <QString>
 #include <QTableView>
 #include <functional>
+#include <vector>
+
+#include "output/result_file_open.h"
+#include "report/run_report.h"
 
 class QContextMenuEvent;
 class QKeyEvent;
@@ -14,6 +18,10 @@ class QKeyEvent;
 namespace tarvo::shell {
 
 class DesktopServices;
+
+// The files of the run a results window shows, which no export of it may
+// replace: its result, response and item parameter files.
+std::vector<NamedFile> RunFilesOf(const RunReport& report);
 
 class ResultTableView final : public QTableView {
   public:
@@ -29,6 +37,9 @@ class ResultTableView final : public QTableView {
     using SavePrompt = std::function<QString(QWidget* parent, const QString& proposed)>;
     void SetSavePrompt(SavePrompt prompt) { prompt_ = std::move(prompt); }
 
+    // The files the export may not be written over.
+    void SetRunFiles(std::vector<NamedFile> files) { runFiles_ = std::move(files); }
+
     // The table's page: what stands above the table (may be null), the
     // table, and the Export button below it.
     QWidget* MakePage(QWidget* above = nullptr);
@@ -41,6 +52,7 @@ class ResultTableView final : public QTableView {
     QString proposedCsv_;
     DesktopServices& desktop_;
     SavePrompt prompt_;
+    std::vector<NamedFile> runFiles_;
 };
 
 }  // namespace tarvo::shell

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "shell/desktop/checked_file.h"
 #include "shell/results/fit_tables.h"
 
 namespace tarvo::shell {
@@ -399,19 +400,30 @@ QChart* MakeConvergenceChart(const LoopRecord& loop) {
     return chart;
 }
 
-bool SaveChartAsPng(QChart* chart, const QString& path, QSize size) {
+bool SaveChartAsPng(QChart* chart, const QString& path, QSize size,
+                    const std::vector<NamedFile>& notThese) {
     QImage image(size, QImage::Format_ARGB32);
     image.fill(Qt::white);
-    return Render(chart, size, image) && image.save(path, "PNG");
+    if (!Render(chart, size, image)) return false;
+    CheckedFile file(path, notThese);
+    const bool written = file.IsOpen() && image.save(&file.Device(), "PNG");
+    return file.Finish() && written;
 }
 
-bool SaveChartAsSvg(QChart* chart, const QString& path, QSize size) {
+bool SaveChartAsSvg(QChart* chart, const QString& path, QSize size,
+                    const std::vector<NamedFile>& notThese) {
+    CheckedFile file(path, notThese);
+    if (!file.IsOpen()) {
+        delete chart;
+        return false;
+    }
     QSvgGenerator svg;
-    svg.setFileName(path);
+    svg.setOutputDevice(&file.Device());
     svg.setSize(size);
     svg.setViewBox(QRect(QPoint(0, 0), size));
     svg.setTitle(chart->title());
-    return Render(chart, size, svg);
+    const bool drawn = Render(chart, size, svg);
+    return file.Finish() && drawn;
 }
 
 }  // namespace tarvo::shell

@@ -4,6 +4,7 @@
 #include <QString>
 #include <vector>
 
+#include "output/result_file_open.h"
 #include "report/run_report.h"
 #include "shell/results/results_data.h"
 
@@ -48,9 +49,12 @@ QChart* MakeHistogramChart(const std::vector<double>& thetas);
 // settle tolerance.
 QChart* MakeConvergenceChart(const LoopRecord& loop);
 
-// Draws the chart at the given size into a PNG or SVG file; the chart is
-// taken over and deleted. False when the file cannot be written.
-bool SaveChartAsPng(QChart* chart, const QString& path, QSize size);
-bool SaveChartAsSvg(QChart* chart, const QString& path, QSize size);
+// Draws the chart at the given size into a PNG or SVG file, opened by the
+// program's checked open (never over one of notThese); the chart is taken
+// over and deleted. False when the file cannot be written.
+bool SaveChartAsPng(QChart* chart, const QString& path, QSize size,
+                    const std::vector<NamedFile>& notThese = {});
+bool SaveChartAsSvg(QChart* chart, const QString& path, QSize size,
+                    const std::vector<NamedFile>& notThese = {});
 
 }  // namespace tarvo::shell

@@ -223,6 +223,7 @@ ResultTableView* ResultsWindow::MakeTableView(ResultTableModel* model, const QSt
                                                   tableName + QStringLiteral(".csv")),
                             desktop_);
     view->setModel(model);
+    view->SetRunFiles(RunFilesOf(data_.Report()));
     // The file's order until the user sorts: no column is sorted at first.
     view->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     view->setSortingEnabled(true);

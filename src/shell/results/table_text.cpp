@@ -2,10 +2,11 @@
 
 #include <QAbstractItemModel>
 #include <QDir>
-#include <QSaveFile>
 #include <algorithm>
 #include <utility>
 #include <vector>
+
+#include "shell/desktop/checked_file.h"
 
 namespace tarvo::shell {
 namespace {
@@ -93,10 +94,10 @@ QString SelectionAsTabSeparated(const QAbstractItemModel& model, const QModelInd
     return SelectionAsTabSeparated(model, selection);
 }
 
-QString WriteTableAsCsv(const QString& path, const QAbstractItemModel& model) {
-    // Written beside and then put in place: a failed export leaves no half file.
-    QSaveFile file(path);
-    bool written = file.open(QIODevice::WriteOnly);
+QString WriteTableAsCsv(const QString& path, const QAbstractItemModel& model,
+                        const std::vector<NamedFile>& notThese) {
+    CheckedFile file(path, notThese);
+    bool written = file.IsOpen();
     const int columns = model.columnCount();
     QString text;
     auto addLine = [&](auto cellAt) {
@@ -108,7 +109,7 @@ QString WriteTableAsCsv(const QString& path, const QAbstractItemModel& model) {
     };
     auto flush = [&] {
         const QByteArray bytes = text.toUtf8();
-        written = written && file.write(bytes) == bytes.size();
+        written = written && file.Device().write(bytes) == bytes.size();
         text.clear();
     };
     // Rows go out in blocks: the whole table's text of two million
@@ -120,9 +121,10 @@ QString WriteTableAsCsv(const QString& path, const QAbstractItemModel& model) {
         if ((row + 1) % kRowsPerBlock == 0) flush();
     }
     flush();
-    if (written && file.commit()) return {};
+    // A failed export is emptied: no half file is left.
+    if (file.Finish() && written) return {};
     return QStringLiteral("The table could not be saved as %1: %2.")
-        .arg(QDir::toNativeSeparators(path), file.errorString());
+        .arg(QDir::toNativeSeparators(path), file.Failure());
 }
 
 }  // namespace tarvo::shell

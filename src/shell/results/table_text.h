@@ -3,6 +3,9 @@
 #include <QItemSelection>
 #include <QModelIndexList>
 #include <QString>
+#include <vector>
+
+#include "output/result_file_open.h"
 
 class QAbstractItemModel;
 
@@ -19,11 +22,12 @@ namespace tarvo::shell {
 QString SelectionAsTabSeparated(const QAbstractItemModel& model, const QItemSelection& selection);
 QString SelectionAsTabSeparated(const QAbstractItemModel& model, const QModelIndexList& selected);
 
-// Writes every row of the model as CSV to a new file in path's place, a
-// block of rows at a time (the table's text is never held whole): cells
-// with a comma, a quote or a line break are quoted, quotes doubled; lines
-// end in CR LF. On failure gives the message to show, naming the file and
-// the reason, and leaves no half file.
-QString WriteTableAsCsv(const QString& path, const QAbstractItemModel& model);
+// Writes every row of the model as CSV to path through the program's
+// checked open (never over one of notThese), a block of rows at a time (the
+// table's text is never held whole): cells with a comma, a quote or a line
+// break are quoted, quotes doubled; lines end in CR LF. On failure gives the
+// message to show, naming the file and the reason, and leaves no half file.
+QString WriteTableAsCsv(const QString& path, const QAbstractItemModel& model,
+                        const std::vector<NamedFile>& notThese = {});
 
 }  // namespace tarvo::shell

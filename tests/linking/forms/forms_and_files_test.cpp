@@ -219,7 +219,7 @@ TEST(WriteItemFile, WritesTheSampleLayoutThatReadsBackWithItsColumns) {
     ItemColumns columns;
     std::string error;
     const std::string path = dir.File("out.itm");
-    ASSERT_TRUE(WriteItemFile(path, form, columns, error)) << error;
+    ASSERT_TRUE(WriteItemFile(path, form, columns, {}, error)) << error;
     const std::string text = test_support::ReadFile(path);
     EXPECT_EQ(text.substr(0, text.find("\r\n")),
               "ITEM01                 0.80000  -1.50000   0.15000   0.10000   0.08000   0.03000");
@@ -235,7 +235,7 @@ TEST(WriteItemFile, WritesTheSampleLayoutThatReadsBackWithItsColumns) {
     // Longer IDs and values widen the columns instead of cutting them.
     form.id[2] = "A-MUCH-LONGER-ID";
     form.b[3] = -12345.678;
-    ASSERT_TRUE(WriteItemFile(path, form, columns, error));
+    ASSERT_TRUE(WriteItemFile(path, form, columns, {}, error));
     EXPECT_EQ(columns.id.length, 16);
     EXPECT_EQ(columns.a.start, 30);
     EXPECT_EQ(columns.a.length, 12);
@@ -250,13 +250,14 @@ TEST(LinkFiles, TablesAndAbilitiesAreWrittenAsTheySay) {
     std::string error;
     const std::string table = dir.File("table.csv");
     ASSERT_TRUE(
-        WriteScoreTable(table, {{0, 0.25, -1, 0.5, NAN}, {1, 0.75, 0.5, 0.4, 0.125}}, error));
+        WriteScoreTable(table, {{0, 0.25, -1, 0.5, NAN}, {1, 0.75, 0.5, 0.4, 0.125}}, {}, error));
     EXPECT_EQ(test_support::ReadFile(table),
               "score,proportion,eap,eap_sd,ml\r\n0,0.250000,-1.000000,0.500000,\r\n"
               "1,0.750000,0.500000,0.400000,0.125000\r\n");
 
     const std::string abilities = dir.File("abilities.csv");
-    ASSERT_TRUE(WriteTransformedAbilities(kGolden + "mode3/result.csv", abilities, 2, 0.5, error))
+    ASSERT_TRUE(
+        WriteTransformedAbilities(kGolden + "mode3/result.csv", abilities, 2, 0.5, {}, error))
         << error;
     const auto lines = test_support::CrLfLines(test_support::ReadFile(abilities));
     ASSERT_GE(lines.size(), 3u);
@@ -264,10 +265,12 @@ TEST(LinkFiles, TablesAndAbilitiesAreWrittenAsTheySay) {
     // S001: theta 1.3901, se 0.6088 in the result file.
     EXPECT_EQ(lines[1], "    1,         S001,    9,   3.2802,   1.2176");
 
-    EXPECT_FALSE(WriteTransformedAbilities(kGolden + "mode2/result.csv", abilities, 1, 0, error));
+    EXPECT_FALSE(
+        WriteTransformedAbilities(kGolden + "mode2/result.csv", abilities, 1, 0, {}, error));
     EXPECT_NE(error.find("no person section"), std::string::npos);
-    EXPECT_FALSE(WriteScoreTable(dir.File("no/such/folder.csv"), {}, error));
-    EXPECT_EQ(error, dir.File("no/such/folder.csv") + ": cannot write this file");
+    EXPECT_FALSE(WriteScoreTable(dir.File("no/such/folder.csv"), {}, {}, error));
+    EXPECT_EQ(error, dir.File("no/such/folder.csv") + ": cannot write this file (" +
+                         dir.File("no/such/folder.csv") + ": No such file or directory)");
 }
 
 TEST(LinkFiles, OutputsMayNotOverwriteTheInputsOrEachOther) {
@@ -278,6 +281,11 @@ TEST(LinkFiles, OutputsMayNotOverwriteTheInputsOrEachOther) {
               "--transformed-items " + input + " names the --new-items file");
     EXPECT_EQ(OutputClash({}, {{"--score-table", "a.csv"}, {"--equating-table", "a.csv"}}),
               "--equating-table and --score-table name the same file a.csv");
+    // Two outputs not written yet are one file by another spelling too.
+    const std::string report = dir.File("r.json");
+    const std::string doubled = dir.path().string() + "//./r.json";
+    EXPECT_EQ(OutputClash({}, {{"--report", report}, {"--score-table", doubled}}),
+              "--score-table and --report name the same file " + doubled);
 }
 
 }  // namespace

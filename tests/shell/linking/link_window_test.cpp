@@ -24,6 +24,7 @@
 #include "shell/linking/link_form_box.h"
 #include "shell/main_dialog.h"
 #include "shell_test_support.h"
+#include "support/hostile_outputs.h"
 #include "support/temp_dir.h"
 
 namespace tarvo::shell {
@@ -129,7 +130,35 @@ TEST_F(LinkWindowTest, SavesTheTransformedItemsAndTheScoreTable) {
     EXPECT_FALSE(window.SaveScoreTable(files.File("no/such/table.csv")));
     ASSERT_EQ(desktop.messages.size(), 1u);
     EXPECT_EQ(desktop.messages[0],
-              "ERROR " + files.File("no/such/table.csv") + ": cannot write this file");
+              "ERROR " + files.File("no/such/table.csv") + ": cannot write this file (" +
+                  files.File("no/such/table.csv") + ": No such file or directory)");
+}
+
+// Both saves go through the program's checked open: never over a form the
+// link read, a FIFO nobody reads or another user's link, file or FIFO in a
+// shared folder.
+TEST_F(LinkWindowTest, SavesRefuseTheFormsAndTheHostileNames) {
+    window.LinkButton()->click();
+    const std::string before = test_support::ReadFileBytes(base);
+    EXPECT_FALSE(window.SaveScoreTable(base));
+    EXPECT_FALSE(window.SaveTransformedItems(fresh));
+    ASSERT_EQ(desktop.messages.size(), 2u);
+    EXPECT_EQ(desktop.messages[0], "ERROR " + base +
+                                       ": cannot write this file (it is the base "
+                                       "form's file)");
+    EXPECT_EQ(test_support::ReadFileBytes(base), before);
+
+    const tarvo::test_support::HostileOutputs hostile(files);
+    ASSERT_TRUE(hostile.Made());
+    for (const tarvo::test_support::HostileOutput& c : hostile.List()) {
+        SCOPED_TRACE(c.what);
+        EXPECT_FALSE(window.SaveScoreTable(c.path));
+        EXPECT_EQ(desktop.messages.back(), "ERROR " + c.path + ": cannot write this file (" +
+                                               c.path + ": " + c.reason + ")");
+        EXPECT_FALSE(window.SaveTransformedItems(c.path));
+        EXPECT_TRUE(hostile.Untouched());
+    }
+    if (!hostile.AsRoot()) GTEST_SKIP() << "another user's files need root to make";
 }
 
 TEST_F(LinkWindowTest, SaysWhyNoLinkWasMade) {

@@ -19,9 +19,11 @@
 
 #include "hand_written_result.h"
 #include "shell/desktop/window_fit.h"
+#include "shell/results/plots_tab.h"
 #include "shell/results/result_table_model.h"
 #include "shell/results/result_table_view.h"
 #include "shell/results/table_text.h"
+#include "support/hostile_outputs.h"
 
 namespace tarvo::shell {
 namespace {
@@ -153,6 +155,39 @@ TEST_F(ResultsWindowTest, ExportWritesTheTableAsShownBesideTheResult) {
     ASSERT_EQ(desktop.messages.size(), 1u);
     EXPECT_NE(desktop.messages[0].find("no/such/folder/items.csv"), std::string::npos)
         << desktop.messages[0];
+}
+
+// The exports go through the program's checked open: never over the run's
+// own result file, and never into a FIFO nobody reads or another user's
+// link, file or FIFO in a shared folder.
+TEST_F(ResultsWindowTest, ExportsAndPlotsRefuseTheRunsFilesAndTheHostileNames) {
+    const auto window = Open();
+    const std::string before = test_support::ReadFileBytes(resultFile);
+    window->ItemView()->SetSavePrompt(
+        [&](QWidget*, const QString&) { return QString::fromStdString(resultFile); });
+    ExportButtonBeside(window->ItemView())->click();
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_NE(desktop.messages[0].find("it is the result file"), std::string::npos)
+        << desktop.messages[0];
+    EXPECT_FALSE(window->Plots()->Save(Plot::Histogram, QString::fromStdString(resultFile),
+                                       QSize(100, 100), false));
+    EXPECT_EQ(test_support::ReadFileBytes(resultFile), before);
+
+    tarvo::test_support::TempDir dir;
+    const tarvo::test_support::HostileOutputs hostile(dir);
+    ASSERT_TRUE(hostile.Made());
+    for (const tarvo::test_support::HostileOutput& c : hostile.List()) {
+        SCOPED_TRACE(c.what);
+        const QString path = QString::fromStdString(c.path);
+        EXPECT_EQ(
+            WriteTableAsCsv(path, *window->ItemModel()).toStdString(),
+            "The table could not be saved as " + c.path + ": " + c.path + ": " + c.reason + ".");
+        for (const bool svg : {false, true}) {
+            EXPECT_FALSE(window->Plots()->Save(Plot::Histogram, path, QSize(100, 100), svg));
+        }
+        EXPECT_TRUE(hostile.Untouched());
+    }
+    if (!hostile.AsRoot()) GTEST_SKIP() << "another user's files need root to make";
 }
 
 TEST_F(ResultsWindowTest, EscapeAndCtrlWCloseTheWindow) {

@@ -97,10 +97,10 @@ ItemModels ParseItemModels(std::string_view fileName, std::span<const std::strin
     return models;
 }
 
-ItemModels ReadItemModels(const std::string& path, std::size_t itemCount) {
+ItemModels ReadItemModels(const std::string& path, std::size_t itemCount, const StopPoll& stop) {
     std::vector<std::string> lines;
     {
-        LineReader reader(path);
+        LineReader reader(path, LineReader::kDefaultBufferSize, stop);
         std::string line;
         while (!reader.Ended()) {
             // An item's line is a few words; the rest of a long one is not kept.
@@ -111,7 +111,10 @@ ItemModels ReadItemModels(const std::string& path, std::size_t itemCount) {
         }
         if (reader.Status() != ReadStatus::Read) {
             ItemModels models;
-            models.error = "ERROR Item models file " + path + " cannot be read.";
+            models.error =
+                "ERROR Item models file " + path +
+                (reader.Status() == ReadStatus::Stopped ? " was not read: the run was stopped."
+                                                        : " cannot be read.");
             return models;
         }
     }

@@ -17,6 +17,7 @@
 #include "core/marginal_models.h"
 #include "core/polytomous_models.h"
 #include "estimation/polytomous/inputs/poly_categories.h"
+#include "input/text/input_file.h"
 
 namespace tarvo::poly {
 
@@ -39,8 +40,10 @@ struct ItemModels {
 ItemModels ParseItemModels(std::string_view fileName, std::span<const std::string> lines,
                            std::size_t itemCount);
 
-// Reads and parses the file at path.
-ItemModels ReadItemModels(const std::string& path, std::size_t itemCount);
+// Reads and parses the file at path, asking stop while it is opened or read
+// (a FIFO without a writer): a stop gives no lines and an error.
+ItemModels ReadItemModels(const std::string& path, std::size_t itemCount,
+                          const StopPoll& stop = {});
 
 // Checks the models against the responses: a keyed item (scored right or
 // wrong by the key) takes a right/wrong model, an item scored by its digit

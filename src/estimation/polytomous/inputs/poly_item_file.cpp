@@ -132,10 +132,11 @@ HeldItems Refused(std::size_t itemCount, std::string error) {
 
 }  // namespace
 
-HeldItems ReadPolytomousItemFile(const std::string& path, std::size_t itemCount) {
+HeldItems ReadPolytomousItemFile(const std::string& path, std::size_t itemCount,
+                                 const StopPoll& stop) {
     HeldItems held;
     held.items.assign(itemCount, std::nullopt);
-    LineReader reader(path);
+    LineReader reader(path, LineReader::kDefaultBufferSize, stop);
     std::string line;
     std::size_t number = 0;
     Columns columns;
@@ -143,6 +144,7 @@ HeldItems ReadPolytomousItemFile(const std::string& path, std::size_t itemCount)
     while (!reader.Ended()) {
         // A row is a few dozen cells; the rest of a longer line is not kept.
         reader.ReadLine(line, 4096);
+        if (reader.Status() == ReadStatus::Stopped) break;
         ++number;
         const std::string_view text = Trimmed(line);
         if (!headed) {
@@ -176,6 +178,10 @@ HeldItems ReadPolytomousItemFile(const std::string& path, std::size_t itemCount)
                                           "'): " + error + ".");
         }
         held.items[item] = std::move(row);
+    }
+    if (reader.Status() == ReadStatus::Stopped) {
+        return Refused(itemCount,
+                       "ERROR Item file " + path + " was not read: the run was stopped.");
     }
     if (reader.Status() != ReadStatus::Read) {
         return Refused(itemCount, "ERROR Item file " + path + " cannot be read.");

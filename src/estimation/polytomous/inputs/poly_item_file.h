@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/polytomous_models.h"
+#include "input/text/input_file.h"
 
 namespace tarvo::poly {
 
@@ -31,11 +32,14 @@ struct HeldItems {
     std::string error;                              // the run's error, naming the file and the line
 };
 
-// Reads the file at path for a test of itemCount items. A row's values pass
-// the range check of every held item's value (ItemValueFault: a slope of
-// either sign for an item scored 0..m, above 0 for a right/wrong one), a
-// graded item's thresholds rise, and no item has two rows. A file with an
-// error holds no item: the rows before the faulty one are dropped with it.
-HeldItems ReadPolytomousItemFile(const std::string& path, std::size_t itemCount);
+// Reads the file at path for a test of itemCount items, asking stop while it
+// is opened or read (a FIFO without a writer). A row's values pass the range
+// check of every held item's value (ItemValueFault: a slope of either sign
+// for an item scored 0..m, above 0 for a right/wrong one), a graded item's
+// thresholds rise, and no item has two rows. A file with an error, or whose
+// reading a stop ended, holds no item: the rows before the faulty one are
+// dropped with it.
+HeldItems ReadPolytomousItemFile(const std::string& path, std::size_t itemCount,
+                                 const StopPoll& stop = {});
 
 }  // namespace tarvo::poly
