@@ -7,6 +7,7 @@
 #include "core/estimate_bounds.h"
 #include "core/model_constants.h"
 #include "core/modes.h"
+#include "core/polytomous_models.h"
 
 namespace tarvo::report {
 
@@ -24,6 +25,7 @@ constexpr std::pair<std::uint32_t, const char*> kItemFlagNames[] = {
     {kItemNegativeDiscrimination, "negative_discrimination"},
     {kItemMisfit, "misfit"},
     {kItemLocalDependence, "local_dependence"},
+    {kItemNotDiscriminating, "not_discriminating"},
 };
 
 constexpr std::pair<std::uint32_t, const char*> kPersonFlagNames[] = {
@@ -101,9 +103,10 @@ EstimateJudgement PolytomousJudgement(const MarginalSettings& settings, double p
                                       double populationSd) {
     const PolytomousModelRules& rules = RulesOf(settings.polytomous);
     EstimateJudgement judgement = MarginalJudgement(settings, populationMean, populationSd);
-    const EstimateRange a = rules.commonSlope ? kMarginalA : kPolytomousA;
-    judgement.a = {rules.slopeFree || rules.commonSlope, a.lowest, a.highest, kOnBound};
-    judgement.b = {true, kMarginalB.lowest, kMarginalB.highest, kOnBound};
+    // The estimator moves the slope and the intercepts free of any bound:
+    // neither a nor a threshold has an end to stop at.
+    judgement.a = {rules.slopeFree || rules.commonSlope, -HUGE_VAL, HUGE_VAL, 0};
+    judgement.b = {true, -HUGE_VAL, HUGE_VAL, 0};
     judgement.c.estimated = false;
     return judgement;
 }
@@ -144,6 +147,13 @@ std::uint32_t PolytomousItemFlagsOf(const ItemReport& item, const std::vector<do
     if (!judgement.b.estimated || item.held) return flags;
     for (const double b : thresholds) {
         if (OnBound(b, judgement.b)) flags |= kItemBAtBound;
+    }
+    // A slope this near 0 leaves b = -d / (D a) beyond any ability: its
+    // thresholds and their errors say nothing, the item does not
+    // discriminate.
+    if (judgement.a.estimated && std::abs(item.a) < kLeastDiscrimination) {
+        flags &= ~(kItemBAtBound | kItemSeAtCap);
+        flags |= kItemNotDiscriminating;
     }
     return flags;
 }
@@ -200,6 +210,10 @@ std::string ItemFlagReason(std::uint32_t flag, const EstimateJudgement& judgemen
         case kItemNegativeDiscrimination:
             return "The item-rest correlation is below 0: the item discriminates negatively; "
                    "check its key.";
+        case kItemNotDiscriminating:
+            return "The item does not discriminate: b is not defined (|a| < " +
+                   Number(kLeastDiscrimination) +
+                   ", so b = -d / (D a) lies beyond any ability and its error says nothing).";
         default:
             break;
     }

@@ -95,7 +95,17 @@ std::vector<std::string> WarningsFor(const RunReport& report) {
                            ": check the key, then the wording, before using " +
                            (negative.size() == 1 ? "it." : "them."));
     }
-    const std::vector<int> bound = ItemsFlagged(report, kBoundFlags, kNotEstimableFlags);
+    const std::vector<int> flat = ItemsFlagged(report, kItemNotDiscriminating, kNotEstimableFlags);
+    if (!flat.empty()) {
+        warnings.push_back(Plural(flat.size(), "item does", "items do") + " not discriminate (" +
+                           Listed(flat) +
+                           "): a slope this near 0 leaves b not defined, so the thresholds "
+                           "printed are the widest the result file holds, not locations; " +
+                           (flat.size() == 1 ? "the item tells" : "these items tell") +
+                           " next to nothing about ability.");
+    }
+    const std::vector<int> bound =
+        ItemsFlagged(report, kBoundFlags, kNotEstimableFlags | kItemNotDiscriminating);
     if (!bound.empty()) {
         warnings.push_back(Plural(bound.size(), "item has", "items have") +
                            " an estimate or standard error at a bound (" + Listed(bound) +

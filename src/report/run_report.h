@@ -69,6 +69,7 @@ enum ItemFlag : std::uint32_t {
     kItemNegativeDiscrimination = 1u << 8,  // item-rest correlation below 0
     kItemMisfit = 1u << 9,                  // the fit statistics reject the model's curve
     kItemLocalDependence = 1u << 10,        // in a pair of items with a large residual correlation
+    kItemNotDiscriminating = 1u << 11,      // |a| < kLeastDiscrimination: b is no location
 };
 
 struct ItemReport {

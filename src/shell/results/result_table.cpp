@@ -64,6 +64,7 @@ constexpr FlagName kItemFlagNames[] = {
     {kItemNegativeDiscrimination, "negative discrimination"},
     {kItemMisfit, "misfit"},
     {kItemLocalDependence, "local dependence"},
+    {kItemNotDiscriminating, "not discriminating"},
 };
 constexpr FlagName kPersonFlagNames[] = {
     {kPersonAllCorrect, "all correct"},
