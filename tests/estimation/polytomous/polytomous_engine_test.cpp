@@ -518,9 +518,9 @@ TEST(PolytomousEm, EachModelRecoversItsItemsBetterWithMoreExaminees) {
 namespace tarvo::poly {
 namespace {
 
-// A reverse-keyed GRM item starts with a negative slope and descending
-// thresholds, and EM takes it to its generating values instead of stopping
-// at a slope near zero with a threshold at its bound.
+// A reverse-keyed GRM item starts with a negative slope, and EM takes it
+// to its generating values; started at +1 it crosses 0 to the same
+// maximum.
 TEST(PolytomousStart, ReverseKeyedGradedItemStartsAndEndsOnItsOwnSide) {
     const std::vector<Item> truth = {Graded(1.2, {-1.0, 0.0, 1.0}), Graded(0.9, {-0.5, 0.4, 1.3}),
                                      Graded(1.4, {-1.2, -0.3, 0.8}), Graded(1.0, {-0.8, 0.2, 1.1}),
@@ -545,6 +545,20 @@ TEST(PolytomousStart, ReverseKeyedGradedItemStartsAndEndsOnItsOwnSide) {
     ReportThresholds(items[4]);
     EXPECT_NEAR(items[4].a, -1.1, 0.15);
     for (int k = 0; k < 3; ++k) EXPECT_NEAR(items[4].b[k], truth[4].b[k], 0.15) << "b" << k + 1;
+
+    // Started on the wrong side, the slope crosses 0 (its intercepts need
+    // no other order for either sign) and ends at the same maximum.
+    std::vector<Item> crossing = items;
+    for (std::size_t i = 0; i < crossing.size(); ++i) StartPolytomous(counts[i], 1, crossing[i]);
+    const double reached = RunPolytomousEm(items, estimated, responses, Plain(), quadrature, tables,
+                                           pool, [](int, double, double) { return true; })
+                               .logLikelihood;
+    const EmOutcome crossed =
+        RunPolytomousEm(crossing, estimated, responses, Plain(), quadrature, tables, pool,
+                        [](int, double, double) { return true; });
+    EXPECT_TRUE(crossed.converged);
+    EXPECT_NEAR(crossed.logLikelihood, reached, 1e-3);
+    EXPECT_NEAR(crossing[4].a, items[4].a, 1e-3);
 }
 
 }  // namespace
