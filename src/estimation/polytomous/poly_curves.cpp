@@ -9,16 +9,11 @@
 
 namespace tarvo::poly {
 
-namespace {
-
-// 1 / (1 + exp(-z)) without overflow for any z.
 double Logistic(double z) {
     if (z >= 0) return 1 / (1 + std::exp(-z));
     const double e = std::exp(z);
     return e / (1 + e);
 }
-
-}  // namespace
 
 void GradedProbabilities(double theta, double a, std::span<const double> d, std::span<double> p) {
     const int m = static_cast<int>(d.size());

@@ -13,6 +13,9 @@
 
 namespace tarvo::poly {
 
+// 1 / (1 + exp(-z)) without overflow for any z.
+double Logistic(double z);
+
 // P(X = k), k = 0..m, from the m intercepts.
 void GradedProbabilities(double theta, double a, std::span<const double> d, std::span<double> p);
 void PartialProbabilities(double theta, double a, std::span<const double> d, std::span<double> p);

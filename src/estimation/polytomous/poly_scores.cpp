@@ -15,12 +15,6 @@ namespace {
 constexpr int kMostSteps = 100;
 constexpr double kSettled = 1e-8;
 
-double Logistic(double z) {
-    if (z >= 0) return 1 / (1 + std::exp(-z));
-    const double e = std::exp(z);
-    return e / (1 + e);
-}
-
 struct ScoreSums {
     double gradient = 0, information = 0;
     int answered = 0;
