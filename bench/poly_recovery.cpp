@@ -45,6 +45,7 @@ std::vector<poly::Item> Truth(PolytomousModel model, std::uint32_t seed) {
             const double c = centre(random);
             for (int k = 0; k < kCategories - 1; ++k) item.b[k] = c + (k - 1) + spread(random);
         }
+        poly::InterceptsFromThresholds(item);
         items.push_back(item);
     }
     return items;

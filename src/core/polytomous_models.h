@@ -56,6 +56,10 @@ constexpr std::optional<PolytomousModel> PolytomousModelNamed(std::string_view n
     return std::nullopt;
 }
 
+// A slope nearer 0 than this leaves b = -d / (D a) no location: the item
+// does not discriminate, and its thresholds are reported as not defined.
+inline constexpr double kLeastDiscrimination = 0.05;
+
 // The most categories of an item: scores 0..8.
 inline constexpr int kMostCategories = 9;
 

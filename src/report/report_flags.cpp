@@ -7,6 +7,7 @@
 #include "core/estimate_bounds.h"
 #include "core/model_constants.h"
 #include "core/modes.h"
+#include "core/polytomous_models.h"
 
 namespace tarvo::report {
 
@@ -113,10 +114,12 @@ EstimateJudgement PolytomousJudgement(const MarginalSettings& settings, double p
                                       double populationSd) {
     const PolytomousModelRules& rules = RulesOf(settings.polytomous);
     EstimateJudgement judgement = MarginalJudgement(settings, populationMean, populationSd);
-    const EstimateRange a = rules.commonSlope ? kMarginalA : kPolytomousA;
-    judgement.a = {rules.slopeFree || rules.commonSlope, a.lowest, a.highest, kOnBound};
+    // The estimator moves the slope and the intercepts free of any bound:
+    // neither a nor a threshold has an end to stop at. Items scored 0..m are
+    // judged not discriminating by their own rule (PolytomousItemFlagsOf).
+    judgement.a = {rules.slopeFree || rules.commonSlope, -HUGE_VAL, HUGE_VAL, 0};
     judgement.smallestLocatingSlope = judgement.slopeReach = 0;
-    judgement.b = {true, kMarginalB.lowest, kMarginalB.highest, kOnBound};
+    judgement.b = {true, -HUGE_VAL, HUGE_VAL, 0};
     judgement.c.estimated = false;
     return judgement;
 }
@@ -170,6 +173,13 @@ std::uint32_t PolytomousItemFlagsOf(const ItemReport& item, const std::vector<do
     if (!judgement.b.estimated || item.held) return flags;
     for (const double b : thresholds) {
         if (OnBound(b, judgement.b)) flags |= kItemBAtBound;
+    }
+    // A slope this near 0 leaves b = -d / (D a) beyond any ability: its
+    // thresholds and their errors say nothing, the item does not
+    // discriminate.
+    if (judgement.a.estimated && std::abs(item.a) < kLeastDiscrimination) {
+        flags &= ~(kItemBAtBound | kItemSeAtCap);
+        flags |= kItemNotDiscriminating;
     }
     return flags;
 }
@@ -227,10 +237,9 @@ std::string ItemFlagReason(std::uint32_t flag, const EstimateJudgement& judgemen
             return "The item-rest correlation is below 0: the item discriminates negatively; "
                    "check its key.";
         case kItemNotDiscriminating:
-            return "The item does not discriminate: b is not defined (the slope's size is "
-                   "below " +
-                   Number(judgement.smallestLocatingSlope) +
-                   ", so b = -d/a is no location on the scale).";
+            return "The item does not discriminate: b is not defined (|a| < " +
+                   Number(kLeastDiscrimination) +
+                   ", so b = -d/a lies beyond any ability and its error says nothing).";
         case kItemNoMaximum:
             return "The likelihood has no maximum: the slope kept growing until the search "
                    "stopped it at " +

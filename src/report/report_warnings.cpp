@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "core/polytomous_models.h"
 #include "report/plural.h"
 
 namespace tarvo::report {
@@ -128,16 +129,17 @@ std::vector<std::string> WarningsFor(const RunReport& report) {
     const std::vector<int> flat = ItemsFlagged(report, kItemNotDiscriminating, kNotEstimableFlags);
     if (!flat.empty()) {
         const bool one = flat.size() == 1;
-        warnings.push_back(Plural(flat.size(), "item does", "items do") +
-                           " not discriminate: b is not defined (" + Listed(flat) + ": " +
-                           (one ? "its slope is" : "their slopes are") + " nearer 0 than " +
-                           Number(report.judgement.smallestLocatingSlope) +
-                           ", so b = -d/a is no location on the scale and the result file holds "
-                           "it only as far as its columns reach); review or drop " +
-                           (one ? "it." : "them."));
+        warnings.push_back(
+            Plural(flat.size(), "item does", "items do") + " not discriminate: b is not defined (" +
+            Listed(flat) + ": " + (one ? "its slope is" : "their slopes are") + " nearer 0 than " +
+            Number(kLeastDiscrimination) +
+            ", so b = -d/a is no location on the scale and the result file holds "
+            "it only as far as its columns reach); " +
+            (one ? "the item tells" : "these items tell") +
+            " next to nothing about ability: review or drop " + (one ? "it." : "them."));
     }
-    const std::vector<int> bound =
-        ItemsFlagged(report, kBoundFlags, kNotEstimableFlags | kItemNoMaximum);
+    const std::vector<int> bound = ItemsFlagged(
+        report, kBoundFlags, kNotEstimableFlags | kItemNoMaximum | kItemNotDiscriminating);
     if (!bound.empty()) {
         warnings.push_back(Plural(bound.size(), "item has", "items have") +
                            " an estimate or standard error at a bound (" + Listed(bound) +

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/marginal_models.h"
+#include "core/polytomous_models.h"
 #include "report/plural.h"
 
 namespace tarvo {
@@ -101,9 +101,9 @@ ReportSection PolytomousSection(const ItemTable& items, const PersonTable& perso
         bool disordered = false;
         for (std::size_t k = 1; k < b.size(); ++k) disordered = disordered || b[k] < b[k - 1];
         if (partial && disordered) flags.push_back("disordered_steps");
-        bool atBound = false;
-        for (const double bk : b) atBound = atBound || OnBound(bk, kMarginalB);
-        if (atBound) flags.push_back("threshold_at_bound");
+        // A slope this near 0 leaves the thresholds beyond any ability.
+        if (categories > 2 && std::abs(items.a[i]) < kLeastDiscrimination)
+            flags.push_back("not_discriminating");
         if (!flags.empty()) flagged.push_back(std::to_string(i + 1));
 
         Json row{
@@ -148,9 +148,9 @@ ReportSection PolytomousSection(const ItemTable& items, const PersonTable& perso
         section.warnings.push_back(
             (one ? "Item " : "Items ") + list +
             (one ? " has a flag of its" : " have a flag of their") +
-            " categories or thresholds (an empty or rare category, a "
-            "negative slope, partial-credit steps out of order, a threshold at its bound): see "
-            "the report's polytomous section.");
+            " categories or thresholds (an empty or rare category, a negative slope, which "
+            "a reverse-keyed item has, partial-credit steps out of order, a slope too near 0 "
+            "for its thresholds to be locations): see the report's polytomous section.");
     }
     return section;
 }

@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "core/estimate_bounds.h"
 #include "core/marginal_settings.h"
 #include "report/report_builder.h"
 #include "report/report_flags.h"
@@ -81,33 +82,48 @@ ItemReport EstimatedItem(double a, double b) {
     return item;
 }
 
-TEST(PolytomousFlags, SlopesOfEitherSignAndEveryThresholdAreJudgedByTheirOwnRanges) {
+// The estimator moves slopes and intercepts without bounds: no slope or
+// threshold is ever at one, however large; a slope nearer 0 than 0.05
+// flags the item as not discriminating instead (its thresholds and their
+// capped errors are no locations), whichever its sign or model.
+TEST(PolytomousFlags, SlopesOfEitherSignHaveNoBoundAndANearZeroSlopeDoesNotDiscriminate) {
     MarginalSettings grm;
     grm.polytomous = PolytomousModel::Grm;
     const EstimateJudgement judgement = PolytomousJudgement(grm, 0, 1);
     const std::vector<double> inside{-1, 0, 1.5};
-    // A negative slope well inside, no c and no p-value: nothing to flag.
+    // A negative slope, no c and no p-value: nothing to flag.
     EXPECT_EQ(PolytomousItemFlagsOf(EstimatedItem(-1.2, -1), inside, judgement), 0u);
-    EXPECT_EQ(PolytomousItemFlagsOf(EstimatedItem(0.01, -1), inside, judgement), 0u);
-    EXPECT_EQ(PolytomousItemFlagsOf(EstimatedItem(-8, -1), inside, judgement), kItemAAtBound);
-    EXPECT_EQ(PolytomousItemFlagsOf(EstimatedItem(7.99, -1), inside, judgement), 0u);
-    // A threshold after the first at its bound.
-    EXPECT_EQ(PolytomousItemFlagsOf(EstimatedItem(1, -1), {-1, 0, 10}, judgement), kItemBAtBound);
-    EXPECT_EQ(PolytomousItemFlagsOf(EstimatedItem(1, -1), {-1, 0, 9.99}, judgement), 0u);
+    EXPECT_EQ(PolytomousItemFlagsOf(EstimatedItem(-8, -1), inside, judgement), 0u);
+    EXPECT_EQ(PolytomousItemFlagsOf(EstimatedItem(12.5, -1), inside, judgement), 0u);
+    EXPECT_EQ(PolytomousItemFlagsOf(EstimatedItem(1, -1), {-1, 0, 10}, judgement), 0u);
+    EXPECT_EQ(PolytomousItemFlagsOf(EstimatedItem(-0.3, -1), {-1, 0, 94}, judgement), 0u);
+    // Near 0 on either side: not discriminating, and its thresholds' capped
+    // errors are not flagged apart.
+    ItemReport flat = EstimatedItem(0.01, -1);
+    flat.seeb = kStandardErrorCap;
+    EXPECT_EQ(PolytomousItemFlagsOf(flat, {-400, 30, 800}, judgement), kItemNotDiscriminating);
+    EXPECT_EQ(PolytomousItemFlagsOf(EstimatedItem(-0.049, -1), inside, judgement),
+              kItemNotDiscriminating);
+    EXPECT_EQ(PolytomousItemFlagsOf(EstimatedItem(0.05, -1), inside, judgement), 0u);
     // A held item is not judged; the item-rest correlation by score is.
-    ItemReport held = EstimatedItem(-8, -1);
+    ItemReport held = EstimatedItem(0.01, -1);
     held.held = true;
     EXPECT_EQ(PolytomousItemFlagsOf(held, {-1, 0, 10}, judgement), 0u);
     ItemReport reversed = EstimatedItem(-1.2, -1);
     reversed.itemRest = -0.3;
     EXPECT_EQ(PolytomousItemFlagsOf(reversed, inside, judgement), kItemNegativeDiscrimination);
+    EXPECT_NE(ItemFlagReason(kItemNotDiscriminating, judgement)
+                  .find("does not discriminate: b is not defined"),
+              std::string::npos)
+        << ItemFlagReason(kItemNotDiscriminating, judgement);
 
-    // The PCM's common slope stays positive.
+    // The PCM's common slope alike.
     MarginalSettings pcm;
     pcm.polytomous = PolytomousModel::Pcm;
     const EstimateJudgement common = PolytomousJudgement(pcm, 0, 1);
-    EXPECT_EQ(PolytomousItemFlagsOf(EstimatedItem(0.02, 0), inside, common), kItemAAtBound);
-    EXPECT_EQ(PolytomousItemFlagsOf(EstimatedItem(0.5, 0), inside, common), 0u);
+    EXPECT_EQ(PolytomousItemFlagsOf(EstimatedItem(0.02, 0), inside, common),
+              kItemNotDiscriminating);
+    EXPECT_EQ(PolytomousItemFlagsOf(EstimatedItem(9, 0), inside, common), 0u);
 }
 
 TEST(PolytomousReport, ExamineesAreJudgedByTheirSummedScore) {

@@ -232,8 +232,10 @@ double MaximiseCommonSlope(std::vector<Item>& items, std::span<const char> estim
         const double value = total(a);
         bool moved = false;
         for (int halving = 0; halving < kMostHalvings; ++halving, step /= 2) {
-            const double trial = std::clamp(a + step, kMarginalA.lowest, kMarginalA.highest);
-            if (total(trial) >= value) {
+            // The common slope stays above 0: its sign only turns the
+            // ability scale over.
+            const double trial = a + step;
+            if (trial > 0 && total(trial) >= value) {
                 a = trial;
                 moved = true;
                 break;
@@ -350,20 +352,22 @@ class PolytomousCycle final : public mml::EmMap {
     std::size_t StepsAt() const { return size_ - steps_ - (estimatePopulation_ ? 2 : 0); }
     std::size_t CommonAt() const { return StepsAt() - 1; }
 
-    // An extrapolated item into its ranges and, for the GRM, its thresholds
-    // into the order its slope needs (a point outside the model gets no
-    // likelihood to compare).
+    // An extrapolated item back into its model: finite values, a common
+    // slope above 0, the GRM's intercepts falling (a point outside the
+    // model gets no likelihood to compare).
     void KeepInModel(Item& item) const {
         if (KeepInRange(item, lowestC_)) return;
         if (!std::isfinite(item.a)) item.a = 1;
+        if (item.commonSlope && !(item.a > 0)) item.a = std::max(std::abs(item.a), 1e-3);
         for (int k = 0; k < item.Thresholds(); ++k) {
             if (!std::isfinite(item.b[k])) item.b[k] = 0;
+            if (!std::isfinite(item.d[k])) item.d[k] = 0;
         }
-        const auto b = std::span<double>(item.b).first(static_cast<std::size_t>(item.Thresholds()));
-        if (item.a >= 0) {
-            std::sort(b.begin(), b.end());
-        } else {
-            std::sort(b.begin(), b.end(), std::greater<>());
+        if (item.form == ItemForm::Graded) {
+            const auto d =
+                std::span<double>(item.d).first(static_cast<std::size_t>(item.Thresholds()));
+            std::sort(d.begin(), d.end(), std::greater<>());
+            for (std::size_t k = 1; k < d.size(); ++k) d[k] = std::min(d[k], d[k - 1] - 1e-6);
         }
         KeepInRange(item, lowestC_);
     }

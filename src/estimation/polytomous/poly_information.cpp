@@ -5,7 +5,8 @@
 #include <cmath>
 
 #include "core/estimate_bounds.h"
-#include "estimation/marginal/mml_information.h"
+#include "core/model_constants.h"
+#include "core/polytomous_models.h"
 #include "estimation/polytomous/poly_louis.h"
 #include "estimation/polytomous/poly_scales.h"
 
@@ -85,16 +86,13 @@ double ValueOf(const std::vector<Item>& items, std::span<const char> estimated, 
     return x[place.at];
 }
 
-// The inverse of a positive definite matrix, row after row; empty when it
-// is not positive definite.
-std::vector<double> InverseOf(const std::vector<double>& matrix, int count) {
-    const std::size_t n = static_cast<std::size_t>(count);
-    std::vector<double> inverse(n * n, 0.0), column(n);
-    std::vector<double> l(matrix);
+// The lower Cholesky factor of a positive definite matrix in place; false
+// when it is not positive definite.
+bool CholeskyFactor(std::vector<double>& l, std::size_t n) {
     for (std::size_t j = 0; j < n; ++j) {
         double diagonal = l[j * n + j];
         for (std::size_t k = 0; k < j; ++k) diagonal -= l[j * n + k] * l[j * n + k];
-        if (!(diagonal > 0)) return {};
+        if (!(diagonal > 0)) return false;
         l[j * n + j] = std::sqrt(diagonal);
         for (std::size_t i = j + 1; i < n; ++i) {
             double sum = l[i * n + j];
@@ -102,68 +100,148 @@ std::vector<double> InverseOf(const std::vector<double>& matrix, int count) {
             l[i * n + j] = sum / l[j * n + j];
         }
     }
-    for (std::size_t c = 0; c < n; ++c) {
-        std::fill(column.begin(), column.end(), 0.0);
-        column[c] = 1;
-        for (std::size_t i = 0; i < n; ++i) {
-            double sum = column[i];
-            for (std::size_t k = 0; k < i; ++k) sum -= l[i * n + k] * column[k];
-            column[i] = sum / l[i * n + i];
-        }
-        for (std::size_t i = n; i-- > 0;) {
-            double sum = column[i];
-            for (std::size_t k = i + 1; k < n; ++k) sum -= l[k * n + i] * column[k];
-            column[i] = sum / l[i * n + i];
-        }
-        for (std::size_t r = 0; r < n; ++r) inverse[r * n + c] = column[r];
-    }
-    return inverse;
+    return true;
 }
 
-// A rated item's threshold b_k = location + tau_k (tau_m minus the sum of
-// the free steps): its error from the covariances of the location and the
-// scale's steps. Without an inverse the errors stay the location's.
-void SetRatedErrors(std::vector<Item>& items, std::span<const char> estimated,
-                    const std::vector<double>& information, int n) {
-    const std::vector<Scale> scales = ScalesOf(items, estimated);
-    if (scales.empty()) return;
-    const std::vector<double> covariance = InverseOf(information, n);
-    int firstStep = OwnFree(items, estimated) + (AnyCommonSlope(items, estimated) ? 1 : 0);
-    for (const Scale& scale : scales) {
-        const int m = scale.thresholds;
-        for (const std::size_t i : scale.items) {
-            int location = 0;
-            for (std::size_t before = 0; before < i; ++before) {
-                location += estimated[before] ? FreeCount(items[before]) : 0;
+// The covariances of a few parameters: the block of the inverse of L L'
+// at them, from the columns L^-1 e_p (the inverse is never formed whole).
+// Without a factor, each parameter's own curvature alone, which
+// understates the error.
+class Covariances {
+  public:
+    Covariances(const std::vector<double>& information, int count)
+        : n_(static_cast<std::size_t>(count)), l_(information) {
+        factored_ = CholeskyFactor(l_, n_);
+        if (!factored_) l_ = information;
+    }
+
+    // Whether the whole information was factored; if not, each parameter's
+    // own curvature gives its error.
+    bool Factored() const { return factored_; }
+
+    // The block at the parameters, row after row.
+    void Block(std::span<const int> at, std::vector<double>& block) {
+        const std::size_t m = at.size();
+        block.assign(m * m, 0.0);
+        if (!factored_) {
+            for (std::size_t u = 0; u < m; ++u) {
+                const double diagonal = l_[static_cast<std::size_t>(at[u]) * (n_ + 1)];
+                block[u * m + u] =
+                    diagonal > 0 ? 1 / diagonal : kStandardErrorCap * kStandardErrorCap;
             }
-            location += items[i].slopeFree ? 1 : 0;
-            const double locationError = items[i].seB[0];
-            for (int k = 0; k < m; ++k) {
-                if (covariance.empty()) {
-                    items[i].seB[k] = locationError;
-                    continue;
-                }
-                // The weights of (location, tau_1..tau_(m-1)) in b_k.
-                std::array<double, kMostFree> w{};
-                std::array<int, kMostFree> at{};
-                w[0] = 1;
-                at[0] = location;
-                for (int t = 0; t + 1 < m; ++t) {
-                    w[t + 1] = k == m - 1 ? -1 : (t == k ? 1 : 0);
-                    at[t + 1] = firstStep + t;
-                }
-                double variance = 0;
-                for (int u = 0; u < m; ++u) {
-                    for (int v = 0; v < m; ++v) {
-                        variance +=
-                            w[u] * w[v] * covariance[static_cast<std::size_t>(at[u]) * n + at[v]];
-                    }
-                }
-                items[i].seB[k] = variance > 0 ? std::min(std::sqrt(variance), kStandardErrorCap)
-                                               : kStandardErrorCap;
+            return;
+        }
+        columns_.assign(m * n_, 0.0);
+        for (std::size_t u = 0; u < m; ++u) {
+            double* v = &columns_[u * n_];
+            const std::size_t c = static_cast<std::size_t>(at[u]);
+            for (std::size_t i = c; i < n_; ++i) {
+                double sum = i == c ? 1.0 : 0.0;
+                for (std::size_t k = c; k < i; ++k) sum -= l_[i * n_ + k] * v[k];
+                v[i] = sum / l_[i * n_ + i];
             }
         }
-        firstStep += m - 1;
+        for (std::size_t u = 0; u < m; ++u) {
+            for (std::size_t w = 0; w <= u; ++w) {
+                const std::size_t from = static_cast<std::size_t>(std::max(at[u], at[w]));
+                double sum = 0;
+                for (std::size_t i = from; i < n_; ++i)
+                    sum += columns_[u * n_ + i] * columns_[w * n_ + i];
+                block[u * m + w] = block[w * m + u] = sum;
+            }
+        }
+    }
+
+  private:
+    std::size_t n_;
+    std::vector<double> l_;
+    std::vector<double> columns_;
+    bool factored_ = false;
+};
+
+double ErrorOf(double variance) {
+    return variance > 0 ? std::min(std::sqrt(variance), kStandardErrorCap) : kStandardErrorCap;
+}
+
+// An item's parameters among all: its slope (own or common, -1 when held),
+// its own intercepts or location, the scale's free steps of a rated item,
+// and c.
+struct ItemParameters {
+    int slope = -1;
+    int first = 0;  // its first own intercept (or b, or the location)
+    int steps = -1;
+    int c = -1;
+};
+
+std::vector<ItemParameters> ParametersOf(std::span<const Item> items,
+                                         std::span<const char> estimated) {
+    std::vector<ItemParameters> places(items.size());
+    const int common = OwnFree(items, estimated);
+    int at = 0;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (!estimated[i]) continue;
+        const Item& item = items[i];
+        ItemParameters& place = places[i];
+        if (item.slopeFree) place.slope = at++;
+        if (item.commonSlope) place.slope = common;
+        place.first = at;
+        at += item.form == ItemForm::Rated
+                  ? 1
+                  : (item.form == ItemForm::Binary ? 1 : item.Thresholds());
+        if (item.guessFree) place.c = at++;
+    }
+    int step = common + (AnyCommonSlope(items, estimated) ? 1 : 0);
+    for (const Scale& scale : ScalesOf(items, estimated)) {
+        for (const std::size_t i : scale.items) places[i].steps = step;
+        step += scale.thresholds - 1;
+    }
+    return places;
+}
+
+// The errors of an item scored 0..m: a's own, and each threshold's
+// b_k = -d_k / (D a) by the delta method from the covariances of a and
+// the parameters d_k is made of (a rated item's d_k = location + s_k, s_m
+// minus the sum of the free steps). Where |a| < kLeastDiscrimination the
+// thresholds are not locations, and their errors are at the cap.
+void SetThresholdErrors(Item& item, const ItemParameters& place, Covariances& covariances) {
+    const int m = item.Thresholds();
+    const bool rated = item.form == ItemForm::Rated;
+    std::vector<int> at;
+    if (place.slope >= 0) at.push_back(place.slope);
+    const std::size_t own = at.size();
+    if (rated) {
+        at.push_back(place.first);
+        for (int t = 0; t + 1 < m; ++t) at.push_back(place.steps + t);
+    } else {
+        for (int k = 0; k < m; ++k) at.push_back(place.first + k);
+    }
+    std::vector<double> block;
+    covariances.Block(at, block);
+    const std::size_t size = at.size();
+    if (place.slope >= 0) item.seA = ErrorOf(block[0]);
+    const bool located = std::abs(item.a) >= kLeastDiscrimination;
+    for (int k = 0; k < m; ++k) {
+        if (!located) {
+            item.seB[k] = kStandardErrorCap;
+            continue;
+        }
+        // The gradient of b_k by the block's parameters.
+        std::array<double, kMostFree + kMostThresholds> g{};
+        const double byD = -1 / (kD * item.a);
+        if (place.slope >= 0) g[0] = item.d[k] / (kD * item.a * item.a);
+        if (rated) {
+            g[own] = byD;
+            for (int t = 0; t + 1 < m; ++t) {
+                g[own + 1 + static_cast<std::size_t>(t)] = k == m - 1 ? -byD : (t == k ? byD : 0);
+            }
+        } else {
+            g[own + static_cast<std::size_t>(k)] = byD;
+        }
+        double variance = 0;
+        for (std::size_t u = 0; u < size; ++u) {
+            for (std::size_t v = 0; v < size; ++v) variance += g[u] * g[v] * block[u * size + v];
+        }
+        item.seB[k] = ErrorOf(variance);
     }
 }
 
@@ -253,36 +331,30 @@ bool SetStandardErrors(std::vector<Item>& items, std::span<const char> estimated
                                                           quadrature, tables, pool, keepGoing);
     const int n = FreeParameterCount(items, estimated);
     if (information.size() != static_cast<std::size_t>(n) * n) return false;
-    std::vector<double> se;
-    if (!mml::StandardErrorsFrom(information, n, se)) {
-        // A parameter the data do not identify: each one's own curvature,
-        // which understates the error.
-        if (form != nullptr) *form = ErrorForm::OwnCurvature;
-        se.assign(static_cast<std::size_t>(n), kStandardErrorCap);
-        for (int p = 0; p < n; ++p) {
-            const double diagonal = information[p * n + p];
-            if (diagonal > 0) se[p] = 1 / std::sqrt(diagonal);
-        }
-    }
-    int at = 0;
+    Covariances covariances(information, n);
+    // A parameter the data do not identify: each one's own curvature, which
+    // understates the error.
+    if (!covariances.Factored() && form != nullptr) *form = ErrorForm::OwnCurvature;
+    const std::vector<ItemParameters> places = ParametersOf(items, estimated);
+    std::vector<double> block;
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (!estimated[i]) continue;
         Item& item = items[i];
-        const auto error = [&] { return std::min(se[at++], kStandardErrorCap); };
-        if (item.slopeFree) item.seA = error();
-        // A rated item's own parameter is its location (its thresholds'
-        // errors follow with the scale's steps).
-        const int own = item.form == ItemForm::Rated ? 1 : item.Thresholds();
-        for (int k = 0; k < own; ++k) item.seB[k] = error();
-        if (item.guessFree) item.seC = error();
-    }
-    if (AnyCommonSlope(items, estimated)) {
-        for (std::size_t i = 0; i < items.size(); ++i) {
-            if (estimated[i] && items[i].commonSlope)
-                items[i].seA = std::min(se[at], kStandardErrorCap);
+        const ItemParameters& place = places[i];
+        if (item.form != ItemForm::Binary) {
+            SetThresholdErrors(item, place, covariances);
+            continue;
         }
+        // A right/wrong item's own (a, b, c).
+        const auto error = [&](int at) {
+            const int one[1] = {at};
+            covariances.Block(one, block);
+            return ErrorOf(block[0]);
+        };
+        if (place.slope >= 0) item.seA = error(place.slope);
+        item.seB[0] = error(place.first);
+        if (place.c >= 0) item.seC = error(place.c);
     }
-    SetRatedErrors(items, estimated, information, n);
     return true;
 }
 

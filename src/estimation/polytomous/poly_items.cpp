@@ -1,11 +1,12 @@
 #include "estimation/polytomous/poly_items.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
-#include "irt/category_curves.h"
+#include "core/model_constants.h"
+#include "estimation/polytomous/poly_curves.h"
 #include "irt/item_curve.h"
-#include "irt/rating_scale_curves.h"
 #include "irt/scored_item.h"
 
 namespace tarvo::poly {
@@ -40,13 +41,13 @@ Item PolytomousItem(int categories, PolytomousModel polytomous) {
 
 double LocationOf(const Item& item) {
     double sum = 0;
-    for (const double b : item.B()) sum += b;
+    for (const double d : item.D()) sum += d;
     return sum / item.Thresholds();
 }
 
 void StepsOf(const Item& item, std::span<double> steps) {
     const double location = LocationOf(item);
-    for (int k = 0; k < item.Thresholds(); ++k) steps[k] = item.b[k] - location;
+    for (int k = 0; k < item.Thresholds(); ++k) steps[k] = item.d[k] - location;
 }
 
 Item WithFreeThresholds(const Item& item) {
@@ -57,6 +58,15 @@ Item WithFreeThresholds(const Item& item) {
     free.commonSlope = false;
     free.guessFree = false;
     return free;
+}
+
+void InterceptsFromThresholds(Item& item) {
+    for (int k = 0; k < item.Thresholds(); ++k) item.d[k] = -kD * item.a * item.b[k];
+}
+
+void ReportThresholds(Item& item) {
+    if (item.form == ItemForm::Binary) return;
+    for (int k = 0; k < item.Thresholds(); ++k) item.b[k] = -item.d[k] / (kD * item.a);
 }
 
 int FreeCount(const Item& item) {
@@ -71,7 +81,11 @@ void PackFree(const Item& item, std::span<double> values) {
         values[at] = LocationOf(item);
         return;
     }
-    for (int k = 0; k < item.Thresholds(); ++k) values[at++] = item.b[k];
+    if (item.form == ItemForm::Binary) {
+        values[at++] = item.b[0];
+    } else {
+        for (int k = 0; k < item.Thresholds(); ++k) values[at++] = item.d[k];
+    }
     if (item.guessFree) values[at++] = item.c;
 }
 
@@ -79,34 +93,36 @@ void UnpackFree(std::span<const double> values, Item& item) {
     int at = 0;
     if (item.slopeFree) item.a = values[at++];
     if (item.form == ItemForm::Rated) {
-        // The thresholds move together: the steps stay the scale's.
+        // The intercepts move together: the steps stay the scale's.
         const double shift = values[at] - LocationOf(item);
-        for (int k = 0; k < item.Thresholds(); ++k) item.b[k] += shift;
+        for (int k = 0; k < item.Thresholds(); ++k) item.d[k] += shift;
         return;
     }
-    for (int k = 0; k < item.Thresholds(); ++k) item.b[k] = values[at++];
+    if (item.form == ItemForm::Binary) {
+        item.b[0] = values[at++];
+    } else {
+        for (int k = 0; k < item.Thresholds(); ++k) item.d[k] = values[at++];
+    }
     if (item.guessFree) item.c = values[at++];
 }
 
 bool KeepInRange(Item& item, double lowestC) {
-    const EstimateRange aRange = item.form == ItemForm::Binary ? kMarginalA : kPolytomousA;
     if (!std::isfinite(item.a) || !std::isfinite(item.c)) return false;
-    item.a = std::clamp(item.a, aRange.lowest, aRange.highest);
-    if (item.guessFree) item.c = std::clamp(item.c, lowestC, kMarginalC.highest);
+    if (item.form == ItemForm::Binary) {
+        if (!std::isfinite(item.b[0])) return false;
+        item.a = std::clamp(item.a, kMarginalA.lowest, kMarginalA.highest);
+        if (item.guessFree) item.c = std::clamp(item.c, lowestC, kMarginalC.highest);
+        item.b[0] = std::clamp(item.b[0], kMarginalB.lowest, kMarginalB.highest);
+        return true;
+    }
+    if (item.commonSlope && !(item.a > 0)) return false;
     for (int k = 0; k < item.Thresholds(); ++k) {
-        if (!std::isfinite(item.b[k])) return false;
-        // A rated item's thresholds keep the scale's steps: one beyond the
-        // bounds is refused, not moved.
-        const double kept = std::clamp(item.b[k], kMarginalB.lowest, kMarginalB.highest);
-        if (item.form == ItemForm::Rated && kept != item.b[k]) return false;
-        item.b[k] = kept;
+        if (!std::isfinite(item.d[k])) return false;
     }
     if (item.form != ItemForm::Graded) return true;
-    // The cumulative curves must fall with k: thresholds rise for a > 0 and
-    // fall for a < 0.
+    // P(X >= k) must fall with k, whatever the slope's sign.
     for (int k = 1; k < item.Thresholds(); ++k) {
-        const double rise = item.b[k] - item.b[k - 1];
-        if (item.a >= 0 ? !(rise > 0) : !(rise < 0)) return false;
+        if (!(item.d[k] < item.d[k - 1])) return false;
     }
     return true;
 }
@@ -117,64 +133,52 @@ void CategoryProbabilities(const Item& item, double theta, std::span<double> p) 
             ItemCategoryProbabilities(ItemScoring::RightWrong, theta, item.a, item.B(), item.c, p);
             return;
         case ItemForm::Graded:
-            ItemCategoryProbabilities(ItemScoring::Graded, theta, item.a, item.B(), item.c, p);
+            GradedProbabilities(theta, item.a, item.D(), p);
             return;
         case ItemForm::Partial:
-            ItemCategoryProbabilities(ItemScoring::PartialCredit, theta, item.a, item.B(), item.c,
-                                      p);
+        case ItemForm::Rated:
+            PartialProbabilities(theta, item.a, item.D(), p);
             return;
-        case ItemForm::Rated: {
-            // By the scale's steps, as the estimator moves them.
-            std::array<double, kMostThresholds> steps{};
-            StepsOf(item, steps);
-            RsmProbabilities(theta, item.a, LocationOf(item),
-                             std::span<const double>(steps).first(item.Thresholds()), p);
-            return;
-        }
     }
 }
 
 void CategoryDerivatives(const Item& item, double theta, std::span<const double> p,
                          std::span<double> derivatives) {
-    // Every derivative by (a, b_1..b_m[, c]) first, then the free columns.
-    constexpr int kWidest = kMostThresholds + 2;
-    std::array<double, kMostCategories * kWidest> all{};
-    int width = item.categories;  // a and the thresholds
+    const int free = FreeCount(item);
     if (item.form == ItemForm::Binary) {
-        width = 3;
+        // By (a, b, c), then the free columns.
         const Curve curve = CurveAt(theta, item.a, item.b[0], item.c);
         const CurveDerivatives d = DerivativesAt(theta, item.a, item.b[0], item.c, curve);
-        for (int u = 0; u < 3; ++u) {
-            all[u] = -d.first[u];
-            all[width + u] = d.first[u];
-        }
-    } else if (item.form == ItemForm::Graded) {
-        GrmDerivatives(theta, item.a, item.B(), std::span<double>(all).first(width * width));
-    } else if (item.form == ItemForm::Rated) {
-        // Columns a, location, then the steps, of which none is the item's.
-        std::array<double, kMostThresholds> steps{};
-        StepsOf(item, steps);
-        const std::span<const double> own = std::span<const double>(steps).first(item.Thresholds());
-        width = item.categories + 1;
-        RsmDerivatives(theta, item.a, LocationOf(item), own, p,
-                       std::span<double>(all).first(item.categories * width));
-        const int free = FreeCount(item);
-        for (int k = 0; k < item.categories; ++k) {
+        for (int k = 0; k < 2; ++k) {
+            const double sign = k == 0 ? -1 : 1;
             int at = 0;
-            if (item.slopeFree) derivatives[k * free + at++] = all[k * width];
-            derivatives[k * free + at] = all[k * width + 1];
+            if (item.slopeFree) derivatives[k * free + at++] = sign * d.first[0];
+            derivatives[k * free + at++] = sign * d.first[1];
+            if (item.guessFree) derivatives[k * free + at++] = sign * d.first[2];
         }
         return;
-    } else {
-        GpcmDerivatives(theta, item.a, item.B(), p, std::span<double>(all).first(width * width));
     }
-    const int free = FreeCount(item);
+    // By (a, d_1..d_m), then the free columns.
+    const int width = item.categories;
+    std::array<double, kMostCategories * kMostCategories> all{};
+    const std::span<double> square = std::span<double>(all).first(width * width);
+    if (item.form == ItemForm::Graded) {
+        GradedDerivatives(theta, item.a, item.D(), square);
+    } else {
+        PartialDerivatives(theta, item.a, p.first(item.categories), square);
+    }
     for (int k = 0; k < item.categories; ++k) {
         int at = 0;
         if (item.slopeFree) derivatives[k * free + at++] = all[k * width];
+        if (item.form == ItemForm::Rated) {
+            // The location moves every intercept.
+            double sum = 0;
+            for (int j = 1; j <= item.Thresholds(); ++j) sum += all[k * width + j];
+            derivatives[k * free + at] = sum;
+            continue;
+        }
         for (int j = 1; j <= item.Thresholds(); ++j)
             derivatives[k * free + at++] = all[k * width + j];
-        if (item.guessFree) derivatives[k * free + at++] = all[k * width + 2];
     }
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/model_constants.h"
+
 namespace tarvo::poly {
 
 double AddPolytomousPriors(const Item& item, const Priors& priors, double* gradient,
@@ -12,6 +14,7 @@ double AddPolytomousPriors(const Item& item, const Priors& priors, double* gradi
     int at = 0;
     if (item.slopeFree) {
         if (priors.polytomousLogA.on) {
+            if (item.a == 0) return -HUGE_VAL;
             // d log|a| / da = 1 / a on either side of 0; the density of a
             // includes the 1 / |a| of the change of variable.
             const double s2 = priors.polytomousLogA.sd * priors.polytomousLogA.sd;
@@ -27,14 +30,32 @@ double AddPolytomousPriors(const Item& item, const Priors& priors, double* gradi
         ++at;
     }
     if (!priors.polytomousB.on) return value;
+    // Normal on b_k = -d_k / (D a), carried to (a, d) by the chain rule;
+    // its information by the Gauss-Newton form J' J / s2, which the step's
+    // halving makes safe. A slope at 0 leaves no threshold: no density.
+    if (item.a == 0) return -HUGE_VAL;
     const double s2 = priors.polytomousB.sd * priors.polytomousB.sd;
     const bool rated = item.form == ItemForm::Rated;
+    const double scale = -1 / (kD * item.a);  // db_k / dd_k
+    const int slope = item.slopeFree ? 0 : -1;
     for (int k = 0; k < item.Thresholds(); ++k) {
-        const double dev = item.b[k] - priors.polytomousB.mean;
+        const double b = item.d[k] * scale;
+        const double dev = b - priors.polytomousB.mean;
         value += -dev * dev / (2 * s2);
         const int column = rated ? at : at + k;
-        if (gradient) gradient[column] += -dev / s2;
-        if (information) information[column * free + column] += 1 / s2;
+        const double byA = -b / item.a;  // db_k / da
+        if (gradient) {
+            gradient[column] += -dev / s2 * scale;
+            if (slope >= 0) gradient[slope] += -dev / s2 * byA;
+        }
+        if (information) {
+            information[column * free + column] += scale * scale / s2;
+            if (slope >= 0) {
+                information[slope * free + slope] += byA * byA / s2;
+                information[slope * free + column] += byA * scale / s2;
+                information[column * free + slope] += byA * scale / s2;
+            }
+        }
     }
     return value;
 }

@@ -4,7 +4,10 @@
 // log-normal on the size of its own slope (log |a| ~ N(mean, SD), so that a
 // reverse-keyed item keeps its negative a; a common slope takes none, it
 // sets the scale as the population's SD would) and normal on every
-// threshold (a rated item's location moves them all).
+// threshold b_k = -d_k / (D a) (a rated item's location moves them all).
+// Either prior is off by default; on, each keeps the slope on the side of
+// 0 it starts on (its density falls to 0 at a = 0), which the item-rest
+// correlation chose.
 
 #include "core/marginal_settings.h"
 #include "estimation/polytomous/poly_items.h"

@@ -17,11 +17,11 @@ using Steps = std::array<double, kMostThresholds>;
 
 void SetSteps(std::span<const double> steps, Item& item) {
     const double location = LocationOf(item);
-    for (int k = 0; k < item.Thresholds(); ++k) item.b[k] = location + steps[k];
+    for (int k = 0; k < item.Thresholds(); ++k) item.d[k] = location + steps[k];
 }
 
 // The gradient (and information, when asked) of one item's objective by
-// the scale's free steps: b_k moves with tau_k, and b_m against every free
+// the scale's free steps: d_k moves with s_k, and d_m against every free
 // step.
 void AddStepDerivatives(const Item& item, std::span<const double> expected,
                         const mml::Quadrature& quadrature, const Priors& priors, double* gradient,
@@ -101,7 +101,7 @@ double MaximiseScaleSteps(std::vector<Item>& items, const Scale& scale, const Em
     Steps start{}, steps{};
     StepsOf(items[scale.items.front()], start);
     steps = start;
-    // The summed objective at the steps; -inf where an item leaves its bounds.
+    // The summed objective at the steps; -inf where an item leaves its model.
     const auto total = [&](const Steps& trial) {
         double value = 0;
         for (const std::size_t i : scale.items) {
@@ -167,8 +167,8 @@ void ShiftSharedStep(std::vector<Item>& items, std::span<const Scale> scales, in
     const StepPlace place = PlaceOf(scales, s);
     const Scale& scale = scales[place.scale];
     for (const std::size_t i : scale.items) {
-        items[i].b[place.step] += delta;
-        items[i].b[scale.thresholds - 1] -= delta;
+        items[i].d[place.step] += delta;
+        items[i].d[scale.thresholds - 1] -= delta;
     }
 }
 

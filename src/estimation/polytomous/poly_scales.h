@@ -1,11 +1,12 @@
 #pragma once
 
 // The steps shared by the rated items of one scale (the rating scale
-// model): each scale's thresholds' offsets tau_1..tau_m from its items'
-// locations, summing to 0, so that tau_1..tau_(m-1) are free and tau_m is
-// minus their sum. The M-step moves them on the scale's summed expected
-// log-likelihood; the standard errors count them as parameters after the
-// items' own.
+// model): each scale's intercepts' offsets s_1..s_m from its items'
+// locations, summing to 0, so that s_1..s_(m-1) are free and s_m is minus
+// their sum. The rated items share one slope, so the thresholds' steps
+// tau_k = -s_k / (D a) are shared with them. The M-step moves them on the
+// scale's summed expected log-likelihood; the standard errors count them as
+// parameters after the items' own.
 
 #include <cstddef>
 #include <span>
@@ -28,7 +29,7 @@ std::vector<Scale> ScalesOf(std::span<const Item> items, std::span<const char> e
 void ShareSteps(std::vector<Item>& items, std::span<const Scale> scales);
 
 // Fisher scoring of the scale's free steps, the step halved while the
-// summed objective falls or an item leaves its bounds; returns the largest
+// summed objective falls or an item leaves its model; returns the largest
 // change of a step.
 double MaximiseScaleSteps(std::vector<Item>& items, const Scale& scale, const EmTables& tables,
                           const mml::Quadrature& quadrature, const Priors& priors);

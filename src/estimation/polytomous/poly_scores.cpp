@@ -6,6 +6,7 @@
 
 #include "core/estimate_bounds.h"
 #include "core/model_constants.h"
+#include "estimation/polytomous/poly_curves.h"
 
 namespace tarvo::poly {
 
@@ -13,12 +14,6 @@ namespace {
 
 constexpr int kMostSteps = 100;
 constexpr double kSettled = 1e-8;
-
-double Logistic(double z) {
-    if (z >= 0) return 1 / (1 + std::exp(-z));
-    const double e = std::exp(z);
-    return e / (1 + e);
-}
 
 struct ScoreSums {
     double gradient = 0, information = 0;
@@ -54,28 +49,13 @@ void CategoryThetaDerivatives(const Item& item, double theta, std::span<const do
             derivatives[0] = -derivatives[1];
             return;
         }
-        case ItemForm::Graded: {
-            // P(X = k) = P(X >= k) - P(X >= k + 1).
-            double above = 0;  // the derivative of P(X >= k), 0 for k = 0
-            for (int k = 0; k <= m; ++k) {
-                double next = 0;
-                if (k < m) {
-                    const double s = Logistic(kD * item.a * (theta - item.b[k]));
-                    next = kD * item.a * s * (1 - s);
-                }
-                derivatives[k] = above - next;
-                above = next;
-            }
+        case ItemForm::Graded:
+            GradedThetaDerivatives(theta, item.a, item.D(), derivatives);
             return;
-        }
         case ItemForm::Partial:
-        case ItemForm::Rated: {
-            // dP_k / dtheta = D a P_k (k - the expected score).
-            double mean = 0;
-            for (int k = 0; k <= m; ++k) mean += k * p[k];
-            for (int k = 0; k <= m; ++k) derivatives[k] = kD * item.a * p[k] * (k - mean);
+        case ItemForm::Rated:
+            PartialThetaDerivatives(item.a, p.first(static_cast<std::size_t>(m) + 1), derivatives);
             return;
-        }
     }
 }
 

@@ -3,39 +3,66 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/model_constants.h"
-
 namespace tarvo::poly {
+
+namespace {
+
+// Sweeps over the items before the signs are taken as they stand.
+constexpr int kMostSweeps = 20;
+
+}  // namespace
 
 std::vector<int> RestSigns(std::span<const std::uint8_t> codes, std::span<const Item> items) {
     const std::size_t itemCount = items.size();
     const std::size_t persons = itemCount == 0 ? 0 : codes.size() / itemCount;
-    // Per item: examinees, sum of scores, of rest scores, of their products.
-    std::vector<double> n(itemCount, 0), x(itemCount, 0), r(itemCount, 0), xr(itemCount, 0);
+    const auto answered = [&](std::size_t j, std::size_t i) {
+        return codes[j * itemCount + i] < items[i].categories;
+    };
+    std::vector<int> signs(itemCount, 1);
+    // Every examinee's signed total over the items answered.
+    std::vector<double> total(persons, 0);
     for (std::size_t j = 0; j < persons; ++j) {
-        const std::span<const std::uint8_t> row = codes.subspan(j * itemCount, itemCount);
-        double total = 0;
         for (std::size_t i = 0; i < itemCount; ++i) {
-            if (row[i] < items[i].categories) total += row[i];
-        }
-        for (std::size_t i = 0; i < itemCount; ++i) {
-            if (row[i] >= items[i].categories) continue;
-            const double score = row[i];
-            const double rest = total - score;
-            n[i] += 1;
-            x[i] += score;
-            r[i] += rest;
-            xr[i] += score * rest;
+            if (answered(j, i)) total[j] += codes[j * itemCount + i];
         }
     }
-    std::vector<int> signs(itemCount, 1);
-    for (std::size_t i = 0; i < itemCount; ++i) {
-        if (n[i] > 0 && xr[i] - x[i] * r[i] / n[i] < 0) signs[i] = -1;
+    for (int sweep = 0; sweep < kMostSweeps; ++sweep) {
+        bool changed = false;
+        for (std::size_t i = 0; i < itemCount; ++i) {
+            // The covariance of the item's score with the rest, over the
+            // examinees who answered it.
+            double n = 0, x = 0, r = 0, xr = 0;
+            for (std::size_t j = 0; j < persons; ++j) {
+                if (!answered(j, i)) continue;
+                const double score = codes[j * itemCount + i];
+                const double rest = total[j] - signs[i] * score;
+                n += 1;
+                x += score;
+                r += rest;
+                xr += score * rest;
+            }
+            const int sign = n > 0 && xr - x * r / n < 0 ? -1 : 1;
+            if (sign == signs[i]) continue;
+            for (std::size_t j = 0; j < persons; ++j) {
+                if (answered(j, i)) total[j] += (sign - signs[i]) * codes[j * itemCount + i];
+            }
+            signs[i] = sign;
+            changed = true;
+        }
+        if (!changed) break;
+    }
+    // Turning every sign over fits the data as well: most items positive,
+    // on a tie the first.
+    std::ptrdiff_t balance = 0;
+    for (const int sign : signs) balance += sign;
+    if (balance < 0 || (balance == 0 && itemCount > 0 && signs[0] < 0)) {
+        for (int& sign : signs) sign = -sign;
     }
     return signs;
 }
 
 void StartPolytomous(const CategoryCounts& counts, int sign, Item& item) {
+    // The intercepts of the category shares, which hold for either sign.
     item.a = sign;
     double total = 0;
     for (int k = 0; k < item.categories; ++k) total += counts[k];
@@ -44,10 +71,14 @@ void StartPolytomous(const CategoryCounts& counts, int sign, Item& item) {
         above -= counts[k - 1];
         if (item.form == ItemForm::Graded) {
             const double share = std::clamp((above + 0.5) / (total + 1), 0.01, 0.99);
-            item.b[k - 1] = -sign * std::log(share / (1 - share)) / kD;
+            item.d[k - 1] = std::log(share / (1 - share));
         } else {
-            item.b[k - 1] = sign * std::log((counts[k - 1] + 0.5) / (counts[k] + 0.5)) / kD;
+            item.d[k - 1] = std::log((counts[k] + 0.5) / (counts[k - 1] + 0.5));
         }
+    }
+    // Shares clamped alike leave equal graded intercepts: part them.
+    for (int k = 1; item.form == ItemForm::Graded && k < item.Thresholds(); ++k) {
+        item.d[k] = std::min(item.d[k], item.d[k - 1] - 0.01);
     }
 }
 

@@ -2,9 +2,8 @@
 
 // Start values of the items scored 0..m: the slope's sign from the item's
 // correlation with the rest of the test, so that a reverse-keyed item starts
-// on its own side of zero (a GRM item started on the wrong side has its
-// thresholds in the wrong order for every slope between, and EM stops at a
-// slope near zero), and thresholds from the category counts.
+// on its own side of zero (the slope may still cross zero: the intercepts
+// do not depend on its sign), and intercepts from the category counts.
 
 #include <cstddef>
 #include <cstdint>
@@ -16,13 +15,18 @@
 
 namespace tarvo::poly {
 
-// Per item, -1 where its score correlates negatively with the summed score
-// on the other items (over the examinees who answered it), +1 otherwise.
+// Per item, -1 where its score correlates negatively with the rest score,
+// the summed score on the other items (over the examinees who answered it),
+// +1 otherwise. The rest score counts each item with its own sign, and the
+// signs are swept until none changes, so that a test with many
+// reverse-keyed items (half of them, say, where every item correlates
+// negatively with the plain rest score) has them apart from the others; the
+// signs are then turned so that most items, on a tie the first, are +1. A
+// test of items keyed alike keeps +1 for every item after one sweep.
 std::vector<int> RestSigns(std::span<const std::uint8_t> codes, std::span<const Item> items);
 
-// a = sign, and each threshold where the share of scores at or above it
-// (GRM), or the ratio of adjacent categories (partial credit), puts it on
-// the logistic metric for that slope.
+// a = sign, and each intercept the logit of the share of scores at or
+// above it (GRM), or the log ratio of adjacent categories (partial credit).
 void StartPolytomous(const CategoryCounts& counts, int sign, Item& item);
 
 }  // namespace tarvo::poly

@@ -1,6 +1,7 @@
 #include "estimation/polytomous/polytomous_estimator.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -24,6 +25,10 @@ namespace tarvo {
 namespace {
 
 using poly::Item;
+
+// The widest value a parameter's cell ("* #.000", seven characters) holds
+// with either sign.
+constexpr double kWidestPrintedThreshold = 99.999;
 
 class PolytomousEstimator final : public Estimator {
   public:
@@ -124,6 +129,7 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
         items[i].a = row.a;
         std::copy(row.b.begin(), row.b.end(), items[i].b.begin());
         items[i].c = items[i].form == poly::ItemForm::Binary ? row.c : 0;
+        poly::InterceptsFromThresholds(items[i]);
         items[i].seB.fill(kNotEstimated);
         held[i] = 1;
         estimated[i] = 0;
@@ -206,6 +212,11 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
     outcome.stopped = stopped;
     host.ProgressShutdown();
 
+    // The estimated items' thresholds from their slopes and intercepts; the
+    // held ones keep the item file's.
+    for (std::size_t i = 0; i < itemCount; ++i) {
+        if (estimated[i]) poly::ReportThresholds(items[i]);
+    }
     // The item table as the report reads it: a, the first threshold, c.
     for (std::size_t i = 0; i < itemCount; ++i) {
         const Item& item = items[i];
@@ -313,7 +324,18 @@ void PolytomousEstimator::WriteRows(const std::vector<Item>& items, const RunInp
         row.c = item.c;
         row.seA = item.slopeFree || item.commonSlope ? item.seA : kNotEstimated;
         row.seC = item.guessFree ? item.seC : kNotEstimated;
-        row.b = item.B();
+        // An item that does not discriminate has thresholds far beyond any
+        // ability, not locations: the cells hold the widest their mask
+        // prints (the report flags the item; the report's own values are
+        // the exact ones).
+        std::array<double, poly::kMostThresholds> printed{};
+        for (int k = 0; k < item.Thresholds(); ++k) {
+            printed[k] =
+                std::abs(item.a) < kLeastDiscrimination && item.form != poly::ItemForm::Binary
+                    ? std::clamp(item.b[k], -kWidestPrintedThreshold, kWidestPrintedThreshold)
+                    : item.b[k];
+        }
+        row.b = std::span<const double>(printed).first(item.Thresholds());
         row.seB = std::span<const double>(item.seB).first(item.Thresholds());
         writer.Line(PolytomousItemRowText(row, mostThresholds));
     }

@@ -69,6 +69,7 @@ Item Graded(double a, std::vector<double> b) {
         ItemOf(static_cast<int>(b.size()) + 1, RulesOf(MarginalModel::TwoPL), PolytomousModel::Grm);
     item.a = a;
     for (std::size_t k = 0; k < b.size(); ++k) item.b[k] = b[k];
+    InterceptsFromThresholds(item);
     return item;
 }
 
@@ -77,6 +78,7 @@ Item Partial(double a, std::vector<double> b) {
                        PolytomousModel::Gpcm);
     item.a = a;
     for (std::size_t k = 0; k < b.size(); ++k) item.b[k] = b[k];
+    InterceptsFromThresholds(item);
     return item;
 }
 
@@ -100,6 +102,7 @@ Item Credit(std::vector<double> b) {
         ItemOf(static_cast<int>(b.size()) + 1, RulesOf(MarginalModel::TwoPL), PolytomousModel::Pcm);
     item.a = 0.8;
     for (std::size_t k = 0; k < b.size(); ++k) item.b[k] = b[k];
+    InterceptsFromThresholds(item);
     return item;
 }
 
@@ -244,6 +247,7 @@ TEST(PolytomousScales, GradientBySharedStepsMatchesDifferencesOfTheLogLikelihood
         item.a = 0.9;
         const double steps[3] = {-0.9, 0.2, 0.7};
         for (int k = 0; k < 3; ++k) item.b[k] = location + steps[k];
+        InterceptsFromThresholds(item);
         return item;
     };
     const std::vector<Item> truth = {rated(-0.4), Partial(1.2, {0.3, -0.5}), rated(0.6)};
@@ -292,10 +296,10 @@ TEST(PolytomousScales, GradientBySharedStepsMatchesDifferencesOfTheLogLikelihood
     }
     const std::vector<Item> shifted = moved(own + 1, 0.3);
     for (int k = 0; k < 3; ++k) {
-        EXPECT_NEAR(shifted[2].b[k] - LocationOf(shifted[2]),
-                    shifted[0].b[k] - LocationOf(shifted[0]), 1e-12);
+        EXPECT_NEAR(shifted[2].d[k] - LocationOf(shifted[2]),
+                    shifted[0].d[k] - LocationOf(shifted[0]), 1e-12);
     }
-    EXPECT_NEAR(LocationOf(shifted[0]), -0.4, 1e-12);
+    EXPECT_NEAR(LocationOf(shifted[0]), LocationOf(truth[0]), 1e-12);
 }
 
 // The polytomous priors (log-normal on |a|, normal on every threshold) in
@@ -309,6 +313,7 @@ TEST(PolytomousPriors, ObjectiveGradientMatchesDifferencesWithEitherSignOfA) {
     Item rated = PolytomousItem(4, PolytomousModel::Rsm);
     rated.a = 0.8;
     rated.b = {-0.7, 0.3, 1.1};
+    InterceptsFromThresholds(rated);
     const std::vector<Item> items = {Partial(-0.9, {0.4, -0.3, 1.2}), rated};
     const std::vector<std::uint8_t> codes = Simulate(items, 200, 3);
     const mml::Quadrature quadrature = mml::NormalQuadrature(15, 5);
@@ -351,6 +356,7 @@ TEST(PolytomousScores, ModeScoresSolveTheScoreEquationAndBoundExtremePatterns) {
     Item rated = PolytomousItem(4, PolytomousModel::Rsm);
     rated.a = 0.8;
     rated.b = {-0.7, 0.3, 1.1};
+    InterceptsFromThresholds(rated);
     Item guessing = Binary(1.3, 0.2);
     guessing.c = 0.2;
     guessing.guessFree = true;
@@ -408,6 +414,7 @@ TEST(PolytomousPopulation, HeldItemsGiveBackThePopulationsMeanAndSd) {
     for (Item& item : standard) {
         item.a *= 1.3;
         for (int k = 0; k < item.Thresholds(); ++k) item.b[k] = (item.b[k] - 0.5) / 1.3;
+        InterceptsFromThresholds(item);
     }
     const int persons = 1500;
     const std::vector<std::uint8_t> codes = Simulate(standard, persons, 9);
@@ -450,6 +457,7 @@ TEST(PolytomousEm, RecoversGeneratingParametersAndSameOnAnyThreadCount) {
             // A reverse-keyed start for nothing: every slope starts at +1.
             item.a = 1;
             for (int k = 0; k < item.Thresholds(); ++k) item.b[k] = -0.5 + 0.5 * k;
+            InterceptsFromThresholds(item);
         }
         EmTables tables(items, quadrature.Points());
         const EmOutcome em =
@@ -459,6 +467,7 @@ TEST(PolytomousEm, RecoversGeneratingParametersAndSameOnAnyThreadCount) {
         EXPECT_GT(em.extrapolations, 0);
         EXPECT_TRUE(SetStandardErrors(items, estimated, responses, Priors{}, quadrature, tables,
                                       pool, [] { return true; }));
+        for (Item& item : items) ReportThresholds(item);
         return items;
     };
     const std::vector<Item> first = fit(1);
@@ -516,10 +525,12 @@ TEST(PolytomousEm, EachModelRecoversItsItemsBetterWithMoreExaminees) {
             for (Item& item : items) {
                 item.a = 1;
                 for (int k = 0; k < item.Thresholds(); ++k) item.b[k] = -0.5 + 0.5 * k;
+                InterceptsFromThresholds(item);
             }
             EmTables tables(items, quadrature.Points());
             RunPolytomousEm(items, estimated, responses, Plain(), quadrature, tables, pool,
                             [](int, double, double) { return true; });
+            for (Item& item : items) ReportThresholds(item);
             double squares[2] = {}, counts[2] = {};
             for (std::size_t i = 0; i < truth.size(); ++i) {
                 squares[0] += (items[i].a - truth[i].a) * (items[i].a - truth[i].a);
@@ -547,9 +558,9 @@ TEST(PolytomousEm, EachModelRecoversItsItemsBetterWithMoreExaminees) {
 namespace tarvo::poly {
 namespace {
 
-// A reverse-keyed GRM item starts with a negative slope and descending
-// thresholds, and EM takes it to its generating values instead of stopping
-// at a slope near zero with a threshold at its bound.
+// A reverse-keyed GRM item starts with a negative slope, and EM takes it
+// to its generating values; started at +1 it crosses 0 to the same
+// maximum.
 TEST(PolytomousStart, ReverseKeyedGradedItemStartsAndEndsOnItsOwnSide) {
     const std::vector<Item> truth = {Graded(1.2, {-1.0, 0.0, 1.0}), Graded(0.9, {-0.5, 0.4, 1.3}),
                                      Graded(1.4, {-1.2, -0.3, 0.8}), Graded(1.0, {-0.8, 0.2, 1.1}),
@@ -561,7 +572,7 @@ TEST(PolytomousStart, ReverseKeyedGradedItemStartsAndEndsOnItsOwnSide) {
     std::vector<Item> items = truth;
     for (std::size_t i = 0; i < items.size(); ++i) StartPolytomous(counts[i], signs[i], items[i]);
     Item start = items[4];
-    EXPECT_TRUE(KeepInRange(start, 0)) << "descending thresholds for the negative slope";
+    EXPECT_TRUE(KeepInRange(start, 0)) << "falling intercepts, whatever the slope's sign";
 
     mml::Quadrature quadrature = mml::NormalQuadrature(41, 6);
     const std::vector<char> estimated(truth.size(), 1);
@@ -571,8 +582,23 @@ TEST(PolytomousStart, ReverseKeyedGradedItemStartsAndEndsOnItsOwnSide) {
     EXPECT_TRUE(RunPolytomousEm(items, estimated, responses, Plain(), quadrature, tables, pool,
                                 [](int, double, double) { return true; })
                     .converged);
+    ReportThresholds(items[4]);
     EXPECT_NEAR(items[4].a, -1.1, 0.15);
     for (int k = 0; k < 3; ++k) EXPECT_NEAR(items[4].b[k], truth[4].b[k], 0.15) << "b" << k + 1;
+
+    // Started on the wrong side, the slope crosses 0 (its intercepts need
+    // no other order for either sign) and ends at the same maximum.
+    std::vector<Item> crossing = items;
+    for (std::size_t i = 0; i < crossing.size(); ++i) StartPolytomous(counts[i], 1, crossing[i]);
+    const double reached = RunPolytomousEm(items, estimated, responses, Plain(), quadrature, tables,
+                                           pool, [](int, double, double) { return true; })
+                               .logLikelihood;
+    const EmOutcome crossed =
+        RunPolytomousEm(crossing, estimated, responses, Plain(), quadrature, tables, pool,
+                        [](int, double, double) { return true; });
+    EXPECT_TRUE(crossed.converged);
+    EXPECT_NEAR(crossed.logLikelihood, reached, 1e-3);
+    EXPECT_NEAR(crossing[4].a, items[4].a, 1e-3);
 }
 
 }  // namespace

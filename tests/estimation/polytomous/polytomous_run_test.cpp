@@ -12,11 +12,14 @@
 #include <utility>
 #include <vector>
 
+#include "core/estimate_bounds.h"
+#include "core/polytomous_models.h"
 #include "report/report_summary.h"
 #include "report/run_report.h"
 #include "request/option_table.h"
 #include "request/request_parser.h"
 #include "run/calibration_run.h"
+#include "support/sanitized.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
 
@@ -154,6 +157,158 @@ TEST(PolytomousRun, ReachesOpenMxMaximumOnPublicQuestionnaires) {
             }
         }
     }
+}
+
+// A copy of a response file (scores from column 20) with the given items
+// (1-based) reversed: highest minus the score, a blank still missing;
+// only its first `examinees` lines when that is not 0.
+std::string Reversed(const std::string& from, const std::string& to, const std::vector<int>& items,
+                     int highest, std::size_t examinees = 0) {
+    std::ifstream in(from, std::ios::binary);
+    std::ofstream out(to, std::ios::binary);
+    std::size_t lines = 0;
+    for (std::string line; std::getline(in, line) && (examinees == 0 || lines < examinees);
+         ++lines) {
+        for (const int i : items) {
+            char& code = line[static_cast<std::size_t>(19 + i - 1)];
+            if (code >= '0' && code <= '9') code = static_cast<char>('0' + highest - (code - '0'));
+        }
+        out << line << '\n';
+    }
+    return to;
+}
+
+#ifdef TARVO_SANITIZED
+// The sanitizer builds fit the first 1,500 examinees of sim_grm5, where the
+// keyed data's maximum is the run's own.
+constexpr std::size_t kSimExaminees = 1500;
+#else
+constexpr std::size_t kSimExaminees = 0;  // all 10,000
+#endif
+
+struct KeyedFit {
+    double logLikelihood;
+    std::vector<std::vector<std::string>> rows;
+};
+
+KeyedFit FitOf(const std::string& responses, int items, const char* model,
+               const std::string& output) {
+    Options options = Layout(responses, items, output);
+    options.insert(options.end(),
+                   {{"model", model}, {"quadrature", "49"}, {"em-tolerance", "1e-6"}});
+    const Finished run = RunWith(options);
+    EXPECT_EQ(run.end, RunEnd::Finished) << model << " " << responses;
+    return {run.report.logLikelihood, ItemRows(output)};
+}
+
+// From the default starts and without priors, reverse-keyed items reach
+// the maximum of the data as keyed: each reversed slope is the keyed one's
+// negative and its thresholds the keyed ones in reverse order (P(m - X >=
+// k) = 1 - P(X >= m + 1 - k)). Every second item of sim_grm5 (scores 0..4)
+// reversed under the GRM and the GPCM; the keyed maxima are OpenMx
+// 2.21.1's with rpf 1.0.11 (R 4.2.2, one thread; mxComputeEM over 49
+// equally spaced points on [-6, 6] of N(0, 1), Newton-Raphson M-step,
+// tolerance 1e-9, no priors, slopes free of sign: the shared
+// sim_grm5_poly_peers files).
+TEST(PolytomousRun, ReverseKeyedItemsReachTheMaximumOfTheDataAsKeyed) {
+    test_support::TempDir dir;
+    std::vector<int> everySecond;
+    for (int i = 2; i <= 30; i += 2) everySecond.push_back(i);
+    const std::string keyed =
+        Reversed(DataFile("sim_grm5.dat"), dir.File("keyed.dat"), {}, 4, kSimExaminees);
+    const std::string reversed =
+        Reversed(DataFile("sim_grm5.dat"), dir.File("reversed.dat"), everySecond, 4, kSimExaminees);
+    const std::pair<const char*, double> models[] = {{"grm", -376235.061926},
+                                                     {"gpcm", -377610.790549}};
+    for (const auto& [model, openMx] : models) {
+        const KeyedFit asKeyed = FitOf(keyed, 30, model, dir.File("keyed.csv"));
+        const KeyedFit fit = FitOf(reversed, 30, model, dir.File("reversed.csv"));
+        EXPECT_NEAR(fit.logLikelihood, asKeyed.logLikelihood, 0.01) << model;
+        if (kSimExaminees == 0) {
+            EXPECT_NEAR(fit.logLikelihood, openMx, 0.01) << model;
+        }
+        for (const int i : everySecond) {
+            const std::size_t row = static_cast<std::size_t>(i);
+            const double a = Cell(asKeyed.rows, row, "a");
+            EXPECT_GT(a, 0.1) << model << " item " << i;
+            EXPECT_NEAR(Cell(fit.rows, row, "a"), -a, 0.0021) << model << " item " << i;
+            for (int k = 1; k <= 4; ++k) {
+                EXPECT_NEAR(Cell(fit.rows, row, "b" + std::to_string(k)),
+                            Cell(asKeyed.rows, row, "b" + std::to_string(5 - k)), 0.0021)
+                    << model << " item " << i << " b" << k;
+            }
+        }
+    }
+    // The PCM's one slope cannot follow half the items reversed: its
+    // maximum is at a common slope of 0, the items independent, where
+    // OpenMx's fit of the reversed data ends too
+    // (bench/reference/openmx_reversed_fit.R, the settings of the test
+    // below: log-likelihood -454660.071615, slope 2e-6).
+    if (kSimExaminees == 0) {
+        const KeyedFit fit = FitOf(reversed, 30, "pcm", dir.File("pcm.csv"));
+        EXPECT_NEAR(fit.logLikelihood, -454660.071615, 0.01);
+        EXPECT_LT(std::abs(Cell(fit.rows, 1, "a")), kLeastDiscrimination);
+    }
+}
+
+// bfi_n with N2 and N4 reversed (scores 0..5) reaches OpenMx's maximum of
+// the data as keyed under the GRM and the GPCM (the settings above; the
+// shared bfi_n_poly_peers files), N2 and N4 with the peers' slopes
+// negated.
+TEST(PolytomousRun, ReverseKeyedQuestionnaireItemsReachOpenMxMaximum) {
+    test_support::TempDir dir;
+    const std::string reversed =
+        Reversed(DataFile("bfi_n.dat"), dir.File("bfi_n_reversed.dat"), {2, 4}, 5);
+    struct Case {
+        const char* model;
+        double logLikelihood;
+        double slopes[2];  // N2 and N4, as keyed
+    };
+    const Case cases[] = {{"grm", -21721.378213, {1.712568049, 0.7520557064}},
+                          {"gpcm", -21874.596072, {0.9922522941, 0.3021648836}}};
+    for (const Case& c : cases) {
+        const KeyedFit fit = FitOf(reversed, 5, c.model, dir.File(std::string(c.model) + ".csv"));
+        EXPECT_NEAR(fit.logLikelihood, c.logLikelihood, 0.01) << c.model;
+        EXPECT_NEAR(Cell(fit.rows, 2, "a"), -c.slopes[0], 0.002) << c.model;
+        EXPECT_NEAR(Cell(fit.rows, 4, "a"), -c.slopes[1], 0.002) << c.model;
+    }
+}
+
+// The PCM's one slope cannot follow two reversed items among three keyed
+// ones: its maximum on bfi_n with N2 and N4 reversed is at a common slope
+// of 0 (the items independent), which OpenMx reaches too
+// (bench/reference/openmx_reversed_fit.R: OpenMx 2.21.1, rpf 1.0.11, R
+// 4.2.2, rpf.nrm with GPCM contrasts and one slope labelled for every
+// item, starts a = 1, mxComputeEM over 49 equally spaced points on [-6,
+// 6] of N(0, 1), tolerance 1e-9, no priors: log-likelihood -24139.254173,
+// slope 3e-6). Every item is flagged as not discriminating, its
+// thresholds printed at the widest their cells hold, its errors at the cap.
+TEST(PolytomousRun, PartialCreditSlopeFallsToZeroWithReverseKeyedItemsAndIsFlagged) {
+    test_support::TempDir dir;
+    const std::string reversed =
+        Reversed(DataFile("bfi_n.dat"), dir.File("bfi_n_reversed.dat"), {2, 4}, 5);
+    Options options = Layout(reversed, 5, dir.File("pcm.csv"));
+    options.insert(options.end(),
+                   {{"model", "pcm"}, {"quadrature", "49"}, {"em-tolerance", "1e-6"}});
+    const Finished run = RunWith(options);
+    ASSERT_EQ(run.end, RunEnd::Finished);
+    EXPECT_NEAR(run.report.logLikelihood, -24139.254173, 0.01);
+    const auto rows = ItemRows(dir.File("pcm.csv"));
+    for (std::size_t i = 1; i <= 5; ++i) {
+        EXPECT_LT(std::abs(Cell(rows, i, "a")), kLeastDiscrimination) << i;
+        for (int k = 1; k <= 5; ++k) {
+            EXPECT_LE(std::abs(Cell(rows, i, "b" + std::to_string(k))), 99.999) << i;
+            EXPECT_EQ(Cell(rows, i, "seeb" + std::to_string(k)), kStandardErrorCap) << i;
+        }
+        const ItemReport& item = run.report.itemRows[i - 1];
+        EXPECT_TRUE(item.flags & kItemNotDiscriminating) << i;
+        EXPECT_FALSE(item.flags & (kItemBAtBound | kItemSeAtCap)) << i;
+    }
+    bool told = false;
+    for (const std::string& warning : run.report.warnings) {
+        told = told || warning.find("5 items do not discriminate") != std::string::npos;
+    }
+    EXPECT_TRUE(told);
 }
 
 double Correlation(const std::vector<double>& x, const std::vector<double>& y) {
