@@ -181,7 +181,7 @@ TEST(ReadItemForm, RefusesDamagedResultFilesByTheirLine) {
         "persons.csv",
         " SeqID,    ExaminID,Nvalid,   theta, seetheta\r\n    1, A,    3,   0.1,   0.3\r\n"
         " SeqID,    ExaminID\r\n");
-    EXPECT_FALSE(WriteTransformedAbilities(persons, dir.File("out.csv"), 1, 0, error));
+    EXPECT_FALSE(WriteTransformedAbilities(persons, dir.File("out.csv"), 1, 0, {}, error));
     EXPECT_EQ(error, persons +
                          ", line 3: a second person section; the first begins on line 1 (a "
                          "damaged result file)");
