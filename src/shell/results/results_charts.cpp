@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "shell/desktop/fixed_colours.h"
 #include "shell/results/fit_tables.h"
 
 namespace tarvo::shell {
@@ -171,8 +172,14 @@ QChart* MakeCategoryChart(const results::PlottedItem& item) {
     const std::vector<double> grid =
         results::ThetaGrid(kThetaFrom, kThetaTo, kThetaSteps, item.scored.b);
     const std::vector<Curve> curves = results::CategoryCurves(item.scored, grid);
+    // Each category its own colour (the theme's five repeat from the sixth),
+    // added in order so the legend lists them 0, 1, 2, ...
     for (std::size_t k = 0; k < curves.size(); ++k) {
-        Attach(chart, Line(QStringLiteral("Category %1").arg(k), curves[k]), x, y);
+        QLineSeries* line = Line(QStringLiteral("Category %1").arg(k), curves[k]);
+        const int index = static_cast<int>(k);
+        const bool repeated = index >= DistinctCurveColourCount();
+        line->setPen(QPen(DistinctCurveColour(index), 2, repeated ? Qt::DashLine : Qt::SolidLine));
+        Attach(chart, line, x, y);
     }
     return chart;
 }

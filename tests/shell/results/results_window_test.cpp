@@ -22,6 +22,8 @@
 #include <QTextBrowser>
 #include <QXmlStreamReader>
 #include <QtCharts/QChart>
+#include <QtCharts/QLegend>
+#include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QScatterSeries>
 #include <QtCharts/QValueAxis>
@@ -40,6 +42,7 @@
 #include "shell/results/plots_tab.h"
 #include "shell/results/result_table_model.h"
 #include "shell/results/result_table_view.h"
+#include "shell/results/results_charts.h"
 #include "shell_test_support.h"
 #include "simulator.h"
 
@@ -501,6 +504,36 @@ TEST_F(ResultsWindowTest, ConvergenceSeriesTellApartByColour) {
                                                colours[i].blue() - colours[j].blue());
             EXPECT_GT(distance, 100) << i << " " << j;
         }
+    }
+}
+
+// Six categories once drew 0 and 5 alike (the theme's five colours repeat).
+TEST_F(ResultsWindowTest, ElevenCategoriesEachHaveTheirOwnColourAndTheLegendListsThemInOrder) {
+    results::PlottedItem item;
+    item.seqItem = 1;
+    item.model = "grm";
+    item.categories = 11;
+    item.scored.a = 1.2;
+    for (int k = 0; k < 10; ++k) item.scored.b.push_back(-2.5 + 0.5 * k);
+    const std::unique_ptr<QChart> chart(MakeCategoryChart(item));
+    std::vector<QColor> colours;
+    for (int k = 0; k < 11; ++k) {
+        QLineSeries* series = Line(chart.get(), QStringLiteral("Category %1").arg(k));
+        ASSERT_NE(series, nullptr) << k;
+        colours.push_back(series->pen().color());
+    }
+    for (std::size_t i = 0; i < colours.size(); ++i) {
+        for (std::size_t j = i + 1; j < colours.size(); ++j) {
+            const double distance = std::hypot(colours[i].red() - colours[j].red(),
+                                               colours[i].green() - colours[j].green(),
+                                               colours[i].blue() - colours[j].blue());
+            EXPECT_GT(distance, 40) << i << " " << j;
+        }
+    }
+    const QList<QLegendMarker*> markers = chart->legend()->markers();
+    ASSERT_EQ(markers.size(), 11);
+    for (int k = 0; k < 11; ++k) {
+        EXPECT_EQ(markers[k]->label(), QStringLiteral("Category %1").arg(k));
     }
 }
 
