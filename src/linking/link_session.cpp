@@ -52,6 +52,7 @@ LinkOutcome RunLink(const LinkRequest& request) {
     MatchResult match;
     if (request.anchorsPath.empty()) {
         match = MatchById(outcome.base, outcome.fresh);
+        outcome.matchedByPosition = match.byPosition;
     } else {
         const AnchorPairs pairs = ReadAnchorPairs(request.anchorsPath);
         if (!pairs.pairs) {
