@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -287,6 +288,27 @@ TEST_F(ResultsFromDialogTest, AStoppedRunOpensItsPartialResult) {
     ASSERT_NE(LastWindow(), nullptr);
     EXPECT_EQ(LastWindow()->ItemModel()->rowCount(), 3);
     EXPECT_NE(LastWindow()->Summary()->toPlainText().indexOf(QStringLiteral("stopped")), -1);
+}
+
+// The close was once kept for after the run and the program ended with the
+// stopped run's window, so nothing was seen.
+TEST_F(ResultsFromDialogTest, ClosingTheDialogDuringARunStopsItAndItsResultsKeepTheProgram) {
+    QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
+    dialog->Runs().SetProgressListener([&](int, const std::string& text) {
+        if (text == "Item 4 of 20.") {
+            EXPECT_FALSE(dialog->close());
+        }
+    });
+    EXPECT_EQ(Run(2, "closed.csv"), RunEnd::Stopped);
+    EXPECT_EQ(desktop.questions.size(), 1u);
+    EXPECT_FALSE(dialog->isVisible());
+    ResultsWindow* window = LastWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->ItemModel()->rowCount(), 3);
+    // The program now ends when this window closes, not with the dialog.
+    EXPECT_TRUE(window->testAttribute(Qt::WA_QuitOnClose));
+    EXPECT_EQ(lastClosed.count(), 0);
 }
 
 TEST_F(ResultsFromDialogTest, ARunEndedAtACheckOpensNothing) {
