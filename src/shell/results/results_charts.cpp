@@ -80,6 +80,20 @@ void Attach(QChart* chart, QAbstractSeries* series, QAbstractAxis* x, QAbstractA
     series->attachAxis(y);
 }
 
+void TidyAxes(QChart* chart) {
+    bool firstVertical = true;
+    for (QAbstractAxis* axis : chart->axes()) {
+        if (auto* value = qobject_cast<QValueAxis*>(axis)) value->applyNiceNumbers();
+        if (axis->orientation() != Qt::Vertical) continue;
+        if (!firstVertical) {
+            // Its lines would fall between the first axis's and read as one grid.
+            axis->setGridLineVisible(false);
+            axis->setMinorGridLineVisible(false);
+        }
+        firstVertical = false;
+    }
+}
+
 QChart* NewChart(const QString& title) {
     auto* chart = new QChart;
     chart->setTitle(title);
@@ -159,6 +173,7 @@ QChart* MakeCharacteristicChart(const results::PlottedItem& item) {
         Attach(chart, observed, x, y);
     }
     if (!item.groupResiduals.empty() && !item.groups.empty()) AttachResiduals(chart, item, x);
+    TidyAxes(chart);
     return chart;
 }
 
@@ -270,6 +285,7 @@ QChart* MakeInformationChart(const std::vector<results::PlottedItem>& items,
         errorLine->setPen(QPen(QColor(200, 40, 40), 2, Qt::DashLine));
         Attach(chart, errorLine, x, right);
     }
+    TidyAxes(chart);
     return chart;
 }
 
@@ -392,7 +408,9 @@ QChart* MakeConvergenceChart(const LoopRecord& loop) {
                                  : QStringLiteral("Change from the previous pass"));
     logAxis->setBase(10);
     logAxis->setLabelFormat(QStringLiteral("%.0e"));
-    logAxis->setRange(least / 10, largest * 10);
+    // Whole powers of ten, so that every tick is one.
+    logAxis->setRange(std::pow(10.0, std::floor(std::log10(least / 10))),
+                      std::pow(10.0, std::ceil(std::log10(largest * 10))));
     chart->addAxis(logAxis, Qt::AlignRight);
     change->setPen(QPen(QColor(40, 110, 200), 1.5, Qt::DashLine));
     Attach(chart, change, x, logAxis);
@@ -403,6 +421,7 @@ QChart* MakeConvergenceChart(const LoopRecord& loop) {
     tolerance->append(std::max<double>(2, static_cast<double>(steps)), loop.tolerance);
     tolerance->setPen(QPen(QColor(200, 40, 40), 1.5, Qt::DotLine));
     Attach(chart, tolerance, x, logAxis);
+    TidyAxes(chart);
     return chart;
 }
 

@@ -16,6 +16,7 @@
 #include <QTableWidget>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
+#include <QtCharts/QValueAxis>
 #include <QtCharts/QXYSeries>
 #include <QtTest/QTest>
 #include <cstdio>
@@ -136,6 +137,28 @@ TEST_F(LinkWindowTest, SaysWhyNoLinkWasMade) {
     EXPECT_EQ(desktop.messages[0], "ERROR " + files.File("gone.itm") + ": cannot read this file");
     EXPECT_FALSE(window.Outcome());
     EXPECT_FALSE(window.SaveItemsButton()->isEnabled());
+}
+
+TEST_F(LinkWindowTest, PlotsHaveOneGridAndRoundTicks) {
+    window.LinkButton()->click();
+    ASSERT_TRUE(desktop.messages.empty()) << desktop.messages.front();
+    for (QChartView* view :
+         {window.CharacteristicView(), window.InformationView(), window.EquatingView()}) {
+        int grids = 0;
+        for (QAbstractAxis* axis : view->chart()->axes()) {
+            if (axis->orientation() == Qt::Vertical && axis->isGridLineVisible()) ++grids;
+            auto* value = qobject_cast<QValueAxis*>(axis);
+            ASSERT_NE(value, nullptr);
+            const double step = (value->max() - value->min()) / (value->tickCount() - 1);
+            const double mantissa = step / std::pow(10.0, std::floor(std::log10(step)));
+            bool round = false;
+            for (double nice : {1.0, 2.0, 2.5, 5.0, 10.0})
+                round |= std::fabs(mantissa - nice) < 1e-9;
+            EXPECT_TRUE(round) << value->titleText().toStdString() << " step " << step;
+            EXPECT_NEAR(value->min() / step, std::round(value->min() / step), 1e-9);
+        }
+        EXPECT_EQ(grids, 1) << view->chart()->title().toStdString();
+    }
 }
 
 // Forms without item IDs once linked nothing ("share 0 items").

@@ -26,6 +26,7 @@
 #include <QtCharts/QLegend>
 #include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
+#include <QtCharts/QLogValueAxis>
 #include <QtCharts/QScatterSeries>
 #include <QtCharts/QValueAxis>
 #include <cmath>
@@ -557,6 +558,43 @@ TEST_F(ResultsWindowTest, ElevenCategoriesEachHaveTheirOwnColourAndTheLegendList
     for (int k = 0; k < 11; ++k) {
         EXPECT_EQ(markers[k]->label(), QStringLiteral("Category %1").arg(k));
     }
+}
+
+// One vertical axis draws the grid; a value axis's ticks are 1, 2, 2.5 or 5
+// times a power of ten apart, starting on a multiple of that step; a log
+// axis runs between whole powers of ten.
+void ExpectOneGridAndRoundTicks(QChart* chart, const char* name) {
+    int grids = 0;
+    for (QAbstractAxis* axis : chart->axes()) {
+        if (axis->orientation() == Qt::Vertical && axis->isGridLineVisible()) ++grids;
+        if (auto* value = qobject_cast<QValueAxis*>(axis)) {
+            ASSERT_GE(value->tickCount(), 2) << name;
+            const double step = (value->max() - value->min()) / (value->tickCount() - 1);
+            const double mantissa = step / std::pow(10.0, std::floor(std::log10(step)));
+            bool round = false;
+            for (double nice : {1.0, 2.0, 2.5, 5.0, 10.0})
+                round |= std::fabs(mantissa - nice) < 1e-9;
+            EXPECT_TRUE(round) << name << " " << axis->titleText().toStdString() << " step "
+                               << step;
+            const double steps = value->min() / step;
+            EXPECT_NEAR(steps, std::round(steps), 1e-9) << name << " " << value->min();
+        }
+        if (auto* log = qobject_cast<QLogValueAxis*>(axis)) {
+            for (double end : {log->min(), log->max()}) {
+                EXPECT_NEAR(std::log10(end), std::round(std::log10(end)), 1e-9)
+                    << name << " " << end;
+            }
+        }
+    }
+    EXPECT_EQ(grids, 1) << name;
+}
+
+TEST_F(ResultsWindowTest, SecondAxesDrawNoGridAndTicksFallOnRoundNumbers) {
+    const auto window = Open();
+    window->Plots()->ItemList()->setCurrentRow(1);
+    ExpectOneGridAndRoundTicks(window->Plots()->Chart(Plot::Characteristic), "characteristic");
+    ExpectOneGridAndRoundTicks(window->Plots()->Chart(Plot::Information), "information");
+    ExpectOneGridAndRoundTicks(window->Plots()->Chart(Plot::Convergence), "convergence");
 }
 
 TEST_F(ResultsWindowTest, PlotsWithoutDataInTheModeAreNotShown) {
