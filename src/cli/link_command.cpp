@@ -146,6 +146,12 @@ bool WriteOutputs(const LinkOptions& options, const LinkOutcome& outcome) {
 
 int RunLink(const LinkOptions& options) {
     const LinkOutcome outcome = linking::RunLink(options.request);
+    if (outcome.matchedByPosition) {
+        std::printf(
+            "common items matched by position: neither form has item IDs and both hold "
+            "%zu items\n",
+            outcome.anchors.size());
+    }
     if (!outcome.first.empty()) {
         PrintMethods(outcome.Final());
         PrintDrift(options, outcome);

@@ -77,6 +77,7 @@ LinkOutcome RunLink(const LinkRequest& request) {
     MatchResult match;
     if (request.anchorsPath.empty()) {
         match = MatchById(outcome.base, outcome.fresh);
+        outcome.matchedByPosition = match.byPosition;
     } else {
         const AnchorPairs pairs = ReadAnchorPairs(request.anchorsPath, request.stop);
         if (!pairs.pairs) {

@@ -56,6 +56,7 @@ struct LinkOutcome {
     std::string error;  // a form or the anchors could not be read or matched
     ItemForm base, fresh;
     bool slopeFixed = false;
+    bool matchedByPosition = false;      // neither form has item IDs
     AnchorSet anchors;                   // every common item
     std::vector<MethodResult> first;     // from every common item
     DriftScreen drift;                   // with the chosen method's first constants

@@ -56,7 +56,12 @@ void DialogRunHost::ProgressSet(int percent, const std::string& text) {
     });
 }
 
-bool DialogRunHost::ProgressIsCancelled() { return stopRequested_.load(); }
+bool DialogRunHost::ProgressIsCancelled() { return stopRequested_.load() || stopForGood_.load(); }
+
+void DialogRunHost::RequestStop() {
+    stopForGood_ = true;
+    if (ProgressWindow* window = FindProgressWindow(progress_)) window->RequestStop();
+}
 
 void DialogRunHost::ProgressShutdown() {
     OnUi([&] {

@@ -44,6 +44,10 @@ class DialogRunHost final : public RunHost {
     void Breathe() override {}  // the user-interface thread runs its own loop
     void ViewResult(const std::string& outputFile) override;
 
+    // User-interface thread: stops the run as the Stop button does, for good
+    // (a later progress window does not forget it).
+    void RequestStop();
+
     // User-interface thread, after the run: shuts a progress window that the
     // run left open (it ended by an exception), so the dialog is usable again.
     void CloseLeftovers();
@@ -62,6 +66,7 @@ class DialogRunHost final : public RunHost {
     QObject connections_;                // ends the window's calls into this host
     ProgressHandle progress_ = nullptr;  // user-interface thread only
     std::atomic<bool> stopRequested_{false};
+    std::atomic<bool> stopForGood_{false};
     const bool keepResult_;
     std::string resultToShow_;  // written by the run's thread, read after it ended
 };

@@ -250,15 +250,29 @@ void MainDialog::ShowPreview() {
 }
 
 void MainDialog::RunFinished() {
-    if (closeAfterRun_) close();
+    if (!closeAfterRun_) return;
+    // The stopped run's results stay on screen; the program ends with them.
+    runs_->KeepResultsOpen();
+    close();
 }
 
 void MainDialog::closeEvent(QCloseEvent* event) {
     if (runs_->IsRunning()) {
-        // The run still talks to this window: end once it has finished.
-        closeAfterRun_ = true;
+        // The run still talks to this window: it is stopped, and the dialog
+        // ends once the run has (its results open first).
         event->ignore();
-        return;
+        if (closeAfterRun_) return;  // already stopping
+        const bool stop = desktop_->AskYesNo(
+            "A run is in progress. Stop it and close TARVO? What it has done so far is shown "
+            "first.",
+            "TARVO");
+        if (!stop) return;
+        if (runs_->IsRunning()) {
+            closeAfterRun_ = true;
+            runs_->Stop();
+            return;
+        }
+        runs_->KeepResultsOpen();  // the run ended while the question was open
     }
     event->accept();
 }

@@ -22,7 +22,8 @@ class QPushButton;
 
 // The main dialog: a thin window over the control registry, the commands and
 // the run controller. Exit and the close box end it alike; while a run is in
-// progress the end waits for the run.
+// progress they ask whether to stop it, and the dialog ends once the stopped
+// run's results have opened.
 namespace tarvo::shell {
 
 class MainDialog final : public QWidget {

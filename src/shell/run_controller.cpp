@@ -58,8 +58,8 @@ void RunController::Finish(std::optional<RunEnd> outcome) {
     // result shows nothing, as before.
     const bool shown = outcome == RunEnd::Finished || outcome == RunEnd::Stopped ||
                        outcome == RunEnd::NothingToEstimate;
-    if (viewer_ != nullptr && shown && !resultFile.empty())
-        viewer_->ShowResults(resultFile, std::move(report_));
+    lastShown_ = viewer_ != nullptr && shown && !resultFile.empty();
+    if (lastShown_) viewer_->ShowResults(resultFile, std::move(report_));
     if (finished_) finished_(outcome);
 }
 

@@ -37,6 +37,16 @@ class RunController {
     // when it failed by an exception.
     std::optional<RunEnd> LastOutcome() const { return lastOutcome_; }
 
+    // Stops the running run, as its Stop button does; nothing without a run.
+    void Stop() {
+        if (host_) host_->RequestStop();
+    }
+    // The last run's results window, when it opened one, keeps the program
+    // running after the dialog ends.
+    void KeepResultsOpen() {
+        if (viewer_ != nullptr && lastShown_) viewer_->KeepProgramOpen();
+    }
+
     void SetFinishedListener(FinishedListener listener) { finished_ = std::move(listener); }
     // Handed to the host of every later run (the tests press Stop from it).
     void SetProgressListener(DialogRunHost::ProgressListener listener) {
@@ -54,6 +64,7 @@ class RunController {
     RunReport report_;  // what the running run did; written by its thread
     std::thread worker_;
     std::optional<RunEnd> lastOutcome_;
+    bool lastShown_ = false;  // the last run opened its results
     FinishedListener finished_;
     DialogRunHost::ProgressListener progressListener_;
 };

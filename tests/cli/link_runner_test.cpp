@@ -106,6 +106,7 @@ TEST(LinkRunner, PrintsEveryMethodsConstantsAsTheIndependentCalculationHasThem) 
     EXPECT_NEAR(json["linking"][3]["A"].get<double>(), 1.1865315978, 3e-6);
     EXPECT_NEAR(json["linking"][3]["se_B"].get<double>(), 0.09210970, 3e-6);
     EXPECT_EQ(json["common_items"], 8);
+    EXPECT_EQ(json["common_items_matched_by"], "item ID");
     EXPECT_EQ(json["drift"]["items"].size(), 8u);
     EXPECT_EQ(json["equating"].size(), 9u);
     EXPECT_EQ(json["score_table"].size(), 9u);

@@ -144,8 +144,9 @@ TEST_F(RunFromDialogTest, StopKeepsTheRowsWrittenSoFar) {
     EXPECT_TRUE(dialog->isEnabled());
 }
 
-TEST_F(RunFromDialogTest, GoDuringARunStartsNothingAndCloseWaitsForTheEnd) {
+TEST_F(RunFromDialogTest, GoDuringARunStartsNothingAndACloseNotConfirmedLetsTheRunGoOn) {
     ChooseOutput("once.csv");
+    desktop.yesAnswer = false;  // "Stop it and close?" No
     bool closedDuringRun = true;
     bool secondStartRefused = false;
     dialog->Runs().SetProgressListener([&](int, const std::string& text) {
@@ -158,9 +159,26 @@ TEST_F(RunFromDialogTest, GoDuringARunStartsNothingAndCloseWaitsForTheEnd) {
 
     EXPECT_TRUE(secondStartRefused);
     EXPECT_FALSE(closedDuringRun);
-    EXPECT_FALSE(dialog->isVisible());  // the close happened after the run
+    ASSERT_EQ(desktop.questions.size(), 1u);
+    EXPECT_NE(desktop.questions[0].first.find("Stop it and close"), std::string::npos);
+    EXPECT_TRUE(dialog->isVisible());  // the run went on and the dialog stays
     EXPECT_EQ(desktop.openedDocuments.size(), 1u);
     EXPECT_EQ(ResultLines().size(), static_cast<std::size_t>(1 + kItems));
+}
+
+TEST_F(RunFromDialogTest, ACloseConfirmedDuringARunStopsItShowsItAndThenCloses) {
+    ChooseOutput("closed.csv");
+    bool closedDuringRun = true;
+    dialog->Runs().SetProgressListener([&](int, const std::string& text) {
+        if (text == "Item 4 of 45.") closedDuringRun = dialog->close();
+    });
+    EXPECT_EQ(Go(), RunEnd::Stopped);
+
+    EXPECT_FALSE(closedDuringRun);
+    EXPECT_EQ(desktop.questions.size(), 1u);
+    EXPECT_EQ(ResultLines().size(), 4u);            // items 1 to 3
+    EXPECT_EQ(desktop.openedDocuments.size(), 1u);  // the stopped run is shown
+    EXPECT_FALSE(dialog->isVisible());              // and then the dialog ends
 }
 
 TEST_F(RunFromDialogTest, MissingResponseFileIsReportedAndNothingIsWritten) {

@@ -38,6 +38,17 @@ std::vector<std::string> Words(const std::string& line) {
     return words;
 }
 
+bool NoIds(const ItemForm& form) {
+    for (const std::string& id : form.id) {
+        if (!id.empty()) return false;
+    }
+    return true;
+}
+
+std::string Named(const ItemForm& form, std::size_t i) {
+    return form.id[i].empty() ? "item " + std::to_string(i + 1) : form.id[i];
+}
+
 }  // namespace
 
 MatchResult MatchById(const ItemForm& base, const ItemForm& fresh) {
@@ -50,6 +61,15 @@ MatchResult MatchById(const ItemForm& base, const ItemForm& fresh) {
         return Refused("item ID " + newIds.twice + " appears twice in the new form");
     }
     CommonItems common;
+    if (NoIds(base) && NoIds(fresh) && base.size() == fresh.size()) {
+        for (std::size_t i = 0; i < fresh.size(); ++i) {
+            common.base.push_back(i);
+            common.fresh.push_back(i);
+        }
+        MatchResult byPosition{std::move(common), {}};
+        byPosition.byPosition = true;
+        return byPosition;
+    }
     for (std::size_t i = 0; i < fresh.size(); ++i) {
         const auto found = baseIds.index.find(fresh.id[i]);
         if (fresh.id[i].empty() || found == baseIds.index.end()) continue;
@@ -123,8 +143,8 @@ AnchorSet MakeAnchorSet(const ItemForm& base, const ItemForm& fresh, const Commo
     AnchorSet set;
     for (std::size_t k = 0; k < common.size(); ++k) {
         const std::size_t i = common.base[k], j = common.fresh[k];
-        set.baseId.push_back(base.id[i]);
-        set.newId.push_back(fresh.id[j]);
+        set.baseId.push_back(Named(base, i));
+        set.newId.push_back(Named(fresh, j));
         const double values[] = {base.a[i],   base.b[i],    base.c[i],    base.seA[i],
                                  base.seB[i], base.seC[i],  fresh.a[j],   fresh.b[j],
                                  fresh.c[j],  fresh.seA[j], fresh.seB[j], fresh.seC[j]};

@@ -24,11 +24,15 @@ struct CommonItems {
 struct MatchResult {
     std::optional<CommonItems> common;
     std::string error;  // why not, when common is empty
+    // Neither form names its items, so they were paired by position.
+    bool byPosition = false;
 };
 
 // Items of the same identifier, in the new form's order. Items without an
 // identifier take no part; an identifier held by two items of one form
-// is refused, as it could not say which is meant.
+// is refused, as it could not say which is meant. When neither form has a
+// single identifier and both hold the same number of items, item k of the
+// new form is item k of the base form (byPosition says so).
 MatchResult MatchById(const ItemForm& base, const ItemForm& fresh);
 
 // The pairs of an anchors file: one pair of identifiers a line, base form
@@ -46,7 +50,8 @@ MatchResult MatchByPairs(const ItemForm& base, const ItemForm& fresh,
                          const std::vector<std::pair<std::string, std::string>>& pairs);
 
 // The common items' parameters and standard errors, base and new side by
-// side, in the order of the pairs.
+// side, in the order of the pairs. An item without an identifier is named by
+// its position in its form ("item 3").
 struct AnchorSet {
     std::vector<std::string> baseId, newId;
     std::vector<double> aBase, bBase, cBase, seABase, seBBase, seCBase;

@@ -19,4 +19,10 @@ QColor DisabledTextOnFixedBackground();
 // every colour group.
 void SetTextOnFixedBackground(QPalette& palette);
 
+// The curves of an item's categories, one colour each: twelve colours that
+// tell apart on white, so an item of up to twelve categories never draws two
+// categories alike; above that the colours repeat (the chart dashes them).
+int DistinctCurveColourCount();
+QColor DistinctCurveColour(int index);
+
 }  // namespace tarvo::shell

@@ -16,6 +16,10 @@ class ResultsViewer {
     virtual ~ResultsViewer() = default;
     // The report is the viewer's to keep: a large run's is moved, not copied.
     virtual void ShowResults(const std::string& resultFile, RunReport report) = 0;
+    // The dialog ends while the last results shown are open (it was closed
+    // during the run that opened them): their window keeps the program
+    // running until it is closed.
+    virtual void KeepProgramOpen() {}
 };
 
 }  // namespace tarvo::shell

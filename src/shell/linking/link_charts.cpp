@@ -40,6 +40,7 @@ QChart* MakeLinkedCharacteristicChart(const linking::LinkOutcome& outcome) {
            Line(QStringLiteral("New form"), outcome.newCurves.theta, outcome.newCurves.expected), x,
            y);
     y->setMin(0);
+    TidyAxes(chart);
     return chart;
 }
 
@@ -66,6 +67,7 @@ QChart* MakeLinkedInformationChart(const linking::LinkOutcome& outcome) {
         x, se);
     info->setMin(0);
     se->setRange(0, 2);
+    TidyAxes(chart);
     return chart;
 }
 
@@ -88,6 +90,7 @@ QChart* MakeEquatingChart(const linking::LinkOutcome& outcome) {
     Attach(chart, points, x, y);
     x->setMin(0);
     y->setMin(0);
+    TidyAxes(chart);
     return chart;
 }
 

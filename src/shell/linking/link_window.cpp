@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -132,6 +133,11 @@ LinkWindow::LinkWindow(DesktopServices& desktop, FilePicker* picker, QWidget* pa
     tabs_->addTab(equatingPage, QStringLiteral("Equating"));
     layout->addWidget(tabs_, 1);
 
+    // Closed by Esc and Ctrl+W, as a results window is.
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, &QWidget::close);
+    }
     connect(link_, &QPushButton::clicked, this, [this] { RunLink(); });
     connect(saveItems_, &QPushButton::clicked, this, [this] {
         const auto chosen = PickSaveFile(
@@ -255,6 +261,10 @@ void LinkWindow::ShowOutcome() {
     ShowChart(equatingPlot_, MakeEquatingChart(outcome));
 
     QString status = QStringLiteral("%1 common items.").arg(outcome.anchors.size());
+    if (outcome.matchedByPosition) {
+        status += QStringLiteral(
+            " Neither form has item IDs: the items were matched by position (item k to item k).");
+    }
     if (!screen.screened) {
         status +=
             QStringLiteral(" Drift screen not made: %1.").arg(QString::fromStdString(screen.note));

@@ -14,6 +14,7 @@
 #include <cmath>
 
 #include "shell/desktop/checked_file.h"
+#include "shell/desktop/fixed_colours.h"
 #include "shell/results/fit_tables.h"
 
 namespace tarvo::shell {
@@ -78,6 +79,20 @@ void Attach(QChart* chart, QAbstractSeries* series, QAbstractAxis* x, QAbstractA
     chart->addSeries(series);
     series->attachAxis(x);
     series->attachAxis(y);
+}
+
+void TidyAxes(QChart* chart) {
+    bool firstVertical = true;
+    for (QAbstractAxis* axis : chart->axes()) {
+        if (auto* value = qobject_cast<QValueAxis*>(axis)) value->applyNiceNumbers();
+        if (axis->orientation() != Qt::Vertical) continue;
+        if (!firstVertical) {
+            // Its lines would fall between the first axis's and read as one grid.
+            axis->setGridLineVisible(false);
+            axis->setMinorGridLineVisible(false);
+        }
+        firstVertical = false;
+    }
 }
 
 QChart* NewChart(const QString& title) {
@@ -159,6 +174,7 @@ QChart* MakeCharacteristicChart(const results::PlottedItem& item) {
         Attach(chart, observed, x, y);
     }
     if (!item.groupResiduals.empty() && !item.groups.empty()) AttachResiduals(chart, item, x);
+    TidyAxes(chart);
     return chart;
 }
 
@@ -172,8 +188,14 @@ QChart* MakeCategoryChart(const results::PlottedItem& item) {
     const std::vector<double> grid =
         results::ThetaGrid(kThetaFrom, kThetaTo, kThetaSteps, item.scored.b);
     const std::vector<Curve> curves = results::CategoryCurves(item.scored, grid);
+    // Each category its own colour (the theme's five repeat from the sixth),
+    // added in order so the legend lists them 0, 1, 2, ...
     for (std::size_t k = 0; k < curves.size(); ++k) {
-        Attach(chart, Line(QStringLiteral("Category %1").arg(k), curves[k]), x, y);
+        QLineSeries* line = Line(QStringLiteral("Category %1").arg(k), curves[k]);
+        const int index = static_cast<int>(k);
+        const bool repeated = index >= DistinctCurveColourCount();
+        line->setPen(QPen(DistinctCurveColour(index), 2, repeated ? Qt::DashLine : Qt::SolidLine));
+        Attach(chart, line, x, y);
     }
     return chart;
 }
@@ -264,6 +286,7 @@ QChart* MakeInformationChart(const std::vector<results::PlottedItem>& items,
         errorLine->setPen(QPen(QColor(200, 40, 40), 2, Qt::DashLine));
         Attach(chart, errorLine, x, right);
     }
+    TidyAxes(chart);
     return chart;
 }
 
@@ -386,7 +409,9 @@ QChart* MakeConvergenceChart(const LoopRecord& loop) {
                                  : QStringLiteral("Change from the previous pass"));
     logAxis->setBase(10);
     logAxis->setLabelFormat(QStringLiteral("%.0e"));
-    logAxis->setRange(least / 10, largest * 10);
+    // Whole powers of ten, so that every tick is one.
+    logAxis->setRange(std::pow(10.0, std::floor(std::log10(least / 10))),
+                      std::pow(10.0, std::ceil(std::log10(largest * 10))));
     chart->addAxis(logAxis, Qt::AlignRight);
     change->setPen(QPen(QColor(40, 110, 200), 1.5, Qt::DashLine));
     Attach(chart, change, x, logAxis);
@@ -397,6 +422,7 @@ QChart* MakeConvergenceChart(const LoopRecord& loop) {
     tolerance->append(std::max<double>(2, static_cast<double>(steps)), loop.tolerance);
     tolerance->setPen(QPen(QColor(200, 40, 40), 1.5, Qt::DotLine));
     Attach(chart, tolerance, x, logAxis);
+    TidyAxes(chart);
     return chart;
 }
 

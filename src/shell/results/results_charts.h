@@ -20,6 +20,9 @@ namespace tarvo::shell {
 
 // A chart with its title, the legend below and no animation.
 QChart* NewChart(const QString& title);
+// Every value axis on round ticks (its range widened to them); a vertical
+// axis after the first draws no grid of its own. Called once the series are in.
+void TidyAxes(QChart* chart);
 // Adds the series to the chart on the two axes.
 void Attach(QChart* chart, QAbstractSeries* series, QAbstractAxis* x, QAbstractAxis* y);
 

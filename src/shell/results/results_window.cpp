@@ -282,6 +282,11 @@ void ResultsWindows::ShowResults(const std::string& resultFile, RunReport report
     windows_.emplace_back(window);
 }
 
+void ResultsWindows::KeepProgramOpen() {
+    const std::vector<ResultsWindow*> open = Open();
+    if (!open.empty()) open.back()->setAttribute(Qt::WA_QuitOnClose, true);
+}
+
 std::vector<ResultsWindow*> ResultsWindows::Open() const {
     std::vector<ResultsWindow*> open;
     for (const auto& window : windows_) {

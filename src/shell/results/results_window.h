@@ -94,6 +94,7 @@ class ResultsWindows final : public ResultsViewer {
   public:
     explicit ResultsWindows(DesktopServices& desktop) : desktop_(desktop) {}
     void ShowResults(const std::string& resultFile, RunReport report) override;
+    void KeepProgramOpen() override;
     // The windows still open, oldest first.
     std::vector<ResultsWindow*> Open() const;
 

@@ -213,6 +213,31 @@ TEST(CommonItems, AreMatchedByIdOrByTheAnchorPairs) {
     EXPECT_EQ(MatchById(base, fresh).error, "item ID ITEM03 appears twice in the new form");
 }
 
+TEST(CommonItems, FormsWithoutAnyIdAreMatchedByPositionOnlyWhenOfOneLength) {
+    ItemForm base = test::ReferenceBase(), fresh = test::ReferenceNew();
+    for (std::string& id : base.id) id.clear();
+    for (std::string& id : fresh.id) id.clear();
+    const MatchResult byPosition = MatchById(base, fresh);
+    ASSERT_TRUE(byPosition.common);
+    EXPECT_TRUE(byPosition.byPosition);
+    EXPECT_EQ(byPosition.common->base, (std::vector<std::size_t>{0, 1, 2, 3, 4, 5, 6, 7}));
+    EXPECT_EQ(byPosition.common->fresh, byPosition.common->base);
+    // The anchors are named by their position, as the drift screen lists them.
+    const AnchorSet set = MakeAnchorSet(base, fresh, *byPosition.common);
+    EXPECT_EQ(set.newId[2], "item 3");
+    EXPECT_EQ(set.bNew[2], fresh.b[2]);
+
+    // One named item, or one item more, and nothing is paired by position.
+    ItemForm named = fresh;
+    named.id[5] = "ITEM06";
+    EXPECT_FALSE(MatchById(base, named).byPosition);
+    EXPECT_EQ(MatchById(base, named).common->size(), 0u);
+    ItemForm longer = fresh;
+    longer.Resize(fresh.size() + 1);
+    EXPECT_FALSE(MatchById(base, longer).byPosition);
+    EXPECT_EQ(MatchById(base, longer).common->size(), 0u);
+}
+
 TEST(WriteItemFile, WritesTheSampleLayoutThatReadsBackWithItsColumns) {
     TempDir dir;
     ItemForm form = test::ReferenceBase();

@@ -10,12 +10,15 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
+#include <QtCharts/QValueAxis>
 #include <QtCharts/QXYSeries>
+#include <QtTest/QTest>
 #include <cstdio>
 
 #include "linking/forms/form_reader.h"
@@ -168,6 +171,68 @@ TEST_F(LinkWindowTest, SaysWhyNoLinkWasMade) {
     EXPECT_EQ(desktop.messages[0], "ERROR " + files.File("gone.itm") + ": cannot read this file");
     EXPECT_FALSE(window.Outcome());
     EXPECT_FALSE(window.SaveItemsButton()->isEnabled());
+}
+
+TEST_F(LinkWindowTest, PlotsHaveOneGridAndRoundTicks) {
+    window.LinkButton()->click();
+    ASSERT_TRUE(desktop.messages.empty()) << desktop.messages.front();
+    for (QChartView* view :
+         {window.CharacteristicView(), window.InformationView(), window.EquatingView()}) {
+        int grids = 0;
+        for (QAbstractAxis* axis : view->chart()->axes()) {
+            if (axis->orientation() == Qt::Vertical && axis->isGridLineVisible()) ++grids;
+            auto* value = qobject_cast<QValueAxis*>(axis);
+            ASSERT_NE(value, nullptr);
+            const double step = (value->max() - value->min()) / (value->tickCount() - 1);
+            const double mantissa = step / std::pow(10.0, std::floor(std::log10(step)));
+            bool round = false;
+            for (double nice : {1.0, 2.0, 2.5, 5.0, 10.0})
+                round |= std::fabs(mantissa - nice) < 1e-9;
+            EXPECT_TRUE(round) << value->titleText().toStdString() << " step " << step;
+            EXPECT_NEAR(value->min() / step, std::round(value->min() / step), 1e-9);
+        }
+        EXPECT_EQ(grids, 1) << view->chart()->title().toStdString();
+    }
+}
+
+// Forms without item IDs once linked nothing ("share 0 items").
+TEST_F(LinkWindowTest, FormsWithoutIdsOfOneLengthAreMatchedByPositionAndSaySo) {
+    linking::ItemForm baseForm = linking::test::ReferenceBase();
+    linking::ItemForm newForm = linking::test::ReferenceNew();
+    for (std::string& id : baseForm.id) id.clear();
+    for (std::string& id : newForm.id) id.clear();
+    window.BaseForm()->FileBox()->setText(
+        QString::fromStdString(files.Write("base-noid.itm", ItemLines(baseForm))));
+    window.NewForm()->FileBox()->setText(
+        QString::fromStdString(files.Write("new-noid.itm", ItemLines(newForm))));
+    window.LinkButton()->click();
+    ASSERT_TRUE(desktop.messages.empty()) << desktop.messages.front();
+    ASSERT_TRUE(window.Outcome());
+    EXPECT_TRUE(window.Outcome()->matchedByPosition);
+    EXPECT_EQ(window.Outcome()->anchors.size(), newForm.size());
+    EXPECT_EQ(window.Outcome()->anchors.newId.front(), "item 1");
+    bool said = false;
+    for (const QLabel* label : window.findChildren<QLabel*>()) {
+        if (label->text().contains(QStringLiteral("matched by position"))) said = true;
+    }
+    EXPECT_TRUE(said);
+}
+
+TEST(LinkWindowKeys, EscapeAndCtrlWCloseTheWindow) {
+    test_support::EnsureApplication();
+    RecordingDesktop desktop;
+    ScriptedPicker picker;
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+        QPointer<LinkWindow> window = new LinkWindow(desktop, &picker);  // deletes itself on close
+        window->show();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.data()));
+        QTest::keySequence(window.data(), keys);
+        EXPECT_TRUE(test_support::WaitUntil([&] { return window.isNull(); }, 5000))
+            << keys.toString().toStdString();
+        delete window.data();
+    }
 }
 
 TEST(LinkWindowSize, OpensWithinTheScreen) {

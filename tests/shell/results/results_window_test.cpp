@@ -16,13 +16,17 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QXmlStreamReader>
 #include <QtCharts/QChart>
+#include <QtCharts/QLegend>
+#include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
+#include <QtCharts/QLogValueAxis>
 #include <QtCharts/QScatterSeries>
 #include <QtCharts/QValueAxis>
 #include <cmath>
@@ -40,6 +44,7 @@
 #include "shell/results/plots_tab.h"
 #include "shell/results/result_table_model.h"
 #include "shell/results/result_table_view.h"
+#include "shell/results/results_charts.h"
 #include "shell_test_support.h"
 #include "simulator.h"
 
@@ -286,6 +291,27 @@ TEST_F(ResultsFromDialogTest, AStoppedRunOpensItsPartialResult) {
     EXPECT_NE(LastWindow()->Summary()->toPlainText().indexOf(QStringLiteral("stopped")), -1);
 }
 
+// The close was once kept for after the run and the program ended with the
+// stopped run's window, so nothing was seen.
+TEST_F(ResultsFromDialogTest, ClosingTheDialogDuringARunStopsItAndItsResultsKeepTheProgram) {
+    QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
+    dialog->Runs().SetProgressListener([&](int, const std::string& text) {
+        if (text == "Item 4 of 20.") {
+            EXPECT_FALSE(dialog->close());
+        }
+    });
+    EXPECT_EQ(Run(2, "closed.csv"), RunEnd::Stopped);
+    EXPECT_EQ(desktop.questions.size(), 1u);
+    EXPECT_FALSE(dialog->isVisible());
+    ResultsWindow* window = LastWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->ItemModel()->rowCount(), 3);
+    // The program now ends when this window closes, not with the dialog.
+    EXPECT_TRUE(window->testAttribute(Qt::WA_QuitOnClose));
+    EXPECT_EQ(lastClosed.count(), 0);
+}
+
 TEST_F(ResultsFromDialogTest, ARunEndedAtACheckOpensNothing) {
     responseFile += ".missing";
     EXPECT_EQ(Run(3, "never.csv"), RunEnd::EndedAtCheck);
@@ -502,6 +528,73 @@ TEST_F(ResultsWindowTest, ConvergenceSeriesTellApartByColour) {
             EXPECT_GT(distance, 100) << i << " " << j;
         }
     }
+}
+
+// Six categories once drew 0 and 5 alike (the theme's five colours repeat).
+TEST_F(ResultsWindowTest, ElevenCategoriesEachHaveTheirOwnColourAndTheLegendListsThemInOrder) {
+    results::PlottedItem item;
+    item.seqItem = 1;
+    item.model = "grm";
+    item.categories = 11;
+    item.scored.a = 1.2;
+    for (int k = 0; k < 10; ++k) item.scored.b.push_back(-2.5 + 0.5 * k);
+    const std::unique_ptr<QChart> chart(MakeCategoryChart(item));
+    std::vector<QColor> colours;
+    for (int k = 0; k < 11; ++k) {
+        QLineSeries* series = Line(chart.get(), QStringLiteral("Category %1").arg(k));
+        ASSERT_NE(series, nullptr) << k;
+        colours.push_back(series->pen().color());
+    }
+    for (std::size_t i = 0; i < colours.size(); ++i) {
+        for (std::size_t j = i + 1; j < colours.size(); ++j) {
+            const double distance = std::hypot(colours[i].red() - colours[j].red(),
+                                               colours[i].green() - colours[j].green(),
+                                               colours[i].blue() - colours[j].blue());
+            EXPECT_GT(distance, 40) << i << " " << j;
+        }
+    }
+    const QList<QLegendMarker*> markers = chart->legend()->markers();
+    ASSERT_EQ(markers.size(), 11);
+    for (int k = 0; k < 11; ++k) {
+        EXPECT_EQ(markers[k]->label(), QStringLiteral("Category %1").arg(k));
+    }
+}
+
+// One vertical axis draws the grid; a value axis's ticks are 1, 2, 2.5 or 5
+// times a power of ten apart, starting on a multiple of that step; a log
+// axis runs between whole powers of ten.
+void ExpectOneGridAndRoundTicks(QChart* chart, const char* name) {
+    int grids = 0;
+    for (QAbstractAxis* axis : chart->axes()) {
+        if (axis->orientation() == Qt::Vertical && axis->isGridLineVisible()) ++grids;
+        if (auto* value = qobject_cast<QValueAxis*>(axis)) {
+            ASSERT_GE(value->tickCount(), 2) << name;
+            const double step = (value->max() - value->min()) / (value->tickCount() - 1);
+            const double mantissa = step / std::pow(10.0, std::floor(std::log10(step)));
+            bool round = false;
+            for (double nice : {1.0, 2.0, 2.5, 5.0, 10.0})
+                round |= std::fabs(mantissa - nice) < 1e-9;
+            EXPECT_TRUE(round) << name << " " << axis->titleText().toStdString() << " step "
+                               << step;
+            const double steps = value->min() / step;
+            EXPECT_NEAR(steps, std::round(steps), 1e-9) << name << " " << value->min();
+        }
+        if (auto* log = qobject_cast<QLogValueAxis*>(axis)) {
+            for (double end : {log->min(), log->max()}) {
+                EXPECT_NEAR(std::log10(end), std::round(std::log10(end)), 1e-9)
+                    << name << " " << end;
+            }
+        }
+    }
+    EXPECT_EQ(grids, 1) << name;
+}
+
+TEST_F(ResultsWindowTest, SecondAxesDrawNoGridAndTicksFallOnRoundNumbers) {
+    const auto window = Open();
+    window->Plots()->ItemList()->setCurrentRow(1);
+    ExpectOneGridAndRoundTicks(window->Plots()->Chart(Plot::Characteristic), "characteristic");
+    ExpectOneGridAndRoundTicks(window->Plots()->Chart(Plot::Information), "information");
+    ExpectOneGridAndRoundTicks(window->Plots()->Chart(Plot::Convergence), "convergence");
 }
 
 TEST_F(ResultsWindowTest, PlotsWithoutDataInTheModeAreNotShown) {
