@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "core/model_constants.h"
 #include "estimation/marginal/mml_quadrature.h"
 #include "estimation/polytomous/inputs/item_models_file.h"
 #include "estimation/polytomous/poly_em.h"
@@ -44,6 +45,7 @@ Item Of(int categories, PolytomousModel model, double a, std::vector<double> b) 
     Item item = ItemOf(categories, RulesOf(MarginalModel::TwoPL), model);
     item.a = a;
     for (std::size_t k = 0; k < b.size(); ++k) item.b[k] = b[k];
+    InterceptsFromThresholds(item);
     return item;
 }
 
@@ -109,10 +111,12 @@ TEST(PolytomousErrors, PopulationErrorsEqualTheNumericHessians) {
     EXPECT_NEAR(population.seSd, std::sqrt(covariance[3]), 0.01 * std::sqrt(covariance[3]));
 }
 
-// A rated item's last threshold is its location minus the scale's free
-// steps: its error is sqrt(w' S w) with w = (1, -1, ..., -1) over the
-// location and the steps and S the inverse of the information.
-TEST(PolytomousErrors, RatedLastThresholdErrorIsItsWeightsOverTheCovariance) {
+// A rated item's intercepts are its location plus the scale's free steps,
+// the last one its location minus their sum, and b_k = -d_k / (D a) with
+// the common slope a: each threshold's error is sqrt(g' S g), g its
+// gradient by the location, the steps and the slope, S the inverse of the
+// information.
+TEST(PolytomousErrors, RatedThresholdErrorsAreTheirGradientsOverTheCovariance) {
     Item first = Of(4, PolytomousModel::Rsm, 0.9, {-0.9, 0.1, 0.8});
     Item second = Of(4, PolytomousModel::Rsm, 0.9, {-0.4, 0.6, 1.3});
     const std::vector<Item> truth = {first, second, Of(3, PolytomousModel::Gpcm, 1.1, {-0.3, 0.5})};
@@ -136,21 +140,26 @@ TEST(PolytomousErrors, RatedLastThresholdErrorIsItsWeightsOverTheCovariance) {
         SetStandardErrors(items, estimated, responses, priors, quadrature, tables, pool, goOn));
 
     // The parameters: each item's own (a rated item's location, the GPCM's
-    // slope and two steps), the common slope, then the scale's two free steps.
+    // slope and two intercepts), the common slope, then the scale's two
+    // free steps.
     const int location[] = {0, FreeCount(truth[0])};
-    const int firstStep = n - 2;
+    const int slope = n - 3, firstStep = n - 2;
     for (int i = 0; i < 2; ++i) {
-        const int at[] = {location[i], firstStep, firstStep + 1};
-        const double w[] = {1, -1, -1};
-        double variance = 0;
-        for (int u = 0; u < 3; ++u) {
-            for (int v = 0; v < 3; ++v) variance += w[u] * w[v] * covariance[at[u] * n + at[v]];
+        const Item& item = truth[static_cast<std::size_t>(i)];
+        const int at[] = {location[i], firstStep, firstStep + 1, slope};
+        const double byD = -1 / (kD * item.a);
+        for (int k = 0; k < 3; ++k) {
+            const double g[] = {byD, k == 2 ? -byD : (k == 0 ? byD : 0),
+                                k == 2 ? -byD : (k == 1 ? byD : 0),
+                                item.d[static_cast<std::size_t>(k)] / (kD * item.a * item.a)};
+            double variance = 0;
+            for (int u = 0; u < 4; ++u) {
+                for (int v = 0; v < 4; ++v) variance += g[u] * g[v] * covariance[at[u] * n + at[v]];
+            }
+            EXPECT_NEAR(items[static_cast<std::size_t>(i)].seB[static_cast<std::size_t>(k)],
+                        std::sqrt(variance), 1e-9 * std::sqrt(variance))
+                << i << " " << k;
         }
-        EXPECT_NEAR(items[i].seB[2], std::sqrt(variance), 1e-9 * std::sqrt(variance)) << i;
-        // The first threshold: the location plus the first step.
-        const double first_ = covariance[at[0] * n + at[0]] + covariance[at[1] * n + at[1]] +
-                              2 * covariance[at[0] * n + at[1]];
-        EXPECT_NEAR(items[i].seB[0], std::sqrt(first_), 1e-9 * std::sqrt(first_)) << i;
     }
 }
 

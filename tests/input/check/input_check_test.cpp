@@ -181,8 +181,10 @@ TEST(InputCheck, ADelimitedFileReadInFixedColumnsIsSeriousWhateverItsDelimiter) 
         EXPECT_NE(found->message.find("every record holds"), std::string::npos) << found->message;
         EXPECT_NE(found->message.find(fix), std::string::npos) << found->message;
     }
-    // A name field "Last,First" holds one comma on every line: no delimiter.
-    EXPECT_EQ(Check("D,J  0.5   1010\r\nR,A  0.1   0 11\r\n").codes(), std::vector<std::string>{});
+    // A name field "Last,First" holds one comma on every line: no delimiter
+    // (only the comma the result file keeps in the ID is named).
+    EXPECT_EQ(Check("D,J  0.5   1010\r\nR,A  0.1   0 11\r\n").codes(),
+              std::vector<std::string>{"id-separators"});
     // Semicolons in the response field are named with the delimiter's options.
     const Checked c = Check("P1    0.5  1;0;\r\nP2    0.5  0;1;\r\n");
     ASSERT_NE(c.Find("foreign-characters"), nullptr);
