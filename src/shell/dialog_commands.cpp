@@ -45,7 +45,12 @@ void DialogCommands::MainDialogProc(int controlId, int notification) {
         case id::kHelp:
             // Once a response file was chosen elsewhere the current directory
             // is that file's folder; the program's copy is then the one to open.
-            desktop_.OpenDocument(HelpDocumentToOpen(programFolder_));
+            // Where it is missing or nothing opens its type, the help shows in
+            // the program's own window.
+            if (!desktop_.OpenDocumentIfHandled(HelpDocumentToOpen(programFolder_)) &&
+                actions_.showHelp) {
+                actions_.showHelp();
+            }
             return;
         case id::kExit:
             if (IsClickOrAccelerator(notification) && actions_.endDialog) actions_.endDialog();

@@ -22,6 +22,7 @@ class DialogCommands {
     struct Actions {
         std::function<void(int mode)> startRun;  // "Go", with the mode just read
         std::function<void()> endDialog;         // "Exit"
+        std::function<void()> showHelp;          // "Help" where the document cannot open
     };
 
     DialogCommands(DialogControls& controls, FilePicker& picker, DesktopServices& desktop,

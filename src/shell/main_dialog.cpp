@@ -15,6 +15,7 @@
 #include "platform/control_ids.h"
 #include "request/job_file.h"
 #include "run/run_files.h"
+#include "shell/desktop/help_window.h"
 #include "shell/desktop/program_icon.h"
 #include "shell/files/qt_file_picker.h"
 #include "shell/form/caption_fit.h"
@@ -91,7 +92,8 @@ MainDialog::MainDialog(QWidget* owner, FilePicker* picker, DesktopServices* desk
 
     commands_ = std::make_unique<DialogCommands>(
         controls_, *picker, *desktop,
-        DialogCommands::Actions{[this](int mode) { StartRun(mode); }, [this] { close(); }});
+        DialogCommands::Actions{[this](int mode) { StartRun(mode); }, [this] { close(); },
+                                [this] { ShowHelpWindow(); }});
     commands_->SetProgramFolder(ProgramFolder());
     runs_ = std::make_unique<RunController>(this, *desktop, viewer);
     runs_->SetFinishedListener([this](std::optional<RunEnd>) { RunFinished(); });
@@ -149,6 +151,13 @@ void MainDialog::StartRun(int mode) {
         return;
     }
     runs_->Start(std::move(*check.request));
+}
+
+void MainDialog::ShowHelpWindow() {
+    if (helpWindow_ == nullptr) helpWindow_ = new HelpWindow(this);
+    helpWindow_->show();
+    helpWindow_->raise();
+    helpWindow_->activateWindow();
 }
 
 void MainDialog::SaveSettings() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QButtonGroup>
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -59,6 +60,10 @@ class MainDialog final : public QWidget {
     // picker; a refusal or a failure is shown in a message box.
     void SaveSettings();
     void LoadSettings();
+    // The help in the program's own window, raised if already open; the
+    // window "Help" shows where the help document cannot be opened.
+    void ShowHelpWindow();
+    QWidget* HelpWindowShown() const { return helpWindow_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -86,6 +91,7 @@ class MainDialog final : public QWidget {
     // The response file's layout entries of a loaded job file, kept.
     std::vector<std::pair<std::string, std::string>> format_;
     std::string typedKey_;
+    QPointer<QWidget> helpWindow_;
     std::unique_ptr<DialogCommands> commands_;
     bool closeAfterRun_ = false;
     std::unique_ptr<RunController> runs_;  // last: ends before the controls go

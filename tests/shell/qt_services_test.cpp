@@ -55,6 +55,17 @@ TEST(QtDesktopServices, AskYesNoDefaultsToYes) {
     }
 }
 
+TEST(QtDesktopServices, AMissingDocumentIsNotHandled) {
+    // Nothing is launched: "Help" then shows the help in its own window.
+    test_support::EnsureApplication();
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    QtDesktopServices desktop;
+    EXPECT_FALSE(desktop.OpenDocumentIfHandled(""));
+    EXPECT_FALSE(desktop.OpenDocumentIfHandled(folder.filePath("aboutTARVO.rtf").toStdString()));
+    EXPECT_FALSE(desktop.OpenDocumentIfHandled(folder.path().toStdString()));  // a folder
+}
+
 TEST(QtFilePicker, ShowsTheRequestInAFileDialog) {
     test_support::EnsureApplication();
     QTemporaryDir folder;

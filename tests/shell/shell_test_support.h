@@ -66,6 +66,12 @@ class RecordingDesktop final : public DesktopServices {
         return runAnyway;
     }
     void OpenDocument(const std::string& fileName) override { openedDocuments.push_back(fileName); }
+    bool documentsOpen = true;  // whether the desktop has an application for a document
+    bool OpenDocumentIfHandled(const std::string& fileName) override {
+        if (!documentsOpen) return false;
+        OpenDocument(fileName);
+        return true;
+    }
 };
 
 // Restores the current directory when it goes out of scope.

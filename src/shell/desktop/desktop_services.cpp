@@ -3,10 +3,18 @@
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QMimeDatabase>
+#include <QProcess>
 #include <QPushButton>
 #include <QUrl>
 
 namespace tarvo::shell {
+namespace {
+
+// How long the desktop may take to name the application of a file type.
+constexpr int kQueryMilliseconds = 3000;
+
+}  // namespace
 
 void QtDesktopServices::ShowMessage(const std::string& text) {
     QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kMessageCaption),
@@ -44,6 +52,29 @@ void QtDesktopServices::OpenDocument(const std::string& fileName) {
     // blanks and quotes in it need no escaping. The launch is detached.
     const QString absolute = QFileInfo(QString::fromStdString(fileName)).absoluteFilePath();
     QDesktopServices::openUrl(QUrl::fromLocalFile(absolute));
+}
+
+bool QtDesktopServices::OpenDocumentIfHandled(const std::string& fileName) {
+    const QFileInfo file(QString::fromStdString(fileName));
+    if (fileName.empty() || !file.isFile()) return false;
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    // The desktop's opener starts detached and says nothing when no
+    // application takes the type; its own query says so beforehand.
+    const QString type = QMimeDatabase().mimeTypeForFile(file).name();
+    QProcess query;
+    query.start(QStringLiteral("xdg-mime"),
+                {QStringLiteral("query"), QStringLiteral("default"), type});
+    if (!query.waitForFinished(kQueryMilliseconds)) {
+        query.kill();
+        query.waitForFinished();
+        return false;
+    }
+    if (query.exitStatus() != QProcess::NormalExit || query.exitCode() != 0 ||
+        query.readAllStandardOutput().trimmed().isEmpty()) {
+        return false;
+    }
+#endif
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(file.absoluteFilePath()));
 }
 
 }  // namespace tarvo::shell

@@ -20,6 +20,13 @@ class DesktopServices {
     // Opens a file, relative names from the current directory, in the
     // desktop's default application. Does not wait and reports nothing.
     virtual void OpenDocument(const std::string& fileName) = 0;
+    // Opens a file as OpenDocument does when the file is there and the
+    // desktop has an application for its type; false, opening nothing, when
+    // either is missing, so that the caller can show it another way.
+    virtual bool OpenDocumentIfHandled(const std::string& fileName) {
+        OpenDocument(fileName);
+        return true;
+    }
 };
 
 // The real desktop: QMessageBox and the desktop's file associations.
@@ -29,6 +36,7 @@ class QtDesktopServices final : public DesktopServices {
     bool AskYesNo(const std::string& text, const std::string& title) override;
     bool AskRunAnyway(const std::string& text) override;
     void OpenDocument(const std::string& fileName) override;
+    bool OpenDocumentIfHandled(const std::string& fileName) override;
 };
 
 // Caption of the message boxes that the run gives no title of its own.
