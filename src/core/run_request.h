@@ -48,6 +48,10 @@ struct RunRequest {
     // the report's model comparison, fewest parameters first, each nested
     // in the next; empty: none. The result file is the run's model's only.
     std::vector<MarginalModel> compareModels;
+    // The same for a polytomous run (one model for every item): its models
+    // fitted on the same items, the partial credit ones fewest parameters
+    // first (RSM, PCM, GPCM, each nested in the next), the GRM last.
+    std::vector<PolytomousModel> comparePolytomous;
     // The answer to the standardise question of the joint modes; nothing:
     // the run asks the user when it gets there.
     std::optional<bool> standardize;
@@ -63,5 +67,11 @@ struct RunRequest {
     ScorePopulation scorePopulation;
     InputFormat format;
 };
+
+// Whether a marginal run fits other models besides its own for a comparison.
+inline bool ComparesModels(const RunRequest& request) {
+    return request.method == Method::Marginal &&
+           (!request.compareModels.empty() || !request.comparePolytomous.empty());
+}
 
 }  // namespace tarvo

@@ -80,8 +80,9 @@ constexpr std::array<OptionSpec, 45> kOptions{{
     {"em-tolerance", "X", "largest parameter change to stop at (0.0001)"},
     {"compare", "MODELS",
      "also fit these models (two or more of 1pl, rasch, 2pl,\n"
-     "3pl, by commas) on the same data and compare them by\n"
-     "-2LL, AIC, BIC and likelihood-ratio tests in the report"},
+     "3pl, by commas; of grm, gpcm, pcm, rsm with a polytomous\n"
+     "--model) on the same data and compare them by -2LL,\n"
+     "AIC, BIC and likelihood-ratio tests in the report"},
 }};
 
 std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
@@ -292,6 +293,13 @@ OptionList RequestOptions(const RunRequest& request) {
         std::string names;
         for (const MarginalModel model : request.compareModels) {
             names += (names.empty() ? "" : ",") + std::string(ModelName(model));
+        }
+        options.emplace_back("compare", names);
+    }
+    if (!request.comparePolytomous.empty()) {
+        std::string names;
+        for (const PolytomousModel model : request.comparePolytomous) {
+            names += (names.empty() ? "" : ",") + std::string(RulesOf(model).name);
         }
         options.emplace_back("compare", names);
     }

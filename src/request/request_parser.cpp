@@ -177,6 +177,30 @@ class Checker {
     RequestCheck check_;
 };
 
+// The polytomous models a polytomous run compares, in the order of the
+// comparison: RSM in PCM in GPCM, the GRM beside them.
+constexpr std::array<PolytomousModel, 4> kComparablePolytomous{
+    PolytomousModel::Rsm, PolytomousModel::Pcm, PolytomousModel::Gpcm, PolytomousModel::Grm};
+
+void TakeComparePolytomous(const Text& text, Checker& checker,
+                           std::vector<PolytomousModel>& models) {
+    if (!text || checker.Refused()) return;
+    std::array<std::string_view, kComparablePolytomous.size()> names;
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        names[k] = RulesOf(kComparablePolytomous[k]).name;
+    }
+    std::string message;
+    const auto chosen = DistinctWordsIn(*text, names, 2,
+                                        "two or more of grm, gpcm, pcm and rsm on a test of "
+                                        "items scored 0..m, each once, separated by commas",
+                                        kCompare.name, message);
+    if (!chosen) {
+        checker.Refuse(kCompare.field, std::move(message));
+        return;
+    }
+    for (const std::size_t k : *chosen) models.push_back(kComparablePolytomous[k]);
+}
+
 void TakeCompare(const Text& text, Checker& checker, std::vector<MarginalModel>& models) {
     if (!text || checker.Refused()) return;
     std::array<std::string_view, kComparable.size()> names;
@@ -323,16 +347,19 @@ RequestCheck ParseRequest(const RequestTexts& texts) {
     if (request.method == Method::Marginal) {
         TakeMarginal(texts, request.mode, checker, request.marginal);
         if (texts.itemModels) request.itemModelsFile = *texts.itemModels;
-        TakeCompare(texts.compare, checker, request.compareModels);
-        // The compared models are right/wrong ones: fitted to items scored
-        // 0..m they would read those scores as something else.
-        if (!request.compareModels.empty() &&
-            request.marginal.polytomous != PolytomousModel::None) {
+        if (request.marginal.polytomous == PolytomousModel::PerItem && texts.compare) {
+            // Each item keeps the model its line names: there is no one
+            // other model to fit in its place.
             checker.Refuse(RequestField::Compare,
-                           "Comparing models (--compare) is for tests of right/wrong items: its "
-                           "models (1pl, rasch, 2pl, 3pl) do not describe items scored 0..m "
-                           "(--model grm, gpcm, pcm or rsm, or --item-models). Compare such "
-                           "runs by the -2LL, AIC and BIC in each one's report.");
+                           "Comparing models (--compare) fits one model to every item, and "
+                           "--item-models names each item's own: compare such runs by the "
+                           "-2LL, AIC and BIC in each one's report, or compare one model for "
+                           "all items (--model grm, gpcm, pcm or rsm with --compare grm,gpcm,"
+                           "pcm,rsm).");
+        } else if (request.marginal.polytomous != PolytomousModel::None) {
+            TakeComparePolytomous(texts.compare, checker, request.comparePolytomous);
+        } else {
+            TakeCompare(texts.compare, checker, request.compareModels);
         }
     } else if (texts.compare) {
         checker.Refuse(RequestField::Compare,

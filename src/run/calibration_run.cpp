@@ -191,7 +191,7 @@ RunEnd RunWithoutGuard(const RunRequest& request, RunHost& host, const EngineSet
         return Refuse(host, record, std::move(refusal), RunEnd::EndedAtCheck);
     }
 
-    if (!request.compareModels.empty() && request.method == Method::Marginal) {
+    if (ComparesModels(request)) {
         try {
             record.inputsAsRead = inputs;
         } catch (const std::bad_alloc&) {
@@ -334,7 +334,7 @@ std::vector<ReportSection> FitOfFinishedRun(const RunRequest& request, RunEnd en
 // failure costs only the comparison.
 std::vector<ReportSection> ComparisonOfFinishedRun(const RunRequest& request, RunEnd end,
                                                    const RunRecord& record, RunHost& host) {
-    if (request.compareModels.empty() || request.method != Method::Marginal) return {};
+    if (!ComparesModels(request)) return {};
     if (end != RunEnd::Finished || !record.inputs || !record.estimation) return {};
     if (!record.inputsAsRead) return {ModelComparisonFailedSection(record.comparisonProblem)};
     try {

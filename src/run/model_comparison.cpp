@@ -25,13 +25,12 @@ using Json = nlohmann::ordered_json;
 // instead of the run's, whose result is whole.
 class ComparisonHost final : public RunHost {
   public:
-    ComparisonHost(RunHost& host, MarginalModel model) : host_(host), model_(model) {}
+    ComparisonHost(RunHost& host, std::string model) : host_(host), model_(std::move(model)) {}
 
     void ShowMessage(const std::string& text) override { message_ = text; }
     bool AskYesNo(const std::string&, const std::string&) override { return true; }
     void ProgressInit(const std::string&) override {
-        host_.ProgressInit("Fitting the " + std::string(ModelName(model_)) +
-                           " for the model comparison ...");
+        host_.ProgressInit("Fitting the " + model_ + " for the model comparison ...");
     }
     void ProgressSet(int percent, const std::string& text) override {
         host_.ProgressSet(percent, text);
@@ -45,7 +44,7 @@ class ComparisonHost final : public RunHost {
 
   private:
     RunHost& host_;
-    MarginalModel model_;
+    std::string model_;
     std::string message_;
 };
 
@@ -72,6 +71,28 @@ RunRequest RequestFor(const RunRequest& request, MarginalModel model) {
     return compared;
 }
 
+// A polytomous run's compared model: the run's settings (its right/wrong
+// items keep their model) with every item scored 0..m by this model, and
+// no prior on any item.
+RunRequest RequestFor(const RunRequest& request, PolytomousModel model) {
+    RunRequest compared = request;
+    MarginalSettings& settings = compared.marginal;
+    settings.polytomous = model;
+    settings.priorLogA.on = false;
+    settings.priorB.on = false;
+    settings.priorC.on = false;
+    settings.polytomousLogA.on = false;
+    settings.polytomousB.on = false;
+    compared.comparePolytomous.clear();
+    compared.scoreTableFile.clear();
+    return compared;
+}
+
+std::string NameOf(const ComparedModel& row) {
+    return std::string(row.polytomous == PolytomousModel::None ? ModelName(row.model)
+                                                               : RulesOf(row.polytomous).name);
+}
+
 void TakeEnd(const EstimationOutcome& outcome, ComparedModel& row) {
     row.end = outcome.loop.end;
     row.cycles = outcome.loop.completed;
@@ -82,12 +103,10 @@ void TakeEnd(const EstimationOutcome& outcome, ComparedModel& row) {
     }
 }
 
-ComparedModel FitModel(const RunRequest& request, MarginalModel model, const RunInputs& asRead,
+// Fits row's model by compared, the request RequestFor made of the run's.
+ComparedModel FitModel(const RunRequest& compared, ComparedModel row, const RunInputs& asRead,
                        RunHost& host, const EngineSettings& engine) {
-    ComparedModel row;
-    row.model = model;
-    const RunRequest compared = RequestFor(request, model);
-    ComparisonHost quiet(host, model);
+    ComparisonHost quiet(host, NameOf(row));
     try {
         const std::unique_ptr<Estimator> estimator = MakeEstimator(compared);
         RunInputs inputs = asRead;
@@ -99,7 +118,7 @@ ComparedModel FitModel(const RunRequest& request, MarginalModel model, const Run
         // A result file that is never opened takes the rows and writes nothing.
         ResultFile nowhere;
         ResultWriter writer(nowhere, estimator->LayoutMode(), false);
-        WorkerPool pool(request.threads);
+        WorkerPool pool(compared.threads);
         const EstimationOutcome outcome = estimator->Estimate(
             inputs, quiet, writer, Engine{pool, engine.arithmetic, engine.vectorUnit});
         TakeEnd(outcome, row);
@@ -137,7 +156,7 @@ const char* EndName(LoopEnd end) {
 Json ModelJson(const ComparedModel& row) {
     const fit::ModelFit& f = row.fit;
     return Json{
-        {"model", std::string(ModelName(row.model))},
+        {"model", NameOf(row)},
         {"run_model", row.runModel},
         {"defined", f.defined},
         {"minus_2_log_likelihood", f.defined ? Value(f.minus2LogLikelihood) : Json(nullptr)},
@@ -154,8 +173,8 @@ Json TestJson(const ComparedModel& smaller, const ComparedModel& larger,
               const fit::NestedComparison& test) {
     const bool defined = std::isfinite(test.statistic) && std::isfinite(test.p);
     return Json{
-        {"smaller", std::string(ModelName(smaller.model))},
-        {"larger", std::string(ModelName(larger.model))},
+        {"smaller", NameOf(smaller)},
+        {"larger", NameOf(larger)},
         {"chi_square", defined ? Json(test.statistic) : Json(nullptr)},
         {"df", defined ? Json(test.df) : Json(nullptr)},
         {"p", defined ? Json(test.p) : Json(nullptr)},
@@ -187,18 +206,28 @@ std::string TestCell(const fit::NestedComparison& test) {
            Cell("%.3g", test.p) + (test.caution.empty() ? "" : " (conservative)");
 }
 
+// Whether a test compares a model nested in the other: not so for the GRM,
+// whose cumulative logits no partial credit model has.
+bool NestedPair(const ComparedModel& larger) { return larger.polytomous != PolytomousModel::Grm; }
+
 std::vector<std::string> TableLines(const ModelComparison& comparison) {
     std::vector<std::string> lines;
+    const bool polytomous =
+        !comparison.models.empty() && comparison.models[0].polytomous != PolytomousModel::None;
     lines.push_back(
         "Model comparison on the same data, every model by maximum likelihood without priors "
         "(* the run's own fit; each model tested against the one above it, which is nested in "
-        "it):");
+        "it" +
+        std::string(polytomous ? "; the grm is nested in none of the others and has no test" : "") +
+        "):");
     lines.push_back(Row("model", "-2LL", "parameters", "AIC", "BIC", "likelihood ratio"));
     for (std::size_t k = 0; k < comparison.models.size(); ++k) {
         const ComparedModel& row = comparison.models[k];
         const fit::ModelFit& f = row.fit;
-        const std::string name = std::string(ModelName(row.model)) + (row.runModel ? " *" : "");
-        const std::string test = k == 0 ? "" : TestCell(comparison.tests[k - 1]);
+        const std::string name = NameOf(row) + (row.runModel ? " *" : "");
+        const std::string test = k == 0             ? ""
+                                 : !NestedPair(row) ? "none: not nested"
+                                                    : TestCell(comparison.tests[k - 1]);
         if (!f.defined) {
             lines.push_back(Row(name, "n/a", "n/a", "n/a", "n/a", test));
             continue;
@@ -208,7 +237,7 @@ std::vector<std::string> TableLines(const ModelComparison& comparison) {
     }
     for (const ComparedModel& row : comparison.models) {
         const std::string& note = row.note.empty() ? row.fit.note : row.note;
-        if (!note.empty()) lines.push_back("  " + std::string(ModelName(row.model)) + ": " + note);
+        if (!note.empty()) lines.push_back("  " + NameOf(row) + ": " + note);
     }
     for (std::size_t k = 0; k < comparison.tests.size(); ++k) {
         const fit::NestedComparison& test = comparison.tests[k];
@@ -216,15 +245,14 @@ std::vector<std::string> TableLines(const ModelComparison& comparison) {
             !comparison.models[k + 1].fit.defined) {
             continue;
         }
-        lines.push_back("  " + std::string(ModelName(comparison.models[k].model)) + " against " +
-                        std::string(ModelName(comparison.models[k + 1].model)) + ": " + test.note);
+        lines.push_back("  " + NameOf(comparison.models[k]) + " against " +
+                        NameOf(comparison.models[k + 1]) + ": " + test.note);
     }
     for (std::size_t k = 0; k < comparison.tests.size(); ++k) {
         const fit::NestedComparison& test = comparison.tests[k];
         if (test.caution.empty() || !std::isfinite(test.p)) continue;
-        lines.push_back("  " + std::string(ModelName(comparison.models[k].model)) + " against " +
-                        std::string(ModelName(comparison.models[k + 1].model)) + ": " +
-                        test.caution);
+        lines.push_back("  " + NameOf(comparison.models[k]) + " against " +
+                        NameOf(comparison.models[k + 1]) + ": " + test.caution);
     }
     return lines;
 }
@@ -235,6 +263,20 @@ ModelComparison CompareModels(const RunRequest& request, const RunInputs& asRead
                               const RunInputs& runInputs, const EstimationOutcome& runOutcome,
                               RunHost& host, const EngineSettings& engine) {
     ModelComparison comparison;
+    for (const PolytomousModel model : request.comparePolytomous) {
+        ComparedModel row;
+        row.model = request.marginal.model;
+        row.polytomous = model;
+        if (model == request.marginal.polytomous && !PriorsActed(request, runOutcome)) {
+            row.runModel = true;
+            TakeEnd(runOutcome, row);
+            row.fit = ModelFitOfRun(request, runInputs, runOutcome);
+            comparison.models.push_back(std::move(row));
+            continue;
+        }
+        comparison.models.push_back(
+            FitModel(RequestFor(request, model), std::move(row), asRead, host, engine));
+    }
     for (const MarginalModel model : request.compareModels) {
         if (model == request.marginal.model && !PriorsActed(request, runOutcome)) {
             ComparedModel row;
@@ -245,15 +287,27 @@ ModelComparison CompareModels(const RunRequest& request, const RunInputs& asRead
             comparison.models.push_back(std::move(row));
             continue;
         }
-        comparison.models.push_back(FitModel(request, model, asRead, host, engine));
+        ComparedModel row;
+        row.model = model;
+        comparison.models.push_back(
+            FitModel(RequestFor(request, model), std::move(row), asRead, host, engine));
     }
     for (std::size_t k = 1; k < comparison.models.size(); ++k) {
+        if (!NestedPair(comparison.models[k])) {
+            fit::NestedComparison none;
+            none.note =
+                "The GRM is nested in none of the partial credit models (RSM, PCM, GPCM), so no "
+                "likelihood-ratio test compares them; compare them by AIC and BIC.";
+            comparison.tests.push_back(std::move(none));
+            continue;
+        }
         fit::NestedComparison test =
             fit::CompareNested(comparison.models[k - 1].fit, comparison.models[k].fit);
         // The smaller model is the larger one with c = 0, at the end of c's
         // range: the statistic is then below a chi-square on df (a mixture
         // of it and 0), so the chi-square p is too large.
-        const bool cOnItsBound = RulesOf(comparison.models[k].model).free.c &&
+        const bool cOnItsBound = comparison.models[k].polytomous == PolytomousModel::None &&
+                                 RulesOf(comparison.models[k].model).free.c &&
                                  !RulesOf(comparison.models[k - 1].model).free.c;
         if (cOnItsBound && std::isfinite(test.p)) {
             test.caution =

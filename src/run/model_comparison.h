@@ -17,6 +17,8 @@ namespace tarvo {
 // estimation finished, and how the estimation ended.
 struct ComparedModel {
     MarginalModel model = MarginalModel::ThreePL;
+    // A polytomous run's compared model (None: a right/wrong model, above).
+    PolytomousModel polytomous = PolytomousModel::None;
     bool runModel = false;  // the run's own estimation, not fitted again
     fit::ModelFit fit;
     LoopEnd end = LoopEnd::NotRun;
@@ -25,12 +27,15 @@ struct ComparedModel {
 };
 
 struct ModelComparison {
-    std::vector<ComparedModel> models;  // fewest parameters first, each nested in the next
-    // tests[k]: models[k] against models[k + 1], by the likelihood ratio.
+    // Fewest parameters first, each nested in the next; a polytomous run's
+    // GRM comes last and is nested in none of the others.
+    std::vector<ComparedModel> models;
+    // tests[k]: models[k] against models[k + 1], by the likelihood ratio
+    // (not defined, with a note, against the GRM).
     std::vector<fit::NestedComparison> tests;
 };
 
-// Fits every model of request.compareModels on the tables as they were read
+// Fits every model of request.compareModels (or comparePolytomous) on the tables as they were read
 // (asRead, before the run's estimation changed them) through the estimator
 // table, writing no result. Every model is fitted by maximum likelihood,
 // without priors, as the likelihood-ratio test needs, with the run's

@@ -273,14 +273,17 @@ TEST(RequestParser, TheModelsToCompareAreNestedMarginalModels) {
     EXPECT_EQ(classic.field, RequestField::Compare);
     EXPECT_NE(classic.message.find("needs the marginal method (--method mml)"), std::string::npos);
     // A test with items scored 0..m: the right/wrong models would misread
-    // their scores (a GRM run's comparison fitted 2PL and 3PL items to them).
-    for (const auto& polytomous : {std::pair<const char*, const char*>{"model", "grm"},
-                                   std::pair<const char*, const char*>{"item-models", "m.txt"}}) {
-        const RequestCheck poly = Parse(
-            {{"method", "mml"}, {polytomous.first, polytomous.second}, {"compare", "2pl,3pl"}});
-        EXPECT_FALSE(poly.request) << polytomous.first;
+    // their scores (a GRM run's comparison fitted 2PL and 3PL items to them);
+    // per-item models have no one model to compare.
+    const char* const polytomous[][3] = {
+        {"model", "grm", "must be two or more of grm, gpcm, pcm and rsm"},
+        {"item-models", "m.txt", "--item-models names each item's own"}};
+    for (const auto& [option, value, said] : polytomous) {
+        const RequestCheck poly =
+            Parse({{"method", "mml"}, {option, value}, {"compare", "2pl,3pl"}});
+        EXPECT_FALSE(poly.request) << option;
         EXPECT_EQ(poly.field, RequestField::Compare);
-        EXPECT_NE(poly.message.find("is for tests of right/wrong items"), std::string::npos);
+        EXPECT_NE(poly.message.find(said), std::string::npos) << poly.message;
     }
 }
 
