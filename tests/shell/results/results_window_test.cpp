@@ -678,6 +678,54 @@ TEST_F(ResultsWindowTest, PlotsSaveAsPngOfTheSizeAskedAndAsSvg) {
                                        QSize(100, 100), false));
 }
 
+// The root element's attributes of an SVG file.
+QXmlStreamAttributes SvgRoot(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    QXmlStreamReader xml(&file);
+    while (!xml.atEnd()) {
+        if (xml.readNext() == QXmlStreamReader::StartElement) return xml.attributes();
+    }
+    return {};
+}
+
+TEST_F(ResultsWindowTest, PlotsSaveForPrintAtTheChosenPixelsAndResolution) {
+    const auto window = Open();
+    // 1800 x 1200 pixels at 300 dpi: 6 x 4 inches, 152.4 x 101.6 mm.
+    const QString png = folder.filePath(QStringLiteral("print.png"));
+    ASSERT_TRUE(window->Plots()->Save(Plot::Information, png, QSize(1800, 1200), false, 300));
+    const QImage image(png);
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.size(), QSize(1800, 1200));
+    EXPECT_EQ(image.dotsPerMeterX(), 11811);  // 300 / 0.0254
+    EXPECT_EQ(image.dotsPerMeterY(), 11811);
+    // Laid out at 576 x 384 and scaled up: the chart fills the picture, so
+    // something is drawn in its far corner region as in its near one.
+    int drawnFar = 0;
+    for (int y = 900; y < 1200; y += 4) {
+        for (int x = 1300; x < 1800; x += 4) drawnFar += image.pixel(x, y) != qRgb(255, 255, 255);
+    }
+    EXPECT_GT(drawnFar, 50);
+
+    const QString svg = folder.filePath(QStringLiteral("print.svg"));
+    ASSERT_TRUE(window->Plots()->Save(Plot::Information, svg, QSize(1800, 1200), true, 300));
+    const QXmlStreamAttributes root = SvgRoot(svg);
+    EXPECT_EQ(root.value(QStringLiteral("width")).toString(), QStringLiteral("152.4mm"));
+    EXPECT_EQ(root.value(QStringLiteral("height")).toString(), QStringLiteral("101.6mm"));
+    EXPECT_EQ(root.value(QStringLiteral("viewBox")).toString(), QStringLiteral("0 0 1800 1200"));
+
+    // At screen resolution the picture is as large as its pixels.
+    const QString screen = folder.filePath(QStringLiteral("screen.png"));
+    ASSERT_TRUE(window->Plots()->Save(Plot::Histogram, screen, QSize(640, 420), false));
+    EXPECT_EQ(QImage(screen).dotsPerMeterX(), 3780);  // 96 / 0.0254
+
+    // No resolution, and a picture too large to hold, write nothing.
+    const QString none = folder.filePath(QStringLiteral("none.png"));
+    EXPECT_FALSE(window->Plots()->Save(Plot::Histogram, none, QSize(100, 100), false, 0));
+    EXPECT_FALSE(window->Plots()->Save(Plot::Histogram, none, QSize(100, 100), true, -1));
+    EXPECT_FALSE(QFile::exists(none));
+}
+
 TEST_F(ResultsWindowTest, TablesFlagCellsAndFilterExamineesById) {
     const auto window = Open();
     ResultTableModel& items = *window->ItemModel();
