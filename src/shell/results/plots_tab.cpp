@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -28,24 +29,29 @@ namespace {
 // A side of at most this many pixels keeps a picture within 256 MB.
 constexpr int kMostPixels = 8000;
 
-// Asks for a picture's width and height (in pixels, cm or inches) and its
-// resolution, starting from the plot's size on screen; nullopt on Cancel.
+}  // namespace
+
 std::optional<PictureSize> AskPictureSize(QWidget* parent, QSize screen) {
     QDialog dialog(parent);
     dialog.setWindowTitle(QStringLiteral("Picture size"));
     auto* unit = new QComboBox;
+    unit->setObjectName(QStringLiteral("unit"));
     unit->addItems({QStringLiteral("pixels"), QStringLiteral("cm"), QStringLiteral("inches")});
     auto* width = new QDoubleSpinBox;
     auto* height = new QDoubleSpinBox;
     auto* dpi = new QDoubleSpinBox;
+    width->setObjectName(QStringLiteral("width"));
+    height->setObjectName(QStringLiteral("height"));
+    dpi->setObjectName(QStringLiteral("dpi"));
     dpi->setDecimals(0);
     dpi->setRange(36, 1200);
     dpi->setSuffix(QStringLiteral(" dpi"));
     dpi->setValue(PictureSize::kScreenDpi);
     auto* forPrint = new QPushButton(QStringLiteral("300 dpi for print"));
 
-    // The size is held in pixels; the boxes show it in the chosen unit.
-    QSize pixels = screen;
+    // The size is held in pixels, unrounded; the boxes show it in the chosen unit.
+    QSizeF pixels = screen;
+    double lastDpi = dpi->value();
     const auto perUnit = [&] {  // pixels in one unit
         switch (unit->currentIndex()) {
             case 1:
@@ -71,8 +77,7 @@ std::optional<PictureSize> AskPictureSize(QWidget* parent, QSize screen) {
     const auto read = [&] {
         if (showing) return;
         const double per = perUnit();
-        pixels = QSize(static_cast<int>(std::lround(width->value() * per)),
-                       static_cast<int>(std::lround(height->value() * per)));
+        pixels = QSizeF(width->value() * per, height->value() * per);
     };
     show();
     QObject::connect(unit, &QComboBox::currentIndexChanged, &dialog, [&] { show(); });
@@ -80,9 +85,11 @@ std::optional<PictureSize> AskPictureSize(QWidget* parent, QSize screen) {
     QObject::connect(height, &QDoubleSpinBox::valueChanged, &dialog, [&] { read(); });
     // A printed size stays the same when the resolution changes: the pixels follow.
     QObject::connect(dpi, &QDoubleSpinBox::valueChanged, &dialog, [&] {
-        if (unit->currentIndex() == 0) return;
-        read();
-        show();
+        if (unit->currentIndex() != 0) {
+            pixels *= dpi->value() / lastDpi;
+            show();
+        }
+        lastDpi = dpi->value();
     });
     QObject::connect(forPrint, &QPushButton::clicked, &dialog, [&] { dpi->setValue(300); });
 
@@ -99,11 +106,13 @@ std::optional<PictureSize> AskPictureSize(QWidget* parent, QSize screen) {
     form->addRow(QStringLiteral("Resolution:"), resolution);
     form->addRow(buttons);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-    read();
-    return PictureSize{pixels.boundedTo(QSize(kMostPixels, kMostPixels)), dpi->value()};
+    // Too large a picture shrinks whole, keeping its shape.
+    pixels *= std::min({1.0, kMostPixels / pixels.width(), kMostPixels / pixels.height()});
+    const QSize whole(static_cast<int>(std::lround(pixels.width())),
+                      static_cast<int>(std::lround(pixels.height())));
+    return PictureSize{whole.expandedTo(QSize(1, 1)).boundedTo(QSize(kMostPixels, kMostPixels)),
+                       dpi->value()};
 }
-
-}  // namespace
 
 PlotsTab::PlotsTab(const results::ResultsData& data, QString saveFolder, QWidget* parent)
     : QWidget(parent),

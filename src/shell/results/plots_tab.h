@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <functional>
 #include <map>
+#include <optional>
 
 #include "shell/results/results_charts.h"
 #include "shell/results/results_data.h"
@@ -24,6 +25,11 @@ namespace tarvo::shell {
 // scored 0..m's category curves; ExpectedScore: the current item's expected
 // score against the groups' mean scores, in runs with such items.
 enum class Plot { Characteristic, ExpectedScore, Information, Histogram, Convergence };
+
+// Asks for a picture's width and height (in pixels, cm or inches) and its
+// resolution, starting from the plot's size on screen at screen resolution;
+// nullopt on Cancel.
+std::optional<PictureSize> AskPictureSize(QWidget* parent, QSize screen);
 
 class PlotsTab final : public QWidget {
   public:

@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
@@ -21,6 +24,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QXmlStreamReader>
 #include <QtCharts/QChart>
 #include <QtCharts/QLegend>
@@ -724,6 +728,55 @@ TEST_F(ResultsWindowTest, PlotsSaveForPrintAtTheChosenPixelsAndResolution) {
     EXPECT_FALSE(window->Plots()->Save(Plot::Histogram, none, QSize(100, 100), false, 0));
     EXPECT_FALSE(window->Plots()->Save(Plot::Histogram, none, QSize(100, 100), true, -1));
     EXPECT_FALSE(QFile::exists(none));
+}
+
+// Answers the picture size dialog: the unit, the width and height, then the
+// resolution by its print button when asked, then OK.
+std::optional<PictureSize> AnswerPictureSize(QSize screen, int unit, bool forPrint,
+                                             double width = 0, double height = 0) {
+    QTimer::singleShot(0, [=] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        dialog->findChild<QComboBox*>(QStringLiteral("unit"))->setCurrentIndex(unit);
+        if (width > 0) dialog->findChild<QDoubleSpinBox*>(QStringLiteral("width"))->setValue(width);
+        if (height > 0)
+            dialog->findChild<QDoubleSpinBox*>(QStringLiteral("height"))->setValue(height);
+        if (forPrint) {
+            for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
+                if (button->text().contains(QStringLiteral("300"))) button->click();
+            }
+        }
+        dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    });
+    return AskPictureSize(nullptr, screen);
+}
+
+TEST_F(ResultsWindowTest, PictureSizeDialogGivesPixelsAndResolutionFromAnyUnit) {
+    // Left as it opens: the plot's size on screen at screen resolution.
+    std::optional<PictureSize> asked = AnswerPictureSize(QSize(640, 420), 0, false);
+    ASSERT_TRUE(asked.has_value());
+    EXPECT_EQ(asked->pixels, QSize(640, 420));
+    EXPECT_EQ(asked->dpi, 96);
+    // 15.24 x 10.16 cm at 300 dpi: 1800 x 1200 pixels.
+    asked = AnswerPictureSize(QSize(640, 420), 1, true, 15.24, 10.16);
+    ASSERT_TRUE(asked.has_value());
+    EXPECT_EQ(asked->pixels, QSize(1800, 1200));
+    EXPECT_EQ(asked->dpi, 300);
+    // In inches the printed size stays when the resolution rises: 640 x 420
+    // at 96 dpi is 6.67 x 4.38 inches, 2000 x 1313 pixels at 300 dpi.
+    asked = AnswerPictureSize(QSize(640, 420), 2, true);
+    ASSERT_TRUE(asked.has_value());
+    EXPECT_EQ(asked->pixels, QSize(2000, 1313));
+    // 70 x 40 cm at 300 dpi is 8268 x 4724 pixels, more than a picture may
+    // have: it shrinks whole, keeping its shape.
+    asked = AnswerPictureSize(QSize(640, 420), 1, true, 70, 40);
+    ASSERT_TRUE(asked.has_value());
+    EXPECT_EQ(asked->pixels, QSize(8000, 4571));
+    // In pixels the pixels stay.
+    asked = AnswerPictureSize(QSize(640, 420), 0, true);
+    ASSERT_TRUE(asked.has_value());
+    EXPECT_EQ(asked->pixels, QSize(640, 420));
+    EXPECT_EQ(asked->dpi, 300);
 }
 
 TEST_F(ResultsWindowTest, TablesFlagCellsAndFilterExamineesById) {
