@@ -1,7 +1,12 @@
 #include "shell/results/plots_tab.h"
 
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QFileDialog>
+#include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -11,11 +16,103 @@
 #include <QVBoxLayout>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
+#include <algorithm>
+#include <cmath>
+#include <optional>
 
 #include "shell/results/result_table_view.h"
 #include "shell/results/results_charts.h"
 
 namespace tarvo::shell {
+namespace {
+
+// A side of at most this many pixels keeps a picture within 256 MB.
+constexpr int kMostPixels = 8000;
+
+}  // namespace
+
+std::optional<PictureSize> AskPictureSize(QWidget* parent, QSize screen) {
+    QDialog dialog(parent);
+    dialog.setWindowTitle(QStringLiteral("Picture size"));
+    auto* unit = new QComboBox;
+    unit->setObjectName(QStringLiteral("unit"));
+    unit->addItems({QStringLiteral("pixels"), QStringLiteral("cm"), QStringLiteral("inches")});
+    auto* width = new QDoubleSpinBox;
+    auto* height = new QDoubleSpinBox;
+    auto* dpi = new QDoubleSpinBox;
+    width->setObjectName(QStringLiteral("width"));
+    height->setObjectName(QStringLiteral("height"));
+    dpi->setObjectName(QStringLiteral("dpi"));
+    dpi->setDecimals(0);
+    dpi->setRange(36, 1200);
+    dpi->setSuffix(QStringLiteral(" dpi"));
+    dpi->setValue(PictureSize::kScreenDpi);
+    auto* forPrint = new QPushButton(QStringLiteral("300 dpi for print"));
+
+    // The size is held in pixels, unrounded; the boxes show it in the chosen unit.
+    QSizeF pixels = screen;
+    double lastDpi = dpi->value();
+    const auto perUnit = [&] {  // pixels in one unit
+        switch (unit->currentIndex()) {
+            case 1:
+                return dpi->value() / 2.54;
+            case 2:
+                return dpi->value();
+            default:
+                return 1.0;
+        }
+    };
+    bool showing = false;
+    const auto show = [&] {
+        showing = true;
+        const double per = perUnit();
+        for (QDoubleSpinBox* box : {width, height}) {
+            box->setDecimals(unit->currentIndex() == 0 ? 0 : 2);
+            box->setRange(1 / per, kMostPixels / per);
+        }
+        width->setValue(pixels.width() / per);
+        height->setValue(pixels.height() / per);
+        showing = false;
+    };
+    const auto read = [&] {
+        if (showing) return;
+        const double per = perUnit();
+        pixels = QSizeF(width->value() * per, height->value() * per);
+    };
+    show();
+    QObject::connect(unit, &QComboBox::currentIndexChanged, &dialog, [&] { show(); });
+    QObject::connect(width, &QDoubleSpinBox::valueChanged, &dialog, [&] { read(); });
+    QObject::connect(height, &QDoubleSpinBox::valueChanged, &dialog, [&] { read(); });
+    // A printed size stays the same when the resolution changes: the pixels follow.
+    QObject::connect(dpi, &QDoubleSpinBox::valueChanged, &dialog, [&] {
+        if (unit->currentIndex() != 0) {
+            pixels *= dpi->value() / lastDpi;
+            show();
+        }
+        lastDpi = dpi->value();
+    });
+    QObject::connect(forPrint, &QPushButton::clicked, &dialog, [&] { dpi->setValue(300); });
+
+    auto* resolution = new QHBoxLayout;
+    resolution->addWidget(dpi, 1);
+    resolution->addWidget(forPrint);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    auto* form = new QFormLayout(&dialog);
+    form->addRow(QStringLiteral("Unit:"), unit);
+    form->addRow(QStringLiteral("Width:"), width);
+    form->addRow(QStringLiteral("Height:"), height);
+    form->addRow(QStringLiteral("Resolution:"), resolution);
+    form->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    // Too large a picture shrinks whole, keeping its shape.
+    pixels *= std::min({1.0, kMostPixels / pixels.width(), kMostPixels / pixels.height()});
+    const QSize whole(static_cast<int>(std::lround(pixels.width())),
+                      static_cast<int>(std::lround(pixels.height())));
+    return PictureSize{whole.expandedTo(QSize(1, 1)).boundedTo(QSize(kMostPixels, kMostPixels)),
+                       dpi->value()};
+}
 
 PlotsTab::PlotsTab(const results::ResultsData& data, QString saveFolder, QWidget* parent)
     : QWidget(parent),
@@ -111,18 +208,21 @@ void PlotsTab::ItemsChosen() {
     }
 }
 
-bool PlotsTab::Save(Plot plot, const QString& path, QSize size, bool svg) const {
-    if (!Shows(plot) || size.isEmpty()) return false;
+bool PlotsTab::Save(Plot plot, const QString& path, QSize size, bool svg, double dpi) const {
+    if (!Shows(plot) || size.isEmpty() || !(dpi > 0)) return false;
     QChart* chart = MakeChart(plot);
     // Never over a file of the run the plot is of.
     const std::vector<NamedFile> runFiles = RunFilesOf(data_.Report());
-    return svg ? SaveChartAsSvg(chart, path, size, runFiles)
-               : SaveChartAsPng(chart, path, size, runFiles);
+    const PictureSize picture{size, dpi};
+    return svg ? SaveChartAsSvg(chart, path, picture, runFiles)
+               : SaveChartAsPng(chart, path, picture, runFiles);
 }
 
 void PlotsTab::SaveWithDialog(bool svg) {
     for (const auto& [plot, view] : views_) {
         if (view != pages_->currentWidget()) continue;
+        const std::optional<PictureSize> picture = AskPictureSize(this, view->size());
+        if (!picture) return;
         const QString filter =
             svg ? QStringLiteral("SVG pictures (*.svg)") : QStringLiteral("PNG pictures (*.png)");
         QString path =
@@ -130,7 +230,7 @@ void PlotsTab::SaveWithDialog(bool svg) {
         if (path.isEmpty()) return;
         const QString suffix = svg ? QStringLiteral(".svg") : QStringLiteral(".png");
         if (!path.endsWith(suffix, Qt::CaseInsensitive)) path += suffix;
-        if (!Save(plot, path, view->size(), svg)) {
+        if (!Save(plot, path, picture->pixels, svg, picture->dpi)) {
             QMessageBox::warning(
                 this, QStringLiteral("TARVO"),
                 QStringLiteral("The plot could not be saved as %1: the file cannot be written.")

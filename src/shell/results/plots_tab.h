@@ -4,7 +4,9 @@
 #include <QWidget>
 #include <functional>
 #include <map>
+#include <optional>
 
+#include "shell/results/results_charts.h"
 #include "shell/results/results_data.h"
 
 class QChart;
@@ -15,13 +17,19 @@ class QTabWidget;
 // The results window's plots: one page per plot that has data in the run's
 // mode, the list of items beside them (the characteristic curve follows the
 // current item, the information plot every selected item) and buttons that
-// save the plot on show as PNG or SVG.
+// save the plot on show as PNG or SVG at a size and resolution the user
+// chooses (the plot's size on screen to begin with).
 namespace tarvo::shell {
 
 // Characteristic: the current item's characteristic curve, or an item
 // scored 0..m's category curves; ExpectedScore: the current item's expected
 // score against the groups' mean scores, in runs with such items.
 enum class Plot { Characteristic, ExpectedScore, Information, Histogram, Convergence };
+
+// Asks for a picture's width and height (in pixels, cm or inches) and its
+// resolution, starting from the plot's size on screen at screen resolution;
+// nullopt on Cancel.
+std::optional<PictureSize> AskPictureSize(QWidget* parent, QSize screen);
 
 class PlotsTab final : public QWidget {
   public:
@@ -35,9 +43,11 @@ class PlotsTab final : public QWidget {
     QListWidget* ItemList() const { return items_; }
     QTabWidget* Pages() const { return pages_; }
 
-    // Saves a plot drawn afresh at the given size; false when it is not
-    // shown or the file cannot be written.
-    bool Save(Plot plot, const QString& path, QSize size, bool svg) const;
+    // Saves a plot drawn afresh at the given size in pixels and resolution
+    // in dots per inch; false when it is not shown or the file cannot be
+    // written.
+    bool Save(Plot plot, const QString& path, QSize size, bool svg,
+              double dpi = PictureSize::kScreenDpi) const;
 
   private:
     void AddPage(Plot plot, const QString& title);

@@ -61,15 +61,21 @@ QString ItemName(const results::PlottedItem& item) {
     return name;
 }
 
-bool Render(QChart* chart, QSize size, QPaintDevice& device) {
+// Lays the chart out at the picture's layout size and paints it scaled to
+// fill its pixels.
+bool Render(QChart* chart, const PictureSize& size, QPaintDevice& device) {
     QGraphicsScene scene;  // owns the chart from here on
     scene.addItem(chart);
-    chart->resize(size);
-    scene.setSceneRect(QRectF(QPointF(0, 0), size));
+    const QSize layout = size.LayoutSize();
+    chart->resize(layout);
+    scene.setSceneRect(QRectF(QPointF(0, 0), layout));
     QPainter painter(&device);
     if (!painter.isActive()) return false;
-    painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
-    scene.render(&painter, QRectF(QPointF(0, 0), size), QRectF(QPointF(0, 0), size));
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.fillRect(QRect(QPoint(0, 0), size.pixels), Qt::white);
+    scene.render(&painter, QRectF(QPointF(0, 0), size.pixels), QRectF(QPointF(0, 0), layout),
+                 Qt::IgnoreAspectRatio);
     return painter.end();
 }
 
@@ -426,27 +432,51 @@ QChart* MakeConvergenceChart(const LoopRecord& loop) {
     return chart;
 }
 
-bool SaveChartAsPng(QChart* chart, const QString& path, QSize size,
+QSize PictureSize::LayoutSize() const {
+    const double scale = dpi > 0 ? kScreenDpi / dpi : 1;
+    return QSize(std::max(1, static_cast<int>(std::lround(pixels.width() * scale))),
+                 std::max(1, static_cast<int>(std::lround(pixels.height() * scale))));
+}
+
+bool SaveChartAsPng(QChart* chart, const QString& path, const PictureSize& size,
                     const std::vector<NamedFile>& notThese) {
-    QImage image(size, QImage::Format_ARGB32);
+    QImage image(size.pixels, QImage::Format_ARGB32);
+    if (image.isNull() || !(size.dpi > 0)) {  // too large to hold in memory
+        delete chart;
+        return false;
+    }
     image.fill(Qt::white);
+    // Painted at the screen's resolution the layout was measured at; the
+    // picture's own is recorded afterwards (fonts would grow otherwise).
     if (!Render(chart, size, image)) return false;
+    const int dotsPerMeter = static_cast<int>(std::lround(size.dpi / 0.0254));
+    image.setDotsPerMeterX(dotsPerMeter);
+    image.setDotsPerMeterY(dotsPerMeter);
     CheckedFile file(path, notThese);
     const bool written = file.IsOpen() && image.save(&file.Device(), "PNG");
     return file.Finish() && written;
 }
 
-bool SaveChartAsSvg(QChart* chart, const QString& path, QSize size,
+bool SaveChartAsSvg(QChart* chart, const QString& path, const PictureSize& size,
                     const std::vector<NamedFile>& notThese) {
+    if (size.pixels.isEmpty() || !(size.dpi > 0)) {
+        delete chart;
+        return false;
+    }
     CheckedFile file(path, notThese);
     if (!file.IsOpen()) {
         delete chart;
         return false;
     }
+    // The generator writes its size in mm from the resolution and sizes text
+    // by it too, so it keeps the layout's resolution and is given the layout
+    // size: the printed size comes out as asked, the viewBox in pixels.
+    const QSize layout = size.LayoutSize();
     QSvgGenerator svg;
     svg.setOutputDevice(&file.Device());
-    svg.setSize(size);
-    svg.setViewBox(QRect(QPoint(0, 0), size));
+    svg.setResolution(static_cast<int>(PictureSize::kScreenDpi));
+    svg.setSize(layout);
+    svg.setViewBox(QRect(QPoint(0, 0), size.pixels));
     svg.setTitle(chart->title());
     const bool drawn = Render(chart, size, svg);
     return file.Finish() && drawn;

@@ -52,12 +52,25 @@ QChart* MakeHistogramChart(const std::vector<double>& thetas);
 // settle tolerance.
 QChart* MakeConvergenceChart(const LoopRecord& loop);
 
+// A picture's size in pixels and the resolution it is printed at. The chart
+// is laid out as it would show on a screen at that printed size (so text and
+// lines keep their proportions) and drawn scaled up to the pixels.
+struct PictureSize {
+    static constexpr double kScreenDpi = 96;
+    QSize pixels;
+    double dpi = kScreenDpi;
+    // The size the chart is laid out at: the pixels at screen resolution.
+    QSize LayoutSize() const;
+};
+
 // Draws the chart at the given size into a PNG or SVG file, opened by the
 // program's checked open (never over one of notThese); the chart is taken
-// over and deleted. False when the file cannot be written.
-bool SaveChartAsPng(QChart* chart, const QString& path, QSize size,
+// over and deleted. The PNG records its resolution; the SVG has the printed
+// size (in mm) and a viewBox of the pixels. False when the file cannot be
+// written or the picture is too large to hold.
+bool SaveChartAsPng(QChart* chart, const QString& path, const PictureSize& size,
                     const std::vector<NamedFile>& notThese = {});
-bool SaveChartAsSvg(QChart* chart, const QString& path, QSize size,
+bool SaveChartAsSvg(QChart* chart, const QString& path, const PictureSize& size,
                     const std::vector<NamedFile>& notThese = {});
 
 }  // namespace tarvo::shell

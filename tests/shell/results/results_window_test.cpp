@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
@@ -21,6 +24,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QXmlStreamReader>
 #include <QtCharts/QChart>
 #include <QtCharts/QLegend>
@@ -676,6 +680,103 @@ TEST_F(ResultsWindowTest, PlotsSaveAsPngOfTheSizeAskedAndAsSvg) {
     }
     EXPECT_FALSE(window->Plots()->Save(Plot::Histogram, folder.filePath("no/such/folder/x.png"),
                                        QSize(100, 100), false));
+}
+
+// The root element's attributes of an SVG file.
+QXmlStreamAttributes SvgRoot(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    QXmlStreamReader xml(&file);
+    while (!xml.atEnd()) {
+        if (xml.readNext() == QXmlStreamReader::StartElement) return xml.attributes();
+    }
+    return {};
+}
+
+TEST_F(ResultsWindowTest, PlotsSaveForPrintAtTheChosenPixelsAndResolution) {
+    const auto window = Open();
+    // 1800 x 1200 pixels at 300 dpi: 6 x 4 inches, 152.4 x 101.6 mm.
+    const QString png = folder.filePath(QStringLiteral("print.png"));
+    ASSERT_TRUE(window->Plots()->Save(Plot::Information, png, QSize(1800, 1200), false, 300));
+    const QImage image(png);
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.size(), QSize(1800, 1200));
+    EXPECT_EQ(image.dotsPerMeterX(), 11811);  // 300 / 0.0254
+    EXPECT_EQ(image.dotsPerMeterY(), 11811);
+    // Laid out at 576 x 384 and scaled up: the chart fills the picture, so
+    // something is drawn in its far corner region as in its near one.
+    int drawnFar = 0;
+    for (int y = 900; y < 1200; y += 4) {
+        for (int x = 1300; x < 1800; x += 4) drawnFar += image.pixel(x, y) != qRgb(255, 255, 255);
+    }
+    EXPECT_GT(drawnFar, 50);
+
+    const QString svg = folder.filePath(QStringLiteral("print.svg"));
+    ASSERT_TRUE(window->Plots()->Save(Plot::Information, svg, QSize(1800, 1200), true, 300));
+    const QXmlStreamAttributes root = SvgRoot(svg);
+    EXPECT_EQ(root.value(QStringLiteral("width")).toString(), QStringLiteral("152.4mm"));
+    EXPECT_EQ(root.value(QStringLiteral("height")).toString(), QStringLiteral("101.6mm"));
+    EXPECT_EQ(root.value(QStringLiteral("viewBox")).toString(), QStringLiteral("0 0 1800 1200"));
+
+    // At screen resolution the picture is as large as its pixels.
+    const QString screen = folder.filePath(QStringLiteral("screen.png"));
+    ASSERT_TRUE(window->Plots()->Save(Plot::Histogram, screen, QSize(640, 420), false));
+    EXPECT_EQ(QImage(screen).dotsPerMeterX(), 3780);  // 96 / 0.0254
+
+    // No resolution, and a picture too large to hold, write nothing.
+    const QString none = folder.filePath(QStringLiteral("none.png"));
+    EXPECT_FALSE(window->Plots()->Save(Plot::Histogram, none, QSize(100, 100), false, 0));
+    EXPECT_FALSE(window->Plots()->Save(Plot::Histogram, none, QSize(100, 100), true, -1));
+    EXPECT_FALSE(QFile::exists(none));
+}
+
+// Answers the picture size dialog: the unit, the width and height, then the
+// resolution by its print button when asked, then OK.
+std::optional<PictureSize> AnswerPictureSize(QSize screen, int unit, bool forPrint,
+                                             double width = 0, double height = 0) {
+    QTimer::singleShot(0, [=] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        dialog->findChild<QComboBox*>(QStringLiteral("unit"))->setCurrentIndex(unit);
+        if (width > 0) dialog->findChild<QDoubleSpinBox*>(QStringLiteral("width"))->setValue(width);
+        if (height > 0)
+            dialog->findChild<QDoubleSpinBox*>(QStringLiteral("height"))->setValue(height);
+        if (forPrint) {
+            for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
+                if (button->text().contains(QStringLiteral("300"))) button->click();
+            }
+        }
+        dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    });
+    return AskPictureSize(nullptr, screen);
+}
+
+TEST_F(ResultsWindowTest, PictureSizeDialogGivesPixelsAndResolutionFromAnyUnit) {
+    // Left as it opens: the plot's size on screen at screen resolution.
+    std::optional<PictureSize> asked = AnswerPictureSize(QSize(640, 420), 0, false);
+    ASSERT_TRUE(asked.has_value());
+    EXPECT_EQ(asked->pixels, QSize(640, 420));
+    EXPECT_EQ(asked->dpi, 96);
+    // 15.24 x 10.16 cm at 300 dpi: 1800 x 1200 pixels.
+    asked = AnswerPictureSize(QSize(640, 420), 1, true, 15.24, 10.16);
+    ASSERT_TRUE(asked.has_value());
+    EXPECT_EQ(asked->pixels, QSize(1800, 1200));
+    EXPECT_EQ(asked->dpi, 300);
+    // In inches the printed size stays when the resolution rises: 640 x 420
+    // at 96 dpi is 6.67 x 4.38 inches, 2000 x 1313 pixels at 300 dpi.
+    asked = AnswerPictureSize(QSize(640, 420), 2, true);
+    ASSERT_TRUE(asked.has_value());
+    EXPECT_EQ(asked->pixels, QSize(2000, 1313));
+    // 70 x 40 cm at 300 dpi is 8268 x 4724 pixels, more than a picture may
+    // have: it shrinks whole, keeping its shape.
+    asked = AnswerPictureSize(QSize(640, 420), 1, true, 70, 40);
+    ASSERT_TRUE(asked.has_value());
+    EXPECT_EQ(asked->pixels, QSize(8000, 4571));
+    // In pixels the pixels stay.
+    asked = AnswerPictureSize(QSize(640, 420), 0, true);
+    ASSERT_TRUE(asked.has_value());
+    EXPECT_EQ(asked->pixels, QSize(640, 420));
+    EXPECT_EQ(asked->dpi, 300);
 }
 
 TEST_F(ResultsWindowTest, TablesFlagCellsAndFilterExamineesById) {
