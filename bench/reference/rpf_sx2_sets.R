@@ -27,7 +27,7 @@ m <- matrix(unlist(strsplit(codes, "")), ncol = k, byrow = TRUE)
 x <- apply(m, 2, function(column) suppressWarnings(as.integer(column)))
 outcomes <- apply(x, 2, function(column) max(column, na.rm = TRUE) + 1)
 D <- 1.7
-spec <- lapply(outcomes, function(n) rpf.grm(outcomes = n))
+item_models <- lapply(outcomes, function(n) rpf.grm(outcomes = n))
 param <- matrix(NA_real_, nrow = max(outcomes), ncol = k)
 for (i in seq_len(k)) {
     valid <- x[!is.na(x[, i]), i]
@@ -42,7 +42,8 @@ names(data) <- colnames(param) <- paste0("i", seq_len(k))
 free <- !is.na(param)
 grp <- list(param = param, free = free, mean = 0, cov = matrix(1), data = data,
             qwidth = 6, qpoints = 61L)
-grp[[paste0("sp", "ec")]] <- spec
+# rpf reads the item models from the group's slot of that name.
+grp[[paste0("sp", "ec")]] <- item_models
 sfit <- SitemFit(grp, .parallel = FALSE)
 # A cell whose expected count is 1 in exact arithmetic (a rest score of one
 # examinee, joined into one cell) lands on either side of 1 by the last bit

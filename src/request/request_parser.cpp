@@ -182,39 +182,37 @@ class Checker {
 constexpr std::array<PolytomousModel, 4> kComparablePolytomous{
     PolytomousModel::Rsm, PolytomousModel::Pcm, PolytomousModel::Gpcm, PolytomousModel::Grm};
 
-void TakeComparePolytomous(const Text& text, Checker& checker,
-                           std::vector<PolytomousModel>& models) {
+// The models --compare lists, each of the comparable ones at most once.
+template <typename Model, std::size_t N, typename NameOf>
+void TakeModelList(const Text& text, Checker& checker, const std::array<Model, N>& comparable,
+                   NameOf nameOf, std::string_view expected, std::vector<Model>& models) {
     if (!text || checker.Refused()) return;
-    std::array<std::string_view, kComparablePolytomous.size()> names;
-    for (std::size_t k = 0; k < names.size(); ++k) {
-        names[k] = RulesOf(kComparablePolytomous[k]).name;
-    }
+    std::array<std::string_view, N> names;
+    for (std::size_t k = 0; k < N; ++k) names[k] = nameOf(comparable[k]);
     std::string message;
-    const auto chosen = DistinctWordsIn(*text, names, 2,
-                                        "two or more of grm, gpcm, pcm and rsm on a test of "
-                                        "items scored 0..m, each once, separated by commas",
-                                        kCompare.name, message);
+    const auto chosen = DistinctWordsIn(*text, names, 2, expected, kCompare.name, message);
     if (!chosen) {
         checker.Refuse(kCompare.field, std::move(message));
         return;
     }
-    for (const std::size_t k : *chosen) models.push_back(kComparablePolytomous[k]);
+    for (const std::size_t k : *chosen) models.push_back(comparable[k]);
+}
+
+void TakeComparePolytomous(const Text& text, Checker& checker,
+                           std::vector<PolytomousModel>& models) {
+    TakeModelList(
+        text, checker, kComparablePolytomous,
+        [](PolytomousModel model) { return std::string_view(RulesOf(model).name); },
+        "two or more of grm, gpcm, pcm and rsm on a test of items scored 0..m, each once, "
+        "separated by commas",
+        models);
 }
 
 void TakeCompare(const Text& text, Checker& checker, std::vector<MarginalModel>& models) {
-    if (!text || checker.Refused()) return;
-    std::array<std::string_view, kComparable.size()> names;
-    for (std::size_t k = 0; k < kComparable.size(); ++k) names[k] = ModelName(kComparable[k]);
-    std::string message;
-    const auto chosen = DistinctWordsIn(*text, names, 2,
-                                        "two or more of 1pl, rasch, 2pl and 3pl, each once, "
-                                        "separated by commas",
-                                        kCompare.name, message);
-    if (!chosen) {
-        checker.Refuse(kCompare.field, std::move(message));
-        return;
-    }
-    for (const std::size_t k : *chosen) models.push_back(kComparable[k]);
+    TakeModelList(
+        text, checker, kComparable,
+        [](MarginalModel model) { return std::string_view(ModelName(model)); },
+        "two or more of 1pl, rasch, 2pl and 3pl, each once, separated by commas", models);
 }
 
 void TakeMarginal(const RequestTexts& texts, int mode, Checker& checker, MarginalSettings& m) {
