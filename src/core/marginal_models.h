@@ -44,10 +44,6 @@ inline constexpr EstimateRange kMarginalA{0.02, 8};
 inline constexpr EstimateRange kMarginalB{-10, 10};
 inline constexpr EstimateRange kMarginalC{0, 0.95};
 inline constexpr double kLowestCWithPrior = 1e-6;
-// The slope of an item scored in more than two categories may be negative
-// (a reverse-keyed item); both signs stop at the right/wrong items' largest
-// slope. Its thresholds keep b's range.
-inline constexpr EstimateRange kPolytomousA{-kMarginalA.highest, kMarginalA.highest};
 
 // The right/wrong items' slopes and intercepts are free (the curve
 // D (a theta + d), b = -d / a): a may take either sign and b any value, so
