@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QThread>
 #include <cmath>
 #include <cstdio>
@@ -27,6 +29,10 @@ void EnsureApplication() {
     static QApplication* application = new QApplication(argc, argv);
     // Closing a test's dialog must not end the application.
     application->setQuitOnLastWindowClosed(false);
+    // The program's settings go to a folder of this process, never the
+    // user's: what one test chooses reaches no other run.
+    static QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
 }
 
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {

@@ -62,7 +62,9 @@ void Fill(QTableWidget* table, int row, const QStringList& cells) {
 QChartView* NewChartView(QWidget* parent) {
     auto* view = new QChartView(parent);
     view->setRenderHint(QPainter::Antialiasing);
-    view->setMinimumSize(420, 300);
+    // Low enough that the window, its forms and buttons above the charts,
+    // fits nine tenths of a 1280 x 720 screen.
+    view->setMinimumSize(420, 200);
     return view;
 }
 

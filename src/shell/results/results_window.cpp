@@ -22,6 +22,7 @@
 #include "shell/desktop/desktop_services.h"
 #include "shell/desktop/program_icon.h"
 #include "shell/desktop/window_fit.h"
+#include "shell/results/columns/column_choice.h"
 #include "shell/results/file_text_loader.h"
 #include "shell/results/fit_tables.h"
 #include "shell/results/plots_tab.h"
@@ -232,6 +233,7 @@ ResultTableView* ResultsWindow::MakeTableView(ResultTableModel* model, const QSt
     view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setAlternatingRowColors(true);
+    new ColumnChoice(view, tableName);  // the header's menu of columns, the view's child
     return view;
 }
 

@@ -1,0 +1,112 @@
+// The results window and the Link window on a 1280 x 720 screen (a laptop's,
+// or a projector's): each opens with its whole frame on the screen, and every
+// button of every tab lies inside the screen and the window.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTest>
+#include <cmath>
+
+#include "hand_written_result.h"
+#include "run/fit_sections.h"
+#include "shell/linking/link_window.h"
+#include "shell/results/results_window.h"
+
+namespace tarvo::shell {
+namespace {
+
+// The one screen the platform is given; the application must not exist yet.
+void OpenOnTheSmallScreen() {
+    if (QApplication::instance() == nullptr) qputenv("QT_QPA_PLATFORM", TARVO_SMALL_SCREEN);
+    test_support::EnsureApplication();
+}
+
+// Shows window and checks its frame and the visible buttons of each of its
+// tabs against the screen.
+void ExpectOnTheScreen(QWidget* window, QTabWidget* tabs) {
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    ASSERT_NE(window->screen(), nullptr);
+    const QRect screen = window->screen()->availableGeometry();
+    ASSERT_EQ(screen.size(), QSize(1280, 720)) << "the platform did not take the screen's size";
+    QApplication::processEvents();
+    const QRect frame = window->frameGeometry();
+    EXPECT_TRUE(screen.contains(frame)) << "frame " << frame.x() << "," << frame.y() << " "
+                                        << frame.width() << "x" << frame.height();
+    for (int tab = 0; tab < tabs->count(); ++tab) {
+        tabs->setCurrentIndex(tab);
+        QApplication::processEvents();
+        for (const QPushButton* button : window->findChildren<QPushButton*>()) {
+            if (!button->isVisibleTo(window)) continue;
+            const QRect place(button->mapToGlobal(QPoint(0, 0)), button->size());
+            EXPECT_TRUE(screen.contains(place) && window->geometry().contains(place))
+                << button->text().toStdString() << " on tab " << tabs->tabText(tab).toStdString()
+                << " at " << place.x() << "," << place.y() << " " << place.width() << "x"
+                << place.height();
+        }
+    }
+}
+
+class SmallScreenResults : public ResultsWindowTest {
+  protected:
+    void SetUp() override {
+        OpenOnTheSmallScreen();
+        ResultsWindowTest::SetUp();
+        // Every tab the window can have: fit (with local dependence) and a
+        // score table beside the items and examinees.
+        fit::FitResults fit;
+        fit.items.resize(3);
+        fit.items[0].sx2 = 7.25;
+        fit.items[0].df = 2;
+        fit.items[0].p = 0.0266;
+        fit.persons.resize(report.personRows.size());
+        fit.localDependence.averageQ3 = -0.5;
+        fit.localDependence.flagAbove = -0.3;
+        fit.localDependence.largest = {{0, 1, 0.1}, {1, 2, -0.6}};
+        fit.localDependence.flagged = {{0, 1, 0.1}};
+        ItemTable items;
+        items.AccNo.assign(3, "");
+        PersonTable persons;
+        persons.ExaminID.assign(report.personRows.size(), "");
+        report.sections = FitSections(fit, items, persons, "a normal");
+        SummedScoreReport scores;
+        for (int score = 0; score <= 3; ++score) {
+            scores.rows.push_back({score, 0.25, score - 1.5, 0.6, std::nan("")});
+        }
+        scores.curves.theta = {-4, 0, 4};
+        scores.curves.expected = {0.2, 1.5, 2.9};
+        scores.curves.information = {0.1, 0.8, 0.1};
+        scores.curves.se = {3.2, 1.1, 3.2};
+        report.summedScores = scores;
+    }
+};
+
+TEST_F(SmallScreenResults, TheResultsWindowAndItsButtonsFitTheScreen) {
+    ResultsWindows viewer(desktop);
+    viewer.ShowResults(resultFile, report);
+    ASSERT_EQ(viewer.Open().size(), 1u);
+    std::unique_ptr<ResultsWindow> window(viewer.Open().back());
+    ASSERT_GE(window->Tabs()->count(), 7)
+        << window->TabTitles().join(QLatin1Char(',')).toStdString();
+    ExpectOnTheScreen(window.get(), window->Tabs());
+}
+
+TEST(SmallScreenLink, TheLinkWindowAndItsButtonsFitTheScreen) {
+    OpenOnTheSmallScreen();
+    test_support::RecordingDesktop desktop;
+    OpenLinkWindow(desktop, nullptr);
+    std::unique_ptr<LinkWindow> window;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* link = dynamic_cast<LinkWindow*>(widget)) window.reset(link);
+    }
+    ASSERT_NE(window, nullptr);
+    QTabWidget* tabs = window->findChild<QTabWidget*>();
+    ASSERT_NE(tabs, nullptr);
+    ExpectOnTheScreen(window.get(), tabs);
+}
+
+}  // namespace
+}  // namespace tarvo::shell
