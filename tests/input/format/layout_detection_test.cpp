@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "input/format/response_format.h"
 #include "platform/control_ids.h"
 #include "support/temp_dir.h"
 
@@ -133,6 +135,22 @@ TEST(LayoutDetection, SemicolonsAndBarsAreDelimitersToo) {
 
 // Each entry of the Format box names its format, header and delimiter as the
 // run reads them.
+// What --delimiter takes: the character or its name, in any case, blanks
+// around it passed over; anything else is no delimiter.
+TEST(LayoutDetection, TheDelimiterByItsCharacterOrItsName) {
+    const std::pair<const char*, char> taken[] = {
+        {",", ','}, {"comma", ','}, {";", ';'},   {"semicolon", ';'}, {" Semicolon ", ';'},
+        {"|", '|'}, {"pipe", '|'},  {"bar", '|'}, {"tab", '\t'},      {"\t", '\t'},
+    };
+    for (const auto& [text, delimiter] : taken) {
+        EXPECT_EQ(ParseDelimiter(text), std::optional<char>(delimiter)) << text;
+        EXPECT_EQ(ParseDelimiter(DelimiterText(delimiter)), std::optional<char>(delimiter));
+    }
+    for (const char* refused : {"", "colon", ":", ";;", "semi"}) {
+        EXPECT_FALSE(ParseDelimiter(refused)) << refused;
+    }
+}
+
 TEST(LayoutDetection, TheFormatEntriesReadBackAsTheirFormat) {
     for (const ResponseFormat format : {ResponseFormat::Csv, ResponseFormat::Tsv}) {
         for (const char delimiter : {',', ';', '|'}) {
@@ -208,6 +226,21 @@ TEST(LayoutDetection, ProposesOnlyColumnsTheRunTakes) {
     const DetectionResult twice =
         DetectLayoutOfFile(dir.Write("twice.csv", "id,i1,i1\r\np1,1,0\r\np2,0,1\r\np3,1,1\r\n"));
     EXPECT_EQ(ProposalAsOptions(twice.proposal), "--format csv --id-column id --item-columns 2:3");
+
+    // A row one cell longer than the first: that cell is in no column, and
+    // the proposal says so; rows of the first row's width say nothing.
+    const auto noted = [](const LayoutProposal& p) {
+        return std::count(p.notes.begin(), p.notes.end(),
+                          "rows with more cells than the first row: their last cells are in "
+                          "no column");
+    };
+    std::string longer = "id,i1,i2\r\n";
+    for (int j = 1; j <= 11; ++j) longer += "p" + std::to_string(j) + ",1,0\r\n";
+    const DetectionResult even = DetectLayoutOfFile(dir.Write("even.csv", longer));
+    EXPECT_EQ(noted(even.proposal), 0);
+    longer += "p12,1,0,1\r\n";
+    const DetectionResult oneMore = DetectLayoutOfFile(dir.Write("onemore.csv", longer));
+    EXPECT_EQ(noted(oneMore.proposal), 1);
 }
 
 }  // namespace

@@ -153,6 +153,14 @@ TEST(DriftScreen, FlagsOnlyWhereTheItemsOwnErrorsAgree) {
     screen = ScreenDrift(set, exact);
     EXPECT_TRUE(std::isnan(screen.items[0].differenceOverSe));
     EXPECT_EQ(screen.items[0].flaggedBy, DriftRule::RobustZ);
+    // Errors of 0 (items held, known exactly): the exact match is within
+    // them however far the others moved; the others are beyond theirs.
+    set.seBBase.assign(set.size(), 0);
+    set.seBNew.assign(set.size(), 0);
+    screen = ScreenDrift(set, exact);
+    EXPECT_EQ(screen.items[0].differenceOverSe, 0);
+    EXPECT_FALSE(screen.items[0].drifting);
+    EXPECT_EQ(screen.items[0].flaggedBy, DriftRule::None);
 }
 
 // Two calibrations of random halves of one sample: the b differences are
