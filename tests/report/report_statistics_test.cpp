@@ -189,6 +189,17 @@ TEST(AbilityGroups, TenGroupsOfEqualSizeByTheta) {
     const AbilityGroups turned = AbilityGroupsOf(reversed, std::vector<std::int32_t>(20, 1));
     for (int j = 0; j < 20; ++j) EXPECT_EQ(turned.of[19 - j], groups.of[j]) << j;
 
+    // A tie across the cut at 4 (abilities 3 and 4 equal, up to the last
+    // bits of a sum reached by other patterns): the rises at 3 and 5 are
+    // as near, and the later one ends the group, which keeps 2 to 4 together.
+    std::vector<double> close;
+    for (int j = 0; j < 20; ++j) close.push_back(j / 10.0);
+    close[4] = close[3] * (1 + 4e-16);
+    const AbilityGroups near = AbilityGroupsOf(close, std::vector<std::int32_t>(20, 1));
+    EXPECT_EQ(near.of[3], near.of[4]);
+    EXPECT_EQ(near.of[2], near.of[3]);
+    EXPECT_EQ(near.of[5], near.of[4] + 1);
+
     // Fewer than ten examinees: one group each; none: no groups.
     std::vector<ItemReport> few(1);
     FillAbilityGroups(TableOf({"1", "0", "1"}), std::vector<double>{0.5, -0.5, 0},

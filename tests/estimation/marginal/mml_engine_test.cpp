@@ -369,6 +369,14 @@ TEST(MarginalMStep, PriorsKeepTheirMaximumOnTheSlopeInterceptForm) {
     priors.c = {true, 5, 17};
     double a = 1, d = 0, c = 0.2;
     MaximiseItem(BestKernels(), correct.data(), wrong.data(), q, priors, FreeParameters{}, a, d, c);
+    // From 5% beside the maximum, Newton's steps with the exact curvature
+    // (the priors' by a, d and logit c included) square the error each
+    // time and settle in three; any slip in the curvature makes the steps
+    // shrink only geometrically (four to eight of them).
+    double nearA = a * 1.05, nearD = d + 0.05, nearC = c * 0.9;
+    EXPECT_LE(MaximiseItem(BestKernels(), correct.data(), wrong.data(), q, priors, FreeParameters{},
+                           nearA, nearD, nearC),
+              3);
     auto posterior = [&](double pa, double pb, double pc) {
         ItemObjective o = ItemExpectedLogLikelihood(BestKernels(), correct.data(), wrong.data(), q,
                                                     pa, -pa * pb, pc);
