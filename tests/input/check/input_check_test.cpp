@@ -185,6 +185,11 @@ TEST(InputCheck, ADelimitedFileReadInFixedColumnsIsSeriousWhateverItsDelimiter) 
     // (only the comma the result file keeps in the ID is named).
     EXPECT_EQ(Check("D,J  0.5   1010\r\nR,A  0.1   0 11\r\n").codes(),
               std::vector<std::string>{"id-separators"});
+    // Commas in one record's ID only (a name "D,J,"): the other records hold
+    // none, so the file is not split by commas.
+    EXPECT_EQ(Check("D,J, 0.5   1010\r\nRAB  0.1   0011\r\nXYZ  0.2   1100\r\nQRS  0.3   0101\r\n")
+                  .Find("delimiter-in-fixed-columns"),
+              nullptr);
     // Semicolons in the response field are named with the delimiter's options.
     const Checked c = Check("P1    0.5  1;0;\r\nP2    0.5  0;1;\r\n");
     ASSERT_NE(c.Find("foreign-characters"), nullptr);

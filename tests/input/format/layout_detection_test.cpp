@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -149,6 +150,29 @@ TEST(LayoutDetection, TheDelimiterByItsCharacterOrItsName) {
     for (const char* refused : {"", "colon", ":", ";;", "semi"}) {
         EXPECT_FALSE(ParseDelimiter(refused)) << refused;
     }
+}
+
+// A delimiter the format cannot take is refused, saying which format can.
+TEST(LayoutDetection, ADelimiterTheFormatCannotTakeIsRefused) {
+    struct Texts final : ControlTexts {
+        std::map<int, std::string> texts;
+        std::string ControlText(int id) const override {
+            const auto found = texts.find(id);
+            return found == texts.end() ? std::string() : found->second;
+        }
+    };
+    const auto read = [](const char* format, const char* delimiter) {
+        Texts texts;
+        texts.texts = {{control::kResponseFormat, format}, {control::kDelimiter, delimiter}};
+        std::string error;
+        const ResponseLayout layout = ReadResponseLayout(texts, error);
+        return std::make_pair(layout.delimiter, error);
+    };
+    EXPECT_EQ(read("tsv", ";").second,
+              "a TSV file is split by tabs, not by ';': use --format csv with --delimiter");
+    EXPECT_EQ(read("tsv", "tab"), std::make_pair('\t', std::string()));
+    EXPECT_EQ(read("csv", ";"), std::make_pair(';', std::string()));
+    EXPECT_NE(read("fixed", ";").second.find("but the format is fixed columns"), std::string::npos);
 }
 
 TEST(LayoutDetection, TheFormatEntriesReadBackAsTheirFormat) {
