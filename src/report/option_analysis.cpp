@@ -258,27 +258,44 @@ OptionAnalysis AnalyseOptions(const OptionInputs& in) {
     return result;
 }
 
+std::string OptionList(const std::vector<std::string>& codes) {
+    std::string list = codes.size() == 1 ? "option " : "options ";
+    for (std::size_t k = 0; k < codes.size(); ++k) {
+        list += (k == 0 ? "" : (k + 1 == codes.size() ? " and " : ", ")) + codes[k];
+    }
+    return list;
+}
+
 std::vector<std::string> OptionFlagTexts(const OptionItem& item) {
-    // The key's trouble first, then the options that compete with it.
+    // The key's trouble first, then the options that compete with it; the
+    // options of one flag named together.
     std::vector<std::string> texts;
-    const auto each = [&](OptionFlag flag, auto text) {
+    const auto codesOf = [&](OptionFlag flag) {
+        std::vector<std::string> codes;
         for (const OptionRow& row : item.options) {
-            if (row.flags & flag) texts.push_back(text(OptionLabel(row.code)));
+            if (row.flags & flag) codes.push_back(OptionLabel(row.code));
         }
+        return codes;
     };
-    each(kOptionAttractsStrongest, [](const std::string& code) {
-        return "check the key: option " + code +
-               " attracts the strongest examinees (its point-biserial is above the key's)";
-    });
-    each(kOptionKeyNegative, [](const std::string& code) {
-        return "the key " + code +
-               " has a negative point-biserial: those who choose it score lower";
-    });
-    each(kOptionBeatsKeyAtTop, [](const std::string& code) {
-        return "option " + code + " is chosen by more of the top group than the key";
-    });
-    each(kOptionChosenByNobody,
-         [](const std::string& code) { return "option " + code + " is chosen by nobody"; });
+    const auto verb = [](const std::vector<std::string>& codes, const char* one, const char* many) {
+        return std::string(codes.size() == 1 ? one : many);
+    };
+    if (const auto codes = codesOf(kOptionAttractsStrongest); !codes.empty()) {
+        texts.push_back("check the key: " + OptionList(codes) +
+                        verb(codes, " attracts", " attract") +
+                        " the strongest examinees (a point-biserial above the key's)");
+    }
+    if (const auto codes = codesOf(kOptionKeyNegative); !codes.empty()) {
+        texts.push_back("the key " + codes.front() +
+                        " has a negative point-biserial: those who choose it score lower");
+    }
+    if (const auto codes = codesOf(kOptionBeatsKeyAtTop); !codes.empty()) {
+        texts.push_back(OptionList(codes) + verb(codes, " is", " are") +
+                        " chosen by more of the top group than the key");
+    }
+    if (const auto codes = codesOf(kOptionChosenByNobody); !codes.empty()) {
+        texts.push_back(OptionList(codes) + verb(codes, " is", " are") + " chosen by nobody");
+    }
     return texts;
 }
 

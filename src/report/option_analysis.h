@@ -102,8 +102,11 @@ OptionAnalysis AnalyseOptions(const OptionInputs& in);
 // "blank" for a blank, the character otherwise.
 std::string OptionLabel(char code);
 
-// The flags in words, for one item: "check the key: option C attracts the
-// strongest examinees", ...
+// The flags in words, for one item, the options of one flag together:
+// "check the key: option C attracts the strongest examinees", ...
 std::vector<std::string> OptionFlagTexts(const OptionItem& item);
+
+// "option C", "options 0, 1 and 3".
+std::string OptionList(const std::vector<std::string>& codes);
 
 }  // namespace tarvo::report

@@ -133,7 +133,8 @@ ReportSection OptionSection(const OptionAnalysis& analysis) {
     if (!suspect.empty()) {
         std::string list;
         for (std::size_t k = 0; k < suspect.size(); ++k) {
-            list += (k == 0 ? "" : ", ") + std::to_string(suspect[k]);
+            list += (k == 0 ? "" : (k + 1 == suspect.size() ? " and " : ", ")) +
+                    std::to_string(suspect[k]);
         }
         section.warnings.push_back(
             (suspect.size() == 1 ? "Item " + list + " has a key" : "Items " + list + " have keys") +
