@@ -78,13 +78,18 @@ std::vector<std::string> OptionSummary(const OptionAnalysis& analysis) {
         flagged += item.flags != 0;
     }
     std::vector<std::string> lines;
-    std::string line = "Options: " + std::to_string(keyed) + " keyed " +
-                       (keyed == 1 ? "item" : "items") + " in " + std::to_string(analysis.groups) +
-                       " ability groups by " + analysis.abilityName +
-                       ", point-biserials with the " + analysis.correlatedWith;
-    if (keyed < analysis.items.size()) {
+    const std::size_t byCategory = analysis.items.size() - keyed;
+    const std::string groups =
+        std::to_string(analysis.groups) + " ability groups by " + analysis.abilityName;
+    std::string line = "Options: ";
+    if (keyed > 0) {
+        line += Plural(keyed, "keyed item", "keyed items") + " in " + groups +
+                ", point-biserials with the " + analysis.correlatedWith;
+        if (byCategory > 0) line += "; ";
+    }
+    if (byCategory > 0) {
         line +=
-            "; " + std::to_string(analysis.items.size() - keyed) + " items scored 0..m by category";
+            Plural(byCategory, "item", "items") + " scored 0..m, each score's share in " + groups;
     }
     lines.push_back(line + "; " + std::to_string(flagged) + " flagged.");
     std::size_t named = 0;

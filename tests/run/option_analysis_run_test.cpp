@@ -285,5 +285,41 @@ TEST(OptionAnalysisRun, WithoutAKeyThereIsNoAnalysisAndAStoppedRunGroupsByTotalS
               wholeReport.options->items[4].options[2].count);
 }
 
+TEST(OptionAnalysisRun, AGradedRunShowsEachItemsScoresByAbilityGroup) {
+    // bfi_n: 2800 respondents, five items scored 0..5, no key.
+    test_support::TempDir dir;
+    test_support::ScriptedHost host;
+    host.mode = 3;
+    const std::filesystem::path data =
+        std::filesystem::path(TARVO_SOURCE_DIR) / "tests" / "data" / "polytomous" / "bfi_n.dat";
+    host.texts = sim::SampleControlTexts(5, data.string(), "", dir.File("out.csv"));
+    MarginalSettings settings;
+    settings.polytomous = PolytomousModel::Grm;
+    RunReport report;
+    ASSERT_EQ(test_support::RunMarginal(host, settings, &report), RunEnd::Finished);
+    ASSERT_TRUE(report.options.has_value());
+    const report::OptionAnalysis& analysis = *report.options;
+    EXPECT_EQ(analysis.abilityName, "theta");
+    ASSERT_EQ(analysis.items.size(), 5u);
+    for (const report::OptionItem& item : analysis.items) {
+        EXPECT_TRUE(item.options.empty());
+        ASSERT_EQ(item.categories.size(), 6u);
+        std::size_t answered = 0;
+        for (const report::CategoryRow& row : item.categories) answered += row.count;
+        EXPECT_EQ(answered, static_cast<std::size_t>(report.itemRows[item.item].nobs));
+        for (std::size_t g = 0; g < analysis.groups; ++g) {
+            double share = 0;
+            for (const report::CategoryRow& row : item.categories) share += row.groupProportion[g];
+            EXPECT_NEAR(share, 1, 1e-12);
+        }
+        // The lowest score is the lowest group's most common, the highest
+        // the top group's more than the lowest group's.
+        EXPECT_GT(item.categories[0].groupProportion[0], item.categories[0].groupProportion[4]);
+        EXPECT_GT(item.categories[5].groupProportion[4], item.categories[5].groupProportion[0]);
+    }
+    const nlohmann::json json = nlohmann::json::parse(report::ReportJson(report));
+    EXPECT_EQ(json["options"]["items"][0]["categories"].size(), 6u);
+}
+
 }  // namespace
 }  // namespace tarvo
