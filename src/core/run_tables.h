@@ -66,6 +66,13 @@ struct PersonTable {
     // A polytomous run's items, 1 where the item is scored right or wrong by
     // the key, 0 where by its digit ("+"); empty for other runs.
     std::vector<char> keyed;
+    // The response characters as read (a blank where the record had none),
+    // itemCount per examinee, and the key they were scored against; kept
+    // only when the run asks for them and the responses have a key (a key
+    // record or a key file), for the report's option analysis. Empty
+    // otherwise.
+    std::vector<char> options;
+    std::string optionKey;
 
     std::size_t personCount() const { return theta.size(); }
 

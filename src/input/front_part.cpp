@@ -71,7 +71,7 @@ InputCheckPreview CheckRequestInputs(const RunRequest& request) {
     return preview;
 }
 
-std::optional<RunInputs> ReadRunInputs(const RunRequest& request, RunHost& host) {
+std::optional<RunInputs> ReadRunInputs(const RunRequest& request, RunHost& host, bool keepOptions) {
     RunInputs inputs;
     RunSettings& settings = inputs.settings;
     settings = request.settings;
@@ -122,7 +122,7 @@ std::optional<RunInputs> ReadRunInputs(const RunRequest& request, RunHost& host)
     if (plan.error.empty()) {
         const bool byDigit = request.method == Method::Marginal &&
                              request.marginal.polytomous != PolytomousModel::None;
-        read = ReadPlannedResponses(plan, settings, inputs.persons, byDigit, stop);
+        read = ReadPlannedResponses(plan, settings, inputs.persons, byDigit, stop, keepOptions);
     }
     if (read.status == ReadStatus::Stopped) return StoppedWhileReading();
     const std::string& layoutError = plan.error.empty() ? read.error : plan.error;

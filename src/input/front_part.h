@@ -39,8 +39,10 @@ struct RunInputs {
 // poll is asked while an input is opened or read (a FIFO without a writer,
 // a slow file): a stop gives inputs marked stopped. Returns nothing
 // when the run ends at the response file check, after the host has shown
-// the message.
-std::optional<RunInputs> ReadRunInputs(const RunRequest& request, RunHost& host);
+// the message. keepOptions: keep the response characters as read when the
+// responses have a key (PersonTable::options), for the option analysis.
+std::optional<RunInputs> ReadRunInputs(const RunRequest& request, RunHost& host,
+                                       bool keepOptions = false);
 
 // What the input check would find in a request's inputs, read as the run
 // reads them, without a run: the findings, and the messages the front part

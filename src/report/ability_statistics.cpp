@@ -66,7 +66,8 @@ int RawScoreOrderInversions(std::span<const double> theta, std::span<const std::
     return inversions;
 }
 
-AbilityGroups AbilityGroupsOf(std::span<const double> theta, std::span<const std::int32_t> nvalid) {
+AbilityGroups AbilityGroupsOf(std::span<const double> theta, std::span<const std::int32_t> nvalid,
+                              std::size_t groupsWanted) {
     std::vector<std::size_t> order;
     order.reserve(theta.size());
     for (std::size_t j = 0; j < theta.size(); ++j) {
@@ -75,7 +76,7 @@ AbilityGroups AbilityGroupsOf(std::span<const double> theta, std::span<const std
     std::stable_sort(order.begin(), order.end(),
                      [&](std::size_t x, std::size_t y) { return theta[x] < theta[y]; });
     const std::size_t n = order.size();
-    const std::size_t wanted = std::min(kAbilityGroups, n);
+    const std::size_t wanted = std::min(groupsWanted, n);
     // The positions where theta rises: a group may end only there, so that
     // equal abilities share their group whatever the rows' order. Equal up
     // to rounding is equal: the same score reached by other patterns (a

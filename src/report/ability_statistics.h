@@ -44,12 +44,14 @@ void FillAbilityGroups(const PersonTable& persons, std::span<const double> theta
 inline constexpr std::size_t kAbilityGroups = 10;
 
 // The ability group of every examinee by the rule above, 0 .. groups - 1, or
-// -1 for an examinee in none (no finite theta or no valid response).
+// -1 for an examinee in none (no finite theta or no valid response); at
+// most `wanted` groups (the option analysis asks for five).
 struct AbilityGroups {
     std::vector<std::int32_t> of;
     std::vector<std::size_t> order;  // the grouped examinees by theta, group after group
     std::size_t groups = 0;
 };
-AbilityGroups AbilityGroupsOf(std::span<const double> theta, std::span<const std::int32_t> nvalid);
+AbilityGroups AbilityGroupsOf(std::span<const double> theta, std::span<const std::int32_t> nvalid,
+                              std::size_t wanted = kAbilityGroups);
 
 }  // namespace tarvo::report

@@ -333,6 +333,7 @@ RunReport BuildRunReport(const ReportSources& sources) {
     report.wallSeconds = sources.wallSeconds;
     report.sections = sources.sections;
     if (sources.summedScores != nullptr) report.summedScores = *sources.summedScores;
+    if (sources.options != nullptr) report.options = *sources.options;
     report.unwrittenFiles = sources.unwrittenFiles;
     const EstimationOutcome* outcome = sources.outcome;
     if (sources.request != nullptr) {

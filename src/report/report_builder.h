@@ -36,6 +36,7 @@ struct ReportSources {
     std::string job;      // the request as a job file
     std::vector<ReportSection> sections;
     const SummedScoreReport* summedScores = nullptr;  // null: none formed
+    const OptionAnalysis* options = nullptr;          // null: none formed
     std::vector<std::string> unwrittenFiles;
 };
 

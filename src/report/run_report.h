@@ -12,6 +12,7 @@
 #include "core/score_population.h"
 #include "linking/tables/score_table.h"
 #include "linking/tables/test_curves.h"
+#include "report/option_analysis.h"
 
 namespace tarvo {
 
@@ -218,6 +219,9 @@ struct RunReport {
 
     // Formed when the run finished and its score table was asked for.
     std::optional<SummedScoreReport> summedScores;
+    // The option analysis of a keyed test (and of the items scored 0..m),
+    // as plain data; the JSON's `options` section is made from it.
+    std::optional<report::OptionAnalysis> options;
     // The files beside the result that could not be written, one message
     // each: the result is whole, but the run did not do all it was asked.
     std::vector<std::string> unwrittenFiles;

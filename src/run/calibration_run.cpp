@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "core/modes.h"
 #include "core/program.h"
 #include "input/front_part.h"
 #include "linking/link_files.h"
@@ -17,6 +18,7 @@
 #include "output/result_file.h"
 #include "output/result_rows.h"
 #include "output/result_writer.h"
+#include "report/option_section.h"
 #include "report/report_builder.h"
 #include "run/estimator_table.h"
 #include "run/fit_sections.h"
@@ -57,6 +59,8 @@ struct RunRecord {
     std::optional<RunInputs> inputsAsRead;
     std::string comparisonProblem;
     std::string completeResult;  // the result file once it is written whole
+    // Keep the response characters for the report's option analysis.
+    bool keepOptions = false;
 };
 
 // Why a run that wrote its result had nothing to estimate; empty when it
@@ -149,7 +153,7 @@ RunEnd RunWithoutGuard(const RunRequest& request, RunHost& host, const EngineSet
     // large item count can ask for more memory than there is: that ends the
     // run with a message instead of ending the program.
     try {
-        record.inputs = ReadRunInputs(request, host);
+        record.inputs = ReadRunInputs(request, host, record.keepOptions);
     } catch (const std::bad_alloc&) {
         return Refuse(host, record, "ERROR Not enough memory to read the input files.",
                       RunEnd::EndedAtCheck);
@@ -347,6 +351,38 @@ std::vector<ReportSection> ComparisonOfFinishedRun(const RunRequest& request, Ru
     }
 }
 
+// The option analysis of a run whose responses have a key, and of its items
+// scored 0..m: grouped by theta where the run finished estimating abilities,
+// else by the summed score. Its failure (memory) costs only the analysis.
+std::optional<report::OptionAnalysis> OptionsOfRun(const RunRequest& request, RunEnd end,
+                                                   const RunRecord& record) {
+    if (!record.inputs || record.inputs->stopped) return std::nullopt;
+    const PersonTable& persons = record.inputs->persons;
+    const std::vector<int> noCategories;
+    const std::vector<int>& categories =
+        record.estimation ? record.estimation->categories : noCategories;
+    bool scoredItems = false;
+    for (const int count : categories) scoredItems = scoredItems || count > 2;
+    if (persons.options.empty() && !scoredItems) return std::nullopt;
+    if (persons.itemCount == 0 || persons.personCount() == 0) return std::nullopt;
+    const bool byTheta = end == RunEnd::Finished && record.estimation &&
+                         (request.method == Method::Marginal ||
+                          (IsMode(request.mode) && RulesOf(request.mode).estimatesTheta()));
+    try {
+        report::OptionInputs in;
+        in.itemCount = persons.itemCount;
+        in.options = persons.options;
+        in.codes = persons.responses;
+        in.key = persons.optionKey;
+        in.categories = categories;
+        if (byTheta) in.ability = persons.theta;
+        in.abilityName = byTheta ? "theta" : "total score";
+        return report::AnalyseOptions(in);
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+}
+
 // A run that ended before its inputs were read chose no arithmetic.
 const char* ArithmeticName(Arithmetic arithmetic) {
     switch (arithmetic) {
@@ -373,6 +409,7 @@ RunEnd RunCalibration(const RunRequest& request, RunHost& host, RunReport* repor
     RecordingHost recording(host);
     RunRecord record;
     record.engine = engine;
+    record.keepOptions = report != nullptr;
     const int reportScoresUpTo =
         extras.summedScores && report != nullptr ? extras.mostRawScore : -1;
     const RunEnd end = RunGuarded(request, recording, engine, reportScoresUpTo, record);
@@ -382,6 +419,7 @@ RunEnd RunCalibration(const RunRequest& request, RunHost& host, RunReport* repor
         fitSections.push_back(std::move(section));
     }
     record.inputsAsRead.reset();
+    const std::optional<report::OptionAnalysis> options = OptionsOfRun(request, end, record);
     report::ReportSources sources;
     sources.request = &request;
     sources.end = end;
@@ -420,6 +458,10 @@ RunEnd RunCalibration(const RunRequest& request, RunHost& host, RunReport* repor
     if (record.summedScores) {
         sources.summedScores = &*record.summedScores;
         sources.sections.push_back(ScoreTableSection(request, *record.summedScores));
+    }
+    if (options) {
+        sources.options = &*options;
+        sources.sections.push_back(report::OptionSection(*options));
     }
     sources.unwrittenFiles = record.unwrittenFiles;
     *report = report::BuildRunReport(sources);

@@ -55,6 +55,7 @@ DelimitedRead ReadDelimitedResponseFile(const std::string& path, const ResponseL
     std::string key = extras.key       ? *extras.key
                       : extras.byDigit ? std::string(itemCount, kScoredByDigit)
                                        : DefaultAnswerKey(itemCount);
+    bool keyGiven = extras.key != nullptr;
     RecordTally* tally = extras.tally;
     if (tally) {
         StartTally(*tally, itemCount);
@@ -102,11 +103,16 @@ DelimitedRead ReadDelimitedResponseFile(const std::string& path, const ResponseL
         } else if (columns.id && persons.theta.empty() && IsKeyIdentifier(identifier)) {
             record.kind = RecordKind::Key;
             if (!extras.key) key = responses;
+            keyGiven = true;
         }
         if (tally) CountRecord(*tally, record, columns.theta.has_value());
         if (record.kind != RecordKind::Examinee) continue;
 
         AppendScoredResponses(responses, 0, key, itemCount, persons, extras.byDigit);
+        if (extras.keepOptions && keyGiven) {
+            if (persons.theta.empty()) persons.optionKey = key;
+            AppendOptions(responses, itemCount, persons.options);
+        }
         persons.theta.push_back(columns.theta ? TextToNumber(record.theta) : 0.0);
         persons.ExaminID.emplace_back(identifier);
     }
@@ -117,6 +123,7 @@ DelimitedRead ReadDelimitedResponseFile(const std::string& path, const ResponseL
     }
 
     persons.responses.shrink_to_fit();
+    persons.options.shrink_to_fit();
     persons.theta.shrink_to_fit();
     persons.ExaminID.shrink_to_fit();
     persons.seetheta.assign(persons.personCount(), 0.0);

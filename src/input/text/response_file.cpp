@@ -96,6 +96,7 @@ ReadStatus ReadResponseFile(const std::string& path, const RunSettings& settings
     std::string key = extras.key       ? *extras.key
                       : extras.byDigit ? std::string(itemCount, kScoredByDigit)
                                        : DefaultAnswerKey(itemCount);
+    bool keyGiven = extras.key != nullptr;
     std::string line;
     RecordTally* tally = extras.tally;
     if (tally) StartTally(*tally, itemCount);
@@ -126,6 +127,7 @@ ReadStatus ReadResponseFile(const std::string& path, const RunSettings& settings
             // A key from a key file wins over the key record, which is
             // still no examinee.
             if (!extras.key) key = padded.Text(responseField);
+            keyGiven = true;
             if (tally) CountRecord(*tally, LineRecord(lineNumber, RecordKind::Key, line), false);
             continue;
         }
@@ -142,6 +144,10 @@ ReadStatus ReadResponseFile(const std::string& path, const RunSettings& settings
         // The vectors grow geometrically, so any number of examinees is read
         // with few reallocations.
         AppendScoredResponses(responses, responseBlanks, key, itemCount, persons, extras.byDigit);
+        if (extras.keepOptions && keyGiven) {
+            if (persons.theta.empty()) persons.optionKey = key;
+            AppendOptions(responses, itemCount, persons.options);
+        }
         persons.theta.push_back(thetaRead ? ReadTheta(padded, settings.thetaField) : 0.0);
         persons.ExaminID.push_back(std::move(identifier));
     }
@@ -149,6 +155,7 @@ ReadStatus ReadResponseFile(const std::string& path, const RunSettings& settings
     // Growth left up to half of each table unused; the run keeps them to its
     // end, so they give that back now.
     persons.responses.shrink_to_fit();
+    persons.options.shrink_to_fit();
     persons.theta.shrink_to_fit();
     persons.ExaminID.shrink_to_fit();
     const std::size_t personCount = persons.theta.size();

@@ -21,6 +21,9 @@ struct ResponseReading {
     // A polytomous run: items keyed "+" are scored 0..8 by their digit, and
     // without a key every item is.
     bool byDigit = false;
+    // Keep the response characters as read and the key (PersonTable's
+    // options and optionKey) when the responses have a key of their own.
+    bool keepOptions = false;
 };
 
 // Reads the response file at path into persons (replacing what it held),

@@ -40,6 +40,13 @@ void AppendScoredResponses(std::string_view present, std::size_t blanks, std::st
     std::fill_n(out + present.size(), blanks, kNoResponse);
 }
 
+void AppendOptions(std::string_view present, std::size_t itemCount, std::vector<char>& options) {
+    const std::size_t kept = std::min(present.size(), itemCount);
+    options.insert(options.end(), present.begin(),
+                   present.begin() + static_cast<std::ptrdiff_t>(kept));
+    options.insert(options.end(), itemCount - kept, ' ');
+}
+
 bool IsBlankResponseField(std::string_view field, std::size_t itemCount) {
     return field.size() == itemCount &&
            std::all_of(field.begin(), field.end(), [](char ch) { return ch == ' '; });

@@ -32,6 +32,10 @@ std::uint8_t ScoreDigit(char response);
 void AppendScoredResponses(std::string_view present, std::size_t blanks, std::string_view key,
                            std::size_t itemCount, PersonTable& persons, bool byDigit = false);
 
+// Appends one examinee's response characters as read to options: the
+// characters present, then blanks up to itemCount.
+void AppendOptions(std::string_view present, std::size_t itemCount, std::vector<char>& options);
+
 // Whether a response field holds no response at all: exactly itemCount
 // blanks. Such a line is skipped. A field shorter than itemCount (the
 // response field starts at column 0) is not blank.

@@ -25,6 +25,7 @@
 #include "shell/results/columns/column_choice.h"
 #include "shell/results/file_text_loader.h"
 #include "shell/results/fit_tables.h"
+#include "shell/results/options/options_tab.h"
 #include "shell/results/plots_tab.h"
 #include "shell/results/result_table_model.h"
 #include "shell/results/result_table_view.h"
@@ -121,6 +122,13 @@ ResultsWindow::ResultsWindow(const QString& resultFile, RunReport report, Deskto
     if (data_.HasScoreTable()) tabs_->addTab(MakeScoreTableTab(), QStringLiteral("Score table"));
     if (data_.HasLocalDependence()) {
         tabs_->addTab(MakeLocalDependenceTab(), QStringLiteral("Local dependence"));
+    }
+    if (data_.Report().options) {
+        tabs_->addTab(new OptionsTab(data_.Report(),
+                                     [this](ResultTableModel* model) {
+                                         return MakeTableView(model, QStringLiteral("options"));
+                                     }),
+                      QStringLiteral("Options"));
     }
     summary_ = new QTextBrowser;
     summary_->setHtml(SummaryHtml(results::SummarySentences(data_), data_.comparisonTable));
