@@ -148,6 +148,71 @@ TEST(HtmlReport, EveryNumberInItsTablesIsTheJsonReportsAndNothingIsFetched) {
     EXPECT_EQ(rest.find("http"), std::string::npos);
 }
 
+// Items scored 0..m: their thresholds and categories, and the model
+// comparison, carry the JSON's numbers too; the map places every threshold.
+TEST(HtmlReport, PolytomousRunsTablesAreTheJsonReportsToo) {
+    test_support::TempDir dir;
+    const std::string data = std::string(TARVO_SOURCE_DIR) + "/tests/data/polytomous/verbagg3.dat";
+    const std::string json = dir.File("r.json"), html = dir.File("r.html");
+    const Ran r =
+        RunTool(dir, "--method mml --model grm --compare gpcm,grm --response-file '" + data +
+                         "' --item-count 24 --response-start 20 --examinee-id-start 1 "
+                         "--examinee-id-length 8 --output-file '" +
+                         dir.File("result.csv") + "' --score-table '" + dir.File("scores.csv") +
+                         "' --report '" + json + "' --html-report '" + html + "' --quiet");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Json document = Json::parse(test_support::ReadFile(json));
+    const std::string page = test_support::ReadFile(html);
+    std::set<std::string> pointers;
+    EXPECT_GT(CheckTables(page, document, pointers), 316u * 6);
+    for (const char* shown :
+         {"/items", "/polytomous", "/model_comparison/models", "/model_comparison/tests", "/mml",
+          "/loop/log_likelihood", "/loop/largest_change", "/summed_scores/score_table"}) {
+        EXPECT_EQ(pointers.count(shown), 1u) << shown;
+    }
+    // Two thresholds of each of the 24 items, named item.threshold on the map.
+    EXPECT_NE(page.find("<title>item 24.2 at "), std::string::npos);
+    EXPECT_NE(page.find("<title>item 1.1 at "), std::string::npos);
+}
+
+// A link's page: its constants, drift, equating and score table are the
+// link's JSON report's numbers; it is refused where it names an input.
+TEST(HtmlReport, LinkPageHoldsTheLinksJsonNumbersAndIsRefusedOverAnInput) {
+    RunFixture data(10, 12, 4);
+    data.WriteFiles();
+    // The new form: the base form's items on a scale A = 1.25, B = 0.4 away.
+    std::string fresh;
+    const std::string base = test_support::ReadFile(data.itemFile());
+    for (std::size_t from = 0, end; (end = base.find('\n', from)) != std::string::npos;
+         from = end + 1) {
+        std::string line = base.substr(from, end - from);
+        if (line.size() < 50) continue;
+        const double a = std::stod(line.substr(21, 9)), b = std::stod(line.substr(31, 9));
+        char fields[64];
+        std::snprintf(fields, sizeof fields, "%9.5f %9.5f", a * 1.25, (b - 0.4) / 1.25);
+        fresh += line.replace(21, 19, fields) + "\n";
+    }
+    const std::string newFile = data.dir.Write("new.itm", fresh);
+    const std::string json = data.dir.File("link.json"), html = data.dir.File("link.html");
+    const std::string link =
+        "--link --base-items '" + data.itemFile() + "' --new-items '" + newFile + "'";
+    Ran r = RunTool(data.dir, link + " --report '" + json + "' --html-report '" + html + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Json document = Json::parse(test_support::ReadFile(json));
+    const std::string page = test_support::ReadFile(html);
+    std::set<std::string> pointers;
+    EXPECT_GT(CheckTables(page, document, pointers), 12u * 5);
+    for (const char* shown :
+         {"/linking", "", "/drift", "/drift/items", "/equating", "/score_table"}) {
+        EXPECT_EQ(pointers.count(shown), 1u) << shown;
+    }
+    EXPECT_NE(page.find("Test characteristic curve"), std::string::npos);
+
+    r = RunTool(data.dir, link + " --html-report '" + newFile + "'");
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_EQ(test_support::ReadFile(newFile), fresh);
+}
+
 TEST(HtmlReport, ExamineesAboveTheLimitAreSummarisedAndTheLimitCanBeRaised) {
     RunFixture data(120, 8, 9);
     data.WriteFiles();
