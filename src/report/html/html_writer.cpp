@@ -209,7 +209,7 @@ void AnyTable(std::string& out, const Json& document, const std::string& pointer
         return;
     }
     if (!value.is_object()) return;
-    MembersTable(out, document, pointer);
+    MembersTable(out, document, pointer, pointer.substr(pointer.rfind('/') + 1));
     for (const auto& [key, member] : value.items()) {
         const std::string where = pointer + "/" + key;
         if (RowsOfObjects(member)) {
@@ -251,7 +251,7 @@ h3{font-size:1.05em;margin:1em 0 .3em}
 table{border-collapse:collapse;margin:.5em 0 1em;font-size:12px}
 caption{text-align:left;font-weight:600;padding:.2em 0}
 th,td{border:1px solid #bbb;padding:2px 6px;vertical-align:top}
-th{background:#eee;text-align:left}td.n{text-align:right;font-variant-numeric:tabular-nums}
+th{background:#eee;text-align:left}td.n{text-align:right;font-variant-numeric:tabular-nums;white-space:nowrap}
 table.sortable th{cursor:pointer}
 ul.warnings li{margin:.2em 0;color:#8a1c00}
 .plots{display:flex;flex-wrap:wrap;gap:.5em}
