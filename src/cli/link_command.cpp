@@ -7,6 +7,7 @@
 #include "cli/link_options.h"
 #include "linking/link_files.h"
 #include "linking/link_report_json.h"
+#include "report/html/link_html.h"
 
 namespace tarvo::cli {
 namespace {
@@ -84,6 +85,7 @@ NamedOptions InputsOf(const LinkOptions& options) {
 
 NamedOptions OutputsOf(const LinkOptions& options) {
     return {{"--report", options.reportFile},
+            {"--html-report", options.htmlReportFile},
             {"--transformed-items", options.transformedItems},
             {"--transformed-abilities", options.transformedAbilities},
             {"--score-table", options.scoreTable},
@@ -169,6 +171,13 @@ int RunLink(const LinkOptions& options) {
             ok = Failed(error);
         }
     }
+    if (!options.htmlReportFile.empty() && !outcome.first.empty()) {
+        const std::string page = report::LinkHtmlReport(LinkReportJson(options.request, outcome));
+        if (!WriteTextFile(options.htmlReportFile, page, NotThese(options, options.htmlReportFile),
+                           error)) {
+            ok = Failed(error);
+        }
+    }
     return ok ? 0 : 1;
 }
 
@@ -189,10 +198,14 @@ int RunScoreTable(const LinkOptions& options) {
             ok = Failed(error);
         }
     }
-    if (!options.reportFile.empty()) {
+    const std::pair<const std::string*, bool> reports[] = {{&options.reportFile, false},
+                                                           {&options.htmlReportFile, true}};
+    for (const auto& [file, html] : reports) {
+        if (file->empty()) continue;
         const TestCurves curves = MakeTestCurves(*read.form, CurveAbilities());
-        if (!WriteTextFile(options.reportFile, ScoreReportJson(table, curves),
-                           NotThese(options, options.reportFile), error)) {
+        const std::string json = ScoreReportJson(table, curves);
+        if (!WriteTextFile(*file, html ? report::LinkHtmlReport(json) : json,
+                           NotThese(options, *file), error)) {
             ok = Failed(error);
         }
     }

@@ -188,6 +188,8 @@ LinkParse ParseLinkCommandLine(const std::vector<std::string_view>& args) {
             error = number(request.population.sd, true);
         } else if (name == "report") {
             error = needsFile(options.reportFile);
+        } else if (name == "html-report") {
+            error = needsFile(options.htmlReportFile);
         } else if (name == "transformed-items") {
             error = needsFile(options.transformedItems);
         } else if (name == "abilities") {
@@ -208,7 +210,8 @@ LinkParse ParseLinkCommandLine(const std::vector<std::string_view>& args) {
     if (link && items) return fail("--link and --items are two commands: give one");
     if (items) {
         options.kind = LinkCommandKind::ScoreTable;
-        if (options.scoreTable.empty() && options.reportFile.empty()) {
+        if (options.scoreTable.empty() && options.reportFile.empty() &&
+            options.htmlReportFile.empty()) {
             return fail("--items needs --score-table FILE or --report FILE");
         }
         if (!request.newPath.empty() || !options.transformedItems.empty() ||
@@ -276,6 +279,7 @@ std::string LinkHelpText() {
            "                            from M - 6 S to M + 6 S unless given\n"
            "  --report FILE             everything above as JSON: linking: [{method, A, B,\n"
            "                            se_A, se_B}], drift, curves, equating, score_table\n"
+           "  --html-report FILE        the same as one printable HTML page\n"
            "  --help                    show this text\n\n"
            "Exit status: 0 done, 1 a file could not be read or written or the forms could\n"
            "not be linked, 2 a command-line error.\n\n"

@@ -19,6 +19,7 @@ struct LinkOptions {
     bool help = false;
     linking::LinkRequest request;  // with --items: basePath is the form, baseModel its model
     std::string reportFile;
+    std::string htmlReportFile;  // the same as one printable HTML page
     std::string transformedItems;
     std::string abilitiesFrom, transformedAbilities;
     std::string scoreTable;

@@ -99,9 +99,15 @@ int main(int argc, char** argv) {
             std::fprintf(
                 stderr, "ERROR No item parameters were read: every estimate uses a = b = c = 0.\n");
         }
-        const cli::Published published =
+        cli::Published published =
             cli::PublishRunReport(report, options.quiet, runRequest.reportFile,
                                   cli::NotTheReport(runRequest, options.jobFile));
+        if (published != cli::Published::Stopped &&
+            cli::PublishHtmlReport(report, runRequest.htmlReportFile, runRequest.htmlExaminees,
+                                   cli::NotTheHtmlReport(runRequest, options.jobFile)) ==
+                cli::Published::Failed) {
+            published = cli::Published::Failed;
+        }
         const int status = cli::ExitStatus(end, published, cli::ConsoleHost::StopSignal(),
                                            report.itemParametersMissing);
         // A file beside a whole result that could not be written is a failure.

@@ -8,6 +8,7 @@
 #include "cli/console_host.h"
 #include "output/result_file.h"
 #include "output/result_file_open.h"
+#include "report/html/html_report.h"
 #include "report/report_json.h"
 #include "report/report_summary.h"
 #include "run/run_files.h"
@@ -19,6 +20,11 @@ std::string RunnerFileClash(const RunRequest& request, const std::string& jobFil
     const std::string& report = request.reportFile;
     if (const NamedFile* other = FileAmong(report, others)) {
         return "--report " + report + " names " + other->what;
+    }
+    const std::string& html = request.htmlReportFile;
+    const std::vector<NamedFile> notHtml = NotTheHtmlReport(request, jobFile);
+    if (const NamedFile* other = FileAmong(html, notHtml)) {
+        return "--html-report " + html + " names " + other->what;
     }
     const std::pair<const std::string*, const char*> outputs[] = {
         {&request.outputFile, "--output-file"},
@@ -36,6 +42,23 @@ std::vector<NamedFile> NotTheReport(const RunRequest& request, const std::string
     std::vector<NamedFile> others = FilesOfRunBeside(request, request.reportFile);
     if (!jobFile.empty()) others.push_back({jobFile, "the job file"});
     return others;
+}
+
+std::vector<NamedFile> NotTheHtmlReport(const RunRequest& request, const std::string& jobFile) {
+    std::vector<NamedFile> others = FilesOfRunBeside(request, request.htmlReportFile);
+    if (!jobFile.empty()) others.push_back({jobFile, "the job file"});
+    return others;
+}
+
+Published PublishHtmlReport(const RunReport& report, const std::string& htmlFile,
+                            std::size_t examineeLimit, const std::vector<NamedFile>& notThese) {
+    if (htmlFile.empty()) return Published::Done;
+    const std::string page = report::HtmlReport(report, {examineeLimit});
+    const std::string failure = WriteOutputFile(htmlFile, page, notThese);
+    if (failure.empty()) return Published::Done;
+    std::fprintf(stderr, "ERROR HTML report file %s cannot be written: %s.\n", htmlFile.c_str(),
+                 failure.c_str());
+    return Published::Failed;
 }
 
 std::FILE* SummaryStream(const std::string& resultFile) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -17,15 +18,19 @@ namespace tarvo::cli {
 std::FILE* SummaryStream(const std::string& resultFile);
 
 // Empty, or why the run may not start, before anything is read or written:
-// --report names one of the run's inputs (the job file it was read from
-// among them, when jobFile is not empty), its result file or its score
-// table; or the result or the score table names the job file. The run
+// --report or --html-report names one of the run's inputs (the job file it
+// was read from among them, when jobFile is not empty) or another of its
+// outputs; or the result or the score table names the job file. The run
 // itself refuses a result or a score table that is one of the other inputs.
 std::string RunnerFileClash(const RunRequest& request, const std::string& jobFile);
 
 // What the report may not be written over, by identity once opened: every
 // other file of the run, the job file included.
 std::vector<NamedFile> NotTheReport(const RunRequest& request, const std::string& jobFile);
+
+// What the HTML report may not be written over: every other file of the
+// run, the job file included.
+std::vector<NamedFile> NotTheHtmlReport(const RunRequest& request, const std::string& jobFile);
 
 // How publishing the report after the run went.
 enum class Published { Done, Failed, Stopped };
@@ -38,6 +43,12 @@ enum class Published { Done, Failed, Stopped };
 // notThese: the files the report may not be written over.
 Published PublishRunReport(const RunReport& report, bool quiet, const std::string& reportFile,
                            const std::vector<NamedFile>& notThese);
+
+// After the run: the HTML report (when a file is named) through the checked
+// open, never over one of notThese; a failure is told on standard error
+// naming the file.
+Published PublishHtmlReport(const RunReport& report, const std::string& htmlFile,
+                            std::size_t examineeLimit, const std::vector<NamedFile>& notThese);
 
 // The exit status of a run, the same for every estimator: 0 finished and
 // published, 1 ended at a check, failed, had nothing to estimate, ran

@@ -5,6 +5,7 @@
 // or the runner's options), checked there, and read by every part of the
 // run. Nothing in a run reads a control or an option again.
 
+#include <cstddef>
 #include <map>
 #include <optional>
 #include <string>
@@ -57,6 +58,10 @@ struct RunRequest {
     std::optional<bool> standardize;
     unsigned threads = 0;    // worker threads; 0: one per core
     std::string reportFile;  // the runner's JSON report; empty: none
+    // The runner's HTML report (one printable page of the whole run) and how
+    // many examinees it lists before it summarises them; empty: none.
+    std::string htmlReportFile;
+    std::size_t htmlExaminees = 2000;
     // A serious finding of the input check ends the run at the check; else
     // the front end is asked whether to run anyway (the runner runs on).
     bool strict = false;

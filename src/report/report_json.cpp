@@ -249,6 +249,18 @@ const char* LoopEndName(LoopEnd end) {
     return "";
 }
 
+std::string ReportHeadJson(const RunReport& report) { return Dump(Head(report)); }
+
+std::string ItemRowJson(const RunReport& report, std::size_t index) {
+    return RowText(ItemPart(report.itemRows[index]), report.sections, &ReportSection::itemMembers,
+                   index);
+}
+
+std::string PersonRowJson(const RunReport& report, std::size_t index) {
+    return RowText(PersonPart(index + 1, report.personRows[index]), report.sections,
+                   &ReportSection::personMembers, index);
+}
+
 std::string ReportJson(const RunReport& report) {
     std::string text;
     WriteDocument(report, [&](const std::string& piece) { text += piece; }, {});

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 
@@ -11,6 +12,15 @@ namespace tarvo::report {
 // Values that are undefined (NaN) are written as null; every item and
 // examinee is one line.
 std::string ReportJson(const RunReport& report);
+
+// The pieces of that document, each as JSON text: everything but the rows
+// (an object), and one item's or one examinee's row with the members the
+// sections add to it (index from 0). Readers that show the report another
+// way (the HTML report) take their numbers from here, so that they are the
+// JSON's to the last digit.
+std::string ReportHeadJson(const RunReport& report);
+std::string ItemRowJson(const RunReport& report, std::size_t index);
+std::string PersonRowJson(const RunReport& report, std::size_t index);
 
 // Asked between blocks of rows; true ends the writing.
 using StopRequested = std::function<bool()>;

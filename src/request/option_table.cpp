@@ -9,7 +9,7 @@ namespace tarvo::request {
 
 namespace {
 
-constexpr std::array<OptionSpec, 45> kOptions{{
+constexpr std::array<OptionSpec, 47> kOptions{{
     {"mode", "N", "calibration mode 1..8 (default 2, see below)"},
     {"response-file", "PATH", "response file (examinee records)", control::kResponseFile},
     {"item-file", "PATH", "item parameter file", control::kItemParameterFile},
@@ -31,6 +31,10 @@ constexpr std::array<OptionSpec, 45> kOptions{{
     {"standardize", "yes|no", "joint modes: standardise theta after each pass (yes)"},
     {"threads", "N", "worker threads (default: every core)"},
     {"report", "FILE", "write the run report (statistics, flags, warnings) as JSON"},
+    {"html-report", "FILE",
+     "write the whole run as one printable HTML page (tables,\n"
+     "plots as SVG; no network or script needed to read it)"},
+    {"html-examinees", "N", "examinees the HTML report lists before it summarises them (2000)"},
     {"strict", "",
      "end the run at the input check on a serious finding (a\n"
      "delimited file read in fixed columns, a header read as\n"
@@ -160,6 +164,11 @@ std::string ApplyOption(std::string_view name, std::string_view value, RequestTe
     } else if (name == "report") {
         if (value.empty()) return "--report needs a file name";
         texts.report = text;
+    } else if (name == "html-report") {
+        if (value.empty()) return "--html-report needs a file name";
+        texts.htmlReport = text;
+    } else if (name == "html-examinees") {
+        texts.htmlExaminees = text;
     } else if (name == "score-table") {
         if (value.empty()) return "--score-table needs a file name";
         texts.scoreTable = text;
@@ -245,6 +254,10 @@ OptionList RequestOptions(const RunRequest& request) {
         options.emplace_back("standardize", *request.standardize ? "yes" : "no");
     if (request.threads > 0) options.emplace_back("threads", std::to_string(request.threads));
     if (!request.reportFile.empty()) options.emplace_back("report", request.reportFile);
+    if (!request.htmlReportFile.empty()) {
+        options.emplace_back("html-report", request.htmlReportFile);
+        options.emplace_back("html-examinees", std::to_string(request.htmlExaminees));
+    }
     if (request.strict) options.emplace_back("strict", "yes");
     if (!request.scoreTableFile.empty()) {
         options.emplace_back("score-table", request.scoreTableFile);

@@ -20,6 +20,8 @@ namespace {
 // parameter, one above 100 is no prior; a beta below 1 has no mode.
 constexpr WholeRange kModes{kFirstMode, kLastMode};
 constexpr WholeRange kThreads{1, 1024};
+// The examinees an HTML report lists before it summarises them.
+constexpr WholeRange kHtmlExaminees{0, 100000000};
 constexpr WholeRange kQuadraturePoints{5, 1001};
 constexpr WholeRange kEmCycles{1, 100000};
 constexpr NumberRange kEmTolerance{1e-12, 1};
@@ -46,6 +48,8 @@ constexpr Field kScoring{RequestField::Scoring, {"The scoring", "--scoring"}};
 constexpr Field kStandardize{RequestField::Standardize,
                              {"The answer to the standardise question", "--standardize"}};
 constexpr Field kThreadCount{RequestField::Threads, {"The thread count", "--threads"}};
+constexpr Field kHtmlExamineeCount{RequestField::HtmlExaminees,
+                                   {"The HTML report's examinee limit", "--html-examinees"}};
 constexpr Field kQuadrature{RequestField::Quadrature, {"Quadrature points", "--quadrature"}};
 constexpr Field kCycles{RequestField::EmCycles, {"The EM cycle limit", "--em-cycles"}};
 constexpr Field kTolerance{RequestField::EmTolerance, {"The EM tolerance", "--em-tolerance"}};
@@ -376,6 +380,8 @@ RequestCheck ParseRequest(const RequestTexts& texts) {
     }
     checker.Whole(texts.threads, kThreads, kThreadCount, request.threads);
     if (texts.report) request.reportFile = *texts.report;
+    if (texts.htmlReport) request.htmlReportFile = *texts.htmlReport;
+    checker.Whole(texts.htmlExaminees, kHtmlExaminees, kHtmlExamineeCount, request.htmlExaminees);
     request.strict = texts.strict;
     TakeScoreTable(texts, request.method, checker, request);
     request.boxTexts = texts.controls;

@@ -34,6 +34,7 @@ enum class RequestField {
     EstimatePopulation,
     Standardize,
     Threads,
+    HtmlExaminees,
     ScorePopulation,
 };
 

@@ -46,6 +46,8 @@ struct RequestTexts {
     Text standardize;
     Text threads;
     Text report;
+    Text htmlReport;
+    Text htmlExaminees;
     Text scoreTable;
     bool strict = false;
     // The classic estimator's score table population.

@@ -36,6 +36,7 @@ std::vector<NamedFile> OutputFilesOfRun(const RunRequest& request) {
     AddNamed(files, request.outputFile, "the result file");
     AddNamed(files, request.reportFile, "the report file");
     AddNamed(files, request.scoreTableFile, "the score table file");
+    AddNamed(files, request.htmlReportFile, "the HTML report file");
     return files;
 }
 
@@ -51,6 +52,7 @@ std::vector<NamedFile> FilesOfRunBeside(const RunRequest& request, const std::st
         {&request.outputFile, "the result file"},
         {&request.reportFile, "the report file"},
         {&request.scoreTableFile, "the score table file"},
+        {&request.htmlReportFile, "the HTML report file"},
     };
     for (const auto& [name, what] : outputs) {
         if (name != &output) AddNamed(files, *name, what);
@@ -73,6 +75,9 @@ std::string OutputFileClash(const RunRequest& request, const RunSettings& settin
     }
     if (NameOneFile(table, request.reportFile)) {
         return "ERROR Score table file " + table + " is the report file.";
+    }
+    if (NameOneFile(table, request.htmlReportFile)) {
+        return "ERROR Score table file " + table + " is the HTML report file.";
     }
     return {};
 }

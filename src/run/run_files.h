@@ -16,7 +16,8 @@ namespace tarvo {
 // the key file and the item-models file.
 std::vector<NamedFile> InputFilesOfRun(const RunRequest& request, const RunSettings& settings);
 
-// The outputs it names: the result file, the JSON report, the score table.
+// The outputs it names: the result file, the JSON report, the score table,
+// the HTML report.
 std::vector<NamedFile> OutputFilesOfRun(const RunRequest& request);
 
 // Every file the request names, inputs first: what a file written for it

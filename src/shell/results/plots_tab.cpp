@@ -20,6 +20,8 @@
 #include <cmath>
 #include <optional>
 
+#include "report/html/person_item_map.h"
+#include "shell/results/report/person_item_map_chart.h"
 #include "shell/results/result_table_view.h"
 #include "shell/results/results_charts.h"
 
@@ -131,12 +133,29 @@ PlotsTab::PlotsTab(const results::ResultsData& data, QString saveFolder, QWidget
     if (data_.HasInformation()) AddPage(Plot::Information, QStringLiteral("Information"));
     if (data_.HasHistogram()) AddPage(Plot::Histogram, QStringLiteral("Abilities"));
     if (data_.HasConvergence()) AddPage(Plot::Convergence, QStringLiteral("Convergence"));
+    if (report::HasPersonItemMap(data_.Report())) {
+        AddPage(Plot::PersonItemMap, QStringLiteral("Person-item map"));
+        if (report::RaschFamily(data_.Report())) {
+            mapScale_ = new QComboBox;
+            mapScale_->setObjectName(QStringLiteral("mapScale"));
+            mapScale_->addItem(QStringLiteral("Map in theta"), 1.0);
+            mapScale_->addItem(QStringLiteral("Map in logits (theta x 1.7)"),
+                               report::kLogitsPerTheta);
+            connect(mapScale_, &QComboBox::currentIndexChanged, this, [this] {
+                QChartView* view = views_.at(Plot::PersonItemMap);
+                QChart* old = view->chart();
+                view->setChart(MakeChart(Plot::PersonItemMap));
+                delete old;
+            });
+        }
+    }
 
     auto* savePng = new QPushButton(QStringLiteral("Save as PNG..."));
     auto* saveSvg = new QPushButton(QStringLiteral("Save as SVG..."));
     connect(savePng, &QPushButton::clicked, this, [this] { SaveWithDialog(false); });
     connect(saveSvg, &QPushButton::clicked, this, [this] { SaveWithDialog(true); });
     auto* buttons = new QHBoxLayout;
+    if (mapScale_ != nullptr) buttons->addWidget(mapScale_);
     buttons->addStretch();
     buttons->addWidget(savePng);
     buttons->addWidget(saveSvg);
@@ -192,6 +211,9 @@ QChart* PlotsTab::MakeChart(Plot plot) const {
             return MakeHistogramChart(data_.thetas);
         case Plot::Convergence:
             return MakeConvergenceChart(data_.Report().loop);
+        case Plot::PersonItemMap:
+            return MakePersonItemMapChart(
+                data_.Report(), mapScale_ != nullptr ? mapScale_->currentData().toDouble() : 1.0);
     }
     return nullptr;
 }

@@ -10,6 +10,7 @@
 #include "shell/results/results_data.h"
 
 class QChart;
+class QComboBox;
 class QChartView;
 class QListWidget;
 class QTabWidget;
@@ -23,8 +24,17 @@ namespace tarvo::shell {
 
 // Characteristic: the current item's characteristic curve, or an item
 // scored 0..m's category curves; ExpectedScore: the current item's expected
-// score against the groups' mean scores, in runs with such items.
-enum class Plot { Characteristic, ExpectedScore, Information, Histogram, Convergence };
+// score against the groups' mean scores, in runs with such items;
+// PersonItemMap: the abilities beside the items' locations, in runs with
+// abilities (theta, or for the Rasch family logits, chosen on the page).
+enum class Plot {
+    Characteristic,
+    ExpectedScore,
+    Information,
+    Histogram,
+    Convergence,
+    PersonItemMap
+};
 
 // Asks for a picture's width and height (in pixels, cm or inches) and its
 // resolution, starting from the plot's size on screen at screen resolution;
@@ -42,6 +52,9 @@ class PlotsTab final : public QWidget {
     QChart* Chart(Plot plot) const;
     QListWidget* ItemList() const { return items_; }
     QTabWidget* Pages() const { return pages_; }
+    // The person-item map's scale: 1 (theta) or logits; null when the run
+    // is not of the Rasch family.
+    QComboBox* MapScale() const { return mapScale_; }
 
     // Saves a plot drawn afresh at the given size in pixels and resolution
     // in dots per inch; false when it is not shown or the file cannot be
@@ -62,6 +75,7 @@ class PlotsTab final : public QWidget {
     QListWidget* items_;
     std::map<Plot, QChartView*> views_;
     std::size_t currentItem_ = 0;
+    QComboBox* mapScale_ = nullptr;
 };
 
 }  // namespace tarvo::shell

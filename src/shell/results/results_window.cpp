@@ -1,6 +1,7 @@
 #include "shell/results/results_window.h"
 
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QFutureWatcher>
@@ -27,6 +28,7 @@
 #include "shell/results/fit_tables.h"
 #include "shell/results/options/options_tab.h"
 #include "shell/results/plots_tab.h"
+#include "shell/results/report/save_report.h"
 #include "shell/results/result_table_model.h"
 #include "shell/results/result_table_view.h"
 #include "shell/results/results_charts.h"
@@ -141,8 +143,27 @@ ResultsWindow::ResultsWindow(const QString& resultFile, RunReport report, Deskto
         if (tabs_->currentIndex() == 0) LoadFileText();
     });
 
+    // The whole run as one printable page.
+    auto* saveReport = new QPushButton(QStringLiteral("Save report..."));
+    saveReport->setObjectName(QStringLiteral("saveReport"));
+    connect(saveReport, &QPushButton::clicked, this, [this] {
+        QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save report"),
+                                                    QFileInfo(resultFile_).absolutePath(),
+                                                    QStringLiteral("HTML pages (*.html)"));
+        if (path.isEmpty()) return;
+        if (!path.endsWith(QStringLiteral(".html"), Qt::CaseInsensitive)) {
+            path += QStringLiteral(".html");
+        }
+        const QString failure =
+            SaveHtmlReport(path, data_.Report(), FilesNotTheReport(data_.Report()));
+        if (!failure.isEmpty()) desktop_.ShowMessage(failure.toStdString());
+    });
+    auto* bottom = new QHBoxLayout;
+    bottom->addStretch();
+    bottom->addWidget(saveReport);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tabs_);
+    layout->addLayout(bottom);
     ResizeToFit(this, kWantedSize, AvailableArea(this));
 }
 

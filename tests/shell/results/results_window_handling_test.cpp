@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QImage>
 #include <QLineEdit>
 #include <QPointer>
@@ -16,10 +17,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
+#include <QtCharts/QAreaSeries>
+#include <QtCharts/QChart>
+#include <QtCharts/QScatterSeries>
 
 #include "hand_written_result.h"
 #include "shell/desktop/window_fit.h"
 #include "shell/results/plots_tab.h"
+#include "shell/results/report/save_report.h"
 #include "shell/results/result_table_model.h"
 #include "shell/results/result_table_view.h"
 #include "shell/results/table_text.h"
@@ -275,6 +280,58 @@ TEST_F(ResultsWindowTest, FlaggedCellsReadOnTheirPinkUnderADarkTheme) {
         drawn, window->ItemView()->visualRect(flagged).adjusted(2, 2, -2, -2), pink);
     EXPECT_GT(ink.darker, 5);
     EXPECT_EQ(ink.lighter, 0);
+}
+
+// The person-item map: on the Plots tab of a run with abilities, the
+// histogram of every examinee and a point per item location; in logits on
+// the page's choice for the Rasch family.
+TEST_F(ResultsWindowTest, PersonItemMapShowsEveryExamineeAndItemAndLogitsForTheRaschFamily) {
+    auto window = Open();
+    PlotsTab* plots = window->Plots();
+    ASSERT_TRUE(plots->Shows(Plot::PersonItemMap));
+    EXPECT_EQ(plots->MapScale(), nullptr);  // a 3PL run: theta only
+    auto seriesOf = [](QChart* chart, const QString& prefix) -> QAbstractSeries* {
+        for (QAbstractSeries* s : chart->series()) {
+            if (s->name().startsWith(prefix)) return s;
+        }
+        return nullptr;
+    };
+    QChart* chart = plots->Chart(Plot::PersonItemMap);
+    ASSERT_NE(seriesOf(chart, QStringLiteral("Examinees (6)")), nullptr);
+    auto* items = static_cast<QScatterSeries*>(seriesOf(chart, QStringLiteral("Items")));
+    ASSERT_NE(items, nullptr);
+    ASSERT_EQ(items->count(), 3);
+    EXPECT_DOUBLE_EQ(items->at(0).y(), -0.5);  // lowest location first
+    EXPECT_DOUBLE_EQ(items->at(2).y(), 1.25);
+
+    report.model = "1pl";
+    report.mode = 6;
+    window = Open();
+    QComboBox* scale = window->Plots()->MapScale();
+    ASSERT_NE(scale, nullptr);
+    scale->setCurrentIndex(1);
+    chart = window->Plots()->Chart(Plot::PersonItemMap);
+    items = static_cast<QScatterSeries*>(seriesOf(chart, QStringLiteral("Items")));
+    ASSERT_NE(items, nullptr);
+    EXPECT_DOUBLE_EQ(items->at(0).y(), -0.5 * 1.7);
+}
+
+// "Save report...": the whole run as one page, never over the run's files.
+TEST_F(ResultsWindowTest, SaveReportWritesThePageAndRefusesTheRunsFiles) {
+    const auto window = Open();
+    const RunReport& run = window->Data().Report();
+    const QString page = folder.path() + QStringLiteral("/report.html");
+    EXPECT_EQ(SaveHtmlReport(page, run, FilesNotTheReport(run)).toStdString(), "");
+    const std::string html = test_support::ReadFileBytes(page.toStdString());
+    EXPECT_NE(html.find("Person-item map"), std::string::npos);
+    EXPECT_NE(html.find("Item 2 has c fixed at 0"), std::string::npos);
+
+    const std::string before = test_support::ReadFileBytes(resultFile);
+    const QString refused =
+        SaveHtmlReport(QString::fromStdString(resultFile), run, FilesNotTheReport(run));
+    EXPECT_NE(refused.toStdString().find("result file"), std::string::npos)
+        << refused.toStdString();
+    EXPECT_EQ(test_support::ReadFileBytes(resultFile), before);
 }
 
 }  // namespace

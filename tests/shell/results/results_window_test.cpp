@@ -620,7 +620,9 @@ TEST_F(ResultsWindowTest, PlotsWithoutDataInTheModeAreNotShown) {
         EXPECT_TRUE(window->Plots()->Shows(Plot::Information)) << c.mode;
         EXPECT_EQ(window->Plots()->Shows(Plot::Histogram), c.histogram) << c.mode;
         EXPECT_EQ(window->Plots()->Shows(Plot::Convergence), c.convergence) << c.mode;
-        EXPECT_EQ(window->Plots()->Pages()->count(), 2 + c.histogram + c.convergence);
+        // The person-item map in every run with abilities, given ones too.
+        EXPECT_TRUE(window->Plots()->Shows(Plot::PersonItemMap)) << c.mode;
+        EXPECT_EQ(window->Plots()->Pages()->count(), 3 + c.histogram + c.convergence);
     }
 }
 
