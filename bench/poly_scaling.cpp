@@ -19,8 +19,8 @@ struct Size {
     std::size_t persons, items;
     bool large;  // left out by --quick
 };
-constexpr Size kSizes[] = {{2'000, 50, false},   {5'000, 100, false},  {5'000, 200, false},
-                           {5'000, 400, true},   {20'000, 400, true},  {20'000, 1'000, true}};
+constexpr Size kSizes[] = {{2'000, 50, false}, {5'000, 100, false}, {5'000, 200, false},
+                           {5'000, 400, true}, {20'000, 400, true}, {20'000, 1'000, true}};
 constexpr int kCategories = 5;
 
 // Responses of persons from N(0, 1) to items of one model (GRM and GPCM
@@ -50,7 +50,7 @@ void WriteResponses(const std::string& model, Size size, const std::string& path
     std::string line;
     for (std::size_t j = 0; j < size.persons; ++j) {
         const double theta = normal(random);
-        char id[32];
+        char id[48];
         std::snprintf(id, sizeof id, "P%07zu%11s", j, "");
         line = id;
         for (std::size_t i = 0; i < size.items; ++i) {

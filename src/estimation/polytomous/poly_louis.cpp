@@ -246,7 +246,9 @@ bool FormLouis(std::span<const Item> items, std::span<const char> estimated, Res
                 if (!estimated[i]) return;
                 const std::vector<std::size_t>& pairAt = pairAts[i];
                 std::vector<double>& mass = masses[thread];
-                mass.assign(largest, 0.0);
+                mass.resize(largest);
+                std::fill(mass.begin(), mass.begin() + static_cast<std::ptrdiff_t>(pairAt.back()),
+                          0.0);
                 for (std::size_t j = 0; j < responses.persons; ++j) {
                     const std::span<const std::uint8_t> row = responses.Row(j);
                     if (!answered(i, row[i])) continue;

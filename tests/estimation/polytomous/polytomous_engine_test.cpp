@@ -318,6 +318,38 @@ TEST(PolytomousInformation, ItemBlocksAreTheWholeInformationsOwnBlocks) {
     }
 }
 
+// Past 400 items each item's errors come from its own block: a graded
+// item's slope error is the root of its block's inverse at the slope, and
+// the slope a partial credit item shares with others has none (-1).
+TEST(PolytomousInformation, LongTestsTakeEachItemsOwnBlock) {
+    std::vector<Item> truth;
+    for (int i = 0; i < 401; ++i) truth.push_back(Graded(0.8 + 0.002 * i, {-1.0 + 0.005 * i}));
+    truth.push_back(Credit({-0.5, 0.6}));
+    const std::vector<std::uint8_t> codes = Simulate(truth, 300, 41);
+    const Responses responses{codes, 300, truth.size()};
+    const mml::Quadrature quadrature = mml::NormalQuadrature(15, 5);
+    const std::vector<char> estimated(truth.size(), 1);
+    EmTables tables(truth, quadrature.Points());
+    WorkerPool pool(2);
+    const auto goOn = [] { return true; };
+    const std::vector<double> blocks =
+        LouisItemBlocks(truth, estimated, responses, Priors{}, quadrature, tables, pool, goOn);
+    std::vector<Item> items = truth;
+    ErrorForm form = ErrorForm::Whole;
+    ASSERT_TRUE(SetStandardErrors(items, estimated, responses, Priors{}, quadrature, tables, pool,
+                                  goOn, &form));
+    EXPECT_EQ(form, ErrorForm::ItemBlocks);
+    for (std::size_t i = 0; i < 401; ++i) {
+        const double* b = &blocks[4 * i];  // (a, d) by (a, d)
+        const double variance = b[3] / (b[0] * b[3] - b[1] * b[2]);
+        EXPECT_NEAR(items[i].seA, std::sqrt(variance), 1e-9 * std::sqrt(variance)) << i;
+        EXPECT_GT(items[i].seB[0], 0) << i;
+    }
+    EXPECT_EQ(items.back().seA, -1);
+    EXPECT_GT(items.back().seB[0], 0);
+    EXPECT_GT(items.back().seB[1], 0);
+}
+
 // The errors as asked: none leaves every estimated item's at -1 and says
 // so; the cross-products give errors near the observed information's and
 // say they are the cross-products'.
