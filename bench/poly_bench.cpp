@@ -74,14 +74,7 @@ bool RunWith(const std::string& responses, std::size_t items, const std::string&
     return finished;
 }
 
-struct PolyMeasure {
-    bool ok = false;
-    std::string error;
-    double wall = 0, cpu = 0;
-    int cycles = 0;
-    double logLikelihood = NAN;
-    long peakKiB = 0, heapKiB = 0;
-};
+}  // namespace
 
 PolyMeasure RunPolyInChild(unsigned threads, const std::string& model, const std::string& responses,
                            std::size_t items, const std::string& output) {
@@ -98,6 +91,8 @@ PolyMeasure RunPolyInChild(unsigned threads, const std::string& model, const std
     }
     return m;
 }
+
+namespace {
 
 struct OpenMxMeasure {
     bool ok = false;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cmath>
+#include <cstddef>
 #include <string>
 
 namespace tarvo::bench {
@@ -15,6 +17,25 @@ void PrintPolytomousSection(const std::string& realDir, const std::string& workD
 // The recovery of generating GRM, GPCM and PCM items (10 of them) at three
 // sample sizes, replicates each: RMSE of a and of the thresholds per size.
 void PrintRecoverySection(const std::string& workDir, unsigned threads, int replicates);
+
+// One whole run in a child process: the model by its --model name, the
+// quadrature of this section, no priors but the model's own.
+struct PolyMeasure {
+    bool ok = false;
+    std::string error;
+    double wall = 0, cpu = 0;
+    int cycles = 0;
+    double logLikelihood = NAN;
+    long peakKiB = 0, heapKiB = 0;
+};
+PolyMeasure RunPolyInChild(unsigned threads, const std::string& model, const std::string& responses,
+                           std::size_t items, const std::string& output);
+
+// The cost of a run by model as the test grows (simulated GRM and GPCM of
+// five categories, 3PL, the same examinees and items each): processor
+// seconds, peak memory and the ratio to the 3PL, standard errors included.
+// quick stops at 5,000 x 200.
+void PrintScalingSection(const std::string& workDir, unsigned threads, bool quick);
 
 // The child's side of one polytomous run.
 bool IsPolytomousChildRun(int argc, char** argv);

@@ -71,6 +71,9 @@ enum class ErrorForm {
     ItemBlocks,    // each item's own block inverted: the cross-item terms left out
     OwnCurvature,  // the information was not positive definite: each parameter's own
                    // curvature
+    CrossProduct,  // the cross-products of the examinees' gradients, as asked: an
+                   // approximation of the information
+    NotFormed,     // none were asked for: every error is -1
 };
 
 // How the estimation of a run ended, beside the result rows it wrote and

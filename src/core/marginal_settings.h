@@ -21,6 +21,11 @@ struct BetaPrior {
 
 enum class MarginalScoring { Eap, Map, Ml };
 
+// How the items' standard errors are formed: from the observed information
+// (Louis' formula), from the sum of the examinees' gradients' cross-products
+// (cheaper, an approximation), or not at all.
+enum class StandardErrorMethod { Louis, CrossProduct, None };
+
 // Everything the marginal (Bock-Aitkin EM) estimator is told. The
 // defaults are the 3PL's; SettingsFor gives any model's.
 struct MarginalSettings {
@@ -39,6 +44,7 @@ struct MarginalSettings {
     // maximum); plain EM without.
     bool accelerate = true;
     MarginalScoring scoring = MarginalScoring::Eap;
+    StandardErrorMethod standardErrors = StandardErrorMethod::Louis;
     // Items read from the item parameter file keep their values.
     bool fixItems = false;
     // Every item held (with fixItems): only the examinees' scores are formed.

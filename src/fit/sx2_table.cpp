@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstddef>
 #include <limits>
+#include <set>
+#include <utility>
 
 #include "fit/chi_square.h"
 
@@ -57,25 +59,40 @@ void CategoryGroups(const CategorySx2Table& table, Sx2Scratch& s) {
     }
 }
 
-// The cell with the smallest expected count among those not joined away
-// (NaN), looking down each category's column of groups in turn and keeping
-// the first of equals; kNoCell when every cell is joined.
+// The cells not joined away (NaN) by expected count, equals in the order
+// of looking down each category's column of groups in turn (k * groups +
+// g), so that the first is the smallest and the first of equals; kept as
+// cells are joined, so a table of many cells is not searched whole for
+// each join.
 constexpr double kNoCell = 1e100;
-double SmallestCell(const Sx2Scratch& s, std::size_t& group, std::size_t& cell) {
-    double smallest = kNoCell;
-    const std::size_t groups = s.examinees.size();
-    for (std::size_t k = 0; k < s.cells; ++k) {
-        for (std::size_t g = 0; g < groups; ++g) {
-            const double e = s.expected[g * s.cells + k];
-            if (e < smallest) {
-                smallest = e;
-                group = g;
-                cell = k;
+class CellOrder {
+  public:
+    explicit CellOrder(const Sx2Scratch& s) : groups_(s.examinees.size()), cells_(s.cells) {
+        for (std::size_t k = 0; k < cells_; ++k) {
+            for (std::size_t g = 0; g < groups_; ++g) {
+                const double e = s.expected[g * cells_ + k];
+                if (e < kNoCell) order_.emplace(e, k * groups_ + g);
             }
         }
     }
-    return smallest;
-}
+    // The smallest expected count and its cell; kNoCell when none is left.
+    double Smallest(std::size_t& group, std::size_t& cell) const {
+        if (order_.empty()) return kNoCell;
+        const auto& [e, at] = *order_.begin();
+        group = at % groups_;
+        cell = at / groups_;
+        return e;
+    }
+    // Cell (g, k) had expected count was and now has now (NaN: joined away).
+    void Change(std::size_t g, std::size_t k, double was, double now) {
+        order_.erase({was, k * groups_ + g});
+        if (now < kNoCell) order_.emplace(now, k * groups_ + g);
+    }
+
+  private:
+    std::size_t groups_, cells_;
+    std::set<std::pair<double, std::size_t>> order_;
+};
 
 // Joins cells, one at a time, until every expected count left is at least
 // 1: the smallest cell is added into another and leaves the table (NaN).
@@ -91,7 +108,8 @@ int JoinSmallCells(Sx2Scratch& s) {
     const long farthest = groups + cells;
     int joined = 0;
     std::size_t g = 0, k = 0;
-    while (SmallestCell(s, g, k) < kFewestExpected) {
+    CellOrder order(s);
+    while (order.Smallest(g, k) < kFewestExpected) {
         double best = kNoCell;
         long toGroup = -1, toCell = -1;
         const auto probe = [&](long r, long c) {
@@ -122,8 +140,12 @@ int JoinSmallCells(Sx2Scratch& s) {
             break;
         }
         const auto to = static_cast<std::size_t>(toGroup * cells + toCell);
+        const double was = s.expected[to];
         s.expected[to] += s.expected[from];
         s.observed[to] += s.observed[from];
+        order.Change(static_cast<std::size_t>(toGroup), static_cast<std::size_t>(toCell), was,
+                     s.expected[to]);
+        order.Change(g, k, s.expected[from], kNaN);
         s.expected[from] = s.observed[from] = kNaN;
         ++joined;
     }

@@ -366,9 +366,11 @@ RunReport BuildRunReport(const ReportSources& sources) {
                 // Without an estimation the tables hold no estimates to judge.
                 SetCounts(report, CountResponses(*sources.persons));
             } else {
-                CompleteRunReport(report, *sources.items, *sources.persons, outcome->rowsWritten,
-                                  outcome->heldItems, !outcome->errorsFormed, outcome->categories,
-                                  outcome->thresholds, outcome->itemModels);
+                CompleteRunReport(
+                    report, *sources.items, *sources.persons, outcome->rowsWritten,
+                    outcome->heldItems,
+                    !outcome->errorsFormed || outcome->errorForm == ErrorForm::NotFormed,
+                    outcome->categories, outcome->thresholds, outcome->itemModels);
                 AddSectionFlags(report);
             }
         }

@@ -85,6 +85,8 @@ Json MarginalPart(const RunReport& report) {
     }
     const char* errors = report.errorForm == ErrorForm::ItemBlocks     ? "item_blocks"
                          : report.errorForm == ErrorForm::OwnCurvature ? "own_curvature"
+                         : report.errorForm == ErrorForm::CrossProduct ? "cross_product"
+                         : report.errorForm == ErrorForm::NotFormed    ? "none"
                                                                        : "whole_information";
     return Json{{"log_likelihood", report.logLikelihood},
                 {"priors", report.priors},

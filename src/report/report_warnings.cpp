@@ -97,6 +97,15 @@ std::vector<std::string> WarningsFor(const RunReport& report) {
             "own block of the observed information was inverted, leaving out the terms between "
             "items, which makes the errors smaller than the whole information's (SE(b) by a "
             "few percent, up to about a quarter): widen intervals built from them.");
+    } else if (report.errorForm == ErrorForm::CrossProduct) {
+        warnings.push_back(
+            "The items' standard errors are approximate: they were formed from the "
+            "cross-products of the examinees' gradients (--standard-errors crossproduct), not "
+            "from the observed information, which the default (louis) gives.");
+    } else if (report.errorForm == ErrorForm::NotFormed) {
+        warnings.push_back(
+            "No standard errors were formed (--standard-errors none): every item's error is "
+            "-1; run with --standard-errors louis for them.");
     } else if (report.errorForm == ErrorForm::OwnCurvature) {
         warnings.push_back(
             "The items' standard errors are approximate: the observed information was not "

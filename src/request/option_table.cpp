@@ -9,7 +9,7 @@ namespace tarvo::request {
 
 namespace {
 
-constexpr std::array<OptionSpec, 47> kOptions{{
+constexpr std::array<OptionSpec, 48> kOptions{{
     {"mode", "N", "calibration mode 1..8 (default 2, see below)"},
     {"response-file", "PATH", "response file (examinee records)", control::kResponseFile},
     {"item-file", "PATH", "item parameter file", control::kItemParameterFile},
@@ -75,6 +75,10 @@ constexpr std::array<OptionSpec, 47> kOptions{{
     {"poly-prior-b", "MEAN,SD|none", "polytomous items: normal prior on every threshold\n(none)"},
     {"quadrature", "N", "quadrature points from -6 to 6 (61)"},
     {"scoring", "eap|map|ml", "examinee scores (eap)"},
+    {"standard-errors", "louis|crossproduct|none",
+     "items' standard errors: louis, the observed\n"
+     "information (default); crossproduct, the examinees'\n"
+     "gradients' cross-products (faster, approximate); none"},
     {"fix-items", "", "hold the items of the item file at their values"},
     {"scoring-only", "",
      "polytomous tests: every item held at the item file's\n"
@@ -122,6 +126,18 @@ std::string ApplyFlag(std::string_view name, std::string_view value, bool& flag)
 
 std::string PriorText(bool on, double first, double second) {
     return on ? ShortestText(first) + "," + ShortestText(second) : "none";
+}
+
+const char* StandardErrorsName(StandardErrorMethod method) {
+    switch (method) {
+        case StandardErrorMethod::CrossProduct:
+            return "crossproduct";
+        case StandardErrorMethod::None:
+            return "none";
+        case StandardErrorMethod::Louis:
+            break;
+    }
+    return "louis";
 }
 
 const char* ScoringName(MarginalScoring scoring) {
@@ -209,6 +225,8 @@ std::string ApplyOption(std::string_view name, std::string_view value, RequestTe
         texts.quadrature = text;
     } else if (name == "scoring") {
         texts.scoring = text;
+    } else if (name == "standard-errors") {
+        texts.standardErrors = text;
     } else if (name == "fix-items") {
         return ApplyFlag(name, value, texts.fixItems);
     } else if (name == "scoring-only") {
@@ -294,6 +312,10 @@ OptionList RequestOptions(const RunRequest& request) {
     }
     options.emplace_back("quadrature", std::to_string(m.quadraturePoints));
     options.emplace_back("scoring", ScoringName(m.scoring));
+    // Written only when asked, so that a run's job file is as it was.
+    if (m.standardErrors != StandardErrorMethod::Louis) {
+        options.emplace_back("standard-errors", StandardErrorsName(m.standardErrors));
+    }
     if (m.scoringOnly) {
         options.emplace_back("scoring-only", "yes");
     } else if (m.fixItems) {

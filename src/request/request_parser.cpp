@@ -45,6 +45,8 @@ constexpr Field kMode{RequestField::Mode, {"The mode", "--mode"}};
 constexpr Field kMethod{RequestField::Method, {"The method", "--method"}};
 constexpr Field kModel{RequestField::Model, {"The model", "--model"}};
 constexpr Field kScoring{RequestField::Scoring, {"The scoring", "--scoring"}};
+constexpr Field kStandardErrors{RequestField::StandardErrors,
+                                {"The standard errors", "--standard-errors"}};
 constexpr Field kStandardize{RequestField::Standardize,
                              {"The answer to the standardise question", "--standardize"}};
 constexpr Field kThreadCount{RequestField::Threads, {"The thread count", "--threads"}};
@@ -287,6 +289,11 @@ void TakeMarginal(const RequestTexts& texts, int mode, Checker& checker, Margina
     constexpr const char* kScorings[] = {"eap", "map", "ml"};
     if (const auto scoring = checker.Word(texts.scoring, kScorings, "eap, map or ml", kScoring)) {
         m.scoring = static_cast<MarginalScoring>(*scoring);
+    }
+    constexpr const char* kErrorMethods[] = {"louis", "crossproduct", "none"};
+    if (const auto method = checker.Word(texts.standardErrors, kErrorMethods,
+                                         "louis, crossproduct or none", kStandardErrors)) {
+        m.standardErrors = static_cast<StandardErrorMethod>(*method);
     }
     checker.Whole(texts.emCycles, kEmCycles, kCycles, m.maxCycles);
     checker.Number(texts.emTolerance, kEmTolerance, kTolerance, m.tolerance);

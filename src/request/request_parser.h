@@ -26,6 +26,7 @@ enum class RequestField {
     PolytomousPriorBSd,
     Quadrature,
     Scoring,
+    StandardErrors,
     EmCycles,
     EmTolerance,
     Compare,

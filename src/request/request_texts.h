@@ -35,6 +35,7 @@ struct RequestTexts {
     PriorTexts polytomousPriorA, polytomousPriorB;
     Text quadrature;
     Text scoring;
+    Text standardErrors;  // louis, crossproduct or none
     Text emCycles;
     Text emTolerance;
     Text compare;  // the models to compare, by name, separated by commas
@@ -62,8 +63,8 @@ struct RequestTexts {
     bool AnyMarginalText() const {
         return model || binaryModel || itemModels || collapseEmpty || priorA.state ||
                priorB.state || priorC.state || polytomousPriorA.state || polytomousPriorB.state ||
-               quadrature || scoring || emCycles || emTolerance || compare || fixItems ||
-               scoringOnly || estimatePopulation;
+               quadrature || scoring || standardErrors || emCycles || emTolerance || compare ||
+               fixItems || scoringOnly || estimatePopulation;
     }
 };
 

@@ -93,6 +93,14 @@ TEST(RequestParser, EveryRefusalNamesTheSettingTheRangeAndTheText) {
         {{{"method", "mml"}, {"scoring", "wle"}},
          RequestField::Scoring,
          "The scoring (--scoring) must be eap, map or ml, not 'wle'."},
+        {{{"method", "mml"}, {"standard-errors", "sandwich"}},
+         RequestField::StandardErrors,
+         "The standard errors (--standard-errors) must be louis, crossproduct or none, not "
+         "'sandwich'."},
+        {{{"standard-errors", "none"}},
+         RequestField::Method,
+         "The marginal estimator's options (--model, --prior-*, --quadrature, --scoring, "
+         "--fix-items, ...) need the marginal method (--method mml)."},
         {{{"method", "mml"}, {"em-cycles", "100001"}},
          RequestField::EmCycles,
          "The EM cycle limit (--em-cycles) must be a whole number from 1 to 100000, not "
@@ -163,6 +171,8 @@ TEST(RequestOptions, ARequestRunsAgainFromItsOptions) {
          {"collapse-empty", "yes"},
          {"score-table", "scores.csv"}},
         {{"method", "mml"}, {"item-models", "models.txt"}, {"collapse-empty", "yes"}},
+        {{"method", "mml"}, {"model", "2pl"}, {"standard-errors", "crossproduct"}},
+        {{"method", "mml"}, {"model", "grm"}, {"standard-errors", "none"}},
         {{"method", "mml"}, {"model", "grm"}, {"poly-prior-a", "0.1,0.4"}, {"poly-prior-b", "0,2"}},
         {{"mode", "5"},
          {"item-file", "i.itm"},
@@ -193,6 +203,13 @@ TEST(RequestOptions, ARequestRunsAgainFromItsOptions) {
     for (const auto& pair : expected) {
         EXPECT_NE(std::find(marginal.begin(), marginal.end(), pair), marginal.end()) << pair.first;
     }
+    // The errors' method is written only when it is not the default.
+    for (const auto& [name, value] : marginal) EXPECT_NE(name, "standard-errors");
+    const OptionList products = RequestOptions(*Parse(asked[4]).request);
+    EXPECT_NE(std::find(products.begin(), products.end(),
+                        std::pair<std::string, std::string>{"standard-errors", "crossproduct"}),
+              products.end());
+    EXPECT_EQ(Parse(asked[5]).request->marginal.standardErrors, StandardErrorMethod::None);
     // The classic estimator writes none of the marginal estimator's options.
     for (const auto& [name, value] : RequestOptions(*Parse(asked[0]).request)) {
         EXPECT_NE(name, "model");

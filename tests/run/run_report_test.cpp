@@ -292,5 +292,52 @@ TEST(RunReportErrors, ApproximateItemErrorsAreSaid) {
     }
 }
 
+// The errors' method the user chose is said: the cross-products' errors
+// are called approximate (on these data, which a 2PL does not fit, they
+// stay within a factor of two of the observed information's); with none
+// every item's errors are -1, which flags no item as not estimated.
+TEST(RunReportErrors, TheChosenErrorMethodIsSaid) {
+    RunFixture data(1000, 30);
+    data.WriteFiles();
+    const auto run = [&](StandardErrorMethod method) {
+        ScriptedHost host = data.Host(3);
+        host.texts.erase(control::kItemParameterFile);
+        MarginalSettings settings = SettingsFor(MarginalModel::TwoPL);
+        settings.standardErrors = method;
+        RunReport report;
+        EXPECT_EQ(test_support::RunMarginal(host, settings, &report), RunEnd::Finished);
+        return report;
+    };
+    const auto said = [](const RunReport& report, const char* words) {
+        for (const std::string& warning : report.warnings) {
+            if (warning.find(words) != std::string::npos) return true;
+        }
+        return false;
+    };
+    const RunReport louis = run(StandardErrorMethod::Louis);
+    const RunReport products = run(StandardErrorMethod::CrossProduct);
+    const RunReport none = run(StandardErrorMethod::None);
+    EXPECT_EQ(products.errorForm, ErrorForm::CrossProduct);
+    EXPECT_TRUE(said(products, "approximate"));
+    EXPECT_EQ(nlohmann::json::parse(report::ReportJson(products)).at("mml").at("standard_errors"),
+              "cross_product");
+    EXPECT_EQ(none.errorForm, ErrorForm::NotFormed);
+    EXPECT_TRUE(said(none, "No standard errors were formed"));
+    EXPECT_EQ(nlohmann::json::parse(report::ReportJson(none)).at("mml").at("standard_errors"),
+              "none");
+    ASSERT_EQ(louis.itemRows.size(), 30u);
+    ASSERT_EQ(products.itemRows.size(), 30u);
+    ASSERT_EQ(none.itemRows.size(), 30u);
+    for (std::size_t i = 0; i < 30; ++i) {
+        SCOPED_TRACE("item " + std::to_string(i + 1));
+        EXPECT_EQ(products.itemRows[i].a, louis.itemRows[i].a) << "the same estimates";
+        EXPECT_NEAR(products.itemRows[i].seea / louis.itemRows[i].seea, 1.0, 0.5);
+        EXPECT_NEAR(products.itemRows[i].seeb / louis.itemRows[i].seeb, 1.0, 0.7);
+        EXPECT_EQ(none.itemRows[i].seea, -1);
+        EXPECT_EQ(none.itemRows[i].seeb, -1);
+        EXPECT_EQ(none.itemRows[i].flags & kItemNotEstimated, 0u);
+    }
+}
+
 }  // namespace
 }  // namespace tarvo

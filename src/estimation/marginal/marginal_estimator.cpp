@@ -55,17 +55,25 @@ bool SetStandardErrors(const MarginalSettings& settings, const std::vector<char>
                        const mml::Quadrature& quadrature, const mml::ExpectedCounts& counts,
                        WorkerPool& pool, const mml::KeepGoing& keepGoing, ItemTable& items,
                        ErrorForm& form) {
+    if (settings.standardErrors == StandardErrorMethod::None) {
+        form = ErrorForm::NotFormed;
+        std::fill(items.seea.begin(), items.seea.end(), kNotEstimated);
+        std::fill(items.seeb.begin(), items.seeb.end(), kNotEstimated);
+        std::fill(items.seec.begin(), items.seec.end(), kNotEstimated);
+        return true;
+    }
+    const bool products = settings.standardErrors == StandardErrorMethod::CrossProduct;
     const mml::ParameterLayout layout = mml::MakeLayout(settings, estimated, spans);
     std::vector<double> se;
-    form = ErrorForm::Whole;
+    form = products ? ErrorForm::CrossProduct : ErrorForm::Whole;
     if (items.itemCount() > mml::kLargestCrossItemTest) {
-        form = ErrorForm::ItemBlocks;
+        if (!products) form = ErrorForm::ItemBlocks;
         se = mml::StandardErrorsByItem(posteriors, layout, settings, spans, quadrature, counts,
-                                       pool, keepGoing);
+                                       pool, keepGoing, products);
         if (se.size() != static_cast<std::size_t>(layout.count)) return false;
     } else {
         const std::vector<double> information = mml::ObservedInformation(
-            posteriors, layout, settings, spans, quadrature, counts, pool, keepGoing);
+            posteriors, layout, settings, spans, quadrature, counts, pool, keepGoing, products);
         if (information.size() != static_cast<std::size_t>(layout.count) * layout.count) {
             return false;
         }

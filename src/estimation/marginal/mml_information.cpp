@@ -132,7 +132,10 @@ void AddPanelProducts(const MarginalKernels& kernels, const UpperTiles& shape, c
 }
 
 // Adds the information at(p, q) for the parameters of layout: within-item
-// terms always, cross-item terms when cross. False when keepGoing ended it.
+// terms always, cross-item terms when cross; with products alone, only the
+// sum over examinees of the products of their mean scores (the gradients of
+// their marginal log-likelihoods) and the priors' curvature. False when
+// keepGoing ended it.
 //
 // Louis' formula: minus the expected complete-data Hessian, minus the sum
 // over examinees of the posterior covariance of the complete-data score.
@@ -150,7 +153,7 @@ template <typename At>
 bool FillInformation(const PatternPosteriors& posteriors, const ParameterLayout& layout,
                      const MarginalSettings& settings, ItemSpans items,
                      const Quadrature& quadrature, const ExpectedCounts& counts, WorkerPool& pool,
-                     bool cross, const KeepGoing& keepGoing, At&& at) {
+                     bool cross, bool productsAlone, const KeepGoing& keepGoing, At&& at) {
     const ResponseView responses = posteriors.Responses();
     const MarginalKernels& kernels = posteriors.Kernels();
     const std::size_t itemCount = responses.items;
@@ -185,8 +188,9 @@ bool FillInformation(const PatternPosteriors& posteriors, const ParameterLayout&
     const std::size_t scoreWidth = nk * width;
     const UpperTiles scoreShape(cross ? scoreWidth : 0);
     std::vector<double> scoreProducts(cross ? scoreShape.Size() : itemCount * nk * nk, 0.0);
-    const UpperTiles residualShape(cross ? itemCount : 0);
-    std::vector<double> residualProducts(cross ? points * residualShape.Size() : 0, 0.0);
+    const bool residualTerms = cross && !productsAlone;
+    const UpperTiles residualShape(residualTerms ? itemCount : 0);
+    std::vector<double> residualProducts(residualTerms ? points * residualShape.Size() : 0, 0.0);
 
     // One chunk's tables: posteriors, ranges, codes and mean scores (in
     // panels), and per thread the weighted residuals and residuals of one
@@ -239,6 +243,7 @@ bool FillInformation(const PatternPosteriors& posteriors, const ParameterLayout&
             AddPanelBand(kernels, scoreShape, meanScores.data(), meanScores.data(), size,
                          scoreWidth, band * kTileRows, scoreProducts.data());
         });
+        if (!residualTerms) continue;
         pool.ForEach(static_cast<std::size_t>(points), [&](std::size_t k, unsigned thread) {
             // The examinees whose posterior reaches k, in order: their
             // weighted residuals and residuals at k.
@@ -290,7 +295,7 @@ bool FillInformation(const PatternPosteriors& posteriors, const ParameterLayout&
                 const double meanSquare =
                     cross ? scoreShape.Get(scoreProducts.data(), x, y)
                           : scoreProducts[i * nk * nk + kinds.slotOf[u] * nk + kinds.slotOf[v]];
-                at(p, q) += -o.hessian[u][v] - square + meanSquare;
+                at(p, q) += productsAlone ? meanSquare : -o.hessian[u][v] - square + meanSquare;
             }
         }
     }
@@ -316,7 +321,7 @@ bool FillInformation(const PatternPosteriors& posteriors, const ParameterLayout&
                     const int q = layout.index[3 * i2 + v];
                     if (q < 0) continue;
                     double expected = 0;
-                    for (int k = 0; k < points; ++k) {
+                    for (int k = 0; residualTerms && k < points; ++k) {
                         expected +=
                             factorAt(i, k, u) * factorAt(i2, k, v) *
                             residualProducts[k * residualShape.Size() + residualShape.Index(i, i2)];
@@ -339,13 +344,15 @@ std::vector<double> ObservedInformation(const PatternPosteriors& posteriors,
                                         const ParameterLayout& layout,
                                         const MarginalSettings& settings, ItemSpans items,
                                         const Quadrature& quadrature, const ExpectedCounts& counts,
-                                        WorkerPool& pool, const KeepGoing& keepGoing) {
+                                        WorkerPool& pool, const KeepGoing& keepGoing,
+                                        bool productsAlone) {
     const int n = layout.count;
     std::vector<double> info(static_cast<std::size_t>(n) * n, 0.0);
     auto at = [&](int p, int q) -> double& { return info[static_cast<std::size_t>(p) * n + q]; };
     if (n == 0) return info;
     if (!FillInformation(posteriors, layout, settings, items, quadrature, counts, pool,
-                         posteriors.Responses().items <= kLargestCrossItemTest, keepGoing, at)) {
+                         posteriors.Responses().items <= kLargestCrossItemTest, productsAlone,
+                         keepGoing, at)) {
         return {};
     }
     // Both halves got the same terms, added in different orders.
@@ -363,7 +370,8 @@ std::vector<double> StandardErrorsByItem(const PatternPosteriors& posteriors,
                                          const ParameterLayout& layout,
                                          const MarginalSettings& settings, ItemSpans items,
                                          const Quadrature& quadrature, const ExpectedCounts& counts,
-                                         WorkerPool& pool, const KeepGoing& keepGoing) {
+                                         WorkerPool& pool, const KeepGoing& keepGoing,
+                                         bool productsAlone) {
     const std::size_t itemCount = posteriors.Responses().items;
     // Each parameter's item and place in the item's block; a parameter
     // shared by several items (the common slope) has none.
@@ -386,7 +394,7 @@ std::vector<double> StandardErrorsByItem(const PatternPosteriors& posteriors,
     std::vector<double> se(layout.count, -1.0);
     if (layout.count == 0) return se;
     if (!FillInformation(posteriors, layout, settings, items, quadrature, counts, pool, false,
-                         keepGoing, at)) {
+                         productsAlone, keepGoing, at)) {
         return {};
     }
     for (std::size_t i = 0; i < itemCount; ++i) {

@@ -35,25 +35,32 @@ ParameterLayout MakeLayout(const MarginalSettings& settings, std::span<const cha
 // keepGoing, when given, is asked between blocks of examinees on the
 // calling thread; when it says no, the work ends there and the result is
 // empty.
+//
+// With productsAlone, the cross-product estimate instead: the sum over
+// examinees of the outer products of their gradients (their mean scores),
+// plus the priors' curvature; cheaper (no pass over the points' products),
+// an approximation of the information that is right only in large samples.
 inline constexpr std::size_t kLargestCrossItemTest = 400;
 using KeepGoing = std::function<bool()>;
 std::vector<double> ObservedInformation(const PatternPosteriors& posteriors,
                                         const ParameterLayout& layout,
                                         const MarginalSettings& settings, ItemSpans items,
                                         const Quadrature& quadrature, const ExpectedCounts& counts,
-                                        WorkerPool& pool, const KeepGoing& keepGoing = {});
+                                        WorkerPool& pool, const KeepGoing& keepGoing = {},
+                                        bool productsAlone = false);
 
 // Standard errors from each item's own block of the observed information
 // alone (the cross-item terms left out, which makes every error somewhat
 // smaller: up to 15% on 40 items), for many items, where the whole matrix
 // would be too large: index as in layout; -1 for a parameter shared
 // by several items (the common slope) or a block that is not positive
-// definite.
+// definite. productsAlone as for ObservedInformation.
 std::vector<double> StandardErrorsByItem(const PatternPosteriors& posteriors,
                                          const ParameterLayout& layout,
                                          const MarginalSettings& settings, ItemSpans items,
                                          const Quadrature& quadrature, const ExpectedCounts& counts,
-                                         WorkerPool& pool, const KeepGoing& keepGoing = {});
+                                         WorkerPool& pool, const KeepGoing& keepGoing = {},
+                                         bool productsAlone = false);
 
 // The lower Cholesky factor L of a positive definite count x count matrix
 // (row-major), L L^T = matrix, in place (the upper triangle is left as it

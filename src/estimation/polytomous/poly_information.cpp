@@ -7,6 +7,7 @@
 #include "core/estimate_bounds.h"
 #include "core/model_constants.h"
 #include "core/polytomous_models.h"
+#include "estimation/marginal/mml_information.h"
 #include "estimation/polytomous/poly_louis.h"
 #include "estimation/polytomous/poly_scales.h"
 
@@ -88,16 +89,30 @@ double ValueOf(const std::vector<Item>& items, std::span<const char> estimated, 
 
 // The lower Cholesky factor of a positive definite matrix in place; false
 // when it is not positive definite.
-bool CholeskyFactor(std::vector<double>& l, std::size_t n) {
-    for (std::size_t j = 0; j < n; ++j) {
-        double diagonal = l[j * n + j];
-        for (std::size_t k = 0; k < j; ++k) diagonal -= l[j * n + k] * l[j * n + k];
-        if (!(diagonal > 0)) return false;
-        l[j * n + j] = std::sqrt(diagonal);
-        for (std::size_t i = j + 1; i < n; ++i) {
-            double sum = l[i * n + j];
-            for (std::size_t k = 0; k < j; ++k) sum -= l[i * n + k] * l[j * n + k];
-            l[i * n + j] = sum / l[j * n + j];
+//
+// The factor is kept transposed (u = L', row k holding column k of L), and
+// each column's products are taken off the later columns as soon as it is
+// known, so that the inner loops run along rows, which the compiler turns
+// into vector instructions. Every entry still has its products subtracted
+// in the order of k and is divided last, as in the textbook's inner-product
+// form, so the factor is the same bits.
+bool CholeskyFactor(std::vector<double>& u, std::size_t n) {
+    // The lower triangle, transposed.
+    for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t k = 0; k < i; ++k) {
+            u[k * n + i] = u[i * n + k];
+            u[i * n + k] = 0;
+        }
+    }
+    for (std::size_t k = 0; k < n; ++k) {
+        double* row = &u[k * n];
+        if (!(row[k] > 0)) return false;
+        row[k] = std::sqrt(row[k]);
+        for (std::size_t i = k + 1; i < n; ++i) row[i] /= row[k];
+        for (std::size_t j = k + 1; j < n; ++j) {
+            const double f = row[j];
+            double* to = &u[j * n];
+            for (std::size_t i = j; i < n; ++i) to[i] -= f * row[i];
         }
     }
     return true;
@@ -119,7 +134,8 @@ class Covariances {
     // own curvature gives its error.
     bool Factored() const { return factored_; }
 
-    // The block at the parameters, row after row.
+    // The block at the parameters, row after row. (l_ holds the factor
+    // transposed: l_[k * n + i] is L's entry (i, k).)
     void Block(std::span<const int> at, std::vector<double>& block) {
         const std::size_t m = at.size();
         block.assign(m * m, 0.0);
@@ -133,12 +149,16 @@ class Covariances {
         }
         columns_.assign(m * n_, 0.0);
         for (std::size_t u = 0; u < m; ++u) {
+            // L v = e_c, a column at a time: each v[k], once known, taken
+            // off the later entries (in the order of k, as row by row).
             double* v = &columns_[u * n_];
             const std::size_t c = static_cast<std::size_t>(at[u]);
-            for (std::size_t i = c; i < n_; ++i) {
-                double sum = i == c ? 1.0 : 0.0;
-                for (std::size_t k = c; k < i; ++k) sum -= l_[i * n_ + k] * v[k];
-                v[i] = sum / l_[i * n_ + i];
+            v[c] = 1.0;
+            for (std::size_t k = c; k < n_; ++k) {
+                v[k] /= l_[k * n_ + k];
+                const double vk = v[k];
+                const double* column = &l_[k * n_];
+                for (std::size_t i = k + 1; i < n_; ++i) v[i] -= column[i] * vk;
             }
         }
         for (std::size_t u = 0; u < m; ++u) {
@@ -245,6 +265,57 @@ void SetThresholdErrors(Item& item, const ItemParameters& place, Covariances& co
     }
 }
 
+// Where the test is long (the right/wrong estimator's limit) and no item is
+// rated, each item's errors come from its own block of the information.
+bool ByItemBlocks(std::span<const Item> items) {
+    if (items.size() <= mml::kLargestCrossItemTest) return false;
+    for (const Item& item : items) {
+        if (item.form == ItemForm::Rated) return false;
+    }
+    return true;
+}
+
+// Every estimated item's errors from its own block alone: a common slope,
+// which other items share, is left out of the block and keeps -1.
+void SetErrorsByItem(std::vector<Item>& items, std::span<const char> estimated,
+                     std::span<const double> blocks) {
+    std::size_t at = 0;
+    std::vector<double> own, block;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (!estimated[i]) continue;
+        Item& item = items[i];
+        const std::size_t w = static_cast<std::size_t>(OwnWidth(item));
+        const std::size_t skip = item.commonSlope ? 1 : 0;
+        const std::size_t m = w - skip;
+        own.assign(m * m, 0.0);
+        for (std::size_t u = 0; u < m; ++u) {
+            for (std::size_t v = 0; v < m; ++v)
+                own[u * m + v] = blocks[at + (u + skip) * w + v + skip];
+        }
+        at += w * w;
+        Covariances covariances(own, static_cast<int>(m));
+        ItemParameters place;
+        int next = 0;
+        if (item.slopeFree) place.slope = next++;
+        place.first = next;
+        next += item.form == ItemForm::Binary ? 1 : item.Thresholds();
+        if (item.guessFree) place.c = next;
+        if (item.commonSlope) item.seA = kNotEstimated;
+        if (item.form != ItemForm::Binary) {
+            SetThresholdErrors(item, place, covariances);
+            continue;
+        }
+        const auto error = [&](int p) {
+            const int one[1] = {p};
+            covariances.Block(one, block);
+            return ErrorOf(block[0]);
+        };
+        if (place.slope >= 0) item.seA = error(place.slope);
+        item.seB[0] = error(place.first);
+        if (place.c >= 0) item.seC = error(place.c);
+    }
+}
+
 }  // namespace
 
 // Every estimated item's free parameters, item after item, then the common
@@ -312,12 +383,12 @@ std::vector<double> ObservedInformation(const std::vector<Item>& items,
                                         std::span<const char> estimated, Responses responses,
                                         const Priors& priors, const mml::Quadrature& quadrature,
                                         EmTables& tables, WorkerPool& pool,
-                                        const std::function<bool()>& keepGoing) {
+                                        const std::function<bool()>& keepGoing, VectorUnit unit) {
     // Louis' pass knows each item's own parameters and a common slope, not
     // the steps the items of a rating scale share.
-    if (SharedStepCount(ScalesOf(items, estimated)) == 0 && LouisFits(items, quadrature)) {
+    if (SharedStepCount(ScalesOf(items, estimated)) == 0) {
         return LouisInformation(items, estimated, responses, priors, quadrature, tables, pool,
-                                keepGoing);
+                                keepGoing, false, unit);
     }
     return InformationByDifferences(items, estimated, responses, priors, quadrature, tables, pool,
                                     keepGoing);
@@ -326,9 +397,37 @@ std::vector<double> ObservedInformation(const std::vector<Item>& items,
 bool SetStandardErrors(std::vector<Item>& items, std::span<const char> estimated,
                        Responses responses, const Priors& priors, const mml::Quadrature& quadrature,
                        EmTables& tables, WorkerPool& pool, const std::function<bool()>& keepGoing,
-                       ErrorForm* form) {
-    std::vector<double> information = ObservedInformation(items, estimated, responses, priors,
-                                                          quadrature, tables, pool, keepGoing);
+                       ErrorForm* form, StandardErrorMethod method, VectorUnit unit) {
+    if (method == StandardErrorMethod::None) {
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            if (!estimated[i]) continue;
+            items[i].seA = items[i].seC = kNotEstimated;
+            items[i].seB.fill(kNotEstimated);
+        }
+        if (form != nullptr) *form = ErrorForm::NotFormed;
+        return true;
+    }
+    // The cross-products need each item's own parameters: with the steps
+    // of rating scales shared, the errors stay the observed information's.
+    const bool products = method == StandardErrorMethod::CrossProduct &&
+                          SharedStepCount(ScalesOf(items, estimated)) == 0;
+    if (ByItemBlocks(items)) {
+        const std::vector<double> blocks =
+            LouisItemBlocks(items, estimated, responses, priors, quadrature, tables, pool,
+                            keepGoing, products, unit);
+        if (blocks.empty() && std::find(estimated.begin(), estimated.end(), 1) != estimated.end()) {
+            return false;
+        }
+        SetErrorsByItem(items, estimated, blocks);
+        if (form != nullptr) *form = products ? ErrorForm::CrossProduct : ErrorForm::ItemBlocks;
+        return true;
+    }
+    std::vector<double> information =
+        products ? LouisInformation(items, estimated, responses, priors, quadrature, tables, pool,
+                                    keepGoing, true, unit)
+                 : ObservedInformation(items, estimated, responses, priors, quadrature, tables,
+                                       pool, keepGoing, unit);
+    if (products && form != nullptr) *form = ErrorForm::CrossProduct;
     const int n = FreeParameterCount(items, estimated);
     if (information.size() != static_cast<std::size_t>(n) * n) return false;
     Covariances covariances(information, n);

@@ -178,7 +178,8 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
         host.ProgressSet(100, "Standard errors.");
         stopped = !poly::SetStandardErrors(
             items, estimated, responses, poly::BinaryPriors(settings_), quadrature, tables,
-            engine.pool, [&] { return !host.ProgressIsCancelled(); }, &outcome.errorForm);
+            engine.pool, [&] { return !host.ProgressIsCancelled(); }, &outcome.errorForm,
+            settings_.standardErrors, engine.vectorUnit);
     }
     if (stopped) {
         outcome.errorsFormed = false;

@@ -548,6 +548,42 @@ TEST(MarginalInformation, ItemBlocksAloneGiveNearlyTheSameErrorsOnALongTest) {
     }
 }
 
+// The cross-product estimate (the examinees' gradients' outer products and
+// the priors' curvature) comes near the observed information's errors on
+// data the model fits, whole or by item blocks, and is the same bits on any
+// number of threads.
+TEST(MarginalInformation, CrossProductsGiveNearlyTheSameErrorsWhereTheModelFits) {
+    Data d = Simulated(3000, 20, 0.02, 23);
+    MarginalSettings settings;
+    std::vector<char> estimated(d.items, 1);
+    Quadrature q = NormalQuadrature(settings.quadraturePoints, settings.quadratureRange);
+    WorkerPool pool(2), one(1);
+    ExpectedCounts counts;
+    PatternPosteriors posteriors(d.View(), q.Points(), BestKernels());
+    RunEm(posteriors, settings, estimated, d.Spans(), pool, q, counts,
+          [](int, double, double) { return true; });
+    const ParameterLayout layout = MakeLayout(settings, estimated, d.Spans());
+    std::vector<double> louis, products;
+    ASSERT_TRUE(StandardErrorsFrom(
+        ObservedInformation(posteriors, layout, settings, d.Spans(), q, counts, pool), layout.count,
+        louis));
+    const std::vector<double> information =
+        ObservedInformation(posteriors, layout, settings, d.Spans(), q, counts, pool, {}, true);
+    EXPECT_EQ(
+        ObservedInformation(posteriors, layout, settings, d.Spans(), q, counts, one, {}, true),
+        information);
+    ASSERT_TRUE(StandardErrorsFrom(information, layout.count, products));
+    const std::vector<double> byItem =
+        StandardErrorsByItem(posteriors, layout, settings, d.Spans(), q, counts, pool, {}, true);
+    ASSERT_EQ(products.size(), louis.size());
+    ASSERT_EQ(byItem.size(), louis.size());
+    for (std::size_t p = 0; p < louis.size(); ++p) {
+        EXPECT_NEAR(products[p] / louis[p], 1.0, 0.2) << "parameter " << p;
+        EXPECT_GT(byItem[p], 0) << p;
+        EXPECT_LE(byItem[p], products[p] * (1 + 1e-9)) << "blocks leave terms out: " << p;
+    }
+}
+
 // The grid runs from mean - range SD to mean + range SD, symmetric about the
 // mean, and its weights give the population's mean and SD.
 TEST(MarginalQuadrature, IsSymmetricAboutTheMeanAndSpansTheRange) {

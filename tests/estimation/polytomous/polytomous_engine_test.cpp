@@ -14,6 +14,7 @@
 #include "estimation/polytomous/inputs/poly_item_file.h"
 #include "estimation/polytomous/poly_em.h"
 #include "estimation/polytomous/poly_information.h"
+#include "estimation/polytomous/poly_louis.h"
 #include "estimation/polytomous/poly_population.h"
 #include "estimation/polytomous/poly_scales.h"
 #include "estimation/polytomous/poly_scores.h"
@@ -234,6 +235,153 @@ TEST(PolytomousInformation, MatchesSecondDifferencesOfTheLogLikelihood) {
             EXPECT_NEAR(differenced[p * n + q], -second, tolerance)
                 << "differences " << p << "," << q;
         }
+    }
+}
+
+// The cross-product estimate is the sum of the examinees' gradients'
+// outer products: at the generating items its expectation is the
+// information, so on many examinees each diagonal entry comes near Louis'
+// and the matrix is symmetric, positive on the diagonal and the same bits
+// on any number of threads. Without any parameter estimated it is empty.
+TEST(PolytomousInformation, CrossProductsComeNearTheObservedInformation) {
+    const std::vector<Item> truth = {Graded(1.2, {-1.0, 0.2, 1.1}), Partial(0.8, {-0.6, 0.7}),
+                                     Graded(-0.9, {0.9, -0.4}),     Binary(1.1, -0.2),
+                                     Credit({-0.5, 0.6}),           Credit({0.3, 1.0})};
+    const int persons = 4000;
+    const std::vector<std::uint8_t> codes = Simulate(truth, persons, 23);
+    const Responses responses{codes, static_cast<std::size_t>(persons), truth.size()};
+    const mml::Quadrature quadrature = mml::NormalQuadrature(31, 5);
+    const std::vector<char> estimated(truth.size(), 1);
+    const Priors priors{};
+    EmTables tables(truth, quadrature.Points());
+    WorkerPool one(1), three(3);
+    const auto goOn = [] { return true; };
+
+    const std::vector<double> louis =
+        LouisInformation(truth, estimated, responses, priors, quadrature, tables, one, goOn);
+    const std::vector<double> products =
+        LouisInformation(truth, estimated, responses, priors, quadrature, tables, one, goOn, true);
+    EXPECT_EQ(LouisInformation(truth, estimated, responses, priors, quadrature, tables, three, goOn,
+                               true),
+              products);
+    ASSERT_EQ(products.size(), louis.size());
+    const std::size_t n = static_cast<std::size_t>(std::sqrt(static_cast<double>(louis.size())));
+    ASSERT_EQ(n * n, louis.size());
+    for (std::size_t p = 0; p < n; ++p) {
+        EXPECT_GT(products[p * n + p], 0) << p;
+        EXPECT_NEAR(products[p * n + p] / louis[p * n + p], 1.0, 0.15) << "parameter " << p;
+        for (std::size_t q = 0; q < p; ++q) EXPECT_EQ(products[p * n + q], products[q * n + p]);
+    }
+    const std::vector<char> held(truth.size(), 0);
+    EXPECT_TRUE(
+        LouisInformation(truth, held, responses, priors, quadrature, tables, one, goOn, true)
+            .empty());
+}
+
+// Each item's own block, for long tests, is the whole information's block
+// of the item (the same terms, the cross-item ones left out), a held item
+// having none; the cross-products' blocks likewise.
+TEST(PolytomousInformation, ItemBlocksAreTheWholeInformationsOwnBlocks) {
+    const std::vector<Item> truth = {Graded(1.2, {-1.0, 0.2, 1.1}), Partial(0.8, {-0.6, 0.7}),
+                                     Binary(1.1, -0.2), Graded(-0.9, {0.9, -0.4})};
+    const std::vector<std::uint8_t> codes = Simulate(truth, 500, 31);
+    const Responses responses{codes, 500, truth.size()};
+    const mml::Quadrature quadrature = mml::NormalQuadrature(21, 5);
+    const std::vector<char> estimated = {1, 1, 0, 1};
+    EmTables tables(truth, quadrature.Points());
+    WorkerPool pool(2);
+    const auto goOn = [] { return true; };
+    for (const bool products : {false, true}) {
+        SCOPED_TRACE(products ? "cross-products" : "Louis");
+        const std::vector<double> whole = LouisInformation(
+            truth, estimated, responses, Priors{}, quadrature, tables, pool, goOn, products);
+        const std::vector<double> blocks = LouisItemBlocks(
+            truth, estimated, responses, Priors{}, quadrature, tables, pool, goOn, products);
+        const std::size_t n =
+            static_cast<std::size_t>(std::sqrt(static_cast<double>(whole.size())));
+        std::size_t start = 0, at = 0;
+        for (std::size_t i = 0; i < truth.size(); ++i) {
+            if (!estimated[i]) continue;
+            const std::size_t w = static_cast<std::size_t>(OwnWidth(truth[i]));
+            for (std::size_t u = 0; u < w; ++u) {
+                for (std::size_t v = 0; v < w; ++v) {
+                    const double expected = whole[(start + u) * n + start + v];
+                    EXPECT_NEAR(blocks[at + u * w + v], expected, 1e-9 * std::abs(expected))
+                        << i << ": " << u << "," << v;
+                }
+            }
+            start += w;
+            at += w * w;
+        }
+        EXPECT_EQ(at, blocks.size());
+        EXPECT_EQ(start, n);
+    }
+}
+
+// Past 400 items each item's errors come from its own block: a graded
+// item's slope error is the root of its block's inverse at the slope, and
+// the slope a partial credit item shares with others has none (-1).
+TEST(PolytomousInformation, LongTestsTakeEachItemsOwnBlock) {
+    std::vector<Item> truth;
+    for (int i = 0; i < 401; ++i) truth.push_back(Graded(0.8 + 0.002 * i, {-1.0 + 0.005 * i}));
+    truth.push_back(Credit({-0.5, 0.6}));
+    const std::vector<std::uint8_t> codes = Simulate(truth, 300, 41);
+    const Responses responses{codes, 300, truth.size()};
+    const mml::Quadrature quadrature = mml::NormalQuadrature(15, 5);
+    const std::vector<char> estimated(truth.size(), 1);
+    EmTables tables(truth, quadrature.Points());
+    WorkerPool pool(2);
+    const auto goOn = [] { return true; };
+    const std::vector<double> blocks =
+        LouisItemBlocks(truth, estimated, responses, Priors{}, quadrature, tables, pool, goOn);
+    std::vector<Item> items = truth;
+    ErrorForm form = ErrorForm::Whole;
+    ASSERT_TRUE(SetStandardErrors(items, estimated, responses, Priors{}, quadrature, tables, pool,
+                                  goOn, &form));
+    EXPECT_EQ(form, ErrorForm::ItemBlocks);
+    for (std::size_t i = 0; i < 401; ++i) {
+        const double* b = &blocks[4 * i];  // (a, d) by (a, d)
+        const double variance = b[3] / (b[0] * b[3] - b[1] * b[2]);
+        EXPECT_NEAR(items[i].seA, std::sqrt(variance), 1e-9 * std::sqrt(variance)) << i;
+        EXPECT_GT(items[i].seB[0], 0) << i;
+    }
+    EXPECT_EQ(items.back().seA, -1);
+    EXPECT_GT(items.back().seB[0], 0);
+    EXPECT_GT(items.back().seB[1], 0);
+}
+
+// The errors as asked: none leaves every estimated item's at -1 and says
+// so; the cross-products give errors near the observed information's and
+// say they are the cross-products'.
+TEST(PolytomousInformation, StandardErrorsAsAsked) {
+    const std::vector<Item> truth = {Graded(1.2, {-1.0, 0.2, 1.1}), Partial(0.8, {-0.6, 0.7}),
+                                     Graded(1.0, {-0.4, 0.9}), Binary(1.1, -0.2)};
+    const int persons = 3000;
+    const std::vector<std::uint8_t> codes = Simulate(truth, persons, 5);
+    const Responses responses{codes, static_cast<std::size_t>(persons), truth.size()};
+    const mml::Quadrature quadrature = mml::NormalQuadrature(31, 5);
+    const std::vector<char> estimated(truth.size(), 1);
+    EmTables tables(truth, quadrature.Points());
+    WorkerPool pool(2);
+    const auto goOn = [] { return true; };
+    std::vector<Item> louis = truth, products = truth, none = truth;
+    ErrorForm form = ErrorForm::Whole;
+    ASSERT_TRUE(SetStandardErrors(louis, estimated, responses, Priors{}, quadrature, tables, pool,
+                                  goOn, &form));
+    EXPECT_EQ(form, ErrorForm::Whole);
+    ASSERT_TRUE(SetStandardErrors(products, estimated, responses, Priors{}, quadrature, tables,
+                                  pool, goOn, &form, StandardErrorMethod::CrossProduct));
+    EXPECT_EQ(form, ErrorForm::CrossProduct);
+    ASSERT_TRUE(SetStandardErrors(none, estimated, responses, Priors{}, quadrature, tables, pool,
+                                  goOn, &form, StandardErrorMethod::None));
+    EXPECT_EQ(form, ErrorForm::NotFormed);
+    for (std::size_t i = 0; i < truth.size(); ++i) {
+        SCOPED_TRACE("item " + std::to_string(i));
+        EXPECT_GT(louis[i].seA, 0);
+        EXPECT_NEAR(products[i].seA / louis[i].seA, 1.0, 0.1);
+        EXPECT_NEAR(products[i].seB[0] / louis[i].seB[0], 1.0, 0.1);
+        EXPECT_EQ(none[i].seA, -1);
+        EXPECT_EQ(none[i].seB[0], -1);
     }
 }
 
