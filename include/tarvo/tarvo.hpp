@@ -35,6 +35,10 @@ struct Responses {
     std::vector<std::string> ids;        // one per examinee, or empty: no IDs
     std::vector<double> thetas;          // given abilities, one per examinee, or empty
     std::string key;                     // the answer key as --key takes it; empty: none
+    // Per examinee, the item cells its row held when the rows were not all
+    // of one length (the cells beyond are missing, ' '); empty: every row
+    // whole. The input check counts the short rows as a delimited file's.
+    std::vector<std::size_t> rowCells;
     // The name messages give the responses where the runner names its file.
     std::string label = "responses";
 };

@@ -24,6 +24,9 @@ struct ResponseMatrix {
     std::vector<std::string> itemNames;  // one per item, or empty: none
     std::vector<std::string> ids;        // one per examinee, or empty: no ID column
     std::vector<std::string> thetas;     // one text per examinee, or empty: no theta column
+    // Per examinee, the item cells its row held (the rest are blank); empty:
+    // every row holds every item.
+    std::vector<std::size_t> rowCells;
 
     char Cell(std::size_t examinee, std::size_t item) const {
         return cells[static_cast<std::ptrdiff_t>(examinee) * examineeStride +

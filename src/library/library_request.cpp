@@ -16,22 +16,23 @@ std::string PriorText(const Prior& prior) {
 
 std::string ShapeProblem(const Responses& responses) {
     const std::string name = "ERROR Response file " + responses.label + ": ";
-    if (responses.items == 0) {
-        return name + "the responses hold no item column";
+    if (responses.examinees == 0) return name + "the file holds no row.";
+    if (responses.items > 0 && responses.cells == nullptr) {
+        return name + "the responses hold no cells.";
     }
-    if (responses.examinees == 0) return name + "the file holds no row";
-    if (responses.cells == nullptr) return name + "the responses hold no cells";
     if (!responses.itemNames.empty() && responses.itemNames.size() != responses.items) {
         return name + "there are " + std::to_string(responses.itemNames.size()) +
-               " item names for " + std::to_string(responses.items) + " items";
+               " item names for " + std::to_string(responses.items) + " items.";
     }
-    if (!responses.ids.empty() && responses.ids.size() != responses.examinees) {
-        return name + "there are " + std::to_string(responses.ids.size()) + " IDs for " +
-               std::to_string(responses.examinees) + " examinees";
-    }
-    if (!responses.thetas.empty() && responses.thetas.size() != responses.examinees) {
-        return name + "there are " + std::to_string(responses.thetas.size()) + " thetas for " +
-               std::to_string(responses.examinees) + " examinees";
+    auto perExaminee = [&](std::size_t count, const char* what) {
+        if (count == 0 || count == responses.examinees) return std::string();
+        return name + "there are " + std::to_string(count) + " " + what + " for " +
+               std::to_string(responses.examinees) + " examinees.";
+    };
+    for (const std::string& problem :
+         {perExaminee(responses.ids.size(), "IDs"), perExaminee(responses.thetas.size(), "thetas"),
+          perExaminee(responses.rowCells.size(), "row lengths")}) {
+        if (!problem.empty()) return problem;
     }
     return {};
 }
@@ -48,6 +49,7 @@ ResponseMatrix MatrixOf(const Responses& responses) {
             : static_cast<std::ptrdiff_t>(responses.items) * responses.itemStride;
     matrix.itemNames = responses.itemNames;
     matrix.ids = responses.ids;
+    matrix.rowCells = responses.rowCells;
     matrix.thetas.reserve(responses.thetas.size());
     for (const double theta : responses.thetas) {
         matrix.thetas.push_back(request::ShortestText(theta));

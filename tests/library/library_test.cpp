@@ -257,7 +257,18 @@ TEST(LibraryCalibration, RefusalsAreValuesWithTheRunnersMessages) {
     empty.examinees = 0;
     result = lib::Calibrate(empty, {});
     EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.error, "ERROR Response file responses: the file holds no row");
+    EXPECT_EQ(result.error, "ERROR Response file responses: the file holds no row.");
+
+    // A row cut short: its cells beyond are missing, and the check counts
+    // it as the runner counts a CSV row with fewer cells.
+    lib::Responses ragged = ResponsesOf(data);
+    ragged.rowCells.assign(data.examinees, data.items);
+    ragged.rowCells[2] = 4;
+    result = lib::Calibrate(ragged, {});
+    ASSERT_EQ(result.findings.size(), 1u);
+    EXPECT_EQ(result.findings[0].code, "cell-count");
+    EXPECT_NE(result.findings[0].message.find("(first: row 4, 5 cells)"), std::string::npos)
+        << result.findings[0].message;
 
     lib::Responses names = ResponsesOf(data);
     names.itemNames.pop_back();

@@ -72,7 +72,8 @@ bool ReadResponseMatrix(const ResponseMatrix& matrix, PersonTable& persons,
         record.theta = theta;
         record.responses = responses;
         record.key = key;
-        record.cells = columns.Width();
+        record.cells = matrix.rowCells.empty() ? columns.Width()
+                                               : columns.Width() - itemCount + matrix.rowCells[j];
         if (blank) {
             record.kind = RecordKind::Blank;
         } else if (columns.id && persons.theta.empty() && IsKeyIdentifier(identifier)) {
