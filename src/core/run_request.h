@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/marginal_settings.h"
+#include "core/response_matrix.h"
 #include "core/run_tables.h"
 #include "core/score_population.h"
 
@@ -66,6 +67,10 @@ struct RunRequest {
     std::string scoreTableFile;
     ScorePopulation scorePopulation;
     InputFormat format;
+    // Responses in memory, read in place of the response file (whose name
+    // then only labels them in messages); the caller keeps them alive for
+    // the run. Null: the response file is read.
+    const ResponseMatrix* responses = nullptr;
 };
 
 // Whether a marginal run fits other models besides its own for a comparison.

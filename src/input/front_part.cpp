@@ -80,7 +80,8 @@ std::optional<RunInputs> ReadRunInputs(const RunRequest& request, RunHost& host)
     // [response layout hook] A delimited file's columns give the item count,
     // so its layout is planned before the item parameter file is read.
     const RequestBoxes texts(request);
-    const ResponsePlan plan = PlanResponseFile(texts, stop);
+    const ResponseMatrix* matrix = request.responses;
+    const ResponsePlan plan = matrix ? MatrixPlan(*matrix, texts) : PlanResponseFile(texts, stop);
     if (plan.stopped) return StoppedWhileReading();
     if (const auto count = PlannedItemCount(plan)) settings.itemCount = *count;
     inputs.items = ItemTable(settings.itemCount);
@@ -110,8 +111,10 @@ std::optional<RunInputs> ReadRunInputs(const RunRequest& request, RunHost& host)
         }
     }
 
+    const bool byDigit =
+        request.method == Method::Marginal && request.marginal.polytomous != PolytomousModel::None;
     // Without responses there is nothing to estimate: the run ends here.
-    if (!Exist(settings.responseFile)) {
+    if (matrix == nullptr && !Exist(settings.responseFile)) {
         host.ShowMessage("ERROR Response file " + settings.responseFile + " does not exists.");
         return std::nullopt;
     }
@@ -119,9 +122,9 @@ std::optional<RunInputs> ReadRunInputs(const RunRequest& request, RunHost& host)
     // delimited rows and a key file by the plan. A layout that does not fit
     // the file ends the run here, saying what to change.
     ResponseFileRead read;
-    if (plan.error.empty()) {
-        const bool byDigit = request.method == Method::Marginal &&
-                             request.marginal.polytomous != PolytomousModel::None;
+    if (matrix != nullptr) {
+        read = ReadMatrixResponses(*matrix, plan, settings, inputs.persons, byDigit, stop);
+    } else if (plan.error.empty()) {
         read = ReadPlannedResponses(plan, settings, inputs.persons, byDigit, stop);
     }
     if (read.status == ReadStatus::Stopped) return StoppedWhileReading();
