@@ -61,16 +61,13 @@ tarvo_calibrate <- function(data, model = "3pl", method = "mml", key = NULL, ite
   if (!identical(method, "mml")) {
     stop("method must be \"mml\"; the classic joint estimator is tarvo_classic()")
   }
-  options <- c("--method", "mml", "--model", model, "--quadrature", tarvo_whole(quadrature),
-               "--scoring", scoring, "--em-cycles", tarvo_whole(em_cycles),
-               "--em-tolerance", format(em_tolerance, digits = 17))
-  options <- c(options, tarvo_prior("--prior-a", prior_a), tarvo_prior("--prior-b", prior_b),
-               tarvo_prior("--prior-c", prior_c))
-  if (!is.null(compare)) options <- c(options, "--compare", paste(compare, collapse = ","))
-  if (!is.null(binary_model)) options <- c(options, "--binary-model", binary_model)
-  if (isTRUE(collapse_empty)) options <- c(options, "--collapse-empty")
-  if (isTRUE(fix_items)) options <- c(options, "--fix-items")
-  if (isTRUE(estimate_population)) options <- c(options, "--estimate-population")
+  options <- list(method = "mml", model = model, quadrature = quadrature, scoring = scoring,
+                  em_cycles = em_cycles, em_tolerance = em_tolerance,
+                  prior_a = tarvo_prior(prior_a), prior_b = tarvo_prior(prior_b),
+                  prior_c = tarvo_prior(prior_c), compare = compare,
+                  binary_model = binary_model, collapse_empty = isTRUE(collapse_empty),
+                  fix_items = isTRUE(fix_items),
+                  estimate_population = isTRUE(estimate_population))
   tarvo_fit_run(data, options, mode = 3, key = key, items = items, theta = NULL,
                 metric = metric, score_table = score_table, threads = threads,
                 strict = strict, output_file = output_file, call = match.call())
@@ -94,91 +91,53 @@ tarvo_classic <- function(data, mode = 3, key = NULL, items = NULL, theta = NULL
                           score_table = FALSE, threads = 0, strict = TRUE,
                           output_file = NULL) {
   metric <- match.arg(metric)
-  options <- c("--method", "jml", "--standardize", if (isTRUE(standardize)) "yes" else "no")
+  options <- list(method = "jml", standardize = isTRUE(standardize))
   tarvo_fit_run(data, options, mode = mode, key = key, items = items, theta = theta,
                 metric = metric, score_table = score_table, threads = threads,
                 strict = strict, output_file = output_file, call = match.call())
 }
 
-tarvo_whole <- function(x) {
-  if (!is.numeric(x) || length(x) != 1 || is.na(x)) return(as.character(x))
-  sprintf("%.0f", x)
+# A prior as the engine takes it: NULL the model's own, FALSE none, or its
+# two numbers.
+tarvo_prior <- function(value) {
+  if (is.null(value)) return(NULL)
+  if (isFALSE(value) || identical(value, "none")) return(FALSE)
+  if (!is.numeric(value) || length(value) != 2) {
+    stop("a prior is NULL (the model's own), FALSE (none) or two numbers")
+  }
+  as.numeric(value)
 }
 
-tarvo_prior <- function(option, value) {
-  if (is.null(value)) return(character())
-  if (isFALSE(value) || identical(value, "none")) return(c(option, "none"))
-  c(option, paste(format(value, digits = 17, trim = TRUE), collapse = ","))
-}
-
-# Runs the engine on the data with the runner's options and reads its
-# report into a fit object.
+# Runs the engine on the data with the options and makes its tables a fit
+# object.
 tarvo_fit_run <- function(data, options, mode, key, items, theta, metric, score_table,
                           threads, strict, output_file, call) {
   prepared <- tarvo_prepare_responses(data)
-  folder <- tempfile("tarvo")
-  dir.create(folder)
-  on.exit(unlink(folder, recursive = TRUE), add = TRUE)
-  responses <- file.path(folder, "responses.csv")
-  if (!is.null(theta) && length(theta) != nrow(prepared$cells)) {
+  if (!is.null(theta) && length(theta) != prepared$examinees) {
     stop(sprintf("theta has %d values, but the data have %d examinees.", length(theta),
-                 nrow(prepared$cells)))
+                 prepared$examinees))
   }
-  tarvo_write_responses(prepared, responses, theta)
-  first <- if (is.null(theta)) 2 else 3
-  options <- c("--mode", tarvo_whole(mode), options, "--response-file", responses,
-               "--format", "csv", "--id-column", "1",
-               "--item-columns", sprintf("%d:%d", first, first + ncol(prepared$cells) - 1),
-               "--output-file", if (is.null(output_file)) file.path(folder, "result.txt")
-                                else path.expand(output_file),
-               "--threads", tarvo_whole(threads))
-  if (!is.null(theta)) options <- c(options, "--theta-column", "2")
-  if (!is.null(key)) {
-    options <- c(options, "--key", paste(key, collapse = if (length(key) > 1) "," else ""))
-  }
+  options$mode <- mode
+  options$threads <- threads
+  options$strict <- isTRUE(strict)
+  options$score_table <- isTRUE(score_table)
+  options$output_file <- if (!is.null(output_file)) path.expand(output_file)
   if (!is.null(items)) {
+    folder <- tempfile("tarvo")
+    dir.create(folder)
+    on.exit(unlink(folder, recursive = TRUE), add = TRUE)
     itemFile <- file.path(folder, "items.txt")
-    tarvo_write_items(items, ncol(prepared$cells), itemFile)
+    tarvo_write_items(items, length(prepared$items), itemFile)
     cols <- tarvo_item_columns
-    options <- c(options, "--item-file", itemFile,
-                 "--a-start", cols$a[1], "--a-length", cols$a[2],
-                 "--b-start", cols$b[1], "--b-length", cols$b[2],
-                 "--c-start", cols$c[1], "--c-length", cols$c[2])
+    options$runner_options <- c(
+      "item-file", itemFile, "a-start", cols$a[1], "a-length", cols$a[2],
+      "b-start", cols$b[1], "b-length", cols$b[2], "c-start", cols$c[1], "c-length", cols$c[2])
   }
-  tableFile <- NULL
-  if (isTRUE(score_table)) {
-    tableFile <- file.path(folder, "scores.csv")
-    options <- c(options, "--score-table", tableFile)
-  }
-  if (isTRUE(strict)) options <- c(options, "--strict")
-  run <- .tarvo_run(as.character(options))
-  report <- jsonlite::fromJSON(run$report, simplifyVector = FALSE)
-  if (!identical(run$end, "finished")) {
-    message <- c(run$messages, report$run$error)
-    message <- sub("^ERROR ", "", message[nzchar(message)])
-    if (!length(message)) message <- sprintf("The run ended: %s.", run$end)
-    stop(paste(unique(message), collapse = "\n"), call. = FALSE)
-  }
-  table <- if (!is.null(tableFile) && file.exists(tableFile)) {
-    utils::read.csv(tableFile, check.names = FALSE)
-  }
-  fit <- tarvo_fit_from_report(report, prepared, metric, call)
-  if (is.null(fit$score_table) && !is.null(table)) fit$score_table <- table
-  fit$scored <- tarvo_scores_of(prepared, key)
+  keyText <- if (is.null(key)) "" else paste(key, collapse = if (length(key) > 1) "," else "")
+  run <- .tarvo_calibrate(prepared$values, prepared$items, prepared$ids,
+                          if (is.null(theta)) numeric() else as.numeric(theta), keyText, options)
+  fit <- tarvo_fit_of(run, prepared, metric, call)
+  fit$key <- key
+  fit$prepared <- prepared
   fit
-}
-
-# The responses as scores (NA missing): the key's right answer 1, any other
-# answer 0; without a key the cells' own numbers.
-tarvo_scores_of <- function(prepared, key) {
-  cells <- prepared$cells
-  if (!is.null(key)) {
-    keys <- if (length(key) == 1) strsplit(key, "")[[1]] else as.character(key)
-    scored <- matrix(as.numeric(t(t(cells) == keys)), nrow = nrow(cells))
-  } else {
-    scored <- suppressWarnings(matrix(as.numeric(cells), nrow = nrow(cells)))
-  }
-  scored[cells == "" | is.na(cells)] <- NA
-  dimnames(scored) <- list(prepared$ids, prepared$items)
-  scored
 }

@@ -81,7 +81,8 @@ anova.tarvo_fit <- function(object, ...) {
     return(object$comparison)
   }
   n <- vapply(fits, function(f) nrow(f$persons), integer(1))
-  same <- vapply(fits, function(f) identical(f$responses, object$responses), logical(1))
+  same <- vapply(fits, function(f) identical(f$prepared$values, object$prepared$values),
+                 logical(1))
   if (!all(same)) stop("the fits are not of the same data")
   ll <- vapply(fits, function(f) f$loglik, numeric(1))
   df <- vapply(fits, function(f) as.numeric(f$npar), numeric(1))
@@ -129,8 +130,6 @@ tarvo_category_probabilities <- function(fit, theta) {
   })
 }
 
-tarvo_scored <- function(fit) fit$scored
-
 #' @rdname tarvo_fit_methods
 #' @export
 fitted.tarvo_fit <- function(object, ...) {
@@ -147,7 +146,7 @@ fitted.tarvo_fit <- function(object, ...) {
 residuals.tarvo_fit <- function(object, type = c("raw", "standardized"), ...) {
   type <- match.arg(type)
   expected <- fitted.tarvo_fit(object)
-  observed <- object$scored
+  observed <- tarvo_scores_of(object$prepared, object$key)
   out <- observed - expected
   if (type == "standardized") {
     probs <- tarvo_category_probabilities(object, object$persons$theta)

@@ -25,7 +25,7 @@ tarvo_calibrate(
   estimate_population = FALSE,
   score_table = FALSE,
   threads = 0,
-  strict = FALSE,
+  strict = TRUE,
   output_file = NULL
 )
 }
@@ -75,7 +75,10 @@ and SD.}
 
 \item{threads}{worker threads (0: one per core).}
 
-\item{strict}{end the run on a serious finding of the input check.}
+\item{strict}{end the run with an error on a serious finding of the input
+check (letters without a key, scores read as right/wrong, ...); with
+\code{FALSE} the run goes on, as the runner's does without
+\code{--strict}, and the findings are among the fit's warnings.}
 
 \item{output_file}{write the runner's result file here (none by default).}
 }

@@ -10,20 +10,27 @@ Rcpp::Rostream<true>& Rcpp::Rcout = Rcpp::Rcpp_cout_get();
 Rcpp::Rostream<false>& Rcpp::Rcerr = Rcpp::Rcpp_cerr_get();
 #endif
 
-// TarvoRun
-Rcpp::List TarvoRun(Rcpp::CharacterVector options);
-RcppExport SEXP _tarvo_TarvoRun(SEXP optionsSEXP) {
+// TarvoCalibrate
+Rcpp::List TarvoCalibrate(SEXP data, Rcpp::CharacterVector itemNames, Rcpp::CharacterVector ids,
+                          Rcpp::NumericVector thetas, std::string key, Rcpp::List options);
+RcppExport SEXP _tarvo_TarvoCalibrate(SEXP dataSEXP, SEXP itemNamesSEXP, SEXP idsSEXP,
+                                      SEXP thetasSEXP, SEXP keySEXP, SEXP optionsSEXP) {
     BEGIN_RCPP
     Rcpp::RObject rcpp_result_gen;
     Rcpp::RNGScope rcpp_rngScope_gen;
-    Rcpp::traits::input_parameter<Rcpp::CharacterVector>::type options(optionsSEXP);
-    rcpp_result_gen = Rcpp::wrap(TarvoRun(options));
+    Rcpp::traits::input_parameter<SEXP>::type data(dataSEXP);
+    Rcpp::traits::input_parameter<Rcpp::CharacterVector>::type itemNames(itemNamesSEXP);
+    Rcpp::traits::input_parameter<Rcpp::CharacterVector>::type ids(idsSEXP);
+    Rcpp::traits::input_parameter<Rcpp::NumericVector>::type thetas(thetasSEXP);
+    Rcpp::traits::input_parameter<std::string>::type key(keySEXP);
+    Rcpp::traits::input_parameter<Rcpp::List>::type options(optionsSEXP);
+    rcpp_result_gen = Rcpp::wrap(TarvoCalibrate(data, itemNames, ids, thetas, key, options));
     return rcpp_result_gen;
     END_RCPP
 }
 
-static const R_CallMethodDef CallEntries[] = {{"_tarvo_TarvoRun", (DL_FUNC)&_tarvo_TarvoRun, 1},
-                                              {NULL, NULL, 0}};
+static const R_CallMethodDef CallEntries[] = {
+    {"_tarvo_TarvoCalibrate", (DL_FUNC)&_tarvo_TarvoCalibrate, 6}, {NULL, NULL, 0}};
 
 RcppExport void R_init_tarvo(DllInfo* dll) {
     R_registerRoutines(dll, NULL, CallEntries, NULL, NULL);

@@ -9,12 +9,17 @@ timed_test("letters without a key end the run with the input check's message", 6
   scored <- tarvo_calibrate(data.frame(Q1 = rep(c("A", "B"), 50), Q2 = rep(c("B", "C"), 50),
                                        Q3 = rep(c("C", "C", "A", "C"), 25)),
                             model = "1pl", key = "ABC", threads = 1)
-  expect_identical(unname(scored$scored[1:2, 1]), c(1, 0))
+  expect_identical(unname(tarvo:::tarvo_scores_of(scored$prepared, "ABC")[1:2, 1]), c(1, 0))
 })
 
-timed_test("empty and ragged data are refused before the run", 60, {
-  expect_error(tarvo_calibrate(data.frame()), "empty")
-  expect_error(tarvo_calibrate(matrix(integer(), 0, 3)), "empty")
+timed_test("empty, ragged and unreadable data are refused with a message", 60, {
+  expect_error(tarvo_calibrate(data.frame()), "Response file responses: the file holds no row.",
+               fixed = TRUE)
+  expect_error(tarvo_calibrate(matrix(integer(), 0, 3)), "the file holds no row")
+  expect_error(tarvo_calibrate(data.frame(Q1 = c(1, 0.5), Q2 = c(1, 0))),
+               "Item 'Q1' holds 0.5")
+  expect_error(tarvo_calibrate(data.frame(Q1 = c("AB", "C"), Q2 = c("A", "B")), key = "AB"),
+               "Item 'Q1' holds 'AB'")
   expect_error(tarvo_calibrate(list(Q1 = c(1, 0, 1), Q2 = c(1, 0))), "not rectangular")
   expect_error(tarvo_calibrate("1011"), "data frame or a matrix")
 })
