@@ -93,10 +93,10 @@ anova.tarvo_fit <- function(object, ...) {
   chisq <- c(NA, 2 * diff(ll))
   ddf <- c(NA, diff(df))
   table <- data.frame(
-    model = vapply(fits[order], function(f) f$model, character(1)),
     npar = df, logLik = ll, AIC = -2 * ll + 2 * df, BIC = -2 * ll + log(n[1]) * df,
     chisq = chisq, df = ddf,
     p = ifelse(is.na(ddf) | ddf <= 0, NA_real_, stats::pchisq(chisq, ddf, lower.tail = FALSE)))
+  rownames(table) <- make.unique(vapply(fits[order], function(f) f$model, character(1)))
   class(table) <- c("anova", "data.frame")
   attr(table, "heading") <- "Likelihood-ratio tests of nested TARVO models"
   table

@@ -36,7 +36,7 @@ timed_test("anova of nested fits is the likelihood-ratio test", 60, {
   small <- tarvo_calibrate(data, model = "1pl", threads = 1)
   large <- tarvo_calibrate(data, model = "2pl", threads = 1)
   table <- anova(large, small)
-  expect_identical(table$model, c("1pl", "2pl"))
+  expect_identical(rownames(table), c("1pl", "2pl"))
   expect_equal(table$chisq[2], 2 * (large$loglik - small$loglik))
   expect_equal(table$df[2], large$npar - small$npar)
   expect_true(table$p[2] < 0.05)
