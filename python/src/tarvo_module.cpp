@@ -87,6 +87,15 @@ Options OptionsOf(const py::dict& d) {
     o.scoreTable = GetFlag(d, "score_table");
     o.runnerOptions = Get<std::vector<std::pair<std::string, std::string>>>(d, "runner_options")
                           .value_or(std::vector<std::pair<std::string, std::string>>{});
+    if (d.contains("given_items") && !d["given_items"].is_none()) {
+        const py::dict given = d["given_items"];
+        tarvo::lib::GivenItems items;
+        items.ids = given["ids"].cast<std::vector<std::string>>();
+        items.a = given["a"].cast<std::vector<double>>();
+        items.b = given["b"].cast<std::vector<double>>();
+        items.c = given["c"].cast<std::vector<double>>();
+        o.givenItems = std::move(items);
+    }
     return o;
 }
 

@@ -23,8 +23,8 @@ def version():
 
 
 def calibrate(data, model=None, method=None, *, mode=None, key=None, ids=None, thetas=None,
-              item_names=None, strict=True, progress=None, threads=0, label="responses",
-              **options):
+              item_names=None, given_items=None, strict=True, progress=None, threads=0,
+              label="responses", **options):
     """Calibrates the responses in data and returns a Fit.
 
     data: a pandas DataFrame (columns are items, named by their labels; the
@@ -36,7 +36,10 @@ def calibrate(data, model=None, method=None, *, mode=None, key=None, ids=None, t
     or "jml" (the classic estimator, in mode 1..8, 2 when not given).
     model: the marginal model ("3pl", "2pl", "1pl", "rasch", "grm", "gpcm",
     "pcm", "rsm", ...). key: the answer key as tarvo-run --key takes it.
-    thetas: given abilities (modes that read them). strict: a serious
+    thetas: given abilities (modes that read them). given_items: a frame
+    of a, b and c (c 0 when left out) indexed by item ID, in item order, in
+    place of an item parameter file: the items fix_items=True holds, or a
+    classic mode reads (mode=1). strict: a serious
     finding of the input check raises instead of running on.
     progress: called with (percent, text) as the run goes.
     Other keyword options are the runner's, with underscores: quadrature,
@@ -54,6 +57,8 @@ def calibrate(data, model=None, method=None, *, mode=None, key=None, ids=None, t
     compare = run_options.get("compare")
     if isinstance(compare, str):
         run_options["compare"] = [part.strip() for part in compare.split(",")]
+    if given_items is not None:
+        run_options["given_items"] = _given_items(given_items)
     given = [] if thetas is None else [float(t) for t in thetas]
     result = _tarvo.calibrate(cells, names, row_ids, given, key or "", label, run_options,
                               progress, row_cells)
@@ -63,3 +68,12 @@ def calibrate(data, model=None, method=None, *, mode=None, key=None, ids=None, t
         if row_cells and finding["code"] == "cell-count":
             raise TarvoError(finding["message"], result)
     return Fit(result, names, row_ids)
+
+
+def _given_items(frame):
+    import pandas as pd
+    frame = pd.DataFrame(frame)
+    count = len(frame)
+    column = lambda name: ([float(v) for v in frame[name]] if name in frame else [0.0] * count)
+    ids = ([] if isinstance(frame.index, pd.RangeIndex) else [str(i) for i in frame.index])
+    return {"ids": ids, "a": column("a"), "b": column("b"), "c": column("c")}

@@ -74,6 +74,24 @@ def test_bad_input_raises_with_the_runners_message():
         tarvo.calibrate(lsat7(), model="4pl")
 
 
+def test_given_items_are_held_and_nan_in_them_raises_the_runners_message():
+    frame = lsat7()
+    items = pd.DataFrame({"a": [1.0, 0.9, 1.2, 0.8, 0.7], "b": [-1.5, -0.5, -1.0, -0.6, -2.0],
+                          "c": [0.0] * 5}, index=[f"Q{i}" for i in range(1, 6)])
+    held = tarvo.calibrate(frame, model="2pl", fix_items=True, estimate_population=True,
+                           given_items=items)
+    assert held.items["held"].all()
+    assert list(held.items["b"]) == list(items["b"])
+    assert list(held.items["id"]) == list(items.index)
+    assert held.population["estimated"]
+
+    items.iloc[1, 0] = np.nan
+    with pytest.raises(tarvo.TarvoError,
+                       match=r"^ERROR Item parameter file items, line 2 \(item 2\): the held a "
+                             r"must be a number, not 'nan'\.$"):
+        tarvo.calibrate(frame, model="2pl", fix_items=True, given_items=items)
+
+
 def test_keyboard_interrupt_stops_the_run_and_the_lock_is_free_meanwhile():
     data = simulated(20000, 40)
     ticks = []
