@@ -49,6 +49,16 @@ struct Prior {
     double first = 0, second = 0;
 };
 
+// Items given by value in place of an item parameter file: the items a
+// marginal run holds (fixItems, scoringOnly) or a classic mode reads.
+// Item i's ID and a, b, c; a value that is not a number is refused as the
+// runner refuses the file's text "nan".
+struct GivenItems {
+    std::vector<std::string> ids;  // one per item, or empty
+    std::vector<double> a, b, c;
+    std::string label = "items";  // the name messages give them
+};
+
 // The runner's options as typed values; a value not given takes the
 // runner's default. Each is checked by the runner's own rules, so a refusal
 // is the runner's message.
@@ -81,6 +91,9 @@ struct Options {
     // Any other runner option by name and text (--item-file and its
     // columns, ...), applied after the typed ones.
     std::vector<std::pair<std::string, std::string>> runnerOptions;
+    // Items given by value (the item parameter file's place); none: the
+    // file --item-file names, if any.
+    std::optional<GivenItems> givenItems;
 };
 
 // How far a run is, for the progress callback: percent 0..100 and the

@@ -123,15 +123,21 @@ tarvo_fit_run <- function(data, options, mode, key, items, theta, metric, score_
   options$score_table <- isTRUE(score_table)
   options$output_file <- if (!is.null(output_file)) path.expand(output_file)
   if (!is.null(items)) {
-    folder <- tempfile("tarvo")
-    dir.create(folder)
-    on.exit(unlink(folder, recursive = TRUE), add = TRUE)
-    itemFile <- file.path(folder, "items.txt")
-    tarvo_write_items(items, length(prepared$items), itemFile)
-    cols <- tarvo_item_columns
-    options$runner_options <- c(
-      "item-file", itemFile, "a-start", cols$a[1], "a-length", cols$a[2],
-      "b-start", cols$b[1], "b-length", cols$b[2], "c-start", cols$c[1], "c-length", cols$c[2])
+    given <- tarvo_given_items(items, length(prepared$items))
+    if (!any(is.na(unlist(given)) & !is.nan(unlist(given)))) {
+      options$given_items <- given
+    } else {
+      # NA leaves an item free: a blank line of an item parameter file.
+      folder <- tempfile("tarvo")
+      dir.create(folder)
+      on.exit(unlink(folder, recursive = TRUE), add = TRUE)
+      itemFile <- file.path(folder, "items.txt")
+      tarvo_write_items(given, itemFile)
+      cols <- tarvo_item_columns
+      options$runner_options <- c(
+        "item-file", itemFile, "a-start", cols$a[1], "a-length", cols$a[2],
+        "b-start", cols$b[1], "b-length", cols$b[2], "c-start", cols$c[1], "c-length", cols$c[2])
+    }
   }
   keyText <- if (is.null(key)) "" else paste(key, collapse = if (length(key) > 1) "," else "")
   run <- .tarvo_calibrate(prepared$values, prepared$items, prepared$ids,

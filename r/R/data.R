@@ -56,7 +56,9 @@ tarvo_number_text <- function(x) {
 # each value to 17 significant digits, one line per item in column order.
 tarvo_item_columns <- list(a = c(1, 26), b = c(28, 26), c = c(55, 26))
 
-tarvo_write_items <- function(items, nitems, file) {
+# Given item parameters as three numeric columns a, b, c, one value per item
+# (a 1 and c 0 where the frame has no such column).
+tarvo_given_items <- function(items, nitems) {
   if (!is.data.frame(items) && !is.matrix(items)) {
     stop("items must be a data frame with columns a, b and c (one row per item)")
   }
@@ -68,8 +70,16 @@ tarvo_write_items <- function(items, nitems, file) {
   column <- function(name, default) {
     if (name %in% names(items)) as.numeric(items[[name]]) else rep(default, nitems)
   }
-  line <- sprintf("%26s %26s %26s", tarvo_number_text(column("a", 1)),
-                  tarvo_number_text(column("b", NA_real_)), tarvo_number_text(column("c", 0)))
+  list(a = column("a", 1), b = column("b", NA_real_), c = column("c", 0))
+}
+
+# The item parameter file of given items, where some are left free (NA).
+tarvo_write_items <- function(given, file) {
+  free <- is.na(given$a) & is.na(given$b) & is.na(given$c) &
+    !is.nan(given$a) & !is.nan(given$b) & !is.nan(given$c)
+  line <- sprintf("%26s %26s %26s", tarvo_number_text(given$a), tarvo_number_text(given$b),
+                  tarvo_number_text(given$c))
+  line[free] <- ""
   writeLines(line, file)
 }
 

@@ -121,6 +121,14 @@ tarvo::lib::Options OptionsOf(const Rcpp::List& o) {
     options.strict = Flag(o, "strict");
     options.outputFile = Text(o, "output_file");
     options.scoreTable = Flag(o, "score_table");
+    if (SEXP given = Get(o, "given_items"); !Rf_isNull(given)) {
+        const Rcpp::List items(given);
+        tarvo::lib::GivenItems values;
+        values.a = Rcpp::as<std::vector<double>>(items["a"]);
+        values.b = Rcpp::as<std::vector<double>>(items["b"]);
+        values.c = Rcpp::as<std::vector<double>>(items["c"]);
+        options.givenItems = std::move(values);
+    }
     if (SEXP runner = Get(o, "runner_options"); !Rf_isNull(runner)) {
         const auto pairs = Rcpp::as<std::vector<std::string>>(runner);
         for (std::size_t k = 0; k + 1 < pairs.size(); k += 2)

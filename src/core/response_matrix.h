@@ -34,4 +34,12 @@ struct ResponseMatrix {
     }
 };
 
+// Items given by value, read by a run in place of the item parameter file
+// (whose name then only labels them in messages): item i's ID and a, b, c,
+// as the file's line i would give them. Items beyond these have none.
+struct ItemValues {
+    std::vector<std::string> ids;  // one per item, or empty
+    std::vector<double> a, b, c;   // one per item each
+};
+
 }  // namespace tarvo

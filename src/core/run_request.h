@@ -71,6 +71,9 @@ struct RunRequest {
     // then only labels them in messages); the caller keeps them alive for
     // the run. Null: the response file is read.
     const ResponseMatrix* responses = nullptr;
+    // Items given by value, read in place of the item parameter file; the
+    // caller keeps them alive for the run. Null: the file is read.
+    const ItemValues* givenItems = nullptr;
 };
 
 // Whether a marginal run fits other models besides its own for a comparison.

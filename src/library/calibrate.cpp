@@ -34,6 +34,12 @@ Result Run(const Responses& responses, const Options& options, const Control& co
     RunRequest& request = *check.request;
     const ResponseMatrix matrix = MatrixOf(responses);
     request.responses = &matrix;
+    ItemValues given;
+    if (options.givenItems) {
+        given = {options.givenItems->ids, options.givenItems->a, options.givenItems->b,
+                 options.givenItems->c};
+        request.givenItems = &given;
+    }
     const bool resultAsked = !request.outputFile.empty();
     if (!resultAsked) request.outputFile = kNoResultFile;
     const std::string reportFile = request.reportFile;

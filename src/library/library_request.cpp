@@ -80,6 +80,7 @@ request::RequestCheck RequestOfOptions(const Responses& responses, const Options
     };
     addWhole("mode", o.mode);
     add("response-file", responses.label);
+    if (o.givenItems) add("item-file", o.givenItems->label);
     addText("output-file", o.outputFile);
     addText("method", o.method);
     addText("model", o.model);

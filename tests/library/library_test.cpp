@@ -335,5 +335,46 @@ TEST(LibraryCalibration, KeyStopAndStridedCells) {
     EXPECT_GE(calls, 2);
 }
 
+// Items given by value are held as the item parameter file's would be; one
+// that is not a number is refused with the runner's message for the file.
+TEST(LibraryCalibration, GivenItemsAreHeldAndNaNIsRefused) {
+    const Data data = Simulate(500, 6, 1, 9);
+    lib::GivenItems items;
+    for (std::size_t i = 0; i < data.items; ++i) {
+        items.ids.push_back("I" + std::to_string(i + 1));
+        items.a.push_back(1.0 + 0.1 * static_cast<double>(i));
+        items.b.push_back(-1.0 + 0.4 * static_cast<double>(i));
+        items.c.push_back(0.1);
+    }
+    lib::Options held;
+    held.method = "mml";
+    held.fixItems = true;
+    held.givenItems = items;
+    const lib::Result result = lib::Calibrate(ResponsesOf(data), held);
+    ASSERT_TRUE(result.ok) << result.error;
+    for (std::size_t i = 0; i < data.items; ++i) {
+        EXPECT_TRUE(result.items[i].held);
+        EXPECT_EQ(result.items[i].a, items.a[i]);
+        EXPECT_EQ(result.items[i].b, items.b[i]);
+        EXPECT_EQ(result.items[i].id, items.ids[i]);
+    }
+
+    // Mode 1: abilities for the given items, as the classic estimator reads them.
+    lib::Options mode1;
+    mode1.mode = 1;
+    mode1.givenItems = items;
+    const lib::Result abilities = lib::Calibrate(ResponsesOf(data), mode1);
+    ASSERT_TRUE(abilities.ok) << abilities.error;
+    EXPECT_EQ(abilities.items[2].b, items.b[2]);
+
+    held.givenItems->a[2] = std::nan("");
+    const lib::Result refused = lib::Calibrate(ResponsesOf(data), held);
+    EXPECT_FALSE(refused.ok);
+    EXPECT_EQ(refused.end, "ended_at_check");
+    EXPECT_EQ(refused.error,
+              "ERROR Item parameter file items, line 3 (item 3): the held a must be a number, "
+              "not 'nan'.");
+}
+
 }  // namespace
 }  // namespace tarvo

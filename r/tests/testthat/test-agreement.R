@@ -110,3 +110,22 @@ timed_test("fit statistics, model comparison and the score table are the report'
   expect_identical(scores$score, 0:5)
   expect_equal(sum(scores$proportion), 1, tolerance = 1e-9)
 })
+
+timed_test("held items keep their values; NA leaves an item free", 120, {
+  data <- lsat7()
+  given <- data.frame(a = c(0.58, 0.64, 1, 0.45, NA), b = c(-1.88, -0.75, -1.06, -0.64, NA),
+                      c = c(0, 0, 0, 0, NA))
+  fit <- tarvo_calibrate(data, model = "2pl", items = given, fix_items = TRUE, threads = 2)
+  expect_identical(fit$items$held, c(TRUE, TRUE, TRUE, TRUE, FALSE))
+  expect_identical(fit$items$a[1:4], given$a[1:4])
+  expect_identical(fit$items$b[1:4], given$b[1:4])
+  expect_true(is.finite(fit$items$a[5]) && fit$items$a[5] > 0)
+  # Every item given: by value, the same run as the runner's with the file.
+  all <- given
+  all[5, ] <- c(0.43, -2.52, 0)
+  held <- tarvo_calibrate(data, model = "2pl", items = all, fix_items = TRUE, threads = 2,
+                          estimate_population = TRUE)
+  expect_true(all(held$items$held))
+  expect_identical(held$items$b, all$b)
+  expect_true(all(is.finite(held$persons$theta)))
+})
