@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/marginal_settings.h"
+#include "core/response_matrix.h"
 #include "core/run_tables.h"
 #include "core/score_population.h"
 
@@ -71,6 +72,13 @@ struct RunRequest {
     std::string scoreTableFile;
     ScorePopulation scorePopulation;
     InputFormat format;
+    // Responses in memory, read in place of the response file (whose name
+    // then only labels them in messages); the caller keeps them alive for
+    // the run. Null: the response file is read.
+    const ResponseMatrix* responses = nullptr;
+    // Items given by value, read in place of the item parameter file; the
+    // caller keeps them alive for the run. Null: the file is read.
+    const ItemValues* givenItems = nullptr;
 };
 
 // Whether a marginal run fits other models besides its own for a comparison.

@@ -1,5 +1,7 @@
 #include "input/front_part.h"
 
+#include <algorithm>
+#include <charconv>
 #include <new>
 
 #include "core/modes.h"
@@ -15,6 +17,12 @@ namespace {
 // What follows "cannot be read." when the reason is one the user can act on.
 std::string Reason(ReadStatus status) {
     return status == ReadStatus::InUse ? " (in use by another run)" : "";
+}
+
+std::string ShortestNumberText(double value) {
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+    return std::string(text, end);
 }
 
 RunInputs StoppedWhileReading() {
@@ -56,6 +64,31 @@ class CollectingHost final : public HeadlessHost {
     InputCheckPreview& preview_;
 };
 
+// Items given by value, as the item parameter file's lines would give them:
+// each value's text the shortest that reads back as it ("nan" for a value
+// that is not a number, which the checks of held items then refuse), and
+// every field read.
+void TakeGivenItems(const ItemValues& given, RunInputs& inputs) {
+    RunSettings& settings = inputs.settings;
+    if (settings.itemParameterFile.empty()) settings.itemParameterFile = "items";
+    settings.itemIdField = {1, 1};
+    settings.aField = {1, 1};
+    settings.bField = {1, 1};
+    settings.cField = {1, 1};
+    ItemTable& items = inputs.items;
+    const std::size_t count =
+        std::min({items.itemCount(), given.a.size(), given.b.size(), given.c.size()});
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i < given.ids.size()) items.AccNo[i] = given.ids[i];
+        items.a[i] = given.a[i];
+        items.b[i] = given.b[i];
+        items.c[i] = given.c[i];
+        inputs.itemLinesGiven[i] = 1;
+        inputs.itemFieldTexts[i] = {ShortestNumberText(given.a[i]), ShortestNumberText(given.b[i]),
+                                    ShortestNumberText(given.c[i])};
+    }
+}
+
 }  // namespace
 
 InputCheckPreview CheckRequestInputs(const RunRequest& request) {
@@ -80,20 +113,23 @@ std::optional<RunInputs> ReadRunInputs(const RunRequest& request, RunHost& host,
     // [response layout hook] A delimited file's columns give the item count,
     // so its layout is planned before the item parameter file is read.
     const RequestBoxes texts(request);
-    const ResponsePlan plan = PlanResponseFile(texts, stop);
+    const ResponseMatrix* matrix = request.responses;
+    const ResponsePlan plan = matrix ? MatrixPlan(*matrix, texts) : PlanResponseFile(texts, stop);
     if (plan.stopped) return StoppedWhileReading();
     if (const auto count = PlannedItemCount(plan)) settings.itemCount = *count;
     inputs.items = ItemTable(settings.itemCount);
     inputs.itemLinesGiven.assign(settings.itemCount, 0);
     inputs.itemFieldTexts.assign(settings.itemCount, {});
 
-    // A missing item parameter file is reported, and the run goes on without
-    // it: every item keeps an empty AccNo and zero a, b, c.
-    if (!settings.itemParameterFile.empty() && !Exist(settings.itemParameterFile)) {
+    if (request.givenItems != nullptr) {
+        TakeGivenItems(*request.givenItems, inputs);
+    } else if (!settings.itemParameterFile.empty() && !Exist(settings.itemParameterFile)) {
+        // A missing item parameter file is reported, and the run goes on
+        // without it: every item keeps an empty AccNo and zero a, b, c.
         host.ShowMessage("ERROR: Param file " + settings.itemParameterFile + " does not exists.");
         settings.itemParameterFile.clear();
     }
-    if (!settings.itemParameterFile.empty()) {
+    if (request.givenItems == nullptr && !settings.itemParameterFile.empty()) {
         const ReadStatus status =
             ReadItemParameterFile(settings.itemParameterFile, settings, inputs.items,
                                   &inputs.itemLinesGiven, &inputs.itemFieldTexts, stop);
@@ -110,8 +146,10 @@ std::optional<RunInputs> ReadRunInputs(const RunRequest& request, RunHost& host,
         }
     }
 
+    const bool byDigit =
+        request.method == Method::Marginal && request.marginal.polytomous != PolytomousModel::None;
     // Without responses there is nothing to estimate: the run ends here.
-    if (!Exist(settings.responseFile)) {
+    if (matrix == nullptr && !Exist(settings.responseFile)) {
         host.ShowMessage("ERROR Response file " + settings.responseFile + " does not exists.");
         return std::nullopt;
     }
@@ -119,9 +157,10 @@ std::optional<RunInputs> ReadRunInputs(const RunRequest& request, RunHost& host,
     // delimited rows and a key file by the plan. A layout that does not fit
     // the file ends the run here, saying what to change.
     ResponseFileRead read;
-    if (plan.error.empty()) {
-        const bool byDigit = request.method == Method::Marginal &&
-                             request.marginal.polytomous != PolytomousModel::None;
+    if (matrix != nullptr) {
+        read = ReadMatrixResponses(*matrix, plan, settings, inputs.persons, byDigit, stop,
+                                   keepOptions);
+    } else if (plan.error.empty()) {
         read = ReadPlannedResponses(plan, settings, inputs.persons, byDigit, stop, keepOptions);
     }
     if (read.status == ReadStatus::Stopped) return StoppedWhileReading();

@@ -3,6 +3,7 @@
 #include "input/format/delimited_response_file.h"
 #include "input/format/key_file.h"
 #include "input/format/layout_detection.h"
+#include "input/format/matrix_responses.h"
 #include "input/text/number_text.h"
 #include "input/text/response_file.h"
 #include "input/text/settings_reader.h"
@@ -86,35 +87,76 @@ std::optional<std::uint16_t> PlannedItemCount(const ResponsePlan& plan) {
     return static_cast<std::uint16_t>(plan.columns ? plan.columns->items.size() : 0);
 }
 
-ResponseFileRead ReadPlannedResponses(const ResponsePlan& plan, const RunSettings& settings,
-                                      PersonTable& persons, bool byDigit, const StopPoll& stop,
-                                      bool keepOptions) {
-    ResponseFileRead read;
+namespace {
+
+// The key the plan names (typed, or a key file), into key; false when the
+// reading ends there (read says why: stopped, or the key's error).
+bool ReadPlannedKey(const ResponsePlan& plan, std::size_t itemCount, const StopPoll& stop,
+                    std::optional<std::string>& key, ResponseFileRead& read) {
     const bool delimited = IsDelimited(plan.layout.format);
     const char delimiter = delimited ? plan.layout.delimiter : ',';
     const bool typed = !plan.layout.key.empty();
     if (typed && !plan.layout.keyFile.empty()) {
         read.error =
             "a key is typed (--key) and a key file (--key-file) is given: keep one of them";
-        return read;
+        return false;
     }
+    if (!typed && plan.layout.keyFile.empty()) return true;
+    KeyOrError found = typed ? ReadTypedKey(plan.layout.key, itemCount, delimiter)
+                             : ReadKeyFile(plan.layout.keyFile, itemCount, delimiter, stop);
+    if (found.stopped) {
+        read.status = ReadStatus::Stopped;
+        return false;
+    }
+    if (!found.key) {
+        read.error = found.error;
+        return false;
+    }
+    key = std::move(found.key);
+    read.keyFromFile = !typed;
+    read.keyTyped = typed;
+    return true;
+}
+
+}  // namespace
+
+ResponsePlan MatrixPlan(const ResponseMatrix& matrix, const ControlTexts& texts) {
+    ResponsePlan plan;
+    plan.layout = ReadResponseLayout(texts, plan.error);
+    plan.layout.format = ResponseFormat::Csv;
+    plan.layout.header = true;
+    plan.layout.delimiter = ',';
+    plan.columns = MatrixColumns(matrix);
+    return plan;
+}
+
+ResponseFileRead ReadMatrixResponses(const ResponseMatrix& matrix, const ResponsePlan& plan,
+                                     const RunSettings& settings, PersonTable& persons,
+                                     bool byDigit, const StopPoll& stop, bool keepOptions) {
+    ResponseFileRead read;
     std::optional<std::string> key;
-    if (typed || !plan.layout.keyFile.empty()) {
-        KeyOrError found =
-            typed ? ReadTypedKey(plan.layout.key, settings.itemCount, delimiter)
-                  : ReadKeyFile(plan.layout.keyFile, settings.itemCount, delimiter, stop);
-        if (found.stopped) {
-            read.status = ReadStatus::Stopped;
-            return read;
-        }
-        if (!found.key) {
-            read.error = found.error;
-            return read;
-        }
-        key = std::move(found.key);
-        read.keyFromFile = !typed;
-        read.keyTyped = typed;
-    }
+    if (!ReadPlannedKey(plan, settings.itemCount, stop, key, read)) return read;
+    ResponseReading extras;
+    extras.key = key ? &*key : nullptr;
+    extras.tally = &read.tally;
+    extras.stop = stop;
+    extras.byDigit = byDigit;
+    extras.keepOptions = keepOptions;
+    if (!ReadResponseMatrix(matrix, persons, extras)) read.status = ReadStatus::Stopped;
+    read.itemNames = plan.columns->names;
+    read.itemNames.erase(
+        read.itemNames.begin(),
+        read.itemNames.begin() + static_cast<std::ptrdiff_t>(read.itemNames.size() - matrix.items));
+    return read;
+}
+
+ResponseFileRead ReadPlannedResponses(const ResponsePlan& plan, const RunSettings& settings,
+                                      PersonTable& persons, bool byDigit, const StopPoll& stop,
+                                      bool keepOptions) {
+    ResponseFileRead read;
+    const bool delimited = IsDelimited(plan.layout.format);
+    std::optional<std::string> key;
+    if (!ReadPlannedKey(plan, settings.itemCount, stop, key, read)) return read;
     ResponseReading extras;
     extras.key = key ? &*key : nullptr;
     extras.tally = &read.tally;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/response_matrix.h"
 #include "core/run_tables.h"
 #include "input/check/input_check.h"
 #include "input/format/delimited_columns.h"
@@ -53,6 +54,17 @@ struct ResponseFileRead {
 ResponseFileRead ReadPlannedResponses(const ResponsePlan& plan, const RunSettings& settings,
                                       PersonTable& persons, bool byDigit = false,
                                       const StopPoll& stop = {}, bool keepOptions = false);
+
+// The plan of responses held in memory: read as a comma-separated file
+// with a header row (MatrixColumns), and the request's typed key.
+ResponsePlan MatrixPlan(const ResponseMatrix& matrix, const ControlTexts& texts);
+
+// Reads responses held in memory by that plan, with its key, as
+// ReadPlannedResponses reads a delimited file.
+ResponseFileRead ReadMatrixResponses(const ResponseMatrix& matrix, const ResponsePlan& plan,
+                                     const RunSettings& settings, PersonTable& persons,
+                                     bool byDigit, const StopPoll& stop = {},
+                                     bool keepOptions = false);
 
 // The input check over what was read, with the number boxes' texts from the
 // control texts; thetaUsed: the estimator reads the given theta.

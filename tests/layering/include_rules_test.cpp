@@ -83,6 +83,7 @@ const std::map<std::string, std::set<std::string>>& AllowedLayers() {
           "fit", "parallel", "estimation", "estimation/classic", "estimation/marginal",
           "estimation/polytomous", "linking", "linking/forms", "linking/tables"}},
         {"cli", kEngine},
+        {"library", kEngine},
         {"shell", kEngine},
         {"capi",
          [] {

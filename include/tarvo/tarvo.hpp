@@ -1,0 +1,238 @@
+// TARVO as a library: one calibration from values in memory to typed
+// tables, the same run the runner makes for the same data and options.
+// Errors are values: no call throws, exits or aborts. Separate requests may
+// run at the same time on separate threads.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tarvo::lib {
+
+inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// The responses: one character per examinee and item, as a delimited
+// response file's item cell holds it: '0'/'1' scored against the default
+// key, a score '0'..'8' for polytomous items, a letter scored by the key;
+// ' ' (or '\0') or '9' missing. Not copied: examinee j's response to item i
+// is cells[j * examineeStride + i * itemStride], kept alive and unchanged by
+// the caller until Calibrate returns. The run reads them as a comma-separated
+// file with a header row ("id", "theta" when given, then the item names).
+struct Responses {
+    std::size_t examinees = 0;
+    std::size_t items = 0;
+    const char* cells = nullptr;
+    std::ptrdiff_t examineeStride = 0;  // 0: items (rows packed one after another)
+    std::ptrdiff_t itemStride = 1;
+    std::vector<std::string> itemNames;  // one per item, or empty: item1, item2, ...
+    std::vector<std::string> ids;        // one per examinee, or empty: no IDs
+    std::vector<double> thetas;          // given abilities, one per examinee, or empty
+    std::string key;                     // the answer key as --key takes it; empty: none
+    // Per examinee, the item cells its row held when the rows were not all
+    // of one length (the cells beyond are missing, ' '); empty: every row
+    // whole. The input check counts the short rows as a delimited file's.
+    std::vector<std::size_t> rowCells;
+    // The name messages give the responses where the runner names its file.
+    std::string label = "responses";
+};
+
+// A prior: on with its two numbers (mean and SD, or alpha and beta), or off.
+struct Prior {
+    bool on = true;
+    double first = 0, second = 0;
+};
+
+// Items given by value in place of an item parameter file: the items a
+// marginal run holds (fixItems, scoringOnly) or a classic mode reads.
+// Item i's ID and a, b, c; a value that is not a number is refused as the
+// runner refuses the file's text "nan".
+struct GivenItems {
+    std::vector<std::string> ids;  // one per item, or empty
+    std::vector<double> a, b, c;
+    std::string label = "items";  // the name messages give them
+};
+
+// The runner's options as typed values; a value not given takes the
+// runner's default. Each is checked by the runner's own rules, so a refusal
+// is the runner's message.
+struct Options {
+    std::optional<int> mode;     // --mode, 1..8 (the classic estimator's)
+    std::string method;          // --method: "jml" or "mml"; empty: jml
+    std::string model;           // --model: 3pl, 2pl, 1pl, rasch, grm, gpcm, pcm, rsm, ...
+    std::string binaryModel;     // --binary-model
+    std::string itemModelsFile;  // --item-models
+    std::optional<Prior> priorA, priorB, priorC, polyPriorA, polyPriorB;
+    std::optional<int> quadrature;      // --quadrature
+    std::string scoring;                // --scoring: eap, map, ml
+    std::optional<int> emCycles;        // --em-cycles
+    std::optional<double> emTolerance;  // --em-tolerance
+    std::vector<std::string> compare;   // --compare, by model name
+    bool fixItems = false;              // --fix-items (the item file's items held)
+    bool scoringOnly = false;           // --scoring-only
+    bool estimatePopulation = false;    // --estimate-population
+    bool collapseEmpty = false;         // --collapse-empty
+    std::optional<bool> standardize;    // --standardize (joint modes; default yes)
+    unsigned threads = 0;               // --threads; 0: every core
+    bool strict = false;                // --strict
+    std::optional<double> populationMean, populationSd, populationRange;
+    std::optional<int> populationPoints;
+    // Files, only when asked: the result file, the JSON report, the score
+    // table's CSV. Empty: none is written.
+    std::string outputFile, reportFile, scoreTableFile;
+    // Form the score table for the result even without a file.
+    bool scoreTable = false;
+    // Any other runner option by name and text (--item-file and its
+    // columns, ...), applied after the typed ones.
+    std::vector<std::pair<std::string, std::string>> runnerOptions;
+    // Items given by value (the item parameter file's place); none: the
+    // file --item-file names, if any.
+    std::optional<GivenItems> givenItems;
+};
+
+// How far a run is, for the progress callback: percent 0..100 and the
+// runner's progress text. Called on the calling thread.
+using ProgressCallback = std::function<void(int percent, const std::string& text)>;
+
+struct Control {
+    ProgressCallback progress;                // may be empty
+    const std::atomic<bool>* stop = nullptr;  // polled: true stops the run at its next check point
+    // Polled with stop, on the calling thread; true stops the run (a
+    // binding's interrupt check). May be empty.
+    std::function<bool()> stopPoll;
+};
+
+struct ItemRow {
+    int number = 0;     // 1-based, as in the result file
+    std::string id;     // the item file's ID; empty without one
+    std::string name;   // the item's name
+    std::string model;  // a polytomous run: the item's own model
+    double a = 0, b = 0, c = 0;
+    double seA = 0, seB = 0, seC = 0;  // -1: not estimated (the classic loops)
+    std::vector<double> thresholds;    // a polytomous run: b1..bm
+    int categories = 2;
+    int nobs = 0, omitted = 0;
+    double pValue = kNaN, itemRest = kNaN, meanScore = kNaN;
+    bool held = false;
+    std::uint32_t flags = 0;
+    std::vector<std::string> flagNames;  // as the JSON report names them
+    // Fit (NaN, df 0 where not formed).
+    double sx2 = kNaN;
+    int df = 0;
+    double p = kNaN, pAdjusted = kNaN;
+    double infit = kNaN, outfit = kNaN, infitT = kNaN, outfitT = kNaN;
+    std::string fitNote;
+};
+
+struct PersonRow {
+    std::string id;
+    double theta = 0, se = 0;
+    int rawScore = 0, nvalid = 0, maxScore = -1;
+    std::uint32_t flags = 0;
+    std::vector<std::string> flagNames;
+    double lz = kNaN, infit = kNaN, outfit = kNaN;
+    std::string fitNote;
+};
+
+struct ModelFit {
+    bool defined = false;
+    double minus2LogLikelihood = kNaN;
+    int parameters = 0;
+    std::size_t examinees = 0;
+    double aic = kNaN, bic = kNaN;
+    std::string note;
+};
+
+struct ComparedModel {
+    std::string model;
+    bool runModel = false;
+    bool defined = false;
+    double minus2LogLikelihood = kNaN;
+    int parameters = 0;
+    double aic = kNaN, bic = kNaN;
+    int emCycles = 0;
+    std::string emEnd, note;
+};
+
+struct ModelTest {
+    std::string smaller, larger;
+    double chiSquare = kNaN;
+    int df = 0;
+    double p = kNaN;
+    std::string note, caution;
+};
+
+struct Q3Pair {
+    int first = 0, second = 0;  // 1-based item numbers
+    double q3 = 0;
+};
+
+struct ScoreRow {
+    int score = 0;
+    double proportion = 0, eap = 0, eapSd = 0, ml = kNaN;
+};
+
+struct Population {
+    bool estimated = false;
+    double mean = 0, sd = 1, seMean = kNaN, seSd = kNaN;
+};
+
+// The estimator's loop: EM cycles (log-likelihood at each cycle's start and
+// its largest change) or joint passes (MSError per pass).
+struct Trace {
+    std::string step;  // "em_cycle" or "joint_pass"
+    std::string end;   // "settled", "pass_limit", "stopped", "not_run"
+    int passes = 0, completed = 0;
+    std::vector<double> logLikelihood, largestChange, msError;
+};
+
+struct Finding {
+    std::string code, message;
+    std::size_t count = 0;
+    std::vector<std::string> examples;
+    bool serious = false;
+};
+
+struct Result {
+    // ok: the run finished (its tables are whole). Otherwise error holds the
+    // runner's message that ended it, and end says how it ended.
+    bool ok = false;
+    std::string end;  // "finished", "stopped", "ended_at_check", "output_incomplete",
+                      // "nothing_to_estimate", "refused" (an option was refused)
+    std::string error;
+    std::vector<std::string> messages;  // every message the run showed
+    std::vector<std::string> warnings;  // the report's warnings, one sentence each
+    std::vector<Finding> findings;      // the input check's
+    std::string method, model;
+    int mode = 0;
+    std::vector<ItemRow> items;
+    std::vector<PersonRow> persons;
+    ModelFit modelFit;
+    double logLikelihood = kNaN;  // the marginal log-likelihood (mml)
+    std::vector<std::string> priors;
+    Population population;
+    Trace trace;
+    std::vector<Q3Pair> localDependence;  // flagged pairs, largest first
+    double averageQ3 = kNaN;
+    std::vector<ComparedModel> comparison;
+    std::vector<ModelTest> comparisonTests;
+    std::vector<ScoreRow> scoreTable;  // when formed
+    double alpha = kNaN, empiricalReliability = kNaN;
+    unsigned threads = 0;
+    std::string reportJson;  // the whole run report as the runner's --report writes it
+};
+
+// One calibration. Never throws: every failure is a Result whose error
+// says what went wrong, in the runner's words.
+Result Calibrate(const Responses& responses, const Options& options, const Control& control = {});
+
+// The library's version, the program's.
+std::string Version();
+
+}  // namespace tarvo::lib

@@ -1,0 +1,4 @@
+library(testthat)
+library(tarvo)
+
+test_check("tarvo")

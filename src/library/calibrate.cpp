@@ -1,0 +1,93 @@
+#include <exception>
+#include <new>
+
+#include "core/program.h"
+#include "library/library_host.h"
+#include "library/library_request.h"
+#include "library/library_tables.h"
+#include "output/result_file_open.h"
+#include "report/report_json.h"
+#include "request/job_file.h"
+#include "run/calibration_run.h"
+#include "run/run_files.h"
+
+namespace tarvo::lib {
+
+namespace {
+
+// Where the result rows go when no result file is asked for.
+constexpr const char* kNoResultFile = "/dev/null";
+
+Result Refused(std::string message) {
+    Result result;
+    result.end = "refused";
+    result.error = std::move(message);
+    return result;
+}
+
+Result Run(const Responses& responses, const Options& options, const Control& control) {
+    if (std::string problem = ShapeProblem(responses); !problem.empty()) {
+        return Refused(std::move(problem));
+    }
+    request::RequestCheck check = RequestOfOptions(responses, options);
+    if (!check.request) return Refused(check.message);
+    RunRequest& request = *check.request;
+    const ResponseMatrix matrix = MatrixOf(responses);
+    request.responses = &matrix;
+    ItemValues given;
+    if (options.givenItems) {
+        given = {options.givenItems->ids, options.givenItems->a, options.givenItems->b,
+                 options.givenItems->c};
+        request.givenItems = &given;
+    }
+    const bool resultAsked = !request.outputFile.empty();
+    if (!resultAsked) request.outputFile = kNoResultFile;
+    const std::string reportFile = request.reportFile;
+
+    LibraryHost host(control);
+    RunReport report;
+    ReportExtras extras{request::JobJson(request), {}};
+    extras.summedScores = options.scoreTable;
+    const RunEnd end = RunCalibration(request, host, &report, EngineSettings{}, extras);
+    if (!resultAsked) report.resultFile.clear();
+
+    Result result;
+    result.end = report::RunEndName(end);
+    result.ok = end == RunEnd::Finished;
+    result.error = report.error;
+    if (!result.ok && result.error.empty() && !host.Messages().empty()) {
+        result.error = host.Messages().back();
+    }
+    if (end == RunEnd::Stopped && result.error.empty())
+        result.error = "Stopped: " + report.stopLine;
+    result.messages = host.Messages();
+    FillTables(report, result);
+    result.reportJson = report::ReportJson(report);
+    if (!reportFile.empty()) {
+        const std::string failure =
+            WriteOutputFile(reportFile, result.reportJson, FilesOfRunBeside(request, reportFile));
+        if (!failure.empty()) {
+            result.warnings.push_back("The report file " + reportFile +
+                                      " could not be written: " + failure + ".");
+        }
+    }
+    return result;
+}
+
+}  // namespace
+
+Result Calibrate(const Responses& responses, const Options& options, const Control& control) {
+    try {
+        return Run(responses, options, control);
+    } catch (const std::bad_alloc&) {
+        return Refused("ERROR The run ran out of memory.");
+    } catch (const std::exception& failure) {
+        return Refused(std::string("ERROR The run failed: ") + failure.what());
+    } catch (...) {
+        return Refused("ERROR The run failed.");
+    }
+}
+
+std::string Version() { return std::string(kProgramName); }
+
+}  // namespace tarvo::lib
