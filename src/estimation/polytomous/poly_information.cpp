@@ -185,9 +185,9 @@ std::vector<ItemParameters> ParametersOf(std::span<const Item> items,
         if (item.slopeFree) place.slope = at++;
         if (item.commonSlope) place.slope = common;
         place.first = at;
-        at += item.form == ItemForm::Rated
-                  ? 1
-                  : (item.form == ItemForm::Binary ? 1 : item.Thresholds());
+        // The row's own locations (b, the intercepts or a rated item's
+        // location), then its asymptotes.
+        at += FreeCount(item) - (item.slopeFree ? 1 : 0) - (item.guessFree ? 1 : 0);
         if (item.guessFree) place.c = at++;
     }
     int step = common + (AnyCommonSlope(items, estimated) ? 1 : 0);
@@ -205,7 +205,7 @@ std::vector<ItemParameters> ParametersOf(std::span<const Item> items,
 // thresholds are not locations, and their errors are at the cap.
 void SetThresholdErrors(Item& item, const ItemParameters& place, Covariances& covariances) {
     const int m = item.Thresholds();
-    const bool rated = item.form == ItemForm::Rated;
+    const bool rated = item.model->sharedSteps;
     std::vector<int> at;
     if (place.slope >= 0) at.push_back(place.slope);
     const std::size_t own = at.size();
@@ -341,7 +341,7 @@ bool SetStandardErrors(std::vector<Item>& items, std::span<const char> estimated
         if (!estimated[i]) continue;
         Item& item = items[i];
         const ItemParameters& place = places[i];
-        if (item.form != ItemForm::Binary) {
+        if (item.model->metric == models::Metric::Thresholds) {
             SetThresholdErrors(item, place, covariances);
             continue;
         }

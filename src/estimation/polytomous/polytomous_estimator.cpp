@@ -105,12 +105,11 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
         table.Nobs[i] = valid;
         // One score only: nothing to estimate.
         estimated[i] = categories >= 2 ? 1 : 0;
-        binary[i] = items[i].form == poly::ItemForm::Binary && estimated[i];
+        binary[i] = items[i].model->start == nullptr && estimated[i];
         if (!estimated[i]) continue;
         // A common slope is one for all its items: it starts at +1.
         const int sign = items[i].commonSlope ? 1 : signs[i];
-        if (items[i].form != poly::ItemForm::Binary)
-            poly::StartPolytomous(counts[i], sign, items[i]);
+        poly::StartPolytomous(counts[i], sign, items[i]);
     }
     // The item file is a result file: an item's AccNo is its AccNo cell, not
     // the columns an item ID takes in a fixed-column file (which cut the
@@ -128,7 +127,7 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
         items[i] = ItemFor(i, row.categories);
         items[i].a = row.a;
         std::copy(row.b.begin(), row.b.end(), items[i].b.begin());
-        items[i].c = items[i].form == poly::ItemForm::Binary ? row.c : 0;
+        items[i].c = items[i].model->metric == models::Metric::Location ? row.c : 0;
         poly::InterceptsFromThresholds(items[i]);
         items[i].seB.fill(kNotEstimated);
         held[i] = 1;
@@ -294,7 +293,7 @@ Item PolytomousEstimator::ItemFor(std::size_t i, int categories) const {
     }
     Item item = poly::PolytomousItem(std::max(categories, line.categories), line.polytomous);
     // A named scale is its own, apart from the scales by categories.
-    if (item.form == poly::ItemForm::Rated && !line.scale.empty()) {
+    if (item.model->sharedSteps && !line.scale.empty()) {
         int named = 0;
         for (std::size_t k = 0; k <= i; ++k) {
             if (models_.lines[k].scale == line.scale) break;
@@ -319,7 +318,7 @@ void PolytomousEstimator::WriteRows(const std::vector<Item>& items, const RunInp
         row.AccNo = table.AccNo[i];
         row.model = poly::ModelNameOf(item);
         row.categories = item.categories;
-        row.hasC = item.form == poly::ItemForm::Binary;
+        row.hasC = item.model->metric == models::Metric::Location;
         row.a = item.a;
         row.c = item.c;
         row.seA = item.slopeFree || item.commonSlope ? item.seA : kNotEstimated;
@@ -331,7 +330,8 @@ void PolytomousEstimator::WriteRows(const std::vector<Item>& items, const RunInp
         std::array<double, poly::kMostThresholds> printed{};
         for (int k = 0; k < item.Thresholds(); ++k) {
             printed[k] =
-                std::abs(item.a) < kLeastDiscrimination && item.form != poly::ItemForm::Binary
+                std::abs(item.a) < kLeastDiscrimination &&
+                        item.model->metric == models::Metric::Thresholds
                     ? std::clamp(item.b[k], -kWidestPrintedThreshold, kWidestPrintedThreshold)
                     : item.b[k];
         }
