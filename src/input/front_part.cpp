@@ -120,8 +120,8 @@ std::optional<RunInputs> ReadRunInputs(const RunRequest& request, RunHost& host)
     // the file ends the run here, saying what to change.
     ResponseFileRead read;
     if (plan.error.empty()) {
-        const bool byDigit = request.method == Method::Marginal &&
-                             request.marginal.polytomous != PolytomousModel::None;
+        const bool byDigit =
+            request.method == Method::Marginal && FitsByModelTable(request.marginal);
         read = ReadPlannedResponses(plan, settings, inputs.persons, byDigit, stop);
     }
     if (read.status == ReadStatus::Stopped) return StoppedWhileReading();

@@ -127,6 +127,10 @@ std::vector<std::string> PriorNames(const MarginalSettings& settings, PriorTarge
         names.push_back("c: beta Beta(" + Number(priors.c.alpha) + ", " + Number(priors.c.beta) +
                         ")");
     }
+    if (priors.u.on && targets.c) {
+        names.push_back("u: beta Beta(" + Number(priors.u.alpha) + ", " + Number(priors.u.beta) +
+                        ")");
+    }
     if (priors.polytomousLogA.on && targets.polytomous) {
         names.push_back("polytomous a: log-normal, log |a| ~ N(" +
                         Number(priors.polytomousLogA.mean) + ", " +
@@ -368,6 +372,12 @@ RunReport BuildRunReport(const ReportSources& sources) {
                 CompleteRunReport(report, *sources.items, *sources.persons, outcome->rowsWritten,
                                   outcome->heldItems, !outcome->errorsFormed, outcome->categories,
                                   outcome->thresholds, outcome->itemModels);
+                for (std::size_t i = 0; i < outcome->upper.size() && i < report.itemRows.size();
+                     ++i) {
+                    if (outcome->upper[i] == 1 && outcome->upperErrors[i] < 0) continue;
+                    report.itemRows[i].u = outcome->upper[i];
+                    report.itemRows[i].seeu = outcome->upperErrors[i];
+                }
                 AddSectionFlags(report);
             }
         }

@@ -35,6 +35,8 @@ enum class RequestField {
     Standardize,
     Threads,
     ScorePopulation,
+    PriorUAlpha,
+    PriorUBeta,
 };
 
 struct RequestCheck {

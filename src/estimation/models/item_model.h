@@ -120,6 +120,12 @@ struct ItemModel {
     // item file's values).
     void (*report)(Item& item);
     void (*fromReported)(Item& item);
+    // The variances of the reported a, b, c and u by the delta method from
+    // the covariances of the item's own moved parameters (freeCount square,
+    // in the vector's order); null where the moved values are the reported
+    // ones and each error is its own parameter's.
+    void (*reportedVariances)(const Item& item, std::span<const double> covariance,
+                              std::span<double, 4> variances);
 };
 
 }  // namespace tarvo::models

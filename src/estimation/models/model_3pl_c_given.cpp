@@ -32,6 +32,7 @@ const ItemModel kThreePLCGiven{
     .start = nullptr,
     .report = right_wrong::Reported,
     .fromReported = right_wrong::Reported,
+    .reportedVariances = nullptr,
 };
 
 }  // namespace tarvo::models

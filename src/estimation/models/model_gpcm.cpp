@@ -32,6 +32,7 @@ const ItemModel kGpcm{
     .start = scored::PartialStart,
     .report = scored::ReportThresholds,
     .fromReported = scored::InterceptsFromThresholds,
+    .reportedVariances = nullptr,
 };
 
 }  // namespace tarvo::models

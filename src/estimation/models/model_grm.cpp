@@ -32,6 +32,7 @@ const ItemModel kGrm{
     .start = scored::GradedStart,
     .report = scored::ReportThresholds,
     .fromReported = scored::InterceptsFromThresholds,
+    .reportedVariances = nullptr,
 };
 
 }  // namespace tarvo::models

@@ -33,6 +33,7 @@ const ItemModel kPcm{
     .start = scored::PartialStart,
     .report = scored::ReportThresholds,
     .fromReported = scored::InterceptsFromThresholds,
+    .reportedVariances = nullptr,
 };
 
 }  // namespace tarvo::models

@@ -33,6 +33,7 @@ const ItemModel kRasch{
     .start = nullptr,
     .report = right_wrong::Reported,
     .fromReported = right_wrong::Reported,
+    .reportedVariances = nullptr,
 };
 
 }  // namespace tarvo::models

@@ -33,6 +33,7 @@ const ItemModel kRsm{
     .start = scored::PartialStart,
     .report = scored::ReportThresholds,
     .fromReported = scored::InterceptsFromThresholds,
+    .reportedVariances = nullptr,
 };
 
 }  // namespace tarvo::models

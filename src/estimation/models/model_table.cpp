@@ -6,8 +6,8 @@
 namespace tarvo::models {
 
 namespace {
-const std::array<const ItemModel*, 9> kRows{&kThreePL, &kThreePLCGiven, &kTwoPL, &kOnePL, &kRasch,
-                                            &kGrm,     &kGpcm,          &kPcm,   &kRsm};
+const std::array<const ItemModel*, 10> kRows{&kThreePL, &kThreePLCGiven, &kTwoPL, &kOnePL, &kRasch,
+                                             &kFourPL,  &kGrm,           &kGpcm,  &kPcm,   &kRsm};
 }  // namespace
 
 std::span<const ItemModel* const> AllModels() { return kRows; }
@@ -24,6 +24,8 @@ const ItemModel& ModelFor(MarginalModel model) {
             return kOnePL;
         case MarginalModel::Rasch:
             return kRasch;
+        case MarginalModel::FourPL:
+            return kFourPL;
     }
     return kThreePL;
 }

@@ -20,6 +20,7 @@ extern const ItemModel kThreePLCGiven;
 extern const ItemModel kTwoPL;
 extern const ItemModel kOnePL;
 extern const ItemModel kRasch;
+extern const ItemModel kFourPL;
 extern const ItemModel kGrm;
 extern const ItemModel kGpcm;
 extern const ItemModel kPcm;

@@ -171,6 +171,7 @@ struct ItemParameters {
     int first = 0;  // its first own intercept (or b, or the location)
     int steps = -1;
     int c = -1;
+    int u = -1;
 };
 
 std::vector<ItemParameters> ParametersOf(std::span<const Item> items,
@@ -187,8 +188,10 @@ std::vector<ItemParameters> ParametersOf(std::span<const Item> items,
         place.first = at;
         // The row's own locations (b, the intercepts or a rated item's
         // location), then its asymptotes.
-        at += FreeCount(item) - (item.slopeFree ? 1 : 0) - (item.guessFree ? 1 : 0);
+        at += FreeCount(item) - (item.slopeFree ? 1 : 0) - (item.guessFree ? 1 : 0) -
+              (item.upperFree ? 1 : 0);
         if (item.guessFree) place.c = at++;
+        if (item.upperFree) place.u = at++;
     }
     int step = common + (AnyCommonSlope(items, estimated) ? 1 : 0);
     for (const Scale& scale : ScalesOf(items, estimated)) {
@@ -243,6 +246,23 @@ void SetThresholdErrors(Item& item, const ItemParameters& place, Covariances& co
         }
         item.seB[k] = ErrorOf(variance);
     }
+}
+
+// The errors of a right/wrong item whose row moves other values than it
+// reports (the 4PL's intercept and logits): by the delta method from the
+// covariances of its own parameters, which follow one another.
+void SetReportedErrors(Item& item, const ItemParameters& place, Covariances& covariances) {
+    std::vector<int> at;
+    const int first = place.slope >= 0 ? place.slope : place.first;
+    for (int k = 0; k < FreeCount(item); ++k) at.push_back(first + k);
+    std::vector<double> block;
+    covariances.Block(at, block);
+    std::array<double, 4> variances{};
+    item.model->reportedVariances(item, block, variances);
+    if (place.slope >= 0) item.seA = ErrorOf(variances[0]);
+    item.seB[0] = ErrorOf(variances[1]);
+    if (place.c >= 0) item.seC = ErrorOf(variances[2]);
+    if (place.u >= 0) item.seU = ErrorOf(variances[3]);
 }
 
 }  // namespace
@@ -343,6 +363,10 @@ bool SetStandardErrors(std::vector<Item>& items, std::span<const char> estimated
         const ItemParameters& place = places[i];
         if (item.model->metric == models::Metric::Thresholds) {
             SetThresholdErrors(item, place, covariances);
+            continue;
+        }
+        if (item.model->reportedVariances != nullptr) {
+            SetReportedErrors(item, place, covariances);
             continue;
         }
         // A right/wrong item's own (a, b, c).

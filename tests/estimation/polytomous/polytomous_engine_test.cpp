@@ -345,7 +345,7 @@ TEST(PolytomousPriors, ObjectiveGradientMatchesDifferencesWithEitherSignOfA) {
     // without the prior on a.
     EXPECT_EQ(SlopeGradient(rated, tables.Expected(1), quadrature, priors),
               SlopeGradient(rated, tables.Expected(1), quadrature,
-                            Priors{{}, {}, {}, {}, priors.polytomousB}));
+                            Priors{{}, {}, {}, {}, priors.polytomousB, {}}));
 }
 
 // MAP and ML scores: the derivatives by theta of every model's category
