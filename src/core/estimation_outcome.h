@@ -103,6 +103,11 @@ struct EstimationOutcome {
     std::vector<int> categories;
     std::vector<std::vector<double>> thresholds;
     std::vector<std::vector<double>> thresholdErrors;  // as the result file prints them
+    // A run with an item that has an upper asymptote, per item: u (1 for an
+    // item without one) and its error (-1 where not estimated); empty for
+    // other runs.
+    std::vector<double> upper;
+    std::vector<double> upperErrors;
     // Polytomous runs: the item parameters the estimator moved, as its
     // standard errors count them (each estimated item's own, a common slope
     // once, each rating scale's free steps once); the population's are apart.

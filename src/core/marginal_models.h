@@ -23,6 +23,7 @@ enum class MarginalModel {
     TwoPL,          // a, b per item; c = 0
     OnePL,          // b per item; a = 1, c = 0
     Rasch,          // b per item and one slope common to all items; c = 0
+    FourPL,         // a, b, c and the upper asymptote u per item
 };
 
 // The closed range an estimate is kept in.
@@ -82,20 +83,28 @@ struct MarginalModelRules {
     bool defaultPriorOnA, defaultPriorOnC;
     int layoutMode;  // the joint mode whose result layout a run writes
     EstimateRange a, b, c;
+    // The upper asymptote u: its prior can act, and is on unless the user
+    // says otherwise.
+    bool priorOnU, defaultPriorOnU;
+    // Fitted by the engine of the item model table (with the polytomous
+    // runs' result layout) even when every item is right/wrong.
+    bool modelTable;
 };
 
 namespace marginal_models_detail {
 constexpr EstimateRange A = kLineA, B = kLineB, C = kLineC, RaschA = kMarginalA;
 // clang-format off
-inline constexpr std::array<MarginalModelRules, 5> kTable{{
-    //                              free a b c          common a=1   c=0    c file  prior a b c       default a c    layout
-    {MarginalModel::ThreePL, "3pl", "3PL", {true, true, true}, false, false, false, false, true, true, true, true, true, 3, A, B, C},
+inline constexpr std::array<MarginalModelRules, 6> kTable{{
+    //                              free a b c          common a=1   c=0    c file  prior a b c       default a c    layout    prior u, default u, model table
+    {MarginalModel::ThreePL, "3pl", "3PL", {true, true, true}, false, false, false, false, true, true, true, true, true, 3, A, B, C, false, false, false},
     {MarginalModel::ThreePLCGiven, "3pl-c-given", "3PL, c from the item file",
-                                            {true, true, false}, false, false, false, true, true, true, false, false, false, 5, A, B, C},
-    {MarginalModel::TwoPL, "2pl", "2PL", {true, true, false}, false, false, true, false, true, true, false, false, false, 3, A, B, C},
-    {MarginalModel::OnePL, "1pl", "1PL", {false, true, false}, false, true, true, false, false, true, false, false, false, 6, A, B, C},
+                                            {true, true, false}, false, false, false, true, true, true, false, false, false, 5, A, B, C, false, false, false},
+    {MarginalModel::TwoPL, "2pl", "2PL", {true, true, false}, false, false, true, false, true, true, false, false, false, 3, A, B, C, false, false, false},
+    {MarginalModel::OnePL, "1pl", "1PL", {false, true, false}, false, true, true, false, false, true, false, false, false, 6, A, B, C, false, false, false},
     {MarginalModel::Rasch, "rasch", "Rasch (1PL with a common slope)",
-                                            {false, true, false}, true, false, true, false, true, true, false, false, false, 6, RaschA, B, C},
+                                            {false, true, false}, true, false, true, false, true, true, false, false, false, 6, RaschA, B, C, false, false, false},
+    {MarginalModel::FourPL, "4pl", "4PL (with an upper asymptote)",
+                                            {true, true, true}, false, false, false, false, true, true, true, true, true, 3, A, B, C, true, true, true},
 }};
 // clang-format on
 }  // namespace marginal_models_detail

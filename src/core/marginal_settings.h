@@ -35,6 +35,7 @@ struct MarginalSettings {
     NormalPrior priorLogA{true, 0, 0.5};
     NormalPrior priorB{false, 0, 2};
     BetaPrior priorC{true, 5, 17};
+    BetaPrior priorU{true, 17, 5};  // the upper asymptote's, mirroring c's
     int quadraturePoints = 61;
     double quadratureRange = 6;  // points from -range to +range
     int maxCycles = 500;
@@ -71,6 +72,7 @@ constexpr MarginalSettings SettingsFor(MarginalModel model) {
     settings.model = model;
     settings.priorLogA.on = RulesOf(model).defaultPriorOnA;
     settings.priorC.on = RulesOf(model).defaultPriorOnC;
+    settings.priorU.on = RulesOf(model).defaultPriorOnU;
     return settings;
 }
 
@@ -81,7 +83,14 @@ struct Priors {
     BetaPrior c;
     NormalPrior polytomousLogA;
     NormalPrior polytomousB;
+    BetaPrior u;
 };
+// Whether a run is fitted by the engine of the item model table: items
+// scored 0..m, or a right/wrong model only that engine fits.
+constexpr bool FitsByModelTable(const MarginalSettings& settings) {
+    return settings.polytomous != PolytomousModel::None || RulesOf(settings.model).modelTable;
+}
+
 constexpr Priors PriorsFor(const MarginalSettings& settings) {
     const MarginalModelRules& rules = RulesOf(settings.model);
     Priors priors;
@@ -91,6 +100,8 @@ constexpr Priors PriorsFor(const MarginalSettings& settings) {
     priors.logA.on = priors.logA.on && rules.priorOnA;
     priors.b.on = priors.b.on && rules.priorOnB;
     priors.c.on = priors.c.on && rules.priorOnC;
+    if (rules.priorOnU) priors.u = settings.priorU;
+    priors.u.on = priors.u.on && rules.priorOnU;
     priors.polytomousLogA = settings.polytomousLogA;
     priors.polytomousB = settings.polytomousB;
     return priors;

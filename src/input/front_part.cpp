@@ -146,8 +146,7 @@ std::optional<RunInputs> ReadRunInputs(const RunRequest& request, RunHost& host,
         }
     }
 
-    const bool byDigit =
-        request.method == Method::Marginal && request.marginal.polytomous != PolytomousModel::None;
+    const bool byDigit = request.method == Method::Marginal && FitsByModelTable(request.marginal);
     // Without responses there is nothing to estimate: the run ends here.
     if (matrix == nullptr && !Exist(settings.responseFile)) {
         host.ShowMessage("ERROR Response file " + settings.responseFile + " does not exists.");

@@ -31,6 +31,12 @@ void CategoryProbabilitiesAt(const ScoredItem& item, double theta, double* p) {
         return;
     }
     const auto thresholds = static_cast<std::size_t>(item.categories - 1);
+    if (item.scoring == ItemScoring::RightWrong && item.u != 1) {
+        const double l = CurveAt(theta, item.a, item.b[0], 0).p;
+        p[1] = item.c + (item.u - item.c) * l;
+        p[0] = (1 - item.u) + (item.u - item.c) * (1 - l);
+        return;
+    }
     ItemCategoryProbabilities(item.scoring, theta, item.a,
                               std::span<const double>(item.b).first(thresholds), item.c,
                               std::span<double>(p, thresholds + 1));

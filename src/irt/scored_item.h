@@ -24,6 +24,9 @@ struct ScoredItem {
     int categories = 2;  // scores 0 .. categories - 1; 1: an item that scores nothing
     double a = 1, c = 0;
     std::array<double, kMostCategories - 1> b{};  // right/wrong items: b[0]
+    // A right/wrong item's upper asymptote (4PL): P(1) = c + (u - c) / (1 +
+    // exp(-D a (theta - b))); 1 for every other item.
+    double u = 1;
 };
 
 // P(X = k), k = 0 .. b.size(), of an item scored by the model with slope a,

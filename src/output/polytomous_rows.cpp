@@ -19,16 +19,16 @@ void AddThresholds(std::string& text, std::span<const double> values, int mostTh
 
 }  // namespace
 
-std::string PolytomousItemHeader(int mostThresholds) {
+std::string PolytomousItemHeader(int mostThresholds, bool upper) {
     std::string text = "SeqItem,AccNo,Model,Categories,a";
     for (int k = 1; k <= mostThresholds; ++k) text += ",b" + std::to_string(k);
-    text += ",c,seea";
+    text += upper ? ",c,u,seea" : ",c,seea";
     for (int k = 1; k <= mostThresholds; ++k) text += ",seeb" + std::to_string(k);
-    text += ",seec";
+    text += upper ? ",seec,seeu" : ",seec";
     return text;
 }
 
-std::string PolytomousItemRowText(const PolytomousItemRow& row, int mostThresholds) {
+std::string PolytomousItemRowText(const PolytomousItemRow& row, int mostThresholds, bool upper) {
     std::string text = FormatWithMask(static_cast<double>(row.seq), kMaskCount);
     text += ',';
     text += RowText(row.AccNo);
@@ -41,11 +41,19 @@ std::string PolytomousItemRowText(const PolytomousItemRow& row, int mostThreshol
     AddThresholds(text, row.b, mostThresholds);
     text += ',';
     if (row.hasC) text += Parameter(row.c);
+    if (upper) {
+        text += ',';
+        if (row.hasU) text += Parameter(row.u);
+    }
     text += ',';
     text += Parameter(row.seA);
     AddThresholds(text, row.seB, mostThresholds);
     text += ',';
     if (row.hasC) text += Parameter(row.seC);
+    if (upper) {
+        text += ',';
+        if (row.hasU) text += Parameter(row.seU);
+    }
     return text;
 }
 

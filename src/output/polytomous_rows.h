@@ -1,7 +1,7 @@
 #pragma once
 
 // The rows of a polytomous run's result file: a header, one row per item
-// (its model, its categories, a, the thresholds b1..bK, c, then their
+// (its model, its categories, a, the thresholds b1..bK, c, [u,] then their
 // standard errors, K the most thresholds of any item; cells an item does
 // not have are empty), one empty line, then a header and one row per
 // examinee (raw score, the largest score of the items answered, theta and
@@ -21,12 +21,17 @@ struct PolytomousItemRow {
     std::string_view model;
     int categories = 0;
     bool hasC = false;  // right/wrong items
+    bool hasU = false;  // items with an upper asymptote (4PL)
     double a = 0, c = 0, seA = -1, seC = -1;
+    double u = 1, seU = -1;
     std::span<const double> b, seB;  // categories - 1 each
 };
 
-std::string PolytomousItemHeader(int mostThresholds);
-std::string PolytomousItemRowText(const PolytomousItemRow& row, int mostThresholds);
+// With upper, the columns u and seeu after c and seec: a run with an item
+// that has an upper asymptote (its cells empty for the other items).
+std::string PolytomousItemHeader(int mostThresholds, bool upper = false);
+std::string PolytomousItemRowText(const PolytomousItemRow& row, int mostThresholds,
+                                  bool upper = false);
 
 std::string PolytomousPersonHeader();
 std::string PolytomousPersonRowText(std::size_t seq, std::string_view ExaminID,

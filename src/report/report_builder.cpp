@@ -127,6 +127,10 @@ std::vector<std::string> PriorNames(const MarginalSettings& settings, PriorTarge
         names.push_back("c: beta Beta(" + Number(priors.c.alpha) + ", " + Number(priors.c.beta) +
                         ")");
     }
+    if (priors.u.on && targets.c) {
+        names.push_back("u: beta Beta(" + Number(priors.u.alpha) + ", " + Number(priors.u.beta) +
+                        ")");
+    }
     if (priors.polytomousLogA.on && targets.polytomous) {
         names.push_back("polytomous a: log-normal, log |a| ~ N(" +
                         Number(priors.polytomousLogA.mean) + ", " +
@@ -371,6 +375,12 @@ RunReport BuildRunReport(const ReportSources& sources) {
                     outcome->heldItems,
                     !outcome->errorsFormed || outcome->errorForm == ErrorForm::NotFormed,
                     outcome->categories, outcome->thresholds, outcome->itemModels);
+                for (std::size_t i = 0; i < outcome->upper.size() && i < report.itemRows.size();
+                     ++i) {
+                    if (outcome->upper[i] == 1 && outcome->upperErrors[i] < 0) continue;
+                    report.itemRows[i].u = outcome->upper[i];
+                    report.itemRows[i].seeu = outcome->upperErrors[i];
+                }
                 AddSectionFlags(report);
             }
         }

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <nlohmann/json.hpp>
@@ -107,7 +108,7 @@ Json AbilityGroupsPart(const ItemReport& item) {
 }
 
 Json ItemPart(const ItemReport& item) {
-    return Json{
+    Json part = Json{
         {"seq", item.seqItem},
         {"id", item.accNo},
         {"name", item.name.empty() ? Json(nullptr) : Json(item.name)},
@@ -125,6 +126,12 @@ Json ItemPart(const ItemReport& item) {
         {"flags", ItemFlagNames(item.flags)},
         {"ability_groups", AbilityGroupsPart(item)},
     };
+    // Only an item with an upper asymptote has the members.
+    if (std::isfinite(item.u)) {
+        part["u"] = item.u;
+        part["se_u"] = item.seeu;
+    }
+    return part;
 }
 
 Json PersonPart(std::size_t seq, const PersonReport& person) {

@@ -90,6 +90,10 @@ struct ItemReport {
     std::string name;            // a delimited file's header name of the item; empty otherwise
     double a = 0, b = 0, c = 0;  // the estimates (or given values) the run ended with
     double seea = 0, seeb = 0, seec = 0;
+    // The upper asymptote of an item that has one (4PL) and its error; NaN
+    // for every other item.
+    double u = std::numeric_limits<double>::quiet_NaN();
+    double seeu = std::numeric_limits<double>::quiet_NaN();
     int nobs = 0;         // valid responses
     int omitted = 0;      // code 9 responses
     double pValue = 0;    // proportion correct among valid responses (NaN: none)

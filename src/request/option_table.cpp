@@ -9,7 +9,7 @@ namespace tarvo::request {
 
 namespace {
 
-constexpr std::array<OptionSpec, 48> kOptions{{
+constexpr std::array<OptionSpec, 49> kOptions{{
     {"mode", "N", "calibration mode 1..8 (default 2, see below)"},
     {"response-file", "PATH", "response file (examinee records)", control::kResponseFile},
     {"item-file", "PATH", "item parameter file", control::kItemParameterFile},
@@ -57,8 +57,9 @@ constexpr std::array<OptionSpec, 48> kOptions{{
      "5 gives 3pl-c-given, 6 gives 1pl, others 3pl. The\n"
      "result has the layout of mode 3 (3pl, 2pl), 5 or 6;\n"
      "grm, gpcm, pcm or rsm: items keyed \"+\" (every item\n"
-     "without a key) are scored 0..8 by their digit"},
-    {"binary-model", "M", "right/wrong items beside polytomous ones: 3pl, 2pl\nor 1pl (3pl)"},
+     "without a key) are scored 0..8 by their digit; 4pl\n"
+     "(an upper asymptote u): the polytomous result layout"},
+    {"binary-model", "M", "right/wrong items beside polytomous ones: 3pl, 2pl,\n1pl or 4pl (3pl)"},
     {"item-models", "FILE",
      "each item's model, one line per item: grm, gpcm, pcm\n"
      "or rsm (optionally its categories; rsm then a scale's\n"
@@ -68,7 +69,8 @@ constexpr std::array<OptionSpec, 48> kOptions{{
      "log-normal prior on a: log a ~ N(MEAN, SD); on by\n"
      "default only for the 3pl (0,0.5)"},
     {"prior-b", "MEAN,SD|none", "normal prior on b (none)"},
-    {"prior-c", "ALPHA,BETA|none", "beta prior on c, 3pl only (5,17)"},
+    {"prior-c", "ALPHA,BETA|none", "beta prior on c, 3pl and 4pl only (5,17)"},
+    {"prior-u", "ALPHA,BETA|none", "beta prior on the upper asymptote u, 4pl only\n(17,5)"},
     {"poly-prior-a", "MEAN,SD|none",
      "polytomous items: log-normal prior on the size of\n"
      "an item's own slope, log |a| ~ N(MEAN, SD) (none)"},
@@ -215,6 +217,8 @@ std::string ApplyOption(std::string_view name, std::string_view value, RequestTe
         return ApplyPrior({{"The prior on b", "--prior-b"}, "MEAN,SD"}, value, texts.priorB);
     } else if (name == "prior-c") {
         return ApplyPrior({{"The prior on c", "--prior-c"}, "ALPHA,BETA"}, value, texts.priorC);
+    } else if (name == "prior-u") {
+        return ApplyPrior({{"The prior on u", "--prior-u"}, "ALPHA,BETA"}, value, texts.priorU);
     } else if (name == "poly-prior-a") {
         return ApplyPrior({{"The polytomous items' prior on a", "--poly-prior-a"}, "MEAN,SD"},
                           value, texts.polytomousPriorA);
@@ -304,6 +308,9 @@ OptionList RequestOptions(const RunRequest& request) {
     options.emplace_back("prior-a", PriorText(m.priorLogA.on, m.priorLogA.mean, m.priorLogA.sd));
     options.emplace_back("prior-b", PriorText(m.priorB.on, m.priorB.mean, m.priorB.sd));
     options.emplace_back("prior-c", PriorText(m.priorC.on, m.priorC.alpha, m.priorC.beta));
+    if (RulesOf(m.model).priorOnU) {
+        options.emplace_back("prior-u", PriorText(m.priorU.on, m.priorU.alpha, m.priorU.beta));
+    }
     if (m.polytomous != PolytomousModel::None) {
         options.emplace_back("poly-prior-a", PriorText(m.polytomousLogA.on, m.polytomousLogA.mean,
                                                        m.polytomousLogA.sd));

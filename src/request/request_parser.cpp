@@ -106,6 +106,11 @@ constexpr PriorFields kPriorC{
     {RequestField::PriorCBeta, {"Beta of the prior on c", "--prior-c ALPHA,BETA"}},
     kBetaParameter,
     kBetaParameter};
+constexpr PriorFields kPriorU{
+    {RequestField::PriorUAlpha, {"Alpha of the prior on u", "--prior-u ALPHA,BETA"}},
+    {RequestField::PriorUBeta, {"Beta of the prior on u", "--prior-u ALPHA,BETA"}},
+    kBetaParameter,
+    kBetaParameter};
 
 // The dialog's boxes for the text rules.
 class BoxTexts final : public ControlTexts {
@@ -231,10 +236,10 @@ void TakeMarginal(const RequestTexts& texts, int mode, Checker& checker, Margina
             polytomous = *graded;
             model = MarginalModel::ThreePL;
         } else {
-            checker.Refuse(
-                kModel.field,
-                Refusal(kModel.name, "3pl, 3pl-c-given, 2pl, 1pl, rasch, grm, gpcm, pcm or rsm",
-                        *texts.model));
+            checker.Refuse(kModel.field,
+                           Refusal(kModel.name,
+                                   "3pl, 3pl-c-given, 2pl, 1pl, rasch, 4pl, grm, gpcm, pcm or rsm",
+                                   *texts.model));
         }
     }
     if (texts.itemModels && !checker.Refused()) {
@@ -252,12 +257,12 @@ void TakeMarginal(const RequestTexts& texts, int mode, Checker& checker, Margina
                            "The model of right/wrong items (--binary-model) is for tests with "
                            "polytomous items (--model grm, gpcm, pcm or rsm).");
         } else if (named == MarginalModel::ThreePL || named == MarginalModel::TwoPL ||
-                   named == MarginalModel::OnePL) {
+                   named == MarginalModel::OnePL || named == MarginalModel::FourPL) {
             model = *named;
         } else {
             checker.Refuse(kModel.field,
                            Refusal({"The model of right/wrong items", "--binary-model"},
-                                   "3pl, 2pl or 1pl", *texts.binaryModel));
+                                   "3pl, 2pl, 1pl or 4pl", *texts.binaryModel));
         }
     }
     if (texts.collapseEmpty && polytomous == PolytomousModel::None && !checker.Refused()) {
@@ -273,6 +278,8 @@ void TakeMarginal(const RequestTexts& texts, int mode, Checker& checker, Margina
                       &NormalPrior::sd);
     checker.TakePrior(texts.priorB, false, kPriorB, m.priorB, &NormalPrior::mean, &NormalPrior::sd);
     checker.TakePrior(texts.priorC, rules.defaultPriorOnC, kPriorC, m.priorC, &BetaPrior::alpha,
+                      &BetaPrior::beta);
+    checker.TakePrior(texts.priorU, rules.defaultPriorOnU, kPriorU, m.priorU, &BetaPrior::alpha,
                       &BetaPrior::beta);
     if ((texts.polytomousPriorA.state || texts.polytomousPriorB.state) &&
         polytomous == PolytomousModel::None) {

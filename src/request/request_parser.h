@@ -37,6 +37,8 @@ enum class RequestField {
     Threads,
     HtmlExaminees,
     ScorePopulation,
+    PriorUAlpha,
+    PriorUBeta,
 };
 
 struct RequestCheck {

@@ -31,7 +31,7 @@ struct RequestTexts {
     Text model;
     Text binaryModel;
     Text itemModels;  // the item-models file
-    PriorTexts priorA, priorB, priorC;
+    PriorTexts priorA, priorB, priorC, priorU;
     PriorTexts polytomousPriorA, polytomousPriorB;
     Text quadrature;
     Text scoring;
@@ -62,9 +62,9 @@ struct RequestTexts {
     // Whether any of the marginal estimator's own settings was given.
     bool AnyMarginalText() const {
         return model || binaryModel || itemModels || collapseEmpty || priorA.state ||
-               priorB.state || priorC.state || polytomousPriorA.state || polytomousPriorB.state ||
-               quadrature || scoring || standardErrors || emCycles || emTolerance || compare ||
-               fixItems || scoringOnly || estimatePopulation;
+               priorB.state || priorC.state || priorU.state || polytomousPriorA.state ||
+               polytomousPriorB.state || quadrature || scoring || standardErrors || emCycles ||
+               emTolerance || compare || fixItems || scoringOnly || estimatePopulation;
     }
 };
 

@@ -95,8 +95,7 @@ RunEnd StoppedWhileReading(RunHost& host, RunRecord& record) {
 }
 
 bool IsPolytomous(const RunRequest& request) {
-    return request.method == Method::Marginal &&
-           request.marginal.polytomous != PolytomousModel::None;
+    return request.method == Method::Marginal && FitsByModelTable(request.marginal);
 }
 
 // The score table of a finished run, from the items as the estimation left

@@ -25,10 +25,10 @@ constexpr std::array<EstimatorRow, 2> kEstimators{{
 }  // namespace
 
 std::unique_ptr<Estimator> MakeEstimator(const RunRequest& request) {
-    // Items scored in more than two categories are a model family of their
-    // own, beside the marginal method's dichotomous models.
-    if (request.method == Method::Marginal &&
-        request.marginal.polytomous != PolytomousModel::None) {
+    // Items scored in more than two categories, and the right/wrong models
+    // only the item model table's engine fits (the 4PL), beside the
+    // marginal method's dichotomous models.
+    if (request.method == Method::Marginal && FitsByModelTable(request.marginal)) {
         return MakePolytomousEstimator(request);
     }
     for (const EstimatorRow& row : kEstimators) {

@@ -74,6 +74,7 @@ std::vector<ScoredItem> ScoredItemsOfRun(const RunRequest& request, const ItemTa
         item.a = items.a[i];
         item.b[0] = items.b[i];
         item.c = items.c[i];
+        if (i < outcome.upper.size()) item.u = outcome.upper[i];
         if (i >= outcome.categories.size() || outcome.categories[i] <= 2) continue;
         // Each item by its own model where the run names it (an item-models
         // file mixes graded and partial-credit items).

@@ -50,9 +50,12 @@ TEST(RequestParser, PriorsAreOnWhereTheModelNeedsThemUnlessSaidOtherwise) {
         SCOPED_TRACE(std::string(rules.name));
         RequestCheck check = Parse({{"method", "mml"}, {"model", std::string(rules.name)}});
         ASSERT_TRUE(check.request) << check.message;
-        const bool threePL = rules.model == MarginalModel::ThreePL;
+        // The 3PL and the 4PL need their priors; the 4PL's u takes one too.
+        const bool threePL =
+            rules.model == MarginalModel::ThreePL || rules.model == MarginalModel::FourPL;
         EXPECT_EQ(check.request->marginal.priorLogA.on, threePL);
         EXPECT_EQ(check.request->marginal.priorC.on, threePL);
+        EXPECT_EQ(PriorsFor(check.request->marginal).u.on, rules.model == MarginalModel::FourPL);
         EXPECT_FALSE(check.request->marginal.priorB.on);
         // Said otherwise, either way.
         check = Parse({{"method", "mml"},
@@ -82,11 +85,10 @@ TEST(RequestParser, EveryRefusalNamesTheSettingTheRangeAndTheText) {
         {{{"method", "em"}},
          RequestField::Method,
          "The method (--method) must be jml or mml, not 'em'."},
-        {{{"method", "mml"}, {"model", "4pl"}},
+        {{{"method", "mml"}, {"model", "5pl"}},
          RequestField::Model,
-         "The model (--model) must be 3pl, 3pl-c-given, 2pl, 1pl, rasch, grm, gpcm, pcm or rsm, "
-         "not "
-         "'4pl'."},
+         "The model (--model) must be 3pl, 3pl-c-given, 2pl, 1pl, rasch, 4pl, grm, gpcm, pcm or "
+         "rsm, not '5pl'."},
         {{{"method", "mml"}, {"quadrature", " 4 "}},
          RequestField::Quadrature,
          "Quadrature points (--quadrature) must be a whole number from 5 to 1001, not ' 4 '."},

@@ -37,7 +37,7 @@ void MaximiseCommonSlope(const MarginalKernels& kernels, const ExpectedCounts& c
             total.hessian[0][0] +=
                 o.hessian[0][0] - 2 * b * o.hessian[0][1] + b * b * o.hessian[1][1];
         }
-        AddPriors(total, a, 0, 0, Priors{priors.logA, {}, {}, {}, {}},
+        AddPriors(total, a, 0, 0, Priors{priors.logA, {}, {}, {}, {}, {}},
                   FreeParameters{true, false, false});
         return total;
     };

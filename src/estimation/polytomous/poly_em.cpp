@@ -9,7 +9,6 @@
 #include "estimation/marginal/mml_mstep.h"
 #include "estimation/marginal/mml_squarem.h"
 #include "estimation/polytomous/poly_population.h"
-#include "estimation/polytomous/poly_priors.h"
 #include "estimation/polytomous/poly_scales.h"
 #include "irt/item_curve.h"
 
@@ -50,18 +49,6 @@ bool SolvePositive(int n, Square matrix, double* rhs) {
     }
     return true;
 }
-
-namespace {
-
-// The right/wrong item's priors by (a, b, c) at its values.
-mml::ItemObjective BinaryPrior(const Item& item, const Priors& priors) {
-    mml::ItemObjective prior;
-    mml::AddPriors(prior, item.a, item.b[0], item.c, priors,
-                   FreeParameters{item.slopeFree, true, item.guessFree});
-    return prior;
-}
-
-}  // namespace
 
 Priors BinaryPriors(const MarginalSettings& settings) { return PriorsFor(settings); }
 
@@ -108,26 +95,8 @@ double ItemObjective(const Item& item, std::span<const double> expected,
             for (int v = 0; v < u; ++v) information[v * free + u] = information[u * free + v];
         }
     }
-    if (item.form != ItemForm::Binary) {
-        return value + AddPolytomousPriors(item, priors, gradient, information);
-    }
-    // The right/wrong item's priors by (a, b, c), carried to its free
-    // parameters; their curvature only where it adds information.
-    const mml::ItemObjective prior = BinaryPrior(item, priors);
-    value += prior.value;
-    int column[3] = {-1, -1, -1};
-    int at = 0;
-    if (item.slopeFree) column[0] = at++;
-    column[1] = at++;
-    if (item.guessFree) column[2] = at++;
-    for (int u = 0; u < 3; ++u) {
-        if (column[u] < 0) continue;
-        if (gradient) gradient[column[u]] += prior.gradient[u];
-        if (information) {
-            information[column[u] * free + column[u]] += std::max(0.0, -prior.hessian[u][u]);
-        }
-    }
-    return value;
+    // The row's priors, carried to its free parameters.
+    return value + item.model->logPrior(item, priors, gradient, information);
 }
 
 double MaximiseItem(Item& item, std::span<const double> expected, const mml::Quadrature& quadrature,
@@ -363,7 +332,7 @@ class PolytomousCycle final : public mml::EmMap {
             if (!std::isfinite(item.b[k])) item.b[k] = 0;
             if (!std::isfinite(item.d[k])) item.d[k] = 0;
         }
-        if (item.form == ItemForm::Graded) {
+        if (item.model->orderedIntercepts) {
             const auto d =
                 std::span<double>(item.d).first(static_cast<std::size_t>(item.Thresholds()));
             std::sort(d.begin(), d.end(), std::greater<>());
@@ -396,9 +365,7 @@ double LogPriors(std::span<const Item> items, std::span<const char> estimated,
     double total = 0;
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (!estimated[i]) continue;
-        total += items[i].form == ItemForm::Binary
-                     ? BinaryPrior(items[i], priors).value
-                     : AddPolytomousPriors(items[i], priors, nullptr, nullptr);
+        total += items[i].model->logPrior(items[i], priors, nullptr, nullptr);
     }
     return total;
 }

@@ -191,6 +191,7 @@ struct ItemParameters {
     int first = 0;  // its first own intercept (or b, or the location)
     int steps = -1;
     int c = -1;
+    int u = -1;
 };
 
 std::vector<ItemParameters> ParametersOf(std::span<const Item> items,
@@ -205,10 +206,12 @@ std::vector<ItemParameters> ParametersOf(std::span<const Item> items,
         if (item.slopeFree) place.slope = at++;
         if (item.commonSlope) place.slope = common;
         place.first = at;
-        at += item.form == ItemForm::Rated
-                  ? 1
-                  : (item.form == ItemForm::Binary ? 1 : item.Thresholds());
+        // The row's own locations (b, the intercepts or a rated item's
+        // location), then its asymptotes.
+        at += FreeCount(item) - (item.slopeFree ? 1 : 0) - (item.guessFree ? 1 : 0) -
+              (item.upperFree ? 1 : 0);
         if (item.guessFree) place.c = at++;
+        if (item.upperFree) place.u = at++;
     }
     int step = common + (AnyCommonSlope(items, estimated) ? 1 : 0);
     for (const Scale& scale : ScalesOf(items, estimated)) {
@@ -225,7 +228,7 @@ std::vector<ItemParameters> ParametersOf(std::span<const Item> items,
 // thresholds are not locations, and their errors are at the cap.
 void SetThresholdErrors(Item& item, const ItemParameters& place, Covariances& covariances) {
     const int m = item.Thresholds();
-    const bool rated = item.form == ItemForm::Rated;
+    const bool rated = item.model->sharedSteps;
     std::vector<int> at;
     if (place.slope >= 0) at.push_back(place.slope);
     const std::size_t own = at.size();
@@ -265,12 +268,29 @@ void SetThresholdErrors(Item& item, const ItemParameters& place, Covariances& co
     }
 }
 
+// The errors of a right/wrong item whose row moves other values than it
+// reports (the 4PL's intercept and logits): by the delta method from the
+// covariances of its own parameters, which follow one another.
+void SetReportedErrors(Item& item, const ItemParameters& place, Covariances& covariances) {
+    std::vector<int> at;
+    const int first = place.slope >= 0 ? place.slope : place.first;
+    for (int k = 0; k < FreeCount(item); ++k) at.push_back(first + k);
+    std::vector<double> block;
+    covariances.Block(at, block);
+    std::array<double, 4> variances{};
+    item.model->reportedVariances(item, block, variances);
+    if (place.slope >= 0) item.seA = ErrorOf(variances[0]);
+    item.seB[0] = ErrorOf(variances[1]);
+    if (place.c >= 0) item.seC = ErrorOf(variances[2]);
+    if (place.u >= 0) item.seU = ErrorOf(variances[3]);
+}
+
 // Where the test is long (the right/wrong estimator's limit) and no item is
 // rated, each item's errors come from its own block of the information.
 bool ByItemBlocks(std::span<const Item> items) {
     if (items.size() <= mml::kLargestCrossItemTest) return false;
     for (const Item& item : items) {
-        if (item.form == ItemForm::Rated) return false;
+        if (item.model->sharedSteps) return false;
     }
     return true;
 }
@@ -298,11 +318,16 @@ void SetErrorsByItem(std::vector<Item>& items, std::span<const char> estimated,
         int next = 0;
         if (item.slopeFree) place.slope = next++;
         place.first = next;
-        next += item.form == ItemForm::Binary ? 1 : item.Thresholds();
-        if (item.guessFree) place.c = next;
+        next += item.model->metric == models::Metric::Location ? 1 : item.Thresholds();
+        if (item.guessFree) place.c = next++;
+        if (item.upperFree) place.u = next++;
         if (item.commonSlope) item.seA = kNotEstimated;
-        if (item.form != ItemForm::Binary) {
+        if (item.model->metric == models::Metric::Thresholds) {
             SetThresholdErrors(item, place, covariances);
+            continue;
+        }
+        if (item.model->reportedVariances != nullptr) {
+            SetReportedErrors(item, place, covariances);
             continue;
         }
         const auto error = [&](int p) {
@@ -440,8 +465,12 @@ bool SetStandardErrors(std::vector<Item>& items, std::span<const char> estimated
         if (!estimated[i]) continue;
         Item& item = items[i];
         const ItemParameters& place = places[i];
-        if (item.form != ItemForm::Binary) {
+        if (item.model->metric == models::Metric::Thresholds) {
             SetThresholdErrors(item, place, covariances);
+            continue;
+        }
+        if (item.model->reportedVariances != nullptr) {
+            SetReportedErrors(item, place, covariances);
             continue;
         }
         // A right/wrong item's own (a, b, c).

@@ -1,41 +1,19 @@
 #include "estimation/polytomous/poly_items.h"
 
 #include <algorithm>
-#include <array>
-#include <cmath>
 
-#include "core/model_constants.h"
-#include "estimation/polytomous/poly_curves.h"
-#include "irt/item_curve.h"
-#include "irt/scored_item.h"
+#include "estimation/models/model_table.h"
 
 namespace tarvo::poly {
 
 Item ItemOf(int categories, const MarginalModelRules& binary, PolytomousModel polytomous) {
-    Item item;
-    item.categories = std::max(categories, 2);
-    item.binaryModel = binary.model;
-    if (categories <= 2) {
-        item.form = ItemForm::Binary;
-        item.slopeFree = binary.free.a;
-        item.guessFree = binary.free.c;
-        return item;
-    }
+    if (categories <= 2) return models::NewItem(models::ModelFor(binary.model), 2);
     return PolytomousItem(categories, polytomous);
 }
 
 Item PolytomousItem(int categories, PolytomousModel polytomous) {
-    Item item;
-    item.categories = std::max(categories, 2);
-    const PolytomousModelRules& rules = RulesOf(polytomous);
-    item.polytomous = polytomous;
-    item.form = rules.cumulative ? ItemForm::Graded : ItemForm::Partial;
-    item.slopeFree = rules.slopeFree;
-    item.commonSlope = rules.commonSlope;
-    if (rules.sharedSteps) {
-        item.form = ItemForm::Rated;
-        item.scale = categories;
-    }
+    Item item = models::NewItem(models::ModelFor(polytomous), categories);
+    if (item.model->sharedSteps) item.scale = item.categories;
     return item;
 }
 
@@ -52,139 +30,37 @@ void StepsOf(const Item& item, std::span<double> steps) {
 
 Item WithFreeThresholds(const Item& item) {
     Item free = item;
-    free.form = item.form == ItemForm::Rated ? ItemForm::Partial : item.form;
+    // A rated item's curves are the partial credit model's.
+    if (item.model->sharedSteps) free.model = &models::kGpcm;
     free.scale = -1;
     free.slopeFree = false;
     free.commonSlope = false;
     free.guessFree = false;
+    free.upperFree = false;
     return free;
 }
 
-void InterceptsFromThresholds(Item& item) {
-    for (int k = 0; k < item.Thresholds(); ++k) item.d[k] = -kD * item.a * item.b[k];
-}
+void InterceptsFromThresholds(Item& item) { item.model->fromReported(item); }
 
-void ReportThresholds(Item& item) {
-    if (item.form == ItemForm::Binary) return;
-    for (int k = 0; k < item.Thresholds(); ++k) item.b[k] = -item.d[k] / (kD * item.a);
-}
+void ReportThresholds(Item& item) { item.model->report(item); }
 
-int FreeCount(const Item& item) {
-    if (item.form == ItemForm::Rated) return (item.slopeFree ? 1 : 0) + 1;
-    return (item.slopeFree ? 1 : 0) + item.Thresholds() + (item.guessFree ? 1 : 0);
-}
+int FreeCount(const Item& item) { return item.model->freeCount(item); }
 
-void PackFree(const Item& item, std::span<double> values) {
-    int at = 0;
-    if (item.slopeFree) values[at++] = item.a;
-    if (item.form == ItemForm::Rated) {
-        values[at] = LocationOf(item);
-        return;
-    }
-    if (item.form == ItemForm::Binary) {
-        values[at++] = item.b[0];
-    } else {
-        for (int k = 0; k < item.Thresholds(); ++k) values[at++] = item.d[k];
-    }
-    if (item.guessFree) values[at++] = item.c;
-}
+void PackFree(const Item& item, std::span<double> values) { item.model->pack(item, values); }
 
-void UnpackFree(std::span<const double> values, Item& item) {
-    int at = 0;
-    if (item.slopeFree) item.a = values[at++];
-    if (item.form == ItemForm::Rated) {
-        // The intercepts move together: the steps stay the scale's.
-        const double shift = values[at] - LocationOf(item);
-        for (int k = 0; k < item.Thresholds(); ++k) item.d[k] += shift;
-        return;
-    }
-    if (item.form == ItemForm::Binary) {
-        item.b[0] = values[at++];
-    } else {
-        for (int k = 0; k < item.Thresholds(); ++k) item.d[k] = values[at++];
-    }
-    if (item.guessFree) item.c = values[at++];
-}
+void UnpackFree(std::span<const double> values, Item& item) { item.model->unpack(values, item); }
 
-bool KeepInRange(Item& item, double lowestC) {
-    if (!std::isfinite(item.a) || !std::isfinite(item.c)) return false;
-    if (item.form == ItemForm::Binary) {
-        if (!std::isfinite(item.b[0])) return false;
-        item.a = std::clamp(item.a, kMarginalA.lowest, kMarginalA.highest);
-        if (item.guessFree) item.c = std::clamp(item.c, lowestC, kMarginalC.highest);
-        item.b[0] = std::clamp(item.b[0], kMarginalB.lowest, kMarginalB.highest);
-        return true;
-    }
-    if (item.commonSlope && !(item.a > 0)) return false;
-    for (int k = 0; k < item.Thresholds(); ++k) {
-        if (!std::isfinite(item.d[k])) return false;
-    }
-    if (item.form != ItemForm::Graded) return true;
-    // P(X >= k) must fall with k, whatever the slope's sign.
-    for (int k = 1; k < item.Thresholds(); ++k) {
-        if (!(item.d[k] < item.d[k - 1])) return false;
-    }
-    return true;
-}
+bool KeepInRange(Item& item, double lowestC) { return item.model->keepInRange(item, lowestC); }
 
 void CategoryProbabilities(const Item& item, double theta, std::span<double> p) {
-    switch (item.form) {
-        case ItemForm::Binary:
-            ItemCategoryProbabilities(ItemScoring::RightWrong, theta, item.a, item.B(), item.c, p);
-            return;
-        case ItemForm::Graded:
-            GradedProbabilities(theta, item.a, item.D(), p);
-            return;
-        case ItemForm::Partial:
-        case ItemForm::Rated:
-            PartialProbabilities(theta, item.a, item.D(), p);
-            return;
-    }
+    item.model->probabilities(item, theta, p);
 }
 
 void CategoryDerivatives(const Item& item, double theta, std::span<const double> p,
                          std::span<double> derivatives) {
-    const int free = FreeCount(item);
-    if (item.form == ItemForm::Binary) {
-        // By (a, b, c), then the free columns.
-        const Curve curve = CurveAt(theta, item.a, item.b[0], item.c);
-        const CurveDerivatives d = DerivativesAt(theta, item.a, item.b[0], item.c, curve);
-        for (int k = 0; k < 2; ++k) {
-            const double sign = k == 0 ? -1 : 1;
-            int at = 0;
-            if (item.slopeFree) derivatives[k * free + at++] = sign * d.first[0];
-            derivatives[k * free + at++] = sign * d.first[1];
-            if (item.guessFree) derivatives[k * free + at++] = sign * d.first[2];
-        }
-        return;
-    }
-    // By (a, d_1..d_m), then the free columns.
-    const int width = item.categories;
-    std::array<double, kMostCategories * kMostCategories> all{};
-    const std::span<double> square = std::span<double>(all).first(width * width);
-    if (item.form == ItemForm::Graded) {
-        GradedDerivatives(theta, item.a, item.D(), square);
-    } else {
-        PartialDerivatives(theta, item.a, p.first(item.categories), square);
-    }
-    for (int k = 0; k < item.categories; ++k) {
-        int at = 0;
-        if (item.slopeFree) derivatives[k * free + at++] = all[k * width];
-        if (item.form == ItemForm::Rated) {
-            // The location moves every intercept.
-            double sum = 0;
-            for (int j = 1; j <= item.Thresholds(); ++j) sum += all[k * width + j];
-            derivatives[k * free + at] = sum;
-            continue;
-        }
-        for (int j = 1; j <= item.Thresholds(); ++j)
-            derivatives[k * free + at++] = all[k * width + j];
-    }
+    item.model->byParameter(item, theta, p, derivatives);
 }
 
-std::string_view ModelNameOf(const Item& item) {
-    if (item.form == ItemForm::Binary) return RulesOf(item.binaryModel).name;
-    return RulesOf(item.polytomous).name;
-}
+std::string_view ModelNameOf(const Item& item) { return item.model->name; }
 
 }  // namespace tarvo::poly

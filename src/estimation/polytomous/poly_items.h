@@ -1,11 +1,10 @@
 #pragma once
 
-// One item of a polytomous run as plain data, whatever its model: a
-// right/wrong item scored by key (3PL, 2PL or 1PL) or an item scored 0..m
-// (GRM, GPCM, PCM, RSM); its category probabilities at an ability and their
-// derivatives by the item's free parameters: (a, b, c) for a right/wrong
-// item, the slope and the intercepts (a, d_1..d_m) for an item scored 0..m
-// (poly_curves), whose thresholds b_k = -d_k / (D a) are reported.
+// One item of a polytomous run as plain data, whatever its model: its row
+// of the item model table, its values and the mask of what is estimated.
+// The functions below read the item through its row: its category
+// probabilities at an ability and their derivatives by the item's free
+// parameters, which the row packs into a vector.
 
 #include <array>
 #include <span>
@@ -13,48 +12,13 @@
 
 #include "core/marginal_models.h"
 #include "core/polytomous_models.h"
+#include "estimation/models/item_model.h"
 
 namespace tarvo::poly {
 
-enum class ItemForm {
-    Binary,   // P(1) = c + (1 - c) / (1 + exp(-D a (theta - b)))
-    Graded,   // GRM
-    Partial,  // GPCM, PCM
-    Rated,    // RSM: the partial credit curves, thresholds = location + the scale's steps
-};
-
-inline constexpr int kMostThresholds = kMostCategories - 1;
-// a, up to eight thresholds or intercepts, c.
-inline constexpr int kMostFree = kMostThresholds + 2;
-
-struct Item {
-    ItemForm form = ItemForm::Binary;
-    int categories = 2;  // scores 0..categories - 1
-    // Its model's names: binaryModel for a right/wrong item, else polytomous.
-    MarginalModel binaryModel = MarginalModel::ThreePL;
-    PolytomousModel polytomous = PolytomousModel::None;
-    bool slopeFree = true;
-    bool guessFree = false;    // binary items of the 3PL
-    bool commonSlope = false;  // a shared with the other such items (PCM), not its own
-    // Rated items: the scale whose steps the item shares (its own free
-    // parameter is its location, the mean of its intercepts).
-    int scale = -1;
-    double a = 1;
-    // A right/wrong item's b[0] is its estimate; an item scored 0..m has
-    // its thresholds here when the run ends (ReportThresholds).
-    std::array<double, kMostThresholds> b{};
-    // The intercepts of an item scored 0..m, which the estimator moves.
-    std::array<double, kMostThresholds> d{};
-    double c = 0;
-    // The standard errors, -1 where not formed.
-    double seA = -1;
-    std::array<double, kMostThresholds> seB{};
-    double seC = -1;
-
-    int Thresholds() const { return categories - 1; }
-    std::span<const double> B() const { return std::span<const double>(b).first(Thresholds()); }
-    std::span<const double> D() const { return std::span<const double>(d).first(Thresholds()); }
-};
+using models::Item;
+using models::kMostFree;
+using models::kMostThresholds;
 
 // An item of the request's models with the given categories: two or fewer
 // take the right/wrong model, more the polytomous one. A rated item's scale

@@ -66,7 +66,7 @@ std::vector<Scale> ScalesOf(std::span<const Item> items, std::span<const char> e
     // categories were merged away apart from its scale's forms its own.
     std::vector<std::pair<int, int>> keys;
     for (std::size_t i = 0; i < items.size(); ++i) {
-        if (!estimated[i] || items[i].form != ItemForm::Rated) continue;
+        if (!estimated[i] || !items[i].model->sharedSteps) continue;
         const std::pair<int, int> key{items[i].scale, items[i].Thresholds()};
         if (std::find(keys.begin(), keys.end(), key) == keys.end()) {
             keys.push_back(key);

@@ -6,7 +6,7 @@
 
 #include "core/estimate_bounds.h"
 #include "core/model_constants.h"
-#include "estimation/polytomous/poly_curves.h"
+#include "estimation/models/item_model.h"
 
 namespace tarvo::poly {
 
@@ -41,22 +41,7 @@ ScoreSums SumsAt(std::span<const Item> items, std::span<const std::uint8_t> row,
 
 void CategoryThetaDerivatives(const Item& item, double theta, std::span<const double> p,
                               std::span<double> derivatives) {
-    const int m = item.Thresholds();
-    switch (item.form) {
-        case ItemForm::Binary: {
-            const double l = Logistic(kD * item.a * (theta - item.b[0]));
-            derivatives[1] = (1 - item.c) * kD * item.a * l * (1 - l);
-            derivatives[0] = -derivatives[1];
-            return;
-        }
-        case ItemForm::Graded:
-            GradedThetaDerivatives(theta, item.a, item.D(), derivatives);
-            return;
-        case ItemForm::Partial:
-        case ItemForm::Rated:
-            PartialThetaDerivatives(item.a, p.first(static_cast<std::size_t>(m) + 1), derivatives);
-            return;
-    }
+    item.model->byTheta(item, theta, p, derivatives);
 }
 
 void ScoreByMode(std::span<const Item> items, Responses responses, const ModeScoring& scoring,

@@ -62,24 +62,7 @@ std::vector<int> RestSigns(std::span<const std::uint8_t> codes, std::span<const 
 }
 
 void StartPolytomous(const CategoryCounts& counts, int sign, Item& item) {
-    // The intercepts of the category shares, which hold for either sign.
-    item.a = sign;
-    double total = 0;
-    for (int k = 0; k < item.categories; ++k) total += counts[k];
-    double above = total;
-    for (int k = 1; k < item.categories; ++k) {
-        above -= counts[k - 1];
-        if (item.form == ItemForm::Graded) {
-            const double share = std::clamp((above + 0.5) / (total + 1), 0.01, 0.99);
-            item.d[k - 1] = std::log(share / (1 - share));
-        } else {
-            item.d[k - 1] = std::log((counts[k] + 0.5) / (counts[k - 1] + 0.5));
-        }
-    }
-    // Shares clamped alike leave equal graded intercepts: part them.
-    for (int k = 1; item.form == ItemForm::Graded && k < item.Thresholds(); ++k) {
-        item.d[k] = std::min(item.d[k], item.d[k - 1] - 0.01);
-    }
+    if (item.model->start) item.model->start(counts, sign, item);
 }
 
 }  // namespace tarvo::poly

@@ -25,8 +25,10 @@ namespace tarvo::poly {
 // test of items keyed alike keeps +1 for every item after one sweep.
 std::vector<int> RestSigns(std::span<const std::uint8_t> codes, std::span<const Item> items);
 
-// a = sign, and each intercept the logit of the share of scores at or
-// above it (GRM), or the log ratio of adjacent categories (partial credit).
+// The row's start: a = sign, and each intercept the logit of the share of
+// scores at or above it (GRM), or the log ratio of adjacent categories
+// (partial credit). A right/wrong row has none: its items start as the
+// dichotomous estimator starts them.
 void StartPolytomous(const CategoryCounts& counts, int sign, Item& item);
 
 }  // namespace tarvo::poly

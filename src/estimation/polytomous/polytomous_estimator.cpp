@@ -30,6 +30,11 @@ using poly::Item;
 // with either sign.
 constexpr double kWidestPrintedThreshold = 99.999;
 
+// Where an upper asymptote starts, and the least c it starts with: both
+// move on the logit scale, finite only inside (0, 1).
+constexpr double kStartUpper = 0.95;
+constexpr double kLeastStartC = 0.02;
+
 class PolytomousEstimator final : public Estimator {
   public:
     explicit PolytomousEstimator(const RunRequest& request)
@@ -105,12 +110,11 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
         table.Nobs[i] = valid;
         // One score only: nothing to estimate.
         estimated[i] = categories >= 2 ? 1 : 0;
-        binary[i] = items[i].form == poly::ItemForm::Binary && estimated[i];
+        binary[i] = items[i].model->start == nullptr && estimated[i];
         if (!estimated[i]) continue;
         // A common slope is one for all its items: it starts at +1.
         const int sign = items[i].commonSlope ? 1 : signs[i];
-        if (items[i].form != poly::ItemForm::Binary)
-            poly::StartPolytomous(counts[i], sign, items[i]);
+        poly::StartPolytomous(counts[i], sign, items[i]);
     }
     // The item file is a result file: an item's AccNo is its AccNo cell, not
     // the columns an item ID takes in a fixed-column file (which cut the
@@ -128,7 +132,7 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
         items[i] = ItemFor(i, row.categories);
         items[i].a = row.a;
         std::copy(row.b.begin(), row.b.end(), items[i].b.begin());
-        items[i].c = items[i].form == poly::ItemForm::Binary ? row.c : 0;
+        items[i].c = items[i].model->metric == models::Metric::Location ? row.c : 0;
         poly::InterceptsFromThresholds(items[i]);
         items[i].seB.fill(kNotEstimated);
         held[i] = 1;
@@ -149,6 +153,13 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
             items[i].a = items[i].slopeFree ? table.a[i] : 1;
             items[i].b[0] = table.b[i];
             items[i].c = items[i].guessFree ? table.c[i] : 0;
+            // An upper asymptote starts below 1 and c above 0, where their
+            // logits are finite.
+            if (items[i].upperFree) {
+                items[i].u = kStartUpper;
+                items[i].c = std::clamp(items[i].c, kLeastStartC, 0.5);
+            }
+            items[i].model->fromReported(items[i]);
         }
     }
     for (std::size_t j = 0; j < persons.personCount(); ++j) {
@@ -185,7 +196,7 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
         outcome.errorsFormed = false;
         outcome.leftUndone = "the standard errors and the scores were not computed (-1, theta 0)";
         for (Item& item : items) {
-            item.seA = item.seC = kNotEstimated;
+            item.seA = item.seC = item.seU = kNotEstimated;
             item.seB.fill(kNotEstimated);
         }
     } else {
@@ -229,6 +240,13 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
         table.seeb[i] = estimated[i] ? item.seB[0] : kNotEstimated;
         table.seec[i] = estimated[i] && item.guessFree ? item.seC : kNotEstimated;
     }
+    const bool anyUpper =
+        std::any_of(items.begin(), items.end(), [](const Item& item) { return item.upperFree; });
+    for (std::size_t i = 0; anyUpper && i < itemCount; ++i) {
+        outcome.upper.push_back(items[i].u);
+        outcome.upperErrors.push_back(estimated[i] && items[i].upperFree ? items[i].seU
+                                                                         : kNotEstimated);
+    }
     for (const Item& item : items) {
         outcome.itemModels.emplace_back(poly::ModelNameOf(item));
         outcome.categories.push_back(item.categories);
@@ -271,6 +289,13 @@ std::string PolytomousEstimator::CheckHeld(const RunInputs& inputs,
         const std::string_view model = poly::ModelNameOf(item);
         const std::string where = "ERROR Item file " + path + ", line " + std::to_string(row.line) +
                                   " ('" + row.text + "'): item " + std::to_string(i + 1);
+        // The item file's rows carry no upper asymptote: holding such an
+        // item would fit it with u = 1 and call it the file's.
+        if (item.upperFree) {
+            return where + " is " + std::string(model) +
+                   ": an item with an upper asymptote cannot be held at an item file's values "
+                   "yet; estimate it instead.";
+        }
         if (row.model != model) {
             return where + " is " + row.model + " in the file and " + std::string(model) +
                    " in this run.";
@@ -295,7 +320,7 @@ Item PolytomousEstimator::ItemFor(std::size_t i, int categories) const {
     }
     Item item = poly::PolytomousItem(std::max(categories, line.categories), line.polytomous);
     // A named scale is its own, apart from the scales by categories.
-    if (item.form == poly::ItemForm::Rated && !line.scale.empty()) {
+    if (item.model->sharedSteps && !line.scale.empty()) {
         int named = 0;
         for (std::size_t k = 0; k <= i; ++k) {
             if (models_.lines[k].scale == line.scale) break;
@@ -312,7 +337,11 @@ void PolytomousEstimator::WriteRows(const std::vector<Item>& items, const RunInp
     const PersonTable& persons = inputs.persons;
     int mostThresholds = 1;
     for (const Item& item : items) mostThresholds = std::max(mostThresholds, item.Thresholds());
-    writer.Line(PolytomousItemHeader(mostThresholds));
+    // The upper asymptote's columns only in a run with such an item: the
+    // other runs keep their layout.
+    const bool upper =
+        std::any_of(items.begin(), items.end(), [](const Item& item) { return item.upperFree; });
+    writer.Line(PolytomousItemHeader(mostThresholds, upper));
     for (std::size_t i = 0; i < items.size(); ++i) {
         const Item& item = items[i];
         PolytomousItemRow row;
@@ -320,11 +349,14 @@ void PolytomousEstimator::WriteRows(const std::vector<Item>& items, const RunInp
         row.AccNo = table.AccNo[i];
         row.model = poly::ModelNameOf(item);
         row.categories = item.categories;
-        row.hasC = item.form == poly::ItemForm::Binary;
+        row.hasC = item.model->metric == models::Metric::Location;
         row.a = item.a;
         row.c = item.c;
         row.seA = item.slopeFree || item.commonSlope ? item.seA : kNotEstimated;
         row.seC = item.guessFree ? item.seC : kNotEstimated;
+        row.hasU = item.upperFree;
+        row.u = item.u;
+        row.seU = item.seU;
         // An item that does not discriminate has thresholds far beyond any
         // ability, not locations: the cells hold the widest their mask
         // prints (the report flags the item; the report's own values are
@@ -332,13 +364,14 @@ void PolytomousEstimator::WriteRows(const std::vector<Item>& items, const RunInp
         std::array<double, poly::kMostThresholds> printed{};
         for (int k = 0; k < item.Thresholds(); ++k) {
             printed[k] =
-                std::abs(item.a) < kLeastDiscrimination && item.form != poly::ItemForm::Binary
+                std::abs(item.a) < kLeastDiscrimination &&
+                        item.model->metric == models::Metric::Thresholds
                     ? std::clamp(item.b[k], -kWidestPrintedThreshold, kWidestPrintedThreshold)
                     : item.b[k];
         }
         row.b = std::span<const double>(printed).first(item.Thresholds());
         row.seB = std::span<const double>(item.seB).first(item.Thresholds());
-        writer.Line(PolytomousItemRowText(row, mostThresholds));
+        writer.Line(PolytomousItemRowText(row, mostThresholds, upper));
     }
     writer.Line("");
     writer.Line(PolytomousPersonHeader());

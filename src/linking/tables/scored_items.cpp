@@ -42,7 +42,7 @@ void CategoryCurvesAt(const ScoredItem& item, double theta, CategoryCurves& out)
     const int m = item.categories - 1;
     switch (item.scoring) {
         case ItemScoring::RightWrong: {
-            out.first[1] = (1 - item.c) * slope * LogisticSlope(slope * (theta - item.b[0]));
+            out.first[1] = (item.u - item.c) * slope * LogisticSlope(slope * (theta - item.b[0]));
             out.first[0] = -out.first[1];
             return;
         }
@@ -67,7 +67,7 @@ void CategoryCurvesAt(const ScoredItem& item, double theta, CategoryCurves& out)
 }
 
 double ExpectedItemScore(const ScoredItem& item, double theta) {
-    if (item.scoring == ItemScoring::RightWrong && item.categories == 2) {
+    if (item.scoring == ItemScoring::RightWrong && item.categories == 2 && item.u == 1) {
         return CurveAt(theta, item.a, item.b[0], item.c).p;
     }
     std::array<double, kMostCategories> p{};
@@ -79,7 +79,7 @@ double ExpectedItemScore(const ScoredItem& item, double theta) {
 
 double ScoredItemInformation(const ScoredItem& item, double theta) {
     if (item.categories <= 1) return 0;
-    if (item.scoring == ItemScoring::RightWrong) {
+    if (item.scoring == ItemScoring::RightWrong && item.u == 1) {
         return ItemInformation(theta, item.a, item.b[0], item.c);
     }
     CategoryCurves curves;

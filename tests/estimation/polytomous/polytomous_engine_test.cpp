@@ -493,7 +493,7 @@ TEST(PolytomousPriors, ObjectiveGradientMatchesDifferencesWithEitherSignOfA) {
     // without the prior on a.
     EXPECT_EQ(SlopeGradient(rated, tables.Expected(1), quadrature, priors),
               SlopeGradient(rated, tables.Expected(1), quadrature,
-                            Priors{{}, {}, {}, {}, priors.polytomousB}));
+                            Priors{{}, {}, {}, {}, priors.polytomousB, {}}));
 }
 
 // MAP and ML scores: the derivatives by theta of every model's category
@@ -690,9 +690,7 @@ TEST(PolytomousEm, EachModelRecoversItsItemsBetterWithMoreExaminees) {
             }
             for (int x = 0; x < 2; ++x) rmse[s][x] = std::sqrt(squares[x] / counts[x]);
         }
-        const char* model = truth[0].commonSlope                ? "PCM"
-                            : truth[0].form == ItemForm::Graded ? "GRM"
-                                                                : "GPCM";
+        const std::string_view model = truth[0].model->name;
         EXPECT_LT(rmse[1][0], rmse[0][0]) << model << " a";
         EXPECT_LT(rmse[1][1], rmse[0][1]) << model << " thresholds";
         EXPECT_LT(rmse[1][0], 0.1) << model << " a";

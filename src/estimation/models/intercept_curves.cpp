@@ -1,4 +1,4 @@
-#include "estimation/polytomous/poly_curves.h"
+#include "estimation/models/intercept_curves.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,7 @@
 #include "core/model_constants.h"
 #include "core/polytomous_models.h"
 
-namespace tarvo::poly {
+namespace tarvo::models {
 
 double Logistic(double z) {
     if (z >= 0) return 1 / (1 + std::exp(-z));
@@ -106,4 +106,4 @@ void PartialThetaDerivatives(double a, std::span<const double> p, std::span<doub
     for (int k = 0; k <= m; ++k) derivatives[k] = kD * a * p[k] * (k - mean);
 }
 
-}  // namespace tarvo::poly
+}  // namespace tarvo::models

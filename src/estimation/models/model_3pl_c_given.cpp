@@ -1,0 +1,38 @@
+// 3PL, c from the item file: the 3PL with its lower asymptote given, not estimated.
+#include "estimation/models/model_table.h"
+#include "estimation/models/right_wrong_items.h"
+
+namespace tarvo::models {
+
+namespace {
+constexpr std::string_view kNames[] = {"a", "b"};
+}  // namespace
+
+const ItemModel kThreePLCGiven{
+    .name = "3pl-c-given",
+    .caption = "3PL, c from the item file",
+    .categories = 2,
+    .metric = Metric::Location,
+    .parameters = kNames,
+    .slopeFree = true,
+    .commonSlope = false,
+    .guessFree = false,
+    .upperFree = false,
+    .sharedSteps = false,
+    .orderedIntercepts = false,
+    .priors = {true, true, false, false, false, false, false},
+    .freeCount = right_wrong::FreeCount,
+    .pack = right_wrong::Pack,
+    .unpack = right_wrong::Unpack,
+    .keepInRange = right_wrong::KeepInRange,
+    .probabilities = right_wrong::Probabilities,
+    .byParameter = right_wrong::ByParameter,
+    .byTheta = right_wrong::ByTheta,
+    .logPrior = right_wrong::LogPrior,
+    .start = nullptr,
+    .report = right_wrong::Reported,
+    .fromReported = right_wrong::Reported,
+    .reportedVariances = nullptr,
+};
+
+}  // namespace tarvo::models
