@@ -8,31 +8,7 @@ namespace {
 constexpr std::string_view kNames[] = {"b"};
 }  // namespace
 
-const ItemModel kOnePL{
-    .name = "1pl",
-    .caption = "1PL",
-    .categories = 2,
-    .metric = Metric::Location,
-    .parameters = kNames,
-    .slopeFree = false,
-    .commonSlope = false,
-    .guessFree = false,
-    .upperFree = false,
-    .sharedSteps = false,
-    .orderedIntercepts = false,
-    .priors = {false, true, false, false, false, false, false},
-    .freeCount = right_wrong::FreeCount,
-    .pack = right_wrong::Pack,
-    .unpack = right_wrong::Unpack,
-    .keepInRange = right_wrong::KeepInRange,
-    .probabilities = right_wrong::Probabilities,
-    .byParameter = right_wrong::ByParameter,
-    .byTheta = right_wrong::ByTheta,
-    .logPrior = right_wrong::LogPrior,
-    .start = nullptr,
-    .report = right_wrong::Reported,
-    .fromReported = right_wrong::Reported,
-    .reportedVariances = nullptr,
-};
+const ItemModel kOnePL = right_wrong::Row("1pl", "1PL", kNames, false, false,
+                                          {false, true, false, false, false, false, false});
 
 }  // namespace tarvo::models

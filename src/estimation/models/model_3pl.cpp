@@ -8,31 +8,7 @@ namespace {
 constexpr std::string_view kNames[] = {"a", "b", "c"};
 }  // namespace
 
-const ItemModel kThreePL{
-    .name = "3pl",
-    .caption = "3PL",
-    .categories = 2,
-    .metric = Metric::Location,
-    .parameters = kNames,
-    .slopeFree = true,
-    .commonSlope = false,
-    .guessFree = true,
-    .upperFree = false,
-    .sharedSteps = false,
-    .orderedIntercepts = false,
-    .priors = {true, true, true, false, true, true, false},
-    .freeCount = right_wrong::FreeCount,
-    .pack = right_wrong::Pack,
-    .unpack = right_wrong::Unpack,
-    .keepInRange = right_wrong::KeepInRange,
-    .probabilities = right_wrong::Probabilities,
-    .byParameter = right_wrong::ByParameter,
-    .byTheta = right_wrong::ByTheta,
-    .logPrior = right_wrong::LogPrior,
-    .start = nullptr,
-    .report = right_wrong::Reported,
-    .fromReported = right_wrong::Reported,
-    .reportedVariances = nullptr,
-};
+const ItemModel kThreePL = right_wrong::Row("3pl", "3PL", kNames, true, true,
+                                            {true, true, true, false, true, true, false});
 
 }  // namespace tarvo::models

@@ -8,31 +8,8 @@ namespace {
 constexpr std::string_view kNames[] = {"a", "b"};
 }  // namespace
 
-const ItemModel kThreePLCGiven{
-    .name = "3pl-c-given",
-    .caption = "3PL, c from the item file",
-    .categories = 2,
-    .metric = Metric::Location,
-    .parameters = kNames,
-    .slopeFree = true,
-    .commonSlope = false,
-    .guessFree = false,
-    .upperFree = false,
-    .sharedSteps = false,
-    .orderedIntercepts = false,
-    .priors = {true, true, false, false, false, false, false},
-    .freeCount = right_wrong::FreeCount,
-    .pack = right_wrong::Pack,
-    .unpack = right_wrong::Unpack,
-    .keepInRange = right_wrong::KeepInRange,
-    .probabilities = right_wrong::Probabilities,
-    .byParameter = right_wrong::ByParameter,
-    .byTheta = right_wrong::ByTheta,
-    .logPrior = right_wrong::LogPrior,
-    .start = nullptr,
-    .report = right_wrong::Reported,
-    .fromReported = right_wrong::Reported,
-    .reportedVariances = nullptr,
-};
+const ItemModel kThreePLCGiven =
+    right_wrong::Row("3pl-c-given", "3PL, c from the item file", kNames, true, false,
+                     {true, true, false, false, false, false, false});
 
 }  // namespace tarvo::models

@@ -8,31 +8,6 @@ namespace {
 constexpr std::string_view kNames[] = {"a", "b"};
 }  // namespace
 
-const ItemModel kGpcm{
-    .name = "gpcm",
-    .caption = "GPCM",
-    .categories = 0,
-    .metric = Metric::Thresholds,
-    .parameters = kNames,
-    .slopeFree = true,
-    .commonSlope = false,
-    .guessFree = false,
-    .upperFree = false,
-    .sharedSteps = false,
-    .orderedIntercepts = false,
-    .priors = {},
-    .freeCount = scored::FreeCount,
-    .pack = scored::Pack,
-    .unpack = scored::Unpack,
-    .keepInRange = scored::KeepInRange,
-    .probabilities = scored::PartialProbabilities,
-    .byParameter = scored::PartialByParameter,
-    .byTheta = scored::PartialByTheta,
-    .logPrior = scored::LogPrior,
-    .start = scored::PartialStart,
-    .report = scored::ReportThresholds,
-    .fromReported = scored::InterceptsFromThresholds,
-    .reportedVariances = nullptr,
-};
+const ItemModel kGpcm = scored::PartialCreditRow("gpcm", "GPCM", kNames, true, false);
 
 }  // namespace tarvo::models

@@ -9,31 +9,6 @@ namespace {
 constexpr std::string_view kNames[] = {"a", "b"};
 }  // namespace
 
-const ItemModel kPcm{
-    .name = "pcm",
-    .caption = "PCM",
-    .categories = 0,
-    .metric = Metric::Thresholds,
-    .parameters = kNames,
-    .slopeFree = false,
-    .commonSlope = true,
-    .guessFree = false,
-    .upperFree = false,
-    .sharedSteps = false,
-    .orderedIntercepts = false,
-    .priors = {},
-    .freeCount = scored::FreeCount,
-    .pack = scored::Pack,
-    .unpack = scored::Unpack,
-    .keepInRange = scored::KeepInRange,
-    .probabilities = scored::PartialProbabilities,
-    .byParameter = scored::PartialByParameter,
-    .byTheta = scored::PartialByTheta,
-    .logPrior = scored::LogPrior,
-    .start = scored::PartialStart,
-    .report = scored::ReportThresholds,
-    .fromReported = scored::InterceptsFromThresholds,
-    .reportedVariances = nullptr,
-};
+const ItemModel kPcm = scored::PartialCreditRow("pcm", "PCM", kNames, false, true);
 
 }  // namespace tarvo::models

@@ -9,31 +9,7 @@ namespace {
 constexpr std::string_view kNames[] = {"b"};
 }  // namespace
 
-const ItemModel kRasch{
-    .name = "rasch",
-    .caption = "Rasch (1PL with a common slope)",
-    .categories = 2,
-    .metric = Metric::Location,
-    .parameters = kNames,
-    .slopeFree = false,
-    .commonSlope = false,
-    .guessFree = false,
-    .upperFree = false,
-    .sharedSteps = false,
-    .orderedIntercepts = false,
-    .priors = {true, true, false, false, false, false, false},
-    .freeCount = right_wrong::FreeCount,
-    .pack = right_wrong::Pack,
-    .unpack = right_wrong::Unpack,
-    .keepInRange = right_wrong::KeepInRange,
-    .probabilities = right_wrong::Probabilities,
-    .byParameter = right_wrong::ByParameter,
-    .byTheta = right_wrong::ByTheta,
-    .logPrior = right_wrong::LogPrior,
-    .start = nullptr,
-    .report = right_wrong::Reported,
-    .fromReported = right_wrong::Reported,
-    .reportedVariances = nullptr,
-};
+const ItemModel kRasch = right_wrong::Row("rasch", "Rasch (1PL with a common slope)", kNames, false,
+                                          false, {true, true, false, false, false, false, false});
 
 }  // namespace tarvo::models

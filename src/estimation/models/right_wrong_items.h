@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 #include "estimation/models/item_model.h"
 
@@ -25,5 +26,38 @@ void ByTheta(const Item& item, double theta, std::span<const double> p,
 double LogPrior(const Item& item, const Priors& priors, double* gradient, double* information);
 // Nothing to convert: the estimator moves the reported values.
 void Reported(Item& item);
+
+// A right/wrong row: its names, the mask of a new item and its priors over
+// the math above.
+constexpr ItemModel Row(std::string_view name, std::string_view caption,
+                        std::span<const std::string_view> parameters, bool slopeFree,
+                        bool guessFree, PriorRules priors) {
+    return ItemModel{
+        .name = name,
+        .caption = caption,
+        .categories = 2,
+        .metric = Metric::Location,
+        .parameters = parameters,
+        .slopeFree = slopeFree,
+        .commonSlope = false,
+        .guessFree = guessFree,
+        .upperFree = false,
+        .sharedSteps = false,
+        .orderedIntercepts = false,
+        .priors = priors,
+        .freeCount = FreeCount,
+        .pack = Pack,
+        .unpack = Unpack,
+        .keepInRange = KeepInRange,
+        .probabilities = Probabilities,
+        .byParameter = ByParameter,
+        .byTheta = ByTheta,
+        .logPrior = LogPrior,
+        .start = nullptr,
+        .report = Reported,
+        .fromReported = Reported,
+        .reportedVariances = nullptr,
+    };
+}
 
 }  // namespace tarvo::models::right_wrong

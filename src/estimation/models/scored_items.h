@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 #include "estimation/models/item_model.h"
 
@@ -56,5 +57,38 @@ void PartialStart(std::span<const std::int32_t> counts, int sign, Item& item);
 // still -d / (D a), but far beyond any ability: not locations), and back.
 void ReportThresholds(Item& item);
 void InterceptsFromThresholds(Item& item);
+
+// A partial credit row (GPCM, PCM): the item's own slope or one common to
+// the model's items.
+constexpr ItemModel PartialCreditRow(std::string_view name, std::string_view caption,
+                                     std::span<const std::string_view> parameters, bool slopeFree,
+                                     bool commonSlope) {
+    return ItemModel{
+        .name = name,
+        .caption = caption,
+        .categories = 0,
+        .metric = Metric::Thresholds,
+        .parameters = parameters,
+        .slopeFree = slopeFree,
+        .commonSlope = commonSlope,
+        .guessFree = false,
+        .upperFree = false,
+        .sharedSteps = false,
+        .orderedIntercepts = false,
+        .priors = {},
+        .freeCount = FreeCount,
+        .pack = Pack,
+        .unpack = Unpack,
+        .keepInRange = KeepInRange,
+        .probabilities = PartialProbabilities,
+        .byParameter = PartialByParameter,
+        .byTheta = PartialByTheta,
+        .logPrior = LogPrior,
+        .start = PartialStart,
+        .report = ReportThresholds,
+        .fromReported = InterceptsFromThresholds,
+        .reportedVariances = nullptr,
+    };
+}
 
 }  // namespace tarvo::models::scored
