@@ -285,6 +285,29 @@ void SetReportedErrors(Item& item, const ItemParameters& place, Covariances& cov
     if (place.u >= 0) item.seU = ErrorOf(variances[3]);
 }
 
+// An estimated item's errors from the covariances of the parameters at its
+// places: thresholds, a row's reported values by the delta method, or a
+// right/wrong item's own (a, b, c).
+void SetItemErrors(Item& item, const ItemParameters& place, Covariances& covariances) {
+    if (item.model->metric == models::Metric::Thresholds) {
+        SetThresholdErrors(item, place, covariances);
+        return;
+    }
+    if (item.model->reportedVariances != nullptr) {
+        SetReportedErrors(item, place, covariances);
+        return;
+    }
+    std::vector<double> block;
+    const auto error = [&](int at) {
+        const int one[1] = {at};
+        covariances.Block(one, block);
+        return ErrorOf(block[0]);
+    };
+    if (place.slope >= 0) item.seA = error(place.slope);
+    item.seB[0] = error(place.first);
+    if (place.c >= 0) item.seC = error(place.c);
+}
+
 // Where the test is long (the right/wrong estimator's limit) and no item is
 // rated, each item's errors come from its own block of the information.
 bool ByItemBlocks(std::span<const Item> items) {
@@ -300,7 +323,7 @@ bool ByItemBlocks(std::span<const Item> items) {
 void SetErrorsByItem(std::vector<Item>& items, std::span<const char> estimated,
                      std::span<const double> blocks) {
     std::size_t at = 0;
-    std::vector<double> own, block;
+    std::vector<double> own;
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (!estimated[i]) continue;
         Item& item = items[i];
@@ -322,22 +345,7 @@ void SetErrorsByItem(std::vector<Item>& items, std::span<const char> estimated,
         if (item.guessFree) place.c = next++;
         if (item.upperFree) place.u = next++;
         if (item.commonSlope) item.seA = kNotEstimated;
-        if (item.model->metric == models::Metric::Thresholds) {
-            SetThresholdErrors(item, place, covariances);
-            continue;
-        }
-        if (item.model->reportedVariances != nullptr) {
-            SetReportedErrors(item, place, covariances);
-            continue;
-        }
-        const auto error = [&](int p) {
-            const int one[1] = {p};
-            covariances.Block(one, block);
-            return ErrorOf(block[0]);
-        };
-        if (place.slope >= 0) item.seA = error(place.slope);
-        item.seB[0] = error(place.first);
-        if (place.c >= 0) item.seC = error(place.c);
+        SetItemErrors(item, place, covariances);
     }
 }
 
@@ -460,28 +468,8 @@ bool SetStandardErrors(std::vector<Item>& items, std::span<const char> estimated
     // understates the error.
     if (!covariances.Factored() && form != nullptr) *form = ErrorForm::OwnCurvature;
     const std::vector<ItemParameters> places = ParametersOf(items, estimated);
-    std::vector<double> block;
     for (std::size_t i = 0; i < items.size(); ++i) {
-        if (!estimated[i]) continue;
-        Item& item = items[i];
-        const ItemParameters& place = places[i];
-        if (item.model->metric == models::Metric::Thresholds) {
-            SetThresholdErrors(item, place, covariances);
-            continue;
-        }
-        if (item.model->reportedVariances != nullptr) {
-            SetReportedErrors(item, place, covariances);
-            continue;
-        }
-        // A right/wrong item's own (a, b, c).
-        const auto error = [&](int at) {
-            const int one[1] = {at};
-            covariances.Block(one, block);
-            return ErrorOf(block[0]);
-        };
-        if (place.slope >= 0) item.seA = error(place.slope);
-        item.seB[0] = error(place.first);
-        if (place.c >= 0) item.seC = error(place.c);
+        if (estimated[i]) SetItemErrors(items[i], places[i], covariances);
     }
     return true;
 }
