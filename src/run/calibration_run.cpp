@@ -172,12 +172,13 @@ RunEnd RunWithoutGuard(const RunRequest& request, RunHost& host, const EngineSet
             if (finding.serious) serious.push_back(finding.message);
         }
         if (request.strict) {
-            return Refuse(host, record,
-                          "ERROR The input check found " +
-                              std::string(serious.size() == 1 ? "a mistake" : "mistakes") +
-                              " that make the results wrong, and --strict ends the run there: " +
-                              serious.front(),
-                          RunEnd::EndedAtCheck);
+            return Refuse(
+                host, record,
+                "ERROR The input check found " +
+                    std::string(serious.size() == 1 ? "a mistake that makes"
+                                                    : "mistakes that make") +
+                    " the results wrong, and --strict ends the run there: " + serious.front(),
+                RunEnd::EndedAtCheck);
         }
         if (!host.RunDespiteFindings(serious)) {
             record.error = "The run was not started: the input check found mistakes in the inputs.";
