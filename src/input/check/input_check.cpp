@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -25,6 +26,11 @@ constexpr std::size_t kExamplesKept = 3;
 
 std::string Count(std::size_t n, std::string_view one, std::string_view many) {
     return std::to_string(n) + " " + std::string(n == 1 ? one : many);
+}
+
+std::vector<std::string> FirstExamples(std::vector<std::string> all) {
+    if (all.size() > kExamplesKept) all.resize(kExamplesKept);
+    return all;
 }
 
 std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
@@ -655,6 +661,49 @@ void CheckCells(const InputCheckSubject& s, const std::vector<std::uint32_t>& it
     }
 }
 
+// A header's item columns without a name, or two item columns of one name:
+// the results would name the items by number, or two items alike.
+void CheckItemNames(const InputCheckSubject& s, Findings& out) {
+    if (!IsDelimited(s.format) || s.columns == nullptr) return;
+    const DelimitedColumns& c = *s.columns;
+    const auto nameOf = [&](std::size_t column) {
+        return column < c.names.size() ? TrimBlanks(c.names[column]) : std::string_view();
+    };
+    // Without a header no column has a name.
+    if (std::none_of(c.names.begin(), c.names.end(),
+                     [](const std::string& name) { return !TrimBlanks(name).empty(); }))
+        return;
+    std::vector<std::string> unnamed, repeated;
+    std::map<std::string_view, std::size_t> first;
+    for (const std::size_t column : c.items) {
+        const std::string_view name = nameOf(column);
+        if (name.empty()) {
+            unnamed.push_back("column " + std::to_string(column + 1));
+            continue;
+        }
+        const auto [at, added] = first.emplace(name, column);
+        if (!added) {
+            repeated.push_back("'" + std::string(name) + "' (columns " +
+                               std::to_string(at->second + 1) + " and " +
+                               std::to_string(column + 1) + ")");
+        }
+    }
+    if (!unnamed.empty()) {
+        out.Add("unnamed-item-columns",
+                Count(unnamed.size(), "item column has", "item columns have") +
+                    " no name in the header: the results name such an item by its number only; "
+                    "name it in the header to tell it apart",
+                unnamed.size(), FirstExamples(unnamed));
+    }
+    if (!repeated.empty()) {
+        out.Add("repeated-item-names",
+                Count(repeated.size(), "item name stands", "item names stand") +
+                    " on more than one item column of the header: the results name those items "
+                    "alike; rename one of each",
+                repeated.size(), FirstExamples(repeated));
+    }
+}
+
 void CheckKeyTwice(const InputCheckSubject& s, Findings& out) {
     if (!(s.keyFromFile || s.keyTyped) || !s.tally->keyRecord) return;
     const std::string given = s.keyTyped ? "typed key" : "key file's key";
@@ -744,6 +793,7 @@ std::vector<InputFinding> CheckInput(const InputCheckSubject& s) {
     CheckTheta(s, out);
     CheckEndOfDataMark(s, out);
     CheckCells(s, itemValid, out);
+    CheckItemNames(s, out);
     CheckKeyTwice(s, out);
     return out.list;
 }

@@ -369,6 +369,24 @@ TEST(InputCheck, DelimitedRowsOfOtherWidthsAndEmptyItemColumns) {
               std::string::npos);
 }
 
+TEST(InputCheck, HeaderItemColumnsWithoutANameOrWithOneNameTwice) {
+    const Checked c = Check("id,q1,,q2,q1,\r\nP1,1,0,1,1,0\r\nP2,0,1,1,0,1\r\n",
+                            {{id::kResponseFormat, "csv"}, {id::kIdColumn, "id"}}, "resp.csv");
+    const InputFinding* unnamed = c.Find("unnamed-item-columns");
+    ASSERT_NE(unnamed, nullptr);
+    EXPECT_EQ(unnamed->count, 2u);
+    EXPECT_EQ(unnamed->examples, (std::vector<std::string>{"column 3", "column 6"}));
+    const InputFinding* repeated = c.Find("repeated-item-names");
+    ASSERT_NE(repeated, nullptr);
+    EXPECT_EQ(repeated->examples, std::vector<std::string>{"'q1' (columns 2 and 5)"});
+    // Without a header no column has a name, and the check says nothing of names.
+    const Checked plain = Check(
+        "P1,1,0,1\r\nP2,0,1,1\r\n",
+        {{id::kResponseFormat, "csv"}, {id::kHeaderRow, "no"}, {id::kIdColumn, "1"}}, "resp.csv");
+    EXPECT_EQ(plain.Find("unnamed-item-columns"), nullptr);
+    EXPECT_EQ(plain.Find("repeated-item-names"), nullptr);
+}
+
 TEST(InputCheck, AKeyFileBesideAKeyRecord) {
     const Checked c = Check(kSound, {{id::kKeyFile, "@key"}});
     EXPECT_EQ(c.codes(), std::vector<std::string>{"key-given-twice"});
