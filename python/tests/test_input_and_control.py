@@ -71,7 +71,7 @@ def test_bad_input_raises_with_the_runners_message():
                        match=r"Quadrature points \(--quadrature\) must be a whole number"):
         tarvo.calibrate(lsat7(), quadrature=4)
     with pytest.raises(tarvo.TarvoError, match="--model"):
-        tarvo.calibrate(lsat7(), model="4pl")
+        tarvo.calibrate(lsat7(), model="5pl")
 
 
 def test_given_items_are_held_and_nan_in_them_raises_the_runners_message():

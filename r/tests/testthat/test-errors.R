@@ -39,5 +39,5 @@ timed_test("an option out of range is the parser's sentence", 60, {
   expect_error(tarvo_calibrate(lsat7(), quadrature = 4),
                "Quadrature points (--quadrature) must be a whole number from 5 to 1001, not '4'.",
                fixed = TRUE)
-  expect_error(tarvo_calibrate(lsat7(), model = "4pl"), "4pl")
+  expect_error(tarvo_calibrate(lsat7(), model = "5pl"), "5pl")
 })
