@@ -66,6 +66,10 @@ struct PersonTable {
     // A polytomous run's items, 1 where the item is scored right or wrong by
     // the key, 0 where by its digit ("+"); empty for other runs.
     std::vector<char> keyed;
+    // A run that reads items by option code (the nominal model): the key,
+    // one option code per item ('+' where the run has none); empty for
+    // other runs. The codes are then the options, code 1 as 0.
+    std::string optionKey;
 
     std::size_t personCount() const { return theta.size(); }
 

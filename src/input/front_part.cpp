@@ -122,7 +122,9 @@ std::optional<RunInputs> ReadRunInputs(const RunRequest& request, RunHost& host)
     if (plan.error.empty()) {
         const bool byDigit = request.method == Method::Marginal &&
                              request.marginal.polytomous != PolytomousModel::None;
-        read = ReadPlannedResponses(plan, settings, inputs.persons, byDigit, stop);
+        const bool byOption = request.method == Method::Marginal &&
+                              request.marginal.polytomous == PolytomousModel::Nominal;
+        read = ReadPlannedResponses(plan, settings, inputs.persons, byDigit, stop, byOption);
     }
     if (read.status == ReadStatus::Stopped) return StoppedWhileReading();
     const std::string& layoutError = plan.error.empty() ? read.error : plan.error;

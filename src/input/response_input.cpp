@@ -87,7 +87,8 @@ std::optional<std::uint16_t> PlannedItemCount(const ResponsePlan& plan) {
 }
 
 ResponseFileRead ReadPlannedResponses(const ResponsePlan& plan, const RunSettings& settings,
-                                      PersonTable& persons, bool byDigit, const StopPoll& stop) {
+                                      PersonTable& persons, bool byDigit, const StopPoll& stop,
+                                      bool byOption) {
     ResponseFileRead read;
     const bool delimited = IsDelimited(plan.layout.format);
     const char delimiter = delimited ? plan.layout.delimiter : ',';
@@ -119,6 +120,7 @@ ResponseFileRead ReadPlannedResponses(const ResponsePlan& plan, const RunSetting
     extras.tally = &read.tally;
     extras.stop = stop;
     extras.byDigit = byDigit;
+    extras.byOption = byOption;
     if (!delimited) {
         read.status = ReadResponseFile(settings.responseFile, settings, persons, extras);
         return read;

@@ -48,10 +48,11 @@ struct ResponseFileRead {
 // Reads the response file by the plan: fixed columns exactly as always, or
 // delimited rows; with the key file when one is named; counting for the
 // input check as it goes; a stop asked for meanwhile ends the reading
-// (Stopped). byDigit: a polytomous run (ResponseReading).
+// (Stopped). byDigit: a polytomous run; byOption: a nominal one
+// (ResponseReading).
 ResponseFileRead ReadPlannedResponses(const ResponsePlan& plan, const RunSettings& settings,
                                       PersonTable& persons, bool byDigit = false,
-                                      const StopPoll& stop = {});
+                                      const StopPoll& stop = {}, bool byOption = false);
 
 // The input check over what was read, with the number boxes' texts from the
 // control texts; thetaUsed: the estimator reads the given theta.

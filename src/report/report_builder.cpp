@@ -368,6 +368,13 @@ RunReport BuildRunReport(const ReportSources& sources) {
                 CompleteRunReport(report, *sources.items, *sources.persons, outcome->rowsWritten,
                                   outcome->heldItems, !outcome->errorsFormed, outcome->categories,
                                   outcome->thresholds, outcome->itemModels);
+                for (std::size_t i = 0;
+                     i < report.itemRows.size() && i < outcome->optionSlopes.size(); ++i) {
+                    ItemReport& row = report.itemRows[i];
+                    row.optionSlopes = outcome->optionSlopes[i];
+                    row.optionIntercepts = outcome->optionIntercepts[i];
+                    row.keyedOption = outcome->keyedOptions[i];
+                }
                 AddSectionFlags(report);
             }
         }

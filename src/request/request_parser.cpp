@@ -227,7 +227,8 @@ void TakeMarginal(const RequestTexts& texts, int mode, Checker& checker, Margina
         } else {
             checker.Refuse(
                 kModel.field,
-                Refusal(kModel.name, "3pl, 3pl-c-given, 2pl, 1pl, rasch, grm, gpcm, pcm or rsm",
+                Refusal(kModel.name,
+                        "3pl, 3pl-c-given, 2pl, 1pl, rasch, grm, gpcm, pcm, rsm or nominal",
                         *texts.model));
         }
     }

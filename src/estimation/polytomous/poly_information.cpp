@@ -185,7 +185,8 @@ std::vector<ItemParameters> ParametersOf(std::span<const Item> items,
         if (item.slopeFree) place.slope = at++;
         if (item.commonSlope) place.slope = common;
         place.first = at;
-        at += item.form == ItemForm::Rated
+        at += item.form == ItemForm::Nominal ? FreeCount(item)
+              : item.form == ItemForm::Rated
                   ? 1
                   : (item.form == ItemForm::Binary ? 1 : item.Thresholds());
         if (item.guessFree) place.c = at++;
@@ -243,6 +244,30 @@ void SetThresholdErrors(Item& item, const ItemParameters& place, Covariances& co
         }
         item.seB[k] = ErrorOf(variance);
     }
+}
+
+// The errors of a nominal item: its slopes' and intercepts' own, and its
+// keyed discrimination's (a linear form of the slopes).
+void SetNominalErrors(Item& item, const ItemParameters& place, Covariances& covariances) {
+    const int m = item.Thresholds();
+    std::vector<int> at;
+    for (int u = 0; u < 2 * m; ++u) at.push_back(place.first + u);
+    std::vector<double> block;
+    covariances.Block(at, block);
+    const std::size_t size = at.size();
+    for (int k = 0; k < m; ++k) {
+        item.seSlopes[k] = ErrorOf(block[k * size + k]);
+        item.seB[k] = ErrorOf(block[(m + k) * size + m + k]);
+    }
+    item.seA = kNotEstimated;
+    if (item.keyed < 0) return;
+    std::array<double, kMostThresholds> g{};
+    for (int k = 0; k < m; ++k) g[k] = k + 1 == item.keyed ? 1.0 : -1.0 / m;
+    double variance = 0;
+    for (int u = 0; u < m; ++u) {
+        for (int v = 0; v < m; ++v) variance += g[u] * g[v] * block[u * size + v];
+    }
+    item.seA = ErrorOf(variance);
 }
 
 }  // namespace
@@ -341,6 +366,10 @@ bool SetStandardErrors(std::vector<Item>& items, std::span<const char> estimated
         if (!estimated[i]) continue;
         Item& item = items[i];
         const ItemParameters& place = places[i];
+        if (item.form == ItemForm::Nominal) {
+            SetNominalErrors(item, place, covariances);
+            continue;
+        }
         if (item.form != ItemForm::Binary) {
             SetThresholdErrors(item, place, covariances);
             continue;

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "core/model_constants.h"
+#include "estimation/models/nominal_model.h"
 #include "estimation/polytomous/poly_curves.h"
 #include "irt/item_curve.h"
 #include "irt/scored_item.h"
@@ -12,6 +13,7 @@
 namespace tarvo::poly {
 
 Item ItemOf(int categories, const MarginalModelRules& binary, PolytomousModel polytomous) {
+    if (polytomous == PolytomousModel::Nominal) return PolytomousItem(categories, polytomous);
     Item item;
     item.categories = std::max(categories, 2);
     item.binaryModel = binary.model;
@@ -32,6 +34,11 @@ Item PolytomousItem(int categories, PolytomousModel polytomous) {
     item.form = rules.cumulative ? ItemForm::Graded : ItemForm::Partial;
     item.slopeFree = rules.slopeFree;
     item.commonSlope = rules.commonSlope;
+    if (polytomous == PolytomousModel::Nominal) {
+        // Its slopes are its own per option, not the one slope a.
+        item.form = ItemForm::Nominal;
+        item.slopeFree = false;
+    }
     if (rules.sharedSteps) {
         item.form = ItemForm::Rated;
         item.scale = categories;
@@ -66,16 +73,30 @@ void InterceptsFromThresholds(Item& item) {
 
 void ReportThresholds(Item& item) {
     if (item.form == ItemForm::Binary) return;
+    if (item.form == ItemForm::Nominal) {
+        // No thresholds: the options are not ordered. The item's one
+        // slope is its keyed option's discrimination.
+        item.a = nominal::KeyedDiscrimination(
+            std::span<const double>(item.slopes).first(item.Thresholds()), item.keyed);
+        item.b.fill(0);
+        return;
+    }
     for (int k = 0; k < item.Thresholds(); ++k) item.b[k] = -item.d[k] / (kD * item.a);
 }
 
 int FreeCount(const Item& item) {
+    if (item.form == ItemForm::Nominal) return nominal::FreeCount(item.categories);
     if (item.form == ItemForm::Rated) return (item.slopeFree ? 1 : 0) + 1;
     return (item.slopeFree ? 1 : 0) + item.Thresholds() + (item.guessFree ? 1 : 0);
 }
 
 void PackFree(const Item& item, std::span<double> values) {
     int at = 0;
+    if (item.form == ItemForm::Nominal) {
+        for (int k = 0; k < item.Thresholds(); ++k) values[at++] = item.slopes[k];
+        for (int k = 0; k < item.Thresholds(); ++k) values[at++] = item.d[k];
+        return;
+    }
     if (item.slopeFree) values[at++] = item.a;
     if (item.form == ItemForm::Rated) {
         values[at] = LocationOf(item);
@@ -91,6 +112,11 @@ void PackFree(const Item& item, std::span<double> values) {
 
 void UnpackFree(std::span<const double> values, Item& item) {
     int at = 0;
+    if (item.form == ItemForm::Nominal) {
+        for (int k = 0; k < item.Thresholds(); ++k) item.slopes[k] = values[at++];
+        for (int k = 0; k < item.Thresholds(); ++k) item.d[k] = values[at++];
+        return;
+    }
     if (item.slopeFree) item.a = values[at++];
     if (item.form == ItemForm::Rated) {
         // The intercepts move together: the steps stay the scale's.
@@ -117,7 +143,7 @@ bool KeepInRange(Item& item, double lowestC) {
     }
     if (item.commonSlope && !(item.a > 0)) return false;
     for (int k = 0; k < item.Thresholds(); ++k) {
-        if (!std::isfinite(item.d[k])) return false;
+        if (!std::isfinite(item.d[k]) || !std::isfinite(item.slopes[k])) return false;
     }
     if (item.form != ItemForm::Graded) return true;
     // P(X >= k) must fall with k, whatever the slope's sign.
@@ -139,12 +165,20 @@ void CategoryProbabilities(const Item& item, double theta, std::span<double> p) 
         case ItemForm::Rated:
             PartialProbabilities(theta, item.a, item.D(), p);
             return;
+        case ItemForm::Nominal:
+            nominal::Probabilities(
+                theta, std::span<const double>(item.slopes).first(item.Thresholds()), item.D(), p);
+            return;
     }
 }
 
 void CategoryDerivatives(const Item& item, double theta, std::span<const double> p,
                          std::span<double> derivatives) {
     const int free = FreeCount(item);
+    if (item.form == ItemForm::Nominal) {
+        nominal::Derivatives(theta, p.first(item.categories), derivatives);
+        return;
+    }
     if (item.form == ItemForm::Binary) {
         // By (a, b, c), then the free columns.
         const Curve curve = CurveAt(theta, item.a, item.b[0], item.c);

@@ -21,11 +21,13 @@ enum class ItemForm {
     Graded,   // GRM
     Partial,  // GPCM, PCM
     Rated,    // RSM: the partial credit curves, thresholds = location + the scale's steps
+    Nominal,  // the options of a multiple-choice item: a slope and an intercept per option
 };
 
 inline constexpr int kMostThresholds = kMostCategories - 1;
-// a, up to eight thresholds or intercepts, c.
-inline constexpr int kMostFree = kMostThresholds + 2;
+// a, up to eight thresholds or intercepts, c; or a nominal item's slopes
+// and intercepts, up to eight of each.
+inline constexpr int kMostFree = 2 * kMostThresholds;
 
 struct Item {
     ItemForm form = ItemForm::Binary;
@@ -45,6 +47,12 @@ struct Item {
     std::array<double, kMostThresholds> b{};
     // The intercepts of an item scored 0..m, which the estimator moves.
     std::array<double, kMostThresholds> d{};
+    // A nominal item: the slopes of options 1..m against option 0 (its
+    // intercepts are d), their errors, and the keyed option (-1: none).
+    // Its a is the keyed option's discrimination (nominal::KeyedDiscrimination).
+    std::array<double, kMostThresholds> slopes{};
+    std::array<double, kMostThresholds> seSlopes{};
+    int keyed = -1;
     double c = 0;
     // The standard errors, -1 where not formed.
     double seA = -1;
@@ -61,7 +69,8 @@ struct Item {
 // is its number of categories until told otherwise.
 Item ItemOf(int categories, const MarginalModelRules& binary, PolytomousModel polytomous);
 
-// An item of the polytomous model with the given categories (two or more).
+// An item of the polytomous model with the given categories (two or more);
+// a nominal item has its categories as options even where they are two.
 Item PolytomousItem(int categories, PolytomousModel polytomous);
 
 // A rated item's location (the mean of its intercepts) and the offsets of

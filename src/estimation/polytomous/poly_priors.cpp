@@ -9,6 +9,8 @@ namespace tarvo::poly {
 
 double AddPolytomousPriors(const Item& item, const Priors& priors, double* gradient,
                            double* information) {
+    // A nominal item's slopes and intercepts take no prior.
+    if (item.form == ItemForm::Nominal) return 0;
     const int free = FreeCount(item);
     double value = 0;
     int at = 0;

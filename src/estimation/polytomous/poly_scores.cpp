@@ -6,6 +6,7 @@
 
 #include "core/estimate_bounds.h"
 #include "core/model_constants.h"
+#include "estimation/models/nominal_model.h"
 #include "estimation/polytomous/poly_curves.h"
 
 namespace tarvo::poly {
@@ -55,6 +56,10 @@ void CategoryThetaDerivatives(const Item& item, double theta, std::span<const do
         case ItemForm::Partial:
         case ItemForm::Rated:
             PartialThetaDerivatives(item.a, p.first(static_cast<std::size_t>(m) + 1), derivatives);
+            return;
+        case ItemForm::Nominal:
+            nominal::ThetaDerivatives(std::span<const double>(item.slopes).first(m),
+                                      p.first(static_cast<std::size_t>(m) + 1), derivatives);
             return;
     }
 }

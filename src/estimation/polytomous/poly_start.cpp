@@ -1,7 +1,10 @@
 #include "estimation/polytomous/poly_start.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+
+#include "estimation/models/nominal_model.h"
 
 namespace tarvo::poly {
 
@@ -79,6 +82,39 @@ void StartPolytomous(const CategoryCounts& counts, int sign, Item& item) {
     // Shares clamped alike leave equal graded intercepts: part them.
     for (int k = 1; item.form == ItemForm::Graded && k < item.Thresholds(); ++k) {
         item.d[k] = std::min(item.d[k], item.d[k - 1] - 0.01);
+    }
+}
+
+std::vector<int> KeyedOptions(std::string_view optionKey, std::size_t itemCount) {
+    std::vector<int> keyed(itemCount, -1);
+    for (std::size_t i = 0; i < itemCount && i < optionKey.size(); ++i) {
+        const int option = optionKey[i] - '1';
+        if (option >= 0 && option < kMostCategories - 1) keyed[i] = option;
+    }
+    return keyed;
+}
+
+void StartNominal(std::span<const std::uint8_t> codes, std::span<const char> estimated,
+                  std::span<Item> items) {
+    const std::size_t itemCount = items.size();
+    const std::size_t persons = itemCount == 0 ? 0 : codes.size() / itemCount;
+    std::vector<double> right(persons, 0);
+    for (std::size_t j = 0; j < persons; ++j) {
+        for (std::size_t i = 0; i < itemCount; ++i) {
+            const int code = codes[j * itemCount + i];
+            if (items[i].keyed >= 0 && code == items[i].keyed) right[j] += 1;
+        }
+    }
+    std::array<nominal::OptionSummary, kMostCategories> summary{};
+    for (std::size_t i = 0; i < itemCount; ++i) {
+        Item& item = items[i];
+        if (!estimated[i] || item.form != ItemForm::Nominal) continue;
+        const std::span<nominal::OptionSummary> options =
+            std::span<nominal::OptionSummary>(summary).first(item.categories);
+        nominal::SummariseOptions(codes, itemCount, i, item.categories, item.keyed, right, options);
+        nominal::StartValues(options, item.keyed,
+                             std::span<double>(item.slopes).first(item.Thresholds()),
+                             std::span<double>(item.d).first(item.Thresholds()));
     }
 }
 

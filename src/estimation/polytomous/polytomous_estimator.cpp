@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/estimate_bounds.h"
+#include "core/model_constants.h"
 #include "estimation/em_progress.h"
 #include "estimation/marginal/mml_em.h"
 #include "estimation/polytomous/inputs/item_models_file.h"
@@ -18,6 +19,7 @@
 #include "estimation/polytomous/poly_scales.h"
 #include "estimation/polytomous/poly_scores.h"
 #include "estimation/polytomous/poly_start.h"
+#include "output/nominal_rows.h"
 #include "output/polytomous_rows.h"
 
 namespace tarvo {
@@ -29,6 +31,42 @@ using poly::Item;
 // The widest value a parameter's cell ("* #.000", seven characters) holds
 // with either sign.
 constexpr double kWidestPrintedThreshold = 99.999;
+
+// A nominal item's options in the outcome, the reference option first.
+void AddNominalItem(const Item& item, const poly::CategoryCounts& counts,
+                    EstimationOutcome& outcome) {
+    const int m = item.Thresholds();
+    const auto withReference = [m](double reference, const auto& values) {
+        std::vector<double> all{reference};
+        all.insert(all.end(), values.begin(), values.begin() + m);
+        return all;
+    };
+    outcome.thresholds.emplace_back();
+    outcome.thresholdErrors.emplace_back();
+    outcome.keyedOptions.push_back(item.keyed);
+    outcome.optionCounts.emplace_back(counts.begin(), counts.begin() + item.categories);
+    outcome.optionSlopes.push_back(withReference(0, item.slopes));
+    outcome.optionIntercepts.push_back(withReference(0, item.d));
+    outcome.optionSlopeErrors.push_back(withReference(kNotEstimated, item.seSlopes));
+    outcome.optionInterceptErrors.push_back(withReference(kNotEstimated, item.seB));
+}
+
+// The responses of a nominal run scored by the key once its items are
+// estimated, so that the report's counts, raw scores and item-rest
+// correlations are those of the number right: the keyed option 1, any
+// other 0; an item without a key, and no option, is missing (9).
+void ScoreByKey(std::span<const Item> items, PersonTable& persons) {
+    const std::size_t itemCount = items.size();
+    for (std::size_t at = 0; at < persons.responses.size(); ++at) {
+        const Item& item = items[at % itemCount];
+        std::uint8_t& code = persons.responses[at];
+        if (item.keyed < 0 || code >= item.categories) {
+            code = kNoResponse;
+        } else {
+            code = code == item.keyed ? kCorrect : kIncorrect;
+        }
+    }
+}
 
 class PolytomousEstimator final : public Estimator {
   public:
@@ -51,6 +89,10 @@ class PolytomousEstimator final : public Estimator {
             const std::string wrong =
                 poly::CheckItemModels(itemModelsFile_, models_.lines, counts, inputs.persons.keyed);
             if (!wrong.empty()) return wrong;
+        }
+        if (settings_.polytomous == PolytomousModel::Nominal && settings_.fixItems) {
+            return "ERROR Holding items fixed (--fix-items, --scoring-only) is not available for "
+                   "the nominal model: calibrate every item.";
         }
         if (settings_.fixItems) {
             const std::string wrong = CheckHeld(inputs, counts, stop);
@@ -86,6 +128,12 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
     const std::size_t itemCount = table.itemCount();
     std::vector<poly::CategoryCounts> counts =
         poly::CountCategories(persons.responses, persons.itemCount);
+    // The options unused before any merge, to find a nominal item's keyed
+    // option after it.
+    std::vector<std::array<char, kMostCategories>> emptyBefore(itemCount);
+    for (std::size_t i = 0; i < itemCount; ++i) {
+        for (int k = 0; k < kMostCategories; ++k) emptyBefore[i][k] = counts[i][k] == 0 ? 1 : 0;
+    }
     if (settings_.collapseEmpty) {
         for (const std::string& change : poly::CollapseEmptyCategories(persons.responses, counts)) {
             host.ShowWarning(change);
@@ -96,6 +144,17 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
     std::vector<char> estimated(itemCount, 0), binary(itemCount, 0);
     for (std::size_t i = 0; i < itemCount; ++i) {
         items[i] = ItemFor(i, poly::CategoriesOf(counts[i]));
+    }
+    // A nominal item's keyed option, among the options as the responses
+    // left them (a merged unused option moves the ones above it down; a
+    // keyed option nobody chose is no key).
+    const std::vector<int> keyed = poly::KeyedOptions(persons.optionKey, itemCount);
+    for (std::size_t i = 0; i < itemCount; ++i) {
+        if (items[i].form != poly::ItemForm::Nominal || keyed[i] < 0) continue;
+        if (emptyBefore[i][keyed[i]]) continue;
+        int below = 0;
+        for (int k = 0; k < keyed[i]; ++k) below += emptyBefore[i][k] ? 1 : 0;
+        if (keyed[i] - below < items[i].categories) items[i].keyed = keyed[i] - below;
     }
     const std::vector<int> signs = poly::RestSigns(persons.responses, items);
     for (std::size_t i = 0; i < itemCount; ++i) {
@@ -109,9 +168,10 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
         if (!estimated[i]) continue;
         // A common slope is one for all its items: it starts at +1.
         const int sign = items[i].commonSlope ? 1 : signs[i];
-        if (items[i].form != poly::ItemForm::Binary)
+        if (items[i].form != poly::ItemForm::Binary && items[i].form != poly::ItemForm::Nominal)
             poly::StartPolytomous(counts[i], sign, items[i]);
     }
+    poly::StartNominal(persons.responses, estimated, items);
     // The item file is a result file: an item's AccNo is its AccNo cell, not
     // the columns an item ID takes in a fixed-column file (which cut the
     // CSV line: "   1,,3pl").
@@ -186,6 +246,7 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
         for (Item& item : items) {
             item.seA = item.seC = kNotEstimated;
             item.seB.fill(kNotEstimated);
+            item.seSlopes.fill(kNotEstimated);
         }
     } else {
         host.ProgressSet(100, "Scoring examinees.");
@@ -223,20 +284,31 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
         table.a[i] = item.a;
         table.b[i] = item.b[0];
         table.c[i] = item.c;
-        table.seea[i] =
-            estimated[i] && (item.slopeFree || item.commonSlope) ? item.seA : kNotEstimated;
-        table.seeb[i] = estimated[i] ? item.seB[0] : kNotEstimated;
+        table.seea[i] = estimated[i] && (item.slopeFree || item.commonSlope ||
+                                         item.form == poly::ItemForm::Nominal)
+                            ? item.seA
+                            : kNotEstimated;
+        // A nominal item has no b: its intercepts' errors are the options'.
+        table.seeb[i] =
+            estimated[i] && item.form != poly::ItemForm::Nominal ? item.seB[0] : kNotEstimated;
         table.seec[i] = estimated[i] && item.guessFree ? item.seC : kNotEstimated;
     }
-    for (const Item& item : items) {
+    const bool nominal = settings_.polytomous == PolytomousModel::Nominal;
+    for (std::size_t i = 0; i < itemCount; ++i) {
+        const Item& item = items[i];
         outcome.itemModels.emplace_back(poly::ModelNameOf(item));
         outcome.categories.push_back(item.categories);
+        if (nominal) {
+            AddNominalItem(item, counts[i], outcome);
+            continue;
+        }
         outcome.thresholds.emplace_back(item.B().begin(), item.B().end());
         const std::span<const double> errors =
             std::span<const double>(item.seB).first(item.Thresholds());
         outcome.thresholdErrors.emplace_back(errors.begin(), errors.end());
     }
     WriteRows(items, inputs, writer);
+    if (nominal) ScoreByKey(items, persons);
     return outcome;
 }
 
@@ -311,8 +383,29 @@ void PolytomousEstimator::WriteRows(const std::vector<Item>& items, const RunInp
     const PersonTable& persons = inputs.persons;
     int mostThresholds = 1;
     for (const Item& item : items) mostThresholds = std::max(mostThresholds, item.Thresholds());
-    writer.Line(PolytomousItemHeader(mostThresholds));
-    for (std::size_t i = 0; i < items.size(); ++i) {
+    const bool nominal = settings_.polytomous == PolytomousModel::Nominal;
+    writer.Line(nominal ? NominalItemHeader(mostThresholds + 1)
+                        : PolytomousItemHeader(mostThresholds));
+    for (std::size_t i = 0; nominal && i < items.size(); ++i) {
+        const Item& item = items[i];
+        const auto first = [&](const auto& values) {
+            return std::span<const double>(values).first(item.Thresholds());
+        };
+        NominalItemRow row;
+        row.seq = i + 1;
+        row.AccNo = table.AccNo[i];
+        row.model = poly::ModelNameOf(item);
+        row.options = item.categories;
+        row.keyedOption = item.keyed + 1;
+        row.a = item.a;
+        row.seA = item.seA;
+        row.slopes = first(item.slopes);
+        row.intercepts = first(item.d);
+        row.seSlopes = first(item.seSlopes);
+        row.seIntercepts = first(item.seB);
+        writer.Line(NominalItemRowText(row, mostThresholds + 1));
+    }
+    for (std::size_t i = 0; !nominal && i < items.size(); ++i) {
         const Item& item = items[i];
         PolytomousItemRow row;
         row.seq = i + 1;
@@ -346,6 +439,12 @@ void PolytomousEstimator::WriteRows(const std::vector<Item>& items, const RunInp
         const std::span<const std::uint8_t> row = persons.ResponsesOf(j);
         for (std::size_t i = 0; i < items.size(); ++i) {
             if (static_cast<int>(row[i]) >= items[i].categories) continue;
+            // A nominal item counts its keyed option as 1, any other as 0.
+            if (items[i].form == poly::ItemForm::Nominal) {
+                raw += row[i] == items[i].keyed ? 1 : 0;
+                most += items[i].keyed >= 0 ? 1 : 0;
+                continue;
+            }
             raw += row[i];
             most += items[i].categories - 1;
         }

@@ -52,9 +52,9 @@ DelimitedRead ReadDelimitedResponseFile(const std::string& path, const ResponseL
     const std::size_t itemCount = columns.items.size();
     persons = PersonTable();
     persons.itemCount = itemCount;
-    std::string key = extras.key       ? *extras.key
-                      : extras.byDigit ? std::string(itemCount, kScoredByDigit)
-                                       : DefaultAnswerKey(itemCount);
+    std::string key = extras.key                          ? *extras.key
+                      : extras.byDigit || extras.byOption ? std::string(itemCount, kScoredByDigit)
+                                                          : DefaultAnswerKey(itemCount);
     RecordTally* tally = extras.tally;
     if (tally) {
         StartTally(*tally, itemCount);
@@ -106,7 +106,11 @@ DelimitedRead ReadDelimitedResponseFile(const std::string& path, const ResponseL
         if (tally) CountRecord(*tally, record, columns.theta.has_value());
         if (record.kind != RecordKind::Examinee) continue;
 
-        AppendScoredResponses(responses, 0, key, itemCount, persons, extras.byDigit);
+        if (extras.byOption) {
+            AppendOptionCodes(responses, itemCount, persons);
+        } else {
+            AppendScoredResponses(responses, 0, key, itemCount, persons, extras.byDigit);
+        }
         persons.theta.push_back(columns.theta ? TextToNumber(record.theta) : 0.0);
         persons.ExaminID.emplace_back(identifier);
     }
@@ -117,6 +121,10 @@ DelimitedRead ReadDelimitedResponseFile(const std::string& path, const ResponseL
     }
 
     persons.responses.shrink_to_fit();
+    if (extras.byOption) {
+        persons.optionKey = key;
+        persons.optionKey.resize(itemCount, kScoredByDigit);
+    }
     persons.theta.shrink_to_fit();
     persons.ExaminID.shrink_to_fit();
     persons.seetheta.assign(persons.personCount(), 0.0);

@@ -93,9 +93,9 @@ ReadStatus ReadResponseFile(const std::string& path, const RunSettings& settings
 
     persons = PersonTable();
     persons.itemCount = itemCount;
-    std::string key = extras.key       ? *extras.key
-                      : extras.byDigit ? std::string(itemCount, kScoredByDigit)
-                                       : DefaultAnswerKey(itemCount);
+    std::string key = extras.key                          ? *extras.key
+                      : extras.byDigit || extras.byOption ? std::string(itemCount, kScoredByDigit)
+                                                          : DefaultAnswerKey(itemCount);
     std::string line;
     RecordTally* tally = extras.tally;
     if (tally) StartTally(*tally, itemCount);
@@ -141,7 +141,12 @@ ReadStatus ReadResponseFile(const std::string& path, const RunSettings& settings
 
         // The vectors grow geometrically, so any number of examinees is read
         // with few reallocations.
-        AppendScoredResponses(responses, responseBlanks, key, itemCount, persons, extras.byDigit);
+        if (extras.byOption) {
+            AppendOptionCodes(responses, itemCount, persons);
+        } else {
+            AppendScoredResponses(responses, responseBlanks, key, itemCount, persons,
+                                  extras.byDigit);
+        }
         persons.theta.push_back(thetaRead ? ReadTheta(padded, settings.thetaField) : 0.0);
         persons.ExaminID.push_back(std::move(identifier));
     }
@@ -149,6 +154,10 @@ ReadStatus ReadResponseFile(const std::string& path, const RunSettings& settings
     // Growth left up to half of each table unused; the run keeps them to its
     // end, so they give that back now.
     persons.responses.shrink_to_fit();
+    if (extras.byOption) {
+        persons.optionKey = key;
+        persons.optionKey.resize(itemCount, kScoredByDigit);
+    }
     persons.theta.shrink_to_fit();
     persons.ExaminID.shrink_to_fit();
     const std::size_t personCount = persons.theta.size();

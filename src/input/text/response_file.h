@@ -21,6 +21,9 @@ struct ResponseReading {
     // A polytomous run: items keyed "+" are scored 0..8 by their digit, and
     // without a key every item is.
     bool byDigit = false;
+    // A run of the nominal model: every item read by its option code, the
+    // key kept as PersonTable::optionKey.
+    bool byOption = false;
 };
 
 // Reads the response file at path into persons (replacing what it held),
