@@ -114,8 +114,8 @@ TEST(TypedKey, AKeyOfAnotherLengthOrBesideAKeyFileIsRefusedSayingWhy) {
 }
 
 // A nominal run reads every item by its option code, whatever the key
-// says, and keeps the key (typed, a key record's or none) for the
-// estimator; fixed columns and delimited rows alike.
+// says, and keeps the key (typed or a key record's) for the estimator; a
+// short record's missing items are missing, not option 1.
 TEST(ReadByOption, OptionCodesAndTheKeyKept) {
     TempDir dir;
     const std::vector<std::uint8_t> expected{0, 3, 9, 9, 7, 9, 9, 9};
@@ -126,13 +126,6 @@ TEST(ReadByOption, OptionCodesAndTheKeyKept) {
     EXPECT_EQ(r.persons.optionKey, "4123");
     r = ReadWith(fixed, {{id::kAnswerKey, "2222"}}, true);
     EXPECT_EQ(r.persons.optionKey, "2222");
-    // A short record's missing items are missing, not option 1.
-    const std::string csv =
-        dir.Write("rows.csv", "id,q1,q2,q3,q4\r\nP001,1,4,0,9\r\nP002,8,,A,NA\r\n");
-    r = ReadWith(csv, {{id::kResponseFormat, "csv"}, {id::kIdColumn, "id"}}, true);
-    ASSERT_EQ(r.read.error, "");
-    EXPECT_EQ(r.persons.responses, expected);
-    EXPECT_EQ(r.persons.optionKey, "++++");  // no key: none per item
     const Read plain = ReadWith(fixed, {});
     EXPECT_TRUE(plain.persons.optionKey.empty());
 }

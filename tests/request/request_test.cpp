@@ -84,9 +84,8 @@ TEST(RequestParser, EveryRefusalNamesTheSettingTheRangeAndTheText) {
          "The method (--method) must be jml or mml, not 'em'."},
         {{{"method", "mml"}, {"model", "4pl"}},
          RequestField::Model,
-         "The model (--model) must be 3pl, 3pl-c-given, 2pl, 1pl, rasch, grm, gpcm, pcm or rsm, "
-         "not "
-         "'4pl'."},
+         "The model (--model) must be 3pl, 3pl-c-given, 2pl, 1pl, rasch, grm, gpcm, pcm, rsm or "
+         "nominal, not '4pl'."},
         {{{"method", "mml"}, {"quadrature", " 4 "}},
          RequestField::Quadrature,
          "Quadrature points (--quadrature) must be a whole number from 5 to 1001, not ' 4 '."},
