@@ -1,7 +1,7 @@
 #include "output/nominal_rows.h"
 
 #include "output/masks.h"
-#include "output/result_rows.h"
+#include "output/polytomous_rows.h"
 
 namespace tarvo {
 
@@ -44,13 +44,7 @@ std::string NominalItemHeader(int mostOptions) {
 }
 
 std::string NominalItemRowText(const NominalItemRow& row, int mostOptions) {
-    std::string text = FormatWithMask(static_cast<double>(row.seq), kMaskCount);
-    text += ',';
-    text += RowText(row.AccNo);
-    text += ',';
-    text += row.model;
-    text += ',';
-    text += FormatWithMask(row.options, kMaskCount);
+    std::string text = PolytomousLeadingCells(row.seq, row.AccNo, row.model, row.options);
     text += ',';
     text += FormatWithMask(row.keyedOption, kMaskCount);
     text += ',';

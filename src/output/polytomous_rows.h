@@ -26,6 +26,9 @@ struct PolytomousItemRow {
 };
 
 std::string PolytomousItemHeader(int mostThresholds);
+// The first cells of an item's row: SeqItem, AccNo, Model, Categories.
+std::string PolytomousLeadingCells(std::size_t seq, std::string_view AccNo, std::string_view model,
+                                   int categories);
 std::string PolytomousItemRowText(const PolytomousItemRow& row, int mostThresholds);
 
 std::string PolytomousPersonHeader();

@@ -276,6 +276,12 @@ void TakeMarginal(const RequestTexts& texts, int mode, Checker& checker, Margina
                        "tests with polytomous items (--model grm, gpcm, pcm or rsm, or "
                        "--item-models).");
     }
+    if ((texts.polytomousPriorA.state || texts.polytomousPriorB.state) &&
+        polytomous == PolytomousModel::Nominal) {
+        checker.Refuse(RequestField::PolytomousPriorAMean,
+                       "The polytomous items' priors (--poly-prior-a, --poly-prior-b) do not act "
+                       "on the nominal model's slopes and intercepts: leave them out.");
+    }
     checker.TakePrior(texts.polytomousPriorA, false, kPolytomousPriorA, m.polytomousLogA,
                       &NormalPrior::mean, &NormalPrior::sd);
     checker.TakePrior(texts.polytomousPriorB, false, kPolytomousPriorB, m.polytomousB,
@@ -355,6 +361,11 @@ RequestCheck ParseRequest(const RequestTexts& texts) {
                            "-2LL, AIC and BIC in each one's report, or compare one model for "
                            "all items (--model grm, gpcm, pcm or rsm with --compare grm,gpcm,"
                            "pcm,rsm).");
+        } else if (request.marginal.polytomous == PolytomousModel::Nominal && texts.compare) {
+            // Its items are read by option: the other models have no scores to fit.
+            checker.Refuse(RequestField::Compare,
+                           "Comparing models (--compare) is not offered for the nominal model, "
+                           "whose items are read by option code.");
         } else if (request.marginal.polytomous != PolytomousModel::None) {
             TakeComparePolytomous(texts.compare, checker, request.comparePolytomous);
         } else {

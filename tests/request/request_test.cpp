@@ -123,6 +123,14 @@ TEST(RequestParser, EveryRefusalNamesTheSettingTheRangeAndTheText) {
         {{{"threads", "2000"}},
          RequestField::Threads,
          "The thread count (--threads) must be a whole number from 1 to 1024, not '2000'."},
+        {{{"method", "mml"}, {"model", "nominal"}, {"compare", "grm,gpcm"}},
+         RequestField::Compare,
+         "Comparing models (--compare) is not offered for the nominal model, whose items are "
+         "read by option code."},
+        {{{"method", "mml"}, {"model", "nominal"}, {"poly-prior-a", "0,0.5"}},
+         RequestField::PolytomousPriorAMean,
+         "The polytomous items' priors (--poly-prior-a, --poly-prior-b) do not act on the "
+         "nominal model's slopes and intercepts: leave them out."},
     };
     for (const auto& c : cases) {
         const RequestCheck check = Parse(c.options);

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/estimate_bounds.h"
@@ -68,6 +69,40 @@ void ScoreByKey(std::span<const Item> items, PersonTable& persons) {
     }
 }
 
+// Every item of a nominal run needs its keyed option, one that somebody
+// chose: the start values and the number right are formed from it.
+std::string KeyError(std::string_view key, std::span<const poly::CategoryCounts> counts) {
+    const std::vector<int> keyed = poly::KeyedOptions(key, counts.size());
+    for (std::size_t i = 0; i < counts.size(); ++i) {
+        const std::string item = "ERROR Item " + std::to_string(i + 1);
+        if (keyed[i] < 0) {
+            return item + " has no keyed option: the nominal model needs the key, one option " +
+                   "code 1 to 8 per item (--key, --key-file or a key record).";
+        }
+        if (counts[i][static_cast<std::size_t>(keyed[i])] == 0) {
+            return item + ": nobody chose its keyed option " + std::to_string(keyed[i] + 1) +
+                   ". Check the key.";
+        }
+    }
+    return {};
+}
+
+// An option nobody chose below an item's highest one: its curve has no
+// maximum. Said by option code (option k + 1 is count k).
+std::string EmptyOptionError(std::span<const poly::CategoryCounts> counts) {
+    for (std::size_t i = 0; i < counts.size(); ++i) {
+        const int options = poly::CategoriesOf(counts[i]);
+        for (int k = 0; k + 1 < options; ++k) {
+            if (counts[i][k] != 0) continue;
+            return "ERROR Item " + std::to_string(i + 1) + ": nobody chose option " +
+                   std::to_string(k + 1) + " of its options 1 to " + std::to_string(options) +
+                   ", so its slope and intercept cannot be estimated. Recode its options, or "
+                   "merge the unused ones (--collapse-empty: the options above move one down).";
+        }
+    }
+    return {};
+}
+
 class PolytomousEstimator final : public Estimator {
   public:
     explicit PolytomousEstimator(const RunRequest& request)
@@ -90,6 +125,10 @@ class PolytomousEstimator final : public Estimator {
                 poly::CheckItemModels(itemModelsFile_, models_.lines, counts, inputs.persons.keyed);
             if (!wrong.empty()) return wrong;
         }
+        if (settings_.polytomous == PolytomousModel::Nominal) {
+            const std::string wrong = KeyError(inputs.persons.optionKey, counts);
+            if (!wrong.empty()) return wrong;
+        }
         if (settings_.polytomous == PolytomousModel::Nominal && settings_.fixItems) {
             return "ERROR Holding items fixed (--fix-items, --scoring-only) is not available for "
                    "the nominal model: calibrate every item.";
@@ -99,6 +138,7 @@ class PolytomousEstimator final : public Estimator {
             if (!wrong.empty()) return wrong;
         }
         if (settings_.collapseEmpty) return {};
+        if (settings_.polytomous == PolytomousModel::Nominal) return EmptyOptionError(counts);
         return poly::EmptyCategoryError(counts);
     }
 

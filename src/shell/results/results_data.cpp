@@ -22,7 +22,11 @@ namespace {
 // cumulative, the partial-credit models' are not.
 CategoryItem ScoredItem(const std::string& model, double a, std::vector<double> thresholds) {
     const auto named = PolytomousModelNamed(model);
-    return {named ? RulesOf(*named).cumulative : true, a, std::move(thresholds)};
+    CategoryItem item;
+    item.cumulative = named ? RulesOf(*named).cumulative : true;
+    item.a = a;
+    item.b = std::move(thresholds);
+    return item;
 }
 
 std::vector<PlottedItem> ItemsFromReport(const RunReport& report,

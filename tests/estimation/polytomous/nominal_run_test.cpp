@@ -178,8 +178,27 @@ TEST(NominalRun, ReportsOptionsAndScoresTheNumberRight) {
     EXPECT_FALSE(json.contains("summed_scores"));
 }
 
-TEST(NominalRun, RefusesHeldItemsAndAnUnwritableScoreTable) {
+TEST(NominalRun, RefusesNoKeyAndHeldItemsAndWritesNoScoreTable) {
     test_support::TempDir dir;
+    // Every item needs a keyed option that somebody chose.
+    const struct {
+        const char* key;
+        const char* told;
+    } keys[] = {{"", "Item 1 has no keyed option"},
+                {"44A663", "Item 3 has no keyed option"},
+                {"444673", "Item 5: nobody chose its keyed option 7"}};
+    for (const auto& k : keys) {
+        Options options = Layout(6, k.key, dir.File("nokey.csv"));
+        if (std::string(k.key).empty()) options.pop_back();
+        const Finished run = RunWith(options);
+        EXPECT_NE(run.end, RunEnd::Finished) << k.key;
+        bool told = false;
+        for (const std::string& message : run.host.messages) {
+            told = told || message.find(k.told) != std::string::npos;
+        }
+        EXPECT_TRUE(told) << k.key;
+    }
+
     Options held = Layout(6, "444663", dir.File("held.csv"));
     held.insert(held.end(), {{"fix-items", "yes"}, {"item-file", dir.File("items.csv")}});
     { std::ofstream(dir.File("items.csv")) << "x\n"; }
@@ -193,6 +212,42 @@ TEST(NominalRun, RefusesHeldItemsAndAnUnwritableScoreTable) {
     EXPECT_FALSE(std::ifstream(dir.File("table.txt")).good());
     ASSERT_EQ(run.report.unwrittenFiles.size(), 1u);
     EXPECT_NE(run.report.unwrittenFiles[0].find("not scores"), std::string::npos);
+}
+
+// Item 1's option 2 recoded as 3: an unused option below the highest is
+// refused by its option code, or merged, the keyed option 4 then being the
+// third of five.
+TEST(NominalRun, AnUnusedOptionIsRefusedOrMergedKeepingTheKey) {
+    test_support::TempDir dir;
+    const std::string recoded = dir.File("recoded.dat");
+    {
+        std::ifstream in(kOptions, std::ios::binary);
+        std::ofstream out(recoded, std::ios::binary);
+        for (std::string line; std::getline(in, line);) {
+            if (line.size() > 19 && line[19] == '2') line[19] = '3';
+            out << line << "\n";
+        }
+    }
+    Options options = Layout(6, "444663", dir.File("merged.csv"));
+    options[0].second = recoded;
+    const Finished refused = RunWith(options);
+    EXPECT_NE(refused.end, RunEnd::Finished);
+    bool told = false;
+    for (const std::string& message : refused.host.messages) {
+        told = told || message.find("Item 1: nobody chose option 2 of its options 1 to 6") !=
+                           std::string::npos;
+    }
+    EXPECT_TRUE(told);
+
+    options.emplace_back("collapse-empty", "yes");
+    const Finished merged = RunWith(options);
+    ASSERT_EQ(merged.end, RunEnd::Finished);
+    const auto lines = Lines(dir.File("merged.csv"));
+    EXPECT_EQ(Cell(lines, 1, "Categories"), 5);
+    EXPECT_EQ(Cell(lines, 1, "Key"), 3);
+    EXPECT_EQ(merged.report.itemRows[0].keyedOption, 2);
+    // The key is still the most discriminating option.
+    EXPECT_GT(Cell(lines, 1, "a"), 1);
 }
 
 }  // namespace
