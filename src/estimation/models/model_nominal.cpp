@@ -31,6 +31,7 @@ void NominalUnpack(std::span<const double> values, Item& item) {
 }
 
 bool NominalInRange(Item& item, double) {
+    if (!std::isfinite(item.a)) return false;
     for (int k = 0; k < item.Thresholds(); ++k) {
         if (!std::isfinite(item.d[k]) || !std::isfinite(item.slopes[k])) return false;
     }
@@ -58,12 +59,14 @@ double NominalPrior(const Item&, const Priors&, double*, double*) { return 0; }
 // estimator sets them (StartNominal) once the counts are known.
 void NominalStart(std::span<const std::int32_t>, int, Item&) {}
 
+// The reported values are the slopes and intercepts themselves: b holds
+// the intercepts as reported, a the keyed discrimination.
 void NominalReport(Item& item) {
     item.a = nominal::KeyedDiscrimination(Slopes(item), item.keyed);
-    item.b.fill(0);
+    item.b = item.d;
 }
 
-void NominalFromReported(Item&) {}
+void NominalFromReported(Item& item) { item.d = item.b; }
 }  // namespace
 
 const ItemModel kNominal{

@@ -335,7 +335,8 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
     for (std::size_t i = 0; i < itemCount; ++i) {
         const Item& item = items[i];
         table.a[i] = item.a;
-        table.b[i] = item.b[0];
+        // A nominal item has no location: its b holds its intercepts.
+        table.b[i] = item.model == &models::kNominal ? 0 : item.b[0];
         table.c[i] = item.c;
         table.seea[i] =
             estimated[i] && (item.slopeFree || item.commonSlope || item.model == &models::kNominal)
