@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 
+#include "core/response_matrix.h"
 #include "input/text/settings_reader.h"
 #include "platform/control_ids.h"
 #include "support/temp_dir.h"
@@ -128,6 +129,34 @@ TEST(ReadByOption, OptionCodesAndTheKeyKept) {
     EXPECT_EQ(r.persons.optionKey, "2222");
     const Read plain = ReadWith(fixed, {});
     EXPECT_TRUE(plain.persons.optionKey.empty());
+}
+
+// Responses held in memory are read by option code as a file's are, the
+// typed key kept; a run that also asks for the option characters keeps
+// none of them, the codes being the options already.
+TEST(ReadByOption, HeldInMemoryAsAFileIsRead) {
+    const std::string cells = "14098 A ";
+    ResponseMatrix matrix;
+    matrix.examinees = 2;
+    matrix.items = 4;
+    matrix.cells = cells.data();
+    matrix.examineeStride = 4;
+    const Texts boxes({{id::kAnswerKey, "4123"}});
+    const ResponsePlan plan = MatrixPlan(matrix, boxes);
+    RunSettings settings = ReadRunSettings(boxes);
+    settings.itemCount = 4;
+    PersonTable persons;
+    const ResponseFileRead read =
+        ReadMatrixResponses(matrix, plan, settings, persons, true, {}, true, true);
+    ASSERT_EQ(read.error, "");
+    EXPECT_EQ(persons.responses, (std::vector<std::uint8_t>{0, 3, 9, 9, 7, 9, 9, 9}));
+    EXPECT_EQ(persons.optionKey, "4123");
+    EXPECT_TRUE(persons.options.empty());
+    // Scored by the key instead, the same cells are right or wrong.
+    PersonTable scored;
+    ReadMatrixResponses(matrix, plan, settings, scored, false);
+    EXPECT_EQ(scored.responses[0], 0);
+    EXPECT_EQ(scored.responses[1], 0);
 }
 
 }  // namespace
