@@ -5,6 +5,7 @@
 // ending, the loop record with its trace, and the estimator's outcome.
 
 #include <cstddef>
+#include <cstdint>
 #include <limits>
 #include <string>
 #include <vector>
@@ -108,6 +109,15 @@ struct EstimationOutcome {
     // other runs.
     std::vector<double> upper;
     std::vector<double> upperErrors;
+    // Nominal runs, per item: the keyed option (-1: none), how many chose
+    // each option, and each option's slope and intercept with their errors,
+    // the first option's (the reference: 0, 0, errors -1) first; empty for
+    // other runs. The item's thresholds are empty, and its responses are
+    // left scored by the key (1 the keyed option, 0 another, 9 none).
+    std::vector<int> keyedOptions;
+    std::vector<std::vector<std::int32_t>> optionCounts;
+    std::vector<std::vector<double>> optionSlopes, optionIntercepts;
+    std::vector<std::vector<double>> optionSlopeErrors, optionInterceptErrors;
     // Polytomous runs: the item parameters the estimator moved, as its
     // standard errors count them (each estimated item's own, a common slope
     // once, each rating scale's free steps once); the population's are apart.

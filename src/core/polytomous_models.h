@@ -20,6 +20,7 @@ enum class PolytomousModel {
     Pcm,      // partial credit: the GPCM with one slope common to its items
     Rsm,      // rating scale: the PCM with b_k = location + tau_k, the taus shared by a scale
     PerItem,  // each item's model as the item-models file names it
+    Nominal,  // Bock's nominal model: the options of multiple-choice items, read by option code
 };
 
 struct PolytomousModelRules {
@@ -33,7 +34,7 @@ struct PolytomousModelRules {
                             // to 0) are shared by the items of one scale
 };
 
-inline constexpr std::array<PolytomousModelRules, 6> kPolytomousModels{{
+inline constexpr std::array<PolytomousModelRules, 7> kPolytomousModels{{
     {PolytomousModel::None, "", false, false, false, false},
     {PolytomousModel::Grm, "grm", true, false, true, false},
     {PolytomousModel::Gpcm, "gpcm", true, false, false, false},
@@ -42,6 +43,8 @@ inline constexpr std::array<PolytomousModelRules, 6> kPolytomousModels{{
     // Not a model of its own: the report names the run by it, and each
     // item is judged by the widest slope range.
     {PolytomousModel::PerItem, "per-item", true, false, false, false},
+    // A slope and an intercept per option, the first option's 0.
+    {PolytomousModel::Nominal, "nominal", true, false, false, false},
 }};
 
 constexpr const PolytomousModelRules& RulesOf(PolytomousModel model) {

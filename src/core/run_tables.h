@@ -67,11 +67,14 @@ struct PersonTable {
     // the key, 0 where by its digit ("+"); empty for other runs.
     std::vector<char> keyed;
     // The response characters as read (a blank where the record had none),
-    // itemCount per examinee, and the key they were scored against; kept
-    // only when the run asks for them and the responses have a key (a key
-    // record or a key file), for the report's option analysis. Empty
-    // otherwise.
+    // itemCount per examinee; kept only when the run asks for them and the
+    // responses have a key (a key record or a key file), for the report's
+    // option analysis. Empty otherwise.
     std::vector<char> options;
+    // The key as read: kept with options, and in a run that reads items by
+    // option code (the nominal model), where it holds one option code per
+    // item ('+' where the item has none) and the responses are the option
+    // codes, code 1 as 0. Empty otherwise.
     std::string optionKey;
 
     std::size_t personCount() const { return theta.size(); }

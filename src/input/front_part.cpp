@@ -156,11 +156,14 @@ std::optional<RunInputs> ReadRunInputs(const RunRequest& request, RunHost& host,
     // delimited rows and a key file by the plan. A layout that does not fit
     // the file ends the run here, saying what to change.
     ResponseFileRead read;
+    const bool byOption = request.method == Method::Marginal &&
+                          request.marginal.polytomous == PolytomousModel::Nominal;
     if (matrix != nullptr) {
         read = ReadMatrixResponses(*matrix, plan, settings, inputs.persons, byDigit, stop,
-                                   keepOptions);
+                                   keepOptions, byOption);
     } else if (plan.error.empty()) {
-        read = ReadPlannedResponses(plan, settings, inputs.persons, byDigit, stop, keepOptions);
+        read = ReadPlannedResponses(plan, settings, inputs.persons, byDigit, stop, keepOptions,
+                                    byOption);
     }
     if (read.status == ReadStatus::Stopped) return StoppedWhileReading();
     const std::string& layoutError = plan.error.empty() ? read.error : plan.error;

@@ -132,7 +132,8 @@ ResponsePlan MatrixPlan(const ResponseMatrix& matrix, const ControlTexts& texts)
 
 ResponseFileRead ReadMatrixResponses(const ResponseMatrix& matrix, const ResponsePlan& plan,
                                      const RunSettings& settings, PersonTable& persons,
-                                     bool byDigit, const StopPoll& stop, bool keepOptions) {
+                                     bool byDigit, const StopPoll& stop, bool keepOptions,
+                                     bool byOption) {
     ResponseFileRead read;
     std::optional<std::string> key;
     if (!ReadPlannedKey(plan, settings.itemCount, stop, key, read)) return read;
@@ -142,6 +143,7 @@ ResponseFileRead ReadMatrixResponses(const ResponseMatrix& matrix, const Respons
     extras.stop = stop;
     extras.byDigit = byDigit;
     extras.keepOptions = keepOptions;
+    extras.byOption = byOption;
     if (!ReadResponseMatrix(matrix, persons, extras)) read.status = ReadStatus::Stopped;
     read.itemNames = plan.columns->names;
     read.itemNames.erase(
@@ -152,7 +154,7 @@ ResponseFileRead ReadMatrixResponses(const ResponseMatrix& matrix, const Respons
 
 ResponseFileRead ReadPlannedResponses(const ResponsePlan& plan, const RunSettings& settings,
                                       PersonTable& persons, bool byDigit, const StopPoll& stop,
-                                      bool keepOptions) {
+                                      bool keepOptions, bool byOption) {
     ResponseFileRead read;
     const bool delimited = IsDelimited(plan.layout.format);
     std::optional<std::string> key;
@@ -163,6 +165,7 @@ ResponseFileRead ReadPlannedResponses(const ResponsePlan& plan, const RunSetting
     extras.stop = stop;
     extras.byDigit = byDigit;
     extras.keepOptions = keepOptions;
+    extras.byOption = byOption;
     if (!delimited) {
         read.status = ReadResponseFile(settings.responseFile, settings, persons, extras);
         return read;

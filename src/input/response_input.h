@@ -50,10 +50,12 @@ struct ResponseFileRead {
 // delimited rows; with the key file when one is named; counting for the
 // input check as it goes; a stop asked for meanwhile ends the reading
 // (Stopped). byDigit: a polytomous run, keepOptions: keep the characters
-// as read for the option analysis (ResponseReading).
+// as read for the option analysis, byOption: a nominal run, every item read
+// by its option code (ResponseReading).
 ResponseFileRead ReadPlannedResponses(const ResponsePlan& plan, const RunSettings& settings,
                                       PersonTable& persons, bool byDigit = false,
-                                      const StopPoll& stop = {}, bool keepOptions = false);
+                                      const StopPoll& stop = {}, bool keepOptions = false,
+                                      bool byOption = false);
 
 // The plan of responses held in memory: read as a comma-separated file
 // with a header row (MatrixColumns), and the request's typed key.
@@ -64,7 +66,7 @@ ResponsePlan MatrixPlan(const ResponseMatrix& matrix, const ControlTexts& texts)
 ResponseFileRead ReadMatrixResponses(const ResponseMatrix& matrix, const ResponsePlan& plan,
                                      const RunSettings& settings, PersonTable& persons,
                                      bool byDigit, const StopPoll& stop = {},
-                                     bool keepOptions = false);
+                                     bool keepOptions = false, bool byOption = false);
 
 // The input check over what was read, with the number boxes' texts from the
 // control texts; thetaUsed: the estimator reads the given theta.

@@ -28,14 +28,20 @@ std::string PolytomousItemHeader(int mostThresholds, bool upper) {
     return text;
 }
 
+std::string PolytomousLeadingCells(std::size_t seq, std::string_view AccNo, std::string_view model,
+                                   int categories) {
+    std::string text = FormatWithMask(static_cast<double>(seq), kMaskCount);
+    text += ',';
+    text += RowText(AccNo);
+    text += ',';
+    text += model;
+    text += ',';
+    text += FormatWithMask(categories, kMaskCount);
+    return text;
+}
+
 std::string PolytomousItemRowText(const PolytomousItemRow& row, int mostThresholds, bool upper) {
-    std::string text = FormatWithMask(static_cast<double>(row.seq), kMaskCount);
-    text += ',';
-    text += RowText(row.AccNo);
-    text += ',';
-    text += row.model;
-    text += ',';
-    text += FormatWithMask(row.categories, kMaskCount);
+    std::string text = PolytomousLeadingCells(row.seq, row.AccNo, row.model, row.categories);
     text += ',';
     text += Parameter(row.a);
     AddThresholds(text, row.b, mostThresholds);

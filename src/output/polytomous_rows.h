@@ -30,6 +30,9 @@ struct PolytomousItemRow {
 // With upper, the columns u and seeu after c and seec: a run with an item
 // that has an upper asymptote (its cells empty for the other items).
 std::string PolytomousItemHeader(int mostThresholds, bool upper = false);
+// The first cells of an item's row: SeqItem, AccNo, Model, Categories.
+std::string PolytomousLeadingCells(std::size_t seq, std::string_view AccNo, std::string_view model,
+                                   int categories);
 std::string PolytomousItemRowText(const PolytomousItemRow& row, int mostThresholds,
                                   bool upper = false);
 

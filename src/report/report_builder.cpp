@@ -381,6 +381,13 @@ RunReport BuildRunReport(const ReportSources& sources) {
                     report.itemRows[i].u = outcome->upper[i];
                     report.itemRows[i].seeu = outcome->upperErrors[i];
                 }
+                for (std::size_t i = 0;
+                     i < report.itemRows.size() && i < outcome->optionSlopes.size(); ++i) {
+                    ItemReport& row = report.itemRows[i];
+                    row.optionSlopes = outcome->optionSlopes[i];
+                    row.optionIntercepts = outcome->optionIntercepts[i];
+                    row.keyedOption = outcome->keyedOptions[i];
+                }
                 AddSectionFlags(report);
             }
         }

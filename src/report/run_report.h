@@ -104,6 +104,10 @@ struct ItemReport {
     // thresholds b1..bm (b alone for a right/wrong item); empty otherwise.
     std::string model;
     std::vector<double> thresholds;
+    // A nominal item: each option's slope and intercept (option 1's, the
+    // reference, 0 and 0) and its keyed option, 0-based (-1: none).
+    std::vector<double> optionSlopes, optionIntercepts;
+    int keyedOption = -1;
     double meanScore = std::numeric_limits<double>::quiet_NaN();  // an item scored 0..m
     std::uint32_t flags = 0;                                      // ItemFlag bits
     // Observed proportion correct in 10 ability groups of equal size (by the

@@ -58,7 +58,9 @@ constexpr std::array<OptionSpec, 49> kOptions{{
      "result has the layout of mode 3 (3pl, 2pl), 5 or 6;\n"
      "grm, gpcm, pcm or rsm: items keyed \"+\" (every item\n"
      "without a key) are scored 0..8 by their digit; 4pl\n"
-     "(an upper asymptote u): the polytomous result layout"},
+     "(an upper asymptote u): the polytomous result layout;\n"
+     "nominal: every item by its option code 1..8 (0, 9 or\n"
+     "a blank missing), the key naming each correct option"},
     {"binary-model", "M", "right/wrong items beside polytomous ones: 3pl, 2pl,\n1pl or 4pl (3pl)"},
     {"item-models", "FILE",
      "each item's model, one line per item: grm, gpcm, pcm\n"

@@ -236,10 +236,11 @@ void TakeMarginal(const RequestTexts& texts, int mode, Checker& checker, Margina
             polytomous = *graded;
             model = MarginalModel::ThreePL;
         } else {
-            checker.Refuse(kModel.field,
-                           Refusal(kModel.name,
-                                   "3pl, 3pl-c-given, 2pl, 1pl, rasch, 4pl, grm, gpcm, pcm or rsm",
-                                   *texts.model));
+            checker.Refuse(
+                kModel.field,
+                Refusal(kModel.name,
+                        "3pl, 3pl-c-given, 2pl, 1pl, rasch, 4pl, grm, gpcm, pcm, rsm or nominal",
+                        *texts.model));
         }
     }
     if (texts.itemModels && !checker.Refused()) {
@@ -287,6 +288,12 @@ void TakeMarginal(const RequestTexts& texts, int mode, Checker& checker, Margina
                        "The polytomous items' priors (--poly-prior-a, --poly-prior-b) are for "
                        "tests with polytomous items (--model grm, gpcm, pcm or rsm, or "
                        "--item-models).");
+    }
+    if ((texts.polytomousPriorA.state || texts.polytomousPriorB.state) &&
+        polytomous == PolytomousModel::Nominal) {
+        checker.Refuse(RequestField::PolytomousPriorAMean,
+                       "The polytomous items' priors (--poly-prior-a, --poly-prior-b) do not act "
+                       "on the nominal model's slopes and intercepts: leave them out.");
     }
     checker.TakePrior(texts.polytomousPriorA, false, kPolytomousPriorA, m.polytomousLogA,
                       &NormalPrior::mean, &NormalPrior::sd);
@@ -372,6 +379,11 @@ RequestCheck ParseRequest(const RequestTexts& texts) {
                            "-2LL, AIC and BIC in each one's report, or compare one model for "
                            "all items (--model grm, gpcm, pcm or rsm with --compare grm,gpcm,"
                            "pcm,rsm).");
+        } else if (request.marginal.polytomous == PolytomousModel::Nominal && texts.compare) {
+            // Its items are read by option: the other models have no scores to fit.
+            checker.Refuse(RequestField::Compare,
+                           "Comparing models (--compare) is not offered for the nominal model, "
+                           "whose items are read by option code.");
         } else if (request.marginal.polytomous != PolytomousModel::None) {
             TakeComparePolytomous(texts.compare, checker, request.comparePolytomous);
         } else {

@@ -98,6 +98,11 @@ bool IsPolytomous(const RunRequest& request) {
     return request.method == Method::Marginal && FitsByModelTable(request.marginal);
 }
 
+bool IsNominal(const RunRequest& request) {
+    return request.method == Method::Marginal &&
+           request.marginal.polytomous == PolytomousModel::Nominal;
+}
+
 // The score table of a finished run, from the items as the estimation left
 // them, and its file when one is asked for. A file that cannot be formed
 // or written is told and recorded; the result file is whole either way.
@@ -105,6 +110,15 @@ void FormScoreTable(const RunRequest& request, const RunInputs& inputs,
                     const EstimationOutcome& outcome, int reportUpTo, RunHost& host,
                     RunRecord& record) {
     const std::string& path = request.scoreTableFile;
+    if (IsNominal(request)) {
+        // A nominal item's options are not scores: no table of summed scores.
+        if (path.empty()) return;
+        std::string unwritten = "The score table file " + path +
+                                " was not written: the nominal model's options are not scores.";
+        host.ShowMessage("ERROR " + unwritten);
+        record.unwrittenFiles.push_back(std::move(unwritten));
+        return;
+    }
     if (path.empty() && HighestScoreOfRun(request, inputs.items, outcome) > reportUpTo) return;
     std::string problem;
     record.summedScores = ScoreTableOfRun(request, inputs.items, outcome, problem);
@@ -321,6 +335,8 @@ std::string GridText(const RunRequest& request, const EstimationOutcome& outcome
 std::vector<ReportSection> FitOfFinishedRun(const RunRequest& request, RunEnd end,
                                             const RunRecord& record) {
     if (end != RunEnd::Finished || !record.inputs || !record.estimation) return {};
+    // A nominal item's options are not scores: no summed-score fit.
+    if (IsNominal(request)) return {};
     try {
         const fit::FitResults fit =
             IsPolytomous(request) ? FitOfPolytomousRun(request, *record.inputs, *record.estimation)
@@ -451,7 +467,9 @@ RunEnd RunCalibration(const RunRequest& request, RunHost& host, RunReport* repor
     sources.job = extras.job;
     sources.sections.insert(sources.sections.end(), extras.sections.begin(), extras.sections.end());
     for (ReportSection& section : fitSections) sources.sections.push_back(std::move(section));
-    if (record.inputs && record.estimation && !record.estimation->categories.empty()) {
+    if (record.inputs && record.estimation && !record.estimation->optionSlopes.empty()) {
+        sources.sections.push_back(NominalSection(record.inputs->items, *record.estimation));
+    } else if (record.inputs && record.estimation && !record.estimation->categories.empty()) {
         sources.sections.push_back(
             PolytomousSection(record.inputs->items, record.inputs->persons, *record.estimation));
     }

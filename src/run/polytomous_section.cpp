@@ -41,6 +41,35 @@ std::string Fixed(double value) {
     return text;
 }
 
+// An item's flags for an unused category and for one fewer than
+// kRareCategory chose.
+void AddCountFlags(const std::vector<std::int32_t>& counts, Json& flags) {
+    for (const std::int32_t n : counts) {
+        if (n == 0) {
+            flags.push_back("empty_category");
+            break;
+        }
+    }
+    for (const std::int32_t n : counts) {
+        if (n > 0 && n < kRareCategory) {
+            flags.push_back("rare_category");
+            break;
+        }
+    }
+}
+
+// One warning naming the flagged items and what their flags are about.
+void AddFlaggedWarning(const std::vector<std::string>& flagged, const std::string& about,
+                       ReportSection& section) {
+    if (flagged.empty()) return;
+    std::string list;
+    for (const std::string& item : flagged) list += (list.empty() ? "" : ", ") + item;
+    const bool one = flagged.size() == 1;
+    section.warnings.push_back((one ? "Item " : "Items ") + list +
+                               (one ? " has a flag of its" : " have a flag of their") + about +
+                               ": see the report's polytomous section.");
+}
+
 }  // namespace
 
 ReportSection PolytomousSection(const ItemTable& items, const PersonTable& persons,
@@ -83,18 +112,7 @@ ReportSection PolytomousSection(const ItemTable& items, const PersonTable& perso
         for (const std::int32_t n : counts)
             shares.push_back(Number(answered > 0 ? n / answered : NAN));
         Json flags = Json::array();
-        for (int k = 0; k < categories; ++k) {
-            if (counts[k] == 0) {
-                flags.push_back("empty_category");
-                break;
-            }
-        }
-        for (int k = 0; k < categories; ++k) {
-            if (counts[k] > 0 && counts[k] < kRareCategory) {
-                flags.push_back("rare_category");
-                break;
-            }
-        }
+        AddCountFlags(counts, flags);
         const std::vector<double>& b = outcome.thresholds[i];
         const bool partial = outcome.itemModels[i] == "gpcm" || outcome.itemModels[i] == "pcm";
         if (categories > 2 && items.a[i] < 0) flags.push_back("negative_discrimination");
@@ -141,17 +159,67 @@ ReportSection PolytomousSection(const ItemTable& items, const PersonTable& perso
                               report::Plural(static_cast<std::size_t>(totalMoments.n),
                                              "complete record", "complete records") +
                               ".");
-    if (!flagged.empty()) {
-        std::string list;
-        for (const std::string& item : flagged) list += (list.empty() ? "" : ", ") + item;
-        const bool one = flagged.size() == 1;
-        section.warnings.push_back(
-            (one ? "Item " : "Items ") + list +
-            (one ? " has a flag of its" : " have a flag of their") +
-            " categories or thresholds (an empty or rare category, a negative slope, which "
-            "a reverse-keyed item has, partial-credit steps out of order, a slope too near 0 "
-            "for its thresholds to be locations): see the report's polytomous section.");
+    AddFlaggedWarning(flagged,
+                      " categories or thresholds (an empty or rare category, a negative slope, "
+                      "which a reverse-keyed item has, partial-credit steps out of order, a slope "
+                      "too near 0 for its thresholds to be locations)",
+                      section);
+    return section;
+}
+
+ReportSection NominalSection(const ItemTable& items, const EstimationOutcome& outcome) {
+    const std::size_t itemCount = outcome.optionSlopes.size();
+    ReportSection section;
+    section.key = "polytomous";
+    Json rows = Json::array();
+    std::vector<std::string> flagged;
+    for (std::size_t i = 0; i < itemCount; ++i) {
+        const std::vector<std::int32_t>& counts = outcome.optionCounts[i];
+        const std::vector<double>& slopes = outcome.optionSlopes[i];
+        const int keyed = outcome.keyedOptions[i];
+        double answered = 0;
+        for (const std::int32_t n : counts) answered += n;
+        Json shares = Json::array();
+        for (const std::int32_t n : counts)
+            shares.push_back(Number(answered > 0 ? n / answered : NAN));
+        Json flags = Json::array();
+        AddCountFlags(counts, flags);
+        if (keyed >= 0 && items.a[i] < 0) flags.push_back("negative_discrimination");
+        if (keyed >= 0 && std::abs(items.a[i]) < kLeastDiscrimination)
+            flags.push_back("not_discriminating");
+        for (std::size_t k = 0; keyed >= 0 && k < slopes.size(); ++k) {
+            if (static_cast<int>(k) != keyed &&
+                slopes[k] > slopes[static_cast<std::size_t>(keyed)]) {
+                flags.push_back("distractor_above_key");
+                break;
+            }
+        }
+        if (!flags.empty()) flagged.push_back(std::to_string(i + 1));
+        Json row{{"item", i + 1},
+                 {"model", outcome.itemModels[i]},
+                 {"categories", counts.size()},
+                 {"keyed_option", keyed >= 0 ? Json(keyed + 1) : Json(nullptr)},
+                 {"category_counts", counts},
+                 {"category_proportions", shares},
+                 {"a", Number(items.a[i])},
+                 {"option_slopes", slopes},
+                 {"option_intercepts", outcome.optionIntercepts[i]},
+                 {"option_slope_errors", outcome.optionSlopeErrors[i]},
+                 {"option_intercept_errors", outcome.optionInterceptErrors[i]},
+                 {"flags", flags}};
+        section.itemMembers.push_back("\"polytomous\":" + row.dump());
+        rows.push_back(std::move(row));
     }
+    section.json = Json{{"items", rows}}.dump();
+    section.summary.push_back(
+        "Nominal model: each option of " + report::Plural(itemCount, "item", "items") +
+        " has its own slope and intercept, the first option's 0; the fit statistics and the "
+        "score table are not formed for it.");
+    AddFlaggedWarning(flagged,
+                      " options (an option nobody or few chose, a key less discriminating than "
+                      "the other options or hardly at all, a distractor the ablest choose more "
+                      "than the key)",
+                      section);
     return section;
 }
 

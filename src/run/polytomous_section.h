@@ -15,4 +15,13 @@ namespace tarvo {
 ReportSection PolytomousSection(const ItemTable& items, const PersonTable& persons,
                                 const EstimationOutcome& outcome);
 
+// The same section of a run of the nominal model, per item: the keyed
+// option, each option's count and share, its slope and intercept with
+// their errors (option 1 the reference), a (the keyed option's slope less
+// the mean of the others'), and flags for an option nobody or fewer than
+// 10 chose, a key less discriminating than the others' mean
+// (negative_discrimination), a slope too near 0, and a distractor whose
+// slope passes the key's (distractor_above_key: the ablest choose it more).
+ReportSection NominalSection(const ItemTable& items, const EstimationOutcome& outcome);
+
 }  // namespace tarvo

@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 
+#include "core/response_matrix.h"
 #include "input/text/settings_reader.h"
 #include "platform/control_ids.h"
 #include "support/temp_dir.h"
@@ -67,7 +68,7 @@ struct Read {
     ResponseFileRead read;
     PersonTable persons;
 };
-Read ReadWith(const std::string& file, std::map<int, std::string> texts) {
+Read ReadWith(const std::string& file, std::map<int, std::string> texts, bool byOption = false) {
     texts.insert({{id::kResponseFile, file},
                   {id::kItemCount, "4"},
                   {id::kResponseStart, "6"},
@@ -76,7 +77,8 @@ Read ReadWith(const std::string& file, std::map<int, std::string> texts) {
     const Texts boxes(texts);
     const ResponsePlan plan = PlanResponseFile(boxes);
     Read result;
-    result.read = ReadPlannedResponses(plan, ReadRunSettings(boxes), result.persons);
+    result.read = ReadPlannedResponses(plan, ReadRunSettings(boxes), result.persons, byOption, {},
+                                       false, byOption);
     return result;
 }
 
@@ -110,6 +112,51 @@ TEST(TypedKey, AKeyOfAnotherLengthOrBesideAKeyFileIsRefusedSayingWhy) {
               "per item");
     r = ReadWith(file, {{id::kAnswerKey, "ABCD"}, {id::kKeyFile, dir.Write("key.txt", "ABCD\n")}});
     EXPECT_NE(r.read.error.find("keep one of them"), std::string::npos) << r.read.error;
+}
+
+// A nominal run reads every item by its option code, whatever the key
+// says, and keeps the key (typed or a key record's) for the estimator; a
+// short record's missing items are missing, not option 1.
+TEST(ReadByOption, OptionCodesAndTheKeyKept) {
+    TempDir dir;
+    const std::vector<std::uint8_t> expected{0, 3, 9, 9, 7, 9, 9, 9};
+    const std::string fixed = dir.Write("fixed.dat", "KEY  4123\r\nP001 1409\r\nP002 8 A\r\n");
+    Read r = ReadWith(fixed, {}, true);
+    ASSERT_EQ(r.read.error, "");
+    EXPECT_EQ(r.persons.responses, expected);
+    EXPECT_EQ(r.persons.optionKey, "4123");
+    r = ReadWith(fixed, {{id::kAnswerKey, "2222"}}, true);
+    EXPECT_EQ(r.persons.optionKey, "2222");
+    const Read plain = ReadWith(fixed, {});
+    EXPECT_TRUE(plain.persons.optionKey.empty());
+}
+
+// Responses held in memory are read by option code as a file's are, the
+// typed key kept; a run that also asks for the option characters keeps
+// none of them, the codes being the options already.
+TEST(ReadByOption, HeldInMemoryAsAFileIsRead) {
+    const std::string cells = "14098 A ";
+    ResponseMatrix matrix;
+    matrix.examinees = 2;
+    matrix.items = 4;
+    matrix.cells = cells.data();
+    matrix.examineeStride = 4;
+    const Texts boxes({{id::kAnswerKey, "4123"}});
+    const ResponsePlan plan = MatrixPlan(matrix, boxes);
+    RunSettings settings = ReadRunSettings(boxes);
+    settings.itemCount = 4;
+    PersonTable persons;
+    const ResponseFileRead read =
+        ReadMatrixResponses(matrix, plan, settings, persons, true, {}, true, true);
+    ASSERT_EQ(read.error, "");
+    EXPECT_EQ(persons.responses, (std::vector<std::uint8_t>{0, 3, 9, 9, 7, 9, 9, 9}));
+    EXPECT_EQ(persons.optionKey, "4123");
+    EXPECT_TRUE(persons.options.empty());
+    // Scored by the key instead, the same cells are right or wrong.
+    PersonTable scored;
+    ReadMatrixResponses(matrix, plan, settings, scored, false);
+    EXPECT_EQ(scored.responses[0], 0);
+    EXPECT_EQ(scored.responses[1], 0);
 }
 
 }  // namespace

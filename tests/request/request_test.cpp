@@ -87,8 +87,8 @@ TEST(RequestParser, EveryRefusalNamesTheSettingTheRangeAndTheText) {
          "The method (--method) must be jml or mml, not 'em'."},
         {{{"method", "mml"}, {"model", "5pl"}},
          RequestField::Model,
-         "The model (--model) must be 3pl, 3pl-c-given, 2pl, 1pl, rasch, 4pl, grm, gpcm, pcm or "
-         "rsm, not '5pl'."},
+         "The model (--model) must be 3pl, 3pl-c-given, 2pl, 1pl, rasch, 4pl, grm, gpcm, pcm, rsm "
+         "or nominal, not '5pl'."},
         {{{"method", "mml"}, {"quadrature", " 4 "}},
          RequestField::Quadrature,
          "Quadrature points (--quadrature) must be a whole number from 5 to 1001, not ' 4 '."},
@@ -134,6 +134,14 @@ TEST(RequestParser, EveryRefusalNamesTheSettingTheRangeAndTheText) {
         {{{"threads", "2000"}},
          RequestField::Threads,
          "The thread count (--threads) must be a whole number from 1 to 1024, not '2000'."},
+        {{{"method", "mml"}, {"model", "nominal"}, {"compare", "grm,gpcm"}},
+         RequestField::Compare,
+         "Comparing models (--compare) is not offered for the nominal model, whose items are "
+         "read by option code."},
+        {{{"method", "mml"}, {"model", "nominal"}, {"poly-prior-a", "0,0.5"}},
+         RequestField::PolytomousPriorAMean,
+         "The polytomous items' priors (--poly-prior-a, --poly-prior-b) do not act on the "
+         "nominal model's slopes and intercepts: leave them out."},
     };
     for (const auto& c : cases) {
         const RequestCheck check = Parse(c.options);

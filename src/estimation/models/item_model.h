@@ -21,8 +21,9 @@
 namespace tarvo::models {
 
 inline constexpr int kMostThresholds = kMostCategories - 1;
-// a, up to eight thresholds or intercepts, c.
-inline constexpr int kMostFree = kMostThresholds + 2;
+// a, up to eight thresholds or intercepts, c, u; or a nominal item's
+// slopes and intercepts, up to eight of each.
+inline constexpr int kMostFree = 2 * kMostThresholds;
 
 struct ItemModel;
 
@@ -51,6 +52,12 @@ struct Item {
     std::array<double, kMostThresholds> b{};
     // The intercepts of an item scored 0..m, which the estimator moves.
     std::array<double, kMostThresholds> d{};
+    // A nominal item: the slopes of options 1..m against option 0 (its
+    // intercepts are d), their errors, and the keyed option (-1: none).
+    // Its a is the keyed option's discrimination.
+    std::array<double, kMostThresholds> slopes{};
+    std::array<double, kMostThresholds> seSlopes{};
+    int keyed = -1;
     double c = 0;
     double u = 1;  // the upper asymptote: 1 but for a model that moves it
     // The standard errors, -1 where not formed.

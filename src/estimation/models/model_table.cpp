@@ -6,8 +6,9 @@
 namespace tarvo::models {
 
 namespace {
-const std::array<const ItemModel*, 10> kRows{&kThreePL, &kThreePLCGiven, &kTwoPL, &kOnePL, &kRasch,
-                                             &kFourPL,  &kGrm,           &kGpcm,  &kPcm,   &kRsm};
+const std::array<const ItemModel*, 11> kRows{&kThreePL, &kThreePLCGiven, &kTwoPL,  &kOnePL,
+                                             &kRasch,   &kFourPL,        &kGrm,    &kGpcm,
+                                             &kPcm,     &kRsm,           &kNominal};
 }  // namespace
 
 std::span<const ItemModel* const> AllModels() { return kRows; }
@@ -38,6 +39,8 @@ const ItemModel& ModelFor(PolytomousModel model) {
             return kPcm;
         case PolytomousModel::Rsm:
             return kRsm;
+        case PolytomousModel::Nominal:
+            return kNominal;
         default:
             return kGrm;
     }

@@ -25,6 +25,7 @@ extern const ItemModel kGrm;
 extern const ItemModel kGpcm;
 extern const ItemModel kPcm;
 extern const ItemModel kRsm;
+extern const ItemModel kNominal;
 
 // Every row, the right/wrong ones first.
 std::span<const ItemModel* const> AllModels();

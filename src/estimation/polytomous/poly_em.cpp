@@ -331,6 +331,7 @@ class PolytomousCycle final : public mml::EmMap {
         for (int k = 0; k < item.Thresholds(); ++k) {
             if (!std::isfinite(item.b[k])) item.b[k] = 0;
             if (!std::isfinite(item.d[k])) item.d[k] = 0;
+            if (!std::isfinite(item.slopes[k])) item.slopes[k] = 0;
         }
         if (item.model->orderedIntercepts) {
             const auto d =

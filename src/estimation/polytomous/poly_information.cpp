@@ -8,6 +8,7 @@
 #include "core/model_constants.h"
 #include "core/polytomous_models.h"
 #include "estimation/marginal/mml_information.h"
+#include "estimation/models/model_table.h"
 #include "estimation/polytomous/poly_louis.h"
 #include "estimation/polytomous/poly_scales.h"
 
@@ -285,10 +286,38 @@ void SetReportedErrors(Item& item, const ItemParameters& place, Covariances& cov
     if (place.u >= 0) item.seU = ErrorOf(variances[3]);
 }
 
+// The errors of a nominal item: its slopes' and intercepts' own, and its
+// keyed discrimination's (a linear form of the slopes).
+void SetNominalErrors(Item& item, const ItemParameters& place, Covariances& covariances) {
+    const int m = item.Thresholds();
+    std::vector<int> at;
+    for (int u = 0; u < 2 * m; ++u) at.push_back(place.first + u);
+    std::vector<double> block;
+    covariances.Block(at, block);
+    const std::size_t size = at.size();
+    for (int k = 0; k < m; ++k) {
+        item.seSlopes[k] = ErrorOf(block[k * size + k]);
+        item.seB[k] = ErrorOf(block[(m + k) * size + m + k]);
+    }
+    item.seA = kNotEstimated;
+    if (item.keyed < 0) return;
+    std::array<double, kMostThresholds> g{};
+    for (int k = 0; k < m; ++k) g[k] = k + 1 == item.keyed ? 1.0 : -1.0 / m;
+    double variance = 0;
+    for (int u = 0; u < m; ++u) {
+        for (int v = 0; v < m; ++v) variance += g[u] * g[v] * block[u * size + v];
+    }
+    item.seA = ErrorOf(variance);
+}
+
 // An estimated item's errors from the covariances of the parameters at its
 // places: thresholds, a row's reported values by the delta method, or a
 // right/wrong item's own (a, b, c).
 void SetItemErrors(Item& item, const ItemParameters& place, Covariances& covariances) {
+    if (item.model == &models::kNominal) {
+        SetNominalErrors(item, place, covariances);
+        return;
+    }
     if (item.model->metric == models::Metric::Thresholds) {
         SetThresholdErrors(item, place, covariances);
         return;

@@ -7,6 +7,7 @@
 namespace tarvo::poly {
 
 Item ItemOf(int categories, const MarginalModelRules& binary, PolytomousModel polytomous) {
+    if (polytomous == PolytomousModel::Nominal) return PolytomousItem(categories, polytomous);
     if (categories <= 2) return models::NewItem(models::ModelFor(binary.model), 2);
     return PolytomousItem(categories, polytomous);
 }

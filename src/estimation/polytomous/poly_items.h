@@ -25,7 +25,8 @@ using models::kMostThresholds;
 // is its number of categories until told otherwise.
 Item ItemOf(int categories, const MarginalModelRules& binary, PolytomousModel polytomous);
 
-// An item of the polytomous model with the given categories (two or more).
+// An item of the polytomous model with the given categories (two or more);
+// a nominal item has its categories as options even where they are two.
 Item PolytomousItem(int categories, PolytomousModel polytomous);
 
 // A rated item's location (the mean of its intercepts) and the offsets of

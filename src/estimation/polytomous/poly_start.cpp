@@ -1,7 +1,11 @@
 #include "estimation/polytomous/poly_start.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+
+#include "estimation/models/model_table.h"
+#include "estimation/models/nominal_model.h"
 
 namespace tarvo::poly {
 
@@ -63,6 +67,39 @@ std::vector<int> RestSigns(std::span<const std::uint8_t> codes, std::span<const 
 
 void StartPolytomous(const CategoryCounts& counts, int sign, Item& item) {
     if (item.model->start) item.model->start(counts, sign, item);
+}
+
+std::vector<int> KeyedOptions(std::string_view optionKey, std::size_t itemCount) {
+    std::vector<int> keyed(itemCount, -1);
+    for (std::size_t i = 0; i < itemCount && i < optionKey.size(); ++i) {
+        const int option = optionKey[i] - '1';
+        if (option >= 0 && option < kMostCategories - 1) keyed[i] = option;
+    }
+    return keyed;
+}
+
+void StartNominal(std::span<const std::uint8_t> codes, std::span<const char> estimated,
+                  std::span<Item> items) {
+    const std::size_t itemCount = items.size();
+    const std::size_t persons = itemCount == 0 ? 0 : codes.size() / itemCount;
+    std::vector<double> right(persons, 0);
+    for (std::size_t j = 0; j < persons; ++j) {
+        for (std::size_t i = 0; i < itemCount; ++i) {
+            const int code = codes[j * itemCount + i];
+            if (items[i].keyed >= 0 && code == items[i].keyed) right[j] += 1;
+        }
+    }
+    std::array<nominal::OptionSummary, kMostCategories> summary{};
+    for (std::size_t i = 0; i < itemCount; ++i) {
+        Item& item = items[i];
+        if (!estimated[i] || item.model != &models::kNominal) continue;
+        const std::span<nominal::OptionSummary> options =
+            std::span<nominal::OptionSummary>(summary).first(item.categories);
+        nominal::SummariseOptions(codes, itemCount, i, item.categories, item.keyed, right, options);
+        nominal::StartValues(options, item.keyed,
+                             std::span<double>(item.slopes).first(item.Thresholds()),
+                             std::span<double>(item.d).first(item.Thresholds()));
+    }
 }
 
 }  // namespace tarvo::poly

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string_view>
 #include <vector>
 
 #include "estimation/polytomous/inputs/poly_categories.h"
@@ -30,5 +31,14 @@ std::vector<int> RestSigns(std::span<const std::uint8_t> codes, std::span<const 
 // (partial credit). A right/wrong row has none: its items start as the
 // dichotomous estimator starts them.
 void StartPolytomous(const CategoryCounts& counts, int sign, Item& item);
+
+// The keyed option of each of itemCount items from the key of a run read
+// by option ("1".."8" for options 0..7; any other character is no key: -1).
+std::vector<int> KeyedOptions(std::string_view optionKey, std::size_t itemCount);
+
+// The nominal items' start values (nominal::StartValues), each option's
+// mean rest score counting the number right over the keyed items.
+void StartNominal(std::span<const std::uint8_t> codes, std::span<const char> estimated,
+                  std::span<Item> items);
 
 }  // namespace tarvo::poly

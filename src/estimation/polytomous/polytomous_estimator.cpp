@@ -4,11 +4,14 @@
 #include <array>
 #include <cmath>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/estimate_bounds.h"
+#include "core/model_constants.h"
 #include "estimation/em_progress.h"
 #include "estimation/marginal/mml_em.h"
+#include "estimation/models/model_table.h"
 #include "estimation/polytomous/inputs/item_models_file.h"
 #include "estimation/polytomous/inputs/poly_categories.h"
 #include "estimation/polytomous/inputs/poly_item_file.h"
@@ -18,6 +21,7 @@
 #include "estimation/polytomous/poly_scales.h"
 #include "estimation/polytomous/poly_scores.h"
 #include "estimation/polytomous/poly_start.h"
+#include "output/nominal_rows.h"
 #include "output/polytomous_rows.h"
 
 namespace tarvo {
@@ -34,6 +38,76 @@ constexpr double kWidestPrintedThreshold = 99.999;
 // move on the logit scale, finite only inside (0, 1).
 constexpr double kStartUpper = 0.95;
 constexpr double kLeastStartC = 0.02;
+
+// A nominal item's options in the outcome, the reference option first.
+void AddNominalItem(const Item& item, const poly::CategoryCounts& counts,
+                    EstimationOutcome& outcome) {
+    const int m = item.Thresholds();
+    const auto withReference = [m](double reference, const auto& values) {
+        std::vector<double> all{reference};
+        all.insert(all.end(), values.begin(), values.begin() + m);
+        return all;
+    };
+    outcome.thresholds.emplace_back();
+    outcome.thresholdErrors.emplace_back();
+    outcome.keyedOptions.push_back(item.keyed);
+    outcome.optionCounts.emplace_back(counts.begin(), counts.begin() + item.categories);
+    outcome.optionSlopes.push_back(withReference(0, item.slopes));
+    outcome.optionIntercepts.push_back(withReference(0, item.d));
+    outcome.optionSlopeErrors.push_back(withReference(kNotEstimated, item.seSlopes));
+    outcome.optionInterceptErrors.push_back(withReference(kNotEstimated, item.seB));
+}
+
+// The responses of a nominal run scored by the key once its items are
+// estimated, so that the report's counts, raw scores and item-rest
+// correlations are those of the number right: the keyed option 1, any
+// other 0; an item without a key, and no option, is missing (9).
+void ScoreByKey(std::span<const Item> items, PersonTable& persons) {
+    const std::size_t itemCount = items.size();
+    for (std::size_t at = 0; at < persons.responses.size(); ++at) {
+        const Item& item = items[at % itemCount];
+        std::uint8_t& code = persons.responses[at];
+        if (item.keyed < 0 || code >= item.categories) {
+            code = kNoResponse;
+        } else {
+            code = code == item.keyed ? kCorrect : kIncorrect;
+        }
+    }
+}
+
+// Every item of a nominal run needs its keyed option, one that somebody
+// chose: the start values and the number right are formed from it.
+std::string KeyError(std::string_view key, std::span<const poly::CategoryCounts> counts) {
+    const std::vector<int> keyed = poly::KeyedOptions(key, counts.size());
+    for (std::size_t i = 0; i < counts.size(); ++i) {
+        const std::string item = "ERROR Item " + std::to_string(i + 1);
+        if (keyed[i] < 0) {
+            return item + " has no keyed option: the nominal model needs the key, one option " +
+                   "code 1 to 8 per item (--key, --key-file or a key record).";
+        }
+        if (counts[i][static_cast<std::size_t>(keyed[i])] == 0) {
+            return item + ": nobody chose its keyed option " + std::to_string(keyed[i] + 1) +
+                   ". Check the key.";
+        }
+    }
+    return {};
+}
+
+// An option nobody chose below an item's highest one: its curve has no
+// maximum. Said by option code (option k + 1 is count k).
+std::string EmptyOptionError(std::span<const poly::CategoryCounts> counts) {
+    for (std::size_t i = 0; i < counts.size(); ++i) {
+        const int options = poly::CategoriesOf(counts[i]);
+        for (int k = 0; k + 1 < options; ++k) {
+            if (counts[i][k] != 0) continue;
+            return "ERROR Item " + std::to_string(i + 1) + ": nobody chose option " +
+                   std::to_string(k + 1) + " of its options 1 to " + std::to_string(options) +
+                   ", so its slope and intercept cannot be estimated. Recode its options, or "
+                   "merge the unused ones (--collapse-empty: the options above move one down).";
+        }
+    }
+    return {};
+}
 
 class PolytomousEstimator final : public Estimator {
   public:
@@ -57,11 +131,20 @@ class PolytomousEstimator final : public Estimator {
                 poly::CheckItemModels(itemModelsFile_, models_.lines, counts, inputs.persons.keyed);
             if (!wrong.empty()) return wrong;
         }
+        if (settings_.polytomous == PolytomousModel::Nominal) {
+            const std::string wrong = KeyError(inputs.persons.optionKey, counts);
+            if (!wrong.empty()) return wrong;
+        }
+        if (settings_.polytomous == PolytomousModel::Nominal && settings_.fixItems) {
+            return "ERROR Holding items fixed (--fix-items, --scoring-only) is not available for "
+                   "the nominal model: calibrate every item.";
+        }
         if (settings_.fixItems) {
             const std::string wrong = CheckHeld(inputs, counts, stop);
             if (!wrong.empty()) return wrong;
         }
         if (settings_.collapseEmpty) return {};
+        if (settings_.polytomous == PolytomousModel::Nominal) return EmptyOptionError(counts);
         return poly::EmptyCategoryError(counts);
     }
 
@@ -91,6 +174,12 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
     const std::size_t itemCount = table.itemCount();
     std::vector<poly::CategoryCounts> counts =
         poly::CountCategories(persons.responses, persons.itemCount);
+    // The options unused before any merge, to find a nominal item's keyed
+    // option after it.
+    std::vector<std::array<char, kMostCategories>> emptyBefore(itemCount);
+    for (std::size_t i = 0; i < itemCount; ++i) {
+        for (int k = 0; k < kMostCategories; ++k) emptyBefore[i][k] = counts[i][k] == 0 ? 1 : 0;
+    }
     if (settings_.collapseEmpty) {
         for (const std::string& change : poly::CollapseEmptyCategories(persons.responses, counts)) {
             host.ShowWarning(change);
@@ -101,6 +190,17 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
     std::vector<char> estimated(itemCount, 0), binary(itemCount, 0);
     for (std::size_t i = 0; i < itemCount; ++i) {
         items[i] = ItemFor(i, poly::CategoriesOf(counts[i]));
+    }
+    // A nominal item's keyed option, among the options as the responses
+    // left them (a merged unused option moves the ones above it down; a
+    // keyed option nobody chose is no key).
+    const std::vector<int> keyed = poly::KeyedOptions(persons.optionKey, itemCount);
+    for (std::size_t i = 0; i < itemCount; ++i) {
+        if (items[i].model != &models::kNominal || keyed[i] < 0) continue;
+        if (emptyBefore[i][keyed[i]]) continue;
+        int below = 0;
+        for (int k = 0; k < keyed[i]; ++k) below += emptyBefore[i][k] ? 1 : 0;
+        if (keyed[i] - below < items[i].categories) items[i].keyed = keyed[i] - below;
     }
     const std::vector<int> signs = poly::RestSigns(persons.responses, items);
     for (std::size_t i = 0; i < itemCount; ++i) {
@@ -116,6 +216,7 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
         const int sign = items[i].commonSlope ? 1 : signs[i];
         poly::StartPolytomous(counts[i], sign, items[i]);
     }
+    poly::StartNominal(persons.responses, estimated, items);
     // The item file is a result file: an item's AccNo is its AccNo cell, not
     // the columns an item ID takes in a fixed-column file (which cut the
     // CSV line: "   1,,3pl").
@@ -198,6 +299,7 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
         for (Item& item : items) {
             item.seA = item.seC = item.seU = kNotEstimated;
             item.seB.fill(kNotEstimated);
+            item.seSlopes.fill(kNotEstimated);
         }
     } else {
         host.ProgressSet(100, "Scoring examinees.");
@@ -233,11 +335,16 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
     for (std::size_t i = 0; i < itemCount; ++i) {
         const Item& item = items[i];
         table.a[i] = item.a;
-        table.b[i] = item.b[0];
+        // A nominal item has no location: its b holds its intercepts.
+        table.b[i] = item.model == &models::kNominal ? 0 : item.b[0];
         table.c[i] = item.c;
         table.seea[i] =
-            estimated[i] && (item.slopeFree || item.commonSlope) ? item.seA : kNotEstimated;
-        table.seeb[i] = estimated[i] ? item.seB[0] : kNotEstimated;
+            estimated[i] && (item.slopeFree || item.commonSlope || item.model == &models::kNominal)
+                ? item.seA
+                : kNotEstimated;
+        // A nominal item has no b: its intercepts' errors are the options'.
+        table.seeb[i] =
+            estimated[i] && item.model != &models::kNominal ? item.seB[0] : kNotEstimated;
         table.seec[i] = estimated[i] && item.guessFree ? item.seC : kNotEstimated;
     }
     const bool anyUpper =
@@ -247,15 +354,22 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
         outcome.upperErrors.push_back(estimated[i] && items[i].upperFree ? items[i].seU
                                                                          : kNotEstimated);
     }
-    for (const Item& item : items) {
+    const bool nominal = settings_.polytomous == PolytomousModel::Nominal;
+    for (std::size_t i = 0; i < itemCount; ++i) {
+        const Item& item = items[i];
         outcome.itemModels.emplace_back(poly::ModelNameOf(item));
         outcome.categories.push_back(item.categories);
+        if (nominal) {
+            AddNominalItem(item, counts[i], outcome);
+            continue;
+        }
         outcome.thresholds.emplace_back(item.B().begin(), item.B().end());
         const std::span<const double> errors =
             std::span<const double>(item.seB).first(item.Thresholds());
         outcome.thresholdErrors.emplace_back(errors.begin(), errors.end());
     }
     WriteRows(items, inputs, writer);
+    if (nominal) ScoreByKey(items, persons);
     return outcome;
 }
 
@@ -341,8 +455,29 @@ void PolytomousEstimator::WriteRows(const std::vector<Item>& items, const RunInp
     // other runs keep their layout.
     const bool upper =
         std::any_of(items.begin(), items.end(), [](const Item& item) { return item.upperFree; });
-    writer.Line(PolytomousItemHeader(mostThresholds, upper));
-    for (std::size_t i = 0; i < items.size(); ++i) {
+    const bool nominal = settings_.polytomous == PolytomousModel::Nominal;
+    writer.Line(nominal ? NominalItemHeader(mostThresholds + 1)
+                        : PolytomousItemHeader(mostThresholds, upper));
+    for (std::size_t i = 0; nominal && i < items.size(); ++i) {
+        const Item& item = items[i];
+        const auto first = [&](const auto& values) {
+            return std::span<const double>(values).first(item.Thresholds());
+        };
+        NominalItemRow row;
+        row.seq = i + 1;
+        row.AccNo = table.AccNo[i];
+        row.model = poly::ModelNameOf(item);
+        row.options = item.categories;
+        row.keyedOption = item.keyed + 1;
+        row.a = item.a;
+        row.seA = item.seA;
+        row.slopes = first(item.slopes);
+        row.intercepts = first(item.d);
+        row.seSlopes = first(item.seSlopes);
+        row.seIntercepts = first(item.seB);
+        writer.Line(NominalItemRowText(row, mostThresholds + 1));
+    }
+    for (std::size_t i = 0; !nominal && i < items.size(); ++i) {
         const Item& item = items[i];
         PolytomousItemRow row;
         row.seq = i + 1;
@@ -380,6 +515,12 @@ void PolytomousEstimator::WriteRows(const std::vector<Item>& items, const RunInp
         const std::span<const std::uint8_t> row = persons.ResponsesOf(j);
         for (std::size_t i = 0; i < items.size(); ++i) {
             if (static_cast<int>(row[i]) >= items[i].categories) continue;
+            // A nominal item counts its keyed option as 1, any other as 0.
+            if (items[i].model == &models::kNominal) {
+                raw += row[i] == items[i].keyed ? 1 : 0;
+                most += items[i].keyed >= 0 ? 1 : 0;
+                continue;
+            }
             raw += row[i];
             most += items[i].categories - 1;
         }

@@ -52,9 +52,9 @@ DelimitedRead ReadDelimitedResponseFile(const std::string& path, const ResponseL
     const std::size_t itemCount = columns.items.size();
     persons = PersonTable();
     persons.itemCount = itemCount;
-    std::string key = extras.key       ? *extras.key
-                      : extras.byDigit ? std::string(itemCount, kScoredByDigit)
-                                       : DefaultAnswerKey(itemCount);
+    std::string key = extras.key                          ? *extras.key
+                      : extras.byDigit || extras.byOption ? std::string(itemCount, kScoredByDigit)
+                                                          : DefaultAnswerKey(itemCount);
     bool keyGiven = extras.key != nullptr;
     RecordTally* tally = extras.tally;
     if (tally) {
@@ -108,8 +108,12 @@ DelimitedRead ReadDelimitedResponseFile(const std::string& path, const ResponseL
         if (tally) CountRecord(*tally, record, columns.theta.has_value());
         if (record.kind != RecordKind::Examinee) continue;
 
-        AppendScoredResponses(responses, 0, key, itemCount, persons, extras.byDigit);
-        if (extras.keepOptions && keyGiven) {
+        if (extras.byOption) {
+            AppendOptionCodes(responses, itemCount, persons);
+        } else {
+            AppendScoredResponses(responses, 0, key, itemCount, persons, extras.byDigit);
+        }
+        if (extras.keepOptions && keyGiven && !extras.byOption) {
             if (persons.theta.empty()) persons.optionKey = key;
             AppendOptions(responses, itemCount, persons.options);
         }
@@ -124,6 +128,10 @@ DelimitedRead ReadDelimitedResponseFile(const std::string& path, const ResponseL
 
     persons.responses.shrink_to_fit();
     persons.options.shrink_to_fit();
+    if (extras.byOption) {
+        persons.optionKey = key;
+        persons.optionKey.resize(itemCount, kScoredByDigit);
+    }
     persons.theta.shrink_to_fit();
     persons.ExaminID.shrink_to_fit();
     persons.seetheta.assign(persons.personCount(), 0.0);

@@ -37,9 +37,9 @@ bool ReadResponseMatrix(const ResponseMatrix& matrix, PersonTable& persons,
     const DelimitedColumns columns = MatrixColumns(matrix);
     persons = PersonTable();
     persons.itemCount = itemCount;
-    std::string key = extras.key       ? *extras.key
-                      : extras.byDigit ? std::string(itemCount, kScoredByDigit)
-                                       : DefaultAnswerKey(itemCount);
+    std::string key = extras.key                          ? *extras.key
+                      : extras.byDigit || extras.byOption ? std::string(itemCount, kScoredByDigit)
+                                                          : DefaultAnswerKey(itemCount);
     RecordTally* tally = extras.tally;
     if (tally) {
         StartTally(*tally, itemCount);
@@ -83,11 +83,19 @@ bool ReadResponseMatrix(const ResponseMatrix& matrix, PersonTable& persons,
         if (tally) CountRecord(*tally, record, columns.theta.has_value());
         if (record.kind != RecordKind::Examinee) continue;
 
-        AppendScoredResponses(responses, 0, key, itemCount, persons, extras.byDigit);
+        if (extras.byOption) {
+            AppendOptionCodes(responses, itemCount, persons);
+        } else {
+            AppendScoredResponses(responses, 0, key, itemCount, persons, extras.byDigit);
+        }
         persons.theta.push_back(columns.theta ? TextToNumber(theta) : 0.0);
         persons.ExaminID.push_back(identifier);
     }
     persons.responses.shrink_to_fit();
+    if (extras.byOption) {
+        persons.optionKey = key;
+        persons.optionKey.resize(itemCount, kScoredByDigit);
+    }
     persons.theta.shrink_to_fit();
     persons.ExaminID.shrink_to_fit();
     persons.seetheta.assign(persons.personCount(), 0.0);

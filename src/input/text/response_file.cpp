@@ -93,9 +93,9 @@ ReadStatus ReadResponseFile(const std::string& path, const RunSettings& settings
 
     persons = PersonTable();
     persons.itemCount = itemCount;
-    std::string key = extras.key       ? *extras.key
-                      : extras.byDigit ? std::string(itemCount, kScoredByDigit)
-                                       : DefaultAnswerKey(itemCount);
+    std::string key = extras.key                          ? *extras.key
+                      : extras.byDigit || extras.byOption ? std::string(itemCount, kScoredByDigit)
+                                                          : DefaultAnswerKey(itemCount);
     bool keyGiven = extras.key != nullptr;
     std::string line;
     RecordTally* tally = extras.tally;
@@ -143,8 +143,13 @@ ReadStatus ReadResponseFile(const std::string& path, const RunSettings& settings
 
         // The vectors grow geometrically, so any number of examinees is read
         // with few reallocations.
-        AppendScoredResponses(responses, responseBlanks, key, itemCount, persons, extras.byDigit);
-        if (extras.keepOptions && keyGiven) {
+        if (extras.byOption) {
+            AppendOptionCodes(responses, itemCount, persons);
+        } else {
+            AppendScoredResponses(responses, responseBlanks, key, itemCount, persons,
+                                  extras.byDigit);
+        }
+        if (extras.keepOptions && keyGiven && !extras.byOption) {
             if (persons.theta.empty()) persons.optionKey = key;
             AppendOptions(responses, itemCount, persons.options);
         }
@@ -156,6 +161,10 @@ ReadStatus ReadResponseFile(const std::string& path, const RunSettings& settings
     // end, so they give that back now.
     persons.responses.shrink_to_fit();
     persons.options.shrink_to_fit();
+    if (extras.byOption) {
+        persons.optionKey = key;
+        persons.optionKey.resize(itemCount, kScoredByDigit);
+    }
     persons.theta.shrink_to_fit();
     persons.ExaminID.shrink_to_fit();
     const std::size_t personCount = persons.theta.size();

@@ -24,6 +24,9 @@ struct ResponseReading {
     // Keep the response characters as read and the key (PersonTable's
     // options and optionKey) when the responses have a key of their own.
     bool keepOptions = false;
+    // A run of the nominal model: every item read by its option code, the
+    // key kept as PersonTable::optionKey.
+    bool byOption = false;
 };
 
 // Reads the response file at path into persons (replacing what it held),

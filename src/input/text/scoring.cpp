@@ -18,6 +18,19 @@ std::uint8_t ScoreDigit(char response) {
                                               : kNoResponse;
 }
 
+std::uint8_t ScoreOption(char response) {
+    return response >= '1' && response <= '8' ? static_cast<std::uint8_t>(response - '1')
+                                              : kNoResponse;
+}
+
+void AppendOptionCodes(std::string_view present, std::size_t itemCount, PersonTable& persons) {
+    std::vector<std::uint8_t>& codes = persons.responses;
+    const std::size_t at = codes.size();
+    codes.resize(at + itemCount, kNoResponse);
+    const std::size_t read = std::min(present.size(), itemCount);
+    for (std::size_t i = 0; i < read; ++i) codes[at + i] = ScoreOption(present[i]);
+}
+
 void AppendScoredResponses(std::string_view present, std::size_t blanks, std::string_view key,
                            std::size_t itemCount, PersonTable& persons, bool byDigit) {
     // The table grows once per examinee, then the codes are written in place.

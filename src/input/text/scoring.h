@@ -24,6 +24,15 @@ inline constexpr char kScoredByDigit = '+';
 // score, anything else ("9", a blank, a letter) is missing (9).
 std::uint8_t ScoreDigit(char response);
 
+// The code of a response read by option: "1".."8" are options 0..7;
+// anything else ("0" for seen and not answered, "9", a blank) is missing (9).
+std::uint8_t ScoreOption(char response);
+
+// Appends one examinee's responses read by option (ScoreOption), then 9
+// for the blanks that lengthen a short record and for the rest of the
+// itemCount items.
+void AppendOptionCodes(std::string_view present, std::size_t itemCount, PersonTable& persons);
+
 // Appends the codes of one examinee's responses to the table: the characters
 // present scored against the key (with byDigit, items keyed "+" by their
 // digit, ScoreDigit), then 9 for the blanks that lengthen a

@@ -43,7 +43,8 @@ QString Caption(const PolytomousModelRules& rules) {
     constexpr Known kMeanings[] = {{"grm", "graded response"},
                                    {"gpcm", "generalized partial credit"},
                                    {"pcm", "partial credit"},
-                                   {"rsm", "rating scale"}};
+                                   {"rsm", "rating scale"},
+                                   {"nominal", "options of multiple-choice items, by the key"}};
     for (const Known& known : kMeanings) {
         if (known.name == rules.name)
             return name + QStringLiteral(" (%1)").arg(QString::fromUtf8(known.meaning));

@@ -6,6 +6,7 @@
 
 #include "core/model_constants.h"
 #include "core/polytomous_models.h"
+#include "estimation/models/nominal_model.h"
 #include "irt/category_information.h"
 
 namespace tarvo::results {
@@ -76,12 +77,20 @@ namespace {
 // `take` point by point.
 template <typename Take>
 void ForEachPoint(const CategoryItem& item, const std::vector<double>& grid, Take take) {
-    const std::size_t categories = item.b.size() + 1;
-    if (item.b.empty() || categories > static_cast<std::size_t>(kMostCategories)) return;
+    const std::size_t categories = item.Categories();
+    if (categories < 2 || categories > static_cast<std::size_t>(kMostCategories)) return;
+    if (item.nominal && item.intercepts.size() != categories) return;
     double p[kMostCategories], slopes[kMostCategories];
     const std::span<double> pSpan(p, categories), slopeSpan(slopes, categories);
     for (std::size_t i = 0; i < grid.size(); ++i) {
-        CategoriesAt(item.cumulative, grid[i], item.a, item.b, pSpan, slopeSpan);
+        if (item.nominal) {
+            // Options 2.. against the reference option 1.
+            const std::span<const double> a(item.slopes), c(item.intercepts);
+            nominal::Probabilities(grid[i], a.subspan(1), c.subspan(1), pSpan);
+            nominal::ThetaDerivatives(a.subspan(1), pSpan, slopeSpan);
+        } else {
+            CategoriesAt(item.cumulative, grid[i], item.a, item.b, pSpan, slopeSpan);
+        }
         take(i, std::span<const double>(pSpan), std::span<const double>(slopeSpan));
     }
 }
@@ -89,7 +98,7 @@ void ForEachPoint(const CategoryItem& item, const std::vector<double>& grid, Tak
 }  // namespace
 
 std::vector<Curve> CategoryCurves(const CategoryItem& item, const std::vector<double>& grid) {
-    std::vector<Curve> curves(item.b.empty() ? 0 : item.b.size() + 1,
+    std::vector<Curve> curves(item.Categories() < 2 ? 0 : item.Categories(),
                               Curve{grid, std::vector<double>(grid.size(), 0.0)});
     ForEachPoint(item, grid, [&](std::size_t i, auto p, auto) {
         for (std::size_t k = 0; k < p.size(); ++k) curves[k].value[i] = p[k];
@@ -99,8 +108,13 @@ std::vector<Curve> CategoryCurves(const CategoryItem& item, const std::vector<do
 
 Curve ExpectedScoreCurve(const CategoryItem& item, const std::vector<double>& grid) {
     Curve curve{grid, std::vector<double>(grid.size(), 0.0)};
-    ForEachPoint(item, grid,
-                 [&](std::size_t i, auto p, auto) { curve.value[i] = tarvo::ExpectedScore(p); });
+    // A nominal item scores its keyed option 1, any other 0.
+    ForEachPoint(item, grid, [&](std::size_t i, auto p, auto) {
+        curve.value[i] = !item.nominal ? tarvo::ExpectedScore(p)
+                         : item.keyed >= 0 && static_cast<std::size_t>(item.keyed) < p.size()
+                             ? p[static_cast<std::size_t>(item.keyed)]
+                             : 0.0;
+    });
     return curve;
 }
 

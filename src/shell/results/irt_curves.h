@@ -42,6 +42,14 @@ struct CategoryItem {
     bool cumulative = true;
     double a = 1;
     std::vector<double> b;
+    // A nominal item instead: each option's slope and intercept, option 1
+    // (the reference) first, and its keyed option (0-based, -1: none), whose
+    // probability is its expected score.
+    bool nominal = false;
+    std::vector<double> slopes, intercepts;
+    int keyed = -1;
+
+    std::size_t Categories() const { return nominal ? slopes.size() : b.size() + 1; }
 };
 
 // P(X = k) over the grid, one curve per category k = 0..m.

@@ -185,10 +185,16 @@ QChart* MakeCharacteristicChart(const results::PlottedItem& item) {
 }
 
 QChart* MakeCategoryChart(const results::PlottedItem& item) {
-    QChart* chart = NewChart(QStringLiteral("Category response curves: ") + ItemName(item) +
-                             QStringLiteral(", ") + QString::fromStdString(item.model));
+    // A nominal item's curves are its options', labelled by option code.
+    const bool options = item.scored.nominal;
+    QChart* chart =
+        NewChart((options ? QStringLiteral("Option response curves: ")
+                          : QStringLiteral("Category response curves: ")) +
+                 ItemName(item) + QStringLiteral(", ") + QString::fromStdString(item.model));
     auto* x = Axis(QStringLiteral("theta"), kThetaFrom, kThetaTo);
-    auto* y = Axis(QStringLiteral("Probability of the category"), 0, 1);
+    auto* y = Axis(options ? QStringLiteral("Probability of the option")
+                           : QStringLiteral("Probability of the category"),
+                   0, 1);
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
     const std::vector<double> grid =
@@ -197,7 +203,12 @@ QChart* MakeCategoryChart(const results::PlottedItem& item) {
     // Each category its own colour (the theme's five repeat from the sixth),
     // added in order so the legend lists them 0, 1, 2, ...
     for (std::size_t k = 0; k < curves.size(); ++k) {
-        QLineSeries* line = Line(QStringLiteral("Category %1").arg(k), curves[k]);
+        QString name = QStringLiteral("Category %1").arg(k);
+        if (options) {
+            name = QStringLiteral("Option %1").arg(k + 1);
+            if (static_cast<int>(k) == item.scored.keyed) name += QStringLiteral(" (key)");
+        }
+        QLineSeries* line = Line(name, curves[k]);
         const int index = static_cast<int>(k);
         const bool repeated = index >= DistinctCurveColourCount();
         line->setPen(QPen(DistinctCurveColour(index), 2, repeated ? Qt::DashLine : Qt::SolidLine));
@@ -208,7 +219,8 @@ QChart* MakeCategoryChart(const results::PlottedItem& item) {
 
 QChart* MakeExpectedScoreChart(const results::PlottedItem& item) {
     QChart* chart = NewChart(QStringLiteral("Expected score: ") + ItemName(item));
-    const double top = item.Polytomous() ? static_cast<double>(item.scored.b.size()) : 1;
+    const double top =
+        item.Polytomous() && !item.scored.nominal ? static_cast<double>(item.scored.b.size()) : 1;
     auto* x = Axis(QStringLiteral("theta"), kThetaFrom, kThetaTo);
     auto* y = Axis(QStringLiteral("Item score"), 0, top);
     chart->addAxis(x, Qt::AlignBottom);

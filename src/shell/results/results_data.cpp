@@ -8,6 +8,7 @@
 
 #include "core/polytomous_models.h"
 #include "output/masks.h"
+#include "output/nominal_rows.h"
 #include "output/polytomous_rows.h"
 #include "output/result_rows.h"
 #include "report/plural.h"
@@ -21,7 +22,11 @@ namespace {
 // cumulative, the partial-credit models' are not.
 CategoryItem ScoredItem(const std::string& model, double a, std::vector<double> thresholds) {
     const auto named = PolytomousModelNamed(model);
-    return {named ? RulesOf(*named).cumulative : true, a, std::move(thresholds)};
+    CategoryItem item;
+    item.cumulative = named ? RulesOf(*named).cumulative : true;
+    item.a = a;
+    item.b = std::move(thresholds);
+    return item;
 }
 
 std::vector<PlottedItem> ItemsFromReport(const RunReport& report,
@@ -44,8 +49,16 @@ std::vector<PlottedItem> ItemsFromReport(const RunReport& report,
         }
         item.model = row.model;
         item.categories = row.categories;
-        if (row.categories > 2) {
+        if (!row.optionSlopes.empty()) {
+            item.scored.nominal = true;
+            item.scored.a = row.a;
+            item.scored.slopes = row.optionSlopes;
+            item.scored.intercepts = row.optionIntercepts;
+            item.scored.keyed = row.keyedOption;
+        } else if (row.categories > 2) {
             item.scored = ScoredItem(row.model, row.a, row.thresholds);
+        }
+        if (row.categories > 2 || !row.optionSlopes.empty()) {
             for (std::size_t g = 0; g < row.groupTheta.size() && g < row.groupMeanScore.size() &&
                                     g < row.groupCount.size();
                  ++g) {
@@ -73,13 +86,40 @@ void PolytomousRows(const RunReport& report, const ReportSection& section, Resul
         if (row.is_object()) most = std::max(most, row.value("thresholds", Json::array()).size());
         members.push_back(row);
     }
-    rows.items.columns = HeaderNames(PolytomousItemHeader(static_cast<int>(most)));
+    // A nominal run's rows have each option's slope and intercept instead.
+    bool nominal = false;
+    for (const Json& row : members) {
+        if (!row.is_object() || !row.contains("option_slopes")) continue;
+        nominal = true;
+        most = std::max(most, row.value("option_slopes", Json::array()).size());
+    }
+    rows.items.columns = HeaderNames(nominal ? NominalItemHeader(static_cast<int>(most))
+                                             : PolytomousItemHeader(static_cast<int>(most)));
     auto cells = [&](const Json& values, std::vector<std::string>& fields) {
         for (std::size_t k = 0; k < most; ++k) {
             const bool has = values.is_array() && k < values.size() && values[k].is_number();
             fields.push_back(has ? Printed(values[k].get<double>(), kMaskParameter) : "");
         }
     };
+    for (std::size_t i = 0; nominal && i < report.itemRows.size(); ++i) {
+        const ItemReport& item = report.itemRows[i];
+        const Json row = i < members.size() && members[i].is_object() ? members[i] : Json::object();
+        const Json key = row.value("keyed_option", Json());
+        std::vector<std::string> fields = {
+            Printed(item.seqItem, kMaskCount),
+            TrimmedField(item.accNo),
+            row.value("model", std::string()),
+            Printed(item.categories, kMaskCount),
+            Printed(key.is_number() ? key.get<double>() : 0.0, kMaskCount),
+            Printed(item.a, kMaskParameter)};
+        cells(row.value("option_slopes", Json()), fields);
+        cells(row.value("option_intercepts", Json()), fields);
+        fields.push_back(Printed(item.seea, kMaskParameter));
+        cells(row.value("option_slope_errors", Json()), fields);
+        cells(row.value("option_intercept_errors", Json()), fields);
+        rows.items.rows.push_back(std::move(fields));
+    }
+    if (nominal) return;
     for (std::size_t i = 0; i < report.itemRows.size(); ++i) {
         const ItemReport& item = report.itemRows[i];
         const Json row = i < members.size() ? members[i] : Json();

@@ -40,7 +40,7 @@ struct PlottedItem {
     CategoryItem scored;
     std::vector<ScoreGroup> scoreGroups;
 
-    bool Polytomous() const { return !scored.b.empty(); }
+    bool Polytomous() const { return !scored.b.empty() || scored.nominal; }
 };
 
 struct ResultsData {

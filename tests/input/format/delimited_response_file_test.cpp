@@ -211,5 +211,29 @@ TEST(KeyFile, OneCharacterOrOneCellPerItem) {
     EXPECT_FALSE(ReadKeyFile(dir.File("none"), 4, ',').key);
 }
 
+// Read by option (a nominal run): "1".."8" are options 0..7, "0", "9", a
+// letter, an empty cell or NA missing; without a key each item has none.
+TEST(DelimitedResponseFile, ReadsOptionCodesAndKeepsTheKey) {
+    TempDir dir;
+    const std::string path =
+        dir.Write("resp.csv", "id,q1,q2,q3,q4\r\nP001,1,4,0,9\r\nP002,8,,A,NA\r\n");
+    const ResponseLayout layout = Layout("id", "", "");
+    const FirstRow first = ReadFirstRow(path, DelimiterOf(layout.format));
+    const ColumnsOrError columns = ResolveColumns(layout, RunSettings{}, first.cells);
+    ASSERT_TRUE(columns.columns) << columns.error;
+    for (const bool keyed : {false, true}) {
+        const std::string cut = "2134";
+        ResponseReading extras;
+        extras.key = keyed ? &cut : nullptr;
+        extras.byOption = true;
+        PersonTable persons;
+        const DelimitedRead read =
+            ReadDelimitedResponseFile(path, layout, *columns.columns, persons, extras);
+        ASSERT_EQ(read.error, "");
+        EXPECT_EQ(persons.responses, (std::vector<std::uint8_t>{0, 3, 9, 9, 7, 9, 9, 9}));
+        EXPECT_EQ(persons.optionKey, keyed ? cut : std::string("++++"));
+    }
+}
+
 }  // namespace
 }  // namespace tarvo

@@ -98,5 +98,30 @@ TEST(IrtCurves, TheHistogramCountsEveryFiniteThetaOnce) {
     EXPECT_NEAR(StandardNormalDensity(0), 0.3989422804014327, 1e-15);
 }
 
+// A nominal item's curves are its options': one per option, summing to one,
+// the reference option's exp(0) against the others' exp(a_k theta + c_k);
+// its expected score is the chance of its key.
+TEST(IrtCurves, ANominalItemHasOneCurvePerOptionAndScoresItsKey) {
+    CategoryItem item;
+    item.nominal = true;
+    item.slopes = {0, -0.5, 1.5};
+    item.intercepts = {0, 0.3, -0.2};
+    item.keyed = 2;
+    const std::vector<double> grid = ThetaGrid(-3, 3, 12);
+    const std::vector<Curve> curves = CategoryCurves(item, grid);
+    ASSERT_EQ(curves.size(), 3u);
+    const Curve expected = ExpectedScoreCurve(item, grid);
+    const Curve information = InformationCurve(item, grid);
+    for (std::size_t i = 0; i < grid.size(); ++i) {
+        EXPECT_NEAR(curves[0].value[i] + curves[1].value[i] + curves[2].value[i], 1, 1e-12);
+        EXPECT_NEAR(curves[2].value[i] / curves[0].value[i], std::exp(1.5 * grid[i] - 0.2), 1e-9);
+        EXPECT_DOUBLE_EQ(expected.value[i], curves[2].value[i]);
+        EXPECT_GT(information.value[i], 0);
+    }
+    // No key: nothing is scored.
+    item.keyed = -1;
+    EXPECT_EQ(ExpectedScoreCurve(item, grid).value[3], 0);
+}
+
 }  // namespace
 }  // namespace tarvo::results

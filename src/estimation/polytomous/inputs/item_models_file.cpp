@@ -51,6 +51,11 @@ std::string ParseLine(std::string_view line, ItemModelLine& model) {
         return "unknown model '" + std::string(name) +
                "'; the models are grm, gpcm, pcm, rsm, 3pl, 2pl and 1pl";
     }
+    // A nominal item is read by its option codes, which only a whole run
+    // of the model does (--model nominal).
+    if (*polytomous == PolytomousModel::Nominal) {
+        return "nominal is a model of a whole run (--model nominal), not of one item";
+    }
     model.polytomous = *polytomous;
     const bool rated = RulesOf(*polytomous).sharedSteps;
     if (words.size() > (rated ? 3u : 2u)) {
