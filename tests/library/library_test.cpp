@@ -211,14 +211,20 @@ TEST(LibraryCalibration, EqualsTheRunnerOverTheSameCsvBitForBit) {
             EXPECT_EQ(mine.value(key, nlohmann::json()), theirs.value(key, nlohmann::json()))
                 << key;
         }
+        // A key a report leaves out reads as null (operator[] of a const
+        // object must not be given a missing key).
+        const auto at = [](const nlohmann::json& object, const char* key) {
+            return object.is_object() && object.contains(key) ? object[key] : nlohmann::json();
+        };
         ASSERT_TRUE(theirs.contains("model_fit"));
-        if (theirs["model_fit"]["aic"].is_number()) {
-            EXPECT_EQ(Bits(result.modelFit.aic), Bits(theirs["model_fit"]["aic"].get<double>()));
+        const nlohmann::json aic = at(theirs["model_fit"], "aic");
+        if (aic.is_number()) {
+            EXPECT_EQ(Bits(result.modelFit.aic), Bits(aic.get<double>()));
         } else {
             EXPECT_FALSE(result.modelFit.defined);
         }
         for (std::size_t i = 0; i < result.items.size(); ++i) {
-            const auto& fit = theirs["items"][i]["fit"]["s_x2"];
+            const nlohmann::json fit = at(at(theirs["items"][i], "fit"), "s_x2");
             if (fit.is_number()) {
                 EXPECT_EQ(Bits(result.items[i].sx2), Bits(fit.get<double>())) << i;
             } else {
@@ -227,9 +233,10 @@ TEST(LibraryCalibration, EqualsTheRunnerOverTheSameCsvBitForBit) {
         }
         if (!c.options.compare.empty()) {
             ASSERT_TRUE(theirs.contains("model_comparison"));
-            EXPECT_EQ(result.comparison.size(), theirs["model_comparison"]["models"].size());
+            const nlohmann::json& comparison = theirs["model_comparison"];
+            EXPECT_EQ(result.comparison.size(), at(comparison, "models").size());
             EXPECT_GE(result.comparison.size(), 2u);
-            EXPECT_EQ(result.comparisonTests.size(), theirs["model_comparison"]["tests"].size());
+            EXPECT_EQ(result.comparisonTests.size(), at(comparison, "tests").size());
         }
     }
 }
