@@ -34,7 +34,7 @@ right <- rowSums(sweep(m, 2, key, "==") & !is.na(m), na.rm = TRUE)
 m <- m[, chosen, drop = FALSE]
 key <- key[chosen]
 options <- apply(m, 2, max, na.rm = TRUE)
-specs <- lapply(options, function(n) rpf.nrm(outcomes = n, T.a = diag(n - 1), T.c = diag(n - 1)))
+option_models <- lapply(options, function(n) rpf.nrm(outcomes = n, T.a = diag(n - 1), T.c = diag(n - 1)))
 data <- as.data.frame(lapply(seq_along(chosen),
                              function(i) mxFactor(m[, i], levels = 1:options[i])))
 names(data) <- paste0("i", chosen)
@@ -56,12 +56,12 @@ for (i in seq_along(chosen)) {
     free[2:(1 + 2 * (n - 1)), i] <- TRUE
 }
 imat <- mxMatrix(name = "item", nrow = rows, ncol = length(chosen), values = values, free = free)
-rownames(imat) <- names(rpf.rparam(specs[[which.max(options)]]))
+rownames(imat) <- names(rpf.rparam(option_models[[which.max(options)]]))
 colnames(imat) <- names(data)
 imat$lbound[, ] <- NA
 imat$ubound[, ] <- NA
 model <- mxModel("itemModel", imat, mxData(observed = data, type = "raw"),
-                 mxExpectationBA81(specs, qwidth = 6, qpoints = points),
+                 mxExpectationBA81(option_models, qwidth = 6, qpoints = points),
                  mxFitFunctionML(),
                  mxComputeEM("expectation", "scores", mxComputeNewtonRaphson(),
                              tolerance = 1e-10, maxIter = 5000L))
