@@ -6,6 +6,7 @@
 // run. Nothing in a run reads a control or an option again.
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -31,12 +32,27 @@ struct InputFormat {
     std::vector<std::pair<std::string, std::string>> entries;
 };
 
+// The examinees' group field and which groups a run compares: a fixed-column
+// field (start and length, both 0 for none) or a delimited file's column (by
+// name or 1-based number; empty for none). Empty reference: the first group in
+// the file; empty focal list: every other group.
+struct GroupSettings {
+    std::uint16_t start = 0;
+    std::uint16_t length = 0;
+    std::string column;
+    std::string reference;
+    std::vector<std::string> focal;
+
+    bool present() const { return length > 0 || !column.empty(); }
+};
+
 struct RunRequest {
     int mode = 2;  // 1..8
     // The files and the fixed columns, by the dialog's text rules: the item
     // parameter file name trimmed of spaces, the response file name exactly
     // as typed, every number box by the number box rule.
     RunSettings settings;
+    GroupSettings groups;  // the group field; not part of the dialog's boxes
     // The same boxes' texts as they were given, by control identifier: the
     // input check quotes a text that the rules read as something else.
     std::map<int, std::string> boxTexts;

@@ -76,6 +76,12 @@ struct PersonTable {
     // item ('+' where the item has none) and the responses are the option
     // codes, code 1 as 0. Empty otherwise.
     std::string optionKey;
+    // Each examinee's group, an index into groupLabels, or kNoGroup where the
+    // group field was empty; both empty when the run has no group field.
+    // Labels are the field's trimmed texts in order of first appearance.
+    static constexpr std::int32_t kNoGroup = -1;
+    std::vector<std::int32_t> group;
+    std::vector<std::string> groupLabels;
 
     std::size_t personCount() const { return theta.size(); }
 
