@@ -96,6 +96,10 @@ struct ItemModel {
     bool sharedSteps;
     // The intercepts must fall with k (P(X >= k) falls with k).
     bool orderedIntercepts;
+    // Each option has its own slope against the first (the nominal model):
+    // the item's slopes and seSlopes are its values, its a the keyed
+    // option's discrimination, and it has no location b.
+    bool optionSlopes;
     PriorRules priors;
 
     // How many parameters the estimator moves, and the item's values of

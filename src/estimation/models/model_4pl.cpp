@@ -169,6 +169,7 @@ const ItemModel kFourPL{
     .upperFree = true,
     .sharedSteps = false,
     .orderedIntercepts = false,
+    .optionSlopes = false,
     .priors = {true, true, true, true, true, true, true},
     .freeCount = FreeCount,
     .pack = Pack,

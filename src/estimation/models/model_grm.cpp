@@ -20,6 +20,7 @@ const ItemModel kGrm{
     .upperFree = false,
     .sharedSteps = false,
     .orderedIntercepts = true,
+    .optionSlopes = false,
     .priors = {},
     .freeCount = scored::FreeCount,
     .pack = scored::Pack,

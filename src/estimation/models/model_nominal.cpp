@@ -81,6 +81,7 @@ const ItemModel kNominal{
     .upperFree = false,
     .sharedSteps = false,
     .orderedIntercepts = false,
+    .optionSlopes = true,
     .priors = {},
     .freeCount = NominalFree,
     .pack = NominalPack,

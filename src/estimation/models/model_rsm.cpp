@@ -21,6 +21,7 @@ const ItemModel kRsm{
     .upperFree = false,
     .sharedSteps = true,
     .orderedIntercepts = false,
+    .optionSlopes = false,
     .priors = {},
     .freeCount = scored::RatedFreeCount,
     .pack = scored::RatedPack,

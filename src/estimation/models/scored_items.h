@@ -75,6 +75,7 @@ constexpr ItemModel PartialCreditRow(std::string_view name, std::string_view cap
         .upperFree = false,
         .sharedSteps = false,
         .orderedIntercepts = false,
+        .optionSlopes = false,
         .priors = {},
         .freeCount = FreeCount,
         .pack = Pack,

@@ -314,7 +314,7 @@ void SetNominalErrors(Item& item, const ItemParameters& place, Covariances& cova
 // places: thresholds, a row's reported values by the delta method, or a
 // right/wrong item's own (a, b, c).
 void SetItemErrors(Item& item, const ItemParameters& place, Covariances& covariances) {
-    if (item.model == &models::kNominal) {
+    if (item.model->optionSlopes) {
         SetNominalErrors(item, place, covariances);
         return;
     }

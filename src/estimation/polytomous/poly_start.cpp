@@ -92,7 +92,7 @@ void StartNominal(std::span<const std::uint8_t> codes, std::span<const char> est
     std::array<nominal::OptionSummary, kMostCategories> summary{};
     for (std::size_t i = 0; i < itemCount; ++i) {
         Item& item = items[i];
-        if (!estimated[i] || item.model != &models::kNominal) continue;
+        if (!estimated[i] || !item.model->optionSlopes) continue;
         const std::span<nominal::OptionSummary> options =
             std::span<nominal::OptionSummary>(summary).first(item.categories);
         nominal::SummariseOptions(codes, itemCount, i, item.categories, item.keyed, right, options);

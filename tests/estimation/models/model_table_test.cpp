@@ -43,6 +43,8 @@ TEST(ItemModelTable, NamesAgreeWithTheModelTables) {
         EXPECT_EQ(ModelNamed(row->name), row);
         EXPECT_FALSE(row->caption.empty()) << row->name;
         EXPECT_FALSE(row->parameters.empty()) << row->name;
+        // The estimator reads a nominal item's options by this mark alone.
+        EXPECT_EQ(row->optionSlopes, row->name == "nominal") << row->name;
     }
     EXPECT_EQ(ModelNamed("no such model"), nullptr);
     for (const MarginalModelRules& rules : kMarginalModels) {
