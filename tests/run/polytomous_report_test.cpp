@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/marginal_models.h"
 #include "report/report_flags.h"
 #include "report/report_summary.h"
 #include "report/run_report.h"
@@ -286,6 +287,51 @@ TEST(PolytomousReport, ReverseScoredItemIsStillFlaggedNegative) {
     // The polytomous section's warning names the one flagged item as one.
     EXPECT_TRUE(Mentions(report, "Item 31 has a flag of its categories or thresholds ("))
         << report::SummaryText(report);
+}
+
+// A right/wrong item every examinee answered right (item 1), and one every
+// examinee answered wrong (item 2), beside graded items: the likelihood
+// rises without end as b runs off, so the estimator must hold b at the end
+// of its range, as a run of right/wrong items alone does, and the report
+// must flag it there as well as all correct or all wrong.
+TEST(PolytomousReport, RightWrongItemAllRightOrAllWrongStopsOnItsBoundAndIsFlagged) {
+    const test_support::TempDir dir;
+    std::string text = test_support::ReadFile(MixedFile());
+    ASSERT_FALSE(text.empty());
+    std::size_t rows = 0;
+    for (std::size_t end = text.find('\n'); end != std::string::npos;
+         end = text.find('\n', end + 1)) {
+        const std::size_t at = end + 1 + 19;
+        if (at + 1 >= text.size()) break;
+        text[at] = '1';
+        text[at + 1] = '0';
+        ++rows;
+    }
+    ASSERT_GT(rows, 300u);
+    const std::string responses = dir.File("alike.dat");
+    test_support::WriteFile(responses, text);
+
+    for (const char* binary : {"3pl", "2pl"}) {
+        SCOPED_TRACE(binary);
+        const RunReport report =
+            RunMixed(responses, 40, dir.File("alike.csv"), "grm", "", {{"binary-model", binary}});
+        ASSERT_EQ(report.itemRows.size(), 40u);
+        const ItemReport& right = report.itemRows[0];
+        const ItemReport& wrong = report.itemRows[1];
+        EXPECT_EQ(right.pValue, 1);
+        EXPECT_EQ(wrong.pValue, 0);
+        EXPECT_NEAR(right.b, kMarginalB.lowest, kOnBound);
+        EXPECT_NEAR(wrong.b, kMarginalB.highest, kOnBound);
+        EXPECT_EQ(right.flags & (kItemAllCorrect | kItemBAtBound), kItemAllCorrect | kItemBAtBound);
+        EXPECT_EQ(wrong.flags & (kItemAllWrong | kItemBAtBound), kItemAllWrong | kItemBAtBound);
+        // The other right/wrong items stay inside their ranges.
+        for (std::size_t i = 2; i < 30; ++i) {
+            EXPECT_GT(report.itemRows[i].b, kMarginalB.lowest) << i + 1;
+            EXPECT_LT(report.itemRows[i].b, kMarginalB.highest) << i + 1;
+        }
+        EXPECT_TRUE(Mentions(report, "2 items were answered alike by everyone who answered"))
+            << report::SummaryText(report);
+    }
 }
 
 // The section's flags at their limits: a category of 10 responses is not

@@ -145,7 +145,7 @@ class PolytomousEstimator final : public Estimator {
         }
         if (settings_.collapseEmpty) return {};
         if (settings_.polytomous == PolytomousModel::Nominal) return EmptyOptionError(counts);
-        return poly::EmptyCategoryError(counts);
+        return poly::EmptyCategoryError(counts, inputs.persons.keyed);
     }
 
     EstimationOutcome Estimate(RunInputs& inputs, RunHost& host, ResultWriter& writer,
@@ -181,7 +181,8 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
         for (int k = 0; k < kMostCategories; ++k) emptyBefore[i][k] = counts[i][k] == 0 ? 1 : 0;
     }
     if (settings_.collapseEmpty) {
-        for (const std::string& change : poly::CollapseEmptyCategories(persons.responses, counts)) {
+        for (const std::string& change :
+             poly::CollapseEmptyCategories(persons.responses, counts, persons.keyed)) {
             host.ShowWarning(change);
         }
     }
@@ -196,7 +197,7 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
     // keyed option nobody chose is no key).
     const std::vector<int> keyed = poly::KeyedOptions(persons.optionKey, itemCount);
     for (std::size_t i = 0; i < itemCount; ++i) {
-        if (items[i].model != &models::kNominal || keyed[i] < 0) continue;
+        if (!items[i].model->optionSlopes || keyed[i] < 0) continue;
         if (emptyBefore[i][keyed[i]]) continue;
         int below = 0;
         for (int k = 0; k < keyed[i]; ++k) below += emptyBefore[i][k] ? 1 : 0;
@@ -208,8 +209,11 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
         std::int32_t valid = 0;
         for (int k = 0; k < kMostCategories; ++k) valid += counts[i][k];
         table.Nobs[i] = valid;
-        // One score only: nothing to estimate.
-        estimated[i] = categories >= 2 ? 1 : 0;
+        // One score only: nothing to estimate; but an item scored right or
+        // wrong by the key that everyone answered alike is estimated as a run
+        // of such items alone does, its b ending on its bound.
+        const bool byKey = i < persons.keyed.size() && persons.keyed[i] != 0;
+        estimated[i] = categories >= 2 || (byKey && valid > 0) ? 1 : 0;
         binary[i] = items[i].model->start == nullptr && estimated[i];
         if (!estimated[i]) continue;
         // A common slope is one for all its items: it starts at +1.
@@ -336,15 +340,14 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
         const Item& item = items[i];
         table.a[i] = item.a;
         // A nominal item has no location: its b holds its intercepts.
-        table.b[i] = item.model == &models::kNominal ? 0 : item.b[0];
+        table.b[i] = item.model->optionSlopes ? 0 : item.b[0];
         table.c[i] = item.c;
         table.seea[i] =
-            estimated[i] && (item.slopeFree || item.commonSlope || item.model == &models::kNominal)
+            estimated[i] && (item.slopeFree || item.commonSlope || item.model->optionSlopes)
                 ? item.seA
                 : kNotEstimated;
         // A nominal item has no b: its intercepts' errors are the options'.
-        table.seeb[i] =
-            estimated[i] && item.model != &models::kNominal ? item.seB[0] : kNotEstimated;
+        table.seeb[i] = estimated[i] && !item.model->optionSlopes ? item.seB[0] : kNotEstimated;
         table.seec[i] = estimated[i] && item.guessFree ? item.seC : kNotEstimated;
     }
     const bool anyUpper =
@@ -516,7 +519,7 @@ void PolytomousEstimator::WriteRows(const std::vector<Item>& items, const RunInp
         for (std::size_t i = 0; i < items.size(); ++i) {
             if (static_cast<int>(row[i]) >= items[i].categories) continue;
             // A nominal item counts its keyed option as 1, any other as 0.
-            if (items[i].model == &models::kNominal) {
+            if (items[i].model->optionSlopes) {
                 raw += row[i] == items[i].keyed ? 1 : 0;
                 most += items[i].keyed >= 0 ? 1 : 0;
                 continue;

@@ -20,8 +20,18 @@ int CategoriesOf(const CategoryCounts& counts) {
     return 0;
 }
 
-std::string EmptyCategoryError(std::span<const CategoryCounts> counts) {
+namespace {
+
+bool ScoredByKey(std::span<const char> keyed, std::size_t i) {
+    return i < keyed.size() && keyed[i] != 0;
+}
+
+}  // namespace
+
+std::string EmptyCategoryError(std::span<const CategoryCounts> counts,
+                               std::span<const char> keyed) {
     for (std::size_t i = 0; i < counts.size(); ++i) {
+        if (ScoredByKey(keyed, i)) continue;
         const int categories = CategoriesOf(counts[i]);
         for (int k = 0; k + 1 < categories; ++k) {
             if (counts[i][k] != 0) continue;
@@ -35,12 +45,14 @@ std::string EmptyCategoryError(std::span<const CategoryCounts> counts) {
 }
 
 std::vector<std::string> CollapseEmptyCategories(std::span<std::uint8_t> codes,
-                                                 std::vector<CategoryCounts>& counts) {
+                                                 std::vector<CategoryCounts>& counts,
+                                                 std::span<const char> keyed) {
     const std::size_t itemCount = counts.size();
     std::vector<std::string> changes;
     std::vector<std::array<std::uint8_t, kMostCategories>> renumbered(itemCount);
     std::vector<char> changed(itemCount, 0);
     for (std::size_t i = 0; i < itemCount; ++i) {
+        if (ScoredByKey(keyed, i)) continue;
         std::uint8_t next = 0;
         std::string dropped;
         const int categories = CategoriesOf(counts[i]);
