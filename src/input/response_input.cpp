@@ -61,6 +61,14 @@ ResponsePlan PlanResponseFile(const ControlTexts& texts, const StopPoll& stop) {
         const DetectionResult detected = DetectLayoutOfFile(path, stop);
         plan.stopped = detected.stopped;
         if (plan.stopped) return plan;
+        // A file that cannot be read is the run's own check's to report; one
+        // read but refused by detection says why, rather than being read as
+        // fixed columns it is not.
+        if (!detected.error.empty() && !detected.unreadable) {
+            plan.error = "its format could not be detected (--format auto): " + detected.error +
+                         "; state the format (--format fixed, csv or tsv, or the Format box)";
+            return plan;
+        }
         plan.layout.format = detected.proposal.format;
         if (!plan.layout.delimiterGiven) {
             plan.layout.delimiter = detected.proposal.delimiter;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/response_matrix.h"
+#include "input/format/layout_detection.h"
 #include "input/text/settings_reader.h"
 #include "platform/control_ids.h"
 #include "support/temp_dir.h"
@@ -61,6 +62,35 @@ TEST(AutoFormat, AFirstRowOfNamesIsAHeaderAndARowOfResponsesIsNot) {
                                          {id::kResponseFormat, "auto"},
                                          {id::kHeaderRow, "no"}}))
                      .layout.header);
+}
+
+// A file detection refuses says why, naming the option to set, instead of
+// being read as fixed columns; one that is not there is left to the run's
+// own check ("does not exists").
+TEST(AutoFormat, AFileDetectionRefusesSaysWhyAndAMissingOneIsLeftToTheRun) {
+    TempDir dir;
+    const std::string utf16 = dir.Write("utf16.txt", std::string("\xFF\xFEi\0001\0,\0", 8));
+    const std::string longLine =
+        dir.Write("long.txt", std::string(kDetectionLineBytes + 10, '1') + "\r\n");
+    const struct {
+        std::string file;
+        std::string reason;
+    } cases[] = {{utf16, "is UTF-16 text (by its byte order mark)"},
+                 {longLine, "line 1 of " + longLine + " is longer than"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const ResponsePlan plan =
+            PlanResponseFile(Texts({{id::kResponseFile, c.file}, {id::kResponseFormat, "auto"}}));
+        EXPECT_EQ(plan.error.rfind("its format could not be detected (--format auto): ", 0), 0u)
+            << plan.error;
+        EXPECT_NE(plan.error.find(c.reason), std::string::npos) << plan.error;
+        EXPECT_NE(plan.error.find("state the format (--format fixed, csv or tsv"),
+                  std::string::npos)
+            << plan.error;
+    }
+    const ResponsePlan missing = PlanResponseFile(
+        Texts({{id::kResponseFile, dir.File("none.txt")}, {id::kResponseFormat, "auto"}}));
+    EXPECT_EQ(missing.error, "");
 }
 
 // Reads a four-item fixed-column file with the key given by texts.

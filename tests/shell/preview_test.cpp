@@ -210,6 +210,17 @@ TEST_F(PreviewTest, RowsAreNumberedAsInTheFileAndAutoShowsWhatTheRunReads) {
     preview.Detect();
     EXPECT_EQ(Box(id::kResponseFormat), "CSV (;) with header");
     EXPECT_NE(preview.Notes()->text().indexOf(QStringLiteral("--delimiter ';'")), -1);
+
+    // A file Auto cannot read a layout from: its lines shown, and why.
+    const std::string utf16 = work.filePath(QStringLiteral("utf16.txt")).toStdString();
+    test_support::WriteFileBytes(utf16, std::string("\xFF\xFEp\0001\0", 6));
+    Choose(utf16);
+    dialog->Controls().SetText(id::kResponseFormat, "Auto");
+    preview.Reload();
+    EXPECT_EQ(preview.Data().lines.size(), 1u);
+    EXPECT_EQ(preview.Data().error.rfind("The format could not be detected (Auto): ", 0), 0u)
+        << preview.Data().error;
+    EXPECT_NE(preview.Notes()->text().indexOf(QStringLiteral("UTF-16")), -1);
 }
 
 // The Format box's semicolon entry reaches the request as the runner's

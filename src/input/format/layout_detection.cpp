@@ -351,6 +351,7 @@ DetectionResult DetectLayoutOfFile(const std::string& path, const StopPoll& stop
         if (result.stopped) return result;
         if (reader.Status() != ReadStatus::Read) {
             result.error = "the file " + path + " cannot be read";
+            result.unreadable = true;
             return result;
         }
     }

@@ -68,7 +68,10 @@ ResponseFormat DetectFormat(std::span<const std::string> lines);
 
 struct DetectionResult {
     LayoutProposal proposal;
-    std::string error;     // the file cannot be read
+    // Why no layout was proposed: the file cannot be read (unreadable), or
+    // its first lines are no response file's (too long, UTF-16).
+    std::string error;
+    bool unreadable = false;
     bool stopped = false;  // the stop poll said stop while the file was read
 };
 

@@ -57,6 +57,10 @@ PreviewData LoadPreview(const std::string& path, const std::string& formatText) 
         // As the run decides: the format, the delimiter and the header as
         // detection reads them.
         const DetectionResult detected = DetectLayoutOfFile(path);
+        // The lines are still shown as they are, with why no format was found.
+        if (!detected.error.empty()) {
+            data.error = "The format could not be detected (Auto): " + detected.error + ".";
+        }
         data.format = detected.proposal.format;
         data.delimiter = detected.proposal.delimiter;
         data.header = detected.proposal.header;

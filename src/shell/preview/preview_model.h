@@ -32,7 +32,8 @@ struct PreviewData {
     char delimiter = ',';                           // delimited: the cell delimiter
     std::vector<std::string> lines;                 // the first lines as the run reads them
     std::vector<std::vector<std::string>> rows;     // delimited: the cells of those rows
-    std::string error;                              // the file cannot be read
+    // The file cannot be read, or Auto found no format in its lines.
+    std::string error;
 };
 
 // Reads the first kPreviewLines lines (rows) of path; formatText is the
