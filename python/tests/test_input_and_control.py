@@ -59,7 +59,7 @@ def test_bad_input_raises_with_the_runners_message():
     keyed = tarvo.calibrate(letters, key="AB")
     assert len(keyed.items) == 2
 
-    with pytest.raises(tarvo.TarvoError, match="^ERROR Response file responses: the file holds no row"):
+    with pytest.raises(tarvo.TarvoError, match="^ERROR The response frame 'responses' holds no row"):
         tarvo.calibrate(pd.DataFrame())
     with pytest.raises(tarvo.TarvoError,
                        match=r"1 row has another number of cells than the first row's 3 "

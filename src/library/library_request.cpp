@@ -15,10 +15,15 @@ std::string PriorText(const Prior& prior) {
 }  // namespace
 
 std::string ShapeProblem(const Responses& responses) {
-    const std::string name = "ERROR Response file " + responses.label + ": ";
-    if (responses.examinees == 0) return name + "the file holds no row.";
+    // The responses are a frame in memory, not a file: the messages say so,
+    // by the label the caller gave them.
+    const std::string frame = "ERROR The response frame '" + responses.label + "'";
+    const std::string name = frame + ": ";
+    if (responses.examinees == 0) {
+        return frame + " holds no row: give it at least one examinee's responses.";
+    }
     if (responses.items > 0 && responses.cells == nullptr) {
-        return name + "the responses hold no cells.";
+        return frame + " has " + std::to_string(responses.items) + " items but no cells.";
     }
     if (!responses.itemNames.empty() && responses.itemNames.size() != responses.items) {
         return name + "there are " + std::to_string(responses.itemNames.size()) +

@@ -264,7 +264,13 @@ TEST(LibraryCalibration, RefusalsAreValuesWithTheRunnersMessages) {
     empty.examinees = 0;
     result = lib::Calibrate(empty, {});
     EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.error, "ERROR Response file responses: the file holds no row.");
+    EXPECT_EQ(result.error,
+              "ERROR The response frame 'responses' holds no row: give it at least one "
+              "examinee's responses.");
+    empty.label = "scores";
+    result = lib::Calibrate(empty, {});
+    EXPECT_EQ(result.error.rfind("ERROR The response frame 'scores' holds no row", 0), 0u)
+        << result.error;
 
     // A row cut short: its cells beyond are missing, and the check counts
     // it as the runner counts a CSV row with fewer cells.
@@ -281,7 +287,8 @@ TEST(LibraryCalibration, RefusalsAreValuesWithTheRunnersMessages) {
     names.itemNames.pop_back();
     result = lib::Calibrate(names, {});
     EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.error.find("5 item names for 6 items"), std::string::npos) << result.error;
+    EXPECT_EQ(result.error,
+              "ERROR The response frame 'responses': there are 5 item names for 6 items.");
 }
 
 // A key scores letters as the runner's --key does; the stop flag ends the

@@ -13,9 +13,9 @@ timed_test("letters without a key end the run with the input check's message", 6
 })
 
 timed_test("empty, ragged and unreadable data are refused with a message", 60, {
-  expect_error(tarvo_calibrate(data.frame()), "Response file responses: the file holds no row.",
+  expect_error(tarvo_calibrate(data.frame()), "The response frame 'responses' holds no row:",
                fixed = TRUE)
-  expect_error(tarvo_calibrate(matrix(integer(), 0, 3)), "the file holds no row")
+  expect_error(tarvo_calibrate(matrix(integer(), 0, 3)), "holds no row")
   expect_error(tarvo_calibrate(data.frame(Q1 = c(1, 0.5), Q2 = c(1, 0))),
                "Item 'Q1' holds 0.5")
   expect_error(tarvo_calibrate(data.frame(Q1 = c("AB", "C"), Q2 = c("A", "B")), key = "AB"),
