@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <set>
 
@@ -173,6 +175,95 @@ TEST(HtmlReport, PolytomousRunsTablesAreTheJsonReportsToo) {
     // Two thresholds of each of the 24 items, named item.threshold on the map.
     EXPECT_NE(page.find("<title>item 24.2 at "), std::string::npos);
     EXPECT_NE(page.find("<title>item 1.1 at "), std::string::npos);
+}
+
+// Row k's class attribute in the table that shows pointer, by data-i.
+std::map<std::string, std::string> RowClasses(const std::string& page, const std::string& pointer) {
+    std::map<std::string, std::string> classes;
+    const std::size_t table = page.find("data-json=\"" + pointer + "\"");
+    if (table == std::string::npos) return classes;
+    const std::size_t end = page.find("</table>", table);
+    for (std::size_t tr = page.find("<tr data-i=", table); tr < end;
+         tr = page.find("<tr data-i=", tr + 1)) {
+        const std::string tag = page.substr(tr, page.find('>', tr) - tr + 1);
+        bool found = false;
+        const std::string index = test_support::HtmlAttribute(tag, "data-i", found);
+        classes[index] = test_support::HtmlAttribute(tag, "class", found);
+    }
+    return classes;
+}
+
+// A keyed run's option analysis: a table per item whose every cell is the
+// JSON's, with a column per ability group, the key's row and the flagged
+// options' rows marked, and a trace plot per item.
+TEST(HtmlReport, OptionTablesPerItemCarryTheJsonsOptionsWithTheKeyAndFlagsMarked) {
+    test_support::TempDir dir;
+    const std::string options = std::string(TARVO_SOURCE_DIR) + "/tests/data/options/";
+    const std::string json = dir.File("r.json"), html = dir.File("r.html");
+    // The published key but for item 1, keyed 2 where 4 is right: its true
+    // answer draws the strongest examinees and is flagged, as is its key.
+    const std::string key = dir.File("wrong.key");
+    test_support::WriteFile(key, "2446634452243267\r\n");
+    const Ran r = RunTool(dir, "--mode 3 --response-file '" + options +
+                                   "iqitems.dat' --item-count 16 --response-start 20 "
+                                   "--examinee-id-start 1 --examinee-id-length 8 --key-file '" +
+                                   key + "' --output-file '" + dir.File("result.csv") +
+                                   "' --standardize yes --report '" + json + "' --html-report '" +
+                                   html + "' --html-examinees 10");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Json document = Json::parse(test_support::ReadFile(json));
+    const std::string page = test_support::ReadFile(html);
+    std::set<std::string> pointers;
+    CheckTables(page, document, pointers);
+    EXPECT_EQ(pointers.count("/options"), 1u);
+
+    const Json& items = document.at("options").at("items");
+    ASSERT_EQ(items.size(), 16u);
+    std::size_t flaggedRows = 0;
+    for (std::size_t k = 0; k < items.size(); ++k) {
+        SCOPED_TRACE(k);
+        const std::string pointer = "/options/items/" + std::to_string(k) + "/options";
+        ASSERT_EQ(pointers.count(pointer), 1u);
+        const auto tables = test_support::HtmlTablesOf(page);
+        const auto table = std::find_if(tables.begin(), tables.end(),
+                                        [&](const auto& t) { return t.pointer == pointer; });
+        ASSERT_NE(table, tables.end());
+        // Every option, and the five groups' shares as columns of their own.
+        EXPECT_EQ(table->rows.size(), items[k]["options"].size());
+        for (int g = 0; g < 5; ++g) {
+            const std::string member = "/group_proportion/" + std::to_string(g);
+            EXPECT_NE(std::find(table->columns.begin(), table->columns.end(), member),
+                      table->columns.end())
+                << member;
+        }
+        for (const char* member :
+             {"/code", "/key", "/count", "/proportion", "/mean_ability", "/point_biserial"}) {
+            EXPECT_NE(std::find(table->columns.begin(), table->columns.end(), member),
+                      table->columns.end())
+                << member;
+        }
+        const auto classes = RowClasses(page, pointer);
+        std::size_t keys = 0;
+        for (std::size_t o = 0; o < items[k]["options"].size(); ++o) {
+            const Json& option = items[k]["options"][o];
+            const std::string mark =
+                classes.count(std::to_string(o)) ? classes.at(std::to_string(o)) : "";
+            const bool key = option["key"].get<bool>();
+            const bool flagged = !option["flags"].empty();
+            EXPECT_EQ(mark.find("key") != std::string::npos, key) << o;
+            EXPECT_EQ(mark.find("flagged") != std::string::npos, flagged) << o;
+            keys += key;
+            flaggedRows += flagged;
+        }
+        EXPECT_EQ(keys, 1u);
+        EXPECT_NE(page.find("aria-label=\"Item " + std::to_string(k + 1) + ": options by group\""),
+                  std::string::npos);
+    }
+    EXPECT_GT(flaggedRows, 0u);
+    const auto first = RowClasses(page, "/options/items/0/options");
+    EXPECT_NE(std::find_if(first.begin(), first.end(),
+                           [](const auto& row) { return row.second == "key flagged"; }),
+              first.end());
 }
 
 // A link's page: its constants, drift, equating and score table are the

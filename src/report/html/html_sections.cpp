@@ -51,13 +51,6 @@ std::pair<double, double> ItemAt(const ItemReport& item, double theta) {
                                 std::span<const double>(slopes.data(), m))};
 }
 
-std::vector<double> Numbers(const Json& array) {
-    std::vector<double> values;
-    if (!array.is_array()) return values;
-    for (const Json& v : array) values.push_back(v.is_number() ? v.get<double>() : NAN);
-    return values;
-}
-
 }  // namespace
 
 void PersonItemMapSection(std::string& out, const Page& page) {
@@ -135,9 +128,9 @@ void InformationSection(std::string& out, const Page& page) {
     const Json::json_pointer curves("/summed_scores/curves");
     if (page.document.contains(curves) && page.document.at(curves).is_object()) {
         const Json& c = page.document.at(curves);
-        information.x = se.x = Numbers(c.value("theta", Json()));
-        information.y = Numbers(c.value("information", Json()));
-        se.y = Numbers(c.value("se", Json()));
+        information.x = se.x = NumbersOf(c.value("theta", Json()));
+        information.y = NumbersOf(c.value("information", Json()));
+        se.y = NumbersOf(c.value("se", Json()));
     } else {
         information.x = se.x = CurveGrid();
         for (double t : information.x) {
@@ -174,8 +167,8 @@ void ScoreTableSection(std::string& out, const Page& page) {
     const Json& c = page.document.at(at).value("curves", Json());
     if (c.is_object()) {
         Series expected;
-        expected.x = Numbers(c.value("theta", Json()));
-        expected.y = Numbers(c.value("expected", Json()));
+        expected.x = NumbersOf(c.value("theta", Json()));
+        expected.y = NumbersOf(c.value("expected", Json()));
         PlotFrame frame;
         frame.width = 460;
         frame.height = 280;
@@ -224,7 +217,7 @@ void TraceSection(std::string& out, const Page& page) {
         const Json& values = page.document["loop"].value(key, Json());
         if (!values.is_array() || values.empty()) continue;
         Series s;
-        s.y = Numbers(values);
+        s.y = NumbersOf(values);
         for (std::size_t k = 0; k < s.y.size(); ++k) s.x.push_back(static_cast<double>(k + 1));
         PlotFrame frame;
         frame.width = 460;

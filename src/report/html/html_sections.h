@@ -25,9 +25,6 @@ void SettingsSection(std::string& out, const Page& page);
 void ClassicalSection(std::string& out, const Page& page);
 void ItemsSection(std::string& out, const Page& page);
 void FitSection(std::string& out, const Page& page);
-// The option analysis (the JSON's "options" section) where the run formed
-// one, by its tables; a note where it did not.
-void OptionsSection(std::string& out, const Page& page);
 void ExamineesSection(std::string& out, const Page& page, std::size_t limit);
 // Every member of the document that no section above shows.
 void OtherSections(std::string& out, const Page& page);
@@ -39,5 +36,10 @@ void InformationSection(std::string& out, const Page& page);
 void ScoreTableSection(std::string& out, const Page& page);
 void PopulationSection(std::string& out, const Page& page);
 void TraceSection(std::string& out, const Page& page);
+
+// html_options.cpp: the option analysis (the JSON's "options" section)
+// where the run formed one, a table and a trace plot per item; a note where
+// it did not.
+void OptionsSection(std::string& out, const Page& page);
 
 }  // namespace tarvo::report::html

@@ -209,18 +209,6 @@ void FitSection(std::string& out, const Page& page) {
     SectionEnd(out);
 }
 
-void OptionsSection(std::string& out, const Page& page) {
-    SectionStart(out, "options", "Option analysis");
-    if (Has(page.document, "/options")) {
-        AnyTable(out, page.document, "/options");
-    } else {
-        out +=
-            "<p>No option analysis: it is formed from the raw response codes and the answer "
-            "key of items scored right or wrong.</p>";
-    }
-    SectionEnd(out);
-}
-
 void ExamineesSection(std::string& out, const Page& page, std::size_t limit) {
     const RunReport& report = page.report;
     SectionStart(out, "examinees", "Examinees");

@@ -110,6 +110,13 @@ std::string Escape(std::string_view text) {
     return out;
 }
 
+std::vector<double> NumbersOf(const Json& array) {
+    std::vector<double> values;
+    if (!array.is_array()) return values;
+    for (const Json& v : array) values.push_back(v.is_number() ? v.get<double>() : NAN);
+    return values;
+}
+
 std::string JsonText(const Json& value) {
     return value.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
@@ -144,7 +151,7 @@ std::string Shown(const Json& value, int decimals) {
 
 void JsonTable(std::string& out, const Json& document, const std::string& pointer,
                const std::vector<Column>& columns, std::string_view caption,
-               const std::vector<std::size_t>& only) {
+               const std::vector<std::size_t>& only, const RowClass& rowClass) {
     const Json::json_pointer at(pointer);
     if (!document.contains(at) || !document.at(at).is_array()) return;
     const Json& rows = document.at(at);
@@ -158,7 +165,9 @@ void JsonTable(std::string& out, const Json& document, const std::string& pointe
     out += "</tr></thead><tbody>";
     auto row = [&](std::size_t i) {
         if (i >= rows.size() || rows[i].is_null()) return;
-        out += "<tr data-i=\"" + std::to_string(i) + "\">";
+        const std::string mark = rowClass ? rowClass(rows[i]) : std::string();
+        out += "<tr data-i=\"" + std::to_string(i) + "\"" +
+               (mark.empty() ? std::string() : " class=\"" + Escape(mark) + "\"") + ">";
         for (const Column& column : columns) {
             if (column.member == "#") {
                 out += "<td class=\"n\">" + std::to_string(i + 1) + "</td>";
@@ -259,8 +268,11 @@ figure{margin:0 0 .8em;break-inside:avoid}figcaption{font-size:12px;color:#333}
 svg{max-width:100%;height:auto}svg text{font:11px sans-serif}
 .note{color:#444;font-size:12px}
 pre.summary{white-space:pre-wrap;font-size:12px}
+.option-item{display:flex;flex-wrap:wrap;gap:0 1em;align-items:flex-start;break-inside:avoid}
+tr.key td{font-weight:700}tr.key td:first-child::before{content:"\2713\00a0"}
+tr.flagged td:first-child::after{content:"\00a0!";color:#8a1c00;font-weight:700}
 @media print{body{max-width:none;margin:0}section{break-before:page}section.first{break-before:auto}
-tr,figure{break-inside:avoid}thead{display:table-header-group}table.sortable th{cursor:auto}}
+tr,figure,.option-item{break-inside:avoid}thead{display:table-header-group}table.sortable th{cursor:auto}}
 </style>
 <script>
 document.addEventListener('DOMContentLoaded',function(){

@@ -5,6 +5,7 @@
 // straight from the report's JSON, so that every number is the JSON's.
 
 #include <cstddef>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
@@ -25,6 +26,10 @@ std::string JsonText(const Json& value);
 // as a dash, true/false as yes/no, an array's members joined by ", ".
 std::string Shown(const Json& value, int decimals);
 
+// An array's numbers, NaN for a member that is no number (null); empty for
+// what is no array. For plots, which leave NaN out.
+std::vector<double> NumbersOf(const Json& array);
+
 // One column of a table read from JSON rows: its heading, the member it
 // shows as a JSON pointer below the row ("/a", "/fit/lz"; empty: the row
 // itself), the decimals shown (-1: text as it is).
@@ -41,9 +46,12 @@ struct Column {
 // it; each row names its index (data-i). only: the rows shown, by index
 // (empty: every row); a row that is null is left out. A column whose member
 // is "#" shows the row's number from 1, which is no JSON value.
+// rowClass, when given, names each row's class from the row (empty: none),
+// so that a row can be marked for the eye and in print.
+using RowClass = std::function<std::string(const Json& row)>;
 void JsonTable(std::string& out, const Json& document, const std::string& pointer,
                const std::vector<Column>& columns, std::string_view caption = {},
-               const std::vector<std::size_t>& only = {});
+               const std::vector<std::size_t>& only = {}, const RowClass& rowClass = {});
 
 // An object's members that are not objects or arrays of objects, one row
 // each: the key and the value (arrays of numbers joined), each value cell
