@@ -249,6 +249,59 @@ TEST_F(JobFileTest, BothFrontEndsCarryThePolytomousModels) {
     EXPECT_TRUE(options.CollapseEmptyBox()->isChecked());
 }
 
+// The 4PL's prior on u and the items' standard errors: the same job file
+// from either front end, and back into the dialog's options and its boxes
+// (a loaded job once lost the standard errors, so the next save dropped
+// them).
+TEST_F(JobFileTest, BothFrontEndsCarryThePriorOnUAndTheStandardErrors) {
+    const auto texts = sim::SampleControlTexts(40, Path("r.dat"), "", Path("out.csv"));
+    MarginalOptionsForm form = DefaultMarginalOptions();
+    form.model = MarginalModel::FourPL;
+    form.priorU = {PriorChoice::On, "12", "3"};
+    form.standardErrors = StandardErrorMethod::CrossProduct;
+    SaveFromDialog(texts, 3, form);
+    const std::optional<RunRequest> request =
+        SaveFromRunner({"--mode", "3", "--method", "mml", "--model", "4pl", "--prior-u", "12,3",
+                        "--standard-errors", "crossproduct"},
+                       texts);
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->marginal.priorU.alpha, 12);
+    const std::string job = test_support::ReadFileBytes(Path("dialog.json"));
+    EXPECT_EQ(job, test_support::ReadFileBytes(Path("runner.json")));
+    EXPECT_NE(job.find("\"prior-u\": \"12,3\""), std::string::npos) << job;
+    EXPECT_NE(job.find("\"standard-errors\": \"crossproduct\""), std::string::npos) << job;
+
+    MainDialog fresh(nullptr, &picker, &desktop);
+    picker.openAnswers.push_back(Path("dialog.json"));
+    fresh.LoadSettings();
+    ASSERT_TRUE(desktop.messages.empty()) << desktop.messages[0];
+    const MarginalOptionsForm loaded = fresh.Estimator().Options();
+    EXPECT_EQ(loaded.standardErrors, StandardErrorMethod::CrossProduct);
+    EXPECT_EQ(loaded.priorU.choice, PriorChoice::On);
+    EXPECT_EQ(loaded.priorU.first, "12");
+    const request::RequestCheck again = fresh.RequestFor(fresh.Commands().CalibrationMode());
+    ASSERT_TRUE(again.request) << again.message;
+    EXPECT_EQ(request::JobJson(*again.request), request::JobJson(*request));
+
+    MarginalOptionsDialog options(loaded, 3);
+    EXPECT_EQ(options.StandardErrorsBox()->currentIndex(),
+              static_cast<int>(StandardErrorMethod::CrossProduct));
+    EXPECT_EQ(options.PriorChoiceBox('u')->currentIndex(), static_cast<int>(PriorChoice::On));
+    EXPECT_EQ(options.Field(request::RequestField::PriorUBeta)->text(), QStringLiteral("3"));
+    // The dialog's own default is the 4PL's Beta(17, 5), on as the model has it.
+    MarginalOptionsDialog defaults(DefaultMarginalOptions(), 3);
+    EXPECT_EQ(defaults.Field(request::RequestField::PriorUAlpha)->text(), QStringLiteral("17"));
+    defaults.ModelBox()->setCurrentIndex(static_cast<int>(MarginalModel::FourPL) + 1);
+    defaults.PriorChoiceBox('u')->setCurrentIndex(static_cast<int>(PriorChoice::Off));
+    defaults.StandardErrorsBox()->setCurrentIndex(static_cast<int>(StandardErrorMethod::None));
+    const request::RequestCheck chosen = CheckMarginalForm(defaults.Form(), 3);
+    ASSERT_TRUE(chosen.request) << chosen.message;
+    const MarginalSettings& got = chosen.request->marginal;
+    EXPECT_EQ(got.model, MarginalModel::FourPL);
+    EXPECT_FALSE(got.priorU.on);
+    EXPECT_EQ(got.standardErrors, StandardErrorMethod::None);
+}
+
 // The polytomous items' priors and scoring only: the same job file from
 // either front end, back into the dialog's options, and the dialog's
 // request scores the mixed test for the golden file's items exactly as the

@@ -6,6 +6,8 @@ namespace tarvo::shell {
 namespace {
 
 constexpr const char* kScoringWords[] = {"eap", "map", "ml"};
+// In the order of StandardErrorMethod, as the runner's --standard-errors.
+constexpr const char* kErrorWords[] = {"louis", "crossproduct", "none"};
 
 PriorEntry EntryOf(double first, double second) {
     return {PriorChoice::AsTheModel, request::ShortestText(first), request::ShortestText(second)};
@@ -60,12 +62,14 @@ MarginalOptionsForm DefaultMarginalOptions() {
     form.priorA = EntryOf(defaults.priorLogA.mean, defaults.priorLogA.sd);
     form.priorB = EntryOf(defaults.priorB.mean, defaults.priorB.sd);
     form.priorC = EntryOf(defaults.priorC.alpha, defaults.priorC.beta);
+    form.priorU = EntryOf(defaults.priorU.alpha, defaults.priorU.beta);
     form.polytomousPriorA = {false, request::ShortestText(defaults.polytomousLogA.mean),
                              request::ShortestText(defaults.polytomousLogA.sd)};
     form.polytomousPriorB = {false, request::ShortestText(defaults.polytomousB.mean),
                              request::ShortestText(defaults.polytomousB.sd)};
     form.quadraturePoints = std::to_string(defaults.quadraturePoints);
     form.scoring = defaults.scoring;
+    form.standardErrors = defaults.standardErrors;
     form.emCycles = std::to_string(defaults.maxCycles);
     form.emTolerance = request::ShortestText(defaults.tolerance);
     return form;
@@ -93,8 +97,10 @@ void PutForm(const MarginalOptionsForm& form, request::RequestTexts& texts) {
     PutPrior(form.priorA, texts.priorA);
     PutPrior(form.priorB, texts.priorB);
     PutPrior(form.priorC, texts.priorC);
+    PutPrior(form.priorU, texts.priorU);
     texts.quadrature = form.quadraturePoints;
     texts.scoring = kScoringWords[static_cast<int>(form.scoring)];
+    texts.standardErrors = kErrorWords[static_cast<int>(form.standardErrors)];
     texts.fixItems = form.fixItems;
     texts.estimatePopulation = form.estimatePopulation;
     texts.emCycles = form.emCycles;
@@ -124,12 +130,19 @@ MarginalOptionsForm FormOf(const request::RequestTexts& texts) {
     form.priorA = PriorOf(texts.priorA, defaults.priorA);
     form.priorB = PriorOf(texts.priorB, defaults.priorB);
     form.priorC = PriorOf(texts.priorC, defaults.priorC);
+    form.priorU = PriorOf(texts.priorU, defaults.priorU);
     form.polytomousPriorA = SwitchedOf(texts.polytomousPriorA, defaults.polytomousPriorA);
     form.polytomousPriorB = SwitchedOf(texts.polytomousPriorB, defaults.polytomousPriorB);
     if (texts.quadrature) form.quadraturePoints = *texts.quadrature;
     if (texts.scoring) {
         for (int k = 0; k < 3; ++k) {
             if (*texts.scoring == kScoringWords[k]) form.scoring = static_cast<MarginalScoring>(k);
+        }
+    }
+    if (texts.standardErrors) {
+        for (int k = 0; k < 3; ++k) {
+            if (*texts.standardErrors == kErrorWords[k])
+                form.standardErrors = static_cast<StandardErrorMethod>(k);
         }
     }
     // Scoring only holds every item: the job names it alone.

@@ -47,12 +47,14 @@ struct MarginalOptionsForm {
     PriorEntry priorA;  // log-normal on a: mean and SD of log a
     PriorEntry priorB;  // normal on b
     PriorEntry priorC;  // beta on c: alpha and beta
+    PriorEntry priorU;  // beta on the 4PL's upper asymptote u: alpha and beta
     // The priors of the polytomous items: log-normal on the size of each
     // item's own slope, normal on every threshold.
     SwitchedPrior polytomousPriorA;
     SwitchedPrior polytomousPriorB;
     std::string quadraturePoints;
     MarginalScoring scoring = MarginalScoring::Eap;
+    StandardErrorMethod standardErrors = StandardErrorMethod::Louis;
     bool fixItems = false;
     // With held items in a test with polytomous items: every item held,
     // only the abilities formed.

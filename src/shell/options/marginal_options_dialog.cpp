@@ -19,6 +19,9 @@ using request::RequestField;
 constexpr std::array<MarginalScoring, 3> kScorings{MarginalScoring::Eap, MarginalScoring::Map,
                                                    MarginalScoring::Ml};
 constexpr std::array<const char*, 3> kScoringCaptions{"EAP", "MAP", "ML"};
+// In the order of StandardErrorMethod.
+constexpr std::array<const char*, 3> kErrorCaptions{
+    "Observed information (Louis)", "Cross-products of the gradients (approximate)", "None"};
 // The models the right/wrong items of a test with polytomous items may take.
 constexpr std::array<MarginalModel, 3> kBinaryModels{MarginalModel::ThreePL, MarginalModel::TwoPL,
                                                      MarginalModel::OnePL};
@@ -85,9 +88,11 @@ MarginalOptionsDialog::MarginalOptionsDialog(const MarginalOptionsForm& form, in
              RequestField::PriorBMean, RequestField::PriorBSd);
     AddPrior(grid, row++, 'c', QStringLiteral("Prior on c: beta (alpha, beta)"), form.priorC,
              RequestField::PriorCAlpha, RequestField::PriorCBeta);
+    AddPrior(grid, row++, 'u', QStringLiteral("Prior on u (4PL): beta (alpha, beta)"), form.priorU,
+             RequestField::PriorUAlpha, RequestField::PriorUBeta);
     auto* priorNote = new QLabel(
-        QStringLiteral("\"As the model\": on for the 3PL's a and c, which it needs to be "
-                       "identified; off for the other models."),
+        QStringLiteral("\"As the model\": on for the 3PL's a and c and the 4PL's a, c and u, "
+                       "which they need to be identified; off for the other models."),
         this);
     priorNote->setWordWrap(true);
     grid->addWidget(priorNote, row++, 0, 1, 5);
@@ -102,6 +107,12 @@ MarginalOptionsDialog::MarginalOptionsDialog(const MarginalOptionsForm& form, in
     }
     grid->addWidget(new QLabel(QStringLiteral("Examinee scores"), this), row, 0);
     grid->addWidget(scoring_, row++, 2);
+
+    standardErrors_ = new QComboBox(this);
+    for (const char* caption : kErrorCaptions) standardErrors_->addItem(QString::fromUtf8(caption));
+    standardErrors_->setCurrentIndex(static_cast<int>(form.standardErrors));
+    grid->addWidget(new QLabel(QStringLiteral("Items' standard errors"), this), row, 0);
+    grid->addWidget(standardErrors_, row++, 2, 1, 3);
 
     fixItems_ =
         new QCheckBox(QStringLiteral("Hold the items of the item parameter file fixed"), this);
@@ -304,6 +315,7 @@ MarginalOptionsForm MarginalOptionsDialog::Form() const {
     form.priorA = {choice('a'), text(RequestField::PriorAMean), text(RequestField::PriorASd)};
     form.priorB = {choice('b'), text(RequestField::PriorBMean), text(RequestField::PriorBSd)};
     form.priorC = {choice('c'), text(RequestField::PriorCAlpha), text(RequestField::PriorCBeta)};
+    form.priorU = {choice('u'), text(RequestField::PriorUAlpha), text(RequestField::PriorUBeta)};
     form.polytomousPriorA = {polytomousPriors_.at('a')->isChecked(),
                              text(RequestField::PolytomousPriorAMean),
                              text(RequestField::PolytomousPriorASd)};
@@ -312,6 +324,8 @@ MarginalOptionsForm MarginalOptionsDialog::Form() const {
                              text(RequestField::PolytomousPriorBSd)};
     form.quadraturePoints = text(RequestField::Quadrature);
     form.scoring = kScorings[static_cast<std::size_t>(std::max(0, scoring_->currentIndex()))];
+    form.standardErrors =
+        static_cast<StandardErrorMethod>(std::max(0, standardErrors_->currentIndex()));
     form.fixItems = fixItems_->isChecked();
     form.scoringOnly = scoringOnly_->isChecked();
     form.estimatePopulation = population_->isChecked();

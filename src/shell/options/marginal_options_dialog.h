@@ -14,11 +14,11 @@ class QLineEdit;
 
 // The marginal estimator's options: model, the models of a test with items
 // scored in more than two categories and their priors, priors, quadrature,
-// scoring, held items (or every item held, scoring only), the population
-// and the EM limits; every option the runner's --method mml takes. The
-// options of polytomous items are enabled only with such items. OK keeps
-// the dialog open while a text is refused (by the request parser, with the
-// runner's message), with the message shown and the field focused.
+// scoring, the items' standard errors, held items (or every item held, scoring only), the
+// population and the EM limits; every option the runner's --method mml takes. The options of
+// polytomous items are enabled only with such items. OK keeps the dialog open while a text is
+// refused (by the request parser, with the runner's message), with the message shown and the field
+// focused.
 namespace tarvo::shell {
 
 class MarginalOptionsDialog final : public QDialog {
@@ -43,7 +43,9 @@ class MarginalOptionsDialog final : public QDialog {
     // thresholds); their numbers are Field(PolytomousPriorAMean) and so on.
     QCheckBox* PolytomousPriorBox(char parameter) const;
     QComboBox* ScoringBox() const { return scoring_; }
-    QComboBox* PriorChoiceBox(char parameter) const;  // 'a', 'b' or 'c'
+    QComboBox* PriorChoiceBox(char parameter) const;  // 'a', 'b', 'c' or 'u'
+    // In the order of StandardErrorMethod.
+    QComboBox* StandardErrorsBox() const { return standardErrors_; }
     QCheckBox* FixItemsBox() const { return fixItems_; }
     QCheckBox* ScoringOnlyBox() const { return scoringOnly_; }
     QCheckBox* PopulationBox() const { return population_; }
@@ -68,6 +70,7 @@ class MarginalOptionsDialog final : public QDialog {
     QComboBox* binaryModel_ = nullptr;
     QCheckBox* collapseEmpty_ = nullptr;
     QComboBox* scoring_ = nullptr;
+    QComboBox* standardErrors_ = nullptr;
     QCheckBox* fixItems_ = nullptr;
     QCheckBox* scoringOnly_ = nullptr;
     QCheckBox* population_ = nullptr;

@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShortcut>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTextBrowser>
@@ -143,31 +144,54 @@ ResultsWindow::ResultsWindow(const QString& resultFile, RunReport report, Deskto
         if (tabs_->currentIndex() == 0) LoadFileText();
     });
 
-    // The whole run as one printable page.
-    auto* saveReport = new QPushButton(QStringLiteral("Save report..."));
-    saveReport->setObjectName(QStringLiteral("saveReport"));
-    connect(saveReport, &QPushButton::clicked, this, [this] {
-        QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save report"),
-                                                    QFileInfo(resultFile_).absolutePath(),
-                                                    QStringLiteral("HTML pages (*.html)"));
-        if (path.isEmpty()) return;
-        if (!path.endsWith(QStringLiteral(".html"), Qt::CaseInsensitive)) {
-            path += QStringLiteral(".html");
-        }
-        const QString failure =
-            SaveHtmlReport(path, data_.Report(), FilesNotTheReport(data_.Report()));
-        if (!failure.isEmpty()) desktop_.ShowMessage(failure.toStdString());
-    });
-    auto* bottom = new QHBoxLayout;
-    bottom->addStretch();
-    bottom->addWidget(saveReport);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tabs_);
-    layout->addLayout(bottom);
+    layout->addLayout(MakeReportRow());
     ResizeToFit(this, kWantedSize, AvailableArea(this));
 }
 
 ResultsWindow::~ResultsWindow() = default;
+
+// The whole run as one printable page, its examinees listed up to a limit.
+QLayout* ResultsWindow::MakeReportRow() {
+    examineeLimit_ = new QSpinBox;
+    examineeLimit_->setObjectName(QStringLiteral("examineeLimit"));
+    examineeLimit_->setRange(0, static_cast<int>(kMostListedExaminees));
+    examineeLimit_->setGroupSeparatorShown(true);
+    examineeLimit_->setValue(static_cast<int>(RememberedExamineeLimit()));
+    examineeLimit_->setToolTip(
+        QStringLiteral("Above this many examinees the report summarises them (their abilities' "
+                       "spread, the flags, the most misfitting) instead of listing each; the "
+                       "runner's --html-examinees."));
+    connect(examineeLimit_, &QSpinBox::valueChanged, this,
+            [](int value) { RememberExamineeLimit(static_cast<std::size_t>(value)); });
+    auto* label = new QLabel(QStringLiteral("Report lists examinees up to"));
+    label->setBuddy(examineeLimit_);
+    saveReport_ = new QPushButton(QStringLiteral("Save report..."));
+    saveReport_->setObjectName(QStringLiteral("saveReport"));
+    connect(saveReport_, &QPushButton::clicked, this, [this] { SaveReport(); });
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    row->addWidget(label);
+    row->addWidget(examineeLimit_);
+    row->addWidget(saveReport_);
+    return row;
+}
+
+void ResultsWindow::SaveReport() {
+    const QString folder = QFileInfo(resultFile_).absolutePath();
+    QString path = reportPrompt_
+                       ? reportPrompt_(this, folder)
+                       : QFileDialog::getSaveFileName(this, QStringLiteral("Save report"), folder,
+                                                      QStringLiteral("HTML pages (*.html)"));
+    if (path.isEmpty()) return;
+    if (!path.endsWith(QStringLiteral(".html"), Qt::CaseInsensitive)) {
+        path += QStringLiteral(".html");
+    }
+    const QString failure = SaveHtmlReport(path, data_.Report(), FilesNotTheReport(data_.Report()),
+                                           static_cast<std::size_t>(examineeLimit_->value()));
+    if (!failure.isEmpty()) desktop_.ShowMessage(failure.toStdString());
+}
 
 QStringList ResultsWindow::TabTitles() const {
     QStringList titles;

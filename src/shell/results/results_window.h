@@ -6,6 +6,7 @@
 #include <QTime>
 #include <QWidget>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,7 +16,10 @@
 #include "shell/results/results_data.h"
 
 class QLabel;
+class QLayout;
 class QLineEdit;
+class QPushButton;
+class QSpinBox;
 class QPlainTextEdit;
 class QTabWidget;
 class QTextBrowser;
@@ -60,6 +64,14 @@ class ResultsWindow final : public QWidget {
     bool FileTextShown() const { return fileTextShown_; }
     QLabel* FileNote() const { return fileNote_; }
     QTextBrowser* Summary() const { return summary_; }
+    // "Save report..." and, beside it, how many examinees the page lists
+    // before it summarises them (remembered for the next window). The
+    // prompt asks for the page's file (by default a file dialog); empty: not
+    // saved.
+    QPushButton* SaveReportButton() const { return saveReport_; }
+    QSpinBox* ExamineeLimitBox() const { return examineeLimit_; }
+    using ReportPrompt = std::function<QString(QWidget* parent, const QString& folder)>;
+    void SetReportPrompt(ReportPrompt prompt) { reportPrompt_ = std::move(prompt); }
 
   private:
     QWidget* MakeFileTab();
@@ -69,6 +81,8 @@ class ResultsWindow final : public QWidget {
     QWidget* MakeLocalDependenceTab();
     void LoadFileText();
     void ShowFileText(const results::FileHead& head);
+    QLayout* MakeReportRow();
+    void SaveReport();
 
     QString resultFile_;
     DesktopServices& desktop_;
@@ -87,6 +101,9 @@ class ResultsWindow final : public QWidget {
     QLineEdit* idFilter_ = nullptr;
     PlotsTab* plots_ = nullptr;
     QTextBrowser* summary_ = nullptr;
+    QPushButton* saveReport_ = nullptr;
+    QSpinBox* examineeLimit_ = nullptr;
+    ReportPrompt reportPrompt_;
 };
 
 // The desktop program's viewer: a new results window for every run shown.

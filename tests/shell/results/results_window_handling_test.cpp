@@ -8,10 +8,12 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QImage>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStandardItemModel>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -22,6 +24,7 @@
 #include <QtCharts/QScatterSeries>
 
 #include "hand_written_result.h"
+#include "report/html/html_report.h"
 #include "shell/desktop/window_fit.h"
 #include "shell/results/plots_tab.h"
 #include "shell/results/report/save_report.h"
@@ -321,17 +324,59 @@ TEST_F(ResultsWindowTest, SaveReportWritesThePageAndRefusesTheRunsFiles) {
     const auto window = Open();
     const RunReport& run = window->Data().Report();
     const QString page = folder.path() + QStringLiteral("/report.html");
-    EXPECT_EQ(SaveHtmlReport(page, run, FilesNotTheReport(run)).toStdString(), "");
+    EXPECT_EQ(SaveHtmlReport(page, run, FilesNotTheReport(run), 2000).toStdString(), "");
     const std::string html = test_support::ReadFileBytes(page.toStdString());
     EXPECT_NE(html.find("Person-item map"), std::string::npos);
     EXPECT_NE(html.find("Item 2 has c fixed at 0"), std::string::npos);
 
     const std::string before = test_support::ReadFileBytes(resultFile);
     const QString refused =
-        SaveHtmlReport(QString::fromStdString(resultFile), run, FilesNotTheReport(run));
+        SaveHtmlReport(QString::fromStdString(resultFile), run, FilesNotTheReport(run), 2000);
     EXPECT_NE(refused.toStdString().find("result file"), std::string::npos)
         << refused.toStdString();
     EXPECT_EQ(test_support::ReadFileBytes(resultFile), before);
+}
+
+// The examinee limit beside "Save report...": the page lists the examinees
+// up to it and summarises them above it, and the next window opens with the
+// limit last set.
+TEST_F(ResultsWindowTest, SaveReportListsExamineesUpToTheLimitSetBesideIt) {
+    auto window = Open();
+    QSpinBox* limit = window->ExamineeLimitBox();
+    ASSERT_NE(limit, nullptr);
+    EXPECT_EQ(limit->value(), static_cast<int>(RememberedExamineeLimit()));
+    const std::size_t examinees = window->Data().Report().personRows.size();
+    ASSERT_GT(examinees, 2u);
+    QString asked;
+    window->SetReportPrompt([&](QWidget*, const QString& folderOffered) {
+        asked = folderOffered;
+        return folder.path() + QStringLiteral("/limited");  // ".html" is added
+    });
+    limit->setValue(2);
+    window->SaveReportButton()->click();
+    EXPECT_EQ(asked, QFileInfo(QString::fromStdString(resultFile)).absolutePath());
+    std::string html = test_support::ReadFileBytes(folder.path().toStdString() + "/limited.html");
+    EXPECT_NE(html.find("The examinees in summary"), std::string::npos);
+    EXPECT_NE(html.find("more than the 2 this report lists"), std::string::npos);
+    EXPECT_EQ(RememberedExamineeLimit(), 2u);
+
+    // A new window keeps the choice; at the examinees' count all are listed.
+    window = Open();
+    ASSERT_EQ(window->ExamineeLimitBox()->value(), 2);
+    window->ExamineeLimitBox()->setValue(static_cast<int>(examinees));
+    window->SetReportPrompt(
+        [&](QWidget*, const QString&) { return folder.path() + QStringLiteral("/all.html"); });
+    window->SaveReportButton()->click();
+    html = test_support::ReadFileBytes(folder.path().toStdString() + "/all.html");
+    EXPECT_NE(html.find("Every examinee"), std::string::npos);
+    EXPECT_EQ(html.find("The examinees in summary"), std::string::npos);
+    EXPECT_TRUE(desktop.messages.empty());
+
+    // Cancelled: nothing is written.
+    window->SetReportPrompt([](QWidget*, const QString&) { return QString(); });
+    window->SaveReportButton()->click();
+    EXPECT_TRUE(desktop.messages.empty());
+    RememberExamineeLimit(report::kHtmlExamineeLimit);
 }
 
 }  // namespace
