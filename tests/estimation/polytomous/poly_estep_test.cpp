@@ -2,6 +2,8 @@
 // forms, its counts against an item-by-item posterior, the same bits on
 // every vector unit and thread count, and, for right/wrong items, the bits
 // of the right/wrong estimator's E-step.
+#include "estimation/polytomous/poly_estep.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,9 +15,8 @@
 
 #include "estimation/kernels/mml_kernels.h"
 #include "estimation/marginal/mml_estep.h"
-#include "estimation/polytomous/poly_estep.h"
-#include "poly_test_items.h"
 #include "irt/item_curve.h"
+#include "poly_test_items.h"
 
 namespace tarvo::poly {
 namespace {
@@ -195,8 +196,8 @@ TEST(PolytomousEStep, SameBitsOnEveryVectorUnitAndThreadCount) {
     }
 }
 
-// Right/wrong items alone take the right/wrong estimator's groups, patterns
-// and kernels: from the same log P and log Q rows its E-step's counts and
+// Right/wrong items alone take the right/wrong estimator's curves, groups,
+// patterns and kernels: at the same items its E-step's counts and
 // log-likelihood come out bit for bit.
 TEST(PolytomousEStep, RightWrongItemsGiveTheRightWrongEStepsBits) {
     std::vector<Item> items;
@@ -223,17 +224,10 @@ TEST(PolytomousEStep, RightWrongItemsGiveTheRightWrongEStepsBits) {
     mml::ExpectedCounts counts;
     rightWrong.Run(pool, counts);
 
-    // The table engine's E-step over the same rows: category 0 wrong, 1 right.
+    // The table engine's E-step at the same items: category 0 wrong, 1 right.
     EmTables tables(items, q.Points());
     const std::size_t points = static_cast<std::size_t>(q.Points());
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        std::span<double> logP = tables.LogProbabilities(i);
-        std::copy_n(&curves.logQ[i * points], points, logP.begin());
-        std::copy_n(&curves.logP[i * points], points, logP.begin() + points);
-    }
-    tables.SetLogWeights(q);
-    tables.FillGroups();
-    const double logLikelihood = CountExpected({codes, persons, items.size()}, tables, pool);
+    const double logLikelihood = EStep(items, {codes, persons, items.size()}, q, tables, pool);
     EXPECT_EQ(logLikelihood, counts.logLikelihood);
     for (std::size_t i = 0; i < items.size(); ++i) {
         const std::span<const double> expected = tables.Expected(i);
