@@ -15,9 +15,9 @@
 // --only poly runs the polytomous estimator on the shared sim_grm5 (with
 // --reference, OpenMx's fit of it by bench/reference/openmx_poly_fit.R
 // beside it) and its recovery study (--replicates, 20 by default).
-// --only scaling runs the GRM, the GPCM and the 3PL on simulated tests of
-// growing size (--quick up to 5,000 x 200) and prints each one's processor
-// time and memory beside the 3PL's.
+// --only scaling runs the GRM, the GPCM, a mixed test and the 3PL on
+// simulated tests of growing size (--quick up to 5,000 x 200) and prints
+// each one's processor time and memory beside the 3PL's.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

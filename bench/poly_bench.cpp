@@ -204,9 +204,11 @@ int PolytomousChildMain(int argc, char** argv) {
     const std::size_t heapAtStart = HeapAtStart();
     const double cpuAtStart = ProcessorSeconds();
     const auto start = std::chrono::steady_clock::now();
+    // A mixed test: the GRM's items beside right/wrong items under the 3PL.
+    const std::string model = std::string(argv[3]) == "mixed" ? "grm" : argv[3];
     const bool finished =
         RunWith(argv[4], std::strtoull(argv[5], nullptr, 10), argv[6],
-                {{"model", argv[3]}, {"quadrature", std::to_string(kPoints)}, {"threads", argv[2]}},
+                {{"model", model}, {"quadrature", std::to_string(kPoints)}, {"threads", argv[2]}},
                 report, messages);
     const auto end = std::chrono::steady_clock::now();
     if (!finished) {

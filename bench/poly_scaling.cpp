@@ -1,7 +1,8 @@
 // How the cost of a marginal run grows with the test, by item model: the
-// GRM and the GPCM of five categories against the 3PL on the same numbers
-// of examinees and items, each run whole (EM, standard errors, scores) in a
-// child process.
+// GRM and the GPCM of five categories, and a mixed test (every other item
+// right/wrong under the 3PL, the rest GRM), against the 3PL on the same
+// numbers of examinees and items, each run whole (EM, standard errors,
+// scores) in a child process.
 #include <cstdio>
 #include <fstream>
 #include <random>
@@ -31,11 +32,14 @@ void WriteResponses(const std::string& model, Size size, const std::string& path
     std::uniform_real_distribution<double> slope(0.6, 2.0), first(-2.0, -0.8), gap(0.4, 0.9),
         guess(0.05, 0.25), uniform;
     std::normal_distribution<double> normal;
-    const bool binary = model == "3pl";
+    const bool mixed = model == "mixed";
     const PolytomousModel kind = model == "gpcm" ? PolytomousModel::Gpcm : PolytomousModel::Grm;
     std::vector<poly::Item> items;
     std::vector<double> guessing;
+    std::vector<char> isBinary;
     for (std::size_t i = 0; i < size.items; ++i) {
+        const bool binary = model == "3pl" || (mixed && i % 2 == 1);
+        isBinary.push_back(binary ? 1 : 0);
         poly::Item item =
             poly::ItemOf(binary ? 2 : kCategories, RulesOf(MarginalModel::TwoPL), kind);
         item.a = slope(random);
@@ -54,6 +58,7 @@ void WriteResponses(const std::string& model, Size size, const std::string& path
         std::snprintf(id, sizeof id, "P%07zu%11s", j, "");
         line = id;
         for (std::size_t i = 0; i < size.items; ++i) {
+            const bool binary = isBinary[i] != 0;
             poly::CategoryProbabilities(items[i], theta, p);
             if (binary) p[1] = guessing[i] + (1 - guessing[i]) * p[1];
             double u = uniform(random);
@@ -75,7 +80,8 @@ void WriteResponses(const std::string& model, Size size, const std::string& path
 void PrintScalingSection(const std::string& workDir, unsigned threads, bool quick) {
     std::printf(
         "\nMarginal runs by item model as the test grows (simulated, five categories for the "
-        "GRM and GPCM), %u thread(s), the whole run with the standard errors (Louis), "
+        "GRM and GPCM; mixed: every other item 3PL, the rest GRM), %u thread(s), the whole run "
+        "with the standard errors (Louis), "
         "processor seconds and peak memory, ratio to the 3PL of the same size:\n\n",
         threads);
     std::printf(
@@ -85,7 +91,7 @@ void PrintScalingSection(const std::string& workDir, unsigned threads, bool quic
     for (const Size size : kSizes) {
         if (quick && size.large) continue;
         double baseline = 0;
-        for (const char* model : {"3pl", "grm", "gpcm"}) {
+        for (const char* model : {"3pl", "grm", "gpcm", "mixed"}) {
             const std::string stem = workDir + "/scale-" + model + "-" +
                                      std::to_string(size.persons) + "x" +
                                      std::to_string(size.items);

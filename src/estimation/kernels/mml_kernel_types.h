@@ -26,13 +26,15 @@ inline constexpr double kNegligibleLogWeight = -40;
 inline constexpr double kPaddingLogWeight = -1e300;
 
 // The log-likelihood table of the examinees' response patterns: groups of
-// items, each with its patterns, one row of stride entries per pattern.
+// items, each with its patterns, one row of stride entries per pattern. A
+// group's rows follow each other from its first row; groups may have
+// different numbers of patterns (items of different numbers of categories).
 struct PatternTablesView {
-    const double* rows;       // group g, pattern p at rows + (g * patterns + p) * stride
-    const double* logWeight;  // the quadrature's log weights, padding at kPaddingLogWeight
+    const double* rows;           // group g, pattern p at rows + (firstRow[g] + p) * stride
+    const std::size_t* firstRow;  // per group
+    const double* logWeight;      // the quadrature's log weights, padding at kPaddingLogWeight
     std::size_t groups;
-    std::size_t patterns;  // per group
-    std::size_t stride;    // a multiple of kMarginalLanes
+    std::size_t stride;  // a multiple of kMarginalLanes
 };
 
 // One examinee's posterior before its scaling: the largest log weight, the

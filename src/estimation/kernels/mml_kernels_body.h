@@ -31,7 +31,7 @@ TARVO_INLINE void AddRowsOfStrip(const PatternTablesView& t, const std::uint8_t*
     Vd sum[Blocks];
     for (std::size_t v = 0; v < Blocks; ++v) sum[v] = Load(t.logWeight + from + v * 8);
     for (std::size_t g = 0; g < t.groups; ++g) {
-        const double* row = t.rows + (g * t.patterns + patterns[g]) * t.stride + from;
+        const double* row = t.rows + (t.firstRow[g] + patterns[g]) * t.stride + from;
         for (std::size_t v = 0; v < Blocks; ++v) sum[v] += Load(row + v * 8);
     }
     for (std::size_t v = 0; v < Blocks; ++v) Store(w + from + v * 8, sum[v]);
@@ -113,7 +113,7 @@ void Posteriors(const PatternTablesView& t, const std::uint8_t* patterns, std::s
             const std::uint8_t* own = patterns + b * t.groups;
             const double* rows[kBatchGroups];
             for (std::size_t q = g; q < last; ++q) {
-                rows[q - g] = t.rows + (q * t.patterns + own[q]) * t.stride;
+                rows[q - g] = t.rows + (t.firstRow[q] + own[q]) * t.stride;
             }
             double* w = weights + b * stride;
             for (std::size_t k = 0; k < stride; k += 8) {
@@ -138,7 +138,7 @@ void AddPosteriors(const PatternTablesView& t, double* sums, const std::uint8_t*
         const std::size_t to = static_cast<std::size_t>(ranges[b].last) / 8 * 8 + 8;
         const double* w = weights + b * t.stride;
         for (std::size_t g = 0; g < t.groups; ++g) {
-            double* row = sums + (g * t.patterns + patterns[b * t.groups + g]) * t.stride;
+            double* row = sums + (t.firstRow[g] + patterns[b * t.groups + g]) * t.stride;
             for (std::size_t k = from; k < to; k += 8) Store(row + k, Load(row + k) + Load(w + k));
         }
     }

@@ -47,7 +47,9 @@ PatternPosteriors::PatternPosteriors(ResponseView responses, int points,
       kernels_(kernels),
       patterns_(responses.persons * groups_),
       groupTables_(groups_ * kPatterns * stride_, 0.0),
+      firstRow_(groups_),
       logWeight_(stride_, kPaddingLogWeight) {
+    for (std::size_t g = 0; g < groups_; ++g) firstRow_[g] = g * kPatterns;
     for (std::size_t j = 0; j < responses.persons; ++j) {
         const auto row = responses.Row(j);
         for (std::size_t g = 0; g < groups_; ++g) {
@@ -83,7 +85,7 @@ void PatternPosteriors::Fill(const LogCurveTables& tables, const Quadrature& qua
 }
 
 PatternTablesView PatternPosteriors::Tables() const {
-    return {groupTables_.data(), logWeight_.data(), groups_, kPatterns, stride_};
+    return {groupTables_.data(), firstRow_.data(), logWeight_.data(), groups_, stride_};
 }
 
 double PatternPosteriors::Posterior(std::size_t j, double* weights, PosteriorRange& range) const {

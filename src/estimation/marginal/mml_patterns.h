@@ -80,6 +80,7 @@ class PatternPosteriors {
     const MarginalKernels& kernels_;
     std::vector<std::uint8_t> patterns_;  // examinee j, group g at j * groups_ + g
     std::vector<double> groupTables_;     // group g, pattern p, point k
+    std::vector<std::size_t> firstRow_;   // group g's first row: g * kPatterns
     std::vector<double> logWeight_;       // the quadrature's, padded
 };
 

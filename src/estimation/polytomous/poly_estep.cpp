@@ -4,13 +4,15 @@
 #include <array>
 #include <cmath>
 
+#include "estimation/kernels/mml_kernels.h"
 #include "estimation/marginal/mml_estep.h"
 #include "irt/item_curve.h"
 #include "parallel/compute_ahead.h"
 
 namespace tarvo::poly {
 
-EmTables::EmTables(std::span<const Item> items, int points) : points_(points) {
+EmTables::EmTables(std::span<const Item> items, int points, VectorUnit unit)
+    : points_(points), stride_(PointStride(points)), kernels_(MarginalKernelsFor(unit)) {
     const std::size_t width = static_cast<std::size_t>(points);
     std::size_t size = 0;
     for (const Item& item : items) {
@@ -21,56 +23,82 @@ EmTables::EmTables(std::span<const Item> items, int points) : points_(points) {
     offset_.push_back(size);
     logP_.assign(size, 0.0);
     expected_.assign(size, 0.0);
-    std::size_t pairs = 0;
-    for (std::size_t first = 0; first < items.size(); first += 2) {
-        pairStart_.push_back(pairs);
-        const std::size_t second = first + 1 < items.size() ? categories_[first + 1] + 1 : 1;
-        pairWidth_.push_back(second);
-        pairs += (categories_[first] + 1) * second * width;
+    // Groups of consecutive items: a group takes the next item while it has
+    // fewer than kGroupItems and the patterns stay within kMostGroupRows.
+    std::size_t rows = 0, groupRows = 0, members = 0;
+    place_.assign(items.size(), 1);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const std::size_t digits = categories_[i] + 1;
+        if (members == 0 || members == kGroupItems || groupRows * digits > kMostGroupRows) {
+            rows += groupRows;
+            firstItem_.push_back(i);
+            firstRow_.push_back(rows);
+            groupRows = 1;
+            members = 0;
+        }
+        place_[i] = groupRows;
+        groupRows *= digits;
+        ++members;
     }
-    pairStart_.push_back(pairs);
-    logPairs_.assign(pairs, 0.0);
-    totalSums_.assign(pairs, 0.0);
+    rows += groupRows;
+    firstItem_.push_back(items.size());
+    firstRow_.push_back(items.empty() ? 0 : rows);
+    groupRows_.assign(rows * stride_, 0.0);
+    totalSums_.assign(rows * stride_, 0.0);
+    logWeight_.assign(stride_, kPaddingLogWeight);
 }
 
-void EmTables::FillPairs() {
+template <typename Visit>
+void EmTables::ForEachDigit(std::size_t g, std::size_t pattern, Visit visit) const {
+    for (std::size_t i = firstItem_[g]; i < firstItem_[g + 1]; ++i) {
+        visit(i, pattern / place_[i] % (categories_[i] + 1));
+    }
+}
+
+void EmTables::PatternsOf(std::span<const std::uint8_t> row, std::uint8_t* patterns) const {
+    for (std::size_t g = 0; g + 1 < firstItem_.size(); ++g) {
+        std::size_t pattern = 0;
+        for (std::size_t i = firstItem_[g]; i < firstItem_[g + 1]; ++i) {
+            pattern += std::min<std::size_t>(row[i], categories_[i]) * place_[i];
+        }
+        patterns[g] = static_cast<std::uint8_t>(pattern);
+    }
+}
+
+PatternTablesView EmTables::View() const {
+    return {groupRows_.data(), firstRow_.data(), logWeight_.data(), Groups(), stride_};
+}
+
+void EmTables::SetLogWeights(const mml::Quadrature& quadrature) {
+    std::copy(quadrature.logWeight.begin(), quadrature.logWeight.end(), logWeight_.begin());
+}
+
+void EmTables::FillGroups() {
     const std::size_t width = static_cast<std::size_t>(points_);
-    for (std::size_t p = 0; p + 1 < pairStart_.size(); ++p) {
-        const std::size_t first = 2 * p;
-        const bool second = first + 1 < categories_.size();
-        for (std::size_t a = 0; a <= categories_[first]; ++a) {
-            for (std::size_t b = 0; b < pairWidth_[p]; ++b) {
-                double* row = &logPairs_[pairStart_[p] + (a * pairWidth_[p] + b) * width];
-                const bool hasA = a < categories_[first];
-                const bool hasB = second && b < categories_[first + 1];
-                const double* la = &logP_[offset_[first] + (hasA ? a : 0) * width];
-                const double* lb = hasB ? &logP_[offset_[first + 1] + b * width] : nullptr;
-                for (std::size_t q = 0; q < width; ++q) {
-                    row[q] = (hasA ? la[q] : 0.0) + (hasB ? lb[q] : 0.0);
-                }
-            }
+    std::fill(groupRows_.begin(), groupRows_.end(), 0.0);
+    for (std::size_t g = 0; g < Groups(); ++g) {
+        for (std::size_t p = 0; p < firstRow_[g + 1] - firstRow_[g]; ++p) {
+            double* row = &groupRows_[(firstRow_[g] + p) * stride_];
+            ForEachDigit(g, p, [&](std::size_t i, std::size_t digit) {
+                if (digit == categories_[i]) return;  // missing
+                const double* add = &logP_[offset_[i] + digit * width];
+                for (std::size_t q = 0; q < width; ++q) row[q] += add[q];
+            });
         }
     }
 }
 
-void EmTables::SpreadPairSums(std::span<const double> sums) {
+void EmTables::SpreadGroupSums(std::span<const double> sums) {
     const std::size_t width = static_cast<std::size_t>(points_);
     std::fill(expected_.begin(), expected_.end(), 0.0);
-    for (std::size_t p = 0; p + 1 < pairStart_.size(); ++p) {
-        const std::size_t first = 2 * p;
-        const bool second = first + 1 < categories_.size();
-        for (std::size_t a = 0; a <= categories_[first]; ++a) {
-            for (std::size_t b = 0; b < pairWidth_[p]; ++b) {
-                const double* from = &sums[pairStart_[p] + (a * pairWidth_[p] + b) * width];
-                if (a < categories_[first]) {
-                    double* to = &expected_[offset_[first] + a * width];
-                    for (std::size_t q = 0; q < width; ++q) to[q] += from[q];
-                }
-                if (second && b < categories_[first + 1]) {
-                    double* to = &expected_[offset_[first + 1] + b * width];
-                    for (std::size_t q = 0; q < width; ++q) to[q] += from[q];
-                }
-            }
+    for (std::size_t g = 0; g < Groups(); ++g) {
+        for (std::size_t p = 0; p < firstRow_[g + 1] - firstRow_[g]; ++p) {
+            const double* from = &sums[(firstRow_[g] + p) * stride_];
+            ForEachDigit(g, p, [&](std::size_t i, std::size_t digit) {
+                if (digit == categories_[i]) return;
+                double* to = &expected_[offset_[i] + digit * width];
+                for (std::size_t q = 0; q < width; ++q) to[q] += from[q];
+            });
         }
     }
 }
@@ -96,8 +124,10 @@ std::span<EmTables::Slot> EmTables::Slots(std::size_t count) {
     if (slots_.size() < count) {
         slots_.resize(count);
         for (Slot& slot : slots_) {
-            slot.sums.resize(PairTableSize());
-            slot.posterior.resize(static_cast<std::size_t>(points_));
+            slot.sums.resize(RowTableSize());
+            slot.weights.resize(kBatch * stride_);
+            slot.patterns.resize(kBatch * Groups());
+            slot.batch.resize(kBatch);
         }
     }
     return std::span<Slot>(slots_).first(count);
@@ -116,51 +146,45 @@ void FillLogProbabilities(std::span<const Item> items, const mml::Quadrature& qu
             }
         }
     }
-    tables.FillPairs();
+    tables.SetLogWeights(quadrature);
+    tables.FillGroups();
 }
 
 double PosteriorOf(std::span<const std::uint8_t> row, const EmTables& tables,
-                   const mml::Quadrature& quadrature, std::span<double> weights,
-                   PointRange& range) {
-    const int points = quadrature.Points();
-    double* w = weights.data();
-    std::copy(quadrature.logWeight.begin(), quadrature.logWeight.end(), w);
-    // Two pair rows at a time: half the passes over the weights.
-    const double* logPairs = tables.LogPairs();
-    const std::size_t pairs = tables.Pairs();
-    std::size_t p = 0;
-    for (; p + 1 < pairs; p += 2) {
-        const double* one = logPairs + tables.PairRowAt(p, row);
-        const double* two = logPairs + tables.PairRowAt(p + 1, row);
-        for (int q = 0; q < points; ++q) w[q] += one[q] + two[q];
-    }
-    if (p < pairs) {
-        const double* add = logPairs + tables.PairRowAt(p, row);
-        for (int q = 0; q < points; ++q) w[q] += add[q];
-    }
-    return mml::NormaliseLogWeights(w, points, range);
+                   std::span<std::uint8_t> patterns, std::span<double> weights, PointRange& range) {
+    tables.PatternsOf(row, patterns.data());
+    const PosteriorSums sums =
+        tables.Kernels().posterior(tables.View(), patterns.data(), weights.data());
+    range.first = sums.first;
+    range.last = sums.last;
+    return sums.top + std::log(sums.sum);
 }
 
 std::size_t BlockSize(std::size_t persons) { return mml::ExamineeBlockSize(persons); }
 
 namespace {
 
-// The posterior sums by pair row and the log-likelihood of examinees
-// from..to into slot.
+// The posterior sums by group row and the log-likelihood of examinees
+// from..to into slot, a batch at a time.
 void SumBlock(Responses responses, std::size_t from, std::size_t to, const EmTables& tables,
-              const mml::Quadrature& quadrature, EmTables::Slot& slot) {
+              EmTables::Slot& slot) {
     std::fill(slot.sums.begin(), slot.sums.end(), 0.0);
     slot.logLikelihood = 0;
-    double* sums = slot.sums.data();
-    const double* w = slot.posterior.data();
-    for (std::size_t j = from; j < to; ++j) {
-        const std::span<const std::uint8_t> row = responses.Row(j);
-        PointRange range;
-        slot.logLikelihood += PosteriorOf(row, tables, quadrature, slot.posterior, range);
-        for (std::size_t p = 0; p < tables.Pairs(); ++p) {
-            double* into = sums + tables.PairRowAt(p, row);
-            for (int q = range.first; q <= range.last; ++q) into[q] += w[q];
+    const PatternTablesView view = tables.View();
+    const MarginalKernels& kernels = tables.Kernels();
+    const std::size_t groups = tables.Groups();
+    std::uint8_t* patterns = slot.patterns.data();
+    for (std::size_t j = from; j < to; j += EmTables::kBatch) {
+        const std::size_t count = std::min(EmTables::kBatch, to - j);
+        for (std::size_t b = 0; b < count; ++b) {
+            tables.PatternsOf(responses.Row(j + b), patterns + b * groups);
         }
+        kernels.posteriors(view, patterns, count, slot.weights.data(), slot.batch.data());
+        for (std::size_t b = 0; b < count; ++b) {
+            slot.logLikelihood += slot.batch[b].top + std::log(slot.batch[b].sum);
+        }
+        kernels.addPosteriors(view, slot.sums.data(), patterns, count, slot.weights.data(),
+                              slot.batch.data());
     }
 }
 
@@ -169,6 +193,10 @@ void SumBlock(Responses responses, std::size_t from, std::size_t to, const EmTab
 double EStep(std::span<const Item> items, Responses responses, const mml::Quadrature& quadrature,
              EmTables& tables, WorkerPool& pool) {
     FillLogProbabilities(items, quadrature, tables);
+    return CountExpected(responses, tables, pool);
+}
+
+double CountExpected(Responses responses, EmTables& tables, WorkerPool& pool) {
     const std::size_t blockSize = BlockSize(responses.persons);
     const std::size_t blocks = (responses.persons + blockSize - 1) / blockSize;
     // One slot per block under way: each thread's, and the one waiting to
@@ -184,7 +212,7 @@ double EStep(std::span<const Item> items, Responses responses, const mml::Quadra
         [&](std::size_t block, std::size_t slot) {
             const std::size_t from = block * blockSize;
             SumBlock(responses, from, std::min(responses.persons, from + blockSize), tables,
-                     quadrature, slots[slot]);
+                     slots[slot]);
         },
         [&](std::size_t block) {
             const EmTables::Slot& slot = slots[block % window];
@@ -192,7 +220,7 @@ double EStep(std::span<const Item> items, Responses responses, const mml::Quadra
             for (std::size_t x = 0; x < total.size(); ++x) total[x] += slot.sums[x];
             return true;
         });
-    tables.SpreadPairSums(total);
+    tables.SpreadGroupSums(total);
     return logLikelihood;
 }
 
@@ -210,12 +238,13 @@ void ScoreExpected(std::span<const Item> items, Responses responses,
     const std::size_t blocks = (responses.persons + blockSize - 1) / blockSize;
     const std::span<EmTables::Slot> slots = tables.Slots(pool.Threads());
     pool.ForEach(blocks, [&](std::size_t block, unsigned thread) {
-        std::span<double> post = slots[thread].posterior;
+        EmTables::Slot& slot = slots[thread];
+        const std::span<double> post = slot.weights;
         const std::size_t from = block * blockSize;
         const std::size_t to = std::min(responses.persons, from + blockSize);
         for (std::size_t j = from; j < to; ++j) {
             PointRange range;
-            PosteriorOf(responses.Row(j), tables, quadrature, post, range);
+            PosteriorOf(responses.Row(j), tables, slot.patterns, post, range);
             double mean = 0, square = 0;
             for (int q = range.first; q <= range.last; ++q) mean += post[q] * quadrature.theta[q];
             for (int q = range.first; q <= range.last; ++q) {

@@ -16,6 +16,8 @@
 #include <span>
 #include <vector>
 
+#include "estimation/engine_settings.h"
+#include "estimation/kernels/mml_kernel_types.h"
 #include "estimation/marginal/mml_patterns.h"
 #include "estimation/marginal/mml_quadrature.h"
 #include "estimation/polytomous/poly_items.h"
@@ -36,73 +38,92 @@ struct Responses {
 
 // The working tables, sized once for the items and the quadrature: per item
 // the logarithms of its category probabilities and its expected counts,
-// category after category, each over the points. The examinees' loop reads
-// the items in pairs (items 2p and 2p + 1, the last alone when their number
-// is odd): one row of summed log probabilities per pair of scores, a
-// missing score counting as one more score of log P = 0, so that each
-// examinee adds half as many rows and adds its posterior into half as many
-// sums.
+// category after category, each over the points.
+//
+// The examinees' loop reads the items in groups of consecutive items, up
+// to three while a group has at most kMostGroupRows patterns (each item's
+// score or missing): one row of summed log probabilities per pattern, so
+// that an examinee adds one row per group and adds its posterior into one
+// sum per group. Right/wrong items make groups of three, with the patterns
+// and rows of the right/wrong estimator's tables. The rows hold the points
+// padded to the vector kernels' lanes (Stride()), which form every
+// posterior and sum: the same bits on every vector unit.
 class EmTables {
   public:
-    EmTables(std::span<const Item> items, int points);
+    static constexpr std::size_t kGroupItems = 3;
+    static constexpr std::size_t kMostGroupRows = 100;  // two items of nine categories
+
+    EmTables(std::span<const Item> items, int points, VectorUnit unit = VectorUnit::Best);
 
     std::span<double> LogProbabilities(std::size_t item);
     std::span<const double> LogProbabilities(std::size_t item) const;
     std::span<double> Expected(std::size_t item);
     std::span<const double> Expected(std::size_t item) const;
     int Points() const { return points_; }
-    std::size_t Pairs() const { return pairStart_.size() - 1; }
-    std::size_t PairTableSize() const { return pairStart_.back(); }
+    std::size_t Stride() const { return stride_; }
+    std::size_t Groups() const { return firstItem_.size() - 1; }
+    std::size_t RowTableSize() const { return firstRow_.back() * stride_; }
 
-    // Where the row of pair p for the examinee's scores starts, in the
-    // pair tables (log probabilities and sums alike).
-    std::size_t PairRowAt(std::size_t p, std::span<const std::uint8_t> row) const {
-        const std::size_t first = 2 * p;
-        const std::size_t a = std::min<std::size_t>(row[first], categories_[first]);
-        const std::size_t b = first + 1 < categories_.size()
-                                  ? std::min<std::size_t>(row[first + 1], categories_[first + 1])
-                                  : 0;
-        return pairStart_[p] + (a * pairWidth_[p] + b) * static_cast<std::size_t>(points_);
-    }
-    const double* LogPairs() const { return logPairs_.data(); }
+    // The examinee's pattern in every group (Groups() of them): the sum
+    // over the group's items of their digit (the score, or the item's
+    // number of categories where missing) times the item's place.
+    void PatternsOf(std::span<const std::uint8_t> row, std::uint8_t* patterns) const;
+    PatternTablesView View() const;
+    const MarginalKernels& Kernels() const { return kernels_; }
 
-    // The pair rows from the items' log probabilities.
-    void FillPairs();
-    // The expected counts from the summed posteriors by pair row.
-    void SpreadPairSums(std::span<const double> sums);
+    // The quadrature's log weights, padded, which every posterior starts from.
+    void SetLogWeights(const mml::Quadrature& quadrature);
+    // The group rows from the items' log probabilities.
+    void FillGroups();
+    // The expected counts from the summed posteriors by group row.
+    void SpreadGroupSums(std::span<const double> sums);
 
-    // One block's (or thread's) working space: its sums by pair row, a
-    // posterior and its log-likelihood.
+    // One block's (or thread's) working space: its sums by group row, a
+    // batch's patterns and posteriors and its log-likelihood.
     struct Slot {
         std::vector<double> sums;
-        std::vector<double> posterior;
+        std::vector<double> weights;
+        std::vector<std::uint8_t> patterns;
+        std::vector<PosteriorSums> batch;
         double logLikelihood = 0;
     };
+    // Examinees whose posteriors are formed together.
+    static constexpr std::size_t kBatch = 32;
     // At least count slots, allocated the first time only.
     std::span<Slot> Slots(std::size_t count);
     // The blocks' sums added up.
     std::span<double> TotalSums() { return totalSums_; }
 
   private:
+    // Calls visit(item, digit) for each item of group g in the pattern.
+    template <typename Visit>
+    void ForEachDigit(std::size_t g, std::size_t pattern, Visit visit) const;
+
     int points_;
+    std::size_t stride_;
+    const MarginalKernels& kernels_;
     std::vector<std::size_t> offset_;
     std::vector<std::size_t> categories_;
-    std::vector<std::size_t> pairStart_, pairWidth_;
-    std::vector<double> logP_, expected_, logPairs_, totalSums_;
+    std::vector<std::size_t> place_;      // per item, within its group
+    std::vector<std::size_t> firstItem_;  // per group, and the item count last
+    std::vector<std::size_t> firstRow_;   // per group, and the row count last
+    std::vector<double> logP_, expected_, groupRows_, totalSums_, logWeight_;
     std::vector<Slot> slots_;
 };
 
-// Fills the tables with the items' log probabilities.
+// Fills the tables with the items' log probabilities and the quadrature's
+// log weights.
 void FillLogProbabilities(std::span<const Item> items, const mml::Quadrature& quadrature,
                           EmTables& tables);
 
-// Examinee j's posterior weights over the points (summing to 1; those below
-// exp(kNegligibleLogWeight) of the largest set to 0, outside [first, last])
-// from the filled log probabilities; returns the log of its marginal
-// likelihood.
+// An examinee's posterior weights over the points (summing to 1; those
+// below exp(kNegligibleLogWeight) of the largest set to 0, outside
+// [first, last]) from the filled log probabilities and log weights, into
+// weights (at least Stride() of them, the padding 0); patterns is room for
+// Groups() patterns. Returns the log of its marginal likelihood.
 using PointRange = mml::PosteriorRange;
 double PosteriorOf(std::span<const std::uint8_t> row, const EmTables& tables,
-                   const mml::Quadrature& quadrature, std::span<double> weights, PointRange& range);
+                   std::span<std::uint8_t> patterns, std::span<double> weights, PointRange& range);
 
 // Examinees per block of the E-step and the passes that follow it.
 std::size_t BlockSize(std::size_t persons);
@@ -111,6 +132,9 @@ std::size_t BlockSize(std::size_t persons);
 // counts; returns the marginal log-likelihood.
 double EStep(std::span<const Item> items, Responses responses, const mml::Quadrature& quadrature,
              EmTables& tables, WorkerPool& pool);
+// The expected counts from tables already filled; returns the marginal
+// log-likelihood.
+double CountExpected(Responses responses, EmTables& tables, WorkerPool& pool);
 // The same on the calling thread alone.
 double EStep(std::span<const Item> items, Responses responses, const mml::Quadrature& quadrature,
              EmTables& tables);

@@ -159,7 +159,9 @@ bool FormLouis(std::span<const Item> items, std::span<const char> estimated, Res
     const MarginalKernels& kernels = MarginalKernelsFor(unit);
     std::vector<double> meanSquares(blocks ? stored : padded * padded, 0.0);
     std::vector<double> panels(blocks ? 0 : kChunk * padded);
-    std::vector<double> weights(kChunk * static_cast<std::size_t>(points)), means(kChunk * own);
+    const std::size_t stride = tables.Stride();
+    std::vector<double> weights(kChunk * stride), means(kChunk * own);
+    std::vector<std::uint8_t> patterns(kChunk * tables.Groups());
     std::vector<PointRange> ranges(kChunk);
     for (std::size_t from = 0; from < responses.persons; from += kChunk) {
         if (!keepGoing()) return false;
@@ -169,10 +171,12 @@ bool FormLouis(std::span<const Item> items, std::span<const char> estimated, Res
             const std::size_t last = std::min(size, (task + 1) * kExamineesPerTask);
             for (std::size_t s = task * kExamineesPerTask; s < last; ++s) {
                 const std::span<const std::uint8_t> row = responses.Row(from + s);
-                const std::span<double> w = std::span<double>(weights).subspan(s * points, points);
-                PosteriorOf(row, tables, quadrature, w, ranges[s]);
+                const std::span<double> w = std::span<double>(weights).subspan(s * stride, stride);
+                PosteriorOf(row, tables,
+                            std::span<std::uint8_t>(patterns).subspan(s * tables.Groups()), w,
+                            ranges[s]);
                 if (kept > 0) {
-                    std::copy(w.begin(), w.end(), posteriors.begin() + (from + s) * points);
+                    std::copy_n(w.begin(), points, posteriors.begin() + (from + s) * points);
                     keptRanges[from + s] = ranges[s];
                 }
                 double* m = &means[s * own];

@@ -18,11 +18,12 @@ double MovePopulation(std::span<const Item> /*items: their log P are in the tabl
                       Responses responses, double range, mml::Quadrature& quadrature,
                       EmTables& tables, PopulationEstimate& population) {
     const int points = quadrature.Points();
-    std::vector<double> post(static_cast<std::size_t>(points));
+    std::vector<double> post(tables.Stride());
+    std::vector<std::uint8_t> patterns(tables.Groups());
     PointRange kept;
     double n = 0, sum = 0, squares = 0;
     for (std::size_t j = 0; j < responses.persons; ++j) {
-        PosteriorOf(responses.Row(j), tables, quadrature, post, kept);
+        PosteriorOf(responses.Row(j), tables, patterns, post, kept);
         for (int q = 0; q < points; ++q) {
             n += post[q];
             sum += post[q] * quadrature.theta[q];
@@ -47,11 +48,12 @@ void SetPopulationErrors(std::span<const Item> /*items: their log P are in the t
                          PopulationEstimate& population) {
     const int points = quadrature.Points();
     const double m = population.mean, s = population.sd;
-    std::vector<double> post(static_cast<std::size_t>(points));
+    std::vector<double> post(tables.Stride());
+    std::vector<std::uint8_t> patterns(tables.Groups());
     PointRange kept;
     double imm = 0, iss = 0, ims = 0;
     for (std::size_t j = 0; j < responses.persons; ++j) {
-        PosteriorOf(responses.Row(j), tables, quadrature, post, kept);
+        PosteriorOf(responses.Row(j), tables, patterns, post, kept);
         // The posterior moments of the score (d/dmean, d/dSD of log phi)
         // and of minus its Hessian.
         double gm = 0, gs = 0, gmm = 0, gss = 0, gms = 0, hss = 0, hms = 0;

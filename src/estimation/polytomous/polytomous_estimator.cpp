@@ -280,7 +280,7 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
                 "Calibrating items (marginal maximum likelihood, polytomous) ...");
     mml::Quadrature quadrature =
         mml::NormalQuadrature(settings_.quadraturePoints, settings_.quadratureRange);
-    poly::EmTables tables(items, quadrature.Points());
+    poly::EmTables tables(items, quadrature.Points(), engine.vectorUnit);
     const poly::Responses responses{persons.responses, persons.personCount(), itemCount};
     const poly::EmOutcome em =
         poly::RunPolytomousEm(items, estimated, responses, settings_, quadrature, tables,

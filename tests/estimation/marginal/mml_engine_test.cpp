@@ -118,7 +118,7 @@ TEST(MarginalEStep, BatchesGiveTheBitsOfOneExamineeAtATime) {
         const PatternTablesView view = posteriors.Tables();
         const std::size_t stride = posteriors.Stride();
         std::vector<double> single(stride), batch(d.persons * stride);
-        std::vector<double> expectedSums(view.groups * view.patterns * stride, 0.0);
+        std::vector<double> expectedSums(view.groups * PatternPosteriors::kPatterns * stride, 0.0);
         std::vector<double> sums(expectedSums.size(), 0.0);
         std::vector<PosteriorSums> batchSums(d.persons);
         for (const std::size_t count : {std::size_t{1}, std::size_t{5}, d.persons}) {
@@ -142,7 +142,7 @@ TEST(MarginalEStep, BatchesGiveTheBitsOfOneExamineeAtATime) {
                         << kernels.name << " examinee " << j;
                     for (std::size_t g = 0; g < view.groups; ++g) {
                         double* row =
-                            &expectedSums[(g * view.patterns + posteriors.PatternsOf(j)[g]) *
+                            &expectedSums[(view.firstRow[g] + posteriors.PatternsOf(j)[g]) *
                                           stride];
                         for (std::size_t k = 0; k < stride; ++k) row[k] += single[k];
                     }

@@ -19,6 +19,7 @@
 #include "estimation/polytomous/poly_scales.h"
 #include "estimation/polytomous/poly_scores.h"
 #include "estimation/polytomous/poly_start.h"
+#include "poly_test_items.h"
 #include "support/temp_dir.h"
 
 namespace tarvo::poly {
@@ -65,30 +66,9 @@ std::vector<std::uint8_t> Simulate(const std::vector<Item>& items, int persons,
     return codes;
 }
 
-Item Graded(double a, std::vector<double> b) {
-    Item item =
-        ItemOf(static_cast<int>(b.size()) + 1, RulesOf(MarginalModel::TwoPL), PolytomousModel::Grm);
-    item.a = a;
-    for (std::size_t k = 0; k < b.size(); ++k) item.b[k] = b[k];
-    InterceptsFromThresholds(item);
-    return item;
-}
-
-Item Partial(double a, std::vector<double> b) {
-    Item item = ItemOf(static_cast<int>(b.size()) + 1, RulesOf(MarginalModel::TwoPL),
-                       PolytomousModel::Gpcm);
-    item.a = a;
-    for (std::size_t k = 0; k < b.size(); ++k) item.b[k] = b[k];
-    InterceptsFromThresholds(item);
-    return item;
-}
-
-Item Binary(double a, double b) {
-    Item item = ItemOf(2, RulesOf(MarginalModel::TwoPL), PolytomousModel::Grm);
-    item.a = a;
-    item.b[0] = b;
-    return item;
-}
+using test::Binary;
+using test::Graded;
+using test::Partial;
 
 MarginalSettings Plain() {
     MarginalSettings settings = SettingsFor(MarginalModel::TwoPL);
