@@ -22,6 +22,7 @@
 #include "report/report_builder.h"
 #include "run/estimator_table.h"
 #include "run/fit_sections.h"
+#include "run/groups_section.h"
 #include "run/input_check_section.h"
 #include "run/input_files_section.h"
 #include "run/model_comparison.h"
@@ -455,6 +456,9 @@ RunEnd RunCalibration(const RunRequest& request, RunHost& host, RunReport* repor
         // were found first.
         sources.sections.push_back(InputCheckSection(record.inputs->findings));
         sources.sections.push_back(InputFilesSection(record.inputs->settings));
+        if (request.groups.present() || !record.inputs->persons.group.empty()) {
+            sources.sections.push_back(GroupsSection(request, record.inputs->persons));
+        }
     }
     if (record.estimation) sources.outcome = &*record.estimation;
     sources.arithmetic = ArithmeticName(record.engine.arithmetic);
