@@ -9,6 +9,9 @@ namespace tarvo {
 
 namespace {
 
+// The groups the summary line names before it counts the rest.
+constexpr std::size_t kGroupsNamed = 10;
+
 std::string FieldOf(const GroupSettings& groups) {
     if (!groups.present()) return "labels given with the responses";
     if (!groups.column.empty()) return "column " + groups.column;
@@ -34,9 +37,11 @@ std::vector<std::string> FocalGroups(const GroupSettings& groups, const PersonTa
     return focal;
 }
 
-bool EstimatorUsesGroups(const RunRequest& request) {
-    // The classic estimator has no use for groups.
-    return request.method != Method::Classic;
+bool EstimatorUsesGroups([[maybe_unused]] const RunRequest& request) {
+    // The classic estimator has no use for groups, and the marginal ones fit
+    // every examinee as one population: an estimator that calibrates groups
+    // apart answers here by the request.
+    return false;
 }
 
 ReportSection GroupsSection(const RunRequest& request, const PersonTable& persons) {
@@ -64,8 +69,19 @@ ReportSection GroupsSection(const RunRequest& request, const PersonTable& person
                                {"count", counts[g]},
                                {"reference", isReference},
                                {"focal", isFocal}});
-        line += (line.empty() ? "" : ", ") + ("'" + label + "' " + std::to_string(counts[g])) +
-                (isReference ? " (reference)" : "");
+        // The line names the first groups; the JSON has them all.
+        if (g < kGroupsNamed) {
+            line += (line.empty() ? "" : ", ") + ("'" + label + "' " + std::to_string(counts[g])) +
+                    (isReference ? " (reference)" : "");
+        } else if (g == kGroupsNamed) {
+            line += " and " + std::to_string(counts.size() - kGroupsNamed) + " more";
+        }
+    }
+    const auto referenceAt =
+        std::find(persons.groupLabels.begin(), persons.groupLabels.end(), reference);
+    if (!reference.empty() &&
+        referenceAt - persons.groupLabels.begin() >= static_cast<std::ptrdiff_t>(kGroupsNamed)) {
+        line += "; reference '" + reference + "'";
     }
     ReportSection section;
     section.key = "groups";
@@ -80,7 +96,9 @@ ReportSection GroupsSection(const RunRequest& request, const PersonTable& person
                           "): " + (line.empty() ? std::string("none") : line) + "; " +
                           report::Plural(unknown, "examinee", "examinees") + " without a group.";
     if (!used) {
-        summary += " The classic estimator takes no groups: they were not used.";
+        summary += request.method == Method::Classic
+                       ? " The classic estimator takes no groups: they were not used."
+                       : " The estimator does not take groups: they were not used.";
     }
     section.summary.push_back(std::move(summary));
     return section;

@@ -10,6 +10,7 @@
 #include "platform/control_ids.h"
 #include "report/report_json.h"
 #include "report/report_summary.h"
+#include "run/groups_section.h"
 #include "sample_layout.h"
 #include "support/run_fixture.h"
 #include "support/run_request.h"
@@ -98,6 +99,32 @@ TEST_F(GroupsRun, ARunWithoutAGroupFieldHasNoGroupsSection) {
     RunReport report;
     ASSERT_EQ(test_support::RunClassic(plain, &report, 1), RunEnd::Finished);
     EXPECT_FALSE(nlohmann::json::parse(report::ReportJson(report)).contains("groups"));
+}
+
+// The summary line names the first ten groups and the reference wherever it
+// is; the JSON holds every group.
+TEST(GroupsSection, ManyGroupsAreCountedInTheLineAndListedInTheJson) {
+    PersonTable persons;
+    for (int g = 0; g < 12; ++g) {
+        persons.groupLabels.push_back("g" + std::to_string(g));
+        persons.group.insert(persons.group.end(), 3, g);
+    }
+    persons.group.push_back(PersonTable::kNoGroup);
+    RunRequest request;
+    request.groups.column = "grp";
+    request.groups.reference = "g11";
+    request.method = Method::Marginal;
+    const ReportSection section = GroupsSection(request, persons);
+    ASSERT_EQ(section.summary.size(), 1u);
+    EXPECT_EQ(section.summary[0],
+              "Groups (column grp): 'g0' 3, 'g1' 3, 'g2' 3, 'g3' 3, 'g4' 3, 'g5' 3, 'g6' 3, "
+              "'g7' 3, 'g8' 3, 'g9' 3 and 2 more; reference 'g11'; 1 examinee without a group. "
+              "The estimator does not take groups: they were not used.");
+    const auto json = nlohmann::json::parse(section.json);
+    EXPECT_EQ(json["groups"].size(), 12u);
+    EXPECT_EQ(json["focal"].size(), 11u);  // every other group
+    EXPECT_EQ(json["groups"][11]["reference"], true);
+    EXPECT_EQ(json["used"], EstimatorUsesGroups(request));
 }
 
 }  // namespace
