@@ -22,7 +22,6 @@
 #include "report/report_builder.h"
 #include "run/estimator_table.h"
 #include "run/fit_sections.h"
-#include "run/groups_section.h"
 #include "run/input_check_section.h"
 #include "run/input_files_section.h"
 #include "run/model_comparison.h"

@@ -10,7 +10,7 @@
 #include "platform/control_ids.h"
 #include "report/report_json.h"
 #include "report/report_summary.h"
-#include "run/groups_section.h"
+#include "run/input_files_section.h"
 #include "sample_layout.h"
 #include "support/run_fixture.h"
 #include "support/run_request.h"
