@@ -5,6 +5,7 @@
 #include <new>
 
 #include "core/modes.h"
+#include "input/check/group_check.h"
 #include "input/response_input.h"
 #include "input/text/exist.h"
 #include "input/text/item_parameter_file.h"
@@ -114,7 +115,8 @@ std::optional<RunInputs> ReadRunInputs(const RunRequest& request, RunHost& host,
     // so its layout is planned before the item parameter file is read.
     const RequestBoxes texts(request);
     const ResponseMatrix* matrix = request.responses;
-    const ResponsePlan plan = matrix ? MatrixPlan(*matrix, texts) : PlanResponseFile(texts, stop);
+    const ResponsePlan plan =
+        matrix ? MatrixPlan(*matrix, texts) : PlanResponseFile(texts, stop, request.groups);
     if (plan.stopped) return StoppedWhileReading();
     if (const auto count = PlannedItemCount(plan)) settings.itemCount = *count;
     inputs.items = ItemTable(settings.itemCount);
@@ -178,6 +180,12 @@ std::optional<RunInputs> ReadRunInputs(const RunRequest& request, RunHost& host,
         return std::nullopt;
     }
     inputs.itemNames = std::move(read.itemNames);
+    // The groups named by label can only be checked against the file's.
+    if (const std::string refusal = GroupLabelsRefusal(request.groups, inputs.persons);
+        !refusal.empty()) {
+        host.ShowMessage("ERROR Response file " + settings.responseFile + ": " + refusal + ".");
+        return std::nullopt;
+    }
 
     // [input check hook] Until the run report carries them, each finding is
     // a warning the front end may show before the estimation.

@@ -7,6 +7,7 @@
 #include "input/text/settings_reader.h"
 #include "platform/control_ids.h"
 #include "platform/control_texts.h"
+#include "request/group_request.h"
 #include "request/value_checks.h"
 
 namespace tarvo::request {
@@ -362,6 +363,10 @@ RequestCheck ParseRequest(const RequestTexts& texts) {
     const BoxTexts boxes(texts.controls);
     request.settings = ReadRunSettings(boxes);
     request.outputFile = boxes.ControlText(control::kOutputFile);
+    if (std::string refusal = ReadGroupSettings(texts, request.settings, request.groups);
+        !refusal.empty()) {
+        checker.Refuse(RequestField::Groups, std::move(refusal));
+    }
 
     constexpr const char* kMethods[] = {"jml", "mml"};
     if (const auto method = checker.Word(texts.method, kMethods, "jml or mml", kMethod)) {

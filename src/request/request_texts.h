@@ -51,6 +51,10 @@ struct RequestTexts {
     Text htmlExaminees;
     Text scoreTable;
     bool strict = false;
+    // The examinees' group field as a delimited file's column (its fixed
+    // columns are boxes); the reference group and the focal groups (labels,
+    // by commas).
+    Text groupColumn, referenceGroup, focalGroups;
     // The classic estimator's score table population.
     Text populationMean, populationSd, populationPoints, populationRange;
     std::vector<std::pair<std::string, std::string>> format;

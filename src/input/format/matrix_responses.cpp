@@ -23,6 +23,10 @@ DelimitedColumns MatrixColumns(const ResponseMatrix& matrix) {
         columns.theta = columns.names.size();
         columns.names.emplace_back("theta");
     }
+    if (!matrix.groups.empty()) {
+        columns.group = columns.names.size();
+        columns.names.emplace_back("group");
+    }
     for (std::size_t i = 0; i < matrix.items; ++i) {
         columns.items.push_back(columns.names.size());
         columns.names.push_back(i < matrix.itemNames.size() ? matrix.itemNames[i]
@@ -51,6 +55,7 @@ bool ReadResponseMatrix(const ResponseMatrix& matrix, PersonTable& persons,
     persons.ExaminID.reserve(matrix.examinees);
     std::string responses(itemCount, ' ');
     static const std::string kNoText;
+    GroupLabeller groups;
     for (std::size_t j = 0; j < matrix.examinees; ++j) {
         if (j % kRowsBetweenLooks == 0 && extras.stop && extras.stop()) return false;
         bool blank = true;
@@ -90,6 +95,7 @@ bool ReadResponseMatrix(const ResponseMatrix& matrix, PersonTable& persons,
         }
         persons.theta.push_back(columns.theta ? TextToNumber(theta) : 0.0);
         persons.ExaminID.push_back(identifier);
+        if (!matrix.groups.empty()) groups.Append(matrix.groups[j], persons);
     }
     persons.responses.shrink_to_fit();
     if (extras.byOption) {
@@ -98,6 +104,7 @@ bool ReadResponseMatrix(const ResponseMatrix& matrix, PersonTable& persons,
     }
     persons.theta.shrink_to_fit();
     persons.ExaminID.shrink_to_fit();
+    persons.group.shrink_to_fit();
     persons.seetheta.assign(persons.personCount(), 0.0);
     persons.Nvalid.assign(persons.personCount(), 0);
     return true;
