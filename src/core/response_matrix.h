@@ -13,8 +13,9 @@ namespace tarvo {
 // copied: examinee j's response to item i is at
 // cells[j * examineeStride + i * itemStride], and the caller keeps them
 // unchanged until the run returns. The run reads them as it reads a
-// delimited file with a header row of itemNames (after "id" and "theta"
-// when those are given), so that it scores, checks and counts rows alike.
+// delimited file with a header row of itemNames (after "id", "theta" and
+// "group" when those are given), so that it scores, checks and counts rows
+// alike.
 struct ResponseMatrix {
     std::size_t examinees = 0;
     std::size_t items = 0;
@@ -24,6 +25,9 @@ struct ResponseMatrix {
     std::vector<std::string> itemNames;  // one per item, or empty: none
     std::vector<std::string> ids;        // one per examinee, or empty: no ID column
     std::vector<std::string> thetas;     // one text per examinee, or empty: no theta column
+    // One group label per examinee (an empty text: no group), or empty: the
+    // examinees have no group field.
+    std::vector<std::string> groups;
     // Per examinee, the item cells its row held (the rest are blank); empty:
     // every row holds every item.
     std::vector<std::size_t> rowCells;

@@ -114,7 +114,8 @@ std::optional<RunInputs> ReadRunInputs(const RunRequest& request, RunHost& host,
     // so its layout is planned before the item parameter file is read.
     const RequestBoxes texts(request);
     const ResponseMatrix* matrix = request.responses;
-    const ResponsePlan plan = matrix ? MatrixPlan(*matrix, texts) : PlanResponseFile(texts, stop);
+    const ResponsePlan plan =
+        matrix ? MatrixPlan(*matrix, texts) : PlanResponseFile(texts, stop, request.groups);
     if (plan.stopped) return StoppedWhileReading();
     if (const auto count = PlannedItemCount(plan)) settings.itemCount = *count;
     inputs.items = ItemTable(settings.itemCount);

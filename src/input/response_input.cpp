@@ -49,10 +49,17 @@ constexpr BoxName kItemFileBoxes[] = {
 
 }  // namespace
 
-ResponsePlan PlanResponseFile(const ControlTexts& texts, const StopPoll& stop) {
+ResponsePlan PlanResponseFile(const ControlTexts& texts, const StopPoll& stop,
+                              const GroupSettings& groups) {
     ResponsePlan plan;
     plan.layout = ReadResponseLayout(texts, plan.error);
     if (!plan.error.empty()) return plan;
+    // A delimited file's group column by name or number, or, as the other
+    // boxes do there, by the group field's start counted in cells.
+    plan.layout.groupColumn = !groups.column.empty() ? groups.column
+                              : groups.length > 0    ? std::to_string(groups.start)
+                                                     : std::string();
+    plan.groupField = {groups.start, groups.length};
     const RunSettings boxes = ReadRunSettings(texts);
     const std::string& path = boxes.responseFile;
     if (plan.layout.format == ResponseFormat::Auto) {
@@ -167,6 +174,7 @@ ResponseFileRead ReadPlannedResponses(const ResponsePlan& plan, const RunSetting
     extras.keepOptions = keepOptions;
     extras.byOption = byOption;
     if (!delimited) {
+        extras.groupField = plan.groupField;
         read.status = ReadResponseFile(settings.responseFile, settings, persons, extras);
         return read;
     }

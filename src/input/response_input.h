@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/response_matrix.h"
+#include "core/run_request.h"
 #include "core/run_tables.h"
 #include "input/check/input_check.h"
 #include "input/format/delimited_columns.h"
@@ -21,6 +22,7 @@ namespace tarvo {
 struct ResponsePlan {
     ResponseLayout layout;                    // its format is fixed, csv or tsv (auto decided)
     std::optional<DelimitedColumns> columns;  // delimited files
+    FieldSpec groupField;                     // fixed columns: the examinees' group, if any
     std::string error;     // the layout cannot be used: shown once the file is known to exist
     bool stopped = false;  // a stop was asked for while the first lines were read
 };
@@ -29,8 +31,10 @@ struct ResponsePlan {
 // (or auto) reads the response file's first row and finds the columns. A
 // file that does not exist or cannot be read plans as it is set; the run's
 // own checks report it. The stop poll is asked while the first lines are
-// read.
-ResponsePlan PlanResponseFile(const ControlTexts& texts, const StopPoll& stop = {});
+// read. groups: the examinees' group field (columns of a fixed-column file,
+// a column of a delimited one).
+ResponsePlan PlanResponseFile(const ControlTexts& texts, const StopPoll& stop = {},
+                              const GroupSettings& groups = {});
 
 // The item count the plan gives: the number of item columns of a delimited
 // file; nothing for fixed columns (the item count box gives it).

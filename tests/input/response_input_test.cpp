@@ -159,5 +159,106 @@ TEST(ReadByOption, HeldInMemoryAsAFileIsRead) {
     EXPECT_EQ(scored.responses[1], 0);
 }
 
+// Counts of examinees per group label, and of those without a group.
+std::map<std::string, int> GroupCounts(const PersonTable& persons) {
+    std::map<std::string, int> counts;
+    for (const std::int32_t group : persons.group) {
+        ++counts[group == PersonTable::kNoGroup ? std::string("(none)")
+                                                : persons.groupLabels.at(group)];
+    }
+    return counts;
+}
+
+// The SAPA inventory (tests/data/polytomous/README.md): sex in column 10,
+// 135 items from column 20; the same rows as a CSV file with a sex column.
+TEST(GroupField, FixedColumnsAndACsvColumnGiveThePublicCounts) {
+    const std::map<std::string, int> expected = {{"F", 2348}, {"M", 1598}, {"(none)", 54}};
+    const std::string fixed = TARVO_SOURCE_DIR "/tests/data/polytomous/spi.dat";
+    GroupSettings columns;
+    columns.start = 10;
+    columns.length = 1;
+    const Texts boxes({{id::kResponseFile, fixed},
+                       {id::kItemCount, "135"},
+                       {id::kResponseStart, "20"},
+                       {id::kExamineeIdStart, "1"},
+                       {id::kExamineeIdLength, "8"}});
+    PersonTable persons;
+    ResponseFileRead read = ReadPlannedResponses(PlanResponseFile(boxes, {}, columns),
+                                                 ReadRunSettings(boxes), persons, true);
+    ASSERT_EQ(read.status, ReadStatus::Read);
+    EXPECT_EQ(GroupCounts(persons), expected);
+
+    // The same rows as id,sex,items with NA for an unknown sex.
+    TempDir dir;
+    std::string csv = "id,sex";
+    for (int i = 1; i <= 135; ++i) csv += ",q" + std::to_string(i);
+    csv += "\r\n";
+    for (std::size_t j = 0; j < persons.personCount(); ++j) {
+        const std::int32_t group = persons.group[j];
+        csv += persons.ExaminID[j] + "," +
+               (group == PersonTable::kNoGroup ? "NA" : persons.groupLabels[group]);
+        for (const std::uint8_t code : persons.ResponsesOf(j)) {
+            csv += ",";
+            csv += static_cast<char>('0' + code);
+        }
+        csv += "\r\n";
+    }
+    GroupSettings named;
+    named.column = "sex";
+    const Texts csvBoxes({{id::kResponseFile, dir.Write("spi.csv", csv)},
+                          {id::kResponseFormat, "csv"},
+                          {id::kIdColumn, "id"}});
+    PersonTable fromCsv;
+    const ResponsePlan plan = PlanResponseFile(csvBoxes, {}, named);
+    ASSERT_EQ(plan.error, "");
+    read = ReadPlannedResponses(plan, ReadRunSettings(csvBoxes), fromCsv, true);
+    ASSERT_EQ(read.error, "");
+    EXPECT_EQ(fromCsv.itemCount, 135u);
+    EXPECT_EQ(fromCsv.group, persons.group);
+    EXPECT_EQ(fromCsv.groupLabels, persons.groupLabels);
+    EXPECT_EQ(fromCsv.responses, persons.responses);
+}
+
+// In a delimited file the group field's start counts cells, as the other
+// boxes do there.
+TEST(GroupField, ADelimitedFileTakesTheGroupStartAsAColumnNumber) {
+    TempDir dir;
+    const Texts boxes({{id::kResponseFile, dir.Write("r.csv", "id,grp,i1\r\nP1,A,1\r\nP2,B,0\r\n")},
+                       {id::kResponseFormat, "csv"},
+                       {id::kIdColumn, "id"}});
+    GroupSettings groups;
+    groups.start = 2;
+    groups.length = 1;
+    PersonTable persons;
+    const ResponsePlan plan = PlanResponseFile(boxes, {}, groups);
+    ASSERT_EQ(plan.error, "");
+    ReadPlannedResponses(plan, ReadRunSettings(boxes), persons);
+    EXPECT_EQ(persons.itemCount, 1u);
+    EXPECT_EQ(persons.groupLabels, (std::vector<std::string>{"A", "B"}));
+}
+
+TEST(GroupField, ResponsesInMemoryCarryALabelPerExaminee) {
+    const std::string cells =
+        "1010"
+        "0101"
+        "1111";
+    ResponseMatrix matrix;
+    matrix.examinees = 3;
+    matrix.items = 4;
+    matrix.cells = cells.data();
+    matrix.examineeStride = 4;
+    matrix.groups = {" old", "", "young"};
+    const Texts none({});
+    const ResponsePlan plan = MatrixPlan(matrix, none);
+    PersonTable persons;
+    RunSettings settings;
+    settings.itemCount = 4;
+    const ResponseFileRead read = ReadMatrixResponses(matrix, plan, settings, persons, false);
+    ASSERT_EQ(read.error, "");
+    EXPECT_EQ(read.itemNames.size(), 4u);  // the group column is no item
+    EXPECT_EQ(persons.group, (std::vector<std::int32_t>{0, PersonTable::kNoGroup, 1}));
+    EXPECT_EQ(persons.groupLabels, (std::vector<std::string>{"old", "young"}));
+}
+
 }  // namespace
 }  // namespace tarvo

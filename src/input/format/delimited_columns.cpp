@@ -128,6 +128,11 @@ ColumnsOrError ResolveColumns(const ResponseLayout& layout, const RunSettings& b
         if (!found.index) return fail(found.error);
         columns.theta = found.index;
     }
+    if (!TrimBlanks(layout.groupColumn).empty()) {
+        const Found found = FindColumn(layout.groupColumn, firstRow, header, "the group column");
+        if (!found.index) return fail(found.error);
+        columns.group = found.index;
+    }
 
     std::string itemText = layout.itemColumns;
     const bool itemsByName = header && !itemText.empty();
@@ -138,7 +143,9 @@ ColumnsOrError ResolveColumns(const ResponseLayout& layout, const RunSettings& b
     }
     if (itemText.empty()) {
         for (std::size_t k = 0; k < firstRow.size(); ++k) {
-            if (k != columns.id && k != columns.theta) columns.items.push_back(k);
+            if (k != columns.id && k != columns.theta && k != columns.group) {
+                columns.items.push_back(k);
+            }
         }
     } else if (std::string error = ParseItemColumns(itemText, firstRow, itemsByName, columns.items);
                !error.empty()) {
@@ -170,6 +177,20 @@ ColumnsOrError ResolveColumns(const ResponseLayout& layout, const RunSettings& b
     }
     if (columns.id && columns.id == columns.theta) {
         return fail(ColumnLabel(columns, *columns.id) + " is both the ID and the theta column");
+    }
+    if (columns.group) {
+        const std::size_t group = *columns.group;
+        if (std::find(columns.items.begin(), columns.items.end(), group) != columns.items.end()) {
+            return fail(ColumnLabel(columns, group) +
+                        " is both an item and the group column: choose the item columns "
+                        "without it, or another group column (--group-column)");
+        }
+        if (group == columns.id || group == columns.theta) {
+            return fail(ColumnLabel(columns, group) + " is both the " +
+                        (group == columns.id ? "ID" : "theta") +
+                        " column and the group column: choose another group column "
+                        "(--group-column)");
+        }
     }
     return ColumnsOrError{std::move(columns), {}};
 }

@@ -15,8 +15,9 @@ namespace tarvo {
 struct DelimitedColumns {
     std::optional<std::size_t> id;
     std::optional<std::size_t> theta;
-    std::vector<std::size_t> items;  // item i's cell
-    std::vector<std::string> names;  // every column's header name (empty without a header)
+    std::optional<std::size_t> group;  // the examinees' group
+    std::vector<std::size_t> items;    // item i's cell
+    std::vector<std::string> names;    // every column's header name (empty without a header)
     std::size_t Width() const { return names.size(); }  // the cells of the first row
 };
 
@@ -32,6 +33,8 @@ struct ColumnsOrError {
 // box the theta column, the item responses start box the first item column
 // and its length box the number of item columns (0: to the last column). With
 // neither, there is no ID or theta column and every other column is an item.
+// The group column is only ever named by the layout's group column text; it
+// is never an item.
 ColumnsOrError ResolveColumns(const ResponseLayout& layout, const RunSettings& boxes,
                               std::span<const std::string> firstRow);
 

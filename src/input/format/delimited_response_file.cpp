@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "input/format/delimited_records.h"
+#include "input/text/group_labels.h"
 #include "input/text/number_text.h"
 #include "input/text/record_tally.h"
 #include "input/text/scoring.h"
@@ -66,6 +67,7 @@ DelimitedRead ReadDelimitedResponseFile(const std::string& path, const ResponseL
     DelimitedRecords records(path, layout.delimiter, InputFile::kDefaultBufferSize, extras.stop);
     if (layout.header && records.Next() && tally) ++tally->records;
     std::string responses(itemCount, ' ');
+    GroupLabeller groups;
     while (records.Next()) {
         if (records.QuoteLeftOpen()) break;
         const std::size_t cells = records.CellCount();
@@ -119,6 +121,11 @@ DelimitedRead ReadDelimitedResponseFile(const std::string& path, const ResponseL
         }
         persons.theta.push_back(columns.theta ? TextToNumber(record.theta) : 0.0);
         persons.ExaminID.emplace_back(identifier);
+        if (columns.group) {
+            // NA is an unknown group, as it is a missing response.
+            const std::string_view label = TrimBlanks(cellAt(columns.group));
+            groups.Append(IsMissingCell(label) ? std::string_view() : label, persons);
+        }
     }
     if (result.error.empty() && records.QuoteLeftOpen()) {
         result.error = "row " + std::to_string(records.RecordNumber()) +
@@ -134,6 +141,7 @@ DelimitedRead ReadDelimitedResponseFile(const std::string& path, const ResponseL
     }
     persons.theta.shrink_to_fit();
     persons.ExaminID.shrink_to_fit();
+    persons.group.shrink_to_fit();
     persons.seetheta.assign(persons.personCount(), 0.0);
     persons.Nvalid.assign(persons.personCount(), 0);
     result.status = records.Status();

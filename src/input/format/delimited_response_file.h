@@ -35,8 +35,10 @@ struct DelimitedRead {
 // first examinee, a row whose ID begins with KEY (any case) gives the key.
 // The ID is the cell's text exactly as written, the theta the text-to-number
 // rule's value of its cell. A row with fewer cells has its missing item cells
-// missing. A cell of more than one character, or a quote left open at the
-// end, is an error: persons then holds what was read before it.
+// missing. The group column's cell, trimmed, names the examinee's group; an
+// empty cell or NA is no group. A cell of more than one character, or a
+// quote left open at the end, is an error: persons then holds what was read
+// before it.
 DelimitedRead ReadDelimitedResponseFile(const std::string& path, const ResponseLayout& layout,
                                         const DelimitedColumns& columns, PersonTable& persons,
                                         const ResponseReading& extras = {});

@@ -1,5 +1,6 @@
 #include "input/format/matrix_responses.h"
 
+#include "input/text/group_labels.h"
 #include "input/text/record_tally.h"
 #include "input/text/scoring.h"
 #include "input/text/text_rules.h"
@@ -22,6 +23,10 @@ DelimitedColumns MatrixColumns(const ResponseMatrix& matrix) {
     if (!matrix.thetas.empty()) {
         columns.theta = columns.names.size();
         columns.names.emplace_back("theta");
+    }
+    if (!matrix.groups.empty()) {
+        columns.group = columns.names.size();
+        columns.names.emplace_back("group");
     }
     for (std::size_t i = 0; i < matrix.items; ++i) {
         columns.items.push_back(columns.names.size());
@@ -51,6 +56,7 @@ bool ReadResponseMatrix(const ResponseMatrix& matrix, PersonTable& persons,
     persons.ExaminID.reserve(matrix.examinees);
     std::string responses(itemCount, ' ');
     static const std::string kNoText;
+    GroupLabeller groups;
     for (std::size_t j = 0; j < matrix.examinees; ++j) {
         if (j % kRowsBetweenLooks == 0 && extras.stop && extras.stop()) return false;
         bool blank = true;
@@ -90,6 +96,7 @@ bool ReadResponseMatrix(const ResponseMatrix& matrix, PersonTable& persons,
         }
         persons.theta.push_back(columns.theta ? TextToNumber(theta) : 0.0);
         persons.ExaminID.push_back(identifier);
+        if (!matrix.groups.empty()) groups.Append(matrix.groups[j], persons);
     }
     persons.responses.shrink_to_fit();
     if (extras.byOption) {
@@ -98,6 +105,7 @@ bool ReadResponseMatrix(const ResponseMatrix& matrix, PersonTable& persons,
     }
     persons.theta.shrink_to_fit();
     persons.ExaminID.shrink_to_fit();
+    persons.group.shrink_to_fit();
     persons.seetheta.assign(persons.personCount(), 0.0);
     persons.Nvalid.assign(persons.personCount(), 0);
     return true;

@@ -11,7 +11,8 @@
 namespace tarvo {
 
 // The columns a delimited file with the matrix's header row would have:
-// "id" and "theta" first when the matrix has them, then the items by name.
+// "id", "theta" and "group" first when the matrix has them, then the items
+// by name.
 DelimitedColumns MatrixColumns(const ResponseMatrix& matrix);
 
 // Reads responses held in memory into persons as ReadDelimitedResponseFile

@@ -26,6 +26,7 @@ struct ResponseLayout {
     std::string idColumn;
     std::string thetaColumn;
     std::string itemColumns;  // FIRST:LAST, or a list of columns and ranges split by commas
+    std::string groupColumn;  // the examinees' group; empty: none
     std::string keyFile;      // empty: the key row, or all "1"
     std::string key;          // a typed key (ACDB..., or cells); empty: none
 };

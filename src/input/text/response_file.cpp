@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <utility>
 
+#include "input/text/group_labels.h"
 #include "input/text/record_tally.h"
 #include "input/text/scoring.h"
 #include "input/text/text_rules.h"
@@ -87,9 +88,11 @@ ReadStatus ReadResponseFile(const std::string& path, const RunSettings& settings
     const std::size_t lineLength = std::size_t{settings.responseStart} + itemCount;
     const std::size_t lineKept =
         std::max({FieldEnd(responseField), FieldEnd(settings.examineeIdField),
-                  FieldEnd(settings.thetaField)});
+                  FieldEnd(settings.thetaField), FieldEnd(extras.groupField)});
     const bool identifierRead = settings.examineeIdField.length != 0;
     const bool thetaRead = settings.thetaField.length != 0;
+    const bool groupRead = extras.groupField.length != 0;
+    GroupLabeller groups;
 
     persons = PersonTable();
     persons.itemCount = itemCount;
@@ -155,6 +158,7 @@ ReadStatus ReadResponseFile(const std::string& path, const RunSettings& settings
         }
         persons.theta.push_back(thetaRead ? ReadTheta(padded, settings.thetaField) : 0.0);
         persons.ExaminID.push_back(std::move(identifier));
+        if (groupRead) groups.Append(padded.Present(extras.groupField), persons);
     }
 
     // Growth left up to half of each table unused; the run keeps them to its
@@ -167,6 +171,7 @@ ReadStatus ReadResponseFile(const std::string& path, const RunSettings& settings
     }
     persons.theta.shrink_to_fit();
     persons.ExaminID.shrink_to_fit();
+    persons.group.shrink_to_fit();
     const std::size_t personCount = persons.theta.size();
     persons.seetheta.assign(personCount, 0.0);
     persons.Nvalid.assign(personCount, 0);

@@ -27,6 +27,9 @@ struct ResponseReading {
     // A run of the nominal model: every item read by its option code, the
     // key kept as PersonTable::optionKey.
     bool byOption = false;
+    // The examinees' group field (none when its length is 0): its text,
+    // trimmed, names the group of PersonTable::group and groupLabels.
+    FieldSpec groupField;
 };
 
 // Reads the response file at path into persons (replacing what it held),

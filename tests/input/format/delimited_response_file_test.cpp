@@ -135,8 +135,10 @@ Read ReadCsv(const std::string& bytes, const ResponseLayout& layout,
     const ColumnsOrError columns = ResolveColumns(layout, RunSettings{}, first.cells);
     EXPECT_TRUE(columns.columns) << columns.error;
     Read read;
-    read.result = ReadDelimitedResponseFile(path, layout, *columns.columns, read.persons,
-                                            {key, &read.tally, {}});
+    ResponseReading extras;
+    extras.key = key;
+    extras.tally = &read.tally;
+    read.result = ReadDelimitedResponseFile(path, layout, *columns.columns, read.persons, extras);
     return read;
 }
 
@@ -233,6 +235,54 @@ TEST(DelimitedResponseFile, ReadsOptionCodesAndKeepsTheKey) {
         EXPECT_EQ(persons.responses, (std::vector<std::uint8_t>{0, 3, 9, 9, 7, 9, 9, 9}));
         EXPECT_EQ(persons.optionKey, keyed ? cut : std::string("++++"));
     }
+}
+
+ResponseLayout GroupLayout(std::string group, std::string items = "") {
+    ResponseLayout layout = Layout("id", "", std::move(items));
+    layout.groupColumn = std::move(group);
+    return layout;
+}
+
+TEST(DelimitedGroups, TheGroupColumnIsNeverAnItemAndNeverSharesAColumn) {
+    const std::vector<std::string> header = {"id", "sex", "i1", "i2"};
+    // By name or number; every other column is an item without it.
+    for (const char* group : {"sex", "2"}) {
+        const ColumnsOrError found = ResolveColumns(GroupLayout(group), RunSettings{}, header);
+        ASSERT_TRUE(found.columns) << found.error;
+        EXPECT_EQ(found.columns->group, 1u);
+        EXPECT_EQ(found.columns->items, (std::vector<std::size_t>{2, 3}));
+    }
+    EXPECT_EQ(ResolveColumns(GroupLayout("sex", "2:4"), RunSettings{}, header).error,
+              "column 2 (sex) is both an item and the group column: choose the item columns "
+              "without it, or another group column (--group-column)");
+    EXPECT_EQ(ResolveColumns(GroupLayout("id"), RunSettings{}, header).error,
+              "column 1 (id) is both the ID column and the group column: choose another group "
+              "column (--group-column)");
+    EXPECT_EQ(ResolveColumns(GroupLayout("gender"), RunSettings{}, header).error,
+              "the group column 'gender' is neither a column name of the header nor a column "
+              "number from 1 to 4");
+}
+
+TEST(DelimitedGroups, CellsTrimmedAndEmptyOrNaIsNoGroup) {
+    const Read read = ReadCsv(
+        "id,sex,i1,i2\r\n"
+        "KEY,,1,1\r\n"  // the key row is no examinee and has no group
+        "P1,F,1,0\r\n"
+        "P2, M ,0,1\r\n"
+        "P3,,1,1\r\n"
+        "P4,NA,1,1\r\n"
+        "P5,\"F\",0,0\r\n"
+        "P6\r\n",  // too short to hold the group: none, and its items missing
+        GroupLayout("sex"));
+    ASSERT_EQ(read.result.error, "");
+    const std::int32_t none = PersonTable::kNoGroup;
+    EXPECT_EQ(read.persons.ExaminID, (std::vector<std::string>{"P1", "P2", "P3", "P4", "P5"}));
+    EXPECT_EQ(read.persons.group, (std::vector<std::int32_t>{0, 1, none, none, 0}));
+    EXPECT_EQ(read.persons.groupLabels, (std::vector<std::string>{"F", "M"}));
+
+    const Read plain = ReadCsv("id,i1,i2\r\nP1,1,0\r\n", Layout("id", "", ""));
+    EXPECT_TRUE(plain.persons.group.empty());
+    EXPECT_TRUE(plain.persons.groupLabels.empty());
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -268,6 +269,56 @@ TEST(ResponseFile, ShortLinesWithTheLargestItemCount) {
     const PersonTable cut = ReadPersons("P0003  -1.25 1 1", wideTheta);
     ExpectFitted(cut, 1, 4);
     EXPECT_EQ(cut.theta[0], -1.25);
+}
+
+// ID in columns 1-5, four responses from column 7, the group in 12-14.
+TEST(ResponseFileGroups, TrimmedLabelsInOrderOfFirstAppearanceAndBlankIsNoGroup) {
+    RunSettings settings;
+    settings.itemCount = 4;
+    settings.examineeIdField = {1, 5};
+    settings.responseStart = 7;
+    ResponseReading grouped;
+    grouped.groupField = {12, 3};
+    const std::string bytes =
+        "KEY01 1111 ZZ\r\n"  // the key record is no examinee and has no group
+        "E0001 1010 F\r\n"
+        "E0002 0101  M \r\n"
+        "E0003 1100\r\n"  // the line ends before the field: no group
+        "\r\n"
+        "E0004 0011 F\t\r\n"
+        "E0005 1111 M F\r\n"  // a blank inside a label is kept
+        "E0006 1111    \r\n";
+    const PersonTable persons = ReadPersons(bytes, settings, grouped);
+    ExpectFitted(persons, 6, 4);
+    const std::int32_t none = PersonTable::kNoGroup;
+    EXPECT_EQ(persons.group, (std::vector<std::int32_t>{0, 1, none, 0, 2, none}));
+    EXPECT_EQ(persons.groupLabels, (std::vector<std::string>{"F", "M", "M F"}));
+
+    // Without a group field neither is filled.
+    const PersonTable plain = ReadPersons(bytes, settings);
+    EXPECT_TRUE(plain.group.empty());
+    EXPECT_TRUE(plain.groupLabels.empty());
+}
+
+// The SAPA inventory's sex in column 10 (tests/data/polytomous/README.md).
+TEST(ResponseFileGroups, PublicFileCountsEachGroup) {
+    RunSettings settings;
+    settings.responseFile = TARVO_SOURCE_DIR "/tests/data/polytomous/spi.dat";
+    settings.itemCount = 135;
+    settings.examineeIdField = {1, 8};
+    settings.responseStart = 20;
+    ResponseReading grouped;
+    grouped.groupField = {10, 1};
+    PersonTable persons;
+    ASSERT_EQ(ReadResponseFile(settings.responseFile, settings, persons, grouped),
+              ReadStatus::Read);
+    ASSERT_EQ(persons.personCount(), 4000u);
+    ASSERT_EQ(persons.group.size(), 4000u);
+    // The first examinee's sex is unknown, the second's F.
+    ASSERT_EQ(persons.groupLabels, (std::vector<std::string>{"F", "M"}));
+    EXPECT_EQ(std::count(persons.group.begin(), persons.group.end(), 0), 2348);
+    EXPECT_EQ(std::count(persons.group.begin(), persons.group.end(), 1), 1598);
+    EXPECT_EQ(std::count(persons.group.begin(), persons.group.end(), PersonTable::kNoGroup), 54);
 }
 
 }  // namespace
