@@ -50,6 +50,8 @@ struct RequestTexts {
     Text htmlReport;
     Text htmlExaminees;
     Text scoreTable;
+    Text dif;       // the DIF screens, by key, separated by commas
+    Text difMatch;  // total or rest
     bool strict = false;
     // The classic estimator's score table population.
     Text populationMean, populationSd, populationPoints, populationRange;

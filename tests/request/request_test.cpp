@@ -314,6 +314,47 @@ TEST(RequestParser, TheModelsToCompareAreNestedMarginalModels) {
     }
 }
 
+// The DIF screens: any of mh, std and lr once each, the IRT screen refused
+// by name, the matching only with screens; written back as they were asked.
+TEST(RequestParser, TheDifScreensAndTheirMatching) {
+    const RequestCheck check = Parse({{"dif", " lr,mh "}, {"dif-match", "rest"}});
+    ASSERT_TRUE(check.request) << check.message;
+    const DifRequest& dif = check.request->dif;
+    EXPECT_TRUE(dif.mantelHaenszel && dif.logistic && dif.restScore);
+    EXPECT_FALSE(dif.standardization);
+    const OptionList written = RequestOptions(*check.request);
+    EXPECT_NE(std::find(written.begin(), written.end(),
+                        std::pair<std::string, std::string>{"dif", "mh,lr"}),
+              written.end());
+    EXPECT_EQ(Parse(written).request->dif.restScore, true);
+    EXPECT_FALSE(Parse({}).request->dif.any());
+    for (const auto& [name, value] : RequestOptions(*Parse({}).request)) {
+        EXPECT_NE(name, "dif");
+        EXPECT_NE(name, "dif-match");
+    }
+    const std::pair<OptionList, std::string> refused[] = {
+        {{{"dif", "mh,irt"}},
+         "The IRT DIF screen (--dif irt) needs the calibration of several groups, which this "
+         "version does not offer: use mh, std or lr."},
+        {{{"dif", "mh,mh"}},
+         "The DIF screens (--dif) must be one or more of mh, std and lr, each once, separated by "
+         "commas, not 'mh,mh'."},
+        {{{"dif", ""}},
+         "The DIF screens (--dif) must be one or more of mh, std and lr, each once, separated by "
+         "commas, not ''."},
+        {{{"dif-match", "rest"}},
+         "The DIF screens' matching score (--dif-match) needs the screens (--dif mh,std,lr)."},
+        {{{"dif", "std"}, {"dif-match", "whole"}},
+         "The DIF screens' matching score (--dif-match) must be total or rest, not 'whole'."},
+    };
+    for (const auto& [options, message] : refused) {
+        const RequestCheck bad = Parse(options);
+        EXPECT_FALSE(bad.request);
+        EXPECT_EQ(bad.field, RequestField::Dif);
+        EXPECT_EQ(bad.message, message);
+    }
+}
+
 TEST(RequestParser, PolytomousModelsTakeABinaryModelForRightWrongItems) {
     const RequestCheck grm = Parse({{"method", "mml"}, {"model", "grm"}});
     ASSERT_TRUE(grm.request) << grm.message;
