@@ -5,6 +5,7 @@
 #include <new>
 
 #include "core/modes.h"
+#include "input/check/group_check.h"
 #include "input/response_input.h"
 #include "input/text/exist.h"
 #include "input/text/item_parameter_file.h"
@@ -179,6 +180,12 @@ std::optional<RunInputs> ReadRunInputs(const RunRequest& request, RunHost& host,
         return std::nullopt;
     }
     inputs.itemNames = std::move(read.itemNames);
+    // The groups named by label can only be checked against the file's.
+    if (const std::string refusal = GroupLabelsRefusal(request.groups, inputs.persons);
+        !refusal.empty()) {
+        host.ShowMessage("ERROR Response file " + settings.responseFile + ": " + refusal + ".");
+        return std::nullopt;
+    }
 
     // [input check hook] Until the run report carries them, each finding is
     // a warning the front end may show before the estimation.

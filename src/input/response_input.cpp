@@ -1,5 +1,6 @@
 #include "input/response_input.h"
 
+#include "input/check/group_check.h"
 #include "input/format/delimited_response_file.h"
 #include "input/format/key_file.h"
 #include "input/format/layout_detection.h"
@@ -78,7 +79,15 @@ ResponsePlan PlanResponseFile(const ControlTexts& texts, const StopPoll& stop,
         }
         if (!HeaderStated(texts)) plan.layout.header = detected.proposal.header;
     }
-    if (!IsDelimited(plan.layout.format)) return plan;
+    if (!IsDelimited(plan.layout.format)) {
+        if (!groups.column.empty()) {
+            plan.error = "the group column (--group-column) '" + groups.column +
+                         "' names a column of a csv or tsv file, but the file reads as fixed "
+                         "columns: give the group field's start and length (--group-start, "
+                         "--group-length)";
+        }
+        return plan;
+    }
 
     const FirstRow first = ReadFirstRow(path, plan.layout.delimiter, stop);
     plan.stopped = first.status == ReadStatus::Stopped;
@@ -216,7 +225,20 @@ std::vector<InputFinding> CheckReadInput(const ControlTexts& texts, const Respon
     // that name columns are still numbers.
     addBoxes(kResponseBoxes);
     if (!settings.itemParameterFile.empty()) addBoxes(kItemFileBoxes);
-    return CheckInput(subject);
+    std::vector<InputFinding> findings = CheckInput(subject);
+    for (InputFinding& finding : CheckGroups(persons, GroupFieldName(plan))) {
+        findings.push_back(std::move(finding));
+    }
+    return findings;
+}
+
+std::string GroupFieldName(const ResponsePlan& plan) {
+    if (plan.columns && plan.columns->group)
+        return ColumnLabel(*plan.columns, *plan.columns->group);
+    const FieldSpec field = plan.groupField;
+    if (field.length <= 1) return "column " + std::to_string(field.start);
+    return "columns " + std::to_string(field.start) + "-" +
+           std::to_string(field.start + field.length - 1u);
 }
 
 }  // namespace tarvo

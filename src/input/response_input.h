@@ -78,4 +78,8 @@ std::vector<InputFinding> CheckReadInput(const ControlTexts& texts, const Respon
                                          const RunSettings& settings, const ResponseFileRead& read,
                                          const PersonTable& persons, bool thetaUsed);
 
+// How the plan names the examinees' group field in a message: "column 10",
+// "columns 10-11", or a delimited file's "column 2 (sex)".
+std::string GroupFieldName(const ResponsePlan& plan);
+
 }  // namespace tarvo

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "input/text/number_text.h"
 #include "platform/control_ids.h"
 #include "request/value_checks.h"
 
@@ -9,7 +10,7 @@ namespace tarvo::request {
 
 namespace {
 
-constexpr std::array<OptionSpec, 51> kOptions{{
+constexpr std::array<OptionSpec, 56> kOptions{{
     {"mode", "N", "calibration mode 1..8 (default 2, see below)"},
     {"response-file", "PATH", "response file (examinee records)", control::kResponseFile},
     {"item-file", "PATH", "item parameter file", control::kItemParameterFile},
@@ -28,6 +29,12 @@ constexpr std::array<OptionSpec, 51> kOptions{{
     {"b-length", "TEXT", "b: length", control::kBLength},
     {"c-start", "TEXT", "c: start column", control::kCStart},
     {"c-length", "TEXT", "c: length", control::kCLength},
+    {"group-start", "N", "examinees' group field: start column (csv/tsv: the\ncolumn number)"},
+    {"group-length", "N", "examinees' group field: length"},
+    {"group-column", "NAME|NUMBER", "csv/tsv: the column of the examinees' group"},
+    {"reference-group", "LABEL", "the reference group (default: the first in the file)"},
+    {"focal-groups", "LIST",
+     "the focal groups, labels by commas (default: every\ngroup but the reference)"},
     {"standardize", "yes|no", "joint modes: standardise theta after each pass (yes)"},
     {"threads", "N", "worker threads (default: every core)"},
     {"report", "FILE", "write the run report (statistics, flags, warnings) as JSON"},
@@ -186,6 +193,19 @@ std::string ApplyOption(std::string_view name, std::string_view value, RequestTe
     const std::string text(value);
     if (name == "mode") {
         texts.mode = text;
+    } else if (name == "group-start") {
+        texts.groupStart = text;
+    } else if (name == "group-length") {
+        texts.groupLength = text;
+    } else if (name == "group-column") {
+        if (TrimBlanks(value).empty()) return "--group-column needs a column name or number";
+        texts.groupColumn = text;
+    } else if (name == "reference-group") {
+        if (TrimBlanks(value).empty()) return "--reference-group needs a group label";
+        texts.referenceGroup = text;
+    } else if (name == "focal-groups") {
+        if (TrimBlanks(value).empty()) return "--focal-groups needs group labels";
+        texts.focalGroups = text;
     } else if (name == "standardize") {
         texts.standardize = text;
     } else if (name == "threads") {
@@ -286,6 +306,18 @@ OptionList RequestOptions(const RunRequest& request) {
         options.emplace_back("b-length", number(s.bField.length));
         options.emplace_back("c-start", number(s.cField.start));
         options.emplace_back("c-length", number(s.cField.length));
+    }
+    const GroupSettings& g = request.groups;
+    if (g.length > 0) {
+        options.emplace_back("group-start", number(g.start));
+        options.emplace_back("group-length", number(g.length));
+    }
+    if (!g.column.empty()) options.emplace_back("group-column", g.column);
+    if (g.present() && !g.reference.empty()) options.emplace_back("reference-group", g.reference);
+    if (g.present() && !g.focal.empty()) {
+        std::string labels;
+        for (const std::string& label : g.focal) labels += (labels.empty() ? "" : ",") + label;
+        options.emplace_back("focal-groups", labels);
     }
     if (request.standardize)
         options.emplace_back("standardize", *request.standardize ? "yes" : "no");

@@ -7,6 +7,7 @@
 #include "input/text/settings_reader.h"
 #include "platform/control_ids.h"
 #include "platform/control_texts.h"
+#include "request/group_request.h"
 #include "request/value_checks.h"
 
 namespace tarvo::request {
@@ -358,7 +359,8 @@ void TakeScoreTable(const RequestTexts& texts, Method method, Checker& checker,
 // The DIF screens and their matching score. The IRT screens need the
 // calibration of several groups, which a run does not offer: they are
 // refused by name rather than as an unknown word.
-void TakeDif(const RequestTexts& texts, Checker& checker, DifRequest& dif) {
+void TakeDif(const RequestTexts& texts, const GroupSettings& groups, Checker& checker,
+             DifRequest& dif) {
     if (checker.Refused()) return;
     if (texts.dif) {
         constexpr std::array<std::string_view, 4> kScreens{"mh", "std", "lr", "irt"};
@@ -378,6 +380,12 @@ void TakeDif(const RequestTexts& texts, Checker& checker, DifRequest& dif) {
                 return;
             }
             (k == 0 ? dif.mantelHaenszel : k == 1 ? dif.standardization : dif.logistic) = true;
+        }
+        if (!groups.present()) {
+            checker.Refuse(kDif.field,
+                           "The DIF screens (--dif) compare the examinees' groups: give their "
+                           "group field (--group-start and --group-length, or --group-column).");
+            return;
         }
     }
     if (texts.difMatch && !texts.dif) {
@@ -401,6 +409,10 @@ RequestCheck ParseRequest(const RequestTexts& texts) {
     const BoxTexts boxes(texts.controls);
     request.settings = ReadRunSettings(boxes);
     request.outputFile = boxes.ControlText(control::kOutputFile);
+    if (std::string refusal = ReadGroupSettings(texts, request.settings, request.groups);
+        !refusal.empty()) {
+        checker.Refuse(RequestField::Groups, std::move(refusal));
+    }
 
     constexpr const char* kMethods[] = {"jml", "mml"};
     if (const auto method = checker.Word(texts.method, kMethods, "jml or mml", kMethod)) {
@@ -449,7 +461,7 @@ RequestCheck ParseRequest(const RequestTexts& texts) {
     checker.Whole(texts.htmlExaminees, kHtmlExaminees, kHtmlExamineeCount, request.htmlExaminees);
     request.strict = texts.strict;
     TakeScoreTable(texts, request.method, checker, request);
-    TakeDif(texts, checker, request.dif);
+    TakeDif(texts, request.groups, checker, request.dif);
     request.boxTexts = texts.controls;
     request.format.entries = texts.format;
     // A format given in the dialog's boxes is an entry like the runner's

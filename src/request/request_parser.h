@@ -40,6 +40,7 @@ enum class RequestField {
     PriorUAlpha,
     PriorUBeta,
     Dif,
+    Groups,
 };
 
 struct RequestCheck {

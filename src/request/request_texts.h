@@ -53,6 +53,9 @@ struct RequestTexts {
     Text dif;       // the DIF screens, by key, separated by commas
     Text difMatch;  // total or rest
     bool strict = false;
+    // The examinees' group field: fixed columns, or a delimited file's
+    // column; the reference group and the focal groups (labels, by commas).
+    Text groupStart, groupLength, groupColumn, referenceGroup, focalGroups;
     // The classic estimator's score table population.
     Text populationMean, populationSd, populationPoints, populationRange;
     std::vector<std::pair<std::string, std::string>> format;

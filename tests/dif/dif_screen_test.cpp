@@ -9,6 +9,7 @@
 #include <random>
 #include <vector>
 
+#include "dif/dif_report.h"
 #include "dif/score_counts.h"
 
 namespace tarvo::dif {
@@ -164,6 +165,50 @@ TEST(DifScreen, ItemsScoredZeroToMTakeTheOrdinalForms) {
     EXPECT_TRUE(std::isfinite(mh.mantel.alpha));
     EXPECT_TRUE(std::isnan(mh.mantel.seDelta));
     EXPECT_TRUE(screen.comparisons[0].tables[1].rows[2].logistic.converged);
+}
+
+// What a run's screens cannot compare is said, never screened: no group
+// field, one group, a label the file does not have, a group on both sides.
+TEST(DifOfRun, GroupsItCannotCompareAreToldByName) {
+    const Simulated sim = Simulate(300, 2, 6, 23);
+    PersonTable persons;
+    persons.itemCount = sim.items;
+    persons.responses = sim.codes;
+    persons.theta.assign(sim.group.size(), 0.0);
+    persons.group = sim.group;
+    persons.groupLabels = {"men", "women"};
+    DifRequest request;
+    request.mantelHaenszel = true;
+    GroupSettings groups{10, 1, "", "", {}};
+    WorkerPool pool(1);
+    const ItemNames names;
+    const auto warning = [&](const GroupSettings& g, const PersonTable& p) {
+        const DifReport report = DifOfRun(request, g, p, names, pool);
+        return report.warnings.empty() ? std::string() : report.warnings[0];
+    };
+    EXPECT_EQ(warning(groups, persons),
+              "Mantel-Haenszel flags 1 item for DIF between 'women' and "
+              "'men': item 1 (C). Have them reviewed before their "
+              "scores are reported.");
+    EXPECT_EQ(warning(GroupSettings{}, persons),
+              "The DIF screens (--dif) were not formed: the examinees have no group field to "
+              "compare.");
+    GroupSettings unknown = groups;
+    unknown.reference = "other";
+    EXPECT_EQ(warning(unknown, persons),
+              "The DIF screens (--dif) were not formed: the reference group 'other' is not among "
+              "the file's groups.");
+    GroupSettings twice = groups;
+    twice.reference = "men";
+    twice.focal = {"men"};
+    EXPECT_EQ(warning(twice, persons),
+              "The DIF screens (--dif) were not formed: the group 'men' is both the reference and "
+              "a focal group.");
+    PersonTable one = persons;
+    one.groupLabels = {"men"};
+    for (std::int32_t& g : one.group) g = 0;
+    EXPECT_EQ(warning(groups, one),
+              "The DIF screens (--dif) were not formed: every examinee is in one group, 'men'.");
 }
 
 }  // namespace

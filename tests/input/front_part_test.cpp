@@ -291,5 +291,38 @@ TEST(CheckRequestInputs, GivesTheFindingsOrTheMessageOfTheRunsFrontPart) {
     EXPECT_NE(preview.messages[0].find("none.dat does not exists"), std::string::npos);
 }
 
+// The front part reads the groups, names a label the file lacks before any
+// estimation, and reports the group field's findings with the others.
+TEST(CheckRequestInputs, GroupsAreReadCheckedAndTheirFindingsGiven) {
+    TempDir dir;
+    ScriptedHost host;
+    host.texts = {
+        {id::kResponseFile, dir.Write("r.dat", "P1 F 1010\r\nP2 M 0101\r\nP3   1100\r\n")},
+        {id::kItemCount, "4"},
+        {id::kResponseStart, "6"},
+        {id::kExamineeIdStart, "1"},
+        {id::kExamineeIdLength, "2"}};
+    RunRequest request;
+    request.boxTexts = host.texts;
+    request.settings = SettingsOf(host);
+    request.groups.start = 4;
+    request.groups.length = 1;
+    std::optional<RunInputs> inputs = ReadRunInputs(request, host);
+    ASSERT_TRUE(inputs);
+    EXPECT_EQ(inputs->persons.group, (std::vector<std::int32_t>{0, 1, PersonTable::kNoGroup}));
+    std::vector<std::string> codes;
+    for (const InputFinding& finding : inputs->findings) codes.push_back(finding.code);
+    EXPECT_EQ(codes, std::vector<std::string>{"small-group"});
+    EXPECT_NE(inputs->findings[0].message.find("'F' (1), 'M' (1)"), std::string::npos);
+
+    request.groups.reference = "X";
+    const InputCheckPreview preview = CheckRequestInputs(request);
+    ASSERT_EQ(preview.messages.size(), 1u);
+    EXPECT_EQ(preview.messages[0],
+              "ERROR Response file " + request.settings.responseFile +
+                  ": the reference group (--reference-group) 'X' is no group of the file, whose "
+                  "groups are 'F', 'M': name one of them.");
+}
+
 }  // namespace
 }  // namespace tarvo

@@ -317,7 +317,12 @@ TEST(RequestParser, TheModelsToCompareAreNestedMarginalModels) {
 // The DIF screens: any of mh, std and lr once each, the IRT screen refused
 // by name, the matching only with screens; written back as they were asked.
 TEST(RequestParser, TheDifScreensAndTheirMatching) {
-    const RequestCheck check = Parse({{"dif", " lr,mh "}, {"dif-match", "rest"}});
+    const OptionList group{{"group-start", "10"}, {"group-length", "1"}};
+    auto with = [&](OptionList options) {
+        options.insert(options.end(), group.begin(), group.end());
+        return options;
+    };
+    const RequestCheck check = Parse(with({{"dif", " lr,mh "}, {"dif-match", "rest"}}));
     ASSERT_TRUE(check.request) << check.message;
     const DifRequest& dif = check.request->dif;
     EXPECT_TRUE(dif.mantelHaenszel && dif.logistic && dif.restScore);
@@ -333,18 +338,21 @@ TEST(RequestParser, TheDifScreensAndTheirMatching) {
         EXPECT_NE(name, "dif-match");
     }
     const std::pair<OptionList, std::string> refused[] = {
-        {{{"dif", "mh,irt"}},
+        {with({{"dif", "mh,irt"}}),
          "The IRT DIF screen (--dif irt) needs the calibration of several groups, which this "
          "version does not offer: use mh, std or lr."},
-        {{{"dif", "mh,mh"}},
+        {with({{"dif", "mh,mh"}}),
          "The DIF screens (--dif) must be one or more of mh, std and lr, each once, separated by "
          "commas, not 'mh,mh'."},
-        {{{"dif", ""}},
+        {with({{"dif", ""}}),
          "The DIF screens (--dif) must be one or more of mh, std and lr, each once, separated by "
          "commas, not ''."},
         {{{"dif-match", "rest"}},
          "The DIF screens' matching score (--dif-match) needs the screens (--dif mh,std,lr)."},
-        {{{"dif", "std"}, {"dif-match", "whole"}},
+        {{{"dif", "mh"}},
+         "The DIF screens (--dif) compare the examinees' groups: give their group field "
+         "(--group-start and --group-length, or --group-column)."},
+        {with({{"dif", "std"}, {"dif-match", "whole"}}),
          "The DIF screens' matching score (--dif-match) must be total or rest, not 'whole'."},
     };
     for (const auto& [options, message] : refused) {
