@@ -48,22 +48,16 @@ const char* EffectName(DifMethod method, int categories) {
     return "";
 }
 
-// The rule a method's categories follow, for the report's readers.
-const char* CategoryRule(DifMethod method) {
-    switch (method) {
-        case DifMethod::MantelHaenszel:
-            return "ETS: right/wrong items C where |delta| >= 1.5 and significantly above 1 "
-                   "(one-sided 5%), A where |delta| < 1 or p >= 0.05, else B; items scored "
-                   "0..m by |SMD| / SD: C above 0.25 and B above 0.17 where p < 0.05";
-        case DifMethod::Standardization:
-            return "|STD P-DIF| < 0.05 A, below 0.10 B, else C; items scored 0..m by |SMD| / SD: "
-                   "above 0.17 B, above 0.25 C";
-        case DifMethod::Logistic:
-            return "Jodoin and Gierl: Nagelkerke R-squared change of the 2-df test below 0.035 "
-                   "A, below 0.070 B, else C; A where p >= 0.05";
-    }
-    return "";
-}
+// The rule each method's categories follow, for the report's readers, in
+// the order of DifMethod.
+constexpr const char* kCategoryRules[] = {
+    "ETS: right/wrong items C where |delta| >= 1.5 and significantly above 1 (one-sided 5%), A "
+    "where |delta| < 1 or p >= 0.05, else B; items scored 0..m by |SMD| / SD: C above 0.25 and "
+    "B above 0.17 where p < 0.05",
+    "|STD P-DIF| < 0.05 A, below 0.10 B, else C; items scored 0..m by |SMD| / SD: above 0.17 B, "
+    "above 0.25 C",
+    "Jodoin and Gierl: Nagelkerke R-squared change of the 2-df test below 0.035 A, below 0.070 "
+    "B, else C; A where p >= 0.05"};
 
 Json RowJson(const DifRow& row, DifMethod method, const ItemNames& names) {
     const std::string id = names.Of(row.item);
@@ -160,7 +154,7 @@ DifReport DescribeDif(const DifScreen& screen, const std::vector<std::string>& l
             }
             tables.push_back(Json{{"method", MethodKey(table.method)},
                                   {"name", MethodName(table.method)},
-                                  {"categories", CategoryRule(table.method)},
+                                  {"categories", kCategoryRules[static_cast<int>(table.method)]},
                                   {"rows", std::move(rows)}});
             report.summary.push_back(std::string("DIF, ") + MethodName(table.method) + ", " + pair +
                                      ", on the " + matching + " score" +

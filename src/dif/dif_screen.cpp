@@ -8,29 +8,21 @@
 
 namespace tarvo::dif {
 
-const char* MethodName(DifMethod method) {
-    switch (method) {
-        case DifMethod::MantelHaenszel:
-            return "Mantel-Haenszel";
-        case DifMethod::Standardization:
-            return "standardization";
-        case DifMethod::Logistic:
-            return "logistic regression";
-    }
-    return "";
-}
+namespace {
 
-const char* MethodKey(DifMethod method) {
-    switch (method) {
-        case DifMethod::MantelHaenszel:
-            return "mh";
-        case DifMethod::Standardization:
-            return "std";
-        case DifMethod::Logistic:
-            return "lr";
-    }
-    return "";
-}
+// Each method's words, in the order of DifMethod.
+struct MethodWords {
+    const char* name;
+    const char* key;
+};
+constexpr MethodWords kMethodWords[] = {
+    {"Mantel-Haenszel", "mh"}, {"standardization", "std"}, {"logistic regression", "lr"}};
+
+}  // namespace
+
+const char* MethodName(DifMethod method) { return kMethodWords[static_cast<int>(method)].name; }
+
+const char* MethodKey(DifMethod method) { return kMethodWords[static_cast<int>(method)].key; }
 
 namespace {
 

@@ -12,6 +12,7 @@
 
 namespace tarvo::dif {
 
+// The tables of the methods' words follow this order.
 enum class DifMethod { MantelHaenszel, Standardization, Logistic };
 
 // "Mantel-Haenszel", "standardization", "logistic regression".
