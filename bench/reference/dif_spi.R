@@ -171,3 +171,19 @@ con <- file("tests/data/dif/dif_sim.dat", "wb")
 writeLines(paste0(lines, "\r"), con, sep = "\n")
 close(con)
 Screen("sim", codes, group, "R", "F", 1:12)
+
+# The same file matched on the rest score: the first stage on the total less
+# the studied item, the second on the unflagged items less the studied one.
+restTotal <- rowSums(codes, na.rm = TRUE)
+y0 <- function(i) ifelse(is.na(codes[, i]), 0, codes[, i])
+flagRest <- which(sapply(1:12, function(i)
+  MhBinary(codes[, i], group, restTotal - y0(i), "R", "F")["cat"] %in% c("B", "C")))
+cat("sim rest: first stage flags", flagRest, "\n")
+restBase <- rowSums(codes[, -flagRest, drop = FALSE], na.rm = TRUE)
+for (i in c(1, 3, 7)) {
+  s <- restBase - if (i %in% flagRest) 0 else y0(i)
+  mh <- MhBinary(codes[, i], group, s, "R", "F")
+  lr <- LrBinary(codes[, i], group, s, "R", "F")
+  cat(sprintf("sim rest item %d MH chi %.12g delta %.12g LR %.12g %.12g\n", i,
+              as.numeric(mh["chi"]), as.numeric(mh["delta"]), lr["uniform"], lr["nonuniform"]))
+}

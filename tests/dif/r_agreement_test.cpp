@@ -130,6 +130,30 @@ TEST(DifAgreesWithR, SimulatedFileWithPlantedDifAndMissingResponses) {
           0.579681447138, 0.0778968297118, 0.00317896440073}});
 }
 
+TEST(DifAgreesWithR, SimulatedFileMatchedOnTheRestScore) {
+    const FixedDifFile file = ReadFixedDifFile(DifTestData("dif/dif_sim.dat"), 12);
+    WorkerPool pool(2);
+    DifOptions options = AllMethods();
+    options.matching = Matching::Rest;
+    const DifScreen screen = ScreenDif(file.Data(), options, pool);
+    const DifComparison& c = screen.comparisons[0];
+    EXPECT_EQ(c.purified, (std::vector<std::size_t>{2, 6}));
+    struct Rest {
+        std::size_t item;
+        double chi, delta, uniform, nonUniform;
+    };
+    const Rest expected[] = {{1, 5.47492177435, 0.874648229764, 5.40509831456, 0.0021258379611},
+                             {3, 53.4447662243, -2.11960229496, 55.0496549721, 0.531646744158},
+                             {7, 9.51942294575, 0.861804454077, 9.56621987865, 67.3288752095}};
+    for (const Rest& e : expected) {
+        SCOPED_TRACE("item " + std::to_string(e.item));
+        ExpectAgrees(c.tables[0].rows[e.item - 1].statistic, e.chi, "MH chi-square");
+        ExpectAgrees(c.tables[0].rows[e.item - 1].effect, e.delta, "delta");
+        ExpectAgrees(c.tables[2].rows[e.item - 1].logistic.uniform, e.uniform, "uniform");
+        ExpectAgrees(c.tables[2].rows[e.item - 1].logistic.nonUniform, e.nonUniform, "non-uniform");
+    }
+}
+
 TEST(DifAgreesWithR, SpiScoredZeroToFiveOnTheTotalScore) {
     const FixedDifFile file = ReadFixedDifFile(DifTestData("polytomous/spi.dat"), 135);
     WorkerPool pool(2);
