@@ -46,6 +46,18 @@ struct GroupSettings {
     bool present() const { return length > 0 || !column.empty(); }
 };
 
+// The DIF screens a finished run forms from its examinees' scored responses,
+// each focal group against the reference group; none asked: no screen.
+struct DifRequest {
+    bool mantelHaenszel = false;
+    bool standardization = false;
+    bool logistic = false;
+    // Match on the rest score (the other items) instead of the total score.
+    bool restScore = false;
+
+    bool any() const { return mantelHaenszel || standardization || logistic; }
+};
+
 struct RunRequest {
     int mode = 2;  // 1..8
     // The files and the fixed columns, by the dialog's text rules: the item
@@ -53,6 +65,7 @@ struct RunRequest {
     // as typed, every number box by the number box rule.
     RunSettings settings;
     GroupSettings groups;  // the group field; not part of the dialog's boxes
+    DifRequest dif;
     // The same boxes' texts as they were given, by control identifier: the
     // input check quotes a text that the rules read as something else.
     std::map<int, std::string> boxTexts;

@@ -10,7 +10,7 @@ namespace tarvo::request {
 
 namespace {
 
-constexpr std::array<OptionSpec, 54> kOptions{{
+constexpr std::array<OptionSpec, 56> kOptions{{
     {"mode", "N", "calibration mode 1..8 (default 2, see below)"},
     {"response-file", "PATH", "response file (examinee records)", control::kResponseFile},
     {"item-file", "PATH", "item parameter file", control::kItemParameterFile},
@@ -51,6 +51,15 @@ constexpr std::array<OptionSpec, 54> kOptions{{
      "write the summed-score table of the final items (CSV):\n"
      "EAP, SD and ML ability and expected proportion per\n"
      "raw score (mml: over its quadrature and population)"},
+    {"dif", "LIST",
+     "DIF screens of each focal group against the reference\n"
+     "group (needs a group field), by commas: mh (Mantel-\n"
+     "Haenszel, Mantel's ordinal test for items scored 0..m),\n"
+     "std (standardization), lr (logistic regression); the\n"
+     "tables go into the report"},
+    {"dif-match", "total|rest",
+     "the DIF screens' matching score: the total score with\n"
+     "the studied item (default) or the rest score without it"},
     {"population-mean", "M", "jml score table: population mean (0)"},
     {"population-sd", "S", "jml score table: population SD (1)"},
     {"population-points", "N", "jml score table: points (61)"},
@@ -209,6 +218,10 @@ std::string ApplyOption(std::string_view name, std::string_view value, RequestTe
     } else if (name == "score-table") {
         if (value.empty()) return "--score-table needs a file name";
         texts.scoreTable = text;
+    } else if (name == "dif") {
+        texts.dif = text;
+    } else if (name == "dif-match") {
+        texts.difMatch = text;
     } else if (name == "population-mean") {
         texts.populationMean = text;
     } else if (name == "population-sd") {
@@ -322,6 +335,15 @@ OptionList RequestOptions(const RunRequest& request) {
             options.emplace_back("population-points", std::to_string(p.points));
             options.emplace_back("population-range", ShortestText(p.range));
         }
+    }
+    if (request.dif.any()) {
+        const DifRequest& d = request.dif;
+        std::string screens;
+        if (d.mantelHaenszel) screens += ",mh";
+        if (d.standardization) screens += ",std";
+        if (d.logistic) screens += ",lr";
+        options.emplace_back("dif", screens.substr(1));
+        options.emplace_back("dif-match", d.restScore ? "rest" : "total");
     }
     options.emplace_back("method", request.method == Method::Marginal ? "mml" : "jml");
     if (request.method != Method::Marginal) return options;

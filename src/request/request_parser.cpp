@@ -57,6 +57,8 @@ constexpr Field kQuadrature{RequestField::Quadrature, {"Quadrature points", "--q
 constexpr Field kCycles{RequestField::EmCycles, {"The EM cycle limit", "--em-cycles"}};
 constexpr Field kTolerance{RequestField::EmTolerance, {"The EM tolerance", "--em-tolerance"}};
 constexpr Field kCompare{RequestField::Compare, {"The models to compare", "--compare"}};
+constexpr Field kDif{RequestField::Dif, {"The DIF screens", "--dif"}};
+constexpr Field kDifMatch{RequestField::Dif, {"The DIF screens' matching score", "--dif-match"}};
 
 // The models a comparison can take, each nested in the next: the 1PL is the
 // Rasch model with its common slope held at 1, the Rasch model the 2PL with
@@ -354,6 +356,50 @@ void TakeScoreTable(const RequestTexts& texts, Method method, Checker& checker,
     checker.Number(texts.populationSd, kPopulationSd, kPopulationSdField, p.sd);
 }
 
+// The DIF screens and their matching score. The IRT screens need the
+// calibration of several groups, which a run does not offer: they are
+// refused by name rather than as an unknown word.
+void TakeDif(const RequestTexts& texts, const GroupSettings& groups, Checker& checker,
+             DifRequest& dif) {
+    if (checker.Refused()) return;
+    if (texts.dif) {
+        constexpr std::array<std::string_view, 4> kScreens{"mh", "std", "lr", "irt"};
+        std::string message;
+        const auto chosen = DistinctWordsIn(
+            *texts.dif, kScreens, 1,
+            "one or more of mh, std and lr, each once, separated by commas", kDif.name, message);
+        if (!chosen) {
+            checker.Refuse(kDif.field, std::move(message));
+            return;
+        }
+        for (const std::size_t k : *chosen) {
+            if (k == 3) {
+                checker.Refuse(kDif.field,
+                               "The IRT DIF screen (--dif irt) needs the calibration of several "
+                               "groups, which this version does not offer: use mh, std or lr.");
+                return;
+            }
+            (k == 0 ? dif.mantelHaenszel : k == 1 ? dif.standardization : dif.logistic) = true;
+        }
+        if (!groups.present()) {
+            checker.Refuse(kDif.field,
+                           "The DIF screens (--dif) compare the examinees' groups: give their "
+                           "group field (--group-start and --group-length, or --group-column).");
+            return;
+        }
+    }
+    if (texts.difMatch && !texts.dif) {
+        checker.Refuse(kDifMatch.field,
+                       "The DIF screens' matching score (--dif-match) needs the screens (--dif "
+                       "mh,std,lr).");
+        return;
+    }
+    constexpr const char* kMatches[] = {"total", "rest"};
+    if (const auto match = checker.Word(texts.difMatch, kMatches, "total or rest", kDifMatch)) {
+        dif.restScore = *match == 1;
+    }
+}
+
 }  // namespace
 
 RequestCheck ParseRequest(const RequestTexts& texts) {
@@ -415,6 +461,7 @@ RequestCheck ParseRequest(const RequestTexts& texts) {
     checker.Whole(texts.htmlExaminees, kHtmlExaminees, kHtmlExamineeCount, request.htmlExaminees);
     request.strict = texts.strict;
     TakeScoreTable(texts, request.method, checker, request);
+    TakeDif(texts, request.groups, checker, request.dif);
     request.boxTexts = texts.controls;
     request.format.entries = texts.format;
     // A format given in the dialog's boxes is an entry like the runner's

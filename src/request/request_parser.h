@@ -39,6 +39,7 @@ enum class RequestField {
     ScorePopulation,
     PriorUAlpha,
     PriorUBeta,
+    Dif,
     Groups,
 };
 

@@ -50,6 +50,8 @@ struct RequestTexts {
     Text htmlReport;
     Text htmlExaminees;
     Text scoreTable;
+    Text dif;       // the DIF screens, by key, separated by commas
+    Text difMatch;  // total or rest
     bool strict = false;
     // The examinees' group field as a delimited file's column (its fixed
     // columns are boxes); the reference group and the focal groups (labels,

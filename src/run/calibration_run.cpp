@@ -12,6 +12,7 @@
 
 #include "core/modes.h"
 #include "core/program.h"
+#include "dif/dif_report.h"
 #include "input/front_part.h"
 #include "linking/link_files.h"
 #include "linking/link_report_json.h"
@@ -367,6 +368,29 @@ std::vector<ReportSection> ComparisonOfFinishedRun(const RunRequest& request, Ru
     }
 }
 
+// The DIF screens a finished run was asked for, from its examinees' scored
+// responses; their failure (memory) costs only the screens.
+std::optional<ReportSection> DifOfFinishedRun(const RunRequest& request, RunEnd end,
+                                              const RunRecord& record) {
+    if (!request.dif.any() || end != RunEnd::Finished || !record.inputs) return std::nullopt;
+    ReportSection section;
+    section.key = "dif";
+    try {
+        WorkerPool pool(request.threads);
+        const dif::ItemNames names{&record.inputs->items.AccNo, &record.inputs->itemNames};
+        dif::DifReport dif =
+            dif::DifOfRun(request.dif, request.groups, record.inputs->persons, names, pool);
+        section.json = std::move(dif.json);
+        section.summary = std::move(dif.summary);
+        section.warnings = std::move(dif.warnings);
+    } catch (const std::bad_alloc&) {
+        section.json = "{\"formed\":false,\"note\":\"there was not enough memory.\"}";
+        section.warnings.push_back(
+            "The DIF screens (--dif) were not formed: there was not enough memory.");
+    }
+    return section;
+}
+
 // The option analysis of a run whose responses have a key, and of its items
 // scored 0..m: grouped by theta where the run finished estimating abilities,
 // else by the summed score. Its failure (memory) costs only the analysis.
@@ -470,6 +494,9 @@ RunEnd RunCalibration(const RunRequest& request, RunHost& host, RunReport* repor
     sources.job = extras.job;
     sources.sections.insert(sources.sections.end(), extras.sections.begin(), extras.sections.end());
     for (ReportSection& section : fitSections) sources.sections.push_back(std::move(section));
+    if (std::optional<ReportSection> dif = DifOfFinishedRun(request, end, record)) {
+        sources.sections.push_back(std::move(*dif));
+    }
     if (record.inputs && record.estimation && !record.estimation->optionSlopes.empty()) {
         sources.sections.push_back(NominalSection(record.inputs->items, *record.estimation));
     } else if (record.inputs && record.estimation && !record.estimation->categories.empty()) {

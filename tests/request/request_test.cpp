@@ -314,6 +314,55 @@ TEST(RequestParser, TheModelsToCompareAreNestedMarginalModels) {
     }
 }
 
+// The DIF screens: any of mh, std and lr once each, the IRT screen refused
+// by name, the matching only with screens; written back as they were asked.
+TEST(RequestParser, TheDifScreensAndTheirMatching) {
+    const OptionList group{{"group-start", "10"}, {"group-length", "1"}};
+    auto with = [&](OptionList options) {
+        options.insert(options.end(), group.begin(), group.end());
+        return options;
+    };
+    const RequestCheck check = Parse(with({{"dif", " lr,mh "}, {"dif-match", "rest"}}));
+    ASSERT_TRUE(check.request) << check.message;
+    const DifRequest& dif = check.request->dif;
+    EXPECT_TRUE(dif.mantelHaenszel && dif.logistic && dif.restScore);
+    EXPECT_FALSE(dif.standardization);
+    const OptionList written = RequestOptions(*check.request);
+    EXPECT_NE(std::find(written.begin(), written.end(),
+                        std::pair<std::string, std::string>{"dif", "mh,lr"}),
+              written.end());
+    EXPECT_EQ(Parse(written).request->dif.restScore, true);
+    EXPECT_FALSE(Parse({}).request->dif.any());
+    for (const auto& [name, value] : RequestOptions(*Parse({}).request)) {
+        EXPECT_NE(name, "dif");
+        EXPECT_NE(name, "dif-match");
+    }
+    const std::pair<OptionList, std::string> refused[] = {
+        {with({{"dif", "mh,irt"}}),
+         "The IRT DIF screen (--dif irt) needs the calibration of several groups, which this "
+         "version does not offer: use mh, std or lr."},
+        {with({{"dif", "mh,mh"}}),
+         "The DIF screens (--dif) must be one or more of mh, std and lr, each once, separated by "
+         "commas, not 'mh,mh'."},
+        {with({{"dif", ""}}),
+         "The DIF screens (--dif) must be one or more of mh, std and lr, each once, separated by "
+         "commas, not ''."},
+        {{{"dif-match", "rest"}},
+         "The DIF screens' matching score (--dif-match) needs the screens (--dif mh,std,lr)."},
+        {{{"dif", "mh"}},
+         "The DIF screens (--dif) compare the examinees' groups: give their group field "
+         "(--group-start and --group-length, or --group-column)."},
+        {with({{"dif", "std"}, {"dif-match", "whole"}}),
+         "The DIF screens' matching score (--dif-match) must be total or rest, not 'whole'."},
+    };
+    for (const auto& [options, message] : refused) {
+        const RequestCheck bad = Parse(options);
+        EXPECT_FALSE(bad.request);
+        EXPECT_EQ(bad.field, RequestField::Dif);
+        EXPECT_EQ(bad.message, message);
+    }
+}
+
 TEST(RequestParser, PolytomousModelsTakeABinaryModelForRightWrongItems) {
     const RequestCheck grm = Parse({{"method", "mml"}, {"model", "grm"}});
     ASSERT_TRUE(grm.request) << grm.message;
