@@ -4,12 +4,12 @@
 // linked by RunLink with the delta-method errors, as tarvo-run --link does.
 #include "link_time.h"
 
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
-
-#include <unistd.h>
 
 #include "linking/link_files.h"
 #include "linking/link_session.h"
