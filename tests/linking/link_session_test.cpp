@@ -127,9 +127,8 @@ TEST(GradientSensitivity, IsTheWholeGradientsChangeWithEachParameter) {
     for (std::size_t k = 0; k < set.size(); k += 3) set.uNew[k] = set.uBase[k] = 0.9;
     const AbilityGrid grid = NormalGrid(21, 4);
     const double A = 1.15, B = 0.25;
-    std::vector<double>* columns[kPairParameters] = {&set.aBase, &set.bBase, &set.cBase,
-                                                     &set.uBase, &set.aNew,  &set.bNew,
-                                                     &set.cNew,  &set.uNew};
+    std::vector<double>* columns[kPairParameters] = {&set.aBase, &set.bBase, &set.cBase, &set.uBase,
+                                                     &set.aNew,  &set.bNew,  &set.cNew,  &set.uNew};
     for (const LinkMethod method : {LinkMethod::Haebara, LinkMethod::StockingLord}) {
         for (const bool symmetric : {false, true}) {
             Sensitivity fast;
@@ -238,7 +237,8 @@ TEST(FourPLForms, AnItemThatIsNotRightOrWrongIsRefusedByItsFileAndItem) {
     const std::string path = dir.Write("low.csv", FourPLResult(base));
     const FormRead read = ReadLinkForm(path, ItemColumns{}, std::nullopt);
     EXPECT_FALSE(read.form);
-    EXPECT_EQ(read.error, path + ", item 5 (ITEM05): the u must be above c and at most 1, not '0.1'");
+    EXPECT_EQ(read.error,
+              path + ", item 5 (ITEM05): the u must be above c and at most 1, not '0.1'");
 }
 
 }  // namespace
