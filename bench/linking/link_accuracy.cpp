@@ -38,6 +38,8 @@
 //
 //   tarvo-link-bench [REPLICATES [STUDY [A B]]]  (400; STUDY: 2pl, 3pl-priors, 3pl)
 //   tarvo-link-bench score-table                  (the score table's time instead)
+//   tarvo-link-bench link-time [ITEMS...]         (a whole link's time instead;
+//                                                  1000 4000 16000 60000 unless given)
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -48,6 +50,7 @@
 #include "estimation/kernels/mml_kernels.h"
 #include "estimation/marginal/mml_em.h"
 #include "estimation/marginal/mml_information.h"
+#include "link_time.h"
 #include "linking/methods/link_methods.h"
 #include "score_table_time.h"
 #include "simulator.h"
@@ -384,6 +387,13 @@ void RunStudy(const Study& study, int replicates, Constants truth, WorkerPool& p
 int main(int argc, char** argv) {
     if (argc > 1 && std::string(argv[1]) == "score-table") {
         tarvo::bench::PrintScoreTableTimes();
+        return 0;
+    }
+    if (argc > 1 && std::string(argv[1]) == "link-time") {
+        std::vector<std::size_t> counts;
+        for (int k = 2; k < argc; ++k) counts.push_back(std::strtoul(argv[k], nullptr, 10));
+        if (counts.empty()) counts = {1000, 4000, 16000, 60000};
+        tarvo::bench::PrintLinkTimes(counts);
         return 0;
     }
     const int replicates = argc > 1 ? std::atoi(argv[1]) : 400;

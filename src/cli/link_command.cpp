@@ -1,9 +1,12 @@
 #include "cli/link_command.h"
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
 #include <string>
 
+#include "cli/console_host.h"
 #include "cli/link_options.h"
 #include "linking/link_files.h"
 #include "linking/link_report_json.h"
@@ -146,8 +149,45 @@ bool WriteOutputs(const LinkOptions& options, const LinkOutcome& outcome) {
     return ok;
 }
 
+// The link's progress line on standard error, as a calibration's: redrawn
+// when the percent or the phase changes, on a terminal and without --quiet.
+class LinkProgressLine {
+  public:
+    explicit LinkProgressLine(bool quiet)
+        : host_(false, stderr, !quiet && isatty(STDERR_FILENO) == 1) {
+        host_.ProgressInit("Linking");
+    }
+    ~LinkProgressLine() { host_.ProgressShutdown(); }
+
+    void Show(LinkPhase phase, double fraction) {
+        const int percent = static_cast<int>(fraction * 100);
+        if (percent == percent_ && phase == phase_) return;
+        percent_ = percent;
+        phase_ = phase;
+        host_.ProgressSet(percent, LinkPhaseName(phase));
+    }
+
+  private:
+    ConsoleHost host_;
+    int percent_ = -1;
+    LinkPhase phase_ = LinkPhase::Reading;
+};
+
+LinkOutcome RunWithProgress(const LinkOptions& options) {
+    ConsoleHost::InstallInterruptHandler();
+    LinkRequest request = options.request;
+    LinkProgressLine line(options.quiet);
+    request.stop = [] { return ConsoleHost::InterruptRequested(); };
+    request.progress = [&line](LinkPhase phase, double fraction) { line.Show(phase, fraction); };
+    return linking::RunLink(request);
+}
+
 int RunLink(const LinkOptions& options) {
-    const LinkOutcome outcome = linking::RunLink(options.request);
+    const LinkOutcome outcome = RunWithProgress(options);
+    if (outcome.stopped) {
+        std::fprintf(stderr, "Stopped: %s; nothing was written\n", outcome.error.c_str());
+        return 1;
+    }
     if (outcome.matchedByPosition) {
         std::printf(
             "common items matched by position: neither form has item IDs and both hold "

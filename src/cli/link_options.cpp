@@ -92,6 +92,10 @@ LinkParse ParseLinkCommandLine(const std::vector<std::string_view>& args) {
             request.dropDrifting = true;
             continue;
         }
+        if (name == "quiet") {
+            options.quiet = true;
+            continue;
+        }
 
         std::optional<std::string_view> value;
         if (const auto eq = arg.find('='); eq != std::string_view::npos) value = arg.substr(eq + 1);
@@ -280,9 +284,12 @@ std::string LinkHelpText() {
            "  --report FILE             everything above as JSON: linking: [{method, A, B,\n"
            "                            se_A, se_B}], drift, curves, equating, score_table\n"
            "  --html-report FILE        the same as one printable HTML page\n"
+           "  --quiet                   no progress line on standard error (shown on a\n"
+           "                            terminal: the phase and the percent done)\n"
            "  --help                    show this text\n\n"
-           "Exit status: 0 done, 1 a file could not be read or written or the forms could\n"
-           "not be linked, 2 a command-line error.\n\n"
+           "Ctrl-C stops the link between its steps; a second Ctrl-C ends it at once.\n"
+           "Exit status: 0 done, 1 a file could not be read or written, the forms could\n"
+           "not be linked or the link was stopped, 2 a command-line error.\n\n"
            "Example (the samples against themselves: A = 1, B = 0):\n"
            "  tarvo-run --link --base-items samples/testdata.itm \\\n"
            "    --new-items samples/testdata.itm --transformed-items /tmp/new-on-base.itm\n";

@@ -17,6 +17,7 @@ enum class LinkCommandKind { Link, ScoreTable };
 struct LinkOptions {
     LinkCommandKind kind = LinkCommandKind::Link;
     bool help = false;
+    bool quiet = false;            // no progress line
     linking::LinkRequest request;  // with --items: basePath is the form, baseModel its model
     std::string reportFile;
     std::string htmlReportFile;  // the same as one printable HTML page

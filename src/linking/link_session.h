@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,6 +23,24 @@
 // form's score table on the base scale. Writes no file.
 namespace tarvo::linking {
 
+// What a link is doing, as its progress names it.
+enum class LinkPhase {
+    Reading,    // the forms and the anchors
+    Methods,    // the methods' constants
+    Errors,     // their delta-method errors
+    Bootstrap,  // their bootstrap errors
+    Drift,      // the drift screen
+    Tables,     // the curves, the equating and the score table
+};
+
+// "reading the forms", "linking", "errors", "bootstrap", "drift screen",
+// "tables".
+const char* LinkPhaseName(LinkPhase phase);
+
+// Told the phase and the fraction of the whole link done (0 to 1), which
+// never goes back; called on the link's own thread.
+using LinkProgress = std::function<void(LinkPhase phase, double fraction)>;
+
 // The population a score table is formed for: a normal distribution over
 // points from mean - range sd to mean + range sd.
 using PopulationSettings = ScorePopulation;
@@ -39,8 +58,11 @@ struct LinkRequest {
     bool dropDrifting = false;
     PopulationSettings population;
     // Asked while a form or the anchors are opened or read (a FIFO without a
-    // writer): a stop ends the link there, with the error saying so.
+    // writer), between the link's steps and inside its long loops (the
+    // minimum's iterations, blocks of items, replicates, scores): a stop
+    // ends the link there, stopped.
     StopPoll stop;
+    LinkProgress progress;  // may be empty
 };
 
 struct MethodResult {
@@ -53,7 +75,8 @@ struct MethodResult {
 inline constexpr std::size_t kFewestCommonItems = 2;
 
 struct LinkOutcome {
-    std::string error;  // a form or the anchors could not be read or matched
+    std::string error;     // a form or the anchors could not be read or matched
+    bool stopped = false;  // a stop ended the link (error says where); nothing after it is whole
     ItemForm base, fresh;
     bool slopeFixed = false;
     bool matchedByPosition = false;      // neither form has item IDs
@@ -82,7 +105,12 @@ FormRead ReadLinkForm(const std::string& path, const ItemColumns& columns,
                       std::optional<FormModel> model, const StopPoll& stop = {});
 
 // Every method's constants from the set, with bootstrap errors when asked.
+// progress hears each method's phases and its fraction of this step; a stop
+// asked by stop leaves the methods after it without constants (their
+// problem kStoppedProblem).
 std::vector<MethodResult> LinkEveryMethod(const AnchorSet& set, const LinkSettings& settings,
-                                          int bootstrap, std::uint64_t seed);
+                                          int bootstrap, std::uint64_t seed,
+                                          const LinkProgress& progress = {},
+                                          const StopPoll& stop = {});
 
 }  // namespace tarvo::linking

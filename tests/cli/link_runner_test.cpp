@@ -1,11 +1,13 @@
 // tarvo-run --link and --items as a user starts them: what they print,
 // the files they write and how those files are read again.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -111,6 +113,26 @@ TEST(LinkRunner, PrintsEveryMethodsConstantsAsTheIndependentCalculationHasThem) 
     EXPECT_EQ(json["equating"].size(), 9u);
     EXPECT_EQ(json["score_table"].size(), 9u);
     EXPECT_EQ(json["curves"]["base"]["theta"].size(), json["curves"]["new"]["se"].size());
+}
+
+// A new form that is a FIFO nobody writes keeps the link reading; a stop
+// signal ends it as stopped, with status 1 and nothing written.
+TEST(LinkRunner, AStopSignalEndsTheLinkAsStoppedAndWritesNothing) {
+    TempDir dir;
+    const std::string base = dir.Write("base.itm", ItemLines(linking::test::ReferenceBase()));
+    const std::string fifo = dir.File("waiting.itm");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string table = dir.File("table.csv");
+    const std::string command =
+        std::string("'") + TARVO_RUN_PATH + "' --link --quiet --base-items '" + base +
+        "' --new-items '" + fifo + "' --score-table '" + table + "' 2>'" + dir.File("stderr.txt") +
+        "' & link=$!; sleep 2; kill -TERM $link; wait $link";
+    const int raw = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), 1);
+    EXPECT_EQ(ReadFile(dir.File("stderr.txt")),
+              "Stopped: the link was stopped (reading the forms); nothing was written\n");
+    EXPECT_FALSE(std::ifstream(table).good());
 }
 
 TEST(LinkRunner, TheTransformedItemsAreReadByEveryModeWithThePrintedColumns) {

@@ -23,11 +23,13 @@ using test_support::ScriptedHost;
 // The report's final items as a form.
 linking::ItemForm FormOfReport(const RunReport& report) {
     linking::ItemForm form;
-    for (const ItemReport& item : report.itemRows) {
-        form.id.push_back(item.accNo);
-        form.a.push_back(item.a);
-        form.b.push_back(item.b);
-        form.c.push_back(item.c);
+    form.Resize(report.itemRows.size());
+    for (std::size_t i = 0; i < report.itemRows.size(); ++i) {
+        const ItemReport& item = report.itemRows[i];
+        form.id[i] = item.accNo;
+        form.a[i] = item.a;
+        form.b[i] = item.b;
+        form.c[i] = item.c;
     }
     return form;
 }

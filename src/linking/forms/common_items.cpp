@@ -132,9 +132,10 @@ namespace {
 
 using Column = std::vector<double> AnchorSet::*;
 constexpr Column kColumns[] = {
-    &AnchorSet::aBase,   &AnchorSet::bBase,   &AnchorSet::cBase,  &AnchorSet::seABase,
-    &AnchorSet::seBBase, &AnchorSet::seCBase, &AnchorSet::aNew,   &AnchorSet::bNew,
-    &AnchorSet::cNew,    &AnchorSet::seANew,  &AnchorSet::seBNew, &AnchorSet::seCNew,
+    &AnchorSet::aBase,   &AnchorSet::bBase,   &AnchorSet::cBase,   &AnchorSet::uBase,
+    &AnchorSet::seABase, &AnchorSet::seBBase, &AnchorSet::seCBase, &AnchorSet::seUBase,
+    &AnchorSet::aNew,    &AnchorSet::bNew,    &AnchorSet::cNew,    &AnchorSet::uNew,
+    &AnchorSet::seANew,  &AnchorSet::seBNew,  &AnchorSet::seCNew,  &AnchorSet::seUNew,
 };
 
 }  // namespace
@@ -145,9 +146,10 @@ AnchorSet MakeAnchorSet(const ItemForm& base, const ItemForm& fresh, const Commo
         const std::size_t i = common.base[k], j = common.fresh[k];
         set.baseId.push_back(Named(base, i));
         set.newId.push_back(Named(fresh, j));
-        const double values[] = {base.a[i],   base.b[i],    base.c[i],    base.seA[i],
-                                 base.seB[i], base.seC[i],  fresh.a[j],   fresh.b[j],
-                                 fresh.c[j],  fresh.seA[j], fresh.seB[j], fresh.seC[j]};
+        const double values[] = {base.a[i],    base.b[i],    base.c[i],    base.u[i],
+                                 base.seA[i],  base.seB[i],  base.seC[i],  base.seU[i],
+                                 fresh.a[j],   fresh.b[j],   fresh.c[j],   fresh.u[j],
+                                 fresh.seA[j], fresh.seB[j], fresh.seC[j], fresh.seU[j]};
         for (std::size_t u = 0; u < std::size(kColumns); ++u)
             (set.*kColumns[u]).push_back(values[u]);
     }

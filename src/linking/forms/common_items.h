@@ -51,11 +51,12 @@ MatchResult MatchByPairs(const ItemForm& base, const ItemForm& fresh,
 
 // The common items' parameters and standard errors, base and new side by
 // side, in the order of the pairs. An item without an identifier is named by
-// its position in its form ("item 3").
+// its position in its form ("item 3"). u is the upper asymptote, 1 with an
+// error of 0 for every item but a 4PL one.
 struct AnchorSet {
     std::vector<std::string> baseId, newId;
-    std::vector<double> aBase, bBase, cBase, seABase, seBBase, seCBase;
-    std::vector<double> aNew, bNew, cNew, seANew, seBNew, seCNew;
+    std::vector<double> aBase, bBase, cBase, uBase, seABase, seBBase, seCBase, seUBase;
+    std::vector<double> aNew, bNew, cNew, uNew, seANew, seBNew, seCNew, seUNew;
     std::size_t size() const { return aBase.size(); }
 };
 

@@ -82,34 +82,66 @@ double PrintedError(const results::PrintedTable& table, const std::vector<std::s
     return value < 0 ? 0 : value;
 }
 
+// The item models of a polytomous run's result file that a link takes:
+// right/wrong items, whose curve is c + (u - c) / (1 + exp(-D a (theta - b))).
+bool RightWrongModel(std::string_view name) {
+    for (const std::string_view taken : {"1pl", "rasch", "2pl", "3pl", "3pl-c-given", "4pl"}) {
+        if (name == taken) return true;
+    }
+    return false;
+}
+
 FormRead FromResultFile(const std::string& path, const results::PrintedTable& items,
                         std::optional<FormModel> model) {
     const int idColumn = items.Column({"AccNo"});
     const int aColumn = items.Column({"a_calib", "a"});
-    const int bColumn = items.Column({"b_calib", "b"});
+    // A polytomous run's layout names each item's model; a right/wrong
+    // item's b is its one threshold, and the 4PL's u follows c.
+    const int modelColumn = items.Column({"Model"});
+    const int bColumn = items.Column({"b_calib", "b", "b1"});
     const int cColumn = items.Column({"c_calib", "c_given", "c"});
+    const int uColumn = items.Column({"u"});
     if (bColumn < 0) return Failure(path + ": the result file's item section has no b column");
     ItemForm form;
     form.Resize(items.rows.size());
+    bool upper = false;  // an item has its u
     for (std::size_t i = 0; i < items.rows.size(); ++i) {
         const auto& row = items.rows[i];
-        auto number = [&](int column, double otherwise) {
-            return column < 0 ? otherwise
-                              : results::PrintedNumber(row[static_cast<std::size_t>(column)]);
+        auto cell = [&](int column) -> const std::string& {
+            return row[static_cast<std::size_t>(column)];
         };
-        form.id[i] = idColumn < 0 ? std::string() : row[static_cast<std::size_t>(idColumn)];
+        auto number = [&](int column, double otherwise) {
+            return column < 0 ? otherwise : results::PrintedNumber(cell(column));
+        };
+        form.id[i] = idColumn < 0 ? std::string() : cell(idColumn);
+        if (modelColumn >= 0 && !RightWrongModel(cell(modelColumn))) {
+            const std::string id = form.id[i].empty() ? std::string() : " (" + form.id[i] + ")";
+            return Failure(path + ", item " + std::to_string(i + 1) + id + ": a " +
+                           cell(modelColumn) +
+                           " item; a link takes right/wrong items (1PL to 4PL) only");
+        }
+        // In that layout an item without c or u leaves its cells empty.
+        const bool noC = modelColumn >= 0 && cColumn >= 0 && cell(cColumn).empty();
+        const bool noU = uColumn < 0 || cell(uColumn).empty();
         form.a[i] = number(aColumn, 1);
         form.b[i] = number(bColumn, 0);
-        form.c[i] = number(cColumn, 0);
+        form.c[i] = noC ? 0 : number(cColumn, 0);
+        form.u[i] = noU ? 1 : number(uColumn, 1);
         form.seA[i] = aColumn < 0 ? 0 : PrintedError(items, row, "seea");
-        form.seB[i] = PrintedError(items, row, "seeb");
-        form.seC[i] = cColumn < 0 ? 0 : PrintedError(items, row, "seec");
-        if (std::isnan(form.a[i]) || std::isnan(form.b[i]) || std::isnan(form.c[i])) {
+        form.seB[i] = PrintedError(items, row, modelColumn >= 0 ? "seeb1" : "seeb");
+        form.seC[i] = cColumn < 0 || noC ? 0 : PrintedError(items, row, "seec");
+        form.seU[i] = noU ? 0 : PrintedError(items, row, "seeu");
+        upper = upper || !noU;
+        if (std::isnan(form.a[i]) || std::isnan(form.b[i]) || std::isnan(form.c[i]) ||
+            std::isnan(form.u[i])) {
             return Failure(path + ": item row " + std::to_string(i + 1) +
                            " of the result file does not hold numbers");
         }
     }
-    ApplyModel(form, model.value_or(aColumn < 0 ? FormModel::OnePL : FormModel::ThreePL));
+    const FormModel own = aColumn < 0 ? FormModel::OnePL
+                          : upper     ? FormModel::FourPL
+                                      : FormModel::ThreePL;
+    ApplyModel(form, model.value_or(own));
     FormRead read;
     read.form = std::move(form);
     read.resultFile = true;

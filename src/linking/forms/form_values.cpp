@@ -35,15 +35,24 @@ std::string CheckFormValues(const std::string& path, const ItemForm& form) {
                                        {"standard error of b", form.seB, ItemValue::Error},
                                        {"standard error of c", form.seC, ItemValue::Error}}};
     for (std::size_t i = 0; i < form.size(); ++i) {
+        const std::string id = form.id[i].empty() ? std::string() : " (" + form.id[i] + ")";
+        const std::string item = path + ", item " + std::to_string(i + 1) + id;
         for (const Value& value : values) {
             const double x = value.values[i];
             // A standard error the file does not give is not known: NaN.
             if (value.kind == ItemValue::Error && std::isnan(x)) continue;
             const std::string fault = ItemValueFault(value.kind, x);
             if (fault.empty()) continue;
-            const std::string id = form.id[i].empty() ? std::string() : " (" + form.id[i] + ")";
-            return path + ", item " + std::to_string(i + 1) + id + ": the " + value.name + " " +
-                   fault + ", not '" + AsRead(x) + "'";
+            return item + ": the " + value.name + " " + fault + ", not '" + AsRead(x) + "'";
+        }
+        // The upper asymptote of a 4PL item lies above its c, at most 1.
+        if (!(form.u[i] > form.c[i] && form.u[i] <= 1)) {
+            return item + ": the u must be above c and at most 1, not '" + AsRead(form.u[i]) + "'";
+        }
+        if (const std::string fault = ItemValueFault(ItemValue::Error, form.seU[i]);
+            !std::isnan(form.seU[i]) && !fault.empty()) {
+            return item + ": the standard error of u " + fault + ", not '" + AsRead(form.seU[i]) +
+                   "'";
         }
     }
     return {};

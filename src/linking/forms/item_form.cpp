@@ -23,6 +23,8 @@ const char* FormModelName(FormModel model) {
             return "2pl";
         case FormModel::OnePL:
             return "1pl";
+        case FormModel::FourPL:
+            return "4pl";
         case FormModel::ThreePL:
             break;
     }
@@ -35,9 +37,11 @@ void ItemForm::Resize(std::size_t count) {
     a.resize(count, 0.0);
     b.resize(count, 0.0);
     c.resize(count, 0.0);
+    u.resize(count, 1.0);
     seA.resize(count, unknown);
     seB.resize(count, unknown);
     seC.resize(count, unknown);
+    seU.resize(count, 0.0);
 }
 
 void ApplyModel(ItemForm& form, FormModel model) {
@@ -47,9 +51,13 @@ void ApplyModel(ItemForm& form, FormModel model) {
             form.a[i] = 1;
             form.seA[i] = 0;
         }
-        if (model != FormModel::ThreePL) {
+        if (model != FormModel::ThreePL && model != FormModel::FourPL) {
             form.c[i] = 0;
             form.seC[i] = 0;
+        }
+        if (model != FormModel::FourPL) {
+            form.u[i] = 1;
+            form.seU[i] = 0;
         }
     }
 }

@@ -5,17 +5,21 @@
 #include <string_view>
 #include <vector>
 
-// One calibrated form's items as linking sees them: identifier, a, b, c and
-// their standard errors, and the model the form was calibrated with.
+// One calibrated form's items as linking sees them: identifier, a, b, c, the
+// upper asymptote u and their standard errors, and the model the form was
+// calibrated with. An item's curve is P = c + (u - c) / (1 + exp(-D a (theta
+// - b))); u is 1 for every model but the 4PL.
 namespace tarvo::linking {
 
 enum class FormModel {
     ThreePL,  // a, b, c as given
     TwoPL,    // c = 0
     OnePL,    // a = 1, c = 0
+    FourPL,   // a, b, c and u as given: read only from a result file with a u column
 };
 
-// "3pl", "2pl", "1pl"; false for any other text.
+// "3pl", "2pl", "1pl"; false for any other text (a 4PL form is known by its
+// result file's u column, never named).
 bool ParseFormModel(std::string_view text, FormModel& model);
 const char* FormModelName(FormModel model);
 
@@ -23,8 +27,8 @@ const char* FormModelName(FormModel model);
 // was not estimated (fixed by the model or given).
 struct ItemForm {
     std::vector<std::string> id;  // AccNo without its leading and trailing blanks
-    std::vector<double> a, b, c;
-    std::vector<double> seA, seB, seC;
+    std::vector<double> a, b, c, u;
+    std::vector<double> seA, seB, seC, seU;
     FormModel model = FormModel::ThreePL;
 
     std::size_t size() const { return a.size(); }
@@ -32,7 +36,7 @@ struct ItemForm {
 };
 
 // Sets what the model fixes: the 2PL's c to 0, the 1PL's a to 1 and c to 0,
-// with standard errors of 0.
+// every model's but the 4PL's u to 1, with standard errors of 0.
 void ApplyModel(ItemForm& form, FormModel model);
 
 }  // namespace tarvo::linking

@@ -27,7 +27,7 @@ class Draws {
 }  // namespace
 
 BootstrapErrors Bootstrap(LinkMethod method, const AnchorSet& set, const LinkSettings& given,
-                          int replicates, std::uint64_t seed) {
+                          int replicates, std::uint64_t seed, const StepWatch& watch) {
     LinkSettings settings = given;
     settings.deltaErrors = false;
     BootstrapErrors errors;
@@ -38,9 +38,16 @@ BootstrapErrors Bootstrap(LinkMethod method, const AnchorSet& set, const LinkSet
     AnchorSet resample;
     double sumA = 0, sumB = 0, squaresA = 0, squaresB = 0;
     for (int r = 0; r < replicates; ++r) {
+        const double done = static_cast<double>(r) / replicates;
+        watch.Report(done);
         for (std::size_t& pick : picks) pick = draws.Below(n);
         PickAnchors(set, picks, resample);
-        const LinkConstants constants = Link(method, resample, settings);
+        const LinkConstants constants =
+            Link(method, resample, settings, watch.Part(done, (r + 1.0) / replicates));
+        if (watch.Stopped()) {
+            errors.seA = errors.seB = kUnknown;
+            return errors;
+        }
         if (!constants.ok) continue;
         ++errors.replicates;
         sumA += constants.A;

@@ -32,12 +32,14 @@ bool ParseLinkMethod(std::string_view text, LinkMethod& method) {
 }
 
 void DeltaErrors(const AnchorSet& set, const Sensitivity& sensitivity, LinkConstants& constants) {
-    const std::vector<double>* errors[] = {&set.seABase, &set.seBBase, &set.seCBase,
-                                           &set.seANew,  &set.seBNew,  &set.seCNew};
+    const std::vector<double>* errors[kPairParameters] = {&set.seABase, &set.seBBase, &set.seCBase,
+                                                          &set.seUBase, &set.seANew,  &set.seBNew,
+                                                          &set.seCNew,  &set.seUNew};
     double varianceA = 0, varianceB = 0;
     for (std::size_t k = 0; k < set.size(); ++k) {
-        for (std::size_t u = 0; u < 6; ++u) {
-            const double dA = sensitivity.dA[6 * k + u], dB = sensitivity.dB[6 * k + u];
+        for (std::size_t u = 0; u < kPairParameters; ++u) {
+            const double dA = sensitivity.dA[kPairParameters * k + u];
+            const double dB = sensitivity.dB[kPairParameters * k + u];
             // An unknown error (NaN) leaves unknown what depends on it.
             const double se = (*errors[u])[k];
             if (dA != 0) varianceA += dA * dA * se * se;
@@ -48,7 +50,8 @@ void DeltaErrors(const AnchorSet& set, const Sensitivity& sensitivity, LinkConst
     constants.seB = std::sqrt(varianceB);
 }
 
-LinkConstants Link(LinkMethod method, const AnchorSet& set, const LinkSettings& settings) {
+LinkConstants Link(LinkMethod method, const AnchorSet& set, const LinkSettings& settings,
+                   const StepWatch& watch) {
     Sensitivity sensitivity;
     LinkConstants constants;
     switch (method) {
@@ -65,8 +68,8 @@ LinkConstants Link(LinkMethod method, const AnchorSet& set, const LinkSettings& 
             LinkConstants start = MeanSigma(set, settings.slopeFixed, unused);
             if (!start.ok) start = MeanMean(set, settings.slopeFixed, unused);
             if (!start.ok) start = LinkConstants{};
-            constants =
-                CharacteristicCurveLink(method, set, settings, start.A, start.B, sensitivity);
+            constants = CharacteristicCurveLink(method, set, settings, start.A, start.B,
+                                                sensitivity, watch);
             break;
         }
     }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "linking/forms/common_items.h"
+#include "linking/forms/step_watch.h"
 
 // The four ways of placing a new form on a base form's scale from their
 // common items, as Kolen and Brennan (2014, ch. 6) define them. Each finds
@@ -57,12 +58,23 @@ struct LinkConstants {
 
 // The constants of one method, with standard errors by the delta method
 // from the common items' standard errors (NaN when an error the constants
-// depend on is not known).
-LinkConstants Link(LinkMethod method, const AnchorSet& set, const LinkSettings& settings);
+// depend on is not known). The watch hears how far the characteristic-curve
+// methods are (their minimum, then their errors); a stop asked of it ends
+// the method without constants, its problem saying so.
+LinkConstants Link(LinkMethod method, const AnchorSet& set, const LinkSettings& settings,
+                   const StepWatch& watch = {});
+
+// The problem of constants a stop left unfound.
+inline constexpr const char* kStoppedProblem = "stopped";
+
+// The parameters of a pair of common items, in this order: a, b, c and u of
+// the base item, then of the new item.
+inline constexpr std::size_t kPairParameters = 8;
+inline constexpr std::size_t kBaseA = 0, kBaseB = 1, kBaseC = 2, kBaseU = 3;
+inline constexpr std::size_t kNewA = 4, kNewB = 5, kNewC = 6, kNewU = 7;
 
 // How the constants move with each common item's parameters: for pair k
-// and parameter u (0 a, 1 b, 2 c of the base item; 3, 4, 5 of the new item)
-// dA[6 k + u] and dB[6 k + u].
+// and parameter u, dA[kPairParameters k + u] and dB[kPairParameters k + u].
 struct Sensitivity {
     std::vector<double> dA, dB;
 };

@@ -15,6 +15,7 @@ struct Minimum {
     double hessian[2][2] = {{0, 0}, {0, 0}};  // at x, from the gradient's differences
     int iterations = 0;
     bool converged = false;
+    bool stopped = false;  // the stop poll said so between iterations
 };
 
 inline constexpr int kMostNewtonIterations = 200;
@@ -37,13 +38,19 @@ void HessianByDifferences(F& f, int n, const double* x, double hessian[2][2]) {
     if (n == 2) hessian[0][1] = hessian[1][0] = (hessian[0][1] + hessian[1][0]) / 2;
 }
 
-template <class F>
-Minimum MinimiseNewton(F&& f, int n, const double* start, double floorOfFirst) {
+// stopped() is asked before every iteration; when it says so the search
+// ends where it is, not converged.
+template <class F, class Stopped>
+Minimum MinimiseNewton(F&& f, int n, const double* start, double floorOfFirst, Stopped&& stopped) {
     Minimum found;
     for (int i = 0; i < n; ++i) found.x[i] = start[i];
     double gradient[2] = {0, 0};
     found.value = f(found.x, gradient);
     for (; found.iterations < kMostNewtonIterations; ++found.iterations) {
+        if (stopped()) {
+            found.stopped = true;
+            return found;
+        }
         HessianByDifferences(f, n, found.x, found.hessian);
         double step[2] = {0, 0};
         const double(&h)[2][2] = found.hessian;
@@ -102,6 +109,11 @@ Minimum MinimiseNewton(F&& f, int n, const double* start, double floorOfFirst) {
     }
     HessianByDifferences(f, n, found.x, found.hessian);
     return found;
+}
+
+template <class F>
+Minimum MinimiseNewton(F&& f, int n, const double* start, double floorOfFirst) {
+    return MinimiseNewton(f, n, start, floorOfFirst, [] { return false; });
 }
 
 }  // namespace tarvo::linking

@@ -34,12 +34,13 @@ LinkConstants WithIntercept(const AnchorSet& set, double A, Sensitivity& sensiti
     if (!constants.ok) return Refused("the slope is not a positive number");
     constants.A = A;
     constants.B = Mean(set.bBase) - A * meanNew;
-    sensitivity.dB.assign(6 * n, 0.0);
+    const std::size_t m = kPairParameters;
+    sensitivity.dB.assign(m * n, 0.0);
     for (std::size_t k = 0; k < n; ++k) {
-        for (std::size_t u = 0; u < 6; ++u)
-            sensitivity.dB[6 * k + u] = -meanNew * sensitivity.dA[6 * k + u];
-        sensitivity.dB[6 * k + 1] += 1.0 / static_cast<double>(n);
-        sensitivity.dB[6 * k + 4] -= A / static_cast<double>(n);
+        for (std::size_t u = 0; u < m; ++u)
+            sensitivity.dB[m * k + u] = -meanNew * sensitivity.dA[m * k + u];
+        sensitivity.dB[m * k + kBaseB] += 1.0 / static_cast<double>(n);
+        sensitivity.dB[m * k + kNewB] -= A / static_cast<double>(n);
     }
     return constants;
 }
@@ -49,14 +50,14 @@ LinkConstants WithIntercept(const AnchorSet& set, double A, Sensitivity& sensiti
 LinkConstants MeanMean(const AnchorSet& set, bool slopeFixed, Sensitivity& sensitivity) {
     const std::size_t n = set.size();
     if (n == 0) return Refused("no common items");
-    sensitivity.dA.assign(6 * n, 0.0);
+    sensitivity.dA.assign(kPairParameters * n, 0.0);
     if (slopeFixed) return WithIntercept(set, 1, sensitivity);
     const double meanBase = Mean(set.aBase);
     const double A = Mean(set.aNew) / meanBase;
     if (!(meanBase > 0)) return Refused("the base form's common items have no positive mean a");
     for (std::size_t k = 0; k < n; ++k) {
-        sensitivity.dA[6 * k + 0] = -A / (static_cast<double>(n) * meanBase);
-        sensitivity.dA[6 * k + 3] = 1 / (static_cast<double>(n) * meanBase);
+        sensitivity.dA[kPairParameters * k + kBaseA] = -A / (static_cast<double>(n) * meanBase);
+        sensitivity.dA[kPairParameters * k + kNewA] = 1 / (static_cast<double>(n) * meanBase);
     }
     return WithIntercept(set, A, sensitivity);
 }
@@ -64,7 +65,7 @@ LinkConstants MeanMean(const AnchorSet& set, bool slopeFixed, Sensitivity& sensi
 LinkConstants MeanSigma(const AnchorSet& set, bool slopeFixed, Sensitivity& sensitivity) {
     const std::size_t n = set.size();
     if (n == 0) return Refused("no common items");
-    sensitivity.dA.assign(6 * n, 0.0);
+    sensitivity.dA.assign(kPairParameters * n, 0.0);
     if (slopeFixed) return WithIntercept(set, 1, sensitivity);
     const double meanBase = Mean(set.bBase), meanNew = Mean(set.bNew);
     const double sdBase = Sd(set.bBase, meanBase), sdNew = Sd(set.bNew, meanNew);
@@ -75,8 +76,10 @@ LinkConstants MeanSigma(const AnchorSet& set, bool slopeFixed, Sensitivity& sens
     // d SD / d x_k = (x_k - mean) / (n SD).
     for (std::size_t k = 0; k < n; ++k) {
         const double count = static_cast<double>(n);
-        sensitivity.dA[6 * k + 1] = (set.bBase[k] - meanBase) / (count * sdBase * sdNew);
-        sensitivity.dA[6 * k + 4] = -A * (set.bNew[k] - meanNew) / (count * sdNew * sdNew);
+        sensitivity.dA[kPairParameters * k + kBaseB] =
+            (set.bBase[k] - meanBase) / (count * sdBase * sdNew);
+        sensitivity.dA[kPairParameters * k + kNewB] =
+            -A * (set.bNew[k] - meanNew) / (count * sdNew * sdNew);
     }
     return WithIntercept(set, A, sensitivity);
 }

@@ -52,16 +52,19 @@ const double* Recursion(const std::vector<ScoredItem>& items, double theta, bool
 
 }  // namespace
 
-void ScoreLikelihoods(const std::vector<ScoredItem>& items, std::span<const double> theta,
-                      std::vector<double>& out) {
+bool ScoreLikelihoods(const std::vector<ScoredItem>& items, std::span<const double> theta,
+                      std::vector<double>& out, const StepWatch& watch) {
     const std::size_t scores = static_cast<std::size_t>(HighestScore(items)) + 1;
     const std::size_t points = theta.size();
     out.resize(scores * points);
     std::vector<double> rows[2];
     for (std::size_t q = 0; q < points; ++q) {
+        if (watch.Stopped()) return false;
+        watch.Report(static_cast<double>(q) / static_cast<double>(points));
         const double* row = Recursion(items, theta[q], false, scores - 1, rows);
         for (std::size_t s = 0; s < scores; ++s) out[s * points + q] = row[s];
     }
+    return true;
 }
 
 OneScoreLikelihood::OneScoreLikelihood(const std::vector<ScoredItem>& items)

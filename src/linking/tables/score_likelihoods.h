@@ -3,6 +3,7 @@
 #include <span>
 #include <vector>
 
+#include "linking/forms/step_watch.h"
 #include "linking/tables/scored_items.h"
 
 // The likelihood of each summed score of a test at an ability, by Lord and
@@ -11,9 +12,11 @@
 namespace tarvo::linking {
 
 // P(summed score = s | theta) for s = 0 .. HighestScore(items) at every
-// theta: row s of out holds score s's likelihoods over the thetas.
-void ScoreLikelihoods(const std::vector<ScoredItem>& items, std::span<const double> theta,
-                      std::vector<double>& out);
+// theta: row s of out holds score s's likelihoods over the thetas. The
+// watch hears each ability done; false, out not whole, when its stop was
+// asked.
+bool ScoreLikelihoods(const std::vector<ScoredItem>& items, std::span<const double> theta,
+                      std::vector<double>& out, const StepWatch& watch = {});
 
 // One score's likelihood at one theta. Only the scores up to the one asked
 // for take part (the points missed, for the upper half of the scores), so

@@ -127,23 +127,32 @@ double RefinedMaximum(OneScoreLikelihood& likelihood, int score, double theta, d
 }  // namespace
 
 std::vector<ScoreRow> SummedScoreTable(const std::vector<ScoredItem>& items,
-                                       const AbilityGrid& population) {
+                                       const AbilityGrid& population, const StepWatch& watch) {
     const std::size_t scores = static_cast<std::size_t>(HighestScore(items)) + 1;
     const std::size_t points = population.size();
+    const std::vector<double> search = SearchGrid();
+    // The shares of the watch by the abilities each pass works over; the
+    // scores' ML searches take the last share.
+    const double all = static_cast<double>(points + 2 + search.size());
+    const double populationEnd = 0.5 * static_cast<double>(points) / all;
+    const double searchFrom = 0.5 * static_cast<double>(points + 2) / all;
     std::vector<double> likelihood;
-    ScoreLikelihoods(items, population.theta, likelihood);
+    if (!ScoreLikelihoods(items, population.theta, likelihood, watch.Part(0, populationEnd))) {
+        return {};
+    }
 
     const double ends[] = {-kScaleEnd, kScaleEnd};
     std::vector<double> atEnds;
     ScoreLikelihoods(items, ends, atEnds);
 
-    const std::vector<double> search = SearchGrid();
     std::vector<double> overSearch;
-    ScoreLikelihoods(items, search, overSearch);
+    if (!ScoreLikelihoods(items, search, overSearch, watch.Part(searchFrom, 0.5))) return {};
     OneScoreLikelihood likelihoodAt(items);
 
     std::vector<ScoreRow> table(scores);
     for (std::size_t s = 0; s < scores; ++s) {
+        if (watch.Stopped()) return {};
+        watch.Report(0.5 + 0.5 * static_cast<double>(s) / static_cast<double>(scores));
         ScoreRow& row = table[s];
         row.score = static_cast<int>(s);
         double mass = 0, first = 0, second = 0;
@@ -179,8 +188,9 @@ std::vector<ScoreRow> SummedScoreTable(const std::vector<ScoredItem>& items,
     return table;
 }
 
-std::vector<ScoreRow> SummedScoreTable(const ItemForm& items, const AbilityGrid& population) {
-    return SummedScoreTable(ScoredItemsOf(items), population);
+std::vector<ScoreRow> SummedScoreTable(const ItemForm& items, const AbilityGrid& population,
+                                       const StepWatch& watch) {
+    return SummedScoreTable(ScoredItemsOf(items), population, watch);
 }
 
 }  // namespace tarvo::linking

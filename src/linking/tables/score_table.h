@@ -4,6 +4,7 @@
 
 #include "linking/forms/ability_grid.h"
 #include "linking/forms/item_form.h"
+#include "linking/forms/step_watch.h"
 #include "linking/tables/scored_items.h"
 
 // The summed-score table of a form: for each raw score, the ability it
@@ -24,9 +25,12 @@ struct ScoreRow {
 // its highest value at a finite theta (never for 0 and the top score, and
 // not for low scores of 3PL items whose likelihood is highest where theta
 // goes to minus infinity, at the sum of the c's). The raw score of items
-// scored 0..m is the sum of their scores.
+// scored 0..m is the sum of their scores. The watch hears the likelihoods
+// formed and the scores done; a stop asked of it ends the table at once,
+// empty.
 std::vector<ScoreRow> SummedScoreTable(const std::vector<ScoredItem>& items,
-                                       const AbilityGrid& population);
-std::vector<ScoreRow> SummedScoreTable(const ItemForm& items, const AbilityGrid& population);
+                                       const AbilityGrid& population, const StepWatch& watch = {});
+std::vector<ScoreRow> SummedScoreTable(const ItemForm& items, const AbilityGrid& population,
+                                       const StepWatch& watch = {});
 
 }  // namespace tarvo::linking

@@ -24,6 +24,7 @@ std::vector<ScoredItem> ScoredItemsOf(const ItemForm& form) {
         items[i].a = form.a[i];
         items[i].b[0] = form.b[i];
         items[i].c = form.c[i];
+        items[i].u = form.u[i];
     }
     return items;
 }

@@ -17,7 +17,7 @@ using tarvo::CategoryProbabilitiesAt;
 using tarvo::ItemScoring;
 using tarvo::ScoredItem;
 
-// A form's items as right/wrong items with its a, b and c.
+// A form's items as right/wrong items with its a, b, c and u.
 std::vector<ScoredItem> ScoredItemsOf(const ItemForm& form);
 
 // The highest summed score of the items.

@@ -9,7 +9,9 @@ namespace tarvo::linking {
 double ExpectedScore(const ItemForm& items, double theta) {
     double sum = 0;
     for (std::size_t i = 0; i < items.size(); ++i) {
-        sum += CurveAt(theta, items.a[i], items.b[i], items.c[i]).p;
+        const Curve curve = CurveAt(theta, items.a[i], items.b[i], items.c[i]);
+        // u = 1 keeps the curve's own P, formed without cancellation.
+        sum += items.u[i] == 1 ? curve.p : items.c[i] + (items.u[i] - items.c[i]) * curve.s;
     }
     return sum;
 }

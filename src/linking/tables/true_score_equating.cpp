@@ -29,7 +29,8 @@ double ThetaForTrueScore(const ItemForm& items, double tau) {
 
 }  // namespace
 
-Equating TrueScoreEquating(const ItemForm& newOnBase, const ItemForm& base) {
+Equating TrueScoreEquating(const ItemForm& newOnBase, const ItemForm& base,
+                           const StepWatch& watch) {
     Equating equating;
     for (const ItemForm* form : {&newOnBase, &base}) {
         for (const double a : form->a) {
@@ -40,9 +41,15 @@ Equating TrueScoreEquating(const ItemForm& newOnBase, const ItemForm& base) {
         }
     }
     const double guessNew = SumOf(newOnBase.c), guessBase = SumOf(base.c);
+    const double reachNew = SumOf(newOnBase.u), reachBase = SumOf(base.u);
     const int top = static_cast<int>(newOnBase.size());
     std::vector<EquatingRow> rows;
     for (int score = 0; score <= top; ++score) {
+        if (watch.Stopped()) {
+            equating.error = "stopped";
+            return equating;
+        }
+        watch.Report(static_cast<double>(score) / (top + 1));
         EquatingRow row;
         row.newScore = score;
         row.theta = NAN;
@@ -51,6 +58,10 @@ Equating TrueScoreEquating(const ItemForm& newOnBase, const ItemForm& base) {
             row.baseScore = static_cast<double>(base.size());
         } else if (score <= guessNew) {
             row.baseScore = guessNew > 0 ? score * guessBase / guessNew : guessBase;
+        } else if (score >= reachNew) {
+            // Beyond every curve's upper asymptote (4PL items): no theta.
+            const double beyond = (score - reachNew) / (top - reachNew);
+            row.baseScore = reachBase + beyond * (static_cast<double>(base.size()) - reachBase);
         } else {
             row.theta = ThetaForTrueScore(newOnBase, score);
             row.baseScore = ExpectedScore(base, row.theta);

@@ -3,10 +3,13 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
+#include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
+#include <QPromise>
 #include <QPushButton>
 #include <QShortcut>
 #include <QSpinBox>
@@ -16,6 +19,7 @@
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
 #include <cmath>
+#include <thread>
 
 #include "linking/link_files.h"
 #include "shell/desktop/desktop_services.h"
@@ -74,6 +78,9 @@ void ShowChart(QChartView* view, QChart* chart) {
     delete old;
 }
 
+// The progress bar's steps from the start of a link to its end.
+constexpr int kProgressSteps = 1000;
+
 PickerArguments SavePicker(const char* title, const char* filter, const char* extension) {
     return {title, "", "", filter, extension, false};
 }
@@ -100,15 +107,21 @@ LinkWindow::LinkWindow(DesktopServices& desktop, FilePicker* picker, QWidget* pa
 
     auto* buttons = new QHBoxLayout;
     link_ = new QPushButton(QStringLiteral("Link"), this);
+    stop_ = new QPushButton(QStringLiteral("Stop"), this);
     saveItems_ = new QPushButton(QStringLiteral("Save transformed items..."), this);
     saveTable_ = new QPushButton(QStringLiteral("Save score table..."), this);
-    for (QPushButton* button : {link_, saveItems_, saveTable_}) {
+    for (QPushButton* button : {link_, stop_, saveItems_, saveTable_}) {
         button->setAutoDefault(false);
         buttons->addWidget(button);
     }
+    stop_->setEnabled(false);
     saveItems_->setEnabled(false);
     saveTable_->setEnabled(false);
-    buttons->addStretch();
+    progress_ = new QProgressBar(this);
+    progress_->setRange(0, kProgressSteps);
+    progress_->setValue(0);
+    progress_->setFormat(QStringLiteral("%p%"));
+    buttons->addWidget(progress_, 1);
     layout->addLayout(buttons);
     status_ = new QLabel(this);
     status_->setWordWrap(true);
@@ -141,6 +154,10 @@ LinkWindow::LinkWindow(DesktopServices& desktop, FilePicker* picker, QWidget* pa
         connect(new QShortcut(keys, this), &QShortcut::activated, this, &QWidget::close);
     }
     connect(link_, &QPushButton::clicked, this, [this] { RunLink(); });
+    connect(stop_, &QPushButton::clicked, this, [this] {
+        if (stopAsked_) stopAsked_->store(true);
+        stop_->setEnabled(false);
+    });
     connect(saveItems_, &QPushButton::clicked, this, [this] {
         const auto chosen = PickSaveFile(
             *picker_, SavePicker("Save Transformed Items",
@@ -155,7 +172,10 @@ LinkWindow::LinkWindow(DesktopServices& desktop, FilePicker* picker, QWidget* pa
     });
 }
 
-LinkWindow::~LinkWindow() = default;
+// A closed window leaves nothing running behind it.
+LinkWindow::~LinkWindow() {
+    if (stopAsked_) stopAsked_->store(true);
+}
 
 QWidget* LinkWindow::MakeOptions() {
     auto* box = new QWidget(this);
@@ -204,17 +224,67 @@ linking::LinkRequest LinkWindow::Request() const {
 }
 
 void LinkWindow::RunLink() {
-    const linking::LinkRequest request = Request();
+    if (linking_) return;
+    linking::LinkRequest request = Request();
     if (request.basePath.empty() || request.newPath.empty()) {
         desktop_.ShowMessage("Choose the item files of both forms.");
         return;
     }
-    linking::LinkOutcome outcome = linking::RunLink(request);
+    linking_ = true;
+    stopAsked_ = std::make_shared<std::atomic<bool>>(false);
+    link_->setEnabled(false);
+    stop_->setEnabled(true);
+    progress_->setValue(0);
+    progress_->setFormat(QStringLiteral("%p%"));
+    status_->setText(QStringLiteral("Linking ..."));
+
+    QPromise<linking::LinkOutcome> promise;
+    promise.setProgressRange(0, kProgressSteps);
+    auto* watcher = new QFutureWatcher<linking::LinkOutcome>(this);
+    connect(watcher, &QFutureWatcherBase::progressValueChanged, progress_, &QProgressBar::setValue);
+    connect(watcher, &QFutureWatcherBase::progressTextChanged, this,
+            [this](const QString& text) { progress_->setFormat(text + QStringLiteral(" %p%")); });
+    const linking::LinkMethod method = request.chosen;
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, method] {
+        watcher->deleteLater();
+        Finish(watcher->result(), method);
+    });
+    watcher->setFuture(promise.future());
+    promise.start();
+    request.stop = [stop = stopAsked_] { return stop->load(); };
+    // Not waited for: a window closed meanwhile asks the link to stop and
+    // leaves it to end on its own.
+    std::thread([promise = std::move(promise), request = std::move(request)]() mutable {
+        request.progress = [&promise](linking::LinkPhase phase, double fraction) {
+            promise.setProgressValueAndText(static_cast<int>(fraction * kProgressSteps),
+                                            QString::fromUtf8(linking::LinkPhaseName(phase)));
+        };
+        try {
+            promise.addResult(linking::RunLink(request));
+        } catch (const std::exception& e) {
+            linking::LinkOutcome failed;
+            failed.error = std::string("the link failed: ") + e.what();
+            promise.addResult(std::move(failed));
+        }
+        promise.finish();
+    }).detach();
+}
+
+void LinkWindow::Finish(linking::LinkOutcome outcome, linking::LinkMethod method) {
+    linking_ = false;
+    link_->setEnabled(true);
+    stop_->setEnabled(false);
+    if (outcome.stopped) {
+        status_->setText(QStringLiteral("The link was stopped; what was shown before is kept."));
+        return;
+    }
+    progress_->setValue(kProgressSteps);
     if (!outcome.error.empty()) {
+        status_->clear();
         desktop_.ShowMessage("ERROR " + outcome.error);
         if (outcome.first.empty()) return;
     }
-    shownMethod_ = request.chosen;
+    shownMethod_ = method;
     outcome_ = std::move(outcome);
     ShowOutcome();
 }

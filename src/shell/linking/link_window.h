@@ -2,6 +2,7 @@
 
 #include <QSize>
 #include <QWidget>
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -13,6 +14,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 class QSpinBox;
 class QTabWidget;
@@ -23,7 +25,10 @@ class QChartView;
 // and after "Link" every method's constants side by side, the drift
 // screen's findings, the new form's score table on the base scale, both
 // forms' curves and the true-score equating. The transformed items and the
-// score table are saved from here. Not modal; deletes itself when closed.
+// score table are saved from here. The link runs off the user-interface
+// thread: a progress bar shows its phase and how far it is, and Stop ends it
+// between its steps (so does closing the window). Not modal; deletes itself
+// when closed.
 namespace tarvo::shell {
 
 class DesktopServices;
@@ -46,6 +51,10 @@ class LinkWindow final : public QWidget {
     QCheckBox* DropDriftingBox() const { return dropDrifting_; }
     QComboBox* MethodBox() const { return method_; }
     QPushButton* LinkButton() const { return link_; }
+    QPushButton* StopButton() const { return stop_; }
+    QProgressBar* Progress() const { return progress_; }
+    // A link is running (from "Link" until its outcome is shown).
+    bool Linking() const { return linking_; }
     QPushButton* SaveItemsButton() const { return saveItems_; }
     QPushButton* SaveTableButton() const { return saveTable_; }
     QTabWidget* Tabs() const { return tabs_; }
@@ -60,6 +69,7 @@ class LinkWindow final : public QWidget {
     // The last link's outcome, once "Link" has found one.
     const std::optional<linking::LinkOutcome>& Outcome() const { return outcome_; }
 
+    // Starts the link; its outcome is shown when it ends.
     void RunLink();
     // Saves to the given file (the save buttons ask for it); false with a
     // message shown when it cannot be written.
@@ -72,6 +82,7 @@ class LinkWindow final : public QWidget {
 
     QWidget* MakeOptions();
     void ShowOutcome();
+    void Finish(linking::LinkOutcome outcome, linking::LinkMethod method);
     linking::LinkRequest Request() const;
 
     std::unique_ptr<FilePicker> ownPicker_;
@@ -85,6 +96,11 @@ class LinkWindow final : public QWidget {
     QCheckBox* dropDrifting_ = nullptr;
     QComboBox* method_ = nullptr;
     QPushButton* link_;
+    QPushButton* stop_;
+    QProgressBar* progress_;
+    bool linking_ = false;
+    // Shared with the running link, which may outlive the window.
+    std::shared_ptr<std::atomic<bool>> stopAsked_;
     QPushButton* saveItems_;
     QPushButton* saveTable_;
     QLabel* status_;

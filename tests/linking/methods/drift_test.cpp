@@ -36,6 +36,8 @@ AnchorSet SimulatedAnchors(std::uint64_t seed, double noiseOfB = 0.08) {
         for (auto* se : {&set.seABase, &set.seANew}) se->push_back(0.08);
         for (auto* se : {&set.seBBase, &set.seBNew}) se->push_back(0.08);
         for (auto* se : {&set.seCBase, &set.seCNew}) se->push_back(0.02);
+        for (auto* se : {&set.seUBase, &set.seUNew}) se->push_back(0);
+        for (auto* u : {&set.uBase, &set.uNew}) u->push_back(1);
     }
     return set;
 }

@@ -35,7 +35,8 @@ AnchorSet ExactAnchors(std::size_t n) {
         set.bNew.push_back((b - kB) / kA);
         set.cNew.push_back(0);
         for (auto* se : {&set.seABase, &set.seANew, &set.seBBase, &set.seBNew}) se->push_back(0.05);
-        for (auto* se : {&set.seCBase, &set.seCNew}) se->push_back(0);
+        for (auto* se : {&set.seCBase, &set.seCNew, &set.seUBase, &set.seUNew}) se->push_back(0);
+        for (auto* u : {&set.uBase, &set.uNew}) u->push_back(1);
     }
     return set;
 }
@@ -110,7 +111,10 @@ TEST(Bootstrap, ErrorIsTheSampleSdOfItsReplicatesFromItsSeed) {
     for (auto* column : {&set.aBase, &set.aNew}) column->push_back(1.0);
     set.bBase.push_back(0.5);
     set.bNew.push_back(1.4);
-    for (auto* column : {&set.cBase, &set.cNew, &set.seCBase, &set.seCNew}) column->push_back(0);
+    for (auto* column :
+         {&set.cBase, &set.cNew, &set.seCBase, &set.seCNew, &set.seUBase, &set.seUNew})
+        column->push_back(0);
+    for (auto* column : {&set.uBase, &set.uNew}) column->push_back(1);
     for (auto* column : {&set.seABase, &set.seANew, &set.seBBase, &set.seBNew})
         column->push_back(0.05);
     LinkSettings settings;

@@ -4,6 +4,7 @@
 #include "shell/linking/link_window.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -47,6 +49,12 @@ std::string ItemLines(const linking::ItemForm& form) {
     return text;
 }
 
+// "Link", then the link's end: it runs off the user-interface thread.
+void LinkAndWait(LinkWindow& window) {
+    window.LinkButton()->click();
+    EXPECT_TRUE(test_support::WaitUntil([&] { return !window.Linking(); }, 60000));
+}
+
 class LinkWindowTest : public ::testing::Test, public test_support::ApplicationFirst {
   protected:
     LinkWindowTest() {
@@ -74,7 +82,7 @@ const QXYSeries* SeriesNamed(const QChartView* view, const QString& name) {
 TEST_F(LinkWindowTest, ShowsEveryMethodsConstantsSideBySideAfterLink) {
     EXPECT_EQ(window.BaseForm()->FileBox()->text().toStdString(), base);
     EXPECT_FALSE(window.SaveItemsButton()->isEnabled());
-    window.LinkButton()->click();
+    LinkAndWait(window);
     ASSERT_TRUE(desktop.messages.empty()) << desktop.messages.front();
 
     QTableWidget* constants = window.ConstantsTable();
@@ -117,7 +125,7 @@ TEST_F(LinkWindowTest, ShowsEveryMethodsConstantsSideBySideAfterLink) {
 }
 
 TEST_F(LinkWindowTest, SavesTheTransformedItemsAndTheScoreTable) {
-    window.LinkButton()->click();
+    LinkAndWait(window);
     const std::string items = files.File("moved.itm"), table = files.File("table.csv");
     picker.saveAnswers = {items, table};
     window.SaveItemsButton()->click();
@@ -141,7 +149,7 @@ TEST_F(LinkWindowTest, SavesTheTransformedItemsAndTheScoreTable) {
 // link read, a FIFO nobody reads or another user's link, file or FIFO in a
 // shared folder.
 TEST_F(LinkWindowTest, SavesRefuseTheFormsAndTheHostileNames) {
-    window.LinkButton()->click();
+    LinkAndWait(window);
     const std::string before = test_support::ReadFileBytes(base);
     EXPECT_FALSE(window.SaveScoreTable(base));
     EXPECT_FALSE(window.SaveTransformedItems(fresh));
@@ -166,7 +174,7 @@ TEST_F(LinkWindowTest, SavesRefuseTheFormsAndTheHostileNames) {
 
 TEST_F(LinkWindowTest, SaysWhyNoLinkWasMade) {
     window.NewForm()->FileBox()->setText(QString::fromStdString(files.File("gone.itm")));
-    window.LinkButton()->click();
+    LinkAndWait(window);
     ASSERT_EQ(desktop.messages.size(), 1u);
     EXPECT_EQ(desktop.messages[0], "ERROR " + files.File("gone.itm") + ": cannot read this file");
     EXPECT_FALSE(window.Outcome());
@@ -174,7 +182,7 @@ TEST_F(LinkWindowTest, SaysWhyNoLinkWasMade) {
 }
 
 TEST_F(LinkWindowTest, PlotsHaveOneGridAndRoundTicks) {
-    window.LinkButton()->click();
+    LinkAndWait(window);
     ASSERT_TRUE(desktop.messages.empty()) << desktop.messages.front();
     for (QChartView* view :
          {window.CharacteristicView(), window.InformationView(), window.EquatingView()}) {
@@ -205,7 +213,7 @@ TEST_F(LinkWindowTest, FormsWithoutIdsOfOneLengthAreMatchedByPositionAndSaySo) {
         QString::fromStdString(files.Write("base-noid.itm", ItemLines(baseForm))));
     window.NewForm()->FileBox()->setText(
         QString::fromStdString(files.Write("new-noid.itm", ItemLines(newForm))));
-    window.LinkButton()->click();
+    LinkAndWait(window);
     ASSERT_TRUE(desktop.messages.empty()) << desktop.messages.front();
     ASSERT_TRUE(window.Outcome());
     EXPECT_TRUE(window.Outcome()->matchedByPosition);
@@ -216,6 +224,32 @@ TEST_F(LinkWindowTest, FormsWithoutIdsOfOneLengthAreMatchedByPositionAndSaySo) {
         if (label->text().contains(QStringLiteral("matched by position"))) said = true;
     }
     EXPECT_TRUE(said);
+}
+
+// A form that is a FIFO nobody writes keeps the link reading: the progress
+// bar is there, Stop ends the link as stopped and Link works again.
+TEST_F(LinkWindowTest, StopEndsARunningLinkAndKeepsWhatWasShown) {
+    LinkAndWait(window);
+    ASSERT_TRUE(window.Outcome());
+    const std::string fifo = files.File("waiting.itm");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    window.NewForm()->FileBox()->setText(QString::fromStdString(fifo));
+    window.LinkButton()->click();
+    EXPECT_TRUE(window.Linking());
+    EXPECT_FALSE(window.LinkButton()->isEnabled());
+    ASSERT_TRUE(window.StopButton()->isEnabled());
+    window.StopButton()->click();
+    ASSERT_TRUE(test_support::WaitUntil([&] { return !window.Linking(); }, 60000));
+    EXPECT_TRUE(desktop.messages.empty());
+    EXPECT_TRUE(window.Status()->text().contains(QStringLiteral("stopped")));
+    EXPECT_TRUE(window.Outcome());  // the first link's, still shown
+    EXPECT_TRUE(window.LinkButton()->isEnabled());
+    EXPECT_FALSE(window.StopButton()->isEnabled());
+}
+
+TEST_F(LinkWindowTest, TheProgressBarEndsFullAfterALink) {
+    LinkAndWait(window);
+    EXPECT_EQ(window.Progress()->value(), window.Progress()->maximum());
 }
 
 TEST(LinkWindowKeys, EscapeAndCtrlWCloseTheWindow) {
