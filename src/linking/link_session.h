@@ -41,6 +41,13 @@ struct LinkRequest {
     // Asked while a form or the anchors are opened or read (a FIFO without a
     // writer): a stop ends the link there, with the error saying so.
     StopPoll stop;
+    // Forms and anchor pairs held in memory (a library caller's fits), taken
+    // in place of the files; basePath and newPath then only name the forms
+    // in messages and the report. A form in memory passes the same range
+    // check as one read from a file.
+    const ItemForm* baseForm = nullptr;
+    const ItemForm* newForm = nullptr;
+    std::optional<std::vector<std::pair<std::string, std::string>>> anchorPairs;
 };
 
 struct MethodResult {
@@ -80,6 +87,10 @@ LinkOutcome RunLink(const LinkRequest& request);
 // form, naming the file, the item and the value.
 FormRead ReadLinkForm(const std::string& path, const ItemColumns& columns,
                       std::optional<FormModel> model, const StopPoll& stop = {});
+
+// A form held in memory, checked as ReadLinkForm checks a file's values;
+// the model, when given, sets what it fixes (ApplyModel).
+FormRead CheckedForm(const std::string& name, const ItemForm& form, std::optional<FormModel> model);
 
 // Every method's constants from the set, with bootstrap errors when asked.
 std::vector<MethodResult> LinkEveryMethod(const AnchorSet& set, const LinkSettings& settings,
