@@ -105,12 +105,21 @@ struct Options {
 // runner's progress text. Called on the calling thread.
 using ProgressCallback = std::function<void(int percent, const std::string& text)>;
 
+// The caller's own threads (its thread pool) for a run's parallel passes:
+// runs task(0) .. task(count - 1), each once, on its threads, and returns
+// without waiting for them; the run waits itself, and leaves out a task not
+// yet started when the calling thread has done the job. Called on the
+// calling thread, once per parallel pass, with the options' threads less
+// one. The results are the same bits as with the run's own threads.
+using Executor = std::function<void(unsigned count, std::function<void(unsigned)> task)>;
+
 struct Control {
     ProgressCallback progress;                // may be empty
     const std::atomic<bool>* stop = nullptr;  // polled: true stops the run at its next check point
     // Polled with stop, on the calling thread; true stops the run (a
     // binding's interrupt check). May be empty.
     std::function<bool()> stopPoll;
+    Executor executor = {};  // empty: the run starts its own threads
 };
 
 struct ItemRow {
@@ -236,6 +245,136 @@ struct Result {
 // One calibration. Never throws: every failure is a Result whose error
 // says what went wrong, in the runner's words.
 Result Calibrate(const Responses& responses, const Options& options, const Control& control = {});
+
+// ---- Linking two calibrations and a form's score table ----
+// The runner's --link and --items: the same reading, methods, tables, files
+// and JSON report, over forms that are fits in memory or files.
+
+// One calibrated form of right/wrong items: a fit's items, or a file (an
+// item parameter file cut by the columns given as runner options, or a
+// result file of this program, whose item section is found by its header).
+struct Form {
+    // A finished fit, kept alive by the caller until the call returns; its
+    // items are read at full precision, each named by its ID, or by its
+    // name where it has no ID. Null: the file is read.
+    const Result* fit = nullptr;
+    std::string file;
+    // "3pl", "2pl" or "1pl" (--base-model, --new-model, --model); empty: a
+    // file's own (the 3PL unless a result file has no a column), or the
+    // fit's (1PL for a 1PL fit or classic mode 6, 2PL for a 2PL or Rasch
+    // fit, else the 3PL).
+    std::string model;
+    // The name messages and the report give a fit; empty: "base fit",
+    // "new fit" or "fit".
+    std::string label;
+};
+
+// The runner's link options as typed values; a value not given takes the
+// runner's default, and each is checked by the runner's own rules.
+struct LinkOptions {
+    std::string method;       // --link-method: mean/mean, mean/sigma, haebara, stocking-lord
+    std::string anchorsFile;  // --anchors
+    // Common items as pairs of IDs, base then new, in place of an anchors
+    // file; empty: the anchors file, or the items of the same ID.
+    std::vector<std::pair<std::string, std::string>> anchors;
+    std::optional<int> criterionPoints;  // --criterion-points
+    std::optional<double> criterionRange, criterionMean, criterionSd;
+    bool symmetric = false;          // --symmetric
+    std::optional<int> bootstrap;    // --bootstrap N: errors from N resamples
+    std::optional<std::uint64_t> seed;  // --seed
+    std::optional<double> driftZ;    // --drift-z
+    bool dropDrifting = false;       // --drop-drifting
+    std::optional<int> populationPoints;  // the score table's population
+    std::optional<double> populationMean, populationSd, populationRange;
+    // Files, only when asked; empty: none is written.
+    std::string reportFile, htmlReportFile, transformedItemsFile, scoreTableFile,
+        equatingTableFile;
+    std::string abilitiesFrom, transformedAbilitiesFile;  // a result file's abilities carried over
+    // Any other runner option of --link by name and text (the item files'
+    // columns: "a-start", "22", ...), applied after the typed ones.
+    std::vector<std::pair<std::string, std::string>> runnerOptions;
+};
+
+struct LinkConstants {
+    std::string method;
+    bool ok = false;  // false: problem says why the method found none
+    double A = kNaN, B = kNaN, seA = kNaN, seB = kNaN;  // NaN: not defined
+    std::string problem;
+    int bootstrapReplicates = 0;  // with the bootstrap: the resamples the method linked
+};
+
+struct DriftRow {
+    std::string baseId, newId;
+    double bBase = kNaN, bNewOnBase = kNaN, difference = kNaN, z = kNaN;
+    double seDifference = kNaN, differenceOverSe = kNaN;
+    bool drifting = false;
+    std::string flaggedBy;  // where drifting: "both" or "robust_z"
+};
+
+// A form's curves over the abilities -4..4: the expected summed score, the
+// information and the standard error of theta.
+struct TestCurve {
+    std::vector<double> theta, expectedScore, information, se;
+};
+
+struct EquatingRow {
+    int newScore = 0;
+    double theta = kNaN;  // on the base scale; NaN where the straight line equates
+    double baseScore = 0;
+};
+
+struct FormItem {
+    std::string id;
+    double a = 0, b = 0, c = 0, seA = kNaN, seB = kNaN, seC = kNaN;
+};
+
+struct LinkResult {
+    bool ok = false;
+    std::string error;                  // the runner's message when the link was not made
+    std::vector<std::string> messages;  // what the runner prints beside its table
+    std::vector<LinkConstants> constants;         // every method, after any relink
+    std::vector<LinkConstants> constantsBeforeDrop;  // when drifting items were dropped
+    std::string chosenMethod;
+    LinkConstants chosen;  // the constants that carry the new form over
+    std::size_t commonItems = 0;
+    std::string matchedBy;  // "item ID", "position" or "anchor pairs"
+    bool driftScreened = false;
+    std::string driftNote;
+    std::vector<DriftRow> drift;
+    std::vector<std::string> dropped;  // new-form IDs left out of the relink
+    std::vector<FormItem> transformed;  // the new form on the base scale
+    TestCurve baseCurve, newCurve;
+    std::vector<EquatingRow> equating;  // empty with equatingError when not formed
+    std::string equatingError;
+    std::vector<ScoreRow> scoreTable;  // the transformed new form's
+    std::string reportJson;            // the runner's --report of the same link
+};
+
+// The options of a form's score table (the runner's --items).
+struct ScoreTableOptions {
+    std::optional<int> populationPoints;
+    std::optional<double> populationMean, populationSd, populationRange;
+    std::string reportFile, htmlReportFile, scoreTableFile;  // empty: none written
+    std::vector<std::pair<std::string, std::string>> runnerOptions;  // columns, ...
+};
+
+struct ScoreTableResult {
+    bool ok = false;
+    std::string error;
+    std::vector<std::string> messages;
+    std::vector<ScoreRow> rows;
+    TestCurve curve;
+    std::string reportJson;  // the runner's --items --report
+};
+
+// Puts the new form on the base form's scale. Never throws; a stop (the
+// control's flag or poll) while a file is read ends it with an error.
+LinkResult Link(const Form& base, const Form& fresh, const LinkOptions& options = {},
+                const Control& control = {});
+
+// One form's summed-score table for a population, with its curves.
+ScoreTableResult ScoreTable(const Form& form, const ScoreTableOptions& options = {},
+                            const Control& control = {});
 
 // The library's version, the program's.
 std::string Version();

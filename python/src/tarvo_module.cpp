@@ -267,7 +267,35 @@ py::dict Tables(std::unique_ptr<Result> owned) {
     d["empirical_reliability"] = r.empiricalReliability;
     d["threads"] = r.threads;
     d["report_json"] = r.reportJson;
+    // The result itself, for a link or a score table of this fit.
+    d["engine_result"] = holder;
     return d;
+}
+
+// The caller's executor (a Python callable executor(count, run) that starts
+// run(k) for every k < count on its threads without waiting for them), as
+// the run's. run releases the interpreter's lock while it works. An
+// exception the executor raises stops the run and is raised once it ended.
+tarvo::lib::Executor ExecutorOf(const py::object& executor,
+                                std::optional<py::error_already_set>& raised) {
+    if (executor.is_none()) return {};
+    // By reference: the run copies the executor where it holds no lock, and
+    // the callable outlives the run in the caller's frame.
+    return [&executor, &raised](unsigned count, std::function<void(unsigned)> task) {
+        py::gil_scoped_acquire gil;
+        if (raised) return;
+        const py::cpp_function run(
+            [task](unsigned k) {
+                py::gil_scoped_release released;
+                task(k);
+            },
+            py::arg("k"));
+        try {
+            executor(count, run);
+        } catch (py::error_already_set& failure) {
+            raised.emplace(std::move(failure));
+        }
+    };
 }
 
 // The run with the interpreter's lock released; the stop poll and the
@@ -277,7 +305,7 @@ py::dict Tables(std::unique_ptr<Result> owned) {
 py::dict Calibrate(py::array_t<std::uint8_t> cells, std::vector<std::string> itemNames,
                    std::vector<std::string> ids, std::vector<double> thetas, std::string key,
                    std::string label, py::dict options, py::object progress,
-                   std::vector<std::size_t> rowCells) {
+                   std::vector<std::size_t> rowCells, py::object executor) {
     if (cells.ndim() != 2) throw py::value_error("the responses must be a two-dimensional array");
     tarvo::lib::Responses responses;
     responses.examinees = static_cast<std::size_t>(cells.shape(0));
@@ -319,6 +347,7 @@ py::dict Calibrate(py::array_t<std::uint8_t> cells, std::vector<std::string> ite
             }
         };
     }
+    control.executor = ExecutorOf(executor, raised);
     auto result = std::make_unique<Result>();
     {
         py::gil_scoped_release released;
@@ -328,12 +357,186 @@ py::dict Calibrate(py::array_t<std::uint8_t> cells, std::vector<std::string> ite
     return Tables(std::move(result));
 }
 
+// A form: a fit's engine result (the capsule calibrate returned) or a file.
+tarvo::lib::Form FormOf(const py::object& form, const std::string& model,
+                        const std::string& label) {
+    tarvo::lib::Form out;
+    if (py::isinstance<py::capsule>(form)) {
+        out.fit = static_cast<const Result*>(form.cast<py::capsule>().get_pointer());
+    } else {
+        out.file = form.cast<std::string>();
+    }
+    out.model = model;
+    out.label = label;
+    return out;
+}
+
+py::dict CurveOf(const tarvo::lib::TestCurve& c) {
+    return py::dict(py::arg("theta") = c.theta, py::arg("expected_score") = c.expectedScore,
+                    py::arg("information") = c.information, py::arg("se") = c.se);
+}
+
+py::dict ScoreRowsOf(const std::vector<tarvo::lib::ScoreRow>& rows) {
+    using tarvo::lib::ScoreRow;
+    return py::dict(py::arg("score") = Copied(rows, &ScoreRow::score),
+                    py::arg("proportion") = Copied(rows, &ScoreRow::proportion),
+                    py::arg("eap") = Copied(rows, &ScoreRow::eap),
+                    py::arg("eap_sd") = Copied(rows, &ScoreRow::eapSd),
+                    py::arg("ml") = Copied(rows, &ScoreRow::ml));
+}
+
+py::list ConstantsOf(const std::vector<tarvo::lib::LinkConstants>& rows) {
+    py::list list;
+    for (const auto& k : rows) {
+        list.append(py::dict(py::arg("method") = k.method, py::arg("ok") = k.ok, py::arg("A") = k.A,
+                             py::arg("B") = k.B, py::arg("se_A") = k.seA, py::arg("se_B") = k.seB,
+                             py::arg("problem") = k.problem,
+                             py::arg("bootstrap_replicates") = k.bootstrapReplicates));
+    }
+    return list;
+}
+
+template <typename T>
+void Set(const py::dict& d, const char* key, std::optional<T>& target) {
+    target = Get<T>(d, key);
+}
+
+tarvo::lib::LinkOptions LinkOptionsOf(const py::dict& d) {
+    tarvo::lib::LinkOptions o;
+    o.method = GetText(d, "method");
+    o.anchorsFile = GetText(d, "anchors_file");
+    o.anchors = Get<std::vector<std::pair<std::string, std::string>>>(d, "anchors")
+                    .value_or(std::vector<std::pair<std::string, std::string>>{});
+    Set(d, "criterion_points", o.criterionPoints);
+    Set(d, "criterion_range", o.criterionRange);
+    Set(d, "criterion_mean", o.criterionMean);
+    Set(d, "criterion_sd", o.criterionSd);
+    o.symmetric = GetFlag(d, "symmetric");
+    Set(d, "bootstrap", o.bootstrap);
+    Set(d, "seed", o.seed);
+    Set(d, "drift_z", o.driftZ);
+    o.dropDrifting = GetFlag(d, "drop_drifting");
+    Set(d, "population_points", o.populationPoints);
+    Set(d, "population_mean", o.populationMean);
+    Set(d, "population_sd", o.populationSd);
+    Set(d, "population_range", o.populationRange);
+    o.reportFile = GetText(d, "report_file");
+    o.htmlReportFile = GetText(d, "html_report_file");
+    o.transformedItemsFile = GetText(d, "transformed_items_file");
+    o.scoreTableFile = GetText(d, "score_table_file");
+    o.equatingTableFile = GetText(d, "equating_table_file");
+    o.abilitiesFrom = GetText(d, "abilities_from");
+    o.transformedAbilitiesFile = GetText(d, "transformed_abilities_file");
+    o.runnerOptions = Get<std::vector<std::pair<std::string, std::string>>>(d, "runner_options")
+                          .value_or(std::vector<std::pair<std::string, std::string>>{});
+    return o;
+}
+
+// Calls the engine with the interpreter's lock released; Ctrl-C while a
+// form is read stops it.
+template <typename Answer, typename Call>
+Answer Released(Call&& call) {
+    std::optional<py::error_already_set> raised;
+    tarvo::lib::Control control;
+    control.stopPoll = [&raised] {
+        py::gil_scoped_acquire gil;
+        if (!raised && PyErr_CheckSignals() != 0) raised.emplace();
+        return raised.has_value();
+    };
+    Answer answer;
+    {
+        py::gil_scoped_release released;
+        answer = call(control);
+    }
+    if (raised) throw std::move(*raised);
+    return answer;
+}
+
+py::dict Link(const py::object& base, const py::object& fresh, const std::string& baseModel,
+              const std::string& newModel, const std::string& baseLabel,
+              const std::string& newLabel, const py::dict& options) {
+    const tarvo::lib::Form baseForm = FormOf(base, baseModel, baseLabel);
+    const tarvo::lib::Form newForm = FormOf(fresh, newModel, newLabel);
+    const tarvo::lib::LinkOptions parsed = LinkOptionsOf(options);
+    const auto r = Released<tarvo::lib::LinkResult>([&](const tarvo::lib::Control& control) {
+        return tarvo::lib::Link(baseForm, newForm, parsed, control);
+    });
+    py::dict d;
+    d["ok"] = r.ok;
+    d["error"] = r.error;
+    d["messages"] = r.messages;
+    d["constants"] = ConstantsOf(r.constants);
+    d["constants_before_drop"] = ConstantsOf(r.constantsBeforeDrop);
+    d["chosen_method"] = r.chosenMethod;
+    d["common_items"] = r.commonItems;
+    d["matched_by"] = r.matchedBy;
+    d["drift_screened"] = r.driftScreened;
+    d["drift_note"] = r.driftNote;
+    py::list drift;
+    for (const auto& f : r.drift) {
+        drift.append(py::dict(
+            py::arg("base_id") = f.baseId, py::arg("new_id") = f.newId, py::arg("b_base") = f.bBase,
+            py::arg("b_new_on_base") = f.bNewOnBase, py::arg("difference") = f.difference,
+            py::arg("z") = f.z, py::arg("se_difference") = f.seDifference,
+            py::arg("difference_over_se") = f.differenceOverSe, py::arg("drifting") = f.drifting,
+            py::arg("flagged_by") = f.flaggedBy));
+    }
+    d["drift"] = drift;
+    d["dropped"] = r.dropped;
+    py::list items;
+    for (const auto& i : r.transformed) {
+        items.append(py::dict(py::arg("id") = i.id, py::arg("a") = i.a, py::arg("b") = i.b,
+                              py::arg("c") = i.c, py::arg("se_a") = i.seA, py::arg("se_b") = i.seB,
+                              py::arg("se_c") = i.seC));
+    }
+    d["transformed"] = items;
+    d["base_curve"] = CurveOf(r.baseCurve);
+    d["new_curve"] = CurveOf(r.newCurve);
+    py::list equating;
+    for (const auto& e : r.equating) {
+        equating.append(py::dict(py::arg("new_score") = e.newScore, py::arg("theta") = e.theta,
+                                 py::arg("base_score") = e.baseScore));
+    }
+    d["equating"] = equating;
+    d["equating_error"] = r.equatingError;
+    d["score_table"] = ScoreRowsOf(r.scoreTable);
+    d["report_json"] = r.reportJson;
+    return d;
+}
+
+py::dict ScoreTable(const py::object& form, const std::string& model, const std::string& label,
+                    const py::dict& options) {
+    const tarvo::lib::Form parsedForm = FormOf(form, model, label);
+    tarvo::lib::ScoreTableOptions o;
+    Set(options, "population_points", o.populationPoints);
+    Set(options, "population_mean", o.populationMean);
+    Set(options, "population_sd", o.populationSd);
+    Set(options, "population_range", o.populationRange);
+    o.reportFile = GetText(options, "report_file");
+    o.htmlReportFile = GetText(options, "html_report_file");
+    o.scoreTableFile = GetText(options, "score_table_file");
+    o.runnerOptions =
+        Get<std::vector<std::pair<std::string, std::string>>>(options, "runner_options")
+            .value_or(std::vector<std::pair<std::string, std::string>>{});
+    const auto r = Released<tarvo::lib::ScoreTableResult>([&](const tarvo::lib::Control& control) {
+        return tarvo::lib::ScoreTable(parsedForm, o, control);
+    });
+    return py::dict(py::arg("ok") = r.ok, py::arg("error") = r.error,
+                    py::arg("messages") = r.messages, py::arg("rows") = ScoreRowsOf(r.rows),
+                    py::arg("curve") = CurveOf(r.curve), py::arg("report_json") = r.reportJson);
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_tarvo, m) {
     m.doc() = "TARVO's calibration for Python (the library interface)";
     m.def("calibrate", &Calibrate, py::arg("cells"), py::arg("item_names"), py::arg("ids"),
           py::arg("thetas"), py::arg("key"), py::arg("label"), py::arg("options"),
-          py::arg("progress") = py::none(), py::arg("row_cells") = std::vector<std::size_t>{});
+          py::arg("progress") = py::none(), py::arg("row_cells") = std::vector<std::size_t>{},
+          py::arg("executor") = py::none());
+    m.def("link", &Link, py::arg("base"), py::arg("new"), py::arg("base_model"),
+          py::arg("new_model"), py::arg("base_label"), py::arg("new_label"), py::arg("options"));
+    m.def("score_table", &ScoreTable, py::arg("form"), py::arg("model"), py::arg("label"),
+          py::arg("options"));
     m.def("version", &tarvo::lib::Version);
 }

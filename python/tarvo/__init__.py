@@ -3,6 +3,8 @@
     import tarvo
     fit = tarvo.calibrate(frame, model="3pl", method="mml")
     fit.items, fit.persons, fit.fit, fit.loglik, fit.aic, print(fit.summary())
+    linked = tarvo.link(base_fit, new_fit, method="stocking-lord")
+    table = tarvo.score_table(fit)
 
 The run is the runner's (tarvo-run) for the same data and options: the same
 estimates to the bit, the same messages. Missing responses are NaN, None or
@@ -12,9 +14,10 @@ Ctrl-C stops it and raises KeyboardInterrupt.
 
 from ._responses import TarvoError, response_cells
 from ._fit import Fit
+from ._link import Link, link, score_table
 from . import _tarvo
 
-__all__ = ["calibrate", "Fit", "TarvoError", "version"]
+__all__ = ["calibrate", "Fit", "Link", "link", "score_table", "TarvoError", "version"]
 
 
 def version():
@@ -24,7 +27,7 @@ def version():
 
 def calibrate(data, model=None, method=None, *, mode=None, key=None, ids=None, thetas=None,
               item_names=None, given_items=None, strict=True, progress=None, threads=0,
-              label="responses", **options):
+              executor=None, label="responses", **options):
     """Calibrates the responses in data and returns a Fit.
 
     data: a pandas DataFrame (columns are items, named by their labels; the
@@ -42,6 +45,12 @@ def calibrate(data, model=None, method=None, *, mode=None, key=None, ids=None, t
     classic mode reads (mode=1). strict: a serious
     finding of the input check raises instead of running on.
     progress: called with (percent, text) as the run goes.
+    executor: the caller's thread pool for the run's parallel passes, a
+    callable executor(count, run) that starts run(k) for every k < count
+    on its threads and returns without waiting, e.g. with a
+    concurrent.futures.ThreadPoolExecutor pool:
+    lambda count, run: [pool.submit(run, k) for k in range(count)];
+    threads then counts its threads with the calling one.
     Other keyword options are the runner's, with underscores: quadrature,
     scoring, em_cycles, em_tolerance, prior_a=(mean, sd) or "none",
     prior_b, prior_c, compare=["1pl", "2pl"], standardize, score_table,
@@ -61,7 +70,7 @@ def calibrate(data, model=None, method=None, *, mode=None, key=None, ids=None, t
         run_options["given_items"] = _given_items(given_items)
     given = [] if thetas is None else [float(t) for t in thetas]
     result = _tarvo.calibrate(cells, names, row_ids, given, key or "", label, run_options,
-                              progress, row_cells)
+                              progress, row_cells, executor)
     if not result["ok"]:
         raise TarvoError(result["error"], result)
     for finding in result["findings"]:

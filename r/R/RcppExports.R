@@ -5,3 +5,11 @@
     .Call(`_tarvo_TarvoCalibrate`, data, itemNames, ids, thetas, key, options)
 }
 
+.tarvo_link <- function(base, fresh, baseModel, newModel, baseLabel, newLabel, o) {
+    .Call(`_tarvo_TarvoLink`, base, fresh, baseModel, newModel, baseLabel, newLabel, o)
+}
+
+.tarvo_form_score_table <- function(form, model, label, o) {
+    .Call(`_tarvo_TarvoFormScoreTable`, form, model, label, o)
+}
+

@@ -188,17 +188,44 @@ personfit <- function(fit) {
   fit$personfit
 }
 
-#' The summed-score table of a fit
+#' The summed-score table of a fit or a form
 #'
 #' Per raw score its expected proportion, the EAP ability with its SD and
-#' the ML ability, for the fit's final items (the marginal estimator's
-#' quadrature and population). The fit must be made with
-#' \code{score_table = TRUE}.
-#' @param fit a \code{tarvo_fit}.
-#' @return a data frame.
+#' the ML ability. For a fit made with \code{score_table = TRUE} and no
+#' population given, the run's own table (the marginal estimator's
+#' quadrature and population); otherwise the table \code{tarvo-run --items}
+#' makes of the fit's items (at full precision) or of an item or result
+#' file, over a normal population.
+#' @param fit a \code{tarvo_fit}, or the path of an item parameter file or
+#'   a result file.
+#' @param model the form's model ("3pl", "2pl" or "1pl"); \code{NULL}: the
+#'   fit's or the file's own.
+#' @param population_mean,population_sd,population_points,population_range
+#'   the population: N(0, 1) over 61 points from -6 to 6 SD unless given.
+#' @param score_table_file,report_file write the table (CSV) or the
+#'   runner's JSON report here.
+#' @param runner_options other options of \code{tarvo-run --items} as
+#'   names and values (the item file's columns).
+#' @return a data frame, with the test curve and the JSON report as the
+#'   attributes \code{curve} and \code{report_json} when formed here.
 #' @export
-tarvo_score_table <- function(fit) {
-  stopifnot(inherits(fit, "tarvo_fit"))
-  if (is.null(fit$score_table)) stop("the fit was made without score_table = TRUE")
-  fit$score_table
+tarvo_score_table <- function(fit, model = NULL, population_mean = NULL, population_sd = NULL,
+                              population_points = NULL, population_range = NULL,
+                              score_table_file = NULL, report_file = NULL,
+                              runner_options = NULL) {
+  options <- list(population_mean = population_mean, population_sd = population_sd,
+                  population_points = population_points, population_range = population_range,
+                  score_table_file = tarvo_path(score_table_file),
+                  report_file = tarvo_path(report_file),
+                  runner_options = tarvo_runner_pairs(runner_options))
+  asked <- !all(vapply(options, is.null, logical(1))) || !is.null(model)
+  if (inherits(fit, "tarvo_fit") && !is.null(fit$score_table) && !asked) {
+    return(fit$score_table)
+  }
+  form <- tarvo_form(fit)
+  run <- .tarvo_form_score_table(form, if (is.null(model)) "" else model, "", options)
+  table <- as.data.frame(run$rows, stringsAsFactors = FALSE)
+  attr(table, "curve") <- as.data.frame(run$curve)
+  attr(table, "report_json") <- run$report_json
+  table
 }

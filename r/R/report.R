@@ -61,7 +61,8 @@ tarvo_fit_of <- function(run, prepared, metric, call) {
     reliability = run$reliability,
     trace = run$trace,
     warnings = run$warnings,
-    report_json = run$report_json)
+    report_json = run$report_json,
+    engine = run$engine_result)
   class(fit) <- "tarvo_fit"
   fit
 }

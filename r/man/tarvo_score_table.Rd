@@ -2,19 +2,44 @@
 % Please edit documentation in R/methods.R
 \name{tarvo_score_table}
 \alias{tarvo_score_table}
-\title{The summed-score table of a fit}
+\title{The summed-score table of a fit or a form}
 \usage{
-tarvo_score_table(fit)
+tarvo_score_table(
+  fit,
+  model = NULL,
+  population_mean = NULL,
+  population_sd = NULL,
+  population_points = NULL,
+  population_range = NULL,
+  score_table_file = NULL,
+  report_file = NULL,
+  runner_options = NULL
+)
 }
 \arguments{
-\item{fit}{a \code{tarvo_fit}.}
+\item{fit}{a \code{tarvo_fit}, or the path of an item parameter file or
+a result file.}
+
+\item{model}{the form's model ("3pl", "2pl" or "1pl"); \code{NULL}: the
+fit's or the file's own.}
+
+\item{population_mean, population_sd, population_points, population_range}{the population: N(0, 1) over 61 points from -6 to 6 SD unless given.}
+
+\item{score_table_file, report_file}{write the table (CSV) or the
+runner's JSON report here.}
+
+\item{runner_options}{other options of \code{tarvo-run --items} as
+names and values (the item file's columns).}
 }
 \value{
-a data frame.
+a data frame, with the test curve and the JSON report as the
+  attributes \code{curve} and \code{report_json} when formed here.
 }
 \description{
 Per raw score its expected proportion, the EAP ability with its SD and
-the ML ability, for the fit's final items (the marginal estimator's
-quadrature and population). The fit must be made with
-\code{score_table = TRUE}.
+the ML ability. For a fit made with \code{score_table = TRUE} and no
+population given, the run's own table (the marginal estimator's
+quadrature and population); otherwise the table \code{tarvo-run --items}
+makes of the fit's items (at full precision) or of an item or result
+file, over a normal population.
 }

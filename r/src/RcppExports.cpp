@@ -28,9 +28,48 @@ RcppExport SEXP _tarvo_TarvoCalibrate(SEXP dataSEXP, SEXP itemNamesSEXP, SEXP id
     return rcpp_result_gen;
     END_RCPP
 }
+// TarvoLink
+Rcpp::List TarvoLink(SEXP base, SEXP fresh, std::string baseModel, std::string newModel,
+                     std::string baseLabel, std::string newLabel, Rcpp::List o);
+RcppExport SEXP _tarvo_TarvoLink(SEXP baseSEXP, SEXP freshSEXP, SEXP baseModelSEXP,
+                                 SEXP newModelSEXP, SEXP baseLabelSEXP, SEXP newLabelSEXP,
+                                 SEXP oSEXP) {
+    BEGIN_RCPP
+    Rcpp::RObject rcpp_result_gen;
+    Rcpp::RNGScope rcpp_rngScope_gen;
+    Rcpp::traits::input_parameter<SEXP>::type base(baseSEXP);
+    Rcpp::traits::input_parameter<SEXP>::type fresh(freshSEXP);
+    Rcpp::traits::input_parameter<std::string>::type baseModel(baseModelSEXP);
+    Rcpp::traits::input_parameter<std::string>::type newModel(newModelSEXP);
+    Rcpp::traits::input_parameter<std::string>::type baseLabel(baseLabelSEXP);
+    Rcpp::traits::input_parameter<std::string>::type newLabel(newLabelSEXP);
+    Rcpp::traits::input_parameter<Rcpp::List>::type o(oSEXP);
+    rcpp_result_gen =
+        Rcpp::wrap(TarvoLink(base, fresh, baseModel, newModel, baseLabel, newLabel, o));
+    return rcpp_result_gen;
+    END_RCPP
+}
+// TarvoFormScoreTable
+Rcpp::List TarvoFormScoreTable(SEXP form, std::string model, std::string label, Rcpp::List o);
+RcppExport SEXP _tarvo_TarvoFormScoreTable(SEXP formSEXP, SEXP modelSEXP, SEXP labelSEXP,
+                                           SEXP oSEXP) {
+    BEGIN_RCPP
+    Rcpp::RObject rcpp_result_gen;
+    Rcpp::RNGScope rcpp_rngScope_gen;
+    Rcpp::traits::input_parameter<SEXP>::type form(formSEXP);
+    Rcpp::traits::input_parameter<std::string>::type model(modelSEXP);
+    Rcpp::traits::input_parameter<std::string>::type label(labelSEXP);
+    Rcpp::traits::input_parameter<Rcpp::List>::type o(oSEXP);
+    rcpp_result_gen = Rcpp::wrap(TarvoFormScoreTable(form, model, label, o));
+    return rcpp_result_gen;
+    END_RCPP
+}
 
 static const R_CallMethodDef CallEntries[] = {
-    {"_tarvo_TarvoCalibrate", (DL_FUNC)&_tarvo_TarvoCalibrate, 6}, {NULL, NULL, 0}};
+    {"_tarvo_TarvoCalibrate", (DL_FUNC)&_tarvo_TarvoCalibrate, 6},
+    {"_tarvo_TarvoLink", (DL_FUNC)&_tarvo_TarvoLink, 7},
+    {"_tarvo_TarvoFormScoreTable", (DL_FUNC)&_tarvo_TarvoFormScoreTable, 4},
+    {NULL, NULL, 0}};
 
 RcppExport void R_init_tarvo(DllInfo* dll) {
     R_registerRoutines(dll, NULL, CallEntries, NULL, NULL);

@@ -9,16 +9,18 @@
 #include <string>
 #include <vector>
 
+#include "glue_values.h"
 #include "tarvo/tarvo.hpp"
 
 namespace {
 
-void CheckInterrupt(void*) { R_CheckUserInterrupt(); }
-
-// True when the user pressed Ctrl-C in R since the last look. The check runs
-// inside R_ToplevelExec, so R's jump out of an interrupt never crosses the
-// engine's frames.
-bool InterruptPending() { return R_ToplevelExec(CheckInterrupt, nullptr) == FALSE; }
+using tarvo_glue::Flag;
+using tarvo_glue::Get;
+using tarvo_glue::InterruptPending;
+using tarvo_glue::Na;
+using tarvo_glue::Optional;
+using tarvo_glue::ScoreTableOf;
+using tarvo_glue::Text;
 
 // One response as the interface's cell: a digit 0..8, a letter for the key,
 // ' ' missing. A number that is not a whole 0..9 and text longer than one
@@ -76,28 +78,6 @@ std::optional<tarvo::lib::Prior> PriorOf(SEXP value) {
     return tarvo::lib::Prior{true, numbers[0], numbers[1]};
 }
 
-// An option's value, NULL when it is not there.
-SEXP Get(const Rcpp::List& options, const char* name) {
-    return options.containsElementNamed(name) ? SEXP(options[name]) : R_NilValue;
-}
-
-bool Flag(const Rcpp::List& options, const char* name) {
-    SEXP value = Get(options, name);
-    return !Rf_isNull(value) && Rcpp::as<bool>(value);
-}
-
-template <typename T>
-std::optional<T> Optional(const Rcpp::List& options, const char* name) {
-    SEXP value = Get(options, name);
-    if (Rf_isNull(value)) return std::nullopt;
-    return Rcpp::as<T>(value);
-}
-
-std::string Text(const Rcpp::List& options, const char* name) {
-    SEXP value = Get(options, name);
-    return Rf_isNull(value) ? std::string() : Rcpp::as<std::string>(value);
-}
-
 tarvo::lib::Options OptionsOf(const Rcpp::List& o) {
     tarvo::lib::Options options;
     options.mode = Optional<int>(o, "mode");
@@ -138,7 +118,6 @@ tarvo::lib::Options OptionsOf(const Rcpp::List& o) {
 }
 
 double SeOf(double se) { return se < 0 ? NA_REAL : se; }
-double Na(double value) { return std::isnan(value) ? NA_REAL : value; }
 
 Rcpp::List ItemsOf(const std::vector<tarvo::lib::ItemRow>& rows) {
     const std::size_t n = rows.size();
@@ -268,22 +247,6 @@ Rcpp::List ComparisonOf(const tarvo::lib::Result& result) {
             Rcpp::Named("chisq") = chisq, Rcpp::Named("df") = df, Rcpp::Named("p") = p));
 }
 
-Rcpp::List ScoreTableOf(const std::vector<tarvo::lib::ScoreRow>& rows) {
-    const std::size_t n = rows.size();
-    Rcpp::IntegerVector score(n);
-    Rcpp::NumericVector proportion(n), eap(n), eapSd(n), ml(n);
-    for (std::size_t k = 0; k < n; ++k) {
-        score[k] = rows[k].score;
-        proportion[k] = rows[k].proportion;
-        eap[k] = rows[k].eap;
-        eapSd[k] = rows[k].eapSd;
-        ml[k] = Na(rows[k].ml);
-    }
-    return Rcpp::List::create(Rcpp::Named("score") = score, Rcpp::Named("proportion") = proportion,
-                              Rcpp::Named("eap") = eap, Rcpp::Named("eap_sd") = eapSd,
-                              Rcpp::Named("ml") = ml);
-}
-
 }  // namespace
 
 // One calibration of data (a matrix, or a list of columns: a data frame)
@@ -357,5 +320,7 @@ Rcpp::List TarvoCalibrate(SEXP data, Rcpp::CharacterVector itemNames, Rcpp::Char
         Rcpp::List::create(Rcpp::Named("alpha") = Na(result.alpha),
                            Rcpp::Named("empirical") = Na(result.empiricalReliability));
     out["report_json"] = result.reportJson;
+    // The engine's result itself, for a link or a score table of this fit.
+    out["engine_result"] = Rcpp::XPtr<tarvo::lib::Result>(new tarvo::lib::Result(result), true);
     return out;
 }

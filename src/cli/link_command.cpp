@@ -7,8 +7,9 @@
 #include <string>
 
 #include "cli/console_host.h"
-#include "cli/link_options.h"
 #include "linking/link_files.h"
+#include "linking/link_options.h"
+#include "linking/link_outputs.h"
 #include "linking/link_report_json.h"
 #include "report/html/link_html.h"
 
@@ -73,80 +74,16 @@ void PrintDrift(const LinkOptions& options, const LinkOutcome& outcome) {
     }
 }
 
-using NamedOptions = std::vector<std::pair<std::string, std::string>>;
-
-// The files a link reads and writes, by option: no output is written over
-// another or over an input, which the writers check again by identity.
-NamedOptions InputsOf(const LinkOptions& options) {
-    const LinkRequest& request = options.request;
-    const bool link = options.kind == LinkCommandKind::Link;
-    return {{link ? "--base-items" : "--items", request.basePath},
-            {"--new-items", request.newPath},
-            {"--anchors", request.anchorsPath},
-            {"--abilities", options.abilitiesFrom}};
-}
-
-NamedOptions OutputsOf(const LinkOptions& options) {
-    return {{"--report", options.reportFile},
-            {"--html-report", options.htmlReportFile},
-            {"--transformed-items", options.transformedItems},
-            {"--transformed-abilities", options.transformedAbilities},
-            {"--score-table", options.scoreTable},
-            {"--equating-table", options.equatingTable}};
-}
-
-std::vector<NamedFile> NotThese(const LinkOptions& options, const std::string& path) {
-    return OtherFiles(path, InputsOf(options), OutputsOf(options));
-}
-
 bool Failed(const std::string& error) {
     std::fprintf(stderr, "ERROR %s\n", error.c_str());
     return false;
 }
 
-bool WriteOutputs(const LinkOptions& options, const LinkOutcome& outcome) {
-    const MethodResult* chosen = outcome.Chosen(options.request.chosen);
-    std::string error;
-    bool ok = true;
-    if (!options.transformedItems.empty()) {
-        ItemColumns columns;
-        if (WriteItemFile(options.transformedItems, outcome.transformed, columns,
-                          NotThese(options, options.transformedItems), error)) {
-            std::printf("wrote %s; every mode and --fix-items read it with:\n  --item-file %s %s\n",
-                        options.transformedItems.c_str(), options.transformedItems.c_str(),
-                        ColumnOptions(columns).c_str());
-        } else {
-            ok = Failed(error);
-        }
-    }
-    if (!options.abilitiesFrom.empty()) {
-        if (WriteTransformedAbilities(options.abilitiesFrom, options.transformedAbilities,
-                                      chosen->constants.A, chosen->constants.B,
-                                      NotThese(options, options.transformedAbilities), error)) {
-            std::printf("wrote %s\n", options.transformedAbilities.c_str());
-        } else {
-            ok = Failed(error);
-        }
-    }
-    if (!options.equatingTable.empty()) {
-        if (!outcome.equating.rows) {
-            ok = Failed(options.equatingTable + " not written: " + outcome.equating.error);
-        } else if (WriteEquatingTable(options.equatingTable, *outcome.equating.rows,
-                                      NotThese(options, options.equatingTable), error)) {
-            std::printf("wrote %s\n", options.equatingTable.c_str());
-        } else {
-            ok = Failed(error);
-        }
-    }
-    if (!options.scoreTable.empty()) {
-        if (WriteScoreTable(options.scoreTable, outcome.scoreTable,
-                            NotThese(options, options.scoreTable), error)) {
-            std::printf("wrote %s\n", options.scoreTable.c_str());
-        } else {
-            ok = Failed(error);
-        }
-    }
-    return ok;
+// Prints what writing said; false when a file could not be written.
+bool Printed(const WrittenFiles& written) {
+    for (const std::string& line : written.lines) std::printf("%s\n", line.c_str());
+    for (const std::string& error : written.errors) Failed(error);
+    return written.errors.empty();
 }
 
 // The link's progress line on standard error, as a calibration's: redrawn
@@ -202,54 +139,31 @@ int RunLink(const LinkOptions& options) {
     if (!outcome.error.empty()) {
         ok = Failed(outcome.error);
     } else {
-        ok = WriteOutputs(options, outcome);
+        ok = Printed(WriteLinkFiles(options, outcome));
     }
-    std::string error;
+    WrittenFiles reports;
     if (!options.reportFile.empty() && !outcome.first.empty()) {
-        if (!WriteTextFile(options.reportFile, LinkReportJson(options.request, outcome),
-                           NotThese(options, options.reportFile), error)) {
-            ok = Failed(error);
-        }
+        WriteReport(options, options.reportFile, LinkReportJson(options.request, outcome), reports);
     }
     if (!options.htmlReportFile.empty() && !outcome.first.empty()) {
         const std::string page = report::LinkHtmlReport(LinkReportJson(options.request, outcome));
-        if (!WriteTextFile(options.htmlReportFile, page, NotThese(options, options.htmlReportFile),
-                           error)) {
-            ok = Failed(error);
-        }
+        WriteReport(options, options.htmlReportFile, page, reports);
     }
-    return ok ? 0 : 1;
+    return Printed(reports) && ok ? 0 : 1;
 }
 
 int RunScoreTable(const LinkOptions& options) {
     const LinkRequest& request = options.request;
     const FormRead read = ReadLinkForm(request.basePath, request.baseColumns, request.baseModel);
     if (!read.form) return Failed(read.error), 1;
-    const PopulationSettings& p = request.population;
-    const std::vector<ScoreRow> table =
-        SummedScoreTable(*read.form, NormalGrid(p.points, p.range, p.mean, p.sd));
-    std::string error;
-    bool ok = true;
-    if (!options.scoreTable.empty()) {
-        if (WriteScoreTable(options.scoreTable, table, NotThese(options, options.scoreTable),
-                            error)) {
-            std::printf("wrote %s (%zu scores)\n", options.scoreTable.c_str(), table.size());
-        } else {
-            ok = Failed(error);
-        }
+    const FormScores scores = ScoresOfForm(*read.form, request.population);
+    WrittenFiles written = WriteFormScoreTable(options, scores.table);
+    const std::string json = ScoreReportJson(scores.table, scores.curves);
+    if (!options.reportFile.empty()) WriteReport(options, options.reportFile, json, written);
+    if (!options.htmlReportFile.empty()) {
+        WriteReport(options, options.htmlReportFile, report::LinkHtmlReport(json), written);
     }
-    const std::pair<const std::string*, bool> reports[] = {{&options.reportFile, false},
-                                                           {&options.htmlReportFile, true}};
-    for (const auto& [file, html] : reports) {
-        if (file->empty()) continue;
-        const TestCurves curves = MakeTestCurves(*read.form, CurveAbilities());
-        const std::string json = ScoreReportJson(table, curves);
-        if (!WriteTextFile(*file, html ? report::LinkHtmlReport(json) : json,
-                           NotThese(options, *file), error)) {
-            ok = Failed(error);
-        }
-    }
-    return ok ? 0 : 1;
+    return Printed(written) ? 0 : 1;
 }
 
 }  // namespace
@@ -265,7 +179,7 @@ int RunLinkCommand(const std::vector<std::string_view>& args) {
         std::fputs(LinkHelpText().c_str(), stdout);
         return 0;
     }
-    const std::string clash = OutputClash(InputsOf(options), OutputsOf(options));
+    const std::string clash = FileClash(options);
     if (!clash.empty()) {
         std::fprintf(stderr, "tarvo-run: %s (see tarvo-run --link --help)\n", clash.c_str());
         return 2;

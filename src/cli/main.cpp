@@ -10,9 +10,9 @@
 #include "cli/console_host.h"
 #include "cli/format_options.h"
 #include "cli/link_command.h"
-#include "cli/link_options.h"
 #include "cli/options.h"
 #include "cli/run_summary.h"
+#include "linking/link_options.h"
 #include "request/job_file.h"
 #include "request/request_parser.h"
 #include "run/calibration_run.h"
@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
         std::fputs(cli::UsageText().c_str(), stderr);
         return 2;
     }
-    if (cli::IsLinkCommand(args)) return cli::RunLinkCommand(args);
+    if (linking::IsLinkCommand(args)) return cli::RunLinkCommand(args);
     const cli::ParseResult parsed = cli::ParseCommandLine(args);
     if (!parsed.options) return CommandLineError(parsed.error);
     const cli::Options& options = *parsed.options;

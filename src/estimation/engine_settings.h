@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "parallel/worker_pool.h"
+
 namespace tarvo {
 
 // How the engine does its arithmetic. Both ways follow the same estimation
@@ -44,6 +46,10 @@ enum class VectorUnit { Best, Avx512, Avx2, Portable };
 struct EngineSettings {
     Arithmetic arithmetic = Arithmetic::BySize;
     VectorUnit vectorUnit = VectorUnit::Best;
+    // Where the threads come from: the run's worker pools take the caller's
+    // executor when one is given (a library caller's thread pool), their
+    // own threads otherwise. The results are the same bits either way.
+    TaskExecutor executor = {};
 };
 
 }  // namespace tarvo

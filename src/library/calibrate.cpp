@@ -48,7 +48,9 @@ Result Run(const Responses& responses, const Options& options, const Control& co
     RunReport report;
     ReportExtras extras{request::JobJson(request), {}};
     extras.summedScores = options.scoreTable;
-    const RunEnd end = RunCalibration(request, host, &report, EngineSettings{}, extras);
+    EngineSettings engine;
+    engine.executor = control.executor;
+    const RunEnd end = RunCalibration(request, host, &report, engine, extras);
     if (!resultAsked) report.resultFile.clear();
 
     Result result;

@@ -94,9 +94,10 @@ std::string LinkReportJson(const LinkRequest& request, const LinkOutcome& outcom
                          {"model", FormModelName(outcome.fresh.model)},
                          {"items", outcome.fresh.size()}};
     report["common_items"] = outcome.anchors.size();
-    report["common_items_matched_by"] = !request.anchorsPath.empty() ? "anchor pairs"
-                                        : outcome.matchedByPosition  ? "position"
-                                                                     : "item ID";
+    const bool byPairs = request.anchorPairs || !request.anchorsPath.empty();
+    report["common_items_matched_by"] = byPairs                     ? "anchor pairs"
+                                        : outcome.matchedByPosition ? "position"
+                                                                    : "item ID";
     report["chosen_method"] = LinkMethodName(request.chosen);
     report["drift"] = Drift(outcome.drift, request.driftThreshold);
     report["dropped"] = outcome.dropped;

@@ -89,10 +89,11 @@ std::vector<MethodResult> LinkEveryMethod(const AnchorSet& set, const LinkSettin
 
 namespace {
 
-std::optional<ItemForm> ReadForm(const std::string& path, const ItemColumns& columns,
-                                 std::optional<FormModel> model, const StopPoll& stop,
-                                 std::string& error) {
-    FormRead read = ReadLinkForm(path, columns, model, stop);
+std::optional<ItemForm> ReadForm(const std::string& path, const ItemForm* held,
+                                 const ItemColumns& columns, std::optional<FormModel> model,
+                                 const StopPoll& stop, std::string& error) {
+    FormRead read = held != nullptr ? CheckedForm(path, *held, model)
+                                    : ReadLinkForm(path, columns, model, stop);
     if (!read.form) error = read.error;
     return std::move(read.form);
 }
@@ -160,22 +161,34 @@ FormRead ReadLinkForm(const std::string& path, const ItemColumns& columns,
     return read;
 }
 
+FormRead CheckedForm(const std::string& name, const ItemForm& form,
+                     std::optional<FormModel> model) {
+    FormRead read;
+    read.form = form;
+    if (model) ApplyModel(*read.form, *model);
+    read.error = CheckFormValues(name, *read.form);
+    if (!read.error.empty()) read.form.reset();
+    return read;
+}
+
 LinkOutcome RunLink(const LinkRequest& request) {
     LinkOutcome outcome;
     Steps steps(request);
     steps.At(LinkPhase::Reading, 0);
-    auto base = ReadForm(request.basePath, request.baseColumns, request.baseModel, request.stop,
-                         outcome.error);
+    auto base = ReadForm(request.basePath, request.baseForm, request.baseColumns, request.baseModel,
+                         request.stop, outcome.error);
     if (EndedByStop(steps, outcome) || !base) return outcome;
     steps.At(LinkPhase::Reading, kReadEnd / 2);
-    auto fresh = ReadForm(request.newPath, request.newColumns, request.newModel, request.stop,
-                          outcome.error);
+    auto fresh = ReadForm(request.newPath, request.newForm, request.newColumns, request.newModel,
+                          request.stop, outcome.error);
     if (EndedByStop(steps, outcome) || !fresh) return outcome;
     outcome.base = std::move(*base);
     outcome.fresh = std::move(*fresh);
 
     MatchResult match;
-    if (request.anchorsPath.empty()) {
+    if (request.anchorPairs) {
+        match = MatchByPairs(outcome.base, outcome.fresh, *request.anchorPairs);
+    } else if (request.anchorsPath.empty()) {
         match = MatchById(outcome.base, outcome.fresh);
         outcome.matchedByPosition = match.byPosition;
     } else {

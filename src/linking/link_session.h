@@ -63,6 +63,13 @@ struct LinkRequest {
     // ends the link there, stopped.
     StopPoll stop;
     LinkProgress progress;  // may be empty
+    // Forms and anchor pairs held in memory (a library caller's fits), taken
+    // in place of the files; basePath and newPath then only name the forms
+    // in messages and the report. A form in memory passes the same range
+    // check as one read from a file.
+    const ItemForm* baseForm = nullptr;
+    const ItemForm* newForm = nullptr;
+    std::optional<std::vector<std::pair<std::string, std::string>>> anchorPairs;
 };
 
 struct MethodResult {
@@ -103,6 +110,10 @@ LinkOutcome RunLink(const LinkRequest& request);
 // form, naming the file, the item and the value.
 FormRead ReadLinkForm(const std::string& path, const ItemColumns& columns,
                       std::optional<FormModel> model, const StopPoll& stop = {});
+
+// A form held in memory, checked as ReadLinkForm checks a file's values;
+// the model, when given, sets what it fixes (ApplyModel).
+FormRead CheckedForm(const std::string& name, const ItemForm& form, std::optional<FormModel> model);
 
 // Every method's constants from the set, with bootstrap errors when asked.
 // progress hears each method's phases and its fraction of this step; a stop

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <type_traits>
@@ -12,6 +14,15 @@
 #include <vector>
 
 namespace tarvo {
+
+// A caller's own threads (a binding's or an application's thread pool) in
+// place of the pool's: runs task(0) .. task(count - 1), each once, on its
+// threads, and returns without waiting for them (the pool waits itself).
+// It may run them at once, later or one after another; a task that starts
+// after its job has ended returns at once, and one it runs on the calling
+// thread before returning does nothing, so no executor can deadlock a job
+// that way. It must not wait for the tasks before it returns.
+using TaskExecutor = std::function<void(unsigned count, std::function<void(unsigned)> task)>;
 
 // A fixed set of threads for the estimation passes. The thread that uses the
 // pool takes part in every job as thread 0, so a pool of one thread starts
@@ -26,11 +37,18 @@ class WorkerPool {
     // threads is the total including the calling thread; 0 means one per core.
     // A thread the system cannot create leaves the pool smaller, never fails.
     explicit WorkerPool(unsigned threads);
+    // The job's other threads come from executor (none given: the pool's
+    // own); threads counts them with the calling thread as before. With an
+    // executor a job must not need every thread's part: a task the executor
+    // has not started when the calling thread's part ends is left out.
+    WorkerPool(unsigned threads, TaskExecutor executor);
     ~WorkerPool();
     WorkerPool(const WorkerPool&) = delete;
     WorkerPool& operator=(const WorkerPool&) = delete;
 
-    unsigned Threads() const { return static_cast<unsigned>(workers_.size()) + 1; }
+    unsigned Threads() const {
+        return executor_ ? executorThreads_ : static_cast<unsigned>(workers_.size()) + 1;
+    }
 
     // Runs task(threadIndex) on every thread of the pool at once, the caller
     // as thread 0; returns when every call has returned, then re-throws the
@@ -55,7 +73,7 @@ class WorkerPool {
                 body(k);
             }
         };
-        if (workers_.empty() || count <= 1) {
+        if (Threads() == 1 || count <= 1) {
             for (std::size_t k = 0; k < count; ++k) run(k, 0);
             return;
         }
@@ -75,6 +93,7 @@ class WorkerPool {
   private:
     using Call = void (*)(void*, unsigned);
     void Dispatch(Call call, void* context);
+    void DispatchToExecutor(Call call, void* context);
     void WorkerLoop(unsigned index);
     // Keeps the first exception of the current job; lock_ must be held.
     void KeepFirstFailure(std::exception_ptr failure);
@@ -89,6 +108,8 @@ class WorkerPool {
     unsigned busy_ = 0;
     std::exception_ptr failure_;  // the first exception of the current job
     bool closing_ = false;
+    TaskExecutor executor_;
+    unsigned executorThreads_ = 1;
 };
 
 // The number of threads that "one per core" means here (at least 1).

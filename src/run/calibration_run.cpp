@@ -236,7 +236,7 @@ RunEnd RunWithoutGuard(const RunRequest& request, RunHost& host, const EngineSet
     const int layoutMode = estimator->LayoutMode();
     ResultWriter writer(file, layoutMode, IsCsvLayout(outputFile));
     try {
-        WorkerPool pool(request.threads);
+        WorkerPool pool(request.threads, engine.executor);
         record.threads = pool.Threads();
         record.estimation = estimator->Estimate(
             inputs, host, writer, Engine{pool, record.engine.arithmetic, record.engine.vectorUnit});
@@ -340,8 +340,10 @@ std::vector<ReportSection> FitOfFinishedRun(const RunRequest& request, RunEnd en
     if (IsNominal(request)) return {};
     try {
         const fit::FitResults fit =
-            IsPolytomous(request) ? FitOfPolytomousRun(request, *record.inputs, *record.estimation)
-                                  : FitOfRun(request, *record.inputs, *record.estimation);
+            IsPolytomous(request)
+                ? FitOfPolytomousRun(request, *record.inputs, *record.estimation,
+                                     record.engine.executor)
+                : FitOfRun(request, *record.inputs, *record.estimation, record.engine.executor);
         return FitSections(fit, record.inputs->items, record.inputs->persons,
                            GridText(request, *record.estimation));
     } catch (const std::bad_alloc&) {

@@ -118,7 +118,7 @@ ComparedModel FitModel(const RunRequest& compared, ComparedModel row, const RunI
         // A result file that is never opened takes the rows and writes nothing.
         ResultFile nowhere;
         ResultWriter writer(nowhere, estimator->LayoutMode(), false);
-        WorkerPool pool(compared.threads);
+        WorkerPool pool(compared.threads, engine.executor);
         const EstimationOutcome outcome = estimator->Estimate(
             inputs, quiet, writer, Engine{pool, engine.arithmetic, engine.vectorUnit});
         TakeEnd(outcome, row);

@@ -150,7 +150,7 @@ fit::ModelFit ModelFitOfRun(const RunRequest& request, const RunInputs& inputs,
 }
 
 fit::FitResults FitOfRun(const RunRequest& request, const RunInputs& inputs,
-                         const EstimationOutcome& outcome) {
+                         const EstimationOutcome& outcome, const TaskExecutor& executor) {
     const ItemTable& items = inputs.items;
     const PersonTable& persons = inputs.persons;
     const report::ResponseCounts counts = report::CountResponses(persons);
@@ -175,14 +175,14 @@ fit::FitResults FitOfRun(const RunRequest& request, const RunInputs& inputs,
                                              ModelParameters(request, outcome, estimated)};
     }
     // On the run's threads: the figures do not depend on their number.
-    WorkerPool pool(request.threads);
+    WorkerPool pool(request.threads, executor);
     fit::FitResults fit = fit::ComputeFit(in, pool);
     fit.model.penalised = PriorsActed(request, outcome);
     return fit;
 }
 
 fit::FitResults FitOfPolytomousRun(const RunRequest& request, const RunInputs& inputs,
-                                   const EstimationOutcome& outcome) {
+                                   const EstimationOutcome& outcome, const TaskExecutor& executor) {
     const PersonTable& persons = inputs.persons;
     const report::ResponseCounts counts = report::CountResponses(persons, outcome.categories);
     // The report's ability groups: by the items answered over every item.
@@ -205,7 +205,7 @@ fit::FitResults FitOfPolytomousRun(const RunRequest& request, const RunInputs& i
     in.abilityGroup = groups.of;
     in.abilityGroups = groups.groups;
     in.likelihood = fit::ModelLikelihood{outcome.logLikelihood, PolytomousParameters(outcome)};
-    WorkerPool pool(request.threads);
+    WorkerPool pool(request.threads, executor);
     fit::FitResults fit = fit::ComputeCategoryFit(in, pool);
     fit.model.penalised = PriorsActed(request, outcome);
     for (std::size_t i = 0; i < fit.items.size() && i < outcome.itemModels.size(); ++i) {

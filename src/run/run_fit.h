@@ -8,6 +8,7 @@
 #include "core/run_request.h"
 #include "fit/fit_results.h"
 #include "input/front_part.h"
+#include "parallel/worker_pool.h"
 
 namespace tarvo {
 
@@ -32,7 +33,7 @@ FitGrid ClassicFitGrid(std::span<const double> theta, std::span<const std::int32
 // the report's ten ability groups, the grid above, and the marginal
 // likelihood with its count of parameters for a marginal run.
 fit::FitResults FitOfRun(const RunRequest& request, const RunInputs& inputs,
-                         const EstimationOutcome& outcome);
+                         const EstimationOutcome& outcome, const TaskExecutor& executor = {});
 
 // The fit of a finished polytomous or mixed run, each item by its own
 // model: the generalized S-X2 over the EM's grid at the fitted population,
@@ -40,7 +41,8 @@ fit::FitResults FitOfRun(const RunRequest& request, const RunInputs& inputs,
 // the report's ability groups, and the marginal likelihood with the
 // parameters the estimator moved (and the population's when estimated).
 fit::FitResults FitOfPolytomousRun(const RunRequest& request, const RunInputs& inputs,
-                                   const EstimationOutcome& outcome);
+                                   const EstimationOutcome& outcome,
+                                   const TaskExecutor& executor = {});
 
 // Whether a prior acted on some item the run estimated, each item by its
 // own model (a right/wrong item of an item-models file by its line's): then

@@ -10,8 +10,10 @@
 #include <cstring>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "library/simulated_responses.h"
 #include "platform/run_host.h"
 #include "report/report_json.h"
 #include "request/option_table.h"
@@ -23,6 +25,11 @@
 namespace tarvo {
 namespace {
 
+using test_support::AsCsv;
+using test_support::Data;
+using test_support::ResponsesOf;
+using test_support::Simulate;
+
 // Answers every question Yes, as the runner does, and keeps the messages.
 class YesHost final : public HeadlessHost {
   public:
@@ -30,66 +37,6 @@ class YesHost final : public HeadlessHost {
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
     std::vector<std::string> messages;
 };
-
-// Responses of a 2PL-like simulation with a few missing: scores 0..maxScore
-// per item, as characters, examinee after examinee.
-struct Data {
-    std::size_t examinees = 0, items = 0;
-    std::vector<char> cells;
-    std::vector<std::string> ids, names;
-};
-
-Data Simulate(std::size_t examinees, std::size_t items, int maxScore, std::uint64_t seed) {
-    Data data;
-    data.examinees = examinees;
-    data.items = items;
-    std::uint64_t state = seed;
-    auto uniform = [&state] {
-        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-        return static_cast<double>(state >> 11) / 9007199254740992.0;
-    };
-    for (std::size_t i = 0; i < items; ++i) data.names.push_back("q" + std::to_string(i + 1));
-    for (std::size_t j = 0; j < examinees; ++j) {
-        data.ids.push_back("P" + std::to_string(1000 + j));
-        const double theta = 4 * (uniform() + uniform() + uniform()) / 3 - 2;
-        for (std::size_t i = 0; i < items; ++i) {
-            int score = 0;
-            for (int k = 1; k <= maxScore; ++k) {
-                const double b = -1.5 + 3.0 * static_cast<double>(i) / static_cast<double>(items) +
-                                 (k - 1) * 0.6;
-                if (uniform() < 1 / (1 + std::exp(-1.7 * (theta - b)))) score = k;
-            }
-            data.cells.push_back(uniform() < 0.02 ? ' ' : static_cast<char>('0' + score));
-        }
-    }
-    return data;
-}
-
-std::string AsCsv(const Data& data) {
-    std::string text = "id";
-    for (const std::string& name : data.names) text += "," + name;
-    text += "\n";
-    for (std::size_t j = 0; j < data.examinees; ++j) {
-        text += data.ids[j];
-        for (std::size_t i = 0; i < data.items; ++i) {
-            const char cell = data.cells[j * data.items + i];
-            text += ",";
-            if (cell != ' ') text += cell;
-        }
-        text += "\n";
-    }
-    return text;
-}
-
-lib::Responses ResponsesOf(const Data& data) {
-    lib::Responses responses;
-    responses.examinees = data.examinees;
-    responses.items = data.items;
-    responses.cells = data.cells.data();
-    responses.itemNames = data.names;
-    responses.ids = data.ids;
-    return responses;
-}
 
 // The runner's road: its options over the CSV file, parsed by the one
 // parser, and the run.
@@ -425,6 +372,53 @@ TEST(LibraryCalibration, GroupLabelsPerExamineeReachTheReport) {
     EXPECT_FALSE(result.ok);
     EXPECT_NE(result.error.find("119 group labels for 120 examinees"), std::string::npos)
         << result.error;
+}
+
+// The caller's executor runs the parallel passes in place of the run's own
+// threads, with the same bits: the joint passes' hand-over, EM and the fit.
+TEST(LibraryCalibration, TheCallersExecutorGivesTheSameBits) {
+    const Data data = Simulate(500, 12, 1, 17);
+    lib::Options mml;
+    mml.method = "mml";
+    mml.model = "2pl";
+    lib::Options classic;
+    classic.mode = 3;
+    for (lib::Options options : {mml, classic}) {
+        SCOPED_TRACE(options.method);
+        options.threads = 3;
+        const lib::Result own = lib::Calibrate(ResponsesOf(data), options);
+        ASSERT_TRUE(own.ok) << own.error;
+
+        std::atomic<int> calls{0}, tasks{0};
+        std::vector<std::thread> threads;
+        lib::Control control;
+        control.executor = [&](unsigned count, std::function<void(unsigned)> task) {
+            ++calls;
+            for (unsigned k = 0; k < count; ++k) {
+                threads.emplace_back([task, k, &tasks] {
+                    task(k);
+                    ++tasks;
+                });
+            }
+        };
+        const lib::Result borrowed = lib::Calibrate(ResponsesOf(data), options, control);
+        for (std::thread& thread : threads) thread.join();
+        ASSERT_TRUE(borrowed.ok) << borrowed.error;
+        EXPECT_GT(calls.load(), 2);
+        EXPECT_EQ(tasks.load(), 2 * calls.load());
+        EXPECT_EQ(borrowed.threads, 3u);
+        ASSERT_EQ(borrowed.items.size(), own.items.size());
+        for (std::size_t i = 0; i < own.items.size(); ++i) {
+            EXPECT_EQ(Bits(borrowed.items[i].a), Bits(own.items[i].a)) << i;
+            EXPECT_EQ(Bits(borrowed.items[i].b), Bits(own.items[i].b)) << i;
+            EXPECT_EQ(Bits(borrowed.items[i].seB), Bits(own.items[i].seB)) << i;
+            EXPECT_EQ(Bits(borrowed.items[i].sx2), Bits(own.items[i].sx2)) << i;
+        }
+        for (std::size_t j = 0; j < own.persons.size(); ++j) {
+            EXPECT_EQ(Bits(borrowed.persons[j].theta), Bits(own.persons[j].theta)) << j;
+        }
+        EXPECT_EQ(Bits(borrowed.averageQ3), Bits(own.averageQ3));
+    }
 }
 
 }  // namespace

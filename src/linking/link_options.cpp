@@ -1,10 +1,10 @@
-#include "cli/link_options.h"
+#include "linking/link_options.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 
-namespace tarvo::cli {
+namespace tarvo::linking {
 namespace {
 
 std::string_view OptionName(std::string_view arg) {
@@ -28,25 +28,18 @@ bool ParseReal(std::string_view text, double& value) {
 // A column option sets one half of a field; a whole number 0 .. 65535.
 struct ColumnOption {
     std::string_view name;
-    FieldSpec linking::ItemColumns::*field;
+    FieldSpec ItemColumns::*field;
     bool start;
 };
 
 constexpr ColumnOption kColumnOptions[] = {
-    {"item-id-start", &linking::ItemColumns::id, true},
-    {"item-id-length", &linking::ItemColumns::id, false},
-    {"a-start", &linking::ItemColumns::a, true},
-    {"a-length", &linking::ItemColumns::a, false},
-    {"b-start", &linking::ItemColumns::b, true},
-    {"b-length", &linking::ItemColumns::b, false},
-    {"c-start", &linking::ItemColumns::c, true},
-    {"c-length", &linking::ItemColumns::c, false},
-    {"seea-start", &linking::ItemColumns::seA, true},
-    {"seea-length", &linking::ItemColumns::seA, false},
-    {"seeb-start", &linking::ItemColumns::seB, true},
-    {"seeb-length", &linking::ItemColumns::seB, false},
-    {"seec-start", &linking::ItemColumns::seC, true},
-    {"seec-length", &linking::ItemColumns::seC, false},
+    {"item-id-start", &ItemColumns::id, true}, {"item-id-length", &ItemColumns::id, false},
+    {"a-start", &ItemColumns::a, true},        {"a-length", &ItemColumns::a, false},
+    {"b-start", &ItemColumns::b, true},        {"b-length", &ItemColumns::b, false},
+    {"c-start", &ItemColumns::c, true},        {"c-length", &ItemColumns::c, false},
+    {"seea-start", &ItemColumns::seA, true},   {"seea-length", &ItemColumns::seA, false},
+    {"seeb-start", &ItemColumns::seB, true},   {"seeb-length", &ItemColumns::seB, false},
+    {"seec-start", &ItemColumns::seC, true},   {"seec-length", &ItemColumns::seC, false},
 };
 
 const ColumnOption* FindColumnOption(std::string_view name) {
@@ -66,9 +59,9 @@ bool IsLinkCommand(const std::vector<std::string_view>& args) {
     return false;
 }
 
-LinkParse ParseLinkCommandLine(const std::vector<std::string_view>& args) {
+LinkParse ParseLinkCommandLine(const std::vector<std::string_view>& args, TableFile tableFile) {
     LinkOptions options;
-    linking::LinkRequest& request = options.request;
+    LinkRequest& request = options.request;
     auto fail = [](std::string message) { return LinkParse{std::nullopt, std::move(message)}; };
     bool link = false, items = false;
 
@@ -128,9 +121,9 @@ LinkParse ParseLinkCommandLine(const std::vector<std::string_view>& args) {
             target = parsed;
             return {};
         };
-        auto model = [&](std::optional<linking::FormModel>& target) -> std::string {
-            linking::FormModel parsed{};
-            if (!linking::ParseFormModel(text, parsed)) {
+        auto model = [&](std::optional<FormModel>& target) -> std::string {
+            FormModel parsed{};
+            if (!ParseFormModel(text, parsed)) {
                 return option + " takes 3pl, 2pl or 1pl, not '" + std::string(text) + "'";
             }
             target = parsed;
@@ -142,7 +135,7 @@ LinkParse ParseLinkCommandLine(const std::vector<std::string_view>& args) {
         if (const ColumnOption* column = FindColumnOption(name)) {
             error = whole(0, 65535, count);
             // One layout for both forms.
-            for (linking::ItemColumns* columns : {&request.baseColumns, &request.newColumns}) {
+            for (ItemColumns* columns : {&request.baseColumns, &request.newColumns}) {
                 FieldSpec& field = columns->*(column->field);
                 (column->start ? field.start : field.length) = static_cast<std::uint16_t>(count);
             }
@@ -160,7 +153,7 @@ LinkParse ParseLinkCommandLine(const std::vector<std::string_view>& args) {
         } else if (name == "new-model") {
             error = model(request.newModel);
         } else if (name == "link-method") {
-            if (!linking::ParseLinkMethod(text, request.chosen)) {
+            if (!ParseLinkMethod(text, request.chosen)) {
                 error = option + " takes mean/mean, mean/sigma, haebara or stocking-lord, not '" +
                         std::string(text) + "'";
             }
@@ -214,8 +207,8 @@ LinkParse ParseLinkCommandLine(const std::vector<std::string_view>& args) {
     if (link && items) return fail("--link and --items are two commands: give one");
     if (items) {
         options.kind = LinkCommandKind::ScoreTable;
-        if (options.scoreTable.empty() && options.reportFile.empty() &&
-            options.htmlReportFile.empty()) {
+        if (tableFile == TableFile::Required && options.scoreTable.empty() &&
+            options.reportFile.empty() && options.htmlReportFile.empty()) {
             return fail("--items needs --score-table FILE or --report FILE");
         }
         if (!request.newPath.empty() || !options.transformedItems.empty() ||
@@ -295,4 +288,4 @@ std::string LinkHelpText() {
            "    --new-items samples/testdata.itm --transformed-items /tmp/new-on-base.itm\n";
 }
 
-}  // namespace tarvo::cli
+}  // namespace tarvo::linking
