@@ -156,7 +156,8 @@ void SumBlock(Responses responses, std::size_t from, std::size_t to, const EmTab
     for (std::size_t j = from; j < to; ++j) {
         const std::span<const std::uint8_t> row = responses.Row(j);
         PointRange range;
-        slot.logLikelihood += PosteriorOf(row, tables, quadrature, slot.posterior, range);
+        slot.logLikelihood +=
+            PosteriorOf(row, tables, responses.PopulationOf(j, quadrature), slot.posterior, range);
         for (std::size_t p = 0; p < tables.Pairs(); ++p) {
             double* into = sums + tables.PairRowAt(p, row);
             for (int q = range.first; q <= range.last; ++q) into[q] += w[q];
@@ -215,7 +216,8 @@ void ScoreExpected(std::span<const Item> items, Responses responses,
         const std::size_t to = std::min(responses.persons, from + blockSize);
         for (std::size_t j = from; j < to; ++j) {
             PointRange range;
-            PosteriorOf(responses.Row(j), tables, quadrature, post, range);
+            PosteriorOf(responses.Row(j), tables, responses.PopulationOf(j, quadrature), post,
+                        range);
             double mean = 0, square = 0;
             for (int q = range.first; q <= range.last; ++q) mean += post[q] * quadrature.theta[q];
             for (int q = range.first; q <= range.last; ++q) {

@@ -23,14 +23,34 @@
 
 namespace tarvo::poly {
 
-// The codes, examinee after examinee: scores 0..8, 9 missing.
+// The codes, examinee after examinee: scores 0..8, 9 missing. A run of
+// several groups also gives each examinee's group (0 the reference) and
+// every group's population over the run's one grid of points (the same
+// theta, the group's own weights); a run of one group leaves both empty and
+// every examinee takes the run's quadrature.
 struct Responses {
+    Responses() = default;
+    Responses(std::span<const std::uint8_t> codes_, std::size_t persons_, std::size_t items_,
+              std::span<const std::int32_t> group_ = {},
+              std::span<const mml::Quadrature> populations_ = {})
+        : codes(codes_),
+          persons(persons_),
+          items(items_),
+          group(group_),
+          populations(populations_) {}
+
     std::span<const std::uint8_t> codes;
     std::size_t persons = 0;
     std::size_t items = 0;
+    std::span<const std::int32_t> group;
+    std::span<const mml::Quadrature> populations;
 
     std::span<const std::uint8_t> Row(std::size_t j) const {
         return codes.subspan(j * items, items);
+    }
+    // The ability distribution examinee j's posterior is formed under.
+    const mml::Quadrature& PopulationOf(std::size_t j, const mml::Quadrature& common) const {
+        return group.empty() ? common : populations[static_cast<std::size_t>(group[j])];
     }
 };
 

@@ -170,7 +170,8 @@ bool FormLouis(std::span<const Item> items, std::span<const char> estimated, Res
             for (std::size_t s = task * kExamineesPerTask; s < last; ++s) {
                 const std::span<const std::uint8_t> row = responses.Row(from + s);
                 const std::span<double> w = std::span<double>(weights).subspan(s * points, points);
-                PosteriorOf(row, tables, quadrature, w, ranges[s]);
+                PosteriorOf(row, tables, responses.PopulationOf(from + s, quadrature), w,
+                            ranges[s]);
                 if (kept > 0) {
                     std::copy(w.begin(), w.end(), posteriors.begin() + (from + s) * points);
                     keptRanges[from + s] = ranges[s];

@@ -19,10 +19,15 @@
 #include "estimation/polytomous/poly_scales.h"
 #include "estimation/polytomous/poly_scores.h"
 #include "estimation/polytomous/poly_start.h"
+#include "poly_test_items.h"
 #include "support/temp_dir.h"
 
 namespace tarvo::poly {
 namespace {
+
+using test_items::Binary;
+using test_items::Graded;
+using test_items::Plain;
 
 TEST(PolytomousCategories, CountsErrorsAndMerges) {
     // Two items: scores 0..3 with 2 unused, and 1..2 with 0 unused.
@@ -55,23 +60,10 @@ std::vector<std::uint8_t> Simulate(const std::vector<Item>& items, int persons,
     for (int j = 0; j < persons; ++j) {
         const double theta = normal(random);
         for (const Item& item : items) {
-            CategoryProbabilities(item, theta, p);
-            double u = uniform(random);
-            int k = 0;
-            while (k + 1 < item.categories && u >= p[k]) u -= p[k++];
-            codes.push_back(static_cast<std::uint8_t>(k));
+            codes.push_back(test_items::DrawScore(item, theta, uniform(random), p));
         }
     }
     return codes;
-}
-
-Item Graded(double a, std::vector<double> b) {
-    Item item =
-        ItemOf(static_cast<int>(b.size()) + 1, RulesOf(MarginalModel::TwoPL), PolytomousModel::Grm);
-    item.a = a;
-    for (std::size_t k = 0; k < b.size(); ++k) item.b[k] = b[k];
-    InterceptsFromThresholds(item);
-    return item;
 }
 
 Item Partial(double a, std::vector<double> b) {
@@ -81,21 +73,6 @@ Item Partial(double a, std::vector<double> b) {
     for (std::size_t k = 0; k < b.size(); ++k) item.b[k] = b[k];
     InterceptsFromThresholds(item);
     return item;
-}
-
-Item Binary(double a, double b) {
-    Item item = ItemOf(2, RulesOf(MarginalModel::TwoPL), PolytomousModel::Grm);
-    item.a = a;
-    item.b[0] = b;
-    return item;
-}
-
-MarginalSettings Plain() {
-    MarginalSettings settings = SettingsFor(MarginalModel::TwoPL);
-    settings.polytomous = PolytomousModel::Grm;
-    settings.tolerance = 1e-7;
-    settings.logLikelihoodTolerance = 1e-9;
-    return settings;
 }
 
 Item Credit(std::vector<double> b) {
