@@ -24,7 +24,8 @@ inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // ' ' (or '\0') or '9' missing. Not copied: examinee j's response to item i
 // is cells[j * examineeStride + i * itemStride], kept alive and unchanged by
 // the caller until Calibrate returns. The run reads them as a comma-separated
-// file with a header row ("id", "theta" when given, then the item names).
+// file with a header row ("id", "theta", "group" when given, then the item
+// names).
 struct Responses {
     std::size_t examinees = 0;
     std::size_t items = 0;
@@ -34,6 +35,10 @@ struct Responses {
     std::vector<std::string> itemNames;  // one per item, or empty: item1, item2, ...
     std::vector<std::string> ids;        // one per examinee, or empty: no IDs
     std::vector<double> thetas;          // given abilities, one per examinee, or empty
+    // Each examinee's group label (an empty text: unknown), or empty: no
+    // groups. With groups, the options' reference and focal groups
+    // (runnerOptions "reference-group", "focal-groups") name their labels.
+    std::vector<std::string> groups;
     std::string key;                     // the answer key as --key takes it; empty: none
     // Per examinee, the item cells its row held when the rows were not all
     // of one length (the cells beyond are missing, ' '); empty: every row

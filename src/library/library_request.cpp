@@ -31,6 +31,7 @@ std::string ShapeProblem(const Responses& responses) {
     };
     for (const std::string& problem :
          {perExaminee(responses.ids.size(), "IDs"), perExaminee(responses.thetas.size(), "thetas"),
+          perExaminee(responses.groups.size(), "group labels"),
           perExaminee(responses.rowCells.size(), "row lengths")}) {
         if (!problem.empty()) return problem;
     }
@@ -50,6 +51,7 @@ ResponseMatrix MatrixOf(const Responses& responses) {
     matrix.itemNames = responses.itemNames;
     matrix.ids = responses.ids;
     matrix.rowCells = responses.rowCells;
+    matrix.groups = responses.groups;
     matrix.thetas.reserve(responses.thetas.size());
     for (const double theta : responses.thetas) {
         matrix.thetas.push_back(request::ShortestText(theta));
@@ -124,6 +126,11 @@ request::RequestCheck RequestOfOptions(const Responses& responses, const Options
         }
     }
     if (!responses.key.empty()) texts.format.emplace_back("key", responses.key);
+    // The groups are the matrix's "group" column, read as a csv file's.
+    if (!responses.groups.empty()) {
+        texts.format.emplace_back("format", "csv");
+        texts.groupColumn = "group";
+    }
     return request::ParseRequest(texts);
 }
 

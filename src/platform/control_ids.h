@@ -41,6 +41,11 @@ inline constexpr int kKeyFile = 1206;      // a file whose first line is the ans
 inline constexpr int kAnswerKey = 1207;    // the answer key as typed: ACDB... or cells
 inline constexpr int kDelimiter = 1208;    // a delimited file's cell delimiter: , ; | or tab
 
+// The examinees' group field of the Response Input frame: start and length
+// (a delimited file: the start is the group's column number).
+inline constexpr int kGroupStart = 1211;
+inline constexpr int kGroupLength = 1212;
+
 // Status labels beside the form rows.
 inline constexpr int kStatusExamineeId = 1033;
 inline constexpr int kStatusTheta = 1034;

@@ -74,19 +74,28 @@ std::vector<std::string> Labels(std::string_view text) {
 std::string ReadGroupSettings(const RequestTexts& texts, const RunSettings& boxes,
                               GroupSettings& groups) {
     groups = GroupSettings();
+    // As the other boxes: empty (or 0) is a field not read.
+    auto box = [&texts](int id) {
+        const auto found = texts.controls.find(id);
+        const std::string_view text =
+            found == texts.controls.end() ? std::string_view() : WithoutBlanks(found->second);
+        return text == "0" ? std::string_view() : text;
+    };
+    const std::string_view startText = box(control::kGroupStart);
+    const std::string_view lengthText = box(control::kGroupLength);
     std::string message;
-    if (texts.groupLength && !texts.groupStart) {
+    if (startText.empty() && !lengthText.empty()) {
         return "The group field's length (--group-length) needs its start column "
                "(--group-start).";
     }
-    if (texts.groupStart) {
-        const auto start = WholeIn(*texts.groupStart, kColumns,
+    if (!startText.empty()) {
+        const auto start = WholeIn(startText, kColumns,
                                    {"The group field's start column", "--group-start"}, message);
         if (!start) return message;
         groups.start = static_cast<std::uint16_t>(*start);
         groups.length = 1;
-        if (texts.groupLength) {
-            const auto length = WholeIn(*texts.groupLength, kColumns,
+        if (!lengthText.empty()) {
+            const auto length = WholeIn(lengthText, kColumns,
                                         {"The group field's length", "--group-length"}, message);
             if (!length) return message;
             groups.length = static_cast<std::uint16_t>(*length);

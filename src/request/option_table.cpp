@@ -29,8 +29,9 @@ constexpr std::array<OptionSpec, 55> kOptions{{
     {"b-length", "TEXT", "b: length", control::kBLength},
     {"c-start", "TEXT", "c: start column", control::kCStart},
     {"c-length", "TEXT", "c: length", control::kCLength},
-    {"group-start", "N", "examinees' group field: start column (csv/tsv: the\ncolumn number)"},
-    {"group-length", "N", "examinees' group field: length"},
+    {"group-start", "N", "examinees' group field: start column (csv/tsv: the\ncolumn number)",
+     control::kGroupStart},
+    {"group-length", "N", "examinees' group field: length (1)", control::kGroupLength},
     {"group-column", "NAME|NUMBER", "csv/tsv: the column of the examinees' group"},
     {"reference-group", "LABEL", "the reference group (default: the first in the file)"},
     {"focal-groups", "LIST",
@@ -189,10 +190,6 @@ std::string ApplyOption(std::string_view name, std::string_view value, RequestTe
     const std::string text(value);
     if (name == "mode") {
         texts.mode = text;
-    } else if (name == "group-start") {
-        texts.groupStart = text;
-    } else if (name == "group-length") {
-        texts.groupLength = text;
     } else if (name == "group-column") {
         if (TrimBlanks(value).empty()) return "--group-column needs a column name or number";
         texts.groupColumn = text;

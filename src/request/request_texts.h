@@ -52,9 +52,10 @@ struct RequestTexts {
     Text htmlExaminees;
     Text scoreTable;
     bool strict = false;
-    // The examinees' group field: fixed columns, or a delimited file's
-    // column; the reference group and the focal groups (labels, by commas).
-    Text groupStart, groupLength, groupColumn, referenceGroup, focalGroups;
+    // The examinees' group field as a delimited file's column (its fixed
+    // columns are boxes); the reference group and the focal groups (labels,
+    // by commas).
+    Text groupColumn, referenceGroup, focalGroups;
     // The classic estimator's score table population.
     Text populationMean, populationSd, populationPoints, populationRange;
     std::vector<std::pair<std::string, std::string>> format;

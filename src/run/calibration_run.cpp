@@ -455,6 +455,9 @@ RunEnd RunCalibration(const RunRequest& request, RunHost& host, RunReport* repor
         // were found first.
         sources.sections.push_back(InputCheckSection(record.inputs->findings));
         sources.sections.push_back(InputFilesSection(record.inputs->settings));
+        if (request.groups.present() || !record.inputs->persons.group.empty()) {
+            sources.sections.push_back(GroupsSection(request, record.inputs->persons));
+        }
     }
     if (record.estimation) sources.outcome = &*record.estimation;
     sources.arithmetic = ArithmeticName(record.engine.arithmetic);

@@ -326,7 +326,7 @@ ReportSection NominalSection(const ItemTable& items, const EstimationOutcome& ou
 ReportSection GroupsSection(const PersonTable& persons, const EstimationOutcome& outcome) {
     ReportSection section;
     if (outcome.groups.empty()) return section;
-    section.key = "groups";
+    section.key = "group_calibration";
     // Each examinee's group of the run, by its label.
     std::vector<std::vector<std::size_t>> members(outcome.groups.size());
     std::vector<std::int32_t> runGroupOf(persons.groupLabels.size(), -1);

@@ -76,6 +76,9 @@ MainDialog::MainDialog(QWidget* owner, FilePicker* picker, DesktopServices* desk
     });
     // The response file's format: the run reads the Format box by its
     // identifier, like the other boxes; Preview needs a file name.
+    groupControls_ = BuildGroupControls(this, units_);
+    controls_.Add(tarvo::control::kGroupStart, groupControls_.start);
+    controls_.Add(tarvo::control::kGroupLength, groupControls_.length);
     formatControls_ = BuildFormatControls(this, units_);
     controls_.Add(tarvo::control::kResponseFormat, formatControls_.format);
     connect(formatControls_.preview, &QPushButton::clicked, this, [this] { ShowPreview(); });
@@ -138,7 +141,12 @@ request::RequestCheck MainDialog::RequestFor(int mode) const {
             format.emplace_back("delimiter", std::string(DelimiterText(delimiter)));
     }
     if (!typedKey_.empty()) format.emplace_back("key", typedKey_);
-    return request::ParseRequest(DialogTexts(controls_, mode, estimator_, format));
+    request::RequestTexts texts = DialogTexts(controls_, mode, estimator_, format);
+    // A loaded job's group column and groups to compare, which have no box.
+    texts.groupColumn = keptGroups_.groupColumn;
+    texts.referenceGroup = keptGroups_.referenceGroup;
+    texts.focalGroups = keptGroups_.focalGroups;
+    return request::ParseRequest(texts);
 }
 
 void MainDialog::StartRun(int mode) {
@@ -184,6 +192,7 @@ void MainDialog::LoadSettings() {
     }
     const RunRequest& loaded = *job.request;
     PutIntoBoxes(loaded, controls_);
+    keptGroups_ = KeptGroupTexts(loaded);
     controls_.SetChecked(tarvo::control::kModeFirst + loaded.mode - 1, true);
     commands_->ApplyModeLabels();
     commands_->UpdateGoButton();

@@ -13,6 +13,7 @@
 #include "shell/files/file_selection.h"
 #include "shell/form/control_registry.h"
 #include "shell/form/dialog_units.h"
+#include "shell/form/group_controls.h"
 #include "shell/form/method_controls.h"
 #include "shell/options/estimator_choice.h"
 #include "shell/preview/format_controls.h"
@@ -50,6 +51,7 @@ class MainDialog final : public QWidget {
     QPushButton* LinkButton() const { return linkButton_; }
     // The response file's Format choice and its Preview button.
     const FormatControls& FormatChoice() const { return formatControls_; }
+    const GroupControls& GroupField() const { return groupControls_; }
     // The answer key typed under "Key..." (empty: none); the run takes it
     // as the request's "key" entry.
     const std::string& TypedKey() const { return typedKey_; }
@@ -87,6 +89,8 @@ class MainDialog final : public QWidget {
     QPushButton* linkButton_ = nullptr;
     std::function<void()> openLink_;
     FormatControls formatControls_;
+    GroupControls groupControls_;
+    request::RequestTexts keptGroups_;  // its group column, reference and focal groups
     FilePicker* picker_ = nullptr;
     // The response file's layout entries of a loaded job file, kept.
     std::vector<std::pair<std::string, std::string>> format_;

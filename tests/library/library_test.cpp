@@ -383,5 +383,42 @@ TEST(LibraryCalibration, GivenItemsAreHeldAndNaNIsRefused) {
               "not 'nan'.");
 }
 
+// A label per examinee gives the run its groups, reported as a file's group
+// column's; a reference label the labels lack is the runner's refusal.
+TEST(LibraryCalibration, GroupLabelsPerExamineeReachTheReport) {
+    const Data data = Simulate(120, 6, 1, 5);
+    lib::Responses grouped = ResponsesOf(data);
+    for (std::size_t j = 0; j < data.examinees; ++j) {
+        grouped.groups.push_back(j % 10 == 9 ? "" : (j % 2 == 0 ? "north" : "south"));
+    }
+    lib::Options options;
+    options.mode = 3;
+    options.method = "jml";
+    options.standardize = true;
+    lib::Result result = lib::Calibrate(grouped, options);
+    ASSERT_TRUE(result.ok) << result.error;
+    const auto groups = nlohmann::json::parse(result.reportJson)["groups"];
+    ASSERT_TRUE(groups.is_object()) << result.reportJson;
+    EXPECT_EQ(groups["reference"], "north");
+    EXPECT_EQ(groups["unknown"], 12);
+    EXPECT_EQ(groups["groups"][0]["count"], 60);  // each ten: five north, four south
+    EXPECT_EQ(groups["groups"][1]["count"], 48);
+    EXPECT_EQ(groups["used"], false);
+
+    options.runnerOptions = {{"reference-group", "east"}};
+    result = lib::Calibrate(grouped, options);
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.error.find("'east' is no group of the file, whose groups are 'north', "
+                                "'south'"),
+              std::string::npos)
+        << result.error;
+
+    grouped.groups.pop_back();
+    result = lib::Calibrate(grouped, {});
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.error.find("119 group labels for 120 examinees"), std::string::npos)
+        << result.error;
+}
+
 }  // namespace
 }  // namespace tarvo

@@ -54,6 +54,12 @@ TEST(GroupOptions, ColumnsOrAColumnWithTheGroupsToCompare) {
     EXPECT_EQ(check.request->groups.column, "sex");
     EXPECT_TRUE(check.request->groups.present());
     EXPECT_FALSE(Parse(kFixed).request->groups.present());
+    // Empty boxes, or a start of 0, are no group field, as the other boxes.
+    for (const char* start : {"", " ", "0"}) {
+        check = Parse(With(kFixed, {{"group-start", start}, {"group-length", ""}}));
+        ASSERT_TRUE(check.request) << check.message;
+        EXPECT_FALSE(check.request->groups.present()) << start;
+    }
 }
 
 TEST(GroupOptions, RefusalsSayWhatIsWrongAndWhatToGive) {
@@ -65,9 +71,12 @@ TEST(GroupOptions, RefusalsSayWhatIsWrongAndWhatToGive) {
         {With(kFixed, {{"group-start", "8"}}),
          "The group field (column 8) overlaps the examinee ID (columns 1-8): give the group's "
          "own columns (--group-start, --group-length, or the Group field's start and length)."},
-        {With(kFixed, {{"group-start", "0"}}),
+        {With(kFixed, {{"group-start", "x"}}),
          "The group field's start column (--group-start) must be a whole number from 1 to "
-         "65535, not '0'."},
+         "65535, not 'x'."},
+        {With(kFixed, {{"group-start", "10"}, {"group-length", "-1"}}),
+         "The group field's length (--group-length) must be a whole number from 1 to 65535, "
+         "not '-1'."},
         {With(kFixed, {{"group-length", "2"}}),
          "The group field's length (--group-length) needs its start column (--group-start)."},
         {With(kFixed, {{"group-column", "sex"}}),

@@ -58,8 +58,8 @@ std::vector<InputFinding> CheckGroups(const PersonTable& persons, const std::str
     const std::vector<std::string>& labels = persons.groupLabels;
     if (labels.empty()) {
         findings.push_back({"group-field-blank",
-                            "the group field (" + field +
-                                ") is blank for every examinee, so no examinee has a group: "
+                            "the group field in " + field +
+                                " is blank for every examinee, so no examinee has a group: "
                                 "check where the field stands (Preview shows it coloured)",
                             persons.group.size(),
                             {},
@@ -73,7 +73,7 @@ std::vector<InputFinding> CheckGroups(const PersonTable& persons, const std::str
     if (numeric && labels.size() > kMostNumericGroups) {
         std::vector<std::string> examples(labels.begin(), labels.begin() + 5);
         findings.push_back({"group-field-numeric",
-                            "the group field (" + field + ") holds numbers of " +
+                            "the group field in " + field + " holds numbers of " +
                                 std::to_string(labels.size()) +
                                 " different values, each a group of its own: is it an age or "
                                 "a score? Group it first (into bands, say) and give the field "

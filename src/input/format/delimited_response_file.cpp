@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "input/format/delimited_records.h"
-#include "input/text/group_labels.h"
 #include "input/text/number_text.h"
 #include "input/text/record_tally.h"
 #include "input/text/scoring.h"

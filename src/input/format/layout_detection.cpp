@@ -71,6 +71,29 @@ std::uint16_t Narrow(std::size_t value) {
 
 }  // namespace
 
+bool LooksLikeGroups(std::span<const std::string_view> texts) {
+    // Longer texts are names or comments, not group labels.
+    constexpr std::size_t kLongestLabel = 16;
+    std::vector<std::string_view> values;
+    std::size_t filled = 0;
+    bool letter = false;
+    for (const std::string_view text : texts) {
+        const std::string_view label = TrimBlanks(text);
+        if (label.empty() || label == "NA") continue;
+        if (label.size() > kLongestLabel) return false;
+        ++filled;
+        letter = letter || std::any_of(label.begin(), label.end(), [](char ch) {
+                     return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z');
+                 });
+        if (std::find(values.begin(), values.end(), label) == values.end()) {
+            if (values.size() == kMostGroupValues) return false;
+            values.push_back(label);
+        }
+    }
+    return letter && values.size() >= 2 &&
+           static_cast<double>(filled) >= kMost * static_cast<double>(texts.size());
+}
+
 LayoutProposal DetectFixedLayout(std::span<const std::string> lines) {
     LayoutProposal proposal;
     std::vector<std::string_view> data;
@@ -185,9 +208,33 @@ LayoutProposal DetectFixedLayout(std::span<const std::string> lines) {
         column = end;
     }
 
+    // The group: the block of used columns that follows the ID, short text
+    // of a few values, neither the theta nor the responses.
+    if (proposal.id.length != 0) {
+        std::size_t first = idEnd;
+        while (first < best->start && !used[first]) ++first;
+        std::size_t end = first;
+        while (end < best->start && used[end]) ++end;
+        const bool theta = proposal.theta.length != 0 && first + 1 == proposal.theta.start;
+        if (first < end && !theta) {
+            std::vector<std::string_view> texts;
+            for (const std::string_view line : data) {
+                texts.push_back(first < line.size() ? line.substr(first, end - first)
+                                                    : std::string_view());
+            }
+            if (LooksLikeGroups(texts)) proposal.group = {Narrow(first + 1), Narrow(end - first)};
+        }
+    }
+
     proposal.notes.push_back(std::to_string(data.size()) + " records looked at");
     if (proposal.keyRecord) {
         proposal.notes.push_back("key record on line " + std::to_string(*proposal.keyRecord));
+    }
+    if (proposal.group.length != 0) {
+        proposal.notes.push_back("a group field beside the ID (columns " +
+                                 std::to_string(proposal.group.start) + "-" +
+                                 std::to_string(proposal.group.start + proposal.group.length - 1) +
+                                 "): its text names each examinee's group");
     }
     return proposal;
 }
@@ -197,6 +244,36 @@ namespace {
 bool IsItemCell(std::string_view cell) {
     const std::string_view trimmed = TrimBlanks(cell);
     return trimmed.size() <= 1 || trimmed == "NA";
+}
+
+// The column beside the ID as the group's, when its cells look like group
+// labels and, if it was taken for an item, no other item column holds its
+// values (an item's responses are the other items' responses).
+void ProposeGroupColumn(std::span<const std::vector<std::string>> data, std::size_t width,
+                        LayoutProposal& proposal) {
+    const std::size_t k = *proposal.idColumn + 1;
+    if (k >= width || k == proposal.thetaColumn) return;
+    std::vector<std::string_view> texts;
+    for (const auto& row : data) texts.emplace_back(k < row.size() ? row[k] : std::string_view());
+    if (!LooksLikeGroups(texts)) return;
+    auto& items = proposal.itemColumns;
+    const auto asItem = std::find(items.begin(), items.end(), k);
+    if (asItem != items.end()) {
+        std::vector<std::string_view> others;
+        for (const std::size_t other : items) {
+            if (other == k) continue;
+            for (const auto& row : data) {
+                if (other < row.size()) others.push_back(TrimBlanks(row[other]));
+            }
+        }
+        for (const std::string_view text : texts) {
+            const std::string_view label = TrimBlanks(text);
+            if (label.empty() || label == "NA") continue;
+            if (std::find(others.begin(), others.end(), label) != others.end()) return;
+        }
+        items.erase(asItem);
+    }
+    proposal.groupColumn = k;
 }
 
 }  // namespace
@@ -259,6 +336,7 @@ LayoutProposal DetectDelimitedLayout(std::span<const std::vector<std::string>> r
             proposal.idColumn = k;
         }
     }
+    if (proposal.idColumn) ProposeGroupColumn(data, width, proposal);
     if (proposal.idColumn && !data.empty() &&
         IsKeyIdentifier(cell(data.front(), *proposal.idColumn))) {
         proposal.keyRecord = proposal.header ? 2 : 1;
@@ -271,6 +349,11 @@ LayoutProposal DetectDelimitedLayout(std::span<const std::vector<std::string>> r
         proposal.notes.push_back(
             "rows with more cells than the first row: their last cells are "
             "in no column");
+    }
+    if (proposal.groupColumn) {
+        proposal.notes.push_back("a group column beside the ID (column " +
+                                 std::to_string(*proposal.groupColumn + 1) +
+                                 "): its text names each examinee's group");
     }
     if (proposal.itemColumns.empty())
         proposal.notes.push_back("no column of single responses found");
@@ -428,6 +511,10 @@ std::string ProposalAsOptions(const LayoutProposal& p) {
         }
         add("response-start", std::to_string(p.responseStart));
         add("item-count", std::to_string(p.itemCount));
+        if (p.group.length != 0) {
+            add("group-start", std::to_string(p.group.start));
+            add("group-length", std::to_string(p.group.length));
+        }
         return text;
     }
     if (p.format == ResponseFormat::Csv && p.delimiter != ',')
@@ -446,6 +533,7 @@ std::string ProposalAsOptions(const LayoutProposal& p) {
         }
         add("item-columns", items);
     }
+    if (p.groupColumn) add("group-column", ColumnWord(p, *p.groupColumn));
     return text;
 }
 
@@ -478,6 +566,8 @@ std::map<int, std::string> ProposalAsControlTexts(const LayoutProposal& p) {
         texts[control::kThetaLength] = number(p.theta.length);
         texts[control::kResponseStart] = number(p.responseStart);
         texts[control::kItemCount] = number(p.itemCount);
+        texts[control::kGroupStart] = number(p.group.start);
+        texts[control::kGroupLength] = number(p.group.length);
         return texts;
     }
     // Cells: a column's number in its start box; the items from the first to
@@ -486,6 +576,8 @@ std::map<int, std::string> ProposalAsControlTexts(const LayoutProposal& p) {
     texts[control::kExamineeIdLength] = p.idColumn ? "1" : "";
     texts[control::kThetaStart] = p.thetaColumn ? number(*p.thetaColumn + 1) : std::string();
     texts[control::kThetaLength] = p.thetaColumn ? "1" : "";
+    texts[control::kGroupStart] = p.groupColumn ? number(*p.groupColumn + 1) : std::string();
+    texts[control::kGroupLength] = p.groupColumn ? "1" : "";
     if (!p.itemColumns.empty()) {
         texts[control::kResponseStart] = number(p.itemColumns.front() + 1);
         texts[control::kItemCount] = number(p.itemColumns.back() - p.itemColumns.front() + 1);

@@ -22,6 +22,7 @@ struct LayoutProposal {
     // Fixed columns: the fields (length 0: none found).
     FieldSpec id;
     FieldSpec theta;
+    FieldSpec group;  // the examinees' group
     std::uint16_t responseStart = 0;
     std::uint16_t itemCount = 0;
 
@@ -30,6 +31,7 @@ struct LayoutProposal {
     std::vector<std::string> names;  // the header's names (empty without a header)
     std::optional<std::size_t> idColumn;
     std::optional<std::size_t> thetaColumn;
+    std::optional<std::size_t> groupColumn;
     std::vector<std::size_t> itemColumns;
 
     std::optional<std::size_t> keyRecord;  // its line (fixed) or row (delimited), from 1
@@ -44,16 +46,26 @@ struct LayoutProposal {
 //   block when another run is there;
 // - the ID: the leading non-blank block, up to the responses;
 // - theta: a block of columns before or after the responses that holds a
-//   signed decimal number on nearly every line.
+//   signed decimal number on nearly every line;
+// - the group: the block beside the ID, when it is short text of a few
+//   values (LooksLikeGroups).
 LayoutProposal DetectFixedLayout(std::span<const std::string> lines);
 
 // Delimited rows (cells as read): a header when the first row's cells are
 // names where the rows below hold single responses; items: the columns of
 // single characters (empty, NA and 9 missing); theta: a column of signed
 // decimal numbers; the ID: the first other column; a key row: the first row
-// whose ID begins with KEY.
+// whose ID begins with KEY; the group: the column beside the ID when it holds
+// short text of a few values (LooksLikeGroups) that no item column holds (so
+// a column of M and F beside items scored 0..5 is no item).
 LayoutProposal DetectDelimitedLayout(std::span<const std::vector<std::string>> rows,
                                      ResponseFormat format);
+
+// Whether the texts of a field (one per record, blanks and NA for none) look
+// like the examinees' groups: short text, at least one with a letter, of 2
+// to kMostGroupValues distinct values, given on most records.
+inline constexpr std::size_t kMostGroupValues = 10;
+bool LooksLikeGroups(std::span<const std::string_view> texts);
 
 // The cell delimiter of a file from its first lines, 0 for none: of tab,
 // comma, semicolon and bar, those that nearly every line holds as often as

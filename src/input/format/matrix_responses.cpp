@@ -1,6 +1,5 @@
 #include "input/format/matrix_responses.h"
 
-#include "input/text/group_labels.h"
 #include "input/text/record_tally.h"
 #include "input/text/scoring.h"
 #include "input/text/text_rules.h"

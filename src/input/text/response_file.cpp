@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <utility>
 
-#include "input/text/group_labels.h"
 #include "input/text/record_tally.h"
 #include "input/text/scoring.h"
 #include "input/text/text_rules.h"

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/run_tables.h"
+#include "input/text/number_text.h"
 
 namespace tarvo {
 
@@ -71,6 +72,23 @@ bool IsKeyIdentifier(std::string_view identifier) {
     auto upper = [](char ch) { return ch >= 'a' && ch <= 'z' ? static_cast<char>(ch - 32) : ch; };
     return upper(identifier[0]) == 'K' && upper(identifier[1]) == 'E' &&
            upper(identifier[2]) == 'Y';
+}
+
+void GroupLabeller::Append(std::string_view field, PersonTable& persons) {
+    const std::string_view label = TrimBlanks(field);
+    if (label.empty()) {
+        persons.group.push_back(PersonTable::kNoGroup);
+        return;
+    }
+    const auto known = index_.find(label);
+    if (known != index_.end()) {
+        persons.group.push_back(known->second);
+        return;
+    }
+    const auto next = static_cast<std::int32_t>(persons.groupLabels.size());
+    index_.emplace(std::string(label), next);
+    persons.groupLabels.emplace_back(label);
+    persons.group.push_back(next);
 }
 
 }  // namespace tarvo

@@ -51,4 +51,14 @@ void PutIntoBoxes(const RunRequest& request, DialogControls& controls) {
     }
 }
 
+request::RequestTexts KeptGroupTexts(const RunRequest& request) {
+    request::RequestTexts texts;
+    for (const auto& [name, value] : request::RequestOptions(request)) {
+        if (name == "group-column" || name == "reference-group" || name == "focal-groups") {
+            request::ApplyOption(name, value, texts);
+        }
+    }
+    return texts;
+}
+
 }  // namespace tarvo::shell

@@ -35,4 +35,10 @@ DialogJob ReadDialogJob(const std::string& path);
 // empty); the mode buttons, the method and the options are the caller's.
 void PutIntoBoxes(const RunRequest& request, DialogControls& controls);
 
+// A job's group settings that have no box in the dialog (a delimited file's
+// group column, the reference and focal groups), as texts the dialog keeps
+// and gives back with its boxes; the group field's start and length are
+// boxes.
+request::RequestTexts KeptGroupTexts(const RunRequest& request);
+
 }  // namespace tarvo::shell

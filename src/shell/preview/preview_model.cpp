@@ -5,6 +5,7 @@
 #include "input/format/delimited_records.h"
 #include "input/format/layout_detection.h"
 #include "input/text/line_reader.h"
+#include "input/text/number_text.h"
 #include "input/text/scoring.h"
 #include "input/text/text_rules.h"
 #include "platform/control_ids.h"
@@ -29,6 +30,8 @@ Boxes BoxesOf(PreviewField field) {
             return {id::kExamineeIdStart, id::kExamineeIdLength};
         case PreviewField::Theta:
             return {id::kThetaStart, id::kThetaLength};
+        case PreviewField::Group:
+            return {id::kGroupStart, id::kGroupLength};
         case PreviewField::Responses:
             break;
     }
@@ -74,8 +77,10 @@ std::optional<ColumnSpan> FieldSpan(const DialogControls& controls, PreviewField
                                     const PreviewData& data) {
     const Boxes boxes = BoxesOf(field);
     const std::size_t start = Box(controls, boxes.start);
-    const std::size_t length = Box(controls, boxes.length);
+    std::size_t length = Box(controls, boxes.length);
     if (start == 0) return std::nullopt;
+    // The group's length box left empty is one column, as the run reads it.
+    if (field == PreviewField::Group && TrimBlanks(controls.Text(boxes.length)).empty()) length = 1;
     if (!IsDelimited(data.format)) {
         if (length == 0) return std::nullopt;
         return ColumnSpan{start - 1, length};

@@ -14,7 +14,7 @@
 // the dialog's boxes.
 namespace tarvo::shell {
 
-enum class PreviewField { ExamineeId, Theta, Responses };
+enum class PreviewField { ExamineeId, Theta, Responses, Group };
 
 // Columns from first (0-based), count of them: characters of a fixed-column
 // line, cells of a delimited row.

@@ -29,8 +29,8 @@ namespace tarvo::shell {
 namespace {
 
 constexpr PreviewField kFields[] = {PreviewField::ExamineeId, PreviewField::Theta,
-                                    PreviewField::Responses};
-constexpr const char* kFieldNames[] = {"Examinee ID", "theta", "item responses"};
+                                    PreviewField::Responses, PreviewField::Group};
+constexpr const char* kFieldNames[] = {"Examinee ID", "theta", "item responses", "group"};
 
 QLabel* LegendEntry(const QString& text, const QColor& colour, QWidget* parent) {
     auto* label = new QLabel(text, parent);
@@ -55,6 +55,8 @@ QColor FieldColour(PreviewField field) {
             return {188, 214, 255};
         case PreviewField::Theta:
             return {226, 200, 245};
+        case PreviewField::Group:
+            return {255, 240, 150};
         case PreviewField::Responses:
             break;
     }
@@ -284,7 +286,8 @@ void PreviewWindow::ShowTable() {
 }
 
 void PreviewWindow::MarkColumns(ColumnSpan span) {
-    const auto field = kFields[std::clamp(field_->currentIndex(), 0, 2)];
+    const auto field =
+        kFields[std::clamp(field_->currentIndex(), 0, static_cast<int>(std::size(kFields)) - 1)];
     SetFieldColumns(controls_, field, span, data_.format);
     // The dialog's Format box follows what is shown.
     controls_.SetText(control::kResponseFormat, FormatText(data_));

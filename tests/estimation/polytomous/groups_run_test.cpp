@@ -65,9 +65,9 @@ Finished RunWith(const Options& options) {
 
 nlohmann::json GroupsOf(const RunReport& report) {
     for (const ReportSection& section : report.sections) {
-        if (section.key == "groups") return nlohmann::json::parse(section.json);
+        if (section.key == "group_calibration") return nlohmann::json::parse(section.json);
     }
-    ADD_FAILURE() << "no groups section";
+    ADD_FAILURE() << "no group_calibration section";
     return nlohmann::json::object();
 }
 
@@ -139,7 +139,7 @@ TEST(GroupsRun, SpiNeuroticismItemsReachOpenMxsMaximumUnderTheGradedModel) {
     }
     bool summarised = false;
     for (const ReportSection& section : run.report.sections) {
-        if (section.key != "groups") continue;
+        if (section.key != "group_calibration") continue;
         for (const std::string& line : section.summary) {
             summarised = summarised || line.rfind("Group M (1598 examinees): mean ", 0) == 0;
         }

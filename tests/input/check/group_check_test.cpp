@@ -69,7 +69,8 @@ TEST(GroupFindings, SmallGroupsNumericFieldsAndABlankField) {
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].code, "group-field-numeric");
     EXPECT_EQ(found[0].count, 30u);
-    EXPECT_NE(found[0].message.find("column 2 (age)) holds numbers of 30 different values"),
+    EXPECT_NE(found[0].message.find(
+                  "the group field in column 2 (age) holds numbers of 30 different values"),
               std::string::npos)
         << found[0].message;
     EXPECT_NE(found[0].message.find("Group it first"), std::string::npos);

@@ -267,5 +267,69 @@ TEST(LayoutDetection, ProposesOnlyColumnsTheRunTakes) {
     EXPECT_EQ(noted(oneMore.proposal), 1);
 }
 
+// A short text field of a few values beside the ID is proposed as the group;
+// a field of many values, of numbers, or the first item is not.
+TEST(LayoutDetectionGroups, AShortTextFieldBesideTheIdIsTheGroup) {
+    const std::vector<std::string> fixed = {"P001 F  0110101", "P002 M  1110001", "P003    0 10111",
+                                            "P004 F  1111111"};
+    EXPECT_EQ(ProposalAsOptions(DetectFixedLayout(fixed)),
+              "--format fixed --examinee-id-start 1 --examinee-id-length 4 --response-start 9 "
+              "--item-count 7 --group-start 6 --group-length 1");
+    const auto texts = ProposalAsControlTexts(DetectFixedLayout(fixed));
+    EXPECT_EQ(texts.at(control::kGroupStart), "6");
+    EXPECT_EQ(texts.at(control::kGroupLength), "1");
+    // Many different texts are names, not groups.
+    const std::vector<std::string> names = {
+        "P001 ann  0110101", "P002 bob  1110001", "P003 cy   0 10111", "P004 dan  1111111",
+        "P005 eve  1111111", "P006 fay  1111111", "P007 gus  1111111", "P008 hal  1111111",
+        "P009 ida  1111111", "P010 jo   1111111", "P011 kim  1111111"};
+    EXPECT_EQ(DetectFixedLayout(names).group.length, 0);
+
+    // A csv file: M and F beside items scored 0..5 are no item.
+    std::vector<std::vector<std::string>> rows = {{"id", "sex", "q1", "q2", "q3"},
+                                                  {"P1", "M", "0", "5", "3"},
+                                                  {"P2", "F", "2", "1", "NA"},
+                                                  {"P3", "NA", "4", "4", "0"},
+                                                  {"P4", "F", "1", "0", "2"}};
+    LayoutProposal p = DetectDelimitedLayout(rows, ResponseFormat::Csv);
+    EXPECT_EQ(ProposalAsOptions(p),
+              "--format csv --id-column id --item-columns q1:q3 --group-column sex");
+    EXPECT_EQ(ProposalAsControlTexts(p).at(control::kGroupStart), "2");
+    // Letters beside items answered by letters are the first item.
+    rows = {{"id", "q1", "q2"}, {"P1", "A", "B"}, {"P2", "B", "A"}, {"P3", "A", "A"}};
+    p = DetectDelimitedLayout(rows, ResponseFormat::Csv);
+    EXPECT_FALSE(p.groupColumn);
+    EXPECT_EQ(p.itemColumns, (std::vector<std::size_t>{1, 2}));
+    // A text column of group names, longer than one character.
+    rows = {{"id", "school", "q1", "q2"},
+            {"P1", "north", "1", "0"},
+            {"P2", "south", "0", "0"},
+            {"P3", "north", "1", "1"}};
+    EXPECT_EQ(DetectDelimitedLayout(rows, ResponseFormat::Csv).groupColumn, 1u);
+}
+
+TEST(LayoutDetectionGroups, GroupTextsAreShortFewAndGivenOnMostRecords) {
+    using Texts = std::vector<std::string_view>;
+    EXPECT_TRUE(LooksLikeGroups(Texts{"M", "F", " ", "F"}));
+    EXPECT_FALSE(LooksLikeGroups(Texts{"M", "M", "M"}));        // one value: no comparison
+    EXPECT_FALSE(LooksLikeGroups(Texts{"1", "2", "1"}));        // numbers: no text
+    EXPECT_FALSE(LooksLikeGroups(Texts{"M", " ", " ", "NA"}));  // mostly blank
+    EXPECT_FALSE(LooksLikeGroups(Texts{"a-rather-long-label", "b"}));
+    Texts many = {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k"};
+    EXPECT_FALSE(LooksLikeGroups(many));  // eleven values
+    many.pop_back();
+    EXPECT_TRUE(LooksLikeGroups(many));
+}
+
+// The SAPA inventory: sex in column 10 beside the ID, 135 items from 20.
+TEST(LayoutDetectionGroups, ThePublicFileProposesItsGroupField) {
+    const DetectionResult result =
+        DetectLayoutOfFile(std::string(TARVO_SOURCE_DIR) + "/tests/data/polytomous/spi.dat");
+    ASSERT_EQ(result.error, "");
+    EXPECT_EQ(ProposalAsOptions(result.proposal),
+              "--format fixed --examinee-id-start 1 --examinee-id-length 8 --response-start 20 "
+              "--item-count 135 --group-start 10 --group-length 1");
+}
+
 }  // namespace
 }  // namespace tarvo
