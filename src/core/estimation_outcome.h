@@ -77,6 +77,23 @@ enum class ErrorForm {
     NotFormed,     // none were asked for: every error is -1
 };
 
+// One group of a run that calibrates several groups together: its label,
+// how many examinees it has, and its ability distribution (the reference
+// group's held at N(0, 1), the others' estimated with their errors).
+struct GroupEstimate {
+    std::string label;
+    std::size_t examinees = 0;
+    bool reference = false;
+    PopulationEstimate population;
+};
+
+// How the focal groups' standard errors were formed.
+enum class GroupErrorSource {
+    WithItems,    // the inverse of the one observed information of items and groups
+    GroupsAlone,  // each group's own block, the items taken as known: smaller
+    NotFormed,    // none were asked for, or a stop came first
+};
+
 // How the estimation of a run ended, beside the result rows it wrote and
 // the run's tables it left as the estimation ended them.
 struct EstimationOutcome {
@@ -122,6 +139,12 @@ struct EstimationOutcome {
     // standard errors count them (each estimated item's own, a common slope
     // once, each rating scale's free steps once); the population's are apart.
     int itemParameters = 0;
+    // Runs of several groups: each group, the reference first, the
+    // examinees left out for want of a group, and how the groups' errors
+    // were formed; empty in a run of one group.
+    std::vector<GroupEstimate> groups;
+    std::size_t examineesWithoutGroup = 0;
+    GroupErrorSource groupErrors = GroupErrorSource::NotFormed;
 };
 
 }  // namespace tarvo

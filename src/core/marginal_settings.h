@@ -53,6 +53,9 @@ struct MarginalSettings {
     // Estimate the ability distribution's mean and SD (only with held
     // items, which set the scale).
     bool estimatePopulation = false;
+    // Calibrate the groups of the request's group field together: one set
+    // of items, each group its own population (the reference's N(0, 1)).
+    bool groups = false;
     // Items scored 0..8 by their digit take this model, the right/wrong
     // items of the same test the model above; None: every item right/wrong.
     PolytomousModel polytomous = PolytomousModel::None;
@@ -86,9 +89,11 @@ struct Priors {
     BetaPrior u;
 };
 // Whether a run is fitted by the engine of the item model table: items
-// scored 0..m, or a right/wrong model only that engine fits.
+// scored 0..m, a right/wrong model only that engine fits, or groups
+// calibrated together.
 constexpr bool FitsByModelTable(const MarginalSettings& settings) {
-    return settings.polytomous != PolytomousModel::None || RulesOf(settings.model).modelTable;
+    return settings.polytomous != PolytomousModel::None || RulesOf(settings.model).modelTable ||
+           settings.groups;
 }
 
 constexpr Priors PriorsFor(const MarginalSettings& settings) {

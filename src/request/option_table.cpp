@@ -10,7 +10,7 @@ namespace tarvo::request {
 
 namespace {
 
-constexpr std::array<OptionSpec, 56> kOptions{{
+constexpr std::array<OptionSpec, 57> kOptions{{
     {"mode", "N", "calibration mode 1..8 (default 2, see below)"},
     {"response-file", "PATH", "response file (examinee records)", control::kResponseFile},
     {"item-file", "PATH", "item parameter file", control::kItemParameterFile},
@@ -105,6 +105,11 @@ constexpr std::array<OptionSpec, 56> kOptions{{
      "polytomous tests: every item held at the item file's\n"
      "values (a result file of this program); scores only"},
     {"estimate-population", "", "with --fix-items: estimate the ability mean and SD"},
+    {"groups", "",
+     "calibrate the groups of the group field together: one\n"
+     "set of items, the reference group N(0, 1), each other\n"
+     "group's mean and SD estimated; scores under each\n"
+     "examinee's own group"},
     {"em-cycles", "N", "most EM cycles (500)"},
     {"em-tolerance", "X", "largest parameter change to stop at (0.0001)"},
     {"compare", "MODELS",
@@ -269,6 +274,8 @@ std::string ApplyOption(std::string_view name, std::string_view value, RequestTe
         return ApplyFlag(name, value, texts.scoringOnly);
     } else if (name == "estimate-population") {
         return ApplyFlag(name, value, texts.estimatePopulation);
+    } else if (name == "groups") {
+        return ApplyFlag(name, value, texts.groups);
     } else if (name == "em-cycles") {
         texts.emCycles = text;
     } else if (name == "em-tolerance") {
@@ -382,6 +389,7 @@ OptionList RequestOptions(const RunRequest& request) {
         options.emplace_back("fix-items", "yes");
     }
     if (m.estimatePopulation) options.emplace_back("estimate-population", "yes");
+    if (m.groups) options.emplace_back("groups", "yes");
     options.emplace_back("em-cycles", std::to_string(m.maxCycles));
     options.emplace_back("em-tolerance", ShortestText(m.tolerance));
     if (!request.compareModels.empty()) {

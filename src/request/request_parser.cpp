@@ -323,6 +323,16 @@ void TakeMarginal(const RequestTexts& texts, int mode, Checker& checker, Margina
                        "are scored for given items by mode 1 or --fix-items.");
     }
     m.estimatePopulation = texts.estimatePopulation;
+    m.groups = texts.groups;
+    if (m.groups && m.fixItems) {
+        checker.Refuse(RequestField::Groups,
+                       "Calibrating groups (--groups) estimates every item across the groups: "
+                       "it does not hold items (--fix-items, --scoring-only).");
+    }
+    if (m.groups && m.polytomous == PolytomousModel::Nominal) {
+        checker.Refuse(RequestField::Groups,
+                       "Calibrating groups (--groups) is not available for the nominal model.");
+    }
     if (m.estimatePopulation && !m.fixItems) {
         checker.Refuse(RequestField::EstimatePopulation,
                        "Estimating the population (--estimate-population) needs items held at "
@@ -460,6 +470,18 @@ RequestCheck ParseRequest(const RequestTexts& texts) {
     if (texts.htmlReport) request.htmlReportFile = *texts.htmlReport;
     checker.Whole(texts.htmlExaminees, kHtmlExaminees, kHtmlExamineeCount, request.htmlExaminees);
     request.strict = texts.strict;
+    // After the group field is read: the groups are its groups.
+    if (request.marginal.groups && !request.groups.present()) {
+        checker.Refuse(RequestField::Groups,
+                       "Calibrating groups (--groups) needs the examinees' group field "
+                       "(--group-start and --group-length, or --group-column).");
+    }
+    if (request.marginal.groups &&
+        (!request.compareModels.empty() || !request.comparePolytomous.empty())) {
+        checker.Refuse(RequestField::Groups,
+                       "Comparing models (--compare) is not offered with groups calibrated "
+                       "together (--groups).");
+    }
     TakeScoreTable(texts, request.method, checker, request);
     TakeDif(texts, request.groups, checker, request.dif);
     request.boxTexts = texts.controls;

@@ -42,6 +42,7 @@ struct RequestTexts {
     bool fixItems = false;
     bool scoringOnly = false;
     bool estimatePopulation = false;
+    bool groups = false;  // calibrate the group field's groups together
     bool collapseEmpty = false;
     // The runner's.
     Text standardize;
@@ -70,7 +71,7 @@ struct RequestTexts {
         return model || binaryModel || itemModels || collapseEmpty || priorA.state ||
                priorB.state || priorC.state || priorU.state || polytomousPriorA.state ||
                polytomousPriorB.state || quadrature || scoring || standardErrors || emCycles ||
-               emTolerance || compare || fixItems || scoringOnly || estimatePopulation;
+               emTolerance || compare || fixItems || scoringOnly || estimatePopulation || groups;
     }
 };
 

@@ -505,6 +505,9 @@ RunEnd RunCalibration(const RunRequest& request, RunHost& host, RunReport* repor
         sources.sections.push_back(
             PolytomousSection(record.inputs->items, record.inputs->persons, *record.estimation));
     }
+    if (record.inputs && record.estimation && !record.estimation->groups.empty()) {
+        sources.sections.push_back(GroupsSection(record.inputs->persons, *record.estimation));
+    }
     if (record.summedScores) {
         sources.summedScores = &*record.summedScores;
         sources.sections.push_back(ScoreTableSection(request, *record.summedScores));

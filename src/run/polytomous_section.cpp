@@ -1,5 +1,6 @@
 #include "run/polytomous_section.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <nlohmann/json.hpp>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "core/polytomous_models.h"
+#include "report/ability_statistics.h"
 #include "report/plural.h"
 
 namespace tarvo {
@@ -68,6 +70,104 @@ void AddFlaggedWarning(const std::vector<std::string>& flagged, const std::strin
     section.warnings.push_back((one ? "Item " : "Items ") + list +
                                (one ? " has a flag of its" : " have a flag of their") + about +
                                ": see the report's polytomous section.");
+}
+
+// The histogram's bars: this wide, over the abilities' whole range.
+constexpr double kBarWidth = 0.5;
+
+// A value for a sentence: three decimals, or "undefined".
+std::string FixedOrUndefined(double value) {
+    return std::isfinite(value) ? Fixed(value) : std::string("undefined");
+}
+
+double NormalBelow(double x, double mean, double sd) {
+    return 0.5 * std::erfc(-(x - mean) / (sd * std::sqrt(2.0)));
+}
+
+// Cronbach's alpha of the members' complete records, and their mean raw
+// score over the items each answered.
+void ScoreStatistics(const PersonTable& persons, const EstimationOutcome& outcome,
+                     const std::vector<std::size_t>& members, double& meanScore, double& alpha) {
+    const std::size_t itemCount = outcome.categories.size();
+    std::vector<double> sum(itemCount, 0), squares(itemCount, 0);
+    double n = 0, total = 0, totalSquares = 0, scores = 0;
+    for (const std::size_t j : members) {
+        const std::span<const std::uint8_t> row = persons.ResponsesOf(j);
+        double raw = 0;
+        bool complete = true;
+        for (std::size_t i = 0; i < itemCount; ++i) {
+            if (row[i] < outcome.categories[i]) {
+                raw += row[i];
+            } else {
+                complete = false;
+            }
+        }
+        scores += raw;
+        if (!complete) continue;
+        n += 1;
+        total += raw;
+        totalSquares += raw * raw;
+        for (std::size_t i = 0; i < itemCount; ++i) {
+            sum[i] += row[i];
+            squares[i] += static_cast<double>(row[i]) * row[i];
+        }
+    }
+    meanScore = members.empty() ? NAN : scores / static_cast<double>(members.size());
+    double itemVariances = 0;
+    for (std::size_t i = 0; i < itemCount; ++i) {
+        itemVariances += n > 1 ? squares[i] - sum[i] * sum[i] / n : 0;
+    }
+    const double totalVariance = n > 1 ? totalSquares - total * total / n : 0;
+    const double k = static_cast<double>(itemCount);
+    alpha = itemCount > 1 && totalVariance > 0 ? k / (k - 1) * (1 - itemVariances / totalVariance)
+                                               : NAN;
+}
+
+// The members' abilities in bars of kBarWidth, and the count the group's
+// normal population expects in each.
+Json Histogram(const PersonTable& persons, const std::vector<std::size_t>& members,
+               const PopulationEstimate& population) {
+    double lowest = INFINITY, highest = -INFINITY;
+    for (const std::size_t j : members) {
+        if (!std::isfinite(persons.theta[j])) continue;
+        lowest = std::min(lowest, persons.theta[j]);
+        highest = std::max(highest, persons.theta[j]);
+    }
+    Json bars = Json::array();
+    if (!(lowest <= highest)) return bars;
+    const double first = std::floor(lowest / kBarWidth) * kBarWidth;
+    const std::size_t count =
+        static_cast<std::size_t>(std::floor((highest - first) / kBarWidth)) + 1;
+    std::vector<std::size_t> counts(count, 0);
+    double finite = 0;
+    for (const std::size_t j : members) {
+        if (!std::isfinite(persons.theta[j])) continue;
+        const std::size_t bar =
+            std::min(count - 1,
+                     static_cast<std::size_t>(std::floor((persons.theta[j] - first) / kBarWidth)));
+        ++counts[bar];
+        finite += 1;
+    }
+    for (std::size_t b = 0; b < count; ++b) {
+        const double from = first + kBarWidth * static_cast<double>(b);
+        const double to = from + kBarWidth;
+        const double fitted = finite * (NormalBelow(to, population.mean, population.sd) -
+                                        NormalBelow(from, population.mean, population.sd));
+        bars.push_back(Json{{"from", from}, {"to", to}, {"count", counts[b]}, {"fitted", fitted}});
+    }
+    return bars;
+}
+
+std::string ErrorSourceName(GroupErrorSource source) {
+    switch (source) {
+        case GroupErrorSource::WithItems:
+            return "observed_information";
+        case GroupErrorSource::GroupsAlone:
+            return "groups_block";
+        case GroupErrorSource::NotFormed:
+            break;
+    }
+    return "not_formed";
 }
 
 }  // namespace
@@ -220,6 +320,98 @@ ReportSection NominalSection(const ItemTable& items, const EstimationOutcome& ou
                       "the other options or hardly at all, a distractor the ablest choose more "
                       "than the key)",
                       section);
+    return section;
+}
+
+ReportSection GroupsSection(const PersonTable& persons, const EstimationOutcome& outcome) {
+    ReportSection section;
+    if (outcome.groups.empty()) return section;
+    section.key = "group_calibration";
+    // Each examinee's group of the run, by its label.
+    std::vector<std::vector<std::size_t>> members(outcome.groups.size());
+    std::vector<std::int32_t> runGroupOf(persons.groupLabels.size(), -1);
+    for (std::size_t g = 0; g < outcome.groups.size(); ++g) {
+        const auto at = std::find(persons.groupLabels.begin(), persons.groupLabels.end(),
+                                  outcome.groups[g].label);
+        if (at != persons.groupLabels.end()) {
+            runGroupOf[static_cast<std::size_t>(at - persons.groupLabels.begin())] =
+                static_cast<std::int32_t>(g);
+        }
+    }
+    for (std::size_t j = 0; j < persons.group.size(); ++j) {
+        const std::int32_t label = persons.group[j];
+        if (label < 0) continue;
+        const std::int32_t g = runGroupOf[static_cast<std::size_t>(label)];
+        if (g >= 0) members[static_cast<std::size_t>(g)].push_back(j);
+    }
+
+    Json groups = Json::array();
+    std::size_t calibrated = 0;
+    for (std::size_t g = 0; g < outcome.groups.size(); ++g) {
+        const GroupEstimate& group = outcome.groups[g];
+        calibrated += group.examinees;
+        double meanScore = NAN, alpha = NAN;
+        ScoreStatistics(persons, outcome, members[g], meanScore, alpha);
+        std::vector<bool> use(persons.personCount(), false);
+        for (const std::size_t j : members[g]) use[j] = true;
+        const double reliability =
+            report::EmpiricalReliability(persons.theta, persons.seetheta, use);
+        const PopulationEstimate& p = group.population;
+        groups.push_back(Json{{"label", group.label},
+                              {"reference", group.reference},
+                              {"examinees", group.examinees},
+                              {"mean", p.mean},
+                              {"sd", p.sd},
+                              {"se_mean", group.reference ? Json(nullptr) : Number(p.seMean)},
+                              {"se_sd", group.reference ? Json(nullptr) : Number(p.seSd)},
+                              {"mean_score", Number(meanScore)},
+                              {"alpha", Number(alpha)},
+                              {"empirical_reliability", Number(reliability)},
+                              {"histogram", Histogram(persons, members[g], p)}});
+        std::string line = "Group " + group.label + " (" +
+                           report::Plural(group.examinees, "examinee", "examinees") + "): ";
+        line += group.reference
+                    ? "reference, N(0, 1)"
+                    : "mean " + FixedOrUndefined(p.mean) + " (SE " + FixedOrUndefined(p.seMean) +
+                          "), SD " + FixedOrUndefined(p.sd) + " (SE " + FixedOrUndefined(p.seSd) +
+                          ")";
+        line += "; mean score " + FixedOrUndefined(meanScore) + ", alpha " +
+                FixedOrUndefined(alpha) + ", empirical reliability " +
+                FixedOrUndefined(reliability) + ".";
+        section.summary.push_back(line);
+    }
+    const double parameters =
+        outcome.itemParameters + 2.0 * static_cast<double>(outcome.groups.size() - 1);
+    const double minus2 = -2 * outcome.logLikelihood;
+    const double n = static_cast<double>(calibrated);
+    const double aic = minus2 + 2 * parameters;
+    const double bic = minus2 + parameters * std::log(n);
+    section.json = Json{
+        {"groups", groups},
+        {"examinees_without_group", outcome.examineesWithoutGroup},
+        {"group_errors", ErrorSourceName(outcome.groupErrors)},
+        {"log_likelihood", Number(outcome.logLikelihood)},
+        {"minus_2ll", Number(minus2)},
+        {"parameters", parameters},
+        {"aic", Number(aic)},
+        {"bic",
+         Number(bic)}}.dump();
+    section.summary.push_back(
+        "Groups model: log-likelihood " + FixedOrUndefined(outcome.logLikelihood) + ", -2LL " +
+        FixedOrUndefined(minus2) + ", AIC " + FixedOrUndefined(aic) + ", BIC " +
+        FixedOrUndefined(bic) + " (" + std::to_string(static_cast<int>(parameters)) +
+        " parameters, " + report::Plural(calibrated, "examinee", "examinees") + ").");
+    if (outcome.groupErrors == GroupErrorSource::GroupsAlone) {
+        section.summary.push_back(
+            "The focal groups' standard errors are from their own block of the information, "
+            "the items taken as known: they are somewhat smaller than the whole information's.");
+    }
+    if (outcome.examineesWithoutGroup > 0) {
+        section.warnings.push_back(
+            report::Plural(outcome.examineesWithoutGroup, "examinee was", "examinees were") +
+            " left out of the calibration for want of a calibrated group (an empty group field "
+            "or a group not asked for), and scored under the reference group's population.");
+    }
     return section;
 }
 

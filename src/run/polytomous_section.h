@@ -24,4 +24,15 @@ ReportSection PolytomousSection(const ItemTable& items, const PersonTable& perso
 // slope passes the key's (distractor_above_key: the ablest choose it more).
 ReportSection NominalSection(const ItemTable& items, const EstimationOutcome& outcome);
 
+// A run that calibrated several groups together as a report section: per
+// group its examinees, its population (the reference's N(0, 1), the focal
+// groups' estimated mean and SD with their errors and how those were
+// formed), the mean raw score, Cronbach's alpha over its complete records,
+// the empirical reliability of its abilities, and the histogram of its
+// abilities beside the counts its fitted normal population expects; and the
+// log-likelihood, -2LL, AIC and BIC of the whole model (the items'
+// parameters and each focal group's mean and SD, over the examinees
+// calibrated). Empty key when the run has no groups.
+ReportSection GroupsSection(const PersonTable& persons, const EstimationOutcome& outcome);
+
 }  // namespace tarvo

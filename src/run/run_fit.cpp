@@ -73,9 +73,11 @@ int EstimatedByModel(const std::string& name, int categories, const RunRequest& 
 }
 
 // A polytomous run's marginal likelihood's parameters: those its estimator
-// moved, and the population's mean and SD when they were estimated.
+// moved, the population's mean and SD when they were estimated, and each
+// focal group's of a run of several groups.
 int PolytomousParameters(const EstimationOutcome& outcome) {
-    return outcome.itemParameters + (outcome.population.estimated ? 2 : 0);
+    const int focal = outcome.groups.empty() ? 0 : static_cast<int>(outcome.groups.size()) - 1;
+    return outcome.itemParameters + (outcome.population.estimated ? 2 : 0) + 2 * focal;
 }
 
 }  // namespace

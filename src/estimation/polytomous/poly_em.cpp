@@ -8,6 +8,7 @@
 #include "core/model_constants.h"
 #include "estimation/marginal/mml_mstep.h"
 #include "estimation/marginal/mml_squarem.h"
+#include "estimation/polytomous/poly_groups.h"
 #include "estimation/polytomous/poly_population.h"
 #include "estimation/polytomous/poly_scales.h"
 #include "irt/item_curve.h"
@@ -19,6 +20,8 @@ namespace {
 constexpr int kMostScoringSteps = 50;
 constexpr int kMostHalvings = 30;
 constexpr double kSettledStep = 1e-9;
+// The least SD an extrapolated group keeps.
+constexpr double kSmallestGroupSd = 0.01;
 
 using Square = std::array<double, kMostFree * kMostFree>;
 
@@ -227,7 +230,7 @@ class PolytomousCycle final : public mml::EmMap {
   public:
     PolytomousCycle(std::vector<Item>& items, std::span<const char> estimated, Responses responses,
                     const MarginalSettings& settings, mml::Quadrature& quadrature, EmTables& tables,
-                    WorkerPool& pool, std::span<const Scale> scales)
+                    WorkerPool& pool, std::span<const Scale> scales, Groups* groups)
         : items_(items),
           estimated_(estimated),
           responses_(responses),
@@ -238,7 +241,8 @@ class PolytomousCycle final : public mml::EmMap {
           estimatePopulation_(settings.estimatePopulation),
           quadratureRange_(settings.quadratureRange),
           priors_(BinaryPriors(settings)),
-          lowestC_(LowestC(RulesOf(MarginalModel::ThreePL), priors_.c.on)) {
+          lowestC_(LowestC(RulesOf(MarginalModel::ThreePL), priors_.c.on)),
+          groups_(groups) {
         for (std::size_t i = 0; i < items.size(); ++i) {
             if (!estimated[i]) continue;
             size_ += static_cast<std::size_t>(FreeCount(items[i]));
@@ -249,6 +253,9 @@ class PolytomousCycle final : public mml::EmMap {
         // change test.
         steps_ = static_cast<std::size_t>(SharedStepCount(scales));
         size_ += steps_ + (estimatePopulation_ ? 2 : 0);
+        // The focal groups' means and SDs last, extrapolated with the items.
+        focal_ = groups ? static_cast<std::size_t>(groups->Count() - 1) : 0;
+        size_ += 2 * focal_;
     }
 
     const PopulationEstimate& Population() const { return population_; }
@@ -268,8 +275,12 @@ class PolytomousCycle final : public mml::EmMap {
             point[StepsAt() + s] = SharedStepValue(items_, scales_, static_cast<int>(s));
         }
         if (estimatePopulation_) {
-            point[size_ - 2] = population_.mean;
-            point[size_ - 1] = population_.sd;
+            point[GroupsAt() - 2] = population_.mean;
+            point[GroupsAt() - 1] = population_.sd;
+        }
+        for (std::size_t g = 0; g < focal_; ++g) {
+            point[GroupsAt() + 2 * g] = groups_->estimates[g + 1].mean;
+            point[GroupsAt() + 2 * g + 1] = groups_->estimates[g + 1].sd;
         }
     }
 
@@ -284,6 +295,12 @@ class PolytomousCycle final : public mml::EmMap {
         // Without extrapolation the loop writes back only the point it has
         // just read, so the steps and the population, which the cycle alone
         // moves, are already there.
+        if (focal_ == 0) return;
+        for (std::size_t g = 0; g < focal_; ++g) {
+            groups_->estimates[g + 1].mean = point[GroupsAt() + 2 * g];
+            groups_->estimates[g + 1].sd = point[GroupsAt() + 2 * g + 1];
+        }
+        PlaceGroups(*groups_, quadrature_);
     }
 
     void KeepInBounds(std::span<double> point) const override {
@@ -297,6 +314,11 @@ class PolytomousCycle final : public mml::EmMap {
             PackFree(item, point.subspan(at));
             at += static_cast<std::size_t>(FreeCount(item));
             if (item.commonSlope) point[CommonAt()] = item.a;
+        }
+        for (std::size_t g = 0; g < focal_; ++g) {
+            double& sd = point[GroupsAt() + 2 * g + 1];
+            if (!std::isfinite(point[GroupsAt() + 2 * g])) point[GroupsAt() + 2 * g] = 0;
+            if (!(sd >= kSmallestGroupSd)) sd = kSmallestGroupSd;
         }
     }
 
@@ -314,11 +336,13 @@ class PolytomousCycle final : public mml::EmMap {
         if (estimatePopulation_) {
             MovePopulation(items_, responses_, quadratureRange_, quadrature_, tables_, population_);
         }
+        if (focal_ > 0) MoveGroups(*groups_, responses_, quadrature_, tables_, pool_);
         return objective;
     }
 
   private:
-    std::size_t StepsAt() const { return size_ - steps_ - (estimatePopulation_ ? 2 : 0); }
+    std::size_t GroupsAt() const { return size_ - 2 * focal_; }
+    std::size_t StepsAt() const { return GroupsAt() - steps_ - (estimatePopulation_ ? 2 : 0); }
     std::size_t CommonAt() const { return StepsAt() - 1; }
 
     // An extrapolated item back into its model: finite values, a common
@@ -357,6 +381,8 @@ class PolytomousCycle final : public mml::EmMap {
     std::size_t size_ = 0;
     std::size_t steps_ = 0;
     bool common_ = false;
+    Groups* groups_;
+    std::size_t focal_ = 0;
 };
 
 }  // namespace
@@ -374,9 +400,11 @@ double LogPriors(std::span<const Item> items, std::span<const char> estimated,
 EmOutcome RunPolytomousEm(std::vector<Item>& items, std::span<const char> estimated,
                           Responses responses, const MarginalSettings& settings,
                           mml::Quadrature& quadrature, EmTables& tables, WorkerPool& pool,
-                          const CycleDone& cycleDone) {
+                          const CycleDone& cycleDone, Groups* groups) {
     const std::vector<Scale> scales = ScalesOf(items, estimated);
-    PolytomousCycle cycle(items, estimated, responses, settings, quadrature, tables, pool, scales);
+    if (groups) PlaceGroups(*groups, quadrature);
+    PolytomousCycle cycle(items, estimated, responses, settings, quadrature, tables, pool, scales,
+                          groups);
     // A stopped run keeps the log-likelihood of its last cycle.
     double lastLogLikelihood = 0;
     // The shared steps and the population are moved by the cycle alone, not

@@ -72,11 +72,14 @@ using CycleDone = std::function<bool(int, double, double)>;
 // log-likelihood changed by less than its tolerance, after maxCycles, or
 // when cycleDone says stop; the tables then hold the E-step at the items as
 // they ended. With settings.estimatePopulation the quadrature follows the
-// population.
+// population. With groups (responses attached to them) each focal group's
+// population is estimated with the items and the quadrature is their
+// common grid.
+struct Groups;
 EmOutcome RunPolytomousEm(std::vector<Item>& items, std::span<const char> estimated,
                           Responses responses, const MarginalSettings& settings,
                           mml::Quadrature& quadrature, EmTables& tables, WorkerPool& pool,
-                          const CycleDone& cycleDone);
+                          const CycleDone& cycleDone, Groups* groups = nullptr);
 
 // The log priors of the estimated items at their values (those that act).
 double LogPriors(std::span<const Item> items, std::span<const char> estimated,

@@ -65,12 +65,20 @@ void EmTables::PatternsOf(std::span<const std::uint8_t> row, std::uint8_t* patte
     }
 }
 
-PatternTablesView EmTables::View() const {
-    return {groupRows_.data(), firstRow_.data(), logWeight_.data(), Groups(), stride_};
+PatternTablesView EmTables::View(std::size_t population) const {
+    return {groupRows_.data(), firstRow_.data(), logWeight_.data() + population * stride_,
+            Groups(), stride_};
 }
 
-void EmTables::SetLogWeights(const mml::Quadrature& quadrature) {
-    std::copy(quadrature.logWeight.begin(), quadrature.logWeight.end(), logWeight_.begin());
+void EmTables::SetLogWeights(const mml::Quadrature& quadrature,
+                             std::span<const mml::Quadrature> populations) {
+    const std::size_t count = std::max<std::size_t>(1, populations.size());
+    if (logWeight_.size() != count * stride_) logWeight_.assign(count * stride_, kPaddingLogWeight);
+    for (std::size_t g = 0; g < count; ++g) {
+        const mml::Quadrature& weights = populations.empty() ? quadrature : populations[g];
+        std::copy(weights.logWeight.begin(), weights.logWeight.end(),
+                  logWeight_.begin() + static_cast<std::ptrdiff_t>(g * stride_));
+    }
 }
 
 void EmTables::FillGroups() {
@@ -134,7 +142,7 @@ std::span<EmTables::Slot> EmTables::Slots(std::size_t count) {
 }
 
 void FillLogProbabilities(std::span<const Item> items, const mml::Quadrature& quadrature,
-                          EmTables& tables) {
+                          EmTables& tables, std::span<const mml::Quadrature> populations) {
     const int points = quadrature.Points();
     std::array<double, kMostCategories> p{};
     for (std::size_t i = 0; i < items.size(); ++i) {
@@ -146,15 +154,16 @@ void FillLogProbabilities(std::span<const Item> items, const mml::Quadrature& qu
             }
         }
     }
-    tables.SetLogWeights(quadrature);
+    tables.SetLogWeights(quadrature, populations);
     tables.FillGroups();
 }
 
 double PosteriorOf(std::span<const std::uint8_t> row, const EmTables& tables,
-                   std::span<std::uint8_t> patterns, std::span<double> weights, PointRange& range) {
+                   std::span<std::uint8_t> patterns, std::span<double> weights, PointRange& range,
+                   std::size_t population) {
     tables.PatternsOf(row, patterns.data());
     const PosteriorSums sums =
-        tables.Kernels().posterior(tables.View(), patterns.data(), weights.data());
+        tables.Kernels().posterior(tables.View(population), patterns.data(), weights.data());
     range.first = sums.first;
     range.last = sums.last;
     return sums.top + std::log(sums.sum);
@@ -170,12 +179,20 @@ void SumBlock(Responses responses, std::size_t from, std::size_t to, const EmTab
               EmTables::Slot& slot) {
     std::fill(slot.sums.begin(), slot.sums.end(), 0.0);
     slot.logLikelihood = 0;
-    const PatternTablesView view = tables.View();
     const MarginalKernels& kernels = tables.Kernels();
     const std::size_t groups = tables.Groups();
     std::uint8_t* patterns = slot.patterns.data();
-    for (std::size_t j = from; j < to; j += EmTables::kBatch) {
-        const std::size_t count = std::min(EmTables::kBatch, to - j);
+    // A batch holds consecutive examinees of one population, whose
+    // posteriors start from the same log weights.
+    std::size_t count = 0;
+    for (std::size_t j = from; j < to; j += count) {
+        const std::size_t population = responses.PopulationIndexOf(j);
+        count = 1;
+        while (count < EmTables::kBatch && j + count < to &&
+               responses.PopulationIndexOf(j + count) == population) {
+            ++count;
+        }
+        const PatternTablesView view = tables.View(population);
         for (std::size_t b = 0; b < count; ++b) {
             tables.PatternsOf(responses.Row(j + b), patterns + b * groups);
         }
@@ -192,7 +209,7 @@ void SumBlock(Responses responses, std::size_t from, std::size_t to, const EmTab
 
 double EStep(std::span<const Item> items, Responses responses, const mml::Quadrature& quadrature,
              EmTables& tables, WorkerPool& pool) {
-    FillLogProbabilities(items, quadrature, tables);
+    FillLogProbabilities(items, quadrature, tables, responses.populations);
     return CountExpected(responses, tables, pool);
 }
 
@@ -233,7 +250,7 @@ double EStep(std::span<const Item> items, Responses responses, const mml::Quadra
 void ScoreExpected(std::span<const Item> items, Responses responses,
                    const mml::Quadrature& quadrature, EmTables& tables, WorkerPool& pool,
                    std::span<double> theta, std::span<double> seTheta) {
-    FillLogProbabilities(items, quadrature, tables);
+    FillLogProbabilities(items, quadrature, tables, responses.populations);
     const std::size_t blockSize = BlockSize(responses.persons);
     const std::size_t blocks = (responses.persons + blockSize - 1) / blockSize;
     const std::span<EmTables::Slot> slots = tables.Slots(pool.Threads());
@@ -244,7 +261,8 @@ void ScoreExpected(std::span<const Item> items, Responses responses,
         const std::size_t to = std::min(responses.persons, from + blockSize);
         for (std::size_t j = from; j < to; ++j) {
             PointRange range;
-            PosteriorOf(responses.Row(j), tables, slot.patterns, post, range);
+            PosteriorOf(responses.Row(j), tables, slot.patterns, post, range,
+                        responses.PopulationIndexOf(j));
             double mean = 0, square = 0;
             for (int q = range.first; q <= range.last; ++q) mean += post[q] * quadrature.theta[q];
             for (int q = range.first; q <= range.last; ++q) {

@@ -25,14 +25,38 @@
 
 namespace tarvo::poly {
 
-// The codes, examinee after examinee: scores 0..8, 9 missing.
+// The codes, examinee after examinee: scores 0..8, 9 missing. A run of
+// several groups also gives each examinee's group (0 the reference) and
+// every group's population over the run's one grid of points (the same
+// theta, the group's own weights); a run of one group leaves both empty and
+// every examinee takes the run's quadrature.
 struct Responses {
+    Responses() = default;
+    Responses(std::span<const std::uint8_t> codes_, std::size_t persons_, std::size_t items_,
+              std::span<const std::int32_t> group_ = {},
+              std::span<const mml::Quadrature> populations_ = {})
+        : codes(codes_),
+          persons(persons_),
+          items(items_),
+          group(group_),
+          populations(populations_) {}
+
     std::span<const std::uint8_t> codes;
     std::size_t persons = 0;
     std::size_t items = 0;
+    std::span<const std::int32_t> group;
+    std::span<const mml::Quadrature> populations;
 
     std::span<const std::uint8_t> Row(std::size_t j) const {
         return codes.subspan(j * items, items);
+    }
+    // The ability distribution examinee j's posterior is formed under.
+    const mml::Quadrature& PopulationOf(std::size_t j, const mml::Quadrature& common) const {
+        return group.empty() ? common : populations[PopulationIndexOf(j)];
+    }
+    // Its index among the populations (0 in a run of one group).
+    std::size_t PopulationIndexOf(std::size_t j) const {
+        return group.empty() ? 0 : static_cast<std::size_t>(group[j]);
     }
 };
 
@@ -68,11 +92,16 @@ class EmTables {
     // over the group's items of their digit (the score, or the item's
     // number of categories where missing) times the item's place.
     void PatternsOf(std::span<const std::uint8_t> row, std::uint8_t* patterns) const;
-    PatternTablesView View() const;
+    // The tables with the log weights of one population (0 in a run of one
+    // group).
+    PatternTablesView View(std::size_t population = 0) const;
     const MarginalKernels& Kernels() const { return kernels_; }
 
-    // The quadrature's log weights, padded, which every posterior starts from.
-    void SetLogWeights(const mml::Quadrature& quadrature);
+    // The quadrature's log weights, padded, which every posterior starts
+    // from; a run of several groups gives every group's population, each
+    // kept as its own row.
+    void SetLogWeights(const mml::Quadrature& quadrature,
+                       std::span<const mml::Quadrature> populations = {});
     // The group rows from the items' log probabilities.
     void FillGroups();
     // The expected counts from the summed posteriors by group row.
@@ -114,7 +143,7 @@ class EmTables {
 // Fills the tables with the items' log probabilities and the quadrature's
 // log weights.
 void FillLogProbabilities(std::span<const Item> items, const mml::Quadrature& quadrature,
-                          EmTables& tables);
+                          EmTables& tables, std::span<const mml::Quadrature> populations = {});
 
 // An examinee's posterior weights over the points (summing to 1; those
 // below exp(kNegligibleLogWeight) of the largest set to 0, outside
@@ -123,7 +152,8 @@ void FillLogProbabilities(std::span<const Item> items, const mml::Quadrature& qu
 // Groups() patterns. Returns the log of its marginal likelihood.
 using PointRange = mml::PosteriorRange;
 double PosteriorOf(std::span<const std::uint8_t> row, const EmTables& tables,
-                   std::span<std::uint8_t> patterns, std::span<double> weights, PointRange& range);
+                   std::span<std::uint8_t> patterns, std::span<double> weights, PointRange& range,
+                   std::size_t population = 0);
 
 // Examinees per block of the E-step and the passes that follow it.
 std::size_t BlockSize(std::size_t persons);

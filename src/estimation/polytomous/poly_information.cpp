@@ -337,16 +337,6 @@ void SetItemErrors(Item& item, const ItemParameters& place, Covariances& covaria
     if (place.c >= 0) item.seC = error(place.c);
 }
 
-// Where the test is long (the right/wrong estimator's limit) and no item is
-// rated, each item's errors come from its own block of the information.
-bool ByItemBlocks(std::span<const Item> items) {
-    if (items.size() <= mml::kLargestCrossItemTest) return false;
-    for (const Item& item : items) {
-        if (item.model->sharedSteps) return false;
-    }
-    return true;
-}
-
 // Every estimated item's errors from its own block alone: a common slope,
 // which other items share, is left out of the block and keeps -1.
 void SetErrorsByItem(std::vector<Item>& items, std::span<const char> estimated,
@@ -379,6 +369,37 @@ void SetErrorsByItem(std::vector<Item>& items, std::span<const char> estimated,
 }
 
 }  // namespace
+
+bool ByItemBlocks(std::span<const Item> items) {
+    if (items.size() <= mml::kLargestCrossItemTest) return false;
+    for (const Item& item : items) {
+        if (item.model->sharedSteps) return false;
+    }
+    return true;
+}
+
+std::vector<double> SetErrorsFromInformation(std::vector<Item>& items,
+                                             std::span<const char> estimated,
+                                             const std::vector<double>& information, int extra,
+                                             ErrorForm* form) {
+    const int n = FreeParameterCount(items, estimated);
+    Covariances covariances(information, n + extra);
+    // A parameter the data do not identify: each one's own curvature, which
+    // understates the error.
+    if (!covariances.Factored() && form != nullptr) *form = ErrorForm::OwnCurvature;
+    const std::vector<ItemParameters> places = ParametersOf(items, estimated);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (estimated[i]) SetItemErrors(items[i], places[i], covariances);
+    }
+    std::vector<double> variances;
+    std::vector<double> block;
+    for (int p = 0; p < extra; ++p) {
+        const int one[1] = {n + p};
+        covariances.Block(one, block);
+        variances.push_back(block[0]);
+    }
+    return variances;
+}
 
 // Every estimated item's free parameters, item after item, then the common
 // slope when the items have one, then the scales' free steps.
@@ -492,14 +513,7 @@ bool SetStandardErrors(std::vector<Item>& items, std::span<const char> estimated
     if (products && form != nullptr) *form = ErrorForm::CrossProduct;
     const int n = FreeParameterCount(items, estimated);
     if (information.size() != static_cast<std::size_t>(n) * n) return false;
-    Covariances covariances(information, n);
-    // A parameter the data do not identify: each one's own curvature, which
-    // understates the error.
-    if (!covariances.Factored() && form != nullptr) *form = ErrorForm::OwnCurvature;
-    const std::vector<ItemParameters> places = ParametersOf(items, estimated);
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        if (estimated[i]) SetItemErrors(items[i], places[i], covariances);
-    }
+    SetErrorsFromInformation(items, estimated, information, 0, form);
     return true;
 }
 

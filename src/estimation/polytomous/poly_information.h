@@ -67,4 +67,19 @@ bool SetStandardErrors(std::vector<Item>& items, std::span<const char> estimated
                        StandardErrorMethod method = StandardErrorMethod::Louis,
                        VectorUnit unit = VectorUnit::Best);
 
+// Where the test is long (the right/wrong estimator's limit) and no item is
+// rated, each item's errors come from its own block of the information.
+bool ByItemBlocks(std::span<const Item> items);
+
+// Sets every estimated item's errors from an information over their free
+// parameters (as FreeParameterCount orders them) followed by extra other
+// parameters, n + extra square, row after row; returns the extra
+// parameters' variances (the diagonal of the inverse; each one's own
+// curvature where the whole is not positive definite, and form then says
+// so).
+std::vector<double> SetErrorsFromInformation(std::vector<Item>& items,
+                                             std::span<const char> estimated,
+                                             const std::vector<double>& information, int extra,
+                                             ErrorForm* form);
+
 }  // namespace tarvo::poly

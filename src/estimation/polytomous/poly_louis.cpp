@@ -174,7 +174,7 @@ bool FormLouis(std::span<const Item> items, std::span<const char> estimated, Res
                 const std::span<double> w = std::span<double>(weights).subspan(s * stride, stride);
                 PosteriorOf(row, tables,
                             std::span<std::uint8_t>(patterns).subspan(s * tables.Groups()), w,
-                            ranges[s]);
+                            ranges[s], responses.PopulationIndexOf(from + s));
                 if (kept > 0) {
                     std::copy_n(w.begin(), points, posteriors.begin() + (from + s) * points);
                     keptRanges[from + s] = ranges[s];

@@ -45,25 +45,34 @@ void CategoryThetaDerivatives(const Item& item, double theta, std::span<const do
 }
 
 void ScoreByMode(std::span<const Item> items, Responses responses, const ModeScoring& scoring,
-                 std::span<double> theta, std::span<double> seTheta) {
-    const double priorCurvature = scoring.prior ? 1 / (scoring.sd * scoring.sd) : 0;
+                 std::span<double> theta, std::span<double> seTheta,
+                 std::span<const PopulationEstimate> groups, double groupReach) {
     for (std::size_t j = 0; j < responses.persons; ++j) {
+        ModeScoring own = scoring;
+        if (scoring.prior && !responses.group.empty() && !groups.empty()) {
+            const PopulationEstimate& group = groups[static_cast<std::size_t>(responses.group[j])];
+            own.mean = group.mean;
+            own.sd = group.sd;
+            own.lowest = group.mean - groupReach * group.sd;
+            own.highest = group.mean + groupReach * group.sd;
+        }
+        const double priorCurvature = own.prior ? 1 / (own.sd * own.sd) : 0;
         const std::span<const std::uint8_t> row =
             responses.codes.subspan(j * responses.items, responses.items);
-        double t = std::clamp(theta[j], scoring.lowest, scoring.highest);
+        double t = std::clamp(theta[j], own.lowest, own.highest);
         ScoreSums sums = SumsAt(items, row, t);
         if (sums.answered == 0 && !scoring.prior) {
             seTheta[j] = kNotEstimated;
             continue;
         }
         for (int step = 0; step < kMostSteps; ++step) {
-            const double gradient = sums.gradient - (t - scoring.mean) * priorCurvature;
+            const double gradient = sums.gradient - (t - own.mean) * priorCurvature;
             const double information = sums.information + priorCurvature;
             if (!(information > 0)) break;
             // At most one unit per step: far from the mode the quadratic
             // model overshoots.
             const double move = std::clamp(gradient / information, -1.0, 1.0);
-            const double next = std::clamp(t + move, scoring.lowest, scoring.highest);
+            const double next = std::clamp(t + move, own.lowest, own.highest);
             const double moved = next - t;
             t = next;
             sums = SumsAt(items, row, t);

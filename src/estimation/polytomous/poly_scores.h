@@ -9,6 +9,7 @@
 
 #include <span>
 
+#include "core/estimation_outcome.h"
 #include "estimation/polytomous/poly_em.h"
 
 namespace tarvo::poly {
@@ -27,7 +28,12 @@ struct ModeScoring {
 // Replaces each examinee's theta (its start, the EAP) with the mode and
 // seTheta with its error; an examinee without a valid response keeps the
 // start, with no error (-1) under ML.
+//
+// With groups attached to the responses and their populations given, MAP
+// takes each examinee's own group's density instead, within its mean +-
+// groupReach SDs.
 void ScoreByMode(std::span<const Item> items, Responses responses, const ModeScoring& scoring,
-                 std::span<double> theta, std::span<double> seTheta);
+                 std::span<double> theta, std::span<double> seTheta,
+                 std::span<const PopulationEstimate> groups = {}, double groupReach = 6);
 
 }  // namespace tarvo::poly

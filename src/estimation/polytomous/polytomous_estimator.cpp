@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "estimation/polytomous/inputs/poly_categories.h"
 #include "estimation/polytomous/inputs/poly_item_file.h"
 #include "estimation/polytomous/poly_em.h"
+#include "estimation/polytomous/poly_groups.h"
 #include "estimation/polytomous/poly_information.h"
 #include "estimation/polytomous/poly_population.h"
 #include "estimation/polytomous/poly_scales.h"
@@ -114,7 +116,8 @@ class PolytomousEstimator final : public Estimator {
     explicit PolytomousEstimator(const RunRequest& request)
         : settings_(request.marginal),
           binary_(RulesOf(request.marginal.model)),
-          itemModelsFile_(request.itemModelsFile) {}
+          itemModelsFile_(request.itemModelsFile),
+          groupSettings_(request.groups) {}
 
     // Not read for the rows: they have their own layout. The joint 3PL mode
     // names the run's parameters for the front ends.
@@ -130,6 +133,13 @@ class PolytomousEstimator final : public Estimator {
             const std::string wrong =
                 poly::CheckItemModels(itemModelsFile_, models_.lines, counts, inputs.persons.keyed);
             if (!wrong.empty()) return wrong;
+        }
+        if (settings_.groups) {
+            const poly::GroupPlan plan =
+                poly::PlanGroups(groupSettings_, inputs.persons.group, inputs.persons.groupLabels);
+            if (!plan.error.empty()) {
+                return "ERROR Calibrating groups (--groups): " + plan.error + ".";
+            }
         }
         if (settings_.polytomous == PolytomousModel::Nominal) {
             const std::string wrong = KeyError(inputs.persons.optionKey, counts);
@@ -161,6 +171,7 @@ class PolytomousEstimator final : public Estimator {
     MarginalSettings settings_;
     const MarginalModelRules& binary_;
     std::string itemModelsFile_;
+    GroupSettings groupSettings_;
     // The item-models file as the check read it.
     mutable poly::ItemModels models_;
     // The held items' rows of the item file (--fix-items), as the check read them.
@@ -281,10 +292,31 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
     mml::Quadrature quadrature =
         mml::NormalQuadrature(settings_.quadraturePoints, settings_.quadratureRange);
     poly::EmTables tables(items, quadrature.Points(), engine.vectorUnit);
-    const poly::Responses responses{persons.responses, persons.personCount(), itemCount};
-    const poly::EmOutcome em =
-        poly::RunPolytomousEm(items, estimated, responses, settings_, quadrature, tables,
-                              engine.pool, EmCycleProgress(host, loop, settings_));
+    poly::Responses responses{persons.responses, persons.personCount(), itemCount};
+    // Several groups: the examinees of a calibrated group, with their
+    // groups; those of no such group are left out of the calibration and
+    // scored under the reference group's population.
+    const bool grouped = settings_.groups;
+    poly::GroupPlan plan;
+    std::vector<std::uint8_t> groupedCodes;
+    std::vector<std::int32_t> groupOf, scoredAs;
+    std::optional<poly::Groups> groups;
+    if (grouped) {
+        plan = poly::PlanGroups(groupSettings_, persons.group, persons.groupLabels);
+        for (std::size_t j = 0; j < persons.personCount(); ++j) {
+            scoredAs.push_back(std::max(plan.index[j], 0));
+            if (plan.index[j] < 0) continue;
+            const std::span<const std::uint8_t> row = persons.ResponsesOf(j);
+            groupedCodes.insert(groupedCodes.end(), row.begin(), row.end());
+            groupOf.push_back(plan.index[j]);
+        }
+        groups.emplace(groupOf, static_cast<int>(plan.labels.size()), quadrature.Points(),
+                       settings_.quadratureRange);
+        responses = groups->Attach(poly::Responses{groupedCodes, groupOf.size(), itemCount});
+    }
+    const poly::EmOutcome em = poly::RunPolytomousEm(
+        items, estimated, responses, settings_, quadrature, tables, engine.pool,
+        EmCycleProgress(host, loop, settings_), grouped ? &*groups : nullptr);
     EndEmLoop(loop, em.cycles, em.largestChange, em.stopped, em.converged);
     outcome.logLikelihood = em.logLikelihood;
     outcome.population = em.population;
@@ -292,10 +324,15 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
     bool stopped = em.stopped || host.ProgressIsCancelled();
     if (!stopped) {
         host.ProgressSet(100, "Standard errors.");
-        stopped = !poly::SetStandardErrors(
-            items, estimated, responses, poly::BinaryPriors(settings_), quadrature, tables,
-            engine.pool, [&] { return !host.ProgressIsCancelled(); }, &outcome.errorForm,
-            settings_.standardErrors, engine.vectorUnit);
+        const auto keepGoing = [&] { return !host.ProgressIsCancelled(); };
+        stopped = grouped ? !poly::SetGroupStandardErrors(
+                                items, estimated, *groups, responses, poly::BinaryPriors(settings_),
+                                quadrature, tables, engine.pool, keepGoing, &outcome.errorForm,
+                                &outcome.groupErrors, settings_.standardErrors, engine.vectorUnit)
+                          : !poly::SetStandardErrors(
+                                items, estimated, responses, poly::BinaryPriors(settings_),
+                                quadrature, tables, engine.pool, keepGoing, &outcome.errorForm,
+                                settings_.standardErrors, engine.vectorUnit);
     }
     if (stopped) {
         outcome.errorsFormed = false;
@@ -307,7 +344,12 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
         }
     } else {
         host.ProgressSet(100, "Scoring examinees.");
-        poly::ScoreExpected(items, responses, quadrature, tables, engine.pool, persons.theta,
+        // Every examinee under its own group's population.
+        const poly::Responses scored =
+            grouped ? poly::Responses{persons.responses, persons.personCount(), itemCount, scoredAs,
+                                      groups->populations}
+                    : responses;
+        poly::ScoreExpected(items, scored, quadrature, tables, engine.pool, persons.theta,
                             persons.seetheta);
         // From the log probabilities the scores were formed with.
         if (outcome.population.estimated) {
@@ -324,8 +366,23 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
             const double reach = mode.prior ? settings_.quadratureRange * mode.sd : kThetaBound;
             mode.lowest = (mode.prior ? mode.mean : 0) - reach;
             mode.highest = (mode.prior ? mode.mean : 0) + reach;
-            poly::ScoreByMode(items, responses, mode, persons.theta, persons.seetheta);
+            poly::ScoreByMode(items, scored, mode, persons.theta, persons.seetheta,
+                              grouped ? std::span<const PopulationEstimate>(groups->estimates)
+                                      : std::span<const PopulationEstimate>(),
+                              settings_.quadratureRange);
         }
+    }
+    if (grouped) {
+        for (std::size_t g = 0; g < plan.labels.size(); ++g) {
+            GroupEstimate group;
+            group.label = plan.labels[g];
+            group.examinees = plan.counts[g];
+            group.reference = g == 0;
+            group.population = groups->estimates[g];
+            outcome.groups.push_back(group);
+        }
+        outcome.examineesWithoutGroup = plan.leftOut;
+        if (stopped) outcome.groupErrors = GroupErrorSource::NotFormed;
     }
     outcome.stopped = stopped;
     host.ProgressShutdown();

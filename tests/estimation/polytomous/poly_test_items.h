@@ -1,14 +1,25 @@
 #pragma once
 
-// Items of the polytomous engine's tests, each from its slope and
-// thresholds.
+// Items, settings and simulated scores the polytomous engine's tests share,
+// each item from its slope and thresholds.
 
 #include <cstddef>
+#include <cstdint>
+#include <span>
 #include <vector>
 
+#include "core/marginal_settings.h"
 #include "estimation/polytomous/poly_items.h"
 
 namespace tarvo::poly::test {
+
+// The score an examinee at theta gives the item, from a uniform draw u.
+inline std::uint8_t DrawScore(const Item& item, double theta, double u, std::span<double> p) {
+    CategoryProbabilities(item, theta, p);
+    int k = 0;
+    while (k + 1 < item.categories && u >= p[k]) u -= p[k++];
+    return static_cast<std::uint8_t>(k);
+}
 
 inline Item Graded(double a, std::vector<double> b) {
     Item item =
@@ -38,4 +49,17 @@ inline Item Binary(double a, double b, double c = 0) {
     return item;
 }
 
+// The GRM beside 2PL items, no prior, tight tolerances.
+inline MarginalSettings Plain() {
+    MarginalSettings settings = SettingsFor(MarginalModel::TwoPL);
+    settings.polytomous = PolytomousModel::Grm;
+    settings.tolerance = 1e-7;
+    settings.logLikelihoodTolerance = 1e-9;
+    return settings;
+}
+
 }  // namespace tarvo::poly::test
+
+namespace tarvo::poly {
+namespace test_items = test;
+}  // namespace tarvo::poly

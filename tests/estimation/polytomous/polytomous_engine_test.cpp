@@ -25,6 +25,10 @@
 namespace tarvo::poly {
 namespace {
 
+using test_items::Binary;
+using test_items::Graded;
+using test_items::Plain;
+
 TEST(PolytomousCategories, CountsErrorsAndMerges) {
     // Two items: scores 0..3 with 2 unused, and 1..2 with 0 unused.
     std::vector<std::uint8_t> codes = {0, 1, 3, 2, 1, 9, 3, 1, 9, 2};
@@ -56,27 +60,13 @@ std::vector<std::uint8_t> Simulate(const std::vector<Item>& items, int persons,
     for (int j = 0; j < persons; ++j) {
         const double theta = normal(random);
         for (const Item& item : items) {
-            CategoryProbabilities(item, theta, p);
-            double u = uniform(random);
-            int k = 0;
-            while (k + 1 < item.categories && u >= p[k]) u -= p[k++];
-            codes.push_back(static_cast<std::uint8_t>(k));
+            codes.push_back(test_items::DrawScore(item, theta, uniform(random), p));
         }
     }
     return codes;
 }
 
-using test::Binary;
-using test::Graded;
 using test::Partial;
-
-MarginalSettings Plain() {
-    MarginalSettings settings = SettingsFor(MarginalModel::TwoPL);
-    settings.polytomous = PolytomousModel::Grm;
-    settings.tolerance = 1e-7;
-    settings.logLikelihoodTolerance = 1e-9;
-    return settings;
-}
 
 Item Credit(std::vector<double> b) {
     Item item =
