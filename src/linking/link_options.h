@@ -18,7 +18,7 @@ enum class LinkCommandKind { Link, ScoreTable };
 struct LinkOptions {
     LinkCommandKind kind = LinkCommandKind::Link;
     bool help = false;
-    bool quiet = false;  // no progress line
+    bool quiet = false;   // no progress line
     LinkRequest request;  // with --items: basePath is the form, baseModel its model
     std::string reportFile;
     std::string htmlReportFile;  // the same as one printable HTML page

@@ -66,8 +66,8 @@ void EmTables::PatternsOf(std::span<const std::uint8_t> row, std::uint8_t* patte
 }
 
 PatternTablesView EmTables::View(std::size_t population) const {
-    return {groupRows_.data(), firstRow_.data(), logWeight_.data() + population * stride_,
-            Groups(), stride_};
+    return {groupRows_.data(), firstRow_.data(), logWeight_.data() + population * stride_, Groups(),
+            stride_};
 }
 
 void EmTables::SetLogWeights(const mml::Quadrature& quadrature,
