@@ -66,7 +66,7 @@ request::RequestCheck CheckMarginalForm(const MarginalOptionsForm& form, int mod
     texts.method = "mml";
     PutForm(form, texts);
     if (texts.groups || texts.dif || texts.referenceGroup || texts.focalGroups)
-        texts.controls[control::kGroupStart] = "1";
+        texts.controls.insert_or_assign(control::kGroupStart, std::string(1, '1'));
     return request::ParseRequest(texts);
 }
 
