@@ -52,10 +52,31 @@ struct DifRequest {
     bool mantelHaenszel = false;
     bool standardization = false;
     bool logistic = false;
+    // The likelihood-ratio test of the groups calibrated together with each
+    // item's parameters free across the groups against all items equal.
+    bool irt = false;
     // Match on the rest score (the other items) instead of the total score.
     bool restScore = false;
+    // The IRT screen's anchors, item names or 1-based numbers as given:
+    // held equal across the groups in both compared models, every other
+    // item free in both but the one studied. Empty: every other item.
+    std::vector<std::string> anchors;
 
-    bool any() const { return mantelHaenszel || standardization || logistic; }
+    // The screens formed from the scored responses alone.
+    bool anyCounted() const { return mantelHaenszel || standardization || logistic; }
+    bool any() const { return anyCounted() || irt; }
+};
+
+// Items whose parameters a calibration of several groups estimates in each
+// group on its own, the others held equal across the groups (the anchors).
+struct FreeItems {
+    // Item names or 1-based numbers as given, resolved once the items are read.
+    std::vector<std::string> items;
+    // Free the items the DIF screens flag (the counted screens, or
+    // Mantel-Haenszel when none is asked).
+    bool byDif = false;
+
+    bool any() const { return !items.empty() || byDif; }
 };
 
 struct RunRequest {
@@ -66,6 +87,7 @@ struct RunRequest {
     RunSettings settings;
     GroupSettings groups;  // the group field; not part of the dialog's boxes
     DifRequest dif;
+    FreeItems freeItems;  // only with groups calibrated together
     // The same boxes' texts as they were given, by control identifier: the
     // input check quotes a text that the rules read as something else.
     std::map<int, std::string> boxTexts;

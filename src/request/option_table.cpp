@@ -10,7 +10,7 @@ namespace tarvo::request {
 
 namespace {
 
-constexpr std::array<OptionSpec, 57> kOptions{{
+constexpr std::array<OptionSpec, 60> kOptions{{
     {"mode", "N", "calibration mode 1..8 (default 2, see below)"},
     {"response-file", "PATH", "response file (examinee records)", control::kResponseFile},
     {"item-file", "PATH", "item parameter file", control::kItemParameterFile},
@@ -55,11 +55,18 @@ constexpr std::array<OptionSpec, 57> kOptions{{
      "DIF screens of each focal group against the reference\n"
      "group (needs a group field), by commas: mh (Mantel-\n"
      "Haenszel, Mantel's ordinal test for items scored 0..m),\n"
-     "std (standardization), lr (logistic regression); the\n"
-     "tables go into the report"},
+     "std (standardization), lr (logistic regression), irt\n"
+     "(with --groups: each item freed across the groups,\n"
+     "likelihood-ratio test and areas between the curves);\n"
+     "the tables go into the report"},
     {"dif-match", "total|rest",
      "the DIF screens' matching score: the total score with\n"
      "the studied item (default) or the rest score without it"},
+    {"anchors", "LIST",
+     "--dif irt: the anchor items (names or numbers, by\n"
+     "commas), equal across the groups in both compared\n"
+     "models; the other items free (default: every item\n"
+     "but the one studied is an anchor)"},
     {"population-mean", "M", "jml score table: population mean (0)"},
     {"population-sd", "S", "jml score table: population SD (1)"},
     {"population-points", "N", "jml score table: points (61)"},
@@ -110,6 +117,13 @@ constexpr std::array<OptionSpec, 57> kOptions{{
      "set of items, the reference group N(0, 1), each other\n"
      "group's mean and SD estimated; scores under each\n"
      "examinee's own group"},
+    {"free-items", "LIST",
+     "with --groups: these items (names or numbers, by\n"
+     "commas) estimated in each group on its own, shown once\n"
+     "per group (\"name [group]\"); the others equal"},
+    {"free-dif", "",
+     "with --groups: first the DIF screens (--dif, or mh),\n"
+     "then the items they flag freed as by --free-items"},
     {"em-cycles", "N", "most EM cycles (500)"},
     {"em-tolerance", "X", "largest parameter change to stop at (0.0001)"},
     {"compare", "MODELS",
@@ -178,6 +192,12 @@ const char* ScoringName(MarginalScoring scoring) {
     return "eap";
 }
 
+std::string JoinedList(const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) text += (text.empty() ? "" : ",") + name;
+    return text;
+}
+
 }  // namespace
 
 std::span<const OptionSpec> RunOptions() { return kOptions; }
@@ -227,6 +247,14 @@ std::string ApplyOption(std::string_view name, std::string_view value, RequestTe
         texts.dif = text;
     } else if (name == "dif-match") {
         texts.difMatch = text;
+    } else if (name == "anchors") {
+        if (TrimBlanks(value).empty()) return "--anchors needs item names or numbers";
+        texts.anchors = text;
+    } else if (name == "free-items") {
+        if (TrimBlanks(value).empty()) return "--free-items needs item names or numbers";
+        texts.freeItems = text;
+    } else if (name == "free-dif") {
+        return ApplyFlag(name, value, texts.freeDif);
     } else if (name == "population-mean") {
         texts.populationMean = text;
     } else if (name == "population-sd") {
@@ -349,8 +377,10 @@ OptionList RequestOptions(const RunRequest& request) {
         if (d.mantelHaenszel) screens += ",mh";
         if (d.standardization) screens += ",std";
         if (d.logistic) screens += ",lr";
+        if (d.irt) screens += ",irt";
         options.emplace_back("dif", screens.substr(1));
         options.emplace_back("dif-match", d.restScore ? "rest" : "total");
+        if (!d.anchors.empty()) options.emplace_back("anchors", JoinedList(d.anchors));
     }
     options.emplace_back("method", request.method == Method::Marginal ? "mml" : "jml");
     if (request.method != Method::Marginal) return options;
@@ -390,6 +420,10 @@ OptionList RequestOptions(const RunRequest& request) {
     }
     if (m.estimatePopulation) options.emplace_back("estimate-population", "yes");
     if (m.groups) options.emplace_back("groups", "yes");
+    if (!request.freeItems.items.empty()) {
+        options.emplace_back("free-items", JoinedList(request.freeItems.items));
+    }
+    if (request.freeItems.byDif) options.emplace_back("free-dif", "yes");
     options.emplace_back("em-cycles", std::to_string(m.maxCycles));
     options.emplace_back("em-tolerance", ShortestText(m.tolerance));
     if (!request.compareModels.empty()) {

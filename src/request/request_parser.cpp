@@ -366,30 +366,42 @@ void TakeScoreTable(const RequestTexts& texts, Method method, Checker& checker,
     checker.Number(texts.populationSd, kPopulationSd, kPopulationSdField, p.sd);
 }
 
-// The DIF screens and their matching score. The IRT screens need the
-// calibration of several groups, which a run does not offer: they are
-// refused by name rather than as an unknown word.
-void TakeDif(const RequestTexts& texts, const GroupSettings& groups, Checker& checker,
-             DifRequest& dif) {
+// A list of item names or numbers by commas, blanks around each dropped.
+std::vector<std::string> ItemList(std::string_view text) {
+    std::vector<std::string> names;
+    while (true) {
+        const std::size_t comma = text.find(',');
+        const std::string_view name = WithoutBlanks(text.substr(0, comma));
+        if (!name.empty()) names.emplace_back(name);
+        if (comma == std::string_view::npos) break;
+        text.remove_prefix(comma + 1);
+    }
+    return names;
+}
+
+// The DIF screens and their matching score; the IRT screen compares fits of
+// the groups calibrated together, so it needs them.
+void TakeDif(const RequestTexts& texts, Checker& checker, RunRequest& request) {
     if (checker.Refused()) return;
+    DifRequest& dif = request.dif;
+    const GroupSettings& groups = request.groups;
+    const bool calibrated = request.method == Method::Marginal && request.marginal.groups;
     if (texts.dif) {
         constexpr std::array<std::string_view, 4> kScreens{"mh", "std", "lr", "irt"};
         std::string message;
-        const auto chosen = DistinctWordsIn(
-            *texts.dif, kScreens, 1,
-            "one or more of mh, std and lr, each once, separated by commas", kDif.name, message);
+        const auto chosen =
+            DistinctWordsIn(*texts.dif, kScreens, 1,
+                            "one or more of mh, std, lr and irt, each once, separated by commas",
+                            kDif.name, message);
         if (!chosen) {
             checker.Refuse(kDif.field, std::move(message));
             return;
         }
         for (const std::size_t k : *chosen) {
-            if (k == 3) {
-                checker.Refuse(kDif.field,
-                               "The IRT DIF screen (--dif irt) needs the calibration of several "
-                               "groups, which this version does not offer: use mh, std or lr.");
-                return;
-            }
-            (k == 0 ? dif.mantelHaenszel : k == 1 ? dif.standardization : dif.logistic) = true;
+            (k == 0   ? dif.mantelHaenszel
+             : k == 1 ? dif.standardization
+             : k == 2 ? dif.logistic
+                      : dif.irt) = true;
         }
         if (!groups.present()) {
             checker.Refuse(kDif.field,
@@ -397,6 +409,21 @@ void TakeDif(const RequestTexts& texts, const GroupSettings& groups, Checker& ch
                            "group field (--group-start and --group-length, or --group-column).");
             return;
         }
+        if (dif.irt && !calibrated) {
+            checker.Refuse(kDif.field,
+                           "The IRT DIF screen (--dif irt) compares fits of the groups calibrated "
+                           "together: it needs --method mml --groups.");
+            return;
+        }
+    }
+    if (texts.anchors) {
+        if (!dif.irt) {
+            checker.Refuse(kDif.field,
+                           "The anchor items (--anchors) are the IRT DIF screen's: they need "
+                           "--dif irt.");
+            return;
+        }
+        dif.anchors = ItemList(*texts.anchors);
     }
     if (texts.difMatch && !texts.dif) {
         checker.Refuse(kDifMatch.field,
@@ -408,6 +435,28 @@ void TakeDif(const RequestTexts& texts, const GroupSettings& groups, Checker& ch
     if (const auto match = checker.Word(texts.difMatch, kMatches, "total or rest", kDifMatch)) {
         dif.restScore = *match == 1;
     }
+}
+
+// The items freed across the groups: by name or number, or as the DIF
+// screens flag them; only where groups are calibrated together.
+void TakeFreeItems(const RequestTexts& texts, Checker& checker, RunRequest& request) {
+    if (checker.Refused() || (!texts.freeItems && !texts.freeDif)) return;
+    const char* option = texts.freeItems ? "--free-items" : "--free-dif";
+    if (request.method != Method::Marginal || !request.marginal.groups) {
+        checker.Refuse(RequestField::Groups,
+                       std::string("Freeing items across the groups (") + option +
+                           ") needs the groups calibrated together (--method mml --groups).");
+        return;
+    }
+    if (request.marginal.polytomous == PolytomousModel::PerItem) {
+        checker.Refuse(RequestField::Groups,
+                       std::string("Freeing items across the groups (") + option +
+                           ") is not offered with --item-models, whose lines name the items "
+                           "as read: give the items' model by --model.");
+        return;
+    }
+    if (texts.freeItems) request.freeItems.items = ItemList(*texts.freeItems);
+    request.freeItems.byDif = texts.freeDif;
 }
 
 }  // namespace
@@ -483,7 +532,8 @@ RequestCheck ParseRequest(const RequestTexts& texts) {
                        "together (--groups).");
     }
     TakeScoreTable(texts, request.method, checker, request);
-    TakeDif(texts, request.groups, checker, request.dif);
+    TakeDif(texts, checker, request);
+    TakeFreeItems(texts, checker, request);
     request.boxTexts = texts.controls;
     request.format.entries = texts.format;
     // A format given in the dialog's boxes is an entry like the runner's

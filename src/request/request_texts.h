@@ -51,8 +51,11 @@ struct RequestTexts {
     Text htmlReport;
     Text htmlExaminees;
     Text scoreTable;
-    Text dif;       // the DIF screens, by key, separated by commas
-    Text difMatch;  // total or rest
+    Text dif;              // the DIF screens, by key, separated by commas
+    Text difMatch;         // total or rest
+    Text anchors;          // the IRT DIF screen's anchor items, by commas
+    Text freeItems;        // items free across the groups, by commas
+    bool freeDif = false;  // free the items the DIF screens flag
     bool strict = false;
     // The examinees' group field as a delimited file's column (its fixed
     // columns are boxes); the reference group and the focal groups (labels,

@@ -321,8 +321,9 @@ TEST(RequestParser, TheModelsToCompareAreNestedMarginalModels) {
     }
 }
 
-// The DIF screens: any of mh, std and lr once each, the IRT screen refused
-// by name, the matching only with screens; written back as they were asked.
+// The DIF screens: any of mh, std, lr and irt once each, the IRT screen only
+// with groups calibrated together, the matching only with screens; written
+// back as they were asked.
 TEST(RequestParser, TheDifScreensAndTheirMatching) {
     const OptionList group{{"group-start", "10"}, {"group-length", "1"}};
     auto with = [&](OptionList options) {
@@ -346,14 +347,16 @@ TEST(RequestParser, TheDifScreensAndTheirMatching) {
     }
     const std::pair<OptionList, std::string> refused[] = {
         {with({{"dif", "mh,irt"}}),
-         "The IRT DIF screen (--dif irt) needs the calibration of several groups, which this "
-         "version does not offer: use mh, std or lr."},
+         "The IRT DIF screen (--dif irt) compares fits of the groups calibrated together: it "
+         "needs --method mml --groups."},
+        {with({{"dif", "mh"}, {"anchors", "1,2"}}),
+         "The anchor items (--anchors) are the IRT DIF screen's: they need --dif irt."},
         {with({{"dif", "mh,mh"}}),
-         "The DIF screens (--dif) must be one or more of mh, std and lr, each once, separated by "
-         "commas, not 'mh,mh'."},
+         "The DIF screens (--dif) must be one or more of mh, std, lr and irt, each once, "
+         "separated by commas, not 'mh,mh'."},
         {with({{"dif", ""}}),
-         "The DIF screens (--dif) must be one or more of mh, std and lr, each once, separated by "
-         "commas, not ''."},
+         "The DIF screens (--dif) must be one or more of mh, std, lr and irt, each once, "
+         "separated by commas, not ''."},
         {{{"dif-match", "rest"}},
          "The DIF screens' matching score (--dif-match) needs the screens (--dif mh,std,lr)."},
         {{{"dif", "mh"}},
@@ -368,6 +371,55 @@ TEST(RequestParser, TheDifScreensAndTheirMatching) {
         EXPECT_EQ(bad.field, RequestField::Dif);
         EXPECT_EQ(bad.message, message);
     }
+}
+
+// The IRT screen and the freed items need groups calibrated together; both
+// are written back as asked, the item lists as given.
+TEST(RequestParser, FreedItemsAndTheIrtScreenNeedGroupsCalibratedTogether) {
+    const OptionList groups{
+        {"group-start", "10"}, {"group-length", "1"}, {"method", "mml"}, {"groups", "yes"}};
+    auto with = [&](OptionList options) {
+        options.insert(options.end(), groups.begin(), groups.end());
+        return options;
+    };
+    const RequestCheck check = Parse(with({{"dif", "irt,mh"},
+                                           {"anchors", " 1, q_2 ,3"},
+                                           {"free-items", "q_7,4"},
+                                           {"free-dif", "yes"}}));
+    ASSERT_TRUE(check.request) << check.message;
+    const RunRequest& request = *check.request;
+    EXPECT_TRUE(request.dif.irt && request.dif.mantelHaenszel && request.dif.any());
+    EXPECT_EQ(request.dif.anchors, (std::vector<std::string>{"1", "q_2", "3"}));
+    EXPECT_EQ(request.freeItems.items, (std::vector<std::string>{"q_7", "4"}));
+    EXPECT_TRUE(request.freeItems.byDif);
+    const RequestCheck again = Parse(RequestOptions(request));
+    ASSERT_TRUE(again.request) << again.message;
+    EXPECT_TRUE(again.request->dif.irt);
+    EXPECT_EQ(again.request->dif.anchors, request.dif.anchors);
+    EXPECT_EQ(again.request->freeItems.items, request.freeItems.items);
+    EXPECT_TRUE(again.request->freeItems.byDif);
+
+    const OptionList field{{"group-start", "10"}, {"group-length", "1"}, {"method", "mml"}};
+    auto without = [&](OptionList options) {
+        options.insert(options.end(), field.begin(), field.end());
+        return options;
+    };
+    const RequestCheck alone = Parse(without({{"free-items", "3"}}));
+    EXPECT_FALSE(alone.request);
+    EXPECT_EQ(alone.message,
+              "Freeing items across the groups (--free-items) needs the groups calibrated "
+              "together (--method mml --groups).");
+    const RequestCheck byDif = Parse(without({{"free-dif", "yes"}}));
+    EXPECT_FALSE(byDif.request);
+    EXPECT_NE(byDif.message.find("(--free-dif) needs the groups calibrated together"),
+              std::string::npos)
+        << byDif.message;
+    const RequestCheck perItem = Parse(with({{"free-items", "3"}, {"item-models", "m.txt"}}));
+    EXPECT_FALSE(perItem.request);
+    EXPECT_NE(perItem.message.find("not offered with --item-models"), std::string::npos)
+        << perItem.message;
+    RequestTexts texts;
+    EXPECT_EQ(ApplyOption("free-items", " ", texts), "--free-items needs item names or numbers");
 }
 
 TEST(RequestParser, PolytomousModelsTakeABinaryModelForRightWrongItems) {
