@@ -1,5 +1,6 @@
 #include "dif/dif_report.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <nlohmann/json.hpp>
@@ -121,6 +122,20 @@ std::string Label(const std::vector<std::string>& labels, std::size_t g) {
     return "'" + labels[g] + "'";
 }
 
+// The adjusted p below which a screen other than Mantel-Haenszel's frees an
+// item.
+constexpr double kFreeingAlpha = 0.05;
+
+void AddToFree(DifReport& report, std::size_t item, std::string why) {
+    auto at = std::find_if(report.toFree.begin(), report.toFree.end(),
+                           [item](const DifReport::Flagged& f) { return f.item >= item; });
+    if (at != report.toFree.end() && at->item == item) {
+        at->why += "; " + why;
+        return;
+    }
+    report.toFree.insert(at, DifReport::Flagged{item, std::move(why)});
+}
+
 }  // namespace
 
 std::string ItemNames::Of(std::size_t item) const {
@@ -147,6 +162,18 @@ DifReport DescribeDif(const DifScreen& screen, const std::vector<std::string>& l
             std::size_t b = 0, cc = 0;
             for (const DifRow& row : table.rows) {
                 rows.push_back(RowJson(row, table.method, names));
+                const bool strong = table.method == DifMethod::MantelHaenszel
+                                        ? row.category == 'C'
+                                        : row.pAdjusted < kFreeingAlpha;
+                if (strong) {
+                    AddToFree(report, row.item,
+                              std::string(MethodName(table.method)) +
+                                  (table.method == DifMethod::MantelHaenszel
+                                       ? " category C"
+                                       : " adjusted p " + Probability(row.pAdjusted)) +
+                                  " for " + Label(labels, c.focal) + " against " +
+                                  Label(labels, c.reference));
+                }
                 if (!row.flagged()) continue;
                 (row.category == 'B' ? b : cc) += 1;
                 flagged.push_back(ItemName(names, row.item) + " (" + row.category + ")");

@@ -18,6 +18,14 @@ struct DifReport {
     std::string json;
     std::vector<std::string> summary;
     std::vector<std::string> warnings;
+    // The items a calibration frees when it frees what the screens flag:
+    // Mantel-Haenszel's category C, or an adjusted p below 0.05 of the
+    // other screens; each once, in item order, with why.
+    struct Flagged {
+        std::size_t item = 0;
+        std::string why;
+    };
+    std::vector<Flagged> toFree;
 };
 
 // The items' names for the tables: the item file's identifier, else a

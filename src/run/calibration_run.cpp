@@ -1,5 +1,6 @@
 #include "run/calibration_run.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <exception>
@@ -13,6 +14,7 @@
 #include "core/modes.h"
 #include "core/program.h"
 #include "dif/dif_report.h"
+#include "estimation/polytomous/poly_groups.h"
 #include "input/front_part.h"
 #include "linking/link_files.h"
 #include "linking/link_report_json.h"
@@ -23,6 +25,8 @@
 #include "report/report_builder.h"
 #include "run/estimator_table.h"
 #include "run/fit_sections.h"
+#include "run/groups/free_items.h"
+#include "run/groups/irt_dif.h"
 #include "run/input_check_section.h"
 #include "run/input_files_section.h"
 #include "run/model_comparison.h"
@@ -62,6 +66,19 @@ struct RunRecord {
     std::string completeResult;  // the result file once it is written whole
     // Keep the response characters for the report's option analysis.
     bool keepOptions = false;
+    // A run that frees items across its groups: the counted DIF screens,
+    // formed on the items as read before their columns were split; the
+    // report's part on the freed items.
+    std::optional<dif::DifReport> difBeforeSplit;
+    std::optional<ReportSection> freedItems;
+    // The tables as read, for the IRT DIF screen's refits.
+    std::optional<RunInputs> difInputs;
+};
+
+// Where FreeItemsOfRun leaves what the report tells.
+struct RecordOfFreed {
+    std::optional<dif::DifReport>& screens;
+    std::optional<ReportSection>& section;
 };
 
 // Why a run that wrote its result had nothing to estimate; empty when it
@@ -159,6 +176,12 @@ ReportSection ScoreTableSection(const RunRequest& request, const SummedScoreRepo
     return section;
 }
 
+// The items a calibration of several groups frees, as named and as the DIF
+// screens flag them, split into one column per group; the screens the run
+// asked for are formed first, on the items as read. A name that is no item
+// is the refusal returned.
+std::string FreeItemsOfRun(const RunRequest& request, RunInputs& inputs, RecordOfFreed& record);
+
 // The run itself; what it leaves for the report goes into record.
 RunEnd RunWithoutGuard(const RunRequest& request, RunHost& host, const EngineSettings& engine,
                        int reportScoresUpTo, RunRecord& record) {
@@ -198,6 +221,13 @@ RunEnd RunWithoutGuard(const RunRequest& request, RunHost& host, const EngineSet
         if (!host.RunDespiteFindings(serious)) {
             record.error = "The run was not started: the input check found mistakes in the inputs.";
             return RunEnd::EndedAtCheck;
+        }
+    }
+    if (request.dif.irt) record.difInputs = inputs;
+    if (request.freeItems.any()) {
+        RecordOfFreed freed{record.difBeforeSplit, record.freedItems};
+        if (std::string refusal = FreeItemsOfRun(request, inputs, freed); !refusal.empty()) {
+            return Refuse(host, record, std::move(refusal), RunEnd::EndedAtCheck);
         }
     }
     record.engine.arithmetic =
@@ -371,23 +401,43 @@ std::vector<ReportSection> ComparisonOfFinishedRun(const RunRequest& request, Ru
 }
 
 // The DIF screens a finished run was asked for, from its examinees' scored
-// responses; their failure (memory) costs only the screens.
+// responses (formed before the split where the run freed items), and the
+// IRT screen's refits; their failure (memory) costs only the screens.
 std::optional<ReportSection> DifOfFinishedRun(const RunRequest& request, RunEnd end,
-                                              const RunRecord& record) {
-    if (!request.dif.any() || end != RunEnd::Finished || !record.inputs) return std::nullopt;
-    ReportSection section;
-    section.key = "dif";
+                                              const RunRecord& record, RunHost& host) {
+    if (!(request.dif.any() || record.difBeforeSplit) || end != RunEnd::Finished ||
+        !record.inputs) {
+        return std::nullopt;
+    }
+    std::optional<ReportSection> section;
     try {
-        WorkerPool pool(request.threads);
-        const dif::ItemNames names{&record.inputs->items.AccNo, &record.inputs->itemNames};
-        dif::DifReport dif =
-            dif::DifOfRun(request.dif, request.groups, record.inputs->persons, names, pool);
-        section.json = std::move(dif.json);
-        section.summary = std::move(dif.summary);
-        section.warnings = std::move(dif.warnings);
+        if (record.difBeforeSplit) {
+            section.emplace();
+            section->key = "dif";
+            section->json = record.difBeforeSplit->json;
+            section->summary = record.difBeforeSplit->summary;
+            section->warnings = record.difBeforeSplit->warnings;
+        } else if (request.dif.anyCounted()) {
+            section.emplace();
+            section->key = "dif";
+            WorkerPool pool(request.threads);
+            const dif::ItemNames names{&record.inputs->items.AccNo, &record.inputs->itemNames};
+            dif::DifReport dif =
+                dif::DifOfRun(request.dif, request.groups, record.inputs->persons, names, pool);
+            section->json = std::move(dif.json);
+            section->summary = std::move(dif.summary);
+            section->warnings = std::move(dif.warnings);
+        }
+        if (request.dif.irt && record.difInputs) {
+            const IrtDifScreen screen =
+                ScreenIrtDif(request, *record.difInputs, host, record.engine);
+            section = IrtDifSection(screen, *record.difInputs, std::move(section));
+        }
     } catch (const std::bad_alloc&) {
-        section.json = "{\"formed\":false,\"note\":\"there was not enough memory.\"}";
-        section.warnings.push_back(
+        section.emplace();
+        section->key = "dif";
+        section->json = "{\"formed\":false,\"note\":\"there was not enough memory.\"}";
+        section->warnings.push_back(
             "The DIF screens (--dif) were not formed: there was not enough memory.");
     }
     return section;
@@ -423,6 +473,46 @@ std::optional<report::OptionAnalysis> OptionsOfRun(const RunRequest& request, Ru
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
+}
+
+std::string FreeItemsOfRun(const RunRequest& request, RunInputs& inputs, RecordOfFreed& record) {
+    PersonTable& persons = inputs.persons;
+    const poly::GroupPlan plan =
+        poly::PlanGroups(request.groups, persons.group, persons.groupLabels);
+    // The estimator's check says what is wrong with the groups.
+    if (!plan.error.empty()) return {};
+    std::vector<std::size_t> freed;
+    std::vector<std::string> why(persons.itemCount);
+    if (!request.freeItems.items.empty()) {
+        std::string problem;
+        const auto named = ResolveItems(request.freeItems.items, inputs, "--free-items", problem);
+        if (!named) return problem;
+        for (const std::size_t i : *named) {
+            freed.push_back(i);
+            why[i] = "named by --free-items";
+        }
+    }
+    if (request.dif.anyCounted() || request.freeItems.byDif) {
+        DifRequest asked = request.dif;
+        // Freeing by the screens without one asked: Mantel-Haenszel's.
+        if (!asked.anyCounted()) asked.mantelHaenszel = true;
+        WorkerPool pool(request.threads);
+        const dif::ItemNames names{&inputs.items.AccNo, &inputs.itemNames};
+        record.screens = dif::DifOfRun(asked, request.groups, persons, names, pool);
+        for (const dif::DifReport::Flagged& flagged :
+             request.freeItems.byDif ? record.screens->toFree
+                                     : std::vector<dif::DifReport::Flagged>{}) {
+            freed.push_back(flagged.item);
+            why[flagged.item] += (why[flagged.item].empty() ? "" : "; ") + flagged.why;
+        }
+    }
+    std::sort(freed.begin(), freed.end());
+    freed.erase(std::unique(freed.begin(), freed.end()), freed.end());
+    std::vector<std::string> names;
+    for (const std::size_t i : freed) names.push_back(DisplayNameOf(inputs, i));
+    const ItemSplit split = SplitItems(inputs, freed, plan.index, plan.labels);
+    record.section = FreedItemsSection(split, names, why, request.freeItems.byDif);
+    return {};
 }
 
 // A run that ended before its inputs were read chose no arithmetic.
@@ -485,6 +575,7 @@ RunEnd RunCalibration(const RunRequest& request, RunHost& host, RunReport* repor
             sources.sections.push_back(GroupsSection(request, record.inputs->persons));
         }
     }
+    if (record.freedItems) sources.sections.push_back(*record.freedItems);
     if (record.estimation) sources.outcome = &*record.estimation;
     sources.arithmetic = ArithmeticName(record.engine.arithmetic);
     sources.threads = record.threads > 0 ? record.threads : ThreadsAsked(request.threads);
@@ -496,7 +587,7 @@ RunEnd RunCalibration(const RunRequest& request, RunHost& host, RunReport* repor
     sources.job = extras.job;
     sources.sections.insert(sources.sections.end(), extras.sections.begin(), extras.sections.end());
     for (ReportSection& section : fitSections) sources.sections.push_back(std::move(section));
-    if (std::optional<ReportSection> dif = DifOfFinishedRun(request, end, record)) {
+    if (std::optional<ReportSection> dif = DifOfFinishedRun(request, end, record, recording)) {
         sources.sections.push_back(std::move(*dif));
     }
     if (record.inputs && record.estimation && !record.estimation->optionSlopes.empty()) {

@@ -1,0 +1,465 @@
+#include "run/groups/irt_dif.h"
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <exception>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <new>
+#include <nlohmann/json.hpp>
+
+#include "estimation/polytomous/poly_groups.h"
+#include "estimation/polytomous/polytomous_estimator.h"
+#include "fit/chi_square.h"
+#include "fit/multiple_testing.h"
+#include "irt/scored_item.h"
+#include "output/result_file.h"
+#include "output/result_writer.h"
+#include "parallel/worker_pool.h"
+#include "run/groups/free_items.h"
+
+namespace tarvo {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+constexpr double kFlagAlpha = 0.05;
+// The focal group's ability distribution for the areas: points over
+// mean +- kAreaReach SD.
+constexpr int kAreaPoints = 81;
+constexpr double kAreaReach = 6;
+
+const double kNan = std::numeric_limits<double>::quiet_NaN();
+
+// The front end as a refit sees it: Stop passes through, progress under the
+// screen's caption, a message becomes the refit's note.
+class RefitHost final : public RunHost {
+  public:
+    RefitHost(RunHost& host, std::string caption) : host_(host), caption_(std::move(caption)) {}
+
+    void ShowMessage(const std::string& text) override { message_ = text; }
+    bool AskYesNo(const std::string&, const std::string&) override { return true; }
+    void ProgressInit(const std::string&) override { host_.ProgressInit(caption_); }
+    void ProgressSet(int percent, const std::string& text) override {
+        host_.ProgressSet(percent, text);
+    }
+    bool ProgressIsCancelled() override { return host_.ProgressIsCancelled(); }
+    void ProgressShutdown() override { host_.ProgressShutdown(); }
+    void Breathe() override { host_.Breathe(); }
+    void ViewResult(const std::string&) override {}
+
+    const std::string& Message() const { return message_; }
+
+  private:
+    RunHost& host_;
+    std::string caption_;
+    std::string message_;
+};
+
+// A refit's request: the run's model and settings, without standard
+// errors, with EAP scores (neither is read), and nothing beside the fit.
+RunRequest RefitRequest(const RunRequest& request) {
+    RunRequest refit = request;
+    refit.marginal.standardErrors = StandardErrorMethod::None;
+    refit.marginal.scoring = MarginalScoring::Eap;
+    refit.scoreTableFile.clear();
+    refit.dif = DifRequest{};
+    refit.freeItems = FreeItems{};
+    return refit;
+}
+
+// One calibration of the groups together with some items freed.
+struct Refit {
+    bool fitted = false;
+    std::string note;
+    double logLikelihood = kNan;
+    int parameters = 0;
+    RunInputs inputs;
+    EstimationOutcome outcome;
+    ItemSplit split;
+};
+
+Refit FitFreed(const RunRequest& refit, const RunInputs& asRead,
+               const std::vector<std::size_t>& freed, const poly::GroupPlan& plan, RunHost& host,
+               const std::string& caption, WorkerPool& pool, const EngineSettings& engine) {
+    Refit fit;
+    RefitHost quiet(host, caption);
+    try {
+        fit.inputs = asRead;
+        fit.split = SplitItems(fit.inputs, freed, plan.index, plan.labels);
+        const std::unique_ptr<Estimator> estimator = MakePolytomousEstimator(refit);
+        const std::function<bool()> stop = [&quiet] { return quiet.ProgressIsCancelled(); };
+        if (std::string refusal = estimator->CheckInputs(fit.inputs, stop); !refusal.empty()) {
+            fit.note = "not fitted: " + refusal;
+            return fit;
+        }
+        // A result file that is never opened takes the rows and writes nothing.
+        ResultFile nowhere;
+        ResultWriter writer(nowhere, estimator->LayoutMode(), false);
+        fit.outcome = estimator->Estimate(fit.inputs, quiet, writer,
+                                          Engine{pool, engine.arithmetic, engine.vectorUnit});
+        if (fit.outcome.stopped) {
+            fit.note = "stopped before its fit ended";
+            return fit;
+        }
+        fit.logLikelihood = fit.outcome.logLikelihood;
+        fit.parameters = fit.outcome.itemParameters;
+        fit.fitted = std::isfinite(fit.logLikelihood);
+        if (!fit.fitted) fit.note = "its log-likelihood is not finite";
+        if (fit.outcome.loop.end == LoopEnd::PassLimit) {
+            fit.note = "its EM used every cycle without settling";
+        }
+    } catch (const std::bad_alloc&) {
+        fit.note = "not fitted: there was not enough memory";
+    } catch (const std::exception& failure) {
+        fit.note = std::string("not fitted: ") + failure.what();
+    }
+    if (!quiet.Message().empty() && fit.note.empty()) fit.note = quiet.Message();
+    return fit;
+}
+
+// A column of a fit as its expected score counts it: a right/wrong item
+// by a, b, c (and u), an item scored 0..m by its model's thresholds.
+ScoredItem ScoredColumn(const RunRequest& refit, const Refit& fit, std::size_t column) {
+    ScoredItem item;
+    const ItemTable& table = fit.inputs.items;
+    const EstimationOutcome& outcome = fit.outcome;
+    item.a = table.a[column];
+    item.b[0] = table.b[column];
+    item.c = table.c[column];
+    if (column < outcome.upper.size()) item.u = outcome.upper[column];
+    if (column >= outcome.categories.size() || outcome.categories[column] <= 2) return item;
+    const auto own = column < outcome.itemModels.size()
+                         ? PolytomousModelNamed(outcome.itemModels[column])
+                         : std::optional<PolytomousModel>();
+    const bool graded = RulesOf(own ? *own : refit.marginal.polytomous).cumulative;
+    item.scoring = graded ? ItemScoring::Graded : ItemScoring::PartialCredit;
+    item.categories = outcome.categories[column];
+    item.c = 0;
+    const std::vector<double>& b = outcome.thresholds[column];
+    std::copy(b.begin(), b.begin() + item.categories - 1, item.b.begin());
+    return item;
+}
+
+double ExpectedScore(const ScoredItem& item, double theta) {
+    std::array<double, kMostCategories> p{};
+    CategoryProbabilitiesAt(item, theta, p.data());
+    double score = 0;
+    for (int k = 1; k < item.categories; ++k) score += k * p[static_cast<std::size_t>(k)];
+    return score;
+}
+
+// The areas between the reference group's curve of item (as read) and each
+// focal group's, from a fit in which it is free.
+void SetAreas(const RunRequest& refit, const Refit& fit, std::size_t item, IrtDifRow& row) {
+    const auto at = std::find(fit.split.freed.begin(), fit.split.freed.end(), item);
+    if (at == fit.split.freed.end()) return;
+    const std::vector<std::size_t>& columns =
+        fit.split.columns[static_cast<std::size_t>(at - fit.split.freed.begin())];
+    const ScoredItem reference = ScoredColumn(refit, fit, columns[0]);
+    row.categories = reference.categories;
+    const std::size_t groups = columns.size();
+    row.signedArea.assign(groups, kNan);
+    row.unsignedArea.assign(groups, kNan);
+    for (std::size_t g = 1; g < groups && g < fit.outcome.groups.size(); ++g) {
+        const PopulationEstimate& focal = fit.outcome.groups[g].population;
+        const ScoredItem other = ScoredColumn(refit, fit, columns[g]);
+        double total = 0, signedSum = 0, unsignedSum = 0;
+        for (int q = 0; q < kAreaPoints; ++q) {
+            const double z = -kAreaReach + 2 * kAreaReach * q / (kAreaPoints - 1);
+            const double weight = std::exp(-0.5 * z * z);
+            const double theta = focal.mean + focal.sd * z;
+            const double gap = ExpectedScore(reference, theta) - ExpectedScore(other, theta);
+            total += weight;
+            signedSum += weight * gap;
+            unsignedSum += weight * std::abs(gap);
+        }
+        row.signedArea[g] = signedSum / total;
+        row.unsignedArea[g] = unsignedSum / total;
+    }
+}
+
+void Compare(const Refit& equal, const Refit& free, IrtDifRow& row) {
+    row.minus2Equal = -2 * equal.logLikelihood;
+    row.minus2Free = -2 * free.logLikelihood;
+    if (!equal.fitted || !free.fitted) {
+        row.note = !equal.fitted ? "the model with the item equal was " + equal.note
+                                 : "the model with the item free was " + free.note;
+        row.statistic = row.p = kNan;
+        return;
+    }
+    row.df = free.parameters - equal.parameters;
+    // Both are maxima of nested models: a small negative difference is the
+    // EM's tolerance.
+    row.statistic = std::max(0.0, 2 * (free.logLikelihood - equal.logLikelihood));
+    row.p = row.df > 0 ? fit::ChiSquareUpperTail(row.statistic, row.df) : kNan;
+    if (!equal.note.empty() || !free.note.empty()) {
+        row.note = equal.note.empty() ? "the model with the item free: " + free.note
+                                      : "the model with the item equal: " + equal.note;
+    }
+}
+
+std::string ItemCaption(std::size_t k, std::size_t n) {
+    return "IRT DIF screen: refit " + std::to_string(k) + " of " + std::to_string(n) + " ...";
+}
+
+}  // namespace
+
+IrtDifScreen ScreenIrtDif(const RunRequest& request, const RunInputs& asRead, RunHost& host,
+                          const EngineSettings& engine) {
+    const auto start = std::chrono::steady_clock::now();
+    IrtDifScreen screen;
+    const poly::GroupPlan plan =
+        poly::PlanGroups(request.groups, asRead.persons.group, asRead.persons.groupLabels);
+    if (!plan.error.empty()) {
+        screen.problem = plan.error + ".";
+        return screen;
+    }
+    screen.labels = plan.labels;
+    screen.counts = plan.counts;
+    const std::size_t items = asRead.persons.itemCount;
+    if (!request.dif.anchors.empty()) {
+        std::string problem;
+        const auto anchors = ResolveItems(request.dif.anchors, asRead, "--anchors", problem);
+        if (!anchors) {
+            screen.problem = problem.substr(problem.find(' ') + 1);
+            return screen;
+        }
+        screen.anchors = *anchors;
+    }
+    std::vector<std::size_t> studied;
+    for (std::size_t i = 0; i < items; ++i) {
+        if (!std::binary_search(screen.anchors.begin(), screen.anchors.end(), i)) {
+            studied.push_back(i);
+        }
+    }
+    screen.models =
+        screen.anchors.empty()
+            ? "the studied item's parameters free across the groups against every item equal "
+              "across the groups (every other item an anchor)"
+            : "the studied item's parameters free across the groups against equal, the " +
+                  std::to_string(screen.anchors.size()) +
+                  " anchor items equal and every other item free in both";
+    const RunRequest refit = RefitRequest(request);
+    WorkerPool pool(request.threads, engine.executor);
+    const std::size_t fits = studied.size() + 1;
+    std::size_t done = 0;
+    const auto fitWith = [&](const std::vector<std::size_t>& freed) {
+        return FitFreed(refit, asRead, freed, plan, host, ItemCaption(++done, fits), pool, engine);
+    };
+    if (screen.anchors.empty()) {
+        const Refit equal = fitWith({});
+        for (const std::size_t i : studied) {
+            if (host.ProgressIsCancelled()) break;
+            const Refit free = fitWith({i});
+            IrtDifRow row;
+            row.item = i;
+            Compare(equal, free, row);
+            SetAreas(refit, free, i, row);
+            screen.rows.push_back(std::move(row));
+        }
+    } else {
+        const Refit free = fitWith(studied);
+        for (const std::size_t i : studied) {
+            if (host.ProgressIsCancelled()) break;
+            std::vector<std::size_t> others;
+            for (const std::size_t k : studied) {
+                if (k != i) others.push_back(k);
+            }
+            const Refit equal = fitWith(others);
+            IrtDifRow row;
+            row.item = i;
+            Compare(equal, free, row);
+            SetAreas(refit, free, i, row);
+            screen.rows.push_back(std::move(row));
+        }
+    }
+    if (host.ProgressIsCancelled()) {
+        screen.rows.clear();
+        screen.problem = "it was stopped.";
+        return screen;
+    }
+    std::vector<double> p;
+    for (const IrtDifRow& row : screen.rows) p.push_back(row.p);
+    const std::vector<double> adjusted = fit::BenjaminiHochberg(p);
+    for (std::size_t k = 0; k < screen.rows.size(); ++k) {
+        IrtDifRow& row = screen.rows[k];
+        row.pAdjusted = std::isfinite(row.p) ? adjusted[k] : kNan;
+        row.flagged = row.pAdjusted < kFlagAlpha;
+    }
+    screen.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return screen;
+}
+
+namespace {
+
+Json Value(double x) { return std::isfinite(x) ? Json(x) : Json(nullptr); }
+
+std::string Fixed(double x, int digits) {
+    if (!std::isfinite(x)) return "n/a";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.*f", digits, x);
+    return text;
+}
+
+std::string Probability(double p) {
+    if (!std::isfinite(p)) return "n/a";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2g", p);
+    return text;
+}
+
+std::string IdOf(const RunInputs& inputs, std::size_t item) {
+    if (item < inputs.items.AccNo.size() && !inputs.items.AccNo[item].empty()) {
+        return inputs.items.AccNo[item];
+    }
+    if (item < inputs.itemNames.size()) return inputs.itemNames[item];
+    return {};
+}
+
+std::string ItemName(const RunInputs& inputs, std::size_t item) {
+    const std::string id = IdOf(inputs, item);
+    return "item " + std::to_string(item + 1) + (id.empty() ? "" : " '" + id + "'");
+}
+
+constexpr const char* kRule =
+    "flagged where the Benjamini-Hochberg adjusted p of the likelihood-ratio test is below "
+    "0.05; effect: the signed area, the reference group's expected score minus the focal "
+    "group's averaged over the focal group's fitted N(mean, SD), in score points";
+
+}  // namespace
+
+IrtDifTables DescribeIrtDif(const IrtDifScreen& screen, const RunInputs& asRead) {
+    IrtDifTables out;
+    for (std::size_t g = 1; g < screen.labels.size(); ++g) {
+        Json rows = Json::array();
+        std::vector<std::string> flagged, lines;
+        for (const IrtDifRow& row : screen.rows) {
+            const std::string id = IdOf(asRead, row.item);
+            const double area = g < row.signedArea.size() ? row.signedArea[g] : kNan;
+            const double size = g < row.unsignedArea.size() ? row.unsignedArea[g] : kNan;
+            rows.push_back(Json{
+                {"item", row.item + 1},
+                {"id", id.empty() ? Json(nullptr) : Json(id)},
+                {"categories", row.categories},
+                {"statistic", Value(row.statistic)},
+                {"df", row.df > 0 ? Json(row.df) : Json(nullptr)},
+                {"p", Value(row.p)},
+                {"p_adjusted", Value(row.pAdjusted)},
+                {"effect", Value(area)},
+                {"effect_name", "signed_area"},
+                {"unsigned_area", Value(size)},
+                {"category", row.flagged ? Json("DIF") : Json(nullptr)},
+                {"flagged", row.flagged},
+                {"minus_2ll_equal", Value(row.minus2Equal)},
+                {"minus_2ll_free", Value(row.minus2Free)},
+                {"note", row.note.empty() ? Json(nullptr) : Json(row.note)},
+            });
+            if (!row.flagged) continue;
+            flagged.push_back(ItemName(asRead, row.item));
+            lines.push_back("  " + ItemName(asRead, row.item) + ": G2 " + Fixed(row.statistic, 2) +
+                            ", df " + std::to_string(row.df) + ", p " + Probability(row.p) +
+                            ", adjusted p " + Probability(row.pAdjusted) + ", signed area " +
+                            Fixed(area, 3) + ", unsigned area " + Fixed(size, 3));
+        }
+        out.tables.push_back(Json{
+            {"method", "irt"},
+            {"name", "IRT likelihood ratio"},
+            {"categories", kRule},
+            {"models", screen.models},
+            {"rows",
+             std::move(rows)}}.dump(-1, ' ', false, Json::error_handler_t::replace));
+        const std::string pair = "group '" + screen.labels[g] + "' against '" + screen.labels[0] +
+                                 "' (" + std::to_string(screen.counts[g]) + " and " +
+                                 std::to_string(screen.counts[0]) + " examinees)";
+        out.summary.push_back("DIF, IRT likelihood ratio, " + pair + ", " +
+                              std::to_string(screen.rows.size()) +
+                              " items tested: " + std::to_string(flagged.size()) + " flagged" +
+                              (flagged.empty() ? "." : ":"));
+        for (std::string& line : lines) out.summary.push_back(std::move(line));
+        if (!flagged.empty()) {
+            std::string names;
+            for (std::size_t k = 0; k < flagged.size(); ++k) {
+                if (k > 0) names += k + 1 == flagged.size() ? " and " : ", ";
+                names += flagged[k];
+            }
+            out.warnings.push_back(
+                "The IRT likelihood-ratio screen flags " + std::to_string(flagged.size()) +
+                (flagged.size() == 1 ? " item" : " items") + " for DIF between '" +
+                screen.labels[g] + "' and '" + screen.labels[0] + "': " + names +
+                ". Have them reviewed before their scores are reported.");
+        }
+    }
+    out.summary.push_back("DIF, IRT likelihood ratio: compares " + screen.models + "; " +
+                          Fixed(screen.seconds, 1) +
+                          " s of refits. Lord's Wald test is not formed.");
+    return out;
+}
+
+ReportSection IrtDifSection(const IrtDifScreen& screen, const RunInputs& asRead,
+                            std::optional<ReportSection> counted) {
+    ReportSection section;
+    section.key = "dif";
+    Json json = Json::object();
+    if (counted) {
+        section = std::move(*counted);
+        json = Json::parse(section.json, nullptr, false);
+        if (json.is_discarded() || !json.is_object()) json = Json::object();
+    }
+    Json irt{{"models", screen.models}};
+    Json anchors = Json::array();
+    for (const std::size_t i : screen.anchors) anchors.push_back(i + 1);
+    irt["anchors"] = std::move(anchors);
+    irt["wald"] = "not formed";
+    if (!screen.problem.empty()) {
+        irt["formed"] = false;
+        irt["note"] = screen.problem;
+        section.warnings.push_back("The IRT DIF screen (--dif irt) was not formed: " +
+                                   screen.problem);
+        json["irt"] = std::move(irt);
+        section.json = json.dump(-1, ' ', false, Json::error_handler_t::replace);
+        return section;
+    }
+    irt["formed"] = true;
+    irt["seconds"] = screen.seconds;
+    json["irt"] = std::move(irt);
+    IrtDifTables tables = DescribeIrtDif(screen, asRead);
+    if (!json.contains("comparisons") || !json["comparisons"].is_array()) {
+        json["comparisons"] = Json::array();
+    }
+    if (!json.contains("p_adjustment")) {
+        json["p_adjustment"] = "Benjamini-Hochberg across the items of each table";
+    }
+    Json& comparisons = json["comparisons"];
+    for (std::size_t g = 1; g < screen.labels.size(); ++g) {
+        Json table = Json::parse(tables.tables[g - 1]);
+        bool placed = false;
+        for (Json& comparison : comparisons) {
+            if (comparison.value("focal", "") != screen.labels[g] ||
+                comparison.value("reference", "") != screen.labels[0]) {
+                continue;
+            }
+            comparison["tables"].push_back(table);
+            placed = true;
+        }
+        if (!placed) {
+            comparisons.push_back(Json{{"reference", screen.labels[0]},
+                                       {"focal", screen.labels[g]},
+                                       {"reference_count", screen.counts[0]},
+                                       {"focal_count", screen.counts[g]},
+                                       {"tables", Json::array({table})}});
+        }
+    }
+    section.json = json.dump(-1, ' ', false, Json::error_handler_t::replace);
+    for (std::string& line : tables.summary) section.summary.push_back(std::move(line));
+    for (std::string& line : tables.warnings) section.warnings.push_back(std::move(line));
+    return section;
+}
+
+}  // namespace tarvo
