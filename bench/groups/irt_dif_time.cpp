@@ -20,6 +20,15 @@
 
 namespace {
 
+// The refits' messages go to the standard error.
+class QuietHost final : public tarvo::HeadlessHost {
+  public:
+    QuietHost() : HeadlessHost(true) {}
+    void ShowMessage(const std::string& text) override {
+        std::fprintf(stderr, "%s\n", text.c_str());
+    }
+};
+
 tarvo::RunInputs Simulate(std::size_t persons, std::size_t items) {
     std::mt19937 random(20261211);
     std::normal_distribution<double> normal;
@@ -71,7 +80,7 @@ int main(int argc, char** argv) {
     request.groups.length = 1;
     request.dif.irt = true;
     request.threads = threads;
-    tarvo::HeadlessHost host(true);
+    QuietHost host;
     const auto start = std::chrono::steady_clock::now();
     const tarvo::IrtDifScreen screen = tarvo::ScreenIrtDif(request, inputs, host, {});
     const double seconds =
