@@ -113,11 +113,12 @@ std::string EmptyOptionError(std::span<const poly::CategoryCounts> counts) {
 
 class PolytomousEstimator final : public Estimator {
   public:
-    explicit PolytomousEstimator(const RunRequest& request)
+    PolytomousEstimator(const RunRequest& request, const StartValues* start)
         : settings_(request.marginal),
           binary_(RulesOf(request.marginal.model)),
           itemModelsFile_(request.itemModelsFile),
-          groupSettings_(request.groups) {}
+          groupSettings_(request.groups),
+          start_(start) {}
 
     // Not read for the rows: they have their own layout. The joint 3PL mode
     // names the run's parameters for the front ends.
@@ -172,6 +173,7 @@ class PolytomousEstimator final : public Estimator {
     const MarginalModelRules& binary_;
     std::string itemModelsFile_;
     GroupSettings groupSettings_;
+    const StartValues* start_ = nullptr;
     // The item-models file as the check read it.
     mutable poly::ItemModels models_;
     // The held items' rows of the item file (--fix-items), as the check read them.
@@ -278,6 +280,23 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
             items[i].model->fromReported(items[i]);
         }
     }
+    // A refit starts where a fit of nearly the same model ended.
+    if (start_ != nullptr && start_->a.size() == itemCount && start_->b.size() == itemCount &&
+        start_->c.size() == itemCount &&
+        poly::SharedStepCount(poly::ScalesOf(items, estimated)) == 0) {
+        for (std::size_t i = 0; i < itemCount; ++i) {
+            Item& item = items[i];
+            const std::vector<double>& b = start_->b[i];
+            if (!estimated[i] || item.model->optionSlopes || item.upperFree ||
+                static_cast<int>(b.size()) != item.Thresholds()) {
+                continue;
+            }
+            if (item.slopeFree && !item.commonSlope) item.a = start_->a[i];
+            std::copy(b.begin(), b.end(), item.b.begin());
+            if (item.guessFree) item.c = start_->c[i];
+            poly::InterceptsFromThresholds(item);
+        }
+    }
     for (std::size_t j = 0; j < persons.personCount(); ++j) {
         persons.theta[j] = 0;
         persons.seetheta[j] = kNotEstimated;
@@ -312,6 +331,12 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
         }
         groups.emplace(groupOf, static_cast<int>(plan.labels.size()), quadrature.Points(),
                        settings_.quadratureRange);
+        if (start_ != nullptr && start_->groups.size() == plan.labels.size()) {
+            for (std::size_t g = 1; g < plan.labels.size(); ++g) {
+                groups->estimates[g].mean = start_->groups[g].mean;
+                groups->estimates[g].sd = start_->groups[g].sd;
+            }
+        }
         responses = groups->Attach(poly::Responses{groupedCodes, groupOf.size(), itemCount});
     }
     const poly::EmOutcome em = poly::RunPolytomousEm(
@@ -592,7 +617,12 @@ void PolytomousEstimator::WriteRows(const std::vector<Item>& items, const RunInp
 }  // namespace
 
 std::unique_ptr<Estimator> MakePolytomousEstimator(const RunRequest& request) {
-    return std::make_unique<PolytomousEstimator>(request);
+    return std::make_unique<PolytomousEstimator>(request, nullptr);
+}
+
+std::unique_ptr<Estimator> MakePolytomousEstimator(const RunRequest& request,
+                                                   const StartValues* start) {
+    return std::make_unique<PolytomousEstimator>(request, start);
 }
 
 }  // namespace tarvo

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
+#include "core/estimation_outcome.h"
 #include "core/run_request.h"
 #include "estimation/estimator.h"
 
@@ -17,5 +19,18 @@ namespace tarvo {
 // polytomous_rows.h). A stop between EM cycles or while the errors are
 // formed leaves errors -1 and every examinee at theta 0, seetheta -1.
 std::unique_ptr<Estimator> MakePolytomousEstimator(const RunRequest& request);
+
+// Where a calibration starts instead of the values the responses give: per
+// item its reported slope, thresholds (one for a right/wrong item) and c,
+// and per calibrated group its population; for a refit of nearly the same
+// model, which then needs fewer EM cycles. An item whose thresholds do not
+// match, a common slope and a rating scale's shared steps keep their own.
+struct StartValues {
+    std::vector<double> a, c;
+    std::vector<std::vector<double>> b;
+    std::vector<PopulationEstimate> groups;
+};
+std::unique_ptr<Estimator> MakePolytomousEstimator(const RunRequest& request,
+                                                   const StartValues* start);
 
 }  // namespace tarvo

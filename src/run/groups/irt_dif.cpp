@@ -84,15 +84,49 @@ struct Refit {
     ItemSplit split;
 };
 
+// Where a refit starts: each column at the base fit's column of the same
+// item and group, else of the same item unsplit, else of its reference
+// group's copy; the groups at the base fit's populations.
+StartValues StartFrom(const Refit& base, const ItemSplit& target) {
+    StartValues start;
+    const ItemTable& table = base.inputs.items;
+    for (std::size_t col = 0; col < target.origin.size(); ++col) {
+        std::size_t from = base.split.origin.size();
+        int best = 0;
+        for (std::size_t k = 0; k < base.split.origin.size(); ++k) {
+            if (base.split.origin[k] != target.origin[col]) continue;
+            const int group = base.split.group[k];
+            const int fit = group == target.group[col] ? 3 : group < 0 ? 2 : group == 0 ? 1 : 0;
+            if (fit > best) {
+                best = fit;
+                from = k;
+            }
+        }
+        if (from == base.split.origin.size() || from >= base.outcome.thresholds.size()) {
+            return StartValues{};
+        }
+        start.a.push_back(table.a[from]);
+        start.c.push_back(table.c[from]);
+        start.b.push_back(base.outcome.thresholds[from]);
+    }
+    for (const GroupEstimate& group : base.outcome.groups) start.groups.push_back(group.population);
+    return start;
+}
+
+// base: the fit the refit starts from (none: the responses' own start).
 Refit FitFreed(const RunRequest& refit, const RunInputs& asRead,
                const std::vector<std::size_t>& freed, const poly::GroupPlan& plan, RunHost& host,
-               const std::string& caption, WorkerPool& pool, const EngineSettings& engine) {
+               const std::string& caption, WorkerPool& pool, const EngineSettings& engine,
+               const Refit* base) {
     Refit fit;
     RefitHost quiet(host, caption);
     try {
         fit.inputs = asRead;
         fit.split = SplitItems(fit.inputs, freed, plan.index, plan.labels);
-        const std::unique_ptr<Estimator> estimator = MakePolytomousEstimator(refit);
+        const StartValues start =
+            base != nullptr && base->fitted ? StartFrom(*base, fit.split) : StartValues{};
+        const std::unique_ptr<Estimator> estimator =
+            MakePolytomousEstimator(refit, start.a.empty() ? nullptr : &start);
         const std::function<bool()> stop = [&quiet] { return quiet.ProgressIsCancelled(); };
         if (std::string refusal = estimator->CheckInputs(fit.inputs, stop); !refusal.empty()) {
             fit.note = "not fitted: " + refusal;
@@ -249,14 +283,17 @@ IrtDifScreen ScreenIrtDif(const RunRequest& request, const RunInputs& asRead, Ru
     WorkerPool pool(request.threads, engine.executor);
     const std::size_t fits = studied.size() + 1;
     std::size_t done = 0;
-    const auto fitWith = [&](const std::vector<std::size_t>& freed) {
-        return FitFreed(refit, asRead, freed, plan, host, ItemCaption(++done, fits), pool, engine);
+    // Every refit but the first starts from the first, which differs from
+    // it by one item.
+    const auto fitWith = [&](const std::vector<std::size_t>& freed, const Refit* base) {
+        return FitFreed(refit, asRead, freed, plan, host, ItemCaption(++done, fits), pool, engine,
+                        base);
     };
     if (screen.anchors.empty()) {
-        const Refit equal = fitWith({});
+        const Refit equal = fitWith({}, nullptr);
         for (const std::size_t i : studied) {
             if (host.ProgressIsCancelled()) break;
-            const Refit free = fitWith({i});
+            const Refit free = fitWith({i}, &equal);
             IrtDifRow row;
             row.item = i;
             Compare(equal, free, row);
@@ -264,14 +301,14 @@ IrtDifScreen ScreenIrtDif(const RunRequest& request, const RunInputs& asRead, Ru
             screen.rows.push_back(std::move(row));
         }
     } else {
-        const Refit free = fitWith(studied);
+        const Refit free = fitWith(studied, nullptr);
         for (const std::size_t i : studied) {
             if (host.ProgressIsCancelled()) break;
             std::vector<std::size_t> others;
             for (const std::size_t k : studied) {
                 if (k != i) others.push_back(k);
             }
-            const Refit equal = fitWith(others);
+            const Refit equal = fitWith(others, &free);
             IrtDifRow row;
             row.item = i;
             Compare(equal, free, row);
