@@ -225,6 +225,49 @@ TEST(FreeItemsRun, TheIrtScreensLikelihoodRatiosAreOpenMxs) {
     }
 }
 
+// With every item but one an anchor, the two compared models are those of
+// the screen without anchors for that item: the same G2. With fewer
+// anchors only the others are studied.
+TEST(FreeItemsRun, AnchorsAreEqualInBothComparedModels) {
+    test_support::TempDir dir;
+    Options options = Spi2pl(DataFile("spi_neuro10_binary.dat"), 10, dir.File("a.csv"));
+    options.emplace_back("dif", "irt");
+    options.emplace_back("anchors", "2,3,4,5,6,7,8,9,10");
+    const Finished one = RunWith(options);
+    ASSERT_EQ(one.refusal, "");
+    ASSERT_EQ(one.end, RunEnd::Finished);
+    const nlohmann::json dif = SectionOf(one.report, "dif");
+    EXPECT_EQ(dif["irt"]["anchors"].size(), 9u);
+    const nlohmann::json& rows = dif["comparisons"][0]["tables"][0]["rows"];
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0]["item"], 1);
+    EXPECT_NEAR(rows[0]["statistic"].get<double>(), kOpenMxEqual - kOpenMxFree[0], 0.02);
+
+    options.back().second = "3,8,10";
+    const Finished three = RunWith(options);
+    ASSERT_EQ(three.end, RunEnd::Finished);
+    const nlohmann::json table = SectionOf(three.report, "dif")["comparisons"][0]["tables"][0];
+    EXPECT_NE(table["models"].get<std::string>().find("the 3 anchor items equal"),
+              std::string::npos);
+    ASSERT_EQ(table["rows"].size(), 7u);
+    // One model with every studied item free: the same -2LL in every row.
+    for (const nlohmann::json& row : table["rows"]) {
+        EXPECT_NE(row["item"], 3);
+        EXPECT_EQ(row["df"], 2);
+        EXPECT_NEAR(row["minus_2ll_free"].get<double>(),
+                    table["rows"][0]["minus_2ll_free"].get<double>(), 1e-9);
+        EXPECT_GT(row["minus_2ll_equal"].get<double>(), row["minus_2ll_free"].get<double>() - 0.01);
+    }
+
+    options.back().second = "3,x";
+    const Finished unknown = RunWith(options);
+    ASSERT_EQ(unknown.end, RunEnd::Finished);
+    const nlohmann::json bad = SectionOf(unknown.report, "dif");
+    EXPECT_EQ(bad["irt"]["formed"], false);
+    EXPECT_NE(bad["irt"]["note"].get<std::string>().find("--anchors names the item 'x'"),
+              std::string::npos);
+}
+
 // The MH screen's category C items are freed, and the report says so.
 TEST(FreeItemsRun, FreeDifFreesWhatMantelHaenszelPutsInCategoryC) {
     test_support::TempDir dir;
