@@ -64,11 +64,11 @@ std::vector<std::string> FocalGroups(const GroupSettings& groups, const PersonTa
     return focal;
 }
 
-bool EstimatorUsesGroups([[maybe_unused]] const RunRequest& request) {
-    // The classic estimator has no use for groups, and the marginal ones fit
-    // every examinee as one population: an estimator that calibrates groups
-    // apart answers here by the request.
-    return false;
+bool EstimatorUsesGroups(const RunRequest& request) {
+    // Only the marginal estimator calibrating the groups together fits each
+    // group its own population; the classic estimator and a one-population
+    // marginal run fit every examinee alike.
+    return request.method != Method::Classic && request.marginal.groups;
 }
 
 ReportSection GroupsSection(const RunRequest& request, const PersonTable& persons) {
@@ -122,7 +122,12 @@ ReportSection GroupsSection(const RunRequest& request, const PersonTable& person
     std::string summary = "Groups (" + FieldOf(request.groups) +
                           "): " + (line.empty() ? std::string("none") : line) + "; " +
                           report::Plural(unknown, "examinee", "examinees") + " without a group.";
-    if (!used) {
+    if (!used && request.dif.any()) {
+        summary += request.method == Method::Classic
+                       ? " The classic estimator takes no groups: only the DIF screens used them."
+                       : " The estimator fitted one population: only the DIF screens used the "
+                         "groups (--groups calibrates them together).";
+    } else if (!used) {
         summary += request.method == Method::Classic
                        ? " The classic estimator takes no groups: they were not used."
                        : " The estimator does not take groups: they were not used.";

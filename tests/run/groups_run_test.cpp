@@ -127,5 +127,30 @@ TEST(GroupsSection, ManyGroupsAreCountedInTheLineAndListedInTheJson) {
     EXPECT_EQ(json["used"], EstimatorUsesGroups(request));
 }
 
+// The line says what used the groups: the calibration of the groups
+// together, only the DIF screens, or nothing.
+TEST(GroupsSection, SaysWhatUsedTheGroups) {
+    PersonTable persons;
+    persons.groupLabels = {"F", "M"};
+    persons.group = {0, 1, 1};
+    RunRequest request;
+    request.groups.column = "sex";
+    request.method = Method::Marginal;
+    request.marginal.groups = true;
+    const auto together = GroupsSection(request, persons);
+    EXPECT_EQ(together.summary[0].find("used"), std::string::npos) << together.summary[0];
+    EXPECT_EQ(nlohmann::json::parse(together.json)["used"], true);
+
+    request.marginal.groups = false;
+    request.dif.mantelHaenszel = true;
+    EXPECT_NE(GroupsSection(request, persons).summary[0].find("only the DIF screens used"),
+              std::string::npos);
+    request.method = Method::Classic;
+    EXPECT_NE(GroupsSection(request, persons)
+                  .summary[0]
+                  .find("The classic estimator takes no groups: only the DIF screens used them."),
+              std::string::npos);
+}
+
 }  // namespace
 }  // namespace tarvo
