@@ -87,16 +87,17 @@ EstimateJudgement MarginalJudgement(const MarginalSettings& settings, double pop
     EstimateJudgement judgement;
     judgement.fewestResponses = 1;
     judgement.boundsExplainMissingErrors = true;
-    // A polytomous run's right/wrong items keep that estimator's ranges.
+    // Both engines move a right/wrong item's slope and intercept free of
+    // sign; a polytomous run's items keep c on its own range.
     const bool lines = settings.polytomous == PolytomousModel::None;
-    const EstimateRange a = lines ? rules.a : kMarginalA;
-    const EstimateRange b = lines ? rules.b : kMarginalB;
+    const EstimateRange a = rules.a;
+    const EstimateRange b = rules.b;
     const EstimateRange c = lines ? rules.c : kMarginalC;
     const double lowestC = priors.c.on && rules.priorOnC ? kLowestCWithPrior : c.lowest;
     judgement.a = {rules.free.a || rules.commonSlope, a.lowest, a.highest, kOnBound};
     judgement.b = {rules.free.b, b.lowest, b.highest, kOnBound};
     judgement.c = {rules.free.c, lowestC, c.highest, kOnBound};
-    if (lines && rules.free.a) {
+    if (rules.free.a) {
         judgement.smallestLocatingSlope = kSmallestLocatingSlope;
         judgement.slopeReach = kSlopeReach;
     }
