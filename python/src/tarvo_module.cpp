@@ -319,6 +319,10 @@ py::dict Calibrate(py::array_t<std::uint8_t> cells, std::vector<std::string> ite
     responses.key = std::move(key);
     responses.rowCells = std::move(rowCells);
     if (!label.empty()) responses.label = std::move(label);
+    // One label per examinee ('' unknown); the run checks the count.
+    if (options.contains("group_labels") && !options["group_labels"].is_none()) {
+        responses.groups = options["group_labels"].cast<std::vector<std::string>>();
+    }
     const Options parsed = OptionsOf(options);
 
     std::optional<py::error_already_set> raised;

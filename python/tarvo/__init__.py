@@ -15,6 +15,7 @@ Ctrl-C stops it and raises KeyboardInterrupt.
 from ._responses import TarvoError, response_cells
 from ._fit import Fit
 from ._link import Link, link, score_table
+from ._groups import group_runner_options, split_groups
 from . import _tarvo
 
 __all__ = ["calibrate", "Fit", "Link", "link", "score_table", "TarvoError", "version"]
@@ -27,7 +28,8 @@ def version():
 
 def calibrate(data, model=None, method=None, *, mode=None, key=None, ids=None, thetas=None,
               item_names=None, given_items=None, strict=True, progress=None, threads=0,
-              executor=None, label="responses", **options):
+              executor=None, label="responses", group=None, groups=False,
+              reference_group=None, focal_groups=None, dif=None, **options):
     """Calibrates the responses in data and returns a Fit.
 
     data: a pandas DataFrame (columns are items, named by their labels; the
@@ -51,6 +53,13 @@ def calibrate(data, model=None, method=None, *, mode=None, key=None, ids=None, t
     concurrent.futures.ThreadPoolExecutor pool:
     lambda count, run: [pool.submit(run, k) for k in range(count)];
     threads then counts its threads with the calling one.
+    group: the examinees' groups, a column name of a DataFrame (that
+    column is then no item) or one label per examinee (None or NaN:
+    unknown). groups=True calibrates the groups together (mml: the
+    reference group N(0, 1), each other group's mean and SD estimated);
+    reference_group, focal_groups (a label or a list) pick the groups;
+    dif: the DIF screens, "mh", "std", "lr" or a list of them. The fit's
+    groups, group_calibration and dif tables hold what the run reported.
     Other keyword options are the runner's, with underscores: quadrature,
     scoring, em_cycles, em_tolerance, prior_a=(mean, sd) or "none",
     prior_b, prior_c, compare=["1pl", "2pl"], standardize, score_table,
@@ -60,8 +69,13 @@ def calibrate(data, model=None, method=None, *, mode=None, key=None, ids=None, t
     """
     if method is None:
         method = "jml" if mode is not None else "mml"
+    data, labels = split_groups(data, group)
     cells, names, row_ids, row_cells = response_cells(data, item_names=item_names, ids=ids)
     run_options = dict(options)
+    grouping = group_runner_options(groups, reference_group, focal_groups, dif)
+    if grouping:
+        run_options["runner_options"] = list(options.get("runner_options") or []) + grouping
+    run_options["group_labels"] = labels
     run_options.update(mode=mode, method=method, model=model, strict=strict, threads=threads)
     compare = run_options.get("compare")
     if isinstance(compare, str):

@@ -2,9 +2,12 @@
 
 import json
 import math
+from functools import cached_property
 
 import numpy as np
 import pandas as pd
+
+from ._groups import dif_table, group_calibration_table, groups_table
 
 _ITEM_COLUMNS = ["a", "se_a", "b", "se_b", "c", "se_c", "thresholds", "model", "categories",
                  "nobs", "omitted", "p_value", "item_rest", "mean_score", "held", "flags"]
@@ -25,6 +28,10 @@ class Fit:
     run defines none). comparison, score_table, trace: DataFrames.
     warnings, findings: the report's warnings and the input check's.
     report: the runner's JSON report as a dict.
+    groups, group_calibration, dif: the report's group tables (the
+    responses' groups; a multiple-group calibration's groups; the DIF
+    screens, one row per comparison, screen and item), None when the run
+    reported none.
     """
 
     def __init__(self, result, names, ids):
@@ -68,6 +75,22 @@ class Fit:
     def report(self):
         """The runner's JSON report, parsed."""
         return json.loads(self.report_json)
+
+    @cached_property
+    def _sections(self):
+        return json.loads(self.report_json)
+
+    @property
+    def groups(self):
+        return groups_table(self._sections.get("groups"))
+
+    @property
+    def group_calibration(self):
+        return group_calibration_table(self._sections.get("group_calibration"))
+
+    @property
+    def dif(self):
+        return dif_table(self._sections.get("dif"))
 
     @property
     def loglik(self):

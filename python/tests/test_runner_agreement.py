@@ -43,7 +43,7 @@ def run_runner(runner, csv, options, tmp_path):
     args = [runner, "--response-file", str(csv), "--format", "csv", "--id-column", "id",
             "--output-file", str(result), "--report", str(report), "--quiet"]
     for name, value in options.items():
-        args += [f"--{name}", value]
+        args += [f"--{name}"] + ([] if value is None else [value])  # None: a flag
     done = subprocess.run(args, capture_output=True, text=True, timeout=120)
     assert done.returncode == 0, done.stderr
     return result.read_bytes(), json.loads(report.read_text())

@@ -42,7 +42,18 @@ tarvo_D <- 1.7
 #'   \code{FALSE} the run goes on, as the runner's does without
 #'   \code{--strict}, and the findings are among the fit's warnings.
 #' @param output_file write the runner's result file here (none by default).
-#' @return an object of class \code{tarvo_fit}.
+#' @param group the examinees' groups: the name of a column of \code{data}
+#'   (that column is then no item) or one label per examinee; \code{NA} is
+#'   unknown.
+#' @param groups calibrate the groups together: one set of items, the
+#'   reference group N(0, 1), each other group's mean and SD estimated.
+#' @param reference_group,focal_groups the reference group's label and the
+#'   focal groups' (default: the first group, and all others).
+#' @param dif DIF screens of each focal group against the reference group:
+#'   any of "mh", "std", "lr".
+#' @return an object of class \code{tarvo_fit}; with groups, its
+#'   \code{groups}, \code{group_calibration} and \code{dif} data frames
+#'   hold what the run reported (\code{NULL} when it reported none).
 #' @examples
 #' data <- read.csv(system.file("extdata", "lsat7.csv", package = "tarvo"))
 #' fit <- tarvo_calibrate(data, model = "2pl", threads = 1)
@@ -55,9 +66,12 @@ tarvo_calibrate <- function(data, model = "3pl", method = "mml", key = NULL, ite
                             em_tolerance = 1e-4, compare = NULL, binary_model = NULL,
                             collapse_empty = FALSE, estimate_population = FALSE,
                             score_table = FALSE, threads = 0, strict = TRUE,
-                            output_file = NULL) {
+                            output_file = NULL, group = NULL, groups = FALSE,
+                            reference_group = NULL, focal_groups = NULL, dif = NULL) {
   metric <- match.arg(metric)
   scoring <- match.arg(scoring)
+  split <- tarvo_split_groups(data, group)
+  data <- split$data
   if (!identical(method, "mml")) {
     stop("method must be \"mml\"; the classic joint estimator is tarvo_classic()")
   }
@@ -67,7 +81,10 @@ tarvo_calibrate <- function(data, model = "3pl", method = "mml", key = NULL, ite
                   prior_c = tarvo_prior(prior_c), compare = compare,
                   binary_model = binary_model, collapse_empty = isTRUE(collapse_empty),
                   fix_items = isTRUE(fix_items),
-                  estimate_population = isTRUE(estimate_population))
+                  estimate_population = isTRUE(estimate_population),
+                  group_labels = split$labels,
+                  runner_options = tarvo_group_options(groups, reference_group, focal_groups,
+                                                       dif))
   tarvo_fit_run(data, options, mode = 3, key = key, items = items, theta = NULL,
                 metric = metric, score_table = score_table, threads = threads,
                 strict = strict, output_file = output_file, call = match.call())
@@ -135,7 +152,7 @@ tarvo_fit_run <- function(data, options, mode, key, items, theta, metric, score_
       tarvo_write_items(given, itemFile)
       cols <- tarvo_item_columns
       options$runner_options <- c(
-        "item-file", itemFile, "a-start", cols$a[1], "a-length", cols$a[2],
+        options$runner_options, "item-file", itemFile, "a-start", cols$a[1], "a-length", cols$a[2],
         "b-start", cols$b[1], "b-length", cols$b[2], "c-start", cols$c[1], "c-length", cols$c[2])
     }
   }

@@ -26,7 +26,12 @@ tarvo_calibrate(
   score_table = FALSE,
   threads = 0,
   strict = TRUE,
-  output_file = NULL
+  output_file = NULL,
+  group = NULL,
+  groups = FALSE,
+  reference_group = NULL,
+  focal_groups = NULL,
+  dif = NULL
 )
 }
 \arguments{
@@ -81,9 +86,24 @@ check (letters without a key, scores read as right/wrong, ...); with
 \code{--strict}, and the findings are among the fit's warnings.}
 
 \item{output_file}{write the runner's result file here (none by default).}
+
+\item{group}{the examinees' groups: the name of a column of \code{data}
+(that column is then no item) or one label per examinee; \code{NA} is
+unknown.}
+
+\item{groups}{calibrate the groups together: one set of items, the
+reference group N(0, 1), each other group's mean and SD estimated.}
+
+\item{reference_group, focal_groups}{the reference group's label and the
+focal groups' (default: the first group, and all others).}
+
+\item{dif}{DIF screens of each focal group against the reference group:
+any of "mh", "std", "lr".}
 }
 \value{
-an object of class \code{tarvo_fit}.
+an object of class \code{tarvo_fit}; with groups, its
+  \code{groups}, \code{group_calibration} and \code{dif} data frames
+  hold what the run reported (\code{NULL} when it reported none).
 }
 \description{
 Fits an item response model to a matrix or data frame of responses with

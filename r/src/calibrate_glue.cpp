@@ -262,6 +262,9 @@ Rcpp::List TarvoCalibrate(SEXP data, Rcpp::CharacterVector itemNames, Rcpp::Char
     responses.thetas.assign(thetas.begin(), thetas.end());
     responses.key = key;
     responses.items = responses.itemNames.size();
+    // One label per examinee ("" unknown); the run checks the count.
+    if (SEXP groups = Get(options, "group_labels"); !Rf_isNull(groups))
+        responses.groups = Rcpp::as<std::vector<std::string>>(groups);
     std::string cells;
     if (Rf_isMatrix(data)) {
         const R_xlen_t n = Rf_nrows(data);

@@ -142,10 +142,8 @@ request::RequestCheck MainDialog::RequestFor(int mode) const {
     }
     if (!typedKey_.empty()) format.emplace_back("key", typedKey_);
     request::RequestTexts texts = DialogTexts(controls_, mode, estimator_, format);
-    // A loaded job's group column and groups to compare, which have no box.
+    // A loaded job's group column, which has no box.
     texts.groupColumn = keptGroups_.groupColumn;
-    texts.referenceGroup = keptGroups_.referenceGroup;
-    texts.focalGroups = keptGroups_.focalGroups;
     return request::ParseRequest(texts);
 }
 

@@ -90,7 +90,7 @@ class MainDialog final : public QWidget {
     std::function<void()> openLink_;
     FormatControls formatControls_;
     GroupControls groupControls_;
-    request::RequestTexts keptGroups_;  // its group column, reference and focal groups
+    request::RequestTexts keptGroups_;  // a loaded job's group column
     FilePicker* picker_ = nullptr;
     // The response file's layout entries of a loaded job file, kept.
     std::vector<std::pair<std::string, std::string>> format_;

@@ -360,5 +360,107 @@ TEST_F(JobFileTest, BothFrontEndsCarryThePolytomousPriorsAndScoreTheSame) {
     EXPECT_EQ(held(fromDialog), held(test_support::ReadFileBytes(golden + "result.csv")));
 }
 
+// Every group option a runner's job file may hold: the groups calibrated
+// together, the three DIF screens on the rest score and the groups to
+// compare. The desktop loads it, runs the same request and saves it again
+// byte for byte; the options dialog shows each of them checked.
+TEST_F(JobFileTest, TheDesktopKeepsEveryGroupOptionOfARunnersJob) {
+    auto texts = sim::SampleControlTexts(40, Path("r.dat"), "", Path("out.csv"));
+    texts[control::kGroupStart] = "10";
+    texts[control::kGroupLength] = "1";
+    const std::optional<RunRequest> request = SaveFromRunner(
+        {"--mode", "3", "--method", "mml", "--model", "2pl", "--groups", "--dif", "lr,mh,std",
+         "--dif-match", "rest", "--reference-group", "F", "--focal-groups", "M, X"},
+        texts);
+    ASSERT_TRUE(request);
+    ASSERT_TRUE(request->marginal.groups);
+    ASSERT_TRUE(request->dif.restScore);
+    const std::string job = test_support::ReadFileBytes(Path("runner.json"));
+
+    picker.openAnswers.push_back(Path("runner.json"));
+    dialog->LoadSettings();
+    ASSERT_TRUE(desktop.messages.empty()) << desktop.messages[0];
+    const request::RequestCheck again = dialog->RequestFor(dialog->Commands().CalibrationMode());
+    ASSERT_TRUE(again.request) << again.message;
+    EXPECT_EQ(request::JobJson(*again.request), request::JobJson(*request));
+    picker.saveAnswers.push_back(Path("dialog.json"));
+    dialog->SaveSettings();
+    ASSERT_TRUE(desktop.messages.empty()) << desktop.messages[0];
+    EXPECT_EQ(test_support::ReadFileBytes(Path("dialog.json")), job);
+
+    // Through the options dialog and OK, nothing is lost either.
+    MarginalOptionsDialog options(dialog->Estimator().Options(), 3);
+    EXPECT_TRUE(options.GroupsTogetherBox()->isChecked());
+    for (const char screen : {'m', 's', 'l'}) EXPECT_TRUE(options.DifBox(screen)->isChecked());
+    EXPECT_EQ(options.DifMatchBox()->currentIndex(), 1);
+    EXPECT_EQ(options.ReferenceGroupField()->text(), QStringLiteral("F"));
+    EXPECT_EQ(options.FocalGroupsField()->text(), QStringLiteral("M,X"));
+    options.accept();
+    ASSERT_EQ(options.result(), QDialog::Accepted) << options.Refusal().toStdString();
+    dialog->Estimator().SetOptions(options.Form());
+    const request::RequestCheck edited = dialog->RequestFor(3);
+    ASSERT_TRUE(edited.request) << edited.message;
+    EXPECT_EQ(request::JobJson(*edited.request), request::JobJson(*request));
+}
+
+// The DIF screens and the groups to compare belong to no estimator: a
+// classic run's job keeps them through the desktop too.
+TEST_F(JobFileTest, TheDesktopKeepsTheDifScreensOfAClassicJob) {
+    auto texts = sim::SampleControlTexts(40, Path("r.dat"), "", Path("out.csv"));
+    texts[control::kGroupStart] = "10";
+    const std::optional<RunRequest> request =
+        SaveFromRunner({"--mode", "3", "--dif", "std", "--focal-groups", "B"}, texts);
+    ASSERT_TRUE(request);
+    picker.openAnswers.push_back(Path("runner.json"));
+    dialog->LoadSettings();
+    ASSERT_TRUE(desktop.messages.empty()) << desktop.messages[0];
+    EXPECT_EQ(dialog->Estimator().Method(), EstimatorMethod::Classic);
+    picker.saveAnswers.push_back(Path("dialog.json"));
+    dialog->SaveSettings();
+    ASSERT_TRUE(desktop.messages.empty()) << desktop.messages[0];
+    EXPECT_EQ(test_support::ReadFileBytes(Path("dialog.json")),
+              test_support::ReadFileBytes(Path("runner.json")));
+}
+
+// The options dialog's group boxes give the runner's options: each screen
+// alone, the matching score only with a screen, and a refusal of the
+// runner's words that keeps the dialog open.
+TEST(GroupOptions, TheBoxesGiveTheRunnersOptions) {
+    EnsureApplication();
+    MarginalOptionsDialog options(DefaultMarginalOptions(), 3);
+    EXPECT_FALSE(options.DifMatchBox()->isEnabled());
+    options.GroupsTogetherBox()->setChecked(true);
+    options.DifBox('l')->setChecked(true);
+    EXPECT_TRUE(options.DifMatchBox()->isEnabled());
+    options.ReferenceGroupField()->setText(QStringLiteral(" F "));
+    request::RequestCheck check = CheckMarginalForm(options.Form(), 3);
+    ASSERT_TRUE(check.request) << check.message;
+    EXPECT_TRUE(check.request->marginal.groups);
+    EXPECT_TRUE(check.request->dif.logistic);
+    EXPECT_FALSE(check.request->dif.mantelHaenszel || check.request->dif.standardization);
+    EXPECT_FALSE(check.request->dif.restScore);
+    EXPECT_EQ(check.request->groups.reference, "F");
+    EXPECT_TRUE(check.request->groups.focal.empty());
+
+    request::RequestTexts texts;
+    options.DifBox('m')->setChecked(true);
+    options.DifMatchBox()->setCurrentIndex(1);
+    PutForm(options.Form(), texts);
+    EXPECT_EQ(texts.dif, "mh,lr");
+    EXPECT_EQ(texts.difMatch, "rest");
+    // No screen: no matching score, which the runner refuses alone.
+    options.DifBox('m')->setChecked(false);
+    options.DifBox('l')->setChecked(false);
+    PutForm(options.Form(), texts);
+    EXPECT_FALSE(texts.dif || texts.difMatch);
+
+    // A group both reference and focal: the runner's refusal, shown.
+    options.FocalGroupsField()->setText(QStringLiteral("M,F"));
+    options.accept();
+    EXPECT_NE(options.result(), QDialog::Accepted);
+    EXPECT_NE(options.Refusal().indexOf(QStringLiteral("also among the focal groups")), -1)
+        << options.Refusal().toStdString();
+}
+
 }  // namespace
 }  // namespace tarvo::shell

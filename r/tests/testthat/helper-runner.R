@@ -36,25 +36,29 @@ graded_data <- function(n = 400, items = 6) {
 
 # Runs tarvo-run on data written as the CSV file a user would write (an ID
 # column, then the items), with the runner's options; returns the result
-# file's lines, the JSON report, the status and the standard error.
-run_runner <- function(data, options, ids = NULL, theta = NULL, items_file = NULL) {
+# file's lines, the JSON report, the status and the standard error. A group
+# (one label per examinee, NA unknown) is a column of its own before the items.
+run_runner <- function(data, options, ids = NULL, theta = NULL, items_file = NULL,
+                       group = NULL) {
   folder <- tempfile("runner")
   dir.create(folder)
   if (is.null(ids)) ids <- as.character(seq_len(nrow(data)))
   frame <- data.frame(ExaminID = ids, check.names = FALSE)
   if (!is.null(theta)) frame$theta <- sprintf("%.17g", theta)
+  if (!is.null(group)) frame$group <- ifelse(is.na(group), "", as.character(group))
   cells <- as.data.frame(lapply(data, function(x) ifelse(is.na(x), "", as.character(x))),
                          check.names = FALSE)
+  first <- ncol(frame) + 1
   frame <- cbind(frame, cells)
   csv <- file.path(folder, "data.csv")
   utils::write.csv(frame, csv, row.names = FALSE, quote = TRUE)
-  first <- if (is.null(theta)) 2 else 3
   result <- file.path(folder, "result.txt")
   report <- file.path(folder, "report.json")
   args <- c(options, "--response-file", csv, "--format", "csv", "--id-column", "1",
             "--item-columns", sprintf("%d:%d", first, first + ncol(data) - 1),
             "--output-file", result, "--report", report, "--quiet", "--threads", "2")
   if (!is.null(theta)) args <- c(args, "--theta-column", "2")
+  if (!is.null(group)) args <- c(args, "--group-column", "group")
   if (!is.null(items_file)) args <- c(args, items_file)
   err <- file.path(folder, "stderr.txt")
   status <- system2(runner_path(), shQuote(args), stdout = FALSE, stderr = err)

@@ -54,9 +54,7 @@ void PutIntoBoxes(const RunRequest& request, DialogControls& controls) {
 request::RequestTexts KeptGroupTexts(const RunRequest& request) {
     request::RequestTexts texts;
     for (const auto& [name, value] : request::RequestOptions(request)) {
-        if (name == "group-column" || name == "reference-group" || name == "focal-groups") {
-            request::ApplyOption(name, value, texts);
-        }
+        if (name == "group-column") request::ApplyOption(name, value, texts);
     }
     return texts;
 }

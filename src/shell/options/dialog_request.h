@@ -35,10 +35,10 @@ DialogJob ReadDialogJob(const std::string& path);
 // empty); the mode buttons, the method and the options are the caller's.
 void PutIntoBoxes(const RunRequest& request, DialogControls& controls);
 
-// A job's group settings that have no box in the dialog (a delimited file's
-// group column, the reference and focal groups), as texts the dialog keeps
-// and gives back with its boxes; the group field's start and length are
-// boxes.
+// A job's group column (a delimited file's), which has no box in the
+// dialog, as a text the dialog keeps and gives back with its boxes; the
+// fixed group field's start and length are boxes, and the groups to compare
+// are the options dialog's.
 request::RequestTexts KeptGroupTexts(const RunRequest& request);
 
 }  // namespace tarvo::shell

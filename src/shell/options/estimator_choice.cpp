@@ -1,5 +1,9 @@
 #include "shell/options/estimator_choice.h"
 
+#include <array>
+#include <string_view>
+#include <vector>
+
 #include "request/value_checks.h"
 
 namespace tarvo::shell {
@@ -116,6 +120,31 @@ void PutForm(const MarginalOptionsForm& form, request::RequestTexts& texts) {
     } else {
         texts.itemModels = form.itemModels;
     }
+    texts.groups = form.groupsTogether;
+    PutGroupChoices(form.groups, texts);
+}
+
+void PutGroupChoices(const GroupChoices& choices, request::RequestTexts& texts) {
+    std::string screens;
+    if (choices.mantelHaenszel) screens += ",mh";
+    if (choices.standardization) screens += ",std";
+    if (choices.logistic) screens += ",lr";
+    // The matching score is a setting of the screens: without them it is
+    // not written, as the parser refuses it alone.
+    if (screens.empty()) {
+        texts.dif.reset();
+        texts.difMatch.reset();
+    } else {
+        texts.dif = screens.substr(1);
+        texts.difMatch = choices.restScore ? "rest" : "total";
+    }
+    // Blank labels are no labels: the defaults.
+    auto label = [](const std::string& text) -> request::Text {
+        if (request::WithoutBlanks(text).empty()) return std::nullopt;
+        return text;
+    };
+    texts.referenceGroup = label(choices.reference);
+    texts.focalGroups = label(choices.focal);
 }
 
 MarginalOptionsForm FormOf(const request::RequestTexts& texts) {
@@ -153,12 +182,33 @@ MarginalOptionsForm FormOf(const request::RequestTexts& texts) {
     if (texts.emTolerance) form.emTolerance = *texts.emTolerance;
     if (texts.compare) form.compare = *texts.compare;
     if (texts.itemModels) form.itemModels = *texts.itemModels;
+    form.groupsTogether = texts.groups;
+    if (texts.dif) {
+        // The parser's own reading of the list, so the boxes show what a run
+        // would screen.
+        constexpr std::array<std::string_view, 3> kScreens{"mh", "std", "lr"};
+        std::string ignored;
+        const auto chosen = request::DistinctWordsIn(*texts.dif, kScreens, 1, "", {}, ignored);
+        for (const std::size_t k : chosen.value_or(std::vector<std::size_t>{})) {
+            (k == 0   ? form.groups.mantelHaenszel
+             : k == 1 ? form.groups.standardization
+                      : form.groups.logistic) = true;
+        }
+    }
+    form.groups.restScore =
+        texts.difMatch && request::WithoutBlanks(*texts.difMatch) == std::string_view("rest");
+    if (texts.referenceGroup) form.groups.reference = *texts.referenceGroup;
+    if (texts.focalGroups) form.groups.focal = *texts.focalGroups;
     return form;
 }
 
 void EstimatorChoice::PutInto(request::RequestTexts& texts) const {
     texts.method = method_ == EstimatorMethod::Marginal ? "mml" : "jml";
-    if (method_ == EstimatorMethod::Marginal) PutForm(options_, texts);
+    if (method_ == EstimatorMethod::Marginal) {
+        PutForm(options_, texts);
+    } else {
+        PutGroupChoices(options_.groups, texts);
+    }
 }
 
 }  // namespace tarvo::shell

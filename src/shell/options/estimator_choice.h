@@ -33,6 +33,19 @@ struct SwitchedPrior {
     std::string sd;
 };
 
+// What a run does with the examinees' groups (the group field is the
+// Response Input frame's): DIF screens of each focal group against the
+// reference group, matched on the total or the rest score. The screens need
+// no particular estimator, so these reach the request with either method.
+struct GroupChoices {
+    bool mantelHaenszel = false;
+    bool standardization = false;
+    bool logistic = false;
+    bool restScore = false;
+    std::string reference;  // a label; empty: the first group in the file
+    std::string focal;      // labels by commas; empty: every other group
+};
+
 struct MarginalOptionsForm {
     // Nothing: the model follows the mode (mode 5: 3pl-c-given, mode 6: 1pl,
     // any other: 3pl).
@@ -68,6 +81,10 @@ struct MarginalOptionsForm {
     // The item-models file (each item's model, polytomous ones too), as
     // typed; empty: none.
     std::string itemModels;
+    // Calibrate the group field's groups together: one set of items, each
+    // group its own ability distribution.
+    bool groupsTogether = false;
+    GroupChoices groups;
 };
 
 // The form filled with the marginal estimator's defaults: every prior as
@@ -80,7 +97,10 @@ MarginalOptionsForm DefaultMarginalOptions();
 bool HasPolytomousItems(const MarginalOptionsForm& form);
 
 // The form's texts as the request's, and back (a loaded job file).
+// PutForm writes the marginal estimator's own options and the group
+// choices; PutGroupChoices only the latter, which a classic run takes too.
 void PutForm(const MarginalOptionsForm& form, request::RequestTexts& texts);
+void PutGroupChoices(const GroupChoices& choices, request::RequestTexts& texts);
 MarginalOptionsForm FormOf(const request::RequestTexts& texts);
 
 // What the dialog's Method choice and its options hold between runs.

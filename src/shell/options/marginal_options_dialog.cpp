@@ -5,11 +5,14 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <array>
+
+#include "platform/control_ids.h"
 
 namespace tarvo::shell {
 namespace {
@@ -62,6 +65,8 @@ request::RequestCheck CheckMarginalForm(const MarginalOptionsForm& form, int mod
     texts.mode = std::to_string(mode);
     texts.method = "mml";
     PutForm(form, texts);
+    if (texts.groups || texts.dif || texts.referenceGroup || texts.focalGroups)
+        texts.controls.insert_or_assign(control::kGroupStart, std::string(1, '1'));
     return request::ParseRequest(texts);
 }
 
@@ -128,6 +133,13 @@ MarginalOptionsDialog::MarginalOptionsDialog(const MarginalOptionsForm& form, in
         QStringLiteral("With held items: estimate the ability distribution's mean and SD"), this);
     population_->setChecked(form.estimatePopulation);
     grid->addWidget(population_, row++, 0, 1, 5);
+    groupsTogether_ = new QCheckBox(QStringLiteral("Calibrate the groups together"), this);
+    groupsTogether_->setToolTip(
+        QStringLiteral("The groups of the Group field: one set of items, the reference group "
+                       "N(0, 1), each other group's mean and SD estimated"));
+    groupsTogether_->setChecked(form.groupsTogether);
+
+    row = AddGroupRows(grid, row, form.groups);
 
     grid->addWidget(new QLabel(QStringLiteral("EM cycle limit"), this), row, 0);
     grid->addWidget(AddField(RequestField::EmCycles, form.emCycles), row++, 2);
@@ -158,7 +170,8 @@ MarginalOptionsDialog::MarginalOptionsDialog(const MarginalOptionsForm& form, in
     FollowChoices();
     connect(polytomous_, &QComboBox::currentIndexChanged, this, [this] { FollowChoices(); });
     connect(itemModels, &QLineEdit::textChanged, this, [this] { FollowChoices(); });
-    for (QCheckBox* box : {fixItems_, polytomousPriors_.at('a'), polytomousPriors_.at('b')}) {
+    for (QCheckBox* box : {fixItems_, polytomousPriors_.at('a'), polytomousPriors_.at('b'),
+                           difBoxes_.at('m'), difBoxes_.at('s'), difBoxes_.at('l')}) {
         connect(box, &QCheckBox::toggled, this, [this] { FollowChoices(); });
     }
 
@@ -175,6 +188,48 @@ MarginalOptionsDialog::MarginalOptionsDialog(const MarginalOptionsForm& form, in
     column->addLayout(grid);
     column->addWidget(refusal_);
     column->addWidget(buttons);
+}
+
+// The groups of the Response Input frame's Group field: calibrated
+// together (its box leads the row of the groups' labels), and the DIF
+// screens with their matching score, in two rows to keep the dialog short.
+int MarginalOptionsDialog::AddGroupRows(QGridLayout* grid, int row, const GroupChoices& choices) {
+    auto* screens = new QHBoxLayout;
+    constexpr std::array<std::pair<char, const char*>, 3> kScreens{
+        {{'m', "MH"}, {'s', "STD"}, {'l', "LR"}}};
+    const bool chosen[] = {choices.mantelHaenszel, choices.standardization, choices.logistic};
+    for (std::size_t k = 0; k < kScreens.size(); ++k) {
+        auto* box = new QCheckBox(QString::fromUtf8(kScreens[k].second), this);
+        box->setChecked(chosen[k]);
+        difBoxes_[kScreens[k].first] = box;
+        screens->addWidget(box);
+    }
+    difBoxes_.at('m')->setToolTip(QStringLiteral("Mantel-Haenszel"));
+    difBoxes_.at('s')->setToolTip(QStringLiteral("Standardization"));
+    difBoxes_.at('l')->setToolTip(QStringLiteral("Logistic regression"));
+    difMatch_ = new QComboBox(this);
+    difMatch_->addItem(QStringLiteral("matched on the total score"));
+    difMatch_->addItem(QStringLiteral("matched on the rest score"));
+    difMatch_->setCurrentIndex(choices.restScore ? 1 : 0);
+    screens->addWidget(difMatch_);
+    screens->addStretch();
+    grid->addWidget(new QLabel(QStringLiteral("DIF screens of the groups"), this), row, 0);
+    grid->addLayout(screens, row++, 1, 1, 4);
+
+    auto* labels = new QHBoxLayout;
+    labels->addWidget(groupsTogether_);
+    labels->addStretch();
+    labels->addWidget(new QLabel(QStringLiteral("Reference"), this));
+    reference_ = new QLineEdit(Text(choices.reference), this);
+    reference_->setPlaceholderText(QStringLiteral("the first"));
+    reference_->setMaximumWidth(fontMetrics().horizontalAdvance(QLatin1Char('0')) * 10);
+    labels->addWidget(reference_);
+    labels->addWidget(new QLabel(QStringLiteral("Focal"), this));
+    focal_ = new QLineEdit(Text(choices.focal), this);
+    focal_->setPlaceholderText(QStringLiteral("every other"));
+    labels->addWidget(focal_);
+    grid->addLayout(labels, row++, 0, 1, 5);
+    return row;
 }
 
 int MarginalOptionsDialog::AddPolytomousRows(QGridLayout* grid, int row,
@@ -260,6 +315,9 @@ void MarginalOptionsDialog::FollowChoices() {
         fields_.at(fields.second)->setEnabled(polytomous && box->isChecked());
     }
     scoringOnly_->setEnabled(polytomous && fixItems_->isChecked());
+    // The matching score is a setting of the screens.
+    difMatch_->setEnabled(difBoxes_.at('m')->isChecked() || difBoxes_.at('s')->isChecked() ||
+                          difBoxes_.at('l')->isChecked());
 }
 
 bool MarginalOptionsDialog::AnyPolytomousItems() const {
@@ -333,6 +391,13 @@ MarginalOptionsForm MarginalOptionsDialog::Form() const {
     form.emTolerance = text(RequestField::EmTolerance);
     form.compare = text(RequestField::Compare);
     form.itemModels = text(RequestField::ItemModels);
+    form.groupsTogether = groupsTogether_->isChecked();
+    form.groups.mantelHaenszel = difBoxes_.at('m')->isChecked();
+    form.groups.standardization = difBoxes_.at('s')->isChecked();
+    form.groups.logistic = difBoxes_.at('l')->isChecked();
+    form.groups.restScore = difMatch_->currentIndex() == 1;
+    form.groups.reference = reference_->text().toStdString();
+    form.groups.focal = focal_->text().toStdString();
     return form;
 }
 
@@ -351,6 +416,11 @@ QCheckBox* MarginalOptionsDialog::PolytomousPriorBox(char parameter) const {
     return found == polytomousPriors_.end() ? nullptr : found->second;
 }
 
+QCheckBox* MarginalOptionsDialog::DifBox(char screen) const {
+    const auto found = difBoxes_.find(screen);
+    return found == difBoxes_.end() ? nullptr : found->second;
+}
+
 QString MarginalOptionsDialog::Refusal() const { return refusal_->text(); }
 
 void MarginalOptionsDialog::accept() {
@@ -363,6 +433,10 @@ void MarginalOptionsDialog::accept() {
             field->selectAll();
         } else if (check.field == RequestField::EstimatePopulation) {
             population_->setFocus();
+        } else if (check.field == RequestField::Groups) {
+            groupsTogether_->setFocus();
+        } else if (check.field == RequestField::Dif) {
+            difBoxes_.at('m')->setFocus();
         }
         return;
     }

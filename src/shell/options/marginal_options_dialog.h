@@ -15,10 +15,11 @@ class QLineEdit;
 // The marginal estimator's options: model, the models of a test with items
 // scored in more than two categories and their priors, priors, quadrature,
 // scoring, the items' standard errors, held items (or every item held, scoring only), the
-// population and the EM limits; every option the runner's --method mml takes. The options of
-// polytomous items are enabled only with such items. OK keeps the dialog open while a text is
-// refused (by the request parser, with the runner's message), with the message shown and the field
-// focused.
+// population, the EM limits and the groups of the group field (calibrated together, DIF
+// screens, the reference and focal groups); every option the runner's --method mml takes. The
+// options of polytomous items are enabled only with such items. OK keeps the dialog open while a
+// text is refused (by the request parser, with the runner's message), with the message shown and
+// the field focused.
 namespace tarvo::shell {
 
 class MarginalOptionsDialog final : public QDialog {
@@ -49,6 +50,13 @@ class MarginalOptionsDialog final : public QDialog {
     QCheckBox* FixItemsBox() const { return fixItems_; }
     QCheckBox* ScoringOnlyBox() const { return scoringOnly_; }
     QCheckBox* PopulationBox() const { return population_; }
+    QCheckBox* GroupsTogetherBox() const { return groupsTogether_; }
+    // 'm' (Mantel-Haenszel), 's' (standardization) or 'l' (logistic
+    // regression); the matching score's box: total, then rest.
+    QCheckBox* DifBox(char screen) const;
+    QComboBox* DifMatchBox() const { return difMatch_; }
+    QLineEdit* ReferenceGroupField() const { return reference_; }
+    QLineEdit* FocalGroupsField() const { return focal_; }
 
     void accept() override;
 
@@ -61,6 +69,7 @@ class MarginalOptionsDialog final : public QDialog {
     void AddPolytomousPrior(QGridLayout* grid, int row, char parameter, const QString& caption,
                             const SwitchedPrior& entry, request::RequestField mean,
                             request::RequestField sd);
+    int AddGroupRows(QGridLayout* grid, int row, const GroupChoices& choices);
     void FollowChoices();
     bool AnyPolytomousItems() const;
 
@@ -74,6 +83,11 @@ class MarginalOptionsDialog final : public QDialog {
     QCheckBox* fixItems_ = nullptr;
     QCheckBox* scoringOnly_ = nullptr;
     QCheckBox* population_ = nullptr;
+    QCheckBox* groupsTogether_ = nullptr;
+    std::map<char, QCheckBox*> difBoxes_;
+    QComboBox* difMatch_ = nullptr;
+    QLineEdit* reference_ = nullptr;
+    QLineEdit* focal_ = nullptr;
     std::map<char, QComboBox*> priorChoices_;
     std::map<char, QCheckBox*> polytomousPriors_;
     std::map<request::RequestField, QLineEdit*> fields_;
@@ -81,7 +95,9 @@ class MarginalOptionsDialog final : public QDialog {
 };
 
 // The marginal settings the form stands for in a mode, or the parser's
-// refusal: what OK checks.
+// refusal: what OK checks. The group field is the main dialog's, so the
+// form's group options are checked here over a stand-in field; the field
+// itself is checked at "Go".
 request::RequestCheck CheckMarginalForm(const MarginalOptionsForm& form, int mode);
 
 }  // namespace tarvo::shell

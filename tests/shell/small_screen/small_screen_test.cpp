@@ -13,6 +13,7 @@
 #include "hand_written_result.h"
 #include "run/fit_sections.h"
 #include "shell/linking/link_window.h"
+#include "shell/options/marginal_options_dialog.h"
 #include "shell/results/results_window.h"
 
 namespace tarvo::shell {
@@ -36,16 +37,17 @@ void ExpectOnTheScreen(QWidget* window, QTabWidget* tabs) {
     const QRect frame = window->frameGeometry();
     EXPECT_TRUE(screen.contains(frame)) << "frame " << frame.x() << "," << frame.y() << " "
                                         << frame.width() << "x" << frame.height();
-    for (int tab = 0; tab < tabs->count(); ++tab) {
-        tabs->setCurrentIndex(tab);
+    // A window without tabs is checked as its one page.
+    for (int tab = 0; tab < (tabs == nullptr ? 1 : tabs->count()); ++tab) {
+        if (tabs != nullptr) tabs->setCurrentIndex(tab);
         QApplication::processEvents();
         for (const QPushButton* button : window->findChildren<QPushButton*>()) {
             if (!button->isVisibleTo(window)) continue;
             const QRect place(button->mapToGlobal(QPoint(0, 0)), button->size());
             EXPECT_TRUE(screen.contains(place) && window->geometry().contains(place))
-                << button->text().toStdString() << " on tab " << tabs->tabText(tab).toStdString()
-                << " at " << place.x() << "," << place.y() << " " << place.width() << "x"
-                << place.height();
+                << button->text().toStdString() << " on tab "
+                << (tabs == nullptr ? std::string() : tabs->tabText(tab).toStdString()) << " at "
+                << place.x() << "," << place.y() << " " << place.width() << "x" << place.height();
         }
     }
 }
@@ -106,6 +108,19 @@ TEST(SmallScreenLink, TheLinkWindowAndItsButtonsFitTheScreen) {
     QTabWidget* tabs = window->findChild<QTabWidget*>();
     ASSERT_NE(tabs, nullptr);
     ExpectOnTheScreen(window.get(), tabs);
+}
+
+// The marginal options, with their rows of the polytomous items and of the
+// groups, are the tallest dialog the main window opens.
+TEST(SmallScreenOptions, TheMarginalOptionsDialogFitsTheScreen) {
+    OpenOnTheSmallScreen();
+    MarginalOptionsForm form = DefaultMarginalOptions();
+    form.polytomous = PolytomousModel::Grm;
+    form.groupsTogether = true;
+    form.groups.mantelHaenszel = true;
+    form.groups.focal = "M,X,Y";
+    MarginalOptionsDialog options(form, 3);
+    ExpectOnTheScreen(&options, nullptr);
 }
 
 }  // namespace
