@@ -556,15 +556,13 @@ void PolytomousEstimator::WriteRows(const std::vector<Item>& items, const RunInp
         row.hasU = item.upperFree;
         row.u = item.u;
         row.seU = item.seU;
-        // An item that does not discriminate (right/wrong or scored 0..m)
-        // has thresholds far beyond any ability, not locations: the cells hold the widest their
-        // mask prints (the report flags the item; the report's own values are the exact ones).
+        // A threshold beyond the widest its mask prints (an item that does
+        // not discriminate, or one everyone answered alike, whose intercept
+        // has no bound) lies beyond any ability: the cell holds that widest
+        // value (the report flags the item and keeps the exact one).
         std::array<double, poly::kMostThresholds> printed{};
         for (int k = 0; k < item.Thresholds(); ++k) {
-            printed[k] =
-                std::abs(item.a) < kLeastDiscrimination
-                    ? std::clamp(item.b[k], -kWidestPrintedThreshold, kWidestPrintedThreshold)
-                    : item.b[k];
+            printed[k] = std::clamp(item.b[k], -kWidestPrintedThreshold, kWidestPrintedThreshold);
         }
         row.b = std::span<const double>(printed).first(item.Thresholds());
         row.seB = std::span<const double>(item.seB).first(item.Thresholds());
