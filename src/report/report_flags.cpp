@@ -87,16 +87,17 @@ EstimateJudgement MarginalJudgement(const MarginalSettings& settings, double pop
     EstimateJudgement judgement;
     judgement.fewestResponses = 1;
     judgement.boundsExplainMissingErrors = true;
-    // A polytomous run's right/wrong items keep that estimator's ranges.
+    // Both engines move a right/wrong item's slope and intercept free of
+    // sign; a polytomous run's items keep c on its own range.
     const bool lines = settings.polytomous == PolytomousModel::None;
-    const EstimateRange a = lines ? rules.a : kMarginalA;
-    const EstimateRange b = lines ? rules.b : kMarginalB;
+    const EstimateRange a = rules.a;
+    const EstimateRange b = rules.b;
     const EstimateRange c = lines ? rules.c : kMarginalC;
     const double lowestC = priors.c.on && rules.priorOnC ? kLowestCWithPrior : c.lowest;
     judgement.a = {rules.free.a || rules.commonSlope, a.lowest, a.highest, kOnBound};
     judgement.b = {rules.free.b, b.lowest, b.highest, kOnBound};
     judgement.c = {rules.free.c, lowestC, c.highest, kOnBound};
-    if (lines && rules.free.a) {
+    if (rules.free.a) {
         judgement.smallestLocatingSlope = kSmallestLocatingSlope;
         judgement.slopeReach = kSlopeReach;
     }
@@ -161,7 +162,13 @@ std::uint32_t ItemFlagsOf(const ItemReport& item, const EstimateJudgement& judge
     if (item.nobs > 0 && item.pValue == 1) flags |= kItemAllCorrect;
     if (item.nobs > 0 && item.pValue == 0) flags |= kItemAllWrong;
     if (item.nobs < judgement.fewestResponses) flags |= kItemTooFewResponses;
-    if (item.itemRest < 0) flags |= kItemNegativeDiscrimination;
+    // A slope estimated below 0 is a finding, as a negative item-rest r is:
+    // the model has the item discriminate the other way round (a key or a
+    // reverse-keyed wording). Nearer 0 than kLeastDiscrimination its sign
+    // says nothing: the item does not discriminate.
+    const bool slopeEstimated = judgement.a.estimated && !item.held;
+    if (item.itemRest < 0 || (slopeEstimated && item.a <= -kLeastDiscrimination))
+        flags |= kItemNegativeDiscrimination;
     if (slopeJudged && slopeSize < judgement.smallestLocatingSlope) flags |= kItemNotDiscriminating;
     if (noMaximum) flags |= kItemNoMaximum;
     return flags;
@@ -234,8 +241,9 @@ std::string ItemFlagReason(std::uint32_t flag, const EstimateJudgement& judgemen
                        : "Fewer than " + std::to_string(judgement.fewestResponses) +
                              " valid responses: too few to estimate the item.";
         case kItemNegativeDiscrimination:
-            return "The item-rest correlation is below 0: the item discriminates negatively; "
-                   "check its key.";
+            return "The item discriminates negatively (its item-rest correlation or its "
+                   "estimated slope is below 0): those who do well on the others tend to fail "
+                   "it; check its key.";
         case kItemNotDiscriminating:
             return "The item does not discriminate: b is not defined (|a| < " +
                    Number(kLeastDiscrimination) +

@@ -115,14 +115,28 @@ std::vector<std::string> WarningsFor(const RunReport& report) {
     }
     const std::vector<int> negative = ItemsFlagged(report, kItemNegativeDiscrimination, 0);
     if (!negative.empty()) {
+        // Flagged by the item-rest correlation, or else by the slope alone.
+        std::vector<int> byCorrelation, bySlope;
+        for (const ItemReport& item : report.itemRows) {
+            if (!(item.flags & kItemNegativeDiscrimination)) continue;
+            (item.itemRest < 0 ? byCorrelation : bySlope).push_back(item.seqItem);
+        }
+        const auto has = [](const std::vector<int>& items) {
+            return items.size() == 1 ? " has " : " have ";
+        };
+        std::string which;
+        if (!byCorrelation.empty())
+            which = Listed(byCorrelation) + has(byCorrelation) + "an item-rest correlation below 0";
+        if (!byCorrelation.empty() && !bySlope.empty()) which += " and ";
+        if (!bySlope.empty())
+            which += Listed(bySlope) + (byCorrelation.empty() ? has(bySlope) : " ") +
+                     (bySlope.size() == 1 ? "a slope" : "slopes") + " estimated below 0";
+        const bool one = negative.size() == 1;
         warnings.push_back(Plural(negative.size(), "item discriminates", "items discriminate") +
-                           " negatively: " + Listed(negative) + " " +
-                           (negative.size() == 1 ? "has" : "have") +
-                           " an item-rest correlation below 0, so those who do well on the "
-                           "others tend to fail " +
-                           (negative.size() == 1 ? "it" : "them") +
-                           ": check the key, then the wording, before using " +
-                           (negative.size() == 1 ? "it." : "them."));
+                           " negatively: " + which +
+                           ", so those who do well on the others tend to fail " +
+                           (one ? "it" : "them") + ": check the key, then the wording, before " +
+                           "using " + (one ? "it." : "them."));
     }
     const std::vector<int> noMaximum = ItemsFlagged(report, kItemNoMaximum, kNotEstimableFlags);
     if (!noMaximum.empty()) {

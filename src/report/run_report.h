@@ -77,7 +77,7 @@ enum ItemFlag : std::uint32_t {
     kItemAllCorrect = 1u << 5,              // every valid response correct
     kItemAllWrong = 1u << 6,                // every valid response wrong
     kItemTooFewResponses = 1u << 7,         // fewer valid responses than the estimator needs
-    kItemNegativeDiscrimination = 1u << 8,  // item-rest correlation below 0
+    kItemNegativeDiscrimination = 1u << 8,  // item-rest correlation or estimated slope below 0
     kItemMisfit = 1u << 9,                  // the fit statistics reject the model's curve
     kItemLocalDependence = 1u << 10,        // in a pair of items with a large residual correlation
     kItemNotDiscriminating = 1u << 11,      // |a| too small for b = -d / a to be a location

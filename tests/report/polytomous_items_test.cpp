@@ -83,20 +83,27 @@ ItemReport EstimatedItem(double a, double b) {
 }
 
 // The estimator moves slopes and intercepts without bounds: no slope or
-// threshold is ever at one, however large; a slope nearer 0 than 0.05
-// flags the item as not discriminating instead (its thresholds and their
-// capped errors are no locations), whichever its sign or model.
+// threshold is ever at one, however large; a negative slope is flagged as
+// discriminating negatively (never at a bound), and a slope nearer 0 than
+// 0.05 flags the item as not discriminating instead (its thresholds and
+// their capped errors are no locations), whichever its sign or model.
 TEST(PolytomousFlags, SlopesOfEitherSignHaveNoBoundAndANearZeroSlopeDoesNotDiscriminate) {
     MarginalSettings grm;
     grm.polytomous = PolytomousModel::Grm;
     const EstimateJudgement judgement = PolytomousJudgement(grm, 0, 1);
     const std::vector<double> inside{-1, 0, 1.5};
-    // A negative slope, no c and no p-value: nothing to flag.
-    EXPECT_EQ(PolytomousItemFlagsOf(EstimatedItem(-1.2, -1), inside, judgement), 0u);
-    EXPECT_EQ(PolytomousItemFlagsOf(EstimatedItem(-8, -1), inside, judgement), 0u);
+    // No c and no p-value: a positive slope of any size has nothing to flag.
     EXPECT_EQ(PolytomousItemFlagsOf(EstimatedItem(12.5, -1), inside, judgement), 0u);
     EXPECT_EQ(PolytomousItemFlagsOf(EstimatedItem(1, -1), {-1, 0, 10}, judgement), 0u);
-    EXPECT_EQ(PolytomousItemFlagsOf(EstimatedItem(-0.3, -1), {-1, 0, 94}, judgement), 0u);
+    // A negative one discriminates negatively even where the item-rest r
+    // (0.4 here) does not say so.
+    for (const double a : {-1.2, -8.0, -0.05}) {
+        EXPECT_EQ(PolytomousItemFlagsOf(EstimatedItem(a, -1), inside, judgement),
+                  kItemNegativeDiscrimination)
+            << a;
+    }
+    EXPECT_EQ(PolytomousItemFlagsOf(EstimatedItem(-0.3, -1), {-1, 0, 94}, judgement),
+              kItemNegativeDiscrimination);
     // Near 0 on either side: not discriminating, and its thresholds' capped
     // errors are not flagged apart.
     ItemReport flat = EstimatedItem(0.01, -1);

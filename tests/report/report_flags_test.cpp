@@ -75,21 +75,30 @@ TEST(ItemFlags, GivenOrForcedParametersAndResetValuesAreNotOnABound) {
 
 // The marginal estimator's items are judged by the model table's ranges,
 // not by the classic loops' bounds, and only the parameters the model
-// estimates. A right/wrong item's slope and b have no bound: a slope nearer
-// 0 than 0.05 leaves b undefined, and one at the search's reach of 100 (with
-// no error) had no maximum. A polytomous run's right/wrong items keep that
-// estimator's bounds.
+// estimates. A right/wrong item's slope and b have no bound: a negative
+// slope discriminates negatively (check the key), a slope nearer 0 than 0.05
+// leaves b undefined, and one at the search's reach of 100 (with no error)
+// had no maximum. A polytomous run's right/wrong items are judged alike.
 TEST(ItemFlags, MarginalItemsAreJudgedByTheirModelsBounds) {
     const EstimateJudgement twoPL = MarginalJudgement(SettingsFor(MarginalModel::TwoPL), 0, 1);
+    MarginalSettings mixedSettings = SettingsFor(MarginalModel::TwoPL);
+    mixedSettings.polytomous = PolytomousModel::Grm;
+    const EstimateJudgement mixed = MarginalJudgement(mixedSettings, 0, 1);
     ItemReport item = PlainItem();
     item.c = 0;
-    item.seec = -1;  // the 2PL's c is not a parameter
-    item.a = 2.97;   // beyond the classic bound of 2
-    EXPECT_EQ(ItemFlagsOf(item, twoPL), 0u);
-    item.a = -1.4;  // a negative slope, b far out: estimates like any other
+    item.seec = -1;                             // the 2PL's c is not a parameter
+    for (const double a : {2.97, 8.0, 12.0}) {  // beyond the classic bound of 2, and 8
+        item.a = a;
+        EXPECT_EQ(ItemFlagsOf(item, twoPL), 0u) << a;
+        EXPECT_EQ(ItemFlagsOf(item, mixed), 0u) << a;
+    }
+    item.a = -1.4;  // a negative slope, b far out: no bound, a finding
     item.b = 25;
-    EXPECT_EQ(ItemFlagsOf(item, twoPL), 0u);
-    for (const double a : {0.049, -0.03, 0.0}) {
+    EXPECT_EQ(ItemFlagsOf(item, twoPL), kItemNegativeDiscrimination);
+    EXPECT_EQ(ItemFlagsOf(item, mixed), kItemNegativeDiscrimination);
+    item.a = -0.05;
+    EXPECT_EQ(ItemFlagsOf(item, twoPL), kItemNegativeDiscrimination);
+    for (const double a : {0.049, -0.03, -0.049, 0.0}) {
         item.a = a;
         EXPECT_EQ(ItemFlagsOf(item, twoPL), kItemNotDiscriminating) << a;
     }
@@ -97,14 +106,14 @@ TEST(ItemFlags, MarginalItemsAreJudgedByTheirModelsBounds) {
     EXPECT_EQ(ItemFlagsOf(item, twoPL), 0u);
     item.a = -100;
     item.seea = -1;
-    EXPECT_EQ(ItemFlagsOf(item, twoPL), kItemNoMaximum);
+    EXPECT_EQ(ItemFlagsOf(item, twoPL), kItemNoMaximum | kItemNegativeDiscrimination);
     item.a = 99;
     EXPECT_EQ(ItemFlagsOf(item, twoPL), kItemNotEstimated);
-    MarginalSettings mixed = SettingsFor(MarginalModel::TwoPL);
-    mixed.polytomous = PolytomousModel::Grm;
-    item.a = 8;
+    // The 1PL's slope is not estimated: its sign is not judged.
+    item.a = -1;
+    item.seea = 0.1;
+    EXPECT_EQ(ItemFlagsOf(item, MarginalJudgement(SettingsFor(MarginalModel::OnePL), 0, 1)), 0u);
     item.b = 0;
-    EXPECT_EQ(ItemFlagsOf(item, MarginalJudgement(mixed, 0, 1)), kItemAAtBound);
     item.a = 1;
     item.seea = 0.1;
     item.b = 9.99;

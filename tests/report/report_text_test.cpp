@@ -210,10 +210,27 @@ TEST(Warnings, EachCauseGivesOneSentenceAndItsAbsenceNone) {
                          "information about its parameters",
                          0),
               0u);
-    EXPECT_EQ(only(withItems(1, kItemNegativeDiscrimination))
-                  .rfind("1 item discriminates negatively: item 1 has an item-rest correlation "
-                         "below 0",
-                         0),
+    // Negative discrimination names its evidence per item: the item-rest
+    // correlation where it is below 0, else the estimated slope.
+    RunReport negative = withItems(3, kItemNegativeDiscrimination);
+    for (ItemReport& item : negative.itemRows) item.itemRest = -0.2;
+    EXPECT_EQ(only(negative).rfind("3 items discriminate negatively: items 1, 2 and 3 have an "
+                                   "item-rest correlation below 0, so those who do well on the "
+                                   "others tend to fail them: check the key",
+                                   0),
+              0u);
+    negative.itemRows[2].itemRest = 0.1;
+    EXPECT_EQ(only(negative).rfind("3 items discriminate negatively: items 1 and 2 have an "
+                                   "item-rest correlation below 0 and item 3 a slope estimated "
+                                   "below 0, so",
+                                   0),
+              0u);
+    negative.itemRows.resize(1);
+    negative.itemRows[0].itemRest = NAN;
+    EXPECT_EQ(only(negative).rfind("1 item discriminates negatively: item 1 has a slope "
+                                   "estimated below 0, so those who do well on the others tend "
+                                   "to fail it: check the key",
+                                   0),
               0u);
 
     RunReport inverted = JointReport(LoopEnd::Settled, 9, 0);

@@ -11,6 +11,7 @@
 #include "estimation/marginal/mml_mstep.h"
 #include "estimation/models/intercept_curves.h"
 #include "estimation/models/model_table.h"
+#include "estimation/models/right_wrong_items.h"
 
 namespace tarvo::models {
 
@@ -111,16 +112,7 @@ double LogPrior(const Item& item, const Priors& priors, double* gradient, double
     jacobian[1][at.d] = item.a != 0 ? -1 / item.a : 0;
     if (at.c >= 0) jacobian[2][at.c] = item.c * (1 - item.c);
     double value = prior.value;
-    for (int r = 0; r < 3; ++r) {
-        const double curvature = std::max(0.0, -prior.hessian[r][r]);
-        for (int v = 0; v < free; ++v) {
-            if (gradient) gradient[v] += prior.gradient[r] * jacobian[r][v];
-            if (!information) continue;
-            for (int w = 0; w < free; ++w) {
-                information[v * free + w] += jacobian[r][v] * curvature * jacobian[r][w];
-            }
-        }
-    }
+    right_wrong::CarryPriors(prior, jacobian, free, gradient, information);
     // Beta on u, by its logit.
     if (at.u >= 0 && priors.u.on) {
         const double al = priors.u.alpha - 1;
@@ -144,11 +136,9 @@ void ReportedVariances(const Item& item, std::span<const double> covariance,
     const Columns at = ColumnsOf(item);
     const auto cov = [&](int u, int v) { return covariance[u * at.count + v]; };
     variances[0] = at.a >= 0 ? cov(at.a, at.a) : 0;
-    const double byD = item.a != 0 ? -1 / item.a : 0;
-    const double byA = item.a != 0 ? item.d[0] / (item.a * item.a) : 0;
-    double b = byD * byD * cov(at.d, at.d);
-    if (at.a >= 0) b += byA * byA * cov(at.a, at.a) + 2 * byA * byD * cov(at.a, at.d);
-    variances[1] = b;
+    variances[1] = at.a >= 0 ? right_wrong::LocationVariance(item, cov(at.a, at.a), cov(at.d, at.d),
+                                                             cov(at.a, at.d))
+                             : right_wrong::LocationVariance(item, 0, cov(at.d, at.d), 0);
     const double byC = item.c * (1 - item.c);
     variances[2] = at.c >= 0 ? byC * byC * cov(at.c, at.c) : 0;
     const double byU = item.u * (1 - item.u);

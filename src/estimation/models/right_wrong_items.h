@@ -1,13 +1,15 @@
 #pragma once
 
 // The math the right/wrong rows share (1PL, Rasch, 2PL, 3PL, 3PL with c
-// given): P(1) = c + (1 - c) / (1 + exp(-D a (theta - b))), the estimator
-// moving the free ones of (a, b, c).
+// given): P(1) = c + (1 - c) / (1 + exp(-D (a theta + d))), b = -d / a, the
+// estimator moving the free ones of (a, d, c), so that a slope may cross 0
+// (a reverse-keyed item) and the intercept has no bound of its own.
 
 #include <cstdint>
 #include <span>
 #include <string_view>
 
+#include "estimation/marginal/mml_mstep.h"
 #include "estimation/models/item_model.h"
 
 namespace tarvo::models::right_wrong {
@@ -22,10 +24,21 @@ void ByParameter(const Item& item, double theta, std::span<const double> p,
 void ByTheta(const Item& item, double theta, std::span<const double> p,
              std::span<double> derivatives);
 // The priors by (a, b, c) of the free ones, carried to the free columns;
-// their curvature only where it adds information.
+// under the log-normal prior on a, a slope not above 0 has none.
 double LogPrior(const Item& item, const Priors& priors, double* gradient, double* information);
-// Nothing to convert: the estimator moves the reported values.
-void Reported(Item& item);
+// Adds a prior's gradient and curvature by (a, b, c) to those by the moved
+// parameters: jacobian[r][v] is d(a, b, c)[r] / d(moved)[v], free columns.
+void CarryPriors(const mml::ItemObjective& prior, const double (*jacobian)[4], int free,
+                 double* gradient, double* information);
+// b = -d / a, and back.
+void Report(Item& item);
+void FromReported(Item& item);
+// The variance of b = -d / a by the delta method from those of a and d
+// (0 and 0 where a is held) and their covariance.
+double LocationVariance(const Item& item, double varianceA, double varianceD, double covariance);
+// a and c as moved; b's variance by the delta method from (a, d).
+void ReportedVariances(const Item& item, std::span<const double> covariance,
+                       std::span<double, 4> variances);
 
 // A right/wrong row: its names, the mask of a new item and its priors over
 // the math above.
@@ -55,9 +68,9 @@ constexpr ItemModel Row(std::string_view name, std::string_view caption,
         .byTheta = ByTheta,
         .logPrior = LogPrior,
         .start = nullptr,
-        .report = Reported,
-        .fromReported = Reported,
-        .reportedVariances = nullptr,
+        .report = Report,
+        .fromReported = FromReported,
+        .reportedVariances = ReportedVariances,
     };
 }
 

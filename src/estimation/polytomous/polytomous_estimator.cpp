@@ -262,14 +262,18 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
     {
         const mml::ItemSpans spans{table.a, table.b, table.c};
         std::fill(table.c.begin(), table.c.end(), 0.0);
+        const Priors binaryPriors = poly::BinaryPriors(settings_);
         mml::SetStartValues(
             settings_.model,
             mml::ResponseView{persons.responses.data(), persons.personCount(), itemCount}, binary,
-            poly::BinaryPriors(settings_), spans);
+            binaryPriors, spans);
         for (std::size_t i = 0; i < itemCount; ++i) {
             if (!binary[i]) continue;
-            items[i].a = items[i].slopeFree ? table.a[i] : 1;
-            items[i].b[0] = table.b[i];
+            // A slope with no log-normal prior starts on the side of 0 of
+            // the item's correlation with the rest of the test.
+            const int sign = items[i].slopeFree && !binaryPriors.logA.on ? signs[i] : 1;
+            items[i].a = items[i].slopeFree ? sign * table.a[i] : 1;
+            items[i].b[0] = sign * table.b[i];
             items[i].c = items[i].guessFree ? table.c[i] : 0;
             // An upper asymptote starts below 1 and c above 0, where their
             // logits are finite.
@@ -577,17 +581,13 @@ void PolytomousEstimator::WriteRows(const std::vector<Item>& items, const RunInp
         row.hasU = item.upperFree;
         row.u = item.u;
         row.seU = item.seU;
-        // An item that does not discriminate has thresholds far beyond any
-        // ability, not locations: the cells hold the widest their mask
-        // prints (the report flags the item; the report's own values are
-        // the exact ones).
+        // A threshold beyond the widest its mask prints (an item that does
+        // not discriminate, or one everyone answered alike, whose intercept
+        // has no bound) lies beyond any ability: the cell holds that widest
+        // value (the report flags the item and keeps the exact one).
         std::array<double, poly::kMostThresholds> printed{};
         for (int k = 0; k < item.Thresholds(); ++k) {
-            printed[k] =
-                std::abs(item.a) < kLeastDiscrimination &&
-                        item.model->metric == models::Metric::Thresholds
-                    ? std::clamp(item.b[k], -kWidestPrintedThreshold, kWidestPrintedThreshold)
-                    : item.b[k];
+            printed[k] = std::clamp(item.b[k], -kWidestPrintedThreshold, kWidestPrintedThreshold);
         }
         row.b = std::span<const double>(printed).first(item.Thresholds());
         row.seB = std::span<const double>(item.seB).first(item.Thresholds());

@@ -46,6 +46,8 @@ inline Item Binary(double a, double b, double c = 0) {
     item.a = a;
     item.b[0] = b;
     item.c = c;
+    // The estimator moves the intercept d = -a b.
+    InterceptsFromThresholds(item);
     return item;
 }
 

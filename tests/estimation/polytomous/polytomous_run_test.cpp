@@ -311,6 +311,86 @@ TEST(PolytomousRun, PartialCreditSlopeFallsToZeroWithReverseKeyedItemsAndIsFlagg
     EXPECT_TRUE(told);
 }
 
+// A mixed test from sim_grm5's first `examinees`: its first six items
+// scored right (2..4) or wrong (0..1), item 3 the other way when `reverse`;
+// the other items keep their scores 0..4. With `flat`, every examinee is
+// written twice, item 6 right on one line and wrong on the other, so that
+// item 6 tells nothing about ability.
+std::string MixedRightWrong(const std::string& to, bool reverse, bool flat, std::size_t examinees) {
+    std::ifstream in(DataFile("sim_grm5.dat"), std::ios::binary);
+    std::ofstream out(to, std::ios::binary);
+    std::size_t lines = 0;
+    for (std::string line; std::getline(in, line) && lines < examinees; ++lines) {
+        for (int i = 1; i <= 6; ++i) {
+            char& code = line[static_cast<std::size_t>(19 + i - 1)];
+            const bool right = code >= '2';
+            code = right != (reverse && i == 3) ? '1' : '0';
+        }
+        if (!flat) {
+            out << line << '\n';
+            continue;
+        }
+        for (const char six : {'0', '1'}) {
+            line[19 + 5] = six;
+            out << line << '\n';
+        }
+    }
+    return to;
+}
+
+Finished MixedRun(const std::string& responses, const std::string& output) {
+    Options options = Layout(responses, 30, output);
+    options.insert(options.end(), {{"model", "grm"},
+                                   {"binary-model", "2pl"},
+                                   {"quadrature", "49"},
+                                   {"em-tolerance", "1e-6"}});
+    return RunWith(options);
+}
+
+// The right/wrong items of a run with items scored 0..m move their slopes
+// and intercepts free of sign: a reversed item reaches the maximum of the
+// data as keyed, its slope the keyed one's negative and its b the same
+// (P(1 - X = 1) = 1 - P(X = 1) turns a theta + d into -(a theta + d)).
+TEST(PolytomousRun, ReversedRightWrongItemAmongGradedItemsReachesItsNegativeSlope) {
+    test_support::TempDir dir;
+    const std::size_t examinees = 2000;
+    const Finished keyed = MixedRun(MixedRightWrong(dir.File("keyed.dat"), false, false, examinees),
+                                    dir.File("keyed.csv"));
+    const Finished reversed =
+        MixedRun(MixedRightWrong(dir.File("reversed.dat"), true, false, examinees),
+                 dir.File("reversed.csv"));
+    ASSERT_EQ(keyed.end, RunEnd::Finished);
+    ASSERT_EQ(reversed.end, RunEnd::Finished);
+    EXPECT_NEAR(reversed.report.logLikelihood, keyed.report.logLikelihood, 0.01);
+    const auto asKeyed = ItemRows(dir.File("keyed.csv"));
+    const auto rows = ItemRows(dir.File("reversed.csv"));
+    EXPECT_EQ(rows[3][2], "2pl");
+    EXPECT_GT(Cell(asKeyed, 3, "a"), 0.3);
+    EXPECT_NEAR(Cell(rows, 3, "a"), -Cell(asKeyed, 3, "a"), 0.002);
+    EXPECT_NEAR(Cell(rows, 3, "b1"), Cell(asKeyed, 3, "b1"), 0.002);
+    for (const std::size_t i : {1, 2, 4, 5, 6, 7}) {
+        EXPECT_NEAR(Cell(rows, i, "a"), Cell(asKeyed, i, "a"), 0.002) << "item " << i;
+    }
+    EXPECT_TRUE(reversed.report.itemRows[2].flags & kItemNegativeDiscrimination);
+}
+
+// A right/wrong item that tells nothing about ability reaches a slope of
+// about 0: it is flagged as not discriminating, its b printed at the widest
+// its cell holds.
+TEST(PolytomousRun, FlatRightWrongItemAmongGradedItemsIsFlaggedAsNotDiscriminating) {
+    test_support::TempDir dir;
+    const Finished run =
+        MixedRun(MixedRightWrong(dir.File("flat.dat"), false, true, 1000), dir.File("flat.csv"));
+    ASSERT_EQ(run.end, RunEnd::Finished);
+    const auto rows = ItemRows(dir.File("flat.csv"));
+    EXPECT_LT(std::abs(Cell(rows, 6, "a")), kLeastDiscrimination);
+    EXPECT_LE(std::abs(Cell(rows, 6, "b1")), 99.999);
+    const ItemReport& item = run.report.itemRows[5];
+    EXPECT_TRUE(item.flags & kItemNotDiscriminating);
+    EXPECT_FALSE(item.flags & kItemBAtBound);
+    EXPECT_GT(Cell(rows, 5, "a"), 0.3);
+}
+
 double Correlation(const std::vector<double>& x, const std::vector<double>& y) {
     const double n = static_cast<double>(x.size());
     double mx = 0, my = 0;
