@@ -109,6 +109,21 @@ std::string RowLine(const DifRow& row, DifMethod method, const ItemNames& names)
     return line;
 }
 
+Json CurveJson(const ObservedCurve& curve) {
+    return Json{{"score", curve.score}, {"count", curve.count}, {"mean_score", curve.meanScore}};
+}
+
+// Each item's observed scores by group and matching score, for plots.
+Json ObservedJson(const DifComparison& c) {
+    Json items = Json::array();
+    for (std::size_t i = 0; i < c.observed.size(); ++i) {
+        items.push_back(Json{{"item", i + 1},
+                             {"reference", CurveJson(c.observed[i].reference)},
+                             {"focal", CurveJson(c.observed[i].focal)}});
+    }
+    return items;
+}
+
 std::string Joined(const std::vector<std::string>& parts) {
     std::string text;
     for (std::size_t k = 0; k < parts.size(); ++k) {
@@ -206,13 +221,17 @@ DifReport DescribeDif(const DifScreen& screen, const std::vector<std::string>& l
                                    {"reference_count", c.referenceCount},
                                    {"focal_count", c.focalCount},
                                    {"purified", std::move(purified)},
-                                   {"tables", std::move(tables)}});
+                                   {"tables", std::move(tables)},
+                                   {"observed", ObservedJson(c)}});
     }
     const Json json{{"matching", matching},
                     {"purification",
                      "two stages: the items Mantel-Haenszel puts in B or C on "
                      "the whole test leave the matching score"},
                     {"p_adjustment", "Benjamini-Hochberg across the items of each table"},
+                    {"observed",
+                     "per item and group, each matching score held, its examinees and their "
+                     "mean score on the item (a right/wrong item's proportion correct)"},
                     {"unknown_group", unknownGroup},
                     {"comparisons", std::move(comparisons)}};
     report.json = json.dump(-1, ' ', false, Json::error_handler_t::replace);

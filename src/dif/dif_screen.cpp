@@ -145,6 +145,7 @@ DifScreen ScreenDif(const DifData& data, const DifOptions& options, WorkerPool& 
             table.rows.resize(items);
             comparison.tables.push_back(std::move(table));
         }
+        comparison.observed.resize(items);
         pool.ForEach(items, [&](std::size_t i) {
             const ItemStrata strata =
                 StrataOf(counts, i, options.matching, options.reference, focal);
@@ -157,6 +158,7 @@ DifScreen ScreenDif(const DifData& data, const DifOptions& options, WorkerPool& 
                 row.categories = screen.categories[i];
                 table.rows[i] = std::move(row);
             }
+            comparison.observed[i] = {ObservedByScore(strata, 0), ObservedByScore(strata, 1)};
         });
         for (DifTable& table : comparison.tables) AdjustAcrossItems(table);
         screen.comparisons.push_back(std::move(comparison));

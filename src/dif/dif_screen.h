@@ -8,6 +8,7 @@
 #include "dif/dif_data.h"
 #include "dif/logistic_dif.h"
 #include "dif/mantel_haenszel.h"
+#include "dif/observed_scores.h"
 #include "parallel/worker_pool.h"
 
 namespace tarvo::dif {
@@ -68,6 +69,8 @@ struct DifComparison {
     // formed; empty when none was flagged.
     std::vector<std::size_t> purified;
     std::vector<DifTable> tables;  // in the order of the options' methods
+    // Per item, both groups' observed scores on the strata the tables use.
+    std::vector<ObservedItem> observed;
 };
 
 struct DifScreen {

@@ -266,6 +266,71 @@ TEST(HtmlReport, OptionTablesPerItemCarryTheJsonsOptionsWithTheKeyAndFlagsMarked
               first.end());
 }
 
+// Groups calibrated together and screened for DIF: the groups' tables, each
+// group's population and the screens' tables carry the JSON's numbers, the
+// rows in B or C are marked by their category, every group has its
+// histogram, and the sections follow the examinees, groups before DIF.
+TEST(HtmlReport, GroupAndDifTablesAreTheJsonsWithTheFlaggedRowsMarked) {
+    test_support::TempDir dir;
+    const std::string data = std::string(TARVO_SOURCE_DIR) + "/tests/data/dif/dif_sim.dat";
+    const std::string json = dir.File("r.json"), html = dir.File("r.html");
+    const Ran r = RunTool(dir,
+                          "--method mml --model 2pl --groups --group-start 10 --group-length 1 "
+                          "--dif mh,std,lr --response-file '" +
+                              data +
+                              "' --item-count 12 --response-start 20 --examinee-id-start 1 "
+                              "--examinee-id-length 8 --output-file '" +
+                              dir.File("result.csv") + "' --report '" + json + "' --html-report '" +
+                              html + "' --quiet");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Json document = Json::parse(test_support::ReadFile(json));
+    const std::string page = test_support::ReadFile(html);
+    std::set<std::string> pointers;
+    EXPECT_GT(CheckTables(page, document, pointers), 3u * 12 * 6);
+    for (const char* shown :
+         {"/groups", "/groups/groups", "/group_calibration", "/group_calibration/groups", "/dif",
+          "/dif/comparisons/0/tables/0/rows", "/dif/comparisons/0/tables/1/rows",
+          "/dif/comparisons/0/tables/2/rows"}) {
+        EXPECT_EQ(pointers.count(shown), 1u) << shown;
+    }
+    // Shown by their own sections, not again as the page's other results.
+    EXPECT_EQ(page.find("Results: dif"), std::string::npos);
+    EXPECT_EQ(page.find("Results: group"), std::string::npos);
+
+    // Every row in B or C marked by its category, no other row.
+    const Json& tables = document["dif"]["comparisons"][0]["tables"];
+    std::size_t marked = 0;
+    for (std::size_t t = 0; t < tables.size(); ++t) {
+        const std::string pointer = "/dif/comparisons/0/tables/" + std::to_string(t) + "/rows";
+        const auto classes = RowClasses(page, pointer);
+        ASSERT_EQ(classes.size(), 12u) << pointer;
+        for (std::size_t i = 0; i < 12; ++i) {
+            const Json& category = tables[t]["rows"][i]["category"];
+            const std::string mark = classes.at(std::to_string(i));
+            const std::string expected = category == "C"   ? "flagged dif-c"
+                                         : category == "B" ? "flagged dif-b"
+                                                           : "";
+            EXPECT_EQ(mark, expected) << pointer << " row " << i;
+            marked += !expected.empty();
+        }
+    }
+    // Item 3, planted, is in C by Mantel-Haenszel.
+    EXPECT_EQ(RowClasses(page, "/dif/comparisons/0/tables/0/rows").at("2"), "flagged dif-c");
+    EXPECT_GE(marked, 1u);
+
+    for (const auto& group : document["group_calibration"]["groups"]) {
+        EXPECT_NE(
+            page.find("aria-label=\"Group " + group["label"].get<std::string>() + ": abilities\""),
+            std::string::npos);
+    }
+    const std::size_t examinees = page.find("<section id=\"examinees\"");
+    const std::size_t groups = page.find("<section id=\"groups\"");
+    const std::size_t dif = page.find("<section id=\"dif\"");
+    ASSERT_NE(dif, std::string::npos);
+    EXPECT_LT(examinees, groups);
+    EXPECT_LT(groups, dif);
+}
+
 // A link's page: its constants, drift, equating and score table are the
 // link's JSON report's numbers; it is refused where it names an input.
 TEST(HtmlReport, LinkPageHoldsTheLinksJsonNumbersAndIsRefusedOverAnInput) {

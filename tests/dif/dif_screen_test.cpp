@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 #include <random>
 #include <vector>
 
@@ -165,6 +166,55 @@ TEST(DifScreen, ItemsScoredZeroToMTakeTheOrdinalForms) {
     EXPECT_TRUE(std::isfinite(mh.mantel.alpha));
     EXPECT_TRUE(std::isnan(mh.mantel.seDelta));
     EXPECT_TRUE(screen.comparisons[0].tables[1].rows[2].logistic.converged);
+}
+
+// The observed scores of each group by matching score, as the plots read
+// them: counted straight from the responses on the purified total score.
+TEST(DifScreen, ObservedScoresByGroupFollowTheMatchingTheTablesUse) {
+    Simulated sim = Simulate(400, 2, 8, 29);
+    sim.codes[5] = kMissing;  // examinee 0 missed item 5
+    WorkerPool pool(2);
+    const DifScreen screen = ScreenDif(sim.Data(), Methods({DifMethod::MantelHaenszel}), pool);
+    const DifComparison& c = screen.comparisons[0];
+    ASSERT_FALSE(c.purified.empty());
+    ASSERT_EQ(c.observed.size(), 8u);
+    std::vector<char> matching(8, 1);
+    for (const std::size_t i : c.purified) matching[i] = 0;
+    for (std::size_t item = 0; item < 8; ++item) {
+        SCOPED_TRACE(item);
+        // Per group and score: examinees who answered the item, their sum.
+        std::map<std::pair<int, std::size_t>, std::pair<std::size_t, double>> expected;
+        for (std::size_t j = 0; j < sim.group.size(); ++j) {
+            const std::uint8_t* row = sim.codes.data() + j * 8;
+            if (row[item] == kMissing) continue;
+            std::size_t score = 0;
+            for (std::size_t i = 0; i < 8; ++i) {
+                if (row[i] != kMissing && (matching[i] || i == item)) score += row[i];
+            }
+            auto& cell = expected[{sim.group[j], score}];
+            cell.first += 1;
+            cell.second += row[item];
+        }
+        const ObservedCurve* curves[2] = {&c.observed[item].reference, &c.observed[item].focal};
+        std::size_t points = 0;
+        for (int g = 0; g < 2; ++g) {
+            const ObservedCurve& curve = *curves[g];
+            ASSERT_EQ(curve.count.size(), curve.score.size());
+            ASSERT_EQ(curve.meanScore.size(), curve.score.size());
+            for (std::size_t k = 0; k < curve.score.size(); ++k) {
+                const auto found = expected.find({g, curve.score[k]});
+                ASSERT_NE(found, expected.end()) << "score " << curve.score[k];
+                EXPECT_EQ(curve.count[k], found->second.first);
+                EXPECT_DOUBLE_EQ(curve.meanScore[k],
+                                 found->second.second / static_cast<double>(found->second.first));
+                if (k > 0) {
+                    EXPECT_LT(curve.score[k - 1], curve.score[k]);
+                }
+            }
+            points += curve.score.size();
+        }
+        EXPECT_EQ(points, expected.size());  // no stratum left out, none empty
+    }
 }
 
 // What a run's screens cannot compare is said, never screened: no group

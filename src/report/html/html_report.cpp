@@ -32,7 +32,10 @@ void OtherSections(std::string& out, const Page& page) {
                                               "summed_scores",
                                               "items",
                                               "examinees",
-                                              "options"};
+                                              "options",
+                                              "groups",
+                                              "group_calibration",
+                                              "dif"};
     for (const auto& [key, value] : page.document.items()) {
         if (kShown.count(key) != 0 || value.is_null()) continue;
         SectionStart(out, key, "Results: " + key);
@@ -80,6 +83,8 @@ std::string HtmlReport(const RunReport& report, const HtmlReportOptions& options
     html::PopulationSection(out, page);
     html::TraceSection(out, page);
     html::ExamineesSection(out, page, options.examineeLimit);
+    html::GroupsSection(out, page);
+    html::DifSection(out, page);
     html::OtherSections(out, page);
     out += html::PageEnd();
     return out;

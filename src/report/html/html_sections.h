@@ -42,4 +42,9 @@ void TraceSection(std::string& out, const Page& page);
 // it did not.
 void OptionsSection(std::string& out, const Page& page);
 
+// html_groups.cpp: the examinees' groups ("groups", "group_calibration")
+// and the DIF screens ("dif"), each only where the run has it.
+void GroupsSection(std::string& out, const Page& page);
+void DifSection(std::string& out, const Page& page);
+
 }  // namespace tarvo::report::html

@@ -271,6 +271,7 @@ pre.summary{white-space:pre-wrap;font-size:12px}
 .option-item{display:flex;flex-wrap:wrap;gap:0 1em;align-items:flex-start;break-inside:avoid}
 tr.key td{font-weight:700}tr.key td:first-child::before{content:"\2713\00a0"}
 tr.flagged td:first-child::after{content:"\00a0!";color:#8a1c00;font-weight:700}
+tr.dif-b td{background:#fff4d6}tr.dif-c td{background:#fde0d9}
 @media print{body{max-width:none;margin:0}section{break-before:page}section.first{break-before:auto}
 tr,figure,.option-item{break-inside:avoid}thead{display:table-header-group}table.sortable th{cursor:auto}}
 </style>

@@ -27,6 +27,8 @@
 #include "shell/results/columns/column_choice.h"
 #include "shell/results/file_text_loader.h"
 #include "shell/results/fit_tables.h"
+#include "shell/results/groups/dif_tab.h"
+#include "shell/results/groups/groups_tab.h"
 #include "shell/results/options/options_tab.h"
 #include "shell/results/plots_tab.h"
 #include "shell/results/report/save_report.h"
@@ -132,6 +134,20 @@ ResultsWindow::ResultsWindow(const QString& resultFile, RunReport report, Deskto
                                          return MakeTableView(model, QStringLiteral("options"));
                                      }),
                       QStringLiteral("Options"));
+    }
+    if (results::HasGroupsSection(data_.Report())) {
+        tabs_->addTab(new GroupsTab(data_.Report(),
+                                    [this](ResultTableModel* model) {
+                                        return MakeTableView(model, QStringLiteral("groups"));
+                                    }),
+                      QStringLiteral("Groups"));
+    }
+    if (results::HasDifSection(data_.Report())) {
+        tabs_->addTab(new DifTab(data_.Report(),
+                                 [this](ResultTableModel* model) {
+                                     return MakeTableView(model, QStringLiteral("dif"));
+                                 }),
+                      QStringLiteral("DIF"));
     }
     summary_ = new QTextBrowser;
     summary_->setHtml(SummaryHtml(results::SummarySentences(data_), data_.comparisonTable));

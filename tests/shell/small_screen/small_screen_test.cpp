@@ -10,6 +10,7 @@
 #include <QTest>
 #include <cmath>
 
+#include "group_sections.h"
 #include "hand_written_result.h"
 #include "run/fit_sections.h"
 #include "shell/linking/link_window.h"
@@ -58,7 +59,7 @@ class SmallScreenResults : public ResultsWindowTest {
         OpenOnTheSmallScreen();
         ResultsWindowTest::SetUp();
         // Every tab the window can have: fit (with local dependence) and a
-        // score table beside the items and examinees.
+        // score table beside the items and examinees, the groups and DIF.
         fit::FitResults fit;
         fit.items.resize(3);
         fit.items[0].sx2 = 7.25;
@@ -83,6 +84,10 @@ class SmallScreenResults : public ResultsWindowTest {
         scores.curves.information = {0.1, 0.8, 0.1};
         scores.curves.se = {3.2, 1.1, 3.2};
         report.summedScores = scores;
+        // The groups calibrated together and screened for DIF.
+        for (ReportSection& section : test_support::GroupSections()) {
+            report.sections.push_back(std::move(section));
+        }
     }
 };
 
@@ -91,7 +96,7 @@ TEST_F(SmallScreenResults, TheResultsWindowAndItsButtonsFitTheScreen) {
     viewer.ShowResults(resultFile, report);
     ASSERT_EQ(viewer.Open().size(), 1u);
     std::unique_ptr<ResultsWindow> window(viewer.Open().back());
-    ASSERT_GE(window->Tabs()->count(), 7)
+    ASSERT_GE(window->Tabs()->count(), 9)
         << window->TabTitles().join(QLatin1Char(',')).toStdString();
     ExpectOnTheScreen(window.get(), window->Tabs());
 }
