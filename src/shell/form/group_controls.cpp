@@ -15,7 +15,8 @@ namespace {
 constexpr const char* kToolTip =
     "The examinees' group (for comparisons of groups): its start column and length; in a csv "
     "or tsv file the start is the group's column number. A blank field is an unknown group. "
-    "The classic modes use no groups.";
+    "The classic modes calibrate no groups; the DIF screens (--dif in a job file, or the "
+    "marginal method's Options...) compare them after any run.";
 
 QLineEdit* NumberBox(QWidget* dialog, const DialogUnits& units, DialogRect rect) {
     auto* box = new QLineEdit(dialog);
