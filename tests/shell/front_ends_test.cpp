@@ -368,10 +368,27 @@ TEST_F(JobFileTest, TheDesktopKeepsEveryGroupOptionOfARunnersJob) {
     auto texts = sim::SampleControlTexts(40, Path("r.dat"), "", Path("out.csv"));
     texts[control::kGroupStart] = "10";
     texts[control::kGroupLength] = "1";
-    const std::optional<RunRequest> request = SaveFromRunner(
-        {"--mode", "3", "--method", "mml", "--model", "2pl", "--groups", "--dif", "lr,mh,std",
-         "--dif-match", "rest", "--reference-group", "F", "--focal-groups", "M, X"},
-        texts);
+    const std::optional<RunRequest> request = SaveFromRunner({"--mode",
+                                                              "3",
+                                                              "--method",
+                                                              "mml",
+                                                              "--model",
+                                                              "2pl",
+                                                              "--groups",
+                                                              "--dif",
+                                                              "lr,mh,std,irt",
+                                                              "--dif-match",
+                                                              "rest",
+                                                              "--reference-group",
+                                                              "F",
+                                                              "--focal-groups",
+                                                              "M, X",
+                                                              "--anchors",
+                                                              "1,2",
+                                                              "--free-items",
+                                                              "3",
+                                                              "--free-dif"},
+                                                             texts);
     ASSERT_TRUE(request);
     ASSERT_TRUE(request->marginal.groups);
     ASSERT_TRUE(request->dif.restScore);
@@ -391,7 +408,10 @@ TEST_F(JobFileTest, TheDesktopKeepsEveryGroupOptionOfARunnersJob) {
     // Through the options dialog and OK, nothing is lost either.
     MarginalOptionsDialog options(dialog->Estimator().Options(), 3);
     EXPECT_TRUE(options.GroupsTogetherBox()->isChecked());
-    for (const char screen : {'m', 's', 'l'}) EXPECT_TRUE(options.DifBox(screen)->isChecked());
+    for (const char screen : {'m', 's', 'l', 'i'}) EXPECT_TRUE(options.DifBox(screen)->isChecked());
+    EXPECT_EQ(options.AnchorsField()->text(), QStringLiteral("1,2"));
+    EXPECT_EQ(options.FreeItemsField()->text(), QStringLiteral("3"));
+    EXPECT_TRUE(options.FreeDifBox()->isChecked());
     EXPECT_EQ(options.DifMatchBox()->currentIndex(), 1);
     EXPECT_EQ(options.ReferenceGroupField()->text(), QStringLiteral("F"));
     EXPECT_EQ(options.FocalGroupsField()->text(), QStringLiteral("M,X"));
@@ -448,6 +468,17 @@ TEST(GroupOptions, TheBoxesGiveTheRunnersOptions) {
     PutForm(options.Form(), texts);
     EXPECT_EQ(texts.dif, "mh,lr");
     EXPECT_EQ(texts.difMatch, "rest");
+    // The anchors go with the IRT screen only, which the runner refuses alone.
+    options.AnchorsField()->setText(QStringLiteral("1"));
+    EXPECT_FALSE(options.AnchorsField()->isEnabled());
+    PutForm(options.Form(), texts);
+    EXPECT_FALSE(texts.anchors);
+    options.DifBox('i')->setChecked(true);
+    EXPECT_TRUE(options.AnchorsField()->isEnabled());
+    PutForm(options.Form(), texts);
+    EXPECT_EQ(texts.dif, "mh,lr,irt");
+    EXPECT_EQ(texts.anchors, "1");
+    options.DifBox('i')->setChecked(false);
     // No screen: no matching score, which the runner refuses alone.
     options.DifBox('m')->setChecked(false);
     options.DifBox('l')->setChecked(false);

@@ -129,6 +129,7 @@ void PutGroupChoices(const GroupChoices& choices, request::RequestTexts& texts) 
     if (choices.mantelHaenszel) screens += ",mh";
     if (choices.standardization) screens += ",std";
     if (choices.logistic) screens += ",lr";
+    if (choices.irt) screens += ",irt";
     // The matching score is a setting of the screens: without them it is
     // not written, as the parser refuses it alone.
     if (screens.empty()) {
@@ -145,6 +146,11 @@ void PutGroupChoices(const GroupChoices& choices, request::RequestTexts& texts) 
     };
     texts.referenceGroup = label(choices.reference);
     texts.focalGroups = label(choices.focal);
+    // The anchors are the IRT screen's: without it they are not written,
+    // as the parser refuses them alone.
+    texts.anchors = choices.irt ? label(choices.anchors) : std::nullopt;
+    texts.freeItems = label(choices.freeItems);
+    texts.freeDif = choices.freeDif;
 }
 
 MarginalOptionsForm FormOf(const request::RequestTexts& texts) {
@@ -186,19 +192,23 @@ MarginalOptionsForm FormOf(const request::RequestTexts& texts) {
     if (texts.dif) {
         // The parser's own reading of the list, so the boxes show what a run
         // would screen.
-        constexpr std::array<std::string_view, 3> kScreens{"mh", "std", "lr"};
+        constexpr std::array<std::string_view, 4> kScreens{"mh", "std", "lr", "irt"};
         std::string ignored;
         const auto chosen = request::DistinctWordsIn(*texts.dif, kScreens, 1, "", {}, ignored);
         for (const std::size_t k : chosen.value_or(std::vector<std::size_t>{})) {
             (k == 0   ? form.groups.mantelHaenszel
              : k == 1 ? form.groups.standardization
-                      : form.groups.logistic) = true;
+             : k == 2 ? form.groups.logistic
+                      : form.groups.irt) = true;
         }
     }
     form.groups.restScore =
         texts.difMatch && request::WithoutBlanks(*texts.difMatch) == std::string_view("rest");
     if (texts.referenceGroup) form.groups.reference = *texts.referenceGroup;
     if (texts.focalGroups) form.groups.focal = *texts.focalGroups;
+    if (texts.anchors) form.groups.anchors = *texts.anchors;
+    if (texts.freeItems) form.groups.freeItems = *texts.freeItems;
+    form.groups.freeDif = texts.freeDif;
     return form;
 }
 

@@ -41,7 +41,16 @@ struct GroupChoices {
     bool mantelHaenszel = false;
     bool standardization = false;
     bool logistic = false;
+    // Refits of the groups calibrated together, each item freed in turn,
+    // against the given anchors (by commas; empty: every other item).
+    bool irt = false;
+    std::string anchors;
     bool restScore = false;
+    // Items estimated in each group on its own when the groups are
+    // calibrated together, by commas, and whether the screens' flagged
+    // items join them.
+    std::string freeItems;
+    bool freeDif = false;
     std::string reference;  // a label; empty: the first group in the file
     std::string focal;      // labels by commas; empty: every other group
 };

@@ -170,8 +170,9 @@ MarginalOptionsDialog::MarginalOptionsDialog(const MarginalOptionsForm& form, in
     FollowChoices();
     connect(polytomous_, &QComboBox::currentIndexChanged, this, [this] { FollowChoices(); });
     connect(itemModels, &QLineEdit::textChanged, this, [this] { FollowChoices(); });
-    for (QCheckBox* box : {fixItems_, polytomousPriors_.at('a'), polytomousPriors_.at('b'),
-                           difBoxes_.at('m'), difBoxes_.at('s'), difBoxes_.at('l')}) {
+    for (QCheckBox* box :
+         {fixItems_, polytomousPriors_.at('a'), polytomousPriors_.at('b'), difBoxes_.at('m'),
+          difBoxes_.at('s'), difBoxes_.at('l'), difBoxes_.at('i')}) {
         connect(box, &QCheckBox::toggled, this, [this] { FollowChoices(); });
     }
 
@@ -195,9 +196,10 @@ MarginalOptionsDialog::MarginalOptionsDialog(const MarginalOptionsForm& form, in
 // screens with their matching score, in two rows to keep the dialog short.
 int MarginalOptionsDialog::AddGroupRows(QGridLayout* grid, int row, const GroupChoices& choices) {
     auto* screens = new QHBoxLayout;
-    constexpr std::array<std::pair<char, const char*>, 3> kScreens{
-        {{'m', "MH"}, {'s', "STD"}, {'l', "LR"}}};
-    const bool chosen[] = {choices.mantelHaenszel, choices.standardization, choices.logistic};
+    constexpr std::array<std::pair<char, const char*>, 4> kScreens{
+        {{'m', "MH"}, {'s', "STD"}, {'l', "LR"}, {'i', "IRT"}}};
+    const bool chosen[] = {choices.mantelHaenszel, choices.standardization, choices.logistic,
+                           choices.irt};
     for (std::size_t k = 0; k < kScreens.size(); ++k) {
         auto* box = new QCheckBox(QString::fromUtf8(kScreens[k].second), this);
         box->setChecked(chosen[k]);
@@ -207,17 +209,38 @@ int MarginalOptionsDialog::AddGroupRows(QGridLayout* grid, int row, const GroupC
     difBoxes_.at('m')->setToolTip(QStringLiteral("Mantel-Haenszel"));
     difBoxes_.at('s')->setToolTip(QStringLiteral("Standardization"));
     difBoxes_.at('l')->setToolTip(QStringLiteral("Logistic regression"));
+    difBoxes_.at('i')->setToolTip(
+        QStringLiteral("Likelihood-ratio tests of the groups calibrated together, each item "
+                       "freed across the groups in turn"));
     difMatch_ = new QComboBox(this);
     difMatch_->addItem(QStringLiteral("matched on the total score"));
     difMatch_->addItem(QStringLiteral("matched on the rest score"));
     difMatch_->setCurrentIndex(choices.restScore ? 1 : 0);
     screens->addWidget(difMatch_);
     screens->addStretch();
+    // The IRT screen's anchors close the screens' row; the items free
+    // across the groups join the groups' row (one row fewer on a small
+    // screen).
+    screens->addWidget(new QLabel(QStringLiteral("IRT anchors"), this));
+    anchors_ = new QLineEdit(Text(choices.anchors), this);
+    anchors_->setPlaceholderText(QStringLiteral("every other item"));
+    screens->addWidget(anchors_);
     grid->addWidget(new QLabel(QStringLiteral("DIF screens of the groups"), this), row, 0);
     grid->addLayout(screens, row++, 1, 1, 4);
 
     auto* labels = new QHBoxLayout;
     labels->addWidget(groupsTogether_);
+    labels->addWidget(new QLabel(QStringLiteral("Free items"), this));
+    freeItems_ = new QLineEdit(Text(choices.freeItems), this);
+    freeItems_->setPlaceholderText(QStringLiteral("none"));
+    freeItems_->setToolTip(
+        QStringLiteral("Items (names or numbers, by commas) estimated in each group on its own "
+                       "when the groups are calibrated together"));
+    labels->addWidget(freeItems_);
+    freeDif_ = new QCheckBox(QStringLiteral("and those flagged"), this);
+    freeDif_->setToolTip(QStringLiteral("Free the items the DIF screens flag"));
+    freeDif_->setChecked(choices.freeDif);
+    labels->addWidget(freeDif_);
     labels->addStretch();
     labels->addWidget(new QLabel(QStringLiteral("Reference"), this));
     reference_ = new QLineEdit(Text(choices.reference), this);
@@ -318,6 +341,7 @@ void MarginalOptionsDialog::FollowChoices() {
     // The matching score is a setting of the screens.
     difMatch_->setEnabled(difBoxes_.at('m')->isChecked() || difBoxes_.at('s')->isChecked() ||
                           difBoxes_.at('l')->isChecked());
+    anchors_->setEnabled(difBoxes_.at('i')->isChecked());
 }
 
 bool MarginalOptionsDialog::AnyPolytomousItems() const {
@@ -395,7 +419,11 @@ MarginalOptionsForm MarginalOptionsDialog::Form() const {
     form.groups.mantelHaenszel = difBoxes_.at('m')->isChecked();
     form.groups.standardization = difBoxes_.at('s')->isChecked();
     form.groups.logistic = difBoxes_.at('l')->isChecked();
+    form.groups.irt = difBoxes_.at('i')->isChecked();
+    form.groups.anchors = anchors_->text().toStdString();
     form.groups.restScore = difMatch_->currentIndex() == 1;
+    form.groups.freeItems = freeItems_->text().toStdString();
+    form.groups.freeDif = freeDif_->isChecked();
     form.groups.reference = reference_->text().toStdString();
     form.groups.focal = focal_->text().toStdString();
     return form;

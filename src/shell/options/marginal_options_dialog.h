@@ -57,6 +57,9 @@ class MarginalOptionsDialog final : public QDialog {
     QComboBox* DifMatchBox() const { return difMatch_; }
     QLineEdit* ReferenceGroupField() const { return reference_; }
     QLineEdit* FocalGroupsField() const { return focal_; }
+    QLineEdit* FreeItemsField() const { return freeItems_; }
+    QCheckBox* FreeDifBox() const { return freeDif_; }
+    QLineEdit* AnchorsField() const { return anchors_; }
 
     void accept() override;
 
@@ -88,6 +91,9 @@ class MarginalOptionsDialog final : public QDialog {
     QComboBox* difMatch_ = nullptr;
     QLineEdit* reference_ = nullptr;
     QLineEdit* focal_ = nullptr;
+    QLineEdit* freeItems_ = nullptr;
+    QCheckBox* freeDif_ = nullptr;
+    QLineEdit* anchors_ = nullptr;
     std::map<char, QComboBox*> priorChoices_;
     std::map<char, QCheckBox*> polytomousPriors_;
     std::map<request::RequestField, QLineEdit*> fields_;
