@@ -4,12 +4,15 @@
 
 timed_test("an interrupt stops a long run promptly", 120, {
   set.seed(7)
-  n <- 20000
+  # Large enough that the run outlasts the one-second limit on a fast, idle
+  # machine (at 20,000 x 40 it could settle first, and the limit then fell
+  # in R's own code after it, an error and not an interrupt), and a matrix,
+  # which the package takes without R-side work inside the limit.
+  n <- 100000
   items <- 40
   theta <- rnorm(n)
   b <- seq(-2, 2, length.out = items)
-  data <- as.data.frame(matrix(as.integer(runif(n * items) < plogis(1.7 * outer(theta, b, "-"))),
-                               n, items))
+  data <- matrix(as.integer(runif(n * items) < plogis(1.7 * outer(theta, b, "-"))), n, items)
   outcome <- local({
     setTimeLimit(elapsed = 1, transient = TRUE)
     on.exit(setTimeLimit(elapsed = Inf))
