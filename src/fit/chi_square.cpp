@@ -11,9 +11,16 @@ constexpr double kEpsilon = std::numeric_limits<double>::epsilon();
 constexpr int kMostTerms = 1000;  // both converge in a few dozen terms for any df of a test
 constexpr double kTiny = 1e-300;  // keeps Lentz's method away from a division by zero
 
+// ln Γ(s) for s > 0 without lgamma's write of the global signgam, a data
+// race when screens and fit statistics form p-values on several threads.
+double LogGamma(double s) {
+    int sign = 0;
+    return ::lgamma_r(s, &sign);
+}
+
 // x^s e^-x / Γ(s), the factor both forms share, by logarithms so that large
 // s and x do not overflow.
-double Prefactor(double s, double x) { return std::exp(s * std::log(x) - x - std::lgamma(s)); }
+double Prefactor(double s, double x) { return std::exp(s * std::log(x) - x - LogGamma(s)); }
 
 // P(s, x) by the series sum x^n / (s (s+1) ... (s+n)).
 double LowerBySeries(double s, double x) {
