@@ -68,7 +68,7 @@ keep <- group != ""
 labels <- unique(group[keep])
 # Each item its own categories, as the responses show them.
 outcomes <- sapply(seq_len(k), function(i) max(m[, i], na.rm = TRUE) + 1)
-specs <- lapply(outcomes, function(o) rpf.grm(outcomes = o))
+item_models <- lapply(outcomes, function(o) rpf.grm(outcomes = o))
 rows <- max(outcomes)
 start <- sapply(seq_len(k), function(i) {
     share <- sapply(seq_len(outcomes[i] - 1), function(s) mean(m[keep, i] >= s, na.rm = TRUE))
@@ -95,7 +95,7 @@ groupModel <- function(g, reference) {
                     free = !reference, labels = paste0("var_", g), lbound = 0.01,
                     dimnames = list("f1", "f1"))
     mxModel(paste0("g", g), imat, mean, cov, mxData(observed = data, type = "raw"),
-            mxExpectationBA81(specs, qwidth = 6, qpoints = points,
+            mxExpectationBA81(item_models, qwidth = 6, qpoints = points,
                               mean = "mean", cov = "cov"),
             mxFitFunctionML())
 }
