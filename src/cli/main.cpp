@@ -12,10 +12,10 @@
 #include "cli/link_command.h"
 #include "cli/options.h"
 #include "cli/run_summary.h"
+#include "library/request_run.h"
 #include "linking/link_options.h"
 #include "request/job_file.h"
 #include "request/request_parser.h"
-#include "run/calibration_run.h"
 #include "run/run_files.h"
 
 namespace {
@@ -83,22 +83,9 @@ int main(int argc, char** argv) {
         // warnings; without a summary they are printed as they are found.
         cli::ConsoleHost host(options.view, stderr, isatty(STDERR_FILENO) == 1, options.quiet);
         RunReport report;
-        const RunEnd end = RunCalibration(runRequest, host, &report, EngineSettings{},
-                                          ReportExtras{request::JobJson(runRequest), {}});
-        if (end == RunEnd::Stopped) {
-            // The file holds whole rows, but a script must be able to tell
-            // it from a complete result.
-            std::fprintf(stderr, "Stopped: %s\n", host.StopSummary().c_str());
-        }
-        if (end == RunEnd::NothingToEstimate) {
-            std::fprintf(stderr, "ERROR Nothing was estimated: %s\n", report.error.c_str());
-        }
-        // The result is what the rules give, but a script must not take it
-        // for one computed from the items.
-        if (report.itemParametersMissing) {
-            std::fprintf(
-                stderr, "ERROR No item parameters were read: every estimate uses a = b = c = 0.\n");
-        }
+        const lib::RequestRun run =
+            lib::RunParsedRequest(runRequest, host, &report, EngineSettings{}, ReportExtras{});
+        for (const std::string& line : run.endLines) std::fprintf(stderr, "%s\n", line.c_str());
         cli::Published published =
             cli::PublishRunReport(report, options.quiet, runRequest.reportFile,
                                   cli::NotTheReport(runRequest, options.jobFile));
@@ -108,7 +95,7 @@ int main(int argc, char** argv) {
                 cli::Published::Failed) {
             published = cli::Published::Failed;
         }
-        const int status = cli::ExitStatus(end, published, cli::ConsoleHost::StopSignal(),
+        const int status = cli::ExitStatus(run.end, published, cli::ConsoleHost::StopSignal(),
                                            report.itemParametersMissing);
         // A file beside a whole result that could not be written is a failure.
         return status == 0 && !report.unwrittenFiles.empty() ? 1 : status;

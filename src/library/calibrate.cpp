@@ -5,10 +5,9 @@
 #include "library/library_host.h"
 #include "library/library_request.h"
 #include "library/library_tables.h"
+#include "library/request_run.h"
 #include "output/result_file_open.h"
 #include "report/report_json.h"
-#include "request/job_file.h"
-#include "run/calibration_run.h"
 #include "run/run_files.h"
 
 namespace tarvo::lib {
@@ -46,22 +45,21 @@ Result Run(const Responses& responses, const Options& options, const Control& co
 
     LibraryHost host(control);
     RunReport report;
-    ReportExtras extras{request::JobJson(request), {}};
+    ReportExtras extras;
     extras.summedScores = options.scoreTable;
     EngineSettings engine;
     engine.executor = control.executor;
-    const RunEnd end = RunCalibration(request, host, &report, engine, extras);
+    const RequestRun run = RunParsedRequest(request, host, &report, engine, extras);
     if (!resultAsked) report.resultFile.clear();
 
     Result result;
-    result.end = report::RunEndName(end);
-    result.ok = end == RunEnd::Finished;
-    result.error = report.error;
+    result.end = report::RunEndName(run.end);
+    // A result computed from no items is not one to use: the runner fails it too.
+    result.ok = run.end == RunEnd::Finished && !report.itemParametersMissing;
+    result.error = run.endLines.empty() ? report.error : run.endLines.front();
     if (!result.ok && result.error.empty() && !host.Messages().empty()) {
         result.error = host.Messages().back();
     }
-    if (end == RunEnd::Stopped && result.error.empty())
-        result.error = "Stopped: " + report.stopLine;
     result.messages = host.Messages();
     FillTables(report, result);
     result.reportJson = report::ReportJson(report);

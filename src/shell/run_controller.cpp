@@ -4,6 +4,8 @@
 #include <chrono>
 #include <utility>
 
+#include "library/request_run.h"
+
 namespace tarvo::shell {
 
 RunController::RunController(QWidget* dialog, DesktopServices& desktop, ResultsViewer* viewer)
@@ -37,7 +39,7 @@ bool RunController::Start(RunRequest request) {
             ReportExtras extras;
             extras.summedScores = true;
             extras.mostRawScore = 1000;
-            outcome = RunCalibration(request, *host, report, EngineSettings{}, extras);
+            outcome = lib::RunParsedRequest(request, *host, report, EngineSettings{}, extras).end;
         } catch (...) {
             // Nothing crosses the thread: a failed run ends like any other.
         }

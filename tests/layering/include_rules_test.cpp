@@ -20,7 +20,7 @@ namespace {
 // src/ or one of its subfolders ("estimation/classic"); a file belongs to
 // the deepest layer whose folder holds it. The engine (everything but cli,
 // shell and capi) uses no toolkit; the two front ends (cli, shell) do not
-// know each other.
+// know each other, and both run through the library.
 const std::map<std::string, std::set<std::string>>& AllowedLayers() {
     static const std::set<std::string> kEngine{"core",
                                                "platform",
@@ -49,6 +49,12 @@ const std::map<std::string, std::set<std::string>>& AllowedLayers() {
                                                "linking/methods",
                                                "linking/tables",
                                                "linking"};
+    // The front ends run a calibration through the library's road.
+    static const std::set<std::string> kFrontEnd = [] {
+        auto layers = kEngine;
+        layers.insert("library");
+        return layers;
+    }();
     static const std::map<std::string, std::set<std::string>> kAllowed{
         {"core", {}},
         {"platform", {"core"}},
@@ -109,12 +115,12 @@ const std::map<std::string, std::set<std::string>>& AllowedLayers() {
           "linking/forms",
           "linking/tables",
           "run/groups"}},
-        {"cli", kEngine},
+        {"cli", kFrontEnd},
         {"library", kEngine},
-        {"shell", kEngine},
+        {"shell", kFrontEnd},
         {"capi",
          [] {
-             auto layers = kEngine;
+             auto layers = kFrontEnd;
              layers.insert("shell");
              return layers;
          }()},

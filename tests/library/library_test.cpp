@@ -328,6 +328,29 @@ TEST(LibraryCalibration, GivenItemsAreHeldAndNaNIsRefused) {
     ASSERT_TRUE(abilities.ok) << abilities.error;
     EXPECT_EQ(abilities.items[2].b, items.b[2]);
 
+    // No item parameter file: the rows are what the rules give from a = b =
+    // c = 0, which the runner fails (status 1); so does the library, with
+    // the runner's line, the tables kept.
+    lib::Options noItems;
+    noItems.mode = 1;
+    noItems.runnerOptions = {{"item-file", "no such items.itm"}};
+    const lib::Result unread = lib::Calibrate(ResponsesOf(data), noItems);
+    EXPECT_FALSE(unread.ok);
+    EXPECT_EQ(unread.end, "finished");
+    EXPECT_EQ(unread.error,
+              "ERROR No item parameters were read: every estimate uses a = b = c = 0.");
+    EXPECT_EQ(unread.persons.size(), data.examinees);
+
+    // Nothing to estimate: the runner's line, with its reason.
+    lib::Responses noColumns = ResponsesOf(data);
+    noColumns.items = 0;
+    noColumns.itemNames.clear();
+    const lib::Result nothing = lib::Calibrate(noColumns, mode1);
+    EXPECT_FALSE(nothing.ok);
+    EXPECT_EQ(nothing.end, "nothing_to_estimate");
+    EXPECT_EQ(nothing.error.rfind("ERROR Nothing was estimated: the run has no items", 0), 0u)
+        << nothing.error;
+
     held.givenItems->a[2] = std::nan("");
     const lib::Result refused = lib::Calibrate(ResponsesOf(data), held);
     EXPECT_FALSE(refused.ok);
