@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <nlohmann/json.hpp>
+
+#include "fit/statistic_text.h"
 
 namespace tarvo::dif {
 
@@ -15,20 +16,6 @@ Json Value(double x) { return std::isfinite(x) ? Json(x) : Json(nullptr); }
 
 Json Category(char category) {
     return category == ' ' ? Json(nullptr) : Json(std::string(1, category));
-}
-
-std::string Fixed(double x, int digits) {
-    if (!std::isfinite(x)) return "n/a";
-    char text[32];
-    std::snprintf(text, sizeof text, "%.*f", digits, x);
-    return text;
-}
-
-std::string Probability(double p) {
-    if (!std::isfinite(p)) return "n/a";
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2g", p);
-    return text;
 }
 
 std::string ItemName(const ItemNames& names, std::size_t item) {
@@ -100,11 +87,13 @@ Json RowJson(const DifRow& row, DifMethod method, const ItemNames& names) {
 std::string RowLine(const DifRow& row, DifMethod method, const ItemNames& names) {
     std::string line = "  " + ItemName(names, row.item) + ":";
     if (row.df > 0) {
-        line += " chi-square " + Fixed(row.statistic, 2) + ", df " + std::to_string(row.df) +
-                ", p " + Probability(row.p) + ", adjusted p " + Probability(row.pAdjusted) + ",";
+        line += " chi-square " + fit::FixedText(row.statistic, 2) + ", df " +
+                std::to_string(row.df) + ", p " + fit::PValueText(row.p) + ", adjusted p " +
+                fit::PValueText(row.pAdjusted) + ",";
     }
     line += std::string(" ") + EffectName(method, row.categories) + " " +
-            Fixed(row.effect, method == DifMethod::MantelHaenszel && row.categories == 2 ? 2 : 3) +
+            fit::FixedText(row.effect,
+                           method == DifMethod::MantelHaenszel && row.categories == 2 ? 2 : 3) +
             ", category " + row.category;
     return line;
 }
@@ -185,7 +174,7 @@ DifReport DescribeDif(const DifScreen& screen, const std::vector<std::string>& l
                               std::string(MethodName(table.method)) +
                                   (table.method == DifMethod::MantelHaenszel
                                        ? " category C"
-                                       : " adjusted p " + Probability(row.pAdjusted)) +
+                                       : " adjusted p " + fit::PValueText(row.pAdjusted)) +
                                   " for " + Label(labels, c.focal) + " against " +
                                   Label(labels, c.reference));
                 }

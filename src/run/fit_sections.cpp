@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <nlohmann/json.hpp>
 #include <numeric>
 
 #include "fit/compute_fit.h"
+#include "fit/statistic_text.h"
 #include "report/plural.h"
 
 namespace tarvo {
@@ -24,23 +24,9 @@ Json Value(double x) { return std::isfinite(x) ? Json(x) : Json(nullptr); }
 
 Json Note(const std::string& note) { return note.empty() ? Json(nullptr) : Json(note); }
 
-std::string Fixed(double x, int digits) {
-    if (!std::isfinite(x)) return "n/a";
-    char text[32];
-    std::snprintf(text, sizeof text, "%.*f", digits, x);
-    return text;
-}
-
 // "item 3" or "item 3 'Q17'": the number in the result file and the identifier.
 std::string Named(const char* what, std::size_t seq, const std::string& id) {
     return std::string(what) + " " + std::to_string(seq) + (id.empty() ? "" : " '" + id + "'");
-}
-
-std::string Probability(double p) {
-    if (!std::isfinite(p)) return "n/a";
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2g", p);
-    return text;
 }
 
 using report::Plural;
@@ -139,10 +125,10 @@ double MisfitOrder(const fit::ItemFit& item) {
 
 std::string ItemEvidence(const fit::ItemFit& item) {
     if (std::isfinite(item.sx2)) {
-        return "S-X2 " + Fixed(item.sx2, 1) + ", df " + std::to_string(item.df) + ", adjusted p " +
-               Probability(item.pAdjusted);
+        return "S-X2 " + fit::FixedText(item.sx2, 1) + ", df " + std::to_string(item.df) +
+               ", adjusted p " + fit::PValueText(item.pAdjusted);
     }
-    return "infit " + Fixed(item.infit, 2) + ", outfit " + Fixed(item.outfit, 2);
+    return "infit " + fit::FixedText(item.infit, 2) + ", outfit " + fit::FixedText(item.outfit, 2);
 }
 
 // The indexes of the misfitting rows, the worst (lowest key) first.
@@ -211,7 +197,7 @@ std::string PersonWarning(const fit::FitResults& fit, const PersonTable& persons
         fit.persons, [](const fit::PersonFit& person) { return person.lz; },
         [&](std::size_t j) {
             return Named("examinee", j + 1, persons.ExaminID[j]) + " (lz " +
-                   Fixed(fit.persons[j].lz, 2) + ")";
+                   fit::FixedText(fit.persons[j].lz, 2) + ")";
         },
         {"examinee responds", "examinees respond",
          " unlike the model expects (lz below -1.96, about 2.5% of examinees even when the "
@@ -227,11 +213,11 @@ std::string PairWarning(const fit::LocalDependence& q3, const ItemTable& items) 
         const fit::Q3Pair& pair = q3.flagged[k];
         named.push_back(Named("items", pair.first + 1, items.AccNo[pair.first]) + " and " +
                         Named("", pair.second + 1, items.AccNo[pair.second]).substr(1) + " (Q3 " +
-                        Fixed(pair.q3, 2) + ")");
+                        fit::FixedText(pair.q3, 2) + ")");
     }
     return Plural(q3.flagged.size(), "pair of items depends", "pairs of items depend") +
            " on each other beyond the ability (Q3 more than 0.2 above its average of " +
-           Fixed(q3.averageQ3, 3) + ")" +
+           fit::FixedText(q3.averageQ3, 3) + ")" +
            (q3.flagged.size() > kWorstNamed ? "; the largest: " : ": ") + Joined(named) +
            ". Check whether they share a stem, a passage or a clue; join such items into one "
            "score or keep one of them.";
@@ -254,9 +240,9 @@ std::string ModelLine(const fit::ModelFit& model) {
     if (!model.defined) return "Model fit: not defined. " + model.note;
     return std::string(model.penalised ? "Model fit at the penalised maximum (priors acted): "
                                        : "Model fit: ") +
-           "-2LL " + Fixed(model.minus2LogLikelihood, 3) + ", " +
+           "-2LL " + fit::FixedText(model.minus2LogLikelihood, 3) + ", " +
            Plural(static_cast<std::size_t>(model.parameters), "parameter", "parameters") +
-           ", AIC " + Fixed(model.aic, 3) + ", BIC " + Fixed(model.bic, 3) + ".";
+           ", AIC " + fit::FixedText(model.aic, 3) + ", BIC " + fit::FixedText(model.bic, 3) + ".";
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "output/result_file.h"
 #include "output/result_writer.h"
 #include "parallel/worker_pool.h"
+#include "platform/side_fit_host.h"
 #include "run/estimator_table.h"
 #include "run/run_fit.h"
 
@@ -19,34 +20,6 @@ namespace tarvo {
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-// The front end as a compared fit sees it: progress under the model's own
-// caption and Stop pass through; a message of the fit becomes its note
-// instead of the run's, whose result is whole.
-class ComparisonHost final : public RunHost {
-  public:
-    ComparisonHost(RunHost& host, std::string model) : host_(host), model_(std::move(model)) {}
-
-    void ShowMessage(const std::string& text) override { message_ = text; }
-    bool AskYesNo(const std::string&, const std::string&) override { return true; }
-    void ProgressInit(const std::string&) override {
-        host_.ProgressInit("Fitting the " + model_ + " for the model comparison ...");
-    }
-    void ProgressSet(int percent, const std::string& text) override {
-        host_.ProgressSet(percent, text);
-    }
-    bool ProgressIsCancelled() override { return host_.ProgressIsCancelled(); }
-    void ProgressShutdown() override { host_.ProgressShutdown(); }
-    void Breathe() override { host_.Breathe(); }
-    void ViewResult(const std::string&) override {}
-
-    const std::string& Message() const { return message_; }
-
-  private:
-    RunHost& host_;
-    std::string model_;
-    std::string message_;
-};
 
 // A compared model's request: the run's, fitted by maximum likelihood (no
 // prior), with EAP scores (the scores are not kept, and EAP costs least).
@@ -106,7 +79,7 @@ void TakeEnd(const EstimationOutcome& outcome, ComparedModel& row) {
 // Fits row's model by compared, the request RequestFor made of the run's.
 ComparedModel FitModel(const RunRequest& compared, ComparedModel row, const RunInputs& asRead,
                        RunHost& host, const EngineSettings& engine) {
-    ComparisonHost quiet(host, NameOf(row));
+    SideFitHost quiet(host, "Fitting the " + NameOf(row) + " for the model comparison ...");
     try {
         const std::unique_ptr<Estimator> estimator = MakeEstimator(compared);
         RunInputs inputs = asRead;
