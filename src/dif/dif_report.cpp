@@ -4,7 +4,7 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
-#include "fit/statistic_text.h"
+#include "fit/multiple_testing.h"
 
 namespace tarvo::dif {
 

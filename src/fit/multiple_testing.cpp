@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdio>
 
 namespace tarvo::fit {
 
@@ -22,6 +23,20 @@ std::vector<double> BenjaminiHochberg(std::span<const double> p) {
         adjusted[order[k]] = smallestAbove;
     }
     return adjusted;
+}
+
+std::string FixedText(double x, int digits) {
+    if (!std::isfinite(x)) return "n/a";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.*f", digits, x);
+    return text;
+}
+
+std::string PValueText(double p) {
+    if (!std::isfinite(p)) return "n/a";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2g", p);
+    return text;
 }
 
 }  // namespace tarvo::fit

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <span>
+#include <string>
 #include <vector>
 
 namespace tarvo::fit {
@@ -11,5 +12,11 @@ namespace tarvo::fit {
 // below alpha keeps the expected share of false flags among the flags at
 // alpha. NaN p-values stay NaN and do not count in m.
 std::vector<double> BenjaminiHochberg(std::span<const double> p);
+
+// How the report's summary lines print a statistic and its p-value: fixed
+// decimals, and p to two significant digits (0.031, 4.2e-07); "n/a" where
+// the number is not defined.
+std::string FixedText(double x, int digits);
+std::string PValueText(double p);
 
 }  // namespace tarvo::fit

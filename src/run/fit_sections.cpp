@@ -6,7 +6,7 @@
 #include <numeric>
 
 #include "fit/compute_fit.h"
-#include "fit/statistic_text.h"
+#include "fit/multiple_testing.h"
 #include "report/plural.h"
 
 namespace tarvo {
