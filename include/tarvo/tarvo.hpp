@@ -240,6 +240,10 @@ struct Result {
     double alpha = kNaN, empiricalReliability = kNaN;
     unsigned threads = 0;
     std::string reportJson;  // the whole run report as the runner's --report writes it
+    // The report's groups, group_calibration and dif sections alone, as one
+    // JSON object ("{}" when the run reported none): a binding reads its
+    // group tables from it without parsing the whole report.
+    std::string groupSectionsJson = "{}";
 };
 
 // One calibration. Never throws: every failure is a Result whose error

@@ -57,8 +57,10 @@ tarvo_rows_frame <- function(rows, drop = character()) {
   as.data.frame(frame, stringsAsFactors = FALSE, check.names = FALSE)
 }
 
-tarvo_group_tables <- function(report_json) {
-  report <- jsonlite::fromJSON(report_json, simplifyVector = FALSE)
+# The group tables from the report's group sections (a small JSON object:
+# parsing the whole report would cost more than the run on large data).
+tarvo_group_tables <- function(sections_json) {
+  report <- jsonlite::fromJSON(sections_json, simplifyVector = FALSE)
   by_label <- function(frame) {
     rownames(frame) <- frame$label
     frame

@@ -63,7 +63,7 @@ tarvo_fit_of <- function(run, prepared, metric, call) {
     warnings = run$warnings,
     report_json = run$report_json,
     engine = run$engine_result)
-  fit[c("groups", "group_calibration", "dif")] <- tarvo_group_tables(run$report_json)
+  fit[c("groups", "group_calibration", "dif")] <- tarvo_group_tables(run$group_sections_json)
   class(fit) <- "tarvo_fit"
   fit
 }

@@ -323,6 +323,7 @@ Rcpp::List TarvoCalibrate(SEXP data, Rcpp::CharacterVector itemNames, Rcpp::Char
         Rcpp::List::create(Rcpp::Named("alpha") = Na(result.alpha),
                            Rcpp::Named("empirical") = Na(result.empiricalReliability));
     out["report_json"] = result.reportJson;
+    out["group_sections_json"] = result.groupSectionsJson;
     // The engine's result itself, for a link or a score table of this fit.
     out["engine_result"] = Rcpp::XPtr<tarvo::lib::Result>(new tarvo::lib::Result(result), true);
     return out;

@@ -198,6 +198,13 @@ void FillSections(const RunReport& report, Result& result) {
 }  // namespace
 
 void FillTables(const RunReport& report, Result& result) {
+    std::string groups;
+    for (const char* key : {"groups", "group_calibration", "dif"}) {
+        if (const ReportSection* section = SectionOf(report, key)) {
+            groups += (groups.empty() ? "{\"" : ",\"") + std::string(key) + "\":" + section->json;
+        }
+    }
+    result.groupSectionsJson = groups.empty() ? "{}" : groups + "}";
     result.warnings.insert(result.warnings.end(), report.warnings.begin(), report.warnings.end());
     result.method = report.method;
     result.model = report.model;

@@ -381,6 +381,10 @@ TEST(LibraryCalibration, GroupLabelsPerExamineeReachTheReport) {
     EXPECT_EQ(groups["groups"][0]["count"], 60);  // each ten: five north, four south
     EXPECT_EQ(groups["groups"][1]["count"], 48);
     EXPECT_EQ(groups["used"], false);
+    // The group sections alone are the report's, for bindings.
+    EXPECT_EQ(nlohmann::json::parse(result.groupSectionsJson),
+              nlohmann::json({{"groups", groups}}));
+    EXPECT_EQ(lib::Calibrate(ResponsesOf(data), options).groupSectionsJson, "{}");
 
     options.runnerOptions = {{"reference-group", "east"}};
     result = lib::Calibrate(grouped, options);
