@@ -29,7 +29,8 @@ def version():
 def calibrate(data, model=None, method=None, *, mode=None, key=None, ids=None, thetas=None,
               item_names=None, given_items=None, strict=True, progress=None, threads=0,
               executor=None, label="responses", group=None, groups=False,
-              reference_group=None, focal_groups=None, dif=None, **options):
+              reference_group=None, focal_groups=None, dif=None, dif_match=None,
+              anchors=None, free_items=None, free_dif=False, **options):
     """Calibrates the responses in data and returns a Fit.
 
     data: a pandas DataFrame (columns are items, named by their labels; the
@@ -58,8 +59,13 @@ def calibrate(data, model=None, method=None, *, mode=None, key=None, ids=None, t
     unknown). groups=True calibrates the groups together (mml: the
     reference group N(0, 1), each other group's mean and SD estimated);
     reference_group, focal_groups (a label or a list) pick the groups;
-    dif: the DIF screens, "mh", "std", "lr" or a list of them. The fit's
-    groups, group_calibration and dif tables hold what the run reported.
+    dif: the DIF screens, "mh", "std", "lr", "irt" or a list of them;
+    dif_match: "total" or "rest"; anchors: the items held equal across
+    the groups by the IRT screen (names or 1-based numbers). free_items:
+    items whose parameters are estimated apart in each group of a
+    groups=True calibration; free_dif=True frees those the screens flag.
+    The fit's groups, group_calibration and dif tables hold what the run
+    reported.
     Other keyword options are the runner's, with underscores: quadrature,
     scoring, em_cycles, em_tolerance, prior_a=(mean, sd) or "none",
     prior_b, prior_c, compare=["1pl", "2pl"], standardize, score_table,
@@ -72,7 +78,8 @@ def calibrate(data, model=None, method=None, *, mode=None, key=None, ids=None, t
     data, labels = split_groups(data, group)
     cells, names, row_ids, row_cells = response_cells(data, item_names=item_names, ids=ids)
     run_options = dict(options)
-    grouping = group_runner_options(groups, reference_group, focal_groups, dif)
+    grouping = group_runner_options(groups, reference_group, focal_groups, dif, dif_match,
+                                    anchors, free_items, free_dif)
     if grouping:
         run_options["runner_options"] = list(options.get("runner_options") or []) + grouping
     run_options["group_labels"] = labels

@@ -45,7 +45,8 @@ def _joined(value):
     return value if isinstance(value, str) else ",".join(str(v) for v in value)
 
 
-def group_runner_options(groups=False, reference_group=None, focal_groups=None, dif=None):
+def group_runner_options(groups=False, reference_group=None, focal_groups=None, dif=None,
+                         dif_match=None, anchors=None, free_items=None, free_dif=False):
     """The runner options the typed group arguments stand for."""
     options = []
     if groups:
@@ -56,6 +57,14 @@ def group_runner_options(groups=False, reference_group=None, focal_groups=None, 
         options.append(("focal-groups", _joined(focal_groups)))
     if dif is not None:
         options.append(("dif", _joined(dif)))
+    if dif_match is not None:
+        options.append(("dif-match", str(dif_match)))
+    if anchors is not None:
+        options.append(("anchors", _joined(anchors)))
+    if free_items is not None:
+        options.append(("free-items", _joined(free_items)))
+    if free_dif:
+        options.append(("free-dif", "yes"))
     return options
 
 

@@ -109,3 +109,18 @@ class TestGroupErrors:
     def test_without_groups_the_tables_are_none(self):
         fit = tarvo.calibrate(lsat7(), model="2pl")
         assert fit.groups is None and fit.group_calibration is None and fit.dif is None
+
+
+def test_freed_items_and_anchors_are_the_runners_options(runner, tmp_path):
+    frame = grouped_lsat7()
+    fit = tarvo.calibrate(frame, model="2pl", group="group", groups=True, reference_group="ref",
+                          free_items=["Q1"])
+    report = runner_report(runner, frame, {"method": "mml", "model": "2pl", "groups": None,
+                                           "free-items": "Q1"}, tmp_path)
+    assert list(fit.items.index) == ["Q1 [ref]", "Q1 [focal]", "Q2", "Q3", "Q4", "Q5"]
+    assert all(same(a, row["a"]) for a, row in zip(fit.items["a"], report["items"]))
+    screened = tarvo.calibrate(frame, model="2pl", group="group", groups=True,
+                               reference_group="ref", dif="irt", anchors=["Q2", "Q3"],
+                               dif_match="rest")
+    assert set(screened.dif["method"]) == {"irt"}
+    assert set(screened.dif["item"]) == {1, 4, 5}  # the anchors are not studied

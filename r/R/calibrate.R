@@ -50,7 +50,14 @@ tarvo_D <- 1.7
 #' @param reference_group,focal_groups the reference group's label and the
 #'   focal groups' (default: the first group, and all others).
 #' @param dif DIF screens of each focal group against the reference group:
-#'   any of "mh", "std", "lr".
+#'   any of "mh", "std", "lr", "irt".
+#' @param dif_match the screens' matching score, "total" or "rest".
+#' @param anchors the items the IRT screen holds equal across the groups
+#'   (names or 1-based numbers); by default every item but the one studied.
+#' @param free_items items whose parameters are estimated apart in each group
+#'   of a calibration with \code{groups = TRUE} (names or 1-based numbers).
+#' @param free_dif with \code{groups = TRUE}: free the items the DIF screens
+#'   flag.
 #' @return an object of class \code{tarvo_fit}; with groups, its
 #'   \code{groups}, \code{group_calibration} and \code{dif} data frames
 #'   hold what the run reported (\code{NULL} when it reported none).
@@ -67,7 +74,9 @@ tarvo_calibrate <- function(data, model = "3pl", method = "mml", key = NULL, ite
                             collapse_empty = FALSE, estimate_population = FALSE,
                             score_table = FALSE, threads = 0, strict = TRUE,
                             output_file = NULL, group = NULL, groups = FALSE,
-                            reference_group = NULL, focal_groups = NULL, dif = NULL) {
+                            reference_group = NULL, focal_groups = NULL, dif = NULL,
+                            dif_match = NULL, anchors = NULL, free_items = NULL,
+                            free_dif = FALSE) {
   metric <- match.arg(metric)
   scoring <- match.arg(scoring)
   split <- tarvo_split_groups(data, group)
@@ -84,7 +93,8 @@ tarvo_calibrate <- function(data, model = "3pl", method = "mml", key = NULL, ite
                   estimate_population = isTRUE(estimate_population),
                   group_labels = split$labels,
                   runner_options = tarvo_group_options(groups, reference_group, focal_groups,
-                                                       dif))
+                                                       dif, dif_match, anchors, free_items,
+                                                       free_dif))
   tarvo_fit_run(data, options, mode = 3, key = key, items = items, theta = NULL,
                 metric = metric, score_table = score_table, threads = threads,
                 strict = strict, output_file = output_file, call = match.call())

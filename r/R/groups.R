@@ -22,12 +22,17 @@ tarvo_split_groups <- function(data, group) {
   list(data = data, labels = text)
 }
 
-tarvo_group_options <- function(groups, reference_group, focal_groups, dif) {
+tarvo_group_options <- function(groups, reference_group, focal_groups, dif, dif_match = NULL,
+                                anchors = NULL, free_items = NULL, free_dif = FALSE) {
   joined <- function(x) paste(x, collapse = ",")
   c(if (isTRUE(groups)) c("groups", "yes"),
     if (!is.null(reference_group)) c("reference-group", as.character(reference_group)),
     if (!is.null(focal_groups)) c("focal-groups", joined(focal_groups)),
-    if (!is.null(dif)) c("dif", joined(dif)))
+    if (!is.null(dif)) c("dif", joined(dif)),
+    if (!is.null(dif_match)) c("dif-match", as.character(dif_match)),
+    if (!is.null(anchors)) c("anchors", joined(anchors)),
+    if (!is.null(free_items)) c("free-items", joined(free_items)),
+    if (isTRUE(free_dif)) c("free-dif", "yes"))
 }
 
 # A list of JSON objects as a data frame: null is NA, nested objects

@@ -31,7 +31,11 @@ tarvo_calibrate(
   groups = FALSE,
   reference_group = NULL,
   focal_groups = NULL,
-  dif = NULL
+  dif = NULL,
+  dif_match = NULL,
+  anchors = NULL,
+  free_items = NULL,
+  free_dif = FALSE
 )
 }
 \arguments{
@@ -98,7 +102,18 @@ reference group N(0, 1), each other group's mean and SD estimated.}
 focal groups' (default: the first group, and all others).}
 
 \item{dif}{DIF screens of each focal group against the reference group:
-any of "mh", "std", "lr".}
+any of "mh", "std", "lr", "irt".}
+
+\item{dif_match}{the screens' matching score, "total" or "rest".}
+
+\item{anchors}{the items the IRT screen holds equal across the groups
+(names or 1-based numbers); by default every item but the one studied.}
+
+\item{free_items}{items whose parameters are estimated apart in each group
+of a calibration with \code{groups = TRUE} (names or 1-based numbers).}
+
+\item{free_dif}{with \code{groups = TRUE}: free the items the DIF screens
+flag.}
 }
 \value{
 an object of class \code{tarvo_fit}; with groups, its

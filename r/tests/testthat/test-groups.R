@@ -67,3 +67,20 @@ timed_test("group mistakes are errors with the run's message", 60, {
   expect_null(fit$groups)
   expect_null(fit$dif)
 })
+
+timed_test("freed items and the IRT screen's anchors reach the run as the runner's options", 180, {
+  data <- grouped_lsat7()
+  fit <- tarvo_calibrate(data, model = "2pl", group = "cohort", groups = TRUE,
+                         reference_group = "ref", free_items = "Q1", threads = 2)
+  runner <- run_runner(data[-1], c("--method", "mml", "--model", "2pl", "--groups",
+                                   "--reference-group", "ref", "--free-items", "Q1"),
+                       group = data$cohort)
+  expect_equal(runner$status, 0L)
+  expect_identical(rownames(fit$items), c("Q1 [ref]", "Q1 [focal]", "Q2", "Q3", "Q4", "Q5"))
+  expect_identical(fit$items$a, vapply(runner$report$items, function(r) r$a, 0))
+  screened <- tarvo_calibrate(data, model = "2pl", group = "cohort", groups = TRUE,
+                              reference_group = "ref", dif = "irt", anchors = c("Q2", "Q3"),
+                              dif_match = "rest", threads = 2)
+  expect_setequal(unique(screened$dif$method), "irt")
+  expect_setequal(screened$dif$item, c(1, 4, 5))  # the anchors are not studied
+})
