@@ -24,6 +24,7 @@
 #include "shell/form/dialog_fonts.h"
 #include "shell/form/dialog_layout.h"
 #include "shell/options/dialog_request.h"
+#include "shell/options/dif_dialog.h"
 #include "shell/options/marginal_options_dialog.h"
 #include "shell/preview/key_dialog.h"
 #include "shell/preview/preview_window.h"
@@ -79,6 +80,8 @@ MainDialog::MainDialog(QWidget* owner, FilePicker* picker, DesktopServices* desk
     groupControls_ = BuildGroupControls(this, units_);
     controls_.Add(tarvo::control::kGroupStart, groupControls_.start);
     controls_.Add(tarvo::control::kGroupLength, groupControls_.length);
+    connect(groupControls_.start, &QLineEdit::textChanged, this, [this] { FollowGroupField(); });
+    connect(groupControls_.dif, &QPushButton::clicked, this, [this] { EditDif(); });
     formatControls_ = BuildFormatControls(this, units_);
     controls_.Add(tarvo::control::kResponseFormat, formatControls_.format);
     connect(formatControls_.preview, &QPushButton::clicked, this, [this] { ShowPreview(); });
@@ -221,6 +224,7 @@ void MainDialog::LoadSettings() {
         format_.emplace_back("delimiter", std::string(DelimiterText(delimiter)));
     controls_.SetText(tarvo::control::kResponseFormat, FormatEntry(format, header, delimiter));
     SetTypedKey(std::move(key));
+    FollowGroupField();
 }
 
 void MainDialog::SetTypedKey(std::string key) {
@@ -257,6 +261,20 @@ void MainDialog::MethodChanged(int index) {
 void MainDialog::EditMarginalOptions() {
     MarginalOptionsDialog options(estimator_.Options(), commands_->CalibrationMode(), this);
     if (options.exec() == QDialog::Accepted) estimator_.SetOptions(options.Form());
+}
+
+void MainDialog::FollowGroupField() {
+    shell::FollowGroupField(groupControls_,
+                            GroupFieldGiven(controls_.Text(tarvo::control::kGroupStart),
+                                            keptGroups_.groupColumn.value_or(std::string())));
+}
+
+void MainDialog::EditDif() {
+    DifDialog dif(estimator_, commands_->CalibrationMode(), this);
+    if (dif.exec() != QDialog::Accepted) return;
+    MarginalOptionsForm options = estimator_.Options();
+    options.groups = dif.Choices();
+    estimator_.SetOptions(std::move(options));
 }
 
 void MainDialog::ShowPreview() {

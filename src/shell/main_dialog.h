@@ -51,6 +51,7 @@ class MainDialog final : public QWidget {
     QPushButton* LinkButton() const { return linkButton_; }
     // The response file's Format choice and its Preview button.
     const FormatControls& FormatChoice() const { return formatControls_; }
+    // The Group field and its "DIF..." button.
     const GroupControls& GroupField() const { return groupControls_; }
     // The answer key typed under "Key..." (empty: none); the run takes it
     // as the request's "key" entry.
@@ -75,6 +76,10 @@ class MainDialog final : public QWidget {
     void RunFinished();
     void MethodChanged(int index);
     void EditMarginalOptions();
+    // "DIF..." follows the group field; it edits the estimator's group
+    // choices, which the options dialog shows too.
+    void FollowGroupField();
+    void EditDif();
     void ShowPreview();
     void EditKey();
 

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QValidator>
 #include <memory>
@@ -60,7 +61,8 @@ TEST_F(GroupFieldTest, SitsInTheResponseInputFrameBesideNoOtherControl) {
     const DialogRect frame{5, 55, 180, 105};
     const std::vector<std::pair<QWidget*, DialogRect>> placed = {{group.label, kGroupLabelRect},
                                                                  {group.start, kGroupStartRect},
-                                                                 {group.length, kGroupLengthRect}};
+                                                                 {group.length, kGroupLengthRect},
+                                                                 {group.dif, kDifButtonRect}};
     const DialogRect added[] = {kFormatLabelRect,   kFormatBoxRect,    kKeyButtonRect,
                                 kPreviewButtonRect, kMethodLabelRect,  kMethodBoxRect,
                                 kMethodOptionsRect, kSaveSettingsRect, kLoadSettingsRect};

@@ -122,6 +122,11 @@ void PutForm(const MarginalOptionsForm& form, request::RequestTexts& texts) {
     }
     texts.groups = form.groupsTogether;
     PutGroupChoices(form.groups, texts);
+    // Freeing items is a way of calibrating the groups together: the
+    // marginal estimator's alone.
+    texts.freeItems = form.groups.freeItems;
+    if (request::WithoutBlanks(form.groups.freeItems).empty()) texts.freeItems.reset();
+    texts.freeDif = form.groups.freeDif;
 }
 
 void PutGroupChoices(const GroupChoices& choices, request::RequestTexts& texts) {
@@ -149,8 +154,6 @@ void PutGroupChoices(const GroupChoices& choices, request::RequestTexts& texts) 
     // The anchors are the IRT screen's: without it they are not written,
     // as the parser refuses them alone.
     texts.anchors = choices.irt ? label(choices.anchors) : std::nullopt;
-    texts.freeItems = label(choices.freeItems);
-    texts.freeDif = choices.freeDif;
 }
 
 MarginalOptionsForm FormOf(const request::RequestTexts& texts) {

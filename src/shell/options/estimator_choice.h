@@ -35,8 +35,11 @@ struct SwitchedPrior {
 
 // What a run does with the examinees' groups (the group field is the
 // Response Input frame's): DIF screens of each focal group against the
-// reference group, matched on the total or the rest score. The screens need
-// no particular estimator, so these reach the request with either method.
+// reference group, matched on the total or the rest score. The counted
+// screens need no particular estimator, so they reach the request with
+// either method; the IRT screen refits the groups calibrated together (a
+// classic run refuses it), and the free items reach only a marginal run's
+// request. The options dialog and the main dialog's DIF dialog edit them.
 struct GroupChoices {
     bool mantelHaenszel = false;
     bool standardization = false;
@@ -107,7 +110,9 @@ bool HasPolytomousItems(const MarginalOptionsForm& form);
 
 // The form's texts as the request's, and back (a loaded job file).
 // PutForm writes the marginal estimator's own options and the group
-// choices; PutGroupChoices only the latter, which a classic run takes too.
+// choices; PutGroupChoices only the DIF screens and the groups to compare,
+// which a classic run takes too (the items free across the groups are the
+// marginal estimator's).
 void PutForm(const MarginalOptionsForm& form, request::RequestTexts& texts);
 void PutGroupChoices(const GroupChoices& choices, request::RequestTexts& texts);
 MarginalOptionsForm FormOf(const request::RequestTexts& texts);

@@ -12,8 +12,6 @@
 #include <QVBoxLayout>
 #include <array>
 
-#include "platform/control_ids.h"
-
 namespace tarvo::shell {
 namespace {
 
@@ -65,9 +63,7 @@ request::RequestCheck CheckMarginalForm(const MarginalOptionsForm& form, int mod
     texts.mode = std::to_string(mode);
     texts.method = "mml";
     PutForm(form, texts);
-    if (texts.groups || texts.dif || texts.referenceGroup || texts.focalGroups)
-        texts.controls.insert_or_assign(control::kGroupStart, std::string(1, '1'));
-    return request::ParseRequest(texts);
+    return CheckGroupChoices(std::move(texts));
 }
 
 MarginalOptionsDialog::MarginalOptionsDialog(const MarginalOptionsForm& form, int mode,
@@ -170,9 +166,7 @@ MarginalOptionsDialog::MarginalOptionsDialog(const MarginalOptionsForm& form, in
     FollowChoices();
     connect(polytomous_, &QComboBox::currentIndexChanged, this, [this] { FollowChoices(); });
     connect(itemModels, &QLineEdit::textChanged, this, [this] { FollowChoices(); });
-    for (QCheckBox* box :
-         {fixItems_, polytomousPriors_.at('a'), polytomousPriors_.at('b'), difBoxes_.at('m'),
-          difBoxes_.at('s'), difBoxes_.at('l'), difBoxes_.at('i')}) {
+    for (QCheckBox* box : {fixItems_, polytomousPriors_.at('a'), polytomousPriors_.at('b')}) {
         connect(box, &QCheckBox::toggled, this, [this] { FollowChoices(); });
     }
 
@@ -191,40 +185,16 @@ MarginalOptionsDialog::MarginalOptionsDialog(const MarginalOptionsForm& form, in
     column->addWidget(buttons);
 }
 
-// The groups of the Response Input frame's Group field: calibrated
-// together (its box leads the row of the groups' labels), and the DIF
-// screens with their matching score, in two rows to keep the dialog short.
+// The groups of the Response Input frame's Group field: the DIF screens
+// with their matching score and anchors, then the groups calibrated
+// together (their box leads the row of the groups' labels), in two rows to
+// keep the dialog short.
 int MarginalOptionsDialog::AddGroupRows(QGridLayout* grid, int row, const GroupChoices& choices) {
+    dif_ = new DifRows(choices, this);
     auto* screens = new QHBoxLayout;
-    constexpr std::array<std::pair<char, const char*>, 4> kScreens{
-        {{'m', "MH"}, {'s', "STD"}, {'l', "LR"}, {'i', "IRT"}}};
-    const bool chosen[] = {choices.mantelHaenszel, choices.standardization, choices.logistic,
-                           choices.irt};
-    for (std::size_t k = 0; k < kScreens.size(); ++k) {
-        auto* box = new QCheckBox(QString::fromUtf8(kScreens[k].second), this);
-        box->setChecked(chosen[k]);
-        difBoxes_[kScreens[k].first] = box;
-        screens->addWidget(box);
-    }
-    difBoxes_.at('m')->setToolTip(QStringLiteral("Mantel-Haenszel"));
-    difBoxes_.at('s')->setToolTip(QStringLiteral("Standardization"));
-    difBoxes_.at('l')->setToolTip(QStringLiteral("Logistic regression"));
-    difBoxes_.at('i')->setToolTip(
-        QStringLiteral("Likelihood-ratio tests of the groups calibrated together, each item "
-                       "freed across the groups in turn"));
-    difMatch_ = new QComboBox(this);
-    difMatch_->addItem(QStringLiteral("matched on the total score"));
-    difMatch_->addItem(QStringLiteral("matched on the rest score"));
-    difMatch_->setCurrentIndex(choices.restScore ? 1 : 0);
-    screens->addWidget(difMatch_);
+    dif_->AddScreens(screens);
     screens->addStretch();
-    // The IRT screen's anchors close the screens' row; the items free
-    // across the groups join the groups' row (one row fewer on a small
-    // screen).
-    screens->addWidget(new QLabel(QStringLiteral("IRT anchors"), this));
-    anchors_ = new QLineEdit(Text(choices.anchors), this);
-    anchors_->setPlaceholderText(QStringLiteral("every other item"));
-    screens->addWidget(anchors_);
+    dif_->AddAnchors(screens);
     grid->addWidget(new QLabel(QStringLiteral("DIF screens of the groups"), this), row, 0);
     grid->addLayout(screens, row++, 1, 1, 4);
 
@@ -242,16 +212,16 @@ int MarginalOptionsDialog::AddGroupRows(QGridLayout* grid, int row, const GroupC
     freeDif_->setChecked(choices.freeDif);
     labels->addWidget(freeDif_);
     labels->addStretch();
-    labels->addWidget(new QLabel(QStringLiteral("Reference"), this));
-    reference_ = new QLineEdit(Text(choices.reference), this);
-    reference_->setPlaceholderText(QStringLiteral("the first"));
-    reference_->setMaximumWidth(fontMetrics().horizontalAdvance(QLatin1Char('0')) * 10);
-    labels->addWidget(reference_);
-    labels->addWidget(new QLabel(QStringLiteral("Focal"), this));
-    focal_ = new QLineEdit(Text(choices.focal), this);
-    focal_->setPlaceholderText(QStringLiteral("every other"));
-    labels->addWidget(focal_);
+    dif_->AddGroups(labels);
     grid->addLayout(labels, row++, 0, 1, 5);
+
+    // The IRT screen refits the groups calibrated together.
+    auto followGroups = [this] {
+        dif_->SetIrtAvailable(groupsTogether_->isChecked(),
+                              QStringLiteral("Check \"Calibrate the groups together\" first."));
+    };
+    followGroups();
+    connect(groupsTogether_, &QCheckBox::toggled, this, followGroups);
     return row;
 }
 
@@ -338,10 +308,6 @@ void MarginalOptionsDialog::FollowChoices() {
         fields_.at(fields.second)->setEnabled(polytomous && box->isChecked());
     }
     scoringOnly_->setEnabled(polytomous && fixItems_->isChecked());
-    // The matching score is a setting of the screens.
-    difMatch_->setEnabled(difBoxes_.at('m')->isChecked() || difBoxes_.at('s')->isChecked() ||
-                          difBoxes_.at('l')->isChecked());
-    anchors_->setEnabled(difBoxes_.at('i')->isChecked());
 }
 
 bool MarginalOptionsDialog::AnyPolytomousItems() const {
@@ -416,16 +382,9 @@ MarginalOptionsForm MarginalOptionsDialog::Form() const {
     form.compare = text(RequestField::Compare);
     form.itemModels = text(RequestField::ItemModels);
     form.groupsTogether = groupsTogether_->isChecked();
-    form.groups.mantelHaenszel = difBoxes_.at('m')->isChecked();
-    form.groups.standardization = difBoxes_.at('s')->isChecked();
-    form.groups.logistic = difBoxes_.at('l')->isChecked();
-    form.groups.irt = difBoxes_.at('i')->isChecked();
-    form.groups.anchors = anchors_->text().toStdString();
-    form.groups.restScore = difMatch_->currentIndex() == 1;
+    dif_->PutInto(form.groups);
     form.groups.freeItems = freeItems_->text().toStdString();
     form.groups.freeDif = freeDif_->isChecked();
-    form.groups.reference = reference_->text().toStdString();
-    form.groups.focal = focal_->text().toStdString();
     return form;
 }
 
@@ -444,10 +403,11 @@ QCheckBox* MarginalOptionsDialog::PolytomousPriorBox(char parameter) const {
     return found == polytomousPriors_.end() ? nullptr : found->second;
 }
 
-QCheckBox* MarginalOptionsDialog::DifBox(char screen) const {
-    const auto found = difBoxes_.find(screen);
-    return found == difBoxes_.end() ? nullptr : found->second;
-}
+QCheckBox* MarginalOptionsDialog::DifBox(char screen) const { return dif_->Box(screen); }
+QComboBox* MarginalOptionsDialog::DifMatchBox() const { return dif_->Match(); }
+QLineEdit* MarginalOptionsDialog::ReferenceGroupField() const { return dif_->Reference(); }
+QLineEdit* MarginalOptionsDialog::FocalGroupsField() const { return dif_->Focal(); }
+QLineEdit* MarginalOptionsDialog::AnchorsField() const { return dif_->Anchors(); }
 
 QString MarginalOptionsDialog::Refusal() const { return refusal_->text(); }
 
@@ -464,7 +424,7 @@ void MarginalOptionsDialog::accept() {
         } else if (check.field == RequestField::Groups) {
             groupsTogether_->setFocus();
         } else if (check.field == RequestField::Dif) {
-            difBoxes_.at('m')->setFocus();
+            dif_->Box('m')->setFocus();
         }
         return;
     }

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "request/request_parser.h"
+#include "shell/options/dif_rows.h"
 #include "shell/options/estimator_choice.h"
 
 class QCheckBox;
@@ -51,15 +52,16 @@ class MarginalOptionsDialog final : public QDialog {
     QCheckBox* ScoringOnlyBox() const { return scoringOnly_; }
     QCheckBox* PopulationBox() const { return population_; }
     QCheckBox* GroupsTogetherBox() const { return groupsTogether_; }
-    // 'm' (Mantel-Haenszel), 's' (standardization) or 'l' (logistic
-    // regression); the matching score's box: total, then rest.
+    // 'm' (Mantel-Haenszel), 's' (standardization), 'l' (logistic
+    // regression) or 'i' (IRT, enabled while the groups are calibrated
+    // together); the matching score's box: total, then rest.
     QCheckBox* DifBox(char screen) const;
-    QComboBox* DifMatchBox() const { return difMatch_; }
-    QLineEdit* ReferenceGroupField() const { return reference_; }
-    QLineEdit* FocalGroupsField() const { return focal_; }
+    QComboBox* DifMatchBox() const;
+    QLineEdit* ReferenceGroupField() const;
+    QLineEdit* FocalGroupsField() const;
     QLineEdit* FreeItemsField() const { return freeItems_; }
     QCheckBox* FreeDifBox() const { return freeDif_; }
-    QLineEdit* AnchorsField() const { return anchors_; }
+    QLineEdit* AnchorsField() const;
 
     void accept() override;
 
@@ -87,13 +89,9 @@ class MarginalOptionsDialog final : public QDialog {
     QCheckBox* scoringOnly_ = nullptr;
     QCheckBox* population_ = nullptr;
     QCheckBox* groupsTogether_ = nullptr;
-    std::map<char, QCheckBox*> difBoxes_;
-    QComboBox* difMatch_ = nullptr;
-    QLineEdit* reference_ = nullptr;
-    QLineEdit* focal_ = nullptr;
+    DifRows* dif_ = nullptr;  // the screens and the groups to compare
     QLineEdit* freeItems_ = nullptr;
     QCheckBox* freeDif_ = nullptr;
-    QLineEdit* anchors_ = nullptr;
     std::map<char, QComboBox*> priorChoices_;
     std::map<char, QCheckBox*> polytomousPriors_;
     std::map<request::RequestField, QLineEdit*> fields_;

@@ -3,10 +3,12 @@
 // hold; the marginal one writes its own rows and the results window names it;
 // a mixed test with polytomous items chosen in the options dialog writes its
 // golden file, and the window shows each item by its own model, in its
-// Plots list too.
+// Plots list too; the DIF screens chosen through "DIF..." show in a classic
+// run's DIF tab.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QListWidget>
@@ -22,7 +24,9 @@
 #include "platform/control_ids.h"
 #include "sample_layout.h"
 #include "shell/main_dialog.h"
+#include "shell/options/dif_dialog.h"
 #include "shell/options/marginal_options_dialog.h"
+#include "shell/results/groups/dif_tables.h"
 #include "shell/results/plots_tab.h"
 #include "shell/results/result_table_model.h"
 #include "shell/results/results_window.h"
@@ -330,6 +334,49 @@ TEST_F(MethodRunsTest, AScoringOnlyRunFromTheDialogHoldsEveryItem) {
     EXPECT_EQ(summary.indexOf(QStringLiteral("EM cycles")), -1) << summary.toStdString();
     EXPECT_EQ(viewer.Open().back()->Plots()->ItemList()->item(35)->text().left(27),
               QStringLiteral("Item 36 (GRM, 4 categories)"));
+}
+
+// The screens chosen through "DIF..." for a classic run, as the README's
+// runner example asks for them: the results window's DIF tab has their
+// tables, the planted item 3 in category C by Mantel-Haenszel.
+TEST_F(MethodRunsTest, TheScreensChosenThroughTheDifButtonShowInAClassicRunsDifTab) {
+    test_support::WriteFileBytes(Path("dif.dat"), ReadFileBytes(std::string(TARVO_SOURCE_DIR) +
+                                                                "/tests/data/dif/dif_sim.dat"));
+    outputFile = Path("dif.csv");
+    const std::pair<int, std::string> texts[] = {{id::kResponseFile, Path("dif.dat")},
+                                                 {id::kOutputFile, outputFile},
+                                                 {id::kExamineeIdStart, "1"},
+                                                 {id::kExamineeIdLength, "8"},
+                                                 {id::kResponseStart, "20"},
+                                                 {id::kItemCount, "12"},
+                                                 {id::kGroupStart, "10"},
+                                                 {id::kGroupLength, "1"}};
+    for (const auto& [control, text] : texts) dialog->Controls().SetText(control, text);
+    bool chosen = false;
+    QTimer::singleShot(0, [&] {
+        auto* dif = dynamic_cast<DifDialog*>(QApplication::activeModalWidget());
+        if (dif == nullptr) return;
+        for (const char screen : {'m', 's', 'l'}) dif->Rows().Box(screen)->setChecked(true);
+        dif->accept();
+        chosen = dif->result() == QDialog::Accepted;
+        if (!chosen) dif->reject();
+    });
+    dialog->GroupField().dif->click();
+    ASSERT_TRUE(chosen);
+
+    EXPECT_EQ(Go(6), RunEnd::Finished);
+    ASSERT_FALSE(viewer.Open().empty());
+    ResultsWindow* window = viewer.Open().back();
+    EXPECT_TRUE(window->TabTitles().contains(QStringLiteral("DIF")));
+    const std::vector<results::DifScreenTable> tables =
+        results::BuildDifTables(window->Data().Report());
+    ASSERT_EQ(tables.size(), 3u);
+    EXPECT_EQ(tables[0].title, "Mantel-Haenszel: 'F' against 'R'");
+    const results::ResultTable& mh = tables[0].table;
+    const int category = mh.Column("Category");
+    ASSERT_GE(category, 0);
+    ASSERT_EQ(mh.RowCount(), 12u);
+    EXPECT_EQ(mh.Cell(2, static_cast<std::size_t>(category)).text, "C");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
-// The results window and the Link window on a 1280 x 720 screen (a laptop's,
-// or a projector's): each opens with its whole frame on the screen, and every
-// button of every tab lies inside the screen and the window.
+// The results window, the Link window, the main dialog and the dialogs it
+// opens on a 1280 x 720 screen (a laptop's, or a projector's): each opens
+// with its whole frame on the screen, and every button of every tab lies
+// inside the screen and the window.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -12,8 +13,11 @@
 
 #include "group_sections.h"
 #include "hand_written_result.h"
+#include "platform/control_ids.h"
 #include "run/fit_sections.h"
 #include "shell/linking/link_window.h"
+#include "shell/main_dialog.h"
+#include "shell/options/dif_dialog.h"
 #include "shell/options/marginal_options_dialog.h"
 #include "shell/results/results_window.h"
 
@@ -126,6 +130,29 @@ TEST(SmallScreenOptions, TheMarginalOptionsDialogFitsTheScreen) {
     form.groups.focal = "M,X,Y";
     MarginalOptionsDialog options(form, 3);
     ExpectOnTheScreen(&options, nullptr);
+}
+
+// The main dialog keeps its fixed size with "DIF..." beside the Group
+// field, and the DIF dialog, with every screen and long labels, is small.
+TEST(SmallScreenDif, TheMainDialogAndItsDifDialogFitTheScreen) {
+    OpenOnTheSmallScreen();
+    test_support::ScriptedPicker picker;
+    test_support::RecordingDesktop desktop;
+    MainDialog dialog(nullptr, &picker, &desktop);
+    dialog.Controls().SetText(control::kGroupStart, "10");
+    ASSERT_TRUE(dialog.GroupField().dif->isEnabled());
+    ExpectOnTheScreen(&dialog, nullptr);
+
+    EstimatorChoice estimator;
+    estimator.SetMethod(EstimatorMethod::Marginal);
+    MarginalOptionsForm form = DefaultMarginalOptions();
+    form.groupsTogether = true;
+    form.groups.mantelHaenszel = form.groups.irt = true;
+    form.groups.anchors = "item01,item02,item03,item04";
+    form.groups.focal = "M,X,Y";
+    estimator.SetOptions(form);
+    DifDialog dif(estimator, 3);
+    ExpectOnTheScreen(&dif, nullptr);
 }
 
 }  // namespace
