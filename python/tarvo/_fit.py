@@ -37,7 +37,10 @@ class Fit:
     def __init__(self, result, names, ids):
         self._result = result
         items = result["items"]
-        index = pd.Index(names[:len(items["a"])], name="item")
+        # An item freed across groups is one row per group ("Q1 [ref]"), so
+        # the rows then go by the run's own item names.
+        rows = names if len(names) == len(items["a"]) else list(items["name"])
+        index = pd.Index(rows, name="item")
         self.estimates = {key: items[key] for key in ("a", "b", "c", "se_a", "se_b", "se_c")}
         self.estimates.update(theta=result["persons"]["theta"], se=result["persons"]["se"])
         self.items = pd.DataFrame({key: items[key] for key in _ITEM_COLUMNS}, index=index)

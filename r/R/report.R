@@ -9,7 +9,9 @@ tarvo_item_frame <- function(items, names, metric) {
                       item_rest = items$item_rest, held = items$held,
                       categories = items$categories, flags = items$flags,
                       stringsAsFactors = FALSE)
-  rownames(frame) <- make.unique(names)
+  # An item freed across groups is one row per group ("Q1 [ref]"), so the
+  # rows then go by the run's own item names.
+  rownames(frame) <- make.unique(if (length(names) == nrow(frame)) names else items$name)
   # Items scored 0..m: their thresholds b1..bm, beside b.
   thresholds <- items$thresholds
   most <- max(0L, vapply(thresholds, length, integer(1)))

@@ -121,7 +121,7 @@ double SeOf(double se) { return se < 0 ? NA_REAL : se; }
 
 Rcpp::List ItemsOf(const std::vector<tarvo::lib::ItemRow>& rows) {
     const std::size_t n = rows.size();
-    Rcpp::CharacterVector model(n), flags(n), note(n);
+    Rcpp::CharacterVector model(n), name(n), flags(n), note(n);
     Rcpp::NumericVector a(n), b(n), c(n), seA(n), seB(n), seC(n), pValue(n), itemRest(n), sx2(n),
         df(n), p(n), pAdjusted(n), infit(n), outfit(n), infitT(n), outfitT(n);
     Rcpp::IntegerVector nobs(n), omitted(n), categories(n);
@@ -130,6 +130,7 @@ Rcpp::List ItemsOf(const std::vector<tarvo::lib::ItemRow>& rows) {
     for (std::size_t i = 0; i < n; ++i) {
         const tarvo::lib::ItemRow& row = rows[i];
         model[i] = row.model.empty() ? NA_STRING : Rcpp::String(row.model);
+        name[i] = row.name;
         a[i] = row.a;
         b[i] = row.b;
         c[i] = row.c;
@@ -158,6 +159,7 @@ Rcpp::List ItemsOf(const std::vector<tarvo::lib::ItemRow>& rows) {
     }
     Rcpp::List items;
     items["model"] = model;
+    items["name"] = name;
     items["a"] = a;
     items["b"] = b;
     items["c"] = c;
