@@ -3,8 +3,10 @@
 // N(0.3, 1); every tenth item with its b 0.5 higher in the focal group),
 // 10,000 examinees by 60 items unless given, and prints the screen's wall
 // time: one calibration of the groups with every item equal and one per
-// item with it free, on the worker pool's threads.
-//   tarvo-irt-dif-bench [PERSONS ITEMS THREADS]
+// item with it free (which forms the observed information for Lord's Wald
+// tests), on the worker pool's threads; "none" last times the screen
+// without standard errors, so without the Wald tests.
+//   tarvo-irt-dif-bench [PERSONS ITEMS THREADS [none]]
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -68,8 +70,9 @@ int main(int argc, char** argv) {
     const std::size_t persons = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 10000;
     const std::size_t items = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 60;
     const unsigned threads = argc > 3 ? static_cast<unsigned>(std::atoi(argv[3])) : 0;
+    const bool wald = !(argc > 4 && std::string(argv[4]) == "none");
     if (persons < 2 || items < 2) {
-        std::fprintf(stderr, "usage: tarvo-irt-dif-bench [PERSONS ITEMS THREADS]\n");
+        std::fprintf(stderr, "usage: tarvo-irt-dif-bench [PERSONS ITEMS THREADS [none]]\n");
         return 2;
     }
     const tarvo::RunInputs inputs = Simulate(persons, items);
@@ -80,6 +83,7 @@ int main(int argc, char** argv) {
     request.groups.length = 1;
     request.dif.irt = true;
     request.threads = threads;
+    if (!wald) request.marginal.standardErrors = tarvo::StandardErrorMethod::None;
     QuietHost host;
     const auto start = std::chrono::steady_clock::now();
     const tarvo::IrtDifScreen screen = tarvo::ScreenIrtDif(request, inputs, host, {});
@@ -89,10 +93,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the screen was not formed: %s\n", screen.problem.c_str());
         return 1;
     }
-    std::size_t flagged = 0, planted = 0;
+    std::size_t flagged = 0, planted = 0, waldFlagged = 0, waldPlanted = 0;
     for (const tarvo::IrtDifRow& row : screen.rows) {
         flagged += row.flagged ? 1 : 0;
         planted += row.flagged && row.item % 10 == 0 ? 1 : 0;
+        const bool byWald = row.wald.size() > 1 && row.wald[1].flagged;
+        waldFlagged += byWald ? 1 : 0;
+        waldPlanted += byWald && row.item % 10 == 0 ? 1 : 0;
     }
     std::printf(
         "IRT DIF screen: %zu examinees x %zu items, 2 groups (2PL), %zu refits: %.1f s "
@@ -100,5 +107,11 @@ int main(int argc, char** argv) {
         persons, items, screen.rows.size() + 1, seconds,
         seconds / static_cast<double>(screen.rows.size() + 1),
         threads == 0 ? "all" : std::to_string(threads).c_str(), flagged, planted, (items + 9) / 10);
+    if (wald) {
+        std::printf("Lord's Wald tests: %zu flagged, %zu of the %zu planted\n", waldFlagged,
+                    waldPlanted, (items + 9) / 10);
+    } else {
+        std::printf("Lord's Wald tests not formed: %s\n", screen.waldProblem.c_str());
+    }
     return 0;
 }

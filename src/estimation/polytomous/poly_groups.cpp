@@ -301,7 +301,7 @@ bool SetGroupStandardErrors(std::vector<Item>& items, std::span<const char> esti
                             const mml::Quadrature& grid, EmTables& tables, WorkerPool& pool,
                             const std::function<bool()>& keepGoing, ErrorForm* form,
                             GroupErrorSource* groupForm, StandardErrorMethod method,
-                            VectorUnit unit) {
+                            VectorUnit unit, CovarianceQuery* query) {
     const std::size_t e = static_cast<std::size_t>(2 * (groups.Count() - 1));
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const auto setGroupErrors = [&](std::span<const double> variances) {
@@ -335,13 +335,13 @@ bool SetGroupStandardErrors(std::vector<Item>& items, std::span<const char> esti
         for (std::size_t r = 0; r < e; ++r)
             std::copy_n(&block[r * e], e, &joined[(n + r) * all + n]);
         const std::vector<double> variances =
-            SetErrorsFromInformation(items, estimated, joined, static_cast<int>(e), form);
+            SetErrorsFromInformation(items, estimated, joined, static_cast<int>(e), form, query);
         setGroupErrors(variances);
         *groupForm = shared ? GroupErrorSource::GroupsAlone : GroupErrorSource::WithItems;
         return true;
     }
     if (!SetStandardErrors(items, estimated, responses, priors, grid, tables, pool, keepGoing, form,
-                           method, unit)) {
+                           method, unit, query)) {
         return false;
     }
     if (method == StandardErrorMethod::None) {

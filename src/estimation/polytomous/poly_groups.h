@@ -22,6 +22,7 @@
 #include "core/run_request.h"
 #include "estimation/engine_settings.h"
 #include "estimation/polytomous/poly_em.h"
+#include "estimation/polytomous/poly_information.h"
 #include "parallel/worker_pool.h"
 
 namespace tarvo::poly {
@@ -90,12 +91,14 @@ void GroupInformation(std::span<const Item> items, std::span<const char> estimat
 // differences where rating scales share steps) and no shortcut, both from
 // the inverse of the one information over items and groups; otherwise the
 // items' as SetStandardErrors forms them and the groups' from their own
-// block. False when keepGoing said stop.
+// block. False when keepGoing said stop. query, when given, takes its
+// covariances from the same inverse (the groups' terms in it only where
+// they are in the one information).
 bool SetGroupStandardErrors(std::vector<Item>& items, std::span<const char> estimated,
                             Groups& groups, Responses responses, const Priors& priors,
                             const mml::Quadrature& grid, EmTables& tables, WorkerPool& pool,
                             const std::function<bool()>& keepGoing, ErrorForm* form,
                             GroupErrorSource* groupForm, StandardErrorMethod method,
-                            VectorUnit unit);
+                            VectorUnit unit, CovarianceQuery* query = nullptr);
 
 }  // namespace tarvo::poly

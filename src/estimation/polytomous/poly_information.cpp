@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <string>
 
 #include "core/estimate_bounds.h"
 #include "core/model_constants.h"
@@ -378,15 +379,34 @@ bool ByItemBlocks(std::span<const Item> items) {
     return true;
 }
 
+std::vector<int> OwnPlaces(std::span<const Item> items, std::span<const char> estimated,
+                           std::size_t item) {
+    if (item >= items.size() || !estimated[item]) return {};
+    int first = 0;
+    for (std::size_t i = 0; i < item; ++i) first += estimated[i] ? FreeCount(items[i]) : 0;
+    std::vector<int> places(static_cast<std::size_t>(FreeCount(items[item])));
+    for (std::size_t k = 0; k < places.size(); ++k) places[k] = first + static_cast<int>(k);
+    return places;
+}
+
 std::vector<double> SetErrorsFromInformation(std::vector<Item>& items,
                                              std::span<const char> estimated,
                                              const std::vector<double>& information, int extra,
-                                             ErrorForm* form) {
+                                             ErrorForm* form, CovarianceQuery* query) {
     const int n = FreeParameterCount(items, estimated);
     Covariances covariances(information, n + extra);
     // A parameter the data do not identify: each one's own curvature, which
     // understates the error.
     if (!covariances.Factored() && form != nullptr) *form = ErrorForm::OwnCurvature;
+    if (query != nullptr) {
+        query->formed = covariances.Factored();
+        query->block.clear();
+        if (query->formed) {
+            covariances.Block(query->at, query->block);
+        } else {
+            query->problem = "the observed information is not positive definite";
+        }
+    }
     const std::vector<ItemParameters> places = ParametersOf(items, estimated);
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (estimated[i]) SetItemErrors(items[i], places[i], covariances);
@@ -480,8 +500,11 @@ std::vector<double> ObservedInformation(const std::vector<Item>& items,
 bool SetStandardErrors(std::vector<Item>& items, std::span<const char> estimated,
                        Responses responses, const Priors& priors, const mml::Quadrature& quadrature,
                        EmTables& tables, WorkerPool& pool, const std::function<bool()>& keepGoing,
-                       ErrorForm* form, StandardErrorMethod method, VectorUnit unit) {
+                       ErrorForm* form, StandardErrorMethod method, VectorUnit unit,
+                       CovarianceQuery* query) {
+    if (query != nullptr) query->formed = false;
     if (method == StandardErrorMethod::None) {
+        if (query != nullptr) query->problem = "no standard errors were asked for";
         for (std::size_t i = 0; i < items.size(); ++i) {
             if (!estimated[i]) continue;
             items[i].seA = items[i].seC = kNotEstimated;
@@ -502,6 +525,12 @@ bool SetStandardErrors(std::vector<Item>& items, std::span<const char> estimated
             return false;
         }
         SetErrorsByItem(items, estimated, blocks);
+        if (query != nullptr) {
+            query->problem = "the test is longer than " +
+                             std::to_string(mml::kLargestCrossItemTest) +
+                             " items, so the information is formed item by item, without the "
+                             "terms between items";
+        }
         if (form != nullptr) *form = products ? ErrorForm::CrossProduct : ErrorForm::ItemBlocks;
         return true;
     }
@@ -513,7 +542,7 @@ bool SetStandardErrors(std::vector<Item>& items, std::span<const char> estimated
     if (products && form != nullptr) *form = ErrorForm::CrossProduct;
     const int n = FreeParameterCount(items, estimated);
     if (information.size() != static_cast<std::size_t>(n) * n) return false;
-    SetErrorsFromInformation(items, estimated, information, 0, form);
+    SetErrorsFromInformation(items, estimated, information, 0, form, query);
     return true;
 }
 

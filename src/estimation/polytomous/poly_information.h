@@ -6,8 +6,10 @@
 // one E-step and each item's objective (Fisher's identity), differenced at +-h around the estimates
 // (two E-steps per parameter).
 
+#include <cstddef>
 #include <functional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "core/estimation_outcome.h"
@@ -22,6 +24,25 @@ namespace tarvo::poly {
 // ones, the common slope once when estimated items share it, and each
 // scale's free steps once; the standard errors are formed over them.
 int FreeParameterCount(std::span<const Item> items, std::span<const char> estimated);
+
+// Some parameters' joint covariances from the same inverse of the
+// information as the standard errors (factored once for both): at, their
+// places among the free parameters (FreeParameterCount's order, then any
+// extra ones); block, at.size() square, row after row, when formed, else
+// problem says why.
+struct CovarianceQuery {
+    std::vector<int> at;
+    std::vector<double> block;
+    bool formed = false;
+    std::string problem;
+};
+
+// The places of an estimated item's own free parameters among all (in
+// FreeParameterCount's order), as PackFree orders them; a common slope and
+// a rating scale's steps, which the item shares, are not its own. Empty for
+// an item not estimated.
+std::vector<int> OwnPlaces(std::span<const Item> items, std::span<const char> estimated,
+                           std::size_t item);
 
 // The gradient of the marginal log-likelihood plus the log priors by the
 // free parameters of the estimated items, item after item; returns the
@@ -59,13 +80,14 @@ std::vector<double> ObservedInformation(const std::vector<Item>& items,
 // without rated items, as for right/wrong items, each item's errors come
 // from its own block of the information (form ItemBlocks): the terms between
 // items left out, so that the work and memory grow with the items, not their
-// pairs.
+// pairs. query, when given, takes its covariances from the same inverse;
+// with item blocks or no errors it is not formed.
 bool SetStandardErrors(std::vector<Item>& items, std::span<const char> estimated,
                        Responses responses, const Priors& priors, const mml::Quadrature& quadrature,
                        EmTables& tables, WorkerPool& pool, const std::function<bool()>& keepGoing,
                        ErrorForm* form = nullptr,
                        StandardErrorMethod method = StandardErrorMethod::Louis,
-                       VectorUnit unit = VectorUnit::Best);
+                       VectorUnit unit = VectorUnit::Best, CovarianceQuery* query = nullptr);
 
 // Where the test is long (the right/wrong estimator's limit) and no item is
 // rated, each item's errors come from its own block of the information.
@@ -76,10 +98,11 @@ bool ByItemBlocks(std::span<const Item> items);
 // parameters, n + extra square, row after row; returns the extra
 // parameters' variances (the diagonal of the inverse; each one's own
 // curvature where the whole is not positive definite, and form then says
-// so).
+// so). query, when given, takes its covariances from the same factor (not
+// formed where the whole is not positive definite).
 std::vector<double> SetErrorsFromInformation(std::vector<Item>& items,
                                              std::span<const char> estimated,
                                              const std::vector<double>& information, int extra,
-                                             ErrorForm* form);
+                                             ErrorForm* form, CovarianceQuery* query = nullptr);
 
 }  // namespace tarvo::poly

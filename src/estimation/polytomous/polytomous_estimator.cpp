@@ -113,12 +113,14 @@ std::string EmptyOptionError(std::span<const poly::CategoryCounts> counts) {
 
 class PolytomousEstimator final : public Estimator {
   public:
-    PolytomousEstimator(const RunRequest& request, const StartValues* start)
+    PolytomousEstimator(const RunRequest& request, const StartValues* start,
+                        ItemCovariances* covariances)
         : settings_(request.marginal),
           binary_(RulesOf(request.marginal.model)),
           itemModelsFile_(request.itemModelsFile),
           groupSettings_(request.groups),
-          start_(start) {}
+          start_(start),
+          covariances_(covariances) {}
 
     // Not read for the rows: they have their own layout. The joint 3PL mode
     // names the run's parameters for the front ends.
@@ -174,6 +176,7 @@ class PolytomousEstimator final : public Estimator {
     std::string itemModelsFile_;
     GroupSettings groupSettings_;
     const StartValues* start_ = nullptr;
+    ItemCovariances* covariances_ = nullptr;
     // The item-models file as the check read it.
     mutable poly::ItemModels models_;
     // The held items' rows of the item file (--fix-items), as the check read them.
@@ -351,17 +354,50 @@ EstimationOutcome PolytomousEstimator::Estimate(RunInputs& inputs, RunHost& host
     outcome.population = em.population;
 
     bool stopped = em.stopped || host.ProgressIsCancelled();
+    // The asked items' own parameters, where the information places them.
+    poly::CovarianceQuery query;
+    if (covariances_ != nullptr) {
+        ItemCovariances& asked = *covariances_;
+        asked.widths.clear();
+        asked.values.clear();
+        asked.covariance.clear();
+        asked.problem.clear();
+        for (const std::size_t i : asked.items) {
+            const std::vector<int> places =
+                poly::OwnPlaces(items, estimated, i < itemCount ? i : itemCount);
+            asked.widths.push_back(static_cast<int>(places.size()));
+            query.at.insert(query.at.end(), places.begin(), places.end());
+        }
+    }
     if (!stopped) {
         host.ProgressSet(100, "Standard errors.");
         const auto keepGoing = [&] { return !host.ProgressIsCancelled(); };
-        stopped = grouped ? !poly::SetGroupStandardErrors(
-                                items, estimated, *groups, responses, poly::BinaryPriors(settings_),
-                                quadrature, tables, engine.pool, keepGoing, &outcome.errorForm,
-                                &outcome.groupErrors, settings_.standardErrors, engine.vectorUnit)
-                          : !poly::SetStandardErrors(
-                                items, estimated, responses, poly::BinaryPriors(settings_),
-                                quadrature, tables, engine.pool, keepGoing, &outcome.errorForm,
-                                settings_.standardErrors, engine.vectorUnit);
+        poly::CovarianceQuery* ask = covariances_ == nullptr ? nullptr : &query;
+        stopped = grouped
+                      ? !poly::SetGroupStandardErrors(
+                            items, estimated, *groups, responses, poly::BinaryPriors(settings_),
+                            quadrature, tables, engine.pool, keepGoing, &outcome.errorForm,
+                            &outcome.groupErrors, settings_.standardErrors, engine.vectorUnit, ask)
+                      : !poly::SetStandardErrors(items, estimated, responses,
+                                                 poly::BinaryPriors(settings_), quadrature, tables,
+                                                 engine.pool, keepGoing, &outcome.errorForm,
+                                                 settings_.standardErrors, engine.vectorUnit, ask);
+    }
+    if (covariances_ != nullptr) {
+        ItemCovariances& asked = *covariances_;
+        for (std::size_t k = 0; k < asked.items.size(); ++k) {
+            if (asked.widths[k] == 0) continue;
+            std::array<double, poly::kMostFree> x{};
+            poly::PackFree(items[asked.items[k]], x);
+            asked.values.insert(asked.values.end(), x.begin(), x.begin() + asked.widths[k]);
+        }
+        if (stopped) {
+            asked.problem = "the calibration was stopped";
+        } else if (query.formed) {
+            asked.covariance = std::move(query.block);
+        } else {
+            asked.problem = query.problem;
+        }
     }
     if (stopped) {
         outcome.errorsFormed = false;
@@ -617,12 +653,13 @@ void PolytomousEstimator::WriteRows(const std::vector<Item>& items, const RunInp
 }  // namespace
 
 std::unique_ptr<Estimator> MakePolytomousEstimator(const RunRequest& request) {
-    return std::make_unique<PolytomousEstimator>(request, nullptr);
+    return std::make_unique<PolytomousEstimator>(request, nullptr, nullptr);
 }
 
 std::unique_ptr<Estimator> MakePolytomousEstimator(const RunRequest& request,
-                                                   const StartValues* start) {
-    return std::make_unique<PolytomousEstimator>(request, start);
+                                                   const StartValues* start,
+                                                   ItemCovariances* covariances) {
+    return std::make_unique<PolytomousEstimator>(request, start, covariances);
 }
 
 }  // namespace tarvo

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "core/estimation_outcome.h"
@@ -30,7 +32,28 @@ struct StartValues {
     std::vector<std::vector<double>> b;
     std::vector<PopulationEstimate> groups;
 };
+
+// The joint covariances of some items' free parameters, which a caller asks
+// of a calibration beside its outcome (the IRT DIF screen's Wald tests):
+// from the inverse of the one observed information the standard errors
+// come from, over the parameters the estimator moves (a slope and
+// intercepts, and c and u where estimated, as the item's model moves them;
+// a common slope and a rating scale's steps, which no item has alone, left
+// out).
+struct ItemCovariances {
+    std::vector<std::size_t> items;  // asked: the items, as the run's columns
+    std::vector<int> widths;         // per item: its free parameters (0: not estimated)
+    std::vector<double> values;      // their values at the estimates, item after item
+    // Of all of them, row after row; empty when not formed, problem then
+    // says why.
+    std::vector<double> covariance;
+    std::string problem;
+};
+
+// covariances, when given: its items' joint covariances, filled in when
+// the estimation ends. Both start and covariances outlive the estimator.
 std::unique_ptr<Estimator> MakePolytomousEstimator(const RunRequest& request,
-                                                   const StartValues* start);
+                                                   const StartValues* start,
+                                                   ItemCovariances* covariances = nullptr);
 
 }  // namespace tarvo

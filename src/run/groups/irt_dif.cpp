@@ -62,7 +62,8 @@ class RefitHost final : public RunHost {
 };
 
 // A refit's request: the run's model and settings, without standard
-// errors, with EAP scores (neither is read), and nothing beside the fit.
+// errors (the fits with items free form the observed information for the
+// Wald tests), with EAP scores (not read), and nothing beside the fit.
 RunRequest RefitRequest(const RunRequest& request) {
     RunRequest refit = request;
     refit.marginal.standardErrors = StandardErrorMethod::None;
@@ -82,6 +83,7 @@ struct Refit {
     RunInputs inputs;
     EstimationOutcome outcome;
     ItemSplit split;
+    ItemCovariances covariances;  // the freed items' copies', when asked
 };
 
 // Where a refit starts: each column at the base fit's column of the same
@@ -114,10 +116,12 @@ StartValues StartFrom(const Refit& base, const ItemSplit& target) {
 }
 
 // base: the fit the refit starts from (none: the responses' own start).
+// covariances: the fit forms the observed information, and the outcome
+// carries the freed items' copies' joint covariances for the Wald tests.
 Refit FitFreed(const RunRequest& refit, const RunInputs& asRead,
                const std::vector<std::size_t>& freed, const poly::GroupPlan& plan, RunHost& host,
                const std::string& caption, WorkerPool& pool, const EngineSettings& engine,
-               const Refit* base) {
+               const Refit* base, bool covariances) {
     Refit fit;
     RefitHost quiet(host, caption);
     try {
@@ -125,8 +129,16 @@ Refit FitFreed(const RunRequest& refit, const RunInputs& asRead,
         fit.split = SplitItems(fit.inputs, freed, plan.index, plan.labels);
         const StartValues start =
             base != nullptr && base->fitted ? StartFrom(*base, fit.split) : StartValues{};
-        const std::unique_ptr<Estimator> estimator =
-            MakePolytomousEstimator(refit, start.a.empty() ? nullptr : &start);
+        RunRequest request = refit;
+        if (covariances) {
+            request.marginal.standardErrors = StandardErrorMethod::Louis;
+            for (const std::vector<std::size_t>& columns : fit.split.columns) {
+                fit.covariances.items.insert(fit.covariances.items.end(), columns.begin(),
+                                             columns.end());
+            }
+        }
+        const std::unique_ptr<Estimator> estimator = MakePolytomousEstimator(
+            request, start.a.empty() ? nullptr : &start, covariances ? &fit.covariances : nullptr);
         const std::function<bool()> stop = [&quiet] { return quiet.ProgressIsCancelled(); };
         if (std::string refusal = estimator->CheckInputs(fit.inputs, stop); !refusal.empty()) {
             fit.note = "not fitted: " + refusal;
@@ -218,6 +230,32 @@ void SetAreas(const RunRequest& refit, const Refit& fit, std::size_t item, IrtDi
     }
 }
 
+// Lord's Wald test of each focal group's copy of item (as read) against
+// the reference group's, from a fit in which it is free.
+void SetWald(const Refit& free, std::size_t item, std::size_t groups, IrtDifRow& row) {
+    row.wald.assign(groups, WaldTest{});
+    for (std::size_t g = 1; g < groups; ++g) {
+        WaldTest& test = row.wald[g];
+        if (!free.fitted) {
+            test.note = "the model with the item free was " + free.note;
+            continue;
+        }
+        const auto at = std::find(free.split.freed.begin(), free.split.freed.end(), item);
+        const std::vector<std::size_t>& asked = free.covariances.items;
+        const std::size_t k = static_cast<std::size_t>(at - free.split.freed.begin());
+        if (at == free.split.freed.end() || g >= free.split.columns[k].size()) {
+            test.note = "the fit with the item free has no copy of it for the group";
+            continue;
+        }
+        const std::vector<std::size_t>& columns = free.split.columns[k];
+        const auto place = [&](std::size_t column) {
+            return static_cast<std::size_t>(std::find(asked.begin(), asked.end(), column) -
+                                            asked.begin());
+        };
+        test = LordsWald(free.covariances, place(columns[0]), place(columns[g]));
+    }
+}
+
 void Compare(const Refit& equal, const Refit& free, IrtDifRow& row) {
     row.minus2Equal = -2 * equal.logLikelihood;
     row.minus2Free = -2 * free.logLikelihood;
@@ -280,39 +318,51 @@ IrtDifScreen ScreenIrtDif(const RunRequest& request, const RunInputs& asRead, Ru
                   std::to_string(screen.anchors.size()) +
                   " anchor items equal and every other item free in both";
     const RunRequest refit = RefitRequest(request);
+    // The Wald tests need the observed information of the fits with items
+    // free; a run that asks for no standard errors is not made to form it.
+    const bool wald = request.marginal.standardErrors != StandardErrorMethod::None;
+    if (!wald) {
+        screen.waldProblem =
+            "the run asks for no standard errors (--standard-errors none), and "
+            "the test is formed from the observed information";
+    }
     WorkerPool pool(request.threads, engine.executor);
     const std::size_t fits = studied.size() + 1;
     std::size_t done = 0;
+    const std::size_t groups = plan.labels.size();
     // Every refit but the first starts from the first, which differs from
     // it by one item.
-    const auto fitWith = [&](const std::vector<std::size_t>& freed, const Refit* base) {
+    const auto fitWith = [&](const std::vector<std::size_t>& freed, const Refit* base,
+                             bool covariances) {
         return FitFreed(refit, asRead, freed, plan, host, ItemCaption(++done, fits), pool, engine,
-                        base);
+                        base, covariances);
     };
     if (screen.anchors.empty()) {
-        const Refit equal = fitWith({}, nullptr);
+        const Refit equal = fitWith({}, nullptr, false);
         for (const std::size_t i : studied) {
             if (host.ProgressIsCancelled()) break;
-            const Refit free = fitWith({i}, &equal);
+            const Refit free = fitWith({i}, &equal, wald);
             IrtDifRow row;
             row.item = i;
             Compare(equal, free, row);
             SetAreas(refit, free, i, row);
+            if (wald) SetWald(free, i, groups, row);
             screen.rows.push_back(std::move(row));
         }
     } else {
-        const Refit free = fitWith(studied, nullptr);
+        const Refit free = fitWith(studied, nullptr, wald);
         for (const std::size_t i : studied) {
             if (host.ProgressIsCancelled()) break;
             std::vector<std::size_t> others;
             for (const std::size_t k : studied) {
                 if (k != i) others.push_back(k);
             }
-            const Refit equal = fitWith(others, &free);
+            const Refit equal = fitWith(others, &free, false);
             IrtDifRow row;
             row.item = i;
             Compare(equal, free, row);
             SetAreas(refit, free, i, row);
+            if (wald) SetWald(free, i, groups, row);
             screen.rows.push_back(std::move(row));
         }
     }
@@ -328,6 +378,18 @@ IrtDifScreen ScreenIrtDif(const RunRequest& request, const RunInputs& asRead, Ru
         IrtDifRow& row = screen.rows[k];
         row.pAdjusted = std::isfinite(row.p) ? adjusted[k] : kNan;
         row.flagged = row.pAdjusted < kFlagAlpha;
+    }
+    // Each focal group's Wald tests are adjusted across the items of its
+    // own table.
+    for (std::size_t g = 1; wald && g < groups; ++g) {
+        p.clear();
+        for (const IrtDifRow& row : screen.rows) p.push_back(row.wald[g].p);
+        const std::vector<double> byGroup = fit::BenjaminiHochberg(p);
+        for (std::size_t k = 0; k < screen.rows.size(); ++k) {
+            WaldTest& test = screen.rows[k].wald[g];
+            test.pAdjusted = std::isfinite(test.p) ? byGroup[k] : kNan;
+            test.flagged = test.pAdjusted < kFlagAlpha;
+        }
     }
     screen.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -363,6 +425,74 @@ std::string IdOf(const RunInputs& inputs, std::size_t item) {
 std::string ItemName(const RunInputs& inputs, std::size_t item) {
     const std::string id = IdOf(inputs, item);
     return "item " + std::to_string(item + 1) + (id.empty() ? "" : " '" + id + "'");
+}
+
+constexpr const char* kWaldRule =
+    "flagged where the Benjamini-Hochberg adjusted p of Lord's Wald test is below 0.05; the test "
+    "compares the item's free parameters in the reference group with those in the focal group, "
+    "from the observed information of the fit with the item free; effect: the signed area, as "
+    "in the likelihood-ratio table";
+
+std::string Names(const std::vector<std::string>& names) {
+    std::string text;
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        if (k > 0) text += k + 1 == names.size() ? " and " : ", ";
+        text += names[k];
+    }
+    return text;
+}
+
+// The Wald table of focal group g, its summary lines and its warning.
+void DescribeWald(const IrtDifScreen& screen, const RunInputs& asRead, std::size_t g,
+                  const std::string& pair, IrtDifTables& out) {
+    Json rows = Json::array();
+    std::vector<std::string> flagged, lines;
+    for (const IrtDifRow& row : screen.rows) {
+        const WaldTest test = g < row.wald.size() ? row.wald[g] : WaldTest{};
+        const std::string id = IdOf(asRead, row.item);
+        const double area = g < row.signedArea.size() ? row.signedArea[g] : kNan;
+        const double size = g < row.unsignedArea.size() ? row.unsignedArea[g] : kNan;
+        rows.push_back(Json{
+            {"item", row.item + 1},
+            {"id", id.empty() ? Json(nullptr) : Json(id)},
+            {"categories", row.categories},
+            {"statistic", Value(test.statistic)},
+            {"df", test.df > 0 ? Json(test.df) : Json(nullptr)},
+            {"p", Value(test.p)},
+            {"p_adjusted", Value(test.pAdjusted)},
+            {"effect", Value(area)},
+            {"effect_name", "signed_area"},
+            {"unsigned_area", Value(size)},
+            {"category", test.flagged ? Json("DIF") : Json(nullptr)},
+            {"flagged", test.flagged},
+            {"note", test.note.empty() ? Json(nullptr) : Json(test.note)},
+        });
+        if (!test.flagged) continue;
+        flagged.push_back(ItemName(asRead, row.item));
+        lines.push_back("  " + ItemName(asRead, row.item) + ": W " + Fixed(test.statistic, 2) +
+                        ", df " + std::to_string(test.df) + ", p " + Probability(test.p) +
+                        ", adjusted p " + Probability(test.pAdjusted) + ", signed area " +
+                        Fixed(area, 3));
+    }
+    out.waldTables.push_back(Json{
+        {"method", "wald"},
+        {"name", "IRT Wald (Lord)"},
+        {"categories", kWaldRule},
+        {"models", "the studied item's parameters free across the groups"},
+        {"rows",
+         std::move(rows)}}.dump(-1, ' ', false, Json::error_handler_t::replace));
+    out.summary.push_back("DIF, IRT Wald (Lord), " + pair + ", " +
+                          std::to_string(screen.rows.size()) +
+                          " items tested: " + std::to_string(flagged.size()) + " flagged" +
+                          (flagged.empty() ? "." : ":"));
+    for (std::string& line : lines) out.summary.push_back(std::move(line));
+    if (!flagged.empty()) {
+        out.warnings.push_back("Lord's Wald screen flags " + std::to_string(flagged.size()) +
+                               (flagged.size() == 1 ? " item" : " items") + " for DIF between '" +
+                               screen.labels[g] + "' and '" + screen.labels[0] +
+                               "': " + Names(flagged) +
+                               ". Have them reviewed before their scores are reported.");
+    }
 }
 
 constexpr const char* kRule =
@@ -421,21 +551,20 @@ IrtDifTables DescribeIrtDif(const IrtDifScreen& screen, const RunInputs& asRead)
                               (flagged.empty() ? "." : ":"));
         for (std::string& line : lines) out.summary.push_back(std::move(line));
         if (!flagged.empty()) {
-            std::string names;
-            for (std::size_t k = 0; k < flagged.size(); ++k) {
-                if (k > 0) names += k + 1 == flagged.size() ? " and " : ", ";
-                names += flagged[k];
-            }
             out.warnings.push_back(
                 "The IRT likelihood-ratio screen flags " + std::to_string(flagged.size()) +
                 (flagged.size() == 1 ? " item" : " items") + " for DIF between '" +
-                screen.labels[g] + "' and '" + screen.labels[0] + "': " + names +
+                screen.labels[g] + "' and '" + screen.labels[0] + "': " + Names(flagged) +
                 ". Have them reviewed before their scores are reported.");
         }
+        if (screen.waldProblem.empty()) DescribeWald(screen, asRead, g, pair, out);
     }
-    out.summary.push_back("DIF, IRT likelihood ratio: compares " + screen.models + "; " +
-                          Fixed(screen.seconds, 1) +
-                          " s of refits. Lord's Wald test is not formed.");
+    out.summary.push_back(
+        "DIF, IRT likelihood ratio: compares " + screen.models + "; " + Fixed(screen.seconds, 1) +
+        " s of refits. " +
+        (screen.waldProblem.empty()
+             ? "Lord's Wald tests from the observed information of each fit with the item free."
+             : "Lord's Wald test is not formed: " + screen.waldProblem + "."));
     return out;
 }
 
@@ -453,7 +582,10 @@ ReportSection IrtDifSection(const IrtDifScreen& screen, const RunInputs& asRead,
     Json anchors = Json::array();
     for (const std::size_t i : screen.anchors) anchors.push_back(i + 1);
     irt["anchors"] = std::move(anchors);
-    irt["wald"] = "not formed";
+    irt["wald"] = screen.waldProblem.empty()
+                      ? "from the inverse of the observed information of each fit with the "
+                        "studied item free"
+                      : "not formed: " + screen.waldProblem;
     if (!screen.problem.empty()) {
         irt["formed"] = false;
         irt["note"] = screen.problem;
@@ -475,14 +607,17 @@ ReportSection IrtDifSection(const IrtDifScreen& screen, const RunInputs& asRead,
     }
     Json& comparisons = json["comparisons"];
     for (std::size_t g = 1; g < screen.labels.size(); ++g) {
-        Json table = Json::parse(tables.tables[g - 1]);
+        Json added = Json::array({Json::parse(tables.tables[g - 1])});
+        if (g - 1 < tables.waldTables.size()) {
+            added.push_back(Json::parse(tables.waldTables[g - 1]));
+        }
         bool placed = false;
         for (Json& comparison : comparisons) {
             if (comparison.value("focal", "") != screen.labels[g] ||
                 comparison.value("reference", "") != screen.labels[0]) {
                 continue;
             }
-            comparison["tables"].push_back(table);
+            for (const Json& table : added) comparison["tables"].push_back(table);
             placed = true;
         }
         if (!placed) {
@@ -490,7 +625,7 @@ ReportSection IrtDifSection(const IrtDifScreen& screen, const RunInputs& asRead,
                                        {"focal", screen.labels[g]},
                                        {"reference_count", screen.counts[0]},
                                        {"focal_count", screen.counts[g]},
-                                       {"tables", Json::array({table})}});
+                                       {"tables", std::move(added)}});
         }
     }
     section.json = json.dump(-1, ' ', false, Json::error_handler_t::replace);

@@ -3,8 +3,10 @@
 // The IRT DIF screen of a calibration of several groups: per studied item
 // the likelihood-ratio test of the model with that item's parameters free
 // across the groups against the model with it equal, every fit a
-// calibration of the groups together on the data as read, and the signed
-// and unsigned areas between the reference group's and each focal group's
+// calibration of the groups together on the data as read, Lord's Wald test
+// of each focal group's copy against the reference group's from the
+// observed information of the fit with it free, and the signed and
+// unsigned areas between the reference group's and each focal group's
 // expected score curves over that focal group's fitted ability
 // distribution.
 
@@ -18,6 +20,7 @@
 #include "input/front_part.h"
 #include "platform/run_host.h"
 #include "report/run_report.h"
+#include "run/groups/lords_wald.h"
 
 namespace tarvo {
 
@@ -33,6 +36,9 @@ struct IrtDifRow {
     std::vector<double> signedArea, unsignedArea;
     bool flagged = false;  // adjusted p below 0.05
     std::string note;      // why it has no test
+    // Per focal group (1 on; [0] unused): Lord's Wald test of the item's
+    // reference copy against that group's, from the fit with it free.
+    std::vector<WaldTest> wald;
 };
 
 struct IrtDifScreen {
@@ -41,8 +47,9 @@ struct IrtDifScreen {
     std::vector<std::size_t> anchors;  // as read, 0-based; empty: every other item
     std::string models;                // the two compared models in words
     std::vector<IrtDifRow> rows;
-    double seconds = 0;   // the refits' wall time
-    std::string problem;  // why the screen was not formed
+    double seconds = 0;       // the refits' wall time
+    std::string problem;      // why the screen was not formed
+    std::string waldProblem;  // why Lord's Wald tests were not formed
 };
 
 // The screen over the inputs as read (before any item was split), with
@@ -56,6 +63,8 @@ IrtDifScreen ScreenIrtDif(const RunRequest& request, const RunInputs& asRead, Ru
 // warnings naming flagged items.
 struct IrtDifTables {
     std::vector<std::string> tables;  // JSON objects, per focal group (1 on)
+    // Lord's Wald tests' tables likewise; empty where they were not formed.
+    std::vector<std::string> waldTables;
     std::vector<std::string> summary;
     std::vector<std::string> warnings;
 };

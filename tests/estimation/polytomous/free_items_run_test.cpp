@@ -1,8 +1,8 @@
 // Items freed across the groups of a calibration of several groups
 // (--free-items, --free-dif) and the IRT DIF screen (--dif irt), as whole
 // runs through the one parser: a freed item is the model of its column
-// split by group, the screen's likelihood ratios are OpenMx's, and the
-// refusals name what is wrong.
+// split by group, the screen's likelihood ratios and Lord's Wald tests are
+// OpenMx's, and the refusals name what is wrong.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -178,7 +178,24 @@ constexpr double kOpenMxFree[10] = {41168.262669, 41209.252318, 41219.003653, 41
                                     41185.645200, 41171.724584, 41165.093448, 41218.189128,
                                     41163.079156, 41216.127439};
 
-TEST(FreeItemsRun, TheIrtScreensLikelihoodRatiosAreOpenMxs) {
+// Lord's Wald statistic of each item from the same fits with the item free
+// (openmx_free_item.R ... 2pl 61 all wald, OpenMx 2.21.1): the optimality
+// tolerance 1e-14, the Hessian of -2LL by mxComputeNumericDeriv(analytic =
+// FALSE, stepSize = 1e-5, iterations = 4) after mxComputeGradientDescent,
+// the covariance vcov = 2 H^-1 over every free parameter (the focal mean
+// and variance among them), d the slope and intercept of the 'F' copy
+// minus the 'M' copy's, df 2.
+constexpr double kOpenMxWald[10] = {49.413468, 9.322487,  0.931663, 54.602046, 32.429089,
+                                    45.376133, 54.380844, 1.717595, 53.273175, 3.864774};
+// The engine's information is the exact observed information (Louis'
+// formula), OpenMx's a numerical Hessian; at both maxima found closely
+// (--em-tolerance 1e-6) they agree to about 1e-5 of W. At the EM's default
+// tolerance (1e-4 on the parameters) a small W, whose difference d is
+// small, moves by up to 1.2%.
+constexpr double kWaldClose = 1e-3;
+constexpr double kWaldDefault = 0.02;
+
+TEST(FreeItemsRun, TheIrtScreensLikelihoodRatiosAndWaldTestsAreOpenMxs) {
     test_support::TempDir dir;
     Options options = Spi2pl(DataFile("spi_neuro10_binary.dat"), 10, dir.File("irt.csv"));
     options.emplace_back("dif", "irt");
@@ -223,6 +240,58 @@ TEST(FreeItemsRun, TheIrtScreensLikelihoodRatiosAreOpenMxs) {
         }
         EXPECT_TRUE(warned);
     }
+
+    EXPECT_EQ(dif["irt"]["wald"].get<std::string>().rfind("from the inverse", 0), 0u);
+    ASSERT_EQ(comparison["tables"].size(), 2u);
+    const nlohmann::json& wald = comparison["tables"][1];
+    EXPECT_EQ(wald["method"], "wald");
+    ASSERT_EQ(wald["rows"].size(), 10u);
+    std::vector<std::string> waldFlagged;
+    for (std::size_t i = 0; i < 10; ++i) {
+        SCOPED_TRACE("item " + std::to_string(i + 1));
+        const nlohmann::json& row = wald["rows"][i];
+        EXPECT_EQ(row["item"], i + 1);
+        ASSERT_TRUE(row["statistic"].is_number()) << row.dump();
+        const double w = row["statistic"].get<double>();
+        EXPECT_NEAR(w, kOpenMxWald[i], kWaldDefault * kOpenMxWald[i]);
+        EXPECT_EQ(row["df"], 2);
+        EXPECT_NEAR(row["p"].get<double>(), std::exp(-0.5 * w), 1e-9);
+        EXPECT_GE(row["p_adjusted"].get<double>(), row["p"].get<double>());
+        EXPECT_EQ(row["flagged"].get<bool>(), row["p_adjusted"].get<double>() < 0.05);
+        EXPECT_EQ(row["effect"], table["rows"][i]["effect"]);
+        if (row["flagged"].get<bool>()) waldFlagged.push_back(std::to_string(i + 1));
+    }
+    // OpenMx's statistics give p below 0.01 for items 1, 2, 4, 5, 6, 7, 9
+    // and above 0.1 for 3, 8, 10: the same seven flagged.
+    EXPECT_EQ(waldFlagged, (std::vector<std::string>{"1", "2", "4", "5", "6", "7", "9"}));
+    bool warned = false, summarised = false;
+    for (const std::string& warning : section->warnings) {
+        warned = warned || warning.rfind("Lord's Wald screen flags 7 items", 0) == 0;
+    }
+    for (const std::string& line : section->summary) {
+        summarised =
+            summarised || line.rfind("DIF, IRT Wald (Lord), group 'M' against 'F'", 0) == 0;
+    }
+    EXPECT_TRUE(warned);
+    EXPECT_TRUE(summarised);
+}
+
+TEST(FreeItemsRun, TheWaldTestsAtCloseMaximaAreOpenMxs) {
+    test_support::TempDir dir;
+    Options options = Spi2pl(DataFile("spi_neuro10_binary.dat"), 10, dir.File("close.csv"));
+    options.emplace_back("dif", "irt");
+    options.emplace_back("em-tolerance", "0.000001");
+    const Finished run = RunWith(options);
+    ASSERT_EQ(run.refusal, "");
+    ASSERT_EQ(run.end, RunEnd::Finished);
+    const nlohmann::json rows = SectionOf(run.report, "dif")["comparisons"][0]["tables"][1]["rows"];
+    ASSERT_EQ(rows.size(), 10u);
+    for (std::size_t i = 0; i < 10; ++i) {
+        SCOPED_TRACE("item " + std::to_string(i + 1));
+        ASSERT_TRUE(rows[i]["statistic"].is_number()) << rows[i].dump();
+        EXPECT_NEAR(rows[i]["statistic"].get<double>(), kOpenMxWald[i],
+                    kWaldClose * kOpenMxWald[i]);
+    }
 }
 
 // With every item but one an anchor, the two compared models are those of
@@ -242,6 +311,11 @@ TEST(FreeItemsRun, AnchorsAreEqualInBothComparedModels) {
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0]["item"], 1);
     EXPECT_NEAR(rows[0]["statistic"].get<double>(), kOpenMxEqual - kOpenMxFree[0], 0.02);
+    // The one fit with item 1 free is the model of the screen without
+    // anchors: the same Wald test.
+    const nlohmann::json& wald = dif["comparisons"][0]["tables"][1]["rows"];
+    ASSERT_EQ(wald.size(), 1u);
+    EXPECT_NEAR(wald[0]["statistic"].get<double>(), kOpenMxWald[0], kWaldDefault * kOpenMxWald[0]);
 
     options.back().second = "3,8,10";
     const Finished three = RunWith(options);
@@ -250,7 +324,15 @@ TEST(FreeItemsRun, AnchorsAreEqualInBothComparedModels) {
     EXPECT_NE(table["models"].get<std::string>().find("the 3 anchor items equal"),
               std::string::npos);
     ASSERT_EQ(table["rows"].size(), 7u);
-    // One model with every studied item free: the same -2LL in every row.
+    // One model with every studied item free: the same -2LL in every row,
+    // and a Wald test of each from its covariances.
+    const nlohmann::json walds = SectionOf(three.report, "dif")["comparisons"][0]["tables"][1];
+    ASSERT_EQ(walds["rows"].size(), 7u);
+    for (const nlohmann::json& row : walds["rows"]) {
+        EXPECT_NE(row["item"], 3);
+        EXPECT_EQ(row["df"], 2);
+        EXPECT_TRUE(row["statistic"].is_number()) << row.dump();
+    }
     for (const nlohmann::json& row : table["rows"]) {
         EXPECT_NE(row["item"], 3);
         EXPECT_EQ(row["df"], 2);
@@ -266,6 +348,38 @@ TEST(FreeItemsRun, AnchorsAreEqualInBothComparedModels) {
     EXPECT_EQ(bad["irt"]["formed"], false);
     EXPECT_NE(bad["irt"]["note"].get<std::string>().find("--anchors names the item 'x'"),
               std::string::npos);
+}
+
+// Without standard errors the refits form no information: no Wald table,
+// and the report and summary say why.
+TEST(FreeItemsRun, NoStandardErrorsLeaveTheWaldTestNotFormedWithTheReason) {
+    test_support::TempDir dir;
+    Options options = Spi2pl(DataFile("spi_neuro10_binary.dat"), 10, dir.File("n.csv"));
+    options.emplace_back("dif", "irt");
+    options.emplace_back("anchors", "2,3,4,5,6,7,8,9,10");
+    options.emplace_back("standard-errors", "none");
+    const Finished run = RunWith(options);
+    ASSERT_EQ(run.refusal, "");
+    ASSERT_EQ(run.end, RunEnd::Finished);
+    const nlohmann::json dif = SectionOf(run.report, "dif");
+    ASSERT_EQ(dif["irt"]["formed"], true);
+    const std::string wald = dif["irt"]["wald"].get<std::string>();
+    EXPECT_EQ(wald.rfind("not formed: ", 0), 0u) << wald;
+    EXPECT_NE(wald.find("--standard-errors none"), std::string::npos) << wald;
+    const nlohmann::json& tables = dif["comparisons"][0]["tables"];
+    ASSERT_EQ(tables.size(), 1u);
+    EXPECT_EQ(tables[0]["method"], "irt");
+    EXPECT_NEAR(tables[0]["rows"][0]["statistic"].get<double>(), kOpenMxEqual - kOpenMxFree[0],
+                0.02);
+    const ReportSection* section = FindSection(run.report, "dif");
+    ASSERT_NE(section, nullptr);
+    bool said = false;
+    for (const std::string& line : section->summary) {
+        said = said || line.find(
+                           "Lord's Wald test is not formed: the run asks for no standard "
+                           "errors") != std::string::npos;
+    }
+    EXPECT_TRUE(said);
 }
 
 // The MH screen's category C items are freed, and the report says so.
