@@ -4,7 +4,6 @@
 #include <array>
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <exception>
 #include <functional>
 #include <limits>
@@ -20,6 +19,7 @@
 #include "output/result_file.h"
 #include "output/result_writer.h"
 #include "parallel/worker_pool.h"
+#include "platform/side_fit_host.h"
 #include "run/groups/free_items.h"
 
 namespace tarvo {
@@ -35,31 +35,6 @@ constexpr int kAreaPoints = 81;
 constexpr double kAreaReach = 6;
 
 const double kNan = std::numeric_limits<double>::quiet_NaN();
-
-// The front end as a refit sees it: Stop passes through, progress under the
-// screen's caption, a message becomes the refit's note.
-class RefitHost final : public RunHost {
-  public:
-    RefitHost(RunHost& host, std::string caption) : host_(host), caption_(std::move(caption)) {}
-
-    void ShowMessage(const std::string& text) override { message_ = text; }
-    bool AskYesNo(const std::string&, const std::string&) override { return true; }
-    void ProgressInit(const std::string&) override { host_.ProgressInit(caption_); }
-    void ProgressSet(int percent, const std::string& text) override {
-        host_.ProgressSet(percent, text);
-    }
-    bool ProgressIsCancelled() override { return host_.ProgressIsCancelled(); }
-    void ProgressShutdown() override { host_.ProgressShutdown(); }
-    void Breathe() override { host_.Breathe(); }
-    void ViewResult(const std::string&) override {}
-
-    const std::string& Message() const { return message_; }
-
-  private:
-    RunHost& host_;
-    std::string caption_;
-    std::string message_;
-};
 
 // A refit's request: the run's model and settings, without standard
 // errors (the fits with items free form the observed information for the
@@ -123,7 +98,7 @@ Refit FitFreed(const RunRequest& refit, const RunInputs& asRead,
                const std::string& caption, WorkerPool& pool, const EngineSettings& engine,
                const Refit* base, bool covariances) {
     Refit fit;
-    RefitHost quiet(host, caption);
+    SideFitHost quiet(host, caption);
     try {
         fit.inputs = asRead;
         fit.split = SplitItems(fit.inputs, freed, plan.index, plan.labels);
@@ -400,20 +375,6 @@ namespace {
 
 Json Value(double x) { return std::isfinite(x) ? Json(x) : Json(nullptr); }
 
-std::string Fixed(double x, int digits) {
-    if (!std::isfinite(x)) return "n/a";
-    char text[32];
-    std::snprintf(text, sizeof text, "%.*f", digits, x);
-    return text;
-}
-
-std::string Probability(double p) {
-    if (!std::isfinite(p)) return "n/a";
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2g", p);
-    return text;
-}
-
 std::string IdOf(const RunInputs& inputs, std::size_t item) {
     if (item < inputs.items.AccNo.size() && !inputs.items.AccNo[item].empty()) {
         return inputs.items.AccNo[item];
@@ -442,17 +403,44 @@ std::string Names(const std::vector<std::string>& names) {
     return text;
 }
 
-// The Wald table of focal group g, its summary lines and its warning.
-void DescribeWald(const IrtDifScreen& screen, const RunInputs& asRead, std::size_t g,
-                  const std::string& pair, IrtDifTables& out) {
+constexpr const char* kRule =
+    "flagged where the Benjamini-Hochberg adjusted p of the likelihood-ratio test is below "
+    "0.05; effect: the signed area, the reference group's expected score minus the focal "
+    "group's averaged over the focal group's fitted N(mean, SD), in score points";
+
+// One IRT test of an item against focal group g, as its table row shows it.
+struct IrtTest {
+    double statistic, p, pAdjusted;
+    int df;
+    bool flagged;
+    const std::string& note;
+};
+
+// What sets one IRT table apart from the other: its method, the statistic's
+// letter in the summary, its words and the test of each row.
+struct IrtTable {
+    const char* method;
+    const char* name;
+    const char* statistic;  // "G2", "W"
+    const char* rule;
+    std::string models;
+    const char* warningHead;  // "The IRT likelihood-ratio screen", "Lord's Wald screen"
+    std::function<IrtTest(const IrtDifRow&)> testOf;
+    bool likelihoods = false;  // the rows carry both models' -2LL
+};
+
+// The table of focal group g, its summary lines and its warning.
+void DescribeTable(const IrtDifScreen& screen, const RunInputs& asRead, std::size_t g,
+                   const std::string& pair, const IrtTable& table, std::vector<std::string>& tables,
+                   IrtDifTables& out) {
     Json rows = Json::array();
     std::vector<std::string> flagged, lines;
     for (const IrtDifRow& row : screen.rows) {
-        const WaldTest test = g < row.wald.size() ? row.wald[g] : WaldTest{};
+        const IrtTest test = table.testOf(row);
         const std::string id = IdOf(asRead, row.item);
         const double area = g < row.signedArea.size() ? row.signedArea[g] : kNan;
         const double size = g < row.unsignedArea.size() ? row.unsignedArea[g] : kNan;
-        rows.push_back(Json{
+        Json json{
             {"item", row.item + 1},
             {"id", id.empty() ? Json(nullptr) : Json(id)},
             {"categories", row.categories},
@@ -465,103 +453,79 @@ void DescribeWald(const IrtDifScreen& screen, const RunInputs& asRead, std::size
             {"unsigned_area", Value(size)},
             {"category", test.flagged ? Json("DIF") : Json(nullptr)},
             {"flagged", test.flagged},
-            {"note", test.note.empty() ? Json(nullptr) : Json(test.note)},
-        });
+        };
+        if (table.likelihoods) {
+            json["minus_2ll_equal"] = Value(row.minus2Equal);
+            json["minus_2ll_free"] = Value(row.minus2Free);
+        }
+        json["note"] = test.note.empty() ? Json(nullptr) : Json(test.note);
+        rows.push_back(std::move(json));
         if (!test.flagged) continue;
         flagged.push_back(ItemName(asRead, row.item));
-        lines.push_back("  " + ItemName(asRead, row.item) + ": W " + Fixed(test.statistic, 2) +
-                        ", df " + std::to_string(test.df) + ", p " + Probability(test.p) +
-                        ", adjusted p " + Probability(test.pAdjusted) + ", signed area " +
-                        Fixed(area, 3));
+        lines.push_back("  " + ItemName(asRead, row.item) + ": " + table.statistic + " " +
+                        fit::FixedText(test.statistic, 2) + ", df " + std::to_string(test.df) +
+                        ", p " + fit::PValueText(test.p) + ", adjusted p " +
+                        fit::PValueText(test.pAdjusted) + ", signed area " +
+                        fit::FixedText(area, 3) + ", unsigned area " + fit::FixedText(size, 3));
     }
-    out.waldTables.push_back(Json{
-        {"method", "wald"},
-        {"name", "IRT Wald (Lord)"},
-        {"categories", kWaldRule},
-        {"models", "the studied item's parameters free across the groups"},
-        {"rows",
-         std::move(rows)}}.dump(-1, ' ', false, Json::error_handler_t::replace));
-    out.summary.push_back("DIF, IRT Wald (Lord), " + pair + ", " +
+    tables.push_back(Json{{"method", table.method},
+                          {"name", table.name},
+                          {"categories", table.rule},
+                          {"models", table.models},
+                          {"rows", std::move(rows)}}
+                         .dump(-1, ' ', false, Json::error_handler_t::replace));
+    out.summary.push_back(std::string("DIF, ") + table.name + ", " + pair + ", " +
                           std::to_string(screen.rows.size()) +
                           " items tested: " + std::to_string(flagged.size()) + " flagged" +
                           (flagged.empty() ? "." : ":"));
     for (std::string& line : lines) out.summary.push_back(std::move(line));
     if (!flagged.empty()) {
-        out.warnings.push_back("Lord's Wald screen flags " + std::to_string(flagged.size()) +
-                               (flagged.size() == 1 ? " item" : " items") + " for DIF between '" +
-                               screen.labels[g] + "' and '" + screen.labels[0] +
-                               "': " + Names(flagged) +
-                               ". Have them reviewed before their scores are reported.");
+        out.warnings.push_back(
+            std::string(table.warningHead) + " flags " + std::to_string(flagged.size()) +
+            (flagged.size() == 1 ? " item" : " items") + " for DIF between '" + screen.labels[g] +
+            "' and '" + screen.labels[0] + "': " + Names(flagged) +
+            ". Have them reviewed before their scores are reported.");
     }
 }
-
-constexpr const char* kRule =
-    "flagged where the Benjamini-Hochberg adjusted p of the likelihood-ratio test is below "
-    "0.05; effect: the signed area, the reference group's expected score minus the focal "
-    "group's averaged over the focal group's fitted N(mean, SD), in score points";
 
 }  // namespace
 
 IrtDifTables DescribeIrtDif(const IrtDifScreen& screen, const RunInputs& asRead) {
     IrtDifTables out;
     for (std::size_t g = 1; g < screen.labels.size(); ++g) {
-        Json rows = Json::array();
-        std::vector<std::string> flagged, lines;
-        for (const IrtDifRow& row : screen.rows) {
-            const std::string id = IdOf(asRead, row.item);
-            const double area = g < row.signedArea.size() ? row.signedArea[g] : kNan;
-            const double size = g < row.unsignedArea.size() ? row.unsignedArea[g] : kNan;
-            rows.push_back(Json{
-                {"item", row.item + 1},
-                {"id", id.empty() ? Json(nullptr) : Json(id)},
-                {"categories", row.categories},
-                {"statistic", Value(row.statistic)},
-                {"df", row.df > 0 ? Json(row.df) : Json(nullptr)},
-                {"p", Value(row.p)},
-                {"p_adjusted", Value(row.pAdjusted)},
-                {"effect", Value(area)},
-                {"effect_name", "signed_area"},
-                {"unsigned_area", Value(size)},
-                {"category", row.flagged ? Json("DIF") : Json(nullptr)},
-                {"flagged", row.flagged},
-                {"minus_2ll_equal", Value(row.minus2Equal)},
-                {"minus_2ll_free", Value(row.minus2Free)},
-                {"note", row.note.empty() ? Json(nullptr) : Json(row.note)},
-            });
-            if (!row.flagged) continue;
-            flagged.push_back(ItemName(asRead, row.item));
-            lines.push_back("  " + ItemName(asRead, row.item) + ": G2 " + Fixed(row.statistic, 2) +
-                            ", df " + std::to_string(row.df) + ", p " + Probability(row.p) +
-                            ", adjusted p " + Probability(row.pAdjusted) + ", signed area " +
-                            Fixed(area, 3) + ", unsigned area " + Fixed(size, 3));
-        }
-        out.tables.push_back(Json{
-            {"method", "irt"},
-            {"name", "IRT likelihood ratio"},
-            {"categories", kRule},
-            {"models", screen.models},
-            {"rows",
-             std::move(rows)}}.dump(-1, ' ', false, Json::error_handler_t::replace));
         const std::string pair = "group '" + screen.labels[g] + "' against '" + screen.labels[0] +
                                  "' (" + std::to_string(screen.counts[g]) + " and " +
                                  std::to_string(screen.counts[0]) + " examinees)";
-        out.summary.push_back("DIF, IRT likelihood ratio, " + pair + ", " +
-                              std::to_string(screen.rows.size()) +
-                              " items tested: " + std::to_string(flagged.size()) + " flagged" +
-                              (flagged.empty() ? "." : ":"));
-        for (std::string& line : lines) out.summary.push_back(std::move(line));
-        if (!flagged.empty()) {
-            out.warnings.push_back(
-                "The IRT likelihood-ratio screen flags " + std::to_string(flagged.size()) +
-                (flagged.size() == 1 ? " item" : " items") + " for DIF between '" +
-                screen.labels[g] + "' and '" + screen.labels[0] + "': " + Names(flagged) +
-                ". Have them reviewed before their scores are reported.");
-        }
-        if (screen.waldProblem.empty()) DescribeWald(screen, asRead, g, pair, out);
+        const IrtTable ratio{"irt",
+                             "IRT likelihood ratio",
+                             "G2",
+                             kRule,
+                             screen.models,
+                             "The IRT likelihood-ratio screen",
+                             [](const IrtDifRow& row) {
+                                 return IrtTest{row.statistic, row.p,       row.pAdjusted,
+                                                row.df,        row.flagged, row.note};
+                             },
+                             true};
+        DescribeTable(screen, asRead, g, pair, ratio, out.tables, out);
+        if (!screen.waldProblem.empty()) continue;
+        static const WaldTest kNone;
+        const IrtTable wald{"wald",
+                            "IRT Wald (Lord)",
+                            "W",
+                            kWaldRule,
+                            "the studied item's parameters free across the groups",
+                            "Lord's Wald screen",
+                            [g](const IrtDifRow& row) {
+                                const WaldTest& test = g < row.wald.size() ? row.wald[g] : kNone;
+                                return IrtTest{test.statistic, test.p,       test.pAdjusted,
+                                               test.df,        test.flagged, test.note};
+                            }};
+        DescribeTable(screen, asRead, g, pair, wald, out.waldTables, out);
     }
     out.summary.push_back(
-        "DIF, IRT likelihood ratio: compares " + screen.models + "; " + Fixed(screen.seconds, 1) +
-        " s of refits. " +
+        "DIF, IRT likelihood ratio: compares " + screen.models + "; " +
+        fit::FixedText(screen.seconds, 1) + " s of refits. " +
         (screen.waldProblem.empty()
              ? "Lord's Wald tests from the observed information of each fit with the item free."
              : "Lord's Wald test is not formed: " + screen.waldProblem + "."));
