@@ -1,11 +1,12 @@
 #include "shell/options/dif_dialog.h"
 
 #include <QCheckBox>
-#include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
+
+#include "shell/options/refusal_footer.h"
 
 namespace tarvo::shell {
 
@@ -36,22 +37,12 @@ DifDialog::DifDialog(const EstimatorChoice& estimator, int mode, QWidget* owner)
     auto* groups = new QHBoxLayout;
     rows_->AddGroups(groups);
 
-    refusal_ = new QLabel(this);
-    refusal_->setWordWrap(true);
-    refusal_->setStyleSheet(QStringLiteral("color: #b00000"));
-    refusal_->hide();
-
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-
     auto* column = new QVBoxLayout(this);
     column->addWidget(note);
     column->addLayout(screens);
     column->addLayout(anchors);
     column->addLayout(groups);
-    column->addWidget(refusal_);
-    column->addWidget(buttons);
+    refusal_ = AddRefusalFooter(*this, *column);
 }
 
 GroupChoices DifDialog::Choices() const {

@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -11,6 +10,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <array>
+
+#include "shell/options/refusal_footer.h"
 
 namespace tarvo::shell {
 namespace {
@@ -170,19 +171,9 @@ MarginalOptionsDialog::MarginalOptionsDialog(const MarginalOptionsForm& form, in
         connect(box, &QCheckBox::toggled, this, [this] { FollowChoices(); });
     }
 
-    refusal_ = new QLabel(this);
-    refusal_->setWordWrap(true);
-    refusal_->setStyleSheet(QStringLiteral("color: #b00000"));
-    refusal_->hide();
-
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-
     auto* column = new QVBoxLayout(this);
     column->addLayout(grid);
-    column->addWidget(refusal_);
-    column->addWidget(buttons);
+    refusal_ = AddRefusalFooter(*this, *column);
 }
 
 // The groups of the Response Input frame's Group field: the DIF screens
