@@ -122,5 +122,5 @@ def test_freed_items_and_anchors_are_the_runners_options(runner, tmp_path):
     screened = tarvo.calibrate(frame, model="2pl", group="group", groups=True,
                                reference_group="ref", dif="irt", anchors=["Q2", "Q3"],
                                dif_match="rest")
-    assert set(screened.dif["method"]) == {"irt"}
+    assert set(screened.dif["method"]) == {"irt", "wald"}
     assert set(screened.dif["item"]) == {1, 4, 5}  # the anchors are not studied

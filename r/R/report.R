@@ -9,9 +9,7 @@ tarvo_item_frame <- function(items, names, metric) {
                       item_rest = items$item_rest, held = items$held,
                       categories = items$categories, flags = items$flags,
                       stringsAsFactors = FALSE)
-  # An item freed across groups is one row per group ("Q1 [ref]"), so the
-  # rows then go by the run's own item names.
-  rownames(frame) <- make.unique(if (length(names) == nrow(frame)) names else items$name)
+  rownames(frame) <- make.unique(names)
   # Items scored 0..m: their thresholds b1..bm, beside b.
   thresholds <- items$thresholds
   most <- max(0L, vapply(thresholds, length, integer(1)))
@@ -40,6 +38,9 @@ tarvo_fit_of <- function(run, prepared, metric, call) {
     structure(models, tests = tests)
   }
   modelFit <- run$model_fit
+  # An item freed across groups is one row per group ("Q1 [ref]"), so the
+  # rows then go by the run's own item names.
+  itemRows <- if (length(prepared$items) == length(items$a)) prepared$items else items$name
   fit <- list(
     call = call,
     method = run$method,
@@ -47,11 +48,11 @@ tarvo_fit_of <- function(run, prepared, metric, call) {
     mode = run$mode,
     metric = metric,
     D = if (metric == "logistic") 1 else tarvo_D,
-    items = tarvo_item_frame(items, prepared$items, metric),
+    items = tarvo_item_frame(items, itemRows, metric),
     persons = tarvo_frame(persons, c("theta", "se_theta", "raw_score", "nvalid", "flags"),
                           prepared$ids),
     itemfit = tarvo_frame(items, c("S_X2", "df", "p", "p_adjusted", "infit", "outfit",
-                                   "infit_t", "outfit_t", "note"), prepared$items),
+                                   "infit_t", "outfit_t", "note"), itemRows),
     personfit = tarvo_frame(persons, c("lz", "infit", "outfit", "note"), prepared$ids),
     loglik = run$log_likelihood,
     npar = if (isTRUE(modelFit$defined)) modelFit$parameters else NA_integer_,
