@@ -34,6 +34,16 @@ def _long_cell(row, column, text, id_column):
 
 
 def _numeric_column(values, out, label, id_column):
+    values = np.asarray(values)
+    if values.dtype.kind in "biu":
+        # Whole numbers, none missing: checked and written without a
+        # floating-point copy of the column.
+        bad = (values < 0) | (values > 9)
+        if bad.any():
+            row = int(np.flatnonzero(bad)[0])
+            raise TarvoError(_long_cell(row, label, str(int(values[row])), id_column))
+        np.add(values, ZERO, out=out, casting="unsafe")
+        return
     values = np.asarray(values, dtype=np.float64)
     missing = np.isnan(values)
     whole = np.floor(values) == values

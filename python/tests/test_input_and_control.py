@@ -67,6 +67,11 @@ def test_bad_input_raises_with_the_runners_message():
         tarvo.calibrate([[1, 0, 1], [0, 1], [1, 1, 1], [0, 0, 1]])
     with pytest.raises(tarvo.TarvoError, match=r"row 5, column 1 \(q\) holds '2.5', more than one"):
         tarvo.calibrate(pd.DataFrame({"q": [0, 1, 1, 2.5]}))
+    # Whole numbers are checked without a floating-point copy, with the same message.
+    with pytest.raises(tarvo.TarvoError, match=r"row 4, column 2 \(r\) holds '12', more than one"):
+        tarvo.calibrate(pd.DataFrame({"q": [0, 1, 1, 0], "r": np.array([1, 0, 12, 1], np.int8)}))
+    with pytest.raises(tarvo.TarvoError, match=r"row 3, column 1 \(q\) holds '-1', more than one"):
+        tarvo.calibrate(pd.DataFrame({"q": [0, -1, 1, 0]}))
     with pytest.raises(tarvo.TarvoError,
                        match=r"Quadrature points \(--quadrature\) must be a whole number"):
         tarvo.calibrate(lsat7(), quadrature=4)
