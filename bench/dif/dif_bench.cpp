@@ -1,11 +1,13 @@
 // tarvo-dif-bench: the DIF screens' speed and power.
 //   tarvo-dif-bench speed [PERSONS ITEMS THREADS]  the Mantel-Haenszel screen of
 //       1,000,000 examinees x 180 right/wrong items (two groups) on the pool
-//   tarvo-dif-bench power [REPLICATES]  100 simulated data sets of 2,000
+//   tarvo-dif-bench power [REPLICATES [irt]]  100 simulated data sets of 2,000
 //       examinees per group and 30 items, 3 with uniform and 1 with
 //       non-uniform DIF planted: per method the share of planted items
 //       flagged and of clean items falsely flagged, by category (B or C), by
-//       adjusted p below 5% and by p below 5%
+//       adjusted p below 5% and by p below 5%; with "irt" also the IRT
+//       screen's likelihood-ratio and Wald tests (a 2PL of the two groups
+//       and one refit per item: a few seconds a replicate on two cores)
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -16,6 +18,9 @@
 #include <vector>
 
 #include "dif/dif_screen.h"
+#include "groups/irt_inputs.h"
+#include "platform/run_host.h"
+#include "run/groups/irt_dif.h"
 #include "simulator.h"
 
 namespace {
@@ -87,7 +92,14 @@ int Speed(std::size_t persons, std::size_t items, unsigned threads) {
     return 0;
 }
 
-int Power(int replicates) {
+// The IRT screen's refits say nothing here.
+class SilentHost final : public HeadlessHost {
+  public:
+    SilentHost() : HeadlessHost(true) {}
+    void ShowMessage(const std::string&) override {}
+};
+
+int Power(int replicates, bool irt) {
     constexpr std::size_t kItems = 30, kPerGroup = 2000;
     // Items 0, 10, 20: uniform DIF (b 0.5 higher for the focal group);
     // item 15: non-uniform (slope 1.4 against 0.6, crossing at b).
@@ -109,6 +121,10 @@ int Power(int replicates) {
     // Per method: flagged by category and by adjusted p, for the uniform,
     // the non-uniform and the clean items.
     double byCategory[3][3] = {}, byP[3][3] = {}, byRawP[3][3] = {};
+    // The IRT screen's likelihood-ratio [0] and Wald [1] tests, by adjusted p.
+    double byIrt[2][3] = {};
+    const RunRequest irtRequest = bench::IrtScreenRequest(0);
+    SilentHost host;
     WorkerPool pool(0);
     const auto start = std::chrono::steady_clock::now();
     for (int r = 0; r < replicates; ++r) {
@@ -121,6 +137,14 @@ int Power(int replicates) {
                 byP[m][kind] += row.pAdjusted < 0.05;
                 byRawP[m][kind] += row.p < 0.05;
             }
+        }
+        if (!irt) continue;
+        const IrtDifScreen byModels =
+            ScreenIrtDif(irtRequest, bench::InputsOf(data.items, data.codes, data.group), host, {});
+        for (const IrtDifRow& row : byModels.rows) {
+            const std::size_t kind = isUniform(row.item) ? 0 : row.item == 15 ? 1 : 2;
+            byIrt[0][kind] += row.flagged;
+            byIrt[1][kind] += row.wald.size() > 1 && row.wald[1].flagged;
         }
     }
     const double seconds =
@@ -144,6 +168,14 @@ int Power(int replicates) {
                     100 * byRawP[m][0] / counts[0], 100 * byRawP[m][1] / counts[1],
                     100 * byRawP[m][2] / counts[2]);
     }
+    if (irt) {
+        const char* names[2] = {"IRT likelihood ratio", "IRT Wald (Lord)"};
+        for (std::size_t t = 0; t < 2; ++t) {
+            std::printf("%-22s %-12s %8.1f%% %11.1f%% %13.2f%%\n", names[t], "adj. p < .05",
+                        100 * byIrt[t][0] / counts[0], 100 * byIrt[t][1] / counts[1],
+                        100 * byIrt[t][2] / counts[2]);
+        }
+    }
     return 0;
 }
 
@@ -157,8 +189,12 @@ int main(int argc, char** argv) {
         const unsigned threads = argc > 4 ? static_cast<unsigned>(std::atoi(argv[4])) : 0;
         return Speed(persons, items, threads);
     }
-    if (what == "power") return Power(argc > 2 ? std::atoi(argv[2]) : 100);
-    std::fprintf(stderr,
-                 "usage: tarvo-dif-bench speed [PERSONS ITEMS THREADS] | power [REPLICATES]\n");
+    if (what == "power") {
+        const bool irt = argc > 3 && std::string(argv[3]) == "irt";
+        return Power(argc > 2 ? std::atoi(argv[2]) : 100, irt);
+    }
+    std::fprintf(
+        stderr,
+        "usage: tarvo-dif-bench speed [PERSONS ITEMS THREADS] | power [REPLICATES [irt]]\n");
     return 2;
 }

@@ -14,9 +14,7 @@
 #include <random>
 #include <string>
 
-#include "core/marginal_settings.h"
-#include "core/run_request.h"
-#include "input/front_part.h"
+#include "groups/irt_inputs.h"
 #include "platform/run_host.h"
 #include "run/groups/irt_dif.h"
 
@@ -40,28 +38,20 @@ tarvo::RunInputs Simulate(std::size_t persons, std::size_t items) {
         a[i] = slope(random);
         b[i] = location(random);
     }
-    tarvo::RunInputs inputs;
-    inputs.settings.itemCount = static_cast<std::uint16_t>(items);
-    inputs.settings.responseFile = "simulated";
-    inputs.items = tarvo::ItemTable(items);
-    tarvo::PersonTable& table = inputs.persons;
-    table.itemCount = items;
-    table.groupLabels = {"R", "F"};
+    std::vector<std::uint8_t> codes;
+    std::vector<std::int32_t> group;
+    codes.reserve(persons * items);
     for (std::size_t j = 0; j < persons; ++j) {
         const int g = static_cast<int>(j % 2);
         const double theta = (g == 1 ? 0.3 : 0.0) + normal(random);
-        table.group.push_back(g);
-        table.ExaminID.push_back(std::to_string(j + 1));
-        table.theta.push_back(0);
-        table.seetheta.push_back(0);
-        table.Nvalid.push_back(static_cast<std::int32_t>(items));
+        group.push_back(g);
         for (std::size_t i = 0; i < items; ++i) {
             const double shift = g == 1 && i % 10 == 0 ? 0.5 : 0.0;
             const double p = 1 / (1 + std::exp(-1.7 * a[i] * (theta - b[i] - shift)));
-            table.responses.push_back(uniform(random) < p ? 1 : 0);
+            codes.push_back(uniform(random) < p ? 1 : 0);
         }
     }
-    return inputs;
+    return tarvo::bench::InputsOf(items, codes, group);
 }
 
 }  // namespace
@@ -76,13 +66,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const tarvo::RunInputs inputs = Simulate(persons, items);
-    tarvo::RunRequest request;
-    request.method = tarvo::Method::Marginal;
-    request.marginal = tarvo::SettingsFor(tarvo::MarginalModel::TwoPL);
-    request.marginal.groups = true;
-    request.groups.length = 1;
-    request.dif.irt = true;
-    request.threads = threads;
+    tarvo::RunRequest request = tarvo::bench::IrtScreenRequest(threads);
     if (!wald) request.marginal.standardErrors = tarvo::StandardErrorMethod::None;
     QuietHost host;
     const auto start = std::chrono::steady_clock::now();
