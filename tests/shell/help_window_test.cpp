@@ -57,10 +57,10 @@ TEST_F(HelpWindowTest, WhereItCannotTheHelpShowsInItsOwnWindow) {
     EXPECT_TRUE(window->isReadOnly());
     EXPECT_EQ(window->windowTitle(), QStringLiteral("TARVO Help"));
     const QString html = window->toHtml();
-    for (const char* part :
-         {"Starting a run", "The eight modes", "Files and columns",
-          "Delimited files, Preview and Detect", "The input check", "The estimator",
-          "Saving settings", "The results window", "Linking two forms", "Help and Exit"}) {
+    for (const char* part : {"Starting a run", "The eight modes", "Files and columns",
+                             "Delimited files, Preview and Detect", "The input check",
+                             "The estimator", "Groups and DIF", "Saving settings",
+                             "The results window", "Linking two forms", "Help and Exit"}) {
         EXPECT_TRUE(html.contains(QRegularExpression(QStringLiteral("<h2[^>]*>(<[^>]*>)*") +
                                                      QRegularExpression::escape(part))))
             << part;
